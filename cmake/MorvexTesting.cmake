@@ -1,0 +1,19 @@
+# morvex_add_test(<name> SOURCES <files...> LIBS <targets...>)
+# Builds one GoogleTest program from a folder's tests/ and registers its cases with CTest.
+if(MORVEX_TESTS)
+  enable_testing()
+  find_package(GTest REQUIRED)
+  include(GoogleTest)
+endif()
+
+function(morvex_add_test name)
+  if(NOT MORVEX_TESTS)
+    return()
+  endif()
+  cmake_parse_arguments(T "" "" "SOURCES;LIBS" ${ARGN})
+  add_executable(${name} ${T_SOURCES})
+  target_link_libraries(${name} PRIVATE ${T_LIBS} GTest::gtest GTest::gtest_main)
+  gtest_discover_tests(${name} WORKING_DIRECTORY ${CMAKE_CURRENT_BINARY_DIR}
+                       PROPERTIES ENVIRONMENT "MORVEX_SOURCE_DIR=${PROJECT_SOURCE_DIR};MORVEX_BINARY_DIR=${PROJECT_BINARY_DIR}"
+                       DISCOVERY_TIMEOUT 60)
+endfunction()

@@ -1,0 +1,63 @@
+#include "foundation/trace.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <fstream>
+#include <sstream>
+#include <thread>
+#include <vector>
+
+using morvex::TraceCapture;
+
+TEST(Trace, CaptureCollectsFormattedLinesAndRestoresTheStream) {
+    {
+        TraceCapture outer;
+        morvex::trace("\n[%s] : %i", "ReadRow", 42);
+        {
+            TraceCapture inner;
+            morvex::trace("\ninner");
+            EXPECT_EQ(inner.text(), "\ninner");
+        }
+        morvex::traceText("\nafter");
+        EXPECT_EQ(outer.text(), "\n[ReadRow] : 42\nafter");
+        outer.clear();
+        morvex::trace("x");
+        EXPECT_EQ(outer.text(), "x");
+    }
+}
+
+TEST(Trace, OpenFileTruncatesAndReceivesEveryLine) {
+    std::string path = testing::TempDir() + "trace_test.log";
+    {
+        std::ofstream old(path);
+        old << "old content that must disappear";
+    }
+    ASSERT_TRUE(morvex::traceOpenFile(path.c_str()));
+    morvex::trace("\n[Start] %s", "ok");
+    morvex::traceClose();
+    std::ifstream in(path);
+    std::stringstream ss;
+    ss << in.rdbuf();
+    EXPECT_EQ(ss.str(), "\n[Start] ok");
+    EXPECT_FALSE(morvex::traceOpenFile("/nonexistent-dir/x/trace.log"));
+}
+
+TEST(Trace, LinesFromSeveralThreadsNeverInterleave) {
+    TraceCapture capture;
+    std::vector<std::thread> threads;
+    for (int t = 0; t < 4; ++t)
+        threads.emplace_back([t] {
+            for (int i = 0; i < 200; ++i) morvex::trace("\n[T%i] line %04i end", t, i);
+        });
+    for (auto& th : threads) th.join();
+    std::istringstream lines(capture.text());
+    std::string line;
+    int count = 0;
+    while (std::getline(lines, line)) {
+        if (line.empty()) continue;
+        ++count;
+        EXPECT_EQ(line.size(), std::string("[T0] line 0000 end").size()) << line;
+    }
+    EXPECT_EQ(count, 800);
+}

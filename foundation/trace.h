@@ -1,0 +1,51 @@
+// The one diagnostic trace stream of every Morvex program.
+//
+// Trace lines go to standard output unless a program redirects them (morvex and morvexcli
+// write them into their log file). Writes are serialised by a lock, so lines written from
+// worker threads never interleave inside one call.
+#pragma once
+
+#include <cstdio>
+#include <string>
+
+namespace morvex {
+
+// Writes one formatted diagnostic (printf rules) to the trace stream and flushes it.
+// Any thread may call it.
+void trace(const char* format, ...) __attribute__((format(printf, 1, 2)));
+
+// Writes a text as it stands (no formatting) to the trace stream.
+void traceText(const char* text);
+
+// Sends the trace to `stream` (not owned); nullptr restores standard output.
+void traceSetStream(FILE* stream);
+
+// Opens (truncating) the file at `path` and sends the trace into it; the trace owns the file
+// until traceClose() or the next redirection. Returns false, keeping the current stream, when
+// the file cannot be opened.
+bool traceOpenFile(const char* path);
+
+// Closes an owned trace file and goes back to standard output.
+void traceClose();
+
+// Captures everything traced during its lifetime into memory (tests, and callers that must
+// show the trace of one operation). Not nestable across threads; restores the previous
+// stream when destroyed.
+class TraceCapture {
+public:
+    TraceCapture();
+    ~TraceCapture();
+    TraceCapture(const TraceCapture&) = delete;
+    TraceCapture& operator=(const TraceCapture&) = delete;
+
+    // Everything traced since construction (or since the last clear()).
+    std::string text() const;
+    void clear();
+
+private:
+    FILE* file_;
+    FILE* previous_;
+    bool previousOwned_;
+};
+
+}  // namespace morvex

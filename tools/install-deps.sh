@@ -1,0 +1,28 @@
+#!/usr/bin/env bash
+# Installs every package that building, testing and benchmarking Morvex Fylatek needs on
+# Debian 12. Idempotent and quiet when everything is already there. Run as root, or with sudo.
+set -euo pipefail
+
+PACKAGES=(
+  # build
+  build-essential g++ cmake ninja-build pkg-config
+  # tests
+  googletest libgtest-dev libgmock-dev python3 python3-dateutil
+  # benchmarks
+  hyperfine gawk
+)
+
+missing=()
+for p in "${PACKAGES[@]}"; do
+  if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed"; then
+    missing+=("$p")
+  fi
+done
+[ ${#missing[@]} -eq 0 ] && exit 0
+
+SUDO=""
+if [ "$(id -u)" -ne 0 ]; then SUDO="sudo"; fi
+echo "Installing: ${missing[*]}"
+export DEBIAN_FRONTEND=noninteractive
+$SUDO apt-get update -qq
+$SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
