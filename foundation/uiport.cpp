@@ -1,0 +1,47 @@
+#include "foundation/uiport.h"
+
+#include "foundation/trace.h"
+
+namespace morvex {
+
+UiAnswer HeadlessUiPort::messageBox(const std::string& caption, const std::string& text,
+                                    UiButtons buttons, UiIcon) {
+    trace("\n[%s] %s", caption.c_str(), text.c_str());
+    switch (buttons) {
+        case UiButtons::Ok:
+        case UiButtons::OkCancel:
+            return UiAnswer::Ok;
+        case UiButtons::YesNo:
+        case UiButtons::YesNoCancel:
+            return UiAnswer::No;
+    }
+    return UiAnswer::Ok;
+}
+
+std::optional<std::string> HeadlessUiPort::promptFile(const std::string&, const std::string& proposed,
+                                                      const std::string&, bool) {
+    if (proposed.empty()) return std::nullopt;
+    return proposed;
+}
+
+void HeadlessUiPort::statusText(const std::string&) {}
+
+void HeadlessUiPort::panelMessage(const std::string& text, const std::string& link) {
+    if (link.empty())
+        trace("\n%s", text.c_str());
+    else
+        trace("\n%s [%s]", text.c_str(), link.c_str());
+}
+
+void HeadlessUiPort::refresh(UiRefresh) {}
+
+namespace {
+HeadlessUiPort headless;
+UiPort* current = &headless;
+}  // namespace
+
+UiPort& uiPort() { return *current; }
+
+void setUiPort(UiPort* port) { current = port ? port : &headless; }
+
+}  // namespace morvex
