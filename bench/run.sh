@@ -1,0 +1,7 @@
+#!/usr/bin/env bash
+# Runs the benchmarks of bench/ against the programs of one build directory.
+#     bash bench/run.sh BUILD_DIR
+set -euo pipefail
+HERE=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
+BUILD=${1:-build}
+bash "$HERE/lineutils.sh" "$BUILD"
