@@ -11,23 +11,23 @@ constexpr int PROMPT_FIELD_MAX = 510;
 // One field of a session's queue.
 struct PROMPT_FIELD {
     char text[PROMPT_FIELD_MAX + 1];  // the field's text, terminated
-    PROMPT_FIELD* previous;
-    PROMPT_FIELD* next;
+    PROMPT_FIELD* previous;           // the field before it in the queue, nullptr for the first
+    PROMPT_FIELD* next;               // the field after it in the queue, nullptr for the last
 };
 
 // Queue_Get commands.
 enum {
-    QUEUE_CMD_FORGET = 1,     // forget the queue without releasing the fields
-    QUEUE_CMD_APPEND = 2,     // append a copy of buffer
-    QUEUE_CMD_FIRST = 3,      // the first field
-    QUEUE_CMD_LAST = 4,       // the last field
-    QUEUE_CMD_RELEASE = 5,    // release every field
-    QUEUE_CMD_PREVIOUS = 6,   // cursor back one field, copy its text
-    QUEUE_CMD_CURRENT = 7,    // copy the text under the cursor
-    QUEUE_CMD_NEXT = 8,       // next field (the first call gives the first field), copy its text
-    QUEUE_CMD_NEXT_ALT = 9,   // same as 8
-    QUEUE_CMD_REST = 11,      // the rest of the line, fields joined by the separator
-    QUEUE_CMD_REWIND = 12,    // cursor on the first field, started flag cleared
+    QUEUE_CMD_FORGET = 1,    // forget the queue; its fields stay valid until the session goes
+    QUEUE_CMD_APPEND = 2,    // append a copy of buffer
+    QUEUE_CMD_FIRST = 3,     // the first field
+    QUEUE_CMD_LAST = 4,      // the last field
+    QUEUE_CMD_RELEASE = 5,   // release every field
+    QUEUE_CMD_PREVIOUS = 6,  // cursor back one field, copy its text
+    QUEUE_CMD_CURRENT = 7,   // copy the text under the cursor
+    QUEUE_CMD_NEXT = 8,      // next field (the first call gives the first field), copy its text
+    QUEUE_CMD_NEXT_ALT = 9,  // same as 8
+    QUEUE_CMD_REST = 11,     // rest of the line joined by the separator (cut at 510 characters)
+    QUEUE_CMD_REWIND = 12,   // cursor on the first field, started flag cleared
 };
 
 // Takes a free session and splits `text` (modified in place, not copied) into it.
@@ -41,14 +41,17 @@ PROMPT_FIELD* Queue_Get(int handle, int command, char* buffer);
 // Splits `text` into the session's queue; 0, or 1 for an empty text or a field not stored.
 int cmdCut(int handle, char* text);
 
-// Accessors; a change takes effect at the next split.
+// Accessors; a change takes effect at the next split. The setters return 0, or 1 for an
+// invalid handle; the getters return 0 for an invalid handle.
 int QUEUE_SetQuote(int handle, int quote);
 int QUEUE_GetQuote(int handle);
 int QUEUE_SetSeparator(int handle, int separator);
 int QUEUE_GetSeparator(int handle);
 int QUEUE_SetTabToSpaceConversion(int handle, int value);
+// Number of fields added to the session since it was created (allocation failures included).
 int QUEUE_GetCountData(int handle);
 
-// Prints the state of every session on the trace.
+// Prints the state of every session in use, then the totals, on the trace.
 void Queue_Stat();
+// Does nothing; kept for the callers that ask for it.
 void Queue_MakeStat();
