@@ -1,13 +1,13 @@
 #!/usr/bin/env bash
-# The main job on the bundled example: break the example's lines at 40 characters, then
+# The main job on the bundled example: cut the one-line export into its 59-character records, then
 # number the lines of the result.
 set -euo pipefail
 BUILD=${1:-build}
 OUT=${DEMO_OUT:-$BUILD/demo}
 mkdir -p "$OUT"
-"$BUILD/lineutils/lintrim" 40 examples/clients.txt "$OUT/clients_40.txt"
+"$BUILD/lineutils/lintrim" 59 examples/clients.txt "$OUT/clients.txt"
 echo
-"$BUILD/lineutils/linenum" "$OUT/clients_40.txt" "$OUT/clients_40_numbered.txt"
+"$BUILD/lineutils/linenum" "$OUT/clients.txt" "$OUT/clients_numbered.txt"
 echo
-echo "--- $OUT/clients_40_numbered.txt"
-cat "$OUT/clients_40_numbered.txt"
+echo "--- $OUT/clients_numbered.txt"
+cat "$OUT/clients_numbered.txt"
