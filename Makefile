@@ -3,7 +3,7 @@ BUILD ?= build
 ASAN_BUILD ?= build-asan
 JOBS ?= $(shell nproc)
 
-.PHONY: deps build demo test asan-test bench clean
+.PHONY: deps build demo test asan-test bench fuzz clean
 
 deps:
 	@bash tools/install-deps.sh
@@ -25,6 +25,15 @@ asan-test: deps
 
 bench: build
 	@bash bench/run.sh $(BUILD)
+
+# Runs the description-file fuzzer for FUZZ_SECONDS (default 600) on a copy of the seed corpus.
+FUZZ_SECONDS ?= 600
+fuzz:
+	@bash tools/install-deps.sh fuzz
+	@CC=clang CXX=clang++ cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DMORVEX_FUZZ=ON -DMORVEX_TESTS=OFF >/dev/null
+	@cmake --build build-fuzz --target fuzz_loadfromfile
+	@mkdir -p build-fuzz/corpus && cp -n filedesc/fuzz/corpus/* build-fuzz/corpus/
+	@build-fuzz/filedesc/fuzz_loadfromfile -max_total_time=$(FUZZ_SECONDS) -max_len=4096 build-fuzz/corpus
 
 clean:
 	rm -rf $(BUILD) $(ASAN_BUILD)

@@ -6,11 +6,17 @@ set -euo pipefail
 PACKAGES=(
   # build
   build-essential g++ cmake ninja-build pkg-config
+  # libraries
+  libssl-dev libcli11-dev nlohmann-json3-dev
   # tests
   googletest libgtest-dev libgmock-dev python3 python3-dateutil
   # benchmarks
   hyperfine gawk
 )
+# `install-deps.sh fuzz` adds clang and libFuzzer for the fuzz targets.
+if [ "${1:-}" = "fuzz" ]; then
+  PACKAGES+=(clang libclang-rt-14-dev)
+fi
 
 missing=()
 for p in "${PACKAGES[@]}"; do

@@ -1,0 +1,491 @@
+// File descriptions in memory: lifecycle, registry, columns, keys, validation, notation
+// conversion, identifiers and type names.
+#include "filedesc/filedesc.h"
+
+#include <openssl/evp.h>
+
+#include <atomic>
+#include <cstdint>
+#include <cstdlib>
+#include <cstring>
+#include <ctime>
+#include <random>
+#include <string>
+
+#include "filedesc/fdtext.h"
+#include "filedesc/regexp.h"
+#include "foundation/date.h"
+#include "foundation/trace.h"
+
+namespace {
+
+// Every description created and not yet closed, in creation order (not owned).
+LDCG* gRegistry = nullptr;
+// Next FileDescID.
+std::atomic<int> gNextFileDescID{1};
+
+// Pattern a column name must match as a whole.
+constexpr const char* kColumnNamePattern = "[a-zA-Z][a-zA-Z0-9_]*";
+
+// Value of one hexadecimal digit: 0-9, a letter in upper case minus 55 (A = 10 ... Z = 35);
+// any other character is reported with the whole text and still counts its code minus 55.
+unsigned hexDigitValue(char c, const std::string& whole) {
+    unsigned char u = static_cast<unsigned char>(c);
+    if (u >= '0' && u <= '9') return u - '0';
+    if ((u >= 'a' && u <= 'z') || (u >= 'A' && u <= 'Z')) {
+        return static_cast<unsigned>(toupper(u)) - 55u;
+    }
+    fprintf(stderr, "invalid hexadecimal value : %s\n", whole.c_str());
+    return static_cast<unsigned>(u) - 55u;
+}
+
+// Reads a whole text as a hexadecimal number (first character most significant); wraps around
+// instead of overflowing.
+unsigned hexTextValue(const std::string& hex) {
+    unsigned value = 0;
+    for (char c : hex) value = value * 16u + hexDigitValue(c, hex);
+    return value;
+}
+
+// Releases a registry-less description's owned parts (used by creation failures and closing).
+void releaseOwnedParts(FileDesc* desc) {
+    if (desc->columns) LDCG_Destroy(desc->columns, 0, 1);
+    desc->columns = nullptr;
+    if (desc->primaryKey.columns) LDCG_Destroy(desc->primaryKey.columns, 0, 0);
+    desc->primaryKey.columns = nullptr;
+    if (desc->indexes) LDCG_Destroy(desc->indexes, 0, 1);
+    desc->indexes = nullptr;
+    if (desc->processes) PROCESS_Destroy(desc->processes);
+    desc->processes = nullptr;
+    free(desc->FileDescPath);
+    free(desc->Description);
+    free(desc->ExampleFilePath);
+    free(desc->DatabaseFilePath);
+    desc->FileDescPath = desc->Description = desc->ExampleFilePath = desc->DatabaseFilePath =
+        nullptr;
+}
+
+}  // namespace
+
+// ---- Registry and lifecycle ----
+
+int FILEDESC_Initialize() {
+    if (!gRegistry) gRegistry = LDCG_Create(nullptr, nullptr);
+    return gRegistry ? 0 : 1;
+}
+
+FileDesc* FILEDESC_CreateFileDesc(const char* projectName, const char* path, int typeStructFile,
+                                  const char* endOfLine, const char* delimiter) {
+    if (FILEDESC_Initialize() != 0) return nullptr;
+    auto* desc = static_cast<FileDesc*>(calloc(1, sizeof(FileDesc)));
+    if (!desc) return nullptr;
+    desc->FileDescID = gNextFileDescID.fetch_add(1);
+
+    DYNSTRING* uid = FILEDESC_CreateUID();
+    if (uid) {
+        fdtext::copyCut(desc->FileDescUID, sizeof desc->FileDescUID, DYNSTRING_GetCString(uid));
+        DYNSTRING_Destroy(uid);
+    }
+    desc->columns = LDCG_Create(nullptr, FileDesc_DestroyColumn);
+    desc->primaryKey.columns = LDCG_Create(nullptr, nullptr);
+    desc->indexes = LDCG_Create(nullptr, FILEDESC_DestroyIndex);
+    desc->processes = PROCESS_Create();
+    if (path) desc->FileDescPath = strdup(path);
+    if (!uid || !desc->columns || !desc->primaryKey.columns || !desc->indexes || !desc->processes ||
+        (path && !desc->FileDescPath)) {
+        releaseOwnedParts(desc);
+        free(desc);
+        return nullptr;
+    }
+    if (projectName) fdtext::copyCut(desc->ProjectName, sizeof desc->ProjectName, projectName);
+    desc->TypeStructFile = typeStructFile;
+    fdtext::copyCut(desc->EndOfLine, sizeof desc->EndOfLine, endOfLine ? endOfLine : "\\r\\n");
+    fdtext::copyCut(desc->FieldDelimiter, sizeof desc->FieldDelimiter, delimiter ? delimiter : ";");
+    FILEDESC_ConvertEndOfLine(desc->EndOfLine, desc->EndOfLineChars, sizeof desc->EndOfLineChars);
+    FILEDESC_ConvertEndOfLine(desc->FieldDelimiter, desc->FieldDelimiterChars,
+                              sizeof desc->FieldDelimiterChars);
+
+    morvex::trace("\n[FILEDESC_CreateFileDesc] fileDescUID=[%s]", desc->FileDescUID);
+    morvex::trace("\nRegistering '%s' (%i)", desc->ProjectName, desc->FileDescID);
+    if (!LDCG_Add(gRegistry, desc, nullptr)) {
+        releaseOwnedParts(desc);
+        free(desc);
+        return nullptr;
+    }
+    return desc;
+}
+
+FileDesc* FILEDESC_OpenFileDesc(const char* path) {
+    if (!path) return nullptr;
+    FileDesc* desc = FILEDESC_CreateFileDesc(nullptr, nullptr, STRUCTFILE_UNSET, nullptr, nullptr);
+    if (!desc) return nullptr;
+    if (FILEDESC_LoadFromFile(desc, path) != 0) {
+        FILEDESC_CloseFileDesc(desc);
+        return nullptr;
+    }
+    return desc;
+}
+
+int FILEDESC_CloseFileDesc(FileDesc* desc) {
+    if (!desc) return 0;
+    releaseOwnedParts(desc);
+    morvex::trace("\n[FILEDESC_CloseFileDesc] Removing '%s' (%i)", desc->ProjectName,
+                  desc->FileDescID);
+    memset(desc, 0, sizeof *desc);
+    if (gRegistry) LDCG_Remove(gRegistry, desc, 0);
+    free(desc);
+    return 0;
+}
+
+FileDesc* FILEDESC_GetFileDescByID(int id) {
+    if (!gRegistry) return nullptr;
+    for (LDCG_ELT* elt = gRegistry->first; elt; elt = elt->next) {
+        auto* desc = static_cast<FileDesc*>(elt->lParam1);
+        if (desc && desc->FileDescID == id) return desc;
+    }
+    return nullptr;
+}
+
+int FILEDESC_RegistryCount() {
+    return gRegistry ? LDCG_Count(gRegistry) : 0;
+}
+
+int FILEDESC_SetFileName(FileDesc* desc, const char* path) {
+    if (!desc) return 1;
+    char* copy = nullptr;
+    if (path) {
+        copy = strdup(path);
+        if (!copy) return 1;
+    }
+    free(desc->FileDescPath);
+    desc->FileDescPath = copy;
+    desc->isModified = 1;
+    return 0;
+}
+
+// ---- Columns ----
+
+int FILEDESC_AjouterColonne(FileDesc* desc, const ColumnDesc* column) {
+    if (!desc || !desc->columns || !column) return 1;
+    auto* copy = static_cast<ColumnDesc*>(malloc(sizeof(ColumnDesc)));
+    if (!copy) return 1;
+    memcpy(copy, column, sizeof *copy);
+    // Texts read from elsewhere may lack their terminator: keep every fixed text terminated.
+    copy->code[COLUMN_CODE_MAX] = 0;
+    copy->Description[COLUMN_DESCRIPTION_MAX] = 0;
+    copy->typeCible.fmtDate[COLUMN_FORMAT_MAX] = 0;
+    copy->typeCible.fmtDateTime[COLUMN_FORMAT_MAX] = 0;
+    if (!LDCG_Add(desc->columns, copy, nullptr)) {
+        free(copy);
+        return 1;
+    }
+    desc->isModified = 1;
+    FILEDESC_UpdatePositions(desc);
+    FILEDESC_ValidateColumn(copy);
+    return 0;
+}
+
+int FILEDESC_SupprimerColonne(FileDesc* desc, ColumnDesc* column) {
+    if (!desc || !desc->columns || !column) return 1;
+    if (LDCG_Remove(desc->columns, column, 1) != 0) return 1;
+    desc->isModified = 1;
+    FILEDESC_UpdatePositions(desc);
+    return 0;
+}
+
+void FileDesc_DestroyColumn(void* column) {
+    auto* col = static_cast<ColumnDesc*>(column);
+    if (!col) return;
+    morvex::trace("\n[FileDesc_DestroyColumn] ColName=[%s]", col->code);
+    free(col->message);
+    free(col->stats);
+    free(col);
+}
+
+int FILEDESC_MAJColonne(FileDesc* desc) {
+    if (!desc) return 1;
+    desc->isModified = 1;
+    return FILEDESC_Validate(desc);
+}
+
+ColumnDesc* FILEDESC_SearchColumn(FileDesc* desc, const char* code) {
+    if (!desc || !desc->columns || !code) return nullptr;
+    for (LDCG_ELT* elt = desc->columns->first; elt; elt = elt->next) {
+        auto* col = static_cast<ColumnDesc*>(elt->lParam1);
+        if (col && strcmp(col->code, code) == 0) return col;
+    }
+    return nullptr;
+}
+
+ColumnDesc* FILEDESC_SearchColumnByPos(FileDesc* desc, int n) {
+    if (!desc || !desc->columns || n <= 0) return nullptr;
+    int i = 0;
+    for (LDCG_ELT* elt = desc->columns->first; elt; elt = elt->next) {
+        if (++i == n) return static_cast<ColumnDesc*>(elt->lParam1);
+    }
+    return nullptr;
+}
+
+int FILEDESC_UpdatePositions(FileDesc* desc) {
+    if (!desc || !desc->columns) return 1;
+    int p = 1;
+    int n = 0;
+    for (LDCG_ELT* elt = desc->columns->first; elt; elt = elt->next) {
+        auto* col = static_cast<ColumnDesc*>(elt->lParam1);
+        if (!col) continue;
+        col->Position = ++n;
+        col->StartPosition = p;
+        // Modular arithmetic: widths read from a file may be anything, and must not overflow.
+        col->EndPosition = static_cast<int>(static_cast<unsigned>(p) +
+                                            static_cast<unsigned>(col->WidthInChars) - 1u);
+        p = static_cast<int>(static_cast<unsigned>(col->EndPosition) + 1u);
+    }
+    return 0;
+}
+
+int FILEDESC_RemoveColumnsStats(FileDesc* desc) {
+    if (!desc || !desc->columns) return 1;
+    for (LDCG_ELT* elt = desc->columns->first; elt; elt = elt->next) {
+        auto* col = static_cast<ColumnDesc*>(elt->lParam1);
+        if (!col) continue;
+        free(col->stats);
+        col->stats = nullptr;
+    }
+    return 0;
+}
+
+int FILEDESC_Validate(FileDesc* desc) {
+    if (!desc || !desc->columns) return 1;
+    for (LDCG_ELT* elt = desc->columns->first; elt; elt = elt->next) {
+        FILEDESC_ValidateColumn(static_cast<ColumnDesc*>(elt->lParam1));
+    }
+    return 0;
+}
+
+int FILEDESC_ValidateColumn(ColumnDesc* col) {
+    if (!col) return 1;
+    REGEXP* re = REGEXP_Compile(kColumnNamePattern);
+    if (!re) {
+        morvex::trace("\nRegExp error");
+        return 1;
+    }
+    std::string message;
+    int start = 0;
+    int end = 0;
+    int found = REGEXP_Search(re, col->code, &start, &end);
+    REGEXP_Free(re);
+    if (found && start == 0 && end == static_cast<int>(strlen(col->code))) {
+        col->hasWarning = 0;
+        col->hasInfo = 0;
+    } else {
+        col->hasWarning = 1;
+        message =
+            "Attention : le nom de colonne défini peut poser problème pour certaines "
+            "bases de données ou scripts.\n";
+    }
+    morvex::trace(
+        "\n[FILEDESC_ValidateColumn] col->code = %s, col->typeCible.type = %i, "
+        "col->typeCible.fmtChaineVar.tailleMax = %i",
+        col->code, col->typeCible.type, col->typeCible.fmtChaineVar.tailleMax);
+    if (col->typeCible.type == DATATYPE_VARIABLECHAR &&
+        col->typeCible.fmtChaineVar.tailleMax <= 0) {
+        message += "ERREUR : La taille d'une chaine variable doit être positive non nulle.\n";
+        col->hasWarning = 1;
+    } else if (col->typeCible.type == DATATYPE_FIXEDCHAR &&
+               col->typeCible.fmtChaineFixe.taille <= 0) {
+        message += "ERREUR : La taille d'une chaine fixe doit être positive non nulle.\n";
+        col->hasWarning = 1;
+    }
+    free(col->message);
+    col->message = message.empty() ? nullptr : strdup(message.c_str());
+    return message.empty() ? 1 : 0;
+}
+
+// ---- Primary key and indexes ----
+
+int FILEDESC_SetPrimaryKey(FileDesc* desc, IndexDesc* key) {
+    if (!desc) return 1;
+    if (key == &desc->primaryKey) return 0;
+    LDCG* newList = nullptr;
+    if (key && key->columns) {
+        newList = key->columns;
+    } else {
+        newList = LDCG_Create(nullptr, nullptr);
+        if (!newList) return 1;
+    }
+    if (desc->primaryKey.columns && desc->primaryKey.columns != newList) {
+        LDCG_Destroy(desc->primaryKey.columns, 0, 0);
+    }
+    desc->primaryKey.columns = newList;
+    if (key) {
+        fdtext::copyCut(desc->primaryKey.name, sizeof desc->primaryKey.name, key->name);
+        key->columns = nullptr;
+    } else {
+        desc->primaryKey.name[0] = 0;
+    }
+    return 0;
+}
+
+int FILEDESC_AddIndex(FileDesc* desc, IndexDesc* index) {
+    if (!desc || !desc->indexes || !index) return 1;
+    return LDCG_Add(desc->indexes, index, nullptr) ? 0 : 1;
+}
+
+int FILEDESC_RemoveIndex(FileDesc* desc, IndexDesc* index) {
+    if (!desc || !desc->indexes || !index) return 1;
+    return LDCG_Remove(desc->indexes, index, 0) == 0 ? 0 : 1;
+}
+
+IndexDesc* FILEDESC_CreateIndex(const char* name) {
+    auto* index = static_cast<IndexDesc*>(calloc(1, sizeof(IndexDesc)));
+    if (!index) return nullptr;
+    index->columns = LDCG_Create(nullptr, nullptr);
+    if (!index->columns) {
+        free(index);
+        return nullptr;
+    }
+    if (name) fdtext::copyCut(index->name, sizeof index->name, name);
+    return index;
+}
+
+void FILEDESC_DestroyIndex(void* index) {
+    auto* idx = static_cast<IndexDesc*>(index);
+    if (!idx) return;
+    if (idx->columns) LDCG_Destroy(idx->columns, 0, 0);
+    free(idx);
+}
+
+// ---- Notation, identifiers, types ----
+
+int FILEDESC_ConvertEndOfLine(const char* text, char* out, int outSize) {
+    if (!text || !out || outSize <= 0) return 1;
+    size_t i = 0;
+    int o = 0;
+    out[0] = 0;
+    while (text[i] && o < outSize - 1) {
+        char c = text[i];
+        if (c == '\\') {
+            char n = text[i + 1];
+            if (n == 0) {  // a lone backslash at the end stands for itself
+                out[o++] = '\\';
+                ++i;
+                continue;
+            }
+            switch (n) {
+                case 'n':
+                    out[o++] = '\n';
+                    break;
+                case 'r':
+                    out[o++] = '\r';
+                    break;
+                case 't':
+                    out[o++] = '\t';
+                    break;
+                case '0':
+                    out[o++] = '\0';
+                    break;
+                default:
+                    out[o++] = n;
+                    break;
+            }
+            i += 2;
+        } else if (c == '#' && text[i + 1] == '0' && text[i + 2] == 'x') {
+            i += 3;
+            std::string hex;
+            while (text[i] && text[i] != '#') {
+                hex += text[i];
+                morvex::trace("\n[FILEDESC_ConvertEndOfLine] HexValue = [%c][%s]", text[i],
+                              hex.c_str());
+                ++i;
+            }
+            out[o++] = static_cast<char>(hexTextValue(hex) & 0xFFu);
+        } else {
+            out[o++] = c;
+            ++i;
+        }
+    }
+    out[o] = 0;
+    return 0;
+}
+
+DYNSTRING* FILEDESC_CreateUID() {
+    MYDATE date{};
+    MYHEURE heure{};
+    DATE_AujourdHui(&date);
+    DATE_Heure(&heure);
+    // One generator per thread, seeded from the system's entropy source.
+    thread_local std::mt19937 generator([] {
+        std::random_device device;
+        std::seed_seq seq{device(), device(), static_cast<unsigned>(time(nullptr))};
+        return std::mt19937(seq);
+    }());
+    int r1 = static_cast<int>(generator() & 0x7FFFFFFFu);
+    int r2 = static_cast<int>(generator() & 0x7FFFFFFFu);
+    char key[128];
+    snprintf(key, sizeof key, "%04i%02i%02i_%04i%02i%02i_%i_%i", date.annee, date.mois, date.jour,
+             heure.heure, heure.minute, heure.seconde, r1, r2);
+    morvex::trace("\n[FILEDESC_CreateUID] Making signature for key=[%s]", key);
+
+    unsigned char digest[EVP_MAX_MD_SIZE];
+    unsigned int digestLen = 0;
+    if (EVP_Digest(key, strlen(key), digest, &digestLen, EVP_md5(), nullptr) != 1 ||
+        digestLen != 16) {
+        return nullptr;
+    }
+    char hex[33];
+    for (unsigned i = 0; i < 16; ++i) snprintf(hex + 2 * i, 3, "%02X", digest[i]);
+    return DYNSTRING_NewWithCString(hex);
+}
+
+int GetDataType(const TypeCible* typeCible, char* out, int outSize) {
+    static constexpr const char* kNames[8] = {"Integer",   "Decimal",      "Date", "Datetime",
+                                              "FixedChar", "VariableChar", "Text", "Boolean"};
+    if (!typeCible || !out || outSize <= 0) return 1;
+    if (typeCible->type < 0 || typeCible->type > 7) return 1;
+    snprintf(out, static_cast<size_t>(outSize), "%s", kNames[typeCible->type]);
+    return 0;
+}
+
+int GetDataTypeFormat(const TypeCible* typeCible, char* out, int outSize) {
+    if (!typeCible || !out || outSize <= 0) return 1;
+    size_t size = static_cast<size_t>(outSize);
+    switch (typeCible->type) {
+        case DATATYPE_INTEGER:
+        case DATATYPE_TEXT:
+        case DATATYPE_BOOLEAN:
+            out[0] = 0;
+            return 0;
+        case DATATYPE_DECIMAL:
+            // Summed wide: sizes read from a file may be anything.
+            snprintf(out, size, "%lld,%i",
+                     static_cast<long long>(typeCible->fmtDecimal.partieEntiere) +
+                         typeCible->fmtDecimal.partieDecimale,
+                     typeCible->fmtDecimal.partieDecimale);
+            return 0;
+        case DATATYPE_DATE:
+            snprintf(out, size, "%s", typeCible->fmtDate);
+            return 0;
+        case DATATYPE_DATETIME:
+            snprintf(out, size, "%s", typeCible->fmtDateTime);
+            return 0;
+        case DATATYPE_FIXEDCHAR:
+            snprintf(out, size, "%i", typeCible->fmtChaineFixe.taille);
+            return 0;
+        case DATATYPE_VARIABLECHAR:
+            snprintf(out, size, "%i", typeCible->fmtChaineVar.tailleMax);
+            return 0;
+        default:
+            return 1;
+    }
+}
+
+int FILEDESC_CreerListe() {
+    return 0;
+}
+
+int FILEDESC_DetruireListe(FileDesc* desc) {
+    if (!desc) return 1;
+    if (desc->columns) LDCG_Destroy(desc->columns, 0, 1);
+    desc->columns = nullptr;
+    return 0;
+}

@@ -1,0 +1,588 @@
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <cstring>
+#include <memory>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "filedesc/filedesc.h"
+#include "filedesc/tests/fdtest_util.h"
+#include "foundation/trace.h"
+
+using namespace std::string_literals;
+
+namespace {
+
+using DescPtr = std::unique_ptr<FileDesc, fdtest::DescCloser>;
+using fdtest::makeColumn;
+using fdtest::readAll;
+using fdtest::TempDir;
+using fdtest::writeAll;
+
+// An empty description as the loaders use it.
+DescPtr emptyDesc() {
+    return DescPtr(FILEDESC_CreateFileDesc(nullptr, nullptr, 0, nullptr, nullptr));
+}
+
+// Loads `bytes` (written to a file) into a fresh description, with the trace captured.
+DescPtr loadText(const TempDir& dir, const std::string& bytes, std::string* trace = nullptr) {
+    std::string path = dir.file("in.fyk");
+    writeAll(path, bytes);
+    DescPtr d = emptyDesc();
+    morvex::TraceCapture capture;
+    EXPECT_EQ(FILEDESC_LoadFromFile(d.get(), path.c_str()), 0);
+    if (trace) *trace = capture.text();
+    return d;
+}
+
+std::string saveText(const TempDir& dir, FileDesc* d, const std::string& name = "out.fyk") {
+    std::string path = dir.file(name);
+    morvex::TraceCapture capture;
+    EXPECT_EQ(FILEDESC_SaveToFile(d, path.c_str()), 0);
+    return readAll(path);
+}
+
+// Wraps column/file lines into a whole description file (CR LF lines).
+std::string fykFile(const std::string& fileBody) {
+    return "BEGIN MorvexFylatek\r\n\tFILEVERSION=1.4\r\n\tBEGIN File\r\n" + fileBody +
+           "\r\n\tEND File\r\nEND MorvexFylatek";
+}
+
+void addTemplate(FileDesc* d, const char* path) {
+    PROCESSTASK* task = PROCESS_CreateTask();
+    task->templatePath = strdup(path);
+    PROCESS_AddTask(d->processes, task);
+}
+
+// A small description with two columns, a key and one template.
+DescPtr smallDescription() {
+    DescPtr d(FILEDESC_CreateFileDesc("Proj", nullptr, 2, nullptr, nullptr));
+    snprintf(d->FileDescUID, sizeof d->FileDescUID, "0123456789ABCDEF0123456789ABCDEF");
+    snprintf(d->TableName, sizeof d->TableName, "T");
+    ColumnDesc id = makeColumn("ID", 5, DATATYPE_INTEGER);
+    id.typeCible.fmtEntier.taille = 5;
+    id.protectedField = 1;
+    id.DelimCharStart = '"';
+    id.DelimCharEnd = '"';
+    ColumnDesc nom = makeColumn("Nom", 30, DATATYPE_VARIABLECHAR);
+    nom.typeCible.fmtChaineVar.tailleMax = 30;
+    snprintf(nom.Description, sizeof nom.Description, "Le nom");
+    FILEDESC_AjouterColonne(d.get(), &id);
+    FILEDESC_AjouterColonne(d.get(), &nom);
+    snprintf(d->primaryKey.name, sizeof d->primaryKey.name, "PK");
+    LDCG_Add(d->primaryKey.columns, FILEDESC_SearchColumn(d.get(), "ID"), nullptr);
+    addTemplate(d.get(), "a.tpl");
+    return d;
+}
+
+TEST(FykWriter, WritesTheExactBytesOfASmallDescription) {
+    TempDir dir;
+    DescPtr d = smallDescription();
+    const std::string expected =
+        "BEGIN MorvexFylatek"
+        "\r\n\tFILEVERSION=1.4"
+        "\r\n\tNBUILD=5697"
+        "\r\n\tBEGIN File"
+        "\r\n\t\tFILEDESCUID=0123456789ABCDEF0123456789ABCDEF"
+        "\r\n\t\tINDFINDELIGNE=\\r\\n"
+        "\r\n\t\tLONGLIGNEFIXE=0"
+        "\r\n\t\tTABLENAME=T"
+        "\r\n\t\tSCHEMANAME="
+        "\r\n\t\tDATABASENAME="
+        "\r\n\t\tPROJECTNAME=Proj"
+        "\r\n\t\tDESCRIPTION="
+        "\r\n\t\tTYPESTRUCTFILE=2"
+        "\r\n\t\tFIRSTLINEISHEADER=0"
+        "\r\n\t\tBEGINFROMLINE=0"
+        "\r\n\t\tENDTOLINE=0"
+        "\r\n\t\tFIELDDELIMITER=;"
+        "\r\n\t\tFICHIEREXEMPLE="
+        "\r\n\t\tDATABASEFILE="
+        "\r\n\t\tBEGIN Column"
+        "\r\n\t\t\tID=0"
+        "\r\n\t\t\tIGNORERCOL=0"
+        "\r\n\t\t\tISNULL=0"
+        "\r\n\t\t\tPOSITION=0"
+        "\r\n\t\t\tPOSDEBUT=0"
+        "\r\n\t\t\tPOSFIN=0"
+        "\r\n\t\t\tNAME=ID"
+        "\r\n\t\t\tLARGEUR=5"
+        "\r\n\t\t\tPROTECTEDFIELD=1"
+        "\r\n\t\t\tCARDELIMDEBUT=\""
+        "\r\n\t\t\tCARDELIMFIN=\""
+        "\r\n\t\t\tDESCRIPTION="
+        "\r\n\t\t\tTYPE_CIBLE=0"
+        "\r\n\t\t\tFMT_CIBLE=5"
+        "\r\n\t\tEND Column"
+        "\r\n\t\tBEGIN Column"
+        "\r\n\t\t\tID=0"
+        "\r\n\t\t\tIGNORERCOL=0"
+        "\r\n\t\t\tISNULL=0"
+        "\r\n\t\t\tPOSITION=1"
+        "\r\n\t\t\tPOSDEBUT=0"
+        "\r\n\t\t\tPOSFIN=0"
+        "\r\n\t\t\tNAME=Nom"
+        "\r\n\t\t\tLARGEUR=30"
+        "\r\n\t\t\tPROTECTEDFIELD=0"
+        "\r\n\t\t\tCARDELIMDEBUT=\0"
+        "\r\n\t\t\tCARDELIMFIN=\0"
+        "\r\n\t\t\tDESCRIPTION=Le nom"
+        "\r\n\t\t\tTYPE_CIBLE=5"
+        "\r\n\t\t\tFMT_CIBLE=30"
+        "\r\n\t\tEND Column"
+        "\r\n\t\tBEGIN Primary Key"
+        "\r\n\t\t\tNAME=PK"
+        "\r\n\t\t\tCOMPOSANTE=ID"
+        "\r\n\t\tEND Primary Key"
+        "\r\n\t\tBEGIN Process"
+        "\r\n\t\t\tTEMPLATE=a.tpl"
+        "\r\n\t\tEND Process"
+        "\r\n\tEND File"
+        "\r\nEND MorvexFylatek"s;
+    d->isModified = 1;
+    EXPECT_EQ(saveText(dir, d.get()), expected);
+    EXPECT_EQ(d->isModified, 0);
+    EXPECT_EQ(d->FileDescPath, nullptr);  // saving does not change the path
+}
+
+TEST(FykWriter, FailsWithoutColumnListOrWritableFile) {
+    TempDir dir;
+    DescPtr d = smallDescription();
+    EXPECT_EQ(FILEDESC_SaveToFile(d.get(), dir.file("no/such/dir.fyk").c_str()), 1);
+    EXPECT_EQ(FILEDESC_SaveToFile(nullptr, dir.file("x.fyk").c_str()), 1);
+    FILEDESC_DetruireListe(d.get());
+    EXPECT_EQ(FILEDESC_SaveToFile(d.get(), dir.file("x.fyk").c_str()), 1);
+}
+
+// A description using every type, protecting characters, key, indexes and templates.
+DescPtr fullDescription() {
+    DescPtr d(FILEDESC_CreateFileDesc("Projet complet", nullptr, 1, "#0x0D#0x0A", "\\t"));
+    snprintf(d->TableName, sizeof d->TableName, "CLIENTS");
+    snprintf(d->SchemaName, sizeof d->SchemaName, "dbo");
+    snprintf(d->DatabaseName, sizeof d->DatabaseName, "BASE");
+    d->Description = strdup("Fichier des clients, version=2 \"export\"");
+    d->FirstLineIsHeader = 1;
+    d->BeginFromLine = 3;
+    d->EndToLine = 1000;
+    d->LenFixedLine = 120;
+    d->ExampleFilePath = strdup("/data/clients=2024.txt");
+    d->DatabaseFilePath = strdup("/db/clients.sqlite");
+    for (int type = 0; type <= 7; ++type) {
+        std::string code = "COL_" + std::to_string(type);
+        ColumnDesc c = makeColumn(code.c_str(), 3 + type, type);
+        snprintf(c.Description, sizeof c.Description, "colonne %d : a=b\tc", type);
+        c.typeCible.fmtDecimal = {8, 2};
+        snprintf(c.typeCible.fmtDate, sizeof c.typeCible.fmtDate, "jj/mm/aaaa");
+        snprintf(c.typeCible.fmtDateTime, sizeof c.typeCible.fmtDateTime, "aaaa-mm-jj HH:MM:SS");
+        c.typeCible.fmtChaineFixe.taille = 11;
+        c.typeCible.fmtChaineVar.tailleMax = 42;
+        c.IgnoreColumn = type % 2;
+        c.FieldCannotBeNull = (type + 1) % 2;
+        c.protectedField = type == 4 || type == 5;
+        c.DelimCharStart = type == 4 ? '\t' : type == 5 ? '=' : 0;
+        c.DelimCharEnd = type == 4 ? '\t' : type == 5 ? '\'' : 0;
+        FILEDESC_AjouterColonne(d.get(), &c);
+    }
+    snprintf(d->primaryKey.name, sizeof d->primaryKey.name, "PK_CLIENTS");
+    LDCG_Add(d->primaryKey.columns, FILEDESC_SearchColumn(d.get(), "COL_0"), nullptr);
+    LDCG_Add(d->primaryKey.columns, FILEDESC_SearchColumn(d.get(), "COL_4"), nullptr);
+    IndexDesc* i1 = FILEDESC_CreateIndex("IX_DATE");
+    LDCG_Add(i1->columns, FILEDESC_SearchColumn(d.get(), "COL_2"), nullptr);
+    FILEDESC_AddIndex(d.get(), i1);
+    IndexDesc* i2 = FILEDESC_CreateIndex("IX_DEUX");
+    LDCG_Add(i2->columns, FILEDESC_SearchColumn(d.get(), "COL_5"), nullptr);
+    LDCG_Add(i2->columns, FILEDESC_SearchColumn(d.get(), "COL_1"), nullptr);
+    FILEDESC_AddIndex(d.get(), i2);
+    addTemplate(d.get(), "/tpl/create_table.tpl");
+    addTemplate(d.get(), "/tpl/doc=html.tpl");
+    return d;
+}
+
+TEST(FykRoundTrip, SaveLoadSaveGivesIdenticalBytes) {
+    TempDir dir;
+    DescPtr d = fullDescription();
+    std::string first = saveText(dir, d.get(), "first.fyk");
+    DescPtr loaded = loadText(dir, first);
+    std::string second = saveText(dir, loaded.get(), "second.fyk");
+    EXPECT_EQ(first, second);
+}
+
+TEST(FykRoundTrip, RestoresEveryFieldColumnKeyIndexAndTemplate) {
+    TempDir dir;
+    DescPtr d = fullDescription();
+    DescPtr l = loadText(dir, saveText(dir, d.get()));
+    EXPECT_STREQ(l->FileDescUID, d->FileDescUID);
+    EXPECT_STREQ(l->ProjectName, "Projet complet");
+    EXPECT_STREQ(l->TableName, "CLIENTS");
+    EXPECT_STREQ(l->SchemaName, "dbo");
+    EXPECT_STREQ(l->DatabaseName, "BASE");
+    EXPECT_STREQ(l->Description, d->Description);
+    EXPECT_STREQ(l->EndOfLine, "#0x0D#0x0A");
+    EXPECT_STREQ(l->EndOfLineChars, "\r\n");
+    EXPECT_STREQ(l->FieldDelimiterChars, "\t");
+    EXPECT_EQ(l->TypeStructFile, 1);
+    EXPECT_EQ(l->FirstLineIsHeader, 1);
+    EXPECT_EQ(l->BeginFromLine, 3);
+    EXPECT_EQ(l->EndToLine, 1000);
+    EXPECT_EQ(l->LenFixedLine, 120);
+    EXPECT_STREQ(l->ExampleFilePath, "/data/clients=2024.txt");
+    EXPECT_STREQ(l->DatabaseFilePath, "/db/clients.sqlite");
+    EXPECT_EQ(l->isModified, 0);
+    ASSERT_EQ(LDCG_Count(l->columns), 8);
+    for (int i = 1; i <= 8; ++i) {
+        ColumnDesc* a = FILEDESC_SearchColumnByPos(d.get(), i);
+        ColumnDesc* b = FILEDESC_SearchColumnByPos(l.get(), i);
+        EXPECT_STREQ(a->code, b->code);
+        EXPECT_STREQ(a->Description, b->Description);
+        EXPECT_EQ(a->WidthInChars, b->WidthInChars);
+        EXPECT_EQ(a->Position, b->Position);
+        EXPECT_EQ(a->StartPosition, b->StartPosition);
+        EXPECT_EQ(a->EndPosition, b->EndPosition);
+        EXPECT_EQ(a->IgnoreColumn, b->IgnoreColumn);
+        EXPECT_EQ(a->FieldCannotBeNull, b->FieldCannotBeNull);
+        EXPECT_EQ(a->protectedField, b->protectedField);
+        EXPECT_EQ(a->DelimCharStart, b->DelimCharStart) << a->code;
+        EXPECT_EQ(a->DelimCharEnd, b->DelimCharEnd) << a->code;
+        EXPECT_EQ(a->typeCible.type, b->typeCible.type);
+        char fa[64], fb[64];
+        GetDataTypeFormat(&a->typeCible, fa, sizeof fa);
+        GetDataTypeFormat(&b->typeCible, fb, sizeof fb);
+        EXPECT_STREQ(fa, fb) << a->code;
+    }
+    EXPECT_STREQ(l->primaryKey.name, "PK_CLIENTS");
+    ASSERT_EQ(LDCG_Count(l->primaryKey.columns), 2);
+    EXPECT_STREQ(static_cast<ColumnDesc*>(l->primaryKey.columns->last->lParam1)->code, "COL_4");
+    ASSERT_EQ(LDCG_Count(l->indexes), 2);
+    auto* ix2 = static_cast<IndexDesc*>(l->indexes->last->lParam1);
+    EXPECT_STREQ(ix2->name, "IX_DEUX");
+    ASSERT_EQ(LDCG_Count(ix2->columns), 2);
+    EXPECT_STREQ(static_cast<ColumnDesc*>(ix2->columns->first->lParam1)->code, "COL_5");
+    ASSERT_EQ(LDCG_Count(l->processes->tasks), 2);
+    EXPECT_STREQ(static_cast<PROCESSTASK*>(l->processes->tasks->last->lParam1)->templatePath,
+                 "/tpl/doc=html.tpl");
+}
+
+TEST(FykRoundTrip, IntegerDisplayLengthComesBackAsZero) {
+    TempDir dir;
+    DescPtr d = emptyDesc();
+    ColumnDesc c = makeColumn("N", 4, DATATYPE_INTEGER);
+    c.typeCible.fmtEntier.taille = 9;
+    FILEDESC_AjouterColonne(d.get(), &c);
+    std::string saved = saveText(dir, d.get());
+    EXPECT_NE(saved.find("FMT_CIBLE=9"), std::string::npos);
+    DescPtr l = loadText(dir, saved);
+    EXPECT_EQ(FILEDESC_SearchColumnByPos(l.get(), 1)->typeCible.fmtEntier.taille, 0);
+}
+
+TEST(FykReader, AcceptsLowerAndMixedCaseKeysAndLfOnlyLines) {
+    TempDir dir;
+    const std::string variants[] = {
+        "begin morvexfylatek\n begin file\n  tablename=T\n  fielddelimiter=|\n"
+        "  begin column\n   name=A\n   largeur=4\n  end column\n end file\nend morvexfylatek",
+        "Begin MorvexFylatek\r\nBegin File\r\nTableName=T\r\nFieldDelimiter=|\r\n"
+        "Begin Column\r\nName=A\r\nLargeur=4\r\nEnd Column\r\nEnd File\r\nEnd MorvexFylatek\r\n",
+    };
+    for (const auto& text : variants) {
+        DescPtr d = loadText(dir, text);
+        EXPECT_STREQ(d->TableName, "T");
+        EXPECT_STREQ(d->FieldDelimiterChars, "|");
+        ASSERT_EQ(LDCG_Count(d->columns), 1);
+        EXPECT_STREQ(FILEDESC_SearchColumnByPos(d.get(), 1)->code, "A");
+        EXPECT_EQ(FILEDESC_SearchColumnByPos(d.get(), 1)->WidthInChars, 4);
+    }
+}
+
+TEST(FykReader, LegacyDelimiterKeysApplyInFileOrder) {
+    TempDir dir;
+    struct Case {
+        std::string lines;
+        const char* notation;
+        const char* chars;
+    } cases[] = {
+        {"SEPVIRGULE=1\r\nSEPTAB=1", "\\t", "\t"},
+        {"SEPTAB=1\r\nSEPVIRGULE=0", ",", ","},
+        {"SEPESPACE=", " ", " "},
+        {"SEPPOINTVIRGULE=x", ";", ";"},
+        {"SEPAUTRE=|", "|", "|"},
+        {"SEPARATEUR=#0x7C", "#0x7C", "|"},
+        {"SEPARATEURCOL=!", ";", ";"},
+        {"FIELDDELIMITER=#0x3D", "#0x3D", "="},
+        {"SEPTAB=1\r\nFIELDDELIMITER=,", ",", ","},
+    };
+    for (const auto& c : cases) {
+        DescPtr d = loadText(dir, fykFile(c.lines));
+        EXPECT_STREQ(d->FieldDelimiter, c.notation) << c.lines;
+        EXPECT_STREQ(d->FieldDelimiterChars, c.chars) << c.lines;
+    }
+}
+
+TEST(FykReader, EmptyUidGetsAFreshOneAndMarksModified) {
+    TempDir dir;
+    std::string trace;
+    DescPtr d = loadText(dir, fykFile("FILEDESCUID="), &trace);
+    EXPECT_EQ(strlen(d->FileDescUID), 32u);
+    EXPECT_EQ(d->isModified, 1);
+    EXPECT_NE(trace.find("\n[FILEDESC_CreateFileDesc] fileDescUID=["s + d->FileDescUID + "]"),
+              std::string::npos);
+}
+
+TEST(FykReader, FileWithoutUidKeepsTheCreationUidAndIsNotModified) {
+    TempDir dir;
+    std::string path = dir.file("in.fyk");
+    writeAll(path, fykFile("TABLENAME=T"));
+    DescPtr d = emptyDesc();
+    std::string uid = d->FileDescUID;
+    ASSERT_EQ(FILEDESC_LoadFromFile(d.get(), path.c_str()), 0);
+    EXPECT_EQ(uid, d->FileDescUID);
+    EXPECT_EQ(d->isModified, 0);
+    EXPECT_STREQ(d->FileDescPath, path.c_str());
+}
+
+TEST(FykReader, ValuesHoldingEqualsSignsSurvive) {
+    TempDir dir;
+    DescPtr d = loadText(dir, fykFile("DESCRIPTION=\"a=b\"\r\nFICHIEREXEMPLE=/x/y=z.txt\r\n"
+                                      "DATABASEFILE=/db==.sqlite=\r\n"
+                                      "BEGIN Column\r\nNAME=A\r\nDESCRIPTION=a=b\r\nEND Column"));
+    EXPECT_STREQ(d->Description, "\"a=b\"");  // quotes included
+    EXPECT_STREQ(d->ExampleFilePath, "/x/y=z.txt");
+    EXPECT_STREQ(d->DatabaseFilePath, "/db==.sqlite=");
+    EXPECT_STREQ(FILEDESC_SearchColumnByPos(d.get(), 1)->Description, "a=b");
+}
+
+TEST(FykReader, TabAndEqualsProtectingCharactersSurvive) {
+    TempDir dir;
+    DescPtr d = loadText(dir, fykFile("BEGIN Column\r\nNAME=A\r\nCARDELIMDEBUT=\t\r\n"
+                                      "CARDELIMFIN=\t\r\nEND Column\r\n"
+                                      "BEGIN Column\r\nNAME=B\r\nCARDELIMDEBUT==\r\n"
+                                      "CARDELIMFIN= \r\nEND Column\r\n"
+                                      "BEGIN Column\r\nNAME=C\r\nCARDELIMDEBUT=\r\nEND Column"));
+    ASSERT_EQ(LDCG_Count(d->columns), 3);
+    EXPECT_EQ(FILEDESC_SearchColumn(d.get(), "A")->DelimCharStart, '\t');
+    EXPECT_EQ(FILEDESC_SearchColumn(d.get(), "A")->DelimCharEnd, '\t');
+    EXPECT_EQ(FILEDESC_SearchColumn(d.get(), "B")->DelimCharStart, '=');
+    EXPECT_EQ(FILEDESC_SearchColumn(d.get(), "B")->DelimCharEnd, ' ');
+    EXPECT_EQ(FILEDESC_SearchColumn(d.get(), "C")->DelimCharStart, 0);
+}
+
+TEST(FykReader, FormatBeforeTypeIsLost) {
+    TempDir dir;
+    DescPtr d = loadText(dir, fykFile("BEGIN Column\r\nNAME=A\r\nFMT_CIBLE=12\r\nTYPE_CIBLE=5\r\n"
+                                      "END Column\r\nBEGIN Column\r\nNAME=B\r\nTYPE_CIBLE=1\r\n"
+                                      "FMT_CIBLE=10,3\r\nEND Column"));
+    EXPECT_EQ(FILEDESC_SearchColumn(d.get(), "A")->typeCible.fmtChaineVar.tailleMax, 0);
+    EXPECT_EQ(FILEDESC_SearchColumn(d.get(), "B")->typeCible.fmtDecimal.partieEntiere, 10);
+    EXPECT_EQ(FILEDESC_SearchColumn(d.get(), "B")->typeCible.fmtDecimal.partieDecimale, 3);
+}
+
+TEST(FykReader, PositionsInTheFileAreRecomputedFromWidths) {
+    TempDir dir;
+    DescPtr d = loadText(dir, fykFile("BEGIN Column\r\nNAME=A\r\nPOSITION=7\r\nPOSDEBUT=40\r\n"
+                                      "LARGEUR=3\r\nEND Column\r\nBEGIN Column\r\nNAME=B\r\n"
+                                      "POSITION=0\r\nLARGEUR=2\r\nEND Column"));
+    ColumnDesc* b = FILEDESC_SearchColumn(d.get(), "B");
+    EXPECT_EQ(b->Position, 2);
+    EXPECT_EQ(b->StartPosition, 4);
+    EXPECT_EQ(b->EndPosition, 5);
+}
+
+TEST(FykReader, UnknownComponentAddsNothingAndKeyLinesAreTraced) {
+    TempDir dir;
+    std::string trace;
+    DescPtr d = loadText(dir,
+                         fykFile("BEGIN Column\r\nNAME=A\r\nEND Column\r\nBEGIN Primary Key\r\n"
+                                 "NAME=PK\r\nCOMPOSANTE=A\r\nCOMPOSANTE=Z\r\nFOO=1\r\n"
+                                 "END Primary Key"),
+                         &trace);
+    EXPECT_STREQ(d->primaryKey.name, "PK");
+    EXPECT_EQ(LDCG_Count(d->primaryKey.columns), 1);
+    EXPECT_NE(trace.find("\nparsePrimaryKey:[NAME=PK]\nparsePrimaryKey:[COMPOSANTE=A]"),
+              std::string::npos);
+    EXPECT_NE(trace.find("\nparsePrimaryKey:[FOO=1]\nMot-cle non reconnu : foo [value = 1]"),
+              std::string::npos);
+    EXPECT_NE(trace.find("\nparsePrimaryKey:[END Primary Key=]"), std::string::npos);
+}
+
+TEST(FykReader, UnknownKeysOfInnerBlocksAreReported) {
+    TempDir dir;
+    std::string trace;
+    DescPtr d = loadText(dir,
+                         fykFile("UNKNOWN=ignored\r\nBEGIN Column\r\nNAME=A\r\nColour=Red\r\n"
+                                 "END Column\r\nBEGIN Index\r\nNAME=IX\r\nSize=3\r\n"
+                                 "END Index\r\nBEGIN Process\r\nTEMPLATE=t.tpl\r\nOther=x=y\r\n"
+                                 "END Process"),
+                         &trace);
+    EXPECT_NE(trace.find("\nMot-cle non reconnu : colour [value = Red]"), std::string::npos);
+    EXPECT_NE(trace.find("\nMot-cle non reconnu : size [value = 3]"), std::string::npos);
+    EXPECT_NE(trace.find("\n[parseProcess] Mot-cle non reconnu : other [value = x=y]"),
+              std::string::npos);
+    EXPECT_EQ(trace.find("unknown"), std::string::npos);
+    EXPECT_EQ(LDCG_Count(d->indexes), 1);
+    EXPECT_EQ(LDCG_Count(d->processes->tasks), 1);
+}
+
+TEST(FykReader, TracesTopLevelKeysVersionAndBuild) {
+    TempDir dir;
+    std::string trace;
+    loadText(dir, "junk before\r\nBEGIN MorvexFylatek\r\n\tFILEVERSION=1.4\r\n\tNBUILD=5697",
+             &trace);
+    EXPECT_EQ(trace.find("\n[junk before]\n[BEGIN MorvexFylatek]"
+                         "\n[parseMorvexFylatek] Version format fichier : [1.4]"
+                         "\n[parseMorvexFylatek] Numero de build ayant genere le fichier : [5697]"),
+              0u)
+        << trace;
+}
+
+TEST(FykReader, EndBeforeBeginStopsTheReading) {
+    TempDir dir;
+    DescPtr d = loadText(dir, "END MorvexFylatek\r\n" + fykFile("TABLENAME=T"));
+    EXPECT_STREQ(d->TableName, "");
+}
+
+TEST(FykReader, NonNumbersGiveZeroAndLongTextsAreCut) {
+    TempDir dir;
+    std::string longName(400, 'n');
+    std::string longText(1015, 'd');  // the line is read in two pieces
+    DescPtr d = loadText(
+        dir, fykFile("TYPESTRUCTFILE=abc\r\nBEGINFROMLINE=99999999999\r\n"
+                     "PROJECTNAME=" +
+                     longName + "\r\nTABLENAME=" + longName + "\r\nFILEDESCUID=" + longName +
+                     "\r\nBEGIN Column\r\n"
+                     "NAME=" +
+                     longName + "\r\nDESCRIPTION=" + longText +
+                     "\r\nLARGEUR=x1\r\nEND Column\r\nBEGIN Index\r\nNAME=" + longName +
+                     "\r\nEND Index"));
+    EXPECT_EQ(d->TypeStructFile, 0);
+    EXPECT_EQ(d->BeginFromLine, 2147483647);
+    EXPECT_EQ(strlen(d->ProjectName), 128u);
+    EXPECT_EQ(strlen(d->TableName), 63u);
+    EXPECT_EQ(strlen(d->FileDescUID), 64u);
+    ColumnDesc* c = FILEDESC_SearchColumnByPos(d.get(), 1);
+    ASSERT_NE(c, nullptr);
+    EXPECT_EQ(strlen(c->code), 256u);
+    EXPECT_EQ(strlen(c->Description), 1010u);  // the 1022-character piece minus "DESCRIPTION="
+    EXPECT_EQ(c->WidthInChars, 0);
+    EXPECT_EQ(strlen(static_cast<IndexDesc*>(d->indexes->first->lParam1)->name), 62u);
+}
+
+TEST(FykReader, BlockCutOffByTheEndOfTheFileIsDropped) {
+    TempDir dir;
+    DescPtr d = loadText(dir,
+                         "BEGIN MorvexFylatek\r\nBEGIN File\r\nBEGIN Column\r\nNAME=A\r\n"
+                         "END Column\r\nBEGIN Column\r\nNAME=B\r\nLARGEUR=3");
+    ASSERT_EQ(LDCG_Count(d->columns), 1);
+    EXPECT_STREQ(FILEDESC_SearchColumnByPos(d.get(), 1)->code, "A");
+    DescPtr e = loadText(dir, "BEGIN MorvexFylatek\r\nBEGIN File\r\nBEGIN Index\r\nNAME=IX");
+    EXPECT_EQ(LDCG_Count(e->indexes), 0);
+}
+
+TEST(FykReader, RepeatedBlocksAddUp) {
+    TempDir dir;
+    std::string body =
+        "BEGIN Column\r\nNAME=A\r\nEND Column\r\nBEGIN Primary Key\r\nNAME=PK\r\n"
+        "COMPOSANTE=A\r\nEND Primary Key\r\nBEGIN Process\r\nTEMPLATE=t.tpl\r\nEND Process";
+    std::string text = "BEGIN MorvexFylatek\r\nBEGIN File\r\n" + body +
+                       "\r\nEND File\r\n"
+                       "BEGIN File\r\n" +
+                       body + "\r\nEND File\r\nEND MorvexFylatek";
+    DescPtr d = loadText(dir, text);
+    EXPECT_EQ(LDCG_Count(d->columns), 2);
+    EXPECT_EQ(LDCG_Count(d->primaryKey.columns), 2);
+    EXPECT_EQ(LDCG_Count(d->processes->tasks), 2);
+}
+
+TEST(FykReader, SurvivesEveryTruncationOfAValidFile) {
+    TempDir dir;
+    DescPtr full = fullDescription();
+    std::string text = saveText(dir, full.get());
+    std::string path = dir.file("cut.fyk");
+    // Cut at every line start, in the middle of every line, and after the last byte.
+    std::vector<size_t> cuts;
+    for (size_t pos = 0; pos < text.size();) {
+        size_t eol = text.find("\r\n", pos);
+        if (eol == std::string::npos) eol = text.size();
+        cuts.push_back(pos);
+        cuts.push_back(pos + (eol - pos) / 2);
+        pos = eol + 2;
+    }
+    cuts.push_back(text.size());
+    int previousColumns = 0;
+    for (size_t n : cuts) {
+        writeAll(path, text.substr(0, n));
+        DescPtr d = emptyDesc();
+        morvex::TraceCapture capture;
+        ASSERT_EQ(FILEDESC_LoadFromFile(d.get(), path.c_str()), 0) << n;
+        int columns = LDCG_Count(d->columns);
+        EXPECT_GE(columns, previousColumns) << n;  // a longer prefix never loses a column
+        EXPECT_LE(columns, 8);
+        previousColumns = columns;
+    }
+    EXPECT_EQ(previousColumns, 8);
+}
+
+TEST(FykReader, SurvivesEmptyBinaryHugeAndValuelessInput) {
+    TempDir dir;
+    std::mt19937 rng(1234);
+    std::string binary(20000, '\0');
+    for (char& c : binary) c = static_cast<char>(rng() & 0xFF);
+    std::string hugeLine(100000, 'x');
+    std::string hugeKeyed = "DESCRIPTION=" + std::string(100000, '=') + hugeLine;
+    const std::string inputs[] = {
+        "",
+        binary,
+        "BEGIN MorvexFylatek\r\nBEGIN File\r\n" + binary,
+        fykFile(hugeLine + "\r\n" + hugeKeyed + "\r\nBEGIN Column\r\n" + hugeKeyed +
+                "\r\nNAME=" + hugeLine + "\r\nEND Column"),
+        fykFile("NAME\r\nTABLENAME\r\nTABLENAME=\r\n=\r\n==\r\n=value\r\nBEGIN Column\r\n"
+                "NAME\r\nLARGEUR=\r\nTYPE_CIBLE=1\r\nFMT_CIBLE=\r\nFMT_CIBLE=,\r\n"
+                "CARDELIMDEBUT\r\nEND Column\r\nBEGIN Primary Key\r\nCOMPOSANTE\r\nNAME\r\n"
+                "END Primary Key\r\nBEGIN Process\r\nTEMPLATE\r\nEND Process"),
+        std::string(5000, '\n'),
+        "BEGIN MorvexFylatek\r\n" + std::string(3000, '\r'),
+        "\"BEGIN MorvexFylatek\r\n\"\"\"=\"\r\n",
+    };
+    for (const auto& input : inputs) {
+        DescPtr d = loadText(dir, input);
+        ASSERT_TRUE(d);
+        EXPECT_EQ(d->isModified, 0);
+    }
+}
+
+TEST(FykReader, MissingFileFailsAndOpenFileDescGivesNothing) {
+    TempDir dir;
+    DescPtr d = emptyDesc();
+    EXPECT_EQ(FILEDESC_LoadFromFile(d.get(), dir.file("absent.fyk").c_str()), 1);
+    EXPECT_EQ(FILEDESC_LoadFromFile(nullptr, dir.file("absent.fyk").c_str()), 1);
+    int before = FILEDESC_RegistryCount();
+    {
+        morvex::TraceCapture capture;
+        EXPECT_EQ(FILEDESC_OpenFileDesc(dir.file("absent.fyk").c_str()), nullptr);
+    }
+    EXPECT_EQ(FILEDESC_RegistryCount(), before);
+}
+
+TEST(FykReader, OpenFileDescLoadsAFile) {
+    TempDir dir;
+    DescPtr full = fullDescription();
+    std::string path = dir.file("full.fyk");
+    {
+        morvex::TraceCapture capture;
+        ASSERT_EQ(FILEDESC_SaveToFile(full.get(), path.c_str()), 0);
+    }
+    morvex::TraceCapture capture;
+    DescPtr d(FILEDESC_OpenFileDesc(path.c_str()));
+    ASSERT_TRUE(d);
+    EXPECT_EQ(LDCG_Count(d->columns), 8);
+    EXPECT_STREQ(d->FileDescPath, path.c_str());
+    EXPECT_EQ(d->isModified, 0);
+}
+
+TEST(FykReader, KeyWithASpaceBeforeEqualsIsNotRecognised) {
+    TempDir dir;
+    DescPtr d = loadText(dir, fykFile("TABLENAME =T\r\n  \t SCHEMANAME=S "));
+    EXPECT_STREQ(d->TableName, "");
+    EXPECT_STREQ(d->SchemaName, "S ");  // leading blanks skipped, trailing ones kept
+}
+
+}  // namespace
