@@ -1,0 +1,268 @@
+#include "cli/descview.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <vector>
+
+#include "filedesc/filedesc.h"
+
+using nlohmann::json;
+
+namespace morvex {
+namespace {
+
+// Calls fn(payload) for every element of a list, in order (read only, no cursor touched).
+template <typename T, typename Fn>
+void eachOf(const LDCG* list, Fn fn) {
+    if (!list) return;
+    for (const LDCG_ELT* e = list->first; e; e = e->next) fn(static_cast<T*>(e->lParam1));
+}
+
+json textOrNull(const char* text) { return text ? json(text) : json(nullptr); }
+
+// A one-character field as a text ("" for the zero character).
+std::string charText(char c) { return c ? std::string(1, c) : std::string(); }
+
+json statsToJson(const COL_TYPE_STATISTICS& s) {
+    return json{
+        {"isFirst", s.isFirst},
+        {"countIntegersZeroPrefixed", s.countIntegersZeroPrefixed},
+        {"countIntegersNonZeroPrefixed", s.countIntegersNonZeroPrefixed},
+        {"countFixedStrings", s.countFixedStrings},
+        {"countVariableStrings", s.countVariableStrings},
+        {"countDecimals", s.countDecimals},
+        {"countDecimalsWithPoint", s.countDecimalsWithPoint},
+        {"countDecimalsWithComma", s.countDecimalsWithComma},
+        {"countDecimalsWithPointSignPostfix", s.countDecimalsWithPointSignPostfix},
+        {"countDecimalsWithCommaSignPostfix", s.countDecimalsWithCommaSignPostfix},
+        {"countDates", s.countDates},
+        {"countDatetimes", s.countDatetimes},
+        {"minLength", s.minLength},
+        {"maxLength", s.maxLength},
+        {"minLengthForIntegerPart", s.minLengthForIntegerPart},
+        {"minLengthForDecimalPart", s.minLengthForDecimalPart},
+        {"maxLengthForIntegerPart", s.maxLengthForIntegerPart},
+        {"maxLengthForDecimalPart", s.maxLengthForDecimalPart},
+        {"lengthIntegerPart", s.lengthIntegerPart},
+        {"lengthDecimalPart", s.lengthDecimalPart},
+        {"decimalSeparator", charText(s.decimalSeparator)},
+        {"dateFormat", s.dateFormat},
+        {"datetimeFormat", s.datetimeFormat},
+    };
+}
+
+json typeCibleToJson(const TypeCible& t) {
+    return json{
+        {"type", t.type},
+        {"fmtEntier", {{"taille", t.fmtEntier.taille}}},
+        {"fmtDecimal",
+         {{"partieEntiere", t.fmtDecimal.partieEntiere},
+          {"partieDecimale", t.fmtDecimal.partieDecimale}}},
+        {"fmtDate", t.fmtDate},
+        {"fmtDateTime", t.fmtDateTime},
+        {"fmtChaineFixe", {{"taille", t.fmtChaineFixe.taille}}},
+        {"fmtChaineVar", {{"tailleMax", t.fmtChaineVar.tailleMax}}},
+    };
+}
+
+json columnToJson(const ColumnDesc& c) {
+    json j{
+        {"Position", c.Position},
+        {"code", c.code},
+        {"Description", c.Description},
+        {"message", textOrNull(c.message)},
+        {"hasWarning", c.hasWarning},
+        {"hasInfo", c.hasInfo},
+        {"WidthInChars", c.WidthInChars},
+        {"typeCible", typeCibleToJson(c.typeCible)},
+        {"IgnoreColumn", c.IgnoreColumn},
+        {"FieldCannotBeNull", c.FieldCannotBeNull},
+        {"protectedField", c.protectedField},
+        {"DelimCharStart", charText(c.DelimCharStart)},
+        {"DelimCharEnd", charText(c.DelimCharEnd)},
+        {"StartPosition", c.StartPosition},
+        {"EndPosition", c.EndPosition},
+    };
+    if (c.stats) j["stats"] = statsToJson(*c.stats);
+    return j;
+}
+
+json indexToJson(const IndexDesc& index) {
+    json codes = json::array();
+    eachOf<ColumnDesc>(index.columns, [&](ColumnDesc* c) { codes.push_back(c ? c->code : ""); });
+    return json{{"name", index.name}, {"columns", codes}};
+}
+
+std::string typeName(const TypeCible& t) {
+    char out[64] = "";
+    if (GetDataType(&t, out, sizeof out) != 0) snprintf(out, sizeof out, "?%i", t.type);
+    return out;
+}
+
+std::string typeFormat(const TypeCible& t) {
+    char out[128] = "";
+    GetDataTypeFormat(&t, out, sizeof out);
+    return out;
+}
+
+// Number of characters (UTF-8 code points) of a text, for alignment.
+size_t displayWidth(const std::string& s) {
+    return static_cast<size_t>(
+        std::count_if(s.begin(), s.end(), [](char ch) { return (ch & 0xC0) != 0x80; }));
+}
+
+std::string padRight(const std::string& s, size_t width) {
+    size_t w = displayWidth(s);
+    return w >= width ? s : s + std::string(width - w, ' ');
+}
+
+std::string padLeft(const std::string& s, size_t width) {
+    size_t w = displayWidth(s);
+    return w >= width ? s : std::string(width - w, ' ') + s;
+}
+
+// The message of a column on one line (its own line breaks become " / ").
+std::string oneLine(const char* message) {
+    std::string out;
+    if (!message) return out;
+    for (const char* p = message; *p; ++p) {
+        if (*p == '\n') {
+            if (p[1]) out += " / ";
+        } else if (*p != '\r') {
+            out += *p;
+        }
+    }
+    return out;
+}
+
+std::string keyText(const IndexDesc& index) {
+    std::string out = index.name;
+    std::string codes;
+    eachOf<ColumnDesc>(index.columns, [&](ColumnDesc* c) {
+        if (!codes.empty()) codes += ", ";
+        codes += c ? c->code : "";
+    });
+    if (!codes.empty() || !out.empty()) out += " (" + codes + ")";
+    return out;
+}
+
+}  // namespace
+
+json descriptionToJson(const FileDesc& d) {
+    json j{
+        {"FileDescID", d.FileDescID},
+        {"FileDescUID", d.FileDescUID},
+        {"ProjectName", d.ProjectName},
+        {"TableName", d.TableName},
+        {"SchemaName", d.SchemaName},
+        {"DatabaseName", d.DatabaseName},
+        {"Description", textOrNull(d.Description)},
+        {"FileDescPath", textOrNull(d.FileDescPath)},
+        {"isModified", d.isModified},
+        {"TypeStructFile", d.TypeStructFile},
+        {"FirstLineIsHeader", d.FirstLineIsHeader},
+        {"BeginFromLine", d.BeginFromLine},
+        {"EndToLine", d.EndToLine},
+        {"EndOfLine", d.EndOfLine},
+        {"EndOfLineChars", d.EndOfLineChars},
+        {"FieldDelimiter", d.FieldDelimiter},
+        {"FieldDelimiterChars", d.FieldDelimiterChars},
+        {"fieldProtector", charText(d.fieldProtector)},
+        {"LenFixedLine", d.LenFixedLine},
+        {"ExampleFilePath", textOrNull(d.ExampleFilePath)},
+        {"DatabaseFilePath", textOrNull(d.DatabaseFilePath)},
+    };
+    json columns = json::array();
+    eachOf<ColumnDesc>(d.columns, [&](ColumnDesc* c) {
+        if (c) columns.push_back(columnToJson(*c));
+    });
+    j["columns"] = columns;
+    j["primaryKey"] = indexToJson(d.primaryKey);
+    json indexes = json::array();
+    eachOf<IndexDesc>(d.indexes, [&](IndexDesc* i) {
+        if (i) indexes.push_back(indexToJson(*i));
+    });
+    j["indexes"] = indexes;
+    json templates = json::array();
+    if (d.processes)
+        eachOf<PROCESSTASK>(d.processes->tasks, [&](PROCESSTASK* t) {
+            if (t) templates.push_back(t->templatePath ? t->templatePath : "");
+        });
+    j["templates"] = templates;
+    return j;
+}
+
+std::string dumpJson(const json& j) {
+    return j.dump(2, ' ', false, json::error_handler_t::replace) + "\n";
+}
+
+std::string descriptionToTable(const FileDesc& d) {
+    std::string out;
+    auto prop = [&](const char* label, const std::string& value) {
+        out += padRight(label, 18) + ": " + value + "\n";
+    };
+    auto text = [](const char* s) { return std::string(s ? s : ""); };
+
+    prop("Projet", d.ProjectName);
+    prop("Identifiant", d.FileDescUID);
+    prop("Fichier", text(d.FileDescPath));
+    prop("Description", oneLine(d.Description));
+    prop("Base", d.DatabaseName);
+    prop("Schéma", d.SchemaName);
+    prop("Table", d.TableName);
+    const char* structure = d.TypeStructFile == 1   ? "largeur fixe"
+                            : d.TypeStructFile == 2 ? "délimitée"
+                                                    : "non définie";
+    prop("Structure", std::to_string(d.TypeStructFile) + " (" + structure + ")");
+    prop("Fin de ligne", d.EndOfLine);
+    prop("Délimiteur", d.FieldDelimiter);
+    prop("Ligne fixe", std::to_string(d.LenFixedLine));
+    prop("Ligne d'en-tête", d.FirstLineIsHeader ? "oui" : "non");
+    prop("Lignes", "de " + std::to_string(d.BeginFromLine) + " à " + std::to_string(d.EndToLine));
+    prop("Fichier exemple", text(d.ExampleFilePath));
+    prop("Base SQLite", text(d.DatabaseFilePath));
+    prop("Clé primaire", keyText(d.primaryKey));
+    eachOf<IndexDesc>(d.indexes, [&](IndexDesc* i) {
+        if (i) prop("Index", keyText(*i));
+    });
+    if (d.processes)
+        eachOf<PROCESSTASK>(d.processes->tasks, [&](PROCESSTASK* t) {
+            if (t) prop("Template", text(t->templatePath));
+        });
+    prop("Colonnes", std::to_string(LDCG_Count(d.columns)));
+
+    // Column lines, aligned on the widest value of each column of the table.
+    std::vector<std::vector<std::string>> rows;
+    rows.push_back({"Pos", "Début", "Fin", "Code", "Largeur", "Type", "Format", "Drapeaux",
+                    "Message"});
+    eachOf<ColumnDesc>(d.columns, [&](ColumnDesc* c) {
+        if (!c) return;
+        std::string flags;
+        flags += c->IgnoreColumn ? 'I' : '-';
+        flags += c->FieldCannotBeNull ? 'O' : '-';
+        flags += c->protectedField ? 'P' : '-';
+        rows.push_back({std::to_string(c->Position), std::to_string(c->StartPosition),
+                        std::to_string(c->EndPosition), c->code, std::to_string(c->WidthInChars),
+                        typeName(c->typeCible), typeFormat(c->typeCible), flags,
+                        oneLine(c->message)});
+    });
+    std::vector<size_t> widths(rows[0].size(), 0);
+    for (const auto& r : rows)
+        for (size_t i = 0; i < r.size(); ++i) widths[i] = std::max(widths[i], displayWidth(r[i]));
+    const bool numeric[] = {true, true, true, false, true, false, false, false, false};
+    out += "\n";
+    for (const auto& r : rows) {
+        std::string line;
+        for (size_t i = 0; i < r.size(); ++i) {
+            if (i) line += "  ";
+            bool last = i + 1 == r.size();
+            line += numeric[i] ? padLeft(r[i], widths[i]) : last ? r[i] : padRight(r[i], widths[i]);
+        }
+        while (!line.empty() && line.back() == ' ') line.pop_back();
+        out += line + "\n";
+    }
+    out += "\nDrapeaux : I = colonne ignorée, O = valeur obligatoire, P = champ protégé\n";
+    return out;
+}
+
+}  // namespace morvex

@@ -1,0 +1,90 @@
+// morvexcli: every capability of the tool set, scriptable.
+//
+// Trace lines go to the log file (logs directory of the settings, or --log FILE), never to the
+// terminal; results go to standard output; errors to standard error in French (status 1);
+// usage errors exit with status 2.
+#include <CLI/CLI.hpp>
+
+#include <cstdio>
+#include <cstring>
+#include <string>
+
+#include "app/core/application.h"
+#include "cli/cliport.h"
+#include "cli/commands.h"
+#include "filedesc/filedesc.h"
+#include "foundation/trace.h"
+
+namespace {
+
+// Reads the settings (their own trace is kept and replayed into the log once it is open), then
+// sends the trace into the log file.
+void startLogging(const std::string& logOption) {
+    std::string early;
+    {
+        morvex::TraceCapture capture;
+        memset(&gcontexte, 0, sizeof gcontexte);
+        APPLICATION_LoadRegister(nullptr, &gcontexte);
+        early = capture.text();
+    }
+    std::string logPath = logOption;
+    if (logPath.empty()) {
+        std::string dir = gcontexte.logsDirectory[0] ? gcontexte.logsDirectory
+                                                     : morvex::systemTempDirectory();
+        logPath = dir + "/morvexcli.log";
+    }
+    if (!morvex::traceOpenFile(logPath.c_str())) {
+        fprintf(stderr, "(!) Impossible d'ouvrir le fichier de log '%s' : la trace est ignorée.\n",
+                logPath.c_str());
+        morvex::traceOpenFile("/dev/null");
+        return;
+    }
+    morvex::trace("\n[morvexcli] Le fichier de log est [%s]", logPath.c_str());
+    morvex::traceText(early.c_str());
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    CLI::App app{"morvexcli : décrire, inspecter et charger des fichiers plats (Morvex Fylatek)"};
+    app.require_subcommand(1);
+    std::string logOption;
+    app.add_option("--log", logOption,
+                   "Fichier de log de la trace (par défaut : morvexcli.log dans le répertoire "
+                   "des logs des paramètres)");
+
+    std::string showPath;
+    bool showJson = false;
+    CLI::App* show = app.add_subcommand("show", "Affiche une description (.fyk)");
+    show->add_option("description", showPath, "Fichier de description .fyk")->required();
+    show->add_flag("--json", showJson, "Sortie JSON avec les noms de champs des enregistrements");
+
+    std::string convertIn, convertOut;
+    CLI::App* convert = app.add_subcommand(
+        "convert", "Réécrit une description (.fyk, ou colonnes .for migrées) au format courant");
+    convert->add_option("source", convertIn, "Description .fyk ou fichier de colonnes .for")
+        ->required();
+    convert->add_option("cible", convertOut, "Description .fyk à écrire")->required();
+
+    try {
+        app.parse(argc, argv);
+    } catch (const CLI::CallForHelp& e) {
+        return app.exit(e);
+    } catch (const CLI::ParseError& e) {
+        app.exit(e);
+        return morvex::CLI_USAGE;
+    }
+
+    morvex::CliUiPort port;
+    morvex::setUiPort(&port);
+    startLogging(logOption);
+    FILEDESC_Initialize();
+
+    int status = morvex::CLI_USAGE;
+    if (*show) status = morvex::commandShow(showPath, showJson);
+    else if (*convert) status = morvex::commandConvert(convertIn, convertOut);
+
+    morvex::traceClose();
+    morvex::setUiPort(nullptr);
+    return status;
+}

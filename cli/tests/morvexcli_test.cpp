@@ -1,0 +1,223 @@
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <nlohmann/json.hpp>
+#include <sstream>
+#include <string>
+#include <sys/wait.h>
+
+#include "cli/descview.h"
+#include "filedesc/filedesc.h"
+#include "foundation/trace.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+std::string readFile(const fs::path& p) {
+    std::ifstream in(p, std::ios::binary);
+    std::stringstream ss;
+    ss << in.rdbuf();
+    return ss.str();
+}
+
+struct RunResult {
+    int status;
+    std::string out;
+    std::string err;
+};
+
+class MorvexCli : public testing::Test {
+protected:
+    void SetUp() override {
+        FILEDESC_Initialize();
+        dir_ = fs::path(testing::TempDir()) /
+               ("morvexcli_" + std::string(testing::UnitTest::GetInstance()->current_test_info()->name()));
+        fs::remove_all(dir_);
+        fs::create_directories(dir_ / "config");
+        fs::create_directories(dir_ / "logs");
+        // The settings point the logs directory at our folder.
+        std::ofstream ini(dir_ / "config" / "MorvexFylatek.ini");
+        ini << "[Software\\MorvexFylatek]\nLogsDirectory=" << (dir_ / "logs").string() << "\n";
+    }
+    void TearDown() override { fs::remove_all(dir_); }
+
+    RunResult run(const std::string& args) {
+        std::string out = (dir_ / "stdout.txt").string(), err = (dir_ / "stderr.txt").string();
+        std::string cmd = "MORVEX_CONFIG_DIR='" + (dir_ / "config").string() + "' '" +
+                          MORVEXCLI_PATH + "' " + args + " >'" + out + "' 2>'" + err + "'";
+        int raw = system(cmd.c_str());
+        return {WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, readFile(out), readFile(err)};
+    }
+
+    // A description with every type, a key, an index and two templates, saved to `name`.
+    fs::path sampleDescription(const std::string& name) {
+        FileDesc* d = FILEDESC_CreateFileDesc("Clients", nullptr, 2, "\\r\\n", ";");
+        strcpy(d->TableName, "CLIENT");
+        strcpy(d->SchemaName, "dbo");
+        d->FirstLineIsHeader = 1;
+        d->BeginFromLine = 1;
+        const struct {
+            const char* code;
+            int width;
+            int type;
+        } cols[] = {{"ID", 5, 0},  {"MONTANT", 10, 1}, {"NAISSANCE", 8, 2}, {"MAJ", 19, 3},
+                    {"CODE", 2, 4}, {"NOM", 30, 5},    {"NOTE", 0, 6},      {"ACTIF", 1, 7}};
+        for (const auto& c : cols) {
+            ColumnDesc col{};
+            strcpy(col.code, c.code);
+            col.WidthInChars = c.width;
+            col.typeCible.type = c.type;
+            col.typeCible.fmtDecimal = {7, 2};
+            strcpy(col.typeCible.fmtDate, "aaaammjj");
+            strcpy(col.typeCible.fmtDateTime, "aaaa-mm-jj HH:MM:SS");
+            col.typeCible.fmtChaineFixe.taille = 2;
+            col.typeCible.fmtChaineVar.tailleMax = 30;
+            FILEDESC_AjouterColonne(d, &col);
+        }
+        IndexDesc* key = FILEDESC_CreateIndex("PK_CLIENT");
+        LDCG_Add(key->columns, FILEDESC_SearchColumn(d, "ID"), nullptr);
+        FILEDESC_SetPrimaryKey(d, key);
+        FILEDESC_DestroyIndex(key);
+        IndexDesc* index = FILEDESC_CreateIndex("IX_NOM");
+        LDCG_Add(index->columns, FILEDESC_SearchColumn(d, "NOM"), nullptr);
+        LDCG_Add(index->columns, FILEDESC_SearchColumn(d, "NAISSANCE"), nullptr);
+        FILEDESC_AddIndex(d, index);
+        for (const char* t : {"templates/create.tpl", "templates/doc.tpl"}) {
+            PROCESSTASK* task = PROCESS_CreateTask();
+            task->templatePath = strdup(t);
+            PROCESS_AddTask(d->processes, task);
+        }
+        fs::path path = dir_ / name;
+        EXPECT_EQ(FILEDESC_SaveToFile(d, path.c_str()), 0);
+        FILEDESC_CloseFileDesc(d);
+        return path;
+    }
+
+    fs::path dir_;
+    morvex::TraceCapture quiet_;  // keeps the in-process trace out of the test output
+};
+
+TEST_F(MorvexCli, ShowPrintsPropertiesAndOneAlignedLinePerColumn) {
+    fs::path desc = sampleDescription("clients.fyk");
+    RunResult r = run("show '" + desc.string() + "'");
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.err, "");
+    EXPECT_NE(r.out.find("Projet            : Clients\n"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("Clé primaire      : PK_CLIENT (ID)\n"), std::string::npos);
+    EXPECT_NE(r.out.find("Index             : IX_NOM (NOM, NAISSANCE)\n"), std::string::npos);
+    EXPECT_NE(r.out.find("Template          : templates/doc.tpl\n"), std::string::npos);
+    EXPECT_NE(r.out.find("  2      6   15  MONTANT         10  Decimal       9,2"), std::string::npos)
+        << r.out;
+    EXPECT_NE(r.out.find("Datetime      aaaa-mm-jj HH:MM:SS"), std::string::npos);
+    // The trace never reaches the terminal: it is in the log file of the settings' directory.
+    EXPECT_EQ(r.out.find("[FILEDESC"), std::string::npos);
+    std::string log = readFile(dir_ / "logs" / "morvexcli.log");
+    EXPECT_NE(log.find("[FILEDESC_CreateFileDesc]"), std::string::npos);
+}
+
+TEST_F(MorvexCli, ShowJsonUsesTheRecordFieldNames) {
+    fs::path desc = sampleDescription("clients.fyk");
+    RunResult r = run("--log '" + (dir_ / "my.log").string() + "' show --json '" + desc.string() + "'");
+    ASSERT_EQ(r.status, 0) << r.err;
+    nlohmann::json j = nlohmann::json::parse(r.out);
+    EXPECT_EQ(j["ProjectName"], "Clients");
+    EXPECT_EQ(j["TypeStructFile"], 2);
+    EXPECT_EQ(j["EndOfLine"], "\\r\\n");
+    EXPECT_EQ(j["EndOfLineChars"], "\r\n");
+    EXPECT_EQ(j["FileDescPath"], desc.string());
+    ASSERT_EQ(j["columns"].size(), 8u);
+    EXPECT_EQ(j["columns"][1]["code"], "MONTANT");
+    EXPECT_EQ(j["columns"][1]["StartPosition"], 6);
+    EXPECT_EQ(j["columns"][1]["typeCible"]["fmtDecimal"]["partieDecimale"], 2);
+    EXPECT_FALSE(j["columns"][1].contains("stats"));
+    EXPECT_EQ(j["primaryKey"]["name"], "PK_CLIENT");
+    EXPECT_EQ(j["primaryKey"]["columns"], nlohmann::json::array({"ID"}));
+    EXPECT_EQ(j["indexes"][0]["columns"], nlohmann::json::array({"NOM", "NAISSANCE"}));
+    EXPECT_EQ(j["templates"], nlohmann::json::array({"templates/create.tpl", "templates/doc.tpl"}));
+    EXPECT_TRUE(fs::exists(dir_ / "my.log"));
+}
+
+TEST_F(MorvexCli, JsonCarriesStatisticsAndSurvivesBytesThatAreNotUtf8) {
+    FileDesc* d = FILEDESC_CreateFileDesc("caf\xe9", nullptr, 2, nullptr, nullptr);
+    ColumnDesc col{};
+    strcpy(col.code, "A");
+    col.stats = static_cast<COL_TYPE_STATISTICS*>(calloc(1, sizeof(COL_TYPE_STATISTICS)));
+    col.stats->countDates = 3;
+    strcpy(col.stats->dateFormat, "jj/mm/aaaa");
+    FILEDESC_AjouterColonne(d, &col);
+    std::string text = morvex::dumpJson(morvex::descriptionToJson(*d));
+    FILEDESC_CloseFileDesc(d);
+    nlohmann::json j = nlohmann::json::parse(text);
+    EXPECT_EQ(j["ProjectName"], "caf\xEF\xBF\xBD");
+    EXPECT_EQ(j["columns"][0]["stats"]["countDates"], 3);
+    EXPECT_EQ(j["columns"][0]["stats"]["dateFormat"], "jj/mm/aaaa");
+}
+
+TEST_F(MorvexCli, ErrorsAreFrenchOnStandardErrorWithStatusOne) {
+    RunResult missing = run("show '" + (dir_ / "absent.fyk").string() + "'");
+    EXPECT_EQ(missing.status, 1);
+    EXPECT_EQ(missing.out, "");
+    EXPECT_NE(missing.err.find("(e) Le fichier de description"), std::string::npos) << missing.err;
+
+    RunResult directory = run("show '" + dir_.string() + "'");
+    EXPECT_EQ(directory.status, 1);
+
+    RunResult badTarget = run("convert '" + sampleDescription("a.fyk").string() + "' '" +
+                              (dir_ / "missing-dir" / "b.fyk").string() + "'");
+    EXPECT_EQ(badTarget.status, 1);
+    EXPECT_NE(badTarget.err.find("Impossible d'écrire"), std::string::npos);
+    EXPECT_FALSE(fs::exists(dir_ / "missing-dir"));
+}
+
+TEST_F(MorvexCli, UsageErrorsExitWithStatusTwoAndHelpWithZero) {
+    EXPECT_EQ(run("").status, 2);
+    EXPECT_EQ(run("show").status, 2);
+    EXPECT_EQ(run("frobnicate x").status, 2);
+    EXPECT_EQ(run("show --bogus x.fyk").status, 2);
+    RunResult help = run("--help");
+    EXPECT_EQ(help.status, 0);
+    EXPECT_NE(help.out.find("convert"), std::string::npos);
+    RunResult showHelp = run("show --help");
+    EXPECT_EQ(showHelp.status, 0);
+    EXPECT_NE(showHelp.out.find("--json"), std::string::npos);
+}
+
+TEST_F(MorvexCli, ConvertRewritesADescriptionByteForByte) {
+    fs::path desc = sampleDescription("clients.fyk");
+    fs::path out = dir_ / "copy.fyk";
+    RunResult r = run("convert '" + desc.string() + "' '" + out.string() + "'");
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(readFile(out), readFile(desc));
+    EXPECT_FALSE(fs::exists(dir_ / "copy.fyk.tmp"));
+}
+
+TEST_F(MorvexCli, ConvertMigratesLegacyColumnRecordsIntoADescriptionNamedAfterTheFile) {
+    FileDesc* d = FILEDESC_CreateFileDesc("x", nullptr, 2, nullptr, nullptr);
+    for (const char* code : {"NUMERO", "LIBELLE"}) {
+        ColumnDesc col{};
+        strcpy(col.code, code);
+        col.WidthInChars = 12;
+        col.typeCible.type = 5;
+        col.typeCible.fmtChaineVar.tailleMax = 12;
+        FILEDESC_AjouterColonne(d, &col);
+    }
+    fs::path legacy = dir_ / "ancien.for";
+    ASSERT_EQ(EnregistrerFormat(d, legacy.c_str()), 0);
+    FILEDESC_CloseFileDesc(d);
+
+    fs::path out = dir_ / "ancien.fyk";
+    RunResult r = run("convert '" + legacy.string() + "' '" + out.string() + "'");
+    ASSERT_EQ(r.status, 0) << r.err;
+    RunResult shown = run("show --json '" + out.string() + "'");
+    nlohmann::json j = nlohmann::json::parse(shown.out);
+    EXPECT_EQ(j["ProjectName"], "ancien");
+    EXPECT_EQ(j["TypeStructFile"], 2);
+    ASSERT_EQ(j["columns"].size(), 2u);
+    EXPECT_EQ(j["columns"][1]["code"], "LIBELLE");
+    EXPECT_EQ(j["columns"][1]["StartPosition"], 13);
+}
+
+}  // namespace
