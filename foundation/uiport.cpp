@@ -35,6 +35,21 @@ void HeadlessUiPort::panelMessage(const std::string& text, const std::string& li
 
 void HeadlessUiPort::refresh(UiRefresh) {}
 
+void HeadlessUiPort::showFilePreview(const std::string&) {}
+
+void HeadlessUiPort::openDescription(FileDesc*) {}
+
+bool HeadlessUiPort::editProjectProperties(FileDesc*, bool) { return true; }
+
+void HeadlessUiPort::runTasks(TASKSLIST* tasks) {
+    TASKSLIST_RunFirst(
+        tasks,
+        [](TASK*, int event, int range, int position, const char* message) {
+            if (message) trace("\n[TASK] %i (%i/%i) %s", event, position, range, message);
+        },
+        nullptr);
+}
+
 namespace {
 HeadlessUiPort headless;
 UiPort* current = &headless;

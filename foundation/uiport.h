@@ -3,11 +3,18 @@
 //
 // The Qt application, morvexcli and the tests each install their own implementation with
 // setUiPort(). Core code never blocks on a person from a worker thread: workers report through
-// their task's events instead, and only the user-interface thread calls the asking methods.
+// their task's events instead, and only the user-interface thread calls the asking methods
+// (messageBox, promptFile, editProjectProperties, runTasks, openDescription). statusText,
+// panelMessage, refresh and showFilePreview may be called from worker threads: implementations
+// must be thread-safe there.
 #pragma once
 
 #include <optional>
 #include <string>
+
+#include "foundation/task.h"
+
+struct FileDesc;
 
 namespace morvex {
 
@@ -22,6 +29,7 @@ enum class UiRefresh {
     ColumnList,    // the column list of the current description
     Title,         // title and status bar of the main window
     ProcessList,   // the generation window's template list
+    FilePreview,   // the source file preview
 };
 
 class UiPort {
@@ -41,10 +49,22 @@ public:
     virtual void panelMessage(const std::string& text, const std::string& link) = 0;
     // Asks a window to refresh itself.
     virtual void refresh(UiRefresh what) = 0;
+    // Shows a data file in the source file preview (empty path: clears it).
+    virtual void showFilePreview(const std::string& path) = 0;
+    // A description created by a core operation becomes the current one of the main window.
+    // The port does not take ownership: the core operation keeps closing it where it says so.
+    virtual void openDescription(FileDesc* desc) = 0;
+    // Shows the project properties of `desc` (creation mode when `creating`); true when the
+    // person confirmed.
+    virtual bool editProjectProperties(FileDesc* desc, bool creating) = 0;
+    // Runs the first task of `tasks` under a progress display and returns once its worker has
+    // ended. The list stays the caller's.
+    virtual void runTasks(TASKSLIST* tasks) = 0;
 };
 
 // A port for programs without a person in front: messages go to the trace, questions get
-// their default answer (Ok, or No for Yes/No questions), prompts accept the proposed path.
+// their default answer (Ok, or No for Yes/No questions), prompts accept the proposed path,
+// property sheets are confirmed as they stand.
 class HeadlessUiPort : public UiPort {
 public:
     UiAnswer messageBox(const std::string& caption, const std::string& text, UiButtons buttons,
@@ -54,6 +74,11 @@ public:
     void statusText(const std::string& text) override;
     void panelMessage(const std::string& text, const std::string& link) override;
     void refresh(UiRefresh what) override;
+    void showFilePreview(const std::string& path) override;
+    void openDescription(FileDesc* desc) override;
+    bool editProjectProperties(FileDesc* desc, bool creating) override;
+    // Runs the task in a worker thread and traces its messages.
+    void runTasks(TASKSLIST* tasks) override;
 };
 
 // The port in use (a HeadlessUiPort until a program installs its own).
