@@ -1,8 +1,11 @@
 #include "cli/commands.h"
 
+#include <CLI/CLI.hpp>
+
 #include <cstdio>
 #include <filesystem>
 #include <memory>
+#include <string>
 
 #include "cli/cliport.h"
 #include "cli/descview.h"
@@ -93,6 +96,25 @@ int commandConvert(const std::string& in, const std::string& out) {
     FILEDESC_SetFileName(desc.get(), out.c_str());
     printf("(i) %i colonne(s) écrite(s) dans '%s'\n", LDCG_Count(desc->columns), out.c_str());
     return CLI_OK;
+}
+
+void addShowCommand(CLI::App& app, CliCommands& commands) {
+    auto path = std::make_shared<std::string>();
+    auto asJson = std::make_shared<bool>(false);
+    CLI::App* sub = app.add_subcommand("show", "Affiche une description (.fyk)");
+    sub->add_option("description", *path, "Fichier de description .fyk")->required();
+    sub->add_flag("--json", *asJson, "Sortie JSON avec les noms de champs des enregistrements");
+    commands.push_back({sub, [path, asJson] { return commandShow(*path, *asJson); }});
+}
+
+void addConvertCommand(CLI::App& app, CliCommands& commands) {
+    auto in = std::make_shared<std::string>();
+    auto out = std::make_shared<std::string>();
+    CLI::App* sub = app.add_subcommand(
+        "convert", "Réécrit une description (.fyk, ou colonnes .for migrées) au format courant");
+    sub->add_option("source", *in, "Description .fyk ou fichier de colonnes .for")->required();
+    sub->add_option("cible", *out, "Description .fyk à écrire")->required();
+    commands.push_back({sub, [in, out] { return commandConvert(*in, *out); }});
 }
 
 }  // namespace morvex

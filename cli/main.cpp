@@ -53,18 +53,9 @@ int main(int argc, char** argv) {
                    "Fichier de log de la trace (par défaut : morvexcli.log dans le répertoire "
                    "des logs des paramètres)");
 
-    std::string showPath;
-    bool showJson = false;
-    CLI::App* show = app.add_subcommand("show", "Affiche une description (.fyk)");
-    show->add_option("description", showPath, "Fichier de description .fyk")->required();
-    show->add_flag("--json", showJson, "Sortie JSON avec les noms de champs des enregistrements");
-
-    std::string convertIn, convertOut;
-    CLI::App* convert = app.add_subcommand(
-        "convert", "Réécrit une description (.fyk, ou colonnes .for migrées) au format courant");
-    convert->add_option("source", convertIn, "Description .fyk ou fichier de colonnes .for")
-        ->required();
-    convert->add_option("cible", convertOut, "Description .fyk à écrire")->required();
+    morvex::CliCommands commands;
+    morvex::addShowCommand(app, commands);
+    morvex::addConvertCommand(app, commands);
 
     try {
         app.parse(argc, argv);
@@ -81,8 +72,8 @@ int main(int argc, char** argv) {
     FILEDESC_Initialize();
 
     int status = morvex::CLI_USAGE;
-    if (*show) status = morvex::commandShow(showPath, showJson);
-    else if (*convert) status = morvex::commandConvert(convertIn, convertOut);
+    for (const morvex::CliCommand& command : commands)
+        if (command.sub->parsed()) status = command.run();
 
     morvex::traceClose();
     morvex::setUiPort(nullptr);
