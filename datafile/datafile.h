@@ -1,0 +1,73 @@
+// DATAFILE: reads a flat data file row by row through a description and hands back each row
+// as a list of values tied to the description's columns.
+//
+// Usage: DATAFILE_NewIterator, DATAFILE_Init, DATAFILE_ReadNext until it returns nullptr
+// (releasing each row with LDCG_Destroy(row, 0, 3)), DATAFILE_DestroyIterator. One reader per
+// use, never shared between threads. The file is read in large blocks; the row rules work on
+// the bytes as if read one at a time.
+//
+// This module reads the description records (filedesc/filedesc.h) but calls none of their
+// functions, so it sits below filedesc in the link order.
+#pragma once
+
+#include <cstdio>
+
+#include "filedesc/filedesc.h"
+#include "foundation/ldcg.h"
+#include "foundation/task.h"
+
+// One value of a row.
+struct DATACOLUMN {
+    int isHeader;        // 1 when the row is the description's header line
+    ColumnDesc* column;  // the column it belongs to, nullptr past the last column
+    char* value;         // owned text of the field, zero-terminated
+    int length;          // bytes of value (a value may hold zero bytes)
+};
+
+struct DATAFILE_BUFFER;  // the reader's block buffer (private)
+
+// The reader.
+struct DATAFILE {
+    FileDesc* desc;                 // the description read through (not owned)
+    int hasColumns;                 // 1 when the description had columns at creation
+    char* path;                     // owned copy of the data file path
+    FILE* file;                     // open from DATAFILE_Init to destruction
+    double fileSize;                // size of the file in bytes, taken at creation
+    double readBytes;               // file position after the last row read
+    char* currentRow;               // owned text of the last row read
+    int lineTooLong;                // 1 when the last row was cut by the character limit
+    int currentFileRowID;           // number of the last line read, from 1, skipped lines included
+    int nCarMaxReadWithoutNewLine;  // most characters read for one row (10000 when created with 0)
+    int readHeader;                 // 1: the header line is delivered as a row; 0: skipped
+    int currentRowLength;           // bytes of currentRow
+    DATAFILE_BUFFER* buffer;        // block buffer over file
+};
+
+// What DATAFILE_ComputeStats fills.
+struct DATAFILE_STATS {
+    char text[260];  // not touched by the computation
+    int nbLines;     // rows read
+};
+
+// A reader over `desc` and the file at `path`, or nullptr (missing argument, file that does
+// not open). Normalises the description's BeginFromLine 0 to 1.
+DATAFILE* DATAFILE_NewIterator(FileDesc* desc, const char* path, int nCarMaxReadWithoutNewLine,
+                               int readHeader);
+// Opens the file; 0, or 1 when it cannot be opened.
+int DATAFILE_Init(DATAFILE* reader);
+// The next row (LDCG of DATACOLUMN*, destructor DATACOLUMN_Destroy), or nullptr at the end.
+LDCG* DATAFILE_ReadNext(DATAFILE* reader);
+// currentFileRowID, or -1 without a reader.
+int DATAFILE_GetCurrentFileRowID(DATAFILE* reader);
+// readBytes / fileSize, or -1.0 without a reader.
+double DATAFILE_GetReadBytes(DATAFILE* reader);
+double DATAFILE_GetFileSize(DATAFILE* reader);
+// Closes the file and releases the reader; 1 without a reader.
+int DATAFILE_DestroyIterator(DATAFILE* reader);
+// Releases one value (void* so that it serves as the row list's destructor).
+void DATACOLUMN_Destroy(void* value);
+// Size of the file in bytes (-1 when it cannot be opened).
+int FileSize(const char* path);
+// Counts the rows of a data file, reporting progress through the task; 0, or 1 when an
+// argument is missing or the reader cannot be created.
+int DATAFILE_ComputeStats(TASK* task, FileDesc* desc, const char* path, DATAFILE_STATS* stats);
