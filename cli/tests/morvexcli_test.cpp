@@ -7,6 +7,7 @@
 #include <sstream>
 #include <string>
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include "cli/descview.h"
 #include "filedesc/filedesc.h"
@@ -34,7 +35,8 @@ protected:
     void SetUp() override {
         FILEDESC_Initialize();
         dir_ = fs::path(testing::TempDir()) /
-               ("morvexcli_" + std::string(testing::UnitTest::GetInstance()->current_test_info()->name()));
+               ("morvexcli_" + std::to_string(getpid()) + "_" +
+                std::string(testing::UnitTest::GetInstance()->current_test_info()->name()));
         fs::remove_all(dir_);
         fs::create_directories(dir_ / "config");
         fs::create_directories(dir_ / "logs");

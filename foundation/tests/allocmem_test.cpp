@@ -11,12 +11,14 @@
 #include <sstream>
 #include <string>
 
+#include <unistd.h>
+
 #include "foundation/trace.h"
 
 namespace {
 
 std::string ReportPath() {
-    return testing::TempDir() + "allocmem_report.txt";
+    return testing::TempDir() + "allocmem_report_" + std::to_string(getpid()) + ".txt";
 }
 
 std::string ReadFile(const std::string& path) {

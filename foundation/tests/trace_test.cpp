@@ -8,6 +8,8 @@
 #include <thread>
 #include <vector>
 
+#include <unistd.h>
+
 using morvex::TraceCapture;
 
 TEST(Trace, CaptureCollectsFormattedLinesAndRestoresTheStream) {
@@ -28,7 +30,7 @@ TEST(Trace, CaptureCollectsFormattedLinesAndRestoresTheStream) {
 }
 
 TEST(Trace, OpenFileTruncatesAndReceivesEveryLine) {
-    std::string path = testing::TempDir() + "trace_test.log";
+    std::string path = testing::TempDir() + "trace_test_" + std::to_string(getpid()) + ".log";
     {
         std::ofstream old(path);
         old << "old content that must disappear";
