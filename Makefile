@@ -24,6 +24,7 @@ asan-test: deps
 	@cd $(ASAN_BUILD) && ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 ctest --output-on-failure -j $(JOBS)
 
 bench: build
+	@bash tools/install-deps.sh bench
 	@bash bench/run.sh $(BUILD)
 
 # Runs the description-file fuzzer for FUZZ_SECONDS (default 600) on a copy of the seed corpus.

@@ -5,3 +5,4 @@ set -euo pipefail
 HERE=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 BUILD=${1:-build}
 bash "$HERE/lineutils.sh" "$BUILD"
+bash "$HERE/tabstrap.sh" "$BUILD"

@@ -7,16 +7,23 @@ PACKAGES=(
   # build
   build-essential g++ cmake ninja-build pkg-config
   # libraries
-  libssl-dev libcli11-dev nlohmann-json3-dev
+  libssl-dev libcli11-dev nlohmann-json3-dev unixodbc-dev libsqlite3-dev
   # tests
-  googletest libgtest-dev libgmock-dev python3 python3-dateutil
-  # benchmarks
-  hyperfine gawk
+  googletest libgtest-dev libgmock-dev python3 python3-dateutil libsqliteodbc odbcinst sqlite3
+  # benchmark inputs
+  gawk
 )
-# `install-deps.sh fuzz` adds clang and libFuzzer for the fuzz targets.
-if [ "${1:-}" = "fuzz" ]; then
-  PACKAGES+=(clang libclang-rt-14-dev)
-fi
+# `install-deps.sh fuzz` adds clang and libFuzzer for the fuzz targets; `install-deps.sh bench`
+# adds the benchmark tools and peers (Node.js only when no node is installed: a machine may
+# carry its own build of it).
+case "${1:-}" in
+  fuzz) PACKAGES+=(clang libclang-rt-14-dev) ;;
+  bench)
+    PACKAGES+=(hyperfine miller time sqlite3)
+    command -v node >/dev/null || PACKAGES+=(nodejs)
+    command -v npm >/dev/null || PACKAGES+=(npm)
+    ;;
+esac
 
 missing=()
 for p in "${PACKAGES[@]}"; do
