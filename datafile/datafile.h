@@ -10,6 +10,7 @@
 // functions, so it sits below filedesc in the link order.
 #pragma once
 
+#include <cstddef>
 #include <cstdio>
 
 #include "filedesc/filedesc.h"
@@ -26,6 +27,9 @@ struct DATACOLUMN {
 
 struct DATAFILE_BUFFER;  // the reader's block buffer (private)
 
+// Bytes the reader takes from the file at a time.
+constexpr size_t DATAFILE_BLOCK_SIZE = 1 << 20;
+
 // The reader.
 struct DATAFILE {
     FileDesc* desc;                 // the description read through (not owned)
@@ -34,7 +38,8 @@ struct DATAFILE {
     FILE* file;                     // open from DATAFILE_Init to destruction
     double fileSize;                // size of the file in bytes, taken at creation
     double readBytes;               // file position after the last row read
-    char* currentRow;               // owned text of the last row read
+    char* currentRow;               // text of the last row read (the reader's reused buffer,
+                                    // valid until the next read; nullptr at the end)
     int lineTooLong;                // 1 when the last row was cut by the character limit
     int currentFileRowID;           // number of the last line read, from 1, skipped lines included
     int nCarMaxReadWithoutNewLine;  // most characters read for one row (10000 when created with 0)

@@ -1,0 +1,561 @@
+// The data file reader: a block buffer over the file, the row reader that finds the end-of-line
+// indicator, and the two splitters (fixed widths, delimiter with protecting characters).
+//
+// Layers:
+//   - DATAFILE_BUFFER holds one block of the file (DATAFILE_BLOCK_SIZE bytes) and the reused
+//     row buffer; the logical position in the file is blockStart + pos.
+//   - ReadRow takes bytes from the block into the row until the indicator, the character
+//     limit or the end of the file. The hot loop looks for the indicator's first byte with
+//     memchr and only walks byte by byte while a partial indicator is being matched.
+//   - SplitRowFixedSize / SplitRowWithSeparator turn the row (with its real length, zero bytes
+//     allowed) into a list of DATACOLUMN values.
+#include "datafile/datafile.h"
+
+#include <sys/stat.h>
+#include <sys/types.h>
+
+#include <climits>
+#include <cstdint>
+#include <cstdlib>
+#include <cstring>
+#include <new>
+#include <vector>
+
+#include "foundation/trace.h"
+
+// Block buffer and reused row storage of one reader. Belongs to the reader's thread.
+struct DATAFILE_BUFFER {
+    char* block;           // DATAFILE_BLOCK_SIZE bytes read ahead from the file
+    size_t pos;            // next unread byte of block
+    size_t len;            // valid bytes in block
+    int64_t blockStart;    // file offset of block[0]
+    bool eof;              // the file gave no more bytes (end or read error)
+    char* row;             // row text, zero-terminated, reused from row to row
+    size_t rowLen;         // bytes in row
+    size_t rowCap;         // allocated bytes of row (terminator included)
+    std::vector<int> kmp;  // failure table of the end-of-line indicator
+};
+
+namespace {
+
+// First capacity of the row buffer.
+constexpr size_t ROW_INITIAL_CAPACITY = 1024;
+
+// Default character limit when a reader is created with 0 (or less).
+constexpr int DEFAULT_CHARACTER_LIMIT = 10000;
+
+// Limit used by the line count.
+constexpr int STATS_CHARACTER_LIMIT = 5000;
+
+// A progress report every this many rows during the line count.
+constexpr int STATS_REPORT_EVERY = 100;
+
+// Size of the file at `path` in bytes, -1 when it cannot be opened or measured.
+int64_t fileSize64(const char* path) {
+    FILE* f = fopen(path, "rb");
+    if (!f) return -1;
+    int64_t size = -1;
+    if (fseeko(f, 0, SEEK_END) == 0) size = static_cast<int64_t>(ftello(f));
+    fclose(f);
+    return size;
+}
+
+// True when `path` opens for reading in binary mode and is not a directory.
+bool opensAsFile(const char* path) {
+    FILE* f = fopen(path, "rb");
+    if (!f) return false;
+    struct stat st;
+    bool ok = fstat(fileno(f), &st) == 0 && !S_ISDIR(st.st_mode);
+    fclose(f);
+    return ok;
+}
+
+DATAFILE_BUFFER* newBuffer() {
+    auto* buf = new (std::nothrow) DATAFILE_BUFFER{};
+    if (!buf) return nullptr;
+    buf->block = static_cast<char*>(malloc(DATAFILE_BLOCK_SIZE));
+    buf->row = static_cast<char*>(malloc(ROW_INITIAL_CAPACITY));
+    if (!buf->block || !buf->row) {
+        free(buf->block);
+        free(buf->row);
+        delete buf;
+        return nullptr;
+    }
+    buf->rowCap = ROW_INITIAL_CAPACITY;
+    buf->row[0] = '\0';
+    return buf;
+}
+
+void destroyBuffer(DATAFILE_BUFFER* buf) {
+    if (!buf) return;
+    free(buf->block);
+    free(buf->row);
+    delete buf;
+}
+
+// Back to the start of the file with an empty block.
+void resetBuffer(DATAFILE_BUFFER* buf) {
+    buf->pos = 0;
+    buf->len = 0;
+    buf->blockStart = 0;
+    buf->eof = false;
+    buf->rowLen = 0;
+    buf->row[0] = '\0';
+}
+
+// Reads the next block when the current one is used up; false at the end of the file.
+bool refill(DATAFILE* reader) {
+    DATAFILE_BUFFER* buf = reader->buffer;
+    if (buf->pos < buf->len) return true;
+    if (buf->eof || !reader->file) return false;
+    buf->blockStart += static_cast<int64_t>(buf->len);
+    buf->pos = 0;
+    buf->len = fread(buf->block, 1, DATAFILE_BLOCK_SIZE, reader->file);
+    if (buf->len == 0) {
+        buf->eof = true;
+        return false;
+    }
+    return true;
+}
+
+// Makes room for `extra` more bytes plus the terminator in the row; false when out of memory.
+bool reserveRow(DATAFILE_BUFFER* buf, size_t extra) {
+    size_t need = buf->rowLen + extra + 1;
+    if (need <= buf->rowCap) return true;
+    size_t cap = buf->rowCap;
+    while (cap < need) cap = cap * 2;
+    char* grown = static_cast<char*>(realloc(buf->row, cap));
+    if (!grown) return false;
+    buf->row = grown;
+    buf->rowCap = cap;
+    return true;
+}
+
+// Failure table of the indicator: kmp[i] is the length of the longest proper prefix of
+// indicator[0..i] that is also its suffix.
+void buildFailureTable(const char* indicator, size_t n, std::vector<int>& kmp) {
+    kmp.assign(n, 0);
+    int k = 0;
+    for (size_t i = 1; i < n; ++i) {
+        while (k > 0 && indicator[i] != indicator[k]) k = kmp[k - 1];
+        if (indicator[i] == indicator[k]) ++k;
+        kmp[i] = k;
+    }
+}
+
+// Outcome of ReadRow.
+enum class RowResult {
+    Row,          // a row is in the buffer (possibly empty)
+    EndOfFile,    // no byte left
+    OutOfMemory,  // the row buffer could not grow
+};
+
+// Reads one row into reader->buffer->row (indicator removed), following the row rules:
+// the row ends after the first whole occurrence of the indicator, at the end of the file, or
+// when more than the limit of bytes have been taken (the byte that could not be taken stays
+// for the next row). A byte that breaks a partial match is matched again against the
+// indicator, so no line end is missed. With keepText false the row's bytes are only counted,
+// not copied (lines that are skipped or merely counted): rowLen is right, row is not.
+RowResult ReadRow(DATAFILE* reader, bool keepText = true) {
+    DATAFILE_BUFFER* buf = reader->buffer;
+    const char* indicator = reader->desc->EndOfLineChars;
+    const size_t indLen = buf->kmp.size();  // prepared by DATAFILE_Init
+
+    // Bytes this row may take: the limit, plus one (the limit is tested before each byte).
+    const size_t allowance = static_cast<size_t>(reader->nCarMaxReadWithoutNewLine) + 1;
+    buf->rowLen = 0;
+    reader->lineTooLong = 0;
+    size_t matched = 0;  // indicator characters matched at the end of the row
+    bool found = false;
+
+    for (;;) {
+        if (!refill(reader)) break;  // end of file
+        if (buf->rowLen >= allowance) {
+            reader->lineTooLong = 1;
+            morvex::trace(
+                "\n[ReadRow] : L'indicateur de fin de ligne n'a pas été trouvé dans les %i "
+                "premiers caractères. Abandon.",
+                reader->nCarMaxReadWithoutNewLine);
+            break;
+        }
+        const char* src = buf->block + buf->pos;
+        size_t avail = buf->len - buf->pos;
+        if (avail > allowance - buf->rowLen) avail = allowance - buf->rowLen;
+
+        if (matched == 0) {
+            // Fast path: everything up to the indicator's first byte is row text.
+            const void* hit = indLen > 0 ? memchr(src, indicator[0], avail) : nullptr;
+            size_t take =
+                hit ? static_cast<size_t>(static_cast<const char*>(hit) - src) + 1 : avail;
+            if (keepText) {
+                if (!reserveRow(buf, take)) {
+                    morvex::trace("\n[ReadRow] : Impossible de reallouer de la memoire pour buffer");
+                    return RowResult::OutOfMemory;
+                }
+                memcpy(buf->row + buf->rowLen, src, take);
+            }
+            buf->rowLen += take;
+            buf->pos += take;
+            if (!hit) continue;
+            matched = 1;
+        } else {
+            // Slow path: one byte while a partial indicator is pending.
+            char c = *src;
+            if (keepText) {
+                if (!reserveRow(buf, 1)) {
+                    morvex::trace("\n[ReadRow] : Impossible de reallouer de la memoire pour buffer");
+                    return RowResult::OutOfMemory;
+                }
+                buf->row[buf->rowLen] = c;
+            }
+            buf->rowLen++;
+            buf->pos++;
+            while (matched > 0 && c != indicator[matched]) matched = buf->kmp[matched - 1];
+            if (c == indicator[matched]) ++matched;
+        }
+        if (matched == indLen) {
+            buf->rowLen -= indLen;  // the row never contains the indicator
+            found = true;
+            break;
+        }
+    }
+    if (keepText) buf->row[buf->rowLen] = '\0';
+    if (!found && buf->rowLen == 0 && !reader->lineTooLong) {
+        morvex::trace("\n[ReadRow] : EOF");
+        return RowResult::EndOfFile;
+    }
+    return RowResult::Row;
+}
+
+// A value of `len` bytes copied from `text`; nullptr when out of memory.
+DATACOLUMN* newValue(int isHeader, ColumnDesc* column, const char* text, size_t len) {
+    auto* value = static_cast<DATACOLUMN*>(malloc(sizeof(DATACOLUMN)));
+    if (!value) return nullptr;
+    value->value = static_cast<char*>(malloc(len + 1));
+    if (!value->value) {
+        free(value);
+        return nullptr;
+    }
+    if (len) memcpy(value->value, text, len);
+    value->value[len] = '\0';
+    value->isHeader = isHeader;
+    value->column = column;
+    value->length = static_cast<int>(len);
+    return value;
+}
+
+// Appends a value to the row list; false when out of memory (nothing leaks).
+bool addValue(LDCG* list, int isHeader, ColumnDesc* column, const char* text, size_t len) {
+    DATACOLUMN* value = newValue(isHeader, column, text, len);
+    if (!value) return false;
+    if (!LDCG_Add(list, value, nullptr)) {
+        DATACOLUMN_Destroy(value);
+        return false;
+    }
+    return true;
+}
+
+// Splits a fixed-width row: each column in order takes its width of the remaining text.
+LDCG* SplitRowFixedSize(DATAFILE* reader, const char* row, size_t len, int isHeader) {
+    LDCG* columns = reader->desc->columns;
+    if (!reader->hasColumns || !columns || !columns->first) {
+        morvex::trace(
+            "\n[SplitRowFixedSize] Impossible de découper un fichier sans séparateur sans aucune "
+            "définition de colonne.");
+        return nullptr;
+    }
+    LDCG* list = LDCG_Create(nullptr, DATACOLUMN_Destroy);
+    if (!list) return nullptr;
+    size_t at = 0;
+    for (LDCG_ELT* elt = columns->first; elt; elt = elt->next) {
+        auto* column = static_cast<ColumnDesc*>(elt->lParam1);
+        size_t width = column && column->WidthInChars > 0 ? column->WidthInChars : 0;
+        if (width > len - at) width = len - at;
+        if (!addValue(list, isHeader, column, row + at, width)) {
+            LDCG_Destroy(list, 0, 3);
+            return nullptr;
+        }
+        at += width;
+    }
+    return list;
+}
+
+// Splits a delimited row; fields past the last column get no column.
+LDCG* SplitRowWithSeparator(DATAFILE* reader, const char* row, size_t len, int isHeader) {
+    const char* delim = reader->desc->FieldDelimiterChars;
+    const size_t delimLen = strnlen(delim, sizeof reader->desc->FieldDelimiterChars);
+    LDCG* list = LDCG_Create(nullptr, DATACOLUMN_Destroy);
+    if (!list) return nullptr;
+
+    LDCG_ELT* nextColumn = reader->desc->columns ? reader->desc->columns->first : nullptr;
+    size_t at = 0;
+    for (;;) {
+        ColumnDesc* column = nullptr;
+        if (nextColumn) {
+            column = static_cast<ColumnDesc*>(nextColumn->lParam1);
+            nextColumn = nextColumn->next;
+        }
+        const bool isProtected = column && column->protectedField;
+        const char startChar = isProtected ? column->DelimCharStart : '\0';
+        const char endChar = isProtected ? column->DelimCharEnd : '\0';
+        const size_t fieldStart = at;
+        size_t fieldEnd = len;  // the field ends at the row's end unless a delimiter ends it
+        bool protection = false;
+        bool delimited = false;
+
+        if (!isProtected) {
+            // No protection: the field runs to the next whole delimiter.
+            while (delimLen > 0 && at < len) {
+                const void* hit = memchr(row + at, delim[0], len - at);
+                if (!hit) break;
+                size_t p = static_cast<size_t>(static_cast<const char*>(hit) - row);
+                if (len - p >= delimLen && memcmp(row + p, delim, delimLen) == 0) {
+                    fieldEnd = p;
+                    delimited = true;
+                    break;
+                }
+                at = p + 1;
+            }
+        } else {
+            // Protected column. Protection off: the field goes on to the next opening
+            // character (protection on) or the next delimiter (end of the field). Protection
+            // on: the delimiter is text up to the closing character, which may itself begin
+            // the delimiter. A protecting character of 0 means none.
+            size_t i = at;
+            while (i < len) {
+                if (!protection) {
+                    size_t j = i;
+                    for (; j < len; ++j) {
+                        const char c = row[j];
+                        if (c == startChar && startChar != '\0') break;
+                        if (delimLen > 0 && c == delim[0] && len - j >= delimLen &&
+                            memcmp(row + j, delim, delimLen) == 0)
+                            break;
+                    }
+                    if (j == len) break;
+                    if (row[j] == startChar && startChar != '\0') {
+                        protection = true;
+                        i = j + 1;
+                        continue;
+                    }
+                    fieldEnd = j;
+                    delimited = true;
+                    break;
+                }
+                const void* hit = endChar != '\0' ? memchr(row + i, endChar, len - i) : nullptr;
+                if (!hit) break;
+                const size_t j = static_cast<size_t>(static_cast<const char*>(hit) - row);
+                protection = false;
+                if (delimLen > 0 && len - j >= delimLen && memcmp(row + j, delim, delimLen) == 0) {
+                    fieldEnd = j;
+                    delimited = true;
+                    break;
+                }
+                i = j + 1;
+            }
+        }
+        if (!delimited && protection) {
+            morvex::trace(
+                "\n[SplitRowWithSeparator] ATTENTION : Aucun caractère de fin de champ protégé "
+                "n'a été identifié avant la fin de la ligne.\n   ->row=[%s]",
+                row);
+        }
+        if (!addValue(list, isHeader, column, row + fieldStart, fieldEnd - fieldStart)) {
+            LDCG_Destroy(list, 0, 3);
+            return nullptr;
+        }
+        if (!delimited) break;
+        at = fieldEnd + delimLen;
+    }
+    return list;
+}
+
+}  // namespace
+
+DATAFILE* DATAFILE_NewIterator(FileDesc* desc, const char* path, int nCarMaxReadWithoutNewLine,
+                               int readHeader) {
+    if (!desc || !path) return nullptr;
+    if (!opensAsFile(path)) {
+        morvex::trace("\n[DATAFILE_NewIterator] Le fichier exemple [%s] n'existe pas.", path);
+        return nullptr;
+    }
+    auto* reader = static_cast<DATAFILE*>(calloc(1, sizeof(DATAFILE)));
+    if (!reader) return nullptr;
+    reader->path = strdup(path);
+    reader->buffer = newBuffer();
+    if (!reader->path || !reader->buffer) {
+        free(reader->path);
+        destroyBuffer(reader->buffer);
+        free(reader);
+        return nullptr;
+    }
+    reader->desc = desc;
+    reader->hasColumns = desc->columns && desc->columns->first ? 1 : 0;
+    // A limit of 0 means the default; a negative one would never let a byte through.
+    reader->nCarMaxReadWithoutNewLine =
+        nCarMaxReadWithoutNewLine > 0 ? nCarMaxReadWithoutNewLine : DEFAULT_CHARACTER_LIMIT;
+    reader->readHeader = readHeader;
+    int64_t size = fileSize64(path);
+    reader->fileSize = size > 0 ? static_cast<double>(size) : 0.0;
+    morvex::trace("\n[DATAFILE_NewIterator] Taille du fichier %s : %.0f octets", path,
+                  reader->fileSize);
+    if (desc->BeginFromLine == 0) desc->BeginFromLine = 1;
+    return reader;
+}
+
+int DATAFILE_Init(DATAFILE* reader) {
+    if (!reader || !reader->path || !reader->buffer) return 1;
+    if (reader->file) fclose(reader->file);
+    resetBuffer(reader->buffer);
+    reader->currentRow = nullptr;
+    reader->currentRowLength = 0;
+    reader->readBytes = 0.0;
+    reader->currentFileRowID = 0;
+    // The indicator is prepared once per reading: the description must not change meanwhile.
+    const char* indicator = reader->desc->EndOfLineChars;
+    buildFailureTable(indicator, strnlen(indicator, sizeof reader->desc->EndOfLineChars),
+                      reader->buffer->kmp);
+    reader->file = fopen(reader->path, "rb");
+    if (!reader->file) return 1;
+    // The reader does its own buffering in large blocks.
+    setvbuf(reader->file, nullptr, _IONBF, 0);
+    return 0;
+}
+
+LDCG* DATAFILE_ReadNext(DATAFILE* reader) {
+    if (!reader || !reader->desc || !reader->buffer) return nullptr;
+    FileDesc* desc = reader->desc;
+    DATAFILE_BUFFER* buf = reader->buffer;
+
+    reader->currentFileRowID++;
+    const int headerSkipped = desc->FirstLineIsHeader && !reader->readHeader ? 1 : 0;
+    const int firstLine = desc->BeginFromLine + headerSkipped;
+    while (reader->currentFileRowID < firstLine) {
+        if (ReadRow(reader, false) == RowResult::OutOfMemory) break;
+        reader->currentFileRowID++;
+    }
+
+    RowResult result = ReadRow(reader);
+    const bool haveRow = result == RowResult::Row;
+    reader->currentRow = haveRow ? buf->row : nullptr;
+    reader->currentRowLength = haveRow ? static_cast<int>(buf->rowLen) : 0;
+    reader->readBytes = static_cast<double>(buf->blockStart + static_cast<int64_t>(buf->pos));
+    if (!haveRow) return nullptr;
+
+    const int isHeader =
+        desc->FirstLineIsHeader && reader->currentFileRowID == desc->BeginFromLine ? 1 : 0;
+    switch (desc->TypeStructFile) {
+        case STRUCTFILE_FIXED:
+            return SplitRowFixedSize(reader, buf->row, buf->rowLen, isHeader);
+        case STRUCTFILE_DELIMITED:
+            return SplitRowWithSeparator(reader, buf->row, buf->rowLen, isHeader);
+        default:
+            return nullptr;
+    }
+}
+
+namespace {
+
+// DATAFILE_ReadNext without the split: moves to the next row and tells whether there was one.
+// The same rows, row numbers and positions as DATAFILE_ReadNext, for a description whose rows
+// all split.
+bool CountNextRow(DATAFILE* reader) {
+    FileDesc* desc = reader->desc;
+    DATAFILE_BUFFER* buf = reader->buffer;
+    reader->currentFileRowID++;
+    const int headerSkipped = desc->FirstLineIsHeader && !reader->readHeader ? 1 : 0;
+    const int firstLine = desc->BeginFromLine + headerSkipped;
+    while (reader->currentFileRowID < firstLine) {
+        if (ReadRow(reader, false) == RowResult::OutOfMemory) break;
+        reader->currentFileRowID++;
+    }
+    const bool haveRow = ReadRow(reader, false) == RowResult::Row;
+    reader->currentRow = nullptr;
+    reader->currentRowLength = 0;
+    reader->readBytes = static_cast<double>(buf->blockStart + static_cast<int64_t>(buf->pos));
+    return haveRow;
+}
+
+}  // namespace
+
+int DATAFILE_GetCurrentFileRowID(DATAFILE* reader) {
+    return reader ? reader->currentFileRowID : -1;
+}
+
+double DATAFILE_GetReadBytes(DATAFILE* reader) {
+    return reader ? reader->readBytes : -1.0;
+}
+
+double DATAFILE_GetFileSize(DATAFILE* reader) {
+    return reader ? reader->fileSize : -1.0;
+}
+
+int DATAFILE_DestroyIterator(DATAFILE* reader) {
+    if (!reader) return 1;
+    if (reader->file) fclose(reader->file);
+    destroyBuffer(reader->buffer);  // also releases the last row text
+    free(reader->path);
+    free(reader);
+    return 0;
+}
+
+void DATACOLUMN_Destroy(void* value) {
+    auto* column = static_cast<DATACOLUMN*>(value);
+    if (!column) return;
+    free(column->value);
+    free(column);
+}
+
+int FileSize(const char* path) {
+    if (!path) return -1;
+    int64_t size = fileSize64(path);
+    if (size < 0) return -1;
+    return size > INT_MAX ? INT_MAX : static_cast<int>(size);
+}
+
+int DATAFILE_ComputeStats(TASK* task, FileDesc* desc, const char* path, DATAFILE_STATS* stats) {
+    if (!task || !desc || !path || !stats) return 1;
+    LDCG_ShowGlobalStats();
+    DATAFILE* reader = DATAFILE_NewIterator(desc, path, STATS_CHARACTER_LIMIT, 1);
+    if (!reader || DATAFILE_Init(reader) != 0) {
+        DATAFILE_DestroyIterator(reader);
+        TASK_Report(task, TASK_EVENT_NOT_STARTED, 100, 0,
+                    "Erreur lors de la création de l'itérateur sur le fichier de données.");
+        return 1;
+    }
+    int count = 0;
+    bool cancelled = false;
+    char message[128];
+    // Counting needs the rows, not their values: when every row would split into a list, the
+    // rows are only delimited, never copied nor split. Other descriptions give no rows at all,
+    // which the ordinary read finds at once.
+    const bool countOnly = desc->TypeStructFile == STRUCTFILE_DELIMITED ||
+                           (desc->TypeStructFile == STRUCTFILE_FIXED && LDCG_Count(desc->columns) > 0);
+    for (;;) {
+        if (TASK_IsStopRequested(task)) {
+            cancelled = true;
+            break;
+        }
+        if (countOnly) {
+            if (!CountNextRow(reader)) break;
+        } else {
+            LDCG* row = DATAFILE_ReadNext(reader);
+            if (!row) break;
+            LDCG_Destroy(row, 0, 3);
+        }
+        ++count;
+        if (count % STATS_REPORT_EVERY == 0) {
+            double percent =
+                reader->fileSize > 0 ? 100.0 * reader->readBytes / reader->fileSize : 0.0;
+            snprintf(message, sizeof message, "%i lignes lues... (%.0f%%)", count, percent);
+            TASK_Report(task, TASK_EVENT_PROGRESS, 100, static_cast<int>(percent), message);
+        }
+    }
+    DATAFILE_DestroyIterator(reader);
+    stats->nbLines = count;
+    if (cancelled) {
+        TASK_Report(task, TASK_EVENT_INTERRUPTED, 100, 100, "Tâche interrompue par l'utilisateur.");
+    }
+    LDCG_ShowGlobalStats();
+    return 0;
+}

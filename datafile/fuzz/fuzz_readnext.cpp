@@ -1,0 +1,150 @@
+// libFuzzer target: reads an arbitrary file through an arbitrary description with
+// DATAFILE_ReadNext until the end, checking that every row splits back into its own text.
+// Build with -DMORVEX_FUZZ=ON (clang).
+//
+// Input: 16 setting bytes, then the file content.
+//   [0] TypeStructFile (0..2)        [1] end of line: "\r\n", "\n", "\r", "", or [2..4]
+//   [5] delimiter: ";", ",", "", or [6..7]
+//   [8] number of columns (0..5)     [9] bit i: column i protected
+//   [10] DelimCharStart  [11] DelimCharEnd   [12] seed of the widths
+//   [13] bit 0 FirstLineIsHeader, bit 1 readHeader, bits 2.. BeginFromLine (0..4)
+//   [14] character limit (1..200, or 0 = default)   [15] unused
+#include <unistd.h>
+
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+#include "datafile/datafile.h"
+#include "foundation/trace.h"
+
+namespace {
+
+constexpr size_t SETTINGS = 16;
+
+std::string gPath;  // the scratch file that receives each input (one per fuzzing process)
+
+void check(bool ok) {
+    if (!ok) abort();
+}
+
+// A description built by hand: the reader must not depend on filedesc's code.
+FileDesc* makeDesc(const uint8_t* h) {
+    auto* desc = static_cast<FileDesc*>(calloc(1, sizeof(FileDesc)));
+    desc->TypeStructFile = h[0] % 3;
+    switch (h[1] % 5) {
+        case 0:
+            strcpy(desc->EndOfLineChars, "\r\n");
+            break;
+        case 1:
+            strcpy(desc->EndOfLineChars, "\n");
+            break;
+        case 2:
+            strcpy(desc->EndOfLineChars, "\r");
+            break;
+        case 3:
+            break;
+        default:
+            memcpy(desc->EndOfLineChars, h + 2, 1 + (h[1] >> 3) % 3);
+            break;
+    }
+    switch (h[5] % 4) {
+        case 0:
+            strcpy(desc->FieldDelimiterChars, ";");
+            break;
+        case 1:
+            strcpy(desc->FieldDelimiterChars, ",");
+            break;
+        case 2:
+            break;
+        default:
+            memcpy(desc->FieldDelimiterChars, h + 6, 1 + (h[5] >> 2) % 2);
+            break;
+    }
+    desc->columns = LDCG_Create(nullptr, nullptr);
+    int nColumns = h[8] % 6;
+    for (int i = 0; i < nColumns; ++i) {
+        auto* col = static_cast<ColumnDesc*>(calloc(1, sizeof(ColumnDesc)));
+        col->Position = i + 1;
+        col->WidthInChars = (h[12] + i * 7) % 9 - 1;  // -1 .. 7
+        col->protectedField = (h[9] >> i) & 1;
+        col->DelimCharStart = static_cast<char>(h[10]);
+        col->DelimCharEnd = static_cast<char>(h[11]);
+        LDCG_Add(desc->columns, col, nullptr);
+    }
+    desc->FirstLineIsHeader = h[13] & 1;
+    desc->BeginFromLine = (h[13] >> 2) % 5;
+    return desc;
+}
+
+void destroyDesc(FileDesc* desc) {
+    LDCG_Destroy(desc->columns, 0, 1);
+    free(desc);
+}
+
+// The row's values put back together must give the row (delimited) or its start (fixed).
+void checkRow(DATAFILE* reader, LDCG* row) {
+    std::string joined;
+    const char* delim = reader->desc->FieldDelimiterChars;
+    for (LDCG_ELT* elt = row->first; elt; elt = elt->next) {
+        auto* value = static_cast<DATACOLUMN*>(elt->lParam1);
+        check(value && value->length >= 0 && value->value[value->length] == '\0');
+        if (reader->desc->TypeStructFile == 2 && elt != row->first) joined += delim;
+        joined.append(value->value, value->length);
+    }
+    std::string text(reader->currentRow, reader->currentRowLength);
+    check(reader->currentRowLength <= reader->nCarMaxReadWithoutNewLine + 1);
+    if (reader->desc->TypeStructFile == 2) {
+        check(joined == text);
+    } else {
+        check(text.compare(0, joined.size(), joined) == 0);
+    }
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerInitialize(int*, char***) {
+    static FILE* sink = fopen("/dev/null", "w");
+    if (sink) morvex::traceSetStream(sink);
+    char templ[] = "/tmp/fuzz_readnext_XXXXXX";
+    int fd = mkstemp(templ);
+    if (fd < 0) abort();
+    close(fd);
+    gPath = templ;
+    atexit([] { unlink(gPath.c_str()); });
+    return 0;
+}
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    if (size < SETTINGS) return 0;
+    const uint8_t* h = data;
+    FILE* f = fopen(gPath.c_str(), "wb");
+    if (!f) return 0;
+    fwrite(data + SETTINGS, 1, size - SETTINGS, f);
+    fclose(f);
+    const double content = static_cast<double>(size - SETTINGS);
+
+    FileDesc* desc = makeDesc(h);
+    int limit = h[14] <= 200 ? h[14] : 0;
+    DATAFILE* reader = DATAFILE_NewIterator(desc, gPath.c_str(), limit, (h[13] >> 1) & 1);
+    check(reader != nullptr);
+    check(DATAFILE_GetFileSize(reader) == content);
+    check(DATAFILE_Init(reader) == 0);
+    double lastPosition = 0;
+    size_t rows = 0;
+    while (LDCG* row = DATAFILE_ReadNext(reader)) {
+        checkRow(reader, row);
+        LDCG_Destroy(row, 0, 3);
+        double position = DATAFILE_GetReadBytes(reader);
+        check(position > lastPosition && position <= content);  // every row moves on
+        lastPosition = position;
+        check(++rows <= size);
+    }
+    check(DATAFILE_GetReadBytes(reader) == content || desc->TypeStructFile == 0 ||
+          (desc->TypeStructFile == 1 && desc->columns->count == 0));
+    DATAFILE_DestroyIterator(reader);
+    destroyDesc(desc);
+    return 0;
+}

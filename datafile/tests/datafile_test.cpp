@@ -1,0 +1,770 @@
+#include "datafile/datafile.h"
+
+#include <gtest/gtest.h>
+#include <sys/resource.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "filedesc/filedesc.h"
+#include "foundation/trace.h"
+
+using morvex::TraceCapture;
+
+namespace {
+
+// A fresh directory under the system's temporary directory, removed with its content.
+class TempDir {
+public:
+    TempDir() {
+        std::string templ = (std::filesystem::temp_directory_path() / "datafile_XXXXXX").string();
+        char* made = mkdtemp(templ.data());
+        path_ = made ? made : templ;
+    }
+    ~TempDir() {
+        std::error_code ec;
+        std::filesystem::remove_all(path_, ec);
+    }
+    TempDir(const TempDir&) = delete;
+    TempDir& operator=(const TempDir&) = delete;
+
+    // Path of `name` inside the directory.
+    std::string file(const std::string& name) const { return path_ + "/" + name; }
+    const std::string& path() const { return path_; }
+
+    // Writes `bytes` to `name` and returns its path.
+    std::string write(const std::string& name, const std::string& bytes) const {
+        std::string p = file(name);
+        std::ofstream out(p, std::ios::binary);
+        out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+        return p;
+    }
+
+private:
+    std::string path_;
+};
+
+struct DescCloser {
+    void operator()(FileDesc* d) const { FILEDESC_CloseFileDesc(d); }
+};
+using DescPtr = std::unique_ptr<FileDesc, DescCloser>;
+
+struct ReaderCloser {
+    void operator()(DATAFILE* r) const { DATAFILE_DestroyIterator(r); }
+};
+using ReaderPtr = std::unique_ptr<DATAFILE, ReaderCloser>;
+
+// A description with the end-of-line and delimiter characters given as they are.
+DescPtr makeDesc(int type, const char* endOfLine, const char* delimiter) {
+    DescPtr desc(FILEDESC_CreateFileDesc("test", nullptr, type, nullptr, nullptr));
+    snprintf(desc->EndOfLineChars, sizeof desc->EndOfLineChars, "%s", endOfLine);
+    snprintf(desc->FieldDelimiterChars, sizeof desc->FieldDelimiterChars, "%s", delimiter);
+    return desc;
+}
+
+// Appends a column; protected by `start`/`end` when start is not 0.
+void addColumn(FileDesc* desc, const char* code, int width, char start = 0, char end = 0) {
+    ColumnDesc col;
+    memset(&col, 0, sizeof col);
+    snprintf(col.code, sizeof col.code, "%s", code);
+    col.WidthInChars = width;
+    col.typeCible.type = DATATYPE_TEXT;
+    col.protectedField = start ? 1 : 0;
+    col.DelimCharStart = start;
+    col.DelimCharEnd = end;
+    ASSERT_EQ(FILEDESC_AjouterColonne(desc, &col), 0);
+}
+
+// What one row delivered.
+struct Row {
+    std::vector<std::string> values;
+    std::vector<ColumnDesc*> columns;
+    std::vector<int> headerFlags;
+    std::string text;  // currentRow
+    int rowId = 0;
+    int lineTooLong = 0;
+    double readBytes = 0;
+};
+
+Row takeRow(DATAFILE* reader, LDCG* list) {
+    Row row;
+    for (LDCG_ELT* elt = list->first; elt; elt = elt->next) {
+        auto* value = static_cast<DATACOLUMN*>(elt->lParam1);
+        EXPECT_EQ(value->value[value->length], '\0');
+        row.values.emplace_back(value->value, value->length);
+        row.columns.push_back(value->column);
+        row.headerFlags.push_back(value->isHeader);
+    }
+    row.text.assign(reader->currentRow, reader->currentRowLength);
+    row.rowId = DATAFILE_GetCurrentFileRowID(reader);
+    row.lineTooLong = reader->lineTooLong;
+    row.readBytes = DATAFILE_GetReadBytes(reader);
+    LDCG_Destroy(list, 0, 3);
+    return row;
+}
+
+// Every row of the file at `path`, read through `desc` (at most `maxRows`, as a guard).
+std::vector<Row> readAll(FileDesc* desc, const std::string& path, int limit = 10000,
+                         int readHeader = 0, size_t maxRows = 10000000) {
+    std::vector<Row> rows;
+    ReaderPtr reader(DATAFILE_NewIterator(desc, path.c_str(), limit, readHeader));
+    EXPECT_NE(reader, nullptr);
+    if (!reader) return rows;
+    EXPECT_EQ(DATAFILE_Init(reader.get()), 0);
+    while (LDCG* list = DATAFILE_ReadNext(reader.get())) {
+        rows.push_back(takeRow(reader.get(), list));
+        if (rows.size() >= maxRows) break;
+    }
+    return rows;
+}
+
+// Row texts only.
+std::vector<std::string> texts(const std::vector<Row>& rows) {
+    std::vector<std::string> out;
+    for (const Row& r : rows) out.push_back(r.text);
+    return out;
+}
+
+using Strings = std::vector<std::string>;
+
+// ---- Delimited split ----
+
+struct SplitCase {
+    const char* name;
+    const char* delimiter;
+    std::string line;
+    Strings expected;
+};
+
+TEST(DataFileReader, SplitsDelimitedRowsIntoDelimitersPlusOneValues) {
+    const SplitCase cases[] = {
+        {"trailing and doubled delimiters", ";", "a;;b;", {"a", "", "b", ""}},
+        {"empty row", ";", "", {""}},
+        {"delimiter only", ";", ";", {"", ""}},
+        {"no delimiter", ";", "abc", {"abc"}},
+        {"two-character delimiter", "::", "a::b:c::", {"a", "b:c", ""}},
+        {"empty delimiter never matches", "", "a;b;c", {"a;b;c"}},
+        {"delimiter cut at the row end", "::", "a:", {"a:"}},
+    };
+    TempDir dir;
+    for (const SplitCase& c : cases) {
+        SCOPED_TRACE(c.name);
+        DescPtr desc = makeDesc(STRUCTFILE_DELIMITED, "\n", c.delimiter);
+        std::vector<Row> rows = readAll(desc.get(), dir.write("f.txt", c.line + "\n"));
+        ASSERT_EQ(rows.size(), 1u);
+        EXPECT_EQ(rows[0].values, c.expected);
+    }
+}
+
+TEST(DataFileReader, KeepsQuotedDelimiterInsideProtectedField) {
+    TempDir dir;
+    DescPtr desc = makeDesc(STRUCTFILE_DELIMITED, "\r\n", ";");
+    addColumn(desc.get(), "A", 10);
+    addColumn(desc.get(), "B", 10, '"', '"');
+    std::string path = dir.write("f.txt",
+                                 "1;\"x;y\";3\r\n"       // quotes stay in the value
+                                 "2;a\"b;c\"d;e\r\n"     // protection may start mid-field
+                                 "\"p;q\";\"r;s\"\r\n"   // only the second column is protected
+                                 "3;\"\";\"t;u\"\r\n");  // past the last column: no protection
+    std::vector<Row> rows = readAll(desc.get(), path);
+    ASSERT_EQ(rows.size(), 4u);
+    EXPECT_EQ(rows[0].values, (Strings{"1", "\"x;y\"", "3"}));
+    EXPECT_EQ(rows[1].values, (Strings{"2", "a\"b;c\"d", "e"}));
+    EXPECT_EQ(rows[2].values, (Strings{"\"p", "q\";\"r", "s\""}));
+    EXPECT_EQ(rows[3].values, (Strings{"3", "\"\"", "\"t", "u\""}));
+    EXPECT_EQ(rows[0].columns[0], FILEDESC_SearchColumnByPos(desc.get(), 1));
+    EXPECT_EQ(rows[0].columns[1], FILEDESC_SearchColumnByPos(desc.get(), 2));
+    EXPECT_EQ(rows[0].columns[2], nullptr);
+}
+
+TEST(DataFileReader, DistinctStartAndEndCharactersProtectAField) {
+    TempDir dir;
+    DescPtr desc = makeDesc(STRUCTFILE_DELIMITED, "\n", ",");
+    addColumn(desc.get(), "A", 10, '[', ']');
+    std::vector<Row> rows = readAll(desc.get(), dir.write("f.txt", "[a,b],c\n"));
+    ASSERT_EQ(rows.size(), 1u);
+    EXPECT_EQ(rows[0].values, (Strings{"[a,b]", "c"}));
+}
+
+TEST(DataFileReader, UnclosedProtectedFieldRunsToTheRowEndWithAWarning) {
+    TempDir dir;
+    DescPtr desc = makeDesc(STRUCTFILE_DELIMITED, "\n", ";");
+    addColumn(desc.get(), "A", 10);
+    addColumn(desc.get(), "B", 10, '"', '"');
+    std::string path = dir.write("f.txt", "1;\"open;still\nnext;x\n");
+    TraceCapture trace;
+    std::vector<Row> rows = readAll(desc.get(), path);
+    ASSERT_EQ(rows.size(), 2u);
+    EXPECT_EQ(rows[0].values, (Strings{"1", "\"open;still"}));
+    EXPECT_EQ(rows[1].values, (Strings{"next", "x"}));
+    EXPECT_NE(trace.text().find("\n[SplitRowWithSeparator] ATTENTION : Aucun caractère de fin de "
+                                "champ protégé n'a été identifié avant la fin de la ligne.\n   "
+                                "->row=[1;\"open;still]"),
+              std::string::npos);
+}
+
+TEST(DataFileReader, RowWithFewerFieldsThanColumnsGivesAShorterList) {
+    TempDir dir;
+    DescPtr desc = makeDesc(STRUCTFILE_DELIMITED, "\n", ";");
+    for (const char* code : {"A", "B", "C"}) addColumn(desc.get(), code, 5);
+    std::vector<Row> rows = readAll(desc.get(), dir.write("f.txt", "x;y\n"));
+    ASSERT_EQ(rows.size(), 1u);
+    EXPECT_EQ(rows[0].values, (Strings{"x", "y"}));
+}
+
+// ---- Zero bytes and byte 255 ----
+
+TEST(DataFileReader, ValuesKeepZeroBytesAndByte255WithTheirLength) {
+    TempDir dir;
+    DescPtr desc = makeDesc(STRUCTFILE_DELIMITED, "\n", ";");
+    std::string line("a\0b;\xff\0;c", 8);
+    std::vector<Row> rows = readAll(desc.get(), dir.write("f.txt", line + "\n\xff\n"));
+    ASSERT_EQ(rows.size(), 2u);
+    EXPECT_EQ(rows[0].text, line);
+    EXPECT_EQ(rows[0].values, (Strings{std::string("a\0b", 3), std::string("\xff\0", 2), "c"}));
+    EXPECT_EQ(rows[1].values, (Strings{"\xff"}));
+}
+
+TEST(DataFileReader, FixedWidthSplitCountsZeroBytesAsCharacters) {
+    TempDir dir;
+    DescPtr desc = makeDesc(STRUCTFILE_FIXED, "\n", "");
+    addColumn(desc.get(), "A", 2);
+    addColumn(desc.get(), "B", 3);
+    std::vector<Row> rows = readAll(desc.get(), dir.write("f.txt", std::string("\0b\0de", 5)));
+    ASSERT_EQ(rows.size(), 1u);
+    EXPECT_EQ(rows[0].values, (Strings{std::string("\0b", 2), std::string("\0de", 3)}));
+}
+
+// ---- Fixed-width split ----
+
+TEST(DataFileReader, FixedWidthColumnsTakeTheirWidthsInOrder) {
+    TempDir dir;
+    DescPtr desc = makeDesc(STRUCTFILE_FIXED, "\r\n", "");
+    addColumn(desc.get(), "A", 2);
+    addColumn(desc.get(), "B", 3);
+    addColumn(desc.get(), "C", 4);
+    FILEDESC_SearchColumnByPos(desc.get(), 2)->IgnoreColumn = 1;  // still gets its value
+    std::string path = dir.write("f.txt", "abcdefghiXYZ\r\nabcd\r\n\r\n");
+    std::vector<Row> rows = readAll(desc.get(), path);
+    ASSERT_EQ(rows.size(), 3u);
+    EXPECT_EQ(rows[0].values, (Strings{"ab", "cde", "fghi"}));  // "XYZ" is not delivered
+    EXPECT_EQ(rows[1].values, (Strings{"ab", "cd", ""}));
+    EXPECT_EQ(rows[2].values, (Strings{"", "", ""}));
+    EXPECT_EQ(rows[0].columns[2], FILEDESC_SearchColumnByPos(desc.get(), 3));
+}
+
+TEST(DataFileReader, FixedWidthWithoutColumnsGivesNoListAndSaysWhy) {
+    TempDir dir;
+    DescPtr desc = makeDesc(STRUCTFILE_FIXED, "\n", "");
+    std::string path = dir.write("f.txt", "abc\ndef\n");
+    TraceCapture trace;
+    ReaderPtr reader(DATAFILE_NewIterator(desc.get(), path.c_str(), 0, 0));
+    ASSERT_EQ(DATAFILE_Init(reader.get()), 0);
+    EXPECT_EQ(DATAFILE_ReadNext(reader.get()), nullptr);
+    EXPECT_NE(trace.text().find("\n[SplitRowFixedSize] Impossible de découper un fichier sans "
+                                "séparateur sans aucune définition de colonne."),
+              std::string::npos);
+}
+
+// ---- Header and first line ----
+
+TEST(DataFileReader, SkipsLinesBeforeTheFirstOneAndTheHeaderWhenAsked) {
+    TempDir dir;
+    std::string path = dir.write("f.txt", "l1\nl2\nhead\nl4\nl5\n");
+    {
+        DescPtr desc = makeDesc(STRUCTFILE_DELIMITED, "\n", ";");
+        desc->FirstLineIsHeader = 1;
+        desc->BeginFromLine = 3;
+        std::vector<Row> rows = readAll(desc.get(), path, 0, 0);
+        ASSERT_EQ(rows.size(), 2u);
+        EXPECT_EQ(rows[0].text, "l4");
+        EXPECT_EQ(rows[0].rowId, 4);
+        EXPECT_EQ(rows[0].headerFlags, std::vector<int>{0});
+        EXPECT_EQ(rows[1].rowId, 5);
+    }
+    {
+        DescPtr desc = makeDesc(STRUCTFILE_DELIMITED, "\n", ";");
+        desc->FirstLineIsHeader = 1;
+        desc->BeginFromLine = 3;
+        std::vector<Row> rows = readAll(desc.get(), path, 0, 1);
+        ASSERT_EQ(rows.size(), 3u);
+        EXPECT_EQ(rows[0].text, "head");
+        EXPECT_EQ(rows[0].rowId, 3);
+        EXPECT_EQ(rows[0].headerFlags, std::vector<int>{1});
+        EXPECT_EQ(rows[1].headerFlags, std::vector<int>{0});
+    }
+}
+
+TEST(DataFileReader, HeaderFlagIsOnEveryValueOfTheHeaderRow) {
+    TempDir dir;
+    DescPtr desc = makeDesc(STRUCTFILE_DELIMITED, "\n", ";");
+    desc->FirstLineIsHeader = 1;
+    std::vector<Row> rows = readAll(desc.get(), dir.write("f.txt", "a;b;c\n1;2;3\n"), 0, 1);
+    ASSERT_EQ(rows.size(), 2u);
+    EXPECT_EQ(rows[0].headerFlags, (std::vector<int>{1, 1, 1}));
+    EXPECT_EQ(rows[1].headerFlags, (std::vector<int>{0, 0, 0}));
+}
+
+TEST(DataFileReader, CreationTurnsBeginFromLineZeroIntoOne) {
+    TempDir dir;
+    DescPtr desc = makeDesc(STRUCTFILE_DELIMITED, "\n", ";");
+    desc->BeginFromLine = 0;
+    std::string path = dir.write("f.txt", "x\n");
+    ReaderPtr reader(DATAFILE_NewIterator(desc.get(), path.c_str(), 0, 0));
+    ASSERT_NE(reader, nullptr);
+    EXPECT_EQ(desc->BeginFromLine, 1);
+    EXPECT_EQ(reader->nCarMaxReadWithoutNewLine, 10000);
+}
+
+// ---- Line ends ----
+
+struct LineCase {
+    const char* name;
+    const char* indicator;
+    std::string content;
+    Strings expected;
+};
+
+TEST(DataFileReader, EndsRowsAtTheIndicatorOnly) {
+    const LineCase cases[] = {
+        {"last line without indicator", "\r\n", "a\r\nb", {"a", "b"}},
+        {"no line end at all", "\n", "just one", {"just one"}},
+        {"empty line in between", "\n", "a\n\nb\n", {"a", "", "b"}},
+        {"lone CR is text with CR LF", "\r\n", "a\rb\r\nc\r\n", {"a\rb", "c"}},
+        {"LF is text with CR LF", "\r\n", "a\nb\r\nc\n", {"a\nb", "c\n"}},
+        {"CR stays before LF with LF", "\n", "a\r\nb\n", {"a\r", "b"}},
+        {"partial indicator at the end", "\r\n", "a\r", {"a\r"}},
+        {"file of one line end", "\r\n", "\r\n", {""}},
+        // A byte that breaks a partial match may itself start the indicator.
+        {"CR CR LF ends at the CR LF", "\r\n", "ab\r\r\ncd", {"ab\r", "cd"}},
+        {"CR CR CR LF", "\r\n", "\r\r\r\nx", {"\r\r", "x"}},
+        {"repeated prefix indicator", "$$\n", "a$$$\nb$$\n", {"a$", "b"}},
+        {"overlapping indicator", "abab", "xabababy", {"x", "aby"}},
+    };
+    TempDir dir;
+    for (const LineCase& c : cases) {
+        SCOPED_TRACE(c.name);
+        DescPtr desc = makeDesc(STRUCTFILE_DELIMITED, c.indicator, "");
+        std::vector<Row> rows = readAll(desc.get(), dir.write("f.txt", c.content));
+        EXPECT_EQ(texts(rows), c.expected);
+        ASSERT_FALSE(rows.empty());
+        EXPECT_EQ(rows.back().readBytes, static_cast<double>(c.content.size()));
+    }
+}
+
+TEST(DataFileReader, EmptyIndicatorCutsRowsAtTheLimit) {
+    TempDir dir;
+    DescPtr desc = makeDesc(STRUCTFILE_DELIMITED, "", ";");
+    std::vector<Row> rows = readAll(desc.get(), dir.write("f.txt", "abcdefg"), 2);
+    EXPECT_EQ(texts(rows), (Strings{"abc", "def", "g"}));
+}
+
+// ---- Character limit ----
+
+TEST(DataFileReader, OverlongLineIsCutWithoutLosingACharacter) {
+    TempDir dir;
+    DescPtr desc = makeDesc(STRUCTFILE_DELIMITED, "\r\n", ";");
+    std::string line;
+    for (int i = 0; i < 12000; ++i) line += static_cast<char>('a' + i % 26);
+    std::string path = dir.write("f.txt", line + "\r\nnext\r\n");
+    TraceCapture trace;
+    std::vector<Row> rows = readAll(desc.get(), path, 10000);
+    ASSERT_EQ(rows.size(), 3u);
+    EXPECT_EQ(rows[0].text.size(), 10001u);
+    EXPECT_EQ(rows[0].lineTooLong, 1);
+    EXPECT_EQ(rows[0].readBytes, 10001.0);
+    EXPECT_EQ(rows[1].text.size(), 1999u);
+    EXPECT_EQ(rows[1].lineTooLong, 0);
+    EXPECT_EQ(rows[0].text + rows[1].text, line);
+    EXPECT_EQ(rows[2].text, "next");
+    EXPECT_EQ(rows[1].rowId, 2);  // the rest of the line counts as a line
+    EXPECT_NE(trace.text().find("\n[ReadRow] : L'indicateur de fin de ligne n'a pas été trouvé "
+                                "dans les 10000 premiers caractères. Abandon."),
+              std::string::npos);
+}
+
+TEST(DataFileReader, RowMayTakeOneCharacterMoreThanTheLimit) {
+    TempDir dir;
+    DescPtr desc = makeDesc(STRUCTFILE_DELIMITED, "\n", ";");
+    // 3 characters + LF fit in a limit of 3 (the limit is tested before each byte).
+    std::vector<Row> rows = readAll(desc.get(), dir.write("f.txt", "abc\nabcd\n"), 3);
+    EXPECT_EQ(texts(rows), (Strings{"abc", "abcd", ""}));
+    ASSERT_EQ(rows.size(), 3u);
+    EXPECT_EQ(rows[0].lineTooLong, 0);
+    EXPECT_EQ(rows[1].lineTooLong, 1);  // its LF could not be taken and makes the next row
+}
+
+TEST(DataFileReader, HundredMegabyteLineKeepsMemoryBounded) {
+    TempDir dir;
+    std::string path = dir.file("big.txt");
+    constexpr int kChunks = 100;
+    {
+        std::string chunk(1 << 20, 'x');
+        std::ofstream out(path, std::ios::binary);
+        for (int i = 0; i < kChunks; ++i) out.write(chunk.data(), chunk.size());
+        out.write("\nend\n", 5);
+    }
+    DescPtr desc = makeDesc(STRUCTFILE_DELIMITED, "\n", ";");
+    struct rusage before, after;
+    getrusage(RUSAGE_SELF, &before);
+    ReaderPtr reader(DATAFILE_NewIterator(desc.get(), path.c_str(), 10000, 0));
+    ASSERT_EQ(DATAFILE_Init(reader.get()), 0);
+    size_t rows = 0, longest = 0, total = 0;
+    {
+        TraceCapture trace;  // one message per cut row
+        while (LDCG* list = DATAFILE_ReadNext(reader.get())) {
+            longest = std::max(longest, static_cast<size_t>(reader->currentRowLength));
+            total += reader->currentRowLength;
+            LDCG_Destroy(list, 0, 3);
+            ++rows;
+        }
+    }
+    getrusage(RUSAGE_SELF, &after);
+    EXPECT_EQ(longest, 10001u);
+    EXPECT_EQ(total, static_cast<size_t>(kChunks) * (1 << 20) + 3);
+    EXPECT_EQ(rows, (static_cast<size_t>(kChunks) * (1 << 20) + 10000) / 10001 + 1);
+#if !defined(__SANITIZE_ADDRESS__)  // the sanitizer keeps freed memory in quarantine
+    EXPECT_LT(after.ru_maxrss - before.ru_maxrss, 32 * 1024);  // kilobytes
+#endif
+}
+
+// ---- Block boundaries ----
+
+TEST(DataFileReader, IndicatorSplitAcrossTheBlockBoundaryEndsTheRow) {
+    TempDir dir;
+    DescPtr desc = makeDesc(STRUCTFILE_DELIMITED, "\r\n", ";");
+    const std::string first(DATAFILE_BLOCK_SIZE - 1, 'a');  // its CR is the block's last byte
+    std::string path = dir.write("f.txt", first + "\r\nb;c\r\n");
+    std::vector<Row> rows = readAll(desc.get(), path, 2 * DATAFILE_BLOCK_SIZE);
+    ASSERT_EQ(rows.size(), 2u);
+    EXPECT_EQ(rows[0].text, first);
+    EXPECT_EQ(rows[0].readBytes, static_cast<double>(DATAFILE_BLOCK_SIZE + 1));
+    EXPECT_EQ(rows[1].values, (Strings{"b", "c"}));
+}
+
+TEST(DataFileReader, RowLongerThanABlockIsReadWhole) {
+    TempDir dir;
+    DescPtr desc = makeDesc(STRUCTFILE_FIXED, "\n", "");
+    addColumn(desc.get(), "A", 3);
+    std::string line(3 * DATAFILE_BLOCK_SIZE + 5, 'z');
+    line[0] = 'q';
+    line.back() = 'e';
+    std::vector<Row> rows =
+        readAll(desc.get(), dir.write("f.txt", line + "\nxyz\n"), 4 * DATAFILE_BLOCK_SIZE);
+    ASSERT_EQ(rows.size(), 2u);
+    EXPECT_EQ(rows[0].text, line);
+    EXPECT_EQ(rows[0].values, Strings{"qzz"});
+    EXPECT_EQ(rows[1].values, Strings{"xyz"});
+}
+
+TEST(DataFileReader, ManyRowsAcrossBlocksMatchALineByLineReference) {
+    // Rows of varied lengths, with lone CRs and LFs inside, over several blocks.
+    std::string content;
+    std::vector<std::string> expected;
+    std::vector<double> ends;
+    unsigned seed = 12345;
+    while (content.size() < 3 * DATAFILE_BLOCK_SIZE + 100) {
+        seed = seed * 1103515245 + 12345;
+        std::string line(1 + (seed >> 16) % 300, 'k');
+        for (size_t i = 0; i < line.size(); i += 37) line[i] = (i / 37) % 2 ? '\r' : '\n';
+        if (line.back() == '\r') line.back() = '.';
+        content += line + "\r\n";
+        expected.push_back(line);
+        ends.push_back(static_cast<double>(content.size()));
+    }
+    TempDir dir;
+    DescPtr desc = makeDesc(STRUCTFILE_DELIMITED, "\r\n", ";");
+    std::vector<Row> rows = readAll(desc.get(), dir.write("f.txt", content));
+    ASSERT_EQ(rows.size(), expected.size());
+    for (size_t i = 0; i < rows.size(); ++i) {
+        ASSERT_EQ(rows[i].text, expected[i]) << "row " << i;
+        ASSERT_EQ(rows[i].readBytes, ends[i]) << "row " << i;
+    }
+}
+
+// ---- Files and arguments ----
+
+TEST(DataFileReader, RefusesAMissingFileOrADirectoryWithItsMessage) {
+    TempDir dir;
+    DescPtr desc = makeDesc(STRUCTFILE_DELIMITED, "\n", ";");
+    for (const std::string& path : {dir.file("absent.txt"), dir.path()}) {
+        TraceCapture trace;
+        EXPECT_EQ(DATAFILE_NewIterator(desc.get(), path.c_str(), 0, 0), nullptr);
+        EXPECT_EQ(trace.text(),
+                  "\n[DATAFILE_NewIterator] Le fichier exemple [" + path + "] n'existe pas.");
+    }
+    EXPECT_EQ(DATAFILE_NewIterator(nullptr, dir.path().c_str(), 0, 0), nullptr);
+    EXPECT_EQ(DATAFILE_NewIterator(desc.get(), nullptr, 0, 0), nullptr);
+}
+
+TEST(DataFileReader, TracesTheSizeAtCreationAndEofAtTheEnd) {
+    TempDir dir;
+    DescPtr desc = makeDesc(STRUCTFILE_DELIMITED, "\n", ";");
+    std::string empty = dir.write("empty.txt", "");
+    TraceCapture trace;
+    ReaderPtr reader(DATAFILE_NewIterator(desc.get(), empty.c_str(), 0, 0));
+    ASSERT_NE(reader, nullptr);
+    EXPECT_EQ(trace.text(), "\n[DATAFILE_NewIterator] Taille du fichier " + empty + " : 0 octets");
+    ASSERT_EQ(DATAFILE_Init(reader.get()), 0);
+    trace.clear();
+    EXPECT_EQ(DATAFILE_ReadNext(reader.get()), nullptr);
+    EXPECT_EQ(trace.text(), "\n[ReadRow] : EOF");
+    EXPECT_EQ(reader->currentRow, nullptr);
+    EXPECT_EQ(DATAFILE_GetFileSize(reader.get()), 0.0);
+}
+
+TEST(DataFileReader, ReportsPositionAndSizeAsRowsAreRead) {
+    TempDir dir;
+    DescPtr desc = makeDesc(STRUCTFILE_DELIMITED, "\r\n", ";");
+    std::string path = dir.write("f.txt", "ab\r\ncde\r\n");
+    ReaderPtr reader(DATAFILE_NewIterator(desc.get(), path.c_str(), 0, 0));
+    ASSERT_EQ(DATAFILE_Init(reader.get()), 0);
+    EXPECT_EQ(DATAFILE_GetFileSize(reader.get()), 9.0);
+    EXPECT_EQ(FileSize(path.c_str()), 9);
+    LDCG* row = DATAFILE_ReadNext(reader.get());
+    EXPECT_EQ(DATAFILE_GetReadBytes(reader.get()), 4.0);
+    LDCG_Destroy(row, 0, 3);
+    row = DATAFILE_ReadNext(reader.get());
+    EXPECT_EQ(DATAFILE_GetReadBytes(reader.get()), 9.0);
+    EXPECT_EQ(DATAFILE_GetCurrentFileRowID(reader.get()), 2);
+    LDCG_Destroy(row, 0, 3);
+    EXPECT_EQ(DATAFILE_ReadNext(reader.get()), nullptr);
+    EXPECT_EQ(DATAFILE_GetReadBytes(reader.get()), 9.0);
+}
+
+TEST(DataFileReader, AnswersMissingReaderWithFailureValues) {
+    EXPECT_EQ(DATAFILE_GetCurrentFileRowID(nullptr), -1);
+    EXPECT_EQ(DATAFILE_GetReadBytes(nullptr), -1.0);
+    EXPECT_EQ(DATAFILE_GetFileSize(nullptr), -1.0);
+    EXPECT_EQ(DATAFILE_DestroyIterator(nullptr), 1);
+    EXPECT_EQ(DATAFILE_Init(nullptr), 1);
+    EXPECT_EQ(DATAFILE_ReadNext(nullptr), nullptr);
+    EXPECT_EQ(FileSize(nullptr), -1);
+    EXPECT_EQ(FileSize("/nonexistent/dir/file.txt"), -1);
+    DATACOLUMN_Destroy(nullptr);
+}
+
+TEST(DataFileReader, InitFailsWhenTheFileHasGoneAndReadingThenEndsAtOnce) {
+    TempDir dir;
+    DescPtr desc = makeDesc(STRUCTFILE_DELIMITED, "\n", ";");
+    std::string path = dir.write("f.txt", "a\n");
+    ReaderPtr reader(DATAFILE_NewIterator(desc.get(), path.c_str(), 0, 0));
+    std::filesystem::remove(path);
+    EXPECT_EQ(DATAFILE_Init(reader.get()), 1);
+    TraceCapture trace;
+    EXPECT_EQ(DATAFILE_ReadNext(reader.get()), nullptr);
+}
+
+TEST(DataFileReader, UnknownStructureDeliversNoRowsSoLoopsEnd) {
+    TempDir dir;
+    DescPtr desc = makeDesc(STRUCTFILE_UNSET, "\n", ";");
+    std::string path = dir.write("f.txt", "a\nb\nc\n");
+    std::vector<Row> rows = readAll(desc.get(), path, 0, 0, 10);
+    EXPECT_TRUE(rows.empty());
+}
+
+TEST(DataFileReader, InitRestartsFromTheBeginning) {
+    TempDir dir;
+    DescPtr desc = makeDesc(STRUCTFILE_DELIMITED, "\n", ";");
+    std::string path = dir.write("f.txt", "a\nb\n");
+    ReaderPtr reader(DATAFILE_NewIterator(desc.get(), path.c_str(), 0, 0));
+    ASSERT_EQ(DATAFILE_Init(reader.get()), 0);
+    LDCG_Destroy(DATAFILE_ReadNext(reader.get()), 0, 3);
+    ASSERT_EQ(DATAFILE_Init(reader.get()), 0);
+    Row row = takeRow(reader.get(), DATAFILE_ReadNext(reader.get()));
+    EXPECT_EQ(row.text, "a");
+    EXPECT_EQ(row.rowId, 1);
+}
+
+// ---- Line count ----
+
+struct Event {
+    int kind, range, position;
+    std::string message;
+};
+
+void recordEvent(TASK* task, int event, int range, int position, const char* message) {
+    auto* events = static_cast<std::vector<Event>*>(task->runnerData);
+    events->push_back({event, range, position, message ? message : ""});
+    if (event == TASK_EVENT_PROGRESS && task->parameter) TASK_RequestStop(task);
+}
+
+struct TaskCloser {
+    void operator()(TASK* t) const { TASK_Destroy(t); }
+};
+
+// A task whose events go into `events`; it asks to stop at its first progress when `stop`.
+std::unique_ptr<TASK, TaskCloser> makeTask(std::vector<Event>* events, bool stop) {
+    std::unique_ptr<TASK, TaskCloser> task(
+        TASK_Create("count", nullptr, stop ? reinterpret_cast<void*>(1) : nullptr));
+    task->eventCallback = recordEvent;
+    task->runnerData = events;
+    return task;
+}
+
+std::string numberedLines(int n) {
+    std::string s = "header;x\r\n";
+    for (int i = 1; i < n; ++i) s += std::to_string(100000 + i) + ";v\r\n";
+    return s;
+}
+
+TEST(DataFileStats, CountsRowsHeaderIncludedAndReportsEveryHundred) {
+    TempDir dir;
+    DescPtr desc = makeDesc(STRUCTFILE_DELIMITED, "\r\n", ";");
+    desc->FirstLineIsHeader = 1;
+    std::string content = numberedLines(250);  // header + 249 rows
+    std::string path = dir.write("f.txt", content);
+    std::vector<Event> events;
+    auto task = makeTask(&events, false);
+    DATAFILE_STATS stats;
+    strcpy(stats.text, "untouched");
+    stats.nbLines = -1;
+    TraceCapture trace;
+    EXPECT_EQ(DATAFILE_ComputeStats(task.get(), desc.get(), path.c_str(), &stats), 0);
+    EXPECT_EQ(stats.nbLines, 250);
+    EXPECT_STREQ(stats.text, "untouched");
+    ASSERT_EQ(events.size(), 2u);
+    // 100 rows: the header (10 bytes) and 99 rows of 10 bytes.
+    double percent = 100.0 * 1000 / content.size();
+    EXPECT_EQ(events[0].kind, TASK_EVENT_PROGRESS);
+    EXPECT_EQ(events[0].range, 100);
+    EXPECT_EQ(events[0].position, static_cast<int>(percent));
+    char expected[64];
+    snprintf(expected, sizeof expected, "100 lignes lues... (%.0f%%)", percent);
+    EXPECT_EQ(events[0].message, expected);
+    EXPECT_EQ(events[1].message.rfind("200 lignes lues... (", 0), 0u);
+}
+
+TEST(DataFileStats, StopsAtTheNextRowWhenAskedAndReportsTheInterruption) {
+    TempDir dir;
+    DescPtr desc = makeDesc(STRUCTFILE_DELIMITED, "\r\n", ";");
+    std::string path = dir.write("f.txt", numberedLines(1000));
+    std::vector<Event> events;
+    auto task = makeTask(&events, true);  // asks to stop at the first progress report
+    DATAFILE_STATS stats{};
+    TraceCapture trace;
+    EXPECT_EQ(DATAFILE_ComputeStats(task.get(), desc.get(), path.c_str(), &stats), 0);
+    EXPECT_EQ(stats.nbLines, 100);
+    ASSERT_EQ(events.size(), 2u);
+    EXPECT_EQ(events[1].kind, TASK_EVENT_INTERRUPTED);
+    EXPECT_EQ(events[1].range, 100);
+    EXPECT_EQ(events[1].position, 100);
+    EXPECT_EQ(events[1].message, "Tâche interrompue par l'utilisateur.");
+}
+
+TEST(DataFileStats, ReportsThatItCouldNotStartOnAMissingFile) {
+    TempDir dir;
+    DescPtr desc = makeDesc(STRUCTFILE_DELIMITED, "\r\n", ";");
+    std::vector<Event> events;
+    auto task = makeTask(&events, false);
+    DATAFILE_STATS stats{};
+    TraceCapture trace;
+    std::string path = dir.file("absent.txt");
+    EXPECT_EQ(DATAFILE_ComputeStats(task.get(), desc.get(), path.c_str(), &stats), 1);
+    ASSERT_EQ(events.size(), 1u);
+    EXPECT_EQ(events[0].kind, TASK_EVENT_NOT_STARTED);
+    EXPECT_EQ(events[0].range, 100);
+    EXPECT_EQ(events[0].message,
+              "Erreur lors de la création de l'itérateur sur le fichier de données.");
+    EXPECT_EQ(DATAFILE_ComputeStats(nullptr, desc.get(), path.c_str(), &stats), 1);
+    EXPECT_EQ(DATAFILE_ComputeStats(task.get(), nullptr, path.c_str(), &stats), 1);
+    EXPECT_EQ(DATAFILE_ComputeStats(task.get(), desc.get(), nullptr, &stats), 1);
+    EXPECT_EQ(DATAFILE_ComputeStats(task.get(), desc.get(), path.c_str(), nullptr), 1);
+}
+
+TEST(DataFileStats, CountsExactlyTheRowsThatReadingDelivers) {
+    // The count delimits rows without splitting them: it must agree with DATAFILE_ReadNext
+    // (header read, limit 5000) whatever the structure, first line, line ends and long lines.
+    TempDir dir;
+    std::string content = "h1;h2\r\n\r\na;b\r\r\n" + std::string(12000, 'y') + "\r\nc\rd;e\nf\r\nlast";
+    std::string path = dir.write("f.txt", content);
+    struct Case {
+        int type;
+        int columns;
+        int header;
+        int begin;
+    } cases[] = {{STRUCTFILE_DELIMITED, 0, 0, 0}, {STRUCTFILE_DELIMITED, 2, 1, 3},
+                 {STRUCTFILE_FIXED, 2, 1, 2},     {STRUCTFILE_FIXED, 0, 0, 1},
+                 {STRUCTFILE_UNSET, 2, 0, 1},     {STRUCTFILE_DELIMITED, 1, 1, 99}};
+    for (const Case& c : cases) {
+        DescPtr desc = makeDesc(c.type, "\r\n", ";");
+        for (int i = 0; i < c.columns; ++i) addColumn(desc.get(), i ? "B" : "A", 3);
+        desc->FirstLineIsHeader = c.header;
+        desc->BeginFromLine = c.begin;
+        TraceCapture trace;
+        size_t delivered = readAll(desc.get(), path, 5000, 1).size();
+        std::vector<Event> events;
+        auto task = makeTask(&events, false);
+        DATAFILE_STATS stats{};
+        EXPECT_EQ(DATAFILE_ComputeStats(task.get(), desc.get(), path.c_str(), &stats), 0);
+        EXPECT_EQ(stats.nbLines, static_cast<int>(delivered))
+            << "type " << c.type << ", columns " << c.columns << ", begin " << c.begin;
+    }
+}
+
+TEST(DataFileStats, UsesTheFiveThousandCharacterLimit) {
+    TempDir dir;
+    DescPtr desc = makeDesc(STRUCTFILE_DELIMITED, "\n", ";");
+    std::string path = dir.write("f.txt", std::string(12000, 'x') + "\n");
+    std::vector<Event> events;
+    auto task = makeTask(&events, false);
+    DATAFILE_STATS stats{};
+    TraceCapture trace;
+    EXPECT_EQ(DATAFILE_ComputeStats(task.get(), desc.get(), path.c_str(), &stats), 0);
+    EXPECT_EQ(stats.nbLines, 3);  // 5001 + 5001 + 1998
+    EXPECT_NE(trace.text().find("dans les 5000 premiers caractères"), std::string::npos);
+}
+
+}  // namespace
+
+namespace {
+
+TEST(DataFileReader, KeepsSizesOfFilesOverTwoGigabytesAndFileSizeClamps) {
+    TempDir dir;
+    std::string path = dir.file("sparse.txt");
+    const uintmax_t size = 3ull * 1024 * 1024 * 1024;
+    { std::ofstream out(path, std::ios::binary); }
+    std::error_code ec;
+    std::filesystem::resize_file(path, size, ec);
+    if (ec) GTEST_SKIP() << "no sparse file: " << ec.message();
+    EXPECT_EQ(FileSize(path.c_str()), 2147483647);
+    DescPtr desc = makeDesc(STRUCTFILE_DELIMITED, "\n", ";");
+    TraceCapture trace;
+    ReaderPtr reader(DATAFILE_NewIterator(desc.get(), path.c_str(), 0, 0));
+    ASSERT_NE(reader, nullptr);
+    EXPECT_EQ(DATAFILE_GetFileSize(reader.get()), static_cast<double>(size));
+    EXPECT_EQ(trace.text(),
+              "\n[DATAFILE_NewIterator] Taille du fichier " + path + " : 3221225472 octets");
+}
+
+// The description of the benchmark file loads and reads the generator's format.
+TEST(DataFileReader, ReadsTheBenchmarkFormatThroughItsDescription) {
+    const char* source = getenv("MORVEX_SOURCE_DIR");
+    if (!source) GTEST_SKIP() << "MORVEX_SOURCE_DIR not set";
+    TraceCapture trace;
+    DescPtr desc(FILEDESC_CreateFileDesc(nullptr, nullptr, 0, nullptr, nullptr));
+    ASSERT_EQ(
+        FILEDESC_LoadFromFile(desc.get(), (std::string(source) + "/bench/delimited.fyk").c_str()),
+        0);
+    EXPECT_EQ(LDCG_Count(desc->columns), 7);
+    EXPECT_EQ(desc->FirstLineIsHeader, 1);
+    EXPECT_STREQ(desc->EndOfLineChars, "\r\n");
+    TempDir dir;
+    std::string path = dir.write(
+        "f.txt",
+        "code;nom;libelle;montant;quantite;date_operation;commentaire\r\n"
+        "1;\"MOREAU Marie\";\"livraison; remise\";102308,74;9255;14/11/2002;\"taux solde\"\r\n");
+    std::vector<Row> rows = readAll(desc.get(), path);
+    ASSERT_EQ(rows.size(), 1u);
+    EXPECT_EQ(rows[0].values, (Strings{"1", "\"MOREAU Marie\"", "\"livraison; remise\"",
+                                       "102308,74", "9255", "14/11/2002", "\"taux solde\""}));
+}
+
+}  // namespace
