@@ -9,6 +9,7 @@
 #include <utility>
 #include <vector>
 
+#include "filedesc/analyse.h"
 #include "foundation/registry.h"
 #include "foundation/trace.h"
 #include "foundation/uiport.h"
@@ -167,6 +168,9 @@ int APPLICATION_LoadRegister(void* window, CONTEXTE* ctx) {
     REG_recupererChaine("ScriptsDirectory", ctx->scriptsDirectory, sizeof ctx->scriptsDirectory);
     REG_fermerAcces();
     applyDefaults(ctx);
+    // The analysis (filedesc) cannot see gcontexte: hand it its two settings.
+    FILEDESC_SetAnalysisLimits(static_cast<int>(ctx->fileAnalyseMaxRows),
+                               static_cast<int>(ctx->nCarMaxReadWithoutNewLine));
     return 0;
 }
 

@@ -1,0 +1,76 @@
+// Delimited file analysis: builds a description from a data file alone (reverse engineering),
+// refreshes the proposed column types of an existing description, and counts a file's lines.
+//
+// Each operation runs as a task in a worker thread through morvex::uiPort().runTasks() and
+// reaches the person only through the UI port; window arguments are opaque handles that are
+// passed along untouched. The description a task works on is not locked: the caller must not
+// change it while the task runs (runTasks returns once the worker has ended).
+#pragma once
+
+#include <string>
+
+#include "datafile/datafile.h"
+#include "filedesc/filedesc.h"
+#include "foundation/task.h"
+
+// Row limit of the "whole file" analysis.
+constexpr int FILEDESC_ANALYSE_ALL_ROWS = 9999999;
+// Defaults of the analysis settings (rows analysed, characters read before a line is cut).
+constexpr int FILEDESC_DEFAULT_ANALYSE_MAX_ROWS = 1000;
+constexpr int FILEDESC_DEFAULT_NCARMAX_WITHOUT_NEWLINE = 5000;
+
+// Installs the analysis settings (the application calls it once its settings are read); a value
+// below 1 restores its default. Any thread; workers read the values atomically.
+void FILEDESC_SetAnalysisLimits(int fileAnalyseMaxRows, int nCarMaxReadWithoutNewLine);
+// The setting FileAnalyseMaxRows in use (default 1000).
+int FILEDESC_GetAnalyseMaxRows();
+// The setting nCarMaxReadWithoutNewLine in use (default 5000).
+int FILEDESC_GetNCarMaxReadWithoutNewLine();
+
+// Data of an analysis task; owned by the launcher, which outlives the worker.
+struct FILEANALYSE_TASKDATA {
+    void* window;      // the window that started the analysis (opaque)
+    FileDesc* desc;    // the description analysed (not owned)
+    std::string path;  // the data file
+    int maxRows;       // row limit
+    int addColumns;    // 1: the columns found on the first row or header line are added
+};
+
+// Data of a line-count task; owned by the launcher, which outlives the worker.
+struct DATAFILESTATS_TASKDATA {
+    void* window;          // the window that started the count (opaque)
+    FileDesc* desc;        // the description read through (not owned)
+    std::string path;      // the data file
+    DATAFILE_STATS stats;  // filled by the count
+};
+
+// Menu command "Analyser un fichier de données délimité": asks for the data file when `path` is
+// missing, creates a new description for it, asks for its properties and analyses the file.
+// 0 when the analysis was run, 1 when the person cancelled (nothing is left open then).
+// User-interface thread only.
+int FYK_DataFileReverseEngenering(void* window, const char* path);
+
+// Runs the analysis of `path` through `desc` as the task "Analyse d'un fichier de données" and
+// returns once it has ended. 1 when desc or path is missing or the task cannot be created.
+// User-interface thread only.
+int FYK_LaunchFileAnalyse(void* window, FileDesc* desc, const char* path, int maxRows,
+                          int addColumns);
+
+// Task body of the analysis; task->parameter is a FILEANALYSE_TASKDATA*.
+void fyk_LaunchFileAnalyseThread(TASK* task);
+
+// Analyses up to maxRows rows of the delimited file at `path` (the header line counts as row 1):
+// finds the columns (added to desc when addColumns is 1; values past the last column always
+// add "UndeclaredColumn<n>"), widens them to their longest value, gathers their statistics and
+// proposes their types. Reports progress through the task and stops at its stop request.
+// 0, or 1 when an argument is missing, the file cannot be read or memory runs out.
+int FILEDESC_AnalyseFileWithSeparatorsV2(TASK* task, FileDesc* desc, const char* path, int maxRows,
+                                         int addColumns);
+
+// Menu command "Statistiques du fichier de données": counts the lines of `path` as a task and
+// returns once it has ended. Without desc or path it warns the person and returns 1; else 0.
+// User-interface thread only.
+int FYK_LaunchDatafileComputeStats(void* window, FileDesc* desc, const char* path);
+
+// Task body of the line count; task->parameter is a DATAFILESTATS_TASKDATA*.
+void fyk_LaunchDatafileComputeStatsThread(TASK* task);

@@ -1,0 +1,350 @@
+#include "filedesc/analyse.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "filedesc/tests/fdtest_util.h"
+#include "filedesc/typerecog.h"
+#include "foundation/trace.h"
+#include "foundation/uiport_testing.h"
+
+namespace {
+
+using DescPtr = std::unique_ptr<FileDesc, fdtest::DescCloser>;
+
+// Installs a scripted port for the test and gives a temporary directory.
+class Analyse : public ::testing::Test {
+protected:
+    void SetUp() override { morvex::setUiPort(&port); }
+    void TearDown() override {
+        morvex::setUiPort(nullptr);
+        FILEDESC_SetAnalysisLimits(0, 0);
+    }
+
+    // A delimited description ("\r\n", ";") without columns.
+    static DescPtr newDesc(int header) {
+        DescPtr d(FILEDESC_CreateFileDesc("t", nullptr, STRUCTFILE_DELIMITED, "\\r\\n", ";"));
+        d->FirstLineIsHeader = header;
+        return d;
+    }
+    // Writes the lines joined by CR LF and returns the file's path.
+    std::string writeLines(const std::string& name, const std::vector<std::string>& lines) {
+        std::string text;
+        for (const std::string& l : lines) text += l + "\r\n";
+        std::string path = dir.file(name);
+        fdtest::writeAll(path, text);
+        return path;
+    }
+    // Header "ID;NOM;DATE" then n rows.
+    std::string peopleFile(int n, bool header = true) {
+        std::vector<std::string> lines;
+        if (header) lines.push_back("ID;NOM;DATE");
+        for (int i = 1; i <= n; ++i)
+            lines.push_back(std::to_string(i) +
+                            (i % 2 ? ";Dupont;26/02/2015" : ";Martin;01/03/2015"));
+        return writeLines("people.csv", lines);
+    }
+    static ColumnDesc* column(FileDesc* d, int pos) { return FILEDESC_SearchColumnByPos(d, pos); }
+    std::vector<morvex::RecordedTaskEvent> progressWithRange(int range) const {
+        std::vector<morvex::RecordedTaskEvent> out;
+        for (const auto& e : port.events)
+            if (e.event == TASK_EVENT_PROGRESS && e.range == range && e.position % 100 == 0 &&
+                e.message.find("ligne(s) analysées") != std::string::npos)
+                out.push_back(e);
+        return out;
+    }
+
+    morvex::ScriptedUiPort port;
+    fdtest::TempDir dir;
+};
+
+TEST_F(Analyse, HeaderLineNamesTheColumnsAndTheRowsGiveTheirTypes) {
+    std::string path = writeLines("people.csv", {"ID;NOM;DATE", "1;Dupont;26/02/2015",
+                                                 "2;Martin-Leroy;27/02/2015", "3;Li;2015-02-28"});
+    DescPtr d = newDesc(1);
+    morvex::TraceCapture capture;
+    ASSERT_EQ(FYK_LaunchFileAnalyse(nullptr, d.get(), path.c_str(), 1000, 1), 0);
+    ASSERT_EQ(LDCG_Count(d->columns), 3);
+    EXPECT_STREQ(column(d.get(), 1)->code, "ID");
+    EXPECT_STREQ(column(d.get(), 1)->Description, "ID");
+    EXPECT_STREQ(column(d.get(), 2)->code, "NOM");
+    EXPECT_STREQ(column(d.get(), 3)->code, "DATE");
+    EXPECT_EQ(column(d.get(), 1)->typeCible.type, DATATYPE_INTEGER);
+    EXPECT_EQ(column(d.get(), 2)->typeCible.type, DATATYPE_VARIABLECHAR);
+    EXPECT_EQ(column(d.get(), 2)->typeCible.fmtChaineVar.tailleMax, 12);
+    EXPECT_EQ(column(d.get(), 3)->typeCible.type, DATATYPE_DATE);
+    EXPECT_STREQ(column(d.get(), 3)->typeCible.fmtDate, "jj/mm/aaaa");  // first layout seen
+    EXPECT_EQ(column(d.get(), 1)->WidthInChars, 1);                     // header texts do not count
+    EXPECT_EQ(column(d.get(), 2)->WidthInChars, 12);
+    EXPECT_EQ(column(d.get(), 3)->Position, 3);
+
+    std::string trace = capture.text();
+    EXPECT_NE(trace.find("\n[FYK_LaunchFileAnalyse] : Appel"), std::string::npos);
+    EXPECT_NE(trace.find("\n[FILEDESC_AnalyseFileWithSeparatorsV2] : Analyzing file [" + path +
+                         "] With MaxRows=1000"),
+              std::string::npos);
+    EXPECT_NE(
+        trace.find("\n[FILEDESC_AnalyseFileWithSeparatorsV2] Nouvelle colonne reconnue : [NOM]"),
+        std::string::npos);
+    EXPECT_NE(trace.find("\nFin de l'analyse du fichier"), std::string::npos);
+
+    ASSERT_EQ(port.taskRuns, 1);
+    ASSERT_EQ(port.events.size(), 3u);
+    EXPECT_EQ(port.events[0].message, "Analyse du fichier délimité...");
+    EXPECT_EQ(port.events[0].event, TASK_EVENT_PROGRESS);
+    EXPECT_EQ(port.events[0].range, 0);
+    EXPECT_EQ(port.events[1].message,
+              "Ajustement automatique des types en fonction des statistiques de colonnes...");
+    EXPECT_EQ(port.events[1].range, 1000);
+    EXPECT_EQ(port.events[1].position, 4);
+    EXPECT_EQ(port.events[2].event, TASK_EVENT_FINISHED);
+    EXPECT_EQ(port.events[2].message, "Tâche terminée.");
+    EXPECT_EQ(port.events[2].position, 100);
+    EXPECT_EQ(port.statusTexts.front(), "Analyse du fichier délimité...");
+    EXPECT_EQ(port.statusTexts.back(), "Terminé.");
+    ASSERT_FALSE(port.previews.empty());
+    EXPECT_EQ(port.previews.back(), path);
+    EXPECT_NE(
+        std::find(port.refreshes.begin(), port.refreshes.end(), morvex::UiRefresh::ColumnList),
+        port.refreshes.end());
+}
+
+TEST_F(Analyse, WithoutHeaderTheFirstRowIsNamedByPositionAndAnalysed) {
+    std::string path = peopleFile(3, false);
+    DescPtr d = newDesc(0);
+    ASSERT_EQ(FYK_LaunchFileAnalyse(nullptr, d.get(), path.c_str(), 1000, 1), 0);
+    ASSERT_EQ(LDCG_Count(d->columns), 3);
+    EXPECT_STREQ(column(d.get(), 1)->code, "COL001");
+    EXPECT_STREQ(column(d.get(), 3)->code, "COL003");
+    ASSERT_NE(column(d.get(), 1)->stats, nullptr);
+    EXPECT_EQ(column(d.get(), 1)->stats->countIntegersNonZeroPrefixed, 3);
+    EXPECT_EQ(column(d.get(), 1)->typeCible.type, DATATYPE_INTEGER);
+    EXPECT_EQ(column(d.get(), 2)->typeCible.type, DATATYPE_VARIABLECHAR);
+    EXPECT_EQ(column(d.get(), 3)->typeCible.type, DATATYPE_DATE);
+}
+
+TEST_F(Analyse, FieldBeyondTheLastColumnAddsOneUndeclaredColumn) {
+    std::string path =
+        writeLines("extra.csv", {"A;B;C", "1;x;y", "2;x;y;surplus", "3;x;y;encore", "4;x;y"});
+    DescPtr d = newDesc(1);
+    morvex::TraceCapture capture;
+    ASSERT_EQ(FYK_LaunchFileAnalyse(nullptr, d.get(), path.c_str(), 1000, 1), 0);
+    ASSERT_EQ(LDCG_Count(d->columns), 4);
+    EXPECT_STREQ(column(d.get(), 4)->code, "UndeclaredColumn4");
+    EXPECT_EQ(column(d.get(), 4)->WidthInChars, 7);
+    EXPECT_EQ(column(d.get(), 4)->stats->countVariableStrings, 2);
+    const std::string line =
+        "\n[FILEDESC_AnalyseFileWithSeparatorsV2] Nouvelle colonne non déclarée ajoutée : "
+        "[UndeclaredColumn4]";
+    std::string trace = capture.text();
+    size_t first = trace.find(line);
+    ASSERT_NE(first, std::string::npos);
+    EXPECT_EQ(trace.find(line, first + 1), std::string::npos);
+}
+
+TEST_F(Analyse, RerunWithoutAddingColumnsReplacesTheStatistics) {
+    std::string path = peopleFile(5);
+    DescPtr d = newDesc(1);
+    ASSERT_EQ(FYK_LaunchFileAnalyse(nullptr, d.get(), path.c_str(), 1000, 1), 0);
+    ASSERT_EQ(FYK_LaunchFileAnalyse(nullptr, d.get(), path.c_str(), 1000, 0), 0);
+    EXPECT_EQ(LDCG_Count(d->columns), 3);  // the header names nothing new
+    EXPECT_EQ(column(d.get(), 1)->stats->countIntegersNonZeroPrefixed, 5);  // not 10
+}
+
+TEST_F(Analyse, RowLimitAnalysesThatManyDataRowsWithProgressEveryHundred) {
+    std::string path = peopleFile(1500);
+    DescPtr d = newDesc(1);
+    ASSERT_EQ(FYK_LaunchFileAnalyse(nullptr, d.get(), path.c_str(), 1000, 1), 0);
+    // Rows 2 to 1001 of the file are analysed.
+    EXPECT_EQ(column(d.get(), 1)->stats->countIntegersNonZeroPrefixed, 1000);
+    EXPECT_EQ(column(d.get(), 1)->WidthInChars, 4);
+    std::vector<morvex::RecordedTaskEvent> progress = progressWithRange(1000);
+    ASSERT_EQ(progress.size(), 10u);
+    for (size_t i = 0; i < progress.size(); ++i) {
+        int row = 100 * static_cast<int>(i + 1);
+        EXPECT_EQ(progress[i].position, row);
+        EXPECT_EQ(progress[i].message, std::to_string(row) + "/1000 ligne(s) analysées");
+    }
+    EXPECT_EQ(port.statusTexts[1], "100/1000 ligne(s) analysées");
+    EXPECT_EQ(port.events.back().event, TASK_EVENT_FINISHED);
+    EXPECT_EQ(port.events[port.events.size() - 2].position, 1001);  // rows read
+}
+
+TEST_F(Analyse, RowLimitWithoutHeaderAnalysesOneRowMore) {
+    std::string path = peopleFile(1500, false);
+    DescPtr d = newDesc(0);
+    ASSERT_EQ(FYK_LaunchFileAnalyse(nullptr, d.get(), path.c_str(), 1000, 1), 0);
+    EXPECT_EQ(column(d.get(), 1)->stats->countIntegersNonZeroPrefixed, 1001);
+}
+
+TEST_F(Analyse, CancelKeepsTheRowsReadAndEndsShortened) {
+    std::string path = peopleFile(1000);
+    DescPtr d = newDesc(1);
+    port.stopAfterEvents = 4;  // the opening message, then rows 100, 200 and 300
+    ASSERT_EQ(FYK_LaunchFileAnalyse(nullptr, d.get(), path.c_str(), 1000, 1), 0);
+    // Rows 2 to 300: the header is row 1.
+    EXPECT_EQ(column(d.get(), 1)->stats->countIntegersNonZeroPrefixed, 299);
+    EXPECT_EQ(column(d.get(), 1)->typeCible.type, DATATYPE_INTEGER);
+    EXPECT_EQ(column(d.get(), 3)->typeCible.type, DATATYPE_DATE);
+    ASSERT_GE(port.events.size(), 3u);
+    const auto& last = port.events.back();
+    EXPECT_EQ(last.event, TASK_EVENT_INTERRUPTED);
+    EXPECT_EQ(last.message, "Tâche terminée mais écourtée à la demande de l'utilisateur.");
+    EXPECT_EQ(port.events[4].event, TASK_EVENT_INTERRUPTED);
+    EXPECT_EQ(port.events[4].message, "Annulation de la tâche à la demande de l'utilisateur.");
+    EXPECT_EQ(port.events[5].position, 300);
+    EXPECT_NE(std::find(port.statusTexts.begin(), port.statusTexts.end(),
+                        "Annulation de la tâche à la demande de l'utilisateur."),
+              port.statusTexts.end());
+}
+
+TEST_F(Analyse, MissingArgumentsAndMissingFilesFail) {
+    DescPtr d = newDesc(1);
+    EXPECT_EQ(FYK_LaunchFileAnalyse(nullptr, nullptr, "x", 10, 1), 1);
+    EXPECT_EQ(FYK_LaunchFileAnalyse(nullptr, d.get(), nullptr, 10, 1), 1);
+    EXPECT_EQ(port.taskRuns, 0);
+    TASK* task = TASK_Create("t", nullptr, nullptr);
+    EXPECT_EQ(FILEDESC_AnalyseFileWithSeparatorsV2(nullptr, d.get(), "x", 10, 1), 1);
+    EXPECT_EQ(FILEDESC_AnalyseFileWithSeparatorsV2(task, nullptr, "x", 10, 1), 1);
+    EXPECT_EQ(FILEDESC_AnalyseFileWithSeparatorsV2(task, d.get(), nullptr, 10, 1), 1);
+    morvex::TraceCapture capture;
+    std::string missing = dir.file("absent.csv");
+    EXPECT_EQ(FILEDESC_AnalyseFileWithSeparatorsV2(task, d.get(), missing.c_str(), 10, 1), 1);
+    EXPECT_NE(capture.text().find(
+                  "\n[FILEDESC_AnalyseFileWithSeparatorsV2] Erreur lors de la création de "
+                  "l'itérateur."),
+              std::string::npos);
+    TASK_Destroy(task);
+}
+
+TEST_F(Analyse, ValueWithAZeroByteKeepsItsWholeLength) {
+    std::string path = dir.file("zero.csv");
+    fdtest::writeAll(path, std::string("A;B\r\n12\0x;7\r\n", 13));
+    DescPtr d = newDesc(1);
+    ASSERT_EQ(FYK_LaunchFileAnalyse(nullptr, d.get(), path.c_str(), 1000, 1), 0);
+    EXPECT_EQ(column(d.get(), 1)->WidthInChars, 4);
+    EXPECT_EQ(column(d.get(), 1)->stats->countIntegersNonZeroPrefixed, 0);
+    EXPECT_EQ(column(d.get(), 1)->typeCible.type, DATATYPE_VARIABLECHAR);
+    EXPECT_EQ(column(d.get(), 2)->typeCible.type, DATATYPE_INTEGER);
+}
+
+TEST_F(Analyse, DataFilePathLongerThan259CharactersIsNotCut) {
+    std::string deep = dir.path();
+    while (deep.size() < 300) deep += "/" + std::string(60, 'r');
+    std::filesystem::create_directories(deep);
+    std::string path = deep + "/people.csv";
+    fdtest::writeAll(path, "ID;NOM\r\n1;Dupont\r\n");
+    DescPtr d = newDesc(1);
+    ASSERT_EQ(FYK_LaunchFileAnalyse(nullptr, d.get(), path.c_str(), 1000, 1), 0);
+    ASSERT_EQ(LDCG_Count(d->columns), 2);
+    EXPECT_EQ(column(d.get(), 1)->typeCible.type, DATATYPE_INTEGER);
+    EXPECT_EQ(port.previews.back(), path);
+}
+
+// ---- Reverse engineering ----
+
+TEST_F(Analyse, ReverseEngineeringBuildsAndAnalysesANewDescription) {
+    std::string path = peopleFile(20);
+    int before = FILEDESC_RegistryCount();
+    ASSERT_EQ(FYK_DataFileReverseEngenering(nullptr, path.c_str()), 0);
+    ASSERT_EQ(port.opened.size(), 1u);
+    DescPtr d(port.opened[0]);
+    EXPECT_EQ(FILEDESC_RegistryCount(), before + 1);
+    EXPECT_STREQ(d->ProjectName, "people");
+    EXPECT_STREQ(d->Description, "Fichier de format généré automatiquement par Morvex Fylatek.");
+    EXPECT_STREQ(d->EndOfLine, "\\r\\n");
+    EXPECT_STREQ(d->EndOfLineChars, "\r\n");
+    EXPECT_STREQ(d->FieldDelimiterChars, ";");
+    EXPECT_EQ(d->TypeStructFile, STRUCTFILE_DELIMITED);
+    EXPECT_EQ(d->FirstLineIsHeader, 1);
+    EXPECT_STREQ(d->ExampleFilePath, path.c_str());
+    EXPECT_EQ(d->isModified, 1);
+    EXPECT_EQ(port.propertySheets, 1);
+    ASSERT_EQ(LDCG_Count(d->columns), 3);
+    EXPECT_STREQ(column(d.get(), 2)->code, "NOM");
+    EXPECT_EQ(column(d.get(), 1)->typeCible.type, DATATYPE_INTEGER);
+    EXPECT_EQ(port.prompts.size(), 0u);
+}
+
+TEST_F(Analyse, ReverseEngineeringUsesTheAnalysisSettings) {
+    std::string path = peopleFile(300);
+    FILEDESC_SetAnalysisLimits(150, 0);
+    EXPECT_EQ(FILEDESC_GetAnalyseMaxRows(), 150);
+    EXPECT_EQ(FILEDESC_GetNCarMaxReadWithoutNewLine(), 5000);
+    port.fileAnswers.push_back(path);
+    morvex::TraceCapture capture;
+    ASSERT_EQ(FYK_DataFileReverseEngenering(nullptr, nullptr), 0);
+    ASSERT_EQ(port.prompts.size(), 1u);
+    EXPECT_EQ(port.prompts[0], "Analyse d'un fichier délimité");
+    ASSERT_EQ(port.opened.size(), 1u);
+    DescPtr d(port.opened[0]);
+    EXPECT_NE(capture.text().find("With MaxRows=150"), std::string::npos);
+    EXPECT_EQ(column(d.get(), 1)->stats->countIntegersNonZeroPrefixed, 150);
+}
+
+TEST_F(Analyse, CancelledFilePromptLeavesNothingOpen) {
+    int before = FILEDESC_RegistryCount();
+    port.fileAnswers.push_back(std::nullopt);
+    EXPECT_EQ(FYK_DataFileReverseEngenering(nullptr, nullptr), 1);
+    EXPECT_EQ(FILEDESC_RegistryCount(), before);
+    EXPECT_TRUE(port.opened.empty());
+    EXPECT_EQ(port.taskRuns, 0);
+}
+
+TEST_F(Analyse, CancelledPropertiesCloseTheNewDescription) {
+    std::string path = peopleFile(5);
+    int before = FILEDESC_RegistryCount();
+    port.confirmProperties = false;
+    EXPECT_EQ(FYK_DataFileReverseEngenering(nullptr, path.c_str()), 1);
+    EXPECT_EQ(FILEDESC_RegistryCount(), before);
+    EXPECT_EQ(port.taskRuns, 0);
+    ASSERT_FALSE(port.previews.empty());
+    EXPECT_EQ(port.previews.back(), "");  // preview cleared
+}
+
+// ---- Line count ----
+
+TEST_F(Analyse, LineCountReportsTheTotalOfACompleteCount) {
+    std::string path = peopleFile(249);
+    DescPtr d = newDesc(1);
+    ASSERT_EQ(FYK_LaunchDatafileComputeStats(nullptr, d.get(), path.c_str()), 0);
+    ASSERT_FALSE(port.events.empty());
+    const auto& last = port.events.back();
+    EXPECT_EQ(last.event, TASK_EVENT_FINISHED);
+    EXPECT_EQ(last.range, 1);
+    EXPECT_EQ(last.position, 1);
+    EXPECT_EQ(last.message, "Le fichier contient au total 250 lignes.");  // header included
+}
+
+TEST_F(Analyse, LineCountWithoutDescriptionWarnsAndStops) {
+    EXPECT_EQ(FYK_LaunchDatafileComputeStats(nullptr, nullptr, "x"), 1);
+    ASSERT_EQ(port.messages.size(), 1u);
+    EXPECT_EQ(port.messages[0],
+              "Statistiques de fichier|Aucune description de fichier ou aucun fichier n'est "
+              "défini. Opération annulée.");
+    EXPECT_EQ(port.taskRuns, 0);
+}
+
+TEST_F(Analyse, InterruptedOrFailedLineCountIsNotAnnouncedAsATotal) {
+    DescPtr d = newDesc(1);
+    std::string path = peopleFile(1000);
+    port.stopAfterEvents = 1;
+    ASSERT_EQ(FYK_LaunchDatafileComputeStats(nullptr, d.get(), path.c_str()), 0);
+    ASSERT_FALSE(port.events.empty());
+    EXPECT_EQ(port.events.back().event, TASK_EVENT_INTERRUPTED);
+
+    morvex::ScriptedUiPort second;
+    morvex::setUiPort(&second);
+    std::string missing = dir.file("absent.csv");
+    ASSERT_EQ(FYK_LaunchDatafileComputeStats(nullptr, d.get(), missing.c_str()), 0);
+    ASSERT_EQ(second.events.size(), 1u);
+    EXPECT_EQ(second.events[0].event, TASK_EVENT_NOT_STARTED);
+    morvex::setUiPort(&port);
+}
+
+}  // namespace
