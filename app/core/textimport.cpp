@@ -1,0 +1,251 @@
+#include "app/core/textimport.h"
+
+#include <climits>
+#include <cstdlib>
+#include <cstring>
+#include <memory>
+#include <string>
+#include <string_view>
+
+#include "app/core/application.h"
+#include "foundation/trace.h"
+#include "foundation/uiport.h"
+
+namespace {
+
+struct DescCloser {
+    void operator()(FileDesc* d) const { FILEDESC_CloseFileDesc(d); }
+};
+using DescPtr = std::unique_ptr<FileDesc, DescCloser>;
+
+// Target type of each keyword of a TYPE cell (blanks removed, upper-cased).
+const struct {
+    const char* keyword;
+    int type;
+} kTypeKeywords[] = {
+    {"CHAR", DATATYPE_FIXEDCHAR},     {"INTEGER", DATATYPE_INTEGER},
+    {"INT", DATATYPE_INTEGER},        {"VARCHAR", DATATYPE_VARIABLECHAR},
+    {"DECIMAL", DATATYPE_DECIMAL},    {"NUMERIC", DATATYPE_DECIMAL},
+    {"TIMESTAMP", DATATYPE_DATETIME}, {"DATETIME", DATATYPE_DATETIME},
+    {"DATE", DATATYPE_DATE},          {"BIT", DATATYPE_BOOLEAN},
+    {"BOOLEAN", DATATYPE_BOOLEAN},
+};
+
+// Codes of the ZRT columns that are never loaded.
+const char* const kZrtIgnored[] = {"COAD", "NUAD", "COETB", "COVERS", "ZTSUP"};
+
+bool isBlank(char c) {
+    return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\v' || c == '\f';
+}
+
+std::string withoutBlanks(const char* text) {
+    std::string out;
+    for (const char* p = text; *p; ++p)
+        if (!isBlank(*p)) out += *p;
+    return out;
+}
+
+void copyCut(char* dst, size_t dstSize, const char* src) {
+    size_t n = src ? strnlen(src, dstSize - 1) : 0;
+    if (n) memcpy(dst, src, n);
+    dst[n] = 0;
+}
+
+// A decimal number at the start of `text` (leading blanks and sign allowed), the way atoi
+// reads it, clamped to the int range. *next is the first character not read (text itself when
+// there is no number).
+int leadingNumber(const char* text, const char** next) {
+    char* end = nullptr;
+    long long v = strtoll(text, &end, 10);
+    *next = end;
+    if (v > INT_MAX) return INT_MAX;
+    if (v < INT_MIN) return INT_MIN;
+    return static_cast<int>(v);
+}
+
+// SIZE cell: the width, then the format of the type set so far on the line.
+void applySize(const char* cell, ColumnDesc* column) {
+    const char* rest = cell;
+    const int width = leadingNumber(cell, &rest);
+    column->WidthInChars = width;
+    TypeCible& t = column->typeCible;
+    switch (t.type) {
+        case DATATYPE_INTEGER:
+            t.fmtEntier.taille = width;
+            break;
+        case DATATYPE_DECIMAL:
+            if (rest == cell) break;  // no number at all: nothing read
+            t.fmtDecimal.partieEntiere = width;
+            if (*rest == ',') {
+                const char* second = rest + 1;
+                const char* after = second;
+                int scale = leadingNumber(second, &after);
+                if (after != second) t.fmtDecimal.partieDecimale = scale;
+            }
+            break;
+        case DATATYPE_DATE:
+        case DATATYPE_DATETIME:
+            // Both types keep the layout in fmtDate.
+            if (width == 8 || width == 10)
+                copyCut(t.fmtDate, sizeof t.fmtDate, "aaaammjj");
+            else if (width == 26)
+                copyCut(t.fmtDate, sizeof t.fmtDate, "aaaa-mm-jj HH:MM:SS");
+            break;
+        case DATATYPE_FIXEDCHAR:
+            t.fmtChaineFixe.taille = width;
+            break;
+        case DATATYPE_VARIABLECHAR:
+            t.fmtChaineVar.tailleMax = width;
+            break;
+        default:
+            break;
+    }
+}
+
+// Cuts a fixed-width line into cells by the layout widths. false when a cell abandons the line.
+bool readFixedLine(const FileDesc& layout, std::string_view line, ColumnDesc* column, int zrt) {
+    morvex::trace("\nCharger Taille Fixe");
+    size_t pos = 0;
+    for (LDCG_ELT* e = layout.columns->first; e; e = e->next) {
+        auto* layoutColumn = static_cast<ColumnDesc*>(e->lParam1);
+        size_t width = layoutColumn && layoutColumn->WidthInChars > 0
+                           ? static_cast<size_t>(layoutColumn->WidthInChars)
+                           : 0;
+        std::string cell(line.substr(std::min(pos, line.size()), width));
+        pos += cell.size();
+        if (AnalyseColumn(layoutColumn, cell.c_str(), column, zrt) != 0) return false;
+    }
+    return true;
+}
+
+// Cuts a delimited line at the layout's separator: cell n goes with layout column n; cells past
+// the last layout column are ignored, missing trailing cells leave their fields as they are.
+// A separator always ends a cell (cells have no quoting). false when a cell abandons the line.
+bool readDelimitedLine(const FileDesc& layout, std::string_view line, ColumnDesc* column, int zrt) {
+    const std::string_view separator(layout.FieldDelimiterChars);
+    LDCG_ELT* e = layout.columns->first;
+    size_t start = 0;
+    while (e) {
+        size_t end = separator.empty() ? std::string_view::npos : line.find(separator, start);
+        std::string cell(line.substr(start, end == std::string_view::npos ? end : end - start));
+        if (end != std::string_view::npos) {
+            std::string rest(line.substr(end + separator.size()));
+            morvex::trace("[:%c]/%s", separator[0], rest.c_str());
+        }
+        morvex::trace("[buffer=%s] : Analyse de la colonne", cell.c_str());
+        if (AnalyseColumn(static_cast<ColumnDesc*>(e->lParam1), cell.c_str(), column, zrt) != 0)
+            return false;
+        morvex::trace("\nRecuperation de la colonne suivante");
+        e = e->next;
+        if (end == std::string_view::npos) break;
+        start = end + separator.size();
+    }
+    morvex::trace("\nEnregistrement de la colonne");
+    return true;
+}
+
+}  // namespace
+
+int AnalyseColumn(const ColumnDesc* layoutColumn, const char* cell, ColumnDesc* column, int) {
+    if (!layoutColumn || !column) return 1;
+    if (!cell) cell = "";
+    const char* code = layoutColumn->code;
+    if (strcmp(code, "NAME") == 0) {
+        copyCut(column->code, sizeof column->code, withoutBlanks(cell).c_str());
+    } else if (strcmp(code, "DESCRIPTION") == 0) {
+        copyCut(column->Description, sizeof column->Description, cell);
+    } else if (strcmp(code, "TYPE") == 0) {
+        std::string word = withoutBlanks(cell);
+        for (char& c : word)
+            if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+        for (const auto& k : kTypeKeywords)
+            if (word == k.keyword) column->typeCible.type = k.type;
+    } else if (strcmp(code, "SIZE") == 0) {
+        applySize(cell, column);
+    }
+    return 0;
+}
+
+int AppliquerCorrectionsZRT(FileDesc* desc) {
+    if (!desc || !desc->columns) return 1;
+    for (LDCG_ELT* e = desc->columns->first; e; e = e->next) {
+        auto* c = static_cast<ColumnDesc*>(e->lParam1);
+        if (!c) continue;
+        morvex::trace("\nAnalyse [%s]", c->code);
+        for (const char* ignored : kZrtIgnored)
+            if (strcmp(c->code, ignored) == 0) c->IgnoreColumn = 1;
+        TypeCible& t = c->typeCible;
+        if (t.type == DATATYPE_DECIMAL) {
+            const int p = t.fmtDecimal.partieEntiere, s = t.fmtDecimal.partieDecimale;
+            if (c->code[0] == 'D' && s == 0 && p == 8) {
+                t.type = DATATYPE_DATE;
+                c->WidthInChars = 10;
+                copyCut(t.fmtDate, sizeof t.fmtDate, "aaaammjj");
+            } else if (s != 0) {
+                c->WidthInChars = p + s + 2;
+            } else {
+                t.type = DATATYPE_INTEGER;
+                t.fmtEntier.taille = p;
+                c->WidthInChars += e->next ? 1 : 2;
+            }
+        }
+        if (t.type == DATATYPE_DATE && c->WidthInChars == 8) c->WidthInChars = 10;
+    }
+    // Widths changed: the positions follow them.
+    desc->isModified = 1;
+    FILEDESC_UpdatePositions(desc);
+    return 0;
+}
+
+int TXTDESC_Import(FileDesc* target, const char* text, size_t length, const char* layoutPath,
+                   int applyZrt) {
+    if (!target || !target->columns || !layoutPath || (!text && length)) return 1;
+    DescPtr layout(
+        FILEDESC_CreateFileDesc("Importation", nullptr, STRUCTFILE_DELIMITED, "\\r\\n", "\\t"));
+    if (!layout || FILEDESC_LoadFromFile(layout.get(), layoutPath) != 0) {
+        morvex::uiPort().messageBox(
+            "Chargement à partir d'une description",
+            "Erreur de chargement du fichier de format pour la description.", morvex::UiButtons::Ok,
+            morvex::UiIcon::Error);
+        return 1;
+    }
+    const bool fixed = layout->TypeStructFile == STRUCTFILE_FIXED;
+    const std::string_view all(text ? text : "", length);
+    size_t start = 0;
+    for (int lineNumber = 0; start < all.size(); ++lineNumber) {
+        size_t end = all.find('\n', start);
+        std::string_view line =
+            all.substr(start, end == std::string_view::npos ? end : end - start);
+        start = end == std::string_view::npos ? all.size() : end + 1;
+        if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+
+        if (line.size() >= static_cast<size_t>(TXTDESC_LINE_MAX)) {
+            line = line.substr(0, TXTDESC_LINE_MAX);
+            morvex::uiPort().messageBox("Aperçu des résultats",
+                                        "Attention! Une ligne trop longue a été tronquée.",
+                                        morvex::UiButtons::Ok, morvex::UiIcon::Warning);
+        }
+        if (line.empty()) continue;
+        if (lineNumber == 0 && layout->FirstLineIsHeader) continue;
+
+        ColumnDesc column;
+        memset(&column, 0, sizeof column);
+        bool complete = fixed ? readFixedLine(*layout, line, &column, applyZrt)
+                              : readDelimitedLine(*layout, line, &column, applyZrt);
+        if (complete) FILEDESC_AjouterColonne(target, &column);
+    }
+    if (applyZrt) {
+        morvex::trace("\nApplication des règles ZRT");
+        AppliquerCorrectionsZRT(target);
+    }
+    return 0;
+}
+
+int ChargerDescription(const char* text, const char* layoutPath, int applyZrt) {
+    FileDesc* current = gcontexte.currentFile;
+    if (!current) return 1;
+    int result = TXTDESC_Import(current, text, text ? strlen(text) : 0, layoutPath, applyZrt);
+    morvex::uiPort().refresh(morvex::UiRefresh::ColumnList);
+    morvex::uiPort().refresh(morvex::UiRefresh::ResultView);
+    return result;
+}

@@ -1,0 +1,185 @@
+#include "datadic/dico.h"
+
+#include <sys/stat.h>
+
+#include <cstdlib>
+#include <cstring>
+
+#include "foundation/trace.h"
+#include "foundation/uiport.h"
+
+namespace {
+
+// The dictionary of the process (the window's), or nullptr.
+DATADIC* gDictionary = nullptr;
+
+void lowerInPlace(std::string& s) {
+    for (char& c : s)
+        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+}
+
+void copyCut(char* dst, size_t dstSize, const char* src) {
+    size_t n = src ? strnlen(src, dstSize - 1) : 0;
+    if (n) memcpy(dst, src, n);
+    dst[n] = 0;
+}
+
+// Substring search of an already lower-cased needle in `text`, ASCII case ignored. `scratch`
+// receives the lower-cased text (reused from call to call, so that a search over a large
+// dictionary allocates nothing per element).
+bool containsLower(const char* text, const std::string& needle, std::string& scratch) {
+    if (needle.empty()) return true;
+    scratch.assign(text);
+    lowerInPlace(scratch);
+    return strstr(scratch.c_str(), needle.c_str()) != nullptr;
+}
+
+}  // namespace
+
+std::string DICO_DefaultPath(const char* dictionariesDirectory) {
+    std::string dir;
+    if (dictionariesDirectory && *dictionariesDirectory) {
+        dir = dictionariesDirectory;
+    } else {
+        const char* xdg = getenv("XDG_DATA_HOME");
+        const char* home = getenv("HOME");
+        if (xdg && *xdg)
+            dir = std::string(xdg) + "/MorvexFylatek";
+        else if (home && *home)
+            dir = std::string(home) + "/.local/share/MorvexFylatek";
+        else
+            dir = ".";
+    }
+    while (dir.size() > 1 && dir.back() == '/') dir.pop_back();
+    return dir + "/" + DICO_FILE_NAME;
+}
+
+DATADIC* DICO_Open(const char* path, bool* unreadable) {
+    DICO_Close();
+    if (unreadable) *unreadable = false;
+    if (!path) return nullptr;
+    DATADIC* dic = DATADICXML_LoadFromFile(path);
+    if (!dic) {
+        struct stat st;
+        if (unreadable && stat(path, &st) == 0 && st.st_size > 0) *unreadable = true;
+        dic = DATADIC_Create("ZRT", path);
+    }
+    if (!dic) {
+        morvex::uiPort().messageBox("ERREUR", "Erreur de création du dictionnaire",
+                                    morvex::UiButtons::Ok, morvex::UiIcon::Error);
+        return nullptr;
+    }
+    DATADIC_Sort(dic);
+    gDictionary = dic;
+    return dic;
+}
+
+DATADIC* DICO_Current() {
+    return gDictionary;
+}
+
+void DICO_Close() {
+    if (gDictionary) DATADIC_Destroy(gDictionary);
+    gDictionary = nullptr;
+}
+
+std::string DICO_Title(const DATADIC* dic) {
+    return std::string("Dictionnaire - ") + (dic ? dic->name : "");
+}
+
+namespace {
+
+bool matches(const DATADIC_ELT* elt, const std::string& lowerFilter, std::string& scratch) {
+    return containsLower(elt->code, lowerFilter, scratch) ||
+           containsLower(elt->defaultColumn.Description, lowerFilter, scratch);
+}
+
+}  // namespace
+
+bool DICO_Matches(const DATADIC_ELT* elt, const std::string& lowerFilter) {
+    if (!elt) return false;
+    std::string scratch;
+    return matches(elt, lowerFilter, scratch);
+}
+
+std::vector<DATADIC_ELT*> DICO_Search(DATADIC* dic, const char* filter) {
+    std::vector<DATADIC_ELT*> rows;
+    if (!dic) return rows;
+    std::string lower = filter ? std::string(filter, strnlen(filter, DICO_FILTER_MAX)) : "";
+    lowerInPlace(lower);
+    std::string scratch;
+    scratch.reserve(COLUMN_DESCRIPTION_MAX + 1);
+    for (LDCG_ELT* e = dic->elements->first; e; e = e->next) {
+        auto* elt = static_cast<DATADIC_ELT*>(e->lParam1);
+        if (elt && matches(elt, lower, scratch)) rows.push_back(elt);
+    }
+    return rows;
+}
+
+std::string DICO_ReferencesText(const DATADIC_ELT* elt) {
+    std::string text;
+    if (!elt) return text;
+    for (LDCG_ELT* r = elt->references->first; r; r = r->next) {
+        auto* ref = static_cast<DATADIC_REF*>(r->lParam1);
+        if (!ref) continue;
+        if (!text.empty()) text += ", ";
+        text += ref->table;
+    }
+    return text;
+}
+
+std::string DICO_FoundText(int count) {
+    return std::to_string(count) + " objet(s) trouvé(s)";
+}
+
+int DICO_AddObject(const char* database, const char* table, const ColumnDesc* column) {
+    if (!database || !table || !column || !gDictionary) return 1;
+    morvex::uiPort().statusText(std::string("Ajout de l'objet '") + database + ".." + table + "." +
+                                column->code + "'");
+    DATADIC_REF ref{};
+    copyCut(ref.database, sizeof ref.database, database);
+    copyCut(ref.table, sizeof ref.table, table);
+    memcpy(&ref.localColumn, column, sizeof ref.localColumn);
+    ref.localColumn.message = nullptr;  // the dictionary never shares the column's own parts
+    ref.localColumn.stats = nullptr;
+    if (DATADIC_AddElt(gDictionary, &ref) == DATADIC_ERR) {
+        morvex::uiPort().messageBox("Erreur Dictionnaire",
+                                    "Erreur lors de l'ajout de l'élément dans le dictionnaire.",
+                                    morvex::UiButtons::Ok, morvex::UiIcon::Error);
+        return 1;
+    }
+    return 0;
+}
+
+int DICO_ApplyElement(FileDesc* desc, const DATADIC_ELT* elt) {
+    morvex::trace("\n(i) Chargement d'un élément à partir du dictionnaire");
+    if (!elt) {
+        morvex::trace("\n(e) L'element est NULL");
+        return 1;
+    }
+    if (!desc) return 1;
+    ColumnDesc column = elt->defaultColumn;
+    column.message = nullptr;
+    column.stats = nullptr;
+    if (FILEDESC_AjouterColonne(desc, &column) != 0) return 1;
+    FILEDESC_UpdatePositions(desc);
+    FILEDESC_Validate(desc);
+    morvex::uiPort().refresh(morvex::UiRefresh::ColumnList);
+    morvex::uiPort().refresh(morvex::UiRefresh::ResultView);
+    return 0;
+}
+
+int DICO_Save(DATADIC* dic) {
+    if (!dic) return 1;
+    morvex::UiPort& ui = morvex::uiPort();
+    ui.statusText("Tri du dictionnaire");
+    DATADIC_Sort(dic);
+    ui.statusText("Chargement du dictionnaire");
+    ui.statusText("Enregistrement du dictionnaire");
+    int result = DATADICXML_WriteToFile(dic, dic->filePath);
+    if (result != 0)
+        ui.messageBox("Dictionnaire de données", "Erreur lors de l'enregistrement du dictionnaire",
+                      morvex::UiButtons::Ok, morvex::UiIcon::Error);
+    ui.statusText("Terminé");
+    return result;
+}

@@ -1,0 +1,60 @@
+// DICO: what the data dictionary window does, without the window: the process-wide dictionary
+// it shows, the list filter, sending columns to it, applying an object to a description and
+// the save sequence. The window (and morvexcli) call these; status lines and error boxes go
+// through the UI port.
+//
+// Only the user-interface thread uses the dictionary.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "datadic/datadic.h"
+
+// The file name of the dictionary.
+constexpr const char* DICO_FILE_NAME = "Dictionnaire.xml";
+// Longest search text taken from the search box.
+constexpr int DICO_FILTER_MAX = 511;
+
+// Where the dictionary file lives: "<dictionariesDirectory>/Dictionnaire.xml" when that
+// directory is given (non-empty), else "Dictionnaire.xml" in the per-user data directory
+// ("$XDG_DATA_HOME/MorvexFylatek", by default "$HOME/.local/share/MorvexFylatek").
+std::string DICO_DefaultPath(const char* dictionariesDirectory);
+
+// Loads the dictionary at `path` and makes it the process's dictionary (replacing and
+// releasing the previous one). A file that gives nothing gives an empty dictionary named "ZRT"
+// bound to `path`; if even that fails, the error box "Erreur de création du dictionnaire" is
+// shown and nullptr returned. The dictionary is sorted. `unreadable` (optional) is set when
+// the file exists and is not empty but gave nothing: saving would then replace it.
+DATADIC* DICO_Open(const char* path, bool* unreadable = nullptr);
+// The process's dictionary, or nullptr before DICO_Open.
+DATADIC* DICO_Current();
+// Releases the process's dictionary (end of the program, tests).
+void DICO_Close();
+
+// The window title: "Dictionnaire - <name>".
+std::string DICO_Title(const DATADIC* dic);
+// Whether an element is shown for `lowerFilter` (already lower-cased; empty shows all): the
+// filter appears in the lower-cased code or default description.
+bool DICO_Matches(const DATADIC_ELT* elt, const std::string& lowerFilter);
+// The elements the list shows for `filter` (nullptr or empty: all; cut to 511 characters;
+// compared without regard to ASCII case), in list order.
+std::vector<DATADIC_ELT*> DICO_Search(DATADIC* dic, const char* filter);
+// The "Références" cell: the table of each reference, joined with ", ".
+std::string DICO_ReferencesText(const DATADIC_ELT* elt);
+// The status line after a search: "<n> objet(s) trouvé(s)".
+std::string DICO_FoundText(int count);
+
+// Sends a column of table `database`.`table` to the process's dictionary (status line
+// "Ajout de l'objet 'db..table.code'"). 1 when an argument or the dictionary is missing, or
+// when adding fails (error box "Erreur Dictionnaire"); else 0, also when the place was already
+// recorded.
+int DICO_AddObject(const char* database, const char* table, const ColumnDesc* column);
+// Appends a copy of the element's default definition as a new column of `desc`, renumbers
+// and validates the columns and asks for the column list and result view to refresh. 1 for a
+// missing element (traced) or description.
+int DICO_ApplyElement(FileDesc* desc, const DATADIC_ELT* elt);
+// The save sequence of the window: sort, then write the dictionary to its file, with each
+// step in the status line. 0; 1 when the dictionary is missing or the file cannot be written
+// (error box "Erreur lors de l'enregistrement du dictionnaire").
+int DICO_Save(DATADIC* dic);

@@ -1,0 +1,162 @@
+#include "datadic/dico.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <string>
+
+#include "datadic/tests/dictest_util.h"
+#include "foundation/trace.h"
+#include "foundation/uiport_testing.h"
+
+using dictest::makeColumn;
+using dictest::readAll;
+using dictest::writeAll;
+
+namespace {
+
+class Dico : public testing::Test {
+protected:
+    void SetUp() override { morvex::setUiPort(&port_); }
+    void TearDown() override {
+        DICO_Close();
+        morvex::setUiPort(nullptr);
+    }
+    std::vector<std::string> codes(const char* filter) {
+        std::vector<std::string> out;
+        for (DATADIC_ELT* e : DICO_Search(DICO_Current(), filter)) out.push_back(e->code);
+        return out;
+    }
+    dictest::TempDir dir_;
+    morvex::ScriptedUiPort port_;
+    morvex::TraceCapture quiet_;
+};
+
+}  // namespace
+
+TEST_F(Dico, MissingFileGivesAnEmptyDictionaryNamedZrt) {
+    std::string path = dir_.file("Dictionnaire.xml");
+    bool unreadable = true;
+    DATADIC* dic = DICO_Open(path.c_str(), &unreadable);
+    ASSERT_NE(dic, nullptr);
+    EXPECT_FALSE(unreadable);
+    EXPECT_STREQ(dic->name, "ZRT");
+    EXPECT_STREQ(dic->filePath, path.c_str());
+    EXPECT_EQ(DICO_Title(dic), "Dictionnaire - ZRT");
+    EXPECT_EQ(DICO_Current(), dic);
+}
+
+TEST_F(Dico, UnreadableFileIsReportedSoThatItIsNotReplacedBlindly) {
+    std::string path = dir_.file("Dictionnaire.xml");
+    writeAll(path, "not xml at all");
+    bool unreadable = false;
+    ASSERT_NE(DICO_Open(path.c_str(), &unreadable), nullptr);
+    EXPECT_TRUE(unreadable);
+}
+
+TEST_F(Dico, SearchIgnoresCaseAndLooksInCodeAndDescription) {
+    DICO_Open(dir_.file("d.xml").c_str());
+    for (auto [code, desc] : {std::pair{"CLI_NOM", "Nom du client"},
+                              {"FAC_MONTANT", "Montant TTC"},
+                              {"cli_id", "Identifiant"},
+                              {"DATE_NAISS", "Née le"}}) {
+        ColumnDesc c = makeColumn(code, desc);
+        ASSERT_EQ(DICO_AddObject("DB", "T", &c), 0);
+    }
+    using V = std::vector<std::string>;
+    EXPECT_EQ(codes(nullptr), (V{"CLI_NOM", "FAC_MONTANT", "cli_id", "DATE_NAISS"}));
+    EXPECT_EQ(codes(""), codes(nullptr));
+    EXPECT_EQ(codes("CLI"), (V{"CLI_NOM", "cli_id"}));
+    EXPECT_EQ(codes("client"), (V{"CLI_NOM"}));
+    EXPECT_EQ(codes("ttc"), (V{"FAC_MONTANT"}));
+    EXPECT_EQ(codes("Née"), (V{"DATE_NAISS"}));
+    EXPECT_EQ(codes("absent"), V{});
+    EXPECT_EQ(codes("NOM DU CLIENT ET PLUS"), V{});
+    EXPECT_EQ(DICO_FoundText(2), "2 objet(s) trouvé(s)");
+}
+
+TEST_F(Dico, AddObjectShowsItsStatusAndRecordsThePlace) {
+    DICO_Open(dir_.file("d.xml").c_str());
+    ColumnDesc c = makeColumn("CLI_NOM");
+    EXPECT_EQ(DICO_AddObject("VENTES", "CLIENT", &c), 0);
+    EXPECT_EQ(DICO_AddObject("VENTES", "FACTURE", &c), 0);
+    EXPECT_EQ(DICO_AddObject("VENTES", "FACTURE", &c), 0);  // already there: not an error
+    ASSERT_FALSE(port_.statusTexts.empty());
+    EXPECT_EQ(port_.statusTexts[0], "Ajout de l'objet 'VENTES..CLIENT.CLI_NOM'");
+    DATADIC_ELT* elt = DATADIC_SearchElt(DICO_Current(), "CLI_NOM");
+    ASSERT_NE(elt, nullptr);
+    EXPECT_EQ(DICO_ReferencesText(elt), "CLIENT, FACTURE");
+    EXPECT_EQ(DICO_AddObject(nullptr, "T", &c), 1);
+    EXPECT_EQ(DICO_AddObject("DB", "T", nullptr), 1);
+    EXPECT_TRUE(port_.messages.empty());
+}
+
+TEST_F(Dico, AddObjectWithoutDictionaryFails) {
+    ColumnDesc c = makeColumn("X");
+    EXPECT_EQ(DICO_AddObject("DB", "T", &c), 1);
+}
+
+TEST_F(Dico, SaveSortsAndWritesWithEachStep) {
+    std::string path = dir_.file("d.xml");
+    DICO_Open(path.c_str());
+    for (const char* code : {"b", "B", "a"}) {
+        ColumnDesc c = makeColumn(code);
+        DICO_AddObject("DB", "T", &c);
+    }
+    port_.statusTexts.clear();
+    ASSERT_EQ(DICO_Save(DICO_Current()), 0);
+    EXPECT_EQ(port_.statusTexts,
+              (std::vector<std::string>{"Tri du dictionnaire", "Chargement du dictionnaire",
+                                        "Enregistrement du dictionnaire", "Terminé"}));
+    std::string xml = readAll(path);
+    EXPECT_LT(xml.find("CODE=\"B\""), xml.find("CODE=\"a\""));
+    EXPECT_LT(xml.find("CODE=\"a\""), xml.find("CODE=\"b\""));
+}
+
+TEST_F(Dico, FailedSaveShowsItsErrorBox) {
+    DICO_Open(dir_.file("no/such/folder/d.xml").c_str());
+    EXPECT_EQ(DICO_Save(DICO_Current()), 1);
+    ASSERT_EQ(port_.messages.size(), 1u);
+    EXPECT_EQ(port_.messages[0],
+              "Dictionnaire de données|Erreur lors de l'enregistrement du dictionnaire");
+    EXPECT_EQ(DICO_Save(nullptr), 1);
+}
+
+TEST_F(Dico, ApplyAppendsTheDefaultDefinitionAsANewColumn) {
+    FILEDESC_Initialize();
+    FileDesc* desc = FILEDESC_CreateFileDesc("P", nullptr, STRUCTFILE_FIXED, "\\r\\n", ";");
+    ColumnDesc first = makeColumn("ID", "", 5);
+    FILEDESC_AjouterColonne(desc, &first);
+    DICO_Open(dir_.file("d.xml").c_str());
+    ColumnDesc c = makeColumn("CLI_NOM", "Nom", 30);
+    DICO_AddObject("DB", "T", &c);
+    morvex::TraceCapture cap;
+    ASSERT_EQ(DICO_ApplyElement(desc, DATADIC_SearchElt(DICO_Current(), "CLI_NOM")), 0);
+    EXPECT_EQ(cap.text().rfind("\n(i) Chargement d'un élément à partir du dictionnaire", 0), 0u);
+    ColumnDesc* added = FILEDESC_SearchColumnByPos(desc, 2);
+    ASSERT_NE(added, nullptr);
+    EXPECT_STREQ(added->code, "CLI_NOM");
+    EXPECT_EQ(added->Position, 2);
+    EXPECT_EQ(added->StartPosition, 6);
+    EXPECT_EQ(added->EndPosition, 35);
+    cap.clear();
+    EXPECT_EQ(DICO_ApplyElement(desc, nullptr), 1);
+    EXPECT_EQ(cap.text(),
+              "\n(i) Chargement d'un élément à partir du dictionnaire\n(e) L'element est NULL");
+    FILEDESC_CloseFileDesc(desc);
+}
+
+TEST_F(Dico, DefaultPathUsesTheSettingElseTheUserDataFolder) {
+    EXPECT_EQ(DICO_DefaultPath("/data/dicos/"), "/data/dicos/Dictionnaire.xml");
+    const char* oldXdg = getenv("XDG_DATA_HOME");
+    std::string saved = oldXdg ? oldXdg : "";
+    setenv("XDG_DATA_HOME", "/xdg", 1);
+    EXPECT_EQ(DICO_DefaultPath(""), "/xdg/MorvexFylatek/Dictionnaire.xml");
+    unsetenv("XDG_DATA_HOME");
+    const char* home = getenv("HOME");
+    if (home && *home) {
+        EXPECT_EQ(DICO_DefaultPath(nullptr),
+                  std::string(home) + "/.local/share/MorvexFylatek/Dictionnaire.xml");
+    }
+    if (oldXdg) setenv("XDG_DATA_HOME", saved.c_str(), 1);
+}

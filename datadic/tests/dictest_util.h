@@ -1,0 +1,87 @@
+// Helpers shared by the dictionary tests: a temporary directory, whole-file I/O, columns.
+#pragma once
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+
+#include "datadic/datadic.h"
+
+namespace dictest {
+
+// A fresh directory under the system's temporary directory, removed with its content.
+class TempDir {
+public:
+    TempDir() {
+        std::string templ = (std::filesystem::temp_directory_path() / "datadic_XXXXXX").string();
+        char* made = mkdtemp(templ.data());
+        path_ = made ? made : templ;
+    }
+    ~TempDir() {
+        std::error_code ec;
+        std::filesystem::remove_all(path_, ec);
+    }
+    TempDir(const TempDir&) = delete;
+    TempDir& operator=(const TempDir&) = delete;
+
+    std::string file(const std::string& name) const { return path_ + "/" + name; }
+    const std::string& path() const { return path_; }
+
+private:
+    std::string path_;
+};
+
+inline std::string readAll(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream out;
+    out << in.rdbuf();
+    return out.str();
+}
+
+inline void writeAll(const std::string& path, const std::string& bytes) {
+    std::ofstream out(path, std::ios::binary);
+    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+}
+
+// A zeroed column with a code, a description, a width and a type.
+inline ColumnDesc makeColumn(const char* code, const char* description = "", int width = 10,
+                             int type = DATATYPE_VARIABLECHAR) {
+    ColumnDesc col;
+    memset(&col, 0, sizeof col);
+    snprintf(col.code, sizeof col.code, "%s", code);
+    snprintf(col.Description, sizeof col.Description, "%s", description);
+    col.WidthInChars = width;
+    col.typeCible.type = type;
+    col.typeCible.fmtChaineVar.tailleMax = width;
+    return col;
+}
+
+// A reference record for `column` in database.table.
+inline DATADIC_REF makeRef(const char* database, const char* table, const ColumnDesc& column) {
+    DATADIC_REF ref;
+    memset(&ref, 0, sizeof ref);
+    snprintf(ref.database, sizeof ref.database, "%s", database);
+    snprintf(ref.table, sizeof ref.table, "%s", table);
+    ref.localColumn = column;
+    return ref;
+}
+
+inline DATADIC_ELT* eltAt(DATADIC* dic, int n) {
+    int i = 0;
+    for (LDCG_ELT* e = dic->elements->first; e; e = e->next, ++i)
+        if (i == n) return static_cast<DATADIC_ELT*>(e->lParam1);
+    return nullptr;
+}
+
+inline DATADIC_REF* refAt(DATADIC_ELT* elt, int n) {
+    int i = 0;
+    for (LDCG_ELT* e = elt->references->first; e; e = e->next, ++i)
+        if (i == n) return static_cast<DATADIC_REF*>(e->lParam1);
+    return nullptr;
+}
+
+}  // namespace dictest
