@@ -6,3 +6,7 @@ HERE=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 BUILD=${1:-build}
 bash "$HERE/lineutils.sh" "$BUILD"
 bash "$HERE/tabstrap.sh" "$BUILD"
+bash "$HERE/datafile.sh" "$BUILD"
+bash "$HERE/datafile_cli.sh" "$BUILD"
+bash "$HERE/datadic.sh" "$BUILD"
+bash "$HERE/calc.sh" "$BUILD"

@@ -1,7 +1,12 @@
 // The UI port of morvexcli: nobody sits in front of a script, so messages go to standard
-// error in French with the console prefixes, questions get their safe default answer, and
-// file prompts take the proposed path.
+// error in French with the console prefixes, questions get their safe default answer, file
+// prompts take the proposed path, and tasks run with a progress bar on standard error when it
+// is a terminal. Ctrl-C during a task asks the task to stop.
 #pragma once
+
+#include <functional>
+#include <mutex>
+#include <string>
 
 #include "foundation/uiport.h"
 
@@ -11,6 +16,26 @@ class CliUiPort : public HeadlessUiPort {
 public:
     UiAnswer messageBox(const std::string& caption, const std::string& text, UiButtons buttons,
                         UiIcon icon) override;
+    void openDescription(FileDesc* desc) override;
+    bool editProjectProperties(FileDesc* desc, bool creating) override;
+    void runTasks(TASKSLIST* tasks) override;
+
+    // What the command wants done to a description before it is confirmed (analysis options).
+    std::function<void(FileDesc*)> onProperties;
+
+    // The last description a core operation opened (not owned).
+    FileDesc* lastOpened = nullptr;
+    // The final event of the last task run (5 finished, 6 interrupted, 7 not started; 0 none)
+    // and its message.
+    int finalEvent = 0;
+    std::string finalMessage;
+
+private:
+    static void onTaskEvent(TASK* task, int event, int range, int position, const char* message);
+    std::mutex lock_;
+    int range_ = 0;
+    int position_ = 0;
+    std::string progressText_;
 };
 
 // Writes an error for the person running the command: "(e) text" on standard error.

@@ -8,6 +8,7 @@
 #include <string>
 
 #include "cli/cliport.h"
+#include "cli/cliutil.h"
 #include "cli/descview.h"
 #include "filedesc/filedesc.h"
 
@@ -16,35 +17,10 @@ namespace fs = std::filesystem;
 namespace morvex {
 namespace {
 
-struct DescCloser {
-    void operator()(FileDesc* d) const { FILEDESC_CloseFileDesc(d); }
-};
-using DescPtr = std::unique_ptr<FileDesc, DescCloser>;
-
-bool isReadableFile(const std::string& path) {
-    std::error_code ec;
-    return fs::is_regular_file(path, ec);
-}
-
 std::string lowerExtension(const std::string& path) {
     std::string ext = fs::path(path).extension().string();
     for (char& c : ext) c = static_cast<char>(tolower(static_cast<unsigned char>(c)));
     return ext;
-}
-
-// Opens a .fyk description; an error message and nullptr when it cannot be read.
-DescPtr openDescription(const std::string& path) {
-    if (!isReadableFile(path)) {
-        cliError("Le fichier de description '" + path + "' n'existe pas ou n'est pas un fichier.");
-        return nullptr;
-    }
-    DescPtr desc(FILEDESC_OpenFileDesc(path.c_str()));
-    if (!desc) cliError("Impossible d'ouvrir le fichier de description '" + path + "'.");
-    return desc;
-}
-
-bool writeAll(const std::string& text) {
-    return fwrite(text.data(), 1, text.size(), stdout) == text.size() && fflush(stdout) == 0;
 }
 
 }  // namespace
@@ -53,17 +29,13 @@ int commandShow(const std::string& path, bool asJson) {
     DescPtr desc = openDescription(path);
     if (!desc) return CLI_FAILURE;
     std::string text = asJson ? dumpJson(descriptionToJson(*desc)) : descriptionToTable(*desc);
-    if (!writeAll(text)) {
-        cliError("Erreur d'écriture sur la sortie standard.");
-        return CLI_FAILURE;
-    }
-    return CLI_OK;
+    return writeOut(text) ? CLI_OK : CLI_FAILURE;
 }
 
 int commandConvert(const std::string& in, const std::string& out) {
     DescPtr desc;
     if (lowerExtension(in) == ".for") {
-        if (!isReadableFile(in)) {
+        if (!isRegularFile(in)) {
             cliError("Le fichier de format '" + in + "' n'existe pas ou n'est pas un fichier.");
             return CLI_FAILURE;
         }
@@ -77,23 +49,7 @@ int commandConvert(const std::string& in, const std::string& out) {
         desc = openDescription(in);
         if (!desc) return CLI_FAILURE;
     }
-    // Written beside the target first, then renamed: a failed write never leaves a truncated
-    // description in place of a good one.
-    std::string temp = out + ".tmp";
-    if (FILEDESC_SaveToFile(desc.get(), temp.c_str()) != 0) {
-        std::error_code ec;
-        fs::remove(temp, ec);
-        cliError("Impossible d'écrire le fichier de description '" + out + "'.");
-        return CLI_FAILURE;
-    }
-    std::error_code ec;
-    fs::rename(temp, out, ec);
-    if (ec) {
-        fs::remove(temp, ec);
-        cliError("Impossible d'écrire le fichier de description '" + out + "'.");
-        return CLI_FAILURE;
-    }
-    FILEDESC_SetFileName(desc.get(), out.c_str());
+    if (!saveDescription(desc.get(), out)) return CLI_FAILURE;
     printf("(i) %i colonne(s) écrite(s) dans '%s'\n", LDCG_Count(desc->columns), out.c_str());
     return CLI_OK;
 }

@@ -29,9 +29,29 @@ using CliCommands = std::vector<CliCommand>;
 // Registration of each subcommand (one per cmd_<name>.cpp).
 void addShowCommand(CLI::App& app, CliCommands& commands);
 void addConvertCommand(CLI::App& app, CliCommands& commands);
+void addAnalyseCommand(CLI::App& app, CliCommands& commands);
+void addPreviewCommand(CLI::App& app, CliCommands& commands);
+void addCountCommand(CLI::App& app, CliCommands& commands);
+void addCalcCommand(CLI::App& app, CliCommands& commands);
+void addDictCommand(CLI::App& app, CliCommands& commands);
+void addImportTextCommand(CLI::App& app, CliCommands& commands);
 
 // The work of the commands, callable without parsing (tests).
 int commandShow(const std::string& path, bool asJson);
 int commandConvert(const std::string& in, const std::string& out);
+
+// Options of `analyse`.
+struct AnalyseOptions {
+    std::string file;       // the data file, or the description with --update
+    bool update = false;    // re-run on an existing description
+    std::string output;     // description to write (new analysis)
+    bool all = false;       // the whole file
+    int rows = 0;           // rows to analyse (0: the setting)
+    std::string delimiter;  // text notation of the delimiter
+    bool noHeader = false;  // the first line holds data
+};
+int commandAnalyse(const AnalyseOptions& options);
+int commandPreview(const std::string& desc, const std::string& data, int rows, bool json, bool csv);
+int commandCount(const std::string& desc, const std::string& data);
 
 }  // namespace morvex

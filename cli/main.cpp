@@ -56,6 +56,12 @@ int main(int argc, char** argv) {
     morvex::CliCommands commands;
     morvex::addShowCommand(app, commands);
     morvex::addConvertCommand(app, commands);
+    morvex::addAnalyseCommand(app, commands);
+    morvex::addPreviewCommand(app, commands);
+    morvex::addCountCommand(app, commands);
+    morvex::addCalcCommand(app, commands);
+    morvex::addDictCommand(app, commands);
+    morvex::addImportTextCommand(app, commands);
 
     try {
         app.parse(argc, argv);

@@ -10,50 +10,18 @@
 #include <unistd.h>
 
 #include "cli/descview.h"
+#include "cli/tests/cli_fixture.h"
 #include "filedesc/filedesc.h"
 #include "foundation/trace.h"
 
 namespace fs = std::filesystem;
+using morvex::testing::readFile;
+using morvex::testing::RunResult;
 
 namespace {
 
-std::string readFile(const fs::path& p) {
-    std::ifstream in(p, std::ios::binary);
-    std::stringstream ss;
-    ss << in.rdbuf();
-    return ss.str();
-}
-
-struct RunResult {
-    int status;
-    std::string out;
-    std::string err;
-};
-
-class MorvexCli : public testing::Test {
+class MorvexCli : public morvex::testing::CliFixture {
 protected:
-    void SetUp() override {
-        FILEDESC_Initialize();
-        dir_ = fs::path(testing::TempDir()) /
-               ("morvexcli_" + std::to_string(getpid()) + "_" +
-                std::string(testing::UnitTest::GetInstance()->current_test_info()->name()));
-        fs::remove_all(dir_);
-        fs::create_directories(dir_ / "config");
-        fs::create_directories(dir_ / "logs");
-        // The settings point the logs directory at our folder.
-        std::ofstream ini(dir_ / "config" / "MorvexFylatek.ini");
-        ini << "[Software\\MorvexFylatek]\nLogsDirectory=" << (dir_ / "logs").string() << "\n";
-    }
-    void TearDown() override { fs::remove_all(dir_); }
-
-    RunResult run(const std::string& args) {
-        std::string out = (dir_ / "stdout.txt").string(), err = (dir_ / "stderr.txt").string();
-        std::string cmd = "MORVEX_CONFIG_DIR='" + (dir_ / "config").string() + "' '" +
-                          MORVEXCLI_PATH + "' " + args + " >'" + out + "' 2>'" + err + "'";
-        int raw = system(cmd.c_str());
-        return {WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, readFile(out), readFile(err)};
-    }
-
     // A description with every type, a key, an index and two templates, saved to `name`.
     fs::path sampleDescription(const std::string& name) {
         FileDesc* d = FILEDESC_CreateFileDesc("Clients", nullptr, 2, "\\r\\n", ";");
@@ -98,8 +66,6 @@ protected:
         return path;
     }
 
-    fs::path dir_;
-    morvex::TraceCapture quiet_;  // keeps the in-process trace out of the test output
 };
 
 TEST_F(MorvexCli, ShowPrintsPropertiesAndOneAlignedLinePerColumn) {

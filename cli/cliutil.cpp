@@ -1,0 +1,53 @@
+#include "cli/cliutil.h"
+
+#include <cstdio>
+#include <filesystem>
+
+#include "cli/cliport.h"
+
+namespace fs = std::filesystem;
+
+namespace morvex {
+
+bool isRegularFile(const std::string& path) {
+    std::error_code ec;
+    return fs::is_regular_file(path, ec);
+}
+
+DescPtr openDescription(const std::string& path) {
+    if (!isRegularFile(path)) {
+        cliError("Le fichier de description '" + path + "' n'existe pas ou n'est pas un fichier.");
+        return nullptr;
+    }
+    DescPtr desc(FILEDESC_OpenFileDesc(path.c_str()));
+    if (!desc) cliError("Impossible d'ouvrir le fichier de description '" + path + "'.");
+    return desc;
+}
+
+bool saveDescription(FileDesc* desc, const std::string& path) {
+    std::string temp = path + ".tmp";
+    std::error_code ec;
+    if (FILEDESC_SaveToFile(desc, temp.c_str()) != 0) {
+        fs::remove(temp, ec);
+        cliError("Impossible d'écrire le fichier de description '" + path + "'.");
+        return false;
+    }
+    fs::rename(temp, path, ec);
+    if (ec) {
+        fs::remove(temp, ec);
+        cliError("Impossible d'écrire le fichier de description '" + path + "'.");
+        return false;
+    }
+    FILEDESC_SetFileName(desc, path.c_str());
+    desc->isModified = 0;
+    return true;
+}
+
+bool writeOut(const std::string& text) {
+    if (fwrite(text.data(), 1, text.size(), stdout) == text.size() && fflush(stdout) == 0)
+        return true;
+    cliError("Erreur d'écriture sur la sortie standard.");
+    return false;
+}
+
+}  // namespace morvex

@@ -1,0 +1,31 @@
+// Small helpers shared by the morvexcli commands.
+#pragma once
+
+#include <memory>
+#include <string>
+
+#include "filedesc/filedesc.h"
+
+namespace morvex {
+
+// Closes a description when it goes out of scope.
+struct DescCloser {
+    void operator()(FileDesc* d) const { FILEDESC_CloseFileDesc(d); }
+};
+using DescPtr = std::unique_ptr<FileDesc, DescCloser>;
+
+// True when `path` names an existing regular file.
+bool isRegularFile(const std::string& path);
+
+// Opens a .fyk description; writes a French error and returns nullptr when it cannot be read.
+DescPtr openDescription(const std::string& path);
+
+// Saves `desc` to `path` through a temporary file renamed over the target, so that a failed
+// write never leaves a truncated description; records the path in the description. Writes a
+// French error and returns false on failure.
+bool saveDescription(FileDesc* desc, const std::string& path);
+
+// Writes all of `text` to standard output; false (with an error message) on a write error.
+bool writeOut(const std::string& text);
+
+}  // namespace morvex

@@ -1,0 +1,336 @@
+// morvexcli analyse, preview and count: the commands that read a data file through a
+// description.
+#include <CLI/CLI.hpp>
+
+#include <algorithm>
+#include <climits>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <memory>
+#include <nlohmann/json.hpp>
+#include <string>
+#include <vector>
+
+#include "app/core/application.h"
+#include "cli/cliport.h"
+#include "cli/cliutil.h"
+#include "cli/commands.h"
+#include "cli/descview.h"
+#include "datafile/datafile.h"
+#include "filedesc/analyse.h"
+
+namespace fs = std::filesystem;
+
+namespace morvex {
+namespace {
+
+CliUiPort& cliPort() { return static_cast<CliUiPort&>(uiPort()); }
+
+// Row limit of an analysis: the whole file, N rows, or the setting.
+int analysisRows(bool all, int rows) {
+    if (all) return INT_MAX;
+    if (rows > 0) return rows;
+    return FILEDESC_GetAnalyseMaxRows();
+}
+
+// The data file of a command: the --data option, else the description's example file.
+std::string dataFileOf(const FileDesc& desc, const std::string& option) {
+    if (!option.empty()) return option;
+    return desc.ExampleFilePath ? desc.ExampleFilePath : "";
+}
+
+bool checkDataFile(const std::string& path) {
+    if (path.empty()) {
+        cliError("Aucun fichier de données : la description n'a pas de fichier exemple (--data).");
+        return false;
+    }
+    if (!isRegularFile(path)) {
+        cliError("Le fichier de données '" + path + "' n'existe pas ou n'est pas un fichier.");
+        return false;
+    }
+    return true;
+}
+
+// Status of a command after its task: 0 finished, 1 interrupted or not started.
+int taskStatus() {
+    int event = cliPort().finalEvent;
+    return event == TASK_EVENT_INTERRUPTED || event == TASK_EVENT_NOT_STARTED ? CLI_FAILURE
+                                                                               : CLI_OK;
+}
+
+}  // namespace
+
+int commandAnalyse(const AnalyseOptions& o) {
+    int maxRows = analysisRows(o.all, o.rows);
+    if (o.update) {
+        DescPtr desc = openDescription(o.file);
+        if (!desc) return CLI_FAILURE;
+        std::string data = dataFileOf(*desc, "");
+        if (!checkDataFile(data)) return CLI_FAILURE;
+        if (FYK_LaunchFileAnalyse(nullptr, desc.get(), data.c_str(), maxRows, 0) != 0) {
+            cliError("Impossible de lancer l'analyse du fichier '" + data + "'.");
+            return CLI_FAILURE;
+        }
+        int status = taskStatus();
+        if (!saveDescription(desc.get(), o.file)) return CLI_FAILURE;
+        if (!writeOut(descriptionToTable(*desc))) return CLI_FAILURE;
+        return status;
+    }
+
+    if (!checkDataFile(o.file)) return CLI_FAILURE;
+    if (!o.delimiter.empty()) {
+        char converted[FILEDESC_DELIMITER_MAX + 1] = "";
+        if (o.delimiter.size() > FILEDESC_DELIMITER_MAX ||
+            FILEDESC_ConvertEndOfLine(o.delimiter.c_str(), converted, sizeof converted) != 0 ||
+            !converted[0]) {
+            cliError("Délimiteur invalide : '" + o.delimiter + "'.");
+            return CLI_USAGE;
+        }
+    }
+    CliUiPort& port = cliPort();
+    port.onProperties = [&o](FileDesc* desc) {
+        if (!o.delimiter.empty()) {
+            snprintf(desc->FieldDelimiter, sizeof desc->FieldDelimiter, "%s", o.delimiter.c_str());
+            FILEDESC_ConvertEndOfLine(desc->FieldDelimiter, desc->FieldDelimiterChars,
+                                      sizeof desc->FieldDelimiterChars);
+        }
+        if (o.noHeader) desc->FirstLineIsHeader = 0;
+    };
+    int previousRows = FILEDESC_GetAnalyseMaxRows();
+    FILEDESC_SetAnalysisLimits(maxRows, FILEDESC_GetNCarMaxReadWithoutNewLine());
+    port.lastOpened = nullptr;
+    int started = FYK_DataFileReverseEngenering(nullptr, o.file.c_str());
+    FILEDESC_SetAnalysisLimits(previousRows, FILEDESC_GetNCarMaxReadWithoutNewLine());
+    port.onProperties = nullptr;
+    DescPtr desc(port.lastOpened);
+    port.lastOpened = nullptr;
+    if (started != 0 || !desc) {
+        cliError("L'analyse du fichier '" + o.file + "' n'a pas pu être lancée.");
+        return CLI_FAILURE;
+    }
+    int status = taskStatus();
+    std::string out = o.output.empty() ? fs::path(o.file).stem().string() + ".fyk" : o.output;
+    if (!saveDescription(desc.get(), out)) return CLI_FAILURE;
+    if (!writeOut(descriptionToTable(*desc))) return CLI_FAILURE;
+    return status;
+}
+
+namespace {
+
+// Writes rows to standard output in one of three shapes.
+class RowWriter {
+public:
+    enum class Shape { Table, Csv, Json };
+    RowWriter(Shape shape, std::vector<std::string> titles) : shape_(shape), titles_(std::move(titles)) {}
+    virtual ~RowWriter() = default;
+
+    void begin() {
+        if (shape_ == Shape::Csv) {
+            for (size_t i = 0; i < titles_.size(); ++i) {
+                if (i) out_ += ',';
+                csvField(titles_[i]);
+            }
+            out_ += '\n';
+        } else if (shape_ == Shape::Json) {
+            nlohmann::json cols = titles_;
+            out_ += "{\"columns\":" + cols.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace) +
+                    ",\"rows\":[";
+        }
+    }
+
+    void row(int line, bool header, const std::vector<std::string>& values) {
+        if (shape_ == Shape::Csv) {
+            for (size_t i = 0; i < values.size(); ++i) {
+                if (i) out_ += ',';
+                csvField(values[i]);
+            }
+            out_ += '\n';
+        } else if (shape_ == Shape::Json) {
+            nlohmann::json j{{"line", line}, {"header", header}, {"values", values}};
+            if (rows_) out_ += ',';
+            out_ += j.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);
+        } else {
+            table_.push_back(values);
+        }
+        ++rows_;
+        if (out_.size() > (1 << 20)) flush();
+    }
+
+    bool end() {
+        if (shape_ == Shape::Json) out_ += "]}\n";
+        if (shape_ == Shape::Table) renderTable();
+        return flush();
+    }
+
+private:
+    void csvField(const std::string& v) {
+        if (v.find_first_of(",\"\r\n") == std::string::npos) {
+            out_ += v;
+            return;
+        }
+        out_ += '"';
+        for (char c : v) {
+            if (c == '"') out_ += '"';
+            out_ += c;
+        }
+        out_ += '"';
+    }
+
+    static size_t width(const std::string& s) {
+        return static_cast<size_t>(
+            std::count_if(s.begin(), s.end(), [](char c) { return (c & 0xC0) != 0x80; }));
+    }
+
+    void renderTable() {
+        std::vector<size_t> widths(titles_.size(), 0);
+        for (size_t i = 0; i < titles_.size(); ++i) widths[i] = width(titles_[i]);
+        for (const auto& r : table_) {
+            if (r.size() > widths.size()) widths.resize(r.size(), 0);
+            for (size_t i = 0; i < r.size(); ++i) widths[i] = std::max(widths[i], width(r[i]));
+        }
+        auto line = [&](const std::vector<std::string>& cells) {
+            std::string l;
+            for (size_t i = 0; i < cells.size(); ++i) {
+                if (i) l += " | ";
+                l += cells[i];
+                if (i + 1 < cells.size()) l += std::string(widths[i] - width(cells[i]), ' ');
+            }
+            out_ += l + "\n";
+        };
+        line(titles_);
+        std::string rule;
+        for (size_t i = 0; i < titles_.size(); ++i) {
+            if (i) rule += "-+-";
+            rule += std::string(widths[i], '-');
+        }
+        out_ += rule + "\n";
+        for (const auto& r : table_) line(r);
+        out_ += "\n" + std::to_string(rows_) + " ligne(s)\n";
+    }
+
+    bool flush() {
+        bool ok = writeOut(out_);
+        out_.clear();
+        return ok;
+    }
+
+    Shape shape_;
+    std::vector<std::string> titles_;
+    std::vector<std::vector<std::string>> table_;
+    std::string out_;
+    int rows_ = 0;
+};
+
+}  // namespace
+
+int commandPreview(const std::string& descPath, const std::string& dataOption, int rows, bool json,
+                   bool csv) {
+    DescPtr desc = openDescription(descPath);
+    if (!desc) return CLI_FAILURE;
+    std::string data = dataFileOf(*desc, dataOption);
+    if (!checkDataFile(data)) return CLI_FAILURE;
+    int limit = static_cast<int>(gcontexte.nCarMaxReadWithoutNewLine);
+    DATAFILE* reader = DATAFILE_NewIterator(desc.get(), data.c_str(), limit, 0);
+    if (!reader || DATAFILE_Init(reader) != 0) {
+        DATAFILE_DestroyIterator(reader);
+        cliError("Impossible de lire le fichier de données '" + data + "'.");
+        return CLI_FAILURE;
+    }
+    std::vector<std::string> titles;
+    for (LDCG_ELT* e = desc->columns ? desc->columns->first : nullptr; e; e = e->next)
+        titles.push_back(static_cast<ColumnDesc*>(e->lParam1)->code);
+    RowWriter writer(json ? RowWriter::Shape::Json
+                          : csv ? RowWriter::Shape::Csv
+                                : RowWriter::Shape::Table,
+                     titles);
+    writer.begin();
+    std::vector<std::string> values;
+    int count = 0;
+    while (rows == 0 || count < rows) {
+        LDCG* row = DATAFILE_ReadNext(reader);
+        if (!row) break;
+        values.clear();
+        bool header = false;
+        for (LDCG_ELT* e = row->first; e; e = e->next) {
+            auto* v = static_cast<DATACOLUMN*>(e->lParam1);
+            values.emplace_back(v->value, static_cast<size_t>(v->length));
+            header = v->isHeader != 0;
+        }
+        writer.row(DATAFILE_GetCurrentFileRowID(reader), header, values);
+        LDCG_Destroy(row, 0, 3);
+        ++count;
+    }
+    DATAFILE_DestroyIterator(reader);
+    return writer.end() ? CLI_OK : CLI_FAILURE;
+}
+
+int commandCount(const std::string& descPath, const std::string& dataOption) {
+    DescPtr desc = openDescription(descPath);
+    if (!desc) return CLI_FAILURE;
+    std::string data = dataFileOf(*desc, dataOption);
+    if (!checkDataFile(data)) return CLI_FAILURE;
+    if (FYK_LaunchDatafileComputeStats(nullptr, desc.get(), data.c_str()) != 0) return CLI_FAILURE;
+    CliUiPort& port = cliPort();
+    if (port.finalEvent != TASK_EVENT_FINISHED) return CLI_FAILURE;
+    return writeOut(port.finalMessage + "\n") ? CLI_OK : CLI_FAILURE;
+}
+
+void addAnalyseCommand(CLI::App& app, CliCommands& commands) {
+    auto o = std::make_shared<AnalyseOptions>();
+    CLI::App* sub = app.add_subcommand(
+        "analyse", "Crée une description à partir d'un fichier délimité (ou la réanalyse)");
+    sub->add_option("fichier", o->file,
+                    "Fichier de données délimité (ou la description avec --update)")
+        ->required();
+    sub->add_flag("--update", o->update,
+                  "Relance l'analyse d'une description existante sur son fichier exemple");
+    sub->add_option("-o,--output", o->output,
+                    "Description à écrire (par défaut : nom du fichier de données en .fyk)");
+    auto* all = sub->add_flag("--all", o->all, "Analyse le fichier complet");
+    sub->add_option("--rows", o->rows, "Nombre de lignes analysées (par défaut : FileAnalyseMaxRows)")
+        ->check(CLI::PositiveNumber)
+        ->excludes(all);
+    sub->add_option("--delimiter", o->delimiter,
+                    "Délimiteur en notation texte (\";\", \"\\t\", \"#0x09\"...)");
+    sub->add_flag("--no-header", o->noHeader, "La première ligne ne contient pas les noms");
+    commands.push_back({sub, [o]() -> int {
+                            if (o->update && (!o->output.empty() || !o->delimiter.empty() ||
+                                              o->noHeader)) {
+                                cliError("--update ne se combine pas avec -o, --delimiter ou "
+                                         "--no-header.");
+                                return CLI_USAGE;
+                            }
+                            return commandAnalyse(*o);
+                        }});
+}
+
+void addPreviewCommand(CLI::App& app, CliCommands& commands) {
+    struct Options {
+        std::string desc, data;
+        int rows = 19;
+        bool json = false, csv = false;
+    };
+    auto o = std::make_shared<Options>();
+    CLI::App* sub = app.add_subcommand(
+        "preview", "Affiche les lignes du fichier de données découpées par la description");
+    sub->add_option("description", o->desc, "Fichier de description .fyk")->required();
+    sub->add_option("--data", o->data, "Fichier de données (par défaut : le fichier exemple)");
+    sub->add_option("--rows", o->rows, "Nombre de lignes (0 : toutes ; par défaut 19)")
+        ->check(CLI::NonNegativeNumber);
+    auto* json = sub->add_flag("--json", o->json, "Sortie JSON");
+    sub->add_flag("--csv", o->csv, "Sortie CSV (virgules, guillemets doublés)")->excludes(json);
+    commands.push_back(
+        {sub, [o] { return commandPreview(o->desc, o->data, o->rows, o->json, o->csv); }});
+}
+
+void addCountCommand(CLI::App& app, CliCommands& commands) {
+    auto desc = std::make_shared<std::string>();
+    auto data = std::make_shared<std::string>();
+    CLI::App* sub = app.add_subcommand("count", "Compte les lignes du fichier de données");
+    sub->add_option("description", *desc, "Fichier de description .fyk")->required();
+    sub->add_option("--data", *data, "Fichier de données (par défaut : le fichier exemple)");
+    commands.push_back({sub, [desc, data] { return commandCount(*desc, *data); }});
+}
+
+}  // namespace morvex

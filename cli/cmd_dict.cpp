@@ -1,0 +1,289 @@
+// morvexcli dict: the data dictionary without its window (list, show, add, apply).
+#include <CLI/CLI.hpp>
+#include <algorithm>
+#include <cstdio>
+#include <filesystem>
+#include <memory>
+#include <nlohmann/json.hpp>
+#include <string>
+#include <vector>
+
+#include "app/core/application.h"
+#include "cli/cliport.h"
+#include "cli/cliutil.h"
+#include "cli/commands.h"
+#include "cli/descview.h"
+#include "datadic/datadicxml.h"
+#include "datadic/dico.h"
+
+using json = nlohmann::json;
+
+namespace morvex {
+namespace {
+
+// Releases the process's dictionary when a command ends.
+struct DicoCloser {
+    ~DicoCloser() { DICO_Close(); }
+};
+
+std::string dictionaryPath(const std::string& option) {
+    return option.empty() ? DICO_DefaultPath(gcontexte.dictionnariesDirectory) : option;
+}
+
+// Opens the dictionary; nullptr (message written) when it cannot be, or when `forSaving` and
+// the existing file could not be read (it would be replaced by an empty dictionary).
+DATADIC* openDictionary(const std::string& path, bool forSaving) {
+    bool unreadable = false;
+    DATADIC* dic = DICO_Open(path.c_str(), &unreadable);
+    if (!dic) return nullptr;
+    if (unreadable && forSaving) {
+        cliError("Le dictionnaire '" + path +
+                 "' est illisible : il n'est pas remplacé (voir le fichier de log).");
+        return nullptr;
+    }
+    if (unreadable)
+        fprintf(stderr, "(!) Le dictionnaire '%s' est illisible : dictionnaire vide.\n",
+                path.c_str());
+    return dic;
+}
+
+size_t displayWidth(const std::string& s) {
+    return static_cast<size_t>(
+        std::count_if(s.begin(), s.end(), [](char ch) { return (ch & 0xC0) != 0x80; }));
+}
+
+std::string padRight(const std::string& s, size_t width) {
+    size_t w = displayWidth(s);
+    return w >= width ? s : s + std::string(width - w, ' ');
+}
+
+std::string charText(char c) {
+    return c ? std::string(1, c) : std::string();
+}
+
+std::string typeName(const TypeCible& t) {
+    char out[64] = "";
+    if (GetDataType(&t, out, sizeof out) != 0) snprintf(out, sizeof out, "?%i", t.type);
+    return out;
+}
+
+std::string typeFormat(const TypeCible& t) {
+    char out[128] = "";
+    GetDataTypeFormat(&t, out, sizeof out);
+    return out;
+}
+
+json columnJson(const ColumnDesc& c) {
+    return json{{"Position", c.Position},
+                {"code", c.code},
+                {"Description", c.Description},
+                {"WidthInChars", c.WidthInChars},
+                {"type", c.typeCible.type},
+                {"typeName", typeName(c.typeCible)},
+                {"format", typeFormat(c.typeCible)},
+                {"IgnoreColumn", c.IgnoreColumn},
+                {"FieldCannotBeNull", c.FieldCannotBeNull},
+                {"DelimCharStart", charText(c.DelimCharStart)},
+                {"DelimCharEnd", charText(c.DelimCharEnd)},
+                {"StartPosition", c.StartPosition},
+                {"EndPosition", c.EndPosition}};
+}
+
+std::string columnText(const ColumnDesc& c) {
+    std::string s = std::string("code=") + c.code + "  largeur=" + std::to_string(c.WidthInChars) +
+                    "  type=" + typeName(c.typeCible);
+    std::string format = typeFormat(c.typeCible);
+    if (!format.empty()) s += "  format=" + format;
+    s += "  positions=" + std::to_string(c.StartPosition) + "-" + std::to_string(c.EndPosition);
+    if (c.IgnoreColumn) s += "  ignorée";
+    if (c.FieldCannotBeNull) s += "  obligatoire";
+    if (c.DelimCharStart || c.DelimCharEnd)
+        s += "  délimiteurs=" + charText(c.DelimCharStart) + "…" + charText(c.DelimCharEnd);
+    if (c.Description[0]) s += "\n      description : " + std::string(c.Description);
+    return s;
+}
+
+}  // namespace
+
+int commandDictList(const std::string& dictOption, const std::string& search, bool asJson) {
+    DicoCloser closer;
+    const std::string path = dictionaryPath(dictOption);
+    DATADIC* dic = openDictionary(path, false);
+    if (!dic) return CLI_FAILURE;
+    std::vector<DATADIC_ELT*> rows = DICO_Search(dic, search.c_str());
+    std::string out;
+    if (asJson) {
+        json objects = json::array();
+        for (DATADIC_ELT* elt : rows) {
+            json tables = json::array();
+            for (LDCG_ELT* r = elt->references->first; r; r = r->next)
+                tables.push_back(static_cast<DATADIC_REF*>(r->lParam1)->table);
+            objects.push_back({{"code", elt->code},
+                               {"description", elt->defaultColumn.Description},
+                               {"references", tables}});
+        }
+        out = dumpJson(json{
+            {"name", dic->name}, {"file", path}, {"objects", objects}, {"count", rows.size()}});
+    } else {
+        std::vector<std::vector<std::string>> table{{"Nom", "Description", "Références"}};
+        for (DATADIC_ELT* elt : rows)
+            table.push_back({elt->code, elt->defaultColumn.Description, DICO_ReferencesText(elt)});
+        size_t w0 = 0, w1 = 0;
+        for (const auto& r : table) {
+            w0 = std::max(w0, displayWidth(r[0]));
+            w1 = std::max(w1, displayWidth(r[1]));
+        }
+        out = DICO_Title(dic) + "\n\n";
+        for (const auto& r : table) {
+            std::string line = padRight(r[0], w0) + "  " + padRight(r[1], w1) + "  " + r[2];
+            while (!line.empty() && line.back() == ' ') line.pop_back();
+            out += line + "\n";
+        }
+        out += "\n" + DICO_FoundText(static_cast<int>(rows.size())) + "\n";
+    }
+    return writeOut(out) ? CLI_OK : CLI_FAILURE;
+}
+
+int commandDictShow(const std::string& dictOption, const std::string& code, bool asJson) {
+    DicoCloser closer;
+    DATADIC* dic = openDictionary(dictionaryPath(dictOption), false);
+    if (!dic) return CLI_FAILURE;
+    DATADIC_ELT* elt = DATADIC_SearchElt(dic, code.c_str());
+    if (!elt) {
+        cliError("L'objet '" + code + "' n'existe pas dans le dictionnaire.");
+        return CLI_FAILURE;
+    }
+    std::string out;
+    if (asJson) {
+        json refs = json::array();
+        for (LDCG_ELT* r = elt->references->first; r; r = r->next) {
+            auto* ref = static_cast<DATADIC_REF*>(r->lParam1);
+            refs.push_back({{"database", ref->database},
+                            {"table", ref->table},
+                            {"localColumn", columnJson(ref->localColumn)}});
+        }
+        out = dumpJson(json{{"code", elt->code},
+                            {"description", elt->defaultColumn.Description},
+                            {"defaultColumn", columnJson(elt->defaultColumn)},
+                            {"references", refs}});
+    } else {
+        out = std::string("Objet             : ") + elt->code + "\n";
+        out += std::string("Description       : ") + elt->defaultColumn.Description + "\n";
+        out += "Définition par défaut\n    " + columnText(elt->defaultColumn) + "\n";
+        out += "Références (" + std::to_string(LDCG_Count(elt->references)) + ")\n";
+        for (LDCG_ELT* r = elt->references->first; r; r = r->next) {
+            auto* ref = static_cast<DATADIC_REF*>(r->lParam1);
+            out += std::string("  ") + ref->database + ".." + ref->table + "\n    " +
+                   columnText(ref->localColumn) + "\n";
+        }
+    }
+    return writeOut(out) ? CLI_OK : CLI_FAILURE;
+}
+
+int commandDictAdd(const std::string& dictOption, const std::string& descPath,
+                   const std::vector<std::string>& columns) {
+    DicoCloser closer;
+    DescPtr desc = openDescription(descPath);
+    if (!desc) return CLI_FAILURE;
+    std::vector<ColumnDesc*> chosen;
+    if (columns.empty()) {
+        for (LDCG_ELT* e = desc->columns->first; e; e = e->next)
+            chosen.push_back(static_cast<ColumnDesc*>(e->lParam1));
+    }
+    for (const std::string& code : columns) {
+        ColumnDesc* c = FILEDESC_SearchColumn(desc.get(), code.c_str());
+        if (!c) {
+            cliError("La colonne '" + code + "' n'existe pas dans la description '" + descPath +
+                     "'.");
+            return CLI_FAILURE;
+        }
+        chosen.push_back(c);
+    }
+    const std::string path = dictionaryPath(dictOption);
+    DATADIC* dic = openDictionary(path, true);
+    if (!dic) return CLI_FAILURE;
+    for (ColumnDesc* c : chosen)
+        if (DICO_AddObject(desc->DatabaseName, desc->TableName, c) != 0) return CLI_FAILURE;
+    // The dictionary's folder may not exist yet (first use of the per-user data folder).
+    std::error_code ec;
+    std::filesystem::path parent = std::filesystem::path(path).parent_path();
+    if (!parent.empty()) std::filesystem::create_directories(parent, ec);
+    if (DICO_Save(dic) != 0) return CLI_FAILURE;
+    printf("(i) %zu colonne(s) envoyée(s) au dictionnaire '%s' (%i objet(s))\n", chosen.size(),
+           path.c_str(), LDCG_Count(dic->elements));
+    return CLI_OK;
+}
+
+int commandDictApply(const std::string& dictOption, const std::string& descPath,
+                     const std::vector<std::string>& codes) {
+    DicoCloser closer;
+    DescPtr desc = openDescription(descPath);
+    if (!desc) return CLI_FAILURE;
+    DATADIC* dic = openDictionary(dictionaryPath(dictOption), false);
+    if (!dic) return CLI_FAILURE;
+    std::vector<DATADIC_ELT*> elements;
+    for (const std::string& code : codes) {
+        DATADIC_ELT* elt = DATADIC_SearchElt(dic, code.c_str());
+        if (!elt) {
+            cliError("L'objet '" + code + "' n'existe pas dans le dictionnaire.");
+            return CLI_FAILURE;
+        }
+        elements.push_back(elt);
+    }
+    for (DATADIC_ELT* elt : elements)
+        if (DICO_ApplyElement(desc.get(), elt) != 0) {
+            cliError("Impossible d'ajouter la colonne '" + std::string(elt->code) + "'.");
+            return CLI_FAILURE;
+        }
+    if (!saveDescription(desc.get(), descPath)) return CLI_FAILURE;
+    printf("(i) %zu colonne(s) ajoutée(s) à '%s'\n", elements.size(), descPath.c_str());
+    return CLI_OK;
+}
+
+void addDictCommand(CLI::App& app, CliCommands& commands) {
+    CLI::App* dict = app.add_subcommand("dict", "Dictionnaire de données");
+    dict->require_subcommand(1);
+    auto dictFile = std::make_shared<std::string>();
+    auto addDictOption = [dictFile](CLI::App* sub) {
+        sub->add_option("--dict", *dictFile,
+                        "Fichier du dictionnaire (par défaut : Dictionnaire.xml du répertoire des "
+                        "dictionnaires des paramètres)");
+    };
+
+    auto search = std::make_shared<std::string>();
+    auto listJson = std::make_shared<bool>(false);
+    CLI::App* list = dict->add_subcommand("list", "Liste les objets du dictionnaire");
+    list->add_option("--search", *search, "Texte recherché dans le nom ou la description");
+    list->add_flag("--json", *listJson, "Sortie JSON");
+    addDictOption(list);
+    commands.push_back({list, [=] { return commandDictList(*dictFile, *search, *listJson); }});
+
+    auto code = std::make_shared<std::string>();
+    auto showJson = std::make_shared<bool>(false);
+    CLI::App* show = dict->add_subcommand("show", "Affiche un objet et ses références");
+    show->add_option("code", *code, "Nom de l'objet")->required();
+    show->add_flag("--json", *showJson, "Sortie JSON");
+    addDictOption(show);
+    commands.push_back({show, [=] { return commandDictShow(*dictFile, *code, *showJson); }});
+
+    auto addDesc = std::make_shared<std::string>();
+    auto addColumns = std::make_shared<std::vector<std::string>>();
+    CLI::App* add = dict->add_subcommand(
+        "add", "Enregistre des colonnes d'une description dans le dictionnaire");
+    add->add_option("description", *addDesc, "Fichier de description .fyk")->required();
+    add->add_option("colonnes", *addColumns, "Colonnes à enregistrer (toutes par défaut)");
+    addDictOption(add);
+    commands.push_back({add, [=] { return commandDictAdd(*dictFile, *addDesc, *addColumns); }});
+
+    auto applyDesc = std::make_shared<std::string>();
+    auto applyCodes = std::make_shared<std::vector<std::string>>();
+    CLI::App* apply = dict->add_subcommand(
+        "apply", "Ajoute à une description la définition par défaut d'objets du dictionnaire");
+    apply->add_option("description", *applyDesc, "Fichier de description .fyk")->required();
+    apply->add_option("objets", *applyCodes, "Noms des objets")->required();
+    addDictOption(apply);
+    commands.push_back(
+        {apply, [=] { return commandDictApply(*dictFile, *applyDesc, *applyCodes); }});
+}
+
+}  // namespace morvex

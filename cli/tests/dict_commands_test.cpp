@@ -1,0 +1,196 @@
+// morvexcli dict and import-text, run as the real program.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <filesystem>
+#include <nlohmann/json.hpp>
+#include <string>
+
+#include "cli/tests/cli_fixture.h"
+#include "filedesc/filedesc.h"
+
+namespace fs = std::filesystem;
+using morvex::testing::readFile;
+using morvex::testing::writeFile;
+
+namespace {
+
+class DictCommands : public morvex::testing::CliFixture {
+protected:
+    // A description of table `table` in database VENTES with the given columns (code, width).
+    fs::path description(const std::string& name, const char* table,
+                         std::vector<std::pair<const char*, int>> columns) {
+        FileDesc* d = FILEDESC_CreateFileDesc(name.c_str(), nullptr, 1, "\\r\\n", ";");
+        strcpy(d->DatabaseName, "VENTES");
+        strcpy(d->TableName, table);
+        for (auto [code, width] : columns) {
+            ColumnDesc c{};
+            strcpy(c.code, code);
+            snprintf(c.Description, sizeof c.Description, "Colonne %s", code);
+            c.WidthInChars = width;
+            c.typeCible.type = DATATYPE_VARIABLECHAR;
+            c.typeCible.fmtChaineVar.tailleMax = width;
+            FILEDESC_AjouterColonne(d, &c);
+        }
+        fs::path path = dir_ / (name + ".fyk");
+        EXPECT_EQ(FILEDESC_SaveToFile(d, path.string().c_str()), 0);
+        FILEDESC_CloseFileDesc(d);
+        return path;
+    }
+    std::string dict() { return "--dict '" + (dir_ / "Dictionnaire.xml").string() + "'"; }
+    fs::path examples() { return fs::path(getenv("MORVEX_SOURCE_DIR")) / "examples" / "import"; }
+};
+
+}  // namespace
+
+TEST_F(DictCommands, AddFromTwoTablesThenListAndShow) {
+    fs::path clients = description("clients", "CLIENT", {{"CLI_ID", 9}, {"CLI_NOM", 30}});
+    fs::path factures = description("factures", "FACTURE", {{"FAC_ID", 9}, {"CLI_ID", 12}});
+    auto r = run("dict add '" + clients.string() + "' " + dict());
+    ASSERT_EQ(r.status, 0) << r.err;
+    r = run("dict add '" + factures.string() + "' CLI_ID " + dict());
+    ASSERT_EQ(r.status, 0) << r.err;
+
+    r = run("dict list " + dict());
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out,
+              "Dictionnaire - ZRT\n\n"
+              "Nom      Description      Références\n"
+              "CLI_ID   Colonne CLI_ID   CLIENT, FACTURE\n"
+              "CLI_NOM  Colonne CLI_NOM  CLIENT\n"
+              "\n2 objet(s) trouvé(s)\n");
+
+    r = run("dict list --search nom --json " + dict());
+    ASSERT_EQ(r.status, 0) << r.err;
+    auto j = nlohmann::json::parse(r.out);
+    EXPECT_EQ(j["count"], 1);
+    EXPECT_EQ(j["objects"][0]["code"], "CLI_NOM");
+    EXPECT_EQ(j["objects"][0]["references"], nlohmann::json::array({"CLIENT"}));
+
+    r = run("dict show CLI_ID --json " + dict());
+    ASSERT_EQ(r.status, 0) << r.err;
+    j = nlohmann::json::parse(r.out);
+    EXPECT_EQ(j["defaultColumn"]["WidthInChars"], 9);
+    ASSERT_EQ(j["references"].size(), 2u);
+    EXPECT_EQ(j["references"][1]["database"], "VENTES");
+    EXPECT_EQ(j["references"][1]["table"], "FACTURE");
+    EXPECT_EQ(j["references"][1]["localColumn"]["WidthInChars"], 12);
+
+    r = run("dict show CLI_ID " + dict());
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_NE(r.out.find("Références (2)\n  VENTES..CLIENT\n"), std::string::npos) << r.out;
+
+    r = run("dict show ABSENT " + dict());
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err, "(e) L'objet 'ABSENT' n'existe pas dans le dictionnaire.\n");
+}
+
+TEST_F(DictCommands, SendingAgainChangesNothingInTheFile) {
+    fs::path clients = description("clients", "CLIENT", {{"CLI_ID", 9}});
+    ASSERT_EQ(run("dict add '" + clients.string() + "' " + dict()).status, 0);
+    std::string before = readFile(dir_ / "Dictionnaire.xml");
+    ASSERT_EQ(run("dict add '" + clients.string() + "' " + dict()).status, 0);
+    EXPECT_EQ(readFile(dir_ / "Dictionnaire.xml"), before);
+}
+
+TEST_F(DictCommands, AddRefusesUnknownColumnsAndUnreadableDictionaries) {
+    fs::path clients = description("clients", "CLIENT", {{"CLI_ID", 9}});
+    auto r = run("dict add '" + clients.string() + "' NOPE " + dict());
+    EXPECT_EQ(r.status, 1);
+    EXPECT_FALSE(fs::exists(dir_ / "Dictionnaire.xml"));
+
+    writeFile(dir_ / "Dictionnaire.xml", "garbage, not XML");
+    r = run("dict add '" + clients.string() + "' " + dict());
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(readFile(dir_ / "Dictionnaire.xml"), "garbage, not XML");
+    r = run("dict list " + dict());
+    EXPECT_EQ(r.status, 0);
+    EXPECT_NE(r.out.find("0 objet(s) trouvé(s)"), std::string::npos);
+}
+
+TEST_F(DictCommands, ApplyAppendsRenumberedColumnsAndSaves) {
+    fs::path clients = description("clients", "CLIENT", {{"CLI_ID", 9}, {"CLI_NOM", 30}});
+    ASSERT_EQ(run("dict add '" + clients.string() + "' " + dict()).status, 0);
+    fs::path target = description("cible", "CIBLE", {{"ID", 4}});
+    auto r = run("dict apply '" + target.string() + "' CLI_NOM CLI_ID " + dict());
+    ASSERT_EQ(r.status, 0) << r.err;
+    r = run("show --json '" + target.string() + "'");
+    auto j = nlohmann::json::parse(r.out);
+    ASSERT_EQ(j["columns"].size(), 3u);
+    EXPECT_EQ(j["columns"][1]["code"], "CLI_NOM");
+    EXPECT_EQ(j["columns"][1]["StartPosition"], 5);
+    EXPECT_EQ(j["columns"][2]["code"], "CLI_ID");
+    EXPECT_EQ(j["columns"][2]["Position"], 3);
+
+    std::string before = readFile(target);
+    r = run("dict apply '" + target.string() + "' CLI_NOM ABSENT " + dict());
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(readFile(target), before);
+}
+
+TEST_F(DictCommands, DictionaryDirectorySettingChoosesTheDefaultFile) {
+    writeFile(dir_ / "config" / "MorvexFylatek.ini",
+              "[Software\\MorvexFylatek]\nLogsDirectory=" + (dir_ / "logs").string() +
+                  "\nDictionnariesDirectory=" + (dir_ / "dicos").string() + "\n");
+    fs::path clients = description("clients", "CLIENT", {{"CLI_ID", 9}});
+    auto r = run("dict add '" + clients.string() + "'");
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_TRUE(fs::exists(dir_ / "dicos" / "Dictionnaire.xml"));
+}
+
+TEST_F(DictCommands, ImportTextFixedExampleGivesTheColumnsWithZrtRules) {
+    fs::path target = dir_ / "nouvelle.fyk";
+    auto r = run("import-text '" + target.string() + "' --layout '" +
+                 (examples() / "layout_fixed.fyk").string() + "' '" +
+                 (examples() / "text_fixed.txt").string() + "'");
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_NE(r.out.find("Projet            : nouvelle\n"), std::string::npos);
+    r = run("show --json '" + target.string() + "'");
+    auto cols = nlohmann::json::parse(r.out)["columns"];
+    ASSERT_EQ(cols.size(), 7u);
+    EXPECT_EQ(cols[0]["code"], "CLI_NOM");
+    EXPECT_EQ(cols[0]["typeCible"]["type"], DATATYPE_VARIABLECHAR);
+    EXPECT_EQ(cols[0]["typeCible"]["fmtChaineVar"]["tailleMax"], 30);
+    EXPECT_EQ(cols[2]["code"], "MONTANT");
+    EXPECT_EQ(cols[2]["WidthInChars"], 14);
+    EXPECT_EQ(cols[3]["typeCible"]["type"], DATATYPE_DATE);
+    EXPECT_EQ(cols[3]["typeCible"]["fmtDate"], "aaaammjj");
+    EXPECT_EQ(cols[4]["typeCible"]["type"], DATATYPE_INTEGER);
+    EXPECT_EQ(cols[4]["WidthInChars"], 13);
+    EXPECT_EQ(cols[5]["IgnoreColumn"], 1);
+}
+
+TEST_F(DictCommands, ImportTextTabExampleFromStandardInputWithoutZrt) {
+    fs::path target = description("existante", "T", {{"ID", 4}});
+    auto r = run("import-text '" + target.string() + "' --no-zrt --layout '" +
+                     (examples() / "layout_tab.fyk").string() + "'",
+                 readFile(examples() / "text_tab.txt"));
+    ASSERT_EQ(r.status, 0) << r.err;
+    r = run("show --json '" + target.string() + "'");
+    auto cols = nlohmann::json::parse(r.out)["columns"];
+    ASSERT_EQ(cols.size(), 7u);
+    EXPECT_EQ(cols[1]["code"], "CLI_NOM");
+    EXPECT_EQ(cols[1]["Description"], "Nom du client");
+    EXPECT_EQ(cols[3]["typeCible"]["fmtDecimal"]["partieEntiere"], 10);
+    EXPECT_EQ(cols[3]["typeCible"]["fmtDecimal"]["partieDecimale"], 2);
+    EXPECT_EQ(cols[4]["typeCible"]["type"], DATATYPE_DECIMAL);  // no ZRT: stays decimal
+    EXPECT_EQ(cols[5]["typeCible"]["type"], DATATYPE_DATETIME);
+    EXPECT_EQ(cols[6]["typeCible"]["type"], DATATYPE_BOOLEAN);
+}
+
+TEST_F(DictCommands, ImportTextReportsAnUnreadableLayoutAndLongLines) {
+    fs::path target = dir_ / "t.fyk";
+    auto r =
+        run("import-text '" + target.string() + "' --layout '" + (dir_ / "none.fyk").string() + "'",
+            "A\n");
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find("Erreur de chargement du fichier de format pour la description."),
+              std::string::npos);
+    EXPECT_FALSE(fs::exists(target));
+
+    r = run("import-text '" + target.string() + "' --layout '" +
+                (examples() / "layout_fixed.fyk").string() + "'",
+            std::string(100000, 'x') + "\r\n");
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_NE(r.err.find("Attention! Une ligne trop longue a été tronquée."), std::string::npos);
+}
