@@ -1,10 +1,24 @@
 #!/usr/bin/env bash
-# The main job on the bundled example: cut the one-line export into its 59-character records, then
-# number the lines of the result.
+# The main job on the bundled examples:
+#  1. describe a delimited export by analysing it (columns and types inferred from the values),
+#  2. read it back through that description (the split rows, the line count),
+#  3. cut a one-line fixed-width export into its 59-character records and number them.
 set -euo pipefail
 BUILD=${1:-build}
 OUT=${DEMO_OUT:-$BUILD/demo}
+CLI="$BUILD/cli/morvexcli"
 mkdir -p "$OUT"
+
+echo "=== morvexcli analyse examples/clients.csv"
+"$CLI" analyse examples/clients.csv -o "$OUT/clients.fyk"
+echo
+echo "=== morvexcli preview $OUT/clients.fyk"
+"$CLI" preview "$OUT/clients.fyk"
+echo
+echo "=== morvexcli count $OUT/clients.fyk"
+"$CLI" count "$OUT/clients.fyk"
+echo
+echo "=== lintrim 59 examples/clients.txt, then linenum"
 "$BUILD/lineutils/lintrim" 59 examples/clients.txt "$OUT/clients.txt"
 echo
 "$BUILD/lineutils/linenum" "$OUT/clients.txt" "$OUT/clients_numbered.txt"
