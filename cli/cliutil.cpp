@@ -1,5 +1,6 @@
 #include "cli/cliutil.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <filesystem>
 
@@ -48,6 +49,37 @@ bool writeOut(const std::string& text) {
         return true;
     cliError("Erreur d'écriture sur la sortie standard.");
     return false;
+}
+
+size_t displayWidth(const std::string& s) {
+    return static_cast<size_t>(
+        std::count_if(s.begin(), s.end(), [](char ch) { return (ch & 0xC0) != 0x80; }));
+}
+
+std::string padRight(const std::string& s, size_t width) {
+    size_t w = displayWidth(s);
+    return w >= width ? s : s + std::string(width - w, ' ');
+}
+
+std::string padLeft(const std::string& s, size_t width) {
+    size_t w = displayWidth(s);
+    return w >= width ? s : std::string(width - w, ' ') + s;
+}
+
+std::string charText(char c) {
+    return c ? std::string(1, c) : std::string();
+}
+
+std::string typeName(const TypeCible& t) {
+    char out[64] = "";
+    if (GetDataType(&t, out, sizeof out) != 0) snprintf(out, sizeof out, "?%i", t.type);
+    return out;
+}
+
+std::string typeFormat(const TypeCible& t) {
+    char out[128] = "";
+    GetDataTypeFormat(&t, out, sizeof out);
+    return out;
 }
 
 }  // namespace morvex

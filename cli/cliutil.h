@@ -1,6 +1,7 @@
 // Small helpers shared by the morvexcli commands.
 #pragma once
 
+#include <cstddef>
 #include <memory>
 #include <string>
 
@@ -27,5 +28,18 @@ bool saveDescription(FileDesc* desc, const std::string& path);
 
 // Writes all of `text` to standard output; false (with an error message) on a write error.
 bool writeOut(const std::string& text);
+
+// Number of characters (UTF-8 code points) of a text, for alignment.
+size_t displayWidth(const std::string& s);
+// `s` followed by blanks up to `width` characters (unchanged when already as wide).
+std::string padRight(const std::string& s, size_t width);
+// `s` preceded by blanks up to `width` characters (unchanged when already as wide).
+std::string padLeft(const std::string& s, size_t width);
+// A one-character field as a text ("" for the zero character).
+std::string charText(char c);
+// Name of a column's target type ("?<type>" when it is unknown).
+std::string typeName(const TypeCible& t);
+// Format of a column's target type ("" when it has none).
+std::string typeFormat(const TypeCible& t);
 
 }  // namespace morvex

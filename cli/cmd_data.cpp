@@ -177,24 +177,20 @@ private:
         out_ += '"';
     }
 
-    static size_t width(const std::string& s) {
-        return static_cast<size_t>(
-            std::count_if(s.begin(), s.end(), [](char c) { return (c & 0xC0) != 0x80; }));
-    }
-
     void renderTable() {
         std::vector<size_t> widths(titles_.size(), 0);
-        for (size_t i = 0; i < titles_.size(); ++i) widths[i] = width(titles_[i]);
+        for (size_t i = 0; i < titles_.size(); ++i) widths[i] = displayWidth(titles_[i]);
         for (const auto& r : table_) {
             if (r.size() > widths.size()) widths.resize(r.size(), 0);
-            for (size_t i = 0; i < r.size(); ++i) widths[i] = std::max(widths[i], width(r[i]));
+            for (size_t i = 0; i < r.size(); ++i)
+                widths[i] = std::max(widths[i], displayWidth(r[i]));
         }
         auto line = [&](const std::vector<std::string>& cells) {
             std::string l;
             for (size_t i = 0; i < cells.size(); ++i) {
                 if (i) l += " | ";
                 l += cells[i];
-                if (i + 1 < cells.size()) l += std::string(widths[i] - width(cells[i]), ' ');
+                if (i + 1 < cells.size()) l += std::string(widths[i] - displayWidth(cells[i]), ' ');
             }
             out_ += l + "\n";
         };

@@ -47,32 +47,6 @@ DATADIC* openDictionary(const std::string& path, bool forSaving) {
     return dic;
 }
 
-size_t displayWidth(const std::string& s) {
-    return static_cast<size_t>(
-        std::count_if(s.begin(), s.end(), [](char ch) { return (ch & 0xC0) != 0x80; }));
-}
-
-std::string padRight(const std::string& s, size_t width) {
-    size_t w = displayWidth(s);
-    return w >= width ? s : s + std::string(width - w, ' ');
-}
-
-std::string charText(char c) {
-    return c ? std::string(1, c) : std::string();
-}
-
-std::string typeName(const TypeCible& t) {
-    char out[64] = "";
-    if (GetDataType(&t, out, sizeof out) != 0) snprintf(out, sizeof out, "?%i", t.type);
-    return out;
-}
-
-std::string typeFormat(const TypeCible& t) {
-    char out[128] = "";
-    GetDataTypeFormat(&t, out, sizeof out);
-    return out;
-}
-
 json columnJson(const ColumnDesc& c) {
     return json{{"Position", c.Position},
                 {"code", c.code},

@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <vector>
 
+#include "cli/cliutil.h"
 #include "filedesc/filedesc.h"
 
 using nlohmann::json;
@@ -19,9 +20,6 @@ void eachOf(const LDCG* list, Fn fn) {
 }
 
 json textOrNull(const char* text) { return text ? json(text) : json(nullptr); }
-
-// A one-character field as a text ("" for the zero character).
-std::string charText(char c) { return c ? std::string(1, c) : std::string(); }
 
 json statsToJson(const COL_TYPE_STATISTICS& s) {
     return json{
@@ -91,34 +89,6 @@ json indexToJson(const IndexDesc& index) {
     json codes = json::array();
     eachOf<ColumnDesc>(index.columns, [&](ColumnDesc* c) { codes.push_back(c ? c->code : ""); });
     return json{{"name", index.name}, {"columns", codes}};
-}
-
-std::string typeName(const TypeCible& t) {
-    char out[64] = "";
-    if (GetDataType(&t, out, sizeof out) != 0) snprintf(out, sizeof out, "?%i", t.type);
-    return out;
-}
-
-std::string typeFormat(const TypeCible& t) {
-    char out[128] = "";
-    GetDataTypeFormat(&t, out, sizeof out);
-    return out;
-}
-
-// Number of characters (UTF-8 code points) of a text, for alignment.
-size_t displayWidth(const std::string& s) {
-    return static_cast<size_t>(
-        std::count_if(s.begin(), s.end(), [](char ch) { return (ch & 0xC0) != 0x80; }));
-}
-
-std::string padRight(const std::string& s, size_t width) {
-    size_t w = displayWidth(s);
-    return w >= width ? s : s + std::string(width - w, ' ');
-}
-
-std::string padLeft(const std::string& s, size_t width) {
-    size_t w = displayWidth(s);
-    return w >= width ? s : std::string(width - w, ' ') + s;
 }
 
 // The message of a column on one line (its own line breaks become " / ").

@@ -13,6 +13,9 @@ function(morvex_add_test name)
   cmake_parse_arguments(T "" "" "SOURCES;LIBS" ${ARGN})
   add_executable(${name} ${T_SOURCES})
   target_link_libraries(${name} PRIVATE ${T_LIBS} GTest::gtest GTest::gtest_main)
+  # Tests find the project's files (examples, benchmark descriptions) from here, also when the
+  # test program is run by hand rather than by ctest.
+  target_compile_definitions(${name} PRIVATE MORVEX_SOURCE_DIR_PATH="${PROJECT_SOURCE_DIR}")
   gtest_discover_tests(${name} WORKING_DIRECTORY ${CMAKE_CURRENT_BINARY_DIR}
                        PROPERTIES ENVIRONMENT "MORVEX_SOURCE_DIR=${PROJECT_SOURCE_DIR};MORVEX_BINARY_DIR=${PROJECT_BINARY_DIR}"
                        DISCOVERY_TIMEOUT 60)

@@ -422,11 +422,14 @@ int DATAFILE_Init(DATAFILE* reader) {
     return 0;
 }
 
-LDCG* DATAFILE_ReadNext(DATAFILE* reader) {
-    if (!reader || !reader->desc || !reader->buffer) return nullptr;
+namespace {
+
+// Moves to the next row to deliver: skips the lines before the first one (and the header when
+// it is not wanted), reads the row (its text only when keepText), and updates the row number,
+// the current row and the position. True when there was a row.
+bool AdvanceToNextRow(DATAFILE* reader, bool keepText) {
     FileDesc* desc = reader->desc;
     DATAFILE_BUFFER* buf = reader->buffer;
-
     reader->currentFileRowID++;
     const int headerSkipped = desc->FirstLineIsHeader && !reader->readHeader ? 1 : 0;
     const int firstLine = desc->BeginFromLine + headerSkipped;
@@ -434,13 +437,24 @@ LDCG* DATAFILE_ReadNext(DATAFILE* reader) {
         if (ReadRow(reader, false) == RowResult::OutOfMemory) break;
         reader->currentFileRowID++;
     }
-
-    RowResult result = ReadRow(reader);
-    const bool haveRow = result == RowResult::Row;
-    reader->currentRow = haveRow ? buf->row : nullptr;
-    reader->currentRowLength = haveRow ? static_cast<int>(buf->rowLen) : 0;
+    const bool haveRow = ReadRow(reader, keepText) == RowResult::Row;
+    reader->currentRow = haveRow && keepText ? buf->row : nullptr;
+    reader->currentRowLength = haveRow && keepText ? static_cast<int>(buf->rowLen) : 0;
     reader->readBytes = static_cast<double>(buf->blockStart + static_cast<int64_t>(buf->pos));
-    if (!haveRow) return nullptr;
+    return haveRow;
+}
+
+// DATAFILE_ReadNext without the split, for counting: the same rows, row numbers and positions
+// for a description whose rows all split.
+bool CountNextRow(DATAFILE* reader) { return AdvanceToNextRow(reader, false); }
+
+}  // namespace
+
+LDCG* DATAFILE_ReadNext(DATAFILE* reader) {
+    if (!reader || !reader->desc || !reader->buffer) return nullptr;
+    FileDesc* desc = reader->desc;
+    DATAFILE_BUFFER* buf = reader->buffer;
+    if (!AdvanceToNextRow(reader, true)) return nullptr;
 
     const int isHeader =
         desc->FirstLineIsHeader && reader->currentFileRowID == desc->BeginFromLine ? 1 : 0;
@@ -453,30 +467,6 @@ LDCG* DATAFILE_ReadNext(DATAFILE* reader) {
             return nullptr;
     }
 }
-
-namespace {
-
-// DATAFILE_ReadNext without the split: moves to the next row and tells whether there was one.
-// The same rows, row numbers and positions as DATAFILE_ReadNext, for a description whose rows
-// all split.
-bool CountNextRow(DATAFILE* reader) {
-    FileDesc* desc = reader->desc;
-    DATAFILE_BUFFER* buf = reader->buffer;
-    reader->currentFileRowID++;
-    const int headerSkipped = desc->FirstLineIsHeader && !reader->readHeader ? 1 : 0;
-    const int firstLine = desc->BeginFromLine + headerSkipped;
-    while (reader->currentFileRowID < firstLine) {
-        if (ReadRow(reader, false) == RowResult::OutOfMemory) break;
-        reader->currentFileRowID++;
-    }
-    const bool haveRow = ReadRow(reader, false) == RowResult::Row;
-    reader->currentRow = nullptr;
-    reader->currentRowLength = 0;
-    reader->readBytes = static_cast<double>(buf->blockStart + static_cast<int64_t>(buf->pos));
-    return haveRow;
-}
-
-}  // namespace
 
 int DATAFILE_GetCurrentFileRowID(DATAFILE* reader) {
     return reader ? reader->currentFileRowID : -1;

@@ -1,37 +1,23 @@
 // Pattern compiler and backtracking matcher for the recogniser and column validation.
 #include "filedesc/regexp.h"
 
-#include <bitset>
 #include <cstring>
 #include <new>
 #include <vector>
 
+#include "filedesc/regexp_items.h"
 #include "foundation/trace.h"
 
-namespace {
-
-// How often an item may repeat.
-enum class Repeat {
-    One,         // exactly once
-    ZeroOrMore,  // "*"
-    OneOrMore,   // "+"
-    ZeroOrOne,   // "?"
-};
-
-// One pattern item: a set of accepted bytes and its repetition.
-struct Item {
-    std::bitset<256> accepts;  // bytes the item matches
-    Repeat repeat;             // repetition suffix
-};
+namespace morvex::regexp {
 
 bool parsePattern(const char* pattern, std::vector<Item>& items) {
     const auto* p = reinterpret_cast<const unsigned char*>(pattern);
     while (*p) {
-        Item item{{}, Repeat::One};
+        Item item{};
+        item.repeat = Repeat::One;
         if (*p == '*' || *p == '+' || *p == '?') return false;  // nothing to repeat
         if (*p == '.') {
-            item.accepts.set();
-            item.accepts.reset(0);
+            item.accepts.fill(true);
             ++p;
         } else if (*p == '[') {
             ++p;
@@ -48,16 +34,16 @@ bool parsePattern(const char* pattern, std::vector<Item>& items) {
                 if (p[1] == '-' && p[2] != 0 && p[2] != ']') {
                     unsigned char hi = p[2];
                     if (hi < lo) return false;  // reversed range
-                    for (int c = lo; c <= hi; ++c) item.accepts.set(c);
+                    for (int c = lo; c <= hi; ++c) item.accepts[static_cast<size_t>(c)] = true;
                     p += 3;
                 } else {
-                    item.accepts.set(lo);
+                    item.accepts[lo] = true;  // a backslash is an ordinary member too
                     ++p;
                 }
             }
             if (!closed) return false;
         } else {
-            item.accepts.set(*p);
+            item.accepts[*p] = true;
             ++p;
         }
         if (*p == '*') {
@@ -75,6 +61,13 @@ bool parsePattern(const char* pattern, std::vector<Item>& items) {
     return true;
 }
 
+}  // namespace morvex::regexp
+
+namespace {
+
+using morvex::regexp::Item;
+using morvex::regexp::Repeat;
+
 // First-match table of a pattern over one text, filled from the last item backwards:
 // for each position, the end of the match that a greedy backtracking matcher finds first when
 // starting items[i..] there, or -1. A greedy repetition at pos yields the same first match as
@@ -88,7 +81,7 @@ std::vector<int> firstMatchEnds(const std::vector<Item>& items, const unsigned c
     std::vector<int> star(static_cast<size_t>(len) + 1);
     for (size_t i = items.size(); i-- > 0;) {
         const Item& item = items[i];
-        auto accepts = [&](int pos) { return pos < len && item.accepts.test(text[pos]); };
+        auto accepts = [&](int pos) { return pos < len && item.accepts[text[pos]]; };
         if (item.repeat == Repeat::ZeroOrMore || item.repeat == Repeat::OneOrMore) {
             for (int pos = len; pos >= 0; --pos) {
                 size_t p = static_cast<size_t>(pos);
@@ -128,7 +121,7 @@ REGEXP* REGEXP_Compile(const char* pattern) {
     if (!pattern) return nullptr;
     auto* re = new (std::nothrow) REGEXP;
     if (!re) return nullptr;
-    if (!parsePattern(pattern, re->items)) {
+    if (!morvex::regexp::parsePattern(pattern, re->items)) {
         delete re;
         return nullptr;
     }

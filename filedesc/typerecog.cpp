@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "filedesc/regexp.h"
+#include "filedesc/regexp_items.h"
 #include "foundation/trace.h"
 
 const char* const TYPERECOG_ZERO_PREFIXED_REMARK =
@@ -20,23 +21,12 @@ namespace {
 
 // ---- Prepared patterns ----
 //
-// The same syntax and first-match rule as ValidateType (filedesc/regexp.h), compiled once into
-// byte tables. A value is accepted when the greedy backtracking match that starts at its first
+// The same parser (filedesc/regexp_items.h) and first-match rule as ValidateType, compiled once
+// into byte tables. A value is accepted when the greedy backtracking match that starts at its first
 // byte (the first match found, since a match there is the leftmost one) ends at its last byte.
 
-// How often an item may repeat.
-enum class Repeat : uint8_t {
-    One,         // exactly once
-    ZeroOrMore,  // "*"
-    OneOrMore,   // "+"
-    ZeroOrOne,   // "?"
-};
-
-// One pattern item: the bytes it accepts and its repetition.
-struct Item {
-    std::array<bool, 256> accepts;  // accepts[b]: the item matches byte b
-    Repeat repeat;                  // repetition suffix
-};
+using morvex::regexp::Item;
+using morvex::regexp::Repeat;
 
 // A compiled pattern with the facts that let a value be refused without matching.
 struct Prepared {
@@ -47,53 +37,9 @@ struct Prepared {
 
 // Compiles `pattern` into `out`; false for an invalid pattern (the syntax of regexp.h).
 bool prepare(const char* pattern, Prepared& out) {
-    const auto* p = reinterpret_cast<const unsigned char*>(pattern);
-    while (*p) {
-        Item item{};
-        item.repeat = Repeat::One;
-        if (*p == '*' || *p == '+' || *p == '?') return false;  // nothing to repeat
-        if (*p == '.') {
-            item.accepts.fill(true);
-            ++p;
-        } else if (*p == '[') {
-            ++p;
-            const unsigned char* setStart = p;
-            bool closed = false;
-            while (*p) {
-                if (*p == ']' && p != setStart) {  // "]" first in a set is a member
-                    closed = true;
-                    ++p;
-                    break;
-                }
-                unsigned char lo = *p;
-                if (p[1] == '-' && p[2] != 0 && p[2] != ']') {
-                    unsigned char hi = p[2];
-                    if (hi < lo) return false;  // reversed range
-                    for (int c = lo; c <= hi; ++c) item.accepts[static_cast<size_t>(c)] = true;
-                    p += 3;
-                } else {
-                    item.accepts[lo] = true;  // a backslash is an ordinary member too
-                    ++p;
-                }
-            }
-            if (!closed) return false;
-        } else {
-            item.accepts[*p] = true;
-            ++p;
-        }
-        if (*p == '*') {
-            item.repeat = Repeat::ZeroOrMore;
-            ++p;
-        } else if (*p == '+') {
-            item.repeat = Repeat::OneOrMore;
-            ++p;
-        } else if (*p == '?') {
-            item.repeat = Repeat::ZeroOrOne;
-            ++p;
-        }
+    if (!morvex::regexp::parsePattern(pattern, out.items)) return false;
+    for (const Item& item : out.items)
         if (item.repeat == Repeat::One || item.repeat == Repeat::OneOrMore) ++out.minLength;
-        out.items.push_back(item);
-    }
     out.valid = true;
     return true;
 }

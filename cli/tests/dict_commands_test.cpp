@@ -38,7 +38,7 @@ protected:
         return path;
     }
     std::string dict() { return "--dict '" + (dir_ / "Dictionnaire.xml").string() + "'"; }
-    fs::path examples() { return fs::path(getenv("MORVEX_SOURCE_DIR")) / "examples" / "import"; }
+    fs::path examples() { return fs::path(MORVEX_SOURCE_DIR_PATH) / "examples" / "import"; }
 };
 
 }  // namespace

@@ -2,37 +2,19 @@
 #pragma once
 
 #include <cstdio>
-#include <cstdlib>
 #include <cstring>
-#include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <string>
 
 #include "datadic/datadic.h"
+#include "foundation/testing/tempdir.h"
 
 namespace dictest {
 
-// A fresh directory under the system's temporary directory, removed with its content.
-class TempDir {
-public:
-    TempDir() {
-        std::string templ = (std::filesystem::temp_directory_path() / "datadic_XXXXXX").string();
-        char* made = mkdtemp(templ.data());
-        path_ = made ? made : templ;
-    }
-    ~TempDir() {
-        std::error_code ec;
-        std::filesystem::remove_all(path_, ec);
-    }
-    TempDir(const TempDir&) = delete;
-    TempDir& operator=(const TempDir&) = delete;
-
-    std::string file(const std::string& name) const { return path_ + "/" + name; }
-    const std::string& path() const { return path_; }
-
-private:
-    std::string path_;
+// A fresh temporary directory named after these tests, removed with its content.
+struct TempDir : morvex::testing::TempDir {
+    TempDir() : morvex::testing::TempDir("datadic") {}
 };
 
 inline std::string readAll(const std::string& path) {

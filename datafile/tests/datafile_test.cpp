@@ -14,41 +14,16 @@
 #include <vector>
 
 #include "filedesc/filedesc.h"
+#include "foundation/testing/tempdir.h"
 #include "foundation/trace.h"
 
 using morvex::TraceCapture;
 
 namespace {
 
-// A fresh directory under the system's temporary directory, removed with its content.
-class TempDir {
-public:
-    TempDir() {
-        std::string templ = (std::filesystem::temp_directory_path() / "datafile_XXXXXX").string();
-        char* made = mkdtemp(templ.data());
-        path_ = made ? made : templ;
-    }
-    ~TempDir() {
-        std::error_code ec;
-        std::filesystem::remove_all(path_, ec);
-    }
-    TempDir(const TempDir&) = delete;
-    TempDir& operator=(const TempDir&) = delete;
-
-    // Path of `name` inside the directory.
-    std::string file(const std::string& name) const { return path_ + "/" + name; }
-    const std::string& path() const { return path_; }
-
-    // Writes `bytes` to `name` and returns its path.
-    std::string write(const std::string& name, const std::string& bytes) const {
-        std::string p = file(name);
-        std::ofstream out(p, std::ios::binary);
-        out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-        return p;
-    }
-
-private:
-    std::string path_;
+// A fresh temporary directory named after these tests, removed with its content.
+struct TempDir : morvex::testing::TempDir {
+    TempDir() : morvex::testing::TempDir("datafile") {}
 };
 
 struct DescCloser {
@@ -746,8 +721,7 @@ TEST(DataFileReader, KeepsSizesOfFilesOverTwoGigabytesAndFileSizeClamps) {
 
 // The description of the benchmark file loads and reads the generator's format.
 TEST(DataFileReader, ReadsTheBenchmarkFormatThroughItsDescription) {
-    const char* source = getenv("MORVEX_SOURCE_DIR");
-    if (!source) GTEST_SKIP() << "MORVEX_SOURCE_DIR not set";
+    const char* source = MORVEX_SOURCE_DIR_PATH;
     TraceCapture trace;
     DescPtr desc(FILEDESC_CreateFileDesc(nullptr, nullptr, 0, nullptr, nullptr));
     ASSERT_EQ(

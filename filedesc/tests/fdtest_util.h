@@ -2,38 +2,19 @@
 #pragma once
 
 #include <cstdio>
-#include <cstdlib>
 #include <cstring>
-#include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <string>
 
 #include "filedesc/filedesc.h"
+#include "foundation/testing/tempdir.h"
 
 namespace fdtest {
 
-// A fresh directory under the system's temporary directory, removed with its content.
-class TempDir {
-public:
-    TempDir() {
-        std::string templ = (std::filesystem::temp_directory_path() / "filedesc_XXXXXX").string();
-        char* made = mkdtemp(templ.data());
-        path_ = made ? made : templ;
-    }
-    ~TempDir() {
-        std::error_code ec;
-        std::filesystem::remove_all(path_, ec);
-    }
-    TempDir(const TempDir&) = delete;
-    TempDir& operator=(const TempDir&) = delete;
-
-    // Path of `name` inside the directory.
-    std::string file(const std::string& name) const { return path_ + "/" + name; }
-    const std::string& path() const { return path_; }
-
-private:
-    std::string path_;
+// A fresh temporary directory named after these tests, removed with its content.
+struct TempDir : morvex::testing::TempDir {
+    TempDir() : morvex::testing::TempDir("filedesc") {}
 };
 
 inline std::string readAll(const std::string& path) {
