@@ -57,7 +57,7 @@ void PrintProgress(long rows) {
 }  // namespace
 
 bool ODBC_GetText(SQLHSTMT stmt, SQLUSMALLINT column, std::string& value, bool& isNull) {
-    char piece[ODBC_VALUE_BUFFER + 1];
+    char piece[ODBC_PIECE_SIZE];
     value.clear();
     isNull = false;
     for (;;) {

@@ -13,6 +13,9 @@
 
 // Most characters kept of a column value in one piece; longer values are fetched in pieces.
 constexpr std::size_t ODBC_VALUE_BUFFER = 5200;
+// Bytes asked of the driver at a time: small, since some drivers pad the whole buffer with
+// zeros on every call; longer values come in several pieces.
+constexpr std::size_t ODBC_PIECE_SIZE = 256;
 
 // The three handles of one connection (SQL_NULL_HANDLE when not allocated).
 struct ODBCCONNEXION {
