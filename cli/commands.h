@@ -35,6 +35,7 @@ void addCountCommand(CLI::App& app, CliCommands& commands);
 void addCalcCommand(CLI::App& app, CliCommands& commands);
 void addDictCommand(CLI::App& app, CliCommands& commands);
 void addImportTextCommand(CLI::App& app, CliCommands& commands);
+void addLoadCommand(CLI::App& app, CliCommands& commands);
 
 // The work of the commands, callable without parsing (tests).
 int commandShow(const std::string& path, bool asJson);

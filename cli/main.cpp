@@ -62,6 +62,7 @@ int main(int argc, char** argv) {
     morvex::addCalcCommand(app, commands);
     morvex::addDictCommand(app, commands);
     morvex::addImportTextCommand(app, commands);
+    morvex::addLoadCommand(app, commands);
 
     try {
         app.parse(argc, argv);

@@ -1,0 +1,120 @@
+// morvexcli load: loads a description's data file into an SQLite database (a file, or
+// ":memory:" to measure a load), with the catalogue tables, as the main window's data menu does.
+#include <CLI/CLI.hpp>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <memory>
+#include <string>
+
+#include "app/core/application.h"
+#include "cli/cliport.h"
+#include "cli/cliutil.h"
+#include "cli/commands.h"
+#include "output/sqlite3dll.h"
+#include "output/sqlite4fyk.h"
+
+namespace morvex {
+namespace {
+
+// Releases the SQLite library when the command ends.
+struct LibraryCloser {
+    void operator()(void* handle) const { SQLITE3_LibererDLL(handle); }
+};
+
+// Releases a task list when the command ends.
+struct TasksCloser {
+    void operator()(TASKSLIST* tasks) const { TASKSLIST_Destroy(tasks); }
+};
+
+// Options of `load`.
+struct LoadOptions {
+    std::string desc;      // the .fyk description
+    std::string database;  // the SQLite database file, or ":memory:"
+    std::string data;      // the data file (empty: the description's example file)
+    int batch = 0;         // rows between two progress reports (0: the setting)
+    std::string table;     // table to create (empty: the description's)
+};
+
+// Loads the data file of `o.desc` into `o.database`; prints the final report.
+int commandLoad(const LoadOptions& o) {
+    if (o.table.size() > static_cast<size_t>(FILEDESC_NAME_MAX)) {
+        cliError("Nom de table trop long (" + std::to_string(FILEDESC_NAME_MAX) +
+                 " caractères au plus) : '" + o.table + "'.");
+        return CLI_USAGE;
+    }
+    DescPtr desc = openDescription(o.desc);
+    if (!desc) return CLI_FAILURE;
+    std::string data =
+        !o.data.empty() ? o.data : (desc->ExampleFilePath ? desc->ExampleFilePath : "");
+    if (data.empty()) {
+        cliError("Aucun fichier de données : la description n'a pas de fichier exemple (--data).");
+        return CLI_FAILURE;
+    }
+    if (!isRegularFile(data)) {
+        cliError("Le fichier de données '" + data + "' n'existe pas ou n'est pas un fichier.");
+        return CLI_FAILURE;
+    }
+    std::unique_ptr<void, LibraryCloser> library(SQLITE3_LoadDLL(nullptr));
+    if (!library) return CLI_FAILURE;  // the binding has told why on standard error
+
+    // The description is changed in memory only: the .fyk file stays as it is.
+    free(desc->ExampleFilePath);
+    desc->ExampleFilePath = strdup(data.c_str());
+    free(desc->DatabaseFilePath);
+    desc->DatabaseFilePath = strdup(o.database.c_str());
+    if (!o.table.empty()) snprintf(desc->TableName, sizeof desc->TableName, "%s", o.table.c_str());
+    if (desc->TableName[0] == '\0') strcpy(desc->TableName, "datafile");
+    const int batch = o.batch > 0                     ? o.batch
+                      : gcontexte.sqliteBatchSize > 0 ? static_cast<int>(gcontexte.sqliteBatchSize)
+                                                      : SQLITE4FYK_DEFAULT_BATCH_SIZE;
+
+    std::unique_ptr<SQLITE4FYK_LOADTASK, decltype(&SQLITE4FYK_DestroyLoadTask)> load(
+        SQLITE4FYK_CreateLoadTask(desc.get(), o.database.c_str(), batch, 1),
+        &SQLITE4FYK_DestroyLoadTask);
+    std::unique_ptr<TASKSLIST, TasksCloser> tasks(TASKSLIST_Create());
+    TASK* task = load ? TASK_Create("Chargement du fichier de données", SQLite_LoadDataInDatabase,
+                                    load.get())
+                      : nullptr;
+    if (!tasks || !task || TASKSLIST_AddTask(tasks.get(), task) != 0) {
+        TASK_Destroy(task);
+        cliError("Impossible de préparer le chargement.");
+        return CLI_FAILURE;
+    }
+    CliUiPort& port = static_cast<CliUiPort&>(uiPort());
+    port.finalEvent = 0;
+    port.runTasks(tasks.get());
+    const SQLITE4FYK_LOADSTATS& st = load->stats;
+    if (st.status != SQLITE4FYK_LOAD_DONE || port.finalEvent != TASK_EVENT_FINISHED) {
+        // An interrupted or failed task has already been told by the port.
+        if (port.finalEvent != TASK_EVENT_INTERRUPTED && port.finalEvent != TASK_EVENT_NOT_STARTED)
+            cliError("Le chargement a échoué.");
+        return CLI_FAILURE;
+    }
+    std::string out = port.finalMessage + "\n";
+    out += std::to_string(st.valuesNotTyped) +
+           " valeur(s) conservée(s) telle(s) quelle(s) car non conforme(s) à leur type.\n";
+    if (st.rowsRejected > 0) {
+        out += std::to_string(st.rowsRejected) + " ligne(s) rejetée(s) par la base.\n";
+    }
+    return writeOut(out) ? CLI_OK : CLI_FAILURE;
+}
+
+}  // namespace
+
+void addLoadCommand(CLI::App& app, CliCommands& commands) {
+    auto o = std::make_shared<LoadOptions>();
+    CLI::App* sub = app.add_subcommand(
+        "load", "Charge le fichier de données dans une base SQLite (fichier ou :memory:)");
+    sub->add_option("description", o->desc, "Fichier de description .fyk")->required();
+    sub->add_option("base", o->database, "Base SQLite à écrire (:memory: : base en mémoire)")
+        ->required();
+    sub->add_option("--data", o->data, "Fichier de données (par défaut : le fichier exemple)");
+    sub->add_option("--batch", o->batch,
+                    "Lignes entre deux points d'avancement (par défaut : sqliteBatchSize)")
+        ->check(CLI::PositiveNumber);
+    sub->add_option("--table", o->table, "Table à créer (par défaut : celle de la description)");
+    commands.push_back({sub, [o] { return commandLoad(*o); }});
+}
+
+}  // namespace morvex

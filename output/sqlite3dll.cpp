@@ -1,0 +1,73 @@
+// Run-time binding of the SQLite library.
+#include "output/sqlite3dll.h"
+
+#include <dlfcn.h>
+
+#include <cstdio>
+#include <string>
+
+#include "foundation/trace.h"
+#include "foundation/uiport.h"
+
+SQLITE3_API gsqlite3 = {};
+
+namespace {
+
+// Handle of the bound library, nullptr while none is bound.
+void* gLibrary = nullptr;
+
+// Fills `api` from `library`; the name of the first missing entry point, or nullptr.
+const char* BindEntryPoints(void* library, SQLITE3_API* api) {
+#define SQLITE3_BIND_POINTER(name, ret, args)              \
+    {                                                      \
+        void* symbol = dlsym(library, #name);              \
+        if (symbol == nullptr) return #name;               \
+        api->name = reinterpret_cast<ret(*) args>(symbol); \
+    }
+    SQLITE3_ENTRY_POINTS(SQLITE3_BIND_POINTER)
+#undef SQLITE3_BIND_POINTER
+    return nullptr;
+}
+
+}  // namespace
+
+void* SQLITE3_LoadDLL(void* /*ownerWindow*/, const char* libraryName) {
+    const char* name = libraryName != nullptr ? libraryName : SQLITE3_DEFAULT_LIBRARY;
+    void* library = dlopen(name, RTLD_NOW | RTLD_LOCAL);
+    if (library == nullptr) {
+        const char* why = dlerror();
+        morvex::trace("\n[SQLITE3_LoadDLL] dlopen(%s) : %s", name, why != nullptr ? why : "");
+        char text[1024];
+        snprintf(text, sizeof text, "Impossible de charger la dll '%s'", name);
+        morvex::uiPort().messageBox("ARC_chargerDLL", text, morvex::UiButtons::Ok,
+                                    morvex::UiIcon::Error);
+        return nullptr;
+    }
+    SQLITE3_API api = {};
+    if (const char* missing = BindEntryPoints(library, &api)) {
+        char text[256];
+        snprintf(text, sizeof text, "Impossible de lier la procédure '%s'", missing);
+        morvex::uiPort().messageBox("SQLITE3_LoadDLL", text, morvex::UiButtons::Ok,
+                                    morvex::UiIcon::Error);
+        dlclose(library);
+        return nullptr;
+    }
+    if (gLibrary != nullptr && gLibrary != library) SQLITE3_LibererDLL(gLibrary);
+    gsqlite3 = api;
+    gLibrary = library;
+    return library;
+}
+
+int SQLITE3_LibererDLL(void* handle) {
+    if (handle == nullptr) return 0;
+    if (handle == gLibrary) {
+        gsqlite3 = SQLITE3_API{};
+        gLibrary = nullptr;
+    }
+    dlclose(handle);
+    return 0;
+}
+
+bool SQLITE3_IsBound() {
+    return gLibrary != nullptr;
+}

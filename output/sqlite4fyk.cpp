@@ -1,0 +1,696 @@
+// Loading a data file into SQLite, the catalogue tables and the query history.
+#include "output/sqlite4fyk.h"
+
+#include <cerrno>
+#include <cmath>
+#include <cstdarg>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <ctime>
+#include <string>
+#include <unordered_map>
+
+#include "datafile/datafile.h"
+#include "foundation/date.h"
+#include "foundation/trace.h"
+#include "foundation/uiport.h"
+
+namespace {
+
+// A prepared statement finalized when it goes out of scope.
+class Statement {
+public:
+    Statement(sqlite3* db, const std::string& sql) {
+        if (gsqlite3.sqlite3_prepare_v2(db, sql.c_str(), -1, &stmt_, nullptr) != SQLITE_OK) {
+            morvex::trace(
+                "\nUne erreur est survenue à l'exécution de la requête : [%s] "
+                "\nMESSAGE : [%s]",
+                sql.c_str(), gsqlite3.sqlite3_errmsg(db));
+            if (stmt_ != nullptr) gsqlite3.sqlite3_finalize(stmt_);
+            stmt_ = nullptr;
+        }
+    }
+    ~Statement() {
+        if (stmt_ != nullptr) gsqlite3.sqlite3_finalize(stmt_);
+    }
+    Statement(const Statement&) = delete;
+    Statement& operator=(const Statement&) = delete;
+    sqlite3_stmt* get() const { return stmt_; }
+
+private:
+    sqlite3_stmt* stmt_ = nullptr;
+};
+
+void BindText(sqlite3_stmt* stmt, int index, const char* text) {
+    gsqlite3.sqlite3_bind_text(stmt, index, text != nullptr ? text : "", -1, SQLITE_TRANSIENT);
+}
+
+void BindInt(sqlite3_stmt* stmt, int index, long long value) {
+    gsqlite3.sqlite3_bind_int64(stmt, index, value);
+}
+
+// Runs a statement whose values are bound; 0, or 1 traced with SQLite's message.
+int StepOnce(sqlite3* db, sqlite3_stmt* stmt, const std::string& sql) {
+    if (stmt == nullptr) return 1;
+    const int rc = gsqlite3.sqlite3_step(stmt);
+    if (rc != SQLITE_DONE && rc != SQLITE_ROW) {
+        morvex::trace(
+            "\nUne erreur est survenue à l'exécution de la requête : [%s] "
+            "\nMESSAGE : [%s]",
+            sql.c_str(), gsqlite3.sqlite3_errmsg(db));
+        gsqlite3.sqlite3_reset(stmt);
+        return 1;
+    }
+    gsqlite3.sqlite3_reset(stmt);
+    return 0;
+}
+
+std::string Format(const char* format, ...) __attribute__((format(printf, 1, 2)));
+std::string Format(const char* format, ...) {
+    va_list args;
+    va_start(args, format);
+    va_list copy;
+    va_copy(copy, args);
+    const int n = vsnprintf(nullptr, 0, format, copy);
+    va_end(copy);
+    std::string out(n > 0 ? static_cast<size_t>(n) : 0, '\0');
+    if (n > 0) vsnprintf(out.data(), out.size() + 1, format, args);
+    va_end(args);
+    return out;
+}
+
+// The text without the blanks (spaces, tabs, line ends) around it.
+std::string Trimmed(const char* text, int length) {
+    int begin = 0;
+    int end = length;
+    auto blank = [](char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; };
+    while (begin < end && blank(text[begin])) ++begin;
+    while (end > begin && blank(text[end - 1])) --end;
+    return std::string(text + begin, static_cast<size_t>(end - begin));
+}
+
+bool IsLeapYear(int year) {
+    return (year % 4 == 0 && year % 100 != 0) || year % 400 == 0;
+}
+
+// True when day, month and year name a day of the calendar.
+bool IsValidDate(int day, int month, int year) {
+    static const int kDays[12] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+    if (year <= 0 || month < 1 || month > 12 || day < 1) return false;
+    const int last = kDays[month - 1] + (month == 2 && IsLeapYear(year) ? 1 : 0);
+    return day <= last;
+}
+
+// Reads a whole integer text; false when anything else is in it.
+bool ParseInteger(const std::string& text, long long* out) {
+    if (text.empty()) return false;
+    errno = 0;
+    char* end = nullptr;
+    const long long v = strtoll(text.c_str(), &end, 10);
+    if (errno != 0 || end == text.c_str() || *end != '\0') return false;
+    *out = v;
+    return true;
+}
+
+// Reads a whole decimal text, a lone comma being taken as the decimal point.
+bool ParseDecimal(std::string text, double* out) {
+    if (text.empty()) return false;
+    const size_t comma = text.find(',');
+    if (comma != std::string::npos) {
+        if (text.find(',', comma + 1) != std::string::npos) return false;
+        if (text.find('.') != std::string::npos) return false;
+        text[comma] = '.';
+    }
+    if (text.find_first_not_of("0123456789+-.eE") != std::string::npos) return false;
+    errno = 0;
+    char* end = nullptr;
+    const double v = strtod(text.c_str(), &end);
+    if (errno != 0 || end == text.c_str() || *end != '\0' || !std::isfinite(v)) return false;
+    *out = v;
+    return true;
+}
+
+void SetNull(SQLITE4FYK_VALUE* value) {
+    value->sqliteType = SQLITE_NULL;
+}
+
+// The original text kept because it does not fit the column's type.
+void SetNotTyped(SQLITE4FYK_VALUE* value, const char* text, int length) {
+    value->sqliteType = SQLITE_TEXT;
+    value->text.assign(text, static_cast<size_t>(length));
+    value->notTyped = 1;
+}
+
+int BindValue(sqlite3_stmt* stmt, int index, const SQLITE4FYK_VALUE& value) {
+    switch (value.sqliteType) {
+        case SQLITE_INTEGER:
+            return gsqlite3.sqlite3_bind_int64(stmt, index, value.integer);
+        case SQLITE_FLOAT:
+            return gsqlite3.sqlite3_bind_double(stmt, index, value.real);
+        case SQLITE_TEXT:
+            return gsqlite3.sqlite3_bind_text(stmt, index, value.text.data(),
+                                              static_cast<int>(value.text.size()),
+                                              SQLITE_TRANSIENT);
+        default:
+            return gsqlite3.sqlite3_bind_null(stmt, index);
+    }
+}
+
+// Reports a load that could not be done: trace, status bar and the task's "not started" event.
+int FailLoad(TASK* task, sqlite3* db, const std::string& message) {
+    morvex::trace("\n[SQLITE4FYK_LoadDataInDatabase] %s", message.c_str());
+    morvex::uiPort().statusText(message);
+    TASK_Report(task, TASK_EVENT_NOT_STARTED, 0, 0, message.c_str());
+    if (db != nullptr) gsqlite3.sqlite3_close(db);
+    return 1;
+}
+
+// Refuses an operation when no SQLite library is bound.
+bool RefuseUnbound(const char* function) {
+    if (SQLITE3_IsBound()) return false;
+    morvex::trace("\n[%s] : la bibliothèque SQLite n'est pas chargée", function);
+    return true;
+}
+
+}  // namespace
+
+SQLITE4FYK_LOADTASK* SQLITE4FYK_CreateLoadTask(FileDesc* desc, const char* path, int batchSize,
+                                               int rowNumberFlag) {
+    if (desc == nullptr || path == nullptr) return nullptr;
+    auto* load = static_cast<SQLITE4FYK_LOADTASK*>(calloc(1, sizeof(SQLITE4FYK_LOADTASK)));
+    if (load == nullptr) return nullptr;
+    load->path = strdup(path);
+    if (load->path == nullptr) {
+        free(load);
+        return nullptr;
+    }
+    load->desc = desc;
+    load->batchSize = batchSize;
+    load->rowNumberFlag = rowNumberFlag;
+    return load;
+}
+
+void SQLITE4FYK_DestroyLoadTask(SQLITE4FYK_LOADTASK* load) {
+    if (load == nullptr) return;
+    free(load->path);
+    free(load);
+}
+
+void SQLite_LoadDataInDatabase(TASK* task) {
+    if (task == nullptr || task->parameter == nullptr) return;
+    auto* load = static_cast<SQLITE4FYK_LOADTASK*>(task->parameter);
+    SQLITE4FYK_LoadDataInDatabase(task, load->desc, load->path, load->batchSize,
+                                  load->rowNumberFlag, &load->stats);
+}
+
+std::string SQLITE4FYK_QuoteName(const char* name) {
+    std::string out = "\"";
+    for (const char* p = name != nullptr ? name : ""; *p != '\0'; ++p) {
+        if (*p == '"') out += '"';
+        out += *p;
+    }
+    return out + "\"";
+}
+
+std::string GenerateSQLITEType(const TypeCible* t) {
+    if (t == nullptr) return "";
+    switch (t->type) {
+        case DATATYPE_INTEGER:
+            return "int";
+        case DATATYPE_DECIMAL:
+            return Format("decimal(%i, %i)",
+                          t->fmtDecimal.partieEntiere + t->fmtDecimal.partieDecimale,
+                          t->fmtDecimal.partieDecimale);
+        case DATATYPE_DATE:
+        case DATATYPE_DATETIME:
+            return "datetime";
+        case DATATYPE_FIXEDCHAR:
+            return Format("char(%i)", t->fmtChaineFixe.taille);
+        case DATATYPE_VARIABLECHAR:
+            return Format("varchar(%i)", t->fmtChaineVar.tailleMax);
+        case DATATYPE_TEXT:
+            return "text";
+        case DATATYPE_BOOLEAN:
+            return "bit";
+        default:
+            return "";
+    }
+}
+
+std::string GenerateCreateTable(const FileDesc* desc, int rowNumberFlag) {
+    if (desc == nullptr) return "";
+    const std::string table = SQLITE4FYK_QuoteName(desc->TableName);
+    std::string sql = "DROP TABLE IF EXISTS " + table + ";CREATE TABLE " + table + " (";
+    bool first = true;
+    if (rowNumberFlag) {
+        sql += "FileRowID int";
+        first = false;
+    }
+    for (LDCG_ELT* e = desc->columns != nullptr ? desc->columns->first : nullptr; e; e = e->next) {
+        const auto* column = static_cast<const ColumnDesc*>(e->lParam1);
+        if (!first) sql += ",\n";
+        first = false;
+        sql += SQLITE4FYK_QuoteName(column->code) + " " + GenerateSQLITEType(&column->typeCible);
+    }
+    return sql + ");";
+}
+
+std::string GenerateInsert(const FileDesc* desc, int rowNumberFlag) {
+    if (desc == nullptr || desc->columns == nullptr) return "";
+    std::string names;
+    std::string values;
+    if (rowNumberFlag) {
+        names = "FileRowID";
+        values = "?";
+    }
+    for (LDCG_ELT* e = desc->columns->first; e; e = e->next) {
+        const auto* column = static_cast<const ColumnDesc*>(e->lParam1);
+        if (!names.empty()) {
+            names += ", ";
+            values += ", ";
+        }
+        names += SQLITE4FYK_QuoteName(column->code);
+        values += "?";
+    }
+    if (names.empty()) return "";
+    return "INSERT INTO " + SQLITE4FYK_QuoteName(desc->TableName) + " (" + names + ")\nVALUES (" +
+           values + ")\n;";
+}
+
+int GenerateValueForData(const ColumnDesc* column, const char* text, int length,
+                         SQLITE4FYK_VALUE* value) {
+    if (column == nullptr || value == nullptr) return 1;
+    *value = SQLITE4FYK_VALUE{};
+    if (text == nullptr) {
+        text = "";
+        length = 0;
+    }
+    const std::string trimmed = Trimmed(text, length);
+    const TypeCible& t = column->typeCible;
+    switch (t.type) {
+        case DATATYPE_INTEGER:
+            if (trimmed.empty()) {
+                SetNull(value);
+            } else if (ParseInteger(trimmed, &value->integer)) {
+                value->sqliteType = SQLITE_INTEGER;
+            } else {
+                SetNotTyped(value, text, length);
+            }
+            break;
+        case DATATYPE_DECIMAL:
+            if (trimmed.empty()) {
+                SetNull(value);
+            } else if (ParseDecimal(trimmed, &value->real)) {
+                value->sqliteType = SQLITE_FLOAT;
+            } else {
+                SetNotTyped(value, text, length);
+            }
+            break;
+        case DATATYPE_DATE:
+        case DATATYPE_DATETIME: {
+            if (trimmed.empty()) {
+                SetNull(value);
+                break;
+            }
+            const bool withTime = t.type == DATATYPE_DATETIME;
+            MYDATETIME d{};
+            const bool read = DATETIME_Convert(trimmed.c_str(),
+                                               withTime ? t.fmtDateTime : t.fmtDate, &d) != nullptr;
+            const bool valid = read && IsValidDate(d.jour, d.mois, d.annee) &&
+                               (!withTime || (d.heure >= 0 && d.heure <= 23 && d.minute >= 0 &&
+                                              d.minute <= 59 && d.seconde >= 0 && d.seconde <= 59 &&
+                                              d.milliseconde >= 0 && d.milliseconde <= 999));
+            if (!valid) {
+                morvex::trace("\n[GenerateValueForData] %s : [%s] ne suit pas le format [%s]",
+                              column->code, trimmed.c_str(), withTime ? t.fmtDateTime : t.fmtDate);
+                SetNotTyped(value, text, length);
+            } else if (withTime) {
+                value->sqliteType = SQLITE_TEXT;
+                value->text = Format("%04i-%02i-%02i %02i:%02i:%02i.%03i", d.annee, d.mois, d.jour,
+                                     d.heure, d.minute, d.seconde, d.milliseconde);
+            } else {
+                value->sqliteType = SQLITE_TEXT;
+                value->text = Format("%04i-%02i-%02i", d.annee, d.mois, d.jour);
+            }
+            break;
+        }
+        case DATATYPE_BOOLEAN:
+            if (trimmed.empty()) {
+                SetNull(value);
+            } else if (ParseInteger(trimmed, &value->integer)) {
+                value->sqliteType = SQLITE_INTEGER;
+            } else {
+                SetNotTyped(value, text, length);
+            }
+            break;
+        default:  // FixedChar, VariableChar, Text and unknown codes: the text as read
+            value->sqliteType = SQLITE_TEXT;
+            value->text.assign(text, static_cast<size_t>(length));
+            break;
+    }
+    return 0;
+}
+
+int SQLITE4FYK_ExecuteSQL(sqlite3* db, const char* sql, int log) {
+    if (db == nullptr || sql == nullptr || RefuseUnbound("SQLITE4FYK_ExecuteSQL")) return 1;
+    if (log) SQLITE4FYK_LogQuery(db, sql);
+    char* error = nullptr;
+    if (gsqlite3.sqlite3_exec(db, sql, nullptr, nullptr, &error) != SQLITE_OK) {
+        morvex::trace(
+            "\nUne erreur est survenue à l'exécution de la requête : [%s] "
+            "\nMESSAGE : [%s]",
+            sql, error != nullptr ? error : gsqlite3.sqlite3_errmsg(db));
+        if (error != nullptr) gsqlite3.sqlite3_free(error);
+        return 1;
+    }
+    return 0;
+}
+
+int SQLITE4FYK_LogQuery(sqlite3* db, const char* query) {
+    if (db == nullptr || query == nullptr || RefuseUnbound("SQLITE4FYK_LogQuery")) return 1;
+    const std::string sql =
+        "INSERT INTO " + SQLITE4FYK_QuoteName(SQLITE4FYK_HISTORY_TABLE) + " (Query) values (?);";
+    Statement stmt(db, sql);
+    if (stmt.get() == nullptr) return 1;
+    BindText(stmt.get(), 1, query);
+    return StepOnce(db, stmt.get(), sql);
+}
+
+int CreateQueryHistoryTable(sqlite3* db, int drop) {
+    if (db == nullptr || RefuseUnbound("CreateQueryHistoryTable")) return 1;
+    const std::string name = SQLITE4FYK_QuoteName(SQLITE4FYK_HISTORY_TABLE);
+    const std::string prefix = drop ? "DROP TABLE IF EXISTS " + name + ";\n" : "";
+    const std::string sql = prefix + "CREATE TABLE IF NOT EXISTS " + name +
+                            "\n(\nRowID INTEGER PRIMARY KEY AUTOINCREMENT,\nQuery varchar(4000),"
+                            "\nTimeStamp TIMESTAMP DEFAULT CURRENT_TIMESTAMP);";
+    morvex::trace("\n[CreateQueryHistoryTable] %s", sql.c_str());
+    return SQLITE4FYK_ExecuteSQL(db, sql.c_str(), 0);
+}
+
+int SQLITE4FYK_SaveFileDescription(sqlite3* db, FileDesc* desc) {
+    if (db == nullptr || desc == nullptr || RefuseUnbound("SQLITE4FYK_SaveFileDescription")) {
+        return 1;
+    }
+    int failures = 0;
+    morvex::trace("\n -> Génération du Create Table de la description");
+    const std::string createDesc = Format(
+        "CREATE TABLE %s (Version varchar(32),FileDescID int,FileDescUID char(%i),ProjectName "
+        "varchar(%i) ,TableName varchar(%i),SchemaName varchar(%i),DatabaseName varchar(%i),"
+        "Description text,FileDescPath varchar(512),TypeStructFile varchar(32),FirstLineIsHeader "
+        "int,BeginFromLine int,EndToLine int,EndOfLine varchar(%i),FieldDelimiter varchar(32), "
+        "LenFixedLine int,ExampleFilePath varchar(%i),DatabaseFilePath varchar(%i));",
+        SQLITE4FYK_FILEDESC_TABLE, 64, 128, 63, 63, 63, 64, 260, 260);
+    morvex::trace("\nCREATE:[%s]\n", createDesc.c_str());
+    morvex::trace("\n -> Exécution du Drop Table %s", SQLITE4FYK_FILEDESC_TABLE);
+    failures += SQLITE4FYK_ExecuteSQL(
+        db, Format("DROP TABLE IF EXISTS %s", SQLITE4FYK_FILEDESC_TABLE).c_str(), 0);
+    morvex::trace("\n -> Exécution du Create Table %s", SQLITE4FYK_FILEDESC_TABLE);
+    failures += SQLITE4FYK_ExecuteSQL(db, createDesc.c_str(), 0);
+
+    const std::string insertDesc = Format(
+        "INSERT INTO %s(Version, FileDescID, FileDescUID, ProjectName, TableName, SchemaName, "
+        "DatabaseName, Description, FileDescPath, TypeStructFile, FirstLineIsHeader, "
+        "BeginFromLine, EndToLine, EndOfLine, FieldDelimiter, LenFixedLine, ExampleFilePath, "
+        "DatabaseFilePath)\nVALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?);",
+        SQLITE4FYK_FILEDESC_TABLE);
+    morvex::trace("\nINSERT:[%s]\n", insertDesc.c_str());
+    morvex::trace("\n -> Exécution de l'INSERT %s", SQLITE4FYK_FILEDESC_TABLE);
+    {
+        Statement stmt(db, insertDesc);
+        sqlite3_stmt* s = stmt.get();
+        if (s == nullptr) {
+            ++failures;
+        } else {
+            BindText(s, 1, SQLITE4FYK_CATALOGUE_VERSION);
+            BindInt(s, 2, desc->FileDescID);
+            BindText(s, 3, desc->FileDescUID);
+            BindText(s, 4, desc->ProjectName);
+            BindText(s, 5, desc->TableName);
+            BindText(s, 6, desc->SchemaName);
+            BindText(s, 7, desc->DatabaseName);
+            BindText(s, 8, desc->Description);
+            BindText(s, 9, desc->FileDescPath);
+            BindText(s, 10, desc->TypeStructFile == STRUCTFILE_FIXED ? "Fixed" : "VariableSized");
+            BindInt(s, 11, desc->FirstLineIsHeader);
+            BindInt(s, 12, desc->BeginFromLine);
+            BindInt(s, 13, desc->EndToLine);
+            BindText(s, 14, desc->EndOfLine);
+            BindText(s, 15, desc->FieldDelimiter);
+            BindInt(s, 16, desc->LenFixedLine);
+            BindText(s, 17, desc->ExampleFilePath);
+            BindText(s, 18, desc->DatabaseFilePath);
+            failures += StepOnce(db, s, insertDesc);
+        }
+    }
+
+    static const struct {
+        const char* name;  // column of the column catalogue
+        const char* type;  // its SQLite type
+    } kColumns[] = {
+        {"Version", "varchar(32)"},
+        {"FileDescUID", "char(64)"},
+        {"Position", "int"},
+        {"ColumnName", "varchar(256) "},
+        {"Description", "varchar(1024)"},
+        {"WidthInChars", "int"},
+        {"DataType", "varchar(32)"},
+        {"DataTypeFormat", "varchar(32)"},
+        {"IgnoreColumn", "int"},
+        {"FieldCannotBeNull", "int"},
+        {"DelimCharStart", "char(1)"},
+        {"DelimCharEnd", "char(1)"},
+        {"StartPosition", "int"},
+        {"EndPosition", "int"},
+    };
+    morvex::trace("\n -> Génération du Create Table de la description des Colonnes");
+    std::string createColumns = Format("CREATE TABLE %s (", SQLITE4FYK_FILEDESCCOLUMN_TABLE);
+    std::string insertColumns = Format("\nINSERT INTO %s (", SQLITE4FYK_FILEDESCCOLUMN_TABLE);
+    bool first = true;
+    for (const auto& c : kColumns) {
+        const char* separator = first ? "" : ",";
+        first = false;
+        createColumns += Format("%s\n\"%s\" %s", separator, c.name, c.type);
+        insertColumns += Format("%s\n\"%s\"", separator, c.name);
+    }
+    createColumns += ");";
+    insertColumns += ") VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?);";
+    morvex::trace("\n -> Exécution du Drop Table %s", SQLITE4FYK_FILEDESCCOLUMN_TABLE);
+    failures += SQLITE4FYK_ExecuteSQL(
+        db, Format("DROP TABLE IF EXISTS %s", SQLITE4FYK_FILEDESCCOLUMN_TABLE).c_str(), 0);
+    morvex::trace("\n -> Exécution du Create Table %s", SQLITE4FYK_FILEDESCCOLUMN_TABLE);
+    failures += SQLITE4FYK_ExecuteSQL(db, createColumns.c_str(), 0);
+
+    morvex::trace("\n -> Chargement de la Table %s", SQLITE4FYK_FILEDESCCOLUMN_TABLE);
+    morvex::trace("\n[SQLITE4FYK_SaveFileDescription] : %s", insertColumns.c_str());
+    Statement stmt(db, insertColumns);
+    sqlite3_stmt* s = stmt.get();
+    if (s == nullptr) return 1;
+    for (LDCG_ELT* e = desc->columns != nullptr ? desc->columns->first : nullptr; e; e = e->next) {
+        const auto* column = static_cast<const ColumnDesc*>(e->lParam1);
+        char typeName[32] = "";
+        char typeFormat[COLUMN_FORMAT_MAX + 1] = "";
+        GetDataType(&column->typeCible, typeName, sizeof typeName);
+        GetDataTypeFormat(&column->typeCible, typeFormat, sizeof typeFormat);
+        const char delimStart[2] = {column->DelimCharStart, '\0'};
+        const char delimEnd[2] = {column->DelimCharEnd, '\0'};
+        BindText(s, 1, SQLITE4FYK_CATALOGUE_VERSION);
+        BindText(s, 2, desc->FileDescUID);
+        BindInt(s, 3, column->Position);
+        BindText(s, 4, column->code);
+        BindText(s, 5, column->Description);
+        BindInt(s, 6, column->WidthInChars);
+        BindText(s, 7, typeName);
+        BindText(s, 8, typeFormat);
+        BindInt(s, 9, column->IgnoreColumn);
+        BindInt(s, 10, column->FieldCannotBeNull);
+        BindText(s, 11, delimStart);
+        BindText(s, 12, delimEnd);
+        BindInt(s, 13, column->StartPosition);
+        BindInt(s, 14, column->EndPosition);
+        failures += StepOnce(db, s, insertColumns);
+    }
+    return failures > 0 ? 1 : 0;
+}
+
+int LoadDataFromFile(TASK* task, sqlite3* db, FileDesc* desc, const char* path, int batchSize,
+                     int rowNumberFlag, SQLITE4FYK_LOADSTATS* stats) {
+    SQLITE4FYK_LOADSTATS local{};
+    SQLITE4FYK_LOADSTATS& st = stats != nullptr ? *stats : local;
+    st.status = SQLITE4FYK_LOAD_FAILED;
+    st.rows = st.rowsRejected = st.valuesNotTyped = 0;
+    if (db == nullptr || desc == nullptr || path == nullptr || RefuseUnbound("LoadDataFromFile")) {
+        return -1;
+    }
+    if (batchSize <= 0) batchSize = SQLITE4FYK_DEFAULT_BATCH_SIZE;
+    DATAFILE* reader = DATAFILE_NewIterator(desc, path, 10000, 0);
+    if (reader == nullptr || DATAFILE_Init(reader) != 0) {
+        morvex::trace("\n[LoadDataFromFile] Lecture impossible du fichier [%s]", path);
+        DATAFILE_DestroyIterator(reader);
+        return -1;
+    }
+    const std::string insert = GenerateInsert(desc, rowNumberFlag);
+    SQLITE4FYK_ExecuteSQL(db, "PRAGMA journal_mode=MEMORY;", 0);
+    if (insert.empty() ||
+        SQLITE4FYK_ExecuteSQL(db, "PRAGMA synchronous=OFF;BEGIN TRANSACTION", 0)) {
+        morvex::trace("\n[LoadDataFromFile] Chargement impossible dans la table [%s]",
+                      desc->TableName);
+        DATAFILE_DestroyIterator(reader);
+        return -1;
+    }
+    // Parameter of every column in the INSERT.
+    std::unordered_map<const ColumnDesc*, int> parameterOf;
+    int parameters = rowNumberFlag ? 1 : 0;
+    for (LDCG_ELT* e = desc->columns->first; e; e = e->next) {
+        parameterOf[static_cast<const ColumnDesc*>(e->lParam1)] = ++parameters;
+    }
+    bool interrupted = false;
+    bool prepared = false;
+    {
+        Statement stmt(db, insert);
+        sqlite3_stmt* s = stmt.get();
+        prepared = s != nullptr;
+        SQLITE4FYK_VALUE value;
+        while (s != nullptr) {
+            LDCG* row = DATAFILE_ReadNext(reader);
+            if (row == nullptr) break;
+            ++st.rows;
+            for (int i = 1; i <= parameters; ++i) gsqlite3.sqlite3_bind_null(s, i);
+            if (rowNumberFlag) BindInt(s, 1, DATAFILE_GetCurrentFileRowID(reader));
+            for (LDCG_ELT* e = row->first; e; e = e->next) {
+                const auto* field = static_cast<const DATACOLUMN*>(e->lParam1);
+                const auto found = parameterOf.find(field->column);
+                if (field->column == nullptr || found == parameterOf.end()) {
+                    morvex::trace(
+                        "\n[GenerateInsert] : Aucune description de colonne : Non prise "
+                        "en compte de la colonne");
+                    continue;
+                }
+                GenerateValueForData(field->column, field->value, field->length, &value);
+                st.valuesNotTyped += value.notTyped;
+                BindValue(s, found->second, value);
+            }
+            if (StepOnce(db, s, insert) != 0) {
+                ++st.rowsRejected;
+                morvex::trace("\n[LoadDataFromFile] Ligne %i rejetée",
+                              DATAFILE_GetCurrentFileRowID(reader));
+            }
+            LDCG_Destroy(row, 0, 3);
+            if (st.rows % batchSize == 0) {
+                morvex::trace("\n[LoadDataFromFile] %i lignes traitees.", st.rows);
+                const double size = DATAFILE_GetFileSize(reader);
+                const double percent =
+                    size > 0 ? 100.0 * DATAFILE_GetReadBytes(reader) / size : 0.0;
+                const std::string message =
+                    Format("%i lignes chargées en base de données (%.0f%%)...", st.rows, percent);
+                morvex::uiPort().statusText(message);
+                TASK_Report(task, TASK_EVENT_PROGRESS, 100, static_cast<int>(percent),
+                            message.c_str());
+            }
+            if (TASK_IsStopRequested(task)) {
+                interrupted = true;
+                break;
+            }
+        }
+    }
+    morvex::trace("\n[LoadDataFromFile] %i lignes traitees.", st.rows);
+    DATAFILE_DestroyIterator(reader);
+    if (!prepared || SQLITE4FYK_ExecuteSQL(db, "END TRANSACTION;", 0) != 0) {
+        SQLITE4FYK_ExecuteSQL(db, "ROLLBACK;", 0);
+        SQLITE4FYK_ExecuteSQL(db, "PRAGMA synchronous=ON;", 0);
+        return -1;
+    }
+    SQLITE4FYK_ExecuteSQL(db, "PRAGMA synchronous=ON;", 0);
+    if (interrupted) {
+        st.status = SQLITE4FYK_LOAD_INTERRUPTED;
+        return st.rows;
+    }
+    st.status = SQLITE4FYK_LOAD_DONE;
+    const std::string message =
+        Format("Chargement Terminé : %i lignes chargées en base de données.", st.rows);
+    morvex::uiPort().statusText(message);
+    TASK_Report(task, TASK_EVENT_FINISHED, 100, 100, message.c_str());
+    return st.rows;
+}
+
+int SQLITE4FYK_LoadDataInDatabase(TASK* task, FileDesc* desc, const char* path, int batchSize,
+                                  int rowNumberFlag, SQLITE4FYK_LOADSTATS* stats) {
+    SQLITE4FYK_LOADSTATS local{};
+    SQLITE4FYK_LOADSTATS& st = stats != nullptr ? *stats : local;
+    st = SQLITE4FYK_LOADSTATS{};
+    st.status = SQLITE4FYK_LOAD_FAILED;
+    if (task == nullptr || desc == nullptr || path == nullptr) return 1;
+    if (!SQLITE3_IsBound()) {
+        return FailLoad(task, nullptr,
+                        "Echec du chargement : la bibliothèque SQLite n'est pas chargée.");
+    }
+    sqlite3* db = nullptr;
+    if (gsqlite3.sqlite3_open(path, &db) != SQLITE_OK) {
+        morvex::trace("\nEchec de l'ouverture de la base");
+        return FailLoad(task, db,
+                        Format("Echec de l'ouverture de la base [%s] : %s", path,
+                               db != nullptr ? gsqlite3.sqlite3_errmsg(db) : ""));
+    }
+    morvex::trace("\nL'ouverture de la base a reussi.");
+    if (CreateQueryHistoryTable(db, 0) != 0) {
+        return FailLoad(task, db,
+                        Format("Echec du chargement : la base [%s] n'accepte pas "
+                               "l'écriture.",
+                               path));
+    }
+    const char* metabase = "Génération de la métabase...";
+    morvex::uiPort().statusText(metabase);
+    TASK_Report(task, TASK_EVENT_PROGRESS, 0, 0, metabase);
+    if (SQLITE4FYK_SaveFileDescription(db, desc) != 0) {
+        return FailLoad(task, db,
+                        "Echec du chargement : la description n'a pu être écrite "
+                        "dans la base.");
+    }
+    morvex::trace("\n -> Génération du Create Table");
+    morvex::uiPort().statusText("Création de la table selon le schéma déclaré...");
+    const std::string create = GenerateCreateTable(desc, rowNumberFlag);
+    morvex::trace("   -> Fait");
+    morvex::trace("\nCREATE:[%s]\n", create.c_str());
+    morvex::trace("\n -> Exécution du Create Table");
+    if (SQLITE4FYK_ExecuteSQL(db, create.c_str(), 0) != 0) {
+        return FailLoad(
+            task, db,
+            Format("Echec du chargement : la table [%s] n'a pu être créée.", desc->TableName));
+    }
+    const char* loading = "Chargement des données...";
+    morvex::uiPort().statusText(loading);
+    TASK_Report(task, TASK_EVENT_PROGRESS, 0, 0, loading);
+    const clock_t start = clock();
+    const int rows =
+        LoadDataFromFile(task, db, desc, desc->ExampleFilePath, batchSize, rowNumberFlag, &st);
+    st.seconds = static_cast<double>(clock() - start) / CLOCKS_PER_SEC;
+    if (rows < 0) {
+        st.status = SQLITE4FYK_LOAD_FAILED;
+        return FailLoad(task, db,
+                        Format("Echec du chargement du fichier de données [%s].",
+                               desc->ExampleFilePath ? desc->ExampleFilePath : ""));
+    }
+    if (st.rowsRejected > 0 || st.valuesNotTyped > 0) {
+        const std::string warning = Format(
+            "%i lignes rejetées par la base, %i valeurs conservées telles quelles car non "
+            "conformes à leur type.",
+            st.rowsRejected, st.valuesNotTyped);
+        morvex::trace("\n[SQLITE4FYK_LoadDataInDatabase] %s", warning.c_str());
+        TASK_Report(task, TASK_EVENT_PROGRESS, 100, 100, warning.c_str());
+    }
+    if (st.status == SQLITE4FYK_LOAD_INTERRUPTED) {
+        const std::string message =
+            Format("Chargement interrompu : %i lignes chargées en base de données.", rows);
+        morvex::uiPort().statusText(message);
+        TASK_Report(task, TASK_EVENT_INTERRUPTED, 100, 100, message.c_str());
+        gsqlite3.sqlite3_close(db);
+        return 1;
+    }
+    const double perSecond = st.seconds > 0 ? rows / st.seconds : 0.0;
+    const std::string message =
+        Format("%i lignes chargées en %.12g s (%g lignes / s).", rows, st.seconds, perSecond);
+    TASK_Report(task, TASK_EVENT_FINISHED, 100, 100, message.c_str());
+    morvex::uiPort().statusText(message);
+    gsqlite3.sqlite3_close(db);
+    return 0;
+}

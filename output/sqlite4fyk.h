@@ -1,0 +1,103 @@
+// SQLITE4FYK: loads a description's data file into an SQLite database, beside the catalogue
+// tables that hold the description itself and the query history table.
+//
+// Every call goes through the run-time binding (output/sqlite3dll.h); without a bound library
+// every operation refuses (traced, failure value). Values are always bound to prepared
+// statements, never written into SQL text; table and column names are quoted with their
+// double quotes doubled.
+//
+// Return convention: 0 = success, 1 = failure, unless a function says otherwise.
+#pragma once
+
+#include <string>
+
+#include "filedesc/filedesc.h"
+#include "foundation/task.h"
+#include "output/sqlite3dll.h"
+
+// Catalogue and history table names.
+constexpr const char* SQLITE4FYK_FILEDESC_TABLE = "FylatekFileDesc";
+constexpr const char* SQLITE4FYK_FILEDESCCOLUMN_TABLE = "FylatekFileDescColumn";
+constexpr const char* SQLITE4FYK_HISTORY_TABLE = "FylatekHistory";
+// Version written in the catalogue rows.
+constexpr const char* SQLITE4FYK_CATALOGUE_VERSION = "1.4";
+// Rows per batch when the caller gives 0 or less.
+constexpr int SQLITE4FYK_DEFAULT_BATCH_SIZE = 1000;
+
+// How one load ended.
+enum {
+    SQLITE4FYK_LOAD_DONE = 0,         // every row read was offered to the database and committed
+    SQLITE4FYK_LOAD_FAILED = 1,       // the load could not be done (nothing reported as finished)
+    SQLITE4FYK_LOAD_INTERRUPTED = 2,  // stopped on request; the rows read so far are committed
+};
+
+// What a load did.
+struct SQLITE4FYK_LOADSTATS {
+    int status;          // SQLITE4FYK_LOAD_DONE, _FAILED or _INTERRUPTED
+    int rows;            // rows read from the data file
+    int rowsRejected;    // rows the database refused (each traced with its reason)
+    int valuesNotTyped;  // values kept as their original text because they do not fit the
+                         // column's type (such as a date that does not fit its format)
+    double seconds;      // processor time of the row loading
+};
+
+// The data of a load task.
+struct SQLITE4FYK_LOADTASK {
+    FileDesc* desc;              // the description (not owned)
+    char* path;                  // owned copy of the database path (":memory:" allowed)
+    int batchSize;               // rows between two progress reports
+    int rowNumberFlag;           // 1: the table gets the data file's line number as FileRowID
+    SQLITE4FYK_LOADSTATS stats;  // filled by the worker
+};
+
+// One field value converted for its column's type.
+struct SQLITE4FYK_VALUE {
+    int sqliteType;     // SQLITE_NULL, SQLITE_INTEGER, SQLITE_FLOAT or SQLITE_TEXT
+    long long integer;  // SQLITE_INTEGER value
+    double real;        // SQLITE_FLOAT value
+    std::string text;   // SQLITE_TEXT value
+    int notTyped;       // 1 when the text did not fit the type and is kept as it was read
+};
+
+// A load task record (copy of `path`); nullptr when an argument is missing or out of memory.
+SQLITE4FYK_LOADTASK* SQLITE4FYK_CreateLoadTask(FileDesc* desc, const char* path, int batchSize,
+                                               int rowNumberFlag);
+// Releases a load task record (nullptr accepted; not the description).
+void SQLITE4FYK_DestroyLoadTask(SQLITE4FYK_LOADTASK* load);
+// Task worker: the whole load of the SQLITE4FYK_LOADTASK in task->parameter.
+void SQLite_LoadDataInDatabase(TASK* task);
+
+// The whole load: opens the database, writes the catalogue, recreates the data table and
+// loads the description's example data file. Fills `stats` (may be nullptr). 0 when the load
+// completed, 1 when it failed or was interrupted; only a completed load reports "finished".
+int SQLITE4FYK_LoadDataInDatabase(TASK* task, FileDesc* desc, const char* path, int batchSize,
+                                  int rowNumberFlag, SQLITE4FYK_LOADSTATS* stats);
+// Runs a text of one or more statements (after adding it to the history when `log` is 1).
+// 1 on failure (traced with SQLite's message) or without database or text.
+int SQLITE4FYK_ExecuteSQL(sqlite3* db, const char* sql, int log);
+// Appends `query` to the history table. 1 on failure or without database or query.
+int SQLITE4FYK_LogQuery(sqlite3* db, const char* query);
+// Creates the history table if it does not exist (dropped first when `drop` is 1).
+int CreateQueryHistoryTable(sqlite3* db, int drop);
+// Replaces the catalogue tables' content by `desc` and its columns. 1 when a statement failed.
+int SQLITE4FYK_SaveFileDescription(sqlite3* db, FileDesc* desc);
+// Inserts every row of the data file at `path` into the description's table inside one
+// transaction, reporting progress every `batchSize` rows and testing the stop request at every
+// row. Returns the rows read, or -1 when the reader cannot be created or the transaction cannot
+// be opened or committed. Fills `stats` (may be nullptr) except its seconds.
+int LoadDataFromFile(TASK* task, sqlite3* db, FileDesc* desc, const char* path, int batchSize,
+                     int rowNumberFlag, SQLITE4FYK_LOADSTATS* stats);
+
+// `name` in double quotes with its own double quotes doubled.
+std::string SQLITE4FYK_QuoteName(const char* name);
+// SQLite type of a target type ("int", "decimal(9, 2)", ...); empty for an unknown code.
+std::string GenerateSQLITEType(const TypeCible* typeCible);
+// DROP and CREATE of the description's table (empty without a description).
+std::string GenerateCreateTable(const FileDesc* desc, int rowNumberFlag);
+// The INSERT with one parameter per column (FileRowID first with the flag); empty without a
+// description or columns.
+std::string GenerateInsert(const FileDesc* desc, int rowNumberFlag);
+// Converts the field text `text` of `length` bytes for `column`'s target type into `value`.
+// 0, or 1 without column or value.
+int GenerateValueForData(const ColumnDesc* column, const char* text, int length,
+                         SQLITE4FYK_VALUE* value);

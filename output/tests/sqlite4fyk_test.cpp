@@ -1,0 +1,361 @@
+#include "output/sqlite4fyk.h"
+
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "filedesc/filedesc.h"
+#include "foundation/task.h"
+#include "foundation/trace.h"
+#include "foundation/uiport_testing.h"
+#include "output/sqlite3dll.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+// ---- Conversion of one field for its column ----
+
+ColumnDesc MakeColumn(const char* code, int type, const char* format = "") {
+    ColumnDesc c{};
+    strcpy(c.code, code);
+    c.typeCible.type = type;
+    c.typeCible.fmtDecimal = {7, 2};
+    strcpy(c.typeCible.fmtDate, format);
+    strcpy(c.typeCible.fmtDateTime, format);
+    c.typeCible.fmtChaineFixe.taille = 2;
+    c.typeCible.fmtChaineVar.tailleMax = 30;
+    return c;
+}
+
+TEST(GenerateValueForData, StoresEachTypeAsItsSqliteValueOrKeepsTheTextAndCountsIt) {
+    const struct {
+        int type;
+        const char* format;
+        const char* text;
+        int sqliteType;
+        const char* expected;  // text of the value (integer and real written with %lld / %g)
+        int notTyped;
+    } cases[] = {
+        {DATATYPE_INTEGER, "", "42", SQLITE_INTEGER, "42", 0},
+        {DATATYPE_INTEGER, "", "  -7 ", SQLITE_INTEGER, "-7", 0},
+        {DATATYPE_INTEGER, "", "", SQLITE_NULL, "", 0},
+        {DATATYPE_INTEGER, "", "   ", SQLITE_NULL, "", 0},
+        {DATATYPE_INTEGER, "", "4x2", SQLITE_TEXT, "4x2", 1},
+        {DATATYPE_DECIMAL, "", "12,50", SQLITE_FLOAT, "12.5", 0},
+        {DATATYPE_DECIMAL, "", "12.50", SQLITE_FLOAT, "12.5", 0},
+        {DATATYPE_DECIMAL, "", " -0,25", SQLITE_FLOAT, "-0.25", 0},
+        {DATATYPE_DECIMAL, "", "", SQLITE_NULL, "", 0},
+        {DATATYPE_DECIMAL, "", "1,234.5", SQLITE_TEXT, "1,234.5", 1},
+        {DATATYPE_DECIMAL, "", "nan", SQLITE_TEXT, "nan", 1},
+        {DATATYPE_DATE, "jj/mm/aaaa", "26/02/2015", SQLITE_TEXT, "2015-02-26", 0},
+        {DATATYPE_DATE, "jj/mm/aaaa", "", SQLITE_NULL, "", 0},
+        {DATATYPE_DATE, "jj/mm/aaaa", "2015-02-26", SQLITE_TEXT, "2015-02-26", 1},
+        {DATATYPE_DATE, "jj/mm/aaaa", "31/02/2015", SQLITE_TEXT, "31/02/2015", 1},
+        {DATATYPE_DATE, "aaaammjj", "20240229", SQLITE_TEXT, "2024-02-29", 0},
+        {DATATYPE_DATETIME, "aaaa-mm-jj HH:MM:SS", "2015-02-26 13:45:07", SQLITE_TEXT,
+         "2015-02-26 13:45:07.000", 0},
+        {DATATYPE_DATETIME, "aaaa-mm-jj HH:MM:SS", "2015-02-26 25:45:07", SQLITE_TEXT,
+         "2015-02-26 25:45:07", 1},
+        {DATATYPE_DATETIME, "aaaa-mm-jj HH:MM:SS", " ", SQLITE_NULL, "", 0},
+        {DATATYPE_VARIABLECHAR, "", "L'Oréal", SQLITE_TEXT, "L'Oréal", 0},
+        {DATATYPE_VARIABLECHAR, "", "", SQLITE_TEXT, "", 0},
+        {DATATYPE_FIXEDCHAR, "", " a ", SQLITE_TEXT, " a ", 0},
+        {DATATYPE_TEXT, "", "x'); DROP TABLE t; --", SQLITE_TEXT, "x'); DROP TABLE t; --", 0},
+        {DATATYPE_BOOLEAN, "", "1", SQLITE_INTEGER, "1", 0},
+        {DATATYPE_BOOLEAN, "", "", SQLITE_NULL, "", 0},
+        {DATATYPE_BOOLEAN, "", "oui", SQLITE_TEXT, "oui", 1},
+    };
+    morvex::TraceCapture quiet;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::string(c.text) + " as type " + std::to_string(c.type));
+        const ColumnDesc column = MakeColumn("C", c.type, c.format);
+        SQLITE4FYK_VALUE v;
+        ASSERT_EQ(GenerateValueForData(&column, c.text, static_cast<int>(strlen(c.text)), &v), 0);
+        EXPECT_EQ(v.sqliteType, c.sqliteType);
+        EXPECT_EQ(v.notTyped, c.notTyped);
+        char text[64] = "";
+        if (v.sqliteType == SQLITE_INTEGER) snprintf(text, sizeof text, "%lld", v.integer);
+        if (v.sqliteType == SQLITE_FLOAT) snprintf(text, sizeof text, "%g", v.real);
+        EXPECT_EQ(v.sqliteType == SQLITE_TEXT ? v.text : std::string(text), c.expected);
+    }
+    SQLITE4FYK_VALUE v;
+    EXPECT_EQ(GenerateValueForData(nullptr, "1", 1, &v), 1);
+}
+
+// ---- Table texts ----
+
+TEST(GenerateCreateTable, DropsAndCreatesTheQuotedTableWithTheRowNumberFirst) {
+    FileDesc* d = FILEDESC_CreateFileDesc("Clients", nullptr, 2, "\\r\\n", ";");
+    strcpy(d->TableName, "CLIENT");
+    ColumnDesc id = MakeColumn("ID", DATATYPE_INTEGER);
+    ColumnDesc dt = MakeColumn("DT", DATATYPE_DATE, "jj/mm/aaaa");
+    ColumnDesc amount = MakeColumn("MON\"TANT", DATATYPE_DECIMAL);
+    FILEDESC_AjouterColonne(d, &id);
+    FILEDESC_AjouterColonne(d, &dt);
+    FILEDESC_AjouterColonne(d, &amount);
+    EXPECT_EQ(GenerateCreateTable(d, 1),
+              "DROP TABLE IF EXISTS \"CLIENT\";CREATE TABLE \"CLIENT\" (FileRowID int,\n"
+              "\"ID\" int,\n\"DT\" datetime,\n\"MON\"\"TANT\" decimal(9, 2));");
+    EXPECT_EQ(GenerateInsert(d, 1),
+              "INSERT INTO \"CLIENT\" (FileRowID, \"ID\", \"DT\", "
+              "\"MON\"\"TANT\")\nVALUES (?, ?, ?, ?)\n;");
+    EXPECT_EQ(GenerateInsert(d, 0).find("FileRowID"), std::string::npos);
+    FILEDESC_CloseFileDesc(d);
+    EXPECT_EQ(GenerateCreateTable(nullptr, 1), "");
+}
+
+TEST(GenerateSQLITEType, FollowsTheTargetType) {
+    const struct {
+        int type;
+        const char* expected;
+    } cases[] = {{DATATYPE_INTEGER, "int"},
+                 {DATATYPE_DECIMAL, "decimal(9, 2)"},
+                 {DATATYPE_DATE, "datetime"},
+                 {DATATYPE_DATETIME, "datetime"},
+                 {DATATYPE_FIXEDCHAR, "char(2)"},
+                 {DATATYPE_VARIABLECHAR, "varchar(30)"},
+                 {DATATYPE_TEXT, "text"},
+                 {DATATYPE_BOOLEAN, "bit"},
+                 {8, ""}};
+    for (const auto& c : cases) {
+        const ColumnDesc column = MakeColumn("C", c.type);
+        EXPECT_EQ(GenerateSQLITEType(&column.typeCible), c.expected) << c.type;
+    }
+}
+
+// ---- Loads into a real database file ----
+
+class SqliteLoad : public ::testing::Test {
+protected:
+    void SetUp() override {
+        FILEDESC_Initialize();
+        morvex::setUiPort(&port);
+        library = SQLITE3_LoadDLL(nullptr);
+        ASSERT_NE(library, nullptr);
+        dir = fs::temp_directory_path() /
+              ("sqlite4fyk_test_" + std::to_string(getpid()) + "_" +
+               ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        fs::remove_all(dir);
+        fs::create_directories(dir);
+        dbPath = (dir / "clients.db").string();
+        desc = FILEDESC_CreateFileDesc("Clients", nullptr, 2, "\\r\\n", ";");
+        strcpy(desc->TableName, "CLIENT");
+        desc->FirstLineIsHeader = 1;
+        desc->BeginFromLine = 1;
+        ColumnDesc columns[] = {
+            MakeColumn("ID", DATATYPE_INTEGER), MakeColumn("NOM", DATATYPE_VARIABLECHAR),
+            MakeColumn("MONTANT", DATATYPE_DECIMAL), MakeColumn("DT", DATATYPE_DATE, "jj/mm/aaaa")};
+        for (auto& c : columns) FILEDESC_AjouterColonne(desc, &c);
+    }
+    void TearDown() override {
+        FILEDESC_CloseFileDesc(desc);
+        SQLITE3_LibererDLL(library);
+        morvex::setUiPort(nullptr);
+        fs::remove_all(dir);
+    }
+
+    // Writes the data file (header line first) and makes it the description's example file.
+    void writeData(const std::vector<std::string>& rows) {
+        const fs::path path = dir / "clients.csv";
+        std::ofstream out(path, std::ios::binary);
+        out << "ID;NOM;MONTANT;DT\r\n";
+        for (const auto& r : rows) out << r << "\r\n";
+        out.close();
+        free(desc->ExampleFilePath);
+        desc->ExampleFilePath = strdup(path.string().c_str());
+    }
+
+    // Runs the load as a task through the port, as the main window does.
+    SQLITE4FYK_LOADSTATS load(int batchSize) {
+        SQLITE4FYK_LOADTASK* data = SQLITE4FYK_CreateLoadTask(desc, dbPath.c_str(), batchSize, 1);
+        TASKSLIST* tasks = TASKSLIST_Create();
+        TASKSLIST_AddTask(tasks, TASK_Create("Chargement du fichier de données",
+                                             SQLite_LoadDataInDatabase, data));
+        {
+            morvex::TraceCapture capture;
+            port.runTasks(tasks);
+            trace = capture.text();
+        }
+        TASKSLIST_Destroy(tasks);
+        const SQLITE4FYK_LOADSTATS stats = data->stats;
+        SQLITE4FYK_DestroyLoadTask(data);
+        return stats;
+    }
+
+    // Every row of `sql`, columns joined by '|' (NULL written as "<null>"), read back through
+    // the binding from the database file.
+    std::vector<std::string> query(const std::string& sql) {
+        std::vector<std::string> rows;
+        sqlite3* db = nullptr;
+        EXPECT_EQ(gsqlite3.sqlite3_open(dbPath.c_str(), &db), SQLITE_OK);
+        sqlite3_stmt* stmt = nullptr;
+        EXPECT_EQ(gsqlite3.sqlite3_prepare_v2(db, sql.c_str(), -1, &stmt, nullptr), SQLITE_OK)
+            << gsqlite3.sqlite3_errmsg(db);
+        while (stmt != nullptr && gsqlite3.sqlite3_step(stmt) == SQLITE_ROW) {
+            std::string row;
+            for (int i = 0; i < gsqlite3.sqlite3_column_count(stmt); ++i) {
+                if (i > 0) row += "|";
+                const unsigned char* text = gsqlite3.sqlite3_column_text(stmt, i);
+                row += text != nullptr ? reinterpret_cast<const char*>(text) : "<null>";
+            }
+            rows.push_back(row);
+        }
+        gsqlite3.sqlite3_finalize(stmt);
+        gsqlite3.sqlite3_close(db);
+        return rows;
+    }
+
+    int countEvents(int kind) const {
+        int n = 0;
+        for (const auto& e : port.events) n += e.event == kind ? 1 : 0;
+        return n;
+    }
+
+    morvex::ScriptedUiPort port;
+    void* library = nullptr;
+    fs::path dir;
+    std::string dbPath;
+    FileDesc* desc = nullptr;
+    std::string trace;
+};
+
+TEST_F(SqliteLoad, StoresEveryValueAsItsTypeAndNeverRunsAValueAsSql) {
+    writeData({"1;L'Oréal;12,50;26/02/2015", "2;x'), (9, 'pirate') --;12.50;", "3;;;31/02/2015",
+               "abc;Dupont;1;01/01/2000"});
+    const SQLITE4FYK_LOADSTATS stats = load(1000);
+    EXPECT_EQ(stats.status, SQLITE4FYK_LOAD_DONE);
+    EXPECT_EQ(stats.rows, 4);
+    EXPECT_EQ(stats.rowsRejected, 0);
+    EXPECT_EQ(stats.valuesNotTyped, 2);  // the impossible date and the non-numeric ID
+    EXPECT_EQ(query("SELECT FileRowID, typeof(ID), ID, NOM, typeof(MONTANT), MONTANT, DT "
+                    "FROM CLIENT ORDER BY FileRowID"),
+              (std::vector<std::string>{
+                  "2|integer|1|L'Oréal|real|12.5|2015-02-26",
+                  "3|integer|2|x'), (9, 'pirate') --|real|12.5|<null>",
+                  "4|integer|3||null|<null>|31/02/2015",
+                  "5|text|abc|Dupont|integer|1|2000-01-01",  // decimal affinity
+              }));
+    ASSERT_FALSE(port.events.empty());
+    const auto& last = port.events.back();
+    EXPECT_EQ(last.event, TASK_EVENT_FINISHED);
+    EXPECT_NE(last.message.find("4 lignes chargées en "), std::string::npos) << last.message;
+    EXPECT_NE(last.message.find(" lignes / s)."), std::string::npos) << last.message;
+    EXPECT_EQ(countEvents(TASK_EVENT_NOT_STARTED), 0);
+    EXPECT_NE(trace.find("L'ouverture de la base a reussi."), std::string::npos);
+}
+
+TEST_F(SqliteLoad, WritesTheDescriptionIntoTheCatalogueAndKeepsTheHistoryOnReload) {
+    strcpy(desc->ProjectName, "Clients d'Ouest");
+    writeData({"1;A;1;01/01/2000"});
+    load(1000);
+    {
+        sqlite3* db = nullptr;
+        gsqlite3.sqlite3_open(dbPath.c_str(), &db);
+        EXPECT_EQ(SQLITE4FYK_LogQuery(db, "SELECT 'it''s' FROM CLIENT"), 0);
+        gsqlite3.sqlite3_close(db);
+    }
+    load(1000);  // a second load replaces the catalogue and the data but keeps the history
+    EXPECT_EQ(query("SELECT Version, ProjectName, TableName, TypeStructFile, FirstLineIsHeader, "
+                    "EndOfLine, FieldDelimiter FROM FylatekFileDesc"),
+              (std::vector<std::string>{"1.4|Clients d'Ouest|CLIENT|VariableSized|1|\\r\\n|;"}));
+    EXPECT_EQ(query("SELECT Position, ColumnName, DataType, DataTypeFormat FROM "
+                    "FylatekFileDescColumn ORDER BY Position"),
+              (std::vector<std::string>{"1|ID|Integer|", "2|NOM|VariableChar|30",
+                                        "3|MONTANT|Decimal|9,2", "4|DT|Date|jj/mm/aaaa"}));
+    EXPECT_EQ(query("SELECT count(*) FROM CLIENT"), (std::vector<std::string>{"1"}));
+    EXPECT_EQ(query("SELECT Query FROM FylatekHistory"),
+              (std::vector<std::string>{"SELECT 'it''s' FROM CLIENT"}));
+}
+
+TEST_F(SqliteLoad, ReportsProgressAfterEveryFullBatch) {
+    std::vector<std::string> rows;
+    for (int i = 1; i <= 2500; ++i)
+        rows.push_back(std::to_string(i) + ";N" + std::to_string(i) + ";1;");
+    writeData(rows);
+    const SQLITE4FYK_LOADSTATS stats = load(1000);
+    EXPECT_EQ(stats.rows, 2500);
+    std::vector<std::string> batches;
+    for (const auto& e : port.events) {
+        if (e.event == TASK_EVENT_PROGRESS && e.range == 100 && e.position < 100) {
+            batches.push_back(e.message.substr(0, e.message.find(" lignes")));
+        }
+    }
+    EXPECT_EQ(batches, (std::vector<std::string>{"1000", "2000"}));
+    EXPECT_EQ(query("SELECT count(*), min(ID), max(ID), sum(ID) FROM CLIENT"),
+              (std::vector<std::string>{"2500|1|2500|3126250"}));
+    EXPECT_EQ(port.events.back().event, TASK_EVENT_FINISHED);
+}
+
+TEST_F(SqliteLoad, AStopRequestCommitsTheRowsReadAndNeverReportsFinished) {
+    std::vector<std::string> rows;
+    for (int i = 1; i <= 1000; ++i) rows.push_back(std::to_string(i) + ";N;1;");
+    writeData(rows);
+    port.stopAfterEvents = 3;  // metabase, loading, then the first batch of 100 rows
+    const SQLITE4FYK_LOADSTATS stats = load(100);
+    EXPECT_EQ(stats.status, SQLITE4FYK_LOAD_INTERRUPTED);
+    EXPECT_EQ(stats.rows, 100);
+    EXPECT_EQ(query("SELECT count(*) FROM CLIENT"), (std::vector<std::string>{"100"}));
+    EXPECT_EQ(countEvents(TASK_EVENT_FINISHED), 0);
+    EXPECT_EQ(port.events.back().event, TASK_EVENT_INTERRUPTED);
+    EXPECT_EQ(port.events.back().message,
+              "Chargement interrompu : 100 lignes chargées en base de données.");
+}
+
+TEST_F(SqliteLoad, FailuresAreReportedAndNeverFinished) {
+    const struct {
+        const char* what;
+        bool badDatabase;
+        bool missingData;
+        bool unbind;
+    } cases[] = {
+        {"database in a missing folder", true, false, false},
+        {"data file missing", false, true, false},
+        {"no SQLite library bound", false, false, true},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        port.events.clear();
+        writeData({"1;A;1;"});
+        const std::string goodPath = dbPath;
+        if (c.badDatabase) dbPath = (dir / "missing" / "x.db").string();
+        if (c.missingData) {
+            free(desc->ExampleFilePath);
+            desc->ExampleFilePath = strdup((dir / "absent.csv").string().c_str());
+        }
+        if (c.unbind) SQLITE3_LibererDLL(library);
+        const SQLITE4FYK_LOADSTATS stats = load(1000);
+        if (c.unbind) library = SQLITE3_LoadDLL(nullptr);
+        dbPath = goodPath;
+        EXPECT_EQ(stats.status, SQLITE4FYK_LOAD_FAILED);
+        EXPECT_EQ(countEvents(TASK_EVENT_FINISHED), 0);
+        ASSERT_FALSE(port.events.empty());
+        EXPECT_EQ(port.events.back().event, TASK_EVENT_NOT_STARTED);
+        EXPECT_NE(port.events.back().message.find("Echec"), std::string::npos);
+    }
+}
+
+TEST_F(SqliteLoad, ExecuteSqlReportsErrorsAndRefusesMissingArguments) {
+    sqlite3* db = nullptr;
+    ASSERT_EQ(gsqlite3.sqlite3_open(":memory:", &db), SQLITE_OK);
+    ASSERT_EQ(CreateQueryHistoryTable(db, 1), 0);
+    {
+        morvex::TraceCapture capture;
+        EXPECT_EQ(SQLITE4FYK_ExecuteSQL(db, "SELECT nope FROM nowhere", 1), 1);
+        EXPECT_NE(capture.text().find("Une erreur est survenue à l'exécution de la requête : "
+                                      "[SELECT nope FROM nowhere] \nMESSAGE : ["),
+                  std::string::npos);
+    }
+    EXPECT_EQ(SQLITE4FYK_ExecuteSQL(db, "CREATE TABLE t(a)", 0), 0);
+    EXPECT_EQ(SQLITE4FYK_ExecuteSQL(db, nullptr, 0), 1);
+    EXPECT_EQ(SQLITE4FYK_ExecuteSQL(nullptr, "SELECT 1", 0), 1);
+    EXPECT_EQ(SQLITE4FYK_LogQuery(db, nullptr), 1);
+    gsqlite3.sqlite3_close(db);
+}
+
+}  // namespace
