@@ -90,18 +90,6 @@ std::string Trimmed(const char* text, int length) {
     return std::string(text + begin, static_cast<size_t>(end - begin));
 }
 
-bool IsLeapYear(int year) {
-    return (year % 4 == 0 && year % 100 != 0) || year % 400 == 0;
-}
-
-// True when day, month and year name a day of the calendar.
-bool IsValidDate(int day, int month, int year) {
-    static const int kDays[12] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
-    if (year <= 0 || month < 1 || month > 12 || day < 1) return false;
-    const int last = kDays[month - 1] + (month == 2 && IsLeapYear(year) ? 1 : 0);
-    return day <= last;
-}
-
 // Reads a whole integer text; false when anything else is in it.
 bool ParseInteger(const std::string& text, long long* out) {
     if (text.empty()) return false;
@@ -317,7 +305,8 @@ int GenerateValueForData(const ColumnDesc* column, const char* text, int length,
             MYDATETIME d{};
             const bool read = DATETIME_Convert(trimmed.c_str(),
                                                withTime ? t.fmtDateTime : t.fmtDate, &d) != nullptr;
-            const bool valid = read && IsValidDate(d.jour, d.mois, d.annee) &&
+            const MYDATE day{d.jour, d.mois, d.annee};
+            const bool valid = read && d.annee > 0 && DATE_Verifier(&day) == 1 &&
                                (!withTime || (d.heure >= 0 && d.heure <= 23 && d.minute >= 0 &&
                                               d.minute <= 59 && d.seconde >= 0 && d.seconde <= 59 &&
                                               d.milliseconde >= 0 && d.milliseconde <= 999));
