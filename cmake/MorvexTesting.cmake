@@ -20,3 +20,21 @@ function(morvex_add_test name)
                        PROPERTIES ENVIRONMENT "MORVEX_SOURCE_DIR=${PROJECT_SOURCE_DIR};MORVEX_BINARY_DIR=${PROJECT_BINARY_DIR}"
                        DISCOVERY_TIMEOUT 60)
 endfunction()
+
+# morvex_add_qt_test(<name> SOURCES <files...> LIBS <targets...>)
+# Builds one Qt Test program (QTEST_MAIN in its source) for the window folders; it runs with the
+# offscreen platform so that CI needs no display.
+function(morvex_add_qt_test name)
+  if(NOT MORVEX_TESTS)
+    return()
+  endif()
+  cmake_parse_arguments(T "" "" "SOURCES;LIBS" ${ARGN})
+  add_executable(${name} ${T_SOURCES})
+  set_target_properties(${name} PROPERTIES AUTOMOC ON)
+  target_link_libraries(${name} PRIVATE ${T_LIBS} Qt6::Test Qt6::Widgets)
+  target_compile_definitions(${name} PRIVATE MORVEX_SOURCE_DIR_PATH="${PROJECT_SOURCE_DIR}")
+  add_test(NAME ${name} COMMAND ${name} WORKING_DIRECTORY ${CMAKE_CURRENT_BINARY_DIR})
+  set_tests_properties(${name} PROPERTIES ENVIRONMENT
+      "QT_QPA_PLATFORM=offscreen;MORVEX_SOURCE_DIR=${PROJECT_SOURCE_DIR};MORVEX_BINARY_DIR=${PROJECT_BINARY_DIR}"
+      TIMEOUT 300)
+endfunction()

@@ -8,6 +8,7 @@ PACKAGES=(
   build-essential g++ cmake ninja-build pkg-config
   # libraries
   libssl-dev libcli11-dev nlohmann-json3-dev unixodbc-dev libsqlite3-dev libpugixml-dev
+  qt6-base-dev qt6-base-dev-tools libgl-dev libcurl4-openssl-dev
   # tests
   googletest libgtest-dev libgmock-dev python3 python3-dateutil libsqliteodbc odbcinst sqlite3
   # benchmark inputs
