@@ -26,11 +26,9 @@ std::optional<std::string> HeadlessUiPort::promptFile(const std::string&, const 
 
 void HeadlessUiPort::statusText(const std::string&) {}
 
-void HeadlessUiPort::panelMessage(const std::string& text, const std::string& link) {
-    if (link.empty())
-        trace("\n%s", text.c_str());
-    else
-        trace("\n%s [%s]", text.c_str(), link.c_str());
+void HeadlessUiPort::panelMessage(UiPanel request, unsigned, const std::string& text) {
+    if (request == UiPanel::Normal || request == UiPanel::BoldColour || request == UiPanel::Link)
+        trace("%s", text.c_str());
 }
 
 void HeadlessUiPort::refresh(UiRefresh) {}

@@ -23,6 +23,23 @@ enum class UiButtons { Ok, OkCancel, YesNo, YesNoCancel };
 enum class UiAnswer { Ok, Cancel, Yes, No };
 enum class UiIcon { Info, Warning, Error, Question };
 
+// Requests to the message panel (the contextual help panel of the main window).
+enum class UiPanel {
+    Clear = 1,       // empties the panel
+    HelpTopic = 2,   // shows help topic `value` (after emptying the panel)
+    Normal = 3,      // appends the text, not bold, black
+    BoldColour = 4,  // appends the text in bold in colour `value`
+    Link = 5,        // appends the text in colour `value` as a link that opens the path it names
+};
+
+// Colours of the message panel: colour references with the blue, green and red bytes from
+// high to low (0x00BBGGRR).
+constexpr unsigned PANEL_ERROR = 0x0000FF;    // red
+constexpr unsigned PANEL_WARNING = 0x00B4EB;  // orange
+constexpr unsigned PANEL_SUCCESS = 0x14DC14;  // green
+constexpr unsigned PANEL_INFO = 0;            // black
+constexpr unsigned PANEL_NOTICE = 0x00008C;   // dark red: commands run and description notices
+
 // Windows that core operations ask to refresh.
 enum class UiRefresh {
     ResultView,    // the split result of the current description
@@ -45,8 +62,9 @@ public:
                                                   const std::string& filter, bool forSaving) = 0;
     // Status bar text.
     virtual void statusText(const std::string& text) = 0;
-    // Text for the message panel (the contextual help panel), optionally with a file link.
-    virtual void panelMessage(const std::string& text, const std::string& link) = 0;
+    // A request to the message panel: `value` is the colour of BoldColour and Link runs and the
+    // topic of HelpTopic; `text` the text appended by Normal, BoldColour and Link.
+    virtual void panelMessage(UiPanel request, unsigned value, const std::string& text) = 0;
     // Asks a window to refresh itself.
     virtual void refresh(UiRefresh what) = 0;
     // Shows a data file in the source file preview (empty path: clears it).
@@ -72,7 +90,7 @@ public:
     std::optional<std::string> promptFile(const std::string& title, const std::string& proposed,
                                           const std::string& filter, bool forSaving) override;
     void statusText(const std::string& text) override;
-    void panelMessage(const std::string& text, const std::string& link) override;
+    void panelMessage(UiPanel request, unsigned value, const std::string& text) override;
     void refresh(UiRefresh what) override;
     void showFilePreview(const std::string& path) override;
     void openDescription(FileDesc* desc) override;

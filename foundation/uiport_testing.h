@@ -19,6 +19,13 @@ struct RecordedTaskEvent {
     std::string message;
 };
 
+// One request the message panel received.
+struct RecordedPanelRun {
+    UiPanel request;
+    unsigned value;  // colour, or topic
+    std::string text;
+};
+
 class ScriptedUiPort : public UiPort {
 public:
     // Answers given to the next message boxes, in order; Ok (or No) once exhausted.
@@ -58,9 +65,19 @@ public:
         std::lock_guard<std::mutex> g(lock_);
         statusTexts.push_back(text);
     }
-    void panelMessage(const std::string& text, const std::string& link) override {
+    void panelMessage(UiPanel request, unsigned value, const std::string& text) override {
         std::lock_guard<std::mutex> g(lock_);
-        panel.push_back(link.empty() ? text : text + " [" + link + "]");
+        panel.push_back({request, value, text});
+    }
+    // The texts appended to the panel since its last clear, joined.
+    std::string panelText() {
+        std::lock_guard<std::mutex> g(lock_);
+        std::string out;
+        for (const auto& run : panel) {
+            if (run.request == UiPanel::Clear || run.request == UiPanel::HelpTopic) out.clear();
+            else out += run.text;
+        }
+        return out;
     }
     void refresh(UiRefresh what) override {
         std::lock_guard<std::mutex> g(lock_);
@@ -91,7 +108,7 @@ public:
     std::vector<std::string> messages;  // "caption|text"
     std::vector<std::string> prompts;
     std::vector<std::string> statusTexts;
-    std::vector<std::string> panel;
+    std::vector<RecordedPanelRun> panel;
     std::vector<UiRefresh> refreshes;
     std::vector<std::string> previews;
     std::vector<FileDesc*> opened;
