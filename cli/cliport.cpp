@@ -15,7 +15,7 @@ namespace {
 
 std::atomic<bool> interruptRequested{false};
 
-extern "C" void onInterrupt(int) { interruptRequested.store(true); }
+extern "C" void onSigint(int) { interruptRequested.store(true); }
 
 // Draws "[#####-----]  42 % text" on one line of standard error.
 void drawProgress(int range, int position, const std::string& text) {
@@ -45,6 +45,29 @@ UiAnswer CliUiPort::messageBox(const std::string& caption, const std::string& te
 
 void CliUiPort::openDescription(FileDesc* desc) { lastOpened = desc; }
 
+void CliUiPort::panelMessage(UiPanel request, unsigned value, const std::string& text) {
+    HeadlessUiPort::panelMessage(request, value, text);  // the log keeps them too
+    if (request != UiPanel::Normal && request != UiPanel::BoldColour && request != UiPanel::Link)
+        return;
+    static std::mutex panelLock;
+    std::lock_guard<std::mutex> g(panelLock);
+    std::string out = text;
+    if (isatty(STDOUT_FILENO)) {
+        // Colour references hold blue, green and red from high to low; black stays the
+        // terminal's own colour so that it reads on dark backgrounds too.
+        const unsigned r = value & 0xFF, gr = (value >> 8) & 0xFF, b = (value >> 16) & 0xFF;
+        std::string on;
+        if (request == UiPanel::BoldColour)
+            on = value ? "\x1b[1;38;2;" + std::to_string(r) + ";" + std::to_string(gr) + ";" +
+                             std::to_string(b) + "m"
+                       : "\x1b[1m";
+        if (request == UiPanel::Link) on = "\x1b[4m";
+        if (!on.empty()) out = on + text + "\x1b[0m";
+    }
+    fwrite(out.data(), 1, out.size(), stdout);
+    fflush(stdout);
+}
+
 bool CliUiPort::editProjectProperties(FileDesc* desc, bool) {
     if (onProperties) onProperties(desc);
     return true;
@@ -73,18 +96,34 @@ void CliUiPort::runTasks(TASKSLIST* tasks) {
     finalEvent = 0;
     finalMessage.clear();
 
+    const bool showBar = isatty(STDERR_FILENO) != 0;
+    runInterruptible([task] { task->worker(task); }, [task] { TASK_RequestStop(task); },
+                     [this, showBar] {
+                         if (!showBar) return;
+                         std::lock_guard<std::mutex> g(lock_);
+                         drawProgress(range_, position_, progressText_);
+                     });
+    if (showBar) {
+        drawProgress(range_, position_, progressText_);
+        fputc('\n', stderr);
+    }
+    if (finalEvent == TASK_EVENT_INTERRUPTED || finalEvent == TASK_EVENT_NOT_STARTED)
+        fprintf(stderr, "(!) %s\n", finalMessage.c_str());
+}
+
+void runInterruptible(const std::function<void()>& work, const std::function<void()>& onInterrupt,
+                      const std::function<void()>& onTick) {
     interruptRequested.store(false);
     struct sigaction action {}, previous {};
-    action.sa_handler = onInterrupt;
+    action.sa_handler = onSigint;
     sigemptyset(&action.sa_mask);
     sigaction(SIGINT, &action, &previous);
 
-    const bool showBar = isatty(STDERR_FILENO) != 0;
     std::mutex doneLock;
     std::condition_variable doneSignal;
     bool done = false;
-    std::thread worker([task, &done, &doneLock, &doneSignal] {
-        task->worker(task);
+    std::thread worker([&work, &done, &doneLock, &doneSignal] {
+        work();
         std::lock_guard<std::mutex> g(doneLock);
         done = true;
         doneSignal.notify_one();
@@ -95,20 +134,11 @@ void CliUiPort::runTasks(TASKSLIST* tasks) {
             if (doneSignal.wait_for(g, std::chrono::milliseconds(100), [&done] { return done; }))
                 break;
         }
-        if (interruptRequested.load()) TASK_RequestStop(task);
-        if (showBar) {
-            std::lock_guard<std::mutex> g(lock_);
-            drawProgress(range_, position_, progressText_);
-        }
+        if (interruptRequested.load() && onInterrupt) onInterrupt();
+        if (onTick) onTick();
     }
     worker.join();
     sigaction(SIGINT, &previous, nullptr);
-    if (showBar) {
-        drawProgress(range_, position_, progressText_);
-        fputc('\n', stderr);
-    }
-    if (finalEvent == TASK_EVENT_INTERRUPTED || finalEvent == TASK_EVENT_NOT_STARTED)
-        fprintf(stderr, "(!) %s\n", finalMessage.c_str());
 }
 
 void cliError(const std::string& text) { fprintf(stderr, "(e) %s\n", text.c_str()); }

@@ -17,6 +17,8 @@ public:
     UiAnswer messageBox(const std::string& caption, const std::string& text, UiButtons buttons,
                         UiIcon icon) override;
     void openDescription(FileDesc* desc) override;
+    // Message panel texts on standard output, in their colours when it is a terminal.
+    void panelMessage(UiPanel request, unsigned value, const std::string& text) override;
     bool editProjectProperties(FileDesc* desc, bool creating) override;
     void runTasks(TASKSLIST* tasks) override;
 
@@ -37,6 +39,12 @@ private:
     int position_ = 0;
     std::string progressText_;
 };
+
+// Runs `work` in a worker thread and returns once it has ended. While it runs, Ctrl-C calls
+// `onInterrupt` (from this thread, every 100 ms until the work ends); `onTick` is called every
+// 100 ms (progress display).
+void runInterruptible(const std::function<void()>& work, const std::function<void()>& onInterrupt,
+                      const std::function<void()>& onTick = nullptr);
 
 // Writes an error for the person running the command: "(e) text" on standard error.
 void cliError(const std::string& text);

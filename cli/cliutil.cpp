@@ -66,6 +66,44 @@ std::string padLeft(const std::string& s, size_t width) {
     return w >= width ? s : std::string(width - w, ' ') + s;
 }
 
+std::vector<size_t> tableWidths(const std::vector<std::string>& titles,
+                                const std::vector<std::vector<std::string>>& rows) {
+    std::vector<size_t> widths(titles.size(), 0);
+    for (size_t i = 0; i < titles.size(); ++i) widths[i] = displayWidth(titles[i]);
+    for (const auto& r : rows) {
+        if (r.size() > widths.size()) widths.resize(r.size(), 0);
+        for (size_t i = 0; i < r.size(); ++i) widths[i] = std::max(widths[i], displayWidth(r[i]));
+    }
+    return widths;
+}
+
+std::string formatTableRow(const std::vector<std::string>& cells,
+                           const std::vector<size_t>& widths) {
+    std::string out;
+    for (size_t i = 0; i < cells.size(); ++i) {
+        if (i) out += " | ";
+        out += cells[i];
+        if (i + 1 < cells.size() && i < widths.size()) {
+            const size_t w = displayWidth(cells[i]);
+            if (w < widths[i]) out += std::string(widths[i] - w, ' ');
+        }
+    }
+    return out + '\n';
+}
+
+std::string formatTable(const std::vector<std::string>& titles,
+                        const std::vector<std::vector<std::string>>& rows) {
+    const std::vector<size_t> widths = tableWidths(titles, rows);
+    std::string out = formatTableRow(titles, widths);
+    for (size_t i = 0; i < titles.size(); ++i) {
+        if (i) out += "-+-";
+        out += std::string(widths[i], '-');
+    }
+    out += '\n';
+    for (const auto& r : rows) out += formatTableRow(r, widths);
+    return out;
+}
+
 std::string charText(char c) {
     return c ? std::string(1, c) : std::string();
 }

@@ -4,6 +4,7 @@
 #include <cstddef>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "filedesc/filedesc.h"
 
@@ -35,6 +36,15 @@ size_t displayWidth(const std::string& s);
 std::string padRight(const std::string& s, size_t width);
 // `s` preceded by blanks up to `width` characters (unchanged when already as wide).
 std::string padLeft(const std::string& s, size_t width);
+// Display width of each column of a table: the widest of its title and its cells.
+std::vector<size_t> tableWidths(const std::vector<std::string>& titles,
+                                const std::vector<std::vector<std::string>>& rows);
+// One line of a table: the cells separated by " | ", each padded to its column's width.
+std::string formatTableRow(const std::vector<std::string>& cells, const std::vector<size_t>& widths);
+// Rows as an aligned text table: the titles, a rule, then one line per row, cells separated by
+// " | " (a row may hold more or fewer cells than there are titles).
+std::string formatTable(const std::vector<std::string>& titles,
+                        const std::vector<std::vector<std::string>>& rows);
 // A one-character field as a text ("" for the zero character).
 std::string charText(char c);
 // Name of a column's target type ("?<type>" when it is unknown).

@@ -178,30 +178,7 @@ private:
     }
 
     void renderTable() {
-        std::vector<size_t> widths(titles_.size(), 0);
-        for (size_t i = 0; i < titles_.size(); ++i) widths[i] = displayWidth(titles_[i]);
-        for (const auto& r : table_) {
-            if (r.size() > widths.size()) widths.resize(r.size(), 0);
-            for (size_t i = 0; i < r.size(); ++i)
-                widths[i] = std::max(widths[i], displayWidth(r[i]));
-        }
-        auto line = [&](const std::vector<std::string>& cells) {
-            std::string l;
-            for (size_t i = 0; i < cells.size(); ++i) {
-                if (i) l += " | ";
-                l += cells[i];
-                if (i + 1 < cells.size()) l += std::string(widths[i] - displayWidth(cells[i]), ' ');
-            }
-            out_ += l + "\n";
-        };
-        line(titles_);
-        std::string rule;
-        for (size_t i = 0; i < titles_.size(); ++i) {
-            if (i) rule += "-+-";
-            rule += std::string(widths[i], '-');
-        }
-        out_ += rule + "\n";
-        for (const auto& r : table_) line(r);
+        out_ += formatTable(titles_, table_);
         out_ += "\n" + std::to_string(rows_) + " ligne(s)\n";
     }
 

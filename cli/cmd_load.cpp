@@ -22,11 +22,6 @@ struct LibraryCloser {
     void operator()(void* handle) const { SQLITE3_LibererDLL(handle); }
 };
 
-// Releases a task list when the command ends.
-struct TasksCloser {
-    void operator()(TASKSLIST* tasks) const { TASKSLIST_Destroy(tasks); }
-};
-
 // Options of `load`.
 struct LoadOptions {
     std::string desc;      // the .fyk description
@@ -69,22 +64,13 @@ int commandLoad(const LoadOptions& o) {
                       : gcontexte.sqliteBatchSize > 0 ? static_cast<int>(gcontexte.sqliteBatchSize)
                                                       : SQLITE4FYK_DEFAULT_BATCH_SIZE;
 
-    std::unique_ptr<SQLITE4FYK_LOADTASK, decltype(&SQLITE4FYK_DestroyLoadTask)> load(
-        SQLITE4FYK_CreateLoadTask(desc.get(), o.database.c_str(), batch, 1),
-        &SQLITE4FYK_DestroyLoadTask);
-    std::unique_ptr<TASKSLIST, TasksCloser> tasks(TASKSLIST_Create());
-    TASK* task = load ? TASK_Create("Chargement du fichier de données", SQLite_LoadDataInDatabase,
-                                    load.get())
-                      : nullptr;
-    if (!tasks || !task || TASKSLIST_AddTask(tasks.get(), task) != 0) {
-        TASK_Destroy(task);
+    CliUiPort& port = static_cast<CliUiPort&>(uiPort());
+    port.finalEvent = 0;
+    SQLITE4FYK_LOADSTATS st{};
+    if (SQLITE4FYK_RunLoadTask(desc.get(), o.database.c_str(), batch, &st) != 0) {
         cliError("Impossible de préparer le chargement.");
         return CLI_FAILURE;
     }
-    CliUiPort& port = static_cast<CliUiPort&>(uiPort());
-    port.finalEvent = 0;
-    port.runTasks(tasks.get());
-    const SQLITE4FYK_LOADSTATS& st = load->stats;
     if (st.status != SQLITE4FYK_LOAD_DONE || port.finalEvent != TASK_EVENT_FINISHED) {
         // An interrupted or failed task has already been told by the port.
         if (port.finalEvent != TASK_EVENT_INTERRUPTED && port.finalEvent != TASK_EVENT_NOT_STARTED)

@@ -7,8 +7,8 @@
 //   - ReadRow takes bytes from the block into the row until the indicator, the character
 //     limit or the end of the file. The hot loop looks for the indicator's first byte with
 //     memchr and only walks byte by byte while a partial indicator is being matched.
-//   - SplitRowFixedSize / SplitRowWithSeparator turn the row (with its real length, zero bytes
-//     allowed) into a list of DATACOLUMN values.
+//   - SplitFixedSize / SplitWithSeparator turn the row (with its real length, zero bytes
+//     allowed) into fields, given to a list of DATACOLUMN values or to a caller's field array.
 #include "datafile/datafile.h"
 
 #include <sys/stat.h>
@@ -255,37 +255,35 @@ bool addValue(LDCG* list, int isHeader, ColumnDesc* column, const char* text, si
     return true;
 }
 
-// Splits a fixed-width row: each column in order takes its width of the remaining text.
-LDCG* SplitRowFixedSize(DATAFILE* reader, const char* row, size_t len, int isHeader) {
+// Splits a fixed-width row: each column in order takes its width of the remaining text. Each
+// field goes to `emit(column, text, length)`, which answers false to stop (out of memory).
+// False when the row cannot be split or emit stopped.
+template <typename Emit>
+bool SplitFixedSize(DATAFILE* reader, const char* row, size_t len, Emit&& emit) {
     LDCG* columns = reader->desc->columns;
     if (!reader->hasColumns || !columns || !columns->first) {
         morvex::trace(
             "\n[SplitRowFixedSize] Impossible de découper un fichier sans séparateur sans aucune "
             "définition de colonne.");
-        return nullptr;
+        return false;
     }
-    LDCG* list = LDCG_Create(nullptr, DATACOLUMN_Destroy);
-    if (!list) return nullptr;
     size_t at = 0;
     for (LDCG_ELT* elt = columns->first; elt; elt = elt->next) {
         auto* column = static_cast<ColumnDesc*>(elt->lParam1);
         size_t width = column && column->WidthInChars > 0 ? column->WidthInChars : 0;
         if (width > len - at) width = len - at;
-        if (!addValue(list, isHeader, column, row + at, width)) {
-            LDCG_Destroy(list, 0, 3);
-            return nullptr;
-        }
+        if (!emit(column, row + at, width)) return false;
         at += width;
     }
-    return list;
+    return true;
 }
 
-// Splits a delimited row; fields past the last column get no column.
-LDCG* SplitRowWithSeparator(DATAFILE* reader, const char* row, size_t len, int isHeader) {
+// Splits a delimited row; fields past the last column get no column. Fields go to `emit` as
+// for SplitFixedSize.
+template <typename Emit>
+bool SplitWithSeparator(DATAFILE* reader, const char* row, size_t len, Emit&& emit) {
     const char* delim = reader->desc->FieldDelimiterChars;
     const size_t delimLen = strnlen(delim, sizeof reader->desc->FieldDelimiterChars);
-    LDCG* list = LDCG_Create(nullptr, DATACOLUMN_Destroy);
-    if (!list) return nullptr;
 
     LDCG_ELT* nextColumn = reader->desc->columns ? reader->desc->columns->first : nullptr;
     size_t at = 0;
@@ -360,12 +358,27 @@ LDCG* SplitRowWithSeparator(DATAFILE* reader, const char* row, size_t len, int i
                 "n'a été identifié avant la fin de la ligne.\n   ->row=[%s]",
                 row);
         }
-        if (!addValue(list, isHeader, column, row + fieldStart, fieldEnd - fieldStart)) {
-            LDCG_Destroy(list, 0, 3);
-            return nullptr;
-        }
+        if (!emit(column, row + fieldStart, fieldEnd - fieldStart)) return false;
         if (!delimited) break;
         at = fieldEnd + delimLen;
+    }
+    return true;
+}
+
+// The row split into a new list of owned values; nullptr when it cannot be split or memory
+// runs out.
+LDCG* SplitRow(DATAFILE* reader, const char* row, size_t len, int isHeader) {
+    LDCG* list = LDCG_Create(nullptr, DATACOLUMN_Destroy);
+    if (!list) return nullptr;
+    auto emit = [list, isHeader](ColumnDesc* column, const char* text, size_t length) {
+        return addValue(list, isHeader, column, text, length);
+    };
+    const bool split = reader->desc->TypeStructFile == STRUCTFILE_FIXED
+                           ? SplitFixedSize(reader, row, len, emit)
+                           : SplitWithSeparator(reader, row, len, emit);
+    if (!split) {
+        LDCG_Destroy(list, 0, 3);
+        return nullptr;
     }
     return list;
 }
@@ -456,16 +469,30 @@ LDCG* DATAFILE_ReadNext(DATAFILE* reader) {
     DATAFILE_BUFFER* buf = reader->buffer;
     if (!AdvanceToNextRow(reader, true)) return nullptr;
 
+    if (desc->TypeStructFile != STRUCTFILE_FIXED && desc->TypeStructFile != STRUCTFILE_DELIMITED)
+        return nullptr;
     const int isHeader =
         desc->FirstLineIsHeader && reader->currentFileRowID == desc->BeginFromLine ? 1 : 0;
-    switch (desc->TypeStructFile) {
-        case STRUCTFILE_FIXED:
-            return SplitRowFixedSize(reader, buf->row, buf->rowLen, isHeader);
-        case STRUCTFILE_DELIMITED:
-            return SplitRowWithSeparator(reader, buf->row, buf->rowLen, isHeader);
-        default:
-            return nullptr;
-    }
+    return SplitRow(reader, buf->row, buf->rowLen, isHeader);
+}
+
+bool DATAFILE_ReadNextFields(DATAFILE* reader, std::vector<DATAFIELD>& fields) {
+    fields.clear();
+    if (!reader || !reader->desc || !reader->buffer) return false;
+    FileDesc* desc = reader->desc;
+    if (desc->TypeStructFile != STRUCTFILE_FIXED && desc->TypeStructFile != STRUCTFILE_DELIMITED)
+        return false;
+    DATAFILE_BUFFER* buf = reader->buffer;
+    if (!AdvanceToNextRow(reader, true)) return false;
+    const int isHeader =
+        desc->FirstLineIsHeader && reader->currentFileRowID == desc->BeginFromLine ? 1 : 0;
+    auto emit = [&fields, isHeader](ColumnDesc* column, const char* text, size_t length) {
+        fields.push_back({isHeader, column, text, static_cast<int>(length)});
+        return true;
+    };
+    return desc->TypeStructFile == STRUCTFILE_FIXED
+               ? SplitFixedSize(reader, buf->row, buf->rowLen, emit)
+               : SplitWithSeparator(reader, buf->row, buf->rowLen, emit);
 }
 
 int DATAFILE_GetCurrentFileRowID(DATAFILE* reader) {

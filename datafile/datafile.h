@@ -10,6 +10,8 @@
 // functions, so it sits below filedesc in the link order.
 #pragma once
 
+#include <vector>
+
 #include <cstddef>
 #include <cstdio>
 
@@ -62,6 +64,18 @@ DATAFILE* DATAFILE_NewIterator(FileDesc* desc, const char* path, int nCarMaxRead
 int DATAFILE_Init(DATAFILE* reader);
 // The next row (LDCG of DATACOLUMN*, destructor DATACOLUMN_Destroy), or nullptr at the end.
 LDCG* DATAFILE_ReadNext(DATAFILE* reader);
+// A field of a row as read, without copy: `value` points into the reader's row text (it is
+// not zero-terminated) and stays valid until the next read.
+struct DATAFIELD {
+    int isHeader;        // 1 when the row is the description's header line
+    ColumnDesc* column;  // the column it belongs to, nullptr past the last column
+    const char* value;   // first byte of the field
+    int length;          // bytes of the field
+};
+// The next row split as DATAFILE_ReadNext splits it, into `fields` (emptied first) without
+// allocating per row: the way for loaders that go through millions of rows. False at the end
+// of the file, or when the row cannot be split.
+bool DATAFILE_ReadNextFields(DATAFILE* reader, std::vector<DATAFIELD>& fields);
 // currentFileRowID, or -1 without a reader.
 int DATAFILE_GetCurrentFileRowID(DATAFILE* reader);
 // readBytes / fileSize, or -1.0 without a reader.

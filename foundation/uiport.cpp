@@ -11,8 +11,9 @@ UiAnswer HeadlessUiPort::messageBox(const std::string& caption, const std::strin
         case UiButtons::Ok:
         case UiButtons::OkCancel:
             return UiAnswer::Ok;
-        case UiButtons::YesNo:
         case UiButtons::YesNoCancel:
+            return UiAnswer::Cancel;
+        case UiButtons::YesNo:
             return UiAnswer::No;
     }
     return UiAnswer::Ok;

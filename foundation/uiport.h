@@ -81,8 +81,8 @@ public:
 };
 
 // A port for programs without a person in front: messages go to the trace, questions get
-// their default answer (Ok, or No for Yes/No questions), prompts accept the proposed path,
-// property sheets are confirmed as they stand.
+// their safe answer (Ok; No for Yes/No questions; Cancel where it is offered), prompts accept
+// the proposed path, property sheets are confirmed as they stand.
 class HeadlessUiPort : public UiPort {
 public:
     UiAnswer messageBox(const std::string& caption, const std::string& text, UiButtons buttons,

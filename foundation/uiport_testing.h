@@ -28,7 +28,8 @@ struct RecordedPanelRun {
 
 class ScriptedUiPort : public UiPort {
 public:
-    // Answers given to the next message boxes, in order; Ok (or No) once exhausted.
+    // Answers given to the next message boxes, in order; once exhausted Ok, No for Yes/No
+    // questions, Cancel for Yes/No/Cancel ones.
     std::deque<UiAnswer> answers;
     // Answers given to the next file prompts; an empty optional is a cancel. Once exhausted,
     // the proposed path is accepted.
@@ -47,8 +48,8 @@ public:
             answers.pop_front();
             return a;
         }
-        return buttons == UiButtons::YesNo || buttons == UiButtons::YesNoCancel ? UiAnswer::No
-                                                                                : UiAnswer::Ok;
+        if (buttons == UiButtons::YesNoCancel) return UiAnswer::Cancel;
+        return buttons == UiButtons::YesNo ? UiAnswer::No : UiAnswer::Ok;
     }
     std::optional<std::string> promptFile(const std::string& title, const std::string& proposed,
                                           const std::string&, bool) override {

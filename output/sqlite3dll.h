@@ -62,7 +62,8 @@ constexpr const char* SQLITE3_DEFAULT_LIBRARY = "libsqlite3.so.0";
     X(sqlite3_bind_int64, int, (sqlite3_stmt*, int, sqlite3_int64))                          \
     X(sqlite3_bind_double, int, (sqlite3_stmt*, int, double))                                \
     X(sqlite3_bind_text, int, (sqlite3_stmt*, int, const char*, int, void (*)(void*)))       \
-    X(sqlite3_bind_parameter_count, int, (sqlite3_stmt*))
+    X(sqlite3_bind_parameter_count, int, (sqlite3_stmt*))                                    \
+    X(sqlite3_open_v2, int, (const char*, sqlite3**, int, const char*))
 
 // The entry points of the bound library (all nullptr while none is bound).
 struct SQLITE3_API {

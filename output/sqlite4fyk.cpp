@@ -8,8 +8,10 @@
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
+#include <charconv>
+#include <string_view>
+#include <vector>
 #include <string>
-#include <unordered_map>
 
 #include "datafile/datafile.h"
 #include "foundation/date.h"
@@ -81,42 +83,109 @@ std::string Format(const char* format, ...) {
 }
 
 // The text without the blanks (spaces, tabs, line ends) around it.
-std::string Trimmed(const char* text, int length) {
+std::string_view Trimmed(const char* text, int length) {
     int begin = 0;
     int end = length;
     auto blank = [](char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; };
     while (begin < end && blank(text[begin])) ++begin;
     while (end > begin && blank(text[end - 1])) --end;
-    return std::string(text + begin, static_cast<size_t>(end - begin));
+    return std::string_view(text + begin, static_cast<size_t>(end - begin));
 }
 
-// Reads a whole integer text; false when anything else is in it.
-bool ParseInteger(const std::string& text, long long* out) {
-    if (text.empty()) return false;
-    errno = 0;
-    char* end = nullptr;
-    const long long v = strtoll(text.c_str(), &end, 10);
-    if (errno != 0 || end == text.c_str() || *end != '\0') return false;
+// Reads a whole integer text (an optional sign, then digits); false when anything else is in
+// it or it does not fit.
+bool ParseInteger(std::string_view text, long long* out) {
+    if (!text.empty() && text[0] == '+') text.remove_prefix(1);
+    if (text.empty() || text[0] == '+') return false;
+    long long v = 0;
+    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), v);
+    if (error != std::errc() || end != text.data() + text.size()) return false;
     *out = v;
     return true;
 }
 
 // Reads a whole decimal text, a lone comma being taken as the decimal point.
-bool ParseDecimal(std::string text, double* out) {
-    if (text.empty()) return false;
-    const size_t comma = text.find(',');
-    if (comma != std::string::npos) {
-        if (text.find(',', comma + 1) != std::string::npos) return false;
-        if (text.find('.') != std::string::npos) return false;
-        text[comma] = '.';
+bool ParseDecimal(std::string_view text, double* out) {
+    char buffer[128];
+    if (text.empty() || text.size() >= sizeof buffer) return false;
+    bool comma = false;
+    bool point = false;
+    for (size_t i = 0; i < text.size(); ++i) {
+        char c = text[i];
+        if (c == ',') {
+            if (comma) return false;
+            comma = true;
+            c = '.';
+        } else if (c == '.') {
+            point = true;
+        } else if (!((c >= '0' && c <= '9') || c == '+' || c == '-' || c == 'e' || c == 'E')) {
+            return false;
+        }
+        buffer[i] = c;
     }
-    if (text.find_first_not_of("0123456789+-.eE") != std::string::npos) return false;
+    if (comma && point) return false;
+    buffer[text.size()] = '\0';
     errno = 0;
     char* end = nullptr;
-    const double v = strtod(text.c_str(), &end);
-    if (errno != 0 || end == text.c_str() || *end != '\0' || !std::isfinite(v)) return false;
+    const double v = strtod(buffer, &end);
+    if (errno != 0 || end == buffer || *end != '\0' || !std::isfinite(v)) return false;
     *out = v;
     return true;
+}
+
+// Appends `value` written with `digits` digits at least (zeros before it).
+void AppendNumber(std::string& out, int value, int digits) {
+    char buffer[16];
+    const auto [end, error] = std::to_chars(buffer, buffer + sizeof buffer, value < 0 ? -value : value);
+    (void)error;
+    if (value < 0) out += '-';
+    for (int n = static_cast<int>(end - buffer); n < digits; ++n) out += '0';
+    out.append(buffer, end);
+}
+
+// A date as yyyy-mm-dd, and with `withTime` its time as " hh:mm:ss.mmm".
+void WriteDate(std::string& out, const MYDATETIME& d, bool withTime) {
+    out.clear();
+    AppendNumber(out, d.annee, 4);
+    out += '-';
+    AppendNumber(out, d.mois, 2);
+    out += '-';
+    AppendNumber(out, d.jour, 2);
+    if (!withTime) return;
+    out += ' ';
+    AppendNumber(out, d.heure, 2);
+    out += ':';
+    AppendNumber(out, d.minute, 2);
+    out += ':';
+    AppendNumber(out, d.seconde, 2);
+    out += '.';
+    AppendNumber(out, d.milliseconde, 3);
+}
+
+// Reads a Date or Datetime text with its column's format; false when it does not fit or names
+// no real day or time.
+bool ReadDate(const TypeCible& t, std::string_view text, MYDATETIME* d) {
+    const bool withTime = t.type == DATATYPE_DATETIME;
+    char buffer[256];
+    if (text.size() >= sizeof buffer) return false;
+    memcpy(buffer, text.data(), text.size());
+    buffer[text.size()] = '\0';
+    const bool read = DATETIME_Convert(buffer, withTime ? t.fmtDateTime : t.fmtDate, d) != nullptr;
+    const MYDATE day{d->jour, d->mois, d->annee};
+    return read && d->annee > 0 && DATE_Verifier(&day) == 1 &&
+           (!withTime || (d->heure >= 0 && d->heure <= 23 && d->minute >= 0 && d->minute <= 59 &&
+                          d->seconde >= 0 && d->seconde <= 59 && d->milliseconde >= 0 &&
+                          d->milliseconde <= 999));
+}
+
+// `text` as an SQL string literal, its single quotes doubled.
+std::string Quoted(const std::string& text) {
+    std::string out = "'";
+    for (char c : text) {
+        if (c == '\'') out += '\'';
+        out += c;
+    }
+    return out + "'";
 }
 
 void SetNull(SQLITE4FYK_VALUE* value) {
@@ -269,12 +338,17 @@ std::string GenerateInsert(const FileDesc* desc, int rowNumberFlag) {
 int GenerateValueForData(const ColumnDesc* column, const char* text, int length,
                          SQLITE4FYK_VALUE* value) {
     if (column == nullptr || value == nullptr) return 1;
-    *value = SQLITE4FYK_VALUE{};
+    // The text keeps its capacity from one value to the next: no allocation per value.
+    value->sqliteType = SQLITE_NULL;
+    value->integer = 0;
+    value->real = 0;
+    value->text.clear();
+    value->notTyped = 0;
     if (text == nullptr) {
         text = "";
         length = 0;
     }
-    const std::string trimmed = Trimmed(text, length);
+    const std::string_view trimmed = Trimmed(text, length);
     const TypeCible& t = column->typeCible;
     switch (t.type) {
         case DATATYPE_INTEGER:
@@ -303,24 +377,15 @@ int GenerateValueForData(const ColumnDesc* column, const char* text, int length,
             }
             const bool withTime = t.type == DATATYPE_DATETIME;
             MYDATETIME d{};
-            const bool read = DATETIME_Convert(trimmed.c_str(),
-                                               withTime ? t.fmtDateTime : t.fmtDate, &d) != nullptr;
-            const MYDATE day{d.jour, d.mois, d.annee};
-            const bool valid = read && d.annee > 0 && DATE_Verifier(&day) == 1 &&
-                               (!withTime || (d.heure >= 0 && d.heure <= 23 && d.minute >= 0 &&
-                                              d.minute <= 59 && d.seconde >= 0 && d.seconde <= 59 &&
-                                              d.milliseconde >= 0 && d.milliseconde <= 999));
+            const bool valid = ReadDate(t, trimmed, &d);
             if (!valid) {
-                morvex::trace("\n[GenerateValueForData] %s : [%s] ne suit pas le format [%s]",
-                              column->code, trimmed.c_str(), withTime ? t.fmtDateTime : t.fmtDate);
+                morvex::trace("\n[GenerateValueForData] %s : [%.*s] ne suit pas le format [%s]",
+                              column->code, static_cast<int>(trimmed.size()), trimmed.data(),
+                              withTime ? t.fmtDateTime : t.fmtDate);
                 SetNotTyped(value, text, length);
-            } else if (withTime) {
-                value->sqliteType = SQLITE_TEXT;
-                value->text = Format("%04i-%02i-%02i %02i:%02i:%02i.%03i", d.annee, d.mois, d.jour,
-                                     d.heure, d.minute, d.seconde, d.milliseconde);
             } else {
                 value->sqliteType = SQLITE_TEXT;
-                value->text = Format("%04i-%02i-%02i", d.annee, d.mois, d.jour);
+                WriteDate(value->text, d, withTime);
             }
             break;
         }
@@ -338,6 +403,45 @@ int GenerateValueForData(const ColumnDesc* column, const char* text, int length,
             value->text.assign(text, static_cast<size_t>(length));
             break;
     }
+    return 0;
+}
+
+int GenerateStringForData(const TypeCible* typeCible, const char* text, char* buffer, int size) {
+    if (typeCible == nullptr || buffer == nullptr || size <= 0) return 1;
+    const std::string raw = text != nullptr ? text : "";
+    const std::string_view trimmed = Trimmed(raw.c_str(), static_cast<int>(raw.size()));
+    std::string literal;
+    long long integer = 0;
+    double real = 0;
+    MYDATETIME d{};
+    switch (typeCible->type) {
+        case DATATYPE_INTEGER:
+        case DATATYPE_BOOLEAN:
+            literal = trimmed.empty() ? "NULL" : ParseInteger(trimmed, &integer) ? raw : Quoted(raw);
+            break;
+        case DATATYPE_DECIMAL:
+            literal = trimmed.empty()                 ? "NULL"
+                      : ParseDecimal(trimmed, &real) ? Format("%f", real)
+                                                     : Quoted(raw);
+            break;
+        case DATATYPE_DATE:
+        case DATATYPE_DATETIME:
+            if (trimmed.empty()) {
+                literal = "NULL";
+            } else if (!ReadDate(*typeCible, trimmed, &d)) {
+                literal = Quoted(raw);
+            } else if (typeCible->type == DATATYPE_DATE) {
+                literal = Format("'%04i-%02i-%02i'", d.annee, d.mois, d.jour);
+            } else {
+                literal = Format("'%04i-%02i-%02i %02i:%02i:%02i.%03i'", d.annee, d.mois, d.jour,
+                                 d.heure, d.minute, d.seconde, d.milliseconde);
+            }
+            break;
+        default:
+            literal = Quoted(raw);
+            break;
+    }
+    snprintf(buffer, static_cast<size_t>(size), "%s", literal.c_str());
     return 0;
 }
 
@@ -508,6 +612,7 @@ int LoadDataFromFile(TASK* task, sqlite3* db, FileDesc* desc, const char* path, 
     SQLITE4FYK_LOADSTATS& st = stats != nullptr ? *stats : local;
     st.status = SQLITE4FYK_LOAD_FAILED;
     st.rows = st.rowsRejected = st.valuesNotTyped = 0;
+    st.error[0] = '\0';
     if (db == nullptr || desc == nullptr || path == nullptr || RefuseUnbound("LoadDataFromFile")) {
         return -1;
     }
@@ -527,44 +632,57 @@ int LoadDataFromFile(TASK* task, sqlite3* db, FileDesc* desc, const char* path, 
         DATAFILE_DestroyIterator(reader);
         return -1;
     }
-    // Parameter of every column in the INSERT.
-    std::unordered_map<const ColumnDesc*, int> parameterOf;
-    int parameters = rowNumberFlag ? 1 : 0;
+    // Parameter of every column in the INSERT: the columns in order, the row number first.
+    std::vector<const ColumnDesc*> columnAt;
     for (LDCG_ELT* e = desc->columns->first; e; e = e->next) {
-        parameterOf[static_cast<const ColumnDesc*>(e->lParam1)] = ++parameters;
+        columnAt.push_back(static_cast<const ColumnDesc*>(e->lParam1));
     }
+    const int first = rowNumberFlag ? 2 : 1;
+    const int parameters = static_cast<int>(columnAt.size()) + first - 1;
     bool interrupted = false;
+    bool fatal = false;
     bool prepared = false;
     {
         Statement stmt(db, insert);
         sqlite3_stmt* s = stmt.get();
         prepared = s != nullptr;
         SQLITE4FYK_VALUE value;
+        std::vector<DATAFIELD> fields;
         while (s != nullptr) {
-            LDCG* row = DATAFILE_ReadNext(reader);
-            if (row == nullptr) break;
+            if (!DATAFILE_ReadNextFields(reader, fields)) break;
             ++st.rows;
             for (int i = 1; i <= parameters; ++i) gsqlite3.sqlite3_bind_null(s, i);
             if (rowNumberFlag) BindInt(s, 1, DATAFILE_GetCurrentFileRowID(reader));
-            for (LDCG_ELT* e = row->first; e; e = e->next) {
-                const auto* field = static_cast<const DATACOLUMN*>(e->lParam1);
-                const auto found = parameterOf.find(field->column);
-                if (field->column == nullptr || found == parameterOf.end()) {
+            // The reader gives the fields in the order of the columns.
+            for (size_t i = 0; i < fields.size(); ++i) {
+                const DATAFIELD& field = fields[i];
+                if (field.column == nullptr || i >= columnAt.size() || columnAt[i] != field.column) {
                     morvex::trace(
                         "\n[GenerateInsert] : Aucune description de colonne : Non prise "
                         "en compte de la colonne");
                     continue;
                 }
-                GenerateValueForData(field->column, field->value, field->length, &value);
+                GenerateValueForData(field.column, field.value, field.length, &value);
                 st.valuesNotTyped += value.notTyped;
-                BindValue(s, found->second, value);
+                BindValue(s, first + static_cast<int>(i), value);
             }
-            if (StepOnce(db, s, insert) != 0) {
+            const int rc = gsqlite3.sqlite3_step(s);
+            gsqlite3.sqlite3_reset(s);
+            if (rc != SQLITE_DONE) {
+                const int primary = rc & 0xff;
+                snprintf(st.error, sizeof st.error, "%s", gsqlite3.sqlite3_errmsg(db));
+                morvex::trace("\n[LoadDataFromFile] Ligne %i rejetée : %s",
+                              DATAFILE_GetCurrentFileRowID(reader), st.error);
+                // A row the table refuses is counted and the load goes on; a database that can
+                // no longer write (disk full, I/O error, read-only, corrupt) stops it.
+                if (primary != SQLITE_CONSTRAINT && primary != SQLITE_MISMATCH &&
+                    primary != SQLITE_TOOBIG) {
+                    fatal = true;
+                    break;
+                }
                 ++st.rowsRejected;
-                morvex::trace("\n[LoadDataFromFile] Ligne %i rejetée",
-                              DATAFILE_GetCurrentFileRowID(reader));
+                st.error[0] = '\0';
             }
-            LDCG_Destroy(row, 0, 3);
             if (st.rows % batchSize == 0) {
                 morvex::trace("\n[LoadDataFromFile] %i lignes traitees.", st.rows);
                 const double size = DATAFILE_GetFileSize(reader);
@@ -584,7 +702,10 @@ int LoadDataFromFile(TASK* task, sqlite3* db, FileDesc* desc, const char* path, 
     }
     morvex::trace("\n[LoadDataFromFile] %i lignes traitees.", st.rows);
     DATAFILE_DestroyIterator(reader);
-    if (!prepared || SQLITE4FYK_ExecuteSQL(db, "END TRANSACTION;", 0) != 0) {
+    if (!prepared || fatal || SQLITE4FYK_ExecuteSQL(db, "END TRANSACTION;", 0) != 0) {
+        if (st.error[0] == '\0') {
+            snprintf(st.error, sizeof st.error, "%s", gsqlite3.sqlite3_errmsg(db));
+        }
         SQLITE4FYK_ExecuteSQL(db, "ROLLBACK;", 0);
         SQLITE4FYK_ExecuteSQL(db, "PRAGMA synchronous=ON;", 0);
         return -1;
@@ -614,7 +735,10 @@ int SQLITE4FYK_LoadDataInDatabase(TASK* task, FileDesc* desc, const char* path, 
                         "Echec du chargement : la bibliothèque SQLite n'est pas chargée.");
     }
     sqlite3* db = nullptr;
-    if (gsqlite3.sqlite3_open(path, &db) != SQLITE_OK) {
+    // The connection stays in this worker thread: no mutex on it.
+    if (gsqlite3.sqlite3_open_v2(path, &db,
+                                 SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX,
+                                 nullptr) != SQLITE_OK) {
         morvex::trace("\nEchec de l'ouverture de la base");
         return FailLoad(task, db,
                         Format("Echec de l'ouverture de la base [%s] : %s", path,
@@ -624,8 +748,8 @@ int SQLITE4FYK_LoadDataInDatabase(TASK* task, FileDesc* desc, const char* path, 
     if (CreateQueryHistoryTable(db, 0) != 0) {
         return FailLoad(task, db,
                         Format("Echec du chargement : la base [%s] n'accepte pas "
-                               "l'écriture.",
-                               path));
+                               "l'écriture (%s).",
+                               path, gsqlite3.sqlite3_errmsg(db)));
     }
     const char* metabase = "Génération de la métabase...";
     morvex::uiPort().statusText(metabase);
@@ -655,9 +779,14 @@ int SQLITE4FYK_LoadDataInDatabase(TASK* task, FileDesc* desc, const char* path, 
     st.seconds = static_cast<double>(clock() - start) / CLOCKS_PER_SEC;
     if (rows < 0) {
         st.status = SQLITE4FYK_LOAD_FAILED;
-        return FailLoad(task, db,
-                        Format("Echec du chargement du fichier de données [%s].",
-                               desc->ExampleFilePath ? desc->ExampleFilePath : ""));
+        return FailLoad(
+            task, db,
+            st.error[0] != '\0'
+                ? Format("Echec du chargement : la base a refusé l'écriture (%s) ; aucune ligne "
+                         "n'a été enregistrée.",
+                         st.error)
+                : Format("Echec du chargement du fichier de données [%s].",
+                         desc->ExampleFilePath ? desc->ExampleFilePath : ""));
     }
     if (st.rowsRejected > 0 || st.valuesNotTyped > 0) {
         const std::string warning = Format(

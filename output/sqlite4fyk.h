@@ -39,6 +39,7 @@ struct SQLITE4FYK_LOADSTATS {
     int valuesNotTyped;  // values kept as their original text because they do not fit the
                          // column's type (such as a date that does not fit its format)
     double seconds;      // processor time of the row loading
+    char error[256];     // SQLite's message when the database stopped the load ("" otherwise)
 };
 
 // The data of a load task.
@@ -97,7 +98,30 @@ std::string GenerateCreateTable(const FileDesc* desc, int rowNumberFlag);
 // The INSERT with one parameter per column (FileRowID first with the flag); empty without a
 // description or columns.
 std::string GenerateInsert(const FileDesc* desc, int rowNumberFlag);
+// The SQL literal of the field text `text` for a target type, as a batch of INSERT texts holds
+// it (at most size - 1 bytes into `buffer`): NULL for an empty number, date or Boolean; a number
+// as read (a decimal written "%f", its comma read as the point); a date as 'yyyy-mm-dd' (and
+// ' hh:mm:ss.mmm'); a text, or a value that does not fit its type, between single quotes with
+// its single quotes doubled. 0, or 1 without type or buffer.
+int GenerateStringForData(const TypeCible* typeCible, const char* text, char* buffer, int size);
 // Converts the field text `text` of `length` bytes for `column`'s target type into `value`.
 // 0, or 1 without column or value.
 int GenerateValueForData(const ColumnDesc* column, const char* text, int length,
                          SQLITE4FYK_VALUE* value);
+
+// The command "Envoyer les données dans une base SQLite": asks for the database file (the
+// project name with / ! * : ; ? \ blanked, followed by ".db", in the databases directory),
+// asks before replacing an existing file (No asks again), names an unnamed table "datafile",
+// then loads through FYK_SendDataToSQLite. 1 without a description, else 0 (also when the
+// person cancels).
+int FYK_SendDataToSQLiteWithFilePrompt(void* window, FileDesc* desc);
+// Records `path` as the description's database and runs the load task "Chargement du fichier
+// de données" under the progress display of the UI port, with the batch size of the settings.
+// 1 without a description or path, or when the task list cannot be created; else 0.
+int FYK_SendDataToSQLite(void* window, FileDesc* desc, const char* path);
+// Runs the load of `desc`'s example data file into `path` as the task "Chargement du fichier de
+// données" under the progress display of the UI port (returns once the worker has ended), with
+// `batchSize` rows between two progress reports and the row number column. Fills `stats` (may
+// be nullptr). 1 when the task cannot be created, else 0 (see `stats` for how the load ended).
+int SQLITE4FYK_RunLoadTask(FileDesc* desc, const char* path, int batchSize,
+                           SQLITE4FYK_LOADSTATS* stats);

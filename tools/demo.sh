@@ -2,7 +2,8 @@
 # The main job on the bundled examples:
 #  1. describe a delimited export by analysing it (columns and types inferred from the values),
 #  2. read it back through that description (the split rows, the line count),
-#  3. cut a one-line fixed-width export into its 59-character records and number them.
+#  3. load it into an SQLite database with its catalogue tables, and query it,
+#  4. cut a one-line fixed-width export into its 59-character records and number them.
 set -euo pipefail
 BUILD=${1:-build}
 OUT=${DEMO_OUT:-$BUILD/demo}
@@ -17,6 +18,14 @@ echo "=== morvexcli preview $OUT/clients.fyk"
 echo
 echo "=== morvexcli count $OUT/clients.fyk"
 "$CLI" count "$OUT/clients.fyk"
+echo
+echo "=== morvexcli load $OUT/clients.fyk $OUT/clients.db --table clients"
+rm -f "$OUT/clients.db"
+"$CLI" load "$OUT/clients.fyk" "$OUT/clients.db" --table clients
+echo
+echo "=== morvexcli query $OUT/clients.db (the catalogue, then the loaded rows)"
+"$CLI" query "$OUT/clients.db" "SELECT ColumnName, DataType, DataTypeFormat FROM FylatekFileDescColumn ORDER BY Position"
+"$CLI" query "$OUT/clients.db" "SELECT VILLE, count(*) AS clients, sum(SOLDE) AS solde FROM clients GROUP BY VILLE ORDER BY solde DESC"
 echo
 echo "=== lintrim 59 examples/clients.txt, then linenum"
 "$BUILD/lineutils/lintrim" 59 examples/clients.txt "$OUT/clients.txt"

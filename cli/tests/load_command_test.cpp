@@ -41,6 +41,23 @@ protected:
         FILEDESC_CloseFileDesc(d);
     }
 
+    // Runs `script` with /bin/sh in a private mount namespace where `mnt` of the test folder is
+    // a small file system of `size` (the shell variable CLI names morvexcli); its standard
+    // output. Skips the test where such namespaces are not allowed.
+    std::string inSmallFileSystem(const std::string& size, const std::string& script) {
+        fs::create_directories(dir_ / "mnt");
+        writeFile(dir_ / "script.sh", "set -e\nmount -t tmpfs -o size=" + size + " tmpfs mnt\n" +
+                                         "CLI='" + MORVEXCLI_PATH + "'\nexport MORVEX_CONFIG_DIR='" +
+                                         (dir_ / "config").string() + "'\n" + script);
+        const std::string cmd = "cd '" + dir_.string() +
+                                "' && unshare -rm sh script.sh >out.txt 2>err.txt";
+        const int status = system(cmd.c_str());
+        if (status != 0 && readFile(dir_ / "err.txt").find("mount") != std::string::npos) {
+            return "skip";
+        }
+        return readFile(dir_ / "out.txt");
+    }
+
     // Output of the sqlite3 shell on the database of the test folder.
     std::string sql(const std::string& db, const std::string& query) {
         const std::string cmd = "sqlite3 '" + (dir_ / db).string() + "' \"" + query + "\" >'" +
@@ -66,6 +83,46 @@ TEST_F(LoadCommand, LoadsEveryRowAndPrintsTheReport) {
     EXPECT_EQ(sql("clients.db", "SELECT count(*) FROM FylatekFileDescColumn"), "3\n");
 }
 
+TEST_F(LoadCommand, TheBundledExampleGivesTheCatalogueTablesAndEveryValue) {
+    fs::copy_file(fs::path(MORVEX_SOURCE_DIR_PATH) / "examples" / "clients.csv",
+                  dir_ / "clients.csv");
+    ASSERT_EQ(run("analyse clients.csv -o ex.fyk").status, 0);
+    RunResult r = run("load ex.fyk ex.db --table clients");
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(sql("ex.db", "SELECT sql FROM sqlite_master WHERE name = 'FylatekFileDesc'"),
+              "CREATE TABLE FylatekFileDesc (Version varchar(32),FileDescID int,FileDescUID "
+              "char(64),ProjectName varchar(128) ,TableName varchar(63),SchemaName "
+              "varchar(63),DatabaseName varchar(63),Description text,FileDescPath "
+              "varchar(512),TypeStructFile varchar(32),FirstLineIsHeader int,BeginFromLine "
+              "int,EndToLine int,EndOfLine varchar(64),FieldDelimiter varchar(32), LenFixedLine "
+              "int,ExampleFilePath varchar(260),DatabaseFilePath varchar(260))\n");
+    EXPECT_EQ(sql("ex.db", "SELECT sql FROM sqlite_master WHERE name = 'FylatekFileDescColumn'"),
+              "CREATE TABLE FylatekFileDescColumn (\n\"Version\" varchar(32),\n\"FileDescUID\" "
+              "char(64),\n\"Position\" int,\n\"ColumnName\" varchar(256) ,\n\"Description\" "
+              "varchar(1024),\n\"WidthInChars\" int,\n\"DataType\" varchar(32),\n"
+              "\"DataTypeFormat\" varchar(32),\n\"IgnoreColumn\" int,\n\"FieldCannotBeNull\" "
+              "int,\n\"DelimCharStart\" char(1),\n\"DelimCharEnd\" char(1),\n\"StartPosition\" "
+              "int,\n\"EndPosition\" int)\n");
+    EXPECT_EQ(sql("ex.db", "SELECT sql FROM sqlite_master WHERE name = 'FylatekHistory'"),
+              "CREATE TABLE \"FylatekHistory\"\n(\nRowID INTEGER PRIMARY KEY AUTOINCREMENT,\n"
+              "Query varchar(4000),\nTimeStamp TIMESTAMP DEFAULT CURRENT_TIMESTAMP)\n");
+    EXPECT_EQ(sql("ex.db", "SELECT sql FROM sqlite_master WHERE name = 'clients'"),
+              "CREATE TABLE \"clients\" (FileRowID int,\n\"ID\" int,\n\"NOM\" varchar(10),\n"
+              "\"PRENOM\" varchar(12),\n\"NAISSANCE\" datetime,\n\"VILLE\" varchar(11),\n"
+              "\"SOLDE\" decimal(7, 2),\n\"MAJ\" datetime)\n");
+    EXPECT_EQ(sql("ex.db", "SELECT FileRowID, ID, NOM, PRENOM, NAISSANCE, VILLE, quote(SOLDE), "
+                           "MAJ FROM clients ORDER BY FileRowID"),
+              "2|1|\"DUPONT\"|\"Jean\"|1975-03-12|\"Paris\"|1250.5|2014-05-06 05:52:00.000\n"
+              "3|2|\"MARTIN\"|\"Sophie\"|1982-01-01|\"Lyon\"|980|2014-05-07 10:00:00.000\n"
+              "4|3|\"BERNARD\"|\"Luc\"|1969-11-25|\"Marseille\"|12000.75|2014-05-07 11:30:15.000\n"
+              "5|4|\"PETIT\"|\"Claire\"|2001-06-30|\"Toulouse\"|42.1|2014-06-01 08:00:00.000\n"
+              "6|5|\"DURAND\"|\"Marie-Anne\"|1990-07-14|\"Nantes\"|-15|2014-06-02 09:15:00.000\n"
+              "7|6|\"LEFEBVRE\"|\"Paul\"|1958-02-02|\"Lille\"|0|2014-06-03 17:45:59.000\n");
+    EXPECT_EQ(sql("ex.db", "SELECT ProjectName, TableName, TypeStructFile, FieldDelimiter, "
+                           "EndOfLine FROM FylatekFileDesc"),
+              "clients|clients|VariableSized|;|\\r\\n\n");
+}
+
 TEST_F(LoadCommand, TakesTheDataFileAndTableFromTheOptions) {
     writeDescription("");
     writeFile(dir_ / "other.csv", "ID;NOM;DT\r\n7;Autre;01/01/2001\r\n");
@@ -81,6 +138,51 @@ TEST_F(LoadCommand, FailsWithAMessageAndNoReportWhenTheDatabaseCannotBeOpened) {
     EXPECT_EQ(r.status, 1);
     EXPECT_EQ(r.out, "");
     EXPECT_NE(r.err.find("(!) Echec de l'ouverture de la base"), std::string::npos) << r.err;
+}
+
+TEST_F(LoadCommand, AFileThatIsNotADatabaseIsRefusedAndLeftAsItWas) {
+    writeDescription("1;A;\r\n");
+    const std::string text(4096, 'x');
+    writeFile(dir_ / "notes.db", text);
+    RunResult r = run("load clients.fyk notes.db");
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.out, "");
+    EXPECT_NE(r.err.find("file is not a database"), std::string::npos) << r.err;
+    EXPECT_EQ(readFile(dir_ / "notes.db"), text);
+}
+
+TEST_F(LoadCommand, AFullDiskFailsTheLoadTruthfullyAndKeepsTheHistory) {
+    std::string rows;
+    for (int i = 0; i < 20000; ++i) rows += std::to_string(i) + ";Nom numéro " + std::to_string(i) + ";01/01/2000\r\n";
+    writeDescription(rows);
+    const std::string out = inSmallFileSystem(
+        "96k",
+        "if \"$CLI\" load clients.fyk mnt/x.db >load.out 2>load.err; then echo loaded; fi\n"
+        "cat load.out load.err\n"
+        "sqlite3 mnt/x.db 'SELECT name FROM sqlite_master WHERE name = \"FylatekHistory\"; "
+        "SELECT count(*) FROM CLIENT;'\n");
+    if (out == "skip") GTEST_SKIP() << "no private mount namespace here";
+    EXPECT_EQ(out.find("loaded"), std::string::npos) << out;
+    EXPECT_EQ(out.find("lignes chargées en"), std::string::npos) << out;
+    EXPECT_NE(out.find("database or disk is full"), std::string::npos) << out;
+    EXPECT_NE(out.find("aucune ligne n'a été enregistrée"), std::string::npos) << out;
+    EXPECT_NE(out.find("FylatekHistory\n0\n"), std::string::npos) << out;
+}
+
+TEST_F(LoadCommand, AReadOnlyDatabaseIsRefusedAndKeepsItsRows) {
+    writeDescription("1;A;\r\n2;B;\r\n");
+    const std::string out = inSmallFileSystem(
+        "1m",
+        "\"$CLI\" load clients.fyk mnt/x.db >/dev/null\n"
+        "mount -o remount,ro mnt\n"
+        "if \"$CLI\" load clients.fyk mnt/x.db --data clients.csv >load.out 2>load.err; then "
+        "echo loaded; fi\n"
+        "cat load.out load.err\n"
+        "sqlite3 mnt/x.db 'SELECT count(*) FROM CLIENT;'\n");
+    if (out == "skip") GTEST_SKIP() << "no private mount namespace here";
+    EXPECT_EQ(out.find("loaded"), std::string::npos) << out;
+    EXPECT_NE(out.find("(!) Echec du chargement"), std::string::npos) << out;
+    EXPECT_EQ(out.substr(out.size() - 2), "2\n") << out;
 }
 
 TEST_F(LoadCommand, RefusesAMissingDataFile) {

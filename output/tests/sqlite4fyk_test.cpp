@@ -129,6 +129,119 @@ TEST(GenerateSQLITEType, FollowsTheTargetType) {
     }
 }
 
+// ---- The bound values against the literals of the batch text ----
+
+// typeof and quote() of the one value of `table`, read back through the binding.
+std::string StoredValue(sqlite3* db, const std::string& table) {
+    sqlite3_stmt* stmt = nullptr;
+    const std::string sql = "SELECT typeof(c) || ' ' || quote(c) FROM " + table;
+    EXPECT_EQ(gsqlite3.sqlite3_prepare_v2(db, sql.c_str(), -1, &stmt, nullptr), SQLITE_OK);
+    std::string out = "<none>";
+    if (gsqlite3.sqlite3_step(stmt) == SQLITE_ROW) {
+        out = reinterpret_cast<const char*>(gsqlite3.sqlite3_column_text(stmt, 0));
+    }
+    gsqlite3.sqlite3_finalize(stmt);
+    return out;
+}
+
+TEST(GenerateStringForData, WritesTheLiteralOfEachTypeAndNeverLetsAValueEndIt) {
+    const struct {
+        int type;
+        const char* format;
+        const char* text;
+        const char* literal;
+    } cases[] = {
+        {DATATYPE_INTEGER, "", "12", "12"},
+        {DATATYPE_INTEGER, "", " ", "NULL"},
+        {DATATYPE_INTEGER, "", "1); DROP TABLE x; --", "'1); DROP TABLE x; --'"},
+        {DATATYPE_BOOLEAN, "", "1", "1"},
+        {DATATYPE_DECIMAL, "", "12,50", "12.500000"},
+        {DATATYPE_DECIMAL, "", "12.50", "12.500000"},
+        {DATATYPE_DECIMAL, "", "", "NULL"},
+        {DATATYPE_DATE, "jj/mm/aaaa", "26/02/2015", "'2015-02-26'"},
+        {DATATYPE_DATE, "jj/mm/aaaa", "", "NULL"},
+        {DATATYPE_DATE, "jj/mm/aaaa", "31/02/2015", "'31/02/2015'"},
+        {DATATYPE_DATETIME, "aaaa-mm-jj HH:MM:SS", "2015-02-26 13:45:07",
+         "'2015-02-26 13:45:07.000'"},
+        {DATATYPE_VARIABLECHAR, "", "L'Oréal", "'L''Oréal'"},
+        {DATATYPE_VARIABLECHAR, "", "", "''"},
+    };
+    morvex::TraceCapture quiet;
+    for (const auto& c : cases) {
+        const ColumnDesc column = MakeColumn("C", c.type, c.format);
+        char buffer[512];
+        ASSERT_EQ(GenerateStringForData(&column.typeCible, c.text, buffer, sizeof buffer), 0);
+        EXPECT_STREQ(buffer, c.literal) << c.text;
+    }
+    char small[4];
+    const ColumnDesc text = MakeColumn("C", DATATYPE_TEXT);
+    EXPECT_EQ(GenerateStringForData(&text.typeCible, "abcdef", small, sizeof small), 0);
+    EXPECT_STREQ(small, "'ab");
+    EXPECT_EQ(GenerateStringForData(nullptr, "1", small, sizeof small), 1);
+}
+
+TEST(GenerateValueForData, StoresEveryValidValueAsTheLiteralOfTheBatchTextWould) {
+    void* library = SQLITE3_LoadDLL(nullptr);
+    ASSERT_NE(library, nullptr);
+    sqlite3* db = nullptr;
+    ASSERT_EQ(gsqlite3.sqlite3_open(":memory:", &db), SQLITE_OK);
+    const struct {
+        int type;
+        const char* format;
+        std::vector<const char*> texts;
+    } cases[] = {
+        {DATATYPE_INTEGER, "", {"0", "42", " -7 ", "007", "+5", "9223372036854775807", ""}},
+        {DATATYPE_DECIMAL, "", {"12,50", "12.5", "-0.25", "3", "1e3", "0,000001", "123456.75", ""}},
+        {DATATYPE_DATE, "jj/mm/aaaa", {"26/02/2015", "29/02/2024", ""}},
+        {DATATYPE_DATE, "aaaammjj", {"20240229"}},
+        {DATATYPE_DATETIME, "aaaa-mm-jj HH:MM:SS", {"2015-02-26 13:45:07", " "}},
+        {DATATYPE_FIXEDCHAR, "", {"ab", " a ", ""}},
+        {DATATYPE_VARIABLECHAR, "", {"L'Oréal", "x'); DROP TABLE t; --", "12", ""}},
+        {DATATYPE_TEXT, "", {"texte long", "3.0"}},
+        {DATATYPE_BOOLEAN, "", {"0", "1", ""}},
+    };
+    morvex::TraceCapture quiet;
+    for (const auto& c : cases) {
+        ColumnDesc column = MakeColumn("c", c.type, c.format);
+        const std::string type = GenerateSQLITEType(&column.typeCible);
+        for (const char* text : c.texts) {
+            SCOPED_TRACE(std::string("[") + text + "] as " + type);
+            ASSERT_EQ(SQLITE4FYK_ExecuteSQL(db,
+                                            ("DROP TABLE IF EXISTS lit; DROP TABLE IF EXISTS bound;"
+                                             "CREATE TABLE lit (c " + type + "); CREATE TABLE bound (c " +
+                                             type + ");")
+                                                .c_str(),
+                                            0),
+                      0);
+            char literal[512];
+            ASSERT_EQ(GenerateStringForData(&column.typeCible, text, literal, sizeof literal), 0);
+            ASSERT_EQ(SQLITE4FYK_ExecuteSQL(
+                          db, (std::string("INSERT INTO lit (c) VALUES (") + literal + ");").c_str(), 0),
+                      0);
+            SQLITE4FYK_VALUE value;
+            ASSERT_EQ(GenerateValueForData(&column, text, static_cast<int>(strlen(text)), &value), 0);
+            EXPECT_EQ(value.notTyped, 0);
+            sqlite3_stmt* stmt = nullptr;
+            ASSERT_EQ(gsqlite3.sqlite3_prepare_v2(db, "INSERT INTO bound (c) VALUES (?)", -1, &stmt,
+                                                  nullptr),
+                      SQLITE_OK);
+            switch (value.sqliteType) {
+                case SQLITE_INTEGER: gsqlite3.sqlite3_bind_int64(stmt, 1, value.integer); break;
+                case SQLITE_FLOAT: gsqlite3.sqlite3_bind_double(stmt, 1, value.real); break;
+                case SQLITE_TEXT:
+                    gsqlite3.sqlite3_bind_text(stmt, 1, value.text.c_str(), -1, SQLITE_TRANSIENT);
+                    break;
+                default: gsqlite3.sqlite3_bind_null(stmt, 1); break;
+            }
+            EXPECT_EQ(gsqlite3.sqlite3_step(stmt), SQLITE_DONE);
+            gsqlite3.sqlite3_finalize(stmt);
+            EXPECT_EQ(StoredValue(db, "bound"), StoredValue(db, "lit"));
+        }
+    }
+    gsqlite3.sqlite3_close(db);
+    SQLITE3_LibererDLL(library);
+}
+
 // ---- Loads into a real database file ----
 
 class SqliteLoad : public ::testing::Test {

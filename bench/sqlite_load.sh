@@ -1,0 +1,70 @@
+#!/usr/bin/env bash
+# Times the SQLite load of the generated 1 000 000-row delimited file with hyperfine:
+#     morvexcli load DESC file.db     against   the sqlite3 shell's .import of the same file into a
+#                                               table with the same typed columns, same journal
+#                                               settings (journal in memory, synchronous off)
+#     morvexcli load DESC :memory:    rows per second (goal >= 500 000)
+# and prints the ratio measured in the same run, and the peak resident memory of the load.
+#
+#     bash bench/sqlite_load.sh BUILD_DIR
+#
+# Environment: DATAFILE_BENCH_ROWS (default 1000000), SQLITE_BENCH_RUNS (default 3).
+set -euo pipefail
+
+HERE=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
+BUILD=$(cd "${1:-build}" && pwd)
+ROWS=${DATAFILE_BENCH_ROWS:-1000000}
+RUNS=${SQLITE_BENCH_RUNS:-3}
+OUT="$HERE/out"
+CLI="$BUILD/cli/morvexcli"
+DESC="$HERE/delimited.fyk"
+
+for tool in hyperfine sqlite3 python3 /usr/bin/time "$CLI"; do
+    command -v "$tool" >/dev/null || { echo "sqlite_load bench: $tool not found" >&2; exit 1; }
+done
+mkdir -p "$OUT"
+DATA="$OUT/delimited_${ROWS}.txt"
+[ -s "$DATA" ] || python3 "$HERE/gen_delimited.py" "$ROWS" "$DATA"
+export MORVEX_CONFIG_DIR="$OUT/config"
+mkdir -p "$MORVEX_CONFIG_DIR"
+M="$CLI --log /dev/null"
+
+# The peer's script: the same typed table as the load creates, then .import (header skipped).
+cat > "$OUT/sqlite_import.sql" <<SQL
+PRAGMA journal_mode=MEMORY;
+PRAGMA synchronous=OFF;
+DROP TABLE IF EXISTS "operations";
+CREATE TABLE "operations" ("code" int, "nom" varchar(60), "libelle" varchar(100),
+  "montant" decimal(14, 2), "quantite" int, "date_operation" datetime, "commentaire" varchar(200));
+.import --csv --skip 1 '$DATA' operations
+SQL
+# .import reads the separator before the file.
+sed -i "s/^\.import/.separator ;\n.import/" "$OUT/sqlite_import.sql"
+
+hyperfine --warmup 1 --runs "$RUNS" --export-json "$OUT/sqlite_load.json" \
+    -n "morvexcli load file" "rm -f '$OUT/load.db'; $M load '$DESC' '$OUT/load.db' --data '$DATA' --batch 100000 > /dev/null" \
+    -n "sqlite3 .import" "rm -f '$OUT/import.db'; sqlite3 '$OUT/import.db' < '$OUT/sqlite_import.sql' > /dev/null"
+
+python3 - "$OUT/sqlite_load.json" <<'PY'
+import json, sys
+r = {x["command"]: x["mean"] for x in json.load(open(sys.argv[1]))["results"]}
+ratio = r["sqlite3 .import"] / r["morvexcli load file"]
+print(f"morvexcli load file {r['morvexcli load file']:8.3f} s   sqlite3 .import {r['sqlite3 .import']:8.3f} s"
+      f"   speed ratio {ratio:5.2f}   (goal >= 1.0) {'ok' if ratio >= 1.0 else 'MISSED'}")
+PY
+echo "Rows in both tables: $(sqlite3 "$OUT/load.db" 'SELECT count(*) FROM operations') / $(sqlite3 "$OUT/import.db" 'SELECT count(*) FROM operations')"
+
+# Into memory: rows per second over the wall time of the whole command.
+start=$(date +%s.%N)
+report=$($M load "$DESC" :memory: --data "$DATA" --batch 100000 | head -n 1)
+end=$(date +%s.%N)
+python3 - "$ROWS" "$start" "$end" "$report" <<'PY'
+import sys
+rows, start, end, report = int(sys.argv[1]), float(sys.argv[2]), float(sys.argv[3]), sys.argv[4]
+rate = rows / (end - start)
+print(f"morvexcli load :memory: {end - start:6.3f} s wall, {rate:,.0f} rows/s   (goal >= 500 000)"
+      f" {'ok' if rate >= 500000 else 'MISSED'}\n  report: {report}")
+PY
+
+kb=$(/usr/bin/time -f %M $M load "$DESC" "$OUT/load.db" --data "$DATA" 2>&1 >/dev/null | tail -n 1)
+printf 'Peak resident memory of the load (goal < 64 MB): %.1f MB\n' "$(awk "BEGIN { print $kb / 1024 }")"

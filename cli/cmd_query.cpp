@@ -1,0 +1,191 @@
+// morvexcli query: runs SQL against an SQLite database as the query tool does (every statement,
+// logged into the history table) and prints the rows as a table, or exports them as a
+// semicolon-separated file.
+#include <CLI/CLI.hpp>
+#include <cstdio>
+#include <iostream>
+#include <iterator>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "cli/cliport.h"
+#include "cli/cliutil.h"
+#include "cli/commands.h"
+#include "output/csvexport.h"
+#include "output/sqlite3dll.h"
+#include "output/sqlquery.h"
+
+namespace morvex {
+namespace {
+
+// Rows of a result set kept to size the table's columns before the rest is streamed.
+constexpr size_t kRowsForWidths = 1000;
+
+// Releases the SQLite library when the command ends.
+struct LibraryCloser {
+    void operator()(void* handle) const { SQLITE3_LibererDLL(handle); }
+};
+
+// Receives the run: a table on standard output, or the export file.
+class QuerySink : public SQLQUERY_SINK {
+public:
+    explicit QuerySink(FILE* csv) : csv_(csv) {}
+
+    void status(int part, const std::string& text) override {
+        if (part == SQLQUERY_STATUS_ROWS && text.find("ligne(s)") != std::string::npos) {
+            rowsText_ = text;
+        }
+    }
+
+    void columns(int count, char** names) override {
+        endResultSet();
+        titles_.assign(names, names + count);
+        if (csv_ != nullptr) {
+            for (const auto& t : titles_) CSVEXPORT_AppendCell(out_, t.c_str());
+            out_ += CSVEXPORT_EOL;
+        }
+    }
+
+    void row(int count, char** values) override {
+        if (csv_ != nullptr) {
+            for (int i = 0; i < count; ++i) {
+                CSVEXPORT_AppendCell(out_, values[i] != nullptr ? values[i] : "NULL");
+            }
+            out_ += CSVEXPORT_EOL;
+        } else {
+            std::vector<std::string> cells;
+            cells.reserve(static_cast<size_t>(count));
+            for (int i = 0; i < count; ++i) cells.emplace_back(values[i] != nullptr ? values[i] : "NULL");
+            if (streaming_) {
+                out_ += formatTableRow(cells, widths_);
+            } else {
+                pending_.push_back(std::move(cells));
+                if (pending_.size() >= kRowsForWidths) startStreaming();
+            }
+        }
+        if (out_.size() > (1u << 20)) flush();
+    }
+
+    // Writes what is left; false on a write error.
+    bool finish() {
+        endResultSet();
+        if (csv_ == nullptr && !rowsText_.empty()) out_ += rowsText_ + "\n";
+        return flush() && !failed_;
+    }
+
+private:
+    // The kept rows size the columns; later rows of the same result set use those widths.
+    void startStreaming() {
+        widths_ = tableWidths(titles_, pending_);
+        out_ += formatTable(titles_, pending_);
+        pending_.clear();
+        streaming_ = true;
+    }
+
+    void endResultSet() {
+        if (csv_ == nullptr && !titles_.empty()) {
+            if (!streaming_) startStreaming();
+            out_ += '\n';
+        }
+        titles_.clear();
+        streaming_ = false;
+    }
+
+    bool flush() {
+        if (csv_ != nullptr) {
+            if (!out_.empty() && fwrite(out_.data(), 1, out_.size(), csv_) != out_.size()) failed_ = true;
+        } else if (!writeOut(out_)) {
+            failed_ = true;
+        }
+        out_.clear();
+        return !failed_;
+    }
+
+    FILE* csv_;
+    std::string out_;
+    std::vector<std::string> titles_;
+    std::vector<std::vector<std::string>> pending_;
+    std::vector<size_t> widths_;
+    bool streaming_ = false;
+    bool failed_ = false;
+    std::string rowsText_;
+};
+
+struct QueryOptions {
+    std::string database;  // the SQLite database file, or ":memory:"
+    std::string sql;       // the statements (empty: read from standard input)
+    std::string csv;       // export file (empty: a table on standard output)
+};
+
+// Standard input as text: CR LF reads as LF.
+std::string readStandardInput() {
+    std::string text{std::istreambuf_iterator<char>(std::cin), std::istreambuf_iterator<char>()};
+    std::string out;
+    out.reserve(text.size());
+    for (size_t i = 0; i < text.size(); ++i) {
+        if (text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n') continue;
+        out += text[i];
+    }
+    return out;
+}
+
+int commandQuery(const QueryOptions& o) {
+    if (o.database != ":memory:" && !isRegularFile(o.database)) {
+        cliError("La base '" + o.database + "' n'existe pas ou n'est pas un fichier.");
+        return CLI_FAILURE;
+    }
+    const std::string sql = o.sql.empty() ? readStandardInput() : o.sql;
+    if (sql.find_first_not_of(" \t\r\n;") == std::string::npos) {
+        cliError("Aucune requête à exécuter.");
+        return CLI_USAGE;
+    }
+    std::unique_ptr<void, LibraryCloser> library(SQLITE3_LoadDLL(nullptr));
+    if (!library) return CLI_FAILURE;  // the binding has told why on standard error
+
+    std::unique_ptr<FILE, int (*)(FILE*)> csv(nullptr, &fclose);
+    if (!o.csv.empty()) {
+        csv.reset(fopen(o.csv.c_str(), "wb"));
+        if (!csv) {
+            cliError("Exportation : Impossible d'ouvrir le fichier spécifié. (" + o.csv + ")");
+            return CLI_FAILURE;
+        }
+    }
+    QuerySink sink(csv.get());
+    SQLQUERY_RUN run;
+    int failed = 0;
+    runInterruptible([&] { failed = SQLQUERY_Execute(&run, o.database.c_str(), sql.c_str(), &sink); },
+                     [&run] { SQLQUERY_Interrupt(&run); });
+    bool written = sink.finish();
+    if (csv) written = fclose(csv.release()) == 0 && written;
+    if (!written) {
+        cliError(o.csv.empty() ? "Écriture impossible sur la sortie standard."
+                               : "Écriture impossible dans le fichier '" + o.csv + "'.");
+        return CLI_FAILURE;
+    }
+    if (failed) {
+        cliError(run.error.empty() ? "La requête a échoué." : run.error);
+        return CLI_FAILURE;
+    }
+    if (run.interrupted) {
+        fprintf(stderr, "(!) La requête a été interrompue par l'utilisateur\n");
+        return CLI_FAILURE;
+    }
+    if (!o.csv.empty()) return writeOut(std::to_string(run.rows) + " ligne(s)\n") ? CLI_OK : CLI_FAILURE;
+    return CLI_OK;
+}
+
+}  // namespace
+
+void addQueryCommand(CLI::App& app, CliCommands& commands) {
+    auto o = std::make_shared<QueryOptions>();
+    CLI::App* sub = app.add_subcommand(
+        "query", "Exécute des requêtes SQL sur une base SQLite (historisées dans FylatekHistory)");
+    sub->add_option("base", o->database, "Base SQLite (fichier existant, ou :memory:)")->required();
+    sub->add_option("sql", o->sql, "Requêtes (par défaut : lues sur l'entrée standard)");
+    sub->add_option("--csv", o->csv,
+                    "Exporte les lignes dans ce fichier (\";\" après chaque valeur, en-tête)");
+    commands.push_back({sub, [o] { return commandQuery(*o); }});
+}
+
+}  // namespace morvex

@@ -1,0 +1,79 @@
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+
+#include "cli/tests/cli_fixture.h"
+
+using morvex::testing::readFile;
+using morvex::testing::RunResult;
+using morvex::testing::writeFile;
+
+namespace {
+
+class QueryCommand : public morvex::testing::CliFixture {
+protected:
+    void SetUp() override {
+        CliFixture::SetUp();
+        // A database made by the sqlite3 shell, as a foreign database would be.
+        const std::string cmd = "sqlite3 '" + (dir_ / "base.db").string() +
+                                "' \"CREATE TABLE FylatekHistory (RowID INTEGER PRIMARY KEY "
+                                "AUTOINCREMENT, Query varchar(4000), TimeStamp TIMESTAMP DEFAULT "
+                                "CURRENT_TIMESTAMP); CREATE TABLE t(id INTEGER, nom TEXT); "
+                                "INSERT INTO t VALUES (1, 'Élodie'), (2, NULL), (10, 'a;b'), "
+                                "(11, 'dit \\\"oui\\\"');\"";
+        ASSERT_EQ(system(cmd.c_str()), 0);
+    }
+};
+
+TEST_F(QueryCommand, PrintsTheRowsAsATableWithNullAndTheRowCount) {
+    RunResult r = run("query base.db 'SELECT id, nom FROM t ORDER BY id'");
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out,
+              "id | nom\n"
+              "---+----------\n"
+              "1  | Élodie\n"
+              "2  | NULL\n"
+              "10 | a;b\n"
+              "11 | dit \"oui\"\n"
+              "\n"
+              "4 ligne(s)\n");
+}
+
+TEST_F(QueryCommand, ReadsEveryStatementFromStandardInputAndLogsIt) {
+    RunResult r = run("query base.db",
+                      "INSERT INTO t VALUES (3, 'c');\r\nSELECT count(*) AS n FROM t;\r\n"
+                      "SELECT max(id) AS m FROM t;\r\n");
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out, "n\n-\n5\n\nm\n--\n11\n\n2 ligne(s)\n");
+    r = run("query base.db 'SELECT Query FROM FylatekHistory ORDER BY RowID'");
+    EXPECT_NE(r.out.find("INSERT INTO t VALUES (3, 'c');\nSELECT count(*) AS n FROM t;"),
+              std::string::npos)
+        << r.out;
+}
+
+TEST_F(QueryCommand, ExportsTheRowsWithTheirHeaderAndQuotesOnlyWhatWouldSplit) {
+    RunResult r = run("query base.db 'SELECT id, nom FROM t ORDER BY id' --csv out.csv");
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out, "4 ligne(s)\n");
+    EXPECT_EQ(readFile(dir_ / "out.csv"),
+              "id;nom;\r\n1;Élodie;\r\n2;NULL;\r\n10;\"a;b\";\r\n11;\"dit \"\"oui\"\"\";\r\n");
+}
+
+TEST_F(QueryCommand, FailsWithSqlitesMessageOrWhenTheBaseIsMissing) {
+    RunResult r = run("query base.db 'SELECT nope FROM nowhere'");
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err, "(e) no such table: nowhere\n");
+    r = run("query absent.db 'SELECT 1'");
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find("absent.db"), std::string::npos);
+    EXPECT_FALSE(std::filesystem::exists(dir_ / "absent.db"));
+    r = run("query base.db ''", " ; \n");
+    EXPECT_EQ(r.status, 2);
+    r = run("query base.db 'SELECT 1' --csv missing/dir/out.csv");
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find("Impossible d'ouvrir le fichier spécifié."), std::string::npos);
+}
+
+}  // namespace

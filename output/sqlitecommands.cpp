@@ -1,0 +1,94 @@
+// The main window's SQLite loading commands.
+#include <sys/stat.h>
+
+#include <cstdlib>
+#include <cstring>
+#include <memory>
+#include <string>
+
+#include "app/core/application.h"
+#include "foundation/trace.h"
+#include "foundation/uiport.h"
+#include "output/sqlite4fyk.h"
+
+namespace {
+
+struct LoadTaskCloser {
+    void operator()(SQLITE4FYK_LOADTASK* load) const { SQLITE4FYK_DestroyLoadTask(load); }
+};
+struct TasksCloser {
+    void operator()(TASKSLIST* tasks) const { TASKSLIST_Destroy(tasks); }
+};
+
+// Batch size of the settings, or the default one.
+int SettingsBatchSize() {
+    return gcontexte.sqliteBatchSize > 0 ? static_cast<int>(gcontexte.sqliteBatchSize)
+                                         : SQLITE4FYK_DEFAULT_BATCH_SIZE;
+}
+
+}  // namespace
+
+int SQLITE4FYK_RunLoadTask(FileDesc* desc, const char* path, int batchSize,
+                           SQLITE4FYK_LOADSTATS* stats) {
+    if (stats != nullptr) {
+        *stats = SQLITE4FYK_LOADSTATS{};
+        stats->status = SQLITE4FYK_LOAD_FAILED;
+    }
+    std::unique_ptr<SQLITE4FYK_LOADTASK, LoadTaskCloser> load(
+        SQLITE4FYK_CreateLoadTask(desc, path, batchSize, 1));
+    std::unique_ptr<TASKSLIST, TasksCloser> tasks(TASKSLIST_Create());
+    TASK* task =
+        load ? TASK_Create("Chargement du fichier de données", SQLite_LoadDataInDatabase, load.get())
+             : nullptr;
+    if (!tasks || task == nullptr || TASKSLIST_AddTask(tasks.get(), task) != 0) {
+        TASK_Destroy(task);
+        return 1;
+    }
+    morvex::uiPort().runTasks(tasks.get());
+    if (stats != nullptr) *stats = load->stats;
+    return 0;
+}
+
+int FYK_SendDataToSQLite(void*, FileDesc* desc, const char* path) {
+    if (desc == nullptr || path == nullptr) return 1;
+    morvex::trace("\n[FYK_SendDataToSQLite] : Appel");
+    char* copy = strdup(path);
+    if (copy == nullptr) return 1;
+    free(desc->DatabaseFilePath);
+    desc->DatabaseFilePath = copy;
+    const int failed = SQLITE4FYK_RunLoadTask(desc, path, SettingsBatchSize(), nullptr);
+    morvex::trace("\n[FYK_SendDataToSQLite] : Termine");
+    return failed;
+}
+
+int FYK_SendDataToSQLiteWithFilePrompt(void* window, FileDesc* desc) {
+    if (desc == nullptr) return 1;
+    std::string proposed = desc->ProjectName;
+    for (char& c : proposed) {
+        if (strchr("/!*:;?\\", c) != nullptr) c = ' ';
+    }
+    proposed += ".db";
+    if (gcontexte.databasesDirectory[0] != '\0') {
+        proposed = std::string(gcontexte.databasesDirectory) + "/" + proposed;
+    }
+    for (;;) {
+        const std::optional<std::string> chosen = morvex::uiPort().promptFile(
+            "Exporter les données vers le fichier SQLite ...", proposed,
+            "Fichier de base de données SQLite (*.db)|*.db", true);
+        if (!chosen) return 0;
+        struct stat info {};
+        if (stat(chosen->c_str(), &info) == 0) {
+            morvex::trace("\nFile exists : %s", chosen->c_str());
+            const morvex::UiAnswer answer = morvex::uiPort().messageBox(
+                "Remplacer le fichier", "Ce fichier existe déjà. Voulez-vous le remplacer ?",
+                morvex::UiButtons::YesNoCancel, morvex::UiIcon::Question);
+            if (answer == morvex::UiAnswer::No) continue;  // the dialog opens again
+            if (answer != morvex::UiAnswer::Yes) return 0;
+        } else {
+            morvex::trace("\nFile does NOT exists : %s", chosen->c_str());
+        }
+        if (desc->TableName[0] == '\0') strcpy(desc->TableName, "datafile");
+        FYK_SendDataToSQLite(window, desc, chosen->c_str());
+        return 0;
+    }
+}
