@@ -1,0 +1,509 @@
+// The SQL Server INSERT script: table text, typed literals and the streaming script writer.
+#include "output/mssql.h"
+
+#include <cctype>
+#include <charconv>
+#include <cstdio>
+#include <cstring>
+#include <memory>
+#include <new>
+#include <string>
+#include <vector>
+
+#include "datafile/datafile.h"
+#include "foundation/date.h"
+#include "foundation/trace.h"
+#include "foundation/uiport.h"
+#include "output/mssql_text.h"
+
+namespace morvex::mssql {
+
+ScriptFile::~ScriptFile() {
+    if (file_ != nullptr) fclose(file_);
+}
+
+bool ScriptFile::open(const char* path) {
+    if (path == nullptr || path[0] == '\0') return false;
+    file_ = fopen(path, "wb");
+    if (file_ == nullptr) return false;
+    setvbuf(file_, nullptr, _IONBF, 0);  // our own buffer already gathers whole blocks
+    buffer_.reserve(kBlock + (kBlock >> 2));
+    return true;
+}
+
+void ScriptFile::text(const std::string& text) {
+    for (size_t i = 0; i < text.size(); ++i) {
+        if (text[i] == '\n' && (i == 0 || text[i - 1] != '\r')) buffer_ += '\r';
+        buffer_ += text[i];
+    }
+    flushIfFull();
+}
+
+void ScriptFile::flush() {
+    if (file_ == nullptr || buffer_.empty()) return;
+    if (fwrite(buffer_.data(), 1, buffer_.size(), file_) != buffer_.size()) failed_ = true;
+    buffer_.clear();
+}
+
+bool ScriptFile::close() {
+    if (file_ == nullptr) return false;
+    flush();
+    if (fclose(file_) != 0) failed_ = true;
+    file_ = nullptr;
+    return !failed_;
+}
+
+std::string OneLine(const char* text) {
+    std::string out = text != nullptr ? text : "";
+    for (size_t i = 0; i < out.size(); ++i) {
+        if (out[i] == '\r' && i + 1 < out.size() && out[i + 1] == '\n') {
+            out.erase(i, 1);
+        }
+        if (out[i] == '\n' || out[i] == '\r') out[i] = ' ';
+    }
+    return out;
+}
+
+}  // namespace morvex::mssql
+
+using morvex::mssql::ScriptFile;
+
+MSSQL_PARAMS gmssqlParams = {"Master",      "TBL_IMPORT",  "imp_data.txt",
+                             "imp_fmt.fmt", "imp_bcp.sql", "imp_maj.sql"};
+
+int MSSQL_InitParams(MSSQL_PARAMS* params) {
+    if (params == nullptr) return 1;
+    *params = MSSQL_PARAMS{"Master",      "TBL_IMPORT",  "imp_data.txt",
+                           "imp_fmt.fmt", "imp_bcp.sql", "imp_maj.sql"};
+    return 0;
+}
+
+namespace {
+
+constexpr const char* kNoColumnTrace =
+    "\n[GenerateInsert] : Aucune description de colonne : Non prise en compte de la colonne";
+
+bool IsBlank(char c) {
+    return c == ' ' || c == '\t' || c == '\r' || c == '\n';
+}
+
+bool IsDigit(char c) {
+    return c >= '0' && c <= '9';
+}
+
+// `name` between double quotes, its own double quotes doubled.
+void AppendQuotedName(std::string& out, const char* name) {
+    out += '"';
+    for (const char* p = name != nullptr ? name : ""; *p != '\0'; ++p) {
+        if (*p == '"') out += '"';
+        out += *p;
+    }
+    out += '"';
+}
+
+// True when `name` can stand in a statement without delimiters.
+bool IsRegularIdentifier(const char* name) {
+    if (name == nullptr) return false;
+    const unsigned char first = static_cast<unsigned char>(name[0]);
+    if (!(isalpha(first) || first == '_' || first == '@' || first == '#')) return false;
+    for (const char* p = name + 1; *p != '\0'; ++p) {
+        const unsigned char c = static_cast<unsigned char>(*p);
+        if (!(isalnum(c) || c == '_' || c == '@' || c == '#' || c == '$')) return false;
+    }
+    return true;
+}
+
+// The table name as the INSERT statements write it: as it stands when it is a regular
+// identifier, quoted otherwise.
+std::string InsertTableName(const char* name) {
+    if (IsRegularIdentifier(name)) return name;
+    std::string out;
+    AppendQuotedName(out, name);
+    return out;
+}
+
+// `length` bytes in single quotes, each single quote doubled.
+void AppendQuoted(std::string& out, const char* value, int length) {
+    out += '\'';
+    const char* p = value;
+    const char* end = value + length;
+    while (p < end) {
+        const auto* quote = static_cast<const char*>(memchr(p, '\'', static_cast<size_t>(end - p)));
+        if (quote == nullptr) {
+            out.append(p, static_cast<size_t>(end - p));
+            break;
+        }
+        out.append(p, static_cast<size_t>(quote - p + 1));
+        out += '\'';
+        p = quote + 1;
+    }
+    out += '\'';
+}
+
+// `value` in decimal, zero-padded to `width` digits ("%0*i").
+void AppendPadded(std::string& out, int value, int width) {
+    char digits[16];
+    if (value < 0) {
+        const int n = snprintf(digits, sizeof digits, "%0*i", width, value);
+        out.append(digits, static_cast<size_t>(n));
+        return;
+    }
+    const auto result = std::to_chars(digits, digits + sizeof digits, value);
+    const int n = static_cast<int>(result.ptr - digits);
+    if (n < width) out.append(static_cast<size_t>(width - n), '0');
+    out.append(digits, static_cast<size_t>(n));
+}
+
+// Checks that [begin, end) is a number: an optional sign, then digits with at most one decimal
+// separator (point or comma, only when `decimal`), at least one digit. Gives the separator's
+// offset (or -1).
+bool IsNumber(const char* begin, const char* end, bool decimal, ptrdiff_t* separator) {
+    *separator = -1;
+    const char* p = begin;
+    if (p < end && (*p == '+' || *p == '-')) ++p;
+    bool digit = false;
+    for (; p < end; ++p) {
+        if (IsDigit(*p)) {
+            digit = true;
+        } else if (decimal && (*p == '.' || *p == ',') && *separator < 0) {
+            *separator = p - begin;
+        } else {
+            return false;
+        }
+    }
+    return digit;
+}
+
+// The literal of a date or a date and time, read through its picture format.
+void AppendDate(std::string& out, const TypeCible* t, const char* value, int length) {
+    const bool withTime = t->type == DATATYPE_DATETIME;
+    // The picture reader wants a terminated text; reader values always are.
+    std::string copy;
+    const char* text = value;
+    if (memchr(value, '\0', static_cast<size_t>(length) + 1) != value + length) {
+        copy.assign(value, static_cast<size_t>(length));
+        text = copy.c_str();
+    }
+    MYDATETIME d{};
+    // A text that does not fit keeps the fields read before the failure, zeros for the rest.
+    DATETIME_Convert(text, withTime ? t->fmtDateTime : t->fmtDate, &d);
+    out += '\'';
+    AppendPadded(out, d.annee, 4);
+    AppendPadded(out, d.mois, 2);
+    AppendPadded(out, d.jour, 2);
+    if (withTime) {
+        out += ' ';
+        AppendPadded(out, d.heure, 2);
+        out += ':';
+        AppendPadded(out, d.minute, 2);
+        out += ':';
+        AppendPadded(out, d.seconde, 2);
+    }
+    out += '\'';
+}
+
+// SQL Server type of a target type; empty for an unknown code.
+std::string MssqlType(const TypeCible& t) {
+    char text[64];
+    switch (t.type) {
+        case DATATYPE_INTEGER:
+            return "int";
+        case DATATYPE_DECIMAL:
+            snprintf(text, sizeof text, "decimal(%i, %i)",
+                     t.fmtDecimal.partieEntiere + t.fmtDecimal.partieDecimale,
+                     t.fmtDecimal.partieDecimale);
+            return text;
+        case DATATYPE_DATE:
+        case DATATYPE_DATETIME:
+            return "datetime";
+        case DATATYPE_FIXEDCHAR:
+            snprintf(text, sizeof text, "char(%i)", t.fmtChaineFixe.taille);
+            return text;
+        case DATATYPE_VARIABLECHAR:
+            snprintf(text, sizeof text, "varchar(%i)", t.fmtChaineVar.tailleMax);
+            return text;
+        case DATATYPE_TEXT:
+            return "text";
+        case DATATYPE_BOOLEAN:
+            return "bit";
+        default:
+            return "";
+    }
+}
+
+// The DROP and CREATE of the table, lines ended by `\n`.
+std::string CreateTableText(const FileDesc* desc, int rowNumberFlag) {
+    std::string sql = "DROP TABLE  ";
+    AppendQuotedName(sql, desc->TableName);
+    sql += ";\nCREATE TABLE ";
+    AppendQuotedName(sql, desc->TableName);
+    sql += " (";
+    bool first = true;
+    if (rowNumberFlag) {
+        sql += "FileRowID int";
+        first = false;
+    }
+    for (LDCG_ELT* e = desc->columns != nullptr ? desc->columns->first : nullptr; e; e = e->next) {
+        const auto* column = static_cast<const ColumnDesc*>(e->lParam1);
+        if (column == nullptr) continue;
+        if (!first) sql += ",\n";
+        first = false;
+        AppendQuotedName(sql, column->code);
+        sql += ' ';
+        sql += MssqlType(column->typeCible);
+    }
+    sql += ");\n";
+    return sql;
+}
+
+// Builds INSERT statements of rows into one table. With the description's columns it keeps the
+// statement's head for rows that hold exactly those columns in order (the usual case), so that
+// such a row costs no allocation.
+class InsertBuilder {
+public:
+    InsertBuilder(const char* table, int rowNumberFlag, const char* eol, const FileDesc* desc)
+        : rowNumberFlag_(rowNumberFlag) {
+        intro_ = "INSERT INTO " + InsertTableName(table) + " (";
+        tail_ = std::string(");") + eol + "GO" + eol;
+        valuesIntro_ = std::string(")") + eol + "VALUES (";
+        if (desc == nullptr || desc->columns == nullptr) return;
+        std::string names;
+        if (rowNumberFlag_) names = "FileRowID";
+        for (LDCG_ELT* e = desc->columns->first; e; e = e->next) {
+            const auto* column = static_cast<const ColumnDesc*>(e->lParam1);
+            if (column == nullptr) continue;
+            columns_.push_back(column);
+            if (!names.empty()) names += ", ";
+            AppendQuotedName(names, column->code);
+        }
+        head_ = intro_ + names + valuesIntro_;
+    }
+
+    // Appends the INSERT of `row` followed by the GO line.
+    void append(std::string& out, LDCG* row, int rowNumber) {
+        if (!columns_.empty() && MatchesColumns(row)) {
+            out += head_;
+            bool first = true;
+            if (rowNumberFlag_) {
+                AppendNumber(out, rowNumber);
+                first = false;
+            }
+            for (LDCG_ELT* e = row->first; e; e = e->next) {
+                const auto* field = static_cast<const DATACOLUMN*>(e->lParam1);
+                if (!first) out += ", ";
+                first = false;
+                MSSQL_AppendLiteral(out, &field->column->typeCible, field->value, field->length);
+            }
+            out += tail_;
+            return;
+        }
+        names_.clear();
+        values_.clear();
+        if (rowNumberFlag_) {
+            names_ = "FileRowID";
+            AppendNumber(values_, rowNumber);
+        }
+        for (LDCG_ELT* e = row != nullptr ? row->first : nullptr; e; e = e->next) {
+            const auto* field = static_cast<const DATACOLUMN*>(e->lParam1);
+            if (field == nullptr || field->column == nullptr) {
+                morvex::trace("%s", kNoColumnTrace);
+                continue;
+            }
+            if (!names_.empty()) {
+                names_ += ", ";
+                values_ += ", ";
+            }
+            AppendQuotedName(names_, field->column->code);
+            MSSQL_AppendLiteral(values_, &field->column->typeCible, field->value,
+                                field->value != nullptr ? field->length : 0);
+        }
+        out += intro_;
+        out += names_;
+        out += valuesIntro_;
+        out += values_;
+        out += tail_;
+    }
+
+private:
+    // True when the row holds one field per column of the description, in order.
+    bool MatchesColumns(LDCG* row) const {
+        size_t i = 0;
+        for (LDCG_ELT* e = row != nullptr ? row->first : nullptr; e; e = e->next, ++i) {
+            const auto* field = static_cast<const DATACOLUMN*>(e->lParam1);
+            if (i >= columns_.size() || field == nullptr || field->column != columns_[i] ||
+                field->value == nullptr) {
+                return false;
+            }
+        }
+        return i == columns_.size();
+    }
+
+    static void AppendNumber(std::string& out, int n) {
+        char digits[16];
+        const auto result = std::to_chars(digits, digits + sizeof digits, n);
+        out.append(digits, static_cast<size_t>(result.ptr - digits));
+    }
+
+    int rowNumberFlag_;                       // 1: FileRowID and the row number come first
+    std::string intro_;                       // "INSERT INTO T ("
+    std::string valuesIntro_;                 // ")" line end "VALUES ("
+    std::string tail_;                        // ");" line end "GO" line end
+    std::string head_;                        // intro, every column name and valuesIntro
+    std::vector<const ColumnDesc*> columns_;  // the description's columns, in order
+    std::string names_;                       // scratch of the general case
+    std::string values_;                      // scratch of the general case
+};
+
+// Releases a row of the reader with its values.
+struct RowDestroyer {
+    void operator()(LDCG* row) const { LDCG_Destroy(row, 0, 3); }
+};
+
+DYNSTRING* ToDynString(const std::string& text) {
+    return DYNSTRING_NewWithCString(text.c_str());
+}
+
+}  // namespace
+
+void MSSQL_AppendLiteral(std::string& out, const TypeCible* t, const char* value, int length) {
+    if (value == nullptr || length < 0) length = 0;
+    if (value == nullptr) value = "";
+    const char* begin = value;
+    const char* end = value + length;
+    while (begin < end && IsBlank(*begin)) ++begin;
+    while (end > begin && IsBlank(end[-1])) --end;
+    switch (t->type) {
+        case DATATYPE_INTEGER:
+        case DATATYPE_BOOLEAN:
+        case DATATYPE_DECIMAL: {
+            if (begin == end) {
+                out += "NULL";
+                return;
+            }
+            const bool decimal = t->type == DATATYPE_DECIMAL;
+            ptrdiff_t separator = -1;
+            if (!IsNumber(begin, end, decimal, &separator)) {
+                AppendQuoted(out, value, length);  // not a number: a string cannot escape
+                return;
+            }
+            if (separator < 0) {
+                out.append(value, static_cast<size_t>(length));
+                return;
+            }
+            // A decimal comma becomes a point; a point without a digit before or after it gets
+            // a zero there.
+            const char* at = begin + separator;
+            out.append(value, static_cast<size_t>(at - value));
+            if (at == begin || !IsDigit(at[-1])) out += '0';
+            out += '.';
+            if (at + 1 == end) out += '0';
+            out.append(at + 1, static_cast<size_t>(value + length - at - 1));
+            return;
+        }
+        case DATATYPE_DATE:
+        case DATATYPE_DATETIME:
+            if (begin == end) {
+                out += "NULL";
+                return;
+            }
+            AppendDate(out, t, value, length);
+            return;
+        default:  // FixedChar, VariableChar, Text, and any unknown code
+            AppendQuoted(out, value, length);
+            return;
+    }
+}
+
+int GenerateMSSQLType(const TypeCible* typeCible, char* buffer, int size) {
+    if (typeCible == nullptr || buffer == nullptr || size <= 0) return 1;
+    const std::string type = MssqlType(*typeCible);
+    snprintf(buffer, static_cast<size_t>(size), "%s", type.c_str());
+    return type.empty() ? 1 : 0;
+}
+
+int MSSQL_GenerateStringForData(const TypeCible* typeCible, const char* value, char* buffer,
+                                int size) {
+    if (typeCible == nullptr || buffer == nullptr || size <= 0) return 1;
+    try {
+        std::string literal;
+        MSSQL_AppendLiteral(literal, typeCible, value,
+                            value != nullptr ? static_cast<int>(strlen(value)) : 0);
+        if (literal.size() >= static_cast<size_t>(size)) {
+            buffer[0] = '\0';
+            return 1;
+        }
+        memcpy(buffer, literal.c_str(), literal.size() + 1);
+        return 0;
+    } catch (const std::bad_alloc&) {
+        buffer[0] = '\0';
+        return 1;
+    }
+}
+
+DYNSTRING* MSSQL_GenerateCreateTable(FileDesc* desc, int rowNumberFlag) {
+    if (desc == nullptr) return nullptr;
+    try {
+        return ToDynString(CreateTableText(desc, rowNumberFlag));
+    } catch (const std::bad_alloc&) {
+        return nullptr;
+    }
+}
+
+DYNSTRING* MSSQL_GenerateInsert(const char* tableName, LDCG* row, int rowNumber,
+                                int rowNumberFlag) {
+    if (tableName == nullptr || row == nullptr) return nullptr;
+    try {
+        InsertBuilder builder(tableName, rowNumberFlag, "\n", nullptr);
+        std::string sql;
+        builder.append(sql, row, rowNumber);
+        return ToDynString(sql);
+    } catch (const std::bad_alloc&) {
+        return nullptr;
+    }
+}
+
+int MSSQL_SendDataToSQLServer(FileDesc* desc, const char* dataPath, const char* scriptPath,
+                              int rowNumberFlag) {
+    if (desc == nullptr || dataPath == nullptr || scriptPath == nullptr) return -1;
+    ScriptFile script;
+    if (!script.open(scriptPath)) {
+        morvex::trace("\n[MSSQL_SendDataToSQLServer] Impossible de créer le fichier [%s]",
+                      scriptPath);
+        return -2;
+    }
+    DATAFILE* reader = DATAFILE_NewIterator(desc, dataPath, 10000, 0);
+    if (reader == nullptr || DATAFILE_Init(reader) != 0) {
+        morvex::trace("\n[MSSQL_SendDataToSQLServer] Lecture impossible du fichier [%s]", dataPath);
+        DATAFILE_DestroyIterator(reader);
+        script.close();
+        return -3;
+    }
+    int rows = 0;
+    bool written = true;
+    try {
+        script.text(CreateTableText(desc, rowNumberFlag) + "\n");
+        InsertBuilder builder(desc->TableName, rowNumberFlag, "\r\n", desc);
+        std::string& out = script.buffer();
+        while (LDCG* row = DATAFILE_ReadNext(reader)) {
+            std::unique_ptr<LDCG, RowDestroyer> owned(row);
+            builder.append(out, row, DATAFILE_GetCurrentFileRowID(reader));
+            out += "\r\n";
+            ++rows;
+            script.flushIfFull();
+        }
+    } catch (const std::bad_alloc&) {
+        morvex::trace("\n[MSSQL_SendDataToSQLServer] Mémoire insuffisante après %i lignes", rows);
+        written = false;
+    }
+    DATAFILE_DestroyIterator(reader);
+    if (!script.close() || !written) {
+        morvex::trace("\n[MSSQL_SendDataToSQLServer] Erreur d'écriture du fichier [%s]",
+                      scriptPath);
+        return -2;
+    }
+    char message[128];
+    snprintf(message, sizeof message, "Chargement Terminé : %i lignes chargées en base de données.",
+             rows);
+    morvex::uiPort().statusText(message);
+    return rows;
+}
