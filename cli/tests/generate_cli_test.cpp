@@ -1,0 +1,129 @@
+// morvexcli generate, template check and process, run as the real program.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <filesystem>
+#include <regex>
+#include <string>
+
+#include "cli/tests/cli_fixture.h"
+#include "filedesc/filedesc.h"
+
+namespace fs = std::filesystem;
+using morvex::testing::readFile;
+using morvex::testing::RunResult;
+using morvex::testing::writeFile;
+
+namespace {
+
+class GenerateCli : public morvex::testing::CliFixture {
+protected:
+    // A description d.fyk (table CLIENT, columns ID and NOM) with `templates` as its process.
+    void writeDescription(const std::vector<std::string>& templates = {}) {
+        FileDesc* d = FILEDESC_CreateFileDesc("Clients", nullptr, 2, "\\n", ";");
+        strcpy(d->TableName, "CLIENT");
+        for (const char* code : {"ID", "NOM"}) {
+            ColumnDesc col{};
+            strcpy(col.code, code);
+            col.typeCible.type = 0;
+            FILEDESC_AjouterColonne(d, &col);
+        }
+        for (const std::string& t : templates) {
+            PROCESSTASK* task = PROCESS_CreateTask();
+            task->templatePath = strdup(t.c_str());
+            PROCESS_AddTask(d->processes, task);
+        }
+        ASSERT_EQ(FILEDESC_SaveToFile(d, (dir_ / "d.fyk").string().c_str()), 0);
+        FILEDESC_CloseFileDesc(d);
+    }
+    // The single time-stamped directory made under `root`.
+    fs::path runDirectory(const fs::path& root) {
+        for (const auto& e : fs::directory_iterator(root)) return e.path();
+        return {};
+    }
+};
+
+TEST_F(GenerateCli, RunsTheDescriptionProcessIntoATimeStampedDirectory) {
+    writeFile(dir_ / "a.tpl",
+              "%targetfilename {table.name}.txt\n%for_each_column\n%begin\n"
+              "{column.name}\n%end\n");
+    writeFile(dir_ / "bad.tpl", "%if 1\n");
+    writeDescription({"a.tpl", "bad.tpl"});
+    RunResult r = run("generate d.fyk --out gen");
+    EXPECT_EQ(r.status, 1) << r.err;  // one task failed
+    fs::path out = runDirectory(dir_ / "gen");
+    EXPECT_TRUE(std::regex_match(out.filename().string(),
+                                 std::regex(R"(\d{4}-\d\d-\d\d_\d\dh\d\dm\d\ds)")));
+    EXPECT_EQ(readFile(out / "CLIENT.txt"), "ID\nNOM\n");
+    const std::string produced = "gen/" + out.filename().string() + "/CLIENT.txt";
+    EXPECT_NE(r.out.find("\n- Génération : OK\n" + produced), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("(E) Error while resolving links and references.Erreur\n"),
+              std::string::npos)
+        << r.out;
+    EXPECT_NE(r.out.find("Terminé\ta.tpl\t" + produced + "\n"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("Erreur\tbad.tpl\t\n"), std::string::npos) << r.out;
+}
+
+TEST_F(GenerateCli, GivenTemplatesReplaceTheProcessAndNoExecRefusesCommands) {
+    writeFile(dir_ / "x.tpl", "%targetfilename x.txt\n%execsystem touch ran\nafter\n");
+    writeDescription({"missing.tpl"});
+    RunResult r = run("generate d.fyk --template x.tpl --out gen --no-exec");
+    ASSERT_EQ(r.status, 0) << r.out << r.err;
+    EXPECT_FALSE(fs::exists(dir_ / "ran"));
+    EXPECT_NE(r.out.find("commande système refusée"), std::string::npos) << r.out;
+    EXPECT_EQ(readFile(runDirectory(dir_ / "gen") / "x.txt"), "after\n");
+}
+
+TEST_F(GenerateCli, LibrariesOptionFindsIncludedLibraries) {
+    fs::create_directories(dir_ / "libs");
+    writeFile(dir_ / "libs" / "l.tpl",
+              "%templatetype MorvexFylatek.Library\n%function Hi\n"
+              "%begin\n%return hi\n%end\n");
+    writeFile(dir_ / "x.tpl", "%include l\n%targetfilename x.txt\n%writeln [%Hi:]\n");
+    writeDescription();
+    RunResult r = run("generate d.fyk --template x.tpl --out gen --libraries libs");
+    ASSERT_EQ(r.status, 0) << r.out << r.err;
+    EXPECT_EQ(readFile(runDirectory(dir_ / "gen") / "x.txt"), "[hi]\n");
+}
+
+TEST_F(GenerateCli, TemplateCheckPrintsTheLinkErrorWithItsLine) {
+    writeFile(dir_ / "ok.tpl", "%if 1\n%begin\nx\n%end\n");
+    RunResult r = run("template check ok.tpl");
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_NE(r.out.find("Template correct : "), std::string::npos) << r.out;
+    EXPECT_TRUE(fs::exists(dir_ / "logs" / "MorvexFylatek.MacroCode.AfterLinker.txt"));
+
+    writeFile(dir_ / "bad.tpl",
+              "a\n%if 1\n%begin\n%end\n%elseif 2\n%begin\n%end\n%else\n"
+              "%begin\n%end\n");
+    r = run("template check bad.tpl");
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find("(e) Ligne 8 (instruction "), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find("'else' without 'if' statement."), std::string::npos) << r.err;
+}
+
+TEST_F(GenerateCli, ProcessListAddAndRemoveEditTheDescription) {
+    writeFile(dir_ / "a.tpl", "a\n");
+    writeFile(dir_ / "b.tpl", "b\n");
+    writeDescription({"one.tpl", "two.tpl", "three.tpl"});
+    RunResult r = run("process d.fyk list");
+    ASSERT_EQ(r.status, 0);
+    EXPECT_EQ(r.out, "1\tone.tpl\n2\ttwo.tpl\n3\tthree.tpl\n");
+    r = run("process d.fyk remove 1 3");
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out, "1\ttwo.tpl\n");
+    r = run("process d.fyk add a.tpl b.tpl");
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out, "1\ttwo.tpl\n2\t" + (dir_ / "a.tpl").string() + "\n3\t" +
+                         (dir_ / "b.tpl").string() + "\n");
+    EXPECT_NE(readFile(dir_ / "d.fyk").find("TEMPLATE=" + (dir_ / "b.tpl").string()),
+              std::string::npos);
+    r = run("process d.fyk remove 9");
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find("Tâche 9 inexistante"), std::string::npos);
+    r = run("process d.fyk add nothere.tpl");
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(run("process d.fyk list").out.substr(0, 11), "1\ttwo.tpl\n2");
+}
+
+}  // namespace

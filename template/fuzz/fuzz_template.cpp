@@ -1,0 +1,105 @@
+// libFuzzer target: arbitrary bytes as a template, generated end to end (load, compile, link,
+// execution) against a small description with a key, an index and an example data file.
+// %execsystem is refused and the executed instructions are capped, so that every input ends.
+// Build with -DMORVEX_FUZZ=ON (clang); run with template/fuzz/corpus as the seed corpus.
+#include <stdlib.h>
+#include <string.h>
+#include <sys/stat.h>
+
+#include <cstdint>
+#include <cstdio>
+#include <fstream>
+#include <string>
+
+#include "app/core/application.h"
+#include "filedesc/filedesc.h"
+#include "foundation/trace.h"
+#include "foundation/uiport.h"
+#include "template/template.h"
+
+namespace {
+
+// A port that answers everything at once and closes the descriptions a template opens.
+class FuzzPort : public morvex::HeadlessUiPort {
+public:
+    void panelMessage(morvex::UiPanel, unsigned, const std::string&) override {}
+    void openDescription(FileDesc* desc) override { FILEDESC_CloseFileDesc(desc); }
+};
+
+std::string gDir;  // scratch folder of this fuzzing process
+FileDesc* gDesc = nullptr;
+
+void write(const std::string& path, const std::string& text) {
+    std::ofstream(path, std::ios::binary) << text;
+}
+
+FileDesc* makeDescription() {
+    FileDesc* d = FILEDESC_CreateFileDesc("Fuzz", nullptr, STRUCTFILE_DELIMITED, "\\n", ";");
+    strcpy(d->TableName, "T");
+    d->FirstLineIsHeader = 1;
+    d->ExampleFilePath = strdup((gDir + "/data.csv").c_str());
+    const int types[] = {0, 1, 2, 5};
+    const char* names[] = {"ID", "MONTANT", "JOUR", "NOM"};
+    for (int i = 0; i < 4; ++i) {
+        ColumnDesc c{};
+        strcpy(c.code, names[i]);
+        c.typeCible.type = types[i];
+        c.typeCible.fmtDecimal = {10, 2};
+        c.typeCible.fmtChaineVar.tailleMax = 20;
+        FILEDESC_AjouterColonne(d, &c);
+    }
+    IndexDesc pk{};
+    strcpy(pk.name, "PK");
+    pk.columns = LDCG_Create(nullptr, nullptr);
+    LDCG_Add(pk.columns, FILEDESC_SearchColumn(d, "ID"), nullptr);
+    FILEDESC_SetPrimaryKey(d, &pk);
+    IndexDesc* ix = FILEDESC_CreateIndex("IX");
+    LDCG_Add(ix->columns, FILEDESC_SearchColumn(d, "NOM"), nullptr);
+    LDCG_Add(ix->columns, FILEDESC_SearchColumn(d, "JOUR"), nullptr);
+    FILEDESC_AddIndex(d, ix);
+    return d;
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerInitialize(int*, char***) {
+    static FILE* sink = fopen("/dev/null", "w");
+    if (sink) morvex::traceSetStream(sink);
+    static FuzzPort port;
+    morvex::setUiPort(&port);
+    FILEDESC_Initialize();
+    char templ[] = "/tmp/fuzz_template_XXXXXX";
+    if (!mkdtemp(templ)) abort();
+    gDir = templ;
+    mkdir((gDir + "/lib").c_str(), 0777);
+    mkdir((gDir + "/out").c_str(), 0777);
+    write(gDir + "/data.csv", "ID;MONTANT;JOUR;NOM\n1;2,5;01/01/2001;a\n2;;;\"b;c\"\n");
+    write(gDir + "/lib/l.tpl",
+          "%templatetype MorvexFylatek.Library\n%function F a, b\n%begin\n"
+          "%return {a}{b}\n%end\n");
+    snprintf(gcontexte.logsDirectory, sizeof gcontexte.logsDirectory, "%s", gDir.c_str());
+    snprintf(gcontexte.librariesDirectory, sizeof gcontexte.librariesDirectory, "%s/lib",
+             gDir.c_str());
+    gDesc = makeDescription();
+    TEMPLATE_SetExecAllowed(false);
+    TEMPLATE_SetDetailedTrace(false);
+    TEMPLATE_SetInstructionLimit(20000);
+    atexit([] {
+        FILEDESC_CloseFileDesc(gDesc);
+        std::string cmd = "rm -rf '" + gDir + "'";
+        if (system(cmd.c_str()) != 0) {
+        }
+    });
+    return 0;
+}
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    const std::string text(reinterpret_cast<const char*>(data), size);
+    // Output names stay inside the scratch folder.
+    if (text.find("..") != std::string::npos) return 0;
+    const std::string path = gDir + "/in.tpl";
+    write(path, text);
+    char out[1024] = "";
+    TEMPLATE_Generate(gDesc, path.c_str(), (gDir + "/out").c_str(), out, sizeof out);
+    return 0;
+}

@@ -1,0 +1,310 @@
+// Template generation: the phases of one generation (TEMPLATE_Build, TEMPLATE_Generate) and the
+// run of a generation process (LaunchProcessing).
+#include <sys/stat.h>
+
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <memory>
+#include <string>
+
+#include "app/core/application.h"
+#include "foundation/date.h"
+#include "foundation/trace.h"
+#include "template/template.h"
+#include "template/tplinternal.h"
+
+using morvex::trace;
+using tplinternal::format;
+using tplinternal::panel;
+
+namespace {
+
+// The directory of the listing files: the logs directory, else the system's temporary one.
+std::string listingPath(const char* name) {
+    std::string dir =
+        gcontexte.logsDirectory[0] ? gcontexte.logsDirectory : morvex::systemTempDirectory();
+    return tplinternal::joinPath(dir, name);
+}
+
+// Keeps the nesting of generations of the calling thread.
+struct GenerateScope {
+    tplinternal::RunState& rs;
+    explicit GenerateScope(tplinternal::RunState& state) : rs(state) {
+        if (rs.generateDepth == 0) {
+            rs.executed = 0;
+            rs.aborted = false;
+            rs.callDepth = 0;
+        }
+        ++rs.generateDepth;
+    }
+    ~GenerateScope() { --rs.generateDepth; }
+};
+
+// Owns a context until the end of a scope.
+struct CtxCloser {
+    void operator()(RUNTIME_CTX* c) const { RUNTIME_CTX_Destroy(c); }
+};
+
+}  // namespace
+
+int TEMPLATE_Build(const char* path, TEMPLATE_PROGRAM* program) {
+    if (!program) return 1;
+    program->lineTab = nullptr;
+    program->count = 0;
+    trace("\n(1) Loading template into memory...");
+    LDCG* lines = TEMPLATE_LoadFile(path);
+    if (!lines) {
+        trace("\n[TEMPLATE_Generate] Error : Unknown template type : %i", TEMPLATE_GetType(lines));
+        lines = LDCG_Create(nullptr, LINE_Destroy);
+        if (!lines) return 1;
+    } else {
+        switch (TEMPLATE_GetType(lines)) {
+            case TEMPLATE_TYPE_TEMPLATE:
+                trace("\n[TEMPLATE_Generate] Type = Template");
+                break;
+            case TEMPLATE_TYPE_LIBRARY:
+                trace("\n[TEMPLATE_Generate] Type = Library");
+                break;
+            default: {
+                trace("\n[TEMPLATE_Generate] Type = Unknown!");
+                trace("\n[TEMPLATE_Generate] : Adding Default Template type");
+                auto* l = static_cast<LINE*>(calloc(1, sizeof(LINE)));
+                if (l) l->data = strdup("%TemplateType MorvexFylatek.Template");
+                if (l && l->data) l->code = TPL_TEXT;
+                if (!l || !l->data || !LDCG_AddAfter(lines, nullptr, l, nullptr)) {
+                    LINE_Destroy(l);
+                    trace("\n[TEMPLATE_Generate] : Unable to add default Template Type");
+                }
+                break;
+            }
+        }
+    }
+    trace("\n(2) Compiling...");
+    if (TEMPLATE_Compile(lines) != 0) {
+        LDCG_Destroy(lines, 0, 1);
+        return 1;
+    }
+    trace("\n(3) Generating byte code...");
+    LDCG* code = TEMPLATE_GenerateInstructions(lines);
+    LDCG_Destroy(lines, 0, 1);
+    if (!code) return 1;
+    trace("\n(4) Assembly byte code...");
+    const int count = LDCG_Count(code);
+    auto* tab =
+        static_cast<LINE*>(calloc(static_cast<size_t>(count > 0 ? count : 1), sizeof(LINE)));
+    if (!tab) {
+        LDCG_Destroy(code, 0, 1);
+        return 1;
+    }
+    int i = 0;
+    for (LDCG_ELT* e = code->first; e && i < count; e = e->next, ++i) {
+        auto* l = static_cast<LINE*>(e->lParam1);
+        tab[i].code = l ? l->code : 0;
+        tab[i].data = l ? l->data : nullptr;
+        tab[i].line = l ? l->line : 0;
+        if (l) l->data = nullptr;  // the array takes the text over
+    }
+    LDCG_Destroy(code, 0, 1);
+    trace("  -> OK");
+    generateCode(tab, count, listingPath("MorvexFylatek.MacroCode.BeforeLinker.txt").c_str());
+    trace("\n(5) Resolving links and references...");
+    if (TEMPLATE_ResolveLinksV2(tab, count, 0) == -1) {
+        trace("\n(E) Error while resolving links and references.");
+        panel(morvex::PANEL_ERROR, "\n(E) Error while resolving links and references.");
+        freeByteCode(tab, count);
+        return 1;
+    }
+    trace("  -> OK");
+    generateCode(tab, count, listingPath("MorvexFylatek.MacroCode.AfterLinker.txt").c_str());
+    program->lineTab = tab;
+    program->count = count;
+    return 0;
+}
+
+int TEMPLATE_Generate(FileDesc* desc, const char* templatePath, const char* targetDirectory,
+                      char* outputPath, int outputPathSize) {
+    if (!desc || !templatePath || !targetDirectory || !outputPath || outputPathSize < 1) return 1;
+    tplinternal::RunState& rs = tplinternal::runState();
+    if (rs.generateDepth >= TEMPLATE_MAX_GENERATE_DEPTH) {
+        panel(morvex::PANEL_ERROR,
+              format("\n(E) Plus de %i générations imbriquées (%%template.generate) : [%s] "
+                     "n'est pas généré.",
+                     TEMPLATE_MAX_GENERATE_DEPTH, templatePath));
+        return 1;
+    }
+    GenerateScope scope(rs);
+    TEMPLATE_PROGRAM program{};
+    if (TEMPLATE_Build(templatePath, &program) != 0) return 1;
+
+    std::unique_ptr<RUNTIME_CTX, CtxCloser> top(RUNTIME_CTX_New(desc));
+    if (!top) {
+        freeByteCode(program.lineTab, program.count);
+        return 1;
+    }
+    snprintf(top->targetDirectory, sizeof top->targetDirectory, "%s", targetDirectory);
+
+    trace("\n(6) Determinating output filename...");
+    for (int i = 0; i < program.count; ++i) {
+        if (program.lineTab[i].code != TPL_TARGETFILENAME) continue;
+        char name[512];
+        snprintf(name, sizeof name, "%s", program.lineTab[i].data ? program.lineTab[i].data : "");
+        top->pc = i;
+        CompileString(top.get(), nullptr, name, sizeof name, program.lineTab, program.count,
+                      nullptr);
+        std::string full = tplinternal::joinPath(targetDirectory, name);
+        if (full.size() >= static_cast<size_t>(outputPathSize)) {
+            panel(morvex::PANEL_ERROR,
+                  format("\nErreur : le chemin du fichier à générer dépasse %i caractères : %s",
+                         outputPathSize - 1, full.c_str()));
+            freeByteCode(program.lineTab, program.count);
+            return 1;
+        }
+        memcpy(outputPath, full.c_str(), full.size() + 1);
+        break;
+    }
+    top->pc = 0;
+    trace("  -> OK");
+    trace("\nFileOut = [%s]", outputPath);
+
+    FILE* out = outputPath[0] ? fopen(outputPath, "w") : nullptr;
+    if (!out) {
+        trace("\nErreur lors de l'ouverture du fichier a generer.");
+        panel(morvex::PANEL_ERROR, "\nErreur : impossible d'ouvrir le fichier à générer.");
+        freeByteCode(program.lineTab, program.count);
+        return 1;
+    }
+    static thread_local char outBuffer[1 << 16];
+    setvbuf(out, outBuffer, _IOFBF, sizeof outBuffer);
+
+    trace("\n(7) Processing execution...");
+    int rc =
+        TEMPLATE_ExecuteFunction(top.get(), "Program.Main", program.lineTab, program.count, out);
+    const bool writeFailed = ferror(out) != 0;
+    const bool closeFailed = fclose(out) != 0;
+    freeByteCode(program.lineTab, program.count);
+    if (rc != 0) {
+        if (rs.stopped)
+            panel(morvex::PANEL_ERROR, "\n(E) Génération arrêtée à la demande.");
+        else
+            panel(morvex::PANEL_ERROR, "\n(E) Runtime Error");
+        return 1;
+    }
+    if (writeFailed || closeFailed) {
+        panel(morvex::PANEL_ERROR, "\nErreur : l'écriture du fichier généré a échoué.");
+        return 1;
+    }
+    trace("  -> OK");
+    trace("\n(8) Terminated.");
+    return 0;
+}
+
+const char* GENERATION_StateText(int state) {
+    switch (state) {
+        case GENTASK_DONE:
+            return "Terminé";
+        case GENTASK_ERROR:
+            return "Erreur";
+        case GENTASK_STOPPED:
+            return "Arrêté";
+        default:
+            return "Prêt";
+    }
+}
+
+GENERATIONRUN* GENERATION_CreateRun(FileDesc* desc, PROCESS* process, const char* targetRoot) {
+    auto* run = static_cast<GENERATIONRUN*>(calloc(1, sizeof(GENERATIONRUN)));
+    if (!run) return nullptr;
+    run->description = desc;
+    run->process = process;
+    snprintf(run->targetRoot, sizeof run->targetRoot, "%s",
+             targetRoot ? targetRoot : gcontexte.genTargetDirectory);
+    return run;
+}
+
+void GENERATION_DestroyRun(GENERATIONRUN* run) {
+    if (!run) return;
+    free(run->states);
+    free(run);
+}
+
+void LaunchProcessing(TASK* task) {
+    if (!task) return;
+    auto* run = static_cast<GENERATIONRUN*>(task->parameter);
+    if (!run || !run->description || !run->process) {
+        TASK_Report(task, TASK_EVENT_NOT_STARTED, 0, 0, "Aucune description à générer.");
+        return;
+    }
+    tplinternal::RunState& rs = tplinternal::runState();
+    rs.task = task;
+    rs.stopped = false;
+
+    MYDATETIME now{};
+    DATE_Maintenant(&now);
+    std::string instant = format("%04i-%02i-%02i_%02ih%02im%02is", now.annee, now.mois, now.jour,
+                                 now.heure, now.minute, now.seconde);
+    trace("\n[LaunchProcessing] instantDirectory=[%s]", instant.c_str());
+    std::string dir = tplinternal::joinPath(run->targetRoot, instant);
+    snprintf(run->outputDirectory, sizeof run->outputDirectory, "%s", dir.c_str());
+    trace("\n[LaunchProcessing] Creating directory : %s", run->outputDirectory);
+    if (mkdir(run->outputDirectory, 0777) != 0) {
+        if (errno == ENOENT) trace("\n[LaunchProcessing] ERROR : Path not found");
+        if (errno == EEXIST) trace("\n[LaunchProcessing] ERROR : Directory already exists");
+    }
+    morvex::uiPort().panelMessage(morvex::UiPanel::Clear, 0, "");
+
+    const int n = LDCG_Count(run->process->tasks);
+    free(run->states);
+    run->states = static_cast<int*>(calloc(static_cast<size_t>(n > 0 ? n : 1), sizeof(int)));
+    run->stateCount = run->states ? n : 0;
+    run->failedCount = 0;
+    run->stopped = 0;
+    run->executed = 0;
+    TASK_Report(task, TASK_EVENT_PROGRESS, n, 0, "Prêt");
+
+    int i = 0;
+    for (LDCG_ELT* e = run->process->tasks ? run->process->tasks->first : nullptr; e;
+         e = e->next, ++i) {
+        auto* pt = static_cast<PROCESSTASK*>(e->lParam1);
+        if (tplinternal::mustStop()) break;
+        const char* tpl = pt && pt->templatePath ? pt->templatePath : "";
+        std::string status = format("Processing Task %i '%s'", i + 1, tpl);
+        TASK_Report(task, TASK_EVENT_PROGRESS, n, i, status.c_str());
+        panel(morvex::PANEL_INFO, "\n- Génération : ");
+        char* path = pt ? static_cast<char*>(calloc(PROCESS_OUTPUT_PATH_MAX + 1, 1)) : nullptr;
+        if (!path) break;
+        free(pt->outputPath);
+        pt->outputPath = path;
+        int rc = TEMPLATE_Generate(run->description, tpl, run->outputDirectory, path,
+                                   PROCESS_OUTPUT_PATH_MAX + 1);
+        run->executed += rs.executed;
+        int state;
+        if (rs.stopped) {
+            state = GENTASK_STOPPED;
+            panel(morvex::PANEL_ERROR, "Arrêté\n");
+        } else if (rc != 0) {
+            state = GENTASK_ERROR;
+            ++run->failedCount;
+            panel(morvex::PANEL_ERROR, "Erreur\n");
+        } else {
+            state = GENTASK_DONE;
+            panel(morvex::PANEL_SUCCESS, "OK\n");
+        }
+        if (i < run->stateCount) run->states[i] = state;
+        TASK_Report(task, TASK_EVENT_PROGRESS, n, i + 1, GENERATION_StateText(state));
+        morvex::uiPort().panelMessage(morvex::UiPanel::Link, 0, path);
+        if (rs.stopped) {
+            ++i;
+            break;
+        }
+    }
+    if (tplinternal::mustStop()) {
+        run->stopped = 1;
+        for (int k = i; k < run->stateCount; ++k) run->states[k] = GENTASK_STOPPED;
+        TASK_Report(task, TASK_EVENT_INTERRUPTED, n, i, "Génération arrêtée.");
+    } else {
+        TASK_Report(task, TASK_EVENT_FINISHED, n, n, "Terminé.");
+    }
+    rs.task = nullptr;
+    rs.stopped = false;
+}

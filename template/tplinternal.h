@@ -1,0 +1,66 @@
+// Internals shared by the template compiler, runtime and generation (not a public interface).
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "datafile/datafile.h"
+#include "foundation/task.h"
+#include "foundation/uiport.h"
+#include "template/template.h"
+
+// One running loop instruction of a function.
+struct RUNTIME_LOOP {
+    int pc;              // the loop instruction
+    int code;            // its code
+    LDCG_IT* it;         // position in the list walked (lists of the description)
+    void* current;       // element reached (ColumnDesc*, IndexDesc*), or the row
+    DATAFILE* reader;    // %for_each_datafile_row: the data file reader
+    int rowNumber;       // %for_each_datafile_row: rows delivered so far
+    RUNTIME_LOOP* next;  // the loop started before this one
+};
+
+namespace tplinternal {
+
+// Run state of the generation running in the calling thread.
+struct RunState {
+    TASK* task = nullptr;    // the LaunchProcessing task, for its stop request
+    bool stopped = false;    // a stop request ended the run
+    bool aborted = false;    // the depth or instruction limit ended the run
+    int callDepth = 0;       // nested TEMPLATE_ExecuteFunction
+    int generateDepth = 0;   // nested TEMPLATE_Generate
+    long long executed = 0;  // instructions executed by the current top generation
+};
+
+// The calling thread's run state.
+RunState& runState();
+
+// True when the run must end now (stop request, or a limit already reached).
+bool mustStop();
+
+// Whether the per-instruction trace is on.
+bool detailedTrace();
+// Whether %execsystem may run.
+bool execAllowed();
+// The instruction limit (0: none).
+long long instructionLimit();
+
+// Appends a text to the message panel in bold in `colour`.
+inline void panel(unsigned colour, const std::string& text) {
+    morvex::uiPort().panelMessage(morvex::UiPanel::BoldColour, colour, text);
+}
+
+// printf into a std::string.
+std::string format(const char* fmt, ...) __attribute__((format(printf, 1, 2)));
+
+// Lower-case copy (ASCII letters only).
+std::string lower(const std::string& s);
+
+// Joins a directory and a name with "/" (no separator when the directory is empty).
+std::string joinPath(const std::string& dir, const std::string& name);
+
+// Splits a parameter into items the way call arguments are read: ',' CR and LF end an item
+// even when empty; a space ends a non-empty item and is skipped at the start of one.
+void splitArguments(const std::string& param, std::vector<std::string>& items);
+
+}  // namespace tplinternal

@@ -1,0 +1,445 @@
+// Template variables: inline substitution (CompileString), the name space (getValue) and the
+// SQL type text of a column (getSQLType).
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "app/core/application.h"
+#include "calc/calc.h"
+#include "foundation/date.h"
+#include "foundation/trace.h"
+#include "template/template.h"
+#include "template/tplinternal.h"
+
+using morvex::trace;
+using tplinternal::format;
+using tplinternal::panel;
+
+namespace {
+
+// Most nested passes ("{" inside a name) of one substitution; past it "{" is a plain character.
+constexpr int kMaxNestedPasses = 1000;
+
+// Inputs shared by one substitution and its nested passes.
+struct Substitution {
+    RUNTIME_CTX* ctx;
+    ColumnDesc* column;
+    LINE* lineTab;
+    int count;
+    FILE* out;
+    int nestedPasses;  // nested passes made so far
+    bool nameWarned;   // the long-name warning was posted
+};
+
+// The innermost running loop of `code`, or nullptr.
+RUNTIME_LOOP* innermostLoop(RUNTIME_CTX* ctx, int code) {
+    for (RUNTIME_LOOP* l = ctx ? ctx->loops : nullptr; l; l = l->next)
+        if (l->code == code && l->current) return l;
+    return nullptr;
+}
+
+// Runs the inline call `text` (name, then arguments) and returns what the function returned.
+std::string inlineCall(Substitution& s, const std::string& text) {
+    const bool verbose = tplinternal::detailedTrace();
+    size_t space = text.find(' ');
+    std::string name = text.substr(0, space);
+    std::string rest = space == std::string::npos ? "" : text.substr(space + 1);
+    std::vector<std::string> args;
+    if (rest.find_first_not_of(' ') != std::string::npos) {
+        std::string cur;
+        bool quoted = false;
+        for (char c : rest) {
+            if (c == '"') {
+                quoted = !quoted;
+                cur += c;
+            } else if (c == ',' && !quoted) {
+                args.push_back(cur);
+                cur.clear();
+            } else if (c == ' ' && !quoted) {
+                // blanks outside quotes are dropped
+            } else {
+                cur += c;
+            }
+        }
+        args.push_back(cur);
+    }
+    PILE* stack = s.ctx->stack;
+    const int base = PILE_Count(stack);
+    for (const std::string& a : args) {
+        if (verbose) trace("\n[CompileString] : Push Param [%s]", a.c_str());
+        char* copy = strdup(a.c_str());
+        if (copy && !PILE_Push(stack, copy)) free(copy);
+    }
+    TEMPLATE_ExecuteFunction(s.ctx, name.c_str(), s.lineTab, s.count, s.out);
+    std::string value;
+    if (PILE_Count(stack) > base) {
+        char* top = static_cast<char*>(PILE_Pop(stack));
+        value = top ? top : "";
+        free(top);
+    }
+    // Arguments the function did not take stay no longer.
+    while (PILE_Count(stack) > base) free(PILE_Pop(stack));
+    if (verbose) trace("\n[CompileString] returnValue = [%s]", value.c_str());
+    return value;
+}
+
+std::string lookup(RUNTIME_CTX* ctx, ColumnDesc* column, const std::string& name) {
+    std::vector<char> value(TEMPLATE_VALUE_MAX + 1);
+    getValue(ctx, column, name.c_str(), value.data(), static_cast<int>(value.size()));
+    return value.data();
+}
+
+// One pass over `text`; see CompileString.
+std::string substitute(Substitution& s, std::string text) {
+    enum { COPYING, COLLECTING } state = COPYING;
+    std::string out, name;
+    bool isCall = false;
+    size_t lastNestAt = std::string::npos;
+    size_t i = 0;
+    auto append = [&](char c) {
+        if (name.size() < static_cast<size_t>(TEMPLATE_PARAM_MAX)) {
+            name += c;
+        } else if (!s.nameWarned) {
+            s.nameWarned = true;
+            panel(morvex::PANEL_WARNING,
+                  format("\nLigne %i : nom ou appel de plus de %i caractères, coupé.",
+                         s.ctx->pc + 1, TEMPLATE_PARAM_MAX));
+        }
+    };
+    while (i < text.size()) {
+        const char c = text[i];
+        if (c == '%') {
+            if (state == COPYING) name.clear();
+            state = COLLECTING;
+            isCall = true;
+            ++i;
+        } else if (c == '{') {
+            if (state == COPYING) {
+                state = COLLECTING;
+                isCall = false;
+                name.clear();
+                ++i;
+            } else if (i != lastNestAt && s.nestedPasses < kMaxNestedPasses) {
+                // An inner reference computes part of the name: substitute the rest in place
+                // and read on from the same position.
+                ++s.nestedPasses;
+                lastNestAt = i;
+                text = text.substr(0, i) + substitute(s, text.substr(i));
+            } else {
+                append(c);
+                ++i;
+            }
+        } else if (c == '}' && state == COLLECTING) {
+            out += isCall ? inlineCall(s, name) : lookup(s.ctx, s.column, name);
+            state = COPYING;
+            name.clear();
+            ++i;
+        } else if (c == ':' && state == COLLECTING && isCall) {
+            out += inlineCall(s, name);
+            state = COPYING;
+            name.clear();
+            ++i;
+        } else {
+            if (state == COPYING)
+                out += c;
+            else
+                append(c);
+            ++i;
+        }
+    }
+    // An unfinished reference is dropped; a "%" that starts no call stays as it was written.
+    if (state == COLLECTING && isCall) out += "%" + name;
+    return out;
+}
+
+// `n` as decimal text.
+std::string num(long long n) {
+    return std::to_string(n);
+}
+
+// Number of columns of the description.
+int columnCount(FileDesc* d) {
+    return d ? LDCG_Count(d->columns) : 0;
+}
+
+// 1 when the delimiter's first character is `c`.
+std::string sepIs(FileDesc* d, char c) {
+    return d->FieldDelimiterChars[0] == c ? "1" : "0";
+}
+
+// Posts a deprecation warning in the warning colour.
+void deprecated(RUNTIME_CTX* ctx, const char* fmt, const char* a = nullptr,
+                const char* b = nullptr) {
+    (void)b;
+    panel(morvex::PANEL_WARNING, a ? format(fmt, ctx->pc + 1, a) : format(fmt, ctx->pc + 1));
+}
+
+// Value of a name of the description, column, index, key or row tables and the constants.
+// false when the name is none of them.
+bool fixedValue(RUNTIME_CTX* ctx, ColumnDesc* col, const std::string& n, std::string& v) {
+    FileDesc* d = ctx->description;
+    if (d) {
+        auto text = [](const char* p) { return std::string(p ? p : ""); };
+        if (n == "database.name") return v = d->DatabaseName, true;
+        if (n == "databasename") {
+            deprecated(ctx,
+                       "\nWarning [%i]: [databasename] is deprecated. Use [database.name] "
+                       "instead.");
+            return v = d->DatabaseName, true;
+        }
+        if (n == "table.name") return v = d->TableName, true;
+        if (n == "tablename") {
+            deprecated(ctx, "\nWarning [%i]: [tablename] is deprecated. Use [table.name] instead.");
+            return v = d->TableName, true;
+        }
+        if (n == "formatfilepath") return v = text(d->FileDescPath), true;
+        if (n == "datafilepath") return v = text(d->ExampleFilePath), true;
+        if (n == "project.name") return v = d->ProjectName, true;
+        if (n == "projectname") {
+            deprecated(ctx,
+                       "\nWarning [%i]: [projectname] is deprecated. Use [project.name] instead.");
+            return v = d->ProjectName, true;
+        }
+        if (n == "table.countcolumns") return v = num(columnCount(d)), true;
+        if (n == "file.endofline") return v = d->EndOfLine, true;
+        if (n == "desc.projectname") return v = d->ProjectName, true;
+        if (n == "desc.tablename") return v = d->TableName, true;
+        if (n == "desc.schemaname") return v = d->SchemaName, true;
+        if (n == "desc.databasename") return v = d->DatabaseName, true;
+        if (n == "desc.description") return v = text(d->Description), true;
+        if (n == "desc.typestructfile") return v = num(d->TypeStructFile), true;
+        if (n == "typestructfile.fixed") return v = "1", true;
+        if (n == "typestructfile.separated") return v = "2", true;
+        if (n == "desc.firstlineisheader") return v = num(d->FirstLineIsHeader), true;
+        if (n == "desc.beginfromline") return v = num(d->BeginFromLine), true;
+        if (n == "desc.endtoline") return v = num(d->EndToLine), true;
+        if (n == "desc.endofline") return v = d->EndOfLine, true;
+        if (n == "desc.endofline.binary") return v = d->EndOfLineChars, true;
+        if (n == "desc.separator.tab") return v = sepIs(d, '\t'), true;
+        if (n == "desc.separator.space") return v = sepIs(d, ' '), true;
+        if (n == "desc.separator.semicolumn") return v = sepIs(d, ';'), true;
+        if (n == "desc.separator.virgule") return v = sepIs(d, ','), true;
+        if (n == "desc.separator.pipe") return v = sepIs(d, '|'), true;
+        if (n == "desc.separator.other") {
+            const char c = d->FieldDelimiterChars[0];
+            return v = (c == '\t' || c == ' ' || c == ';' || c == ',' || c == '|') ? "0" : "1",
+                   true;
+        }
+        if (n == "desc.separator") {
+            deprecated(ctx,
+                       "\nLigne %i : Attention : [desc.separator] ne sera plus supporté dans "
+                       "les prochaines versions. Utilisez [desc.fielddelimiter] à la place.");
+            return v = d->FieldDelimiter, true;
+        }
+        if (n == "desc.fielddelimiter") return v = d->FieldDelimiter, true;
+        if (n == "desc.fielddelimiter.binary") return v = d->FieldDelimiterChars, true;
+        if (n == "desc.fieldprotector") {
+            deprecated(ctx,
+                       "\nLigne %i : Attention : [desc.fieldprotector] ne sera plus supporté "
+                       "dans les prochaines versions. Utilisez [Column.ProtectCarBegin] et "
+                       "[Column.ProtectCarEnd] à la place.");
+            return v = d->fieldProtector ? std::string(1, d->fieldProtector) : std::string(), true;
+        }
+        if (n == "desc.fixedlinelength") return v = num(d->LenFixedLine), true;
+        if (n == "desc.examplefile") return v = text(d->ExampleFilePath), true;
+        if (n == "desc.databasefile") return v = text(d->DatabaseFilePath), true;
+        if (n == "primary_key.name") return v = d->primaryKey.name, true;
+    }
+    if (col) {
+        const TypeCible& t = col->typeCible;
+        if (n == "column.name") return v = col->code, true;
+        if (n == "column.description") return v = col->Description, true;
+        if (n == "column.size") return v = num(col->WidthInChars), true;
+        if (n == "column.length") {
+            int len = 0;
+            switch (t.type) {
+                case DATATYPE_INTEGER:
+                    len = t.fmtEntier.taille;
+                    break;
+                case DATATYPE_DECIMAL:
+                    len = t.fmtDecimal.partieEntiere;
+                    break;
+                case DATATYPE_FIXEDCHAR:
+                    len = t.fmtChaineFixe.taille;
+                    break;
+                case DATATYPE_VARIABLECHAR:
+                    len = t.fmtChaineVar.tailleMax;
+                    break;
+                default:
+                    break;
+            }
+            return v = num(len), true;
+        }
+        if (n == "column.precision")
+            return v = num(t.type == DATATYPE_DECIMAL ? t.fmtDecimal.partieDecimale : 0), true;
+        if (n == "column.endseparator") return v.clear(), true;
+        if (n == "column.type") return v = num(t.type), true;
+        if (n == "column.format") {
+            char buf[128] = "";
+            GetDataTypeFormat(&t, buf, sizeof buf);
+            return v = buf, true;
+        }
+        if (n == "column.sqltype") {
+            char buf[64] = "";
+            getSQLType(&t, buf, sizeof buf);
+            if (tplinternal::detailedTrace()) trace("\n[buffOut=%s]", buf);
+            return v = buf, true;
+        }
+        if (n == "column.ignore") return v = num(col->IgnoreColumn), true;
+        if (n == "column.isnotnull") return v = num(col->FieldCannotBeNull), true;
+        if (n == "column.position") return v = num(col->Position), true;
+        if (n == "column.beginfrom") return v = num(col->StartPosition), true;
+        if (n == "column.endto") return v = num(col->EndPosition), true;
+        if (n == "column.islast") return v = col->Position == columnCount(d) ? "1" : "0", true;
+        if (n == "column.protectcarbegin")
+            return v = num(static_cast<unsigned char>(col->DelimCharStart)), true;
+        if (n == "column.protectcarend")
+            return v = num(static_cast<unsigned char>(col->DelimCharEnd)), true;
+    }
+    if (ctx->currentPkColumn) {
+        if (n == "thispkcol.name") return v = ctx->currentPkColumn->code, true;
+        if (n == "thispkcol.islast") {
+            RUNTIME_LOOP* l = innermostLoop(ctx, TPL_FOR_EACH_PK_COLUMN);
+            return v = (l && l->it && LDCG_IT_ReadHasNext(l->it)) ? "0" : "1", true;
+        }
+    }
+    if (ctx->currentIndex && n == "thisindex.name") return v = ctx->currentIndex->name, true;
+    if (ctx->currentIdxColumn) {
+        if (n == "thisidxcol.name") return v = ctx->currentIdxColumn->code, true;
+        if (n == "thisidxcol.islast") {
+            RUNTIME_LOOP* l = innermostLoop(ctx, TPL_FOR_EACH_IDX_COLUMN);
+            return v = (l && l->it && LDCG_IT_ReadHasNext(l->it)) ? "0" : "1", true;
+        }
+    }
+    if (ctx->currentRow) {
+        if (n == "row.number") return v = num(ctx->currentRowNumber), true;
+        if (n == "row.value" && col) {
+            v.clear();
+            for (LDCG_ELT* e = ctx->currentRow->first; e; e = e->next) {
+                auto* dc = static_cast<DATACOLUMN*>(e->lParam1);
+                if (dc && dc->column == col) {
+                    v.assign(dc->value ? dc->value : "", dc->value ? dc->length : 0);
+                    break;
+                }
+            }
+            return true;
+        }
+    }
+    if (n == "true") return v = "1", true;
+    if (n == "false") return v = "0", true;
+    if (n == "\\n") return v = "\n", true;
+    if (n == "\\t") return v = "\t", true;
+    if (n == "eol") return v.clear(), true;
+    static const char* const kTypes[] = {"integer", "decimal", "date", "datetime",
+                                         "char",    "varchar", "text", "boolean"};
+    for (int k = 0; k < 8; ++k)
+        if (n == kTypes[k]) return v = num(k), true;
+    if (n == "user.login") {
+        const char* u = getenv("USER");
+        if (!u || !*u) u = getenv("LOGNAME");
+        v = u ? u : "";
+        if (v.size() > static_cast<size_t>(TEMPLATE_LOGIN_MAX)) v.resize(TEMPLATE_LOGIN_MAX);
+        return true;
+    }
+    if (n == "today.datetime_text" || n == "today.date") {
+        char buf[DATE_TEXT_SIZE] = "";
+        DATE_GetDateTime(buf, n == "today.date" ? 2 : 0);
+        return v = buf, true;
+    }
+    if (n == "config.generated_path") return v = gcontexte.genTargetDirectory, true;
+    if (n == "config.formats_path") return v = gcontexte.formatLibrary, true;
+    if (n == "config.templates_path") return v = gcontexte.templateLibrary, true;
+    return false;
+}
+
+}  // namespace
+
+int getSQLType(const TypeCible* t, char* buffer, int size) {
+    if (!t || !buffer || size < 1) return 1;
+    buffer[0] = '\0';
+    switch (t->type) {
+        case DATATYPE_INTEGER:
+            snprintf(buffer, size, "int");
+            break;
+        case DATATYPE_DECIMAL:
+            snprintf(buffer, size, "decimal(%i, %i)",
+                     t->fmtDecimal.partieEntiere + t->fmtDecimal.partieDecimale,
+                     t->fmtDecimal.partieDecimale);
+            break;
+        case DATATYPE_DATE:
+        case DATATYPE_DATETIME:
+            snprintf(buffer, size, "datetime");
+            break;
+        case DATATYPE_FIXEDCHAR:
+            snprintf(buffer, size, "char(%i)", t->fmtChaineFixe.taille);
+            break;
+        case DATATYPE_VARIABLECHAR:
+            snprintf(buffer, size, "varchar(%i)", t->fmtChaineVar.tailleMax);
+            break;
+        case DATATYPE_TEXT:
+            snprintf(buffer, size, "text");
+            break;
+        case DATATYPE_BOOLEAN:
+            snprintf(buffer, size, "bit");
+            break;
+        default:
+            break;
+    }
+    return 0;
+}
+
+int getValue(RUNTIME_CTX* ctx, ColumnDesc* column, const char* name, char* value, int valueSize) {
+    if (value && valueSize > 0) value[0] = '\0';
+    if (!ctx || !name || !value || valueSize < 1) return 1;
+    const std::string n = tplinternal::lower(name);
+    std::string v;
+    if (!fixedValue(ctx, column, n, v)) {
+        if (tplinternal::detailedTrace())
+            trace("\nSearching for reference '%s' (nbVars=%i)", n.c_str(), ctx->varCount);
+        bool found = false;
+        for (int i = 0; i < ctx->varCount && !found; ++i) {
+            const CalcVar& var = ctx->variables[i];
+            if (!var.name || tplinternal::lower(var.name) != n) continue;
+            found = true;
+            auto integer = [](double x) {
+                if (x != x) return 0LL;
+                if (x > 9.2e18) return 9200000000000000000LL;
+                if (x < -9.2e18) return -9200000000000000000LL;
+                return static_cast<long long>(x);
+            };
+            switch (var.kind) {
+                case CALC_FLOTTANT:
+                    v = format("%g", var.value.number);
+                    break;
+                case CALC_CHAINE:
+                    v = var.value.text ? var.value.text : "";
+                    break;
+                default:
+                    v = num(integer(var.value.number));
+                    break;
+            }
+        }
+        if (!found) panel(morvex::PANEL_ERROR, format("\nUnknown identifier '%s'", n.c_str()));
+    }
+    snprintf(value, static_cast<size_t>(valueSize), "%s", v.c_str());
+    return 0;
+}
+
+int CompileString(RUNTIME_CTX* ctx, ColumnDesc* column, char* text, int textSize, LINE* lineTab,
+                  int count, FILE* out) {
+    if (!ctx || !text || textSize < 1) return 0;
+    // Most texts hold no reference and no call.
+    if (!strpbrk(text, "{%")) return 0;
+    Substitution s{ctx, column, lineTab, count, out, 0, false};
+    std::string result = substitute(s, text);
+    const size_t room = static_cast<size_t>(textSize) - 1;
+    if (result.size() > room) {
+        panel(morvex::PANEL_WARNING,
+              format("\nLigne %i : texte de plus de %i caractères après substitution, coupé.",
+                     ctx ? ctx->pc + 1 : 0, static_cast<int>(room)));
+        result.resize(room);
+    }
+    memcpy(text, result.c_str(), result.size() + 1);
+    return 0;
+}
