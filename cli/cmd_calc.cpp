@@ -1,30 +1,20 @@
 // morvexcli calc: the calculator without its window. Every expression is calculated as the
 // calculator program does it, with one variable table carried from one expression to the next.
 #include <CLI/CLI.hpp>
-#include <cmath>
 #include <cstdarg>
-#include <cstdint>
 #include <cstdio>
-#include <cstdlib>
-#include <cstring>
 #include <iostream>
 #include <memory>
 #include <string>
 #include <vector>
 
 #include "calc/calc.h"
+#include "calc/calculation.h"
 #include "cli/cliport.h"
 #include "cli/commands.h"
 
 namespace morvex {
 namespace {
-
-// The most variables the calculator keeps.
-constexpr int kMaxVariables = 100;
-
-const char* kOverflowMessage =
-    "Dépassement de capacité! Vous avez atteint la limite du nombre de variables autorisé. "
-    "Veuillez réutiliser celles que vous avez déjà utilisées.";
 
 std::string format(const char* fmt, ...) __attribute__((format(printf, 1, 2)));
 std::string format(const char* fmt, ...) {
@@ -36,162 +26,33 @@ std::string format(const char* fmt, ...) {
     return buffer;
 }
 
-// Binary digits of the value's 32 bits, without leading zeros ("0" for 0).
-std::string binaryDigits(int value) {
-    std::string digits;
-    for (unsigned bits = static_cast<unsigned>(value); bits; bits >>= 1)
-        digits.insert(digits.begin(), static_cast<char>('0' + (bits & 1u)));
-    return digits.empty() ? "0" : digits;
-}
-
-// The double cut to a 32-bit integer as the engine's result record does it.
-int toInt32(double value) {
-    if (std::isnan(value)) return 0;
-    double t = std::trunc(value);
-    if (t < -2147483648.0 || t > 2147483647.0) return INT32_MIN;
-    return static_cast<int>(t);
-}
-
-// An integer-kind value: "%i" when the double is a whole 32-bit number, else the double itself
-// (a quotient such as 16777217/2 or a product beyond 32 bits would otherwise show wrongly).
-std::string integerText(double value) {
-    if (std::isfinite(value) && value == std::trunc(value) && value >= -2147483648.0 &&
-        value <= 2147483647.0)
-        return format("%i", static_cast<int>(value));
-    return format("%.16g", value);
-}
-
-// A value as the variables list shows it: kind and stored double (or text).
-std::string listText(const CalcVar& var) {
-    switch (var.kind) {
-        case CALC_FLOTTANT:
-            return format("%.16g", var.value.number);
-        case CALC_ENTIER:
-            return integerText(var.value.number);
-        case CALC_BOOLEEN:
-            return var.value.number != 0 ? "Vrai" : "Faux";
-        case CALC_CHAINE:
-            return var.value.text ? var.value.text : "";
-        case CALC_HEXADECIMAL:
-            return format("0x%08x", static_cast<unsigned>(toInt32(var.value.number)));
-        case CALC_BINAIRE:
-            return "0b" + binaryDigits(toInt32(var.value.number));
-        default:
-            return format("%.16g", var.value.number);
-    }
-}
-
-// The variable table, process-wide for one run of the command.
+// The variable table, process-wide for one run of the command; the calculation itself is the
+// calculator's (calc/calculation.h).
 class Calculator {
 public:
-    Calculator() = default;
-    Calculator(const Calculator&) = delete;
-    Calculator& operator=(const Calculator&) = delete;
-    ~Calculator() {
-        for (int i = 0; i < count_; ++i) {
-            free(vars_[i].name);
-            if (vars_[i].kind == CALC_CHAINE) free(vars_[i].value.text);
-        }
-    }
-
     // Calculates one formula and writes its messages and its result line; false when the
     // formula has a syntax or evaluation error.
     bool calculate(const std::string& formula) {
-        if (formula.empty()) return true;
-        CalcContext* ctx = CALC_Compile(formula.c_str());
-        if (!ctx) {
-            printf("Erreur de syntaxe\n");
-            return false;
-        }
-        printMessages(ctx);
-        if (CALC_Error(ctx)) {
-            printf("Erreur de syntaxe\n");
-            CALC_Destroy(ctx);
-            return false;
-        }
-        CALC_SetVarTableEx(ctx, vars_, count_);
-        const double value = CALC_Calculate(ctx);
-        CalcVar result;
-        CALC_GetResult(&result, ctx);
-        const char* assigned = CALC_GetAssignName(ctx);
-        const std::string line = resultLine(assigned ? assigned : "Résultat", result, value);
-        printMessages(ctx);
-        if (CALC_Error(ctx)) {
-            printf("Erreur d'execution\n");
-            CALC_Destroy(ctx);
-            return false;
-        }
-        printf("%s\n", line.c_str());
-        if (assigned) store(assigned, result, value);
-        CALC_Destroy(ctx);
-        return true;
+        CalculationResult result;
+        const int failed = CALCULATION_Run(&vars_, formula.c_str(), &result);
+        for (const CalculationMessage& msg : result.messages)
+            printf("%s\t%s\n", CALC_MessageKindName(msg.kind),
+                   CALCULATION_MessageText(msg).c_str());
+        if (result.status == CALCULATION_EMPTY) return failed == 0;
+        printf("%s\n", result.resultText.c_str());
+        if (result.variableRefused) printf("(!) %s\n", CALCULATION_OVERFLOW_TEXT);
+        return failed == 0;
     }
 
     void printVariables() const {
         printf("(i) Liste des variables\n");
-        for (int i = 0; i < count_; ++i)
-            printf("%s = %s\n", vars_[i].name, listText(vars_[i]).c_str());
+        for (int i = 0; i < vars_.count; ++i)
+            printf("%s = %s\n", vars_.entries[i].name,
+                   CALCULATION_VariableText(vars_.entries[i]).c_str());
     }
 
 private:
-    static void printMessages(CalcContext* ctx) {
-        while (CalcMessage* msg = CALC_ReadMsgNext(ctx)) {
-            printf("%s\tPosition %i : %s\n", CALC_MessageKindName(msg->kind), msg->position,
-                   msg->text);
-            CALC_DestroyMsg(msg);
-        }
-    }
-
-    static std::string resultLine(const std::string& name, const CalcVar& result, double value) {
-        switch (result.kind) {
-            case CALC_FLOTTANT:
-                return name + format(" = %.16g", result.value.number);
-            case CALC_ENTIER:
-                return name + " = " + integerText(value);
-            case CALC_BOOLEEN:
-                return name + " = " + (result.value.integer ? "Vrai" : "Faux");
-            case CALC_CHAINE:
-                return name + " = \"" + (result.value.text ? result.value.text : "") + "\"";
-            case CALC_HEXADECIMAL:
-                return name + format(" = 0x%08x", static_cast<unsigned>(result.value.integer));
-            case CALC_BINAIRE:
-                return name + " = 0b" + binaryDigits(result.value.integer);
-            default:
-                return name + format(" = %.16g", value);
-        }
-    }
-
-    // Keeps the result under `name`: the kind with the double the calculation returned, or a
-    // copy of the text, so that a later formula reads it back unchanged.
-    void store(const char* name, const CalcVar& result, double value) {
-        CalcValue stored{};
-        if (result.kind == CALC_CHAINE) {
-            stored.text = strdup(result.value.text ? result.value.text : "");
-            if (!stored.text) return;
-        } else {
-            stored.number = value;
-        }
-        for (int i = 0; i < count_; ++i) {
-            if (strcmp(vars_[i].name, name) != 0) continue;
-            if (vars_[i].kind == CALC_CHAINE) free(vars_[i].value.text);
-            vars_[i].kind = result.kind;
-            vars_[i].value = stored;
-            return;
-        }
-        char* copy = count_ < kMaxVariables ? strdup(name) : nullptr;
-        if (!copy) {
-            if (result.kind == CALC_CHAINE) free(stored.text);
-            printf("(!) %s\n", kOverflowMessage);
-            return;
-        }
-        vars_[count_].name = copy;
-        vars_[count_].kind = result.kind;
-        vars_[count_].value = stored;
-        ++count_;
-    }
-
-    CalcVar vars_[kMaxVariables] = {};
-    int count_ = 0;
+    CalculatorVariables vars_;
 };
 
 // Calculates the expressions (or the lines of standard input) in order.

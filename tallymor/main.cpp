@@ -1,0 +1,64 @@
+// tallymor: the calculator. "tallymor --screenshots DIR" draws its windows into DIR and exits.
+#include <QApplication>
+#include <QDir>
+#include <QString>
+#include <cstdio>
+
+#include "calc/calculation.h"
+#include "foundation/uiport.h"
+#include "tallymor/helpwindow.h"
+#include "tallymor/mainwindow.h"
+#include "tallymor/tallymoruiport.h"
+#include "tallymor/variableswindow.h"
+
+namespace {
+
+// Draws `window` into DIR/tallymor-<name>.png; false when the picture cannot be written.
+bool Save(QWidget* window, const QString& dir, const char* name) {
+    window->show();
+    QApplication::processEvents();
+    const QString path = QDir(dir).filePath(QString("tallymor-%1.png").arg(name));
+    if (window->grab().save(path)) return true;
+    fprintf(stderr, "(e) Impossible d'écrire %s\n", path.toLocal8Bit().constData());
+    return false;
+}
+
+// The main window after a few calculations, the variables window and the help window.
+int TakeScreenshots(morvex::MainWindow& main, const QString& dir) {
+    if (!QDir().mkpath(dir)) {
+        fprintf(stderr, "(e) Impossible de créer le dossier %s\n", dir.toLocal8Bit().constData());
+        return 1;
+    }
+    for (const char* formula : {"sin(1)^2+cos(1)^2", "rayon = 2.5", "surface = 3.14159*rayon^2",
+                                "masque = 0xFF & 0x3C", "bits = 0b1011", "rayon > 2", "1K"})
+        main.Calculer(formula);
+    bool ok = Save(&main, dir, "main");
+    main.onCommand(morvex::IDM_AFFICHER_VARIABLES);
+    ok = Save(main.variablesWindow(), dir, "variables") && ok;
+    morvex::HelpWindow help(&main);
+    ok = Save(&help, dir, "help") && ok;
+    return ok ? 0 : 1;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    QApplication app(argc, argv);
+    QString screenshots;
+    const QStringList args = app.arguments();
+    for (int i = 1; i < args.size(); ++i) {
+        if (args[i] == "--screenshots" && i + 1 < args.size()) screenshots = args[++i];
+    }
+
+    CalculatorVariables variables;  // the variable table lives for the whole run
+    morvex::TallymorUiPort port;
+    morvex::setUiPort(&port);
+    morvex::MainWindow window(&variables);
+    int status = 0;
+    if (!screenshots.isEmpty())
+        status = TakeScreenshots(window, screenshots);
+    else
+        window.exec();
+    morvex::setUiPort(nullptr);
+    return status;
+}

@@ -1,0 +1,69 @@
+#include "tallymor/tallymoruiport.h"
+
+#include <QApplication>
+#include <QFileDialog>
+#include <QMessageBox>
+
+namespace morvex {
+
+UiAnswer TallymorUiPort::messageBox(const std::string& caption, const std::string& text,
+                                    UiButtons buttons, UiIcon icon) {
+    QMessageBox box(QApplication::activeWindow());
+    box.setWindowTitle(QString::fromStdString(caption));
+    box.setText(QString::fromStdString(text));
+    switch (icon) {
+        case UiIcon::Info:
+            box.setIcon(QMessageBox::Information);
+            break;
+        case UiIcon::Warning:
+            box.setIcon(QMessageBox::Warning);
+            break;
+        case UiIcon::Error:
+            box.setIcon(QMessageBox::Critical);
+            break;
+        case UiIcon::Question:
+            box.setIcon(QMessageBox::Question);
+            break;
+    }
+    switch (buttons) {
+        case UiButtons::Ok:
+            box.setStandardButtons(QMessageBox::Ok);
+            break;
+        case UiButtons::OkCancel:
+            box.setStandardButtons(QMessageBox::Ok | QMessageBox::Cancel);
+            break;
+        case UiButtons::YesNo:
+            box.setStandardButtons(QMessageBox::Yes | QMessageBox::No);
+            break;
+        case UiButtons::YesNoCancel:
+            box.setStandardButtons(QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
+            break;
+    }
+    switch (box.exec()) {
+        case QMessageBox::Cancel:
+            return UiAnswer::Cancel;
+        case QMessageBox::Yes:
+            return UiAnswer::Yes;
+        case QMessageBox::No:
+            return UiAnswer::No;
+        default:
+            return UiAnswer::Ok;
+    }
+}
+
+std::optional<std::string> TallymorUiPort::promptFile(const std::string& title,
+                                                      const std::string& proposed,
+                                                      const std::string& filter, bool forSaving) {
+    QWidget* parent = QApplication::activeWindow();
+    const QString path = forSaving
+                             ? QFileDialog::getSaveFileName(parent, QString::fromStdString(title),
+                                                            QString::fromStdString(proposed),
+                                                            QString::fromStdString(filter))
+                             : QFileDialog::getOpenFileName(parent, QString::fromStdString(title),
+                                                            QString::fromStdString(proposed),
+                                                            QString::fromStdString(filter));
+    if (path.isEmpty()) return std::nullopt;
+    return path.toStdString();
+}
+
+}  // namespace morvex
