@@ -1,0 +1,363 @@
+// One download of the update program through libcurl: a temporary file that replaces the local
+// file once complete, an optional SHA-256 check, and the traces of the update procedure.
+#include "setup/core/download.h"
+
+#include <arpa/inet.h>
+#include <curl/curl.h>
+#include <errno.h>
+#include <fcntl.h>
+#include <openssl/evp.h>
+#include <stdlib.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <array>
+#include <cctype>
+#include <cstdio>
+#include <cstring>
+#include <fstream>
+#include <memory>
+#include <string>
+
+#include "foundation/trace.h"
+
+const char* const DOWNLOAD_AGENT = "Test Application";
+
+namespace {
+
+// The longest server answer text that a failure trace carries.
+constexpr size_t kMaxResponseText = 1024;
+
+// libcurl's process-wide set-up, done once before the first transfer.
+void ensureCurlReady() {
+    static const bool ready = [] {
+        curl_global_init(CURL_GLOBAL_DEFAULT);
+        return true;
+    }();
+    (void)ready;
+}
+
+struct CurlDeleter {
+    void operator()(CURL* c) const { curl_easy_cleanup(c); }
+};
+struct CurlUrlDeleter {
+    void operator()(CURLU* u) const { curl_url_cleanup(u); }
+};
+struct SlistDeleter {
+    void operator()(curl_slist* l) const { curl_slist_free_all(l); }
+};
+struct DigestDeleter {
+    void operator()(EVP_MD_CTX* c) const { EVP_MD_CTX_free(c); }
+};
+struct CurlFree {
+    void operator()(char* p) const { curl_free(p); }
+};
+using CurlText = std::unique_ptr<char, CurlFree>;
+using Digest = std::unique_ptr<EVP_MD_CTX, DigestDeleter>;
+
+// The permission bits a new file gets: read and write for everyone, less the process umask
+// (read from /proc, since setting the umask to read it would race with other threads).
+mode_t newFileMode() {
+    static const mode_t mode = [] {
+        mode_t mask = 022;
+        std::ifstream status("/proc/self/status");
+        std::string line;
+        while (std::getline(status, line)) {
+            if (line.rfind("Umask:", 0) == 0) {
+                mask = static_cast<mode_t>(std::strtoul(line.c_str() + 6, nullptr, 8));
+                break;
+            }
+        }
+        return static_cast<mode_t>(0666 & ~mask);
+    }();
+    return mode;
+}
+
+std::string toHex(const unsigned char* bytes, size_t size) {
+    static const char digits[] = "0123456789abcdef";
+    std::string out;
+    out.reserve(size * 2);
+    for (size_t i = 0; i < size; ++i) {
+        out += digits[bytes[i] >> 4];
+        out += digits[bytes[i] & 0x0F];
+    }
+    return out;
+}
+
+Digest newSha256() {
+    Digest ctx(EVP_MD_CTX_new());
+    if (ctx && EVP_DigestInit_ex(ctx.get(), EVP_sha256(), nullptr) != 1) ctx.reset();
+    return ctx;
+}
+
+std::string finishSha256(EVP_MD_CTX* ctx) {
+    std::array<unsigned char, EVP_MAX_MD_SIZE> md{};
+    unsigned int size = 0;
+    if (EVP_DigestFinal_ex(ctx, md.data(), &size) != 1) return {};
+    return toHex(md.data(), size);
+}
+
+// A valid expected digest: exactly 64 hexadecimal digits (returned in lower case), else empty.
+std::string normaliseDigest(const std::string& text) {
+    if (text.size() != 64) return {};
+    std::string out;
+    for (char c : text) {
+        if (!std::isxdigit(static_cast<unsigned char>(c))) return {};
+        out += static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    }
+    return out;
+}
+
+// State of one transfer, shared with the libcurl callbacks (one thread).
+struct Transfer {
+    CURL* curl = nullptr;                     // the easy handle (not owned)
+    std::string localPath;                    // where the file ends up
+    std::string tempPath;                     // the temporary file beside it, once created
+    int fd = -1;                              // the temporary file, once created
+    bool opened = false;                      // a final 2xx answer arrived: "OK" was traced
+    bool refused = false;                     // the server answered with an error status
+    bool fileFailed = false;                  // the temporary file could not be created (traced)
+    bool writeFailed = false;                 // writing the body failed (traced)
+    std::string statusLine;                   // the last status line of the server
+    long long total = 0;                      // body bytes written so far
+    EVP_MD_CTX* digest = nullptr;             // SHA-256 of the body so far (not owned)
+    const std::atomic<bool>* stop = nullptr;  // the caller's stop request, or nullptr
+
+    ~Transfer() { discard(); }
+    // Closes and removes the temporary file, if any.
+    void discard() {
+        if (fd >= 0) close(fd);
+        fd = -1;
+        if (!tempPath.empty()) unlink(tempPath.c_str());
+        tempPath.clear();
+    }
+};
+
+std::string parentDirectory(const std::string& path) {
+    const size_t slash = path.find_last_of('/');
+    if (slash == std::string::npos) return ".";
+    if (slash == 0) return "/";
+    return path.substr(0, slash);
+}
+
+// Creates the temporary file beside the local path; false (traced) when it cannot.
+bool openTemporary(Transfer& t) {
+    std::string templ = parentDirectory(t.localPath) + "/.morvexsetup-XXXXXX";
+    const int fd = mkostemp(templ.data(), O_CLOEXEC);
+    if (fd < 0) {
+        morvex::trace("\nImpossible d'ouvrir le fichier [%s]", t.localPath.c_str());
+        return false;
+    }
+    t.fd = fd;
+    t.tempPath = templ;
+    return true;
+}
+
+// Called for every header line; at the end of each answer's header block, decides whether the
+// address is "open" (final success answer) or refused.
+size_t onHeader(char* data, size_t size, size_t count, void* user) {
+    auto& t = *static_cast<Transfer*>(user);
+    const size_t n = size * count;
+    std::string line(data, n);
+    while (!line.empty() && (line.back() == '\n' || line.back() == '\r')) line.pop_back();
+    if (line.rfind("HTTP/", 0) == 0) {
+        t.statusLine = line.substr(0, kMaxResponseText);
+        return n;
+    }
+    if (!line.empty()) return n;
+
+    long code = 0;
+    curl_easy_getinfo(t.curl, CURLINFO_RESPONSE_CODE, &code);
+    if (code < 200) return n;  // an interim answer: the real one follows
+    if (code >= 300 && code < 400) {
+        char* next = nullptr;
+        curl_easy_getinfo(t.curl, CURLINFO_REDIRECT_URL, &next);
+        if (next) return n;  // followed by libcurl
+    }
+    if (code >= 300) {
+        t.refused = true;
+        return 0;
+    }
+    morvex::traceText("OK");
+    t.opened = true;
+    if (!openTemporary(t)) {
+        t.fileFailed = true;
+        return 0;
+    }
+    return n;
+}
+
+size_t onBody(char* data, size_t size, size_t count, void* user) {
+    auto& t = *static_cast<Transfer*>(user);
+    const size_t n = size * count;
+    if (t.fd < 0) return t.opened ? 0 : n;  // before the final answer: a redirection's body
+    size_t done = 0;
+    while (done < n) {
+        const ssize_t w = write(t.fd, data + done, n - done);
+        if (w < 0 && errno == EINTR) continue;
+        if (w <= 0) {
+            morvex::trace("\nErreur : %i", errno);
+            t.writeFailed = true;
+            return 0;
+        }
+        done += static_cast<size_t>(w);
+    }
+    if (t.digest) EVP_DigestUpdate(t.digest, data, n);
+    t.total += static_cast<long long>(n);
+    morvex::trace("\n[Downloading=%lld]", t.total);
+    return n;
+}
+
+int onProgress(void* user, curl_off_t, curl_off_t, curl_off_t, curl_off_t) {
+    const auto& t = *static_cast<Transfer*>(user);
+    return t.stop && t.stop->load() ? 1 : 0;
+}
+
+void traceOpenFailure(const std::string& text) {
+    morvex::traceText("\nErreur InternetOpenUrl");
+    morvex::trace("\nErreur : %s", text.substr(0, kMaxResponseText).c_str());
+}
+
+// Writes the temporary file to disk, checks its digest and moves it over the local path.
+bool install(Transfer& t, const std::string& expected) {
+    if (fsync(t.fd) != 0 || close(t.fd) != 0) {
+        t.fd = -1;
+        morvex::trace("\nErreur : %i", errno);
+        return false;
+    }
+    t.fd = -1;
+    if (!expected.empty()) {
+        const std::string got = t.digest ? finishSha256(t.digest) : std::string();
+        if (got != expected) {
+            morvex::trace("\nEmpreinte SHA-256 différente pour [%s] : attendue %s, reçue %s",
+                          t.localPath.c_str(), expected.c_str(), got.c_str());
+            return false;
+        }
+    }
+    // An update keeps the permissions of the file it replaces (an executable stays one).
+    struct stat old {};
+    mode_t mode = newFileMode();
+    if (stat(t.localPath.c_str(), &old) == 0 && S_ISREG(old.st_mode)) mode = old.st_mode & 07777;
+    chmod(t.tempPath.c_str(), mode);
+    if (rename(t.tempPath.c_str(), t.localPath.c_str()) != 0) {
+        morvex::trace("\nImpossible d'ouvrir le fichier [%s]", t.localPath.c_str());
+        return false;
+    }
+    t.tempPath.clear();
+    return true;
+}
+
+}  // namespace
+
+bool DOWNLOAD_IsAllowedUrl(const char* url) {
+    if (!url) return false;
+    ensureCurlReady();
+    std::unique_ptr<CURLU, CurlUrlDeleter> u(curl_url());
+    if (!u || curl_url_set(u.get(), CURLUPART_URL, url, 0) != CURLUE_OK) return false;
+    char* rawScheme = nullptr;
+    char* rawHost = nullptr;
+    curl_url_get(u.get(), CURLUPART_SCHEME, &rawScheme, 0);
+    CurlText scheme(rawScheme);
+    curl_url_get(u.get(), CURLUPART_HOST, &rawHost, 0);
+    CurlText host(rawHost);
+    if (!scheme || !host || !*host) return false;
+    const std::string s = scheme.get();
+    if (s == "https") return true;
+    if (s != "http") return false;
+    std::string h = host.get();
+    std::transform(h.begin(), h.end(), h.begin(), [](unsigned char c) { return std::tolower(c); });
+    if (h == "localhost" || h == "[::1]") return true;
+    in_addr v4{};
+    return inet_pton(AF_INET, h.c_str(), &v4) == 1 && (ntohl(v4.s_addr) >> 24) == 127;
+}
+
+std::string DOWNLOAD_FileSha256(const char* path) {
+    if (!path) return {};
+    std::ifstream in(path, std::ios::binary);
+    if (!in) return {};
+    Digest ctx = newSha256();
+    if (!ctx) return {};
+    std::array<char, 65536> buffer{};
+    while (in) {
+        in.read(buffer.data(), buffer.size());
+        if (in.gcount() > 0) EVP_DigestUpdate(ctx.get(), buffer.data(), in.gcount());
+    }
+    if (in.bad()) return {};
+    return finishSha256(ctx.get());
+}
+
+bool DOWNLOAD_File(const char* url, const char* localPath, const DOWNLOAD_OPTIONS* options) {
+    if (!url || !localPath || !*localPath) return false;
+    const DOWNLOAD_OPTIONS defaults;
+    const DOWNLOAD_OPTIONS& opt = options ? *options : defaults;
+    ensureCurlReady();
+
+    morvex::trace("\nInternetOpenUrl:[%s]", url);
+    if (!DOWNLOAD_IsAllowedUrl(url)) {
+        traceOpenFailure("adresse refusée (HTTPS exigé, HTTP seulement vers la machine locale)");
+        return false;
+    }
+    std::string expected;
+    if (!opt.expectedSha256.empty()) {
+        expected = normaliseDigest(opt.expectedSha256);
+        if (expected.empty()) {
+            morvex::trace("\nEmpreinte SHA-256 invalide [%s]", opt.expectedSha256.c_str());
+            return false;
+        }
+    }
+
+    std::unique_ptr<CURL, CurlDeleter> curl(curl_easy_init());
+    Digest digest = expected.empty() ? Digest() : newSha256();
+    if (!curl || (!expected.empty() && !digest)) {
+        traceOpenFailure("initialisation du client impossible");
+        return false;
+    }
+    std::unique_ptr<curl_slist, SlistDeleter> headers(
+        curl_slist_append(nullptr, "Cache-Control: no-cache"));
+    if (headers) curl_slist_append(headers.get(), "Pragma: no-cache");
+
+    Transfer t;
+    t.curl = curl.get();
+    t.localPath = localPath;
+    t.digest = digest.get();
+    t.stop = opt.stop;
+    char errorText[CURL_ERROR_SIZE] = "";
+
+    CURL* c = curl.get();
+    curl_easy_setopt(c, CURLOPT_URL, url);
+    curl_easy_setopt(c, CURLOPT_PROTOCOLS_STR, "http,https");
+    curl_easy_setopt(c, CURLOPT_REDIR_PROTOCOLS_STR, "https");
+    curl_easy_setopt(c, CURLOPT_FOLLOWLOCATION, 1L);
+    curl_easy_setopt(c, CURLOPT_MAXREDIRS, 5L);
+    curl_easy_setopt(c, CURLOPT_SSL_VERIFYPEER, 1L);
+    curl_easy_setopt(c, CURLOPT_SSL_VERIFYHOST, 2L);
+    curl_easy_setopt(c, CURLOPT_USERAGENT, DOWNLOAD_AGENT);
+    curl_easy_setopt(c, CURLOPT_HTTPHEADER, headers.get());
+    curl_easy_setopt(c, CURLOPT_NOSIGNAL, 1L);
+    curl_easy_setopt(c, CURLOPT_CONNECTTIMEOUT, opt.connectTimeoutSeconds);
+    curl_easy_setopt(c, CURLOPT_LOW_SPEED_LIMIT, 1L);
+    curl_easy_setopt(c, CURLOPT_LOW_SPEED_TIME, opt.stallTimeoutSeconds);
+    curl_easy_setopt(c, CURLOPT_ERRORBUFFER, errorText);
+    curl_easy_setopt(c, CURLOPT_HEADERFUNCTION, onHeader);
+    curl_easy_setopt(c, CURLOPT_HEADERDATA, &t);
+    curl_easy_setopt(c, CURLOPT_WRITEFUNCTION, onBody);
+    curl_easy_setopt(c, CURLOPT_WRITEDATA, &t);
+    curl_easy_setopt(c, CURLOPT_XFERINFOFUNCTION, onProgress);
+    curl_easy_setopt(c, CURLOPT_XFERINFODATA, &t);
+    curl_easy_setopt(c, CURLOPT_NOPROGRESS, 0L);
+
+    const CURLcode rc = curl_easy_perform(c);
+    if (rc == CURLE_OK && t.fd >= 0) return install(t, expected);
+
+    if (t.refused) {
+        traceOpenFailure(t.statusLine);
+    } else if (t.fileFailed || t.writeFailed) {
+        // already traced where it happened
+    } else if (!t.opened) {
+        traceOpenFailure(errorText[0] ? errorText : curl_easy_strerror(rc));
+    } else {
+        morvex::trace("\nErreur : %i", static_cast<int>(rc));
+    }
+    return false;
+}
