@@ -36,6 +36,9 @@ void addCalcCommand(CLI::App& app, CliCommands& commands);
 void addDictCommand(CLI::App& app, CliCommands& commands);
 void addImportTextCommand(CLI::App& app, CliCommands& commands);
 void addLoadCommand(CLI::App& app, CliCommands& commands);
+void addGenerateCommands(CLI::App& app, CliCommands& commands);
+void addMssqlCommand(CLI::App& app, CliCommands& commands);
+void addQueryCommand(CLI::App& app, CliCommands& commands);
 
 // The work of the commands, callable without parsing (tests).
 int commandShow(const std::string& path, bool asJson);

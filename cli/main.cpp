@@ -63,6 +63,9 @@ int main(int argc, char** argv) {
     morvex::addDictCommand(app, commands);
     morvex::addImportTextCommand(app, commands);
     morvex::addLoadCommand(app, commands);
+    morvex::addGenerateCommands(app, commands);
+    morvex::addMssqlCommand(app, commands);
+    morvex::addQueryCommand(app, commands);
 
     try {
         app.parse(argc, argv);

@@ -1,0 +1,90 @@
+// morvex: describe flat data files, inspect them and load them into databases.
+//
+//   morvex [files.fyk...]                 the program, opening the descriptions named
+//   morvex --screenshots DIR [files...]   draws every window into DIR and exits
+//   morvex --exit-after-startup [files]   starts without the splash delay, traces the start-up
+//                                         time into the log and ends as a close would
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QStringList>
+#include <QThread>
+#include <QTimer>
+#include <string>
+#include <vector>
+
+#include "app/core/mainframe.h"
+#include "app/mainwindow.h"
+#include "app/qtuiport.h"
+#include "app/screenshots.h"
+#include "app/splashwindow.h"
+#include "foundation/trace.h"
+
+int main(int argc, char** argv) {
+    QElapsedTimer clock;
+    clock.start();
+    QApplication app(argc, argv);
+    QApplication::setApplicationName("morvex");
+    QApplication::setApplicationDisplayName("Morvex Fylatek");
+
+    // Qt has taken its own options out of the arguments; ours remain.
+    const QStringList arguments = QApplication::arguments();
+    QString screenshotDir;
+    bool screenshots = false;
+    bool exitAfterStartup = false;
+    std::vector<std::string> words;
+    for (int i = 1; i < arguments.size(); ++i) {
+        if (arguments[i] == "--screenshots" && i + 1 < arguments.size()) {
+            screenshots = true;
+            screenshotDir = arguments[++i];
+        } else if (arguments[i] == "--exit-after-startup") {
+            exitAfterStartup = true;
+        } else {
+            words.push_back(arguments[i].toStdString());
+        }
+    }
+    std::vector<const char*> argvWords = {"morvex"};
+    for (const auto& w : words) argvWords.push_back(w.c_str());
+    std::string commandLine =
+        morvex::joinArguments(static_cast<int>(argvWords.size()), argvWords.data());
+    if (screenshots && words.empty()) {
+        const QString example = QString(MORVEX_EXAMPLE_DESCRIPTION);
+        commandLine = example.toStdString();
+    }
+
+    morvex::QtUiPort port;
+    if (screenshots || exitAfterStartup) {
+        // Nobody answers in these modes: messages go to the log, questions get their safe answer.
+        port.setAnswerer([](const std::string& caption, const std::string&,
+                            morvex::UiButtons buttons) {
+            morvex::trace("\n[morvex] Message sans réponse possible : %s", caption.c_str());
+            if (buttons == morvex::UiButtons::Ok) return morvex::UiAnswer::Ok;
+            return buttons == morvex::UiButtons::YesNo ? morvex::UiAnswer::No
+                                                        : morvex::UiAnswer::Cancel;
+        });
+    }
+    morvex::SplashWindow* splash = nullptr;
+    const bool quick = screenshots || exitAfterStartup;
+    if (!quick) {
+        splash = new morvex::SplashWindow;
+        splash->show();
+        QApplication::processEvents();
+    }
+    morvex::MainWindow window;
+    if (!quick) QThread::msleep(500);
+    window.initialise(splash, commandLine);
+
+    if (screenshots) return morvex::takeScreenshots(window, screenshotDir);
+
+    window.showMaximized();
+    if (splash) {
+        splash->raise();
+        splash->startFade();
+    }
+    if (exitAfterStartup) {
+        QTimer::singleShot(0, &window, [&] {
+            morvex::trace("\n[morvex] Démarrage en %lld ms", static_cast<long long>(clock.elapsed()));
+            window.close();
+        });
+    }
+    return app.exec();
+}

@@ -1,0 +1,49 @@
+// The Options sheet: one page "Répertoires par défaut" with the folders of descriptions,
+// templates and generated files. Applying it writes the fields into the context and saves every
+// setting. User-interface thread only.
+#pragma once
+
+#include <QDialog>
+#include <functional>
+
+#include "app/core/application.h"
+
+class QGridLayout;
+class QLineEdit;
+
+namespace morvex {
+
+class OptionsDialog : public QDialog {
+    Q_OBJECT
+
+public:
+    OptionsDialog(CONTEXTE* ctx, QWidget* parent = nullptr);
+
+    // The three fields (tests).
+    QLineEdit* formatsField() const { return formats_; }
+    QLineEdit* templatesField() const { return templates_; }
+    QLineEdit* generatedField() const { return generated_; }
+
+    // Reads the fields back into the context (at most 260 characters each) and saves the
+    // settings (APPLICATION_UpdateRegister).
+    void apply();
+
+    void accept() override;
+
+    // The folder chooser of the "..." buttons: (title, start) -> chosen folder, empty for a
+    // cancel. Tests replace it; an empty function restores the desktop's chooser.
+    static void setFolderChooser(std::function<QString(const QString&, const QString&)> chooser);
+
+private:
+    QLineEdit* addRow(QGridLayout* grid, int row, const QString& label, const char* value);
+
+    CONTEXTE* ctx_;
+    QLineEdit* formats_;
+    QLineEdit* templates_;
+    QLineEdit* generated_;
+};
+
+// Shows the Options sheet on `ctx` (modal); true when it was applied.
+bool DoPropertySheetOptions(QWidget* parent, CONTEXTE* ctx);
+
+}  // namespace morvex

@@ -1,0 +1,15 @@
+// `morvex --screenshots DIR`: draws each window of the program into DIR/morvex-<window>.png.
+#pragma once
+
+#include <QString>
+
+namespace morvex {
+
+class MainWindow;
+
+// Writes morvex-main.png (the started main window `main`), morvex-splash.png,
+// morvex-options.png, morvex-progress.png and morvex-help.png into `directory` (created when
+// missing). 0 when every picture was written, else 1.
+int takeScreenshots(MainWindow& main, const QString& directory);
+
+}  // namespace morvex

@@ -1,0 +1,365 @@
+// The main window driven as a person would: command line, titles, save as, closing, drag and
+// drop, exit; with real description files on disk and a scripted person.
+#include <QAction>
+#include <QTabBar>
+#include <QTest>
+#include <cstring>
+#include <fstream>
+#include <sstream>
+
+#include "app/core/application.h"
+#include "app/helppanel.h"
+#include "app/mainwindow.h"
+#include "app/progresswindow.h"
+#include "app/tests/apptest.h"
+#include "filedesc/filedesc.h"
+#include "foundation/trace.h"
+
+using namespace morvex;
+
+namespace {
+
+std::string readAll(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream s;
+    s << in.rdbuf();
+    return s.str();
+}
+
+// Writes a description named `project` to `path` and returns the path.
+std::string writeDescription(const std::string& path, const char* project) {
+    FileDesc* desc = FILEDESC_CreateFileDesc(project, nullptr, STRUCTFILE_DELIMITED, "\\r\\n", ";");
+    FILEDESC_SaveToFile(desc, path.c_str());
+    FILEDESC_CloseFileDesc(desc);
+    return path;
+}
+
+}  // namespace
+
+class MainWindowTest : public QObject {
+    Q_OBJECT
+
+    apptest::Environment env_;
+    QtUiPort* port_ = nullptr;
+    apptest::Person* person_ = nullptr;
+    MainWindow* window_ = nullptr;
+
+    QStringList tabCaptions() const {
+        QStringList captions;
+        for (int i = 0; i < window_->tabBar()->count(); ++i)
+            captions << window_->tabBar()->tabText(i);
+        return captions;
+    }
+    // Opens a new description named `project` as the person would after "Nouveau".
+    FileDesc* openNew(const char* project) {
+        FileDesc* desc =
+            FILEDESC_CreateFileDesc(project, nullptr, STRUCTFILE_DELIMITED, "\\r\\n", ";");
+        window_->IHM_OpenFormat(desc);
+        return desc;
+    }
+
+private slots:
+    void initTestCase() { ProgressWindow::setAutoClose(true); }
+
+    void init() {
+        port_ = new QtUiPort;
+        person_ = new apptest::Person(*port_);
+        window_ = new MainWindow;
+        window_->initialise(nullptr, "");
+    }
+
+    void cleanup() {
+        delete window_;
+        delete person_;
+        delete port_;
+    }
+
+    void startsWithOneNewDescriptionTheWelcomeTopicAndATruncatedLog() {
+        QCOMPARE(tabCaptions(), QStringList{"Nouveau"});
+        QCOMPARE(window_->windowTitle(), QString("Morvex Fylatek 1.5.2 build 5697  - [Nouveau]"));
+        QVERIFY(window_->helpPanel()->plainText().startsWith("Bienvenue dans Morvex Fylatek!"));
+        QCOMPARE(window_->statusBarText(0), QString("Morvex Suite - File Importation"));
+        std::string log = readAll(env_.logFile());
+        QVERIFY(log.rfind("\n[initFrmDlgMain] Le fichier de log principal est [", 0) == 0);
+        // A second start truncates the log.
+        trace("\nMARQUE-DU-PREMIER-DEMARRAGE");
+        MainWindow second;
+        second.initialise(nullptr, "");
+        QVERIFY(readAll(env_.logFile()).find("MARQUE-DU-PREMIER-DEMARRAGE") == std::string::npos);
+    }
+
+    void commandLineOpensDescriptionsInOrderAndTracesOtherWords() {
+        std::string a = writeDescription(env_.dir().file("a.fyk"), "A");
+        std::string c = writeDescription(env_.dir().file("c.FYK"), "C");
+        TraceCapture capture;
+        window_->openCommandLine(a + " " + env_.dir().file("b.txt") + " " + c);
+        QCOMPARE(tabCaptions(), (QStringList{"Nouveau", "A", "C"}));
+        QCOMPARE(QString(gcontexte.currentFile->ProjectName), QString("C"));
+        QVERIFY(capture.text().find("b.txt] ext=[.txt] n'est pas un fichier de format") !=
+                std::string::npos);
+        QCOMPARE(window_->statusBarText(0), QString::fromStdString(c));
+    }
+
+    void commandLineStopsAtTheFirstDescriptionThatCannotBeOpened() {
+        std::string c = writeDescription(env_.dir().file("c.fyk"), "C");
+        window_->openCommandLine(env_.dir().file("absent.fyk") + " " + c);
+        QCOMPARE(tabCaptions(), QStringList{"Nouveau"});
+        QCOMPARE(person_->messages,
+                 std::vector<std::string>{"Impossible d'ouvrir le fichier|Ouverture du fichier"});
+    }
+
+    void commandLineThatIsOnePathWithBlanksOpensIt() {
+        std::string path = writeDescription(env_.dir().file("ma description.fyk"), "Blancs");
+        window_->openCommandLine(path);
+        QCOMPARE(tabCaptions(), (QStringList{"Nouveau", "Blancs"}));
+    }
+
+    void titleShowsDatabaseAndTableOnlyWhenBothAreSetAndAStarWhenModified() {
+        FileDesc* desc = gcontexte.currentFile;
+        strcpy(desc->DatabaseName, "BASE");
+        window_->runCommand(0);  // any command refreshes the indicators
+        QCOMPARE(window_->windowTitle(), QString("Morvex Fylatek 1.5.2 build 5697  - [Nouveau]"));
+        strcpy(desc->TableName, "CLIENTS");
+        desc->isModified = 1;
+        window_->runCommand(99999);
+        QCOMPARE(window_->windowTitle(),
+                 QString("Morvex Fylatek 1.5.2 build 5697  - (BASE.CLIENTS) [Nouveau*]"));
+        desc->isModified = 0;
+    }
+
+    void saveAsProposesTheProjectNameWithForbiddenCharactersBlanked() {
+        strcpy(gcontexte.currentFile->ProjectName, "A/B:C");
+        person_->files = {std::nullopt};
+        window_->runCommand(ITM_FILE_SAVEAS);
+        QCOMPARE(person_->prompts, std::vector<std::string>{"Enregistrer le fichier sous ...|" +
+                                                            env_.dir().file("A B C.fyk")});
+        QVERIFY(gcontexte.currentFile->FileDescPath == nullptr);
+    }
+
+    void saveAsAsksAgainOnNoAndSavesNothingOnCancel() {
+        std::string existing = env_.dir().write("existe.fyk", "ancien contenu");
+        person_->files = {existing, existing};
+        person_->answers = {UiAnswer::No, UiAnswer::Cancel};
+        window_->runCommand(ITM_FILE_SAVEAS);
+        QCOMPARE(person_->prompts.size(), size_t(2));
+        QCOMPARE(person_->prompts[1], "Enregistrer le fichier sous ...|" + existing);
+        QCOMPARE(person_->messages.size(), size_t(2));
+        QCOMPARE(person_->messages[0],
+                 std::string("Remplacer le fichier|Ce fichier existe déjà. Voulez-vous le "
+                             "remplacer ?"));
+        QCOMPARE(readAll(existing), std::string("ancien contenu"));
+        QVERIFY(gcontexte.currentFile->FileDescPath == nullptr);
+    }
+
+    void saveAsReplacesTheFileOnYes() {
+        std::string existing = env_.dir().write("remplace.fyk", "ancien contenu");
+        person_->files = {existing};
+        person_->answers = {UiAnswer::Yes};
+        window_->runCommand(ITM_FILE_SAVEAS);
+        QVERIFY(readAll(existing).find("Nouveau") != std::string::npos);
+        QCOMPARE(QString(gcontexte.currentFile->FileDescPath), QString::fromStdString(existing));
+    }
+
+    void saveOfANeverSavedDescriptionBehavesAsSaveAs() {
+        gcontexte.currentFile->isModified = 1;
+        std::string path = env_.dir().file("premier.fyk");
+        person_->files = {path};
+        window_->runCommand(ITM_FILE_SAVE);
+        QCOMPARE(person_->prompts.size(), size_t(1));
+        QVERIFY(person_->prompts[0].rfind("Enregistrer le fichier sous ...|", 0) == 0);
+        QVERIFY(readAll(path).find("Nouveau") != std::string::npos);
+        QCOMPARE(window_->statusBarText(0), QString::fromStdString(path));
+        QCOMPARE(window_->statusBarText(3), QString::fromStdString(path));
+        QVERIFY(!window_->windowTitle().contains('*'));
+    }
+
+    void saveToAnUnwritablePathShowsTheSaveError() {
+        FILEDESC_SetFileName(gcontexte.currentFile, "/proc/interdit/x.fyk");
+        window_->runCommand(ITM_FILE_SAVE);
+        QCOMPARE(person_->messages.size(), size_t(1));
+        QCOMPARE(person_->messages[0],
+                 std::string("Erreur d'enregistrement|Erreur d'enregistrement du fichier "
+                             "'/proc/interdit/x.fyk'. Le fichier est peut-être en lecture seule "
+                             "ou vous n'avez pas les droits suffisants"));
+        gcontexte.currentFile->isModified = 0;
+    }
+
+    void closingTheFirstOfThreeSelectsTheNewFirstAndTheThirdSelectsTheSecond() {
+        openNew("B");
+        openNew("C");
+        window_->tabBar()->setCurrentIndex(0);
+        QCOMPARE(QString(gcontexte.currentFile->ProjectName), QString("Nouveau"));
+        window_->runCommand(ITM_FILE_CLOSEFORMAT);
+        QCOMPARE(tabCaptions(), (QStringList{"B", "C"}));
+        QCOMPARE(QString(gcontexte.currentFile->ProjectName), QString("B"));
+        QCOMPARE(window_->tabBar()->currentIndex(), 0);
+
+        openNew("D");
+        window_->tabBar()->setCurrentIndex(2);
+        window_->runCommand(ITM_FILE_CLOSEFORMAT);
+        QCOMPARE(tabCaptions(), (QStringList{"B", "C"}));
+        QCOMPARE(QString(gcontexte.currentFile->ProjectName), QString("C"));
+        QCOMPARE(LDCG_Count(gcontexte.openFiles), 2);
+    }
+
+    void closingTheOnlyDescriptionLeavesNoneAndHidesTheList() {
+        window_->show();
+        window_->runCommand(ITM_FILE_CLOSEFORMAT);
+        QVERIFY(gcontexte.currentFile == nullptr);
+        QCOMPARE(window_->windowTitle(), QString("Morvex Fylatek"));
+        QVERIFY(!window_->descriptionList()->isVisible());
+        // Commands that need a description now do nothing.
+        window_->runCommand(ITM_FILE_SAVE);
+        window_->runCommand(ITM_FILE_PROPERTIES);
+        QVERIFY(person_->prompts.empty() && person_->dialogs.empty());
+    }
+
+    void closingAModifiedDescriptionAsksAndCancelKeepsIt() {
+        gcontexte.currentFile->isModified = 1;
+        person_->answers = {UiAnswer::Cancel};
+        window_->runCommand(ITM_FILE_CLOSEFORMAT);
+        QCOMPARE(person_->messages,
+                 std::vector<std::string>{"Morvex Fylatek|La description courante [Nouveau] a été "
+                                          "modifiée, voulez-vous l'enregistrer ?"});
+        QCOMPARE(tabCaptions(), QStringList{"Nouveau"});
+        gcontexte.currentFile->isModified = 0;
+    }
+
+    void answeringYesWithoutAPathSavesAsBeforeClosing() {
+        gcontexte.currentFile->isModified = 1;
+        std::string path = env_.dir().file("avant_fermeture.fyk");
+        person_->answers = {UiAnswer::Yes};
+        person_->files = {path};
+        window_->runCommand(ITM_FILE_CLOSEFORMAT);
+        QVERIFY(readAll(path).find("Nouveau") != std::string::npos);
+        QCOMPARE(window_->tabBar()->count(), 0);
+    }
+
+    void cancellingTheSaveQuestionAtExitKeepsTheProgramAndTheRemainingDescriptions() {
+        FileDesc* b = openNew("B");
+        openNew("C");
+        b->isModified = 1;
+        person_->answers = {UiAnswer::Cancel};
+        TraceCapture capture;
+        QVERIFY(!window_->close());
+        QCOMPARE(tabCaptions(), (QStringList{"B", "C"}));
+        QVERIFY(capture.text().find("\nWM_CLOSE : Annulation de la fermeture") != std::string::npos);
+        b->isModified = 0;
+        // Closing again ends, saving the settings and the memory report.
+        QVERIFY(window_->close());
+        QCOMPARE(window_->tabBar()->count(), 0);
+        QVERIFY(std::ifstream(env_.dir().file("MorvexFylatek.AllocMem.txt")).good());
+    }
+
+    void droppedDbFileInAnyCaseGoesToTheQueryToolAndOnlyTheFirstFileCounts() {
+        std::vector<std::string> queried;
+        window_->setQueryToolOpener([&](const std::string& p) { queried.push_back(p); });
+        std::string c = writeDescription(env_.dir().file("c.fyk"), "C");
+        window_->handleDroppedFiles({"\"/donnees/Base.DB\"", QString::fromStdString(c)});
+        QCOMPARE(queried, std::vector<std::string>{"/donnees/Base.DB"});
+        QCOMPARE(tabCaptions(), QStringList{"Nouveau"});
+        window_->handleDroppedFiles({QString::fromStdString(c)});
+        QCOMPARE(tabCaptions(), (QStringList{"Nouveau", "C"}));
+    }
+
+    void droppedDataFileIsAnalysedIntoANewDescription() {
+        std::string csv = env_.dir().write("ventes.csv", "CODE;LIBELLE;MONTANT\r\n1;Pomme;2,50\r\n"
+                                                         "2;Poire;3,10\r\n");
+        person_->dialogAnswers = {QDialog::Accepted};  // the properties of the new description
+        window_->handleDroppedFiles({QString::fromStdString(csv)});
+        QCOMPARE(tabCaptions(), (QStringList{"Nouveau", "ventes"}));
+        FileDesc* desc = gcontexte.currentFile;
+        QCOMPARE(LDCG_Count(desc->columns), 3);
+        QVERIFY(desc->isModified);
+        QVERIFY(window_->windowTitle().endsWith("[ventes*]"));
+        // The loading into an in-memory database runs through the progress window too.
+        TraceCapture capture;
+        window_->runCommand(ITM_DATA_SQLITEMEMORY);
+        QVERIFY(capture.text().find("[FYK_SendDataToSQLite] : Termine") != std::string::npos);
+        desc->isModified = 0;
+    }
+
+    void cancellingThePropertiesOfAnAnalysisLeavesNoTabBehind() {
+        std::string csv = env_.dir().write("abandon.csv", "A;B\r\n1;2\r\n");
+        person_->dialogAnswers = {QDialog::Rejected};
+        window_->handleDroppedFiles({QString::fromStdString(csv)});
+        QCOMPARE(tabCaptions(), QStringList{"Nouveau"});
+        QCOMPARE(QString(gcontexte.currentFile->ProjectName), QString("Nouveau"));
+        QCOMPARE(LDCG_Count(gcontexte.openFiles), 1);
+    }
+
+    void helpLinksStartNewAndTheAnalysis() {
+        // Link 1: "Nouveau" (the properties are cancelled: nothing opens).
+        person_->dialogAnswers = {QDialog::Rejected};
+        window_->helpPanel()->activateLink(window_->helpPanel()->links().at(0));
+        QCOMPARE(person_->dialogs, std::vector<std::string>{"Nouveau fichier de format"});
+        QCOMPARE(tabCaptions(), QStringList{"Nouveau"});
+        // Link 3 of topic 1: the analysis asks for its data file.
+        window_->helpPanel()->EcrireMessageInfo(1);
+        window_->helpPanel()->activateLink(window_->helpPanel()->links().at(2));
+        QCOMPARE(person_->prompts.back(), std::string("Analyse d'un fichier délimité|*.*"));
+    }
+
+    void laterWindowsAreGreyedWithTheirReason() {
+        for (int command : {ITM_FILE_IMPORTTEXT, ITM_EDIT_UP, ITM_EDIT_DOWN, ITM_DATA_SPLITVIEW,
+                            ITM_DATA_QUERY, ITM_TOOLS_GENERATION, ITM_TOOLS_GENOPTIONS,
+                            ITM_DICO_SHOW}) {
+            QAction* action = window_->commandAction(command);
+            QVERIFY2(!action->isEnabled(), qPrintable(action->text()));
+            QCOMPARE(action->toolTip(), QString("Disponible dans une prochaine version"));
+            window_->runCommand(command);  // does nothing
+        }
+        QVERIFY(person_->messages.empty() && person_->dialogs.empty());
+    }
+
+    void viewTogglesShowTheirStateAndMoveTheLayout() {
+        window_->resize(1000, 700);
+        window_->show();
+        QVERIFY(!window_->resultViewShown());
+        QVERIFY(window_->helpPanelShown());
+        const int listWidth = window_->descriptionList()->width();
+        window_->runCommand(ITM_VIEW_HELP);
+        QVERIFY(!window_->commandAction(ITM_VIEW_HELP)->isChecked());
+        QVERIFY(!window_->helpPanel()->isVisible());
+        QCOMPARE(window_->descriptionList()->width(), listWidth + gcontexte.helpFrameWidth);
+        const int listHeight = window_->descriptionList()->height();
+        window_->runCommand(ITM_VIEW_RESULT);
+        QVERIFY(window_->commandAction(ITM_VIEW_RESULT)->isChecked());
+        QCOMPARE(window_->descriptionList()->height(), listHeight - 200);
+        QCOMPARE(window_->sourcePreview()->height(), 100);
+    }
+
+    void helpAndFolderCommandsGoToTheDesktop() {
+        window_->runCommand(ITM_HELP_HELP);
+        QCOMPARE(person_->opened.size(), size_t(1));
+        QVERIFY(person_->opened[0].toLocalFile().endsWith("docs/manual.html"));
+        // A desktop that cannot open the manual: the download is offered.
+        person_->openSucceeds = false;
+        person_->answers = {UiAnswer::Yes};
+        window_->runCommand(ITM_HELP_HELP);
+        QCOMPARE(person_->messages.back(),
+                 std::string("Fichier d'aide non trouvé|Impossible de trouver le fichier d'aide. "
+                             "Voulez-vous le télécharger?"));
+        QCOMPARE(person_->opened.back().toString(),
+                 homePage() + "MorvexFylatek/MorvexFylatek.chm");
+        person_->openSucceeds = true;
+        window_->runCommand(ITM_TOOLS_OPENFORMATDIR);
+        QCOMPARE(person_->opened.back().toLocalFile(), QString::fromStdString(env_.dir().path()));
+        window_->runCommand(ITM_HELP_SHOWLOG);
+        QCOMPARE(person_->opened.back().toLocalFile(), QString::fromStdString(env_.logFile()));
+    }
+
+    void debugBinaryWriterWritesTheColumnRecordsIntoTheLogsFolder() {
+        ColumnDesc column{};
+        strcpy(column.code, "ID");
+        FILEDESC_AjouterColonne(gcontexte.currentFile, &column);
+        window_->runCommand(ITM_HELP_DEBUGSAVEBINARY);
+        QCOMPARE(readAll(env_.dir().file("MorvexFylatek.DebugFormatBin.bin")).size(),
+                 size_t(FORMATBIN_RECORD_SIZE));
+        QCOMPARE(readAll(env_.dir().file("MorvexFylatek.DebugPadding.bin")).size(), size_t(4));
+        gcontexte.currentFile->isModified = 0;
+    }
+};
+
+QTEST_MAIN(MainWindowTest)
+#include "mainwindow_test.moc"
