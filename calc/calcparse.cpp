@@ -12,6 +12,7 @@
 #include <string>
 
 #include "calc/calcint.h"
+#include "foundation/mystrings.h"
 #include "foundation/pile.h"
 #include "foundation/queue.h"
 #include "foundation/trace.h"
@@ -44,19 +45,7 @@ void SyntaxError(CalcContext* ctx, const char* p, const std::string& message) {
     ctx->status = CALC_STATUS_SYNTAX_ERROR;
 }
 
-std::string Format(const char* format, ...) __attribute__((format(printf, 1, 2)));
-std::string Format(const char* format, ...) {
-    va_list args;
-    va_start(args, format);
-    va_list copy;
-    va_copy(copy, args);
-    int length = vsnprintf(nullptr, 0, format, copy);
-    va_end(copy);
-    std::string text(length > 0 ? length : 0, '\0');
-    if (length > 0) vsnprintf(text.data(), text.size() + 1, format, args);
-    va_end(args);
-    return text;
-}
+using morvex::Format;
 
 // Drops the terms appended after `mark` (a recogniser that failed half way).
 void Truncate(CalcTermQueue* terms, size_t mark) {

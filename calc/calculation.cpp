@@ -9,6 +9,7 @@
 #include <memory>
 
 #include "calc/calc.h"
+#include "foundation/mystrings.h"
 
 const char* const CALCULATION_OVERFLOW_CAPTION = "Dépassement de capacité";
 const char* const CALCULATION_OVERFLOW_TEXT =
@@ -19,19 +20,7 @@ const char* const CALCULATION_RUNTIME_ERROR_TEXT = "Erreur d'execution";
 
 namespace {
 
-std::string Format(const char* fmt, ...) __attribute__((format(printf, 1, 2)));
-std::string Format(const char* fmt, ...) {
-    va_list args;
-    va_start(args, fmt);
-    va_list copy;
-    va_copy(copy, args);
-    const int size = vsnprintf(nullptr, 0, fmt, copy);
-    va_end(copy);
-    std::string out(size > 0 ? static_cast<size_t>(size) : 0, '\0');
-    if (size > 0) vsnprintf(out.data(), out.size() + 1, fmt, args);
-    va_end(args);
-    return out;
-}
+using morvex::Format;
 
 // The double cut to a signed 32-bit integer as the engine's result record does it.
 int ToInt32(double value) {

@@ -12,19 +12,12 @@
 #include "calc/calculation.h"
 #include "cli/cliport.h"
 #include "cli/commands.h"
+#include "foundation/mystrings.h"
 
 namespace morvex {
 namespace {
 
-std::string format(const char* fmt, ...) __attribute__((format(printf, 1, 2)));
-std::string format(const char* fmt, ...) {
-    char buffer[512];
-    va_list args;
-    va_start(args, fmt);
-    vsnprintf(buffer, sizeof buffer, fmt, args);
-    va_end(args);
-    return buffer;
-}
+using morvex::Format;
 
 // The variable table, process-wide for one run of the command; the calculation itself is the
 // calculator's (calc/calculation.h).
@@ -78,7 +71,7 @@ int commandCalc(const std::vector<std::string>& expressions, bool showVariables)
         return CLI_FAILURE;
     }
     if (failures) {
-        cliError(format("%i calcul(s) en erreur.", failures));
+        cliError(Format("%i calcul(s) en erreur.", failures));
         return CLI_FAILURE;
     }
     return CLI_OK;

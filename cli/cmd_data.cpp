@@ -18,6 +18,8 @@
 #include "cli/commands.h"
 #include "cli/descview.h"
 #include "datafile/datafile.h"
+#include "datafile/detect.h"
+#include "datafile/rejects.h"
 #include "filedesc/analyse.h"
 
 namespace fs = std::filesystem;
@@ -59,6 +61,62 @@ int taskStatus() {
                                                                                : CLI_OK;
 }
 
+// What an analysis takes from its options, guesses made.
+struct FileGuesses {
+    std::string delimiter;  // text notation, empty: the analysis default
+    std::string eol;        // text notation, empty: the analysis default
+    std::string encoding;   // encoding name, empty: bytes as they are
+};
+
+// Resolves the "auto" values of --encoding, --eol and --delimiter over the file's first bytes
+// and tells each guess; false (told) when an option is not usable.
+bool guessFileShape(const AnalyseOptions& o, FileGuesses& g) {
+    if (o.quote.size() > 1) {
+        cliError("Caractère de protection invalide : '" + o.quote + "' (un seul caractère).");
+        return false;
+    }
+    g.delimiter = o.delimiter;
+    g.eol = o.eol;
+    g.encoding = o.encoding;
+    for (char& c : g.encoding) c = static_cast<char>(toupper(static_cast<unsigned char>(c)));
+    if (g.encoding.size() > FILEDESC_ENCODING_MAX) {
+        cliError("Encodage invalide : '" + o.encoding + "'.");
+        return false;
+    }
+    const bool anyAuto = g.encoding == "AUTO" || g.eol == "auto" || g.delimiter == "auto";
+    if (!anyAuto) return true;
+    const std::string sample = DATAFILE_ReadSample(o.file.c_str());
+    if (g.encoding == "AUTO") {
+        g.encoding = DATAFILE_DetectEncoding(sample);
+        printf("(i) Encodage détecté : %s\n", g.encoding.c_str());
+    }
+    const std::string text = DATAFILE_SampleToUtf8(sample, g.encoding.c_str());
+    if (g.eol == "auto") {
+        const char* eol = DATAFILE_DetectEndOfLine(text);
+        if (!eol) {
+            cliError("Aucune fin de ligne trouvée au début du fichier '" + o.file + "'.");
+            return false;
+        }
+        g.eol = eol;
+        printf("(i) Fin de ligne détectée : %s\n", eol);
+    }
+    if (g.delimiter == "auto") {
+        char eolChars[FILEDESC_ENDOFLINE_MAX + 1] = "";
+        FILEDESC_ConvertEndOfLine(g.eol.empty() ? "\\r\\n" : g.eol.c_str(), eolChars,
+                                  sizeof eolChars);
+        const char* delimiter = DATAFILE_DetectDelimiter(text, eolChars);
+        if (!delimiter) {
+            cliError("Aucun délimiteur (; , tabulation |) ne découpe le début du fichier '" +
+                     o.file + "'.");
+            return false;
+        }
+        g.delimiter = delimiter;
+        printf("(i) Délimiteur détecté : %s\n", delimiter);
+    }
+    fflush(stdout);
+    return true;
+}
+
 }  // namespace
 
 int commandAnalyse(const AnalyseOptions& o) {
@@ -79,21 +137,35 @@ int commandAnalyse(const AnalyseOptions& o) {
     }
 
     if (!checkDataFile(o.file)) return CLI_FAILURE;
-    if (!o.delimiter.empty()) {
+    FileGuesses guesses;
+    if (!guessFileShape(o, guesses)) return CLI_USAGE;
+    const std::string& delimiter = guesses.delimiter;
+    if (!delimiter.empty()) {
         char converted[FILEDESC_DELIMITER_MAX + 1] = "";
-        if (o.delimiter.size() > FILEDESC_DELIMITER_MAX ||
-            FILEDESC_ConvertEndOfLine(o.delimiter.c_str(), converted, sizeof converted) != 0 ||
+        if (delimiter.size() > FILEDESC_DELIMITER_MAX ||
+            FILEDESC_ConvertEndOfLine(delimiter.c_str(), converted, sizeof converted) != 0 ||
             !converted[0]) {
-            cliError("Délimiteur invalide : '" + o.delimiter + "'.");
+            cliError("Délimiteur invalide : '" + delimiter + "'.");
             return CLI_USAGE;
         }
     }
     CliUiPort& port = cliPort();
-    port.onProperties = [&o](FileDesc* desc) {
-        if (!o.delimiter.empty()) {
-            snprintf(desc->FieldDelimiter, sizeof desc->FieldDelimiter, "%s", o.delimiter.c_str());
+    port.onProperties = [&o, &guesses](FileDesc* desc) {
+        if (!guesses.delimiter.empty()) {
+            snprintf(desc->FieldDelimiter, sizeof desc->FieldDelimiter, "%s",
+                     guesses.delimiter.c_str());
             FILEDESC_ConvertEndOfLine(desc->FieldDelimiter, desc->FieldDelimiterChars,
                                       sizeof desc->FieldDelimiterChars);
+        }
+        if (!guesses.eol.empty()) {
+            snprintf(desc->EndOfLine, sizeof desc->EndOfLine, "%s", guesses.eol.c_str());
+            FILEDESC_ConvertEndOfLine(desc->EndOfLine, desc->EndOfLineChars,
+                                      sizeof desc->EndOfLineChars);
+        }
+        snprintf(desc->Encoding, sizeof desc->Encoding, "%s", guesses.encoding.c_str());
+        if (!o.quote.empty()) {
+            desc->Unquote = 1;
+            desc->QuoteChar = o.quote[0];
         }
         if (o.noHeader) desc->FirstLineIsHeader = 0;
     };
@@ -198,15 +270,24 @@ private:
 }  // namespace
 
 int commandPreview(const std::string& descPath, const std::string& dataOption, int rows, bool json,
-                   bool csv) {
+                   bool csv, const std::string& rejectsPath) {
     DescPtr desc = openDescription(descPath);
     if (!desc) return CLI_FAILURE;
     std::string data = dataFileOf(*desc, dataOption);
     if (!checkDataFile(data)) return CLI_FAILURE;
+    DATAFILE_REJECTS* rejects = nullptr;
+    if (!rejectsPath.empty()) {
+        rejects = DATAFILE_OpenRejects(rejectsPath.c_str());
+        if (!rejects) {
+            cliError("Impossible d'écrire le fichier des rejets '" + rejectsPath + "'.");
+            return CLI_FAILURE;
+        }
+    }
     int limit = static_cast<int>(gcontexte.nCarMaxReadWithoutNewLine);
     DATAFILE* reader = DATAFILE_NewIterator(desc.get(), data.c_str(), limit, 0);
     if (!reader || DATAFILE_Init(reader) != 0) {
         DATAFILE_DestroyIterator(reader);
+        DATAFILE_CloseRejects(rejects);
         cliError("Impossible de lire le fichier de données '" + data + "'.");
         return CLI_FAILURE;
     }
@@ -230,12 +311,28 @@ int commandPreview(const std::string& descPath, const std::string& dataOption, i
             values.emplace_back(v->value, static_cast<size_t>(v->length));
             header = v->isHeader != 0;
         }
+        if (rejects) {
+            const std::string problem =
+                DATAFILE_RowProblem(reader, static_cast<int>(values.size()));
+            if (!problem.empty())
+                DATAFILE_AddReject(rejects, reader->currentRowFirstLine, "", problem);
+        }
         writer.row(DATAFILE_GetCurrentFileRowID(reader), header, values);
         LDCG_Destroy(row, 0, 3);
         ++count;
     }
     DATAFILE_DestroyIterator(reader);
-    return writer.end() ? CLI_OK : CLI_FAILURE;
+    const bool written = writer.end();
+    if (rejects) {
+        const int set = rejects->rows;
+        if (DATAFILE_CloseRejects(rejects) != 0) {
+            cliError("Erreur d'écriture du fichier des rejets '" + rejectsPath + "'.");
+            return CLI_FAILURE;
+        }
+        fprintf(stderr, "(i) %i ligne(s) non conforme(s) listée(s) dans '%s'.\n", set,
+                rejectsPath.c_str());
+    }
+    return written ? CLI_OK : CLI_FAILURE;
 }
 
 int commandCount(const std::string& descPath, const std::string& dataOption) {
@@ -267,11 +364,18 @@ void addAnalyseCommand(CLI::App& app, CliCommands& commands) {
     sub->add_option("--delimiter", o->delimiter,
                     "Délimiteur en notation texte (\";\", \"\\t\", \"#0x09\"...)");
     sub->add_flag("--no-header", o->noHeader, "La première ligne ne contient pas les noms");
+    sub->add_option("--quote", o->quote,
+                    "Caractère de protection des valeurs, retiré à la lecture (ex. '\"')");
+    sub->add_option("--eol", o->eol, "Fin de ligne en notation texte, ou auto");
+    sub->add_option("--encoding", o->encoding,
+                    "Encodage (UTF-8, WINDOWS-1252, ISO-8859-1, ISO-8859-15, UTF-16LE, "
+                    "UTF-16BE), ou auto");
     commands.push_back({sub, [o]() -> int {
                             if (o->update && (!o->output.empty() || !o->delimiter.empty() ||
-                                              o->noHeader)) {
-                                cliError("--update ne se combine pas avec -o, --delimiter ou "
-                                         "--no-header.");
+                                              o->noHeader || !o->quote.empty() ||
+                                              !o->eol.empty() || !o->encoding.empty())) {
+                                cliError("--update ne se combine pas avec -o, --delimiter, "
+                                         "--no-header, --quote, --eol ou --encoding.");
                                 return CLI_USAGE;
                             }
                             return commandAnalyse(*o);
@@ -280,7 +384,7 @@ void addAnalyseCommand(CLI::App& app, CliCommands& commands) {
 
 void addPreviewCommand(CLI::App& app, CliCommands& commands) {
     struct Options {
-        std::string desc, data;
+        std::string desc, data, rejects;
         int rows = 19;
         bool json = false, csv = false;
     };
@@ -293,8 +397,12 @@ void addPreviewCommand(CLI::App& app, CliCommands& commands) {
         ->check(CLI::NonNegativeNumber);
     auto* json = sub->add_flag("--json", o->json, "Sortie JSON");
     sub->add_flag("--csv", o->csv, "Sortie CSV (virgules, guillemets doublés)")->excludes(json);
-    commands.push_back(
-        {sub, [o] { return commandPreview(o->desc, o->data, o->rows, o->json, o->csv); }});
+    sub->add_option("--rejects", o->rejects,
+                    "Fichier CSV des lignes non conformes (ligne, colonne, motif)");
+    commands.push_back({sub, [o] {
+                            return commandPreview(o->desc, o->data, o->rows, o->json, o->csv,
+                                                  o->rejects);
+                        }});
 }
 
 void addCountCommand(CLI::App& app, CliCommands& commands) {

@@ -29,6 +29,7 @@ struct LoadOptions {
     std::string data;      // the data file (empty: the description's example file)
     int batch = 0;         // rows between two progress reports (0: the setting)
     std::string table;     // table to create (empty: the description's)
+    std::string rejects;   // CSV file of the rows set aside (empty: none)
 };
 
 // Loads the data file of `o.desc` into `o.database`; prints the final report.
@@ -67,7 +68,10 @@ int commandLoad(const LoadOptions& o) {
     CliUiPort& port = static_cast<CliUiPort&>(uiPort());
     port.finalEvent = 0;
     SQLITE4FYK_LOADSTATS st{};
-    if (SQLITE4FYK_RunLoadTask(desc.get(), o.database.c_str(), batch, &st) != 0) {
+    SQLITE4FYK_SetRejectsPath(o.rejects.c_str());
+    const int ran = SQLITE4FYK_RunLoadTask(desc.get(), o.database.c_str(), batch, &st);
+    SQLITE4FYK_SetRejectsPath(nullptr);
+    if (ran != 0) {
         cliError("Impossible de préparer le chargement.");
         return CLI_FAILURE;
     }
@@ -82,6 +86,13 @@ int commandLoad(const LoadOptions& o) {
            " valeur(s) conservée(s) telle(s) quelle(s) car non conforme(s) à leur type.\n";
     if (st.rowsRejected > 0) {
         out += std::to_string(st.rowsRejected) + " ligne(s) rejetée(s) par la base.\n";
+    }
+    if (!o.rejects.empty()) {
+        out += std::to_string(st.rowsSetAside) +
+               " ligne(s) non conforme(s) écartée(s), listée(s) dans '" + o.rejects + "'.\n";
+    } else if (st.rowsSetAside > 0) {
+        out += std::to_string(st.rowsSetAside) +
+               " ligne(s) écartée(s) : séquence invalide pour l'encodage.\n";
     }
     return writeOut(out) ? CLI_OK : CLI_FAILURE;
 }
@@ -100,6 +111,8 @@ void addLoadCommand(CLI::App& app, CliCommands& commands) {
                     "Lignes entre deux points d'avancement (par défaut : sqliteBatchSize)")
         ->check(CLI::PositiveNumber);
     sub->add_option("--table", o->table, "Table à créer (par défaut : celle de la description)");
+    sub->add_option("--rejects", o->rejects,
+                    "Fichier CSV des lignes écartées (ligne, colonne, motif)");
     commands.push_back({sub, [o] { return commandLoad(*o); }});
 }
 

@@ -53,9 +53,13 @@ struct AnalyseOptions {
     int rows = 0;           // rows to analyse (0: the setting)
     std::string delimiter;  // text notation of the delimiter
     bool noHeader = false;  // the first line holds data
+    std::string quote;      // protecting character given to every column (values unquoted)
+    std::string eol;        // "auto": end of line guessed from the first line
+    std::string encoding;   // "auto": guessed; else an encoding name
 };
 int commandAnalyse(const AnalyseOptions& options);
-int commandPreview(const std::string& desc, const std::string& data, int rows, bool json, bool csv);
+int commandPreview(const std::string& desc, const std::string& data, int rows, bool json, bool csv,
+                   const std::string& rejects = "");
 int commandCount(const std::string& desc, const std::string& data);
 
 }  // namespace morvex

@@ -141,6 +141,8 @@ json descriptionToJson(const FileDesc& d) {
         {"LenFixedLine", d.LenFixedLine},
         {"ExampleFilePath", textOrNull(d.ExampleFilePath)},
         {"DatabaseFilePath", textOrNull(d.DatabaseFilePath)},
+        {"Encoding", d.Encoding},
+        {"Unquote", d.Unquote},
     };
     json columns = json::array();
     eachOf<ColumnDesc>(d.columns, [&](ColumnDesc* c) {

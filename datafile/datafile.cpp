@@ -7,18 +7,26 @@
 //   - ReadRow takes bytes from the block into the row until the indicator, the character
 //     limit or the end of the file. The hot loop looks for the indicator's first byte with
 //     memchr and only walks byte by byte while a partial indicator is being matched.
+//   - With an encoding, UTF-16 streams are decoded to UTF-8 block by block before rows are
+//     cut; other encodings are converted (or, for UTF-8, checked) one row at a time.
+//   - With unquoting, a row whose last field is still inside its protecting characters goes
+//     on over the next line, and values lose their protecting characters.
 //   - SplitFixedSize / SplitWithSeparator turn the row (with its real length, zero bytes
 //     allowed) into fields, given to a list of DATACOLUMN values or to a caller's field array.
 #include "datafile/datafile.h"
 
+#include <iconv.h>
 #include <sys/stat.h>
 #include <sys/types.h>
 
+#include <cerrno>
 #include <climits>
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
 #include <new>
+#include <string>
+#include <utility>
 #include <vector>
 
 #include "foundation/trace.h"
@@ -34,6 +42,16 @@ struct DATAFILE_BUFFER {
     size_t rowLen;         // bytes in row
     size_t rowCap;         // allocated bytes of row (terminator included)
     std::vector<int> kmp;  // failure table of the end-of-line indicator
+    iconv_t decoder;       // converter to UTF-8, (iconv_t)-1 when bytes are taken as read
+    bool streamDecode;     // the stream is decoded before rows are cut (UTF-16)
+    bool checkOnly;        // rows are only checked as UTF-8, not converted
+    bool bomPending;       // a byte order mark may still open the stream
+    char* raw;             // undecoded bytes of the stream (streamDecode only)
+    size_t rawLen;         // bytes waiting in raw
+    bool rawEof;           // the file gave no more bytes to decode
+    int64_t rawConsumed;   // file bytes read into raw so far
+    char* conv;            // converted row, swapped with row
+    size_t convCap;        // allocated bytes of conv
 };
 
 namespace {
@@ -49,6 +67,15 @@ constexpr int STATS_CHARACTER_LIMIT = 5000;
 
 // A progress report every this many rows during the line count.
 constexpr int STATS_REPORT_EVERY = 100;
+
+// Undecoded bytes read at a time from a UTF-16 file: decoded, they always fit in a block.
+constexpr size_t RAW_CHUNK = DATAFILE_BLOCK_SIZE / 2;
+
+// Put in the decoded stream where a UTF-16 sequence is invalid: never valid in UTF-8, so the
+// row holding it fails its check.
+constexpr char INVALID_MARK = '\xFF';
+
+const iconv_t NO_DECODER = reinterpret_cast<iconv_t>(-1);
 
 // Size of the file at `path` in bytes, -1 when it cannot be opened or measured.
 int64_t fileSize64(const char* path) {
@@ -83,13 +110,17 @@ DATAFILE_BUFFER* newBuffer() {
     }
     buf->rowCap = ROW_INITIAL_CAPACITY;
     buf->row[0] = '\0';
+    buf->decoder = NO_DECODER;
     return buf;
 }
 
 void destroyBuffer(DATAFILE_BUFFER* buf) {
     if (!buf) return;
+    if (buf->decoder != NO_DECODER) iconv_close(buf->decoder);
     free(buf->block);
     free(buf->row);
+    free(buf->raw);
+    free(buf->conv);
     delete buf;
 }
 
@@ -101,6 +132,47 @@ void resetBuffer(DATAFILE_BUFFER* buf) {
     buf->eof = false;
     buf->rowLen = 0;
     buf->row[0] = '\0';
+    buf->rawLen = 0;
+    buf->rawEof = false;
+    buf->rawConsumed = 0;
+    buf->bomPending = false;
+}
+
+// Decodes the next bytes of a UTF-16 file into the block; 0 bytes at the end of the file.
+// An invalid sequence (or one cut by the end of the file) becomes INVALID_MARK.
+size_t decodeBlock(DATAFILE* reader) {
+    DATAFILE_BUFFER* buf = reader->buffer;
+    size_t produced = 0;
+    while (produced == 0) {
+        if (!buf->rawEof && buf->rawLen < RAW_CHUNK) {
+            size_t n = fread(buf->raw + buf->rawLen, 1, RAW_CHUNK - buf->rawLen, reader->file);
+            if (n == 0) buf->rawEof = true;
+            buf->rawLen += n;
+            buf->rawConsumed += static_cast<int64_t>(n);
+        }
+        if (buf->rawLen == 0) return 0;
+        char* in = buf->raw;
+        size_t inLeft = buf->rawLen;
+        char* out = buf->block;
+        size_t outLeft = DATAFILE_BLOCK_SIZE;
+        while (inLeft > 0) {
+            if (iconv(buf->decoder, &in, &inLeft, &out, &outLeft) != static_cast<size_t>(-1))
+                break;
+            if (errno == E2BIG || outLeft == 0) break;
+            if (errno == EINVAL && !buf->rawEof) break;  // the rest comes with the next read
+            // Invalid, or incomplete at the end of the file: one code unit is marked.
+            *out++ = INVALID_MARK;
+            --outLeft;
+            size_t skip = inLeft < 2 ? inLeft : 2;
+            in += skip;
+            inLeft -= skip;
+        }
+        memmove(buf->raw, in, inLeft);
+        buf->rawLen = inLeft;
+        produced = static_cast<size_t>(out - buf->block);
+        if (produced == 0 && buf->rawEof && inLeft == 0) return 0;
+    }
+    return produced;
 }
 
 // Reads the next block when the current one is used up; false at the end of the file.
@@ -110,10 +182,17 @@ bool refill(DATAFILE* reader) {
     if (buf->eof || !reader->file) return false;
     buf->blockStart += static_cast<int64_t>(buf->len);
     buf->pos = 0;
-    buf->len = fread(buf->block, 1, DATAFILE_BLOCK_SIZE, reader->file);
+    buf->len = buf->streamDecode ? decodeBlock(reader)
+                                 : fread(buf->block, 1, DATAFILE_BLOCK_SIZE, reader->file);
     if (buf->len == 0) {
         buf->eof = true;
         return false;
+    }
+    if (buf->bomPending) {
+        // The byte order mark, in UTF-8 (as decoded), opens the stream: it is no data.
+        buf->bomPending = false;
+        if (buf->len >= 3 && memcmp(buf->block, "\xEF\xBB\xBF", 3) == 0) buf->pos = 3;
+        if (buf->pos >= buf->len) return refill(reader);
     }
     return true;
 }
@@ -156,14 +235,16 @@ enum class RowResult {
 // for the next row). A byte that breaks a partial match is matched again against the
 // indicator, so no line end is missed. With keepText false the row's bytes are only counted,
 // not copied (lines that are skipped or merely counted): rowLen is right, row is not.
-RowResult ReadRow(DATAFILE* reader, bool keepText = true) {
+// With `append`, the row goes on after the text already in the buffer (continuation line).
+RowResult ReadRow(DATAFILE* reader, bool keepText = true, bool append = false) {
     DATAFILE_BUFFER* buf = reader->buffer;
     const char* indicator = reader->desc->EndOfLineChars;
     const size_t indLen = buf->kmp.size();  // prepared by DATAFILE_Init
 
     // Bytes this row may take: the limit, plus one (the limit is tested before each byte).
-    const size_t allowance = static_cast<size_t>(reader->nCarMaxReadWithoutNewLine) + 1;
-    buf->rowLen = 0;
+    const size_t base = append ? buf->rowLen : 0;
+    const size_t allowance = base + static_cast<size_t>(reader->nCarMaxReadWithoutNewLine) + 1;
+    buf->rowLen = base;
     reader->lineTooLong = 0;
     size_t matched = 0;  // indicator characters matched at the end of the row
     bool found = false;
@@ -220,7 +301,7 @@ RowResult ReadRow(DATAFILE* reader, bool keepText = true) {
         }
     }
     if (keepText) buf->row[buf->rowLen] = '\0';
-    if (!found && buf->rowLen == 0 && !reader->lineTooLong) {
+    if (!found && buf->rowLen == base && !reader->lineTooLong) {
         morvex::trace("\n[ReadRow] : EOF");
         return RowResult::EndOfFile;
     }
@@ -278,10 +359,41 @@ bool SplitFixedSize(DATAFILE* reader, const char* row, size_t len, Emit&& emit) 
     return true;
 }
 
-// Splits a delimited row; fields past the last column get no column. Fields go to `emit` as
-// for SplitFixedSize.
+// Removes the protecting characters of the field row[from, to) in place (a doubled closing
+// character inside the protection stands for one); returns the new length.
+size_t UnquoteInPlace(char* row, size_t from, size_t to, char startChar, char endChar) {
+    size_t w = from;
+    bool inside = false;
+    for (size_t r = from; r < to; ++r) {
+        const char c = row[r];
+        if (!inside) {
+            if (c == startChar) {
+                inside = true;
+                continue;
+            }
+        } else if (c == endChar) {
+            if (r + 1 < to && row[r + 1] == endChar) {
+                ++r;  // doubled: one is text
+            } else {
+                inside = false;
+                continue;
+            }
+        }
+        row[w++] = c;
+    }
+    return w - from;
+}
+
+// Splits a delimited row; fields past the last column get no column (nor protection, unless
+// the description unquotes with a QuoteChar). Fields go to `emit` as for SplitFixedSize; when
+// the description unquotes, values lose their protecting characters (the row is rewritten in
+// place). With `openAtEnd`, nothing is rewritten nor traced: it only tells whether the row
+// ends inside a protected field.
 template <typename Emit>
-bool SplitWithSeparator(DATAFILE* reader, const char* row, size_t len, Emit&& emit) {
+bool SplitWithSeparator(DATAFILE* reader, char* row, size_t len, Emit&& emit,
+                        bool* openAtEnd = nullptr) {
+    const bool unquote = reader->desc->Unquote != 0 && !openAtEnd;
+    const char defaultQuote = reader->desc->Unquote ? reader->desc->QuoteChar : '\0';
     const char* delim = reader->desc->FieldDelimiterChars;
     const size_t delimLen = strnlen(delim, sizeof reader->desc->FieldDelimiterChars);
 
@@ -293,9 +405,10 @@ bool SplitWithSeparator(DATAFILE* reader, const char* row, size_t len, Emit&& em
             column = static_cast<ColumnDesc*>(nextColumn->lParam1);
             nextColumn = nextColumn->next;
         }
-        const bool isProtected = column && column->protectedField;
-        const char startChar = isProtected ? column->DelimCharStart : '\0';
-        const char endChar = isProtected ? column->DelimCharEnd : '\0';
+        const bool isProtected = column ? column->protectedField != 0 : defaultQuote != '\0';
+        const char startChar =
+            !isProtected ? '\0' : column ? column->DelimCharStart : defaultQuote;
+        const char endChar = !isProtected ? '\0' : column ? column->DelimCharEnd : defaultQuote;
         const size_t fieldStart = at;
         size_t fieldEnd = len;  // the field ends at the row's end unless a delimiter ends it
         bool protection = false;
@@ -352,13 +465,22 @@ bool SplitWithSeparator(DATAFILE* reader, const char* row, size_t len, Emit&& em
                 i = j + 1;
             }
         }
+        if (openAtEnd) {
+            *openAtEnd = !delimited && protection;
+            if (!delimited) break;
+            at = fieldEnd + delimLen;
+            continue;
+        }
         if (!delimited && protection) {
             morvex::trace(
                 "\n[SplitRowWithSeparator] ATTENTION : Aucun caractère de fin de champ protégé "
                 "n'a été identifié avant la fin de la ligne.\n   ->row=[%s]",
                 row);
         }
-        if (!emit(column, row + fieldStart, fieldEnd - fieldStart)) return false;
+        size_t fieldLen = fieldEnd - fieldStart;
+        if (unquote && isProtected && startChar != '\0')
+            fieldLen = UnquoteInPlace(row, fieldStart, fieldEnd, startChar, endChar);
+        if (!emit(column, row + fieldStart, fieldLen)) return false;
         if (!delimited) break;
         at = fieldEnd + delimLen;
     }
@@ -367,7 +489,7 @@ bool SplitWithSeparator(DATAFILE* reader, const char* row, size_t len, Emit&& em
 
 // The row split into a new list of owned values; nullptr when it cannot be split or memory
 // runs out.
-LDCG* SplitRow(DATAFILE* reader, const char* row, size_t len, int isHeader) {
+LDCG* SplitRow(DATAFILE* reader, char* row, size_t len, int isHeader) {
     LDCG* list = LDCG_Create(nullptr, DATACOLUMN_Destroy);
     if (!list) return nullptr;
     auto emit = [list, isHeader](ColumnDesc* column, const char* text, size_t length) {
@@ -416,6 +538,41 @@ DATAFILE* DATAFILE_NewIterator(FileDesc* desc, const char* path, int nCarMaxRead
     return reader;
 }
 
+namespace {
+
+// Sets up the conversion named by the description's Encoding; false (traced) when the name
+// is not known.
+bool PrepareDecoding(DATAFILE* reader) {
+    DATAFILE_BUFFER* buf = reader->buffer;
+    if (buf->decoder != NO_DECODER) iconv_close(buf->decoder);
+    buf->decoder = NO_DECODER;
+    buf->streamDecode = false;
+    buf->checkOnly = false;
+    const char* encoding = reader->desc->Encoding;
+    if (!encoding[0]) return true;
+    const std::string name(encoding);
+    if (name == "UTF-8" || name == "UTF8") {
+        buf->checkOnly = true;
+        buf->bomPending = true;
+        return true;
+    }
+    buf->decoder = iconv_open("UTF-8", encoding);
+    if (buf->decoder == NO_DECODER) {
+        morvex::trace("\n[DATAFILE_Init] Encodage inconnu : [%s]", encoding);
+        return false;
+    }
+    if (name.rfind("UTF-16", 0) == 0) {
+        buf->streamDecode = true;
+        buf->checkOnly = true;  // the decoded stream marks its invalid sequences
+        buf->bomPending = true;
+        if (!buf->raw) buf->raw = static_cast<char*>(malloc(RAW_CHUNK));
+        if (!buf->raw) return false;
+    }
+    return true;
+}
+
+}  // namespace
+
 int DATAFILE_Init(DATAFILE* reader) {
     if (!reader || !reader->path || !reader->buffer) return 1;
     if (reader->file) fclose(reader->file);
@@ -428,6 +585,8 @@ int DATAFILE_Init(DATAFILE* reader) {
     const char* indicator = reader->desc->EndOfLineChars;
     buildFailureTable(indicator, strnlen(indicator, sizeof reader->desc->EndOfLineChars),
                       reader->buffer->kmp);
+    reader->rowEncodingError = 0;
+    if (!PrepareDecoding(reader)) return 1;
     reader->file = fopen(reader->path, "rb");
     if (!reader->file) return 1;
     // The reader does its own buffering in large blocks.
@@ -436,6 +595,108 @@ int DATAFILE_Init(DATAFILE* reader) {
 }
 
 namespace {
+
+// True when `text` is well-formed UTF-8 (no overlong form, no surrogate, nothing past
+// U+10FFFF).
+bool IsValidUtf8(const unsigned char* text, size_t len) {
+    size_t i = 0;
+    while (i < len) {
+        const unsigned char c = text[i];
+        if (c < 0x80) {
+            ++i;
+            continue;
+        }
+        size_t n;
+        unsigned cp;
+        if (c >= 0xC2 && c <= 0xDF) {
+            n = 1;
+            cp = c & 0x1F;
+        } else if (c >= 0xE0 && c <= 0xEF) {
+            n = 2;
+            cp = c & 0x0F;
+        } else if (c >= 0xF0 && c <= 0xF4) {
+            n = 3;
+            cp = c & 0x07;
+        } else {
+            return false;
+        }
+        if (len - i <= n) return false;
+        for (size_t k = 1; k <= n; ++k) {
+            if ((text[i + k] & 0xC0) != 0x80) return false;
+            cp = (cp << 6) | (text[i + k] & 0x3F);
+        }
+        if ((n == 2 && cp < 0x800) || (n == 3 && (cp < 0x10000 || cp > 0x10FFFF)) ||
+            (cp >= 0xD800 && cp <= 0xDFFF))
+            return false;
+        i += n + 1;
+    }
+    return true;
+}
+
+// Brings the row read into UTF-8 following the description's encoding. An invalid sequence
+// leaves the row as read, sets rowEncodingError and is traced; false only when out of memory.
+bool ConvertRow(DATAFILE* reader) {
+    DATAFILE_BUFFER* buf = reader->buffer;
+    bool valid;
+    if (buf->checkOnly) {
+        valid = IsValidUtf8(reinterpret_cast<const unsigned char*>(buf->row), buf->rowLen);
+    } else {
+        // A single-byte character becomes at most 3 bytes.
+        const size_t need = buf->rowLen * 3 + 1;
+        if (need > buf->convCap) {
+            char* grown = static_cast<char*>(realloc(buf->conv, need));
+            if (!grown) return false;
+            buf->conv = grown;
+            buf->convCap = need;
+        }
+        iconv(buf->decoder, nullptr, nullptr, nullptr, nullptr);
+        char* in = buf->row;
+        size_t inLeft = buf->rowLen;
+        char* out = buf->conv;
+        size_t outLeft = buf->convCap - 1;
+        valid = iconv(buf->decoder, &in, &inLeft, &out, &outLeft) != static_cast<size_t>(-1);
+        if (valid) {
+            const size_t converted = static_cast<size_t>(out - buf->conv);
+            std::swap(buf->row, buf->conv);
+            std::swap(buf->rowCap, buf->convCap);
+            buf->rowLen = converted;
+            buf->row[converted] = '\0';
+        }
+    }
+    if (!valid) {
+        reader->rowEncodingError = 1;
+        morvex::trace("\n[DATAFILE_ReadNext] Ligne %i : séquence invalide pour l'encodage %s.",
+                      reader->currentRowFirstLine, reader->desc->Encoding);
+    }
+    return true;
+}
+
+// Adds lines to a row whose last field is still inside its protecting characters, the end of
+// line between them kept as text, until the field closes or the file ends.
+bool ContinueQuotedRow(DATAFILE* reader) {
+    DATAFILE_BUFFER* buf = reader->buffer;
+    const char* indicator = reader->desc->EndOfLineChars;
+    const size_t indLen = buf->kmp.size();
+    auto ignore = [](ColumnDesc*, const char*, size_t) { return true; };
+    for (;;) {
+        bool open = false;
+        SplitWithSeparator(reader, buf->row, buf->rowLen, ignore, &open);
+        if (!open || buf->eof) return true;
+        const size_t before = buf->rowLen;
+        if (!reserveRow(buf, indLen)) return false;
+        memcpy(buf->row + buf->rowLen, indicator, indLen);
+        buf->rowLen += indLen;
+        const RowResult more = ReadRow(reader, true, true);
+        if (more == RowResult::OutOfMemory) return false;
+        if (more == RowResult::EndOfFile) {
+            // The last line had no indicator after it: it is not given back.
+            buf->rowLen = before;
+            buf->row[before] = '\0';
+            return true;
+        }
+        reader->currentFileRowID++;
+    }
+}
 
 // Moves to the next row to deliver: skips the lines before the first one (and the header when
 // it is not wanted), reads the row (its text only when keepText), and updates the row number,
@@ -450,10 +711,22 @@ bool AdvanceToNextRow(DATAFILE* reader, bool keepText) {
         if (ReadRow(reader, false) == RowResult::OutOfMemory) break;
         reader->currentFileRowID++;
     }
-    const bool haveRow = ReadRow(reader, keepText) == RowResult::Row;
+    // Rows that may go on over several lines, or need converting, are always read whole.
+    const bool unquote = desc->Unquote != 0 && desc->TypeStructFile == STRUCTFILE_DELIMITED;
+    const bool convert = desc->Encoding[0] != '\0';
+    if (unquote || convert) keepText = true;
+    reader->currentRowFirstLine = reader->currentFileRowID;
+    reader->rowEncodingError = 0;
+    bool haveRow = ReadRow(reader, keepText) == RowResult::Row;
+    if (haveRow && unquote && !ContinueQuotedRow(reader)) haveRow = false;
+    if (haveRow && convert && !ConvertRow(reader)) haveRow = false;
     reader->currentRow = haveRow && keepText ? buf->row : nullptr;
     reader->currentRowLength = haveRow && keepText ? static_cast<int>(buf->rowLen) : 0;
     reader->readBytes = static_cast<double>(buf->blockStart + static_cast<int64_t>(buf->pos));
+    // A decoded stream is not the file's bytes: the file position of the block's end serves.
+    if (buf->streamDecode)
+        reader->readBytes =
+            static_cast<double>(buf->rawConsumed - static_cast<int64_t>(buf->rawLen));
     return haveRow;
 }
 
@@ -472,7 +745,7 @@ LDCG* DATAFILE_ReadNext(DATAFILE* reader) {
     if (desc->TypeStructFile != STRUCTFILE_FIXED && desc->TypeStructFile != STRUCTFILE_DELIMITED)
         return nullptr;
     const int isHeader =
-        desc->FirstLineIsHeader && reader->currentFileRowID == desc->BeginFromLine ? 1 : 0;
+        desc->FirstLineIsHeader && reader->currentRowFirstLine == desc->BeginFromLine ? 1 : 0;
     return SplitRow(reader, buf->row, buf->rowLen, isHeader);
 }
 
@@ -485,7 +758,7 @@ bool DATAFILE_ReadNextFields(DATAFILE* reader, std::vector<DATAFIELD>& fields) {
     DATAFILE_BUFFER* buf = reader->buffer;
     if (!AdvanceToNextRow(reader, true)) return false;
     const int isHeader =
-        desc->FirstLineIsHeader && reader->currentFileRowID == desc->BeginFromLine ? 1 : 0;
+        desc->FirstLineIsHeader && reader->currentRowFirstLine == desc->BeginFromLine ? 1 : 0;
     auto emit = [&fields, isHeader](ColumnDesc* column, const char* text, size_t length) {
         fields.push_back({isHeader, column, text, static_cast<int>(length)});
         return true;

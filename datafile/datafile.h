@@ -48,6 +48,12 @@ struct DATAFILE {
     int readHeader;                 // 1: the header line is delivered as a row; 0: skipped
     int currentRowLength;           // bytes of currentRow
     DATAFILE_BUFFER* buffer;        // block buffer over file
+    int currentRowFirstLine;        // line on which the last row began (a protected field may
+                                    // carry a row over several lines when the description
+                                    // unquotes)
+    int rowEncodingError;           // 1 when the last row holds a byte sequence that is not
+                                    // valid in the description's encoding: its text is then
+                                    // left as read
 };
 
 // What DATAFILE_ComputeStats fills.
@@ -60,7 +66,7 @@ struct DATAFILE_STATS {
 // not open). Normalises the description's BeginFromLine 0 to 1.
 DATAFILE* DATAFILE_NewIterator(FileDesc* desc, const char* path, int nCarMaxReadWithoutNewLine,
                                int readHeader);
-// Opens the file; 0, or 1 when it cannot be opened.
+// Opens the file; 0, or 1 when it cannot be opened or its encoding is not known.
 int DATAFILE_Init(DATAFILE* reader);
 // The next row (LDCG of DATACOLUMN*, destructor DATACOLUMN_Destroy), or nullptr at the end.
 LDCG* DATAFILE_ReadNext(DATAFILE* reader);

@@ -81,6 +81,12 @@ ColumnDesc* addColumn(FileDesc* desc, int position, const char* code, const char
     col.WidthInChars = 0;
     copyCut(col.code, code, COLUMN_CODE_MAX);
     copyCut(col.Description, description, COLUMN_DESCRIPTION_MAX);
+    if (desc->Unquote && desc->QuoteChar) {
+        // An analysis that unquotes gives its protecting character to every column it adds.
+        col.protectedField = 1;
+        col.DelimCharStart = desc->QuoteChar;
+        col.DelimCharEnd = desc->QuoteChar;
+    }
     if (FILEDESC_AjouterColonne(desc, &col) != 0) return nullptr;
     return static_cast<ColumnDesc*>(desc->columns->last->lParam1);
 }

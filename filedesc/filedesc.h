@@ -27,6 +27,7 @@ constexpr int COLUMN_CODE_MAX = 256;
 constexpr int COLUMN_DESCRIPTION_MAX = 1024;
 constexpr int COLUMN_FORMAT_MAX = 63;  // fmtDate, fmtDateTime
 constexpr int INDEX_NAME_MAX = 62;
+constexpr int FILEDESC_ENCODING_MAX = 31;  // Encoding
 
 // Target data type codes (TypeCible::type).
 enum DataTypeCode {
@@ -132,6 +133,13 @@ struct FileDesc {
     IndexDesc primaryKey;  // the primary key (its column list is owned, its columns are not)
     LDCG* indexes;         // owned IndexDesc* records
     PROCESS* processes;    // owned generation process
+    char Encoding[FILEDESC_ENCODING_MAX + 1];  // encoding of the data file ("UTF-8",
+                                               // "WINDOWS-1252", "UTF-16LE"...); empty: the
+                                               // bytes are taken as they are
+    int Unquote;     // 0/1: protecting characters are removed from values, a doubled one
+                     // stands for itself, and a protected field may go on over line ends
+    char QuoteChar;  // with Unquote: protecting character of fields past the last column
+                     // (set by an analysis, not saved); 0 = none
 };
 
 // ---- Registry and lifecycle ----

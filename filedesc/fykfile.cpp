@@ -224,6 +224,9 @@ int FILEDESC_SaveToFile(FileDesc* desc, const char* path) {
     w.keyValue(2, "FIELDDELIMITER", desc->FieldDelimiter);
     w.keyValue(2, "FICHIEREXEMPLE", orEmpty(desc->ExampleFilePath));
     w.keyValue(2, "DATABASEFILE", orEmpty(desc->DatabaseFilePath));
+    // Written only when set, so that descriptions without them keep their exact text.
+    if (desc->Encoding[0]) w.keyValue(2, "ENCODING", desc->Encoding);
+    if (desc->Unquote) w.keyValue(2, "UNQUOTE", 1);
 
     int index = 0;
     for (LDCG_ELT* elt = desc->columns->first; elt; elt = elt->next, ++index) {
@@ -365,6 +368,12 @@ int parseFile(FileDesc* desc, FILE* file) {
                                       sizeof desc->EndOfLineChars);
         } else if (k == "fielddelimiter") {
             setDelimiter(desc, v);
+        } else if (k == "encoding") {
+            fdtext::copyCut(desc->Encoding, sizeof desc->Encoding, v);
+            for (char* c = desc->Encoding; *c; ++c)
+                *c = static_cast<char>(toupper(static_cast<unsigned char>(*c)));
+        } else if (k == "unquote") {
+            desc->Unquote = fdtext::toInt(v) != 0 ? 1 : 0;
         } else if (k == "septab") {
             setDelimiter(desc, "\\t");
         } else if (k == "sepespace") {

@@ -1,6 +1,8 @@
 // In-place helpers on zero-terminated texts, and ajusterMot for aligned columns.
 #include "foundation/mystrings.h"
 
+#include <cstdarg>
+#include <cstdio>
 #include <cstring>
 
 namespace {
@@ -84,4 +86,17 @@ void ajusterMot(char* text, int capacity, int width, const char* pad, int mode) 
         }
         text[w] = '\0';
     }
+}
+
+std::string morvex::Format(const char* format, ...) {
+    va_list args;
+    va_start(args, format);
+    va_list copy;
+    va_copy(copy, args);
+    const int n = vsnprintf(nullptr, 0, format, copy);
+    va_end(copy);
+    std::string out(n > 0 ? static_cast<size_t>(n) : 0, '\0');
+    if (n > 0) vsnprintf(out.data(), out.size() + 1, format, args);
+    va_end(args);
+    return out;
 }

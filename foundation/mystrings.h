@@ -1,6 +1,8 @@
 // In-place helpers on zero-terminated texts, and ajusterMot for aligned columns.
 #pragma once
 
+#include <string>
+
 // Replaces every occurrence of `from` by `to`.
 void MYSTRINGS_ReplaceChar(char* text, char from, char to);
 // Removes every occurrence of `ch`; returns text, or nullptr when out of memory.
@@ -14,3 +16,8 @@ int MYSTRINGS_Substring(const char* text, int start, int count, char* out, int o
 // 1 left, 2 both); too long texts are cut with "..." (see the implementation). Never writes
 // more than `capacity` bytes, terminator included.
 void ajusterMot(char* text, int capacity, int width, const char* pad, int mode);
+
+namespace morvex {
+// printf into a new string (no length limit).
+std::string Format(const char* format, ...) __attribute__((format(printf, 1, 2)));
+}  // namespace morvex

@@ -12,6 +12,7 @@
 #include <string>
 
 #include "foundation/date.h"
+#include "foundation/mystrings.h"
 #include "foundation/trace.h"
 #include "foundation/uiport.h"
 #include "output/mssql.h"
@@ -43,19 +44,7 @@ constexpr Slot kSlots[] = {
     {offsetof(MSSQL_PARAMS, scriptMAJ), MSSQL_PATH_SLOT},
 };
 
-std::string Format(const char* format, ...) __attribute__((format(printf, 1, 2)));
-std::string Format(const char* format, ...) {
-    va_list args;
-    va_start(args, format);
-    va_list copy;
-    va_copy(copy, args);
-    const int n = vsnprintf(nullptr, 0, format, copy);
-    va_end(copy);
-    std::string out(n > 0 ? static_cast<size_t>(n) : 0, '\0');
-    if (n > 0) vsnprintf(out.data(), out.size() + 1, format, args);
-    va_end(args);
-    return out;
-}
+using morvex::Format;
 
 // A text of `text` that cannot open or close the block comment it is written in.
 std::string InComment(const char* text) {

@@ -1,20 +1,22 @@
 // Loading a data file into SQLite, the catalogue tables and the query history.
 #include "output/sqlite4fyk.h"
 
+#include <charconv>
 #include <cerrno>
 #include <cmath>
-#include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
-#include <charconv>
+#include <memory>
+#include <string>
 #include <string_view>
 #include <vector>
-#include <string>
 
 #include "datafile/datafile.h"
+#include "datafile/rejects.h"
 #include "foundation/date.h"
+#include "foundation/mystrings.h"
 #include "foundation/trace.h"
 #include "foundation/uiport.h"
 
@@ -68,19 +70,7 @@ int StepOnce(sqlite3* db, sqlite3_stmt* stmt, const std::string& sql) {
     return 0;
 }
 
-std::string Format(const char* format, ...) __attribute__((format(printf, 1, 2)));
-std::string Format(const char* format, ...) {
-    va_list args;
-    va_start(args, format);
-    va_list copy;
-    va_copy(copy, args);
-    const int n = vsnprintf(nullptr, 0, format, copy);
-    va_end(copy);
-    std::string out(n > 0 ? static_cast<size_t>(n) : 0, '\0');
-    if (n > 0) vsnprintf(out.data(), out.size() + 1, format, args);
-    va_end(args);
-    return out;
-}
+using morvex::Format;
 
 // The text without the blanks (spaces, tabs, line ends) around it.
 std::string_view Trimmed(const char* text, int length) {
@@ -606,12 +596,26 @@ int SQLITE4FYK_SaveFileDescription(sqlite3* db, FileDesc* desc) {
     return failures > 0 ? 1 : 0;
 }
 
+namespace {
+
+// File the loads write their set-aside rows to; empty: none.
+std::string gRejectsPath;
+
+// Closes the rejects file at the end of a load.
+struct RejectsCloser {
+    void operator()(DATAFILE_REJECTS* rejects) const { DATAFILE_CloseRejects(rejects); }
+};
+
+}  // namespace
+
+void SQLITE4FYK_SetRejectsPath(const char* path) { gRejectsPath = path ? path : ""; }
+
 int LoadDataFromFile(TASK* task, sqlite3* db, FileDesc* desc, const char* path, int batchSize,
                      int rowNumberFlag, SQLITE4FYK_LOADSTATS* stats) {
     SQLITE4FYK_LOADSTATS local{};
     SQLITE4FYK_LOADSTATS& st = stats != nullptr ? *stats : local;
     st.status = SQLITE4FYK_LOAD_FAILED;
-    st.rows = st.rowsRejected = st.valuesNotTyped = 0;
+    st.rows = st.rowsRejected = st.valuesNotTyped = st.rowsSetAside = 0;
     st.error[0] = '\0';
     if (db == nullptr || desc == nullptr || path == nullptr || RefuseUnbound("LoadDataFromFile")) {
         return -1;
@@ -622,6 +626,16 @@ int LoadDataFromFile(TASK* task, sqlite3* db, FileDesc* desc, const char* path, 
         morvex::trace("\n[LoadDataFromFile] Lecture impossible du fichier [%s]", path);
         DATAFILE_DestroyIterator(reader);
         return -1;
+    }
+    std::unique_ptr<DATAFILE_REJECTS, RejectsCloser> rejects;
+    if (!gRejectsPath.empty()) {
+        rejects.reset(DATAFILE_OpenRejects(gRejectsPath.c_str()));
+        if (!rejects) {
+            morvex::trace("\n[LoadDataFromFile] Ecriture impossible du fichier des rejets [%s]",
+                          gRejectsPath.c_str());
+            DATAFILE_DestroyIterator(reader);
+            return -1;
+        }
     }
     const std::string insert = GenerateInsert(desc, rowNumberFlag);
     SQLITE4FYK_ExecuteSQL(db, "PRAGMA journal_mode=MEMORY;", 0);
@@ -651,10 +665,21 @@ int LoadDataFromFile(TASK* task, sqlite3* db, FileDesc* desc, const char* path, 
         while (s != nullptr) {
             if (!DATAFILE_ReadNextFields(reader, fields)) break;
             ++st.rows;
+            bool setAside = false;
+            if (rejects || reader->rowEncodingError) {
+                const std::string problem =
+                    DATAFILE_RowProblem(reader, static_cast<int>(fields.size()));
+                if (!problem.empty()) {
+                    setAside = true;
+                    if (rejects)
+                        DATAFILE_AddReject(rejects.get(), reader->currentRowFirstLine, "",
+                                           problem);
+                }
+            }
             for (int i = 1; i <= parameters; ++i) gsqlite3.sqlite3_bind_null(s, i);
             if (rowNumberFlag) BindInt(s, 1, DATAFILE_GetCurrentFileRowID(reader));
             // The reader gives the fields in the order of the columns.
-            for (size_t i = 0; i < fields.size(); ++i) {
+            for (size_t i = 0; i < fields.size() && !setAside; ++i) {
                 const DATAFIELD& field = fields[i];
                 if (field.column == nullptr || i >= columnAt.size() || columnAt[i] != field.column) {
                     morvex::trace(
@@ -663,11 +688,20 @@ int LoadDataFromFile(TASK* task, sqlite3* db, FileDesc* desc, const char* path, 
                     continue;
                 }
                 GenerateValueForData(field.column, field.value, field.length, &value);
+                if (rejects && value.notTyped) {
+                    DATAFILE_AddReject(rejects.get(), reader->currentRowFirstLine,
+                                       field.column->code,
+                                       "valeur non conforme au type de la colonne : '" +
+                                           std::string(field.value, field.length) + "'");
+                    setAside = true;
+                    break;
+                }
                 st.valuesNotTyped += value.notTyped;
                 BindValue(s, first + static_cast<int>(i), value);
             }
-            const int rc = gsqlite3.sqlite3_step(s);
-            gsqlite3.sqlite3_reset(s);
+            if (setAside) ++st.rowsSetAside;
+            const int rc = setAside ? SQLITE_DONE : gsqlite3.sqlite3_step(s);
+            if (!setAside) gsqlite3.sqlite3_reset(s);
             if (rc != SQLITE_DONE) {
                 const int primary = rc & 0xff;
                 snprintf(st.error, sizeof st.error, "%s", gsqlite3.sqlite3_errmsg(db));

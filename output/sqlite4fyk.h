@@ -38,6 +38,8 @@ struct SQLITE4FYK_LOADSTATS {
     int rowsRejected;    // rows the database refused (each traced with its reason)
     int valuesNotTyped;  // values kept as their original text because they do not fit the
                          // column's type (such as a date that does not fit its format)
+    int rowsSetAside;    // rows not offered to the database because they went to the rejects
+                         // file (see SQLITE4FYK_SetRejectsPath)
     double seconds;      // processor time of the row loading
     char error[256];     // SQLite's message when the database stopped the load ("" otherwise)
 };
@@ -88,6 +90,14 @@ int SQLITE4FYK_SaveFileDescription(sqlite3* db, FileDesc* desc);
 // be opened or committed. Fills `stats` (may be nullptr) except its seconds.
 int LoadDataFromFile(TASK* task, sqlite3* db, FileDesc* desc, const char* path, int batchSize,
                      int rowNumberFlag, SQLITE4FYK_LOADSTATS* stats);
+
+// Names the CSV file (line, column, reason) that the next loads of this process write their
+// set-aside rows to: rows without one value per column, rows whose bytes are not valid in the
+// description's encoding, rows with a value that does not fit its column's type. Such rows
+// are not loaded. nullptr or "" ends it (the default: every row is offered to the database,
+// a value that does not fit being kept as text). Rows invalid in their encoding are never
+// loaded, with or without a rejects file.
+void SQLITE4FYK_SetRejectsPath(const char* path);
 
 // `name` in double quotes with its own double quotes doubled.
 std::string SQLITE4FYK_QuoteName(const char* name);

@@ -1,0 +1,163 @@
+// morvexcli on delimited files as they come from other programs: quoted fields over several
+// lines, other encodings, guessed delimiter and end of line, and the rejects file.
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "cli/tests/cli_fixture.h"
+
+using morvex::testing::readFile;
+using morvex::testing::RunResult;
+using morvex::testing::writeFile;
+
+namespace {
+
+class RealFiles : public morvex::testing::CliFixture {
+protected:
+    // Analyses `file` with every guess and the double quote; the run's result.
+    RunResult analyseAuto(const std::string& file, const std::string& out) {
+        return run("analyse " + file +
+                   " --quote '\"' --encoding auto --delimiter auto --eol auto -o " + out);
+    }
+};
+
+// UTF-16LE of ASCII text.
+std::string utf16le(const std::string& ascii) {
+    std::string out;
+    for (char c : ascii) {
+        out += c;
+        out += '\0';
+    }
+    return out;
+}
+
+TEST_F(RealFiles, AnalysesAQuotedPipeFileAndPreviewsItsValuesUnquoted) {
+    writeFile(dir_ / "p.csv",
+              "id|nom|note\r\n"
+              "1|\"Dupont | \"\"Jean\"\"\"|12\r\n"
+              "2|\"sur\r\ndeux lignes\"|13\r\n"
+              "3|simple|14\r\n");
+    RunResult a = analyseAuto("p.csv", "p.fyk");
+    ASSERT_EQ(a.status, 0) << a.err;
+    EXPECT_NE(a.out.find("(i) Encodage détecté : UTF-8\n"), std::string::npos) << a.out;
+    EXPECT_NE(a.out.find("(i) Fin de ligne détectée : \\r\\n\n"), std::string::npos);
+    EXPECT_NE(a.out.find("(i) Délimiteur détecté : |\n"), std::string::npos);
+    const std::string fyk = readFile(dir_ / "p.fyk");
+    EXPECT_NE(fyk.find("ENCODING=UTF-8"), std::string::npos);
+    EXPECT_NE(fyk.find("UNQUOTE=1"), std::string::npos);
+    EXPECT_NE(fyk.find("FIELDDELIMITER=|"), std::string::npos);
+
+    RunResult p = run("preview p.fyk --json");
+    ASSERT_EQ(p.status, 0) << p.err;
+    EXPECT_NE(p.out.find("\"columns\":[\"id\",\"nom\",\"note\"]"), std::string::npos) << p.out;
+    EXPECT_NE(p.out.find("[\"1\",\"Dupont | \\\"Jean\\\"\",\"12\"]"), std::string::npos) << p.out;
+    EXPECT_NE(p.out.find("[\"2\",\"sur\\r\\ndeux lignes\",\"13\"]"), std::string::npos) << p.out;
+    EXPECT_NE(p.out.find("[\"3\",\"simple\",\"14\"]"), std::string::npos) << p.out;
+
+    RunResult s = run("show p.fyk --json");
+    ASSERT_EQ(s.status, 0) << s.err;
+    EXPECT_NE(s.out.find("\"Encoding\": \"UTF-8\""), std::string::npos) << s.out;
+    EXPECT_NE(s.out.find("\"Unquote\": 1"), std::string::npos);
+}
+
+TEST_F(RealFiles, WritesNoNewKeysForAPlainAnalysis) {
+    writeFile(dir_ / "plain.csv", "a;b\r\n1;2\r\n");
+    ASSERT_EQ(run("analyse plain.csv -o plain.fyk").status, 0);
+    const std::string fyk = readFile(dir_ / "plain.fyk");
+    EXPECT_EQ(fyk.find("ENCODING"), std::string::npos);
+    EXPECT_EQ(fyk.find("UNQUOTE"), std::string::npos);
+}
+
+TEST_F(RealFiles, ReadsWindows1252FrenchTextAsUtf8) {
+    writeFile(dir_ / "w.csv",
+              "mot;prix\n"
+              "\xE9t\xE9 \xE8 \xE7"
+              "a \x9C"
+              "uvre;5 \x80\n");
+    RunResult a = analyseAuto("w.csv", "w.fyk");
+    ASSERT_EQ(a.status, 0) << a.err;
+    EXPECT_NE(a.out.find("(i) Encodage détecté : WINDOWS-1252\n"), std::string::npos) << a.out;
+    EXPECT_NE(a.out.find("(i) Fin de ligne détectée : \\n\n"), std::string::npos);
+    RunResult p = run("preview w.fyk --csv");
+    ASSERT_EQ(p.status, 0) << p.err;
+    EXPECT_EQ(p.out, "mot,prix\nété è ça œuvre,5 €\n");
+}
+
+TEST_F(RealFiles, ReadsUtf16WithByteOrderMarkTabsAndQuotedLineEnds) {
+    std::string text = "ville\tcode\r\n\"Paris\r\nCentre\"\t75\r\n";
+    writeFile(dir_ / "u.txt", "\xFF\xFE" + utf16le(text) +
+                                  std::string("\xE9\x00\t\x00"
+                                              "1\x00\r\x00\n\x00",
+                                              10));
+    RunResult a = analyseAuto("u.txt", "u.fyk");
+    ASSERT_EQ(a.status, 0) << a.err;
+    EXPECT_NE(a.out.find("(i) Encodage détecté : UTF-16LE\n"), std::string::npos) << a.out;
+    EXPECT_NE(a.out.find("(i) Délimiteur détecté : \\t\n"), std::string::npos) << a.out;
+    RunResult p = run("preview u.fyk --csv");
+    ASSERT_EQ(p.status, 0) << p.err;
+    EXPECT_EQ(p.out, "ville,code\n\"Paris\r\nCentre\",75\né,1\n");
+}
+
+TEST_F(RealFiles, ListsRowsOfTheWrongShapeOrEncodingAndLoadsTheOthers) {
+    writeFile(dir_ / "good.csv", "id,nom\n1,\"a,b\"\n");
+    ASSERT_EQ(analyseAuto("good.csv", "d.fyk").status, 0);
+    writeFile(dir_ / "data.csv",
+              "id,nom\n"
+              "1,\"x,y\"\n"
+              "2\n"           // too few
+              "3,b,extra\n"   // too many
+              "4,caf\xC3(\n"  // not UTF-8
+              "5,\"deux\nlignes\"\n"
+              "six,z\n");  // not an integer
+    RunResult l = run("load d.fyk d.db --data data.csv --rejects rej.csv");
+    ASSERT_EQ(l.status, 0) << l.err;
+    EXPECT_NE(l.out.find("4 ligne(s) non conforme(s) écartée(s), listée(s) dans 'rej.csv'."),
+              std::string::npos)
+        << l.out;
+    EXPECT_EQ(readFile(dir_ / "rej.csv"),
+              "ligne,colonne,motif\n"
+              "3,,1 valeur(s) au lieu de 2\n"
+              "4,,3 valeur(s) au lieu de 2\n"
+              "5,,séquence d'octets invalide pour l'encodage UTF-8\n"
+              "8,id,valeur non conforme au type de la colonne : 'six'\n");
+    RunResult q = run("query d.db 'SELECT id, nom FROM datafile ORDER BY id'");
+    ASSERT_EQ(q.status, 0) << q.err;
+    EXPECT_NE(q.out.find("x,y"), std::string::npos) << q.out;
+    EXPECT_NE(q.out.find("deux\nlignes"), std::string::npos) << q.out;
+    EXPECT_NE(q.out.find("2 ligne(s)"), std::string::npos) << q.out;
+
+    RunResult p = run("preview d.fyk --data data.csv --csv --rejects prej.csv");
+    ASSERT_EQ(p.status, 0) << p.err;
+    EXPECT_EQ(readFile(dir_ / "prej.csv"),
+              "ligne,colonne,motif\n"
+              "3,,1 valeur(s) au lieu de 2\n"
+              "4,,3 valeur(s) au lieu de 2\n"
+              "5,,séquence d'octets invalide pour l'encodage UTF-8\n");
+    EXPECT_NE(p.err.find("3 ligne(s) non conforme(s) listée(s) dans 'prej.csv'"),
+              std::string::npos);
+}
+
+TEST_F(RealFiles, NeverLoadsARowInvalidInItsEncodingEvenWithoutRejectsFile) {
+    writeFile(dir_ / "good.csv", "id;nom\r\n1;a\r\n");
+    ASSERT_EQ(run("analyse good.csv --encoding WINDOWS-1252 -o d.fyk").status, 0);
+    writeFile(dir_ / "data.csv", "id;nom\r\n1;\x81\r\n2;\xE9\r\n");
+    RunResult l = run("load d.fyk d.db --data data.csv");
+    ASSERT_EQ(l.status, 0) << l.err;
+    EXPECT_NE(l.out.find("1 ligne(s) écartée(s) : séquence invalide pour l'encodage."),
+              std::string::npos)
+        << l.out;
+    RunResult q = run("query d.db 'SELECT nom FROM datafile'");
+    EXPECT_NE(q.out.find("é"), std::string::npos) << q.out;
+    EXPECT_NE(q.out.find("1 ligne(s)"), std::string::npos) << q.out;
+}
+
+TEST_F(RealFiles, RefusesAQuoteOfSeveralCharactersAndAFileWithoutDelimiter) {
+    writeFile(dir_ / "x.csv", "a;b\n");
+    EXPECT_EQ(run("analyse x.csv --quote ab").status, 2);
+    writeFile(dir_ / "one.csv", "single\ncolumn\n");
+    RunResult r = run("analyse one.csv --delimiter auto");
+    EXPECT_EQ(r.status, 2);
+    EXPECT_NE(r.err.find("Aucun délimiteur"), std::string::npos) << r.err;
+}
+
+}  // namespace

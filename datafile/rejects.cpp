@@ -1,0 +1,62 @@
+// The rejects file of a reading.
+#include "datafile/rejects.h"
+
+#include <cstdlib>
+
+namespace {
+
+// `text` as a CSV cell: quoted, quotes doubled, when it holds a comma, a quote or a line end.
+std::string csvCell(const std::string& text) {
+    if (text.find_first_of(",\"\r\n") == std::string::npos) return text;
+    std::string cell = "\"";
+    for (char c : text) {
+        if (c == '"') cell += '"';
+        cell += c;
+    }
+    return cell + "\"";
+}
+
+}  // namespace
+
+DATAFILE_REJECTS* DATAFILE_OpenRejects(const char* path) {
+    if (!path) return nullptr;
+    FILE* f = fopen(path, "wb");
+    if (!f) return nullptr;
+    auto* rejects = static_cast<DATAFILE_REJECTS*>(calloc(1, sizeof(DATAFILE_REJECTS)));
+    if (!rejects) {
+        fclose(f);
+        return nullptr;
+    }
+    rejects->file = f;
+    rejects->lastLine = -1;
+    fputs("ligne,colonne,motif\n", f);
+    return rejects;
+}
+
+void DATAFILE_AddReject(DATAFILE_REJECTS* rejects, int line, const std::string& column,
+                        const std::string& reason) {
+    if (!rejects) return;
+    if (line != rejects->lastLine) ++rejects->rows;
+    rejects->lastLine = line;
+    const std::string text =
+        std::to_string(line) + "," + csvCell(column) + "," + csvCell(reason) + "\n";
+    fwrite(text.data(), 1, text.size(), rejects->file);
+}
+
+int DATAFILE_CloseRejects(DATAFILE_REJECTS* rejects) {
+    if (!rejects) return 0;
+    const bool failed = ferror(rejects->file) != 0;
+    const bool closeFailed = fclose(rejects->file) != 0;
+    free(rejects);
+    return failed || closeFailed ? 1 : 0;
+}
+
+std::string DATAFILE_RowProblem(DATAFILE* reader, int values) {
+    if (!reader || !reader->desc) return {};
+    if (reader->rowEncodingError)
+        return "séquence d'octets invalide pour l'encodage " + std::string(reader->desc->Encoding);
+    const int columns = LDCG_Count(reader->desc->columns);
+    if (values != columns)
+        return std::to_string(values) + " valeur(s) au lieu de " + std::to_string(columns);
+    return {};
+}

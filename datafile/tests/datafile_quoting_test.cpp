@@ -1,0 +1,295 @@
+// The reader on real-world delimited files: unquoting, fields that go on over line ends, and
+// data files in other encodings than UTF-8.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstring>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "datafile/datafile.h"
+#include "filedesc/filedesc.h"
+#include "foundation/testing/tempdir.h"
+#include "foundation/trace.h"
+
+namespace {
+
+struct DescCloser {
+    void operator()(FileDesc* d) const { FILEDESC_CloseFileDesc(d); }
+};
+using DescPtr = std::unique_ptr<FileDesc, DescCloser>;
+
+struct ReaderCloser {
+    void operator()(DATAFILE* r) const { DATAFILE_DestroyIterator(r); }
+};
+using ReaderPtr = std::unique_ptr<DATAFILE, ReaderCloser>;
+
+// A delimited description with `columns` columns protected by double quotes.
+DescPtr quotedDesc(const char* eol, const char* delim, int columns, bool unquote) {
+    DescPtr desc(FILEDESC_CreateFileDesc("t", nullptr, STRUCTFILE_DELIMITED, nullptr, nullptr));
+    snprintf(desc->EndOfLineChars, sizeof desc->EndOfLineChars, "%s", eol);
+    snprintf(desc->FieldDelimiterChars, sizeof desc->FieldDelimiterChars, "%s", delim);
+    desc->Unquote = unquote ? 1 : 0;
+    for (int i = 0; i < columns; ++i) {
+        ColumnDesc col{};
+        snprintf(col.code, sizeof col.code, "C%d", i + 1);
+        col.typeCible.type = DATATYPE_TEXT;
+        col.protectedField = 1;
+        col.DelimCharStart = col.DelimCharEnd = '"';
+        EXPECT_EQ(FILEDESC_AjouterColonne(desc.get(), &col), 0);
+    }
+    return desc;
+}
+
+// One row as delivered: its first line, its values, whether its encoding failed.
+struct Row {
+    int firstLine;
+    std::vector<std::string> values;
+    int encodingError;
+};
+
+// Every row of `path` through DATAFILE_ReadNext (fields=false) or DATAFILE_ReadNextFields.
+std::vector<Row> readAll(FileDesc* desc, const std::string& path, bool fields = false) {
+    morvex::TraceCapture quiet;
+    std::vector<Row> rows;
+    ReaderPtr reader(DATAFILE_NewIterator(desc, path.c_str(), 0, 1));
+    EXPECT_TRUE(reader);
+    if (!reader || DATAFILE_Init(reader.get()) != 0) return rows;
+    std::vector<DATAFIELD> f;
+    for (;;) {
+        Row row{};
+        if (fields) {
+            if (!DATAFILE_ReadNextFields(reader.get(), f)) break;
+            for (const DATAFIELD& x : f) row.values.emplace_back(x.value, x.length);
+        } else {
+            LDCG* list = DATAFILE_ReadNext(reader.get());
+            if (!list) break;
+            for (LDCG_ELT* e = list->first; e; e = e->next) {
+                auto* v = static_cast<DATACOLUMN*>(e->lParam1);
+                row.values.emplace_back(v->value, v->length);
+            }
+            LDCG_Destroy(list, 0, 3);
+        }
+        row.firstLine = reader->currentRowFirstLine;
+        row.encodingError = reader->rowEncodingError;
+        rows.push_back(row);
+    }
+    return rows;
+}
+
+using Values = std::vector<std::string>;
+
+TEST(DatafileUnquote, RemovesQuotesAndUndoublesInnerQuotesOnBothReadPaths) {
+    morvex::testing::TempDir dir("dfquote");
+    std::string path =
+        dir.write("q.csv", "\"a;b\";\"say \"\"hi\"\"\";plain\r\n\"\";x\"\"y;\"\"\"\"\r\n");
+    DescPtr desc = quotedDesc("\r\n", ";", 3, true);
+    for (bool fields : {false, true}) {
+        std::vector<Row> rows = readAll(desc.get(), path, fields);
+        ASSERT_EQ(rows.size(), 2u) << fields;
+        EXPECT_EQ(rows[0].values, (Values{"a;b", "say \"hi\"", "plain"}));
+        // An unquoted field keeps no special meaning for quotes only as pairs.
+        EXPECT_EQ(rows[1].values, (Values{"", "xy", "\""}));
+    }
+}
+
+TEST(DatafileUnquote, KeepsQuotesAsReadWhenTheDescriptionDoesNotUnquote) {
+    morvex::testing::TempDir dir("dfquote");
+    std::string path = dir.write("q.csv", "\"a;b\";\"c\"\"d\"\r\n\"multi\r\nline\";z\r\n");
+    DescPtr desc = quotedDesc("\r\n", ";", 2, false);
+    std::vector<Row> rows = readAll(desc.get(), path);
+    ASSERT_EQ(rows.size(), 3u);
+    EXPECT_EQ(rows[0].values, (Values{"\"a;b\"", "\"c\"\"d\""}));
+    EXPECT_EQ(rows[1].values, (Values{"\"multi"}));
+    EXPECT_EQ(rows[2].values, (Values{"line\";z"}));  // the quote opens a protection
+}
+
+TEST(DatafileUnquote, CarriesARowOverLineEndsInsideQuotesAndCountsItsLines) {
+    morvex::testing::TempDir dir("dfquote");
+    std::string path =
+        dir.write("m.csv", "1;\"two\r\nlines\";a\r\n2;\"three\r\n\r\nlines\";b\r\n3;plain;c\r\n");
+    DescPtr desc = quotedDesc("\r\n", ";", 3, true);
+    for (bool fields : {false, true}) {
+        std::vector<Row> rows = readAll(desc.get(), path, fields);
+        ASSERT_EQ(rows.size(), 3u);
+        EXPECT_EQ(rows[0].values, (Values{"1", "two\r\nlines", "a"}));
+        EXPECT_EQ(rows[1].values, (Values{"2", "three\r\n\r\nlines", "b"}));
+        EXPECT_EQ(rows[2].values, (Values{"3", "plain", "c"}));
+        EXPECT_EQ(rows[0].firstLine, 1);
+        EXPECT_EQ(rows[1].firstLine, 3);
+        EXPECT_EQ(rows[2].firstLine, 6);
+    }
+}
+
+TEST(DatafileUnquote, EndsAnUnclosedQuoteAtTheEndOfTheFile) {
+    morvex::testing::TempDir dir("dfquote");
+    std::string path = dir.write("u.csv", "1;\"open\r\nstill open\r\n");
+    DescPtr desc = quotedDesc("\r\n", ";", 2, true);
+    std::vector<Row> rows = readAll(desc.get(), path);
+    ASSERT_EQ(rows.size(), 1u);
+    EXPECT_EQ(rows[0].values, (Values{"1", "open\r\nstill open"}));
+}
+
+TEST(DatafileUnquote, CountsMultiLineRowsOnce) {
+    morvex::testing::TempDir dir("dfquote");
+    std::string path = dir.write("c.csv", "h1;h2\n1;\"a\nb\nc\"\n2;d\n");
+    DescPtr desc = quotedDesc("\n", ";", 2, true);
+    TASK task{};
+    DATAFILE_STATS stats{};
+    morvex::TraceCapture quiet;
+    ASSERT_EQ(DATAFILE_ComputeStats(&task, desc.get(), path.c_str(), &stats), 0);
+    EXPECT_EQ(stats.nbLines, 3);
+}
+
+TEST(DatafileUnquote, GivesFieldsPastTheLastColumnTheDescriptionQuoteChar) {
+    morvex::testing::TempDir dir("dfquote");
+    std::string path = dir.write("n.csv", "\"a,b\",\"c\nd\"\n");
+    DescPtr desc = quotedDesc("\n", ",", 0, true);
+    desc->QuoteChar = '"';
+    std::vector<Row> rows = readAll(desc.get(), path);
+    ASSERT_EQ(rows.size(), 1u);
+    EXPECT_EQ(rows[0].values, (Values{"a,b", "c\nd"}));
+}
+
+// ---- Encodings ----
+
+// A two-column ";" description reading with `encoding`, without protection.
+DescPtr encodedDesc(const char* encoding) {
+    DescPtr desc = quotedDesc("\r\n", ";", 2, false);
+    snprintf(desc->Encoding, sizeof desc->Encoding, "%s", encoding);
+    return desc;
+}
+
+std::string utf16(const std::string& ascii, bool bigEndian) {
+    std::string out;
+    for (char c : ascii) {
+        out += bigEndian ? '\0' : c;
+        out += bigEndian ? c : '\0';
+    }
+    return out;
+}
+
+TEST(DatafileEncoding, ConvertsSingleByteEncodingsToUtf8) {
+    struct Case {
+        const char* encoding;
+        std::string bytes;
+        std::string expected;
+    };
+    const Case cases[] = {
+        {"WINDOWS-1252",
+         "\xE9t\xE9 \xE8 \xE7"
+         "a;\x9C"
+         "uvre \x80",
+         "été è ça;œuvre €"},
+        {"ISO-8859-1", "\xE9t\xE9;\xFF", "été;ÿ"},
+        {"ISO-8859-15", "\xE9;\xA4\xBD", "é;€œ"},
+        {"UTF-8", "\xEF\xBB\xBF\xC3\xA9;\xE2\x82\xAC", "é;€"},  // the BOM is no data
+    };
+    morvex::testing::TempDir dir("dfenc");
+    for (const Case& c : cases) {
+        std::string path = dir.write("e.csv", c.bytes + "\r\n");
+        DescPtr desc = encodedDesc(c.encoding);
+        std::vector<Row> rows = readAll(desc.get(), path, true);
+        ASSERT_EQ(rows.size(), 1u) << c.encoding;
+        const std::string joined = rows[0].values[0] + ";" + rows[0].values.at(1);
+        EXPECT_EQ(joined, c.expected) << c.encoding;
+        EXPECT_EQ(rows[0].encodingError, 0) << c.encoding;
+    }
+}
+
+TEST(DatafileEncoding, FlagsOnlyTheRowWithAnInvalidSequence) {
+    struct Case {
+        const char* encoding;
+        std::string bad;
+    };
+    const Case cases[] = {
+        {"WINDOWS-1252", "x\x81y"}, {"UTF-8", "x\xC3(y"}, {"UTF-8", "\xED\xA0\x80"}};
+    morvex::testing::TempDir dir("dfenc");
+    for (const Case& c : cases) {
+        std::string path = dir.write("b.csv", "ok;1\r\n" + c.bad + ";2\r\nok;3\r\n");
+        DescPtr desc = encodedDesc(c.encoding);
+        std::vector<Row> rows = readAll(desc.get(), path);
+        ASSERT_EQ(rows.size(), 3u) << c.encoding;
+        EXPECT_EQ(rows[0].encodingError, 0);
+        EXPECT_EQ(rows[1].encodingError, 1) << c.encoding;
+        EXPECT_EQ(rows[1].values.at(0), c.bad) << "left as read";
+        EXPECT_EQ(rows[2].encodingError, 0);
+        EXPECT_EQ(rows[2].values, (Values{"ok", "3"}));
+    }
+}
+
+TEST(DatafileEncoding, DecodesUtf16WithItsByteOrderMark) {
+    morvex::testing::TempDir dir("dfenc");
+    for (bool big : {false, true}) {
+        std::string text = "nom;ville\r\n";
+        std::string bytes = big ? std::string("\xFE\xFF") : std::string("\xFF\xFE");
+        bytes += utf16(text, big);
+        // "é" (U+00E9) and "€" (U+20AC) then a row.
+        bytes +=
+            big ? std::string("\x00\xE9\x00;\x20\xAC", 6) : std::string("\xE9\x00;\x00\xAC\x20", 6);
+        bytes += utf16("\r\n", big);
+        std::string path = dir.write("u.csv", bytes);
+        DescPtr desc = encodedDesc(big ? "UTF-16BE" : "UTF-16LE");
+        std::vector<Row> rows = readAll(desc.get(), path, true);
+        ASSERT_EQ(rows.size(), 2u);
+        EXPECT_EQ(rows[0].values, (Values{"nom", "ville"}));
+        EXPECT_EQ(rows[1].values, (Values{"é", "€"}));
+        EXPECT_EQ(rows[1].encodingError, 0);
+    }
+}
+
+TEST(DatafileEncoding, FlagsALoneSurrogateInUtf16AndReadsOn) {
+    morvex::testing::TempDir dir("dfenc");
+    std::string bytes = "\xFF\xFE" + utf16("a;1\r\n", false) + std::string("\x00\xD8", 2) +
+                        utf16("b;2\r\nc;3\r\n", false);
+    std::string path = dir.write("s.csv", bytes);
+    DescPtr desc = encodedDesc("UTF-16LE");
+    std::vector<Row> rows = readAll(desc.get(), path);
+    ASSERT_EQ(rows.size(), 3u);
+    EXPECT_EQ(rows[0].encodingError, 0);
+    EXPECT_EQ(rows[1].encodingError, 1);
+    EXPECT_EQ(rows[2].encodingError, 0);
+    EXPECT_EQ(rows[2].values, (Values{"c", "3"}));
+}
+
+TEST(DatafileEncoding, DecodesUtf16AcrossBlockBoundaries) {
+    // Rows of 7 characters (14 bytes) never line up with the reader's blocks.
+    morvex::testing::TempDir dir("dfenc");
+    std::string text;
+    const int n = 200000;
+    for (int i = 0; i < n; ++i) text += "ab;" + std::to_string(i % 10) + "\xC3\xA9\r\n";
+    // Build UTF-16LE of the text (ASCII plus é).
+    std::string bytes = "\xFF\xFE";
+    for (size_t i = 0; i < text.size(); ++i) {
+        if (text[i] == '\xC3') {
+            bytes += std::string("\xE9\x00", 2);
+            ++i;
+        } else {
+            bytes += text[i];
+            bytes += '\0';
+        }
+    }
+    ASSERT_GT(bytes.size(), 2 * DATAFILE_BLOCK_SIZE);
+    std::string path = dir.write("big.csv", bytes);
+    DescPtr desc = encodedDesc("UTF-16LE");
+    std::vector<Row> rows = readAll(desc.get(), path, true);
+    ASSERT_EQ(rows.size(), static_cast<size_t>(n));
+    for (int i = 0; i < n; i += 9973) {
+        EXPECT_EQ(rows[i].values, (Values{"ab", std::to_string(i % 10) + "é"})) << i;
+        EXPECT_EQ(rows[i].encodingError, 0);
+    }
+    EXPECT_EQ(rows.back().values, (Values{"ab", std::to_string((n - 1) % 10) + "é"}));
+}
+
+TEST(DatafileEncoding, RefusesAnUnknownEncodingAtInit) {
+    morvex::testing::TempDir dir("dfenc");
+    std::string path = dir.write("x.csv", "a;b\r\n");
+    DescPtr desc = encodedDesc("KLINGON-9");
+    morvex::TraceCapture trace;
+    ReaderPtr reader(DATAFILE_NewIterator(desc.get(), path.c_str(), 0, 1));
+    ASSERT_TRUE(reader);
+    EXPECT_EQ(DATAFILE_Init(reader.get()), 1);
+}
+
+}  // namespace

@@ -1,0 +1,86 @@
+#include "datafile/detect.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+
+#include "foundation/testing/tempdir.h"
+
+namespace {
+
+TEST(DetectEncoding, LetsTheByteOrderMarkDecideThenUtf8ThenWindows1252) {
+    struct Case {
+        std::string sample;
+        const char* expected;
+    };
+    const Case cases[] = {
+        {"\xFF\xFE"
+         "a\0",
+         "UTF-16LE"},
+        {"\xFE\xFF\0a", "UTF-16BE"},
+        {"\xEF\xBB\xBF"
+         "abc",
+         "UTF-8"},
+        {"plain ascii;1\r\n", "UTF-8"},
+        {"caf\xC3\xA9;\xE2\x82\xAC", "UTF-8"},
+        {"caf\xE9;\x80", "WINDOWS-1252"},
+        {"over\xC0\xAFlong", "WINDOWS-1252"},
+        {"cut at the end \xE2\x82", "UTF-8"},
+    };
+    for (const Case& c : cases)
+        EXPECT_STREQ(DATAFILE_DetectEncoding(c.sample), c.expected) << c.sample;
+}
+
+TEST(DetectEndOfLine, TakesTheEndOfTheFirstLine) {
+    EXPECT_STREQ(DATAFILE_DetectEndOfLine("a;b\r\nc\n"), "\\r\\n");
+    EXPECT_STREQ(DATAFILE_DetectEndOfLine("a;b\nc\r\n"), "\\n");
+    EXPECT_STREQ(DATAFILE_DetectEndOfLine("a;b\rc\r"), "\\r");
+    EXPECT_EQ(DATAFILE_DetectEndOfLine("no line end"), nullptr);
+}
+
+TEST(DetectDelimiter, PicksTheMostConsistentSplitHonouringQuotes) {
+    struct Case {
+        std::string text;
+        const char* eol;
+        const char* expected;
+    };
+    const Case cases[] = {
+        {"a;b;c\n1;2;3\n4;5;6\n", "\n", ";"},
+        {"a,b,c\r\n1,2,3\r\n", "\r\n", ","},
+        {"a\tb\n1\t2\n", "\n", "\\t"},
+        {"a|b|c\n1|2,5|3\n4|5,1|6\n", "\n", "|"},
+        // Commas inside quotes do not count: ";" splits every line the same way.
+        {"\"x,y,z\";b\n\"1,2\";3\n\"4\";5\n", "\n", ";"},
+        // A quoted line end does not end the line.
+        {"a,b\n\"1\n2\",3\n", "\n", ","},
+        // Equal consistency: ";" comes first.
+        {"a;b,c\n", "\n", ";"},
+        {"one column\nonly\n", "\n", nullptr},
+    };
+    for (const Case& c : cases) {
+        const char* got = DATAFILE_DetectDelimiter(c.text, c.eol);
+        if (!c.expected) {
+            EXPECT_EQ(got, nullptr) << c.text;
+        } else {
+            ASSERT_NE(got, nullptr) << c.text;
+            EXPECT_STREQ(got, c.expected) << c.text;
+        }
+    }
+}
+
+TEST(DetectSample, DecodesUtf16AndDropsTheMark) {
+    std::string bytes(
+        "\xFF\xFE"
+        "a\0;\0b\0\r\0\n\0",
+        12);
+    EXPECT_EQ(DATAFILE_SampleToUtf8(bytes, "UTF-16LE"), "a;b\r\n");
+    EXPECT_EQ(DATAFILE_SampleToUtf8("\xEF\xBB\xBFx", "UTF-8"), "x");
+    EXPECT_EQ(DATAFILE_SampleToUtf8("\xE9", "WINDOWS-1252"), "\xC3\xA9");
+    morvex::testing::TempDir dir("detect");
+    std::string big(DATAFILE_SAMPLE_SIZE + 10, 'x');
+    EXPECT_EQ(DATAFILE_ReadSample(dir.write("s", big).c_str()).size(), DATAFILE_SAMPLE_SIZE);
+    EXPECT_TRUE(DATAFILE_ReadSample(dir.file("missing").c_str()).empty());
+}
+
+}  // namespace
