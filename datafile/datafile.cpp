@@ -52,6 +52,10 @@ struct DATAFILE_BUFFER {
     int64_t rawConsumed;   // file bytes read into raw so far
     char* conv;            // converted row, swapped with row
     size_t convCap;        // allocated bytes of conv
+    // Single-byte encodings: the UTF-8 bytes of every byte value (an empty entry: a byte the
+    // encoding does not define), built once from the converter; empty for other encodings.
+    std::vector<std::string> byteTable;
+    std::string converted;  // the row being converted through byteTable
 };
 
 namespace {
@@ -561,6 +565,27 @@ bool PrepareDecoding(DATAFILE* reader) {
         morvex::trace("\n[DATAFILE_Init] Encodage inconnu : [%s]", encoding);
         return false;
     }
+    buf->byteTable.clear();
+    if (name.rfind("UTF-16", 0) != 0) {
+        // One iconv call per byte value now, then a table lookup per byte of every row.
+        std::vector<std::string> table(256);
+        bool singleByte = true;
+        for (int b = 0; b < 256 && singleByte; ++b) {
+            char in = static_cast<char>(b);
+            char out[8];
+            char* inPtr = &in;
+            char* outPtr = out;
+            size_t inLeft = 1;
+            size_t outLeft = sizeof out;
+            iconv(buf->decoder, nullptr, nullptr, nullptr, nullptr);
+            if (iconv(buf->decoder, &inPtr, &inLeft, &outPtr, &outLeft) != static_cast<size_t>(-1)) {
+                table[b].assign(out, static_cast<size_t>(outPtr - out));
+            } else if (errno == EINVAL) {
+                singleByte = false;  // a byte that starts a longer sequence
+            }
+        }
+        if (singleByte) buf->byteTable = std::move(table);
+    }
     if (name.rfind("UTF-16", 0) == 0) {
         buf->streamDecode = true;
         buf->checkOnly = true;  // the decoded stream marks its invalid sequences
@@ -640,6 +665,31 @@ bool ConvertRow(DATAFILE* reader) {
     bool valid;
     if (buf->checkOnly) {
         valid = IsValidUtf8(reinterpret_cast<const unsigned char*>(buf->row), buf->rowLen);
+    } else if (!buf->byteTable.empty()) {
+        std::string& out = buf->converted;
+        out.clear();
+        valid = true;
+        const auto* row = reinterpret_cast<const unsigned char*>(buf->row);
+        for (size_t i = 0; i < buf->rowLen && valid; ++i) {
+            if (row[i] < 0x80) {
+                out += static_cast<char>(row[i]);
+            } else {
+                const std::string& utf8 = buf->byteTable[row[i]];
+                valid = !utf8.empty();
+                out += utf8;
+            }
+        }
+        if (valid) {
+            if (out.size() + 1 > buf->rowCap) {
+                char* grown = static_cast<char*>(realloc(buf->row, out.size() + 1));
+                if (!grown) return false;
+                buf->row = grown;
+                buf->rowCap = out.size() + 1;
+            }
+            memcpy(buf->row, out.data(), out.size());
+            buf->rowLen = out.size();
+            buf->row[buf->rowLen] = '\0';
+        }
     } else {
         // A single-byte character becomes at most 3 bytes.
         const size_t need = buf->rowLen * 3 + 1;
