@@ -342,6 +342,7 @@ int GenerateValueForData(const ColumnDesc* column, const char* text, int length,
     const TypeCible& t = column->typeCible;
     switch (t.type) {
         case DATATYPE_INTEGER:
+        case DATATYPE_BOOLEAN:  // 0 or 1, stored as an integer
             if (trimmed.empty()) {
                 SetNull(value);
             } else if (ParseInteger(trimmed, &value->integer)) {
@@ -379,15 +380,6 @@ int GenerateValueForData(const ColumnDesc* column, const char* text, int length,
             }
             break;
         }
-        case DATATYPE_BOOLEAN:
-            if (trimmed.empty()) {
-                SetNull(value);
-            } else if (ParseInteger(trimmed, &value->integer)) {
-                value->sqliteType = SQLITE_INTEGER;
-            } else {
-                SetNotTyped(value, text, length);
-            }
-            break;
         default:  // FixedChar, VariableChar, Text and unknown codes: the text as read
             value->sqliteType = SQLITE_TEXT;
             value->text.assign(text, static_cast<size_t>(length));
