@@ -70,6 +70,7 @@ int main(int argc, char** argv) {
         QApplication::processEvents();
     }
     morvex::MainWindow window;
+    window.setUnattended(quick);
     if (!quick) QThread::msleep(500);
     window.initialise(splash, commandLine);
 

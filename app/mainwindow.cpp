@@ -12,13 +12,12 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QMimeData>
-#include <QPlainTextEdit>
 #include <QStatusBar>
 #include <QStyle>
 #include <QTabBar>
 #include <QToolBar>
 #include <QToolButton>
-#include <QTreeWidget>
+#include <QVBoxLayout>
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
@@ -27,10 +26,17 @@
 
 #include "app/aboutdialog.h"
 #include "app/core/application.h"
+#include "app/core/desceditor.h"
 #include "app/core/fileassoc.h"
 #include "app/core/mainframe.h"
+#include "app/columndetailpanel.h"
+#include "app/descriptionlist.h"
 #include "app/helppanel.h"
+#include "app/resultpreview.h"
+#include "app/sourcepreview.h"
+#include "app/splitfileview.h"
 #include "app/optionsdialog.h"
+#include "app/pkindexeswindow.h"
 #include "app/panelseparator.h"
 #include "app/qtuiport.h"
 #include "app/splashwindow.h"
@@ -51,10 +57,6 @@ namespace {
 
 const char kLaterVersion[] = "Disponible dans une prochaine version";
 const char kCaption[] = "Morvex Fylatek";
-
-// Source preview: how much of the example file is shown.
-constexpr qint64 kPreviewBytes = 64 * 1024;
-constexpr int kPreviewLines = 200;
 
 QString fromUtf8(const char* text) { return QString::fromUtf8(text ? text : ""); }
 
@@ -122,38 +124,9 @@ MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent) {
     connect(tabs_, &QTabBar::currentChanged, this, &MainWindow::onTabSelected);
     connect(tabs_, &QTabBar::customContextMenuRequested, this, &MainWindow::showTabMenu);
 
-    columnList_ = new QTreeWidget(central_);
-    columnList_->setObjectName("descriptionList");
-    columnList_->setHeaderLabels({"Pos.", "Code", "Description", "Type", "Largeur", "Message"});
-    columnList_->setRootIsDecorated(false);
-    columnList_->setAlternatingRowColors(true);
-    columnList_->header()->resizeSection(0, 44);
-    columnList_->header()->resizeSection(1, 160);
-    columnList_->header()->resizeSection(2, 260);
-    columnList_->header()->resizeSection(3, 110);
-    columnList_->header()->resizeSection(4, 70);
-    columnList_->setToolTip(
-        "Liste des colonnes (lecture seule) ; l'éditeur de colonnes arrive dans une prochaine "
-        "version");
-    sourceText_ = new QPlainTextEdit(central_);
-    sourceText_->setObjectName("sourcePreview");
-    sourceText_->setReadOnly(true);
-    sourceText_->setLineWrapMode(QPlainTextEdit::NoWrap);
-    QFont fixed("Monospace");
-    fixed.setStyleHint(QFont::TypeWriter);
-    sourceText_->setFont(fixed);
-    resultText_ = new QLabel(
-        "Aperçu du résultat découpé : disponible dans une prochaine version.", central_);
-    resultText_->setObjectName("resultPreview");
-    resultText_->setAlignment(Qt::AlignCenter);
-    resultText_->setFrameShape(QFrame::StyledPanel);
-    resultText_->setEnabled(false);
-    areas_[0] = columnList_;
-    areas_[1] = sourceText_;
-    areas_[2] = resultText_;
-
     help_ = new HelpPanel(central_);
     connect(help_, &HelpPanel::commandRequested, this, &MainWindow::runCommand);
+    createEditorWidgets();
     separator_ = new PanelSeparator(central_);
     connect(separator_, &PanelSeparator::moved, this, [this](int x) {
         const int w = central_->width();
@@ -169,6 +142,40 @@ MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent) {
     gcontexte.helpFrameWidth = gcontexte.helpFrameWidth > 0 ? gcontexte.helpFrameWidth : 190;
     gcontexte.helpFrameTop = gcontexte.helpFrameTop > 0 ? gcontexte.helpFrameTop : 30;
     layoutChildren();
+}
+
+void MainWindow::createEditorWidgets() {
+    auto* editor = new QWidget(central_);
+    editor->setObjectName("descriptionList");
+    auto* layout = new QVBoxLayout(editor);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(2);
+    descList_ = new DescriptionList(editor);
+    descList_->setHelpPanel(help_);
+    detail_ = new ColumnDetailPanel(editor);
+    layout->addWidget(descList_, 1);
+    layout->addWidget(detail_);
+    sourceView_ = new SourcePreview(central_);
+    sourceView_->setObjectName("sourcePreview");
+    resultView_ = new ResultPreview(central_);
+    resultView_->setObjectName("resultPreview");
+    keys_ = new PkIndexesWindow;
+    help_->setLowerWidget(keys_);
+    auto changed = [this] {
+        descList_->RaffraichirListe();
+        RaffraichirVueResultat();
+        UpdateVisualIndicators();
+    };
+    connect(descList_, &DescriptionList::descriptionChanged, this, changed);
+    connect(detail_, &ColumnDetailPanel::descriptionChanged, this, changed);
+    connect(descList_, &DescriptionList::editRequested, detail_, &ColumnDetailPanel::ChargerDetail);
+    connect(descList_, &DescriptionList::columnHighlighted, resultView_,
+            &ResultPreview::selectColumn);
+    connect(descList_, &DescriptionList::keysChanged, keys_, &PkIndexesWindow::refresh);
+    connect(keys_, &PkIndexesWindow::keysChanged, this, &MainWindow::UpdateVisualIndicators);
+    areas_[0] = editor;
+    areas_[1] = sourceView_;
+    areas_[2] = resultView_;
 }
 
 MainWindow::~MainWindow() {
@@ -195,7 +202,8 @@ void MainWindow::initialise(SplashWindow* splash, const std::string& commandLine
     std::string early;  // what the settings traced before the log was open
     {
         TraceCapture capture;
-        APPLICATION_SetFirstRunHook(&firstRun);
+        // Nobody is there to answer the first run's dialogs in the unattended modes.
+        APPLICATION_SetFirstRunHook(unattended_ ? nullptr : &firstRun);
         // One main window per process: a context left by an earlier one is released first.
         if (gcontexte.openFiles) APPLICATION_ReleaseContext(&gcontexte);
         APPLICATION_InitContext(this, &gcontexte);
@@ -284,12 +292,12 @@ void MainWindow::createActions() {
         {ITM_FILE_ANALYSE, "Analyser un fichier de données délimité", nullptr, {}, false},
         {ITM_FILE_PROPERTIES, "Propriétés", nullptr, {}, false},
         {ITM_FILE_QUIT, "Quitter", nullptr, QKeySequence::Quit, false},
-        {ITM_EDIT_UP, "Monter", nullptr, {}, true},
-        {ITM_EDIT_DOWN, "Descendre", nullptr, {}, true},
+        {ITM_EDIT_UP, "Monter", nullptr, {}, false},
+        {ITM_EDIT_DOWN, "Descendre", nullptr, {}, false},
         {ITM_VIEW_RESULT, "Aperçu du résultat", "Aperçu", {}, false},
         {ITM_VIEW_HELP, "Aide contextuelle", nullptr, {}, false},
         {ITM_DATA_EXAMPLE, "Changer de fichier de données exemple", nullptr, {}, false},
-        {ITM_DATA_SPLITVIEW, "Consulter le fichier découpé complet", nullptr, {}, true},
+        {ITM_DATA_SPLITVIEW, "Consulter le fichier découpé complet", nullptr, {}, false},
         {ITM_DATA_STATS, "Statistiques du fichier de données", nullptr, {}, false},
         {ITM_DATA_SQLITE, "Envoyer les données dans une base SQLite", "Envoyer vers SQLite", {},
          false},
@@ -472,20 +480,6 @@ void MainWindow::layoutChildren() {
     }
 }
 
-void MainWindow::setAreaWidget(Area area, QWidget* widget) {
-    if (!widget) return;
-    int index = static_cast<int>(area);
-    QWidget* old = areas_[index];
-    widget->setParent(central_);
-    areas_[index] = widget;
-    if (old == columnList_) columnList_ = nullptr;
-    if (old == sourceText_) sourceText_ = nullptr;
-    if (old == resultText_) resultText_ = nullptr;
-    old->deleteLater();
-    widget->show();
-    layoutChildren();
-}
-
 QWidget* MainWindow::descriptionList() const { return areas_[0]; }
 QWidget* MainWindow::sourcePreview() const { return areas_[1]; }
 QWidget* MainWindow::resultPreview() const { return areas_[2]; }
@@ -658,30 +652,11 @@ void MainWindow::UpdateVisualIndicators() {
     const bool any = gcontexte.openFiles && LDCG_Count(gcontexte.openFiles) > 0;
     areas_[0]->setVisible(any);
     trace("\n Sending signal to indexes frame");
+    keys_->refresh();
     SetStatusBarText(desc ? fromUtf8(desc->FileDescPath) : QString(), 3);
 }
 
-void MainWindow::refreshColumnList() {
-    if (!columnList_) return;
-    columnList_->clear();
-    FileDesc* desc = gcontexte.currentFile;
-    if (!desc || !desc->columns) return;
-    LDCG_IT* it = LDCG_IT_Create(desc->columns);
-    if (!it) return;
-    LDCG_IT_ReadInit(it);
-    while (LDCG_IT_ReadHasNext(it)) {
-        auto* column = static_cast<ColumnDesc*>(LDCG_IT_ReadNext(it));
-        char type[64] = "";
-        GetDataType(&column->typeCible, type, sizeof type);
-        auto* item = new QTreeWidgetItem(
-            columnList_, {QString::number(column->Position), fromUtf8(column->code),
-                          fromUtf8(column->Description), fromUtf8(type),
-                          QString::number(column->WidthInChars), fromUtf8(column->message)});
-        if (column->IgnoreColumn) item->setForeground(1, QBrush(Qt::gray));
-        if (column->hasWarning) item->setForeground(5, QBrush(Qt::darkRed));
-    }
-    LDCG_IT_Destroy(it);
-}
+void MainWindow::refreshColumnList() { descList_->RaffraichirListe(); }
 
 void MainWindow::RaffraichirFileDescView() {
     refreshColumnList();
@@ -690,30 +665,14 @@ void MainWindow::RaffraichirFileDescView() {
 }
 
 void MainWindow::RaffraichirVueResultat() {
-    if (resultText_) resultText_->update();
+    resultView_->refresh();
 }
 
 void MainWindow::RaffraichirVueApercuFichier(const char* path, bool showEmpty) {
-    if (!sourceText_) return;
     QString file;
     if (path) file = QString::fromUtf8(path);
     else if (!showEmpty && gcontexte.currentFile) file = fromUtf8(gcontexte.currentFile->ExampleFilePath);
-    sourceText_->clear();
-    if (file.isEmpty()) return;
-    QFile in(file);
-    if (!in.open(QIODevice::ReadOnly)) {
-        sourceText_->setPlainText(QString("Impossible de lire le fichier '%1'").arg(file));
-        return;
-    }
-    QByteArray bytes = in.read(kPreviewBytes);
-    QList<QByteArray> lines = bytes.split('\n');
-    QStringList shown;
-    for (int i = 0; i < lines.size() && i < kPreviewLines; ++i) {
-        QByteArray line = lines[i];
-        if (line.endsWith('\r')) line.chop(1);
-        shown << QString::fromUtf8(line);
-    }
-    sourceText_->setPlainText(shown.join('\n'));
+    sourceView_->reload(file);
 }
 
 void MainWindow::refreshView(UiRefresh what) {
@@ -776,6 +735,11 @@ void MainWindow::runCommand(int command) {
         case ITM_VIEW_RESULT: toggleResultView(); break;
         case ITM_VIEW_HELP: toggleHelpPanel(); break;
         case ITM_DATA_EXAMPLE: commandChangeExample(); break;
+        case ITM_EDIT_UP: descList_->runCommand(ITM_COL_UP); break;
+        case ITM_EDIT_DOWN: descList_->runCommand(ITM_COL_DOWN); break;
+        case ITM_DATA_SPLITVIEW:
+            if (current) appelDlgFicDecoupe(this);
+            break;
         case ITM_DATA_STATS:
             if (current) FYK_LaunchDatafileComputeStats(this, current, current->ExampleFilePath);
             break;

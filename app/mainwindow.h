@@ -19,15 +19,18 @@
 struct FileDesc;
 class QAction;
 class QLabel;
-class QPlainTextEdit;
 class QTabBar;
 class QToolBar;
-class QTreeWidget;
 
 namespace morvex {
 
+class ColumnDetailPanel;
+class DescriptionList;
 class HelpPanel;
 class PanelSeparator;
+class PkIndexesWindow;
+class ResultPreview;
+class SourcePreview;
 class SplashWindow;
 
 // Command numbers of the main window.
@@ -83,6 +86,8 @@ public:
     explicit MainWindow(QWidget* parent = nullptr);
     ~MainWindow() override;
 
+    // Unattended start (screenshots, start-up timing): no first-run dialogs.
+    void setUnattended(bool unattended) { unattended_ = unattended; }
     // The start-up sequence that runs in the window (initFrmDlgMain): context and settings, log
     // file, SQLite library, the first description "Nouveau", then the command line. `splash`
     // (may be nullptr) shows the steps. Call once, before showing the window.
@@ -138,9 +143,12 @@ public:
     QWidget* sourcePreview() const;
     QWidget* resultPreview() const;
     QToolBar* mainToolBar() const { return toolBar_; }
-    // Replaces the placeholder of the description list, source or result preview by `widget`.
-    enum class Area { DescriptionList, SourcePreview, ResultPreview };
-    void setAreaWidget(Area area, QWidget* widget);
+    // The description editor's list and detail panel, and the two previews.
+    DescriptionList* columnListView() const { return descList_; }
+    ColumnDetailPanel* columnDetail() const { return detail_; }
+    SourcePreview* sourcePreviewView() const { return sourceView_; }
+    ResultPreview* resultPreviewView() const { return resultView_; }
+    PkIndexesWindow* keysWindow() const { return keys_; }
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -180,10 +188,14 @@ private:
     HelpPanel* help_;
     PanelSeparator* separator_;
     QWidget* areas_[3];           // description list, source preview, result preview
-    QTreeWidget* columnList_;     // the placeholder description list
-    QPlainTextEdit* sourceText_;  // the placeholder source preview
-    QLabel* resultText_;          // the placeholder result preview
     QLabel* statusParts_[4];
+    DescriptionList* descList_ = nullptr;
+    ColumnDetailPanel* detail_ = nullptr;
+    SourcePreview* sourceView_ = nullptr;
+    ResultPreview* resultView_ = nullptr;
+    PkIndexesWindow* keys_ = nullptr;
+    void createEditorWidgets();
+    bool unattended_ = false;    // no person to answer the first run's dialogs
     bool resultShown_ = false;   // result view flag (not saved)
     bool helpShown_ = true;      // help panel flag (not saved)
     bool updatingTabs_ = false;  // the tabs are changed by the program, not the person

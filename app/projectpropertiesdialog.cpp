@@ -1,11 +1,18 @@
 #include "app/projectpropertiesdialog.h"
 
+#include <QButtonGroup>
+#include <QCheckBox>
+#include <QComboBox>
 #include <QDialogButtonBox>
 #include <QFormLayout>
+#include <QGroupBox>
 #include <QHBoxLayout>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QRadioButton>
+#include <QSpinBox>
+#include <QTabWidget>
 #include <cstdlib>
 #include <cstring>
 
@@ -33,23 +40,31 @@ void replaceText(char*& field, const QString& text) {
 
 QString textOf(const char* text) { return QString::fromUtf8(text ? text : ""); }
 
+QLineEdit* lineEdit(const char* text, int max) {
+    auto* field = new QLineEdit(textOf(text));
+    field->setMaxLength(max);
+    return field;
+}
+
 }  // namespace
 
 ProjectPropertiesDialog::ProjectPropertiesDialog(FileDesc* desc, bool creating, QWidget* parent)
     : QDialog(parent), desc_(desc) {
     setObjectName("projectPropertiesDialog");
-    setWindowTitle(creating ? "Nouveau fichier de format" : "Propriétés du projet");
-    name_ = new QLineEdit(textOf(desc ? desc->ProjectName : nullptr));
+    setWindowTitle(creating ? "Nouveau fichier de format" : "Propriétés du fichier de format");
+    QString project = textOf(desc ? desc->ProjectName : nullptr);
+    if (project.isEmpty()) project = "MonProjet";
+    name_ = new QLineEdit(project);
     name_->setMaxLength(FILEDESC_PROJECTNAME_MAX);
     description_ = new QPlainTextEdit(textOf(desc ? desc->Description : nullptr));
-    description_->setMaximumHeight(90);
+    description_->setMaximumHeight(60);
+    database_ = lineEdit(desc ? desc->DatabaseName : nullptr, 63);
+    schema_ = lineEdit(desc ? desc->SchemaName : nullptr, 63);
+    table_ = lineEdit(desc ? desc->TableName : nullptr, 63);
     example_ = new QLineEdit(textOf(desc ? desc->ExampleFilePath : nullptr));
-    delimiter_ = new QLineEdit(textOf(desc ? desc->FieldDelimiter : nullptr));
-    delimiter_->setMaxLength(FILEDESC_DELIMITER_MAX);
-    auto* browse = new QPushButton("...");
-    browse->setFixedWidth(32);
+    auto* browse = new QPushButton("Parcourir...");
     connect(browse, &QPushButton::clicked, this, [this] {
-        auto chosen = uiPort().promptFile("Exemple de fichier de données", example_->text().toStdString(),
+        auto chosen = uiPort().promptFile("Importation de fichiers plats", "*.txt",
                                           "Tous les fichiers (*.*)|*.*", false);
         if (chosen) example_->setText(QString::fromStdString(*chosen));
     });
@@ -57,35 +72,112 @@ ProjectPropertiesDialog::ProjectPropertiesDialog(FileDesc* desc, bool creating, 
     exampleRow->addWidget(example_, 1);
     exampleRow->addWidget(browse);
 
-    auto* form = new QFormLayout;
-    form->addRow("Nom du projet :", name_);
-    form->addRow("Description du projet :", description_);
-    form->addRow("Exemple de fichier :", exampleRow);
-    form->addRow("Séparateur de champs :", delimiter_);
-    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
-    buttons->button(QDialogButtonBox::Cancel)->setText("Annuler");
+    endOfLine_ = new QComboBox;
+    endOfLine_->setEditable(true);
+    endOfLine_->addItems({"\\r\\n", "\\n", "\\r", "#0x0D#0x0A", "Aucun"});
+    const QString eol = textOf(desc ? desc->EndOfLine : nullptr);
+    if (!eol.isEmpty() && endOfLine_->findText(eol) < 0) endOfLine_->addItem(eol);
+    endOfLine_->setCurrentText(eol.isEmpty() ? "\\r\\n" : eol);
+
+    delimited_ = new QRadioButton("Champs séparés par un caractère");
+    fixed_ = new QRadioButton("Champs de taille fixe");
+    (desc && desc->TypeStructFile == STRUCTFILE_FIXED ? fixed_ : delimited_)->setChecked(true);
+    const char* names[] = {"Point-virgule (;)", "Tabulation", "Virgule (,)", "Espace",
+                           "Tilde (~)",         "Pipe (|)",   "Autre :"};
+    auto* separatorBox = new QGroupBox("Séparateur");
+    auto* separatorGrid = new QGridLayout(separatorBox);
+    auto* group = new QButtonGroup(this);
+    for (int i = 0; i < 7; ++i) {
+        separators_[i] = new QRadioButton(QString::fromUtf8(names[i]));
+        group->addButton(separators_[i]);
+        separatorGrid->addWidget(separators_[i], i / 3, i % 3);
+    }
+    other_ = new QLineEdit;
+    other_->setMaxLength(FILEDESC_DELIMITER_MAX);
+    separatorGrid->addWidget(other_, 2, 1, 1, 2);
+    DescEditSeparator choice = desc ? DESCEDIT_SeparatorChoice(desc) : SEPARATOR_SEMICOLON;
+    separators_[choice]->setChecked(true);
+    if (choice == SEPARATOR_OTHER) other_->setText(textOf(desc->FieldDelimiter));
+
+    header_ = new QCheckBox("La première ligne contient le nom des champs");
+    header_->setChecked(desc && desc->FirstLineIsHeader);
+    fixedLine_ = new QCheckBox("Lignes de longueur fixe, taille : ");
+    lineLength_ = new QSpinBox;
+    lineLength_->setRange(0, 1000000);
+    fixedLine_->setChecked(desc && desc->LenFixedLine > 0);
+    lineLength_->setValue(desc ? desc->LenFixedLine : 0);
+    auto* lineRow = new QHBoxLayout;
+    lineRow->addWidget(fixedLine_);
+    lineRow->addWidget(lineLength_);
+    firstLine_ = new QSpinBox;
+    firstLine_->setRange(1, 1000000000);
+    firstLine_->setValue(desc && desc->BeginFromLine > 0 ? desc->BeginFromLine : 1);
+
+    auto* page = new QWidget;
+    auto* form = new QFormLayout(page);
+    form->addRow("Nom du projet : ", name_);
+    form->addRow("Commentaire :", description_);
+    form->addRow("Base de données :", database_);
+    form->addRow("Schéma : ", schema_);
+    form->addRow("Table :", table_);
+    form->addRow("Exemple de fichier : ", exampleRow);
+    form->addRow("Indicateur de fin de ligne : ", endOfLine_);
+    auto* structure = new QHBoxLayout;
+    structure->addWidget(delimited_);
+    structure->addWidget(fixed_);
+    form->addRow(structure);
+    form->addRow(separatorBox);
+    form->addRow(header_);
+    form->addRow(lineRow);
+    form->addRow("Commencer l'importation à partir de la ligne n° :", firstLine_);
+    auto* tabs = new QTabWidget;
+    tabs->addTab(page, "Propriétés");
+
+    auto* buttons = new QDialogButtonBox(this);
+    if (creating) {
+        buttons->addButton("Terminer", QDialogButtonBox::AcceptRole);
+        buttons->addButton("Annuler", QDialogButtonBox::RejectRole);
+    } else {
+        buttons->addButton(QDialogButtonBox::Ok);
+        buttons->addButton("Annuler", QDialogButtonBox::RejectRole);
+        QPushButton* applyButton = buttons->addButton("Appliquer", QDialogButtonBox::ApplyRole);
+        connect(applyButton, &QPushButton::clicked, this, &ProjectPropertiesDialog::apply);
+    }
     connect(buttons, &QDialogButtonBox::accepted, this, &ProjectPropertiesDialog::accept);
     connect(buttons, &QDialogButtonBox::rejected, this, &ProjectPropertiesDialog::reject);
     auto* layout = new QVBoxLayout(this);
-    layout->addLayout(form);
+    layout->addWidget(tabs);
     layout->addWidget(buttons);
-    resize(520, 260);
+    resize(560, 620);
+}
+
+void ProjectPropertiesDialog::apply() {
+    if (!desc_) return;
+    copyField(desc_->ProjectName, FILEDESC_PROJECTNAME_MAX, name_->text());
+    replaceText(desc_->Description, description_->toPlainText());
+    copyField(desc_->DatabaseName, FILEDESC_NAME_MAX, database_->text());
+    copyField(desc_->SchemaName, FILEDESC_NAME_MAX, schema_->text());
+    copyField(desc_->TableName, FILEDESC_NAME_MAX, table_->text());
+    replaceText(desc_->ExampleFilePath, example_->text());
+    DESCEDIT_SetEndOfLine(desc_, endOfLine_->currentText().toStdString());
+    desc_->TypeStructFile = fixed_->isChecked() ? STRUCTFILE_FIXED : STRUCTFILE_DELIMITED;
+    if (fixed_->isChecked()) {
+        DESCEDIT_SetSeparator(desc_, "");
+    } else {
+        int choice = SEPARATOR_OTHER;
+        for (int i = 0; i < 7; ++i)
+            if (separators_[i]->isChecked()) choice = i;
+        DESCEDIT_SetSeparator(desc_, DESCEDIT_SeparatorText(static_cast<DescEditSeparator>(choice),
+                                                             other_->text().toStdString()));
+    }
+    desc_->FirstLineIsHeader = header_->isChecked();
+    desc_->LenFixedLine = fixedLine_->isChecked() ? lineLength_->value() : 0;
+    desc_->BeginFromLine = firstLine_->value();
+    desc_->isModified = 1;
 }
 
 void ProjectPropertiesDialog::accept() {
-    if (desc_) {
-        bool changed = name_->text() != textOf(desc_->ProjectName) ||
-                       description_->toPlainText() != textOf(desc_->Description) ||
-                       example_->text() != textOf(desc_->ExampleFilePath) ||
-                       delimiter_->text() != textOf(desc_->FieldDelimiter);
-        copyField(desc_->ProjectName, FILEDESC_PROJECTNAME_MAX, name_->text());
-        replaceText(desc_->Description, description_->toPlainText());
-        replaceText(desc_->ExampleFilePath, example_->text());
-        copyField(desc_->FieldDelimiter, FILEDESC_DELIMITER_MAX, delimiter_->text());
-        FILEDESC_ConvertEndOfLine(desc_->FieldDelimiter, desc_->FieldDelimiterChars,
-                                  sizeof desc_->FieldDelimiterChars);
-        if (changed) desc_->isModified = 1;
-    }
+    apply();
     QDialog::accept();
 }
 

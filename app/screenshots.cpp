@@ -6,10 +6,16 @@
 #include <QThread>
 
 #include "app/core/application.h"
+#include "app/core/desceditor.h"
+#include "app/columndetailpanel.h"
+#include "app/descriptionlist.h"
 #include "app/helppanel.h"
 #include "app/mainwindow.h"
 #include "app/optionsdialog.h"
+#include "app/pkindexeswindow.h"
 #include "app/progresswindow.h"
+#include "app/projectpropertiesdialog.h"
+#include "app/splitfileview.h"
 #include "app/splashwindow.h"
 #include "foundation/task.h"
 #include "foundation/trace.h"
@@ -43,6 +49,38 @@ int takeScreenshots(MainWindow& main, const QString& directory) {
     main.resize(1100, 720);
     if (!main.resultViewShown()) main.runCommand(ITM_VIEW_RESULT);
     ok &= save(main, directory, "main");
+    if (gcontexte.currentFile) {
+        // The description list after a type analysis of the example file, with a column's
+        // statistics in the help panel, a key and an index.
+        DescriptionList* list = main.columnListView();
+        ProgressWindow::setAutoClose(true);
+        list->runCommand(ITM_COL_ANALYSE);
+        ProgressWindow::setAutoClose(false);
+        auto selectRows = [list](std::initializer_list<int> rows) {
+            list->clearSelection();
+            for (int row : rows)
+                if (row < list->topLevelItemCount()) list->topLevelItem(row)->setSelected(true);
+        };
+        selectRows({0});
+        list->runCommand(ITM_COL_PRIMARYKEY);
+        selectRows({1, 2});
+        list->runCommand(ITM_COL_NEWINDEX);
+        selectRows({5});
+        list->showSelectionDetails();
+        ok &= save(main, directory, "list");
+        ok &= save(*main.keysWindow(), directory, "keys");
+        list->runCommand(ITM_COL_EDIT);
+        ok &= save(*main.columnDetail(), directory, "detail");
+        main.columnDetail()->cancel();
+        ProjectPropertiesDialog properties(gcontexte.currentFile, false);
+        ok &= save(properties, directory, "properties");
+        SplitFileView split;
+        QElapsedTimer loading;
+        loading.start();
+        while (split.loading() && loading.elapsed() < 5000)
+            QApplication::processEvents(QEventLoop::AllEvents, 20);
+        ok &= save(split, directory, "split");
+    }
 
     SplashWindow splash;
     splash.setAttribute(Qt::WA_DeleteOnClose, false);

@@ -8,6 +8,7 @@
 #include <QTest>
 #include <cstdlib>
 #include <deque>
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -66,6 +67,10 @@ public:
             if (!dialogAnswers.empty()) {
                 int a = dialogAnswers.front();
                 dialogAnswers.pop_front();
+                if (!dialogFillers.empty()) {
+                    dialogFillers.front()(dialog);
+                    dialogFillers.pop_front();
+                }
                 if (a == QDialog::Accepted) dialog->accept();
                 else dialog->reject();
                 return a;
@@ -85,6 +90,7 @@ public:
     std::deque<UiAnswer> answers;                   // next message box answers
     std::deque<std::optional<std::string>> files;   // next file dialog answers (none: cancel)
     std::deque<int> dialogAnswers;                  // next modal dialogs: Accepted or Rejected
+    std::deque<std::function<void(QDialog*)>> dialogFillers;  // what the person types in them
     bool openSucceeds = true;                       // what the desktop answers
 
     std::vector<std::string> messages;  // "caption|text"

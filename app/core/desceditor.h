@@ -1,0 +1,101 @@
+// DESCEDIT: the window-free side of the description editor: what the column list shows for a
+// column (state icon, type name, format text), the formats offered per target type, reading a
+// typed format back, the column commands of the list's context menu and their greying, the
+// statistics text of a column, the key and index components, and the separator choice of the
+// project properties.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "filedesc/filedesc.h"
+
+// Command numbers of the column list's context menu.
+enum DescEditCommand {
+    ITM_COL_UP = 1081,
+    ITM_COL_DOWN = 1082,
+    ITM_COL_EDIT = 1083,
+    ITM_COL_MANDATORY = 1084,
+    ITM_COL_IGNORE = 1085,
+    ITM_COL_PRIMARYKEY = 1086,
+    ITM_COL_NEWINDEX = 1087,
+    ITM_COL_DELETE = 1088,
+    ITM_COL_ANALYSE = 1089,
+    ITM_COL_ANALYSEFULL = 1090,
+    ITM_COL_DICTIONARY = 1091,
+};
+
+// Enabled state and text of the context menu entries.
+struct DESCEDIT_MENU {
+    bool enabled[11];        // entries 1081 to 1091, index = command - 1081
+    std::string deleteText;  // text of entry 1088
+};
+
+// The state icon (1 to 7) of a column: ignored 3; mandatory 6 warning, 7 info, else 2;
+// otherwise 4 warning, 5 info, else 1.
+int DESCEDIT_StateIcon(const ColumnDesc* column);
+// The display name of a target type code, "" for an unknown code.
+const char* DESCEDIT_TypeName(int type);
+// The formats offered for a target type ("Aucun" first).
+std::vector<std::string> DESCEDIT_OfferedFormats(int type);
+// The "Format" cell of a column.
+std::string DESCEDIT_FormatText(const ColumnDesc* column);
+// Reads a typed format into typeCible according to its type; a text that does not parse
+// leaves the numbers at 0.
+void DESCEDIT_ReadFormat(TypeCible* typeCible, const char* text);
+// The columns of a description in order (empty without a description).
+std::vector<ColumnDesc*> DESCEDIT_Columns(FileDesc* desc);
+// Menu state for `selected` selected rows, with or without a description and example file.
+DESCEDIT_MENU DESCEDIT_MenuState(int selected, bool hasDescription, bool hasExampleFile);
+// Moves a column one place up (direction < 0) or down and renumbers; true when it moved.
+bool DESCEDIT_MoveColumn(FileDesc* desc, ColumnDesc* column, int direction);
+// Toggles the mandatory / ignore flag of every column (isModified is left as it was).
+void DESCEDIT_ToggleMandatory(const std::vector<ColumnDesc*>& columns);
+void DESCEDIT_ToggleIgnore(const std::vector<ColumnDesc*>& columns);
+// Makes the columns the primary key "PK_<table>" (replacing any); 0, or 1 without arguments.
+int DESCEDIT_SetPrimaryKey(FileDesc* desc, const std::vector<ColumnDesc*>& columns);
+// Adds an index "IDX_<table>" of the columns; 0, or 1 without arguments.
+int DESCEDIT_AddIndex(FileDesc* desc, const std::vector<ColumnDesc*>& columns);
+// Deletes the columns (dropping them from the key and indexes first); number deleted.
+int DESCEDIT_DeleteColumns(FileDesc* desc, const std::vector<ColumnDesc*>& columns);
+// The statistics text of a column ("" without statistics), at most 4999 characters.
+std::string DESCEDIT_StatisticsText(const ColumnDesc* column);
+// The column codes of a key or index joined by ", " (at most 5000 characters).
+std::string DESCEDIT_IndexComponents(const IndexDesc* index);
+// The indexes of a description in order (empty without a description).
+std::vector<IndexDesc*> DESCEDIT_Indexes(FileDesc* desc);
+// Whether the description has a primary key (a named one).
+bool DESCEDIT_HasPrimaryKey(const FileDesc* desc);
+// Removes the primary key; marks the description modified. 1 without a key.
+int DESCEDIT_RemovePrimaryKey(FileDesc* desc);
+// Removes and releases one index of the description; marks it modified. 1 when it is not one
+// of the description's indexes.
+int DESCEDIT_RemoveIndex(FileDesc* desc, IndexDesc* index);
+// Renames a key or an index (cut to its longest name; trace "Nouveau label"); marks the
+// description modified when the name changes. 1 for an empty name (the old one stays).
+int DESCEDIT_RenameIndex(FileDesc* desc, IndexDesc* index, const char* name);
+// Sends the columns of `desc` to the data dictionary (opened from `dictionaryPath` first when
+// none is open) under the description's database and table, then sorts and saves it. An
+// existing dictionary file that cannot be read is not replaced (message shown). Number of
+// columns sent, -1 when the dictionary cannot be opened or saved.
+int DESCEDIT_SendToDictionary(FileDesc* desc, const std::vector<ColumnDesc*>& columns,
+                              const char* dictionaryPath);
+
+// The separator radio buttons of the project properties.
+enum DescEditSeparator {
+    SEPARATOR_SEMICOLON,
+    SEPARATOR_TAB,
+    SEPARATOR_COMMA,
+    SEPARATOR_SPACE,
+    SEPARATOR_TILDE,
+    SEPARATOR_PIPE,
+    SEPARATOR_OTHER,
+};
+// The choice shown for a description's separator, from its converted first character.
+DescEditSeparator DESCEDIT_SeparatorChoice(const FileDesc* desc);
+// The FieldDelimiter text a choice writes (`other` for SEPARATOR_OTHER).
+std::string DESCEDIT_SeparatorText(DescEditSeparator choice, const std::string& other);
+// Writes a separator text into the description (text and converted characters).
+void DESCEDIT_SetSeparator(FileDesc* desc, const std::string& text);
+// Writes an end-of-line text into the description (text and converted characters).
+void DESCEDIT_SetEndOfLine(FileDesc* desc, const std::string& text);
