@@ -30,21 +30,17 @@ CalculationResult RunAll(CalculatorVariables& vars, std::initializer_list<const 
     return result;
 }
 
-TEST(Calculation, ReassigningAVariableKeepsOneEntryWithTheNewValue) {
+TEST(Calculation, ReassigningAVariableKeepsOneEntryAndAPlainFormulaIsNamedResultat) {
     CalculatorVariables vars;
     CalculationResult r = RunAll(vars, {"x = 2", "x = 3"});
     EXPECT_EQ(r.resultText, "x = 3");
     ASSERT_EQ(vars.count, 1);
     EXPECT_STREQ(vars.entries[0].name, "x");
     EXPECT_EQ(vars.entries[0].value.number, 3.0);
-}
-
-TEST(Calculation, NamesTheResultResultatWithoutAssignment) {
-    CalculatorVariables vars;
-    CalculationResult r = RunAll(vars, {"x = 2", "x*10"});
+    r = RunAll(vars, {"x*10"});
     EXPECT_EQ(r.status, CALCULATION_OK);
-    EXPECT_EQ(r.resultText, "Résultat = 20");
-    EXPECT_EQ(r.value, "20");
+    EXPECT_EQ(r.resultText, "Résultat = 30");
+    EXPECT_EQ(r.value, "30");
     EXPECT_TRUE(r.assignName.empty());
     EXPECT_EQ(vars.count, 1);
 }

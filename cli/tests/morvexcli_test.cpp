@@ -1,4 +1,6 @@
 #include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <cstdlib>
 #include <filesystem>
@@ -6,8 +8,6 @@
 #include <nlohmann/json.hpp>
 #include <sstream>
 #include <string>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include "cli/descview.h"
 #include "cli/tests/cli_fixture.h"
@@ -15,6 +15,8 @@
 #include "foundation/trace.h"
 
 namespace fs = std::filesystem;
+using morvex::testing::Contains;
+using morvex::testing::Includes;
 using morvex::testing::readFile;
 using morvex::testing::RunResult;
 
@@ -33,8 +35,8 @@ protected:
             const char* code;
             int width;
             int type;
-        } cols[] = {{"ID", 5, 0},  {"MONTANT", 10, 1}, {"NAISSANCE", 8, 2}, {"MAJ", 19, 3},
-                    {"CODE", 2, 4}, {"NOM", 30, 5},    {"NOTE", 0, 6},      {"ACTIF", 1, 7}};
+        } cols[] = {{"ID", 5, 0},   {"MONTANT", 10, 1}, {"NAISSANCE", 8, 2}, {"MAJ", 19, 3},
+                    {"CODE", 2, 4}, {"NOM", 30, 5},     {"NOTE", 0, 6},      {"ACTIF", 1, 7}};
         for (const auto& c : cols) {
             ColumnDesc col{};
             strcpy(col.code, c.code);
@@ -60,12 +62,9 @@ protected:
             task->templatePath = strdup(t);
             PROCESS_AddTask(d->processes, task);
         }
-        fs::path path = dir_ / name;
-        EXPECT_EQ(FILEDESC_SaveToFile(d, path.c_str()), 0);
-        FILEDESC_CloseFileDesc(d);
-        return path;
+        morvex::testing::saveDescription(d, dir_ / name);
+        return dir_ / name;
     }
-
 };
 
 TEST_F(MorvexCli, ShowPrintsPropertiesAndOneAlignedLinePerColumn) {
@@ -73,38 +72,35 @@ TEST_F(MorvexCli, ShowPrintsPropertiesAndOneAlignedLinePerColumn) {
     RunResult r = run("show '" + desc.string() + "'");
     ASSERT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(r.err, "");
-    EXPECT_NE(r.out.find("Projet            : Clients\n"), std::string::npos) << r.out;
-    EXPECT_NE(r.out.find("Clé primaire      : PK_CLIENT (ID)\n"), std::string::npos);
-    EXPECT_NE(r.out.find("Index             : IX_NOM (NOM, NAISSANCE)\n"), std::string::npos);
-    EXPECT_NE(r.out.find("Template          : templates/doc.tpl\n"), std::string::npos);
-    EXPECT_NE(r.out.find("  2      6   15  MONTANT         10  Decimal       9,2"), std::string::npos)
-        << r.out;
-    EXPECT_NE(r.out.find("Datetime      aaaa-mm-jj HH:MM:SS"), std::string::npos);
+    EXPECT_TRUE(Contains(r.out, "Projet            : Clients\n"));
+    EXPECT_TRUE(Contains(r.out, "Clé primaire      : PK_CLIENT (ID)\n"));
+    EXPECT_TRUE(Contains(r.out, "Index             : IX_NOM (NOM, NAISSANCE)\n"));
+    EXPECT_TRUE(Contains(r.out, "Template          : templates/doc.tpl\n"));
+    EXPECT_TRUE(Contains(r.out, "  2      6   15  MONTANT         10  Decimal       9,2"));
+    EXPECT_TRUE(Contains(r.out, "Datetime      aaaa-mm-jj HH:MM:SS"));
     // The trace never reaches the terminal: it is in the log file of the settings' directory.
-    EXPECT_EQ(r.out.find("[FILEDESC"), std::string::npos);
+    EXPECT_FALSE(Contains(r.out, "[FILEDESC"));
     std::string log = readFile(dir_ / "logs" / "morvexcli.log");
-    EXPECT_NE(log.find("[FILEDESC_CreateFileDesc]"), std::string::npos);
+    EXPECT_TRUE(Contains(log, "[FILEDESC_CreateFileDesc]"));
 }
 
 TEST_F(MorvexCli, ShowJsonUsesTheRecordFieldNames) {
     fs::path desc = sampleDescription("clients.fyk");
-    RunResult r = run("--log '" + (dir_ / "my.log").string() + "' show --json '" + desc.string() + "'");
+    RunResult r =
+        run("--log '" + (dir_ / "my.log").string() + "' show --json '" + desc.string() + "'");
     ASSERT_EQ(r.status, 0) << r.err;
     nlohmann::json j = nlohmann::json::parse(r.out);
-    EXPECT_EQ(j["ProjectName"], "Clients");
-    EXPECT_EQ(j["TypeStructFile"], 2);
-    EXPECT_EQ(j["EndOfLine"], "\\r\\n");
-    EXPECT_EQ(j["EndOfLineChars"], "\r\n");
-    EXPECT_EQ(j["FileDescPath"], desc.string());
-    ASSERT_EQ(j["columns"].size(), 8u);
-    EXPECT_EQ(j["columns"][1]["code"], "MONTANT");
-    EXPECT_EQ(j["columns"][1]["StartPosition"], 6);
-    EXPECT_EQ(j["columns"][1]["typeCible"]["fmtDecimal"]["partieDecimale"], 2);
+    nlohmann::json expected = nlohmann::json::parse(R"({
+        "ProjectName": "Clients", "TypeStructFile": 2, "EndOfLine": "\\r\\n",
+        "EndOfLineChars": "\r\n",
+        "columns": [{}, {"code": "MONTANT", "StartPosition": 6,
+                         "typeCible": {"fmtDecimal": {"partieDecimale": 2}}}, {}, {}, {}, {}, {}, {}],
+        "primaryKey": {"name": "PK_CLIENT", "columns": ["ID"]},
+        "indexes": [{"columns": ["NOM", "NAISSANCE"]}],
+        "templates": ["templates/create.tpl", "templates/doc.tpl"]})");
+    expected["FileDescPath"] = desc.string();
+    EXPECT_TRUE(Includes(j, expected));
     EXPECT_FALSE(j["columns"][1].contains("stats"));
-    EXPECT_EQ(j["primaryKey"]["name"], "PK_CLIENT");
-    EXPECT_EQ(j["primaryKey"]["columns"], nlohmann::json::array({"ID"}));
-    EXPECT_EQ(j["indexes"][0]["columns"], nlohmann::json::array({"NOM", "NAISSANCE"}));
-    EXPECT_EQ(j["templates"], nlohmann::json::array({"templates/create.tpl", "templates/doc.tpl"}));
     EXPECT_TRUE(fs::exists(dir_ / "my.log"));
 }
 
@@ -128,7 +124,7 @@ TEST_F(MorvexCli, ErrorsAreFrenchOnStandardErrorWithStatusOne) {
     RunResult missing = run("show '" + (dir_ / "absent.fyk").string() + "'");
     EXPECT_EQ(missing.status, 1);
     EXPECT_EQ(missing.out, "");
-    EXPECT_NE(missing.err.find("(e) Le fichier de description"), std::string::npos) << missing.err;
+    EXPECT_TRUE(Contains(missing.err, "(e) Le fichier de description"));
 
     RunResult directory = run("show '" + dir_.string() + "'");
     EXPECT_EQ(directory.status, 1);
@@ -136,7 +132,7 @@ TEST_F(MorvexCli, ErrorsAreFrenchOnStandardErrorWithStatusOne) {
     RunResult badTarget = run("convert '" + sampleDescription("a.fyk").string() + "' '" +
                               (dir_ / "missing-dir" / "b.fyk").string() + "'");
     EXPECT_EQ(badTarget.status, 1);
-    EXPECT_NE(badTarget.err.find("Impossible d'écrire"), std::string::npos);
+    EXPECT_TRUE(Contains(badTarget.err, "Impossible d'écrire"));
     EXPECT_FALSE(fs::exists(dir_ / "missing-dir"));
 }
 
@@ -147,10 +143,10 @@ TEST_F(MorvexCli, UsageErrorsExitWithStatusTwoAndHelpWithZero) {
     EXPECT_EQ(run("show --bogus x.fyk").status, 2);
     RunResult help = run("--help");
     EXPECT_EQ(help.status, 0);
-    EXPECT_NE(help.out.find("convert"), std::string::npos);
+    EXPECT_TRUE(Contains(help.out, "convert"));
     RunResult showHelp = run("show --help");
     EXPECT_EQ(showHelp.status, 0);
-    EXPECT_NE(showHelp.out.find("--json"), std::string::npos);
+    EXPECT_TRUE(Contains(showHelp.out, "--json"));
 }
 
 TEST_F(MorvexCli, ConvertRewritesADescriptionByteForByte) {
@@ -163,15 +159,9 @@ TEST_F(MorvexCli, ConvertRewritesADescriptionByteForByte) {
 }
 
 TEST_F(MorvexCli, ConvertMigratesLegacyColumnRecordsIntoADescriptionNamedAfterTheFile) {
-    FileDesc* d = FILEDESC_CreateFileDesc("x", nullptr, 2, nullptr, nullptr);
-    for (const char* code : {"NUMERO", "LIBELLE"}) {
-        ColumnDesc col{};
-        strcpy(col.code, code);
-        col.WidthInChars = 12;
-        col.typeCible.type = 5;
-        col.typeCible.fmtChaineVar.tailleMax = 12;
-        FILEDESC_AjouterColonne(d, &col);
-    }
+    FileDesc* d = morvex::testing::makeDescription(
+        "x", 2, "",
+        {{"NUMERO", DATATYPE_VARIABLECHAR, 12}, {"LIBELLE", DATATYPE_VARIABLECHAR, 12}});
     fs::path legacy = dir_ / "ancien.for";
     ASSERT_EQ(EnregistrerFormat(d, legacy.c_str()), 0);
     FILEDESC_CloseFileDesc(d);
@@ -179,13 +169,9 @@ TEST_F(MorvexCli, ConvertMigratesLegacyColumnRecordsIntoADescriptionNamedAfterTh
     fs::path out = dir_ / "ancien.fyk";
     RunResult r = run("convert '" + legacy.string() + "' '" + out.string() + "'");
     ASSERT_EQ(r.status, 0) << r.err;
-    RunResult shown = run("show --json '" + out.string() + "'");
-    nlohmann::json j = nlohmann::json::parse(shown.out);
-    EXPECT_EQ(j["ProjectName"], "ancien");
-    EXPECT_EQ(j["TypeStructFile"], 2);
-    ASSERT_EQ(j["columns"].size(), 2u);
-    EXPECT_EQ(j["columns"][1]["code"], "LIBELLE");
-    EXPECT_EQ(j["columns"][1]["StartPosition"], 13);
+    EXPECT_TRUE(Includes(showJson(out), nlohmann::json::parse(R"({
+        "ProjectName": "ancien", "TypeStructFile": 2,
+        "columns": [{}, {"code": "LIBELLE", "StartPosition": 13}]})")));
 }
 
 }  // namespace

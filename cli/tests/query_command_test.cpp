@@ -6,6 +6,7 @@
 
 #include "cli/tests/cli_fixture.h"
 
+using morvex::testing::Contains;
 using morvex::testing::readFile;
 using morvex::testing::RunResult;
 using morvex::testing::writeFile;
@@ -48,9 +49,7 @@ TEST_F(QueryCommand, ReadsEveryStatementFromStandardInputAndLogsIt) {
     ASSERT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(r.out, "n\n-\n5\n\nm\n--\n11\n\n2 ligne(s)\n");
     r = run("query base.db 'SELECT Query FROM FylatekHistory ORDER BY RowID'");
-    EXPECT_NE(r.out.find("INSERT INTO t VALUES (3, 'c');\nSELECT count(*) AS n FROM t;"),
-              std::string::npos)
-        << r.out;
+    EXPECT_TRUE(Contains(r.out, "INSERT INTO t VALUES (3, 'c');\nSELECT count(*) AS n FROM t;"));
 }
 
 TEST_F(QueryCommand, ExportsTheRowsWithTheirHeaderAndQuotesOnlyWhatWouldSplit) {
@@ -67,13 +66,13 @@ TEST_F(QueryCommand, FailsWithSqlitesMessageOrWhenTheBaseIsMissing) {
     EXPECT_EQ(r.err, "(e) no such table: nowhere\n");
     r = run("query absent.db 'SELECT 1'");
     EXPECT_EQ(r.status, 1);
-    EXPECT_NE(r.err.find("absent.db"), std::string::npos);
+    EXPECT_TRUE(Contains(r.err, "absent.db"));
     EXPECT_FALSE(std::filesystem::exists(dir_ / "absent.db"));
     r = run("query base.db ''", " ; \n");
     EXPECT_EQ(r.status, 2);
     r = run("query base.db 'SELECT 1' --csv missing/dir/out.csv");
     EXPECT_EQ(r.status, 1);
-    EXPECT_NE(r.err.find("Impossible d'ouvrir le fichier spécifié."), std::string::npos);
+    EXPECT_TRUE(Contains(r.err, "Impossible d'ouvrir le fichier spécifié."));
 }
 
 }  // namespace

@@ -6,6 +6,7 @@
 
 #include "cli/tests/cli_fixture.h"
 
+using morvex::testing::Contains;
 using morvex::testing::readFile;
 using morvex::testing::RunResult;
 using morvex::testing::writeFile;
@@ -39,33 +40,33 @@ TEST_F(RealFiles, AnalysesAQuotedPipeFileAndPreviewsItsValuesUnquoted) {
               "3|simple|14\r\n");
     RunResult a = analyseAuto("p.csv", "p.fyk");
     ASSERT_EQ(a.status, 0) << a.err;
-    EXPECT_NE(a.out.find("(i) Encodage détecté : UTF-8\n"), std::string::npos) << a.out;
-    EXPECT_NE(a.out.find("(i) Fin de ligne détectée : \\r\\n\n"), std::string::npos);
-    EXPECT_NE(a.out.find("(i) Délimiteur détecté : |\n"), std::string::npos);
+    EXPECT_TRUE(Contains(a.out, "(i) Encodage détecté : UTF-8\n"));
+    EXPECT_TRUE(Contains(a.out, "(i) Fin de ligne détectée : \\r\\n\n"));
+    EXPECT_TRUE(Contains(a.out, "(i) Délimiteur détecté : |\n"));
     const std::string fyk = readFile(dir_ / "p.fyk");
-    EXPECT_NE(fyk.find("ENCODING=UTF-8"), std::string::npos);
-    EXPECT_NE(fyk.find("UNQUOTE=1"), std::string::npos);
-    EXPECT_NE(fyk.find("FIELDDELIMITER=|"), std::string::npos);
+    EXPECT_TRUE(Contains(fyk, "ENCODING=UTF-8"));
+    EXPECT_TRUE(Contains(fyk, "UNQUOTE=1"));
+    EXPECT_TRUE(Contains(fyk, "FIELDDELIMITER=|"));
 
     RunResult p = run("preview p.fyk --json");
     ASSERT_EQ(p.status, 0) << p.err;
-    EXPECT_NE(p.out.find("\"columns\":[\"id\",\"nom\",\"note\"]"), std::string::npos) << p.out;
-    EXPECT_NE(p.out.find("[\"1\",\"Dupont | \\\"Jean\\\"\",\"12\"]"), std::string::npos) << p.out;
-    EXPECT_NE(p.out.find("[\"2\",\"sur\\r\\ndeux lignes\",\"13\"]"), std::string::npos) << p.out;
-    EXPECT_NE(p.out.find("[\"3\",\"simple\",\"14\"]"), std::string::npos) << p.out;
+    EXPECT_TRUE(Contains(p.out, "\"columns\":[\"id\",\"nom\",\"note\"]"));
+    EXPECT_TRUE(Contains(p.out, "[\"1\",\"Dupont | \\\"Jean\\\"\",\"12\"]"));
+    EXPECT_TRUE(Contains(p.out, "[\"2\",\"sur\\r\\ndeux lignes\",\"13\"]"));
+    EXPECT_TRUE(Contains(p.out, "[\"3\",\"simple\",\"14\"]"));
 
     RunResult s = run("show p.fyk --json");
     ASSERT_EQ(s.status, 0) << s.err;
-    EXPECT_NE(s.out.find("\"Encoding\": \"UTF-8\""), std::string::npos) << s.out;
-    EXPECT_NE(s.out.find("\"Unquote\": 1"), std::string::npos);
+    EXPECT_TRUE(Contains(s.out, "\"Encoding\": \"UTF-8\""));
+    EXPECT_TRUE(Contains(s.out, "\"Unquote\": 1"));
 }
 
 TEST_F(RealFiles, WritesNoNewKeysForAPlainAnalysis) {
     writeFile(dir_ / "plain.csv", "a;b\r\n1;2\r\n");
     ASSERT_EQ(run("analyse plain.csv -o plain.fyk").status, 0);
     const std::string fyk = readFile(dir_ / "plain.fyk");
-    EXPECT_EQ(fyk.find("ENCODING"), std::string::npos);
-    EXPECT_EQ(fyk.find("UNQUOTE"), std::string::npos);
+    EXPECT_FALSE(Contains(fyk, "ENCODING"));
+    EXPECT_FALSE(Contains(fyk, "UNQUOTE"));
 }
 
 TEST_F(RealFiles, ReadsWindows1252FrenchTextAsUtf8) {
@@ -76,8 +77,8 @@ TEST_F(RealFiles, ReadsWindows1252FrenchTextAsUtf8) {
               "uvre;5 \x80\n");
     RunResult a = analyseAuto("w.csv", "w.fyk");
     ASSERT_EQ(a.status, 0) << a.err;
-    EXPECT_NE(a.out.find("(i) Encodage détecté : WINDOWS-1252\n"), std::string::npos) << a.out;
-    EXPECT_NE(a.out.find("(i) Fin de ligne détectée : \\n\n"), std::string::npos);
+    EXPECT_TRUE(Contains(a.out, "(i) Encodage détecté : WINDOWS-1252\n"));
+    EXPECT_TRUE(Contains(a.out, "(i) Fin de ligne détectée : \\n\n"));
     RunResult p = run("preview w.fyk --csv");
     ASSERT_EQ(p.status, 0) << p.err;
     EXPECT_EQ(p.out, "mot,prix\nété è ça œuvre,5 €\n");
@@ -91,8 +92,8 @@ TEST_F(RealFiles, ReadsUtf16WithByteOrderMarkTabsAndQuotedLineEnds) {
                                               10));
     RunResult a = analyseAuto("u.txt", "u.fyk");
     ASSERT_EQ(a.status, 0) << a.err;
-    EXPECT_NE(a.out.find("(i) Encodage détecté : UTF-16LE\n"), std::string::npos) << a.out;
-    EXPECT_NE(a.out.find("(i) Délimiteur détecté : \\t\n"), std::string::npos) << a.out;
+    EXPECT_TRUE(Contains(a.out, "(i) Encodage détecté : UTF-16LE\n"));
+    EXPECT_TRUE(Contains(a.out, "(i) Délimiteur détecté : \\t\n"));
     RunResult p = run("preview u.fyk --csv");
     ASSERT_EQ(p.status, 0) << p.err;
     EXPECT_EQ(p.out, "ville,code\n\"Paris\r\nCentre\",75\né,1\n");
@@ -111,9 +112,8 @@ TEST_F(RealFiles, ListsRowsOfTheWrongShapeOrEncodingAndLoadsTheOthers) {
               "six,z\n");  // not an integer
     RunResult l = run("load d.fyk d.db --data data.csv --rejects rej.csv");
     ASSERT_EQ(l.status, 0) << l.err;
-    EXPECT_NE(l.out.find("4 ligne(s) non conforme(s) écartée(s), listée(s) dans 'rej.csv'."),
-              std::string::npos)
-        << l.out;
+    EXPECT_TRUE(
+        Contains(l.out, "4 ligne(s) non conforme(s) écartée(s), listée(s) dans 'rej.csv'."));
     EXPECT_EQ(readFile(dir_ / "rej.csv"),
               "ligne,colonne,motif\n"
               "3,,1 valeur(s) au lieu de 2\n"
@@ -122,9 +122,9 @@ TEST_F(RealFiles, ListsRowsOfTheWrongShapeOrEncodingAndLoadsTheOthers) {
               "8,id,valeur non conforme au type de la colonne : 'six'\n");
     RunResult q = run("query d.db 'SELECT id, nom FROM datafile ORDER BY id'");
     ASSERT_EQ(q.status, 0) << q.err;
-    EXPECT_NE(q.out.find("x,y"), std::string::npos) << q.out;
-    EXPECT_NE(q.out.find("deux\nlignes"), std::string::npos) << q.out;
-    EXPECT_NE(q.out.find("2 ligne(s)"), std::string::npos) << q.out;
+    EXPECT_TRUE(Contains(q.out, "x,y"));
+    EXPECT_TRUE(Contains(q.out, "deux\nlignes"));
+    EXPECT_TRUE(Contains(q.out, "2 ligne(s)"));
 
     RunResult p = run("preview d.fyk --data data.csv --csv --rejects prej.csv");
     ASSERT_EQ(p.status, 0) << p.err;
@@ -133,8 +133,7 @@ TEST_F(RealFiles, ListsRowsOfTheWrongShapeOrEncodingAndLoadsTheOthers) {
               "3,,1 valeur(s) au lieu de 2\n"
               "4,,3 valeur(s) au lieu de 2\n"
               "5,,séquence d'octets invalide pour l'encodage UTF-8\n");
-    EXPECT_NE(p.err.find("3 ligne(s) non conforme(s) listée(s) dans 'prej.csv'"),
-              std::string::npos);
+    EXPECT_TRUE(Contains(p.err, "3 ligne(s) non conforme(s) listée(s) dans 'prej.csv'"));
 }
 
 TEST_F(RealFiles, NeverLoadsARowInvalidInItsEncodingEvenWithoutRejectsFile) {
@@ -143,12 +142,10 @@ TEST_F(RealFiles, NeverLoadsARowInvalidInItsEncodingEvenWithoutRejectsFile) {
     writeFile(dir_ / "data.csv", "id;nom\r\n1;\x81\r\n2;\xE9\r\n");
     RunResult l = run("load d.fyk d.db --data data.csv");
     ASSERT_EQ(l.status, 0) << l.err;
-    EXPECT_NE(l.out.find("1 ligne(s) écartée(s) : séquence invalide pour l'encodage."),
-              std::string::npos)
-        << l.out;
+    EXPECT_TRUE(Contains(l.out, "1 ligne(s) écartée(s) : séquence invalide pour l'encodage."));
     RunResult q = run("query d.db 'SELECT nom FROM datafile'");
-    EXPECT_NE(q.out.find("é"), std::string::npos) << q.out;
-    EXPECT_NE(q.out.find("1 ligne(s)"), std::string::npos) << q.out;
+    EXPECT_TRUE(Contains(q.out, "é"));
+    EXPECT_TRUE(Contains(q.out, "1 ligne(s)"));
 }
 
 TEST_F(RealFiles, RefusesAQuoteOfSeveralCharactersAndAFileWithoutDelimiter) {
@@ -157,7 +154,7 @@ TEST_F(RealFiles, RefusesAQuoteOfSeveralCharactersAndAFileWithoutDelimiter) {
     writeFile(dir_ / "one.csv", "single\ncolumn\n");
     RunResult r = run("analyse one.csv --delimiter auto");
     EXPECT_EQ(r.status, 2);
-    EXPECT_NE(r.err.find("Aucun délimiteur"), std::string::npos) << r.err;
+    EXPECT_TRUE(Contains(r.err, "Aucun délimiteur"));
 }
 
 }  // namespace

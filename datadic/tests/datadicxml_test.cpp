@@ -9,6 +9,7 @@
 #include "datadic/tests/dictest_util.h"
 #include "foundation/trace.h"
 
+using dictest::DicPtr;
 using dictest::eltAt;
 using dictest::makeColumn;
 using dictest::makeRef;
@@ -17,11 +18,6 @@ using dictest::refAt;
 using dictest::writeAll;
 
 namespace {
-
-struct DicDeleter {
-    void operator()(DATADIC* d) const { DATADIC_Destroy(d); }
-};
-using DicPtr = std::unique_ptr<DATADIC, DicDeleter>;
 
 // A dictionary with one object of every type, each referenced from two tables, with
 // protecting characters, positions, flags and texts that need escaping.
@@ -70,12 +66,16 @@ void expectSameColumn(const ColumnDesc& a, const ColumnDesc& b) {
     EXPECT_STREQ(fa, fb);
 }
 
+// Every test gets its own temporary directory.
+struct DataDicXml : testing::Test {
+    dictest::TempDir dir;
+};
+
 const char kHeader[] = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n";
 
 }  // namespace
 
-TEST(DataDicXml, WritesTagsAndAttributesInTheirOrder) {
-    dictest::TempDir dir;
+TEST_F(DataDicXml, WritesTagsAndAttributesInTheirOrder) {
     DicPtr dic(DATADIC_Create("ZRT", "x"));
     ColumnDesc c = makeColumn("ID", "Identifiant", 5, DATATYPE_DECIMAL);
     c.Position = 1;
@@ -105,13 +105,12 @@ TEST(DataDicXml, WritesTagsAndAttributesInTheirOrder) {
                                  "</DATADIC>\n");
 }
 
-TEST(DataDicXml, TypeNamesAndFormatsOfEveryType) {
+TEST_F(DataDicXml, TypeNamesAndFormatsOfEveryType) {
     const char* names[] = {"INTEGER", "DECIMAL", "DATE", "DATETIME",
                            "CHAR",    "VARCHAR", "TEXT", "BIT"};
     for (int t = 0; t < 8; ++t) EXPECT_STREQ(DATADICXML_TypeName(t), names[t]);
     EXPECT_STREQ(DATADICXML_TypeName(8), "");
     EXPECT_STREQ(DATADICXML_TypeName(-1), "");
-    dictest::TempDir dir;
     std::string path = dir.file("d.xml");
     DicPtr dic = everyType(path);
     ASSERT_EQ(DATADICXML_WriteToFile(dic.get(), path.c_str()), 0);
@@ -126,8 +125,7 @@ TEST(DataDicXml, TypeNamesAndFormatsOfEveryType) {
         EXPECT_NE(xml.find(expected), std::string::npos) << expected;
 }
 
-TEST(DataDicXml, SaveLoadSaveGivesIdenticalBytesAndTheSameObjects) {
-    dictest::TempDir dir;
+TEST_F(DataDicXml, SaveLoadSaveGivesIdenticalBytesAndTheSameObjects) {
     std::string first = dir.file("first.xml"), second = dir.file("second.xml");
     DicPtr dic = everyType(first);
     ASSERT_EQ(DATADICXML_WriteToFile(dic.get(), first.c_str()), 0);
@@ -159,8 +157,7 @@ TEST(DataDicXml, SaveLoadSaveGivesIdenticalBytesAndTheSameObjects) {
     EXPECT_NE(DATADIC_SearchReference(back.get(), "COL_3", "COMPTA", "FACTURE & AVOIR"), nullptr);
 }
 
-TEST(DataDicXml, ReaderTracesEveryProblemAndKeepsWhatItRead) {
-    dictest::TempDir dir;
+TEST_F(DataDicXml, ReaderTracesEveryProblemAndKeepsWhatItRead) {
     std::string path = dir.file("d.xml");
     writeAll(
         path,
@@ -202,7 +199,7 @@ TEST(DataDicXml, ReaderTracesEveryProblemAndKeepsWhatItRead) {
     EXPECT_STREQ(eltAt(dic.get(), 1)->defaultColumn.Description, "Mixed case names");
 }
 
-TEST(DataDicXml, BadFilesGiveNothingOrWhatWasReadNeverACrash) {
+TEST_F(DataDicXml, BadFilesGiveNothingOrWhatWasReadNeverACrash) {
     const struct {
         const char* name;
         std::string bytes;
@@ -226,7 +223,6 @@ TEST(DataDicXml, BadFilesGiveNothingOrWhatWasReadNeverACrash) {
          "</OBJECT></DATADIC><DATADIC/>",
          true, 1},
     };
-    dictest::TempDir dir;
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         std::string path = dir.file("bad.xml");
@@ -243,8 +239,7 @@ TEST(DataDicXml, BadFilesGiveNothingOrWhatWasReadNeverACrash) {
     EXPECT_EQ(DATADICXML_LoadFromFile(nullptr), nullptr);
 }
 
-TEST(DataDicXml, EmptyRootTracesBothMissingChildMessages) {
-    dictest::TempDir dir;
+TEST_F(DataDicXml, EmptyRootTracesBothMissingChildMessages) {
     std::string path = dir.file("d.xml");
     writeAll(path, "<DATADIC NAME=\"Vide\"></DATADIC>");
     morvex::TraceCapture cap;
@@ -257,8 +252,7 @@ TEST(DataDicXml, EmptyRootTracesBothMissingChildMessages) {
     EXPECT_STREQ(dic->name, "Vide");
 }
 
-TEST(DataDicXml, HugeValuesAreCutToTheirFields) {
-    dictest::TempDir dir;
+TEST_F(DataDicXml, HugeValuesAreCutToTheirFields) {
     std::string path = dir.file("d.xml");
     std::string big(10 * 1024 * 1024, 'v');
     writeAll(path, "<DATADIC NAME=\"" + big + "\"><OBJECT CODE=\"" + big + "\" DESCRIPTION=\"" +
@@ -282,8 +276,7 @@ TEST(DataDicXml, HugeValuesAreCutToTheirFields) {
     EXPECT_EQ(strlen(refAt(elt, 0)->table), 64u);
 }
 
-TEST(DataDicXml, ManyObjectsLoadInFileOrder) {
-    dictest::TempDir dir;
+TEST_F(DataDicXml, ManyObjectsLoadInFileOrder) {
     std::string path = dir.file("d.xml");
     std::string xml = "<DATADIC NAME=\"N\">";
     for (int i = 0; i < 100000; ++i) {
@@ -299,8 +292,7 @@ TEST(DataDicXml, ManyObjectsLoadInFileOrder) {
     EXPECT_STREQ(eltAt(dic.get(), 99999)->code, "C99999");
 }
 
-TEST(DataDicXml, WriterNeedsItsArgumentsAndAWritableFolder) {
-    dictest::TempDir dir;
+TEST_F(DataDicXml, WriterNeedsItsArgumentsAndAWritableFolder) {
     DicPtr dic(DATADIC_Create("ZRT", "x"));
     EXPECT_EQ(DATADICXML_WriteToFile(nullptr, dir.file("a.xml").c_str()), 1);
     EXPECT_EQ(DATADICXML_WriteToFile(dic.get(), nullptr), 1);
@@ -310,8 +302,7 @@ TEST(DataDicXml, WriterNeedsItsArgumentsAndAWritableFolder) {
     EXPECT_EQ(getReferenceAttributes(nullptr, nullptr), 1);
 }
 
-TEST(DataDicXml, FailedSaveLeavesThePreviousFileWhole) {
-    dictest::TempDir dir;
+TEST_F(DataDicXml, FailedSaveLeavesThePreviousFileWhole) {
     std::string path = dir.file("Dictionnaire.xml");
     DicPtr dic = everyType(path);
     ASSERT_EQ(DATADICXML_WriteToFile(dic.get(), path.c_str()), 0);
@@ -343,8 +334,7 @@ TEST(DataDicXml, FailedSaveLeavesThePreviousFileWhole) {
     EXPECT_EQ(files, 1);
 }
 
-TEST(DataDicXml, SaveReplacesTheFileAndKeepsItsRights) {
-    dictest::TempDir dir;
+TEST_F(DataDicXml, SaveReplacesTheFileAndKeepsItsRights) {
     std::string path = dir.file("Dictionnaire.xml");
     writeAll(path, "old");
     std::filesystem::permissions(path, std::filesystem::perms(0640));

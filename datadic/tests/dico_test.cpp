@@ -34,7 +34,7 @@ protected:
 
 }  // namespace
 
-TEST_F(Dico, MissingFileGivesAnEmptyDictionaryNamedZrt) {
+TEST_F(Dico, MissingFileGivesAnEmptyDictionaryNamedZrtAndAnUnreadableOneIsReported) {
     std::string path = dir_.file("Dictionnaire.xml");
     bool unreadable = true;
     DATADIC* dic = DICO_Open(path.c_str(), &unreadable);
@@ -44,12 +44,8 @@ TEST_F(Dico, MissingFileGivesAnEmptyDictionaryNamedZrt) {
     EXPECT_STREQ(dic->filePath, path.c_str());
     EXPECT_EQ(DICO_Title(dic), "Dictionnaire - ZRT");
     EXPECT_EQ(DICO_Current(), dic);
-}
-
-TEST_F(Dico, UnreadableFileIsReportedSoThatItIsNotReplacedBlindly) {
-    std::string path = dir_.file("Dictionnaire.xml");
+    // Reported so that an unreadable file is not replaced blindly.
     writeAll(path, "not xml at all");
-    bool unreadable = false;
     ASSERT_NE(DICO_Open(path.c_str(), &unreadable), nullptr);
     EXPECT_TRUE(unreadable);
 }
@@ -76,8 +72,9 @@ TEST_F(Dico, SearchIgnoresCaseAndLooksInCodeAndDescription) {
 }
 
 TEST_F(Dico, AddObjectShowsItsStatusAndRecordsThePlace) {
-    DICO_Open(dir_.file("d.xml").c_str());
     ColumnDesc c = makeColumn("CLI_NOM");
+    EXPECT_EQ(DICO_AddObject("DB", "T", &c), 1);  // no dictionary open yet
+    DICO_Open(dir_.file("d.xml").c_str());
     EXPECT_EQ(DICO_AddObject("VENTES", "CLIENT", &c), 0);
     EXPECT_EQ(DICO_AddObject("VENTES", "FACTURE", &c), 0);
     EXPECT_EQ(DICO_AddObject("VENTES", "FACTURE", &c), 0);  // already there: not an error
@@ -89,11 +86,6 @@ TEST_F(Dico, AddObjectShowsItsStatusAndRecordsThePlace) {
     EXPECT_EQ(DICO_AddObject(nullptr, "T", &c), 1);
     EXPECT_EQ(DICO_AddObject("DB", "T", nullptr), 1);
     EXPECT_TRUE(port_.messages.empty());
-}
-
-TEST_F(Dico, AddObjectWithoutDictionaryFails) {
-    ColumnDesc c = makeColumn("X");
-    EXPECT_EQ(DICO_AddObject("DB", "T", &c), 1);
 }
 
 TEST_F(Dico, SaveSortsAndWritesWithEachStep) {

@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <cstring>
 #include <fstream>
+#include <memory>
 #include <sstream>
 #include <string>
 
@@ -51,6 +52,12 @@ inline DATADIC_REF makeRef(const char* database, const char* table, const Column
     ref.localColumn = column;
     return ref;
 }
+
+// Destroys a dictionary at the end of a scope.
+struct DicDeleter {
+    void operator()(DATADIC* d) const { DATADIC_Destroy(d); }
+};
+using DicPtr = std::unique_ptr<DATADIC, DicDeleter>;
 
 inline DATADIC_ELT* eltAt(DATADIC* dic, int n) {
     int i = 0;

@@ -3,42 +3,23 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
-#include <cstring>
-#include <memory>
 #include <string>
 #include <vector>
 
-#include "datafile/datafile.h"
-#include "filedesc/filedesc.h"
+#include "datafile/tests/datafile_util.h"
 #include "foundation/testing/tempdir.h"
 #include "foundation/trace.h"
 
+using namespace datafile_test;
+
 namespace {
-
-struct DescCloser {
-    void operator()(FileDesc* d) const { FILEDESC_CloseFileDesc(d); }
-};
-using DescPtr = std::unique_ptr<FileDesc, DescCloser>;
-
-struct ReaderCloser {
-    void operator()(DATAFILE* r) const { DATAFILE_DestroyIterator(r); }
-};
-using ReaderPtr = std::unique_ptr<DATAFILE, ReaderCloser>;
 
 // A delimited description with `columns` columns protected by double quotes.
 DescPtr quotedDesc(const char* eol, const char* delim, int columns, bool unquote) {
-    DescPtr desc(FILEDESC_CreateFileDesc("t", nullptr, STRUCTFILE_DELIMITED, nullptr, nullptr));
-    snprintf(desc->EndOfLineChars, sizeof desc->EndOfLineChars, "%s", eol);
-    snprintf(desc->FieldDelimiterChars, sizeof desc->FieldDelimiterChars, "%s", delim);
+    DescPtr desc = makeDesc(STRUCTFILE_DELIMITED, eol, delim);
     desc->Unquote = unquote ? 1 : 0;
-    for (int i = 0; i < columns; ++i) {
-        ColumnDesc col{};
-        snprintf(col.code, sizeof col.code, "C%d", i + 1);
-        col.typeCible.type = DATATYPE_TEXT;
-        col.protectedField = 1;
-        col.DelimCharStart = col.DelimCharEnd = '"';
-        EXPECT_EQ(FILEDESC_AjouterColonne(desc.get(), &col), 0);
-    }
+    for (int i = 0; i < columns; ++i)
+        addColumn(desc.get(), ("C" + std::to_string(i + 1)).c_str(), 0, '"', '"');
     return desc;
 }
 

@@ -9,15 +9,15 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
-#include <memory>
 #include <string>
 #include <vector>
 
-#include "filedesc/filedesc.h"
+#include "datafile/tests/datafile_util.h"
 #include "foundation/testing/tempdir.h"
 #include "foundation/trace.h"
 
 using morvex::TraceCapture;
+using namespace datafile_test;
 
 namespace {
 
@@ -25,37 +25,6 @@ namespace {
 struct TempDir : morvex::testing::TempDir {
     TempDir() : morvex::testing::TempDir("datafile") {}
 };
-
-struct DescCloser {
-    void operator()(FileDesc* d) const { FILEDESC_CloseFileDesc(d); }
-};
-using DescPtr = std::unique_ptr<FileDesc, DescCloser>;
-
-struct ReaderCloser {
-    void operator()(DATAFILE* r) const { DATAFILE_DestroyIterator(r); }
-};
-using ReaderPtr = std::unique_ptr<DATAFILE, ReaderCloser>;
-
-// A description with the end-of-line and delimiter characters given as they are.
-DescPtr makeDesc(int type, const char* endOfLine, const char* delimiter) {
-    DescPtr desc(FILEDESC_CreateFileDesc("test", nullptr, type, nullptr, nullptr));
-    snprintf(desc->EndOfLineChars, sizeof desc->EndOfLineChars, "%s", endOfLine);
-    snprintf(desc->FieldDelimiterChars, sizeof desc->FieldDelimiterChars, "%s", delimiter);
-    return desc;
-}
-
-// Appends a column; protected by `start`/`end` when start is not 0.
-void addColumn(FileDesc* desc, const char* code, int width, char start = 0, char end = 0) {
-    ColumnDesc col;
-    memset(&col, 0, sizeof col);
-    snprintf(col.code, sizeof col.code, "%s", code);
-    col.WidthInChars = width;
-    col.typeCible.type = DATATYPE_TEXT;
-    col.protectedField = start ? 1 : 0;
-    col.DelimCharStart = start;
-    col.DelimCharEnd = end;
-    ASSERT_EQ(FILEDESC_AjouterColonne(desc, &col), 0);
-}
 
 // What one row delivered.
 struct Row {
@@ -127,13 +96,21 @@ TEST(DataFileReader, SplitsDelimitedRowsIntoDelimitersPlusOneValues) {
         {"two-character delimiter", "::", "a::b:c::", {"a", "b:c", ""}},
         {"empty delimiter never matches", "", "a;b;c", {"a;b;c"}},
         {"delimiter cut at the row end", "::", "a:", {"a:"}},
+        {"fewer fields than columns give a shorter list", ";", "x;y", {"x", "y"}},
+        {"zero bytes and byte 255 keep their length",
+         ";",
+         std::string("a\0b;\xff\0;c", 8),
+         {std::string("a\0b", 3), std::string("\xff\0", 2), "c"}},
+        {"byte 255 alone", ";", "\xff", {"\xff"}},
     };
     TempDir dir;
     for (const SplitCase& c : cases) {
         SCOPED_TRACE(c.name);
         DescPtr desc = makeDesc(STRUCTFILE_DELIMITED, "\n", c.delimiter);
+        for (const char* code : {"A", "B", "C"}) addColumn(desc.get(), code, 5);
         std::vector<Row> rows = readAll(desc.get(), dir.write("f.txt", c.line + "\n"));
         ASSERT_EQ(rows.size(), 1u);
+        EXPECT_EQ(rows[0].text, c.line);
         EXPECT_EQ(rows[0].values, c.expected);
     }
 }
@@ -185,38 +162,6 @@ TEST(DataFileReader, UnclosedProtectedFieldRunsToTheRowEndWithAWarning) {
               std::string::npos);
 }
 
-TEST(DataFileReader, RowWithFewerFieldsThanColumnsGivesAShorterList) {
-    TempDir dir;
-    DescPtr desc = makeDesc(STRUCTFILE_DELIMITED, "\n", ";");
-    for (const char* code : {"A", "B", "C"}) addColumn(desc.get(), code, 5);
-    std::vector<Row> rows = readAll(desc.get(), dir.write("f.txt", "x;y\n"));
-    ASSERT_EQ(rows.size(), 1u);
-    EXPECT_EQ(rows[0].values, (Strings{"x", "y"}));
-}
-
-// ---- Zero bytes and byte 255 ----
-
-TEST(DataFileReader, ValuesKeepZeroBytesAndByte255WithTheirLength) {
-    TempDir dir;
-    DescPtr desc = makeDesc(STRUCTFILE_DELIMITED, "\n", ";");
-    std::string line("a\0b;\xff\0;c", 8);
-    std::vector<Row> rows = readAll(desc.get(), dir.write("f.txt", line + "\n\xff\n"));
-    ASSERT_EQ(rows.size(), 2u);
-    EXPECT_EQ(rows[0].text, line);
-    EXPECT_EQ(rows[0].values, (Strings{std::string("a\0b", 3), std::string("\xff\0", 2), "c"}));
-    EXPECT_EQ(rows[1].values, (Strings{"\xff"}));
-}
-
-TEST(DataFileReader, FixedWidthSplitCountsZeroBytesAsCharacters) {
-    TempDir dir;
-    DescPtr desc = makeDesc(STRUCTFILE_FIXED, "\n", "");
-    addColumn(desc.get(), "A", 2);
-    addColumn(desc.get(), "B", 3);
-    std::vector<Row> rows = readAll(desc.get(), dir.write("f.txt", std::string("\0b\0de", 5)));
-    ASSERT_EQ(rows.size(), 1u);
-    EXPECT_EQ(rows[0].values, (Strings{std::string("\0b", 2), std::string("\0de", 3)}));
-}
-
 // ---- Fixed-width split ----
 
 TEST(DataFileReader, FixedWidthColumnsTakeTheirWidthsInOrder) {
@@ -226,12 +171,16 @@ TEST(DataFileReader, FixedWidthColumnsTakeTheirWidthsInOrder) {
     addColumn(desc.get(), "B", 3);
     addColumn(desc.get(), "C", 4);
     FILEDESC_SearchColumnByPos(desc.get(), 2)->IgnoreColumn = 1;  // still gets its value
-    std::string path = dir.write("f.txt", "abcdefghiXYZ\r\nabcd\r\n\r\n");
+    // Zero bytes count as characters; the last row has no line end.
+    std::string path =
+        dir.write("f.txt", "abcdefghiXYZ\r\nabcd\r\n\r\n" + std::string("\0b\0de\0", 6));
     std::vector<Row> rows = readAll(desc.get(), path);
-    ASSERT_EQ(rows.size(), 3u);
+    ASSERT_EQ(rows.size(), 4u);
     EXPECT_EQ(rows[0].values, (Strings{"ab", "cde", "fghi"}));  // "XYZ" is not delivered
     EXPECT_EQ(rows[1].values, (Strings{"ab", "cd", ""}));
     EXPECT_EQ(rows[2].values, (Strings{"", "", ""}));
+    EXPECT_EQ(rows[3].values,
+              (Strings{std::string("\0b", 2), std::string("\0de", 3), std::string(1, '\0')}));
     EXPECT_EQ(rows[0].columns[2], FILEDESC_SearchColumnByPos(desc.get(), 3));
 }
 
@@ -252,50 +201,26 @@ TEST(DataFileReader, FixedWidthWithoutColumnsGivesNoListAndSaysWhy) {
 
 TEST(DataFileReader, SkipsLinesBeforeTheFirstOneAndTheHeaderWhenAsked) {
     TempDir dir;
-    std::string path = dir.write("f.txt", "l1\nl2\nhead\nl4\nl5\n");
-    {
+    std::string path = dir.write("f.txt", "l1\nl2\nh;e;a\nl4;x;y\nl5\n");
+    for (int readHeader : {0, 1}) {
+        SCOPED_TRACE(readHeader);
         DescPtr desc = makeDesc(STRUCTFILE_DELIMITED, "\n", ";");
         desc->FirstLineIsHeader = 1;
         desc->BeginFromLine = 3;
-        std::vector<Row> rows = readAll(desc.get(), path, 0, 0);
-        ASSERT_EQ(rows.size(), 2u);
-        EXPECT_EQ(rows[0].text, "l4");
-        EXPECT_EQ(rows[0].rowId, 4);
-        EXPECT_EQ(rows[0].headerFlags, std::vector<int>{0});
-        EXPECT_EQ(rows[1].rowId, 5);
+        std::vector<Row> rows = readAll(desc.get(), path, 0, readHeader);
+        ASSERT_EQ(rows.size(), 2u + readHeader);
+        if (readHeader) {
+            // The header flag is on every value of the header row, and only there.
+            EXPECT_EQ(rows[0].text, "h;e;a");
+            EXPECT_EQ(rows[0].rowId, 3);
+            EXPECT_EQ(rows[0].headerFlags, (std::vector<int>{1, 1, 1}));
+        }
+        const Row& first = rows[readHeader];
+        EXPECT_EQ(first.text, "l4;x;y");
+        EXPECT_EQ(first.rowId, 4);
+        EXPECT_EQ(first.headerFlags, (std::vector<int>{0, 0, 0}));
+        EXPECT_EQ(rows.back().rowId, 5);
     }
-    {
-        DescPtr desc = makeDesc(STRUCTFILE_DELIMITED, "\n", ";");
-        desc->FirstLineIsHeader = 1;
-        desc->BeginFromLine = 3;
-        std::vector<Row> rows = readAll(desc.get(), path, 0, 1);
-        ASSERT_EQ(rows.size(), 3u);
-        EXPECT_EQ(rows[0].text, "head");
-        EXPECT_EQ(rows[0].rowId, 3);
-        EXPECT_EQ(rows[0].headerFlags, std::vector<int>{1});
-        EXPECT_EQ(rows[1].headerFlags, std::vector<int>{0});
-    }
-}
-
-TEST(DataFileReader, HeaderFlagIsOnEveryValueOfTheHeaderRow) {
-    TempDir dir;
-    DescPtr desc = makeDesc(STRUCTFILE_DELIMITED, "\n", ";");
-    desc->FirstLineIsHeader = 1;
-    std::vector<Row> rows = readAll(desc.get(), dir.write("f.txt", "a;b;c\n1;2;3\n"), 0, 1);
-    ASSERT_EQ(rows.size(), 2u);
-    EXPECT_EQ(rows[0].headerFlags, (std::vector<int>{1, 1, 1}));
-    EXPECT_EQ(rows[1].headerFlags, (std::vector<int>{0, 0, 0}));
-}
-
-TEST(DataFileReader, CreationTurnsBeginFromLineZeroIntoOne) {
-    TempDir dir;
-    DescPtr desc = makeDesc(STRUCTFILE_DELIMITED, "\n", ";");
-    desc->BeginFromLine = 0;
-    std::string path = dir.write("f.txt", "x\n");
-    ReaderPtr reader(DATAFILE_NewIterator(desc.get(), path.c_str(), 0, 0));
-    ASSERT_NE(reader, nullptr);
-    EXPECT_EQ(desc->BeginFromLine, 1);
-    EXPECT_EQ(reader->nCarMaxReadWithoutNewLine, 10000);
 }
 
 // ---- Line ends ----
@@ -305,6 +230,7 @@ struct LineCase {
     const char* indicator;
     std::string content;
     Strings expected;
+    int limit = 10000;
 };
 
 TEST(DataFileReader, EndsRowsAtTheIndicatorOnly) {
@@ -322,23 +248,17 @@ TEST(DataFileReader, EndsRowsAtTheIndicatorOnly) {
         {"CR CR CR LF", "\r\n", "\r\r\r\nx", {"\r\r", "x"}},
         {"repeated prefix indicator", "$$\n", "a$$$\nb$$\n", {"a$", "b"}},
         {"overlapping indicator", "abab", "xabababy", {"x", "aby"}},
+        {"empty indicator cuts rows at the limit", "", "abcdefg", {"abc", "def", "g"}, 2},
     };
     TempDir dir;
     for (const LineCase& c : cases) {
         SCOPED_TRACE(c.name);
         DescPtr desc = makeDesc(STRUCTFILE_DELIMITED, c.indicator, "");
-        std::vector<Row> rows = readAll(desc.get(), dir.write("f.txt", c.content));
+        std::vector<Row> rows = readAll(desc.get(), dir.write("f.txt", c.content), c.limit);
         EXPECT_EQ(texts(rows), c.expected);
         ASSERT_FALSE(rows.empty());
         EXPECT_EQ(rows.back().readBytes, static_cast<double>(c.content.size()));
     }
-}
-
-TEST(DataFileReader, EmptyIndicatorCutsRowsAtTheLimit) {
-    TempDir dir;
-    DescPtr desc = makeDesc(STRUCTFILE_DELIMITED, "", ";");
-    std::vector<Row> rows = readAll(desc.get(), dir.write("f.txt", "abcdefg"), 2);
-    EXPECT_EQ(texts(rows), (Strings{"abc", "def", "g"}));
 }
 
 // ---- Character limit ----
@@ -545,11 +465,15 @@ TEST(DataFileReader, UnknownStructureDeliversNoRowsSoLoopsEnd) {
     EXPECT_TRUE(rows.empty());
 }
 
-TEST(DataFileReader, InitRestartsFromTheBeginning) {
+TEST(DataFileReader, CreationTakesDefaultsAndInitRestartsFromTheBeginning) {
     TempDir dir;
     DescPtr desc = makeDesc(STRUCTFILE_DELIMITED, "\n", ";");
+    desc->BeginFromLine = 0;
     std::string path = dir.write("f.txt", "a\nb\n");
     ReaderPtr reader(DATAFILE_NewIterator(desc.get(), path.c_str(), 0, 0));
+    ASSERT_NE(reader, nullptr);
+    EXPECT_EQ(desc->BeginFromLine, 1);
+    EXPECT_EQ(reader->nCarMaxReadWithoutNewLine, 10000);
     ASSERT_EQ(DATAFILE_Init(reader.get()), 0);
     LDCG_Destroy(DATAFILE_ReadNext(reader.get()), 0, 3);
     ASSERT_EQ(DATAFILE_Init(reader.get()), 0);
@@ -565,23 +489,33 @@ struct Event {
     std::string message;
 };
 
+// One DATAFILE_ComputeStats run: its result, the count, the task's events and the trace.
+struct Count {
+    int result = -1;
+    DATAFILE_STATS stats{};
+    std::vector<Event> events;
+    std::string trace;
+};
+
 void recordEvent(TASK* task, int event, int range, int position, const char* message) {
     auto* events = static_cast<std::vector<Event>*>(task->runnerData);
     events->push_back({event, range, position, message ? message : ""});
     if (event == TASK_EVENT_PROGRESS && task->parameter) TASK_RequestStop(task);
 }
 
-struct TaskCloser {
-    void operator()(TASK* t) const { TASK_Destroy(t); }
-};
-
-// A task whose events go into `events`; it asks to stop at its first progress when `stop`.
-std::unique_ptr<TASK, TaskCloser> makeTask(std::vector<Event>* events, bool stop) {
-    std::unique_ptr<TASK, TaskCloser> task(
-        TASK_Create("count", nullptr, stop ? reinterpret_cast<void*>(1) : nullptr));
+// Counts the rows of `path`; the task asks to stop at its first progress report when `stop`.
+Count countLines(FileDesc* desc, const std::string& path, bool stop = false) {
+    Count c;
+    TASK* task = TASK_Create("count", nullptr, stop ? reinterpret_cast<void*>(1) : nullptr);
     task->eventCallback = recordEvent;
-    task->runnerData = events;
-    return task;
+    task->runnerData = &c.events;
+    strcpy(c.stats.text, "untouched");
+    c.stats.nbLines = -1;
+    TraceCapture trace;
+    c.result = DATAFILE_ComputeStats(task, desc, path.c_str(), &c.stats);
+    c.trace = trace.text();
+    TASK_Destroy(task);
+    return c;
 }
 
 std::string numberedLines(int n) {
@@ -595,70 +529,62 @@ TEST(DataFileStats, CountsRowsHeaderIncludedAndReportsEveryHundred) {
     DescPtr desc = makeDesc(STRUCTFILE_DELIMITED, "\r\n", ";");
     desc->FirstLineIsHeader = 1;
     std::string content = numberedLines(250);  // header + 249 rows
-    std::string path = dir.write("f.txt", content);
-    std::vector<Event> events;
-    auto task = makeTask(&events, false);
-    DATAFILE_STATS stats;
-    strcpy(stats.text, "untouched");
-    stats.nbLines = -1;
-    TraceCapture trace;
-    EXPECT_EQ(DATAFILE_ComputeStats(task.get(), desc.get(), path.c_str(), &stats), 0);
-    EXPECT_EQ(stats.nbLines, 250);
-    EXPECT_STREQ(stats.text, "untouched");
-    ASSERT_EQ(events.size(), 2u);
+    Count count = countLines(desc.get(), dir.write("f.txt", content));
+    EXPECT_EQ(count.result, 0);
+    EXPECT_EQ(count.stats.nbLines, 250);
+    EXPECT_STREQ(count.stats.text, "untouched");
+    ASSERT_EQ(count.events.size(), 2u);
     // 100 rows: the header (10 bytes) and 99 rows of 10 bytes.
     double percent = 100.0 * 1000 / content.size();
-    EXPECT_EQ(events[0].kind, TASK_EVENT_PROGRESS);
-    EXPECT_EQ(events[0].range, 100);
-    EXPECT_EQ(events[0].position, static_cast<int>(percent));
+    EXPECT_EQ(count.events[0].kind, TASK_EVENT_PROGRESS);
+    EXPECT_EQ(count.events[0].range, 100);
+    EXPECT_EQ(count.events[0].position, static_cast<int>(percent));
     char expected[64];
     snprintf(expected, sizeof expected, "100 lignes lues... (%.0f%%)", percent);
-    EXPECT_EQ(events[0].message, expected);
-    EXPECT_EQ(events[1].message.rfind("200 lignes lues... (", 0), 0u);
+    EXPECT_EQ(count.events[0].message, expected);
+    EXPECT_EQ(count.events[1].message.rfind("200 lignes lues... (", 0), 0u);
 }
 
 TEST(DataFileStats, StopsAtTheNextRowWhenAskedAndReportsTheInterruption) {
     TempDir dir;
     DescPtr desc = makeDesc(STRUCTFILE_DELIMITED, "\r\n", ";");
-    std::string path = dir.write("f.txt", numberedLines(1000));
-    std::vector<Event> events;
-    auto task = makeTask(&events, true);  // asks to stop at the first progress report
-    DATAFILE_STATS stats{};
-    TraceCapture trace;
-    EXPECT_EQ(DATAFILE_ComputeStats(task.get(), desc.get(), path.c_str(), &stats), 0);
-    EXPECT_EQ(stats.nbLines, 100);
-    ASSERT_EQ(events.size(), 2u);
-    EXPECT_EQ(events[1].kind, TASK_EVENT_INTERRUPTED);
-    EXPECT_EQ(events[1].range, 100);
-    EXPECT_EQ(events[1].position, 100);
-    EXPECT_EQ(events[1].message, "Tâche interrompue par l'utilisateur.");
+    Count count = countLines(desc.get(), dir.write("f.txt", numberedLines(1000)), true);
+    EXPECT_EQ(count.result, 0);
+    EXPECT_EQ(count.stats.nbLines, 100);
+    ASSERT_EQ(count.events.size(), 2u);
+    EXPECT_EQ(count.events[1].kind, TASK_EVENT_INTERRUPTED);
+    EXPECT_EQ(count.events[1].range, 100);
+    EXPECT_EQ(count.events[1].position, 100);
+    EXPECT_EQ(count.events[1].message, "Tâche interrompue par l'utilisateur.");
 }
 
 TEST(DataFileStats, ReportsThatItCouldNotStartOnAMissingFile) {
     TempDir dir;
     DescPtr desc = makeDesc(STRUCTFILE_DELIMITED, "\r\n", ";");
-    std::vector<Event> events;
-    auto task = makeTask(&events, false);
-    DATAFILE_STATS stats{};
-    TraceCapture trace;
-    std::string path = dir.file("absent.txt");
-    EXPECT_EQ(DATAFILE_ComputeStats(task.get(), desc.get(), path.c_str(), &stats), 1);
-    ASSERT_EQ(events.size(), 1u);
-    EXPECT_EQ(events[0].kind, TASK_EVENT_NOT_STARTED);
-    EXPECT_EQ(events[0].range, 100);
-    EXPECT_EQ(events[0].message,
+    Count count = countLines(desc.get(), dir.file("absent.txt"));
+    EXPECT_EQ(count.result, 1);
+    ASSERT_EQ(count.events.size(), 1u);
+    EXPECT_EQ(count.events[0].kind, TASK_EVENT_NOT_STARTED);
+    EXPECT_EQ(count.events[0].range, 100);
+    EXPECT_EQ(count.events[0].message,
               "Erreur lors de la création de l'itérateur sur le fichier de données.");
+    // Missing arguments are refused too.
+    TASK task{};
+    DATAFILE_STATS stats{};
+    std::string path = dir.file("absent.txt");
+    TraceCapture trace;
     EXPECT_EQ(DATAFILE_ComputeStats(nullptr, desc.get(), path.c_str(), &stats), 1);
-    EXPECT_EQ(DATAFILE_ComputeStats(task.get(), nullptr, path.c_str(), &stats), 1);
-    EXPECT_EQ(DATAFILE_ComputeStats(task.get(), desc.get(), nullptr, &stats), 1);
-    EXPECT_EQ(DATAFILE_ComputeStats(task.get(), desc.get(), path.c_str(), nullptr), 1);
+    EXPECT_EQ(DATAFILE_ComputeStats(&task, nullptr, path.c_str(), &stats), 1);
+    EXPECT_EQ(DATAFILE_ComputeStats(&task, desc.get(), nullptr, &stats), 1);
+    EXPECT_EQ(DATAFILE_ComputeStats(&task, desc.get(), path.c_str(), nullptr), 1);
 }
 
 TEST(DataFileStats, CountsExactlyTheRowsThatReadingDelivers) {
     // The count delimits rows without splitting them: it must agree with DATAFILE_ReadNext
     // (header read, limit 5000) whatever the structure, first line, line ends and long lines.
     TempDir dir;
-    std::string content = "h1;h2\r\n\r\na;b\r\r\n" + std::string(12000, 'y') + "\r\nc\rd;e\nf\r\nlast";
+    std::string content =
+        "h1;h2\r\n\r\na;b\r\r\n" + std::string(12000, 'y') + "\r\nc\rd;e\nf\r\nlast";
     std::string path = dir.write("f.txt", content);
     struct Case {
         int type;
@@ -675,11 +601,9 @@ TEST(DataFileStats, CountsExactlyTheRowsThatReadingDelivers) {
         desc->BeginFromLine = c.begin;
         TraceCapture trace;
         size_t delivered = readAll(desc.get(), path, 5000, 1).size();
-        std::vector<Event> events;
-        auto task = makeTask(&events, false);
-        DATAFILE_STATS stats{};
-        EXPECT_EQ(DATAFILE_ComputeStats(task.get(), desc.get(), path.c_str(), &stats), 0);
-        EXPECT_EQ(stats.nbLines, static_cast<int>(delivered))
+        Count count = countLines(desc.get(), path);
+        EXPECT_EQ(count.result, 0);
+        EXPECT_EQ(count.stats.nbLines, static_cast<int>(delivered))
             << "type " << c.type << ", columns " << c.columns << ", begin " << c.begin;
     }
 }
@@ -687,19 +611,11 @@ TEST(DataFileStats, CountsExactlyTheRowsThatReadingDelivers) {
 TEST(DataFileStats, UsesTheFiveThousandCharacterLimit) {
     TempDir dir;
     DescPtr desc = makeDesc(STRUCTFILE_DELIMITED, "\n", ";");
-    std::string path = dir.write("f.txt", std::string(12000, 'x') + "\n");
-    std::vector<Event> events;
-    auto task = makeTask(&events, false);
-    DATAFILE_STATS stats{};
-    TraceCapture trace;
-    EXPECT_EQ(DATAFILE_ComputeStats(task.get(), desc.get(), path.c_str(), &stats), 0);
-    EXPECT_EQ(stats.nbLines, 3);  // 5001 + 5001 + 1998
-    EXPECT_NE(trace.text().find("dans les 5000 premiers caractères"), std::string::npos);
+    Count count = countLines(desc.get(), dir.write("f.txt", std::string(12000, 'x') + "\n"));
+    EXPECT_EQ(count.result, 0);
+    EXPECT_EQ(count.stats.nbLines, 3);  // 5001 + 5001 + 1998
+    EXPECT_NE(count.trace.find("dans les 5000 premiers caractères"), std::string::npos);
 }
-
-}  // namespace
-
-namespace {
 
 TEST(DataFileReader, KeepsSizesOfFilesOverTwoGigabytesAndFileSizeClamps) {
     TempDir dir;

@@ -64,45 +64,46 @@ TEST(FormatBin, WritesLittleEndianFieldsAtTheirOffsets) {
                   "\n[EnregistrerFormat] : Ecriture de la colonne n°2");
     std::string bytes = readAll(path);
     ASSERT_EQ(bytes.size(), 2u * FORMATBIN_RECORD_SIZE);
-    EXPECT_EQ(intAt(bytes, 0), 1);
+    const size_t r2 = FORMATBIN_RECORD_SIZE;
+    // Offset and value of every 32-bit field: position, the message pointer, hasWarning, width,
+    // stats pointer, type, integer size, decimal parts, fixed and variable sizes, the three
+    // flags, then the two trailing words; the second record after the first.
+    const std::pair<size_t, int32_t> ints[] = {
+        {0, 1},          {1288, 0},      {1292, 0},
+        {1300, 7},       {1304, 0},      {1308, DATATYPE_DECIMAL},
+        {1312, 3},       {1316, 10},     {1320, 2},
+        {1460, 13},      {1464, 14},     {1468, 1},
+        {1472, 1},       {1476, 1},      {1484, 1},
+        {1488, 7},       {r2 + 0, 2},    {r2 + 1292, 1},
+        {r2 + 1300, -2}, {r2 + 1484, 8}, {r2 + 1488, 5},
+    };
+    for (const auto& [offset, value] : ints) EXPECT_EQ(intAt(bytes, offset), value) << offset;
     EXPECT_EQ(textAt(bytes, 4), "CODE_A");
     EXPECT_EQ(textAt(bytes, 261), "Montant");
-    EXPECT_EQ(intAt(bytes, 1288), 0);  // message pointer
-    EXPECT_EQ(intAt(bytes, 1292), 0);  // hasWarning
-    EXPECT_EQ(intAt(bytes, 1300), 7);
-    EXPECT_EQ(intAt(bytes, 1304), 0);  // stats pointer
-    EXPECT_EQ(intAt(bytes, 1308), DATATYPE_DECIMAL);
-    EXPECT_EQ(intAt(bytes, 1312), 3);
-    EXPECT_EQ(intAt(bytes, 1316), 10);
-    EXPECT_EQ(intAt(bytes, 1320), 2);
     EXPECT_EQ(textAt(bytes, 1332), "jj/mm/aaaa");
     EXPECT_EQ(textAt(bytes, 1396), "aaaa-mm-jj HH:MM:SS");
-    EXPECT_EQ(intAt(bytes, 1460), 13);
-    EXPECT_EQ(intAt(bytes, 1464), 14);
-    EXPECT_EQ(intAt(bytes, 1468), 1);
-    EXPECT_EQ(intAt(bytes, 1472), 1);
-    EXPECT_EQ(intAt(bytes, 1476), 1);
     EXPECT_EQ(bytes[1480], '"');
     EXPECT_EQ(bytes[1481], '\xFF');
-    EXPECT_EQ(intAt(bytes, 1484), 1);
-    EXPECT_EQ(intAt(bytes, 1488), 7);
-    const size_t r2 = FORMATBIN_RECORD_SIZE;
-    EXPECT_EQ(intAt(bytes, r2 + 0), 2);
     EXPECT_EQ(textAt(bytes, r2 + 4), "1bad");
-    EXPECT_EQ(intAt(bytes, r2 + 1292), 1);  // hasWarning
-    EXPECT_EQ(intAt(bytes, r2 + 1300), -2);
-    EXPECT_EQ(intAt(bytes, r2 + 1484), 8);
-    EXPECT_EQ(intAt(bytes, r2 + 1488), 5);
 }
 
-TEST(FormatBin, ReadsBackWhatItWrote) {
+TEST(FormatBin, ReadsBackWhatItWroteAndRefreshesTheResultView) {
+    struct RecordingPort : morvex::HeadlessUiPort {
+        int resultViewRefreshes = 0;
+        void refresh(morvex::UiRefresh what) override {
+            if (what == morvex::UiRefresh::ResultView) ++resultViewRefreshes;
+        }
+    } port;
     TempDir dir;
     DescPtr d = twoColumns();
     std::string path = dir.file("cols.for");
     morvex::TraceCapture capture;
     ASSERT_EQ(EnregistrerFormat(d.get(), path.c_str()), 0);
     DescPtr l(FILEDESC_CreateFileDesc("Q", nullptr, 1, nullptr, nullptr));
-    ASSERT_EQ(ChargerFormat(l.get(), path.c_str()), 0);
+    morvex::setUiPort(&port);
+    EXPECT_EQ(ChargerFormat(l.get(), path.c_str()), 0);
+    morvex::setUiPort(nullptr);
+    EXPECT_EQ(port.resultViewRefreshes, 1);
     ASSERT_EQ(LDCG_Count(l->columns), 2);
     ColumnDesc* a = FILEDESC_SearchColumnByPos(l.get(), 1);
     ColumnDesc* b = FILEDESC_SearchColumnByPos(l.get(), 2);
@@ -158,38 +159,7 @@ TEST(FormatBin, RefusesMissingFilesAndColumnLists) {
               "\n[DEBUG_SavePadding] : Le format ne contient aucune colonne");
 }
 
-TEST(FormatBin, ChargerFormatRefreshesTheResultView) {
-    struct RecordingPort : morvex::HeadlessUiPort {
-        int resultViewRefreshes = 0;
-        void refresh(morvex::UiRefresh what) override {
-            if (what == morvex::UiRefresh::ResultView) ++resultViewRefreshes;
-        }
-    } port;
-    morvex::setUiPort(&port);
-    TempDir dir;
-    writeAll(dir.file("empty.for"), "");
-    DescPtr d(FILEDESC_CreateFileDesc("P", nullptr, 1, nullptr, nullptr));
-    EXPECT_EQ(ChargerFormat(d.get(), dir.file("empty.for").c_str()), 0);
-    morvex::setUiPort(nullptr);
-    EXPECT_EQ(port.resultViewRefreshes, 1);
-}
-
-TEST(FormatBin, DebugPaddingWritesFourBytesPerColumn) {
-    TempDir dir;
-    DescPtr d = twoColumns();
-    char path[512];
-    ASSERT_EQ(FILEDESC_DebugPaddingPath(dir.path().c_str(), path, sizeof path), 0);
-    EXPECT_EQ(std::string(path), dir.path() + "/MorvexFylatek.DebugPadding.bin");
-    morvex::TraceCapture capture;
-    ASSERT_EQ(DEBUG_SavePadding(d.get(), path), 0);
-    EXPECT_EQ(capture.text(),
-              "\n[DEBUG_SavePadding] : Enregistrement des colonnes dans le fichier ["s + path +
-                  "]\n[DEBUG_SavePadding] : Ecriture de la colonne n°1"
-                  "\n[DEBUG_SavePadding] : Ecriture de la colonne n°2");
-    EXPECT_EQ(readAll(path), std::string("\x01\x00\x00\x00\x02\x00\x00\x00", 8));
-}
-
-TEST(FormatBin, DiagnosisPathsLiveInTheLogsDirectory) {
+TEST(FormatBin, DebugPaddingWritesFourBytesPerColumnInTheLogsDirectory) {
     char out[64];
     ASSERT_EQ(FILEDESC_DebugFormatBinPath("/var/log/morvex/", out, sizeof out), 0);
     EXPECT_STREQ(out, "/var/log/morvex/MorvexFylatek.DebugFormatBin.bin");
@@ -199,6 +169,18 @@ TEST(FormatBin, DiagnosisPathsLiveInTheLogsDirectory) {
     ASSERT_EQ(FILEDESC_DebugPaddingPath("logs", small, sizeof small), 0);
     EXPECT_STREQ(small, "logs/Mo");
     EXPECT_EQ(FILEDESC_DebugPaddingPath(nullptr, out, sizeof out), 1);
+
+    TempDir dir;
+    DescPtr d = twoColumns();
+    char path[512];
+    ASSERT_EQ(FILEDESC_DebugPaddingPath(dir.path().c_str(), path, sizeof path), 0);
+    morvex::TraceCapture capture;
+    ASSERT_EQ(DEBUG_SavePadding(d.get(), path), 0);
+    EXPECT_EQ(capture.text(),
+              "\n[DEBUG_SavePadding] : Enregistrement des colonnes dans le fichier ["s + path +
+                  "]\n[DEBUG_SavePadding] : Ecriture de la colonne n°1"
+                  "\n[DEBUG_SavePadding] : Ecriture de la colonne n°2");
+    EXPECT_EQ(readAll(path), std::string("\x01\x00\x00\x00\x02\x00\x00\x00", 8));
 }
 
 }  // namespace

@@ -293,27 +293,21 @@ TEST(CompileStatistics, CopiesIntoAFirstTotalAndAddsAfterwards) {
     EXPECT_EQ(total.maxLengthForDecimalPart, 3);
 }
 
-TEST(CompileStatistics, ZeroedTotalKeepsItsMinimaAtZero) {
-    COL_TYPE_STATISTICS total{};
-    StatsPtr a(AnalyseTypeDonnee("abc"));
-    CompileStatistics(&total, a.get());
-    EXPECT_EQ(total.minLength, 0);
-    EXPECT_EQ(total.maxLength, 3);
-    EXPECT_EQ(CompileStatistics(&total, nullptr), 1);
-    EXPECT_EQ(CompileStatistics(nullptr, a.get()), 1);
-}
-
-TEST(CompileStatistics, FirstLayoutSeenStaysTheColumnFormat) {
+TEST(CompileStatistics, ZeroedTotalKeepsItsMinimaAtZeroAndTheFirstLayoutSeen) {
     COL_TYPE_STATISTICS total{};
     for (const char* v :
-         {"hello", "2015-02-26", "26/02/2015", "26/02/2015 10:00:00", "2015-02-26 10:00:00"}) {
+         {"abc", "2015-02-26", "26/02/2015", "26/02/2015 10:00:00", "2015-02-26 10:00:00"}) {
         StatsPtr s(AnalyseTypeDonnee(v));
-        CompileStatistics(&total, s.get());
+        EXPECT_EQ(CompileStatistics(&total, s.get()), 0);
     }
+    EXPECT_EQ(total.minLength, 0);
+    EXPECT_EQ(total.maxLength, 19);
     EXPECT_EQ(total.countDates, 2);
     EXPECT_EQ(total.countDatetimes, 2);
     EXPECT_STREQ(total.dateFormat, "aaaa-mm-jj");
     EXPECT_STREQ(total.datetimeFormat, "jj/mm/aaaa HH:MM:SS");
+    EXPECT_EQ(CompileStatistics(&total, nullptr), 1);
+    EXPECT_EQ(CompileStatistics(nullptr, &total), 1);
 }
 
 // ---- Decision ----

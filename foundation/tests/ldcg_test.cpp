@@ -112,36 +112,25 @@ TEST(Ldcg, AddAfterWithoutElementInsertsAtTheFrontAndTracesIt) {
               "\n[LDCG_AddAfter] : eltAt is null : First element\n[LDCG_AddAfter] : Success"
               "\n[LDCG_AddAfter] : Success");
     EXPECT_EQ(Contents(list), (std::vector<intptr_t>{1, 2, 3}));
-    ExpectConsistent(list);
-    LDCG_Destroy(list, 0, 0);
-}
-
-TEST(Ldcg, AddAfterAndBeforeInsertInTheMiddle) {
-    LDCG* list = ListOf({1, 4});
-    TraceCapture quiet;
-    LDCG_AddAfter(list, list->first, P(2), nullptr);
-    LDCG_AddBefore(list, list->last, P(3), nullptr);
+    // In the middle and at both ends.
+    LDCG_AddAfter(list, list->first, P(15), nullptr);
+    LDCG_AddBefore(list, list->last, P(25), nullptr);
     LDCG_AddBefore(list, list->first, P(0), nullptr);
-    LDCG_AddAfter(list, list->last, P(5), nullptr);
-    EXPECT_EQ(Contents(list), (std::vector<intptr_t>{0, 1, 2, 3, 4, 5}));
+    LDCG_AddAfter(list, list->last, P(4), nullptr);
+    EXPECT_EQ(Contents(list), (std::vector<intptr_t>{0, 1, 15, 2, 25, 3, 4}));
     ExpectConsistent(list);
     EXPECT_EQ(LDCG_AddBefore(list, nullptr, P(9), nullptr), nullptr);
-    EXPECT_EQ(LDCG_Count(list), 6);
-    LDCG_Destroy(list, 0, 0);
-}
-
-TEST(Ldcg, MoveUpOnTheFirstElementReturnsZeroAndChangesNothing) {
-    LDCG* list = ListOf({1, 2, 3});
-    EXPECT_EQ(LDCG_MoveUp(list, P(1)), 0);
-    EXPECT_EQ(Contents(list), (std::vector<intptr_t>{1, 2, 3}));
-    EXPECT_EQ(LDCG_MoveDown(list, P(3)), 0);
-    EXPECT_EQ(Contents(list), (std::vector<intptr_t>{1, 2, 3}));
+    EXPECT_EQ(LDCG_Count(list), 7);
     LDCG_Destroy(list, 0, 0);
 }
 
 TEST(Ldcg, MoveUpAndDownSwapWithTheNeighbourKeepingPayloadTogether) {
     LDCG* list = LDCG_Create(nullptr, nullptr);
     for (intptr_t v = 1; v <= 4; ++v) LDCG_Add(list, P(v), P(v * 10));
+    // At the ends: success, nothing changes.
+    EXPECT_EQ(LDCG_MoveUp(list, P(1)), 0);
+    EXPECT_EQ(LDCG_MoveDown(list, P(4)), 0);
+    EXPECT_EQ(Contents(list), (std::vector<intptr_t>{1, 2, 3, 4}));
     EXPECT_EQ(LDCG_MoveUp(list, P(3)), 0);
     EXPECT_EQ(Contents(list), (std::vector<intptr_t>{1, 3, 2, 4}));
     EXPECT_EQ(LDCG_MoveUp(list, P(3)), 0);
@@ -155,10 +144,8 @@ TEST(Ldcg, MoveUpAndDownSwapWithTheNeighbourKeepingPayloadTogether) {
     EXPECT_EQ(LDCG_MoveDown(list, P(99)), 1);
     EXPECT_EQ(LDCG_MoveUp(nullptr, P(1)), 1);
     LDCG_Destroy(list, 0, 0);
-}
-
-TEST(Ldcg, MoveOnATwoElementListSwapsBothEnds) {
-    LDCG* list = ListOf({1, 2});
+    // Two elements: both ends swap.
+    list = ListOf({1, 2});
     EXPECT_EQ(LDCG_MoveDown(list, P(1)), 0);
     EXPECT_EQ(Contents(list), (std::vector<intptr_t>{2, 1}));
     ExpectConsistent(list);
@@ -185,7 +172,7 @@ TEST(Ldcg, ReleaseModesReleaseExactlyTheWordsTheyName) {
     }
 }
 
-TEST(Ldcg, NullWordsAreNeverHandedToTheDestructor) {
+TEST(Ldcg, NullWordsAreNeverHandedToTheDestructorAndModeOneTracesThem) {
     LDCG* list = LDCG_Create(nullptr, CountingDestructor);
     LDCG_Add(list, P(1), nullptr);
     LDCG_Add(list, nullptr, P(2));
@@ -196,11 +183,6 @@ TEST(Ldcg, NullWordsAreNeverHandedToTheDestructor) {
         EXPECT_EQ(capture.text(), "");
     }
     EXPECT_EQ(released, (std::vector<void*>{P(1), P(2)}));
-    LDCG_Destroy(list, 0, 0);
-}
-
-TEST(Ldcg, ModeOneOnANullPayloadIsTraced) {
-    LDCG* list = LDCG_Create(nullptr, CountingDestructor);
     LDCG_ELT* elt = LDCG_Add(list, nullptr, P(5));
     released.clear();
     TraceCapture capture;
@@ -210,9 +192,15 @@ TEST(Ldcg, ModeOneOnANullPayloadIsTraced) {
     LDCG_Destroy(list, 0, 0);
 }
 
-TEST(Ldcg, WithoutDestructorPayloadsAreFreed) {
-    // Under the sanitizers a missing or double release shows up as a leak or an error.
-    LDCG* list = LDCG_Create(malloc(16), nullptr);
+TEST(Ldcg, DestroyReleasesEveryElementThroughTheDestructorOrFree) {
+    LDCG* list = LDCG_Create(nullptr, CountingDestructor);
+    for (intptr_t v = 1; v <= 5; ++v) LDCG_Add(list, P(v), P(100 + v));
+    released.clear();
+    LDCG_Destroy(list, 0, 1);
+    EXPECT_EQ(released, (std::vector<void*>{P(1), P(2), P(3), P(4), P(5)}));
+    // Without destructor payloads are freed: under the sanitizers a missing or double release
+    // shows up as a leak or an error.
+    list = LDCG_Create(malloc(16), nullptr);
     LDCG_Add(list, malloc(8), malloc(8));
     LDCG_Add(list, strdup("text"), nullptr);
     EXPECT_EQ(LDCG_Destroy(list, 4, 3), 0);
@@ -228,14 +216,6 @@ TEST(Ldcg, DestroyWithAnUnknownRootModeTracesAndKeepsRootData) {
               "\n[LDCG_Destroy] Erreur : le paramètre msg_root n'a pas une valeur autorisée (2)");
     free(root);  // still ours
     EXPECT_EQ(LDCG_Destroy(nullptr, 0, 0), 1);
-}
-
-TEST(Ldcg, DestroyReleasesEveryElementWithTheGivenMode) {
-    LDCG* list = LDCG_Create(nullptr, CountingDestructor);
-    for (intptr_t v = 1; v <= 5; ++v) LDCG_Add(list, P(v), P(100 + v));
-    released.clear();
-    LDCG_Destroy(list, 0, 1);
-    EXPECT_EQ(released, (std::vector<void*>{P(1), P(2), P(3), P(4), P(5)}));
 }
 
 TEST(Ldcg, RemoveDeletesTheFirstMatchingElementOnly) {
@@ -266,13 +246,20 @@ int CompareTexts(const void* a, const void* b) {
 }
 }  // namespace
 
-TEST(Ldcg, OrderBySortsByPayloadAndResetsEveryLParam2) {
+TEST(Ldcg, OrderBySortsByPayloadResetsEveryLParam2AndKeepsReadingPositionsValid) {
     LDCG* list = LDCG_Create(nullptr, nullptr);
+    EXPECT_EQ(LDCG_OrderBy(list, CompareInts), 0);  // empty
+    EXPECT_EQ(LDCG_OrderBy(nullptr, CompareInts), -1);
     for (intptr_t v : {5, 3, 9, 1, 7, 3}) LDCG_Add(list, P(v), P(v * 100));
+    LDCG_IT* it = LDCG_IT_Create(list);
+    LDCG_IT_ReadInit(it);
+    LDCG_IT_ReadNext(it);
     EXPECT_EQ(LDCG_OrderBy(list, CompareInts), 0);
     EXPECT_EQ(Contents(list), (std::vector<intptr_t>{1, 3, 3, 5, 7, 9}));
+    EXPECT_EQ(V(LDCG_IT_ReadNext(it)), 3);  // second rank after sorting
     for (LDCG_ELT* e = list->first; e; e = e->next) EXPECT_EQ(e->lParam2, nullptr);
     ExpectConsistent(list);
+    LDCG_IT_Destroy(it);
     LDCG_Destroy(list, 0, 0);
 }
 
@@ -287,13 +274,6 @@ TEST(Ldcg, OrderByComparesThroughArraySlots) {
     LDCG_Destroy(list, 0, 0);
 }
 
-TEST(Ldcg, OrderByHandlesEmptyAndMissingLists) {
-    LDCG* list = LDCG_Create(nullptr, nullptr);
-    EXPECT_EQ(LDCG_OrderBy(list, CompareInts), 0);
-    EXPECT_EQ(LDCG_OrderBy(nullptr, CompareInts), -1);
-    LDCG_Destroy(list, 0, 0);
-}
-
 TEST(Ldcg, SingleCursorReadsForwardAndTracesItsWarning) {
     LDCG* list = ListOf({1, 2, 3});
     TraceCapture capture;
@@ -305,9 +285,18 @@ TEST(Ldcg, SingleCursorReadsForwardAndTracesItsWarning) {
     EXPECT_EQ(LDCG_ReadNext(list), nullptr);
     EXPECT_EQ(LDCG_ReadHasNext(list), 0);
     LDCG_Destroy(list, 0, 0);
+    // On a missing list they answer nothing.
+    LDCG_ReadInit(nullptr);
+    EXPECT_EQ(LDCG_ReadNext(nullptr), nullptr);
+    EXPECT_EQ(LDCG_ReadPrevious(nullptr), nullptr);
+    EXPECT_EQ(LDCG_ReadNextElement(nullptr), nullptr);
+    EXPECT_EQ(LDCG_ReadCurrentElement(nullptr), nullptr);
+    EXPECT_EQ(LDCG_ReadHasNext(nullptr), 0);
+    EXPECT_EQ(LDCG_Count(nullptr), 0);
+    EXPECT_EQ(LDCG_Add(nullptr, P(1), nullptr), nullptr);
 }
 
-TEST(Ldcg, ReadCurrentElementIsTheOneLastReturnedUntilThePastTheEnd) {
+TEST(Ldcg, ReadCurrentIsTheLastReturnedAndReadPreviousWalksBackToTheFront) {
     LDCG* list = ListOf({1, 2, 3});
     TraceCapture quiet;
     LDCG_ReadInit(list);
@@ -319,12 +308,6 @@ TEST(Ldcg, ReadCurrentElementIsTheOneLastReturnedUntilThePastTheEnd) {
     EXPECT_EQ(LDCG_ReadCurrentElement(list), second);
     LDCG_ReadNext(list);  // 3, cursor now past the end
     EXPECT_EQ(LDCG_ReadCurrentElement(list), nullptr);
-    LDCG_Destroy(list, 0, 0);
-}
-
-TEST(Ldcg, ReadPreviousReturnsTheCursorThenMovesToTheFront) {
-    LDCG* list = ListOf({1, 2, 3});
-    TraceCapture quiet;
     LDCG_ReadInit(list);
     LDCG_ReadNext(list);
     LDCG_ReadNext(list);  // cursor on 3
@@ -353,19 +336,7 @@ TEST(Ldcg, NestedLoopsOverOneListShareTheSingleCursor) {
     LDCG_Destroy(list, 0, 0);
 }
 
-TEST(Ldcg, ReadFunctionsOnAMissingListAnswerNothing) {
-    TraceCapture quiet;
-    LDCG_ReadInit(nullptr);
-    EXPECT_EQ(LDCG_ReadNext(nullptr), nullptr);
-    EXPECT_EQ(LDCG_ReadPrevious(nullptr), nullptr);
-    EXPECT_EQ(LDCG_ReadNextElement(nullptr), nullptr);
-    EXPECT_EQ(LDCG_ReadCurrentElement(nullptr), nullptr);
-    EXPECT_EQ(LDCG_ReadHasNext(nullptr), 0);
-    EXPECT_EQ(LDCG_Count(nullptr), 0);
-    EXPECT_EQ(LDCG_Add(nullptr, P(1), nullptr), nullptr);
-}
-
-TEST(Ldcg, DeletingTheElementUnderTheCursorMovesTheCursorOn) {
+TEST(Ldcg, DeletingTheElementUnderTheCursorOrJustReadKeepsTheLoopGoing) {
     LDCG* list = ListOf({1, 2, 3});
     TraceCapture quiet;
     LDCG_ReadInit(list);
@@ -374,18 +345,14 @@ TEST(Ldcg, DeletingTheElementUnderTheCursorMovesTheCursorOn) {
     EXPECT_EQ(V(LDCG_ReadNext(list)), 3);
     EXPECT_EQ(LDCG_ReadNext(list), nullptr);
     LDCG_Destroy(list, 0, 0);
-}
 
-TEST(Ldcg, DeletingTheElementJustReadKeepsTheLoopGoing) {
-    LDCG* list = ListOf({1, 2, 3, 4});
-    TraceCapture quiet;
+    list = ListOf({1, 2, 3, 4});
     std::vector<intptr_t> seen;
     LDCG_ReadInit(list);
     while (LDCG_ReadHasNext(list)) {
         LDCG_ELT* e = LDCG_ReadNextElement(list);
-        intptr_t v = V(e->lParam1);
-        seen.push_back(v);
-        if (v % 2 == 0) LDCG_Delete(list, e, 0);
+        seen.push_back(V(e->lParam1));
+        if (V(e->lParam1) % 2 == 0) LDCG_Delete(list, e, 0);
     }
     EXPECT_EQ(seen, (std::vector<intptr_t>{1, 2, 3, 4}));
     EXPECT_EQ(Contents(list), (std::vector<intptr_t>{1, 3}));
@@ -435,7 +402,7 @@ TEST(Ldcg, IteratorOnADeletedElementMovesToItsNext) {
     LDCG_Destroy(list, 0, 0);
 }
 
-TEST(Ldcg, IteratorOutlivingItsListReadsNothing) {
+TEST(Ldcg, IteratorOutlivingItsListReadsNothingAndAMissingOneIsTraced) {
     LDCG* list = ListOf({1, 2});
     LDCG_IT* it = LDCG_IT_Create(list);
     LDCG_IT_ReadInit(it);
@@ -444,24 +411,10 @@ TEST(Ldcg, IteratorOutlivingItsListReadsNothing) {
     LDCG_IT_ReadInit(it);
     EXPECT_EQ(LDCG_IT_ReadHasNext(it), 0);
     EXPECT_EQ(LDCG_IT_Destroy(it), 0);
-}
-
-TEST(Ldcg, DestroyingAMissingIteratorIsTraced) {
     TraceCapture capture;
     EXPECT_EQ(LDCG_IT_Destroy(nullptr), 1);
     EXPECT_EQ(capture.text(), "\n[LDCG_IT_Destroy] Param 'it' is NULL");
     EXPECT_EQ(LDCG_IT_Create(nullptr), nullptr);
-}
-
-TEST(Ldcg, OrderByKeepsReadingPositionsOnValidElements) {
-    LDCG* list = ListOf({3, 1, 2});
-    LDCG_IT* it = LDCG_IT_Create(list);
-    LDCG_IT_ReadInit(it);
-    LDCG_IT_ReadNext(it);
-    ASSERT_EQ(LDCG_OrderBy(list, CompareInts), 0);
-    EXPECT_EQ(V(LDCG_IT_ReadNext(it)), 2);  // second rank after sorting
-    LDCG_IT_Destroy(it);
-    LDCG_Destroy(list, 0, 0);
 }
 
 TEST(Ldcg, CountersFollowRootsElementsAndIterators) {

@@ -208,12 +208,14 @@ TEST_F(Registry, RewritingKeepsOtherProgramsSectionsKeysAndComments) {
     EXPECT_EQ(other->get("key"), "kept as written");
 }
 
-TEST_F(Registry, KeyPathsAndValueNamesIgnoreAsciiCase) {
+TEST_F(Registry, KeyPathsAndValueNamesIgnoreAsciiCaseAndReadAccessRefusesWrites) {
     writeAll(file(), "[software\\morvexfylatek]\nformatlibrary=/f\n");
     ASSERT_EQ(REG_ouvrirAcces("MorvexFylatek", REG_KEY_READ, countCreation), 1);
     char buffer[32];
     EXPECT_EQ(REG_recupererChaine("FormatLibrary", buffer, sizeof buffer), 1);
     EXPECT_STREQ(buffer, "/f");
+    EXPECT_EQ(REG_preserverChaine("x", "y"), 0);
+    EXPECT_EQ(REG_recupererChaine("x", buffer, sizeof buffer), 0);
 }
 
 TEST_F(Registry, DamagedFileIsReadWithoutItsBadLinesAndKeptWhenRewritten) {
@@ -252,30 +254,26 @@ TEST_F(Registry, RandomBytesNeverCrashTheReader) {
     }
 }
 
-TEST_F(Registry, HugeFileIsNeitherReadNorOverwritten) {
+TEST_F(Registry, HugeFileOrAFolderInItsPlaceFailCleanlyAndStayUntouched) {
     std::string big(9 * 1024 * 1024, 'x');
     writeAll(file(), big);
     EXPECT_EQ(REG_ouvrirAcces("MorvexFylatek", REG_KEY_ALL_ACCESS, nullptr), 0);
     EXPECT_EQ(fs::file_size(file()), big.size());
-}
-
-TEST_F(Registry, SettingsPathThatIsAFolderFailsCleanly) {
+    fs::remove(file());
     fs::create_directories(file());
     EXPECT_EQ(REG_ouvrirAcces("MorvexFylatek", REG_KEY_ALL_ACCESS, nullptr), 0);
     EXPECT_FALSE(SettingsKey::exists("Software\\MorvexFylatek"));
 }
 
-TEST_F(Registry, WritesLeaveNoTemporaryFileAndCreateMissingFolders) {
+TEST_F(Registry, WritesCreateMissingFoldersAndLeaveNoTemporaryFileEvenWhenTheyFail) {
     fs::path nested = dir_ / "a" / "b";
     setenv("MORVEX_CONFIG_DIR", nested.c_str(), 1);
     auto key = SettingsKey::create("Software\\MorvexFylatek", REG_KEY_ALL_ACCESS);
     ASSERT_TRUE(key);
     for (int i = 0; i < 20; ++i) ASSERT_TRUE(key->set("n" + std::to_string(i), "v"));
     EXPECT_EQ(folderEntries(nested), std::vector<std::string>{"MorvexFylatek.ini"});
-}
-
-TEST_F(Registry, FailedWriteLeavesNoTemporaryFile) {
     // A folder that cannot be created (its parent is a file), even for root.
+    fs::remove_all(dir_ / "a");
     writeAll(dir_ / "plainfile", "x");
     setenv("MORVEX_CONFIG_DIR", (dir_ / "plainfile" / "sub").c_str(), 1);
     EXPECT_FALSE(SettingsKey::create("Software\\MorvexFylatek", REG_KEY_ALL_ACCESS));
@@ -304,14 +302,13 @@ TEST_F(Registry, OpenCallsTheCreationCallbackOnlyForANewKey) {
     EXPECT_EQ(REG_fermerAcces(), 0);
     ASSERT_EQ(REG_ouvrirAcces("MorvexFylatek", REG_KEY_ALL_ACCESS, countCreation), 1);
     EXPECT_EQ(creationCalls, 1);
-}
-
-TEST_F(Registry, CreationCallbackMayWriteIntoTheNewKey) {
+    REG_fermerAcces();
+    // The callback may write into the new key.
     ASSERT_EQ(REG_ouvrirAcces("Fresh", REG_KEY_ALL_ACCESS, writeDefaultInCallback), 1);
     char buffer[16];
     EXPECT_EQ(REG_recupererChaine("Version", buffer, sizeof buffer), 1);
     EXPECT_STREQ(buffer, "1.4");
-    EXPECT_EQ(readAll(file()), "[Software\\Fresh]\nVersion=1.4\n");
+    EXPECT_EQ(readAll(file()), "[Software\\MorvexFylatek]\n\n[Software\\Fresh]\nVersion=1.4\n");
 }
 
 TEST_F(Registry, CallsWithoutAnOpenKeyOrArgumentsFail) {
@@ -332,13 +329,6 @@ TEST_F(Registry, CallsWithoutAnOpenKeyOrArgumentsFail) {
     EXPECT_EQ(REG_recupererChaine("x", nullptr, 10), 0);
     EXPECT_EQ(REG_recupererChaine("x", buffer, 0), 0);
     EXPECT_EQ(REG_recupererDWORD("x", nullptr), 0);
-}
-
-TEST_F(Registry, ReadAccessRefusesWrites) {
-    ASSERT_EQ(REG_ouvrirAcces("MorvexFylatek", REG_KEY_READ, nullptr), 1);
-    EXPECT_EQ(REG_preserverChaine("x", "y"), 0);
-    char buffer[8];
-    EXPECT_EQ(REG_recupererChaine("x", buffer, sizeof buffer), 0);
 }
 
 TEST_F(Registry, LongValueIsCutToTheBufferAtACharacterBoundary) {

@@ -54,7 +54,7 @@ std::string referenceTrim(const std::string& input, long long position) {
 class Lintrim : public lineutils_test::ScratchDirTest {
 protected:
     lineutils_test::ProgramRun run(const std::vector<std::string>& args) {
-        return runProgram(LINTRIM_PATH, args, dir_.string());
+        return runProgram(LINTRIM_PATH, args, dir_.path());
     }
 };
 
@@ -143,58 +143,48 @@ TEST_F(Lintrim, PrintsOneProgressLinePerMillionBytes) {
     }
 }
 
-TEST_F(Lintrim, StopsWithStatusOneWhenArgumentsAreMissing) {
-    writeFile(path("in.txt"), "abc");
-    auto result = run({"3", "in.txt"});
-    EXPECT_EQ(result.status, 1);
-    EXPECT_EQ(result.output, kBanner + "\n(!) Nombre de parametres insuffisant.");
-}
-
-TEST_F(Lintrim, RefusesSourcesThatCannotBeRead) {
-    std::filesystem::create_directory(path("folder"));
-    for (const char* source : {"missing.txt", "folder"}) {
-        SCOPED_TRACE(source);
-        auto result = run({"3", source, "out.txt"});
-        EXPECT_EQ(result.status, 1);
-        EXPECT_EQ(result.output,
-                  failureOutput(3, "\n(!) Impossible d'ouvrir le fichier source specifie."));
-        EXPECT_FALSE(std::filesystem::exists(path("out.txt")));
-    }
-}
-
-TEST_F(Lintrim, RefusesTargetsThatCannotBeCreated) {
-    writeFile(path("in.txt"), "abc");
-    std::filesystem::create_directory(path("folder"));
-    for (const char* target : {"folder", "no/such/dir/out.txt"}) {
-        SCOPED_TRACE(target);
-        auto result = run({"3", "in.txt", target});
-        EXPECT_EQ(result.status, 1);
-        EXPECT_EQ(result.output,
-                  failureOutput(3, "\n(!) Impossible d'ouvrir le fichier de sortie specifie."));
-    }
-}
-
-TEST_F(Lintrim, NeverEmptiesTheSourceGivenAsTarget) {
+// Every refusal and every input/output error: status 1, the exact dialogue, the source intact.
+TEST_F(Lintrim, FailsWithStatusOneAndItsMessage) {
     writeFile(path("in.txt"), "abcdef");
+    writeFile(path("big.txt"), std::string(3000000, 'x'));
     ASSERT_EQ(link(path("in.txt").c_str(), path("hard.txt").c_str()), 0);
-    for (const char* target : {"in.txt", "./in.txt", "hard.txt"}) {
-        SCOPED_TRACE(target);
-        auto result = run({"3", "in.txt", target});
+    std::filesystem::create_directory(path("folder"));
+    const std::string noSource =
+        failureOutput(3, "\n(!) Impossible d'ouvrir le fichier source specifie.");
+    const std::string noTarget =
+        failureOutput(3, "\n(!) Impossible d'ouvrir le fichier de sortie specifie.");
+    const std::string same =
+        failureOutput(3, "\n(!) Le fichier de sortie doit etre different du fichier source.");
+    const struct {
+        std::vector<std::string> args;
+        std::string output;
+    } cases[] = {
+        {{"3", "in.txt"}, kBanner + "\n(!) Nombre de parametres insuffisant."},
+        {{"3", "missing.txt", "out.txt"}, noSource},
+        {{"3", "folder", "out.txt"}, noSource},
+        {{"3", "in.txt", "folder"}, noTarget},
+        {{"3", "in.txt", "no/such/dir/out.txt"}, noTarget},
+        // The source given again as target is never emptied.
+        {{"3", "in.txt", "in.txt"}, same},
+        {{"3", "in.txt", "./in.txt"}, same},
+        {{"3", "in.txt", "hard.txt"}, same},
+        {{"80", "big.txt", "/dev/full"},
+         failureOutput(
+             80, "\nLecture...\n\n(!) Erreur d'ecriture dans le fichier de sortie specifie.")},
+        // Reading the start of a process's memory map fails with an input/output error.
+        {{"3", "/proc/self/mem", "out.txt"},
+         failureOutput(3, "\nLecture...\n\n(!) Erreur de lecture du fichier source specifie.")},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::PrintToString(c.args));
+        auto result = run(c.args);
         EXPECT_EQ(result.status, 1);
-        EXPECT_EQ(result.output, failureOutput(3,
-                                               "\n(!) Le fichier de sortie doit etre "
-                                               "different du fichier source."));
+        EXPECT_EQ(result.output, c.output);
         EXPECT_EQ(readFile(path("in.txt")), "abcdef");
+        if (c.output == noSource) {
+            EXPECT_FALSE(std::filesystem::exists(path("out.txt")));
+        }
     }
-}
-
-TEST_F(Lintrim, ReportsAFullDiskAsAFailure) {
-    writeFile(path("in.txt"), std::string(3000000, 'x'));
-    auto result = run({"80", "in.txt", "/dev/full"});
-    EXPECT_EQ(result.status, 1);
-    EXPECT_EQ(result.output, failureOutput(80,
-                                           "\nLecture...\n\n(!) Erreur d'ecriture dans le "
-                                           "fichier de sortie specifie."));
 }
 
 TEST_F(Lintrim, ReportsASmallWriteToAFullDiskAsAFailure) {
@@ -204,16 +194,6 @@ TEST_F(Lintrim, ReportsASmallWriteToAFullDiskAsAFailure) {
     EXPECT_EQ(result.status, 1);
     EXPECT_EQ(result.output.find("Termine"), std::string::npos);
     EXPECT_NE(result.output.find("(!) Erreur d'ecriture"), std::string::npos);
-}
-
-TEST_F(Lintrim, ReportsASourceReadErrorAsAFailure) {
-    // Reading the start of a process's memory map fails with an input/output error.
-    auto result = run({"3", "/proc/self/mem", "out.txt"});
-    EXPECT_EQ(result.status, 1);
-    EXPECT_EQ(result.output,
-              failureOutput(3,
-                            "\nLecture...\n\n(!) Erreur de lecture du fichier source "
-                            "specifie."));
 }
 
 }  // namespace

@@ -6,12 +6,13 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <string>
 #include <vector>
+
+#include "foundation/testing/tempdir.h"
 
 namespace lineutils_test {
 
@@ -69,20 +70,10 @@ inline void writeFile(const std::filesystem::path& path, const std::string& cont
 // A fixture giving each test an empty directory of its own, removed afterwards.
 class ScratchDirTest : public testing::Test {
 protected:
-    void SetUp() override {
-        std::string pattern = testing::TempDir() + "lineutils_XXXXXX";
-        ASSERT_NE(mkdtemp(pattern.data()), nullptr);
-        dir_ = pattern;
-    }
-    void TearDown() override {
-        std::error_code ignored;
-        std::filesystem::remove_all(dir_, ignored);
-    }
-
     // Path of `name` inside the scratch directory.
-    std::string path(const std::string& name) const { return (dir_ / name).string(); }
+    std::string path(const std::string& name) const { return dir_.file(name); }
 
-    std::filesystem::path dir_;  // the scratch directory
+    morvex::testing::TempDir dir_{"lineutils"};  // the scratch directory
 };
 
 // Deterministic pseudo-random bytes (xorshift), so that failures can be replayed.

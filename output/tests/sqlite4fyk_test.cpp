@@ -1,37 +1,23 @@
 #include "output/sqlite4fyk.h"
 
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <cstring>
-#include <filesystem>
-#include <fstream>
 #include <string>
 #include <vector>
 
-#include "filedesc/filedesc.h"
 #include "foundation/task.h"
 #include "foundation/trace.h"
-#include "foundation/uiport_testing.h"
-#include "output/sqlite3dll.h"
-
-namespace fs = std::filesystem;
+#include "output/tests/output_test_util.h"
 
 namespace {
 
-// ---- Conversion of one field for its column ----
+using outtest::Contains;
+using outtest::MakeColumn;
+using outtest::Rows;
+using outtest::SqliteTest;
 
-ColumnDesc MakeColumn(const char* code, int type, const char* format = "") {
-    ColumnDesc c{};
-    strcpy(c.code, code);
-    c.typeCible.type = type;
-    c.typeCible.fmtDecimal = {7, 2};
-    strcpy(c.typeCible.fmtDate, format);
-    strcpy(c.typeCible.fmtDateTime, format);
-    c.typeCible.fmtChaineFixe.taille = 2;
-    c.typeCible.fmtChaineVar.tailleMax = 30;
-    return c;
-}
+// ---- Conversion of one field for its column ----
 
 TEST(GenerateValueForData, StoresEachTypeAsItsSqliteValueOrKeepsTheTextAndCountsIt) {
     const struct {
@@ -93,19 +79,17 @@ TEST(GenerateValueForData, StoresEachTypeAsItsSqliteValueOrKeepsTheTextAndCounts
 TEST(GenerateCreateTable, DropsAndCreatesTheQuotedTableWithTheRowNumberFirst) {
     FileDesc* d = FILEDESC_CreateFileDesc("Clients", nullptr, 2, "\\r\\n", ";");
     strcpy(d->TableName, "CLIENT");
-    ColumnDesc id = MakeColumn("ID", DATATYPE_INTEGER);
-    ColumnDesc dt = MakeColumn("DT", DATATYPE_DATE, "jj/mm/aaaa");
-    ColumnDesc amount = MakeColumn("MON\"TANT", DATATYPE_DECIMAL);
-    FILEDESC_AjouterColonne(d, &id);
-    FILEDESC_AjouterColonne(d, &dt);
-    FILEDESC_AjouterColonne(d, &amount);
+    for (ColumnDesc c :
+         {MakeColumn("ID", DATATYPE_INTEGER), MakeColumn("DT", DATATYPE_DATE, "jj/mm/aaaa"),
+          MakeColumn("MON\"TANT", DATATYPE_DECIMAL)})
+        FILEDESC_AjouterColonne(d, &c);
     EXPECT_EQ(GenerateCreateTable(d, 1),
               "DROP TABLE IF EXISTS \"CLIENT\";CREATE TABLE \"CLIENT\" (FileRowID int,\n"
               "\"ID\" int,\n\"DT\" datetime,\n\"MON\"\"TANT\" decimal(9, 2));");
     EXPECT_EQ(GenerateInsert(d, 1),
               "INSERT INTO \"CLIENT\" (FileRowID, \"ID\", \"DT\", "
               "\"MON\"\"TANT\")\nVALUES (?, ?, ?, ?)\n;");
-    EXPECT_EQ(GenerateInsert(d, 0).find("FileRowID"), std::string::npos);
+    EXPECT_FALSE(Contains(GenerateInsert(d, 0), "FileRowID"));
     FILEDESC_CloseFileDesc(d);
     EXPECT_EQ(GenerateCreateTable(nullptr, 1), "");
 }
@@ -130,19 +114,6 @@ TEST(GenerateSQLITEType, FollowsTheTargetType) {
 }
 
 // ---- The bound values against the literals of the batch text ----
-
-// typeof and quote() of the one value of `table`, read back through the binding.
-std::string StoredValue(sqlite3* db, const std::string& table) {
-    sqlite3_stmt* stmt = nullptr;
-    const std::string sql = "SELECT typeof(c) || ' ' || quote(c) FROM " + table;
-    EXPECT_EQ(gsqlite3.sqlite3_prepare_v2(db, sql.c_str(), -1, &stmt, nullptr), SQLITE_OK);
-    std::string out = "<none>";
-    if (gsqlite3.sqlite3_step(stmt) == SQLITE_ROW) {
-        out = reinterpret_cast<const char*>(gsqlite3.sqlite3_column_text(stmt, 0));
-    }
-    gsqlite3.sqlite3_finalize(stmt);
-    return out;
-}
 
 TEST(GenerateStringForData, WritesTheLiteralOfEachTypeAndNeverLetsAValueEndIt) {
     const struct {
@@ -180,9 +151,9 @@ TEST(GenerateStringForData, WritesTheLiteralOfEachTypeAndNeverLetsAValueEndIt) {
     EXPECT_EQ(GenerateStringForData(nullptr, "1", small, sizeof small), 1);
 }
 
-TEST(GenerateValueForData, StoresEveryValidValueAsTheLiteralOfTheBatchTextWould) {
-    void* library = SQLITE3_LoadDLL(nullptr);
-    ASSERT_NE(library, nullptr);
+class BoundValues : public SqliteTest {};
+
+TEST_F(BoundValues, AreStoredAsTheLiteralsOfTheBatchTextWouldStoreThem) {
     sqlite3* db = nullptr;
     ASSERT_EQ(gsqlite3.sqlite3_open(":memory:", &db), SQLITE_OK);
     const struct {
@@ -206,57 +177,54 @@ TEST(GenerateValueForData, StoresEveryValidValueAsTheLiteralOfTheBatchTextWould)
         const std::string type = GenerateSQLITEType(&column.typeCible);
         for (const char* text : c.texts) {
             SCOPED_TRACE(std::string("[") + text + "] as " + type);
-            ASSERT_EQ(SQLITE4FYK_ExecuteSQL(db,
-                                            ("DROP TABLE IF EXISTS lit; DROP TABLE IF EXISTS bound;"
-                                             "CREATE TABLE lit (c " + type + "); CREATE TABLE bound (c " +
-                                             type + ");")
-                                                .c_str(),
-                                            0),
-                      0);
+            const std::string create =
+                "DROP TABLE IF EXISTS lit; DROP TABLE IF EXISTS bound;"
+                "CREATE TABLE lit (c " +
+                type + "); CREATE TABLE bound (c " + type + ");";
+            ASSERT_EQ(SQLITE4FYK_ExecuteSQL(db, create.c_str(), 0), 0);
             char literal[512];
             ASSERT_EQ(GenerateStringForData(&column.typeCible, text, literal, sizeof literal), 0);
-            ASSERT_EQ(SQLITE4FYK_ExecuteSQL(
-                          db, (std::string("INSERT INTO lit (c) VALUES (") + literal + ");").c_str(), 0),
-                      0);
+            const std::string insert = std::string("INSERT INTO lit (c) VALUES (") + literal + ");";
+            ASSERT_EQ(SQLITE4FYK_ExecuteSQL(db, insert.c_str(), 0), 0);
             SQLITE4FYK_VALUE value;
-            ASSERT_EQ(GenerateValueForData(&column, text, static_cast<int>(strlen(text)), &value), 0);
+            ASSERT_EQ(GenerateValueForData(&column, text, static_cast<int>(strlen(text)), &value),
+                      0);
             EXPECT_EQ(value.notTyped, 0);
             sqlite3_stmt* stmt = nullptr;
             ASSERT_EQ(gsqlite3.sqlite3_prepare_v2(db, "INSERT INTO bound (c) VALUES (?)", -1, &stmt,
                                                   nullptr),
                       SQLITE_OK);
             switch (value.sqliteType) {
-                case SQLITE_INTEGER: gsqlite3.sqlite3_bind_int64(stmt, 1, value.integer); break;
-                case SQLITE_FLOAT: gsqlite3.sqlite3_bind_double(stmt, 1, value.real); break;
+                case SQLITE_INTEGER:
+                    gsqlite3.sqlite3_bind_int64(stmt, 1, value.integer);
+                    break;
+                case SQLITE_FLOAT:
+                    gsqlite3.sqlite3_bind_double(stmt, 1, value.real);
+                    break;
                 case SQLITE_TEXT:
                     gsqlite3.sqlite3_bind_text(stmt, 1, value.text.c_str(), -1, SQLITE_TRANSIENT);
                     break;
-                default: gsqlite3.sqlite3_bind_null(stmt, 1); break;
+                default:
+                    gsqlite3.sqlite3_bind_null(stmt, 1);
+                    break;
             }
             EXPECT_EQ(gsqlite3.sqlite3_step(stmt), SQLITE_DONE);
             gsqlite3.sqlite3_finalize(stmt);
-            EXPECT_EQ(StoredValue(db, "bound"), StoredValue(db, "lit"));
+            const char* stored = "SELECT typeof(c) || ' ' || quote(c) FROM ";
+            EXPECT_EQ(Rows(db, std::string(stored) + "bound"),
+                      Rows(db, std::string(stored) + "lit"));
         }
     }
     gsqlite3.sqlite3_close(db);
-    SQLITE3_LibererDLL(library);
 }
 
 // ---- Loads into a real database file ----
 
-class SqliteLoad : public ::testing::Test {
+class SqliteLoad : public SqliteTest {
 protected:
     void SetUp() override {
-        FILEDESC_Initialize();
-        morvex::setUiPort(&port);
-        library = SQLITE3_LoadDLL(nullptr);
-        ASSERT_NE(library, nullptr);
-        dir = fs::temp_directory_path() /
-              ("sqlite4fyk_test_" + std::to_string(getpid()) + "_" +
-               ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        fs::remove_all(dir);
-        fs::create_directories(dir);
-        dbPath = (dir / "clients.db").string();
+        SqliteTest::SetUp();
+        dbPath = dir.file("clients.db");
         desc = FILEDESC_CreateFileDesc("Clients", nullptr, 2, "\\r\\n", ";");
         strcpy(desc->TableName, "CLIENT");
         desc->FirstLineIsHeader = 1;
@@ -268,20 +236,15 @@ protected:
     }
     void TearDown() override {
         FILEDESC_CloseFileDesc(desc);
-        SQLITE3_LibererDLL(library);
-        morvex::setUiPort(nullptr);
-        fs::remove_all(dir);
+        SqliteTest::TearDown();
     }
 
     // Writes the data file (header line first) and makes it the description's example file.
     void writeData(const std::vector<std::string>& rows) {
-        const fs::path path = dir / "clients.csv";
-        std::ofstream out(path, std::ios::binary);
-        out << "ID;NOM;MONTANT;DT\r\n";
-        for (const auto& r : rows) out << r << "\r\n";
-        out.close();
+        std::string text = "ID;NOM;MONTANT;DT\r\n";
+        for (const auto& r : rows) text += r + "\r\n";
         free(desc->ExampleFilePath);
-        desc->ExampleFilePath = strdup(path.string().c_str());
+        desc->ExampleFilePath = strdup(dir.write("clients.csv", text).c_str());
     }
 
     // Runs the load as a task through the port, as the main window does.
@@ -301,28 +264,7 @@ protected:
         return stats;
     }
 
-    // Every row of `sql`, columns joined by '|' (NULL written as "<null>"), read back through
-    // the binding from the database file.
-    std::vector<std::string> query(const std::string& sql) {
-        std::vector<std::string> rows;
-        sqlite3* db = nullptr;
-        EXPECT_EQ(gsqlite3.sqlite3_open(dbPath.c_str(), &db), SQLITE_OK);
-        sqlite3_stmt* stmt = nullptr;
-        EXPECT_EQ(gsqlite3.sqlite3_prepare_v2(db, sql.c_str(), -1, &stmt, nullptr), SQLITE_OK)
-            << gsqlite3.sqlite3_errmsg(db);
-        while (stmt != nullptr && gsqlite3.sqlite3_step(stmt) == SQLITE_ROW) {
-            std::string row;
-            for (int i = 0; i < gsqlite3.sqlite3_column_count(stmt); ++i) {
-                if (i > 0) row += "|";
-                const unsigned char* text = gsqlite3.sqlite3_column_text(stmt, i);
-                row += text != nullptr ? reinterpret_cast<const char*>(text) : "<null>";
-            }
-            rows.push_back(row);
-        }
-        gsqlite3.sqlite3_finalize(stmt);
-        gsqlite3.sqlite3_close(db);
-        return rows;
-    }
+    std::vector<std::string> query(const std::string& sql) { return Rows(dbPath, sql); }
 
     int countEvents(int kind) const {
         int n = 0;
@@ -330,9 +272,6 @@ protected:
         return n;
     }
 
-    morvex::ScriptedUiPort port;
-    void* library = nullptr;
-    fs::path dir;
     std::string dbPath;
     FileDesc* desc = nullptr;
     std::string trace;
@@ -357,10 +296,10 @@ TEST_F(SqliteLoad, StoresEveryValueAsItsTypeAndNeverRunsAValueAsSql) {
     ASSERT_FALSE(port.events.empty());
     const auto& last = port.events.back();
     EXPECT_EQ(last.event, TASK_EVENT_FINISHED);
-    EXPECT_NE(last.message.find("4 lignes chargées en "), std::string::npos) << last.message;
-    EXPECT_NE(last.message.find(" lignes / s)."), std::string::npos) << last.message;
+    EXPECT_TRUE(Contains(last.message, "4 lignes chargées en "));
+    EXPECT_TRUE(Contains(last.message, " lignes / s)."));
     EXPECT_EQ(countEvents(TASK_EVENT_NOT_STARTED), 0);
-    EXPECT_NE(trace.find("L'ouverture de la base a reussi."), std::string::npos);
+    EXPECT_TRUE(Contains(trace, "L'ouverture de la base a reussi."));
 }
 
 TEST_F(SqliteLoad, WritesTheDescriptionIntoTheCatalogueAndKeepsTheHistoryOnReload) {
@@ -436,10 +375,10 @@ TEST_F(SqliteLoad, FailuresAreReportedAndNeverFinished) {
         port.events.clear();
         writeData({"1;A;1;"});
         const std::string goodPath = dbPath;
-        if (c.badDatabase) dbPath = (dir / "missing" / "x.db").string();
+        if (c.badDatabase) dbPath = dir.file("missing/x.db");
         if (c.missingData) {
             free(desc->ExampleFilePath);
-            desc->ExampleFilePath = strdup((dir / "absent.csv").string().c_str());
+            desc->ExampleFilePath = strdup(dir.file("absent.csv").c_str());
         }
         if (c.unbind) SQLITE3_LibererDLL(library);
         const SQLITE4FYK_LOADSTATS stats = load(1000);
@@ -449,7 +388,7 @@ TEST_F(SqliteLoad, FailuresAreReportedAndNeverFinished) {
         EXPECT_EQ(countEvents(TASK_EVENT_FINISHED), 0);
         ASSERT_FALSE(port.events.empty());
         EXPECT_EQ(port.events.back().event, TASK_EVENT_NOT_STARTED);
-        EXPECT_NE(port.events.back().message.find("Echec"), std::string::npos);
+        EXPECT_TRUE(Contains(port.events.back().message, "Echec"));
     }
 }
 
@@ -460,9 +399,9 @@ TEST_F(SqliteLoad, ExecuteSqlReportsErrorsAndRefusesMissingArguments) {
     {
         morvex::TraceCapture capture;
         EXPECT_EQ(SQLITE4FYK_ExecuteSQL(db, "SELECT nope FROM nowhere", 1), 1);
-        EXPECT_NE(capture.text().find("Une erreur est survenue à l'exécution de la requête : "
-                                      "[SELECT nope FROM nowhere] \nMESSAGE : ["),
-                  std::string::npos);
+        EXPECT_TRUE(Contains(capture.text(),
+                             "Une erreur est survenue à l'exécution de la requête : "
+                             "[SELECT nope FROM nowhere] \nMESSAGE : ["));
     }
     EXPECT_EQ(SQLITE4FYK_ExecuteSQL(db, "CREATE TABLE t(a)", 0), 0);
     EXPECT_EQ(SQLITE4FYK_ExecuteSQL(db, nullptr, 0), 1);

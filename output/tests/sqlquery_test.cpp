@@ -1,11 +1,9 @@
 #include "output/sqlquery.h"
 
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <atomic>
 #include <chrono>
-#include <filesystem>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -13,12 +11,12 @@
 
 #include "foundation/trace.h"
 #include "output/csvexport.h"
-#include "output/sqlite3dll.h"
 #include "output/sqlite4fyk.h"
-
-namespace fs = std::filesystem;
+#include "output/tests/output_test_util.h"
 
 namespace {
+
+using outtest::Contains;
 
 // Records what a run reports; rows are joined with '|', a NULL written "<null>".
 class RecordingSink : public SQLQUERY_SINK {
@@ -49,17 +47,11 @@ public:
     std::atomic<int> received{0};
 };
 
-class SqlQuery : public ::testing::Test {
+class SqlQuery : public outtest::SqliteTest {
 protected:
     void SetUp() override {
-        library = SQLITE3_LoadDLL(nullptr);
-        ASSERT_NE(library, nullptr);
-        dir = fs::temp_directory_path() /
-              ("sqlquery_test_" + std::to_string(getpid()) + "_" +
-               ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        fs::remove_all(dir);
-        fs::create_directories(dir);
-        dbPath = (dir / "base.db").string();
+        SqliteTest::SetUp();
+        dbPath = dir.file("base.db");
         sqlite3* db = nullptr;
         ASSERT_EQ(gsqlite3.sqlite3_open(dbPath.c_str(), &db), SQLITE_OK);
         ASSERT_EQ(CreateQueryHistoryTable(db, 0), 0);
@@ -70,29 +62,15 @@ protected:
                   0);
         gsqlite3.sqlite3_close(db);
     }
-    void TearDown() override {
-        SQLITE3_LibererDLL(library);
-        fs::remove_all(dir);
-    }
 
     int execute(const std::string& sql, const std::string& path = "") {
         morvex::TraceCapture capture;
-        const int rc = SQLQUERY_Execute(&run, (path.empty() ? dbPath : path).c_str(), sql.c_str(),
-                                        &sink);
+        const int rc =
+            SQLQUERY_Execute(&run, (path.empty() ? dbPath : path).c_str(), sql.c_str(), &sink);
         trace = capture.text();
         return rc;
     }
 
-    std::vector<std::string> history() {
-        RecordingSink reader;
-        SQLQUERY_RUN other;
-        SQLQUERY_Execute(&other, dbPath.c_str(), "SELECT Query FROM FylatekHistory ORDER BY RowID",
-                         &reader);
-        return reader.rows;
-    }
-
-    void* library = nullptr;
-    fs::path dir;
     std::string dbPath;
     SQLQUERY_RUN run;
     RecordingSink sink;
@@ -104,12 +82,12 @@ TEST_F(SqlQuery, RunsEveryStatementGivesEachNewSetOfColumnsAndLogsTheText) {
     ASSERT_EQ(execute(sql), 0);
     EXPECT_EQ(sink.columnSets, (std::vector<std::string>{"a|b", "c"}));
     EXPECT_EQ(sink.rows, (std::vector<std::string>{"1|un", "2|<null>", "3|x;y", "z", "7"}));
-    EXPECT_EQ(sink.statuses,
-              (std::vector<std::string>{"0:Exécution de la requête en cours...", "1:5 ligne(s)",
-                                        "0:Terminé"}));
+    EXPECT_EQ(sink.statuses, (std::vector<std::string>{"0:Exécution de la requête en cours...",
+                                                       "1:5 ligne(s)", "0:Terminé"}));
     EXPECT_EQ(run.rows, 5);
-    EXPECT_NE(trace.find("L'ouverture de la base a reussi."), std::string::npos);
-    EXPECT_EQ(history().front(), sql);
+    EXPECT_TRUE(Contains(trace, "L'ouverture de la base a reussi."));
+    EXPECT_EQ(outtest::Rows(dbPath, "SELECT Query FROM FylatekHistory"),
+              std::vector<std::string>{sql});
     EXPECT_EQ(run.connection, nullptr);  // nothing stays open between runs
 }
 
@@ -134,22 +112,21 @@ TEST_F(SqlQuery, AFailingStatementKeepsTheRowsReceivedAndTellsSqlitesMessage) {
     EXPECT_EQ(sink.rows, (std::vector<std::string>{"1"}));
     EXPECT_EQ(run.error, "no such table: nowhere");
     EXPECT_EQ(sink.statuses.back(), "0:no such table: nowhere");
-    EXPECT_NE(trace.find("\nUne erreur est survenue à l'exécution de la requête : \n - "
+    EXPECT_TRUE(Contains(trace,
+                         "\nUne erreur est survenue à l'exécution de la requête : \n - "
                          "request=[SELECT a FROM t WHERE a = 1; SELECT nope FROM nowhere] \n - "
-                         "MESSAGE : [no such table: nowhere]\n - Data=["),
-              std::string::npos)
-        << trace;
+                         "MESSAGE : [no such table: nowhere]\n - Data=["));
 }
 
 TEST_F(SqlQuery, ADatabaseThatCannotBeOpenedIsAFailure) {
-    ASSERT_EQ(execute("SELECT 1", (dir / "missing" / "x.db").string()), 1);
+    ASSERT_EQ(execute("SELECT 1", dir.file("missing/x.db")), 1);
     EXPECT_EQ(sink.statuses.back(), "0:Echec de l'ouverture de la base de données.");
-    EXPECT_NE(trace.find("\nEchec de l'ouverture de la base"), std::string::npos);
+    EXPECT_TRUE(Contains(trace, "\nEchec de l'ouverture de la base"));
     EXPECT_TRUE(sink.rows.empty());
 }
 
 TEST_F(SqlQuery, ADatabaseWithoutHistoryTableIsStillQueried) {
-    const std::string other = (dir / "foreign.db").string();
+    const std::string other = dir.file("foreign.db");
     ASSERT_EQ(execute("CREATE TABLE u(x); INSERT INTO u VALUES (5); SELECT x FROM u", other), 0);
     EXPECT_EQ(sink.rows, (std::vector<std::string>{"5"}));
 }
@@ -178,10 +155,7 @@ TEST_F(SqlQuery, AnInterruptionAskedBeforeTheRunStopsItBeforeItsFirstStatement) 
     SQLQUERY_Interrupt(&run);
     ASSERT_EQ(execute("INSERT INTO t VALUES (9, 'late')"), 0);
     EXPECT_TRUE(run.interrupted);
-    RecordingSink reader;
-    SQLQUERY_RUN other;
-    SQLQUERY_Execute(&other, dbPath.c_str(), "SELECT count(*) FROM t", &reader);
-    EXPECT_EQ(reader.rows, (std::vector<std::string>{"3"}));
+    EXPECT_EQ(outtest::Rows(dbPath, "SELECT count(*) FROM t"), (std::vector<std::string>{"3"}));
     ASSERT_EQ(execute("SELECT count(*) FROM t"), 0);  // the request does not outlive the run
     EXPECT_FALSE(run.interrupted);
 }

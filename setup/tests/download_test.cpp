@@ -17,17 +17,11 @@
 
 namespace fs = std::filesystem;
 using morvex::testing::LocalServer;
+using morvex::testing::readFile;
 using morvex::testing::SilentServer;
 using morvex::testing::TempDir;
 
 namespace {
-
-std::string readFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream out;
-    out << in.rdbuf();
-    return out.str();
-}
 
 std::vector<std::string> listDirectory(const std::string& dir) {
     std::vector<std::string> names;
@@ -79,33 +73,32 @@ TEST_F(Download, FetchesABinaryFileOverLoopbackHttpAndTracesEveryStep) {
     EXPECT_EQ(listDirectory(target_.path()), std::vector<std::string>{"data.bin"});
 }
 
-TEST_F(Download, AnEmptyFileIsInstalledEmpty) {
-    const std::string url = publish("empty.txt", "");
-    target_.write("empty.txt", "previous content");
-    ASSERT_TRUE(DOWNLOAD_File(url.c_str(), target_.file("empty.txt").c_str(), nullptr));
-    EXPECT_EQ(readFile(target_.file("empty.txt")), "");
-}
-
-TEST_F(Download, OverwritesAnExistingFileAndKeepsItsPermissions) {
-    const std::string url = publish("morvex", "#!/bin/sh\necho new\n");
-    const std::string local = target_.write("morvex", "old");
-    chmod(local.c_str(), 0750);
-
-    ASSERT_TRUE(DOWNLOAD_File(url.c_str(), local.c_str(), nullptr));
-
-    EXPECT_EQ(readFile(local), "#!/bin/sh\necho new\n");
-    struct stat st {};
-    ASSERT_EQ(stat(local.c_str(), &st), 0);
-    EXPECT_EQ(st.st_mode & 07777, 0750u);
-}
-
-TEST_F(Download, InstallsAFileWhoseDigestMatchesInEitherCase) {
-    const std::string url = publish("abc.txt", "abc");
-    DOWNLOAD_OPTIONS options;
-    options.expectedSha256 = kAbcSha256;
-    for (char& c : options.expectedSha256) c = static_cast<char>(std::toupper(c));
-    ASSERT_TRUE(DOWNLOAD_File(url.c_str(), target_.file("abc.txt").c_str(), &options));
-    EXPECT_EQ(readFile(target_.file("abc.txt")), "abc");
+// An install replaces the previous file, keeps its permissions, and accepts a digest in either
+// case; an empty file is installed empty.
+TEST_F(Download, ReplacesAnExistingFileKeepingItsPermissions) {
+    std::string upperDigest = kAbcSha256;
+    for (char& c : upperDigest) c = static_cast<char>(std::toupper(c));
+    const struct {
+        const char* name;
+        std::string bytes;
+        std::string digest;
+    } cases[] = {{"empty.txt", "", ""},
+                 {"morvex", "#!/bin/sh\necho new\n", ""},
+                 {"abc.txt", "abc", upperDigest}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const std::string url = publish(c.name, c.bytes);
+        const std::string local = target_.write(c.name, "previous content");
+        chmod(local.c_str(), 0750);
+        DOWNLOAD_OPTIONS options;
+        options.expectedSha256 = c.digest;
+        ASSERT_TRUE(
+            DOWNLOAD_File(url.c_str(), local.c_str(), c.digest.empty() ? nullptr : &options));
+        EXPECT_EQ(readFile(local), c.bytes);
+        struct stat st {};
+        ASSERT_EQ(stat(local.c_str(), &st), 0);
+        EXPECT_EQ(st.st_mode & 07777, 0750u);
+    }
 }
 
 // Every way a transfer can fail leaves the previous file as it was and no temporary file.

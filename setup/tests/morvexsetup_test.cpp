@@ -15,16 +15,10 @@
 
 namespace fs = std::filesystem;
 using morvex::testing::LocalServer;
+using morvex::testing::readFile;
 using morvex::testing::TempDir;
 
 namespace {
-
-std::string readFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream out;
-    out << in.rdbuf();
-    return out.str();
-}
 
 // Output and exit status of one run of the program.
 struct SetupRun {

@@ -4,13 +4,14 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
-#include <cstring>
-#include <filesystem>
-#include <fstream>
-#include <sstream>
+#include <optional>
 #include <string>
 
+#include "foundation/testing/tempdir.h"
 #include "foundation/trace.h"
+#include "tabstrap/tests/tabstrap_util.h"
+
+using namespace tabstrap_test;
 
 namespace {
 
@@ -86,19 +87,27 @@ TEST(ScriptConvertDateTime, AnswersMissingArgumentsWithoutRecord) {
 
 // One value and its literal in the script.
 struct ValueCase {
-    int sqlType;           // SQL type code of the column
-    const char* text;      // value as fetched (nullptr: null)
-    const char* expected;  // literal written
+    int sqlType;                      // SQL type code of the column
+    std::optional<std::string> text;  // value as fetched (nullopt: null)
+    std::string expected;             // literal written
+    std::string trace = "";           // everything traced
 };
 
+std::string repeated(const std::string& piece, int count) {
+    std::string out;
+    for (int i = 0; i < count; ++i) out += piece;
+    return out;
+}
+
 TEST(ScriptAppendValue, WritesEachSqlTypeFamilyAsSpecified) {
+    using namespace std::string_literals;
     const ValueCase cases[] = {
         {1, "O'Brien", "'O''Brien'"},
         {12, "''", "''''''"},
         {12, "", "''"},
-        {12, nullptr, "NULL"},
-        {4, nullptr, "NULL"},
-        {93, nullptr, "NULL"},
+        {12, std::nullopt, "NULL"},
+        {4, std::nullopt, "NULL"},
+        {93, std::nullopt, "NULL"},
         {4, "42", "42"},
         {2, "12.25", "12.25"},
         {3, "-1.5", "-1.5"},
@@ -116,49 +125,24 @@ TEST(ScriptAppendValue, WritesEachSqlTypeFamilyAsSpecified) {
         {-1, "long 'text'", "/* Type de donnée non pris en charge (-1) */ 'long ''text'''"},
         {10, "10:11:12", "/* Type de donnée non pris en charge (10) */ '10:11:12'"},
         {-9, "wide", "/* Type de donnée non pris en charge (-9) */ 'wide'"},
+        // Bytes after an embedded zero are kept.
+        {12, std::string("a\0'b", 4), std::string("'a\0''b'", 7)},
+        // 12 000 characters, 4 000 quotes: much longer than the fetch buffer, written whole.
+        {12, repeated("ab'", 4000), "'" + repeated("ab''", 4000) + "'"},
+        // A date without time is written with its day, after the message.
+        {9, "2014-05-06", "'20140506 00:00:00'",
+         "\n[ERREUR][DATE_Convert] ' ' etait attendu, '\0' obtenu"s},
+        {0, "a'b", "/* Type de donnée inconnu (a'b) */ 'a''b'", "\n(!)SQL_UNKNOWN_TYPE : a'b"},
     };
     for (const ValueCase& c : cases) {
-        SCOPED_TRACE(std::to_string(c.sqlType) + " " + (c.text ? c.text : "(null)"));
+        SCOPED_TRACE(std::to_string(c.sqlType) + " " + c.text.value_or("(null)").substr(0, 30));
+        morvex::TraceCapture capture;
         std::string out = "x";
-        SCRIPT_AppendValue(out, c.sqlType, c.text, c.text ? std::strlen(c.text) : 0, !c.text);
-        EXPECT_EQ(out, std::string("x") + c.expected);
+        const char* text = c.text ? c.text->data() : nullptr;
+        SCRIPT_AppendValue(out, c.sqlType, text, c.text ? c.text->size() : 0, !c.text);
+        EXPECT_EQ(out, "x" + c.expected);
+        EXPECT_EQ(capture.text(), c.trace);
     }
-}
-
-TEST(ScriptAppendValue, WritesADateWithoutTimeWithItsDayAfterTheMessage) {
-    morvex::TraceCapture capture;
-    std::string out;
-    SCRIPT_AppendValue(out, 9, "2014-05-06", 10, false);
-    EXPECT_EQ(out, "'20140506 00:00:00'");
-    using namespace std::string_literals;
-    EXPECT_EQ(capture.text(), "\n[ERREUR][DATE_Convert] ' ' etait attendu, '\0' obtenu"s);
-}
-
-TEST(ScriptAppendValue, TracesAndQuotesAValueOfUnknownType) {
-    morvex::TraceCapture capture;
-    std::string out;
-    SCRIPT_AppendValue(out, 0, "a'b", 3, false);
-    EXPECT_EQ(out, "/* Type de donnée inconnu (a'b) */ 'a''b'");
-    EXPECT_EQ(capture.text(), "\n(!)SQL_UNKNOWN_TYPE : a'b");
-}
-
-TEST(ScriptAppendValue, WritesAValueMuchLongerThanTheFetchBufferWhole) {
-    std::string value;
-    for (int i = 0; i < 4000; ++i) value += "ab'";  // 12 000 characters, 4 000 quotes
-    std::string out;
-    SCRIPT_AppendValue(out, 12, value.data(), value.size(), false);
-    ASSERT_EQ(out.size(), 2 + value.size() + 4000);
-    std::string expected = "'";
-    for (int i = 0; i < 4000; ++i) expected += "ab''";
-    expected += "'";
-    EXPECT_EQ(out, expected);
-}
-
-TEST(ScriptAppendValue, KeepsBytesAfterAnEmbeddedZero) {
-    const std::string value("a\0'b", 4);
-    std::string out;
-    SCRIPT_AppendValue(out, 12, value.data(), value.size(), false);
-    EXPECT_EQ(out, std::string("'a\0''b'", 7));
 }
 
 TEST(ScriptColumnList, JoinsTheNamesAfterTheTable) {
@@ -167,39 +151,14 @@ TEST(ScriptColumnList, JoinsTheNamesAfterTheTable) {
     EXPECT_EQ(SCRIPT_ColumnList("t", {}), "INSERT INTO t ()");
 }
 
-// A scratch file path removed after the test.
+// A scratch directory removed after the test.
 class ScriptFile : public testing::Test {
 protected:
-    void SetUp() override {
-        std::string pattern = testing::TempDir() + "tabstrap_script_XXXXXX";
-        ASSERT_NE(mkdtemp(pattern.data()), nullptr);
-        dir_ = pattern;
-    }
-    void TearDown() override {
-        std::error_code ignored;
-        std::filesystem::remove_all(dir_, ignored);
-    }
-    std::string read(const std::string& path) {
-        std::ifstream in(path, std::ios::binary);
-        std::ostringstream content;
-        content << in.rdbuf();
-        return content.str();
-    }
-
-    std::filesystem::path dir_;  // scratch directory
+    morvex::testing::TempDir dir_{"tabstrap_script"};
 };
 
-const std::string kHeader =
-    "/*************************************************************\n"
-    " *\n"
-    " * Script d'insertion de données pour base..t\n"
-    " *\n"
-    " * Généré par Tabstrap (Morvex Fylatek)\n"
-    " * www.morvex-fylatek.example\n"
-    " ************************************************************/";
-
 TEST_F(ScriptFile, WritesHeaderStatementsAndClosingComment) {
-    const std::string path = (dir_ / "out.sql").string();
+    const std::string path = dir_.file("out.sql");
     SCRIPTFILE script;
     ASSERT_EQ(SCRIPT_Create(&script, path.c_str()), 0);
     SCRIPT_WriteHeader(&script, "base..t");
@@ -215,15 +174,14 @@ TEST_F(ScriptFile, WritesHeaderStatementsAndClosingComment) {
     SCRIPT_AppendValue(SCRIPT_RowText(&script), 12, nullptr, 0, true);
     EXPECT_EQ(SCRIPT_EndRow(&script), 2);
     EXPECT_EQ(SCRIPT_Close(&script), 0);
-    EXPECT_EQ(read(path), kHeader +
-                              "\n\nINSERT INTO base..t (ID, NOM)\nVALUES (1, 'O''Brien')"
-                              "\n\nINSERT INTO base..t (ID, NOM)\nVALUES (2, NULL)"
-                              "\n\n/* Fin du script d'insertion : 2 instructions d'INSERT "
-                              "générées */\n");
+    EXPECT_EQ(readFile(path), header("base..t") +
+                                  "\n\nINSERT INTO base..t (ID, NOM)\nVALUES (1, 'O''Brien')"
+                                  "\n\nINSERT INTO base..t (ID, NOM)\nVALUES (2, NULL)" +
+                                  footer(2));
 }
 
 TEST_F(ScriptFile, KeepsEveryRowAcrossManyBufferFlushes) {
-    const std::string path = (dir_ / "many.sql").string();
+    const std::string path = dir_.file("many.sql");
     SCRIPTFILE script;
     ASSERT_EQ(SCRIPT_Create(&script, path.c_str()), 0);
     SCRIPT_WriteHeader(&script, "t");
@@ -236,18 +194,17 @@ TEST_F(ScriptFile, KeepsEveryRowAcrossManyBufferFlushes) {
     }
     ASSERT_EQ(SCRIPT_Close(&script), 0);
     const std::string row = "\n\nINSERT INTO t (A)\nVALUES ('" + value + "')";
-    std::string expected = kHeader;
-    expected.replace(expected.find("base..t"), 7, "t");
+    std::string expected = header("t");
     for (int i = 0; i < 5000; ++i) expected += row;
-    expected += "\n\n/* Fin du script d'insertion : 5000 instructions d'INSERT générées */\n";
-    const std::string text = read(path);
+    expected += footer(5000);
+    const std::string text = readFile(path);
     ASSERT_EQ(text.size(), expected.size());
     EXPECT_TRUE(text == expected);
 }
 
 TEST_F(ScriptFile, CannotBeCreatedInAMissingDirectory) {
     SCRIPTFILE script;
-    EXPECT_EQ(SCRIPT_Create(&script, (dir_ / "missing" / "out.sql").string().c_str()), 1);
+    EXPECT_EQ(SCRIPT_Create(&script, dir_.file("missing/out.sql").c_str()), 1);
     EXPECT_EQ(script.file, nullptr);
     EXPECT_EQ(SCRIPT_Close(&script), 1);
 }

@@ -11,9 +11,12 @@
 #include <chrono>
 #include <filesystem>
 #include <fstream>
-#include <sstream>
 #include <string>
 #include <vector>
+
+#include "tabstrap/tests/tabstrap_util.h"
+
+using namespace tabstrap_test;
 
 namespace {
 
@@ -36,25 +39,6 @@ const std::string kAskTable =
 const std::string kEnd = "\n(i) Deconnexion de l'ODBC\nAppuyez sur Entree pour sortir.";
 const std::string kEndOfInput = "\n(!) Fin de l'entree standard : arret du programme.\n";
 
-// The header block of a script for target `table`.
-std::string header(const std::string& table) {
-    return "/*************************************************************\n"
-           " *\n"
-           " * Script d'insertion de données pour " +
-           table +
-           "\n"
-           " *\n"
-           " * Généré par Tabstrap (Morvex Fylatek)\n"
-           " * www.morvex-fylatek.example\n"
-           " ************************************************************/";
-}
-
-// The closing comment of a script of `rows` statements.
-std::string footer(int rows) {
-    return "\n\n/* Fin du script d'insertion : " + std::to_string(rows) +
-           " instructions d'INSERT générées */\n";
-}
-
 // One catalogue line for a table or a view.
 std::string catalogueLine(const std::string& name, const std::string& type) {
     char line[128];
@@ -73,13 +57,6 @@ std::string progress(int rows) {
     std::string text;
     for (int i = 1; i <= rows; ++i) text += "\r" + std::to_string(i) + " lignes ecrites...";
     return text;
-}
-
-std::string readFile(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream content;
-    content << in.rdbuf();
-    return content.str();
 }
 
 // What a finished run left behind.

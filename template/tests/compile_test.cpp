@@ -7,6 +7,7 @@
 
 #include "template/tests/tpl_fixture.h"
 
+using tpltest::Contains;
 using tpltest::TemplateTest;
 
 namespace {
@@ -68,45 +69,26 @@ protected:
     }
 };
 
-TEST_F(Compiler, CallPushesTheReturnAddressThenEveryArgument) {
-    auto code = instructions("%Format a, b\n");
-    ASSERT_EQ(code.size(), 4u);
-    EXPECT_EQ(code[0], "32:returnAddress");
-    EXPECT_EQ(code[1], "32:a");
-    EXPECT_EQ(code[2], "32:b");
-    EXPECT_EQ(code[3], "39:format");
-}
-
-TEST_F(Compiler, CallArgumentsFollowTheSplittingRules) {
-    // Without arguments the line end makes one empty argument; a trailing comma adds one more.
-    EXPECT_EQ(instructions("%f\n"), (std::vector<std::string>{"32:returnAddress", "32:", "39:f"}));
-    EXPECT_EQ(instructions("%f x,\n"),
-              (std::vector<std::string>{"32:returnAddress", "32:x", "32:", "39:f"}));
-}
-
-TEST_F(Compiler, FunctionPrologueReceivesParametersInReverseOrder) {
-    auto code = instructions("%function Total a, b\n");
-    std::vector<std::string> expected = {
-        "12:Total a, b\n", "30:Total", "33:b", "31:b", "33:a", "31:a", "33:returnAddress"};
-    EXPECT_EQ(code, expected);
-}
-
-TEST_F(Compiler, ReturnBecomesAPushAndAnExit) {
-    EXPECT_EQ(instructions("%return {x}\n"),
-              (std::vector<std::string>{"32:{x}", "27:returnAddress"}));
-}
-
-TEST_F(Compiler, TemplateTypeLineOpensTheProgramFrame) {
-    auto code = instructions("%templatetype MorvexFylatek.Template\nbody\n");
-    std::vector<std::string> expected = {"29:MorvexFylatek.Template",
-                                         "12:Program.Main ",
-                                         "30:Program.Main",
-                                         "33:returnAddress",
-                                         "4:%begin",
-                                         "1:body\n",
-                                         "27:%exit",
-                                         "5:%end"};
-    EXPECT_EQ(code, expected);
+TEST_F(Compiler, TurnsEachDirectiveIntoItsInstructions) {
+    const struct {
+        const char* text;
+        std::vector<std::string> code;
+    } cases[] = {
+        // A call pushes the return address, then every argument.
+        {"%Format a, b\n", {"32:returnAddress", "32:a", "32:b", "39:format"}},
+        // Without arguments the line end makes one empty argument; a trailing comma adds one.
+        {"%f\n", {"32:returnAddress", "32:", "39:f"}},
+        {"%f x,\n", {"32:returnAddress", "32:x", "32:", "39:f"}},
+        // A function's prologue receives its parameters in reverse order.
+        {"%function Total a, b\n",
+         {"12:Total a, b\n", "30:Total", "33:b", "31:b", "33:a", "31:a", "33:returnAddress"}},
+        {"%return {x}\n", {"32:{x}", "27:returnAddress"}},
+        // The type line opens the program frame.
+        {"%templatetype MorvexFylatek.Template\nbody\n",
+         {"29:MorvexFylatek.Template", "12:Program.Main ", "30:Program.Main", "33:returnAddress",
+          "4:%begin", "1:body\n", "27:%exit", "5:%end"}},
+    };
+    for (const auto& c : cases) EXPECT_EQ(instructions(c.text), c.code) << c.text;
 }
 
 TEST_F(Compiler, IfBlockEndJumpsPastTheElseBlock) {
@@ -134,36 +116,40 @@ TEST_F(Compiler, LoopEndJumpsBackToTheLoop) {
     freeByteCode(p.lineTab, p.count);
 }
 
-TEST_F(Compiler, ElseAfterAnElseifIsRejected) {
+TEST_F(Compiler, MisplacedBlocksAreLinkErrorsWithTheirMessage) {
+    const struct {
+        const char* text;
+        const char* message;
+    } cases[] = {
+        {"%if 1\n%begin\n%end\n%elseif 2\n%begin\n%end\n%else\n%begin\n%end\n",
+         "\n(E) Error while resolving links and references."},
+        // The last %end has no line end: it is text, and the block misses its end.
+        {"%for_each_column\n%begin\nx\n%end",
+         "\nSyntax Error : Missing END of a begin/end Block at level 1."},
+        {"a\n%end\nb\n%end\n", "END without BEGIN"},
+        {"%if 1\nno block\n", "BEGIN expected after line 1"},
+    };
+    for (const auto& c : cases) {
+        port_.panel.clear();
+        TEMPLATE_PROGRAM p{};
+        EXPECT_EQ(link(c.text, &p), 1) << c.text;
+        EXPECT_TRUE(Contains(panel(), c.message)) << c.text << panel();
+    }
+}
+
+TEST_F(Compiler, ElseAfterAnElseifIsTracedWithItsLine) {
     TEMPLATE_PROGRAM p{};
     EXPECT_EQ(link("%if 1\n%begin\n%end\n%elseif 2\n%begin\n%end\n%else\n%begin\n%end\n", &p), 1);
-    EXPECT_NE(trace_.text().find("\n[TEMPLATE_ResolveLinksV2][Error] 'else' without 'if' "
-                                 "statement. (principalInst=7)"),
-              std::string::npos);
-    EXPECT_NE(panel().find("\n(E) Error while resolving links and references."), std::string::npos);
+    EXPECT_TRUE(Contains(trace_.text(),
+                         "\n[TEMPLATE_ResolveLinksV2][Error] 'else' without 'if' "
+                         "statement. (principalInst=7)"));
     EXPECT_EQ(TEMPLATE_GetLastLinkError()->line, 7);
-}
-
-TEST_F(Compiler, LastEndWithoutLineEndIsTextAndTheBlockMissesItsEnd) {
-    TEMPLATE_PROGRAM p{};
-    EXPECT_EQ(link("%for_each_column\n%begin\nx\n%end", &p), 1);
-    EXPECT_NE(panel().find("\nSyntax Error : Missing END of a begin/end Block at level 1."),
-              std::string::npos)
-        << panel();
-}
-
-TEST_F(Compiler, StrayEndAndMissingBlockAreLinkErrors) {
-    TEMPLATE_PROGRAM p{};
-    EXPECT_EQ(link("a\n%end\nb\n%end\n", &p), 1);
-    EXPECT_NE(panel().find("END without BEGIN"), std::string::npos) << panel();
-    EXPECT_EQ(link("%if 1\nno block\n", &p), 1);
-    EXPECT_NE(panel().find("BEGIN expected after line 1"), std::string::npos) << panel();
 }
 
 TEST_F(Compiler, UnknownInstructionCodeIsALinkError) {
     LINE tab[2] = {{TPL_TEXT, strdup("a"), 0, 0, 1}, {14, strdup("odd"), 0, 0, 2}};
     EXPECT_EQ(TEMPLATE_ResolveLinksV2(tab, 2, 0), -1);
-    EXPECT_NE(panel().find("\nLine 1 : Unknown instruction [14]:[odd]"), std::string::npos);
+    EXPECT_TRUE(Contains(panel(), "\nLine 1 : Unknown instruction [14]:[odd]"));
     free(tab[0].data);
     free(tab[1].data);
 }
@@ -176,9 +162,9 @@ TEST_F(Compiler, ListingShowsEachInstructionWithItsTargets) {
               0);
     freeByteCode(p.lineTab, p.count);
     std::string listing = tpltest::readFile(dir_.file("MorvexFylatek.MacroCode.AfterLinker.txt"));
-    EXPECT_NE(listing.find("\n[sl:002][005]STACK PUSH [8]"), std::string::npos) << listing;
-    EXPECT_NE(listing.find("\n[sl:002][007]CALL FUNCTION [go]@10"), std::string::npos) << listing;
-    EXPECT_NE(listing.find("\n[sl:000][010]FUNCTION [Go]"), std::string::npos) << listing;
+    EXPECT_TRUE(Contains(listing, "\n[sl:002][005]STACK PUSH [8]"));
+    EXPECT_TRUE(Contains(listing, "\n[sl:002][007]CALL FUNCTION [go]@10"));
+    EXPECT_TRUE(Contains(listing, "\n[sl:000][010]FUNCTION [Go]"));
 }
 
 }  // namespace

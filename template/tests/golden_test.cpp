@@ -7,6 +7,7 @@
 
 #include "template/tests/tpl_fixture.h"
 
+using tpltest::StartsWith;
 using tpltest::TemplateTest;
 
 namespace {
@@ -75,12 +76,10 @@ TEST_F(BundledTemplates, PythonReaderReadsTheExampleFile) {
         "python3 '" + py + "' '" + sourceDir() + "/examples/clients.csv' > '" + res + "'";
     ASSERT_EQ(system(cmd.c_str()), 0);
     std::string rows = tpltest::readFile(res);
-    EXPECT_EQ(rows.rfind("[('ID', 1), ('NOM', 'DUPONT'), ('PRENOM', 'Jean'), ('NAISSANCE', "
-                         "'12/03/1975'), ('VILLE', 'Paris'), ('SOLDE', 1250.5), ('MAJ', "
-                         "'2014-05-06 05:52:00')]\n",
-                         0),
-              0u)
-        << rows;
+    EXPECT_TRUE(StartsWith(rows,
+                           "[('ID', 1), ('NOM', 'DUPONT'), ('PRENOM', 'Jean'), ('NAISSANCE', "
+                           "'12/03/1975'), ('VILLE', 'Paris'), ('SOLDE', 1250.5), ('MAJ', "
+                           "'2014-05-06 05:52:00')]\n"));
 }
 
 }  // namespace

@@ -10,6 +10,7 @@
 #include <fstream>
 #include <sstream>
 #include <string>
+#include <vector>
 
 #include "app/core/application.h"
 #include "filedesc/filedesc.h"
@@ -25,6 +26,20 @@ inline std::string readFile(const std::string& path) {
     std::stringstream ss;
     ss << in.rdbuf();
     return ss.str();
+}
+
+// Passes when `text` holds `part`; the message shows both either way.
+inline ::testing::AssertionResult Contains(const std::string& text, const std::string& part) {
+    const bool found = text.find(part) != std::string::npos;
+    return (found ? ::testing::AssertionSuccess() : ::testing::AssertionFailure())
+           << "[" << part << "] " << (found ? "found" : "not found") << " in:\n"
+           << text;
+}
+
+// Passes when `text` begins with `head`.
+inline ::testing::AssertionResult StartsWith(const std::string& text, const std::string& head) {
+    if (text.rfind(head, 0) == 0) return ::testing::AssertionSuccess();
+    return ::testing::AssertionFailure() << "does not begin with [" << head << "]:\n" << text;
 }
 
 // One column to add to a test description.
@@ -67,7 +82,7 @@ protected:
 
     // A delimited description "Clients" (table CLIENT, database BASE, ';' delimiter) with
     // `cols`.
-    FileDesc* describe(std::initializer_list<Col> cols, const char* delimiter = ";") {
+    FileDesc* describe(const std::vector<Col>& cols, const char* delimiter = ";") {
         if (desc_) FILEDESC_CloseFileDesc(desc_);
         desc_ = FILEDESC_CreateFileDesc("Clients", nullptr, STRUCTFILE_DELIMITED, "\\n", delimiter);
         strcpy(desc_->TableName, "CLIENT");

@@ -1,0 +1,46 @@
+// Helpers shared by the reader's tests: owning pointers and descriptions built in place.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstring>
+#include <memory>
+
+#include "datafile/datafile.h"
+#include "filedesc/filedesc.h"
+
+namespace datafile_test {
+
+struct DescCloser {
+    void operator()(FileDesc* d) const { FILEDESC_CloseFileDesc(d); }
+};
+using DescPtr = std::unique_ptr<FileDesc, DescCloser>;
+
+struct ReaderCloser {
+    void operator()(DATAFILE* r) const { DATAFILE_DestroyIterator(r); }
+};
+using ReaderPtr = std::unique_ptr<DATAFILE, ReaderCloser>;
+
+// A description with the end-of-line and delimiter characters given as they are.
+inline DescPtr makeDesc(int type, const char* endOfLine, const char* delimiter) {
+    DescPtr desc(FILEDESC_CreateFileDesc("test", nullptr, type, nullptr, nullptr));
+    snprintf(desc->EndOfLineChars, sizeof desc->EndOfLineChars, "%s", endOfLine);
+    snprintf(desc->FieldDelimiterChars, sizeof desc->FieldDelimiterChars, "%s", delimiter);
+    return desc;
+}
+
+// Appends a text column; protected by `start`/`end` when start is not 0.
+inline void addColumn(FileDesc* desc, const char* code, int width, char start = 0, char end = 0) {
+    ColumnDesc col;
+    memset(&col, 0, sizeof col);
+    snprintf(col.code, sizeof col.code, "%s", code);
+    col.WidthInChars = width;
+    col.typeCible.type = DATATYPE_TEXT;
+    col.protectedField = start ? 1 : 0;
+    col.DelimCharStart = start;
+    col.DelimCharEnd = end;
+    ASSERT_EQ(FILEDESC_AjouterColonne(desc, &col), 0);
+}
+
+}  // namespace datafile_test
