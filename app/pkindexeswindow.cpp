@@ -38,6 +38,7 @@ PkIndexesWindow::PkIndexesWindow(QWidget* parent) : QTreeWidget(parent) {
     setHeaderLabels({"Nom", "Composantes"});
     setColumnWidth(0, 100);
     setColumnWidth(1, 300);
+    setIndentation(10);  // the names keep most of their 100 pixels under the group rows
     setSelectionMode(QAbstractItemView::ExtendedSelection);
     setEditTriggers(QAbstractItemView::DoubleClicked | QAbstractItemView::EditKeyPressed |
                     QAbstractItemView::SelectedClicked);

@@ -46,6 +46,7 @@ int takeScreenshots(MainWindow& main, const QString& directory) {
     QDir().mkpath(directory);
     bool ok = true;
 
+    gcontexte.helpFrameWidth = 330;  // room for the key and index names
     main.resize(1100, 720);
     if (!main.resultViewShown()) main.runCommand(ITM_VIEW_RESULT);
     ok &= save(main, directory, "main");

@@ -12,6 +12,7 @@
 set -euo pipefail
 
 HERE=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
+. "$HERE/common.sh"
 BUILD=$(cd "${1:-build}" && pwd)
 ROWS=${DATAFILE_BENCH_ROWS:-1000000}
 RUNS=${DATAFILE_BENCH_RUNS:-3}
@@ -19,16 +20,8 @@ OUT="$HERE/out"
 BENCH="$BUILD/datafile/datafile_bench"
 AWK=$(command -v mawk || command -v awk)
 
-for tool in hyperfine python3 "$AWK" "$BENCH" /usr/bin/time; do
-    command -v "$tool" >/dev/null || { echo "datafile bench: $tool not found" >&2; exit 1; }
-done
-mkdir -p "$OUT"
-INPUT="$OUT/delimited_${ROWS}.txt"
-if [ ! -s "$INPUT" ]; then
-    echo "Generating $INPUT ..."
-    python3 "$HERE/gen_delimited.py" "$ROWS" "$INPUT.part"
-    mv "$INPUT.part" "$INPUT"
-fi
+bench_require datafile hyperfine python3 "$AWK" "$BENCH" /usr/bin/time
+INPUT=$(bench_input "$OUT" "$ROWS")
 echo "Input: $INPUT ($(stat -c %s "$INPUT") bytes, $ROWS rows)"
 
 # Correctness and memory: every row gives 7 values; peak RSS below 64 MB.

@@ -10,6 +10,7 @@
 set -euo pipefail
 
 HERE=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
+. "$HERE/common.sh"
 BUILD=$(cd "${1:-build}" && pwd)
 ROWS=${EDITOR_BENCH_ROWS:-1000000}
 RUNS=${EDITOR_BENCH_RUNS:-3}
@@ -18,16 +19,8 @@ BENCH="$BUILD/app/editor_bench"
 CLI="$BUILD/cli/morvexcli"
 export QT_QPA_PLATFORM=offscreen
 
-for tool in hyperfine python3 "$BENCH" "$CLI" /usr/bin/time; do
-    command -v "$tool" >/dev/null || { echo "editor bench: $tool not found" >&2; exit 1; }
-done
-mkdir -p "$OUT"
-INPUT="$OUT/delimited_${ROWS}.txt"
-if [ ! -s "$INPUT" ]; then
-    echo "Generating $INPUT ..."
-    python3 "$HERE/gen_delimited.py" "$ROWS" "$INPUT.part"
-    mv "$INPUT.part" "$INPUT"
-fi
+bench_require editor hyperfine python3 "$BENCH" "$CLI" /usr/bin/time
+INPUT=$(bench_input "$OUT" "$ROWS")
 echo "Input: $INPUT ($(stat -c %s "$INPUT") bytes, $ROWS rows)"
 
 /usr/bin/time -v "$BENCH" "$HERE/delimited.fyk" "$INPUT" > "$OUT/editor.txt" 2> "$OUT/editor.time"

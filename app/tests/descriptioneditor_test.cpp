@@ -17,6 +17,7 @@
 #include "app/descriptionlist.h"
 #include "app/helppanel.h"
 #include "app/pkindexeswindow.h"
+#include "app/progresswindow.h"
 #include "app/resultpreview.h"
 #include "app/sourcepreview.h"
 #include "app/tests/apptest.h"
@@ -163,6 +164,33 @@ private slots:
         QCOMPARE(keys.indexGroup()->childCount(), 1);
         QCOMPARE(keys.indexGroup()->child(0)->text(0), QString("IDX_VILLE"));
         QVERIFY(!DESCEDIT_HasPrimaryKey(desc_));
+    }
+
+    void analysisFromTheListProposesTypesFromTheExampleFileKeepingTheColumns() {
+        ProgressWindow::setAutoClose(true);
+        // Column B holds decimals with a comma in the first 2 rows only.
+        std::string text;
+        for (int i = 1; i <= 6; ++i)
+            text += "x;" + (i <= 2 ? std::to_string(i) + ",5" : std::string("texte")) + ";z\r\n";
+        setExample(env_.dir().write("analyse.txt", text));
+        DescriptionList list;
+        list.RaffraichirListe();
+        std::unique_ptr<QMenu> menu(list.createContextMenu(nullptr));
+        for (QAction* a : menu->actions())
+            if (a->data().toInt() == 1089 || a->data().toInt() == 1090) QVERIFY(a->isEnabled());
+        QSignalSpy changed(&list, &DescriptionList::descriptionChanged);
+        gcontexte.fileAnalyseMaxRows = 2;
+        list.runCommand(1089);  // no selection needed
+        QCOMPARE(changed.count(), 1);
+        QCOMPARE(LDCG_Count(desc_->columns), 3);
+        ColumnDesc* b = FILEDESC_SearchColumn(desc_, "B");
+        QVERIFY(b->stats);
+        QCOMPARE(b->typeCible.type, static_cast<int>(DATATYPE_DECIMAL));
+        list.runCommand(1090);  // the whole file: texts win
+        QCOMPARE(FILEDESC_SearchColumn(desc_, "B")->typeCible.type,
+                 static_cast<int>(DATATYPE_VARIABLECHAR));
+        QCOMPARE(list.topLevelItem(1)->text(6), QString("Chaîne variable"));
+        ProgressWindow::setAutoClose(false);
     }
 
     void aClickWritesTheMessageAndStatisticsInTheHelpPanel() {

@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "filedesc/filedesc.h"
+#include "foundation/testing/textassert.h"
 #include "foundation/trace.h"
 
 namespace morvex::testing {
@@ -31,19 +32,8 @@ inline void writeFile(const std::filesystem::path& p, const std::string& bytes) 
     out << bytes;
 }
 
-// Passes when `text` holds `part`; the message shows both either way.
-inline ::testing::AssertionResult Contains(const std::string& text, const std::string& part) {
-    const bool found = text.find(part) != std::string::npos;
-    return (found ? ::testing::AssertionSuccess() : ::testing::AssertionFailure())
-           << "[" << part << "] " << (found ? "found" : "not found") << " in:\n"
-           << text;
-}
-
-// Passes when `text` begins with `head`.
-inline ::testing::AssertionResult StartsWith(const std::string& text, const std::string& head) {
-    if (text.rfind(head, 0) == 0) return ::testing::AssertionSuccess();
-    return ::testing::AssertionFailure() << "does not begin with [" << head << "]:\n" << text;
-}
+using morvex::testing::Contains;
+using morvex::testing::StartsWith;
 
 // Passes when `actual` holds `expected`: an object may have more members, an array has the same
 // length and an element `{}` stands for any object; other values are equal. The message names the

@@ -11,24 +11,14 @@
 
 #include "filedesc/filedesc.h"
 #include "foundation/testing/tempdir.h"
+#include "foundation/testing/textassert.h"
 #include "foundation/uiport_testing.h"
 #include "output/sqlite3dll.h"
 
 namespace outtest {
 
-// Passes when `text` holds `part`; the message shows both either way.
-inline ::testing::AssertionResult Contains(const std::string& text, const std::string& part) {
-    const bool found = text.find(part) != std::string::npos;
-    return (found ? ::testing::AssertionSuccess() : ::testing::AssertionFailure())
-           << "[" << part << "] " << (found ? "found" : "not found") << " in:\n"
-           << text;
-}
-
-// Passes when `text` begins with `head`.
-inline ::testing::AssertionResult StartsWith(const std::string& text, const std::string& head) {
-    if (text.rfind(head, 0) == 0) return ::testing::AssertionSuccess();
-    return ::testing::AssertionFailure() << "does not begin with [" << head << "]:\n" << text;
-}
+using morvex::testing::Contains;
+using morvex::testing::StartsWith;
 
 // A column `code` of target `type`: decimal(9, 2), char(2), varchar(30), and `format` as both
 // its date and date-time format.

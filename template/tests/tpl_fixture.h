@@ -15,6 +15,7 @@
 #include "app/core/application.h"
 #include "filedesc/filedesc.h"
 #include "foundation/testing/tempdir.h"
+#include "foundation/testing/textassert.h"
 #include "foundation/trace.h"
 #include "foundation/uiport_testing.h"
 #include "template/template.h"
@@ -28,19 +29,8 @@ inline std::string readFile(const std::string& path) {
     return ss.str();
 }
 
-// Passes when `text` holds `part`; the message shows both either way.
-inline ::testing::AssertionResult Contains(const std::string& text, const std::string& part) {
-    const bool found = text.find(part) != std::string::npos;
-    return (found ? ::testing::AssertionSuccess() : ::testing::AssertionFailure())
-           << "[" << part << "] " << (found ? "found" : "not found") << " in:\n"
-           << text;
-}
-
-// Passes when `text` begins with `head`.
-inline ::testing::AssertionResult StartsWith(const std::string& text, const std::string& head) {
-    if (text.rfind(head, 0) == 0) return ::testing::AssertionSuccess();
-    return ::testing::AssertionFailure() << "does not begin with [" << head << "]:\n" << text;
-}
+using morvex::testing::Contains;
+using morvex::testing::StartsWith;
 
 // One column to add to a test description.
 struct Col {
