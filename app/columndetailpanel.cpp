@@ -134,10 +134,13 @@ void ColumnDetailPanel::ChargerDetail(ColumnDesc* column) {
     const int type = column->typeCible.type;
     QString format;
     if (type == DATATYPE_DECIMAL)
-        format = QString("%1,%2").arg(column->typeCible.fmtDecimal.partieEntiere)
+        format = QString("%1,%2")
+                     .arg(column->typeCible.fmtDecimal.partieEntiere)
                      .arg(column->typeCible.fmtDecimal.partieDecimale);
-    else if (type == DATATYPE_DATE) format = QString::fromUtf8(column->typeCible.fmtDate);
-    else if (type == DATATYPE_DATETIME) format = QString::fromUtf8(column->typeCible.fmtDateTime);
+    else if (type == DATATYPE_DATE)
+        format = QString::fromUtf8(column->typeCible.fmtDate);
+    else if (type == DATATYPE_DATETIME)
+        format = QString::fromUtf8(column->typeCible.fmtDateTime);
     else if (type == DATATYPE_FIXEDCHAR)
         format = QString::number(column->typeCible.fmtChaineFixe.taille);
     else if (type == DATATYPE_VARIABLECHAR)
@@ -209,8 +212,10 @@ void ColumnDetailPanel::cancel() {
 
 void ColumnDetailPanel::keyPressEvent(QKeyEvent* event) {
     if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) {
-        if (modifyMode()) modify();
-        else add();
+        if (modifyMode())
+            modify();
+        else
+            add();
         return;
     }
     QGroupBox::keyPressEvent(event);

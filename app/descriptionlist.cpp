@@ -1,12 +1,12 @@
 #include "app/descriptionlist.h"
 
 #include <QContextMenuEvent>
-#include <algorithm>
 #include <QHeaderView>
 #include <QHelpEvent>
 #include <QMenu>
 #include <QPainter>
 #include <QToolTip>
+#include <algorithm>
 
 #include "app/core/application.h"
 #include "app/core/desceditor.h"
@@ -19,7 +19,9 @@ namespace morvex {
 
 namespace {
 
-QString fromUtf8(const char* text) { return QString::fromUtf8(text ? text : ""); }
+QString fromUtf8(const char* text) {
+    return QString::fromUtf8(text ? text : "");
+}
 
 ColumnDesc* columnOf(const QTreeWidgetItem* item) {
     return item ? reinterpret_cast<ColumnDesc*>(item->data(0, Qt::UserRole).value<quintptr>())
@@ -33,15 +35,16 @@ DescriptionList::DescriptionList(QWidget* parent) : QTreeWidget(parent) {
     setSelectionMode(QAbstractItemView::ExtendedSelection);
     setSelectionBehavior(QAbstractItemView::SelectRows);
     setUniformRowHeights(true);
-    setHeaderLabels({"Num. col", "Début", "Fin", "Code", "Description", "Longueur (car.)", "Type",
-                     "Format"});
+    setHeaderLabels(
+        {"Num. col", "Début", "Fin", "Code", "Description", "Longueur (car.)", "Type", "Format"});
     const int widths[] = {60, 50, 50, 160, 250, 100, 100, 150};
     for (int i = 0; i < 8; ++i) setColumnWidth(i, widths[i]);
     // Grid lines; a selected row keeps the selection colours over its painted background.
-    setStyleSheet("QTreeView::item { border-right: 1px solid #d0d0d0; "
-                  "border-bottom: 1px solid #d0d0d0; }"
-                  "QTreeView::item:selected { background: palette(highlight); "
-                  "color: palette(highlighted-text); }");
+    setStyleSheet(
+        "QTreeView::item { border-right: 1px solid #d0d0d0; "
+        "border-bottom: 1px solid #d0d0d0; }"
+        "QTreeView::item:selected { background: palette(highlight); "
+        "color: palette(highlighted-text); }");
 }
 
 QIcon DescriptionList::stateIcon(int n) {
@@ -50,14 +53,16 @@ QIcon DescriptionList::stateIcon(int n) {
     pixmap.fill(Qt::transparent);
     QPainter p(&pixmap);
     p.setRenderHint(QPainter::Antialiasing);
-    QColor colour = n == 3 ? QColor(160, 160, 160)
+    QColor colour = n == 3               ? QColor(160, 160, 160)
                     : (n == 4 || n == 6) ? QColor(240, 150, 0)
                     : (n == 5 || n == 7) ? QColor(40, 110, 220)
                                          : QColor(40, 170, 70);
     p.setPen(QPen(colour.darker(150), 1));
     p.setBrush(colour);
-    if (n == 2 || n == 6 || n == 7) p.drawRect(2, 2, 11, 11);
-    else p.drawEllipse(2, 2, 11, 11);
+    if (n == 2 || n == 6 || n == 7)
+        p.drawRect(2, 2, 11, 11);
+    else
+        p.drawEllipse(2, 2, 11, 11);
     if (n == 3) {
         p.setPen(QPen(Qt::white, 2));
         p.drawLine(5, 5, 10, 10);
@@ -121,8 +126,14 @@ std::vector<ColumnDesc*> DescriptionList::selectedColumns() const {
 
 QMenu* DescriptionList::createContextMenu(QWidget* parent) {
     static const char* const kEntries[] = {
-        "Monter", "Descendre", "Editer", "Colonne obligatoire", "Ignorer la colonne",
-        "Définir comme clé primaire", "Définir comme nouvel index", "Supprimer",
+        "Monter",
+        "Descendre",
+        "Editer",
+        "Colonne obligatoire",
+        "Ignorer la colonne",
+        "Définir comme clé primaire",
+        "Définir comme nouvel index",
+        "Supprimer",
         "Relancer l'analyse de reconnaissance des types",
         "Relancer l'analyse de reconnaissance des types à partir du fichier complet",
         "Enregistrer dans le dictionnaire de données"};
@@ -166,9 +177,8 @@ void DescriptionList::runCommand(int command) {
     if (command == ITM_COL_ANALYSE || command == ITM_COL_ANALYSEFULL) {
         // Types proposed again from the example file; the columns stay as they are.
         if (!desc->ExampleFilePath || !*desc->ExampleFilePath) return;
-        const int rows = command == ITM_COL_ANALYSE
-                             ? static_cast<int>(gcontexte.fileAnalyseMaxRows)
-                             : 9999999;
+        const int rows =
+            command == ITM_COL_ANALYSE ? static_cast<int>(gcontexte.fileAnalyseMaxRows) : 9999999;
         FYK_LaunchFileAnalyse(window(), desc, desc->ExampleFilePath, rows, 0);
         RaffraichirListe();
         emit descriptionChanged();
@@ -199,8 +209,10 @@ void DescriptionList::runCommand(int command) {
         }
         case ITM_COL_MANDATORY:
         case ITM_COL_IGNORE:
-            if (command == ITM_COL_MANDATORY) DESCEDIT_ToggleMandatory(selection);
-            else DESCEDIT_ToggleIgnore(selection);
+            if (command == ITM_COL_MANDATORY)
+                DESCEDIT_ToggleMandatory(selection);
+            else
+                DESCEDIT_ToggleIgnore(selection);
             RaffraichirListe();
             emit descriptionChanged();
             break;
@@ -222,10 +234,11 @@ void DescriptionList::runCommand(int command) {
             emit keysChanged();
             break;
         case ITM_COL_DICTIONARY:
-            DESCEDIT_SendToDictionary(
-                desc, selection, DICO_DefaultPath(gcontexte.dictionnariesDirectory).c_str());
+            DESCEDIT_SendToDictionary(desc, selection,
+                                      DICO_DefaultPath(gcontexte.dictionnariesDirectory).c_str());
             break;
-        default: break;
+        default:
+            break;
     }
 }
 

@@ -25,21 +25,21 @@
 #include <vector>
 
 #include "app/aboutdialog.h"
+#include "app/columndetailpanel.h"
 #include "app/core/application.h"
 #include "app/core/desceditor.h"
 #include "app/core/fileassoc.h"
 #include "app/core/mainframe.h"
-#include "app/columndetailpanel.h"
 #include "app/descriptionlist.h"
 #include "app/helppanel.h"
+#include "app/optionsdialog.h"
+#include "app/panelseparator.h"
+#include "app/pkindexeswindow.h"
+#include "app/qtuiport.h"
 #include "app/resultpreview.h"
 #include "app/sourcepreview.h"
-#include "app/splitfileview.h"
-#include "app/optionsdialog.h"
-#include "app/pkindexeswindow.h"
-#include "app/panelseparator.h"
-#include "app/qtuiport.h"
 #include "app/splashwindow.h"
+#include "app/splitfileview.h"
 #include "filedesc/analyse.h"
 #include "filedesc/filedesc.h"
 #include "filedesc/typerecog.h"
@@ -47,9 +47,9 @@
 #include "foundation/dynstring.h"
 #include "foundation/ldcg.h"
 #include "foundation/trace.h"
+#include "output/mssql.h"
 #include "output/sqlite3dll.h"
 #include "output/sqlite4fyk.h"
-#include "output/mssql.h"
 
 namespace morvex {
 
@@ -58,7 +58,9 @@ namespace {
 const char kLaterVersion[] = "Disponible dans une prochaine version";
 const char kCaption[] = "Morvex Fylatek";
 
-QString fromUtf8(const char* text) { return QString::fromUtf8(text ? text : ""); }
+QString fromUtf8(const char* text) {
+    return QString::fromUtf8(text ? text : "");
+}
 
 // The descriptions of openFiles, in order (a copy: closing one changes the list).
 std::vector<FileDesc*> openDescriptions() {
@@ -103,9 +105,13 @@ void firstRun(void* window) {
 
 }  // namespace
 
-QString homePage() { return MORVEX_HOME_PAGE; }
+QString homePage() {
+    return MORVEX_HOME_PAGE;
+}
 
-QString manualPath() { return shippedFile("docs/manual.html"); }
+QString manualPath() {
+    return shippedFile("docs/manual.html");
+}
 
 MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent) {
     setObjectName("mainWindow");
@@ -179,7 +185,8 @@ void MainWindow::createEditorWidgets() {
 }
 
 MainWindow::~MainWindow() {
-    if (QtUiPort* port = qtUiPort(); port && port->mainWindow() == this) port->setMainWindow(nullptr);
+    if (QtUiPort* port = qtUiPort(); port && port->mainWindow() == this)
+        port->setMainWindow(nullptr);
     if (initialised_ && gcontexte.hwndMain == this) {
         APPLICATION_ReleaseContext(&gcontexte);
         gcontexte.hwndMain = nullptr;
@@ -237,7 +244,8 @@ void MainWindow::initialise(SplashWindow* splash, const std::string& commandLine
     layoutChildren();
     step(4, nullptr);
 
-    FileDesc* first = FILEDESC_CreateFileDesc("Nouveau", nullptr, STRUCTFILE_DELIMITED, "\\r\\n", ";");
+    FileDesc* first =
+        FILEDESC_CreateFileDesc("Nouveau", nullptr, STRUCTFILE_DELIMITED, "\\r\\n", ";");
     if (!first) {
         uiPort().messageBox("ERREUR", "Erreur d'initialisation du contexte de fichier",
                             UiButtons::Ok, UiIcon::Error);
@@ -299,17 +307,29 @@ void MainWindow::createActions() {
         {ITM_DATA_EXAMPLE, "Changer de fichier de données exemple", nullptr, {}, false},
         {ITM_DATA_SPLITVIEW, "Consulter le fichier découpé complet", nullptr, {}, false},
         {ITM_DATA_STATS, "Statistiques du fichier de données", nullptr, {}, false},
-        {ITM_DATA_SQLITE, "Envoyer les données dans une base SQLite", "Envoyer vers SQLite", {},
+        {ITM_DATA_SQLITE,
+         "Envoyer les données dans une base SQLite",
+         "Envoyer vers SQLite",
+         {},
          false},
-        {ITM_DATA_SQLITEMEMORY, "Envoyer les données dans une base SQLite In Memory", nullptr,
-         {}, false},
+        {ITM_DATA_SQLITEMEMORY,
+         "Envoyer les données dans une base SQLite In Memory",
+         nullptr,
+         {},
+         false},
         {ITM_DATA_QUERY, "Requêter sur une base de données SQLite", "Requêteur SQLite", {}, true},
-        {ITM_DATA_MSSQL, "Créer un script SQL pour l'envoi des données vers SQLServer", nullptr,
-         {}, false},
+        {ITM_DATA_MSSQL,
+         "Créer un script SQL pour l'envoi des données vers SQLServer",
+         nullptr,
+         {},
+         false},
         {ITM_TOOLS_GENERATION, "Processus de génération", "Générer", {}, true},
         {ITM_TOOLS_GENOPTIONS, "Options de génération", nullptr, {}, true},
-        {ITM_TOOLS_OPENGENDIR, "Ouvrir le répertoire des fichiers générés",
-         "Répertoire de génération", {}, false},
+        {ITM_TOOLS_OPENGENDIR,
+         "Ouvrir le répertoire des fichiers générés",
+         "Répertoire de génération",
+         {},
+         false},
         {ITM_TOOLS_OPENTEMPLATEDIR, "Ouvrir le répertoire des modèles", nullptr, {}, false},
         {ITM_TOOLS_OPENFORMATDIR, "Ouvrir le répertoire des descriptions", nullptr, {}, false},
         {ITM_TOOLS_OPENTOOLSDIR, "Ouvrir le répertoire des outils", nullptr, {}, false},
@@ -370,8 +390,10 @@ void MainWindow::createMenus() {
     auto add = [this](QMenu* menu, std::initializer_list<int> commands) {
         menu->setToolTipsVisible(true);
         for (int command : commands) {
-            if (command == 0) menu->addSeparator();
-            else menu->addAction(actions_[command]);
+            if (command == 0)
+                menu->addSeparator();
+            else
+                menu->addAction(actions_[command]);
         }
     };
     add(menuBar()->addMenu("&Fichier"),
@@ -402,12 +424,23 @@ void MainWindow::createToolBar() {
         bool text;    // the button shows its text
     };
     const Button buttons[] = {
-        {ITM_FILE_NEW, false},        {ITM_FILE_OPEN, false},       {ITM_FILE_SAVE, false},
-        {0, false},                   {ITM_FILE_PROPERTIES, false}, {0, false},
-        {ITM_EDIT_UP, true},          {ITM_EDIT_DOWN, true},        {0, false},
-        {ITM_VIEW_RESULT, true},      {ITM_VIEW_HELP, false},       {0, false},
-        {ITM_TOOLS_GENERATION, true}, {ITM_TOOLS_OPENGENDIR, true}, {0, false},
-        {ITM_DATA_SQLITE, true},      {ITM_DATA_QUERY, true},
+        {ITM_FILE_NEW, false},
+        {ITM_FILE_OPEN, false},
+        {ITM_FILE_SAVE, false},
+        {0, false},
+        {ITM_FILE_PROPERTIES, false},
+        {0, false},
+        {ITM_EDIT_UP, true},
+        {ITM_EDIT_DOWN, true},
+        {0, false},
+        {ITM_VIEW_RESULT, true},
+        {ITM_VIEW_HELP, false},
+        {0, false},
+        {ITM_TOOLS_GENERATION, true},
+        {ITM_TOOLS_OPENGENDIR, true},
+        {0, false},
+        {ITM_DATA_SQLITE, true},
+        {ITM_DATA_QUERY, true},
     };
     for (const Button& b : buttons) {
         if (b.command == 0) {
@@ -480,9 +513,15 @@ void MainWindow::layoutChildren() {
     }
 }
 
-QWidget* MainWindow::descriptionList() const { return areas_[0]; }
-QWidget* MainWindow::sourcePreview() const { return areas_[1]; }
-QWidget* MainWindow::resultPreview() const { return areas_[2]; }
+QWidget* MainWindow::descriptionList() const {
+    return areas_[0];
+}
+QWidget* MainWindow::sourcePreview() const {
+    return areas_[1];
+}
+QWidget* MainWindow::resultPreview() const {
+    return areas_[2];
+}
 
 void MainWindow::toggleResultView() {
     resultShown_ = !resultShown_;
@@ -567,15 +606,18 @@ bool MainWindow::saveDescription(FileDesc* desc) {
     return false;
 }
 
-bool MainWindow::TBR_SaveFormat() { return saveAs(gcontexte.currentFile); }
+bool MainWindow::TBR_SaveFormat() {
+    return saveAs(gcontexte.currentFile);
+}
 
 bool MainWindow::saveAs(FileDesc* desc) {
     std::string proposed = suggestedFileName(desc);
-    if (gcontexte.formatLibrary[0]) proposed = std::string(gcontexte.formatLibrary) + "/" + proposed;
+    if (gcontexte.formatLibrary[0])
+        proposed = std::string(gcontexte.formatLibrary) + "/" + proposed;
     for (;;) {
-        std::optional<std::string> chosen = uiPort().promptFile(
-            "Enregistrer le fichier sous ...", proposed, "Fichier format Fylatek (*.fyk)|*.fyk",
-            true);
+        std::optional<std::string> chosen =
+            uiPort().promptFile("Enregistrer le fichier sous ...", proposed,
+                                "Fichier format Fylatek (*.fyk)|*.fyk", true);
         if (!chosen || chosen->empty()) return false;
         std::error_code ec;
         if (std::filesystem::exists(*chosen, ec)) {
@@ -656,7 +698,9 @@ void MainWindow::UpdateVisualIndicators() {
     SetStatusBarText(desc ? fromUtf8(desc->FileDescPath) : QString(), 3);
 }
 
-void MainWindow::refreshColumnList() { descList_->RaffraichirListe(); }
+void MainWindow::refreshColumnList() {
+    descList_->RaffraichirListe();
+}
 
 void MainWindow::RaffraichirFileDescView() {
     refreshColumnList();
@@ -670,21 +714,30 @@ void MainWindow::RaffraichirVueResultat() {
 
 void MainWindow::RaffraichirVueApercuFichier(const char* path, bool showEmpty) {
     QString file;
-    if (path) file = QString::fromUtf8(path);
-    else if (!showEmpty && gcontexte.currentFile) file = fromUtf8(gcontexte.currentFile->ExampleFilePath);
+    if (path)
+        file = QString::fromUtf8(path);
+    else if (!showEmpty && gcontexte.currentFile)
+        file = fromUtf8(gcontexte.currentFile->ExampleFilePath);
     sourceView_->reload(file);
 }
 
 void MainWindow::refreshView(UiRefresh what) {
     switch (what) {
-        case UiRefresh::ResultView: RaffraichirVueResultat(); break;
-        case UiRefresh::ColumnList: refreshColumnList(); break;
+        case UiRefresh::ResultView:
+            RaffraichirVueResultat();
+            break;
+        case UiRefresh::ColumnList:
+            refreshColumnList();
+            break;
         case UiRefresh::Title:
             TBR_FormatUpdated(gcontexte.currentFile);
             UpdateVisualIndicators();
             break;
-        case UiRefresh::ProcessList: break;
-        case UiRefresh::FilePreview: RaffraichirVueApercuFichier(nullptr); break;
+        case UiRefresh::ProcessList:
+            break;
+        case UiRefresh::FilePreview:
+            RaffraichirVueApercuFichier(nullptr);
+            break;
     }
 }
 
@@ -695,9 +748,15 @@ void MainWindow::runCommand(int command) {
     QAction* action = commandAction(command);
     if (action && !action->isEnabled()) return;  // greyed: nothing happens
     switch (command) {
-        case ITM_FILE_NEW: commandNew(); break;
-        case ITM_FILE_OPEN: commandOpen(); break;
-        case ITM_FILE_MIGRATE: commandMigrate(); break;
+        case ITM_FILE_NEW:
+            commandNew();
+            break;
+        case ITM_FILE_OPEN:
+            commandOpen();
+            break;
+        case ITM_FILE_MIGRATE:
+            commandMigrate();
+            break;
         case ITM_FILE_SAVE:
             if (!current) break;
             if (!current->FileDescPath) {
@@ -706,7 +765,9 @@ void MainWindow::runCommand(int command) {
                 SetStatusBarText(fromUtf8(current->FileDescPath), 0);
             }
             break;
-        case ITM_FILE_SAVEAS: TBR_SaveFormat(); break;
+        case ITM_FILE_SAVEAS:
+            TBR_SaveFormat();
+            break;
         case ITM_FILE_CLOSEFORMAT:
             if (!current) break;
             if (TBR_CloseFormat(current) == 1) {
@@ -731,12 +792,24 @@ void MainWindow::runCommand(int command) {
                 RaffraichirFileDescView();
             }
             break;
-        case ITM_FILE_QUIT: close(); break;
-        case ITM_VIEW_RESULT: toggleResultView(); break;
-        case ITM_VIEW_HELP: toggleHelpPanel(); break;
-        case ITM_DATA_EXAMPLE: commandChangeExample(); break;
-        case ITM_EDIT_UP: descList_->runCommand(ITM_COL_UP); break;
-        case ITM_EDIT_DOWN: descList_->runCommand(ITM_COL_DOWN); break;
+        case ITM_FILE_QUIT:
+            close();
+            break;
+        case ITM_VIEW_RESULT:
+            toggleResultView();
+            break;
+        case ITM_VIEW_HELP:
+            toggleHelpPanel();
+            break;
+        case ITM_DATA_EXAMPLE:
+            commandChangeExample();
+            break;
+        case ITM_EDIT_UP:
+            descList_->runCommand(ITM_COL_UP);
+            break;
+        case ITM_EDIT_DOWN:
+            descList_->runCommand(ITM_COL_DOWN);
+            break;
         case ITM_DATA_SPLITVIEW:
             if (current) appelDlgFicDecoupe(this);
             break;
@@ -749,14 +822,30 @@ void MainWindow::runCommand(int command) {
         case ITM_DATA_SQLITEMEMORY:
             if (current) FYK_SendDataToSQLite(this, current, ":memory:");
             break;
-        case ITM_DATA_MSSQL: commandSqlServerScript(); break;
-        case ITM_TOOLS_OPENGENDIR: openDirectory(gcontexte.genTargetDirectory); break;
-        case ITM_TOOLS_OPENTEMPLATEDIR: openDirectory(gcontexte.templateLibrary); break;
-        case ITM_TOOLS_OPENFORMATDIR: openDirectory(gcontexte.formatLibrary); break;
-        case ITM_TOOLS_OPENTOOLSDIR: openDirectory(gcontexte.toolsDirectory); break;
-        case ITM_TOOLS_OPTIONS: DoPropertySheetOptions(this, &gcontexte); break;
-        case ITM_HELP_HELP: commandHelp(); break;
-        case ITM_HELP_WEBSITE: openWithDesktop(QUrl(homePage())); break;
+        case ITM_DATA_MSSQL:
+            commandSqlServerScript();
+            break;
+        case ITM_TOOLS_OPENGENDIR:
+            openDirectory(gcontexte.genTargetDirectory);
+            break;
+        case ITM_TOOLS_OPENTEMPLATEDIR:
+            openDirectory(gcontexte.templateLibrary);
+            break;
+        case ITM_TOOLS_OPENFORMATDIR:
+            openDirectory(gcontexte.formatLibrary);
+            break;
+        case ITM_TOOLS_OPENTOOLSDIR:
+            openDirectory(gcontexte.toolsDirectory);
+            break;
+        case ITM_TOOLS_OPTIONS:
+            DoPropertySheetOptions(this, &gcontexte);
+            break;
+        case ITM_HELP_HELP:
+            commandHelp();
+            break;
+        case ITM_HELP_WEBSITE:
+            openWithDesktop(QUrl(homePage()));
+            break;
         case ITM_HELP_DOWNLOAD:
             if (uiPort().messageBox("Téléchargement",
                                     "Télécharger la dernière version de l'application ?",
@@ -772,7 +861,9 @@ void MainWindow::runCommand(int command) {
                 0);
             break;
         }
-        case ITM_HELP_DEBUGSAVEBINARY: commandDebugBinary(); break;
+        case ITM_HELP_DEBUGSAVEBINARY:
+            commandDebugBinary();
+            break;
         case ITM_HELP_SHOWLOG:
             openWithDesktop(QUrl::fromLocalFile(QString::fromStdString(logFilePath(gcontexte))));
             break;
@@ -781,14 +872,16 @@ void MainWindow::runCommand(int command) {
             execDialog(&about);
             break;
         }
-        default: break;
+        default:
+            break;
     }
     UpdateVisualIndicators();
 }
 
 void MainWindow::commandNew() {
     help_->EcrireMessageInfo(2);
-    FileDesc* desc = FILEDESC_CreateFileDesc("Nouveau", nullptr, STRUCTFILE_DELIMITED, "\\r\\n", ";");
+    FileDesc* desc =
+        FILEDESC_CreateFileDesc("Nouveau", nullptr, STRUCTFILE_DELIMITED, "\\r\\n", ";");
     if (!desc) return;
     if (!uiPort().editProjectProperties(desc, true)) {
         FILEDESC_CloseFileDesc(desc);
@@ -815,8 +908,9 @@ void MainWindow::commandMigrate() {
     if (!chosen || chosen->empty()) return;
     if (ChargerFormat(desc, chosen->c_str()) != 0) {
         uiPort().messageBox(kCaption,
-                            "Le fichier '" + *chosen + "' ne peut pas être lu comme un fichier "
-                            "de format v1 beta.",
+                            "Le fichier '" + *chosen +
+                                "' ne peut pas être lu comme un fichier "
+                                "de format v1 beta.",
                             UiButtons::Ok, UiIcon::Warning);
     }
     refreshColumnList();
@@ -841,9 +935,11 @@ void MainWindow::commandSqlServerScript() {
     FileDesc* desc = gcontexte.currentFile;
     if (!desc) return;
     std::string proposed = suggestedFileName(desc, ".sql");
-    if (gcontexte.formatLibrary[0]) proposed = std::string(gcontexte.formatLibrary) + "/" + proposed;
-    std::optional<std::string> chosen = uiPort().promptFile(
-        "Enregistrer le fichier SQL sous ...", proposed, "Fichier de script SQL (*.sql)|*.sql", true);
+    if (gcontexte.formatLibrary[0])
+        proposed = std::string(gcontexte.formatLibrary) + "/" + proposed;
+    std::optional<std::string> chosen =
+        uiPort().promptFile("Enregistrer le fichier SQL sous ...", proposed,
+                            "Fichier de script SQL (*.sql)|*.sql", true);
     if (!chosen || chosen->empty()) return;
     int rows = MSSQL_SendDataToSQLServer(desc, desc->ExampleFilePath, chosen->c_str(), 0);
     if (rows == -2) {
@@ -876,7 +972,8 @@ void MainWindow::commandDebugBinary() {
     FILEDESC_DebugPaddingPath(gcontexte.logsDirectory, paddingPath, sizeof paddingPath);
     int failed = EnregistrerFormat(desc, formatPath);
     failed |= DEBUG_SavePadding(desc, paddingPath);
-    trace(failed ? "\n[ITM_HELP_DEBUGSAVEBINARY] : -> Erreur" : "\n[ITM_HELP_DEBUGSAVEBINARY] : -> OK");
+    trace(failed ? "\n[ITM_HELP_DEBUGSAVEBINARY] : -> Erreur"
+                 : "\n[ITM_HELP_DEBUGSAVEBINARY] : -> OK");
     SetStatusBarText(fromUtf8(formatPath), 0);
 }
 

@@ -187,7 +187,7 @@ private:
     QTabBar* tabs_;
     HelpPanel* help_;
     PanelSeparator* separator_;
-    QWidget* areas_[3];           // description list, source preview, result preview
+    QWidget* areas_[3];  // description list, source preview, result preview
     QLabel* statusParts_[4];
     DescriptionList* descList_ = nullptr;
     ColumnDetailPanel* detail_ = nullptr;

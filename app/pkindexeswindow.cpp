@@ -59,10 +59,10 @@ void PkIndexesWindow::refresh() {
     FileDesc* desc = gcontexte.currentFile;
     setVisible(desc != nullptr);
     refreshing_ = true;
-    for (QTreeWidgetItem* group : {keyGroup(), indexGroup()})
-        qDeleteAll(group->takeChildren());
+    for (QTreeWidgetItem* group : {keyGroup(), indexGroup()}) qDeleteAll(group->takeChildren());
     if (desc) {
-        const Qt::ItemFlags editable = Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemIsEditable;
+        const Qt::ItemFlags editable =
+            Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemIsEditable;
         auto add = [&](QTreeWidgetItem* group, IndexDesc* index, const QString& name) {
             auto* row = new QTreeWidgetItem(
                 group, {name, QString::fromStdString(DESCEDIT_IndexComponents(index))});
@@ -99,8 +99,10 @@ void PkIndexesWindow::deleteSelected() {
     for (QTreeWidgetItem* item : selectedItems()) {
         IndexDesc* index = indexOf(item);
         if (!index) continue;
-        if (index == &desc->primaryKey) changed |= DESCEDIT_RemovePrimaryKey(desc) == 0;
-        else changed |= DESCEDIT_RemoveIndex(desc, index) == 0;
+        if (index == &desc->primaryKey)
+            changed |= DESCEDIT_RemovePrimaryKey(desc) == 0;
+        else
+            changed |= DESCEDIT_RemoveIndex(desc, index) == 0;
     }
     refresh();
     if (changed) {

@@ -38,7 +38,9 @@ void replaceText(char*& field, const QString& text) {
     field = text.isEmpty() ? nullptr : strdup(text.toUtf8().constData());
 }
 
-QString textOf(const char* text) { return QString::fromUtf8(text ? text : ""); }
+QString textOf(const char* text) {
+    return QString::fromUtf8(text ? text : "");
+}
 
 QLineEdit* lineEdit(const char* text, int max) {
     auto* field = new QLineEdit(textOf(text));
@@ -168,7 +170,7 @@ void ProjectPropertiesDialog::apply() {
         for (int i = 0; i < 7; ++i)
             if (separators_[i]->isChecked()) choice = i;
         DESCEDIT_SetSeparator(desc_, DESCEDIT_SeparatorText(static_cast<DescEditSeparator>(choice),
-                                                             other_->text().toStdString()));
+                                                            other_->text().toStdString()));
     }
     desc_->FirstLineIsHeader = header_->isChecked();
     desc_->LenFixedLine = fixedLine_->isChecked() ? lineLength_->value() : 0;

@@ -5,9 +5,9 @@
 #include <QElapsedTimer>
 #include <QThread>
 
+#include "app/columndetailpanel.h"
 #include "app/core/application.h"
 #include "app/core/desceditor.h"
-#include "app/columndetailpanel.h"
 #include "app/descriptionlist.h"
 #include "app/helppanel.h"
 #include "app/mainwindow.h"
@@ -15,8 +15,8 @@
 #include "app/pkindexeswindow.h"
 #include "app/progresswindow.h"
 #include "app/projectpropertiesdialog.h"
-#include "app/splitfileview.h"
 #include "app/splashwindow.h"
+#include "app/splitfileview.h"
 #include "foundation/task.h"
 #include "foundation/trace.h"
 

@@ -65,7 +65,8 @@ QVariant SplitFileModel::data(const QModelIndex& at, int role) const {
 
 QVariant SplitFileModel::headerData(int section, Qt::Orientation orientation, int role) const {
     if (role != Qt::DisplayRole) return {};
-    if (orientation == Qt::Horizontal) return section < titles_.size() ? titles_[section] : QVariant();
+    if (orientation == Qt::Horizontal)
+        return section < titles_.size() ? titles_[section] : QVariant();
     return section + 1;
 }
 
@@ -120,8 +121,7 @@ SplitFileView::SplitFileView(QWidget* parent) : QDialog(parent) {
     // Rows are indexed in the worker; the view takes them in at its own pace (queued).
     connect(this, &SplitFileView::rowsPending, this, &SplitFileView::takePendingRows,
             Qt::QueuedConnection);
-    connect(this, &SplitFileView::finished, this, &SplitFileView::onFinished,
-            Qt::QueuedConnection);
+    connect(this, &SplitFileView::finished, this, &SplitFileView::onFinished, Qt::QueuedConnection);
 
     stopFlag_ = false;
     FileDesc* desc = gcontexte.currentFile;
@@ -179,7 +179,8 @@ void SplitFileView::takePendingRows() {
         read = rowsRead_;
     }
     model_->appendRows(ends);
-    if (loading_ && read > 0) parts_[2]->setText(QString("%1 ligne(s) lue(s)").arg(read - read % 100));
+    if (loading_ && read > 0)
+        parts_[2]->setText(QString("%1 ligne(s) lue(s)").arg(read - read % 100));
 }
 
 void SplitFileView::onFinished(int result) {
@@ -233,12 +234,12 @@ bool SplitFileView::exportTo(const QString& path) {
 void SplitFileView::exportCommand() {
     FileDesc* desc = gcontexte.currentFile;
     QString name = desc && desc->ProjectName[0] ? QString("%1.csv").arg(desc->ProjectName)
-                                                 : QString("Export.csv");
-    std::string proposed = QDir(QString::fromUtf8(gcontexte.formatLibrary)).filePath(name)
-                               .toStdString();
-    std::optional<std::string> chosen = uiPort().promptFile(
-        "Exporter les données...", proposed,
-        "Fichier délimité par un point-virgule (CSV) (*.cvs)", true);
+                                                : QString("Export.csv");
+    std::string proposed =
+        QDir(QString::fromUtf8(gcontexte.formatLibrary)).filePath(name).toStdString();
+    std::optional<std::string> chosen =
+        uiPort().promptFile("Exporter les données...", proposed,
+                            "Fichier délimité par un point-virgule (CSV) (*.cvs)", true);
     if (!chosen) {
         trace("\nEnregistrement annulé");
         return;

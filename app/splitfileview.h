@@ -78,8 +78,8 @@ private:
     QLabel* parts_[4];
     std::atomic<bool> stopFlag_{false};
     std::mutex pendingLock_;
-    std::vector<int64_t> pending_;  // row ends found by the worker, not yet in the model
-    int rowsRead_ = 0;              // rows the worker had read at its last report
+    std::vector<int64_t> pending_;       // row ends found by the worker, not yet in the model
+    int rowsRead_ = 0;                   // rows the worker had read at its last report
     std::atomic<bool> notified_{false};  // a rowsPending() is on its way
     std::thread worker_;
     bool loading_ = false;

@@ -3,6 +3,8 @@
 // bench/editor.sh.
 //
 //     editor_bench DESCRIPTION.fyk DATAFILE [REFRESHES]
+#include <sys/resource.h>
+
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QTableView>
@@ -10,7 +12,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <sys/resource.h>
 #include <vector>
 
 #include "app/core/application.h"

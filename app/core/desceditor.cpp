@@ -12,8 +12,8 @@
 
 namespace {
 
-const char* const kTypeNames[] = {"Entier",      "Décimal",          "Date",
-                                  "Date et Heure", "Chaîne fixe",    "Chaîne variable",
+const char* const kTypeNames[] = {"Entier",           "Décimal",      "Date",
+                                  "Date et Heure",    "Chaîne fixe",  "Chaîne variable",
                                   "Texte non limité", "Booléen (bit)"};
 
 void copyText(char* out, size_t size, const std::string& text) {
@@ -68,7 +68,8 @@ const char* DESCEDIT_TypeName(int type) {
 
 std::vector<std::string> DESCEDIT_OfferedFormats(int type) {
     switch (type) {
-        case DATATYPE_DECIMAL: return {"Aucun", "3,1", "3,2", "6,3", "8,3"};
+        case DATATYPE_DECIMAL:
+            return {"Aucun", "3,1", "3,2", "6,3", "8,3"};
         case DATATYPE_DATE:
             return {"Aucun",  "aaaammjj", "aaaa-mm-jj", "aaaa/mm/jj",
                     "aammjj", "aa-mm-jj", "jj/mm/aaaa", "jj/mm/aa"};
@@ -86,7 +87,8 @@ std::vector<std::string> DESCEDIT_OfferedFormats(int type) {
         case DATATYPE_FIXEDCHAR:
         case DATATYPE_VARIABLECHAR:
             return {"Aucun", "1", "2", "3", "4", "5", "6", "7", "11", "32", "64"};
-        default: return {"Aucun"};
+        default:
+            return {"Aucun"};
     }
 }
 
@@ -99,16 +101,21 @@ std::string DESCEDIT_FormatText(const ColumnDesc* column) {
             std::snprintf(text, sizeof text, "(%i,%i)", t.fmtDecimal.partieEntiere,
                           t.fmtDecimal.partieDecimale);
             break;
-        case DATATYPE_DATE: return t.fmtDate;
-        case DATATYPE_DATETIME: return t.fmtDateTime;
+        case DATATYPE_DATE:
+            return t.fmtDate;
+        case DATATYPE_DATETIME:
+            return t.fmtDateTime;
         case DATATYPE_FIXEDCHAR:
             std::snprintf(text, sizeof text, "%i car.", t.fmtChaineFixe.taille);
             break;
         case DATATYPE_VARIABLECHAR:
             std::snprintf(text, sizeof text, "%i car.", t.fmtChaineVar.tailleMax);
             break;
-        case DATATYPE_INTEGER: std::snprintf(text, sizeof text, "%i", t.fmtEntier.taille); break;
-        default: break;
+        case DATATYPE_INTEGER:
+            std::snprintf(text, sizeof text, "%i", t.fmtEntier.taille);
+            break;
+        default:
+            break;
     }
     return text;
 }
@@ -124,8 +131,12 @@ void DESCEDIT_ReadFormat(TypeCible* t, const char* text) {
             t->fmtDecimal.partieDecimale = scale;
             break;
         }
-        case DATATYPE_DATE: copyText(t->fmtDate, sizeof t->fmtDate, text); break;
-        case DATATYPE_DATETIME: copyText(t->fmtDateTime, sizeof t->fmtDateTime, text); break;
+        case DATATYPE_DATE:
+            copyText(t->fmtDate, sizeof t->fmtDate, text);
+            break;
+        case DATATYPE_DATETIME:
+            copyText(t->fmtDateTime, sizeof t->fmtDateTime, text);
+            break;
         case DATATYPE_FIXEDCHAR: {
             int n = 0;
             if (std::sscanf(text, "%i", &n) != 1) n = 0;
@@ -138,7 +149,8 @@ void DESCEDIT_ReadFormat(TypeCible* t, const char* text) {
             t->fmtChaineVar.tailleMax = n;
             break;
         }
-        default: break;
+        default:
+            break;
     }
 }
 
@@ -175,8 +187,8 @@ DESCEDIT_MENU DESCEDIT_MenuState(int selected, bool hasDescription, bool hasExam
 bool DESCEDIT_MoveColumn(FileDesc* desc, ColumnDesc* column, int direction) {
     if (!desc || !column || !desc->columns) return false;
     std::vector<ColumnDesc*> before = DESCEDIT_Columns(desc);
-    int found = direction < 0 ? LDCG_MoveUp(desc->columns, column)
-                              : LDCG_MoveDown(desc->columns, column);
+    int found =
+        direction < 0 ? LDCG_MoveUp(desc->columns, column) : LDCG_MoveDown(desc->columns, column);
     if (found != 0) return false;
     FILEDESC_UpdatePositions(desc);
     bool moved = before != DESCEDIT_Columns(desc);
@@ -237,12 +249,11 @@ std::string DESCEDIT_StatisticsText(const ColumnDesc* column) {
         "analysées :\n - Minimum : %i\n - Maximum: %i\n\nTailles analysées pour les décimaux "
         ":\n * Parties entières :\n   - Minimum : %i\n   - Maximum: %i\n * Parties décimales "
         ":\n   - Minimum : %i\n   - Maximum: %i",
-        column->code, s.countIntegersZeroPrefixed, s.countIntegersNonZeroPrefixed,
-        s.countDecimals, s.countDecimalsWithPoint, s.countDecimalsWithComma,
-        s.countDecimalsWithPointSignPostfix, s.countDecimalsWithCommaSignPostfix,
-        s.countFixedStrings, s.countVariableStrings, s.countDates, s.countDatetimes, s.minLength,
-        s.maxLength, s.minLengthForIntegerPart, s.maxLengthForIntegerPart,
-        s.minLengthForDecimalPart, s.maxLengthForDecimalPart);
+        column->code, s.countIntegersZeroPrefixed, s.countIntegersNonZeroPrefixed, s.countDecimals,
+        s.countDecimalsWithPoint, s.countDecimalsWithComma, s.countDecimalsWithPointSignPostfix,
+        s.countDecimalsWithCommaSignPostfix, s.countFixedStrings, s.countVariableStrings,
+        s.countDates, s.countDatetimes, s.minLength, s.maxLength, s.minLengthForIntegerPart,
+        s.maxLengthForIntegerPart, s.minLengthForDecimalPart, s.maxLengthForDecimalPart);
     return text;
 }
 
@@ -330,25 +341,39 @@ DescEditSeparator DESCEDIT_SeparatorChoice(const FileDesc* desc) {
         "*fieldDelimiter=[%c]",
         desc->FieldDelimiter, converted, converted[0]);
     switch (converted[0]) {
-        case ',': return SEPARATOR_COMMA;
-        case ';': return SEPARATOR_SEMICOLON;
-        case '|': return SEPARATOR_PIPE;
-        case '~': return SEPARATOR_TILDE;
-        case '\t': return SEPARATOR_TAB;
-        case ' ': return SEPARATOR_SPACE;
-        default: return SEPARATOR_OTHER;
+        case ',':
+            return SEPARATOR_COMMA;
+        case ';':
+            return SEPARATOR_SEMICOLON;
+        case '|':
+            return SEPARATOR_PIPE;
+        case '~':
+            return SEPARATOR_TILDE;
+        case '\t':
+            return SEPARATOR_TAB;
+        case ' ':
+            return SEPARATOR_SPACE;
+        default:
+            return SEPARATOR_OTHER;
     }
 }
 
 std::string DESCEDIT_SeparatorText(DescEditSeparator choice, const std::string& other) {
     switch (choice) {
-        case SEPARATOR_SEMICOLON: return ";";
-        case SEPARATOR_TAB: return "\\t";
-        case SEPARATOR_COMMA: return ",";
-        case SEPARATOR_SPACE: return " ";
-        case SEPARATOR_TILDE: return "~";
-        case SEPARATOR_PIPE: return "|";
-        default: return other;
+        case SEPARATOR_SEMICOLON:
+            return ";";
+        case SEPARATOR_TAB:
+            return "\\t";
+        case SEPARATOR_COMMA:
+            return ",";
+        case SEPARATOR_SPACE:
+            return " ";
+        case SEPARATOR_TILDE:
+            return "~";
+        case SEPARATOR_PIPE:
+            return "|";
+        default:
+            return other;
     }
 }
 

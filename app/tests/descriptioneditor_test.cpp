@@ -1,7 +1,7 @@
 // The description list, the column detail panel and the two previews working on a real
 // description and a real example file on disk.
-#include <QComboBox>
 #include <QCheckBox>
+#include <QComboBox>
 #include <QLineEdit>
 #include <QMenu>
 #include <QPushButton>
@@ -215,7 +215,8 @@ private slots:
         QVERIFY(panel.addButton()->isEnabled() && !panel.modifyButton()->isEnabled());
         panel.add();
         QCOMPARE(person_->messages.size(), size_t(1));
-        QVERIFY(person_->messages[0].rfind("Saisie incorrecte|Veuillez renseigner le CODE", 0) == 0);
+        QVERIFY(person_->messages[0].rfind("Saisie incorrecte|Veuillez renseigner le CODE", 0) ==
+                0);
         QCOMPARE(LDCG_Count(desc_->columns), 3);
 
         panel.codeField()->setText("MONTANT");

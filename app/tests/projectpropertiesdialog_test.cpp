@@ -1,4 +1,6 @@
 // The project properties: separator choice shown and written, end of line, structure.
+#include "app/projectpropertiesdialog.h"
+
 #include <QCheckBox>
 #include <QComboBox>
 #include <QLineEdit>
@@ -7,7 +9,6 @@
 #include <QTest>
 #include <cstring>
 
-#include "app/projectpropertiesdialog.h"
 #include "app/tests/apptest.h"
 #include "filedesc/filedesc.h"
 

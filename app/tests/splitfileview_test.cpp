@@ -1,4 +1,6 @@
 // The split-file view over a real example file: loading, stopping, status texts and export.
+#include "app/splitfileview.h"
+
 #include <QAction>
 #include <QTableView>
 #include <QTest>
@@ -7,7 +9,6 @@
 #include <sstream>
 
 #include "app/core/application.h"
-#include "app/splitfileview.h"
 #include "app/tests/apptest.h"
 #include "filedesc/filedesc.h"
 

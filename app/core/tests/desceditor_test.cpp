@@ -35,7 +35,8 @@ struct Desc {
     ColumnDesc* col(const char* code) { return FILEDESC_SearchColumn(d, code); }
     std::string order() {
         std::string s;
-        for (ColumnDesc* c : DESCEDIT_Columns(d)) s += std::string(c->code) + std::to_string(c->Position);
+        for (ColumnDesc* c : DESCEDIT_Columns(d))
+            s += std::string(c->code) + std::to_string(c->Position);
         return s;
     }
 };
