@@ -15,6 +15,23 @@ bool isRegularFile(const std::string& path) {
     return fs::is_regular_file(path, ec);
 }
 
+std::string dataFileOf(const FileDesc& desc, const std::string& option) {
+    if (!option.empty()) return option;
+    return desc.ExampleFilePath ? desc.ExampleFilePath : "";
+}
+
+bool checkDataFile(const std::string& path) {
+    if (path.empty()) {
+        cliError("Aucun fichier de données : la description n'a pas de fichier exemple (--data).");
+        return false;
+    }
+    if (!isRegularFile(path)) {
+        cliError("Le fichier de données '" + path + "' n'existe pas ou n'est pas un fichier.");
+        return false;
+    }
+    return true;
+}
+
 DescPtr openDescription(const std::string& path) {
     if (!isRegularFile(path)) {
         cliError("Le fichier de description '" + path + "' n'existe pas ou n'est pas un fichier.");

@@ -22,6 +22,12 @@ bool isRegularFile(const std::string& path);
 // Opens a .fyk description; writes a French error and returns nullptr when it cannot be read.
 DescPtr openDescription(const std::string& path);
 
+// The data file of a command: the --data option, else the description's example file.
+std::string dataFileOf(const FileDesc& desc, const std::string& option);
+// True when `path` names a data file to read; writes a French error otherwise (no path given,
+// or not an existing regular file).
+bool checkDataFile(const std::string& path);
+
 // Saves `desc` to `path` through a temporary file renamed over the target, so that a failed
 // write never leaves a truncated description; records the path in the description. Writes a
 // French error and returns false on failure.

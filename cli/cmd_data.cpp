@@ -36,24 +36,6 @@ int analysisRows(bool all, int rows) {
     return FILEDESC_GetAnalyseMaxRows();
 }
 
-// The data file of a command: the --data option, else the description's example file.
-std::string dataFileOf(const FileDesc& desc, const std::string& option) {
-    if (!option.empty()) return option;
-    return desc.ExampleFilePath ? desc.ExampleFilePath : "";
-}
-
-bool checkDataFile(const std::string& path) {
-    if (path.empty()) {
-        cliError("Aucun fichier de données : la description n'a pas de fichier exemple (--data).");
-        return false;
-    }
-    if (!isRegularFile(path)) {
-        cliError("Le fichier de données '" + path + "' n'existe pas ou n'est pas un fichier.");
-        return false;
-    }
-    return true;
-}
-
 // Status of a command after its task: 0 finished, 1 interrupted or not started.
 int taskStatus() {
     int event = cliPort().finalEvent;

@@ -41,16 +41,8 @@ int commandLoad(const LoadOptions& o) {
     }
     DescPtr desc = openDescription(o.desc);
     if (!desc) return CLI_FAILURE;
-    std::string data =
-        !o.data.empty() ? o.data : (desc->ExampleFilePath ? desc->ExampleFilePath : "");
-    if (data.empty()) {
-        cliError("Aucun fichier de données : la description n'a pas de fichier exemple (--data).");
-        return CLI_FAILURE;
-    }
-    if (!isRegularFile(data)) {
-        cliError("Le fichier de données '" + data + "' n'existe pas ou n'est pas un fichier.");
-        return CLI_FAILURE;
-    }
+    std::string data = dataFileOf(*desc, o.data);
+    if (!checkDataFile(data)) return CLI_FAILURE;
     std::unique_ptr<void, LibraryCloser> library(SQLITE3_LoadDLL(nullptr));
     if (!library) return CLI_FAILURE;  // the binding has told why on standard error
 

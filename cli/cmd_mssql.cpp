@@ -42,16 +42,8 @@ struct ParamOptions {
 int commandInsert(const InsertOptions& o) {
     DescPtr desc = openDescription(o.desc);
     if (!desc) return CLI_FAILURE;
-    const std::string data =
-        !o.data.empty() ? o.data : (desc->ExampleFilePath ? desc->ExampleFilePath : "");
-    if (data.empty()) {
-        cliError("Aucun fichier de données : la description n'a pas de fichier exemple (--data).");
-        return CLI_FAILURE;
-    }
-    if (!isRegularFile(data)) {
-        cliError("Le fichier de données '" + data + "' n'existe pas ou n'est pas un fichier.");
-        return CLI_FAILURE;
-    }
+    const std::string data = dataFileOf(*desc, o.data);
+    if (!checkDataFile(data)) return CLI_FAILURE;
     const int rows =
         MSSQL_SendDataToSQLServer(desc.get(), data.c_str(), o.script.c_str(), o.rowNumber);
     if (rows == -2) {
