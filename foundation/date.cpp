@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "foundation/mystrings.h"
 #include "foundation/trace.h"
 
 namespace {
@@ -502,4 +503,17 @@ int DATE_SecondesVersMYHEURE(double secondes, MYHEURE* heure) {
     heure->minute = truncToInt(std::fmod(secondes / 60, 60));
     heure->seconde = truncToInt(std::fmod(secondes, 60));
     return 0;
+}
+
+void DATETIME_AppendCompact(std::string& out, const MYDATETIME& d, bool withTime) {
+    morvex::AppendPadded(out, d.annee, 4);
+    morvex::AppendPadded(out, d.mois, 2);
+    morvex::AppendPadded(out, d.jour, 2);
+    if (!withTime) return;
+    out += ' ';
+    morvex::AppendPadded(out, d.heure, 2);
+    out += ':';
+    morvex::AppendPadded(out, d.minute, 2);
+    out += ':';
+    morvex::AppendPadded(out, d.seconde, 2);
 }

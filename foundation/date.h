@@ -12,6 +12,7 @@
 
 #include <cstddef>
 #include <ctime>
+#include <string>
 
 // A calendar date. A MYDATETIME begins with the same three fields and may be read as a MYDATE.
 struct MYDATE {
@@ -81,6 +82,9 @@ MYDATE* DATE_Convert(const char* text, const char* format, MYDATE* date);
 
 // As DATE_Convert, with the time letters H, M, S, L as well and leading spaces of `text` skipped.
 MYDATETIME* DATETIME_Convert(const char* text, const char* format, MYDATETIME* dateTime);
+// Appends the date as "yyyymmdd" and, with `withTime`, the time as " hh:mm:ss" (the layout SQL
+// Server reads whatever its language settings).
+void DATETIME_AppendCompact(std::string& out, const MYDATETIME& dateTime, bool withTime);
 
 // Reads day, month and year separated by `separator` (such as "26/2/2015") into `date`, which is
 // first set to zeros. 0, or 1 when the day is outside 0-31, the month outside 0-12, the year

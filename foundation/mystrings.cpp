@@ -1,6 +1,7 @@
 // In-place helpers on zero-terminated texts, and ajusterMot for aligned columns.
 #include "foundation/mystrings.h"
 
+#include <charconv>
 #include <cstdarg>
 #include <cstdio>
 #include <cstring>
@@ -99,4 +100,17 @@ std::string morvex::Format(const char* format, ...) {
     if (n > 0) vsnprintf(out.data(), out.size() + 1, format, args);
     va_end(args);
     return out;
+}
+
+void morvex::AppendPadded(std::string& out, int value, int width) {
+    char digits[16];
+    if (value < 0) {
+        const int n = snprintf(digits, sizeof digits, "%0*i", width, value);
+        out.append(digits, static_cast<size_t>(n));
+        return;
+    }
+    const auto result = std::to_chars(digits, digits + sizeof digits, value);
+    const int n = static_cast<int>(result.ptr - digits);
+    if (n < width) out.append(static_cast<size_t>(width - n), '0');
+    out.append(digits, static_cast<size_t>(n));
 }

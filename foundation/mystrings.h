@@ -20,4 +20,7 @@ void ajusterMot(char* text, int capacity, int width, const char* pad, int mode);
 namespace morvex {
 // printf into a new string (no length limit).
 std::string Format(const char* format, ...) __attribute__((format(printf, 1, 2)));
+// Appends `value` as printf's "%0*i" writes it: zeros in front up to `width` characters, a minus
+// sign counted in the width.
+void AppendPadded(std::string& out, int value, int width);
 }  // namespace morvex

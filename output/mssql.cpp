@@ -2,7 +2,6 @@
 #include "output/mssql.h"
 
 #include <cctype>
-#include <charconv>
 #include <cstdio>
 #include <cstring>
 #include <memory>
@@ -12,9 +11,11 @@
 
 #include "datafile/datafile.h"
 #include "foundation/date.h"
+#include "foundation/mystrings.h"
 #include "foundation/trace.h"
 #include "foundation/uiport.h"
 #include "output/mssql_text.h"
+#include "output/sqlite4fyk.h"
 
 namespace morvex::mssql {
 
@@ -140,20 +141,6 @@ void AppendQuoted(std::string& out, const char* value, int length) {
     out += '\'';
 }
 
-// `value` in decimal, zero-padded to `width` digits ("%0*i").
-void AppendPadded(std::string& out, int value, int width) {
-    char digits[16];
-    if (value < 0) {
-        const int n = snprintf(digits, sizeof digits, "%0*i", width, value);
-        out.append(digits, static_cast<size_t>(n));
-        return;
-    }
-    const auto result = std::to_chars(digits, digits + sizeof digits, value);
-    const int n = static_cast<int>(result.ptr - digits);
-    if (n < width) out.append(static_cast<size_t>(width - n), '0');
-    out.append(digits, static_cast<size_t>(n));
-}
-
 // Checks that [begin, end) is a number: an optional sign, then digits with at most one decimal
 // separator (point or comma, only when `decimal`), at least one digit. Gives the separator's
 // offset (or -1).
@@ -188,48 +175,13 @@ void AppendDate(std::string& out, const TypeCible* t, const char* value, int len
     // A text that does not fit keeps the fields read before the failure, zeros for the rest.
     DATETIME_Convert(text, withTime ? t->fmtDateTime : t->fmtDate, &d);
     out += '\'';
-    AppendPadded(out, d.annee, 4);
-    AppendPadded(out, d.mois, 2);
-    AppendPadded(out, d.jour, 2);
-    if (withTime) {
-        out += ' ';
-        AppendPadded(out, d.heure, 2);
-        out += ':';
-        AppendPadded(out, d.minute, 2);
-        out += ':';
-        AppendPadded(out, d.seconde, 2);
-    }
+    DATETIME_AppendCompact(out, d, withTime);
     out += '\'';
 }
 
-// SQL Server type of a target type; empty for an unknown code.
-std::string MssqlType(const TypeCible& t) {
-    char text[64];
-    switch (t.type) {
-        case DATATYPE_INTEGER:
-            return "int";
-        case DATATYPE_DECIMAL:
-            snprintf(text, sizeof text, "decimal(%i, %i)",
-                     t.fmtDecimal.partieEntiere + t.fmtDecimal.partieDecimale,
-                     t.fmtDecimal.partieDecimale);
-            return text;
-        case DATATYPE_DATE:
-        case DATATYPE_DATETIME:
-            return "datetime";
-        case DATATYPE_FIXEDCHAR:
-            snprintf(text, sizeof text, "char(%i)", t.fmtChaineFixe.taille);
-            return text;
-        case DATATYPE_VARIABLECHAR:
-            snprintf(text, sizeof text, "varchar(%i)", t.fmtChaineVar.tailleMax);
-            return text;
-        case DATATYPE_TEXT:
-            return "text";
-        case DATATYPE_BOOLEAN:
-            return "bit";
-        default:
-            return "";
-    }
-}
+// SQL Server type of a target type; empty for an unknown code. The tables of both targets take
+// the same type names.
+std::string MssqlType(const TypeCible& t) { return GenerateSQLITEType(&t); }
 
 // The DROP and CREATE of the table, lines ended by `\n`.
 std::string CreateTableText(const FileDesc* desc, int rowNumberFlag) {
@@ -285,7 +237,7 @@ public:
             out += head_;
             bool first = true;
             if (rowNumberFlag_) {
-                AppendNumber(out, rowNumber);
+                morvex::AppendPadded(out, rowNumber, 0);
                 first = false;
             }
             for (LDCG_ELT* e = row->first; e; e = e->next) {
@@ -301,7 +253,7 @@ public:
         values_.clear();
         if (rowNumberFlag_) {
             names_ = "FileRowID";
-            AppendNumber(values_, rowNumber);
+            morvex::AppendPadded(values_, rowNumber, 0);
         }
         for (LDCG_ELT* e = row != nullptr ? row->first : nullptr; e; e = e->next) {
             const auto* field = static_cast<const DATACOLUMN*>(e->lParam1);
@@ -336,12 +288,6 @@ private:
             }
         }
         return i == columns_.size();
-    }
-
-    static void AppendNumber(std::string& out, int n) {
-        char digits[16];
-        const auto result = std::to_chars(digits, digits + sizeof digits, n);
-        out.append(digits, static_cast<size_t>(result.ptr - digits));
     }
 
     int rowNumberFlag_;                       // 1: FileRowID and the row number come first

@@ -1,6 +1,5 @@
 #include "tabstrap/script.h"
 
-#include <charconv>
 #include <cstdlib>
 #include <cstring>
 
@@ -89,18 +88,6 @@ void AppendQuoted(std::string& out, const char* text, std::size_t length) {
         text = quote + 1;
     }
     out += '\'';
-}
-
-// Appends a number of at least `width` digits, zero-padded (the values are never negative in
-// practice; a negative one keeps its sign in front of the padding, as printf does).
-void AppendPadded(std::string& out, int value, int width) {
-    char digits[16];
-    unsigned magnitude = value < 0 ? 0u - static_cast<unsigned>(value) : value;
-    auto result = std::to_chars(digits, digits + sizeof digits, magnitude);
-    const int count = static_cast<int>(result.ptr - digits);
-    if (value < 0) out += '-';
-    for (int i = count; i < width; ++i) out += '0';
-    out.append(digits, count);
 }
 
 // Writes out the buffered text of `script`, noting a failure.
@@ -204,15 +191,7 @@ void SCRIPT_AppendValue(std::string& out, int sqlType, const char* text, std::si
                                    &when);
         }
         out += '\'';
-        AppendPadded(out, when.annee, 4);
-        AppendPadded(out, when.mois, 2);
-        AppendPadded(out, when.jour, 2);
-        out += ' ';
-        AppendPadded(out, when.heure, 2);
-        out += ':';
-        AppendPadded(out, when.minute, 2);
-        out += ':';
-        AppendPadded(out, when.seconde, 2);
+        DATETIME_AppendCompact(out, when, true);
         out += '\'';
     } else if (sqlType == SCRIPT_SQL_UNKNOWN_TYPE) {
         const std::string value(text, length);
