@@ -12,6 +12,7 @@
 set -euo pipefail
 
 HERE=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
+. "$HERE/common.sh"
 BUILD=$(cd "${1:-build}" && pwd)
 ROWS=${DATAFILE_BENCH_ROWS:-1000000}
 RUNS=${DATAFILE_BENCH_RUNS:-3}
@@ -19,12 +20,8 @@ OUT="$HERE/out"
 CLI="$BUILD/cli/morvexcli"
 DESC="$HERE/delimited.fyk"
 
-for tool in hyperfine mlr node npm python3 wc /usr/bin/time "$CLI"; do
-    command -v "$tool" >/dev/null || { echo "datafile_cli bench: $tool not found" >&2; exit 1; }
-done
-mkdir -p "$OUT"
-DATA="$OUT/delimited_${ROWS}.txt"
-[ -s "$DATA" ] || python3 "$HERE/gen_delimited.py" "$ROWS" "$DATA"
+bench_require datafile_cli hyperfine mlr node npm python3 wc /usr/bin/time "$CLI"
+DATA=$(bench_input "$OUT" "$ROWS")
 if [ ! -d "$HERE/duckdb/node_modules/@duckdb/node-api" ]; then
     (cd "$HERE/duckdb" && npm install --silent --no-audit --no-fund)
 fi

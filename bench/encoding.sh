@@ -9,17 +9,14 @@
 set -euo pipefail
 
 HERE=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
+. "$HERE/common.sh"
 BUILD=$(cd "${1:-build}" && pwd)
 ROWS=${DATAFILE_BENCH_ROWS:-1000000}
 RUNS=${ENCODING_BENCH_RUNS:-3}
 OUT="$HERE/out"
 CLI="$BUILD/cli/morvexcli"
-for tool in hyperfine iconv python3 "$CLI"; do
-    command -v "$tool" >/dev/null || { echo "encoding bench: $tool not found" >&2; exit 1; }
-done
-mkdir -p "$OUT"
-DATA="$OUT/delimited_${ROWS}.txt"
-[ -s "$DATA" ] || python3 "$HERE/gen_delimited.py" "$ROWS" "$DATA"
+bench_require encoding hyperfine iconv python3 "$CLI"
+DATA=$(bench_input "$OUT" "$ROWS")
 export MORVEX_CONFIG_DIR="$OUT/config"
 mkdir -p "$MORVEX_CONFIG_DIR"
 M="$CLI --log /dev/null"

@@ -13,6 +13,7 @@
 set -euo pipefail
 
 HERE=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
+. "$HERE/common.sh"
 BUILD=$(cd "${1:-build}" && pwd)
 BYTES=${LINEUTILS_BENCH_BYTES:-1000000000}
 RUNS=${LINEUTILS_BENCH_RUNS:-3}
@@ -21,9 +22,7 @@ LINTRIM="$BUILD/lineutils/lintrim"
 LINENUM="$BUILD/lineutils/linenum"
 AWK=$(command -v mawk || command -v awk)
 
-for tool in hyperfine fold python3 "$AWK" "$LINTRIM" "$LINENUM"; do
-    command -v "$tool" >/dev/null || { echo "lineutils bench: $tool not found" >&2; exit 1; }
-done
+bench_require lineutils hyperfine fold python3 "$AWK" "$LINTRIM" "$LINENUM"
 mkdir -p "$OUT"
 INPUT="$OUT/lines_${BYTES}.txt"
 

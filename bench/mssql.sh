@@ -9,6 +9,7 @@
 set -euo pipefail
 
 HERE=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
+. "$HERE/common.sh"
 BUILD=$(cd "${1:-build}" && pwd)
 ROWS=${MSSQL_BENCH_ROWS:-1000000}
 RUNS=${MSSQL_BENCH_RUNS:-3}
@@ -16,12 +17,8 @@ OUT="$HERE/out"
 CLI="$BUILD/cli/morvexcli"
 DESC="$HERE/delimited.fyk"
 
-for tool in hyperfine python3 "$CLI"; do
-    command -v "$tool" >/dev/null || { echo "mssql bench: $tool not found" >&2; exit 1; }
-done
-mkdir -p "$OUT"
-DATA="$OUT/delimited_${ROWS}.txt"
-[ -s "$DATA" ] || python3 "$HERE/gen_delimited.py" "$ROWS" "$DATA"
+bench_require mssql hyperfine python3 "$CLI"
+DATA=$(bench_input "$OUT" "$ROWS")
 
 # morvexcli reads its settings from a private folder, never the user's.
 export MORVEX_CONFIG_DIR="$OUT/config"

@@ -12,6 +12,7 @@
 set -euo pipefail
 
 HERE=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
+. "$HERE/common.sh"
 BUILD=$(cd "${1:-build}" && pwd)
 ROWS=${DATAFILE_BENCH_ROWS:-1000000}
 RUNS=${SQLITE_BENCH_RUNS:-3}
@@ -19,12 +20,8 @@ OUT="$HERE/out"
 CLI="$BUILD/cli/morvexcli"
 DESC="$HERE/delimited.fyk"
 
-for tool in hyperfine sqlite3 python3 /usr/bin/time "$CLI"; do
-    command -v "$tool" >/dev/null || { echo "sqlite_load bench: $tool not found" >&2; exit 1; }
-done
-mkdir -p "$OUT"
-DATA="$OUT/delimited_${ROWS}.txt"
-[ -s "$DATA" ] || python3 "$HERE/gen_delimited.py" "$ROWS" "$DATA"
+bench_require sqlite_load hyperfine sqlite3 python3 /usr/bin/time "$CLI"
+DATA=$(bench_input "$OUT" "$ROWS")
 export MORVEX_CONFIG_DIR="$OUT/config"
 mkdir -p "$MORVEX_CONFIG_DIR"
 M="$CLI --log /dev/null"

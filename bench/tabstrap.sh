@@ -13,6 +13,7 @@
 set -euo pipefail
 
 HERE=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
+. "$HERE/common.sh"
 BUILD=$(cd "${1:-build}" && pwd)
 ROWS=${TABSTRAP_BENCH_ROWS:-1000000}
 RUNS=${TABSTRAP_BENCH_RUNS:-3}
@@ -20,9 +21,7 @@ OUT="$HERE/out"
 TABSTRAP="$BUILD/tabstrap/tabstrap"
 DRIVER=${TABSTRAP_ODBC_DRIVER:-$(ls /usr/lib/*/odbc/libsqlite3odbc.so 2>/dev/null | head -n 1)}
 
-for tool in hyperfine sqlite3 python3 "$TABSTRAP"; do
-    command -v "$tool" >/dev/null || { echo "tabstrap bench: $tool not found" >&2; exit 1; }
-done
+bench_require tabstrap hyperfine sqlite3 python3 "$TABSTRAP"
 [ -n "$DRIVER" ] && [ -r "$DRIVER" ] || { echo "tabstrap bench: SQLite ODBC driver not found" >&2; exit 1; }
 mkdir -p "$OUT"
 DB="$OUT/tabstrap_${ROWS}.db"

@@ -10,14 +10,13 @@
 set -euo pipefail
 
 HERE=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
+. "$HERE/common.sh"
 ROOT=$(cd "$HERE/.." && pwd)
 BUILD=$(cd "${1:-build}" && pwd)
 RUNS=${TEMPLATE_BENCH_RUNS:-5}
 OUT="$HERE/out/template"
 CLI="$BUILD/cli/morvexcli"
-for tool in hyperfine python3 "$CLI"; do
-    command -v "$tool" >/dev/null || { echo "template bench: $tool not found" >&2; exit 1; }
-done
+bench_require template hyperfine python3 "$CLI"
 rm -rf "$OUT" && mkdir -p "$OUT/gen" "$OUT/config"
 export MORVEX_CONFIG_DIR="$OUT/config"
 
