@@ -23,6 +23,7 @@
 #include "app/mainwindow.h"
 #include "app/progresswindow.h"
 #include "app/tests/apptest.h"
+#include "foundation/testing/files.h"
 #include "filedesc/filedesc.h"
 #include "foundation/trace.h"
 
@@ -30,12 +31,7 @@ using namespace morvex;
 
 namespace {
 
-std::string readAll(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
+using morvex::testing::readFile;
 
 // Writes a description named `project` to `path` and returns the path.
 std::string writeDescription(const std::string& path, const char* project) {
@@ -90,13 +86,13 @@ private slots:
         QCOMPARE(window_->windowTitle(), QString("Morvex Fylatek 1.5.2 build 5697  - [Nouveau]"));
         QVERIFY(window_->helpPanel()->plainText().startsWith("Bienvenue dans Morvex Fylatek!"));
         QCOMPARE(window_->statusBarText(0), QString("Morvex Suite - File Importation"));
-        std::string log = readAll(env_.logFile());
+        std::string log = readFile(env_.logFile());
         QVERIFY(log.rfind("\n[initFrmDlgMain] Le fichier de log principal est [", 0) == 0);
         // A second start truncates the log.
         trace("\nMARQUE-DU-PREMIER-DEMARRAGE");
         MainWindow second;
         second.initialise(nullptr, "");
-        QVERIFY(readAll(env_.logFile()).find("MARQUE-DU-PREMIER-DEMARRAGE") == std::string::npos);
+        QVERIFY(readFile(env_.logFile()).find("MARQUE-DU-PREMIER-DEMARRAGE") == std::string::npos);
     }
 
     void commandLineOpensDescriptionsInOrderAndTracesOtherWords() {
@@ -158,7 +154,7 @@ private slots:
         QCOMPARE(person_->messages[0],
                  std::string("Remplacer le fichier|Ce fichier existe déjà. Voulez-vous le "
                              "remplacer ?"));
-        QCOMPARE(readAll(existing), std::string("ancien contenu"));
+        QCOMPARE(readFile(existing), std::string("ancien contenu"));
         QVERIFY(gcontexte.currentFile->FileDescPath == nullptr);
     }
 
@@ -167,7 +163,7 @@ private slots:
         person_->files = {existing};
         person_->answers = {UiAnswer::Yes};
         window_->runCommand(ITM_FILE_SAVEAS);
-        QVERIFY(readAll(existing).find("Nouveau") != std::string::npos);
+        QVERIFY(readFile(existing).find("Nouveau") != std::string::npos);
         QCOMPARE(QString(gcontexte.currentFile->FileDescPath), QString::fromStdString(existing));
     }
 
@@ -178,7 +174,7 @@ private slots:
         window_->runCommand(ITM_FILE_SAVE);
         QCOMPARE(person_->prompts.size(), size_t(1));
         QVERIFY(person_->prompts[0].rfind("Enregistrer le fichier sous ...|", 0) == 0);
-        QVERIFY(readAll(path).find("Nouveau") != std::string::npos);
+        QVERIFY(readFile(path).find("Nouveau") != std::string::npos);
         QCOMPARE(window_->statusBarText(0), QString::fromStdString(path));
         QCOMPARE(window_->statusBarText(3), QString::fromStdString(path));
         QVERIFY(!window_->windowTitle().contains('*'));
@@ -242,7 +238,7 @@ private slots:
         person_->answers = {UiAnswer::Yes};
         person_->files = {path};
         window_->runCommand(ITM_FILE_CLOSEFORMAT);
-        QVERIFY(readAll(path).find("Nouveau") != std::string::npos);
+        QVERIFY(readFile(path).find("Nouveau") != std::string::npos);
         QCOMPARE(window_->tabBar()->count(), 0);
     }
 
@@ -425,9 +421,9 @@ private slots:
         strcpy(column.code, "ID");
         FILEDESC_AjouterColonne(gcontexte.currentFile, &column);
         window_->runCommand(ITM_HELP_DEBUGSAVEBINARY);
-        QCOMPARE(readAll(env_.dir().file("MorvexFylatek.DebugFormatBin.bin")).size(),
+        QCOMPARE(readFile(env_.dir().file("MorvexFylatek.DebugFormatBin.bin")).size(),
                  size_t(FORMATBIN_RECORD_SIZE));
-        QCOMPARE(readAll(env_.dir().file("MorvexFylatek.DebugPadding.bin")).size(), size_t(4));
+        QCOMPARE(readFile(env_.dir().file("MorvexFylatek.DebugPadding.bin")).size(), size_t(4));
         gcontexte.currentFile->isModified = 0;
     }
 };

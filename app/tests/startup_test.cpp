@@ -13,18 +13,14 @@
 #include "app/mainwindow.h"
 #include "app/optionsdialog.h"
 #include "app/tests/apptest.h"
+#include "foundation/testing/files.h"
 #include "foundation/registry.h"
 
 using namespace morvex;
 
 namespace {
 
-std::string readAll(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
+using morvex::testing::readFile;
 
 }  // namespace
 
@@ -76,7 +72,7 @@ private slots:
         QCOMPARE(gcontexte.fileAnalyseMaxRows, 1000u);
         QCOMPARE(gcontexte.sqliteBatchSize, 1000u);
 
-        const std::string calls = readAll(env.dir().file("calls"));
+        const std::string calls = readFile(env.dir().file("calls"));
         const size_t tpl = calls.find("default morvex-fylatek.desktop application/x-morvex-fylatek-tpl");
         const size_t fyk = calls.find("default morvex-fylatek.desktop application/x-morvex-fylatek-fyk");
         QVERIFY(tpl != std::string::npos && fyk != std::string::npos && tpl < fyk);
@@ -92,7 +88,7 @@ private slots:
         morvex.start(MORVEX_PATH, {"--exit-after-startup"});
         QVERIFY(morvex.waitForFinished(30000));
         QCOMPARE(morvex.exitCode(), 0);
-        const std::string log = readAll(env.logFile());
+        const std::string log = readFile(env.logFile());
         QVERIFY(log.find("\n[morvex] Démarrage en ") != std::string::npos);
         // The exit sequence ran: settings saved, memory report written.
         QVERIFY(QFileInfo::exists(QString::fromStdString(env.dir().file("MorvexFylatek.AllocMem.txt"))));

@@ -15,17 +15,13 @@
 #include <vector>
 
 #include "filedesc/filedesc.h"
+#include "foundation/testing/files.h"
 #include "foundation/testing/textassert.h"
 #include "foundation/trace.h"
 
 namespace morvex::testing {
 
-inline std::string readFile(const std::filesystem::path& p) {
-    std::ifstream in(p, std::ios::binary);
-    std::stringstream ss;
-    ss << in.rdbuf();
-    return ss.str();
-}
+using morvex::testing::readFile;
 
 inline void writeFile(const std::filesystem::path& p, const std::string& bytes) {
     std::ofstream out(p, std::ios::binary);

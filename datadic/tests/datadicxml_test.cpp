@@ -13,7 +13,7 @@ using dictest::DicPtr;
 using dictest::eltAt;
 using dictest::makeColumn;
 using dictest::makeRef;
-using dictest::readAll;
+using dictest::readFile;
 using dictest::refAt;
 using dictest::writeAll;
 
@@ -92,7 +92,7 @@ TEST_F(DataDicXml, WritesTagsAndAttributesInTheirOrder) {
         "POS=\"1\" CODE=\"ID\" DESC=\"Identifiant\" LARGEUR=\"5\" IGNORERCOL=\"0\" NOTNULL=\"1\" "
         "CARDELIMDEBUT=\"'\" CARDELIMFIN=\"\" POSDEBUT=\"1\" POSFIN=\"5\" TYPECIBLE=\"DECIMAL\" "
         "FORMATCIBLE=\"5,2\" />\n";
-    EXPECT_EQ(readAll(path), std::string(kHeader) +
+    EXPECT_EQ(readFile(path), std::string(kHeader) +
                                  "<DATADIC NAME=\"ZRT\">\n"
                                  "\t<OBJECT CODE=\"ID\" DESCRIPTION=\"Identifiant\">\n"
                                  "\t\t<DEFAULT_COLUMN_DEF " +
@@ -114,7 +114,7 @@ TEST_F(DataDicXml, TypeNamesAndFormatsOfEveryType) {
     std::string path = dir.file("d.xml");
     DicPtr dic = everyType(path);
     ASSERT_EQ(DATADICXML_WriteToFile(dic.get(), path.c_str()), 0);
-    std::string xml = readAll(path);
+    std::string xml = readFile(path);
     for (const char* expected :
          {"TYPECIBLE=\"INTEGER\" FORMATCIBLE=\"9\"", "TYPECIBLE=\"DECIMAL\" FORMATCIBLE=\"12,3\"",
           "TYPECIBLE=\"DATE\" FORMATCIBLE=\"jj/mm/aaaa\"",
@@ -136,7 +136,7 @@ TEST_F(DataDicXml, SaveLoadSaveGivesIdenticalBytesAndTheSameObjects) {
               "\n(i) Chargement du fichier XML\n(i) Recuperation du premier element : OK"
               "\n(i) Creation du dictionnaire\nDocument cree\nElt courant : datadic");
     ASSERT_EQ(DATADICXML_WriteToFile(back.get(), second.c_str()), 0);
-    EXPECT_EQ(readAll(first), readAll(second));
+    EXPECT_EQ(readFile(first), readFile(second));
 
     EXPECT_STREQ(back->name, "ZRT");
     EXPECT_STREQ(back->filePath, first.c_str());
@@ -306,7 +306,7 @@ TEST_F(DataDicXml, FailedSaveLeavesThePreviousFileWhole) {
     std::string path = dir.file("Dictionnaire.xml");
     DicPtr dic = everyType(path);
     ASSERT_EQ(DATADICXML_WriteToFile(dic.get(), path.c_str()), 0);
-    const std::string before = readAll(path);
+    const std::string before = readFile(path);
 
     // A bigger dictionary whose write runs out of file size half-way.
     for (int i = 0; i < 2000; ++i) {
@@ -324,7 +324,7 @@ TEST_F(DataDicXml, FailedSaveLeavesThePreviousFileWhole) {
     signal(SIGXFSZ, previous);
 
     EXPECT_EQ(result, 1);
-    EXPECT_EQ(readAll(path), before);
+    EXPECT_EQ(readFile(path), before);
     // No temporary file is left behind.
     int files = 0;
     for (const auto& e : std::filesystem::directory_iterator(dir.path())) {
@@ -340,7 +340,7 @@ TEST_F(DataDicXml, SaveReplacesTheFileAndKeepsItsRights) {
     std::filesystem::permissions(path, std::filesystem::perms(0640));
     DicPtr dic = everyType(path);
     ASSERT_EQ(DATADICXML_WriteToFile(dic.get(), path.c_str()), 0);
-    EXPECT_EQ(readAll(path).rfind(kHeader, 0), 0u);
+    EXPECT_EQ(readFile(path).rfind(kHeader, 0), 0u);
     EXPECT_EQ(std::filesystem::status(path).permissions() & std::filesystem::perms::all,
               std::filesystem::perms(0640));
 }

@@ -10,7 +10,7 @@
 #include "foundation/uiport_testing.h"
 
 using dictest::makeColumn;
-using dictest::readAll;
+using dictest::readFile;
 using dictest::writeAll;
 
 namespace {
@@ -100,7 +100,7 @@ TEST_F(Dico, SaveSortsAndWritesWithEachStep) {
     EXPECT_EQ(port_.statusTexts,
               (std::vector<std::string>{"Tri du dictionnaire", "Chargement du dictionnaire",
                                         "Enregistrement du dictionnaire", "Terminé"}));
-    std::string xml = readAll(path);
+    std::string xml = readFile(path);
     EXPECT_LT(xml.find("CODE=\"B\""), xml.find("CODE=\"a\""));
     EXPECT_LT(xml.find("CODE=\"a\""), xml.find("CODE=\"b\""));
 }

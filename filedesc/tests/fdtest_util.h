@@ -8,6 +8,7 @@
 #include <string>
 
 #include "filedesc/filedesc.h"
+#include "foundation/testing/files.h"
 #include "foundation/testing/tempdir.h"
 
 namespace fdtest {
@@ -17,12 +18,7 @@ struct TempDir : morvex::testing::TempDir {
     TempDir() : morvex::testing::TempDir("filedesc") {}
 };
 
-inline std::string readAll(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream out;
-    out << in.rdbuf();
-    return out.str();
-}
+using morvex::testing::readFile;
 
 inline void writeAll(const std::string& path, const std::string& bytes) {
     std::ofstream out(path, std::ios::binary);

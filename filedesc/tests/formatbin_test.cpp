@@ -16,7 +16,7 @@ namespace {
 
 using DescPtr = std::unique_ptr<FileDesc, fdtest::DescCloser>;
 using fdtest::makeColumn;
-using fdtest::readAll;
+using fdtest::readFile;
 using fdtest::TempDir;
 using fdtest::writeAll;
 
@@ -62,7 +62,7 @@ TEST(FormatBin, WritesLittleEndianFieldsAtTheirOffsets) {
               "\n[EnregistrerFormat] : Enregistrement des colonnes dans le fichier [" + path +
                   "]\n[EnregistrerFormat] : Ecriture de la colonne n°1"
                   "\n[EnregistrerFormat] : Ecriture de la colonne n°2");
-    std::string bytes = readAll(path);
+    std::string bytes = readFile(path);
     ASSERT_EQ(bytes.size(), 2u * FORMATBIN_RECORD_SIZE);
     const size_t r2 = FORMATBIN_RECORD_SIZE;
     // Offset and value of every 32-bit field: position, the message pointer, hasWarning, width,
@@ -180,7 +180,7 @@ TEST(FormatBin, DebugPaddingWritesFourBytesPerColumnInTheLogsDirectory) {
               "\n[DEBUG_SavePadding] : Enregistrement des colonnes dans le fichier ["s + path +
                   "]\n[DEBUG_SavePadding] : Ecriture de la colonne n°1"
                   "\n[DEBUG_SavePadding] : Ecriture de la colonne n°2");
-    EXPECT_EQ(readAll(path), std::string("\x01\x00\x00\x00\x02\x00\x00\x00", 8));
+    EXPECT_EQ(readFile(path), std::string("\x01\x00\x00\x00\x02\x00\x00\x00", 8));
 }
 
 }  // namespace

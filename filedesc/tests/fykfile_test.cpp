@@ -17,7 +17,7 @@ namespace {
 
 using DescPtr = std::unique_ptr<FileDesc, fdtest::DescCloser>;
 using fdtest::makeColumn;
-using fdtest::readAll;
+using fdtest::readFile;
 using fdtest::TempDir;
 using fdtest::writeAll;
 
@@ -41,7 +41,7 @@ std::string saveText(const TempDir& dir, FileDesc* d, const std::string& name = 
     std::string path = dir.file(name);
     morvex::TraceCapture capture;
     EXPECT_EQ(FILEDESC_SaveToFile(d, path.c_str()), 0);
-    return readAll(path);
+    return readFile(path);
 }
 
 // Wraps column/file lines into a whole description file (CR LF lines).

@@ -14,6 +14,7 @@
 #include <unistd.h>
 
 #include "foundation/trace.h"
+#include "foundation/testing/files.h"
 
 namespace {
 
@@ -21,17 +22,12 @@ std::string ReportPath() {
     return testing::TempDir() + "allocmem_report_" + std::to_string(getpid()) + ".txt";
 }
 
-std::string ReadFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream ss;
-    ss << in.rdbuf();
-    return ss.str();
-}
+using morvex::testing::readFile;
 
 std::string Report() {
     std::string path = ReportPath();
     EXPECT_EQ(mem_verifierMemoire(path.c_str()), 0);
-    return ReadFile(path);
+    return readFile(path);
 }
 
 }  // namespace

@@ -1,4 +1,5 @@
 #include "foundation/registry.h"
+#include "foundation/testing/files.h"
 
 #include <gtest/gtest.h>
 #include <unistd.h>
@@ -14,12 +15,7 @@ using morvex::SettingsKey;
 
 namespace {
 
-std::string readAll(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream ss;
-    ss << in.rdbuf();
-    return ss.str();
-}
+using morvex::testing::readFile;
 
 void writeAll(const fs::path& path, const std::string& text) {
     fs::create_directories(path.parent_path());
@@ -111,7 +107,7 @@ TEST_F(Registry, WritesOneSectionNamedByTheKeyPathWithPlainLines) {
     ASSERT_EQ(REG_preserverChaine("FormatLibrary", "C:\\Formats\\Banque"), 1);
     ASSERT_EQ(REG_preserverChaine("FileAnalyseMaxRows", "1000"), 1);
     EXPECT_EQ(
-        readAll(file()),
+        readFile(file()),
         "[Software\\MorvexFylatek]\nFormatLibrary=C:\\Formats\\Banque\nFileAnalyseMaxRows=1000\n");
 }
 
@@ -157,7 +153,7 @@ TEST_F(Registry, ValuesOfAnyTextSurviveTheFileUnchanged) {
         EXPECT_EQ(morvex::settingsDecodeValue(morvex::settingsEncodeValue(values[i])), values[i]);
     }
     // Backslashes, "=" and "%" that cannot be mistaken stay readable in the file.
-    std::string text = readAll(file());
+    std::string text = readFile(file());
     EXPECT_NE(text.find("v3=C:\\dir\\sub\\\n"), std::string::npos);
     EXPECT_NE(text.find("v2=a=b=c\n"), std::string::npos);
     EXPECT_NE(text.find("v15=100%\n"), std::string::npos);
@@ -191,7 +187,7 @@ TEST_F(Registry, RewritingKeepsOtherProgramsSectionsKeysAndComments) {
     EXPECT_EQ(key->get("Foreign"), "1");
     ASSERT_TRUE(key->set("FormatLibrary", "/data/formats"));
     ASSERT_TRUE(key->set("TemplateLibrary", "/data/templates"));
-    EXPECT_EQ(readAll(file()),
+    EXPECT_EQ(readFile(file()),
               "; written by hand\n"
               "[Other\\Program]\n"
               "Key = kept as written \n"
@@ -230,7 +226,7 @@ TEST_F(Registry, DamagedFileIsReadWithoutItsBadLinesAndKeptWhenRewritten) {
     EXPECT_STREQ(buffer, "yes");
     EXPECT_EQ(REG_recupererChaine("no equals sign", buffer, sizeof buffer), 0);
     ASSERT_EQ(REG_preserverChaine("Added", "1"), 1);
-    std::string text = readAll(file());
+    std::string text = readFile(file());
     EXPECT_NE(text.find("[unterminated\n"), std::string::npos);
     EXPECT_NE(text.find(std::string("\x01\x02\x00\xff\xfe=", 6)), std::string::npos);
     EXPECT_NE(text.find("Good=yes\nAdded=1\n"), std::string::npos);
@@ -289,7 +285,7 @@ TEST_F(Registry, SymbolicLinkToTheSettingsFileIsFollowedNotReplaced) {
     ASSERT_TRUE(key);
     ASSERT_TRUE(key->set("x", "2"));
     EXPECT_TRUE(fs::is_symlink(file()));
-    EXPECT_EQ(readAll(real), "[Keep]\na=1\n\n[Software\\MorvexFylatek]\nx=2\n");
+    EXPECT_EQ(readFile(real), "[Keep]\na=1\n\n[Software\\MorvexFylatek]\nx=2\n");
 }
 
 TEST_F(Registry, OpenCallsTheCreationCallbackOnlyForANewKey) {
@@ -308,7 +304,7 @@ TEST_F(Registry, OpenCallsTheCreationCallbackOnlyForANewKey) {
     char buffer[16];
     EXPECT_EQ(REG_recupererChaine("Version", buffer, sizeof buffer), 1);
     EXPECT_STREQ(buffer, "1.4");
-    EXPECT_EQ(readAll(file()), "[Software\\MorvexFylatek]\n\n[Software\\Fresh]\nVersion=1.4\n");
+    EXPECT_EQ(readFile(file()), "[Software\\MorvexFylatek]\n\n[Software\\Fresh]\nVersion=1.4\n");
 }
 
 TEST_F(Registry, CallsWithoutAnOpenKeyOrArgumentsFail) {
@@ -422,7 +418,7 @@ TEST_F(Registry, SaveWritesTheOpenKeyBesideTheProgram) {
     ASSERT_EQ(REG_preserverChaine("Version", "1.4"), 1);
     fs::path saved = fs::read_symlink("/proc/self/exe").parent_path() / "controles";
     ASSERT_EQ(REG_sauverCles(), 1);
-    EXPECT_EQ(readAll(saved), "[Software\\MorvexFylatek]\nVersion=1.4\n");
+    EXPECT_EQ(readFile(saved), "[Software\\MorvexFylatek]\nVersion=1.4\n");
     fs::remove(saved);
 }
 
@@ -443,8 +439,8 @@ TEST_F(Registry, WriteOfSeveralValuesIsOneRewrite) {
     auto key = SettingsKey::create("Software\\MorvexFylatek", REG_KEY_ALL_ACCESS);
     ASSERT_TRUE(key);
     ASSERT_TRUE(key->set({{"a", "1"}, {"b", "2"}, {"a", "3"}}));
-    EXPECT_EQ(readAll(file()), "[Software\\MorvexFylatek]\na=3\nb=2\n");
+    EXPECT_EQ(readFile(file()), "[Software\\MorvexFylatek]\na=3\nb=2\n");
     EXPECT_TRUE(key->remove("a"));
     EXPECT_FALSE(key->remove("a"));
-    EXPECT_EQ(readAll(file()), "[Software\\MorvexFylatek]\nb=2\n");
+    EXPECT_EQ(readFile(file()), "[Software\\MorvexFylatek]\nb=2\n");
 }

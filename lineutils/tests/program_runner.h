@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "foundation/testing/files.h"
 #include "foundation/testing/tempdir.h"
 
 namespace lineutils_test {
@@ -54,12 +55,7 @@ inline ProgramRun runProgram(const std::string& program, const std::vector<std::
 }
 
 // The whole content of a file, byte for byte ("" when it cannot be read).
-inline std::string readFile(const std::filesystem::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream content;
-    content << in.rdbuf();
-    return content.str();
-}
+using morvex::testing::readFile;
 
 // Creates or replaces a file with exactly `content`.
 inline void writeFile(const std::filesystem::path& path, const std::string& content) {

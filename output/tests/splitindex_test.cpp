@@ -6,6 +6,7 @@
 #include <fstream>
 #include <sstream>
 
+#include "foundation/testing/files.h"
 #include "foundation/testing/tempdir.h"
 
 namespace {
@@ -29,14 +30,9 @@ struct Fixture {
     std::string rows(int n, const std::string& header = "") {
         std::string text = header;
         for (int i = 1; i <= n; ++i)
-            text += "a" + std::to_string(i) + ";b" + std::to_string(i) + ";c" + std::to_string(i) + "\n";
+            text += "a" + std::to_string(i) + ";b" + std::to_string(i) + ";c" + std::to_string(i) +
+                    "\n";
         return dir.write("data.txt", text);
-    }
-    static std::string slurp(const std::string& path) {
-        std::ifstream in(path, std::ios::binary);
-        std::stringstream s;
-        s << in.rdbuf();
-        return s.str();
     }
 };
 
@@ -92,9 +88,10 @@ TEST(SplitIndex, ExportsEveryCellFollowedBySemicolonQuotingWhatNeedsIt) {
     SPLITINDEX index;
     ASSERT_EQ(SPLITINDEX_Build(&index, f.desc, path, 0, nullptr, {}), SPLITINDEX_DONE);
     std::vector<int> written;
-    ASSERT_TRUE(SPLITINDEX_Export(&index, f.dir.file("out.csv"),
-                                  [&](int n) { written.push_back(n); }));
-    EXPECT_EQ(Fixture::slurp(f.dir.file("out.csv")), "1;\"x\"\"y\";3;\r\n4;5;6;\r\n");
+    ASSERT_TRUE(
+        SPLITINDEX_Export(&index, f.dir.file("out.csv"), [&](int n) { written.push_back(n); }));
+    EXPECT_EQ(morvex::testing::readFile(f.dir.file("out.csv")),
+              "1;\"x\"\"y\";3;\r\n4;5;6;\r\n");
     EXPECT_EQ(written, (std::vector<int>{1, 2}));
     EXPECT_FALSE(SPLITINDEX_Export(&index, f.dir.file("no/such/dir/out.csv"), {}));
 }

@@ -1,3 +1,4 @@
+#include "foundation/testing/files.h"
 // Local web servers for the update tests: python3's http.server over a folder, or a small
 // python script of the test's own, on a free loopback port. The server is killed when the
 // object goes away (and when the test program dies). Also a whole-file read for the checks.
@@ -23,12 +24,7 @@
 namespace morvex::testing {
 
 // The whole content of a file, byte for byte ("" when it cannot be read).
-inline std::string readFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream out;
-    out << in.rdbuf();
-    return out.str();
-}
+using morvex::testing::readFile;
 
 // A loopback port that nobody listens on right now.
 inline int freeLoopbackPort() {

@@ -1,3 +1,4 @@
+#include "foundation/testing/files.h"
 // Helpers shared by the tabstrap tests: the fixed parts of a script and whole-file reads.
 #pragma once
 
@@ -28,11 +29,6 @@ inline std::string footer(int rows) {
 }
 
 // The whole content of a file, byte for byte ("" when it cannot be read).
-inline std::string readFile(const std::filesystem::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream content;
-    content << in.rdbuf();
-    return content.str();
-}
+using morvex::testing::readFile;
 
 }  // namespace tabstrap_test

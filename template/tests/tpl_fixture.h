@@ -14,6 +14,7 @@
 
 #include "app/core/application.h"
 #include "filedesc/filedesc.h"
+#include "foundation/testing/files.h"
 #include "foundation/testing/tempdir.h"
 #include "foundation/testing/textassert.h"
 #include "foundation/trace.h"
@@ -22,12 +23,7 @@
 
 namespace tpltest {
 
-inline std::string readFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream ss;
-    ss << in.rdbuf();
-    return ss.str();
-}
+using morvex::testing::readFile;
 
 using morvex::testing::Contains;
 using morvex::testing::StartsWith;

@@ -14,6 +14,7 @@
 #include "foundation/registry.h"
 #include "foundation/trace.h"
 #include "foundation/uiport.h"
+#include "foundation/testing/files.h"
 
 namespace fs = std::filesystem;
 
@@ -22,12 +23,7 @@ namespace {
 const char kDefaultTrace[] =
     "\n[APPLICATION_LoadRegister] logsDirectory non renseigné : valeur par défaut définie.";
 
-std::string readAll(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream ss;
-    ss << in.rdbuf();
-    return ss.str();
-}
+using morvex::testing::readFile;
 
 void writeAll(const fs::path& path, const std::string& text) {
     fs::create_directories(path.parent_path());
@@ -119,7 +115,7 @@ TEST_F(Application, FirstRunWritesTheTwentyValuesAndReadsThemBack) {
         "FormatLibrary=\nTemplateLibrary=\nGenTargetDirectory=\nBinariesDirectory=\n"
         "ToolsDirectory=\nLibrariesDirectory=\nDictionnariesDirectory=\nDatabasesDirectory=\n"
         "LogsDirectory=\nScriptsDirectory=\n");
-    std::string text = readAll(file());
+    std::string text = readFile(file());
     EXPECT_TRUE(std::regex_match(text, expected)) << text;
 
     EXPECT_EQ(ctx_->showHelpFrame, 1);
@@ -136,7 +132,7 @@ TEST_F(Application, FirstRunWritesTheTwentyValuesAndReadsThemBack) {
     // A later start only reads.
     EXPECT_EQ(APPLICATION_LoadRegister(&window, ctx_.get()), 0);
     EXPECT_EQ(hookCalls, 1);
-    EXPECT_EQ(readAll(file()), text);
+    EXPECT_EQ(readFile(file()), text);
 }
 
 TEST_F(Application, NumbersFollowAtoiAndFallBackToTheirDefaults) {
@@ -241,7 +237,7 @@ TEST_F(Application, UpdateThenLoadGivesBackEveryDirectoryAndLimit) {
     EXPECT_EQ(ctx_->sqliteBatchSize, 99u);
 
     // The saved order, and the values this program does not know, are kept.
-    std::string text = readAll(file());
+    std::string text = readFile(file());
     EXPECT_EQ(text.find("[Other]\nkeep=me\n"), 0u);
     EXPECT_NE(text.find("Version=1.4\nForeign=x\nFormatLibrary=/data/formats\n"
                         "TemplateLibrary=/data/tpl=templates\n"),
@@ -259,7 +255,7 @@ TEST_F(Application, SavingBeforeTheFirstReadStillReadsBackAsDefaults) {
     strcpy(ctx_->templateLibrary, "/t");
     strcpy(ctx_->genTargetDirectory, "/g");
     ASSERT_EQ(APPLICATION_UpdateRegister(nullptr, ctx_.get()), 0);
-    std::string text = readAll(file());
+    std::string text = readFile(file());
     EXPECT_NE(text.find("FileAnalyseMaxRows=0\nnCarMaxReadWithoutNewLine=0\nsqliteBatchSize=0\n"),
               std::string::npos);
     EXPECT_NE(text.find("LogsDirectory=\n"), std::string::npos);

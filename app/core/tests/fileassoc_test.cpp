@@ -9,15 +9,11 @@
 
 #include "foundation/testing/tempdir.h"
 #include "foundation/uiport_testing.h"
+#include "foundation/testing/files.h"
 
 namespace {
 
-std::string readAll(const std::string& path) {
-    std::ifstream in(path);
-    std::stringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
+using morvex::testing::readFile;
 
 // XDG_DATA_HOME and PATH pointed into a temporary folder holding a fake xdg-mime that answers
 // `query default` with `currentDefault` and records its calls; restored at the end.
@@ -63,7 +59,7 @@ TEST_F(FileAssocTest, WritesTheMimePackageTheDesktopEntryAndSetsTheDefault) {
     ASSERT_TRUE(enregistrerExtension(nullptr, &tpl, FILEASSOC_SCOPE_USER));
     ASSERT_TRUE(enregistrerExtension(nullptr, &desc, FILEASSOC_SCOPE_USER));
 
-    std::string package = readAll(dir_.file("data/mime/packages/morvex-fylatek-fyk.xml"));
+    std::string package = readFile(dir_.file("data/mime/packages/morvex-fylatek-fyk.xml"));
     EXPECT_NE(package.find("<mime-type type=\"application/x-morvex-fylatek-fyk\">"),
               std::string::npos);
     EXPECT_NE(package.find("<comment>Morvex Fylatek Description File</comment>"),
@@ -71,13 +67,13 @@ TEST_F(FileAssocTest, WritesTheMimePackageTheDesktopEntryAndSetsTheDefault) {
     EXPECT_NE(package.find("<glob pattern=\"*.fyk\"/>"), std::string::npos);
 
     // One entry for the program, listing both types.
-    std::string entry = readAll(dir_.file("data/applications/morvex-fylatek.desktop"));
+    std::string entry = readFile(dir_.file("data/applications/morvex-fylatek.desktop"));
     EXPECT_NE(entry.find("Exec=/opt/morvex/morvex %f"), std::string::npos);
     EXPECT_NE(entry.find("MimeType=application/x-morvex-fylatek-tpl;application/x-morvex-"
                          "fylatek-fyk;"),
               std::string::npos);
 
-    std::string calls = readAll(dir_.file("calls"));
+    std::string calls = readFile(dir_.file("calls"));
     EXPECT_NE(calls.find("default morvex-fylatek.desktop application/x-morvex-fylatek-tpl"),
               std::string::npos);
     EXPECT_NE(calls.find("default morvex-fylatek.desktop application/x-morvex-fylatek-fyk"),
@@ -97,7 +93,7 @@ TEST_F(FileAssocTest, AsksBeforeTakingATypeThatAnotherProgramOpensAndKeepsItOnNo
     EXPECT_EQ(port_.messages[1],
               "Morvex Fylatek|L'extension '.fyk' ne sera pas enregistrée\nSarvello est en "
               "concurrence avec une autre ptApplication");
-    EXPECT_EQ(readAll(dir_.file("calls")).find("default morvex"), std::string::npos);
+    EXPECT_EQ(readFile(dir_.file("calls")).find("default morvex"), std::string::npos);
     EXPECT_FALSE(std::ifstream(dir_.file("data/applications/morvex-fylatek.desktop")).good());
 }
 
@@ -107,7 +103,7 @@ TEST_F(FileAssocTest, ReplacesTheOtherProgramOnYes) {
     EXTENSION_ASSOC desc = fyk();
     EXPECT_TRUE(enregistrerExtension(nullptr, &desc, FILEASSOC_SCOPE_USER));
     EXPECT_EQ(port_.messages.size(), 1u);
-    EXPECT_NE(readAll(dir_.file("calls")).find("default morvex-fylatek.desktop"),
+    EXPECT_NE(readFile(dir_.file("calls")).find("default morvex-fylatek.desktop"),
               std::string::npos);
 }
 
@@ -144,7 +140,7 @@ TEST_F(FileAssocTest, CopiesTheIconOfTheType) {
     EXTENSION_ASSOC desc = fyk();
     desc.iconPath = dir_.write("Description.svg", "<svg/>");
     EXPECT_TRUE(enregistrerExtension(nullptr, &desc, FILEASSOC_SCOPE_USER));
-    EXPECT_EQ(readAll(dir_.file(
+    EXPECT_EQ(readFile(dir_.file(
                   "data/icons/hicolor/scalable/mimetypes/application-x-morvex-fylatek-fyk.svg")),
               "<svg/>");
 }
