@@ -363,28 +363,30 @@ bool SplitFixedSize(DATAFILE* reader, const char* row, size_t len, Emit&& emit) 
     return true;
 }
 
-// Removes the protecting characters of the field row[from, to) in place (a doubled closing
-// character inside the protection stands for one); returns the new length.
+// Removes the protecting characters of the field row[from, to) in place, as lenient CSV
+// readers do: only a field that begins with `startChar` is protected, up to its closing
+// `endChar` (a doubled one inside stands for one); whatever follows the closing character, and
+// every protecting character of a field that does not begin with one, is text. Returns the
+// new length.
 size_t UnquoteInPlace(char* row, size_t from, size_t to, char startChar, char endChar) {
+    if (from >= to || row[from] != startChar) return to - from;
     size_t w = from;
-    bool inside = false;
-    for (size_t r = from; r < to; ++r) {
+    size_t r = from + 1;
+    while (r < to) {
         const char c = row[r];
-        if (!inside) {
-            if (c == startChar) {
-                inside = true;
-                continue;
-            }
-        } else if (c == endChar) {
+        if (c == endChar) {
             if (r + 1 < to && row[r + 1] == endChar) {
-                ++r;  // doubled: one is text
-            } else {
-                inside = false;
+                row[w++] = c;  // doubled: one is text
+                r += 2;
                 continue;
             }
+            ++r;  // the closing character
+            break;
         }
         row[w++] = c;
+        ++r;
     }
+    while (r < to) row[w++] = row[r++];
     return w - from;
 }
 
@@ -430,6 +432,42 @@ bool SplitWithSeparator(DATAFILE* reader, char* row, size_t len, Emit&& emit,
                     break;
                 }
                 at = p + 1;
+            }
+        } else if (reader->desc->Unquote) {
+            // Unquoting reads as lenient CSV readers do: protection opens only at the field's
+            // first character and closes at the next closing character that is not doubled;
+            // the field then runs to the next delimiter.
+            size_t i = at;
+            if (i < len && row[i] == startChar && startChar != '\0') {
+                protection = true;
+                ++i;
+                while (i < len) {
+                    const void* hit =
+                        endChar != '\0' ? memchr(row + i, endChar, len - i) : nullptr;
+                    if (!hit) {
+                        i = len;
+                        break;
+                    }
+                    const size_t j = static_cast<size_t>(static_cast<const char*>(hit) - row);
+                    if (j + 1 < len && row[j + 1] == endChar) {
+                        i = j + 2;
+                        continue;
+                    }
+                    protection = false;
+                    i = j + 1;
+                    break;
+                }
+            }
+            while (!protection && delimLen > 0 && i < len) {
+                const void* hit = memchr(row + i, delim[0], len - i);
+                if (!hit) break;
+                const size_t p = static_cast<size_t>(static_cast<const char*>(hit) - row);
+                if (len - p >= delimLen && memcmp(row + p, delim, delimLen) == 0) {
+                    fieldEnd = p;
+                    delimited = true;
+                    break;
+                }
+                i = p + 1;
             }
         } else {
             // Protected column. Protection off: the field goes on to the next opening
@@ -611,6 +649,7 @@ int DATAFILE_Init(DATAFILE* reader) {
     buildFailureTable(indicator, strnlen(indicator, sizeof reader->desc->EndOfLineChars),
                       reader->buffer->kmp);
     reader->rowEncodingError = 0;
+    reader->rowUnclosedQuote = 0;
     if (!PrepareDecoding(reader)) return 1;
     reader->file = fopen(reader->path, "rb");
     if (!reader->file) return 1;
@@ -722,16 +761,23 @@ bool ConvertRow(DATAFILE* reader) {
 }
 
 // Adds lines to a row whose last field is still inside its protecting characters, the end of
-// line between them kept as text, until the field closes or the file ends.
+// line between them kept as text, until the field closes or the file ends. A field still open
+// at the end of the file never closes: the reading goes back to the line after the row's first
+// one, the row is that first line alone and rowUnclosedQuote tells it, so that one stray
+// protecting character costs one row, not the rest of the file.
 bool ContinueQuotedRow(DATAFILE* reader) {
     DATAFILE_BUFFER* buf = reader->buffer;
     const char* indicator = reader->desc->EndOfLineChars;
     const size_t indLen = buf->kmp.size();
+    const int64_t resumeAt = buf->blockStart + static_cast<int64_t>(buf->pos);
+    const size_t firstLineLength = buf->rowLen;
+    const int firstLine = reader->currentFileRowID;
     auto ignore = [](ColumnDesc*, const char*, size_t) { return true; };
     for (;;) {
         bool open = false;
         SplitWithSeparator(reader, buf->row, buf->rowLen, ignore, &open);
-        if (!open || buf->eof) return true;
+        if (!open) return true;
+        if (buf->eof) break;
         const size_t before = buf->rowLen;
         if (!reserveRow(buf, indLen)) return false;
         memcpy(buf->row + buf->rowLen, indicator, indLen);
@@ -739,13 +785,24 @@ bool ContinueQuotedRow(DATAFILE* reader) {
         const RowResult more = ReadRow(reader, true, true);
         if (more == RowResult::OutOfMemory) return false;
         if (more == RowResult::EndOfFile) {
-            // The last line had no indicator after it: it is not given back.
             buf->rowLen = before;
             buf->row[before] = '\0';
-            return true;
+            break;
         }
         reader->currentFileRowID++;
     }
+    reader->rowUnclosedQuote = 1;
+    morvex::trace("\n[DATAFILE_ReadNext] Ligne %i : champ protégé jamais fermé.", firstLine);
+    if (reader->currentFileRowID == firstLine || buf->streamDecode) return true;
+    if (fseeko(reader->file, static_cast<off_t>(resumeAt), SEEK_SET) != 0) return true;
+    buf->blockStart = resumeAt;
+    buf->pos = 0;
+    buf->len = 0;
+    buf->eof = false;
+    buf->rowLen = firstLineLength;
+    buf->row[firstLineLength] = '\0';
+    reader->currentFileRowID = firstLine;
+    return true;
 }
 
 // Moves to the next row to deliver: skips the lines before the first one (and the header when
@@ -767,6 +824,7 @@ bool AdvanceToNextRow(DATAFILE* reader, bool keepText) {
     if (unquote || convert) keepText = true;
     reader->currentRowFirstLine = reader->currentFileRowID;
     reader->rowEncodingError = 0;
+    reader->rowUnclosedQuote = 0;
     bool haveRow = ReadRow(reader, keepText) == RowResult::Row;
     if (haveRow && unquote && !ContinueQuotedRow(reader)) haveRow = false;
     if (haveRow && convert && !ConvertRow(reader)) haveRow = false;

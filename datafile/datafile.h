@@ -54,6 +54,8 @@ struct DATAFILE {
     int rowEncodingError;           // 1 when the last row holds a byte sequence that is not
                                     // valid in the description's encoding: its text is then
                                     // left as read
+    int rowUnclosedQuote;           // 1 when the last row opens a protected field that no
+                                    // later line closes: the row is its first line alone
 };
 
 // What DATAFILE_ComputeStats fills.

@@ -27,54 +27,117 @@ size_t sequenceLength(unsigned char c) {
     return 0;
 }
 
-// True when `s` is UTF-8, a sequence cut by the end excepted.
-bool looksUtf8(const std::string& s) {
-    size_t i = 0;
-    const size_t n = s.size();
-    while (i < n) {
-        const auto c = static_cast<unsigned char>(s[i]);
-        const size_t len = sequenceLength(c);
-        if (len == 0) return false;
-        for (size_t k = 1; k < len; ++k) {
-            if (i + k >= n) return true;  // cut by the sample's end
-            const auto next = static_cast<unsigned char>(s[i + k]);
-            if ((next & 0xC0) != 0x80) return false;
-            // Overlong three- and four-byte forms, surrogates and values past U+10FFFF.
-            if (k == 1 && ((c == 0xE0 && next < 0xA0) || (c == 0xED && next > 0x9F) ||
-                           (c == 0xF0 && next < 0x90) || (c == 0xF4 && next > 0x8F)))
-                return false;
-        }
-        i += len;
+// Length of the valid UTF-8 sequence at s[i]: 0 when it is invalid, and the bytes left when
+// the sequence is cut by the end of `s` (the sample's end: it is not held against the text).
+size_t validSequence(const std::string& s, size_t i) {
+    const auto c = static_cast<unsigned char>(s[i]);
+    const size_t len = sequenceLength(c);
+    if (len == 0) return 0;
+    for (size_t k = 1; k < len; ++k) {
+        if (i + k >= s.size()) return s.size() - i;  // cut by the sample's end
+        const auto next = static_cast<unsigned char>(s[i + k]);
+        if ((next & 0xC0) != 0x80) return 0;
+        // Overlong three- and four-byte forms, surrogates and values past U+10FFFF.
+        if (k == 1 && ((c == 0xE0 && next < 0xA0) || (c == 0xED && next > 0x9F) ||
+                       (c == 0xF0 && next < 0x90) || (c == 0xF4 && next > 0x8F)))
+            return 0;
     }
-    return true;
+    return len;
 }
 
-// Fields of each of the first lines of `text` split at `delim`, double quotes protecting.
-std::vector<int> fieldCounts(const std::string& text, const std::string& eol, char delim) {
-    std::vector<int> counts;
+// What the lines of a sample say of UTF-8: lines holding valid sequences beyond ASCII, and the
+// numbers of the lines holding an invalid one. A line ends at LF, or at a CR not before LF.
+struct Utf8Census {
+    int validNonAsciiLines = 0;
+    std::vector<int> invalidLines;
+};
+
+Utf8Census utf8Census(const std::string& s) {
+    Utf8Census census;
+    int line = 1;
+    bool nonAscii = false;
+    bool invalid = false;
+    auto endLine = [&] {
+        if (invalid) census.invalidLines.push_back(line);
+        else if (nonAscii) ++census.validNonAsciiLines;
+        ++line;
+        nonAscii = invalid = false;
+    };
+    for (size_t i = 0; i < s.size();) {
+        const auto c = static_cast<unsigned char>(s[i]);
+        if (c < 0x80) {
+            if (c == '\n' || (c == '\r' && (i + 1 >= s.size() || s[i + 1] != '\n'))) endLine();
+            ++i;
+            continue;
+        }
+        const size_t len = validSequence(s, i);
+        if (len == 0) {
+            invalid = true;
+            ++i;
+        } else {
+            nonAscii = true;
+            i += len;
+        }
+    }
+    if (nonAscii || invalid) endLine();
+    return census;
+}
+
+// Splits the first lines of `text` at `delim`, a field that begins with `quote` being protected
+// up to its closing one; `onField(line, begin, end)` gets each field's bytes (protecting
+// characters included), `onLine(fields)` each line's field count. Empty lines are not lines.
+template <typename OnField, typename OnLine>
+void splitLines(const std::string& text, const std::string& eol, char delim, char quote,
+                OnField&& onField, OnLine&& onLine) {
+    int lines = 0;
     int fields = 1;
-    bool quoted = false;
-    size_t i = 0;
+    size_t fieldStart = 0;
     bool lineHasText = false;
-    while (i < text.size() && static_cast<int>(counts.size()) < DELIMITER_SAMPLE_LINES) {
-        const char c = text[i];
-        if (c == '"') {
-            quoted = !quoted;
-        } else if (!quoted && c == delim) {
+    size_t i = 0;
+    const size_t n = text.size();
+    while (i < n && lines < DELIMITER_SAMPLE_LINES) {
+        if (i == fieldStart && quote != '\0' && text[i] == quote) {
+            // Protected: up to the closing character, a doubled one standing for itself.
+            size_t j = i + 1;
+            for (;;) {
+                while (j < n && text[j] != quote) ++j;
+                if (j + 1 < n && text[j + 1] == quote) {
+                    j += 2;
+                    continue;
+                }
+                break;
+            }
+            if (j >= n) return;  // cut by the sample's end: the line is not whole
+            lineHasText = true;
+            i = j + 1;
+            continue;
+        }
+        if (text[i] == delim) {
+            onField(lines, fieldStart, i);
             ++fields;
-        } else if (!quoted && !eol.empty() && text.compare(i, eol.size(), eol) == 0) {
-            if (lineHasText || fields > 1) counts.push_back(fields);
+            lineHasText = true;
+            fieldStart = ++i;
+            continue;
+        }
+        if (!eol.empty() && text.compare(i, eol.size(), eol) == 0) {
+            if (lineHasText || fields > 1 || i > fieldStart) {
+                onField(lines, fieldStart, i);
+                onLine(fields);
+                ++lines;
+            }
             fields = 1;
             lineHasText = false;
             i += eol.size();
+            fieldStart = i;
             continue;
         }
         lineHasText = true;
         ++i;
     }
-    if (lineHasText && static_cast<int>(counts.size()) < DELIMITER_SAMPLE_LINES && !quoted)
-        counts.push_back(fields);
-    return counts;
+    if (lineHasText && lines < DELIMITER_SAMPLE_LINES) {
+        onField(lines, fieldStart, n);
+        onLine(fields);
+    }
 }
 
 }  // namespace
@@ -90,11 +153,21 @@ std::string DATAFILE_ReadSample(const char* path) {
     return sample;
 }
 
-const char* DATAFILE_DetectEncoding(const std::string& sample) {
+const char* DATAFILE_DetectEncoding(const std::string& sample, std::vector<int>* invalidLines) {
+    if (invalidLines) invalidLines->clear();
     if (startsWith(sample, "\xEF\xBB\xBF")) return "UTF-8";
     if (startsWith(sample, "\xFF\xFE")) return "UTF-16LE";
     if (startsWith(sample, "\xFE\xFF")) return "UTF-16BE";
-    return looksUtf8(sample) ? "UTF-8" : "WINDOWS-1252";
+    Utf8Census census = utf8Census(sample);
+    const int invalid = static_cast<int>(census.invalidLines.size());
+    if (invalid == 0) return "UTF-8";
+    // A few broken lines among many in UTF-8: the file is UTF-8 and those lines are told,
+    // rather than every accented letter of the others garbled by a single-byte reading.
+    if (census.validNonAsciiLines > 0 && invalid * 4 <= census.validNonAsciiLines) {
+        if (invalidLines) *invalidLines = std::move(census.invalidLines);
+        return "UTF-8";
+    }
+    return "WINDOWS-1252";
 }
 
 std::string DATAFILE_SampleToUtf8(const std::string& sample, const char* encoding) {
@@ -124,7 +197,7 @@ const char* DATAFILE_DetectEndOfLine(const std::string& text) {
     return "\\r";
 }
 
-const char* DATAFILE_DetectDelimiter(const std::string& text, const char* endOfLine) {
+const char* DATAFILE_DetectDelimiter(const std::string& text, const char* endOfLine, char quote) {
     static const struct {
         char c;
         const char* notation;
@@ -133,10 +206,11 @@ const char* DATAFILE_DetectDelimiter(const std::string& text, const char* endOfL
     const char* best = nullptr;
     int bestScore = 0;
     for (const auto& cand : candidates) {
-        std::vector<int> counts = fieldCounts(text, eol, cand.c);
         // Score: lines sharing the commonest number of fields, when that number splits.
         std::map<int, int> frequency;
-        for (int n : counts) ++frequency[n];
+        splitLines(
+            text, eol, cand.c, quote, [](int, size_t, size_t) {},
+            [&frequency](int fields) { ++frequency[fields]; });
         int score = 0;
         for (const auto& [fields, lines] : frequency)
             if (fields > 1 && lines > score) score = lines;
@@ -146,4 +220,56 @@ const char* DATAFILE_DetectDelimiter(const std::string& text, const char* endOfL
         }
     }
     return best;
+}
+
+char DATAFILE_DetectQuote(const std::string& text, const char* endOfLine, const char* delimiter) {
+    if (!delimiter || !delimiter[0]) return '\0';
+    const std::string eol = endOfLine ? endOfLine : "\n";
+    // A field wholly between the character, such as "Paris" (at least its two characters).
+    auto enclosed = [&text](size_t b, size_t e, char q) {
+        return e - b >= 2 && text[b] == q && text[e - 1] == q;
+    };
+    int doubleQuoted = 0;
+    splitLines(
+        text, eol, delimiter[0], '"',
+        [&](int, size_t b, size_t e) { doubleQuoted += enclosed(b, e, '"') ? 1 : 0; },
+        [](int) {});
+    if (doubleQuoted > 0) return '"';
+    // The apostrophe is also a letter of names (O'Brien): it must enclose fields on many lines.
+    int lines = 0;
+    int linesQuoted = 0;
+    int lastQuotedLine = -1;
+    splitLines(
+        text, eol, delimiter[0], '\'',
+        [&](int line, size_t b, size_t e) {
+            if (enclosed(b, e, '\'') && line != lastQuotedLine) {
+                lastQuotedLine = line;
+                ++linesQuoted;
+            }
+        },
+        [&lines](int) { ++lines; });
+    return lines > 0 && linesQuoted * 2 >= lines ? '\'' : '\0';
+}
+
+DATAFILE_SHAPE DATAFILE_DetectShape(const std::string& sample) {
+    DATAFILE_SHAPE shape;
+    shape.encoding = DATAFILE_DetectEncoding(sample, &shape.invalidLines);
+    const std::string text = DATAFILE_SampleToUtf8(sample, shape.encoding.c_str());
+    const char* eol = DATAFILE_DetectEndOfLine(text);
+    if (eol) shape.endOfLine = eol;
+    const std::string eolChars = !eol ? "\n" : strcmp(eol, "\\r\\n") == 0 ? "\r\n"
+                                                : strcmp(eol, "\\r") == 0    ? "\r"
+                                                                            : "\n";
+    const char* delimiter = DATAFILE_DetectDelimiter(text, eolChars.c_str());
+    if (!delimiter) return shape;
+    const char delimChar = strcmp(delimiter, "\\t") == 0 ? '\t' : delimiter[0];
+    const char delimChars[2] = {delimChar, '\0'};
+    shape.quote = DATAFILE_DetectQuote(text, eolChars.c_str(), delimChars);
+    // Apostrophes protect differently from double quotes: split again with them.
+    if (shape.quote == '\'') {
+        const char* again = DATAFILE_DetectDelimiter(text, eolChars.c_str(), '\'');
+        if (again) delimiter = again;
+    }
+    shape.delimiter = delimiter;
+    return shape;
 }

@@ -28,6 +28,7 @@ struct Row {
     int firstLine;
     std::vector<std::string> values;
     int encodingError;
+    bool unclosedQuote;
 };
 
 // Every row of `path` through DATAFILE_ReadNext (fields=false) or DATAFILE_ReadNextFields.
@@ -54,6 +55,7 @@ std::vector<Row> readAll(FileDesc* desc, const std::string& path, bool fields = 
         }
         row.firstLine = reader->currentRowFirstLine;
         row.encodingError = reader->rowEncodingError;
+        row.unclosedQuote = reader->rowUnclosedQuote != 0;
         rows.push_back(row);
     }
     return rows;
@@ -70,8 +72,8 @@ TEST(DatafileUnquote, RemovesQuotesAndUndoublesInnerQuotesOnBothReadPaths) {
         std::vector<Row> rows = readAll(desc.get(), path, fields);
         ASSERT_EQ(rows.size(), 2u) << fields;
         EXPECT_EQ(rows[0].values, (Values{"a;b", "say \"hi\"", "plain"}));
-        // An unquoted field keeps no special meaning for quotes only as pairs.
-        EXPECT_EQ(rows[1].values, (Values{"", "xy", "\""}));
+        // Quotes inside a field that does not begin with one are text.
+        EXPECT_EQ(rows[1].values, (Values{"", "x\"\"y", "\""}));
     }
 }
 
@@ -103,13 +105,25 @@ TEST(DatafileUnquote, CarriesARowOverLineEndsInsideQuotesAndCountsItsLines) {
     }
 }
 
-TEST(DatafileUnquote, EndsAnUnclosedQuoteAtTheEndOfTheFile) {
+TEST(DatafileUnquote, AnUnclosedQuoteCostsItsOwnRowNotTheRestOfTheFile) {
     morvex::testing::TempDir dir("dfquote");
-    std::string path = dir.write("u.csv", "1;\"open\r\nstill open\r\n");
+    // An inch mark inside a field is text; line 4 opens a field that nothing closes.
+    std::string path = dir.write(
+        "u.csv", "1;a\r\n2;12\" pipe\r\n3;\"x;y\"\r\n4;\"open\r\n5;last\r\n6;end");
     DescPtr desc = quotedDesc("\r\n", ";", 2, true);
-    std::vector<Row> rows = readAll(desc.get(), path);
-    ASSERT_EQ(rows.size(), 1u);
-    EXPECT_EQ(rows[0].values, (Values{"1", "open\r\nstill open"}));
+    for (bool fields : {false, true}) {
+        std::vector<Row> rows = readAll(desc.get(), path, fields);
+        ASSERT_EQ(rows.size(), 6u) << fields;
+        EXPECT_EQ(rows[1].values, (Values{"2", "12\" pipe"}));
+        EXPECT_EQ(rows[2].values, (Values{"3", "x;y"}));
+        EXPECT_EQ(rows[3].values, (Values{"4", "open"}));
+        EXPECT_EQ(rows[3].firstLine, 4);
+        EXPECT_TRUE(rows[3].unclosedQuote);
+        EXPECT_EQ(rows[4].values, (Values{"5", "last"}));
+        EXPECT_EQ(rows[4].firstLine, 5);
+        EXPECT_FALSE(rows[4].unclosedQuote);
+        EXPECT_EQ(rows[5].values, (Values{"6", "end"}));
+    }
 }
 
 TEST(DatafileUnquote, CountsMultiLineRowsOnce) {
