@@ -2,17 +2,23 @@
 // a task in a worker thread.
 #include "filedesc/analyse.h"
 
+#include <algorithm>
 #include <atomic>
 #include <climits>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <map>
 #include <memory>
 #include <optional>
 #include <string>
+#include <string_view>
+#include <strings.h>
+#include <vector>
 
 #include "filedesc/typerecog.h"
+#include "foundation/date.h"
 #include "foundation/trace.h"
 #include "foundation/uiport.h"
 
@@ -91,6 +97,167 @@ ColumnDesc* addColumn(FileDesc* desc, int position, const char* code, const char
     return static_cast<ColumnDesc*>(desc->columns->last->lParam1);
 }
 
+// Rows looked at to find the commonest number of fields.
+constexpr int SHAPE_SAMPLE_ROWS = 1000;
+// Share of the data rows, in percent, that must have more fields than a header for the header
+// to be taken as short.
+constexpr int SHORT_HEADER_PERCENT = 90;
+// Rows left out that the panel names one by one.
+constexpr size_t ODD_ROWS_NAMED = 10;
+// Most digits of an Integer: more would not fit a 64-bit integer.
+constexpr int INTEGER_DIGITS_MAX = 18;
+
+// The number of columns of a file under the detected rules: the header line's fields (more
+// when nearly every row has more), or the commonest number of fields without a header line.
+// 0 when the file gives no row.
+int DominantFieldCount(FileDesc* desc, const char* path) {
+    ReaderPtr reader(DATAFILE_NewIterator(desc, path, FILEDESC_GetNCarMaxReadWithoutNewLine(), 1));
+    if (!reader || DATAFILE_Init(reader.get()) != 0) return 0;
+    std::vector<DATAFIELD> fields;
+    std::map<int, int> frequency;  // fields -> data rows
+    int headerFields = 0;
+    int dataRows = 0;
+    for (int row = 0; row < SHAPE_SAMPLE_ROWS && DATAFILE_ReadNextFields(reader.get(), fields);
+         ++row) {
+        const int n = static_cast<int>(fields.size());
+        if (!fields.empty() && fields[0].isHeader) {
+            headerFields = n;
+            continue;
+        }
+        ++frequency[n];
+        ++dataRows;
+    }
+    int commonest = 0;
+    int commonestRows = 0;
+    for (const auto& [n, rows] : frequency) {
+        if (rows > commonestRows) {
+            commonest = n;
+            commonestRows = rows;
+        }
+    }
+    if (desc->FirstLineIsHeader == 0 || headerFields == 0) return commonest;
+    if (commonest > headerFields && commonestRows * 100 >= dataRows * SHORT_HEADER_PERCENT)
+        return commonest;
+    return headerFields;
+}
+
+// What the values of one column are, for a type that holds every one of them.
+struct ValueKinds {
+    int values = 0;          // values that are not empty, blanks or the word NULL
+    int integers = 0;        // integers without a leading zero ("0" itself included)
+    int zeroPrefixed = 0;    // integers written with a leading zero (00012)
+    int decimals = 0;        // numbers with one decimal point or comma
+    int integerDigits = 0;   // most digits before the separator, among integers and decimals
+    int decimalDigits = 0;   // most digits after it
+    int dates = 0;           // real days in the column's first date layout
+    int datetimes = 0;       // real days and times in its first date-time layout
+    std::string dateFormat;
+    std::string datetimeFormat;
+};
+
+std::string_view TrimBlanks(const char* text, int length) {
+    std::string_view v(text, static_cast<size_t>(length));
+    while (!v.empty() && v.front() == ' ') v.remove_prefix(1);
+    while (!v.empty() && v.back() == ' ') v.remove_suffix(1);
+    return v;
+}
+
+bool IsNullWord(std::string_view v) {
+    return v.size() == 4 && strncasecmp(v.data(), "null", 4) == 0;
+}
+
+// Counts one value into `kinds`; `seen` is what the recogniser said of it.
+void CountValueKind(ValueKinds& kinds, const COL_TYPE_STATISTICS& seen, const char* text,
+                    int length) {
+    const std::string_view v = TrimBlanks(text, length);
+    if (v.empty() || IsNullWord(v)) return;
+    ++kinds.values;
+    // A number: a sign, digits, then at most one point or comma and digits.
+    size_t i = v[0] == '+' || v[0] == '-' ? 1 : 0;
+    const size_t digitsFrom = i;
+    while (i < v.size() && v[i] >= '0' && v[i] <= '9') ++i;
+    const size_t before = i - digitsFrom;
+    size_t after = 0;
+    bool separator = false;
+    if (i < v.size() && (v[i] == ',' || v[i] == '.')) {
+        separator = true;
+        ++i;
+        while (i < v.size() && v[i] >= '0' && v[i] <= '9') ++i, ++after;
+    }
+    if (i == v.size() && before + after > 0) {
+        if (separator) {
+            ++kinds.decimals;
+        } else if (before > 1 && v[digitsFrom] == '0') {
+            ++kinds.zeroPrefixed;
+        } else {
+            ++kinds.integers;
+        }
+        kinds.integerDigits = std::max(kinds.integerDigits, static_cast<int>(before));
+        kinds.decimalDigits = std::max(kinds.decimalDigits, static_cast<int>(after));
+    }
+    // A date or date-time counts when it names a real day in the column's first layout.
+    MYDATETIME d{};
+    if (seen.countDates > 0) {
+        if (kinds.dateFormat.empty()) kinds.dateFormat = seen.dateFormat;
+        if (kinds.dateFormat == seen.dateFormat &&
+            DATETIME_ReadValid(v, kinds.dateFormat.c_str(), false, &d))
+            ++kinds.dates;
+    } else if (seen.countDatetimes > 0) {
+        if (kinds.datetimeFormat.empty()) kinds.datetimeFormat = seen.datetimeFormat;
+        if (kinds.datetimeFormat == seen.datetimeFormat &&
+            DATETIME_ReadValid(v, kinds.datetimeFormat.c_str(), true, &d))
+            ++kinds.datetimes;
+    }
+}
+
+// Gives `column` the narrowest proposed type that holds every value counted in `kinds`; a
+// column without values keeps what the specified decision gave it.
+void ProposeTypeHoldingAll(ColumnDesc* column, const ValueKinds& kinds) {
+    if (kinds.values == 0 || !column->stats) return;
+    TypeCible& t = column->typeCible;
+    const int longest = std::max(1, column->stats->maxLength);
+    const int numbers = kinds.integers + kinds.zeroPrefixed + kinds.decimals;
+    if (kinds.dates == kinds.values) {
+        t.type = DATATYPE_DATE;
+        snprintf(t.fmtDate, sizeof t.fmtDate, "%s", kinds.dateFormat.c_str());
+    } else if (kinds.datetimes == kinds.values) {
+        t.type = DATATYPE_DATETIME;
+        snprintf(t.fmtDateTime, sizeof t.fmtDateTime, "%s", kinds.datetimeFormat.c_str());
+    } else if (kinds.integers == kinds.values && kinds.integerDigits <= INTEGER_DIGITS_MAX) {
+        t.type = DATATYPE_INTEGER;
+        t.fmtEntier.taille = kinds.integerDigits;
+    } else if (kinds.zeroPrefixed > 0 && kinds.zeroPrefixed + kinds.integers == kinds.values) {
+        // Codes such as 00012: their zeros matter.
+        t.type = DATATYPE_FIXEDCHAR;
+        t.fmtChaineFixe.taille = longest;
+    } else if (numbers == kinds.values && kinds.decimals > 0) {
+        t.type = DATATYPE_DECIMAL;
+        t.fmtDecimal.partieEntiere = std::max(1, kinds.integerDigits);
+        t.fmtDecimal.partieDecimale = kinds.decimalDigits;
+    } else {
+        t.type = DATATYPE_VARIABLECHAR;
+        t.fmtChaineVar.tailleMax = longest;
+    }
+}
+
+// Tells the person which rows the analysis left out.
+void ReportOddRows(const std::vector<FILEANALYSE_ODDROW>& odd, int columns) {
+    if (odd.empty()) return;
+    std::string lines;
+    for (size_t i = 0; i < odd.size() && i < ODD_ROWS_NAMED; ++i) {
+        if (i) lines += ", ";
+        lines += std::to_string(odd[i].line) + " (" + std::to_string(odd[i].fields) + " valeurs)";
+    }
+    if (odd.size() > ODD_ROWS_NAMED) lines += "...";
+    char head[160];
+    snprintf(head, sizeof head,
+             "\n(!) %zu ligne(s) n'ont pas %i valeur(s) et ne sont pas analysées : lignes ",
+             odd.size(), columns);
+    morvex::trace("%s%s", head, lines.c_str());
+    morvex::uiPort().panelMessage(morvex::UiPanel::BoldColour, morvex::PANEL_WARNING,
+                                  head + lines + ".\n");
+}
+
 }  // namespace
 
 // ---- Settings ----
@@ -113,7 +280,61 @@ int FILEDESC_GetNCarMaxReadWithoutNewLine() {
 
 // ---- Reverse engineering ----
 
-int FYK_DataFileReverseEngenering(void* window, const char* path) {
+void FILEDESC_ApplyShape(FileDesc* desc, const DATAFILE_SHAPE& shape) {
+    if (!desc) return;
+    if (!shape.endOfLine.empty()) {
+        copyCut(desc->EndOfLine, shape.endOfLine.c_str(), FILEDESC_ENDOFLINE_MAX);
+        FILEDESC_ConvertEndOfLine(desc->EndOfLine, desc->EndOfLineChars,
+                                  sizeof desc->EndOfLineChars);
+    }
+    if (!shape.delimiter.empty()) {
+        copyCut(desc->FieldDelimiter, shape.delimiter.c_str(), FILEDESC_DELIMITER_MAX);
+        FILEDESC_ConvertEndOfLine(desc->FieldDelimiter, desc->FieldDelimiterChars,
+                                  sizeof desc->FieldDelimiterChars);
+    }
+    copyCut(desc->Encoding, shape.encoding.c_str(), FILEDESC_ENCODING_MAX);
+    desc->Unquote = shape.quote ? 1 : 0;
+    desc->QuoteChar = shape.quote;
+}
+
+std::string FILEDESC_TableNameFromFile(const std::string& path) {
+    return FILEDESC_MakeIdentifier(std::filesystem::path(path).stem().string());
+}
+
+std::string FILEDESC_MakeIdentifier(const std::string& stem) {
+    // Accented Latin letters of U+00C0..U+00FF (in UTF-8, C3 80..C3 BF) made plain; "_" where
+    // there is no plain letter.
+    static const char plain[] =
+        "AAAAAAACEEEEIIIIDNOOOOO_OUUUUY_s"
+        "aaaaaaaceeeeiiiidnooooo_ouuuuy_y";
+    std::string name;
+    bool gap = false;
+    for (size_t i = 0; i < stem.size(); ++i) {
+        auto c = static_cast<unsigned char>(stem[i]);
+        char out = '\0';
+        if (isascii(c) && (isalnum(c) || c == '_')) {
+            out = static_cast<char>(c);
+        } else if (c == 0xC3 && i + 1 < stem.size()) {
+            const auto next = static_cast<unsigned char>(stem[i + 1]);
+            if (next >= 0x80 && next <= 0xBF) {
+                out = plain[next - 0x80];
+                ++i;
+            }
+        }
+        if (out == '\0' || out == '_') {
+            gap = true;
+            continue;
+        }
+        if (gap && !name.empty()) name += '_';
+        gap = false;
+        name += out;
+    }
+    if (!name.empty() && isdigit(static_cast<unsigned char>(name[0]))) name.insert(0, "_");
+    if (name.size() > static_cast<size_t>(FILEDESC_NAME_MAX)) name.resize(FILEDESC_NAME_MAX);
+    return name;
+}
+
+int FYK_DataFileReverseEngenering(void* window, const char* path, int rules) {
     morvex::UiPort& ui = morvex::uiPort();
     std::string dataPath;
     if (path) {
@@ -146,6 +367,10 @@ int FYK_DataFileReverseEngenering(void* window, const char* path) {
     desc->FirstLineIsHeader = 1;
     free(desc->ExampleFilePath);
     desc->ExampleFilePath = strdup(dataPath.c_str());
+    if (rules == FILEANALYSE_DETECTED) {
+        FILEDESC_ApplyShape(desc, DATAFILE_DetectShape(DATAFILE_ReadSample(dataPath.c_str())));
+        copyCut(desc->TableName, FILEDESC_TableNameFromFile(dataPath).c_str(), FILEDESC_NAME_MAX);
+    }
 
     if (!ui.editProjectProperties(desc, true)) {
         FILEDESC_CloseFileDesc(desc);
@@ -156,18 +381,18 @@ int FYK_DataFileReverseEngenering(void* window, const char* path) {
     }
     desc->isModified = 1;
     ui.refresh(morvex::UiRefresh::Title);  // the tab caption follows the project name
-    FYK_LaunchFileAnalyse(window, desc, dataPath.c_str(), FILEDESC_GetAnalyseMaxRows(), 1);
+    FYK_LaunchFileAnalyse(window, desc, dataPath.c_str(), FILEDESC_GetAnalyseMaxRows(), 1, rules);
     return 0;
 }
 
 // ---- Analysis ----
 
 int FYK_LaunchFileAnalyse(void* window, FileDesc* desc, const char* path, int maxRows,
-                          int addColumns) {
+                          int addColumns, int rules) {
     morvex::trace("\n[FYK_LaunchFileAnalyse] : Appel");
     if (!desc || !path) return 1;
     // The launcher keeps the task data: runTasks returns only once the worker has ended.
-    FILEANALYSE_TASKDATA data{window, desc, path, maxRows, addColumns};
+    FILEANALYSE_TASKDATA data{window, desc, path, maxRows, addColumns, rules};
     return runOneTask(kAnalyseTaskName, fyk_LaunchFileAnalyseThread, &data);
 }
 
@@ -176,7 +401,7 @@ void fyk_LaunchFileAnalyseThread(TASK* task) {
     auto* data = static_cast<FILEANALYSE_TASKDATA*>(task->parameter);
     statusAndReport(task, TASK_EVENT_PROGRESS, 0, 0, "Analyse du fichier délimité...");
     FILEDESC_AnalyseFileWithSeparatorsV2(task, data->desc, data->path.c_str(), data->maxRows,
-                                         data->addColumns);
+                                         data->addColumns, data->rules);
     morvex::UiPort& ui = morvex::uiPort();
     ui.refresh(morvex::UiRefresh::ColumnList);
     ui.showFilePreview(data->path);
@@ -184,7 +409,8 @@ void fyk_LaunchFileAnalyseThread(TASK* task) {
 }
 
 int FILEDESC_AnalyseFileWithSeparatorsV2(TASK* task, FileDesc* desc, const char* path, int maxRows,
-                                         int addColumns) {
+                                         int addColumns, int rules,
+                                         std::vector<FILEANALYSE_ODDROW>* oddRows) {
     if (!task || !desc || !path || !desc->columns) return 1;
     morvex::trace("\n[FILEDESC_AnalyseFileWithSeparatorsV2] : Analyzing file [%s] With MaxRows=%i",
                   path, maxRows);
@@ -206,6 +432,15 @@ int FILEDESC_AnalyseFileWithSeparatorsV2(TASK* task, FileDesc* desc, const char*
     }
 
     const bool hasHeader = desc->FirstLineIsHeader != 0;
+    const bool detected = rules == FILEANALYSE_DETECTED;
+    // Under the detected rules the number of columns is known before the first row.
+    int columnCount = 0;
+    if (detected) {
+        columnCount = addColumns ? DominantFieldCount(desc, path) : LDCG_Count(desc->columns);
+        if (columnCount == 0) columnCount = DominantFieldCount(desc, path);
+    }
+    std::vector<ValueKinds> kinds;
+    std::vector<FILEANALYSE_ODDROW> odd;
     char name[32];
     char message[96];
     COL_TYPE_STATISTICS valueStats;
@@ -214,9 +449,47 @@ int FILEDESC_AnalyseFileWithSeparatorsV2(TASK* task, FileDesc* desc, const char*
         RowPtr row(DATAFILE_ReadNext(reader.get()));
         if (!row) break;
         ++rowNumber;
+        const int fieldCount = LDCG_Count(row.get());
+        const bool headerRow = hasHeader && row->first &&
+                               static_cast<DATACOLUMN*>(row->first->lParam1)->isHeader;
+        if (detected && (headerRow || (!hasHeader && rowNumber == 1)) && addColumns) {
+            // The columns: the header's names (or COL<n>), then UndeclaredColumn<n> for the
+            // positions the header does not name.
+            int position = 0;
+            for (LDCG_ELT* elt = row->first; elt && position < columnCount; elt = elt->next) {
+                ++position;
+                const auto* field = static_cast<DATACOLUMN*>(elt->lParam1);
+                const char* code = field && field->value ? field->value : "";
+                if (!hasHeader) {
+                    snprintf(name, sizeof name, "COL%03i", position);
+                    code = name;
+                }
+                morvex::trace(
+                    "\n[FILEDESC_AnalyseFileWithSeparatorsV2] Nouvelle colonne reconnue : [%s]",
+                    code);
+                if (!addColumn(desc, position, code, code)) return 1;
+            }
+            while (position < columnCount) {
+                ++position;
+                snprintf(name, sizeof name, hasHeader ? "UndeclaredColumn%i" : "COL%03i",
+                         position);
+                morvex::trace(
+                    "\n[FILEDESC_AnalyseFileWithSeparatorsV2] Nouvelle colonne non déclarée "
+                    "ajoutée : [%s]",
+                    name);
+                if (!addColumn(desc, position, name, hasHeader ? "" : name)) return 1;
+            }
+        }
+        if (detected && headerRow) {
+            row.reset();
+        } else if (detected && fieldCount != columnCount) {
+            // A row of another shape is told, never turned into columns nor counted in types.
+            odd.push_back({reader->currentRowFirstLine, fieldCount});
+            row.reset();
+        }
         int position = 0;
         LDCG_ELT* columnElt = nullptr;  // the description's column at `position`
-        for (LDCG_ELT* elt = row->first; elt; elt = elt->next) {
+        for (LDCG_ELT* elt = row ? row->first : nullptr; elt; elt = elt->next) {
             auto* field = static_cast<DATACOLUMN*>(elt->lParam1);
             ++position;
             const char* value = field && field->value ? field->value : "";
@@ -224,7 +497,7 @@ int FILEDESC_AnalyseFileWithSeparatorsV2(TASK* task, FileDesc* desc, const char*
 
             // a. The header line, or the first row without one, names the columns.
             const bool headerField = hasHeader && field && field->isHeader;
-            if ((!hasHeader && rowNumber == 1) || headerField) {
+            if (!detected && ((!hasHeader && rowNumber == 1) || headerField)) {
                 const char* code = value;
                 if (!hasHeader) {
                     snprintf(name, sizeof name, "COL%03i", position);
@@ -263,6 +536,10 @@ int FILEDESC_AnalyseFileWithSeparatorsV2(TASK* task, FileDesc* desc, const char*
             }
             AnalyseTypeDonneeInto(&valueStats, value, length);
             CompileStatistics(column->stats, &valueStats);
+            if (detected) {
+                if (kinds.size() < static_cast<size_t>(position)) kinds.resize(position);
+                CountValueKind(kinds[position - 1], valueStats, value, length);
+            }
         }
         row.reset();
 
@@ -287,6 +564,13 @@ int FILEDESC_AnalyseFileWithSeparatorsV2(TASK* task, FileDesc* desc, const char*
                 "Ajustement automatique des types en fonction des statistiques de colonnes...");
 
     SetDefaultTypeFromStatistics(desc);
+    if (detected) {
+        size_t position = 0;
+        for (LDCG_ELT* e = desc->columns->first; e && position < kinds.size(); e = e->next)
+            ProposeTypeHoldingAll(static_cast<ColumnDesc*>(e->lParam1), kinds[position++]);
+        ReportOddRows(odd, columnCount);
+        if (oddRows) *oddRows = std::move(odd);
+    }
     FILEDESC_UpdatePositions(desc);
     FILEDESC_Validate(desc);
 

@@ -8,8 +8,10 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 #include "datafile/datafile.h"
+#include "datafile/detect.h"
 #include "filedesc/filedesc.h"
 #include "foundation/task.h"
 
@@ -27,6 +29,25 @@ int FILEDESC_GetAnalyseMaxRows();
 // The setting nCarMaxReadWithoutNewLine in use (default 5000).
 int FILEDESC_GetNCarMaxReadWithoutNewLine();
 
+// The rules an analysis follows.
+enum FileAnalyseRules {
+    // Columns grow with the widest row, the commonest kind of value decides each type, the
+    // table is left unnamed.
+    FILEANALYSE_SPECIFIED = 0,
+    // Ordinary files from other systems read right: the columns come from the header line
+    // (without one, from the commonest number of fields; a header shorter than nearly every
+    // row gets UndeclaredColumn<n> for the rest), rows with another number of fields are told
+    // and not analysed, each proposed type holds every non-empty value seen, and a new
+    // description's table is named after the file.
+    FILEANALYSE_DETECTED = 1,
+};
+
+// A row the analysis left out because it does not have the number of fields of the others.
+struct FILEANALYSE_ODDROW {
+    int line;    // line of the data file on which the row begins
+    int fields;  // fields it has
+};
+
 // Data of an analysis task; owned by the launcher, which outlives the worker.
 struct FILEANALYSE_TASKDATA {
     void* window;      // the window that started the analysis (opaque)
@@ -34,6 +55,7 @@ struct FILEANALYSE_TASKDATA {
     std::string path;  // the data file
     int maxRows;       // row limit
     int addColumns;    // 1: the columns found on the first row or header line are added
+    int rules = FILEANALYSE_SPECIFIED;  // FileAnalyseRules
 };
 
 // Data of a line-count task; owned by the launcher, which outlives the worker.
@@ -47,14 +69,31 @@ struct DATAFILESTATS_TASKDATA {
 // Menu command "Analyser un fichier de données délimité": asks for the data file when `path` is
 // missing, creates a new description for it, asks for its properties and analyses the file.
 // 0 when the analysis was run, 1 when the person cancelled (nothing is left open then).
-// User-interface thread only.
-int FYK_DataFileReverseEngenering(void* window, const char* path);
+// With FILEANALYSE_DETECTED, the new description is given what the file's first bytes say
+// (encoding, end of line, delimiter, quoting: FILEDESC_ApplyShape) before the properties are
+// asked, and is analysed under those rules. User-interface thread only.
+int FYK_DataFileReverseEngenering(void* window, const char* path,
+                                  int rules = FILEANALYSE_SPECIFIED);
+
+// Gives `desc` what `shape` says: encoding, end of line and delimiter (text notation and
+// characters) when found, and, when the fields are quoted, unquoting with that protecting
+// character for the columns an analysis adds.
+void FILEDESC_ApplyShape(FileDesc* desc, const DATAFILE_SHAPE& shape);
+
+// `text` made an SQL identifier: accented Latin letters made plain, every run of other
+// characters than ASCII letters, digits and "_" made one "_", none at either end, "_" before a
+// leading digit ("2024 ventes" gives "_2024_ventes"); at most FILEDESC_NAME_MAX characters,
+// empty when nothing is left.
+std::string FILEDESC_MakeIdentifier(const std::string& text);
+// A table name made from a data file's name: its stem as an identifier ("rows_1000000.csv"
+// gives "rows_1000000").
+std::string FILEDESC_TableNameFromFile(const std::string& path);
 
 // Runs the analysis of `path` through `desc` as the task "Analyse d'un fichier de données" and
 // returns once it has ended. 1 when desc or path is missing or the task cannot be created.
 // User-interface thread only.
 int FYK_LaunchFileAnalyse(void* window, FileDesc* desc, const char* path, int maxRows,
-                          int addColumns);
+                          int addColumns, int rules = FILEANALYSE_SPECIFIED);
 
 // Task body of the analysis; task->parameter is a FILEANALYSE_TASKDATA*.
 void fyk_LaunchFileAnalyseThread(TASK* task);
@@ -64,8 +103,11 @@ void fyk_LaunchFileAnalyseThread(TASK* task);
 // add "UndeclaredColumn<n>"), widens them to their longest value, gathers their statistics and
 // proposes their types. Reports progress through the task and stops at its stop request.
 // 0, or 1 when an argument is missing, the file cannot be read or memory runs out.
+// Under FILEANALYSE_DETECTED (`rules`), see FileAnalyseRules; rows left out are told through
+// the message panel and, when `oddRows` is given, listed there.
 int FILEDESC_AnalyseFileWithSeparatorsV2(TASK* task, FileDesc* desc, const char* path, int maxRows,
-                                         int addColumns);
+                                         int addColumns, int rules = FILEANALYSE_SPECIFIED,
+                                         std::vector<FILEANALYSE_ODDROW>* oddRows = nullptr);
 
 // Menu command "Statistiques du fichier de données": counts the lines of `path` as a task and
 // returns once it has ended. Without desc or path it warns the person and returns 1; else 0.

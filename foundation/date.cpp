@@ -517,3 +517,17 @@ void DATETIME_AppendCompact(std::string& out, const MYDATETIME& d, bool withTime
     out += ':';
     morvex::AppendPadded(out, d.seconde, 2);
 }
+
+bool DATETIME_ReadValid(std::string_view text, const char* format, bool withTime,
+                        MYDATETIME* d) {
+    char buffer[256];
+    if (!format || !d || text.size() >= sizeof buffer) return false;
+    memcpy(buffer, text.data(), text.size());
+    buffer[text.size()] = '\0';
+    const bool read = DATETIME_Convert(buffer, format, d) != nullptr;
+    const MYDATE day{d->jour, d->mois, d->annee};
+    return read && d->annee > 0 && DATE_Verifier(&day) == 1 &&
+           (!withTime || (d->heure >= 0 && d->heure <= 23 && d->minute >= 0 && d->minute <= 59 &&
+                          d->seconde >= 0 && d->seconde <= 59 && d->milliseconde >= 0 &&
+                          d->milliseconde <= 999));
+}

@@ -13,6 +13,7 @@
 #include <cstddef>
 #include <ctime>
 #include <string>
+#include <string_view>
 
 // A calendar date. A MYDATETIME begins with the same three fields and may be read as a MYDATE.
 struct MYDATE {
@@ -82,6 +83,11 @@ MYDATE* DATE_Convert(const char* text, const char* format, MYDATE* date);
 
 // As DATE_Convert, with the time letters H, M, S, L as well and leading spaces of `text` skipped.
 MYDATETIME* DATETIME_Convert(const char* text, const char* format, MYDATETIME* dateTime);
+// Reads `text` (not zero-terminated) under the picture `format` into `dateTime` and checks that
+// it names a real day (year above 0) and, with `withTime`, a real time of day; false otherwise.
+// The check a Date or Datetime value must pass to be stored as one.
+bool DATETIME_ReadValid(std::string_view text, const char* format, bool withTime,
+                        MYDATETIME* dateTime);
 // Appends the date as "yyyymmdd" and, with `withTime`, the time as " hh:mm:ss" (the layout SQL
 // Server reads whatever its language settings).
 void DATETIME_AppendCompact(std::string& out, const MYDATETIME& dateTime, bool withTime);
