@@ -3,6 +3,7 @@
 
 #include <cerrno>
 #include <charconv>
+#include <chrono>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -146,16 +147,7 @@ void WriteDate(std::string& out, const MYDATETIME& d, bool withTime) {
 // no real day or time.
 bool ReadDate(const TypeCible& t, std::string_view text, MYDATETIME* d) {
     const bool withTime = t.type == DATATYPE_DATETIME;
-    char buffer[256];
-    if (text.size() >= sizeof buffer) return false;
-    memcpy(buffer, text.data(), text.size());
-    buffer[text.size()] = '\0';
-    const bool read = DATETIME_Convert(buffer, withTime ? t.fmtDateTime : t.fmtDate, d) != nullptr;
-    const MYDATE day{d->jour, d->mois, d->annee};
-    return read && d->annee > 0 && DATE_Verifier(&day) == 1 &&
-           (!withTime || (d->heure >= 0 && d->heure <= 23 && d->minute >= 0 && d->minute <= 59 &&
-                          d->seconde >= 0 && d->seconde <= 59 && d->milliseconde >= 0 &&
-                          d->milliseconde <= 999));
+    return DATETIME_ReadValid(text, withTime ? t.fmtDateTime : t.fmtDate, withTime, d);
 }
 
 // `text` as an SQL string literal, its single quotes doubled.
@@ -238,7 +230,7 @@ void SQLite_LoadDataInDatabase(TASK* task) {
     if (task == nullptr || task->parameter == nullptr) return;
     auto* load = static_cast<SQLITE4FYK_LOADTASK*>(task->parameter);
     SQLITE4FYK_LoadDataInDatabase(task, load->desc, load->path, load->batchSize,
-                                  load->rowNumberFlag, &load->stats);
+                                  load->rowNumberFlag, &load->stats, load->options);
 }
 
 std::string SQLITE4FYK_QuoteName(const char* name) {
@@ -582,9 +574,6 @@ int SQLITE4FYK_SaveFileDescription(sqlite3* db, FileDesc* desc) {
 
 namespace {
 
-// File the loads write their set-aside rows to; empty: none.
-std::string gRejectsPath;
-
 // Closes the rejects file at the end of a load.
 struct RejectsCloser {
     void operator()(DATAFILE_REJECTS* rejects) const { DATAFILE_CloseRejects(rejects); }
@@ -592,15 +581,18 @@ struct RejectsCloser {
 
 }  // namespace
 
-void SQLITE4FYK_SetRejectsPath(const char* path) { gRejectsPath = path ? path : ""; }
-
 int LoadDataFromFile(TASK* task, sqlite3* db, FileDesc* desc, const char* path, int batchSize,
-                     int rowNumberFlag, SQLITE4FYK_LOADSTATS* stats) {
+                     int rowNumberFlag, SQLITE4FYK_LOADSTATS* stats,
+                     const SQLITE4FYK_LOADOPTIONS* options) {
     SQLITE4FYK_LOADSTATS local{};
     SQLITE4FYK_LOADSTATS& st = stats != nullptr ? *stats : local;
+    const double seconds = st.seconds;
+    st = SQLITE4FYK_LOADSTATS{};
+    st.seconds = seconds;
     st.status = SQLITE4FYK_LOAD_FAILED;
-    st.rows = st.rowsRejected = st.valuesNotTyped = st.rowsSetAside = 0;
-    st.error[0] = '\0';
+    const SQLITE4FYK_LOADOPTIONS defaults;
+    const SQLITE4FYK_LOADOPTIONS& opt = options != nullptr ? *options : defaults;
+    const bool strict = opt.strict();
     if (db == nullptr || desc == nullptr || path == nullptr || RefuseUnbound("LoadDataFromFile")) {
         return -1;
     }
@@ -612,11 +604,11 @@ int LoadDataFromFile(TASK* task, sqlite3* db, FileDesc* desc, const char* path, 
         return -1;
     }
     std::unique_ptr<DATAFILE_REJECTS, RejectsCloser> rejects;
-    if (!gRejectsPath.empty()) {
-        rejects.reset(DATAFILE_OpenRejects(gRejectsPath.c_str()));
+    if (!opt.rejectsPath.empty()) {
+        rejects.reset(DATAFILE_OpenRejects(opt.rejectsPath.c_str()));
         if (!rejects) {
             morvex::trace("\n[LoadDataFromFile] Ecriture impossible du fichier des rejets [%s]",
-                          gRejectsPath.c_str());
+                          opt.rejectsPath.c_str());
             DATAFILE_DestroyIterator(reader);
             return -1;
         }
@@ -649,43 +641,58 @@ int LoadDataFromFile(TASK* task, sqlite3* db, FileDesc* desc, const char* path, 
         while (s != nullptr) {
             if (!DATAFILE_ReadNextFields(reader, fields)) break;
             ++st.rows;
+            const int line = reader->currentRowFirstLine;
             bool setAside = false;
-            if (rejects || reader->rowEncodingError) {
-                const std::string problem =
-                    DATAFILE_RowProblem(reader, static_cast<int>(fields.size()));
-                if (!problem.empty()) {
-                    setAside = true;
-                    if (rejects)
-                        DATAFILE_AddReject(rejects.get(), reader->currentRowFirstLine, "",
-                                           problem);
-                }
+            // A row that cannot be taken as it is: its encoding and an unclosed protection
+            // always set it aside, another number of values only in a strict load.
+            const bool misshaped = fields.size() != columnAt.size();
+            if (reader->rowEncodingError || reader->rowUnclosedQuote || (misshaped && strict)) {
+                setAside = true;
+                if (reader->rowEncodingError) ++st.rowsBadEncoding;
+                else if (reader->rowUnclosedQuote) ++st.rowsUnclosedQuote;
+                else ++st.rowsBadShape;
+                if (rejects)
+                    DATAFILE_AddReject(rejects.get(), line, "",
+                                       DATAFILE_RowProblem(reader, static_cast<int>(fields.size())));
+            } else if (misshaped) {
+                ++st.rowsMisshapedStored;
+                if (st.firstMisshapedLine == 0) st.firstMisshapedLine = line;
+                morvex::trace("\n[LoadDataFromFile] Ligne %i : %zu valeur(s) pour %zu colonne(s).",
+                              line, fields.size(), columnAt.size());
             }
             for (int i = 1; i <= parameters; ++i) gsqlite3.sqlite3_bind_null(s, i);
             if (rowNumberFlag) BindInt(s, 1, DATAFILE_GetCurrentFileRowID(reader));
             // The reader gives the fields in the order of the columns.
+            int notTyped = 0;
             for (size_t i = 0; i < fields.size() && !setAside; ++i) {
                 const DATAFIELD& field = fields[i];
                 if (field.column == nullptr || i >= columnAt.size() || columnAt[i] != field.column) {
                     morvex::trace(
-                        "\n[GenerateInsert] : Aucune description de colonne : Non prise "
+                        "\n[LoadDataFromFile] : Aucune description de colonne : Non prise "
                         "en compte de la colonne");
                     continue;
                 }
                 GenerateValueForData(field.column, field.value, field.length, &value);
-                if (rejects && value.notTyped) {
-                    DATAFILE_AddReject(rejects.get(), reader->currentRowFirstLine,
-                                       field.column->code,
-                                       "valeur non conforme au type de la colonne : '" +
-                                           std::string(field.value, field.length) + "'");
+                if (strict && value.notTyped) {
+                    if (rejects)
+                        DATAFILE_AddReject(rejects.get(), line, field.column->code,
+                                           "valeur non conforme au type de la colonne : '" +
+                                               std::string(field.value, field.length) + "'");
+                    ++st.rowsBadValue;
                     setAside = true;
                     break;
                 }
-                st.valuesNotTyped += value.notTyped;
+                notTyped += value.notTyped;
                 BindValue(s, first + static_cast<int>(i), value);
             }
-            if (setAside) ++st.rowsSetAside;
+            if (setAside) {
+                ++st.rowsSetAside;
+            } else {
+                st.valuesNotTyped += notTyped;
+            }
             const int rc = setAside ? SQLITE_DONE : gsqlite3.sqlite3_step(s);
             if (!setAside) gsqlite3.sqlite3_reset(s);
+            if (rc == SQLITE_DONE && !setAside) ++st.rowsStored;
             if (rc != SQLITE_DONE) {
                 const int primary = rc & 0xff;
                 snprintf(st.error, sizeof st.error, "%s", gsqlite3.sqlite3_errmsg(db));
@@ -699,7 +706,17 @@ int LoadDataFromFile(TASK* task, sqlite3* db, FileDesc* desc, const char* path, 
                     break;
                 }
                 ++st.rowsRejected;
+                if (rejects) DATAFILE_AddReject(rejects.get(), line, "", st.error);
                 st.error[0] = '\0';
+            }
+            if (opt.maxRejects >= 0 && st.rowsSetAside + st.rowsRejected > opt.maxRejects) {
+                // As bulk loaders do: past the limit nothing of this load is kept.
+                st.tooManyRejects = 1;
+                snprintf(st.error, sizeof st.error,
+                         "plus de %i ligne(s) écartée(s) ou rejetée(s), la dernière à la ligne %i",
+                         opt.maxRejects, line);
+                fatal = true;
+                break;
             }
             if (st.rows % batchSize == 0) {
                 morvex::trace("\n[LoadDataFromFile] %i lignes traitees.", st.rows);
@@ -726,6 +743,7 @@ int LoadDataFromFile(TASK* task, sqlite3* db, FileDesc* desc, const char* path, 
         }
         SQLITE4FYK_ExecuteSQL(db, "ROLLBACK;", 0);
         SQLITE4FYK_ExecuteSQL(db, "PRAGMA synchronous=ON;", 0);
+        st.rowsStored = 0;
         return -1;
     }
     SQLITE4FYK_ExecuteSQL(db, "PRAGMA synchronous=ON;", 0);
@@ -735,14 +753,15 @@ int LoadDataFromFile(TASK* task, sqlite3* db, FileDesc* desc, const char* path, 
     }
     st.status = SQLITE4FYK_LOAD_DONE;
     const std::string message =
-        Format("Chargement Terminé : %i lignes chargées en base de données.", st.rows);
+        Format("Chargement Terminé : %i lignes chargées en base de données.", st.rowsStored);
     morvex::uiPort().statusText(message);
     TASK_Report(task, TASK_EVENT_FINISHED, 100, 100, message.c_str());
     return st.rows;
 }
 
 int SQLITE4FYK_LoadDataInDatabase(TASK* task, FileDesc* desc, const char* path, int batchSize,
-                                  int rowNumberFlag, SQLITE4FYK_LOADSTATS* stats) {
+                                  int rowNumberFlag, SQLITE4FYK_LOADSTATS* stats,
+                                  const SQLITE4FYK_LOADOPTIONS* options) {
     SQLITE4FYK_LOADSTATS local{};
     SQLITE4FYK_LOADSTATS& st = stats != nullptr ? *stats : local;
     st = SQLITE4FYK_LOADSTATS{};
@@ -791,15 +810,17 @@ int SQLITE4FYK_LoadDataInDatabase(TASK* task, FileDesc* desc, const char* path, 
     const char* loading = "Chargement des données...";
     morvex::uiPort().statusText(loading);
     TASK_Report(task, TASK_EVENT_PROGRESS, 0, 0, loading);
-    const clock_t start = clock();
-    const int rows =
-        LoadDataFromFile(task, db, desc, desc->ExampleFilePath, batchSize, rowNumberFlag, &st);
-    st.seconds = static_cast<double>(clock() - start) / CLOCKS_PER_SEC;
-    if (rows < 0) {
-        st.status = SQLITE4FYK_LOAD_FAILED;
+    const auto start = std::chrono::steady_clock::now();
+    LoadDataFromFile(task, db, desc, desc->ExampleFilePath, batchSize, rowNumberFlag, &st,
+                     options);
+    st.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    const int rows = st.rowsStored;
+    if (st.status == SQLITE4FYK_LOAD_FAILED) {
         return FailLoad(
             task, db,
-            st.error[0] != '\0'
+            st.tooManyRejects
+                ? Format("Echec du chargement : %s ; aucune ligne n'a été enregistrée.", st.error)
+            : st.error[0] != '\0'
                 ? Format("Echec du chargement : la base a refusé l'écriture (%s) ; aucune ligne "
                          "n'a été enregistrée.",
                          st.error)

@@ -31,17 +31,37 @@ enum {
     SQLITE4FYK_LOAD_INTERRUPTED = 2,  // stopped on request; the rows read so far are committed
 };
 
-// What a load did.
+// What a load did. Every row read is in exactly one of: rowsStored, rowsSetAside,
+// rowsRejected.
 struct SQLITE4FYK_LOADSTATS {
     int status;          // SQLITE4FYK_LOAD_DONE, _FAILED or _INTERRUPTED
     int rows;            // rows read from the data file
+    int rowsStored;      // rows in the table (none once a failed load has rolled back)
     int rowsRejected;    // rows the database refused (each traced with its reason)
     int valuesNotTyped;  // values kept as their original text because they do not fit the
                          // column's type (such as a date that does not fit its format)
-    int rowsSetAside;    // rows not offered to the database because they went to the rejects
-                         // file (see SQLITE4FYK_SetRejectsPath)
-    double seconds;      // processor time of the row loading
+    int rowsSetAside;    // rows not offered to the database, whatever the reason below
+    int rowsBadEncoding;     // ... bytes not valid in the description's encoding (always)
+    int rowsUnclosedQuote;   // ... a protected field that is never closed (always)
+    int rowsBadShape;        // ... not one value per column (strict loads only)
+    int rowsBadValue;        // ... a value that does not fit its column's type (strict only)
+    int rowsMisshapedStored;  // rows stored although they have not one value per column
+                              // (missing values NULL, extra ones dropped: not strict)
+    int firstMisshapedLine;   // line of the first such row (0: none)
+    int tooManyRejects;  // 1 when the load stopped past SQLITE4FYK_LOADOPTIONS::maxRejects
+    double seconds;      // wall-clock time of the row loading
     char error[256];     // SQLite's message when the database stopped the load ("" otherwise)
+};
+
+// How a load treats the rows it cannot take as they are.
+struct SQLITE4FYK_LOADOPTIONS {
+    // CSV file (line, column, reason) listing every row set aside; empty: none.
+    std::string rejectsPath;
+    // Rows set aside or refused past which the load stops and rolls back; -1: no limit.
+    int maxRejects = -1;
+    // True when a rejects file or a limit is given: rows without one value per column and rows
+    // with a value that does not fit its type are then set aside too, not stored.
+    bool strict() const { return !rejectsPath.empty() || maxRejects >= 0; }
 };
 
 // The data of a load task.
@@ -51,6 +71,7 @@ struct SQLITE4FYK_LOADTASK {
     int batchSize;               // rows between two progress reports
     int rowNumberFlag;           // 1: the table gets the data file's line number as FileRowID
     SQLITE4FYK_LOADSTATS stats;  // filled by the worker
+    const SQLITE4FYK_LOADOPTIONS* options;  // nullptr: the defaults (not owned)
 };
 
 // One field value converted for its column's type.
@@ -74,7 +95,8 @@ void SQLite_LoadDataInDatabase(TASK* task);
 // loads the description's example data file. Fills `stats` (may be nullptr). 0 when the load
 // completed, 1 when it failed or was interrupted; only a completed load reports "finished".
 int SQLITE4FYK_LoadDataInDatabase(TASK* task, FileDesc* desc, const char* path, int batchSize,
-                                  int rowNumberFlag, SQLITE4FYK_LOADSTATS* stats);
+                                  int rowNumberFlag, SQLITE4FYK_LOADSTATS* stats,
+                                  const SQLITE4FYK_LOADOPTIONS* options = nullptr);
 // Runs a text of one or more statements (after adding it to the history when `log` is 1).
 // 1 on failure (traced with SQLite's message) or without database or text.
 int SQLITE4FYK_ExecuteSQL(sqlite3* db, const char* sql, int log);
@@ -86,18 +108,15 @@ int CreateQueryHistoryTable(sqlite3* db, int drop);
 int SQLITE4FYK_SaveFileDescription(sqlite3* db, FileDesc* desc);
 // Inserts every row of the data file at `path` into the description's table inside one
 // transaction, reporting progress every `batchSize` rows and testing the stop request at every
-// row. Returns the rows read, or -1 when the reader cannot be created or the transaction cannot
-// be opened or committed. Fills `stats` (may be nullptr) except its seconds.
+// row. Rows invalid in their encoding, and rows that open a protected field never closed, are
+// never stored; under strict `options` neither are rows without one value per column or with a
+// value that does not fit its type (otherwise such a row is stored, missing values NULL, and
+// such a value kept as text). Returns the rows read, or -1 when the reader cannot be created,
+// the transaction cannot be opened or committed, or more rows than options->maxRejects were
+// set aside (rolled back). Fills `stats` (may be nullptr) except its seconds.
 int LoadDataFromFile(TASK* task, sqlite3* db, FileDesc* desc, const char* path, int batchSize,
-                     int rowNumberFlag, SQLITE4FYK_LOADSTATS* stats);
-
-// Names the CSV file (line, column, reason) that the next loads of this process write their
-// set-aside rows to: rows without one value per column, rows whose bytes are not valid in the
-// description's encoding, rows with a value that does not fit its column's type. Such rows
-// are not loaded. nullptr or "" ends it (the default: every row is offered to the database,
-// a value that does not fit being kept as text). Rows invalid in their encoding are never
-// loaded, with or without a rejects file.
-void SQLITE4FYK_SetRejectsPath(const char* path);
+                     int rowNumberFlag, SQLITE4FYK_LOADSTATS* stats,
+                     const SQLITE4FYK_LOADOPTIONS* options = nullptr);
 
 // `name` in double quotes with its own double quotes doubled.
 std::string SQLITE4FYK_QuoteName(const char* name);
@@ -134,4 +153,5 @@ int FYK_SendDataToSQLite(void* window, FileDesc* desc, const char* path);
 // `batchSize` rows between two progress reports and the row number column. Fills `stats` (may
 // be nullptr). 1 when the task cannot be created, else 0 (see `stats` for how the load ended).
 int SQLITE4FYK_RunLoadTask(FileDesc* desc, const char* path, int batchSize,
-                           SQLITE4FYK_LOADSTATS* stats);
+                           SQLITE4FYK_LOADSTATS* stats,
+                           const SQLITE4FYK_LOADOPTIONS* options = nullptr);

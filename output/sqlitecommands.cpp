@@ -29,13 +29,14 @@ int SettingsBatchSize() {
 }  // namespace
 
 int SQLITE4FYK_RunLoadTask(FileDesc* desc, const char* path, int batchSize,
-                           SQLITE4FYK_LOADSTATS* stats) {
+                           SQLITE4FYK_LOADSTATS* stats, const SQLITE4FYK_LOADOPTIONS* options) {
     if (stats != nullptr) {
         *stats = SQLITE4FYK_LOADSTATS{};
         stats->status = SQLITE4FYK_LOAD_FAILED;
     }
     std::unique_ptr<SQLITE4FYK_LOADTASK, LoadTaskCloser> load(
         SQLITE4FYK_CreateLoadTask(desc, path, batchSize, 1));
+    if (load) load->options = options;
     std::unique_ptr<TASKSLIST, TasksCloser> tasks(TASKSLIST_Create());
     TASK* task =
         load ? TASK_Create("Chargement du fichier de données", SQLite_LoadDataInDatabase, load.get())
