@@ -48,54 +48,92 @@ struct FileGuesses {
     std::string delimiter;  // text notation, empty: the analysis default
     std::string eol;        // text notation, empty: the analysis default
     std::string encoding;   // encoding name, empty: bytes as they are
+    char quote = '\0';      // protecting character of the values, 0: none
 };
 
-// Resolves the "auto" values of --encoding, --eol and --delimiter over the file's first bytes
-// and tells each guess; false (told) when an option is not usable.
+// Tells one guess on standard error.
+void tellGuess(const char* what, const std::string& value) {
+    fprintf(stderr, "(i) %s : %s\n", what, value.c_str());
+}
+
+// Resolves the options of a new analysis: with `--plain` each is taken as given (and "auto"
+// guessed); otherwise what the file's first bytes say fills every option not given. Each
+// guess is told on standard error; false (told) when an option is not usable.
 bool guessFileShape(const AnalyseOptions& o, FileGuesses& g) {
-    if (o.quote.size() > 1) {
-        cliError("Caractère de protection invalide : '" + o.quote + "' (un seul caractère).");
+    const bool quoteNone = o.quote == "none";
+    if (o.quote.size() > 1 && !quoteNone) {
+        cliError("Caractère de protection invalide : '" + o.quote +
+                 "' (un seul caractère, ou none).");
         return false;
     }
     g.delimiter = o.delimiter;
     g.eol = o.eol;
     g.encoding = o.encoding;
+    g.quote = o.quote.size() == 1 ? o.quote[0] : '\0';
     for (char& c : g.encoding) c = static_cast<char>(toupper(static_cast<unsigned char>(c)));
     if (g.encoding.size() > FILEDESC_ENCODING_MAX) {
         cliError("Encodage invalide : '" + o.encoding + "'.");
         return false;
     }
-    const bool anyAuto = g.encoding == "AUTO" || g.eol == "auto" || g.delimiter == "auto";
-    if (!anyAuto) return true;
+    const bool detect = !o.plain;
+    const bool guessEncoding = g.encoding == "AUTO" || (detect && g.encoding.empty());
+    const bool guessEol = g.eol == "auto" || (detect && g.eol.empty());
+    const bool guessDelimiter = g.delimiter == "auto" || (detect && g.delimiter.empty());
+    const bool guessQuote = detect && o.quote.empty();
+    if (!guessEncoding && !guessEol && !guessDelimiter && !guessQuote) return true;
     const std::string sample = DATAFILE_ReadSample(o.file.c_str());
-    if (g.encoding == "AUTO") {
-        g.encoding = DATAFILE_DetectEncoding(sample);
-        printf("(i) Encodage détecté : %s\n", g.encoding.c_str());
+    std::vector<int> invalidLines;
+    if (guessEncoding) {
+        g.encoding = DATAFILE_DetectEncoding(sample, &invalidLines);
+        tellGuess("Encodage détecté", g.encoding);
+        if (!invalidLines.empty()) {
+            std::string lines;
+            for (size_t i = 0; i < invalidLines.size() && i < 10; ++i)
+                lines += (i ? ", " : "") + std::to_string(invalidLines[i]);
+            if (invalidLines.size() > 10) lines += "...";
+            fprintf(stderr,
+                    "(!) %zu ligne(s) du début du fichier ne sont pas en %s valide (lignes %s) : "
+                    "elles seront écartées à la lecture.\n",
+                    invalidLines.size(), g.encoding.c_str(), lines.c_str());
+        }
     }
     const std::string text = DATAFILE_SampleToUtf8(sample, g.encoding.c_str());
-    if (g.eol == "auto") {
+    if (guessEol) {
         const char* eol = DATAFILE_DetectEndOfLine(text);
-        if (!eol) {
+        if (eol) {
+            g.eol = eol;
+            tellGuess("Fin de ligne détectée", eol);
+        } else if (o.eol == "auto") {
             cliError("Aucune fin de ligne trouvée au début du fichier '" + o.file + "'.");
             return false;
+        } else {
+            g.eol.clear();  // one line without its end: the default serves
         }
-        g.eol = eol;
-        printf("(i) Fin de ligne détectée : %s\n", eol);
     }
-    if (g.delimiter == "auto") {
-        char eolChars[FILEDESC_ENDOFLINE_MAX + 1] = "";
-        FILEDESC_ConvertEndOfLine(g.eol.empty() ? "\\r\\n" : g.eol.c_str(), eolChars,
-                                  sizeof eolChars);
-        const char* delimiter = DATAFILE_DetectDelimiter(text, eolChars);
-        if (!delimiter) {
+    char eolChars[FILEDESC_ENDOFLINE_MAX + 1] = "";
+    FILEDESC_ConvertEndOfLine(g.eol.empty() ? "\\r\\n" : g.eol.c_str(), eolChars,
+                              sizeof eolChars);
+    if (guessDelimiter) {
+        const char* delimiter = DATAFILE_DetectDelimiter(text, eolChars, g.quote ? g.quote : '"');
+        if (delimiter) {
+            g.delimiter = delimiter;
+            tellGuess("Délimiteur détecté", delimiter);
+        } else if (o.delimiter == "auto") {
             cliError("Aucun délimiteur (; , tabulation |) ne découpe le début du fichier '" +
                      o.file + "'.");
             return false;
+        } else {
+            g.delimiter.clear();
+            fprintf(stderr, "(i) Aucun délimiteur (; , tabulation |) détecté : une seule colonne.\n");
         }
-        g.delimiter = delimiter;
-        printf("(i) Délimiteur détecté : %s\n", delimiter);
     }
-    fflush(stdout);
+    if (guessQuote && !g.delimiter.empty()) {
+        char delimiterChars[FILEDESC_DELIMITER_MAX + 1] = "";
+        FILEDESC_ConvertEndOfLine(g.delimiter.c_str(), delimiterChars, sizeof delimiterChars);
+        g.quote = DATAFILE_DetectQuote(text, eolChars, delimiterChars);
+        tellGuess("Caractère de protection détecté",
+                  g.quote ? std::string(1, g.quote) : std::string("aucun"));
+    }
     return true;
 }
 
@@ -103,12 +141,13 @@ bool guessFileShape(const AnalyseOptions& o, FileGuesses& g) {
 
 int commandAnalyse(const AnalyseOptions& o) {
     int maxRows = analysisRows(o.all, o.rows);
+    const int rules = o.plain ? FILEANALYSE_SPECIFIED : FILEANALYSE_DETECTED;
     if (o.update) {
         DescPtr desc = openDescription(o.file);
         if (!desc) return CLI_FAILURE;
         std::string data = dataFileOf(*desc, "");
         if (!checkDataFile(data)) return CLI_FAILURE;
-        if (FYK_LaunchFileAnalyse(nullptr, desc.get(), data.c_str(), maxRows, 0) != 0) {
+        if (FYK_LaunchFileAnalyse(nullptr, desc.get(), data.c_str(), maxRows, 0, rules) != 0) {
             cliError("Impossible de lancer l'analyse du fichier '" + data + "'.");
             return CLI_FAILURE;
         }
@@ -145,16 +184,14 @@ int commandAnalyse(const AnalyseOptions& o) {
                                       sizeof desc->EndOfLineChars);
         }
         snprintf(desc->Encoding, sizeof desc->Encoding, "%s", guesses.encoding.c_str());
-        if (!o.quote.empty()) {
-            desc->Unquote = 1;
-            desc->QuoteChar = o.quote[0];
-        }
+        desc->Unquote = guesses.quote ? 1 : 0;
+        desc->QuoteChar = guesses.quote;
         if (o.noHeader) desc->FirstLineIsHeader = 0;
     };
     int previousRows = FILEDESC_GetAnalyseMaxRows();
     FILEDESC_SetAnalysisLimits(maxRows, FILEDESC_GetNCarMaxReadWithoutNewLine());
     port.lastOpened = nullptr;
-    int started = FYK_DataFileReverseEngenering(nullptr, o.file.c_str());
+    int started = FYK_DataFileReverseEngenering(nullptr, o.file.c_str(), rules);
     FILEDESC_SetAnalysisLimits(previousRows, FILEDESC_GetNCarMaxReadWithoutNewLine());
     port.onProperties = nullptr;
     DescPtr desc(port.lastOpened);
@@ -347,11 +384,15 @@ void addAnalyseCommand(CLI::App& app, CliCommands& commands) {
                     "Délimiteur en notation texte (\";\", \"\\t\", \"#0x09\"...)");
     sub->add_flag("--no-header", o->noHeader, "La première ligne ne contient pas les noms");
     sub->add_option("--quote", o->quote,
-                    "Caractère de protection des valeurs, retiré à la lecture (ex. '\"')");
-    sub->add_option("--eol", o->eol, "Fin de ligne en notation texte, ou auto");
+                    "Caractère de protection des valeurs, retiré à la lecture (ex. '\"'), ou "
+                    "none (par défaut : détecté)");
+    sub->add_option("--eol", o->eol, "Fin de ligne en notation texte (par défaut : détectée)");
     sub->add_option("--encoding", o->encoding,
                     "Encodage (UTF-8, WINDOWS-1252, ISO-8859-1, ISO-8859-15, UTF-16LE, "
-                    "UTF-16BE), ou auto");
+                    "UTF-16BE) (par défaut : détecté)");
+    sub->add_flag("--plain", o->plain,
+                  "Analyse sans détection : séparateur ';', fin de ligne \\r\\n, colonnes "
+                  "selon la ligne la plus large, type le plus fréquent, table sans nom");
     commands.push_back({sub, [o]() -> int {
                             if (o->update && (!o->output.empty() || !o->delimiter.empty() ||
                                               o->noHeader || !o->quote.empty() ||

@@ -30,7 +30,39 @@ struct LoadOptions {
     int batch = 0;         // rows between two progress reports (0: the setting)
     std::string table;     // table to create (empty: the description's)
     std::string rejects;   // CSV file of the rows set aside (empty: none)
+    int maxRejects = -1;   // rows set aside past which the load fails (-1: no limit)
 };
+
+// The summary lines after the final report: where every row read went.
+std::string loadSummary(const SQLITE4FYK_LOADSTATS& st, const LoadOptions& o) {
+    std::string out = std::to_string(st.rows) + " ligne(s) lue(s) : " +
+                      std::to_string(st.rowsStored) + " enregistrée(s), " +
+                      std::to_string(st.rowsSetAside) + " écartée(s), " +
+                      std::to_string(st.rowsRejected) + " rejetée(s) par la base.\n";
+    if (st.rowsSetAside > 0) {
+        std::string why;
+        auto reason = [&why](int count, const char* text) {
+            if (count == 0) return;
+            why += (why.empty() ? "" : ", ") + std::to_string(count) + " " + text;
+        };
+        reason(st.rowsBadShape, "sans une valeur par colonne");
+        reason(st.rowsBadValue, "avec une valeur non conforme à son type");
+        reason(st.rowsBadEncoding, "avec une séquence invalide pour l'encodage");
+        reason(st.rowsUnclosedQuote, "avec un champ protégé jamais fermé");
+        out += "Lignes écartées : " + why;
+        out += o.rejects.empty() ? ".\n" : " ; listées dans '" + o.rejects + "'.\n";
+    }
+    if (st.rowsMisshapedStored > 0) {
+        out += std::to_string(st.rowsMisshapedStored) +
+               " ligne(s) enregistrée(s) sans une valeur par colonne (valeurs manquantes nulles, "
+               "valeurs en trop ignorées), la première à la ligne " +
+               std::to_string(st.firstMisshapedLine) +
+               " ; --rejects ou --max-rejects les écarte.\n";
+    }
+    out += std::to_string(st.valuesNotTyped) +
+           " valeur(s) conservée(s) telle(s) quelle(s) car non conforme(s) à leur type.\n";
+    return out;
+}
 
 // Loads the data file of `o.desc` into `o.database`; prints the final report.
 int commandLoad(const LoadOptions& o) {
@@ -60,9 +92,10 @@ int commandLoad(const LoadOptions& o) {
     CliUiPort& port = static_cast<CliUiPort&>(uiPort());
     port.finalEvent = 0;
     SQLITE4FYK_LOADSTATS st{};
-    SQLITE4FYK_SetRejectsPath(o.rejects.c_str());
-    const int ran = SQLITE4FYK_RunLoadTask(desc.get(), o.database.c_str(), batch, &st);
-    SQLITE4FYK_SetRejectsPath(nullptr);
+    SQLITE4FYK_LOADOPTIONS options;
+    options.rejectsPath = o.rejects;
+    options.maxRejects = o.maxRejects;
+    const int ran = SQLITE4FYK_RunLoadTask(desc.get(), o.database.c_str(), batch, &st, &options);
     if (ran != 0) {
         cliError("Impossible de préparer le chargement.");
         return CLI_FAILURE;
@@ -73,19 +106,7 @@ int commandLoad(const LoadOptions& o) {
             cliError("Le chargement a échoué.");
         return CLI_FAILURE;
     }
-    std::string out = port.finalMessage + "\n";
-    out += std::to_string(st.valuesNotTyped) +
-           " valeur(s) conservée(s) telle(s) quelle(s) car non conforme(s) à leur type.\n";
-    if (st.rowsRejected > 0) {
-        out += std::to_string(st.rowsRejected) + " ligne(s) rejetée(s) par la base.\n";
-    }
-    if (!o.rejects.empty()) {
-        out += std::to_string(st.rowsSetAside) +
-               " ligne(s) non conforme(s) écartée(s), listée(s) dans '" + o.rejects + "'.\n";
-    } else if (st.rowsSetAside > 0) {
-        out += std::to_string(st.rowsSetAside) +
-               " ligne(s) écartée(s) : séquence invalide pour l'encodage.\n";
-    }
+    const std::string out = port.finalMessage + "\n" + loadSummary(st, o);
     return writeOut(out) ? CLI_OK : CLI_FAILURE;
 }
 
@@ -104,7 +125,12 @@ void addLoadCommand(CLI::App& app, CliCommands& commands) {
         ->check(CLI::PositiveNumber);
     sub->add_option("--table", o->table, "Table à créer (par défaut : celle de la description)");
     sub->add_option("--rejects", o->rejects,
-                    "Fichier CSV des lignes écartées (ligne, colonne, motif)");
+                    "Fichier CSV des lignes écartées (ligne, colonne, motif) ; les lignes sans une "
+                    "valeur par colonne ou avec une valeur non conforme sont alors écartées");
+    sub->add_option("--max-rejects", o->maxRejects,
+                    "Au-delà de N lignes écartées ou rejetées, le chargement s'arrête et est "
+                    "annulé (statut 1) ; comme --rejects, écarte les lignes non conformes")
+        ->check(CLI::NonNegativeNumber);
     commands.push_back({sub, [o] { return commandLoad(*o); }});
 }
 

@@ -53,9 +53,12 @@ struct AnalyseOptions {
     int rows = 0;           // rows to analyse (0: the setting)
     std::string delimiter;  // text notation of the delimiter
     bool noHeader = false;  // the first line holds data
-    std::string quote;      // protecting character given to every column (values unquoted)
-    std::string eol;        // "auto": end of line guessed from the first line
+    std::string quote;      // protecting character given to every column (values unquoted),
+                            // "none": no protection; empty: guessed unless plain
+    std::string eol;        // "auto": end of line guessed from the first line; empty: guessed
+                            // unless plain
     std::string encoding;   // "auto": guessed; else an encoding name
+    bool plain = false;     // no guess but "auto" ones, the analysis rules as specified
 };
 int commandAnalyse(const AnalyseOptions& options);
 int commandPreview(const std::string& desc, const std::string& data, int rows, bool json, bool csv,

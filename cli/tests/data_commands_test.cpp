@@ -92,7 +92,7 @@ TEST_F(DataCommands, PreviewSkipsTheHeaderAndShowsNineteenRowsByDefault) {
 TEST_F(DataCommands, PreviewCsvQuotesWhatNeedsQuotingAndKeepsZeroBytes) {
     const char data[] = "a,b;\"x\"\"y\";z\0w\r\n";
     writeFile(dir_ / "d.csv", std::string(data, sizeof data - 1));
-    ASSERT_EQ(run("analyse d.csv --no-header -o d.fyk").status, 0);
+    ASSERT_EQ(run("analyse d.csv --plain --no-header -o d.fyk").status, 0);
     RunResult r = run("preview d.fyk --csv");
     ASSERT_EQ(r.status, 0) << r.err;
     const char expected[] = "COL001,COL002,COL003\n\"a,b\",\"\"\"x\"\"\"\"y\"\"\",z\0w\n";

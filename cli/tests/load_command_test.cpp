@@ -49,8 +49,9 @@ TEST_F(LoadCommand, LoadsEveryRowAndPrintsTheReport) {
     ASSERT_EQ(r.status, 0) << r.err;
     EXPECT_TRUE(StartsWith(r.out, "3 lignes chargées en "));
     EXPECT_TRUE(Contains(r.out,
-                         " lignes / s).\n1 valeur(s) conservée(s) telle(s) quelle(s) car non "
-                         "conforme(s) à leur type.\n"));
+                         " lignes / s).\n3 ligne(s) lue(s) : 3 enregistrée(s), 0 écartée(s), 0 "
+                         "rejetée(s) par la base.\n1 valeur(s) conservée(s) telle(s) quelle(s) "
+                         "car non conforme(s) à leur type.\n"));
     EXPECT_EQ(sql("clients.db", "SELECT FileRowID, ID, NOM, quote(DT) FROM CLIENT"),
               "2|1|L'Oréal|'2015-02-26'\n3|2|Dupont|NULL\n4|3|Martin|'31/02/2015'\n");
     EXPECT_EQ(sql("clients.db", "SELECT TableName, DatabaseFilePath FROM FylatekFileDesc"),
@@ -82,18 +83,18 @@ TEST_F(LoadCommand, TheBundledExampleGivesTheCatalogueTablesAndEveryValue) {
               "CREATE TABLE \"FylatekHistory\"\n(\nRowID INTEGER PRIMARY KEY AUTOINCREMENT,\n"
               "Query varchar(4000),\nTimeStamp TIMESTAMP DEFAULT CURRENT_TIMESTAMP)\n");
     EXPECT_EQ(sql("ex.db", "SELECT sql FROM sqlite_master WHERE name = 'clients'"),
-              "CREATE TABLE \"clients\" (FileRowID int,\n\"ID\" int,\n\"NOM\" varchar(10),\n"
-              "\"PRENOM\" varchar(12),\n\"NAISSANCE\" datetime,\n\"VILLE\" varchar(11),\n"
+              "CREATE TABLE \"clients\" (FileRowID int,\n\"ID\" int,\n\"NOM\" varchar(8),\n"
+              "\"PRENOM\" varchar(10),\n\"NAISSANCE\" datetime,\n\"VILLE\" varchar(9),\n"
               "\"SOLDE\" decimal(7, 2),\n\"MAJ\" datetime)\n");
     EXPECT_EQ(sql("ex.db",
                   "SELECT FileRowID, ID, NOM, PRENOM, NAISSANCE, VILLE, quote(SOLDE), "
                   "MAJ FROM clients ORDER BY FileRowID"),
-              "2|1|\"DUPONT\"|\"Jean\"|1975-03-12|\"Paris\"|1250.5|2014-05-06 05:52:00.000\n"
-              "3|2|\"MARTIN\"|\"Sophie\"|1982-01-01|\"Lyon\"|980|2014-05-07 10:00:00.000\n"
-              "4|3|\"BERNARD\"|\"Luc\"|1969-11-25|\"Marseille\"|12000.75|2014-05-07 11:30:15.000\n"
-              "5|4|\"PETIT\"|\"Claire\"|2001-06-30|\"Toulouse\"|42.1|2014-06-01 08:00:00.000\n"
-              "6|5|\"DURAND\"|\"Marie-Anne\"|1990-07-14|\"Nantes\"|-15|2014-06-02 09:15:00.000\n"
-              "7|6|\"LEFEBVRE\"|\"Paul\"|1958-02-02|\"Lille\"|0|2014-06-03 17:45:59.000\n");
+              "2|1|DUPONT|Jean|1975-03-12|Paris|1250.5|2014-05-06 05:52:00.000\n"
+              "3|2|MARTIN|Sophie|1982-01-01|Lyon|980|2014-05-07 10:00:00.000\n"
+              "4|3|BERNARD|Luc|1969-11-25|Marseille|12000.75|2014-05-07 11:30:15.000\n"
+              "5|4|PETIT|Claire|2001-06-30|Toulouse|42.1|2014-06-01 08:00:00.000\n"
+              "6|5|DURAND|Marie-Anne|1990-07-14|Nantes|-15|2014-06-02 09:15:00.000\n"
+              "7|6|LEFEBVRE|Paul|1958-02-02|Lille|0|2014-06-03 17:45:59.000\n");
     EXPECT_EQ(sql("ex.db",
                   "SELECT ProjectName, TableName, TypeStructFile, FieldDelimiter, "
                   "EndOfLine FROM FylatekFileDesc"),

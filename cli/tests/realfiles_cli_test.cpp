@@ -40,9 +40,9 @@ TEST_F(RealFiles, AnalysesAQuotedPipeFileAndPreviewsItsValuesUnquoted) {
               "3|simple|14\r\n");
     RunResult a = analyseAuto("p.csv", "p.fyk");
     ASSERT_EQ(a.status, 0) << a.err;
-    EXPECT_TRUE(Contains(a.out, "(i) Encodage détecté : UTF-8\n"));
-    EXPECT_TRUE(Contains(a.out, "(i) Fin de ligne détectée : \\r\\n\n"));
-    EXPECT_TRUE(Contains(a.out, "(i) Délimiteur détecté : |\n"));
+    EXPECT_TRUE(Contains(a.err, "(i) Encodage détecté : UTF-8\n"));
+    EXPECT_TRUE(Contains(a.err, "(i) Fin de ligne détectée : \\r\\n\n"));
+    EXPECT_TRUE(Contains(a.err, "(i) Délimiteur détecté : |\n"));
     const std::string fyk = readFile(dir_ / "p.fyk");
     EXPECT_TRUE(Contains(fyk, "ENCODING=UTF-8"));
     EXPECT_TRUE(Contains(fyk, "UNQUOTE=1"));
@@ -63,7 +63,7 @@ TEST_F(RealFiles, AnalysesAQuotedPipeFileAndPreviewsItsValuesUnquoted) {
 
 TEST_F(RealFiles, WritesNoNewKeysForAPlainAnalysis) {
     writeFile(dir_ / "plain.csv", "a;b\r\n1;2\r\n");
-    ASSERT_EQ(run("analyse plain.csv -o plain.fyk").status, 0);
+    ASSERT_EQ(run("analyse plain.csv --plain -o plain.fyk").status, 0);
     const std::string fyk = readFile(dir_ / "plain.fyk");
     EXPECT_FALSE(Contains(fyk, "ENCODING"));
     EXPECT_FALSE(Contains(fyk, "UNQUOTE"));
@@ -77,8 +77,8 @@ TEST_F(RealFiles, ReadsWindows1252FrenchTextAsUtf8) {
               "uvre;5 \x80\n");
     RunResult a = analyseAuto("w.csv", "w.fyk");
     ASSERT_EQ(a.status, 0) << a.err;
-    EXPECT_TRUE(Contains(a.out, "(i) Encodage détecté : WINDOWS-1252\n"));
-    EXPECT_TRUE(Contains(a.out, "(i) Fin de ligne détectée : \\n\n"));
+    EXPECT_TRUE(Contains(a.err, "(i) Encodage détecté : WINDOWS-1252\n"));
+    EXPECT_TRUE(Contains(a.err, "(i) Fin de ligne détectée : \\n\n"));
     RunResult p = run("preview w.fyk --csv");
     ASSERT_EQ(p.status, 0) << p.err;
     EXPECT_EQ(p.out, "mot,prix\nété è ça œuvre,5 €\n");
@@ -92,8 +92,8 @@ TEST_F(RealFiles, ReadsUtf16WithByteOrderMarkTabsAndQuotedLineEnds) {
                                               10));
     RunResult a = analyseAuto("u.txt", "u.fyk");
     ASSERT_EQ(a.status, 0) << a.err;
-    EXPECT_TRUE(Contains(a.out, "(i) Encodage détecté : UTF-16LE\n"));
-    EXPECT_TRUE(Contains(a.out, "(i) Délimiteur détecté : \\t\n"));
+    EXPECT_TRUE(Contains(a.err, "(i) Encodage détecté : UTF-16LE\n"));
+    EXPECT_TRUE(Contains(a.err, "(i) Délimiteur détecté : \\t\n"));
     RunResult p = run("preview u.fyk --csv");
     ASSERT_EQ(p.status, 0) << p.err;
     EXPECT_EQ(p.out, "ville,code\n\"Paris\r\nCentre\",75\né,1\n");
@@ -112,15 +112,18 @@ TEST_F(RealFiles, ListsRowsOfTheWrongShapeOrEncodingAndLoadsTheOthers) {
               "six,z\n");  // not an integer
     RunResult l = run("load d.fyk d.db --data data.csv --rejects rej.csv");
     ASSERT_EQ(l.status, 0) << l.err;
-    EXPECT_TRUE(
-        Contains(l.out, "4 ligne(s) non conforme(s) écartée(s), listée(s) dans 'rej.csv'."));
+    EXPECT_TRUE(Contains(l.out,
+                         "6 ligne(s) lue(s) : 2 enregistrée(s), 4 écartée(s), 0 rejetée(s) par la "
+                         "base.\nLignes écartées : 2 sans une valeur par colonne, 1 avec une "
+                         "valeur non conforme à son type, 1 avec une séquence invalide pour "
+                         "l'encodage ; listées dans 'rej.csv'.\n"));
     EXPECT_EQ(readFile(dir_ / "rej.csv"),
               "ligne,colonne,motif\n"
               "3,,1 valeur(s) au lieu de 2\n"
               "4,,3 valeur(s) au lieu de 2\n"
               "5,,séquence d'octets invalide pour l'encodage UTF-8\n"
               "8,id,valeur non conforme au type de la colonne : 'six'\n");
-    RunResult q = run("query d.db 'SELECT id, nom FROM datafile ORDER BY id'");
+    RunResult q = run("query d.db 'SELECT id, nom FROM good ORDER BY id'");
     ASSERT_EQ(q.status, 0) << q.err;
     EXPECT_TRUE(Contains(q.out, "x,y"));
     EXPECT_TRUE(Contains(q.out, "deux\nlignes"));
@@ -142,8 +145,9 @@ TEST_F(RealFiles, NeverLoadsARowInvalidInItsEncodingEvenWithoutRejectsFile) {
     writeFile(dir_ / "data.csv", "id;nom\r\n1;\x81\r\n2;\xE9\r\n");
     RunResult l = run("load d.fyk d.db --data data.csv");
     ASSERT_EQ(l.status, 0) << l.err;
-    EXPECT_TRUE(Contains(l.out, "1 ligne(s) écartée(s) : séquence invalide pour l'encodage."));
-    RunResult q = run("query d.db 'SELECT nom FROM datafile'");
+    EXPECT_TRUE(Contains(l.out, "2 ligne(s) lue(s) : 1 enregistrée(s), 1 écartée(s)"));
+    EXPECT_TRUE(Contains(l.out, "Lignes écartées : 1 avec une séquence invalide pour l'encodage.\n"));
+    RunResult q = run("query d.db 'SELECT nom FROM good'");
     EXPECT_TRUE(Contains(q.out, "é"));
     EXPECT_TRUE(Contains(q.out, "1 ligne(s)"));
 }
