@@ -779,7 +779,7 @@ void MainWindow::runCommand(int command) {
             }
             break;
         case ITM_FILE_ANALYSE:
-            if (FYK_DataFileReverseEngenering(this, nullptr) == 0) {
+            if (FYK_DataFileReverseEngenering(this, nullptr, FILEANALYSE_DETECTED) == 0) {
                 TBR_FormatUpdated(gcontexte.currentFile);
                 help_->EcrireMessageInfo(0);
             }
@@ -1037,7 +1037,7 @@ void MainWindow::handleDroppedFiles(const QStringList& files) {
                                 UiButtons::Ok, UiIcon::Info);
         }
     } else {
-        if (FYK_DataFileReverseEngenering(this, path.c_str()) == 0) {
+        if (FYK_DataFileReverseEngenering(this, path.c_str(), FILEANALYSE_DETECTED) == 0) {
             TBR_FormatUpdated(gcontexte.currentFile);
             help_->EcrireMessageInfo(0);
         }

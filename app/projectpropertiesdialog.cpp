@@ -7,15 +7,18 @@
 #include <QFormLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QRegularExpressionValidator>
 #include <QSpinBox>
 #include <QTabWidget>
 #include <cstdlib>
 #include <cstring>
 
+#include "datafile/detect.h"
 #include "filedesc/filedesc.h"
 #include "foundation/uiport.h"
 
@@ -68,7 +71,14 @@ ProjectPropertiesDialog::ProjectPropertiesDialog(FileDesc* desc, bool creating, 
     connect(browse, &QPushButton::clicked, this, [this] {
         auto chosen = uiPort().promptFile("Importation de fichiers plats", "*.txt",
                                           "Tous les fichiers (*.*)|*.*", false);
-        if (chosen) example_->setText(QString::fromStdString(*chosen));
+        if (!chosen) return;
+        example_->setText(QString::fromStdString(*chosen));
+        readExampleShape();
+    });
+    // A typed path is read once it is confirmed, and only when it names another file: leaving
+    // the field must not undo what the person changed since.
+    connect(example_, &QLineEdit::editingFinished, this, [this] {
+        if (example_->text() != shapeReadFrom_) readExampleShape();
     });
     auto* exampleRow = new QHBoxLayout;
     exampleRow->addWidget(example_, 1);
@@ -80,6 +90,16 @@ ProjectPropertiesDialog::ProjectPropertiesDialog(FileDesc* desc, bool creating, 
     const QString eol = textOf(desc ? desc->EndOfLine : nullptr);
     if (!eol.isEmpty() && endOfLine_->findText(eol) < 0) endOfLine_->addItem(eol);
     endOfLine_->setCurrentText(eol.isEmpty() ? "\\r\\n" : eol);
+
+    encoding_ = new QComboBox;
+    encoding_->setEditable(true);
+    encoding_->setInsertPolicy(QComboBox::NoInsert);
+    for (const std::string& name : DESCEDIT_OfferedEncodings())
+        encoding_->addItem(QString::fromStdString(name));
+    encoding_->setItemData(0, "Aucun : les octets du fichier sont pris tels quels",
+                           Qt::ToolTipRole);
+    encoding_->lineEdit()->setMaxLength(FILEDESC_ENCODING_MAX);
+    encoding_->setCurrentText(textOf(desc ? desc->Encoding : nullptr));
 
     delimited_ = new QRadioButton("Champs séparés par un caractère");
     fixed_ = new QRadioButton("Champs de taille fixe");
@@ -100,6 +120,27 @@ ProjectPropertiesDialog::ProjectPropertiesDialog(FileDesc* desc, bool creating, 
     DescEditSeparator choice = desc ? DESCEDIT_SeparatorChoice(desc) : SEPARATOR_SEMICOLON;
     separators_[choice]->setChecked(true);
     if (choice == SEPARATOR_OTHER) other_->setText(textOf(desc->FieldDelimiter));
+
+    unquote_ = new QCheckBox("Retirer les caractères de protection des valeurs");
+    unquote_->setChecked(desc && desc->Unquote);
+    quoteChar_ =
+        new QLineEdit(QString(QChar::fromLatin1(desc && desc->QuoteChar ? desc->QuoteChar : '"')));
+    quoteChar_->setMaxLength(1);
+    quoteChar_->setValidator(
+        new QRegularExpressionValidator(QRegularExpression("[!-~]"), quoteChar_));
+    quoteChar_->setFixedWidth(quoteChar_->fontMetrics().horizontalAdvance("MM") + 16);
+    auto* quoteLabel = new QLabel("Caractère de protection :");
+    quoteLabel->setBuddy(quoteChar_);
+    quoteChar_->setEnabled(unquote_->isChecked());
+    quoteLabel->setEnabled(unquote_->isChecked());
+    connect(unquote_, &QCheckBox::toggled, quoteChar_, &QWidget::setEnabled);
+    connect(unquote_, &QCheckBox::toggled, quoteLabel, &QWidget::setEnabled);
+    auto* quoteRow = new QHBoxLayout;
+    quoteRow->addWidget(unquote_);
+    quoteRow->addSpacing(12);
+    quoteRow->addWidget(quoteLabel);
+    quoteRow->addWidget(quoteChar_);
+    quoteRow->addStretch(1);
 
     header_ = new QCheckBox("La première ligne contient le nom des champs");
     header_->setChecked(desc && desc->FirstLineIsHeader);
@@ -124,11 +165,13 @@ ProjectPropertiesDialog::ProjectPropertiesDialog(FileDesc* desc, bool creating, 
     form->addRow("Table :", table_);
     form->addRow("Exemple de fichier : ", exampleRow);
     form->addRow("Indicateur de fin de ligne : ", endOfLine_);
+    form->addRow("Encodage :", encoding_);
     auto* structure = new QHBoxLayout;
     structure->addWidget(delimited_);
     structure->addWidget(fixed_);
     form->addRow(structure);
     form->addRow(separatorBox);
+    form->addRow(quoteRow);
     form->addRow(header_);
     form->addRow(lineRow);
     form->addRow("Commencer l'importation à partir de la ligne n° :", firstLine_);
@@ -151,6 +194,30 @@ ProjectPropertiesDialog::ProjectPropertiesDialog(FileDesc* desc, bool creating, 
     layout->addWidget(tabs);
     layout->addWidget(buttons);
     resize(560, 620);
+
+    // The wizard opens on the file it describes: its shape is read at once. The sheet keeps what
+    // the description says until another file is chosen.
+    if (creating)
+        readExampleShape();
+    else
+        shapeReadFrom_ = example_->text();
+}
+
+void ProjectPropertiesDialog::readExampleShape() {
+    shapeReadFrom_ = example_->text();
+    if (shapeReadFrom_.isEmpty()) return;
+    const std::string sample = DATAFILE_ReadSample(shapeReadFrom_.toUtf8().constData());
+    if (sample.empty()) return;
+    const DATAFILE_SHAPE shape = DATAFILE_DetectShape(sample);
+    encoding_->setCurrentText(QString::fromStdString(shape.encoding));
+    if (!shape.endOfLine.empty())
+        endOfLine_->setCurrentText(QString::fromStdString(shape.endOfLine));
+    if (shape.delimiter.empty()) return;  // no delimiter found: nor anything about quoting
+    const DescEditSeparator choice = DESCEDIT_SeparatorChoiceOf(shape.delimiter);
+    separators_[choice]->setChecked(true);
+    if (choice == SEPARATOR_OTHER) other_->setText(QString::fromStdString(shape.delimiter));
+    unquote_->setChecked(shape.quote != '\0');
+    if (shape.quote != '\0') quoteChar_->setText(QString(QChar::fromLatin1(shape.quote)));
 }
 
 void ProjectPropertiesDialog::apply() {
@@ -162,6 +229,8 @@ void ProjectPropertiesDialog::apply() {
     copyField(desc_->TableName, FILEDESC_NAME_MAX, table_->text());
     replaceText(desc_->ExampleFilePath, example_->text());
     DESCEDIT_SetEndOfLine(desc_, endOfLine_->currentText().toStdString());
+    DESCEDIT_SetEncoding(desc_, encoding_->currentText().toStdString());
+    encoding_->setCurrentText(textOf(desc_->Encoding));  // as written: upper-case
     desc_->TypeStructFile = fixed_->isChecked() ? STRUCTFILE_FIXED : STRUCTFILE_DELIMITED;
     if (fixed_->isChecked()) {
         DESCEDIT_SetSeparator(desc_, "");
@@ -172,6 +241,7 @@ void ProjectPropertiesDialog::apply() {
         DESCEDIT_SetSeparator(desc_, DESCEDIT_SeparatorText(static_cast<DescEditSeparator>(choice),
                                                             other_->text().toStdString()));
     }
+    DESCEDIT_SetUnquote(desc_, unquote_->isChecked(), quoteChar_->text().toStdString());
     desc_->FirstLineIsHeader = header_->isChecked();
     desc_->LenFixedLine = fixedLine_->isChecked() ? lineLength_->value() : 0;
     desc_->BeginFromLine = firstLine_->value();

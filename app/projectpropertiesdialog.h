@@ -1,10 +1,14 @@
 // The project properties of one description: a wizard page "Nouveau fichier de format" for a
 // new description, the sheet "Propriétés du fichier de format" otherwise. One page,
-// "Propriétés": names, comment, example file, end of line, structure, separator, header line,
-// fixed line length and first line to import. User-interface thread only.
+// "Propriétés": names, comment, example file, end of line, encoding, structure, separator,
+// unquoting, header line, fixed line length and first line to import. When an example file is
+// chosen (and when the wizard opens on one), what its first bytes say pre-selects the end of
+// line, encoding, separator and unquoting; the person may change each of them before
+// confirming. User-interface thread only.
 #pragma once
 
 #include <QDialog>
+#include <QString>
 
 #include "app/core/desceditor.h"
 
@@ -30,9 +34,12 @@ public:
     QLineEdit* exampleField() const { return example_; }
     QLineEdit* tableField() const { return table_; }
     QComboBox* endOfLineField() const { return endOfLine_; }
+    QComboBox* encodingField() const { return encoding_; }
     QRadioButton* separatorButton(DescEditSeparator choice) const { return separators_[choice]; }
     QLineEdit* otherSeparatorField() const { return other_; }
     QRadioButton* fixedWidthButton() const { return fixed_; }
+    QCheckBox* unquoteBox() const { return unquote_; }
+    QLineEdit* quoteCharField() const { return quoteChar_; }
     QCheckBox* headerBox() const { return header_; }
     QSpinBox* firstLineField() const { return firstLine_; }
 
@@ -42,6 +49,9 @@ public:
     void accept() override;
 
 private:
+    // Pre-selects what the example file's first bytes say; nothing when it cannot be read.
+    void readExampleShape();
+
     FileDesc* desc_;
     QLineEdit* name_;
     QPlainTextEdit* description_;
@@ -50,14 +60,18 @@ private:
     QLineEdit* table_;
     QLineEdit* example_;
     QComboBox* endOfLine_;
+    QComboBox* encoding_;
     QRadioButton* delimited_;
     QRadioButton* fixed_;
     QRadioButton* separators_[7];
     QLineEdit* other_;
+    QCheckBox* unquote_;
+    QLineEdit* quoteChar_;
     QCheckBox* header_;
     QCheckBox* fixedLine_;
     QSpinBox* lineLength_;
     QSpinBox* firstLine_;
+    QString shapeReadFrom_;  // the example file whose shape was last pre-selected (or kept)
 };
 
 }  // namespace morvex

@@ -1,6 +1,7 @@
 #include "app/core/desceditor.h"
 
 #include <algorithm>
+#include <cctype>
 #include <cstdio>
 #include <cstring>
 
@@ -334,12 +335,16 @@ int DESCEDIT_SendToDictionary(FileDesc* desc, const std::vector<ColumnDesc*>& co
 
 DescEditSeparator DESCEDIT_SeparatorChoice(const FileDesc* desc) {
     if (!desc) return SEPARATOR_SEMICOLON;
+    return DESCEDIT_SeparatorChoiceOf(desc->FieldDelimiter);
+}
+
+DescEditSeparator DESCEDIT_SeparatorChoiceOf(const std::string& text) {
     char converted[FILEDESC_DELIMITER_MAX + 1] = "";
-    FILEDESC_ConvertEndOfLine(desc->FieldDelimiter, converted, sizeof converted);
+    FILEDESC_ConvertEndOfLine(text.c_str(), converted, sizeof converted);
     morvex::trace(
         "\n[initFrmDlgProprietesProjet] fieldDelimiterText=[%s], fieldDelimiter=[%s], "
         "*fieldDelimiter=[%c]",
-        desc->FieldDelimiter, converted, converted[0]);
+        text.c_str(), converted, converted[0]);
     switch (converted[0]) {
         case ',':
             return SEPARATOR_COMMA;
@@ -388,4 +393,23 @@ void DESCEDIT_SetEndOfLine(FileDesc* desc, const std::string& text) {
     if (!desc) return;
     copyText(desc->EndOfLine, sizeof desc->EndOfLine, text);
     FILEDESC_ConvertEndOfLine(desc->EndOfLine, desc->EndOfLineChars, sizeof desc->EndOfLineChars);
+}
+
+std::vector<std::string> DESCEDIT_OfferedEncodings() {
+    return {"", "UTF-8", "WINDOWS-1252", "ISO-8859-1", "ISO-8859-15", "UTF-16LE", "UTF-16BE"};
+}
+
+void DESCEDIT_SetEncoding(FileDesc* desc, const std::string& text) {
+    if (!desc) return;
+    const size_t begin = text.find_first_not_of(" \t");
+    const size_t end = text.find_last_not_of(" \t");
+    std::string name = begin == std::string::npos ? "" : text.substr(begin, end - begin + 1);
+    for (char& c : name) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    copyText(desc->Encoding, sizeof desc->Encoding, name);
+}
+
+void DESCEDIT_SetUnquote(FileDesc* desc, bool unquote, const std::string& quote) {
+    if (!desc) return;
+    desc->Unquote = unquote ? 1 : 0;
+    desc->QuoteChar = !unquote ? '\0' : quote.empty() ? '"' : quote[0];
 }

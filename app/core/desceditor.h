@@ -1,8 +1,8 @@
 // DESCEDIT: the window-free side of the description editor: what the column list shows for a
 // column (state icon, type name, format text), the formats offered per target type, reading a
 // typed format back, the column commands of the list's context menu and their greying, the
-// statistics text of a column, the key and index components, and the separator choice of the
-// project properties.
+// statistics text of a column, the key and index components, and the separator, encoding and
+// unquoting of the project properties.
 #pragma once
 
 #include <string>
@@ -93,9 +93,19 @@ enum DescEditSeparator {
 };
 // The choice shown for a description's separator, from its converted first character.
 DescEditSeparator DESCEDIT_SeparatorChoice(const FileDesc* desc);
+// The choice shown for a separator in text notation (";", "\\t", "#"...).
+DescEditSeparator DESCEDIT_SeparatorChoiceOf(const std::string& text);
 // The FieldDelimiter text a choice writes (`other` for SEPARATOR_OTHER).
 std::string DESCEDIT_SeparatorText(DescEditSeparator choice, const std::string& other);
 // Writes a separator text into the description (text and converted characters).
 void DESCEDIT_SetSeparator(FileDesc* desc, const std::string& text);
 // Writes an end-of-line text into the description (text and converted characters).
 void DESCEDIT_SetEndOfLine(FileDesc* desc, const std::string& text);
+// The encodings offered for the data file ("" first: the bytes are taken as they are).
+std::vector<std::string> DESCEDIT_OfferedEncodings();
+// Writes an encoding name into the description: without surrounding spaces, upper-case, cut to
+// FILEDESC_ENCODING_MAX characters.
+void DESCEDIT_SetEncoding(FileDesc* desc, const std::string& text);
+// Writes the unquoting into the description: with `unquote`, Unquote 1 and the first character
+// of `quote` as protecting character ('"' when `quote` is empty); else both 0.
+void DESCEDIT_SetUnquote(FileDesc* desc, bool unquote, const std::string& quote);

@@ -1,4 +1,5 @@
-// The project properties: separator choice shown and written, end of line, structure.
+// The project properties: separator choice shown and written, end of line, structure, encoding
+// and unquoting, and what an example file's first bytes pre-select.
 #include "app/projectpropertiesdialog.h"
 
 #include <QCheckBox>
@@ -7,6 +8,7 @@
 #include <QRadioButton>
 #include <QSpinBox>
 #include <QTest>
+#include <cstdlib>
 #include <cstring>
 
 #include "app/tests/apptest.h"
@@ -63,6 +65,62 @@ private slots:
         QCOMPARE(desc_->TypeStructFile, int(STRUCTFILE_FIXED));
         QCOMPARE(QString(desc_->FieldDelimiter), QString());
         QCOMPARE(QString(desc_->ProjectName), QString("MonProjet"));
+    }
+
+    void theWizardPreselectsWhatItsExampleFileSaysAndThePersonHasTheLastWord() {
+        const std::string csv = env_.dir().write(
+            "villes.csv",
+            "\"Ville\",\"Pays\",Habitants\n\"Paris\",\"France\",2100000\n"
+            "\"Besançon, centre\",\"France\",117000\n\"Gand\",\"Belgique\",265000\n");
+        free(desc_->ExampleFilePath);
+        desc_->ExampleFilePath = strdup(csv.c_str());
+        ProjectPropertiesDialog dialog(desc_, true);
+        QVERIFY(dialog.separatorButton(SEPARATOR_COMMA)->isChecked());
+        QCOMPARE(dialog.endOfLineField()->currentText(), QString("\\n"));
+        QCOMPARE(dialog.encodingField()->currentText(), QString("UTF-8"));
+        QVERIFY(dialog.unquoteBox()->isChecked());
+        QCOMPARE(dialog.quoteCharField()->text(), QString("\""));
+
+        dialog.separatorButton(SEPARATOR_SEMICOLON)->setChecked(true);
+        // Leaving the path unchanged does not read the file again over the person's choice.
+        emit dialog.exampleField()->editingFinished();
+        dialog.accept();
+        QCOMPARE(QString(desc_->FieldDelimiter), QString(";"));
+        QCOMPARE(QString(desc_->EndOfLineChars), QString("\n"));
+        QCOMPARE(QString(desc_->Encoding), QString("UTF-8"));
+        QCOMPARE(desc_->Unquote, 1);
+        QCOMPARE(desc_->QuoteChar, '"');
+    }
+
+    void theSheetReadsATypedExampleOnceConfirmedAndWritesEncodingAndUnquoting() {
+        ProjectPropertiesDialog dialog(desc_, false);
+        QVERIFY(dialog.sizeHint().height() <= 700);  // room left on a 1024x768 screen
+        QVERIFY(!dialog.quoteCharField()->isEnabled());
+        // A path that cannot be read pre-selects nothing.
+        dialog.exampleField()->setText(QString::fromStdString(env_.dir().file("absent.csv")));
+        emit dialog.exampleField()->editingFinished();
+        QVERIFY(dialog.separatorButton(SEPARATOR_OTHER)->isChecked());
+        QCOMPARE(dialog.encodingField()->currentText(), QString());
+        // A readable one does, once confirmed.
+        const std::string tsv = env_.dir().write("codes.tsv", "CODE\tLIBELLE\r\nA1\tUn\r\n");
+        dialog.exampleField()->setText(QString::fromStdString(tsv));
+        QVERIFY(dialog.separatorButton(SEPARATOR_OTHER)->isChecked());
+        emit dialog.exampleField()->editingFinished();
+        QVERIFY(dialog.separatorButton(SEPARATOR_TAB)->isChecked());
+        QVERIFY(!dialog.unquoteBox()->isChecked());
+
+        dialog.encodingField()->setCurrentText(" windows-1252");
+        dialog.unquoteBox()->setChecked(true);
+        QVERIFY(dialog.quoteCharField()->isEnabled());
+        dialog.quoteCharField()->setText("'");
+        dialog.apply();
+        QCOMPARE(QString(desc_->Encoding), QString("WINDOWS-1252"));
+        QCOMPARE(desc_->Unquote, 1);
+        QCOMPARE(desc_->QuoteChar, '\'');
+        dialog.unquoteBox()->setChecked(false);
+        dialog.accept();
+        QCOMPARE(desc_->Unquote, 0);
+        QCOMPARE(desc_->QuoteChar, '\0');
     }
 };
 
