@@ -9,6 +9,7 @@
 #include <string>
 
 #include "app/core/application.h"
+#include "filedesc/analyse.h"
 #include "foundation/date.h"
 #include "foundation/trace.h"
 #include "template/template.h"
@@ -144,6 +145,22 @@ int TEMPLATE_Generate(FileDesc* desc, const char* templatePath, const char* targ
     }
     snprintf(top->targetDirectory, sizeof top->targetDirectory, "%s", targetDirectory);
 
+    // A description without a table name is generated under its project's (a table and files
+    // named "" would be written otherwise); the description is given back as it was.
+    const bool unnamed = desc->TableName[0] == '\0';
+    if (unnamed) {
+        std::string name = FILEDESC_MakeIdentifier(desc->ProjectName);
+        if (name.empty()) name = "datafile";
+        snprintf(desc->TableName, sizeof desc->TableName, "%s", name.c_str());
+    }
+    struct TableNameRestorer {
+        FileDesc* desc;
+        bool active;
+        ~TableNameRestorer() {
+            if (active) desc->TableName[0] = '\0';
+        }
+    } restorer{desc, unnamed};
+
     trace("\n(6) Determinating output filename...");
     for (int i = 0; i < program.count; ++i) {
         if (program.lineTab[i].code != TPL_TARGETFILENAME) continue;
@@ -152,7 +169,10 @@ int TEMPLATE_Generate(FileDesc* desc, const char* templatePath, const char* targ
         top->pc = i;
         CompileString(top.get(), nullptr, name, sizeof name, program.lineTab, program.count,
                       nullptr);
-        std::string full = tplinternal::joinPath(targetDirectory, name);
+        // Never a hidden file: a name that the values left starting with a point is prefixed.
+        std::string fileName = name;
+        if (!fileName.empty() && fileName[0] == '.') fileName.insert(0, "datafile");
+        std::string full = tplinternal::joinPath(targetDirectory, fileName);
         if (full.size() >= static_cast<size_t>(outputPathSize)) {
             panel(morvex::PANEL_ERROR,
                   format("\nErreur : le chemin du fichier à générer dépasse %i caractères : %s",

@@ -1,0 +1,67 @@
+#!/usr/bin/env bash
+# What reading a file right without options costs, with hyperfine on the generated
+# 1 000 000-row delimited file (quoted text fields, some holding ";"):
+#   - detection: `morvexcli analyse FILE` (encoding, end of line, delimiter and quoting guessed
+#     from the first MiB, the columns from the commonest row shape) against `analyse FILE
+#     --plain` given the same options (goal: under 20 ms more);
+#   - unquoting: `morvexcli load` through the description that analysis wrote (UNQUOTE=1)
+#     against the load of the same rows written without quotes, through the description
+#     analysed from that file (goal: at most 1.15 times).
+#
+#     bash bench/detect.sh BUILD_DIR
+#
+# Environment: DATAFILE_BENCH_ROWS (default 1000000), DETECT_BENCH_RUNS (default 5).
+set -euo pipefail
+
+HERE=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
+. "$HERE/common.sh"
+BUILD=$(cd "${1:-build}" && pwd)
+ROWS=${DATAFILE_BENCH_ROWS:-1000000}
+RUNS=${DETECT_BENCH_RUNS:-5}
+OUT="$HERE/out"
+CLI="$BUILD/cli/morvexcli"
+
+bench_require detect hyperfine python3 "$CLI"
+DATA=$(bench_input "$OUT" "$ROWS")
+export MORVEX_CONFIG_DIR="$OUT/config"
+mkdir -p "$MORVEX_CONFIG_DIR"
+M="$CLI --log /dev/null"
+
+# The same rows without quotes: a ";" inside a value becomes ",", so that the shape holds.
+PLAIN="$OUT/unquoted_${ROWS}.txt"
+if [ ! -s "$PLAIN" ]; then
+    python3 - "$DATA" "$PLAIN.part" <<'PY'
+import csv, sys
+with open(sys.argv[1], newline="") as src, open(sys.argv[2], "w", newline="") as dst:
+    for row in csv.reader(src, delimiter=";"):
+        dst.write(";".join(v.replace(";", ",") for v in row) + "\r\n")
+PY
+    mv "$PLAIN.part" "$PLAIN"
+fi
+
+$M analyse "$DATA" -o "$OUT/quoted.fyk" > /dev/null 2> "$OUT/detect.err"
+$M analyse "$PLAIN" -o "$OUT/unquoted.fyk" > /dev/null 2>&1
+grep -q "UNQUOTE=1" "$OUT/quoted.fyk" || { echo "detect bench: no UNQUOTE=1 in quoted.fyk" >&2; exit 1; }
+sed 's/^/  /' "$OUT/detect.err"
+
+hyperfine --warmup 1 --runs "$RUNS" --export-json "$OUT/detect_analyse.json" \
+    -n "analyse (detected)" "$M analyse '$DATA' -o '$OUT/a1.fyk'" \
+    -n "analyse --plain" "$M analyse '$DATA' --plain --delimiter ';' --eol '\\r\\n' --quote '\"' -o '$OUT/a2.fyk'" \
+    > /dev/null
+
+hyperfine --warmup 1 --runs "$RUNS" --export-json "$OUT/detect_load.json" \
+    -n "load quoted (UNQUOTE=1)" "$M load '$OUT/quoted.fyk' :memory: --batch 100000" \
+    -n "load unquoted" "$M load '$OUT/unquoted.fyk' :memory: --batch 100000" \
+    > /dev/null
+
+python3 - "$OUT/detect_analyse.json" "$OUT/detect_load.json" <<'PY'
+import json, sys
+a = {x["command"]: x["mean"] for x in json.load(open(sys.argv[1]))["results"]}
+l = {x["command"]: x["mean"] for x in json.load(open(sys.argv[2]))["results"]}
+extra_ms = (a["analyse (detected)"] - a["analyse --plain"]) * 1000
+print(f"analyse detected {a['analyse (detected)']*1000:7.1f} ms   --plain {a['analyse --plain']*1000:7.1f} ms"
+      f"   detection adds {extra_ms:5.1f} ms   (goal < 20 ms) {'ok' if extra_ms < 20 else 'MISSED'}")
+q, u = l["load quoted (UNQUOTE=1)"], l["load unquoted"]
+print(f"load quoted {q:6.3f} s   unquoted {u:6.3f} s   ratio {q / u:5.3f}"
+      f"   (goal <= 1.15) {'ok' if q / u <= 1.15 else 'MISSED'}")
+PY
