@@ -43,23 +43,16 @@ int taskStatus() {
                                                                                : CLI_OK;
 }
 
-// What an analysis takes from its options, guesses made.
-struct FileGuesses {
-    std::string delimiter;  // text notation, empty: the analysis default
-    std::string eol;        // text notation, empty: the analysis default
-    std::string encoding;   // encoding name, empty: bytes as they are
-    char quote = '\0';      // protecting character of the values, 0: none
-};
-
 // Tells one guess on standard error.
 void tellGuess(const char* what, const std::string& value) {
     fprintf(stderr, "(i) %s : %s\n", what, value.c_str());
 }
 
-// Resolves the options of a new analysis: with `--plain` each is taken as given (and "auto"
-// guessed); otherwise what the file's first bytes say fills every option not given. Each
-// guess is told on standard error; false (told) when an option is not usable.
-bool guessFileShape(const AnalyseOptions& o, FileGuesses& g) {
+// Resolves the options of a new analysis into what the description is given (an empty
+// delimiter or end of line: the analysis default): with `--plain` each is taken as given (and
+// "auto" guessed); otherwise what the file's first bytes say fills every option not given.
+// Each guess is told on standard error; false (told) when an option is not usable.
+bool guessFileShape(const AnalyseOptions& o, DATAFILE_SHAPE& g) {
     const bool quoteNone = o.quote == "none";
     if (o.quote.size() > 1 && !quoteNone) {
         cliError("Caractère de protection invalide : '" + o.quote +
@@ -67,7 +60,7 @@ bool guessFileShape(const AnalyseOptions& o, FileGuesses& g) {
         return false;
     }
     g.delimiter = o.delimiter;
-    g.eol = o.eol;
+    g.endOfLine = o.eol;
     g.encoding = o.encoding;
     g.quote = o.quote.size() == 1 ? o.quote[0] : '\0';
     for (char& c : g.encoding) c = static_cast<char>(toupper(static_cast<unsigned char>(c)));
@@ -77,12 +70,12 @@ bool guessFileShape(const AnalyseOptions& o, FileGuesses& g) {
     }
     const bool detect = !o.plain;
     const bool guessEncoding = g.encoding == "AUTO" || (detect && g.encoding.empty());
-    const bool guessEol = g.eol == "auto" || (detect && g.eol.empty());
+    const bool guessEol = g.endOfLine == "auto" || (detect && g.endOfLine.empty());
     const bool guessDelimiter = g.delimiter == "auto" || (detect && g.delimiter.empty());
     const bool guessQuote = detect && o.quote.empty();
     if (!guessEncoding && !guessEol && !guessDelimiter && !guessQuote) return true;
     const std::string sample = DATAFILE_ReadSample(o.file.c_str());
-    std::vector<int> invalidLines;
+    std::vector<int>& invalidLines = g.invalidLines;
     if (guessEncoding) {
         g.encoding = DATAFILE_DetectEncoding(sample, &invalidLines);
         tellGuess("Encodage détecté", g.encoding);
@@ -101,17 +94,17 @@ bool guessFileShape(const AnalyseOptions& o, FileGuesses& g) {
     if (guessEol) {
         const char* eol = DATAFILE_DetectEndOfLine(text);
         if (eol) {
-            g.eol = eol;
+            g.endOfLine = eol;
             tellGuess("Fin de ligne détectée", eol);
         } else if (o.eol == "auto") {
             cliError("Aucune fin de ligne trouvée au début du fichier '" + o.file + "'.");
             return false;
         } else {
-            g.eol.clear();  // one line without its end: the default serves
+            g.endOfLine.clear();  // one line without its end: the default serves
         }
     }
     char eolChars[FILEDESC_ENDOFLINE_MAX + 1] = "";
-    FILEDESC_ConvertEndOfLine(g.eol.empty() ? "\\r\\n" : g.eol.c_str(), eolChars,
+    FILEDESC_ConvertEndOfLine(g.endOfLine.empty() ? "\\r\\n" : g.endOfLine.c_str(), eolChars,
                               sizeof eolChars);
     if (guessDelimiter) {
         const char* delimiter = DATAFILE_DetectDelimiter(text, eolChars, g.quote ? g.quote : '"');
@@ -158,40 +151,25 @@ int commandAnalyse(const AnalyseOptions& o) {
     }
 
     if (!checkDataFile(o.file)) return CLI_FAILURE;
-    FileGuesses guesses;
-    if (!guessFileShape(o, guesses)) return CLI_USAGE;
-    const std::string& delimiter = guesses.delimiter;
-    if (!delimiter.empty()) {
+    DATAFILE_SHAPE shape;
+    if (!guessFileShape(o, shape)) return CLI_USAGE;
+    if (!shape.delimiter.empty()) {
         char converted[FILEDESC_DELIMITER_MAX + 1] = "";
-        if (delimiter.size() > FILEDESC_DELIMITER_MAX ||
-            FILEDESC_ConvertEndOfLine(delimiter.c_str(), converted, sizeof converted) != 0 ||
+        if (shape.delimiter.size() > FILEDESC_DELIMITER_MAX ||
+            FILEDESC_ConvertEndOfLine(shape.delimiter.c_str(), converted, sizeof converted) != 0 ||
             !converted[0]) {
-            cliError("Délimiteur invalide : '" + delimiter + "'.");
+            cliError("Délimiteur invalide : '" + shape.delimiter + "'.");
             return CLI_USAGE;
         }
     }
     CliUiPort& port = cliPort();
-    port.onProperties = [&o, &guesses](FileDesc* desc) {
-        if (!guesses.delimiter.empty()) {
-            snprintf(desc->FieldDelimiter, sizeof desc->FieldDelimiter, "%s",
-                     guesses.delimiter.c_str());
-            FILEDESC_ConvertEndOfLine(desc->FieldDelimiter, desc->FieldDelimiterChars,
-                                      sizeof desc->FieldDelimiterChars);
-        }
-        if (!guesses.eol.empty()) {
-            snprintf(desc->EndOfLine, sizeof desc->EndOfLine, "%s", guesses.eol.c_str());
-            FILEDESC_ConvertEndOfLine(desc->EndOfLine, desc->EndOfLineChars,
-                                      sizeof desc->EndOfLineChars);
-        }
-        snprintf(desc->Encoding, sizeof desc->Encoding, "%s", guesses.encoding.c_str());
-        desc->Unquote = guesses.quote ? 1 : 0;
-        desc->QuoteChar = guesses.quote;
+    port.onProperties = [&o](FileDesc* desc) {
         if (o.noHeader) desc->FirstLineIsHeader = 0;
     };
     int previousRows = FILEDESC_GetAnalyseMaxRows();
     FILEDESC_SetAnalysisLimits(maxRows, FILEDESC_GetNCarMaxReadWithoutNewLine());
     port.lastOpened = nullptr;
-    int started = FYK_DataFileReverseEngenering(nullptr, o.file.c_str(), rules);
+    int started = FYK_DataFileReverseEngenering(nullptr, o.file.c_str(), rules, &shape);
     FILEDESC_SetAnalysisLimits(previousRows, FILEDESC_GetNCarMaxReadWithoutNewLine());
     port.onProperties = nullptr;
     DescPtr desc(port.lastOpened);

@@ -147,6 +147,7 @@ std::string DATAFILE_ReadSample(const char* path) {
     if (!path) return sample;
     FILE* f = fopen(path, "rb");
     if (!f) return sample;
+    setvbuf(f, nullptr, _IONBF, 0);  // one read straight into the sample
     sample.resize(DATAFILE_SAMPLE_SIZE);
     sample.resize(fread(sample.data(), 1, sample.size(), f));
     fclose(f);

@@ -7,7 +7,7 @@
 #include <vector>
 
 // Bytes of a file's beginning that the guesses look at.
-constexpr size_t DATAFILE_SAMPLE_SIZE = 1024 * 1024;
+constexpr size_t DATAFILE_SAMPLE_SIZE = 256 * 1024;
 
 // The first DATAFILE_SAMPLE_SIZE bytes of the file at `path` (empty when it cannot be read).
 std::string DATAFILE_ReadSample(const char* path);
@@ -45,7 +45,8 @@ char DATAFILE_DetectQuote(const std::string& text, const char* endOfLine, const 
 
 // Everything the guesses say of a file, from its first DATAFILE_SAMPLE_SIZE bytes.
 struct DATAFILE_SHAPE {
-    std::string encoding;           // never empty (see DATAFILE_DetectEncoding)
+    std::string encoding;           // as DATAFILE_DetectEncoding answers (empty: the bytes
+                                    // as they are, in a shape given rather than detected)
     std::vector<int> invalidLines;  // lines not valid in the encoding, UTF-8 chosen all the same
     std::string endOfLine;          // text notation; empty when the sample has no line end
     std::string delimiter;          // text notation; empty when no candidate splits the lines

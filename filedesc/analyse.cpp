@@ -109,16 +109,14 @@ constexpr int INTEGER_DIGITS_MAX = 18;
 
 // The number of columns of a file under the detected rules: the header line's fields (more
 // when nearly every row has more), or the commonest number of fields without a header line.
-// 0 when the file gives no row.
-int DominantFieldCount(FileDesc* desc, const char* path) {
-    ReaderPtr reader(DATAFILE_NewIterator(desc, path, FILEDESC_GetNCarMaxReadWithoutNewLine(), 1));
-    if (!reader || DATAFILE_Init(reader.get()) != 0) return 0;
+// 0 when the file gives no row. Reads the first rows through `reader` (delivering the header),
+// which is then started again.
+int DominantFieldCount(FileDesc* desc, DATAFILE* reader) {
     std::vector<DATAFIELD> fields;
     std::map<int, int> frequency;  // fields -> data rows
     int headerFields = 0;
     int dataRows = 0;
-    for (int row = 0; row < SHAPE_SAMPLE_ROWS && DATAFILE_ReadNextFields(reader.get(), fields);
-         ++row) {
+    for (int row = 0; row < SHAPE_SAMPLE_ROWS && DATAFILE_ReadNextFields(reader, fields); ++row) {
         const int n = static_cast<int>(fields.size());
         if (!fields.empty() && fields[0].isHeader) {
             headerFields = n;
@@ -127,6 +125,7 @@ int DominantFieldCount(FileDesc* desc, const char* path) {
         ++frequency[n];
         ++dataRows;
     }
+    if (DATAFILE_Init(reader) != 0) return 0;
     int commonest = 0;
     int commonestRows = 0;
     for (const auto& [n, rows] : frequency) {
@@ -334,7 +333,8 @@ std::string FILEDESC_MakeIdentifier(const std::string& stem) {
     return name;
 }
 
-int FYK_DataFileReverseEngenering(void* window, const char* path, int rules) {
+int FYK_DataFileReverseEngenering(void* window, const char* path, int rules,
+                                  const DATAFILE_SHAPE* shape) {
     morvex::UiPort& ui = morvex::uiPort();
     std::string dataPath;
     if (path) {
@@ -367,10 +367,12 @@ int FYK_DataFileReverseEngenering(void* window, const char* path, int rules) {
     desc->FirstLineIsHeader = 1;
     free(desc->ExampleFilePath);
     desc->ExampleFilePath = strdup(dataPath.c_str());
-    if (rules == FILEANALYSE_DETECTED) {
+    if (shape)
+        FILEDESC_ApplyShape(desc, *shape);
+    else if (rules == FILEANALYSE_DETECTED)
         FILEDESC_ApplyShape(desc, DATAFILE_DetectShape(DATAFILE_ReadSample(dataPath.c_str())));
+    if (rules == FILEANALYSE_DETECTED)
         copyCut(desc->TableName, FILEDESC_TableNameFromFile(dataPath).c_str(), FILEDESC_NAME_MAX);
-    }
 
     if (!ui.editProjectProperties(desc, true)) {
         FILEDESC_CloseFileDesc(desc);
@@ -436,8 +438,8 @@ int FILEDESC_AnalyseFileWithSeparatorsV2(TASK* task, FileDesc* desc, const char*
     // Under the detected rules the number of columns is known before the first row.
     int columnCount = 0;
     if (detected) {
-        columnCount = addColumns ? DominantFieldCount(desc, path) : LDCG_Count(desc->columns);
-        if (columnCount == 0) columnCount = DominantFieldCount(desc, path);
+        columnCount = addColumns ? 0 : LDCG_Count(desc->columns);
+        if (columnCount == 0) columnCount = DominantFieldCount(desc, reader.get());
     }
     std::vector<ValueKinds> kinds;
     std::vector<FILEANALYSE_ODDROW> odd;

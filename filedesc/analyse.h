@@ -69,11 +69,12 @@ struct DATAFILESTATS_TASKDATA {
 // Menu command "Analyser un fichier de données délimité": asks for the data file when `path` is
 // missing, creates a new description for it, asks for its properties and analyses the file.
 // 0 when the analysis was run, 1 when the person cancelled (nothing is left open then).
-// With FILEANALYSE_DETECTED, the new description is given what the file's first bytes say
-// (encoding, end of line, delimiter, quoting: FILEDESC_ApplyShape) before the properties are
-// asked, and is analysed under those rules. User-interface thread only.
+// The new description is given `shape` when one is given (FILEDESC_ApplyShape), else, with
+// FILEANALYSE_DETECTED, what the file's first bytes say, before the properties are asked; it is
+// analysed under `rules`. User-interface thread only.
 int FYK_DataFileReverseEngenering(void* window, const char* path,
-                                  int rules = FILEANALYSE_SPECIFIED);
+                                  int rules = FILEANALYSE_SPECIFIED,
+                                  const DATAFILE_SHAPE* shape = nullptr);
 
 // Gives `desc` what `shape` says: encoding, end of line and delimiter (text notation and
 // characters) when found, and, when the fields are quoted, unquoting with that protecting

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # The main job on the bundled examples:
-#  1. describe a delimited export by analysing it (columns and types inferred from the values),
+#  1. describe a delimited export by analysing it, with no option: encoding, end of line,
+#     delimiter and quoting are read from the file, columns and types inferred from the values,
 #  2. read it back through that description (the split rows, the line count),
 #  3. load it into an SQLite database with its catalogue tables, and query it,
 #  4. cut a one-line fixed-width export into its 59-character records and number them.
@@ -19,9 +20,9 @@ echo
 echo "=== morvexcli count $OUT/clients.fyk"
 "$CLI" count "$OUT/clients.fyk"
 echo
-echo "=== morvexcli load $OUT/clients.fyk $OUT/clients.db --table clients"
+echo "=== morvexcli load $OUT/clients.fyk $OUT/clients.db"
 rm -f "$OUT/clients.db"
-"$CLI" load "$OUT/clients.fyk" "$OUT/clients.db" --table clients
+"$CLI" load "$OUT/clients.fyk" "$OUT/clients.db"
 echo
 echo "=== morvexcli query $OUT/clients.db (the catalogue, then the loaded rows)"
 "$CLI" query "$OUT/clients.db" "SELECT ColumnName, DataType, DataTypeFormat FROM FylatekFileDescColumn ORDER BY Position"

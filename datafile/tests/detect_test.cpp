@@ -4,6 +4,7 @@
 
 #include <cstring>
 #include <string>
+#include <vector>
 
 #include "foundation/testing/tempdir.h"
 
@@ -30,6 +31,44 @@ TEST(DetectEncoding, LetsTheByteOrderMarkDecideThenUtf8ThenWindows1252) {
     };
     for (const Case& c : cases)
         EXPECT_STREQ(DATAFILE_DetectEncoding(c.sample), c.expected) << c.sample;
+}
+
+TEST(DetectEncoding, TakesUtf8WithAFewBrokenLinesAndNamesThem) {
+    std::string many;
+    for (int i = 0; i < 8; ++i) many += "Jos\xC3\xA9;" + std::to_string(i) + "\r\n";
+    std::vector<int> invalid;
+    // One broken line among eight in UTF-8: UTF-8, line 9 named.
+    EXPECT_STREQ(DATAFILE_DetectEncoding(many + "Ren\xE9;8\r\n", &invalid), "UTF-8");
+    EXPECT_EQ(invalid, std::vector<int>{9});
+    // Three among eight (more than one in four): a single-byte file with a few lucky pairs.
+    EXPECT_STREQ(DATAFILE_DetectEncoding(many + "\xE9\n\xE9\n\xE9\n", &invalid), "WINDOWS-1252");
+    EXPECT_TRUE(invalid.empty());
+    // No line in UTF-8 beyond ASCII: nothing speaks for UTF-8.
+    EXPECT_STREQ(DATAFILE_DetectEncoding("a;b\r\n\xE9t\xE9;1\r\n", &invalid), "WINDOWS-1252");
+}
+
+TEST(DetectQuote, FindsTheCharacterThatEnclosesWholeFields) {
+    struct Case {
+        std::string text;
+        const char* delimiter;
+        char expected;
+    };
+    const Case cases[] = {
+        {"id,nom\n1,\"Dupont, Jean\"\n", ",", '"'},
+        // An inch mark or a quote inside a field encloses nothing.
+        {"id,t\n1,12\" pipe\n2,a\"b\"\n", ",", '\0'},
+        {"id;t\n1;'a'\n2;'b'\n", ";", '\''},
+        // An apostrophe around one value among many is a name, not quoting.
+        {"n;t\n1;'x'\n2;O'Brien\n3;b\n4;c\n5;d\n", ";", '\0'},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(DATAFILE_DetectQuote(c.text, "\n", c.delimiter), c.expected) << c.text;
+    // The whole guess over a file's first bytes.
+    DATAFILE_SHAPE shape = DATAFILE_DetectShape("a|b\r\n\"x|y\"|2\r\n");
+    EXPECT_EQ(shape.encoding, "UTF-8");
+    EXPECT_EQ(shape.endOfLine, "\\r\\n");
+    EXPECT_EQ(shape.delimiter, "|");
+    EXPECT_EQ(shape.quote, '"');
 }
 
 TEST(DetectEndOfLine, TakesTheEndOfTheFirstLine) {
