@@ -56,6 +56,19 @@ struct DATAFILE_BUFFER {
     // encoding does not define), built once from the converter; empty for other encodings.
     std::vector<std::string> byteTable;
     std::string converted;  // the row being converted through byteTable
+    int64_t sizeLimit;      // bytes of the file read at most: its size when the reading began
+    // Where the unquoting reading of the current row stands, so that a row that goes on over
+    // lines (or past the character limit) is scanned once, not again from its start.
+    struct QuoteScan {
+        const LDCG_ELT* nextColumn;  // column of the field after the current one
+        char endChar;          // closing character of the current field (0: not protected)
+        size_t resumeAt;       // next byte of the row to look at
+        bool quoted;           // the current field is inside its protection
+        bool started;          // the scan has begun for this row
+        bool atFieldStart;     // the current field's first byte is still to be looked at
+        size_t fieldStart;     // first byte of the current field
+        char startChar;        // opening character of the current field (0: not protected)
+    } scan;
 };
 
 namespace {
@@ -149,7 +162,10 @@ size_t decodeBlock(DATAFILE* reader) {
     size_t produced = 0;
     while (produced == 0) {
         if (!buf->rawEof && buf->rawLen < RAW_CHUNK) {
-            size_t n = fread(buf->raw + buf->rawLen, 1, RAW_CHUNK - buf->rawLen, reader->file);
+            int64_t left = buf->sizeLimit - buf->rawConsumed;
+            size_t want = RAW_CHUNK - buf->rawLen;
+            if (left < static_cast<int64_t>(want)) want = left > 0 ? static_cast<size_t>(left) : 0;
+            size_t n = want > 0 ? fread(buf->raw + buf->rawLen, 1, want, reader->file) : 0;
             if (n == 0) buf->rawEof = true;
             buf->rawLen += n;
             buf->rawConsumed += static_cast<int64_t>(n);
@@ -186,8 +202,16 @@ bool refill(DATAFILE* reader) {
     if (buf->eof || !reader->file) return false;
     buf->blockStart += static_cast<int64_t>(buf->len);
     buf->pos = 0;
+    size_t want = DATAFILE_BLOCK_SIZE;
+    if (!buf->streamDecode) {
+        // Bytes written after the reading began (a file still growing) are not read: its last
+        // line could be half written.
+        const int64_t left = buf->sizeLimit - buf->blockStart;
+        want = left <= 0 ? 0 : left < static_cast<int64_t>(want) ? static_cast<size_t>(left) : want;
+    }
     buf->len = buf->streamDecode ? decodeBlock(reader)
-                                 : fread(buf->block, 1, DATAFILE_BLOCK_SIZE, reader->file);
+               : want > 0        ? fread(buf->block, 1, want, reader->file)
+                                 : 0;
     if (buf->len == 0) {
         buf->eof = true;
         return false;
@@ -233,79 +257,102 @@ enum class RowResult {
     OutOfMemory,  // the row buffer could not grow
 };
 
+bool RowEndsInsideProtection(DATAFILE* reader, bool lineComplete);
+
 // Reads one row into reader->buffer->row (indicator removed), following the row rules:
-// the row ends after the first whole occurrence of the indicator, at the end of the file, or
-// when more than the limit of bytes have been taken (the byte that could not be taken stays
-// for the next row). A byte that breaks a partial match is matched again against the
-// indicator, so no line end is missed. With keepText false the row's bytes are only counted,
-// not copied (lines that are skipped or merely counted): rowLen is right, row is not.
-// With `append`, the row goes on after the text already in the buffer (continuation line).
+// the row ends after the first whole occurrence of the indicator or at the end of the file. A
+// line longer than the limit is cut: the row keeps its first limit + 1 bytes, lineTooLong is
+// set and the rest of the line is passed over, so that it makes no row of its own (without an
+// indicator, the rest makes the next rows). When the
+// description unquotes, a line is not cut while the row is inside a protected field: a quoted
+// value is read whole, however long. A byte that breaks a partial match is matched again
+// against the indicator, so no line end is missed. With keepText false the row's bytes are
+// only counted, not copied (lines that are skipped or merely counted): rowLen is right, row is
+// not. With `append`, the row goes on after the text already in the buffer (continuation line).
 RowResult ReadRow(DATAFILE* reader, bool keepText = true, bool append = false) {
     DATAFILE_BUFFER* buf = reader->buffer;
     const char* indicator = reader->desc->EndOfLineChars;
     const size_t indLen = buf->kmp.size();  // prepared by DATAFILE_Init
+    const bool unquote = keepText && reader->desc->Unquote != 0 &&
+                         reader->desc->TypeStructFile == STRUCTFILE_DELIMITED;
 
     // Bytes this row may take: the limit, plus one (the limit is tested before each byte).
     const size_t base = append ? buf->rowLen : 0;
-    const size_t allowance = base + static_cast<size_t>(reader->nCarMaxReadWithoutNewLine) + 1;
+    const size_t limit = static_cast<size_t>(reader->nCarMaxReadWithoutNewLine);
+    size_t allowance = base + limit + 1;
     buf->rowLen = base;
-    reader->lineTooLong = 0;
+    if (!append) reader->lineTooLong = 0;
     size_t matched = 0;  // indicator characters matched at the end of the row
+    bool passingOver = false;  // the line was cut: its bytes are read, not kept
+    size_t passedOver = 0;     // bytes read since the line was cut
     bool found = false;
+    bool readAny = false;
 
     for (;;) {
         if (!refill(reader)) break;  // end of file
-        if (buf->rowLen >= allowance) {
-            reader->lineTooLong = 1;
-            morvex::trace(
-                "\n[ReadRow] : L'indicateur de fin de ligne n'a pas été trouvé dans les %i "
-                "premiers caractères. Abandon.",
-                reader->nCarMaxReadWithoutNewLine);
-            break;
+        if (!passingOver && buf->rowLen >= allowance) {
+            if (unquote && RowEndsInsideProtection(reader, false)) {
+                allowance = buf->rowLen + (buf->rowLen > limit ? buf->rowLen : limit);
+            } else {
+                reader->lineTooLong = 1;
+                morvex::trace(
+                    "\n[ReadRow] : L'indicateur de fin de ligne n'a pas été trouvé dans les %i "
+                    "premiers caractères. Abandon.",
+                    reader->nCarMaxReadWithoutNewLine);
+                // Without an indicator (a file without line ends) the limit is what cuts rows.
+                if (indLen == 0) break;
+                passingOver = true;
+            }
         }
+        const bool keep = keepText && !passingOver;
         const char* src = buf->block + buf->pos;
         size_t avail = buf->len - buf->pos;
-        if (avail > allowance - buf->rowLen) avail = allowance - buf->rowLen;
+        if (!passingOver && avail > allowance - buf->rowLen) avail = allowance - buf->rowLen;
+        readAny = true;
 
         if (matched == 0) {
             // Fast path: everything up to the indicator's first byte is row text.
             const void* hit = indLen > 0 ? memchr(src, indicator[0], avail) : nullptr;
             size_t take =
                 hit ? static_cast<size_t>(static_cast<const char*>(hit) - src) + 1 : avail;
-            if (keepText) {
+            if (keep) {
                 if (!reserveRow(buf, take)) {
                     morvex::trace("\n[ReadRow] : Impossible de reallouer de la memoire pour buffer");
                     return RowResult::OutOfMemory;
                 }
                 memcpy(buf->row + buf->rowLen, src, take);
             }
-            buf->rowLen += take;
+            if (!passingOver) buf->rowLen += take;
+            else passedOver += take;
             buf->pos += take;
             if (!hit) continue;
             matched = 1;
         } else {
             // Slow path: one byte while a partial indicator is pending.
             char c = *src;
-            if (keepText) {
+            if (keep) {
                 if (!reserveRow(buf, 1)) {
                     morvex::trace("\n[ReadRow] : Impossible de reallouer de la memoire pour buffer");
                     return RowResult::OutOfMemory;
                 }
                 buf->row[buf->rowLen] = c;
             }
-            buf->rowLen++;
+            if (!passingOver) buf->rowLen++;
+            else ++passedOver;
             buf->pos++;
             while (matched > 0 && c != indicator[matched]) matched = buf->kmp[matched - 1];
             if (c == indicator[matched]) ++matched;
         }
         if (matched == indLen) {
-            buf->rowLen -= indLen;  // the row never contains the indicator
+            // The row never contains the indicator; once the line is cut, only the indicator's
+            // first bytes read before the cut are in the row.
+            buf->rowLen -= passingOver ? (matched > passedOver ? matched - passedOver : 0) : indLen;
             found = true;
             break;
         }
     }
     if (keepText) buf->row[buf->rowLen] = '\0';
-    if (!found && buf->rowLen == base && !reader->lineTooLong) {
+    if (!found && !readAny && buf->rowLen == base) {
         morvex::trace("\n[ReadRow] : EOF");
         return RowResult::EndOfFile;
     }
@@ -352,10 +399,21 @@ bool SplitFixedSize(DATAFILE* reader, const char* row, size_t len, Emit&& emit) 
             "définition de colonne.");
         return false;
     }
+    // With an encoding the row is UTF-8 by now and widths count characters, as they did in the
+    // file's own encoding; without one, a character is a byte.
+    const bool characters = reader->desc->Encoding[0] != '\0';
     size_t at = 0;
     for (LDCG_ELT* elt = columns->first; elt; elt = elt->next) {
         auto* column = static_cast<ColumnDesc*>(elt->lParam1);
         size_t width = column && column->WidthInChars > 0 ? column->WidthInChars : 0;
+        if (characters) {
+            size_t end = at;
+            for (size_t n = 0; n < width && end < len; ++n) {
+                ++end;
+                while (end < len && (static_cast<unsigned char>(row[end]) & 0xC0) == 0x80) ++end;
+            }
+            width = end - at;
+        }
         if (width > len - at) width = len - at;
         if (!emit(column, row + at, width)) return false;
         at += width;
@@ -390,16 +448,112 @@ size_t UnquoteInPlace(char* row, size_t from, size_t to, char startChar, char en
     return w - from;
 }
 
+// The protecting characters of a field of `column` (nullptr: a field past the last column,
+// protected by the description's QuoteChar when it unquotes); 0 when the field has none.
+// True when the field is protected.
+bool ProtectionOf(const DATAFILE* reader, const ColumnDesc* column, char* startChar,
+                  char* endChar) {
+    const char defaultQuote = reader->desc->Unquote ? reader->desc->QuoteChar : '\0';
+    const bool isProtected = column ? column->protectedField != 0 : defaultQuote != '\0';
+    *startChar = !isProtected ? '\0' : column ? column->DelimCharStart : defaultQuote;
+    *endChar = !isProtected ? '\0' : column ? column->DelimCharEnd : defaultQuote;
+    return isProtected;
+}
+
+// Where a field of the unquoting reading ends, scanned from `i`: inside the protection (when
+// `quoted`) up to the closing character that is not doubled, then up to the next delimiter.
+struct FieldScan {
+    size_t end;      // the field's delimiter, or len
+    bool delimited;  // a delimiter ends the field
+    bool open;       // the text ends inside the protection; `end` is where to go on
+};
+
+FieldScan ScanLenientField(const char* row, size_t len, size_t i, bool quoted, char endChar,
+                           const char* delim, size_t delimLen, bool lineComplete) {
+    while (quoted) {
+        const void* hit = endChar != '\0' ? memchr(row + i, endChar, len - i) : nullptr;
+        if (!hit) return {len, false, true};
+        const size_t j = static_cast<size_t>(static_cast<const char*>(hit) - row);
+        if (j + 1 < len) {
+            if (row[j + 1] == endChar) {
+                i = j + 2;  // doubled: text
+                continue;
+            }
+        } else if (!lineComplete) {
+            return {j, false, true};  // may be the first of a doubled pair still to come
+        }
+        quoted = false;
+        i = j + 1;
+    }
+    while (delimLen > 0 && i < len) {
+        const void* hit = memchr(row + i, delim[0], len - i);
+        if (!hit) break;
+        const size_t p = static_cast<size_t>(static_cast<const char*>(hit) - row);
+        if (len - p >= delimLen && memcmp(row + p, delim, delimLen) == 0) return {p, true, false};
+        i = p + 1;
+    }
+    return {len, false, false};
+}
+
+// True when the row read so far ends inside a protected field of the unquoting reading
+// (`lineComplete`: its line has ended, so a closing character at its end closes). The scan
+// goes on from where the previous call for the same row stopped: a row is scanned once
+// however many lines or blocks it spans.
+bool RowEndsInsideProtection(DATAFILE* reader, bool lineComplete) {
+    DATAFILE_BUFFER* buf = reader->buffer;
+    auto& sc = buf->scan;
+    const char* row = buf->row;
+    const size_t len = buf->rowLen;
+    const char* delim = reader->desc->FieldDelimiterChars;
+    const size_t delimLen = strnlen(delim, sizeof reader->desc->FieldDelimiterChars);
+    auto beginField = [&](size_t at) {
+        const ColumnDesc* column = nullptr;
+        if (sc.nextColumn) {
+            column = static_cast<const ColumnDesc*>(sc.nextColumn->lParam1);
+            sc.nextColumn = sc.nextColumn->next;
+        }
+        ProtectionOf(reader, column, &sc.startChar, &sc.endChar);
+        sc.resumeAt = at;
+        sc.fieldStart = at;
+        sc.atFieldStart = true;
+        sc.quoted = false;
+    };
+    if (!sc.started) {
+        sc.started = true;
+        sc.nextColumn = reader->desc->columns ? reader->desc->columns->first : nullptr;
+        beginField(0);
+    }
+    for (;;) {
+        if (sc.atFieldStart) {
+            if (sc.resumeAt >= len) return false;  // nothing of the field yet
+            sc.atFieldStart = false;
+            sc.quoted = sc.startChar != '\0' && row[sc.resumeAt] == sc.startChar;
+            if (sc.quoted) ++sc.resumeAt;
+        }
+        const FieldScan f = ScanLenientField(row, len, sc.resumeAt, sc.quoted, sc.endChar, delim,
+                                             delimLen, lineComplete);
+        if (f.open) {
+            sc.resumeAt = f.end;
+            return true;
+        }
+        if (!f.delimited) {
+            // Unquoted up to the end: go on later where a delimiter may begin.
+            sc.quoted = false;
+            const size_t back = delimLen > 1 ? delimLen - 1 : 0;
+            sc.resumeAt = len - back > sc.fieldStart ? len - back : sc.fieldStart;
+            return false;
+        }
+        beginField(f.end + delimLen);
+    }
+}
+
 // Splits a delimited row; fields past the last column get no column (nor protection, unless
 // the description unquotes with a QuoteChar). Fields go to `emit` as for SplitFixedSize; when
 // the description unquotes, values lose their protecting characters (the row is rewritten in
-// place). With `openAtEnd`, nothing is rewritten nor traced: it only tells whether the row
-// ends inside a protected field.
+// place).
 template <typename Emit>
-bool SplitWithSeparator(DATAFILE* reader, char* row, size_t len, Emit&& emit,
-                        bool* openAtEnd = nullptr) {
-    const bool unquote = reader->desc->Unquote != 0 && !openAtEnd;
-    const char defaultQuote = reader->desc->Unquote ? reader->desc->QuoteChar : '\0';
+bool SplitWithSeparator(DATAFILE* reader, char* row, size_t len, Emit&& emit) {
+    const bool unquote = reader->desc->Unquote != 0;
     const char* delim = reader->desc->FieldDelimiterChars;
     const size_t delimLen = strnlen(delim, sizeof reader->desc->FieldDelimiterChars);
 
@@ -411,64 +565,23 @@ bool SplitWithSeparator(DATAFILE* reader, char* row, size_t len, Emit&& emit,
             column = static_cast<ColumnDesc*>(nextColumn->lParam1);
             nextColumn = nextColumn->next;
         }
-        const bool isProtected = column ? column->protectedField != 0 : defaultQuote != '\0';
-        const char startChar =
-            !isProtected ? '\0' : column ? column->DelimCharStart : defaultQuote;
-        const char endChar = !isProtected ? '\0' : column ? column->DelimCharEnd : defaultQuote;
+        char startChar = '\0';
+        char endChar = '\0';
+        const bool isProtected = ProtectionOf(reader, column, &startChar, &endChar);
         const size_t fieldStart = at;
         size_t fieldEnd = len;  // the field ends at the row's end unless a delimiter ends it
         bool protection = false;
         bool delimited = false;
 
-        if (!isProtected) {
-            // No protection: the field runs to the next whole delimiter.
-            while (delimLen > 0 && at < len) {
-                const void* hit = memchr(row + at, delim[0], len - at);
-                if (!hit) break;
-                size_t p = static_cast<size_t>(static_cast<const char*>(hit) - row);
-                if (len - p >= delimLen && memcmp(row + p, delim, delimLen) == 0) {
-                    fieldEnd = p;
-                    delimited = true;
-                    break;
-                }
-                at = p + 1;
-            }
-        } else if (reader->desc->Unquote) {
-            // Unquoting reads as lenient CSV readers do: protection opens only at the field's
-            // first character and closes at the next closing character that is not doubled;
-            // the field then runs to the next delimiter.
-            size_t i = at;
-            if (i < len && row[i] == startChar && startChar != '\0') {
-                protection = true;
-                ++i;
-                while (i < len) {
-                    const void* hit =
-                        endChar != '\0' ? memchr(row + i, endChar, len - i) : nullptr;
-                    if (!hit) {
-                        i = len;
-                        break;
-                    }
-                    const size_t j = static_cast<size_t>(static_cast<const char*>(hit) - row);
-                    if (j + 1 < len && row[j + 1] == endChar) {
-                        i = j + 2;
-                        continue;
-                    }
-                    protection = false;
-                    i = j + 1;
-                    break;
-                }
-            }
-            while (!protection && delimLen > 0 && i < len) {
-                const void* hit = memchr(row + i, delim[0], len - i);
-                if (!hit) break;
-                const size_t p = static_cast<size_t>(static_cast<const char*>(hit) - row);
-                if (len - p >= delimLen && memcmp(row + p, delim, delimLen) == 0) {
-                    fieldEnd = p;
-                    delimited = true;
-                    break;
-                }
-                i = p + 1;
-            }
+        if (!isProtected || unquote) {
+            // Without protection the field runs to the next whole delimiter; unquoting reads
+            // as lenient CSV readers do (see ScanLenientField).
+            const bool quoted = unquote && at < len && startChar != '\0' && row[at] == startChar;
+            const FieldScan f = ScanLenientField(row, len, quoted ? at + 1 : at, quoted, endChar,
+                                                 delim, delimLen, true);
+            fieldEnd = f.end;
+            delimited = f.delimited;
+            protection = f.open;
         } else {
             // Protected column. Protection off: the field goes on to the next opening
             // character (protection on) or the next delimiter (end of the field). Protection
@@ -507,12 +620,6 @@ bool SplitWithSeparator(DATAFILE* reader, char* row, size_t len, Emit&& emit,
                 i = j + 1;
             }
         }
-        if (openAtEnd) {
-            *openAtEnd = !delimited && protection;
-            if (!delimited) break;
-            at = fieldEnd + delimLen;
-            continue;
-        }
         if (!delimited && protection) {
             morvex::trace(
                 "\n[SplitRowWithSeparator] ATTENTION : Aucun caractère de fin de champ protégé "
@@ -520,7 +627,7 @@ bool SplitWithSeparator(DATAFILE* reader, char* row, size_t len, Emit&& emit,
                 row);
         }
         size_t fieldLen = fieldEnd - fieldStart;
-        if (unquote && isProtected && startChar != '\0')
+        if (unquote && startChar != '\0')
             fieldLen = UnquoteInPlace(row, fieldStart, fieldEnd, startChar, endChar);
         if (!emit(column, row + fieldStart, fieldLen)) return false;
         if (!delimited) break;
@@ -655,6 +762,12 @@ int DATAFILE_Init(DATAFILE* reader) {
     if (!reader->file) return 1;
     // The reader does its own buffering in large blocks.
     setvbuf(reader->file, nullptr, _IONBF, 0);
+    // A regular file is read up to the size it has now: what is appended meanwhile (a file
+    // still being written) waits for the next reading.
+    struct stat st;
+    reader->buffer->sizeLimit = fstat(fileno(reader->file), &st) == 0 && S_ISREG(st.st_mode)
+                                    ? static_cast<int64_t>(st.st_size)
+                                    : INT64_MAX;
     return 0;
 }
 
@@ -772,11 +885,8 @@ bool ContinueQuotedRow(DATAFILE* reader) {
     const int64_t resumeAt = buf->blockStart + static_cast<int64_t>(buf->pos);
     const size_t firstLineLength = buf->rowLen;
     const int firstLine = reader->currentFileRowID;
-    auto ignore = [](ColumnDesc*, const char*, size_t) { return true; };
     for (;;) {
-        bool open = false;
-        SplitWithSeparator(reader, buf->row, buf->rowLen, ignore, &open);
-        if (!open) return true;
+        if (!RowEndsInsideProtection(reader, true)) return true;
         if (buf->eof) break;
         const size_t before = buf->rowLen;
         if (!reserveRow(buf, indLen)) return false;
@@ -825,6 +935,7 @@ bool AdvanceToNextRow(DATAFILE* reader, bool keepText) {
     reader->currentRowFirstLine = reader->currentFileRowID;
     reader->rowEncodingError = 0;
     reader->rowUnclosedQuote = 0;
+    buf->scan.started = false;
     bool haveRow = ReadRow(reader, keepText) == RowResult::Row;
     if (haveRow && unquote && !ContinueQuotedRow(reader)) haveRow = false;
     if (haveRow && convert && !ConvertRow(reader)) haveRow = false;

@@ -288,3 +288,73 @@ TEST(DatafileEncoding, RefusesAnUnknownEncodingAtInit) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(DatafileUnquote, ReadsAQuotedValueWholeHoweverLongAndInLinearTime) {
+    morvex::testing::TempDir dir;
+    DescPtr desc = quotedDesc("\n", ";", 2, true);
+    // Longer than the line limit on one line: no line end inserted, nothing cut.
+    const std::string wide(12000, 'w');
+    // Four megabytes over half a million lines: scanned once, not once per line.
+    std::string tall;
+    for (int i = 0; i < 500000; ++i) tall += "1234567\n";
+    tall.pop_back();
+    std::string path = dir.write("l.csv", "1;\"" + wide + "\"\n2;\"" + tall + "\"\n3;x\n");
+    for (bool fields : {false, true}) {
+        std::vector<Row> rows = readAll(desc.get(), path, fields);
+        ASSERT_EQ(rows.size(), 3u);
+        EXPECT_EQ(rows[0].values, (Values{"1", wide}));
+        EXPECT_EQ(rows[1].values[1].size(), tall.size());
+        EXPECT_TRUE(rows[1].values[1] == tall);
+        EXPECT_EQ(rows[2].firstLine, 500002);
+    }
+    TASK task{};
+    DATAFILE_STATS stats{};
+    morvex::TraceCapture quiet;
+    ASSERT_EQ(DATAFILE_ComputeStats(&task, desc.get(), path.c_str(), &stats), 0);
+    EXPECT_EQ(stats.nbLines, 3);
+}
+
+TEST(DatafileEncoding, CutsFixedWidthsInCharactersOfTheFile) {
+    morvex::testing::TempDir dir;
+    struct Case {
+        const char* encoding;
+        std::string bytes;
+    };
+    // "été" then "AB" in widths 3 and 2, in two encodings: the same values in UTF-8.
+    const Case cases[] = {{"WINDOWS-1252", "\xE9t\xE9"
+                                           "AB\r\n"},
+                          {"UTF-8", "\xC3\xA9t\xC3\xA9"
+                                    "AB\r\n"}};
+    for (const Case& c : cases) {
+        DescPtr desc = makeDesc(STRUCTFILE_FIXED, "\r\n", "");
+        snprintf(desc->Encoding, sizeof desc->Encoding, "%s", c.encoding);
+        addColumn(desc.get(), "MOT", 3);
+        addColumn(desc.get(), "CODE", 2);
+        std::vector<Row> rows = readAll(desc.get(), dir.write("f.txt", c.bytes), true);
+        ASSERT_EQ(rows.size(), 1u) << c.encoding;
+        EXPECT_EQ(rows[0].values, (Values{"\xC3\xA9t\xC3\xA9", "AB"})) << c.encoding;
+    }
+}
+
+TEST(DatafileReader, ReadsAFileUpToTheSizeItHadWhenTheReadingBegan) {
+    morvex::testing::TempDir dir;
+    DescPtr desc = quotedDesc("\n", ";", 2, false);
+    const std::string path = dir.write("g.csv", "1;a\n2;b\n");
+    ReaderPtr reader(DATAFILE_NewIterator(desc.get(), path.c_str(), 0, 0));
+    ASSERT_EQ(DATAFILE_Init(reader.get()), 0);
+    {
+        FILE* f = fopen(path.c_str(), "ab");  // another program goes on writing
+        fputs("3;half wri", f);
+        fclose(f);
+    }
+    int rows = 0;
+    while (LDCG* row = DATAFILE_ReadNext(reader.get())) {
+        LDCG_Destroy(row, 0, 3);
+        ++rows;
+    }
+    EXPECT_EQ(rows, 2);
+}
+
+}  // namespace
