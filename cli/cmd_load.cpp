@@ -49,6 +49,7 @@ std::string loadSummary(const SQLITE4FYK_LOADSTATS& st, const LoadOptions& o) {
         reason(st.rowsBadValue, "avec une valeur non conforme à son type");
         reason(st.rowsBadEncoding, "avec une séquence invalide pour l'encodage");
         reason(st.rowsUnclosedQuote, "avec un champ protégé jamais fermé");
+        reason(st.rowsTooLong, "trop longue(s), coupée(s) à la limite de caractères");
         out += "Lignes écartées : " + why;
         out += o.rejects.empty() ? ".\n" : " ; listées dans '" + o.rejects + "'.\n";
     }

@@ -56,6 +56,9 @@ std::string DATAFILE_RowProblem(DATAFILE* reader, int values) {
     if (reader->rowEncodingError)
         return "séquence d'octets invalide pour l'encodage " + std::string(reader->desc->Encoding);
     if (reader->rowUnclosedQuote) return "champ protégé jamais fermé";
+    if (reader->lineTooLong)
+        return "ligne de plus de " + std::to_string(reader->nCarMaxReadWithoutNewLine) +
+               " caractères, coupée";
     const int columns = LDCG_Count(reader->desc->columns);
     if (values != columns)
         return std::to_string(values) + " valeur(s) au lieu de " + std::to_string(columns);

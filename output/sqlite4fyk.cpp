@@ -454,18 +454,77 @@ int SQLITE4FYK_SaveFileDescription(sqlite3* db, FileDesc* desc) {
     int failures = 0;
     morvex::trace("\n -> Génération du Create Table de la description");
     const std::string createDesc = Format(
-        "CREATE TABLE %s (Version varchar(32),FileDescID int,FileDescUID char(%i),ProjectName "
-        "varchar(%i) ,TableName varchar(%i),SchemaName varchar(%i),DatabaseName varchar(%i),"
+        "CREATE TABLE IF NOT EXISTS %s (Version varchar(32),FileDescID int,FileDescUID "
+        "char(%i),ProjectName varchar(%i) ,TableName varchar(%i),SchemaName varchar(%i),DatabaseName varchar(%i),"
         "Description text,FileDescPath varchar(512),TypeStructFile varchar(32),FirstLineIsHeader "
         "int,BeginFromLine int,EndToLine int,EndOfLine varchar(%i),FieldDelimiter varchar(32), "
         "LenFixedLine int,ExampleFilePath varchar(%i),DatabaseFilePath varchar(%i));",
         SQLITE4FYK_FILEDESC_TABLE, 64, 128, 63, 63, 63, 64, 260, 260);
     morvex::trace("\nCREATE:[%s]\n", createDesc.c_str());
-    morvex::trace("\n -> Exécution du Drop Table %s", SQLITE4FYK_FILEDESC_TABLE);
-    failures += SQLITE4FYK_ExecuteSQL(
-        db, Format("DROP TABLE IF EXISTS %s", SQLITE4FYK_FILEDESC_TABLE).c_str(), 0);
     morvex::trace("\n -> Exécution du Create Table %s", SQLITE4FYK_FILEDESC_TABLE);
     failures += SQLITE4FYK_ExecuteSQL(db, createDesc.c_str(), 0);
+
+    static const struct {
+        const char* name;  // column of the column catalogue
+        const char* type;  // its SQLite type
+    } kColumns[] = {
+        {"Version", "varchar(32)"},
+        {"FileDescUID", "char(64)"},
+        {"Position", "int"},
+        {"ColumnName", "varchar(256) "},
+        {"Description", "varchar(1024)"},
+        {"WidthInChars", "int"},
+        {"DataType", "varchar(32)"},
+        {"DataTypeFormat", "varchar(32)"},
+        {"IgnoreColumn", "int"},
+        {"FieldCannotBeNull", "int"},
+        {"DelimCharStart", "char(1)"},
+        {"DelimCharEnd", "char(1)"},
+        {"StartPosition", "int"},
+        {"EndPosition", "int"},
+    };
+    morvex::trace("\n -> Génération du Create Table de la description des Colonnes");
+    std::string createColumns =
+        Format("CREATE TABLE IF NOT EXISTS %s (", SQLITE4FYK_FILEDESCCOLUMN_TABLE);
+    std::string insertColumns = Format("\nINSERT INTO %s (", SQLITE4FYK_FILEDESCCOLUMN_TABLE);
+    bool first = true;
+    for (const auto& c : kColumns) {
+        const char* separator = first ? "" : ",";
+        first = false;
+        createColumns += Format("%s\n\"%s\" %s", separator, c.name, c.type);
+        insertColumns += Format("%s\n\"%s\"", separator, c.name);
+    }
+    createColumns += ");";
+    insertColumns += ") VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?);";
+    morvex::trace("\n -> Exécution du Create Table %s", SQLITE4FYK_FILEDESCCOLUMN_TABLE);
+    failures += SQLITE4FYK_ExecuteSQL(db, createColumns.c_str(), 0);
+    // The catalogue of the other descriptions loaded into the database stays; the rows of this
+    // one, and of any other that described the table it replaces, go.
+    {
+        const std::string stale = Format(
+            "DELETE FROM %s WHERE FileDescUID IN (SELECT FileDescUID FROM %s WHERE "
+            "FileDescUID = ?1 OR TableName = ?2) OR FileDescUID = ?1;",
+            SQLITE4FYK_FILEDESCCOLUMN_TABLE, SQLITE4FYK_FILEDESC_TABLE);
+        Statement columnsGone(db, stale);
+        if (columnsGone.get() == nullptr) {
+            ++failures;
+        } else {
+            BindText(columnsGone.get(), 1, desc->FileDescUID);
+            BindText(columnsGone.get(), 2, desc->TableName);
+            failures += StepOnce(db, columnsGone.get(), stale);
+        }
+        const std::string staleDesc =
+            Format("DELETE FROM %s WHERE FileDescUID = ?1 OR TableName = ?2;",
+                   SQLITE4FYK_FILEDESC_TABLE);
+        Statement descGone(db, staleDesc);
+        if (descGone.get() == nullptr) {
+            ++failures;
+        } else {
+            BindText(descGone.get(), 1, desc->FileDescUID);
+            BindText(descGone.get(), 2, desc->TableName);
+            failures += StepOnce(db, descGone.get(), staleDesc);
+        }
+    }
 
     const std::string insertDesc = Format(
         "INSERT INTO %s(Version, FileDescID, FileDescUID, ProjectName, TableName, SchemaName, "
@@ -502,43 +561,6 @@ int SQLITE4FYK_SaveFileDescription(sqlite3* db, FileDesc* desc) {
             failures += StepOnce(db, s, insertDesc);
         }
     }
-
-    static const struct {
-        const char* name;  // column of the column catalogue
-        const char* type;  // its SQLite type
-    } kColumns[] = {
-        {"Version", "varchar(32)"},
-        {"FileDescUID", "char(64)"},
-        {"Position", "int"},
-        {"ColumnName", "varchar(256) "},
-        {"Description", "varchar(1024)"},
-        {"WidthInChars", "int"},
-        {"DataType", "varchar(32)"},
-        {"DataTypeFormat", "varchar(32)"},
-        {"IgnoreColumn", "int"},
-        {"FieldCannotBeNull", "int"},
-        {"DelimCharStart", "char(1)"},
-        {"DelimCharEnd", "char(1)"},
-        {"StartPosition", "int"},
-        {"EndPosition", "int"},
-    };
-    morvex::trace("\n -> Génération du Create Table de la description des Colonnes");
-    std::string createColumns = Format("CREATE TABLE %s (", SQLITE4FYK_FILEDESCCOLUMN_TABLE);
-    std::string insertColumns = Format("\nINSERT INTO %s (", SQLITE4FYK_FILEDESCCOLUMN_TABLE);
-    bool first = true;
-    for (const auto& c : kColumns) {
-        const char* separator = first ? "" : ",";
-        first = false;
-        createColumns += Format("%s\n\"%s\" %s", separator, c.name, c.type);
-        insertColumns += Format("%s\n\"%s\"", separator, c.name);
-    }
-    createColumns += ");";
-    insertColumns += ") VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?);";
-    morvex::trace("\n -> Exécution du Drop Table %s", SQLITE4FYK_FILEDESCCOLUMN_TABLE);
-    failures += SQLITE4FYK_ExecuteSQL(
-        db, Format("DROP TABLE IF EXISTS %s", SQLITE4FYK_FILEDESCCOLUMN_TABLE).c_str(), 0);
-    morvex::trace("\n -> Exécution du Create Table %s", SQLITE4FYK_FILEDESCCOLUMN_TABLE);
-    failures += SQLITE4FYK_ExecuteSQL(db, createColumns.c_str(), 0);
 
     morvex::trace("\n -> Chargement de la Table %s", SQLITE4FYK_FILEDESCCOLUMN_TABLE);
     morvex::trace("\n[SQLITE4FYK_SaveFileDescription] : %s", insertColumns.c_str());
@@ -581,9 +603,15 @@ struct RejectsCloser {
 
 }  // namespace
 
-int LoadDataFromFile(TASK* task, sqlite3* db, FileDesc* desc, const char* path, int batchSize,
-                     int rowNumberFlag, SQLITE4FYK_LOADSTATS* stats,
-                     const SQLITE4FYK_LOADOPTIONS* options) {
+namespace {
+
+// The rows of LoadDataFromFile. With `ownTransaction` the rows are loaded in a transaction of
+// their own, committed at the end (also when the person stops the load); without, the caller
+// has opened the transaction and commits or rolls it back: -1 then only says that it must not
+// be committed.
+int LoadRows(TASK* task, sqlite3* db, FileDesc* desc, const char* path, int batchSize,
+             int rowNumberFlag, SQLITE4FYK_LOADSTATS* stats, const SQLITE4FYK_LOADOPTIONS* options,
+             bool ownTransaction) {
     SQLITE4FYK_LOADSTATS local{};
     SQLITE4FYK_LOADSTATS& st = stats != nullptr ? *stats : local;
     const double seconds = st.seconds;
@@ -614,9 +642,12 @@ int LoadDataFromFile(TASK* task, sqlite3* db, FileDesc* desc, const char* path, 
         }
     }
     const std::string insert = GenerateInsert(desc, rowNumberFlag);
-    SQLITE4FYK_ExecuteSQL(db, "PRAGMA journal_mode=MEMORY;", 0);
+    // The rollback journal stays on disk: a process killed in the middle leaves the database as
+    // it was before the transaction (synchronous writes stay off: only a crash of the whole
+    // system could cost more).
     if (insert.empty() ||
-        SQLITE4FYK_ExecuteSQL(db, "PRAGMA synchronous=OFF;BEGIN TRANSACTION", 0)) {
+        (ownTransaction &&
+         SQLITE4FYK_ExecuteSQL(db, "PRAGMA synchronous=OFF;BEGIN TRANSACTION", 0))) {
         morvex::trace("\n[LoadDataFromFile] Chargement impossible dans la table [%s]",
                       desc->TableName);
         DATAFILE_DestroyIterator(reader);
@@ -646,9 +677,11 @@ int LoadDataFromFile(TASK* task, sqlite3* db, FileDesc* desc, const char* path, 
             // A row that cannot be taken as it is: its encoding and an unclosed protection
             // always set it aside, another number of values only in a strict load.
             const bool misshaped = fields.size() != columnAt.size();
-            if (reader->rowEncodingError || reader->rowUnclosedQuote || (misshaped && strict)) {
+            if (reader->rowEncodingError || reader->rowUnclosedQuote || reader->lineTooLong ||
+                (misshaped && strict)) {
                 setAside = true;
-                if (reader->rowEncodingError) ++st.rowsBadEncoding;
+                if (reader->lineTooLong) ++st.rowsTooLong;
+                else if (reader->rowEncodingError) ++st.rowsBadEncoding;
                 else if (reader->rowUnclosedQuote) ++st.rowsUnclosedQuote;
                 else ++st.rowsBadShape;
                 if (rejects)
@@ -724,7 +757,8 @@ int LoadDataFromFile(TASK* task, sqlite3* db, FileDesc* desc, const char* path, 
                 const double percent =
                     size > 0 ? 100.0 * DATAFILE_GetReadBytes(reader) / size : 0.0;
                 const std::string message =
-                    Format("%i lignes chargées en base de données (%.0f%%)...", st.rows, percent);
+                    Format("%i lignes chargées en base de données (%.0f%%)...", st.rowsStored,
+                           percent);
                 morvex::uiPort().statusText(message);
                 TASK_Report(task, TASK_EVENT_PROGRESS, 100, static_cast<int>(percent),
                             message.c_str());
@@ -737,26 +771,39 @@ int LoadDataFromFile(TASK* task, sqlite3* db, FileDesc* desc, const char* path, 
     }
     morvex::trace("\n[LoadDataFromFile] %i lignes traitees.", st.rows);
     DATAFILE_DestroyIterator(reader);
-    if (!prepared || fatal || SQLITE4FYK_ExecuteSQL(db, "END TRANSACTION;", 0) != 0) {
+    if (!prepared || fatal ||
+        (ownTransaction && SQLITE4FYK_ExecuteSQL(db, "END TRANSACTION;", 0) != 0)) {
         if (st.error[0] == '\0') {
             snprintf(st.error, sizeof st.error, "%s", gsqlite3.sqlite3_errmsg(db));
         }
-        SQLITE4FYK_ExecuteSQL(db, "ROLLBACK;", 0);
-        SQLITE4FYK_ExecuteSQL(db, "PRAGMA synchronous=ON;", 0);
+        if (ownTransaction) {
+            SQLITE4FYK_ExecuteSQL(db, "ROLLBACK;", 0);
+            SQLITE4FYK_ExecuteSQL(db, "PRAGMA synchronous=ON;", 0);
+        }
         st.rowsStored = 0;
         return -1;
     }
-    SQLITE4FYK_ExecuteSQL(db, "PRAGMA synchronous=ON;", 0);
+    if (ownTransaction) SQLITE4FYK_ExecuteSQL(db, "PRAGMA synchronous=ON;", 0);
     if (interrupted) {
         st.status = SQLITE4FYK_LOAD_INTERRUPTED;
         return st.rows;
     }
     st.status = SQLITE4FYK_LOAD_DONE;
-    const std::string message =
-        Format("Chargement Terminé : %i lignes chargées en base de données.", st.rowsStored);
-    morvex::uiPort().statusText(message);
-    TASK_Report(task, TASK_EVENT_FINISHED, 100, 100, message.c_str());
+    if (ownTransaction) {
+        const std::string message =
+            Format("Chargement Terminé : %i lignes chargées en base de données.", st.rowsStored);
+        morvex::uiPort().statusText(message);
+        TASK_Report(task, TASK_EVENT_FINISHED, 100, 100, message.c_str());
+    }
     return st.rows;
+}
+
+}  // namespace
+
+int LoadDataFromFile(TASK* task, sqlite3* db, FileDesc* desc, const char* path, int batchSize,
+                     int rowNumberFlag, SQLITE4FYK_LOADSTATS* stats,
+                     const SQLITE4FYK_LOADOPTIONS* options) {
+    return LoadRows(task, db, desc, path, batchSize, rowNumberFlag, stats, options, true);
 }
 
 int SQLITE4FYK_LoadDataInDatabase(TASK* task, FileDesc* desc, const char* path, int batchSize,
@@ -788,10 +835,23 @@ int SQLITE4FYK_LoadDataInDatabase(TASK* task, FileDesc* desc, const char* path, 
                                "l'écriture (%s).",
                                path, gsqlite3.sqlite3_errmsg(db)));
     }
+    // The catalogue, the table and its rows change in one transaction: whatever stops the load
+    // (a failure, the person, a killed process) leaves the database as it was.
+    if (SQLITE4FYK_ExecuteSQL(db, "PRAGMA synchronous=OFF;BEGIN TRANSACTION", 0) != 0) {
+        return FailLoad(task, db,
+                        Format("Echec du chargement : la base [%s] n'accepte pas "
+                               "l'écriture (%s).",
+                               path, gsqlite3.sqlite3_errmsg(db)));
+    }
+    auto rollBack = [db] {
+        SQLITE4FYK_ExecuteSQL(db, "ROLLBACK;", 0);
+        SQLITE4FYK_ExecuteSQL(db, "PRAGMA synchronous=ON;", 0);
+    };
     const char* metabase = "Génération de la métabase...";
     morvex::uiPort().statusText(metabase);
     TASK_Report(task, TASK_EVENT_PROGRESS, 0, 0, metabase);
     if (SQLITE4FYK_SaveFileDescription(db, desc) != 0) {
+        rollBack();
         return FailLoad(task, db,
                         "Echec du chargement : la description n'a pu être écrite "
                         "dans la base.");
@@ -803,6 +863,7 @@ int SQLITE4FYK_LoadDataInDatabase(TASK* task, FileDesc* desc, const char* path, 
     morvex::trace("\nCREATE:[%s]\n", create.c_str());
     morvex::trace("\n -> Exécution du Create Table");
     if (SQLITE4FYK_ExecuteSQL(db, create.c_str(), 0) != 0) {
+        rollBack();
         return FailLoad(
             task, db,
             Format("Echec du chargement : la table [%s] n'a pu être créée.", desc->TableName));
@@ -811,8 +872,19 @@ int SQLITE4FYK_LoadDataInDatabase(TASK* task, FileDesc* desc, const char* path, 
     morvex::uiPort().statusText(loading);
     TASK_Report(task, TASK_EVENT_PROGRESS, 0, 0, loading);
     const auto start = std::chrono::steady_clock::now();
-    LoadDataFromFile(task, db, desc, desc->ExampleFilePath, batchSize, rowNumberFlag, &st,
-                     options);
+    LoadRows(task, db, desc, desc->ExampleFilePath, batchSize, rowNumberFlag, &st, options,
+             false);
+    if (st.status == SQLITE4FYK_LOAD_DONE && SQLITE4FYK_ExecuteSQL(db, "COMMIT;", 0) != 0) {
+        snprintf(st.error, sizeof st.error, "%s", gsqlite3.sqlite3_errmsg(db));
+        st.status = SQLITE4FYK_LOAD_FAILED;
+    }
+    if (st.status == SQLITE4FYK_LOAD_DONE) {
+        SQLITE4FYK_ExecuteSQL(db, "PRAGMA synchronous=ON;", 0);
+    } else {
+        // Stopped by the person or failed: nothing of this load is kept.
+        rollBack();
+        st.rowsStored = 0;
+    }
     st.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     const int rows = st.rowsStored;
     if (st.status == SQLITE4FYK_LOAD_FAILED) {
@@ -827,17 +899,19 @@ int SQLITE4FYK_LoadDataInDatabase(TASK* task, FileDesc* desc, const char* path, 
                 : Format("Echec du chargement du fichier de données [%s].",
                          desc->ExampleFilePath ? desc->ExampleFilePath : ""));
     }
-    if (st.rowsRejected > 0 || st.valuesNotTyped > 0) {
+    if (st.rowsRejected > 0 || st.valuesNotTyped > 0 || st.rowsSetAside > 0) {
         const std::string warning = Format(
-            "%i lignes rejetées par la base, %i valeurs conservées telles quelles car non "
-            "conformes à leur type.",
-            st.rowsRejected, st.valuesNotTyped);
+            "%i lignes rejetées par la base, %i lignes écartées, %i valeurs conservées telles "
+            "quelles car non conformes à leur type.",
+            st.rowsRejected, st.rowsSetAside, st.valuesNotTyped);
         morvex::trace("\n[SQLITE4FYK_LoadDataInDatabase] %s", warning.c_str());
         TASK_Report(task, TASK_EVENT_PROGRESS, 100, 100, warning.c_str());
     }
     if (st.status == SQLITE4FYK_LOAD_INTERRUPTED) {
-        const std::string message =
-            Format("Chargement interrompu : %i lignes chargées en base de données.", rows);
+        const std::string message = Format(
+            "Chargement interrompu après %i lignes lues : aucune ligne enregistrée, la base est "
+            "restée telle qu'elle était.",
+            st.rows);
         morvex::uiPort().statusText(message);
         TASK_Report(task, TASK_EVENT_INTERRUPTED, 100, 100, message.c_str());
         gsqlite3.sqlite3_close(db);

@@ -28,7 +28,7 @@ constexpr int SQLITE4FYK_DEFAULT_BATCH_SIZE = 1000;
 enum {
     SQLITE4FYK_LOAD_DONE = 0,         // every row read was offered to the database and committed
     SQLITE4FYK_LOAD_FAILED = 1,       // the load could not be done (nothing reported as finished)
-    SQLITE4FYK_LOAD_INTERRUPTED = 2,  // stopped on request; the rows read so far are committed
+    SQLITE4FYK_LOAD_INTERRUPTED = 2,  // stopped on request (see the functions for what is kept)
 };
 
 // What a load did. Every row read is in exactly one of: rowsStored, rowsSetAside,
@@ -41,6 +41,7 @@ struct SQLITE4FYK_LOADSTATS {
     int valuesNotTyped;  // values kept as their original text because they do not fit the
                          // column's type (such as a date that does not fit its format)
     int rowsSetAside;    // rows not offered to the database, whatever the reason below
+    int rowsTooLong;         // ... a line longer than the line-length limit, cut (always)
     int rowsBadEncoding;     // ... bytes not valid in the description's encoding (always)
     int rowsUnclosedQuote;   // ... a protected field that is never closed (always)
     int rowsBadShape;        // ... not one value per column (strict loads only)
@@ -92,8 +93,11 @@ void SQLITE4FYK_DestroyLoadTask(SQLITE4FYK_LOADTASK* load);
 void SQLite_LoadDataInDatabase(TASK* task);
 
 // The whole load: opens the database, writes the catalogue, recreates the data table and
-// loads the description's example data file. Fills `stats` (may be nullptr). 0 when the load
-// completed, 1 when it failed or was interrupted; only a completed load reports "finished".
+// loads the description's example data file, all in one transaction with a rollback journal on
+// disk: a load that fails, is stopped by the person, or whose process is killed leaves the
+// database as it was (its earlier table and catalogue rows included). Fills `stats` (may be
+// nullptr). 0 when the load completed, 1 when it failed or was interrupted; only a completed
+// load reports "finished".
 int SQLITE4FYK_LoadDataInDatabase(TASK* task, FileDesc* desc, const char* path, int batchSize,
                                   int rowNumberFlag, SQLITE4FYK_LOADSTATS* stats,
                                   const SQLITE4FYK_LOADOPTIONS* options = nullptr);

@@ -1,5 +1,10 @@
 #include <gtest/gtest.h>
 
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdio>
 #include <filesystem>
 #include <string>
 
@@ -129,23 +134,77 @@ TEST_F(LoadCommand, AFileThatIsNotADatabaseIsRefusedAndLeftAsItWas) {
     EXPECT_EQ(readFile(dir_ / "notes.db"), text);
 }
 
-TEST_F(LoadCommand, AFullDiskFailsTheLoadTruthfullyAndKeepsTheHistory) {
+TEST_F(LoadCommand, AFullDiskFailsTheReloadTruthfullyAndKeepsWhatWasThere) {
     std::string rows;
     for (int i = 0; i < 20000; ++i)
         rows += std::to_string(i) + ";Nom numéro " + std::to_string(i) + ";01/01/2000\r\n";
     writeClients(rows);
+    writeFile(dir_ / "small.csv", "ID;NOM;DT\r\n1;A;\r\n2;B;\r\n");
     const std::string out = inSmallFileSystem(
         "96k",
+        "\"$CLI\" load clients.fyk mnt/x.db --data small.csv >/dev/null\n"
         "if \"$CLI\" load clients.fyk mnt/x.db >load.out 2>load.err; then echo loaded; fi\n"
         "cat load.out load.err\n"
-        "sqlite3 mnt/x.db 'SELECT name FROM sqlite_master WHERE name = \"FylatekHistory\"; "
-        "SELECT count(*) FROM CLIENT;'\n");
+        "sqlite3 mnt/x.db 'PRAGMA integrity_check; SELECT name FROM sqlite_master WHERE name = "
+        "\"FylatekHistory\"; SELECT group_concat(NOM, \"\") FROM CLIENT;'\n");
     if (out == "skip") GTEST_SKIP() << "no private mount namespace here";
     EXPECT_FALSE(Contains(out, "loaded"));
     EXPECT_FALSE(Contains(out, "lignes chargées en"));
     EXPECT_TRUE(Contains(out, "database or disk is full"));
     EXPECT_TRUE(Contains(out, "aucune ligne n'a été enregistrée"));
-    EXPECT_TRUE(Contains(out, "FylatekHistory\n0\n"));
+    EXPECT_TRUE(Contains(out, "ok\nFylatekHistory\nAB\n")) << out;
+}
+
+TEST_F(LoadCommand, AKilledReloadLeavesTheDatabaseAsItWas) {
+    std::string rows;
+    for (int i = 0; i < 400000; ++i)
+        rows += std::to_string(i) + ";Nom numéro " + std::to_string(i) + ";01/01/2000\r\n";
+    writeClients(rows);
+    writeFile(dir_ / "small.csv", "ID;NOM;DT\r\n1;A;\r\n2;B;\r\n3;C;\r\n");
+    ASSERT_EQ(run("load clients.fyk k.db --data small.csv").status, 0);
+
+    // The reload runs in its own process, killed once its transaction has begun.
+    const pid_t pid = fork();
+    ASSERT_GE(pid, 0);
+    if (pid == 0) {
+        if (chdir(dir_.c_str()) != 0) _exit(127);
+        setenv("MORVEX_CONFIG_DIR", (dir_ / "config").c_str(), 1);
+        freopen("/dev/null", "w", stdout);
+        freopen("/dev/null", "w", stderr);
+        execl(MORVEXCLI_PATH, MORVEXCLI_PATH, "load", "clients.fyk", "k.db", nullptr);
+        _exit(127);
+    }
+    bool begun = false;
+    for (int i = 0; i < 20000 && !begun; ++i) {
+        begun = fs::exists(dir_ / "k.db-journal");
+        if (!begun) usleep(1000);
+    }
+    usleep(100000);  // well into the rows
+    int status = 0;
+    const bool stillRunning = waitpid(pid, &status, WNOHANG) == 0;
+    kill(pid, SIGKILL);
+    waitpid(pid, &status, 0);
+    ASSERT_TRUE(begun);
+    ASSERT_TRUE(stillRunning) << "the reload ended before it could be killed";
+    EXPECT_EQ(sql("k.db", "PRAGMA integrity_check; SELECT group_concat(NOM, '') FROM CLIENT; "
+                          "SELECT count(*) FROM FylatekFileDesc;"),
+              "ok\nABC\n1\n");
+}
+
+TEST_F(LoadCommand, EachDescriptionKeepsItsCatalogueRowsAndAnOverlongLineIsOneRowSetAside) {
+    writeClients("1;A;\r\n2;" + std::string(12000, 'x') + ";\r\n3;C;\r\n");
+    RunResult r = run("load clients.fyk both.db");
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_TRUE(Contains(r.out, "3 ligne(s) lue(s) : 2 enregistrée(s), 1 écartée(s)"));
+    EXPECT_TRUE(Contains(r.out, "1 trop longue(s), coupée(s) à la limite de caractères"));
+    // A second description (another table) loaded into the same database.
+    writeFile(dir_ / "other.csv", "code,libelle\n7,sept\n");
+    ASSERT_EQ(run("analyse other.csv").status, 0);
+    ASSERT_EQ(run("load other.fyk both.db").status, 0);
+    EXPECT_EQ(sql("both.db", "SELECT TableName FROM FylatekFileDesc ORDER BY TableName; "
+                             "SELECT count(*) FROM FylatekFileDescColumn; "
+                             "SELECT group_concat(NOM, '') FROM CLIENT;"),
+              "CLIENT\nother\n5\nAC\n");
 }
 
 TEST_F(LoadCommand, AReadOnlyDatabaseIsRefusedAndKeepsItsRows) {

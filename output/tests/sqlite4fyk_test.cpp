@@ -344,7 +344,10 @@ TEST_F(SqliteLoad, ReportsProgressAfterEveryFullBatch) {
     EXPECT_EQ(port.events.back().event, TASK_EVENT_FINISHED);
 }
 
-TEST_F(SqliteLoad, AStopRequestCommitsTheRowsReadAndNeverReportsFinished) {
+TEST_F(SqliteLoad, AStopRequestLeavesTheDatabaseAsItWasAndNeverReportsFinished) {
+    writeData({"1;A;1;", "2;B;2;", "3;C;3;"});
+    ASSERT_EQ(load(100).status, SQLITE4FYK_LOAD_DONE);
+    port.events.clear();
     std::vector<std::string> rows;
     for (int i = 1; i <= 1000; ++i) rows.push_back(std::to_string(i) + ";N;1;");
     writeData(rows);
@@ -352,11 +355,15 @@ TEST_F(SqliteLoad, AStopRequestCommitsTheRowsReadAndNeverReportsFinished) {
     const SQLITE4FYK_LOADSTATS stats = load(100);
     EXPECT_EQ(stats.status, SQLITE4FYK_LOAD_INTERRUPTED);
     EXPECT_EQ(stats.rows, 100);
-    EXPECT_EQ(query("SELECT count(*) FROM CLIENT"), (std::vector<std::string>{"100"}));
+    EXPECT_EQ(stats.rowsStored, 0);
+    // The earlier table and its catalogue rows are still there.
+    EXPECT_EQ(query("SELECT group_concat(NOM, '') FROM CLIENT"), (std::vector<std::string>{"ABC"}));
+    EXPECT_EQ(query("SELECT count(*) FROM FylatekFileDescColumn"), (std::vector<std::string>{"4"}));
     EXPECT_EQ(countEvents(TASK_EVENT_FINISHED), 0);
     EXPECT_EQ(port.events.back().event, TASK_EVENT_INTERRUPTED);
     EXPECT_EQ(port.events.back().message,
-              "Chargement interrompu : 100 lignes chargées en base de données.");
+              "Chargement interrompu après 100 lignes lues : aucune ligne enregistrée, la base "
+              "est restée telle qu'elle était.");
 }
 
 TEST_F(SqliteLoad, FailuresAreReportedAndNeverFinished) {
