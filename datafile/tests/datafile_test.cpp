@@ -528,33 +528,41 @@ std::string numberedLines(int n) {
     return s;
 }
 
-TEST(DataFileStats, CountsRowsHeaderIncludedAndReportsEveryHundred) {
+TEST(DataFileStats, CountsRowsHeaderIncludedAndReportsEveryBlock) {
     TempDir dir;
     DescPtr desc = makeDesc(STRUCTFILE_DELIMITED, "\r\n", ";");
     desc->FirstLineIsHeader = 1;
-    std::string content = numberedLines(250);  // header + 249 rows
+    // Lines of 10 bytes over three blocks: the header and 249 999 rows.
+    std::string content = numberedLines(250000);
     Count count = countLines(desc.get(), dir.write("f.txt", content));
     EXPECT_EQ(count.result, 0);
-    EXPECT_EQ(count.stats.nbLines, 250);
+    EXPECT_EQ(count.stats.nbLines, 250000);
     EXPECT_STREQ(count.stats.text, "untouched");
-    ASSERT_EQ(count.events.size(), 2u);
-    // 100 rows: the header (10 bytes) and 99 rows of 10 bytes.
-    double percent = 100.0 * 1000 / content.size();
+    ASSERT_EQ(count.events.size(), 3u);
+    const double percent = 100.0 * DATAFILE_BLOCK_SIZE / content.size();
     EXPECT_EQ(count.events[0].kind, TASK_EVENT_PROGRESS);
     EXPECT_EQ(count.events[0].range, 100);
     EXPECT_EQ(count.events[0].position, static_cast<int>(percent));
     char expected[64];
-    snprintf(expected, sizeof expected, "100 lignes lues... (%.0f%%)", percent);
+    snprintf(expected, sizeof expected, "%zu lignes lues... (%.0f%%)", DATAFILE_BLOCK_SIZE / 10,
+             percent);
     EXPECT_EQ(count.events[0].message, expected);
+    EXPECT_EQ(count.events[2].message, "250000 lignes lues... (100%)");
+
+    // Quoted line ends that need reading row by row: a report every hundred rows.
+    desc->Unquote = 1;
+    count = countLines(desc.get(), dir.write("g.txt", numberedLines(250)));
+    EXPECT_EQ(count.stats.nbLines, 250);
+    ASSERT_EQ(count.events.size(), 2u);
     EXPECT_EQ(count.events[1].message.rfind("200 lignes lues... (", 0), 0u);
 }
 
-TEST(DataFileStats, StopsAtTheNextRowWhenAskedAndReportsTheInterruption) {
+TEST(DataFileStats, StopsAtTheNextBlockWhenAskedAndReportsTheInterruption) {
     TempDir dir;
     DescPtr desc = makeDesc(STRUCTFILE_DELIMITED, "\r\n", ";");
-    Count count = countLines(desc.get(), dir.write("f.txt", numberedLines(1000)), true);
+    Count count = countLines(desc.get(), dir.write("f.txt", numberedLines(250000)), true);
     EXPECT_EQ(count.result, 0);
-    EXPECT_EQ(count.stats.nbLines, 100);
+    EXPECT_EQ(count.stats.nbLines, static_cast<int>(2 * DATAFILE_BLOCK_SIZE / 10));
     ASSERT_EQ(count.events.size(), 2u);
     EXPECT_EQ(count.events[1].kind, TASK_EVENT_INTERRUPTED);
     EXPECT_EQ(count.events[1].range, 100);
@@ -612,13 +620,15 @@ TEST(DataFileStats, CountsExactlyTheRowsThatReadingDelivers) {
     }
 }
 
-TEST(DataFileStats, UsesTheFiveThousandCharacterLimit) {
+TEST(DataFileStats, CountsAnOverlongLineOnce) {
     TempDir dir;
     DescPtr desc = makeDesc(STRUCTFILE_DELIMITED, "\n", ";");
-    Count count = countLines(desc.get(), dir.write("f.txt", std::string(12000, 'x') + "\n"));
-    EXPECT_EQ(count.result, 0);
-    EXPECT_EQ(count.stats.nbLines, 1);  // one line, cut at 5001 characters
-    EXPECT_NE(count.trace.find("dans les 5000 premiers caractères"), std::string::npos);
+    for (int unquote : {0, 1}) {
+        desc->Unquote = unquote;  // counted by blocks, then row by row
+        Count count = countLines(desc.get(), dir.write("f.txt", std::string(12000, 'x') + "\ny"));
+        EXPECT_EQ(count.result, 0);
+        EXPECT_EQ(count.stats.nbLines, 2) << unquote;
+    }
 }
 
 TEST(DataFileReader, KeepsSizesOfFilesOverTwoGigabytesAndFileSizeClamps) {
