@@ -52,6 +52,11 @@ void* SQLITE3_LoadDLL(void* /*ownerWindow*/, const char* libraryName) {
         dlclose(library);
         return nullptr;
     }
+    // Before the library's first use: no memory statistics, whose global lock every allocation
+    // of a load would take (a library already in use refuses, which changes nothing).
+    using ConfigFunction = int (*)(int, ...);
+    if (auto config = reinterpret_cast<ConfigFunction>(dlsym(library, "sqlite3_config")))
+        config(SQLITE_CONFIG_MEMSTATUS, 0);
     if (gLibrary != nullptr && gLibrary != library) SQLITE3_LibererDLL(gLibrary);
     gsqlite3 = api;
     gLibrary = library;
