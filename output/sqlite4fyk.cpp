@@ -501,29 +501,20 @@ int SQLITE4FYK_SaveFileDescription(sqlite3* db, FileDesc* desc) {
     // The catalogue of the other descriptions loaded into the database stays; the rows of this
     // one, and of any other that described the table it replaces, go.
     {
-        const std::string stale = Format(
+        // Each statement takes the description's identifier (?1) and its table (?2).
+        auto deleteStale = [&](const std::string& sql) {
+            Statement stmt(db, sql);
+            if (stmt.get() == nullptr) return 1;
+            BindText(stmt.get(), 1, desc->FileDescUID);
+            BindText(stmt.get(), 2, desc->TableName);
+            return StepOnce(db, stmt.get(), sql);
+        };
+        failures += deleteStale(Format(
             "DELETE FROM %s WHERE FileDescUID IN (SELECT FileDescUID FROM %s WHERE "
             "FileDescUID = ?1 OR TableName = ?2) OR FileDescUID = ?1;",
-            SQLITE4FYK_FILEDESCCOLUMN_TABLE, SQLITE4FYK_FILEDESC_TABLE);
-        Statement columnsGone(db, stale);
-        if (columnsGone.get() == nullptr) {
-            ++failures;
-        } else {
-            BindText(columnsGone.get(), 1, desc->FileDescUID);
-            BindText(columnsGone.get(), 2, desc->TableName);
-            failures += StepOnce(db, columnsGone.get(), stale);
-        }
-        const std::string staleDesc =
-            Format("DELETE FROM %s WHERE FileDescUID = ?1 OR TableName = ?2;",
-                   SQLITE4FYK_FILEDESC_TABLE);
-        Statement descGone(db, staleDesc);
-        if (descGone.get() == nullptr) {
-            ++failures;
-        } else {
-            BindText(descGone.get(), 1, desc->FileDescUID);
-            BindText(descGone.get(), 2, desc->TableName);
-            failures += StepOnce(db, descGone.get(), staleDesc);
-        }
+            SQLITE4FYK_FILEDESCCOLUMN_TABLE, SQLITE4FYK_FILEDESC_TABLE));
+        failures += deleteStale(Format("DELETE FROM %s WHERE FileDescUID = ?1 OR TableName = ?2;",
+                                       SQLITE4FYK_FILEDESC_TABLE));
     }
 
     const std::string insertDesc = Format(
