@@ -117,8 +117,10 @@ int DominantFieldCount(FileDesc* desc, DATAFILE* reader) {
     int headerFields = 0;
     int dataRows = 0;
     for (int row = 0; row < SHAPE_SAMPLE_ROWS && DATAFILE_ReadNextFields(reader, fields); ++row) {
-        const int n = static_cast<int>(fields.size());
+        int n = static_cast<int>(fields.size());
         if (!fields.empty() && fields[0].isHeader) {
+            // A delimiter that ends the header line names no column.
+            while (n > 1 && fields[n - 1].length == 0) --n;
             headerFields = n;
             continue;
         }
@@ -249,9 +251,8 @@ void ReportOddRows(const std::vector<FILEANALYSE_ODDROW>& odd, int columns) {
     }
     if (odd.size() > ODD_ROWS_NAMED) lines += "...";
     char head[160];
-    snprintf(head, sizeof head,
-             "\n(!) %zu ligne(s) n'ont pas %i valeur(s) et ne sont pas analysées : lignes ",
-             odd.size(), columns);
+    snprintf(head, sizeof head, "\n(!) %zu ligne(s) n'ont pas %i valeur(s) : lignes ", odd.size(),
+             columns);
     morvex::trace("%s%s", head, lines.c_str());
     morvex::uiPort().panelMessage(morvex::UiPanel::BoldColour, morvex::PANEL_WARNING,
                                   head + lines + ".\n");
@@ -485,9 +486,11 @@ int FILEDESC_AnalyseFileWithSeparatorsV2(TASK* task, FileDesc* desc, const char*
         if (detected && headerRow) {
             row.reset();
         } else if (detected && fieldCount != columnCount) {
-            // A row of another shape is told, never turned into columns nor counted in types.
+            // A row of another shape is told, never turned into columns; a longer one is not
+            // counted in the types either (its values may be shifted), a shorter one lends the
+            // values it has, as a load stores it.
             odd.push_back({reader->currentRowFirstLine, fieldCount});
-            row.reset();
+            if (fieldCount > columnCount) row.reset();
         }
         int position = 0;
         LDCG_ELT* columnElt = nullptr;  // the description's column at `position`

@@ -36,13 +36,14 @@ enum FileAnalyseRules {
     FILEANALYSE_SPECIFIED = 0,
     // Ordinary files from other systems read right: the columns come from the header line
     // (without one, from the commonest number of fields; a header shorter than nearly every
-    // row gets UndeclaredColumn<n> for the rest), rows with another number of fields are told
-    // and not analysed, each proposed type holds every non-empty value seen, and a new
-    // description's table is named after the file.
+    // row gets UndeclaredColumn<n> for the rest, a delimiter ending it names no column), rows
+    // with another number of fields are told (a longer one is left out of the types), each
+    // proposed type holds every non-empty value seen, and a new description's table is named
+    // after the file.
     FILEANALYSE_DETECTED = 1,
 };
 
-// A row the analysis left out because it does not have the number of fields of the others.
+// A row of the analysed file that does not have the number of fields of the others.
 struct FILEANALYSE_ODDROW {
     int line;    // line of the data file on which the row begins
     int fields;  // fields it has

@@ -90,6 +90,11 @@ TEST_F(OrdinaryFiles, AreAnalysedPreviewedAndLoadedRightWithNoOption) {
          "ID,NOM,DATE,MAJ\n1,a;b,26/02/2015,2014-05-06 05:52:00\n2,c,29/02/2016,2014-05-07 "
          "10:00:00\n",
          "_2024_ventes_ete", 2},
+        // A header ended by the delimiter; a row without its last value lends the others.
+        {"trailing.csv", "n;t;\n1;a\n2;b\n3\n",
+         "(i) Encodage détecté : UTF-8\n(i) Fin de ligne détectée : \\n\n"
+         "(i) Délimiteur détecté : ;\n(i) Caractère de protection détecté : aucun\n",
+         "n Integer 1 | t VariableChar 1", "n,t\n1,a\n2,b\n3\n", "trailing", 3},
         // A header shorter than every row: the rest are undeclared columns. 30/02 is no day.
         {"short.csv", "a,b\n1,30/02/2015,x\n2,01/01/2015,y\n",
          "(i) Encodage détecté : UTF-8\n(i) Fin de ligne détectée : \\n\n"
@@ -133,8 +138,7 @@ TEST_F(OrdinaryFiles, ABrokenRowIsToldNeverTurnedIntoAColumnAndTheCountsAreExact
     ASSERT_EQ(a.status, 0) << a.err;
     EXPECT_EQ(columnsOf("b.fyk"), "id Integer 1 | v VariableChar 12");
     EXPECT_TRUE(Contains(a.out,
-                         "(!) 1 ligne(s) n'ont pas 2 valeur(s) et ne sont pas analysées : "
-                         "lignes 3 (3 valeurs).\n"));
+                         "(!) 1 ligne(s) n'ont pas 2 valeur(s) : lignes 3 (3 valeurs).\n"));
 
     // By default the row of three values is stored (its extra value dropped) and said; the
     // field that never closes costs its own row only.
