@@ -1005,15 +1005,15 @@ bool CountRowsByBlocks(DATAFILE* reader, TASK* task, int* count, bool* cancelled
         }
         buf->pos = buf->len;
         reader->readBytes = static_cast<double>(buf->blockStart + static_cast<int64_t>(buf->len));
-        if (TASK_IsStopRequested(task)) {
-            *cancelled = true;
-            break;
-        }
         const double percent =
             reader->fileSize > 0 ? 100.0 * reader->readBytes / reader->fileSize : 0.0;
         snprintf(message, sizeof message, "%lli lignes lues... (%.0f%%)",
                  static_cast<long long>(ends), percent);
         TASK_Report(task, TASK_EVENT_PROGRESS, 100, static_cast<int>(percent), message);
+        if (TASK_IsStopRequested(task)) {
+            *cancelled = true;
+            break;
+        }
     }
     const int64_t lines = ends + (textAfterLastEnd && !*cancelled ? 1 : 0);
     const int64_t rows = lines - (desc->BeginFromLine > 1 ? desc->BeginFromLine - 1 : 0);
