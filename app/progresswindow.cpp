@@ -176,6 +176,7 @@ void ProgressWindow::deliver() {
         ++progressUpdates_;
     }
     for (int event : p.states) {
+        endEvent_ = event;
         if (event == TASK_EVENT_FINISHED) setState("Terminé");
         else if (event == TASK_EVENT_INTERRUPTED) setState("Tâche interrompue");
         else if (event == TASK_EVENT_NOT_STARTED) setState("Non démarrée");

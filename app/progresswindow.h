@@ -57,6 +57,8 @@ public:
     int progressMaximum() const;
     // Number of times the progress bar was moved.
     int progressUpdates() const { return progressUpdates_; }
+    // How the task ended: TASK_EVENT_FINISHED, _INTERRUPTED or _NOT_STARTED (0: not yet).
+    int endEvent() const { return endEvent_; }
 
     // The event callback given to the task (any thread).
     static void TaskEventCallback(TASK* task, int event, int range, int position,
@@ -91,6 +93,7 @@ private:
     std::atomic<bool> running_{false};
     bool closeWhenDone_ = false;  // the person closed the window while the worker ran
     int progressUpdates_ = 0;
+    int endEvent_ = 0;
 
     // Reported by the worker, not yet shown (guarded by lock_).
     struct Pending {

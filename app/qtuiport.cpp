@@ -253,6 +253,29 @@ void QtUiPort::runTasks(TASKSLIST* tasks) {
     }
     ProgressWindow progress(dialogParent());
     progress.runTasks(tasks);
+    lastTaskEnd_ = progress.endEvent();
+    ++taskRuns_;
+}
+
+std::vector<std::string> QtUiPort::promptFiles(const std::string& title,
+                                               const std::string& directory,
+                                               const std::string& filter) {
+    std::vector<std::string> paths;
+    if (fileAnswerer_) {
+        std::optional<std::string> answer = fileAnswerer_(title, directory, filter, false);
+        if (!answer) return paths;
+        for (const QString& line : QString::fromStdString(*answer).split('\n', Qt::SkipEmptyParts))
+            paths.push_back(line.toStdString());
+        return paths;
+    }
+    QFileDialog dialog(dialogParent(), QString::fromStdString(title));
+    dialog.setNameFilter(qtFileFilter(filter));
+    dialog.setAcceptMode(QFileDialog::AcceptOpen);
+    dialog.setFileMode(QFileDialog::ExistingFiles);
+    if (!directory.empty()) dialog.setDirectory(QString::fromStdString(directory));
+    if (dialog.exec() != QDialog::Accepted) return paths;
+    for (const QString& file : dialog.selectedFiles()) paths.push_back(file.toStdString());
+    return paths;
 }
 
 }  // namespace morvex

@@ -17,6 +17,7 @@
 #include <mutex>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "foundation/uiport.h"
 
@@ -77,6 +78,15 @@ public:
     bool editProjectProperties(FileDesc* desc, bool creating) override;
     void runTasks(TASKSLIST* tasks) override;
 
+    // An open-file dialog with multiple selection starting in `directory`: the chosen paths in
+    // order, none for a cancel. (The file hook answers with the paths on separate lines.)
+    std::vector<std::string> promptFiles(const std::string& title, const std::string& directory,
+                                         const std::string& filter);
+    // Task lists run through runTasks so far, and how the last one's task ended
+    // (TASK_EVENT_FINISHED, _INTERRUPTED, _NOT_STARTED, or 0 when it reported no end).
+    int taskRuns() const { return taskRuns_; }
+    int lastTaskEnd() const { return lastTaskEnd_; }
+
 private:
     bool onUiThread() const;
     void deliverStatusText();
@@ -87,6 +97,8 @@ private:
     std::mutex statusLock_;     // guards the two fields below
     std::string pendingStatus_;  // latest status text sent by a worker, not yet shown
     bool statusPosted_ = false;  // a delivery of pendingStatus_ is queued
+    int taskRuns_ = 0;
+    int lastTaskEnd_ = 0;
 };
 
 // The Qt port installed by the running program (nullptr before start-up).

@@ -1,0 +1,299 @@
+#include "app/generationdialog.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QLabel>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QTreeWidget>
+#include <QUrl>
+#include <QVBoxLayout>
+
+#include "app/core/application.h"
+#include "app/core/processlist.h"
+#include "app/qtuiport.h"
+#include "filedesc/filedesc.h"
+#include "filedesc/process.h"
+#include "foundation/trace.h"
+#include "foundation/uiport.h"
+#include "template/template.h"
+
+namespace morvex {
+
+namespace {
+
+enum { COL_TASK, COL_FORMAT, COL_TEMPLATE, COL_STATE };
+
+const char kStatusPrefix[] = "Processing Task ";
+
+}  // namespace
+
+void GenerationDialog::RunCloser::operator()(GENERATIONRUN* run) const {
+    GENERATION_DestroyRun(run);
+}
+
+GenerationDialog::GenerationDialog(FileDesc* desc, QWidget* parent)
+    : QDialog(parent), desc_(desc) {
+    setObjectName("generationDialog");
+    setWindowTitle("Génération de code");
+    status_ = new QLabel("Prêt");
+    status_->setObjectName("generationStatus");
+    stop_ = new QPushButton("Arrêter traitement");
+    remove_ = new QPushButton("Supprimer");
+    add_ = new QPushButton("Ajouter traitement");
+    generate_ = new QPushButton("Générer");
+    close_ = new QPushButton("Fermer");
+    for (QPushButton* button : {stop_, remove_, add_, generate_, close_})
+        button->setAutoDefault(false);
+    bar_ = new QProgressBar;
+    bar_->setRange(0, 1);
+    bar_->setValue(0);
+    list_ = new QTreeWidget;
+    list_->setObjectName("generationTasks");
+    list_->setRootIsDecorated(false);
+    list_->setAllColumnsShowFocus(true);
+    list_->setSelectionMode(QAbstractItemView::ExtendedSelection);
+    list_->setSelectionBehavior(QAbstractItemView::SelectRows);
+    list_->setHeaderLabels({"Tâche", "Format", "Template", "Etat"});
+    // Tâche 80, Format 100, Template 230; the state column fits "Terminé".
+    const int widths[] = {80, 100, 230, 70};
+    for (int i = 0; i < 4; ++i) list_->setColumnWidth(i, widths[i]);
+    list_->header()->setStretchLastSection(false);
+    list_->header()->setSectionResizeMode(COL_TEMPLATE, QHeaderView::Stretch);
+    // Grid lines between the cells; a selected row keeps the usual colours.
+    list_->setStyleSheet(
+        "QTreeWidget::item { border-right: 1px solid palette(mid); "
+        "border-bottom: 1px solid palette(mid); }"
+        "QTreeWidget::item:selected { background: palette(highlight); "
+        "color: palette(highlighted-text); }");
+
+    auto* buttons = new QHBoxLayout;
+    buttons->addWidget(stop_);
+    buttons->addStretch(1);
+    buttons->addWidget(remove_);
+    buttons->addWidget(add_);
+    buttons->addWidget(generate_);
+    buttons->addWidget(close_);
+    auto* layout = new QVBoxLayout(this);
+    layout->addWidget(status_);
+    layout->addWidget(list_, 1);
+    layout->addWidget(bar_);
+    layout->addLayout(buttons);
+
+    connect(add_, &QPushButton::clicked, this, &GenerationDialog::addTemplates);
+    connect(remove_, &QPushButton::clicked, this, &GenerationDialog::removeSelected);
+    connect(generate_, &QPushButton::clicked, this, [this] { generate(); });
+    connect(stop_, &QPushButton::clicked, this, &GenerationDialog::stopGeneration);
+    connect(close_, &QPushButton::clicked, this, &GenerationDialog::close);
+    connect(list_, &QTreeWidget::itemDoubleClicked, this,
+            [this](QTreeWidgetItem* item) { openGenerated(list_->indexOfTopLevelItem(item)); });
+
+    resize(640, 360);
+    setRunning(false);
+    refreshList();
+}
+
+GenerationDialog::~GenerationDialog() {
+    endRun();
+}
+
+QString GenerationDialog::statusLine() const {
+    return status_->text();
+}
+
+QString GenerationDialog::rowState(int row) const {
+    QTreeWidgetItem* item = list_->topLevelItem(row);
+    return item ? item->text(COL_STATE) : QString();
+}
+
+void GenerationDialog::refreshList() {
+    list_->clear();
+    for (const PROCESSLIST_ROW& row : PROCESSLIST_Rows(desc_)) {
+        auto* item = new QTreeWidgetItem(list_);
+        item->setText(COL_TASK, QString::fromUtf8(row.task.c_str()));
+        item->setText(COL_FORMAT, QString::fromUtf8(row.format.c_str()));
+        item->setText(COL_TEMPLATE, QString::fromUtf8(row.templatePath.c_str()));
+        item->setToolTip(COL_TEMPLATE, item->text(COL_TEMPLATE));
+        item->setText(COL_STATE, "Prêt");
+    }
+}
+
+void GenerationDialog::setRunning(bool running) {
+    generate_->setEnabled(!running);
+    stop_->setEnabled(running);
+    // The worker reads the process list: it stays as it is until the run ends.
+    add_->setEnabled(!running);
+    remove_->setEnabled(!running);
+}
+
+void GenerationDialog::addTemplates() {
+    if (running()) return;
+    if (!desc_) {
+        uiPort().messageBox("Information",
+                            "Vous ne pouvez pas créer de nouveau traitement car aucun fichier de "
+                            "format n'est actuellement ouvert.",
+                            UiButtons::Ok, UiIcon::Info);
+        return;
+    }
+    QtUiPort* port = qtUiPort();
+    if (!port) return;
+    const std::vector<std::string> chosen = port->promptFiles(
+        "Ouvrir un template...", gcontexte.templateLibrary, "Fylatek Templates (*.tpl)|*.tpl");
+    if (chosen.empty()) return;
+    PROCESSLIST_AddTemplates(desc_, chosen);
+    refreshList();
+    uiPort().refresh(UiRefresh::Title);
+}
+
+void GenerationDialog::removeSelected() {
+    if (running() || !desc_) return;
+    std::vector<int> rows;
+    for (QTreeWidgetItem* item : list_->selectedItems())
+        rows.push_back(list_->indexOfTopLevelItem(item));
+    if (rows.empty()) return;
+    if (PROCESSLIST_RemoveRows(desc_, rows) != 0)
+        uiPort().messageBox("Erreur", "Impossible de supprimer la tâche.", UiButtons::Ok,
+                            UiIcon::Error);
+    refreshList();
+    uiPort().refresh(UiRefresh::Title);
+}
+
+bool GenerationDialog::generate() {
+    if (running() || !desc_) return false;
+    const QString root = QString::fromUtf8(gcontexte.genTargetDirectory);
+    if (root.isEmpty()) {
+        uiPort().messageBox("Génération de code",
+                            "Le répertoire des fichiers générés n'est pas encore défini : "
+                            "renseignez-le dans Outils > Options.",
+                            UiButtons::Ok, UiIcon::Info);
+        return false;
+    }
+    QDir().mkpath(root);  // the time-stamped directory of the run is made inside it
+    run_.reset(GENERATION_CreateRun(desc_, desc_->processes, nullptr));
+    task_ = run_ ? TASK_Create("Génération de code", LaunchProcessing, run_.get()) : nullptr;
+    if (!task_) {
+        run_.reset();
+        status_->setText("Impossible de préparer la génération.");
+        return false;
+    }
+    task_->eventCallback = &GenerationDialog::taskEvent;
+    task_->runnerData = this;
+    for (int i = 0; i < list_->topLevelItemCount(); ++i)
+        list_->topLevelItem(i)->setText(COL_STATE, "Prêt");
+    bar_->setRange(0, std::max(1, list_->topLevelItemCount()));
+    bar_->setValue(0);
+    setRunning(true);
+    TASK* task = task_;
+    worker_ = std::thread([this, task] {
+        task->worker(task);
+        QMetaObject::invokeMethod(this, [this] { onRunEnded(); }, Qt::QueuedConnection);
+    });
+    return true;
+}
+
+void GenerationDialog::taskEvent(TASK* task, int event, int range, int position,
+                                 const char* message) {
+    auto* dialog = static_cast<GenerationDialog*>(task->runnerData);
+    const QString text = QString::fromUtf8(message ? message : "");
+    QMetaObject::invokeMethod(
+        dialog, [dialog, event, range, position, text] {
+            dialog->onTaskEvent(event, range, position, text);
+        },
+        Qt::QueuedConnection);
+}
+
+void GenerationDialog::onTaskEvent(int event, int range, int position, const QString& message) {
+    if (event == TASK_EVENT_PROGRESS) {
+        bar_->setRange(0, std::max(1, range));
+        bar_->setValue(position);
+        if (message.startsWith(kStatusPrefix)) {
+            // The task `position` starts: its row is marked and shown.
+            status_->setText(message);
+            if (QTreeWidgetItem* item = list_->topLevelItem(position)) {
+                list_->setCurrentItem(item);
+                list_->scrollToItem(item);
+            }
+        } else if (position > 0) {
+            // The task `position - 1` has ended with this state.
+            if (QTreeWidgetItem* item = list_->topLevelItem(position - 1))
+                item->setText(COL_STATE, message);
+        }
+    } else if (!message.isEmpty()) {
+        status_->setText(message);
+    }
+}
+
+void GenerationDialog::stopGeneration() {
+    if (!running() || !task_) return;
+    status_->setText("Arrêt de la génération demandé...");
+    TASK_RequestStop(task_);
+    stop_->setEnabled(false);
+}
+
+void GenerationDialog::onRunEnded() {
+    if (!worker_.joinable()) return;
+    worker_.join();
+    // The reports queued before this call are shown; the states the run kept are the last word.
+    if (run_) {
+        for (int i = 0; i < run_->stateCount && i < list_->topLevelItemCount(); ++i)
+            list_->topLevelItem(i)->setText(COL_STATE,
+                                            QString::fromUtf8(GENERATION_StateText(run_->states[i])));
+        trace("\n[LaunchProcessing] %i tâche(s), %i en erreur%s", run_->stateCount,
+              run_->failedCount, run_->stopped ? ", arrêtée" : "");
+        if (!run_->stopped) status_->setText("Terminé.");
+    }
+    TASK_Destroy(task_);
+    task_ = nullptr;
+    run_.reset();
+    setRunning(false);
+    emit runEnded();
+}
+
+void GenerationDialog::endRun() {
+    if (!worker_.joinable()) return;
+    TASK_RequestStop(task_);
+    worker_.join();
+    TASK_Destroy(task_);
+    task_ = nullptr;
+    run_.reset();
+}
+
+bool GenerationDialog::waitForRun(int timeoutMs) {
+    QElapsedTimer waited;
+    waited.start();
+    while (running() && waited.elapsed() < timeoutMs)
+        QApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents, 20);
+    return !running();
+}
+
+void GenerationDialog::openGenerated(int row) {
+    PROCESSTASK* task = PROCESSLIST_Task(desc_, row);
+    if (running() || !task || !task->outputPath || !task->outputPath[0]) return;
+    const std::string path = task->outputPath;
+    if (uiPort().messageBox("Template factory",
+                            "Voulez-vous ouvrir la document généré ?\nFichier:" + path,
+                            UiButtons::YesNo, UiIcon::Question) == UiAnswer::Yes)
+        openWithDesktop(QUrl::fromLocalFile(QString::fromStdString(path)));
+}
+
+void GenerationDialog::closeEvent(QCloseEvent* event) {
+    // The run stops between two instructions; the file being written is closed.
+    endRun();
+    event->accept();
+}
+
+void GenerationDialog::reject() {
+    endRun();
+    QDialog::reject();
+}
+
+void appelDlgGenerate(QWidget* owner, FileDesc* desc) {
+    GenerationDialog dialog(desc, owner);
+    execDialog(&dialog);
+}
+
+}  // namespace morvex
