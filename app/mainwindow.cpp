@@ -31,11 +31,13 @@
 #include "app/core/fileassoc.h"
 #include "app/core/mainframe.h"
 #include "app/descriptionlist.h"
+#include "app/generationdialog.h"
 #include "app/helppanel.h"
 #include "app/optionsdialog.h"
 #include "app/panelseparator.h"
 #include "app/pkindexeswindow.h"
 #include "app/qtuiport.h"
+#include "app/querytoolwindow.h"
 #include "app/resultpreview.h"
 #include "app/sourcepreview.h"
 #include "app/splashwindow.h"
@@ -46,6 +48,7 @@
 #include "foundation/allocmem.h"
 #include "foundation/dynstring.h"
 #include "foundation/ldcg.h"
+#include "foundation/task.h"
 #include "foundation/trace.h"
 #include "output/mssql.h"
 #include "output/sqlite3dll.h"
@@ -191,6 +194,8 @@ MainWindow::~MainWindow() {
         APPLICATION_ReleaseContext(&gcontexte);
         gcontexte.hwndMain = nullptr;
     }
+    // The query tool runs on the SQLite library: it goes first.
+    delete queryToolWindow();
     if (sqliteLibrary_) SQLITE3_LibererDLL(sqliteLibrary_);
 }
 
@@ -317,13 +322,13 @@ void MainWindow::createActions() {
          nullptr,
          {},
          false},
-        {ITM_DATA_QUERY, "Requêter sur une base de données SQLite", "Requêteur SQLite", {}, true},
+        {ITM_DATA_QUERY, "Requêter sur une base de données SQLite", "Requêteur SQLite", {}, false},
         {ITM_DATA_MSSQL,
          "Créer un script SQL pour l'envoi des données vers SQLServer",
          nullptr,
          {},
          false},
-        {ITM_TOOLS_GENERATION, "Processus de génération", "Générer", {}, true},
+        {ITM_TOOLS_GENERATION, "Processus de génération", "Générer", {}, false},
         {ITM_TOOLS_GENOPTIONS, "Options de génération", nullptr, {}, true},
         {ITM_TOOLS_OPENGENDIR,
          "Ouvrir le répertoire des fichiers générés",
@@ -817,13 +822,19 @@ void MainWindow::runCommand(int command) {
             if (current) FYK_LaunchDatafileComputeStats(this, current, current->ExampleFilePath);
             break;
         case ITM_DATA_SQLITE:
-            if (current) FYK_SendDataToSQLiteWithFilePrompt(this, current);
+            if (current) commandSendToSQLite(current);
             break;
         case ITM_DATA_SQLITEMEMORY:
             if (current) FYK_SendDataToSQLite(this, current, ":memory:");
             break;
+        case ITM_DATA_QUERY:
+            openQueryTool(std::string());
+            break;
         case ITM_DATA_MSSQL:
             commandSqlServerScript();
+            break;
+        case ITM_TOOLS_GENERATION:
+            appelDlgGenerate(this, current);
             break;
         case ITM_TOOLS_OPENGENDIR:
             openDirectory(gcontexte.genTargetDirectory);
@@ -931,6 +942,29 @@ void MainWindow::commandChangeExample() {
     RaffraichirVueResultat();
 }
 
+void MainWindow::commandSendToSQLite(FileDesc* desc) {
+    QtUiPort* port = qtUiPort();
+    const int runs = port ? port->taskRuns() : 0;
+    FYK_SendDataToSQLiteWithFilePrompt(this, desc);
+    // Only a load that ran to its end offers its rows.
+    if (!port || port->taskRuns() == runs || port->lastTaskEnd() != TASK_EVENT_FINISHED ||
+        !desc->DatabaseFilePath || !desc->DatabaseFilePath[0])
+        return;
+    const std::string database = desc->DatabaseFilePath;
+    if (uiPort().messageBox("Requêteur SQLite",
+                            "Les données ont été envoyées dans la base '" + database +
+                                "'.\nVoulez-vous les consulter dans le requêteur SQLite ?",
+                            UiButtons::YesNo, UiIcon::Question) == UiAnswer::Yes)
+        openQueryTool(database);
+}
+
+void MainWindow::openQueryTool(const std::string& database) {
+    if (queryToolOpener_)
+        queryToolOpener_(database);
+    else
+        appelDlgRequeteur(this, gcontexte.currentFile, database);
+}
+
 void MainWindow::commandSqlServerScript() {
     FileDesc* desc = gcontexte.currentFile;
     if (!desc) return;
@@ -1028,14 +1062,7 @@ void MainWindow::handleDroppedFiles(const QStringList& files) {
         openDescriptionFile(path);
         UpdateVisualIndicators();
     } else if (ext == ".db") {
-        if (queryToolOpener_) {
-            queryToolOpener_(path);
-        } else {
-            uiPort().messageBox("Requêteur SQLite",
-                                "Le requêteur SQLite, qui ouvrira la base '" + path +
-                                    "', est disponible dans une prochaine version.",
-                                UiButtons::Ok, UiIcon::Info);
-        }
+        openQueryTool(path);  // the dropped file wins over the description's database
     } else {
         if (FYK_DataFileReverseEngenering(this, path.c_str(), FILEANALYSE_DETECTED) == 0) {
             TBR_FormatUpdated(gcontexte.currentFile);

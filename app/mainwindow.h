@@ -130,7 +130,9 @@ public:
     // statistics and the memory report. 0 when the program may end, -1 when cancelled.
     int On_Close();
 
-    // Where a dropped ".db" file goes until the SQLite query tool exists (tests record it).
+    // Opens the SQLite query tool on `database` ("": the current description's, else the last
+    // one), or hands the path to the opener hook when one is set (tests record it).
+    void openQueryTool(const std::string& database);
     void setQueryToolOpener(std::function<void(const std::string&)> opener);
 
     // Parts of the window (tests, screenshots, and the later editor windows).
@@ -178,6 +180,7 @@ private:
     void commandMigrate();
     void commandChangeExample();
     void commandSqlServerScript();
+    void commandSendToSQLite(FileDesc* desc);
     void commandHelp();
     void commandDebugBinary();
 

@@ -1,0 +1,161 @@
+// The query tool over real SQLite databases written by the sqlite3 shell: rows and NULLs, a
+// selection run alone, an interrupted endless query, the export's bytes, and bad databases.
+#include "app/querytoolwindow.h"
+
+#include <QAction>
+#include <QElapsedTimer>
+#include <QFileInfo>
+#include <QPlainTextEdit>
+#include <QProcess>
+#include <QTest>
+#include <QTextCursor>
+#include <cstring>
+
+#include "app/core/application.h"
+#include "app/tests/apptest.h"
+#include "filedesc/filedesc.h"
+#include "foundation/testing/files.h"
+#include "output/sqlite3dll.h"
+
+using namespace morvex;
+
+class QueryToolWindowTest : public QObject {
+    Q_OBJECT
+
+    apptest::Environment env_;
+    QtUiPort* port_ = nullptr;
+    apptest::Person* person_ = nullptr;
+    std::string db_;
+
+    // A database made by the sqlite3 shell; false when the shell is missing.
+    bool makeDatabase(const std::string& name, const QString& sql) {
+        db_ = env_.dir().file(name);
+        return QProcess::execute("sqlite3", {QString::fromStdString(db_), sql}) == 0;
+    }
+
+    static QString cell(QueryToolWindow& w, int row, int column) {
+        return w.model()->index(row, column).data().toString();
+    }
+
+    static void run(QueryToolWindow& w, const QString& text) {
+        w.editor()->setPlainText(text);
+        QVERIFY(w.executerRequete());
+        QVERIFY(w.waitForRun());
+    }
+
+private slots:
+    void initTestCase() {
+        port_ = new QtUiPort;
+        person_ = new apptest::Person(*port_);
+        FILEDESC_Initialize();
+        QVERIFY(SQLITE3_LoadDLL(nullptr) != nullptr);
+        if (!makeDatabase("clients.db",
+                          "CREATE TABLE t(a INTEGER, b TEXT);"
+                          "INSERT INTO t VALUES (1, 'un'), (2, NULL), (3, 'x;\"y\"' || char(10) || 'z');"))
+            QSKIP("the sqlite3 shell is not installed");
+    }
+
+    void cleanupTestCase() {
+        delete person_;
+        delete port_;
+    }
+
+    void opensOnTheGivenDatabaseAndAQueryFillsRowsAndNulls() {
+        // The given file wins over the description's database; the initial query runs at once.
+        FileDesc* desc = FILEDESC_CreateFileDesc("P", nullptr, STRUCTFILE_DELIMITED, "\\n", ";");
+        desc->DatabaseFilePath = strdup(env_.dir().file("other.db").c_str());
+        QueryToolWindow* w = appelDlgRequeteur(nullptr, desc, db_);
+        QVERIFY(w);
+        QCOMPARE(w->databasePath(), QString::fromStdString(db_));
+        QVERIFY(w->waitForRun());
+        QCOMPARE(w->model()->rowCount(), 1);  // the table t in sqlite_master
+        QCOMPARE(cell(*w, 0, 1), QString("t"));
+
+        run(*w, "SELECT a, b FROM t ORDER BY a");
+        QCOMPARE(w->model()->columnCount(), 2);
+        QCOMPARE(w->model()->headerData(1, Qt::Horizontal, Qt::DisplayRole).toString(), QString("b"));
+        QCOMPARE(w->model()->rowCount(), 3);
+        QCOMPARE(cell(*w, 0, 1), QString("un"));
+        QCOMPARE(cell(*w, 1, 1), QString("NULL"));
+        QCOMPARE(cell(*w, 2, 1), QString("x;\"y\"\nz"));
+        QCOMPARE(w->statusText(0), QString("Terminé"));
+        QCOMPARE(w->statusText(1), QString("3 ligne(s)"));
+        QVERIFY(w->statusText(3).startsWith("SQLite 3."));
+        QCOMPARE(w->statusText(4), QString::fromStdString(db_));
+        QVERIFY(w->commandAction(ITM_REQ_EXECUTE)->isEnabled());
+        QVERIFY(!w->commandAction(ITM_REQ_STOP)->isEnabled());
+
+        // The export: quoted where a value holds ";", a quote or a line end; NULL as shown.
+        const std::string out = env_.dir().file("export.csv");
+        QVERIFY(w->exportTo(QString::fromStdString(out)));
+        QCOMPARE(QString::fromStdString(morvex::testing::readFile(out)),
+                 QString("a;b;\r\n1;un;\r\n2;NULL;\r\n3;\"x;\"\"y\"\"\nz\";\r\n"));
+        QVERIFY(!w->exportTo(QString::fromStdString(env_.dir().file("no/dir/x.csv"))));
+        QCOMPARE(person_->messages.back(),
+                 std::string("Exportation|Impossible d'ouvrir le fichier spécifié."));
+        delete w;
+        FILEDESC_CloseFileDesc(desc);
+    }
+
+    void aSelectionRunsAlone() {
+        QueryToolWindow w;
+        w.setDatabasePath(QString::fromStdString(db_));
+        w.editor()->setPlainText("SELECT 1 AS un;\nSELECT b AS deux\nFROM t WHERE a = 1;");
+        QTextCursor cursor = w.editor()->textCursor();
+        cursor.setPosition(16);
+        cursor.movePosition(QTextCursor::End, QTextCursor::KeepAnchor);
+        w.editor()->setTextCursor(cursor);
+        QVERIFY(w.executerRequete());
+        QVERIFY(w.waitForRun());
+        QCOMPARE(w.model()->columnCount(), 1);
+        QCOMPARE(w.model()->headerData(0, Qt::Horizontal, Qt::DisplayRole).toString(),
+                 QString("deux"));
+        QCOMPARE(w.model()->rowCount(), 1);
+        QCOMPARE(cell(w, 0, 0), QString("un"));
+    }
+
+    void anEndlessQueryStopsWithinOneSecondAndKeepsItsRows() {
+        QueryToolWindow w;
+        w.setDatabasePath(QString::fromStdString(db_));
+        w.editor()->setPlainText(
+            "WITH RECURSIVE c(x) AS (SELECT 1 UNION ALL SELECT x + 1 FROM c)\n"
+            "SELECT x FROM c WHERE x % 200000 = 0");
+        QVERIFY(w.executerRequete());
+        QTRY_VERIFY_WITH_TIMEOUT(w.model()->rowCount() > 0, 10000);
+        QVERIFY(w.running());
+        QVERIFY(w.commandAction(ITM_REQ_STOP)->isEnabled());
+        QElapsedTimer clock;
+        clock.start();
+        w.runCommand(ITM_REQ_STOP);
+        QCOMPARE(w.statusText(0), QString("Demande d'interruption de la requête..."));
+        QVERIFY(w.waitForRun(1000));
+        QVERIFY(clock.elapsed() < 1000);
+        QCOMPARE(w.statusText(0), QString("La requête a été interrompue par l'utilisateur"));
+        QVERIFY(w.model()->rowCount() > 0);
+        QCOMPARE(cell(w, 0, 0), QString("200000"));
+        QVERIFY(w.commandAction(ITM_REQ_EXECUTE)->isEnabled());
+    }
+
+    void badDatabasesAndErrorsAreToldAndTheWindowStaysUsable() {
+        QueryToolWindow w;
+        // A missing file is not created.
+        const std::string missing = env_.dir().file("missing.db");
+        w.setDatabasePath(QString::fromStdString(missing));
+        QVERIFY(!w.executerRequete());
+        QCOMPARE(w.statusText(0), QString("Echec de l'ouverture de la base de données."));
+        QVERIFY(!QFileInfo::exists(QString::fromStdString(missing)));
+        // A file that is not a database.
+        w.setDatabasePath(QString::fromStdString(env_.dir().write("text.db", "not a database\n")));
+        run(w, "SELECT * FROM sqlite_master");
+        QCOMPARE(w.statusText(0), QString("file is not a database"));
+        // An error after some rows: the rows stay.
+        w.setDatabasePath(QString::fromStdString(db_));
+        run(w, "SELECT a FROM t; SELECT nope FROM t;");
+        QCOMPARE(w.statusText(0), QString("no such column: nope"));
+        QCOMPARE(w.model()->rowCount(), 3);
+        QVERIFY(w.commandAction(ITM_REQ_EXECUTE)->isEnabled());
+    }
+};
+
+QTEST_MAIN(QueryToolWindowTest)
+#include "querytoolwindow_test.moc"
