@@ -3,22 +3,31 @@
 #include <QApplication>
 #include <QDir>
 #include <QElapsedTimer>
+#include <QPlainTextEdit>
+#include <QTemporaryDir>
 #include <QThread>
 
 #include "app/columndetailpanel.h"
 #include "app/core/application.h"
 #include "app/core/desceditor.h"
 #include "app/descriptionlist.h"
+#include "app/generationdialog.h"
 #include "app/helppanel.h"
 #include "app/mainwindow.h"
 #include "app/optionsdialog.h"
 #include "app/pkindexeswindow.h"
 #include "app/progresswindow.h"
 #include "app/projectpropertiesdialog.h"
+#include "app/querytoolwindow.h"
 #include "app/splashwindow.h"
 #include "app/splitfileview.h"
+#include "app/core/processlist.h"
+#include "filedesc/filedesc.h"
+#include "filedesc/process.h"
 #include "foundation/task.h"
 #include "foundation/trace.h"
+#include "output/sqlite4fyk.h"
+#include "template/template.h"
 
 namespace morvex {
 
@@ -38,6 +47,59 @@ bool save(QWidget& widget, const QString& directory, const char* name) {
 void pictureWorker(TASK* task) {
     TASK_Report(task, TASK_EVENT_PROGRESS, 100, 42, "Chargement des données : 42 000 lignes lues");
     while (!TASK_IsStopRequested(task)) QThread::msleep(5);
+}
+
+// The query tool after a query on the example loaded into SQLite, and the generation dialog
+// after a run of two bundled templates; both work in `scratch`.
+bool drawQueryAndGeneration(const QString& directory, const QString& scratch) {
+    FileDesc* desc = gcontexte.currentFile;
+    bool ok = true;
+    const std::string db = (scratch + "/exemple.db").toStdString();
+    ProgressWindow::setAutoClose(true);
+    SQLITE4FYK_LOADSTATS stats{};
+    SQLITE4FYK_RunLoadTask(desc, db.c_str(), 0, &stats);
+    ProgressWindow::setAutoClose(false);
+    {
+        QueryToolWindow query;
+        query.resize(1024, 768);
+        query.setDatabasePath(QString::fromStdString(db));
+        query.editor()->setPlainText(QString("SELECT *\nFROM \"%1\"\nORDER BY 1")
+                                         .arg(QString::fromUtf8(desc->TableName)));
+        query.executerRequete();
+        query.waitForRun();
+        ok &= save(query, directory, "query");
+    }
+
+    // Two templates in a process of their own, in place of the example's for the picture.
+    const QString templates = QString(MORVEX_SOURCE_TREE) + "/templates";
+    char libraries[sizeof gcontexte.librariesDirectory];
+    char target[sizeof gcontexte.genTargetDirectory];
+    memcpy(libraries, gcontexte.librariesDirectory, sizeof libraries);
+    memcpy(target, gcontexte.genTargetDirectory, sizeof target);
+    snprintf(gcontexte.librariesDirectory, sizeof gcontexte.librariesDirectory, "%s",
+             (templates + "/lib").toUtf8().constData());
+    snprintf(gcontexte.genTargetDirectory, sizeof gcontexte.genTargetDirectory, "%s",
+             (scratch + "/generes").toUtf8().constData());
+    PROCESS* own = desc->processes;
+    desc->processes = PROCESS_Create();
+    const int modified = desc->isModified;
+    PROCESSLIST_AddTemplates(desc, {(templates + "/sqlite_ddl.tpl").toStdString(),
+                                    (templates + "/datasheet_md.tpl").toStdString()});
+    {
+        TEMPLATE_SetDetailedTrace(false);
+        GenerationDialog generation(desc);
+        generation.resize(1024, 768);
+        generation.generate();
+        generation.waitForRun();
+        ok &= save(generation, directory, "generation");
+        TEMPLATE_SetDetailedTrace(true);
+    }
+    PROCESS_Destroy(desc->processes);
+    desc->processes = own;
+    desc->isModified = modified;
+    memcpy(gcontexte.librariesDirectory, libraries, sizeof libraries);
+    memcpy(gcontexte.genTargetDirectory, target, sizeof target);
+    return ok;
 }
 
 }  // namespace
@@ -81,6 +143,8 @@ int takeScreenshots(MainWindow& main, const QString& directory) {
         while (split.loading() && loading.elapsed() < 5000)
             QApplication::processEvents(QEventLoop::AllEvents, 20);
         ok &= save(split, directory, "split");
+        QTemporaryDir scratch;
+        ok &= scratch.isValid() && drawQueryAndGeneration(directory, scratch.path());
     }
 
     SplashWindow splash;

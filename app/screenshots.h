@@ -7,7 +7,9 @@ namespace morvex {
 
 class MainWindow;
 
-// Writes morvex-main.png (the started main window `main`), morvex-splash.png,
+// Writes morvex-main.png (the started main window `main`), morvex-query.png (the query tool on
+// the example loaded into SQLite), morvex-generation.png (a run of two bundled templates),
+// morvex-splash.png,
 // morvex-options.png, morvex-progress.png and morvex-help.png into `directory` (created when
 // missing). 0 when every picture was written, else 1.
 int takeScreenshots(MainWindow& main, const QString& directory);
