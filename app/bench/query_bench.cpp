@@ -1,0 +1,73 @@
+// How the query tool keeps up with a large result: the time until the first rows are painted,
+// until the whole result is in, the longest time the window did not answer meanwhile, and the
+// peak memory. Not a test; see bench/query_tool.sh.
+//
+//     query_bench DATABASE [SQL]      (SQL: "SELECT * FROM t" by default)
+#include <sys/resource.h>
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QPlainTextEdit>
+#include <QTableView>
+#include <algorithm>
+#include <cstdio>
+
+#include "app/querytoolwindow.h"
+#include "foundation/trace.h"
+#include "output/sqlite3dll.h"
+
+using namespace morvex;
+
+int main(int argc, char** argv) {
+    QApplication app(argc, argv);
+    if (argc < 2) {
+        std::fprintf(stderr, "usage: query_bench DATABASE [SQL]\n");
+        return 2;
+    }
+    traceOpenFile("/dev/null");  // the figures alone on standard output
+    if (!SQLITE3_LoadDLL(nullptr)) {
+        std::fprintf(stderr, "query_bench: no SQLite library\n");
+        return 1;
+    }
+    double firstRowsMs = -1;
+    double wholeMs = -1;
+    qint64 longestGapMs = 0;
+    int rows = 0;
+    size_t blockBytes = 0;
+    {
+        QueryToolWindow window;
+        window.resize(1024, 768);
+        window.show();
+        window.setDatabasePath(QString::fromLocal8Bit(argv[1]));
+        window.editor()->setPlainText(argc > 2 ? argv[2] : "SELECT * FROM t");
+        QApplication::processEvents();
+        QElapsedTimer clock;
+        QElapsedTimer gap;
+        clock.start();
+        gap.start();
+        if (!window.executerRequete()) {
+            std::fprintf(stderr, "query_bench: %s\n", qPrintable(window.statusText(0)));
+            return 1;
+        }
+        while (window.running()) {
+            QApplication::processEvents(QEventLoop::AllEvents, 5);
+            longestGapMs = std::max(longestGapMs, gap.restart());
+            if (firstRowsMs < 0 && window.model()->rowCount() > 0) {
+                window.resultList()->viewport()->repaint();
+                firstRowsMs = static_cast<double>(clock.nsecsElapsed()) / 1e6;
+            }
+        }
+        wholeMs = static_cast<double>(clock.nsecsElapsed()) / 1e6;
+        rows = window.model()->rowCount();
+        blockBytes = window.model()->table().textBytes();
+        std::printf("state: %s\n", qPrintable(window.statusText(0)));
+    }
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    std::printf("query tool: first rows %.1f ms, whole result %.1f ms, longest unanswered %lld ms\n",
+                firstRowsMs, wholeMs, static_cast<long long>(longestGapMs));
+    std::printf("kept text %.1f MB\n", static_cast<double>(blockBytes) / 1e6);
+    std::printf("peak RSS: %ld kB\n", usage.ru_maxrss);
+    std::printf("rows=%d\n", rows);
+    return 0;
+}
