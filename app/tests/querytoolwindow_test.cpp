@@ -153,6 +153,15 @@ private slots:
         run(w, "SELECT a FROM t; SELECT nope FROM t;");
         QCOMPARE(w.statusText(0), QString("no such column: nope"));
         QCOMPARE(w.model()->rowCount(), 3);
+        // A database another connection holds locked.
+        sqlite3* other = nullptr;
+        QCOMPARE(gsqlite3.sqlite3_open(db_.c_str(), &other), SQLITE_OK);
+        QCOMPARE(gsqlite3.sqlite3_exec(other, "BEGIN EXCLUSIVE", nullptr, nullptr, nullptr),
+                 SQLITE_OK);
+        run(w, "SELECT a FROM t");
+        gsqlite3.sqlite3_exec(other, "ROLLBACK", nullptr, nullptr, nullptr);
+        gsqlite3.sqlite3_close(other);
+        QCOMPARE(w.statusText(0), QString("database is locked"));
         QVERIFY(w.commandAction(ITM_REQ_EXECUTE)->isEnabled());
     }
 };
