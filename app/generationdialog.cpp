@@ -36,8 +36,7 @@ void GenerationDialog::RunCloser::operator()(GENERATIONRUN* run) const {
     GENERATION_DestroyRun(run);
 }
 
-GenerationDialog::GenerationDialog(FileDesc* desc, QWidget* parent)
-    : QDialog(parent), desc_(desc) {
+GenerationDialog::GenerationDialog(FileDesc* desc, QWidget* parent) : QDialog(parent), desc_(desc) {
     setObjectName("generationDialog");
     setWindowTitle("Génération de code");
     status_ = new QLabel("Prêt");
@@ -190,7 +189,8 @@ bool GenerationDialog::generate() {
     TASK* task = task_;
     worker_ = std::thread([this, task] {
         task->worker(task);
-        QMetaObject::invokeMethod(this, [this] { onRunEnded(); }, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(
+            this, [this] { onRunEnded(); }, Qt::QueuedConnection);
     });
     return true;
 }
@@ -200,7 +200,8 @@ void GenerationDialog::taskEvent(TASK* task, int event, int range, int position,
     auto* dialog = static_cast<GenerationDialog*>(task->runnerData);
     const QString text = QString::fromUtf8(message ? message : "");
     QMetaObject::invokeMethod(
-        dialog, [dialog, event, range, position, text] {
+        dialog,
+        [dialog, event, range, position, text] {
             dialog->onTaskEvent(event, range, position, text);
         },
         Qt::QueuedConnection);
@@ -240,8 +241,8 @@ void GenerationDialog::onRunEnded() {
     // The reports queued before this call are shown; the states the run kept are the last word.
     if (run_) {
         for (int i = 0; i < run_->stateCount && i < list_->topLevelItemCount(); ++i)
-            list_->topLevelItem(i)->setText(COL_STATE,
-                                            QString::fromUtf8(GENERATION_StateText(run_->states[i])));
+            list_->topLevelItem(i)->setText(
+                COL_STATE, QString::fromUtf8(GENERATION_StateText(run_->states[i])));
         trace("\n[LaunchProcessing] %i tâche(s), %i en erreur%s", run_->stateCount,
               run_->failedCount, run_->stopped ? ", arrêtée" : "");
         if (!run_->stopped) status_->setText("Terminé.");
@@ -283,7 +284,7 @@ void GenerationDialog::openGenerated(int row) {
 void GenerationDialog::closeEvent(QCloseEvent* event) {
     // The run stops between two instructions; the file being written is closed.
     endRun();
-    event->accept();
+    QDialog::closeEvent(event);
 }
 
 void GenerationDialog::reject() {

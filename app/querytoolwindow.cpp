@@ -269,9 +269,9 @@ void QueryToolWindow::runCommand(int command) {
 
 void QueryToolWindow::commandOpen() {
     QString start = QString::fromUtf8(gcontexte.databasesDirectory);
-    std::optional<std::string> chosen = uiPort().promptFile(
-        "Ouvrir un fichier de base de données SQLite...", start.toStdString(),
-        "Fichiers de bases de données SQLite (*.db)|*.db", false);
+    std::optional<std::string> chosen =
+        uiPort().promptFile("Ouvrir un fichier de base de données SQLite...", start.toStdString(),
+                            "Fichiers de bases de données SQLite (*.db)|*.db", false);
     if (chosen && !chosen->empty()) setDatabasePath(QString::fromStdString(*chosen));
 }
 
@@ -347,7 +347,8 @@ bool QueryToolWindow::executerRequete() {
     const std::string query = text.toStdString();
 
     sink_ = std::make_unique<SQLQUERY_ROWSINK>([this] {
-        QMetaObject::invokeMethod(this, [this] { takeRows(); }, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(
+            this, [this] { takeRows(); }, Qt::QueuedConnection);
     });
     setRunning(true);
     clock_->start();
@@ -355,8 +356,8 @@ bool QueryToolWindow::executerRequete() {
     worker_ = std::thread([this, sink, path, query] {
         const int result = SQLQUERY_Execute(&run_, path.c_str(), query.c_str(), sink);
         sink->flush();
-        QMetaObject::invokeMethod(this, [this, result] { onRunEnded(result); },
-                                  Qt::QueuedConnection);
+        QMetaObject::invokeMethod(
+            this, [this, result] { onRunEnded(result); }, Qt::QueuedConnection);
     });
     return true;
 }
@@ -412,7 +413,8 @@ void QueryToolWindow::sizeColumns() {
     const QFontMetrics metrics(header->font());
     for (int column = 0; column < model_->columnCount(); ++column) {
         list_->resizeColumnToContents(column);
-        const QString title = model_->headerData(column, Qt::Horizontal, Qt::DisplayRole).toString();
+        const QString title =
+            model_->headerData(column, Qt::Horizontal, Qt::DisplayRole).toString();
         const int least = metrics.horizontalAdvance(title) + 15;
         if (list_->columnWidth(column) < least) list_->setColumnWidth(column, least);
     }

@@ -10,7 +10,7 @@
 
 namespace {
 
-constexpr size_t kBlockBytes = 256 * 1024;  // a block is handed over once it holds this much
+constexpr size_t kBlockBytes = 256 * 1024;   // a block is handed over once it holds this much
 constexpr int64_t kHandOverMs = 50;          // ... or once this long has passed
 constexpr unsigned kRowsPerClockCheck = 64;  // rows between two looks at the clock
 
@@ -133,7 +133,8 @@ std::string_view SQLQUERY_TABLE::value(int row, int column, bool* isNull) const 
     size_t pos = static_cast<uint32_t>(at);
     // The row ends where the next one starts, or at the end of its block.
     size_t end = text.size();
-    if (static_cast<size_t>(row) + 1 < rows_.size() && rows_[static_cast<size_t>(row) + 1] >> 32 == at >> 32)
+    if (static_cast<size_t>(row) + 1 < rows_.size() &&
+        rows_[static_cast<size_t>(row) + 1] >> 32 == at >> 32)
         end = static_cast<uint32_t>(rows_[static_cast<size_t>(row) + 1]);
     for (int i = 0; pos < end; ++i) {
         const char marker = text[pos];

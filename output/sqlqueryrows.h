@@ -1,7 +1,8 @@
 // The rows of a query run as the query tool keeps them: the worker that runs the query writes
 // them into blocks of text through SQLQUERY_ROWSINK, the user-interface side takes the filled
 // blocks in batches into a SQLQUERY_TABLE, which shows and exports them. A row costs its text,
-// one byte per value and eight bytes of offset: no object per value.
+// two bytes per value (a marker and an ending zero) and eight bytes of offset: no object per
+// value.
 #pragma once
 
 #include <atomic>
@@ -23,7 +24,7 @@ struct SQLQUERY_BLOCK {
 
 // What the worker has handed over since the last take.
 struct SQLQUERY_BATCH {
-    std::vector<std::string> columns;   // the column titles when they changed (else empty)
+    std::vector<std::string> columns;  // the column titles when they changed (else empty)
     bool columnsChanged = false;
     std::vector<SQLQUERY_BLOCK> blocks;  // rows, in order
     std::string status[5];               // latest text of each status part ("" when unchanged)
@@ -49,12 +50,12 @@ private:
     void handOver(bool force);
 
     std::function<void()> notify_;
-    SQLQUERY_BLOCK filling_;         // worker only
-    int64_t lastHandOver_ = 0;       // worker only: steady clock, in ms
-    unsigned rowsSinceCheck_ = 0;    // worker only
-    std::mutex lock_;                // guards waiting_
+    SQLQUERY_BLOCK filling_;       // worker only
+    int64_t lastHandOver_ = 0;     // worker only: steady clock, in ms
+    unsigned rowsSinceCheck_ = 0;  // worker only
+    std::mutex lock_;              // guards waiting_
     SQLQUERY_BATCH waiting_;
-    bool notified_ = false;          // a take is expected (guarded by lock_)
+    bool notified_ = false;  // a take is expected (guarded by lock_)
 };
 
 // The rows received by the query tool (user-interface thread).

@@ -64,8 +64,9 @@ int main(int argc, char** argv) {
     }
     rusage usage{};
     getrusage(RUSAGE_SELF, &usage);
-    std::printf("query tool: first rows %.1f ms, whole result %.1f ms, longest unanswered %lld ms\n",
-                firstRowsMs, wholeMs, static_cast<long long>(longestGapMs));
+    std::printf(
+        "query tool: first rows %.1f ms, whole result %.1f ms, longest unanswered %lld ms\n",
+        firstRowsMs, wholeMs, static_cast<long long>(longestGapMs));
     std::printf("kept text %.1f MB\n", static_cast<double>(blockBytes) / 1e6);
     std::printf("peak RSS: %ld kB\n", usage.ru_maxrss);
     std::printf("rows=%d\n", rows);

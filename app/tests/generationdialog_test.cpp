@@ -78,8 +78,9 @@ private slots:
 
     void twoTemplatesAreWrittenAndBothRowsMarked() {
         GenerationDialog dialog(desc_);
-        addTemplates(dialog, {source("templates/sqlite_ddl.tpl"), source("templates/datasheet_md.tpl"),
-                              source("templates/python_reader.tpl")});
+        addTemplates(dialog,
+                     {source("templates/sqlite_ddl.tpl"), source("templates/datasheet_md.tpl"),
+                      source("templates/python_reader.tpl")});
         QCOMPARE(dialog.list()->topLevelItemCount(), 3);
         QCOMPARE(desc_->isModified, 1);
         QCOMPARE(dialog.list()->topLevelItem(1)->text(1), QString("clients"));

@@ -49,9 +49,10 @@ private slots:
         person_ = new apptest::Person(*port_);
         FILEDESC_Initialize();
         QVERIFY(SQLITE3_LoadDLL(nullptr) != nullptr);
-        if (!makeDatabase("clients.db",
-                          "CREATE TABLE t(a INTEGER, b TEXT);"
-                          "INSERT INTO t VALUES (1, 'un'), (2, NULL), (3, 'x;\"y\"' || char(10) || 'z');"))
+        if (!makeDatabase(
+                "clients.db",
+                "CREATE TABLE t(a INTEGER, b TEXT);"
+                "INSERT INTO t VALUES (1, 'un'), (2, NULL), (3, 'x;\"y\"' || char(10) || 'z');"))
             QSKIP("the sqlite3 shell is not installed");
     }
 
@@ -73,7 +74,8 @@ private slots:
 
         run(*w, "SELECT a, b FROM t ORDER BY a");
         QCOMPARE(w->model()->columnCount(), 2);
-        QCOMPARE(w->model()->headerData(1, Qt::Horizontal, Qt::DisplayRole).toString(), QString("b"));
+        QCOMPARE(w->model()->headerData(1, Qt::Horizontal, Qt::DisplayRole).toString(),
+                 QString("b"));
         QCOMPARE(w->model()->rowCount(), 3);
         QCOMPARE(cell(*w, 0, 1), QString("un"));
         QCOMPARE(cell(*w, 1, 1), QString("NULL"));
