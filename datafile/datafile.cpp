@@ -471,6 +471,7 @@ struct FieldScan {
 
 FieldScan ScanLenientField(const char* row, size_t len, size_t i, bool quoted, char endChar,
                            const char* delim, size_t delimLen, bool lineComplete) {
+    if (i > len) i = len;
     while (quoted) {
         const void* hit = endChar != '\0' ? memchr(row + i, endChar, len - i) : nullptr;
         if (!hit) return {len, false, true};
@@ -541,7 +542,7 @@ bool RowEndsInsideProtection(DATAFILE* reader, bool lineComplete) {
             // Unquoted up to the end: go on later where a delimiter may begin.
             sc.quoted = false;
             const size_t back = delimLen > 1 ? delimLen - 1 : 0;
-            sc.resumeAt = len - back > sc.fieldStart ? len - back : sc.fieldStart;
+            sc.resumeAt = len >= back && len - back > sc.fieldStart ? len - back : sc.fieldStart;
             return false;
         }
         beginField(f.end + delimLen);
