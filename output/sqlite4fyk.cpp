@@ -1,6 +1,11 @@
 // Loading a data file into SQLite, the catalogue tables and the query history.
 #include "output/sqlite4fyk.h"
 
+#include <condition_variable>
+#include <deque>
+#include <mutex>
+#include <thread>
+#include <algorithm>
 #include <cerrno>
 #include <charconv>
 #include <chrono>
@@ -169,21 +174,6 @@ void SetNotTyped(SQLITE4FYK_VALUE* value, const char* text, int length) {
     value->sqliteType = SQLITE_TEXT;
     value->text.assign(text, static_cast<size_t>(length));
     value->notTyped = 1;
-}
-
-int BindValue(sqlite3_stmt* stmt, int index, const SQLITE4FYK_VALUE& value) {
-    switch (value.sqliteType) {
-        case SQLITE_INTEGER:
-            return gsqlite3.sqlite3_bind_int64(stmt, index, value.integer);
-        case SQLITE_FLOAT:
-            return gsqlite3.sqlite3_bind_double(stmt, index, value.real);
-        case SQLITE_TEXT:
-            return gsqlite3.sqlite3_bind_text(stmt, index, value.text.data(),
-                                              static_cast<int>(value.text.size()),
-                                              SQLITE_TRANSIENT);
-        default:
-            return gsqlite3.sqlite3_bind_null(stmt, index);
-    }
 }
 
 // Reports a load that could not be done: trace, status bar and the task's "not started" event.
@@ -596,6 +586,207 @@ struct RejectsCloser {
 
 namespace {
 
+// Rows bound to one statement at most, and SQLite's limit of parameters in one statement.
+constexpr int LOAD_ROWS_PER_STATEMENT = 32;
+constexpr int LOAD_MAX_PARAMETERS = 32766;
+// Rows handed from the reading to the loading at a time, and batches waiting at most.
+constexpr size_t LOAD_BATCH_ROWS = 1024;
+constexpr size_t LOAD_QUEUE_BATCHES = 4;
+
+// What becomes of a row read.
+enum LoadRowReason {
+    LOAD_ROW_STORED = 0,      // offered to the database
+    LOAD_ROW_TOO_LONG,        // set aside: its line is longer than the reader's limit
+    LOAD_ROW_BAD_ENCODING,    // set aside: bytes not valid in the description's encoding
+    LOAD_ROW_UNCLOSED_QUOTE,  // set aside: a protected field never closed
+    LOAD_ROW_BAD_SHAPE,       // set aside (strict load): not one value per column
+    LOAD_ROW_BAD_VALUE,       // set aside (strict load): a value that does not fit its type
+};
+
+// A piece of a batch's text.
+struct TextSpan {
+    size_t offset = 0;
+    size_t length = 0;
+};
+
+// One value converted for its column.
+struct LoadCell {
+    int type;  // SQLITE_NULL, SQLITE_INTEGER, SQLITE_FLOAT or SQLITE_TEXT
+    long long integer;
+    double real;
+    TextSpan text;  // in the batch's arena
+};
+
+// One row read.
+struct LoadRow {
+    int line;           // line on which the row begins
+    int rowId;          // line number stored as FileRowID
+    double readBytes;   // position in the file after the row
+    int reason;         // LoadRowReason
+    size_t fieldCount;  // values read
+    int notTyped;       // values kept as text because they do not fit their type
+    size_t firstCell;   // its values in the batch's cells, one per column
+    TextSpan rejectColumn, rejectReason;  // what the rejects file says of a row set aside
+};
+
+// Rows read and converted, with the texts of their values.
+struct LoadBatch {
+    std::vector<LoadRow> rows;
+    std::vector<LoadCell> cells;
+    std::string arena;
+    TextSpan keep(const char* text, size_t length) {
+        TextSpan span{arena.size(), length};
+        arena.append(text, length);
+        return span;
+    }
+    std::string text(TextSpan span) const { return arena.substr(span.offset, span.length); }
+};
+
+// The batches between the reading thread and the loading one, at most LOAD_QUEUE_BATCHES.
+class LoadQueue {
+public:
+    // False when the loading side has closed the queue (the batch is dropped).
+    bool push(std::unique_ptr<LoadBatch> batch) {
+        std::unique_lock<std::mutex> lock(mutex_);
+        notFull_.wait(lock, [this] { return closed_ || batches_.size() < LOAD_QUEUE_BATCHES; });
+        if (closed_) return false;
+        batches_.push_back(std::move(batch));
+        notEmpty_.notify_one();
+        return true;
+    }
+    // The reading has ended.
+    void finish() {
+        std::lock_guard<std::mutex> lock(mutex_);
+        finished_ = true;
+        notEmpty_.notify_one();
+    }
+    // The next batch; nullptr once the reading has ended and every batch has been taken.
+    std::unique_ptr<LoadBatch> pop() {
+        std::unique_lock<std::mutex> lock(mutex_);
+        notEmpty_.wait(lock, [this] { return finished_ || !batches_.empty(); });
+        if (batches_.empty()) return nullptr;
+        std::unique_ptr<LoadBatch> batch = std::move(batches_.front());
+        batches_.pop_front();
+        notFull_.notify_one();
+        return batch;
+    }
+    // The loading side wants no more batches: the reading stops at its next push.
+    void close() {
+        std::lock_guard<std::mutex> lock(mutex_);
+        closed_ = true;
+        batches_.clear();
+        notFull_.notify_one();
+    }
+    bool closed() {
+        std::lock_guard<std::mutex> lock(mutex_);
+        return closed_;
+    }
+
+private:
+    std::mutex mutex_;
+    std::condition_variable notFull_, notEmpty_;
+    std::deque<std::unique_ptr<LoadBatch>> batches_;
+    bool finished_ = false;
+    bool closed_ = false;
+};
+
+// The reading thread of a load: every row of `reader`, checked and converted for its columns,
+// into batches for `queue`, until the end of the file or until the queue is closed.
+void ReadAndConvert(DATAFILE* reader, const std::vector<const ColumnDesc*>& columnAt, bool strict,
+                    bool withRejects, LoadQueue& queue) {
+    SQLITE4FYK_VALUE value;
+    std::vector<DATAFIELD> fields;
+    auto batch = std::make_unique<LoadBatch>();
+    for (;;) {
+        if (!DATAFILE_ReadNextFields(reader, fields)) break;
+        LoadRow row{};
+        row.line = reader->currentRowFirstLine;
+        row.rowId = DATAFILE_GetCurrentFileRowID(reader);
+        row.readBytes = DATAFILE_GetReadBytes(reader);
+        row.fieldCount = fields.size();
+        row.firstCell = batch->cells.size();
+        // A row that cannot be taken as it is: its encoding, an unclosed protection and a cut
+        // line always set it aside, another number of values only in a strict load.
+        const bool misshaped = fields.size() != columnAt.size();
+        row.reason = reader->lineTooLong           ? LOAD_ROW_TOO_LONG
+                     : reader->rowEncodingError     ? LOAD_ROW_BAD_ENCODING
+                     : reader->rowUnclosedQuote     ? LOAD_ROW_UNCLOSED_QUOTE
+                     : misshaped && strict          ? LOAD_ROW_BAD_SHAPE
+                                                    : LOAD_ROW_STORED;
+        if (row.reason != LOAD_ROW_STORED && withRejects) {
+            const std::string problem = DATAFILE_RowProblem(reader, static_cast<int>(fields.size()));
+            row.rejectReason = batch->keep(problem.data(), problem.size());
+        }
+        batch->cells.resize(row.firstCell + columnAt.size(), LoadCell{SQLITE_NULL, 0, 0, {}});
+        // The reader gives the fields in the order of the columns.
+        for (size_t i = 0; i < fields.size() && row.reason == LOAD_ROW_STORED; ++i) {
+            const DATAFIELD& field = fields[i];
+            if (field.column == nullptr || i >= columnAt.size() || columnAt[i] != field.column) {
+                morvex::trace(
+                    "\n[LoadDataFromFile] : Aucune description de colonne : Non prise "
+                    "en compte de la colonne");
+                continue;
+            }
+            GenerateValueForData(field.column, field.value, field.length, &value);
+            if (strict && value.notTyped) {
+                row.reason = LOAD_ROW_BAD_VALUE;
+                if (withRejects) {
+                    const std::string reason = "valeur non conforme au type de la colonne : '" +
+                                               std::string(field.value, field.length) + "'";
+                    row.rejectColumn = batch->keep(field.column->code, strlen(field.column->code));
+                    row.rejectReason = batch->keep(reason.data(), reason.size());
+                }
+                break;
+            }
+            row.notTyped += value.notTyped;
+            LoadCell& cell = batch->cells[row.firstCell + i];
+            cell.type = value.sqliteType;
+            cell.integer = value.integer;
+            cell.real = value.real;
+            if (value.sqliteType == SQLITE_TEXT)
+                cell.text = batch->keep(value.text.data(), value.text.size());
+        }
+        batch->rows.push_back(row);
+        if (batch->rows.size() == LOAD_BATCH_ROWS) {
+            if (!queue.push(std::move(batch))) return;
+            batch = std::make_unique<LoadBatch>();
+        }
+    }
+    if (!batch->rows.empty()) queue.push(std::move(batch));
+    queue.finish();
+}
+
+// Binds a converted value.
+void BindCell(sqlite3_stmt* stmt, int index, const LoadCell& cell, const std::string& arena) {
+    switch (cell.type) {
+        case SQLITE_INTEGER:
+            gsqlite3.sqlite3_bind_int64(stmt, index, cell.integer);
+            break;
+        case SQLITE_FLOAT:
+            gsqlite3.sqlite3_bind_double(stmt, index, cell.real);
+            break;
+        case SQLITE_TEXT:
+            // The batch outlives the statement's step: SQLite need not copy the text.
+            gsqlite3.sqlite3_bind_text(stmt, index, arena.data() + cell.text.offset,
+                                       static_cast<int>(cell.text.length), SQLITE_STATIC);
+            break;
+        default:
+            gsqlite3.sqlite3_bind_null(stmt, index);
+            break;
+    }
+}
+
+// The INSERT of `rows` rows at once (the parameters of one row after another).
+std::string MultiRowInsert(const FileDesc* desc, int rowNumberFlag, int rows) {
+    const std::string one = GenerateInsert(desc, rowNumberFlag);
+    const size_t values = one.rfind("\nVALUES (");  // the last: names may hold anything
+    if (values == std::string::npos) return "";
+    const std::string tuple = one.substr(values + 8, one.rfind(')') - values - 7);
+    std::string sql = one.substr(0, values) + "\nVALUES " + tuple;
+    for (int r = 1; r < rows; ++r) sql += "," + tuple;
+    return sql + ";";
+}
+
 // The rows of LoadDataFromFile. With `ownTransaction` the rows are loaded in a transaction of
 // their own, committed at the end (also when the person stops the load); without, the caller
 // has opened the transaction and commits or rolls it back: -1 then only says that it must not
@@ -651,105 +842,141 @@ int LoadRows(TASK* task, sqlite3* db, FileDesc* desc, const char* path, int batc
     }
     const int first = rowNumberFlag ? 2 : 1;
     const int parameters = static_cast<int>(columnAt.size()) + first - 1;
+    // Several rows per statement: fewer statements for SQLite to run.
+    const int perStatement =
+        std::max(1, std::min(LOAD_ROWS_PER_STATEMENT, LOAD_MAX_PARAMETERS / std::max(1, parameters)));
     bool interrupted = false;
     bool fatal = false;
-    bool prepared = false;
-    {
-        Statement stmt(db, insert);
-        sqlite3_stmt* s = stmt.get();
-        prepared = s != nullptr;
-        SQLITE4FYK_VALUE value;
-        std::vector<DATAFIELD> fields;
-        while (s != nullptr) {
-            if (!DATAFILE_ReadNextFields(reader, fields)) break;
+    Statement one(db, insert);
+    Statement many(db, perStatement > 1 ? MultiRowInsert(desc, rowNumberFlag, perStatement) : "");
+    const bool prepared = one.get() != nullptr && (perStatement == 1 || many.get() != nullptr);
+
+    // The file is read and its values converted in a thread of their own, while this one hands
+    // the rows to SQLite; batches of rows go from one to the other through a short queue, so
+    // that memory stays flat.
+    LoadQueue queue;
+    std::thread producer;
+    if (prepared) {
+        producer = std::thread([&] {
+            ReadAndConvert(reader, columnAt, strict, rejects != nullptr, queue);
+        });
+    }
+    std::vector<const LoadRow*> pending;  // rows waiting for a statement of several rows
+    const LoadBatch* pendingBatch = nullptr;
+    // A row refused by the table is counted and the load goes on; a database that can no longer
+    // write (disk full, I/O error, read-only, corrupt) stops it.
+    auto tooManyRejects = [&](int line) {
+        if (opt.maxRejects < 0 || st.rowsSetAside + st.rowsRejected <= opt.maxRejects) return false;
+        // As bulk loaders do: past the limit nothing of this load is kept.
+        st.tooManyRejects = 1;
+        snprintf(st.error, sizeof st.error,
+                 "plus de %i ligne(s) écartée(s) ou rejetée(s), la dernière à la ligne %i",
+                 opt.maxRejects, line);
+        return true;
+    };
+    // True when the refusal `rc` of `row` stops the load.
+    auto refused = [&](int rc, const LoadRow& row) {
+        const int primary = rc & 0xff;
+        snprintf(st.error, sizeof st.error, "%s", gsqlite3.sqlite3_errmsg(db));
+        morvex::trace("\n[LoadDataFromFile] Ligne %i rejetée : %s", row.rowId, st.error);
+        if (primary != SQLITE_CONSTRAINT && primary != SQLITE_MISMATCH && primary != SQLITE_TOOBIG)
+            return true;
+        ++st.rowsRejected;
+        if (rejects) DATAFILE_AddReject(rejects.get(), row.line, "", st.error);
+        st.error[0] = '\0';
+        return tooManyRejects(row.line);
+    };
+    auto bindRow = [&](sqlite3_stmt* s, int base, const LoadBatch& batch, const LoadRow& row) {
+        if (rowNumberFlag) BindInt(s, base + 1, row.rowId);
+        const LoadCell* cells = &batch.cells[row.firstCell];
+        for (size_t i = 0; i < columnAt.size(); ++i)
+            BindCell(s, base + first + static_cast<int>(i), cells[i], batch.arena);
+    };
+    // Stores the pending rows: all in one statement when they fill it, else one by one (also
+    // to find which row the table refuses). False when the database stopped the load.
+    auto flush = [&]() -> bool {
+        if (pending.empty()) return true;
+        if (static_cast<int>(pending.size()) == perStatement && perStatement > 1) {
+            sqlite3_stmt* s = many.get();
+            for (int r = 0; r < perStatement; ++r) bindRow(s, r * parameters, *pendingBatch, *pending[r]);
+            const int rc = gsqlite3.sqlite3_step(s);
+            gsqlite3.sqlite3_reset(s);
+            if (rc == SQLITE_DONE) {
+                st.rowsStored += perStatement;
+                pending.clear();
+                return true;
+            }
+            const int primary = rc & 0xff;
+            if (primary != SQLITE_CONSTRAINT && primary != SQLITE_MISMATCH &&
+                primary != SQLITE_TOOBIG) {
+                refused(rc, *pending[0]);
+                return false;
+            }
+        }
+        sqlite3_stmt* s = one.get();
+        for (const LoadRow* row : pending) {
+            bindRow(s, 0, *pendingBatch, *row);
+            const int rc = gsqlite3.sqlite3_step(s);
+            gsqlite3.sqlite3_reset(s);
+            if (rc == SQLITE_DONE) {
+                ++st.rowsStored;
+            } else if (refused(rc, *row)) {
+                pending.clear();
+                return false;
+            }
+        }
+        pending.clear();
+        return true;
+    };
+    const double fileSize = DATAFILE_GetFileSize(reader);
+    while (prepared && !fatal && !interrupted) {
+        std::unique_ptr<LoadBatch> batch = queue.pop();
+        if (!batch) break;  // the reading has ended
+        pendingBatch = batch.get();
+        for (const LoadRow& row : batch->rows) {
             ++st.rows;
-            const int line = reader->currentRowFirstLine;
-            bool setAside = false;
-            // A row that cannot be taken as it is: its encoding and an unclosed protection
-            // always set it aside, another number of values only in a strict load.
-            const bool misshaped = fields.size() != columnAt.size();
-            if (reader->rowEncodingError || reader->rowUnclosedQuote || reader->lineTooLong ||
-                (misshaped && strict)) {
-                setAside = true;
-                if (reader->lineTooLong) ++st.rowsTooLong;
-                else if (reader->rowEncodingError) ++st.rowsBadEncoding;
-                else if (reader->rowUnclosedQuote) ++st.rowsUnclosedQuote;
-                else ++st.rowsBadShape;
-                if (rejects)
-                    DATAFILE_AddReject(rejects.get(), line, "",
-                                       DATAFILE_RowProblem(reader, static_cast<int>(fields.size())));
-            } else if (misshaped) {
-                ++st.rowsMisshapedStored;
-                if (st.firstMisshapedLine == 0) st.firstMisshapedLine = line;
-                morvex::trace("\n[LoadDataFromFile] Ligne %i : %zu valeur(s) pour %zu colonne(s).",
-                              line, fields.size(), columnAt.size());
-            }
-            for (int i = 1; i <= parameters; ++i) gsqlite3.sqlite3_bind_null(s, i);
-            if (rowNumberFlag) BindInt(s, 1, DATAFILE_GetCurrentFileRowID(reader));
-            // The reader gives the fields in the order of the columns.
-            int notTyped = 0;
-            for (size_t i = 0; i < fields.size() && !setAside; ++i) {
-                const DATAFIELD& field = fields[i];
-                if (field.column == nullptr || i >= columnAt.size() || columnAt[i] != field.column) {
-                    morvex::trace(
-                        "\n[LoadDataFromFile] : Aucune description de colonne : Non prise "
-                        "en compte de la colonne");
-                    continue;
-                }
-                GenerateValueForData(field.column, field.value, field.length, &value);
-                if (strict && value.notTyped) {
-                    if (rejects)
-                        DATAFILE_AddReject(rejects.get(), line, field.column->code,
-                                           "valeur non conforme au type de la colonne : '" +
-                                               std::string(field.value, field.length) + "'");
-                    ++st.rowsBadValue;
-                    setAside = true;
-                    break;
-                }
-                notTyped += value.notTyped;
-                BindValue(s, first + static_cast<int>(i), value);
-            }
-            if (setAside) {
-                ++st.rowsSetAside;
-            } else {
-                st.valuesNotTyped += notTyped;
-            }
-            const int rc = setAside ? SQLITE_DONE : gsqlite3.sqlite3_step(s);
-            if (!setAside) gsqlite3.sqlite3_reset(s);
-            if (rc == SQLITE_DONE && !setAside) ++st.rowsStored;
-            if (rc != SQLITE_DONE) {
-                const int primary = rc & 0xff;
-                snprintf(st.error, sizeof st.error, "%s", gsqlite3.sqlite3_errmsg(db));
-                morvex::trace("\n[LoadDataFromFile] Ligne %i rejetée : %s",
-                              DATAFILE_GetCurrentFileRowID(reader), st.error);
-                // A row the table refuses is counted and the load goes on; a database that can
-                // no longer write (disk full, I/O error, read-only, corrupt) stops it.
-                if (primary != SQLITE_CONSTRAINT && primary != SQLITE_MISMATCH &&
-                    primary != SQLITE_TOOBIG) {
+            if (row.reason != LOAD_ROW_STORED) {
+                // Set aside: what was read before it is stored first, so that the counts and
+                // the rejects file follow the file's order.
+                if (!flush()) {
                     fatal = true;
                     break;
                 }
-                ++st.rowsRejected;
-                if (rejects) DATAFILE_AddReject(rejects.get(), line, "", st.error);
-                st.error[0] = '\0';
-            }
-            if (opt.maxRejects >= 0 && st.rowsSetAside + st.rowsRejected > opt.maxRejects) {
-                // As bulk loaders do: past the limit nothing of this load is kept.
-                st.tooManyRejects = 1;
-                snprintf(st.error, sizeof st.error,
-                         "plus de %i ligne(s) écartée(s) ou rejetée(s), la dernière à la ligne %i",
-                         opt.maxRejects, line);
-                fatal = true;
-                break;
+                ++st.rowsSetAside;
+                switch (row.reason) {
+                    case LOAD_ROW_TOO_LONG: ++st.rowsTooLong; break;
+                    case LOAD_ROW_BAD_ENCODING: ++st.rowsBadEncoding; break;
+                    case LOAD_ROW_UNCLOSED_QUOTE: ++st.rowsUnclosedQuote; break;
+                    case LOAD_ROW_BAD_SHAPE: ++st.rowsBadShape; break;
+                    default: ++st.rowsBadValue; break;
+                }
+                if (rejects)
+                    DATAFILE_AddReject(rejects.get(), row.line, batch->text(row.rejectColumn),
+                                       batch->text(row.rejectReason));
+                if (tooManyRejects(row.line)) {
+                    fatal = true;
+                    break;
+                }
+            } else {
+                if (row.fieldCount != columnAt.size()) {
+                    ++st.rowsMisshapedStored;
+                    if (st.firstMisshapedLine == 0) st.firstMisshapedLine = row.line;
+                    morvex::trace("\n[LoadDataFromFile] Ligne %i : %zu valeur(s) pour %zu colonne(s).",
+                                  row.line, row.fieldCount, columnAt.size());
+                }
+                st.valuesNotTyped += row.notTyped;
+                pending.push_back(&row);
+                if (static_cast<int>(pending.size()) == perStatement && !flush()) {
+                    fatal = true;
+                    break;
+                }
             }
             if (st.rows % batchSize == 0) {
                 morvex::trace("\n[LoadDataFromFile] %i lignes traitees.", st.rows);
-                const double size = DATAFILE_GetFileSize(reader);
-                const double percent =
-                    size > 0 ? 100.0 * DATAFILE_GetReadBytes(reader) / size : 0.0;
+                const double percent = fileSize > 0 ? 100.0 * row.readBytes / fileSize : 0.0;
                 const std::string message =
-                    Format("%i lignes chargées en base de données (%.0f%%)...", st.rowsStored,
-                           percent);
+                    Format("%i lignes chargées en base de données (%.0f%%)...",
+                           st.rowsStored + static_cast<int>(pending.size()), percent);
                 morvex::uiPort().statusText(message);
                 TASK_Report(task, TASK_EVENT_PROGRESS, 100, static_cast<int>(percent),
                             message.c_str());
@@ -759,7 +986,12 @@ int LoadRows(TASK* task, sqlite3* db, FileDesc* desc, const char* path, int batc
                 break;
             }
         }
+        // The rows of a batch are stored before it is released: their texts live in it.
+        if (!fatal && !flush()) fatal = true;
+        pending.clear();
     }
+    queue.close();  // the reading stops at its next row if it has not ended
+    if (producer.joinable()) producer.join();
     morvex::trace("\n[LoadDataFromFile] %i lignes traitees.", st.rows);
     DATAFILE_DestroyIterator(reader);
     if (!prepared || fatal ||

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "foundation/task.h"
+#include "foundation/testing/files.h"
 #include "foundation/trace.h"
 #include "output/tests/output_test_util.h"
 
@@ -300,6 +301,40 @@ TEST_F(SqliteLoad, StoresEveryValueAsItsTypeAndNeverRunsAValueAsSql) {
     EXPECT_TRUE(Contains(last.message, " lignes / s)."));
     EXPECT_EQ(countEvents(TASK_EVENT_NOT_STARTED), 0);
     EXPECT_TRUE(Contains(trace, "L'ouverture de la base a reussi."));
+}
+
+TEST_F(SqliteLoad, RowsTheTableRefusesAreCountedOneByOneInTheFilesOrder) {
+    // 100 rows, stored several at a time; the table refuses three duplicate keys among them.
+    std::vector<std::string> rows;
+    for (int i = 1; i <= 100; ++i)
+        rows.push_back(std::to_string(i == 40 || i == 41 || i == 90 ? 7 : i) + ";N;1;");
+    writeData(rows);
+    sqlite3* db = nullptr;
+    ASSERT_EQ(gsqlite3.sqlite3_open(dbPath.c_str(), &db), SQLITE_OK);
+    ASSERT_EQ(SQLITE4FYK_ExecuteSQL(db, "CREATE TABLE \"CLIENT\" (FileRowID int, ID int PRIMARY "
+                                        "KEY, NOM text, MONTANT real, DT text);", 0),
+              0);
+    SQLITE4FYK_LOADOPTIONS options;
+    options.rejectsPath = dir.file("rejects.csv");
+    SQLITE4FYK_LOADSTATS stats{};
+    TASK task{};
+    {
+        morvex::TraceCapture quiet;
+        EXPECT_EQ(
+            LoadDataFromFile(&task, db, desc, desc->ExampleFilePath, 1000, 1, &stats, &options),
+            100);
+    }
+    gsqlite3.sqlite3_close(db);
+    EXPECT_EQ(stats.status, SQLITE4FYK_LOAD_DONE);
+    EXPECT_EQ(stats.rowsStored, 97);
+    EXPECT_EQ(stats.rowsRejected, 3);
+    EXPECT_EQ(query("SELECT count(*), sum(ID) FROM CLIENT"),
+              (std::vector<std::string>{"97|" + std::to_string(5050 - 40 - 41 - 90)}));
+    const std::string listed = morvex::testing::readFile(options.rejectsPath);
+    EXPECT_EQ(listed.substr(0, listed.find('\n')), "ligne,colonne,motif");
+    EXPECT_NE(listed.find("\n41,,"), std::string::npos);  // line 41: the row ID 40 (7 again)
+    EXPECT_LT(listed.find("\n41,,"), listed.find("\n42,,"));
+    EXPECT_LT(listed.find("\n42,,"), listed.find("\n91,,"));
 }
 
 TEST_F(SqliteLoad, WritesTheDescriptionIntoTheCatalogueAndKeepsTheHistoryOnReload) {
