@@ -130,7 +130,7 @@ int commandTemplateCheck(const std::string& path, const std::string& libraries) 
         return CLI_FAILURE;
     }
     freeByteCode(program.lineTab, program.count);
-    std::string dir = gcontexte.logsDirectory[0] ? gcontexte.logsDirectory : systemTempDirectory();
+    const std::string dir = logsDirectoryOf(gcontexte);
     return writeOut("\nTemplate correct : " + std::to_string(program.count) +
                     " instructions.\nListings : " + dir +
                     "/MorvexFylatek.MacroCode.BeforeLinker.txt, " + dir +

@@ -29,9 +29,7 @@ void startLogging(const std::string& logOption) {
     }
     std::string logPath = logOption;
     if (logPath.empty()) {
-        std::string dir = gcontexte.logsDirectory[0] ? gcontexte.logsDirectory
-                                                     : morvex::systemTempDirectory();
-        logPath = dir + "/morvexcli.log";
+        logPath = morvex::logsDirectoryOf(gcontexte) + "/morvexcli.log";
     }
     if (!morvex::traceOpenFile(logPath.c_str())) {
         fprintf(stderr, "(!) Impossible d'ouvrir le fichier de log '%s' : la trace est ignorée.\n",

@@ -200,7 +200,7 @@ char* mem_strdup(const char* text, const char* identifier, long line) {
 
 int mem_verifierMemoire(const char* path) {
     if (!path) return 1;
-    std::unique_ptr<FILE, FileCloser> file(fopen(path, "w"));
+    std::unique_ptr<FILE, FileCloser> file(morvex::traceCreateFile(path));
     if (!file) return 1;
     FILE* f = file.get();
     fprintf(f, "ALLOCMEN version 1.0.1.20141012");

@@ -1,6 +1,13 @@
 #include "foundation/trace.h"
 
+#include <fcntl.h>
+#include <pwd.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
 #include <cstdarg>
+#include <cstdlib>
 #include <mutex>
 
 namespace morvex {
@@ -54,9 +61,18 @@ void traceSetStream(FILE* stream) {
     s.stream = stream;
 }
 
+FILE* traceCreateFile(const char* path) {
+    if (!path) return nullptr;
+    // Never through a link: one planted at the log's place would have us overwrite its target.
+    const int fd = open(path, O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC, 0600);
+    if (fd < 0) return nullptr;
+    FILE* f = fdopen(fd, "w");
+    if (!f) close(fd);
+    return f;
+}
+
 bool traceOpenFile(const char* path) {
-    if (!path) return false;
-    FILE* f = fopen(path, "w");
+    FILE* f = traceCreateFile(path);
     if (!f) return false;
     TraceState& s = state();
     std::lock_guard<std::mutex> guard(s.lock);
@@ -67,6 +83,34 @@ bool traceOpenFile(const char* path) {
 }
 
 void traceClose() { traceSetStream(nullptr); }
+
+std::string traceDefaultDirectory() {
+    const char* state = getenv("XDG_STATE_HOME");
+    std::string base;
+    if (state && state[0] == '/') {
+        base = state;
+    } else {
+        const char* home = getenv("HOME");
+        if (!home || !*home) {
+            const passwd* pw = getpwuid(getuid());
+            home = pw ? pw->pw_dir : nullptr;
+        }
+        base = std::string(home && *home ? home : ".") + "/.local/state";
+    }
+    while (base.size() > 1 && base.back() == '/') base.pop_back();
+    return base + "/MorvexFylatek";
+}
+
+bool traceMakePrivateDirectory(const std::string& dir) {
+    if (dir.empty()) return false;
+    for (size_t at = dir.find('/', 1);; at = dir.find('/', at + 1)) {
+        const std::string part = dir.substr(0, at);
+        if (mkdir(part.c_str(), 0700) != 0 && errno != EEXIST) return false;
+        if (at == std::string::npos) break;
+    }
+    struct stat st;
+    return stat(dir.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
 
 TraceCapture::TraceCapture() : file_(tmpfile()), previous_(nullptr), previousOwned_(false) {
     TraceState& s = state();

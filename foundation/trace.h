@@ -20,10 +20,23 @@ void traceText(const char* text);
 // Sends the trace to `stream` (not owned); nullptr restores standard output.
 void traceSetStream(FILE* stream);
 
-// Opens (truncating) the file at `path` and sends the trace into it; the trace owns the file
-// until traceClose() or the next redirection. Returns false, keeping the current stream, when
-// the file cannot be opened.
+// Creates (or truncates) a file of the logs folder for writing: a new file is readable by its
+// owner only (0600), and a symbolic link at `path` is never followed. nullptr when it cannot be
+// opened.
+FILE* traceCreateFile(const char* path);
+
+// Opens (truncating) the file at `path` with traceCreateFile and sends the trace into it; the
+// trace owns the file until traceClose() or the next redirection. Returns false, keeping the
+// current stream, when the file cannot be opened.
 bool traceOpenFile(const char* path);
+
+// The default folder of the logs, private to the user: "$XDG_STATE_HOME/MorvexFylatek", or
+// "$HOME/.local/state/MorvexFylatek" when XDG_STATE_HOME is unset, empty or not absolute.
+std::string traceDefaultDirectory();
+
+// Creates the folder `dir` and its missing parents, each with mode 0700 (a folder that already
+// exists keeps its mode). True when `dir` is a folder afterwards.
+bool traceMakePrivateDirectory(const std::string& dir);
 
 // Closes an owned trace file and goes back to standard output.
 void traceClose();

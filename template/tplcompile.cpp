@@ -603,7 +603,7 @@ int TEMPLATE_ResolveLinksV2(LINE* lineTab, int count, int start) {
 }
 
 int generateCode(LINE* t, int count, const char* path) {
-    FILE* f = path ? fopen(path, "wb") : nullptr;
+    FILE* f = morvex::traceCreateFile(path);
     if (!f) {
         trace("\n[generateCode] : Unable to open file [%s]", path ? path : "");
         return 1;

@@ -21,11 +21,9 @@ using tplinternal::panel;
 
 namespace {
 
-// The directory of the listing files: the logs directory, else the system's temporary one.
+// A listing file in the logs directory.
 std::string listingPath(const char* name) {
-    std::string dir =
-        gcontexte.logsDirectory[0] ? gcontexte.logsDirectory : morvex::systemTempDirectory();
-    return tplinternal::joinPath(dir, name);
+    return tplinternal::joinPath(morvex::logsDirectoryOf(gcontexte), name);
 }
 
 // Keeps the nesting of generations of the calling thread.

@@ -75,13 +75,12 @@ void applyDefaults(CONTEXTE* ctx) {
         morvex::trace(
             "\n[APPLICATION_LoadRegister] logsDirectory non renseigné : valeur par défaut "
             "définie.");
-        setDirectory(ctx->logsDirectory, morvex::systemTempDirectory());
+        setDirectory(ctx->logsDirectory, morvex::logsDirectoryOf(*ctx));
     }
 }
 
-// "<directory>/<name>", the system temporary directory standing for an empty directory.
+// "<directory>/<name>".
 std::string fileInDirectory(std::string directory, const char* name) {
-    if (directory.empty()) directory = morvex::systemTempDirectory();
     while (directory.size() > 1 && directory.back() == '/') directory.pop_back();
     if (directory == "/") return std::string("/") + name;
     return directory + "/" + name;
@@ -271,12 +270,22 @@ std::string systemTempDirectory() {
     return dir;
 }
 
+std::string logsDirectoryOf(const CONTEXTE& ctx) {
+    std::string dir = directoryText(ctx.logsDirectory);
+    if (!dir.empty()) return dir;
+    // Not the shared temporary folder: another user could plant links or files there.
+    dir = traceDefaultDirectory();
+    if (!traceMakePrivateDirectory(dir))
+        trace("\n[logsDirectoryOf] Impossible de créer le répertoire des logs [%s]", dir.c_str());
+    return dir;
+}
+
 std::string logFilePath(const CONTEXTE& ctx) {
-    return fileInDirectory(directoryText(ctx.logsDirectory), "MorvexFylatek.log");
+    return fileInDirectory(logsDirectoryOf(ctx), "MorvexFylatek.log");
 }
 
 std::string memoryReportPath(const CONTEXTE& ctx) {
-    return fileInDirectory(directoryText(ctx.logsDirectory), "MorvexFylatek.AllocMem.txt");
+    return fileInDirectory(logsDirectoryOf(ctx), "MorvexFylatek.AllocMem.txt");
 }
 
 }  // namespace morvex

@@ -90,8 +90,11 @@ namespace morvex {
 
 // The system temporary directory (TMPDIR when set), without a trailing "/".
 std::string systemTempDirectory();
+// The folder of the logs: logsDirectory as the settings chose it, or when it is empty the
+// user's private default (foundation/trace.h, traceDefaultDirectory), created 0700 if missing.
+std::string logsDirectoryOf(const CONTEXTE& ctx);
 // The log file "<logsDirectory>/MorvexFylatek.log"; an empty logsDirectory stands for the
-// system temporary directory.
+// private default folder.
 std::string logFilePath(const CONTEXTE& ctx);
 // The memory report "<logsDirectory>/MorvexFylatek.AllocMem.txt", same rules.
 std::string memoryReportPath(const CONTEXTE& ctx);

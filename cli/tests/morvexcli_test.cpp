@@ -1,4 +1,5 @@
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -19,6 +20,7 @@ using morvex::testing::Contains;
 using morvex::testing::Includes;
 using morvex::testing::readFile;
 using morvex::testing::RunResult;
+using morvex::testing::writeFile;
 
 namespace {
 
@@ -102,6 +104,37 @@ TEST_F(MorvexCli, ShowJsonUsesTheRecordFieldNames) {
     EXPECT_TRUE(Includes(j, expected));
     EXPECT_FALSE(j["columns"][1].contains("stats"));
     EXPECT_TRUE(fs::exists(dir_ / "my.log"));
+}
+
+// Without a logs folder in the settings the log goes to the user's own state folder, created
+// 0700, never to the shared temporary folder; a link planted at the log's place is not
+// followed, so its target keeps its bytes.
+TEST_F(MorvexCli, DefaultLogIsPrivateAndNeverWrittenThroughAPlantedLink) {
+    writeFile(dir_ / "config" / "MorvexFylatek.ini", "[Software\\MorvexFylatek]\nLogsDirectory=\n");
+    const char* saved = getenv("XDG_STATE_HOME");
+    const std::string previous = saved ? saved : "";
+    setenv("XDG_STATE_HOME", (dir_ / "state").c_str(), 1);
+    const fs::path logs = dir_ / "state" / "MorvexFylatek";
+    RunResult r = run("calc 1+1");
+    EXPECT_EQ(r.status, 0) << r.err;
+    struct stat st;
+    ASSERT_EQ(stat(logs.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0700u);
+    ASSERT_EQ(stat((logs / "morvexcli.log").c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0600u);
+    EXPECT_TRUE(Contains(readFile(logs / "morvexcli.log"), "[morvexcli] Le fichier de log"));
+
+    fs::remove(logs / "morvexcli.log");
+    writeFile(dir_ / "target.txt", "precious");
+    fs::create_symlink(dir_ / "target.txt", logs / "morvexcli.log");
+    r = run("calc 1+1");
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(readFile(dir_ / "target.txt"), "precious");
+    EXPECT_TRUE(Contains(r.err, "Impossible d'ouvrir le fichier de log"));
+    if (saved)
+        setenv("XDG_STATE_HOME", previous.c_str(), 1);
+    else
+        unsetenv("XDG_STATE_HOME");
 }
 
 TEST_F(MorvexCli, JsonCarriesStatisticsAndSurvivesBytesThatAreNotUtf8) {

@@ -8,7 +8,11 @@
 #include <thread>
 #include <vector>
 
+#include <sys/stat.h>
 #include <unistd.h>
+
+#include "foundation/testing/files.h"
+#include "foundation/testing/tempdir.h"
 
 using morvex::TraceCapture;
 
@@ -43,6 +47,26 @@ TEST(Trace, OpenFileTruncatesAndReceivesEveryLine) {
     ss << in.rdbuf();
     EXPECT_EQ(ss.str(), "\n[Start] ok");
     EXPECT_FALSE(morvex::traceOpenFile("/nonexistent-dir/x/trace.log"));
+}
+
+// Another user may plant a link where a log is written: it is never followed, so its target
+// keeps its bytes. A new log file is readable by its owner only.
+TEST(Trace, OpenFileNeverFollowsAPlantedLinkAndCreatesAPrivateFile) {
+    morvex::testing::TempDir dir("trace");
+    const std::string target = dir.write("target.txt", "precious");
+    const std::string planted = dir.file("planted.log");
+    ASSERT_EQ(symlink(target.c_str(), planted.c_str()), 0);
+    EXPECT_FALSE(morvex::traceOpenFile(planted.c_str()));
+    EXPECT_EQ(morvex::testing::readFile(target), "precious");
+
+    const std::string log = dir.file("fresh.log");
+    ASSERT_TRUE(morvex::traceOpenFile(log.c_str()));
+    morvex::trace("\n[Start] %s", "ok");
+    morvex::traceClose();
+    EXPECT_EQ(morvex::testing::readFile(log), "\n[Start] ok");
+    struct stat st;
+    ASSERT_EQ(stat(log.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0600u);
 }
 
 TEST(Trace, LinesFromSeveralThreadsNeverInterleave) {

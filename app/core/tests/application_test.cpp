@@ -1,6 +1,7 @@
 #include "app/core/application.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cstdlib>
@@ -49,7 +50,8 @@ void recordFirstRun(void* window) {
     hookWindow = window;
 }
 
-// Every test gets its own settings folder (MORVEX_CONFIG_DIR) and temporary folder (TMPDIR).
+// Every test gets its own settings folder (MORVEX_CONFIG_DIR), temporary folder (TMPDIR) and
+// state folder (XDG_STATE_HOME, not created: the default logs folder is made with its parents).
 class Application : public testing::Test {
 protected:
     void SetUp() override {
@@ -63,6 +65,10 @@ protected:
         hadTmp_ = tmp != nullptr;
         if (tmp) savedTmp_ = tmp;
         setenv("TMPDIR", (dir_ / "tmp/").c_str(), 1);  // with a trailing "/" on purpose
+        const char* state = getenv("XDG_STATE_HOME");
+        hadState_ = state != nullptr;
+        if (state) savedState_ = state;
+        setenv("XDG_STATE_HOME", (dir_ / "state").c_str(), 1);
         morvex::setUiPort(&port_);
         hookCalls = 0;
         hookWindow = nullptr;
@@ -79,11 +85,16 @@ protected:
             setenv("TMPDIR", savedTmp_.c_str(), 1);
         else
             unsetenv("TMPDIR");
+        if (hadState_)
+            setenv("XDG_STATE_HOME", savedState_.c_str(), 1);
+        else
+            unsetenv("XDG_STATE_HOME");
         std::error_code ec;
         fs::remove_all(dir_, ec);
     }
     fs::path file() const { return dir_ / "MorvexFylatek.ini"; }
-    std::string tempDir() const { return (dir_ / "tmp").string(); }
+    // The default logs folder under the test's XDG_STATE_HOME.
+    std::string logsDir() const { return (dir_ / "state" / "MorvexFylatek").string(); }
     // Writes the settings section with the given lines.
     void writeSettings(const std::string& lines) {
         writeAll(file(), "[Software\\MorvexFylatek]\n" + lines);
@@ -92,6 +103,8 @@ protected:
     fs::path dir_;
     bool hadTmp_ = false;
     std::string savedTmp_;
+    bool hadState_ = false;
+    std::string savedState_;
     RecordingPort port_;
     std::unique_ptr<CONTEXTE> ctx_;
 };
@@ -125,7 +138,7 @@ TEST_F(Application, FirstRunWritesTheTwentyValuesAndReadsThemBack) {
     EXPECT_EQ(ctx_->sqliteBatchSize, 1000u);
     EXPECT_STREQ(ctx_->formatLibrary, "");
     EXPECT_STREQ(ctx_->scriptsDirectory, "");
-    EXPECT_EQ(ctx_->logsDirectory, tempDir());
+    EXPECT_EQ(ctx_->logsDirectory, logsDir());
     EXPECT_EQ(trace.text(), kDefaultTrace);
     EXPECT_TRUE(port_.boxes.empty());
 
@@ -168,14 +181,18 @@ TEST_F(Application, NumbersFollowAtoiAndFallBackToTheirDefaults) {
     EXPECT_EQ(hookCalls, 0);
 }
 
-TEST_F(Application, EmptyLogsDirectoryMeansTheTempDirectoryWithATraceLine) {
+TEST_F(Application, EmptyLogsDirectoryMeansAPrivateStateFolderWithATraceLine) {
     writeSettings("LogsDirectory=\n");
     morvex::TraceCapture trace;
     ASSERT_EQ(APPLICATION_LoadRegister(nullptr, ctx_.get()), 0);
     EXPECT_EQ(trace.text(), kDefaultTrace);
-    EXPECT_EQ(ctx_->logsDirectory, tempDir());
-    EXPECT_EQ(morvex::logFilePath(*ctx_), tempDir() + "/MorvexFylatek.log");
-    EXPECT_EQ(morvex::memoryReportPath(*ctx_), tempDir() + "/MorvexFylatek.AllocMem.txt");
+    EXPECT_EQ(ctx_->logsDirectory, logsDir());
+    struct stat st;
+    ASSERT_EQ(stat(logsDir().c_str(), &st), 0);
+    EXPECT_TRUE(S_ISDIR(st.st_mode));
+    EXPECT_EQ(st.st_mode & 0777, 0700u);
+    EXPECT_EQ(morvex::logFilePath(*ctx_), logsDir() + "/MorvexFylatek.log");
+    EXPECT_EQ(morvex::memoryReportPath(*ctx_), logsDir() + "/MorvexFylatek.AllocMem.txt");
 
     trace.clear();
     writeSettings("LogsDirectory=/var/log/morvex\n");
@@ -195,7 +212,7 @@ TEST_F(Application, LogAndReportPathsJoinWithOneSlash) {
         {"/var/log//", "/var/log/MorvexFylatek.log"},
         {"/", "/MorvexFylatek.log"},
         {"relative dir", "relative dir/MorvexFylatek.log"},
-        {"", tempDir() + "/MorvexFylatek.log"},
+        {"", logsDir() + "/MorvexFylatek.log"},
     };
     for (const Case& c : cases) {
         strcpy(ctx_->logsDirectory, c.directory);
@@ -267,7 +284,7 @@ TEST_F(Application, SavingBeforeTheFirstReadStillReadsBackAsDefaults) {
     EXPECT_EQ(ctx_->fileAnalyseMaxRows, 1000u);
     EXPECT_EQ(ctx_->nCarMaxReadWithoutNewLine, 5000u);
     EXPECT_EQ(ctx_->sqliteBatchSize, 1000u);
-    EXPECT_EQ(ctx_->logsDirectory, tempDir());
+    EXPECT_EQ(ctx_->logsDirectory, logsDir());
 }
 
 TEST_F(Application, LongDirectoriesAreCutToTheFieldWithoutSplittingACharacter) {
@@ -309,7 +326,7 @@ TEST_F(Application, UnwritableSettingsAreReportedAndTheLimitsStillGetDefaults) {
     EXPECT_EQ(ctx_->fileAnalyseMaxRows, 1000u);
     EXPECT_EQ(ctx_->nCarMaxReadWithoutNewLine, 5000u);
     EXPECT_EQ(ctx_->sqliteBatchSize, 1000u);
-    EXPECT_EQ(ctx_->logsDirectory, tempDir());
+    EXPECT_EQ(ctx_->logsDirectory, logsDir());
     EXPECT_EQ(trace.text(), kDefaultTrace);
 
     port_.boxes.clear();
