@@ -26,7 +26,8 @@ struct GenerateOptions {
     std::vector<std::string> templates;  // templates to run instead of the description's process
     std::string out;                     // where the time-stamped directory is made
     std::string libraries;               // libraries directory of this run
-    bool noExec = false;                 // refuse %execsystem
+    bool allowExec = false;              // run the commands of %execsystem
+    bool noExec = false;                 // refuse them (the default; kept for older scripts)
     bool traceExec = false;              // trace every executed instruction
 };
 
@@ -62,7 +63,8 @@ int commandGenerate(const GenerateOptions& o) {
     DescPtr desc = openDescription(o.desc);
     if (!desc) return CLI_FAILURE;
     setLibraries(o.libraries);
-    TEMPLATE_SetExecAllowed(!o.noExec);
+    // Nobody can be asked here: a system command runs only when the command line allows it.
+    TEMPLATE_SetExecPolicy(o.allowExec ? TEMPLATE_EXEC_ALLOW : TEMPLATE_EXEC_REFUSE);
     TEMPLATE_SetDetailedTrace(o.traceExec);
 
     PROCESS* process = desc->processes;
@@ -212,7 +214,14 @@ void addGenerateCommands(CLI::App& app, CliCommands& commands) {
                     "Répertoire où créer le répertoire horodaté (par défaut : celui des "
                     "paramètres)");
     gen->add_option("--libraries", g->libraries, "Répertoire des bibliothèques de templates");
-    gen->add_flag("--no-exec", g->noExec, "Refuse les commandes système (%execsystem)");
+    CLI::Option* allow = gen->add_flag(
+        "--allow-exec", g->allowExec,
+        "Exécute les commandes système des templates (%execsystem), sans shell, chaque valeur "
+        "de la description passée comme un argument");
+    gen->add_flag("--no-exec", g->noExec,
+                  "Refuse les commandes système (%execsystem) : c'est le comportement par "
+                  "défaut, option gardée pour les scripts existants")
+        ->excludes(allow);
     gen->add_flag("--trace-exec", g->traceExec,
                   "Trace chaque instruction exécutée dans le log (lent)");
     commands.push_back({gen, [g] { return commandGenerate(*g); }});

@@ -203,9 +203,20 @@ int getSQLType(const TypeCible* typeCible, char* buffer, int size);
 int TEMPLATE_Generate(FileDesc* desc, const char* templatePath, const char* targetDirectory,
                       char* outputPath, int outputPathSize);
 
+// What %execsystem does with its command. The command never goes through a shell: the text of
+// the template is split into words (blanks outside quotes; double or single quotes group a word
+// and are removed; a {reference} or %call: is never split), then each word is substituted on its
+// own and becomes one argument, so that no value can add a word or shell syntax. The first word
+// names the program, searched in PATH.
+enum TemplateExecPolicy {
+    TEMPLATE_EXEC_REFUSE = 0,  // never run: an error in the panel, the generation goes on
+    TEMPLATE_EXEC_ASK = 1,     // the UI port asks, showing the command as it will run (default)
+    TEMPLATE_EXEC_ALLOW = 2,   // run, with a notice in the panel
+};
+
 // Run options of the calling process (set by the front end before a run).
-// Allows or refuses %execsystem (refused: an error in the panel and the generation goes on).
-void TEMPLATE_SetExecAllowed(bool allowed);
+// What %execsystem does (TEMPLATE_EXEC_ASK until a front end says otherwise).
+void TEMPLATE_SetExecPolicy(TemplateExecPolicy policy);
 // Writes the per-instruction run-time trace (on by default; it slows a run down a lot).
 void TEMPLATE_SetDetailedTrace(bool on);
 // Most instructions one generation may execute (0: no limit, the default); past it the run

@@ -26,6 +26,20 @@ std::string listingPath(const char* name) {
     return tplinternal::joinPath(morvex::logsDirectoryOf(gcontexte), name);
 }
 
+// True when the relative `name` cannot lead out of its directory (the template's own text may
+// still name a subdirectory).
+bool staysInDirectory(const std::string& name) {
+    if (!name.empty() && name[0] == '/') return false;
+    size_t begin = 0;
+    while (begin <= name.size()) {
+        size_t end = name.find('/', begin);
+        if (end == std::string::npos) end = name.size();
+        if (name.compare(begin, end - begin, "..") == 0) return false;
+        begin = end + 1;
+    }
+    return true;
+}
+
 // Keeps the nesting of generations of the calling thread.
 struct GenerateScope {
     tplinternal::RunState& rs;
@@ -162,14 +176,22 @@ int TEMPLATE_Generate(FileDesc* desc, const char* templatePath, const char* targ
     trace("\n(6) Determinating output filename...");
     for (int i = 0; i < program.count; ++i) {
         if (program.lineTab[i].code != TPL_TARGETFILENAME) continue;
-        char name[512];
-        snprintf(name, sizeof name, "%s", program.lineTab[i].data ? program.lineTab[i].data : "");
         top->pc = i;
-        CompileString(top.get(), nullptr, name, sizeof name, program.lineTab, program.count,
-                      nullptr);
-        // Never a hidden file: a name that the values left starting with a point is prefixed.
-        std::string fileName = name;
-        if (!fileName.empty() && fileName[0] == '.') fileName.insert(0, "datafile");
+        // The values put into the name lose their separators and "..": whatever the description
+        // says, the file stays in the target directory.
+        std::string fileName = tplinternal::substituteText(
+            top.get(), nullptr, program.lineTab[i].data ? program.lineTab[i].data : "",
+            program.lineTab, program.count, nullptr, tplinternal::fileNamePart);
+        if (!staysInDirectory(fileName)) {
+            panel(morvex::PANEL_ERROR,
+                  format("\nErreur : le fichier à générer [%s] sortirait du répertoire de "
+                         "génération.",
+                         fileName.c_str()));
+            freeByteCode(program.lineTab, program.count);
+            return 1;
+        }
+        // Never a hidden file, nor a file without a name.
+        if (fileName.empty() || fileName[0] == '.') fileName.insert(0, "datafile");
         std::string full = tplinternal::joinPath(targetDirectory, fileName);
         if (full.size() >= static_cast<size_t>(outputPathSize)) {
             panel(morvex::PANEL_ERROR,

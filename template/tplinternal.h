@@ -40,8 +40,8 @@ bool mustStop();
 
 // Whether the per-instruction trace is on.
 bool detailedTrace();
-// Whether %execsystem may run.
-bool execAllowed();
+// What %execsystem does.
+TemplateExecPolicy execPolicy();
 // The instruction limit (0: none).
 long long instructionLimit();
 
@@ -58,6 +58,30 @@ std::string lower(const std::string& s);
 
 // Joins a directory and a name with "/" (no separator when the directory is empty).
 std::string joinPath(const std::string& dir, const std::string& name);
+
+// A filter applied to each value that a substitution puts into a text.
+using ValueFilter = std::string (*)(const std::string& value);
+
+// `text` substituted by CompileString's rules, each value passed through `filter` (when given)
+// before it is put in; the result is not cut.
+std::string substituteText(RUNTIME_CTX* ctx, ColumnDesc* column, const std::string& text,
+                           LINE* lineTab, int count, FILE* out, ValueFilter filter = nullptr);
+
+// A value made fit to be part of a file name: without "/", "\\", ".." nor control characters.
+std::string fileNamePart(const std::string& value);
+
+// %execsystem: splits the command into words, substitutes each, then runs it (or refuses it) by
+// the exec policy; see TemplateExecPolicy.
+void runExecSystem(RUNTIME_CTX* ctx, const LINE& l, ColumnDesc* column, LINE* lineTab, int count,
+                   FILE* out);
+
+// The words of a command as the template writes them (see TemplateExecPolicy), not yet
+// substituted.
+std::vector<std::string> commandWords(const std::string& text);
+
+// The command as a shell would read it back: each word that holds more than letters, digits
+// and "_@%+=:,./-" between single quotes. What the person is shown.
+std::string commandText(const std::vector<std::string>& words);
 
 // Splits a parameter into items the way call arguments are read: ',' CR and LF end an item
 // even when empty; a space ends a non-empty item and is skipped at the start of one.

@@ -1,12 +1,7 @@
 // Template runtime: contexts, function execution, every instruction, expression evaluation and
 // the application header.
-#include <spawn.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <atomic>
-#include <cerrno>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
@@ -21,8 +16,6 @@
 #include "template/template.h"
 #include "template/tplinternal.h"
 
-extern char** environ;
-
 using morvex::trace;
 using tplinternal::format;
 using tplinternal::panel;
@@ -30,7 +23,7 @@ using tplinternal::panel;
 namespace tplinternal {
 
 namespace {
-std::atomic<bool> gExecAllowed{true};
+std::atomic<TemplateExecPolicy> gExecPolicy{TEMPLATE_EXEC_ASK};
 std::atomic<bool> gDetailedTrace{true};
 std::atomic<long long> gInstructionLimit{0};
 }  // namespace
@@ -53,8 +46,8 @@ bool mustStop() {
 bool detailedTrace() {
     return gDetailedTrace.load(std::memory_order_relaxed);
 }
-bool execAllowed() {
-    return gExecAllowed.load();
+TemplateExecPolicy execPolicy() {
+    return gExecPolicy.load();
 }
 long long instructionLimit() {
     return gInstructionLimit.load();
@@ -62,8 +55,8 @@ long long instructionLimit() {
 
 }  // namespace tplinternal
 
-void TEMPLATE_SetExecAllowed(bool allowed) {
-    tplinternal::gExecAllowed.store(allowed);
+void TEMPLATE_SetExecPolicy(TemplateExecPolicy policy) {
+    tplinternal::gExecPolicy.store(policy);
 }
 void TEMPLATE_SetDetailedTrace(bool on) {
     tplinternal::gDetailedTrace.store(on);
@@ -270,33 +263,6 @@ void runAlign(char* text, FILE* out, int pc) {
     }
     body += lineEnd;
     put(out, body.c_str());
-}
-
-// %execsystem: the notice, then the command through the system shell (or its refusal).
-void runExecSystem(RUNTIME_CTX* ctx, const LINE& l, std::vector<char>& buf, ColumnDesc* column,
-                   LINE* t, int count, FILE* out) {
-    panel(morvex::PANEL_NOTICE,
-          format("Info Sécurité : Ligne %i, le script a lancé la commande système suivante :%s",
-                 ctx->pc, l.data ? l.data : ""));
-    if (!tplinternal::execAllowed()) {
-        panel(morvex::PANEL_ERROR,
-              format("\n(E) Ligne %i : commande système refusée (exécution désactivée).", ctx->pc));
-        return;
-    }
-    CompileString(ctx, column, buf.data(), static_cast<int>(buf.size()), t, count, out);
-    if (out) fflush(out);
-    char sh[] = "/bin/sh";
-    char dashc[] = "-c";
-    char* argv[] = {sh, dashc, buf.data(), nullptr};
-    pid_t pid = 0;
-    if (posix_spawn(&pid, "/bin/sh", nullptr, nullptr, argv, environ) != 0) {
-        trace("\n[execsystem] cannot start /bin/sh");
-        return;
-    }
-    int status = 0;
-    while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
-    }
-    trace("\n[execsystem] status %i", status);
 }
 
 // Value of a condition result, truncated to an integer, read as true or false.
@@ -656,7 +622,7 @@ int TEMPLATE_ExecuteFunction(RUNTIME_CTX* caller, const char* name, LINE* t, int
                 break;
             }
             case TPL_EXECSYSTEM:
-                runExecSystem(ctx, l, buf, column, t, count, out);
+                tplinternal::runExecSystem(ctx, l, column, t, count, out);
                 break;
             case TPL_PUSH: {
                 CompileString(ctx, column, buf.data(), size, t, count, out);

@@ -28,8 +28,9 @@ struct Substitution {
     LINE* lineTab;
     int count;
     FILE* out;
-    int nestedPasses;  // nested passes made so far
-    bool nameWarned;   // the long-name warning was posted
+    int nestedPasses;                 // nested passes made so far
+    bool nameWarned;                  // the long-name warning was posted
+    tplinternal::ValueFilter filter;  // applied to every value put in, or nullptr
 };
 
 // The innermost running loop of `code`, or nullptr.
@@ -131,12 +132,14 @@ std::string substitute(Substitution& s, std::string text) {
                 ++i;
             }
         } else if (c == '}' && state == COLLECTING) {
-            out += isCall ? inlineCall(s, name) : lookup(s.ctx, s.column, name);
+            std::string value = isCall ? inlineCall(s, name) : lookup(s.ctx, s.column, name);
+            out += s.filter ? s.filter(value) : value;
             state = COPYING;
             name.clear();
             ++i;
         } else if (c == ':' && state == COLLECTING && isCall) {
-            out += inlineCall(s, name);
+            std::string value = inlineCall(s, name);
+            out += s.filter ? s.filter(value) : value;
             state = COPYING;
             name.clear();
             ++i;
@@ -431,8 +434,7 @@ int CompileString(RUNTIME_CTX* ctx, ColumnDesc* column, char* text, int textSize
     if (!ctx || !text || textSize < 1) return 0;
     // Most texts hold no reference and no call.
     if (!strpbrk(text, "{%")) return 0;
-    Substitution s{ctx, column, lineTab, count, out, 0, false};
-    std::string result = substitute(s, text);
+    std::string result = tplinternal::substituteText(ctx, column, text, lineTab, count, out);
     const size_t room = static_cast<size_t>(textSize) - 1;
     if (result.size() > room) {
         panel(morvex::PANEL_WARNING,
@@ -442,4 +444,20 @@ int CompileString(RUNTIME_CTX* ctx, ColumnDesc* column, char* text, int textSize
     }
     memcpy(text, result.c_str(), result.size() + 1);
     return 0;
+}
+
+std::string tplinternal::substituteText(RUNTIME_CTX* ctx, ColumnDesc* column,
+                                        const std::string& text, LINE* lineTab, int count,
+                                        FILE* out, ValueFilter filter) {
+    if (!ctx || text.find_first_of("{%") == std::string::npos) return text;
+    Substitution s{ctx, column, lineTab, count, out, 0, false, filter};
+    return substitute(s, text);
+}
+
+std::string tplinternal::fileNamePart(const std::string& value) {
+    std::string out;
+    for (const char c : value)
+        if (c != '/' && c != '\\' && static_cast<unsigned char>(c) >= 0x20 && c != 0x7F) out += c;
+    for (size_t at = out.find(".."); at != std::string::npos; at = out.find("..")) out.erase(at, 2);
+    return out;
 }

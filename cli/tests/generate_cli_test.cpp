@@ -54,14 +54,49 @@ TEST_F(GenerateCli, RunsTheDescriptionProcessIntoATimeStampedDirectory) {
     EXPECT_TRUE(Contains(r.out, "Erreur\tbad.tpl\t\n"));
 }
 
-TEST_F(GenerateCli, GivenTemplatesReplaceTheProcessAndNoExecRefusesCommands) {
+// System commands run only with --allow-exec (--no-exec, the default, is still accepted).
+TEST_F(GenerateCli, GivenTemplatesReplaceTheProcessAndCommandsRunOnlyWhenAllowed) {
     writeFile(dir_ / "x.tpl", "%targetfilename x.txt\n%execsystem touch ran\nafter\n");
     writeDescription({"missing.tpl"});
-    RunResult r = run("generate d.fyk --template x.tpl --out gen --no-exec");
+    for (const char* option : {"", " --no-exec"}) {
+        RunResult r = run(std::string("generate d.fyk --template x.tpl --out gen") + option);
+        ASSERT_EQ(r.status, 0) << r.out << r.err;
+        EXPECT_FALSE(fs::exists(dir_ / "ran")) << option;
+        EXPECT_TRUE(Contains(r.out,
+                             "commande système refusée (exécution non autorisée) : "
+                             "touch ran"));
+        EXPECT_EQ(readFile(runDirectory(dir_ / "gen") / "x.txt"), "after\n");
+        fs::remove_all(dir_ / "gen");
+    }
+    RunResult r = run("generate d.fyk --template x.tpl --out gen --allow-exec");
     ASSERT_EQ(r.status, 0) << r.out << r.err;
-    EXPECT_FALSE(fs::exists(dir_ / "ran"));
-    EXPECT_TRUE(Contains(r.out, "commande système refusée"));
-    EXPECT_EQ(readFile(runDirectory(dir_ / "gen") / "x.txt"), "after\n");
+    EXPECT_TRUE(fs::exists(dir_ / "ran"));
+    EXPECT_TRUE(Contains(r.out, "le script a lancé la commande système suivante : touch ran"));
+    EXPECT_EQ(run("generate d.fyk --allow-exec --no-exec").status, 2);
+}
+
+// A description's table name can neither run shell text (even with --allow-exec) nor lead the
+// bundled SQLite template out of --out.
+TEST_F(GenerateCli, AHostileTableNameRunsNoShellTextAndStaysInTheOutputFolder) {
+    writeFile(dir_ / "x.tpl", "%targetfilename x.txt\n%execsystem touch made-{table.name}\n");
+    FileDesc* d = morvex::testing::makeDescription("Clients", 2, "X;touch injected;#", {{"ID"}});
+    morvex::testing::saveDescription(d, dir_ / "d.fyk");
+    RunResult r = run("generate d.fyk --template x.tpl --out gen --allow-exec");
+    ASSERT_EQ(r.status, 0) << r.out << r.err;
+    EXPECT_TRUE(fs::exists(dir_ / "made-X;touch injected;#"));
+    EXPECT_FALSE(fs::exists(dir_ / "injected"));
+    EXPECT_TRUE(Contains(r.out, "suivante : touch 'made-X;touch injected;#'"));
+
+    const fs::path templates = fs::path(MORVEX_SOURCE_DIR_PATH) / "templates";
+    d = morvex::testing::makeDescription("Clients", 2, "../../../x", {{"ID"}});
+    morvex::testing::saveDescription(d, dir_ / "d.fyk");
+    fs::create_directories(dir_ / "out");
+    r = run("generate d.fyk --template '" + (templates / "sqlite_ddl.tpl").string() +
+            "' --libraries '" + (templates / "lib").string() + "' --out out/gen");
+    ASSERT_EQ(r.status, 0) << r.out << r.err;
+    const fs::path written = runDirectory(dir_ / "out" / "gen") / "x.sqlite.sql";
+    EXPECT_TRUE(Contains(readFile(written), "CREATE TABLE"));
+    EXPECT_FALSE(fs::exists(dir_ / "x.sqlite.sql"));
 }
 
 TEST_F(GenerateCli, LibrariesOptionFindsIncludedLibraries) {

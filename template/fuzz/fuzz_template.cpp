@@ -81,7 +81,7 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
     snprintf(gcontexte.librariesDirectory, sizeof gcontexte.librariesDirectory, "%s/lib",
              gDir.c_str());
     gDesc = makeDescription();
-    TEMPLATE_SetExecAllowed(false);
+    TEMPLATE_SetExecPolicy(TEMPLATE_EXEC_REFUSE);
     TEMPLATE_SetDetailedTrace(false);
     TEMPLATE_SetInstructionLimit(20000);
     atexit([] {

@@ -1,6 +1,7 @@
 // End-to-end generations: a template written to disk, TEMPLATE_Generate, the output file read
 // back, and what reached the message panel.
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <string>
 #include <vector>
@@ -274,22 +275,96 @@ TEST_F(Generate, HundredAndFirstVariableIsRefused) {
                            "atteint la limite"));
 }
 
-TEST_F(Generate, ExecsystemRunsThroughTheShellOrIsRefused) {
-    Generated g = generate(kHead + "%execsystem echo hi > " + dir_.file("ran") + "\n");
-    ASSERT_EQ(g.rc, 0);
-    EXPECT_EQ(tpltest::readFile(dir_.file("ran")), "hi\n");
-    EXPECT_TRUE(Contains(panel(),
-                         "Info Sécurité : Ligne 6, le script a lancé la commande système "
-                         "suivante :echo hi"));
+// %execsystem runs its words as the arguments of one program, never through a shell: a table
+// name holding shell syntax stays inside its argument and the file it would create never
+// appears. The command runs only when allowed, or when the person says yes to it as it will run.
+TEST_F(Generate, ExecsystemPassesValuesAsArgumentsAndRunsOnlyWhenAllowed) {
+    using morvex::UiAnswer;
+    describe({{"ID", 0}});
+    strcpy(desc_->TableName, "X;touch injected;#");
+    const struct {
+        const char* what;
+        TemplateExecPolicy policy;
+        UiAnswer answer;      // when asked
+        const char* command;  // after %execsystem
+        const char* created;  // the file it creates when it runs
+        bool runs;
+        const char* shown;  // the command as it runs, or would have run
+        const char* told;   // in the panel
+    } cases[] = {
+        {"allowed", TEMPLATE_EXEC_ALLOW, UiAnswer::No, "touch made-{table.name}",
+         "made-X;touch injected;#", true, "touch 'made-X;touch injected;#'",
+         "Info Sécurité : Ligne 6, le script a lancé"},
+        {"asked, yes", TEMPLATE_EXEC_ASK, UiAnswer::Yes, "touch \"a b\" 'c d'", "a b", true,
+         "touch 'a b' 'c d'", "Info Sécurité"},
+        {"asked, no", TEMPLATE_EXEC_ASK, UiAnswer::No, "touch no", "no", false, "touch no",
+         "commande système refusée (exécution non autorisée) : "},
+        {"refused", TEMPLATE_EXEC_REFUSE, UiAnswer::Yes, "touch never", "never", false,
+         "touch never", "commande système refusée"},
+        {"unknown program", TEMPLATE_EXEC_ALLOW, UiAnswer::No, "no-such-program-here {table.name}",
+         "", false, "no-such-program-here 'X;touch injected;#'",
+         "impossible de lancer « no-such-program-here » : No such file or directory"},
+    };
+    char* cwd = getcwd(nullptr, 0);
+    ASSERT_EQ(chdir(dir_.path().c_str()), 0);
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        TEMPLATE_SetExecPolicy(c.policy);
+        port_.answers = {c.answer};
+        port_.messages.clear();
+        Generated g = generate(kHead + "%execsystem " + c.command + "\nafter\n");
+        EXPECT_EQ(g.rc, 0);
+        EXPECT_EQ(g.text, "after\n");
+        if (*c.created) {
+            EXPECT_EQ(std::ifstream(dir_.file(c.created)).good(), c.runs);
+        }
+        EXPECT_FALSE(std::ifstream(dir_.file("injected")).good());
+        EXPECT_TRUE(Contains(panel(), c.told)) << panel();
+        EXPECT_TRUE(Contains(panel(), c.shown)) << panel();
+        const bool asked = c.policy == TEMPLATE_EXEC_ASK;
+        ASSERT_EQ(port_.messages.size(), asked ? 1u : 0u);
+        if (asked) {
+            EXPECT_EQ(port_.messages[0],
+                      std::string("Commande système|Le template demande l'exécution de la "
+                                  "commande suivante :\n\n") +
+                          c.shown + "\n\nL'exécuter ?");
+        }
+    }
+    EXPECT_EQ(chdir(cwd), 0);
+    free(cwd);
     EXPECT_EQ(colourOf("Info Sécurité"), morvex::PANEL_NOTICE);
+}
 
-    TEMPLATE_SetExecAllowed(false);
-    g = generate(kHead + "%execsystem echo no > " + dir_.file("refused") + "\nafter\n");
-    TEMPLATE_SetExecAllowed(true);
-    ASSERT_EQ(g.rc, 0);
-    EXPECT_EQ(g.text, "after\n");
-    EXPECT_FALSE(std::ifstream(dir_.file("refused")).good());
-    EXPECT_TRUE(Contains(panel(), "commande système refusée"));
+// Values put into the output file name lose their separators and "..": whatever the
+// description says, the file is written into the target directory.
+TEST_F(Generate, TheOutputFileStaysInTheTargetDirectory) {
+    const struct {
+        const char* table;
+        const char* name;      // %targetfilename
+        const char* expected;  // the file written in the target directory; "" refused
+    } cases[] = {
+        {"../../../x", "{table.name}.sql", "x.sql"},
+        {"a/b\\c", "{table.name}.sql", "abc.sql"},
+        {"..", "{table.name}.sql", "datafile.sql"},
+        {"../..", "{table.name}", "datafile"},
+        {".hidden", "{table.name}.sql", "datafile.hidden.sql"},
+        {"", "{table.name}.sql", "Clients.sql"},
+        {"T", "../{table.name}.sql", ""},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::string(c.table) + " in " + c.name);
+        describe({{"ID", 0}});
+        strcpy(desc_->TableName, c.table);
+        Generated g = generate(std::string("%targetfilename ") + c.name + "\nx\n");
+        if (!*c.expected) {
+            EXPECT_EQ(g.rc, 1);
+            EXPECT_TRUE(Contains(panel(), "sortirait du répertoire de génération"));
+            continue;
+        }
+        EXPECT_EQ(g.rc, 0);
+        EXPECT_EQ(g.path, out_ + "/" + c.expected);
+        EXPECT_EQ(g.text, "x\n");
+    }
 }
 
 TEST_F(Generate, DatafileRowsAreWalkedWithTheirValues) {

@@ -57,7 +57,7 @@ protected:
         mkdir(lib.c_str(), 0777);
         out_ = dir_.path() + "/out";
         mkdir(out_.c_str(), 0777);
-        TEMPLATE_SetExecAllowed(true);
+        TEMPLATE_SetExecPolicy(TEMPLATE_EXEC_ASK);
         TEMPLATE_SetDetailedTrace(true);
         TEMPLATE_SetInstructionLimit(0);
     }
