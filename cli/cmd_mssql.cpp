@@ -50,6 +50,7 @@ int commandInsert(const InsertOptions& o) {
         cliError("Impossible d'écrire le script '" + o.script + "'.");
         return CLI_FAILURE;
     }
+    if (rows == -4) return CLI_FAILURE;  // no table name: the reason is already told
     if (rows < 0) {
         cliError("Impossible de lire le fichier de données '" + data + "'.");
         return CLI_FAILURE;

@@ -102,6 +102,13 @@ void AppendQuotedName(std::string& out, const char* name) {
     out += '"';
 }
 
+// True when `name` holds something else than blanks.
+bool HasName(const char* name) {
+    for (const char* p = name != nullptr ? name : ""; *p != '\0'; ++p)
+        if (!IsBlank(*p)) return true;
+    return false;
+}
+
 // True when `name` can stand in a statement without delimiters.
 bool IsRegularIdentifier(const char* name) {
     if (name == nullptr) return false;
@@ -123,11 +130,10 @@ std::string InsertTableName(const char* name) {
     return out;
 }
 
-// `length` bytes in single quotes, each single quote doubled.
-void AppendQuoted(std::string& out, const char* value, int length) {
+// [p, end) in single quotes, each single quote doubled, after `prefix` ("N" or "").
+void AppendQuotedPart(std::string& out, const char* prefix, const char* p, const char* end) {
+    out += prefix;
     out += '\'';
-    const char* p = value;
-    const char* end = value + length;
     while (p < end) {
         const auto* quote = static_cast<const char*>(memchr(p, '\'', static_cast<size_t>(end - p)));
         if (quote == nullptr) {
@@ -139,6 +145,45 @@ void AppendQuoted(std::string& out, const char* value, int length) {
         p = quote + 1;
     }
     out += '\'';
+}
+
+// Characters past which a concatenation of short strings is cut by SQL Server (8000 bytes of
+// varchar, 4000 characters of nvarchar) unless one of them is a max type.
+constexpr int kConcatLimit = 4000;
+
+// The string literal of `length` bytes: N'...' when it holds anything but ASCII, each single
+// quote doubled. Its line breaks are written CHAR(13) and CHAR(10) between quoted parts, so that
+// no line of the script falls inside a literal: a value line that reads GO cannot split the
+// batch in the client tools.
+void AppendQuoted(std::string& out, const char* value, int length) {
+    const char* end = value + length;
+    bool wide = false;
+    bool breaks = false;
+    for (const char* p = value; p < end; ++p) {
+        wide = wide || (static_cast<unsigned char>(*p) & 0x80) != 0;
+        breaks = breaks || *p == '\r' || *p == '\n';
+    }
+    const char* prefix = wide ? "N" : "";
+    if (!breaks) {
+        AppendQuotedPart(out, prefix, value, end);
+        return;
+    }
+    if (length > kConcatLimit)
+        out += wide ? "CAST(N'' AS nvarchar(max))+" : "CAST('' AS varchar(max))+";
+    bool first = true;
+    for (const char* p = value; p < end;) {
+        if (!first) out += '+';
+        first = false;
+        if (*p == '\r' || *p == '\n') {
+            out += *p == '\r' ? "CHAR(13)" : "CHAR(10)";
+            ++p;
+            continue;
+        }
+        const char* stop = p;
+        while (stop < end && *stop != '\r' && *stop != '\n') ++stop;
+        AppendQuotedPart(out, prefix, p, stop);
+        p = stop;
+    }
 }
 
 // Checks that [begin, end) is a number: an optional sign, then digits with at most one decimal
@@ -397,7 +442,7 @@ DYNSTRING* MSSQL_GenerateCreateTable(FileDesc* desc, int rowNumberFlag) {
 
 DYNSTRING* MSSQL_GenerateInsert(const char* tableName, LDCG* row, int rowNumber,
                                 int rowNumberFlag) {
-    if (tableName == nullptr || row == nullptr) return nullptr;
+    if (!HasName(tableName) || row == nullptr) return nullptr;
     try {
         InsertBuilder builder(tableName, rowNumberFlag, "\n", nullptr);
         std::string sql;
@@ -411,6 +456,14 @@ DYNSTRING* MSSQL_GenerateInsert(const char* tableName, LDCG* row, int rowNumber,
 int MSSQL_SendDataToSQLServer(FileDesc* desc, const char* dataPath, const char* scriptPath,
                               int rowNumberFlag) {
     if (desc == nullptr || dataPath == nullptr || scriptPath == nullptr) return -1;
+    if (!HasName(desc->TableName)) {
+        morvex::uiPort().messageBox(
+            "Script SQL Server",
+            "La description n'a pas de nom de table : le script n'est pas écrit.\nDonnez un nom "
+            "à la table (propriétés de la description) puis recommencez.",
+            morvex::UiButtons::Ok, morvex::UiIcon::Error);
+        return -4;
+    }
     ScriptFile script;
     if (!script.open(scriptPath)) {
         morvex::trace("\n[MSSQL_SendDataToSQLServer] Impossible de créer le fichier [%s]",

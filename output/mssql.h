@@ -8,7 +8,9 @@
 //
 // Every file is written with CR LF line ends. Values of the INSERT script are literals that are
 // always valid T-SQL, whatever the data: an empty number or date is NULL, a number that is not one
-// is a quoted string, every quote inside a string is doubled.
+// is a quoted string, every quote inside a string is doubled, a string that holds anything but
+// ASCII is N'...', and line breaks inside a value are written CHAR(13) and CHAR(10) between
+// quoted parts so that no line of a literal can read as a batch separator (GO).
 //
 // The parameter record is process-wide and used from the user-interface thread only.
 // Return convention: 0 = success, 1 = failure, unless a function says otherwise.
@@ -50,7 +52,8 @@ int MSSQL_InitParams(MSSQL_PARAMS* params);
 // Writes the INSERT script of the data file at `dataPath` read through `desc` into `scriptPath`
 // (replaced). Returns the number of rows written; -1 when an argument is missing, -2 when the
 // script cannot be created (or a write fails), -3 when the data file reader cannot be created
-// (the script is then left empty). Puts the final count in the status bar.
+// (the script is then left empty), -4 when the description names no table (told through the UI
+// port; nothing is written). Puts the final count in the status bar.
 int MSSQL_SendDataToSQLServer(FileDesc* desc, const char* dataPath, const char* scriptPath,
                               int rowNumberFlag);
 
@@ -61,7 +64,7 @@ DYNSTRING* MSSQL_GenerateCreateTable(FileDesc* desc, int rowNumberFlag);
 
 // The INSERT of one row (LDCG of DATACOLUMN*) into `tableName`, followed by a line holding GO.
 // Fields without a column are skipped (traced). A new DYNSTRING, or nullptr when an argument is
-// missing or memory runs out.
+// missing (an empty table name too) or memory runs out.
 DYNSTRING* MSSQL_GenerateInsert(const char* tableName, LDCG* row, int rowNumber, int rowNumberFlag);
 
 // SQL Server type of a target type ("int", "decimal(10, 2)", ...) into `buffer` (cut to size - 1).

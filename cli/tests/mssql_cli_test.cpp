@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <filesystem>
 #include <string>
 
@@ -24,7 +25,7 @@ TEST_F(MssqlCommand, InsertWritesTheScriptOfTheExampleFileAndPrintsTheRowCount) 
     const std::string script = readFile(dir_ / "out.sql");
     EXPECT_TRUE(
         StartsWith(script, "DROP TABLE  \"CLIENT\";\r\nCREATE TABLE \"CLIENT\" (\"ID\" int,"));
-    EXPECT_TRUE(Contains(script, "VALUES (1, 'L''Oréal', '20150226');\r\nGO\r\n"));
+    EXPECT_TRUE(Contains(script, "VALUES (1, N'L''Oréal', '20150226');\r\nGO\r\n"));
     EXPECT_TRUE(Contains(script, "VALUES (2, 'Dupont', NULL);\r\nGO\r\n"));
 }
 
@@ -46,6 +47,17 @@ TEST_F(MssqlCommand, InsertFailsWithAMessageWhenTheFilesCannotBeUsed) {
     EXPECT_EQ(r.status, 1);
     EXPECT_TRUE(Contains(r.err, "Impossible d'écrire le script"));
     EXPECT_EQ(run("mssql").status, 2);
+    // A hand-made description without a table name: refused, nothing written.
+    FileDesc* d = morvex::testing::makeDescription("Clients", 2, "", {{"ID"}});
+    d->ExampleFilePath = strdup((dir_ / "clients.csv").string().c_str());
+    morvex::testing::saveDescription(d, dir_ / "unnamed.fyk");
+    r = run("mssql insert unnamed.fyk unnamed.sql");
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err,
+              "(e) Script SQL Server : La description n'a pas de nom de table : le script n'est "
+              "pas écrit.\nDonnez un nom à la table (propriétés de la description) puis "
+              "recommencez.\n");
+    EXPECT_FALSE(fs::exists(dir_ / "unnamed.sql"));
 }
 
 TEST_F(MssqlCommand, AllWritesTheThreeFilesNamedByTheOptions) {

@@ -120,7 +120,10 @@ TEST(MSSQL_GenerateStringForData, WritesAValidLiteralWhateverTheText) {
         {DATATYPE_DATE, "26/02/20xx", "'00000226'"},
         {DATATYPE_DATETIME, "26/02/2015 13:45:07", "'20150226 13:45:07'"},
         {DATATYPE_DATETIME, "", "NULL"},
-        {DATATYPE_VARIABLECHAR, "L'Oréal", "'L''Oréal'"},
+        {DATATYPE_VARIABLECHAR, "L'Oréal", "N'L''Oréal'"},
+        {DATATYPE_VARIABLECHAR, "a\r\nGO\r\nb", "'a'+CHAR(13)+CHAR(10)+'GO'+CHAR(13)+CHAR(10)+'b'"},
+        {DATATYPE_TEXT, "\nÉté\n", "CHAR(10)+N'Été'+CHAR(10)"},
+        {DATATYPE_INTEGER, "1\nGO", "'1'+CHAR(10)+'GO'"},
         {DATATYPE_VARIABLECHAR, "", "''"},
         {DATATYPE_FIXEDCHAR, " a ", "' a '"},
         {DATATYPE_TEXT, "x'); DROP TABLE t; --", "'x''); DROP TABLE t; --'"},
@@ -200,7 +203,7 @@ TEST(MSSQL_GenerateInsert, ListsTheRowsColumnsAndSkipsFieldsWithoutOne) {
     DYNSTRING* sql = MSSQL_GenerateInsert("CLIENT", row, 12, 1);
     ASSERT_NE(sql, nullptr);
     EXPECT_STREQ(DYNSTRING_GetCString(sql),
-                 "INSERT INTO CLIENT (FileRowID, \"ID\", \"NOM\")\nVALUES (12, 7, 'L''Oréal');\n"
+                 "INSERT INTO CLIENT (FileRowID, \"ID\", \"NOM\")\nVALUES (12, 7, N'L''Oréal');\n"
                  "GO\n");
     DYNSTRING_Destroy(sql);
     EXPECT_TRUE(Contains(trace.text(),
@@ -233,7 +236,7 @@ TEST(MSSQL_SendDataToSQLServer, WritesTheTableAndOneInsertWithGoPerRowInCrLf) {
     EXPECT_EQ(ReadAll(script),
               Crlf("DROP TABLE  \"CLIENT\";\nCREATE TABLE \"CLIENT\" (\"ID\" int,\n"
                    "\"NOM\" varchar(30),\n\"DT\" datetime);\n\n"
-                   "INSERT INTO CLIENT (\"ID\", \"NOM\", \"DT\")\nVALUES (1, 'L''Oréal', "
+                   "INSERT INTO CLIENT (\"ID\", \"NOM\", \"DT\")\nVALUES (1, N'L''Oréal', "
                    "'20150226');\nGO\n\n"
                    "INSERT INTO CLIENT (\"ID\", \"NOM\", \"DT\")\nVALUES (NULL, 'Dupont', "
                    "NULL);\nGO\n\n"));
@@ -668,6 +671,36 @@ TEST_F(TsqlParser, InsertScriptParsesWhateverTheData) {
                                       "INSERT INTO T (\"A\")\r\nVALUES (1);--');\r\n"
                                       "GO\r\nINSERT INTO T (A) VALUES (1a2);\r\nGO\r\n");
     EXPECT_NE(Parse(checker, bad), "");
+}
+
+// A value quoted over several lines of the data file, one of which reads GO, stays inside its
+// statement: the only lines that read GO are the separators after each row, and every batch cut
+// at them parses.
+TEST(MSSQL_SendDataToSQLServer, AValueHoldingAGoLineDoesNotSplitItsBatch) {
+    TempDir dir("mssql");
+    Desc desc(STRUCTFILE_DELIMITED, {{"ID", DATATYPE_INTEGER, 5}, {"NOTE", DATATYPE_TEXT, 100}});
+    desc.d->Unquote = 1;
+    for (LDCG_ELT* e = desc.d->columns->first; e; e = e->next) {
+        auto* c = static_cast<ColumnDesc*>(e->lParam1);
+        c->protectedField = 1;
+        c->DelimCharStart = c->DelimCharEnd = '"';
+    }
+    const std::string data = dir.write(
+        "notes.csv",
+        "1;\"avant\r\nGO\r\nDROP TABLE CLIENT\r\n  go  \r\napr\xC3\xA8s\"\r\n2;simple\r\n");
+    const std::string script = dir.file("notes.sql");
+    ASSERT_EQ(MSSQL_SendDataToSQLServer(desc.d, data.c_str(), script.c_str(), 0), 2);
+    const std::string text = ReadAll(script);
+    EXPECT_TRUE(Contains(text, "VALUES (1, N'avant'+CHAR(13)+CHAR(10)+N'GO'+CHAR(13)+CHAR(10)"));
+    std::istringstream lines(text);
+    int separators = 0;
+    for (std::string line; std::getline(lines, line);)
+        separators += std::regex_match(line, std::regex(R"(\s*go\s*)", std::regex::icase));
+    EXPECT_EQ(separators, 2);
+    std::string reason;
+    const std::string checker = TsqlChecker(&reason);
+    if (checker.empty()) GTEST_SKIP() << reason;
+    EXPECT_EQ(Parse(checker, script), "");
 }
 
 TEST_F(TsqlParser, UpdateScriptCreateTableAndInsertParse) {
