@@ -677,15 +677,32 @@ public:
         batches_.clear();
         notFull_.notify_one();
     }
-    bool closed() {
+    // A batch given back once its rows are stored, kept with its memory for the reading.
+    void recycle(std::unique_ptr<LoadBatch> batch) {
+        batch->rows.clear();
+        batch->cells.clear();
+        batch->arena.clear();
         std::lock_guard<std::mutex> lock(mutex_);
-        return closed_;
+        spare_.push_back(std::move(batch));
+    }
+    // An empty batch for the reading: a recycled one when there is one.
+    std::unique_ptr<LoadBatch> empty() {
+        {
+            std::lock_guard<std::mutex> lock(mutex_);
+            if (!spare_.empty()) {
+                std::unique_ptr<LoadBatch> batch = std::move(spare_.back());
+                spare_.pop_back();
+                return batch;
+            }
+        }
+        return std::make_unique<LoadBatch>();
     }
 
 private:
     std::mutex mutex_;
     std::condition_variable notFull_, notEmpty_;
     std::deque<std::unique_ptr<LoadBatch>> batches_;
+    std::vector<std::unique_ptr<LoadBatch>> spare_;
     bool finished_ = false;
     bool closed_ = false;
 };
@@ -696,7 +713,7 @@ void ReadAndConvert(DATAFILE* reader, const std::vector<const ColumnDesc*>& colu
                     bool withRejects, LoadQueue& queue) {
     SQLITE4FYK_VALUE value;
     std::vector<DATAFIELD> fields;
-    auto batch = std::make_unique<LoadBatch>();
+    std::unique_ptr<LoadBatch> batch = queue.empty();
     for (;;) {
         if (!DATAFILE_ReadNextFields(reader, fields)) break;
         LoadRow row{};
@@ -749,7 +766,7 @@ void ReadAndConvert(DATAFILE* reader, const std::vector<const ColumnDesc*>& colu
         batch->rows.push_back(row);
         if (batch->rows.size() == LOAD_BATCH_ROWS) {
             if (!queue.push(std::move(batch))) return;
-            batch = std::make_unique<LoadBatch>();
+            batch = queue.empty();
         }
     }
     if (!batch->rows.empty()) queue.push(std::move(batch));
@@ -986,9 +1003,10 @@ int LoadRows(TASK* task, sqlite3* db, FileDesc* desc, const char* path, int batc
                 break;
             }
         }
-        // The rows of a batch are stored before it is released: their texts live in it.
+        // The rows of a batch are stored before it is given back: their texts live in it.
         if (!fatal && !flush()) fatal = true;
         pending.clear();
+        queue.recycle(std::move(batch));
     }
     queue.close();  // the reading stops at its next row if it has not ended
     if (producer.joinable()) producer.join();
