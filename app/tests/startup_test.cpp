@@ -30,8 +30,8 @@ class StartupTest : public QObject {
 private slots:
     void firstRunWritesTheSettingsRegistersBothTypesThenShowsOptionsBeforeTheMainWindow() {
         apptest::Environment env(/*firstRun=*/true);
-        // The log of a first run goes to the temporary folder: keep it in ours.
-        setenv("TMPDIR", env.dir().path().c_str(), 1);
+        // The log of a first run goes to the user's state folder: keep it in ours.
+        setenv("XDG_STATE_HOME", env.dir().path().c_str(), 1);
         // A fake xdg-mime that records its calls.
         mkdir(env.dir().file("bin").c_str(), 0755);
         std::string script = env.dir().write(
@@ -55,7 +55,7 @@ private slots:
         });
         window.initialise(nullptr, "");
         qputenv("PATH", oldPath);
-        unsetenv("TMPDIR");
+        unsetenv("XDG_STATE_HOME");
 
         QCOMPARE(person.dialogs, std::vector<std::string>{"Options"});
         QVERIFY(!mainShownDuringOptions);
@@ -78,7 +78,8 @@ private slots:
         QVERIFY(tpl != std::string::npos && fyk != std::string::npos && tpl < fyk);
         QVERIFY(QFileInfo::exists(
             QString::fromStdString(env.dir().file("data/applications/morvex-fylatek.desktop"))));
-        QVERIFY(QFileInfo::exists(QString::fromStdString(env.dir().file("MorvexFylatek.log"))));
+        QVERIFY(QFileInfo::exists(
+            QString::fromStdString(env.dir().file("MorvexFylatek/MorvexFylatek.log"))));
         setDialogRunner({});
     }
 
