@@ -25,15 +25,19 @@ std::vector<std::string> commandWords(const std::string& text) {
     bool inWord = false;  // a word has begun (it may be an empty quoted one)
     char quote = 0;       // the quote of the open quoted part, or 0
     int braces = 0;       // depth of the open {reference}
-    bool call = false;    // inside a %call: (until its ":" or "}")
-    for (const char c : text) {
+    bool call = false;    // inside a %call: (until its ":", or a "}" of no reference)
+    auto blank = [](char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; };
+    for (size_t i = 0; i < text.size(); ++i) {
+        const char c = text[i];
         if (braces > 0 || call) {
             word += c;
             if (c == '{') {
                 ++braces;
             } else if (c == '}') {
-                if (braces > 0) --braces;
-                if (braces == 0) call = false;
+                if (braces > 0)
+                    --braces;
+                else
+                    call = false;
             } else if (c == ':' && braces == 0) {
                 call = false;
             }
@@ -42,7 +46,7 @@ std::vector<std::string> commandWords(const std::string& text) {
                 quote = 0;
             else
                 word += c;
-        } else if (c == ' ' || c == '\t' || c == '\r' || c == '\n') {
+        } else if (blank(c)) {
             if (inWord) words.push_back(word);
             word.clear();
             inWord = false;
@@ -53,7 +57,8 @@ std::vector<std::string> commandWords(const std::string& text) {
             } else {
                 word += c;
                 if (c == '{') braces = 1;
-                if (c == '%') call = true;
+                // A "%" before a blank starts no call ("50% done" is two words).
+                if (c == '%') call = i + 1 < text.size() && !blank(text[i + 1]);
             }
         }
     }
