@@ -115,11 +115,11 @@ FileDesc* FILEDESC_CreateFileDesc(const char* projectName, const char* path, int
     return desc;
 }
 
-FileDesc* FILEDESC_OpenFileDesc(const char* path) {
+FileDesc* FILEDESC_OpenFileDesc(const char* path, std::string* error) {
     if (!path) return nullptr;
     FileDesc* desc = FILEDESC_CreateFileDesc(nullptr, nullptr, STRUCTFILE_UNSET, nullptr, nullptr);
     if (!desc) return nullptr;
-    if (FILEDESC_LoadFromFile(desc, path) != 0) {
+    if (FILEDESC_LoadFromFile(desc, path, error) != 0) {
         FILEDESC_CloseFileDesc(desc);
         return nullptr;
     }
@@ -165,7 +165,7 @@ int FILEDESC_SetFileName(FileDesc* desc, const char* path) {
 
 // ---- Columns ----
 
-int FILEDESC_AjouterColonne(FileDesc* desc, const ColumnDesc* column) {
+int FILEDESC_AppendColumn(FileDesc* desc, const ColumnDesc* column) {
     if (!desc || !desc->columns || !column) return 1;
     auto* copy = static_cast<ColumnDesc*>(malloc(sizeof(ColumnDesc)));
     if (!copy) return 1;
@@ -180,8 +180,13 @@ int FILEDESC_AjouterColonne(FileDesc* desc, const ColumnDesc* column) {
         return 1;
     }
     desc->isModified = 1;
+    return 0;
+}
+
+int FILEDESC_AjouterColonne(FileDesc* desc, const ColumnDesc* column) {
+    if (FILEDESC_AppendColumn(desc, column) != 0) return 1;
     FILEDESC_UpdatePositions(desc);
-    FILEDESC_ValidateColumn(copy);
+    FILEDESC_ValidateColumn(static_cast<ColumnDesc*>(desc->columns->last->lParam1));
     return 0;
 }
 

@@ -11,6 +11,7 @@
 #pragma once
 
 #include <cstdio>
+#include <string>
 
 #include "filedesc/process.h"
 #include "filedesc/typestats.h"
@@ -150,8 +151,9 @@ int FILEDESC_Initialize();
 FileDesc* FILEDESC_CreateFileDesc(const char* projectName, const char* path, int typeStructFile,
                                   const char* endOfLine, const char* delimiter);
 // Creates a description and loads the .fyk file at `path` into it; nullptr when it cannot be
-// read (the description is then closed).
-FileDesc* FILEDESC_OpenFileDesc(const char* path);
+// read or is not a whole description (the description is then closed), with the reason in French
+// in *error when given.
+FileDesc* FILEDESC_OpenFileDesc(const char* path, std::string* error = nullptr);
 // Releases the description with everything it owns and unregisters it. nullptr gives 0.
 int FILEDESC_CloseFileDesc(FileDesc* desc);
 // The registered description with that FileDescID, or nullptr.
@@ -166,6 +168,9 @@ int FILEDESC_SetFileName(FileDesc* desc, const char* path);
 // Appends a copy of `column` (its message and stats pointers pass to the copy: the caller must
 // no longer free them), sets isModified, renumbers positions and validates the new column.
 int FILEDESC_AjouterColonne(FileDesc* desc, const ColumnDesc* column);
+// The same append without renumbering or validating, for loaders that append many columns and
+// then call FILEDESC_UpdatePositions and FILEDESC_Validate once.
+int FILEDESC_AppendColumn(FileDesc* desc, const ColumnDesc* column);
 // Removes `column` from the description and releases it; sets isModified and renumbers.
 // 1 when the column is not in the description. Remove it from the key and indexes first.
 int FILEDESC_SupprimerColonne(FileDesc* desc, ColumnDesc* column);
@@ -223,19 +228,17 @@ int FILEDESC_DetruireListe(FileDesc* desc);
 // ---- Description file (.fyk) ----
 
 // Writes the description to `path` (CR LF before each line after the first, no final line
-// break) and clears isModified. 1 without a column list or when the file cannot be written.
+// break) and clears isModified. Texts are written as they stand under FILEVERSION=1.4; when one
+// of them holds a line end, the file says FILEVERSION=1.5 and every text is written in the
+// backslash notation ("\\r", "\\n", a backslash doubled). 1 without a column list or when the
+// file cannot be written.
 int FILEDESC_SaveToFile(FileDesc* desc, const char* path);
-// Reads the .fyk file at `path` into a freshly created description. 1 when desc is missing or
-// the file cannot be opened; content errors never fail.
-int FILEDESC_LoadFromFile(FileDesc* desc, const char* path);
-// Block parsers: each reads lines from the shared position of `file` until its END line or
-// the end of the file.
-int parseMorvexFylatek(FileDesc* desc, FILE* file);
-int parseFile(FileDesc* desc, FILE* file);
-int parseColumn(FileDesc* desc, FILE* file);
-int parsePrimaryKey(FileDesc* desc, FILE* file);
-int parseIndex(FileDesc* desc, FILE* file);
-int parseProcess(FileDesc* desc, FILE* file);
+// Reads the .fyk file at `path` into a freshly created description, then renumbers and validates
+// its columns once. 1 when desc is missing, the file cannot be opened, or it is not a whole
+// description: no description block, a block left open at the end of the file, a column width
+// outside 0..FILEDESC_GetNCarMaxReadWithoutNewLine() (0: no width given); *error (when given)
+// then gets the reason in French with the line number. Unknown keys are never an error.
+int FILEDESC_LoadFromFile(FileDesc* desc, const char* path, std::string* error = nullptr);
 
 // ---- Legacy binary column records (.for) ----
 

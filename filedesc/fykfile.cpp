@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "datafile/prompt.h"
+#include "filedesc/analyse.h"
 #include "filedesc/fdtext.h"
 #include "filedesc/filedesc.h"
 #include "foundation/trace.h"
@@ -22,14 +23,70 @@ struct FileCloser {
 };
 using FilePtr = std::unique_ptr<FILE, FileCloser>;
 
-// Longest piece of a physical line handled as one line.
-constexpr int kMaxLinePiece = 1022;
+// File versions: 1.4 writes texts as they stand; 1.5 writes them in the backslash notation, so
+// that a text may hold line ends.
+constexpr const char* kVersionRaw = "1.4";
+constexpr const char* kVersionEscaped = "1.5";
+
+// True when a file of version `version` ("major.minor") writes its texts in the notation.
+bool writesEscapedTexts(const std::string& version) {
+    const char* v = version.c_str();
+    char* end = nullptr;
+    long major = strtol(v, &end, 10);
+    long minor = *end == '.' ? strtol(end + 1, nullptr, 10) : 0;
+    return major > 1 || (major == 1 && minor >= 5);
+}
+
+// A text in the backslash notation: backslash, carriage return and line feed become "\\",
+// "\r" and "\n"; everything else is kept.
+std::string escapeText(const std::string& text) {
+    std::string out;
+    out.reserve(text.size());
+    for (char c : text) {
+        if (c == '\\')
+            out += "\\\\";
+        else if (c == '\r')
+            out += "\\r";
+        else if (c == '\n')
+            out += "\\n";
+        else
+            out += c;
+    }
+    return out;
+}
+
+// The reverse of escapeText; "\t" also gives a tab, and a backslash before any other character
+// (or at the end) stays as it is.
+std::string unescapeText(const std::string& text) {
+    std::string out;
+    out.reserve(text.size());
+    for (size_t i = 0; i < text.size(); ++i) {
+        char c = text[i];
+        if (c == '\\' && i + 1 < text.size()) {
+            char n = text[i + 1];
+            char decoded = n == 'r'    ? '\r'
+                           : n == 'n'  ? '\n'
+                           : n == 't'  ? '\t'
+                           : n == '\\' ? '\\'
+                                       : 0;
+            if (decoded) {
+                out += decoded;
+                ++i;
+                continue;
+            }
+        }
+        out += c;
+    }
+    return out;
+}
 
 // ---- Writer ----
 
 // Builds the file text: CR LF before every line but the first, tabs for indentation.
 class FykWriter {
 public:
+    // `escaped`: texts are written in the backslash notation.
+    explicit FykWriter(bool escaped) : escaped_(escaped) {}
     // Appends one line at `depth` tabs.
     void line(int depth, const std::string& text) {
         if (!first_) out_ += "\r\n";
@@ -37,18 +94,27 @@ public:
         out_.append(static_cast<size_t>(depth), '\t');
         out_ += text;
     }
-    // Appends "KEY=value" at `depth` tabs.
+    // Appends "KEY=value" at `depth` tabs, the value as it stands (numbers, notations).
     void keyValue(int depth, const char* key, const std::string& value) {
         line(depth, std::string(key) + "=" + value);
     }
     void keyValue(int depth, const char* key, int value) {
         keyValue(depth, key, std::to_string(value));
     }
+    // Appends "KEY=text" for a text a person typed; notes whether it holds a line end.
+    void keyText(int depth, const char* key, const std::string& text) {
+        if (text.find_first_of("\r\n") != std::string::npos) lineEnds_ = true;
+        keyValue(depth, key, escaped_ ? escapeText(text) : text);
+    }
     const std::string& text() const { return out_; }
+    // True when a text written holds a line end.
+    bool sawLineEnds() const { return lineEnds_; }
 
 private:
-    std::string out_;    // the whole file
-    bool first_ = true;  // no line written yet
+    std::string out_;        // the whole file
+    bool first_ = true;      // no line written yet
+    bool escaped_;           // texts in the backslash notation
+    bool lineEnds_ = false;  // a text held a line end
 };
 
 std::string orEmpty(const char* text) {
@@ -79,14 +145,82 @@ std::string columnFormat(const ColumnDesc& col) {
 
 void writeIndexBlock(FykWriter& w, const char* blockName, const IndexDesc& index) {
     w.line(2, std::string("BEGIN ") + blockName);
-    w.keyValue(3, "NAME", index.name);
+    w.keyText(3, "NAME", index.name);
     if (index.columns) {
         for (LDCG_ELT* elt = index.columns->first; elt; elt = elt->next) {
             const auto* col = static_cast<const ColumnDesc*>(elt->lParam1);
-            if (col) w.keyValue(3, "COMPOSANTE", col->code);
+            if (col) w.keyText(3, "COMPOSANTE", col->code);
         }
     }
     w.line(2, std::string("END ") + blockName);
+}
+
+// The whole file text of `desc`, texts raw or escaped; false when the column list cannot be
+// walked.
+bool writeDescription(const FileDesc* desc, FykWriter& w, bool escaped) {
+    w.line(0, "BEGIN MorvexFylatek");
+    w.keyValue(1, "FILEVERSION", escaped ? kVersionEscaped : kVersionRaw);
+    w.line(1, "NBUILD=5697");
+    w.line(1, "BEGIN File");
+    w.keyText(2, "FILEDESCUID", desc->FileDescUID);
+    w.keyValue(2, "INDFINDELIGNE", desc->EndOfLine);
+    w.keyValue(2, "LONGLIGNEFIXE", desc->LenFixedLine);
+    w.keyText(2, "TABLENAME", desc->TableName);
+    w.keyText(2, "SCHEMANAME", desc->SchemaName);
+    w.keyText(2, "DATABASENAME", desc->DatabaseName);
+    w.keyText(2, "PROJECTNAME", desc->ProjectName);
+    w.keyText(2, "DESCRIPTION", orEmpty(desc->Description));
+    w.keyValue(2, "TYPESTRUCTFILE", desc->TypeStructFile);
+    w.keyValue(2, "FIRSTLINEISHEADER", desc->FirstLineIsHeader);
+    w.keyValue(2, "BEGINFROMLINE", desc->BeginFromLine);
+    w.keyValue(2, "ENDTOLINE", desc->EndToLine);
+    w.keyValue(2, "FIELDDELIMITER", desc->FieldDelimiter);
+    w.keyText(2, "FICHIEREXEMPLE", orEmpty(desc->ExampleFilePath));
+    w.keyText(2, "DATABASEFILE", orEmpty(desc->DatabaseFilePath));
+    // Written only when set, so that descriptions without them keep their exact text.
+    if (desc->Encoding[0]) w.keyText(2, "ENCODING", desc->Encoding);
+    if (desc->Unquote) w.keyValue(2, "UNQUOTE", 1);
+
+    int index = 0;
+    for (LDCG_ELT* elt = desc->columns->first; elt; elt = elt->next, ++index) {
+        const auto* col = static_cast<const ColumnDesc*>(elt->lParam1);
+        if (!col) return false;
+        w.line(2, "BEGIN Column");
+        w.keyValue(3, "ID", 0);
+        w.keyValue(3, "IGNORERCOL", col->IgnoreColumn);
+        w.keyValue(3, "ISNULL", col->FieldCannotBeNull);
+        w.keyValue(3, "POSITION", index);
+        w.keyValue(3, "POSDEBUT", 0);
+        w.keyValue(3, "POSFIN", 0);
+        w.keyText(3, "NAME", col->code);
+        w.keyValue(3, "LARGEUR", col->WidthInChars);
+        w.keyValue(3, "PROTECTEDFIELD", col->protectedField);
+        // One raw character each; a zero character when there is none.
+        w.keyValue(3, "CARDELIMDEBUT", std::string(1, col->DelimCharStart));
+        w.keyValue(3, "CARDELIMFIN", std::string(1, col->DelimCharEnd));
+        w.keyText(3, "DESCRIPTION", col->Description);
+        w.keyValue(3, "TYPE_CIBLE", col->typeCible.type);
+        w.keyText(3, "FMT_CIBLE", columnFormat(*col));
+        w.line(2, "END Column");
+    }
+    writeIndexBlock(w, "Primary Key", desc->primaryKey);
+    if (desc->indexes) {
+        for (LDCG_ELT* elt = desc->indexes->first; elt; elt = elt->next) {
+            const auto* idx = static_cast<const IndexDesc*>(elt->lParam1);
+            if (idx) writeIndexBlock(w, "Index", *idx);
+        }
+    }
+    w.line(2, "BEGIN Process");
+    if (desc->processes && desc->processes->tasks) {
+        for (LDCG_ELT* elt = desc->processes->tasks->first; elt; elt = elt->next) {
+            const auto* task = static_cast<const PROCESSTASK*>(elt->lParam1);
+            if (task) w.keyText(3, "TEMPLATE", orEmpty(task->templatePath));
+        }
+    }
+    w.line(2, "END Process");
+    w.line(1, "END File");
+    w.line(0, "END MorvexFylatek");
+    return true;
 }
 
 // ---- Reader ----
@@ -98,16 +232,79 @@ struct FykLine {
     std::string value;  // everything after the first "=" that follows the key, or ""
 };
 
-// Reads the next line piece of `file` and splits it. Quoting (double quote) applies to the key
-// field only: the value is the raw text after the first "=" following the key, so that values
-// holding "=", tabs or quotes come back as written. False at the end of the file.
-bool readLine(FILE* file, bool quoting, FykLine& line) {
-    char buffer[kMaxLinePiece + 2];
-    if (!fgets(buffer, kMaxLinePiece + 1, file)) return false;
-    buffer[strcspn(buffer, "\r\n")] = 0;
-    const char* p = buffer;
-    while (*p == ' ' || *p == '\t') ++p;
-    std::string raw(p);
+// Names of the blocks, in lower case, as they follow "begin " and "end ".
+const char* const kBlockNames[] = {"morvexfylatek", "file",  "column",
+                                   "primary key",   "index", "process"};
+
+// True when `lower` opens or closes one of the description's blocks.
+bool isBlockLine(const std::string& lower) {
+    for (const char* name : kBlockNames) {
+        if (lower == std::string("begin ") + name || lower == std::string("end ") + name)
+            return true;
+    }
+    return false;
+}
+
+// Reads a description file line by line, keeping the line number, the file version and the
+// first error.
+class FykReader {
+public:
+    FykReader(FileDesc* desc, FILE* file, const char* path)
+        : desc_(desc), file_(file), path_(path) {}
+
+    // Reads the whole file; false with error() set when it is not a whole description.
+    bool read();
+    const std::string& error() const { return error_; }
+
+private:
+    bool next(bool quoting, FykLine& line);
+    // The value of a text key, decoded when the file writes texts in the backslash notation.
+    std::string text(const FykLine& line) const {
+        return escapedTexts_ ? unescapeText(line.value) : line.value;
+    }
+    bool fail(const std::string& reason, int lineNumber);
+    bool unfinished(const char* block, int beginLine) {
+        return fail(std::string("est incomplet : bloc ") + block + " non terminé", beginLine);
+    }
+    bool readColumnWidth(const std::string& value, int& width);
+
+    bool parseMorvexFylatek(int beginLine);
+    bool parseFile(int beginLine);
+    bool parseColumn(int beginLine);
+    bool parseIndexBlock(IndexDesc& index, const char* block, const char* endKey, int beginLine,
+                         bool tracePrimaryKey);
+    bool parseProcess(int beginLine);
+    bool applyIndexLine(IndexDesc& index, const FykLine& line);
+
+    FileDesc* desc_;
+    FILE* file_;
+    const char* path_;
+    int lineNumber_ = 0;         // number of the last line read
+    bool escapedTexts_ = false;  // FILEVERSION 1.5 or later
+    std::string error_;
+    std::string raw_;  // the physical line being read
+};
+
+// Reads the next physical line, however long, and splits it. Quoting (double quote) applies to
+// the key field only: the value is the raw text after the first "=" following the key, so that
+// values holding "=", tabs or quotes come back as written. False at the end of the file.
+bool FykReader::next(bool quoting, FykLine& line) {
+    raw_.clear();
+    int c = 0;
+    bool any = false;
+    while ((c = getc_unlocked(file_)) != EOF) {
+        any = true;
+        if (c == '\n') break;
+        raw_ += static_cast<char>(c);
+    }
+    if (!any) return false;
+    ++lineNumber_;
+    // The line stops at its first carriage return or zero character.
+    size_t end = 0;
+    while (end < raw_.size() && raw_[end] != '\r' && raw_[end] != '\0') ++end;
+    size_t begin = 0;
+    while (begin < end && (raw_[begin] == ' ' || raw_[begin] == '\t')) ++begin;
+    std::string raw = raw_.substr(begin, end - begin);
 
     line.key.clear();
     line.value.clear();
@@ -130,8 +327,74 @@ bool readLine(FILE* file, bool quoting, FykLine& line) {
         if (eq != std::string::npos) line.value = raw.substr(eq + 1);
     }
     line.lower = line.key;
-    for (char& c : line.lower) c = static_cast<char>(tolower(static_cast<unsigned char>(c)));
+    for (char& ch : line.lower) ch = static_cast<char>(tolower(static_cast<unsigned char>(ch)));
     return true;
+}
+
+bool FykReader::fail(const std::string& reason, int lineNumber) {
+    if (error_.empty()) {
+        error_ = "Le fichier de format '" + std::string(path_) + "' " + reason + " (ligne " +
+                 std::to_string(lineNumber) + ").";
+        morvex::trace("\n[FILEDESC_LoadFromFile] %s", error_.c_str());
+    }
+    return false;
+}
+
+// LARGEUR: empty or a whole number from 0 (no width given) to the line-length limit.
+bool FykReader::readColumnWidth(const std::string& value, int& width) {
+    const int limit = FILEDESC_GetNCarMaxReadWithoutNewLine();
+    if (value.find_first_not_of(" \t") == std::string::npos) {
+        width = 0;
+        return true;
+    }
+    const char* v = value.c_str();
+    char* end = nullptr;
+    long long n = strtoll(v, &end, 10);
+    const char* rest = end;
+    while (*rest == ' ' || *rest == '\t') ++rest;
+    if (end == v || *rest != 0 || n < 0 || n > limit) {
+        return fail("est invalide : largeur de colonne « " + value +
+                        " » refusée, un nombre de 1 à " + std::to_string(limit) +
+                        " est attendu (0 : sans largeur)",
+                    lineNumber_);
+    }
+    width = static_cast<int>(n);
+    return true;
+}
+
+bool FykReader::read() {
+    FykLine line;
+    while (next(true, line)) {
+        morvex::trace("\n[%s]", line.key.c_str());
+        if (line.lower == "begin morvexfylatek") return parseMorvexFylatek(lineNumber_);
+        if (line.lower == "end morvexfylatek") break;
+    }
+    return fail("ne contient aucune description", lineNumber_ > 0 ? lineNumber_ : 1);
+}
+
+bool FykReader::parseMorvexFylatek(int beginLine) {
+    FykLine line;
+    int files = 0;
+    while (next(true, line)) {
+        if (line.lower == "begin file") {
+            if (!parseFile(lineNumber_)) return false;
+            ++files;
+        } else if (line.lower == "end morvexfylatek") {
+            if (files == 0)
+                return fail("ne contient aucune description : aucun bloc File", lineNumber_);
+            return true;
+        } else if (isBlockLine(line.lower)) {
+            return unfinished("MorvexFylatek", beginLine);
+        } else if (line.lower == "fileversion") {
+            morvex::trace("\n[parseMorvexFylatek] Version format fichier : [%s]",
+                          line.value.c_str());
+            escapedTexts_ = writesEscapedTexts(line.value);
+        } else if (line.lower == "nbuild") {
+            morvex::trace("\n[parseMorvexFylatek] Numero de build ayant genere le fichier : [%s]",
+                          line.value.c_str());
+        }
+    }
+    return unfinished("MorvexFylatek", beginLine);
 }
 
 void setOwnedText(char*& field, const std::string& value) {
@@ -147,11 +410,97 @@ void setDelimiter(FileDesc* desc, const char* notation) {
                               sizeof desc->FieldDelimiterChars);
 }
 
+bool FykReader::parseFile(int beginLine) {
+    FileDesc* desc = desc_;
+    FykLine line;
+    while (next(true, line)) {
+        const std::string& k = line.lower;
+        const char* v = line.value.c_str();
+        if (k == "end file") return true;
+        if (k == "begin column") {
+            if (!parseColumn(lineNumber_)) return false;
+        } else if (k == "begin primary key") {
+            if (!desc->primaryKey.columns) desc->primaryKey.columns = LDCG_Create(nullptr, nullptr);
+            if (!parseIndexBlock(desc->primaryKey, "Primary Key", "end primary key", lineNumber_,
+                                 true))
+                return false;
+        } else if (k == "begin index") {
+            IndexDesc* index = FILEDESC_CreateIndex(nullptr);
+            if (!index) return fail("n'a pas pu être lu : mémoire insuffisante", lineNumber_);
+            if (!parseIndexBlock(*index, "Index", "end index", lineNumber_, false)) {
+                FILEDESC_DestroyIndex(index);
+                return false;
+            }
+            if (FILEDESC_AddIndex(desc, index) != 0) FILEDESC_DestroyIndex(index);
+        } else if (k == "begin process") {
+            if (!parseProcess(lineNumber_)) return false;
+        } else if (isBlockLine(k)) {
+            return unfinished("File", beginLine);
+        } else if (k == "filedescuid") {
+            fdtext::copyCut(desc->FileDescUID, sizeof desc->FileDescUID, text(line).c_str());
+        } else if (k == "tablename") {
+            fdtext::copyCut(desc->TableName, sizeof desc->TableName, text(line).c_str());
+        } else if (k == "schemaname") {
+            fdtext::copyCut(desc->SchemaName, sizeof desc->SchemaName, text(line).c_str());
+        } else if (k == "databasename") {
+            fdtext::copyCut(desc->DatabaseName, sizeof desc->DatabaseName, text(line).c_str());
+        } else if (k == "projectname") {
+            fdtext::copyCut(desc->ProjectName, sizeof desc->ProjectName, text(line).c_str());
+        } else if (k == "description") {
+            if (!line.value.empty()) setOwnedText(desc->Description, text(line));
+        } else if (k == "typestructfile") {
+            desc->TypeStructFile = fdtext::toInt(v);
+        } else if (k == "longlignefixe") {
+            desc->LenFixedLine = fdtext::toInt(v);
+        } else if (k == "firstlineisheader") {
+            desc->FirstLineIsHeader = fdtext::toInt(v);
+        } else if (k == "beginfromline") {
+            desc->BeginFromLine = fdtext::toInt(v);
+        } else if (k == "endtoline") {
+            desc->EndToLine = fdtext::toInt(v);
+        } else if (k == "indfindeligne") {
+            fdtext::copyCut(desc->EndOfLine, sizeof desc->EndOfLine, v);
+            FILEDESC_ConvertEndOfLine(desc->EndOfLine, desc->EndOfLineChars,
+                                      sizeof desc->EndOfLineChars);
+        } else if (k == "fielddelimiter") {
+            setDelimiter(desc, v);
+        } else if (k == "encoding") {
+            fdtext::copyCut(desc->Encoding, sizeof desc->Encoding, text(line).c_str());
+            for (char* c = desc->Encoding; *c; ++c)
+                *c = static_cast<char>(toupper(static_cast<unsigned char>(*c)));
+        } else if (k == "unquote") {
+            desc->Unquote = fdtext::toInt(v) != 0 ? 1 : 0;
+        } else if (k == "septab") {
+            setDelimiter(desc, "\\t");
+        } else if (k == "sepespace") {
+            setDelimiter(desc, " ");
+        } else if (k == "seppointvirgule") {
+            setDelimiter(desc, ";");
+        } else if (k == "sepvirgule") {
+            setDelimiter(desc, ",");
+        } else if (k == "sepautre" || k == "separateur") {
+            setDelimiter(desc, v);
+        } else if (k == "fichierexemple") {
+            setOwnedText(desc->ExampleFilePath, text(line));
+        } else if (k == "databasefile") {
+            setOwnedText(desc->DatabaseFilePath, text(line));
+        }
+        // separateurcol and unknown keys: ignored
+    }
+    return unfinished("File", beginLine);
+}
+
 // Reads FMT_CIBLE according to the type already read.
 void readColumnFormat(ColumnDesc& col, const std::string& value) {
     TypeCible& t = col.typeCible;
     const char* v = value.c_str();
     switch (t.type) {
+        case DATATYPE_INTEGER: {
+            const char* next = v;
+            int size = fdtext::toInt(v, &next);
+            if (next != v) t.fmtEntier.taille = size;
+            break;
+        }
         case DATATYPE_DECIMAL: {
             const char* next = v;
             int whole = fdtext::toInt(v, &next);
@@ -182,117 +531,144 @@ void readColumnFormat(ColumnDesc& col, const std::string& value) {
             break;
         }
         default:
-            break;  // Integer, Text, Boolean: nothing read back
+            break;  // Text, Boolean: no format
     }
 }
 
+bool FykReader::parseColumn(int beginLine) {
+    ColumnDesc col;
+    memset(&col, 0, sizeof col);
+    FykLine line;
+    while (next(false, line)) {
+        const std::string& k = line.lower;
+        const char* v = line.value.c_str();
+        if (k == "end column") {
+            // Renumbered and validated once the whole file is read.
+            if (FILEDESC_AppendColumn(desc_, &col) != 0)
+                return fail("n'a pas pu être lu : mémoire insuffisante", lineNumber_);
+            return true;
+        }
+        if (isBlockLine(k)) return unfinished("Column", beginLine);
+        if (k == "id" || k == "posdebut" || k == "posfin") {
+            // recomputed from the widths
+        } else if (k == "ignorercol") {
+            col.IgnoreColumn = fdtext::toInt(v);
+        } else if (k == "isnull") {
+            col.FieldCannotBeNull = fdtext::toInt(v);
+        } else if (k == "protectedfield") {
+            col.protectedField = fdtext::toInt(v);
+        } else if (k == "largeur") {
+            if (!readColumnWidth(line.value, col.WidthInChars)) return false;
+        } else if (k == "position") {
+            col.Position = fdtext::toInt(v);
+        } else if (k == "type_cible") {
+            col.typeCible.type = fdtext::toInt(v);
+        } else if (k == "cardelimdebut") {
+            col.DelimCharStart = v[0];
+        } else if (k == "cardelimfin") {
+            col.DelimCharEnd = v[0];
+        } else if (k == "name") {
+            fdtext::copyCut(col.code, sizeof col.code, text(line).c_str());
+        } else if (k == "description") {
+            fdtext::copyCut(col.Description, sizeof col.Description, text(line).c_str());
+        } else if (k == "fmt_cible") {
+            readColumnFormat(col, text(line));
+        } else {
+            morvex::trace("\nMot-cle non reconnu : %s [value = %s]", k.c_str(), v);
+        }
+    }
+    return unfinished("Column", beginLine);
+}
+
 // Applies a NAME or COMPOSANTE line to a key or index; false for any other key.
-bool applyIndexLine(FileDesc* desc, IndexDesc& index, const FykLine& line) {
+bool FykReader::applyIndexLine(IndexDesc& index, const FykLine& line) {
     if (line.lower == "name") {
-        fdtext::copyCut(index.name, sizeof index.name, line.value.c_str());
+        fdtext::copyCut(index.name, sizeof index.name, text(line).c_str());
         return true;
     }
     if (line.lower == "composante") {
-        ColumnDesc* col = FILEDESC_SearchColumn(desc, line.value.c_str());
+        ColumnDesc* col = FILEDESC_SearchColumn(desc_, text(line).c_str());
         if (col && index.columns) LDCG_Add(index.columns, col, nullptr);
         return true;
     }
     return false;
 }
 
+bool FykReader::parseIndexBlock(IndexDesc& index, const char* block, const char* endKey,
+                                int beginLine, bool tracePrimaryKey) {
+    FykLine line;
+    while (next(true, line)) {
+        if (tracePrimaryKey)
+            morvex::trace("\nparsePrimaryKey:[%s=%s]", line.key.c_str(), line.value.c_str());
+        if (line.lower == endKey) return true;
+        if (isBlockLine(line.lower)) return unfinished(block, beginLine);
+        if (!applyIndexLine(index, line)) {
+            morvex::trace("\nMot-cle non reconnu : %s [value = %s]", line.lower.c_str(),
+                          line.value.c_str());
+        }
+    }
+    return unfinished(block, beginLine);
+}
+
+bool FykReader::parseProcess(int beginLine) {
+    if (!desc_->processes) desc_->processes = PROCESS_Create();
+    FykLine line;
+    while (next(true, line)) {
+        if (line.lower == "end process") return true;
+        if (isBlockLine(line.lower)) return unfinished("Process", beginLine);
+        if (line.lower == "template") {
+            PROCESSTASK* task = PROCESS_CreateTask();
+            if (!task) continue;
+            task->templatePath = strdup(text(line).c_str());
+            if (!task->templatePath || PROCESS_AddTask(desc_->processes, task) != 0) {
+                PROCESS_DestroyTask(task);
+            }
+        } else {
+            morvex::trace("\n[parseProcess] Mot-cle non reconnu : %s [value = %s]",
+                          line.lower.c_str(), line.value.c_str());
+        }
+    }
+    return unfinished("Process", beginLine);
+}
+
 }  // namespace
 
 int FILEDESC_SaveToFile(FileDesc* desc, const char* path) {
     if (!desc || !desc->columns || !path) return 1;
-    FykWriter w;
-    w.line(0, "BEGIN MorvexFylatek");
-    w.line(1, "FILEVERSION=1.4");
-    w.line(1, "NBUILD=5697");
-    w.line(1, "BEGIN File");
-    w.keyValue(2, "FILEDESCUID", desc->FileDescUID);
-    w.keyValue(2, "INDFINDELIGNE", desc->EndOfLine);
-    w.keyValue(2, "LONGLIGNEFIXE", desc->LenFixedLine);
-    w.keyValue(2, "TABLENAME", desc->TableName);
-    w.keyValue(2, "SCHEMANAME", desc->SchemaName);
-    w.keyValue(2, "DATABASENAME", desc->DatabaseName);
-    w.keyValue(2, "PROJECTNAME", desc->ProjectName);
-    w.keyValue(2, "DESCRIPTION", orEmpty(desc->Description));
-    w.keyValue(2, "TYPESTRUCTFILE", desc->TypeStructFile);
-    w.keyValue(2, "FIRSTLINEISHEADER", desc->FirstLineIsHeader);
-    w.keyValue(2, "BEGINFROMLINE", desc->BeginFromLine);
-    w.keyValue(2, "ENDTOLINE", desc->EndToLine);
-    w.keyValue(2, "FIELDDELIMITER", desc->FieldDelimiter);
-    w.keyValue(2, "FICHIEREXEMPLE", orEmpty(desc->ExampleFilePath));
-    w.keyValue(2, "DATABASEFILE", orEmpty(desc->DatabaseFilePath));
-    // Written only when set, so that descriptions without them keep their exact text.
-    if (desc->Encoding[0]) w.keyValue(2, "ENCODING", desc->Encoding);
-    if (desc->Unquote) w.keyValue(2, "UNQUOTE", 1);
-
-    int index = 0;
-    for (LDCG_ELT* elt = desc->columns->first; elt; elt = elt->next, ++index) {
-        const auto* col = static_cast<const ColumnDesc*>(elt->lParam1);
-        if (!col) return 1;
-        w.line(2, "BEGIN Column");
-        w.keyValue(3, "ID", 0);
-        w.keyValue(3, "IGNORERCOL", col->IgnoreColumn);
-        w.keyValue(3, "ISNULL", col->FieldCannotBeNull);
-        w.keyValue(3, "POSITION", index);
-        w.keyValue(3, "POSDEBUT", 0);
-        w.keyValue(3, "POSFIN", 0);
-        w.keyValue(3, "NAME", col->code);
-        w.keyValue(3, "LARGEUR", col->WidthInChars);
-        w.keyValue(3, "PROTECTEDFIELD", col->protectedField);
-        // One raw character each; a zero character when there is none.
-        w.keyValue(3, "CARDELIMDEBUT", std::string(1, col->DelimCharStart));
-        w.keyValue(3, "CARDELIMFIN", std::string(1, col->DelimCharEnd));
-        w.keyValue(3, "DESCRIPTION", col->Description);
-        w.keyValue(3, "TYPE_CIBLE", col->typeCible.type);
-        w.keyValue(3, "FMT_CIBLE", columnFormat(*col));
-        w.line(2, "END Column");
-    }
-    writeIndexBlock(w, "Primary Key", desc->primaryKey);
-    if (desc->indexes) {
-        for (LDCG_ELT* elt = desc->indexes->first; elt; elt = elt->next) {
-            const auto* idx = static_cast<const IndexDesc*>(elt->lParam1);
-            if (idx) writeIndexBlock(w, "Index", *idx);
-        }
-    }
-    w.line(2, "BEGIN Process");
-    if (desc->processes && desc->processes->tasks) {
-        for (LDCG_ELT* elt = desc->processes->tasks->first; elt; elt = elt->next) {
-            const auto* task = static_cast<const PROCESSTASK*>(elt->lParam1);
-            if (task) w.keyValue(3, "TEMPLATE", orEmpty(task->templatePath));
-        }
-    }
-    w.line(2, "END Process");
-    w.line(1, "END File");
-    w.line(0, "END MorvexFylatek");
+    FykWriter raw(false);
+    if (!writeDescription(desc, raw, false)) return 1;
+    // A text with line ends: the whole file is written again with its texts in the notation.
+    FykWriter escaped(true);
+    if (raw.sawLineEnds() && !writeDescription(desc, escaped, true)) return 1;
+    const std::string& text = raw.sawLineEnds() ? escaped.text() : raw.text();
 
     FilePtr file(fopen(path, "wb"));
     if (!file) return 1;
-    const std::string& text = w.text();
     if (fwrite(text.data(), 1, text.size(), file.get()) != text.size()) return 1;
     if (fclose(file.release()) != 0) return 1;
     desc->isModified = 0;
     return 0;
 }
 
-int FILEDESC_LoadFromFile(FileDesc* desc, const char* path) {
+int FILEDESC_LoadFromFile(FileDesc* desc, const char* path, std::string* error) {
+    if (error) error->clear();
     if (!desc || !path) return 1;
     FilePtr file(fopen(path, "rb"));
-    if (!file) return 1;
+    if (!file) {
+        if (error) *error = "Impossible d'ouvrir le fichier de format '" + std::string(path) + "'.";
+        return 1;
+    }
     FILEDESC_SetFileName(desc, path);
 
-    FykLine line;
-    while (readLine(file.get(), true, line)) {
-        morvex::trace("\n[%s]", line.key.c_str());
-        if (line.lower == "begin morvexfylatek") {
-            parseMorvexFylatek(desc, file.get());
-        } else if (line.lower == "end morvexfylatek") {
-            break;
-        }
-    }
+    FykReader reader(desc, file.get(), path);
+    const bool whole = reader.read();
     file.reset();
+    if (!whole) {
+        if (error) *error = reader.error();
+        return 1;
+    }
+    FILEDESC_UpdatePositions(desc);
+    FILEDESC_Validate(desc);
     desc->isModified = 0;
 
     if (desc->FileDescUID[0] == 0) {
@@ -303,194 +679,6 @@ int FILEDESC_LoadFromFile(FileDesc* desc, const char* path) {
             fdtext::copyCut(desc->FileDescUID, sizeof desc->FileDescUID, DYNSTRING_GetCString(uid));
             DYNSTRING_Destroy(uid);
             desc->isModified = 1;
-        }
-    }
-    return 0;
-}
-
-int parseMorvexFylatek(FileDesc* desc, FILE* file) {
-    if (!desc || !file) return 1;
-    FykLine line;
-    while (readLine(file, true, line)) {
-        if (line.lower == "begin file") {
-            parseFile(desc, file);
-        } else if (line.lower == "fileversion") {
-            morvex::trace("\n[parseMorvexFylatek] Version format fichier : [%s]",
-                          line.value.c_str());
-        } else if (line.lower == "nbuild") {
-            morvex::trace("\n[parseMorvexFylatek] Numero de build ayant genere le fichier : [%s]",
-                          line.value.c_str());
-        }
-    }
-    return 0;
-}
-
-int parseFile(FileDesc* desc, FILE* file) {
-    if (!desc || !file) return 1;
-    FykLine line;
-    while (readLine(file, true, line)) {
-        const std::string& k = line.lower;
-        const char* v = line.value.c_str();
-        if (k == "end file") break;
-        if (k == "begin column") {
-            parseColumn(desc, file);
-        } else if (k == "begin primary key") {
-            parsePrimaryKey(desc, file);
-        } else if (k == "begin index") {
-            parseIndex(desc, file);
-        } else if (k == "begin process") {
-            parseProcess(desc, file);
-        } else if (k == "filedescuid") {
-            fdtext::copyCut(desc->FileDescUID, sizeof desc->FileDescUID, v);
-        } else if (k == "tablename") {
-            fdtext::copyCut(desc->TableName, sizeof desc->TableName, v);
-        } else if (k == "schemaname") {
-            fdtext::copyCut(desc->SchemaName, sizeof desc->SchemaName, v);
-        } else if (k == "databasename") {
-            fdtext::copyCut(desc->DatabaseName, sizeof desc->DatabaseName, v);
-        } else if (k == "projectname") {
-            fdtext::copyCut(desc->ProjectName, sizeof desc->ProjectName, v);
-        } else if (k == "description") {
-            if (!line.value.empty()) setOwnedText(desc->Description, line.value);
-        } else if (k == "typestructfile") {
-            desc->TypeStructFile = fdtext::toInt(v);
-        } else if (k == "longlignefixe") {
-            desc->LenFixedLine = fdtext::toInt(v);
-        } else if (k == "firstlineisheader") {
-            desc->FirstLineIsHeader = fdtext::toInt(v);
-        } else if (k == "beginfromline") {
-            desc->BeginFromLine = fdtext::toInt(v);
-        } else if (k == "endtoline") {
-            desc->EndToLine = fdtext::toInt(v);
-        } else if (k == "indfindeligne") {
-            fdtext::copyCut(desc->EndOfLine, sizeof desc->EndOfLine, v);
-            FILEDESC_ConvertEndOfLine(desc->EndOfLine, desc->EndOfLineChars,
-                                      sizeof desc->EndOfLineChars);
-        } else if (k == "fielddelimiter") {
-            setDelimiter(desc, v);
-        } else if (k == "encoding") {
-            fdtext::copyCut(desc->Encoding, sizeof desc->Encoding, v);
-            for (char* c = desc->Encoding; *c; ++c)
-                *c = static_cast<char>(toupper(static_cast<unsigned char>(*c)));
-        } else if (k == "unquote") {
-            desc->Unquote = fdtext::toInt(v) != 0 ? 1 : 0;
-        } else if (k == "septab") {
-            setDelimiter(desc, "\\t");
-        } else if (k == "sepespace") {
-            setDelimiter(desc, " ");
-        } else if (k == "seppointvirgule") {
-            setDelimiter(desc, ";");
-        } else if (k == "sepvirgule") {
-            setDelimiter(desc, ",");
-        } else if (k == "sepautre" || k == "separateur") {
-            setDelimiter(desc, v);
-        } else if (k == "fichierexemple") {
-            setOwnedText(desc->ExampleFilePath, line.value);
-        } else if (k == "databasefile") {
-            setOwnedText(desc->DatabaseFilePath, line.value);
-        }
-        // separateurcol and unknown keys: ignored
-    }
-    return 0;
-}
-
-int parseColumn(FileDesc* desc, FILE* file) {
-    if (!desc || !file) return 1;
-    ColumnDesc col;
-    memset(&col, 0, sizeof col);
-    FykLine line;
-    while (readLine(file, false, line)) {
-        const std::string& k = line.lower;
-        const char* v = line.value.c_str();
-        if (k == "end column") {
-            FILEDESC_AjouterColonne(desc, &col);
-            return 0;
-        }
-        if (k == "id" || k == "posdebut" || k == "posfin") {
-            // recomputed from the widths
-        } else if (k == "ignorercol") {
-            col.IgnoreColumn = fdtext::toInt(v);
-        } else if (k == "isnull") {
-            col.FieldCannotBeNull = fdtext::toInt(v);
-        } else if (k == "protectedfield") {
-            col.protectedField = fdtext::toInt(v);
-        } else if (k == "largeur") {
-            col.WidthInChars = fdtext::toInt(v);
-        } else if (k == "position") {
-            col.Position = fdtext::toInt(v);
-        } else if (k == "type_cible") {
-            col.typeCible.type = fdtext::toInt(v);
-        } else if (k == "cardelimdebut") {
-            col.DelimCharStart = v[0];
-        } else if (k == "cardelimfin") {
-            col.DelimCharEnd = v[0];
-        } else if (k == "name") {
-            fdtext::copyCut(col.code, sizeof col.code, v);
-        } else if (k == "description") {
-            fdtext::copyCut(col.Description, sizeof col.Description, v);
-        } else if (k == "fmt_cible") {
-            readColumnFormat(col, line.value);
-        } else {
-            morvex::trace("\nMot-cle non reconnu : %s [value = %s]", k.c_str(), v);
-        }
-    }
-    // Cut off by the end of the file: the unfinished column is dropped.
-    return 0;
-}
-
-int parsePrimaryKey(FileDesc* desc, FILE* file) {
-    if (!desc || !file) return 1;
-    if (!desc->primaryKey.columns) {
-        desc->primaryKey.columns = LDCG_Create(nullptr, nullptr);
-    }
-    FykLine line;
-    while (readLine(file, true, line)) {
-        morvex::trace("\nparsePrimaryKey:[%s=%s]", line.key.c_str(), line.value.c_str());
-        if (line.lower == "end primary key") break;
-        if (!applyIndexLine(desc, desc->primaryKey, line)) {
-            morvex::trace("\nMot-cle non reconnu : %s [value = %s]", line.lower.c_str(),
-                          line.value.c_str());
-        }
-    }
-    return 0;
-}
-
-int parseIndex(FileDesc* desc, FILE* file) {
-    if (!desc || !file) return 1;
-    IndexDesc* index = FILEDESC_CreateIndex(nullptr);
-    if (!index) return 1;
-    FykLine line;
-    while (readLine(file, true, line)) {
-        if (line.lower == "end index") {
-            if (FILEDESC_AddIndex(desc, index) != 0) FILEDESC_DestroyIndex(index);
-            return 0;
-        }
-        if (!applyIndexLine(desc, *index, line)) {
-            morvex::trace("\nMot-cle non reconnu : %s [value = %s]", line.lower.c_str(),
-                          line.value.c_str());
-        }
-    }
-    // Cut off by the end of the file: the unfinished index is dropped.
-    FILEDESC_DestroyIndex(index);
-    return 0;
-}
-
-int parseProcess(FileDesc* desc, FILE* file) {
-    if (!desc || !file) return 1;
-    if (!desc->processes) desc->processes = PROCESS_Create();
-    FykLine line;
-    while (readLine(file, true, line)) {
-        if (line.lower == "end process") break;
-        if (line.lower == "template") {
-            PROCESSTASK* task = PROCESS_CreateTask();
-            if (!task) continue;
-            task->templatePath = strdup(line.value.c_str());
-            if (!task->templatePath || PROCESS_AddTask(desc->processes, task) != 0) {
-                PROCESS_DestroyTask(task);
-            }
-        } else {
-            morvex::trace("\n[parseProcess] Mot-cle non reconnu : %s [value = %s]",
-                          line.lower.c_str(), line.value.c_str());
         }
     }
     return 0;

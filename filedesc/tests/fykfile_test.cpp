@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "filedesc/analyse.h"
 #include "filedesc/filedesc.h"
 #include "filedesc/tests/fdtest_util.h"
 #include "foundation/trace.h"
@@ -255,7 +256,7 @@ TEST_F(FykRoundTrip, SaveLoadSaveGivesIdenticalBytesAndRestoresEveryPart) {
                  "/tpl/doc=html.tpl");
 }
 
-TEST_F(FykRoundTrip, IntegerDisplayLengthComesBackAsZero) {
+TEST_F(FykRoundTrip, IntegerDisplayLengthComesBack) {
     DescPtr d = emptyDesc();
     ColumnDesc c = makeColumn("N", 4, DATATYPE_INTEGER);
     c.typeCible.fmtEntier.taille = 9;
@@ -263,7 +264,7 @@ TEST_F(FykRoundTrip, IntegerDisplayLengthComesBackAsZero) {
     std::string saved = saveText(dir, d.get());
     EXPECT_NE(saved.find("FMT_CIBLE=9"), std::string::npos);
     DescPtr l = loadText(dir, saved);
-    EXPECT_EQ(FILEDESC_SearchColumnByPos(l.get(), 1)->typeCible.fmtEntier.taille, 0);
+    EXPECT_EQ(FILEDESC_SearchColumnByPos(l.get(), 1)->typeCible.fmtEntier.taille, 9);
 }
 
 TEST_F(FykReader, AcceptsLowerAndMixedCaseKeysAndLfOnlyLines) {
@@ -397,7 +398,9 @@ TEST_F(FykReader, UnknownKeysOfInnerBlocksAreReported) {
 
 TEST_F(FykReader, TracesTopLevelKeysVersionAndBuild) {
     std::string trace;
-    loadText(dir, "junk before\r\nBEGIN MorvexFylatek\r\n\tFILEVERSION=1.4\r\n\tNBUILD=5697",
+    loadText(dir,
+             "junk before\r\nBEGIN MorvexFylatek\r\n\tFILEVERSION=1.4\r\n\tNBUILD=5697\r\n"
+             "\tBEGIN File\r\n\tEND File\r\nEND MorvexFylatek",
              &trace);
     EXPECT_EQ(trace.find("\n[junk before]\n[BEGIN MorvexFylatek]"
                          "\n[parseMorvexFylatek] Version format fichier : [1.4]"
@@ -406,23 +409,18 @@ TEST_F(FykReader, TracesTopLevelKeysVersionAndBuild) {
         << trace;
 }
 
-TEST_F(FykReader, EndBeforeBeginStopsTheReading) {
-    DescPtr d = loadText(dir, "END MorvexFylatek\r\n" + fykFile("TABLENAME=T"));
-    EXPECT_STREQ(d->TableName, "");
-}
-
 TEST_F(FykReader, NonNumbersGiveZeroAndLongTextsAreCut) {
     std::string longName(400, 'n');
-    std::string longText(1015, 'd');  // the line is read in two pieces
+    std::string longText(3000, 'd');  // read whole, then cut to the field
     DescPtr d = loadText(
-        dir, fykFile("TYPESTRUCTFILE=abc\r\nBEGINFROMLINE=99999999999\r\n"
-                     "PROJECTNAME=" +
-                     longName + "\r\nTABLENAME=" + longName + "\r\nFILEDESCUID=" + longName +
-                     "\r\nBEGIN Column\r\n"
-                     "NAME=" +
-                     longName + "\r\nDESCRIPTION=" + longText +
-                     "\r\nLARGEUR=x1\r\nEND Column\r\nBEGIN Index\r\nNAME=" + longName +
-                     "\r\nEND Index"));
+        dir,
+        fykFile("TYPESTRUCTFILE=abc\r\nBEGINFROMLINE=99999999999\r\n"
+                "PROJECTNAME=" +
+                longName + "\r\nTABLENAME=" + longName + "\r\nFILEDESCUID=" + longName +
+                "\r\nBEGIN Column\r\n"
+                "NAME=" +
+                longName + "\r\nDESCRIPTION=" + longText +
+                "\r\nLARGEUR=\r\nEND Column\r\nBEGIN Index\r\nNAME=" + longName + "\r\nEND Index"));
     EXPECT_EQ(d->TypeStructFile, 0);
     EXPECT_EQ(d->BeginFromLine, 2147483647);
     EXPECT_EQ(strlen(d->ProjectName), 128u);
@@ -431,19 +429,9 @@ TEST_F(FykReader, NonNumbersGiveZeroAndLongTextsAreCut) {
     ColumnDesc* c = FILEDESC_SearchColumnByPos(d.get(), 1);
     ASSERT_NE(c, nullptr);
     EXPECT_EQ(strlen(c->code), 256u);
-    EXPECT_EQ(strlen(c->Description), 1010u);  // the 1022-character piece minus "DESCRIPTION="
+    EXPECT_EQ(strlen(c->Description), 1024u);
     EXPECT_EQ(c->WidthInChars, 0);
     EXPECT_EQ(strlen(static_cast<IndexDesc*>(d->indexes->first->lParam1)->name), 62u);
-}
-
-TEST_F(FykReader, BlockCutOffByTheEndOfTheFileIsDropped) {
-    DescPtr d = loadText(dir,
-                         "BEGIN MorvexFylatek\r\nBEGIN File\r\nBEGIN Column\r\nNAME=A\r\n"
-                         "END Column\r\nBEGIN Column\r\nNAME=B\r\nLARGEUR=3");
-    ASSERT_EQ(LDCG_Count(d->columns), 1);
-    EXPECT_STREQ(FILEDESC_SearchColumnByPos(d.get(), 1)->code, "A");
-    DescPtr e = loadText(dir, "BEGIN MorvexFylatek\r\nBEGIN File\r\nBEGIN Index\r\nNAME=IX");
-    EXPECT_EQ(LDCG_Count(e->indexes), 0);
 }
 
 TEST_F(FykReader, RepeatedBlocksAddUp) {
@@ -460,59 +448,160 @@ TEST_F(FykReader, RepeatedBlocksAddUp) {
     EXPECT_EQ(LDCG_Count(d->processes->tasks), 2);
 }
 
-TEST_F(FykReader, SurvivesEveryTruncationOfAValidFile) {
-    DescPtr full = fullDescription();
-    std::string text = saveText(dir, full.get());
-    std::string path = dir.file("cut.fyk");
-    // Cut at every line start, in the middle of every line, and after the last byte.
-    std::vector<size_t> cuts;
-    for (size_t pos = 0; pos < text.size();) {
-        size_t eol = text.find("\r\n", pos);
-        if (eol == std::string::npos) eol = text.size();
-        cuts.push_back(pos);
-        cuts.push_back(pos + (eol - pos) / 2);
-        pos = eol + 2;
-    }
-    cuts.push_back(text.size());
-    int previousColumns = 0;
-    for (size_t n : cuts) {
-        writeAll(path, text.substr(0, n));
-        DescPtr d = emptyDesc();
-        morvex::TraceCapture capture;
-        ASSERT_EQ(FILEDESC_LoadFromFile(d.get(), path.c_str()), 0) << n;
-        int columns = LDCG_Count(d->columns);
-        EXPECT_GE(columns, previousColumns) << n;  // a longer prefix never loses a column
-        EXPECT_LE(columns, 8);
-        previousColumns = columns;
-    }
-    EXPECT_EQ(previousColumns, 8);
-}
-
-TEST_F(FykReader, SurvivesEmptyBinaryHugeAndValuelessInput) {
+TEST_F(FykReader, BrokenDescriptionsAreRefusedWithTheLineThatShowsIt) {
     std::mt19937 rng(1234);
     std::string binary(20000, '\0');
     for (char& c : binary) c = static_cast<char>(rng() & 0xFF);
+    const int limit = FILEDESC_GetNCarMaxReadWithoutNewLine();
+    auto width = [](const std::string& value) {
+        return fykFile("BEGIN Column\r\nNAME=A\r\nLARGEUR=" + value + "\r\nEND Column");
+    };
+    auto refused = [limit](const std::string& value) {
+        return "est invalide : largeur de colonne « " + value + " » refusée, un nombre de 1 à " +
+               std::to_string(limit) + " est attendu (0 : sans largeur) (ligne 6).";
+    };
+    const struct {
+        std::string bytes;
+        std::string reason;  // what the message says after the file's name
+    } cases[] = {
+        {"", "ne contient aucune description (ligne 1)."},
+        {std::string(5000, '\n'), "ne contient aucune description (ligne 5000)."},
+        {"END MorvexFylatek\r\n" + fykFile("TABLENAME=T"),
+         "ne contient aucune description (ligne 1)."},
+        {"BEGIN MorvexFylatek\r\n\tFILEVERSION=1.4\r\nEND MorvexFylatek",
+         "ne contient aucune description : aucun bloc File (ligne 3)."},
+        {"BEGIN MorvexFylatek\r\n" + std::string(3000, '\r'),
+         "est incomplet : bloc MorvexFylatek non terminé (ligne 1)."},
+        {"BEGIN MorvexFylatek\r\nBEGIN File\r\n" + binary,
+         "est incomplet : bloc File non terminé (ligne 2)."},
+        {"BEGIN MorvexFylatek\r\nBEGIN File\r\nBEGIN Column\r\nNAME=A\r\nEND Column\r\n"
+         "BEGIN Column\r\nNAME=B\r\nLARGEUR=3",
+         "est incomplet : bloc Column non terminé (ligne 6)."},
+        {fykFile("BEGIN Column\r\nNAME=A\r\nBEGIN Column\r\nNAME=B\r\nEND Column"),
+         "est incomplet : bloc Column non terminé (ligne 4)."},
+        {"BEGIN MorvexFylatek\r\nBEGIN File\r\nBEGIN Index\r\nNAME=IX",
+         "est incomplet : bloc Index non terminé (ligne 3)."},
+        {fykFile("BEGIN Process\r\nTEMPLATE=a.tpl\r\nEND File\r\nEND MorvexFylatek"),
+         "est incomplet : bloc Process non terminé (ligne 4)."},
+        {width("-1"), refused("-1")},
+        {width(std::to_string(limit + 1)), refused(std::to_string(limit + 1))},
+        {width("99999999999"), refused("99999999999")},
+        {width("x1"), refused("x1")},
+    };
+    std::string path = dir.file("broken.fyk");
+    int before = FILEDESC_RegistryCount();
+    for (const auto& c : cases) {
+        writeAll(path, c.bytes);
+        std::string error;
+        morvex::TraceCapture capture;
+        EXPECT_EQ(FILEDESC_OpenFileDesc(path.c_str(), &error), nullptr) << c.reason;
+        EXPECT_EQ(error, "Le fichier de format '" + path + "' " + c.reason);
+    }
+    EXPECT_EQ(FILEDESC_RegistryCount(), before);
+}
+
+TEST_F(FykReader, EveryTruncationOfAValidFileIsRefused) {
+    DescPtr full = fullDescription();
+    std::string text = saveText(dir, full.get());
+    std::string path = dir.file("cut.fyk");
+    // Cut at every line start and in the middle of every line.
+    for (size_t pos = 0; pos < text.size();) {
+        size_t eol = text.find("\r\n", pos);
+        if (eol == std::string::npos) eol = text.size();
+        for (size_t n : {pos, pos + (eol - pos) / 2}) {
+            writeAll(path, text.substr(0, n));
+            DescPtr d = emptyDesc();
+            std::string error;
+            morvex::TraceCapture capture;
+            EXPECT_EQ(FILEDESC_LoadFromFile(d.get(), path.c_str(), &error), 1) << n;
+            EXPECT_NE(error.find(" (ligne "), std::string::npos) << n;
+        }
+        pos = eol + 2;
+    }
+    DescPtr d = loadText(dir, text);
+    EXPECT_EQ(LDCG_Count(d->columns), 8);
+}
+
+TEST_F(FykReader, HugeAndValuelessLinesStillLoad) {
     std::string hugeLine(100000, 'x');
     std::string hugeKeyed = "DESCRIPTION=" + std::string(100000, '=') + hugeLine;
     const std::string inputs[] = {
-        "",
-        binary,
-        "BEGIN MorvexFylatek\r\nBEGIN File\r\n" + binary,
         fykFile(hugeLine + "\r\n" + hugeKeyed + "\r\nBEGIN Column\r\n" + hugeKeyed +
                 "\r\nNAME=" + hugeLine + "\r\nEND Column"),
         fykFile("NAME\r\nTABLENAME\r\nTABLENAME=\r\n=\r\n==\r\n=value\r\nBEGIN Column\r\n"
                 "NAME\r\nLARGEUR=\r\nTYPE_CIBLE=1\r\nFMT_CIBLE=\r\nFMT_CIBLE=,\r\n"
                 "CARDELIMDEBUT\r\nEND Column\r\nBEGIN Primary Key\r\nCOMPOSANTE\r\nNAME\r\n"
                 "END Primary Key\r\nBEGIN Process\r\nTEMPLATE\r\nEND Process"),
-        std::string(5000, '\n'),
-        "BEGIN MorvexFylatek\r\n" + std::string(3000, '\r'),
-        "\"BEGIN MorvexFylatek\r\n\"\"\"=\"\r\n",
+        "\"BEGIN MorvexFylatek\r\n\"\"\"=\"\r\n" + fykFile(""),
     };
     for (const auto& input : inputs) {
         DescPtr d = loadText(dir, input);
         ASSERT_TRUE(d);
+        EXPECT_EQ(LDCG_Count(d->columns), input.find("BEGIN Column") != std::string::npos ? 1 : 0);
         EXPECT_EQ(d->isModified, 0);
     }
+}
+
+// Texts typed with line ends, backslashes and more than a 1022-byte line.
+TEST_F(FykRoundTrip, TextsAsTypedComeBackIdentical) {
+    DescPtr d = smallDescription();
+    const std::string comment = "Première ligne\r\nseconde\nC:\\new\\table \\r\\n #0x41\\";
+    d->Description = strdup(comment.c_str());
+    ColumnDesc* nom = FILEDESC_SearchColumn(d.get(), "Nom");
+    std::string longText = "a\\n\r\n" + std::string(COLUMN_DESCRIPTION_MAX - 7, 'd') + "\n";
+    snprintf(nom->Description, sizeof nom->Description, "%s", longText.c_str());
+    snprintf(nom->code, sizeof nom->code, "N\\n");
+    LDCG_Add(d->primaryKey.columns, nom, nullptr);
+    std::string first = saveText(dir, d.get(), "first.fyk");
+    EXPECT_NE(first.find("\r\n\tFILEVERSION=1.5\r\n"), std::string::npos);
+    EXPECT_NE(first.find("\r\n\t\tDESCRIPTION=Première ligne\\r\\nseconde\\nC:\\\\new"),
+              std::string::npos);
+    EXPECT_NE(first.find("\r\n\t\t\tCOMPOSANTE=N\\\\n\r\n"), std::string::npos);
+
+    DescPtr l = loadText(dir, first);
+    EXPECT_EQ(saveText(dir, l.get(), "second.fyk"), first);
+    EXPECT_EQ(l->Description, comment);
+    ColumnDesc* back = FILEDESC_SearchColumnByPos(l.get(), 2);
+    EXPECT_STREQ(back->code, "N\\n");
+    EXPECT_EQ(back->Description, longText);
+    EXPECT_EQ(LDCG_Count(l->primaryKey.columns), 2);
+
+    // Without a line end the texts are written as they stand, as before.
+    free(d->Description);
+    d->Description = strdup("C:\\new\\table");
+    snprintf(nom->Description, sizeof nom->Description, "%s", std::string(1500, 'e').c_str());
+    std::string plain = saveText(dir, d.get(), "plain.fyk");
+    EXPECT_NE(plain.find("\r\n\tFILEVERSION=1.4\r\n"), std::string::npos);
+    EXPECT_NE(plain.find("\r\n\t\tDESCRIPTION=C:\\new\\table\r\n"), std::string::npos);
+    l = loadText(dir, plain);
+    EXPECT_EQ(saveText(dir, l.get(), "plain2.fyk"), plain);
+    EXPECT_STREQ(l->Description, "C:\\new\\table");
+}
+
+// Opening appends the columns and renumbers and validates them once, at the end.
+TEST_F(FykReader, OpensADescriptionOfAHundredThousandColumns) {
+    const int n = 100000;
+    std::string text = "BEGIN MorvexFylatek\r\n\tBEGIN File\r\n\t\tTYPESTRUCTFILE=1";
+    for (int i = 1; i <= n; ++i) {
+        text += "\r\n\t\tBEGIN Column\r\n\t\t\tNAME=" +
+                (i == n / 2 ? "1bad"s : "C" + std::to_string(i)) +
+                "\r\n\t\t\tLARGEUR=" + std::to_string(1 + i % 3) + "\r\n\t\tEND Column";
+    }
+    text += "\r\n\tEND File\r\nEND MorvexFylatek";
+    std::string path = dir.file("wide.fyk");
+    writeAll(path, text);
+    morvex::TraceCapture capture;
+    DescPtr d(FILEDESC_OpenFileDesc(path.c_str()));
+    ASSERT_TRUE(d);
+    ASSERT_EQ(LDCG_Count(d->columns), n);
+    ColumnDesc* last = static_cast<ColumnDesc*>(d->columns->last->lParam1);
+    EXPECT_EQ(last->Position, n);
+    // Widths 2, 3, 1 repeated: 33 333 rounds of 6 characters, then the last column's 2.
+    EXPECT_EQ(last->StartPosition, 33333 * 6 + 1);
+    EXPECT_EQ(last->EndPosition, 33333 * 6 + 2);
+    EXPECT_EQ(FILEDESC_SearchColumnByPos(d.get(), n / 2)->hasWarning, 1);
+    EXPECT_EQ(FILEDESC_SearchColumnByPos(d.get(), n / 2 + 1)->hasWarning, 0);
+    EXPECT_EQ(d->isModified, 0);
 }
 
 TEST_F(FykReader, OpenFileDescLoadsAFileAndAMissingFileGivesNothing) {
