@@ -6,12 +6,16 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "app/core/application.h"
+#include "filedesc/analyse.h"
 #include "foundation/trace.h"
 #include "foundation/uiport.h"
 
 namespace {
+
+constexpr const char* kCaption = "Chargement à partir d'une description";
 
 struct DescCloser {
     void operator()(FileDesc* d) const { FILEDESC_CloseFileDesc(d); }
@@ -63,10 +67,24 @@ int leadingNumber(const char* text, const char** next) {
     return static_cast<int>(v);
 }
 
-// SIZE cell: the width, then the format of the type set so far on the line.
-void applySize(const char* cell, ColumnDesc* column) {
+// True when `width` is a width a line can hold (1 to the line-length limit).
+bool widthFits(long long width) {
+    return width >= 1 && width <= FILEDESC_GetNCarMaxReadWithoutNewLine();
+}
+
+// SIZE cell: the width, then the format of the type set so far on the line. False, with nothing
+// set, when the cell gives a width outside 1..the line-length limit or a scale beyond it; a cell
+// without a number gives no width (0).
+bool applySize(const char* cell, ColumnDesc* column) {
     const char* rest = cell;
     const int width = leadingNumber(cell, &rest);
+    if (rest != cell && !widthFits(width)) return false;
+    if (column->typeCible.type == DATATYPE_DECIMAL && rest != cell && *rest == ',') {
+        const char* after = rest + 1;
+        int scale = leadingNumber(rest + 1, &after);
+        if (after != rest + 1 && (scale < 0 || scale > FILEDESC_GetNCarMaxReadWithoutNewLine()))
+            return false;
+    }
     column->WidthInChars = width;
     TypeCible& t = column->typeCible;
     switch (t.type) {
@@ -100,10 +118,12 @@ void applySize(const char* cell, ColumnDesc* column) {
         default:
             break;
     }
+    return true;
 }
 
-// Cuts a fixed-width line into cells by the layout widths. false when a cell abandons the line.
-bool readFixedLine(const FileDesc& layout, std::string_view line, ColumnDesc* column, int zrt) {
+// Cuts a fixed-width line into cells by the layout widths. The first AnalyseColumn result that
+// is not 0 (the line is abandoned or refused), else 0.
+int readFixedLine(const FileDesc& layout, std::string_view line, ColumnDesc* column, int zrt) {
     morvex::trace("\nCharger Taille Fixe");
     size_t pos = 0;
     for (LDCG_ELT* e = layout.columns->first; e; e = e->next) {
@@ -113,15 +133,15 @@ bool readFixedLine(const FileDesc& layout, std::string_view line, ColumnDesc* co
                            : 0;
         std::string cell(line.substr(std::min(pos, line.size()), width));
         pos += cell.size();
-        if (AnalyseColumn(layoutColumn, cell.c_str(), column, zrt) != 0) return false;
+        if (int status = AnalyseColumn(layoutColumn, cell.c_str(), column, zrt)) return status;
     }
-    return true;
+    return 0;
 }
 
 // Cuts a delimited line at the layout's separator: cell n goes with layout column n; cells past
 // the last layout column are ignored, missing trailing cells leave their fields as they are.
-// A separator always ends a cell (cells have no quoting). false when a cell abandons the line.
-bool readDelimitedLine(const FileDesc& layout, std::string_view line, ColumnDesc* column, int zrt) {
+// A separator always ends a cell (cells have no quoting). Returns as readFixedLine does.
+int readDelimitedLine(const FileDesc& layout, std::string_view line, ColumnDesc* column, int zrt) {
     const std::string_view separator(layout.FieldDelimiterChars);
     LDCG_ELT* e = layout.columns->first;
     size_t start = 0;
@@ -133,15 +153,46 @@ bool readDelimitedLine(const FileDesc& layout, std::string_view line, ColumnDesc
             morvex::trace("[:%c]/%s", separator[0], rest.c_str());
         }
         morvex::trace("[buffer=%s] : Analyse de la colonne", cell.c_str());
-        if (AnalyseColumn(static_cast<ColumnDesc*>(e->lParam1), cell.c_str(), column, zrt) != 0)
-            return false;
+        if (int status =
+                AnalyseColumn(static_cast<ColumnDesc*>(e->lParam1), cell.c_str(), column, zrt))
+            return status;
         morvex::trace("\nRecuperation de la colonne suivante");
         e = e->next;
         if (end == std::string_view::npos) break;
         start = end + separator.size();
     }
     morvex::trace("\nEnregistrement de la colonne");
-    return true;
+    return 0;
+}
+
+// The width the ZRT rules give column `c` (`last`: it ends the description), computed wide.
+long long zrtWidth(const ColumnDesc& c, bool last) {
+    const TypeCible& t = c.typeCible;
+    long long width = c.WidthInChars;
+    if (t.type == DATATYPE_DECIMAL) {
+        const long long p = t.fmtDecimal.partieEntiere, s = t.fmtDecimal.partieDecimale;
+        if (c.code[0] == 'D' && s == 0 && p == 8) return 10;
+        if (s != 0) return p + s + 2;
+        return width + (last ? 2 : 1);
+    }
+    if (t.type == DATATYPE_DATE && width == 8) return 10;
+    return width;
+}
+
+// Why the ZRT rules cannot be applied to `desc`: the first column they would give a width
+// outside 1..the line-length limit; "" when they can.
+std::string zrtWidthProblem(const FileDesc& desc) {
+    for (LDCG_ELT* e = desc.columns->first; e; e = e->next) {
+        auto* c = static_cast<ColumnDesc*>(e->lParam1);
+        if (!c) continue;
+        const long long width = zrtWidth(*c, e->next == nullptr);
+        if (width != c->WidthInChars && !widthFits(width))
+            return "Colonne " + std::string(c->code) +
+                   " : les règles ZRT lui donneraient une largeur de " + std::to_string(width) +
+                   " caractères, hors des limites 1 à " +
+                   std::to_string(FILEDESC_GetNCarMaxReadWithoutNewLine()) + ".";
+    }
+    return std::string();
 }
 
 }  // namespace
@@ -161,13 +212,19 @@ int AnalyseColumn(const ColumnDesc* layoutColumn, const char* cell, ColumnDesc* 
         for (const auto& k : kTypeKeywords)
             if (word == k.keyword) column->typeCible.type = k.type;
     } else if (strcmp(code, "SIZE") == 0) {
-        applySize(cell, column);
+        if (!applySize(cell, column)) return 2;
     }
     return 0;
 }
 
 int AppliquerCorrectionsZRT(FileDesc* desc) {
     if (!desc || !desc->columns) return 1;
+    const std::string problem = zrtWidthProblem(*desc);
+    if (!problem.empty()) {
+        morvex::uiPort().messageBox(kCaption, problem + " Les règles ZRT ne sont pas appliquées.",
+                                    morvex::UiButtons::Ok, morvex::UiIcon::Error);
+        return 1;
+    }
     for (LDCG_ELT* e = desc->columns->first; e; e = e->next) {
         auto* c = static_cast<ColumnDesc*>(e->lParam1);
         if (!c) continue;
@@ -175,21 +232,19 @@ int AppliquerCorrectionsZRT(FileDesc* desc) {
         for (const char* ignored : kZrtIgnored)
             if (strcmp(c->code, ignored) == 0) c->IgnoreColumn = 1;
         TypeCible& t = c->typeCible;
+        // The widths were checked above: they fit an int.
+        const int width = static_cast<int>(zrtWidth(*c, e->next == nullptr));
         if (t.type == DATATYPE_DECIMAL) {
             const int p = t.fmtDecimal.partieEntiere, s = t.fmtDecimal.partieDecimale;
             if (c->code[0] == 'D' && s == 0 && p == 8) {
                 t.type = DATATYPE_DATE;
-                c->WidthInChars = 10;
                 copyCut(t.fmtDate, sizeof t.fmtDate, "aaaammjj");
-            } else if (s != 0) {
-                c->WidthInChars = p + s + 2;
-            } else {
+            } else if (s == 0) {
                 t.type = DATATYPE_INTEGER;
                 t.fmtEntier.taille = p;
-                c->WidthInChars += e->next ? 1 : 2;
             }
         }
-        if (t.type == DATATYPE_DATE && c->WidthInChars == 8) c->WidthInChars = 10;
+        c->WidthInChars = width;
     }
     // Widths changed: the positions follow them.
     desc->isModified = 1;
@@ -202,15 +257,17 @@ int TXTDESC_Import(FileDesc* target, const char* text, size_t length, const char
     if (!target || !target->columns || !layoutPath || (!text && length)) return 1;
     DescPtr layout(
         FILEDESC_CreateFileDesc("Importation", nullptr, STRUCTFILE_DELIMITED, "\\r\\n", "\\t"));
-    if (!layout || FILEDESC_LoadFromFile(layout.get(), layoutPath) != 0) {
-        morvex::uiPort().messageBox(
-            "Chargement à partir d'une description",
-            "Erreur de chargement du fichier de format pour la description.", morvex::UiButtons::Ok,
-            morvex::UiIcon::Error);
+    std::string error;
+    if (!layout || FILEDESC_LoadFromFile(layout.get(), layoutPath, &error) != 0) {
+        std::string text = "Erreur de chargement du fichier de format pour la description.";
+        if (!error.empty()) text += "\n" + error;
+        morvex::uiPort().messageBox(kCaption, text, morvex::UiButtons::Ok, morvex::UiIcon::Error);
         return 1;
     }
     const bool fixed = layout->TypeStructFile == STRUCTFILE_FIXED;
     const std::string_view all(text ? text : "", length);
+    // Every line is read before any column is added: a refused line leaves `target` as it was.
+    std::vector<ColumnDesc> columns;
     size_t start = 0;
     for (int lineNumber = 0; start < all.size(); ++lineNumber) {
         size_t end = all.find('\n', start);
@@ -230,11 +287,41 @@ int TXTDESC_Import(FileDesc* target, const char* text, size_t length, const char
 
         ColumnDesc column;
         memset(&column, 0, sizeof column);
-        bool complete = fixed ? readFixedLine(*layout, line, &column, applyZrt)
-                              : readDelimitedLine(*layout, line, &column, applyZrt);
-        if (complete) FILEDESC_AjouterColonne(target, &column);
+        int status = fixed ? readFixedLine(*layout, line, &column, applyZrt)
+                           : readDelimitedLine(*layout, line, &column, applyZrt);
+        if (status == 2) {
+            morvex::uiPort().messageBox(
+                kCaption,
+                "Ligne " + std::to_string(lineNumber + 1) +
+                    " : la taille est refusée, une largeur de 1 à " +
+                    std::to_string(FILEDESC_GetNCarMaxReadWithoutNewLine()) +
+                    " caractères est attendue. Rien n'a été importé.",
+                morvex::UiButtons::Ok, morvex::UiIcon::Error);
+            return 1;
+        }
+        if (status == 0) columns.push_back(column);
     }
+
+    const int wasModified = target->isModified;
+    size_t added = 0;
+    for (const ColumnDesc& column : columns) {
+        if (FILEDESC_AppendColumn(target, &column) != 0) break;
+        FILEDESC_ValidateColumn(static_cast<ColumnDesc*>(target->columns->last->lParam1));
+        ++added;
+    }
+    FILEDESC_UpdatePositions(target);
     if (applyZrt) {
+        const std::string problem = zrtWidthProblem(*target);
+        if (!problem.empty()) {
+            // Take the new columns back off.
+            for (size_t i = 0; i < added; ++i)
+                LDCG_Delete(target->columns, target->columns->last, 1);
+            FILEDESC_UpdatePositions(target);
+            target->isModified = wasModified;
+            morvex::uiPort().messageBox(kCaption, problem + " Rien n'a été importé.",
+                                        morvex::UiButtons::Ok, morvex::UiIcon::Error);
+            return 1;
+        }
         morvex::trace("\nApplication des règles ZRT");
         AppliquerCorrectionsZRT(target);
     }

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "app/core/application.h"
+#include "filedesc/analyse.h"
 #include "foundation/trace.h"
 #include "foundation/uiport_testing.h"
 
@@ -290,7 +291,58 @@ TEST_F(TextImport, UnreadableLayoutShowsItsMessageAndChangesNothing) {
     ASSERT_EQ(port_.messages.size(), 1u);
     EXPECT_EQ(port_.messages[0],
               "Chargement à partir d'une description|Erreur de chargement du fichier de format "
-              "pour la description.");
+              "pour la description.\nImpossible d'ouvrir le fichier de format '" +
+                  (dir_ / "missing.fyk").string() + "'.");
+}
+
+TEST_F(TextImport, WidthsBeyondTheLineLimitAreRefusedAndNothingIsImported) {
+    const std::string limit = std::to_string(FILEDESC_GetNCarMaxReadWithoutNewLine());
+    const int l = FILEDESC_GetNCarMaxReadWithoutNewLine();
+    auto sizeRefused = [&](int line) {
+        return "Chargement à partir d'une description|Ligne " + std::to_string(line) +
+               " : la taille est refusée, une largeur de 1 à " + limit +
+               " caractères est attendue. Rien n'a été importé.";
+    };
+    auto zrtRefused = [&](const char* column, long long width) {
+        return "Chargement à partir d'une description|Colonne " + std::string(column) +
+               " : les règles ZRT lui donneraient une largeur de " + std::to_string(width) +
+               " caractères, hors des limites 1 à " + limit + ". Rien n'a été importé.";
+    };
+    const std::string ok = "ID\tINT\t9\n";
+    const struct {
+        std::string text;
+        int zrt;
+        std::string message;
+    } cases[] = {
+        {ok + "MONTANT\tDECIMAL\t99999999999999999999,2\n", 1, sizeRefused(2)},
+        {ok + "NOM\tVARCHAR\t" + std::to_string(l + 1), 0, sizeRefused(2)},
+        {"NOM\tVARCHAR\t-1", 0, sizeRefused(1)},
+        {"NOM\tVARCHAR\t0", 0, sizeRefused(1)},
+        {"TAUX\tDECIMAL\t10,2147483647", 1, sizeRefused(1)},
+        {ok + "TAUX\tDECIMAL\t" + std::to_string(l - 10) + ",20\n" + ok, 1,
+         zrtRefused("TAUX", l + 12LL)},
+        {ok + "SOLDE\tNUMERIC\t" + limit, 1, zrtRefused("SOLDE", l + 2LL)},
+    };
+    std::string path = layout(STRUCTFILE_DELIMITED, {{"NAME", 0}, {"TYPE", 0}, {"SIZE", 0}});
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.text);
+        target_.reset(FILEDESC_CreateFileDesc("Cible", nullptr, STRUCTFILE_FIXED, "\\r\\n", ";"));
+        ColumnDesc kept{};
+        strcpy(kept.code, "DEJA_LA");
+        kept.WidthInChars = 4;
+        FILEDESC_AjouterColonne(target_.get(), &kept);
+        target_->isModified = 0;
+        port_.messages.clear();
+        EXPECT_EQ(import(c.text, path, c.zrt), 1);
+        EXPECT_EQ(count(), 1);
+        EXPECT_EQ(col(1)->EndPosition, 4);
+        EXPECT_EQ(target_->isModified, 0);
+        ASSERT_EQ(port_.messages.size(), 1u);
+        EXPECT_EQ(port_.messages[0], c.message);
+    }
+    // At the limit itself the rules still apply.
+    ASSERT_EQ(import("TAUX\tDECIMAL\t" + std::to_string(l - 12) + ",10", path, 1), 0);
+    EXPECT_EQ(col(2)->WidthInChars, l);
 }
 
 TEST_F(TextImport, TheTemporaryLayoutIsClosedAfterTheImport) {
