@@ -241,18 +241,23 @@ void ProposeTypeHoldingAll(ColumnDesc* column, const ValueKinds& kinds) {
     }
 }
 
-// Tells the person which rows the analysis left out.
-void ReportOddRows(const std::vector<FILEANALYSE_ODDROW>& odd, int columns) {
-    if (odd.empty()) return;
+// A row of the analysed file that does not have the number of fields of the others.
+struct FILEANALYSE_ODDROW {
+    int line;    // line of the data file on which the row begins
+    int fields;  // fields it has
+};
+
+// Tells the person how many rows have another shape, naming the first ones.
+void ReportOddRows(const std::vector<FILEANALYSE_ODDROW>& odd, int count, int columns) {
+    if (count == 0) return;
     std::string lines;
     for (size_t i = 0; i < odd.size() && i < ODD_ROWS_NAMED; ++i) {
         if (i) lines += ", ";
         lines += std::to_string(odd[i].line) + " (" + std::to_string(odd[i].fields) + " valeurs)";
     }
-    if (odd.size() > ODD_ROWS_NAMED) lines += "...";
+    if (count > static_cast<int>(odd.size())) lines += "...";
     char head[160];
-    snprintf(head, sizeof head, "\n(!) %zu ligne(s) n'ont pas %i valeur(s) : lignes ", odd.size(),
-             columns);
+    snprintf(head, sizeof head, "\n(!) %i ligne(s) n'ont pas %i valeur(s) : lignes ", count, columns);
     morvex::trace("%s%s", head, lines.c_str());
     morvex::uiPort().panelMessage(morvex::UiPanel::BoldColour, morvex::PANEL_WARNING,
                                   head + lines + ".\n");
@@ -412,8 +417,7 @@ void fyk_LaunchFileAnalyseThread(TASK* task) {
 }
 
 int FILEDESC_AnalyseFileWithSeparatorsV2(TASK* task, FileDesc* desc, const char* path, int maxRows,
-                                         int addColumns, int rules,
-                                         std::vector<FILEANALYSE_ODDROW>* oddRows) {
+                                         int addColumns, int rules) {
     if (!task || !desc || !path || !desc->columns) return 1;
     morvex::trace("\n[FILEDESC_AnalyseFileWithSeparatorsV2] : Analyzing file [%s] With MaxRows=%i",
                   path, maxRows);
@@ -443,7 +447,8 @@ int FILEDESC_AnalyseFileWithSeparatorsV2(TASK* task, FileDesc* desc, const char*
         if (columnCount == 0) columnCount = DominantFieldCount(desc, reader.get());
     }
     std::vector<ValueKinds> kinds;
-    std::vector<FILEANALYSE_ODDROW> odd;
+    std::vector<FILEANALYSE_ODDROW> odd;  // the first ones, named in the report
+    int oddCount = 0;
     char name[32];
     char message[96];
     COL_TYPE_STATISTICS valueStats;
@@ -489,7 +494,8 @@ int FILEDESC_AnalyseFileWithSeparatorsV2(TASK* task, FileDesc* desc, const char*
             // A row of another shape is told, never turned into columns; a longer one is not
             // counted in the types either (its values may be shifted), a shorter one lends the
             // values it has, as a load stores it.
-            odd.push_back({reader->currentRowFirstLine, fieldCount});
+            if (odd.size() < ODD_ROWS_NAMED) odd.push_back({reader->currentRowFirstLine, fieldCount});
+            ++oddCount;
             if (fieldCount > columnCount) row.reset();
         }
         int position = 0;
@@ -573,8 +579,7 @@ int FILEDESC_AnalyseFileWithSeparatorsV2(TASK* task, FileDesc* desc, const char*
         size_t position = 0;
         for (LDCG_ELT* e = desc->columns->first; e && position < kinds.size(); e = e->next)
             ProposeTypeHoldingAll(static_cast<ColumnDesc*>(e->lParam1), kinds[position++]);
-        ReportOddRows(odd, columnCount);
-        if (oddRows) *oddRows = std::move(odd);
+        ReportOddRows(odd, oddCount, columnCount);
     }
     FILEDESC_UpdatePositions(desc);
     FILEDESC_Validate(desc);

@@ -43,12 +43,6 @@ enum FileAnalyseRules {
     FILEANALYSE_DETECTED = 1,
 };
 
-// A row of the analysed file that does not have the number of fields of the others.
-struct FILEANALYSE_ODDROW {
-    int line;    // line of the data file on which the row begins
-    int fields;  // fields it has
-};
-
 // Data of an analysis task; owned by the launcher, which outlives the worker.
 struct FILEANALYSE_TASKDATA {
     void* window;      // the window that started the analysis (opaque)
@@ -105,11 +99,10 @@ void fyk_LaunchFileAnalyseThread(TASK* task);
 // add "UndeclaredColumn<n>"), widens them to their longest value, gathers their statistics and
 // proposes their types. Reports progress through the task and stops at its stop request.
 // 0, or 1 when an argument is missing, the file cannot be read or memory runs out.
-// Under FILEANALYSE_DETECTED (`rules`), see FileAnalyseRules; rows left out are told through
-// the message panel and, when `oddRows` is given, listed there.
+// Under FILEANALYSE_DETECTED (`rules`), see FileAnalyseRules; the rows of another shape are
+// told through the message panel.
 int FILEDESC_AnalyseFileWithSeparatorsV2(TASK* task, FileDesc* desc, const char* path, int maxRows,
-                                         int addColumns, int rules = FILEANALYSE_SPECIFIED,
-                                         std::vector<FILEANALYSE_ODDROW>* oddRows = nullptr);
+                                         int addColumns, int rules = FILEANALYSE_SPECIFIED);
 
 // Menu command "Statistiques du fichier de données": counts the lines of `path` as a task and
 // returns once it has ended. Without desc or path it warns the person and returns 1; else 0.
