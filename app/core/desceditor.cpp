@@ -3,9 +3,13 @@
 #include <algorithm>
 #include <cctype>
 #include <cstdio>
+#include <cerrno>
+#include <climits>
+#include <cstdlib>
 #include <cstring>
 
 #include "datadic/dico.h"
+#include "filedesc/analyse.h"
 #include "foundation/ldcg.h"
 #include "foundation/mystrings.h"
 #include "foundation/trace.h"
@@ -311,6 +315,14 @@ int DESCEDIT_RenameIndex(FileDesc* desc, IndexDesc* index, const char* name) {
 int DESCEDIT_SendToDictionary(FileDesc* desc, const std::vector<ColumnDesc*>& columns,
                               const char* dictionaryPath) {
     if (!desc || columns.empty()) return 0;
+    const int sent = DESCEDIT_AddToDictionary(desc, columns, dictionaryPath);
+    if (sent < 0) return -1;
+    return DICO_Save(DICO_Current()) == 0 ? sent : -1;
+}
+
+int DESCEDIT_AddToDictionary(FileDesc* desc, const std::vector<ColumnDesc*>& columns,
+                             const char* dictionaryPath) {
+    if (!desc || columns.empty()) return 0;
     DATADIC* dic = DICO_Current();
     if (!dic && dictionaryPath) {
         bool unreadable = false;
@@ -330,7 +342,7 @@ int DESCEDIT_SendToDictionary(FileDesc* desc, const std::vector<ColumnDesc*>& co
     int sent = 0;
     for (ColumnDesc* column : columns)
         if (DICO_AddObject(desc->DatabaseName, desc->TableName, column) == 0) ++sent;
-    return DICO_Save(dic) == 0 ? sent : -1;
+    return sent;
 }
 
 DescEditSeparator DESCEDIT_SeparatorChoice(const FileDesc* desc) {
@@ -412,4 +424,264 @@ void DESCEDIT_SetUnquote(FileDesc* desc, bool unquote, const std::string& quote)
     if (!desc) return;
     desc->Unquote = unquote ? 1 : 0;
     desc->QuoteChar = !unquote ? '\0' : quote.empty() ? '"' : quote[0];
+}
+
+namespace {
+
+// `text` cut to `max` bytes without splitting a UTF-8 character, into a field of max + 1 bytes.
+void copyCut(char* field, size_t max, const std::string& text) {
+    size_t n = std::min(text.size(), max);
+    while (n > 0 && n < text.size() && (static_cast<unsigned char>(text[n]) & 0xC0) == 0x80) --n;
+    std::memcpy(field, text.data(), n);
+    field[n] = '\0';
+}
+
+// Replaces an owned text by a copy of `text` (nullptr for an empty text).
+void replaceText(char*& field, const std::string& text) {
+    std::free(field);
+    field = text.empty() ? nullptr : strdup(text.c_str());
+}
+
+// `text` read whole as a number of at least `min`.
+bool readNumber(const std::string& text, int min, int* out) {
+    if (text.empty()) return false;
+    char* end = nullptr;
+    errno = 0;
+    const long n = std::strtol(text.c_str(), &end, 10);
+    if (*end != '\0' || errno != 0 || n < min || n > 2000000000L) return false;
+    *out = static_cast<int>(n);
+    return true;
+}
+
+int positionOf(FileDesc* desc, const ColumnDesc* column) {
+    std::vector<ColumnDesc*> all = DESCEDIT_Columns(desc);
+    auto it = std::find(all.begin(), all.end(), column);
+    return it == all.end() ? 0 : static_cast<int>(it - all.begin()) + 1;
+}
+
+std::string fixedWidthRefusal(const FileDesc* desc) {
+    return desc->TypeStructFile == STRUCTFILE_FIXED
+               ? ""
+               : "Les positions de début et de fin ne s'appliquent qu'aux fichiers de largeur fixe.";
+}
+
+}  // namespace
+
+std::string DESCEDIT_CodeRefusal(const char* code) {
+    if (code && *code) return "";
+    return "Veuillez renseigner le CODE COLONNE.\nIl s'agit d'un identifiant pouvant correspondre "
+           "au nom de la colonne dans la table cible.";
+}
+
+ColumnDesc DESCEDIT_NewColumnFields(const char* code) {
+    ColumnDesc fields{};
+    copyCut(fields.code, COLUMN_CODE_MAX, code ? code : "");
+    fields.WidthInChars = 1;
+    fields.typeCible.type = DATATYPE_VARIABLECHAR;
+    DESCEDIT_ReadFormat(&fields.typeCible, "Aucun");
+    return fields;
+}
+
+std::string DESCEDIT_ApplyDetail(FileDesc* desc, ColumnDesc* column, const ColumnDesc& fields) {
+    if (!desc) return "Aucune description.";
+    std::string refusal = DESCEDIT_CodeRefusal(fields.code);
+    if (!refusal.empty()) return refusal;
+    if (!column) {
+        ColumnDesc added = fields;
+        added.message = nullptr;
+        added.stats = nullptr;
+        FILEDESC_AjouterColonne(desc, &added);
+    } else {
+        std::memcpy(column->code, fields.code, sizeof column->code);
+        std::memcpy(column->Description, fields.Description, sizeof column->Description);
+        column->WidthInChars = fields.WidthInChars;
+        column->typeCible = fields.typeCible;
+        column->protectedField = fields.protectedField;
+        column->DelimCharStart = fields.DelimCharStart;
+        column->DelimCharEnd = fields.DelimCharEnd;
+        column->IgnoreColumn = fields.IgnoreColumn;
+        column->FieldCannotBeNull = fields.FieldCannotBeNull;
+        FILEDESC_MAJColonne(desc);
+    }
+    FILEDESC_UpdatePositions(desc);
+    FILEDESC_Validate(desc);
+    return "";
+}
+
+std::string DESCEDIT_MoveColumnTo(FileDesc* desc, ColumnDesc* column, int position) {
+    const int count = static_cast<int>(DESCEDIT_Columns(desc).size());
+    if (position < 1 || position > count)
+        return morvex::Format("La position %i n'existe pas : la description a %i colonne(s).",
+                              position, count);
+    for (int at = positionOf(desc, column); at != position && at > 0;
+         at = positionOf(desc, column))
+        if (!DESCEDIT_MoveColumn(desc, column, at > position ? -1 : +1)) break;
+    return "";
+}
+
+std::string DESCEDIT_SetColumnStart(FileDesc* desc, ColumnDesc* column, int start) {
+    std::string refusal = fixedWidthRefusal(desc);
+    if (!refusal.empty() || start == column->StartPosition) return refusal;
+    ColumnDesc* before = FILEDESC_SearchColumnByPos(desc, positionOf(desc, column) - 1);
+    if (!before) return "La première colonne commence au caractère 1.";
+    if (start <= before->StartPosition || start > column->EndPosition)
+        return morvex::Format(
+            "Le début de la colonne %s doit être entre les caractères %i et %i (la colonne %s "
+            "la précède).",
+            column->code, before->StartPosition + 1, column->EndPosition, before->code);
+    before->WidthInChars = start - before->StartPosition;
+    column->WidthInChars = column->EndPosition - start + 1;
+    FILEDESC_MAJColonne(desc);
+    FILEDESC_UpdatePositions(desc);
+    return "";
+}
+
+std::string DESCEDIT_SetColumnEnd(FileDesc* desc, ColumnDesc* column, int end) {
+    std::string refusal = fixedWidthRefusal(desc);
+    if (!refusal.empty() || end == column->EndPosition) return refusal;
+    ColumnDesc* after = FILEDESC_SearchColumnByPos(desc, positionOf(desc, column) + 1);
+    const int last = after ? after->EndPosition - 1 : INT_MAX;
+    if (end < column->StartPosition || end > last)
+        return after ? morvex::Format(
+                           "La fin de la colonne %s doit être entre les caractères %i et %i (la "
+                           "colonne %s la suit).",
+                           column->code, column->StartPosition, last, after->code)
+                     : morvex::Format("La fin de la colonne %s ne peut précéder son début (%i).",
+                                      column->code, column->StartPosition);
+    if (after) after->WidthInChars = after->EndPosition - end;
+    column->WidthInChars = end - column->StartPosition + 1;
+    FILEDESC_MAJColonne(desc);
+    FILEDESC_UpdatePositions(desc);
+    return "";
+}
+
+void DESCEDIT_SetMandatory(const std::vector<ColumnDesc*>& columns, bool on) {
+    std::vector<ColumnDesc*> differing;
+    for (ColumnDesc* c : columns)
+        if ((c->FieldCannotBeNull != 0) != on) differing.push_back(c);
+    DESCEDIT_ToggleMandatory(differing);
+}
+
+void DESCEDIT_SetIgnore(const std::vector<ColumnDesc*>& columns, bool on) {
+    std::vector<ColumnDesc*> differing;
+    for (ColumnDesc* c : columns)
+        if ((c->IgnoreColumn != 0) != on) differing.push_back(c);
+    DESCEDIT_ToggleIgnore(differing);
+}
+
+IndexDesc* DESCEDIT_FindIndex(FileDesc* desc, const char* name) {
+    if (!desc || !name || !*name) return nullptr;
+    if (DESCEDIT_HasPrimaryKey(desc) && std::strcmp(desc->primaryKey.name, name) == 0)
+        return &desc->primaryKey;
+    for (IndexDesc* index : indexesOf(desc))
+        if (std::strcmp(index->name, name) == 0) return index;
+    return nullptr;
+}
+
+std::string DESCEDIT_AddNamedIndex(FileDesc* desc, const std::string& name,
+                                   const std::vector<ColumnDesc*>& columns) {
+    if (name.empty()) return "Le nom d'un index ne peut pas être vide.";
+    if (name.size() > static_cast<size_t>(INDEX_NAME_MAX))
+        return morvex::Format("Le nom d'index '%s' dépasse %i caractères.", name.c_str(),
+                              INDEX_NAME_MAX);
+    if (DESCEDIT_FindIndex(desc, name.c_str()))
+        return "Un index ou la clé primaire s'appelle déjà '" + name + "'.";
+    if (DESCEDIT_AddIndex(desc, columns) != 0) return "Un index doit avoir au moins une colonne.";
+    DESCEDIT_RenameIndex(desc, indexesOf(desc).back(), name.c_str());
+    return "";
+}
+
+std::string DESCEDIT_ReanalyseColumns(FileDesc* desc, const std::vector<ColumnDesc*>& columns,
+                                      int maxRows, int rules) {
+    const char* example = desc->ExampleFilePath;
+    if (!example || !*example)
+        return "La description n'a pas de fichier exemple : l'analyse ne peut pas être relancée.";
+    if (FILE* probe = std::fopen(example, "rb"))
+        std::fclose(probe);
+    else
+        return morvex::Format("Le fichier exemple '%s' ne peut pas être lu.", example);
+    struct Kept {
+        ColumnDesc* column;
+        int width;
+        TypeCible type;
+    };
+    const std::vector<ColumnDesc*> before = DESCEDIT_Columns(desc);
+    std::vector<Kept> kept;
+    for (ColumnDesc* c : before)
+        if (!contains(columns, c)) kept.push_back({c, c->WidthInChars, c->typeCible});
+    if (FYK_LaunchFileAnalyse(nullptr, desc, example, maxRows, 0, rules) != 0)
+        return morvex::Format("L'analyse du fichier exemple '%s' n'a pas pu être lancée.", example);
+    // Values past the last column make columns of their own: they are not the ones asked for.
+    std::vector<ColumnDesc*> added;
+    for (ColumnDesc* c : DESCEDIT_Columns(desc))
+        if (!contains(before, c)) added.push_back(c);
+    DESCEDIT_DeleteColumns(desc, added);
+    for (const Kept& k : kept) {
+        k.column->WidthInChars = k.width;
+        k.column->typeCible = k.type;
+    }
+    FILEDESC_UpdatePositions(desc);
+    FILEDESC_Validate(desc);
+    desc->isModified = 1;
+    return "";
+}
+
+std::vector<std::string> DESCEDIT_PropertyNames() {
+    return {"project",   "table",     "schema",     "database",     "description",
+            "example",   "sqlite",    "eol",        "delimiter",    "header",
+            "first-line", "last-line", "fixed-length", "encoding", "unquote"};
+}
+
+std::string DESCEDIT_SetProperty(FileDesc* desc, const std::string& name,
+                                 const std::string& value) {
+    if (!desc) return "Aucune description.";
+    auto number = [&](int min, int* field) -> std::string {
+        int n = 0;
+        if (!readNumber(value, min, &n))
+            return morvex::Format("La valeur de %s doit être un nombre entier d'au moins %i : '%s'.",
+                                  name.c_str(), min, value.c_str());
+        *field = n;
+        return "";
+    };
+    std::string refusal;
+    if (name == "project") {
+        copyCut(desc->ProjectName, FILEDESC_PROJECTNAME_MAX, value);
+    } else if (name == "table") {
+        copyCut(desc->TableName, FILEDESC_NAME_MAX, value);
+    } else if (name == "schema") {
+        copyCut(desc->SchemaName, FILEDESC_NAME_MAX, value);
+    } else if (name == "database") {
+        copyCut(desc->DatabaseName, FILEDESC_NAME_MAX, value);
+    } else if (name == "description") {
+        replaceText(desc->Description, value);
+    } else if (name == "example") {
+        replaceText(desc->ExampleFilePath, value);
+    } else if (name == "sqlite") {
+        replaceText(desc->DatabaseFilePath, value);
+    } else if (name == "eol") {
+        if (value.empty()) return "L'indicateur de fin de ligne ne peut pas être vide.";
+        DESCEDIT_SetEndOfLine(desc, value);
+    } else if (name == "delimiter") {
+        desc->TypeStructFile = value.empty() ? STRUCTFILE_FIXED : STRUCTFILE_DELIMITED;
+        DESCEDIT_SetSeparator(desc, value);
+    } else if (name == "header") {
+        if (value != "0" && value != "1") return "La valeur de header doit être 0 ou 1.";
+        desc->FirstLineIsHeader = value == "1";
+    } else if (name == "first-line") {
+        refusal = number(1, &desc->BeginFromLine);
+    } else if (name == "last-line") {
+        refusal = number(0, &desc->EndToLine);
+    } else if (name == "fixed-length") {
+        refusal = number(0, &desc->LenFixedLine);
+    } else if (name == "encoding") {
+        DESCEDIT_SetEncoding(desc, value);
+    } else if (name == "unquote") {
+        if (value.size() != 1)
+            return "La valeur de unquote doit être 0, 1 ou le caractère de protection.";
+        DESCEDIT_SetUnquote(desc, value != "0", value == "1" ? "" : value);
+    } else {
+        return "Propriété inconnue : '" + name + "'.";
+    }
+    if (refusal.empty()) desc->isModified = 1;
+    return refusal;
 }

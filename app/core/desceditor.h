@@ -109,3 +109,49 @@ void DESCEDIT_SetEncoding(FileDesc* desc, const std::string& text);
 // Writes the unquoting into the description: with `unquote`, Unquote 1 and the first character
 // of `quote` as protecting character ('"' when `quote` is empty); else both 0.
 void DESCEDIT_SetUnquote(FileDesc* desc, bool unquote, const std::string& quote);
+
+// ---- Edits as the detail panel, the properties sheet and the key window make them ----
+// Each returns the refusal the person is shown ("" when the edit was made), so that every front
+// end refuses the same edits with the same words.
+
+// The refusal of a column code: the detail panel's message for an empty code, else "".
+std::string DESCEDIT_CodeRefusal(const char* code);
+// What the detail panel writes into a column: code, description, width, type and formats,
+// protection and its characters, ignore and mandatory flags, taken from `fields`. Into `column`
+// ("Modifier"), or into a new column appended to `desc` when `column` is null ("Ajouter"); the
+// positions are renumbered and the columns validated.
+std::string DESCEDIT_ApplyDetail(FileDesc* desc, ColumnDesc* column, const ColumnDesc& fields);
+// The fields of a new column as the cleared detail panel holds them (width 1, VariableChar,
+// format "Aucun"), with `code`.
+ColumnDesc DESCEDIT_NewColumnFields(const char* code);
+// Moves a column to `position` (1 for the first) one place at a time, as "Monter" and
+// "Descendre" do.
+std::string DESCEDIT_MoveColumnTo(FileDesc* desc, ColumnDesc* column, int position);
+// First or last character of a column of a fixed-width description: the border with the
+// neighbouring column moves, the other columns keep their places (the first column starts at 1).
+std::string DESCEDIT_SetColumnStart(FileDesc* desc, ColumnDesc* column, int start);
+std::string DESCEDIT_SetColumnEnd(FileDesc* desc, ColumnDesc* column, int end);
+// Gives the mandatory / ignore flag `on` to every column, toggling those that differ.
+void DESCEDIT_SetMandatory(const std::vector<ColumnDesc*>& columns, bool on);
+void DESCEDIT_SetIgnore(const std::vector<ColumnDesc*>& columns, bool on);
+// The primary key (when named `name`) or the index named `name`, else nullptr.
+IndexDesc* DESCEDIT_FindIndex(FileDesc* desc, const char* name);
+// A new index of the columns named `name` (a name no key or index has yet).
+std::string DESCEDIT_AddNamedIndex(FileDesc* desc, const std::string& name,
+                                   const std::vector<ColumnDesc*>& columns);
+// The type analysis of some columns again on the example file ("Relancer l'analyse de
+// reconnaissance des types"), reading at most `maxRows` rows under `rules` (FileAnalyseRules):
+// the other columns keep their widths and types, and no column is added.
+std::string DESCEDIT_ReanalyseColumns(FileDesc* desc, const std::vector<ColumnDesc*>& columns,
+                                      int maxRows, int rules);
+// The properties of the project properties sheet, by name: "project", "table", "schema",
+// "database", "description", "example", "sqlite" (the database file), "eol", "delimiter" (an
+// empty one makes the description fixed-width, another one delimited), "header" (0/1),
+// "first-line", "last-line", "fixed-length" (numbers), "encoding", "unquote" (0, 1 or the
+// protecting character). Marks the description modified.
+std::vector<std::string> DESCEDIT_PropertyNames();
+std::string DESCEDIT_SetProperty(FileDesc* desc, const std::string& name, const std::string& value);
+// Adds the columns to the data dictionary as DESCEDIT_SendToDictionary does, without saving it
+// (DICO_Save). Number of columns added, -1 when the dictionary cannot be opened.
+int DESCEDIT_AddToDictionary(FileDesc* desc, const std::vector<ColumnDesc*>& columns,
+                             const char* dictionaryPath);
