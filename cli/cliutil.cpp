@@ -3,12 +3,16 @@
 #include <algorithm>
 #include <cstdio>
 #include <filesystem>
+#include <fstream>
 
 #include "cli/cliport.h"
+#include "datadic/dico.h"
 
 namespace fs = std::filesystem;
 
 namespace morvex {
+
+DicoCloser::~DicoCloser() { DICO_Close(); }
 
 bool isRegularFile(const std::string& path) {
     std::error_code ec;
@@ -32,9 +36,26 @@ bool checkDataFile(const std::string& path) {
     return true;
 }
 
+// Whether the file holds a description: the reader takes nothing before its first line
+// "BEGIN MorvexFylatek", which comes first in every file the program writes.
+bool isDescriptionFile(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::string head(64 * 1024, '\0');
+    in.read(head.data(), static_cast<std::streamsize>(head.size()));
+    head.resize(static_cast<size_t>(in.gcount()));
+    for (char& c : head) c = static_cast<char>(tolower(static_cast<unsigned char>(c)));
+    return head.find("begin morvexfylatek") != std::string::npos;
+}
+
 DescPtr openDescription(const std::string& path) {
     if (!isRegularFile(path)) {
         cliError("Le fichier de description '" + path + "' n'existe pas ou n'est pas un fichier.");
+        return nullptr;
+    }
+    if (!isDescriptionFile(path)) {
+        cliError("Le fichier '" + path +
+                 "' n'est pas un fichier de format : une description .fyk commence par BEGIN "
+                 "MorvexFylatek.");
         return nullptr;
     }
     DescPtr desc(FILEDESC_OpenFileDesc(path.c_str()));
@@ -42,12 +63,17 @@ DescPtr openDescription(const std::string& path) {
     return desc;
 }
 
-bool saveDescription(FileDesc* desc, const std::string& path) {
+bool saveDescription(FileDesc* desc, const std::string& path,
+                     const std::function<bool()>& beforeRename) {
     std::string temp = path + ".tmp";
     std::error_code ec;
     if (FILEDESC_SaveToFile(desc, temp.c_str()) != 0) {
         fs::remove(temp, ec);
         cliError("Impossible d'écrire le fichier de description '" + path + "'.");
+        return false;
+    }
+    if (beforeRename && !beforeRename()) {
+        fs::remove(temp, ec);
         return false;
     }
     fs::rename(temp, path, ec);

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstddef>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -16,10 +17,18 @@ struct DescCloser {
 };
 using DescPtr = std::unique_ptr<FileDesc, DescCloser>;
 
+// Releases the process's data dictionary when a command ends.
+struct DicoCloser {
+    ~DicoCloser();
+};
+
 // True when `path` names an existing regular file.
 bool isRegularFile(const std::string& path);
 
-// Opens a .fyk description; writes a French error and returns nullptr when it cannot be read.
+// Whether the file holds a description (a line "BEGIN MorvexFylatek" in its first 64 KiB).
+bool isDescriptionFile(const std::string& path);
+// Opens a .fyk description; writes a French error and returns nullptr when it cannot be read
+// or is not a description (a data file given in its place).
 DescPtr openDescription(const std::string& path);
 
 // The data file of a command: the --data option, else the description's example file.
@@ -30,8 +39,10 @@ bool checkDataFile(const std::string& path);
 
 // Saves `desc` to `path` through a temporary file renamed over the target, so that a failed
 // write never leaves a truncated description; records the path in the description. Writes a
-// French error and returns false on failure.
-bool saveDescription(FileDesc* desc, const std::string& path);
+// French error and returns false on failure. `beforeRename`, when given, runs once the
+// temporary file is written; its failure (false) leaves the target as it was.
+bool saveDescription(FileDesc* desc, const std::string& path,
+                     const std::function<bool()>& beforeRename = nullptr);
 
 // Writes all of `text` to standard output; false (with an error message) on a write error.
 bool writeOut(const std::string& text);

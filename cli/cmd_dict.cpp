@@ -21,11 +21,6 @@ using json = nlohmann::json;
 namespace morvex {
 namespace {
 
-// Releases the process's dictionary when a command ends.
-struct DicoCloser {
-    ~DicoCloser() { DICO_Close(); }
-};
-
 std::string dictionaryPath(const std::string& option) {
     return option.empty() ? DICO_DefaultPath(gcontexte.dictionnariesDirectory) : option;
 }
@@ -188,30 +183,12 @@ int commandDictAdd(const std::string& dictOption, const std::string& descPath,
     return CLI_OK;
 }
 
+// The same code path as `edit --from-dictionary`: each object becomes the last column.
 int commandDictApply(const std::string& dictOption, const std::string& descPath,
                      const std::vector<std::string>& codes) {
-    DicoCloser closer;
-    DescPtr desc = openDescription(descPath);
-    if (!desc) return CLI_FAILURE;
-    DATADIC* dic = openDictionary(dictionaryPath(dictOption), false);
-    if (!dic) return CLI_FAILURE;
-    std::vector<DATADIC_ELT*> elements;
-    for (const std::string& code : codes) {
-        DATADIC_ELT* elt = DATADIC_SearchElt(dic, code.c_str());
-        if (!elt) {
-            cliError("L'objet '" + code + "' n'existe pas dans le dictionnaire.");
-            return CLI_FAILURE;
-        }
-        elements.push_back(elt);
-    }
-    for (DATADIC_ELT* elt : elements)
-        if (DICO_ApplyElement(desc.get(), elt) != 0) {
-            cliError("Impossible d'ajouter la colonne '" + std::string(elt->code) + "'.");
-            return CLI_FAILURE;
-        }
-    if (!saveDescription(desc.get(), descPath)) return CLI_FAILURE;
-    printf("(i) %zu colonne(s) ajoutée(s) à '%s'\n", elements.size(), descPath.c_str());
-    return CLI_OK;
+    EditRequest request{descPath, {}, false, false, dictOption};
+    for (const std::string& code : codes) request.changes.push_back({"--from-dictionary", {code, ""}});
+    return commandEdit(request);
 }
 
 void addDictCommand(CLI::App& app, CliCommands& commands) {

@@ -39,6 +39,7 @@ void addLoadCommand(CLI::App& app, CliCommands& commands);
 void addGenerateCommands(CLI::App& app, CliCommands& commands);
 void addMssqlCommand(CLI::App& app, CliCommands& commands);
 void addQueryCommand(CLI::App& app, CliCommands& commands);
+void addEditCommand(CLI::App& app, CliCommands& commands);
 
 // The work of the commands, callable without parsing (tests).
 int commandShow(const std::string& path, bool asJson);
@@ -64,5 +65,22 @@ int commandAnalyse(const AnalyseOptions& options);
 int commandPreview(const std::string& desc, const std::string& data, int rows, bool json, bool csv,
                    const std::string& rejects = "");
 int commandCount(const std::string& desc, const std::string& data);
+
+// One change of `edit`: its option ("--type") and its arguments (an empty position: at the end).
+struct EditChange {
+    std::string option;
+    std::vector<std::string> args;
+};
+// What `edit` is asked.
+struct EditRequest {
+    std::string path;                 // the description
+    std::vector<EditChange> changes;  // in order
+    bool dryRun = false;              // nothing written
+    bool json = false;                // the description printed as JSON
+    std::string dictionary;           // the dictionary file (empty: the settings' one)
+};
+// Applies the changes in order, all or nothing, and rewrites the description (also the code
+// path of `dict apply`).
+int commandEdit(const EditRequest& request);
 
 }  // namespace morvex

@@ -11,6 +11,7 @@
 
 #include "app/core/application.h"
 #include "cli/cliport.h"
+#include "cli/clitexts.h"
 #include "cli/commands.h"
 #include "filedesc/filedesc.h"
 #include "foundation/trace.h"
@@ -45,6 +46,8 @@ void startLogging(const std::string& logOption) {
 
 int main(int argc, char** argv) {
     CLI::App app{"morvexcli : décrire, inspecter et charger des fichiers plats (Morvex Fylatek)"};
+    app.name("morvexcli");
+    morvex::useFrenchTexts(app);
     app.require_subcommand(1);
     std::string logOption;
     app.add_option("--log", logOption,
@@ -64,7 +67,20 @@ int main(int argc, char** argv) {
     morvex::addGenerateCommands(app, commands);
     morvex::addMssqlCommand(app, commands);
     morvex::addQueryCommand(app, commands);
+    morvex::addEditCommand(app, commands);
 
+    morvex::useFrenchGroups(app);
+
+    // No command: the list of them. A mistyped one: named, with the closest.
+    if (argc < 2) {
+        fputs(app.help().c_str(), stdout);
+        return morvex::CLI_USAGE;
+    }
+    const std::string unknown = morvex::unknownCommand(app, {argv + 1, argv + argc});
+    if (!unknown.empty()) {
+        morvex::cliError(unknown);
+        return morvex::CLI_USAGE;
+    }
     try {
         app.parse(argc, argv);
     } catch (const CLI::CallForHelp& e) {
