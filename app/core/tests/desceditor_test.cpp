@@ -259,3 +259,55 @@ TEST(DescEditDictionary, SendsColumnsUnderTheTableAndSavesTheFile) {
 }
 
 }  // namespace
+
+namespace {
+
+std::string widths(FileDesc* d) {
+    std::string s;
+    for (ColumnDesc* c : DESCEDIT_Columns(d)) s += (s.empty() ? "" : " ") + std::to_string(c->WidthInChars);
+    return s;
+}
+
+}  // namespace
+
+TEST(DescEditBorders, MoveTheBorderWithTheNeighbourOnlyInAFixedWidthFile) {
+    const struct {
+        bool start;
+        int character;
+        const char* refusal;  // part of it; "" when the edit is made
+        const char* widths;
+    } cases[] = {
+        {true, 2, "", "1 3 2"},
+        {true, 1, "entre les caractères 2 et 4 (la colonne A la précède)", "2 2 2"},
+        {false, 5, "", "2 3 1"},
+        {false, 6, "entre les caractères 3 et 5 (la colonne C la suit)", "2 2 2"},
+    };
+    for (const auto& c : cases) {
+        Desc d({"A", "B", "C"});
+        d.d->TypeStructFile = STRUCTFILE_FIXED;
+        const std::string refusal = c.start ? DESCEDIT_SetColumnStart(d.d, d.col("B"), c.character)
+                                            : DESCEDIT_SetColumnEnd(d.d, d.col("B"), c.character);
+        EXPECT_NE(refusal.find(c.refusal), std::string::npos) << refusal;
+        EXPECT_EQ(refusal.empty(), !*c.refusal) << refusal;
+        EXPECT_EQ(widths(d.d), c.widths) << c.start << c.character;
+    }
+    Desc delimited({"A", "B"});
+    EXPECT_NE(DESCEDIT_SetColumnEnd(delimited.d, delimited.col("A"), 3), "");
+    EXPECT_EQ(widths(delimited.d), "2 2");
+}
+
+TEST(DescEditProperties, SetByNameOrRefusedWithTheReason) {
+    Desc d({"A", "B", "C"});
+    EXPECT_EQ(DESCEDIT_SetProperty(d.d, "delimiter", ""), "");
+    EXPECT_EQ(d.d->TypeStructFile, STRUCTFILE_FIXED);
+    EXPECT_EQ(DESCEDIT_SetProperty(d.d, "unquote", "'"), "");
+    EXPECT_EQ(d.d->Unquote, 1);
+    EXPECT_EQ(d.d->QuoteChar, '\'');
+    EXPECT_EQ(DESCEDIT_SetProperty(d.d, "first-line", "0"),
+              "La valeur de first-line doit être un nombre entier d'au moins 1 : '0'.");
+    EXPECT_EQ(DESCEDIT_SetProperty(d.d, "couleur", "bleu"), "Propriété inconnue : 'couleur'.");
+    EXPECT_EQ(DESCEDIT_MoveColumnTo(d.d, d.col("C"), 1), "");
+    EXPECT_EQ(d.order(), "C1A2B3");
+    EXPECT_EQ(DESCEDIT_MoveColumnTo(d.d, d.col("C"), 4),
+              "La position 4 n'existe pas : la description a 3 colonne(s).");
+}
