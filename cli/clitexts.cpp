@@ -1,7 +1,6 @@
 #include "cli/clitexts.h"
 
 #include <CLI/CLI.hpp>
-
 #include <algorithm>
 #include <regex>
 
@@ -90,18 +89,30 @@ void useFrenchTexts(CLI::App& app) {
     app.set_help_flag("-h,--help", "Affiche cette aide et s'arrête");
     auto formatter = std::make_shared<CLI::Formatter>();
     const std::pair<const char*, const char*> labels[] = {
-        {"Usage", "Utilisation"},   {"OPTIONS", "OPTIONS"},     {"SUBCOMMAND", "COMMANDE"},
-        {"SUBCOMMANDS", "COMMANDES"}, {"Positionals", "Arguments"}, {"REQUIRED", "OBLIGATOIRE"},
-        {"TEXT", "TEXTE"},           {"INT", "ENTIER"},          {"UINT", "ENTIER"},
-        {"FLOAT", "NOMBRE"},         {"Needs", "Nécessite"},     {"Excludes", "Exclut"},
-        {"Env", "Environnement"},    {"INT:POSITIVE", "ENTIER>0"}, {"INT:NONNEGATIVE", "ENTIER>=0"},
+        {"Usage", "Utilisation"},
+        {"OPTIONS", "OPTIONS"},
+        {"SUBCOMMAND", "COMMANDE"},
+        {"SUBCOMMANDS", "COMMANDES"},
+        {"Positionals", "Arguments"},
+        {"REQUIRED", "OBLIGATOIRE"},
+        {"TEXT", "TEXTE"},
+        {"INT", "ENTIER"},
+        {"UINT", "ENTIER"},
+        {"FLOAT", "NOMBRE"},
+        {"Needs", "Nécessite"},
+        {"Excludes", "Exclut"},
+        {"Env", "Environnement"},
+        {"INT:POSITIVE", "ENTIER>0"},
+        {"INT:NONNEGATIVE", "ENTIER>=0"},
     };
     for (const auto& [english, french] : labels) formatter->label(english, french);
     app.formatter(formatter);
     app.failure_message(frenchFailure);
 }
 
-void useFrenchGroups(CLI::App& app) { renameGroups(&app); }
+void useFrenchGroups(CLI::App& app) {
+    renameGroups(&app);
+}
 
 std::string frenchFailure(const CLI::App* app, const CLI::Error& e) {
     const std::string english = e.what();

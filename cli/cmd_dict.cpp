@@ -187,7 +187,8 @@ int commandDictAdd(const std::string& dictOption, const std::string& descPath,
 int commandDictApply(const std::string& dictOption, const std::string& descPath,
                      const std::vector<std::string>& codes) {
     EditRequest request{descPath, {}, false, false, dictOption};
-    for (const std::string& code : codes) request.changes.push_back({"--from-dictionary", {code, ""}});
+    for (const std::string& code : codes)
+        request.changes.push_back({"--from-dictionary", {code, ""}});
     return commandEdit(request);
 }
 

@@ -2,7 +2,6 @@
 // in the order of the command line through the editor's own functions (DESCEDIT_*), all or
 // nothing: the first refusal leaves the file as it was.
 #include <CLI/CLI.hpp>
-
 #include <algorithm>
 #include <cctype>
 #include <cstdio>
@@ -31,7 +30,8 @@ struct ChangeKind {
 
 const std::vector<ChangeKind>& changeKinds() {
     static const std::vector<ChangeKind> kinds = {
-        {"--type", {"COL", "TYPE"},
+        {"--type",
+         {"COL", "TYPE"},
          "Type cible (Integer, Decimal, Date, Datetime, FixedChar, VariableChar, Text, Boolean)"},
         {"--format", {"COL", "TEXTE"}, "Format du type (jj/mm/aaaa, 10,2, 30...)"},
         {"--width", {"COL", "N"}, "Largeur en caractères"},
@@ -46,21 +46,27 @@ const std::vector<ChangeKind>& changeKinds() {
         {"--quote", {"COL", "CAR"}, "Protection du champ par ce caractère (début et fin)"},
         {"--no-quote", {"COL"}, "Champ sans protection"},
         {"--move", {"COL", "POS"}, "Déplace la colonne à la position POS"},
-        {"--add", {"CODE", "POS"}, "Nouvelle colonne (chaîne variable, largeur 1) à la position POS"},
+        {"--add",
+         {"CODE", "POS"},
+         "Nouvelle colonne (chaîne variable, largeur 1) à la position POS"},
         {"--drop", {"COL"}, "Supprime la colonne"},
-        {"--reanalyse", {"COL"}, "Relance l'analyse des types de la colonne sur le fichier exemple"},
+        {"--reanalyse",
+         {"COL"},
+         "Relance l'analyse des types de la colonne sur le fichier exemple"},
         {"--reanalyse-all", {"COL"}, "La même analyse sur le fichier exemple complet"},
         {"--pk", {"COL,..."}, "Clé primaire PK_<table> de ces colonnes (remplace l'actuelle)"},
         {"--no-pk", {}, "Supprime la clé primaire"},
         {"--index", {"NOM", "COL,..."}, "Nouvel index de ces colonnes"},
         {"--rename-index", {"ANCIEN", "NOUVEAU"}, "Renomme un index ou la clé primaire"},
         {"--drop-index", {"NOM"}, "Supprime un index (ou la clé primaire)"},
-        {"--set", {"PROPRIETE=VALEUR"},
+        {"--set",
+         {"PROPRIETE=VALEUR"},
          "Propriété du projet : project, table, schema, database, description, example, sqlite, "
          "eol, delimiter (vide : largeur fixe), header, first-line, last-line, fixed-length, "
          "encoding, unquote (0, 1 ou le caractère)"},
         {"--to-dictionary", {"COL,..."}, "Enregistre ces colonnes dans le dictionnaire de données"},
-        {"--from-dictionary", {"CODE", "POS"},
+        {"--from-dictionary",
+         {"CODE", "POS"},
          "Ajoute l'objet du dictionnaire comme nouvelle colonne à la position POS"},
     };
     return kinds;
@@ -133,8 +139,7 @@ std::string syntaxError(const EditChange& c) {
     if (o == "--set") {
         const size_t eq = c.args[0].find('=');
         const std::vector<std::string> names = DESCEDIT_PropertyNames();
-        if (eq == std::string::npos)
-            return "PROPRIETE=VALEUR est attendu, pas '" + c.args[0] + "'";
+        if (eq == std::string::npos) return "PROPRIETE=VALEUR est attendu, pas '" + c.args[0] + "'";
         if (std::find(names.begin(), names.end(), c.args[0].substr(0, eq)) == names.end()) {
             std::string list;
             for (const std::string& name : names) list += (list.empty() ? "" : ", ") + name;
@@ -147,7 +152,8 @@ std::string syntaxError(const EditChange& c) {
 // Applies the changes one after the other to a description in memory.
 class Editor {
 public:
-    Editor(FileDesc* desc, std::string dictionary) : desc_(desc), dictionary_(std::move(dictionary)) {}
+    Editor(FileDesc* desc, std::string dictionary)
+        : desc_(desc), dictionary_(std::move(dictionary)) {}
 
     // The refusal of the change ("" when it was made).
     std::string apply(const EditChange& c) {
@@ -173,7 +179,8 @@ public:
         }
         if (o == "--rename-index" || o == "--drop-index") {
             IndexDesc* index = DESCEDIT_FindIndex(desc_, c.args[0].c_str());
-            if (!index) return "La description n'a ni index ni clé primaire nommé '" + c.args[0] + "'.";
+            if (!index)
+                return "La description n'a ni index ni clé primaire nommé '" + c.args[0] + "'.";
             if (o == "--drop-index") {
                 if (index == &desc_->primaryKey)
                     DESCEDIT_RemovePrimaryKey(desc_);
@@ -229,7 +236,8 @@ private:
             std::string refusal =
                 DESCEDIT_ReanalyseColumns(desc_, {column}, rows, FILEANALYSE_DETECTED);
             const int event = static_cast<CliUiPort&>(uiPort()).finalEvent;
-            if (refusal.empty() && (event == TASK_EVENT_INTERRUPTED || event == TASK_EVENT_NOT_STARTED))
+            if (refusal.empty() &&
+                (event == TASK_EVENT_INTERRUPTED || event == TASK_EVENT_NOT_STARTED))
                 refusal = "L'analyse a été interrompue.";
             return refusal;
         }
@@ -295,7 +303,8 @@ private:
         }
         DATADIC_ELT* elt = dic ? DATADIC_SearchElt(dic, code.c_str()) : nullptr;
         if (!elt) return "L'objet '" + code + "' n'existe pas dans le dictionnaire.";
-        if (DICO_ApplyElement(desc_, elt) != 0) return "La colonne '" + code + "' n'a pas pu être ajoutée.";
+        if (DICO_ApplyElement(desc_, elt) != 0)
+            return "La colonne '" + code + "' n'a pas pu être ajoutée.";
         return moveLastTo(position);
     }
 
@@ -316,7 +325,8 @@ int commandEditParsed(CLI::App& sub, EditRequest& request) {
         if (n > 0 && ++count % n != 0) continue;
         const std::vector<std::string>& values = opt->results();
         EditChange change{kind->option, {}};
-        for (size_t a = count - n; a < count && a < values.size(); ++a) change.args.push_back(values[a]);
+        for (size_t a = count - n; a < count && a < values.size(); ++a)
+            change.args.push_back(values[a]);
         request.changes.push_back(change);
     }
     for (size_t i = 0; i < kinds.size(); ++i) {
@@ -345,15 +355,15 @@ int commandEdit(const EditRequest& request) {
     }
     DescPtr desc = openDescription(request.path);
     if (!desc) return CLI_FAILURE;
-    const std::string dictionary =
-        request.dictionary.empty() ? DICO_DefaultPath(gcontexte.dictionnariesDirectory)
-                                   : request.dictionary;
+    const std::string dictionary = request.dictionary.empty()
+                                       ? DICO_DefaultPath(gcontexte.dictionnariesDirectory)
+                                       : request.dictionary;
     Editor editor(desc.get(), dictionary);
     for (const EditChange& c : request.changes) {
         std::string refusal = editor.apply(c);
         if (!refusal.empty()) {
-            cliError("Modification refusée (" + changeText(c) + ") : " + refusal +
-                     " Le fichier '" + request.path + "' n'a pas été modifié.");
+            cliError("Modification refusée (" + changeText(c) + ") : " + refusal + " Le fichier '" +
+                     request.path + "' n'a pas été modifié.");
             return CLI_FAILURE;
         }
     }
@@ -398,8 +408,7 @@ void addEditCommand(CLI::App& app, CliCommands& commands) {
         opt->group("Modifications");
         options.push_back(opt);
     }
-    sub->add_flag("--dry-run", request->dryRun,
-                  "Affiche la description modifiée sans rien écrire");
+    sub->add_flag("--dry-run", request->dryRun, "Affiche la description modifiée sans rien écrire");
     sub->add_flag("--json", request->json, "Affiche la description modifiée en JSON");
     sub->add_option("--dict", request->dictionary,
                     "Fichier du dictionnaire (par défaut : Dictionnaire.xml du répertoire des "

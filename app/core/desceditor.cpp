@@ -2,9 +2,9 @@
 
 #include <algorithm>
 #include <cctype>
-#include <cstdio>
 #include <cerrno>
 #include <climits>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
@@ -462,7 +462,8 @@ int positionOf(FileDesc* desc, const ColumnDesc* column) {
 std::string fixedWidthRefusal(const FileDesc* desc) {
     return desc->TypeStructFile == STRUCTFILE_FIXED
                ? ""
-               : "Les positions de début et de fin ne s'appliquent qu'aux fichiers de largeur fixe.";
+               : "Les positions de début et de fin ne s'appliquent qu'aux fichiers de largeur "
+                 "fixe.";
 }
 
 }  // namespace
@@ -513,8 +514,7 @@ std::string DESCEDIT_MoveColumnTo(FileDesc* desc, ColumnDesc* column, int positi
     if (position < 1 || position > count)
         return morvex::Format("La position %i n'existe pas : la description a %i colonne(s).",
                               position, count);
-    for (int at = positionOf(desc, column); at != position && at > 0;
-         at = positionOf(desc, column))
+    for (int at = positionOf(desc, column); at != position && at > 0; at = positionOf(desc, column))
         if (!DESCEDIT_MoveColumn(desc, column, at > position ? -1 : +1)) break;
     return "";
 }
@@ -627,9 +627,9 @@ std::string DESCEDIT_ReanalyseColumns(FileDesc* desc, const std::vector<ColumnDe
 }
 
 std::vector<std::string> DESCEDIT_PropertyNames() {
-    return {"project",   "table",     "schema",     "database",     "description",
-            "example",   "sqlite",    "eol",        "delimiter",    "header",
-            "first-line", "last-line", "fixed-length", "encoding", "unquote"};
+    return {"project",    "table",     "schema",       "database",  "description",
+            "example",    "sqlite",    "eol",          "delimiter", "header",
+            "first-line", "last-line", "fixed-length", "encoding",  "unquote"};
 }
 
 std::string DESCEDIT_SetProperty(FileDesc* desc, const std::string& name,
@@ -638,8 +638,9 @@ std::string DESCEDIT_SetProperty(FileDesc* desc, const std::string& name,
     auto number = [&](int min, int* field) -> std::string {
         int n = 0;
         if (!readNumber(value, min, &n))
-            return morvex::Format("La valeur de %s doit être un nombre entier d'au moins %i : '%s'.",
-                                  name.c_str(), min, value.c_str());
+            return morvex::Format(
+                "La valeur de %s doit être un nombre entier d'au moins %i : '%s'.", name.c_str(),
+                min, value.c_str());
         *field = n;
         return "";
     };

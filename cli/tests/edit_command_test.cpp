@@ -36,7 +36,8 @@ TEST_F(EditCommand, EachChangeReachesTheDescription) {
     } cases[] = {
         {"--type ID FixedChar --format ID 5",
          R"({"columns": [{"typeCible": {"type": 4, "fmtChaineFixe": {"taille": 5}}}, {}, {}]})"},
-        {"--format DT aaaa-mm-jj", R"({"columns": [{}, {}, {"typeCible": {"fmtDate": "aaaa-mm-jj"}}]})"},
+        {"--format DT aaaa-mm-jj",
+         R"({"columns": [{}, {}, {"typeCible": {"fmtDate": "aaaa-mm-jj"}}]})"},
         {"--width NOM 40", R"({"columns": [{}, {"WidthInChars": 40}, {"StartPosition": 46}]})"},
         {"--rename '#2' NOM_CLIENT --describe NOM_CLIENT 'Nom du client'",
          R"({"columns": [{}, {"code": "NOM_CLIENT", "Description": "Nom du client"}, {}]})"},
@@ -45,11 +46,13 @@ TEST_F(EditCommand, EachChangeReachesTheDescription) {
         {"--quote NOM '\"' --quote DT \"'\" --no-quote DT",
          R"({"columns": [{}, {"protectedField": 1, "DelimCharStart": "\"", "DelimCharEnd": "\""},
                          {"protectedField": 0, "DelimCharStart": ""}]})"},
-        {"--move DT 1", R"({"columns": [{"code": "DT", "Position": 1}, {"code": "ID"}, {"code": "NOM"}]})"},
+        {"--move DT 1",
+         R"({"columns": [{"code": "DT", "Position": 1}, {"code": "ID"}, {"code": "NOM"}]})"},
         {"--add VILLE '#2' --drop NOM",
          R"({"columns": [{"code": "ID"}, {"code": "VILLE", "WidthInChars": 1, "typeCible": {"type": 5}},
                          {"code": "DT"}]})"},
-        {"--pk ID,DT --index IDX_NOM NOM --index I2 ID --rename-index I2 IDX_ID --drop-index IDX_NOM",
+        {"--pk ID,DT --index IDX_NOM NOM --index I2 ID --rename-index I2 IDX_ID --drop-index "
+         "IDX_NOM",
          R"({"primaryKey": {"name": "PK_CLIENT", "columns": ["ID", "DT"]},
              "indexes": [{"name": "IDX_ID", "columns": ["ID"]}]})"},
         {"--pk ID --no-pk", R"({"primaryKey": {"name": "", "columns": []}})"},
@@ -83,22 +86,26 @@ TEST_F(EditCommand, EachChangeReachesTheDescription) {
 TEST_F(EditCommand, AllOrNothingWithTheEditorsWords) {
     const std::string original = readFile(desc_);
     // A refusal half-way: nothing written, not even the dictionary of an earlier change.
-    RunResult r = run("edit clients.fyk --width ID 9 --to-dictionary ID --dict dico.xml --rename NOM ''");
+    RunResult r =
+        run("edit clients.fyk --width ID 9 --to-dictionary ID --dict dico.xml --rename NOM ''");
     EXPECT_EQ(r.status, 1);
     EXPECT_TRUE(Contains(r.err, "--rename NOM ''"));
     EXPECT_TRUE(Contains(r.err, "Veuillez renseigner le CODE COLONNE."));
     EXPECT_TRUE(Contains(r.err, "n'a pas été modifié"));
     EXPECT_FALSE(fs::exists(dir_ / "dico.xml"));
-    for (const char* refused : {"--drop ABSENT", "--start NOM 3", "--move ID 9", "--set first-line=0"})
+    for (const char* refused :
+         {"--drop ABSENT", "--start NOM 3", "--move ID 9", "--set first-line=0"})
         EXPECT_EQ(run(std::string("edit clients.fyk ") + refused).status, 1) << refused;
     // Wrongly written changes are usage errors, found before anything is applied.
-    for (const char* usage : {"--type ID Entierx", "--width ID large", "--set couleur=bleu", "--type ID"})
+    for (const char* usage :
+         {"--type ID Entierx", "--width ID large", "--set couleur=bleu", "--type ID"})
         EXPECT_EQ(run(std::string("edit clients.fyk --width ID 9 ") + usage).status, 2) << usage;
     EXPECT_EQ(readFile(desc_), original);
 
     r = run("edit clients.fyk --width ID 9 --dry-run --json");
     ASSERT_EQ(r.status, 0) << r.err;
-    EXPECT_TRUE(Includes(json::parse(r.out), json::parse(R"({"columns": [{"WidthInChars": 9}, {}, {}]})")));
+    EXPECT_TRUE(
+        Includes(json::parse(r.out), json::parse(R"({"columns": [{"WidthInChars": 9}, {}, {}]})")));
     r = run("edit clients.fyk --width ID 9 --dry-run");
     EXPECT_TRUE(Contains(r.out, "Colonnes")) << r.out;
     EXPECT_EQ(readFile(desc_), original);
@@ -108,8 +115,9 @@ TEST_F(EditCommand, AllOrNothingWithTheEditorsWords) {
 TEST_F(EditCommand, WritesTheBytesTheEditorFunctionsWrite) {
     const fs::path direct = dir_ / "direct.fyk";
     fs::copy_file(desc_, direct);
-    RunResult r = run("edit clients.fyk --type ID FixedChar --format ID 5 --mandatory ID "
-                      "--move DT 2 --pk ID,NOM --set table=CLI --rename NOM NOM_CLIENT");
+    RunResult r =
+        run("edit clients.fyk --type ID FixedChar --format ID 5 --mandatory ID "
+            "--move DT 2 --pk ID,NOM --set table=CLI --rename NOM NOM_CLIENT");
     ASSERT_EQ(r.status, 0) << r.err;
 
     // The same edits as the desktop program makes them.

@@ -264,7 +264,8 @@ namespace {
 
 std::string widths(FileDesc* d) {
     std::string s;
-    for (ColumnDesc* c : DESCEDIT_Columns(d)) s += (s.empty() ? "" : " ") + std::to_string(c->WidthInChars);
+    for (ColumnDesc* c : DESCEDIT_Columns(d))
+        s += (s.empty() ? "" : " ") + std::to_string(c->WidthInChars);
     return s;
 }
 
