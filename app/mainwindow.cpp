@@ -677,10 +677,12 @@ int MainWindow::TBR_CloseFormat(FileDesc* desc) {
 }
 
 bool MainWindow::openDescriptionFile(const std::string& path) {
-    FileDesc* desc = FILEDESC_OpenFileDesc(path.c_str());
+    std::string error;
+    FileDesc* desc = FILEDESC_OpenFileDesc(path.c_str(), &error);
     if (!desc) {
-        uiPort().messageBox("Impossible d'ouvrir le fichier", "Ouverture du fichier", UiButtons::Ok,
-                            UiIcon::Error);
+        uiPort().messageBox("Ouverture du fichier",
+                            error.empty() ? "Impossible d'ouvrir le fichier " + path : error,
+                            UiButtons::Ok, UiIcon::Error);
         return false;
     }
     IHM_OpenFormat(desc);

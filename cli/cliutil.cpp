@@ -58,8 +58,11 @@ DescPtr openDescription(const std::string& path) {
                  "MorvexFylatek.");
         return nullptr;
     }
-    DescPtr desc(FILEDESC_OpenFileDesc(path.c_str()));
-    if (!desc) cliError("Impossible d'ouvrir le fichier de description '" + path + "'.");
+    std::string error;
+    DescPtr desc(FILEDESC_OpenFileDesc(path.c_str(), &error));
+    if (!desc)
+        cliError(error.empty() ? "Impossible d'ouvrir le fichier de description '" + path + "'."
+                               : error);
     return desc;
 }
 

@@ -3,6 +3,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -169,6 +170,40 @@ TEST_F(MorvexCli, ErrorsAreFrenchOnStandardErrorWithStatusOne) {
     EXPECT_FALSE(fs::exists(dir_ / "missing-dir"));
 }
 
+TEST_F(MorvexCli, ABrokenDescriptionIsToldWithItsLineAndNothingIsLoaded) {
+    const std::string whole = readFile(sampleDescription("clients.fyk"));
+    // Cut inside the second column block, as an interrupted copy leaves it.
+    const size_t second = whole.find("BEGIN Column", whole.find("BEGIN Column") + 1);
+    const int line = 1 + static_cast<int>(std::count(whole.begin(), whole.begin() + second, '\n'));
+    writeFile(dir_ / "cut.fyk", whole.substr(0, whole.find("LARGEUR", second)));
+    std::string bad = whole;
+    bad.replace(bad.find("LARGEUR=10"), 10, "LARGEUR=-1");
+    writeFile(dir_ / "width.fyk", bad);
+    writeFile(dir_ / "data.csv", "1;2\n");
+    const struct {
+        const char* file;
+        std::string told;
+    } cases[] = {
+        {"cut.fyk",
+         "est incomplet : bloc Column non terminé (ligne " + std::to_string(line) + ")."},
+        {"width.fyk",
+         "est invalide : largeur de colonne « -1 » refusée, un nombre de 1 à 5000 "
+         "est attendu (0 : sans largeur) (ligne " +
+             std::to_string(line + 8) + ")."},
+    };
+    for (const auto& c : cases) {
+        for (const std::string command : {"show ", "load "}) {
+            RunResult r =
+                run(command + c.file + (command == "load " ? " out.db --data data.csv" : ""));
+            EXPECT_EQ(r.status, 1) << command << c.file;
+            EXPECT_EQ(r.out, "");
+            EXPECT_EQ(r.err,
+                      "(e) Le fichier de format '" + std::string(c.file) + "' " + c.told + "\n");
+        }
+    }
+    EXPECT_FALSE(fs::exists(dir_ / "out.db"));
+}
+
 TEST_F(MorvexCli, UsageErrorsExitWithStatusTwoAndHelpWithZero) {
     EXPECT_EQ(run("").status, 2);
     EXPECT_EQ(run("show").status, 2);
@@ -189,6 +224,17 @@ TEST_F(MorvexCli, ConvertRewritesADescriptionByteForByte) {
     ASSERT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(readFile(out), readFile(desc));
     EXPECT_FALSE(fs::exists(dir_ / "copy.fyk.tmp"));
+
+    // A comment typed on several lines, next to a path, comes back as it was.
+    FileDesc* d = morvex::testing::makeDescription("Notes", 2, "T", {{"A", DATATYPE_TEXT, 3}});
+    d->Description = strdup("Première ligne\r\nC:\\nouveau\\fichier.txt\n");
+    morvex::testing::saveDescription(d, dir_ / "notes.fyk");
+    r = run("convert notes.fyk notes2.fyk");
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(readFile(dir_ / "notes2.fyk"), readFile(dir_ / "notes.fyk"));
+    EXPECT_TRUE(
+        Contains(readFile(dir_ / "notes.fyk"),
+                 "\r\n\t\tDESCRIPTION=Première ligne\\r\\nC:\\\\nouveau\\\\fichier.txt\\n\r\n"));
 }
 
 TEST_F(MorvexCli, ConvertMigratesLegacyColumnRecordsIntoADescriptionNamedAfterTheFile) {
