@@ -45,6 +45,16 @@ bool DescribeColumn(SQLHSTMT stmt, SQLUSMALLINT column, SCRIPTCOLUMN& descriptio
     return true;
 }
 
+// The driver's identifier quote (SQL_IDENTIFIER_QUOTE_CHAR): " " when it has none, "" when
+// it cannot tell.
+std::string IdentifierQuote(SQLHDBC dbc) {
+    char quote[8] = "";
+    SQLSMALLINT length = 0;
+    if (!SQL_SUCCEEDED(SQLGetInfo(dbc, SQL_IDENTIFIER_QUOTE_CHAR, quote, sizeof quote, &length)))
+        return "";
+    return std::string(quote, std::clamp<SQLSMALLINT>(length, 0, sizeof quote - 1));
+}
+
 // Prints the progress line "\r%i lignes ecrites..." without going through printf each row.
 void PrintProgress(long rows) {
     char text[48] = "\r";
@@ -181,7 +191,8 @@ int ODBC_WriteScript(ODBCCONNEXION* cnx, const char* path, const char* table) {
             columns[i] = SCRIPTCOLUMN{"", SCRIPT_SQL_UNKNOWN_TYPE};
         }
     }
-    SCRIPT_SetColumnList(&script, SCRIPT_ColumnList(table, columns));
+    SCRIPT_SetColumnList(&script,
+                         SCRIPT_ColumnList(table, columns, IdentifierQuote(cnx->dbc)));
 
     bool readFailed = false;
     if (count > 0) {

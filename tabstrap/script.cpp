@@ -73,6 +73,12 @@ void StoreRun(char owner, std::string& digits, MYDATETIME* dateTime) {
     digits.clear();
 }
 
+// The character a conversion message names: quoted, or "la fin du texte" for the terminator.
+std::string Shown(char c) {
+    if (c == 0) return "la fin du texte";
+    return std::string("'") + c + "'";
+}
+
 // Appends `text` to `out` between single quotes, every single quote doubled.
 void AppendQuoted(std::string& out, const char* text, std::size_t length) {
     out += '\'';
@@ -119,6 +125,55 @@ bool IsNumeric(int sqlType) {
     }
 }
 
+// Whether `text` is a number as SQL reads it: sign, digits, point, exponent. Anything else
+// (NaN, Infinity, a driver's own spelling) is quoted rather than written bare.
+bool IsNumberLiteral(const char* text, std::size_t length) {
+    const char* p = text;
+    const char* end = text + length;
+    if (p < end && (*p == '+' || *p == '-')) ++p;
+    std::size_t digits = 0;
+    while (p < end && *p >= '0' && *p <= '9') ++p, ++digits;
+    if (p < end && *p == '.') {
+        ++p;
+        while (p < end && *p >= '0' && *p <= '9') ++p, ++digits;
+    }
+    if (digits == 0) return false;
+    if (p < end && (*p == 'e' || *p == 'E')) {
+        ++p;
+        if (p < end && (*p == '+' || *p == '-')) ++p;
+        if (p == end || *p < '0' || *p > '9') return false;
+        while (p < end && *p >= '0' && *p <= '9') ++p;
+    }
+    return p == end;
+}
+
+// Whether a name can be written bare: an ASCII letter or underscore, then letters, digits or
+// underscores.
+bool IsPlainIdentifier(const std::string& name) {
+    if (name.empty()) return false;
+    for (std::size_t i = 0; i < name.size(); ++i) {
+        const char c = name[i];
+        const bool letter = (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || c == '_';
+        if (!letter && (i == 0 || c < '0' || c > '9')) return false;
+    }
+    return true;
+}
+
+// Appends what a date-time text holds beyond the picture: its fractional seconds without
+// their trailing zeros (none left, no point either: "05:52:00.000" fits the picture) and
+// whatever follows them as it stands (a time zone offset).
+void AppendDateTimeRest(std::string& out, const char* rest, std::size_t length) {
+    std::size_t digitsEnd = 0;
+    if (length > 0 && rest[0] == '.') {
+        digitsEnd = 1;
+        while (digitsEnd < length && rest[digitsEnd] >= '0' && rest[digitsEnd] <= '9') ++digitsEnd;
+        std::size_t kept = digitsEnd;
+        while (kept > 1 && rest[kept - 1] == '0') --kept;
+        if (kept > 1) out.append(rest, kept);
+    }
+    out.append(rest + digitsEnd, length - digitsEnd);
+}
+
 // Whether `sqlType` is read as a date-time.
 bool IsDateTime(int sqlType) {
     return sqlType == 9 || sqlType == 11 || sqlType == 93 || sqlType == 119;
@@ -143,7 +198,8 @@ MYDATETIME* SCRIPT_ConvertDateTime(const char* text, const char* format, MYDATET
         }
         if (index < 0) {
             if (*in != c) {
-                morvex::trace("\n[ERREUR][DATE_Convert] '%c' etait attendu, '%c' obtenu", c, *in);
+                morvex::trace("\n[ERREUR][DATE_Convert] '%c' etait attendu, %s obtenu", c,
+                              Shown(*in).c_str());
                 StoreRun(owner, digits, dateTime);  // keep the digits read before the failure
                 return nullptr;
             }
@@ -158,7 +214,8 @@ MYDATETIME* SCRIPT_ConvertDateTime(const char* text, const char* format, MYDATET
             if (other != index) runs[other] = 0;
         }
         if (*in < '0' || *in > '9') {
-            morvex::trace("\n[ERREUR][DATE_Convert] Un chiffre etait attendu, '%c' obtenu", *in);
+            morvex::trace("\n[ERREUR][DATE_Convert] Un chiffre etait attendu, %s obtenu",
+                          Shown(*in).c_str());
             StoreRun(owner, digits, dateTime);  // keep the digits read before the failure
             return nullptr;
         }
@@ -177,22 +234,33 @@ void SCRIPT_AppendValue(std::string& out, int sqlType, const char* text, std::si
     if (sqlType == SCRIPT_SQL_CHAR || sqlType == SCRIPT_SQL_VARCHAR) {
         AppendQuoted(out, text, length);
     } else if (IsNumeric(sqlType)) {
-        out.append(text, length);
+        if (IsNumberLiteral(text, length)) {
+            out.append(text, length);
+        } else {
+            AppendQuoted(out, text, length);
+        }
     } else if (IsDateTime(sqlType)) {
         // The conversion reads a terminated text; date-times are short enough for the stack.
         MYDATETIME when;
         char shortText[64];
+        const char* terminated = shortText;
+        std::string longText;
         if (length < sizeof shortText) {
             std::memcpy(shortText, text, length);
             shortText[length] = 0;
-            SCRIPT_ConvertDateTime(shortText, SCRIPT_DATETIME_FORMAT, &when);
         } else {
-            SCRIPT_ConvertDateTime(std::string(text, length).c_str(), SCRIPT_DATETIME_FORMAT,
-                                   &when);
+            longText.assign(text, length);
+            terminated = longText.c_str();
         }
-        out += '\'';
-        DATETIME_AppendCompact(out, when, true);
-        out += '\'';
+        const bool read = SCRIPT_ConvertDateTime(terminated, SCRIPT_DATETIME_FORMAT, &when);
+        // The picture reads one character per letter; what the text holds beyond it
+        // (fractional seconds, a time zone offset) follows the specified form.
+        const std::size_t pictureLength = std::strlen(SCRIPT_DATETIME_FORMAT);
+        std::string literal;
+        DATETIME_AppendCompact(literal, when, true);
+        if (read && length > pictureLength) AppendDateTimeRest(literal, text + pictureLength,
+                                                               length - pictureLength);
+        AppendQuoted(out, literal.data(), literal.size());
     } else if (sqlType == SCRIPT_SQL_UNKNOWN_TYPE) {
         const std::string value(text, length);
         morvex::trace("\n(!)SQL_UNKNOWN_TYPE : %s", value.c_str());
@@ -208,13 +276,28 @@ void SCRIPT_AppendValue(std::string& out, int sqlType, const char* text, std::si
     }
 }
 
-std::string SCRIPT_ColumnList(const char* table, const std::vector<SCRIPTCOLUMN>& columns) {
+std::string SCRIPT_ColumnName(const std::string& name, const std::string& quote) {
+    if (IsPlainIdentifier(name) || quote.empty() || quote == " ") return name;
+    std::string quoted = quote;
+    for (std::size_t at = 0; at < name.size();) {
+        if (name.compare(at, quote.size(), quote) == 0) {
+            quoted += quote + quote;  // a quote inside the name is doubled
+            at += quote.size();
+        } else {
+            quoted += name[at++];
+        }
+    }
+    return quoted + quote;
+}
+
+std::string SCRIPT_ColumnList(const char* table, const std::vector<SCRIPTCOLUMN>& columns,
+                              const std::string& quote) {
     std::string list = "INSERT INTO ";
     list += table ? table : "";
     list += " (";
     for (std::size_t i = 0; i < columns.size(); ++i) {
         if (i > 0) list += ", ";
-        list += columns[i].name;
+        list += SCRIPT_ColumnName(columns[i].name, quote);
     }
     list += ')';
     return list;

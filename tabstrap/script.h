@@ -48,13 +48,23 @@ struct SCRIPTFILE {
 MYDATETIME* SCRIPT_ConvertDateTime(const char* text, const char* format, MYDATETIME* dateTime);
 
 // Appends to `out` the literal of one value of SQL type `sqlType`: NULL when isNull, otherwise
-// `length` bytes of `text` quoted, as they stand, or converted as a date-time. An unknown type
-// (code 0) is traced as well. The whole value is written however long it is.
+// `length` bytes of `text` quoted, as they stand, or converted as a date-time. A numeric text
+// that is not a plain number (NaN, Infinity) is quoted; a date-time whose text holds more than
+// the picture (fractional seconds, a time zone offset) keeps that rest after the converted
+// form. An unknown type (code 0) is traced as well. The whole value is written however long
+// it is.
 void SCRIPT_AppendValue(std::string& out, int sqlType, const char* text, std::size_t length,
                         bool isNull);
 
-// "INSERT INTO <table> (" then the column names separated by ", " then ")".
-std::string SCRIPT_ColumnList(const char* table, const std::vector<SCRIPTCOLUMN>& columns);
+// `name` as the column list writes it: bare when it is a plain identifier (ASCII letter or
+// underscore, then letters, digits, underscores) or when `quote` is empty or " " (the driver
+// has no identifier quote); otherwise between two `quote`, a quote inside doubled.
+std::string SCRIPT_ColumnName(const std::string& name, const std::string& quote);
+
+// "INSERT INTO <table> (" then the column names (SCRIPT_ColumnName with `quote`, the driver's
+// identifier quote) separated by ", " then ")".
+std::string SCRIPT_ColumnList(const char* table, const std::vector<SCRIPTCOLUMN>& columns,
+                              const std::string& quote = "\"");
 
 // Creates (replacing) the script file at `path`. 0, or 1 when it cannot be created (script is
 // then left closed). Writes nothing yet.

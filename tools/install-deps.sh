@@ -11,6 +11,8 @@ PACKAGES=(
   qt6-base-dev qt6-base-dev-tools libgl-dev libcurl4-openssl-dev
   # tests
   googletest libgtest-dev libgmock-dev python3 python3-dateutil libsqliteodbc odbcinst sqlite3
+  # tests against a real PostgreSQL server (pg_virtualenv) and its ODBC driver
+  postgresql postgresql-common odbc-postgresql
   # benchmark inputs
   gawk
 )

@@ -32,7 +32,7 @@ TEST(ScriptConvertDateTime, ReadsTheOlderPictureConversion) {
         {"2014-05-06",
          false,
          {6, 5, 2014, 0, 0, 0, 0},
-         "\n[ERREUR][DATE_Convert] ' ' etait attendu, '\0' obtenu"s},
+         "\n[ERREUR][DATE_Convert] ' ' etait attendu, la fin du texte obtenu"},
         // Leading blanks are not skipped in this copy.
         {"  2014-05-06 05:52:00",
          false,
@@ -41,7 +41,7 @@ TEST(ScriptConvertDateTime, ReadsTheOlderPictureConversion) {
         {"2014-05-06 05:5",
          false,
          {6, 5, 2014, 5, 5, 0, 0},
-         "\n[ERREUR][DATE_Convert] Un chiffre etait attendu, '\0' obtenu"s},
+         "\n[ERREUR][DATE_Convert] Un chiffre etait attendu, la fin du texte obtenu"},
         {"2014/05/06 05:52:00",
          false,
          {0, 0, 2014, 0, 0, 0, 0},
@@ -49,7 +49,7 @@ TEST(ScriptConvertDateTime, ReadsTheOlderPictureConversion) {
         {"",
          false,
          {0, 0, 0, 0, 0, 0, 0},
-         "\n[ERREUR][DATE_Convert] Un chiffre etait attendu, '\0' obtenu"s},
+         "\n[ERREUR][DATE_Convert] Un chiffre etait attendu, la fin du texte obtenu"},
     };
     for (const DateCase& c : cases) {
         SCOPED_TRACE(c.text);
@@ -131,7 +131,7 @@ TEST(ScriptAppendValue, WritesEachSqlTypeFamilyAsSpecified) {
         {12, repeated("ab'", 4000), "'" + repeated("ab''", 4000) + "'"},
         // A date without time is written with its day, after the message.
         {9, "2014-05-06", "'20140506 00:00:00'",
-         "\n[ERREUR][DATE_Convert] ' ' etait attendu, '\0' obtenu"s},
+         "\n[ERREUR][DATE_Convert] ' ' etait attendu, la fin du texte obtenu"},
         {0, "a'b", "/* Type de donnée inconnu (a'b) */ 'a''b'", "\n(!)SQL_UNKNOWN_TYPE : a'b"},
     };
     for (const ValueCase& c : cases) {
