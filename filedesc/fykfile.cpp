@@ -353,7 +353,9 @@ bool FykReader::readColumnWidth(const std::string& value, int& width) {
     const char* rest = end;
     while (*rest == ' ' || *rest == '\t') ++rest;
     if (end == v || *rest != 0 || n < 0 || n > limit) {
-        return fail("est invalide : largeur de colonne « " + value +
+        // A value of any length is quoted by its start.
+        const std::string shown = value.size() > 40 ? value.substr(0, 40) + "..." : value;
+        return fail("est invalide : largeur de colonne « " + shown +
                         " » refusée, un nombre de 1 à " + std::to_string(limit) +
                         " est attendu (0 : sans largeur)",
                     lineNumber_);
