@@ -113,7 +113,9 @@ private slots:
         window_->openCommandLine(env_.dir().file("absent.fyk") + " " + c);
         QCOMPARE(tabCaptions(), QStringList{"Nouveau"});
         QCOMPARE(person_->messages,
-                 std::vector<std::string>{"Impossible d'ouvrir le fichier|Ouverture du fichier"});
+                 std::vector<std::string>{"Ouverture du fichier|Impossible d'ouvrir le fichier de "
+                                          "format '" +
+                                          env_.dir().file("absent.fyk") + "'."});
     }
 
     void commandLineThatIsOnePathWithBlanksOpensIt() {
