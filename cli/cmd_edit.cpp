@@ -188,11 +188,9 @@ public:
                     DESCEDIT_RemoveIndex(desc_, index);
                 return "";
             }
-            if (c.args[1].empty()) return "Le nom d'un index ne peut pas être vide.";
-            if (DESCEDIT_FindIndex(desc_, c.args[1].c_str()))
-                return "Un index ou la clé primaire s'appelle déjà '" + c.args[1] + "'.";
-            DESCEDIT_RenameIndex(desc_, index, c.args[1].c_str());
-            return "";
+            std::string refusal = DESCEDIT_IndexNameRefusal(desc_, c.args[1]);
+            if (refusal.empty()) DESCEDIT_RenameIndex(desc_, index, c.args[1].c_str());
+            return refusal;
         }
         if (o == "--pk" || o == "--to-dictionary") {
             std::vector<ColumnDesc*> columns;

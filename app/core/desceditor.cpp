@@ -578,14 +578,20 @@ IndexDesc* DESCEDIT_FindIndex(FileDesc* desc, const char* name) {
     return nullptr;
 }
 
-std::string DESCEDIT_AddNamedIndex(FileDesc* desc, const std::string& name,
-                                   const std::vector<ColumnDesc*>& columns) {
+std::string DESCEDIT_IndexNameRefusal(FileDesc* desc, const std::string& name) {
     if (name.empty()) return "Le nom d'un index ne peut pas être vide.";
     if (name.size() > static_cast<size_t>(INDEX_NAME_MAX))
         return morvex::Format("Le nom d'index '%s' dépasse %i caractères.", name.c_str(),
                               INDEX_NAME_MAX);
     if (DESCEDIT_FindIndex(desc, name.c_str()))
         return "Un index ou la clé primaire s'appelle déjà '" + name + "'.";
+    return "";
+}
+
+std::string DESCEDIT_AddNamedIndex(FileDesc* desc, const std::string& name,
+                                   const std::vector<ColumnDesc*>& columns) {
+    std::string refusal = DESCEDIT_IndexNameRefusal(desc, name);
+    if (!refusal.empty()) return refusal;
     if (DESCEDIT_AddIndex(desc, columns) != 0) return "Un index doit avoir au moins une colonne.";
     DESCEDIT_RenameIndex(desc, indexesOf(desc).back(), name.c_str());
     return "";

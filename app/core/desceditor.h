@@ -136,6 +136,8 @@ void DESCEDIT_SetMandatory(const std::vector<ColumnDesc*>& columns, bool on);
 void DESCEDIT_SetIgnore(const std::vector<ColumnDesc*>& columns, bool on);
 // The primary key (when named `name`) or the index named `name`, else nullptr.
 IndexDesc* DESCEDIT_FindIndex(FileDesc* desc, const char* name);
+// The refusal of a new name of a key or an index: empty, too long, or already taken.
+std::string DESCEDIT_IndexNameRefusal(FileDesc* desc, const std::string& name);
 // A new index of the columns named `name` (a name no key or index has yet).
 std::string DESCEDIT_AddNamedIndex(FileDesc* desc, const std::string& name,
                                    const std::vector<ColumnDesc*>& columns);
