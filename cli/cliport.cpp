@@ -51,8 +51,9 @@ void CliUiPort::panelMessage(UiPanel request, unsigned value, const std::string&
         return;
     static std::mutex panelLock;
     std::lock_guard<std::mutex> g(panelLock);
+    FILE* to = panelToStderr ? stderr : stdout;
     std::string out = text;
-    if (isatty(STDOUT_FILENO)) {
+    if (isatty(fileno(to))) {
         // Colour references hold blue, green and red from high to low; black stays the
         // terminal's own colour so that it reads on dark backgrounds too.
         const unsigned r = value & 0xFF, gr = (value >> 8) & 0xFF, b = (value >> 16) & 0xFF;
@@ -64,8 +65,8 @@ void CliUiPort::panelMessage(UiPanel request, unsigned value, const std::string&
         if (request == UiPanel::Link) on = "\x1b[4m";
         if (!on.empty()) out = on + text + "\x1b[0m";
     }
-    fwrite(out.data(), 1, out.size(), stdout);
-    fflush(stdout);
+    fwrite(out.data(), 1, out.size(), to);
+    fflush(to);
 }
 
 bool CliUiPort::editProjectProperties(FileDesc* desc, bool) {

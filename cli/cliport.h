@@ -25,6 +25,8 @@ public:
     // What the command wants done to a description before it is confirmed (analysis options).
     std::function<void(FileDesc*)> onProperties;
 
+    // Message panel texts go to standard error (standard output holds a result, JSON...).
+    bool panelToStderr = false;
     // The last description a core operation opened (not owned).
     FileDesc* lastOpened = nullptr;
     // The final event of the last task run (5 finished, 6 interrupted, 7 not started; 0 none)

@@ -356,6 +356,8 @@ int commandEdit(const EditRequest& request) {
     const std::string dictionary = request.dictionary.empty()
                                        ? DICO_DefaultPath(gcontexte.dictionnariesDirectory)
                                        : request.dictionary;
+    // What the editor's functions tell on the way never mixes with the description printed.
+    static_cast<CliUiPort&>(uiPort()).panelToStderr = request.json || request.dryRun;
     Editor editor(desc.get(), dictionary);
     for (const EditChange& c : request.changes) {
         std::string refusal = editor.apply(c);
