@@ -1,5 +1,6 @@
 %templatetype MorvexFylatek.Template
 %-- SQL Server: the table of the description, its primary key and its indexes.
+%include morvex_sql
 %targetfilename {table.name}.mssql.sql
 % sp = "    "
 % schema = "{desc.schemaname}"
@@ -15,7 +16,14 @@ CREATE TABLE [{schema}].[{table.name}] (
 %begin
 %writeln ,
 %end
+%if {column.type} == 0
+%begin
+%write {sp}[{column.name}] %MssqlIntegerType {column.length}:
+%end
+%if {column.type} > 0
+%begin
 %write {sp}[{column.name}] {column.sqltype}
+%end
 %if {column.isnotnull} == 1
 %begin
 %write {eol} NOT NULL

@@ -4,11 +4,17 @@
 %targetfilename {table.name}.postgresql.sql
 % sp = "    "
 % schema = "{desc.schemaname}"
+% ownschema = 1
 %if "{desc.schemaname}" == ""
 %begin
 % schema = "public"
+% ownschema = 0
 %end
 -- Table {table.name} of the project {project.name}
+%if {ownschema} == 1
+%begin
+CREATE SCHEMA IF NOT EXISTS "{schema}";
+%end
 CREATE TABLE IF NOT EXISTS "{schema}"."{table.name}" (
 %for_each_column
 %begin

@@ -23,6 +23,10 @@
 %begin
 %if {t} == 0
 %begin
+%if {l} > 9
+%begin
+%return bigint
+%end
 %return integer
 %end
 %if {t} == 1
@@ -51,6 +55,16 @@
 %return boolean
 %end
 %return text
+%end
+
+%-- An integer column wider than 9 digits may pass 32 bits: bigint (PgType does the same).
+%function MssqlIntegerType l
+%begin
+%if {l} > 9
+%begin
+%return bigint
+%end
+%return int
 %end
 
 %function TypeName t

@@ -1,4 +1,5 @@
 -- Table CLIENTS of the project clients
+CREATE SCHEMA IF NOT EXISTS "crm";
 CREATE TABLE IF NOT EXISTS "crm"."CLIENTS" (
     "ID" integer NOT NULL,
     "NOM" varchar(10) NOT NULL,
