@@ -30,7 +30,7 @@ struct LibraryCloser {
 // Receives the run: a table on standard output, or the export file.
 class QuerySink : public SQLQUERY_SINK {
 public:
-    explicit QuerySink(FILE* csv) : csv_(csv) {}
+    QuerySink(FILE* csv, std::string nullText) : csv_(csv), nullText_(std::move(nullText)) {}
 
     void status(int part, const std::string& text) override {
         if (part == SQLQUERY_STATUS_ROWS && text.find("ligne(s)") != std::string::npos) {
@@ -50,7 +50,11 @@ public:
     void row(int count, char** values) override {
         if (csv_ != nullptr) {
             for (int i = 0; i < count; ++i) {
-                CSVEXPORT_AppendCell(out_, values[i] != nullptr ? values[i] : "NULL");
+                if (values[i] != nullptr) {
+                    CSVEXPORT_AppendCell(out_, values[i]);
+                } else {
+                    CSVEXPORT_AppendCell(out_, nullText_.data(), nullText_.size());
+                }
             }
             out_ += CSVEXPORT_EOL;
         } else {
@@ -103,6 +107,7 @@ private:
     }
 
     FILE* csv_;
+    std::string nullText_;  // what the export writes for a NULL
     std::string out_;
     std::vector<std::string> titles_;
     std::vector<std::vector<std::string>> pending_;
@@ -116,6 +121,7 @@ struct QueryOptions {
     std::string database;  // the SQLite database file, or ":memory:"
     std::string sql;       // the statements (empty: read from standard input)
     std::string csv;       // export file (empty: a table on standard output)
+    std::string null = "NULL";  // what the export writes for a NULL
 };
 
 // Standard input as text: CR LF reads as LF.
@@ -151,7 +157,7 @@ int commandQuery(const QueryOptions& o) {
             return CLI_FAILURE;
         }
     }
-    QuerySink sink(csv.get());
+    QuerySink sink(csv.get(), o.null);
     SQLQUERY_RUN run;
     int failed = 0;
     runInterruptible([&] { failed = SQLQUERY_Execute(&run, o.database.c_str(), sql.c_str(), &sink); },
@@ -185,6 +191,9 @@ void addQueryCommand(CLI::App& app, CliCommands& commands) {
     sub->add_option("sql", o->sql, "Requêtes (par défaut : lues sur l'entrée standard)");
     sub->add_option("--csv", o->csv,
                     "Exporte les lignes dans ce fichier (\";\" après chaque valeur, en-tête)");
+    sub->add_option("--null", o->null,
+                    "Texte écrit dans l'export pour une valeur absente (par défaut : NULL)")
+        ->needs("--csv");
     commands.push_back({sub, [o] { return commandQuery(*o); }});
 }
 

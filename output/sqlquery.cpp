@@ -1,7 +1,9 @@
 // The query tool's run: open, log, execute with a row callback, close.
 #include "output/sqlquery.h"
 
+#include <charconv>
 #include <cstdio>
+#include <vector>
 
 #include "foundation/trace.h"
 #include "output/sqlite3dll.h"
@@ -9,7 +11,7 @@
 
 namespace {
 
-// Row callback of sqlite3_exec: hands the row to the sink; always asks SQLite to go on.
+// Hands one row to the sink, with the column titles first when they change.
 int OnRow(void* data, int count, char** values, char** names) {
     auto* run = static_cast<SQLQUERY_RUN*>(data);
     std::string joined;
@@ -30,6 +32,78 @@ int OnRow(void* data, int count, char** values, char** names) {
         run->sink->status(SQLQUERY_STATUS_ROWS, text);
     }
     return 0;
+}
+
+// The text of column `i` of the current row: integers and texts as SQLite writes them, reals
+// as the shortest text that reads back to the same double (a whole one with ".0"), BLOBs in hexadecimal; false for
+// NULL.
+bool ColumnText(sqlite3_stmt* stmt, int i, std::string& text) {
+    text.clear();
+    switch (gsqlite3.sqlite3_column_type(stmt, i)) {
+        case SQLITE_NULL:
+            return false;
+        case SQLITE_FLOAT: {
+            char digits[32];
+            const auto end = std::to_chars(digits, digits + sizeof digits,
+                                           gsqlite3.sqlite3_column_double(stmt, i));
+            text.assign(digits, end.ptr);
+            // A whole real keeps its point, as SQLite writes it ("980.0"), to read as a real.
+            if (text.find_first_of(".eEn") == std::string::npos) text += ".0";
+            return true;
+        }
+        case SQLITE_BLOB: {
+            static const char kHex[] = "0123456789ABCDEF";
+            const auto* bytes =
+                static_cast<const unsigned char*>(gsqlite3.sqlite3_column_blob(stmt, i));
+            const int length = gsqlite3.sqlite3_column_bytes(stmt, i);
+            text.reserve(static_cast<size_t>(length) * 2);
+            for (int b = 0; b < length; ++b) {
+                text += kHex[bytes[b] >> 4];
+                text += kHex[bytes[b] & 15];
+            }
+            return true;
+        }
+        default: {
+            const auto* value = gsqlite3.sqlite3_column_text(stmt, i);
+            text.assign(value != nullptr ? reinterpret_cast<const char*>(value) : "",
+                        static_cast<size_t>(gsqlite3.sqlite3_column_bytes(stmt, i)));
+            return true;
+        }
+    }
+}
+
+// Runs every statement of `sql` in turn, handing each row to OnRow as sqlite3_exec would, with
+// the values written by ColumnText. SQLITE_OK, or the failing code with its message in
+// `error`.
+int ExecuteAll(sqlite3* db, const char* sql, SQLQUERY_RUN* run, std::string& error) {
+    std::vector<std::string> texts;
+    std::vector<char*> values, names;
+    while (sql != nullptr && *sql != 0) {
+        sqlite3_stmt* stmt = nullptr;
+        const char* tail = nullptr;
+        int rc = gsqlite3.sqlite3_prepare_v2(db, sql, -1, &stmt, &tail);
+        if (rc != SQLITE_OK) {
+            error = gsqlite3.sqlite3_errmsg(db);
+            return rc;
+        }
+        sql = tail;
+        if (stmt == nullptr) continue;  // blanks or a comment
+        const int count = gsqlite3.sqlite3_column_count(stmt);
+        texts.assign(static_cast<size_t>(count), std::string());
+        values.assign(static_cast<size_t>(count), nullptr);
+        names.assign(static_cast<size_t>(count), nullptr);
+        while ((rc = gsqlite3.sqlite3_step(stmt)) == SQLITE_ROW) {
+            for (int i = 0; i < count; ++i) {
+                names[i] = const_cast<char*>(gsqlite3.sqlite3_column_name(stmt, i));
+                values[i] = ColumnText(stmt, i, texts[i]) ? texts[i].data() : nullptr;
+            }
+            OnRow(run, count, values.data(), names.data());
+        }
+        if (rc != SQLITE_DONE) error = gsqlite3.sqlite3_errmsg(db);
+        gsqlite3.sqlite3_finalize(stmt);
+        if (rc != SQLITE_DONE) return rc;
+    }
+    return SQLITE_OK;
 }
 
 // Closes the run's connection (under its lock, so that no interrupt reaches a closed one).
@@ -77,16 +151,10 @@ int SQLQUERY_Execute(SQLQUERY_RUN* run, const char* databasePath, const char* qu
     morvex::trace("\n[executerRequete] request=%s", text.c_str());
     SQLITE4FYK_LogQuery(db, text.c_str());
 
-    char* message = nullptr;
     int rc = SQLITE_INTERRUPT;
-    if (!stopBeforeStart) rc = gsqlite3.sqlite3_exec(db, text.c_str(), OnRow, run, &message);
     std::string error;
-    if (rc != SQLITE_OK) {
-        error = message != nullptr ? message
-                : rc == SQLITE_INTERRUPT ? "interrupted"
-                                         : gsqlite3.sqlite3_errmsg(db);
-    }
-    if (message != nullptr) gsqlite3.sqlite3_free(message);
+    if (!stopBeforeStart) rc = ExecuteAll(db, text.c_str(), run, error);
+    if (rc == SQLITE_INTERRUPT) error = "interrupted";
     CloseConnection(run);
     {
         std::lock_guard<std::mutex> g(run->lock);

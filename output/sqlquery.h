@@ -28,7 +28,8 @@ public:
     // The columns of the rows that follow: once before the first row, and again when a later
     // statement of the text returns other columns.
     virtual void columns(int count, char** names) = 0;
-    // One result row; a nullptr value is a missing value (NULL).
+    // One result row; a nullptr value is a missing value (NULL). Reals come as the shortest
+    // text that reads back to the same double, BLOBs as hexadecimal digits (two a byte).
     virtual void row(int count, char** values) = 0;
 };
 

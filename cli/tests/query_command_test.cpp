@@ -76,3 +76,43 @@ TEST_F(QueryCommand, FailsWithSqlitesMessageOrWhenTheBaseIsMissing) {
 }
 
 }  // namespace
+
+// The export read back by Python's csv module gives the database's own values: reals to the
+// last bit, BLOBs from their hexadecimal, NULL apart from the text 'NULL' under --null.
+TEST_F(QueryCommand, ExportReadsBackThroughPythonCsvToTheSameValues) {
+    const std::string db = (dir_ / "base.db").string();
+    writeFile(dir_ / "fill.sql",
+              "CREATE TABLE v(n INTEGER, r REAL, b BLOB, s TEXT); INSERT INTO v VALUES "
+              "(9876543210, 0.1 + 0.2, x'00FF10', 'NULL'), (-1, 1234567.891234567, x'', "
+              "'a;b\"c' || char(13, 10) || 'd'), (NULL, 5e-324, NULL, NULL), "
+              "(0, -1.7976931348623157e308, x'414243', '');");
+    const std::string fill = "sqlite3 '" + db + "' < '" + (dir_ / "fill.sql").string() + "'";
+    ASSERT_EQ(system(fill.c_str()), 0);
+    RunResult r = run("query base.db 'SELECT n, r, b, s FROM v ORDER BY rowid' --csv v.csv "
+                      "--null ''");
+    ASSERT_EQ(r.status, 0) << r.err;
+    writeFile(dir_ / "check.py", R"PY(import csv, sqlite3, sys
+expected = sqlite3.connect(sys.argv[1]).execute("SELECT n, r, b, s FROM v ORDER BY rowid").fetchall()
+with open(sys.argv[2], newline="", encoding="utf-8") as f:
+    rows = list(csv.reader(f, delimiter=";"))
+assert rows[0] == ["n", "r", "b", "s", ""], rows[0]
+def value(cell, kind):
+    if cell == "":
+        return None
+    return {"n": int, "r": float, "b": bytes.fromhex, "s": str}[kind](cell)
+got = [tuple(value(c, k) for c, k in zip(row, "nrbs")) for row in rows[1:]]
+# An empty BLOB and an empty text are indistinguishable from NULL under --null ''.
+want = [tuple(None if x in (b"", "") else x for x in row) for row in expected]
+assert got == want, (got, want)
+print("ok")
+)PY");
+    const std::string check = "python3 '" + (dir_ / "check.py").string() + "' '" + db + "' '" +
+                              (dir_ / "v.csv").string() + "' > '" +
+                              (dir_ / "check.txt").string() + "' 2>&1";
+    EXPECT_EQ(system(check.c_str()), 0) << readFile(dir_ / "check.txt");
+    EXPECT_EQ(readFile(dir_ / "check.txt"), "ok\n");
+    // Without --null the specified form stays.
+    r = run("query base.db 'SELECT b, s FROM v WHERE n = -1 OR n IS NULL' --csv w.csv");
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(readFile(dir_ / "w.csv"), "b;s;\r\n;\"a;b\"\"c\r\nd\";\r\nNULL;NULL;\r\n");
+}
