@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <charconv>
+#include <cmath>
 #include <cstdio>
 #include <cstring>
 #include <vector>
@@ -53,6 +54,29 @@ std::string IdentifierQuote(SQLHDBC dbc) {
     if (!SQL_SUCCEEDED(SQLGetInfo(dbc, SQL_IDENTIFIER_QUOTE_CHAR, quote, sizeof quote, &length)))
         return "";
     return std::string(quote, std::clamp<SQLSMALLINT>(length, 0, sizeof quote - 1));
+}
+
+// Reads column `column` of the current row as a double and writes it as the shortest text
+// that reads back to the same double (NaN, Infinity, -Infinity spelled as SQL servers read
+// them), whatever precision the driver's own text conversion has. False when the driver
+// cannot give a double: the caller then reads the text.
+bool GetDoubleText(SQLHSTMT stmt, SQLUSMALLINT column, std::string& value, bool& isNull) {
+    double number = 0;
+    SQLLEN indicator = 0;
+    if (!SQL_SUCCEEDED(SQLGetData(stmt, column, SQL_C_DOUBLE, &number, sizeof number, &indicator)))
+        return false;
+    isNull = indicator == SQL_NULL_DATA;
+    value.clear();
+    if (isNull) return true;
+    if (std::isnan(number)) {
+        value = "NaN";
+    } else if (std::isinf(number)) {
+        value = number > 0 ? "Infinity" : "-Infinity";
+    } else {
+        char digits[32];
+        value.assign(digits, std::to_chars(digits, digits + sizeof digits, number).ptr);
+    }
+    return true;
 }
 
 // Prints the progress line "\r%i lignes ecrites..." without going through printf each row.
@@ -205,7 +229,11 @@ int ODBC_WriteScript(ODBCCONNEXION* cnx, const char* path, const char* table) {
             const std::size_t rowStart = row.size();
             SCRIPT_BeginRow(&script);
             for (SQLSMALLINT i = 0; i < count && !readFailed; ++i) {
-                if (!ODBC_GetText(cnx->stmt, static_cast<SQLUSMALLINT>(i + 1), value, isNull)) {
+                const auto column = static_cast<SQLUSMALLINT>(i + 1);
+                const bool isDouble = columns[i].sqlType == SQL_FLOAT ||
+                                      columns[i].sqlType == SQL_DOUBLE;
+                if (!(isDouble && GetDoubleText(cnx->stmt, column, value, isNull)) &&
+                    !ODBC_GetText(cnx->stmt, column, value, isNull)) {
                     readFailed = true;
                     break;
                 }

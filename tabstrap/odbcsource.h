@@ -41,7 +41,8 @@ int ODBC_ListCatalogue(ODBCCONNEXION* cnx);
 int ODBC_Execute(ODBCCONNEXION* cnx, const char* query);
 
 // Writes the rows of the query last run into the INSERT script `path` for target `table`,
-// with its progress on the console. 0 when the whole script was written; 1 when the file could
+// with its progress on the console. Double-precision columns are read as doubles and written
+// as the shortest text that reads back to the same value. 0 when the whole script was written; 1 when the file could
 // not be created or written, or a row could not be read (each with its console message).
 int ODBC_WriteScript(ODBCCONNEXION* cnx, const char* path, const char* table);
 
