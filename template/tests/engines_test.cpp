@@ -1,7 +1,8 @@
 // The bundled DDL templates run on their engines: a throw-away PostgreSQL cluster
-// (pg_virtualenv, one start for the whole scenario) and the sqlite3 shell, for the bundled
-// example and for a description that `morvexcli analyse` made of a file with varied types,
-// whose rows (integers beyond 32 bits included) are then loaded and read back.
+// (pg_virtualenv, one start for the whole scenario, one cluster at a time on the machine under
+// a lock since clusters started together contend for the port) and the sqlite3 shell, for the
+// bundled example and for a description that `morvexcli analyse` made of a file with varied
+// types, whose rows (integers beyond 32 bits included) are then loaded and read back.
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -77,10 +78,10 @@ psql -X -At -v ON_ERROR_STOP=1 -c "SELECT to_regclass('crm.\"CLIENTS\"') IS NOT 
     sum(compteur), min(compteur), sum(montant), max(jour), max(horodatage) FROM mesures"
 )SH");
     const std::string result = dir_.file("pg.txt");
-    ASSERT_EQ(std::system(("pg_virtualenv sh '" + script + "' '" + pgExample + "' '" + pgData +
-                           "' '" + data + "' > '" + result + "' 2>&1")
-                              .c_str()),
-              0)
+    const std::string pgCommand = "flock /tmp/morvex-fylatek-postgres.lock pg_virtualenv sh '" +
+                                  script + "' '" + pgExample + "' '" + pgData + "' '" + data +
+                                  "' > '" + result + "' 2>&1";
+    ASSERT_EQ(std::system(pgCommand.c_str()), 0)
         << tpltest::readFile(result) << tpltest::readFile(pgData);
     EXPECT_NE(tpltest::readFile(result).find(
                   "t|42|-9876543210|1012.25|2024-02-29|2024-12-31 23:59:59\n"),
