@@ -32,9 +32,11 @@ std::vector<HelpRun> HELPTEXT_Runs() {
          "nécessaire et modifier le calcul. Une gestion des variables (équivalent des mémoires) "
          "permet de manipuler facilement les calculs.\n\n"});
     runs.push_back({HelpStyle::Bold, "Exemple d'expression autorisée : \n"});
+    // The kilo prefix is the lower-case "k", the only one the engine reads: the example works as
+    // typed.
     runs.push_back(
         {HelpStyle::Normal,
-         "ma_valeur = 12*-1+(2*3*(2-1)+sin(12))*(2%1.2G)-1e-1/1K+0b1001101+0xFAF012*-1\n\n"});
+         "ma_valeur = 12*-1+(2*3*(2-1)+sin(12))*(2%1.2G)-1e-1/1k+0b1001101+0xFAF012*-1\n\n"});
 
     AddList(runs, "Liste des opérateurs binaires : \n",
             {{"+", "Addition"},
@@ -100,7 +102,7 @@ std::vector<HelpRun> HELPTEXT_Runs() {
     runs.push_back({HelpStyle::Normal, "\nLes unités supportées sont les suivantes : \n"});
     const Entry units[] = {
         {"a", "Atto"}, {"f", "Femto"}, {"p", "Pico"}, {"n", "Nano"}, {"µ ou u", "Micro"},
-        {"m", "Mili"}, {"K", "Kilo"},  {"M", "Méga"}, {"G", "Giga"}, {"T", "Téra"},
+        {"m", "Mili"}, {"k", "Kilo"},  {"M", "Méga"}, {"G", "Giga"}, {"T", "Téra"},
     };
     body.clear();
     for (const Entry& u : units) body += std::string(u.symbol) + "\t : " + u.label + "\n";
