@@ -13,6 +13,8 @@
 #include <vector>
 
 #include "app/core/mainframe.h"
+#include "app/desktop/qtmessages.h"
+#include "app/desktop/translations.h"
 #include "app/mainwindow.h"
 #include "app/qtuiport.h"
 #include "app/screenshots.h"
@@ -25,6 +27,9 @@ int main(int argc, char** argv) {
     QApplication app(argc, argv);
     QApplication::setApplicationName("morvex");
     QApplication::setApplicationDisplayName("Morvex Fylatek");
+    // Qt's own messages join the log, marked as Qt's; its standard dialogs speak French.
+    morvex::routeQtMessagesToTrace();
+    const QString qtTranslation = morvex::installQtFrenchTranslations(&app);
 
     // Qt has taken its own options out of the arguments; ours remain.
     const QStringList arguments = QApplication::arguments();
@@ -73,6 +78,7 @@ int main(int argc, char** argv) {
     window.setUnattended(quick);
     if (!quick) QThread::msleep(500);
     window.initialise(splash, commandLine);
+    morvex::trace("\n[morvex] Traduction de Qt : [%s]", qtTranslation.toUtf8().constData());
 
     if (screenshots) return morvex::takeScreenshots(window, screenshotDir);
 

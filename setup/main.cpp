@@ -8,6 +8,8 @@
 #include <cstring>
 #include <string>
 
+#include "app/desktop/qtmessages.h"
+#include "app/desktop/translations.h"
 #include "setup/core/unattended.h"
 #include "setup/setupwizard.h"
 
@@ -52,6 +54,9 @@ int main(int argc, char** argv) {
     if (yes) return LIVEUPDATE_RunUnattended(directory, nullptr);
 
     QApplication app(argc, argv);
+    // Qt's own messages join the trace, marked as Qt's; its standard dialogs speak French.
+    morvex::routeQtMessagesToTrace();
+    morvex::installQtFrenchTranslations(&app);
     if (screenshots) return drawScreenshots(QString::fromLocal8Bit(screenshots));
     SetupWizardOptions options;
     options.job.server = LIVEUPDATE_ServerAddress();

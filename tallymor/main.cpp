@@ -4,6 +4,8 @@
 #include <QString>
 #include <cstdio>
 
+#include "app/desktop/qtmessages.h"
+#include "app/desktop/translations.h"
 #include "calc/calculation.h"
 #include "foundation/uiport.h"
 #include "tallymor/helpwindow.h"
@@ -44,6 +46,9 @@ int TakeScreenshots(morvex::MainWindow& main, const QString& dir) {
 
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
+    // Qt's own messages join the trace, marked as Qt's; its standard dialogs speak French.
+    morvex::routeQtMessagesToTrace();
+    morvex::installQtFrenchTranslations(&app);
     QString screenshots;
     const QStringList args = app.arguments();
     for (int i = 1; i < args.size(); ++i) {

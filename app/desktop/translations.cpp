@@ -1,0 +1,28 @@
+#include "app/desktop/translations.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QLibraryInfo>
+#include <QLocale>
+#include <QTranslator>
+
+namespace morvex {
+
+QString installQtFrenchTranslations(QCoreApplication* app) {
+    if (!app) return QString();
+    // Qt's own folder first; then beside the program, for a copy that carries its translations.
+    const QStringList folders = {
+        QLibraryInfo::path(QLibraryInfo::TranslationsPath),
+        QCoreApplication::applicationDirPath() + "/translations",
+    };
+    for (const QString& folder : folders) {
+        auto* translator = new QTranslator(app);
+        if (translator->load(QLocale(QLocale::French, QLocale::France), "qtbase", "_", folder) &&
+            QCoreApplication::installTranslator(translator))
+            return QDir::cleanPath(translator->filePath());
+        delete translator;
+    }
+    return QString();
+}
+
+}  // namespace morvex
