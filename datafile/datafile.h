@@ -6,8 +6,8 @@
 // use, never shared between threads. The file is read in large blocks; the row rules work on
 // the bytes as if read one at a time.
 //
-// This module reads the description records (filedesc/filedesc.h) but calls none of their
-// functions, so it sits below filedesc in the link order.
+// This module reads the description records (descrecords/records.h) and nothing else of a
+// description; filedesc/ sits above it and uses the reader.
 #pragma once
 
 #include <vector>
@@ -15,7 +15,7 @@
 #include <cstddef>
 #include <cstdio>
 
-#include "filedesc/filedesc.h"
+#include "descrecords/records.h"
 #include "foundation/ldcg.h"
 #include "foundation/task.h"
 
