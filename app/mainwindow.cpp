@@ -30,6 +30,7 @@
 #include "app/core/desceditor.h"
 #include "app/core/fileassoc.h"
 #include "app/core/mainframe.h"
+#include "app/core/sqlitecommands.h"
 #include "app/descriptionlist.h"
 #include "app/generationdialog.h"
 #include "app/helppanel.h"

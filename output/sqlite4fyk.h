@@ -142,16 +142,6 @@ int GenerateStringForData(const TypeCible* typeCible, const char* text, char* bu
 int GenerateValueForData(const ColumnDesc* column, const char* text, int length,
                          SQLITE4FYK_VALUE* value);
 
-// The command "Envoyer les données dans une base SQLite": asks for the database file (the
-// project name with / ! * : ; ? \ blanked, followed by ".db", in the databases directory),
-// asks before replacing an existing file (No asks again), names an unnamed table "datafile",
-// then loads through FYK_SendDataToSQLite. 1 without a description, else 0 (also when the
-// person cancels).
-int FYK_SendDataToSQLiteWithFilePrompt(void* window, FileDesc* desc);
-// Records `path` as the description's database and runs the load task "Chargement du fichier
-// de données" under the progress display of the UI port, with the batch size of the settings.
-// 1 without a description or path, or when the task list cannot be created; else 0.
-int FYK_SendDataToSQLite(void* window, FileDesc* desc, const char* path);
 // Runs the load of `desc`'s example data file into `path` as the task "Chargement du fichier de
 // données" under the progress display of the UI port (returns once the worker has ended), with
 // `batchSize` rows between two progress reports and the row number column. Fills `stats` (may

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "app/core/application.h"
+#include "app/core/sqlitecommands.h"
 #include "foundation/trace.h"
 #include "output/sqlite4fyk.h"
 #include "output/tests/output_test_util.h"

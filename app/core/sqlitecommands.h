@@ -1,0 +1,16 @@
+// The main window's commands that load the example data file into a SQLite database, with
+// the folders and batch size of the settings (gcontexte).
+#pragma once
+
+#include "filedesc/filedesc.h"
+
+// The command "Envoyer les données dans une base SQLite": asks for the database file (the
+// project name with / ! * : ; ? \ blanked, followed by ".db", in the databases directory),
+// asks before replacing an existing file (No asks again), names an unnamed table "datafile",
+// then loads through FYK_SendDataToSQLite. 1 without a description, else 0 (also when the
+// person cancels).
+int FYK_SendDataToSQLiteWithFilePrompt(void* window, FileDesc* desc);
+// Records `path` as the description's database and runs the load task "Chargement du fichier
+// de données" under the progress display of the UI port, with the batch size of the settings.
+// 1 without a description or path, or when the task list cannot be created; else 0.
+int FYK_SendDataToSQLite(void* window, FileDesc* desc, const char* path);
