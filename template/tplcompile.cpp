@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "app/core/application.h"
+#include "foundation/appsettings.h"
 #include "foundation/trace.h"
 #include "template/template.h"
 #include "template/tplinternal.h"
@@ -507,8 +507,8 @@ int TEMPLATE_Compile(LDCG* lines) {
         }
         if (d->code == TPL_INCLUDE) {
             trace("\nIncluding file [%s]", l->data);
-            std::string path =
-                tplinternal::joinPath(gcontexte.librariesDirectory, std::string(l->data) + ".tpl");
+            std::string path = tplinternal::joinPath(morvex::appSettings().librariesDirectory,
+                                                     std::string(l->data) + ".tpl");
             bool cycle = false;
             for (const std::string& s : includeStack) cycle = cycle || s == path;
             if (cycle || static_cast<int>(includeStack.size()) >= TEMPLATE_MAX_INCLUDE_DEPTH) {

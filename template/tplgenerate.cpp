@@ -8,8 +8,8 @@
 #include <memory>
 #include <string>
 
-#include "app/core/application.h"
 #include "filedesc/analyse.h"
+#include "foundation/appsettings.h"
 #include "foundation/date.h"
 #include "foundation/trace.h"
 #include "template/template.h"
@@ -23,7 +23,7 @@ namespace {
 
 // A listing file in the logs directory.
 std::string listingPath(const char* name) {
-    return tplinternal::joinPath(morvex::logsDirectoryOf(gcontexte), name);
+    return tplinternal::joinPath(morvex::logsDirectoryOf(morvex::appSettings()), name);
 }
 
 // True when the relative `name` cannot lead out of its directory (the template's own text may
@@ -258,7 +258,7 @@ GENERATIONRUN* GENERATION_CreateRun(FileDesc* desc, PROCESS* process, const char
     run->description = desc;
     run->process = process;
     snprintf(run->targetRoot, sizeof run->targetRoot, "%s",
-             targetRoot ? targetRoot : gcontexte.genTargetDirectory);
+             targetRoot ? targetRoot : morvex::appSettings().genTargetDirectory);
     return run;
 }
 

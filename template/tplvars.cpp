@@ -5,8 +5,8 @@
 #include <string>
 #include <vector>
 
-#include "app/core/application.h"
 #include "calc/calc.h"
+#include "foundation/appsettings.h"
 #include "foundation/date.h"
 #include "foundation/trace.h"
 #include "template/template.h"
@@ -350,9 +350,9 @@ bool fixedValue(RUNTIME_CTX* ctx, ColumnDesc* col, const std::string& n, std::st
         DATE_GetDateTime(buf, n == "today.date" ? 2 : 0);
         return v = buf, true;
     }
-    if (n == "config.generated_path") return v = gcontexte.genTargetDirectory, true;
-    if (n == "config.formats_path") return v = gcontexte.formatLibrary, true;
-    if (n == "config.templates_path") return v = gcontexte.templateLibrary, true;
+    if (n == "config.generated_path") return v = morvex::appSettings().genTargetDirectory, true;
+    if (n == "config.formats_path") return v = morvex::appSettings().formatLibrary, true;
+    if (n == "config.templates_path") return v = morvex::appSettings().templateLibrary, true;
     return false;
 }
 

@@ -17,6 +17,11 @@
 CONTEXTE gcontexte;
 
 namespace {
+// The libraries read the settings of the one context (foundation/appsettings.h) from the start.
+const bool gcontexteSettingsNamed = (morvex::useAppSettings(&gcontexte), true);
+}  // namespace
+
+namespace {
 
 const char kCaptionApplication[] = "Morvex Fylatek : Erreur Grave";
 const char kCaptionSettings[] = "Software\\MorvexFylatek : Erreur Grave";
@@ -267,16 +272,6 @@ std::string systemTempDirectory() {
     std::string dir = std::filesystem::temp_directory_path(ec).string();
     if (ec || dir.empty()) dir = "/tmp";
     while (dir.size() > 1 && dir.back() == '/') dir.pop_back();
-    return dir;
-}
-
-std::string logsDirectoryOf(const CONTEXTE& ctx) {
-    std::string dir = directoryText(ctx.logsDirectory);
-    if (!dir.empty()) return dir;
-    // Not the shared temporary folder: another user could plant links or files there.
-    dir = traceDefaultDirectory();
-    if (!traceMakePrivateDirectory(dir))
-        trace("\n[logsDirectoryOf] Impossible de créer le répertoire des logs [%s]", dir.c_str());
     return dir;
 }
 

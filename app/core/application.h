@@ -10,6 +10,7 @@
 
 #include "filedesc/filedesc.h"
 #include "filedesc/process.h"
+#include "foundation/appsettings.h"
 #include "foundation/ldcg.h"
 
 namespace morvex {
@@ -17,31 +18,20 @@ class SettingsKey;
 }
 
 // Longest directory text kept in the context (characters, terminator excluded).
-constexpr int APPLICATION_DIRECTORY_MAX = 260;
+constexpr int APPLICATION_DIRECTORY_MAX = APPSETTINGS_DIRECTORY_MAX;
 
-// The process-wide application context.
-struct CONTEXTE {
-    void* hwndMain;        // the main window
-    void* hwndPkIndexes;   // the primary key and indexes window
-    void* hwndHelpFrame;   // the contextual help side window
-    void* hwndDictionary;  // the data dictionary window while it is open, else nullptr
-    int helpFrameWidth;    // width in pixels of the side panel on the right of the main window
-    int helpFrameTop;      // top of the side panel separator in pixels
-    int showHelpFrame;     // setting ShowHelpFrame (0 or 1), kept for reference
-    int showResultView;    // setting ShowResultView (0 or 1), kept for reference
-    char logsDirectory[APPLICATION_DIRECTORY_MAX + 1];           // log file and memory report
-    char binariesDirectory[APPLICATION_DIRECTORY_MAX + 1];       // setting BinariesDirectory
-    char formatLibrary[APPLICATION_DIRECTORY_MAX + 1];           // description files (.fyk)
-    char templateLibrary[APPLICATION_DIRECTORY_MAX + 1];         // templates
-    char genTargetDirectory[APPLICATION_DIRECTORY_MAX + 1];      // where generation writes
-    char dictionnariesDirectory[APPLICATION_DIRECTORY_MAX + 1];  // the data dictionary file
-    char librariesDirectory[APPLICATION_DIRECTORY_MAX + 1];      // setting LibrariesDirectory
-    char toolsDirectory[APPLICATION_DIRECTORY_MAX + 1];          // the companion tools
-    char databasesDirectory[APPLICATION_DIRECTORY_MAX + 1];      // SQLite databases
-    char scriptsDirectory[APPLICATION_DIRECTORY_MAX + 1];        // scripts
-    unsigned int fileAnalyseMaxRows;         // rows read by a type-recognition analysis
-    unsigned int nCarMaxReadWithoutNewLine;  // characters before a line without end is cut
-    unsigned int sqliteBatchSize;            // rows per batch of the SQLite loading
+// The process-wide application context: the settings the libraries read (its APPSETTINGS part,
+// named to them by this library as soon as the program starts), the windows and the open
+// descriptions.
+struct CONTEXTE : APPSETTINGS {
+    void* hwndMain;         // the main window
+    void* hwndPkIndexes;    // the primary key and indexes window
+    void* hwndHelpFrame;    // the contextual help side window
+    void* hwndDictionary;   // the data dictionary window while it is open, else nullptr
+    int helpFrameWidth;     // width in pixels of the side panel on the right of the main window
+    int helpFrameTop;       // top of the side panel separator in pixels
+    int showHelpFrame;      // setting ShowHelpFrame (0 or 1), kept for reference
+    int showResultView;     // setting ShowResultView (0 or 1), kept for reference
     LDCG* openFiles;        // open descriptions (lParam1 = FileDesc*, owned), in opening order
     FileDesc* currentFile;  // the description the main window shows, or nullptr (in openFiles)
     PROCESS* processes;     // the generation process created at start-up (owned)
@@ -90,9 +80,6 @@ namespace morvex {
 
 // The system temporary directory (TMPDIR when set), without a trailing "/".
 std::string systemTempDirectory();
-// The folder of the logs: logsDirectory as the settings chose it, or when it is empty the
-// user's private default (foundation/trace.h, traceDefaultDirectory), created 0700 if missing.
-std::string logsDirectoryOf(const CONTEXTE& ctx);
 // The log file "<logsDirectory>/MorvexFylatek.log"; an empty logsDirectory stands for the
 // private default folder.
 std::string logFilePath(const CONTEXTE& ctx);

@@ -11,8 +11,8 @@
 #include <fstream>
 #include <string>
 
-#include "app/core/application.h"
 #include "filedesc/filedesc.h"
+#include "foundation/appsettings.h"
 #include "foundation/trace.h"
 #include "foundation/uiport.h"
 #include "template/template.h"
@@ -77,8 +77,10 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
     write(gDir + "/lib/l.tpl",
           "%templatetype MorvexFylatek.Library\n%function F a, b\n%begin\n"
           "%return {a}{b}\n%end\n");
-    snprintf(gcontexte.logsDirectory, sizeof gcontexte.logsDirectory, "%s", gDir.c_str());
-    snprintf(gcontexte.librariesDirectory, sizeof gcontexte.librariesDirectory, "%s/lib",
+    static APPSETTINGS settings{};
+    morvex::useAppSettings(&settings);
+    snprintf(settings.logsDirectory, sizeof settings.logsDirectory, "%s", gDir.c_str());
+    snprintf(settings.librariesDirectory, sizeof settings.librariesDirectory, "%s/lib",
              gDir.c_str());
     gDesc = makeDescription();
     TEMPLATE_SetExecPolicy(TEMPLATE_EXEC_REFUSE);

@@ -32,7 +32,7 @@ class TemplatesOnEngines : public TemplateTest {
 protected:
     void SetUp() override {
         TemplateTest::SetUp();
-        snprintf(gcontexte.librariesDirectory, sizeof gcontexte.librariesDirectory, "%s",
+        snprintf(settings_.librariesDirectory, sizeof settings_.librariesDirectory, "%s",
                  (sourceDir() + "/templates/lib").c_str());
     }
     // Generates bundled template `name` for the description at `fyk`; returns the output path.

@@ -21,7 +21,7 @@ class BundledTemplates : public TemplateTest {
 protected:
     void SetUp() override {
         TemplateTest::SetUp();
-        snprintf(gcontexte.librariesDirectory, sizeof gcontexte.librariesDirectory, "%s",
+        snprintf(settings_.librariesDirectory, sizeof settings_.librariesDirectory, "%s",
                  (sourceDir() + "/templates/lib").c_str());
         desc_ = FILEDESC_OpenFileDesc((sourceDir() + "/examples/clients.fyk").c_str());
         ASSERT_NE(desc_, nullptr);

@@ -12,8 +12,8 @@
 #include <string>
 #include <vector>
 
-#include "app/core/application.h"
 #include "filedesc/filedesc.h"
+#include "foundation/appsettings.h"
 #include "foundation/testing/files.h"
 #include "foundation/testing/tempdir.h"
 #include "foundation/testing/textassert.h"
@@ -48,10 +48,12 @@ protected:
     void SetUp() override {
         FILEDESC_Initialize();
         morvex::setUiPort(&port_);
-        memset(&gcontexte, 0, sizeof gcontexte);
-        snprintf(gcontexte.logsDirectory, sizeof gcontexte.logsDirectory, "%s",
+        // The folders the templates read: the logs and the libraries in the test's folder.
+        settings_ = APPSETTINGS{};
+        morvex::useAppSettings(&settings_);
+        snprintf(settings_.logsDirectory, sizeof settings_.logsDirectory, "%s",
                  dir_.path().c_str());
-        snprintf(gcontexte.librariesDirectory, sizeof gcontexte.librariesDirectory, "%s/lib",
+        snprintf(settings_.librariesDirectory, sizeof settings_.librariesDirectory, "%s/lib",
                  dir_.path().c_str());
         std::string lib = dir_.path() + "/lib";
         mkdir(lib.c_str(), 0777);
@@ -64,6 +66,7 @@ protected:
     void TearDown() override {
         if (desc_) FILEDESC_CloseFileDesc(desc_);
         morvex::setUiPort(nullptr);
+        morvex::useAppSettings(nullptr);
     }
 
     // A delimited description "Clients" (table CLIENT, database BASE, ';' delimiter) with
@@ -113,6 +116,7 @@ protected:
     std::string out_;
     FileDesc* desc_ = nullptr;
     morvex::ScriptedUiPort port_;
+    APPSETTINGS settings_{};  // the settings the templates read, named in SetUp
     morvex::TraceCapture trace_;
 };
 
