@@ -91,14 +91,14 @@ int buildParams(const ParamOptions& o, MSSQL_PARAMS* p) {
 }
 
 int commandGenerate(const ParamOptions& o, const std::string& which) {
-    if (const int status = buildParams(o, &gmssqlParams); status != CLI_OK) return status;
+    MSSQL_PARAMS p{};
+    if (const int status = buildParams(o, &p); status != CLI_OK) return status;
     DescPtr desc = openDescription(o.desc);
     if (!desc) return CLI_FAILURE;
-    if (!o.savePrm.empty() && EnregistrerParametres(&gmssqlParams, o.savePrm.c_str()) != 0) {
+    if (!o.savePrm.empty() && EnregistrerParametres(&p, o.savePrm.c_str()) != 0) {
         cliError("Impossible d'ouvrir le fichier '" + o.savePrm + "'.");
         return CLI_FAILURE;
     }
-    const MSSQL_PARAMS& p = gmssqlParams;
     // In the order of the parameters window's "Générer" button.
     const struct {
         const char* name;                                 // subcommand

@@ -69,9 +69,6 @@ std::string OneLine(const char* text) {
 
 using morvex::mssql::ScriptFile;
 
-MSSQL_PARAMS gmssqlParams = {"Master",      "TBL_IMPORT",  "imp_data.txt",
-                             "imp_fmt.fmt", "imp_bcp.sql", "imp_maj.sql"};
-
 int MSSQL_InitParams(MSSQL_PARAMS* params) {
     if (params == nullptr) return 1;
     *params = MSSQL_PARAMS{"Master",      "TBL_IMPORT",  "imp_data.txt",

@@ -12,7 +12,6 @@
 // ASCII is N'...', and line breaks inside a value are written CHAR(13) and CHAR(10) between
 // quoted parts so that no line of a literal can read as a batch separator (GO).
 //
-// The parameter record is process-wide and used from the user-interface thread only.
 // Return convention: 0 = success, 1 = failure, unless a function says otherwise.
 #pragma once
 
@@ -41,10 +40,9 @@ static_assert(sizeof(MSSQL_PARAMS) == 1174, "a .prm file is the record byte for 
 // Size in bytes of a .prm file.
 constexpr int MSSQL_PRM_SIZE = static_cast<int>(sizeof(MSSQL_PARAMS));
 
-// The process-wide parameter record, holding the defaults until something replaces them.
-extern MSSQL_PARAMS gmssqlParams;
-
 // Puts the defaults into `params` (every slot zero-filled past its text); 1 when it is missing.
+// The record belongs to whoever shows or runs the parameters (the parameters window, the
+// command line); nothing here keeps one.
 int MSSQL_InitParams(MSSQL_PARAMS* params);
 
 // ---- INSERT script ----
