@@ -162,6 +162,27 @@ PROMPT_FIELD* cmdRest(Session& s, char* buffer) {
 
 }  // namespace
 
+std::string PROMPT_FirstField(std::string_view line, int separator, int quote) {
+    // The text ends at a zero byte; tabs read as spaces; separators at the end go.
+    const size_t end = std::min(line.size(), line.find('\0'));
+    auto at = [&](size_t i) { return line[i] == '\t' ? ' ' : line[i]; };
+    size_t length = end;
+    while (length > 0 && isChar(at(length - 1), separator)) --length;
+    std::string field;
+    bool quoting = false;
+    for (size_t i = 0; i < length; ++i) {
+        const char c = at(i);
+        if (isChar(c, quote)) {
+            quoting = !quoting;
+        } else if (!quoting && isChar(c, separator)) {
+            if (!field.empty()) return field;  // runs of separators count as one
+            continue;
+        }
+        if (field.size() < static_cast<size_t>(PROMPT_FIELD_MAX)) field.push_back(c);
+    }
+    return quoting ? std::string() : field;  // a field inside an open quote is dropped
+}
+
 int Queue_Create(char* text, int separator, int quote) {
     if (!text) return 0;
     size_t length = std::strlen(text);

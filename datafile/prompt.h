@@ -5,6 +5,9 @@
 // Nothing is locked: a session is used from one thread at a time.
 #pragma once
 
+#include <string>
+#include <string_view>
+
 // Longest field text kept; longer fields are cut.
 constexpr int PROMPT_FIELD_MAX = 510;
 
@@ -29,6 +32,12 @@ enum {
     QUEUE_CMD_REST = 11,     // rest of the line joined by the separator (cut at 510 characters)
     QUEUE_CMD_REWIND = 12,   // cursor on the first field, started flag cleared
 };
+
+// The first field of `line` as a session would split it (tabs as spaces, separators at the end
+// removed, runs of separators as one, the quote character kept and protecting separators, a
+// field left inside an open quote at the end dropped, cut at 510 characters), without a session:
+// the key of a KEY=value line. Empty when the line holds no field.
+std::string PROMPT_FirstField(std::string_view line, int separator, int quote);
 
 // Takes a free session and splits `text` (modified in place, not copied) into it.
 // Returns the handle, 0 when all sessions are in use.

@@ -308,18 +308,7 @@ bool FykReader::next(bool quoting, FykLine& line) {
 
     line.key.clear();
     line.value.clear();
-    // The field queue splits a working copy (it rewrites its text in place).
-    std::vector<char> work(raw.begin(), raw.end());
-    work.push_back(0);
-    int handle = Queue_Create(work.data(), '=', quoting ? '"' : '\n');
-    if (handle) {
-        char field[PROMPT_FIELD_MAX + 1] = "";
-        if (Queue_Get(handle, QUEUE_CMD_NEXT, field)) line.key = field;
-        Queue_Destroy(handle);
-    } else {
-        // Every session in use: fall back to the text before the first "=".
-        line.key = raw.substr(0, raw.find('='));
-    }
+    line.key = PROMPT_FirstField(raw, '=', quoting ? '"' : '\n');
     if (!line.key.empty()) {
         size_t from = raw.find_first_not_of('=');  // empty fields before the key are skipped
         if (from == std::string::npos) from = raw.size();

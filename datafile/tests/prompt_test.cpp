@@ -111,6 +111,34 @@ TEST(FieldQueue, SplitsLinesAsTheCallersExpect) {
     for (const SplitCase& c : cases) {
         SCOPED_TRACE(c.name);
         EXPECT_EQ(split(c.line, c.separator, c.quote), c.expected);
+        // The splitter without a session gives the same first field.
+        EXPECT_EQ(PROMPT_FirstField(c.line, c.separator, c.quote),
+                  c.expected.empty() ? std::string() : c.expected.front());
+    }
+}
+
+TEST(FieldQueue, FirstFieldWithoutASessionIsTheSessionsFirstField) {
+    const std::string longKey(600, 'k');
+    const struct {
+        std::string line;
+        int separator;
+        int quote;
+    } cases[] = {
+        {"\tKEY\t=v", '=', '"'},
+        {"KEY\t", ' ', '"'},
+        {"=KEY=v", '=', '"'},
+        {"\"K=Y\"=v", '=', '"'},
+        {"\"open=v", '=', '"'},
+        {longKey + "=v", '=', '"'},
+        {std::string("a\0b=c", 5), '=', '"'},
+        {"", '=', '"'},
+        {"K\"\"=v", '=', '\n'},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.line);
+        const Fields fields = split(c.line, c.separator, c.quote);
+        EXPECT_EQ(PROMPT_FirstField(c.line, c.separator, c.quote),
+                  fields.empty() ? std::string() : fields.front());
     }
 }
 
