@@ -10,6 +10,7 @@
 
 #include "app/core/application.h"
 #include "app/core/desceditor.h"
+#include "app/desktop/columnfit.h"
 #include "app/helppanel.h"
 #include "datadic/dico.h"
 #include "filedesc/analyse.h"
@@ -37,14 +38,25 @@ DescriptionList::DescriptionList(QWidget* parent) : QTreeWidget(parent) {
     setUniformRowHeights(true);
     setHeaderLabels(
         {"Num. col", "Début", "Fin", "Code", "Description", "Longueur (car.)", "Type", "Format"});
-    const int widths[] = {60, 50, 50, 160, 250, 100, 100, 150};
-    for (int i = 0; i < 8; ++i) setColumnWidth(i, widths[i]);
-    // Grid lines; a selected row keeps the selection colours over its painted background.
-    setStyleSheet(
-        "QTreeView::item { border-right: 1px solid #d0d0d0; "
-        "border-bottom: 1px solid #d0d0d0; }"
-        "QTreeView::item:selected { background: palette(highlight); "
-        "color: palette(highlighted-text); }");
+    // Each column as wide as what it shows, the last one to the right edge; when they do not all
+    // fit, the description gives up room first. (No style sheet: it would hide the rows' own
+    // colours.)
+    keepColumnsFitted(this, 4);
+}
+
+void DescriptionList::drawRow(QPainter* painter, const QStyleOptionViewItem& option,
+                              const QModelIndex& index) const {
+    QTreeWidget::drawRow(painter, option, index);
+    // Grid lines: under the row and at the right of every cell.
+    painter->save();
+    painter->setPen(QColor(208, 208, 208));
+    const QRect& r = option.rect;
+    painter->drawLine(r.left(), r.bottom(), r.right(), r.bottom());
+    for (int c = 0; c < columnCount(); ++c) {
+        const int x = columnViewportPosition(c) + columnWidth(c) - 1;
+        painter->drawLine(x, r.top(), x, r.bottom());
+    }
+    painter->restore();
 }
 
 QIcon DescriptionList::stateIcon(int n) {

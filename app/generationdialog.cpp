@@ -15,6 +15,7 @@
 
 #include "app/core/application.h"
 #include "app/core/processlist.h"
+#include "app/desktop/columnfit.h"
 #include "app/qtuiport.h"
 #include "filedesc/filedesc.h"
 #include "filedesc/process.h"
@@ -58,11 +59,9 @@ GenerationDialog::GenerationDialog(FileDesc* desc, QWidget* parent) : QDialog(pa
     list_->setSelectionMode(QAbstractItemView::ExtendedSelection);
     list_->setSelectionBehavior(QAbstractItemView::SelectRows);
     list_->setHeaderLabels({"Tâche", "Format", "Template", "Etat"});
-    // Tâche 80, Format 100, Template 230; the state column fits "Terminé".
-    const int widths[] = {80, 100, 230, 70};
-    for (int i = 0; i < 4; ++i) list_->setColumnWidth(i, widths[i]);
-    list_->header()->setStretchLastSection(false);
-    list_->header()->setSectionResizeMode(COL_TEMPLATE, QHeaderView::Stretch);
+    // Every column as wide as what it shows ("Tâche interrompue" whole); the template's path
+    // gives up room when they do not all fit.
+    keepColumnsFitted(list_, COL_TEMPLATE);
     // Grid lines between the cells; a selected row keeps the usual colours.
     list_->setStyleSheet(
         "QTreeWidget::item { border-right: 1px solid palette(mid); "

@@ -8,6 +8,7 @@
 
 #include "app/core/application.h"
 #include "app/core/desceditor.h"
+#include "app/desktop/columnfit.h"
 
 namespace morvex {
 
@@ -36,9 +37,7 @@ PkIndexesWindow::PkIndexesWindow(QWidget* parent) : QTreeWidget(parent) {
     setObjectName("pkIndexes");
     setWindowTitle("Primary Key and Indexes");
     setHeaderLabels({"Nom", "Composantes"});
-    setColumnWidth(0, 100);
-    setColumnWidth(1, 300);
-    setIndentation(10);  // the names keep most of their 100 pixels under the group rows
+    setIndentation(10);  // the names keep their room under the group rows
     setSelectionMode(QAbstractItemView::ExtendedSelection);
     setEditTriggers(QAbstractItemView::DoubleClicked | QAbstractItemView::EditKeyPressed |
                     QAbstractItemView::SelectedClicked);
@@ -53,6 +52,7 @@ PkIndexesWindow::PkIndexesWindow(QWidget* parent) : QTreeWidget(parent) {
     }
     connect(this, &QTreeWidget::itemChanged, this, &PkIndexesWindow::onItemChanged);
     refresh();
+    keepColumnsFitted(this);  // the names whole, the components to the right edge
 }
 
 void PkIndexesWindow::refresh() {

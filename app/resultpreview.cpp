@@ -45,6 +45,7 @@ ResultPreview::ResultPreview(QWidget* parent) : QTableWidget(parent) {
     setShowGrid(true);
     verticalHeader()->hide();
     verticalHeader()->setDefaultSectionSize(18);
+    horizontalHeader()->setStretchLastSection(true);  // no empty band right of the last column
 }
 
 void ResultPreview::refresh() {

@@ -11,6 +11,8 @@
 #include <future>
 #include <memory>
 
+#include "app/desktop/columnfit.h"
+
 namespace {
 
 // Delay between the page's opening and the start of the worker.
@@ -64,10 +66,9 @@ UpdatePage::UpdatePage(LIVEUPDATE_JOB job, SetupAsker asker, bool startWorker, Q
     list_->setHeaderLabels({QStringLiteral("Application/Extension"), QStringLiteral("Statut"),
                             QStringLiteral("Version locale"), QStringLiteral("Dernière version"),
                             QStringLiteral("Fichier")});
-    const int widths[] = {200, 70, 100, 100, 250};
-    for (int c = 0; c < 5; ++c) list_->setColumnWidth(c, widths[c]);
     list_->headerItem()->setTextAlignment(COL_STATUS, Qt::AlignCenter);
-    list_->header()->setStretchLastSection(false);
+    // Titles and states whole ("Terminé.", "ERREUR"), the addresses to the right edge.
+    morvex::keepColumnsFitted(list_);
     list_->setRootIsDecorated(false);
     list_->setSelectionBehavior(QAbstractItemView::SelectRows);
     list_->setAllColumnsShowFocus(true);

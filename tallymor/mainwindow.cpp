@@ -13,6 +13,7 @@
 #include <QTreeWidget>
 #include <algorithm>
 
+#include "app/desktop/columnfit.h"
 #include "calc/calc.h"
 #include "foundation/uiport.h"
 #include "tallymor/aboutwindow.h"
@@ -60,8 +61,8 @@ MainWindow::MainWindow(CalculatorVariables* vars, QWidget* parent) : QDialog(par
     result_ = new QLineEdit("0.0", this);
     result_->setObjectName("result");
     result_->setReadOnly(true);
-    QFont resultFont("Tahoma");
-    resultFont.setPixelSize(13);
+    // Bold, at the desktop's own size, like the fields around it.
+    QFont resultFont = result_->font();
     resultFont.setBold(true);
     result_->setFont(resultFont);
 
@@ -71,9 +72,7 @@ MainWindow::MainWindow(CalculatorVariables* vars, QWidget* parent) : QDialog(par
     messages_->setObjectName("messages");
     messages_->setRootIsDecorated(false);
     messages_->setHeaderLabels({"Etat", "Message"});
-    messages_->setColumnWidth(0, 50);
-    messages_->setColumnWidth(1, 300);
-    messages_->header()->setStretchLastSection(false);
+    keepColumnsFitted(messages_);  // "SYNTAX_ERROR" whole, the message to the right edge
 
     historyGroup_ = new QGroupBox("Historique", this);
     historyGroup_->setObjectName("historyGroup");
@@ -82,9 +81,7 @@ MainWindow::MainWindow(CalculatorVariables* vars, QWidget* parent) : QDialog(par
     history_->setRootIsDecorated(false);
     history_->setSelectionMode(QAbstractItemView::ExtendedSelection);
     history_->setHeaderLabels({"Formule", "Valeur"});
-    history_->setColumnWidth(0, 220);
-    history_->setColumnWidth(1, 120);
-    history_->header()->setStretchLastSection(false);
+    keepColumnsFitted(history_);  // the formulas whole, the values to the right edge
     history_->headerItem()->setTextAlignment(1, Qt::AlignRight | Qt::AlignVCenter);
     history_->setContextMenuPolicy(Qt::CustomContextMenu);
     connect(history_, &QTreeWidget::customContextMenuRequested, this,

@@ -4,6 +4,8 @@
 #include <QTreeWidget>
 #include <QVBoxLayout>
 
+#include "app/desktop/columnfit.h"
+
 namespace morvex {
 
 VariablesWindow::VariablesWindow(const CalculatorVariables* vars, QWidget* parent)
@@ -15,9 +17,7 @@ VariablesWindow::VariablesWindow(const CalculatorVariables* vars, QWidget* paren
     list_->setObjectName("variables");
     list_->setRootIsDecorated(false);
     list_->setHeaderLabels({"Nom", "Valeur"});
-    list_->setColumnWidth(0, 100);
-    list_->setColumnWidth(1, 200);
-    list_->header()->setStretchLastSection(false);
+    keepColumnsFitted(list_);  // the names whole, the values to the right edge
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(6, 6, 6, 6);
     layout->addWidget(list_);
