@@ -5,6 +5,10 @@ if(MORVEX_TESTS)
   find_package(GTest REQUIRED)
   include(GoogleTest)
 endif()
+# Where tools/install-deps.sh puts the tests' tools that are no Debian package (the T-SQL
+# parser); a test whose tool is missing fails.
+set(MORVEX_TEST_TOOLS_DIR "/opt/morvex-test-tools" CACHE PATH
+    "Folder of the tests' own tools, as installed by tools/install-deps.sh")
 
 function(morvex_add_test name)
   if(NOT MORVEX_TESTS)
@@ -15,7 +19,8 @@ function(morvex_add_test name)
   target_link_libraries(${name} PRIVATE ${T_LIBS} GTest::gtest GTest::gtest_main)
   # Tests find the project's files (examples, benchmark descriptions) from here, also when the
   # test program is run by hand rather than by ctest.
-  target_compile_definitions(${name} PRIVATE MORVEX_SOURCE_DIR_PATH="${PROJECT_SOURCE_DIR}")
+  target_compile_definitions(${name} PRIVATE MORVEX_SOURCE_DIR_PATH="${PROJECT_SOURCE_DIR}"
+                             MORVEX_TEST_TOOLS_DIR="${MORVEX_TEST_TOOLS_DIR}")
   gtest_discover_tests(${name} WORKING_DIRECTORY ${CMAKE_CURRENT_BINARY_DIR}
                        PROPERTIES ENVIRONMENT "MORVEX_SOURCE_DIR=${PROJECT_SOURCE_DIR};MORVEX_BINARY_DIR=${PROJECT_BINARY_DIR}"
                        DISCOVERY_TIMEOUT 60)

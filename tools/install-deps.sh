@@ -18,15 +18,16 @@ PACKAGES=(
   # benchmark inputs
   gawk
 )
+# The T-SQL parser of the SQL Server script tests runs on Node.js (a machine may carry its own
+# build of node: the packages only when none is installed).
+command -v node >/dev/null || PACKAGES+=(nodejs)
+command -v npm >/dev/null || PACKAGES+=(npm)
 # `install-deps.sh fuzz` adds clang and libFuzzer for the fuzz targets; `install-deps.sh bench`
-# adds the benchmark tools and peers (Node.js only when no node is installed: a machine may
-# carry its own build of it).
+# adds the benchmark tools and peers.
 case "${1:-}" in
   fuzz) PACKAGES+=(clang libclang-rt-14-dev) ;;
   bench)
     PACKAGES+=(hyperfine miller time sqlite3)
-    command -v node >/dev/null || PACKAGES+=(nodejs)
-    command -v npm >/dev/null || PACKAGES+=(npm)
     ;;
 esac
 
@@ -36,11 +37,25 @@ for p in "${PACKAGES[@]}"; do
     missing+=("$p")
   fi
 done
-[ ${#missing[@]} -eq 0 ] && exit 0
-
 SUDO=""
 if [ "$(id -u)" -ne 0 ]; then SUDO="sudo"; fi
-echo "Installing: ${missing[*]}"
-export DEBIAN_FRONTEND=noninteractive
-$SUDO apt-get update -qq
-$SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+if [ ${#missing[@]} -gt 0 ]; then
+  echo "Installing: ${missing[*]}"
+  export DEBIAN_FRONTEND=noninteractive
+  $SUDO apt-get update -qq
+  $SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+fi
+
+# The tests' own tools that Debian does not package go outside the source tree, into the folder
+# the build is configured with (CMake cache entry MORVEX_TEST_TOOLS_DIR, same default).
+TOOLS_DIR="${MORVEX_TEST_TOOLS_DIR:-/opt/morvex-test-tools}"
+HERE="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
+TSQL_SRC="$HERE/output/tests/tsql"
+TSQL_DIR="$TOOLS_DIR/tsql"
+if ! cmp -s "$TSQL_SRC/package-lock.json" "$TSQL_DIR/package-lock.json" ||
+   [ ! -f "$TSQL_DIR/node_modules/node-sql-parser/package.json" ]; then
+  echo "Installing node-sql-parser into $TSQL_DIR"
+  $SUDO mkdir -p "$TSQL_DIR"
+  $SUDO cp "$TSQL_SRC/package.json" "$TSQL_SRC/package-lock.json" "$TSQL_DIR/"
+  (cd "$TSQL_DIR" && $SUDO npm ci --no-audit --no-fund --loglevel=error >/dev/null)
+fi

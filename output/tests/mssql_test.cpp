@@ -339,7 +339,7 @@ TEST(ChargerParametres, AShortFileFillsOnlyTheSlotsItCoversAndEverySlotStaysTerm
     MSSQL_PARAMS p;
     memset(&p, 'x', sizeof p);  // the defaults replace whatever was there
     ASSERT_EQ(MSSQL_InitParams(&p), 0);
-    EXPECT_STREQ(p.nomTable, "TBL_IMPORT");
+    EXPECT_STREQ(gmssqlParams.nomTable, "TBL_IMPORT");
     ASSERT_EQ(ChargerParametres(&p, path.c_str()), 0);
     EXPECT_EQ(std::string(p.nomBase), std::string(64, 'A'));
     EXPECT_EQ(std::string(p.nomTable), std::string(64, 'A'));
@@ -606,43 +606,32 @@ int Run(const std::string& command) {
     return WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
 }
 
-// The folder of the T-SQL checker, ready to run; empty (with the reason) when it cannot be.
-std::string TsqlChecker(std::string* reason) {
-    const std::string here = fs::path(__FILE__).parent_path() / "tsql";
-    if (Run("command -v node >/dev/null 2>&1") != 0) {
-        *reason = "node is not installed";
-        return "";
-    }
-    if (!fs::exists(here + "/node_modules/node-sql-parser")) {
-        if (Run("command -v npm >/dev/null 2>&1") != 0) {
-            *reason = "npm is not installed";
-            return "";
-        }
-        if (Run("cd '" + here + "' && npm install --no-audit --no-fund >/dev/null 2>&1") != 0) {
-            *reason = "npm install failed (offline?)";
-            return "";
-        }
-    }
-    return here;
+// The T-SQL checker: its script in the source tree, node-sql-parser where the install script
+// put it (outside the source tree).
+const std::string kChecker = fs::path(__FILE__).parent_path() / "tsql" / "check.mjs";
+const std::string kParserDir = MORVEX_TEST_TOOLS_DIR "/tsql";
+
+// Why the checker cannot run here (tools/install-deps.sh installs what it needs); empty when
+// it can.
+std::string TsqlCheckerMissing() {
+    if (Run("command -v node >/dev/null 2>&1") != 0) return "node is not installed";
+    if (!fs::exists(kParserDir + "/node_modules/node-sql-parser/package.json"))
+        return "node-sql-parser is not in " + kParserDir + " (run tools/install-deps.sh)";
+    return "";
 }
 
 // The checker's verdict on the batches of `sqlPath`: its output, empty when they all parse.
-std::string Parse(const std::string& checker, const std::string& sqlPath) {
+std::string Parse(const std::string& sqlPath) {
     const std::string out = sqlPath + ".check";
-    const int status =
-        Run("node '" + checker + "/check.mjs' '" + sqlPath + "' >'" + out + "' 2>&1");
+    const int status = Run("node '" + kChecker + "' '" + kParserDir + "' '" + sqlPath + "' >'" +
+                           out + "' 2>&1");
     return status == 0 ? "" : ReadAll(out);
 }
 
-// Skips the test where the checker cannot be made ready.
+// Fails the test where the checker cannot run.
 class TsqlParser : public ::testing::Test {
 protected:
-    void SetUp() override {
-        std::string reason;
-        checker = TsqlChecker(&reason);
-        if (checker.empty()) GTEST_SKIP() << reason;
-    }
-    std::string checker;
+    void SetUp() override { ASSERT_EQ(TsqlCheckerMissing(), ""); }
     TempDir dir{"mssql"};
 };
 
@@ -665,12 +654,12 @@ TEST_F(TsqlParser, InsertScriptParsesWhateverTheData) {
     const std::string script = dir.file("nasty.sql");
     morvex::TraceCapture quiet;
     ASSERT_EQ(MSSQL_SendDataToSQLServer(desc.d, data.c_str(), script.c_str(), 1), 5);
-    EXPECT_EQ(Parse(checker, script), "");
+    EXPECT_EQ(Parse(script), "");
     // The checker itself refuses what is not T-SQL.
     const std::string bad = dir.write("bad.sql",
                                       "INSERT INTO T (\"A\")\r\nVALUES (1);--');\r\n"
                                       "GO\r\nINSERT INTO T (A) VALUES (1a2);\r\nGO\r\n");
-    EXPECT_NE(Parse(checker, bad), "");
+    EXPECT_NE(Parse(bad), "");
 }
 
 // A value quoted over several lines of the data file, one of which reads GO, stays inside its
@@ -697,10 +686,8 @@ TEST(MSSQL_SendDataToSQLServer, AValueHoldingAGoLineDoesNotSplitItsBatch) {
     for (std::string line; std::getline(lines, line);)
         separators += std::regex_match(line, std::regex(R"(\s*go\s*)", std::regex::icase));
     EXPECT_EQ(separators, 2);
-    std::string reason;
-    const std::string checker = TsqlChecker(&reason);
-    if (checker.empty()) GTEST_SKIP() << reason;
-    EXPECT_EQ(Parse(checker, script), "");
+    ASSERT_EQ(TsqlCheckerMissing(), "");
+    EXPECT_EQ(Parse(script), "");
 }
 
 TEST_F(TsqlParser, UpdateScriptCreateTableAndInsertParse) {
@@ -730,7 +717,7 @@ TEST_F(TsqlParser, UpdateScriptCreateTableAndInsertParse) {
         batches += text.substr(from, to - from) + "\r\nGO\r\n";
     }
     const std::string path = dir.write("batches.sql", batches);
-    EXPECT_EQ(Parse(checker, path), "") << batches;
+    EXPECT_EQ(Parse(path), "") << batches;
 }
 
 }  // namespace

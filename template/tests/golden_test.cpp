@@ -59,7 +59,7 @@ TEST_F(BundledTemplates, EachOutputEqualsItsGoldenFile) {
 }
 
 TEST_F(BundledTemplates, SqliteScriptCreatesTheTableAndItsIndexes) {
-    if (system("command -v sqlite3 >/dev/null 2>&1") != 0) GTEST_SKIP() << "no sqlite3";
+    ASSERT_EQ(system("command -v sqlite3 >/dev/null 2>&1"), 0) << "no sqlite3 (tools/install-deps.sh)";
     std::string sql = run("sqlite_ddl.tpl");
     std::string db = dir_.file("c.db"), res = dir_.file("res.txt");
     std::string cmd = "sqlite3 '" + db + "' < '" + sql + "' && sqlite3 '" + db +
@@ -69,7 +69,7 @@ TEST_F(BundledTemplates, SqliteScriptCreatesTheTableAndItsIndexes) {
 }
 
 TEST_F(BundledTemplates, PythonReaderReadsTheExampleFile) {
-    if (system("command -v python3 >/dev/null 2>&1") != 0) GTEST_SKIP() << "no python3";
+    ASSERT_EQ(system("command -v python3 >/dev/null 2>&1"), 0) << "no python3 (tools/install-deps.sh)";
     std::string py = run("python_reader.tpl");
     std::string res = dir_.file("rows.txt");
     std::string cmd =
