@@ -339,7 +339,7 @@ TEST(ChargerParametres, AShortFileFillsOnlyTheSlotsItCoversAndEverySlotStaysTerm
     MSSQL_PARAMS p;
     memset(&p, 'x', sizeof p);  // the defaults replace whatever was there
     ASSERT_EQ(MSSQL_InitParams(&p), 0);
-    EXPECT_STREQ(gmssqlParams.nomTable, "TBL_IMPORT");
+    EXPECT_STREQ(p.nomTable, "TBL_IMPORT");
     ASSERT_EQ(ChargerParametres(&p, path.c_str()), 0);
     EXPECT_EQ(std::string(p.nomBase), std::string(64, 'A'));
     EXPECT_EQ(std::string(p.nomTable), std::string(64, 'A'));
