@@ -315,7 +315,7 @@ int commandPreview(const std::string& descPath, const std::string& dataOption, i
                 DATAFILE_AddReject(rejects, reader->currentRowFirstLine, "", problem);
         }
         writer.row(DATAFILE_GetCurrentFileRowID(reader), header, values);
-        LDCG_Destroy(row, 0, 3);
+        LDCG_Destroy(row, LDCG_KEEP_ROOT, LDCG_RELEASE_BOTH);
         ++count;
     }
     DATAFILE_DestroyIterator(reader);

@@ -49,11 +49,11 @@ unsigned hexTextValue(const std::string& hex) {
 
 // Releases a registry-less description's owned parts (used by creation failures and closing).
 void releaseOwnedParts(FileDesc* desc) {
-    if (desc->columns) LDCG_Destroy(desc->columns, 0, 1);
+    if (desc->columns) LDCG_Destroy(desc->columns, LDCG_KEEP_ROOT, LDCG_RELEASE_PARAM1);
     desc->columns = nullptr;
-    if (desc->primaryKey.columns) LDCG_Destroy(desc->primaryKey.columns, 0, 0);
+    if (desc->primaryKey.columns) LDCG_Destroy(desc->primaryKey.columns, LDCG_KEEP_ROOT, LDCG_RELEASE_NOTHING);
     desc->primaryKey.columns = nullptr;
-    if (desc->indexes) LDCG_Destroy(desc->indexes, 0, 1);
+    if (desc->indexes) LDCG_Destroy(desc->indexes, LDCG_KEEP_ROOT, LDCG_RELEASE_PARAM1);
     desc->indexes = nullptr;
     if (desc->processes) PROCESS_Destroy(desc->processes);
     desc->processes = nullptr;
@@ -132,7 +132,7 @@ int FILEDESC_CloseFileDesc(FileDesc* desc) {
     morvex::trace("\n[FILEDESC_CloseFileDesc] Removing '%s' (%i)", desc->ProjectName,
                   desc->FileDescID);
     memset(desc, 0, sizeof *desc);
-    if (gRegistry) LDCG_Remove(gRegistry, desc, 0);
+    if (gRegistry) LDCG_Remove(gRegistry, desc, LDCG_RELEASE_NOTHING);
     free(desc);
     return 0;
 }
@@ -192,7 +192,7 @@ int FILEDESC_AjouterColonne(FileDesc* desc, const ColumnDesc* column) {
 
 int FILEDESC_SupprimerColonne(FileDesc* desc, ColumnDesc* column) {
     if (!desc || !desc->columns || !column) return 1;
-    if (LDCG_Remove(desc->columns, column, 1) != 0) return 1;
+    if (LDCG_Remove(desc->columns, column, LDCG_RELEASE_PARAM1) != 0) return 1;
     desc->isModified = 1;
     FILEDESC_UpdatePositions(desc);
     return 0;
@@ -319,7 +319,7 @@ int FILEDESC_SetPrimaryKey(FileDesc* desc, IndexDesc* key) {
         if (!newList) return 1;
     }
     if (desc->primaryKey.columns && desc->primaryKey.columns != newList) {
-        LDCG_Destroy(desc->primaryKey.columns, 0, 0);
+        LDCG_Destroy(desc->primaryKey.columns, LDCG_KEEP_ROOT, LDCG_RELEASE_NOTHING);
     }
     desc->primaryKey.columns = newList;
     if (key) {
@@ -338,7 +338,7 @@ int FILEDESC_AddIndex(FileDesc* desc, IndexDesc* index) {
 
 int FILEDESC_RemoveIndex(FileDesc* desc, IndexDesc* index) {
     if (!desc || !desc->indexes || !index) return 1;
-    return LDCG_Remove(desc->indexes, index, 0) == 0 ? 0 : 1;
+    return LDCG_Remove(desc->indexes, index, LDCG_RELEASE_NOTHING) == 0 ? 0 : 1;
 }
 
 IndexDesc* FILEDESC_CreateIndex(const char* name) {
@@ -356,7 +356,7 @@ IndexDesc* FILEDESC_CreateIndex(const char* name) {
 void FILEDESC_DestroyIndex(void* index) {
     auto* idx = static_cast<IndexDesc*>(index);
     if (!idx) return;
-    if (idx->columns) LDCG_Destroy(idx->columns, 0, 0);
+    if (idx->columns) LDCG_Destroy(idx->columns, LDCG_KEEP_ROOT, LDCG_RELEASE_NOTHING);
     free(idx);
 }
 
@@ -490,7 +490,7 @@ int FILEDESC_CreerListe() {
 
 int FILEDESC_DetruireListe(FileDesc* desc) {
     if (!desc) return 1;
-    if (desc->columns) LDCG_Destroy(desc->columns, 0, 1);
+    if (desc->columns) LDCG_Destroy(desc->columns, LDCG_KEEP_ROOT, LDCG_RELEASE_PARAM1);
     desc->columns = nullptr;
     return 0;
 }

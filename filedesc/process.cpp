@@ -16,7 +16,7 @@ PROCESS* PROCESS_Create() {
 
 int PROCESS_Destroy(PROCESS* process) {
     if (!process) return 1;
-    LDCG_Destroy(process->tasks, 0, 1);
+    LDCG_Destroy(process->tasks, LDCG_KEEP_ROOT, LDCG_RELEASE_PARAM1);
     free(process);
     return 0;
 }
@@ -40,5 +40,5 @@ int PROCESS_AddTask(PROCESS* process, PROCESSTASK* task) {
 
 int PROCESS_RemoveTask(PROCESS* process, PROCESSTASK* task) {
     if (!process || !process->tasks || !task) return 1;
-    return LDCG_Remove(process->tasks, task, 1) == 0 ? 0 : 1;
+    return LDCG_Remove(process->tasks, task, LDCG_RELEASE_PARAM1) == 0 ? 0 : 1;
 }

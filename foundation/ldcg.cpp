@@ -9,20 +9,6 @@
 
 namespace {
 
-// Release modes of an element's payload.
-enum ReleaseMode {
-    kReleaseNothing = 0,  // only the element goes
-    kReleaseParam1 = 1,   // lParam1 is released
-    kReleaseParam2 = 2,   // lParam2 is released
-    kReleaseBoth = 3,     // both words are released
-};
-
-// Release modes of the list record's rootData.
-enum RootMode {
-    kRootKeep = 0,     // rootData stays the caller's
-    kRootRelease = 4,  // rootData is released with free()
-};
-
 // Process-wide counters, printed by LDCG_ShowGlobalStats. Worker threads create lists too.
 std::atomic<int> nbRootCreated{0};
 std::atomic<int> nbRootDestroyed{0};
@@ -137,9 +123,9 @@ LDCG* LDCG_Create(void* rootData, LDCG_DESTRUCTOR destructor) {
 int LDCG_Destroy(LDCG* list, int msg_root, int msg) {
     if (!list) return 1;
     LDCG_DeleteAll(list, msg);
-    if (msg_root == kRootRelease) {
+    if (msg_root == LDCG_RELEASE_ROOT) {
         free(list->rootData);
-    } else if (msg_root != kRootKeep) {
+    } else if (msg_root != LDCG_KEEP_ROOT) {
         morvex::trace(
             "\n[LDCG_Destroy] Erreur : le paramètre msg_root n'a pas une valeur autorisée (%i)",
             msg_root);
@@ -212,20 +198,20 @@ int LDCG_Delete(LDCG* list, LDCG_ELT* elt, int msg) {
     if (!list || !elt || list->count <= 0) return 1;
     Unlink(list, elt);
     switch (msg) {
-        case kReleaseParam1:
+        case LDCG_RELEASE_PARAM1:
             if (!elt->lParam1)
                 morvex::trace("\n[ERR] Structure lParam1 est NULL");
             else
                 ReleaseWord(list, elt->lParam1);
             break;
-        case kReleaseParam2:
+        case LDCG_RELEASE_PARAM2:
             ReleaseWord(list, elt->lParam2);
             break;
-        case kReleaseBoth:
+        case LDCG_RELEASE_BOTH:
             ReleaseWord(list, elt->lParam1);
             ReleaseWord(list, elt->lParam2);
             break;
-        default:  // kReleaseNothing, and any other value
+        default:  // LDCG_RELEASE_NOTHING, and any other value
             break;
     }
     delete elt;

@@ -2,12 +2,20 @@
 // processes, tasks, open descriptions).
 //
 // A list belongs to the thread that uses it; nothing here locks. The payload of an element
-// (lParam1, lParam2) stays the caller's unless a release mode says otherwise:
-//   msg 0 releases nothing but the element, 1 releases lParam1, 2 lParam2, 3 both; any other
-//   value releases nothing. Releasing calls the list's destructor when it has one, else free()
-//   (only for a non-null word).
-//   msg_root 0 keeps rootData, 4 releases it with free().
+// (lParam1, lParam2) stays the caller's unless a release mode (`msg`) says otherwise; any
+// value but the four below releases nothing. Releasing calls the list's destructor when it has
+// one, else free() (only for a non-null word).
 #pragma once
+
+// Release modes of an element's payload (the `msg` of the removals and of LDCG_Destroy).
+constexpr int LDCG_RELEASE_NOTHING = 0;  // only the element goes
+constexpr int LDCG_RELEASE_PARAM1 = 1;   // lParam1 is released
+constexpr int LDCG_RELEASE_PARAM2 = 2;   // lParam2 is released
+constexpr int LDCG_RELEASE_BOTH = 3;     // both words are released
+
+// Release modes of a list's rootData (the `msg_root` of LDCG_Destroy).
+constexpr int LDCG_KEEP_ROOT = 0;     // rootData stays the caller's
+constexpr int LDCG_RELEASE_ROOT = 4;  // rootData is released with free()
 
 // Releases one payload word of an element.
 typedef void (*LDCG_DESTRUCTOR)(void* payload);
@@ -43,7 +51,7 @@ struct LDCG_IT {
 // Creation and destruction. LDCG_Create returns nullptr when out of memory.
 LDCG* LDCG_Create(void* rootData, LDCG_DESTRUCTOR destructor);
 // Removes every element with mode msg, then releases the list record (and rootData for
-// msg_root 4; another value than 0 or 4 is traced and keeps it). Iterators still alive read
+// LDCG_RELEASE_ROOT; another value than it or LDCG_KEEP_ROOT is traced and keeps it). Iterators still alive read
 // nothing afterwards. 0, or 1 for no list.
 int LDCG_Destroy(LDCG* list, int msg_root, int msg);
 

@@ -11,7 +11,7 @@
 TASKSLIST* TASKSLIST_Create() { return LDCG_Create(nullptr, TASK_Destroy); }
 
 void TASKSLIST_Destroy(TASKSLIST* list) {
-    if (list) LDCG_Destroy(list, 0, 1);
+    if (list) LDCG_Destroy(list, LDCG_KEEP_ROOT, LDCG_RELEASE_PARAM1);
 }
 
 int TASKSLIST_AddTask(TASKSLIST* list, TASK* task) {

@@ -74,7 +74,7 @@ void destroyLoop(RUNTIME_LOOP* loop) {
     if (!loop) return;
     if (loop->it) LDCG_IT_Destroy(loop->it);
     if (loop->code == TPL_FOR_EACH_DATAFILE_ROW && loop->current)
-        LDCG_Destroy(static_cast<LDCG*>(loop->current), 0, 3);
+        LDCG_Destroy(static_cast<LDCG*>(loop->current), LDCG_KEEP_ROOT, LDCG_RELEASE_BOTH);
     if (loop->reader) DATAFILE_DestroyIterator(loop->reader);
     free(loop);
 }
@@ -179,7 +179,7 @@ int runLoop(RUNTIME_CTX* ctx, LINE* t, ColumnDesc** column) {
     }
     void* next = nullptr;
     if (loop->code == TPL_FOR_EACH_DATAFILE_ROW) {
-        if (loop->current) LDCG_Destroy(static_cast<LDCG*>(loop->current), 0, 3);
+        if (loop->current) LDCG_Destroy(static_cast<LDCG*>(loop->current), LDCG_KEEP_ROOT, LDCG_RELEASE_BOTH);
         loop->current = nullptr;
         next = loop->reader ? DATAFILE_ReadNext(loop->reader) : nullptr;
         if (next) ++loop->rowNumber;

@@ -86,7 +86,7 @@ int main(int argc, char** argv) {
         values += row->count;
         for (LDCG_ELT* elt = row->first; elt; elt = elt->next)
             bytes += static_cast<DATACOLUMN*>(elt->lParam1)->length;
-        LDCG_Destroy(row, 0, 3);
+        LDCG_Destroy(row, LDCG_KEEP_ROOT, LDCG_RELEASE_BOTH);
     }
     double read = DATAFILE_GetReadBytes(reader);
     DATAFILE_DestroyIterator(reader);

@@ -51,7 +51,7 @@ std::vector<Row> readAll(FileDesc* desc, const std::string& path, bool fields = 
                 auto* v = static_cast<DATACOLUMN*>(e->lParam1);
                 row.values.emplace_back(v->value, v->length);
             }
-            LDCG_Destroy(list, 0, 3);
+            LDCG_Destroy(list, LDCG_KEEP_ROOT, LDCG_RELEASE_BOTH);
         }
         row.firstLine = reader->currentRowFirstLine;
         row.encodingError = reader->rowEncodingError;
@@ -351,7 +351,7 @@ TEST(DatafileReader, ReadsAFileUpToTheSizeItHadWhenTheReadingBegan) {
     }
     int rows = 0;
     while (LDCG* row = DATAFILE_ReadNext(reader.get())) {
-        LDCG_Destroy(row, 0, 3);
+        LDCG_Destroy(row, LDCG_KEEP_ROOT, LDCG_RELEASE_BOTH);
         ++rows;
     }
     EXPECT_EQ(rows, 2);

@@ -52,13 +52,13 @@ protected:
         EXPECT_NE(lines, nullptr);
         EXPECT_EQ(TEMPLATE_Compile(lines), 0);
         LDCG* code = TEMPLATE_GenerateInstructions(lines);
-        LDCG_Destroy(lines, 0, 1);
+        LDCG_Destroy(lines, LDCG_KEEP_ROOT, LDCG_RELEASE_PARAM1);
         std::vector<std::string> out;
         for (LDCG_ELT* e = code->first; e; e = e->next) {
             auto* l = static_cast<LINE*>(e->lParam1);
             out.push_back(std::to_string(l->code) + ":" + l->data);
         }
-        LDCG_Destroy(code, 0, 1);
+        LDCG_Destroy(code, LDCG_KEEP_ROOT, LDCG_RELEASE_PARAM1);
         return out;
     }
 
