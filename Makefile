@@ -27,14 +27,12 @@ bench: build
 	@bash tools/install-deps.sh bench
 	@bash bench/run.sh $(BUILD)
 
-# Runs the description-file fuzzer for FUZZ_SECONDS (default 600) on a copy of the seed corpus.
+# Builds every libFuzzer target with clang in build-fuzz and runs each for FUZZ_SECONDS
+# (default 600) on a copy of its seed corpus (tools/fuzz.sh).
 FUZZ_SECONDS ?= 600
 fuzz:
 	@bash tools/install-deps.sh fuzz
-	@CC=clang CXX=clang++ cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DMORVEX_FUZZ=ON -DMORVEX_TESTS=OFF >/dev/null
-	@cmake --build build-fuzz --target fuzz_loadfromfile
-	@mkdir -p build-fuzz/corpus && cp -n filedesc/fuzz/corpus/* build-fuzz/corpus/
-	@build-fuzz/filedesc/fuzz_loadfromfile -max_total_time=$(FUZZ_SECONDS) -max_len=4096 build-fuzz/corpus
+	@bash tools/fuzz.sh build-fuzz $(FUZZ_SECONDS)
 
 clean:
 	rm -rf $(BUILD) $(ASAN_BUILD)
