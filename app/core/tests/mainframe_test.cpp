@@ -46,12 +46,18 @@ TEST(MainWindowTitle, ShowsDatabaseAndTableOnlyWhenBothAreSet) {
     }
 }
 
-TEST(MainWindowTitle, IsCutAt511Characters) {
-    Desc desc(std::string(128, 'p').c_str(), std::string(63, 'd').c_str(),
-              std::string(63, 't').c_str(), 1);
-    // The longest title the fields allow still fits; it never exceeds the limit.
-    EXPECT_LE(morvex::mainWindowTitle(desc.d).size(), 511u);
-    EXPECT_EQ(morvex::mainWindowTitle(desc.d).back(), ']');
+TEST(MainWindowTitle, TakesEachNameToTheEndOfItsFieldAndNoFurther) {
+    Desc desc("", "", "", 1);
+    // Every name fills its whole field, without a terminator: the title reads each one to its
+    // field's end and never runs on into the next field.
+    memset(desc.d->ProjectName, 'p', sizeof desc.d->ProjectName);
+    memset(desc.d->DatabaseName, 'd', sizeof desc.d->DatabaseName);
+    memset(desc.d->TableName, 't', sizeof desc.d->TableName);
+    EXPECT_EQ(morvex::mainWindowTitle(desc.d),
+              "Morvex Fylatek 1.5.2 build 5697  - (" + std::string(sizeof desc.d->DatabaseName, 'd') +
+                  "." + std::string(sizeof desc.d->TableName, 't') + ") [" +
+                  std::string(sizeof desc.d->ProjectName, 'p') + "*]");
+    desc.d->ProjectName[0] = '\0';  // the description is closed with a terminated name
 }
 
 TEST(SuggestedFileName, BlanksEveryForbiddenCharacter) {
