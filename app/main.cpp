@@ -9,6 +9,7 @@
 #include <QStringList>
 #include <QThread>
 #include <QTimer>
+#include <malloc.h>
 #include <string>
 #include <vector>
 
@@ -22,6 +23,9 @@
 #include "foundation/trace.h"
 
 int main(int argc, char** argv) {
+    // One malloc arena for every thread: a load's database thread then grows the heap by large
+    // steps, not by one system call for each page of a large database (a quarter of its time).
+    mallopt(M_ARENA_MAX, 1);
     QElapsedTimer clock;
     clock.start();
     QApplication app(argc, argv);
