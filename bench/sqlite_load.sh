@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
 # Times the SQLite load of the generated 1 000 000-row delimited file with hyperfine:
 #     morvexcli load DESC file.db     against   the sqlite3 shell's .import of the same file into a
-#                                               table with the same typed columns, same journal
-#                                               settings (journal in memory, synchronous off)
-#     morvexcli load DESC :memory:    rows per second (goal >= 500 000)
+#                                               table with the same typed columns (the shell with
+#                                               its journal in memory and synchronous writes off;
+#                                               the load keeps its rollback journal on disk)
+#     morvexcli load DESC :memory:    rows per second (goal >= 1 000 000)
 # and prints the ratio measured in the same run, and the peak resident memory of the load.
 #
 #     bash bench/sqlite_load.sh BUILD_DIR
@@ -45,9 +46,9 @@ hyperfine --warmup 1 --runs "$RUNS" --export-json "$OUT/sqlite_load.json" \
 python3 - "$OUT/sqlite_load.json" <<'PY'
 import json, sys
 r = {x["command"]: x["mean"] for x in json.load(open(sys.argv[1]))["results"]}
-ratio = r["sqlite3 .import"] / r["morvexcli load file"]
+ratio = r["morvexcli load file"] / r["sqlite3 .import"]
 print(f"morvexcli load file {r['morvexcli load file']:8.3f} s   sqlite3 .import {r['sqlite3 .import']:8.3f} s"
-      f"   speed ratio {ratio:5.2f}   (goal >= 1.0) {'ok' if ratio >= 1.0 else 'MISSED'}")
+      f"   time ratio {ratio:5.2f}   (must <= 1.0, aim <= 0.6) {'ok' if ratio <= 1.0 else 'MISSED'}")
 PY
 echo "Rows in both tables: $(sqlite3 "$OUT/load.db" 'SELECT count(*) FROM operations') / $(sqlite3 "$OUT/import.db" 'SELECT count(*) FROM operations')"
 
@@ -59,8 +60,8 @@ python3 - "$ROWS" "$start" "$end" "$report" <<'PY'
 import sys
 rows, start, end, report = int(sys.argv[1]), float(sys.argv[2]), float(sys.argv[3]), sys.argv[4]
 rate = rows / (end - start)
-print(f"morvexcli load :memory: {end - start:6.3f} s wall, {rate:,.0f} rows/s   (goal >= 500 000)"
-      f" {'ok' if rate >= 500000 else 'MISSED'}\n  report: {report}")
+print(f"morvexcli load :memory: {end - start:6.3f} s wall, {rate:,.0f} rows/s   (goal >= 1 000 000)"
+      f" {'ok' if rate >= 1000000 else 'MISSED'}\n  report: {report}")
 PY
 
 kb=$(/usr/bin/time -f %M $M load "$DESC" "$OUT/load.db" --data "$DATA" 2>&1 >/dev/null | tail -n 1)
