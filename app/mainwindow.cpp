@@ -979,6 +979,10 @@ void MainWindow::commandSqlServerScript() {
                             "Fichier de script SQL (*.sql)|*.sql", true);
     if (!chosen || chosen->empty()) return;
     int rows = MSSQL_SendDataToSQLServer(desc, desc->ExampleFilePath, chosen->c_str(), 0);
+    if (rows == -4) {
+        // The core has already told the person that the table has no name.
+        return;
+    }
     if (rows == -2) {
         uiPort().messageBox(kCaption, "Impossible de créer le script '" + *chosen + "'.",
                             UiButtons::Ok, UiIcon::Error);

@@ -451,6 +451,21 @@ private slots:
         QCOMPARE(person_->opened.back().toLocalFile(), QString::fromStdString(env_.logFile()));
     }
 
+    void aSqlServerScriptOfAnUnnamedTableIsRefusedWithOneMessageAndNoFile() {
+        const std::string script = env_.dir().file("unnamed.sql");
+        const std::string data = env_.dir().file("unnamed.csv");
+        std::ofstream(data) << "1;un\n2;deux\n";
+        FileDesc* desc = gcontexte.currentFile;
+        free(desc->ExampleFilePath);
+        desc->ExampleFilePath = strdup(data.c_str());
+        person_->files = {script};
+        window_->runCommand(ITM_DATA_MSSQL);
+        QCOMPARE(person_->messages.size(), size_t(1));
+        QVERIFY2(person_->messages[0].find("n'a pas de nom de table") != std::string::npos,
+                 person_->messages[0].c_str());
+        QVERIFY(!std::ifstream(script).good());
+    }
+
     void debugBinaryWriterWritesTheColumnRecordsIntoTheLogsFolder() {
         ColumnDesc column{};
         strcpy(column.code, "ID");
