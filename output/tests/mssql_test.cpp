@@ -608,7 +608,7 @@ int Run(const std::string& command) {
 
 // The T-SQL checker: its script in the source tree, node-sql-parser where the install script
 // put it (outside the source tree).
-const std::string kChecker = fs::path(__FILE__).parent_path() / "tsql" / "check.mjs";
+const std::string kChecker = MORVEX_SOURCE_DIR_PATH "/output/tests/tsql/check.mjs";
 const std::string kParserDir = MORVEX_TEST_TOOLS_DIR "/tsql";
 
 // Why the checker cannot run here (tools/install-deps.sh installs what it needs); empty when
