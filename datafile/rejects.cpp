@@ -3,20 +3,7 @@
 
 #include <cstdlib>
 
-namespace {
-
-// `text` as a CSV cell: quoted, quotes doubled, when it holds a comma, a quote or a line end.
-std::string csvCell(const std::string& text) {
-    if (text.find_first_of(",\"\r\n") == std::string::npos) return text;
-    std::string cell = "\"";
-    for (char c : text) {
-        if (c == '"') cell += '"';
-        cell += c;
-    }
-    return cell + "\"";
-}
-
-}  // namespace
+#include "foundation/csv.h"
 
 DATAFILE_REJECTS* DATAFILE_OpenRejects(const char* path) {
     if (!path) return nullptr;
@@ -38,8 +25,11 @@ void DATAFILE_AddReject(DATAFILE_REJECTS* rejects, int line, const std::string& 
     if (!rejects) return;
     if (line != rejects->lastLine) ++rejects->rows;
     rejects->lastLine = line;
-    const std::string text =
-        std::to_string(line) + "," + csvCell(column) + "," + csvCell(reason) + "\n";
+    std::string text = std::to_string(line) + ",";
+    morvex::csvAppendCell(text, column, ',');
+    text += ',';
+    morvex::csvAppendCell(text, reason, ',');
+    text += '\n';
     fwrite(text.data(), 1, text.size(), rejects->file);
 }
 

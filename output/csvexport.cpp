@@ -2,22 +2,10 @@
 
 #include <cstring>
 
+#include "foundation/csv.h"
+
 void CSVEXPORT_AppendCell(std::string& out, const char* text, size_t length) {
-    bool quote = false;
-    for (size_t i = 0; i < length && !quote; ++i) {
-        const char c = text[i];
-        quote = c == ';' || c == '"' || c == '\r' || c == '\n';
-    }
-    if (!quote) {
-        out.append(text, length);
-    } else {
-        out += '"';
-        for (size_t i = 0; i < length; ++i) {
-            if (text[i] == '"') out += '"';
-            out += text[i];
-        }
-        out += '"';
-    }
+    morvex::csvAppendCell(out, std::string_view(text, length), ';');
     out += ';';
 }
 
