@@ -12,6 +12,7 @@
 #include <functional>
 
 #include "app/qtuiport.h"
+#include "foundation/utf8.h"
 
 namespace morvex {
 
@@ -21,11 +22,8 @@ std::function<QString(const QString&, const QString&)> gFolderChooser;
 
 // Copies a field into a directory of the context, cut at 260 bytes on a character boundary.
 void storeDirectory(char (&field)[APPLICATION_DIRECTORY_MAX + 1], const QString& text) {
-    QByteArray bytes = text.toUtf8();
-    int n = std::min<int>(bytes.size(), APPLICATION_DIRECTORY_MAX);
-    while (n > 0 && n < bytes.size() && (static_cast<unsigned char>(bytes[n]) & 0xC0) == 0x80) --n;
-    memcpy(field, bytes.constData(), n);
-    field[n] = '\0';
+    const QByteArray bytes = text.toUtf8();
+    morvex::utf8CopyCut(field, sizeof field, std::string_view(bytes.constData(), bytes.size()));
 }
 
 }  // namespace

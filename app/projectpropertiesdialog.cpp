@@ -21,6 +21,7 @@
 #include "datafile/detect.h"
 #include "filedesc/filedesc.h"
 #include "foundation/uiport.h"
+#include "foundation/utf8.h"
 
 namespace morvex {
 
@@ -28,11 +29,8 @@ namespace {
 
 // Copies at most `max` bytes of text into a fixed field, cut on a character boundary.
 void copyField(char* field, int max, const QString& text) {
-    QByteArray bytes = text.toUtf8();
-    int n = std::min<int>(bytes.size(), max);
-    while (n > 0 && n < bytes.size() && (static_cast<unsigned char>(bytes[n]) & 0xC0) == 0x80) --n;
-    memcpy(field, bytes.constData(), n);
-    field[n] = '\0';
+    const QByteArray bytes = text.toUtf8();
+    morvex::utf8CopyCut(field, max + 1, std::string_view(bytes.constData(), bytes.size()));
 }
 
 // Replaces an owned text field by a copy of `text` (nullptr for an empty text).

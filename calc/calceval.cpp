@@ -9,6 +9,7 @@
 #include "foundation/queue.h"
 #include "foundation/trace.h"
 #include "foundation/tree.h"
+#include "foundation/utf8.h"
 
 namespace {
 
@@ -20,10 +21,7 @@ typedef double (*Function2)(double, double);
 
 // Cuts a message to `limit` bytes without splitting a UTF-8 character.
 std::string Cut(std::string text, size_t limit) {
-    if (text.size() <= limit) return text;
-    size_t n = limit;
-    while (n > 0 && (static_cast<unsigned char>(text[n]) & 0xC0) == 0x80) --n;
-    text.resize(n);
+    text.resize(morvex::utf8CutPoint(text, limit));
     return text;
 }
 

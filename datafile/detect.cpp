@@ -9,6 +9,8 @@
 #include <map>
 #include <vector>
 
+#include "foundation/utf8.h"
+
 namespace {
 
 // Lines the delimiter guess looks at.
@@ -18,33 +20,6 @@ bool startsWith(const std::string& s, const char* prefix) {
     return s.compare(0, strlen(prefix), prefix) == 0;
 }
 
-// Length of the UTF-8 sequence opened by `c`, 0 when `c` opens none.
-size_t sequenceLength(unsigned char c) {
-    if (c < 0x80) return 1;
-    if (c >= 0xC2 && c <= 0xDF) return 2;
-    if (c >= 0xE0 && c <= 0xEF) return 3;
-    if (c >= 0xF0 && c <= 0xF4) return 4;
-    return 0;
-}
-
-// Length of the valid UTF-8 sequence at s[i]: 0 when it is invalid, and the bytes left when
-// the sequence is cut by the end of `s` (the sample's end: it is not held against the text).
-size_t validSequence(const std::string& s, size_t i) {
-    const auto c = static_cast<unsigned char>(s[i]);
-    const size_t len = sequenceLength(c);
-    if (len == 0) return 0;
-    for (size_t k = 1; k < len; ++k) {
-        if (i + k >= s.size()) return s.size() - i;  // cut by the sample's end
-        const auto next = static_cast<unsigned char>(s[i + k]);
-        if ((next & 0xC0) != 0x80) return 0;
-        // Overlong three- and four-byte forms, surrogates and values past U+10FFFF.
-        if (k == 1 && ((c == 0xE0 && next < 0xA0) || (c == 0xED && next > 0x9F) ||
-                       (c == 0xF0 && next < 0x90) || (c == 0xF4 && next > 0x8F)))
-            return 0;
-    }
-    return len;
-}
-
 // What the lines of a sample say of UTF-8: lines holding valid sequences beyond ASCII, and the
 // numbers of the lines holding an invalid one. A line ends at LF, or at a CR not before LF.
 struct Utf8Census {
@@ -52,7 +27,7 @@ struct Utf8Census {
     std::vector<int> invalidLines;
 };
 
-Utf8Census utf8Census(const std::string& s) {
+Utf8Census utf8Census(const std::string& s, morvex::Utf8End end) {
     Utf8Census census;
     int line = 1;
     bool nonAscii = false;
@@ -70,7 +45,7 @@ Utf8Census utf8Census(const std::string& s) {
             ++i;
             continue;
         }
-        const size_t len = validSequence(s, i);
+        const size_t len = morvex::utf8CharLength(s, i, end);
         if (len == 0) {
             invalid = true;
             ++i;
@@ -159,7 +134,11 @@ const char* DATAFILE_DetectEncoding(const std::string& sample, std::vector<int>*
     if (startsWith(sample, "\xEF\xBB\xBF")) return "UTF-8";
     if (startsWith(sample, "\xFF\xFE")) return "UTF-16LE";
     if (startsWith(sample, "\xFE\xFF")) return "UTF-16BE";
-    Utf8Census census = utf8Census(sample);
+    // A sample that filled its size may stop inside a character that the file completes; a
+    // shorter one is the whole file, which then ends inside a character.
+    const morvex::Utf8End end =
+        sample.size() >= DATAFILE_SAMPLE_SIZE ? morvex::Utf8End::Prefix : morvex::Utf8End::Whole;
+    Utf8Census census = utf8Census(sample, end);
     const int invalid = static_cast<int>(census.invalidLines.size());
     if (invalid == 0) return "UTF-8";
     // A few broken lines among many in UTF-8: the file is UTF-8 and those lines are told,

@@ -13,7 +13,9 @@ constexpr size_t DATAFILE_SAMPLE_SIZE = 256 * 1024;
 std::string DATAFILE_ReadSample(const char* path);
 
 // The encoding of `sample`: a byte order mark decides ("UTF-8", "UTF-16LE", "UTF-16BE"); else
-// "UTF-8" when the sample is valid UTF-8 (a sequence cut by the sample's end is allowed) or
+// "UTF-8" when the sample is valid UTF-8 (a character cut by the sample's end is allowed when
+// the sample has DATAFILE_SAMPLE_SIZE bytes, the file going on beyond it; a shorter sample is
+// the whole file, whose last line is then not valid UTF-8) or
 // when its lines that are not are few beside those that hold valid UTF-8 beyond ASCII (at
 // most one for four); else "WINDOWS-1252". `invalidLines` (may be nullptr) receives the
 // numbers, from 1, of the sample's lines that are not valid UTF-8 when UTF-8 is chosen

@@ -7,15 +7,14 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "foundation/utf8.h"
+
 namespace fdtext {
 
-// Copies `src` into the fixed array `dst` of `dstSize` bytes, cutting what does not fit; the
-// result is always terminated. A null source gives an empty text.
+// Copies `src` into the fixed array `dst` of `dstSize` bytes, cut between two characters when
+// it does not fit; the result is always terminated. A null source gives an empty text.
 inline void copyCut(char* dst, size_t dstSize, const char* src) {
-    if (!dst || dstSize == 0) return;
-    size_t n = src ? strnlen(src, dstSize - 1) : 0;
-    if (n) memcpy(dst, src, n);
-    dst[n] = 0;
+    morvex::utf8CopyCut(dst, dstSize, src);
 }
 
 // Reads a decimal integer the way atoi does (leading blanks, optional sign); text that is not a

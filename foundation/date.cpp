@@ -8,6 +8,7 @@
 
 #include "foundation/mystrings.h"
 #include "foundation/trace.h"
+#include "foundation/utf8.h"
 
 namespace {
 
@@ -289,13 +290,7 @@ int DATE_GetDateTime(char* buffer, int layout, std::size_t size) {
     if (!buffer || size == 0) return 1;
     const struct tm t = localNow();
     const char* text = _asctime(&t, layout);
-    size_t len = strnlen(text, sizeof gAscText);
-    if (len >= size) {
-        len = size - 1;
-        while (len > 0 && isUtf8Continuation(text[len])) --len;  // keep whole characters
-    }
-    memcpy(buffer, text, len);
-    buffer[len] = '\0';
+    morvex::utf8CopyCut(buffer, size, std::string_view(text, strnlen(text, sizeof gAscText)));
     return 0;
 }
 

@@ -14,6 +14,8 @@
 #include <filesystem>
 #include <mutex>
 
+#include "foundation/utf8.h"
+
 namespace fs = std::filesystem;
 
 namespace morvex {
@@ -517,20 +519,6 @@ std::string_view valueName(const char* name) {
     return name ? std::string_view(name) : "";
 }
 
-// Copies `text` into buffer, cut before a partial UTF-8 character when it does not fit.
-void copyCut(const std::string& text, char* buffer, size_t size) {
-    size_t n = text.size();
-    if (n > size - 1) {
-        n = size - 1;
-        // Step back over continuation bytes to the start of the character that was cut.
-        size_t start = n;
-        while (start > 0 && (static_cast<unsigned char>(text[start]) & 0xC0) == 0x80) --start;
-        n = start;
-    }
-    memcpy(buffer, text.data(), n);
-    buffer[n] = '\0';
-}
-
 const char kHex[] = "0123456789abcdef";
 
 }  // namespace
@@ -553,7 +541,7 @@ int REG_recupererChaine(const char* nomValeur, char* buffer, size_t taille) {
     if (!key) return 0;
     std::optional<std::string> value = key->get(valueName(nomValeur));
     if (!value) return 0;
-    copyCut(*value, buffer, taille);
+    morvex::utf8CopyCut(buffer, taille, std::string_view(*value));
     return 1;
 }
 

@@ -27,10 +27,26 @@ TEST(DetectEncoding, LetsTheByteOrderMarkDecideThenUtf8ThenWindows1252) {
         {"caf\xC3\xA9;\xE2\x82\xAC", "UTF-8"},
         {"caf\xE9;\x80", "WINDOWS-1252"},
         {"over\xC0\xAFlong", "WINDOWS-1252"},
-        {"cut at the end \xE2\x82", "UTF-8"},
     };
     for (const Case& c : cases)
         EXPECT_STREQ(DATAFILE_DetectEncoding(c.sample), c.expected) << c.sample;
+}
+
+// A sample as long as the sample size may stop inside a character the file goes on with; a
+// shorter one is the whole file, and a character cut by its end is a broken last line.
+TEST(DetectEncoding, ACharacterCutByTheEndIsBrokenUnlessTheSampleWasCut) {
+    std::string lines;
+    while (lines.size() < DATAFILE_SAMPLE_SIZE) lines += "Jos\xC3\xA9;caf\xC3\xA9\n";
+    std::string full = lines.substr(0, DATAFILE_SAMPLE_SIZE - 1) + "\xE2";
+    std::vector<int> invalid;
+    EXPECT_STREQ(DATAFILE_DetectEncoding(full, &invalid), "UTF-8");
+    EXPECT_TRUE(invalid.empty());
+    // The same last line in a short file: broken, and named.
+    const std::string shortFile = "Jos\xC3\xA9\nRen\xC3\xA9\nAndr\xC3\xA9\nLo\xC3\xAF\nfin \xE2\x82";
+    EXPECT_STREQ(DATAFILE_DetectEncoding(shortFile, &invalid), "UTF-8");
+    EXPECT_EQ(invalid, std::vector<int>{5});
+    // Alone, it says nothing for UTF-8.
+    EXPECT_STREQ(DATAFILE_DetectEncoding("cut at the end \xE2\x82", &invalid), "WINDOWS-1252");
 }
 
 TEST(DetectEncoding, TakesUtf8WithAFewBrokenLinesAndNamesThem) {

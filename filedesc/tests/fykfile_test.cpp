@@ -434,6 +434,20 @@ TEST_F(FykReader, NonNumbersGiveZeroAndLongTextsAreCut) {
     EXPECT_EQ(strlen(static_cast<IndexDesc*>(d->indexes->first->lParam1)->name), 62u);
 }
 
+// A text cut to its field keeps whole characters: a letter of two bytes that would straddle the
+// field's end goes whole.
+TEST_F(FykReader, LongTextsAreCutBetweenTwoCharacters) {
+    const std::string accented = std::string(62, 'a') + "\xC3\xA9t\xC3\xA9";  // 62 + "été"
+    DescPtr d = loadText(dir, fykFile("TABLENAME=" + accented + "\r\nPROJECTNAME=" +
+                                      std::string(127, 'p') + "\xE2\x82\xAC" + "\r\nBEGIN Column\r\nNAME=" +
+                                      std::string(255, 'c') + "\xC3\xA9" + "\r\nEND Column"));
+    EXPECT_EQ(std::string(d->TableName), std::string(62, 'a'));  // 63 bytes would split "é"
+    EXPECT_EQ(std::string(d->ProjectName), std::string(127, 'p'));
+    ColumnDesc* c = FILEDESC_SearchColumnByPos(d.get(), 1);
+    ASSERT_NE(c, nullptr);
+    EXPECT_EQ(std::string(c->code), std::string(255, 'c'));
+}
+
 TEST_F(FykReader, RepeatedBlocksAddUp) {
     std::string body =
         "BEGIN Column\r\nNAME=A\r\nEND Column\r\nBEGIN Primary Key\r\nNAME=PK\r\n"
