@@ -10,6 +10,8 @@
 
 #include "calc/calc.h"
 #include "foundation/mystrings.h"
+#include "foundation/utf8.h"
+#include "foundation/owned.h"
 
 const char* const CALCULATION_OVERFLOW_CAPTION = "Dépassement de capacité";
 const char* const CALCULATION_OVERFLOW_TEXT =
@@ -51,17 +53,7 @@ void DrainMessages(CalcContext* ctx, bool compilation, std::vector<CalculationMe
     }
 }
 
-struct ContextDeleter {
-    void operator()(CalcContext* ctx) const { CALC_Destroy(ctx); }
-};
 
-// The last position of `text` that is not inside a UTF-8 sequence, at or before `limit`.
-size_t Utf8Cut(const std::string& text, size_t limit) {
-    if (text.size() <= limit) return text.size();
-    size_t cut = limit;
-    while (cut > 0 && (static_cast<unsigned char>(text[cut]) & 0xC0) == 0x80) --cut;
-    return cut;
-}
 
 }  // namespace
 
@@ -113,7 +105,7 @@ int CALCULATION_Run(CalculatorVariables* vars, const char* formula, CalculationR
     if (!vars || !formula) return 1;
     if (!*formula) return 0;
 
-    std::unique_ptr<CalcContext, ContextDeleter> ctx(CALC_Compile(formula));
+    morvex::Owned<CalcContext, CALC_Destroy> ctx(CALC_Compile(formula));
     if (ctx) DrainMessages(ctx.get(), true, &out->messages);
     if (!ctx || CALC_Error(ctx.get())) {
         out->status = CALCULATION_SYNTAX_ERROR;
@@ -239,7 +231,7 @@ int CALCULATION_ReadFile(const char* path, std::vector<std::string>* formulas) {
     size_t got;
     auto finish = [&] {
         if (!line.empty() && line.back() == '\r') line.pop_back();
-        line.resize(Utf8Cut(line, CALCULATION_MAX_FORMULA));
+        line.resize(morvex::utf8CutPoint(line, CALCULATION_MAX_FORMULA));
         formulas->push_back(line);
         line.clear();
         pending = false;

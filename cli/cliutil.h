@@ -8,14 +8,12 @@
 #include <vector>
 
 #include "filedesc/filedesc.h"
+#include "foundation/owned.h"
 
 namespace morvex {
 
 // Closes a description when it goes out of scope.
-struct DescCloser {
-    void operator()(FileDesc* d) const { FILEDESC_CloseFileDesc(d); }
-};
-using DescPtr = std::unique_ptr<FileDesc, DescCloser>;
+using DescPtr = morvex::Owned<FileDesc, FILEDESC_CloseFileDesc>;
 
 // Releases the process's data dictionary when a command ends.
 struct DicoCloser {

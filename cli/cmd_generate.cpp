@@ -14,6 +14,7 @@
 #include "cli/cliutil.h"
 #include "cli/commands.h"
 #include "template/template.h"
+#include "foundation/owned.h"
 
 namespace fs = std::filesystem;
 
@@ -29,16 +30,6 @@ struct GenerateOptions {
     bool allowExec = false;              // run the commands of %execsystem
     bool noExec = false;                 // refuse them (the default; kept for older scripts)
     bool traceExec = false;              // trace every executed instruction
-};
-
-struct ProcessCloser {
-    void operator()(PROCESS* p) const { PROCESS_Destroy(p); }
-};
-struct RunCloser {
-    void operator()(GENERATIONRUN* r) const { GENERATION_DestroyRun(r); }
-};
-struct TasksCloser {
-    void operator()(TASKSLIST* t) const { TASKSLIST_Destroy(t); }
 };
 
 void setLibraries(const std::string& dir) {
@@ -68,7 +59,7 @@ int commandGenerate(const GenerateOptions& o) {
     TEMPLATE_SetDetailedTrace(o.traceExec);
 
     PROCESS* process = desc->processes;
-    std::unique_ptr<PROCESS, ProcessCloser> given;
+    morvex::Owned<PROCESS, PROCESS_Destroy> given;
     if (!o.templates.empty()) {
         given.reset(PROCESS_Create());
         if (!given) return CLI_FAILURE;
@@ -90,9 +81,9 @@ int commandGenerate(const GenerateOptions& o) {
         cliError("Répertoire de génération trop long : '" + root + "'.");
         return CLI_FAILURE;
     }
-    std::unique_ptr<GENERATIONRUN, RunCloser> run(
+    morvex::Owned<GENERATIONRUN, GENERATION_DestroyRun> run(
         GENERATION_CreateRun(desc.get(), process, root.c_str()));
-    std::unique_ptr<TASKSLIST, TasksCloser> tasks(TASKSLIST_Create());
+    morvex::Owned<TASKSLIST, TASKSLIST_Destroy> tasks(TASKSLIST_Create());
     TASK* task = run ? TASK_Create("Génération de code", LaunchProcessing, run.get()) : nullptr;
     if (!tasks || !task || TASKSLIST_AddTask(tasks.get(), task) != 0) {
         TASK_Destroy(task);

@@ -13,15 +13,12 @@
 #include "cli/commands.h"
 #include "output/sqlite3dll.h"
 #include "output/sqlite4fyk.h"
+#include "foundation/owned.h"
 
 namespace morvex {
 namespace {
 
 // Releases the SQLite library when the command ends.
-struct LibraryCloser {
-    void operator()(void* handle) const { SQLITE3_LibererDLL(handle); }
-};
-
 // Options of `load`.
 struct LoadOptions {
     std::string desc;      // the .fyk description
@@ -76,7 +73,7 @@ int commandLoad(const LoadOptions& o) {
     if (!desc) return CLI_FAILURE;
     std::string data = dataFileOf(*desc, o.data);
     if (!checkDataFile(data)) return CLI_FAILURE;
-    std::unique_ptr<void, LibraryCloser> library(SQLITE3_LoadDLL(nullptr));
+    morvex::Owned<void, SQLITE3_LibererDLL> library(SQLITE3_LoadDLL(nullptr));
     if (!library) return CLI_FAILURE;  // the binding has told why on standard error
 
     // The description is changed in memory only: the .fyk file stays as it is.

@@ -15,6 +15,7 @@
 #include "output/csvexport.h"
 #include "output/sqlite3dll.h"
 #include "output/sqlquery.h"
+#include "foundation/owned.h"
 
 namespace morvex {
 namespace {
@@ -23,10 +24,6 @@ namespace {
 constexpr size_t kRowsForWidths = 1000;
 
 // Releases the SQLite library when the command ends.
-struct LibraryCloser {
-    void operator()(void* handle) const { SQLITE3_LibererDLL(handle); }
-};
-
 // Receives the run: a table on standard output, or the export file.
 class QuerySink : public SQLQUERY_SINK {
 public:
@@ -146,7 +143,7 @@ int commandQuery(const QueryOptions& o) {
         cliError("Aucune requête à exécuter.");
         return CLI_USAGE;
     }
-    std::unique_ptr<void, LibraryCloser> library(SQLITE3_LoadDLL(nullptr));
+    morvex::Owned<void, SQLITE3_LibererDLL> library(SQLITE3_LoadDLL(nullptr));
     if (!library) return CLI_FAILURE;  // the binding has told why on standard error
 
     std::unique_ptr<FILE, int (*)(FILE*)> csv(nullptr, &fclose);

@@ -7,6 +7,7 @@
 #include <unordered_map>
 
 #include "foundation/trace.h"
+#include "foundation/utf8.h"
 
 // Code -> element, keyed by views of the elements' own codes (elements never move).
 struct DATADIC_LOOKUP {
@@ -14,12 +15,6 @@ struct DATADIC_LOOKUP {
 };
 
 namespace {
-
-void copyCut(char* dst, size_t dstSize, const char* src) {
-    size_t n = src ? strnlen(src, dstSize - 1) : 0;
-    if (n) memcpy(dst, src, n);
-    dst[n] = 0;
-}
 
 // A column as the dictionary keeps it: every text terminated, no message, no statistics.
 void copyColumn(ColumnDesc* dst, const ColumnDesc* src) {
@@ -34,14 +29,14 @@ void copyColumn(ColumnDesc* dst, const ColumnDesc* src) {
 
 // The key of a code: the code cut to the length an element keeps.
 void keyOf(const char* code, char (&key)[DATADIC_CODE_MAX + 1]) {
-    copyCut(key, sizeof key, code);
+    morvex::utf8CopyCut(key, sizeof key, code);
 }
 
 DATADIC_REF* newReference(const DATADIC_REF* ref) {
     auto* r = static_cast<DATADIC_REF*>(calloc(1, sizeof(DATADIC_REF)));
     if (!r) return nullptr;
-    copyCut(r->database, sizeof r->database, ref->database);
-    copyCut(r->table, sizeof r->table, ref->table);
+    morvex::utf8CopyCut(r->database, sizeof r->database, ref->database);
+    morvex::utf8CopyCut(r->table, sizeof r->table, ref->table);
     copyColumn(&r->localColumn, &ref->localColumn);
     return r;
 }
@@ -58,8 +53,8 @@ DATADIC_REF* findReference(DATADIC_ELT* elt, const char* database, const char* t
 // Appends a copy of ref to elt's references unless that place is already there.
 int appendReference(DATADIC_ELT* elt, const DATADIC_REF* ref) {
     char database[DATADIC_DATABASE_MAX + 1], table[DATADIC_TABLE_MAX + 1];
-    copyCut(database, sizeof database, ref->database);
-    copyCut(table, sizeof table, ref->table);
+    morvex::utf8CopyCut(database, sizeof database, ref->database);
+    morvex::utf8CopyCut(table, sizeof table, ref->table);
     if (findReference(elt, database, table)) return DATADIC_ERR_EXISTS;
     DATADIC_REF* r = newReference(ref);
     if (!r) return DATADIC_ERR;
@@ -82,14 +77,14 @@ DATADIC* DATADIC_Create(const char* name, const char* filePath) {
     if (!name || !filePath) return nullptr;
     auto* dic = static_cast<DATADIC*>(calloc(1, sizeof(DATADIC)));
     if (!dic) return nullptr;
-    copyCut(dic->name, sizeof dic->name, name);
+    morvex::utf8CopyCut(dic->name, sizeof dic->name, name);
     dic->filePath = strdup(filePath);
     dic->elements = LDCG_Create(nullptr, DATADIC_ELT_Destructor);
     dic->index = HASH_Creer(DATADIC_INDEX_BUCKETS);
     dic->lookup = new (std::nothrow) DATADIC_LOOKUP;
     if (!dic->filePath || !dic->elements || !dic->index || !dic->lookup) {
         free(dic->filePath);
-        LDCG_Destroy(dic->elements, 0, 0);
+        LDCG_Destroy(dic->elements, LDCG_KEEP_ROOT, LDCG_RELEASE_NOTHING);
         HASH_Detruire(dic->index);
         delete dic->lookup;
         free(dic);
@@ -102,7 +97,7 @@ int DATADIC_Destroy(DATADIC* dic) {
     if (!dic) return DATADIC_ERR_NODIC;
     HASH_Detruire(dic->index);
     delete dic->lookup;
-    LDCG_Destroy(dic->elements, 0, 1);
+    LDCG_Destroy(dic->elements, LDCG_KEEP_ROOT, LDCG_RELEASE_PARAM1);
     free(dic->filePath);
     free(dic);
     return DATADIC_OK;
@@ -122,7 +117,7 @@ DATADIC_ELT* DATADIC_ELT_Constructor() {
 void DATADIC_ELT_Destructor(void* p) {
     auto* elt = static_cast<DATADIC_ELT*>(p);
     if (!elt) return;
-    LDCG_Destroy(elt->references, 0, 1);
+    LDCG_Destroy(elt->references, LDCG_KEEP_ROOT, LDCG_RELEASE_PARAM1);
     free(elt);
 }
 

@@ -21,6 +21,7 @@
 #include "foundation/date.h"
 #include "foundation/trace.h"
 #include "foundation/uiport.h"
+#include "foundation/owned.h"
 
 namespace {
 
@@ -32,22 +33,13 @@ const char* const kAnalyseTaskName = "Analyse d'un fichier de données";
 const char* const kStatsTaskName = "Statistiques globales du fichier de données";
 
 // Releases a reader at the end of a scope.
-struct ReaderCloser {
-    void operator()(DATAFILE* reader) const { DATAFILE_DestroyIterator(reader); }
-};
-using ReaderPtr = std::unique_ptr<DATAFILE, ReaderCloser>;
+using ReaderPtr = morvex::Owned<DATAFILE, DATAFILE_DestroyIterator>;
 
 // Releases a row and its values.
-struct RowReleaser {
-    void operator()(LDCG* row) const { LDCG_Destroy(row, 0, 3); }
-};
-using RowPtr = std::unique_ptr<LDCG, RowReleaser>;
+using RowPtr = morvex::Owned<LDCG, [](LDCG* row) { LDCG_Destroy(row, LDCG_KEEP_ROOT, LDCG_RELEASE_BOTH); }>;
 
 // Releases a task list and its tasks.
-struct TaskListReleaser {
-    void operator()(TASKSLIST* list) const { TASKSLIST_Destroy(list); }
-};
-using TaskListPtr = std::unique_ptr<TASKSLIST, TaskListReleaser>;
+using TaskListPtr = morvex::Owned<TASKSLIST, TASKSLIST_Destroy>;
 
 // Copies at most `max` characters of src into dst (zero-terminated).
 void copyCut(char* dst, const char* src, size_t max) {

@@ -11,15 +11,11 @@
 #include "filedesc/filedesc.h"
 #include "foundation/trace.h"
 #include "foundation/uiport.h"
+#include "foundation/owned.h"
 
 namespace {
 
-struct FileCloser {
-    void operator()(FILE* f) const {
-        if (f) fclose(f);
-    }
-};
-using FilePtr = std::unique_ptr<FILE, FileCloser>;
+using morvex::FilePtr;
 
 // Byte offsets and sizes inside one record.
 enum RecordOffset : size_t {

@@ -11,6 +11,7 @@
 #include <unordered_set>
 
 #include "foundation/trace.h"
+#include "foundation/owned.h"
 
 namespace {
 
@@ -112,9 +113,6 @@ bool SizeFits(size_t size) {
 }
 
 // Closes a FILE on scope exit.
-struct FileCloser {
-    void operator()(FILE* f) const { fclose(f); }
-};
 
 }  // namespace
 
@@ -200,7 +198,7 @@ char* mem_strdup(const char* text, const char* identifier, long line) {
 
 int mem_verifierMemoire(const char* path) {
     if (!path) return 1;
-    std::unique_ptr<FILE, FileCloser> file(morvex::traceCreateFile(path));
+    morvex::FilePtr file(morvex::traceCreateFile(path));
     if (!file) return 1;
     FILE* f = file.get();
     fprintf(f, "ALLOCMEN version 1.0.1.20141012");

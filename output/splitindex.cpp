@@ -6,13 +6,11 @@
 #include "datafile/datafile.h"
 #include "foundation/trace.h"
 #include "output/csvexport.h"
+#include "foundation/owned.h"
 
 namespace {
 
-struct ReaderDeleter {
-    void operator()(DATAFILE* reader) const { DATAFILE_DestroyIterator(reader); }
-};
-using Reader = std::unique_ptr<DATAFILE, ReaderDeleter>;
+using Reader = morvex::Owned<DATAFILE, DATAFILE_DestroyIterator>;
 
 Reader openReader(FileDesc* desc, const std::string& path, int nCarMax) {
     Reader reader(DATAFILE_NewIterator(desc, path.c_str(), nCarMax, 0));

@@ -14,6 +14,7 @@
 #include "foundation/mystrings.h"
 #include "foundation/trace.h"
 #include "foundation/uiport.h"
+#include "foundation/utf8.h"
 
 namespace {
 
@@ -35,7 +36,7 @@ bool contains(const std::vector<ColumnDesc*>& columns, const ColumnDesc* column)
 void dropColumns(IndexDesc* index, const std::vector<ColumnDesc*>& columns) {
     if (!index || !index->columns) return;
     for (ColumnDesc* column : columns)
-        while (LDCG_Remove(index->columns, column, 0) == 0) {
+        while (LDCG_Remove(index->columns, column, LDCG_RELEASE_NOTHING) == 0) {
         }
 }
 
@@ -430,10 +431,7 @@ namespace {
 
 // `text` cut to `max` bytes without splitting a UTF-8 character, into a field of max + 1 bytes.
 void copyCut(char* field, size_t max, const std::string& text) {
-    size_t n = std::min(text.size(), max);
-    while (n > 0 && n < text.size() && (static_cast<unsigned char>(text[n]) & 0xC0) == 0x80) --n;
-    std::memcpy(field, text.data(), n);
-    field[n] = '\0';
+    morvex::utf8CopyCut(field, max + 1, std::string_view(text));
 }
 
 // Replaces an owned text by a copy of `text` (nullptr for an empty text).

@@ -11,6 +11,7 @@
 #include "datadic/datadic.h"
 #include "foundation/testing/files.h"
 #include "foundation/testing/tempdir.h"
+#include "foundation/owned.h"
 
 namespace dictest {
 
@@ -50,10 +51,7 @@ inline DATADIC_REF makeRef(const char* database, const char* table, const Column
 }
 
 // Destroys a dictionary at the end of a scope.
-struct DicDeleter {
-    void operator()(DATADIC* d) const { DATADIC_Destroy(d); }
-};
-using DicPtr = std::unique_ptr<DATADIC, DicDeleter>;
+using DicPtr = morvex::Owned<DATADIC, DATADIC_Destroy>;
 
 inline DATADIC_ELT* eltAt(DATADIC* dic, int n) {
     int i = 0;

@@ -9,18 +9,13 @@
 
 #include "datafile/datafile.h"
 #include "filedesc/filedesc.h"
+#include "foundation/owned.h"
 
 namespace datafile_test {
 
-struct DescCloser {
-    void operator()(FileDesc* d) const { FILEDESC_CloseFileDesc(d); }
-};
-using DescPtr = std::unique_ptr<FileDesc, DescCloser>;
+using DescPtr = morvex::Owned<FileDesc, FILEDESC_CloseFileDesc>;
 
-struct ReaderCloser {
-    void operator()(DATAFILE* r) const { DATAFILE_DestroyIterator(r); }
-};
-using ReaderPtr = std::unique_ptr<DATAFILE, ReaderCloser>;
+using ReaderPtr = morvex::Owned<DATAFILE, DATAFILE_DestroyIterator>;
 
 // A description with the end-of-line and delimiter characters given as they are.
 inline DescPtr makeDesc(int type, const char* endOfLine, const char* delimiter) {

@@ -15,7 +15,7 @@
 
 namespace {
 
-using DescPtr = std::unique_ptr<FileDesc, fdtest::DescCloser>;
+using fdtest::DescPtr;
 
 // Installs a scripted port for the test and gives a temporary directory.
 class Analyse : public ::testing::Test {

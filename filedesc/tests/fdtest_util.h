@@ -8,6 +8,7 @@
 #include <string>
 
 #include "filedesc/filedesc.h"
+#include "foundation/owned.h"
 #include "foundation/testing/files.h"
 #include "foundation/testing/tempdir.h"
 
@@ -35,9 +36,7 @@ inline ColumnDesc makeColumn(const char* code, int width, int type = DATATYPE_TE
     return col;
 }
 
-// Closes a description at the end of a scope.
-struct DescCloser {
-    void operator()(FileDesc* d) const { FILEDESC_CloseFileDesc(d); }
-};
+// A description closed at the end of a scope.
+using DescPtr = morvex::Owned<FileDesc, FILEDESC_CloseFileDesc>;
 
 }  // namespace fdtest

@@ -15,7 +15,7 @@
 
 namespace {
 
-using DescPtr = std::unique_ptr<FileDesc, fdtest::DescCloser>;
+using fdtest::DescPtr;
 using fdtest::makeColumn;
 
 bool isUpperHex32(const char* text) {

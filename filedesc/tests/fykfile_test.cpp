@@ -16,7 +16,7 @@ using namespace std::string_literals;
 
 namespace {
 
-using DescPtr = std::unique_ptr<FileDesc, fdtest::DescCloser>;
+using fdtest::DescPtr;
 using fdtest::makeColumn;
 using fdtest::readFile;
 using fdtest::TempDir;

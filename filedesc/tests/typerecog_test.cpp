@@ -13,13 +13,11 @@
 #include "filedesc/regexp.h"
 #include "filedesc/tests/fdtest_util.h"
 #include "foundation/trace.h"
+#include "foundation/owned.h"
 
 namespace {
 
-struct FreeDeleter {
-    void operator()(void* p) const { free(p); }
-};
-using StatsPtr = std::unique_ptr<COL_TYPE_STATISTICS, FreeDeleter>;
+using StatsPtr = morvex::MallocPtr<COL_TYPE_STATISTICS>;
 
 StatsPtr recognise(const std::string& value) {
     return StatsPtr(AnalyseTypeDonneeN(value.data(), static_cast<int>(value.size())));
@@ -314,7 +312,7 @@ TEST(CompileStatistics, ZeroedTotalKeepsItsMinimaAtZeroAndTheFirstLayoutSeen) {
 
 // A description with one column whose total is built from `values`.
 struct ColumnFixture {
-    std::unique_ptr<FileDesc, fdtest::DescCloser> desc{
+    fdtest::DescPtr desc{
         FILEDESC_CreateFileDesc("t", nullptr, STRUCTFILE_DELIMITED, "\\n", ";")};
     ColumnDesc* col = nullptr;
 
@@ -395,7 +393,7 @@ TEST(SetDefaultTypeFromStatistics, EachRuleGivesItsTypeAndFormat) {
 }
 
 TEST(SetDefaultTypeFromStatistics, FixedStringsRuleAndColumnsWithoutTotals) {
-    std::unique_ptr<FileDesc, fdtest::DescCloser> desc(
+    fdtest::DescPtr desc(
         FILEDESC_CreateFileDesc("t", nullptr, STRUCTFILE_DELIMITED, "\\n", ";"));
     ColumnDesc a = fdtest::makeColumn("A", 0, DATATYPE_TEXT);
     ColumnDesc b = fdtest::makeColumn("B", 0, DATATYPE_BOOLEAN);

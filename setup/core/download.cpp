@@ -21,6 +21,7 @@
 #include <string>
 
 #include "foundation/trace.h"
+#include "foundation/owned.h"
 
 const char* const DOWNLOAD_AGENT = "Test Application";
 
@@ -38,23 +39,8 @@ void ensureCurlReady() {
     (void)ready;
 }
 
-struct CurlDeleter {
-    void operator()(CURL* c) const { curl_easy_cleanup(c); }
-};
-struct CurlUrlDeleter {
-    void operator()(CURLU* u) const { curl_url_cleanup(u); }
-};
-struct SlistDeleter {
-    void operator()(curl_slist* l) const { curl_slist_free_all(l); }
-};
-struct DigestDeleter {
-    void operator()(EVP_MD_CTX* c) const { EVP_MD_CTX_free(c); }
-};
-struct CurlFree {
-    void operator()(char* p) const { curl_free(p); }
-};
-using CurlText = std::unique_ptr<char, CurlFree>;
-using Digest = std::unique_ptr<EVP_MD_CTX, DigestDeleter>;
+using CurlText = morvex::Owned<char, curl_free>;
+using Digest = morvex::Owned<EVP_MD_CTX, EVP_MD_CTX_free>;
 
 // The permission bits a new file gets: read and write for everyone, less the process umask
 // (read from /proc, since setting the umask to read it would race with other threads).
@@ -253,7 +239,7 @@ bool install(Transfer& t, const std::string& expected) {
 bool DOWNLOAD_IsAllowedUrl(const char* url) {
     if (!url) return false;
     ensureCurlReady();
-    std::unique_ptr<CURLU, CurlUrlDeleter> u(curl_url());
+    morvex::Owned<CURLU, curl_url_cleanup> u(curl_url());
     if (!u || curl_url_set(u.get(), CURLUPART_URL, url, 0) != CURLUE_OK) return false;
     char* rawScheme = nullptr;
     char* rawHost = nullptr;
@@ -307,13 +293,13 @@ bool DOWNLOAD_File(const char* url, const char* localPath, const DOWNLOAD_OPTION
         }
     }
 
-    std::unique_ptr<CURL, CurlDeleter> curl(curl_easy_init());
+    morvex::Owned<CURL, curl_easy_cleanup> curl(curl_easy_init());
     Digest digest = expected.empty() ? Digest() : newSha256();
     if (!curl || (!expected.empty() && !digest)) {
         traceOpenFailure("initialisation du client impossible");
         return false;
     }
-    std::unique_ptr<curl_slist, SlistDeleter> headers(
+    morvex::Owned<curl_slist, curl_slist_free_all> headers(
         curl_slist_append(nullptr, "Cache-Control: no-cache"));
     if (headers) curl_slist_append(headers.get(), "Pragma: no-cache");
 

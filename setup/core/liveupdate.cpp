@@ -10,6 +10,7 @@
 #include <fstream>
 #include <memory>
 
+#include "foundation/owned.h"
 #include "foundation/registry.h"
 #include "foundation/trace.h"
 #include "setup/core/download.h"
@@ -68,10 +69,7 @@ std::string percentDecode(const std::string& text) {
 // The path of an address as written (no decoding, dot segments kept); the address minus its
 // query and fragment when it cannot be parsed.
 std::string rawPath(const std::string& url) {
-    struct UrlDeleter {
-        void operator()(CURLU* u) const { curl_url_cleanup(u); }
-    };
-    std::unique_ptr<CURLU, UrlDeleter> u(curl_url());
+    morvex::Owned<CURLU, curl_url_cleanup> u(curl_url());
     if (u && curl_url_set(u.get(), CURLUPART_URL, url.c_str(), CURLU_PATH_AS_IS) == CURLUE_OK) {
         char* path = nullptr;
         if (curl_url_get(u.get(), CURLUPART_PATH, &path, 0) == CURLUE_OK && path) {
