@@ -37,6 +37,7 @@
 #include "app/optionsdialog.h"
 #include "app/panelseparator.h"
 #include "app/pkindexeswindow.h"
+#include "app/previewsplitter.h"
 #include "app/qtuiport.h"
 #include "app/querytoolwindow.h"
 #include "app/resultpreview.h"
@@ -186,6 +187,7 @@ void MainWindow::createEditorWidgets() {
     areas_[0] = editor;
     areas_[1] = sourceView_;
     areas_[2] = resultView_;
+    splitter_ = new PreviewSplitter(editor, sourceView_, resultView_, central_);
 }
 
 MainWindow::~MainWindow() {
@@ -498,8 +500,6 @@ void MainWindow::layoutChildren() {
     // The work area runs down to the window's bottom edge, under the status bar.
     const int h = central_->height() + (statusBar()->isVisible() ? statusBar()->height() : 20);
     const int p = helpShown_ ? gcontexte.helpFrameWidth : 0;
-    const int a = resultShown_ ? 100 : 0;
-    const int t = h - (2 * a + 35);
     toolBar_->setGeometry(0, 0, w, 35);
     tabs_->setGeometry(0, 35, std::max(0, w - p), 25);
     help_->setVisible(helpShown_);
@@ -510,13 +510,8 @@ void MainWindow::layoutChildren() {
                                 std::max(0, h - 20 - gcontexte.helpFrameTop));
         separator_->raise();
     }
-    areas_[0]->setGeometry(0, 60, std::max(0, w - p), std::max(0, t - 60));
-    areas_[1]->setVisible(resultShown_);
-    areas_[2]->setVisible(resultShown_);
-    if (resultShown_) {
-        areas_[1]->setGeometry(0, t + 5, std::max(0, w - p), a);
-        areas_[2]->setGeometry(0, t + a + 10, std::max(0, w - p), a);
-    }
+    // The column list and the two previews share the work area in a splitter.
+    splitter_->setGeometry(0, 60, std::max(0, w - p), std::max(0, h - 85));
 }
 
 QWidget* MainWindow::descriptionList() const {
@@ -532,6 +527,7 @@ QWidget* MainWindow::resultPreview() const {
 void MainWindow::toggleResultView() {
     resultShown_ = !resultShown_;
     actions_[ITM_VIEW_RESULT]->setChecked(resultShown_);
+    splitter_->setPreviewsShown(resultShown_);
     layoutChildren();
 }
 

@@ -29,6 +29,7 @@ class DescriptionList;
 class HelpPanel;
 class PanelSeparator;
 class PkIndexesWindow;
+class PreviewSplitter;
 class ResultPreview;
 class SourcePreview;
 class SplashWindow;
@@ -151,6 +152,8 @@ public:
     SourcePreview* sourcePreviewView() const { return sourceView_; }
     ResultPreview* resultPreviewView() const { return resultView_; }
     PkIndexesWindow* keysWindow() const { return keys_; }
+    // The splitter between the column list and the previews.
+    PreviewSplitter* previewSplitter() const { return splitter_; }
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -197,6 +200,7 @@ private:
     SourcePreview* sourceView_ = nullptr;
     ResultPreview* resultView_ = nullptr;
     PkIndexesWindow* keys_ = nullptr;
+    PreviewSplitter* splitter_ = nullptr;
     void createEditorWidgets();
     bool unattended_ = false;    // no person to answer the first run's dialogs
     bool resultShown_ = false;   // result view flag (not saved)
