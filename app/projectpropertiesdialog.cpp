@@ -115,8 +115,11 @@ ProjectPropertiesDialog::ProjectPropertiesDialog(FileDesc* desc, bool creating, 
     other_ = new QLineEdit;
     other_->setMaxLength(FILEDESC_DELIMITER_MAX);
     separatorGrid->addWidget(other_, 2, 1, 1, 2);
+    // The typed separator counts only with "Autre :": the field is usable only then.
+    connect(separators_[SEPARATOR_OTHER], &QRadioButton::toggled, other_, &QWidget::setEnabled);
     DescEditSeparator choice = desc ? DESCEDIT_SeparatorChoice(desc) : SEPARATOR_SEMICOLON;
     separators_[choice]->setChecked(true);
+    other_->setEnabled(choice == SEPARATOR_OTHER);
     if (choice == SEPARATOR_OTHER) other_->setText(textOf(desc->FieldDelimiter));
 
     unquote_ = new QCheckBox("Retirer les caractères de protection des valeurs");
@@ -147,12 +150,23 @@ ProjectPropertiesDialog::ProjectPropertiesDialog(FileDesc* desc, bool creating, 
     lineLength_->setRange(0, 1000000);
     fixedLine_->setChecked(desc && desc->LenFixedLine > 0);
     lineLength_->setValue(desc ? desc->LenFixedLine : 0);
+    // The length counts only when the box is ticked: the field is usable only then.
+    lineLength_->setEnabled(fixedLine_->isChecked());
+    connect(fixedLine_, &QCheckBox::toggled, lineLength_, &QWidget::setEnabled);
     auto* lineRow = new QHBoxLayout;
     lineRow->addWidget(fixedLine_);
     lineRow->addWidget(lineLength_);
+    lineRow->addStretch(1);
     firstLine_ = new QSpinBox;
     firstLine_->setRange(1, 1000000000);
     firstLine_->setValue(desc && desc->BeginFromLine > 0 ? desc->BeginFromLine : 1);
+    // A row of its own: its long label must not widen the label column of the fields above.
+    auto* firstLineRow = new QHBoxLayout;
+    auto* firstLineLabel = new QLabel("Commencer l'importation à partir de la ligne n° :");
+    firstLineLabel->setBuddy(firstLine_);
+    firstLineRow->addWidget(firstLineLabel);
+    firstLineRow->addWidget(firstLine_);
+    firstLineRow->addStretch(1);
 
     auto* page = new QWidget;
     auto* form = new QFormLayout(page);
@@ -172,7 +186,7 @@ ProjectPropertiesDialog::ProjectPropertiesDialog(FileDesc* desc, bool creating, 
     form->addRow(quoteRow);
     form->addRow(header_);
     form->addRow(lineRow);
-    form->addRow("Commencer l'importation à partir de la ligne n° :", firstLine_);
+    form->addRow(firstLineRow);
     auto* tabs = new QTabWidget;
     tabs->addTab(page, "Propriétés");
 

@@ -42,6 +42,8 @@ public:
     QLineEdit* quoteCharField() const { return quoteChar_; }
     QCheckBox* headerBox() const { return header_; }
     QSpinBox* firstLineField() const { return firstLine_; }
+    QCheckBox* fixedLineBox() const { return fixedLine_; }
+    QSpinBox* lineLengthField() const { return lineLength_; }
 
     // Writes the fields into the description and marks it modified.
     void apply();

@@ -122,6 +122,29 @@ private slots:
         QCOMPARE(desc_->Unquote, 0);
         QCOMPARE(desc_->QuoteChar, '\0');
     }
+
+    // An input whose option is off cannot be typed into; the example file's field keeps its room
+    // whatever the longest label, and the wizard fits a 1024x768 screen.
+    void inputsAreUsableOnlyWithTheirOptionAndEachHasRoom() {
+        ProjectPropertiesDialog dialog(desc_, true);
+        dialog.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&dialog));
+        QVERIFY(!dialog.fixedLineBox()->isChecked());
+        QVERIFY(!dialog.lineLengthField()->isEnabled());
+        dialog.fixedLineBox()->setChecked(true);
+        QVERIFY(dialog.lineLengthField()->isEnabled());
+        QVERIFY(dialog.otherSeparatorField()->isEnabled());  // "#": Autre
+        dialog.separatorButton(SEPARATOR_COMMA)->setChecked(true);
+        QVERIFY(!dialog.otherSeparatorField()->isEnabled());
+        dialog.separatorButton(SEPARATOR_OTHER)->setChecked(true);
+        QVERIFY(dialog.otherSeparatorField()->isEnabled());
+
+        QVERIFY2(dialog.exampleField()->width() >= dialog.width() / 3,
+                 qPrintable(QString::number(dialog.exampleField()->width())));
+        QVERIFY2(dialog.nameField()->width() >= dialog.width() / 2,
+                 qPrintable(QString::number(dialog.nameField()->width())));
+        QVERIFY(dialog.frameGeometry().height() <= 768 - 40);
+    }
 };
 
 QTEST_MAIN(ProjectPropertiesDialogTest)
