@@ -3,10 +3,13 @@
 #include <QApplication>
 #include <QLabel>
 #include <QLinearGradient>
+#include <QFontMetrics>
 #include <QPainter>
 #include <QProgressBar>
 #include <QScreen>
 #include <QTimer>
+
+#include "foundation/version.h"
 
 namespace morvex {
 
@@ -84,17 +87,24 @@ void SplashWindow::paintEvent(QPaintEvent*) {
     painter.setPen(QColor(200, 90, 40));
     for (int x = 362; x < 436; x += 24) painter.drawLine(x, 96, x, 200);
     painter.setPen(Qt::white);
+    // The title stays left of the picture (which starts at x 300): the font shrinks until it fits,
+    // whatever font the desktop substitutes.
+    const QRect titleBox(24, 60, 300 - 24 - 12, 44);
+    const QString title = "Morvex Fylatek";
     QFont big("Tahoma");
-    big.setPixelSize(34);
     big.setBold(true);
+    for (int size = 34; size >= 12; --size) {
+        big.setPixelSize(size);
+        if (QFontMetrics(big).horizontalAdvance(title) <= titleBox.width()) break;
+    }
     painter.setFont(big);
-    painter.drawText(QRect(24, 60, 300, 44), Qt::AlignLeft | Qt::AlignVCenter, "Morvex Fylatek");
+    painter.drawText(titleBox, Qt::AlignLeft | Qt::AlignVCenter, title);
     QFont small("Tahoma");
     small.setPixelSize(14);
     painter.setFont(small);
     painter.drawText(QRect(24, 108, 280, 40), Qt::AlignLeft | Qt::TextWordWrap,
                      "Importation de fichiers plats");
-    painter.drawText(QRect(24, 150, 280, 20), Qt::AlignLeft, "Version 1.5.2 build 5697");
+    painter.drawText(QRect(24, 150, 280, 20), Qt::AlignLeft, "Version " MORVEX_VERSION " build " MORVEX_BUILD);
 }
 
 }  // namespace morvex

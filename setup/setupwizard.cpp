@@ -62,6 +62,7 @@ SetupWizard::SetupWizard(SetupWizardOptions options, QWidget* parent)
     next_ = new QPushButton(QStringLiteral("Suivant >>"), this);
     quit_ = new QPushButton(QStringLiteral("Quitter"), this);
     auto* buttons = new QHBoxLayout;
+    buttons->setSpacing(10);  // the two buttons apart, whatever the style's spacing
     buttons->addStretch(1);
     buttons->addWidget(next_);
     buttons->addWidget(quit_);

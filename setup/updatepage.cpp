@@ -56,6 +56,13 @@ UpdatePage::UpdatePage(LIVEUPDATE_JOB job, SetupAsker asker, bool startWorker, Q
     job_.stop = &stop_;
     if (!asker_) asker_ = askWithMessageBox;
 
+    // The page's heading, drawn as the welcome page draws its own.
+    auto* heading = new QLabel(QStringLiteral("Liste des mises à jour"), this);
+    heading->setObjectName("heading");
+    QFont big = heading->font();
+    big.setBold(true);
+    big.setPointSizeF(big.pointSizeF() * 1.6);
+    heading->setFont(big);
     auto* intro = new QLabel(
         QStringLiteral("Voici les applications et extensions que vous pouvez mettre à jour."),
         this);
@@ -81,6 +88,8 @@ UpdatePage::UpdatePage(LIVEUPDATE_JOB job, SetupAsker asker, bool startWorker, Q
 
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
+    layout->addWidget(heading);
+    layout->addSpacing(12);
     layout->addWidget(intro);
     layout->addWidget(list_, 1);
     layout->addWidget(status_);

@@ -66,6 +66,8 @@ void SetupWizardTest::startsOnTheWelcomePage() {
     QCOMPARE(wizard.nextButton()->text(), QStringLiteral("Suivant >>"));
     QCOMPARE(wizard.quitButton()->text(), QStringLiteral("Quitter"));
     QVERIFY(wizard.nextButton()->isVisible());
+    // The two buttons stand apart.
+    QVERIFY(wizard.quitButton()->geometry().left() - wizard.nextButton()->geometry().right() > 6);
     // Pages are placed right of the 150-pixel picture.
     QVERIFY(welcome->mapTo(&wizard, QPoint(0, 0)).x() >= 150);
 }
@@ -80,6 +82,11 @@ void SetupWizardTest::nextShowsTheUpdatePageWithItsListAndFinishButton() {
     UpdatePage* page = wizard.updatePage();
     QVERIFY(page);
     QCOMPARE(page->windowTitle(), QStringLiteral("Liste des mises à jour"));
+    // The page has its heading, as the welcome page has its own.
+    auto* heading = page->findChild<QLabel*>("heading");
+    QVERIFY(heading && heading->isVisible());
+    QCOMPARE(heading->text(), QStringLiteral("Liste des mises à jour"));
+    QVERIFY(heading->font().bold());
     QCOMPARE(wizard.quitButton()->text(), QStringLiteral("Terminer"));
     QVERIFY(!wizard.nextButton()->isVisible());
     QCOMPARE(page->statusLabel()->text(), QStringLiteral("Prêt"));
