@@ -10,6 +10,7 @@
 
 #include "app/core/application.h"
 #include "app/core/desceditor.h"
+#include "app/dictionarywindow.h"
 #include "app/desktop/columnfit.h"
 #include "app/helppanel.h"
 #include "datadic/dico.h"
@@ -246,8 +247,10 @@ void DescriptionList::runCommand(int command) {
             emit keysChanged();
             break;
         case ITM_COL_DICTIONARY:
-            DESCEDIT_SendToDictionary(desc, selection,
-                                      DICO_DefaultPath(gcontexte.dictionnariesDirectory).c_str());
+            // The open dictionary window shows what was sent, then saves it.
+            if (DESCEDIT_AddToDictionary(
+                    desc, selection, DICO_DefaultPath(gcontexte.dictionnariesDirectory).c_str()) > 0)
+                requestDictionarySave();
             break;
         default:
             break;

@@ -32,6 +32,7 @@
 #include "app/core/mainframe.h"
 #include "app/core/sqlitecommands.h"
 #include "app/descriptionlist.h"
+#include "app/dictionarywindow.h"
 #include "app/generationdialog.h"
 #include "app/helppanel.h"
 #include "app/optionsdialog.h"
@@ -44,6 +45,7 @@
 #include "app/sourcepreview.h"
 #include "app/splashwindow.h"
 #include "app/splitfileview.h"
+#include "datadic/dico.h"
 #include "filedesc/analyse.h"
 #include "filedesc/filedesc.h"
 #include "filedesc/typerecog.h"
@@ -342,8 +344,8 @@ void MainWindow::createActions() {
         {ITM_TOOLS_OPENFORMATDIR, "Ouvrir le répertoire des descriptions", nullptr, {}, false},
         {ITM_TOOLS_OPENTOOLSDIR, "Ouvrir le répertoire des outils", nullptr, {}, false},
         {ITM_TOOLS_OPTIONS, "Options", nullptr, {}, false},
-        {ITM_DICO_SHOW, "Afficher", nullptr, {}, true},
-        {ITM_DICO_SAVE, "Enregistrer", nullptr, {}, true},
+        {ITM_DICO_SHOW, "Afficher", nullptr, {}, false},
+        {ITM_DICO_SAVE, "Enregistrer", nullptr, {}, false},
         {ITM_HELP_HELP, "Aide", nullptr, QKeySequence::HelpContents, false},
         {ITM_HELP_WEBSITE, "Site web de Morvex Fylatek", nullptr, {}, false},
         {ITM_HELP_DOWNLOAD, "Télécharger la dernière version", nullptr, {}, false},
@@ -849,6 +851,12 @@ void MainWindow::runCommand(int command) {
             break;
         case ITM_TOOLS_OPTIONS:
             DoPropertySheetOptions(this, &gcontexte);
+            break;
+        case ITM_DICO_SHOW:
+            appelDlgDictionnaire(this);
+            break;
+        case ITM_DICO_SAVE:
+            if (DICO_Current()) requestDictionarySave();
             break;
         case ITM_HELP_HELP:
             commandHelp();

@@ -104,3 +104,15 @@ int DATADICXML_WriteToFile(DATADIC* dic, const char* path);
 // A new dictionary read from the XML file at `path`, or nullptr when the file cannot be parsed
 // at all. Problems inside the file are traced; what was read before them is kept.
 DATADIC* DATADICXML_LoadFromFile(const char* path);
+
+// What a read of the dictionary file gave, for the person: the OBJECT elements met, those that
+// became objects, and why the file was not read to its end.
+struct DATADICXML_LOADREPORT {
+    int objectsSeen;        // OBJECT elements met in the file (up to where it could be read)
+    int objectsRead;        // objects of the dictionary read
+    long long faultOffset;  // byte where the reading stopped, -1 when the file was read whole
+    char fault[128];        // the parser's reason ("" when the file was read whole)
+};
+// DATADICXML_LoadFromFile, filling `report` (optional). A file read only in part, or whose
+// objects were not all taken, gives what was read and says so in the report.
+DATADIC* DATADICXML_LoadFromFileReport(const char* path, DATADICXML_LOADREPORT* report);

@@ -303,10 +303,22 @@ void readObject(DATADIC* dic, XML_DOCUMENT* doc, XML_ELEMENT* object) {
 }  // namespace
 
 DATADIC* DATADICXML_LoadFromFile(const char* path) {
+    return DATADICXML_LoadFromFileReport(path, nullptr);
+}
+
+DATADIC* DATADICXML_LoadFromFileReport(const char* path, DATADICXML_LOADREPORT* report) {
+    DATADICXML_LOADREPORT unused;
+    if (!report) report = &unused;
+    *report = DATADICXML_LOADREPORT{};
+    report->faultOffset = -1;
     if (!path) return nullptr;
     morvex::trace("\n(i) Chargement du fichier XML");
     XML_DOCUMENT* doc = XML_CreateDocFromFile(path);
     if (!doc) return nullptr;
+    if (const char* fault = XML_GetParseFault(doc, &report->faultOffset))
+        copyCut(report->fault, sizeof report->fault, fault);
+    else
+        report->faultOffset = -1;
 
     morvex::trace("\n(i) Recuperation du premier element");
     XML_ELEMENT* root = XML_GetDocumentElement(doc);
@@ -335,8 +347,12 @@ DATADIC* DATADICXML_LoadFromFile(const char* path) {
 
     XML_ELEMENT* child = XML_GetFirstChildElement(root);
     if (!child) morvex::trace("\n(e) Erreur recup GetFirstChildElement");
-    for (; child; child = XML_GetNextElement(child))
-        if (strcmp(XML_GetTagName(child), "object") == 0) readObject(dic, doc, child);
+    for (; child; child = XML_GetNextElement(child)) {
+        if (strcmp(XML_GetTagName(child), "object") != 0) continue;
+        ++report->objectsSeen;
+        readObject(dic, doc, child);
+    }
+    report->objectsRead = LDCG_Count(dic->elements);
 
     XML_DestroyDocument(doc);
     return dic;

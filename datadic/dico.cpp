@@ -12,6 +12,8 @@ namespace {
 
 // The dictionary of the process (the window's), or nullptr.
 DATADIC* gDictionary = nullptr;
+// It holds less than its file: it is never written over it.
+bool gIncomplete = false;
 
 void lowerInPlace(std::string& s) {
     for (char& c : s)
@@ -54,16 +56,22 @@ std::string DICO_DefaultPath(const char* dictionariesDirectory) {
     return dir + "/" + DICO_FILE_NAME;
 }
 
-DATADIC* DICO_Open(const char* path, bool* unreadable) {
+DATADIC* DICO_Open(const char* path, bool* unreadable, DATADICXML_LOADREPORT* report) {
     DICO_Close();
+    DATADICXML_LOADREPORT read{};
     if (unreadable) *unreadable = false;
     if (!path) return nullptr;
-    DATADIC* dic = DATADICXML_LoadFromFile(path);
+    DATADIC* dic = DATADICXML_LoadFromFileReport(path, &read);
+    bool incomplete = read.faultOffset >= 0 || read.objectsRead < read.objectsSeen;
     if (!dic) {
         struct stat st;
-        if (unreadable && stat(path, &st) == 0 && st.st_size > 0) *unreadable = true;
+        if (stat(path, &st) == 0 && st.st_size > 0) {
+            incomplete = true;
+            if (unreadable) *unreadable = true;
+        }
         dic = DATADIC_Create("ZRT", path);
     }
+    if (report) *report = read;
     if (!dic) {
         morvex::uiPort().messageBox("ERREUR", "Erreur de création du dictionnaire",
                                     morvex::UiButtons::Ok, morvex::UiIcon::Error);
@@ -71,7 +79,12 @@ DATADIC* DICO_Open(const char* path, bool* unreadable) {
     }
     DATADIC_Sort(dic);
     gDictionary = dic;
+    gIncomplete = incomplete;
     return dic;
+}
+
+bool DICO_Incomplete() {
+    return gDictionary && gIncomplete;
 }
 
 DATADIC* DICO_Current() {
@@ -81,6 +94,7 @@ DATADIC* DICO_Current() {
 void DICO_Close() {
     if (gDictionary) DATADIC_Destroy(gDictionary);
     gDictionary = nullptr;
+    gIncomplete = false;
 }
 
 std::string DICO_Title(const DATADIC* dic) {
@@ -176,6 +190,17 @@ int DICO_Save(DATADIC* dic) {
     DATADIC_Sort(dic);
     ui.statusText("Chargement du dictionnaire");
     ui.statusText("Enregistrement du dictionnaire");
+    if (dic == gDictionary && gIncomplete) {
+        morvex::trace("\n(e) Dictionnaire lu en partie : le fichier [%s] n'est pas remplacé",
+                      dic->filePath);
+        ui.messageBox("Dictionnaire de données",
+                      std::string("Le fichier '") + dic->filePath +
+                          "' n'a pas été lu entièrement : il n'est pas remplacé par le "
+                          "dictionnaire, qui en contient moins.",
+                      morvex::UiButtons::Ok, morvex::UiIcon::Error);
+        ui.statusText("Terminé");
+        return 1;
+    }
     int result = DATADICXML_WriteToFile(dic, dic->filePath);
     if (result != 0)
         ui.messageBox("Dictionnaire de données", "Erreur lors de l'enregistrement du dictionnaire",

@@ -25,8 +25,14 @@ std::string DICO_DefaultPath(const char* dictionariesDirectory);
 // releasing the previous one). A file that gives nothing gives an empty dictionary named "ZRT"
 // bound to `path`; if even that fails, the error box "Erreur de création du dictionnaire" is
 // shown and nullptr returned. The dictionary is sorted. `unreadable` (optional) is set when
-// the file exists and is not empty but gave nothing: saving would then replace it.
-DATADIC* DICO_Open(const char* path, bool* unreadable = nullptr);
+// the file exists and is not empty but gave nothing: saving would then replace it. `report`
+// (optional) receives what the read gave (DATADICXML_LoadFromFileReport).
+DATADIC* DICO_Open(const char* path, bool* unreadable = nullptr,
+                   DATADICXML_LOADREPORT* report = nullptr);
+// Whether the process's dictionary holds less than its file: the file could not be read, was
+// read only in part, or some of its objects were not taken. DICO_Save then leaves the file as
+// it is.
+bool DICO_Incomplete();
 // The process's dictionary, or nullptr before DICO_Open.
 DATADIC* DICO_Current();
 // Releases the process's dictionary (end of the program, tests).
@@ -56,5 +62,6 @@ int DICO_AddObject(const char* database, const char* table, const ColumnDesc* co
 int DICO_ApplyElement(FileDesc* desc, const DATADIC_ELT* elt);
 // The save sequence of the window: sort, then write the dictionary to its file, with each
 // step in the status line. 0; 1 when the dictionary is missing or the file cannot be written
-// (error box "Erreur lors de l'enregistrement du dictionnaire").
+// (error box "Erreur lors de l'enregistrement du dictionnaire"), or when the dictionary holds
+// less than its file (DICO_Incomplete: the file is left as it is and the person told why).
 int DICO_Save(DATADIC* dic);

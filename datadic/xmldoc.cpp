@@ -9,6 +9,8 @@
 struct XML_DOCUMENT {
     pugi::xml_document doc;  // the tree
     std::string fileName;    // the name given at creation, or the path read
+    std::string fault;       // why the parse stopped before the end ("" when read whole)
+    long long faultOffset = -1;  // byte of the file where it stopped
 };
 
 namespace {
@@ -142,6 +144,8 @@ XML_DOCUMENT* XML_CreateDocFromFile(const char* path) {
     if (!r) {
         morvex::trace("\n[XML_CreateDocFromFile] '%s' : %s (octet %lld)", path, r.description(),
                       static_cast<long long>(r.offset));
+        d->fault = r.description();
+        d->faultOffset = static_cast<long long>(r.offset);
     }
     if (r.status == pugi::status_file_not_found || r.status == pugi::status_io_error ||
         r.status == pugi::status_out_of_memory || !d->doc.document_element()) {
@@ -150,6 +154,12 @@ XML_DOCUMENT* XML_CreateDocFromFile(const char* path) {
     }
     lowerAllNames(d->doc);
     return d;
+}
+
+const char* XML_GetParseFault(XML_DOCUMENT* doc, long long* offset) {
+    if (offset) *offset = doc ? doc->faultOffset : -1;
+    if (!doc || doc->fault.empty()) return nullptr;
+    return doc->fault.c_str();
 }
 
 XML_ELEMENT* XML_GetDocumentElement(XML_DOCUMENT* doc) {

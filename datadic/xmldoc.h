@@ -37,6 +37,10 @@ void XML_DestroyDocument(XML_DOCUMENT* doc);
 // that ends too early or breaks the syntax half-way still gives the elements read before the
 // fault (the fault is traced).
 XML_DOCUMENT* XML_CreateDocFromFile(const char* path);
+// Why the parse of a document read by XML_CreateDocFromFile stopped before the end of its file
+// (the parser's words), with the byte where it stopped in *offset (optional); nullptr when the
+// file was read whole.
+const char* XML_GetParseFault(XML_DOCUMENT* doc, long long* offset = nullptr);
 // The root element, or nullptr.
 XML_ELEMENT* XML_GetDocumentElement(XML_DOCUMENT* doc);
 // The first child element of `element` in document order, or nullptr.

@@ -405,7 +405,7 @@ private slots:
     }
 
     void laterWindowsAreGreyedWithTheirReason() {
-        for (int command : {ITM_FILE_IMPORTTEXT, ITM_TOOLS_GENOPTIONS, ITM_DICO_SHOW}) {
+        for (int command : {ITM_FILE_IMPORTTEXT, ITM_TOOLS_GENOPTIONS}) {
             QAction* action = window_->commandAction(command);
             QVERIFY2(!action->isEnabled(), qPrintable(action->text()));
             QCOMPARE(action->toolTip(), QString("Disponible dans une prochaine version"));

@@ -152,3 +152,53 @@ TEST_F(Dico, DefaultPathUsesTheSettingElseTheUserDataFolder) {
     }
     if (oldXdg) setenv("XDG_DATA_HOME", saved.c_str(), 1);
 }
+
+TEST_F(Dico, AFileReadOnlyInPartIsToldAndNeverReplacedByTheLessItGave) {
+    // A dictionary of five objects saved whole, then cut in the middle of its fourth object.
+    std::string path = dir_.file("Dictionnaire.xml");
+    DICO_Open(path.c_str());
+    for (const char* code : {"A1", "A2", "A3", "A4", "A5"}) {
+        ColumnDesc c = makeColumn(code, "Libellé");
+        DICO_AddObject("DB", "T", &c);
+    }
+    ASSERT_EQ(DICO_Save(DICO_Current()), 0);
+    EXPECT_FALSE(DICO_Incomplete());
+    std::string whole = readFile(path);
+    size_t cut = whole.find("CODE=\"A4\"");
+    ASSERT_NE(cut, std::string::npos);
+    std::string broken = whole.substr(0, cut + 20);
+    writeAll(path, broken);
+
+    DATADICXML_LOADREPORT report{};
+    bool unreadable = true;
+    DATADIC* dic = DICO_Open(path.c_str(), &unreadable, &report);
+    ASSERT_NE(dic, nullptr);
+    EXPECT_FALSE(unreadable);
+    EXPECT_EQ(report.objectsRead, 3);
+    EXPECT_GE(report.objectsSeen, 3);
+    EXPECT_GT(report.faultOffset, 0);
+    EXPECT_STRNE(report.fault, "");
+    EXPECT_EQ(LDCG_Count(dic->elements), 3);
+    EXPECT_TRUE(DICO_Incomplete());
+
+    // Adding to it and saving leaves the file as it was and says why.
+    ColumnDesc c = makeColumn("NOUVEAU");
+    DICO_AddObject("DB", "T", &c);
+    port_.messages.clear();
+    EXPECT_EQ(DICO_Save(DICO_Current()), 1);
+    EXPECT_EQ(readFile(path), broken);
+    ASSERT_EQ(port_.messages.size(), 1u);
+    EXPECT_NE(port_.messages[0].find("n'a pas été lu entièrement"), std::string::npos);
+
+    // A file with no dictionary at all in it is protected the same way; a missing one is not.
+    writeAll(path, "pas du XML");
+    ASSERT_NE(DICO_Open(path.c_str(), &unreadable, &report), nullptr);
+    EXPECT_TRUE(unreadable);
+    EXPECT_TRUE(DICO_Incomplete());
+    EXPECT_EQ(DICO_Save(DICO_Current()), 1);
+    EXPECT_EQ(readFile(path), "pas du XML");
+    ASSERT_NE(DICO_Open(dir_.file("absent.xml").c_str(), &unreadable, &report), nullptr);
+    EXPECT_FALSE(DICO_Incomplete());
+    EXPECT_EQ(report.objectsSeen, 0);
+    EXPECT_EQ(report.faultOffset, -1);
+}
