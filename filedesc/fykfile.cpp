@@ -12,6 +12,7 @@
 #include "filedesc/fdtext.h"
 #include "filedesc/filedesc.h"
 #include "foundation/trace.h"
+#include "foundation/version.h"
 
 namespace {
 
@@ -23,10 +24,10 @@ struct FileCloser {
 };
 using FilePtr = std::unique_ptr<FILE, FileCloser>;
 
-// File versions: 1.4 writes texts as they stand; 1.5 writes them in the backslash notation, so
-// that a text may hold line ends.
-constexpr const char* kVersionRaw = "1.4";
-constexpr const char* kVersionEscaped = "1.5";
+// Versions of the description file format (FILEVERSION): 1.4 writes texts as they stand; 1.5
+// writes them in the backslash notation, so that a text may hold line ends.
+constexpr const char* kFormatVersionRaw = "1.4";
+constexpr const char* kFormatVersionEscaped = "1.5";
 
 // True when a file of version `version` ("major.minor") writes its texts in the notation.
 bool writesEscapedTexts(const std::string& version) {
@@ -159,8 +160,8 @@ void writeIndexBlock(FykWriter& w, const char* blockName, const IndexDesc& index
 // walked.
 bool writeDescription(const FileDesc* desc, FykWriter& w, bool escaped) {
     w.line(0, "BEGIN MorvexFylatek");
-    w.keyValue(1, "FILEVERSION", escaped ? kVersionEscaped : kVersionRaw);
-    w.line(1, "NBUILD=5697");
+    w.keyValue(1, "FILEVERSION", escaped ? kFormatVersionEscaped : kFormatVersionRaw);
+    w.line(1, "NBUILD=" MORVEX_BUILD);  // the build that wrote the file
     w.line(1, "BEGIN File");
     w.keyText(2, "FILEDESCUID", desc->FileDescUID);
     w.keyValue(2, "INDFINDELIGNE", desc->EndOfLine);

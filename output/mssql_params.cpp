@@ -15,6 +15,7 @@
 #include "foundation/mystrings.h"
 #include "foundation/trace.h"
 #include "foundation/uiport.h"
+#include "foundation/version.h"
 #include "output/mssql.h"
 #include "output/mssql_text.h"
 
@@ -233,7 +234,7 @@ std::string MSSQL_ScriptHeader(const MSSQL_PARAMS* params, const FileDesc* desc,
     h += " \n";
     h += std::string(" |Contact : ") + kContactAddress + "\n";
     h += " |Distribution : Tabulor (Version 1.4)\n";
-    h += " |Build : 5697\n";
+    h += " |Build : " MORVEX_BUILD "\n";
     h += std::string(" |Date de la version : ") + kBuildDate + "\n";
     h += " " + rule + "\n";
     h += " Généré le " + InComment(generatedAt.c_str()) + "\n";

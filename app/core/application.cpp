@@ -13,6 +13,7 @@
 #include "foundation/registry.h"
 #include "foundation/trace.h"
 #include "foundation/uiport.h"
+#include "foundation/version.h"
 
 CONTEXTE gcontexte;
 
@@ -185,8 +186,8 @@ bool APPLICATION_InitRegister(void* window) {
         return false;
     }
     const std::vector<std::pair<std::string, std::string>> firstRun = {
-        {"Version", "1.4"},
-        {"Build", "5697"},
+        {"Version", APPLICATION_SETTINGS_VERSION},
+        {"Build", MORVEX_BUILD},
         {"DateCompilation", __DATE__},
         {"HeureCompilation", __TIME__},
         {"PremiereUtilisation", "1"},

@@ -40,6 +40,9 @@ struct CONTEXTE : APPSETTINGS {
 // The one application context, zeroed at start-up.
 extern CONTEXTE gcontexte;
 
+// Version of the layout of the settings, written at the first run (setting "Version").
+constexpr const char* APPLICATION_SETTINGS_VERSION = "1.4";
+
 // Defaults applied to the numeric settings when they read as empty, 0 (or negative).
 constexpr unsigned int APPLICATION_DEFAULT_FILEANALYSEMAXROWS = 1000;
 constexpr unsigned int APPLICATION_DEFAULT_NCARMAXREADWITHOUTNEWLINE = 5000;

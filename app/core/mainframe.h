@@ -5,13 +5,15 @@
 #include <string>
 #include <vector>
 
+#include "foundation/version.h"
+
 struct FileDesc;
 
 // Title of the main window without a description, and the caption of its messages.
 constexpr const char* MAINFRAME_APPLICATION_NAME = "Morvex Fylatek";
-// Version and build shown in the title and the about box.
-constexpr const char* MAINFRAME_VERSION = "1.5.2";
-constexpr const char* MAINFRAME_BUILD = "5697";
+// Version and build shown in the title and the about box (foundation/version.h).
+constexpr const char* MAINFRAME_VERSION = MORVEX_VERSION;
+constexpr const char* MAINFRAME_BUILD = MORVEX_BUILD;
 // Longest title kept (characters).
 constexpr int MAINFRAME_TITLE_MAX = 511;
 
