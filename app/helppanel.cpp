@@ -148,7 +148,7 @@ void HelpPanel::activateLink(const QUrl& link) {
     if (target.startsWith("cmd/")) {
         int value = target.mid(4).toInt(&ok);
         if (!ok) return;
-        trace("\n[gererFrmDlgWizHelp] Lien %i", value);
+        trace("\n[HelpPanel::activateLink] Lien %i", value);
         if (value == 1) emit commandRequested(1044);
         else if (value == 2) emit commandRequested(1051);
         else if (value == 3) EcrireMessageInfo(3);

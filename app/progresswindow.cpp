@@ -84,11 +84,11 @@ int ProgressWindow::runTasks(TASKSLIST* tasks) {
 
 bool ProgressWindow::start(TASKSLIST* tasks) {
     int count = tasks ? LDCG_Count(tasks) : 0;
-    trace("\n[initFrmDlgBatch] Loading %i task(s)", count);
+    trace("\n[ProgressWindow::start] Loading %i task(s)", count);
     if (!tasks || !tasks->first || worker_.joinable()) return false;
     TASK* task = static_cast<TASK*>(tasks->first->lParam1);
     if (!task || !task->worker) return false;
-    trace("\n[initFrmDlgBatch] Adding task : %s", task->name ? task->name : "");
+    trace("\n[ProgressWindow::start] Adding task : %s", task->name ? task->name : "");
     task_ = task;
     task_->eventCallback = &ProgressWindow::TaskEventCallback;
     task_->runnerData = this;
@@ -102,7 +102,7 @@ bool ProgressWindow::start(TASKSLIST* tasks) {
         });
     } catch (const std::system_error&) {
         running_ = false;
-        trace("\n[initFrmDlgBatch] Impossible de démarrer la tâche");
+        trace("\n[ProgressWindow::start] Impossible de démarrer la tâche");
         return false;
     }
     setState("Exécution");
@@ -112,7 +112,7 @@ bool ProgressWindow::start(TASKSLIST* tasks) {
 
 void ProgressWindow::requestStop() {
     if (!running_.load() || !task_) return;
-    trace("\n[gererFrmDlgBatch] Arrêt demandé");
+    trace("\n[ProgressWindow::requestStop] Arrêt demandé");
     TASK_RequestStop(task_);
     stopButton_->setEnabled(false);
 }

@@ -190,7 +190,7 @@ void SplitFileView::onFinished(int result) {
     QApplication::restoreOverrideCursor();
     stop_->setEnabled(false);
     if (result == SPLITINDEX_NOREADER) {
-        trace("\n[ITM_HELP_DEBOG] Erreur lors de la création de l'itérateur");
+        trace("\n[SplitFileView::onFinished] Erreur lors de la création de l'itérateur");
         parts_[0]->setText("Terminé.");
         parts_[2]->setText("0 ligne(s)");
         return;

@@ -666,7 +666,7 @@ int FILEDESC_LoadFromFile(FileDesc* desc, const char* path, std::string* error) 
     if (desc->FileDescUID[0] == 0) {
         DYNSTRING* uid = FILEDESC_CreateUID();
         if (uid) {
-            morvex::trace("\n[FILEDESC_CreateFileDesc] fileDescUID=[%s]",
+            morvex::trace("\n[FILEDESC_LoadFromFile] fileDescUID=[%s]",
                           DYNSTRING_GetCString(uid));
             fdtext::copyCut(desc->FileDescUID, sizeof desc->FileDescUID, DYNSTRING_GetCString(uid));
             DYNSTRING_Destroy(uid);

@@ -148,7 +148,7 @@ int SQLQUERY_Execute(SQLQUERY_RUN* run, const char* databasePath, const char* qu
     }
     run->start = clock();
     const std::string text = query != nullptr ? query : "";
-    morvex::trace("\n[executerRequete] request=%s", text.c_str());
+    morvex::trace("\n[SQLQUERY_Execute] request=%s", text.c_str());
     SQLITE4FYK_LogQuery(db, text.c_str());
 
     int rc = SQLITE_INTERRUPT;

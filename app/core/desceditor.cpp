@@ -355,7 +355,7 @@ DescEditSeparator DESCEDIT_SeparatorChoiceOf(const std::string& text) {
     char converted[FILEDESC_DELIMITER_MAX + 1] = "";
     FILEDESC_ConvertEndOfLine(text.c_str(), converted, sizeof converted);
     morvex::trace(
-        "\n[initFrmDlgProprietesProjet] fieldDelimiterText=[%s], fieldDelimiter=[%s], "
+        "\n[DESCEDIT_SeparatorChoiceOf] fieldDelimiterText=[%s], fieldDelimiter=[%s], "
         "*fieldDelimiter=[%c]",
         text.c_str(), converted, converted[0]);
     switch (converted[0]) {

@@ -321,7 +321,7 @@ TEST_F(FykReader, MissingUidKeepsTheCreationOneButAnEmptyUidGetsAFreshOneAndMark
     d = loadText(dir, fykFile("FILEDESCUID="), &trace);
     EXPECT_EQ(strlen(d->FileDescUID), 32u);
     EXPECT_EQ(d->isModified, 1);
-    EXPECT_NE(trace.find("\n[FILEDESC_CreateFileDesc] fileDescUID=["s + d->FileDescUID + "]"),
+    EXPECT_NE(trace.find("\n[FILEDESC_LoadFromFile] fileDescUID=["s + d->FileDescUID + "]"),
               std::string::npos);
 }
 
