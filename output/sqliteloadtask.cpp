@@ -25,9 +25,9 @@ int SQLITE4FYK_RunLoadTask(FileDesc* desc, const char* path, int batchSize,
         SQLITE4FYK_CreateLoadTask(desc, path, batchSize, 1));
     if (load) load->options = options;
     std::unique_ptr<TASKSLIST, TasksCloser> tasks(TASKSLIST_Create());
-    TASK* task =
-        load ? TASK_Create("Chargement du fichier de données", SQLite_LoadDataInDatabase, load.get())
-             : nullptr;
+    TASK* task = load ? TASK_Create("Chargement du fichier de données", SQLite_LoadDataInDatabase,
+                                    load.get())
+                      : nullptr;
     if (!tasks || task == nullptr || TASKSLIST_AddTask(tasks.get(), task) != 0) {
         TASK_Destroy(task);
         return 1;
