@@ -18,7 +18,7 @@
 #include <string>
 #include <thread>
 
-#include "output/sqlqueryrows.h"
+#include "sqlquery/sqlqueryrows.h"
 
 struct FileDesc;
 class QAction;

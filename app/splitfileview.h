@@ -11,7 +11,7 @@
 #include <thread>
 #include <vector>
 
-#include "output/splitindex.h"
+#include "splitindex/splitindex.h"
 
 class QAction;
 class QLabel;

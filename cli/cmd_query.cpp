@@ -12,10 +12,10 @@
 #include "cli/cliport.h"
 #include "cli/cliutil.h"
 #include "cli/commands.h"
-#include "output/csvexport.h"
-#include "output/sqlite3dll.h"
-#include "output/sqlquery.h"
+#include "foundation/csvexport.h"
 #include "foundation/owned.h"
+#include "output/sqlite3dll.h"
+#include "sqlquery/sqlquery.h"
 
 namespace morvex {
 namespace {

@@ -1,5 +1,5 @@
 // The query tool's run: open, log, execute with a row callback, close.
-#include "output/sqlquery.h"
+#include "sqlquery/sqlquery.h"
 
 #include <charconv>
 #include <cstdio>

@@ -1,4 +1,4 @@
-#include "output/sqlquery.h"
+#include "sqlquery/sqlquery.h"
 
 #include <gtest/gtest.h>
 
@@ -9,8 +9,8 @@
 #include <thread>
 #include <vector>
 
+#include "foundation/csvexport.h"
 #include "foundation/trace.h"
-#include "output/csvexport.h"
 #include "output/sqlite4fyk.h"
 #include "output/tests/output_test_util.h"
 

@@ -1,4 +1,4 @@
-#include "output/csvexport.h"
+#include "foundation/csvexport.h"
 
 #include <cstring>
 

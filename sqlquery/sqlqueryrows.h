@@ -13,7 +13,7 @@
 #include <string_view>
 #include <vector>
 
-#include "output/sqlquery.h"
+#include "sqlquery/sqlquery.h"
 
 // A block of rows: each value is a marker byte ('V' a value, 'N' a missing one), its text and a
 // zero byte; `starts` holds where each row begins in `text`.

@@ -1,4 +1,4 @@
-#include "output/sqlqueryrows.h"
+#include "sqlquery/sqlqueryrows.h"
 
 #include <sys/stat.h>
 
@@ -6,7 +6,7 @@
 #include <cstdio>
 #include <cstring>
 
-#include "output/csvexport.h"
+#include "foundation/csvexport.h"
 
 namespace {
 

@@ -1,12 +1,12 @@
-#include "output/splitindex.h"
+#include "splitindex/splitindex.h"
 
 #include <cstdio>
 #include <memory>
 
 #include "datafile/datafile.h"
-#include "foundation/trace.h"
-#include "output/csvexport.h"
+#include "foundation/csvexport.h"
 #include "foundation/owned.h"
+#include "foundation/trace.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "output/splitindex.h"
+#include "splitindex/splitindex.h"
 
 #include <gtest/gtest.h>
 
