@@ -1,6 +1,6 @@
 // The SQLite query tool ("Requêteur SQLite"): a top-level window in which the person types SQL
 // against an SQLite database file and sees the result rows. The query runs in a worker thread
-// (output/sqlquery.h), which hands the rows over in blocks (output/sqlqueryrows.h); the list
+// (sqlquery/sqlquery.h), which hands the rows over in blocks (sqlquery/sqlqueryrows.h); the list
 // shows them through a model of its own as they arrive, so that a million-row result fills
 // while the window answers and "Arrêter l'exécution" interrupts the statement. The result is
 // exported as a semicolon-separated file.
