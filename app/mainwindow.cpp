@@ -35,6 +35,7 @@
 #include "app/dictionarywindow.h"
 #include "app/generationdialog.h"
 #include "app/helppanel.h"
+#include "app/mssqlparamswindow.h"
 #include "app/optionsdialog.h"
 #include "app/panelseparator.h"
 #include "app/pkindexeswindow.h"
@@ -45,6 +46,7 @@
 #include "app/sourcepreview.h"
 #include "app/splashwindow.h"
 #include "app/splitfileview.h"
+#include "app/textimportdialog.h"
 #include "datadic/dico.h"
 #include "filedesc/analyse.h"
 #include "filedesc/filedesc.h"
@@ -62,7 +64,6 @@ namespace morvex {
 
 namespace {
 
-const char kLaterVersion[] = "Disponible dans une prochaine version";
 const char kCaption[] = "Morvex Fylatek";
 
 QString fromUtf8(const char* text) {
@@ -295,64 +296,57 @@ void MainWindow::createActions() {
         const char* text;
         const char* iconText;  // tool bar text, nullptr: the menu text
         QKeySequence shortcut;
-        bool later;  // its window comes in a later version: greyed
     };
     const Entry entries[] = {
-        {ITM_FILE_NEW, "Nouveau", nullptr, QKeySequence::New, false},
-        {ITM_FILE_OPEN, "Ouvrir une description", "Ouvrir", QKeySequence::Open, false},
-        {ITM_FILE_IMPORTTEXT, "Charger une description de table ZRT", nullptr, {}, true},
-        {ITM_FILE_MIGRATE, "Migrer un fichier v1 beta", nullptr, {}, false},
-        {ITM_FILE_SAVE, "Enregistrer", nullptr, QKeySequence::Save, false},
-        {ITM_FILE_SAVEAS, "Enregistrer la description sous...", nullptr, QKeySequence::SaveAs,
-         false},
-        {ITM_FILE_CLOSEFORMAT, "Fermer la description courante", nullptr, QKeySequence::Close,
-         false},
-        {ITM_FILE_ANALYSE, "Analyser un fichier de données délimité", nullptr, {}, false},
-        {ITM_FILE_PROPERTIES, "Propriétés", nullptr, {}, false},
-        {ITM_FILE_QUIT, "Quitter", nullptr, QKeySequence::Quit, false},
-        {ITM_EDIT_UP, "Monter", nullptr, {}, false},
-        {ITM_EDIT_DOWN, "Descendre", nullptr, {}, false},
-        {ITM_VIEW_RESULT, "Aperçu du résultat", "Aperçu", {}, false},
-        {ITM_VIEW_HELP, "Aide contextuelle", nullptr, {}, false},
-        {ITM_DATA_EXAMPLE, "Changer de fichier de données exemple", nullptr, {}, false},
-        {ITM_DATA_SPLITVIEW, "Consulter le fichier découpé complet", nullptr, {}, false},
-        {ITM_DATA_STATS, "Statistiques du fichier de données", nullptr, {}, false},
+        {ITM_FILE_NEW, "Nouveau", nullptr, QKeySequence::New},
+        {ITM_FILE_OPEN, "Ouvrir une description", "Ouvrir", QKeySequence::Open},
+        {ITM_FILE_IMPORTTEXT, "Charger une description de table ZRT", nullptr, {}},
+        {ITM_FILE_MIGRATE, "Migrer un fichier v1 beta", nullptr, {}},
+        {ITM_FILE_SAVE, "Enregistrer", nullptr, QKeySequence::Save},
+        {ITM_FILE_SAVEAS, "Enregistrer la description sous...", nullptr, QKeySequence::SaveAs},
+        {ITM_FILE_CLOSEFORMAT, "Fermer la description courante", nullptr, QKeySequence::Close},
+        {ITM_FILE_ANALYSE, "Analyser un fichier de données délimité", nullptr, {}},
+        {ITM_FILE_PROPERTIES, "Propriétés", nullptr, {}},
+        {ITM_FILE_QUIT, "Quitter", nullptr, QKeySequence::Quit},
+        {ITM_EDIT_UP, "Monter", nullptr, {}},
+        {ITM_EDIT_DOWN, "Descendre", nullptr, {}},
+        {ITM_VIEW_RESULT, "Aperçu du résultat", "Aperçu", {}},
+        {ITM_VIEW_HELP, "Aide contextuelle", nullptr, {}},
+        {ITM_DATA_EXAMPLE, "Changer de fichier de données exemple", nullptr, {}},
+        {ITM_DATA_SPLITVIEW, "Consulter le fichier découpé complet", nullptr, {}},
+        {ITM_DATA_STATS, "Statistiques du fichier de données", nullptr, {}},
         {ITM_DATA_SQLITE,
          "Envoyer les données dans une base SQLite",
          "Envoyer vers SQLite",
-         {},
-         false},
+         {}},
         {ITM_DATA_SQLITEMEMORY,
          "Envoyer les données dans une base SQLite In Memory",
          nullptr,
-         {},
-         false},
-        {ITM_DATA_QUERY, "Requêter sur une base de données SQLite", "Requêteur SQLite", {}, false},
+         {}},
+        {ITM_DATA_QUERY, "Requêter sur une base de données SQLite", "Requêteur SQLite", {}},
         {ITM_DATA_MSSQL,
          "Créer un script SQL pour l'envoi des données vers SQLServer",
          nullptr,
-         {},
-         false},
-        {ITM_TOOLS_GENERATION, "Processus de génération", "Générer", {}, false},
-        {ITM_TOOLS_GENOPTIONS, "Options de génération", nullptr, {}, true},
+         {}},
+        {ITM_TOOLS_GENERATION, "Processus de génération", "Générer", {}},
+        {ITM_TOOLS_GENOPTIONS, "Options de génération", nullptr, {}},
         {ITM_TOOLS_OPENGENDIR,
          "Ouvrir le répertoire des fichiers générés",
          "Répertoire de génération",
-         {},
-         false},
-        {ITM_TOOLS_OPENTEMPLATEDIR, "Ouvrir le répertoire des modèles", nullptr, {}, false},
-        {ITM_TOOLS_OPENFORMATDIR, "Ouvrir le répertoire des descriptions", nullptr, {}, false},
-        {ITM_TOOLS_OPENTOOLSDIR, "Ouvrir le répertoire des outils", nullptr, {}, false},
-        {ITM_TOOLS_OPTIONS, "Options", nullptr, {}, false},
-        {ITM_DICO_SHOW, "Afficher", nullptr, {}, false},
-        {ITM_DICO_SAVE, "Enregistrer", nullptr, {}, false},
-        {ITM_HELP_HELP, "Aide", nullptr, QKeySequence::HelpContents, false},
-        {ITM_HELP_WEBSITE, "Site web de Morvex Fylatek", nullptr, {}, false},
-        {ITM_HELP_DOWNLOAD, "Télécharger la dernière version", nullptr, {}, false},
-        {ITM_HELP_DEBUGWINDOW, "Afficher la fenêtre de déboggage", nullptr, {}, false},
-        {ITM_HELP_DEBUGSAVEBINARY, "[Debug] Enregistrer Format Binaire", nullptr, {}, false},
-        {ITM_HELP_SHOWLOG, "Afficher le fichier de log de l'application", nullptr, {}, false},
-        {ITM_HELP_ABOUT, "A propos de...", nullptr, {}, false},
+         {}},
+        {ITM_TOOLS_OPENTEMPLATEDIR, "Ouvrir le répertoire des modèles", nullptr, {}},
+        {ITM_TOOLS_OPENFORMATDIR, "Ouvrir le répertoire des descriptions", nullptr, {}},
+        {ITM_TOOLS_OPENTOOLSDIR, "Ouvrir le répertoire des outils", nullptr, {}},
+        {ITM_TOOLS_OPTIONS, "Options", nullptr, {}},
+        {ITM_DICO_SHOW, "Afficher", nullptr, {}},
+        {ITM_DICO_SAVE, "Enregistrer", nullptr, {}},
+        {ITM_HELP_HELP, "Aide", nullptr, QKeySequence::HelpContents},
+        {ITM_HELP_WEBSITE, "Site web de Morvex Fylatek", nullptr, {}},
+        {ITM_HELP_DOWNLOAD, "Télécharger la dernière version", nullptr, {}},
+        {ITM_HELP_DEBUGWINDOW, "Afficher la fenêtre de déboggage", nullptr, {}},
+        {ITM_HELP_DEBUGSAVEBINARY, "[Debug] Enregistrer Format Binaire", nullptr, {}},
+        {ITM_HELP_SHOWLOG, "Afficher le fichier de log de l'application", nullptr, {}},
+        {ITM_HELP_ABOUT, "A propos de...", nullptr, {}},
     };
     QStyle* s = style();
     const std::map<int, QStyle::StandardPixmap> icons = {
@@ -376,11 +370,6 @@ void MainWindow::createActions() {
         if (auto icon = icons.find(e.command); icon != icons.end())
             action->setIcon(s->standardIcon(icon->second));
         action->setData(e.command);
-        if (e.later) {
-            action->setEnabled(false);
-            action->setToolTip(kLaterVersion);
-            action->setStatusTip(kLaterVersion);
-        }
         int command = e.command;
         connect(action, &QAction::triggered, this, [this, command] { runCommand(command); });
         actions_[e.command] = action;
@@ -702,6 +691,8 @@ void MainWindow::UpdateVisualIndicators() {
     trace("\n Sending signal to indexes frame");
     keys_->refresh();
     SetStatusBarText(desc ? fromUtf8(desc->FileDescPath) : QString(), 3);
+    // The SQL Server parameters work on the current description.
+    commandAction(ITM_TOOLS_GENOPTIONS)->setEnabled(desc != nullptr);
 }
 
 void MainWindow::refreshColumnList() {
@@ -759,6 +750,10 @@ void MainWindow::runCommand(int command) {
             break;
         case ITM_FILE_OPEN:
             commandOpen();
+            break;
+        case ITM_FILE_IMPORTTEXT:
+            appelDlgTxtDesc(this);
+            RaffraichirFileDescView();
             break;
         case ITM_FILE_MIGRATE:
             commandMigrate();
@@ -836,6 +831,14 @@ void MainWindow::runCommand(int command) {
             break;
         case ITM_TOOLS_GENERATION:
             appelDlgGenerate(this, current);
+            break;
+        case ITM_TOOLS_GENOPTIONS:
+            if (!current) break;
+            if (!mssqlParams_) {
+                mssqlParams_ = std::make_unique<MSSQL_PARAMS>();
+                MSSQL_InitParams(mssqlParams_.get());
+            }
+            appelDlgPrmGenMSSQL(this, mssqlParams_.get());
             break;
         case ITM_TOOLS_OPENGENDIR:
             openDirectory(gcontexte.genTargetDirectory);

@@ -12,11 +12,13 @@
 #include <QStringList>
 #include <functional>
 #include <map>
+#include <memory>
 #include <string>
 
 #include "foundation/uiport.h"
 
 struct FileDesc;
+struct MSSQL_PARAMS;
 class QAction;
 class QLabel;
 class QTabBar;
@@ -209,6 +211,8 @@ private:
     bool initialised_ = false;   // initialise() ran: the context is this window's
     void* sqliteLibrary_ = nullptr;
     std::function<void(const std::string&)> queryToolOpener_;
+    // The SQL Server generation parameters, kept for the whole run ("Options de génération").
+    std::unique_ptr<MSSQL_PARAMS> mssqlParams_;
 };
 
 }  // namespace morvex

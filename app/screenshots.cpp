@@ -3,6 +3,8 @@
 #include <QApplication>
 #include <QDir>
 #include <QElapsedTimer>
+#include <QFile>
+#include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QTemporaryDir>
 #include <QThread>
@@ -11,9 +13,11 @@
 #include "app/core/application.h"
 #include "app/core/desceditor.h"
 #include "app/descriptionlist.h"
+#include "app/dictionarywindow.h"
 #include "app/generationdialog.h"
 #include "app/helppanel.h"
 #include "app/mainwindow.h"
+#include "app/mssqlparamswindow.h"
 #include "app/optionsdialog.h"
 #include "app/pkindexeswindow.h"
 #include "app/progresswindow.h"
@@ -21,11 +25,14 @@
 #include "app/querytoolwindow.h"
 #include "app/splashwindow.h"
 #include "app/splitfileview.h"
+#include "app/textimportdialog.h"
 #include "app/core/processlist.h"
+#include "datadic/dico.h"
 #include "filedesc/filedesc.h"
 #include "filedesc/process.h"
 #include "foundation/task.h"
 #include "foundation/trace.h"
+#include "output/mssql.h"
 #include "output/sqlite4fyk.h"
 #include "template/template.h"
 
@@ -102,6 +109,71 @@ bool drawQueryAndGeneration(const QString& directory, const QString& scratch) {
     return ok;
 }
 
+// The dictionary window over a dictionary of `scratch` that holds the example's columns and a
+// few more, with a search typed; the text import dialog with rows pasted from a spreadsheet;
+// the SQL Server parameters window filled from the bundled example's parameters.
+bool drawDictionaryImportAndSqlServer(const QString& directory, const QString& scratch) {
+    FileDesc* desc = gcontexte.currentFile;
+    bool ok = true;
+    char dictionaries[sizeof gcontexte.dictionnariesDirectory];
+    memcpy(dictionaries, gcontexte.dictionnariesDirectory, sizeof dictionaries);
+    snprintf(gcontexte.dictionnariesDirectory, sizeof gcontexte.dictionnariesDirectory, "%s",
+             scratch.toUtf8().constData());
+    DICO_Open(DICO_DefaultPath(gcontexte.dictionnariesDirectory).c_str());
+    for (LDCG_ELT* e = desc->columns->first; e; e = e->next)
+        DICO_AddObject(desc->DatabaseName, desc->TableName, static_cast<ColumnDesc*>(e->lParam1));
+    const struct {
+        const char* code;
+        const char* description;
+        const char* table;
+    } more[] = {{"CLI_CODE", "Code du client dans la comptabilité", "COMPTES"},
+                {"CLI_SIRET", "Numéro SIRET du client", "FACTURES"},
+                {"FAC_NUMERO", "Numéro de la facture", "FACTURES"},
+                {"FAC_MONTANT", "Montant TTC de la facture", "FACTURES"},
+                {"DATE_CREATION", "Date de création de la fiche client", "COMPTES"}};
+    for (const auto& m : more) {
+        ColumnDesc c{};
+        snprintf(c.code, sizeof c.code, "%s", m.code);
+        snprintf(c.Description, sizeof c.Description, "%s", m.description);
+        c.WidthInChars = 20;
+        c.typeCible.type = DATATYPE_VARIABLECHAR;
+        c.typeCible.fmtChaineVar.tailleMax = 20;
+        DICO_AddObject("GESTION", m.table, &c);
+        DICO_AddObject("COMPTA", "CLIENTS", &c);
+    }
+    DICO_Save(DICO_Current());
+    {
+        DictionaryWindow dictionary(DICO_DefaultPath(gcontexte.dictionnariesDirectory));
+        dictionary.resize(1024, 768);
+        ok &= save(dictionary, directory, "dictionary");
+        dictionary.searchField()->setText("client");
+        ok &= save(dictionary, directory, "dictionary-search");
+    }
+    DICO_Close();
+    memcpy(gcontexte.dictionnariesDirectory, dictionaries, sizeof dictionaries);
+
+    {
+        TextImportDialog import;
+        import.resize(1024, 768);
+        QFile rows(QString(MORVEX_SOURCE_TREE) + "/examples/import/text_tab.txt");
+        if (rows.open(QIODevice::ReadOnly))
+            import.textArea()->setPlainText(QString::fromUtf8(rows.readAll()));
+        ok &= save(import, directory, "textimport");
+    }
+
+    {
+        MSSQL_PARAMS params;
+        MSSQL_InitParams(&params);
+        ChargerParametres(&params, (QString(MORVEX_SOURCE_TREE) + "/examples/clients.prm")
+                                       .toUtf8()
+                                       .constData());
+        MssqlParamsWindow parameters(&params, desc);
+        parameters.resize(1024, 768);
+        ok &= save(parameters, directory, "mssqlparams");
+    }
+    return ok;
+}
+
 }  // namespace
 
 int takeScreenshots(MainWindow& main, const QString& directory) {
@@ -145,6 +217,7 @@ int takeScreenshots(MainWindow& main, const QString& directory) {
         ok &= save(split, directory, "split");
         QTemporaryDir scratch;
         ok &= scratch.isValid() && drawQueryAndGeneration(directory, scratch.path());
+        ok &= scratch.isValid() && drawDictionaryImportAndSqlServer(directory, scratch.path());
     }
 
     SplashWindow splash;

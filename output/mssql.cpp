@@ -1,8 +1,12 @@
 // The SQL Server INSERT script: table text, typed literals and the streaming script writer.
 #include "output/mssql.h"
 
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <cctype>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <memory>
 #include <new>
@@ -19,14 +23,55 @@
 
 namespace morvex::mssql {
 
+namespace {
+
+// The process's file creation mask, read without changing it (umask() would, for a moment, for
+// every thread).
+mode_t CurrentUmask() {
+    mode_t mask = 022;
+    if (FILE* status = fopen("/proc/self/status", "r")) {
+        char line[128];
+        while (fgets(line, sizeof line, status) != nullptr) {
+            unsigned value = 0;
+            if (sscanf(line, "Umask: %o", &value) == 1) {
+                mask = static_cast<mode_t>(value);
+                break;
+            }
+        }
+        fclose(status);
+    }
+    return mask;
+}
+
+}  // namespace
+
 ScriptFile::~ScriptFile() {
+    discard();
+}
+
+void ScriptFile::discard() {
     if (file_ != nullptr) fclose(file_);
+    file_ = nullptr;
+    if (!temp_.empty()) unlink(temp_.c_str());
+    temp_.clear();
 }
 
 bool ScriptFile::open(const char* path) {
     if (path == nullptr || path[0] == '\0') return false;
-    file_ = fopen(path, "wb");
-    if (file_ == nullptr) return false;
+    path_ = path;
+    temp_ = path_ + ".XXXXXX";
+    const int fd = mkstemp(temp_.data());
+    if (fd < 0) {
+        temp_.clear();
+        return false;
+    }
+    fchmod(fd, 0666 & ~CurrentUmask());  // the permissions fopen would have given
+    file_ = fdopen(fd, "wb");
+    if (file_ == nullptr) {
+        ::close(fd);
+        discard();
+        return false;
+    }
     setvbuf(file_, nullptr, _IONBF, 0);  // our own buffer already gathers whole blocks
     buffer_.reserve(kBlock + (kBlock >> 2));
     return true;
@@ -51,7 +96,13 @@ bool ScriptFile::close() {
     flush();
     if (fclose(file_) != 0) failed_ = true;
     file_ = nullptr;
-    return !failed_;
+    if (!failed_ && rename(temp_.c_str(), path_.c_str()) != 0) failed_ = true;
+    if (failed_) {
+        discard();
+        return false;
+    }
+    temp_.clear();
+    return true;
 }
 
 std::string OneLine(const char* text) {
@@ -492,7 +543,7 @@ int MSSQL_SendDataToSQLServer(FileDesc* desc, const char* dataPath, const char* 
         written = false;
     }
     DATAFILE_DestroyIterator(reader);
-    if (!script.close() || !written) {
+    if (!written || !script.close()) {  // an unfinished script never takes the target's name
         morvex::trace("\n[MSSQL_SendDataToSQLServer] Erreur d'écriture du fichier [%s]",
                       scriptPath);
         return -2;

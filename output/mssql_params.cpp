@@ -193,8 +193,8 @@ std::string UseAndDrop(const MSSQL_PARAMS* p, const char* heading, const std::st
         p->nomBase, heading, literal.c_str(), table.c_str());
 }
 
-// The part of a failing generation that every command shares: the file is left as far as it
-// was written and the failure traced.
+// The end that every command shares: the file takes its target's name, or the failure is traced
+// and the target left as it was.
 int Finish(ScriptFile& file, const char* function, const char* path) {
     if (file.close()) return 0;
     morvex::trace("\n[%s] Erreur d'écriture du fichier [%s]", function, path);
@@ -252,13 +252,13 @@ int EnregistrerParametres(const MSSQL_PARAMS* params, const char* path) {
     for (const Slot& slot : kSlots) {
         memcpy(bytes + slot.offset, from + slot.offset, strnlen(from + slot.offset, slot.size - 1));
     }
-    FILE* file = fopen(path, "wb");
-    if (file == nullptr) {
+    ScriptFile file;  // the previous file stays whole until the new one is
+    if (!file.open(path)) {
         morvex::trace("\n[EnregistrerParametres] Impossible d'ouvrir le fichier [%s]", path);
         return 1;
     }
-    const bool written = fwrite(bytes, 1, sizeof bytes, file) == sizeof bytes;
-    if (fclose(file) != 0 || !written) {
+    file.buffer().append(reinterpret_cast<const char*>(bytes), sizeof bytes);
+    if (!file.close()) {
         morvex::trace("\n[EnregistrerParametres] Erreur d'écriture du fichier [%s]", path);
         return 1;
     }

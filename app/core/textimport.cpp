@@ -138,16 +138,47 @@ int readFixedLine(const FileDesc& layout, std::string_view line, ColumnDesc* col
     return 0;
 }
 
+// A cell as a spreadsheet or a web page hands it over when rows are copied: non-breaking
+// spaces are spaces, the blanks around the cell are not part of it, and a cell the spreadsheet
+// put in double quotes (because of a quote inside) is read back without them.
+std::string pastedCell(std::string_view raw) {
+    std::string cell;
+    cell.reserve(raw.size());
+    for (size_t i = 0; i < raw.size(); ++i) {
+        if (raw[i] == '\xC2' && i + 1 < raw.size() && raw[i + 1] == '\xA0') {
+            cell += ' ';
+            ++i;
+        } else {
+            cell += raw[i];
+        }
+    }
+    size_t first = 0, last = cell.size();
+    while (first < last && isBlank(cell[first])) ++first;
+    while (last > first && isBlank(cell[last - 1])) --last;
+    cell = cell.substr(first, last - first);
+    if (cell.size() >= 2 && cell.front() == '"' && cell.back() == '"') {
+        std::string inner;
+        for (size_t i = 1; i + 1 < cell.size(); ++i) {
+            inner += cell[i];
+            if (cell[i] == '"' && cell[i + 1] == '"' && i + 2 < cell.size()) ++i;
+        }
+        cell = inner;
+    }
+    return cell;
+}
+
 // Cuts a delimited line at the layout's separator: cell n goes with layout column n; cells past
 // the last layout column are ignored, missing trailing cells leave their fields as they are.
-// A separator always ends a cell (cells have no quoting). Returns as readFixedLine does.
+// A separator always ends a cell; each cell is read as pastedCell gives it. Returns as
+// readFixedLine does.
 int readDelimitedLine(const FileDesc& layout, std::string_view line, ColumnDesc* column, int zrt) {
     const std::string_view separator(layout.FieldDelimiterChars);
     LDCG_ELT* e = layout.columns->first;
     size_t start = 0;
     while (e) {
         size_t end = separator.empty() ? std::string_view::npos : line.find(separator, start);
-        std::string cell(line.substr(start, end == std::string_view::npos ? end : end - start));
+        std::string cell =
+            pastedCell(line.substr(start, end == std::string_view::npos ? end : end - start));
         if (end != std::string_view::npos) {
             std::string rest(line.substr(end + separator.size()));
             morvex::trace("[:%c]/%s", separator[0], rest.c_str());

@@ -15,6 +15,7 @@
 #include "app/columndetailpanel.h"
 #include "app/core/desceditor.h"
 #include "app/descriptionlist.h"
+#include "app/dictionarywindow.h"
 #include "app/helppanel.h"
 #include "app/pkindexeswindow.h"
 #include "app/projectpropertiesdialog.h"
@@ -404,14 +405,30 @@ private slots:
         FILEDESC_CloseFileDesc(again);
     }
 
-    void laterWindowsAreGreyedWithTheirReason() {
-        for (int command : {ITM_FILE_IMPORTTEXT, ITM_TOOLS_GENOPTIONS}) {
+    void everyCommandIsAvailableAndTheImportParametersAndDictionaryOpenTheirWindows() {
+        QVERIFY(gcontexte.currentFile);
+        for (int command = ITM_FILE_NEW; command <= ITM_HELP_ABOUT; ++command) {
             QAction* action = window_->commandAction(command);
-            QVERIFY2(!action->isEnabled(), qPrintable(action->text()));
-            QCOMPARE(action->toolTip(), QString("Disponible dans une prochaine version"));
-            window_->runCommand(command);  // does nothing
+            QVERIFY2(action && action->isEnabled(), qPrintable(QString::number(command)));
         }
-        QVERIFY(person_->messages.empty() && person_->dialogs.empty());
+        person_->dialogAnswers = {QDialog::Rejected, QDialog::Rejected};
+        window_->runCommand(ITM_FILE_IMPORTTEXT);
+        window_->runCommand(ITM_TOOLS_GENOPTIONS);
+        QCOMPARE(person_->dialogs,
+                 std::vector<std::string>({"Charger une description textuelle",
+                                           "Paramètres de génération pour MS SQL Server"}));
+        window_->runCommand(ITM_DICO_SHOW);
+        QVERIFY(dictionaryWindow() && dictionaryWindow()->isVisible());
+        QVERIFY(dictionaryWindow()->windowTitle().startsWith("Dictionnaire - "));
+        delete dictionaryWindow();
+
+        // The SQL Server parameters need a current description.
+        QCOMPARE(window_->TBR_CloseFormat(gcontexte.currentFile), 0);
+        window_->UpdateVisualIndicators();
+        QVERIFY(!window_->commandAction(ITM_TOOLS_GENOPTIONS)->isEnabled());
+        window_->runCommand(ITM_TOOLS_GENOPTIONS);
+        window_->runCommand(ITM_FILE_IMPORTTEXT);
+        QCOMPARE(person_->dialogs.size(), size_t(2));
     }
 
     void viewTogglesShowTheirStateAndMoveTheLayout() {

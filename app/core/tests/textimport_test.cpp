@@ -251,6 +251,27 @@ TEST_F(TextImport, DelimitedLayoutCutsAtTheSeparatorWithItsTraces) {
               std::string::npos);
 }
 
+TEST_F(TextImport, CellsPastedFromASpreadsheetOrAWebPageReadAsTheyShow) {
+    std::string path = layout(STRUCTFILE_DELIMITED,
+                              {{"NAME", 0}, {"DESCRIPTION", 0}, {"TYPE", 0}, {"SIZE", 0}}, 1);
+    // A header row, CR LF line ends, non-breaking spaces and blanks around cells (web pages), a
+    // cell quoted because of the quotes inside it and a last empty row (spreadsheets).
+    std::string text =
+        "Nom\tLibellé\tType\tTaille\r\n"
+        "CLI_NOM \t Nom du client \t\xC2\xA0varchar\xC2\xA0\t 30 \r\n"
+        "CLI_CODE\t\"Code \"\"maison\"\"\"\tCHAR\t8\r\n"
+        "\r\n";
+    ASSERT_EQ(import(text, path), 0);
+    ASSERT_EQ(count(), 2);
+    EXPECT_STREQ(col(1)->code, "CLI_NOM");
+    EXPECT_STREQ(col(1)->Description, "Nom du client");
+    EXPECT_EQ(col(1)->typeCible.type, DATATYPE_VARIABLECHAR);
+    EXPECT_EQ(col(1)->typeCible.fmtChaineVar.tailleMax, 30);
+    EXPECT_STREQ(col(2)->Description, "Code \"maison\"");
+    EXPECT_EQ(col(2)->typeCible.type, DATATYPE_FIXEDCHAR);
+    EXPECT_EQ(col(2)->WidthInChars, 8);
+}
+
 TEST_F(TextImport, SemicolonLayoutKeepsTabsInsideCells) {
     std::string path = layout(STRUCTFILE_DELIMITED, {{"NAME", 0}, {"DESCRIPTION", 0}}, 0, ";");
     ASSERT_EQ(import("A;un\tdeux", path), 0);
