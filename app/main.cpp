@@ -6,6 +6,7 @@
 //                                         time into the log and ends as a close would
 #include <QApplication>
 #include <QElapsedTimer>
+#include <QFileInfo>
 #include <QStringList>
 #include <QThread>
 #include <QTimer>
@@ -14,6 +15,7 @@
 #include <vector>
 
 #include "app/core/mainframe.h"
+#include "app/desktop/pictures.h"
 #include "app/desktop/qtmessages.h"
 #include "app/desktop/translations.h"
 #include "app/mainwindow.h"
@@ -84,7 +86,24 @@ int main(int argc, char** argv) {
     window.initialise(splash, commandLine);
     morvex::trace("\n[morvex] Traduction de Qt : [%s]", qtTranslation.toUtf8().constData());
 
-    if (screenshots) return morvex::takeScreenshots(window, screenshotDir);
+    if (screenshots) {
+        int status = morvex::takeScreenshots(window, screenshotDir);
+        // The standard dialogs as the program shows them: a question, the file and folder
+        // choosers.
+        const QString shots = screenshotDir + "/morvex-";
+        const QString examples = QFileInfo(MORVEX_EXAMPLE_DESCRIPTION).absolutePath();
+        bool ok = morvex::drawMessageBox(shots + "question.png", "Remplacer le fichier",
+                                         "Ce fichier existe déjà. Voulez-vous le remplacer ?",
+                                         QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel,
+                                         QMessageBox::Question);
+        ok &= morvex::drawFileDialog(shots + "open.png", "Ouvrir un fichier de format...",
+                                     "Fichiers format Fylatek (*.fyk)", examples, false);
+        ok &= morvex::drawFileDialog(shots + "save.png", "Enregistrer le fichier sous ...",
+                                     "Fichier format Fylatek (*.fyk)", examples, true);
+        ok &= morvex::drawFileDialog(shots + "folder.png", "Formats : ", QString(), examples,
+                                     false, true);
+        return ok ? status : 1;
+    }
 
     window.showMaximized();
     if (splash) {

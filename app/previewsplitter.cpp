@@ -23,7 +23,7 @@ PreviewSplitter::PreviewSplitter(QWidget* editor, QWidget* source, QWidget* resu
     for (QWidget* part : {editor, source, result}) addWidget(part);
     setStretchFactor(0, 1);  // a taller window goes to the column list first
     sizes_ = savedSizes();
-    if (sizes_.empty()) sizes_ = {360, 120, 240};
+    if (sizes_.empty()) sizes_ = {400, 120, 200};
     source->hide();
     result->hide();
     connect(this, &QSplitter::splitterMoved, this, [this] {

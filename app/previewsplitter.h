@@ -15,8 +15,8 @@ class PreviewSplitter : public QSplitter {
 
 public:
     // Lays out the three parts top to bottom (they become its children), the previews hidden,
-    // with the sizes saved in the settings or, when none are, the editor taking half the height,
-    // the source preview a sixth and the result preview a third.
+    // with the sizes saved in the settings or, when none are, 10 : 3 : 5 (the editor with its
+    // detail panel above, about six lines of the file, eight rows of the result).
     PreviewSplitter(QWidget* editor, QWidget* source, QWidget* result, QWidget* parent = nullptr);
 
     // Shows or hides both previews; shown again, the three parts take their last sizes.

@@ -13,6 +13,7 @@
 #include "app/core/application.h"
 #include "app/core/desceditor.h"
 #include "app/descriptionlist.h"
+#include "app/desktop/pictures.h"
 #include "app/dictionarywindow.h"
 #include "app/generationdialog.h"
 #include "app/helppanel.h"
@@ -181,7 +182,7 @@ int takeScreenshots(MainWindow& main, const QString& directory) {
     bool ok = true;
 
     gcontexte.helpFrameWidth = 330;  // room for the key and index names
-    main.resize(1100, 720);
+    main.resize(pictureScreenSize());  // the whole screen, as the program starts maximised
     if (!main.resultViewShown()) main.runCommand(ITM_VIEW_RESULT);
     ok &= save(main, directory, "main");
     if (gcontexte.currentFile) {

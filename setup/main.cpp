@@ -8,10 +8,12 @@
 #include <cstring>
 #include <string>
 
+#include "app/desktop/pictures.h"
 #include "app/desktop/qtmessages.h"
 #include "app/desktop/translations.h"
 #include "setup/core/unattended.h"
 #include "setup/setupwizard.h"
+#include "setup/updatepage.h"
 
 namespace {
 
@@ -30,7 +32,31 @@ int drawScreenshots(const QString& dir) {
     wizard.show();
     bool ok = wizard.grab().save(dir + QStringLiteral("/morvexsetup-page1.png"));
     wizard.showNextPage();
+    // The update page part-way through, as its worker reports: three files, one failed, one
+    // being downloaded.
+    if (UpdatePage* page = wizard.updatePage()) {
+        const QString server = QString::fromStdString(LIVEUPDATE_ServerAddress());
+        const char* const files[] = {"morvex.zip", "tallymor.zip", "install.cmd"};
+        const char* const states[] = {"Terminé.", "ERREUR", "En cours..."};
+        emit page->progressRangeChanged(3);
+        for (int row = 0; row < 3; ++row) {
+            const QString name = QString::fromUtf8(files[row]);
+            emit page->rowAdded(row, name, server + "/MorvexFylatek/" + name);
+            emit page->rowStatusChanged(row, QString::fromUtf8(states[row]));
+            if (row < 2) emit page->rowAttempted(row);
+        }
+        emit page->progressChanged(2);
+        emit page->statusChanged(server + "/MorvexFylatek/install.cmd");
+        QApplication::processEvents();
+        QApplication::processEvents();
+    }
     ok = wizard.grab().save(dir + QStringLiteral("/morvexsetup-page2.png")) && ok;
+    // The question the update page asks, as the program shows it.
+    ok = morvex::drawMessageBox(dir + QStringLiteral("/morvexsetup-question.png"),
+                                QStringLiteral("MorvexSoft LiveUpdate"),
+                                QStringLiteral("Télécharger les fichiers ?"),
+                                QMessageBox::Yes | QMessageBox::No, QMessageBox::Question) &&
+         ok;
     return ok ? 0 : 1;
 }
 

@@ -4,6 +4,7 @@
 #include <QString>
 #include <cstdio>
 
+#include "app/desktop/pictures.h"
 #include "app/desktop/qtmessages.h"
 #include "app/desktop/translations.h"
 #include "calc/calculation.h"
@@ -39,6 +40,16 @@ int TakeScreenshots(morvex::MainWindow& main, const QString& dir) {
     ok = Save(main.variablesWindow(), dir, "variables") && ok;
     morvex::HelpWindow help(&main);
     ok = Save(&help, dir, "help") && ok;
+    // The standard dialogs as the program shows them.
+    ok = morvex::drawMessageBox(QDir(dir).filePath("tallymor-message.png"),
+                                QString::fromUtf8(CALCULATION_OVERFLOW_CAPTION),
+                                QString::fromUtf8(CALCULATION_OVERFLOW_TEXT), QMessageBox::Ok,
+                                QMessageBox::Warning) &&
+         ok;
+    ok = morvex::drawFileDialog(QDir(dir).filePath("tallymor-open.png"),
+                                "Choisir le fichier de calcul...", "Fichier de calculs (*.txt)",
+                                QDir::currentPath(), false) &&
+         ok;
     return ok ? 0 : 1;
 }
 

@@ -71,7 +71,6 @@ void fitColumns(QAbstractItemView* view, int elastic) {
     QHeaderView* header = view ? columnHeader(view) : nullptr;
     if (!header || !view->model()) return;
     const int count = header->count();
-    header->setStretchLastSection(true);
     std::vector<int> widths(count, 0);
     int total = 0;
     for (int c = 0; c < count; ++c) {
@@ -83,6 +82,11 @@ void fitColumns(QAbstractItemView* view, int elastic) {
     if (elastic >= 0 && elastic < count && !header->isSectionHidden(elastic) && total > room)
         widths[elastic] =
             std::max(header->sectionSizeHint(elastic), widths[elastic] - (total - room));
+    // The last one stretches to the edge when there is room; otherwise it keeps its content's
+    // width too and the view scrolls.
+    int needed = 0;
+    for (int width : widths) needed += width;
+    header->setStretchLastSection(needed <= room);
     for (int c = 0; c < count; ++c)
         if (!header->isSectionHidden(c)) header->resizeSection(c, widths[c]);
 }

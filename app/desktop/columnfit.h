@@ -8,7 +8,8 @@ namespace morvex {
 // Sizes the columns of `view` (a QTreeView or a QTableView, with their widget forms) once: each
 // as wide as its widest value and its title, the last one stretching to the right edge. When
 // they are together wider than the view, the column `elastic` (one of free text; -1 for none)
-// gives up the difference, never becoming narrower than its title; otherwise the view scrolls.
+// gives up the difference, never becoming narrower than its title; what still does not fit
+// scrolls, the last column then keeping its content's width.
 void fitColumns(QAbstractItemView* view, int elastic = -1);
 
 // The width that column `column` of `view` needs to show its widest value and its title whole.

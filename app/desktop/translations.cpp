@@ -10,6 +10,8 @@ namespace morvex {
 
 QString installQtFrenchTranslations(QCoreApplication* app) {
     if (!app) return QString();
+    // Dates, sizes and file kinds in the file dialogs are worded in French too.
+    QLocale::setDefault(QLocale(QLocale::French, QLocale::France));
     // Qt's own folder first; then beside the program, for a copy that carries its translations.
     const QStringList folders = {
         QLibraryInfo::path(QLibraryInfo::TranslationsPath),

@@ -91,6 +91,18 @@ private slots:
         QCOMPARE(morvex.exitCode(), 0);
         const std::string log = readFile(env.logFile());
         QVERIFY(log.find("\n[morvex] Démarrage en ") != std::string::npos);
+        // Qt's French translation is in: the standard buttons read "Annuler", "Oui", "Non".
+        const std::string translation = "\n[morvex] Traduction de Qt : [";
+        const size_t at = log.find(translation);
+        QVERIFY(at != std::string::npos);
+        const std::string file = log.substr(at + translation.size(),
+                                            log.find(']', at + translation.size()) -
+                                                (at + translation.size()));
+        QVERIFY2(QFileInfo(QString::fromStdString(file)).fileName() == "qtbase_fr.qm",
+                 file.c_str());
+        // What Qt said is in the log, marked as Qt's.
+        QVERIFY(log.find("\n[Qt] Avertissement : ") != std::string::npos);
+        QVERIFY(log.find("\nThis plugin") == std::string::npos);
         // The exit sequence ran: settings saved, memory report written.
         QVERIFY(QFileInfo::exists(QString::fromStdString(env.dir().file("MorvexFylatek.AllocMem.txt"))));
     }

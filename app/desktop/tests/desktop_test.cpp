@@ -112,6 +112,20 @@ private slots:
         QVERIFY(used <= view.viewport()->width());
     }
 
+    // A last column wider than the view keeps what it shows: the view scrolls to it.
+    void aLastColumnTooWideForTheViewKeepsItsContentWidth() {
+        QTreeWidget view;
+        view.setHeaderLabels({"Application/Extension", "Statut", "Fichier"});
+        new QTreeWidgetItem(&view, {"install.cmd", "Terminé.",
+                                    "https://morvex-fylatek.example.org/releases/" + QString(60, 'x')});
+        view.resize(400, 200);
+        view.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&view));
+        fitColumns(&view);
+        for (int c = 0; c < view.columnCount(); ++c)
+            QVERIFY2(view.columnWidth(c) >= contentWidth(view, c), qPrintable(QString::number(c)));
+    }
+
     // Rows that arrive later (a status that grows from "En cours..." to "Terminé.") are fitted
     // without being asked.
     void keptColumnsFollowTheRowsThatChange() {
