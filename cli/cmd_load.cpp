@@ -77,10 +77,8 @@ int commandLoad(const LoadOptions& o) {
     if (!library) return CLI_FAILURE;  // the binding has told why on standard error
 
     // The description is changed in memory only: the .fyk file stays as it is.
-    free(desc->ExampleFilePath);
-    desc->ExampleFilePath = strdup(data.c_str());
-    free(desc->DatabaseFilePath);
-    desc->DatabaseFilePath = strdup(o.database.c_str());
+    FILEDESC_SetExampleFilePath(desc.get(), data.c_str());
+    FILEDESC_SetDatabaseFilePath(desc.get(), o.database.c_str());
     if (!o.table.empty()) snprintf(desc->TableName, sizeof desc->TableName, "%s", o.table.c_str());
     if (desc->TableName[0] == '\0') strcpy(desc->TableName, "datafile");
     const int batch = o.batch > 0                     ? o.batch

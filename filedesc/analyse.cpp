@@ -19,9 +19,10 @@
 
 #include "filedesc/typerecog.h"
 #include "foundation/date.h"
+#include "foundation/owned.h"
 #include "foundation/trace.h"
 #include "foundation/uiport.h"
-#include "foundation/owned.h"
+#include "foundation/utf8.h"
 
 namespace {
 
@@ -36,16 +37,16 @@ const char* const kStatsTaskName = "Statistiques globales du fichier de données
 using ReaderPtr = morvex::Owned<DATAFILE, DATAFILE_DestroyIterator>;
 
 // Releases a row and its values.
-using RowPtr = morvex::Owned<LDCG, [](LDCG* row) { LDCG_Destroy(row, LDCG_KEEP_ROOT, LDCG_RELEASE_BOTH); }>;
+using RowPtr = morvex::Owned<LDCG, [](LDCG* row) {
+    LDCG_Destroy(row, LDCG_KEEP_ROOT, LDCG_RELEASE_BOTH);
+}>;
 
 // Releases a task list and its tasks.
 using TaskListPtr = morvex::Owned<TASKSLIST, TASKSLIST_Destroy>;
 
-// Copies at most `max` characters of src into dst (zero-terminated).
+// Copies at most `max` bytes of src into dst (zero-terminated), cut between two characters.
 void copyCut(char* dst, const char* src, size_t max) {
-    size_t n = strnlen(src, max);
-    memcpy(dst, src, n);
-    dst[n] = 0;
+    morvex::utf8CopyCut(dst, max + 1, src);
 }
 
 // Shows `text` in the status bar and reports it through the task.
@@ -355,16 +356,14 @@ int FYK_DataFileReverseEngenering(void* window, const char* path, int rules,
     ui.refresh(morvex::UiRefresh::ColumnList);
     ui.refresh(morvex::UiRefresh::ResultView);
 
-    free(desc->Description);
-    desc->Description = strdup("Fichier de format généré automatiquement par Morvex Fylatek.");
+    FILEDESC_SetDescription(desc, "Fichier de format généré automatiquement par Morvex Fylatek.");
     copyCut(desc->EndOfLine, "\\r\\n", FILEDESC_ENDOFLINE_MAX);
     FILEDESC_ConvertEndOfLine(desc->EndOfLine, desc->EndOfLineChars, sizeof desc->EndOfLineChars);
     copyCut(desc->FieldDelimiter, ";", FILEDESC_DELIMITER_MAX);
     FILEDESC_ConvertEndOfLine(desc->FieldDelimiter, desc->FieldDelimiterChars,
                               sizeof desc->FieldDelimiterChars);
     desc->FirstLineIsHeader = 1;
-    free(desc->ExampleFilePath);
-    desc->ExampleFilePath = strdup(dataPath.c_str());
+    FILEDESC_SetExampleFilePath(desc, dataPath.c_str());
     if (shape)
         FILEDESC_ApplyShape(desc, *shape);
     else if (rules == FILEANALYSE_DETECTED)

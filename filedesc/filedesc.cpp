@@ -150,17 +150,39 @@ int FILEDESC_RegistryCount() {
     return gRegistry ? LDCG_Count(gRegistry) : 0;
 }
 
-int FILEDESC_SetFileName(FileDesc* desc, const char* path) {
-    if (!desc) return 1;
+namespace {
+
+// Replaces the owned text `field` by a copy of `text` (nullptr clears it); 1 when the copy
+// cannot be made.
+int replaceOwnedText(char*& field, const char* text) {
     char* copy = nullptr;
-    if (path) {
-        copy = strdup(path);
+    if (text) {
+        copy = strdup(text);
         if (!copy) return 1;
     }
-    free(desc->FileDescPath);
-    desc->FileDescPath = copy;
+    free(field);
+    field = copy;
+    return 0;
+}
+
+}  // namespace
+
+int FILEDESC_SetFileName(FileDesc* desc, const char* path) {
+    if (!desc || replaceOwnedText(desc->FileDescPath, path) != 0) return 1;
     desc->isModified = 1;
     return 0;
+}
+
+int FILEDESC_SetDescription(FileDesc* desc, const char* text) {
+    return desc ? replaceOwnedText(desc->Description, text) : 1;
+}
+
+int FILEDESC_SetExampleFilePath(FileDesc* desc, const char* path) {
+    return desc ? replaceOwnedText(desc->ExampleFilePath, path) : 1;
+}
+
+int FILEDESC_SetDatabaseFilePath(FileDesc* desc, const char* path) {
+    return desc ? replaceOwnedText(desc->DatabaseFilePath, path) : 1;
 }
 
 // ---- Columns ----

@@ -37,6 +37,12 @@ FileDesc* FILEDESC_GetFileDescByID(int id);
 int FILEDESC_RegistryCount();
 // Replaces FileDescPath by a copy of `path` (nullptr clears it) and sets isModified.
 int FILEDESC_SetFileName(FileDesc* desc, const char* path);
+// The other owned texts of a description: each replaces the text held by a copy of `text`
+// (nullptr clears it), isModified untouched. 0, or 1 without a description or when the copy
+// cannot be made (the text held then stays).
+int FILEDESC_SetDescription(FileDesc* desc, const char* text);
+int FILEDESC_SetExampleFilePath(FileDesc* desc, const char* path);
+int FILEDESC_SetDatabaseFilePath(FileDesc* desc, const char* path);
 
 // ---- Columns ----
 

@@ -47,8 +47,7 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "editor_bench: cannot open %s\n", argv[1]);
         return 1;
     }
-    free(desc->ExampleFilePath);
-    desc->ExampleFilePath = strdup(argv[2]);
+    FILEDESC_SetExampleFilePath(desc, argv[2]);
     gcontexte.currentFile = desc;
     gcontexte.nCarMaxReadWithoutNewLine = 10000;
 

@@ -67,6 +67,28 @@ TEST(FileDescCreate, CopiesConvertsAndCutsTheGivenArguments) {
     EXPECT_EQ(strlen(d->FieldDelimiterChars), 63u);
 }
 
+// The owned texts are replaced, cleared and released by their setters only (a leak or a double
+// free shows under the sanitizers).
+TEST(FileDescOwnedTexts, SettersReplaceAndClearTheirOwnCopies) {
+    FILEDESC_Initialize();
+    DescPtr d(FILEDESC_CreateFileDesc("P", nullptr, STRUCTFILE_DELIMITED, "\\n", ";"));
+    const int modified = d->isModified;
+    std::string text = "première";
+    ASSERT_EQ(FILEDESC_SetDescription(d.get(), text.c_str()), 0);
+    ASSERT_EQ(FILEDESC_SetExampleFilePath(d.get(), "/data/a.csv"), 0);
+    ASSERT_EQ(FILEDESC_SetDatabaseFilePath(d.get(), "/data/a.db"), 0);
+    text = "changed";  // a copy was kept, not the caller's text
+    EXPECT_STREQ(d->Description, "première");
+    EXPECT_EQ(FILEDESC_SetDescription(d.get(), "seconde"), 0);
+    EXPECT_STREQ(d->Description, "seconde");
+    EXPECT_EQ(FILEDESC_SetExampleFilePath(d.get(), d->ExampleFilePath), 0);  // its own text
+    EXPECT_STREQ(d->ExampleFilePath, "/data/a.csv");
+    EXPECT_EQ(FILEDESC_SetDatabaseFilePath(d.get(), nullptr), 0);
+    EXPECT_EQ(d->DatabaseFilePath, nullptr);
+    EXPECT_EQ(d->isModified, modified);
+    EXPECT_EQ(FILEDESC_SetDescription(nullptr, "x"), 1);
+}
+
 TEST(FileDescRegistry, GivesRunningIdsAndFindsDescriptionsUntilClosed) {
     FILEDESC_Initialize();
     int before = FILEDESC_RegistryCount();
