@@ -160,6 +160,7 @@ DictionaryWindow::DictionaryWindow(const std::string& path, QWidget* parent)
 
 DictionaryWindow::~DictionaryWindow() {
     model_->setRows({});  // the dictionary stays with the process; the rows go
+    index_ = DICO_SEARCHINDEX{};
 }
 
 void DictionaryWindow::reload() {
@@ -172,12 +173,13 @@ void DictionaryWindow::reload() {
     warning_->setVisible(!warning.isEmpty());
     if (!warning.isEmpty()) trace("\n(!) %s", warning.toUtf8().constData());
     setWindowTitle(QString::fromStdString(DICO_Title(dic)));
+    DICO_BuildSearchIndex(dic, &index_);
     fill(QString());
 }
 
 void DictionaryWindow::fill(const QString& filter) {
     const QByteArray text = filter.toUtf8();
-    model_->setRows(DICO_Search(DICO_Current(), text.constData()));
+    model_->setRows(DICO_SearchIndexed(index_, text.constData()));
 }
 
 void DictionaryWindow::search(const QString& text) {
@@ -209,6 +211,7 @@ int DictionaryWindow::saveDictionary() {
     searchField_->blockSignals(true);
     searchField_->clear();
     searchField_->blockSignals(false);
+    DICO_BuildSearchIndex(dic, &index_);
     fill(QString());
     setStatus("Enregistrement du dictionnaire");
     const int result = DICO_Save(dic);

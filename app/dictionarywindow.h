@@ -16,7 +16,8 @@
 #include <string>
 #include <vector>
 
-struct DATADIC_ELT;
+#include "datadic/dico.h"
+
 class QLabel;
 class QLineEdit;
 class QPushButton;
@@ -79,6 +80,7 @@ private:
     void setStatus(const QString& text);
 
     std::string path_;
+    DICO_SEARCHINDEX index_;  // what the search reads, built at each change of the dictionary
     QLineEdit* searchField_;
     QPushButton* searchButton_;
     QLabel* warning_;

@@ -2,6 +2,7 @@
 
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 
@@ -126,6 +127,47 @@ std::vector<DATADIC_ELT*> DICO_Search(DATADIC* dic, const char* filter) {
     for (LDCG_ELT* e = dic->elements->first; e; e = e->next) {
         auto* elt = static_cast<DATADIC_ELT*>(e->lParam1);
         if (elt && matches(elt, lower, scratch)) rows.push_back(elt);
+    }
+    return rows;
+}
+
+void DICO_BuildSearchIndex(DATADIC* dic, DICO_SEARCHINDEX* index) {
+    if (!index) return;
+    index->elements.clear();
+    index->texts.clear();
+    index->ends.clear();
+    if (!dic) return;
+    for (LDCG_ELT* e = dic->elements->first; e; e = e->next) {
+        auto* elt = static_cast<DATADIC_ELT*>(e->lParam1);
+        if (!elt) continue;
+        const size_t start = index->texts.size();
+        index->texts.append(elt->code).append(1, '\0');
+        index->texts.append(elt->defaultColumn.Description).append(1, '\0');
+        for (size_t i = start; i < index->texts.size(); ++i) {
+            char& c = index->texts[i];
+            if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+        }
+        index->elements.push_back(elt);
+        index->ends.push_back(index->texts.size());
+    }
+}
+
+std::vector<DATADIC_ELT*> DICO_SearchIndexed(const DICO_SEARCHINDEX& index, const char* filter) {
+    std::string needle = filter ? std::string(filter, strnlen(filter, DICO_FILTER_MAX)) : "";
+    lowerInPlace(needle);
+    if (needle.empty()) return index.elements;
+    std::vector<DATADIC_ELT*> rows;
+    const char* texts = index.texts.data();
+    const size_t size = index.texts.size();
+    size_t from = 0, element = 0;
+    // The filter holds no zero byte: a match never runs from one text into the next.
+    while (const void* hit = memmem(texts + from, size - from, needle.data(), needle.size())) {
+        const size_t at = static_cast<const char*>(hit) - texts;
+        element = std::upper_bound(index.ends.begin() + element, index.ends.end(), at) -
+                  index.ends.begin();
+        if (element >= index.elements.size()) break;
+        rows.push_back(index.elements[element]);
+        from = index.ends[element++];
     }
     return rows;
 }

@@ -46,6 +46,19 @@ bool DICO_Matches(const DATADIC_ELT* elt, const std::string& lowerFilter);
 // The elements the list shows for `filter` (nullptr or empty: all; cut to 511 characters;
 // compared without regard to ASCII case), in list order.
 std::vector<DATADIC_ELT*> DICO_Search(DATADIC* dic, const char* filter);
+// The texts a search looks in, lower-cased once and laid side by side in list order, so that
+// a search over a large dictionary reads a few megabytes in order rather than every element.
+// Built again whenever the dictionary changes (objects added, sorted).
+struct DICO_SEARCHINDEX {
+    std::vector<DATADIC_ELT*> elements;  // in list order
+    std::string texts;                   // per element: its code, a zero byte, its default
+                                         // description, a zero byte (lower-cased)
+    std::vector<size_t> ends;            // where each element's texts end in `texts`
+};
+// Fills `index` from the dictionary's elements (emptied without a dictionary).
+void DICO_BuildSearchIndex(DATADIC* dic, DICO_SEARCHINDEX* index);
+// What DICO_Search gives for `filter`, read from the index.
+std::vector<DATADIC_ELT*> DICO_SearchIndexed(const DICO_SEARCHINDEX& index, const char* filter);
 // The "Références" cell: the table of each reference, joined with ", ".
 std::string DICO_ReferencesText(const DATADIC_ELT* elt);
 // The status line after a search: "<n> objet(s) trouvé(s)".

@@ -202,3 +202,35 @@ TEST_F(Dico, AFileReadOnlyInPartIsToldAndNeverReplacedByTheLessItGave) {
     EXPECT_EQ(report.objectsSeen, 0);
     EXPECT_EQ(report.faultOffset, -1);
 }
+
+TEST_F(Dico, TheSearchIndexFindsWhatTheSearchFinds) {
+    DICO_Open(dir_.file("d.xml").c_str());
+    for (auto [code, desc] : {std::pair{"CLI_NOM", "Nom du client"},
+                              {"FAC_MONTANT", "Montant TTC"},
+                              {"cli_id", "Identifiant"},
+                              {"AB", "CD"},
+                              {"DATE_NAISS", "Née le"},
+                              {"VIDE", ""}}) {
+        ColumnDesc c = makeColumn(code, desc);
+        ASSERT_EQ(DICO_AddObject("DB", "T", &c), 0);
+    }
+    DATADIC_Sort(DICO_Current());
+    DICO_SEARCHINDEX index;
+    DICO_BuildSearchIndex(DICO_Current(), &index);
+    auto codesOf = [](const std::vector<DATADIC_ELT*>& rows) {
+        std::vector<std::string> out;
+        for (DATADIC_ELT* e : rows) out.push_back(e->code);
+        return out;
+    };
+    // "bc" and "dc" would only be found across the code and its description, or across two
+    // objects: never.
+    for (const char* filter : {"", "cli", "CLI", "nom", "montant ttc", "née", "NÉE", "e", "bc",
+                               "dc", "d", "absent", "_"}) {
+        SCOPED_TRACE(filter);
+        EXPECT_EQ(codesOf(DICO_SearchIndexed(index, filter)), codes(filter));
+    }
+    EXPECT_EQ(codes("bc"), std::vector<std::string>{});
+    EXPECT_EQ(codes("cli").size(), 2u);
+    DICO_BuildSearchIndex(nullptr, &index);
+    EXPECT_TRUE(DICO_SearchIndexed(index, "").empty());
+}
