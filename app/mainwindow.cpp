@@ -451,7 +451,9 @@ void MainWindow::createToolBar() {
         button->setToolButtonStyle(b.text ? Qt::ToolButtonTextBesideIcon : Qt::ToolButtonIconOnly);
         button->setAutoRaise(true);
         toolBar_->addWidget(button);
+        if (b.text) textButtons_.push_back(button);
     }
+    toolBarFullWidth_ = toolBar_->sizeHint().width();
 }
 
 void MainWindow::createStatusBar() {
@@ -491,6 +493,11 @@ void MainWindow::layoutChildren() {
     // The work area runs down to the window's bottom edge, under the status bar.
     const int h = central_->height() + (statusBar()->isVisible() ? statusBar()->height() : 20);
     const int p = helpShown_ ? gcontexte.helpFrameWidth : 0;
+    // Narrower than the tool bar with its texts (a 1024-pixel screen): the buttons show their
+    // icons alone, their names in their tool tips, rather than hiding behind the bar's arrow.
+    for (QToolButton* button : textButtons_)
+        button->setToolButtonStyle(w < toolBarFullWidth_ ? Qt::ToolButtonIconOnly
+                                                         : Qt::ToolButtonTextBesideIcon);
     toolBar_->setGeometry(0, 0, w, 35);
     tabs_->setGeometry(0, 35, std::max(0, w - p), 25);
     help_->setVisible(helpShown_);

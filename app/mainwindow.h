@@ -14,6 +14,7 @@
 #include <map>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "foundation/uiport.h"
 
@@ -23,6 +24,7 @@ class QAction;
 class QLabel;
 class QTabBar;
 class QToolBar;
+class QToolButton;
 
 namespace morvex {
 
@@ -203,6 +205,8 @@ private:
     ResultPreview* resultView_ = nullptr;
     PkIndexesWindow* keys_ = nullptr;
     PreviewSplitter* splitter_ = nullptr;
+    std::vector<QToolButton*> textButtons_;  // the tool bar's buttons that show their text
+    int toolBarFullWidth_ = 0;               // the tool bar's width with those texts
     void createEditorWidgets();
     bool unattended_ = false;    // no person to answer the first run's dialogs
     bool resultShown_ = false;   // result view flag (not saved)
