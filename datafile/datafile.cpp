@@ -31,6 +31,7 @@
 #include <vector>
 
 #include "foundation/trace.h"
+#include "foundation/utf8.h"
 
 // Block buffer and reused row storage of one reader. Belongs to the reader's thread.
 struct DATAFILE_BUFFER {
@@ -775,50 +776,13 @@ int DATAFILE_Init(DATAFILE* reader) {
 
 namespace {
 
-// True when `text` is well-formed UTF-8 (no overlong form, no surrogate, nothing past
-// U+10FFFF).
-bool IsValidUtf8(const unsigned char* text, size_t len) {
-    size_t i = 0;
-    while (i < len) {
-        const unsigned char c = text[i];
-        if (c < 0x80) {
-            ++i;
-            continue;
-        }
-        size_t n;
-        unsigned cp;
-        if (c >= 0xC2 && c <= 0xDF) {
-            n = 1;
-            cp = c & 0x1F;
-        } else if (c >= 0xE0 && c <= 0xEF) {
-            n = 2;
-            cp = c & 0x0F;
-        } else if (c >= 0xF0 && c <= 0xF4) {
-            n = 3;
-            cp = c & 0x07;
-        } else {
-            return false;
-        }
-        if (len - i <= n) return false;
-        for (size_t k = 1; k <= n; ++k) {
-            if ((text[i + k] & 0xC0) != 0x80) return false;
-            cp = (cp << 6) | (text[i + k] & 0x3F);
-        }
-        if ((n == 2 && cp < 0x800) || (n == 3 && (cp < 0x10000 || cp > 0x10FFFF)) ||
-            (cp >= 0xD800 && cp <= 0xDFFF))
-            return false;
-        i += n + 1;
-    }
-    return true;
-}
-
 // Brings the row read into UTF-8 following the description's encoding. An invalid sequence
 // leaves the row as read, sets rowEncodingError and is traced; false only when out of memory.
 bool ConvertRow(DATAFILE* reader) {
     DATAFILE_BUFFER* buf = reader->buffer;
     bool valid;
     if (buf->checkOnly) {
-        valid = IsValidUtf8(reinterpret_cast<const unsigned char*>(buf->row), buf->rowLen);
+        valid = morvex::utf8IsValid(std::string_view(buf->row, buf->rowLen));
     } else if (!buf->byteTable.empty()) {
         std::string& out = buf->converted;
         out.clear();

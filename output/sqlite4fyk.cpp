@@ -23,6 +23,7 @@
 #include "datafile/rejects.h"
 #include "foundation/date.h"
 #include "foundation/mystrings.h"
+#include "foundation/owned.h"
 #include "foundation/trace.h"
 #include "foundation/uiport.h"
 
@@ -578,10 +579,6 @@ int SQLITE4FYK_SaveFileDescription(sqlite3* db, FileDesc* desc) {
 namespace {
 
 // Closes the rejects file at the end of a load.
-struct RejectsCloser {
-    void operator()(DATAFILE_REJECTS* rejects) const { DATAFILE_CloseRejects(rejects); }
-};
-
 }  // namespace
 
 namespace {
@@ -830,7 +827,7 @@ int LoadRows(TASK* task, sqlite3* db, FileDesc* desc, const char* path, int batc
         DATAFILE_DestroyIterator(reader);
         return -1;
     }
-    std::unique_ptr<DATAFILE_REJECTS, RejectsCloser> rejects;
+    morvex::Owned<DATAFILE_REJECTS, DATAFILE_CloseRejects> rejects;
     if (!opt.rejectsPath.empty()) {
         rejects.reset(DATAFILE_OpenRejects(opt.rejectsPath.c_str()));
         if (!rejects) {
