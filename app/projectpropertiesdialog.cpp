@@ -33,12 +33,6 @@ void copyField(char* field, int max, const QString& text) {
     morvex::utf8CopyCut(field, max + 1, std::string_view(bytes.constData(), bytes.size()));
 }
 
-// Replaces an owned text field by a copy of `text` (nullptr for an empty text).
-void replaceText(char*& field, const QString& text) {
-    free(field);
-    field = text.isEmpty() ? nullptr : strdup(text.toUtf8().constData());
-}
-
 QString textOf(const char* text) {
     return QString::fromUtf8(text ? text : "");
 }
@@ -235,11 +229,13 @@ void ProjectPropertiesDialog::readExampleShape() {
 void ProjectPropertiesDialog::apply() {
     if (!desc_) return;
     copyField(desc_->ProjectName, FILEDESC_PROJECTNAME_MAX, name_->text());
-    replaceText(desc_->Description, description_->toPlainText());
+    const QByteArray description = description_->toPlainText().toUtf8();  // empty: cleared
+    FILEDESC_SetDescription(desc_, description.isEmpty() ? nullptr : description.constData());
     copyField(desc_->DatabaseName, FILEDESC_NAME_MAX, database_->text());
     copyField(desc_->SchemaName, FILEDESC_NAME_MAX, schema_->text());
     copyField(desc_->TableName, FILEDESC_NAME_MAX, table_->text());
-    replaceText(desc_->ExampleFilePath, example_->text());
+    const QByteArray example = example_->text().toUtf8();
+    FILEDESC_SetExampleFilePath(desc_, example.isEmpty() ? nullptr : example.constData());
     DESCEDIT_SetEndOfLine(desc_, endOfLine_->currentText().toStdString());
     DESCEDIT_SetEncoding(desc_, encoding_->currentText().toStdString());
     encoding_->setCurrentText(textOf(desc_->Encoding));  // as written: upper-case

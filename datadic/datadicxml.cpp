@@ -13,17 +13,12 @@
 #include <string>
 
 #include "foundation/trace.h"
+#include "foundation/utf8.h"
 
 namespace {
 
 const char* const kTypeNames[] = {"INTEGER", "DECIMAL", "DATE", "DATETIME",
                                   "CHAR",    "VARCHAR", "TEXT", "BIT"};
-
-void copyCut(char* dst, size_t dstSize, const char* src) {
-    size_t n = src ? strnlen(src, dstSize - 1) : 0;
-    if (n) memcpy(dst, src, n);
-    dst[n] = 0;
-}
 
 // A decimal integer read the way atoi does; text that is not a number gives 0, values beyond
 // the int range are clamped.
@@ -82,10 +77,10 @@ void applyType(ColumnDesc* column, const char* typeName, const char* format) {
             break;
         }
         case DATATYPE_DATE:
-            copyCut(t.fmtDate, sizeof t.fmtDate, format);
+            morvex::utf8CopyCut(t.fmtDate, sizeof t.fmtDate, format);
             break;
         case DATATYPE_DATETIME:
-            copyCut(t.fmtDateTime, sizeof t.fmtDateTime, format);
+            morvex::utf8CopyCut(t.fmtDateTime, sizeof t.fmtDateTime, format);
             break;
         case DATATYPE_FIXEDCHAR:
             t.fmtChaineFixe.taille = toInt(format);
@@ -198,8 +193,8 @@ int getColumnAttributes(XML_DOCUMENT* doc, XML_ELEMENT* element, ColumnDesc* col
         }
     }
     if (values[A_POS]) column->Position = toInt(values[A_POS]);
-    if (values[A_CODE]) copyCut(column->code, sizeof column->code, values[A_CODE]);
-    if (values[A_DESC]) copyCut(column->Description, sizeof column->Description, values[A_DESC]);
+    if (values[A_CODE]) morvex::utf8CopyCut(column->code, sizeof column->code, values[A_CODE]);
+    if (values[A_DESC]) morvex::utf8CopyCut(column->Description, sizeof column->Description, values[A_DESC]);
     if (values[A_LARGEUR]) column->WidthInChars = toInt(values[A_LARGEUR]);
     if (values[A_IGNORERCOL]) column->IgnoreColumn = toInt(values[A_IGNORERCOL]);
     if (values[A_NOTNULL]) column->FieldCannotBeNull = toInt(values[A_NOTNULL]);
@@ -219,9 +214,9 @@ int getColumnAttributes(XML_DOCUMENT* doc, XML_ELEMENT* element, ColumnDesc* col
 int getReferenceAttributes(XML_ELEMENT* element, DATADIC_REF* ref) {
     if (!element || !ref) return 1;
     if (XML_ATTRIBUTE* a = XML_FindAttribute(element, "database"))
-        copyCut(ref->database, sizeof ref->database, XML_GetAttributeValue(a));
+        morvex::utf8CopyCut(ref->database, sizeof ref->database, XML_GetAttributeValue(a));
     if (XML_ATTRIBUTE* a = XML_FindAttribute(element, "table"))
-        copyCut(ref->table, sizeof ref->table, XML_GetAttributeValue(a));
+        morvex::utf8CopyCut(ref->table, sizeof ref->table, XML_GetAttributeValue(a));
     return 0;
 }
 
@@ -267,11 +262,11 @@ namespace {
 void readObject(DATADIC* dic, XML_DOCUMENT* doc, XML_ELEMENT* object) {
     DATADIC_REF record{};
     if (XML_ATTRIBUTE* a = XML_FindAttribute(object, "code"))
-        copyCut(record.localColumn.code, sizeof record.localColumn.code, XML_GetAttributeValue(a));
+        morvex::utf8CopyCut(record.localColumn.code, sizeof record.localColumn.code, XML_GetAttributeValue(a));
     else
         morvex::trace("\n(e) La donnee CODE n'a pas ete trouvee.");
     if (XML_ATTRIBUTE* a = XML_FindAttribute(object, "description"))
-        copyCut(record.localColumn.Description, sizeof record.localColumn.Description,
+        morvex::utf8CopyCut(record.localColumn.Description, sizeof record.localColumn.Description,
                 XML_GetAttributeValue(a));
     else
         morvex::trace("\n(e) La donnee DESCRIPTION n'a pas ete trouvee.");
@@ -316,7 +311,7 @@ DATADIC* DATADICXML_LoadFromFileReport(const char* path, DATADICXML_LOADREPORT* 
     XML_DOCUMENT* doc = XML_CreateDocFromFile(path);
     if (!doc) return nullptr;
     if (const char* fault = XML_GetParseFault(doc, &report->faultOffset))
-        copyCut(report->fault, sizeof report->fault, fault);
+        morvex::utf8CopyCut(report->fault, sizeof report->fault, fault);
     else
         report->faultOffset = -1;
 
@@ -341,7 +336,7 @@ DATADIC* DATADICXML_LoadFromFileReport(const char* path, DATADICXML_LOADREPORT* 
     morvex::trace("\nElt courant : %s", XML_GetTagName(root));
 
     if (XML_ATTRIBUTE* a = XML_FindAttribute(root, "name"))
-        copyCut(dic->name, sizeof dic->name, XML_GetAttributeValue(a));
+        morvex::utf8CopyCut(dic->name, sizeof dic->name, XML_GetAttributeValue(a));
     else
         morvex::trace("\n(e) La donnee NAME n'a pas ete trouvee.");
 

@@ -389,13 +389,6 @@ bool FykReader::parseMorvexFylatek(int beginLine) {
     return unfinished("MorvexFylatek", beginLine);
 }
 
-void setOwnedText(char*& field, const std::string& value) {
-    char* copy = strdup(value.c_str());
-    if (!copy) return;
-    free(field);
-    field = copy;
-}
-
 void setDelimiter(FileDesc* desc, const char* notation) {
     fdtext::copyCut(desc->FieldDelimiter, sizeof desc->FieldDelimiter, notation);
     FILEDESC_ConvertEndOfLine(desc->FieldDelimiter, desc->FieldDelimiterChars,
@@ -439,7 +432,7 @@ bool FykReader::parseFile(int beginLine) {
         } else if (k == "projectname") {
             fdtext::copyCut(desc->ProjectName, sizeof desc->ProjectName, text(line).c_str());
         } else if (k == "description") {
-            if (!line.value.empty()) setOwnedText(desc->Description, text(line));
+            if (!line.value.empty()) FILEDESC_SetDescription(desc, text(line).c_str());
         } else if (k == "typestructfile") {
             desc->TypeStructFile = fdtext::toInt(v);
         } else if (k == "longlignefixe") {
@@ -473,9 +466,9 @@ bool FykReader::parseFile(int beginLine) {
         } else if (k == "sepautre" || k == "separateur") {
             setDelimiter(desc, v);
         } else if (k == "fichierexemple") {
-            setOwnedText(desc->ExampleFilePath, text(line));
+            FILEDESC_SetExampleFilePath(desc, text(line).c_str());
         } else if (k == "databasefile") {
-            setOwnedText(desc->DatabaseFilePath, text(line));
+            FILEDESC_SetDatabaseFilePath(desc, text(line).c_str());
         }
         // separateurcol and unknown keys: ignored
     }

@@ -16,6 +16,7 @@
 #include "datafile/datafile.h"
 #include "foundation/date.h"
 #include "foundation/mystrings.h"
+#include "foundation/owned.h"
 #include "foundation/trace.h"
 #include "foundation/uiport.h"
 #include "output/mssql_text.h"
@@ -393,10 +394,10 @@ private:
     std::string values_;                      // scratch of the general case
 };
 
-// Releases a row of the reader with its values.
-struct RowDestroyer {
-    void operator()(LDCG* row) const { LDCG_Destroy(row, 0, 3); }
-};
+// A row of the reader, released with its values.
+using RowPtr = morvex::Owned<LDCG, [](LDCG* row) {
+    LDCG_Destroy(row, LDCG_KEEP_ROOT, LDCG_RELEASE_BOTH);
+}>;
 
 DYNSTRING* ToDynString(const std::string& text) {
     return DYNSTRING_NewWithCString(text.c_str());
@@ -532,7 +533,7 @@ int MSSQL_SendDataToSQLServer(FileDesc* desc, const char* dataPath, const char* 
         InsertBuilder builder(desc->TableName, rowNumberFlag, "\r\n", desc);
         std::string& out = script.buffer();
         while (LDCG* row = DATAFILE_ReadNext(reader)) {
-            std::unique_ptr<LDCG, RowDestroyer> owned(row);
+            RowPtr owned(row);
             builder.append(out, row, DATAFILE_GetCurrentFileRowID(reader));
             out += "\r\n";
             ++rows;

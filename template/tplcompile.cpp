@@ -531,7 +531,7 @@ int TEMPLATE_Compile(LDCG* lines) {
             for (LDCG_ELT* le = lib->first; le; le = le->next) {
                 if (LDCG_Add(lines, le->lParam1, nullptr)) le->lParam1 = nullptr;
             }
-            LDCG_Destroy(lib, 0, 1);
+            LDCG_Destroy(lib, LDCG_KEEP_ROOT, LDCG_RELEASE_PARAM1);
             if (rc != 0) return 1;
         }
     }

@@ -11,6 +11,7 @@
 #include "filedesc/analyse.h"
 #include "foundation/appsettings.h"
 #include "foundation/date.h"
+#include "foundation/owned.h"
 #include "foundation/trace.h"
 #include "template/template.h"
 #include "template/tplinternal.h"
@@ -55,9 +56,6 @@ struct GenerateScope {
 };
 
 // Owns a context until the end of a scope.
-struct CtxCloser {
-    void operator()(RUNTIME_CTX* c) const { RUNTIME_CTX_Destroy(c); }
-};
 
 }  // namespace
 
@@ -95,19 +93,19 @@ int TEMPLATE_Build(const char* path, TEMPLATE_PROGRAM* program) {
     }
     trace("\n(2) Compiling...");
     if (TEMPLATE_Compile(lines) != 0) {
-        LDCG_Destroy(lines, 0, 1);
+        LDCG_Destroy(lines, LDCG_KEEP_ROOT, LDCG_RELEASE_PARAM1);
         return 1;
     }
     trace("\n(3) Generating byte code...");
     LDCG* code = TEMPLATE_GenerateInstructions(lines);
-    LDCG_Destroy(lines, 0, 1);
+    LDCG_Destroy(lines, LDCG_KEEP_ROOT, LDCG_RELEASE_PARAM1);
     if (!code) return 1;
     trace("\n(4) Assembly byte code...");
     const int count = LDCG_Count(code);
     auto* tab =
         static_cast<LINE*>(calloc(static_cast<size_t>(count > 0 ? count : 1), sizeof(LINE)));
     if (!tab) {
-        LDCG_Destroy(code, 0, 1);
+        LDCG_Destroy(code, LDCG_KEEP_ROOT, LDCG_RELEASE_PARAM1);
         return 1;
     }
     int i = 0;
@@ -118,7 +116,7 @@ int TEMPLATE_Build(const char* path, TEMPLATE_PROGRAM* program) {
         tab[i].line = l ? l->line : 0;
         if (l) l->data = nullptr;  // the array takes the text over
     }
-    LDCG_Destroy(code, 0, 1);
+    LDCG_Destroy(code, LDCG_KEEP_ROOT, LDCG_RELEASE_PARAM1);
     trace("  -> OK");
     generateCode(tab, count, listingPath("MorvexFylatek.MacroCode.BeforeLinker.txt").c_str());
     trace("\n(5) Resolving links and references...");
@@ -150,7 +148,7 @@ int TEMPLATE_Generate(FileDesc* desc, const char* templatePath, const char* targ
     TEMPLATE_PROGRAM program{};
     if (TEMPLATE_Build(templatePath, &program) != 0) return 1;
 
-    std::unique_ptr<RUNTIME_CTX, CtxCloser> top(RUNTIME_CTX_New(desc));
+    morvex::Owned<RUNTIME_CTX, RUNTIME_CTX_Destroy> top(RUNTIME_CTX_New(desc));
     if (!top) {
         freeByteCode(program.lineTab, program.count);
         return 1;

@@ -13,6 +13,7 @@
 #include "foundation/registry.h"
 #include "foundation/trace.h"
 #include "foundation/uiport.h"
+#include "foundation/utf8.h"
 #include "foundation/version.h"
 
 CONTEXTE gcontexte;
@@ -35,13 +36,7 @@ void showError(const char* caption, const char* text) {
 
 // Copies a text into a directory field, cut before a partial UTF-8 character when too long.
 void setDirectory(char (&field)[APPLICATION_DIRECTORY_MAX + 1], const std::string& text) {
-    size_t n = text.size();
-    if (n > APPLICATION_DIRECTORY_MAX) {
-        n = APPLICATION_DIRECTORY_MAX;
-        while (n > 0 && (static_cast<unsigned char>(text[n]) & 0xC0) == 0x80) --n;
-    }
-    memcpy(field, text.data(), n);
-    field[n] = '\0';
+    morvex::utf8CopyCut(field, sizeof field, std::string_view(text));
 }
 
 // The text of a directory field, even when a caller left it unterminated.
@@ -125,7 +120,7 @@ void APPLICATION_ReleaseContext(CONTEXTE* ctx) {
                 descriptions.push_back(static_cast<FileDesc*>(LDCG_IT_ReadNext(it)));
             LDCG_IT_Destroy(it);
         }
-        LDCG_Destroy(ctx->openFiles, 0, 0);
+        LDCG_Destroy(ctx->openFiles, LDCG_KEEP_ROOT, LDCG_RELEASE_NOTHING);
         ctx->openFiles = nullptr;
         for (FileDesc* desc : descriptions) FILEDESC_CloseFileDesc(desc);
     }

@@ -434,10 +434,9 @@ void copyCut(char* field, size_t max, const std::string& text) {
     morvex::utf8CopyCut(field, max + 1, std::string_view(text));
 }
 
-// Replaces an owned text by a copy of `text` (nullptr for an empty text).
-void replaceText(char*& field, const std::string& text) {
-    std::free(field);
-    field = text.empty() ? nullptr : strdup(text.c_str());
+// `text`, or nullptr for an empty one (an owned text of a description is then cleared).
+const char* orNull(const std::string& text) {
+    return text.empty() ? nullptr : text.c_str();
 }
 
 // `text` read whole as a number of at least `min`.
@@ -658,11 +657,11 @@ std::string DESCEDIT_SetProperty(FileDesc* desc, const std::string& name,
     } else if (name == "database") {
         copyCut(desc->DatabaseName, FILEDESC_NAME_MAX, value);
     } else if (name == "description") {
-        replaceText(desc->Description, value);
+        FILEDESC_SetDescription(desc, orNull(value));
     } else if (name == "example") {
-        replaceText(desc->ExampleFilePath, value);
+        FILEDESC_SetExampleFilePath(desc, orNull(value));
     } else if (name == "sqlite") {
-        replaceText(desc->DatabaseFilePath, value);
+        FILEDESC_SetDatabaseFilePath(desc, orNull(value));
     } else if (name == "eol") {
         if (value.empty()) return "L'indicateur de fin de ligne ne peut pas être vide.";
         DESCEDIT_SetEndOfLine(desc, value);

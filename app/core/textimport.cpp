@@ -10,17 +10,16 @@
 
 #include "app/core/application.h"
 #include "filedesc/analyse.h"
+#include "foundation/owned.h"
 #include "foundation/trace.h"
 #include "foundation/uiport.h"
+#include "foundation/utf8.h"
 
 namespace {
 
 constexpr const char* kCaption = "Chargement à partir d'une description";
 
-struct DescCloser {
-    void operator()(FileDesc* d) const { FILEDESC_CloseFileDesc(d); }
-};
-using DescPtr = std::unique_ptr<FileDesc, DescCloser>;
+using DescPtr = morvex::Owned<FileDesc, FILEDESC_CloseFileDesc>;
 
 // Target type of each keyword of a TYPE cell (blanks removed, upper-cased).
 const struct {
@@ -47,12 +46,6 @@ std::string withoutBlanks(const char* text) {
     for (const char* p = text; *p; ++p)
         if (!isBlank(*p)) out += *p;
     return out;
-}
-
-void copyCut(char* dst, size_t dstSize, const char* src) {
-    size_t n = src ? strnlen(src, dstSize - 1) : 0;
-    if (n) memcpy(dst, src, n);
-    dst[n] = 0;
 }
 
 // A decimal number at the start of `text` (leading blanks and sign allowed), the way atoi
@@ -105,9 +98,9 @@ bool applySize(const char* cell, ColumnDesc* column) {
         case DATATYPE_DATETIME:
             // Both types keep the layout in fmtDate.
             if (width == 8 || width == 10)
-                copyCut(t.fmtDate, sizeof t.fmtDate, "aaaammjj");
+                morvex::utf8CopyCut(t.fmtDate, sizeof t.fmtDate, "aaaammjj");
             else if (width == 26)
-                copyCut(t.fmtDate, sizeof t.fmtDate, "aaaa-mm-jj HH:MM:SS");
+                morvex::utf8CopyCut(t.fmtDate, sizeof t.fmtDate, "aaaa-mm-jj HH:MM:SS");
             break;
         case DATATYPE_FIXEDCHAR:
             t.fmtChaineFixe.taille = width;
@@ -233,9 +226,9 @@ int AnalyseColumn(const ColumnDesc* layoutColumn, const char* cell, ColumnDesc* 
     if (!cell) cell = "";
     const char* code = layoutColumn->code;
     if (strcmp(code, "NAME") == 0) {
-        copyCut(column->code, sizeof column->code, withoutBlanks(cell).c_str());
+        morvex::utf8CopyCut(column->code, sizeof column->code, withoutBlanks(cell).c_str());
     } else if (strcmp(code, "DESCRIPTION") == 0) {
-        copyCut(column->Description, sizeof column->Description, cell);
+        morvex::utf8CopyCut(column->Description, sizeof column->Description, cell);
     } else if (strcmp(code, "TYPE") == 0) {
         std::string word = withoutBlanks(cell);
         for (char& c : word)
@@ -269,7 +262,7 @@ int AppliquerCorrectionsZRT(FileDesc* desc) {
             const int p = t.fmtDecimal.partieEntiere, s = t.fmtDecimal.partieDecimale;
             if (c->code[0] == 'D' && s == 0 && p == 8) {
                 t.type = DATATYPE_DATE;
-                copyCut(t.fmtDate, sizeof t.fmtDate, "aaaammjj");
+                morvex::utf8CopyCut(t.fmtDate, sizeof t.fmtDate, "aaaammjj");
             } else if (s == 0) {
                 t.type = DATATYPE_INTEGER;
                 t.fmtEntier.taille = p;
@@ -346,7 +339,7 @@ int TXTDESC_Import(FileDesc* target, const char* text, size_t length, const char
         if (!problem.empty()) {
             // Take the new columns back off.
             for (size_t i = 0; i < added; ++i)
-                LDCG_Delete(target->columns, target->columns->last, 1);
+                LDCG_Delete(target->columns, target->columns->last, LDCG_RELEASE_PARAM1);
             FILEDESC_UpdatePositions(target);
             target->isModified = wasModified;
             morvex::uiPort().messageBox(kCaption, problem + " Rien n'a été importé.",

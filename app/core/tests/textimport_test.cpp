@@ -11,6 +11,7 @@
 
 #include "app/core/application.h"
 #include "filedesc/analyse.h"
+#include "foundation/owned.h"
 #include "foundation/trace.h"
 #include "foundation/uiport_testing.h"
 
@@ -18,10 +19,7 @@ namespace fs = std::filesystem;
 
 namespace {
 
-struct DescCloser {
-    void operator()(FileDesc* d) const { FILEDESC_CloseFileDesc(d); }
-};
-using DescPtr = std::unique_ptr<FileDesc, DescCloser>;
+using DescPtr = morvex::Owned<FileDesc, FILEDESC_CloseFileDesc>;
 
 class TextImport : public testing::Test {
 protected:
