@@ -651,7 +651,7 @@ LDCG* SplitRow(DATAFILE* reader, char* row, size_t len, int isHeader) {
                            ? SplitFixedSize(reader, row, len, emit)
                            : SplitWithSeparator(reader, row, len, emit);
     if (!split) {
-        LDCG_Destroy(list, 0, 3);
+        LDCG_Destroy(list, LDCG_KEEP_ROOT, LDCG_RELEASE_BOTH);
         return nullptr;
     }
     return list;
@@ -1092,7 +1092,7 @@ int DATAFILE_ComputeStats(TASK* task, FileDesc* desc, const char* path, DATAFILE
         } else {
             LDCG* row = DATAFILE_ReadNext(reader);
             if (!row) break;
-            LDCG_Destroy(row, 0, 3);
+            LDCG_Destroy(row, LDCG_KEEP_ROOT, LDCG_RELEASE_BOTH);
         }
         ++count;
         if (count % STATS_REPORT_EVERY == 0) {

@@ -2,8 +2,8 @@
 // as a list of values tied to the description's columns.
 //
 // Usage: DATAFILE_NewIterator, DATAFILE_Init, DATAFILE_ReadNext until it returns nullptr
-// (releasing each row with LDCG_Destroy(row, 0, 3)), DATAFILE_DestroyIterator. One reader per
-// use, never shared between threads. The file is read in large blocks; the row rules work on
+// (releasing each row with LDCG_Destroy(row, LDCG_KEEP_ROOT, LDCG_RELEASE_BOTH)),
+// DATAFILE_DestroyIterator. One reader per use, never shared between threads. The file is read in large blocks; the row rules work on
 // the bytes as if read one at a time.
 //
 // This module reads the description records (descrecords/records.h) and nothing else of a

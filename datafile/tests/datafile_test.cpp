@@ -50,7 +50,7 @@ Row takeRow(DATAFILE* reader, LDCG* list) {
     row.rowId = DATAFILE_GetCurrentFileRowID(reader);
     row.lineTooLong = reader->lineTooLong;
     row.readBytes = DATAFILE_GetReadBytes(reader);
-    LDCG_Destroy(list, 0, 3);
+    LDCG_Destroy(list, LDCG_KEEP_ROOT, LDCG_RELEASE_BOTH);
     return row;
 }
 
@@ -321,7 +321,7 @@ TEST(DataFileReader, HundredMegabyteLineKeepsMemoryBounded) {
         while (LDCG* list = DATAFILE_ReadNext(reader.get())) {
             longest = std::max(longest, static_cast<size_t>(reader->currentRowLength));
             total += reader->currentRowLength;
-            LDCG_Destroy(list, 0, 3);
+            LDCG_Destroy(list, LDCG_KEEP_ROOT, LDCG_RELEASE_BOTH);
             ++rows;
         }
     }
@@ -429,11 +429,11 @@ TEST(DataFileReader, ReportsPositionAndSizeAsRowsAreRead) {
     EXPECT_EQ(FileSize(path.c_str()), 9);
     LDCG* row = DATAFILE_ReadNext(reader.get());
     EXPECT_EQ(DATAFILE_GetReadBytes(reader.get()), 4.0);
-    LDCG_Destroy(row, 0, 3);
+    LDCG_Destroy(row, LDCG_KEEP_ROOT, LDCG_RELEASE_BOTH);
     row = DATAFILE_ReadNext(reader.get());
     EXPECT_EQ(DATAFILE_GetReadBytes(reader.get()), 9.0);
     EXPECT_EQ(DATAFILE_GetCurrentFileRowID(reader.get()), 2);
-    LDCG_Destroy(row, 0, 3);
+    LDCG_Destroy(row, LDCG_KEEP_ROOT, LDCG_RELEASE_BOTH);
     EXPECT_EQ(DATAFILE_ReadNext(reader.get()), nullptr);
     EXPECT_EQ(DATAFILE_GetReadBytes(reader.get()), 9.0);
 }

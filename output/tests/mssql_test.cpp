@@ -214,7 +214,7 @@ TEST(MSSQL_GenerateInsert, ListsTheRowsColumnsAndSkipsFieldsWithoutOne) {
     EXPECT_TRUE(StartsWith(DYNSTRING_GetCString(sql), "INSERT INTO \"MA TABLE\" (\"ID\""));
     DYNSTRING_Destroy(sql);
     EXPECT_EQ(MSSQL_GenerateInsert(nullptr, row, 1, 0), nullptr);
-    LDCG_Destroy(row, 0, 3);
+    LDCG_Destroy(row, LDCG_KEEP_ROOT, LDCG_RELEASE_BOTH);
 }
 
 // ---- INSERT script ----
