@@ -3,8 +3,8 @@
 //
 // Usage: DATAFILE_NewIterator, DATAFILE_Init, DATAFILE_ReadNext until it returns nullptr
 // (releasing each row with LDCG_Destroy(row, LDCG_KEEP_ROOT, LDCG_RELEASE_BOTH)),
-// DATAFILE_DestroyIterator. One reader per use, never shared between threads. The file is read in large blocks; the row rules work on
-// the bytes as if read one at a time.
+// DATAFILE_DestroyIterator. One reader per use, never shared between threads. The file is read
+// in large blocks; the row rules work on the bytes as if read one at a time.
 //
 // This module reads the description records (descrecords/records.h) and nothing else of a
 // description; filedesc/ sits above it and uses the reader.
