@@ -1,0 +1,161 @@
+// The block buffer of a reader: the file read in blocks of DATAFILE_BLOCK_SIZE bytes up to the
+// size it had when the reading began, UTF-16 streams decoded to UTF-8 block by block, and the
+// reused row storage.
+#include <sys/stat.h>
+#include <sys/types.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <new>
+
+#include "datafile/datafile_internal.h"
+#include "foundation/trace.h"
+
+namespace datafile_internal {
+
+// Size of the file at `path` in bytes, -1 when it cannot be opened or measured.
+int64_t fileSize64(const char* path) {
+    FILE* f = fopen(path, "rb");
+    if (!f) return -1;
+    int64_t size = -1;
+    if (fseeko(f, 0, SEEK_END) == 0) size = static_cast<int64_t>(ftello(f));
+    fclose(f);
+    return size;
+}
+
+// True when `path` opens for reading in binary mode and is not a directory.
+bool opensAsFile(const char* path) {
+    FILE* f = fopen(path, "rb");
+    if (!f) return false;
+    struct stat st;
+    bool ok = fstat(fileno(f), &st) == 0 && !S_ISDIR(st.st_mode);
+    fclose(f);
+    return ok;
+}
+
+DATAFILE_BUFFER* newBuffer() {
+    auto* buf = new (std::nothrow) DATAFILE_BUFFER{};
+    if (!buf) return nullptr;
+    buf->block = static_cast<char*>(malloc(DATAFILE_BLOCK_SIZE));
+    buf->row = static_cast<char*>(malloc(ROW_INITIAL_CAPACITY));
+    if (!buf->block || !buf->row) {
+        free(buf->block);
+        free(buf->row);
+        delete buf;
+        return nullptr;
+    }
+    buf->rowCap = ROW_INITIAL_CAPACITY;
+    buf->row[0] = '\0';
+    buf->decoder = NO_DECODER;
+    return buf;
+}
+
+void destroyBuffer(DATAFILE_BUFFER* buf) {
+    if (!buf) return;
+    if (buf->decoder != NO_DECODER) iconv_close(buf->decoder);
+    free(buf->block);
+    free(buf->row);
+    free(buf->raw);
+    free(buf->conv);
+    delete buf;
+}
+
+// Back to the start of the file with an empty block.
+void resetBuffer(DATAFILE_BUFFER* buf) {
+    buf->pos = 0;
+    buf->len = 0;
+    buf->blockStart = 0;
+    buf->eof = false;
+    buf->rowLen = 0;
+    buf->row[0] = '\0';
+    buf->rawLen = 0;
+    buf->rawEof = false;
+    buf->rawConsumed = 0;
+    buf->bomPending = false;
+}
+
+// Decodes the next bytes of a UTF-16 file into the block; 0 bytes at the end of the file.
+// An invalid sequence (or one cut by the end of the file) becomes INVALID_MARK.
+size_t decodeBlock(DATAFILE* reader) {
+    DATAFILE_BUFFER* buf = reader->buffer;
+    size_t produced = 0;
+    while (produced == 0) {
+        if (!buf->rawEof && buf->rawLen < RAW_CHUNK) {
+            int64_t left = buf->sizeLimit - buf->rawConsumed;
+            size_t want = RAW_CHUNK - buf->rawLen;
+            if (left < static_cast<int64_t>(want)) want = left > 0 ? static_cast<size_t>(left) : 0;
+            size_t n = want > 0 ? fread(buf->raw + buf->rawLen, 1, want, reader->file) : 0;
+            if (n == 0) buf->rawEof = true;
+            buf->rawLen += n;
+            buf->rawConsumed += static_cast<int64_t>(n);
+        }
+        if (buf->rawLen == 0) return 0;
+        char* in = buf->raw;
+        size_t inLeft = buf->rawLen;
+        char* out = buf->block;
+        size_t outLeft = DATAFILE_BLOCK_SIZE;
+        while (inLeft > 0) {
+            if (iconv(buf->decoder, &in, &inLeft, &out, &outLeft) != static_cast<size_t>(-1)) break;
+            if (errno == E2BIG || outLeft == 0) break;
+            if (errno == EINVAL && !buf->rawEof) break;  // the rest comes with the next read
+            // Invalid, or incomplete at the end of the file: one code unit is marked.
+            *out++ = INVALID_MARK;
+            --outLeft;
+            size_t skip = inLeft < 2 ? inLeft : 2;
+            in += skip;
+            inLeft -= skip;
+        }
+        memmove(buf->raw, in, inLeft);
+        buf->rawLen = inLeft;
+        produced = static_cast<size_t>(out - buf->block);
+        if (produced == 0 && buf->rawEof && inLeft == 0) return 0;
+    }
+    return produced;
+}
+
+// Reads the next block when the current one is used up; false at the end of the file.
+bool refill(DATAFILE* reader) {
+    DATAFILE_BUFFER* buf = reader->buffer;
+    if (buf->pos < buf->len) return true;
+    if (buf->eof || !reader->file) return false;
+    buf->blockStart += static_cast<int64_t>(buf->len);
+    buf->pos = 0;
+    size_t want = DATAFILE_BLOCK_SIZE;
+    if (!buf->streamDecode) {
+        // Bytes written after the reading began (a file still growing) are not read: its last
+        // line could be half written.
+        const int64_t left = buf->sizeLimit - buf->blockStart;
+        want = left <= 0 ? 0 : left < static_cast<int64_t>(want) ? static_cast<size_t>(left) : want;
+    }
+    buf->len = buf->streamDecode ? decodeBlock(reader)
+               : want > 0        ? fread(buf->block, 1, want, reader->file)
+                                 : 0;
+    if (buf->len == 0) {
+        buf->eof = true;
+        return false;
+    }
+    if (buf->bomPending) {
+        // The byte order mark, in UTF-8 (as decoded), opens the stream: it is no data.
+        buf->bomPending = false;
+        if (buf->len >= 3 && memcmp(buf->block, "\xEF\xBB\xBF", 3) == 0) buf->pos = 3;
+        if (buf->pos >= buf->len) return refill(reader);
+    }
+    return true;
+}
+
+// Makes room for `extra` more bytes plus the terminator in the row; false when out of memory.
+bool reserveRow(DATAFILE_BUFFER* buf, size_t extra) {
+    size_t need = buf->rowLen + extra + 1;
+    if (need <= buf->rowCap) return true;
+    size_t cap = buf->rowCap;
+    while (cap < need) cap = cap * 2;
+    char* grown = static_cast<char*>(realloc(buf->row, cap));
+    if (!grown) return false;
+    buf->row = grown;
+    buf->rowCap = cap;
+    return true;
+}
+
+}  // namespace datafile_internal

@@ -1,0 +1,126 @@
+// The data file reader's parts (datafile/datafile.cpp and the datafile_*.cpp beside it): the
+// block buffer of a reader, the row cutter, the splitters and the conversion to UTF-8. Only
+// the reader's own files include this header.
+#pragma once
+
+#include <iconv.h>
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "datafile/datafile.h"
+#include "foundation/task.h"
+
+// Block buffer and reused row storage of one reader. Belongs to the reader's thread.
+struct DATAFILE_BUFFER {
+    char* block;           // DATAFILE_BLOCK_SIZE bytes read ahead from the file
+    size_t pos;            // next unread byte of block
+    size_t len;            // valid bytes in block
+    int64_t blockStart;    // file offset of block[0]
+    bool eof;              // the file gave no more bytes (end or read error)
+    char* row;             // row text, zero-terminated, reused from row to row
+    size_t rowLen;         // bytes in row
+    size_t rowCap;         // allocated bytes of row (terminator included)
+    std::vector<int> kmp;  // failure table of the end-of-line indicator
+    iconv_t decoder;       // converter to UTF-8, (iconv_t)-1 when bytes are taken as read
+    bool streamDecode;     // the stream is decoded before rows are cut (UTF-16)
+    bool checkOnly;        // rows are only checked as UTF-8, not converted
+    bool bomPending;       // a byte order mark may still open the stream
+    char* raw;             // undecoded bytes of the stream (streamDecode only)
+    size_t rawLen;         // bytes waiting in raw
+    bool rawEof;           // the file gave no more bytes to decode
+    int64_t rawConsumed;   // file bytes read into raw so far
+    char* conv;            // converted row, swapped with row
+    size_t convCap;        // allocated bytes of conv
+    // Single-byte encodings: the UTF-8 bytes of every byte value (an empty entry: a byte the
+    // encoding does not define), built once from the converter; empty for other encodings.
+    std::vector<std::string> byteTable;
+    std::string converted;  // the row being converted through byteTable
+    int64_t sizeLimit;      // bytes of the file read at most: its size when the reading began
+    // Where the unquoting reading of the current row stands, so that a row that goes on over
+    // lines (or past the character limit) is scanned once, not again from its start.
+    struct QuoteScan {
+        const LDCG_ELT* nextColumn;  // column of the field after the current one
+        char endChar;                // closing character of the current field (0: not protected)
+        size_t resumeAt;             // next byte of the row to look at
+        bool quoted;                 // the current field is inside its protection
+        bool started;                // the scan has begun for this row
+        bool atFieldStart;           // the current field's first byte is still to be looked at
+        size_t fieldStart;           // first byte of the current field
+        char startChar;              // opening character of the current field (0: not protected)
+    } scan;
+};
+
+namespace datafile_internal {
+
+// First capacity of the row buffer.
+inline constexpr size_t ROW_INITIAL_CAPACITY = 1024;
+
+// Default character limit when a reader is created with 0 (or less).
+inline constexpr int DEFAULT_CHARACTER_LIMIT = 10000;
+
+// Limit used by the line count.
+inline constexpr int STATS_CHARACTER_LIMIT = 5000;
+
+// A progress report every this many rows during the line count.
+inline constexpr int STATS_REPORT_EVERY = 100;
+
+// Undecoded bytes read at a time from a UTF-16 file: decoded, they always fit in a block.
+inline constexpr size_t RAW_CHUNK = DATAFILE_BLOCK_SIZE / 2;
+
+// Put in the decoded stream where a UTF-16 sequence is invalid: never valid in UTF-8, so the
+// row holding it fails its check.
+inline constexpr char INVALID_MARK = '\xFF';
+
+inline const iconv_t NO_DECODER = reinterpret_cast<iconv_t>(-1);
+
+// Outcome of ReadRow.
+enum class RowResult {
+    Row,          // a row is in the buffer (possibly empty)
+    EndOfFile,    // no byte left
+    OutOfMemory,  // the row buffer could not grow
+};
+
+// ---- Block buffer (datafile_buffer.cpp) ----
+
+// Size of the file at `path` in bytes, -1 when it cannot be opened or measured.
+int64_t fileSize64(const char* path);
+// True when `path` opens as a regular file.
+bool opensAsFile(const char* path);
+// A new buffer (no file); nullptr when out of memory.
+DATAFILE_BUFFER* newBuffer();
+void destroyBuffer(DATAFILE_BUFFER* buf);
+// Back to the start of the file, nothing read.
+void resetBuffer(DATAFILE_BUFFER* buf);
+// Makes the next bytes of the file available in the block; false at the end of the file.
+bool refill(DATAFILE* reader);
+// Room for `extra` more bytes in the row (and its terminator); false when out of memory.
+bool reserveRow(DATAFILE_BUFFER* buf, size_t extra);
+
+// ---- Rows (datafile_rows.cpp) ----
+
+void buildFailureTable(const char* indicator, size_t n, std::vector<int>& kmp);
+RowResult ReadRow(DATAFILE* reader, bool keepText = true, bool append = false);
+// The next row of the reading, whole (continued over line ends when unquoting) and converted;
+// false at the end or on failure.
+bool AdvanceToNextRow(DATAFILE* reader, bool keepText);
+// Passes over the next row, only counting it; false at the end.
+bool CountNextRow(DATAFILE* reader);
+// The line count by blocks (DATAFILE_ComputeStats).
+bool CountRowsByBlocks(DATAFILE* reader, TASK* task, int* count, bool* cancelled);
+
+// ---- Splitting and unquoting (datafile_split.cpp) ----
+
+bool RowEndsInsideProtection(DATAFILE* reader, bool lineComplete);
+LDCG* SplitRow(DATAFILE* reader, char* row, size_t len, int isHeader);
+bool SplitRowFields(DATAFILE* reader, char* row, size_t len, int isHeader,
+                    std::vector<DATAFIELD>& fields);
+
+// ---- Conversion to UTF-8 (datafile_convert.cpp) ----
+
+bool PrepareDecoding(DATAFILE* reader);
+bool ConvertRow(DATAFILE* reader);
+
+}  // namespace datafile_internal

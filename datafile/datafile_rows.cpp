@@ -1,0 +1,282 @@
+// The row cutter: rows end at the end-of-line indicator (memchr on its first byte, a failure
+// table for the rest), a line longer than the limit is cut, a quoted value of an unquoting
+// description goes on over line ends; and the line count by blocks.
+#include <algorithm>
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+
+#include "datafile/datafile_internal.h"
+#include "foundation/trace.h"
+
+namespace datafile_internal {
+
+// Failure table of the indicator: kmp[i] is the length of the longest proper prefix of
+// indicator[0..i] that is also its suffix.
+void buildFailureTable(const char* indicator, size_t n, std::vector<int>& kmp) {
+    kmp.assign(n, 0);
+    int k = 0;
+    for (size_t i = 1; i < n; ++i) {
+        while (k > 0 && indicator[i] != indicator[k]) k = kmp[k - 1];
+        if (indicator[i] == indicator[k]) ++k;
+        kmp[i] = k;
+    }
+}
+
+// Reads one row into reader->buffer->row (indicator removed), following the row rules:
+// the row ends after the first whole occurrence of the indicator or at the end of the file. A
+// line longer than the limit is cut: the row keeps its first limit + 1 bytes, lineTooLong is
+// set and the rest of the line is passed over, so that it makes no row of its own (without an
+// indicator, the rest makes the next rows). When the
+// description unquotes, a line is not cut while the row is inside a protected field: a quoted
+// value is read whole, however long. A byte that breaks a partial match is matched again
+// against the indicator, so no line end is missed. With keepText false the row's bytes are
+// only counted, not copied (lines that are skipped or merely counted): rowLen is right, row is
+// not. With `append`, the row goes on after the text already in the buffer (continuation line).
+RowResult ReadRow(DATAFILE* reader, bool keepText, bool append) {
+    DATAFILE_BUFFER* buf = reader->buffer;
+    const char* indicator = reader->desc->EndOfLineChars;
+    const size_t indLen = buf->kmp.size();  // prepared by DATAFILE_Init
+    const bool unquote = keepText && reader->desc->Unquote != 0 &&
+                         reader->desc->TypeStructFile == STRUCTFILE_DELIMITED;
+
+    // Bytes this row may take: the limit, plus one (the limit is tested before each byte).
+    const size_t base = append ? buf->rowLen : 0;
+    const size_t limit = static_cast<size_t>(reader->nCarMaxReadWithoutNewLine);
+    size_t allowance = base + limit + 1;
+    buf->rowLen = base;
+    if (!append) reader->lineTooLong = 0;
+    size_t matched = 0;        // indicator characters matched at the end of the row
+    bool passingOver = false;  // the line was cut: its bytes are read, not kept
+    size_t passedOver = 0;     // bytes read since the line was cut
+    bool found = false;
+    bool readAny = false;
+
+    for (;;) {
+        if (!refill(reader)) break;  // end of file
+        if (!passingOver && buf->rowLen >= allowance) {
+            if (unquote && RowEndsInsideProtection(reader, false)) {
+                allowance = buf->rowLen + (buf->rowLen > limit ? buf->rowLen : limit);
+            } else {
+                reader->lineTooLong = 1;
+                morvex::trace(
+                    "\n[ReadRow] : L'indicateur de fin de ligne n'a pas été trouvé dans les %i "
+                    "premiers caractères. Abandon.",
+                    reader->nCarMaxReadWithoutNewLine);
+                // Without an indicator (a file without line ends) the limit is what cuts rows.
+                if (indLen == 0) break;
+                passingOver = true;
+            }
+        }
+        const bool keep = keepText && !passingOver;
+        const char* src = buf->block + buf->pos;
+        size_t avail = buf->len - buf->pos;
+        if (!passingOver && avail > allowance - buf->rowLen) avail = allowance - buf->rowLen;
+        readAny = true;
+
+        if (matched == 0) {
+            // Fast path: everything up to the indicator's first byte is row text.
+            const void* hit = indLen > 0 ? memchr(src, indicator[0], avail) : nullptr;
+            size_t take =
+                hit ? static_cast<size_t>(static_cast<const char*>(hit) - src) + 1 : avail;
+            if (keep) {
+                if (!reserveRow(buf, take)) {
+                    morvex::trace(
+                        "\n[ReadRow] : Impossible de reallouer de la memoire pour buffer");
+                    return RowResult::OutOfMemory;
+                }
+                memcpy(buf->row + buf->rowLen, src, take);
+            }
+            if (!passingOver)
+                buf->rowLen += take;
+            else
+                passedOver += take;
+            buf->pos += take;
+            if (!hit) continue;
+            matched = 1;
+        } else {
+            // Slow path: one byte while a partial indicator is pending.
+            char c = *src;
+            if (keep) {
+                if (!reserveRow(buf, 1)) {
+                    morvex::trace(
+                        "\n[ReadRow] : Impossible de reallouer de la memoire pour buffer");
+                    return RowResult::OutOfMemory;
+                }
+                buf->row[buf->rowLen] = c;
+            }
+            if (!passingOver)
+                buf->rowLen++;
+            else
+                ++passedOver;
+            buf->pos++;
+            while (matched > 0 && c != indicator[matched]) matched = buf->kmp[matched - 1];
+            if (c == indicator[matched]) ++matched;
+        }
+        if (matched == indLen) {
+            // The row never contains the indicator; once the line is cut, only the indicator's
+            // first bytes read before the cut are in the row.
+            buf->rowLen -= passingOver ? (matched > passedOver ? matched - passedOver : 0) : indLen;
+            found = true;
+            break;
+        }
+    }
+    if (keepText) buf->row[buf->rowLen] = '\0';
+    if (!found && !readAny && buf->rowLen == base) {
+        morvex::trace("\n[ReadRow] : EOF");
+        return RowResult::EndOfFile;
+    }
+    return RowResult::Row;
+}
+
+// Adds lines to a row whose last field is still inside its protecting characters, the end of
+// line between them kept as text, until the field closes or the file ends. A field still open
+// at the end of the file never closes: the reading goes back to the line after the row's first
+// one, the row is that first line alone and rowUnclosedQuote tells it, so that one stray
+// protecting character costs one row, not the rest of the file.
+bool ContinueQuotedRow(DATAFILE* reader) {
+    DATAFILE_BUFFER* buf = reader->buffer;
+    const char* indicator = reader->desc->EndOfLineChars;
+    const size_t indLen = buf->kmp.size();
+    const int64_t resumeAt = buf->blockStart + static_cast<int64_t>(buf->pos);
+    const size_t firstLineLength = buf->rowLen;
+    const int firstLine = reader->currentFileRowID;
+    for (;;) {
+        if (!RowEndsInsideProtection(reader, true)) return true;
+        if (buf->eof) break;
+        const size_t before = buf->rowLen;
+        if (!reserveRow(buf, indLen)) return false;
+        memcpy(buf->row + buf->rowLen, indicator, indLen);
+        buf->rowLen += indLen;
+        const RowResult more = ReadRow(reader, true, true);
+        if (more == RowResult::OutOfMemory) return false;
+        if (more == RowResult::EndOfFile) {
+            buf->rowLen = before;
+            buf->row[before] = '\0';
+            break;
+        }
+        reader->currentFileRowID++;
+    }
+    reader->rowUnclosedQuote = 1;
+    morvex::trace("\n[DATAFILE_ReadNext] Ligne %i : champ protégé jamais fermé.", firstLine);
+    if (reader->currentFileRowID == firstLine || buf->streamDecode) return true;
+    if (fseeko(reader->file, static_cast<off_t>(resumeAt), SEEK_SET) != 0) return true;
+    buf->blockStart = resumeAt;
+    buf->pos = 0;
+    buf->len = 0;
+    buf->eof = false;
+    buf->rowLen = firstLineLength;
+    buf->row[firstLineLength] = '\0';
+    reader->currentFileRowID = firstLine;
+    return true;
+}
+
+// Moves to the next row to deliver: skips the lines before the first one (and the header when
+// it is not wanted), reads the row (its text only when keepText), and updates the row number,
+// the current row and the position. True when there was a row.
+bool AdvanceToNextRow(DATAFILE* reader, bool keepText) {
+    FileDesc* desc = reader->desc;
+    DATAFILE_BUFFER* buf = reader->buffer;
+    reader->currentFileRowID++;
+    const int headerSkipped = desc->FirstLineIsHeader && !reader->readHeader ? 1 : 0;
+    const int firstLine = desc->BeginFromLine + headerSkipped;
+    while (reader->currentFileRowID < firstLine) {
+        if (ReadRow(reader, false) == RowResult::OutOfMemory) break;
+        reader->currentFileRowID++;
+    }
+    // Rows that may go on over several lines, or need converting, are always read whole.
+    const bool unquote = desc->Unquote != 0 && desc->TypeStructFile == STRUCTFILE_DELIMITED;
+    const bool convert = desc->Encoding[0] != '\0';
+    if (unquote || convert) keepText = true;
+    reader->currentRowFirstLine = reader->currentFileRowID;
+    reader->rowEncodingError = 0;
+    reader->rowUnclosedQuote = 0;
+    buf->scan.started = false;
+    bool haveRow = ReadRow(reader, keepText) == RowResult::Row;
+    if (haveRow && unquote && !ContinueQuotedRow(reader)) haveRow = false;
+    if (haveRow && convert && !ConvertRow(reader)) haveRow = false;
+    reader->currentRow = haveRow && keepText ? buf->row : nullptr;
+    reader->currentRowLength = haveRow && keepText ? static_cast<int>(buf->rowLen) : 0;
+    reader->readBytes = static_cast<double>(buf->blockStart + static_cast<int64_t>(buf->pos));
+    // A decoded stream is not the file's bytes: the file position of the block's end serves.
+    if (buf->streamDecode)
+        reader->readBytes =
+            static_cast<double>(buf->rawConsumed - static_cast<int64_t>(buf->rawLen));
+    return haveRow;
+}
+
+// DATAFILE_ReadNext without the split, for counting: the same rows, row numbers and positions
+// for a description whose rows all split.
+bool CountNextRow(DATAFILE* reader) {
+    return AdvanceToNextRow(reader, false);
+}
+
+// The row count of a file whose rows end only at the indicator (no quoted line ends, no
+// decoding): the indicators are counted block by block, without cutting rows, plus a last line
+// without one; the lines before BeginFromLine are not rows. Reports progress once per block
+// and stops at the task's stop request (cancelled). False when the description does not allow
+// it: the rows are then read one by one.
+bool CountRowsByBlocks(DATAFILE* reader, TASK* task, int* count, bool* cancelled) {
+    FileDesc* desc = reader->desc;
+    DATAFILE_BUFFER* buf = reader->buffer;
+    const char* indicator = desc->EndOfLineChars;
+    const size_t indLen = buf->kmp.size();
+    const bool rowsSplit =
+        desc->TypeStructFile == STRUCTFILE_DELIMITED ||
+        (desc->TypeStructFile == STRUCTFILE_FIXED && LDCG_Count(desc->columns) > 0);
+    if (!rowsSplit || indLen == 0 || desc->Encoding[0] != '\0' ||
+        (desc->Unquote != 0 && desc->TypeStructFile == STRUCTFILE_DELIMITED))
+        return false;
+    int64_t ends = 0;
+    size_t matched = 0;
+    bool textAfterLastEnd = false;
+    char message[128];
+    while (refill(reader)) {
+        const char* p = buf->block + buf->pos;
+        const char* end = buf->block + buf->len;
+        if (indLen == 1) {
+            ends += std::count(p, end, indicator[0]);
+            textAfterLastEnd = end[-1] != indicator[0];
+        } else {
+            while (p < end) {
+                if (matched == 0) {
+                    const void* hit = memchr(p, indicator[0], static_cast<size_t>(end - p));
+                    if (!hit) {
+                        p = end;
+                        textAfterLastEnd = true;
+                        break;
+                    }
+                    p = static_cast<const char*>(hit) + 1;
+                    matched = 1;
+                } else {
+                    const char c = *p++;
+                    while (matched > 0 && c != indicator[matched]) matched = buf->kmp[matched - 1];
+                    if (c == indicator[matched]) ++matched;
+                }
+                textAfterLastEnd = true;
+                if (matched == indLen) {
+                    ++ends;
+                    matched = 0;
+                    textAfterLastEnd = false;
+                }
+            }
+        }
+        buf->pos = buf->len;
+        reader->readBytes = static_cast<double>(buf->blockStart + static_cast<int64_t>(buf->len));
+        const double percent =
+            reader->fileSize > 0 ? 100.0 * reader->readBytes / reader->fileSize : 0.0;
+        snprintf(message, sizeof message, "%lli lignes lues... (%.0f%%)",
+                 static_cast<long long>(ends), percent);
+        TASK_Report(task, TASK_EVENT_PROGRESS, 100, static_cast<int>(percent), message);
+        if (TASK_IsStopRequested(task)) {
+            *cancelled = true;
+            break;
+        }
+    }
+    const int64_t lines = ends + (textAfterLastEnd && !*cancelled ? 1 : 0);
+    const int64_t rows = lines - (desc->BeginFromLine > 1 ? desc->BeginFromLine - 1 : 0);
+    *count = rows <= 0 ? 0 : rows > INT_MAX ? INT_MAX : static_cast<int>(rows);
+    return true;
+}
+
+}  // namespace datafile_internal

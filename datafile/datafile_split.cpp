@@ -1,0 +1,323 @@
+// The splitters: a row cut by widths (in characters when the description names an encoding) or
+// by the delimiter with per-column protecting characters, values unquoted when the description
+// asks for it.
+#include <algorithm>
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <utility>
+
+#include "datafile/datafile_internal.h"
+#include "foundation/trace.h"
+
+namespace datafile_internal {
+
+// A value of `len` bytes copied from `text`; nullptr when out of memory.
+DATACOLUMN* newValue(int isHeader, ColumnDesc* column, const char* text, size_t len) {
+    auto* value = static_cast<DATACOLUMN*>(malloc(sizeof(DATACOLUMN)));
+    if (!value) return nullptr;
+    value->value = static_cast<char*>(malloc(len + 1));
+    if (!value->value) {
+        free(value);
+        return nullptr;
+    }
+    if (len) memcpy(value->value, text, len);
+    value->value[len] = '\0';
+    value->isHeader = isHeader;
+    value->column = column;
+    value->length = static_cast<int>(len);
+    return value;
+}
+
+// Appends a value to the row list; false when out of memory (nothing leaks).
+bool addValue(LDCG* list, int isHeader, ColumnDesc* column, const char* text, size_t len) {
+    DATACOLUMN* value = newValue(isHeader, column, text, len);
+    if (!value) return false;
+    if (!LDCG_Add(list, value, nullptr)) {
+        DATACOLUMN_Destroy(value);
+        return false;
+    }
+    return true;
+}
+
+// Splits a fixed-width row: each column in order takes its width of the remaining text. Each
+// field goes to `emit(column, text, length)`, which answers false to stop (out of memory).
+// False when the row cannot be split or emit stopped.
+template <typename Emit>
+bool SplitRowFixedSize(DATAFILE* reader, const char* row, size_t len, Emit&& emit) {
+    LDCG* columns = reader->desc->columns;
+    if (!reader->hasColumns || !columns || !columns->first) {
+        morvex::trace(
+            "\n[SplitRowFixedSize] Impossible de découper un fichier sans séparateur sans aucune "
+            "définition de colonne.");
+        return false;
+    }
+    // With an encoding the row is UTF-8 by now and widths count characters, as they did in the
+    // file's own encoding; without one, a character is a byte.
+    const bool characters = reader->desc->Encoding[0] != '\0';
+    size_t at = 0;
+    for (LDCG_ELT* elt = columns->first; elt; elt = elt->next) {
+        auto* column = static_cast<ColumnDesc*>(elt->lParam1);
+        size_t width = column && column->WidthInChars > 0 ? column->WidthInChars : 0;
+        if (characters) {
+            size_t end = at;
+            for (size_t n = 0; n < width && end < len; ++n) {
+                ++end;
+                while (end < len && (static_cast<unsigned char>(row[end]) & 0xC0) == 0x80) ++end;
+            }
+            width = end - at;
+        }
+        if (width > len - at) width = len - at;
+        if (!emit(column, row + at, width)) return false;
+        at += width;
+    }
+    return true;
+}
+
+// Removes the protecting characters of the field row[from, to) in place, as lenient CSV
+// readers do: only a field that begins with `startChar` is protected, up to its closing
+// `endChar` (a doubled one inside stands for one); whatever follows the closing character, and
+// every protecting character of a field that does not begin with one, is text. Returns the
+// new length.
+size_t UnquoteInPlace(char* row, size_t from, size_t to, char startChar, char endChar) {
+    if (from >= to || row[from] != startChar) return to - from;
+    size_t w = from;
+    size_t r = from + 1;
+    while (r < to) {
+        const char c = row[r];
+        if (c == endChar) {
+            if (r + 1 < to && row[r + 1] == endChar) {
+                row[w++] = c;  // doubled: one is text
+                r += 2;
+                continue;
+            }
+            ++r;  // the closing character
+            break;
+        }
+        row[w++] = c;
+        ++r;
+    }
+    while (r < to) row[w++] = row[r++];
+    return w - from;
+}
+
+// The protecting characters of a field of `column` (nullptr: a field past the last column,
+// protected by the description's QuoteChar when it unquotes); 0 when the field has none.
+// True when the field is protected.
+bool ProtectionOf(const DATAFILE* reader, const ColumnDesc* column, char* startChar,
+                  char* endChar) {
+    const char defaultQuote = reader->desc->Unquote ? reader->desc->QuoteChar : '\0';
+    const bool isProtected = column ? column->protectedField != 0 : defaultQuote != '\0';
+    *startChar = !isProtected ? '\0' : column ? column->DelimCharStart : defaultQuote;
+    *endChar = !isProtected ? '\0' : column ? column->DelimCharEnd : defaultQuote;
+    return isProtected;
+}
+
+// Where a field of the unquoting reading ends, scanned from `i`: inside the protection (when
+// `quoted`) up to the closing character that is not doubled, then up to the next delimiter.
+struct FieldScan {
+    size_t end;      // the field's delimiter, or len
+    bool delimited;  // a delimiter ends the field
+    bool open;       // the text ends inside the protection; `end` is where to go on
+};
+
+FieldScan ScanLenientField(const char* row, size_t len, size_t i, bool quoted, char endChar,
+                           const char* delim, size_t delimLen, bool lineComplete) {
+    if (i > len) i = len;
+    while (quoted) {
+        const void* hit = endChar != '\0' ? memchr(row + i, endChar, len - i) : nullptr;
+        if (!hit) return {len, false, true};
+        const size_t j = static_cast<size_t>(static_cast<const char*>(hit) - row);
+        if (j + 1 < len) {
+            if (row[j + 1] == endChar) {
+                i = j + 2;  // doubled: text
+                continue;
+            }
+        } else if (!lineComplete) {
+            return {j, false, true};  // may be the first of a doubled pair still to come
+        }
+        quoted = false;
+        i = j + 1;
+    }
+    while (delimLen > 0 && i < len) {
+        const void* hit = memchr(row + i, delim[0], len - i);
+        if (!hit) break;
+        const size_t p = static_cast<size_t>(static_cast<const char*>(hit) - row);
+        if (len - p >= delimLen && memcmp(row + p, delim, delimLen) == 0) return {p, true, false};
+        i = p + 1;
+    }
+    return {len, false, false};
+}
+
+// True when the row read so far ends inside a protected field of the unquoting reading
+// (`lineComplete`: its line has ended, so a closing character at its end closes). The scan
+// goes on from where the previous call for the same row stopped: a row is scanned once
+// however many lines or blocks it spans.
+bool RowEndsInsideProtection(DATAFILE* reader, bool lineComplete) {
+    DATAFILE_BUFFER* buf = reader->buffer;
+    auto& sc = buf->scan;
+    const char* row = buf->row;
+    const size_t len = buf->rowLen;
+    const char* delim = reader->desc->FieldDelimiterChars;
+    const size_t delimLen = strnlen(delim, sizeof reader->desc->FieldDelimiterChars);
+    auto beginField = [&](size_t at) {
+        const ColumnDesc* column = nullptr;
+        if (sc.nextColumn) {
+            column = static_cast<const ColumnDesc*>(sc.nextColumn->lParam1);
+            sc.nextColumn = sc.nextColumn->next;
+        }
+        ProtectionOf(reader, column, &sc.startChar, &sc.endChar);
+        sc.resumeAt = at;
+        sc.fieldStart = at;
+        sc.atFieldStart = true;
+        sc.quoted = false;
+    };
+    if (!sc.started) {
+        sc.started = true;
+        sc.nextColumn = reader->desc->columns ? reader->desc->columns->first : nullptr;
+        beginField(0);
+    }
+    for (;;) {
+        if (sc.atFieldStart) {
+            if (sc.resumeAt >= len) return false;  // nothing of the field yet
+            sc.atFieldStart = false;
+            sc.quoted = sc.startChar != '\0' && row[sc.resumeAt] == sc.startChar;
+            if (sc.quoted) ++sc.resumeAt;
+        }
+        const FieldScan f = ScanLenientField(row, len, sc.resumeAt, sc.quoted, sc.endChar, delim,
+                                             delimLen, lineComplete);
+        if (f.open) {
+            sc.resumeAt = f.end;
+            return true;
+        }
+        if (!f.delimited) {
+            // Unquoted up to the end: go on later where a delimiter may begin.
+            sc.quoted = false;
+            const size_t back = delimLen > 1 ? delimLen - 1 : 0;
+            sc.resumeAt = len >= back && len - back > sc.fieldStart ? len - back : sc.fieldStart;
+            return false;
+        }
+        beginField(f.end + delimLen);
+    }
+}
+
+// Splits a delimited row; fields past the last column get no column (nor protection, unless
+// the description unquotes with a QuoteChar). Fields go to `emit` as for SplitRowFixedSize; when
+// the description unquotes, values lose their protecting characters (the row is rewritten in
+// place).
+template <typename Emit>
+bool SplitRowWithSeparator(DATAFILE* reader, char* row, size_t len, Emit&& emit) {
+    const bool unquote = reader->desc->Unquote != 0;
+    const char* delim = reader->desc->FieldDelimiterChars;
+    const size_t delimLen = strnlen(delim, sizeof reader->desc->FieldDelimiterChars);
+
+    LDCG_ELT* nextColumn = reader->desc->columns ? reader->desc->columns->first : nullptr;
+    size_t at = 0;
+    for (;;) {
+        ColumnDesc* column = nullptr;
+        if (nextColumn) {
+            column = static_cast<ColumnDesc*>(nextColumn->lParam1);
+            nextColumn = nextColumn->next;
+        }
+        char startChar = '\0';
+        char endChar = '\0';
+        const bool isProtected = ProtectionOf(reader, column, &startChar, &endChar);
+        const size_t fieldStart = at;
+        size_t fieldEnd = len;  // the field ends at the row's end unless a delimiter ends it
+        bool protection = false;
+        bool delimited = false;
+
+        if (!isProtected || unquote) {
+            // Without protection the field runs to the next whole delimiter; unquoting reads
+            // as lenient CSV readers do (see ScanLenientField).
+            const bool quoted = unquote && at < len && startChar != '\0' && row[at] == startChar;
+            const FieldScan f = ScanLenientField(row, len, quoted ? at + 1 : at, quoted, endChar,
+                                                 delim, delimLen, true);
+            fieldEnd = f.end;
+            delimited = f.delimited;
+            protection = f.open;
+        } else {
+            // Protected column. Protection off: the field goes on to the next opening
+            // character (protection on) or the next delimiter (end of the field). Protection
+            // on: the delimiter is text up to the closing character, which may itself begin
+            // the delimiter. A protecting character of 0 means none.
+            size_t i = at;
+            while (i < len) {
+                if (!protection) {
+                    size_t j = i;
+                    for (; j < len; ++j) {
+                        const char c = row[j];
+                        if (c == startChar && startChar != '\0') break;
+                        if (delimLen > 0 && c == delim[0] && len - j >= delimLen &&
+                            memcmp(row + j, delim, delimLen) == 0)
+                            break;
+                    }
+                    if (j == len) break;
+                    if (row[j] == startChar && startChar != '\0') {
+                        protection = true;
+                        i = j + 1;
+                        continue;
+                    }
+                    fieldEnd = j;
+                    delimited = true;
+                    break;
+                }
+                const void* hit = endChar != '\0' ? memchr(row + i, endChar, len - i) : nullptr;
+                if (!hit) break;
+                const size_t j = static_cast<size_t>(static_cast<const char*>(hit) - row);
+                protection = false;
+                if (delimLen > 0 && len - j >= delimLen && memcmp(row + j, delim, delimLen) == 0) {
+                    fieldEnd = j;
+                    delimited = true;
+                    break;
+                }
+                i = j + 1;
+            }
+        }
+        if (!delimited && protection) {
+            morvex::trace(
+                "\n[SplitRowWithSeparator] ATTENTION : Aucun caractère de fin de champ protégé "
+                "n'a été identifié avant la fin de la ligne.\n   ->row=[%s]",
+                row);
+        }
+        size_t fieldLen = fieldEnd - fieldStart;
+        if (unquote && startChar != '\0')
+            fieldLen = UnquoteInPlace(row, fieldStart, fieldEnd, startChar, endChar);
+        if (!emit(column, row + fieldStart, fieldLen)) return false;
+        if (!delimited) break;
+        at = fieldEnd + delimLen;
+    }
+    return true;
+}
+
+// The row split into a new list of owned values; nullptr when it cannot be split or memory
+// runs out.
+LDCG* SplitRow(DATAFILE* reader, char* row, size_t len, int isHeader) {
+    LDCG* list = LDCG_Create(nullptr, DATACOLUMN_Destroy);
+    if (!list) return nullptr;
+    auto emit = [list, isHeader](ColumnDesc* column, const char* text, size_t length) {
+        return addValue(list, isHeader, column, text, length);
+    };
+    const bool split = reader->desc->TypeStructFile == STRUCTFILE_FIXED
+                           ? SplitRowFixedSize(reader, row, len, emit)
+                           : SplitRowWithSeparator(reader, row, len, emit);
+    if (!split) {
+        LDCG_Destroy(list, LDCG_KEEP_ROOT, LDCG_RELEASE_BOTH);
+        return nullptr;
+    }
+    return list;
+}
+
+// Splits the row into `fields` that point into it (DATAFILE_ReadNextFields).
+bool SplitRowFields(DATAFILE* reader, char* row, size_t len, int isHeader,
+                    std::vector<DATAFIELD>& fields) {
+    const FileDesc* desc = reader->desc;
+    auto emit = [&fields, isHeader](ColumnDesc* column, const char* text, size_t length) {
+        fields.push_back({isHeader, column, text, static_cast<int>(length)});
+        return true;
+    };
+    return desc->TypeStructFile == STRUCTFILE_FIXED ? SplitRowFixedSize(reader, row, len, emit)
+                                                    : SplitRowWithSeparator(reader, row, len, emit);
+}
+
+}  // namespace datafile_internal
