@@ -1,22 +1,23 @@
-// Loading a data file into SQLite, the catalogue tables and the query history.
+// The load of a data file into a table: the task, the reading thread that checks and converts
+// rows into batches, the queue between it and the loading thread, and the bound INSERTs.
 #include "output/sqlite4fyk.h"
 
-#include <condition_variable>
-#include <deque>
-#include <mutex>
-#include <thread>
 #include <algorithm>
 #include <cerrno>
 #include <charconv>
 #include <chrono>
 #include <cmath>
+#include <condition_variable>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
+#include <deque>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <string_view>
+#include <thread>
 #include <vector>
 
 #include "datafile/datafile.h"
@@ -26,156 +27,12 @@
 #include "foundation/owned.h"
 #include "foundation/trace.h"
 #include "foundation/uiport.h"
+#include "output/sqlite4fyk_internal.h"
 
-namespace {
-
-// A prepared statement finalized when it goes out of scope.
-class Statement {
-public:
-    Statement(sqlite3* db, const std::string& sql) {
-        if (gsqlite3.sqlite3_prepare_v2(db, sql.c_str(), -1, &stmt_, nullptr) != SQLITE_OK) {
-            morvex::trace(
-                "\nUne erreur est survenue à l'exécution de la requête : [%s] "
-                "\nMESSAGE : [%s]",
-                sql.c_str(), gsqlite3.sqlite3_errmsg(db));
-            if (stmt_ != nullptr) gsqlite3.sqlite3_finalize(stmt_);
-            stmt_ = nullptr;
-        }
-    }
-    ~Statement() {
-        if (stmt_ != nullptr) gsqlite3.sqlite3_finalize(stmt_);
-    }
-    Statement(const Statement&) = delete;
-    Statement& operator=(const Statement&) = delete;
-    sqlite3_stmt* get() const { return stmt_; }
-
-private:
-    sqlite3_stmt* stmt_ = nullptr;
-};
-
-void BindText(sqlite3_stmt* stmt, int index, const char* text) {
-    gsqlite3.sqlite3_bind_text(stmt, index, text != nullptr ? text : "", -1, SQLITE_TRANSIENT);
-}
-
-void BindInt(sqlite3_stmt* stmt, int index, long long value) {
-    gsqlite3.sqlite3_bind_int64(stmt, index, value);
-}
-
-// Runs a statement whose values are bound; 0, or 1 traced with SQLite's message.
-int StepOnce(sqlite3* db, sqlite3_stmt* stmt, const std::string& sql) {
-    if (stmt == nullptr) return 1;
-    const int rc = gsqlite3.sqlite3_step(stmt);
-    if (rc != SQLITE_DONE && rc != SQLITE_ROW) {
-        morvex::trace(
-            "\nUne erreur est survenue à l'exécution de la requête : [%s] "
-            "\nMESSAGE : [%s]",
-            sql.c_str(), gsqlite3.sqlite3_errmsg(db));
-        gsqlite3.sqlite3_reset(stmt);
-        return 1;
-    }
-    gsqlite3.sqlite3_reset(stmt);
-    return 0;
-}
-
+using namespace sqlite4fyk_internal;
 using morvex::Format;
 
-// The text without the blanks (spaces, tabs, line ends) around it.
-std::string_view Trimmed(const char* text, int length) {
-    int begin = 0;
-    int end = length;
-    auto blank = [](char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; };
-    while (begin < end && blank(text[begin])) ++begin;
-    while (end > begin && blank(text[end - 1])) --end;
-    return std::string_view(text + begin, static_cast<size_t>(end - begin));
-}
-
-// Reads a whole integer text (an optional sign, then digits); false when anything else is in
-// it or it does not fit.
-bool ParseInteger(std::string_view text, long long* out) {
-    if (!text.empty() && text[0] == '+') text.remove_prefix(1);
-    if (text.empty() || text[0] == '+') return false;
-    long long v = 0;
-    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), v);
-    if (error != std::errc() || end != text.data() + text.size()) return false;
-    *out = v;
-    return true;
-}
-
-// Reads a whole decimal text, a lone comma being taken as the decimal point.
-bool ParseDecimal(std::string_view text, double* out) {
-    char buffer[128];
-    if (text.empty() || text.size() >= sizeof buffer) return false;
-    bool comma = false;
-    bool point = false;
-    for (size_t i = 0; i < text.size(); ++i) {
-        char c = text[i];
-        if (c == ',') {
-            if (comma) return false;
-            comma = true;
-            c = '.';
-        } else if (c == '.') {
-            point = true;
-        } else if (!((c >= '0' && c <= '9') || c == '+' || c == '-' || c == 'e' || c == 'E')) {
-            return false;
-        }
-        buffer[i] = c;
-    }
-    if (comma && point) return false;
-    buffer[text.size()] = '\0';
-    errno = 0;
-    char* end = nullptr;
-    const double v = strtod(buffer, &end);
-    if (errno != 0 || end == buffer || *end != '\0' || !std::isfinite(v)) return false;
-    *out = v;
-    return true;
-}
-
-// A date as yyyy-mm-dd, and with `withTime` its time as " hh:mm:ss.mmm".
-void WriteDate(std::string& out, const MYDATETIME& d, bool withTime) {
-    out.clear();
-    morvex::AppendPadded(out, d.annee, 4);
-    out += '-';
-    morvex::AppendPadded(out, d.mois, 2);
-    out += '-';
-    morvex::AppendPadded(out, d.jour, 2);
-    if (!withTime) return;
-    out += ' ';
-    morvex::AppendPadded(out, d.heure, 2);
-    out += ':';
-    morvex::AppendPadded(out, d.minute, 2);
-    out += ':';
-    morvex::AppendPadded(out, d.seconde, 2);
-    out += '.';
-    morvex::AppendPadded(out, d.milliseconde, 3);
-}
-
-// Reads a Date or Datetime text with its column's format; false when it does not fit or names
-// no real day or time.
-bool ReadDate(const TypeCible& t, std::string_view text, MYDATETIME* d) {
-    const bool withTime = t.type == DATATYPE_DATETIME;
-    return DATETIME_ReadValid(text, withTime ? t.fmtDateTime : t.fmtDate, withTime, d);
-}
-
-// `text` as an SQL string literal, its single quotes doubled.
-std::string Quoted(const std::string& text) {
-    std::string out = "'";
-    for (char c : text) {
-        if (c == '\'') out += '\'';
-        out += c;
-    }
-    return out + "'";
-}
-
-void SetNull(SQLITE4FYK_VALUE* value) {
-    value->sqliteType = SQLITE_NULL;
-}
-
-// The original text kept because it does not fit the column's type.
-void SetNotTyped(SQLITE4FYK_VALUE* value, const char* text, int length) {
-    value->sqliteType = SQLITE_TEXT;
-    value->text.assign(text, static_cast<size_t>(length));
-    value->notTyped = 1;
-}
+namespace sqlite4fyk_internal {
 
 // Reports a load that could not be done: trace, status bar and the task's "not started" event.
 int FailLoad(TASK* task, sqlite3* db, const std::string& message) {
@@ -186,14 +43,7 @@ int FailLoad(TASK* task, sqlite3* db, const std::string& message) {
     return 1;
 }
 
-// Refuses an operation when no SQLite library is bound.
-bool RefuseUnbound(const char* function) {
-    if (SQLITE3_IsBound()) return false;
-    morvex::trace("\n[%s] : la bibliothèque SQLite n'est pas chargée", function);
-    return true;
-}
-
-}  // namespace
+}  // namespace sqlite4fyk_internal
 
 SQLITE4FYK_LOADTASK* SQLITE4FYK_CreateLoadTask(FileDesc* desc, const char* path, int batchSize,
                                                int rowNumberFlag) {
@@ -222,358 +72,6 @@ void SQLite_LoadDataInDatabase(TASK* task) {
     auto* load = static_cast<SQLITE4FYK_LOADTASK*>(task->parameter);
     SQLITE4FYK_LoadDataInDatabase(task, load->desc, load->path, load->batchSize,
                                   load->rowNumberFlag, &load->stats, load->options);
-}
-
-std::string SQLITE4FYK_QuoteName(const char* name) {
-    std::string out = "\"";
-    for (const char* p = name != nullptr ? name : ""; *p != '\0'; ++p) {
-        if (*p == '"') out += '"';
-        out += *p;
-    }
-    return out + "\"";
-}
-
-std::string GenerateSQLITEType(const TypeCible* t) {
-    if (t == nullptr) return "";
-    switch (t->type) {
-        case DATATYPE_INTEGER:
-            return "int";
-        case DATATYPE_DECIMAL:
-            return Format("decimal(%i, %i)",
-                          t->fmtDecimal.partieEntiere + t->fmtDecimal.partieDecimale,
-                          t->fmtDecimal.partieDecimale);
-        case DATATYPE_DATE:
-        case DATATYPE_DATETIME:
-            return "datetime";
-        case DATATYPE_FIXEDCHAR:
-            return Format("char(%i)", t->fmtChaineFixe.taille);
-        case DATATYPE_VARIABLECHAR:
-            return Format("varchar(%i)", t->fmtChaineVar.tailleMax);
-        case DATATYPE_TEXT:
-            return "text";
-        case DATATYPE_BOOLEAN:
-            return "bit";
-        default:
-            return "";
-    }
-}
-
-std::string GenerateCreateTable(const FileDesc* desc, int rowNumberFlag) {
-    if (desc == nullptr) return "";
-    const std::string table = SQLITE4FYK_QuoteName(desc->TableName);
-    std::string sql = "DROP TABLE IF EXISTS " + table + ";CREATE TABLE " + table + " (";
-    bool first = true;
-    if (rowNumberFlag) {
-        sql += "FileRowID int";
-        first = false;
-    }
-    for (LDCG_ELT* e = desc->columns != nullptr ? desc->columns->first : nullptr; e; e = e->next) {
-        const auto* column = static_cast<const ColumnDesc*>(e->lParam1);
-        if (!first) sql += ",\n";
-        first = false;
-        sql += SQLITE4FYK_QuoteName(column->code) + " " + GenerateSQLITEType(&column->typeCible);
-    }
-    return sql + ");";
-}
-
-std::string GenerateInsert(const FileDesc* desc, int rowNumberFlag) {
-    if (desc == nullptr || desc->columns == nullptr) return "";
-    std::string names;
-    std::string values;
-    if (rowNumberFlag) {
-        names = "FileRowID";
-        // Appended, not assigned: assigning the one-character literal trips a false -Wrestrict
-        // warning of g++ 12 at -O2.
-        values += '?';
-    }
-    for (LDCG_ELT* e = desc->columns->first; e; e = e->next) {
-        const auto* column = static_cast<const ColumnDesc*>(e->lParam1);
-        if (!names.empty()) {
-            names += ", ";
-            values += ", ";
-        }
-        names += SQLITE4FYK_QuoteName(column->code);
-        values += "?";
-    }
-    if (names.empty()) return "";
-    return "INSERT INTO " + SQLITE4FYK_QuoteName(desc->TableName) + " (" + names + ")\nVALUES (" +
-           values + ")\n;";
-}
-
-int GenerateValueForData(const ColumnDesc* column, const char* text, int length,
-                         SQLITE4FYK_VALUE* value) {
-    if (column == nullptr || value == nullptr) return 1;
-    // The text keeps its capacity from one value to the next: no allocation per value.
-    value->sqliteType = SQLITE_NULL;
-    value->integer = 0;
-    value->real = 0;
-    value->text.clear();
-    value->notTyped = 0;
-    if (text == nullptr) {
-        text = "";
-        length = 0;
-    }
-    const std::string_view trimmed = Trimmed(text, length);
-    const TypeCible& t = column->typeCible;
-    switch (t.type) {
-        case DATATYPE_INTEGER:
-        case DATATYPE_BOOLEAN:  // 0 or 1, stored as an integer
-            if (trimmed.empty()) {
-                SetNull(value);
-            } else if (ParseInteger(trimmed, &value->integer)) {
-                value->sqliteType = SQLITE_INTEGER;
-            } else {
-                SetNotTyped(value, text, length);
-            }
-            break;
-        case DATATYPE_DECIMAL:
-            if (trimmed.empty()) {
-                SetNull(value);
-            } else if (ParseDecimal(trimmed, &value->real)) {
-                value->sqliteType = SQLITE_FLOAT;
-            } else {
-                SetNotTyped(value, text, length);
-            }
-            break;
-        case DATATYPE_DATE:
-        case DATATYPE_DATETIME: {
-            if (trimmed.empty()) {
-                SetNull(value);
-                break;
-            }
-            const bool withTime = t.type == DATATYPE_DATETIME;
-            MYDATETIME d{};
-            const bool valid = ReadDate(t, trimmed, &d);
-            if (!valid) {
-                morvex::trace("\n[GenerateValueForData] %s : [%.*s] ne suit pas le format [%s]",
-                              column->code, static_cast<int>(trimmed.size()), trimmed.data(),
-                              withTime ? t.fmtDateTime : t.fmtDate);
-                SetNotTyped(value, text, length);
-            } else {
-                value->sqliteType = SQLITE_TEXT;
-                WriteDate(value->text, d, withTime);
-            }
-            break;
-        }
-        default:  // FixedChar, VariableChar, Text and unknown codes: the text as read
-            value->sqliteType = SQLITE_TEXT;
-            value->text.assign(text, static_cast<size_t>(length));
-            break;
-    }
-    return 0;
-}
-
-int GenerateStringForData(const TypeCible* typeCible, const char* text, char* buffer, int size) {
-    if (typeCible == nullptr || buffer == nullptr || size <= 0) return 1;
-    const std::string raw = text != nullptr ? text : "";
-    const std::string_view trimmed = Trimmed(raw.c_str(), static_cast<int>(raw.size()));
-    std::string literal;
-    long long integer = 0;
-    double real = 0;
-    MYDATETIME d{};
-    switch (typeCible->type) {
-        case DATATYPE_INTEGER:
-        case DATATYPE_BOOLEAN:
-            literal = trimmed.empty() ? "NULL" : ParseInteger(trimmed, &integer) ? raw : Quoted(raw);
-            break;
-        case DATATYPE_DECIMAL:
-            literal = trimmed.empty()                 ? "NULL"
-                      : ParseDecimal(trimmed, &real) ? Format("%f", real)
-                                                     : Quoted(raw);
-            break;
-        case DATATYPE_DATE:
-        case DATATYPE_DATETIME:
-            if (trimmed.empty()) {
-                literal = "NULL";
-            } else if (!ReadDate(*typeCible, trimmed, &d)) {
-                literal = Quoted(raw);
-            } else if (typeCible->type == DATATYPE_DATE) {
-                literal = Format("'%04i-%02i-%02i'", d.annee, d.mois, d.jour);
-            } else {
-                literal = Format("'%04i-%02i-%02i %02i:%02i:%02i.%03i'", d.annee, d.mois, d.jour,
-                                 d.heure, d.minute, d.seconde, d.milliseconde);
-            }
-            break;
-        default:
-            literal = Quoted(raw);
-            break;
-    }
-    snprintf(buffer, static_cast<size_t>(size), "%s", literal.c_str());
-    return 0;
-}
-
-int SQLITE4FYK_ExecuteSQL(sqlite3* db, const char* sql, int log) {
-    if (db == nullptr || sql == nullptr || RefuseUnbound("SQLITE4FYK_ExecuteSQL")) return 1;
-    if (log) SQLITE4FYK_LogQuery(db, sql);
-    char* error = nullptr;
-    if (gsqlite3.sqlite3_exec(db, sql, nullptr, nullptr, &error) != SQLITE_OK) {
-        morvex::trace(
-            "\nUne erreur est survenue à l'exécution de la requête : [%s] "
-            "\nMESSAGE : [%s]",
-            sql, error != nullptr ? error : gsqlite3.sqlite3_errmsg(db));
-        if (error != nullptr) gsqlite3.sqlite3_free(error);
-        return 1;
-    }
-    return 0;
-}
-
-int SQLITE4FYK_LogQuery(sqlite3* db, const char* query) {
-    if (db == nullptr || query == nullptr || RefuseUnbound("SQLITE4FYK_LogQuery")) return 1;
-    const std::string sql =
-        "INSERT INTO " + SQLITE4FYK_QuoteName(SQLITE4FYK_HISTORY_TABLE) + " (Query) values (?);";
-    Statement stmt(db, sql);
-    if (stmt.get() == nullptr) return 1;
-    BindText(stmt.get(), 1, query);
-    return StepOnce(db, stmt.get(), sql);
-}
-
-int CreateQueryHistoryTable(sqlite3* db, int drop) {
-    if (db == nullptr || RefuseUnbound("CreateQueryHistoryTable")) return 1;
-    const std::string name = SQLITE4FYK_QuoteName(SQLITE4FYK_HISTORY_TABLE);
-    const std::string prefix = drop ? "DROP TABLE IF EXISTS " + name + ";\n" : "";
-    const std::string sql = prefix + "CREATE TABLE IF NOT EXISTS " + name +
-                            "\n(\nRowID INTEGER PRIMARY KEY AUTOINCREMENT,\nQuery varchar(4000),"
-                            "\nTimeStamp TIMESTAMP DEFAULT CURRENT_TIMESTAMP);";
-    morvex::trace("\n[CreateQueryHistoryTable] %s", sql.c_str());
-    return SQLITE4FYK_ExecuteSQL(db, sql.c_str(), 0);
-}
-
-int SQLITE4FYK_SaveFileDescription(sqlite3* db, FileDesc* desc) {
-    if (db == nullptr || desc == nullptr || RefuseUnbound("SQLITE4FYK_SaveFileDescription")) {
-        return 1;
-    }
-    int failures = 0;
-    morvex::trace("\n -> Génération du Create Table de la description");
-    const std::string createDesc = Format(
-        "CREATE TABLE IF NOT EXISTS %s (Version varchar(32),FileDescID int,FileDescUID "
-        "char(%i),ProjectName varchar(%i) ,TableName varchar(%i),SchemaName varchar(%i),DatabaseName varchar(%i),"
-        "Description text,FileDescPath varchar(512),TypeStructFile varchar(32),FirstLineIsHeader "
-        "int,BeginFromLine int,EndToLine int,EndOfLine varchar(%i),FieldDelimiter varchar(32), "
-        "LenFixedLine int,ExampleFilePath varchar(%i),DatabaseFilePath varchar(%i));",
-        SQLITE4FYK_FILEDESC_TABLE, 64, 128, 63, 63, 63, 64, 260, 260);
-    morvex::trace("\nCREATE:[%s]\n", createDesc.c_str());
-    morvex::trace("\n -> Exécution du Create Table %s", SQLITE4FYK_FILEDESC_TABLE);
-    failures += SQLITE4FYK_ExecuteSQL(db, createDesc.c_str(), 0);
-
-    static const struct {
-        const char* name;  // column of the column catalogue
-        const char* type;  // its SQLite type
-    } kColumns[] = {
-        {"Version", "varchar(32)"},
-        {"FileDescUID", "char(64)"},
-        {"Position", "int"},
-        {"ColumnName", "varchar(256) "},
-        {"Description", "varchar(1024)"},
-        {"WidthInChars", "int"},
-        {"DataType", "varchar(32)"},
-        {"DataTypeFormat", "varchar(32)"},
-        {"IgnoreColumn", "int"},
-        {"FieldCannotBeNull", "int"},
-        {"DelimCharStart", "char(1)"},
-        {"DelimCharEnd", "char(1)"},
-        {"StartPosition", "int"},
-        {"EndPosition", "int"},
-    };
-    morvex::trace("\n -> Génération du Create Table de la description des Colonnes");
-    std::string createColumns =
-        Format("CREATE TABLE IF NOT EXISTS %s (", SQLITE4FYK_FILEDESCCOLUMN_TABLE);
-    std::string insertColumns = Format("\nINSERT INTO %s (", SQLITE4FYK_FILEDESCCOLUMN_TABLE);
-    bool first = true;
-    for (const auto& c : kColumns) {
-        const char* separator = first ? "" : ",";
-        first = false;
-        createColumns += Format("%s\n\"%s\" %s", separator, c.name, c.type);
-        insertColumns += Format("%s\n\"%s\"", separator, c.name);
-    }
-    createColumns += ");";
-    insertColumns += ") VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?);";
-    morvex::trace("\n -> Exécution du Create Table %s", SQLITE4FYK_FILEDESCCOLUMN_TABLE);
-    failures += SQLITE4FYK_ExecuteSQL(db, createColumns.c_str(), 0);
-    // The catalogue of the other descriptions loaded into the database stays; the rows of this
-    // one, and of any other that described the table it replaces, go.
-    {
-        // Each statement takes the description's identifier (?1) and its table (?2).
-        auto deleteStale = [&](const std::string& sql) {
-            Statement stmt(db, sql);
-            if (stmt.get() == nullptr) return 1;
-            BindText(stmt.get(), 1, desc->FileDescUID);
-            BindText(stmt.get(), 2, desc->TableName);
-            return StepOnce(db, stmt.get(), sql);
-        };
-        failures += deleteStale(Format(
-            "DELETE FROM %s WHERE FileDescUID IN (SELECT FileDescUID FROM %s WHERE "
-            "FileDescUID = ?1 OR TableName = ?2) OR FileDescUID = ?1;",
-            SQLITE4FYK_FILEDESCCOLUMN_TABLE, SQLITE4FYK_FILEDESC_TABLE));
-        failures += deleteStale(Format("DELETE FROM %s WHERE FileDescUID = ?1 OR TableName = ?2;",
-                                       SQLITE4FYK_FILEDESC_TABLE));
-    }
-
-    const std::string insertDesc = Format(
-        "INSERT INTO %s(Version, FileDescID, FileDescUID, ProjectName, TableName, SchemaName, "
-        "DatabaseName, Description, FileDescPath, TypeStructFile, FirstLineIsHeader, "
-        "BeginFromLine, EndToLine, EndOfLine, FieldDelimiter, LenFixedLine, ExampleFilePath, "
-        "DatabaseFilePath)\nVALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?);",
-        SQLITE4FYK_FILEDESC_TABLE);
-    morvex::trace("\nINSERT:[%s]\n", insertDesc.c_str());
-    morvex::trace("\n -> Exécution de l'INSERT %s", SQLITE4FYK_FILEDESC_TABLE);
-    {
-        Statement stmt(db, insertDesc);
-        sqlite3_stmt* s = stmt.get();
-        if (s == nullptr) {
-            ++failures;
-        } else {
-            BindText(s, 1, SQLITE4FYK_CATALOGUE_VERSION);
-            BindInt(s, 2, desc->FileDescID);
-            BindText(s, 3, desc->FileDescUID);
-            BindText(s, 4, desc->ProjectName);
-            BindText(s, 5, desc->TableName);
-            BindText(s, 6, desc->SchemaName);
-            BindText(s, 7, desc->DatabaseName);
-            BindText(s, 8, desc->Description);
-            BindText(s, 9, desc->FileDescPath);
-            BindText(s, 10, desc->TypeStructFile == STRUCTFILE_FIXED ? "Fixed" : "VariableSized");
-            BindInt(s, 11, desc->FirstLineIsHeader);
-            BindInt(s, 12, desc->BeginFromLine);
-            BindInt(s, 13, desc->EndToLine);
-            BindText(s, 14, desc->EndOfLine);
-            BindText(s, 15, desc->FieldDelimiter);
-            BindInt(s, 16, desc->LenFixedLine);
-            BindText(s, 17, desc->ExampleFilePath);
-            BindText(s, 18, desc->DatabaseFilePath);
-            failures += StepOnce(db, s, insertDesc);
-        }
-    }
-
-    morvex::trace("\n -> Chargement de la Table %s", SQLITE4FYK_FILEDESCCOLUMN_TABLE);
-    morvex::trace("\n[SQLITE4FYK_SaveFileDescription] : %s", insertColumns.c_str());
-    Statement stmt(db, insertColumns);
-    sqlite3_stmt* s = stmt.get();
-    if (s == nullptr) return 1;
-    for (LDCG_ELT* e = desc->columns != nullptr ? desc->columns->first : nullptr; e; e = e->next) {
-        const auto* column = static_cast<const ColumnDesc*>(e->lParam1);
-        char typeName[32] = "";
-        char typeFormat[COLUMN_FORMAT_MAX + 1] = "";
-        GetDataType(&column->typeCible, typeName, sizeof typeName);
-        GetDataTypeFormat(&column->typeCible, typeFormat, sizeof typeFormat);
-        const char delimStart[2] = {column->DelimCharStart, '\0'};
-        const char delimEnd[2] = {column->DelimCharEnd, '\0'};
-        BindText(s, 1, SQLITE4FYK_CATALOGUE_VERSION);
-        BindText(s, 2, desc->FileDescUID);
-        BindInt(s, 3, column->Position);
-        BindText(s, 4, column->code);
-        BindText(s, 5, column->Description);
-        BindInt(s, 6, column->WidthInChars);
-        BindText(s, 7, typeName);
-        BindText(s, 8, typeFormat);
-        BindInt(s, 9, column->IgnoreColumn);
-        BindInt(s, 10, column->FieldCannotBeNull);
-        BindText(s, 11, delimStart);
-        BindText(s, 12, delimEnd);
-        BindInt(s, 13, column->StartPosition);
-        BindInt(s, 14, column->EndPosition);
-        failures += StepOnce(db, s, insertColumns);
-    }
-    return failures > 0 ? 1 : 0;
 }
 
 namespace {
@@ -616,13 +114,13 @@ struct LoadCell {
 
 // One row read.
 struct LoadRow {
-    int line;           // line on which the row begins
-    int rowId;          // line number stored as FileRowID
-    double readBytes;   // position in the file after the row
-    int reason;         // LoadRowReason
-    size_t fieldCount;  // values read
-    int notTyped;       // values kept as text because they do not fit their type
-    size_t firstCell;   // its values in the batch's cells, one per column
+    int line;                             // line on which the row begins
+    int rowId;                            // line number stored as FileRowID
+    double readBytes;                     // position in the file after the row
+    int reason;                           // LoadRowReason
+    size_t fieldCount;                    // values read
+    int notTyped;                         // values kept as text because they do not fit their type
+    size_t firstCell;                     // its values in the batch's cells, one per column
     TextSpan rejectColumn, rejectReason;  // what the rejects file says of a row set aside
 };
 
@@ -722,13 +220,14 @@ void ReadAndConvert(DATAFILE* reader, const std::vector<const ColumnDesc*>& colu
         // A row that cannot be taken as it is: its encoding, an unclosed protection and a cut
         // line always set it aside, another number of values only in a strict load.
         const bool misshaped = fields.size() != columnAt.size();
-        row.reason = reader->lineTooLong           ? LOAD_ROW_TOO_LONG
-                     : reader->rowEncodingError     ? LOAD_ROW_BAD_ENCODING
-                     : reader->rowUnclosedQuote     ? LOAD_ROW_UNCLOSED_QUOTE
-                     : misshaped && strict          ? LOAD_ROW_BAD_SHAPE
-                                                    : LOAD_ROW_STORED;
+        row.reason = reader->lineTooLong        ? LOAD_ROW_TOO_LONG
+                     : reader->rowEncodingError ? LOAD_ROW_BAD_ENCODING
+                     : reader->rowUnclosedQuote ? LOAD_ROW_UNCLOSED_QUOTE
+                     : misshaped && strict      ? LOAD_ROW_BAD_SHAPE
+                                                : LOAD_ROW_STORED;
         if (row.reason != LOAD_ROW_STORED && withRejects) {
-            const std::string problem = DATAFILE_RowProblem(reader, static_cast<int>(fields.size()));
+            const std::string problem =
+                DATAFILE_RowProblem(reader, static_cast<int>(fields.size()));
             row.rejectReason = batch->keep(problem.data(), problem.size());
         }
         batch->cells.resize(row.firstCell + columnAt.size(), LoadCell{SQLITE_NULL, 0, 0, {}});
@@ -857,8 +356,8 @@ int LoadRows(TASK* task, sqlite3* db, FileDesc* desc, const char* path, int batc
     const int first = rowNumberFlag ? 2 : 1;
     const int parameters = static_cast<int>(columnAt.size()) + first - 1;
     // Several rows per statement: fewer statements for SQLite to run.
-    const int perStatement =
-        std::max(1, std::min(LOAD_ROWS_PER_STATEMENT, LOAD_MAX_PARAMETERS / std::max(1, parameters)));
+    const int perStatement = std::max(
+        1, std::min(LOAD_ROWS_PER_STATEMENT, LOAD_MAX_PARAMETERS / std::max(1, parameters)));
     bool interrupted = false;
     bool fatal = false;
     Statement one(db, insert);
@@ -871,9 +370,8 @@ int LoadRows(TASK* task, sqlite3* db, FileDesc* desc, const char* path, int batc
     LoadQueue queue;
     std::thread producer;
     if (prepared) {
-        producer = std::thread([&] {
-            ReadAndConvert(reader, columnAt, strict, rejects != nullptr, queue);
-        });
+        producer = std::thread(
+            [&] { ReadAndConvert(reader, columnAt, strict, rejects != nullptr, queue); });
     }
     std::vector<const LoadRow*> pending;  // rows waiting for a statement of several rows
     const LoadBatch* pendingBatch = nullptr;
@@ -912,7 +410,8 @@ int LoadRows(TASK* task, sqlite3* db, FileDesc* desc, const char* path, int batc
         if (pending.empty()) return true;
         if (static_cast<int>(pending.size()) == perStatement && perStatement > 1) {
             sqlite3_stmt* s = many.get();
-            for (int r = 0; r < perStatement; ++r) bindRow(s, r * parameters, *pendingBatch, *pending[r]);
+            for (int r = 0; r < perStatement; ++r)
+                bindRow(s, r * parameters, *pendingBatch, *pending[r]);
             const int rc = gsqlite3.sqlite3_step(s);
             gsqlite3.sqlite3_reset(s);
             if (rc == SQLITE_DONE) {
@@ -958,11 +457,21 @@ int LoadRows(TASK* task, sqlite3* db, FileDesc* desc, const char* path, int batc
                 }
                 ++st.rowsSetAside;
                 switch (row.reason) {
-                    case LOAD_ROW_TOO_LONG: ++st.rowsTooLong; break;
-                    case LOAD_ROW_BAD_ENCODING: ++st.rowsBadEncoding; break;
-                    case LOAD_ROW_UNCLOSED_QUOTE: ++st.rowsUnclosedQuote; break;
-                    case LOAD_ROW_BAD_SHAPE: ++st.rowsBadShape; break;
-                    default: ++st.rowsBadValue; break;
+                    case LOAD_ROW_TOO_LONG:
+                        ++st.rowsTooLong;
+                        break;
+                    case LOAD_ROW_BAD_ENCODING:
+                        ++st.rowsBadEncoding;
+                        break;
+                    case LOAD_ROW_UNCLOSED_QUOTE:
+                        ++st.rowsUnclosedQuote;
+                        break;
+                    case LOAD_ROW_BAD_SHAPE:
+                        ++st.rowsBadShape;
+                        break;
+                    default:
+                        ++st.rowsBadValue;
+                        break;
                 }
                 if (rejects)
                     DATAFILE_AddReject(rejects.get(), row.line, batch->text(row.rejectColumn),
@@ -975,8 +484,9 @@ int LoadRows(TASK* task, sqlite3* db, FileDesc* desc, const char* path, int batc
                 if (row.fieldCount != columnAt.size()) {
                     ++st.rowsMisshapedStored;
                     if (st.firstMisshapedLine == 0) st.firstMisshapedLine = row.line;
-                    morvex::trace("\n[LoadDataFromFile] Ligne %i : %zu valeur(s) pour %zu colonne(s).",
-                                  row.line, row.fieldCount, columnAt.size());
+                    morvex::trace(
+                        "\n[LoadDataFromFile] Ligne %i : %zu valeur(s) pour %zu colonne(s).",
+                        row.line, row.fieldCount, columnAt.size());
                 }
                 st.valuesNotTyped += row.notTyped;
                 pending.push_back(&row);
@@ -1110,8 +620,7 @@ int SQLITE4FYK_LoadDataInDatabase(TASK* task, FileDesc* desc, const char* path, 
     morvex::uiPort().statusText(loading);
     TASK_Report(task, TASK_EVENT_PROGRESS, 0, 0, loading);
     const auto start = std::chrono::steady_clock::now();
-    LoadRows(task, db, desc, desc->ExampleFilePath, batchSize, rowNumberFlag, &st, options,
-             false);
+    LoadRows(task, db, desc, desc->ExampleFilePath, batchSize, rowNumberFlag, &st, options, false);
     if (st.status == SQLITE4FYK_LOAD_DONE && SQLITE4FYK_ExecuteSQL(db, "COMMIT;", 0) != 0) {
         snprintf(st.error, sizeof st.error, "%s", gsqlite3.sqlite3_errmsg(db));
         st.status = SQLITE4FYK_LOAD_FAILED;

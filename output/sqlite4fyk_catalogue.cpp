@@ -1,0 +1,228 @@
+// The catalogue tables (FylatekFileDesc, FylatekFileDescColumn) and the query history
+// (FylatekHistory) of a database, and one statement run with its trace.
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <ctime>
+#include <string>
+
+#include "foundation/date.h"
+#include "foundation/mystrings.h"
+#include "foundation/trace.h"
+#include "output/sqlite4fyk.h"
+#include "output/sqlite4fyk_internal.h"
+
+using namespace sqlite4fyk_internal;
+using morvex::Format;
+
+namespace sqlite4fyk_internal {
+
+// Runs a statement whose values are bound; 0, or 1 traced with SQLite's message.
+int StepOnce(sqlite3* db, sqlite3_stmt* stmt, const std::string& sql) {
+    if (stmt == nullptr) return 1;
+    const int rc = gsqlite3.sqlite3_step(stmt);
+    if (rc != SQLITE_DONE && rc != SQLITE_ROW) {
+        morvex::trace(
+            "\nUne erreur est survenue à l'exécution de la requête : [%s] "
+            "\nMESSAGE : [%s]",
+            sql.c_str(), gsqlite3.sqlite3_errmsg(db));
+        gsqlite3.sqlite3_reset(stmt);
+        return 1;
+    }
+    gsqlite3.sqlite3_reset(stmt);
+    return 0;
+}
+
+// `text` as an SQL string literal, its single quotes doubled.
+std::string Quoted(const std::string& text) {
+    std::string out = "'";
+    for (char c : text) {
+        if (c == '\'') out += '\'';
+        out += c;
+    }
+    return out + "'";
+}
+
+// Refuses an operation when no SQLite library is bound.
+bool RefuseUnbound(const char* function) {
+    if (SQLITE3_IsBound()) return false;
+    morvex::trace("\n[%s] : la bibliothèque SQLite n'est pas chargée", function);
+    return true;
+}
+
+}  // namespace sqlite4fyk_internal
+
+int SQLITE4FYK_ExecuteSQL(sqlite3* db, const char* sql, int log) {
+    if (db == nullptr || sql == nullptr || RefuseUnbound("SQLITE4FYK_ExecuteSQL")) return 1;
+    if (log) SQLITE4FYK_LogQuery(db, sql);
+    char* error = nullptr;
+    if (gsqlite3.sqlite3_exec(db, sql, nullptr, nullptr, &error) != SQLITE_OK) {
+        morvex::trace(
+            "\nUne erreur est survenue à l'exécution de la requête : [%s] "
+            "\nMESSAGE : [%s]",
+            sql, error != nullptr ? error : gsqlite3.sqlite3_errmsg(db));
+        if (error != nullptr) gsqlite3.sqlite3_free(error);
+        return 1;
+    }
+    return 0;
+}
+
+int SQLITE4FYK_LogQuery(sqlite3* db, const char* query) {
+    if (db == nullptr || query == nullptr || RefuseUnbound("SQLITE4FYK_LogQuery")) return 1;
+    const std::string sql =
+        "INSERT INTO " + SQLITE4FYK_QuoteName(SQLITE4FYK_HISTORY_TABLE) + " (Query) values (?);";
+    Statement stmt(db, sql);
+    if (stmt.get() == nullptr) return 1;
+    BindText(stmt.get(), 1, query);
+    return StepOnce(db, stmt.get(), sql);
+}
+
+int CreateQueryHistoryTable(sqlite3* db, int drop) {
+    if (db == nullptr || RefuseUnbound("CreateQueryHistoryTable")) return 1;
+    const std::string name = SQLITE4FYK_QuoteName(SQLITE4FYK_HISTORY_TABLE);
+    const std::string prefix = drop ? "DROP TABLE IF EXISTS " + name + ";\n" : "";
+    const std::string sql = prefix + "CREATE TABLE IF NOT EXISTS " + name +
+                            "\n(\nRowID INTEGER PRIMARY KEY AUTOINCREMENT,\nQuery varchar(4000),"
+                            "\nTimeStamp TIMESTAMP DEFAULT CURRENT_TIMESTAMP);";
+    morvex::trace("\n[CreateQueryHistoryTable] %s", sql.c_str());
+    return SQLITE4FYK_ExecuteSQL(db, sql.c_str(), 0);
+}
+
+int SQLITE4FYK_SaveFileDescription(sqlite3* db, FileDesc* desc) {
+    if (db == nullptr || desc == nullptr || RefuseUnbound("SQLITE4FYK_SaveFileDescription")) {
+        return 1;
+    }
+    int failures = 0;
+    morvex::trace("\n -> Génération du Create Table de la description");
+    const std::string createDesc = Format(
+        "CREATE TABLE IF NOT EXISTS %s (Version varchar(32),FileDescID int,FileDescUID "
+        "char(%i),ProjectName varchar(%i) ,TableName varchar(%i),SchemaName "
+        "varchar(%i),DatabaseName varchar(%i),"
+        "Description text,FileDescPath varchar(512),TypeStructFile varchar(32),FirstLineIsHeader "
+        "int,BeginFromLine int,EndToLine int,EndOfLine varchar(%i),FieldDelimiter varchar(32), "
+        "LenFixedLine int,ExampleFilePath varchar(%i),DatabaseFilePath varchar(%i));",
+        SQLITE4FYK_FILEDESC_TABLE, 64, 128, 63, 63, 63, 64, 260, 260);
+    morvex::trace("\nCREATE:[%s]\n", createDesc.c_str());
+    morvex::trace("\n -> Exécution du Create Table %s", SQLITE4FYK_FILEDESC_TABLE);
+    failures += SQLITE4FYK_ExecuteSQL(db, createDesc.c_str(), 0);
+
+    static const struct {
+        const char* name;  // column of the column catalogue
+        const char* type;  // its SQLite type
+    } kColumns[] = {
+        {"Version", "varchar(32)"},
+        {"FileDescUID", "char(64)"},
+        {"Position", "int"},
+        {"ColumnName", "varchar(256) "},
+        {"Description", "varchar(1024)"},
+        {"WidthInChars", "int"},
+        {"DataType", "varchar(32)"},
+        {"DataTypeFormat", "varchar(32)"},
+        {"IgnoreColumn", "int"},
+        {"FieldCannotBeNull", "int"},
+        {"DelimCharStart", "char(1)"},
+        {"DelimCharEnd", "char(1)"},
+        {"StartPosition", "int"},
+        {"EndPosition", "int"},
+    };
+    morvex::trace("\n -> Génération du Create Table de la description des Colonnes");
+    std::string createColumns =
+        Format("CREATE TABLE IF NOT EXISTS %s (", SQLITE4FYK_FILEDESCCOLUMN_TABLE);
+    std::string insertColumns = Format("\nINSERT INTO %s (", SQLITE4FYK_FILEDESCCOLUMN_TABLE);
+    bool first = true;
+    for (const auto& c : kColumns) {
+        const char* separator = first ? "" : ",";
+        first = false;
+        createColumns += Format("%s\n\"%s\" %s", separator, c.name, c.type);
+        insertColumns += Format("%s\n\"%s\"", separator, c.name);
+    }
+    createColumns += ");";
+    insertColumns += ") VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?);";
+    morvex::trace("\n -> Exécution du Create Table %s", SQLITE4FYK_FILEDESCCOLUMN_TABLE);
+    failures += SQLITE4FYK_ExecuteSQL(db, createColumns.c_str(), 0);
+    // The catalogue of the other descriptions loaded into the database stays; the rows of this
+    // one, and of any other that described the table it replaces, go.
+    {
+        // Each statement takes the description's identifier (?1) and its table (?2).
+        auto deleteStale = [&](const std::string& sql) {
+            Statement stmt(db, sql);
+            if (stmt.get() == nullptr) return 1;
+            BindText(stmt.get(), 1, desc->FileDescUID);
+            BindText(stmt.get(), 2, desc->TableName);
+            return StepOnce(db, stmt.get(), sql);
+        };
+        failures += deleteStale(
+            Format("DELETE FROM %s WHERE FileDescUID IN (SELECT FileDescUID FROM %s WHERE "
+                   "FileDescUID = ?1 OR TableName = ?2) OR FileDescUID = ?1;",
+                   SQLITE4FYK_FILEDESCCOLUMN_TABLE, SQLITE4FYK_FILEDESC_TABLE));
+        failures += deleteStale(Format("DELETE FROM %s WHERE FileDescUID = ?1 OR TableName = ?2;",
+                                       SQLITE4FYK_FILEDESC_TABLE));
+    }
+
+    const std::string insertDesc = Format(
+        "INSERT INTO %s(Version, FileDescID, FileDescUID, ProjectName, TableName, SchemaName, "
+        "DatabaseName, Description, FileDescPath, TypeStructFile, FirstLineIsHeader, "
+        "BeginFromLine, EndToLine, EndOfLine, FieldDelimiter, LenFixedLine, ExampleFilePath, "
+        "DatabaseFilePath)\nVALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?);",
+        SQLITE4FYK_FILEDESC_TABLE);
+    morvex::trace("\nINSERT:[%s]\n", insertDesc.c_str());
+    morvex::trace("\n -> Exécution de l'INSERT %s", SQLITE4FYK_FILEDESC_TABLE);
+    {
+        Statement stmt(db, insertDesc);
+        sqlite3_stmt* s = stmt.get();
+        if (s == nullptr) {
+            ++failures;
+        } else {
+            BindText(s, 1, SQLITE4FYK_CATALOGUE_VERSION);
+            BindInt(s, 2, desc->FileDescID);
+            BindText(s, 3, desc->FileDescUID);
+            BindText(s, 4, desc->ProjectName);
+            BindText(s, 5, desc->TableName);
+            BindText(s, 6, desc->SchemaName);
+            BindText(s, 7, desc->DatabaseName);
+            BindText(s, 8, desc->Description);
+            BindText(s, 9, desc->FileDescPath);
+            BindText(s, 10, desc->TypeStructFile == STRUCTFILE_FIXED ? "Fixed" : "VariableSized");
+            BindInt(s, 11, desc->FirstLineIsHeader);
+            BindInt(s, 12, desc->BeginFromLine);
+            BindInt(s, 13, desc->EndToLine);
+            BindText(s, 14, desc->EndOfLine);
+            BindText(s, 15, desc->FieldDelimiter);
+            BindInt(s, 16, desc->LenFixedLine);
+            BindText(s, 17, desc->ExampleFilePath);
+            BindText(s, 18, desc->DatabaseFilePath);
+            failures += StepOnce(db, s, insertDesc);
+        }
+    }
+
+    morvex::trace("\n -> Chargement de la Table %s", SQLITE4FYK_FILEDESCCOLUMN_TABLE);
+    morvex::trace("\n[SQLITE4FYK_SaveFileDescription] : %s", insertColumns.c_str());
+    Statement stmt(db, insertColumns);
+    sqlite3_stmt* s = stmt.get();
+    if (s == nullptr) return 1;
+    for (LDCG_ELT* e = desc->columns != nullptr ? desc->columns->first : nullptr; e; e = e->next) {
+        const auto* column = static_cast<const ColumnDesc*>(e->lParam1);
+        char typeName[32] = "";
+        char typeFormat[COLUMN_FORMAT_MAX + 1] = "";
+        GetDataType(&column->typeCible, typeName, sizeof typeName);
+        GetDataTypeFormat(&column->typeCible, typeFormat, sizeof typeFormat);
+        const char delimStart[2] = {column->DelimCharStart, '\0'};
+        const char delimEnd[2] = {column->DelimCharEnd, '\0'};
+        BindText(s, 1, SQLITE4FYK_CATALOGUE_VERSION);
+        BindText(s, 2, desc->FileDescUID);
+        BindInt(s, 3, column->Position);
+        BindText(s, 4, column->code);
+        BindText(s, 5, column->Description);
+        BindInt(s, 6, column->WidthInChars);
+        BindText(s, 7, typeName);
+        BindText(s, 8, typeFormat);
+        BindInt(s, 9, column->IgnoreColumn);
+        BindInt(s, 10, column->FieldCannotBeNull);
+        BindText(s, 11, delimStart);
+        BindText(s, 12, delimEnd);
+        BindInt(s, 13, column->StartPosition);
+        BindInt(s, 14, column->EndPosition);
+        failures += StepOnce(db, s, insertColumns);
+    }
+    return failures > 0 ? 1 : 0;
+}

@@ -1,0 +1,215 @@
+// Field texts read as the values of their columns' target types (numbers, dates, text kept
+// as it was when it does not fit), and as SQL literals.
+#include <cerrno>
+#include <charconv>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <string_view>
+
+#include "foundation/date.h"
+#include "foundation/mystrings.h"
+#include "foundation/trace.h"
+#include "output/sqlite4fyk.h"
+#include "output/sqlite4fyk_internal.h"
+
+using namespace sqlite4fyk_internal;
+using morvex::Format;
+
+namespace {
+
+// The text without the blanks (spaces, tabs, line ends) around it.
+std::string_view Trimmed(const char* text, int length) {
+    int begin = 0;
+    int end = length;
+    auto blank = [](char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; };
+    while (begin < end && blank(text[begin])) ++begin;
+    while (end > begin && blank(text[end - 1])) --end;
+    return std::string_view(text + begin, static_cast<size_t>(end - begin));
+}
+
+// Reads a whole integer text (an optional sign, then digits); false when anything else is in
+// it or it does not fit.
+bool ParseInteger(std::string_view text, long long* out) {
+    if (!text.empty() && text[0] == '+') text.remove_prefix(1);
+    if (text.empty() || text[0] == '+') return false;
+    long long v = 0;
+    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), v);
+    if (error != std::errc() || end != text.data() + text.size()) return false;
+    *out = v;
+    return true;
+}
+
+// Reads a whole decimal text, a lone comma being taken as the decimal point.
+bool ParseDecimal(std::string_view text, double* out) {
+    char buffer[128];
+    if (text.empty() || text.size() >= sizeof buffer) return false;
+    bool comma = false;
+    bool point = false;
+    for (size_t i = 0; i < text.size(); ++i) {
+        char c = text[i];
+        if (c == ',') {
+            if (comma) return false;
+            comma = true;
+            c = '.';
+        } else if (c == '.') {
+            point = true;
+        } else if (!((c >= '0' && c <= '9') || c == '+' || c == '-' || c == 'e' || c == 'E')) {
+            return false;
+        }
+        buffer[i] = c;
+    }
+    if (comma && point) return false;
+    buffer[text.size()] = '\0';
+    errno = 0;
+    char* end = nullptr;
+    const double v = strtod(buffer, &end);
+    if (errno != 0 || end == buffer || *end != '\0' || !std::isfinite(v)) return false;
+    *out = v;
+    return true;
+}
+
+// A date as yyyy-mm-dd, and with `withTime` its time as " hh:mm:ss.mmm".
+void WriteDate(std::string& out, const MYDATETIME& d, bool withTime) {
+    out.clear();
+    morvex::AppendPadded(out, d.annee, 4);
+    out += '-';
+    morvex::AppendPadded(out, d.mois, 2);
+    out += '-';
+    morvex::AppendPadded(out, d.jour, 2);
+    if (!withTime) return;
+    out += ' ';
+    morvex::AppendPadded(out, d.heure, 2);
+    out += ':';
+    morvex::AppendPadded(out, d.minute, 2);
+    out += ':';
+    morvex::AppendPadded(out, d.seconde, 2);
+    out += '.';
+    morvex::AppendPadded(out, d.milliseconde, 3);
+}
+
+// Reads a Date or Datetime text with its column's format; false when it does not fit or names
+// no real day or time.
+bool ReadDate(const TypeCible& t, std::string_view text, MYDATETIME* d) {
+    const bool withTime = t.type == DATATYPE_DATETIME;
+    return DATETIME_ReadValid(text, withTime ? t.fmtDateTime : t.fmtDate, withTime, d);
+}
+
+void SetNull(SQLITE4FYK_VALUE* value) {
+    value->sqliteType = SQLITE_NULL;
+}
+
+// The original text kept because it does not fit the column's type.
+void SetNotTyped(SQLITE4FYK_VALUE* value, const char* text, int length) {
+    value->sqliteType = SQLITE_TEXT;
+    value->text.assign(text, static_cast<size_t>(length));
+    value->notTyped = 1;
+}
+
+}  // namespace
+
+int GenerateValueForData(const ColumnDesc* column, const char* text, int length,
+                         SQLITE4FYK_VALUE* value) {
+    if (column == nullptr || value == nullptr) return 1;
+    // The text keeps its capacity from one value to the next: no allocation per value.
+    value->sqliteType = SQLITE_NULL;
+    value->integer = 0;
+    value->real = 0;
+    value->text.clear();
+    value->notTyped = 0;
+    if (text == nullptr) {
+        text = "";
+        length = 0;
+    }
+    const std::string_view trimmed = Trimmed(text, length);
+    const TypeCible& t = column->typeCible;
+    switch (t.type) {
+        case DATATYPE_INTEGER:
+        case DATATYPE_BOOLEAN:  // 0 or 1, stored as an integer
+            if (trimmed.empty()) {
+                SetNull(value);
+            } else if (ParseInteger(trimmed, &value->integer)) {
+                value->sqliteType = SQLITE_INTEGER;
+            } else {
+                SetNotTyped(value, text, length);
+            }
+            break;
+        case DATATYPE_DECIMAL:
+            if (trimmed.empty()) {
+                SetNull(value);
+            } else if (ParseDecimal(trimmed, &value->real)) {
+                value->sqliteType = SQLITE_FLOAT;
+            } else {
+                SetNotTyped(value, text, length);
+            }
+            break;
+        case DATATYPE_DATE:
+        case DATATYPE_DATETIME: {
+            if (trimmed.empty()) {
+                SetNull(value);
+                break;
+            }
+            const bool withTime = t.type == DATATYPE_DATETIME;
+            MYDATETIME d{};
+            const bool valid = ReadDate(t, trimmed, &d);
+            if (!valid) {
+                morvex::trace("\n[GenerateValueForData] %s : [%.*s] ne suit pas le format [%s]",
+                              column->code, static_cast<int>(trimmed.size()), trimmed.data(),
+                              withTime ? t.fmtDateTime : t.fmtDate);
+                SetNotTyped(value, text, length);
+            } else {
+                value->sqliteType = SQLITE_TEXT;
+                WriteDate(value->text, d, withTime);
+            }
+            break;
+        }
+        default:  // FixedChar, VariableChar, Text and unknown codes: the text as read
+            value->sqliteType = SQLITE_TEXT;
+            value->text.assign(text, static_cast<size_t>(length));
+            break;
+    }
+    return 0;
+}
+
+int GenerateStringForData(const TypeCible* typeCible, const char* text, char* buffer, int size) {
+    if (typeCible == nullptr || buffer == nullptr || size <= 0) return 1;
+    const std::string raw = text != nullptr ? text : "";
+    const std::string_view trimmed = Trimmed(raw.c_str(), static_cast<int>(raw.size()));
+    std::string literal;
+    long long integer = 0;
+    double real = 0;
+    MYDATETIME d{};
+    switch (typeCible->type) {
+        case DATATYPE_INTEGER:
+        case DATATYPE_BOOLEAN:
+            literal = trimmed.empty()                   ? "NULL"
+                      : ParseInteger(trimmed, &integer) ? raw
+                                                        : Quoted(raw);
+            break;
+        case DATATYPE_DECIMAL:
+            literal = trimmed.empty()                ? "NULL"
+                      : ParseDecimal(trimmed, &real) ? Format("%f", real)
+                                                     : Quoted(raw);
+            break;
+        case DATATYPE_DATE:
+        case DATATYPE_DATETIME:
+            if (trimmed.empty()) {
+                literal = "NULL";
+            } else if (!ReadDate(*typeCible, trimmed, &d)) {
+                literal = Quoted(raw);
+            } else if (typeCible->type == DATATYPE_DATE) {
+                literal = Format("'%04i-%02i-%02i'", d.annee, d.mois, d.jour);
+            } else {
+                literal = Format("'%04i-%02i-%02i %02i:%02i:%02i.%03i'", d.annee, d.mois, d.jour,
+                                 d.heure, d.minute, d.seconde, d.milliseconde);
+            }
+            break;
+        default:
+            literal = Quoted(raw);
+            break;
+    }
+    snprintf(buffer, static_cast<size_t>(size), "%s", literal.c_str());
+    return 0;
+}
