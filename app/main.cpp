@@ -32,7 +32,8 @@ int main(int argc, char** argv) {
     clock.start();
     QApplication app(argc, argv);
     QApplication::setApplicationName("morvex");
-    QApplication::setApplicationDisplayName("Morvex Fylatek");
+    // No display name: the desktop would add it to every window title, which already reads as
+    // the program wants ("Morvex Fylatek 1.5.2 build 5697  - [clients]").
     // Qt's own messages join the log, marked as Qt's; its standard dialogs speak French.
     morvex::routeQtMessagesToTrace();
     const QString qtTranslation = morvex::installQtFrenchTranslations(&app);
