@@ -56,7 +56,7 @@
 #include "foundation/ldcg.h"
 #include "foundation/task.h"
 #include "foundation/trace.h"
-#include "output/mssql.h"
+#include "mssql/mssql.h"
 #include "output/sqlite3dll.h"
 #include "output/sqlite4fyk.h"
 

@@ -17,7 +17,7 @@
 #include "filedesc/filedesc.h"
 #include "foundation/trace.h"
 #include "foundation/uiport.h"
-#include "output/mssql.h"
+#include "mssql/mssql.h"
 
 namespace morvex {
 

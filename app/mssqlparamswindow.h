@@ -1,6 +1,6 @@
 // The SQL Server generation parameters window ("Paramètres de génération pour MS SQL Server",
 // modal): the database, the table and four file names of a parameter record (MSSQL_PARAMS,
-// output/mssql.h), .prm parameter files opened and saved, and the generation of
+// mssql/mssql.h), .prm parameter files opened and saved, and the generation of
 // the BCP format file, the BULK INSERT script and the update script of the current description
 // (MSSQL_Generer*), or the addition of a template to its generation process.
 //

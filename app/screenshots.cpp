@@ -33,7 +33,7 @@
 #include "filedesc/process.h"
 #include "foundation/task.h"
 #include "foundation/trace.h"
-#include "output/mssql.h"
+#include "mssql/mssql.h"
 #include "output/sqlite4fyk.h"
 #include "template/template.h"
 

@@ -13,7 +13,7 @@
 #include "cli/cliport.h"
 #include "cli/cliutil.h"
 #include "cli/commands.h"
-#include "output/mssql.h"
+#include "mssql/mssql.h"
 
 namespace morvex {
 namespace {

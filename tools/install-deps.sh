@@ -50,7 +50,7 @@ fi
 # the build is configured with (CMake cache entry MORVEX_TEST_TOOLS_DIR, same default).
 TOOLS_DIR="${MORVEX_TEST_TOOLS_DIR:-/opt/morvex-test-tools}"
 HERE="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
-TSQL_SRC="$HERE/output/tests/tsql"
+TSQL_SRC="$HERE/mssql/tests/tsql"
 TSQL_DIR="$TOOLS_DIR/tsql"
 if ! cmp -s "$TSQL_SRC/package-lock.json" "$TSQL_DIR/package-lock.json" ||
    [ ! -f "$TSQL_DIR/node_modules/node-sql-parser/package.json" ]; then

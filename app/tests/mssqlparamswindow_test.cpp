@@ -19,7 +19,7 @@
 #include "app/core/processlist.h"
 #include "app/tests/apptest.h"
 #include "filedesc/filedesc.h"
-#include "output/mssql.h"
+#include "mssql/mssql.h"
 
 using namespace morvex;
 

@@ -1,5 +1,5 @@
 // The SQL Server INSERT script: table text, typed literals and the streaming script writer.
-#include "output/mssql.h"
+#include "mssql/mssql.h"
 
 #include <sys/stat.h>
 #include <unistd.h>
@@ -19,7 +19,7 @@
 #include "foundation/owned.h"
 #include "foundation/trace.h"
 #include "foundation/uiport.h"
-#include "output/mssql_text.h"
+#include "mssql/mssql_text.h"
 #include "output/sqlite4fyk.h"
 
 namespace morvex::mssql {

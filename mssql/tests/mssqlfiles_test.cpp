@@ -13,7 +13,7 @@
 #include "foundation/testing/tempdir.h"
 #include "foundation/trace.h"
 #include "foundation/uiport_testing.h"
-#include "output/mssql.h"
+#include "mssql/mssql.h"
 
 namespace fs = std::filesystem;
 

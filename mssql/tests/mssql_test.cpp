@@ -1,4 +1,4 @@
-#include "output/mssql.h"
+#include "mssql/mssql.h"
 
 #include <gtest/gtest.h>
 #include <sys/wait.h>
@@ -608,7 +608,7 @@ int Run(const std::string& command) {
 
 // The T-SQL checker: its script in the source tree, node-sql-parser where the install script
 // put it (outside the source tree).
-const std::string kChecker = MORVEX_SOURCE_DIR_PATH "/output/tests/tsql/check.mjs";
+const std::string kChecker = MORVEX_SOURCE_DIR_PATH "/mssql/tests/tsql/check.mjs";
 const std::string kParserDir = MORVEX_TEST_TOOLS_DIR "/tsql";
 
 // Why the checker cannot run here (tools/install-deps.sh installs what it needs); empty when

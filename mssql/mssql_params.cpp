@@ -16,8 +16,8 @@
 #include "foundation/trace.h"
 #include "foundation/uiport.h"
 #include "foundation/version.h"
-#include "output/mssql.h"
-#include "output/mssql_text.h"
+#include "mssql/mssql.h"
+#include "mssql/mssql_text.h"
 
 using morvex::mssql::OneLine;
 using morvex::mssql::ScriptFile;
