@@ -131,7 +131,7 @@ int MSSQL_InitParams(MSSQL_PARAMS* params) {
 namespace {
 
 constexpr const char* kNoColumnTrace =
-    "\n[GenerateInsert] : Aucune description de colonne : Non prise en compte de la colonne";
+    "\n[MSSQL_GenerateInsert] : Aucune description de colonne : Non prise en compte de la colonne";
 
 bool IsBlank(char c) {
     return c == ' ' || c == '\t' || c == '\r' || c == '\n';

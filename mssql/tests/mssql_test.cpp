@@ -207,7 +207,7 @@ TEST(MSSQL_GenerateInsert, ListsTheRowsColumnsAndSkipsFieldsWithoutOne) {
                  "GO\n");
     DYNSTRING_Destroy(sql);
     EXPECT_TRUE(Contains(trace.text(),
-                         "\n[GenerateInsert] : Aucune description de colonne : Non prise "
+                         "\n[MSSQL_GenerateInsert] : Aucune description de colonne : Non prise "
                          "en compte de la colonne"));
     // A table name that is not a plain identifier is quoted.
     sql = MSSQL_GenerateInsert("MA TABLE", row, 1, 0);
