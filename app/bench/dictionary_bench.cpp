@@ -96,7 +96,7 @@ int main(int argc, char** argv) {
         window.searchField()->setText(QString::fromUtf8(text));
         const double searched = clock.nsecsElapsed() / 1e6;
         paint(window);
-        printf("  list narrowed\t%.1f\n", searched);
+        printf("search '%s', list only\t%.1f\n", text, searched);
         const double ms = clock.nsecsElapsed() / 1e6;
         worst = std::max(worst, ms);
         printf("search '%s'\t%.1f\t%d found\n", text, ms, window.model()->rowCount());
@@ -111,7 +111,7 @@ int main(int argc, char** argv) {
         paint(window);
     }
     printf("scroll (per jump)\t%.2f\n", clock.nsecsElapsed() / 1e6 / 100);
-    printf("peak rss\t%ld kB\n", peakRssKb());
+    printf("peak rss (kB)\t%ld\n", peakRssKb());
     DICO_Close();
     unlink(path.c_str());
     rmdir(folder.c_str());
