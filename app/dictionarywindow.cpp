@@ -13,6 +13,7 @@
 #include <QVBoxLayout>
 
 #include "app/core/application.h"
+#include "app/desktop/columnfit.h"
 #include "datadic/dico.h"
 #include "foundation/trace.h"
 #include "foundation/uiport.h"
@@ -139,9 +140,8 @@ DictionaryWindow::DictionaryWindow(const std::string& path, QWidget* parent)
     list_->setSelectionMode(QAbstractItemView::SingleSelection);
     list_->setEditTriggers(QAbstractItemView::NoEditTriggers);
     list_->header()->setStretchLastSection(true);
-    list_->setColumnWidth(COL_NAME, 100);
-    list_->setColumnWidth(COL_DESCRIPTION, 300);
-    list_->setColumnWidth(COL_REFERENCES, 300);
+    // Names whole; the description gives up room first. Only the rows on view are measured.
+    keepColumnsFitted(list_, COL_DESCRIPTION);
     layout->addWidget(list_, 1);
     setCentralWidget(central);
 

@@ -12,6 +12,7 @@
 
 #include "app/core/application.h"
 #include "app/core/desceditor.h"
+#include "app/desktop/columnfit.h"
 #include "app/tests/apptest.h"
 #include "datadic/dico.h"
 #include "filedesc/filedesc.h"
@@ -70,7 +71,7 @@ private slots:
         snprintf(DICO_Current()->name, sizeof DICO_Current()->name, "%s", "COMPTA");
         const ColumnDesc objects[] = {
             column("CLI_NOM", "Nom du client", 30, DATATYPE_VARIABLECHAR),
-            column("FAC_MONTANT", "Montant TTC", 12, DATATYPE_DECIMAL),
+            column("FAC_MONTANT_TOUTES_TAXES_COMPRISES", "Montant TTC", 12, DATATYPE_DECIMAL),
             column("cli_id", "Identifiant", 8, DATATYPE_INTEGER),
             column("DATE_NAISS", "Née le", 10, DATATYPE_DATE),
         };
@@ -99,11 +100,15 @@ private slots:
         QVERIFY(window && window->isVisible());
         QCOMPARE(window->windowTitle(), QString("Dictionnaire - COMPTA"));
         QCOMPARE(codes(*window),
-                 QStringList({"CLI_NOM", "DATE_NAISS", "FAC_MONTANT", "cli_id"}));  // byte order
+                 QStringList({"CLI_NOM", "DATE_NAISS", "FAC_MONTANT_TOUTES_TAXES_COMPRISES", "cli_id"}));  // byte order
         QCOMPARE(window->model()->index(0, 2).data().toString(), QString("CLIENT, PROSPECT"));
         QCOMPARE(window->model()->headerData(2, Qt::Horizontal, Qt::DisplayRole).toString(),
                  QString("Références"));
         QVERIFY(window->warningText().isEmpty());
+        // Every name whole, whatever its length.
+        auto* list = window->findChild<QTreeView*>("dictionaryList");
+        QTRY_VERIFY(list->columnWidth(0) >= columnContentWidth(list, 0));
+        QVERIFY(columnContentWidth(list, 0) > 0);
 
         // Typed: case ignored, the code or the description.
         QTest::keyClicks(window->searchField(), "CLI");
@@ -132,7 +137,7 @@ private slots:
         QCOMPARE(desc_->columns->count, 2);
         ColumnDesc* added = FILEDESC_SearchColumnByPos(desc_, 2);
         QVERIFY(added);
-        QCOMPARE(added->code, "FAC_MONTANT");
+        QCOMPARE(added->code, "FAC_MONTANT_TOUTES_TAXES_COMPRISES");
         QCOMPARE(added->Description, "Montant TTC");
         QCOMPARE(added->WidthInChars, 12);
         QCOMPARE(added->typeCible.type, int(DATATYPE_DECIMAL));
@@ -156,14 +161,14 @@ private slots:
         QCOMPARE(requestDictionarySave(), 0);
         QCOMPARE(window->searchField()->text(), QString());
         QCOMPARE(codes(*window),
-                 QStringList({"CLI_NOM", "DATE_NAISS", "FAC_MONTANT", "ID", "cli_id"}));
+                 QStringList({"CLI_NOM", "DATE_NAISS", "FAC_MONTANT_TOUTES_TAXES_COMPRISES", "ID", "cli_id"}));
         QCOMPARE(window->statusText(), QString("Terminé"));
         QVERIFY(readAll(path_).find("TABLE=\"FACTURE\"") != std::string::npos);
     }
 
     void aFileCutInTheMiddleIsToldAndNotWrittenOver() {
         const std::string whole = readAll(path_);
-        const size_t cut = whole.find("CODE=\"FAC_MONTANT\"");
+        const size_t cut = whole.find("CODE=\"FAC_MONTANT_TOUTES_TAXES_COMPRISES\"");
         QVERIFY(cut != std::string::npos);
         const std::string broken = whole.substr(0, cut + 10);
         std::ofstream(path_, std::ios::binary) << broken;
