@@ -434,8 +434,7 @@ void MainWindow::commandChangeExample() {
     std::optional<std::string> chosen = uiPort().promptFile(
         "Importation de fichiers plats", "*.txt", "Fichiers texte (*.txt)|*.txt", false);
     if (!chosen || chosen->empty()) return;
-    free(desc->ExampleFilePath);
-    desc->ExampleFilePath = strdup(chosen->c_str());
+    FILEDESC_SetExampleFilePath(desc, chosen->c_str());
     desc->isModified = 1;
     if (!resultShown_) toggleResultView();
     RaffraichirVueApercuFichier(nullptr);

@@ -8,6 +8,7 @@
 
 #include "foundation/trace.h"
 #include "foundation/uiport.h"
+#include "foundation/utf8.h"
 
 namespace {
 
@@ -19,12 +20,6 @@ bool gIncomplete = false;
 void lowerInPlace(std::string& s) {
     for (char& c : s)
         if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-}
-
-void copyCut(char* dst, size_t dstSize, const char* src) {
-    size_t n = src ? strnlen(src, dstSize - 1) : 0;
-    if (n) memcpy(dst, src, n);
-    dst[n] = 0;
 }
 
 // Substring search of an already lower-cased needle in `text`, ASCII case ignored. `scratch`
@@ -193,8 +188,8 @@ int DICO_AddObject(const char* database, const char* table, const ColumnDesc* co
     morvex::uiPort().statusText(std::string("Ajout de l'objet '") + database + ".." + table + "." +
                                 column->code + "'");
     DATADIC_REF ref{};
-    copyCut(ref.database, sizeof ref.database, database);
-    copyCut(ref.table, sizeof ref.table, table);
+    morvex::utf8CopyCut(ref.database, sizeof ref.database, database);
+    morvex::utf8CopyCut(ref.table, sizeof ref.table, table);
     memcpy(&ref.localColumn, column, sizeof ref.localColumn);
     ref.localColumn.message = nullptr;  // the dictionary never shares the column's own parts
     ref.localColumn.stats = nullptr;

@@ -12,6 +12,7 @@
 #include "filedesc/regexp.h"
 #include "filedesc/regexp_items.h"
 #include "foundation/trace.h"
+#include "foundation/utf8.h"
 
 const char* const TYPERECOG_ZERO_PREFIXED_REMARK =
     "Cette colonne contient des données numériques mais commençant par un Zéro. MorvexFylatek "
@@ -203,11 +204,9 @@ const Recogniser& recogniser() {
     return instance;
 }
 
-// Copies at most `max` characters of src into dst (zero-terminated).
+// Copies at most `max` bytes of src into dst (zero-terminated), cut between two characters.
 void copyCut(char* dst, const char* src, size_t max) {
-    size_t n = strnlen(src, max);
-    memcpy(dst, src, n);
-    dst[n] = 0;
+    morvex::utf8CopyCut(dst, max + 1, src);
 }
 
 }  // namespace
