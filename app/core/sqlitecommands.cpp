@@ -44,9 +44,9 @@ int FYK_SendDataToSQLiteWithFilePrompt(void* window, FileDesc* desc) {
         proposed = std::string(gcontexte.databasesDirectory) + "/" + proposed;
     }
     for (;;) {
-        const std::optional<std::string> chosen = morvex::uiPort().promptFile(
-            "Exporter les données vers le fichier SQLite ...", proposed,
-            "Fichier de base de données SQLite (*.db)|*.db", true);
+        const std::optional<std::string> chosen =
+            morvex::uiPort().promptFile("Exporter les données vers le fichier SQLite ...", proposed,
+                                        "Fichier de base de données SQLite (*.db)|*.db", true);
         if (!chosen) return 0;
         struct stat info {};
         if (stat(chosen->c_str(), &info) == 0) {
