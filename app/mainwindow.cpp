@@ -59,8 +59,8 @@
 #include "foundation/task.h"
 #include "foundation/trace.h"
 #include "mssql/mssql.h"
-#include "output/sqlite3dll.h"
-#include "output/sqlite4fyk.h"
+#include "sqliteload/sqlite3dll.h"
+#include "sqliteload/sqlite4fyk.h"
 
 namespace morvex {
 

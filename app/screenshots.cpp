@@ -34,7 +34,7 @@
 #include "foundation/task.h"
 #include "foundation/trace.h"
 #include "mssql/mssql.h"
-#include "output/sqlite4fyk.h"
+#include "sqliteload/sqlite4fyk.h"
 #include "template/template.h"
 
 namespace morvex {

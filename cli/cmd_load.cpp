@@ -11,8 +11,8 @@
 #include "cli/cliport.h"
 #include "cli/cliutil.h"
 #include "cli/commands.h"
-#include "output/sqlite3dll.h"
-#include "output/sqlite4fyk.h"
+#include "sqliteload/sqlite3dll.h"
+#include "sqliteload/sqlite4fyk.h"
 #include "foundation/owned.h"
 
 namespace morvex {

@@ -14,7 +14,7 @@
 #include "cli/commands.h"
 #include "foundation/csvexport.h"
 #include "foundation/owned.h"
-#include "output/sqlite3dll.h"
+#include "sqliteload/sqlite3dll.h"
 #include "sqlquery/sqlquery.h"
 
 namespace morvex {

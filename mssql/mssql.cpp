@@ -20,7 +20,7 @@
 #include "foundation/trace.h"
 #include "foundation/uiport.h"
 #include "mssql/mssql_text.h"
-#include "output/sqlite4fyk.h"
+#include "sqliteload/sqlite4fyk.h"
 
 namespace morvex::mssql {
 

@@ -6,8 +6,8 @@
 #include <vector>
 
 #include "foundation/trace.h"
-#include "output/sqlite3dll.h"
-#include "output/sqlite4fyk.h"
+#include "sqliteload/sqlite3dll.h"
+#include "sqliteload/sqlite4fyk.h"
 
 namespace {
 

@@ -14,7 +14,7 @@
 
 #include "app/querytoolwindow.h"
 #include "foundation/trace.h"
-#include "output/sqlite3dll.h"
+#include "sqliteload/sqlite3dll.h"
 
 using namespace morvex;
 

@@ -9,7 +9,7 @@
 #include "app/core/application.h"
 #include "foundation/trace.h"
 #include "foundation/uiport.h"
-#include "output/sqlite4fyk.h"
+#include "sqliteload/sqlite4fyk.h"
 
 namespace {
 

@@ -11,7 +11,7 @@
 #include "filedesc/analyse.h"
 #include "filedesc/filedesc.h"
 #include "foundation/task.h"
-#include "output/sqlite4fyk.h"
+#include "sqliteload/sqlite4fyk.h"
 
 using namespace morvex;
 

@@ -15,7 +15,7 @@
 #include "app/tests/apptest.h"
 #include "filedesc/filedesc.h"
 #include "foundation/testing/files.h"
-#include "output/sqlite3dll.h"
+#include "sqliteload/sqlite3dll.h"
 
 using namespace morvex;
 

@@ -19,7 +19,7 @@
 #include "foundation/testing/tempdir.h"
 #include "foundation/trace.h"
 #include "foundation/uiport_testing.h"
-#include "output/tests/output_test_util.h"
+#include "sqliteload/tests/output_test_util.h"
 
 namespace fs = std::filesystem;
 using morvex::testing::TempDir;

@@ -11,8 +11,8 @@
 
 #include "foundation/csvexport.h"
 #include "foundation/trace.h"
-#include "output/sqlite4fyk.h"
-#include "output/tests/output_test_util.h"
+#include "sqliteload/sqlite4fyk.h"
+#include "sqliteload/tests/output_test_util.h"
 
 namespace {
 

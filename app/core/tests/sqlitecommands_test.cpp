@@ -8,8 +8,8 @@
 #include "app/core/application.h"
 #include "app/core/sqlitecommands.h"
 #include "foundation/trace.h"
-#include "output/sqlite4fyk.h"
-#include "output/tests/output_test_util.h"
+#include "sqliteload/sqlite4fyk.h"
+#include "sqliteload/tests/output_test_util.h"
 
 namespace fs = std::filesystem;
 

@@ -1,4 +1,4 @@
-#include "output/sqlite4fyk.h"
+#include "sqliteload/sqlite4fyk.h"
 
 #include <gtest/gtest.h>
 
@@ -9,7 +9,7 @@
 #include "foundation/task.h"
 #include "foundation/testing/files.h"
 #include "foundation/trace.h"
-#include "output/tests/output_test_util.h"
+#include "sqliteload/tests/output_test_util.h"
 
 namespace {
 

@@ -2,7 +2,7 @@
 #include <memory>
 
 #include "foundation/uiport.h"
-#include "output/sqlite4fyk.h"
+#include "sqliteload/sqlite4fyk.h"
 
 namespace {
 

@@ -13,7 +13,7 @@
 #include "foundation/testing/tempdir.h"
 #include "foundation/testing/textassert.h"
 #include "foundation/uiport_testing.h"
-#include "output/sqlite3dll.h"
+#include "sqliteload/sqlite3dll.h"
 
 namespace outtest {
 

@@ -1,11 +1,11 @@
-// The SQLite load's parts (output/sqlite4fyk.cpp and the sqlite4fyk_*.cpp beside it): the
+// The SQLite load's parts (sqliteload/sqlite4fyk.cpp and the sqlite4fyk_*.cpp beside it): the
 // statement helpers they share. Only the load's own files include this header.
 #pragma once
 
 #include <string>
 
 #include "foundation/task.h"
-#include "output/sqlite4fyk.h"
+#include "sqliteload/sqlite4fyk.h"
 
 namespace sqlite4fyk_internal {
 

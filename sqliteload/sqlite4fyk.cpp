@@ -1,6 +1,6 @@
 // The load of a data file into a table: the task, the reading thread that checks and converts
 // rows into batches, the queue between it and the loading thread, and the bound INSERTs.
-#include "output/sqlite4fyk.h"
+#include "sqliteload/sqlite4fyk.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -27,7 +27,7 @@
 #include "foundation/owned.h"
 #include "foundation/trace.h"
 #include "foundation/uiport.h"
-#include "output/sqlite4fyk_internal.h"
+#include "sqliteload/sqlite4fyk_internal.h"
 
 using namespace sqlite4fyk_internal;
 using morvex::Format;

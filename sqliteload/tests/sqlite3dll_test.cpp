@@ -1,4 +1,4 @@
-#include "output/sqlite3dll.h"
+#include "sqliteload/sqlite3dll.h"
 
 #include <gtest/gtest.h>
 

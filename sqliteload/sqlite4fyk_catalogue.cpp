@@ -9,8 +9,8 @@
 #include "foundation/date.h"
 #include "foundation/mystrings.h"
 #include "foundation/trace.h"
-#include "output/sqlite4fyk.h"
-#include "output/sqlite4fyk_internal.h"
+#include "sqliteload/sqlite4fyk.h"
+#include "sqliteload/sqlite4fyk_internal.h"
 
 using namespace sqlite4fyk_internal;
 using morvex::Format;

@@ -1,5 +1,5 @@
 // Run-time binding of the SQLite library.
-#include "output/sqlite3dll.h"
+#include "sqliteload/sqlite3dll.h"
 
 #include <dlfcn.h>
 

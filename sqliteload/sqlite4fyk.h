@@ -1,7 +1,7 @@
 // SQLITE4FYK: loads a description's data file into an SQLite database, beside the catalogue
 // tables that hold the description itself and the query history table.
 //
-// Every call goes through the run-time binding (output/sqlite3dll.h); without a bound library
+// Every call goes through the run-time binding (sqliteload/sqlite3dll.h); without a bound library
 // every operation refuses (traced, failure value). Values are always bound to prepared
 // statements, never written into SQL text; table and column names are quoted with their
 // double quotes doubled.
@@ -13,7 +13,7 @@
 
 #include "filedesc/filedesc.h"
 #include "foundation/task.h"
-#include "output/sqlite3dll.h"
+#include "sqliteload/sqlite3dll.h"
 
 // Catalogue and history table names.
 constexpr const char* SQLITE4FYK_FILEDESC_TABLE = "FylatekFileDesc";
