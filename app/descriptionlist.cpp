@@ -10,8 +10,8 @@
 
 #include "app/core/application.h"
 #include "app/core/desceditor.h"
-#include "app/dictionarywindow.h"
 #include "app/desktop/columnfit.h"
+#include "app/dictionarywindow.h"
 #include "app/helppanel.h"
 #include "datadic/dico.h"
 #include "filedesc/analyse.h"
