@@ -9,34 +9,23 @@
 
 #include "datadic/datadic.h"
 #include "datadic/dico.h"
+#include "foundation/testing/fuzzinput.h"
 #include "foundation/trace.h"
 
 namespace {
 
-// The scratch file that receives each input (one per fuzzing process).
-std::string gPath;
+morvex::testing::FuzzInputFile gInput;  // receives each input
 
 }  // namespace
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
-    // The trace would dominate the run time; send it nowhere.
-    static FILE* sink = fopen("/dev/null", "w");
-    if (sink) morvex::traceSetStream(sink);
-    char templ[] = "/tmp/fuzz_datadicxml_XXXXXX";
-    int fd = mkstemp(templ);
-    if (fd < 0) abort();
-    close(fd);
-    gPath = templ;
-    atexit([] { unlink(gPath.c_str()); });
+    gInput.open("fuzz_datadicxml");
     return 0;
 }
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    FILE* f = fopen(gPath.c_str(), "wb");
-    if (!f) return 0;
-    fwrite(data, 1, size, f);
-    fclose(f);
-    DATADIC* dic = DATADICXML_LoadFromFile(gPath.c_str());
+    if (!gInput.write(data, size)) return 0;
+    DATADIC* dic = DATADICXML_LoadFromFile(gInput.path().c_str());
     if (!dic) return 0;
     DATADIC_Sort(dic);
     DICO_Search(dic, "a");

@@ -21,13 +21,14 @@
 #include <vector>
 
 #include "datafile/datafile.h"
+#include "foundation/testing/fuzzinput.h"
 #include "foundation/trace.h"
 
 namespace {
 
 constexpr size_t SETTINGS = 16;
 
-std::string gPath;  // the scratch file that receives each input (one per fuzzing process)
+morvex::testing::FuzzInputFile gInput;  // receives each input
 
 // Stops the run on a broken expectation, naming it.
 #define check(ok)                                                             \
@@ -123,29 +124,19 @@ void checkRow(DATAFILE* reader, LDCG* row) {
 }  // namespace
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
-    static FILE* sink = fopen("/dev/null", "w");
-    if (sink) morvex::traceSetStream(sink);
-    char templ[] = "/tmp/fuzz_readnext_XXXXXX";
-    int fd = mkstemp(templ);
-    if (fd < 0) abort();
-    close(fd);
-    gPath = templ;
-    atexit([] { unlink(gPath.c_str()); });
+    gInput.open("fuzz_readnext");
     return 0;
 }
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (size < SETTINGS) return 0;
     const uint8_t* h = data;
-    FILE* f = fopen(gPath.c_str(), "wb");
-    if (!f) return 0;
-    fwrite(data + SETTINGS, 1, size - SETTINGS, f);
-    fclose(f);
+    if (!gInput.write(data + SETTINGS, size - SETTINGS)) return 0;
     const double content = static_cast<double>(size - SETTINGS);
 
     FileDesc* desc = makeDesc(h);
     int limit = h[14] <= 200 ? h[14] : 0;
-    DATAFILE* reader = DATAFILE_NewIterator(desc, gPath.c_str(), limit, (h[13] >> 1) & 1);
+    DATAFILE* reader = DATAFILE_NewIterator(desc, gInput.path().c_str(), limit, (h[13] >> 1) & 1);
     check(reader != nullptr);
     check(DATAFILE_GetFileSize(reader) == content);
     if (h[15] & 8) {  // an encoding no converter knows: the reading does not start
@@ -156,7 +147,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     }
     check(DATAFILE_Init(reader) == 0);
     // The same file through the reading without copies must give the same values.
-    DATAFILE* fieldsReader = DATAFILE_NewIterator(desc, gPath.c_str(), limit, (h[13] >> 1) & 1);
+    DATAFILE* fieldsReader = DATAFILE_NewIterator(desc, gInput.path().c_str(), limit, (h[13] >> 1) & 1);
     check(fieldsReader != nullptr && DATAFILE_Init(fieldsReader) == 0);
     std::vector<DATAFIELD> fields;
     double lastPosition = 0;

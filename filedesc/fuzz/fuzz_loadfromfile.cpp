@@ -8,37 +8,26 @@
 #include <string>
 
 #include "filedesc/filedesc.h"
+#include "foundation/testing/fuzzinput.h"
 #include "foundation/trace.h"
 
 namespace {
 
-// The scratch file that receives each input (one per fuzzing process).
-std::string gPath;
+morvex::testing::FuzzInputFile gInput;  // receives each input
 
 }  // namespace
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
-    // The trace would dominate the run time; send it nowhere.
-    static FILE* sink = fopen("/dev/null", "w");
-    if (sink) morvex::traceSetStream(sink);
+    gInput.open("fuzz_loadfromfile");
     FILEDESC_Initialize();
-    char templ[] = "/tmp/fuzz_loadfromfile_XXXXXX";
-    int fd = mkstemp(templ);
-    if (fd < 0) abort();
-    close(fd);
-    gPath = templ;
-    atexit([] { unlink(gPath.c_str()); });
     return 0;
 }
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    FILE* f = fopen(gPath.c_str(), "wb");
-    if (!f) return 0;
-    fwrite(data, 1, size, f);
-    fclose(f);
+    if (!gInput.write(data, size)) return 0;
     FileDesc* desc = FILEDESC_CreateFileDesc(nullptr, nullptr, 0, nullptr, nullptr);
     if (!desc) return 0;
-    FILEDESC_LoadFromFile(desc, gPath.c_str());
+    FILEDESC_LoadFromFile(desc, gInput.path().c_str());
     FILEDESC_CloseFileDesc(desc);
     return 0;
 }

@@ -10,12 +10,13 @@
 #include <string>
 #include <vector>
 
+#include "foundation/testing/fuzzinput.h"
 #include "foundation/trace.h"
 #include "setup/core/liveupdate.h"
 
 namespace {
 
-std::string gPath;  // the scratch file that receives each input (one per fuzzing process)
+morvex::testing::FuzzInputFile gInput;  // receives each input
 
 void check(bool ok) {
     if (!ok) abort();
@@ -28,24 +29,14 @@ bool hasBlank(const std::string& text) {
 }  // namespace
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
-    static FILE* sink = fopen("/dev/null", "w");
-    if (sink) morvex::traceSetStream(sink);
-    char templ[] = "/tmp/fuzz_manifest_XXXXXX";
-    int fd = mkstemp(templ);
-    if (fd < 0) abort();
-    close(fd);
-    gPath = templ;
-    atexit([] { unlink(gPath.c_str()); });
+    gInput.open("fuzz_manifest");
     return 0;
 }
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    FILE* f = fopen(gPath.c_str(), "wb");
-    if (!f) return 0;
-    fwrite(data, 1, size, f);
-    fclose(f);
+    if (!gInput.write(data, size)) return 0;
     std::vector<LIVEUPDATE_ENTRY> entries;
-    check(LIVEUPDATE_ReadManifest(gPath, &entries));
+    check(LIVEUPDATE_ReadManifest(gInput.path(), &entries));
     const size_t lines = std::count(data, data + size, '\n') + 1;
     check(entries.size() <= lines);
     for (const LIVEUPDATE_ENTRY& e : entries) {
