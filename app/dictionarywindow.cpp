@@ -9,6 +9,7 @@
 #include <QPushButton>
 #include <QStatusBar>
 #include <QStyle>
+#include <QTimer>
 #include <QTreeView>
 #include <QVBoxLayout>
 
@@ -140,8 +141,6 @@ DictionaryWindow::DictionaryWindow(const std::string& path, QWidget* parent)
     list_->setSelectionMode(QAbstractItemView::SingleSelection);
     list_->setEditTriggers(QAbstractItemView::NoEditTriggers);
     list_->header()->setStretchLastSection(true);
-    // Names whole; the description gives up room first. Only the rows on view are measured.
-    keepColumnsFitted(list_, COL_DESCRIPTION);
     layout->addWidget(list_, 1);
     setCentralWidget(central);
 
@@ -175,6 +174,9 @@ void DictionaryWindow::reload() {
     setWindowTitle(QString::fromStdString(DICO_Title(dic)));
     DICO_BuildSearchIndex(dic, &index_);
     fill(QString());
+    // Names whole, the description giving up room first: sized on the whole list once it is
+    // laid out, and kept through the searches (which only narrow it).
+    QTimer::singleShot(0, list_, [this] { fitColumns(list_, COL_DESCRIPTION); });
 }
 
 void DictionaryWindow::fill(const QString& filter) {
