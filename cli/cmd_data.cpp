@@ -10,6 +10,7 @@
 #include <memory>
 #include <nlohmann/json.hpp>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "app/core/application.h"
@@ -21,6 +22,7 @@
 #include "datafile/detect.h"
 #include "datafile/rejects.h"
 #include "filedesc/analyse.h"
+#include "foundation/csv.h"
 
 namespace fs = std::filesystem;
 
@@ -198,7 +200,7 @@ public:
         if (shape_ == Shape::Csv) {
             for (size_t i = 0; i < titles_.size(); ++i) {
                 if (i) out_ += ',';
-                csvField(titles_[i]);
+                morvex::csvAppendCell(out_, titles_[i], ',');
             }
             out_ += '\n';
         } else if (shape_ == Shape::Json) {
@@ -208,19 +210,28 @@ public:
         }
     }
 
-    void row(int line, bool header, const std::vector<std::string>& values) {
+    // One row whose fields point into the reader's row text.
+    void row(int line, bool header, const std::vector<DATAFIELD>& fields) {
         if (shape_ == Shape::Csv) {
-            for (size_t i = 0; i < values.size(); ++i) {
+            for (size_t i = 0; i < fields.size(); ++i) {
                 if (i) out_ += ',';
-                csvField(values[i]);
+                morvex::csvAppendCell(
+                    out_, std::string_view(fields[i].value, static_cast<size_t>(fields[i].length)),
+                    ',');
             }
             out_ += '\n';
-        } else if (shape_ == Shape::Json) {
-            nlohmann::json j{{"line", line}, {"header", header}, {"values", values}};
-            if (rows_) out_ += ',';
-            out_ += j.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);
         } else {
-            table_.push_back(values);
+            std::vector<std::string> values;
+            values.reserve(fields.size());
+            for (const DATAFIELD& f : fields)
+                values.emplace_back(f.value, static_cast<size_t>(f.length));
+            if (shape_ == Shape::Json) {
+                nlohmann::json j{{"line", line}, {"header", header}, {"values", values}};
+                if (rows_) out_ += ',';
+                out_ += j.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);
+            } else {
+                table_.push_back(std::move(values));
+            }
         }
         ++rows_;
         if (out_.size() > (1 << 20)) flush();
@@ -233,19 +244,6 @@ public:
     }
 
 private:
-    void csvField(const std::string& v) {
-        if (v.find_first_of(",\"\r\n") == std::string::npos) {
-            out_ += v;
-            return;
-        }
-        out_ += '"';
-        for (char c : v) {
-            if (c == '"') out_ += '"';
-            out_ += c;
-        }
-        out_ += '"';
-    }
-
     void renderTable() {
         out_ += formatTable(titles_, table_);
         out_ += "\n" + std::to_string(rows_) + " ligne(s)\n";
@@ -296,26 +294,17 @@ int commandPreview(const std::string& descPath, const std::string& dataOption, i
                                 : RowWriter::Shape::Table,
                      titles);
     writer.begin();
-    std::vector<std::string> values;
+    std::vector<DATAFIELD> fields;
     int count = 0;
-    while (rows == 0 || count < rows) {
-        LDCG* row = DATAFILE_ReadNext(reader);
-        if (!row) break;
-        values.clear();
-        bool header = false;
-        for (LDCG_ELT* e = row->first; e; e = e->next) {
-            auto* v = static_cast<DATACOLUMN*>(e->lParam1);
-            values.emplace_back(v->value, static_cast<size_t>(v->length));
-            header = v->isHeader != 0;
-        }
+    while ((rows == 0 || count < rows) && DATAFILE_ReadNextFields(reader, fields)) {
+        const bool header = !fields.empty() && fields.back().isHeader != 0;
         if (rejects) {
             const std::string problem =
-                DATAFILE_RowProblem(reader, static_cast<int>(values.size()));
+                DATAFILE_RowProblem(reader, static_cast<int>(fields.size()));
             if (!problem.empty())
                 DATAFILE_AddReject(rejects, reader->currentRowFirstLine, "", problem);
         }
-        writer.row(DATAFILE_GetCurrentFileRowID(reader), header, values);
-        LDCG_Destroy(row, LDCG_KEEP_ROOT, LDCG_RELEASE_BOTH);
+        writer.row(DATAFILE_GetCurrentFileRowID(reader), header, fields);
         ++count;
     }
     DATAFILE_DestroyIterator(reader);

@@ -21,6 +21,7 @@ TEST(CsvCell, QuotesExactlyTheCellsThatWouldNotReadBackAsOne) {
         {"a;b", ',', "a;b"},
         {"say \"hi\"", ',', "\"say \"\"hi\"\"\""},
         {"\"", ';', "\"\"\"\""},
+        {"a\"\"b\"", ',', "\"a\"\"\"\"b\"\"\""},  // quotes side by side and last
         {"two\r\nlines", ';', "\"two\r\nlines\""},
         {"cr\ronly", ',', "\"cr\ronly\""},
         {std::string("nul\0inside", 10), ';', std::string("nul\0inside", 10)},
