@@ -620,6 +620,27 @@ TEST(DataFileStats, CountsExactlyTheRowsThatReadingDelivers) {
     }
 }
 
+TEST(DataFileStats, CountsLineEndsThatStraddleTwoBlocksOnce) {
+    // A CR as the last byte of a block, followed by the LF (one end) or by text (none); a CR
+    // and a lone CR as the file's last bytes; the same files counted at LF alone.
+    TempDir dir;
+    const std::string head(DATAFILE_BLOCK_SIZE - 1, 'a');
+    const std::string second(DATAFILE_BLOCK_SIZE - 4, 'b');
+    for (const char* indicator : {"\r\n", "\n"}) {
+        DescPtr desc = makeDesc(STRUCTFILE_DELIMITED, indicator, ";");
+        for (const std::string& content :
+             {head + "\r\nb;c\r\n", head + "\rb\r\nc", head + "\r\n" + second + "\r\n\r\n\r",
+              "\r\n\r\nx\r\r\n" + head + "\r"}) {
+            const std::string path = dir.write("f.txt", content);
+            TraceCapture trace;
+            const size_t delivered = readAll(desc.get(), path, 4 * DATAFILE_BLOCK_SIZE, 1).size();
+            Count count = countLines(desc.get(), path);
+            EXPECT_EQ(count.stats.nbLines, static_cast<int>(delivered))
+                << content.size() << (indicator[0] == '\r' ? " CR LF" : " LF");
+        }
+    }
+}
+
 TEST(DataFileStats, CountsAnOverlongLineOnce) {
     TempDir dir;
     DescPtr desc = makeDesc(STRUCTFILE_DELIMITED, "\n", ";");
