@@ -50,6 +50,15 @@ struct DATAFILE_BUFFER {
         bool atFieldStart;           // the current field's first byte is still to be looked at
         size_t fieldStart;           // first byte of the current field
         char startChar;              // opening character of the current field (0: not protected)
+        size_t closedAt;             // the current field's closing character (SIZE_MAX: none)
+        bool doubled;                // the current field holds a doubled closing character
+        struct Field {
+            size_t end;  // the delimiter that ends the field, or the row's end
+            bool plain;  // protected with nothing to remove but its first and last bytes
+        };
+        std::vector<Field> fields;  // the fields scanned so far
+        bool complete;       // the scan went to the end of the whole row, of completeLen bytes:
+        size_t completeLen;  // `fields` then splits it without a second scan
     } scan;
 };
 

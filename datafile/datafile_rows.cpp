@@ -192,8 +192,11 @@ bool AdvanceToNextRow(DATAFILE* reader, bool keepText) {
     reader->rowEncodingError = 0;
     reader->rowUnclosedQuote = 0;
     buf->scan.started = false;
+    buf->scan.complete = false;
     bool haveRow = ReadRow(reader, keepText) == RowResult::Row;
     if (haveRow && unquote && !ContinueQuotedRow(reader)) haveRow = false;
+    // A conversion moves the bytes the scan found; a check leaves them.
+    buf->scan.complete = buf->scan.complete && (!convert || buf->checkOnly);
     if (haveRow && convert && !ConvertRow(reader)) haveRow = false;
     reader->currentRow = haveRow && keepText ? buf->row : nullptr;
     reader->currentRowLength = haveRow && keepText ? static_cast<int>(buf->rowLen) : 0;

@@ -74,31 +74,47 @@ bool SplitRowFixedSize(DATAFILE* reader, const char* row, size_t len, Emit&& emi
     return true;
 }
 
-// Removes the protecting characters of the field row[from, to) in place, as lenient CSV
-// readers do: only a field that begins with `startChar` is protected, up to its closing
+// Where a value lies in the row.
+struct FieldValue {
+    size_t start;
+    size_t length;
+};
+
+// The value of the field row[from, to) without its protecting characters, as lenient CSV
+// readers read it: only a field that begins with `startChar` is protected, up to its closing
 // `endChar` (a doubled one inside stands for one); whatever follows the closing character, and
-// every protecting character of a field that does not begin with one, is text. Returns the
-// new length.
-size_t UnquoteInPlace(char* row, size_t from, size_t to, char startChar, char endChar) {
-    if (from >= to || row[from] != startChar) return to - from;
+// every protecting character of a field that does not begin with one, is text. The value is
+// the text between the two characters when the closing one ends the field; otherwise it is
+// moved in place to the field's start.
+FieldValue UnquoteInPlace(char* row, size_t from, size_t to, char startChar, char endChar) {
+    if (from >= to || row[from] != startChar) return {from, to - from};
+    auto nextEnd = [&](size_t at) {
+        return endChar != '\0' ? static_cast<const char*>(memchr(row + at, endChar, to - at))
+                               : nullptr;
+    };
+    const char* hit = nextEnd(from + 1);
+    if (hit == row + to - 1) return {from + 1, to - from - 2};  // "text": nothing to move
     size_t w = from;
     size_t r = from + 1;
-    while (r < to) {
-        const char c = row[r];
-        if (c == endChar) {
-            if (r + 1 < to && row[r + 1] == endChar) {
-                row[w++] = c;  // doubled: one is text
-                r += 2;
-                continue;
-            }
-            ++r;  // the closing character
-            break;
+    // The text between protecting characters moves in pieces, one memchr per piece.
+    for (;;) {
+        const size_t piece = hit ? static_cast<size_t>(hit - row) - r : to - r;
+        memmove(row + w, row + r, piece);
+        w += piece;
+        r += piece;
+        if (r == to) break;
+        if (r + 1 < to && row[r + 1] == endChar) {
+            row[w++] = endChar;  // doubled: one is text
+            r += 2;
+            hit = nextEnd(r);
+            continue;
         }
-        row[w++] = c;
-        ++r;
+        ++r;  // the closing character
+        break;
     }
-    while (r < to) row[w++] = row[r++];
-    return w - from;
+    memmove(row + w, row + r, to - r);
+    w += to - r;
+    return {from, w - from};
 }
 
 // The protecting characters of a field of `column` (nullptr: a field past the last column,
@@ -116,37 +132,51 @@ bool ProtectionOf(const DATAFILE* reader, const ColumnDesc* column, char* startC
 // Where a field of the unquoting reading ends, scanned from `i`: inside the protection (when
 // `quoted`) up to the closing character that is not doubled, then up to the next delimiter.
 struct FieldScan {
-    size_t end;      // the field's delimiter, or len
-    bool delimited;  // a delimiter ends the field
-    bool open;       // the text ends inside the protection; `end` is where to go on
+    size_t end;                  // the field's delimiter, or len
+    bool delimited;              // a delimiter ends the field
+    bool open;                   // the text ends inside the protection; `end` is where to go on
+    size_t closedAt = SIZE_MAX;  // the closing character, when this scan went past it
+    bool doubled = false;        // this scan went past a doubled closing character
 };
 
 FieldScan ScanLenientField(const char* row, size_t len, size_t i, bool quoted, char endChar,
                            const char* delim, size_t delimLen, bool lineComplete) {
     if (i > len) i = len;
+    FieldScan scan{len, false, false};
     while (quoted) {
         const void* hit = endChar != '\0' ? memchr(row + i, endChar, len - i) : nullptr;
-        if (!hit) return {len, false, true};
+        if (!hit) {
+            scan.open = true;
+            return scan;
+        }
         const size_t j = static_cast<size_t>(static_cast<const char*>(hit) - row);
         if (j + 1 < len) {
             if (row[j + 1] == endChar) {
                 i = j + 2;  // doubled: text
+                scan.doubled = true;
                 continue;
             }
         } else if (!lineComplete) {
-            return {j, false, true};  // may be the first of a doubled pair still to come
+            scan.end = j;  // may be the first of a doubled pair still to come
+            scan.open = true;
+            return scan;
         }
         quoted = false;
+        scan.closedAt = j;
         i = j + 1;
     }
     while (delimLen > 0 && i < len) {
         const void* hit = memchr(row + i, delim[0], len - i);
         if (!hit) break;
         const size_t p = static_cast<size_t>(static_cast<const char*>(hit) - row);
-        if (len - p >= delimLen && memcmp(row + p, delim, delimLen) == 0) return {p, true, false};
+        if (delimLen == 1 || (len - p >= delimLen && memcmp(row + p, delim, delimLen) == 0)) {
+            scan.end = p;
+            scan.delimited = true;
+            return scan;
+        }
         i = p + 1;
     }
-    return {len, false, false};
+    return scan;
 }
 
 // True when the row read so far ends inside a protected field of the unquoting reading
@@ -171,21 +201,38 @@ bool RowEndsInsideProtection(DATAFILE* reader, bool lineComplete) {
         sc.fieldStart = at;
         sc.atFieldStart = true;
         sc.quoted = false;
+        sc.closedAt = SIZE_MAX;
+        sc.doubled = false;
     };
     if (!sc.started) {
         sc.started = true;
+        sc.complete = false;
+        sc.fields.clear();
         sc.nextColumn = reader->desc->columns ? reader->desc->columns->first : nullptr;
         beginField(0);
     }
+    auto endField = [&](size_t end) {
+        sc.fields.push_back(
+            {end, sc.closedAt != SIZE_MAX && !sc.doubled && sc.closedAt + 1 == end});
+    };
+    // The row ends outside any protection: when its line is complete, so is the scan.
+    auto rowEnds = [&] {
+        if (lineComplete) endField(len);
+        sc.complete = lineComplete;
+        sc.completeLen = len;
+        return false;
+    };
     for (;;) {
         if (sc.atFieldStart) {
-            if (sc.resumeAt >= len) return false;  // nothing of the field yet
+            if (sc.resumeAt >= len) return rowEnds();  // nothing of the field yet
             sc.atFieldStart = false;
             sc.quoted = sc.startChar != '\0' && row[sc.resumeAt] == sc.startChar;
             if (sc.quoted) ++sc.resumeAt;
         }
         const FieldScan f = ScanLenientField(row, len, sc.resumeAt, sc.quoted, sc.endChar, delim,
                                              delimLen, lineComplete);
+        sc.doubled = sc.doubled || f.doubled;
+        if (f.closedAt != SIZE_MAX) sc.closedAt = f.closedAt;
         if (f.open) {
             sc.resumeAt = f.end;
             return true;
@@ -195,8 +242,9 @@ bool RowEndsInsideProtection(DATAFILE* reader, bool lineComplete) {
             sc.quoted = false;
             const size_t back = delimLen > 1 ? delimLen - 1 : 0;
             sc.resumeAt = len >= back && len - back > sc.fieldStart ? len - back : sc.fieldStart;
-            return false;
+            return rowEnds();
         }
+        endField(f.end);
         beginField(f.end + delimLen);
     }
 }
@@ -210,6 +258,12 @@ bool SplitRowWithSeparator(DATAFILE* reader, char* row, size_t len, Emit&& emit)
     const bool unquote = reader->desc->Unquote != 0;
     const char* delim = reader->desc->FieldDelimiterChars;
     const size_t delimLen = strnlen(delim, sizeof reader->desc->FieldDelimiterChars);
+
+    // A whole row the unquoting scan went through: its fields end where the scan found.
+    const auto& scan = reader->buffer->scan;
+    const bool scanned =
+        unquote && scan.complete && row == reader->buffer->row && len == scan.completeLen;
+    size_t field = 0;
 
     LDCG_ELT* nextColumn = reader->desc->columns ? reader->desc->columns->first : nullptr;
     size_t at = 0;
@@ -227,7 +281,12 @@ bool SplitRowWithSeparator(DATAFILE* reader, char* row, size_t len, Emit&& emit)
         bool protection = false;
         bool delimited = false;
 
-        if (!isProtected || unquote) {
+        bool plain = false;
+        if (scanned) {
+            plain = scan.fields[field].plain;
+            fieldEnd = scan.fields[field].end;
+            delimited = ++field < scan.fields.size();
+        } else if (!isProtected || unquote) {
             // Without protection the field runs to the next whole delimiter; unquoting reads
             // as lenient CSV readers do (see ScanLenientField).
             const bool quoted = unquote && at < len && startChar != '\0' && row[at] == startChar;
@@ -280,10 +339,12 @@ bool SplitRowWithSeparator(DATAFILE* reader, char* row, size_t len, Emit&& emit)
                 "n'a été identifié avant la fin de la ligne.\n   ->row=[%s]",
                 row);
         }
-        size_t fieldLen = fieldEnd - fieldStart;
-        if (unquote && startChar != '\0')
-            fieldLen = UnquoteInPlace(row, fieldStart, fieldEnd, startChar, endChar);
-        if (!emit(column, row + fieldStart, fieldLen)) return false;
+        FieldValue value{fieldStart, fieldEnd - fieldStart};
+        if (plain)
+            value = {fieldStart + 1, fieldEnd - fieldStart - 2};
+        else if (unquote && startChar != '\0')
+            value = UnquoteInPlace(row, fieldStart, fieldEnd, startChar, endChar);
+        if (!emit(column, row + value.start, value.length)) return false;
         if (!delimited) break;
         at = fieldEnd + delimLen;
     }

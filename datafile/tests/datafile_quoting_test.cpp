@@ -108,8 +108,8 @@ TEST(DatafileUnquote, CarriesARowOverLineEndsInsideQuotesAndCountsItsLines) {
 TEST(DatafileUnquote, AnUnclosedQuoteCostsItsOwnRowNotTheRestOfTheFile) {
     morvex::testing::TempDir dir("dfquote");
     // An inch mark inside a field is text; line 4 opens a field that nothing closes.
-    std::string path = dir.write(
-        "u.csv", "1;a\r\n2;12\" pipe\r\n3;\"x;y\"\r\n4;\"open\r\n5;last\r\n6;end");
+    std::string path =
+        dir.write("u.csv", "1;a\r\n2;12\" pipe\r\n3;\"x;y\"\r\n4;\"open\r\n5;last\r\n6;end");
     DescPtr desc = quotedDesc("\r\n", ";", 2, true);
     for (bool fields : {false, true}) {
         std::vector<Row> rows = readAll(desc.get(), path, fields);
@@ -145,6 +145,59 @@ TEST(DatafileUnquote, GivesFieldsPastTheLastColumnTheDescriptionQuoteChar) {
     std::vector<Row> rows = readAll(desc.get(), path);
     ASSERT_EQ(rows.size(), 1u);
     EXPECT_EQ(rows[0].values, (Values{"a,b", "c\nd"}));
+}
+
+TEST(DatafileUnquote, SplitsAsTheScanFoundAsWhenItSplitsAfresh) {
+    // A row the unquoting scan went through whole is split where the scan found its fields;
+    // after a conversion (here ISO-8859-1 on ASCII text: the same bytes) it is split afresh.
+    // Both must give the same rows, whatever the quotes, doubled quotes, text after a closing
+    // quote, quoted line ends, unclosed quotes, long values and delimiters of one or two bytes.
+    const std::vector<std::string> pieces = {"a", "bc",   "\"", "\"\"", " ",
+                                             ",", "\r\n", "\n", "x\"y"};
+    unsigned seed = 2024;
+    auto next = [&seed](unsigned n) {
+        seed = seed * 1103515245 + 12345;
+        return (seed >> 16) % n;
+    };
+    morvex::testing::TempDir dir("dfscan");
+    for (const char* delim : {";", "||"}) {
+        std::string content;
+        for (int row = 0; row < 400; ++row) {
+            const unsigned fields = 1 + next(6);
+            for (unsigned f = 0; f < fields; ++f) {
+                if (f) content += delim;
+                const bool quoted = next(3) != 0;
+                if (quoted) content += '"';
+                for (unsigned n = next(5); n > 0; --n) {
+                    std::string piece = pieces[next(static_cast<unsigned>(pieces.size()))];
+                    if (!quoted && piece.find('\n') != std::string::npos) piece = "z";
+                    if (next(200) == 0) piece = std::string(11000, 'L');
+                    content += piece;
+                }
+                if (quoted && next(12) != 0) content += '"';
+                if (next(10) == 0) content += "tail";
+                if (next(15) == 0) content += delim[0];
+            }
+            content += "\r\n";
+        }
+        const std::string path = dir.write("s.csv", content);
+        for (int columns : {0, 3}) {
+            DescPtr scanned = quotedDesc("\r\n", delim, columns, true);
+            DescPtr afresh = quotedDesc("\r\n", delim, columns, true);
+            scanned->QuoteChar = afresh->QuoteChar = '"';
+            snprintf(afresh->Encoding, sizeof afresh->Encoding, "%s", "ISO-8859-1");
+            for (bool fields : {false, true}) {
+                const std::vector<Row> a = readAll(scanned.get(), path, fields);
+                const std::vector<Row> b = readAll(afresh.get(), path, fields);
+                ASSERT_EQ(a.size(), b.size()) << delim << " " << columns;
+                for (size_t i = 0; i < a.size(); ++i) {
+                    ASSERT_EQ(a[i].values, b[i].values) << delim << " row " << i;
+                    ASSERT_EQ(a[i].firstLine, b[i].firstLine) << delim << " row " << i;
+                    ASSERT_EQ(a[i].unclosedQuote, b[i].unclosedQuote) << delim << " row " << i;
+                }
+            }
+        }
+    }
 }
 
 // ---- Encodings ----
@@ -323,10 +376,12 @@ TEST(DatafileEncoding, CutsFixedWidthsInCharactersOfTheFile) {
         std::string bytes;
     };
     // "été" then "AB" in widths 3 and 2, in two encodings: the same values in UTF-8.
-    const Case cases[] = {{"WINDOWS-1252", "\xE9t\xE9"
-                                           "AB\r\n"},
-                          {"UTF-8", "\xC3\xA9t\xC3\xA9"
-                                    "AB\r\n"}};
+    const Case cases[] = {{"WINDOWS-1252",
+                           "\xE9t\xE9"
+                           "AB\r\n"},
+                          {"UTF-8",
+                           "\xC3\xA9t\xC3\xA9"
+                           "AB\r\n"}};
     for (const Case& c : cases) {
         DescPtr desc = makeDesc(STRUCTFILE_FIXED, "\r\n", "");
         snprintf(desc->Encoding, sizeof desc->Encoding, "%s", c.encoding);
