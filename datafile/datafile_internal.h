@@ -42,16 +42,19 @@ struct DATAFILE_BUFFER {
     // Where the unquoting reading of the current row stands, so that a row that goes on over
     // lines (or past the character limit) is scanned once, not again from its start.
     struct QuoteScan {
-        const LDCG_ELT* nextColumn;  // column of the field after the current one
-        char endChar;                // closing character of the current field (0: not protected)
-        size_t resumeAt;             // next byte of the row to look at
-        bool quoted;                 // the current field is inside its protection
-        bool started;                // the scan has begun for this row
-        bool atFieldStart;           // the current field's first byte is still to be looked at
-        size_t fieldStart;           // first byte of the current field
-        char startChar;              // opening character of the current field (0: not protected)
-        size_t closedAt;             // the current field's closing character (SIZE_MAX: none)
-        bool doubled;                // the current field holds a doubled closing character
+        bool started;  // the scan has begun for this row
+        // Where it stands in the current field (copied to locals while it runs).
+        struct Cursor {
+            const LDCG_ELT* nextColumn;  // column of the field after the current one
+            size_t resumeAt;             // next byte of the row to look at
+            size_t fieldStart;           // first byte of the current field
+            size_t closedAt;             // the current field's closing character (SIZE_MAX: none)
+            char startChar;              // opening character of the field (0: not protected)
+            char endChar;                // closing character of the field (0: not protected)
+            bool quoted;                 // the current field is inside its protection
+            bool atFieldStart;           // the field's first byte is still to be looked at
+            bool doubled;                // the field holds a doubled closing character
+        } at;
         struct Field {
             size_t end;  // the delimiter that ends the field, or the row's end
             bool plain;  // protected with nothing to remove but its first and last bytes

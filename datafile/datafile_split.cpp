@@ -164,6 +164,11 @@ FieldScan ScanLenientField(const char* row, size_t len, size_t i, bool quoted, c
         quoted = false;
         scan.closedAt = j;
         i = j + 1;
+        if (delimLen == 1 && i < len && row[i] == delim[0]) {  // "value"; as most are
+            scan.end = i;
+            scan.delimited = true;
+            return scan;
+        }
     }
     while (delimLen > 0 && i < len) {
         const void* hit = memchr(row + i, delim[0], len - i);
@@ -190,59 +195,61 @@ bool RowEndsInsideProtection(DATAFILE* reader, bool lineComplete) {
     const size_t len = buf->rowLen;
     const char* delim = reader->desc->FieldDelimiterChars;
     const size_t delimLen = strnlen(delim, sizeof reader->desc->FieldDelimiterChars);
-    auto beginField = [&](size_t at) {
+    DATAFILE_BUFFER::QuoteScan::Cursor at = sc.at;  // in registers while the scan runs
+    auto beginField = [&](size_t start) {
         const ColumnDesc* column = nullptr;
-        if (sc.nextColumn) {
-            column = static_cast<const ColumnDesc*>(sc.nextColumn->lParam1);
-            sc.nextColumn = sc.nextColumn->next;
+        if (at.nextColumn) {
+            column = static_cast<const ColumnDesc*>(at.nextColumn->lParam1);
+            at.nextColumn = at.nextColumn->next;
         }
-        ProtectionOf(reader, column, &sc.startChar, &sc.endChar);
-        sc.resumeAt = at;
-        sc.fieldStart = at;
-        sc.atFieldStart = true;
-        sc.quoted = false;
-        sc.closedAt = SIZE_MAX;
-        sc.doubled = false;
+        ProtectionOf(reader, column, &at.startChar, &at.endChar);
+        at.resumeAt = start;
+        at.fieldStart = start;
+        at.atFieldStart = true;
+        at.quoted = false;
+        at.closedAt = SIZE_MAX;
+        at.doubled = false;
     };
     if (!sc.started) {
         sc.started = true;
         sc.complete = false;
         sc.fields.clear();
-        sc.nextColumn = reader->desc->columns ? reader->desc->columns->first : nullptr;
+        at.nextColumn = reader->desc->columns ? reader->desc->columns->first : nullptr;
         beginField(0);
     }
     auto endField = [&](size_t end) {
         sc.fields.push_back(
-            {end, sc.closedAt != SIZE_MAX && !sc.doubled && sc.closedAt + 1 == end});
+            {end, at.closedAt != SIZE_MAX && !at.doubled && at.closedAt + 1 == end});
     };
-    // The row ends outside any protection: when its line is complete, so is the scan.
-    auto rowEnds = [&] {
-        if (lineComplete) endField(len);
-        sc.complete = lineComplete;
+    auto stop = [&](bool inside) {
+        sc.at = at;
+        // The row ends outside any protection: when its line is complete, so is the scan.
+        if (!inside && lineComplete) endField(len);
+        sc.complete = !inside && lineComplete;
         sc.completeLen = len;
-        return false;
+        return inside;
     };
     for (;;) {
-        if (sc.atFieldStart) {
-            if (sc.resumeAt >= len) return rowEnds();  // nothing of the field yet
-            sc.atFieldStart = false;
-            sc.quoted = sc.startChar != '\0' && row[sc.resumeAt] == sc.startChar;
-            if (sc.quoted) ++sc.resumeAt;
+        if (at.atFieldStart) {
+            if (at.resumeAt >= len) return stop(false);  // nothing of the field yet
+            at.atFieldStart = false;
+            at.quoted = at.startChar != '\0' && row[at.resumeAt] == at.startChar;
+            if (at.quoted) ++at.resumeAt;
         }
-        const FieldScan f = ScanLenientField(row, len, sc.resumeAt, sc.quoted, sc.endChar, delim,
+        const FieldScan f = ScanLenientField(row, len, at.resumeAt, at.quoted, at.endChar, delim,
                                              delimLen, lineComplete);
-        sc.doubled = sc.doubled || f.doubled;
-        if (f.closedAt != SIZE_MAX) sc.closedAt = f.closedAt;
+        at.doubled = at.doubled || f.doubled;
+        if (f.closedAt != SIZE_MAX) at.closedAt = f.closedAt;
         if (f.open) {
-            sc.resumeAt = f.end;
-            return true;
+            at.resumeAt = f.end;
+            return stop(true);
         }
         if (!f.delimited) {
             // Unquoted up to the end: go on later where a delimiter may begin.
-            sc.quoted = false;
+            at.quoted = false;
             const size_t back = delimLen > 1 ? delimLen - 1 : 0;
-            sc.resumeAt = len >= back && len - back > sc.fieldStart ? len - back : sc.fieldStart;
-            return rowEnds();
+            at.resumeAt = len >= back && len - back > at.fieldStart ? len - back : at.fieldStart;
+            return stop(false);
         }
         endField(f.end);
         beginField(f.end + delimLen);
