@@ -7,7 +7,6 @@
 //
 // Prints one line per measure: "<what>\t<ms>[\t<note>]". The file goes to DIR (default the
 // system temporary directory) and is removed afterwards.
-#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -21,6 +20,7 @@
 #include <cstdlib>
 #include <string>
 
+#include "app/bench/peakrss.h"
 #include "app/core/application.h"
 #include "app/dictionarywindow.h"
 #include "datadic/dico.h"
@@ -29,12 +29,6 @@
 using namespace morvex;
 
 namespace {
-
-long peakRssKb() {
-    rusage usage{};
-    getrusage(RUSAGE_SELF, &usage);
-    return usage.ru_maxrss;
-}
 
 // Paints the window now, as the screen would.
 void paint(QWidget& window) {

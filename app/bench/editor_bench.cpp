@@ -3,7 +3,6 @@
 // bench/editor.sh.
 //
 //     editor_bench DESCRIPTION.fyk DATAFILE [REFRESHES]
-#include <sys/resource.h>
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -14,6 +13,7 @@
 #include <cstring>
 #include <vector>
 
+#include "app/bench/peakrss.h"
 #include "app/core/application.h"
 #include "app/core/desceditor.h"
 #include "app/resultpreview.h"
@@ -22,16 +22,6 @@
 #include "foundation/trace.h"
 
 using namespace morvex;
-
-namespace {
-
-long peakRssKb() {
-    rusage usage{};
-    getrusage(RUSAGE_SELF, &usage);
-    return usage.ru_maxrss;
-}
-
-}  // namespace
 
 int main(int argc, char** argv) {
     QApplication app(argc, argv);

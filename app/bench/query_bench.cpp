@@ -3,7 +3,6 @@
 // peak memory. Not a test; see bench/query_tool.sh.
 //
 //     query_bench DATABASE [SQL]      (SQL: "SELECT * FROM t" by default)
-#include <sys/resource.h>
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -12,6 +11,7 @@
 #include <algorithm>
 #include <cstdio>
 
+#include "app/bench/peakrss.h"
 #include "app/querytoolwindow.h"
 #include "foundation/trace.h"
 #include "sqliteload/sqlite3dll.h"
@@ -62,13 +62,11 @@ int main(int argc, char** argv) {
         blockBytes = window.model()->table().textBytes();
         std::printf("state: %s\n", qPrintable(window.statusText(0)));
     }
-    rusage usage{};
-    getrusage(RUSAGE_SELF, &usage);
     std::printf(
         "query tool: first rows %.1f ms, whole result %.1f ms, longest unanswered %lld ms\n",
         firstRowsMs, wholeMs, static_cast<long long>(longestGapMs));
     std::printf("kept text %.1f MB\n", static_cast<double>(blockBytes) / 1e6);
-    std::printf("peak RSS: %ld kB\n", usage.ru_maxrss);
+    std::printf("peak RSS: %ld kB\n", peakRssKb());
     std::printf("rows=%d\n", rows);
     return 0;
 }
