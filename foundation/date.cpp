@@ -500,9 +500,16 @@ int DATE_SecondesVersMYHEURE(double secondes, MYHEURE* heure) {
     return 0;
 }
 
-void DATETIME_AppendCompact(std::string& out, const MYDATETIME& d, bool withTime) {
+namespace {
+
+// The date, its parts separated by `dateSeparator` (none when 0), then with `withTime` the time
+// to the second, with `milliseconds` to the millisecond.
+void AppendDateTime(std::string& out, const MYDATETIME& d, char dateSeparator, bool withTime,
+                    bool milliseconds) {
     morvex::AppendPadded(out, d.annee, 4);
+    if (dateSeparator) out += dateSeparator;
     morvex::AppendPadded(out, d.mois, 2);
+    if (dateSeparator) out += dateSeparator;
     morvex::AppendPadded(out, d.jour, 2);
     if (!withTime) return;
     out += ' ';
@@ -511,6 +518,19 @@ void DATETIME_AppendCompact(std::string& out, const MYDATETIME& d, bool withTime
     morvex::AppendPadded(out, d.minute, 2);
     out += ':';
     morvex::AppendPadded(out, d.seconde, 2);
+    if (!milliseconds) return;
+    out += '.';
+    morvex::AppendPadded(out, d.milliseconde, 3);
+}
+
+}  // namespace
+
+void DATETIME_AppendCompact(std::string& out, const MYDATETIME& d, bool withTime) {
+    AppendDateTime(out, d, '\0', withTime, false);
+}
+
+void DATETIME_AppendIso(std::string& out, const MYDATETIME& d, bool withTime) {
+    AppendDateTime(out, d, '-', withTime, true);
 }
 
 bool DATETIME_ReadValid(std::string_view text, const char* format, bool withTime,

@@ -91,6 +91,9 @@ bool DATETIME_ReadValid(std::string_view text, const char* format, bool withTime
 // Appends the date as "yyyymmdd" and, with `withTime`, the time as " hh:mm:ss" (the layout SQL
 // Server reads whatever its language settings).
 void DATETIME_AppendCompact(std::string& out, const MYDATETIME& dateTime, bool withTime);
+// Appends the date as "yyyy-mm-dd" and, with `withTime`, the time as " hh:mm:ss.mmm" (ISO 8601
+// text, as SQLite's date functions read it).
+void DATETIME_AppendIso(std::string& out, const MYDATETIME& dateTime, bool withTime);
 
 // Reads day, month and year separated by `separator` (such as "26/2/2015") into `date`, which is
 // first set to zeros. 0, or 1 when the day is outside 0-31, the month outside 0-12, the year

@@ -71,25 +71,6 @@ bool ParseDecimal(std::string_view text, double* out) {
     return true;
 }
 
-// A date as yyyy-mm-dd, and with `withTime` its time as " hh:mm:ss.mmm".
-void WriteDate(std::string& out, const MYDATETIME& d, bool withTime) {
-    out.clear();
-    morvex::AppendPadded(out, d.annee, 4);
-    out += '-';
-    morvex::AppendPadded(out, d.mois, 2);
-    out += '-';
-    morvex::AppendPadded(out, d.jour, 2);
-    if (!withTime) return;
-    out += ' ';
-    morvex::AppendPadded(out, d.heure, 2);
-    out += ':';
-    morvex::AppendPadded(out, d.minute, 2);
-    out += ':';
-    morvex::AppendPadded(out, d.seconde, 2);
-    out += '.';
-    morvex::AppendPadded(out, d.milliseconde, 3);
-}
-
 // Reads a Date or Datetime text with its column's format; false when it does not fit or names
 // no real day or time.
 bool ReadDate(const TypeCible& t, std::string_view text, MYDATETIME* d) {
@@ -161,7 +142,8 @@ int GenerateValueForData(const ColumnDesc* column, const char* text, int length,
                 SetNotTyped(value, text, length);
             } else {
                 value->sqliteType = SQLITE_TEXT;
-                WriteDate(value->text, d, withTime);
+                value->text.clear();
+                DATETIME_AppendIso(value->text, d, withTime);
             }
             break;
         }
