@@ -179,13 +179,24 @@ bool AdvanceToNextRow(DATAFILE* reader, bool keepText) {
     DATAFILE_BUFFER* buf = reader->buffer;
     reader->currentFileRowID++;
     const int headerSkipped = desc->FirstLineIsHeader && !reader->readHeader ? 1 : 0;
-    const int firstLine = desc->BeginFromLine + headerSkipped;
-    while (reader->currentFileRowID < firstLine) {
-        if (ReadRow(reader, false) == RowResult::OutOfMemory) break;
-        reader->currentFileRowID++;
-    }
+    int firstLine = desc->BeginFromLine + headerSkipped;
     // Rows that may go on over several lines, or need converting, are always read whole.
     const bool unquote = desc->Unquote != 0 && desc->TypeStructFile == STRUCTFILE_DELIMITED;
+    while (reader->currentFileRowID < firstLine) {
+        if (headerSkipped && unquote && reader->currentFileRowID == desc->BeginFromLine) {
+            // The header is a record: a name in quotes may go on over line ends.
+            const int headerLine = reader->currentFileRowID;
+            buf->scan.started = false;
+            buf->scan.complete = false;
+            const RowResult header = ReadRow(reader, true);
+            if (header == RowResult::OutOfMemory) break;
+            if (header == RowResult::Row && !ContinueQuotedRow(reader)) break;
+            firstLine += reader->currentFileRowID - headerLine;
+        } else if (ReadRow(reader, false) == RowResult::OutOfMemory) {
+            break;
+        }
+        reader->currentFileRowID++;
+    }
     const bool convert = desc->Encoding[0] != '\0';
     if (unquote || convert) keepText = true;
     reader->currentRowFirstLine = reader->currentFileRowID;

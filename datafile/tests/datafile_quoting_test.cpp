@@ -105,6 +105,26 @@ TEST(DatafileUnquote, CarriesARowOverLineEndsInsideQuotesAndCountsItsLines) {
     }
 }
 
+TEST(DatafileUnquote, SkipsAHeaderWhoseNamesGoOnOverLineEndsAsOneRecord) {
+    morvex::testing::TempDir dir("dfquote");
+    std::string path = dir.write("h.csv", "id;\"nom\r\nlong\";n\r\n1;a;2\r\n2;b;3\r\n");
+    DescPtr desc = quotedDesc("\r\n", ";", 3, true);
+    desc->FirstLineIsHeader = 1;
+    morvex::TraceCapture quiet;
+    ReaderPtr reader(DATAFILE_NewIterator(desc.get(), path.c_str(), 0, 0));
+    ASSERT_TRUE(reader);
+    ASSERT_EQ(DATAFILE_Init(reader.get()), 0);
+    std::vector<DATAFIELD> f;
+    std::vector<std::string> firsts;
+    std::vector<int> lines;
+    while (DATAFILE_ReadNextFields(reader.get(), f)) {
+        firsts.emplace_back(f[0].value, f[0].length);
+        lines.push_back(reader->currentRowFirstLine);
+    }
+    EXPECT_EQ(firsts, (Values{"1", "2"}));
+    EXPECT_EQ(lines, (std::vector<int>{3, 4}));
+}
+
 TEST(DatafileUnquote, AnUnclosedQuoteCostsItsOwnRowNotTheRestOfTheFile) {
     morvex::testing::TempDir dir("dfquote");
     // An inch mark inside a field is text; line 4 opens a field that nothing closes.
