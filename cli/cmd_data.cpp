@@ -297,7 +297,8 @@ int commandPreview(const std::string& descPath, const std::string& dataOption, i
             return CLI_FAILURE;
         }
     }
-    int limit = static_cast<int>(gcontexte.nCarMaxReadWithoutNewLine);
+    const int limit =
+        std::max(static_cast<int>(gcontexte.nCarMaxReadWithoutNewLine), DATAFILE_LINE_LIMIT);
     DATAFILE* reader = DATAFILE_NewIterator(desc.get(), data.c_str(), limit, 0);
     if (!reader || DATAFILE_Init(reader) != 0) {
         DATAFILE_DestroyIterator(reader);

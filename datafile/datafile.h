@@ -31,6 +31,10 @@ struct DATAFILE_BUFFER;  // the reader's block buffer (private)
 
 // Bytes the reader takes from the file at a time.
 constexpr size_t DATAFILE_BLOCK_SIZE = 1 << 20;
+// Characters of one line that the loads, the command line's preview and the analysis read
+// before cutting it (and setting the row aside): a header of thousands of columns or a long
+// value is read whole, a file without line ends costs at most this much memory.
+constexpr int DATAFILE_LINE_LIMIT = 1 << 20;
 
 // The reader.
 struct DATAFILE {

@@ -470,10 +470,7 @@ int DATAFILE_DetectHeader(const std::string& text, const char* endOfLine, const 
     std::vector<std::string> names;
     for (size_t c = 0; c < first.size(); ++c) {
         const std::string h = lowerAscii(first[c]);
-        if (h.empty()) {
-            if (c > 0) return 0;
-            continue;
-        }
+        if (h.empty()) continue;
         if (std::find(names.begin(), names.end(), h) != names.end()) return 0;
         const auto& seen = columns[c].seen;
         if (std::find(seen.begin(), seen.end(), h) != seen.end()) return 0;
@@ -522,14 +519,25 @@ std::string DATAFILE_DetectFixedWidth(const std::string& text, const char* endOf
     }
     // Positions where padding ends: a blank, then not a blank, in nearly every line of the
     // common length.
+    // One of them at least must end padding of two blanks or more in half the lines: a
+    // single blank between a date and a time, or two words, is no padding.
     std::vector<size_t> boundaries;
+    bool padded = false;
     for (size_t p = 1; p + 1 < width; ++p) {
         size_t aligned = 0;
-        for (std::string_view l : lines)
-            if (l.size() == width && l[p] == ' ' && l[p + 1] != ' ') ++aligned;
-        if (aligned * 10 >= sameLength * 9) boundaries.push_back(p + 1);
+        size_t twoBlanks = 0;
+        for (std::string_view l : lines) {
+            if (l.size() == width && l[p] == ' ' && l[p + 1] != ' ') {
+                ++aligned;
+                twoBlanks += l[p - 1] == ' ';
+            }
+        }
+        if (aligned * 10 >= sameLength * 9) {
+            boundaries.push_back(p + 1);
+            padded = padded || twoBlanks * 2 >= sameLength;
+        }
     }
-    if (boundaries.empty()) return {};
+    if (!padded) return {};
     std::string places;
     for (size_t i = 0; i < boundaries.size() && i < 12; ++i)
         places += (i ? ", " : "") + std::to_string(boundaries[i] + 1);

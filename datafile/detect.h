@@ -66,16 +66,17 @@ char DATAFILE_DetectQuote(const std::string& text, const char* endOfLine, const 
 // `quote`; an empty delimiter: one column): a text over a column of numbers or dates speaks
 // for a header, a number or a date of the column's own kind against it; texts over texts of
 // one length speak for it when their length differs. When nothing speaks either way, the
-// first record is a header when its cells are unique (case aside), at most the first one is
-// empty, and none comes again below it in its column.
+// first record is a header when its cells that are not empty are unique (case aside), one at
+// least, and none comes again below it in its column.
 int DATAFILE_DetectHeader(const std::string& text, const char* endOfLine, const char* delimiter,
                           char quote);
 
 // What speaks for a fixed-width file in `text` (lines cut at `endOfLine`, the real
 // characters), in words ("12 lignes de 64 caractères, blancs alignés aux positions 6, 16"),
 // or an empty text: at least three lines, nine in ten of one length of 10 characters or
-// more, and at least one position past the first where nearly every line has a blank
-// followed by a character that is not (padding that ends where the next column begins).
+// more, and positions past the first where nearly every line has a blank followed by a
+// character that is not (padding that ends where the next column begins), at one of which
+// half the lines at least have two blanks or more.
 // `delimiter` (real characters, may be empty) is the delimiter the other guesses found:
 // when it splits every line at the same places it is taken for a character of the data.
 std::string DATAFILE_DetectFixedWidth(const std::string& text, const char* endOfLine,

@@ -22,7 +22,7 @@ constexpr int FILEDESC_ANALYSE_ALL_ROWS = 9999999;
 constexpr int FILEDESC_ANALYSE_AUTO_ROWS = 0;
 // Characters the detected analysis reads of one line before cutting it (told): a header of
 // thousands of columns or a long quoted value is read whole.
-constexpr int FILEDESC_ANALYSE_LINE_LIMIT = 1 << 20;
+constexpr int FILEDESC_ANALYSE_LINE_LIMIT = DATAFILE_LINE_LIMIT;
 // Defaults of the analysis settings (rows analysed, characters read before a line is cut).
 constexpr int FILEDESC_DEFAULT_ANALYSE_MAX_ROWS = 1000;
 constexpr int FILEDESC_DEFAULT_NCARMAX_WITHOUT_NEWLINE = 5000;

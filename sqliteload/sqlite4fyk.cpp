@@ -320,7 +320,7 @@ int LoadRows(TASK* task, sqlite3* db, FileDesc* desc, const char* path, int batc
         return -1;
     }
     if (batchSize <= 0) batchSize = SQLITE4FYK_DEFAULT_BATCH_SIZE;
-    DATAFILE* reader = DATAFILE_NewIterator(desc, path, 10000, 0);
+    DATAFILE* reader = DATAFILE_NewIterator(desc, path, DATAFILE_LINE_LIMIT, 0);
     if (reader == nullptr || DATAFILE_Init(reader) != 0) {
         morvex::trace("\n[LoadDataFromFile] Lecture impossible du fichier [%s]", path);
         DATAFILE_DestroyIterator(reader);
