@@ -405,7 +405,7 @@ int DATAFILE_DetectHeader(const std::string& text, const char* endOfLine, const 
     struct Column {
         int numbers = 0, decimals = 0, dates = 0, texts = 0;
         size_t minLength = SIZE_MAX, maxLength = 0;
-        std::vector<std::string> seen;  // lower-cased texts, for the repeat of a header cell
+        std::vector<std::string> seen;  // texts, for the repeat of a header cell
     };
     std::vector<Column> columns;
     int records = 0;
@@ -436,12 +436,25 @@ int DATAFILE_DetectHeader(const std::string& text, const char* endOfLine, const 
                          }
                          col.minLength = std::min(col.minLength, v.size());
                          col.maxLength = std::max(col.maxLength, v.size());
-                         if (col.seen.size() < kSeenPerColumn) col.seen.push_back(lowerAscii(v));
+                         if (col.seen.size() < kSeenPerColumn) col.seen.push_back(v);
                      }
                      return true;
                  });
     if (first.empty()) return 0;
+    // Whole numbers growing from one name to the next (years, 1 to n) are names over numbers.
+    bool growing = true;
+    long long previous = LLONG_MIN;
+    int numericNames = 0;
+    for (const std::string& h : first) {
+        if (kindOf(h) != CellKind::Number) continue;
+        ++numericNames;
+        const long long n = isInteger(h) ? strtoll(h.c_str(), nullptr, 10) : LLONG_MIN;
+        if (n == LLONG_MIN || n <= previous) growing = false;
+        previous = n;
+    }
+    growing = growing && numericNames >= 3;
     int votes = 0;
+    int against = 0;
     for (size_t c = 0; c < first.size(); ++c) {
         const Column& col = columns[c];
         const std::string& h = first[c];
@@ -451,14 +464,16 @@ int DATAFILE_DetectHeader(const std::string& text, const char* endOfLine, const 
         if (col.texts == 0 && col.dates == 0) {  // a column of numbers
             if (kind == CellKind::Text || kind == CellKind::Date) ++votes;
             // A whole number over decimals (a year over amounts) says nothing.
-            else if (!(col.decimals > 0 && isInteger(h))) --votes;
+            else if (!(col.decimals > 0 && isInteger(h))) ++against;
         } else if (col.texts == 0 && col.numbers == 0) {  // a column of dates
-            if (kind == CellKind::Date) --votes;
+            if (kind == CellKind::Date) ++against;
             else ++votes;
         } else if (col.numbers == 0 && col.dates == 0 && values >= 2) {  // texts
             if (col.minLength == col.maxLength && h.size() != col.minLength) ++votes;
         }
     }
+    if (growing && votes > 0) against = 0;
+    votes -= against;
     if (votes != 0) return votes > 0 ? 1 : 0;
     // Nothing tells the first record from the others: names are unique, present (but perhaps
     // the first, over row names) and not values of their own column.
@@ -473,7 +488,7 @@ int DATAFILE_DetectHeader(const std::string& text, const char* endOfLine, const 
         if (h.empty()) continue;
         if (std::find(names.begin(), names.end(), h) != names.end()) return 0;
         const auto& seen = columns[c].seen;
-        if (std::find(seen.begin(), seen.end(), h) != seen.end()) return 0;
+        if (std::find(seen.begin(), seen.end(), first[c]) != seen.end()) return 0;
         names.push_back(h);
     }
     return names.empty() ? 0 : 1;

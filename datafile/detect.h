@@ -64,8 +64,9 @@ char DATAFILE_DetectQuote(const std::string& text, const char* endOfLine, const 
 // Whether the first record of `text` names the columns: 1 or 0. Its cells are compared with
 // the values below them, column by column (the fields split at `delimiter`, unquoted with
 // `quote`; an empty delimiter: one column): a text over a column of numbers or dates speaks
-// for a header, a number or a date of the column's own kind against it; texts over texts of
-// one length speak for it when their length differs. When nothing speaks either way, the
+// for a header, a number or a date of the column's own kind against it (unless whole numbers
+// grow from one name to the next, as years do, and a text speaks for a header); texts over
+// texts of one length speak for it when their length differs. When nothing speaks either way, the
 // first record is a header when its cells that are not empty are unique (case aside), one at
 // least, and none comes again below it in its column.
 int DATAFILE_DetectHeader(const std::string& text, const char* endOfLine, const char* delimiter,

@@ -159,6 +159,11 @@ TEST(DetectHeader, TellsNamesFromDataByWhatStandsBelowThem) {
         {"\"\",\"mpg\",\"cyl\"\n\"Mazda RX4\",21,6\n\"Datsun 710\",22.8,4\n", ",", 1},
         // Years over amounts: a whole number over decimals says nothing, the texts decide.
         {"pays,code,1990,1991\nAruba,ABW,54.2,55.1\nAndorre,AND,,60.3\n", ",", 1},
+        // Years as names over whole numbers, beside a text over numbers.
+        {"\"Name\",\"FIPS\",1929,1930,1931\n\"Alabama\",1,323,267,224\n\"Arizona\",4,600,520,429\n",
+         ",", 1},
+        // The same first row without a name: a row of data.
+        {"1,1929,1930,1931\n2,323,267,224\n4,600,520,429\n", ",", 0},
         // Texts over texts of one length.
         {"pays;iso\nFrance;FR\nAllemagne;DE\nItalie;IT\n", ";", 1},
         // Texts only, unique names that come nowhere below: a header.
