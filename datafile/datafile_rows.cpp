@@ -262,58 +262,67 @@ Lanes LanesAt(const char* text) {
     return lanes;
 }
 
-// The positions i of [from, len) where `lanesMatch(text + i)` (lanes of 0xFF where it holds)
-// and `oneMatches(text + i)` hold: 16 bytes at a time in vector registers whatever the
-// optimisation level, each lane counting up to 255 before the lanes are added up.
-template <typename LanesMatch, typename OneMatches>
-int64_t CountMatches(const char* text, size_t from, size_t len, LanesMatch lanesMatch,
-                     OneMatches oneMatches) {
-    int64_t matches = 0;
-    size_t i = from;
+// In one pass: how many times `c` is in text[0, len) (`ones`), and the positions i of [1, len)
+// where text[i - 1] and text[i] are both `c` (`twos`: an empty line between two one-byte line
+// ends).
+void CountByteAndRepeats(const char* text, size_t len, char c, int64_t* ones, int64_t* twos) {
+    *ones = len > 0 && text[0] == c ? 1 : 0;
+    *twos = 0;
+    size_t i = 1;
+    const Lanes cs = Lanes{} + static_cast<unsigned char>(c);
     while (i + sizeof(Lanes) <= len) {
         const size_t stop = std::min(len - sizeof(Lanes) + 1, i + 255 * sizeof(Lanes));
-        Lanes counts{};
-        for (; i < stop; i += sizeof(Lanes)) counts -= lanesMatch(text + i);
-        for (size_t lane = 0; lane < sizeof(Lanes); ++lane) matches += counts[lane];
+        Lanes oneCounts{}, twoCounts{};
+        for (; i < stop; i += sizeof(Lanes)) {
+            const Lanes here = reinterpret_cast<Lanes>(LanesAt(text + i) == cs);
+            oneCounts -= here;
+            twoCounts -= here & reinterpret_cast<Lanes>(LanesAt(text + i - 1) == cs);
+        }
+        for (size_t lane = 0; lane < sizeof(Lanes); ++lane) {
+            *ones += oneCounts[lane];
+            *twos += twoCounts[lane];
+        }
     }
-    for (; i < len; ++i) matches += oneMatches(text + i) ? 1 : 0;
-    return matches;
+    for (; i < len; ++i) {
+        *ones += text[i] == c ? 1 : 0;
+        *twos += text[i] == c && text[i - 1] == c ? 1 : 0;
+    }
 }
 
-// How many times `c` is in text[0, len).
-int64_t CountByte(const char* text, size_t len, char c) {
-    const Lanes cs = Lanes{} + static_cast<unsigned char>(c);
-    return CountMatches(
-        text, 0, len, [cs](const char* at) { return reinterpret_cast<Lanes>(LanesAt(at) == cs); },
-        [c](const char* at) { return *at == c; });
-}
-
-// The positions i of [1, len) where text[i - 1] is `first` and text[i] is `second`.
-int64_t CountPairs(const char* text, size_t len, char first, char second) {
+// In one pass: the positions i of [1, len) where text[i - 1, i] is first, second (`pairs`),
+// and those of [3, len) where text[i - 3, i] is first, second, first, second (`doubles`: an
+// empty line between two two-byte line ends). 16 bytes at a time in vector registers whatever
+// the optimisation level, each lane counting up to 255 before the lanes are added up.
+void CountPairsAndDoubles(const char* text, size_t len, char first, char second, int64_t* pairs,
+                          int64_t* doubles) {
+    *pairs = 0;
+    *doubles = 0;
+    size_t i = 1;
+    for (; i < len && i < 3; ++i) *pairs += text[i - 1] == first && text[i] == second ? 1 : 0;
     const Lanes firsts = Lanes{} + static_cast<unsigned char>(first);
     const Lanes seconds = Lanes{} + static_cast<unsigned char>(second);
-    return CountMatches(
-        text, 1, len,
-        [firsts, seconds](const char* at) {
-            return reinterpret_cast<Lanes>((LanesAt(at - 1) == firsts) & (LanesAt(at) == seconds));
-        },
-        [first, second](const char* at) { return at[-1] == first && at[0] == second; });
-}
-
-// The positions i of [3, len) where text[i - 3, i] is first, second, first, second: an empty
-// line between two two-byte line ends.
-int64_t CountDoublePairs(const char* text, size_t len, char first, char second) {
-    const Lanes firsts = Lanes{} + static_cast<unsigned char>(first);
-    const Lanes seconds = Lanes{} + static_cast<unsigned char>(second);
-    return CountMatches(
-        text, 3, len,
-        [firsts, seconds](const char* at) {
-            return reinterpret_cast<Lanes>((LanesAt(at - 3) == firsts) & (LanesAt(at - 2) == seconds) &
-                                           (LanesAt(at - 1) == firsts) & (LanesAt(at) == seconds));
-        },
-        [first, second](const char* at) {
-            return at[-3] == first && at[-2] == second && at[-1] == first && at[0] == second;
-        });
+    while (i + sizeof(Lanes) <= len) {
+        const size_t stop = std::min(len - sizeof(Lanes) + 1, i + 255 * sizeof(Lanes));
+        Lanes pairCounts{}, doubleCounts{};
+        for (; i < stop; i += sizeof(Lanes)) {
+            const char* at = text + i;
+            const Lanes pair =
+                reinterpret_cast<Lanes>((LanesAt(at - 1) == firsts) & (LanesAt(at) == seconds));
+            const Lanes before = reinterpret_cast<Lanes>((LanesAt(at - 3) == firsts) &
+                                                         (LanesAt(at - 2) == seconds));
+            pairCounts -= pair;
+            doubleCounts -= pair & before;
+        }
+        for (size_t lane = 0; lane < sizeof(Lanes); ++lane) {
+            *pairs += pairCounts[lane];
+            *doubles += doubleCounts[lane];
+        }
+    }
+    for (; i < len; ++i) {
+        const bool pair = text[i - 1] == first && text[i] == second;
+        *pairs += pair ? 1 : 0;
+        *doubles += pair && text[i - 3] == first && text[i - 2] == second ? 1 : 0;
+    }
 }
 
 }  // namespace
@@ -354,15 +363,19 @@ bool CountRowsByBlocks(DATAFILE* reader, TASK* task, int* count, bool* cancelled
         const size_t len = static_cast<size_t>(end - p);
         if (indLen == 1) {
             const char c = indicator[0];
-            ends += CountByte(p, len, c);
-            blanks += CountPairs(p, len, c, c) + (tail[2] == c && p[0] == c ? 1 : 0);
+            int64_t ones = 0, twos = 0;
+            CountByteAndRepeats(p, len, c, &ones, &twos);
+            ends += ones;
+            blanks += twos + (tail[2] == c && p[0] == c ? 1 : 0);
             textAfterLastEnd = end[-1] != c;
         } else if (indLen == 2 && indicator[0] != indicator[1]) {
             // CR LF and the like: pairs counted over the whole block (two different characters
             // never overlap), the pair that straddles two blocks through the last character of
             // the previous one; empty lines likewise, through its last three.
             const char first = indicator[0], second = indicator[1];
-            ends += CountPairs(p, len, first, second) + (tail[2] == first && p[0] == second ? 1 : 0);
+            int64_t pairs = 0, doubles = 0;
+            CountPairsAndDoubles(p, len, first, second, &pairs, &doubles);
+            ends += pairs + (tail[2] == first && p[0] == second ? 1 : 0);
             char joined[6];
             const size_t head = std::min<size_t>(3, len);
             memcpy(joined, tail, 3);
@@ -372,7 +385,7 @@ bool CountRowsByBlocks(DATAFILE* reader, TASK* task, int* count, bool* cancelled
                                   joined[i - 1] == first && joined[i] == second
                               ? 1
                               : 0;
-            if (len > 3) blanks += CountDoublePairs(p, len, first, second);
+            blanks += doubles;
             const char beforeLast = len >= 2 ? end[-2] : tail[2];
             textAfterLastEnd = !(end[-1] == second && beforeLast == first);
         } else {
