@@ -14,6 +14,11 @@ M=("$CLI" --log "$WORK/morvexcli.log")
 
 held() { echo "held: $1"; }
 failed() { echo "FAILED: $1: $2"; }
+# verdict STATUS NAME REASON: "held" when STATUS (that of the check just run, given as $?) is
+# 0, else "FAILED" with REASON.
+verdict() {
+    if [ "$1" = 0 ]; then held "$2"; else failed "$2" "$3"; fi
+}
 
 # load ARGS...: morvexcli load; its status in $rc, its output in out.txt and err.txt.
 load() {
@@ -51,23 +56,17 @@ name="guillemet jamais fermé : une seule ligne écartée, les suivantes chargé
 rows 100000 2 >q.csv
 load t.fyk q.db --data q.csv --rejects rej.csv
 stored=$(sql q.db "SELECT count(*) FROM t")
-if [ "$rc" = 0 ] && [ "$stored" = 99999 ] && grep -q "1 écartée(s)" out.txt &&
-    grep -q "^3,,.*ligne 4" rej.csv; then
-    held "$name"
-else
-    failed "$name" "statut $rc, $stored lignes en base ; $(said out.txt) $(said err.txt)"
-fi
+[ "$rc" = 0 ] && [ "$stored" = 99999 ] && grep -q "1 écartée(s)" out.txt &&
+    grep -q "^3,,.*ligne 4" rej.csv
+verdict $? "$name" "statut $rc, $stored lignes en base ; $(said out.txt) $(said err.txt)"
 
 name="valeur sur plusieurs lignes : une valeur, comptée"
 printf 'id;nom;ville\r\n1;"a\r\nb";x\r\n2;"c";y\r\n' >m.csv
 load t.fyk m.db --data m.csv
 value=$(sql m.db "SELECT hex(nom) FROM t WHERE id = 1")
-if [ "$rc" = 0 ] && [ "$value" = 610D0A62 ] &&
-    grep -q "1 valeur(s) sur plusieurs lignes, la première ligne 2" out.txt; then
-    held "$name"
-else
-    failed "$name" "statut $rc, valeur $value ; $(said out.txt)"
-fi
+[ "$rc" = 0 ] && [ "$value" = 610D0A62 ] &&
+    grep -q "1 valeur(s) sur plusieurs lignes, la première ligne 2" out.txt
+verdict $? "$name" "statut $rc, valeur $value ; $(said out.txt)"
 
 # ---- A data file changed during the load ----
 for change in cut appended; do
@@ -84,12 +83,9 @@ for change in cut appended; do
     wait $pid
     rc=$?
     kept=$(sql c.db "SELECT group_concat(nom) FROM t")
-    if [ "$rc" != 0 ] && grep -q "a changé (taille ou date de modification) pendant la lecture" err.txt &&
-        [ "$kept" = avant ]; then
-        held "$name"
-    else
-        failed "$name" "statut $rc, table [$kept] ; $(said out.txt) $(said err.txt)"
-    fi
+    [ "$rc" != 0 ] && grep -q "a changé (taille ou date de modification) pendant la lecture" err.txt &&
+        [ "$kept" = avant ]
+    verdict $? "$name" "statut $rc, table [$kept] ; $(said out.txt) $(said err.txt)"
 done
 
 # ---- Blank lines ----
@@ -99,13 +95,10 @@ load t.fyk b.db --data b.csv
 loaded=$(sql b.db "SELECT count(*), count(nom) FROM t")
 "${M[@]}" preview t.fyk --data b.csv >preview.txt 2>&1
 "${M[@]}" count t.fyk --data b.csv >count.txt 2>&1
-if [ "$rc" = 0 ] && [ "$loaded" = "2|2" ] && grep -q "4 ligne(s) vide(s) ignorée(s)" out.txt &&
+[ "$rc" = 0 ] && [ "$loaded" = "2|2" ] && grep -q "4 ligne(s) vide(s) ignorée(s)" out.txt &&
     grep -q "4 ligne(s) vide(s) ignorée(s)" preview.txt &&
-    grep -q "au total 3 lignes" count.txt && grep -q "4 ligne(s) vide(s) ignorée(s)" count.txt; then
-    held "$name"
-else
-    failed "$name" "statut $rc, table [$loaded] ; $(said out.txt) $(said preview.txt) $(said count.txt)"
-fi
+    grep -q "au total 3 lignes" count.txt && grep -q "4 ligne(s) vide(s) ignorée(s)" count.txt
+verdict $? "$name" "statut $rc, table [$loaded] ; $(said out.txt) $(said preview.txt) $(said count.txt)"
 
 # ---- WINDOWS-1252's undefined bytes ----
 name="octets 0x81 0x8D 0x8F 0x90 0x9D en WINDOWS-1252 : lus comme U+0081..., aucune ligne écartée"
@@ -113,23 +106,17 @@ sed 's/ENCODING=UTF-8/ENCODING=WINDOWS-1252/' t.fyk >w.fyk
 printf 'id;nom;ville\r\n1;a\x81\x8D;\x8F\x90\x9D\r\n2;\xe9;x\r\n' >w.csv
 load w.fyk w.db --data w.csv
 hexes=$(sql w.db "SELECT group_concat(hex(nom) || hex(ville), ',') FROM t")
-if [ "$rc" = 0 ] && [ "$hexes" = "61C281C28DC28FC290C29D,C3A978" ] && grep -q "0 écartée(s)" out.txt; then
-    held "$name"
-else
-    failed "$name" "statut $rc, valeurs [$hexes] ; $(said out.txt) $(said err.txt)"
-fi
+[ "$rc" = 0 ] && [ "$hexes" = "61C281C28DC28FC290C29D,C3A978" ] && grep -q "0 écartée(s)" out.txt
+verdict $? "$name" "statut $rc, valeurs [$hexes] ; $(said out.txt) $(said err.txt)"
 
 # ---- Names SQLite would refuse ----
 name="noms de colonne en double refusés avant le chargement, avec les noms"
 sed 's/NAME=ville/NAME=ID/' t.fyk >d.fyk
 load d.fyk d.db --data sample.csv
-if [ "$rc" != 0 ] && grep -q "la table \[t\] n'a pu être créée." err.txt &&
+[ "$rc" != 0 ] && grep -q "la table \[t\] n'a pu être créée." err.txt &&
     grep -q "Cause : noms de colonne en double ou vides : colonne 3 \[ID\] : même nom que la colonne 1 \[id\]" err.txt &&
-    [ ! -e d.db ]; then
-    held "$name"
-else
-    failed "$name" "statut $rc ; $(said err.txt)"
-fi
+    [ ! -e d.db ]
+verdict $? "$name" "statut $rc ; $(said err.txt)"
 
 # ---- A locked database ----
 name="base verrouillée par un autre programme : attendue, chargement réussi"
@@ -139,12 +126,9 @@ holder=$!
 sleep 0.3
 load t.fyk l.db --data m.csv
 wait $holder
-if [ "$rc" = 0 ] && [ "$(sql l.db "SELECT count(*) FROM t")" = 2 ] &&
-    grep -q "base verrouillée, attente…" morvexcli.log; then
-    held "$name"
-else
-    failed "$name" "statut $rc ; $(said err.txt)"
-fi
+[ "$rc" = 0 ] && [ "$(sql l.db "SELECT count(*) FROM t")" = 2 ] &&
+    grep -q "base verrouillée, attente…" morvexcli.log
+verdict $? "$name" "statut $rc ; $(said err.txt)"
 
 name="deux chargements simultanés dans une base : tous deux réussis"
 awk 'BEGIN { printf "code;libelle\r\n"; for (i = 0; i < 200000; i++) printf "%d;l%d\r\n", i, i }' >two.csv
@@ -164,11 +148,8 @@ for run in $(seq 1 "$runs"); do
         [ "$(sql s.db "SELECT (SELECT count(*) FROM t) + (SELECT count(*) FROM two)")" = 400000 ] &&
         both=$((both + 1))
 done
-if [ "$both" = "$runs" ]; then
-    held "$name"
-else
-    failed "$name" "$both sur $runs essais gardent les deux tables ; $(said s1.txt) $(said s2.txt)"
-fi
+[ "$both" = "$runs" ]
+verdict $? "$name" "$both sur $runs essais gardent les deux tables ; $(said s1.txt) $(said s2.txt)"
 
 # ---- A reload killed at random moments ----
 moments=$([ "$FAST" = 1 ] && echo 2 || echo 10)
@@ -205,11 +186,8 @@ for attempt in $(seq 1 $((moments * 3))); do
         load t.fyk k.db --data small.csv
     fi
 done
-if [ "$kept" = "$moments" ]; then
-    held "$name"
-else
-    failed "$name" "$kept sur $moments bases intactes :$found"
-fi
+[ "$kept" = "$moments" ]
+verdict $? "$name" "$kept sur $moments bases intactes :$found"
 
 # ---- A full and a read-only database, in a small file system of their own ----
 # insmall SIZE SCRIPT: runs SCRIPT with sh in a private mount namespace where mnt is a tmpfs of
@@ -225,12 +203,9 @@ rows 20000 >full.csv
 if insmall 96k '$CLI load t.fyk mnt/x.db --data small.csv >/dev/null
 if $CLI load t.fyk mnt/x.db --data full.csv; then echo loaded; fi
 sqlite3 mnt/x.db "PRAGMA integrity_check; SELECT group_concat(nom, \"\") FROM t;"'; then
-    if ! grep -q loaded small.txt && grep -q "database or disk is full" small.txt &&
-        grep -q "^ok$" small.txt && grep -q "^ABC$" small.txt; then
-        held "$name"
-    else
-        failed "$name" "$(said small.txt)"
-    fi
+    ! grep -q loaded small.txt && grep -q "database or disk is full" small.txt &&
+        grep -q "^ok$" small.txt && grep -q "^ABC$" small.txt
+    verdict $? "$name" "$(said small.txt)"
 else
     failed "$name" "tmpfs impossible à monter ici (unshare -rm) : $(said small.txt)"
 fi
@@ -240,13 +215,10 @@ if insmall 1m '$CLI load t.fyk mnt/x.db --data small.csv >/dev/null
 mount -o remount,ro mnt
 if $CLI load t.fyk mnt/x.db --data m.csv; then echo loaded; fi
 sqlite3 mnt/x.db "SELECT count(*) FROM t;"'; then
-    if ! grep -q loaded small.txt && grep -q "Echec du chargement" small.txt &&
+    ! grep -q loaded small.txt && grep -q "Echec du chargement" small.txt &&
         grep -q "Cause : attempt to write a readonly database\|readonly database" small.txt &&
-        [ "$(tail -n 1 small.txt)" = 3 ]; then
-        held "$name"
-    else
-        failed "$name" "$(said small.txt)"
-    fi
+        [ "$(tail -n 1 small.txt)" = 3 ]
+    verdict $? "$name" "$(said small.txt)"
 else
     failed "$name" "tmpfs impossible à monter ici (unshare -rm) : $(said small.txt)"
 fi
