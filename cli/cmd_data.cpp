@@ -256,6 +256,14 @@ public:
         if (out_.size() > (1 << 20)) flush();
     }
 
+    // A line told after the row count of the table shape (on standard error for the others).
+    void note(const std::string& line) {
+        if (shape_ == Shape::Table)
+            notes_ += line + "\n";
+        else
+            fprintf(stderr, "(i) %s\n", line.c_str());
+    }
+
     bool end() {
         if (shape_ == Shape::Json) out_ += "]}\n";
         if (shape_ == Shape::Table) renderTable();
@@ -265,7 +273,7 @@ public:
 private:
     void renderTable() {
         out_ += formatTable(titles_, table_);
-        out_ += "\n" + std::to_string(rows_) + " ligne(s)\n";
+        out_ += "\n" + std::to_string(rows_) + " ligne(s)\n" + notes_;
     }
 
     bool flush() {
@@ -278,6 +286,7 @@ private:
     std::vector<std::string> titles_;
     std::vector<std::vector<std::string>> table_;
     std::string out_;
+    std::string notes_;
     int rows_ = 0;
 };
 
@@ -327,8 +336,14 @@ int commandPreview(const std::string& descPath, const std::string& dataOption, i
         writer.row(DATAFILE_GetCurrentFileRowID(reader), header, fields);
         ++count;
     }
+    if (reader->blankLines > 0)
+        writer.note(std::to_string(reader->blankLines) + " ligne(s) vide(s) ignorée(s).");
+    const bool changed = reader->fileChanged != 0;
+    if (changed)
+        cliError(std::string("Lecture interrompue du fichier de données '") + data + "' : " +
+                 reader->failure + ".");
     DATAFILE_DestroyIterator(reader);
-    const bool written = writer.end();
+    const bool written = writer.end() && !changed;
     if (rejects) {
         const int set = rejects->rows;
         if (DATAFILE_CloseRejects(rejects) != 0) {

@@ -57,6 +57,12 @@ std::string loadSummary(const SQLITE4FYK_LOADSTATS& st, const LoadOptions& o) {
                std::to_string(st.firstMisshapedLine) +
                " ; --rejects ou --max-rejects les écarte.\n";
     }
+    if (st.valuesMultiLine > 0)
+        out += std::to_string(st.valuesMultiLine) +
+               " valeur(s) sur plusieurs lignes, la première ligne " +
+               std::to_string(st.firstMultiLineLine) + ".\n";
+    if (st.blankLines > 0)
+        out += std::to_string(st.blankLines) + " ligne(s) vide(s) ignorée(s).\n";
     out += std::to_string(st.valuesNotTyped) +
            " valeur(s) conservée(s) telle(s) quelle(s) car non conforme(s) à leur type.\n";
     return out;

@@ -854,8 +854,12 @@ void fyk_LaunchDatafileComputeStatsThread(TASK* task) {
     // count is announced as the file's total.
     if (DATAFILE_ComputeStats(task, data->desc, data->path.c_str(), &data->stats) != 0) return;
     if (TASK_IsStopRequested(task)) return;
-    char message[96];
-    snprintf(message, sizeof message, "Le fichier contient au total %i lignes.",
-             data->stats.nbLines);
+    char message[160];
+    int told = snprintf(message, sizeof message, "Le fichier contient au total %i lignes.",
+                        data->stats.nbLines);
+    // Empty lines are no rows: how many were passed over follows, on a line of its own.
+    if (data->stats.blankLines > 0 && told > 0 && static_cast<size_t>(told) < sizeof message)
+        snprintf(message + told, sizeof message - told, "\n%i ligne(s) vide(s) ignorée(s).",
+                 data->stats.blankLines);
     TASK_Report(task, TASK_EVENT_FINISHED, 1, 1, message);
 }

@@ -215,6 +215,7 @@ TEST_F(LoadCommand, AReadOnlyDatabaseIsRefusedAndKeepsItsRows) {
         "sqlite3 mnt/x.db 'SELECT count(*) FROM CLIENT;'\n");
     EXPECT_FALSE(Contains(out, "loaded"));
     EXPECT_TRUE(Contains(out, "(!) Echec du chargement"));
+    EXPECT_TRUE(Contains(out, "readonly database")) << out;  // SQLite's cause is told
     EXPECT_EQ(out.substr(out.size() - 2), "2\n") << out;
 }
 

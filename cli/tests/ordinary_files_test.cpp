@@ -162,7 +162,8 @@ TEST_F(OrdinaryFiles, ABrokenRowIsToldNeverTurnedIntoAColumnAndTheCountsAreExact
     ASSERT_EQ(l.status, 0) << l.err;
     EXPECT_TRUE(Contains(l.out, "3 lignes chargées en "));
     EXPECT_EQ(readFile(dir_ / "r.csv"),
-              "ligne,colonne,motif\n3,,3 valeur(s) au lieu de 2\n5,,champ protégé jamais fermé\n");
+              "ligne,colonne,motif\n3,,3 valeur(s) au lieu de 2\n5,,\"champ protégé sans fin "
+              "probable : il engloberait la ligne 6, qui est une ligne complète\"\n");
 
     // Past --max-rejects nothing of this load is kept (the table holds what the previous load
     // stored) and the command fails with the reason.

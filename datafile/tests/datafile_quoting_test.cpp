@@ -272,7 +272,7 @@ TEST(DatafileEncoding, FlagsOnlyTheRowWithAnInvalidSequence) {
         std::string bad;
     };
     const Case cases[] = {
-        {"WINDOWS-1252", "x\x81y"}, {"UTF-8", "x\xC3(y"}, {"UTF-8", "\xED\xA0\x80"}};
+        {"WINDOWS-1253", "x\x81y"}, {"UTF-8", "x\xC3(y"}, {"UTF-8", "\xED\xA0\x80"}};
     morvex::testing::TempDir dir("dfenc");
     for (const Case& c : cases) {
         std::string path = dir.write("b.csv", "ok;1\r\n" + c.bad + ";2\r\nok;3\r\n");
@@ -413,7 +413,7 @@ TEST(DatafileEncoding, CutsFixedWidthsInCharactersOfTheFile) {
     }
 }
 
-TEST(DatafileReader, ReadsAFileUpToTheSizeItHadWhenTheReadingBegan) {
+TEST(DatafileReader, AFileAppendedToOnceTheReadingBeganEndsItsRowsAndSaysSo) {
     morvex::testing::TempDir dir;
     DescPtr desc = quotedDesc("\n", ";", 2, false);
     const std::string path = dir.write("g.csv", "1;a\n2;b\n");
@@ -429,7 +429,11 @@ TEST(DatafileReader, ReadsAFileUpToTheSizeItHadWhenTheReadingBegan) {
         LDCG_Destroy(row, LDCG_KEEP_ROOT, LDCG_RELEASE_BOTH);
         ++rows;
     }
-    EXPECT_EQ(rows, 2);
+    EXPECT_EQ(rows, 0);  // the change is seen at the first block
+    EXPECT_EQ(reader->fileChanged, 1);
+    ASSERT_NE(reader->failure, nullptr);
+    EXPECT_STREQ(reader->failure,
+                 "le fichier a changé (taille ou date de modification) pendant la lecture");
 }
 
 }  // namespace
