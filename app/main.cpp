@@ -22,7 +22,17 @@
 #include "app/qtuiport.h"
 #include "app/screenshots.h"
 #include "app/splashwindow.h"
+#include "foundation/datadir.h"
 #include "foundation/trace.h"
+
+namespace {
+
+// The bundled example description that the screenshots open.
+QString exampleDescription() {
+    return QString::fromStdString(morvex::dataPath(std::string(DATADIR_EXAMPLES) + "/clients.fyk"));
+}
+
+}  // namespace
 
 int main(int argc, char** argv) {
     // One malloc arena for every thread: a load's database thread then grows the heap by large
@@ -59,7 +69,7 @@ int main(int argc, char** argv) {
     std::string commandLine =
         morvex::joinArguments(static_cast<int>(argvWords.size()), argvWords.data());
     if (screenshots && words.empty()) {
-        const QString example = QString(MORVEX_EXAMPLE_DESCRIPTION);
+        const QString example = exampleDescription();
         commandLine = example.toStdString();
     }
 
@@ -92,7 +102,7 @@ int main(int argc, char** argv) {
         // The standard dialogs as the program shows them: a question, the file and folder
         // choosers.
         const QString shots = screenshotDir + "/morvex-";
-        const QString examples = QFileInfo(MORVEX_EXAMPLE_DESCRIPTION).absolutePath();
+        const QString examples = QFileInfo(exampleDescription()).absolutePath();
         bool ok = morvex::drawMessageBox(shots + "question.png", "Remplacer le fichier",
                                          "Ce fichier existe déjà. Voulez-vous le remplacer ?",
                                          QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel,
