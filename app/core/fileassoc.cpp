@@ -136,11 +136,15 @@ std::string fileAssocMimeType(const std::string& extension) {
     return "application/x-morvex-fylatek-" + name;
 }
 
-bool fileAssocInstalledWithProgram() {
-    const std::string data = dataDirectory();
-    if (data.empty()) return false;
+bool fileAssocInstalledWithData(const std::string& dataDir) {
+    if (dataDir.empty()) return false;
     std::error_code ec;
-    return fs::is_regular_file(fs::path(data) / ".." / "applications" / FILEASSOC_DESKTOP_FILE, ec);
+    return fs::is_regular_file(fs::path(dataDir) / ".." / "applications" / FILEASSOC_DESKTOP_FILE,
+                               ec);
+}
+
+bool fileAssocInstalledWithProgram() {
+    return fileAssocInstalledWithData(dataDirectory());
 }
 
 }  // namespace morvex

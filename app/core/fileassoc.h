@@ -41,5 +41,7 @@ constexpr const char* FILEASSOC_DESKTOP_FILE = "morvex-fylatek.desktop";
 // (<data folder>/../applications/morvex-fylatek.desktop, as the package installs it): the file
 // types are then registered already and the first run registers nothing.
 bool fileAssocInstalledWithProgram();
+// The same for the data folder `dataDir` (foundation/datadir.h); false for "".
+bool fileAssocInstalledWithData(const std::string& dataDir);
 
 }  // namespace morvex
