@@ -2,7 +2,9 @@
 # The installed tool set works on its own: installed into a temporary prefix, copied elsewhere,
 # and run from an unrelated folder with the source and build trees hidden (an empty tmpfs
 # mounted over each in a private mount namespace), with fresh settings.
-#   installed_test.sh SOURCE_DIR BUILD_DIR
+#   installed_test.sh SOURCE_DIR BUILD_DIR VERSION [sanitized]
+# A sanitized build keeps source paths in the programs for its own reports: the search for
+# compiled-in paths is then left to the other builds, the hidden trees still prove none is read.
 set -euo pipefail
 SRC=$(cd "$1" && pwd -P)
 BUILD=$(cd "$2" && pwd -P)
@@ -19,6 +21,7 @@ P="$TMP/moved/usr"
 # No program carries a path of the source or build tree.
 for program in morvex morvexcli tallymor morvexsetup tabstrap lintrim linenum; do
     [ -x "$P/bin/$program" ] || fail "$program n'est pas installé"
+    [ "${4:-}" = sanitized ] && continue
     if strings "$P/bin/$program" | grep -F -e "$SRC" -e "$BUILD" >/dev/null; then
         fail "$program contient un chemin de l'arbre des sources ou de construction"
     fi
