@@ -38,6 +38,7 @@
 #include "app/helppanel.h"
 #include "app/mainwindow_detail.h"
 #include "app/mssqlparamswindow.h"
+#include "foundation/datadir.h"
 #include "app/optionsdialog.h"
 #include "app/panelseparator.h"
 #include "app/pkindexeswindow.h"
@@ -84,18 +85,9 @@ std::vector<FileDesc*> openDescriptions() {
     return all;
 }
 
-// A file shipped with the program: beside it, in its share folder, or in the source tree.
+// A file shipped with the program (foundation/datadir.h), or "" when it is missing.
 QString shippedFile(const QString& relative) {
-    const QString dir = QCoreApplication::applicationDirPath();
-    const QStringList candidates = {
-        dir + "/" + relative,
-        dir + "/../share/morvex/" + relative,
-        dir + "/../" + relative,
-        QString(MORVEX_SOURCE_TREE) + "/" + relative,
-    };
-    for (const QString& candidate : candidates)
-        if (QFileInfo(candidate).isFile()) return QFileInfo(candidate).canonicalFilePath();
-    return QString();
+    return QString::fromStdString(dataPath(relative.toStdString()));
 }
 
 // What the first run adds once the settings are written: the two file types, then the Options
@@ -103,13 +95,15 @@ QString shippedFile(const QString& relative) {
 void firstRun(void* window) {
     const std::string program = QCoreApplication::applicationFilePath().toStdString();
     const EXTENSION_ASSOC types[] = {
-        {".tpl", "Morvex Fylatek Template", shippedFile("app/icons/template.svg").toStdString(),
+        {".tpl", "Morvex Fylatek Template", shippedFile("icons/template.svg").toStdString(),
          program + " %1", kCaption},
         {".fyk", "Morvex Fylatek Description File",
-         shippedFile("app/icons/description.svg").toStdString(), program + " %1", kCaption},
+         shippedFile("icons/description.svg").toStdString(), program + " %1", kCaption},
     };
-    for (const EXTENSION_ASSOC& type : types)
-        enregistrerExtension(window, &type, FILEASSOC_SCOPE_USER);
+    // An installed program's types came with its package; only a build tree registers them.
+    if (!fileAssocInstalledWithProgram())
+        for (const EXTENSION_ASSOC& type : types)
+            enregistrerExtension(window, &type, FILEASSOC_SCOPE_USER);
     DoPropertySheetOptions(nullptr, &gcontexte);
 }
 

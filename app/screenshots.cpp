@@ -31,6 +31,7 @@
 #include "datadic/dico.h"
 #include "filedesc/filedesc.h"
 #include "filedesc/process.h"
+#include "foundation/datadir.h"
 #include "foundation/task.h"
 #include "foundation/trace.h"
 #include "mssql/mssql.h"
@@ -79,7 +80,7 @@ bool drawQueryAndGeneration(const QString& directory, const QString& scratch) {
     }
 
     // Two templates in a process of their own, in place of the example's for the picture.
-    const QString templates = QString(MORVEX_SOURCE_TREE) + "/templates";
+    const QString templates = QString::fromStdString(dataPath(DATADIR_TEMPLATES));
     char libraries[sizeof gcontexte.librariesDirectory];
     char target[sizeof gcontexte.genTargetDirectory];
     memcpy(libraries, gcontexte.librariesDirectory, sizeof libraries);
@@ -156,7 +157,7 @@ bool drawDictionaryImportAndSqlServer(const QString& directory, const QString& s
     {
         TextImportDialog import;
         import.resize(1024, 768);
-        QFile rows(QString(MORVEX_SOURCE_TREE) + "/examples/import/text_tab.txt");
+        QFile rows(QString::fromStdString(dataPath(std::string(DATADIR_LAYOUTS) + "/text_tab.txt")));
         if (rows.open(QIODevice::ReadOnly))
             import.textArea()->setPlainText(QString::fromUtf8(rows.readAll()));
         ok &= save(import, directory, "textimport");
@@ -165,9 +166,7 @@ bool drawDictionaryImportAndSqlServer(const QString& directory, const QString& s
     {
         MSSQL_PARAMS params;
         MSSQL_InitParams(&params);
-        ChargerParametres(&params, (QString(MORVEX_SOURCE_TREE) + "/examples/clients.prm")
-                                       .toUtf8()
-                                       .constData());
+        ChargerParametres(&params, dataPath(std::string(DATADIR_EXAMPLES) + "/clients.prm").c_str());
         MssqlParamsWindow parameters(&params, desc);
         parameters.resize(1024, 768);
         ok &= save(parameters, directory, "mssqlparams");

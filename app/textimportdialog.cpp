@@ -2,8 +2,6 @@
 
 #include <QCheckBox>
 #include <QFontMetricsF>
-#include <QCoreApplication>
-#include <QFileInfo>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
@@ -15,17 +13,13 @@
 #include "app/core/application.h"
 #include "app/core/textimport.h"
 #include "app/qtuiport.h"
+#include "foundation/datadir.h"
 #include "foundation/uiport.h"
 
 namespace morvex {
 
 QString bundledTabLayout() {
-    const QString relative = "examples/import/layout_tab.fyk";
-    const QString dir = QCoreApplication::applicationDirPath();
-    for (const QString& candidate : {dir + "/../share/morvex/" + relative, dir + "/" + relative,
-                                     QString(MORVEX_SOURCE_TREE) + "/" + relative})
-        if (QFileInfo(candidate).isFile()) return QFileInfo(candidate).canonicalFilePath();
-    return QString();
+    return QString::fromStdString(dataPath(std::string(DATADIR_LAYOUTS) + "/layout_tab.fyk"));
 }
 
 TextImportDialog::TextImportDialog(QWidget* parent) : QDialog(parent) {

@@ -46,4 +46,11 @@ void useAppSettings(const APPSETTINGS* settings);
 // user's private default (foundation/trace.h, traceDefaultDirectory), created 0700 if missing.
 std::string logsDirectoryOf(const APPSETTINGS& settings);
 
+// The folder of the templates: templateLibrary as the settings chose it, or when it is empty the
+// bundled templates of the running program (foundation/datadir.h; "" when none is found).
+std::string templatesDirectoryOf(const APPSETTINGS& settings);
+// The folder of the templates' libraries (%include): librariesDirectory, or when it is empty the
+// bundled library of the running program ("" when none is found).
+std::string librariesDirectoryOf(const APPSETTINGS& settings);
+
 }  // namespace morvex

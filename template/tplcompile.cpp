@@ -507,7 +507,7 @@ int TEMPLATE_Compile(LDCG* lines) {
         }
         if (d->code == TPL_INCLUDE) {
             trace("\nIncluding file [%s]", l->data);
-            std::string path = tplinternal::joinPath(morvex::appSettings().librariesDirectory,
+            std::string path = tplinternal::joinPath(morvex::librariesDirectoryOf(morvex::appSettings()),
                                                      std::string(l->data) + ".tpl");
             bool cycle = false;
             for (const std::string& s : includeStack) cycle = cycle || s == path;

@@ -6,16 +6,19 @@
 #include <QLocale>
 #include <QTranslator>
 
+#include "foundation/datadir.h"
+
 namespace morvex {
 
 QString installQtFrenchTranslations(QCoreApplication* app) {
     if (!app) return QString();
     // Dates, sizes and file kinds in the file dialogs are worded in French too.
     QLocale::setDefault(QLocale(QLocale::French, QLocale::France));
-    // Qt's own folder first; then beside the program, for a copy that carries its translations.
+    // Qt's own folder first; then the programs' data folder, for a copy that carries its
+    // translations (foundation/datadir.h).
     const QStringList folders = {
         QLibraryInfo::path(QLibraryInfo::TranslationsPath),
-        QCoreApplication::applicationDirPath() + "/translations",
+        QString::fromStdString(dataDirectory()) + "/" + DATADIR_TRANSLATIONS,
     };
     for (const QString& folder : folders) {
         auto* translator = new QTranslator(app);
