@@ -41,7 +41,7 @@ import time
 csv.field_size_limit(1 << 30)
 
 CLASSES = ["crash", "timeout", "refused", "delimiter wrong", "header wrong", "column count",
-           "row count", "values differ", "types don't hold"]
+           "row count", "values differ", "load refused", "types don't hold", "stored values differ"]
 TIMEOUT = 30          # seconds for one morvexcli command on one file
 REF_TIMEOUT = 120     # seconds for one reference reading of one file
 SAMPLE = 32 * 1024    # what csv.Sniffer looks at
@@ -129,17 +129,77 @@ def python_encoding(path):
 
 
 def python_reference(path):
-    """csv.Sniffer's dialect and header over the first SAMPLE characters; raises on failure."""
+    """csv.Sniffer's dialect over the first SAMPLE characters (when it finds none: the candidate
+    delimiter found on the most lines, or none for one column) and the header decision of
+    Sniffer.has_header made with that dialect; raises when nothing fits."""
     enc = python_encoding(path)
     with open(path, newline="", encoding=enc, errors="replace") as f:
         sample = f.read(SAMPLE)
     if len(sample) == SAMPLE and "\n" in sample:  # whole lines only
         sample = sample[:sample.rindex("\n") + 1]
-    sniffer = csv.Sniffer()
-    dialect = sniffer.sniff(sample, delimiters=",;\t|")
-    header = sniffer.has_header(sample)
-    return {"delimiter": dialect.delimiter, "quote": dialect.quotechar, "header": header,
-            "encoding": enc, "dialect": dialect}
+    try:
+        dialect = csv.Sniffer().sniff(sample, delimiters=DELIMITERS)
+    except csv.Error:
+        dialect = fallback_dialect(sample)
+    return {"delimiter": dialect.delimiter, "quote": dialect.quotechar,
+            "header": has_header(sample, dialect), "encoding": enc, "dialect": dialect}
+
+
+DELIMITERS = ",;\t|"
+
+
+def fallback_dialect(sample):
+    lines = [l for l in sample.splitlines() if l.strip()][:200]
+    if not lines:
+        raise csv.Error("empty")
+    if any(" " in l.strip() for l in lines[1:]) and not any(d in sample for d in DELIMITERS):
+        raise csv.Error("values separated by spaces")
+    found = {d: sum(1 for l in lines if d in l) for d in DELIMITERS}
+    best = max(found, key=lambda d: found[d])
+
+    class Fallback(csv.excel):
+        delimiter = best if found[best] > len(lines) // 2 else "\x1f"
+    if Fallback.delimiter == "\x1f" and any(found.values()):
+        raise csv.Error("no delimiter on most lines")
+    return Fallback
+
+
+def has_header(sample, dialect):
+    """Sniffer.has_header's rule (a column whose values are all numbers, or all of one length,
+    and whose first value is not) over the rows as the dialect splits them."""
+    rows = csv.reader(io.StringIO(sample), dialect)
+    header = next(rows, None)
+    if header is None:
+        return False
+    types = {i: None for i in range(len(header))}
+    for checked, row in enumerate(rows):
+        if checked >= 20:
+            break
+        if len(row) != len(header):
+            continue
+        for col in list(types):
+            try:
+                complex(row[col])
+                kind = complex
+            except (ValueError, OverflowError):
+                kind = len(row[col])
+            if types[col] is None:
+                types[col] = kind
+            elif kind != types[col]:
+                del types[col]
+    votes = 0
+    for col, kind in types.items():
+        if kind is None:
+            continue
+        if isinstance(kind, int):
+            votes += 1 if len(header[col]) != kind else -1
+        else:
+            try:
+                complex(header[col])
+                votes -= 1
+            except (ValueError, OverflowError):
+                votes += 1
+    return votes > 0
 
 
 def python_rows(path, ref):
@@ -161,7 +221,8 @@ def references_agree(duck_meta, duck_rows_path, py_meta, path):
         return None, "duckdb: " + duck_meta["error"][:80]
     if py_meta is None or "error" in py_meta:
         return None, "python csv: " + (py_meta or {}).get("error", "no dialect")[:80]
-    if duck_meta["delimiter"] != py_meta["delimiter"]:
+    one_column = duck_meta["columns"] == 1
+    if duck_meta["delimiter"] != py_meta["delimiter"] and not one_column:
         return None, "delimiter"
     if duck_meta["header"] != py_meta["header"]:
         return None, "header"
@@ -180,7 +241,7 @@ def references_agree(duck_meta, duck_rows_path, py_meta, path):
         widths[len(a)] += 1
     if rows != duck_meta["rows"]:
         return None, "rows"
-    return {"delimiter": duck_meta["delimiter"], "header": duck_meta["header"],
+    return {"delimiter": "" if one_column else duck_meta["delimiter"], "header": duck_meta["header"],
             "rows": rows, "columns": duck_meta["columns"], "encoding": py_meta["encoding"]}, None
 
 
@@ -249,6 +310,7 @@ def ours(cli, path, work, env):
     res["header"] = bool(desc.get("FirstLineIsHeader"))
     res["columns"] = len(desc.get("columns", []))
     res["structure"] = desc.get("TypeStructFile")
+    res["table"] = desc.get("TableName") or ""
 
     preview = os.path.join(work, "preview.csv")
     with open(preview, "wb") as pf:
@@ -263,17 +325,77 @@ def ours(cli, path, work, env):
     db = os.path.join(work, "x.sqlite")
     if os.path.exists(db):
         os.remove(db)
-    rc, _, _, out, err = run(base + ["load", fyk, db], TIMEOUT, env=env)
+    log = os.path.join(work, "load.log")
+    if os.path.exists(log):
+        os.remove(log)
+    rc, _, _, out, err = run([cli, "--log", log, "load", fyk, db], TIMEOUT, env=env)
     f = failed("load", rc, err)
+    if f and f[0] == "refused":
+        f = ("load refused", f[1])
     if f:
-        res["classes"].append(f[0]); res["detail"][f[0]] = f[1]
+        why = ""
+        if os.path.exists(log):  # the database's own reason
+            m = re.search(r"MESSAGE : \[([^\]]*)\]", open(log, encoding="utf-8", errors="replace").read())
+            why = f" ({m.group(1)[:80]})" if m else ""
+        res["classes"].append(f[0]); res["detail"][f[0]] = f[1] + why
     else:
         m = re.search(r"(\d+) ligne\(s\) lue\(s\) : (\d+) enregistrée\(s\), (\d+) écartée\(s\), "
                       r"(\d+) rejetée\(s\)", out + err)
         res["load_read"], res["load_stored"] = (int(m.group(1)), int(m.group(2))) if m else (None, None)
         m = re.search(r"(\d+) valeur\(s\) conservée\(s\) telle\(s\) quelle\(s\)", out + err)
         res["kept_as_text"] = int(m.group(1)) if m else 0
+        res["db"] = db
     return res
+
+
+NUMBER_RE = re.compile(r"^[+-]?(\d+([.,]\d*)?|[.,]\d+)([eE][+-]?\d+)?$")
+BOOLEANS = {"true", "false", "yes", "no", "y", "n", "t", "f", "oui", "non", "vrai", "faux", "0", "1"}
+
+
+def stored_matches(stored, text):
+    """Whether the value the load stored is the text the file holds: the same text, the same
+    number (a decimal comma read as a point), the same date written otherwise, a boolean."""
+    if stored is None:
+        return text == ""
+    if isinstance(stored, bytes):
+        stored = stored.decode("utf-8", "replace")
+    if isinstance(stored, str):
+        stored = norm(stored)
+        if stored == text:
+            return True
+        if re.match(r"^\d{4}-\d\d-\d\d", stored):  # a date or time in ISO form
+            return sorted(int(x) for x in re.findall(r"\d+", stored)) == \
+                sorted(int(x) for x in re.findall(r"\d+", text))
+        return False
+    if re.match(r"^[+-]?0\d", text):
+        return False  # leading zeros lost
+    if not NUMBER_RE.match(text):
+        return text.lower() in BOOLEANS and stored in (0, 1)
+    number = float(text.replace(",", ".")) if text.count(",") <= 1 else None
+    return number is not None and abs(number - stored) <= 1e-9 * max(1.0, abs(number))
+
+
+def check_stored(db, table, truth_rows):
+    """The first stored value that is not the file's, as a detail, or None."""
+    import sqlite3
+    con = sqlite3.connect(db)
+    con.text_factory = bytes
+    try:
+        names = [r[1] for r in con.execute(f'PRAGMA table_info("{table}")')]
+        cur = con.execute(f'SELECT * FROM "{table}" ORDER BY rowid')
+        skip = 1 if names and names[0] == b"FileRowID" else 0
+        for n, (row, truth) in enumerate(zip(cur, truth_rows), 1):
+            for col, (stored, text) in enumerate(zip(row[skip:], truth)):
+                if not stored_matches(stored, text):
+                    shown = stored.decode("utf-8", "replace") if isinstance(stored, bytes) else stored
+                    why = "leading zeros lost" if re.match(r"^[+-]?0\d", text) and \
+                        isinstance(stored, (int, float)) else "stored otherwise"
+                    return f"{why}: row {n} col {col + 1}: {str(shown)[:30]!r} for {text[:30]!r}"
+    except sqlite3.Error as e:
+        return f"table unreadable: {e}"
+    finally:
+        con.close()
+    return None
 
 
 def preview_rows(path):
@@ -289,7 +411,7 @@ def judge(truth, res):
     cls, det = res["classes"], res["detail"]
     if "delimiter" not in res:
         return
-    if res["delimiter"] != truth["delimiter"]:
+    if truth["delimiter"] and res["delimiter"] != truth["delimiter"]:
         cls.append("delimiter wrong")
         det["delimiter wrong"] = f"{show_delim(res['delimiter'])} for {show_delim(truth['delimiter'])}"
     if res["header"] != truth["header"]:
@@ -322,6 +444,11 @@ def judge(truth, res):
     if res.get("kept_as_text"):
         cls.append("types don't hold")
         det["types don't hold"] = f"{res['kept_as_text']} value(s) kept as text"
+    if res.get("db") and not (set(cls) & {"header wrong", "column count", "row count"}):
+        bad = check_stored(res["db"], res["table"], python_truth_rows(truth))
+        if bad:
+            cls.append("stored values differ")
+            det["stored values differ"] = bad
 
 
 def python_truth_rows(truth):
@@ -329,6 +456,14 @@ def python_truth_rows(truth):
 
 
 # ---------------------------------------------------------------- report
+
+def detail_kind(detail):
+    """A failure's detail without its numbers and values: what groups alike failures."""
+    kind = re.sub(r"'[^']*'|\"[^\"]*\"", "…", detail)
+    kind = re.sub(r"\[[^\]]*\]", "[…]", kind)
+    kind = re.sub(r"\d+", "N", kind)
+    return kind[:90]
+
 
 def main():
     ap = argparse.ArgumentParser()
@@ -370,7 +505,7 @@ def main():
             judge(truth, res)
         else:
             # a crash or a hang counts whatever the references say
-            key = reason.split(":")[0].split(" (")[0]
+            key = re.sub(r" \(row \d+\)|\"[^\"]*\"|Line: \d+", "", reason)[:48]
             apart[key] += 1
             apart_examples[key].append(f"{m['file']} ({reason})")
         primary = next((c for c in CLASSES if c in res["classes"]), "ok")
@@ -412,8 +547,13 @@ def main():
         if not files and not every[c]:
             continue
         print(f"  {c:17} {len(files):4}   [all {every[c]}]")
-        for o in files[:3]:
-            print(f"      {o[0]['file']}  ({o[0]['source']}): {o[3]['detail'].get(c, '')}")
+        kinds = collections.defaultdict(list)
+        for o in files:
+            kinds[detail_kind(o[3]["detail"].get(c, ""))].append(o)
+        for kind, group in sorted(kinds.items(), key=lambda kv: -len(kv[1]))[:6]:
+            print(f"    {len(group):4}  {kind}")
+            for o in group[:3]:
+                print(f"            {o[0]['file']}  ({o[0]['source'].split('=')[0]}): {o[3]['detail'].get(c, '')}")
 
     print("\nApart (the references read them differently):")
     for k, v in apart.most_common():
