@@ -19,7 +19,7 @@ it falls into the first failing class of CLASSES (every class it meets is counte
 
 Prints the figure, the classes with counts and example files, the references' disagreements and
 the analyse times (CPU time of the process, and wall time, which a busy machine inflates); writes
-every file's outcome into CORPUS_DIR/results.tsv.
+every file's outcome into CORPUS_DIR/results.tsv (results-part.tsv with --only or --limit).
 """
 import argparse
 import collections
@@ -164,9 +164,13 @@ def fallback_dialect(sample):
     return Fallback
 
 
+MISSING = {"", "na", "nan", "null", "none", "n/a", "-", ".", "inf", "-inf"}
+
+
 def has_header(sample, dialect):
     """Sniffer.has_header's rule (a column whose values are all numbers, or all of one length,
-    and whose first value is not) over the rows as the dialect splits them."""
+    and whose first value is not) over the rows as the dialect splits them; empty and missing
+    values (NA, NaN, null...) say nothing about a column."""
     rows = csv.reader(io.StringIO(sample), dialect)
     header = next(rows, None)
     if header is None:
@@ -178,6 +182,8 @@ def has_header(sample, dialect):
         if len(row) != len(header):
             continue
         for col in list(types):
+            if row[col].strip().lower() in MISSING:
+                continue
             try:
                 complex(row[col])
                 kind = complex
@@ -416,7 +422,11 @@ def judge(truth, res):
         det["delimiter wrong"] = f"{show_delim(res['delimiter'])} for {show_delim(truth['delimiter'])}"
     if res["header"] != truth["header"]:
         cls.append("header wrong")
-        det["header wrong"] = f"header {'yes' if res['header'] else 'no'} for {'yes' if truth['header'] else 'no'}"
+        first = next(python_rows(truth["path"], dict(truth["py"], header=False)), [])
+        kind = "numbers only" if first and all(NUMBER_RE.match(v) or v.lower() in MISSING
+                                               for v in first) else "text"
+        det["header wrong"] = (f"header {'yes' if res['header'] else 'no'} for "
+                               f"{'yes' if truth['header'] else 'no'} (first line: {kind})")
     if res["columns"] != truth["columns"]:
         cls.append("column count")
         det["column count"] = f"{res['columns']} for {truth['columns']}"
@@ -433,7 +443,7 @@ def judge(truth, res):
         res["rows"] = rows
         if rows != truth["rows"]:
             cls.append("row count")
-            det["row count"] = f"preview {rows} for {truth['rows']}"
+            det["row count"] = f"preview {rows} for {truth['rows']}" + trailing_blank(truth["path"])
         if first_diff:
             cls.append("values differ")
             det["values differ"] = first_diff
@@ -449,6 +459,14 @@ def judge(truth, res):
         if bad:
             cls.append("stored values differ")
             det["stored values differ"] = bad
+
+
+def trailing_blank(path):
+    """' (file ends with blank lines)' when it does."""
+    with open(path, "rb") as f:
+        f.seek(max(0, os.path.getsize(path) - 64))
+        tail = f.read()
+    return " (file ends with blank lines)" if re.search(rb"\n[ \t\r]*\n[ \t\r]*$", tail) else ""
 
 
 def python_truth_rows(truth):
@@ -516,7 +534,8 @@ def main():
     shutil.rmtree(work, ignore_errors=True)
     elapsed = time.time() - started
 
-    with open(os.path.join(args.corpus, "results.tsv"), "w") as f:
+    results = os.path.join(args.corpus, "results-part.tsv" if args.only or args.limit else "results.tsv")
+    with open(results, "w") as f:
         f.write("file\tsource\tpath\tbytes\toutcome\tclasses\tdetail\treference\t"
                 "analyse_cpu_ms\tanalyse_wall_ms\n")
         for m, truth, reason, res, primary in outcomes:
@@ -571,7 +590,7 @@ def main():
         for o in sorted(over, key=lambda o: -o[3]["analyse_cpu"])[:3]:
             print(f"      {o[0]['file']} ({int(o[0]['bytes']) // 1024} KiB): "
                   f"{o[3]['analyse_cpu'] * 1000:.0f} ms")
-    print(f"\nRun time {elapsed:.0f} s; every file's outcome in {args.corpus}/results.tsv")
+    print(f"\nRun time {elapsed:.0f} s; every file's outcome in {results}")
 
 
 if __name__ == "__main__":
