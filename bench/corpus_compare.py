@@ -6,16 +6,19 @@ independent references, and says how many files morvexcli reads right with no op
 
 References: DuckDB (sniff_csv over the whole file, then read_csv with every column as text:
 bench/duckdb/corpus_read.mjs) and Python's csv module (csv.Sniffer over the first 32 KiB for
-the delimiter and quoting, Sniffer.has_header for the header, then csv.reader over the whole
-file). A file's truth is what both read alike: delimiter, header yes/no, number of rows and
+the delimiter and quoting, else the candidate delimiter found on most lines; Sniffer.has_header's
+rule for the header, with that dialect and blind to missing values; then csv.reader over the
+whole file). A one-column file has no delimiter to find. A file's truth is what both read alike: delimiter, header yes/no, number of rows and
 columns, every value (trimmed, a line break inside a value as "\\n", NULL as empty). Files
 where they differ are counted apart, with the reason, never in the figure.
 
 Our side, for each file: `analyse FILE -o X.fyk` (no option), `show X.fyk --json` (delimiter,
 header, columns), `preview X.fyk --rows 0 --csv` (the values as read, compared with the truth
 as text, trimmed the same way) and `load X.fyk X.sqlite` (every row stored, no value kept as
-text because it does not fit its type). A file is read right when all of them hold; otherwise
-it falls into the first failing class of CLASSES (every class it meets is counted too).
+text because it does not fit its type, and each stored value the file's: the same text, number,
+date or boolean, leading zeros kept). A file is read right when all of them hold; otherwise it
+falls into the first failing class of CLASSES (every class it meets is counted too), its detail
+saying how (what was found for what, where the first difference lies).
 
 Prints the figure, the classes with counts and example files, the references' disagreements and
 the analyse times (CPU time of the process, and wall time, which a busy machine inflates); writes
@@ -248,7 +251,20 @@ def references_agree(duck_meta, duck_rows_path, py_meta, path):
     if rows != duck_meta["rows"]:
         return None, "rows"
     return {"delimiter": "" if one_column else duck_meta["delimiter"], "header": duck_meta["header"],
-            "rows": rows, "columns": duck_meta["columns"], "encoding": py_meta["encoding"]}, None
+            "rows": rows, "columns": duck_meta["columns"], "encoding": py_meta["encoding"],
+            "quoting": quoting(path, py_meta)}, None
+
+
+def quoting(path, py_meta):
+    """How the file quotes: 'none', 'quoted' or 'quoted, line breaks' (a quoted line break)."""
+    quote = py_meta["quote"] or '"'
+    with open(path, newline="", encoding=py_meta["encoding"], errors="replace") as f:
+        text = f.read(4 * 1024 * 1024)
+    starts = re.search(r"(^|[,;\t|])" + re.escape(quote), text, re.M)
+    if not starts:
+        return "none"
+    inside = re.search(r"(^|[,;\t|])" + re.escape(quote) + r"[^" + re.escape(quote) + r"]*\n", text, re.M)
+    return "quoted, line breaks" if inside else "quoted"
 
 
 def zip_longest_rows(a, b):
@@ -537,7 +553,7 @@ def main():
     results = os.path.join(args.corpus, "results-part.tsv" if args.only or args.limit else "results.tsv")
     with open(results, "w") as f:
         f.write("file\tsource\tpath\tbytes\toutcome\tclasses\tdetail\treference\t"
-                "analyse_cpu_ms\tanalyse_wall_ms\n")
+                "analyse_cpu_ms\tanalyse_wall_ms\tdelimiter\theader\trows\tcolumns\tencoding\tquoting\n")
         for m, truth, reason, res, primary in outcomes:
             outcome = primary if truth else ("apart" if primary not in ("crash", "timeout") else primary)
             f.write("\t".join([m["file"], m["source"], m["path"], m["bytes"], outcome,
@@ -545,7 +561,10 @@ def main():
                                " | ".join(f"{k}: {v}" for k, v in res["detail"].items()).replace("\t", " ").replace("\n", " "),
                                "agree" if truth else reason,
                                f"{res.get('analyse_cpu', 0) * 1000:.1f}",
-                               f"{res.get('analyse_wall', 0) * 1000:.1f}"]) + "\n")
+                               f"{res.get('analyse_wall', 0) * 1000:.1f}"]
+                              + ([show_delim(truth["delimiter"]), "yes" if truth["header"] else "no",
+                                  str(truth["rows"]), str(truth["columns"]), truth["encoding"],
+                                  truth["quoting"]] if truth else [""] * 6)) + "\n")
 
     judged = [o for o in outcomes if o[1]]
     ok = [o for o in judged if o[4] == "ok"]
@@ -554,6 +573,16 @@ def main():
     share = 100.0 * len(ok) / len(judged) if judged else 0.0
     print(f"Read right with no option: {len(ok)} / {len(judged)} = {share:.1f} %"
           f"  (delimiter, header, rows, columns, every value, types holding every value)")
+    for title, key in (("delimiter", lambda t: show_delim(t["delimiter"])),
+                       ("header", lambda t: "yes" if t["header"] else "no"),
+                       ("encoding", lambda t: t["encoding"]),
+                       ("quoting", lambda t: t["quoting"])):
+        parts = collections.defaultdict(lambda: [0, 0])
+        for o in judged:
+            parts[key(o[1])][0] += o[4] == "ok"
+            parts[key(o[1])][1] += 1
+        print(f"  by {title + ':':10} " + "   ".join(f"{k}: {v[0]}/{v[1]}" for k, v in
+                                             sorted(parts.items(), key=lambda kv: -kv[1][1])))
     crashes = [o for o in outcomes if o[4] == "crash"]
     hangs = [o for o in outcomes if o[4] == "timeout"]
     print(f"Crashes: {len(crashes)}   time-outs ({TIMEOUT} s): {len(hangs)}"
