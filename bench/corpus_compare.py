@@ -27,6 +27,7 @@ every file's outcome into CORPUS_DIR/results.tsv (results-part.tsv with --only o
 import argparse
 import collections
 import csv
+import hashlib
 import io
 import json
 import os
@@ -534,7 +535,12 @@ def main():
         manifest = [m for m in manifest if args.only in m["file"] or args.only in m["source"]]
     if args.limit:
         manifest = manifest[:args.limit]
-    cache = os.path.join(args.corpus, "ref-duckdb")
+    # DuckDB's readings are kept while the reading script stays the same
+    version = hashlib.sha256(open(args.duckdb_script, "rb").read()).hexdigest()[:8]
+    cache = os.path.join(args.corpus, "ref-duckdb-" + version)
+    for old in os.listdir(args.corpus):
+        if old.startswith("ref-duckdb") and old != os.path.basename(cache):
+            shutil.rmtree(os.path.join(args.corpus, old), ignore_errors=True)
     os.makedirs(cache, exist_ok=True)
     work = tempfile.mkdtemp(prefix="morvex-corpus-")
     env = dict(os.environ, MORVEX_CONFIG_DIR=os.path.join(work, "config"))

@@ -51,8 +51,9 @@ async function read(connection, file, out) {
         comment, columns: columns.getRows().length, rows: Number(count.getRows()[0][0]), encoding,
       };
     } catch (e) {
-      lastError = String(e.message || e).split('\n')[0];
-      if (!/unicode|utf-?8|encoding/i.test(lastError)) break;
+      const message = String(e.message || e);
+      lastError = message.split('\n')[0];
+      if (!/invalid unicode|not utf-?8/i.test(message)) break;
     }
   }
   return { error: lastError };
