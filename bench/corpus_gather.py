@@ -78,7 +78,7 @@ def log(msg):
     print(msg, file=sys.stderr, flush=True)
 
 
-def fetch_deb(pkg, pkgdir):
+def fetch_deb(pkg, pkgdir, state):
     """Unpacks the Debian package into pkgdir/deb/PKG; returns (tree, version) or None."""
     tree = os.path.join(pkgdir, "deb", pkg)
     stamp = tree + ".version"
@@ -87,6 +87,11 @@ def fetch_deb(pkg, pkgdir):
     debdir = os.path.join(pkgdir, "debs")
     os.makedirs(debdir, exist_ok=True)
     r = subprocess.run(["apt-get", "download", "-q", pkg], cwd=debdir, capture_output=True, text=True)
+    if r.returncode != 0 and "Unable to locate" in r.stderr and not state.get("updated"):
+        state["updated"] = True  # a machine whose package lists were never fetched
+        subprocess.run(["apt-get", "update", "-qq"], check=False)
+        r = subprocess.run(["apt-get", "download", "-q", pkg], cwd=debdir, capture_output=True,
+                           text=True)
     debs = sorted(f for f in os.listdir(debdir) if f.startswith(pkg + "_") and f.endswith(".deb"))
     if r.returncode != 0 or not debs:
         log(f"  {pkg}: not downloaded ({r.stderr.strip().splitlines()[-1:] or r.returncode})")
@@ -216,8 +221,9 @@ def main():
     filedir = os.path.join(corpus, "files")
     os.makedirs(filedir, exist_ok=True)
     sources = []
+    apt_state = {}
     for pkg in DEB_PACKAGES:
-        got = fetch_deb(pkg, pkgdir)
+        got = fetch_deb(pkg, pkgdir, apt_state)
         if got:
             sources.append((f"deb:{pkg}={got[1]}", got[0]))
     for spec in NPM_PACKAGES:
