@@ -22,7 +22,8 @@ saying how (what was found for what, where the first difference lies).
 
 Prints the figure, the classes with counts and example files, the references' disagreements and
 the analyse times (CPU time of the process, and wall time, which a busy machine inflates); writes
-every file's outcome into CORPUS_DIR/results.tsv (results-part.tsv with --only or --limit).
+every file's outcome into CORPUS_DIR/results.tsv (results-part.tsv with --only or --limit), the
+last run's kept as results-previous.tsv, and names the files whose outcome changed since.
 """
 import argparse
 import collections
@@ -595,6 +596,11 @@ def main():
     elapsed = time.time() - started
 
     results = os.path.join(args.corpus, "results-part.tsv" if args.only or args.limit else "results.tsv")
+    previous = {}
+    if os.path.isfile(results):  # what changed since the last run, for whoever works on analyse
+        previous = {r["file"]: r["outcome"] for r in
+                    csv.DictReader(open(results, newline=""), delimiter="\t")}
+        os.replace(results, results.replace(".tsv", "-previous.tsv"))
     with open(results, "w") as f:
         f.write("file\tsource\tpath\tbytes\toutcome\tclasses\tdetail\treference\t"
                 "analyse_cpu_ms\tanalyse_wall_ms\tdelimiter\theader\trows\tcolumns\tencoding\tquoting\n")
@@ -678,6 +684,14 @@ def main():
         for o in sorted(over, key=lambda o: -o[3]["analyse_cpu"])[:3]:
             print(f"      {o[0]['file']} ({int(o[0]['bytes']) // 1024} KiB): "
                   f"{o[3]['analyse_cpu'] * 1000:.0f} ms")
+    if previous:
+        now_ok = [o for o in judged if o[4] == "ok" and previous.get(o[0]["file"], "ok") != "ok"]
+        lost = [o for o in outcomes if o[4] != "ok" and previous.get(o[0]["file"]) == "ok"]
+        print(f"\nSince the previous run: {len(now_ok)} file(s) now read right, "
+              f"{len(lost)} no longer")
+        for o in lost[:10]:
+            print(f"      {o[0]['file']}: {o[4] if o[1] else 'apart (' + (o[2] or '') + ')'}: "
+                  f"{o[3]['detail'].get(o[4], '')}")
     print(f"\nRun time {elapsed:.0f} s; every file's outcome in {results}")
 
 
