@@ -22,6 +22,9 @@
 #    (fixed width?), and whether it refuses files that are no text (corpus folder's binary/).
 #
 # --limit N reads only the first N files, --only TEXT those whose name or package holds TEXT.
+# Two runs at once (two builds) each want their own MORVEX_CORPUS_DIR: results.tsv and
+# progress.log are the folder's; its files/, binary/, pkg/ and manifests may be links to one
+# gathered corpus.
 # Long (a first run downloads about 250 MB of packages): never part of CI nor of bench/run.sh.
 # Needs apt-get (Debian's archive), npm, node and python3 (tools/install-deps.sh bench).
 set -euo pipefail
