@@ -580,6 +580,8 @@ def main():
             py_meta = {"error": str(e)}
         truth, reason = references_agree(duck_meta, duck_rows_path, py_meta, path)
         res = ours(args.cli, path, work, env)
+        if reason == "header":
+            res["header_sides"] = (duck_meta["header"], py_meta["header"])
         if truth:
             truth["path"], truth["py"] = path, py_meta
             judge(truth, res)
@@ -685,6 +687,12 @@ def main():
         print(f"\nBinary files (images, R data, compressed, libraries): {refused} / {len(binary)} refused by analyse")
         for b in [b for b in binary if b[1] != "refused"][:5]:
             print(f"      {b[1]}: {b[0]} {b[2]}")
+
+    sides = [o[3] for o in outcomes if "header_sides" in o[3] and "header" in o[3]]
+    if sides:
+        duck_side = sum(1 for r in sides if r["header"] == r["header_sides"][0])
+        print(f"\nWhere the references differ on the header ({len(sides)} files), analyse sides with "
+              f"DuckDB on {duck_side}, with Python's csv on {len(sides) - duck_side}")
 
     print("\nApart (the references read them differently):")
     for k, v in apart.most_common():
