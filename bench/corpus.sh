@@ -15,9 +15,11 @@
 # 3. Runs `morvexcli analyse FILE` (no option), `show --json`, `preview --rows 0 --csv` and
 #    `load` on each file and prints the share of files read right (delimiter, header, rows,
 #    columns, every value, types that hold every value), the failure classes with example
-#    files, crashes and time-outs (30 s a command), and the analyse time per file (process CPU
-#    time, best of four for a file at 30 ms or more, beside the start of a process; goal under
-#    30 ms). Every file's outcome goes into the corpus folder's results.tsv.
+#    files, crashes and time-outs (30 s a command), and the time per file (process CPU time,
+#    best of four for a file at 30 ms or more, beside the start of a process) of the detection
+#    (`analyse --rows 1`, goal under 30 ms) and of the whole analyse. Every file's outcome goes
+#    into the corpus folder's results.tsv, the run before's into results-previous.tsv, and the
+#    files whose outcome changed since are named.
 #    Beside the figure: what analyse makes of the files whose values are separated by spaces
 #    (fixed width?), and whether it refuses files that are no text (corpus folder's binary/).
 #
