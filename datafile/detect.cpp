@@ -255,6 +255,9 @@ const char* DATAFILE_DetectBinary(const std::string& sample) {
         {"\x89PNG", 4, "PNG"},
         {"\xFF\xD8\xFF", 3, "JPEG"},
         {"\x7F" "ELF", 4, "ELF"},
+        {"RIFF", 4, "RIFF"},
+        {"\x93NUMPY", 6, "NumPy"},
+        {"RDX", 3, "R"},
     };
     for (const auto& sig : signatures)
         if (sample.size() >= sig.size && memcmp(sample.data(), sig.magic, sig.size) == 0)
@@ -262,7 +265,14 @@ const char* DATAFILE_DetectBinary(const std::string& sample) {
     const char* encoding = DATAFILE_DetectEncoding(sample);
     if (strncmp(encoding, "UTF-16", 6) == 0) return nullptr;
     const size_t zeros = static_cast<size_t>(std::count(sample.begin(), sample.end(), '\0'));
-    return zeros >= 8 && zeros * 100 > sample.size() ? "octets nuls" : nullptr;
+    if (zeros >= 8 && zeros * 100 > sample.size()) return "octets nuls";
+    // Compressed or packed data without a signature: control characters that no text holds
+    // (tab, line ends, form feed and escape aside) in one byte of twenty or more.
+    const size_t controls = static_cast<size_t>(std::count_if(sample.begin(), sample.end(), [](char c) {
+        const auto b = static_cast<unsigned char>(c);
+        return b < 0x20 && b != '\t' && b != '\n' && b != '\r' && b != '\f' && b != 0x1B;
+    }));
+    return controls >= 16 && controls * 20 > sample.size() ? "octets de contrôle" : nullptr;
 }
 
 const char* DATAFILE_DetectEncoding(const std::string& sample, std::vector<int>* invalidLines) {

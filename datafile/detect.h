@@ -17,10 +17,11 @@ constexpr int DATAFILE_SAMPLE_RECORDS = 5000;
 std::string DATAFILE_ReadSample(const char* path);
 
 // What `sample` is when it is not text: "gzip", "zstd", "xz", "bzip2", "zip", "7z",
-// "SQLite", "PDF", "PNG", "JPEG", "ELF" from the first bytes' signature, else "octets nuls"
-// when zero bytes are at least eight and more than one in a hundred (UTF-16 text, whose zero
-// bytes fall on every other byte, excepted); nullptr for text. A few zero bytes inside values
-// do not make a file binary.
+// "SQLite", "PDF", "PNG", "JPEG", "ELF", "RIFF", "NumPy", "R" from the first bytes' signature,
+// else "octets nuls" when zero bytes are at least eight and more than one in a hundred (UTF-16
+// text, whose zero bytes fall on every other byte, excepted), else "octets de contrôle" when
+// control characters that text does not hold are at least sixteen and one byte in twenty;
+// nullptr for text. A few zero bytes inside values do not make a file binary.
 const char* DATAFILE_DetectBinary(const std::string& sample);
 
 // The encoding of `sample`: a byte order mark decides ("UTF-8", "UTF-16LE", "UTF-16BE"); else

@@ -29,6 +29,7 @@ namespace {
 // The analysis settings, written by the user-interface thread and read by workers.
 std::atomic<int> gAnalyseMaxRows{FILEDESC_DEFAULT_ANALYSE_MAX_ROWS};
 std::atomic<int> gNCarMaxReadWithoutNewLine{FILEDESC_DEFAULT_NCARMAX_WITHOUT_NEWLINE};
+std::atomic<double> gWholeFileBytes{FILEDESC_DEFAULT_WHOLE_FILE_BYTES};
 
 const char* const kAnalyseTaskName = "Analyse d'un fichier de données";
 const char* const kStatsTaskName = "Statistiques globales du fichier de données";
@@ -269,6 +270,10 @@ void FILEDESC_SetAnalysisLimits(int fileAnalyseMaxRows, int nCarMaxReadWithoutNe
                                          : FILEDESC_DEFAULT_NCARMAX_WITHOUT_NEWLINE);
 }
 
+void FILEDESC_SetWholeFileBytes(double bytes) {
+    gWholeFileBytes.store(bytes > 0 ? bytes : FILEDESC_DEFAULT_WHOLE_FILE_BYTES);
+}
+
 int FILEDESC_GetAnalyseMaxRows() {
     return gAnalyseMaxRows.load();
 }
@@ -444,9 +449,6 @@ struct AnalysePass {
 // Columns a SQLite table may have (SQLite's own limit as built by default).
 constexpr int FILEDESC_SQLITE_MAX_COLUMNS = 2000;
 
-// Bytes of the file the detected analysis reads at most when no row limit is given: a file up
-// to this size is read whole.
-constexpr double kWholeFileBytes = 100.0 * 1024 * 1024;
 
 // Whether `field` begins with a double quote, as a quoted value does (its closing quote may
 // be in a later field when the value holds the delimiter).
@@ -466,14 +468,41 @@ void tellNotice(unsigned colour, const std::string& text) {
     morvex::uiPort().panelMessage(morvex::UiPanel::BoldColour, colour, text + "\n");
 }
 
-// One reading of the file: columns, widths, statistics and value kinds.
-// `watchQuotes`: stop at the first value that begins with a double quote (firstQuotedLine).
+// What the readings of one analysis gather beside the columns' own statistics.
+struct AnalyseState {
+    int columnCount = 0;                  // columns under the detected rules
+    std::vector<ValueKinds> kinds;        // per column, for a type that holds every value
+    std::vector<FILEANALYSE_ODDROW> odd;  // the first rows of another shape, named in the report
+    int oddCount = 0;
+};
+
+// Where a reading starts: the file's beginning, or a block further in whose first row, likely
+// cut, is passed over and whose rows of another shape are left out silently.
+struct ReadingStart {
+    int64_t offset = 0;
+    bool block() const { return offset > 0; }
+};
+
+// One reading of the file (or of a block of it, `from`): columns, widths, statistics and
+// value kinds, gathered into `state`. `watchQuotes`: stop at the first value that begins with a
+// double quote (firstQuotedLine). `byteBudget` (0: none) stops the reading once that many
+// bytes are read from where it started.
 AnalysePass analyseRows(TASK* task, FileDesc* desc, const char* path, int maxRows,
-                        int addColumns, bool detected, bool watchQuotes, double byteBudget) {
+                        int addColumns, bool detected, bool watchQuotes, double byteBudget,
+                        AnalyseState& state, ReadingStart from = {}) {
     AnalysePass pass;
     const int lineLimit = detected ? std::max(FILEDESC_GetNCarMaxReadWithoutNewLine(),
                                               FILEDESC_ANALYSE_LINE_LIMIT)
                                    : FILEDESC_GetNCarMaxReadWithoutNewLine();
+    // A block is read through a copy of the description that skips neither lines nor a header;
+    // the copy shares the columns, whose statistics it gathers.
+    FileDesc blockView;
+    if (from.block()) {
+        blockView = *desc;
+        blockView.FirstLineIsHeader = 0;
+        blockView.BeginFromLine = 1;
+        desc = &blockView;
+    }
     ReaderPtr reader(DATAFILE_NewIterator(desc, path, lineLimit, 1));
     if (!reader) {
         morvex::trace(
@@ -489,16 +518,21 @@ AnalysePass analyseRows(TASK* task, FileDesc* desc, const char* path, int maxRow
         return pass;
     }
 
+    if (from.block()) {
+        if (fseeko(reader->file, static_cast<off_t>(from.offset), SEEK_SET) != 0) return pass;
+        RowPtr cut(DATAFILE_ReadNext(reader.get()));  // the row the block begins inside
+    }
+
     const bool hasHeader = desc->FirstLineIsHeader != 0;
     // Under the detected rules the number of columns is known before the first row.
-    int columnCount = 0;
-    if (detected) {
+    int& columnCount = state.columnCount;
+    if (detected && !from.block()) {
         columnCount = addColumns ? 0 : LDCG_Count(desc->columns);
         if (columnCount == 0) columnCount = DominantFieldCount(desc, reader.get());
     }
-    std::vector<ValueKinds> kinds;
-    std::vector<FILEANALYSE_ODDROW> odd;  // the first ones, named in the report
-    int oddCount = 0;
+    std::vector<ValueKinds>& kinds = state.kinds;
+    std::vector<FILEANALYSE_ODDROW>& odd = state.odd;
+    int& oddCount = state.oddCount;
     char name[32];
     char message[96];
     COL_TYPE_STATISTICS valueStats;
@@ -575,6 +609,8 @@ AnalysePass analyseRows(TASK* task, FileDesc* desc, const char* path, int maxRow
         }
         if (detected && headerRow) {
             row.reset();
+        } else if (detected && from.block() && fieldCount != columnCount) {
+            row.reset();  // a row cut by the block's start, or one told by the whole reading
         } else if (detected && fieldCount != columnCount) {
             // A row of another shape is told, never turned into columns; a longer one is not
             // counted in the types either (its values may be shifted), a shorter one lends the
@@ -646,7 +682,7 @@ AnalysePass analyseRows(TASK* task, FileDesc* desc, const char* path, int maxRow
         }
         row.reset();
 
-        if (rowNumber % 100 == 0) {
+        if (rowNumber % 100 == 0 && !from.block()) {
             if (maxRows == INT_MAX) {
                 // The whole file: progress in bytes, the only measure known beforehand.
                 const double size = DATAFILE_GetFileSize(reader.get());
@@ -674,15 +710,43 @@ AnalysePass analyseRows(TASK* task, FileDesc* desc, const char* path, int maxRow
     }
     pass.rowsRead = rowNumber;
     pass.rows = rowNumber - (hasHeader && rowNumber > 0 ? 1 : 0);
-
-    if (detected) {
-        SetDefaultTypeFromStatistics(desc);
-        size_t position = 0;
-        for (LDCG_ELT* e = desc->columns->first; e && position < kinds.size(); e = e->next)
-            ProposeTypeHoldingAll(static_cast<ColumnDesc*>(e->lParam1), kinds[position++]);
-        ReportOddRows(odd, oddCount, columnCount);
-    }
     return pass;
+}
+
+// Blocks of a large file read beside its beginning, evenly spaced up to its end.
+constexpr int kSpreadBlocks = 64;
+constexpr double kSpreadBlockBytes = 512.0 * 1024;
+
+// Reads kSpreadBlocks blocks spread over the rest of a file whose first `headBytes` were read,
+// the last one ending at the file's end. Returns the data rows read. A stop request ends it.
+int analyseSpreadBlocks(TASK* task, FileDesc* desc, const char* path, double headBytes,
+                        AnalyseState& state) {
+    const double size = static_cast<double>(FileSize(path));
+    if (size <= headBytes) return 0;
+    const double blockBytes = std::min(kSpreadBlockBytes, (size - headBytes) / kSpreadBlocks);
+    const double step = (size - headBytes - blockBytes) / kSpreadBlocks;
+    int rows = 0;
+    for (int b = 1; b <= kSpreadBlocks && !TASK_IsStopRequested(task); ++b) {
+        ReadingStart from{static_cast<int64_t>(headBytes + step * b)};
+        const AnalysePass block = analyseRows(task, desc, path, INT_MAX, 0, true, false,
+                                              blockBytes, state, from);
+        if (block.failed) break;
+        rows += block.rows;
+        char message[96];
+        snprintf(message, sizeof message, "Échantillon réparti : bloc %i/%i", b, kSpreadBlocks);
+        statusAndReport(task, TASK_EVENT_PROGRESS, kSpreadBlocks, b, message);
+    }
+    return rows;
+}
+
+// Under the detected rules, the types that hold every value counted and the rows of another
+// shape told.
+void proposeDetectedTypes(FileDesc* desc, const AnalyseState& state) {
+    SetDefaultTypeFromStatistics(desc);
+    size_t position = 0;
+    for (LDCG_ELT* e = desc->columns->first; e && position < state.kinds.size(); e = e->next)
+        ProposeTypeHoldingAll(static_cast<ColumnDesc*>(e->lParam1), state.kinds[position++]);
+    ReportOddRows(state.odd, state.oddCount, state.columnCount);
 }
 
 // Columns whose longest value is past the width a description may store: Text, whose values
@@ -755,7 +819,7 @@ int FILEDESC_AnalyseFileWithSeparatorsV2(TASK* task, FileDesc* desc, const char*
     double byteBudget = 0;
     if (maxRows <= 0) {
         maxRows = INT_MAX;
-        if (detected) byteBudget = kWholeFileBytes;
+        if (detected) byteBudget = gWholeFileBytes.load();
     }
     morvex::trace("\n[FILEDESC_AnalyseFileWithSeparatorsV2] : Analyzing file [%s] With MaxRows=%i",
                   path, maxRows);
@@ -764,8 +828,9 @@ int FILEDESC_AnalyseFileWithSeparatorsV2(TASK* task, FileDesc* desc, const char*
     FILEDESC_RemoveColumnsStats(desc);
 
     const bool watchQuotes = detected && addColumns && !desc->Unquote && !quotingGiven;
-    AnalysePass pass =
-        analyseRows(task, desc, path, maxRows, addColumns, detected, watchQuotes, byteBudget);
+    AnalyseState state;
+    AnalysePass pass = analyseRows(task, desc, path, maxRows, addColumns, detected, watchQuotes,
+                                   byteBudget, state);
     if (!pass.failed && pass.firstQuotedLine != 0) {
         // Quotes the first bytes did not show: the file is read again, unquoting.
         tellNotice(morvex::PANEL_INFO,
@@ -776,9 +841,16 @@ int FILEDESC_AnalyseFileWithSeparatorsV2(TASK* task, FileDesc* desc, const char*
         FILEDESC_RemoveColumnsStats(desc);
         desc->Unquote = 1;
         desc->QuoteChar = '"';
-        pass = analyseRows(task, desc, path, maxRows, addColumns, detected, false, byteBudget);
+        state = AnalyseState();
+        pass = analyseRows(task, desc, path, maxRows, addColumns, detected, false, byteBudget,
+                           state);
     }
     if (pass.failed) return 1;
+    // A file larger than the whole-file limit: blocks spread over the rest of it as well (not
+    // through a decoder, whose stream cannot be entered in the middle).
+    int spreadRows = 0;
+    if (pass.partial && !TASK_IsStopRequested(task) && strncmp(desc->Encoding, "UTF-16", 6) != 0)
+        spreadRows = analyseSpreadBlocks(task, desc, path, byteBudget, state);
 
     morvex::trace("\nFin de l'analyse du fichier");
     morvex::trace(
@@ -789,6 +861,7 @@ int FILEDESC_AnalyseFileWithSeparatorsV2(TASK* task, FileDesc* desc, const char*
 
     if (!detected) SetDefaultTypeFromStatistics(desc);
     if (detected) {
+        proposeDetectedTypes(desc, state);
         if (pass.longLines > 0)
             tellNotice(morvex::PANEL_WARNING,
                        "(!) " + std::to_string(pass.longLines) + " ligne(s) de plus de " +
@@ -814,8 +887,11 @@ int FILEDESC_AnalyseFileWithSeparatorsV2(TASK* task, FileDesc* desc, const char*
                            ", le chargement dans SQLite sera refusé.");
         if (byteBudget > 0)
             tellNotice(morvex::PANEL_INFO,
-                       pass.partial ? "(i) Types établis sur les " + std::to_string(pass.rows) +
-                                          " premières lignes (100 premiers Mo du fichier)."
+                       pass.partial ? "(i) Types établis sur un échantillon réparti sur tout le "
+                                          "fichier : ses " + std::to_string(pass.rows) +
+                                          " premières lignes et " +
+                                          std::to_string(spreadRows) + " lignes de " +
+                                          std::to_string(kSpreadBlocks) + " blocs jusqu'à sa fin."
                                     : "(i) Types établis sur le fichier entier (" +
                                           std::to_string(pass.rows) + " lignes).");
     }

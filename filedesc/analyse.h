@@ -18,7 +18,7 @@
 // Row limit of the "whole file" analysis.
 constexpr int FILEDESC_ANALYSE_ALL_ROWS = 9999999;
 // Row limit that asks the detected analysis for the whole file when it is up to 100 MB, and
-// for its first 100 MB otherwise (told either way).
+// otherwise for its first 100 MB and 64 blocks spread over the rest (told either way).
 constexpr int FILEDESC_ANALYSE_AUTO_ROWS = 0;
 // Characters the detected analysis reads of one line before cutting it (told): a header of
 // thousands of columns or a long quoted value is read whole.
@@ -30,6 +30,11 @@ constexpr int FILEDESC_DEFAULT_NCARMAX_WITHOUT_NEWLINE = 5000;
 // Installs the analysis settings (the application calls it once its settings are read); a value
 // below 1 restores its default. Any thread; workers read the values atomically.
 void FILEDESC_SetAnalysisLimits(int fileAnalyseMaxRows, int nCarMaxReadWithoutNewLine);
+// Bytes up to which the detected analysis without a row limit reads a file whole (100 MB); a
+// larger file is read up to there, then in blocks spread over the rest. A value below 1
+// restores the default. Any thread; workers read it atomically.
+constexpr double FILEDESC_DEFAULT_WHOLE_FILE_BYTES = 100.0 * 1024 * 1024;
+void FILEDESC_SetWholeFileBytes(double bytes);
 // The setting FileAnalyseMaxRows in use (default 1000).
 int FILEDESC_GetAnalyseMaxRows();
 // The setting nCarMaxReadWithoutNewLine in use (default 5000).

@@ -185,6 +185,9 @@ TEST(DetectShape, RefusesBinaryAndReadsUtf16WithoutItsMark) {
     EXPECT_STREQ(DATAFILE_DetectBinary(std::string("\x28\xB5\x2F\xFD", 4)), "zstd");
     std::string zeros = "a;b\n" + std::string(100, '\0') + "1;2\n";
     EXPECT_STREQ(DATAFILE_DetectBinary(zeros), "octets nuls");
+    std::string packed;
+    for (int i = 0; i < 400; ++i) packed += static_cast<char>((i * 37) % 256 | 1);
+    EXPECT_STREQ(DATAFILE_DetectBinary(packed), "octets de contrôle");
     // A few zero bytes in a value are data, not a binary file.
     std::string text;
     for (int i = 0; i < 200; ++i) text += "ligne;" + std::to_string(i) + "\n";

@@ -396,6 +396,18 @@ TEST_F(Analyse, DetectedRulesWriteADescriptionEveryReaderTakesAndTypesThatHoldTh
     EXPECT_EQ(LDCG_Count(d->columns), 2);
     EXPECT_EQ(column(d.get(), 2)->typeCible.type, DATATYPE_INTEGER);
 
+    // A file past the whole-file size: its beginning, then blocks spread up to its end, so that
+    // a decimal near the end still makes its column Decimal.
+    FILEDESC_SetWholeFileBytes(64 * 1024);
+    lines = {"id;montant"};
+    for (int i = 0; i < 200000; ++i) lines.push_back(std::to_string(i) + ";" + std::to_string(i % 97));
+    lines.push_back("200000;12,5");
+    d = analyseDetected(dir, lines);
+    FILEDESC_SetWholeFileBytes(0);
+    EXPECT_EQ(column(d.get(), 1)->typeCible.type, DATATYPE_INTEGER);
+    EXPECT_EQ(column(d.get(), 2)->typeCible.type, DATATYPE_DECIMAL);
+    EXPECT_NE(port.panelText().find("échantillon réparti sur tout le fichier"), std::string::npos);
+
     // A header name in quotes over a line end is one name; the rows below it are the data.
     d = analyseDetected(dir, {"id;\"nom", "long\";n", "1;a;2", "2;b;3"}, true);
     ASSERT_EQ(LDCG_Count(d->columns), 3);
