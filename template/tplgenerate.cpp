@@ -49,6 +49,9 @@ struct GenerateScope {
             rs.executed = 0;
             rs.aborted = false;
             rs.callDepth = 0;
+            rs.generations = 0;
+        } else {
+            ++rs.generations;
         }
         ++rs.generateDepth;
     }
@@ -137,11 +140,22 @@ int TEMPLATE_Generate(FileDesc* desc, const char* templatePath, const char* targ
                       char* outputPath, int outputPathSize) {
     if (!desc || !templatePath || !targetDirectory || !outputPath || outputPathSize < 1) return 1;
     tplinternal::RunState& rs = tplinternal::runState();
+    // A template that generates itself, at any depth or any number of times, ends the whole run.
+    if (rs.generateDepth > 0 && rs.aborted) return 1;
     if (rs.generateDepth >= TEMPLATE_MAX_GENERATE_DEPTH) {
         panel(morvex::PANEL_ERROR,
               format("\n(E) Plus de %i générations imbriquées (%%template.generate) : [%s] "
-                     "n'est pas généré.",
+                     "n'est pas généré, la génération est arrêtée.",
                      TEMPLATE_MAX_GENERATE_DEPTH, templatePath));
+        rs.aborted = true;
+        return 1;
+    }
+    if (rs.generateDepth > 0 && rs.generations >= TEMPLATE_MAX_GENERATIONS) {
+        panel(morvex::PANEL_ERROR,
+              format("\n(E) Plus de %i générations lancées par %%template.generate : [%s] "
+                     "n'est pas généré, la génération est arrêtée.",
+                     TEMPLATE_MAX_GENERATIONS, templatePath));
+        rs.aborted = true;
         return 1;
     }
     GenerateScope scope(rs);
