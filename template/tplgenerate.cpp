@@ -290,6 +290,11 @@ void LaunchProcessing(TASK* task) {
     tplinternal::RunState& rs = tplinternal::runState();
     rs.task = task;
     rs.stopped = false;
+    // A stop the person asked for; a generation that a limit ended is an error of its task only.
+    auto stopRequested = [&] {
+        if (TASK_IsStopRequested(task)) rs.stopped = true;
+        return rs.stopped;
+    };
 
     MYDATETIME now{};
     DATE_Maintenant(&now);
@@ -318,7 +323,7 @@ void LaunchProcessing(TASK* task) {
     for (LDCG_ELT* e = run->process->tasks ? run->process->tasks->first : nullptr; e;
          e = e->next, ++i) {
         auto* pt = static_cast<PROCESSTASK*>(e->lParam1);
-        if (tplinternal::mustStop()) break;
+        if (stopRequested()) break;
         const char* tpl = pt && pt->templatePath ? pt->templatePath : "";
         std::string status = format("Processing Task %i '%s'", i + 1, tpl);
         TASK_Report(task, TASK_EVENT_PROGRESS, n, i, status.c_str());
@@ -350,7 +355,7 @@ void LaunchProcessing(TASK* task) {
             break;
         }
     }
-    if (tplinternal::mustStop()) {
+    if (stopRequested()) {
         run->stopped = 1;
         for (int k = i; k < run->stateCount; ++k) run->states[k] = GENTASK_STOPPED;
         TASK_Report(task, TASK_EVENT_INTERRUPTED, n, i, "Génération arrêtée.");
