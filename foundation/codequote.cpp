@@ -47,7 +47,8 @@ std::string quoteSqlString(std::string_view text) {
 }
 
 std::string quoteMssqlIdentifier(std::string_view text) {
-    return doubled(text, '[', ']');
+    // No escape can keep a line end inside an identifier from starting a line of the script.
+    return doubled(oneLineText(text, '_'), '[', ']');
 }
 
 std::string quoteMssqlString(std::string_view text) {
@@ -195,10 +196,10 @@ std::string escapeMarkdownText(std::string_view text) {
     return out;
 }
 
-std::string oneLineText(std::string_view text) {
+std::string oneLineText(std::string_view text, char replacement) {
     std::string out(text);
     for (char& c : out)
-        if (isControl(static_cast<unsigned char>(c))) c = ' ';
+        if (isControl(static_cast<unsigned char>(c))) c = replacement;
     return out;
 }
 

@@ -17,7 +17,9 @@ std::string quoteSqlIdentifier(std::string_view text);
 // single quote doubled. A backslash stands for itself.
 std::string quoteSqlString(std::string_view text);
 
-// SQL Server identifier: between brackets, each closing bracket doubled.
+// SQL Server identifier: between brackets, each closing bracket doubled. A control character,
+// which no escape could keep from starting a line (a GO line), is written "_" (names never hold
+// one: filedesc/names.h).
 std::string quoteMssqlIdentifier(std::string_view text);
 
 // SQL Server string literal: N'...', each single quote doubled. Control characters (line ends
@@ -46,7 +48,8 @@ std::string escapeXmlText(std::string_view text);
 // backslash, line ends written <br>, other control characters as blanks.
 std::string escapeMarkdownText(std::string_view text);
 
-// One line: every control character (line ends included) replaced by a blank. For comments.
-std::string oneLineText(std::string_view text);
+// One line: every control character (line ends included) replaced by `replacement`. For
+// comments.
+std::string oneLineText(std::string_view text, char replacement = ' ');
 
 }  // namespace morvex

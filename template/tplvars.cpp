@@ -115,7 +115,7 @@ const Form kForms[] = {
     {"shword", morvex::quoteShellWord},
     {"xml", morvex::escapeXmlText},
     {"md", morvex::escapeMarkdownText},
-    {"line", morvex::oneLineText},
+    {"line", [](std::string_view text) { return morvex::oneLineText(text); }},
 };
 
 // The value of a reference: the name's value, passed through the form that ends the name after

@@ -9,6 +9,7 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <nlohmann/json.hpp>
 #include <regex>
 #include <sstream>
 #include <string>
@@ -16,6 +17,7 @@
 
 #include "datafile/datafile.h"
 #include "filedesc/filedesc.h"
+#include "foundation/codequote.h"
 #include "foundation/testing/tempdir.h"
 #include "foundation/trace.h"
 #include "foundation/uiport_testing.h"
@@ -816,6 +818,40 @@ TEST_F(TsqlParser, UpdateAndBulkScriptsWithHostileNamesHoldOnlyTheirOwnStatement
                   "|x]y|x]y|x]y|d'|d'|d'|v|v" + "|B]ase'|bcp_" + kHostileTable + "\nok 2\n");
     // The drop of the staging table names it inside its literal, quote doubled.
     EXPECT_TRUE(Contains(maj, "object_id(N'[bcp_a]]b''c\"d]')")) << maj;
+}
+
+// The SQL Server escaping forms of the templates (foundation/codequote.h): each hostile value,
+// as a literal under its own name as an identifier, is one SELECT of one column whose value,
+// evaluated from the parsed literal, is the value itself; no line of it reads GO.
+TEST_F(TsqlParser, QuotedLiteralAndIdentifierAreTheValueItself) {
+    const std::vector<std::string> values = {
+        "it's",
+        "say \"hi\"",
+        "a]b[c",
+        "x\r\nGO\r\nDROP TABLE victim1",
+        "\nGO\n",
+        "back\\slash\\",
+        "a; DROP TABLE victim1; --",
+        "a int); DROP TABLE victim1; CREATE TABLE z (b",
+        "$(touch pwned) `touch pwned`",
+        "/* open comment",
+        "\xc3\xa9t\xc3\xa9 \xe6\x97\xa5\xe6\x9c\xac",
+        "tab\there \x01\x1b[31m\x7f",
+        std::string(4100, 'x') + "\r\nGO\r\n" + std::string(10, 'y'),
+    };
+    for (const std::string& v : values) {
+        SCOPED_TRACE(v.substr(0, 60));
+        const std::string sql = "SELECT " + morvex::quoteMssqlString(v) + " AS " +
+                                morvex::quoteMssqlIdentifier(v) + ";\r\nGO\r\n";
+        const std::string path = dir.write("form.sql", sql);
+        EXPECT_EQ(SeparatorLines(sql), 1);
+        // An identifier cannot hold a line end: its control characters are written "_".
+        std::string name = v;
+        for (char& c : name)
+            if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) c = '_';
+        EXPECT_EQ(Statements(path), "batch 1: select | " + name + " | " +
+                                        nlohmann::json::array({v}).dump() + "\nok 1\n");
+    }
 }
 
 }  // namespace

@@ -8,7 +8,9 @@
 // not blank must parse. Prints "ok N" (N batches) and exits 0, or prints each failing batch with
 // the parser's message and exits 1. With --statements, a parsed batch also prints one line:
 // "batch I: TYPES | NAMES", the types of its statements joined by "," and the bracketed
-// identifiers it holds, as SQL Server reads them, joined by "|".
+// identifiers it holds, as SQL Server reads them, joined by "|"; for a SELECT, then " | " and the
+// values of its columns as JSON, where they are made of string literals, NCHAR(n), CHAR(n), CAST
+// and "+".
 import { readFileSync } from 'node:fs';
 import { createRequire } from 'node:module';
 import { join } from 'node:path';
@@ -23,7 +25,8 @@ const batches = text.split(/^[ \t]*GO(?:[ \t]+\d+)?[ \t]*$/im).filter((b) => b.t
 
 // The parser does not know a closing bracket doubled inside a bracketed identifier: each
 // bracketed identifier is read here (outside string literals and comments) and handed to the
-// parser as [qN]; the names are kept as SQL Server reads them.
+// parser as [qN]; the names are kept as SQL Server reads them. Backslashes in string literals
+// are handed over as U+E000 (see below).
 function bracketsOut(batch, names) {
     let out = '';
     let i = 0;
@@ -32,7 +35,9 @@ function bracketsOut(batch, names) {
         if (c === "'") {
             let j = i + 1;
             while (j < batch.length && !(batch[j] === "'" && batch[j + 1] !== "'")) j += batch[j] === "'" ? 2 : 1;
-            out += batch.slice(i, j + 1);
+            // The parser reads a backslash in a string as an escape, which SQL Server does not:
+            // it gets a private character instead, given back by evaluate().
+            out += batch.slice(i, j + 1).replace(/\\/g, '\uE000');
             i = j + 1;
         } else if (c === '-' && batch[i + 1] === '-') {
             const j = batch.indexOf('\n', i);
@@ -68,6 +73,26 @@ function bracketsOut(batch, names) {
     return out;
 }
 
+// The value of a constant text expression, or undefined.
+function evaluate(e) {
+    if (!e) return undefined;
+    if (['var_string', 'single_quote_string', 'string', 'natural_string'].includes(e.type))
+        return String(e.value).replace(/''/g, "'").replace(/\uE000/g, '\\');
+    if (e.type === 'binary_expr' && e.operator === '+') {
+        const l = evaluate(e.left);
+        const r = evaluate(e.right);
+        return l === undefined || r === undefined ? undefined : l + r;
+    }
+    if (e.type === 'cast') return evaluate(e.expr);
+    if (e.type === 'function') {
+        const name = (e.name?.name ?? []).map((n) => n.value).join('.').toUpperCase();
+        const arg = e.args?.value?.[0];
+        if ((name === 'NCHAR' || name === 'CHAR') && arg?.type === 'number')
+            return String.fromCharCode(arg.value);
+    }
+    return undefined;
+}
+
 let failures = 0;
 batches.forEach((batch, index) => {
     const names = [];
@@ -79,7 +104,13 @@ batches.forEach((batch, index) => {
     try {
         const ast = parser.astify(sql, { database: 'TransactSQL' });
         const types = (Array.isArray(ast) ? ast : [ast]).map((s) => s.type);
-        if (statements) console.log(`batch ${index + 1}: ${types.join(',')} | ${names.join('|')}`);
+        const list = Array.isArray(ast) ? ast : [ast];
+        const values = list
+            .filter((st) => st.type === 'select' && Array.isArray(st.columns))
+            .flatMap((st) => st.columns.map((c) => evaluate(c.expr)));
+        const shown = values.length ? ` | ${JSON.stringify(values)}` : '';
+        if (statements)
+            console.log(`batch ${index + 1}: ${types.join(',')} | ${names.join('|')}${shown}`);
     } catch (e) {
         failures += 1;
         console.log(`batch ${index + 1} does not parse: ${e.message}\n----\n${batch}\n----`);
