@@ -115,19 +115,28 @@ generate() {
     find "$dir/out" -type f -newer "$dir/desc.fyk" | head -1
 }
 
+# Makes the folder $2 with a data file of two columns and the description of table $4 with
+# the columns $5..., then generates the bundled template $3 for it; the output path in $out, or
+# a FAILED line for case $1 and status 1.
+prepare() {
+    local name=$1 dir=$2 tpl=$3
+    shift 3
+    rm -rf "$dir" && mkdir -p "$dir"
+    printf 'A;B\r\n1;2\r\n' >"$dir/data.csv"
+    describe "$dir" "$@"
+    if ! out=$(generate "$dir" "$tpl") || [[ -z $out ]]; then
+        failed "$name" "generation failed: $(head -c 300 "$dir/gen.err")"
+        return 1
+    fi
+}
+
 # ---- The SQLite DDL template with a double quote in a column name ----
 case_sqlite_ddl() {
     local name="sqlite ddl template: double quote in a column name"
-    local dir="$WORK/sqlite-ddl"
-    rm -rf "$dir" && mkdir -p "$dir"
-    printf 'A;B\r\n1;2\r\n' >"$dir/data.csv"
-    describe "$dir" 'odd"table' 'x" TEXT); DROP TABLE victim1; CREATE TABLE "y' 'B'
-    local sql
-    if ! sql=$(generate "$dir" sqlite_ddl.tpl) || [[ -z $sql ]]; then
-        failed "$name" "generation failed: $(head -c 300 "$dir/gen.err")"
-        return
-    fi
-    local db="$dir/h.db"
+    local dir="$WORK/sqlite-ddl" out
+    prepare "$name" "$dir" sqlite_ddl.tpl 'odd"table' \
+        'x" TEXT); DROP TABLE victim1; CREATE TABLE "y' 'B' || return
+    local sql=$out db="$dir/h.db"
     sqlite3 "$db" 'CREATE TABLE victim1 (v)'
     if ! sqlite3 "$db" <"$sql" 2>"$dir/sqlite.err"; then
         failed "$name" "sqlite3 refused the script: $(head -c 300 "$dir/sqlite.err")"
@@ -148,16 +157,11 @@ case_sqlite_ddl() {
 # ---- The Python reader template with a double quote in a name ----
 case_python_reader() {
     local name="python reader template: double quote and shell text in names"
-    local dir="$WORK/python-reader"
-    rm -rf "$dir" && mkdir -p "$dir"
-    printf 'A;B\r\n1;2\r\n' >"$dir/data.csv"
-    describe "$dir" 't"""; import os; os.system("touch PWNED1"); """' \
-        '"); __import__("os").system("touch PWNED2"); ("' '$(touch PWNED3)`touch PWNED4`'
-    local py
-    if ! py=$(generate "$dir" python_reader.tpl) || [[ -z $py ]]; then
-        failed "$name" "generation failed: $(head -c 300 "$dir/gen.err")"
-        return
-    fi
+    local dir="$WORK/python-reader" out
+    # shellcheck disable=SC2016 # the shell text is the name itself, never expanded
+    prepare "$name" "$dir" python_reader.tpl 't"""; import os; os.system("touch PWNED1"); """' \
+        '"); __import__("os").system("touch PWNED2"); ("' '$(touch PWNED3)`touch PWNED4`' || return
+    local py=$out
     (cd "$dir" && timeout 30 python3 "$py" "$dir/data.csv" >"$dir/py.out" 2>"$dir/py.err")
     local rc=$?
     if ls "$dir"/PWNED* >/dev/null 2>&1 || ls PWNED* >/dev/null 2>&1; then
