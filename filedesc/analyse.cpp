@@ -354,6 +354,7 @@ int FYK_DataFileReverseEngenering(void* window, const char* path, int rules,
     if (!desc) return 1;
     std::string stem = std::filesystem::path(dataPath).stem().string();
     copyCut(desc->ProjectName, stem.c_str(), FILEDESC_PROJECTNAME_MAX);
+    FILEDESC_ScrubName(desc->ProjectName);
     ui.openDescription(desc);
     ui.refresh(morvex::UiRefresh::ColumnList);
     ui.refresh(morvex::UiRefresh::ResultView);

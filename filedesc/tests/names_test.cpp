@@ -119,4 +119,26 @@ TEST(AnalyseNames, HeaderNameWithALineEndBecomesACodeWithoutIt) {
     EXPECT_STREQ(FILEDESC_SearchColumnByPos(d.get(), 2)->code, "A__GO__B");
 }
 
+// A description made from a file takes its project name from the file's name, which may hold
+// anything: the name saved can always be opened again.
+TEST(AnalyseNames, ProjectNamedAfterAFileWithALineEndIsSavedAndOpenedAgain) {
+    TempDir dir;
+    const std::string data = dir.file("clients\nGO\x01.csv");
+    writeAll(data, "ID;NOM\r\n1;x\r\n");
+    morvex::ScriptedUiPort port;
+    morvex::setUiPort(&port);
+    morvex::TraceCapture quiet;
+    ASSERT_EQ(FYK_DataFileReverseEngenering(nullptr, data.c_str()), 0);
+    morvex::setUiPort(nullptr);
+    ASSERT_EQ(port.opened.size(), 1u);
+    DescPtr d(port.opened[0]);
+    EXPECT_STREQ(d->ProjectName, "clients_GO_");
+    const std::string saved = dir.file("saved.fyk");
+    ASSERT_EQ(FILEDESC_SaveToFile(d.get(), saved.c_str()), 0);
+    EXPECT_EQ(openError(dir, fdtest::readFile(saved)), "");
+    DescPtr created(
+        FILEDESC_CreateFileDesc("a\r\nb", nullptr, STRUCTFILE_DELIMITED, nullptr, nullptr));
+    EXPECT_STREQ(created->ProjectName, "a__b");
+}
+
 }  // namespace
