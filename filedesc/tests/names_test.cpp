@@ -99,21 +99,26 @@ TEST(FileDescNames, RefusalShowsTheNameOnOneLine) {
     EXPECT_STREQ(name, "a_b_");
 }
 
-// A header name quoted over two lines becomes a column without its line ends.
-TEST(AnalyseNames, HeaderNameWithALineEndBecomesACodeWithoutIt) {
+// The analysis under a scripted port, in a temporary folder.
+class AnalyseNames : public ::testing::Test {
+protected:
+    void SetUp() override { morvex::setUiPort(&port); }
+    void TearDown() override { morvex::setUiPort(nullptr); }
     TempDir dir;
+    morvex::ScriptedUiPort port;
+    morvex::TraceCapture quiet;
+};
+
+// A header name quoted over two lines becomes a column without its line ends.
+TEST_F(AnalyseNames, HeaderNameWithALineEndBecomesACodeWithoutIt) {
     const std::string data = dir.file("h.csv");
     writeAll(data, "ID;\"A\r\nGO\r\nB\"\r\n1;x\r\n2;y\r\n");
-    morvex::ScriptedUiPort port;
-    morvex::setUiPort(&port);
-    morvex::TraceCapture quiet;
     DescPtr d(FILEDESC_CreateFileDesc("p", nullptr, STRUCTFILE_DELIMITED, "\\r\\n", ";"));
     ASSERT_TRUE(d);
     d->FirstLineIsHeader = 1;
     d->Unquote = 1;
     d->QuoteChar = '"';
     EXPECT_EQ(FYK_LaunchFileAnalyse(nullptr, d.get(), data.c_str(), 1000, 1), 0);
-    morvex::setUiPort(nullptr);
     EXPECT_EQ(FILEDESC_NamesRefusal(d.get()), "");
     ASSERT_EQ(LDCG_Count(d->columns), 2);
     EXPECT_STREQ(FILEDESC_SearchColumnByPos(d.get(), 2)->code, "A__GO__B");
@@ -121,15 +126,10 @@ TEST(AnalyseNames, HeaderNameWithALineEndBecomesACodeWithoutIt) {
 
 // A description made from a file takes its project name from the file's name, which may hold
 // anything: the name saved can always be opened again.
-TEST(AnalyseNames, ProjectNamedAfterAFileWithALineEndIsSavedAndOpenedAgain) {
-    TempDir dir;
+TEST_F(AnalyseNames, ProjectNamedAfterAFileWithALineEndIsSavedAndOpenedAgain) {
     const std::string data = dir.file("clients\nGO\x01.csv");
     writeAll(data, "ID;NOM\r\n1;x\r\n");
-    morvex::ScriptedUiPort port;
-    morvex::setUiPort(&port);
-    morvex::TraceCapture quiet;
     ASSERT_EQ(FYK_DataFileReverseEngenering(nullptr, data.c_str()), 0);
-    morvex::setUiPort(nullptr);
     ASSERT_EQ(port.opened.size(), 1u);
     DescPtr d(port.opened[0]);
     EXPECT_STREQ(d->ProjectName, "clients_GO_");
