@@ -154,11 +154,10 @@ void ColumnDetailPanel::ChargerDetail(ColumnDesc* column) {
 }
 
 bool ColumnDetailPanel::readInto(ColumnDesc* column) {
-    if (code_->text().isEmpty()) {
-        uiPort().messageBox("Saisie incorrecte",
-                            "Veuillez renseigner le CODE COLONNE.\nIl s'agit d'un identifiant "
-                            "pouvant correspondre au nom de la colonne dans la table cible.",
-                            UiButtons::Ok, UiIcon::Warning);
+    // An empty code, or one holding a control character: the editor's own refusal.
+    if (const std::string refusal = DESCEDIT_CodeRefusal(code_->text().toUtf8().constData());
+        !refusal.empty()) {
+        uiPort().messageBox("Saisie incorrecte", refusal, UiButtons::Ok, UiIcon::Warning);
         code_->setFocus();
         return false;
     }

@@ -30,6 +30,7 @@ struct GenerateOptions {
     bool allowExec = false;              // run the commands of %execsystem
     bool noExec = false;                 // refuse them (the default; kept for older scripts)
     bool traceExec = false;              // trace every executed instruction
+    long long maxInstructions = TEMPLATE_DEFAULT_INSTRUCTION_LIMIT;  // 0: no limit
 };
 
 void setLibraries(const std::string& dir) {
@@ -57,6 +58,7 @@ int commandGenerate(const GenerateOptions& o) {
     // Nobody can be asked here: a system command runs only when the command line allows it.
     TEMPLATE_SetExecPolicy(o.allowExec ? TEMPLATE_EXEC_ALLOW : TEMPLATE_EXEC_REFUSE);
     TEMPLATE_SetDetailedTrace(o.traceExec);
+    TEMPLATE_SetInstructionLimit(o.maxInstructions);
 
     PROCESS* process = desc->processes;
     morvex::Owned<PROCESS, PROCESS_Destroy> given;
@@ -215,6 +217,11 @@ void addGenerateCommands(CLI::App& app, CliCommands& commands) {
         ->excludes(allow);
     gen->add_flag("--trace-exec", g->traceExec,
                   "Trace chaque instruction exécutée dans le log (lent)");
+    gen->add_option("--max-instructions", g->maxInstructions,
+                    "Nombre d'instructions qu'une génération peut exécuter avant d'être arrêtée "
+                    "(0 : sans limite)")
+        ->default_val(TEMPLATE_DEFAULT_INSTRUCTION_LIMIT)
+        ->check(CLI::NonNegativeNumber);
     commands.push_back({gen, [g] { return commandGenerate(*g); }});
 
     auto tplPath = std::make_shared<std::string>();

@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "filedesc/names.h"
 #include "foundation/trace.h"
 #include "foundation/uiport.h"
 #include "foundation/utf8.h"
@@ -209,6 +210,10 @@ int DICO_ApplyElement(FileDesc* desc, const DATADIC_ELT* elt) {
         return 1;
     }
     if (!desc) return 1;
+    if (FILEDESC_NameFault(elt->defaultColumn.code) >= 0) {
+        morvex::trace("\n(e) Le code de l'element contient un caractere de controle");
+        return 1;
+    }
     ColumnDesc column = elt->defaultColumn;
     column.message = nullptr;
     column.stats = nullptr;

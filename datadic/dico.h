@@ -71,7 +71,7 @@ std::string DICO_FoundText(int count);
 int DICO_AddObject(const char* database, const char* table, const ColumnDesc* column);
 // Appends a copy of the element's default definition as a new column of `desc`, renumbers
 // and validates the columns and asks for the column list and result view to refresh. 1 for a
-// missing element (traced) or description.
+// missing element (traced) or description, or a code holding a control character (traced).
 int DICO_ApplyElement(FileDesc* desc, const DATADIC_ELT* elt);
 // The save sequence of the window: sort, then write the dictionary to its file, with each
 // step in the status line. 0; 1 when the dictionary is missing or the file cannot be written

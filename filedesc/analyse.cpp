@@ -1,6 +1,7 @@
 // Delimited file analysis, reverse engineering of a description and the line count, each run as
 // a task in a worker thread.
 #include "filedesc/analyse.h"
+#include "filedesc/names.h"
 
 #include <algorithm>
 #include <atomic>
@@ -80,6 +81,7 @@ ColumnDesc* addColumn(FileDesc* desc, int position, const char* code, const char
     col.typeCible.type = DATATYPE_VARIABLECHAR;
     col.WidthInChars = 0;
     copyCut(col.code, code, COLUMN_CODE_MAX);
+    FILEDESC_ScrubName(col.code);  // a header name quoted over several lines
     copyCut(col.Description, description, COLUMN_DESCRIPTION_MAX);
     if (desc->Unquote && desc->QuoteChar) {
         // An analysis that unquotes gives its protecting character to every column it adds.
@@ -359,6 +361,7 @@ int FYK_DataFileReverseEngenering(void* window, const char* path, int rules,
     if (!desc) return 1;
     std::string stem = std::filesystem::path(dataPath).stem().string();
     copyCut(desc->ProjectName, stem.c_str(), FILEDESC_PROJECTNAME_MAX);
+    FILEDESC_ScrubName(desc->ProjectName);
     ui.openDescription(desc);
     ui.refresh(morvex::UiRefresh::ColumnList);
     ui.refresh(morvex::UiRefresh::ResultView);

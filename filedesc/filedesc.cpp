@@ -1,6 +1,7 @@
 // File descriptions in memory: lifecycle, registry, columns, keys, validation, notation
 // conversion, identifiers and type names.
 #include "filedesc/filedesc.h"
+#include "filedesc/names.h"
 
 #include <openssl/evp.h>
 
@@ -101,6 +102,7 @@ FileDesc* FILEDESC_CreateFileDesc(const char* projectName, const char* path, int
         return nullptr;
     }
     if (projectName) fdtext::copyCut(desc->ProjectName, sizeof desc->ProjectName, projectName);
+    FILEDESC_ScrubName(desc->ProjectName);  // often a file's name, which may hold anything
     desc->TypeStructFile = typeStructFile;
     fdtext::copyCut(desc->EndOfLine, sizeof desc->EndOfLine, endOfLine ? endOfLine : "\\r\\n");
     fdtext::copyCut(desc->FieldDelimiter, sizeof desc->FieldDelimiter, delimiter ? delimiter : ";");

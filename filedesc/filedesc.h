@@ -22,7 +22,8 @@
 
 // Creates the registry of open descriptions; called once at start-up (later calls keep it).
 int FILEDESC_Initialize();
-// Creates and registers a description (every argument may be null); nullptr when out of memory.
+// Creates and registers a description (every argument may be null; the project name's control
+// characters are written "_"); nullptr when out of memory.
 FileDesc* FILEDESC_CreateFileDesc(const char* projectName, const char* path, int typeStructFile,
                                   const char* endOfLine, const char* delimiter);
 // Creates a description and loads the .fyk file at `path` into it; nullptr when it cannot be

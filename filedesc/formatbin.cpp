@@ -9,6 +9,7 @@
 
 #include "filedesc/fdtext.h"
 #include "filedesc/filedesc.h"
+#include "filedesc/names.h"
 #include "foundation/trace.h"
 #include "foundation/uiport.h"
 #include "foundation/owned.h"
@@ -149,6 +150,7 @@ int ChargerFormat(FileDesc* desc, const char* path) {
     while (fread(rec, 1, sizeof rec, file.get()) == sizeof rec) {
         ColumnDesc col;
         decodeColumn(rec, col);
+        FILEDESC_ScrubName(col.code);  // a stray byte of the fixed slot never reaches a script
         FILEDESC_AjouterColonne(desc, &col);
     }
     morvex::uiPort().refresh(morvex::UiRefresh::ResultView);

@@ -12,6 +12,7 @@
 #include "filedesc/descpaths.h"
 #include "filedesc/fdtext.h"
 #include "filedesc/filedesc.h"
+#include "filedesc/names.h"
 #include "foundation/trace.h"
 #include "foundation/version.h"
 
@@ -279,6 +280,13 @@ private:
         return fail(std::string("est incomplet : bloc ") + block + " non terminé", beginLine);
     }
     bool readColumnWidth(const std::string& value, int& width);
+    // False with the error set when `refusal` (of FILEDESC_NameRefusal) is not empty.
+    bool refuseName(std::string refusal) {
+        if (refusal.empty()) return true;
+        if (refusal.back() == '.') refusal.pop_back();
+        refusal[0] = static_cast<char>(tolower(static_cast<unsigned char>(refusal[0])));
+        return fail("est invalide : " + refusal, lineNumber_);
+    }
 
     bool parseMorvexFylatek(int beginLine);
     bool parseFile(int beginLine);
@@ -412,7 +420,7 @@ bool FykReader::parseFile(int beginLine) {
     while (next(true, line)) {
         const std::string& k = line.lower;
         const char* v = line.value.c_str();
-        if (k == "end file") return true;
+        if (k == "end file") return refuseName(FILEDESC_NamesRefusal(desc));
         if (k == "begin column") {
             if (!parseColumn(lineNumber_)) return false;
         } else if (k == "begin primary key") {
@@ -539,6 +547,7 @@ bool FykReader::parseColumn(int beginLine) {
         const std::string& k = line.lower;
         const char* v = line.value.c_str();
         if (k == "end column") {
+            if (!refuseName(FILEDESC_NameRefusal("de la colonne", col.code))) return false;
             // Renumbered and validated once the whole file is read.
             if (FILEDESC_AppendColumn(desc_, &col) != 0)
                 return fail("n'a pas pu être lu : mémoire insuffisante", lineNumber_);

@@ -14,6 +14,8 @@
 #include <vector>
 
 #include "datafile/datafile.h"
+#include "filedesc/names.h"
+#include "foundation/codequote.h"
 #include "foundation/date.h"
 #include "foundation/mystrings.h"
 #include "foundation/owned.h"
@@ -141,14 +143,10 @@ bool IsDigit(char c) {
     return c >= '0' && c <= '9';
 }
 
-// `name` between double quotes, its own double quotes doubled.
+// `name` between brackets, its own closing brackets doubled: an identifier whatever it holds
+// and whatever QUOTED_IDENTIFIER says.
 void AppendQuotedName(std::string& out, const char* name) {
-    out += '"';
-    for (const char* p = name != nullptr ? name : ""; *p != '\0'; ++p) {
-        if (*p == '"') out += '"';
-        out += *p;
-    }
-    out += '"';
+    out += morvex::quoteMssqlIdentifier(name != nullptr ? name : "");
 }
 
 // True when `name` holds something else than blanks.
@@ -158,25 +156,22 @@ bool HasName(const char* name) {
     return false;
 }
 
-// True when `name` can stand in a statement without delimiters.
-bool IsRegularIdentifier(const char* name) {
-    if (name == nullptr) return false;
-    const unsigned char first = static_cast<unsigned char>(name[0]);
-    if (!(isalpha(first) || first == '_' || first == '@' || first == '#')) return false;
-    for (const char* p = name + 1; *p != '\0'; ++p) {
-        const unsigned char c = static_cast<unsigned char>(*p);
-        if (!(isalnum(c) || c == '_' || c == '@' || c == '#' || c == '$')) return false;
-    }
-    return true;
-}
-
-// The table name as the INSERT statements write it: as it stands when it is a regular
-// identifier, quoted otherwise.
+// The table name as the INSERT statements write it.
 std::string InsertTableName(const char* name) {
-    if (IsRegularIdentifier(name)) return name;
     std::string out;
     AppendQuotedName(out, name);
     return out;
+}
+
+// True when every column of the row has a name that may reach a script.
+bool RowNamesAllowed(LDCG* row) {
+    for (LDCG_ELT* e = row != nullptr ? row->first : nullptr; e; e = e->next) {
+        const auto* field = static_cast<const DATACOLUMN*>(e->lParam1);
+        if (field != nullptr && field->column != nullptr &&
+            FILEDESC_NameFault(field->column->code) >= 0)
+            return false;
+    }
+    return true;
 }
 
 // [p, end) in single quotes, each single quote doubled, after `prefix` ("N" or "").
@@ -481,7 +476,7 @@ int MSSQL_GenerateStringForData(const TypeCible* typeCible, const char* value, c
 }
 
 DYNSTRING* MSSQL_GenerateCreateTable(FileDesc* desc, int rowNumberFlag) {
-    if (desc == nullptr) return nullptr;
+    if (desc == nullptr || !FILEDESC_NamesRefusal(desc).empty()) return nullptr;
     try {
         return ToDynString(CreateTableText(desc, rowNumberFlag));
     } catch (const std::bad_alloc&) {
@@ -491,7 +486,9 @@ DYNSTRING* MSSQL_GenerateCreateTable(FileDesc* desc, int rowNumberFlag) {
 
 DYNSTRING* MSSQL_GenerateInsert(const char* tableName, LDCG* row, int rowNumber,
                                 int rowNumberFlag) {
-    if (!HasName(tableName) || row == nullptr) return nullptr;
+    if (!HasName(tableName) || row == nullptr || FILEDESC_NameFault(tableName) >= 0 ||
+        !RowNamesAllowed(row))
+        return nullptr;
     try {
         InsertBuilder builder(tableName, rowNumberFlag, "\n", nullptr);
         std::string sql;
@@ -512,6 +509,11 @@ int MSSQL_SendDataToSQLServer(FileDesc* desc, const char* dataPath, const char* 
             "à la table (propriétés de la description) puis recommencez.",
             morvex::UiButtons::Ok, morvex::UiIcon::Error);
         return -4;
+    }
+    if (const std::string refusal = FILEDESC_NamesRefusal(desc); !refusal.empty()) {
+        morvex::uiPort().messageBox("Script SQL Server", refusal + "\nLe script n'est pas écrit.",
+                                    morvex::UiButtons::Ok, morvex::UiIcon::Error);
+        return -5;
     }
     ScriptFile script;
     if (!script.open(scriptPath)) {

@@ -6,7 +6,10 @@
 //     loads the raw text into the staging table bcp_<table>, and an update script that creates
 //     the typed table and fills it from the staging table with conversions.
 //
-// Every file is written with CR LF line ends. Values of the INSERT script are literals that are
+// Every file is written with CR LF line ends. Every identifier is written between brackets (its
+// "]" doubled) and every text literal between quotes (its "'" doubled); no name holding a
+// control character reaches a script (the scripts are refused), so that no line of a script
+// but the separators themselves can read GO. Values of the INSERT script are literals that are
 // always valid T-SQL, whatever the data: an empty number or date is NULL, a number that is not one
 // is a quoted string, every quote inside a string is doubled, a string that holds anything but
 // ASCII is N'...', and line breaks inside a value are written CHAR(13) and CHAR(10) between
@@ -50,19 +53,21 @@ int MSSQL_InitParams(MSSQL_PARAMS* params);
 // Writes the INSERT script of the data file at `dataPath` read through `desc` into `scriptPath`
 // (replaced). Returns the number of rows written; -1 when an argument is missing, -2 when the
 // script cannot be created (or a write fails), -3 when the data file reader cannot be created
-// (the script is then left empty), -4 when the description names no table (told through the UI
-// port; nothing is written). Puts the final count in the status bar.
+// (the script is then left empty), -4 when the description names no table, -5 when one of its
+// names holds a control character (filedesc/names.h) (both told through the UI port; nothing
+// is written). Puts the final count in the status bar.
 int MSSQL_SendDataToSQLServer(FileDesc* desc, const char* dataPath, const char* scriptPath,
                               int rowNumberFlag);
 
 // DROP and CREATE of the description's table ("FileRowID int" first with the flag), followed by a
-// line feed. A new DYNSTRING (the caller destroys it), or nullptr without a description or when
+// line feed; every identifier between brackets. A new DYNSTRING (the caller destroys it), or
+// nullptr without a description, when one of its names holds a control character or when
 // memory runs out.
 DYNSTRING* MSSQL_GenerateCreateTable(FileDesc* desc, int rowNumberFlag);
 
 // The INSERT of one row (LDCG of DATACOLUMN*) into `tableName`, followed by a line holding GO.
 // Fields without a column are skipped (traced). A new DYNSTRING, or nullptr when an argument is
-// missing (an empty table name too) or memory runs out.
+// missing (an empty table name too), a name holds a control character or memory runs out.
 DYNSTRING* MSSQL_GenerateInsert(const char* tableName, LDCG* row, int rowNumber, int rowNumberFlag);
 
 // SQL Server type of a target type ("int", "decimal(10, 2)", ...) into `buffer` (cut to size - 1).

@@ -3,6 +3,7 @@
 #include <pwd.h>
 #include <unistd.h>
 
+#include <cctype>
 #include <cstdarg>
 #include <cstddef>
 #include <cstdio>
@@ -11,6 +12,8 @@
 #include <new>
 #include <string>
 
+#include "filedesc/names.h"
+#include "foundation/codequote.h"
 #include "foundation/date.h"
 #include "foundation/mystrings.h"
 #include "foundation/trace.h"
@@ -64,15 +67,53 @@ size_t Characters(const std::string& text) {
     return n;
 }
 
-// The name followed by blanks to 16 characters; a longer name is written in full.
+// An identifier between brackets, its "]" doubled.
+std::string Id(const char* name) {
+    return morvex::quoteMssqlIdentifier(name != nullptr ? name : "");
+}
+
+// The name between brackets followed by blanks to 16 characters; a longer name is written in
+// full.
 std::string PaddedName(const char* name) {
-    std::string out = name != nullptr ? name : "";
+    std::string out = Id(name);
     const size_t n = Characters(out);
     if (n < 16) out.append(16 - n, ' ');
     return out;
 }
 
-// The description text, a line feed put before the first blank after every 60 characters.
+// True when `line` reads as the batch separator of the client tools: GO, in any case, alone
+// or followed by a count, between blanks.
+bool IsBatchSeparator(const std::string& line) {
+    size_t b = line.find_first_not_of(" \t");
+    if (b == std::string::npos || line.size() - b < 2) return false;
+    if (tolower(static_cast<unsigned char>(line[b])) != 'g' ||
+        tolower(static_cast<unsigned char>(line[b + 1])) != 'o')
+        return false;
+    for (size_t i = b + 2; i < line.size(); ++i)
+        if (line[i] != ' ' && line[i] != '\t' && !isdigit(static_cast<unsigned char>(line[i])))
+            return false;
+    return line.size() == b + 2 || line[b + 2] == ' ' || line[b + 2] == '\t';
+}
+
+// `text` with each line that reads as a batch separator written after "-- ", so that a text
+// put in a comment block cannot end the batch there.
+std::string NoBatchSeparator(const std::string& text) {
+    std::string out;
+    size_t begin = 0;
+    while (begin <= text.size()) {
+        size_t end = text.find('\n', begin);
+        if (end == std::string::npos) end = text.size();
+        const std::string line = text.substr(begin, end - begin);
+        if (IsBatchSeparator(line)) out += "-- ";
+        out += line;
+        if (end < text.size()) out += '\n';
+        begin = end + 1;
+    }
+    return out;
+}
+
+// The description text, a line feed put before the first blank after every 60 characters; each
+// line of the text starts with a blank, as the broken ones do.
 std::string BrokenDescription(const char* text) {
     std::string out;
     int written = 0;
@@ -80,10 +121,11 @@ std::string BrokenDescription(const char* text) {
         const unsigned char c = static_cast<unsigned char>(*p);
         if (c == '\r' && p[1] == '\n') continue;  // a CR LF of the text is one line break
         if (c == '\n') {
-            out += '\n';
+            out += "\n ";
             written = 0;
             continue;
         }
+        if (c < 0x20 && c != '\t') continue;  // no other control character in a script
         if (c == ' ' && written >= kDescriptionLineLength) {
             out += '\n';
             written = 0;
@@ -91,7 +133,7 @@ std::string BrokenDescription(const char* text) {
         out += *p;
         written += (c & 0xC0) != 0x80;
     }
-    return out;
+    return NoBatchSeparator(out);
 }
 
 // A terminator in the escape notation that bcp and BULK INSERT read ("\r\n", "\t", ...).
@@ -159,11 +201,19 @@ struct Columns {
     Iterator end() const { return {nullptr}; }
 };
 
+std::string Refusal(const MSSQL_PARAMS* params, const FileDesc* desc);
+
 // Checks the arguments of a generation and opens its target; traces why it cannot.
 bool Open(ScriptFile& file, const char* function, const MSSQL_PARAMS* params, FileDesc* desc,
           const char* path) {
     if (params == nullptr || desc == nullptr || desc->columns == nullptr) {
         morvex::trace("\n[%s] Aucune description de colonnes", function);
+        return false;
+    }
+    if (const std::string refusal = Refusal(params, desc); !refusal.empty()) {
+        morvex::trace("\n[%s] %s", function, refusal.c_str());
+        morvex::uiPort().messageBox("Erreur", refusal + "\nLe fichier n'est pas généré.",
+                                    morvex::UiButtons::Ok, morvex::UiIcon::Error);
         return false;
     }
     if (!file.open(path)) {
@@ -183,14 +233,41 @@ std::string HeaderNow(const MSSQL_PARAMS* params, const FileDesc* desc) {
     return MSSQL_ScriptHeader(params, desc, now, MSSQL_LoggedOnUser());
 }
 
+// The drop of the table `table` (staging or typed) when it exists, under `heading`.
+std::string DropIfExists(const char* heading, const std::string& table) {
+    const std::string id = Id(table.c_str());
+    return Format(
+        "\n-- %s\nif exists (select * from dbo.sysobjects where id = object_id(%s)\n"
+        "\t and OBJECTPROPERTY(id, N'IsUserTable') = 1)\ndrop table %s\nGO\n",
+        heading, morvex::quoteMssqlString(id).c_str(), id.c_str());
+}
+
 // "use D" and the drop of the table `table` (staging or typed) when it exists.
 std::string UseAndDrop(const MSSQL_PARAMS* p, const char* heading, const std::string& table) {
-    const std::string literal = InLiteral(table);
-    return Format(
-        "\n-- Ouverture de la base de données\nuse %s\nGO\n"
-        "\n-- %s\nif exists (select * from dbo.sysobjects where id = object_id(N'%s')\n"
-        "\t and OBJECTPROPERTY(id, N'IsUserTable') = 1)\ndrop table %s\nGO\n",
-        p->nomBase, heading, literal.c_str(), table.c_str());
+    return Format("\n-- Ouverture de la base de données\nuse %s\nGO\n", Id(p->nomBase).c_str()) +
+           DropIfExists(heading, table);
+}
+
+// "[D]..[T]": the table T of the database D in the default schema.
+std::string InBase(const char* base, const std::string& table) {
+    return Id(base) + ".." + Id(table.c_str());
+}
+
+// The refusal of parameters or a description whose names or paths hold a control character
+// (none could be written in a script without ending its line), "" when none does.
+std::string Refusal(const MSSQL_PARAMS* params, const FileDesc* desc) {
+    const struct {
+        const char* what;
+        const char* text;
+    } slots[] = {{"de la base de données", params->nomBase},
+                 {"de la table", params->nomTable},
+                 {"du fichier de données", params->fichierDonnees},
+                 {"du fichier de format", params->fichierFormat}};
+    for (const auto& slot : slots) {
+        std::string refusal = FILEDESC_NameRefusal(slot.what, slot.text);
+        if (!refusal.empty()) return refusal;
+    }
+    return FILEDESC_NamesRefusal(desc);
 }
 
 // The end that every command shares: the file takes its target's name, or the failure is traced
@@ -323,7 +400,7 @@ int MSSQL_GenererFichierBCP(const MSSQL_PARAMS* params, FileDesc* desc) {
         std::string text = HeaderNow(params, desc);
         text += UseAndDrop(params, "Suppression de la table temporaire", staging);
         text += "\n-- Création de la table";
-        text += Format("\nCREATE TABLE %s..bcp_%s\n(\n", p.nomBase, p.nomTable);
+        text += "\nCREATE TABLE " + InBase(p.nomBase, staging) + "\n(\n";
         for (ColumnDesc* c : Columns{desc->columns}) {
             if (c->IgnoreColumn && !delimited) continue;
             text += "\t" + PaddedName(c->code) + "        ";
@@ -347,8 +424,8 @@ int MSSQL_GenererFichierBCP(const MSSQL_PARAMS* params, FileDesc* desc) {
         }
         text += "\n)\nGO\n";
         text += "\n-- Commande de chargement du fichier";
-        text += Format("\nBULK INSERT %s..bcp_%s\nFROM '%s'\nWITH\n    (", p.nomBase, p.nomTable,
-                       InLiteral(p.fichierDonnees).c_str());
+        text += "\nBULK INSERT " + InBase(p.nomBase, staging) + "\nFROM " +
+                morvex::quoteMssqlString(p.fichierDonnees) + "\nWITH\n    (";
         if (delimited) {
             text += Format(
                 "\n       FIELDTERMINATOR='%s',\n       FIRSTROW=%i,\n       ROWTERMINATOR='%s'"
@@ -356,11 +433,11 @@ int MSSQL_GenererFichierBCP(const MSSQL_PARAMS* params, FileDesc* desc) {
                 InLiteral(EscapedTerminator(desc->FieldDelimiterChars)).c_str(),
                 desc->BeginFromLine, RowTerminator(desc->EndOfLineChars).c_str());
         } else {
-            text +=
-                Format("\n       FORMATFILE='%s'\n    )\nGO\n", InLiteral(p.fichierFormat).c_str());
+            text += "\n       FORMATFILE=" + morvex::quoteMssqlString(p.fichierFormat) +
+                    "\n    )\nGO\n";
         }
         text += "\n-- Affichage des données";
-        text += Format("\nSELECT *\nFROM %s..bcp_%s\n", p.nomBase, p.nomTable);
+        text += "\nSELECT *\nFROM " + InBase(p.nomBase, staging) + "\n";
         file.text(text);
     } catch (const std::bad_alloc&) {
         return 1;
@@ -388,7 +465,7 @@ int MSSQL_GenererScriptMAJ(const MSSQL_PARAMS* params, FileDesc* desc) {
         std::string text = HeaderNow(params, desc);
         text += UseAndDrop(params, "Suppression de la table", T);
         text += "\n-- Création de la table";
-        text += Format("\nCREATE TABLE %s..%s\n(\n", D, T);
+        text += "\nCREATE TABLE " + InBase(D, T) + "\n(\n";
         for (ColumnDesc* c : Columns{desc->columns}) {
             if (c->IgnoreColumn) continue;
             const TypeCible& t = c->typeCible;
@@ -433,12 +510,12 @@ int MSSQL_GenererScriptMAJ(const MSSQL_PARAMS* params, FileDesc* desc) {
         }
         text += "\n)\nGO\n";
         text += "\n-- Chargement des données avec conversion des formats";
-        text += Format("\nINSERT INTO %s..%s (", D, T);
+        text += "\nINSERT INTO " + InBase(D, T) + " (";
         int k = 0;
         for (ColumnDesc* c : Columns{desc->columns}) {
             if (c->IgnoreColumn) continue;
             ++k;
-            text += Format("\n\t%s%c -- %s", c->code, k < n ? ',' : ' ',
+            text += Format("\n\t%s%c -- %s", Id(c->code).c_str(), k < n ? ',' : ' ',
                            OneLine(c->Description).c_str());
         }
         text += "\n)";
@@ -448,7 +525,8 @@ int MSSQL_GenererScriptMAJ(const MSSQL_PARAMS* params, FileDesc* desc) {
             if (c->IgnoreColumn) continue;
             ++k;
             const TypeCible& t = c->typeCible;
-            const char* name = c->code;
+            const std::string quoted = Id(c->code);
+            const char* name = quoted.c_str();
             switch (t.type) {
                 case DATATYPE_INTEGER:
                     text += Format("\n\tconvert(int, %s) as %s", name, name);
@@ -489,14 +567,10 @@ int MSSQL_GenererScriptMAJ(const MSSQL_PARAMS* params, FileDesc* desc) {
             }
             if (k < n) text += ",";
         }
-        text += Format("\nFROM %s..bcp_%s\nGO\n", D, T);
+        text += "\nFROM " + InBase(D, std::string("bcp_") + T) + "\nGO\n";
         text += "\n-- Affichage des données";
-        text += Format("\nSELECT *\nFROM %s..%s", D, T);
-        text += Format(
-            "\n\n-- Suppression de la table temporaire\nif exists (select * from dbo.sysobjects "
-            "where id = object_id(N'bcp_%s')\n\t and OBJECTPROPERTY(id, N'IsUserTable') = 1)\n"
-            "drop table bcp_%s\nGO\n",
-            InLiteral(T).c_str(), T);
+        text += "\nSELECT *\nFROM " + InBase(D, T);
+        text += "\n" + DropIfExists("Suppression de la table temporaire", std::string("bcp_") + T);
         file.text(text);
     } catch (const std::bad_alloc&) {
         return 1;

@@ -86,6 +86,10 @@ constexpr int TEMPLATE_PATH_MAX = 260;          // a target directory
 constexpr int TEMPLATE_MAX_VARIABLES = 100;     // run-time variables of one function
 constexpr int TEMPLATE_MAX_CALL_DEPTH = 100;    // nested function calls of one generation
 constexpr int TEMPLATE_MAX_GENERATE_DEPTH = 8;  // nested %template.generate
+constexpr int TEMPLATE_MAX_GENERATIONS = 256;   // %template.generate runs of one generation
+// Instructions one generation (its nested generations included) may execute unless the front
+// end sets another limit.
+constexpr long long TEMPLATE_DEFAULT_INSTRUCTION_LIMIT = 5'000'000;
 constexpr int TEMPLATE_MAX_BLOCK_DEPTH = 200;   // nested %begin blocks
 constexpr int TEMPLATE_MAX_INCLUDE_DEPTH = 16;  // nested %include
 
@@ -220,9 +224,14 @@ enum TemplateExecPolicy {
 void TEMPLATE_SetExecPolicy(TemplateExecPolicy policy);
 // Writes the per-instruction run-time trace (on by default; it slows a run down a lot).
 void TEMPLATE_SetDetailedTrace(bool on);
-// Most instructions one generation may execute (0: no limit, the default); past it the run
-// ends with a panel message.
+// Most instructions one generation, its nested generations included, may execute
+// (TEMPLATE_DEFAULT_INSTRUCTION_LIMIT until a front end says otherwise; 0: no limit); past it
+// the run ends with a panel message. Nested generations are bounded besides: at most
+// TEMPLATE_MAX_GENERATE_DEPTH levels and TEMPLATE_MAX_GENERATIONS runs of %template.generate,
+// past which the whole run ends with a panel message.
 void TEMPLATE_SetInstructionLimit(long long limit);
+// The instruction limit in force (0: none).
+long long TEMPLATE_GetInstructionLimit();
 // Executed instructions of the calling thread since its last generation started.
 long long TEMPLATE_GetExecutedInstructions();
 

@@ -50,6 +50,9 @@ struct GenerateScope {
             rs.executed = 0;
             rs.aborted = false;
             rs.callDepth = 0;
+            rs.generations = 0;
+        } else {
+            ++rs.generations;
         }
         ++rs.generateDepth;
     }
@@ -138,11 +141,22 @@ int TEMPLATE_Generate(FileDesc* desc, const char* templatePath, const char* targ
                       char* outputPath, int outputPathSize) {
     if (!desc || !templatePath || !targetDirectory || !outputPath || outputPathSize < 1) return 1;
     tplinternal::RunState& rs = tplinternal::runState();
+    // A template that generates itself, at any depth or any number of times, ends the whole run.
+    if (rs.generateDepth > 0 && rs.aborted) return 1;
     if (rs.generateDepth >= TEMPLATE_MAX_GENERATE_DEPTH) {
         panel(morvex::PANEL_ERROR,
               format("\n(E) Plus de %i générations imbriquées (%%template.generate) : [%s] "
-                     "n'est pas généré.",
+                     "n'est pas généré, la génération est arrêtée.",
                      TEMPLATE_MAX_GENERATE_DEPTH, templatePath));
+        rs.aborted = true;
+        return 1;
+    }
+    if (rs.generateDepth > 0 && rs.generations >= TEMPLATE_MAX_GENERATIONS) {
+        panel(morvex::PANEL_ERROR,
+              format("\n(E) Plus de %i générations lancées par %%template.generate : [%s] "
+                     "n'est pas généré, la génération est arrêtée.",
+                     TEMPLATE_MAX_GENERATIONS, templatePath));
+        rs.aborted = true;
         return 1;
     }
     GenerateScope scope(rs);
@@ -292,6 +306,11 @@ void LaunchProcessing(TASK* task) {
     tplinternal::RunState& rs = tplinternal::runState();
     rs.task = task;
     rs.stopped = false;
+    // A stop the person asked for; a generation that a limit ended is an error of its task only.
+    auto stopRequested = [&] {
+        if (TASK_IsStopRequested(task)) rs.stopped = true;
+        return rs.stopped;
+    };
 
     MYDATETIME now{};
     DATE_Maintenant(&now);
@@ -320,7 +339,7 @@ void LaunchProcessing(TASK* task) {
     for (LDCG_ELT* e = run->process->tasks ? run->process->tasks->first : nullptr; e;
          e = e->next, ++i) {
         auto* pt = static_cast<PROCESSTASK*>(e->lParam1);
-        if (tplinternal::mustStop()) break;
+        if (stopRequested()) break;
         const char* tpl = pt && pt->templatePath ? pt->templatePath : "";
         std::string status = format("Processing Task %i '%s'", i + 1, tpl);
         TASK_Report(task, TASK_EVENT_PROGRESS, n, i, status.c_str());
@@ -353,7 +372,7 @@ void LaunchProcessing(TASK* task) {
             break;
         }
     }
-    if (tplinternal::mustStop()) {
+    if (stopRequested()) {
         run->stopped = 1;
         for (int k = i; k < run->stateCount; ++k) run->states[k] = GENTASK_STOPPED;
         TASK_Report(task, TASK_EVENT_INTERRUPTED, n, i, "Génération arrêtée.");

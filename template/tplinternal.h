@@ -29,6 +29,7 @@ struct RunState {
     bool aborted = false;    // the depth or instruction limit ended the run
     int callDepth = 0;       // nested TEMPLATE_ExecuteFunction
     int generateDepth = 0;   // nested TEMPLATE_Generate
+    int generations = 0;     // nested TEMPLATE_Generate runs of the current top generation
     long long executed = 0;  // instructions executed by the current top generation
 };
 

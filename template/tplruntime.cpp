@@ -25,7 +25,7 @@ namespace tplinternal {
 namespace {
 std::atomic<TemplateExecPolicy> gExecPolicy{TEMPLATE_EXEC_ASK};
 std::atomic<bool> gDetailedTrace{true};
-std::atomic<long long> gInstructionLimit{0};
+std::atomic<long long> gInstructionLimit{TEMPLATE_DEFAULT_INSTRUCTION_LIMIT};
 }  // namespace
 
 RunState& runState() {
@@ -63,6 +63,9 @@ void TEMPLATE_SetDetailedTrace(bool on) {
 }
 void TEMPLATE_SetInstructionLimit(long long limit) {
     tplinternal::gInstructionLimit.store(limit < 0 ? 0 : limit);
+}
+long long TEMPLATE_GetInstructionLimit() {
+    return tplinternal::instructionLimit();
 }
 long long TEMPLATE_GetExecutedInstructions() {
     return tplinternal::runState().executed;
@@ -648,10 +651,11 @@ int TEMPLATE_ExecuteFunction(RUNTIME_CTX* caller, const char* name, LINE* t, int
                 }
                 if (verbose) trace("\nINST_STACKPOP : %s", top);
                 if (*top) {
+                    // The argument was substituted when it was pushed: what its values hold is
+                    // never read again as template text.
                     std::string expr = format("%s=%s", var, top);
                     if (expr.size() >= buf.size()) expr.resize(buf.size() - 1);
                     memcpy(buf.data(), expr.c_str(), expr.size() + 1);
-                    CompileString(ctx, column, buf.data(), size, t, count, out);
                     EvaluateExpression(ctx, buf.data());
                     if (verbose) trace("\n[INST_STACKPOP] After EvaluateExpression");
                 }

@@ -3,10 +3,12 @@
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "calc/calc.h"
 #include "foundation/appsettings.h"
+#include "foundation/codequote.h"
 #include "foundation/date.h"
 #include "foundation/trace.h"
 #include "template/template.h"
@@ -91,21 +93,72 @@ std::string lookup(RUNTIME_CTX* ctx, ColumnDesc* column, const std::string& name
     return value.data();
 }
 
-// One pass over `text`; see CompileString.
-std::string substitute(Substitution& s, std::string text) {
+// Characters (UTF-8 code points) of a text, for the form "len".
+std::string characterCount(const std::string& value) {
+    size_t n = 0;
+    for (const unsigned char c : value) n += (c & 0xC0) != 0x80;
+    return std::to_string(n);
+}
+
+// The escaping forms of a reference ({name:form}): each makes the value one literal, identifier
+// or plain text of the target it names.
+struct Form {
+    const char* name;
+    std::string (*apply)(std::string_view);
+};
+const Form kForms[] = {
+    {"sqlident", morvex::quoteSqlIdentifier},
+    {"sqlstr", morvex::quoteSqlString},
+    {"mssqlident", morvex::quoteMssqlIdentifier},
+    {"mssqlstr", morvex::quoteMssqlString},
+    {"pystr", morvex::quotePythonString},
+    {"shword", morvex::quoteShellWord},
+    {"xml", morvex::escapeXmlText},
+    {"md", morvex::escapeMarkdownText},
+    {"line", [](std::string_view text) { return morvex::oneLineText(text); }},
+};
+
+// The value of a reference: the name's value, passed through the form that ends the name after
+// a ":" when it is one of the forms (a name that ends otherwise is looked up whole).
+std::string resolveReference(Substitution& s, const std::string& name) {
+    const size_t colon = name.rfind(':');
+    if (colon != std::string::npos) {
+        const std::string form = tplinternal::lower(name.substr(colon + 1));
+        const std::string base = name.substr(0, colon);
+        if (form == "len") return characterCount(lookup(s.ctx, s.column, base));
+        for (const Form& f : kForms)
+            if (form == f.name) return f.apply(lookup(s.ctx, s.column, base));
+    }
+    return lookup(s.ctx, s.column, name);
+}
+
+// Position of the "}" that closes the "{" at `open` (braces nest), or npos.
+size_t closingBrace(const std::string& text, size_t open) {
+    int depth = 0;
+    for (size_t i = open; i < text.size(); ++i) {
+        if (text[i] == '{') ++depth;
+        if (text[i] == '}' && --depth == 0) return i;
+    }
+    return std::string::npos;
+}
+
+// One pass over `text`; see CompileString. A value is never read again as template text: what
+// a reference inside a name or a call gives joins that name as it is.
+std::string substitute(Substitution& s, const std::string& text) {
     enum { COPYING, COLLECTING } state = COPYING;
     std::string out, name;
     bool isCall = false;
-    size_t lastNestAt = std::string::npos;
     size_t i = 0;
-    auto append = [&](char c) {
-        if (name.size() < static_cast<size_t>(TEMPLATE_PARAM_MAX)) {
-            name += c;
-        } else if (!s.nameWarned) {
-            s.nameWarned = true;
-            panel(morvex::PANEL_WARNING,
-                  format("\nLigne %i : nom ou appel de plus de %i caractères, coupé.",
-                         s.ctx->pc + 1, TEMPLATE_PARAM_MAX));
+    auto append = [&](const std::string& part) {
+        for (const char c : part) {
+            if (name.size() < static_cast<size_t>(TEMPLATE_PARAM_MAX)) {
+                name += c;
+            } else if (!s.nameWarned) {
+                s.nameWarned = true;
+                panel(morvex::PANEL_WARNING,
+                      format("\nLigne %i : nom ou appel de plus de %i caractères, coupé.",
+                             s.ctx->pc + 1, TEMPLATE_PARAM_MAX));
+            }
         }
     };
     while (i < text.size()) {
@@ -121,18 +174,22 @@ std::string substitute(Substitution& s, std::string text) {
                 isCall = false;
                 name.clear();
                 ++i;
-            } else if (i != lastNestAt && s.nestedPasses < kMaxNestedPasses) {
-                // An inner reference computes part of the name: substitute the rest in place
-                // and read on from the same position.
+            } else if (s.nestedPasses < kMaxNestedPasses) {
+                // An inner reference computes part of the name or of the call.
                 ++s.nestedPasses;
-                lastNestAt = i;
-                text = text.substr(0, i) + substitute(s, text.substr(i));
+                const size_t close = closingBrace(text, i);
+                if (close == std::string::npos) {
+                    i = text.size();  // unfinished: dropped
+                } else {
+                    append(substitute(s, text.substr(i, close - i + 1)));
+                    i = close + 1;
+                }
             } else {
-                append(c);
+                append(std::string(1, c));
                 ++i;
             }
         } else if (c == '}' && state == COLLECTING) {
-            std::string value = isCall ? inlineCall(s, name) : lookup(s.ctx, s.column, name);
+            std::string value = isCall ? inlineCall(s, name) : resolveReference(s, name);
             out += s.filter ? s.filter(value) : value;
             state = COPYING;
             name.clear();
@@ -147,7 +204,7 @@ std::string substitute(Substitution& s, std::string text) {
             if (state == COPYING)
                 out += c;
             else
-                append(c);
+                append(std::string(1, c));
             ++i;
         }
     }

@@ -1,26 +1,27 @@
 %templatetype MorvexFylatek.Template
-%-- Markdown data sheet of the description: file layout, columns, keys and indexes.
+%-- Markdown data sheet of the description: file layout, columns, keys and indexes. Every name
+%-- and text goes through {name:md}: whatever it holds, it stays text in its cell.
 %include morvex_sql
 %targetfilename {table.name}.md
-# {project.name}
+# {project.name:md}
 
-{desc.description}
+{desc.description:md}
 
 ## Fichier
 
 | Propriété | Valeur |
 |---|---|
-| Table | {desc.schemaname}.{table.name} |
-| Base | {database.name} |
+| Table | {desc.schemaname:md}.{table.name:md} |
+| Base | {database.name:md} |
 %if {desc.typestructfile} == 1
 %begin
 | Structure | largeur fixe ({desc.fixedlinelength} caractères) |
 %end
 %if {desc.typestructfile} == 2
 %begin
-| Structure | délimitée par `{desc.fielddelimiter}` |
+| Structure | délimitée par {desc.fielddelimiter:md} |
 %end
-| Fin de ligne | `{desc.endofline}` |
+| Fin de ligne | {desc.endofline:md} |
 %writeln | Ligne d'en-tête | %YesNo {desc.firstlineisheader}: |
 | Première ligne lue | {desc.beginfromline} |
 | Colonnes | {table.countcolumns} |
@@ -31,7 +32,7 @@
 |---|---|---|---|---|---|---|---|---|---|---|
 %for_each_column
 %begin
-%writeln | {column.position} | {column.name} | %TypeName {column.type}: | {column.format} | {column.sqltype} | {column.beginfrom} | {column.endto} | {column.size} | %YesNo {column.isnotnull}: | %YesNo {column.ignore}: | {column.description} |
+%writeln | {column.position} | {column.name:md} | %TypeName {column.type}: | {column.format:md} | {column.sqltype} | {column.beginfrom} | {column.endto} | {column.size} | %YesNo {column.isnotnull}: | %YesNo {column.ignore}: | {column.description:md} |
 %end
 
 ## Clé primaire
@@ -41,9 +42,9 @@
 %begin
 %if {pkn} == 0
 %begin
-`{primary_key.name}` :
+{primary_key.name:md} :
 %end
-- {thispkcol.name}
+- {thispkcol.name:md}
 % pkn = pkn + 1
 %end
 %if {pkn} == 0
@@ -57,10 +58,10 @@ Aucune.
 %for_each_index
 %begin
 % ixn = ixn + 1
-%write - `{thisindex.name}` : 
+%write - {thisindex.name:md} : 
 %for_each_idx_column
 %begin
-%write {thisidxcol.name}
+%write {thisidxcol.name:md}
 %if {thisidxcol.islast} == 0
 %begin
 %write , 

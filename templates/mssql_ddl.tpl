@@ -1,15 +1,12 @@
 %templatetype MorvexFylatek.Template
-%-- SQL Server: the table of the description, its primary key and its indexes.
+%-- SQL Server: the table of the description, its primary key and its indexes. Every name goes
+%-- through an escaping form ({name:mssqlident}): whatever it holds, it stays one identifier,
+%-- and no name can put a GO line into the script.
 %include morvex_sql
 %targetfilename {table.name}.mssql.sql
 % sp = "    "
-% schema = "{desc.schemaname}"
-%if "{desc.schemaname}" == ""
-%begin
-% schema = "dbo"
-%end
--- Table {table.name} of the project {project.name}
-CREATE TABLE [{schema}].[{table.name}] (
+-- Table {table.name:line} of the project {project.name:line}
+%writeln CREATE TABLE %MssqlTable: (
 %for_each_column
 %begin
 %if {column.position} > 1
@@ -18,11 +15,11 @@ CREATE TABLE [{schema}].[{table.name}] (
 %end
 %if {column.type} == 0
 %begin
-%write {sp}[{column.name}] %MssqlIntegerType {column.length}:
+%write {sp}{column.name:mssqlident} %MssqlIntegerType {column.length}:
 %end
 %if {column.type} > 0
 %begin
-%write {sp}[{column.name}] {column.sqltype}
+%write {sp}{column.name:mssqlident} {column.sqltype}
 %end
 %if {column.isnotnull} == 1
 %begin
@@ -39,13 +36,20 @@ CREATE TABLE [{schema}].[{table.name}] (
 %if {pkn} == 0
 %begin
 %writeln ,
-%write {sp}CONSTRAINT [PK_{table.name}] PRIMARY KEY (
+%if {primary_key.name:len} > 0
+%begin
+%write {sp}CONSTRAINT {primary_key.name:mssqlident} PRIMARY KEY (
+%end
+%else
+%begin
+%write {sp}PRIMARY KEY (
+%end
 %end
 %if {pkn} > 0
 %begin
 %write , 
 %end
-%write [{thispkcol.name}]
+%write {thispkcol.name:mssqlident}
 % pkn = pkn + 1
 %end
 %if {pkn} > 0
@@ -57,10 +61,10 @@ CREATE TABLE [{schema}].[{table.name}] (
 GO
 %for_each_index
 %begin
-%write CREATE INDEX [{thisindex.name}] ON [{schema}].[{table.name}] (
+%write CREATE INDEX {thisindex.name:mssqlident} ON %MssqlTable: (
 %for_each_idx_column
 %begin
-%write [{thisidxcol.name}]
+%write {thisidxcol.name:mssqlident}
 %if {thisidxcol.islast} == 0
 %begin
 %write , 

@@ -1,28 +1,22 @@
 %templatetype MorvexFylatek.Template
-%-- PostgreSQL: the table of the description, its primary key and its indexes.
+%-- PostgreSQL: the table of the description, its primary key and its indexes. Every name goes
+%-- through an escaping form ({name:sqlident}): whatever it holds, it stays one identifier.
 %include morvex_sql
 %targetfilename {table.name}.postgresql.sql
 % sp = "    "
-% schema = "{desc.schemaname}"
-% ownschema = 1
-%if "{desc.schemaname}" == ""
+-- Table {table.name:line} of the project {project.name:line}
+%if {desc.schemaname:len} > 0
 %begin
-% schema = "public"
-% ownschema = 0
+CREATE SCHEMA IF NOT EXISTS {desc.schemaname:sqlident};
 %end
--- Table {table.name} of the project {project.name}
-%if {ownschema} == 1
-%begin
-CREATE SCHEMA IF NOT EXISTS "{schema}";
-%end
-CREATE TABLE IF NOT EXISTS "{schema}"."{table.name}" (
+%writeln CREATE TABLE IF NOT EXISTS %PgTable: (
 %for_each_column
 %begin
 %if {column.position} > 1
 %begin
 %writeln ,
 %end
-%write {sp}"{column.name}" %PgType {column.type}, {column.length}, {column.precision}:
+%write {sp}{column.name:sqlident} %PgType {column.type}, {column.length}, {column.precision}:
 %if {column.isnotnull} == 1
 %begin
 %write {eol} NOT NULL
@@ -40,7 +34,7 @@ CREATE TABLE IF NOT EXISTS "{schema}"."{table.name}" (
 %begin
 %write , 
 %end
-%write "{thispkcol.name}"
+%write {thispkcol.name:sqlident}
 % pkn = pkn + 1
 %end
 %if {pkn} > 0
@@ -51,10 +45,10 @@ CREATE TABLE IF NOT EXISTS "{schema}"."{table.name}" (
 );
 %for_each_index
 %begin
-%write CREATE INDEX IF NOT EXISTS "{thisindex.name}" ON "{schema}"."{table.name}" (
+%write CREATE INDEX IF NOT EXISTS {thisindex.name:sqlident} ON %PgTable: (
 %for_each_idx_column
 %begin
-%write "{thisidxcol.name}"
+%write {thisidxcol.name:sqlident}
 %if {thisidxcol.islast} == 0
 %begin
 %write , 

@@ -1,17 +1,18 @@
 %templatetype MorvexFylatek.Template
-%-- SQLite: the table of the description, its primary key and its indexes.
+%-- SQLite: the table of the description, its primary key and its indexes. Every name goes
+%-- through an escaping form ({name:sqlident}): whatever it holds, it stays one identifier.
 %include morvex_sql
 %targetfilename {table.name}.sqlite.sql
 % sp = "    "
--- Table {table.name} of the project {project.name}
-CREATE TABLE IF NOT EXISTS "{table.name}" (
+-- Table {table.name:line} of the project {project.name:line}
+CREATE TABLE IF NOT EXISTS {table.name:sqlident} (
 %for_each_column
 %begin
 %if {column.position} > 1
 %begin
 %writeln ,
 %end
-%write {sp}"{column.name}" %SqliteType {column.type}:
+%write {sp}{column.name:sqlident} %SqliteType {column.type}:
 %if {column.isnotnull} == 1
 %begin
 %write {eol} NOT NULL
@@ -29,7 +30,7 @@ CREATE TABLE IF NOT EXISTS "{table.name}" (
 %begin
 %write , 
 %end
-%write "{thispkcol.name}"
+%write {thispkcol.name:sqlident}
 % pkn = pkn + 1
 %end
 %if {pkn} > 0
@@ -40,10 +41,10 @@ CREATE TABLE IF NOT EXISTS "{table.name}" (
 );
 %for_each_index
 %begin
-%write CREATE INDEX IF NOT EXISTS "{thisindex.name}" ON "{table.name}" (
+%write CREATE INDEX IF NOT EXISTS {thisindex.name:sqlident} ON {table.name:sqlident} (
 %for_each_idx_column
 %begin
-%write "{thisidxcol.name}"
+%write {thisidxcol.name:sqlident}
 %if {thisidxcol.islast} == 0
 %begin
 %write , 

@@ -10,6 +10,7 @@
 
 #include "datadic/dico.h"
 #include "filedesc/analyse.h"
+#include "filedesc/names.h"
 #include "foundation/ldcg.h"
 #include "foundation/mystrings.h"
 #include "foundation/trace.h"
@@ -305,7 +306,7 @@ int DESCEDIT_RemoveIndex(FileDesc* desc, IndexDesc* index) {
 }
 
 int DESCEDIT_RenameIndex(FileDesc* desc, IndexDesc* index, const char* name) {
-    if (!index || !name || !*name) return 1;
+    if (!index || !name || !*name || FILEDESC_NameFault(name) >= 0) return 1;
     morvex::trace("\nNouveau label : [%s]", name);
     if (std::strncmp(index->name, name, INDEX_NAME_MAX) == 0) return 0;
     copyText(index->name, sizeof index->name, name);
@@ -466,7 +467,7 @@ std::string fixedWidthRefusal(const FileDesc* desc) {
 }  // namespace
 
 std::string DESCEDIT_CodeRefusal(const char* code) {
-    if (code && *code) return "";
+    if (code && *code) return FILEDESC_NameRefusal("de la colonne", code);
     return "Veuillez renseigner le CODE COLONNE.\nIl s'agit d'un identifiant pouvant correspondre "
            "au nom de la colonne dans la table cible.";
 }
@@ -577,6 +578,8 @@ IndexDesc* DESCEDIT_FindIndex(FileDesc* desc, const char* name) {
 
 std::string DESCEDIT_IndexNameRefusal(FileDesc* desc, const std::string& name) {
     if (name.empty()) return "Le nom d'un index ne peut pas être vide.";
+    if (std::string refusal = FILEDESC_NameRefusal("de l'index", name.c_str()); !refusal.empty())
+        return refusal;
     if (name.size() > static_cast<size_t>(INDEX_NAME_MAX))
         return morvex::Format("Le nom d'index '%s' dépasse %i caractères.", name.c_str(),
                               INDEX_NAME_MAX);
@@ -647,6 +650,17 @@ std::string DESCEDIT_SetProperty(FileDesc* desc, const std::string& name,
         *field = n;
         return "";
     };
+    static const struct {
+        const char* property;
+        const char* what;
+    } kNames[] = {{"project", "du projet"},
+                  {"table", "de la table"},
+                  {"schema", "du schéma"},
+                  {"database", "de la base de données"}};
+    for (const auto& n : kNames)
+        if (name == n.property)
+            if (std::string refusal = FILEDESC_NameRefusal(n.what, value.c_str()); !refusal.empty())
+                return refusal;
     std::string refusal;
     if (name == "project") {
         copyCut(desc->ProjectName, FILEDESC_PROJECTNAME_MAX, value);

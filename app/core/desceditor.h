@@ -72,7 +72,8 @@ int DESCEDIT_RemovePrimaryKey(FileDesc* desc);
 // of the description's indexes.
 int DESCEDIT_RemoveIndex(FileDesc* desc, IndexDesc* index);
 // Renames a key or an index (cut to its longest name; trace "Nouveau label"); marks the
-// description modified when the name changes. 1 for an empty name (the old one stays).
+// description modified when the name changes. 1 for an empty name or one holding a control
+// character (the old one stays).
 int DESCEDIT_RenameIndex(FileDesc* desc, IndexDesc* index, const char* name);
 // Sends the columns of `desc` to the data dictionary (opened from `dictionaryPath` first when
 // none is open) under the description's database and table, then sorts and saves it. An
@@ -114,7 +115,8 @@ void DESCEDIT_SetUnquote(FileDesc* desc, bool unquote, const std::string& quote)
 // Each returns the refusal the person is shown ("" when the edit was made), so that every front
 // end refuses the same edits with the same words.
 
-// The refusal of a column code: the detail panel's message for an empty code, else "".
+// The refusal of a column code: the detail panel's message for an empty code, the refusal of a
+// code holding a control character (filedesc/names.h), else "".
 std::string DESCEDIT_CodeRefusal(const char* code);
 // What the detail panel writes into a column: code, description, width, type and formats,
 // protection and its characters, ignore and mandatory flags, taken from `fields`. Into `column`
@@ -136,7 +138,8 @@ void DESCEDIT_SetMandatory(const std::vector<ColumnDesc*>& columns, bool on);
 void DESCEDIT_SetIgnore(const std::vector<ColumnDesc*>& columns, bool on);
 // The primary key (when named `name`) or the index named `name`, else nullptr.
 IndexDesc* DESCEDIT_FindIndex(FileDesc* desc, const char* name);
-// The refusal of a new name of a key or an index: empty, too long, or already taken.
+// The refusal of a new name of a key or an index: empty, holding a control character, too long,
+// or already taken.
 std::string DESCEDIT_IndexNameRefusal(FileDesc* desc, const std::string& name);
 // A new index of the columns named `name` (a name no key or index has yet).
 std::string DESCEDIT_AddNamedIndex(FileDesc* desc, const std::string& name,
@@ -150,7 +153,8 @@ std::string DESCEDIT_ReanalyseColumns(FileDesc* desc, const std::vector<ColumnDe
 // "database", "description", "example", "sqlite" (the database file), "eol", "delimiter" (an
 // empty one makes the description fixed-width, another one delimited), "header" (0/1),
 // "first-line", "last-line", "fixed-length" (numbers), "encoding", "unquote" (0, 1 or the
-// protecting character). Marks the description modified.
+// protecting character). A project, table, schema or database name holding a control character
+// is refused. Marks the description modified.
 std::vector<std::string> DESCEDIT_PropertyNames();
 std::string DESCEDIT_SetProperty(FileDesc* desc, const std::string& name, const std::string& value);
 // Adds the columns to the data dictionary as DESCEDIT_SendToDictionary does, without saving it

@@ -10,6 +10,7 @@
 
 #include "app/core/application.h"
 #include "filedesc/analyse.h"
+#include "filedesc/names.h"
 #include "foundation/owned.h"
 #include "foundation/trace.h"
 #include "foundation/uiport.h"
@@ -323,7 +324,17 @@ int TXTDESC_Import(FileDesc* target, const char* text, size_t length, const char
                 morvex::UiButtons::Ok, morvex::UiIcon::Error);
             return 1;
         }
-        if (status == 0) columns.push_back(column);
+        if (status == 0) {
+            const std::string refusal = FILEDESC_NameRefusal("de la colonne", column.code);
+            if (!refusal.empty()) {
+                morvex::uiPort().messageBox(kCaption,
+                                            "Ligne " + std::to_string(lineNumber + 1) + " : " +
+                                                refusal + " Rien n'a été importé.",
+                                            morvex::UiButtons::Ok, morvex::UiIcon::Error);
+                return 1;
+            }
+            columns.push_back(column);
+        }
     }
 
     const int wasModified = target->isModified;

@@ -116,7 +116,7 @@ private slots:
             QCOMPARE(withoutTime(ours), withoutTime(theirs));
         }
         QVERIFY(readAll((generated_ + "/clients_bcp.sql").toStdString())
-                    .find("CREATE TABLE GESTION..bcp_CLIENTS_2026") != std::string::npos);
+                    .find("CREATE TABLE [GESTION]..[bcp_CLIENTS_2026]") != std::string::npos);
     }
 
     void failuresAreToldAndLeaveNothingBehind() {

@@ -92,9 +92,16 @@ TEST_F(EditCommand, AllOrNothingWithTheEditorsWords) {
     EXPECT_TRUE(Contains(r.err, "--rename NOM ''"));
     EXPECT_TRUE(Contains(r.err, "Veuillez renseigner le CODE COLONNE."));
     EXPECT_TRUE(Contains(r.err, "n'a pas été modifié"));
+    r = run("edit clients.fyk --rename NOM \"$(printf 'A\\r\\nGO')\"");
+    EXPECT_TRUE(Contains(r.err, "Le nom de la colonne « A\\r\\nGO » contient un retour chariot"))
+        << r.err;
     EXPECT_FALSE(fs::exists(dir_ / "dico.xml"));
     for (const char* refused :
-         {"--drop ABSENT", "--start NOM 3", "--move ID 9", "--set first-line=0"})
+         {"--drop ABSENT", "--start NOM 3", "--move ID 9", "--set first-line=0",
+          // Names with control characters, whatever names them.
+          "--rename NOM \"$(printf 'A\\r\\nGO\\r\\nDROP TABLE victim1')\"",
+          "--add \"$(printf 'x\\033y')\" '#2'", "--set \"$(printf 'table=t\\nGO')\"",
+          "--index \"$(printf 'ix\\t1')\" ID"})
         EXPECT_EQ(run(std::string("edit clients.fyk ") + refused).status, 1) << refused;
     // Wrongly written changes are usage errors, found before anything is applied.
     for (const char* usage :

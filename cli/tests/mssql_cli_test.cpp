@@ -24,7 +24,7 @@ TEST_F(MssqlCommand, InsertWritesTheScriptOfTheExampleFileAndPrintsTheRowCount) 
     EXPECT_EQ(r.out, "2 lignes écrites dans le script 'out.sql'.\n");
     const std::string script = readFile(dir_ / "out.sql");
     EXPECT_TRUE(
-        StartsWith(script, "DROP TABLE  \"CLIENT\";\r\nCREATE TABLE \"CLIENT\" (\"ID\" int,"));
+        StartsWith(script, "DROP TABLE  [CLIENT];\r\nCREATE TABLE [CLIENT] ([ID] int,"));
     EXPECT_TRUE(Contains(script, "VALUES (1, N'L''Oréal', '20150226');\r\nGO\r\n"));
     EXPECT_TRUE(Contains(script, "VALUES (2, 'Dupont', NULL);\r\nGO\r\n"));
 }
@@ -73,10 +73,11 @@ TEST_F(MssqlCommand, AllWritesTheThreeFilesNamedByTheOptions) {
     EXPECT_TRUE(Contains(format, "      0    NOM\r\n"));
     EXPECT_TRUE(Contains(format, "      2    DT\r\n"));
     const std::string bulk = readFile(dir_ / "b.sql");
-    EXPECT_TRUE(Contains(bulk, "use Ventes\r\nGO"));
-    EXPECT_TRUE(Contains(bulk, "BULK INSERT Ventes..bcp_T_CLI\r\nFROM 'C:\\import\\data.txt'"));
-    EXPECT_TRUE(Contains(bulk, "FORMATFILE='f.fmt'"));
-    EXPECT_TRUE(Contains(readFile(dir_ / "m.sql"), "CREATE TABLE Ventes..T_CLI\r\n"));
+    EXPECT_TRUE(Contains(bulk, "use [Ventes]\r\nGO"));
+    EXPECT_TRUE(
+        Contains(bulk, "BULK INSERT [Ventes]..[bcp_T_CLI]\r\nFROM N'C:\\import\\data.txt'"));
+    EXPECT_TRUE(Contains(bulk, "FORMATFILE=N'f.fmt'"));
+    EXPECT_TRUE(Contains(readFile(dir_ / "m.sql"), "CREATE TABLE [Ventes]..[T_CLI]\r\n"));
 }
 
 TEST_F(MssqlCommand, ParametersComeFromAPrmFileThatCanBeSaved) {
@@ -87,7 +88,7 @@ TEST_F(MssqlCommand, ParametersComeFromAPrmFileThatCanBeSaved) {
     EXPECT_EQ(fs::file_size(dir_ / "p.prm"), 1174u);
     r = run("mssql update clients.fyk --prm p.prm --update-script u.sql");
     ASSERT_EQ(r.status, 0) << r.err;
-    EXPECT_TRUE(Contains(readFile(dir_ / "u.sql"), "CREATE TABLE Master..SAVED"));
+    EXPECT_TRUE(Contains(readFile(dir_ / "u.sql"), "CREATE TABLE [Master]..[SAVED]"));
     r = run("mssql bulk clients.fyk --prm missing.prm");
     EXPECT_EQ(r.status, 1);
     EXPECT_TRUE(Contains(r.err, "Impossible d'ouvrir le fichier 'missing.prm'"));

@@ -9,6 +9,7 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <nlohmann/json.hpp>
 #include <regex>
 #include <sstream>
 #include <string>
@@ -16,6 +17,7 @@
 
 #include "datafile/datafile.h"
 #include "filedesc/filedesc.h"
+#include "foundation/codequote.h"
 #include "foundation/testing/tempdir.h"
 #include "foundation/trace.h"
 #include "foundation/uiport_testing.h"
@@ -170,16 +172,17 @@ TEST(GenerateMSSQLType, FollowsTheTargetTypeAndItsFormat) {
 
 // ---- Table text and INSERT ----
 
-TEST(MSSQL_GenerateCreateTable, DropsAndCreatesWithNamesQuotedAndTheirQuotesDoubled) {
+TEST(MSSQL_GenerateCreateTable,
+     DropsAndCreatesWithNamesBetweenBracketsAndTheirClosingBracketsDoubled) {
     Desc desc(STRUCTFILE_DELIMITED, {{"ID", DATATYPE_INTEGER, 5},
-                                     {"NO\"M", DATATYPE_VARIABLECHAR, 30, 1, ""},
+                                     {"NO]M", DATATYPE_VARIABLECHAR, 30, 1, ""},
                                      {"MONTANT", DATATYPE_DECIMAL, 11}});
-    strcpy(desc.d->TableName, "CLI\"ENT");
+    strcpy(desc.d->TableName, "CLI\"EN]T");
     DYNSTRING* sql = MSSQL_GenerateCreateTable(desc.d, 1);
     ASSERT_NE(sql, nullptr);
     EXPECT_STREQ(DYNSTRING_GetCString(sql),
-                 "DROP TABLE  \"CLI\"\"ENT\";\nCREATE TABLE \"CLI\"\"ENT\" (FileRowID int,\n"
-                 "\"ID\" int,\n\"NO\"\"M\" varchar(30),\n\"MONTANT\" decimal(10, 2));\n");
+                 "DROP TABLE  [CLI\"EN]]T];\nCREATE TABLE [CLI\"EN]]T] (FileRowID int,\n"
+                 "[ID] int,\n[NO]]M] varchar(30),\n[MONTANT] decimal(10, 2));\n");
     DYNSTRING_Destroy(sql);
     EXPECT_EQ(MSSQL_GenerateCreateTable(nullptr, 0), nullptr);
 }
@@ -203,16 +206,17 @@ TEST(MSSQL_GenerateInsert, ListsTheRowsColumnsAndSkipsFieldsWithoutOne) {
     DYNSTRING* sql = MSSQL_GenerateInsert("CLIENT", row, 12, 1);
     ASSERT_NE(sql, nullptr);
     EXPECT_STREQ(DYNSTRING_GetCString(sql),
-                 "INSERT INTO CLIENT (FileRowID, \"ID\", \"NOM\")\nVALUES (12, 7, N'L''Oréal');\n"
+                 "INSERT INTO [CLIENT] (FileRowID, [ID], [NOM])\nVALUES (12, 7, N'L''Oréal');\n"
                  "GO\n");
     DYNSTRING_Destroy(sql);
     EXPECT_TRUE(Contains(trace.text(),
                          "\n[MSSQL_GenerateInsert] : Aucune description de colonne : Non prise "
                          "en compte de la colonne"));
-    // A table name that is not a plain identifier is quoted.
     sql = MSSQL_GenerateInsert("MA TABLE", row, 1, 0);
-    EXPECT_TRUE(StartsWith(DYNSTRING_GetCString(sql), "INSERT INTO \"MA TABLE\" (\"ID\""));
+    EXPECT_TRUE(StartsWith(DYNSTRING_GetCString(sql), "INSERT INTO [MA TABLE] ([ID]"));
     DYNSTRING_Destroy(sql);
+    // No name with a line end reaches a statement.
+    EXPECT_EQ(MSSQL_GenerateInsert("T\r\nGO", row, 1, 0), nullptr);
     EXPECT_EQ(MSSQL_GenerateInsert(nullptr, row, 1, 0), nullptr);
     LDCG_Destroy(row, LDCG_KEEP_ROOT, LDCG_RELEASE_BOTH);
 }
@@ -234,11 +238,11 @@ TEST(MSSQL_SendDataToSQLServer, WritesTheTableAndOneInsertWithGoPerRowInCrLf) {
     EXPECT_EQ(MSSQL_SendDataToSQLServer(desc.d, data.c_str(), script.c_str(), 0), 2);
     morvex::setUiPort(nullptr);
     EXPECT_EQ(ReadAll(script),
-              Crlf("DROP TABLE  \"CLIENT\";\nCREATE TABLE \"CLIENT\" (\"ID\" int,\n"
-                   "\"NOM\" varchar(30),\n\"DT\" datetime);\n\n"
-                   "INSERT INTO CLIENT (\"ID\", \"NOM\", \"DT\")\nVALUES (1, N'L''Oréal', "
+              Crlf("DROP TABLE  [CLIENT];\nCREATE TABLE [CLIENT] ([ID] int,\n"
+                   "[NOM] varchar(30),\n[DT] datetime);\n\n"
+                   "INSERT INTO [CLIENT] ([ID], [NOM], [DT])\nVALUES (1, N'L''Oréal', "
                    "'20150226');\nGO\n\n"
-                   "INSERT INTO CLIENT (\"ID\", \"NOM\", \"DT\")\nVALUES (NULL, 'Dupont', "
+                   "INSERT INTO [CLIENT] ([ID], [NOM], [DT])\nVALUES (NULL, 'Dupont', "
                    "NULL);\nGO\n\n"));
     ASSERT_FALSE(port.statusTexts.empty());
     EXPECT_EQ(port.statusTexts.back(),
@@ -255,8 +259,8 @@ TEST(MSSQL_SendDataToSQLServer, PutsTheDataFileLineNumberFirstWithTheFlag) {
     morvex::TraceCapture quiet;
     EXPECT_EQ(MSSQL_SendDataToSQLServer(desc.d, data.c_str(), script.c_str(), 1), 2);
     const std::string text = ReadAll(script);
-    EXPECT_TRUE(Contains(text, "(FileRowID int,\r\n\"ID\" int);"));
-    EXPECT_TRUE(Contains(text, "INSERT INTO CLIENT (FileRowID, \"ID\")\r\nVALUES (2, 5);"));
+    EXPECT_TRUE(Contains(text, "(FileRowID int,\r\n[ID] int);"));
+    EXPECT_TRUE(Contains(text, "INSERT INTO [CLIENT] (FileRowID, [ID])\r\nVALUES (2, 5);"));
     EXPECT_TRUE(Contains(text, "VALUES (3, 6);"));
 }
 
@@ -292,7 +296,7 @@ TEST(MSSQL_SendDataToSQLServer, StreamsAFileLargerThanItsWriteBlock) {
     const std::string text = ReadAll(script);
     std::string expected = text.substr(0, text.find("INSERT"));
     for (int i = 1; i <= n; ++i) {
-        expected += "INSERT INTO CLIENT (\"ID\", \"NOM\")\r\nVALUES (" + std::to_string(i) + ", '" +
+        expected += "INSERT INTO [CLIENT] ([ID], [NOM])\r\nVALUES (" + std::to_string(i) + ", '" +
                     name + "');\r\nGO\r\n\r\n";
     }
     EXPECT_GT(text.size(), 2u << 20);
@@ -399,20 +403,22 @@ TEST_F(GenerationFiles, BulkScriptOfAFixedWidthFileUsesTheFormatFileWithoutIgnor
     ASSERT_EQ(MSSQL_GenererFichierBCP(&params_, desc.d), 0);
     const std::string text = ReadAll(params_.scriptBCP);
     const std::string body = text.substr(text.find("**/\r\n") + 5);
-    EXPECT_EQ(body, Crlf("\n-- Ouverture de la base de données\nuse Master\nGO\n"
-                         "\n-- Suppression de la table temporaire\nif exists (select * from "
-                         "dbo.sysobjects where id = object_id(N'bcp_TBL_IMPORT')\n\t and "
-                         "OBJECTPROPERTY(id, N'IsUserTable') = 1)\ndrop table bcp_TBL_IMPORT\nGO\n"
-                         "\n-- Création de la table\nCREATE TABLE Master..bcp_TBL_IMPORT\n(\n"
-                         "\tID                      char(5), -- Identifiant\n"
-                         "\tVILLE                   char(20), -- Ville\n"
-                         "\n)\nGO\n"
-                         "\n-- Commande de chargement du fichier\nBULK INSERT "
-                         "Master..bcp_TBL_IMPORT\nFROM 'imp_data.txt'\nWITH\n    (\n"
-                         "       FORMATFILE='" +
-                         std::string(params_.fichierFormat) +
-                         "'\n    )\nGO\n"
-                         "\n-- Affichage des données\nSELECT *\nFROM Master..bcp_TBL_IMPORT\n"));
+    EXPECT_EQ(body,
+              Crlf("\n-- Ouverture de la base de données\nuse [Master]\nGO\n"
+                   "\n-- Suppression de la table temporaire\nif exists (select * from "
+                   "dbo.sysobjects where id = object_id(N'[bcp_TBL_IMPORT]')\n\t and "
+                   "OBJECTPROPERTY(id, N'IsUserTable') = 1)\ndrop table [bcp_TBL_IMPORT]\n"
+                   "GO\n"
+                   "\n-- Création de la table\nCREATE TABLE [Master]..[bcp_TBL_IMPORT]\n(\n"
+                   "\t[ID]                    char(5), -- Identifiant\n"
+                   "\t[VILLE]                 char(20), -- Ville\n"
+                   "\n)\nGO\n"
+                   "\n-- Commande de chargement du fichier\nBULK INSERT "
+                   "[Master]..[bcp_TBL_IMPORT]\nFROM N'imp_data.txt'\nWITH\n    (\n"
+                   "       FORMATFILE=N'" +
+                   std::string(params_.fichierFormat) +
+                   "'\n    )\nGO\n"
+                   "\n-- Affichage des données\nSELECT *\nFROM [Master]..[bcp_TBL_IMPORT]\n"));
     EXPECT_TRUE(port_.messages.empty());
 }
 
@@ -421,7 +427,7 @@ TEST_F(GenerationFiles, BulkScriptOfADelimitedFileTakesEveryColumnAndWarnsOnceAb
     desc.d->BeginFromLine = 2;
     ASSERT_EQ(MSSQL_GenererFichierBCP(&params_, desc.d), 0);
     const std::string text = ReadAll(params_.scriptBCP);
-    EXPECT_TRUE(Contains(text, "\tNOM                     char(30), -- Nom du client\r\n"));
+    EXPECT_TRUE(Contains(text, "\t[NOM]                   char(30), -- Nom du client\r\n"));
     EXPECT_TRUE(Contains(text,
                          "\r\n       FIELDTERMINATOR=';',\r\n       FIRSTROW=2,\r\n       "
                          "ROWTERMINATOR='\\r\\n'\r\n    )\r\nGO\r\n"));
@@ -457,28 +463,28 @@ TEST_F(GenerationFiles, UpdateScriptConvertsEachTypeFromTheStagingTable) {
     const std::string body = text.substr(text.find("**/\r\n") + 5);
     EXPECT_EQ(
         body,
-        Crlf("\n-- Ouverture de la base de données\nuse Master\nGO\n"
+        Crlf("\n-- Ouverture de la base de données\nuse [Master]\nGO\n"
              "\n-- Suppression de la table\nif exists (select * from dbo.sysobjects where id = "
-             "object_id(N'TBL_IMPORT')\n\t and OBJECTPROPERTY(id, N'IsUserTable') = 1)\ndrop "
-             "table TBL_IMPORT\nGO\n"
-             "\n-- Création de la table\nCREATE TABLE Master..TBL_IMPORT\n(\n"
-             "\tID                      int, -- Identifiant\n"
-             "\tM                       decimal(10, 2), -- Montant\n"
-             "\tDT                      datetime, -- Date\n"
-             "\tVILLE                   char(20), -- Ville\n"
+             "object_id(N'[TBL_IMPORT]')\n\t and OBJECTPROPERTY(id, N'IsUserTable') = 1)\ndrop "
+             "table [TBL_IMPORT]\nGO\n"
+             "\n-- Création de la table\nCREATE TABLE [Master]..[TBL_IMPORT]\n(\n"
+             "\t[ID]                    int, -- Identifiant\n"
+             "\t[M]                     decimal(10, 2), -- Montant\n"
+             "\t[DT]                    datetime, -- Date\n"
+             "\t[VILLE]                 char(20), -- Ville\n"
              "\n)\nGO\n"
              "\n-- Chargement des données avec conversion des formats\nINSERT INTO "
-             "Master..TBL_IMPORT (\n\tID, -- Identifiant\n\tM, -- Montant\n\tDT, -- Date\n"
-             "\tVILLE  -- Ville\n)\nSELECT "
-             "\n\tconvert(int, ID) as ID,"
-             "\n\tconvert(decimal(10, 2), substring(M, 1, 8)+'.'+substring(M, 9, 2)) as M,"
-             "\n\tcase when isdate(DT) = 1 then convert(datetime, DT) else NULL end DT,"
-             "\n\tconvert(char(20), VILLE) as VILLE"
-             "\nFROM Master..bcp_TBL_IMPORT\nGO\n"
-             "\n-- Affichage des données\nSELECT *\nFROM Master..TBL_IMPORT"
+             "[Master]..[TBL_IMPORT] (\n\t[ID], -- Identifiant\n\t[M], -- Montant\n\t[DT], -- "
+             "Date\n\t[VILLE]  -- Ville\n)\nSELECT "
+             "\n\tconvert(int, [ID]) as [ID],"
+             "\n\tconvert(decimal(10, 2), substring([M], 1, 8)+'.'+substring([M], 9, 2)) as [M],"
+             "\n\tcase when isdate([DT]) = 1 then convert(datetime, [DT]) else NULL end [DT],"
+             "\n\tconvert(char(20), [VILLE]) as [VILLE]"
+             "\nFROM [Master]..[bcp_TBL_IMPORT]\nGO\n"
+             "\n-- Affichage des données\nSELECT *\nFROM [Master]..[TBL_IMPORT]"
              "\n\n-- Suppression de la table temporaire\nif exists (select * from "
-             "dbo.sysobjects where id = object_id(N'bcp_TBL_IMPORT')\n\t and "
-             "OBJECTPROPERTY(id, N'IsUserTable') = 1)\ndrop table bcp_TBL_IMPORT\nGO\n"));
+             "dbo.sysobjects where id = object_id(N'[bcp_TBL_IMPORT]')\n\t and "
+             "OBJECTPROPERTY(id, N'IsUserTable') = 1)\ndrop table [bcp_TBL_IMPORT]\nGO\n"));
     EXPECT_TRUE(port_.messages.empty());
 }
 
@@ -489,7 +495,7 @@ TEST_F(GenerationFiles, UpdateScriptWarnsAboutAVarcharSizeOutOfRangeButKeepsIt) 
     ASSERT_EQ(MSSQL_GenererScriptMAJ(&params_, desc.d), 0);
     const std::string text = ReadAll(params_.scriptMAJ);
     EXPECT_TRUE(Contains(text, "varchar(300), -- Libellé"));
-    EXPECT_TRUE(Contains(text, "convert(varchar(300), L) as L,"));
+    EXPECT_TRUE(Contains(text, "convert(varchar(300), [L]) as [L],"));
     ASSERT_EQ(port_.messages.size(), 2u);
     const char* tail =
         "\nLes valeurs autorisées sont entre 1 et 255 (SQL Server < 2000) ou 1 et 8000 (SQL "
@@ -508,17 +514,17 @@ TEST_F(GenerationFiles, UpdateScriptGivesTextAndBooleanColumnsATypeAndAValue) {
               {{"T", DATATYPE_TEXT, 50, 0, "Texte"}, {"B", DATATYPE_BOOLEAN, 1, 0, "Actif"}});
     ASSERT_EQ(MSSQL_GenererScriptMAJ(&params_, desc.d), 0);
     const std::string text = ReadAll(params_.scriptMAJ);
-    EXPECT_TRUE(Contains(text, "\tT                       text, -- Texte"));
-    EXPECT_TRUE(Contains(text, "\tB                       bit, -- Actif"));
-    EXPECT_TRUE(
-        Contains(text, "SELECT \r\n\tconvert(text, T) as T,\r\n\tconvert(bit, B) as B\r\nFROM"));
+    EXPECT_TRUE(Contains(text, "\t[T]                     text, -- Texte"));
+    EXPECT_TRUE(Contains(text, "\t[B]                     bit, -- Actif"));
+    EXPECT_TRUE(Contains(
+        text, "SELECT \r\n\tconvert(text, [T]) as [T],\r\n\tconvert(bit, [B]) as [B]\r\nFROM"));
 }
 
 TEST_F(GenerationFiles, LongColumnNamesAreWrittenInFull) {
     Desc desc(STRUCTFILE_FIXED, {{"DATE_OPERATION_VALEUR", DATATYPE_FIXEDCHAR, 8, 0, "x"}});
     ASSERT_EQ(MSSQL_GenererFichierBCP(&params_, desc.d), 0);
     EXPECT_TRUE(
-        Contains(ReadAll(params_.scriptBCP), "\tDATE_OPERATION_VALEUR        char(8), -- x"));
+        Contains(ReadAll(params_.scriptBCP), "\t[DATE_OPERATION_VALEUR]        char(8), -- x"));
 }
 
 TEST_F(GenerationFiles, FailsWithoutAColumnListOrAFileToWriteAndWritesNothing) {
@@ -623,8 +629,8 @@ std::string TsqlCheckerMissing() {
 // The checker's verdict on the batches of `sqlPath`: its output, empty when they all parse.
 std::string Parse(const std::string& sqlPath) {
     const std::string out = sqlPath + ".check";
-    const int status = Run("node '" + kChecker + "' '" + kParserDir + "' '" + sqlPath + "' >'" +
-                           out + "' 2>&1");
+    const int status =
+        Run("node '" + kChecker + "' '" + kParserDir + "' '" + sqlPath + "' >'" + out + "' 2>&1");
     return status == 0 ? "" : ReadAll(out);
 }
 
@@ -718,6 +724,134 @@ TEST_F(TsqlParser, UpdateScriptCreateTableAndInsertParse) {
     }
     const std::string path = dir.write("batches.sql", batches);
     EXPECT_EQ(Parse(path), "") << batches;
+}
+
+// ---- Hostile names ----
+
+// The statements of each batch of `sqlPath` as the checker reads them ("batch I: TYPES | NAMES"
+// lines, then "ok N"), or its failure.
+std::string Statements(const std::string& sqlPath) {
+    const std::string out = sqlPath + ".statements";
+    Run("node '" + kChecker + "' '" + kParserDir + "' '" + sqlPath + "' --statements >'" + out +
+        "' 2>&1");
+    return ReadAll(out);
+}
+
+// Lines of `text` that the client tools read as a batch separator.
+int SeparatorLines(const std::string& text) {
+    std::istringstream lines(text);
+    int n = 0;
+    for (std::string line; std::getline(lines, line);)
+        n += std::regex_match(line, std::regex(R"(\s*go(\s+\d+)?\s*)", std::regex::icase));
+    return n;
+}
+
+// Names that end a quoted name, or would be statements of their own unquoted.
+const char* const kHostileTable = "a]b'c\"d";
+const char* const kHostileColumn = "a int); DROP TABLE victim1; CREATE TABLE z (b";
+
+TEST_F(TsqlParser, InsertScriptWithHostileNamesHoldsOnlyItsOwnStatements) {
+    Desc desc(STRUCTFILE_DELIMITED, {{kHostileColumn, DATATYPE_INTEGER, 5},
+                                     {"x]y", DATATYPE_VARIABLECHAR, 30},
+                                     {"$(id) `id` \\", DATATYPE_TEXT, 30}});
+    strcpy(desc.d->TableName, kHostileTable);
+    const std::string data = dir.write("d.csv", "1;it's;GO\r\n2;]);DROP TABLE victim1;--;x\r\n");
+    const std::string script = dir.file("hostile.sql");
+    ASSERT_EQ(MSSQL_SendDataToSQLServer(desc.d, data.c_str(), script.c_str(), 0), 2);
+    const std::string names = std::string(kHostileTable) + "|" + kHostileTable + "|" +
+                              kHostileColumn + "|x]y|$(id) `id` \\";
+    EXPECT_EQ(Statements(script), "batch 1: drop,create,insert | " + names + "|" + kHostileTable +
+                                      "|" + kHostileColumn +
+                                      "|x]y|$(id) `id` \\\n"
+                                      "batch 2: insert | " +
+                                      kHostileTable + "|" + kHostileColumn +
+                                      "|x]y|$(id) `id` \\\nok 2\n");
+    EXPECT_EQ(SeparatorLines(ReadAll(script)), 2);
+}
+
+TEST_F(TsqlParser, UpdateAndBulkScriptsWithHostileNamesHoldOnlyTheirOwnStatements) {
+    Desc desc(STRUCTFILE_FIXED, {{kHostileColumn, DATATYPE_INTEGER, 5, 0, "x\r\nGO\r\n"},
+                                 {"x]y", DATATYPE_DECIMAL, 10, 0, "*/ DROP TABLE victim1 /*"},
+                                 {"d'", DATATYPE_DATE, 10},
+                                 {"v", DATATYPE_VARIABLECHAR, 20}});
+    free(desc.d->Description);
+    desc.d->Description = strdup("avant\r\nGO\r\n go 5\r\nDROP TABLE victim1\r\n*/ GO /*");
+    MSSQL_PARAMS p;
+    MSSQL_InitParams(&p);
+    snprintf(p.nomBase, sizeof p.nomBase, "%s", "B]ase'");
+    snprintf(p.nomTable, sizeof p.nomTable, "%s", kHostileTable);
+    snprintf(p.fichierDonnees, sizeof p.fichierDonnees, "%s", "it's.txt");
+    snprintf(p.scriptMAJ, MSSQL_PATH_SLOT, "%s", dir.file("maj.sql").c_str());
+    snprintf(p.scriptBCP, MSSQL_PATH_SLOT, "%s", dir.file("bcp.sql").c_str());
+    morvex::ScriptedUiPort port;
+    morvex::setUiPort(&port);
+    ASSERT_EQ(MSSQL_GenererScriptMAJ(&p, desc.d), 0);
+    ASSERT_EQ(MSSQL_GenererFichierBCP(&p, desc.d), 0);
+    // A name with a line end never reaches a script.
+    snprintf(p.scriptMAJ, MSSQL_PATH_SLOT, "%s", dir.file("refused.sql").c_str());
+    snprintf(p.nomTable, sizeof p.nomTable, "%s", "T\r\nGO");
+    EXPECT_EQ(MSSQL_GenererScriptMAJ(&p, desc.d), 1);
+    EXPECT_FALSE(fs::exists(p.scriptMAJ));
+    morvex::setUiPort(nullptr);
+    ASSERT_FALSE(port.messages.empty());
+    EXPECT_TRUE(Contains(port.messages.back(), "Le nom de la table « T\\r\\nGO » contient"));
+
+    const std::string maj = ReadAll(dir.file("maj.sql"));
+    const std::string bcp = ReadAll(dir.file("bcp.sql"));
+    // use, drop, create, insert, drop: five separators each, nothing in the texts adds one.
+    EXPECT_EQ(SeparatorLines(maj), 5) << maj;
+    EXPECT_EQ(SeparatorLines(bcp), 4) << bcp;
+    // The batches that create and fill the table (the checker's parser knows no BULK INSERT).
+    std::string batches;
+    for (const char* start : {"CREATE TABLE", "INSERT INTO"}) {
+        const size_t from = maj.find(start);
+        ASSERT_NE(from, std::string::npos) << start;
+        batches += maj.substr(from, maj.find("\r\nGO\r\n", from) - from) + "\r\nGO\r\n";
+    }
+    const std::string tables = std::string("B]ase'|") + kHostileTable;
+    const std::string columns = std::string(kHostileColumn) + "|x]y|d'|v";
+    EXPECT_EQ(Statements(dir.write("batches.sql", batches)),
+              "batch 1: create | " + tables + "|" + columns +
+                  "\n"
+                  "batch 2: insert | " +
+                  tables + "|" + columns + "|" + kHostileColumn + "|" + kHostileColumn +
+                  "|x]y|x]y|x]y|d'|d'|d'|v|v" + "|B]ase'|bcp_" + kHostileTable + "\nok 2\n");
+    // The drop of the staging table names it inside its literal, quote doubled.
+    EXPECT_TRUE(Contains(maj, "object_id(N'[bcp_a]]b''c\"d]')")) << maj;
+}
+
+// The SQL Server escaping forms of the templates (foundation/codequote.h): each hostile value,
+// as a literal under its own name as an identifier, is one SELECT of one column whose value,
+// evaluated from the parsed literal, is the value itself; no line of it reads GO.
+TEST_F(TsqlParser, QuotedLiteralAndIdentifierAreTheValueItself) {
+    const std::vector<std::string> values = {
+        "it's",
+        "say \"hi\"",
+        "a]b[c",
+        "x\r\nGO\r\nDROP TABLE victim1",
+        "\nGO\n",
+        "back\\slash\\",
+        "a; DROP TABLE victim1; --",
+        "a int); DROP TABLE victim1; CREATE TABLE z (b",
+        "$(touch pwned) `touch pwned`",
+        "/* open comment",
+        "\xc3\xa9t\xc3\xa9 \xe6\x97\xa5\xe6\x9c\xac",
+        "tab\there \x01\x1b[31m\x7f",
+        std::string(4100, 'x') + "\r\nGO\r\n" + std::string(10, 'y'),
+    };
+    for (const std::string& v : values) {
+        SCOPED_TRACE(v.substr(0, 60));
+        const std::string sql = "SELECT " + morvex::quoteMssqlString(v) + " AS " +
+                                morvex::quoteMssqlIdentifier(v) + ";\r\nGO\r\n";
+        const std::string path = dir.write("form.sql", sql);
+        EXPECT_EQ(SeparatorLines(sql), 1);
+        // An identifier cannot hold a line end: its control characters are written "_".
+        std::string name = v;
+        for (char& c : name)
+            if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) c = '_';
+        EXPECT_EQ(Statements(path), "batch 1: select | " + name + " | " +
+                                        nlohmann::json::array({v}).dump() + "\nok 1\n");
+    }
 }
 
 }  // namespace

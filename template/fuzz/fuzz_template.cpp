@@ -35,11 +35,15 @@ void write(const std::string& path, const std::string& text) {
 
 FileDesc* makeDescription() {
     FileDesc* d = FILEDESC_CreateFileDesc("Fuzz", nullptr, STRUCTFILE_DELIMITED, "\\n", ";");
-    strcpy(d->TableName, "T");
+    strcpy(d->TableName, "T\"'] {desc.databasefile}");
+    strcpy(d->ProjectName, "P\r\nGO\r\n\x01\x7f");
+    FILEDESC_SetDescription(d, "ligne 1\r\nGO\r\n*/ DROP TABLE t; --{table.name}%F a,b:");
     d->FirstLineIsHeader = 1;
     d->ExampleFilePath = strdup((gDir + "/data.csv").c_str());
     const int types[] = {0, 1, 2, 5};
-    const char* names[] = {"ID", "MONTANT", "JOUR", "NOM"};
+    // Names with quotes, brackets and shell text, and texts with control characters: what the
+    // escaping forms ({name:sqlident}...) must make harmless.
+    const char* names[] = {"ID", "MON\"TANT", "JOUR]'", "NOM $(x) `y` %F a:"};
     for (int i = 0; i < 4; ++i) {
         ColumnDesc c{};
         strcpy(c.code, names[i]);
@@ -54,8 +58,8 @@ FileDesc* makeDescription() {
     LDCG_Add(pk.columns, FILEDESC_SearchColumn(d, "ID"), nullptr);
     FILEDESC_SetPrimaryKey(d, &pk);
     IndexDesc* ix = FILEDESC_CreateIndex("IX");
-    LDCG_Add(ix->columns, FILEDESC_SearchColumn(d, "NOM"), nullptr);
-    LDCG_Add(ix->columns, FILEDESC_SearchColumn(d, "JOUR"), nullptr);
+    LDCG_Add(ix->columns, FILEDESC_SearchColumn(d, names[3]), nullptr);
+    LDCG_Add(ix->columns, FILEDESC_SearchColumn(d, names[2]), nullptr);
     FILEDESC_AddIndex(d, ix);
     return d;
 }

@@ -6,8 +6,10 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <string>
+#include <vector>
 
 #include "template/tests/tpl_fixture.h"
 
@@ -83,9 +85,9 @@ psql -X -At -v ON_ERROR_STOP=1 -c "SELECT to_regclass('crm.\"CLIENTS\"') IS NOT 
                                   "' > '" + result + "' 2>&1";
     ASSERT_EQ(std::system(pgCommand.c_str()), 0)
         << tpltest::readFile(result) << tpltest::readFile(pgData);
-    EXPECT_NE(tpltest::readFile(result).find(
-                  "t|42|-9876543210|1012.25|2024-02-29|2024-12-31 23:59:59\n"),
-              std::string::npos)
+    EXPECT_NE(
+        tpltest::readFile(result).find("t|42|-9876543210|1012.25|2024-02-29|2024-12-31 23:59:59\n"),
+        std::string::npos)
         << tpltest::readFile(result);
 
     const std::string db = dir_.file("t.db"), lite = dir_.file("lite.txt");
@@ -96,6 +98,69 @@ psql -X -At -v ON_ERROR_STOP=1 -c "SELECT to_regclass('crm.\"CLIENTS\"') IS NOT 
         lite + "' 2>&1";
     ASSERT_EQ(std::system(liteCommand.c_str()), 0) << tpltest::readFile(lite);
     EXPECT_EQ(tpltest::readFile(lite), "42,-9876543210,1012.25\n");
+}
+
+// Names made to close a statement and texts of every kind on PostgreSQL: the bundled DDL makes
+// the odd schema and table beside the victim, and {text:sqlstr} gives each text back whole.
+TEST_F(TemplatesOnEngines, HostileNamesAndTextsStayWholeOnPostgresql) {
+    FileDesc* desc = FILEDESC_OpenFileDesc((sourceDir() + "/examples/clients.fyk").c_str());
+    ASSERT_NE(desc, nullptr);
+    strcpy(desc->SchemaName, "s\"; DROP TABLE victim1; --");
+    strcpy(desc->TableName, "t\" (x int); DROP TABLE victim1; --");
+    strcpy(static_cast<ColumnDesc*>(desc->columns->first->lParam1)->code,
+           "a\" int); DROP TABLE victim1; CREATE TABLE z (\"b");
+    strcpy(static_cast<IndexDesc*>(desc->indexes->first->lParam1)->name,
+           "ix\"; DROP TABLE victim1");
+    char out[1024] = "";
+    const std::string tpl = sourceDir() + "/templates/postgresql_ddl.tpl";
+    ASSERT_EQ(TEMPLATE_Generate(desc, tpl.c_str(), out_.c_str(), out, sizeof out), 0)
+        << port_.panelText();
+    const std::string ddl = out;
+
+    const std::vector<std::string> texts = {"it's",
+                                            "say \"hi\"",
+                                            "back\\slash\\",
+                                            "x\r\nGO\r\nDROP TABLE victim1",
+                                            "a'); DROP TABLE victim1; --",
+                                            "$(touch pwned) `id`",
+                                            "\xc3\xa9t\xc3\xa9 \xe6\x97\xa5",
+                                            "tab\there \x01\x1b[31m\x7f"};
+    const std::string select =
+        dir_.write("select.tpl",
+                   "%templatetype MorvexFylatek.Template\n%targetfilename select.sql\n"
+                   "SELECT encode(convert_to({desc.description:sqlstr}, 'UTF8'), 'hex');\n");
+    std::string selects, expected;
+    for (const std::string& text : texts) {
+        FILEDESC_SetDescription(desc, text.c_str());
+        ASSERT_EQ(TEMPLATE_Generate(desc, select.c_str(), out_.c_str(), out, sizeof out), 0);
+        selects += tpltest::readFile(out);
+        static const char digits[] = "0123456789abcdef";
+        for (const unsigned char c : text) expected += {digits[c >> 4], digits[c & 15]};
+        expected += '\n';
+    }
+    FILEDESC_CloseFileDesc(desc);
+    const std::string selectsPath = dir_.write("selects.sql", selects);
+
+    const std::string script = dir_.write("pg.sh", R"SH(set -eu
+psql -X -q -v ON_ERROR_STOP=1 -c "CREATE TABLE victim1 (v int)" -f "$1"
+psql -X -At -v ON_ERROR_STOP=1 -c "SELECT schemaname || '|' || tablename FROM pg_tables
+    WHERE schemaname NOT IN ('pg_catalog', 'information_schema') ORDER BY 1"
+psql -X -At -v ON_ERROR_STOP=1 -c "SELECT count(*) FROM pg_indexes WHERE indexname LIKE 'ix%'"
+psql -X -At -v ON_ERROR_STOP=1 -f "$2"
+)SH");
+    const std::string result = dir_.file("pg.txt");
+    const std::string command = "flock /tmp/morvex-fylatek-postgres.lock pg_virtualenv sh '" +
+                                script + "' '" + ddl + "' '" + selectsPath + "' > '" + result +
+                                "' 2>&1";
+    ASSERT_EQ(std::system(command.c_str()), 0)
+        << tpltest::readFile(result) << tpltest::readFile(ddl);
+    // The cluster's own notices come around the results.
+    const std::string want =
+        "\npublic|victim1\ns\"; DROP TABLE victim1; --|t\" (x int); DROP TABLE victim1; --\n"
+        "1\n" +
+        expected;
+    EXPECT_NE(tpltest::readFile(result).find(want), std::string::npos)
+        << tpltest::readFile(result) << tpltest::readFile(ddl);
 }
 
 }  // namespace

@@ -251,8 +251,8 @@ TEST_F(Generate, RunTimeFaultsAreToldInThePanel) {
         // A missing argument is reported, and the generation goes on.
         {"%writeln [%Two 1:]\n%exit\n%function Two a, b\n%begin\n%return {b}\n%end\n", 0,
          "pile vide, le paramètre 'a' n'a pas été reçu"},
-        // A template that generates itself stops at the nesting limit.
-        {"%template.generate " + dir_.file("t.tpl") + "\nx\n", 0, "générations imbriquées"},
+        // A template that generates itself stops at the nesting limit, and fails.
+        {"%template.generate " + dir_.file("t.tpl") + "\nx\n", 1, "générations imbriquées"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.body);
@@ -451,6 +451,43 @@ TEST_F(Generate, CrLfTemplateReadsLikeALfOne) {
         "%end\r\n");
     ASSERT_EQ(g.rc, 0) << panel();
     EXPECT_EQ(g.text, "n=1\n");
+}
+
+}  // namespace
+
+namespace {
+
+// A template that generates itself ten times at every level ends at once, the whole run with it,
+// under the limits a run has without any setting.
+TEST_F(Generate, TemplateGeneratingItselfTenTimesPerLevelStopsTheRun) {
+    TEMPLATE_SetInstructionLimit(TEMPLATE_DEFAULT_INSTRUCTION_LIMIT);
+    TEMPLATE_SetDetailedTrace(false);
+    std::string body = kHead;
+    for (int i = 0; i < 10; ++i) body += "%template.generate " + dir_.file("t.tpl") + "\n";
+    Generated g = generate(body + "x\n");
+    EXPECT_EQ(g.rc, 1);
+    EXPECT_TRUE(Contains(panel(), "générations imbriquées (%template.generate)")) << panel();
+    EXPECT_TRUE(Contains(panel(), "la génération est arrêtée"));
+    // Stopped on the first way down: one generation per level.
+    EXPECT_LT(TEMPLATE_GetExecutedInstructions(), 200);
+}
+
+// Generations side by side are bounded too: a template that generates another one a thousand
+// times stops after TEMPLATE_MAX_GENERATIONS of them.
+TEST_F(Generate, TooManyGenerationsStopTheRun) {
+    TEMPLATE_SetDetailedTrace(false);
+    dir_.write("leaf.tpl", kHead + "leaf\n");
+    // A loop over a thousand columns makes the thousand calls.
+    std::vector<tpltest::Col> cols;
+    for (int i = 0; i < 1000; ++i)
+        cols.push_back({strdup(("C" + std::to_string(i)).c_str()), DATATYPE_TEXT});
+    describe(cols);
+    for (auto& c : cols) free(const_cast<char*>(c.code));
+    Generated g = generate(kHead + "%for_each_column\n%begin\n%template.generate " +
+                           dir_.file("leaf.tpl") + "\n%end\n");
+    EXPECT_EQ(g.rc, 1);
+    EXPECT_TRUE(Contains(panel(), "Plus de 256 générations lancées par %template.generate"))
+        << panel();
 }
 
 }  // namespace

@@ -1,12 +1,16 @@
 // The bundled templates against the bundled description examples/clients.fyk: each output must
 // equal its golden file, and the outputs must be usable by the real tools (sqlite3, python3).
 #include <gtest/gtest.h>
+#include <sys/wait.h>
 
+#include <cstdio>
 #include <cstdlib>
+#include <fstream>
 #include <string>
 
 #include "template/tests/tpl_fixture.h"
 
+using tpltest::Contains;
 using tpltest::StartsWith;
 using tpltest::TemplateTest;
 
@@ -59,7 +63,8 @@ TEST_F(BundledTemplates, EachOutputEqualsItsGoldenFile) {
 }
 
 TEST_F(BundledTemplates, SqliteScriptCreatesTheTableAndItsIndexes) {
-    ASSERT_EQ(system("command -v sqlite3 >/dev/null 2>&1"), 0) << "no sqlite3 (tools/install-deps.sh)";
+    ASSERT_EQ(system("command -v sqlite3 >/dev/null 2>&1"), 0)
+        << "no sqlite3 (tools/install-deps.sh)";
     std::string sql = run("sqlite_ddl.tpl");
     std::string db = dir_.file("c.db"), res = dir_.file("res.txt");
     std::string cmd = "sqlite3 '" + db + "' < '" + sql + "' && sqlite3 '" + db +
@@ -69,7 +74,8 @@ TEST_F(BundledTemplates, SqliteScriptCreatesTheTableAndItsIndexes) {
 }
 
 TEST_F(BundledTemplates, PythonReaderReadsTheExampleFile) {
-    ASSERT_EQ(system("command -v python3 >/dev/null 2>&1"), 0) << "no python3 (tools/install-deps.sh)";
+    ASSERT_EQ(system("command -v python3 >/dev/null 2>&1"), 0)
+        << "no python3 (tools/install-deps.sh)";
     std::string py = run("python_reader.tpl");
     std::string res = dir_.file("rows.txt");
     std::string cmd =
@@ -80,6 +86,88 @@ TEST_F(BundledTemplates, PythonReaderReadsTheExampleFile) {
                            "[('ID', 1), ('NOM', 'DUPONT'), ('PRENOM', 'Jean'), ('NAISSANCE', "
                            "'12/03/1975'), ('VILLE', 'Paris'), ('SOLDE', 1250.5), ('MAJ', "
                            "'2014-05-06 05:52:00')]\n"));
+}
+
+// Standard output of a shell command (the paths in it written by this test).
+std::string output(const std::string& command, int* status) {
+    std::string out;
+    FILE* p = popen(command.c_str(), "r");
+    if (!p) return out;
+    char buf[4096];
+    for (size_t n; (n = fread(buf, 1, sizeof buf, p)) > 0;) out.append(buf, n);
+    const int raw = pclose(p);
+    *status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+    return out;
+}
+
+// Names a received description may hold (anything but control characters, which no description
+// can hold): each must stay one name in every file the bundled templates write.
+TEST_F(BundledTemplates, HostileNamesStayNamesInEveryGeneratedFile) {
+    const char* table = "t\" (x int); DROP TABLE victim1; --";
+    const char* columns[] = {"a\" int); DROP TABLE victim1; CREATE TABLE z (\"b",
+                             "\"); import os; os.system(\"touch pwned\"); (\"",
+                             "$(touch pwned) `touch pwned` ]; DROP TABLE victim1; --",
+                             "\"\"\"; touch pwned; \\"};
+    strcpy(desc_->TableName, table);
+    strcpy(desc_->SchemaName, "s]\"");
+    strcpy(desc_->ProjectName, "p\"\"\" + __import__('os').system('touch pwned') + \"\"\"");
+    int i = 0;
+    for (LDCG_ELT* e = desc_->columns->first; e && i < 4; e = e->next, ++i)
+        strcpy(static_cast<ColumnDesc*>(e->lParam1)->code, columns[i]);
+    strcpy(static_cast<IndexDesc*>(desc_->indexes->first->lParam1)->name,
+           "ix\"; DROP TABLE victim1; --");
+    const std::string cwd = "cd '" + dir_.path() + "' && ";
+    int status = -1;
+
+    // SQLite: the odd table and its two indexes beside the victim, nothing dropped.
+    const std::string db = dir_.file("h.db");
+    const std::string sql = run("sqlite_ddl.tpl");
+    std::string out =
+        output(cwd + "sqlite3 '" + db + "' 'CREATE TABLE victim1 (v)' && sqlite3 '" + db + "' < '" +
+                   sql + "' && sqlite3 '" + db +
+                   "' 'SELECT type, name FROM sqlite_master ORDER BY type, name' 2>&1",
+               &status);
+    EXPECT_EQ(status, 0) << out << tpltest::readFile(sql);
+    EXPECT_EQ(out, "index|IX_CLIENTS_VILLE\nindex|ix\"; DROP TABLE victim1; --\ntable|" +
+                       std::string(table) + "\ntable|victim1\n")
+        << tpltest::readFile(sql);
+
+    // Python: the reader runs, reads the example file under the odd names, runs no command.
+    const std::string py = run("python_reader.tpl");
+    out = output(cwd + "python3 '" + py + "' '" + sourceDir() + "/examples/clients.csv' 2>&1",
+                 &status);
+    EXPECT_EQ(status, 0) << out << tpltest::readFile(py);
+    EXPECT_TRUE(StartsWith(out, "[('a\" int); DROP TABLE victim1; CREATE TABLE z (\"b', 1), "))
+        << out;
+
+    // SQL Server: three batches that each create one thing.
+    const std::string mssql = run("mssql_ddl.tpl");
+    out = output("node '" MORVEX_SOURCE_DIR_PATH
+                 "/mssql/tests/tsql/check.mjs' '" MORVEX_TEST_TOOLS_DIR "/tsql' '" +
+                     mssql + "' --statements 2>&1",
+                 &status);
+    EXPECT_EQ(status, 0) << out;
+    EXPECT_TRUE(StartsWith(out, "batch 1: create | s]\"|" + std::string(table) + "|")) << out;
+    EXPECT_TRUE(Contains(out, "\nbatch 2: create | ix\"; DROP TABLE victim1; --|s]\"|")) << out;
+    EXPECT_TRUE(Contains(out, "\nbatch 3: create | IX_CLIENTS_VILLE|")) << out;
+    EXPECT_TRUE(tpltest::Contains(out, "\nok 3\n")) << out;
+
+    // PostgreSQL and the data sheet: the names stay quoted, the table keeps its cells.
+    const std::string pg = tpltest::readFile(run("postgresql_ddl.tpl"));
+    EXPECT_TRUE(Contains(pg,
+                         "CREATE TABLE IF NOT EXISTS \"s]\"\"\".\"t\"\" (x int); DROP TABLE "
+                         "victim1; --\" (\n"))
+        << pg;
+    const std::string md = tpltest::readFile(run("datasheet_md.tpl"));
+    const size_t row = md.find("\n| 2 | ");
+    ASSERT_NE(row, std::string::npos) << md;
+    const std::string line = md.substr(row + 1, md.find('\n', row + 1) - row - 1);
+    int cells = 0;
+    for (size_t k = 0; k < line.size(); ++k)
+        cells += line[k] == '|' && (k == 0 || line[k - 1] != '\\');
+    EXPECT_EQ(cells, 12) << line;
+
+    EXPECT_FALSE(std::ifstream(dir_.file("pwned")).good());
 }
 
 }  // namespace

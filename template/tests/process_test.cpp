@@ -88,6 +88,22 @@ TEST_F(Process, GeneratesEveryTaskIntoOneTimeStampedDirectory) {
     GENERATION_DestroyRun(run);
 }
 
+// A task that a limit ends is an error of that task, not a stop of the run: the next task runs.
+TEST_F(Process, RunawayTaskFailsAloneAndTheNextTaskRuns) {
+    const std::string self = dir_.file("self.tpl");
+    std::string body = "%targetfilename self.txt\n";
+    for (int i = 0; i < 10; ++i) body += "%template.generate " + self + "\n";
+    addTask(dir_.write("self.tpl", body));
+    addTask(dir_.write("b.tpl", "%targetfilename b.txt\nB\n"));
+    GENERATIONRUN* run = runProcess(root());
+    ASSERT_EQ(run->stateCount, 2);
+    EXPECT_EQ(run->states[0], GENTASK_ERROR);
+    EXPECT_EQ(run->states[1], GENTASK_DONE);
+    EXPECT_EQ(run->stopped, 0);
+    EXPECT_EQ(tpltest::readFile(std::string(run->outputDirectory) + "/b.txt"), "B\n");
+    GENERATION_DestroyRun(run);
+}
+
 TEST_F(Process, EmptyProcessStillMakesTheDirectoryAndFinishes) {
     GENERATIONRUN* run = runProcess(root());
     EXPECT_TRUE(fs::is_directory(run->outputDirectory));

@@ -125,3 +125,24 @@
 %end
 %return to_text
 %end
+
+%-- The table of the description with its schema, as PostgreSQL names it ("public" without a
+%-- schema). Names are always written through an escaping form: a name may hold any character.
+%function PgTable
+%begin
+%if {desc.schemaname:len} == 0
+%begin
+%return "public".{table.name:sqlident}
+%end
+%return {desc.schemaname:sqlident}.{table.name:sqlident}
+%end
+
+%-- The same for SQL Server ("dbo" without a schema).
+%function MssqlTable
+%begin
+%if {desc.schemaname:len} == 0
+%begin
+%return [dbo].{table.name:mssqlident}
+%end
+%return {desc.schemaname:mssqlident}.{table.name:mssqlident}
+%end

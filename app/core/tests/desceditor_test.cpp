@@ -269,6 +269,46 @@ std::string widths(FileDesc* d) {
     return s;
 }
 
+// Every edit that names something refuses a name holding a control character, with the same
+// words whichever front end makes it, and leaves the description as it was.
+TEST(DescEditNames, ControlCharactersAreRefusedInEveryName) {
+    Desc d({"A"});
+    morvex::TraceCapture quiet;
+    const std::string hostile = "x\r\nGO\r\nDROP TABLE victim1";
+    const std::string shown = "« x\\r\\nGO\\r\\nDROP TABLE victim1 »";
+
+    ColumnDesc fields = DESCEDIT_NewColumnFields(hostile.c_str());
+    std::string refusal = DESCEDIT_ApplyDetail(d.d, nullptr, fields);
+    EXPECT_EQ(refusal, "Le nom de la colonne " + shown +
+                           " contient un retour chariot (CR) : les noms ne peuvent pas contenir "
+                           "de caractère de contrôle.");
+    EXPECT_EQ(DESCEDIT_ApplyDetail(d.d, d.col("A"), fields), refusal);
+    EXPECT_EQ(DESCEDIT_CodeRefusal("tab\there"),
+              "Le nom de la colonne « tab\\there » contient une tabulation : les noms ne peuvent "
+              "pas contenir de caractère de contrôle.");
+    EXPECT_EQ(d.order(), "A1");
+
+    for (const char* property : {"project", "table", "schema", "database"}) {
+        SCOPED_TRACE(property);
+        EXPECT_NE(DESCEDIT_SetProperty(d.d, property, "p\x1b"), "");
+    }
+    EXPECT_STREQ(d.d->TableName, "CLIENT");
+    EXPECT_STREQ(d.d->ProjectName, "Projet");
+    EXPECT_EQ(d.d->isModified, 0);
+    // A description (free text) may go over several lines.
+    EXPECT_EQ(DESCEDIT_SetProperty(d.d, "description", hostile), "");
+
+    EXPECT_EQ(DESCEDIT_IndexNameRefusal(d.d, "ix\n1"),
+              "Le nom de l'index « ix\\n1 » contient un saut de ligne (LF) : les noms ne peuvent "
+              "pas contenir de caractère de contrôle.");
+    DESCEDIT_SetPrimaryKey(d.d, {d.col("A")});
+    EXPECT_EQ(DESCEDIT_RenameIndex(d.d, &d.d->primaryKey, "pk\x7f"), 1);
+    EXPECT_STREQ(d.d->primaryKey.name, "PK_CLIENT");
+    // Quotes, brackets, semicolons and shell text are names like others.
+    fields = DESCEDIT_NewColumnFields("a'b\"c]d; $(id) `id` \xc3\xa9");
+    EXPECT_EQ(DESCEDIT_ApplyDetail(d.d, nullptr, fields), "");
+}
+
 }  // namespace
 
 TEST(DescEditBorders, MoveTheBorderWithTheNeighbourOnlyInAFixedWidthFile) {

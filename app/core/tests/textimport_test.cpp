@@ -304,6 +304,17 @@ TEST_F(TextImport, BytesZeroAnd255NeverBreakTheImport) {
     EXPECT_STREQ(col(2)->code, "\xff\xfe");
 }
 
+TEST_F(TextImport, NameWithAControlCharacterIsRefusedAndNothingIsImported) {
+    std::string path = layout(STRUCTFILE_DELIMITED, {{"NAME", 0}, {"DESCRIPTION", 0}});
+    ASSERT_EQ(import("A\tfine\nB\x1b[31m\tcolour\n", path), 1);
+    EXPECT_EQ(count(), 0);
+    ASSERT_EQ(port_.messages.size(), 1u);
+    EXPECT_EQ(port_.messages[0],
+              "Chargement à partir d'une description|Ligne 2 : Le nom de la colonne « B\\x1B[31m » "
+              "contient un caractère de contrôle 0x1B : les noms ne peuvent pas contenir de "
+              "caractère de contrôle. Rien n'a été importé.");
+}
+
 TEST_F(TextImport, UnreadableLayoutShowsItsMessageAndChangesNothing) {
     ASSERT_EQ(import("A\n", (dir_ / "missing.fyk").string()), 1);
     EXPECT_EQ(count(), 0);
