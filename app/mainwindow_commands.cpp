@@ -29,6 +29,7 @@
 #include "app/core/desceditor.h"
 #include "app/core/fileassoc.h"
 #include "app/core/filetargets.h"
+#include "app/core/generationlog.h"
 #include "app/core/loadsummary.h"
 #include "app/core/mainframe.h"
 #include "app/core/sqlitecommands.h"
@@ -55,6 +56,7 @@
 #include "filedesc/filedesc.h"
 #include "filedesc/typerecog.h"
 #include "foundation/allocmem.h"
+#include "foundation/appsettings.h"
 #include "foundation/dynstring.h"
 #include "foundation/ldcg.h"
 #include "foundation/task.h"
@@ -333,10 +335,11 @@ void MainWindow::runCommand(int command) {
             appelDlgPrmGenMSSQL(this, mssqlParams_.get());
             break;
         case ITM_TOOLS_OPENGENDIR:
-            openDirectory(gcontexte.genTargetDirectory);
+            // The folder generation writes into, also when the settings name none.
+            openDirectory(GENERATION_OutputRoot(gcontexte.genTargetDirectory, current).c_str());
             break;
         case ITM_TOOLS_OPENTEMPLATEDIR:
-            openDirectory(gcontexte.templateLibrary);
+            openDirectory(templatesDirectoryOf(gcontexte).c_str());  // the shipped ones by default
             break;
         case ITM_TOOLS_OPENFORMATDIR:
             openDirectory(gcontexte.formatLibrary);

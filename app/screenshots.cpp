@@ -91,8 +91,8 @@ bool drawGeneration(const QString& directory, const QString& scratch,
     return ok;
 }
 
-// The query tool after a query on the example loaded into SQLite, and the generation dialog
-// after a run of two bundled templates; both work in `scratch`.
+// What the load of the example into SQLite tells, the query tool after a query on it, and the
+// generation dialog after a run of two bundled templates; all work in `scratch`.
 bool drawQueryAndGeneration(const QString& directory, const QString& scratch) {
     FileDesc* desc = gcontexte.currentFile;
     bool ok = true;
@@ -101,6 +101,12 @@ bool drawQueryAndGeneration(const QString& directory, const QString& scratch) {
     SQLITE4FYK_LOADSTATS stats{};
     SQLITE4FYK_RunLoadTask(desc, db.c_str(), 0, &stats);
     ProgressWindow::setAutoClose(false);
+    // What the person is told once the load has ended.
+    ok &= drawMessageBox(directory + "/morvex-load-outcome.png", "Requêteur SQLite",
+                         QString::fromStdString(LOAD_Outcome(stats, db, desc->TableName) +
+                                                "\nVoulez-vous les consulter dans le requêteur "
+                                                "SQLite ?"),
+                         QMessageBox::Yes | QMessageBox::No, QMessageBox::Question);
     {
         QueryToolWindow query;
         query.setDatabasePath(QString::fromStdString(db));
@@ -120,23 +126,10 @@ bool drawQueryAndGeneration(const QString& directory, const QString& scratch) {
     return ok;
 }
 
-// What the person is told after a load and after a run with a template in error, and Qt's
-// question before an existing file is replaced; all work in `scratch`.
+// The generation window after a run with a template in error, and Qt's question before an
+// existing file is replaced; both work in `scratch`.
 bool drawOutcomes(const QString& directory, const QString& scratch) {
-    FileDesc* desc = gcontexte.currentFile;
     bool ok = true;
-    const std::string db = (scratch + "/clients.db").toStdString();
-    ProgressWindow::setAutoClose(true);
-    SQLITE4FYK_LOADSTATS stats{};
-    SQLITE4FYK_RunLoadTask(desc, db.c_str(), 0, &stats);
-    ProgressWindow::setAutoClose(false);
-    const std::string outcome = LOAD_Outcome(stats, db, desc->TableName);
-    ok &= drawMessageBox(directory + "/morvex-load-outcome.png", "Requêteur SQLite",
-                         QString::fromStdString(outcome +
-                                                "\nVoulez-vous les consulter dans le requêteur "
-                                                "SQLite ?"),
-                         QMessageBox::Yes | QMessageBox::No, QMessageBox::Question);
-
     // A template whose library is missing beside a bundled one that works.
     const QString broken = scratch + "/rapport.tpl";
     QFile file(broken);

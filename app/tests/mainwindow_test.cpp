@@ -489,6 +489,11 @@ private slots:
         person_->openSucceeds = true;
         window_->runCommand(ITM_TOOLS_OPENFORMATDIR);
         QCOMPARE(person_->opened.back().toLocalFile(), QString::fromStdString(env_.dir().path()));
+        // With no setting, the shipped templates.
+        gcontexte.templateLibrary[0] = '\0';
+        window_->runCommand(ITM_TOOLS_OPENTEMPLATEDIR);
+        QVERIFY2(person_->opened.back().toLocalFile().endsWith("share/morvex/templates"),
+                 qPrintable(person_->opened.back().toLocalFile()));
         window_->runCommand(ITM_HELP_SHOWLOG);
         QCOMPARE(person_->opened.back().toLocalFile(), QString::fromStdString(env_.logFile()));
     }
