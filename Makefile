@@ -3,7 +3,7 @@ BUILD ?= build
 ASAN_BUILD ?= build-asan
 JOBS ?= $(shell nproc)
 
-.PHONY: deps build demo test asan-test bench fuzz clean
+.PHONY: deps build demo test package asan-test bench fuzz clean
 
 deps:
 	@bash tools/install-deps.sh
@@ -17,6 +17,10 @@ demo: build
 
 test: build
 	@cd $(BUILD) && ctest --output-on-failure -j $(JOBS)
+
+# The Debian package of the tool set, build/morvex-fylatek_<version>_<arch>.deb (CPack).
+package: build
+	@cd $(BUILD) && cpack -G DEB
 
 asan-test: deps
 	@cmake -S . -B $(ASAN_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=Debug -DMORVEX_SANITIZE=ON >/dev/null

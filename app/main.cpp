@@ -24,6 +24,7 @@
 #include "app/splashwindow.h"
 #include "foundation/datadir.h"
 #include "foundation/trace.h"
+#include "foundation/version.h"
 
 namespace {
 
@@ -32,9 +33,26 @@ QString exampleDescription() {
     return QString::fromStdString(morvex::dataPath(std::string(DATADIR_EXAMPLES) + "/clients.fyk"));
 }
 
+// What --help prints (also the source of the manual page).
+constexpr const char* kHelp =
+    "Utilisation : morvex [DESCRIPTION.fyk]...\n"
+    "  ou : morvex --screenshots DOSSIER [DESCRIPTION.fyk]...\n"
+    "Importation de fichiers plats : décrire des fichiers de données plats (lignes de largeur\n"
+    "fixe ou champs séparés par un caractère), les inspecter, les charger dans une base SQLite\n"
+    "et générer scripts et documents par des templates. Ouvre les descriptions nommées.\n"
+    "\n"
+    "Options :\n"
+    "      --screenshots DOSSIER   dessine chaque fenêtre dans DOSSIER et s'arrête\n"
+    "      --exit-after-startup    démarre sans attendre, trace la durée du démarrage et\n"
+    "                              s'arrête\n"
+    "      --help                  affiche cette aide et s'arrête\n"
+    "      --version               affiche la version et s'arrête\n";
+
 }  // namespace
 
 int main(int argc, char** argv) {
+    // Answered before Qt starts: no display is needed for them.
+    if (morvex::answerVersionOrHelp(argc, argv, "morvex", kHelp)) return 0;
     // One malloc arena for every thread: a load's database thread then grows the heap by large
     // steps, not by one system call for each page of a large database (a quarter of its time).
     mallopt(M_ARENA_MAX, 1);
@@ -96,6 +114,7 @@ int main(int argc, char** argv) {
     if (!quick) QThread::msleep(500);
     window.initialise(splash, commandLine);
     morvex::trace("\n[morvex] Traduction de Qt : [%s]", qtTranslation.toUtf8().constData());
+    morvex::trace("\n[morvex] Manuel : [%s]", morvex::manualPath().toUtf8().constData());
 
     if (screenshots) {
         int status = morvex::takeScreenshots(window, screenshotDir);

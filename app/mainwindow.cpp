@@ -100,8 +100,10 @@ void firstRun(void* window) {
         {".fyk", "Morvex Fylatek Description File",
          shippedFile("icons/description.svg").toStdString(), program + " %1", kCaption},
     };
-    for (const EXTENSION_ASSOC& type : types)
-        enregistrerExtension(window, &type, FILEASSOC_SCOPE_USER);
+    // An installed program's types came with its package; only a build tree registers them.
+    if (!fileAssocInstalledWithProgram())
+        for (const EXTENSION_ASSOC& type : types)
+            enregistrerExtension(window, &type, FILEASSOC_SCOPE_USER);
     DoPropertySheetOptions(nullptr, &gcontexte);
 }
 

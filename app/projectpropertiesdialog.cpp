@@ -219,6 +219,7 @@ void ProjectPropertiesDialog::readExampleShape() {
     encoding_->setCurrentText(QString::fromStdString(shape.encoding));
     if (!shape.endOfLine.empty())
         endOfLine_->setCurrentText(QString::fromStdString(shape.endOfLine));
+    if (shape.header >= 0) header_->setChecked(shape.header == 1);
     if (shape.delimiter.empty()) return;  // no delimiter found: nor anything about quoting
     const DescEditSeparator choice = DESCEDIT_SeparatorChoiceOf(shape.delimiter);
     separators_[choice]->setChecked(true);

@@ -31,11 +31,12 @@ namespace {
 
 CliUiPort& cliPort() { return static_cast<CliUiPort&>(uiPort()); }
 
-// Row limit of an analysis: the whole file, N rows, or the setting.
-int analysisRows(bool all, int rows) {
+// Row limit of an analysis: the whole file, N rows, or by default the setting (the whole file
+// up to 100 MB under the detected rules).
+int analysisRows(bool all, int rows, bool detected) {
     if (all) return INT_MAX;
     if (rows > 0) return rows;
-    return FILEDESC_GetAnalyseMaxRows();
+    return detected ? FILEDESC_ANALYSE_AUTO_ROWS : FILEDESC_GetAnalyseMaxRows();
 }
 
 // Status of a command after its task: 0 finished, 1 interrupted or not started.
@@ -50,37 +51,65 @@ void tellGuess(const char* what, const std::string& value) {
     fprintf(stderr, "(i) %s : %s\n", what, value.c_str());
 }
 
+// The real characters of a text notation, as the description converts them; empty when the
+// notation gives none.
+std::string notationChars(const std::string& notation) {
+    char converted[FILEDESC_DELIMITER_MAX + FILEDESC_ENDOFLINE_MAX + 2] = "";
+    if (FILEDESC_ConvertEndOfLine(notation.c_str(), converted, sizeof converted) != 0) return {};
+    return converted;
+}
+
 // Resolves the options of a new analysis into what the description is given (an empty
 // delimiter or end of line: the analysis default): with `--plain` each is taken as given (and
 // "auto" guessed); otherwise what the file's first bytes say fills every option not given.
-// Each guess is told on standard error; false (told) when an option is not usable.
-bool guessFileShape(const AnalyseOptions& o, DATAFILE_SHAPE& g) {
+// Each guess is told on standard error. CLI_OK, or the status of a refusal (told): an option
+// that is not usable (usage), a file that is empty or not text (failure).
+int guessFileShape(const AnalyseOptions& o, DATAFILE_SHAPE& g) {
     const bool quoteNone = o.quote == "none";
     if (o.quote.size() > 1 && !quoteNone) {
         cliError("Caractère de protection invalide : '" + o.quote +
                  "' (un seul caractère, ou none).");
-        return false;
+        return CLI_USAGE;
     }
-    g.delimiter = o.delimiter;
-    g.endOfLine = o.eol;
-    g.encoding = o.encoding;
-    g.quote = o.quote.size() == 1 ? o.quote[0] : '\0';
-    for (char& c : g.encoding) c = static_cast<char>(toupper(static_cast<unsigned char>(c)));
-    if (g.encoding.size() > FILEDESC_ENCODING_MAX) {
+    std::string encoding = o.encoding;
+    for (char& c : encoding) c = static_cast<char>(toupper(static_cast<unsigned char>(c)));
+    if (encoding.size() > FILEDESC_ENCODING_MAX) {
         cliError("Encodage invalide : '" + o.encoding + "'.");
-        return false;
+        return CLI_USAGE;
     }
     const bool detect = !o.plain;
-    const bool guessEncoding = g.encoding == "AUTO" || (detect && g.encoding.empty());
-    const bool guessEol = g.endOfLine == "auto" || (detect && g.endOfLine.empty());
-    const bool guessDelimiter = g.delimiter == "auto" || (detect && g.delimiter.empty());
+    const bool guessEncoding = encoding == "AUTO" || (detect && encoding.empty());
+    const bool guessEol = o.eol == "auto" || (detect && o.eol.empty());
+    const bool guessDelimiter = o.delimiter == "auto" || (detect && o.delimiter.empty());
     const bool guessQuote = detect && o.quote.empty();
-    if (!guessEncoding && !guessEol && !guessDelimiter && !guessQuote) return true;
+    const bool guessHeader = detect && !o.header && !o.noHeader;
+
     const std::string sample = DATAFILE_ReadSample(o.file.c_str());
-    std::vector<int>& invalidLines = g.invalidLines;
+    if (sample.empty()) {
+        cliError("Le fichier '" + o.file + "' est vide : aucune description n'est écrite.");
+        return CLI_FAILURE;
+    }
+    if (const char* binary = DATAFILE_DetectBinary(sample)) {
+        cliError("Fichier binaire : '" + o.file + "' (" + binary +
+                 ") n'est pas un fichier de données texte.");
+        return CLI_FAILURE;
+    }
+    DATAFILE_SHAPE_GIVEN given;
+    // An encoding given empty (--plain) reads the bytes as they are: a name no converter knows
+    // stands for it while guessing.
+    given.encoding = guessEncoding ? "" : encoding.empty() ? std::string(" ") : encoding;
+    given.endOfLine = guessEol ? "" : o.eol.empty() ? "\\r\\n" : o.eol;
+    given.endOfLineChars = notationChars(given.endOfLine);
+    given.delimiter = guessDelimiter ? "" : o.delimiter.empty() ? ";" : o.delimiter;
+    given.delimiterChars = notationChars(given.delimiter);
+    given.quote = guessQuote ? -1 : o.quote.size() == 1 ? static_cast<unsigned char>(o.quote[0]) : 0;
+    given.header = guessHeader ? -1 : o.noHeader ? 0 : 1;
+    g = DATAFILE_DetectShape(sample, given);
+    if (g.encoding == " ") g.encoding.clear();  // the bytes as they are
+
     if (guessEncoding) {
-        g.encoding = DATAFILE_DetectEncoding(sample, &invalidLines);
         tellGuess("Encodage détecté", g.encoding);
+        const std::vector<int>& invalidLines = g.invalidLines;
         if (!invalidLines.empty()) {
             std::string lines;
             for (size_t i = 0; i < invalidLines.size() && i < 10; ++i)
@@ -92,51 +121,41 @@ bool guessFileShape(const AnalyseOptions& o, DATAFILE_SHAPE& g) {
                     invalidLines.size(), g.encoding.c_str(), lines.c_str());
         }
     }
-    const std::string text = DATAFILE_SampleToUtf8(sample, g.encoding.c_str());
     if (guessEol) {
-        const char* eol = DATAFILE_DetectEndOfLine(text);
-        if (eol) {
-            g.endOfLine = eol;
-            tellGuess("Fin de ligne détectée", eol);
+        if (!g.endOfLine.empty()) {
+            tellGuess("Fin de ligne détectée", g.endOfLine);
         } else if (o.eol == "auto") {
             cliError("Aucune fin de ligne trouvée au début du fichier '" + o.file + "'.");
-            return false;
-        } else {
-            g.endOfLine.clear();  // one line without its end: the default serves
+            return CLI_USAGE;
         }
     }
-    char eolChars[FILEDESC_ENDOFLINE_MAX + 1] = "";
-    FILEDESC_ConvertEndOfLine(g.endOfLine.empty() ? "\\r\\n" : g.endOfLine.c_str(), eolChars,
-                              sizeof eolChars);
+    if (!o.plain && !g.fixedWidth.empty() && guessDelimiter)
+        fprintf(stderr, "(i) Fichier à largeur fixe probable : %s.\n", g.fixedWidth.c_str());
     if (guessDelimiter) {
-        const char* delimiter = DATAFILE_DetectDelimiter(text, eolChars, g.quote ? g.quote : '"');
-        if (delimiter) {
-            g.delimiter = delimiter;
-            tellGuess("Délimiteur détecté", delimiter);
+        if (!g.delimiter.empty()) {
+            tellGuess("Délimiteur détecté", g.delimiter);
         } else if (o.delimiter == "auto") {
             cliError("Aucun délimiteur (; , tabulation |) ne découpe le début du fichier '" +
                      o.file + "'.");
-            return false;
-        } else {
-            g.delimiter.clear();
+            return CLI_USAGE;
+        } else if (g.fixedWidth.empty()) {
             fprintf(stderr, "(i) Aucun délimiteur (; , tabulation |) détecté : une seule colonne.\n");
         }
+    } else if (!o.delimiter.empty()) {
+        g.delimiter = o.delimiter;
     }
-    if (guessQuote && !g.delimiter.empty()) {
-        char delimiterChars[FILEDESC_DELIMITER_MAX + 1] = "";
-        FILEDESC_ConvertEndOfLine(g.delimiter.c_str(), delimiterChars, sizeof delimiterChars);
-        g.quote = DATAFILE_DetectQuote(text, eolChars, delimiterChars);
+    if (guessQuote && !g.delimiter.empty())
         tellGuess("Caractère de protection détecté",
                   g.quote ? std::string(1, g.quote) : std::string("aucun"));
-    }
-    return true;
+    if (guessHeader) tellGuess("Ligne d'en-tête détectée", g.header ? "oui" : "non");
+    return CLI_OK;
 }
 
 }  // namespace
 
 int commandAnalyse(const AnalyseOptions& o) {
-    int maxRows = analysisRows(o.all, o.rows);
     const int rules = o.plain ? FILEANALYSE_SPECIFIED : FILEANALYSE_DETECTED;
+    int maxRows = analysisRows(o.all, o.rows, rules == FILEANALYSE_DETECTED);
     if (o.update) {
         DescPtr desc = openDescription(o.file);
         if (!desc) return CLI_FAILURE;
@@ -154,7 +173,7 @@ int commandAnalyse(const AnalyseOptions& o) {
 
     if (!checkDataFile(o.file)) return CLI_FAILURE;
     DATAFILE_SHAPE shape;
-    if (!guessFileShape(o, shape)) return CLI_USAGE;
+    if (const int refused = guessFileShape(o, shape); refused != CLI_OK) return refused;
     if (!shape.delimiter.empty()) {
         char converted[FILEDESC_DELIMITER_MAX + 1] = "";
         if (shape.delimiter.size() > FILEDESC_DELIMITER_MAX ||
@@ -167,12 +186,12 @@ int commandAnalyse(const AnalyseOptions& o) {
     CliUiPort& port = cliPort();
     port.onProperties = [&o](FileDesc* desc) {
         if (o.noHeader) desc->FirstLineIsHeader = 0;
+        if (o.header) desc->FirstLineIsHeader = 1;
     };
-    int previousRows = FILEDESC_GetAnalyseMaxRows();
-    FILEDESC_SetAnalysisLimits(maxRows, FILEDESC_GetNCarMaxReadWithoutNewLine());
     port.lastOpened = nullptr;
-    int started = FYK_DataFileReverseEngenering(nullptr, o.file.c_str(), rules, &shape);
-    FILEDESC_SetAnalysisLimits(previousRows, FILEDESC_GetNCarMaxReadWithoutNewLine());
+    const int quoting = o.plain || o.quote.empty() ? 0 : FILEANALYSE_QUOTING_GIVEN;
+    int started =
+        FYK_DataFileReverseEngenering(nullptr, o.file.c_str(), rules | quoting, &shape, maxRows);
     port.onProperties = nullptr;
     DescPtr desc(port.lastOpened);
     port.lastOpened = nullptr;
@@ -237,6 +256,14 @@ public:
         if (out_.size() > (1 << 20)) flush();
     }
 
+    // A line told after the row count of the table shape (on standard error for the others).
+    void note(const std::string& line) {
+        if (shape_ == Shape::Table)
+            notes_ += line + "\n";
+        else
+            fprintf(stderr, "(i) %s\n", line.c_str());
+    }
+
     bool end() {
         if (shape_ == Shape::Json) out_ += "]}\n";
         if (shape_ == Shape::Table) renderTable();
@@ -246,7 +273,7 @@ public:
 private:
     void renderTable() {
         out_ += formatTable(titles_, table_);
-        out_ += "\n" + std::to_string(rows_) + " ligne(s)\n";
+        out_ += "\n" + std::to_string(rows_) + " ligne(s)\n" + notes_;
     }
 
     bool flush() {
@@ -259,6 +286,7 @@ private:
     std::vector<std::string> titles_;
     std::vector<std::vector<std::string>> table_;
     std::string out_;
+    std::string notes_;
     int rows_ = 0;
 };
 
@@ -278,7 +306,8 @@ int commandPreview(const std::string& descPath, const std::string& dataOption, i
             return CLI_FAILURE;
         }
     }
-    int limit = static_cast<int>(gcontexte.nCarMaxReadWithoutNewLine);
+    const int limit =
+        std::max(static_cast<int>(gcontexte.nCarMaxReadWithoutNewLine), DATAFILE_LINE_LIMIT);
     DATAFILE* reader = DATAFILE_NewIterator(desc.get(), data.c_str(), limit, 0);
     if (!reader || DATAFILE_Init(reader) != 0) {
         DATAFILE_DestroyIterator(reader);
@@ -307,8 +336,14 @@ int commandPreview(const std::string& descPath, const std::string& dataOption, i
         writer.row(DATAFILE_GetCurrentFileRowID(reader), header, fields);
         ++count;
     }
+    if (reader->blankLines > 0)
+        writer.note(std::to_string(reader->blankLines) + " ligne(s) vide(s) ignorée(s).");
+    const bool changed = reader->fileChanged != 0;
+    if (changed)
+        cliError(std::string("Lecture interrompue du fichier de données '") + data + "' : " +
+                 reader->failure + ".");
     DATAFILE_DestroyIterator(reader);
-    const bool written = writer.end();
+    const bool written = writer.end() && !changed;
     if (rejects) {
         const int set = rejects->rows;
         if (DATAFILE_CloseRejects(rejects) != 0) {
@@ -349,7 +384,11 @@ void addAnalyseCommand(CLI::App& app, CliCommands& commands) {
         ->excludes(all);
     sub->add_option("--delimiter", o->delimiter,
                     "Délimiteur en notation texte (\";\", \"\\t\", \"#0x09\"...)");
-    sub->add_flag("--no-header", o->noHeader, "La première ligne ne contient pas les noms");
+    auto* noHeader =
+        sub->add_flag("--no-header", o->noHeader, "La première ligne ne contient pas les noms");
+    sub->add_flag("--header", o->header,
+                  "La première ligne contient les noms des colonnes (par défaut : détecté)")
+        ->excludes(noHeader);
     sub->add_option("--quote", o->quote,
                     "Caractère de protection des valeurs, retiré à la lecture (ex. '\"'), ou "
                     "none (par défaut : détecté)");
@@ -362,10 +401,10 @@ void addAnalyseCommand(CLI::App& app, CliCommands& commands) {
                   "selon la ligne la plus large, type le plus fréquent, table sans nom");
     commands.push_back({sub, [o]() -> int {
                             if (o->update && (!o->output.empty() || !o->delimiter.empty() ||
-                                              o->noHeader || !o->quote.empty() ||
+                                              o->noHeader || o->header || !o->quote.empty() ||
                                               !o->eol.empty() || !o->encoding.empty())) {
                                 cliError("--update ne se combine pas avec -o, --delimiter, "
-                                         "--no-header, --quote, --eol ou --encoding.");
+                                         "--no-header, --header, --quote, --eol ou --encoding.");
                                 return CLI_USAGE;
                             }
                             return commandAnalyse(*o);

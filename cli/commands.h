@@ -54,6 +54,7 @@ struct AnalyseOptions {
     int rows = 0;           // rows to analyse (0: the setting)
     std::string delimiter;  // text notation of the delimiter
     bool noHeader = false;  // the first line holds data
+    bool header = false;    // the first line names the columns (neither: guessed unless plain)
     std::string quote;      // protecting character given to every column (values unquoted),
                             // "none": no protection; empty: guessed unless plain
     std::string eol;        // "auto": end of line guessed from the first line; empty: guessed

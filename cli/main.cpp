@@ -16,6 +16,7 @@
 #include "cli/commands.h"
 #include "filedesc/filedesc.h"
 #include "foundation/trace.h"
+#include "foundation/version.h"
 
 namespace {
 
@@ -53,6 +54,9 @@ int main(int argc, char** argv) {
     app.name("morvexcli");
     morvex::useFrenchTexts(app);
     app.require_subcommand(1);
+    std::string version = morvex::versionText("morvexcli");
+    version.pop_back();  // CLI11 ends the text with its own line feed
+    app.set_version_flag("--version", version, "Affiche la version du programme et s'arrête");
     std::string logOption;
     app.add_option("--log", logOption,
                    "Fichier de log de la trace (par défaut : morvexcli.log dans le répertoire "
@@ -88,6 +92,8 @@ int main(int argc, char** argv) {
     try {
         app.parse(argc, argv);
     } catch (const CLI::CallForHelp& e) {
+        return app.exit(e);
+    } catch (const CLI::CallForVersion& e) {
         return app.exit(e);
     } catch (const CLI::ParseError& e) {
         app.exit(e);

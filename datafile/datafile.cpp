@@ -22,6 +22,7 @@
 
 #include <cstdlib>
 #include <cstring>
+#include <utility>
 #include <vector>
 
 #include "datafile/datafile_internal.h"
@@ -63,6 +64,7 @@ DATAFILE* DATAFILE_NewIterator(FileDesc* desc, const char* path, int nCarMaxRead
 int DATAFILE_Init(DATAFILE* reader) {
     if (!reader || !reader->path || !reader->buffer) return 1;
     if (reader->file) fclose(reader->file);
+    reader->file = nullptr;
     resetBuffer(reader->buffer);
     reader->currentRow = nullptr;
     reader->currentRowLength = 0;
@@ -74,19 +76,48 @@ int DATAFILE_Init(DATAFILE* reader) {
                       reader->buffer->kmp);
     reader->rowEncodingError = 0;
     reader->rowUnclosedQuote = 0;
-    if (!PrepareDecoding(reader)) return 1;
+    reader->rowSwallowedLine = 0;
+    reader->rowMultiLineValues = 0;
+    reader->blankLines = 0;
+    reader->fileChanged = 0;
+    reader->failure = nullptr;
+    if (!PrepareDecoding(reader)) {
+        reader->failure = "encodage inconnu";
+        return 1;
+    }
     reader->file = fopen(reader->path, "rb");
-    if (!reader->file) return 1;
+    if (!reader->file) {
+        reader->failure = "le fichier ne s'ouvre pas en lecture";
+        return 1;
+    }
     // The reader does its own buffering in large blocks.
     setvbuf(reader->file, nullptr, _IONBF, 0);
-    // A regular file is read up to the size it has now: what is appended meanwhile (a file
-    // still being written) waits for the next reading.
-    struct stat st;
-    reader->buffer->sizeLimit = fstat(fileno(reader->file), &st) == 0 && S_ISREG(st.st_mode)
-                                    ? static_cast<int64_t>(st.st_size)
-                                    : INT64_MAX;
+    // A regular file is read up to the size it has now; one that changes meanwhile (cut,
+    // appended to, rewritten) ends the rows with fileChanged.
+    watchFile(reader);
     return 0;
 }
+
+namespace {
+
+// True when the value text[0, length) holds the end-of-line indicator of the reader.
+bool holdsLineEnd(const DATAFILE* reader, const char* text, size_t length) {
+    const char* indicator = reader->desc->EndOfLineChars;
+    const size_t indLen = reader->buffer->kmp.size();
+    return indLen > 0 && memmem(text, length, indicator, indLen) != nullptr;
+}
+
+// Counts the values of the row just split that go on over line ends (rowMultiLineValues); only
+// a row read over several lines is looked at.
+template <typename Values>
+void countMultiLineValues(DATAFILE* reader, const Values& values) {
+    reader->rowMultiLineValues = 0;
+    if (reader->currentFileRowID == reader->currentRowFirstLine) return;
+    for (const auto& value : values)
+        if (holdsLineEnd(reader, value.first, value.second)) reader->rowMultiLineValues++;
+}
+
+}  // namespace
 
 LDCG* DATAFILE_ReadNext(DATAFILE* reader) {
     if (!reader || !reader->desc || !reader->buffer) return nullptr;
@@ -98,7 +129,16 @@ LDCG* DATAFILE_ReadNext(DATAFILE* reader) {
         return nullptr;
     const int isHeader =
         desc->FirstLineIsHeader && reader->currentRowFirstLine == desc->BeginFromLine ? 1 : 0;
-    return SplitRow(reader, buf->row, buf->rowLen, isHeader);
+    LDCG* row = SplitRow(reader, buf->row, buf->rowLen, isHeader);
+    if (row && reader->currentFileRowID != reader->currentRowFirstLine) {
+        std::vector<std::pair<const char*, size_t>> values;
+        for (LDCG_ELT* e = row->first; e; e = e->next) {
+            const auto* value = static_cast<const DATACOLUMN*>(e->lParam1);
+            values.emplace_back(value->value, static_cast<size_t>(value->length));
+        }
+        countMultiLineValues(reader, values);
+    }
+    return row;
 }
 
 bool DATAFILE_ReadNextFields(DATAFILE* reader, std::vector<DATAFIELD>& fields) {
@@ -111,7 +151,13 @@ bool DATAFILE_ReadNextFields(DATAFILE* reader, std::vector<DATAFIELD>& fields) {
     if (!AdvanceToNextRow(reader, true)) return false;
     const int isHeader =
         desc->FirstLineIsHeader && reader->currentRowFirstLine == desc->BeginFromLine ? 1 : 0;
-    return SplitRowFields(reader, buf->row, buf->rowLen, isHeader, fields);
+    if (!SplitRowFields(reader, buf->row, buf->rowLen, isHeader, fields)) return false;
+    if (reader->currentFileRowID != reader->currentRowFirstLine) {
+        std::vector<std::pair<const char*, size_t>> values;
+        for (const DATAFIELD& f : fields) values.emplace_back(f.value, static_cast<size_t>(f.length));
+        countMultiLineValues(reader, values);
+    }
+    return true;
 }
 
 int DATAFILE_GetCurrentFileRowID(DATAFILE* reader) {
@@ -162,15 +208,23 @@ int DATAFILE_ComputeStats(TASK* task, FileDesc* desc, const char* path, DATAFILE
     int count = 0;
     bool cancelled = false;
     char message[128];
-    if (CountRowsByBlocks(reader, task, &count, &cancelled)) {
-        DATAFILE_DestroyIterator(reader);
+    // A file that changed during the count has no count: the reader's reason is reported.
+    auto finish = [&]() {
+        const bool changed = reader->fileChanged != 0;
         stats->nbLines = count;
-        if (cancelled)
+        stats->blankLines = reader->blankLines;
+        if (changed) {
+            snprintf(message, sizeof message, "Comptage impossible : %s.", reader->failure);
+            TASK_Report(task, TASK_EVENT_NOT_STARTED, 100, 0, message);
+        }
+        DATAFILE_DestroyIterator(reader);
+        if (cancelled && !changed)
             TASK_Report(task, TASK_EVENT_INTERRUPTED, 100, 100,
                         "Tâche interrompue par l'utilisateur.");
         LDCG_ShowGlobalStats();
-        return 0;
-    }
+        return changed ? 1 : 0;
+    };
+    if (CountRowsByBlocks(reader, task, &count, &cancelled)) return finish();
     // Counting needs the rows, not their values: when every row would split into a list, the
     // rows are only delimited, never copied nor split. Other descriptions give no rows at all,
     // which the ordinary read finds at once.
@@ -197,11 +251,5 @@ int DATAFILE_ComputeStats(TASK* task, FileDesc* desc, const char* path, DATAFILE
             TASK_Report(task, TASK_EVENT_PROGRESS, 100, static_cast<int>(percent), message);
         }
     }
-    DATAFILE_DestroyIterator(reader);
-    stats->nbLines = count;
-    if (cancelled) {
-        TASK_Report(task, TASK_EVENT_INTERRUPTED, 100, 100, "Tâche interrompue par l'utilisateur.");
-    }
-    LDCG_ShowGlobalStats();
-    return 0;
+    return finish();
 }

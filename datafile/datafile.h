@@ -4,7 +4,9 @@
 // Usage: DATAFILE_NewIterator, DATAFILE_Init, DATAFILE_ReadNext until it returns nullptr
 // (releasing each row with LDCG_Destroy(row, LDCG_KEEP_ROOT, LDCG_RELEASE_BOTH)),
 // DATAFILE_DestroyIterator. One reader per use, never shared between threads. The file is read
-// in large blocks; the row rules work on the bytes as if read one at a time.
+// in large blocks; the row rules work on the bytes as if read one at a time. Empty lines are
+// passed over and counted (blankLines), never rows; a file that changes while it is read ends
+// its rows and says so (fileChanged).
 //
 // This module reads the description records (descrecords/records.h) and nothing else of a
 // description; filedesc/ sits above it and uses the reader.
@@ -31,6 +33,10 @@ struct DATAFILE_BUFFER;  // the reader's block buffer (private)
 
 // Bytes the reader takes from the file at a time.
 constexpr size_t DATAFILE_BLOCK_SIZE = 1 << 20;
+// Characters of one line that the loads, the command line's preview and the analysis read
+// before cutting it (and setting the row aside): a header of thousands of columns or a long
+// value is read whole, a file without line ends costs at most this much memory.
+constexpr int DATAFILE_LINE_LIMIT = 1 << 20;
 
 // The reader.
 struct DATAFILE {
@@ -55,13 +61,29 @@ struct DATAFILE {
                                     // valid in the description's encoding: its text is then
                                     // left as read
     int rowUnclosedQuote;           // 1 when the last row opens a protected field that no
-                                    // later line closes: the row is its first line alone
+                                    // later line closes, or that would swallow a line that is a
+                                    // row on its own (rowSwallowedLine): the row is its first
+                                    // line alone, and the reading goes on at the next line
+    int rowSwallowedLine;           // with rowUnclosedQuote: the first line the open field
+                                    // would have taken that has, read alone, one value per
+                                    // column and its protecting characters paired (0: the
+                                    // field ran to the end of the file)
+    int rowMultiLineValues;         // values of the last row that go on over a line end (a
+                                    // quoted value of an unquoting description)
+    int blankLines;                 // empty lines passed over since DATAFILE_Init: an empty
+                                    // line is no row (a line of blanks is one)
+    int fileChanged;                // 1 when the file changed size or modification time
+                                    // since DATAFILE_Init (checked at every block read): the
+                                    // rows end there, the last one perhaps cut
+    const char* failure;            // why the reading could not start or ended early (a
+                                    // constant French text), nullptr otherwise
 };
 
 // What DATAFILE_ComputeStats fills.
 struct DATAFILE_STATS {
     char text[260];  // not touched by the computation
-    int nbLines;     // rows read
+    int nbLines;     // rows read (empty lines are none)
+    int blankLines;  // empty lines passed over
 };
 
 // A reader over `desc` and the file at `path`, or nullptr (missing argument, file that does
@@ -95,6 +117,7 @@ int DATAFILE_DestroyIterator(DATAFILE* reader);
 void DATACOLUMN_Destroy(void* value);
 // Size of the file in bytes (-1 when it cannot be opened).
 int FileSize(const char* path);
-// Counts the rows of a data file, reporting progress through the task; 0, or 1 when an
-// argument is missing or the reader cannot be created.
+// Counts the rows of a data file, reporting progress through the task (empty lines are counted
+// apart, in blankLines); 0, or 1 when an argument is missing, the reader cannot be created or
+// the file changed during the count (reported as "not started" with the reader's failure).
 int DATAFILE_ComputeStats(TASK* task, FileDesc* desc, const char* path, DATAFILE_STATS* stats);

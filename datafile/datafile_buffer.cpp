@@ -4,6 +4,8 @@
 #include <sys/stat.h>
 #include <sys/types.h>
 
+#include <climits>
+
 #include <algorithm>
 #include <cerrno>
 #include <cstdlib>
@@ -115,11 +117,50 @@ size_t decodeBlock(DATAFILE* reader) {
     return produced;
 }
 
-// Reads the next block when the current one is used up; false at the end of the file.
+namespace {
+
+int64_t mtimeNs(const struct stat& st) {
+    return static_cast<int64_t>(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec;
+}
+
+// True when the open file no longer has the size and time it had when the reading began: the
+// rows read from it could be cut or mixed; fileChanged and the failure are set, once.
+bool fileHasChanged(DATAFILE* reader) {
+    DATAFILE_BUFFER* buf = reader->buffer;
+    if (!buf->watched) return false;
+    struct stat st;
+    if (fstat(fileno(reader->file), &st) == 0 && static_cast<int64_t>(st.st_size) == buf->sizeLimit &&
+        mtimeNs(st) == buf->watchedMtimeNs)
+        return false;
+    if (!reader->fileChanged) {
+        reader->fileChanged = 1;
+        reader->failure = "le fichier a changé (taille ou date de modification) pendant la lecture";
+        morvex::trace("\n[DATAFILE_ReadNext] Le fichier [%s] a changé pendant la lecture.",
+                      reader->path);
+    }
+    buf->eof = true;
+    buf->len = 0;
+    buf->pos = 0;
+    return true;
+}
+
+}  // namespace
+
+void watchFile(DATAFILE* reader) {
+    DATAFILE_BUFFER* buf = reader->buffer;
+    struct stat st;
+    buf->watched = fstat(fileno(reader->file), &st) == 0 && S_ISREG(st.st_mode);
+    buf->sizeLimit = buf->watched ? static_cast<int64_t>(st.st_size) : INT64_MAX;
+    buf->watchedMtimeNs = buf->watched ? mtimeNs(st) : 0;
+}
+
+// Reads the next block when the current one is used up; false at the end of the file. The
+// file's size and time are checked once per block, and once more at its end.
 bool refill(DATAFILE* reader) {
     DATAFILE_BUFFER* buf = reader->buffer;
     if (buf->pos < buf->len) return true;
     if (buf->eof || !reader->file) return false;
+    if (fileHasChanged(reader)) return false;
     buf->blockStart += static_cast<int64_t>(buf->len);
     buf->pos = 0;
     size_t want = DATAFILE_BLOCK_SIZE;
@@ -133,6 +174,8 @@ bool refill(DATAFILE* reader) {
                : want > 0        ? fread(buf->block, 1, want, reader->file)
                                  : 0;
     if (buf->len == 0) {
+        // The end: a file cut or rewritten after the last block was read is told too.
+        fileHasChanged(reader);
         buf->eof = true;
         return false;
     }

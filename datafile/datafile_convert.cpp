@@ -3,6 +3,7 @@
 #include <iconv.h>
 
 #include <algorithm>
+#include <cctype>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
@@ -14,6 +15,16 @@
 #include "foundation/utf8.h"
 
 namespace datafile_internal {
+
+namespace {
+
+// True when `name` is one of iconv's names of WINDOWS-1252.
+bool isWindows1252(std::string name) {
+    for (char& c : name) c = static_cast<char>(toupper(static_cast<unsigned char>(c)));
+    return name == "WINDOWS-1252" || name == "CP1252" || name == "MS-ANSI";
+}
+
+}  // namespace
 
 // Sets up the conversion named by the description's Encoding; false (traced) when the name
 // is not known.
@@ -55,6 +66,14 @@ bool PrepareDecoding(DATAFILE* reader) {
             } else if (errno == EINVAL) {
                 singleByte = false;  // a byte that starts a longer sequence
             }
+        }
+        if (singleByte && isWindows1252(name)) {
+            // The five bytes WINDOWS-1252 leaves undefined (iconv refuses them) are read as
+            // the C1 control characters of the same value, as the WHATWG encoding standard
+            // reads them: files written on other systems hold them, and they are no reason to
+            // set a row aside.
+            for (const unsigned char b : {0x81, 0x8D, 0x8F, 0x90, 0x9D})
+                if (table[b].empty()) table[b] = {'\xC2', static_cast<char>(b)};
         }
         if (singleByte) buf->byteTable = std::move(table);
     }

@@ -39,6 +39,8 @@ struct DATAFILE_BUFFER {
     std::vector<std::string> byteTable;
     std::string converted;  // the row being converted through byteTable
     int64_t sizeLimit;      // bytes of the file read at most: its size when the reading began
+    bool watched;           // a regular file: its size and time are checked at every block
+    int64_t watchedMtimeNs;  // its modification time when the reading began (nanoseconds)
     // Where the unquoting reading of the current row stands, so that a row that goes on over
     // lines (or past the character limit) is scanned once, not again from its start.
     struct QuoteScan {
@@ -106,8 +108,11 @@ DATAFILE_BUFFER* newBuffer();
 void destroyBuffer(DATAFILE_BUFFER* buf);
 // Back to the start of the file, nothing read.
 void resetBuffer(DATAFILE_BUFFER* buf);
-// Makes the next bytes of the file available in the block; false at the end of the file.
+// Makes the next bytes of the file available in the block; false at the end of the file, or
+// when the file has changed since the reading began (fileChanged set).
 bool refill(DATAFILE* reader);
+// Notes the size and time of the open file, which every block read compares with its own.
+void watchFile(DATAFILE* reader);
 // Room for `extra` more bytes in the row (and its terminator); false when out of memory.
 bool reserveRow(DATAFILE_BUFFER* buf, size_t extra);
 
@@ -126,6 +131,10 @@ bool CountRowsByBlocks(DATAFILE* reader, TASK* task, int* count, bool* cancelled
 // ---- Splitting and unquoting (datafile_split.cpp) ----
 
 bool RowEndsInsideProtection(DATAFILE* reader, bool lineComplete);
+// The values of `line` read alone as a row of the unquoting reading, or -1 when it is no whole
+// row alone: a protected field left open, or a protecting character in a field that does not
+// begin with one or after its closing one.
+int FieldsOfLineAlone(const DATAFILE* reader, const char* line, size_t len);
 LDCG* SplitRow(DATAFILE* reader, char* row, size_t len, int isHeader);
 bool SplitRowFields(DATAFILE* reader, char* row, size_t len, int isHeader,
                     std::vector<DATAFIELD>& fields);

@@ -131,9 +131,12 @@ RowResult ReadRow(DATAFILE* reader, bool keepText, bool append) {
 
 // Adds lines to a row whose last field is still inside its protecting characters, the end of
 // line between them kept as text, until the field closes or the file ends. A field still open
-// at the end of the file never closes: the reading goes back to the line after the row's first
-// one, the row is that first line alone and rowUnclosedQuote tells it, so that one stray
-// protecting character costs one row, not the rest of the file.
+// at the end of the file never closes; one that takes in a line that is a row on its own (one
+// value per column, its protecting characters paired: FieldsOfLineAlone) most likely lacks its
+// closing character. Either way the reading goes back to the line after the row's first one,
+// the row is that first line alone and rowUnclosedQuote tells it (rowSwallowedLine names the
+// line in the second case), so that one stray protecting character costs one row, not the
+// rows after it.
 bool ContinueQuotedRow(DATAFILE* reader) {
     DATAFILE_BUFFER* buf = reader->buffer;
     const char* indicator = reader->desc->EndOfLineChars;
@@ -141,6 +144,10 @@ bool ContinueQuotedRow(DATAFILE* reader) {
     const int64_t resumeAt = buf->blockStart + static_cast<int64_t>(buf->pos);
     const size_t firstLineLength = buf->rowLen;
     const int firstLine = reader->currentFileRowID;
+    const int firstLineTooLong = reader->lineTooLong;
+    // Lines taken in are compared with a whole row only when the description says how many
+    // values one has, and when the reading can go back.
+    int columns = -1;
     for (;;) {
         if (!RowEndsInsideProtection(reader, true)) return true;
         if (buf->eof) break;
@@ -156,18 +163,40 @@ bool ContinueQuotedRow(DATAFILE* reader) {
             break;
         }
         reader->currentFileRowID++;
+        if (columns < 0)
+            columns = reader->hasColumns && !buf->streamDecode ? LDCG_Count(reader->desc->columns)
+                                                               : 0;
+        const size_t lineStart = before + indLen;
+        if (columns > 0 && !reader->lineTooLong &&
+            FieldsOfLineAlone(reader, buf->row + lineStart, buf->rowLen - lineStart) == columns) {
+            reader->rowSwallowedLine = reader->currentFileRowID;
+            break;
+        }
     }
     reader->rowUnclosedQuote = 1;
-    morvex::trace("\n[DATAFILE_ReadNext] Ligne %i : champ protégé jamais fermé.", firstLine);
+    if (reader->rowSwallowedLine)
+        morvex::trace(
+            "\n[DATAFILE_ReadNext] Ligne %i : champ protégé sans fin, il engloberait la ligne %i.",
+            firstLine, reader->rowSwallowedLine);
+    else
+        morvex::trace("\n[DATAFILE_ReadNext] Ligne %i : champ protégé jamais fermé.", firstLine);
     if (reader->currentFileRowID == firstLine || buf->streamDecode) return true;
-    if (fseeko(reader->file, static_cast<off_t>(resumeAt), SEEK_SET) != 0) return true;
-    buf->blockStart = resumeAt;
-    buf->pos = 0;
-    buf->len = 0;
-    buf->eof = false;
+    buf->scan.complete = false;
+    if (!buf->eof && resumeAt >= buf->blockStart &&
+        resumeAt - buf->blockStart <= static_cast<int64_t>(buf->len)) {
+        // Still in the block: no need to read it again.
+        buf->pos = static_cast<size_t>(resumeAt - buf->blockStart);
+    } else {
+        if (fseeko(reader->file, static_cast<off_t>(resumeAt), SEEK_SET) != 0) return true;
+        buf->blockStart = resumeAt;
+        buf->pos = 0;
+        buf->len = 0;
+        buf->eof = false;
+    }
     buf->rowLen = firstLineLength;
     buf->row[firstLineLength] = '\0';
     reader->currentFileRowID = firstLine;
+    reader->lineTooLong = firstLineTooLong;
     return true;
 }
 
@@ -179,21 +208,41 @@ bool AdvanceToNextRow(DATAFILE* reader, bool keepText) {
     DATAFILE_BUFFER* buf = reader->buffer;
     reader->currentFileRowID++;
     const int headerSkipped = desc->FirstLineIsHeader && !reader->readHeader ? 1 : 0;
-    const int firstLine = desc->BeginFromLine + headerSkipped;
-    while (reader->currentFileRowID < firstLine) {
-        if (ReadRow(reader, false) == RowResult::OutOfMemory) break;
-        reader->currentFileRowID++;
-    }
+    int firstLine = desc->BeginFromLine + headerSkipped;
     // Rows that may go on over several lines, or need converting, are always read whole.
     const bool unquote = desc->Unquote != 0 && desc->TypeStructFile == STRUCTFILE_DELIMITED;
+    while (reader->currentFileRowID < firstLine) {
+        if (headerSkipped && unquote && reader->currentFileRowID == desc->BeginFromLine) {
+            // The header is a record: a name in quotes may go on over line ends.
+            const int headerLine = reader->currentFileRowID;
+            buf->scan.started = false;
+            buf->scan.complete = false;
+            const RowResult header = ReadRow(reader, true);
+            if (header == RowResult::OutOfMemory) break;
+            if (header == RowResult::Row && !ContinueQuotedRow(reader)) break;
+            firstLine += reader->currentFileRowID - headerLine;
+        } else if (ReadRow(reader, false) == RowResult::OutOfMemory) {
+            break;
+        }
+        reader->currentFileRowID++;
+    }
     const bool convert = desc->Encoding[0] != '\0';
     if (unquote || convert) keepText = true;
-    reader->currentRowFirstLine = reader->currentFileRowID;
     reader->rowEncodingError = 0;
     reader->rowUnclosedQuote = 0;
-    buf->scan.started = false;
-    buf->scan.complete = false;
-    bool haveRow = ReadRow(reader, keepText) == RowResult::Row;
+    reader->rowSwallowedLine = 0;
+    reader->rowMultiLineValues = 0;
+    bool haveRow;
+    for (;;) {
+        reader->currentRowFirstLine = reader->currentFileRowID;
+        buf->scan.started = false;
+        buf->scan.complete = false;
+        haveRow = ReadRow(reader, keepText) == RowResult::Row;
+        // An empty line (nothing before its end) is no row: passed over and counted.
+        if (!haveRow || buf->rowLen != 0 || reader->lineTooLong) break;
+        reader->blankLines++;
+        reader->currentFileRowID++;
+    }
     if (haveRow && unquote && !ContinueQuotedRow(reader)) haveRow = false;
     // A conversion moves the bytes the scan found; a check leaves them.
     buf->scan.complete = buf->scan.complete && (!convert || buf->checkOnly);
@@ -224,51 +273,78 @@ Lanes LanesAt(const char* text) {
     return lanes;
 }
 
-// The positions i of [from, len) where `lanesMatch(text + i)` (lanes of 0xFF where it holds)
-// and `oneMatches(text + i)` hold: 16 bytes at a time in vector registers whatever the
-// optimisation level, each lane counting up to 255 before the lanes are added up.
-template <typename LanesMatch, typename OneMatches>
-int64_t CountMatches(const char* text, size_t from, size_t len, LanesMatch lanesMatch,
-                     OneMatches oneMatches) {
-    int64_t matches = 0;
-    size_t i = from;
+// In one pass: how many times `c` is in text[0, len) (`ones`), and the positions i of [1, len)
+// where text[i - 1] and text[i] are both `c` (`twos`: an empty line between two one-byte line
+// ends).
+void CountByteAndRepeats(const char* text, size_t len, char c, int64_t* ones, int64_t* twos) {
+    *ones = len > 0 && text[0] == c ? 1 : 0;
+    *twos = 0;
+    size_t i = 1;
+    const Lanes cs = Lanes{} + static_cast<unsigned char>(c);
     while (i + sizeof(Lanes) <= len) {
         const size_t stop = std::min(len - sizeof(Lanes) + 1, i + 255 * sizeof(Lanes));
-        Lanes counts{};
-        for (; i < stop; i += sizeof(Lanes)) counts -= lanesMatch(text + i);
-        for (size_t lane = 0; lane < sizeof(Lanes); ++lane) matches += counts[lane];
+        Lanes oneCounts{}, twoCounts{};
+        for (; i < stop; i += sizeof(Lanes)) {
+            const Lanes here = reinterpret_cast<Lanes>(LanesAt(text + i) == cs);
+            oneCounts -= here;
+            twoCounts -= here & reinterpret_cast<Lanes>(LanesAt(text + i - 1) == cs);
+        }
+        for (size_t lane = 0; lane < sizeof(Lanes); ++lane) {
+            *ones += oneCounts[lane];
+            *twos += twoCounts[lane];
+        }
     }
-    for (; i < len; ++i) matches += oneMatches(text + i) ? 1 : 0;
-    return matches;
+    for (; i < len; ++i) {
+        *ones += text[i] == c ? 1 : 0;
+        *twos += text[i] == c && text[i - 1] == c ? 1 : 0;
+    }
 }
 
-// How many times `c` is in text[0, len).
-int64_t CountByte(const char* text, size_t len, char c) {
-    const Lanes cs = Lanes{} + static_cast<unsigned char>(c);
-    return CountMatches(
-        text, 0, len, [cs](const char* at) { return reinterpret_cast<Lanes>(LanesAt(at) == cs); },
-        [c](const char* at) { return *at == c; });
-}
-
-// The positions i of [1, len) where text[i - 1] is `first` and text[i] is `second`.
-int64_t CountPairs(const char* text, size_t len, char first, char second) {
+// In one pass: the positions i of [1, len) where text[i - 1, i] is first, second (`pairs`),
+// and those of [3, len) where text[i - 3, i] is first, second, first, second (`doubles`: an
+// empty line between two two-byte line ends). 16 bytes at a time in vector registers whatever
+// the optimisation level, each lane counting up to 255 before the lanes are added up.
+void CountPairsAndDoubles(const char* text, size_t len, char first, char second, int64_t* pairs,
+                          int64_t* doubles) {
+    *pairs = 0;
+    *doubles = 0;
+    size_t i = 1;
+    for (; i < len && i < 3; ++i) *pairs += text[i - 1] == first && text[i] == second ? 1 : 0;
     const Lanes firsts = Lanes{} + static_cast<unsigned char>(first);
     const Lanes seconds = Lanes{} + static_cast<unsigned char>(second);
-    return CountMatches(
-        text, 1, len,
-        [firsts, seconds](const char* at) {
-            return reinterpret_cast<Lanes>((LanesAt(at - 1) == firsts) & (LanesAt(at) == seconds));
-        },
-        [first, second](const char* at) { return at[-1] == first && at[0] == second; });
+    while (i + sizeof(Lanes) <= len) {
+        const size_t stop = std::min(len - sizeof(Lanes) + 1, i + 255 * sizeof(Lanes));
+        Lanes pairCounts{}, doubleCounts{};
+        for (; i < stop; i += sizeof(Lanes)) {
+            const char* at = text + i;
+            const Lanes pair =
+                reinterpret_cast<Lanes>((LanesAt(at - 1) == firsts) & (LanesAt(at) == seconds));
+            const Lanes before = reinterpret_cast<Lanes>((LanesAt(at - 3) == firsts) &
+                                                         (LanesAt(at - 2) == seconds));
+            pairCounts -= pair;
+            doubleCounts -= pair & before;
+        }
+        for (size_t lane = 0; lane < sizeof(Lanes); ++lane) {
+            *pairs += pairCounts[lane];
+            *doubles += doubleCounts[lane];
+        }
+    }
+    for (; i < len; ++i) {
+        const bool pair = text[i - 1] == first && text[i] == second;
+        *pairs += pair ? 1 : 0;
+        *doubles += pair && text[i - 3] == first && text[i - 2] == second ? 1 : 0;
+    }
 }
 
 }  // namespace
 
 // The row count of a file whose rows end only at the indicator (no quoted line ends, no
 // decoding): the indicators are counted block by block, without cutting rows, plus a last line
-// without one; the lines before BeginFromLine are not rows. Reports progress once per block
-// and stops at the task's stop request (cancelled). False when the description does not allow
-// it: the rows are then read one by one.
+// without one; the lines before BeginFromLine are passed over first, as the reading does. An
+// empty line (an indicator right after another, or at the start) is no row: such lines are
+// counted apart, in blankLines. Reports progress once per block and stops at the task's stop
+// request (cancelled). False when the description does not allow it: the rows are then read
+// one by one.
 bool CountRowsByBlocks(DATAFILE* reader, TASK* task, int* count, bool* cancelled) {
     FileDesc* desc = reader->desc;
     DATAFILE_BUFFER* buf = reader->buffer;
@@ -280,29 +356,49 @@ bool CountRowsByBlocks(DATAFILE* reader, TASK* task, int* count, bool* cancelled
     if (!rowsSplit || indLen == 0 || desc->Encoding[0] != '\0' ||
         (desc->Unquote != 0 && desc->TypeStructFile == STRUCTFILE_DELIMITED))
         return false;
+    // The lines before the first row, as the reading passes over them.
+    for (int line = 1; line < desc->BeginFromLine; ++line)
+        if (ReadRow(reader, false) != RowResult::Row) break;
     int64_t ends = 0;
+    int64_t blanks = 0;
     size_t matched = 0;
-    char previous = '\0';  // last character of the previous block
+    // The bytes before the block being counted: the start of the counting is taken as a line
+    // end, so that an empty first line is one.
+    char tail[3] = {'\0', indicator[0], indLen > 1 ? indicator[1] : indicator[0]};
+    int64_t lastEnd = buf->blockStart + static_cast<int64_t>(buf->pos);  // general indicators
     bool textAfterLastEnd = false;
     char message[128];
     while (refill(reader)) {
         const char* p = buf->block + buf->pos;
         const char* end = buf->block + buf->len;
+        const size_t len = static_cast<size_t>(end - p);
         if (indLen == 1) {
-            ends += CountByte(p, static_cast<size_t>(end - p), indicator[0]);
-            textAfterLastEnd = end[-1] != indicator[0];
+            const char c = indicator[0];
+            int64_t ones = 0, twos = 0;
+            CountByteAndRepeats(p, len, c, &ones, &twos);
+            ends += ones;
+            blanks += twos + (tail[2] == c && p[0] == c ? 1 : 0);
+            textAfterLastEnd = end[-1] != c;
         } else if (indLen == 2 && indicator[0] != indicator[1]) {
             // CR LF and the like: pairs counted over the whole block (two different characters
             // never overlap), the pair that straddles two blocks through the last character of
-            // the previous one.
+            // the previous one; empty lines likewise, through its last three.
             const char first = indicator[0], second = indicator[1];
-            const size_t len = static_cast<size_t>(end - p);
-            const int64_t pairs =
-                CountPairs(p, len, first, second) + (previous == first && p[0] == second ? 1 : 0);
-            ends += pairs;
-            const char beforeLast = len >= 2 ? end[-2] : previous;
+            int64_t pairs = 0, doubles = 0;
+            CountPairsAndDoubles(p, len, first, second, &pairs, &doubles);
+            ends += pairs + (tail[2] == first && p[0] == second ? 1 : 0);
+            char joined[6];
+            const size_t head = std::min<size_t>(3, len);
+            memcpy(joined, tail, 3);
+            memcpy(joined + 3, p, head);
+            for (size_t i = 3; i < 3 + head; ++i)
+                blanks += joined[i - 3] == first && joined[i - 2] == second &&
+                                  joined[i - 1] == first && joined[i] == second
+                              ? 1
+                              : 0;
+            blanks += doubles;
+            const char beforeLast = len >= 2 ? end[-2] : tail[2];
             textAfterLastEnd = !(end[-1] == second && beforeLast == first);
-            previous = end[-1];
         } else {
             while (p < end) {
                 if (matched == 0) {
@@ -324,24 +420,36 @@ bool CountRowsByBlocks(DATAFILE* reader, TASK* task, int* count, bool* cancelled
                     ++ends;
                     matched = 0;
                     textAfterLastEnd = false;
+                    const int64_t at = buf->blockStart + (p - buf->block);
+                    if (at - static_cast<int64_t>(indLen) == lastEnd) ++blanks;
+                    lastEnd = at;
                 }
             }
+        }
+        // The last three bytes before the next block.
+        if (len >= 3) {
+            memcpy(tail, end - 3, 3);
+        } else {
+            char last[6];
+            memcpy(last, tail, 3);
+            memcpy(last + 3, buf->block + buf->pos, len);
+            memcpy(tail, last + len, 3);
         }
         buf->pos = buf->len;
         reader->readBytes = static_cast<double>(buf->blockStart + static_cast<int64_t>(buf->len));
         const double percent =
             reader->fileSize > 0 ? 100.0 * reader->readBytes / reader->fileSize : 0.0;
         snprintf(message, sizeof message, "%lli lignes lues... (%.0f%%)",
-                 static_cast<long long>(ends), percent);
+                 static_cast<long long>(ends - blanks), percent);
         TASK_Report(task, TASK_EVENT_PROGRESS, 100, static_cast<int>(percent), message);
         if (TASK_IsStopRequested(task)) {
             *cancelled = true;
             break;
         }
     }
-    const int64_t lines = ends + (textAfterLastEnd && !*cancelled ? 1 : 0);
-    const int64_t rows = lines - (desc->BeginFromLine > 1 ? desc->BeginFromLine - 1 : 0);
+    const int64_t rows = ends + (textAfterLastEnd && !*cancelled ? 1 : 0) - blanks;
     *count = rows <= 0 ? 0 : rows > INT_MAX ? INT_MAX : static_cast<int>(rows);
+    reader->blankLines = blanks > INT_MAX ? INT_MAX : static_cast<int>(blanks);
     return true;
 }
 

@@ -184,6 +184,38 @@ FieldScan ScanLenientField(const char* row, size_t len, size_t i, bool quoted, c
     return scan;
 }
 
+int FieldsOfLineAlone(const DATAFILE* reader, const char* line, size_t len) {
+    const char* delim = reader->desc->FieldDelimiterChars;
+    const size_t delimLen = strnlen(delim, sizeof reader->desc->FieldDelimiterChars);
+    const LDCG_ELT* nextColumn = reader->desc->columns ? reader->desc->columns->first : nullptr;
+    int values = 0;
+    size_t at = 0;
+    for (;;) {
+        const ColumnDesc* column = nullptr;
+        if (nextColumn) {
+            column = static_cast<const ColumnDesc*>(nextColumn->lParam1);
+            nextColumn = nextColumn->next;
+        }
+        char startChar = '\0';
+        char endChar = '\0';
+        ProtectionOf(reader, column, &startChar, &endChar);
+        ++values;
+        const bool quoted = startChar != '\0' && at < len && line[at] == startChar;
+        const FieldScan f = ScanLenientField(line, len, quoted ? at + 1 : at, quoted, endChar,
+                                             delim, delimLen, true);
+        if (f.open) return -1;
+        if (quoted) {
+            if (f.closedAt == SIZE_MAX || f.closedAt + 1 != f.end) return -1;
+        } else if (startChar != '\0' && f.end > at &&
+                   (memchr(line + at, startChar, f.end - at) != nullptr ||
+                    (endChar != '\0' && memchr(line + at, endChar, f.end - at) != nullptr))) {
+            return -1;
+        }
+        if (!f.delimited) return values;
+        at = f.end + delimLen;
+    }
+}
+
 // True when the row read so far ends inside a protected field of the unquoting reading
 // (`lineComplete`: its line has ended, so a closing character at its end closes). The scan
 // goes on from where the previous call for the same row stopped: a row is scanned once

@@ -6,15 +6,17 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <algorithm>
+#include <climits>
+#include <cstdint>
 #include <map>
+#include <string_view>
+#include <strings.h>
 #include <vector>
 
 #include "foundation/utf8.h"
 
 namespace {
-
-// Lines the delimiter guess looks at.
-constexpr int DELIMITER_SAMPLE_LINES = 100;
 
 bool startsWith(const std::string& s, const char* prefix) {
     return s.compare(0, strlen(prefix), prefix) == 0;
@@ -58,61 +60,168 @@ Utf8Census utf8Census(const std::string& s, morvex::Utf8End end) {
     return census;
 }
 
-// Splits the first lines of `text` at `delim`, a field that begins with `quote` being protected
-// up to its closing one; `onField(line, begin, end)` gets each field's bytes (protecting
-// characters included), `onLine(fields)` each line's field count. Empty lines are not lines.
-template <typename OnField, typename OnLine>
-void splitLines(const std::string& text, const std::string& eol, char delim, char quote,
-                OnField&& onField, OnLine&& onLine) {
-    int lines = 0;
-    int fields = 1;
+// One field of a record as the splitter finds it: its bytes in the text, protecting
+// characters included.
+struct FieldSpan {
+    size_t begin;
+    size_t end;
+};
+
+// Splits the records of `text` at `delim` (one or more bytes; empty: one field a record) and
+// `eol`, as RFC 4180 readers do: a field that begins with `quote` (0: none) is protected up to
+// its closing one, a doubled one inside standing for itself, and may hold delimiters and line
+// ends; `quote` elsewhere in a field is text. Empty lines are not records; a record cut by the
+// text's end is left out. `onRecord(fields, end)` gets each record's fields and the offset
+// just past it; it returns false to stop. At most DATAFILE_SAMPLE_RECORDS records.
+template <typename OnRecord>
+void splitRecords(const std::string& text, std::string_view eol, std::string_view delim,
+                  char quote, OnRecord&& onRecord) {
+    std::vector<FieldSpan> fields;
+    int records = 0;
     size_t fieldStart = 0;
-    bool lineHasText = false;
     size_t i = 0;
     const size_t n = text.size();
-    while (i < n && lines < DELIMITER_SAMPLE_LINES) {
-        if (i == fieldStart && quote != '\0' && text[i] == quote) {
+    const char eol0 = eol.empty() ? '\n' : eol[0];
+    const char delim0 = delim.empty() ? '\0' : delim[0];
+    auto at = [&text, n](size_t pos, std::string_view what) {
+        return pos + what.size() <= n && text.compare(pos, what.size(), what.data(), what.size()) == 0;
+    };
+    while (i < n && records < DATAFILE_SAMPLE_RECORDS) {
+        const char c = text[i];
+        if (i == fieldStart && quote != '\0' && c == quote) {
             // Protected: up to the closing character, a doubled one standing for itself.
             size_t j = i + 1;
             for (;;) {
-                while (j < n && text[j] != quote) ++j;
+                const void* q = memchr(text.data() + j, quote, n - j);
+                if (!q) return;  // cut by the sample's end: the record is not whole
+                j = static_cast<size_t>(static_cast<const char*>(q) - text.data());
                 if (j + 1 < n && text[j + 1] == quote) {
                     j += 2;
                     continue;
                 }
                 break;
             }
-            if (j >= n) return;  // cut by the sample's end: the line is not whole
-            lineHasText = true;
             i = j + 1;
             continue;
         }
-        if (text[i] == delim) {
-            onField(lines, fieldStart, i);
-            ++fields;
-            lineHasText = true;
-            fieldStart = ++i;
-            continue;
-        }
-        if (!eol.empty() && text.compare(i, eol.size(), eol) == 0) {
-            if (lineHasText || fields > 1 || i > fieldStart) {
-                onField(lines, fieldStart, i);
-                onLine(fields);
-                ++lines;
-            }
-            fields = 1;
-            lineHasText = false;
-            i += eol.size();
+        if (!delim.empty() && c == delim0 && at(i, delim)) {
+            fields.push_back({fieldStart, i});
+            i += delim.size();
             fieldStart = i;
             continue;
         }
-        lineHasText = true;
+        if (c == eol0 && at(i, eol.empty() ? std::string_view("\n") : eol)) {
+            const size_t eolSize = eol.empty() ? 1 : eol.size();
+            if (!fields.empty() || i > fieldStart) {
+                fields.push_back({fieldStart, i});
+                ++records;
+                if (!onRecord(fields, i + eolSize)) return;
+            }
+            fields.clear();
+            i += eolSize;
+            fieldStart = i;
+            continue;
+        }
         ++i;
     }
-    if (lineHasText && lines < DELIMITER_SAMPLE_LINES) {
-        onField(lines, fieldStart, n);
-        onLine(fields);
+    // The last line without its end is whole only when the text is the whole file; a sample
+    // that filled its size may have been cut inside it.
+    if (i >= n && (!fields.empty() || n > fieldStart) && records < DATAFILE_SAMPLE_RECORDS &&
+        n < DATAFILE_SAMPLE_SIZE) {
+        fields.push_back({fieldStart, n});
+        onRecord(fields, n);
     }
+}
+
+// The text of a field: its protecting characters removed and doubled ones made single when it
+// begins with `quote`, blanks around it trimmed.
+std::string cellText(const std::string& text, FieldSpan f, char quote) {
+    std::string_view v(text.data() + f.begin, f.end - f.begin);
+    std::string out;
+    if (quote != '\0' && !v.empty() && v.front() == quote) {
+        v.remove_prefix(1);
+        if (!v.empty() && v.back() == quote) v.remove_suffix(1);
+        out.reserve(v.size());
+        for (size_t k = 0; k < v.size(); ++k) {
+            out += v[k];
+            if (v[k] == quote && k + 1 < v.size() && v[k + 1] == quote) ++k;
+        }
+    } else {
+        out.assign(v);
+    }
+    const size_t first = out.find_first_not_of(" \t");
+    if (first == std::string::npos) return {};
+    return out.substr(first, out.find_last_not_of(" \t") - first + 1);
+}
+
+// The kind of a cell, as the header guess compares them.
+enum class CellKind {
+    Empty,   // nothing, or a word that stands for no value (NA, NULL, N/A, -)
+    Number,  // an integer or a decimal, signed, with a point or a comma, an exponent
+    Date,    // digits with date or time separators (2024-03-01, 01/03/2024 12:00)
+    Text,    // anything else
+};
+
+bool isMissingWord(const std::string& v) {
+    static const char* const words[] = {"na", "n/a", "nan", "null", "none", "-", "?", "."};
+    for (const char* w : words)
+        if (strcasecmp(v.c_str(), w) == 0) return true;
+    return false;
+}
+
+CellKind kindOf(const std::string& v) {
+    if (v.empty() || isMissingWord(v)) return CellKind::Empty;
+    size_t i = v[0] == '+' || v[0] == '-' ? 1 : 0;
+    size_t digits = 0;
+    while (i < v.size() && isdigit(static_cast<unsigned char>(v[i]))) ++i, ++digits;
+    if (i < v.size() && (v[i] == '.' || v[i] == ',')) {
+        ++i;
+        while (i < v.size() && isdigit(static_cast<unsigned char>(v[i]))) ++i, ++digits;
+    }
+    if (digits > 0 && i < v.size() && (v[i] == 'e' || v[i] == 'E')) {
+        size_t j = i + 1;
+        if (j < v.size() && (v[j] == '+' || v[j] == '-')) ++j;
+        const size_t from = j;
+        while (j < v.size() && isdigit(static_cast<unsigned char>(v[j]))) ++j;
+        if (j > from) i = j;
+    }
+    if (digits > 0 && i == v.size()) return CellKind::Number;
+    // Dates and times: digits and separators only, starting with a digit, at least two
+    // separators among - / . : and no letters but a T between date and time.
+    if (!isdigit(static_cast<unsigned char>(v[0]))) return CellKind::Text;
+    int separators = 0;
+    for (char c : v) {
+        if (isdigit(static_cast<unsigned char>(c))) continue;
+        if (c == '-' || c == '/' || c == '.' || c == ':') {
+            ++separators;
+            continue;
+        }
+        if (c == ' ' || c == 'T' || c == 'Z') continue;
+        return CellKind::Text;
+    }
+    return separators >= 2 ? CellKind::Date : CellKind::Text;
+}
+
+bool isInteger(const std::string& v) {
+    size_t i = v[0] == '+' || v[0] == '-' ? 1 : 0;
+    if (i >= v.size()) return false;
+    for (; i < v.size(); ++i)
+        if (!isdigit(static_cast<unsigned char>(v[i]))) return false;
+    return true;
+}
+
+std::string lowerAscii(std::string v) {
+    for (char& c : v) c = static_cast<char>(tolower(static_cast<unsigned char>(c)));
+    return v;
+}
+
+// The end of line and delimiter of a text notation the guesses themselves produce.
+std::string notationChars(const std::string& notation) {
+    if (notation == "\\r\\n") return "\r\n";
+    if (notation == "\\n") return "\n";
+    if (notation == "\\r") return "\r";
+    if (notation == "\\t") return "\t";
+    return notation;
 }
 
 }  // namespace
@@ -129,11 +238,52 @@ std::string DATAFILE_ReadSample(const char* path) {
     return sample;
 }
 
+const char* DATAFILE_DetectBinary(const std::string& sample) {
+    static const struct {
+        const char* magic;
+        size_t size;
+        const char* kind;
+    } signatures[] = {
+        {"\x1F\x8B", 2, "gzip"},
+        {"\x28\xB5\x2F\xFD", 4, "zstd"},
+        {"\xFD\x37\x7A\x58\x5A\x00", 6, "xz"},
+        {"BZh", 3, "bzip2"},
+        {"PK\x03\x04", 4, "zip"},
+        {"7z\xBC\xAF\x27\x1C", 6, "7z"},
+        {"SQLite format 3\0", 16, "SQLite"},
+        {"%PDF-", 5, "PDF"},
+        {"\x89PNG", 4, "PNG"},
+        {"\xFF\xD8\xFF", 3, "JPEG"},
+        {"\x7F" "ELF", 4, "ELF"},
+    };
+    for (const auto& sig : signatures)
+        if (sample.size() >= sig.size && memcmp(sample.data(), sig.magic, sig.size) == 0)
+            return sig.kind;
+    const char* encoding = DATAFILE_DetectEncoding(sample);
+    if (strncmp(encoding, "UTF-16", 6) == 0) return nullptr;
+    const size_t zeros = static_cast<size_t>(std::count(sample.begin(), sample.end(), '\0'));
+    return zeros >= 8 && zeros * 100 > sample.size() ? "octets nuls" : nullptr;
+}
+
 const char* DATAFILE_DetectEncoding(const std::string& sample, std::vector<int>* invalidLines) {
     if (invalidLines) invalidLines->clear();
     if (startsWith(sample, "\xEF\xBB\xBF")) return "UTF-8";
     if (startsWith(sample, "\xFF\xFE")) return "UTF-16LE";
     if (startsWith(sample, "\xFE\xFF")) return "UTF-16BE";
+    // UTF-16 without its mark: text of the Latin scripts has a zero byte beside nearly every
+    // character, always on the same side.
+    const size_t look = std::min<size_t>(sample.size() & ~size_t{1}, 4096);
+    if (look >= 4) {
+        size_t zeroEven = 0;
+        size_t zeroOdd = 0;
+        for (size_t i = 0; i < look; i += 2) {
+            zeroEven += sample[i] == '\0';
+            zeroOdd += sample[i + 1] == '\0';
+        }
+        const size_t pairs = look / 2;
+        if (zeroOdd * 10 >= pairs * 6 && zeroEven * 20 <= pairs) return "UTF-16LE";
+        if (zeroEven * 10 >= pairs * 6 && zeroOdd * 20 <= pairs) return "UTF-16BE";
+    }
     // A sample that filled its size may stop inside a character that the file completes; a
     // shorter one is the whole file, which then ends inside a character.
     const morvex::Utf8End end =
@@ -182,19 +332,33 @@ const char* DATAFILE_DetectDelimiter(const std::string& text, const char* endOfL
         char c;
         const char* notation;
     } candidates[] = {{';', ";"}, {',', ","}, {'\t', "\\t"}, {'|', "|"}};
-    const std::string eol = endOfLine ? endOfLine : "\n";
+    const std::string eol = endOfLine && endOfLine[0] ? endOfLine : "\n";
     const char* best = nullptr;
-    int bestScore = 0;
+    double bestScore = 0;
     for (const auto& cand : candidates) {
-        // Score: lines sharing the commonest number of fields, when that number splits.
-        std::map<int, int> frequency;
-        splitLines(
-            text, eol, cand.c, quote, [](int, size_t, size_t) {},
-            [&frequency](int fields) { ++frequency[fields]; });
-        int score = 0;
-        for (const auto& [fields, lines] : frequency)
-            if (fields > 1 && lines > score) score = lines;
-        if (score > bestScore) {
+        if (text.find(cand.c) == std::string::npos) continue;
+        std::map<size_t, int> frequency;  // fields -> records
+        int records = 0;
+        size_t covered = 0;  // bytes of the text up to the end of the last whole record
+        splitRecords(text, eol, std::string_view(&cand.c, 1), quote,
+                     [&](const std::vector<FieldSpan>& fields, size_t end) {
+                         ++frequency[fields.size()];
+                         ++records;
+                         covered = end;
+                         return true;
+                     });
+        size_t commonest = 0;
+        int commonestRecords = 0;
+        for (const auto& [fields, count] : frequency) {
+            if (count >= commonestRecords) {  // a tie goes to the larger count
+                commonest = fields;
+                commonestRecords = count;
+            }
+        }
+        if (commonest < 2 || records == 0) continue;
+        const double score = static_cast<double>(commonestRecords) / records *
+                             static_cast<double>(covered) / static_cast<double>(text.size());
+        if (score > bestScore + 1e-9) {
             bestScore = score;
             best = cand.notation;
         }
@@ -204,52 +368,261 @@ const char* DATAFILE_DetectDelimiter(const std::string& text, const char* endOfL
 
 char DATAFILE_DetectQuote(const std::string& text, const char* endOfLine, const char* delimiter) {
     if (!delimiter || !delimiter[0]) return '\0';
-    const std::string eol = endOfLine ? endOfLine : "\n";
+    const std::string eol = endOfLine && endOfLine[0] ? endOfLine : "\n";
+    const std::string_view delim(delimiter);
     // A field wholly between the character, such as "Paris" (at least its two characters).
-    auto enclosed = [&text](size_t b, size_t e, char q) {
-        return e - b >= 2 && text[b] == q && text[e - 1] == q;
+    auto enclosed = [&text](FieldSpan f, char q) {
+        return f.end - f.begin >= 2 && text[f.begin] == q && text[f.end - 1] == q;
     };
-    int doubleQuoted = 0;
-    splitLines(
-        text, eol, delimiter[0], '"',
-        [&](int, size_t b, size_t e) { doubleQuoted += enclosed(b, e, '"') ? 1 : 0; },
-        [](int) {});
-    if (doubleQuoted > 0) return '"';
+    bool doubleQuoted = false;
+    splitRecords(text, eol, delim, '"', [&](const std::vector<FieldSpan>& fields, size_t) {
+        for (const FieldSpan& f : fields)
+            if (enclosed(f, '"')) doubleQuoted = true;
+        return !doubleQuoted;
+    });
+    if (doubleQuoted) return '"';
     // The apostrophe is also a letter of names (O'Brien): it must enclose fields on many lines.
-    int lines = 0;
-    int linesQuoted = 0;
-    int lastQuotedLine = -1;
-    splitLines(
-        text, eol, delimiter[0], '\'',
-        [&](int line, size_t b, size_t e) {
-            if (enclosed(b, e, '\'') && line != lastQuotedLine) {
-                lastQuotedLine = line;
-                ++linesQuoted;
+    int records = 0;
+    int recordsQuoted = 0;
+    splitRecords(text, eol, delim, '\'', [&](const std::vector<FieldSpan>& fields, size_t) {
+        ++records;
+        for (const FieldSpan& f : fields) {
+            if (enclosed(f, '\'')) {
+                ++recordsQuoted;
+                break;
             }
-        },
-        [&lines](int) { ++lines; });
-    return lines > 0 && linesQuoted * 2 >= lines ? '\'' : '\0';
+        }
+        return true;
+    });
+    return records > 0 && recordsQuoted * 2 >= records ? '\'' : '\0';
+}
+
+int DATAFILE_DetectHeader(const std::string& text, const char* endOfLine, const char* delimiter,
+                          char quote) {
+    const std::string eol = endOfLine && endOfLine[0] ? endOfLine : "\n";
+    std::vector<std::string> first;
+    // Per column: kinds of the values below the first record, their lengths, their texts.
+    struct Column {
+        int numbers = 0, decimals = 0, dates = 0, texts = 0;
+        size_t minLength = SIZE_MAX, maxLength = 0;
+        std::vector<std::string> seen;  // texts, for the repeat of a header cell
+    };
+    std::vector<Column> columns;
+    int records = 0;
+    constexpr size_t kSeenPerColumn = 2000;
+    splitRecords(text, eol, delimiter ? std::string_view(delimiter) : std::string_view(), quote,
+                 [&](const std::vector<FieldSpan>& fields, size_t) {
+                     if (records++ == 0) {
+                         for (const FieldSpan& f : fields) first.push_back(cellText(text, f, quote));
+                         columns.resize(first.size());
+                         return true;
+                     }
+                     for (size_t c = 0; c < fields.size() && c < columns.size(); ++c) {
+                         const std::string v = cellText(text, fields[c], quote);
+                         Column& col = columns[c];
+                         switch (kindOf(v)) {
+                             case CellKind::Empty:
+                                 continue;
+                             case CellKind::Number:
+                                 ++col.numbers;
+                                 col.decimals += !isInteger(v);
+                                 break;
+                             case CellKind::Date:
+                                 ++col.dates;
+                                 break;
+                             case CellKind::Text:
+                                 ++col.texts;
+                                 break;
+                         }
+                         col.minLength = std::min(col.minLength, v.size());
+                         col.maxLength = std::max(col.maxLength, v.size());
+                         if (col.seen.size() < kSeenPerColumn) col.seen.push_back(v);
+                     }
+                     return true;
+                 });
+    if (first.empty()) return 0;
+    // Whole numbers growing from one name to the next (years, 1 to n) are names over numbers.
+    bool growing = true;
+    long long previous = LLONG_MIN;
+    int numericNames = 0;
+    for (const std::string& h : first) {
+        if (kindOf(h) != CellKind::Number) continue;
+        ++numericNames;
+        const long long n = isInteger(h) ? strtoll(h.c_str(), nullptr, 10) : LLONG_MIN;
+        if (n == LLONG_MIN || n <= previous) growing = false;
+        previous = n;
+    }
+    growing = growing && numericNames >= 3;
+    int votes = 0;
+    int against = 0;
+    for (size_t c = 0; c < first.size(); ++c) {
+        const Column& col = columns[c];
+        const std::string& h = first[c];
+        const CellKind kind = kindOf(h);
+        const int values = col.numbers + col.dates + col.texts;
+        if (values == 0 || kind == CellKind::Empty) continue;
+        if (col.texts == 0 && col.dates == 0) {  // a column of numbers
+            if (kind == CellKind::Text || kind == CellKind::Date) ++votes;
+            // A whole number over decimals (a year over amounts) says nothing.
+            else if (!(col.decimals > 0 && isInteger(h))) ++against;
+        } else if (col.texts == 0 && col.numbers == 0) {  // a column of dates
+            if (kind == CellKind::Date) ++against;
+            else ++votes;
+        } else if (col.numbers == 0 && col.dates == 0 && values >= 2) {  // texts
+            if (col.minLength == col.maxLength && h.size() != col.minLength) ++votes;
+        }
+    }
+    if (growing && votes > 0) against = 0;
+    votes -= against;
+    if (votes != 0) return votes > 0 ? 1 : 0;
+    // Nothing tells the first record from the others: names are unique, present (but perhaps
+    // the first, over row names) and not values of their own column.
+    if (records == 1) {
+        for (const std::string& h : first)
+            if (kindOf(h) != CellKind::Text) return 0;
+        return 1;
+    }
+    std::vector<std::string> names;
+    for (size_t c = 0; c < first.size(); ++c) {
+        const std::string h = lowerAscii(first[c]);
+        if (h.empty()) continue;
+        if (std::find(names.begin(), names.end(), h) != names.end()) return 0;
+        const auto& seen = columns[c].seen;
+        if (std::find(seen.begin(), seen.end(), first[c]) != seen.end()) return 0;
+        names.push_back(h);
+    }
+    return names.empty() ? 0 : 1;
+}
+
+std::string DATAFILE_DetectFixedWidth(const std::string& text, const char* endOfLine,
+                                      const char* delimiter) {
+    const std::string eol = endOfLine && endOfLine[0] ? endOfLine : "\n";
+    std::vector<std::string_view> lines;
+    for (size_t pos = 0; pos < text.size() && lines.size() < DATAFILE_SAMPLE_RECORDS;) {
+        size_t next = text.find(eol, pos);
+        if (next == std::string::npos) {
+            if (text.size() >= DATAFILE_SAMPLE_SIZE) break;  // cut by the sample's end
+            next = text.size();
+        }
+        if (next > pos) lines.emplace_back(text.data() + pos, next - pos);
+        pos = next + eol.size();
+    }
+    if (lines.size() < 3) return {};
+    std::map<size_t, size_t> lengths;
+    for (std::string_view l : lines) ++lengths[l.size()];
+    size_t width = 0;
+    size_t sameLength = 0;
+    for (const auto& [length, count] : lengths) {
+        if (count > sameLength) {
+            width = length;
+            sameLength = count;
+        }
+    }
+    if (width < 10 || sameLength * 10 < lines.size() * 9) return {};
+    // A delimiter that splits each line at other places is a delimiter, not data.
+    if (delimiter && delimiter[0]) {
+        auto placesOf = [delimiter](std::string_view l) {
+            std::vector<size_t> places;
+            for (size_t p = l.find(delimiter); p != std::string_view::npos;
+                 p = l.find(delimiter, p + 1))
+                places.push_back(p);
+            return places;
+        };
+        const std::vector<size_t> reference = placesOf(lines.front());
+        for (std::string_view l : lines)
+            if (placesOf(l) != reference) return {};
+    }
+    // Positions where padding ends: a blank, then not a blank, in nearly every line of the
+    // common length.
+    // One of them at least must end padding of two blanks or more in half the lines: a
+    // single blank between a date and a time, or two words, is no padding.
+    std::vector<size_t> boundaries;
+    bool padded = false;
+    for (size_t p = 1; p + 1 < width; ++p) {
+        size_t aligned = 0;
+        size_t twoBlanks = 0;
+        for (std::string_view l : lines) {
+            if (l.size() == width && l[p] == ' ' && l[p + 1] != ' ') {
+                ++aligned;
+                twoBlanks += l[p - 1] == ' ';
+            }
+        }
+        if (aligned * 10 >= sameLength * 9) {
+            boundaries.push_back(p + 1);
+            padded = padded || twoBlanks * 2 >= sameLength;
+        }
+    }
+    if (!padded) return {};
+    std::string places;
+    for (size_t i = 0; i < boundaries.size() && i < 12; ++i)
+        places += (i ? ", " : "") + std::to_string(boundaries[i] + 1);
+    if (boundaries.size() > 12) places += "...";
+    return std::to_string(sameLength) + " lignes de " + std::to_string(width) +
+           " caractères, colonnes alignées aux positions " + places;
 }
 
 DATAFILE_SHAPE DATAFILE_DetectShape(const std::string& sample) {
+    return DATAFILE_DetectShape(sample, DATAFILE_SHAPE_GIVEN{});
+}
+
+DATAFILE_SHAPE DATAFILE_DetectShape(const std::string& sample, const DATAFILE_SHAPE_GIVEN& given) {
     DATAFILE_SHAPE shape;
-    shape.encoding = DATAFILE_DetectEncoding(sample, &shape.invalidLines);
-    const std::string text = DATAFILE_SampleToUtf8(sample, shape.encoding.c_str());
-    const char* eol = DATAFILE_DetectEndOfLine(text);
-    if (eol) shape.endOfLine = eol;
-    const std::string eolChars = !eol ? "\n" : strcmp(eol, "\\r\\n") == 0 ? "\r\n"
-                                                : strcmp(eol, "\\r") == 0    ? "\r"
-                                                                            : "\n";
-    const char* delimiter = DATAFILE_DetectDelimiter(text, eolChars.c_str());
-    if (!delimiter) return shape;
-    const char delimChar = strcmp(delimiter, "\\t") == 0 ? '\t' : delimiter[0];
-    const char delimChars[2] = {delimChar, '\0'};
-    shape.quote = DATAFILE_DetectQuote(text, eolChars.c_str(), delimChars);
-    // Apostrophes protect differently from double quotes: split again with them.
-    if (shape.quote == '\'') {
-        const char* again = DATAFILE_DetectDelimiter(text, eolChars.c_str(), '\'');
-        if (again) delimiter = again;
+    if (const char* binary = DATAFILE_DetectBinary(sample)) {
+        shape.binary = binary;
+        return shape;
     }
-    shape.delimiter = delimiter;
+    if (given.encoding.empty())
+        shape.encoding = DATAFILE_DetectEncoding(sample, &shape.invalidLines);
+    else
+        shape.encoding = given.encoding;
+    const std::string text = DATAFILE_SampleToUtf8(sample, shape.encoding.c_str());
+
+    std::string eolChars = given.endOfLineChars;
+    if (given.endOfLine.empty()) {
+        const char* eol = DATAFILE_DetectEndOfLine(text);
+        if (eol) shape.endOfLine = eol;
+        eolChars = notationChars(eol ? eol : "\\n");
+    } else {
+        shape.endOfLine = given.endOfLine;
+    }
+
+    std::string delimChars = given.delimiterChars;
+    const char splitQuote = given.quote > 0 ? static_cast<char>(given.quote) : given.quote == 0 ? '\0' : '"';
+    if (given.delimiter.empty()) {
+        const char* delimiter = DATAFILE_DetectDelimiter(text, eolChars.c_str(), splitQuote);
+        if (delimiter) {
+            shape.delimiter = delimiter;
+            delimChars = notationChars(delimiter);
+        }
+    } else {
+        shape.delimiter = given.delimiter;
+    }
+
+    if (given.quote >= 0) {
+        shape.quote = static_cast<char>(given.quote);
+    } else if (!delimChars.empty()) {
+        shape.quote = DATAFILE_DetectQuote(text, eolChars.c_str(), delimChars.c_str());
+        // Apostrophes protect differently from double quotes: split again with them.
+        if (shape.quote == '\'' && given.delimiter.empty()) {
+            if (const char* again = DATAFILE_DetectDelimiter(text, eolChars.c_str(), '\'')) {
+                shape.delimiter = again;
+                delimChars = notationChars(again);
+            }
+        }
+    }
+
+    // Fixed-width lines: a delimiter found inside them is a character of the data.
+    if (given.delimiter.empty()) {
+        shape.fixedWidth = DATAFILE_DetectFixedWidth(text, eolChars.c_str(), delimChars.c_str());
+        if (!shape.fixedWidth.empty()) {
+            shape.delimiter.clear();
+            delimChars.clear();
+            shape.quote = '\0';
+        }
+    }
+
+    shape.header = given.header >= 0
+                       ? given.header
+                       : DATAFILE_DetectHeader(text, eolChars.c_str(), delimChars.c_str(), shape.quote);
     return shape;
 }

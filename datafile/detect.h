@@ -1,5 +1,7 @@
-// Guesses how a delimited data file is written from a sample of its first bytes: encoding,
-// end of line and delimiter. Each answer is a text notation the description takes as it is.
+// Guesses how a delimited data file is written from a sample of its first bytes: whether it is
+// text at all, its encoding, end of line, delimiter, quoting and header line, and whether it
+// looks fixed-width. Each answer is a text notation the description takes as it is. The
+// guesses read the sample only: they cost the same on a file of any size.
 #pragma once
 
 #include <cstddef>
@@ -8,11 +10,22 @@
 
 // Bytes of a file's beginning that the guesses look at.
 constexpr size_t DATAFILE_SAMPLE_SIZE = 256 * 1024;
+// Most records of the sample that the delimiter, quoting and header guesses look at.
+constexpr int DATAFILE_SAMPLE_RECORDS = 5000;
 
 // The first DATAFILE_SAMPLE_SIZE bytes of the file at `path` (empty when it cannot be read).
 std::string DATAFILE_ReadSample(const char* path);
 
+// What `sample` is when it is not text: "gzip", "zstd", "xz", "bzip2", "zip", "7z",
+// "SQLite", "PDF", "PNG", "JPEG", "ELF" from the first bytes' signature, else "octets nuls"
+// when zero bytes are at least eight and more than one in a hundred (UTF-16 text, whose zero
+// bytes fall on every other byte, excepted); nullptr for text. A few zero bytes inside values
+// do not make a file binary.
+const char* DATAFILE_DetectBinary(const std::string& sample);
+
 // The encoding of `sample`: a byte order mark decides ("UTF-8", "UTF-16LE", "UTF-16BE"); else
+// UTF-16 without its mark when zero bytes stand on every other byte of the first kilobytes;
+// else
 // "UTF-8" when the sample is valid UTF-8 (a character cut by the sample's end is allowed when
 // the sample has DATAFILE_SAMPLE_SIZE bytes, the file going on beyond it; a shorter sample is
 // the whole file, whose last line is then not valid UTF-8) or
@@ -31,19 +44,44 @@ std::string DATAFILE_SampleToUtf8(const std::string& sample, const char* encodin
 // "\\r"; nullptr when the text has none.
 const char* DATAFILE_DetectEndOfLine(const std::string& text);
 
-// Among ";", ",", tab and "|", the delimiter that splits the first 100 lines of `text` (cut
-// at `endOfLine`, the real characters) into the most consistent number of fields, ties going
-// in that order. A field that begins with `quote` is protected up to its closing one (a
-// doubled one inside stands for itself), so the delimiters and line ends it holds do not
-// count; `quote` elsewhere in a field is text. The answer is in text notation (tab is
-// "\\t"); nullptr when none splits any line.
+// Among ";", ",", tab and "|", the delimiter that splits the records of `text` (at most
+// DATAFILE_SAMPLE_RECORDS, cut at `endOfLine`, the real characters) into the most consistent
+// number of fields: the share of records having the commonest count (above one), times the
+// share of the text those records cover (a quote opened by a wrong split swallows the rest and
+// covers little); ties go in that order. A field that begins with `quote` is protected up to
+// its closing one (a doubled one inside stands for itself), so the delimiters and line ends it
+// holds do not count and a record may go on over several lines; `quote` elsewhere in a field is
+// text; a record cut by the text's end is left out. The answer is in text notation (tab is
+// "\\t"); nullptr when none splits the records.
 const char* DATAFILE_DetectDelimiter(const std::string& text, const char* endOfLine,
                                      char quote = '"');
 
 // The protecting character of the fields of `text` split at `delimiter` (real characters):
-// '"' when some field of the first 100 lines begins and ends with it; else '\'' when at least
-// half of those lines hold such a field; else 0.
+// '"' when some field of the sample's records begins and ends with it, wherever it is; else
+// '\'' when at least half of the records hold such a field; else 0.
 char DATAFILE_DetectQuote(const std::string& text, const char* endOfLine, const char* delimiter);
+
+// Whether the first record of `text` names the columns: 1 or 0. Its cells are compared with
+// the values below them, column by column (the fields split at `delimiter`, unquoted with
+// `quote`; an empty delimiter: one column): a text over a column of numbers or dates speaks
+// for a header, a number or a date of the column's own kind against it (unless whole numbers
+// grow from one name to the next, as years do, and a text speaks for a header); texts over
+// texts of one length speak for it when their length differs. When nothing speaks either way, the
+// first record is a header when its cells that are not empty are unique (case aside), one at
+// least, and none comes again below it in its column.
+int DATAFILE_DetectHeader(const std::string& text, const char* endOfLine, const char* delimiter,
+                          char quote);
+
+// What speaks for a fixed-width file in `text` (lines cut at `endOfLine`, the real
+// characters), in words ("12 lignes de 64 caractères, blancs alignés aux positions 6, 16"),
+// or an empty text: at least three lines, nine in ten of one length of 10 characters or
+// more, and positions past the first where nearly every line has a blank followed by a
+// character that is not (padding that ends where the next column begins), at one of which
+// half the lines at least have two blanks or more.
+// `delimiter` (real characters, may be empty) is the delimiter the other guesses found:
+// when it splits every line at the same places it is taken for a character of the data.
+std::string DATAFILE_DetectFixedWidth(const std::string& text, const char* endOfLine,
+                                      const char* delimiter);
 
 // Everything the guesses say of a file, from its first DATAFILE_SAMPLE_SIZE bytes.
 struct DATAFILE_SHAPE {
@@ -53,7 +91,31 @@ struct DATAFILE_SHAPE {
     std::string endOfLine;          // text notation; empty when the sample has no line end
     std::string delimiter;          // text notation; empty when no candidate splits the lines
     char quote = '\0';              // protecting character of quoted fields; 0: none
+    int header = -1;                // 1: the first line names the columns, 0: it is data;
+                                    // -1: not guessed
+    std::string binary;             // what the file is when it is not text (see
+                                    // DATAFILE_DetectBinary); the other answers are then empty
+    std::string fixedWidth;         // what speaks for fixed-width lines (no delimiter is then
+                                    // chosen); empty when nothing does
 };
 
 // The guesses over `sample` (the first bytes of a file, as DATAFILE_ReadSample gives them).
 DATAFILE_SHAPE DATAFILE_DetectShape(const std::string& sample);
+
+// What a person or a caller already knows of a file: each answer given is taken as it is,
+// each one left empty (encoding, end of line, delimiter), or at -1 (quote: -1 guess, 0 none,
+// else the character; header: -1 guess, 0 or 1), is guessed. An end of line or delimiter is
+// given twice: in text notation, kept in the answer, and in real characters, used to split.
+struct DATAFILE_SHAPE_GIVEN {
+    std::string encoding;
+    std::string endOfLine;       // text notation ("\\r\\n")
+    std::string endOfLineChars;  // the same, converted
+    std::string delimiter;       // text notation ("\\t")
+    std::string delimiterChars;  // the same, converted
+    int quote = -1;
+    int header = -1;
+};
+
+// The guesses over `sample` for what `given` leaves open, the given answers kept: each guess
+// is made under the answers before it (encoding, end of line, delimiter, quoting, header).
+DATAFILE_SHAPE DATAFILE_DetectShape(const std::string& sample, const DATAFILE_SHAPE_GIVEN& given);

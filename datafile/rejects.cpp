@@ -45,6 +45,9 @@ std::string DATAFILE_RowProblem(DATAFILE* reader, int values) {
     if (!reader || !reader->desc) return {};
     if (reader->rowEncodingError)
         return "séquence d'octets invalide pour l'encodage " + std::string(reader->desc->Encoding);
+    if (reader->rowUnclosedQuote && reader->rowSwallowedLine)
+        return "champ protégé sans fin probable : il engloberait la ligne " +
+               std::to_string(reader->rowSwallowedLine) + ", qui est une ligne complète";
     if (reader->rowUnclosedQuote) return "champ protégé jamais fermé";
     if (reader->lineTooLong)
         return "ligne de plus de " + std::to_string(reader->nCarMaxReadWithoutNewLine) +

@@ -128,6 +128,11 @@ struct FileDesc {
     int LenFixedLine;        // length of a fixed-width line
     char* ExampleFilePath;   // owned path of the example data file, or nullptr
     char* DatabaseFilePath;  // owned path of the SQLite database file, or nullptr
+    // The two paths above as the .fyk file wrote them, when that text was relative and the path
+    // is its resolution from the file's folder (filedesc/descpaths.h): owned, written back as
+    // read while the path is not set to another value; nullptr otherwise.
+    char* ExampleFileAsRead;
+    char* DatabaseFileAsRead;
     LDCG* columns;         // owned ColumnDesc* in column order (destructor FileDesc_DestroyColumn)
     IndexDesc primaryKey;  // the primary key (its column list is owned, its columns are not)
     LDCG* indexes;         // owned IndexDesc* records

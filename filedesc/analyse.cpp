@@ -139,7 +139,7 @@ int DominantFieldCount(FileDesc* desc, DATAFILE* reader) {
 struct ValueKinds {
     int values = 0;          // values that are not empty, blanks or the word NULL
     int integers = 0;        // integers without a leading zero ("0" itself included)
-    int zeroPrefixed = 0;    // integers written with a leading zero (00012)
+    int zeroPrefixed = 0;    // numbers written with a superfluous leading zero (00012, 00.5)
     int decimals = 0;        // numbers with one decimal point or comma
     int integerDigits = 0;   // most digits before the separator, among integers and decimals
     int decimalDigits = 0;   // most digits after it
@@ -179,10 +179,11 @@ void CountValueKind(ValueKinds& kinds, const COL_TYPE_STATISTICS& seen, const ch
         while (i < v.size() && v[i] >= '0' && v[i] <= '9') ++i, ++after;
     }
     if (i == v.size() && before + after > 0) {
-        if (separator) {
-            ++kinds.decimals;
-        } else if (before > 1 && v[digitsFrom] == '0') {
+        if (before > 1 && v[digitsFrom] == '0') {
+            // 00012 or 000879.17: a code whose zeros matter, not a number.
             ++kinds.zeroPrefixed;
+        } else if (separator) {
+            ++kinds.decimals;
         } else {
             ++kinds.integers;
         }
@@ -220,8 +221,8 @@ void ProposeTypeHoldingAll(ColumnDesc* column, const ValueKinds& kinds) {
     } else if (kinds.integers == kinds.values && kinds.integerDigits <= INTEGER_DIGITS_MAX) {
         t.type = DATATYPE_INTEGER;
         t.fmtEntier.taille = kinds.integerDigits;
-    } else if (kinds.zeroPrefixed > 0 && kinds.zeroPrefixed + kinds.integers == kinds.values) {
-        // Codes such as 00012: their zeros matter.
+    } else if (kinds.zeroPrefixed > 0 && numbers == kinds.values) {
+        // Codes such as 00012 or 000879.17: their zeros matter.
         t.type = DATATYPE_FIXEDCHAR;
         t.fmtChaineFixe.taille = longest;
     } else if (numbers == kinds.values && kinds.decimals > 0) {
@@ -293,6 +294,7 @@ void FILEDESC_ApplyShape(FileDesc* desc, const DATAFILE_SHAPE& shape) {
     copyCut(desc->Encoding, shape.encoding.c_str(), FILEDESC_ENCODING_MAX);
     desc->Unquote = shape.quote ? 1 : 0;
     desc->QuoteChar = shape.quote;
+    if (shape.header >= 0) desc->FirstLineIsHeader = shape.header;
 }
 
 std::string FILEDESC_TableNameFromFile(const std::string& path) {
@@ -333,7 +335,7 @@ std::string FILEDESC_MakeIdentifier(const std::string& stem) {
 }
 
 int FYK_DataFileReverseEngenering(void* window, const char* path, int rules,
-                                  const DATAFILE_SHAPE* shape) {
+                                  const DATAFILE_SHAPE* shape, int maxRows) {
     morvex::UiPort& ui = morvex::uiPort();
     std::string dataPath;
     if (path) {
@@ -364,11 +366,26 @@ int FYK_DataFileReverseEngenering(void* window, const char* path, int rules,
                               sizeof desc->FieldDelimiterChars);
     desc->FirstLineIsHeader = 1;
     FILEDESC_SetExampleFilePath(desc, dataPath.c_str());
-    if (shape)
+    if (shape) {
         FILEDESC_ApplyShape(desc, *shape);
-    else if (rules == FILEANALYSE_DETECTED)
-        FILEDESC_ApplyShape(desc, DATAFILE_DetectShape(DATAFILE_ReadSample(dataPath.c_str())));
-    if (rules == FILEANALYSE_DETECTED)
+    } else if ((rules & FILEANALYSE_DETECTED) != 0) {
+        const DATAFILE_SHAPE detected = DATAFILE_DetectShape(DATAFILE_ReadSample(dataPath.c_str()));
+        if (!detected.binary.empty()) {
+            ui.messageBox("Analyse d'un fichier délimité",
+                          "Fichier binaire : " + dataPath + " (" + detected.binary +
+                              ") n'est pas un fichier de données texte.",
+                          morvex::UiButtons::Ok, morvex::UiIcon::Warning);
+            FILEDESC_CloseFileDesc(desc);
+            ui.refresh(morvex::UiRefresh::ColumnList);
+            ui.showFilePreview("");
+            return 1;
+        }
+        if (!detected.fixedWidth.empty())
+            ui.panelMessage(morvex::UiPanel::BoldColour, morvex::PANEL_INFO,
+                            "(i) Fichier à largeur fixe probable : " + detected.fixedWidth + ".\n");
+        FILEDESC_ApplyShape(desc, detected);
+    }
+    if ((rules & FILEANALYSE_DETECTED) != 0)
         copyCut(desc->TableName, FILEDESC_TableNameFromFile(dataPath).c_str(), FILEDESC_NAME_MAX);
 
     if (!ui.editProjectProperties(desc, true)) {
@@ -380,7 +397,10 @@ int FYK_DataFileReverseEngenering(void* window, const char* path, int rules,
     }
     desc->isModified = 1;
     ui.refresh(morvex::UiRefresh::Title);  // the tab caption follows the project name
-    FYK_LaunchFileAnalyse(window, desc, dataPath.c_str(), FILEDESC_GetAnalyseMaxRows(), 1, rules);
+    if (maxRows < 0)
+        maxRows = (rules & FILEANALYSE_DETECTED) != 0 ? FILEDESC_ANALYSE_AUTO_ROWS
+                                                : FILEDESC_GetAnalyseMaxRows();
+    FYK_LaunchFileAnalyse(window, desc, dataPath.c_str(), maxRows, 1, rules);
     return 0;
 }
 
@@ -407,30 +427,69 @@ void fyk_LaunchFileAnalyseThread(TASK* task) {
     ui.refresh(morvex::UiRefresh::ResultView);
 }
 
-int FILEDESC_AnalyseFileWithSeparatorsV2(TASK* task, FileDesc* desc, const char* path, int maxRows,
-                                         int addColumns, int rules) {
-    if (!task || !desc || !path || !desc->columns) return 1;
-    morvex::trace("\n[FILEDESC_AnalyseFileWithSeparatorsV2] : Analyzing file [%s] With MaxRows=%i",
-                  path, maxRows);
-    morvex::trace(
-        "\n[FILEDESC_AnalyseFileWithSeparatorsV2] : Removing existing column statistics...");
-    FILEDESC_RemoveColumnsStats(desc);
+namespace {
 
-    ReaderPtr reader(DATAFILE_NewIterator(desc, path, FILEDESC_GetNCarMaxReadWithoutNewLine(), 1));
+// What one reading of the file found beside the columns, for the report and a second reading.
+struct AnalysePass {
+    bool failed = false;      // no reader, or no memory
+    int firstQuotedLine = 0;  // first line with a field in double quotes while the
+                              // description does not unquote (0: none)
+    int longLines = 0;        // rows cut by the line-length limit
+    int firstLongLine = 0;
+    int rowsRead = 0;         // rows read, the header included
+    int rows = 0;             // data rows read
+    bool partial = false;     // stopped by the byte budget before the file's end
+};
+
+// Columns a SQLite table may have (SQLite's own limit as built by default).
+constexpr int FILEDESC_SQLITE_MAX_COLUMNS = 2000;
+
+// Bytes of the file the detected analysis reads at most when no row limit is given: a file up
+// to this size is read whole.
+constexpr double kWholeFileBytes = 100.0 * 1024 * 1024;
+
+// Whether `field` begins with a double quote, as a quoted value does (its closing quote may
+// be in a later field when the value holds the delimiter).
+bool isDoubleQuoted(const DATACOLUMN* field) {
+    return field && field->value && field->length >= 1 && field->value[0] == '"';
+}
+
+// Removes every column of `desc` (a new description read again from the start).
+void removeAllColumns(FileDesc* desc) {
+    while (desc->columns && desc->columns->first)
+        FILEDESC_SupprimerColonne(desc, static_cast<ColumnDesc*>(desc->columns->first->lParam1));
+}
+
+// Tells the person something the analysis found, in the message panel and the trace.
+void tellNotice(unsigned colour, const std::string& text) {
+    morvex::trace("\n%s", text.c_str());
+    morvex::uiPort().panelMessage(morvex::UiPanel::BoldColour, colour, text + "\n");
+}
+
+// One reading of the file: columns, widths, statistics and value kinds.
+// `watchQuotes`: stop at the first value that begins with a double quote (firstQuotedLine).
+AnalysePass analyseRows(TASK* task, FileDesc* desc, const char* path, int maxRows,
+                        int addColumns, bool detected, bool watchQuotes, double byteBudget) {
+    AnalysePass pass;
+    const int lineLimit = detected ? std::max(FILEDESC_GetNCarMaxReadWithoutNewLine(),
+                                              FILEDESC_ANALYSE_LINE_LIMIT)
+                                   : FILEDESC_GetNCarMaxReadWithoutNewLine();
+    ReaderPtr reader(DATAFILE_NewIterator(desc, path, lineLimit, 1));
     if (!reader) {
         morvex::trace(
             "\n[FILEDESC_AnalyseFileWithSeparatorsV2] Erreur lors de la création de l'itérateur.");
-        return 1;
+        pass.failed = true;
+        return pass;
     }
     if (DATAFILE_Init(reader.get()) != 0) {
         morvex::trace(
             "\n[FILEDESC_AnalyseFileWithSeparatorsV2] Erreur lors de l'initialisation de "
             "l'itérateur.");
-        return 1;
+        pass.failed = true;
+        return pass;
     }
 
     const bool hasHeader = desc->FirstLineIsHeader != 0;
-    const bool detected = rules == FILEANALYSE_DETECTED;
     // Under the detected rules the number of columns is known before the first row.
     int columnCount = 0;
     if (detected) {
@@ -444,29 +503,51 @@ int FILEDESC_AnalyseFileWithSeparatorsV2(TASK* task, FileDesc* desc, const char*
     char message[96];
     COL_TYPE_STATISTICS valueStats;
     int rowNumber = 0;
+    const int progressRange = maxRows == INT_MAX ? 100 : maxRows;
     for (;;) {
         RowPtr row(DATAFILE_ReadNext(reader.get()));
         if (!row) break;
         ++rowNumber;
+        if (reader->lineTooLong && pass.longLines++ == 0)
+            pass.firstLongLine = reader->currentRowFirstLine;
         const int fieldCount = LDCG_Count(row.get());
         const bool headerRow = hasHeader && row->first &&
                                static_cast<DATACOLUMN*>(row->first->lParam1)->isHeader;
-        if (detected && (headerRow || (!hasHeader && rowNumber == 1)) && addColumns) {
-            // The columns: the header's names (or COL<n>), then UndeclaredColumn<n> for the
-            // positions the header does not name.
-            int position = 0;
-            for (LDCG_ELT* elt = row->first; elt && position < columnCount; elt = elt->next) {
-                ++position;
-                const auto* field = static_cast<DATACOLUMN*>(elt->lParam1);
-                const char* code = field && field->value ? field->value : "";
-                if (!hasHeader) {
-                    snprintf(name, sizeof name, "COL%03i", position);
-                    code = name;
+        if (watchQuotes && !headerRow) {
+            for (LDCG_ELT* elt = row->first; elt; elt = elt->next) {
+                if (isDoubleQuoted(static_cast<DATACOLUMN*>(elt->lParam1))) {
+                    pass.firstQuotedLine = reader->currentRowFirstLine;
+                    return pass;  // read again, unquoting
                 }
+            }
+        }
+        if (detected && (headerRow || (!hasHeader && rowNumber == 1)) && addColumns) {
+            // The columns: the header's names made loadable (or COL<n>), then
+            // UndeclaredColumn<n> for the positions the header does not name.
+            std::vector<std::string> cells;
+            for (LDCG_ELT* elt = row->first;
+                 elt && static_cast<int>(cells.size()) < columnCount; elt = elt->next) {
+                const auto* field = static_cast<DATACOLUMN*>(elt->lParam1);
+                if (!hasHeader) {
+                    snprintf(name, sizeof name, "COL%03i", static_cast<int>(cells.size()) + 1);
+                    cells.emplace_back(name);
+                } else {
+                    cells.emplace_back(field && field->value ? field->value : "",
+                                       field && field->value ? field->length : 0);
+                }
+            }
+            std::vector<std::string> renamed;
+            const std::vector<std::string> codes = FILEDESC_MakeColumnNames(cells, &renamed);
+            int position = 0;
+            for (const std::string& code : codes) {
+                ++position;
                 morvex::trace(
                     "\n[FILEDESC_AnalyseFileWithSeparatorsV2] Nouvelle colonne reconnue : [%s]",
-                    code);
-                if (!addColumn(desc, position, code, code)) return 1;
+                    code.c_str());
+                if (!addColumn(desc, position, code.c_str(), code.c_str())) {
+                    pass.failed = true;
+                    return pass;
+                }
             }
             while (position < columnCount) {
                 ++position;
@@ -476,7 +557,20 @@ int FILEDESC_AnalyseFileWithSeparatorsV2(TASK* task, FileDesc* desc, const char*
                     "\n[FILEDESC_AnalyseFileWithSeparatorsV2] Nouvelle colonne non déclarée "
                     "ajoutée : [%s]",
                     name);
-                if (!addColumn(desc, position, name, hasHeader ? "" : name)) return 1;
+                if (!addColumn(desc, position, name, hasHeader ? "" : name)) {
+                    pass.failed = true;
+                    return pass;
+                }
+            }
+            if (!renamed.empty()) {
+                std::string list;
+                for (size_t i = 0; i < renamed.size() && i < ODD_ROWS_NAMED; ++i)
+                    list += (i ? ", " : "") + renamed[i];
+                if (renamed.size() > ODD_ROWS_NAMED) list += "...";
+                tellNotice(morvex::PANEL_WARNING,
+                           "(!) " + std::to_string(renamed.size()) +
+                               " nom(s) de colonne changé(s) pour pouvoir être chargé(s) : " +
+                               list + ".");
             }
         }
         if (detected && headerRow) {
@@ -485,7 +579,8 @@ int FILEDESC_AnalyseFileWithSeparatorsV2(TASK* task, FileDesc* desc, const char*
             // A row of another shape is told, never turned into columns; a longer one is not
             // counted in the types either (its values may be shifted), a shorter one lends the
             // values it has, as a load stores it.
-            if (odd.size() < ODD_ROWS_NAMED) odd.push_back({reader->currentRowFirstLine, fieldCount});
+            if (odd.size() < ODD_ROWS_NAMED)
+                odd.push_back({reader->currentRowFirstLine, fieldCount});
             ++oddCount;
             if (fieldCount > columnCount) row.reset();
         }
@@ -509,7 +604,10 @@ int FILEDESC_AnalyseFileWithSeparatorsV2(TASK* task, FileDesc* desc, const char*
                     "\n[FILEDESC_AnalyseFileWithSeparatorsV2] Nouvelle colonne "
                     "reconnue : [%s]",
                     code);
-                if (addColumns && !addColumn(desc, position, code, code)) return 1;
+                if (addColumns && !addColumn(desc, position, code, code)) {
+                    pass.failed = true;
+                    return pass;
+                }
                 if (headerField) continue;  // header texts are not analysed
             }
 
@@ -517,7 +615,10 @@ int FILEDESC_AnalyseFileWithSeparatorsV2(TASK* task, FileDesc* desc, const char*
             columnElt = columnElt ? columnElt->next : desc->columns->first;
             if (!columnElt) {
                 snprintf(name, sizeof name, "UndeclaredColumn%i", position);
-                if (!addColumn(desc, position, name, "")) return 1;
+                if (!addColumn(desc, position, name, "")) {
+                    pass.failed = true;
+                    return pass;
+                }
                 morvex::trace(
                     "\n[FILEDESC_AnalyseFileWithSeparatorsV2] Nouvelle colonne non "
                     "déclarée ajoutée : [%s]",
@@ -546,31 +647,177 @@ int FILEDESC_AnalyseFileWithSeparatorsV2(TASK* task, FileDesc* desc, const char*
         row.reset();
 
         if (rowNumber % 100 == 0) {
-            snprintf(message, sizeof message, "%i/%i ligne(s) analysées", rowNumber, maxRows);
-            statusAndReport(task, TASK_EVENT_PROGRESS, maxRows, rowNumber, message);
+            if (maxRows == INT_MAX) {
+                // The whole file: progress in bytes, the only measure known beforehand.
+                const double size = DATAFILE_GetFileSize(reader.get());
+                const int percent =
+                    size > 0 ? static_cast<int>(100.0 * DATAFILE_GetReadBytes(reader.get()) / size)
+                             : 0;
+                snprintf(message, sizeof message, "%i ligne(s) analysées (%i %%)", rowNumber,
+                         percent);
+                statusAndReport(task, TASK_EVENT_PROGRESS, progressRange, percent, message);
+            } else {
+                snprintf(message, sizeof message, "%i/%i ligne(s) analysées", rowNumber, maxRows);
+                statusAndReport(task, TASK_EVENT_PROGRESS, maxRows, rowNumber, message);
+            }
         }
         if (rowNumber > maxRows) break;
+        if (byteBudget > 0 && DATAFILE_GetReadBytes(reader.get()) >= byteBudget) {
+            pass.partial = true;
+            break;
+        }
         if (TASK_IsStopRequested(task)) {
             statusAndReport(task, TASK_EVENT_INTERRUPTED, 100, 100,
                             "Annulation de la tâche à la demande de l'utilisateur.");
             break;
         }
     }
-    reader.reset();
+    pass.rowsRead = rowNumber;
+    pass.rows = rowNumber - (hasHeader && rowNumber > 0 ? 1 : 0);
+
+    if (detected) {
+        SetDefaultTypeFromStatistics(desc);
+        size_t position = 0;
+        for (LDCG_ELT* e = desc->columns->first; e && position < kinds.size(); e = e->next)
+            ProposeTypeHoldingAll(static_cast<ColumnDesc*>(e->lParam1), kinds[position++]);
+        ReportOddRows(odd, oddCount, columnCount);
+    }
+    return pass;
+}
+
+// Columns whose longest value is past the width a description may store: Text, whose values
+// have no width, at the largest width. Returns their codes.
+std::vector<std::string> fitWidthsToLimit(FileDesc* desc) {
+    std::vector<std::string> widened;
+    const int limit = FILEDESC_GetNCarMaxReadWithoutNewLine();
+    for (LDCG_ELT* e = desc->columns->first; e; e = e->next) {
+        auto* column = static_cast<ColumnDesc*>(e->lParam1);
+        if (!column || column->WidthInChars <= limit) continue;
+        column->WidthInChars = limit;
+        column->typeCible.type = DATATYPE_TEXT;
+        widened.emplace_back(column->code);
+    }
+    return widened;
+}
+
+}  // namespace
+
+std::vector<std::string> FILEDESC_MakeColumnNames(const std::vector<std::string>& cells,
+                                                  std::vector<std::string>* renamed) {
+    std::vector<std::string> names;
+    std::vector<std::string> taken;  // lower-cased, as SQL compares names
+    auto lower = [](std::string v) {
+        for (char& c : v) c = static_cast<char>(tolower(static_cast<unsigned char>(c)));
+        return v;
+    };
+    for (size_t i = 0; i < cells.size(); ++i) {
+        std::string name = cells[i];
+        // Quotes of a header that alone is quoted, blanks and control characters go.
+        if (name.size() >= 2 && (name.front() == '"' || name.front() == '\'') &&
+            name.back() == name.front()) {
+            const char q = name.front();
+            std::string inner;
+            for (size_t k = 1; k + 1 < name.size(); ++k) {
+                inner += name[k];
+                if (name[k] == q && name[k + 1] == q && k + 2 < name.size()) ++k;
+            }
+            name = inner;
+        }
+        std::string flat;  // each run of control characters (a line end) made one blank
+        for (char c : name) {
+            const bool control = static_cast<unsigned char>(c) < 0x20 || c == 0x7F;
+            if (!control) flat += c;
+            else if (flat.empty() || flat.back() != ' ') flat += ' ';
+        }
+        name = flat;
+        const size_t first = name.find_first_not_of(' ');
+        name = first == std::string::npos ? "" : name.substr(first, name.find_last_not_of(' ') - first + 1);
+        name.resize(morvex::utf8CutPoint(name, COLUMN_CODE_MAX - 8));
+        if (name.empty()) name = "colonne" + std::to_string(i + 1);
+        std::string unique = name;
+        for (int n = 2; std::find(taken.begin(), taken.end(), lower(unique)) != taken.end(); ++n)
+            unique = name + "_" + std::to_string(n);
+        taken.push_back(lower(unique));
+        if (renamed && unique != cells[i])
+            renamed->push_back("« " + cells[i].substr(0, morvex::utf8CutPoint(cells[i], 40)) +
+                               " » → " + unique);
+        names.push_back(unique);
+    }
+    return names;
+}
+
+int FILEDESC_AnalyseFileWithSeparatorsV2(TASK* task, FileDesc* desc, const char* path, int maxRows,
+                                         int addColumns, int rules) {
+    if (!task || !desc || !path || !desc->columns) return 1;
+    const bool detected = (rules & FILEANALYSE_DETECTED) != 0;
+    const bool quotingGiven = (rules & FILEANALYSE_QUOTING_GIVEN) != 0;
+    // No row limit under the detected rules: the whole file up to a size, else its beginning.
+    double byteBudget = 0;
+    if (maxRows <= 0) {
+        maxRows = INT_MAX;
+        if (detected) byteBudget = kWholeFileBytes;
+    }
+    morvex::trace("\n[FILEDESC_AnalyseFileWithSeparatorsV2] : Analyzing file [%s] With MaxRows=%i",
+                  path, maxRows);
+    morvex::trace(
+        "\n[FILEDESC_AnalyseFileWithSeparatorsV2] : Removing existing column statistics...");
+    FILEDESC_RemoveColumnsStats(desc);
+
+    const bool watchQuotes = detected && addColumns && !desc->Unquote && !quotingGiven;
+    AnalysePass pass =
+        analyseRows(task, desc, path, maxRows, addColumns, detected, watchQuotes, byteBudget);
+    if (!pass.failed && pass.firstQuotedLine != 0) {
+        // Quotes the first bytes did not show: the file is read again, unquoting.
+        tellNotice(morvex::PANEL_INFO,
+                   "(i) Valeurs entre guillemets trouvées à la ligne " +
+                       std::to_string(pass.firstQuotedLine) +
+                       " : elles sont lues comme telles (caractère de protection \").");
+        removeAllColumns(desc);
+        FILEDESC_RemoveColumnsStats(desc);
+        desc->Unquote = 1;
+        desc->QuoteChar = '"';
+        pass = analyseRows(task, desc, path, maxRows, addColumns, detected, false, byteBudget);
+    }
+    if (pass.failed) return 1;
 
     morvex::trace("\nFin de l'analyse du fichier");
     morvex::trace(
         "\n[FILEDESC_AnalyseFileWithSeparatorsV2] : Ajustement automatique des types en "
         "fonction des statistiques de colonnes...");
-    TASK_Report(task, TASK_EVENT_PROGRESS, maxRows, rowNumber,
+    TASK_Report(task, TASK_EVENT_PROGRESS, maxRows, pass.rowsRead,
                 "Ajustement automatique des types en fonction des statistiques de colonnes...");
 
-    SetDefaultTypeFromStatistics(desc);
+    if (!detected) SetDefaultTypeFromStatistics(desc);
     if (detected) {
-        size_t position = 0;
-        for (LDCG_ELT* e = desc->columns->first; e && position < kinds.size(); e = e->next)
-            ProposeTypeHoldingAll(static_cast<ColumnDesc*>(e->lParam1), kinds[position++]);
-        ReportOddRows(odd, oddCount, columnCount);
+        if (pass.longLines > 0)
+            tellNotice(morvex::PANEL_WARNING,
+                       "(!) " + std::to_string(pass.longLines) + " ligne(s) de plus de " +
+                           std::to_string(std::max(FILEDESC_GetNCarMaxReadWithoutNewLine(),
+                                                   FILEDESC_ANALYSE_LINE_LIMIT)) +
+                           " caractères, coupée(s) : la première ligne " +
+                           std::to_string(pass.firstLongLine) + ".");
+        const std::vector<std::string> widened = fitWidthsToLimit(desc);
+        if (!widened.empty()) {
+            std::string list;
+            for (size_t i = 0; i < widened.size() && i < ODD_ROWS_NAMED; ++i)
+                list += (i ? ", " : "") + widened[i];
+            tellNotice(morvex::PANEL_INFO,
+                       "(i) Valeurs de plus de " +
+                           std::to_string(FILEDESC_GetNCarMaxReadWithoutNewLine()) +
+                           " caractères : type Text pour " + list + ".");
+        }
+        const int columns = LDCG_Count(desc->columns);
+        if (columns > FILEDESC_SQLITE_MAX_COLUMNS)
+            tellNotice(morvex::PANEL_WARNING,
+                       "(!) " + std::to_string(columns) + " colonnes : une table SQLite en compte "
+                       "au plus " + std::to_string(FILEDESC_SQLITE_MAX_COLUMNS) +
+                           ", le chargement dans SQLite sera refusé.");
+        if (byteBudget > 0)
+            tellNotice(morvex::PANEL_INFO,
+                       pass.partial ? "(i) Types établis sur les " + std::to_string(pass.rows) +
+                                          " premières lignes (100 premiers Mo du fichier)."
+                                    : "(i) Types établis sur le fichier entier (" +
+                                          std::to_string(pass.rows) + " lignes).");
     }
     FILEDESC_UpdatePositions(desc);
     FILEDESC_Validate(desc);
@@ -607,8 +854,12 @@ void fyk_LaunchDatafileComputeStatsThread(TASK* task) {
     // count is announced as the file's total.
     if (DATAFILE_ComputeStats(task, data->desc, data->path.c_str(), &data->stats) != 0) return;
     if (TASK_IsStopRequested(task)) return;
-    char message[96];
-    snprintf(message, sizeof message, "Le fichier contient au total %i lignes.",
-             data->stats.nbLines);
+    char message[160];
+    int told = snprintf(message, sizeof message, "Le fichier contient au total %i lignes.",
+                        data->stats.nbLines);
+    // Empty lines are no rows: how many were passed over follows, on a line of its own.
+    if (data->stats.blankLines > 0 && told > 0 && static_cast<size_t>(told) < sizeof message)
+        snprintf(message + told, sizeof message - told, "\n%i ligne(s) vide(s) ignorée(s).",
+                 data->stats.blankLines);
     TASK_Report(task, TASK_EVENT_FINISHED, 1, 1, message);
 }

@@ -17,6 +17,12 @@
 
 // Row limit of the "whole file" analysis.
 constexpr int FILEDESC_ANALYSE_ALL_ROWS = 9999999;
+// Row limit that asks the detected analysis for the whole file when it is up to 100 MB, and
+// for its first 100 MB otherwise (told either way).
+constexpr int FILEDESC_ANALYSE_AUTO_ROWS = 0;
+// Characters the detected analysis reads of one line before cutting it (told): a header of
+// thousands of columns or a long quoted value is read whole.
+constexpr int FILEDESC_ANALYSE_LINE_LIMIT = DATAFILE_LINE_LIMIT;
 // Defaults of the analysis settings (rows analysed, characters read before a line is cut).
 constexpr int FILEDESC_DEFAULT_ANALYSE_MAX_ROWS = 1000;
 constexpr int FILEDESC_DEFAULT_NCARMAX_WITHOUT_NEWLINE = 5000;
@@ -41,6 +47,9 @@ enum FileAnalyseRules {
     // proposed type holds every non-empty value seen, and a new description's table is named
     // after the file.
     FILEANALYSE_DETECTED = 1,
+    // Added to FILEANALYSE_DETECTED: the description's quoting was chosen by the person and is
+    // kept, even when a value in double quotes shows up past the first bytes.
+    FILEANALYSE_QUOTING_GIVEN = 2,
 };
 
 // Data of an analysis task; owned by the launcher, which outlives the worker.
@@ -67,9 +76,11 @@ struct DATAFILESTATS_TASKDATA {
 // The new description is given `shape` when one is given (FILEDESC_ApplyShape), else, with
 // FILEANALYSE_DETECTED, what the file's first bytes say, before the properties are asked; it is
 // analysed under `rules`. User-interface thread only.
+// `maxRows` below 0 means the setting FileAnalyseMaxRows, or FILEDESC_ANALYSE_AUTO_ROWS under
+// FILEANALYSE_DETECTED.
 int FYK_DataFileReverseEngenering(void* window, const char* path,
                                   int rules = FILEANALYSE_SPECIFIED,
-                                  const DATAFILE_SHAPE* shape = nullptr);
+                                  const DATAFILE_SHAPE* shape = nullptr, int maxRows = -1);
 
 // Gives `desc` what `shape` says: encoding, end of line and delimiter (text notation and
 // characters) when found, and, when the fields are quoted, unquoting with that protecting
@@ -81,6 +92,13 @@ void FILEDESC_ApplyShape(FileDesc* desc, const DATAFILE_SHAPE& shape);
 // leading digit ("2024 ventes" gives "_2024_ventes"); at most FILEDESC_NAME_MAX characters,
 // empty when nothing is left.
 std::string FILEDESC_MakeIdentifier(const std::string& text);
+// Column names made loadable from the cells of a header line: quotes around a cell removed,
+// control characters made blanks, blanks around trimmed, an empty name made "colonne<n>" (its
+// position), a name met before (case aside, as SQL compares names) given "_2", "_3"...
+// `renamed` (may be nullptr) receives "« cell » → name" for each name that differs from its
+// cell.
+std::vector<std::string> FILEDESC_MakeColumnNames(const std::vector<std::string>& cells,
+                                                  std::vector<std::string>* renamed);
 // A table name made from a data file's name: its stem as an identifier ("rows_1000000.csv"
 // gives "rows_1000000").
 std::string FILEDESC_TableNameFromFile(const std::string& path);
@@ -94,13 +112,18 @@ int FYK_LaunchFileAnalyse(void* window, FileDesc* desc, const char* path, int ma
 // Task body of the analysis; task->parameter is a FILEANALYSE_TASKDATA*.
 void fyk_LaunchFileAnalyseThread(TASK* task);
 
-// Analyses up to maxRows rows of the delimited file at `path` (the header line counts as row 1):
+// Analyses up to maxRows rows of the delimited file at `path` (the header line counts as row 1;
+// FILEDESC_ANALYSE_AUTO_ROWS: see there):
 // finds the columns (added to desc when addColumns is 1; values past the last column always
 // add "UndeclaredColumn<n>"), widens them to their longest value, gathers their statistics and
 // proposes their types. Reports progress through the task and stops at its stop request.
 // 0, or 1 when an argument is missing, the file cannot be read or memory runs out.
 // Under FILEANALYSE_DETECTED (`rules`), see FileAnalyseRules; the rows of another shape are
-// told through the message panel.
+// told through the message panel, and so are the header names changed to be loadable, lines
+// cut by FILEDESC_ANALYSE_LINE_LIMIT, columns made Text because a value is longer than a
+// description's widths may be, and how much of the file the types hold for. A new
+// description that does not unquote is read again unquoting when a value in double quotes
+// shows up past the first bytes.
 int FILEDESC_AnalyseFileWithSeparatorsV2(TASK* task, FileDesc* desc, const char* path, int maxRows,
                                          int addColumns, int rules = FILEANALYSE_SPECIFIED);
 

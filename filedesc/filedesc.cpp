@@ -61,8 +61,11 @@ void releaseOwnedParts(FileDesc* desc) {
     free(desc->Description);
     free(desc->ExampleFilePath);
     free(desc->DatabaseFilePath);
+    free(desc->ExampleFileAsRead);
+    free(desc->DatabaseFileAsRead);
     desc->FileDescPath = desc->Description = desc->ExampleFilePath = desc->DatabaseFilePath =
         nullptr;
+    desc->ExampleFileAsRead = desc->DatabaseFileAsRead = nullptr;
 }
 
 }  // namespace
@@ -177,12 +180,25 @@ int FILEDESC_SetDescription(FileDesc* desc, const char* text) {
     return desc ? replaceOwnedText(desc->Description, text) : 1;
 }
 
+namespace {
+
+// Sets one of the description's file paths; the text it was read as goes with any other value.
+int setFilePath(char*& held, char*& asRead, const char* path) {
+    if (path && held && strcmp(path, held) == 0) return 0;  // the same path: nothing changes
+    if (replaceOwnedText(held, path) != 0) return 1;
+    free(asRead);
+    asRead = nullptr;
+    return 0;
+}
+
+}  // namespace
+
 int FILEDESC_SetExampleFilePath(FileDesc* desc, const char* path) {
-    return desc ? replaceOwnedText(desc->ExampleFilePath, path) : 1;
+    return desc ? setFilePath(desc->ExampleFilePath, desc->ExampleFileAsRead, path) : 1;
 }
 
 int FILEDESC_SetDatabaseFilePath(FileDesc* desc, const char* path) {
-    return desc ? replaceOwnedText(desc->DatabaseFilePath, path) : 1;
+    return desc ? setFilePath(desc->DatabaseFilePath, desc->DatabaseFileAsRead, path) : 1;
 }
 
 // ---- Columns ----

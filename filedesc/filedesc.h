@@ -41,6 +41,8 @@ int FILEDESC_SetFileName(FileDesc* desc, const char* path);
 // (nullptr clears it), isModified untouched. 0, or 1 without a description or when the copy
 // cannot be made (the text held then stays).
 int FILEDESC_SetDescription(FileDesc* desc, const char* text);
+// The two file paths: another value also drops the text the path was read as, so that the
+// description is written with the new one; the same value keeps it.
 int FILEDESC_SetExampleFilePath(FileDesc* desc, const char* path);
 int FILEDESC_SetDatabaseFilePath(FileDesc* desc, const char* path);
 

@@ -9,6 +9,7 @@
 
 #include "datafile/prompt.h"
 #include "filedesc/analyse.h"
+#include "filedesc/descpaths.h"
 #include "filedesc/fdtext.h"
 #include "filedesc/filedesc.h"
 #include "foundation/trace.h"
@@ -156,9 +157,16 @@ void writeIndexBlock(FykWriter& w, const char* blockName, const IndexDesc& index
     w.line(2, std::string("END ") + blockName);
 }
 
-// The whole file text of `desc`, texts raw or escaped; false when the column list cannot be
-// walked.
-bool writeDescription(const FileDesc* desc, FykWriter& w, bool escaped) {
+// The text written for one of the description's file paths into the file `target`: the text it
+// was read as while that text still leads to the same file from there, else the path itself.
+std::string pathText(const char* held, const char* asRead, const char* target) {
+    if (asRead && held && morvex::resolveDescriptionPath(target, asRead) == held) return asRead;
+    return orEmpty(held);
+}
+
+// The whole file text of `desc` for the file `target`, texts raw or escaped; false when the
+// column list cannot be walked.
+bool writeDescription(const FileDesc* desc, const char* target, FykWriter& w, bool escaped) {
     w.line(0, "BEGIN MorvexFylatek");
     w.keyValue(1, "FILEVERSION", escaped ? kFormatVersionEscaped : kFormatVersionRaw);
     w.line(1, "NBUILD=" MORVEX_BUILD);  // the build that wrote the file
@@ -176,8 +184,11 @@ bool writeDescription(const FileDesc* desc, FykWriter& w, bool escaped) {
     w.keyValue(2, "BEGINFROMLINE", desc->BeginFromLine);
     w.keyValue(2, "ENDTOLINE", desc->EndToLine);
     w.keyValue(2, "FIELDDELIMITER", desc->FieldDelimiter);
-    w.keyText(2, "FICHIEREXEMPLE", orEmpty(desc->ExampleFilePath));
-    w.keyText(2, "DATABASEFILE", orEmpty(desc->DatabaseFilePath));
+    // A relative path is written back as it was read, not as its resolution.
+    w.keyText(2, "FICHIEREXEMPLE",
+              pathText(desc->ExampleFilePath, desc->ExampleFileAsRead, target));
+    w.keyText(2, "DATABASEFILE",
+              pathText(desc->DatabaseFilePath, desc->DatabaseFileAsRead, target));
     // Written only when set, so that descriptions without them keep their exact text.
     if (desc->Encoding[0]) w.keyText(2, "ENCODING", desc->Encoding);
     if (desc->Unquote) w.keyValue(2, "UNQUOTE", 1);
@@ -616,15 +627,28 @@ bool FykReader::parseProcess(int beginLine) {
     return unfinished("Process", beginLine);
 }
 
+// Resolves a relative path text of the description read from `descFile` from the file's folder
+// (filedesc/descpaths.h): `held` becomes the resolution and `asRead` keeps the text.
+void resolveReadPath(char*& held, char*& asRead, const char* descFile) {
+    free(asRead);
+    asRead = nullptr;
+    if (!held || !held[0] || held[0] == '/') return;
+    const std::string resolved = morvex::resolveDescriptionPath(descFile, held);
+    char* copy = strdup(resolved.c_str());
+    if (!copy) return;
+    asRead = held;
+    held = copy;
+}
+
 }  // namespace
 
 int FILEDESC_SaveToFile(FileDesc* desc, const char* path) {
     if (!desc || !desc->columns || !path) return 1;
     FykWriter raw(false);
-    if (!writeDescription(desc, raw, false)) return 1;
+    if (!writeDescription(desc, path, raw, false)) return 1;
     // A text with line ends: the whole file is written again with its texts in the notation.
     FykWriter escaped(true);
-    if (raw.sawLineEnds() && !writeDescription(desc, escaped, true)) return 1;
+    if (raw.sawLineEnds() && !writeDescription(desc, path, escaped, true)) return 1;
     const std::string& text = raw.sawLineEnds() ? escaped.text() : raw.text();
 
     FilePtr file(fopen(path, "wb"));
@@ -652,6 +676,8 @@ int FILEDESC_LoadFromFile(FileDesc* desc, const char* path, std::string* error) 
         if (error) *error = reader.error();
         return 1;
     }
+    resolveReadPath(desc->ExampleFilePath, desc->ExampleFileAsRead, path);
+    resolveReadPath(desc->DatabaseFilePath, desc->DatabaseFileAsRead, path);
     FILEDESC_UpdatePositions(desc);
     FILEDESC_Validate(desc);
     desc->isModified = 0;

@@ -28,6 +28,8 @@ struct APPSETTINGS {
     unsigned int fileAnalyseMaxRows;         // rows read by a type-recognition analysis
     unsigned int nCarMaxReadWithoutNewLine;  // characters before a line without end is cut
     unsigned int sqliteBatchSize;            // rows per batch of the SQLite loading
+    unsigned int sqliteBusyTimeout;  // milliseconds a load waits for a locked database (setting
+                                     // sqliteBusyTimeout; 0: the load's default)
 };
 
 namespace morvex {

@@ -14,6 +14,7 @@
 #include <cstring>
 #include <vector>
 
+#include "foundation/version.h"
 #include "lineutils/blockio.h"
 
 using morvex::lineutils::BlockWriter;
@@ -189,9 +190,25 @@ RunResult numberFile(int source, BlockWriter& out, Numberer& numberer) {
     return out.flush() ? RunResult::kDone : RunResult::kWriteError;
 }
 
+// What --help prints (also the source of the manual page).
+constexpr const char* kHelp =
+    "Utilisation : linenum SOURCE [CIBLE]\n"
+    "Copie le fichier texte SOURCE dans CIBLE (par défaut compteur_out.txt) en ajoutant à la\n"
+    "fin de chaque ligne, avant sa fin de ligne, un compteur de huit chiffres à partir de 0.\n"
+    "Chaque ligne garde sa propre fin de ligne (CR LF ou LF) ; une ligne de plus de 1022\n"
+    "caractères devient plusieurs lignes numérotées.\n"
+    "\n"
+    "Options :\n"
+    "      --help       affiche cette aide et s'arrête\n"
+    "      --version    affiche la version et s'arrête\n"
+    "\n"
+    "Code de retour : 0 en cas de succès, -1 sans fichier source, -2 si la cible est la\n"
+    "source, -3 si la source ne peut être lue, -4 si la cible ne peut être écrite.\n";
+
 }  // namespace
 
 int main(int argc, char** argv) {
+    if (morvex::answerVersionOrHelp(argc, argv, "linenum", kHelp)) return 0;
     std::printf("\nlinenum : numerotation des lignes - Morvex Fylatek - 2026");
     if (argc < 2) {
         std::printf("\nSytaxe : %s fichier_souce fichier_destination",

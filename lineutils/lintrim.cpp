@@ -9,6 +9,7 @@
 #include <cstdlib>
 #include <vector>
 
+#include "foundation/version.h"
 #include "lineutils/blockio.h"
 
 using morvex::lineutils::BlockWriter;
@@ -93,9 +94,24 @@ CopyResult trimFile(int source, BlockWriter& out, int position, TrimCounters& co
     return out.flush() ? CopyResult::kDone : CopyResult::kWriteError;
 }
 
+// What --help prints (also the source of the manual page).
+constexpr const char* kHelp =
+    "Utilisation : lintrim POSITION SOURCE CIBLE\n"
+    "Copie le fichier SOURCE dans CIBLE en insérant un retour à la ligne (CR LF) tous les\n"
+    "POSITION octets. Le fichier est copié octet pour octet : ses propres fins de ligne sont\n"
+    "copiées comme les autres octets et comptent dans la ligne en cours. CIBLE doit être un\n"
+    "autre fichier que SOURCE.\n"
+    "\n"
+    "Options :\n"
+    "      --help       affiche cette aide et s'arrête\n"
+    "      --version    affiche la version et s'arrête\n"
+    "\n"
+    "Code de retour : 0 en cas de succès, 1 en cas d'échec.\n";
+
 }  // namespace
 
 int main(int argc, char** argv) {
+    if (morvex::answerVersionOrHelp(argc, argv, "lintrim", kHelp)) return 0;
     std::printf("\nAjout de retour a la ligne a une position donnee.");
     std::printf("\nMorvex Fylatek - 2026");
     std::printf("\nSyntaxe : lintrim.exe <position> <fichier source> <fichier cible>");

@@ -519,7 +519,7 @@ int MSSQL_SendDataToSQLServer(FileDesc* desc, const char* dataPath, const char* 
                       scriptPath);
         return -2;
     }
-    DATAFILE* reader = DATAFILE_NewIterator(desc, dataPath, 10000, 0);
+    DATAFILE* reader = DATAFILE_NewIterator(desc, dataPath, DATAFILE_LINE_LIMIT, 0);
     if (reader == nullptr || DATAFILE_Init(reader) != 0) {
         morvex::trace("\n[MSSQL_SendDataToSQLServer] Lecture impossible du fichier [%s]", dataPath);
         DATAFILE_DestroyIterator(reader);

@@ -11,6 +11,7 @@
 #include "app/desktop/pictures.h"
 #include "app/desktop/qtmessages.h"
 #include "app/desktop/translations.h"
+#include "foundation/version.h"
 #include "setup/core/unattended.h"
 #include "setup/setupwizard.h"
 #include "setup/updatepage.h"
@@ -60,9 +61,25 @@ int drawScreenshots(const QString& dir) {
     return ok ? 0 : 1;
 }
 
+// What --help prints (also the source of the manual page).
+constexpr const char* kHelp =
+    "Utilisation : morvexsetup [--yes] [--dir DOSSIER]\n"
+    "  ou : morvexsetup --screenshots DOSSIER\n"
+    "Installe ou met à jour Morvex Fylatek depuis le serveur de mise à jour : lit le manifeste\n"
+    "liveupdate.txt, télécharge les fichiers qu'il liste puis lance le script d'installation.\n"
+    "\n"
+    "Options :\n"
+    "      --yes                  la même procédure sans fenêtre, en répondant oui à chaque\n"
+    "                             question\n"
+    "      --dir DOSSIER          dossier d'installation (par défaut le dossier courant)\n"
+    "      --screenshots DOSSIER  dessine les pages de l'assistant dans DOSSIER et s'arrête\n"
+    "      --help                 affiche cette aide et s'arrête\n"
+    "      --version              affiche la version et s'arrête\n";
+
 }  // namespace
 
 int main(int argc, char** argv) {
+    if (morvex::answerVersionOrHelp(argc, argv, "morvexsetup", kHelp)) return 0;
     bool yes = false;
     std::string directory = ".";
     const char* screenshots = nullptr;

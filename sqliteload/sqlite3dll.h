@@ -13,7 +13,8 @@
 constexpr const char* SQLITE3_DEFAULT_LIBRARY = "libsqlite3.so.0";
 
 // Every entry point, in the order it is looked up: the 42 the binding has always required,
-// then the value-binding calls of prepared statements.
+// then the value-binding calls of prepared statements, the open with flags and the busy
+// handler.
 #define SQLITE3_ENTRY_POINTS(X)                                                              \
     X(sqlite3_open, int, (const char*, sqlite3**))                                           \
     X(sqlite3_close_v2, int, (sqlite3*))                                                     \
@@ -63,7 +64,8 @@ constexpr const char* SQLITE3_DEFAULT_LIBRARY = "libsqlite3.so.0";
     X(sqlite3_bind_double, int, (sqlite3_stmt*, int, double))                                \
     X(sqlite3_bind_text, int, (sqlite3_stmt*, int, const char*, int, void (*)(void*)))       \
     X(sqlite3_bind_parameter_count, int, (sqlite3_stmt*))                                    \
-    X(sqlite3_open_v2, int, (const char*, sqlite3**, int, const char*))
+    X(sqlite3_open_v2, int, (const char*, sqlite3**, int, const char*))                      \
+    X(sqlite3_busy_handler, int, (sqlite3*, int (*)(void*, int), void*))
 
 // The entry points of the bound library (all nullptr while none is bound).
 struct SQLITE3_API {

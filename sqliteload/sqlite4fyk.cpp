@@ -22,6 +22,7 @@
 
 #include "datafile/datafile.h"
 #include "datafile/rejects.h"
+#include "foundation/appsettings.h"
 #include "foundation/date.h"
 #include "foundation/mystrings.h"
 #include "foundation/owned.h"
@@ -34,11 +35,18 @@ using morvex::Format;
 
 namespace sqlite4fyk_internal {
 
-// Reports a load that could not be done: trace, status bar and the task's "not started" event.
-int FailLoad(TASK* task, sqlite3* db, const std::string& message) {
-    morvex::trace("\n[SQLITE4FYK_LoadDataInDatabase] %s", message.c_str());
-    morvex::uiPort().statusText(message);
-    TASK_Report(task, TASK_EVENT_NOT_STARTED, 0, 0, message.c_str());
+std::string WithCause(const std::string& message, const std::string& cause) {
+    return cause.empty() ? message : message + "\nCause : " + cause;
+}
+
+int FailLoad(TASK* task, sqlite3* db, const std::string& message, const std::string& cause,
+             SQLITE4FYK_LOADSTATS* stats) {
+    const std::string told = WithCause(message, cause);
+    morvex::trace("\n[SQLITE4FYK_LoadDataInDatabase] %s", told.c_str());
+    if (stats != nullptr) snprintf(stats->failure, sizeof stats->failure, "%s", told.c_str());
+    // The status bar has one line: the message, then its cause after a colon.
+    morvex::uiPort().statusText(cause.empty() ? message : message + " : " + cause);
+    TASK_Report(task, TASK_EVENT_NOT_STARTED, 0, 0, told.c_str());
     if (db != nullptr) gsqlite3.sqlite3_close(db);
     return 1;
 }
@@ -120,6 +128,7 @@ struct LoadRow {
     int reason;                           // LoadRowReason
     size_t fieldCount;                    // values read
     int notTyped;                         // values kept as text because they do not fit their type
+    int multiLineValues;                  // values that go on over line ends
     size_t firstCell;                     // its values in the batch's cells, one per column
     TextSpan rejectColumn, rejectReason;  // what the rejects file says of a row set aside
 };
@@ -216,6 +225,7 @@ void ReadAndConvert(DATAFILE* reader, const std::vector<const ColumnDesc*>& colu
         row.rowId = DATAFILE_GetCurrentFileRowID(reader);
         row.readBytes = DATAFILE_GetReadBytes(reader);
         row.fieldCount = fields.size();
+        row.multiLineValues = reader->rowMultiLineValues;
         row.firstCell = batch->cells.size();
         // A row that cannot be taken as it is: its encoding, an unclosed protection and a cut
         // line always set it aside, another number of values only in a strict load.
@@ -320,9 +330,14 @@ int LoadRows(TASK* task, sqlite3* db, FileDesc* desc, const char* path, int batc
         return -1;
     }
     if (batchSize <= 0) batchSize = SQLITE4FYK_DEFAULT_BATCH_SIZE;
-    DATAFILE* reader = DATAFILE_NewIterator(desc, path, 10000, 0);
+    DATAFILE* reader = DATAFILE_NewIterator(desc, path, DATAFILE_LINE_LIMIT, 0);
     if (reader == nullptr || DATAFILE_Init(reader) != 0) {
         morvex::trace("\n[LoadDataFromFile] Lecture impossible du fichier [%s]", path);
+        // The reading's cause, for the failure's message.
+        snprintf(st.failure, sizeof st.failure, "%s",
+                 reader == nullptr             ? "le fichier n'existe pas ou ne s'ouvre pas"
+                 : reader->failure != nullptr ? reader->failure
+                                               : "le fichier ne s'ouvre pas en lecture");
         DATAFILE_DestroyIterator(reader);
         return -1;
     }
@@ -342,7 +357,7 @@ int LoadRows(TASK* task, sqlite3* db, FileDesc* desc, const char* path, int batc
     // system could cost more).
     if (insert.empty() ||
         (ownTransaction &&
-         SQLITE4FYK_ExecuteSQL(db, "PRAGMA synchronous=OFF;BEGIN TRANSACTION", 0))) {
+         SQLITE4FYK_ExecuteSQL(db, "PRAGMA synchronous=OFF;BEGIN IMMEDIATE TRANSACTION", 0))) {
         morvex::trace("\n[LoadDataFromFile] Chargement impossible dans la table [%s]",
                       desc->TableName);
         DATAFILE_DestroyIterator(reader);
@@ -489,6 +504,10 @@ int LoadRows(TASK* task, sqlite3* db, FileDesc* desc, const char* path, int batc
                         row.line, row.fieldCount, columnAt.size());
                 }
                 st.valuesNotTyped += row.notTyped;
+                if (row.multiLineValues > 0) {
+                    st.valuesMultiLine += row.multiLineValues;
+                    if (st.firstMultiLineLine == 0) st.firstMultiLineLine = row.line;
+                }
                 pending.push_back(&row);
                 if (static_cast<int>(pending.size()) == perStatement && !flush()) {
                     fatal = true;
@@ -518,10 +537,18 @@ int LoadRows(TASK* task, sqlite3* db, FileDesc* desc, const char* path, int batc
     queue.close();  // the reading stops at its next row if it has not ended
     if (producer.joinable()) producer.join();
     morvex::trace("\n[LoadDataFromFile] %i lignes traitees.", st.rows);
+    st.blankLines = reader->blankLines;
+    // A file changed during the reading gave rows that cannot be trusted (cut, or from two
+    // versions of the file): nothing of it is kept.
+    if (reader->fileChanged && !fatal) {
+        st.fileChanged = 1;
+        fatal = true;
+        snprintf(st.failure, sizeof st.failure, "%s", reader->failure);
+    }
     DATAFILE_DestroyIterator(reader);
     if (!prepared || fatal ||
         (ownTransaction && SQLITE4FYK_ExecuteSQL(db, "END TRANSACTION;", 0) != 0)) {
-        if (st.error[0] == '\0') {
+        if (st.error[0] == '\0' && !st.fileChanged) {
             snprintf(st.error, sizeof st.error, "%s", gsqlite3.sqlite3_errmsg(db));
         }
         if (ownTransaction) {
@@ -554,6 +581,39 @@ int LoadDataFromFile(TASK* task, sqlite3* db, FileDesc* desc, const char* path, 
     return LoadRows(task, db, desc, path, batchSize, rowNumberFlag, stats, options, true);
 }
 
+namespace {
+
+// What the busy handler of a load knows: whom to tell, and how long to wait.
+struct LockWait {
+    TASK* task;                                      // the load's task (its reports, its stop)
+    std::chrono::milliseconds timeout;               // longest wait for one lock
+    std::chrono::steady_clock::time_point since{};  // when the current wait began
+    bool told = false;                               // the wait has been reported
+};
+
+// SQLite's busy handler: another connection holds the lock this one needs. Waits a little and
+// asks again, until the lock is free, the timeout has passed or the person stops the load;
+// the first wait is reported.
+int waitWhileLocked(void* context, int attempt) {
+    auto* wait = static_cast<LockWait*>(context);
+    const auto now = std::chrono::steady_clock::now();
+    if (attempt == 0) wait->since = now;
+    const auto waited = now - wait->since;
+    if (waited >= wait->timeout || TASK_IsStopRequested(wait->task)) return 0;
+    if (!wait->told) {
+        wait->told = true;
+        morvex::trace("\n[SQLITE4FYK_LoadDataInDatabase] %s", SQLITE4FYK_LOCKED_WAIT_TEXT);
+        morvex::uiPort().statusText(SQLITE4FYK_LOCKED_WAIT_TEXT);
+        TASK_Report(wait->task, TASK_EVENT_PROGRESS, 0, 0, SQLITE4FYK_LOCKED_WAIT_TEXT);
+    }
+    const auto left = wait->timeout - waited;
+    std::this_thread::sleep_for(std::min<std::chrono::steady_clock::duration>(
+        left, std::chrono::milliseconds(20)));
+    return 1;
+}
+
+}  // namespace
+
 int SQLITE4FYK_LoadDataInDatabase(TASK* task, FileDesc* desc, const char* path, int batchSize,
                                   int rowNumberFlag, SQLITE4FYK_LOADSTATS* stats,
                                   const SQLITE4FYK_LOADOPTIONS* options) {
@@ -564,8 +624,13 @@ int SQLITE4FYK_LoadDataInDatabase(TASK* task, FileDesc* desc, const char* path, 
     if (task == nullptr || desc == nullptr || path == nullptr) return 1;
     if (!SQLITE3_IsBound()) {
         return FailLoad(task, nullptr,
-                        "Echec du chargement : la bibliothèque SQLite n'est pas chargée.");
+                        "Echec du chargement : la bibliothèque SQLite n'est pas chargée.", "", &st);
     }
+    const std::string tableNotCreated =
+        Format("Echec du chargement : la table [%s] n'a pu être créée.", desc->TableName);
+    // Names SQLite would refuse (or take for one another) are told before anything is written.
+    const std::string names = SQLITE4FYK_ColumnNameProblem(desc, rowNumberFlag);
+    if (!names.empty()) return FailLoad(task, nullptr, tableNotCreated, names, &st);
     sqlite3* db = nullptr;
     // The connection stays in this worker thread: no mutex on it.
     if (gsqlite3.sqlite3_open_v2(path, &db,
@@ -574,39 +639,51 @@ int SQLITE4FYK_LoadDataInDatabase(TASK* task, FileDesc* desc, const char* path, 
         morvex::trace("\nEchec de l'ouverture de la base");
         return FailLoad(task, db,
                         Format("Echec de l'ouverture de la base [%s] : %s", path,
-                               db != nullptr ? gsqlite3.sqlite3_errmsg(db) : ""));
+                               db != nullptr ? gsqlite3.sqlite3_errmsg(db) : ""),
+                        "", &st);
     }
     morvex::trace("\nL'ouverture de la base a reussi.");
+    // Another program (or another load) writing into the same database holds its lock for a
+    // while: this load waits for it rather than failing at once.
+    const unsigned int timeoutSetting = morvex::appSettings().sqliteBusyTimeout;
+    LockWait lockWait{task, std::chrono::milliseconds(timeoutSetting > 0
+                                                          ? static_cast<int>(timeoutSetting)
+                                                          : SQLITE4FYK_DEFAULT_BUSY_TIMEOUT_MS)};
+    gsqlite3.sqlite3_busy_handler(db, waitWhileLocked, &lockWait);
+    auto sqliteCause = [db] { return std::string(gsqlite3.sqlite3_errmsg(db)); };
     // A database in memory is its page cache: with pages of 64 KiB rather than 4 KiB, a load
     // allocates and balances sixteen times fewer of them (a million rows 14 % faster). The size
     // only counts before the first table; a database file keeps SQLite's own.
     if (strcmp(path, ":memory:") == 0) SQLITE4FYK_ExecuteSQL(db, "PRAGMA page_size=65536;", 0);
-    if (CreateQueryHistoryTable(db, 0) != 0) {
-        return FailLoad(task, db,
-                        Format("Echec du chargement : la base [%s] n'accepte pas "
-                               "l'écriture (%s).",
-                               path, gsqlite3.sqlite3_errmsg(db)));
-    }
+    auto notWritable = [&] {
+        return Format("Echec du chargement : la base [%s] n'accepte pas l'écriture (%s).", path,
+                      sqliteCause().c_str());
+    };
+    if (CreateQueryHistoryTable(db, 0) != 0) return FailLoad(task, db, notWritable(), "", &st);
     // The catalogue, the table and its rows change in one transaction: whatever stops the load
-    // (a failure, the person, a killed process) leaves the database as it was.
-    if (SQLITE4FYK_ExecuteSQL(db, "PRAGMA synchronous=OFF;BEGIN TRANSACTION", 0) != 0) {
-        return FailLoad(task, db,
-                        Format("Echec du chargement : la base [%s] n'accepte pas "
-                               "l'écriture (%s).",
-                               path, gsqlite3.sqlite3_errmsg(db)));
-    }
-    auto rollBack = [db] {
+    // (a failure, the person, a killed process) leaves the database as it was. It takes the
+    // database's write lock at once (IMMEDIATE), so that two loads wait for each other instead
+    // of both reading, then neither being able to write.
+    if (SQLITE4FYK_ExecuteSQL(db, "PRAGMA synchronous=OFF;BEGIN IMMEDIATE TRANSACTION", 0) != 0)
+        return FailLoad(task, db, notWritable(), "", &st);
+    // Rolls the load back; SQLite's message of what failed is taken first (the rollback
+    // replaces it).
+    auto rollBack = [db, &sqliteCause] {
+        const std::string cause = sqliteCause();
         SQLITE4FYK_ExecuteSQL(db, "ROLLBACK;", 0);
         SQLITE4FYK_ExecuteSQL(db, "PRAGMA synchronous=ON;", 0);
+        return cause;
     };
     const char* metabase = "Génération de la métabase...";
     morvex::uiPort().statusText(metabase);
     TASK_Report(task, TASK_EVENT_PROGRESS, 0, 0, metabase);
-    if (SQLITE4FYK_SaveFileDescription(db, desc) != 0) {
+    std::string cause;
+    if (SaveFileDescription(db, desc, &cause) != 0) {
         rollBack();
         return FailLoad(task, db,
                         "Echec du chargement : la description n'a pu être écrite "
-                        "dans la base.");
+                        "dans la base.",
+                        cause, &st);
     }
     morvex::trace("\n -> Génération du Create Table");
     morvex::uiPort().statusText("Création de la table selon le schéma déclaré...");
@@ -615,10 +692,8 @@ int SQLITE4FYK_LoadDataInDatabase(TASK* task, FileDesc* desc, const char* path, 
     morvex::trace("\nCREATE:[%s]\n", create.c_str());
     morvex::trace("\n -> Exécution du Create Table");
     if (SQLITE4FYK_ExecuteSQL(db, create.c_str(), 0) != 0) {
-        rollBack();
-        return FailLoad(
-            task, db,
-            Format("Echec du chargement : la table [%s] n'a pu être créée.", desc->TableName));
+        cause = rollBack();
+        return FailLoad(task, db, tableNotCreated, cause, &st);
     }
     const char* loading = "Chargement des données...";
     morvex::uiPort().statusText(loading);
@@ -639,16 +714,23 @@ int SQLITE4FYK_LoadDataInDatabase(TASK* task, FileDesc* desc, const char* path, 
     st.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     const int rows = st.rowsStored;
     if (st.status == SQLITE4FYK_LOAD_FAILED) {
-        return FailLoad(
-            task, db,
-            st.tooManyRejects
-                ? Format("Echec du chargement : %s ; aucune ligne n'a été enregistrée.", st.error)
-            : st.error[0] != '\0'
-                ? Format("Echec du chargement : la base a refusé l'écriture (%s) ; aucune ligne "
-                         "n'a été enregistrée.",
-                         st.error)
-                : Format("Echec du chargement du fichier de données [%s].",
-                         desc->ExampleFilePath ? desc->ExampleFilePath : ""));
+        // The reading's own cause, when it is not the database's (LoadRows keeps it here).
+        const std::string readCause = st.failure;
+        if (st.tooManyRejects)
+            return FailLoad(
+                task, db,
+                Format("Echec du chargement : %s ; aucune ligne n'a été enregistrée.", st.error),
+                "", &st);
+        if (st.error[0] != '\0')
+            return FailLoad(task, db,
+                            Format("Echec du chargement : la base a refusé l'écriture (%s) ; "
+                                   "aucune ligne n'a été enregistrée.",
+                                   st.error),
+                            "", &st);
+        return FailLoad(task, db,
+                        Format("Echec du chargement du fichier de données [%s].",
+                               desc->ExampleFilePath ? desc->ExampleFilePath : ""),
+                        readCause, &st);
     }
     if (st.rowsRejected > 0 || st.valuesNotTyped > 0 || st.rowsSetAside > 0) {
         const std::string warning = Format(

@@ -23,6 +23,11 @@ constexpr const char* SQLITE4FYK_HISTORY_TABLE = "FylatekHistory";
 constexpr const char* SQLITE4FYK_CATALOGUE_VERSION = "1.4";
 // Rows per batch when the caller gives 0 or less.
 constexpr int SQLITE4FYK_DEFAULT_BATCH_SIZE = 1000;
+// How long a load waits for a database that another connection has locked, when the settings
+// say nothing (APPSETTINGS::sqliteBusyTimeout, milliseconds).
+constexpr int SQLITE4FYK_DEFAULT_BUSY_TIMEOUT_MS = 10000;
+// What a load reports while it waits for a locked database.
+constexpr const char* SQLITE4FYK_LOCKED_WAIT_TEXT = "base verrouillée, attente…";
 
 // How one load ended.
 enum {
@@ -50,8 +55,13 @@ struct SQLITE4FYK_LOADSTATS {
                               // (missing values NULL, extra ones dropped: not strict)
     int firstMisshapedLine;   // line of the first such row (0: none)
     int tooManyRejects;  // 1 when the load stopped past SQLITE4FYK_LOADOPTIONS::maxRejects
+    int blankLines;      // blank lines passed over: they are no rows (DATAFILE::blankLines)
+    int valuesMultiLine;     // values of rows read that go on over line ends (quoted)
+    int firstMultiLineLine;  // line on which the first such row begins (0: none)
+    int fileChanged;     // 1 when the data file changed during the reading (the load failed)
     double seconds;      // wall-clock time of the row loading
     char error[256];     // SQLite's message when the database stopped the load ("" otherwise)
+    char failure[1024];  // a failed load: the message told, its cause on the line after it
 };
 
 // How a load treats the rows it cannot take as they are.
@@ -95,9 +105,12 @@ void SQLite_LoadDataInDatabase(TASK* task);
 // The whole load: opens the database, writes the catalogue, recreates the data table and
 // loads the description's example data file, all in one transaction with a rollback journal on
 // disk: a load that fails, is stopped by the person, or whose process is killed leaves the
-// database as it was (its earlier table and catalogue rows included). Fills `stats` (may be
-// nullptr). 0 when the load completed, 1 when it failed or was interrupted; only a completed
-// load reports "finished".
+// database as it was (its earlier table and catalogue rows included). A database locked by
+// another connection is waited for (APPSETTINGS::sqliteBusyTimeout, reporting
+// SQLITE4FYK_LOCKED_WAIT_TEXT), so that two loads into one database run one after the other.
+// A failure is reported (task event "not started") with its cause on the line after the
+// message, and kept in stats->failure. Fills `stats` (may be nullptr). 0 when the load
+// completed, 1 when it failed or was interrupted; only a completed load reports "finished".
 int SQLITE4FYK_LoadDataInDatabase(TASK* task, FileDesc* desc, const char* path, int batchSize,
                                   int rowNumberFlag, SQLITE4FYK_LOADSTATS* stats,
                                   const SQLITE4FYK_LOADOPTIONS* options = nullptr);
@@ -122,6 +135,11 @@ int LoadDataFromFile(TASK* task, sqlite3* db, FileDesc* desc, const char* path, 
                      int rowNumberFlag, SQLITE4FYK_LOADSTATS* stats,
                      const SQLITE4FYK_LOADOPTIONS* options = nullptr);
 
+// Why the table of `desc` cannot be created with these column names: names that SQLite would
+// take for the same one (its names ignore the case of ASCII letters; FileRowID with the row
+// number flag) and empty names, each told with its column number. Empty when the names are
+// usable. Called before a load opens its database.
+std::string SQLITE4FYK_ColumnNameProblem(const FileDesc* desc, int rowNumberFlag);
 // `name` in double quotes with its own double quotes doubled.
 std::string SQLITE4FYK_QuoteName(const char* name);
 // SQLite type of a target type ("int", "decimal(9, 2)", ...); empty for an unknown code.

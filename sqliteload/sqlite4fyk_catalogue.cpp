@@ -89,10 +89,25 @@ int CreateQueryHistoryTable(sqlite3* db, int drop) {
 }
 
 int SQLITE4FYK_SaveFileDescription(sqlite3* db, FileDesc* desc) {
+    return SaveFileDescription(db, desc, nullptr);
+}
+
+namespace sqlite4fyk_internal {
+
+int SaveFileDescription(sqlite3* db, FileDesc* desc, std::string* cause) {
     if (db == nullptr || desc == nullptr || RefuseUnbound("SQLITE4FYK_SaveFileDescription")) {
         return 1;
     }
-    int failures = 0;
+    // Counts the failures; SQLite's message of the first one goes to `cause`.
+    struct {
+        int count = 0;
+        sqlite3* db;
+        std::string* cause;
+        void operator+=(int failed) {
+            if (failed == 0) return;
+            if (count++ == 0 && cause != nullptr) *cause = gsqlite3.sqlite3_errmsg(db);
+        }
+    } failures{0, db, cause};
     morvex::trace("\n -> Génération du Create Table de la description");
     const std::string createDesc = Format(
         "CREATE TABLE IF NOT EXISTS %s (Version varchar(32),FileDescID int,FileDescUID "
@@ -171,7 +186,7 @@ int SQLITE4FYK_SaveFileDescription(sqlite3* db, FileDesc* desc) {
         Statement stmt(db, insertDesc);
         sqlite3_stmt* s = stmt.get();
         if (s == nullptr) {
-            ++failures;
+            failures += 1;
         } else {
             BindText(s, 1, SQLITE4FYK_CATALOGUE_VERSION);
             BindInt(s, 2, desc->FileDescID);
@@ -199,7 +214,10 @@ int SQLITE4FYK_SaveFileDescription(sqlite3* db, FileDesc* desc) {
     morvex::trace("\n[SQLITE4FYK_SaveFileDescription] : %s", insertColumns.c_str());
     Statement stmt(db, insertColumns);
     sqlite3_stmt* s = stmt.get();
-    if (s == nullptr) return 1;
+    if (s == nullptr) {
+        failures += 1;
+        return 1;
+    }
     for (LDCG_ELT* e = desc->columns != nullptr ? desc->columns->first : nullptr; e; e = e->next) {
         const auto* column = static_cast<const ColumnDesc*>(e->lParam1);
         char typeName[32] = "";
@@ -224,5 +242,7 @@ int SQLITE4FYK_SaveFileDescription(sqlite3* db, FileDesc* desc) {
         BindInt(s, 14, column->EndPosition);
         failures += StepOnce(db, s, insertColumns);
     }
-    return failures > 0 ? 1 : 0;
+    return failures.count > 0 ? 1 : 0;
 }
+
+}  // namespace sqlite4fyk_internal

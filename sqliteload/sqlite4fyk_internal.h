@@ -47,7 +47,15 @@ int StepOnce(sqlite3* db, sqlite3_stmt* stmt, const std::string& sql);
 std::string Quoted(const std::string& text);
 // Refuses an operation when no SQLite library is bound.
 bool RefuseUnbound(const char* function);
-// Reports a load that could not be done: trace, status bar and the task's "not started" event.
-int FailLoad(TASK* task, sqlite3* db, const std::string& message);
+// SQLITE4FYK_SaveFileDescription, with SQLite's message of the first failure in `cause` (may
+// be nullptr).
+int SaveFileDescription(sqlite3* db, FileDesc* desc, std::string* cause);
+// `message` with its cause on the line after it ("Cause : ..."), or alone without a cause.
+std::string WithCause(const std::string& message, const std::string& cause);
+// Reports a load that could not be done: trace, status bar and the task's "not started" event
+// with `message` and its cause (WithCause), kept in `failure` (stats->failure, may be nullptr);
+// closes `db`. Returns 1.
+int FailLoad(TASK* task, sqlite3* db, const std::string& message, const std::string& cause = "",
+             SQLITE4FYK_LOADSTATS* stats = nullptr);
 
 }  // namespace sqlite4fyk_internal

@@ -1,6 +1,8 @@
 // The SQL text of a description's table: quoted names, column types, CREATE TABLE and INSERT.
+#include <algorithm>
 #include <cstring>
 #include <string>
+#include <vector>
 
 #include "foundation/mystrings.h"
 #include "foundation/trace.h"
@@ -84,4 +86,55 @@ std::string GenerateInsert(const FileDesc* desc, int rowNumberFlag) {
     if (names.empty()) return "";
     return "INSERT INTO " + SQLITE4FYK_QuoteName(desc->TableName) + " (" + names + ")\nVALUES (" +
            values + ")\n;";
+}
+
+namespace {
+
+// `name` as SQLite compares names: ASCII letters in lower case, other bytes as they are.
+std::string foldedName(const char* name) {
+    std::string out(name != nullptr ? name : "");
+    for (char& c : out)
+        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+    return out;
+}
+
+}  // namespace
+
+std::string SQLITE4FYK_ColumnNameProblem(const FileDesc* desc, int rowNumberFlag) {
+    if (desc == nullptr || desc->columns == nullptr) return "";
+    std::string problem;
+    auto tell = [&problem](const std::string& text) {
+        problem += (problem.empty() ? "" : " ; ") + text;
+    };
+    // Names seen so far, folded, with the number of their first column (0: FileRowID) and the
+    // name as written.
+    struct Seen {
+        std::string folded;
+        int position;
+        const char* name;
+    };
+    std::vector<Seen> seen;
+    if (rowNumberFlag) seen.push_back({foldedName("FileRowID"), 0, "FileRowID"});
+    int position = 0;
+    for (LDCG_ELT* e = desc->columns->first; e; e = e->next) {
+        const auto* column = static_cast<const ColumnDesc*>(e->lParam1);
+        ++position;
+        if (column->code[0] == '\0') {
+            tell(Format("colonne %i sans nom", position));
+            continue;
+        }
+        const std::string folded = foldedName(column->code);
+        const auto same = std::find_if(seen.begin(), seen.end(),
+                                       [&folded](const Seen& s) { return s.folded == folded; });
+        if (same == seen.end()) {
+            seen.push_back({folded, position, column->code});
+        } else if (same->position == 0) {
+            tell(Format("colonne %i [%s] : même nom que le numéro de ligne FileRowID", position,
+                        column->code));
+        } else {
+            tell(Format("colonne %i [%s] : même nom que la colonne %i [%s]", position,
+                        column->code, same->position, same->name));
+        }
+    }
+    return problem.empty() ? "" : "noms de colonne en double ou vides : " + problem;
 }

@@ -8,6 +8,7 @@
 #include <cstring>
 #include <string>
 #include <string_view>
+#include <strings.h>
 
 #include "foundation/date.h"
 #include "foundation/mystrings.h"
@@ -78,6 +79,10 @@ bool ReadDate(const TypeCible& t, std::string_view text, MYDATETIME* d) {
     return DATETIME_ReadValid(text, withTime ? t.fmtDateTime : t.fmtDate, withTime, d);
 }
 
+bool IsNullWord(std::string_view v) {
+    return v.size() == 4 && strncasecmp(v.data(), "null", 4) == 0;
+}
+
 void SetNull(SQLITE4FYK_VALUE* value) {
     value->sqliteType = SQLITE_NULL;
 }
@@ -104,8 +109,13 @@ int GenerateValueForData(const ColumnDesc* column, const char* text, int length,
         text = "";
         length = 0;
     }
-    const std::string_view trimmed = Trimmed(text, length);
+    std::string_view trimmed = Trimmed(text, length);
     const TypeCible& t = column->typeCible;
+    // The word NULL stands for no value in a column of numbers or dates, as the analysis
+    // reads it.
+    if (t.type != DATATYPE_FIXEDCHAR && t.type != DATATYPE_VARIABLECHAR &&
+        t.type != DATATYPE_TEXT && IsNullWord(trimmed))
+        trimmed = std::string_view();
     switch (t.type) {
         case DATATYPE_INTEGER:
         case DATATYPE_BOOLEAN:  // 0 or 1, stored as an integer

@@ -10,6 +10,7 @@
 #include <cstdio>
 #include <string>
 
+#include "foundation/version.h"
 #include "tabstrap/console.h"
 #include "tabstrap/odbcsource.h"
 #include "tabstrap/script.h"
@@ -92,7 +93,22 @@ int RunDialogue(ODBCCONNEXION& cnx) {
 
 }  // namespace
 
-int main() {
+// What --help prints (also the source of the manual page).
+constexpr const char* kHelp =
+    "Utilisation : tabstrap\n"
+    "Lit les lignes d'une table (ou d'une requête) par une source de données ODBC et les écrit\n"
+    "en script SQL d'instructions INSERT, pour porter le contenu d'une table dans une autre\n"
+    "base. Le programme pose ses questions sur la sortie standard (source ODBC, identifiant,\n"
+    "mot de passe, fichier de sortie, table) et lit chaque réponse sur une ligne de l'entrée\n"
+    "standard ; une réponse vide garde la valeur proposée. Le script s'appelle par défaut\n"
+    "InsertStatements.sql.\n"
+    "\n"
+    "Options :\n"
+    "      --help       affiche cette aide et s'arrête\n"
+    "      --version    affiche la version et s'arrête\n";
+
+int main(int argc, char** argv) {
+    if (morvex::answerVersionOrHelp(argc, argv, "tabstrap", kHelp)) return 0;
     // Console text in large blocks when nobody watches it (the progress line is written for
     // every row); a terminal keeps its usual buffering.
     static char consoleBuffer[1 << 16];

@@ -9,6 +9,7 @@
 #include "app/desktop/translations.h"
 #include "calc/calculation.h"
 #include "foundation/uiport.h"
+#include "foundation/version.h"
 #include "tallymor/helpwindow.h"
 #include "tallymor/mainwindow.h"
 #include "tallymor/tallymoruiport.h"
@@ -53,9 +54,23 @@ int TakeScreenshots(morvex::MainWindow& main, const QString& dir) {
     return ok ? 0 : 1;
 }
 
+// What --help prints (also the source of the manual page).
+constexpr const char* kHelp =
+    "Utilisation : tallymor [--screenshots DOSSIER]\n"
+    "Calculatrice de Morvex Fylatek : évalue des expressions avec le moteur de calcul des\n"
+    "templates, garde les variables d'un calcul à l'autre, enregistre et relit des fichiers de\n"
+    "calculs.\n"
+    "\n"
+    "Options :\n"
+    "      --screenshots DOSSIER  dessine les fenêtres dans DOSSIER et s'arrête\n"
+    "      --help                 affiche cette aide et s'arrête\n"
+    "      --version              affiche la version et s'arrête\n";
+
 }  // namespace
 
 int main(int argc, char** argv) {
+    // Answered before Qt starts: no display is needed for them.
+    if (morvex::answerVersionOrHelp(argc, argv, "tallymor", kHelp)) return 0;
     QApplication app(argc, argv);
     // Qt's own messages join the trace, marked as Qt's; its standard dialogs speak French.
     morvex::routeQtMessagesToTrace();

@@ -15,6 +15,7 @@
 #pragma once
 
 #include <cstdio>
+#include <string>
 
 #include "calc/calcvar.h"
 #include "filedesc/filedesc.h"
@@ -253,6 +254,11 @@ const char* GENERATION_StateText(int state);
 GENERATIONRUN* GENERATION_CreateRun(FileDesc* desc, PROCESS* process, const char* targetRoot);
 // Frees a run (nullptr accepted).
 void GENERATION_DestroyRun(GENERATIONRUN* run);
+// The template file that a process task's `templatePath` names for the description `desc`: an
+// absolute path as it is; a relative one from the description's folder, else the current folder
+// (filedesc/descpaths.h), else the templates folder (the setting, or the bundled templates when
+// it is empty) when the template is found there. Any thread.
+std::string TEMPLATE_ResolvePath(const FileDesc* desc, const char* templatePath);
 // Task worker: runs every task of the run's process (task->parameter is a GENERATIONRUN*) into a
 // new time-stamped directory, reporting progress and the end through the task's events and the
 // results to the message panel. A stop request ends the run between two instructions.

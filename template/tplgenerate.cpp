@@ -9,6 +9,7 @@
 #include <string>
 
 #include "filedesc/analyse.h"
+#include "filedesc/descpaths.h"
 #include "foundation/appsettings.h"
 #include "foundation/date.h"
 #include "foundation/owned.h"
@@ -250,6 +251,21 @@ const char* GENERATION_StateText(int state) {
     }
 }
 
+std::string TEMPLATE_ResolvePath(const FileDesc* desc, const char* templatePath) {
+    const std::string given = templatePath ? templatePath : "";
+    if (given.empty() || given[0] == '/') return given;
+    const std::string descFile = desc && desc->FileDescPath ? desc->FileDescPath : "";
+    const std::string resolved = morvex::resolveDescriptionPath(descFile, given);
+    struct stat st {};
+    if (stat(resolved.c_str(), &st) == 0) return resolved;
+    const std::string library = morvex::templatesDirectoryOf(morvex::appSettings());
+    if (!library.empty()) {
+        const std::string bundled = tplinternal::joinPath(library, given);
+        if (stat(bundled.c_str(), &st) == 0) return bundled;
+    }
+    return resolved;
+}
+
 GENERATIONRUN* GENERATION_CreateRun(FileDesc* desc, PROCESS* process, const char* targetRoot) {
     auto* run = static_cast<GENERATIONRUN*>(calloc(1, sizeof(GENERATIONRUN)));
     if (!run) return nullptr;
@@ -313,7 +329,8 @@ void LaunchProcessing(TASK* task) {
         if (!path) break;
         free(pt->outputPath);
         pt->outputPath = path;
-        int rc = TEMPLATE_Generate(run->description, tpl, run->outputDirectory, path,
+        const std::string tplFile = TEMPLATE_ResolvePath(run->description, tpl);
+        int rc = TEMPLATE_Generate(run->description, tplFile.c_str(), run->outputDirectory, path,
                                    PROCESS_OUTPUT_PATH_MAX + 1);
         run->executed += rs.executed;
         int state;

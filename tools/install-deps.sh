@@ -17,6 +17,10 @@ PACKAGES=(
   postgresql postgresql-common odbc-postgresql
   # benchmark inputs
   gawk
+  # packaging: icons drawn from SVG, manual pages from --help (in French: the fr_FR locale),
+  # the Debian package checked by lintian, the desktop entries and file types validated
+  librsvg2-bin help2man locales lintian desktop-file-utils libxml2-utils shared-mime-info file
+  bash-completion
 )
 # The T-SQL parser of the SQL Server script tests runs on Node.js (a machine may carry its own
 # build of node: the packages only when none is installed).
@@ -44,6 +48,12 @@ if [ ${#missing[@]} -gt 0 ]; then
   export DEBIAN_FRONTEND=noninteractive
   $SUDO apt-get update -qq
   $SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+fi
+
+# help2man writes the manual pages' headings in French under the fr_FR.UTF-8 locale.
+if ! locale -a 2>/dev/null | grep -qix 'fr_FR.utf8'; then
+  echo "Generating the fr_FR.UTF-8 locale"
+  $SUDO localedef -i fr_FR -f UTF-8 fr_FR.UTF-8
 fi
 
 # The tests' own tools that Debian does not package go outside the source tree, into the folder

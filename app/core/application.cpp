@@ -79,6 +79,8 @@ void applyDefaults(CONTEXTE* ctx) {
     if (ctx->nCarMaxReadWithoutNewLine == 0)
         ctx->nCarMaxReadWithoutNewLine = APPLICATION_DEFAULT_NCARMAXREADWITHOUTNEWLINE;
     if (ctx->sqliteBatchSize == 0) ctx->sqliteBatchSize = APPLICATION_DEFAULT_SQLITEBATCHSIZE;
+    if (ctx->sqliteBusyTimeout == 0)
+        ctx->sqliteBusyTimeout = APPLICATION_DEFAULT_SQLITEBUSYTIMEOUT;
     if (ctx->logsDirectory[0] == '\0') {
         morvex::trace(
             "\n[APPLICATION_LoadRegister] logsDirectory non renseigné : valeur par défaut "
@@ -160,6 +162,8 @@ int APPLICATION_LoadRegister(void* window, CONTEXTE* ctx) {
                                                     APPLICATION_DEFAULT_NCARMAXREADWITHOUTNEWLINE);
     ctx->sqliteBatchSize =
         limitOrDefault(readNumber("sqliteBatchSize"), APPLICATION_DEFAULT_SQLITEBATCHSIZE);
+    ctx->sqliteBusyTimeout =
+        limitOrDefault(readNumber("sqliteBusyTimeout"), APPLICATION_DEFAULT_SQLITEBUSYTIMEOUT);
     REG_recupererChaine("FormatLibrary", ctx->formatLibrary, sizeof ctx->formatLibrary);
     REG_recupererChaine("TemplateLibrary", ctx->templateLibrary, sizeof ctx->templateLibrary);
     REG_recupererChaine("GenTargetDirectory", ctx->genTargetDirectory,

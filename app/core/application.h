@@ -47,6 +47,8 @@ constexpr const char* APPLICATION_SETTINGS_VERSION = "1.4";
 constexpr unsigned int APPLICATION_DEFAULT_FILEANALYSEMAXROWS = 1000;
 constexpr unsigned int APPLICATION_DEFAULT_NCARMAXREADWITHOUTNEWLINE = 5000;
 constexpr unsigned int APPLICATION_DEFAULT_SQLITEBATCHSIZE = 1000;
+// Milliseconds a SQLite load waits for a database locked by another program.
+constexpr unsigned int APPLICATION_DEFAULT_SQLITEBUSYTIMEOUT = 10000;
 
 // What the windows add to the first run once the settings are written: register the ".tpl" then
 // ".fyk" file types and show the Options dialog on gcontexte. `window` is the one given to

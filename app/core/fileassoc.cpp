@@ -13,6 +13,7 @@
 #include <system_error>
 #include <vector>
 
+#include "foundation/datadir.h"
 #include "foundation/registry.h"
 #include "foundation/trace.h"
 #include "foundation/uiport.h"
@@ -135,6 +136,17 @@ std::string fileAssocMimeType(const std::string& extension) {
     return "application/x-morvex-fylatek-" + name;
 }
 
+bool fileAssocInstalledWithData(const std::string& dataDir) {
+    if (dataDir.empty()) return false;
+    std::error_code ec;
+    return fs::is_regular_file(fs::path(dataDir) / ".." / "applications" / FILEASSOC_DESKTOP_FILE,
+                               ec);
+}
+
+bool fileAssocInstalledWithProgram() {
+    return fileAssocInstalledWithData(dataDirectory());
+}
+
 }  // namespace morvex
 
 bool enregistrerExtension(void*, const EXTENSION_ASSOC* assoc, int scope) {
@@ -228,8 +240,10 @@ bool enregistrerExtension(void*, const EXTENSION_ASSOC* assoc, int scope) {
     desktop << "[Desktop Entry]\nType=Application\nName=Morvex Fylatek\n"
             << "GenericName=Importation de fichiers plats\n"
             << "Comment=Décrire, inspecter et charger des fichiers plats\n"
-            << "Exec=" << execLine(a.command) << "\nTerminal=false\nCategories=Development;\n"
-            << "MimeType=";
+            << "Exec=" << execLine(a.command) << "\nTerminal=false\nCategories=Development;\n";
+    const std::string icon = morvex::dataPath(std::string(DATADIR_ICONS) + "/morvex.svg");
+    if (!icon.empty()) desktop << "Icon=" << icon << "\n";
+    desktop << "MimeType=";
     for (const auto& t : types) desktop << t << ';';
     desktop << "\n";
     if (!morvex::writeFileAtomically(entry, desktop.str())) {

@@ -37,5 +37,11 @@ std::string fileAssocDataDirectory(int scope);
 std::string fileAssocMimeType(const std::string& extension);
 // Name of the program's desktop entry.
 constexpr const char* FILEASSOC_DESKTOP_FILE = "morvex-fylatek.desktop";
+// True when the program runs from an installation that brought its own desktop entry
+// (<data folder>/../applications/morvex-fylatek.desktop, as the package installs it): the file
+// types are then registered already and the first run registers nothing.
+bool fileAssocInstalledWithProgram();
+// The same for the data folder `dataDir` (foundation/datadir.h); false for "".
+bool fileAssocInstalledWithData(const std::string& dataDir);
 
 }  // namespace morvex

@@ -26,6 +26,12 @@ std::string LOAD_Summary(const SQLITE4FYK_LOADSTATS& st, const std::string& reje
                "valeurs en trop ignorées), la première à la ligne " +
                std::to_string(st.firstMisshapedLine) + misshapenHint + ".\n";
     }
+    if (st.valuesMultiLine > 0)
+        out += std::to_string(st.valuesMultiLine) +
+               " valeur(s) sur plusieurs lignes, la première ligne " +
+               std::to_string(st.firstMultiLineLine) + ".\n";
+    if (st.blankLines > 0)
+        out += std::to_string(st.blankLines) + " ligne(s) vide(s) ignorée(s).\n";
     out += std::to_string(st.valuesNotTyped) +
            " valeur(s) conservée(s) telle(s) quelle(s) car non conforme(s) à leur type.\n";
     return out;
@@ -39,7 +45,7 @@ std::string LOAD_Outcome(const SQLITE4FYK_LOADSTATS& st, const std::string& data
     if (st.status != SQLITE4FYK_LOAD_DONE) {
         std::string out =
             "Le chargement a échoué : la base '" + database + "' est restée telle qu'elle était.\n";
-        if (st.error[0]) out += std::string("Motif : ") + st.error + "\n";
+        if (st.error[0]) out += std::string("Cause : ") + st.error + "\n";
         return out;
     }
     std::string out = inMemory ? "Table '" + table +

@@ -9,7 +9,8 @@
 // The summary of a finished load, one sentence a line, each ending with "\n": rows read, stored,
 // set aside and rejected; why rows were set aside (and `rejectsPath` when they are listed there);
 // rows stored without one value per column (followed by `misshapenHint`, such as
-// " ; --rejects ou --max-rejects les écarte", when not empty); values kept as text.
+// " ; --rejects ou --max-rejects les écarte", when not empty); values over several lines and
+// blank lines passed over, when there are; values kept as text.
 std::string LOAD_Summary(const SQLITE4FYK_LOADSTATS& stats, const std::string& rejectsPath,
                          const std::string& misshapenHint = std::string());
 

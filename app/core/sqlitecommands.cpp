@@ -8,6 +8,7 @@
 
 #include "app/core/application.h"
 #include "app/core/filetargets.h"
+#include "filedesc/filedesc.h"
 #include "foundation/trace.h"
 #include "foundation/uiport.h"
 #include "sqliteload/sqlite4fyk.h"
@@ -25,10 +26,7 @@ int SettingsBatchSize() {
 int FYK_SendDataToSQLite(void*, FileDesc* desc, const char* path, SQLITE4FYK_LOADSTATS* stats) {
     if (desc == nullptr || path == nullptr) return 1;
     morvex::trace("\n[FYK_SendDataToSQLite] : Appel");
-    char* copy = strdup(path);
-    if (copy == nullptr) return 1;
-    free(desc->DatabaseFilePath);
-    desc->DatabaseFilePath = copy;
+    if (FILEDESC_SetDatabaseFilePath(desc, path) != 0) return 1;
     const int failed = SQLITE4FYK_RunLoadTask(desc, path, SettingsBatchSize(), stats);
     morvex::trace("\n[FYK_SendDataToSQLite] : Termine");
     return failed;

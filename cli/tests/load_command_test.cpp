@@ -188,7 +188,7 @@ TEST_F(LoadCommand, AKilledReloadLeavesTheDatabaseAsItWas) {
 }
 
 TEST_F(LoadCommand, EachDescriptionKeepsItsCatalogueRowsAndAnOverlongLineIsOneRowSetAside) {
-    writeClients("1;A;\r\n2;" + std::string(12000, 'x') + ";\r\n3;C;\r\n");
+    writeClients("1;A;\r\n2;" + std::string((1 << 20) + 2000, 'x') + ";\r\n3;C;\r\n");
     RunResult r = run("load clients.fyk both.db");
     ASSERT_EQ(r.status, 0) << r.err;
     EXPECT_TRUE(Contains(r.out, "3 ligne(s) lue(s) : 2 enregistrée(s), 1 écartée(s)"));
@@ -215,6 +215,7 @@ TEST_F(LoadCommand, AReadOnlyDatabaseIsRefusedAndKeepsItsRows) {
         "sqlite3 mnt/x.db 'SELECT count(*) FROM CLIENT;'\n");
     EXPECT_FALSE(Contains(out, "loaded"));
     EXPECT_TRUE(Contains(out, "(!) Echec du chargement"));
+    EXPECT_TRUE(Contains(out, "readonly database")) << out;  // SQLite's cause is told
     EXPECT_EQ(out.substr(out.size() - 2), "2\n") << out;
 }
 

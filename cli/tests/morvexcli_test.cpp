@@ -13,6 +13,7 @@
 
 #include "cli/descview.h"
 #include "cli/tests/cli_fixture.h"
+#include "foundation/version.h"
 #include "filedesc/filedesc.h"
 #include "foundation/trace.h"
 
@@ -215,6 +216,16 @@ TEST_F(MorvexCli, UsageErrorsExitWithStatusTwoAndHelpWithZero) {
     RunResult showHelp = run("show --help");
     EXPECT_EQ(showHelp.status, 0);
     EXPECT_TRUE(Contains(showHelp.out, "--json"));
+}
+
+// --version answers with the one version of foundation/version.h, status 0, on standard output.
+TEST_F(MorvexCli, VersionNamesTheToolSetsVersionAndBuild) {
+    RunResult version = run("--version");
+    EXPECT_EQ(version.status, 0) << version.err;
+    EXPECT_TRUE(morvex::testing::StartsWith(
+        version.out, "morvexcli (Morvex Fylatek) " MORVEX_VERSION "\nBuild " MORVEX_BUILD "\n"))
+        << version.out;
+    EXPECT_EQ(version.err, "");
 }
 
 TEST_F(MorvexCli, ConvertRewritesADescriptionByteForByte) {

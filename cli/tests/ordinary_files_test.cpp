@@ -67,24 +67,28 @@ TEST_F(OrdinaryFiles, AreAnalysedPreviewedAndLoadedRightWithNoOption) {
          "2,Martin,100,12\" pipe\n"
          "3,\"two\nlines\",9876543210,x\n",
          "(i) Encodage détecté : UTF-8\n(i) Fin de ligne détectée : \\n\n"
-         "(i) Délimiteur détecté : ,\n(i) Caractère de protection détecté : \"\n",
+         "(i) Délimiteur détecté : ,\n(i) Caractère de protection détecté : \"\n"
+         "(i) Ligne d'en-tête détectée : oui\n",
          "id Integer 1 | name VariableChar 12 | amount Decimal 10,1 | note VariableChar 9",
          "id,name,amount,note\n1,\"Dupont, Jean\",1.5,\"said \"\"hi\"\"\"\n"
          "2,Martin,100,\"12\"\" pipe\"\n3,\"two\nlines\",9876543210,x\n",
          "comma", 3},
         {"tabs.txt", "code\tlabel\r\n007\tA b\r\n010\tC\r\n",
          "(i) Encodage détecté : UTF-8\n(i) Fin de ligne détectée : \\r\\n\n"
-         "(i) Délimiteur détecté : \\t\n(i) Caractère de protection détecté : aucun\n",
+         "(i) Délimiteur détecté : \\t\n(i) Caractère de protection détecté : aucun\n"
+         "(i) Ligne d'en-tête détectée : oui\n",
          "code FixedChar 3 | label VariableChar 3", "code,label\n007,A b\n010,C\n", "tabs", 2},
         {"pipe.dat", "a|b\r\n1|x\r\n-22|y\r\n",
          "(i) Encodage détecté : UTF-8\n(i) Fin de ligne détectée : \\r\\n\n"
-         "(i) Délimiteur détecté : |\n(i) Caractère de protection détecté : aucun\n",
+         "(i) Délimiteur détecté : |\n(i) Caractère de protection détecté : aucun\n"
+         "(i) Ligne d'en-tête détectée : oui\n",
          "a Integer 2 | b VariableChar 1", "a,b\n1,x\n-22,y\n", "pipe", 2},
         {"2024 ventes été.csv",
          "ID;NOM;DATE;MAJ\r\n1;\"a;b\";26/02/2015;2014-05-06 05:52:00\r\n"
          "2;\"c\";29/02/2016;2014-05-07 10:00:00\r\n",
          "(i) Encodage détecté : UTF-8\n(i) Fin de ligne détectée : \\r\\n\n"
-         "(i) Délimiteur détecté : ;\n(i) Caractère de protection détecté : \"\n",
+         "(i) Délimiteur détecté : ;\n(i) Caractère de protection détecté : \"\n"
+         "(i) Ligne d'en-tête détectée : oui\n",
          "ID Integer 1 | NOM VariableChar 3 | DATE Date jj/mm/aaaa | MAJ Datetime aaaa-mm-jj "
          "HH:MM:SS",
          "ID,NOM,DATE,MAJ\n1,a;b,26/02/2015,2014-05-06 05:52:00\n2,c,29/02/2016,2014-05-07 "
@@ -93,12 +97,14 @@ TEST_F(OrdinaryFiles, AreAnalysedPreviewedAndLoadedRightWithNoOption) {
         // A header ended by the delimiter; a row without its last value lends the others.
         {"trailing.csv", "n;t;\n1;a\n2;b\n3\n",
          "(i) Encodage détecté : UTF-8\n(i) Fin de ligne détectée : \\n\n"
-         "(i) Délimiteur détecté : ;\n(i) Caractère de protection détecté : aucun\n",
+         "(i) Délimiteur détecté : ;\n(i) Caractère de protection détecté : aucun\n"
+         "(i) Ligne d'en-tête détectée : oui\n",
          "n Integer 1 | t VariableChar 1", "n,t\n1,a\n2,b\n3\n", "trailing", 3},
         // A header shorter than every row: the rest are undeclared columns. 30/02 is no day.
         {"short.csv", "a,b\n1,30/02/2015,x\n2,01/01/2015,y\n",
          "(i) Encodage détecté : UTF-8\n(i) Fin de ligne détectée : \\n\n"
-         "(i) Délimiteur détecté : ,\n(i) Caractère de protection détecté : aucun\n",
+         "(i) Délimiteur détecté : ,\n(i) Caractère de protection détecté : aucun\n"
+         "(i) Ligne d'en-tête détectée : oui\n",
          "a Integer 1 | b VariableChar 10 | UndeclaredColumn3 VariableChar 1",
          "a,b,UndeclaredColumn3\n1,30/02/2015,x\n2,01/01/2015,y\n", "short", 2},
     };
@@ -156,7 +162,8 @@ TEST_F(OrdinaryFiles, ABrokenRowIsToldNeverTurnedIntoAColumnAndTheCountsAreExact
     ASSERT_EQ(l.status, 0) << l.err;
     EXPECT_TRUE(Contains(l.out, "3 lignes chargées en "));
     EXPECT_EQ(readFile(dir_ / "r.csv"),
-              "ligne,colonne,motif\n3,,3 valeur(s) au lieu de 2\n5,,champ protégé jamais fermé\n");
+              "ligne,colonne,motif\n3,,3 valeur(s) au lieu de 2\n5,,\"champ protégé sans fin "
+              "probable : il engloberait la ligne 6, qui est une ligne complète\"\n");
 
     // Past --max-rejects nothing of this load is kept (the table holds what the previous load
     // stored) and the command fails with the reason.

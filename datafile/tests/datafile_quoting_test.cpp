@@ -105,6 +105,26 @@ TEST(DatafileUnquote, CarriesARowOverLineEndsInsideQuotesAndCountsItsLines) {
     }
 }
 
+TEST(DatafileUnquote, SkipsAHeaderWhoseNamesGoOnOverLineEndsAsOneRecord) {
+    morvex::testing::TempDir dir("dfquote");
+    std::string path = dir.write("h.csv", "id;\"nom\r\nlong\";n\r\n1;a;2\r\n2;b;3\r\n");
+    DescPtr desc = quotedDesc("\r\n", ";", 3, true);
+    desc->FirstLineIsHeader = 1;
+    morvex::TraceCapture quiet;
+    ReaderPtr reader(DATAFILE_NewIterator(desc.get(), path.c_str(), 0, 0));
+    ASSERT_TRUE(reader);
+    ASSERT_EQ(DATAFILE_Init(reader.get()), 0);
+    std::vector<DATAFIELD> f;
+    std::vector<std::string> firsts;
+    std::vector<int> lines;
+    while (DATAFILE_ReadNextFields(reader.get(), f)) {
+        firsts.emplace_back(f[0].value, f[0].length);
+        lines.push_back(reader->currentRowFirstLine);
+    }
+    EXPECT_EQ(firsts, (Values{"1", "2"}));
+    EXPECT_EQ(lines, (std::vector<int>{3, 4}));
+}
+
 TEST(DatafileUnquote, AnUnclosedQuoteCostsItsOwnRowNotTheRestOfTheFile) {
     morvex::testing::TempDir dir("dfquote");
     // An inch mark inside a field is text; line 4 opens a field that nothing closes.
@@ -252,7 +272,7 @@ TEST(DatafileEncoding, FlagsOnlyTheRowWithAnInvalidSequence) {
         std::string bad;
     };
     const Case cases[] = {
-        {"WINDOWS-1252", "x\x81y"}, {"UTF-8", "x\xC3(y"}, {"UTF-8", "\xED\xA0\x80"}};
+        {"WINDOWS-1253", "x\x81y"}, {"UTF-8", "x\xC3(y"}, {"UTF-8", "\xED\xA0\x80"}};
     morvex::testing::TempDir dir("dfenc");
     for (const Case& c : cases) {
         std::string path = dir.write("b.csv", "ok;1\r\n" + c.bad + ";2\r\nok;3\r\n");
@@ -393,7 +413,7 @@ TEST(DatafileEncoding, CutsFixedWidthsInCharactersOfTheFile) {
     }
 }
 
-TEST(DatafileReader, ReadsAFileUpToTheSizeItHadWhenTheReadingBegan) {
+TEST(DatafileReader, AFileAppendedToOnceTheReadingBeganEndsItsRowsAndSaysSo) {
     morvex::testing::TempDir dir;
     DescPtr desc = quotedDesc("\n", ";", 2, false);
     const std::string path = dir.write("g.csv", "1;a\n2;b\n");
@@ -409,7 +429,11 @@ TEST(DatafileReader, ReadsAFileUpToTheSizeItHadWhenTheReadingBegan) {
         LDCG_Destroy(row, LDCG_KEEP_ROOT, LDCG_RELEASE_BOTH);
         ++rows;
     }
-    EXPECT_EQ(rows, 2);
+    EXPECT_EQ(rows, 0);  // the change is seen at the first block
+    EXPECT_EQ(reader->fileChanged, 1);
+    ASSERT_NE(reader->failure, nullptr);
+    EXPECT_STREQ(reader->failure,
+                 "le fichier a changé (taille ou date de modification) pendant la lecture");
 }
 
 }  // namespace

@@ -90,7 +90,6 @@ struct SplitCase {
 TEST(DataFileReader, SplitsDelimitedRowsIntoDelimitersPlusOneValues) {
     const SplitCase cases[] = {
         {"trailing and doubled delimiters", ";", "a;;b;", {"a", "", "b", ""}},
-        {"empty row", ";", "", {""}},
         {"delimiter only", ";", ";", {"", ""}},
         {"no delimiter", ";", "abc", {"abc"}},
         {"two-character delimiter", "::", "a::b:c::", {"a", "b:c", ""}},
@@ -171,14 +170,15 @@ TEST(DataFileReader, FixedWidthColumnsTakeTheirWidthsInOrder) {
     addColumn(desc.get(), "B", 3);
     addColumn(desc.get(), "C", 4);
     FILEDESC_SearchColumnByPos(desc.get(), 2)->IgnoreColumn = 1;  // still gets its value
-    // Zero bytes count as characters; the last row has no line end.
-    std::string path =
-        dir.write("f.txt", "abcdefghiXYZ\r\nabcd\r\n\r\n" + std::string("\0b\0de\0", 6));
+    // Zero bytes count as characters; the last row has no line end. A line of blanks is a
+    // record; an empty line is none.
+    std::string path = dir.write(
+        "f.txt", "abcdefghiXYZ\r\nabcd\r\n\r\n   \r\n" + std::string("\0b\0de\0", 6));
     std::vector<Row> rows = readAll(desc.get(), path);
     ASSERT_EQ(rows.size(), 4u);
     EXPECT_EQ(rows[0].values, (Strings{"ab", "cde", "fghi"}));  // "XYZ" is not delivered
     EXPECT_EQ(rows[1].values, (Strings{"ab", "cd", ""}));
-    EXPECT_EQ(rows[2].values, (Strings{"", "", ""}));
+    EXPECT_EQ(rows[2].values, (Strings{"  ", " ", ""}));
     EXPECT_EQ(rows[3].values,
               (Strings{std::string("\0b", 2), std::string("\0de", 3), std::string(1, '\0')}));
     EXPECT_EQ(rows[0].columns[2], FILEDESC_SearchColumnByPos(desc.get(), 3));
@@ -237,12 +237,11 @@ TEST(DataFileReader, EndsRowsAtTheIndicatorOnly) {
     const LineCase cases[] = {
         {"last line without indicator", "\r\n", "a\r\nb", {"a", "b"}},
         {"no line end at all", "\n", "just one", {"just one"}},
-        {"empty line in between", "\n", "a\n\nb\n", {"a", "", "b"}},
+        {"empty line in between is no row", "\n", "a\n\nb\n", {"a", "b"}},
         {"lone CR is text with CR LF", "\r\n", "a\rb\r\nc\r\n", {"a\rb", "c"}},
         {"LF is text with CR LF", "\r\n", "a\nb\r\nc\n", {"a\nb", "c\n"}},
         {"CR stays before LF with LF", "\n", "a\r\nb\n", {"a\r", "b"}},
         {"partial indicator at the end", "\r\n", "a\r", {"a\r"}},
-        {"file of one line end", "\r\n", "\r\n", {""}},
         // A byte that breaks a partial match may itself start the indicator.
         {"CR CR LF ends at the CR LF", "\r\n", "ab\r\r\ncd", {"ab\r", "cd"}},
         {"CR CR CR LF", "\r\n", "\r\r\r\nx", {"\r\r", "x"}},

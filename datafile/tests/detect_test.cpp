@@ -139,3 +139,120 @@ TEST(DetectSample, DecodesUtf16AndDropsTheMark) {
 }
 
 }  // namespace
+
+TEST(DetectHeader, TellsNamesFromDataByWhatStandsBelowThem) {
+    struct Case {
+        std::string text;
+        const char* delimiter;
+        int expected;
+    };
+    const Case cases[] = {
+        // Names over numbers and dates.
+        {"id;montant;date\n1;12,5;2024-01-02\n2;3;2024-02-03\n", ";", 1},
+        // Numbers only: the first row is data.
+        {"1.5,2.25,3\n4.5,5.25,6\n7.5,8.25,9\n", ",", 0},
+        // A code and its label: the first row is data.
+        {"0;Inconnu\n1;Actif\n2;Radi\xC3\xA9\n", ";", 0},
+        // The first row repeats a value: data all the same.
+        {"0.00,0.00\n1.50,2.00\n", ",", 0},
+        // Row names under an empty first name, as statistics packages write them.
+        {"\"\",\"mpg\",\"cyl\"\n\"Mazda RX4\",21,6\n\"Datsun 710\",22.8,4\n", ",", 1},
+        // Years over amounts: a whole number over decimals says nothing, the texts decide.
+        {"pays,code,1990,1991\nAruba,ABW,54.2,55.1\nAndorre,AND,,60.3\n", ",", 1},
+        // Years as names over whole numbers, beside a text over numbers.
+        {"\"Name\",\"FIPS\",1929,1930,1931\n\"Alabama\",1,323,267,224\n\"Arizona\",4,600,520,429\n",
+         ",", 1},
+        // The same first row without a name: a row of data.
+        {"1,1929,1930,1931\n2,323,267,224\n4,600,520,429\n", ",", 0},
+        // Texts over texts of one length.
+        {"pays;iso\nFrance;FR\nAllemagne;DE\nItalie;IT\n", ";", 1},
+        // Texts only, unique names that come nowhere below: a header.
+        {"nom;ville\nDupont;Paris\nMartin;Lyon\n", ";", 1},
+        // Texts only, the first row's value comes again below: data.
+        {"Paris;Dupont\nLyon;Martin\nParis;Durand\n", ";", 0},
+        // One column of numbers, no delimiter.
+        {"12\n15\n18\n", "", 0},
+        {"total\n15\n18\n", "", 1},
+        // A header in quotes over a line end is one record.
+        {"\"nom\nlong\",n\nx,1\ny,2\n", ",", 1},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(DATAFILE_DetectHeader(c.text, "\n", c.delimiter, '"'), c.expected) << c.text;
+}
+
+TEST(DetectShape, RefusesBinaryAndReadsUtf16WithoutItsMark) {
+    EXPECT_STREQ(DATAFILE_DetectBinary(std::string("\x1F\x8B\x08\x00rest", 8)), "gzip");
+    EXPECT_STREQ(DATAFILE_DetectBinary(std::string("\x28\xB5\x2F\xFD", 4)), "zstd");
+    std::string zeros = "a;b\n" + std::string(100, '\0') + "1;2\n";
+    EXPECT_STREQ(DATAFILE_DetectBinary(zeros), "octets nuls");
+    // A few zero bytes in a value are data, not a binary file.
+    std::string text;
+    for (int i = 0; i < 200; ++i) text += "ligne;" + std::to_string(i) + "\n";
+    text += std::string("x\0y;1\n", 6);
+    EXPECT_EQ(DATAFILE_DetectBinary(text), nullptr);
+
+    std::string le;
+    std::string be;
+    for (char c : std::string("nom;ville\r\nDupont;Paris\r\nMartin;Lyon\r\n")) {
+        le += c;
+        le += '\0';
+        be += '\0';
+        be += c;
+    }
+    EXPECT_EQ(DATAFILE_DetectBinary(le), nullptr);
+    DATAFILE_SHAPE shape = DATAFILE_DetectShape(le);
+    EXPECT_EQ(shape.encoding, "UTF-16LE");
+    EXPECT_EQ(shape.delimiter, ";");
+    EXPECT_EQ(shape.header, 1);
+    EXPECT_STREQ(DATAFILE_DetectEncoding(be), "UTF-16BE");
+    EXPECT_EQ(DATAFILE_DetectShape(std::string("\x1F\x8B\x08", 3)).binary, "gzip");
+}
+
+TEST(DetectShape, LooksAtTheWholeSampleNotItsFirstLines) {
+    // Quotes first used far down the file.
+    std::string late = "pays,pib\n";
+    for (int i = 0; i < 300; ++i) late += "Pays" + std::to_string(i) + "," + std::to_string(i) + "\n";
+    late += "\"Congo, Dem. Rep.\",12\n";
+    DATAFILE_SHAPE shape = DATAFILE_DetectShape(late);
+    EXPECT_EQ(shape.delimiter, ",");
+    EXPECT_EQ(shape.quote, '"');
+
+    // Long quoted values over many lines, holding tabs: still commas.
+    std::string longText = "id,texte,n\n";
+    for (int r = 0; r < 40; ++r) {
+        longText += std::to_string(r) + ",\"";
+        for (int l = 0; l < 60; ++l) longText += "une ligne\tavec\tdes tabulations, et des virgules\n";
+        longText += "\"," + std::to_string(r) + "\n";
+    }
+    shape = DATAFILE_DetectShape(longText);
+    EXPECT_EQ(shape.delimiter, ",");
+    EXPECT_EQ(shape.quote, '"');
+    EXPECT_EQ(shape.header, 1);
+
+    // Given answers are kept, the others guessed under them.
+    DATAFILE_SHAPE_GIVEN given;
+    given.delimiter = "|";
+    given.delimiterChars = "|";
+    given.header = 0;
+    shape = DATAFILE_DetectShape("a|b\n1|2\n", given);
+    EXPECT_EQ(shape.delimiter, "|");
+    EXPECT_EQ(shape.header, 0);
+    EXPECT_EQ(shape.encoding, "UTF-8");
+}
+
+TEST(DetectShape, TellsFixedWidthLinesRatherThanADelimiterByChance) {
+    const std::string fixed =
+        "00001DUPONT    Jean      19750312Paris          0001250,50O\n"
+        "00002MARTIN    Paul      19800101Lyon           0000300,00N\n"
+        "00003DURAND    Marie     19911231Marseille      0012000,75O\n"
+        "00004PETIT     Luc       20000229Lille          0000001,10N\n";
+    DATAFILE_SHAPE shape = DATAFILE_DetectShape(fixed);
+    EXPECT_TRUE(shape.delimiter.empty());
+    EXPECT_NE(shape.fixedWidth.find("4 lignes de 59 caractères"), std::string::npos)
+        << shape.fixedWidth;
+    // A delimited file whose lines happen to have one length stays delimited.
+    const std::string csv = "id;nom;ville\n1;Dupont;Paris\n2;Martin;Lyons\n3;Durand;Arles\n";
+    shape = DATAFILE_DetectShape(csv);
+    EXPECT_EQ(shape.delimiter, ";");
+    EXPECT_TRUE(shape.fixedWidth.empty());
+}

@@ -337,3 +337,68 @@ TEST_F(Analyse, MissingInterruptedOrFailedLineCountIsNotAnnouncedAsATotal) {
 }
 
 }  // namespace
+
+namespace {
+
+// The detected analysis of a new ";" description over `lines` (CR LF), the whole file read.
+DescPtr analyseDetected(fdtest::TempDir& dir, const std::vector<std::string>& lines,
+                        bool unquote = false) {
+    std::string text;
+    for (const std::string& l : lines) text += l + "\r\n";
+    const std::string path = dir.file("detected.csv");
+    fdtest::writeAll(path, text);
+    DescPtr d(FILEDESC_CreateFileDesc("t", nullptr, STRUCTFILE_DELIMITED, "\\r\\n", ";"));
+    d->FirstLineIsHeader = 1;
+    d->Unquote = unquote ? 1 : 0;
+    d->QuoteChar = unquote ? '"' : '\0';
+    EXPECT_EQ(FYK_LaunchFileAnalyse(nullptr, d.get(), path.c_str(), FILEDESC_ANALYSE_AUTO_ROWS, 1,
+                                    FILEANALYSE_DETECTED),
+              0);
+    return d;
+}
+
+}  // namespace
+
+TEST_F(Analyse, DetectedRulesWriteADescriptionEveryReaderTakesAndTypesThatHoldTheWholeFile) {
+    // Names made loadable, and told.
+    DescPtr d = analyseDetected(dir, {"id;ID;;\"Nom \"\"court\"\"\"", "1;2;3;x"});
+    ASSERT_EQ(LDCG_Count(d->columns), 4);
+    EXPECT_STREQ(column(d.get(), 1)->code, "id");
+    EXPECT_STREQ(column(d.get(), 2)->code, "ID_2");
+    EXPECT_STREQ(column(d.get(), 3)->code, "colonne3");
+    EXPECT_STREQ(column(d.get(), 4)->code, "Nom \"court\"");
+    EXPECT_NE(port.panelText().find("3 nom(s) de colonne changé(s)"), std::string::npos)
+        << port.panelText();
+
+    // Decimals written with superfluous zeros are codes; a decimal past the first thousand
+    // rows still makes its column Decimal.
+    std::vector<std::string> lines = {"code;montant"};
+    for (int i = 0; i < 3000; ++i) lines.push_back("000879.17;" + std::to_string(i));
+    lines.push_back("00.11;12,5");
+    d = analyseDetected(dir, lines);
+    EXPECT_EQ(column(d.get(), 1)->typeCible.type, DATATYPE_FIXEDCHAR);
+    EXPECT_EQ(column(d.get(), 2)->typeCible.type, DATATYPE_DECIMAL);
+
+    // A value longer than a description may give as width: Text, at the largest width, so
+    // that the description written opens again.
+    d = analyseDetected(dir, {"id;texte", "1;" + std::string(7329, 'x'), "2;court"});
+    EXPECT_EQ(column(d.get(), 2)->typeCible.type, DATATYPE_TEXT);
+    EXPECT_EQ(column(d.get(), 2)->WidthInChars, FILEDESC_GetNCarMaxReadWithoutNewLine());
+
+    // Quotes first met far down the file: read again, unquoting, so that the value holding
+    // the delimiter stays one value.
+    lines = {"pays;pib"};
+    for (int i = 0; i < 4000; ++i) lines.push_back("Pays" + std::to_string(i) + ";" + std::to_string(i));
+    lines.push_back("\"Congo; Rép. dém.\";12");
+    d = analyseDetected(dir, lines);
+    EXPECT_EQ(d->Unquote, 1);
+    EXPECT_EQ(d->QuoteChar, '"');
+    EXPECT_EQ(LDCG_Count(d->columns), 2);
+    EXPECT_EQ(column(d.get(), 2)->typeCible.type, DATATYPE_INTEGER);
+
+    // A header name in quotes over a line end is one name; the rows below it are the data.
+    d = analyseDetected(dir, {"id;\"nom", "long\";n", "1;a;2", "2;b;3"}, true);
+    ASSERT_EQ(LDCG_Count(d->columns), 3);
+    EXPECT_STREQ(column(d.get(), 2)->code, "nom long");
+    EXPECT_EQ(column(d.get(), 1)->typeCible.type, DATATYPE_INTEGER);
+}

@@ -11,6 +11,8 @@
 #include <memory>
 #include <regex>
 #include <sstream>
+#include <string>
+#include <utility>
 
 #include "app/core/foldersettings.h"
 #include "foundation/registry.h"
@@ -352,6 +354,18 @@ TEST_F(Application, SettingsThatCannotBeOpenedForReadingGiveMinusOne) {
     REG_fermerAcces();
     EXPECT_EQ(APPLICATION_LoadRegister(nullptr, ctx_.get()), 0);
     EXPECT_EQ(ctx_->fileAnalyseMaxRows, 10u);
+}
+
+TEST_F(Application, TheLockWaitOfALoadComesFromTheSettingsWithTenSecondsByDefault) {
+    for (const auto& [text, expected] :
+         {std::pair<std::string, unsigned>{"sqliteBusyTimeout=2500\n", 2500u},
+          {"sqliteBusyTimeout=0\n", 10000u},
+          {"", 10000u}}) {
+        writeSettings(text + "LogsDirectory=/logs\n");
+        memset(ctx_.get(), 0, sizeof(CONTEXTE));
+        ASSERT_EQ(APPLICATION_LoadRegister(nullptr, ctx_.get()), 0);
+        EXPECT_EQ(ctx_->sqliteBusyTimeout, expected) << text;
+    }
 }
 
 TEST_F(Application, InitContextPreparesTheContextAndReleaseClosesOpenDescriptions) {

@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 
@@ -146,3 +147,17 @@ TEST_F(FileAssocTest, CopiesTheIconOfTheType) {
 }
 
 }  // namespace
+
+// An installation that brought its desktop entry registers nothing on first run; a build tree
+// (this test program's) does.
+TEST(FileAssocInstalled, OnlyWhenTheDesktopEntryLiesBesideTheDataFolder) {
+    morvex::testing::TempDir root("fileassoc");
+    const std::string data = root.path() + "/usr/share/morvex";
+    std::filesystem::create_directories(data);
+    EXPECT_FALSE(morvex::fileAssocInstalledWithData(data));
+    std::filesystem::create_directories(root.path() + "/usr/share/applications");
+    std::ofstream(root.path() + "/usr/share/applications/morvex-fylatek.desktop") << "[Desktop Entry]\n";
+    EXPECT_TRUE(morvex::fileAssocInstalledWithData(data));
+    EXPECT_FALSE(morvex::fileAssocInstalledWithData(""));
+    EXPECT_FALSE(morvex::fileAssocInstalledWithProgram());
+}

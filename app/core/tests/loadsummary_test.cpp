@@ -42,7 +42,7 @@ TEST(LoadOutcome, AFailedOrStoppedLoadClaimsNoRow) {
     strcpy(st.error, "database or disk is full");
     EXPECT_EQ(LOAD_Outcome(st, "b.db", "T"),
               "Le chargement a échoué : la base 'b.db' est restée telle qu'elle était.\n"
-              "Motif : database or disk is full\n");
+              "Cause : database or disk is full\n");
     st.status = SQLITE4FYK_LOAD_INTERRUPTED;
     EXPECT_EQ(LOAD_Outcome(st, "b.db", "T"),
               "Chargement arrêté : la base 'b.db' est restée telle qu'elle était.\n");

@@ -1,0 +1,46 @@
+# Writes OUTPUT, a help2man include file with one section, COMMANDES, holding the --help of
+# every command (and sub-command) of PROGRAM (morvexcli), as the program prints it.
+#   cmake -DPROGRAM=path/morvexcli -DOUTPUT=file.h2m -P cli_commands_h2m.cmake
+
+# The commands listed under "Commandes:" in a help text.
+function(commands_of help out)
+  string(REPLACE "\n" ";" lines "${help}")
+  set(in FALSE)
+  set(names)
+  foreach(line IN LISTS lines)
+    if(line MATCHES "^Commandes:")
+      set(in TRUE)
+    elseif(line MATCHES "^[^ ]")
+      set(in FALSE)
+    elseif(in AND line MATCHES "^  ([a-z][a-z0-9-]*)")
+      list(APPEND names ${CMAKE_MATCH_1})
+    endif()
+  endforeach()
+  set(${out} ${names} PARENT_SCOPE)
+endfunction()
+
+# A help text as roff lines kept as they are.
+function(as_roff text out)
+  string(REPLACE "\\" "\\e" text "${text}")
+  string(REGEX REPLACE "(^|\n)([.'])" "\\1\\\\&\\2" text "${text}")
+  set(${out} "${text}" PARENT_SCOPE)
+endfunction()
+
+execute_process(COMMAND ${PROGRAM} --help OUTPUT_VARIABLE top RESULT_VARIABLE rc)
+if(NOT rc EQUAL 0)
+  message(FATAL_ERROR "${PROGRAM} --help a échoué (${rc})")
+endif()
+commands_of("${top}" commands)
+set(page "[COMMANDES]\n")
+foreach(command IN LISTS commands)
+  execute_process(COMMAND ${PROGRAM} ${command} --help OUTPUT_VARIABLE help)
+  as_roff("${help}" roff)
+  string(APPEND page ".SS \"morvexcli ${command}\"\n.nf\n${roff}.fi\n")
+  commands_of("${help}" subcommands)
+  foreach(sub IN LISTS subcommands)
+    execute_process(COMMAND ${PROGRAM} ${command} ${sub} --help OUTPUT_VARIABLE subhelp)
+    as_roff("${subhelp}" roff)
+    string(APPEND page ".SS \"morvexcli ${command} ${sub}\"\n.nf\n${roff}.fi\n")
+  endforeach()
+endforeach()
+file(WRITE ${OUTPUT} "${page}")
