@@ -59,6 +59,15 @@ TEST(LoadOutcome, TheCommandLineSummaryKeepsItsHintAndRejectsFile) {
               std::string::npos);
     EXPECT_NE(out.find("la première à la ligne 5 ; --rejects ou --max-rejects les écarte.\n"),
               std::string::npos);
+    // Values over several lines and blank lines are told too, by both front ends.
+    st.valuesMultiLine = 2;
+    st.firstMultiLineLine = 9;
+    st.blankLines = 3;
+    const std::string desktop = LOAD_Outcome(st, "b.db", "T");
+    EXPECT_NE(desktop.find("2 valeur(s) sur plusieurs lignes, la première ligne 9.\n3 ligne(s) "
+                           "vide(s) ignorée(s).\n"),
+              std::string::npos)
+        << desktop;
 }
 
 }  // namespace
