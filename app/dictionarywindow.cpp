@@ -15,6 +15,7 @@
 
 #include "app/core/application.h"
 #include "app/desktop/columnfit.h"
+#include "app/windowplacement.h"
 #include "datadic/dico.h"
 #include "foundation/trace.h"
 #include "foundation/uiport.h"
@@ -153,7 +154,7 @@ DictionaryWindow::DictionaryWindow(const std::string& path, QWidget* parent)
     connect(list_, &QTreeView::doubleClicked, this,
             [this](const QModelIndex& at) { applyRow(at.row()); });
 
-    resize(760, 480);
+    placeOnParent(this, parentWidget(), QSize(760, 480));
     reload();
 }
 

@@ -4,21 +4,27 @@
 #include <QCloseEvent>
 #include <QDir>
 #include <QElapsedTimer>
+#include <QFileInfo>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
+#include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QSplitter>
 #include <QTreeWidget>
 #include <QUrl>
 #include <QVBoxLayout>
 
 #include "app/core/application.h"
+#include "app/core/generationlog.h"
 #include "app/core/processlist.h"
 #include "app/desktop/columnfit.h"
 #include "app/qtuiport.h"
+#include "app/windowplacement.h"
 #include "filedesc/filedesc.h"
 #include "filedesc/process.h"
+#include "foundation/appsettings.h"
 #include "foundation/trace.h"
 #include "foundation/uiport.h"
 #include "template/template.h"
@@ -27,9 +33,14 @@ namespace morvex {
 
 namespace {
 
-enum { COL_TASK, COL_FORMAT, COL_TEMPLATE, COL_STATE };
+enum { COL_TASK, COL_FORMAT, COL_TEMPLATE, COL_STATE, COL_MESSAGE };
 
 const char kStatusPrefix[] = "Processing Task ";
+
+// The folder of the templates offered: the settings' one, else the shipped templates.
+std::string templatesFolder() {
+    return templatesDirectoryOf(gcontexte);
+}
 
 }  // namespace
 
@@ -58,7 +69,7 @@ GenerationDialog::GenerationDialog(FileDesc* desc, QWidget* parent) : QDialog(pa
     list_->setAllColumnsShowFocus(true);
     list_->setSelectionMode(QAbstractItemView::ExtendedSelection);
     list_->setSelectionBehavior(QAbstractItemView::SelectRows);
-    list_->setHeaderLabels({"Tâche", "Format", "Template", "Etat"});
+    list_->setHeaderLabels({"Tâche", "Format", "Template", "Etat", "Message"});
     // Every column as wide as what it shows ("Tâche interrompue" whole); the template's path
     // gives up room when they do not all fit.
     keepColumnsFitted(list_, COL_TEMPLATE);
@@ -69,8 +80,48 @@ GenerationDialog::GenerationDialog(FileDesc* desc, QWidget* parent) : QDialog(pa
         "QTreeWidget::item:selected { background: palette(highlight); "
         "color: palette(highlighted-text); }");
 
+    // The shipped templates, to pick from with a double click or "Ajouter".
+    offered_ = new QTreeWidget;
+    offered_->setObjectName("offeredTemplates");
+    offered_->setRootIsDecorated(false);
+    offered_->setHeaderLabels({"Modèles fournis"});
+    offered_->setSelectionMode(QAbstractItemView::ExtendedSelection);
+    for (const std::string& path : GENERATION_TemplatesIn(templatesFolder())) {
+        auto* item = new QTreeWidgetItem(offered_);
+        const QString file = QString::fromStdString(path);
+        item->setText(0, QFileInfo(file).completeBaseName());
+        item->setToolTip(0, file);
+        item->setData(0, Qt::UserRole, file);
+    }
+    auto* pick = new QPushButton("Ajouter");
+    pick->setAutoDefault(false);
+    auto* offeredPane = new QWidget;
+    auto* offeredLayout = new QVBoxLayout(offeredPane);
+    offeredLayout->setContentsMargins(0, 0, 0, 0);
+    offeredLayout->addWidget(offered_, 1);
+    offeredLayout->addWidget(pick);
+
+    messages_ = new QPlainTextEdit;
+    messages_->setObjectName("generationMessages");
+    messages_->setReadOnly(true);
+    messages_->setPlaceholderText("Les messages de la tâche sélectionnée s'affichent ici.");
+    auto* tasks = new QSplitter(Qt::Vertical);
+    tasks->addWidget(list_);
+    tasks->addWidget(messages_);
+    tasks->setStretchFactor(0, 3);
+    tasks->setStretchFactor(1, 1);
+    auto* split = new QSplitter(Qt::Horizontal);
+    split->addWidget(offeredPane);
+    split->addWidget(tasks);
+    split->setStretchFactor(0, 1);
+    split->setStretchFactor(1, 4);
+
+    openFolder_ = new QPushButton("Ouvrir le répertoire généré");
+    openFolder_->setAutoDefault(false);
+    openFolder_->setEnabled(false);
     auto* buttons = new QHBoxLayout;
     buttons->addWidget(stop_);
+    buttons->addWidget(openFolder_);
     buttons->addStretch(1);
     buttons->addWidget(remove_);
     buttons->addWidget(add_);
@@ -78,25 +129,42 @@ GenerationDialog::GenerationDialog(FileDesc* desc, QWidget* parent) : QDialog(pa
     buttons->addWidget(close_);
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(status_);
-    layout->addWidget(list_, 1);
+    layout->addWidget(split, 1);
     layout->addWidget(bar_);
     layout->addLayout(buttons);
 
     connect(add_, &QPushButton::clicked, this, &GenerationDialog::addTemplates);
+    connect(pick, &QPushButton::clicked, this, [this] { addOfferedTemplates(); });
+    connect(offered_, &QTreeWidget::itemDoubleClicked, this, [this](QTreeWidgetItem* item) {
+        addOfferedTemplates(offered_->indexOfTopLevelItem(item));
+    });
     connect(remove_, &QPushButton::clicked, this, &GenerationDialog::removeSelected);
     connect(generate_, &QPushButton::clicked, this, [this] { generate(); });
     connect(stop_, &QPushButton::clicked, this, &GenerationDialog::stopGeneration);
     connect(close_, &QPushButton::clicked, this, &GenerationDialog::close);
+    connect(openFolder_, &QPushButton::clicked, this, &GenerationDialog::openOutputFolder);
     connect(list_, &QTreeWidget::itemDoubleClicked, this,
             [this](QTreeWidgetItem* item) { openGenerated(list_->indexOfTopLevelItem(item)); });
+    connect(list_, &QTreeWidget::currentItemChanged, this, [this](QTreeWidgetItem* item) {
+        if (!running()) showMessagesOf(list_->indexOfTopLevelItem(item));
+    });
 
-    resize(640, 360);
+    placeOnParent(this, parent, QSize(760, 440));
     setRunning(false);
     refreshList();
 }
 
 GenerationDialog::~GenerationDialog() {
     endRun();
+}
+
+QString GenerationDialog::rowMessage(int row) const {
+    QTreeWidgetItem* item = list_->topLevelItem(row);
+    return item ? item->toolTip(COL_MESSAGE) : QString();
+}
+
+QString GenerationDialog::messagesText() const {
+    return messages_->toPlainText();
 }
 
 QString GenerationDialog::statusLine() const {
@@ -120,6 +188,25 @@ void GenerationDialog::refreshList() {
     }
 }
 
+void GenerationDialog::addOfferedTemplates(int row) {
+    if (running()) return;
+    std::vector<std::string> chosen;
+    if (QTreeWidgetItem* item = offered_->topLevelItem(row)) {
+        chosen.push_back(item->data(0, Qt::UserRole).toString().toStdString());
+    } else {
+        for (QTreeWidgetItem* selected : offered_->selectedItems())
+            chosen.push_back(selected->data(0, Qt::UserRole).toString().toStdString());
+    }
+    if (chosen.empty()) return;
+    if (!desc_) {
+        addTemplates();  // tells that no description is open
+        return;
+    }
+    PROCESSLIST_AddTemplates(desc_, chosen);
+    refreshList();
+    uiPort().refresh(UiRefresh::Title);
+}
+
 void GenerationDialog::setRunning(bool running) {
     generate_->setEnabled(!running);
     stop_->setEnabled(running);
@@ -140,7 +227,7 @@ void GenerationDialog::addTemplates() {
     QtUiPort* port = qtUiPort();
     if (!port) return;
     const std::vector<std::string> chosen = port->promptFiles(
-        "Ouvrir un template...", gcontexte.templateLibrary, "Fylatek Templates (*.tpl)|*.tpl");
+        "Ouvrir un template...", templatesFolder(), "Fylatek Templates (*.tpl)|*.tpl");
     if (chosen.empty()) return;
     PROCESSLIST_AddTemplates(desc_, chosen);
     refreshList();
@@ -162,16 +249,23 @@ void GenerationDialog::removeSelected() {
 
 bool GenerationDialog::generate() {
     if (running() || !desc_) return false;
-    const QString root = QString::fromUtf8(gcontexte.genTargetDirectory);
-    if (root.isEmpty()) {
-        uiPort().messageBox("Génération de code",
-                            "Le répertoire des fichiers générés n'est pas encore défini : "
-                            "renseignez-le dans Outils > Options.",
-                            UiButtons::Ok, UiIcon::Info);
-        return false;
+    // The settings' folder, else one beside the description; a missing one is made once the
+    // person agrees.
+    const std::string root = GENERATION_OutputRoot(gcontexte.genTargetDirectory, desc_);
+    if (!QFileInfo(QString::fromStdString(root)).isDir()) {
+        if (uiPort().messageBox("Génération de code",
+                                "Le répertoire des fichiers générés '" + root +
+                                    "' n'existe pas. Voulez-vous le créer ?",
+                                UiButtons::YesNo, UiIcon::Question) != UiAnswer::Yes)
+            return false;
+        if (!QDir().mkpath(QString::fromStdString(root))) {
+            uiPort().messageBox("Génération de code",
+                                "Impossible de créer le répertoire '" + root + "'.", UiButtons::Ok,
+                                UiIcon::Error);
+            return false;
+        }
     }
-    QDir().mkpath(root);  // the time-stamped directory of the run is made inside it
-    run_.reset(GENERATION_CreateRun(desc_, desc_->processes, nullptr));
+    run_.reset(GENERATION_CreateRun(desc_, desc_->processes, root.c_str()));
     task_ = run_ ? TASK_Create("Génération de code", LaunchProcessing, run_.get()) : nullptr;
     if (!task_) {
         run_.reset();
@@ -180,8 +274,20 @@ bool GenerationDialog::generate() {
     }
     task_->eventCallback = &GenerationDialog::taskEvent;
     task_->runnerData = this;
-    for (int i = 0; i < list_->topLevelItemCount(); ++i)
+    for (int i = 0; i < list_->topLevelItemCount(); ++i) {
         list_->topLevelItem(i)->setText(COL_STATE, "Prêt");
+        list_->topLevelItem(i)->setText(COL_MESSAGE, QString());
+        list_->topLevelItem(i)->setToolTip(COL_MESSAGE, QString());
+    }
+    // What the engine sends to the message panel is kept task by task for this window too.
+    log_.clear();
+    messages_->clear();
+    outputFolder_.clear();
+    openFolder_->setEnabled(false);
+    if (QtUiPort* port = qtUiPort())
+        port->setPanelListener([this](UiPanel request, unsigned colour, const std::string& text) {
+            onPanel(request, colour, text);
+        });
     bar_->setRange(0, std::max(1, list_->topLevelItemCount()));
     bar_->setValue(0);
     setRunning(true);
@@ -213,6 +319,7 @@ void GenerationDialog::onTaskEvent(int event, int range, int position, const QSt
         if (message.startsWith(kStatusPrefix)) {
             // The task `position` starts: its row is marked and shown.
             status_->setText(message);
+            log_.startTask(position);
             if (QTreeWidgetItem* item = list_->topLevelItem(position)) {
                 list_->setCurrentItem(item);
                 list_->scrollToItem(item);
@@ -234,17 +341,43 @@ void GenerationDialog::stopGeneration() {
     stop_->setEnabled(false);
 }
 
+void GenerationDialog::onPanel(UiPanel request, unsigned colour, const std::string& text) {
+    log_.panel(request, colour, text);
+}
+
 void GenerationDialog::onRunEnded() {
     if (!worker_.joinable()) return;
     worker_.join();
+    if (QtUiPort* port = qtUiPort()) port->setPanelListener({});
     // The reports queued before this call are shown; the states the run kept are the last word.
     if (run_) {
-        for (int i = 0; i < run_->stateCount && i < list_->topLevelItemCount(); ++i)
-            list_->topLevelItem(i)->setText(
-                COL_STATE, QString::fromUtf8(GENERATION_StateText(run_->states[i])));
+        QStringList written;
+        QStringList failed;
+        for (int i = 0; i < run_->stateCount && i < list_->topLevelItemCount(); ++i) {
+            QTreeWidgetItem* item = list_->topLevelItem(i);
+            item->setText(COL_STATE, QString::fromUtf8(GENERATION_StateText(run_->states[i])));
+            const QString errors = QString::fromStdString(log_.errors(i));
+            item->setText(COL_MESSAGE, errors.section('\n', 0, 0));
+            item->setToolTip(COL_MESSAGE, errors);
+            if (!errors.isEmpty())
+                failed << QString("%1 : %2").arg(QFileInfo(item->text(COL_TEMPLATE)).fileName(),
+                                                 errors);
+            if (run_->states[i] == GENTASK_DONE && !log_.file(i).empty())
+                written << QString::fromStdString(log_.file(i));
+        }
         trace("\n[LaunchProcessing] %i tâche(s), %i en erreur%s", run_->stateCount,
               run_->failedCount, run_->stopped ? ", arrêtée" : "");
         if (!run_->stopped) status_->setText("Terminé.");
+        // What the run wrote, and what went wrong, in this window.
+        outputFolder_ = QString::fromUtf8(run_->outputDirectory);
+        QString summary =
+            QString("%1 fichier(s) écrit(s) dans %2").arg(written.size()).arg(outputFolder_);
+        summary += written.isEmpty() ? "." : " :\n" + written.join('\n');
+        if (!failed.isEmpty())
+            summary +=
+                QString("\n\n%1 modèle(s) en erreur :\n").arg(failed.size()) + failed.join('\n');
+        messages_->setPlainText(summary);
+        openFolder_->setEnabled(QFileInfo(outputFolder_).isDir());
     }
     TASK_Destroy(task_);
     task_ = nullptr;
@@ -253,8 +386,19 @@ void GenerationDialog::onRunEnded() {
     emit runEnded();
 }
 
+void GenerationDialog::showMessagesOf(int row) {
+    if (row < 0) return;
+    const std::string text = log_.messages(row);
+    if (!text.empty()) messages_->setPlainText(QString::fromStdString(text));
+}
+
+void GenerationDialog::openOutputFolder() {
+    if (!outputFolder_.isEmpty()) openWithDesktop(QUrl::fromLocalFile(outputFolder_));
+}
+
 void GenerationDialog::endRun() {
     if (!worker_.joinable()) return;
+    if (QtUiPort* port = qtUiPort()) port->setPanelListener({});
     TASK_RequestStop(task_);
     worker_.join();
     TASK_Destroy(task_);

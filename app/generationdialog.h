@@ -1,8 +1,9 @@
-// The generation dialog ("Génération de code", modal): the generation process of one
-// description as a list of tasks (Tâche, Format, Template, Etat), templates added and tasks
-// removed, and the run of every task by LaunchProcessing (template/template.h) in a worker
-// thread, with the progress bar, the state of each row and, in the main window's message panel,
-// the messages and a link to every generated file.
+// The generation dialog ("Génération de code", modal): the templates shipped with the program
+// to pick from, the generation process of one description as a list of tasks (Tâche, Format,
+// Template, Etat, Message), templates added and tasks removed, and the run of every task by
+// LaunchProcessing (template/template.h) in a worker thread, with the progress bar, the state
+// and the error of each row, the messages of the selected row beside the list (they also go to
+// the main window's message panel), the files written, and the output folder to open.
 //
 // User-interface thread. The worker reports through the task's event callback, which queues
 // each report to the dialog; the process list cannot be edited while a run reads it.
@@ -13,11 +14,13 @@
 #include <string>
 #include <thread>
 
+#include "app/core/generationlog.h"
 #include "foundation/task.h"
 
 struct FileDesc;
 struct GENERATIONRUN;
 class QLabel;
+class QPlainTextEdit;
 class QProgressBar;
 class QPushButton;
 class QTreeWidget;
@@ -33,11 +36,16 @@ public:
     explicit GenerationDialog(FileDesc* desc, QWidget* parent = nullptr);
     ~GenerationDialog() override;
 
-    // "Ajouter traitement": asks for templates (several at once) in the template library.
+    // "Ajouter traitement": asks for templates (several at once) in the template library (the
+    // shipped templates when the settings name none).
     void addTemplates();
+    // Adds the shipped templates selected in the list of those offered (or `row` of it).
+    void addOfferedTemplates(int row = -1);
     // "Supprimer": removes the task of every selected row.
     void removeSelected();
-    // "Générer": starts the run in a worker. False when one is running or none could start.
+    // "Générer": starts the run in a worker, into the generated-files directory of the settings
+    // or "Fichiers générés" beside the description, made once the person agrees when missing.
+    // False when one is running or none could start.
     bool generate();
     // "Arrêter traitement": asks the run to stop between two instructions.
     void stopGeneration();
@@ -48,11 +56,18 @@ public:
     void openGenerated(int row);
     // The list from the description's process (RefreshList).
     void refreshList();
+    // "Ouvrir le répertoire généré": the folder of the last run, in the desktop's file browser.
+    void openOutputFolder();
 
     // Parts of the dialog (tests, screenshots).
     QTreeWidget* list() const { return list_; }
     QString statusLine() const;
     QString rowState(int row) const;
+    QString rowMessage(int row) const;  // the errors of row `row` (column Message)
+    QString messagesText() const;       // the messages shown beside the list
+    QTreeWidget* offeredTemplates() const { return offered_; }
+    QString outputFolder() const { return outputFolder_; }
+    QPushButton* openFolderButton() const { return openFolder_; }
     QProgressBar* progressBar() const { return bar_; }
     QPushButton* generateButton() const { return generate_; }
     QPushButton* stopButton() const { return stop_; }
@@ -71,6 +86,8 @@ private:
     void onRunEnded();
     void setRunning(bool running);
     void endRun();
+    void showMessagesOf(int row);
+    void onPanel(UiPanel request, unsigned colour, const std::string& text);
 
     FileDesc* desc_;
     QLabel* status_;
@@ -81,6 +98,11 @@ private:
     QPushButton* close_;
     QProgressBar* bar_;
     QTreeWidget* list_;
+    QTreeWidget* offered_;      // the shipped templates
+    QPlainTextEdit* messages_;  // the messages of the selected row
+    QPushButton* openFolder_;
+    QString outputFolder_;  // the directory of the last run ("" before any)
+    GenerationLog log_;     // what the last run told, task by task
 
     struct RunCloser {
         void operator()(GENERATIONRUN* run) const;

@@ -217,6 +217,12 @@ void MainWindow::initialise(SplashWindow* splash, const std::string& commandLine
     }
     initialised_ = true;
     gcontexte.hwndHelpFrame = help_;
+    // The previews as the person left them (shown at the first start).
+    if (resultShown_ != (gcontexte.showResultView != 0)) {
+        resultShown_ = gcontexte.showResultView != 0;
+        actions_[ITM_VIEW_RESULT]->setChecked(resultShown_);
+        splitter_->setPreviewsShown(resultShown_);
+    }
 
     const std::string logPath = logFilePath(gcontexte);
     if (traceOpenFile(logPath.c_str())) {
@@ -335,6 +341,7 @@ QWidget* MainWindow::resultPreview() const {
 
 void MainWindow::toggleResultView() {
     resultShown_ = !resultShown_;
+    APPLICATION_SaveShowResultView(&gcontexte, resultShown_ ? 1 : 0);  // read at the next start
     actions_[ITM_VIEW_RESULT]->setChecked(resultShown_);
     splitter_->setPreviewsShown(resultShown_);
     layoutChildren();

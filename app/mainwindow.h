@@ -187,7 +187,7 @@ private:
     void commandMigrate();
     void commandChangeExample();
     void commandSqlServerScript();
-    void commandSendToSQLite(FileDesc* desc);
+    void commandSendToSQLite(FileDesc* desc, bool inMemory);
     void commandHelp();
     void commandDebugBinary();
 
@@ -209,7 +209,7 @@ private:
     int toolBarFullWidth_ = 0;               // the tool bar's width with those texts
     void createEditorWidgets();
     bool unattended_ = false;    // no person to answer the first run's dialogs
-    bool resultShown_ = false;   // result view flag (not saved)
+    bool resultShown_ = false;   // result view flag (setting ShowResultView)
     bool helpShown_ = true;      // help panel flag (not saved)
     bool updatingTabs_ = false;  // the tabs are changed by the program, not the person
     bool initialised_ = false;   // initialise() ran: the context is this window's

@@ -28,6 +28,9 @@
 #include "app/core/application.h"
 #include "app/core/desceditor.h"
 #include "app/core/fileassoc.h"
+#include "app/core/filetargets.h"
+#include "app/core/generationlog.h"
+#include "app/core/loadsummary.h"
 #include "app/core/mainframe.h"
 #include "app/core/sqlitecommands.h"
 #include "app/descriptionlist.h"
@@ -53,6 +56,7 @@
 #include "filedesc/filedesc.h"
 #include "filedesc/typerecog.h"
 #include "foundation/allocmem.h"
+#include "foundation/appsettings.h"
 #include "foundation/dynstring.h"
 #include "foundation/ldcg.h"
 #include "foundation/task.h"
@@ -308,10 +312,10 @@ void MainWindow::runCommand(int command) {
             if (current) FYK_LaunchDatafileComputeStats(this, current, current->ExampleFilePath);
             break;
         case ITM_DATA_SQLITE:
-            if (current) commandSendToSQLite(current);
+            if (current) commandSendToSQLite(current, false);
             break;
         case ITM_DATA_SQLITEMEMORY:
-            if (current) FYK_SendDataToSQLite(this, current, ":memory:");
+            if (current) commandSendToSQLite(current, true);
             break;
         case ITM_DATA_QUERY:
             openQueryTool(std::string());
@@ -331,10 +335,11 @@ void MainWindow::runCommand(int command) {
             appelDlgPrmGenMSSQL(this, mssqlParams_.get());
             break;
         case ITM_TOOLS_OPENGENDIR:
-            openDirectory(gcontexte.genTargetDirectory);
+            // The folder generation writes into, also when the settings name none.
+            openDirectory(GENERATION_OutputRoot(gcontexte.genTargetDirectory, current).c_str());
             break;
         case ITM_TOOLS_OPENTEMPLATEDIR:
-            openDirectory(gcontexte.templateLibrary);
+            openDirectory(templatesDirectoryOf(gcontexte).c_str());  // the shipped ones by default
             break;
         case ITM_TOOLS_OPENFORMATDIR:
             openDirectory(gcontexte.formatLibrary);
@@ -406,7 +411,8 @@ void MainWindow::commandNew() {
 
 void MainWindow::commandOpen() {
     std::optional<std::string> chosen =
-        uiPort().promptFile("Ouvrir un fichier de format...", gcontexte.formatLibrary,
+        uiPort().promptFile("Ouvrir un fichier de format...",
+                            startFolder(gcontexte.formatLibrary, gcontexte.currentFile),
                             "Fichiers format Fylatek (*.fyk)|*.fyk", false);
     if (chosen && !chosen->empty()) openDescriptionFile(*chosen);
 }
@@ -415,7 +421,8 @@ void MainWindow::commandMigrate() {
     FileDesc* desc = gcontexte.currentFile;
     if (!desc) return;
     std::optional<std::string> chosen = uiPort().promptFile(
-        "Ouvrir un fichier de format...", "", "Fichiers format v1 beta (*.for)|*.for", false);
+        "Ouvrir un fichier de format...", startFolder(gcontexte.formatLibrary, desc),
+        "Fichiers format v1 beta (*.for)|*.for", false);
     if (!chosen || chosen->empty()) return;
     if (ChargerFormat(desc, chosen->c_str()) != 0) {
         uiPort().messageBox(kCaption,
@@ -431,8 +438,10 @@ void MainWindow::commandMigrate() {
 void MainWindow::commandChangeExample() {
     FileDesc* desc = gcontexte.currentFile;
     if (!desc) return;
-    std::optional<std::string> chosen = uiPort().promptFile(
-        "Importation de fichiers plats", "*.txt", "Fichiers texte (*.txt)|*.txt", false);
+    // The data files are looked for beside the description.
+    std::optional<std::string> chosen =
+        uiPort().promptFile("Importation de fichiers plats", startFolder(nullptr, desc) + "/*.txt",
+                            "Fichiers texte (*.txt)|*.txt", false);
     if (!chosen || chosen->empty()) return;
     FILEDESC_SetExampleFilePath(desc, chosen->c_str());
     desc->isModified = 1;
@@ -441,18 +450,34 @@ void MainWindow::commandChangeExample() {
     RaffraichirVueResultat();
 }
 
-void MainWindow::commandSendToSQLite(FileDesc* desc) {
+void MainWindow::commandSendToSQLite(FileDesc* desc, bool inMemory) {
     QtUiPort* port = qtUiPort();
     const int runs = port ? port->taskRuns() : 0;
-    FYK_SendDataToSQLiteWithFilePrompt(this, desc);
-    // Only a load that ran to its end offers its rows.
-    if (!port || port->taskRuns() == runs || port->lastTaskEnd() != TASK_EVENT_FINISHED ||
-        !desc->DatabaseFilePath || !desc->DatabaseFilePath[0])
+    SQLITE4FYK_LOADSTATS stats{};
+    if (inMemory)
+        FYK_SendDataToSQLite(this, desc, ":memory:", &stats);
+    else
+        FYK_SendDataToSQLiteWithFilePrompt(this, desc, &stats);
+    if (!port || port->taskRuns() == runs) return;  // the person gave up before the load
+    const std::string database =
+        inMemory ? std::string(":memory:")
+                 : std::string(desc->DatabaseFilePath ? desc->DatabaseFilePath : "");
+    // The outcome in this window: where the rows went, and the database they are in.
+    const std::string outcome = LOAD_Outcome(stats, database, desc->TableName);
+    const bool done = stats.status == SQLITE4FYK_LOAD_DONE;
+    SetStatusBarText(done ? QString("%1 ligne(s) enregistrée(s) dans '%2'")
+                                .arg(stats.rowsStored)
+                                .arg(QString::fromStdString(database))
+                          : QString::fromStdString(outcome.substr(0, outcome.find('\n'))),
+                     0);
+    if (!done || inMemory) {
+        uiPort().messageBox("Chargement du fichier de données", outcome, UiButtons::Ok,
+                            done ? UiIcon::Info : UiIcon::Warning);
         return;
-    const std::string database = desc->DatabaseFilePath;
+    }
+    // Only a load that ran to its end offers its rows.
     if (uiPort().messageBox("Requêteur SQLite",
-                            "Les données ont été envoyées dans la base '" + database +
-                                "'.\nVoulez-vous les consulter dans le requêteur SQLite ?",
+                            outcome + "\nVoulez-vous les consulter dans le requêteur SQLite ?",
                             UiButtons::YesNo, UiIcon::Question) == UiAnswer::Yes)
         openQueryTool(database);
 }
@@ -467,22 +492,33 @@ void MainWindow::openQueryTool(const std::string& database) {
 void MainWindow::commandSqlServerScript() {
     FileDesc* desc = gcontexte.currentFile;
     if (!desc) return;
+    // Never the data file the script reads, nor the description.
+    const EXPORT_GUARDS guards{desc, std::string()};
     std::string proposed = suggestedFileName(desc, ".sql");
-    if (gcontexte.formatLibrary[0])
-        proposed = std::string(gcontexte.formatLibrary) + "/" + proposed;
+    const std::string folder = startFolder(gcontexte.formatLibrary, desc);
+    if (!folder.empty()) proposed = folder + "/" + proposed;
+    if (!EXPORT_Refusal(proposed, guards).empty())
+        proposed = EXPORT_ProposedPath(folder, ".sql", guards);
     std::optional<std::string> chosen =
-        uiPort().promptFile("Enregistrer le fichier SQL sous ...", proposed,
-                            "Fichier de script SQL (*.sql)|*.sql", true);
+        EXPORT_AskTarget("Enregistrer le fichier SQL sous ...",
+                         "Fichier de script SQL (*.sql)|*.sql", proposed, guards);
     if (!chosen || chosen->empty()) return;
     int rows = MSSQL_SendDataToSQLServer(desc, desc->ExampleFilePath, chosen->c_str(), 0);
     if (rows == -4) {
         // The core has already told the person that the table has no name.
         return;
     }
-    if (rows == -2) {
+    if (rows >= 0) {
+        // The script is written; nothing was loaded anywhere.
+        const QString written = QString("Script SQL écrit : '%1' (%2 ligne(s) de données)")
+                                    .arg(QString::fromStdString(*chosen))
+                                    .arg(rows);
+        SetStatusBarText(written, 0);
+        uiPort().messageBox(kCaption, written.toStdString() + ".", UiButtons::Ok, UiIcon::Info);
+    } else if (rows == -2) {
         uiPort().messageBox(kCaption, "Impossible de créer le script '" + *chosen + "'.",
                             UiButtons::Ok, UiIcon::Error);
-    } else if (rows < 0) {
+    } else {
         uiPort().messageBox(kCaption,
                             "Le fichier de données exemple de la description ne peut pas être "
                             "lu : le script est vide.",

@@ -28,6 +28,7 @@
 #include "app/core/application.h"
 #include "app/core/desceditor.h"
 #include "app/core/fileassoc.h"
+#include "app/core/filetargets.h"
 #include "app/core/mainframe.h"
 #include "app/core/sqlitecommands.h"
 #include "app/descriptionlist.h"
@@ -127,13 +128,22 @@ void MainWindow::TBR_FormatUpdated(FileDesc* desc) {
 }
 
 bool MainWindow::saveDescription(FileDesc* desc) {
-    if (FILEDESC_SaveToFile(desc, desc->FileDescPath) == 0) return true;
+    // Written beside, then renamed: a failed save leaves the previous file whole.
+    std::string reason;
+    if (desc->FileDescPath && writeFileReplacing(
+                                  desc->FileDescPath,
+                                  [desc](const std::string& temporary) {
+                                      return FILEDESC_SaveToFile(desc, temporary.c_str()) == 0;
+                                  },
+                                  &reason))
+        return true;
     char message[1025];
     snprintf(message, sizeof message,
              "Erreur d'enregistrement du fichier '%s'. Le fichier est peut-être en lecture seule "
              "ou vous n'avez pas les droits suffisants",
              desc->FileDescPath ? desc->FileDescPath : "");
-    uiPort().messageBox("Erreur d'enregistrement", message, UiButtons::Ok, UiIcon::Error);
+    uiPort().messageBox("Erreur d'enregistrement", std::string(message) + "\n" + reason,
+                        UiButtons::Ok, UiIcon::Error);
     return false;
 }
 
@@ -153,9 +163,13 @@ bool MainWindow::saveAs(FileDesc* desc) {
         std::error_code ec;
         if (std::filesystem::exists(*chosen, ec)) {
             trace("\nFile exists : %s", chosen->c_str());
-            UiAnswer answer = uiPort().messageBox(
-                "Remplacer le fichier", "Ce fichier existe déjà. Voulez-vous le remplacer ?",
-                UiButtons::YesNoCancel, UiIcon::Question);
+            // The desktop's save dialog has already asked.
+            UiAnswer answer =
+                uiPort().promptAsksBeforeReplacing()
+                    ? UiAnswer::Yes
+                    : uiPort().messageBox("Remplacer le fichier",
+                                          "Ce fichier existe déjà. Voulez-vous le remplacer ?",
+                                          UiButtons::YesNoCancel, UiIcon::Question);
             if (answer == UiAnswer::No) {
                 proposed = *chosen;
                 continue;

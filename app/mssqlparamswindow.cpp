@@ -14,6 +14,7 @@
 #include "app/core/application.h"
 #include "app/core/processlist.h"
 #include "app/qtuiport.h"
+#include "app/windowplacement.h"
 #include "filedesc/filedesc.h"
 #include "foundation/trace.h"
 #include "foundation/uiport.h"
@@ -128,7 +129,7 @@ MssqlParamsWindow::MssqlParamsWindow(MSSQL_PARAMS* params, FileDesc* desc, QWidg
     const QString folder = QString::fromUtf8(gcontexte.genTargetDirectory);
     if (!folder.isEmpty())
         note_->setText(QString("Les fichiers nommés sans dossier sont écrits dans %1.").arg(folder));
-    resize(620, 330);
+    placeOnParent(this, parent, QSize(620, 330));
     LoadInformations();
 }
 
@@ -178,11 +179,14 @@ bool MssqlParamsWindow::runCommand(int command) {
         case ITM_PRM_GENERATE: {
             SaveInformations();
             bool ok = true;
-            for (int step : {ITM_PRM_GENFORMAT, ITM_PRM_GENBCP, ITM_PRM_GENMAJ})
+            std::string written;  // the files, one a line
+            for (int step : {ITM_PRM_GENFORMAT, ITM_PRM_GENBCP, ITM_PRM_GENMAJ}) {
                 ok = generateOne(step) && ok;
+                if (ok) written += "\n" + lastWritten_;
+            }
             if (!ok) return false;  // the window stays, with what was typed
-            uiPort().messageBox("Génération des fichiers", "Terminé", UiButtons::Ok,
-                                UiIcon::Info);
+            uiPort().messageBox("Génération des fichiers", "Terminé\n\nFichiers écrits :" + written,
+                                UiButtons::Ok, UiIcon::Info);
             accept();
             return true;
         }
@@ -223,6 +227,7 @@ bool MssqlParamsWindow::generateOne(int command) {
         uiPort().messageBox(kError, step.failure, UiButtons::Ok, UiIcon::Error);
         return false;
     }
+    lastWritten_ = path;
     note_->setText(QString("Fichier écrit : %1").arg(QString::fromStdString(path)));
     return true;
 }

@@ -75,6 +75,7 @@ private:
     QLineEdit* fields_[6];
     QPushButton* generate_;
     QLabel* note_;
+    std::string lastWritten_;  // the file the last generation command wrote
 };
 
 // Shows the parameters window over `params` (the record the main window keeps for the whole

@@ -1,7 +1,8 @@
 #include "app/optionsdialog.h"
 
 #include <QDialogButtonBox>
-#include <QFileDialog>
+#include <QDir>
+#include <QFileInfo>
 #include <QGridLayout>
 #include <QLabel>
 #include <QLineEdit>
@@ -11,7 +12,10 @@
 #include <cstring>
 #include <functional>
 
+#include "app/core/foldersettings.h"
+#include "app/desktop/filedialog.h"
 #include "app/qtuiport.h"
+#include "app/windowplacement.h"
 #include "foundation/utf8.h"
 
 namespace morvex {
@@ -21,14 +25,16 @@ namespace {
 std::function<QString(const QString&, const QString&)> gFolderChooser;
 
 // Copies a field into a directory of the context, cut at 260 bytes on a character boundary.
-void storeDirectory(char (&field)[APPLICATION_DIRECTORY_MAX + 1], const QString& text) {
+void storeDirectory(char* field, const QString& text) {
     const QByteArray bytes = text.toUtf8();
-    morvex::utf8CopyCut(field, sizeof field, std::string_view(bytes.constData(), bytes.size()));
+    morvex::utf8CopyCut(field, APPLICATION_DIRECTORY_MAX + 1,
+                        std::string_view(bytes.constData(), bytes.size()));
 }
 
 }  // namespace
 
-void OptionsDialog::setFolderChooser(std::function<QString(const QString&, const QString&)> chooser) {
+void OptionsDialog::setFolderChooser(
+    std::function<QString(const QString&, const QString&)> chooser) {
     gFolderChooser = std::move(chooser);
 }
 
@@ -38,10 +44,22 @@ OptionsDialog::OptionsDialog(CONTEXTE* ctx, QWidget* parent) : QDialog(parent), 
     auto* tabs = new QTabWidget(this);
     auto* page = new QWidget;
     auto* grid = new QGridLayout(page);
-    formats_ = addRow(grid, 0, "Formats : ", ctx ? ctx->formatLibrary : "");
-    templates_ = addRow(grid, 1, "Templates : ", ctx ? ctx->templateLibrary : "");
-    generated_ = addRow(grid, 2, "Fichiers générés :", ctx ? ctx->genTargetDirectory : "");
-    grid->setRowStretch(3, 1);
+    // Every folder the programs read; an empty one shows what stands for it.
+    int row = 0;
+    if (ctx) {
+        for (const APPLICATION_FOLDER& folder : APPLICATION_Folders(ctx)) {
+            QLineEdit* field = addRow(grid, row++, QString::fromUtf8(folder.label), folder.value);
+            field->setPlaceholderText("Par défaut : " + QString::fromStdString(folder.effective));
+            field->setToolTip(field->placeholderText());
+            field->setProperty("effective", QString::fromStdString(folder.effective));
+            fields_.push_back({field, folder.value});
+        }
+    }
+    formats_ = fields_.size() > 0 ? fields_[0].field : addRow(grid, row++, "Formats : ", "");
+    templates_ = fields_.size() > 1 ? fields_[1].field : addRow(grid, row++, "Templates : ", "");
+    generated_ =
+        fields_.size() > 3 ? fields_[3].field : addRow(grid, row++, "Fichiers générés :", "");
+    grid->setRowStretch(row, 1);
     tabs->addTab(page, "Répertoires par défaut");
 
     auto* buttons = new QDialogButtonBox(
@@ -55,8 +73,7 @@ OptionsDialog::OptionsDialog(CONTEXTE* ctx, QWidget* parent) : QDialog(parent), 
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(tabs);
     layout->addWidget(buttons);
-    resize(520, 220);
-    move(500, 200);
+    placeOnParent(this, parent, QSize(640, 360));
 }
 
 QLineEdit* OptionsDialog::addRow(QGridLayout* grid, int row, const QString& label,
@@ -68,20 +85,25 @@ QLineEdit* OptionsDialog::addRow(QGridLayout* grid, int row, const QString& labe
     grid->addWidget(field, row, 1);
     grid->addWidget(browse, row, 2);
     connect(browse, &QPushButton::clicked, this, [this, field, label] {
-        QString chosen = gFolderChooser
-                             ? gFolderChooser(label, field->text())
-                             : QFileDialog::getExistingDirectory(this, "Choisir un répertoire",
-                                                                 field->text());
-        if (!chosen.isEmpty()) field->setText(chosen);
+        QString start = field->text();
+        // An empty field starts on the folder that stands for it, when it is one.
+        const QString effective = field->property("effective").toString();
+        if (start.isEmpty() && QFileInfo(effective).isDir()) start = effective;
+        if (gFolderChooser) {
+            const QString chosen = gFolderChooser(label, start);
+            if (!chosen.isEmpty()) field->setText(chosen);
+        } else if (std::optional<QString> chosen = chooseFile(
+                       this, "Choisir un répertoire", start.isEmpty() ? QDir::homePath() : start,
+                       QString(), FileDialogMode::Folder)) {
+            field->setText(*chosen);
+        }
     });
     return field;
 }
 
 void OptionsDialog::apply() {
     if (!ctx_) return;
-    storeDirectory(ctx_->formatLibrary, formats_->text());
-    storeDirectory(ctx_->templateLibrary, templates_->text());
-    storeDirectory(ctx_->genTargetDirectory, generated_->text());
+    for (const Field& f : fields_) storeDirectory(f.value, f.field->text().trimmed());
     APPLICATION_UpdateRegister(nullptr, ctx_);
 }
 

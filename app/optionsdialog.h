@@ -1,10 +1,12 @@
-// The Options sheet: one page "Répertoires par défaut" with the folders of descriptions,
-// templates and generated files. Applying it writes the fields into the context and saves every
-// setting. User-interface thread only.
+// The Options sheet: one page "Répertoires par défaut" with every folder the programs read
+// (descriptions, templates, libraries, generated files, databases, dictionaries, logs), each
+// empty one showing what stands for it (app/core/foldersettings.h). Applying it writes the
+// fields into the context and saves every setting. User-interface thread only.
 #pragma once
 
 #include <QDialog>
 #include <functional>
+#include <vector>
 
 #include "app/core/application.h"
 
@@ -19,7 +21,7 @@ class OptionsDialog : public QDialog {
 public:
     OptionsDialog(CONTEXTE* ctx, QWidget* parent = nullptr);
 
-    // The three fields (tests).
+    // Fields of the folders (tests).
     QLineEdit* formatsField() const { return formats_; }
     QLineEdit* templatesField() const { return templates_; }
     QLineEdit* generatedField() const { return generated_; }
@@ -37,7 +39,13 @@ public:
 private:
     QLineEdit* addRow(QGridLayout* grid, int row, const QString& label, const char* value);
 
+    struct Field {
+        QLineEdit* field;
+        char* value;  // the setting it edits in ctx_
+    };
+
     CONTEXTE* ctx_;
+    std::vector<Field> fields_;  // every folder, in the order shown
     QLineEdit* formats_;
     QLineEdit* templates_;
     QLineEdit* generated_;

@@ -18,6 +18,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "app/windowplacement.h"
 #include "datafile/detect.h"
 #include "filedesc/filedesc.h"
 #include "foundation/uiport.h"
@@ -199,7 +200,7 @@ ProjectPropertiesDialog::ProjectPropertiesDialog(FileDesc* desc, bool creating, 
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(tabs);
     layout->addWidget(buttons);
-    resize(560, 620);
+    placeOnParent(this, parent, QSize(560, 620));
 
     // The wizard opens on the file it describes: its shape is read at once. The sheet keeps what
     // the description says until another file is chosen.

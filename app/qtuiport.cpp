@@ -3,11 +3,13 @@
 #include <QApplication>
 #include <QDesktopServices>
 #include <QDialog>
+#include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QMessageBox>
 #include <QThread>
 
+#include "app/desktop/filedialog.h"
 #include "app/helppanel.h"
 #include "app/mainwindow.h"
 #include "app/progresswindow.h"
@@ -149,25 +151,12 @@ std::optional<std::string> QtUiPort::promptFile(const std::string& title,
     }
     if (fileAnswerer_) return fileAnswerer_(title, proposed, filter, forSaving);
     QString suffix;
-    QFileDialog dialog(dialogParent(), QString::fromStdString(title));
-    dialog.setNameFilter(qtFileFilter(filter, &suffix));
-    if (!suffix.isEmpty()) dialog.setDefaultSuffix(suffix);
-    dialog.setAcceptMode(forSaving ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
-    dialog.setFileMode(forSaving ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
-    // The operation asks its own question before replacing a file.
-    dialog.setOption(QFileDialog::DontConfirmOverwrite, true);
-    QString start = QString::fromStdString(proposed);
-    QFileInfo info(start);
-    if (!start.isEmpty() && info.isDir()) {
-        dialog.setDirectory(start);
-    } else if (start.contains('/')) {
-        dialog.setDirectory(info.absolutePath());
-        dialog.selectFile(info.fileName());
-    } else if (!start.isEmpty() && !start.contains('*')) {
-        dialog.selectFile(start);
-    }
-    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return std::nullopt;
-    return dialog.selectedFiles().first().toStdString();
+    const QString qtFilter = qtFileFilter(filter, &suffix);
+    std::optional<QString> chosen =
+        chooseFile(dialogParent(), QString::fromStdString(title), QString::fromStdString(proposed),
+                   qtFilter, forSaving ? FileDialogMode::Save : FileDialogMode::Open, suffix);
+    if (!chosen) return std::nullopt;
+    return chosen->toStdString();
 }
 
 void QtUiPort::statusText(const std::string& text) {
@@ -201,6 +190,7 @@ void QtUiPort::panelMessage(UiPanel request, unsigned value, const std::string& 
         return;
     }
     if (window_) window_->helpPanel()->request(request, value, text);
+    if (panelListener_) panelListener_(request, value, text);
 }
 
 void QtUiPort::refresh(UiRefresh what) {
@@ -272,7 +262,9 @@ std::vector<std::string> QtUiPort::promptFiles(const std::string& title,
     dialog.setNameFilter(qtFileFilter(filter));
     dialog.setAcceptMode(QFileDialog::AcceptOpen);
     dialog.setFileMode(QFileDialog::ExistingFiles);
-    if (!directory.empty()) dialog.setDirectory(QString::fromStdString(directory));
+    prepareFileDialog(dialog);
+    // Never the folder another dialog used last.
+    dialog.setDirectory(directory.empty() ? QDir::homePath() : QString::fromStdString(directory));
     if (dialog.exec() != QDialog::Accepted) return paths;
     for (const QString& file : dialog.selectedFiles()) paths.push_back(file.toStdString());
     return paths;

@@ -32,6 +32,8 @@ using UiAnswerer = std::function<UiAnswer(const std::string&, const std::string&
 // Answers a file dialog: (title, proposed, filter, forSaving) -> path, nullopt for a cancel.
 using UiFileAnswerer = std::function<std::optional<std::string>(
     const std::string&, const std::string&, const std::string&, bool)>;
+// Receives, on the user-interface thread, every request sent to the message panel.
+using UiPanelListener = std::function<void(UiPanel, unsigned, const std::string&)>;
 // Runs a modal dialog in place of the person; returns its result code.
 using UiDialogRunner = std::function<int(QDialog*)>;
 // Receives what would be opened by the desktop; returns true when it was opened.
@@ -65,11 +67,16 @@ public:
     // Test hooks (see the header comment); an empty function restores the person.
     void setAnswerer(UiAnswerer answerer) { answerer_ = std::move(answerer); }
     void setFileAnswerer(UiFileAnswerer answerer) { fileAnswerer_ = std::move(answerer); }
+    // A window that follows the message panel's requests as well (the generation window while
+    // it runs); an empty function ends it.
+    void setPanelListener(UiPanelListener listener) { panelListener_ = std::move(listener); }
 
     UiAnswer messageBox(const std::string& caption, const std::string& text, UiButtons buttons,
                         UiIcon icon) override;
     std::optional<std::string> promptFile(const std::string& title, const std::string& proposed,
                                           const std::string& filter, bool forSaving) override;
+    // Qt's save dialog asks before an existing file is chosen; a test's file answerer does not.
+    bool promptAsksBeforeReplacing() const override { return !fileAnswerer_; }
     void statusText(const std::string& text) override;
     void panelMessage(UiPanel request, unsigned value, const std::string& text) override;
     void refresh(UiRefresh what) override;
@@ -94,6 +101,7 @@ private:
     MainWindow* window_ = nullptr;  // receives the reports
     UiAnswerer answerer_;
     UiFileAnswerer fileAnswerer_;
+    UiPanelListener panelListener_;
     std::mutex statusLock_;     // guards the two fields below
     std::string pendingStatus_;  // latest status text sent by a worker, not yet shown
     bool statusPosted_ = false;  // a delivery of pendingStatus_ is queued

@@ -22,7 +22,9 @@
 #include <atomic>
 
 #include "app/core/application.h"
+#include "app/core/filetargets.h"
 #include "app/qtuiport.h"
+#include "app/windowplacement.h"
 #include "filedesc/filedesc.h"
 #include "foundation/trace.h"
 #include "foundation/uiport.h"
@@ -200,7 +202,7 @@ QueryToolWindow::QueryToolWindow(QWidget* parent) : QMainWindow(parent) {
     clock_->setInterval(1000);
     connect(clock_, &QTimer::timeout, this, &QueryToolWindow::showElapsed);
 
-    resize(900, 640);
+    placeOnParent(this, parent, QSize(900, 640));
     outer_->setSizes({150, width() - 156});
     inner_->setSizes({200 - 36, height() - 200});
     setRunning(false);
@@ -277,19 +279,14 @@ void QueryToolWindow::commandOpen() {
 
 void QueryToolWindow::commandExport() {
     FileDesc* desc = gcontexte.currentFile;
-    const QString name = desc && desc->ProjectName[0]
-                             ? QString("%1.csv").arg(QString::fromUtf8(desc->ProjectName))
-                             : QString("Export.csv");
+    // Never the data file the rows may come from, nor the database they are read from.
+    EXPORT_GUARDS guards{desc, databasePath_.toStdString()};
     const std::string proposed =
-        QDir(QString::fromUtf8(gcontexte.formatLibrary)).filePath(name).toStdString();
-    std::optional<std::string> chosen =
-        uiPort().promptFile("Exporter les données...", proposed,
-                            "Fichier délimité par un point-virgule (CSV) (*.csv)|*.csv", true);
-    if (!chosen || chosen->empty()) {
-        trace("\nEnregistrement annulé");
-        return;
-    }
-    exportTo(QString::fromStdString(*chosen));
+        EXPORT_ProposedPath(startFolder(gcontexte.formatLibrary, desc), ".csv", guards);
+    std::optional<std::string> chosen = EXPORT_AskTarget(
+        "Exporter les données...", "Fichier délimité par un point-virgule (CSV) (*.csv)|*.csv",
+        proposed, guards);
+    if (chosen) exportTo(QString::fromStdString(*chosen));
 }
 
 bool QueryToolWindow::exportTo(const QString& path) {
@@ -302,9 +299,15 @@ bool QueryToolWindow::exportTo(const QString& path) {
     actions_[ITM_REQ_OPEN]->setEnabled(false);
     std::atomic<bool> done{false};
     bool ok = false;
+    std::string error;
     QEventLoop loop;
     std::thread writer([&] {
-        ok = model_->table().exportCsv(path.toStdString(), true);
+        ok = writeFileReplacing(
+            path.toStdString(),
+            [&](const std::string& temporary) {
+                return model_->table().exportCsv(temporary, true);
+            },
+            &error);
         done = true;
         QMetaObject::invokeMethod(&loop, "quit", Qt::QueuedConnection);
     });
@@ -313,11 +316,13 @@ bool QueryToolWindow::exportTo(const QString& path) {
     setRunning(false);
     if (!ok) {
         setStatus(SQLQUERY_STATUS_STATE, "Exportation impossible");
-        uiPort().messageBox("Exportation", "Impossible d'ouvrir le fichier spécifié.",
+        uiPort().messageBox("Exportation", "Impossible d'ouvrir le fichier spécifié.\n" + error,
                             UiButtons::Ok, UiIcon::Error);
         return false;
     }
-    setStatus(SQLQUERY_STATUS_STATE, QString("%1 ligne(s) exportée(s)").arg(model_->rowCount()));
+    setStatus(SQLQUERY_STATUS_STATE, QString("%1 ligne(s) exportée(s) dans %2")
+                                         .arg(model_->rowCount())
+                                         .arg(QDir::toNativeSeparators(path)));
     return true;
 }
 

@@ -4,6 +4,7 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QMessageBox>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QTemporaryDir>
@@ -12,6 +13,7 @@
 #include "app/columndetailpanel.h"
 #include "app/core/application.h"
 #include "app/core/desceditor.h"
+#include "app/core/loadsummary.h"
 #include "app/descriptionlist.h"
 #include "app/desktop/pictures.h"
 #include "app/dictionarywindow.h"
@@ -31,6 +33,7 @@
 #include "datadic/dico.h"
 #include "filedesc/filedesc.h"
 #include "filedesc/process.h"
+#include "foundation/appsettings.h"
 #include "foundation/datadir.h"
 #include "foundation/task.h"
 #include "foundation/trace.h"
@@ -58,8 +61,38 @@ void pictureWorker(TASK* task) {
     while (!TASK_IsStopRequested(task)) QThread::msleep(5);
 }
 
-// The query tool after a query on the example loaded into SQLite, and the generation dialog
-// after a run of two bundled templates; both work in `scratch`.
+// The generation window after a run of `templates` over the current description, in a process
+// of their own in place of the description's, into `scratch`.
+bool drawGeneration(const QString& directory, const QString& scratch,
+                    const std::vector<std::string>& templates, const char* name) {
+    FileDesc* desc = gcontexte.currentFile;
+    char target[sizeof gcontexte.genTargetDirectory];
+    memcpy(target, gcontexte.genTargetDirectory, sizeof target);
+    snprintf(gcontexte.genTargetDirectory, sizeof gcontexte.genTargetDirectory, "%s",
+             (scratch + "/generes").toUtf8().constData());
+    QDir().mkpath(scratch + "/generes");
+    PROCESS* own = desc->processes;
+    desc->processes = PROCESS_Create();
+    const int modified = desc->isModified;
+    PROCESSLIST_AddTemplates(desc, templates);
+    bool ok = true;
+    {
+        TEMPLATE_SetDetailedTrace(false);
+        GenerationDialog generation(desc);
+        generation.generate();
+        generation.waitForRun();
+        ok = save(generation, directory, name);
+        TEMPLATE_SetDetailedTrace(true);
+    }
+    PROCESS_Destroy(desc->processes);
+    desc->processes = own;
+    desc->isModified = modified;
+    memcpy(gcontexte.genTargetDirectory, target, sizeof target);
+    return ok;
+}
+
+// What the load of the example into SQLite tells, the query tool after a query on it, and the
+// generation dialog after a run of two bundled templates; all work in `scratch`.
 bool drawQueryAndGeneration(const QString& directory, const QString& scratch) {
     FileDesc* desc = gcontexte.currentFile;
     bool ok = true;
@@ -68,9 +101,14 @@ bool drawQueryAndGeneration(const QString& directory, const QString& scratch) {
     SQLITE4FYK_LOADSTATS stats{};
     SQLITE4FYK_RunLoadTask(desc, db.c_str(), 0, &stats);
     ProgressWindow::setAutoClose(false);
+    // What the person is told once the load has ended.
+    ok &= drawMessageBox(directory + "/morvex-load-outcome.png", "Requêteur SQLite",
+                         QString::fromStdString(LOAD_Outcome(stats, db, desc->TableName) +
+                                                "\nVoulez-vous les consulter dans le requêteur "
+                                                "SQLite ?"),
+                         QMessageBox::Yes | QMessageBox::No, QMessageBox::Question);
     {
         QueryToolWindow query;
-        query.resize(1024, 768);
         query.setDatabasePath(QString::fromStdString(db));
         query.editor()->setPlainText(QString("SELECT *\nFROM \"%1\"\nORDER BY 1")
                                          .arg(QString::fromUtf8(desc->TableName)));
@@ -79,35 +117,31 @@ bool drawQueryAndGeneration(const QString& directory, const QString& scratch) {
         ok &= save(query, directory, "query");
     }
 
-    // Two templates in a process of their own, in place of the example's for the picture.
-    const QString templates = QString::fromStdString(dataPath(DATADIR_TEMPLATES));
-    char libraries[sizeof gcontexte.librariesDirectory];
-    char target[sizeof gcontexte.genTargetDirectory];
-    memcpy(libraries, gcontexte.librariesDirectory, sizeof libraries);
-    memcpy(target, gcontexte.genTargetDirectory, sizeof target);
-    snprintf(gcontexte.librariesDirectory, sizeof gcontexte.librariesDirectory, "%s",
-             (templates + "/lib").toUtf8().constData());
-    snprintf(gcontexte.genTargetDirectory, sizeof gcontexte.genTargetDirectory, "%s",
-             (scratch + "/generes").toUtf8().constData());
-    PROCESS* own = desc->processes;
-    desc->processes = PROCESS_Create();
-    const int modified = desc->isModified;
-    PROCESSLIST_AddTemplates(desc, {(templates + "/sqlite_ddl.tpl").toStdString(),
-                                    (templates + "/datasheet_md.tpl").toStdString()});
-    {
-        TEMPLATE_SetDetailedTrace(false);
-        GenerationDialog generation(desc);
-        generation.resize(1024, 768);
-        generation.generate();
-        generation.waitForRun();
-        ok &= save(generation, directory, "generation");
-        TEMPLATE_SetDetailedTrace(true);
-    }
-    PROCESS_Destroy(desc->processes);
-    desc->processes = own;
-    desc->isModified = modified;
-    memcpy(gcontexte.librariesDirectory, libraries, sizeof libraries);
-    memcpy(gcontexte.genTargetDirectory, target, sizeof target);
+    // Two shipped templates in a process of their own, in place of the example's.
+    const QString templates = QString::fromStdString(templatesDirectoryOf(gcontexte));
+    ok &= drawGeneration(directory, scratch,
+                         {(templates + "/sqlite_ddl.tpl").toStdString(),
+                          (templates + "/datasheet_md.tpl").toStdString()},
+                         "generation");
+    return ok;
+}
+
+// The generation window after a run with a template in error, and Qt's question before an
+// existing file is replaced; both work in `scratch`.
+bool drawOutcomes(const QString& directory, const QString& scratch) {
+    bool ok = true;
+    // A template whose library is missing beside a bundled one that works.
+    const QString broken = scratch + "/rapport.tpl";
+    QFile file(broken);
+    if (file.open(QIODevice::WriteOnly))
+        file.write("%templatetype MorvexFylatek.Template\n%include absente\nx\n");
+    file.close();
+    const QString templates = QString::fromStdString(templatesDirectoryOf(gcontexte));
+    ok &= drawGeneration(directory, scratch,
+                         {broken.toStdString(), (templates + "/sqlite_ddl.tpl").toStdString()},
+                         "generation-error");
+
+    ok &= drawReplaceQuestion(directory + "/morvex-replace.png", scratch);
     return ok;
 }
 
@@ -146,7 +180,6 @@ bool drawDictionaryImportAndSqlServer(const QString& directory, const QString& s
     DICO_Save(DICO_Current());
     {
         DictionaryWindow dictionary(DICO_DefaultPath(gcontexte.dictionnariesDirectory));
-        dictionary.resize(1024, 768);
         ok &= save(dictionary, directory, "dictionary");
         dictionary.searchField()->setText("client");
         ok &= save(dictionary, directory, "dictionary-search");
@@ -156,7 +189,6 @@ bool drawDictionaryImportAndSqlServer(const QString& directory, const QString& s
 
     {
         TextImportDialog import;
-        import.resize(1024, 768);
         QFile rows(QString::fromStdString(dataPath(std::string(DATADIR_LAYOUTS) + "/text_tab.txt")));
         if (rows.open(QIODevice::ReadOnly))
             import.textArea()->setPlainText(QString::fromUtf8(rows.readAll()));
@@ -168,7 +200,6 @@ bool drawDictionaryImportAndSqlServer(const QString& directory, const QString& s
         MSSQL_InitParams(&params);
         ChargerParametres(&params, dataPath(std::string(DATADIR_EXAMPLES) + "/clients.prm").c_str());
         MssqlParamsWindow parameters(&params, desc);
-        parameters.resize(1024, 768);
         ok &= save(parameters, directory, "mssqlparams");
     }
     return ok;
@@ -217,6 +248,7 @@ int takeScreenshots(MainWindow& main, const QString& directory) {
         ok &= save(split, directory, "split");
         QTemporaryDir scratch;
         ok &= scratch.isValid() && drawQueryAndGeneration(directory, scratch.path());
+        ok &= scratch.isValid() && drawOutcomes(directory, scratch.path());
         ok &= scratch.isValid() && drawDictionaryImportAndSqlServer(directory, scratch.path());
     }
 

@@ -13,7 +13,9 @@
 
 #include "app/core/application.h"
 #include "app/core/desceditor.h"
+#include "app/core/filetargets.h"
 #include "app/resultpreview.h"
+#include "app/windowplacement.h"
 #include "foundation/trace.h"
 #include "foundation/uiport.h"
 
@@ -72,7 +74,6 @@ QVariant SplitFileModel::headerData(int section, Qt::Orientation orientation, in
 
 SplitFileView::SplitFileView(QWidget* parent) : QDialog(parent) {
     setWindowTitle("Aperçu de fichier découpé");
-    resize(900, 600);
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     auto* menus = new QMenuBar(this);
@@ -111,12 +112,15 @@ SplitFileView::SplitFileView(QWidget* parent) : QDialog(parent) {
     for (int i = 0; i < 4; ++i) {
         parts_[i] = new QLabel(this);
         if (i < 3) parts_[i]->setFixedWidth(widths[i]);
+        // The data file's path is cut rather than widen the window past the screen.
+        if (i == 3) parts_[i]->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
         status->addWidget(parts_[i], i == 3 ? 1 : 0);
     }
     layout->setMenuBar(menus);
     layout->addWidget(tools);
     layout->addWidget(list_, 1);
     layout->addWidget(status);
+    placeOnParent(this, parent, QSize(900, 600));
 
     // Rows are indexed in the worker; the view takes them in at its own pace (queued).
     connect(this, &SplitFileView::rowsPending, this, &SplitFileView::takePendingRows,
@@ -129,6 +133,7 @@ SplitFileView::SplitFileView(QWidget* parent) : QDialog(parent) {
     const int nCarMax = static_cast<int>(gcontexte.nCarMaxReadWithoutNewLine);
     parts_[0]->setText("Chargement du fichier en cours...");
     parts_[3]->setText(QString::fromStdString(path));
+    parts_[3]->setToolTip(parts_[3]->text());
     QStringList titles;
     for (ColumnDesc* c : DESCEDIT_Columns(desc)) titles << QString::fromUtf8(c->code);
     auto shown = std::make_unique<SPLITINDEX>();
@@ -218,33 +223,36 @@ QString SplitFileView::statusText(int part) const {
 
 bool SplitFileView::exportTo(const QString& path) {
     const int total = model_->rowCount();
-    bool ok = model_->rowIndex() &&
-              SPLITINDEX_Export(model_->rowIndex(), path.toStdString(), [this, total](int rows) {
-                  // Nothing is drawn while the rows are written: the text set once per
-                  // thousand rows and after the last one gives the same picture.
-                  if (rows % 1000 == 0 || rows == total)
-                      parts_[0]->setText(QString("%1 ligne(s) exportée(s)").arg(rows));
-              });
+    std::string error = "Impossible d'écrire le fichier '" + path.toStdString() + "'.";
+    const bool ok =
+        model_->rowIndex() &&
+        writeFileReplacing(
+            path.toStdString(),
+            [this, total](const std::string& temporary) {
+                return SPLITINDEX_Export(model_->rowIndex(), temporary, [this, total](int rows) {
+                    // Nothing is drawn while the rows are written: the text set once per
+                    // thousand rows and after the last one gives the same picture.
+                    if (rows % 1000 == 0 || rows == total)
+                        parts_[0]->setText(QString("%1 ligne(s) exportée(s)").arg(rows));
+                });
+            },
+            &error);
     if (!ok)
-        uiPort().messageBox("Exportation", "Impossible d'ouvrir le fichier spécifié.",
+        uiPort().messageBox("Exportation", "Impossible d'ouvrir le fichier spécifié.\n" + error,
                             UiButtons::Ok, UiIcon::Error);
     return ok;
 }
 
 void SplitFileView::exportCommand() {
     FileDesc* desc = gcontexte.currentFile;
-    QString name = desc && desc->ProjectName[0] ? QString("%1.csv").arg(desc->ProjectName)
-                                                : QString("Export.csv");
-    std::string proposed =
-        QDir(QString::fromUtf8(gcontexte.formatLibrary)).filePath(name).toStdString();
+    // Never the data file the view reads, nor the description.
+    EXPORT_GUARDS guards{desc, std::string()};
+    const std::string proposed =
+        EXPORT_ProposedPath(startFolder(gcontexte.formatLibrary, desc), ".csv", guards);
     std::optional<std::string> chosen =
-        uiPort().promptFile("Exporter les données...", proposed,
-                            "Fichier délimité par un point-virgule (CSV) (*.cvs)", true);
-    if (!chosen) {
-        trace("\nEnregistrement annulé");
-        return;
-    }
-    exportTo(QString::fromStdString(*chosen));
+        EXPORT_AskTarget("Exporter les données...",
+                         "Fichier délimité par un point-virgule (CSV) (*.cvs)", proposed, guards);
+    if (chosen) exportTo(QString::fromStdString(*chosen));
 }
 
 void appelDlgFicDecoupe(QWidget* parent) {

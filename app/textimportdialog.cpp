@@ -13,6 +13,7 @@
 #include "app/core/application.h"
 #include "app/core/textimport.h"
 #include "app/qtuiport.h"
+#include "app/windowplacement.h"
 #include "foundation/datadir.h"
 #include "foundation/uiport.h"
 
@@ -62,7 +63,7 @@ TextImportDialog::TextImportDialog(QWidget* parent) : QDialog(parent) {
     connect(text_, &QPlainTextEdit::textChanged, this, &TextImportDialog::fitTabStops);
     connect(browse, &QPushButton::clicked, this, &TextImportDialog::chooseFormat);
     connect(load_, &QPushButton::clicked, this, &TextImportDialog::charger);
-    resize(720, 480);
+    placeOnParent(this, parent, QSize(720, 480));
 }
 
 void TextImportDialog::fitTabStops() {

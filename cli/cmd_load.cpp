@@ -8,6 +8,7 @@
 #include <string>
 
 #include "app/core/application.h"
+#include "app/core/loadsummary.h"
 #include "cli/cliport.h"
 #include "cli/cliutil.h"
 #include "cli/commands.h"
@@ -29,44 +30,6 @@ struct LoadOptions {
     std::string rejects;   // CSV file of the rows set aside (empty: none)
     int maxRejects = -1;   // rows set aside past which the load fails (-1: no limit)
 };
-
-// The summary lines after the final report: where every row read went.
-std::string loadSummary(const SQLITE4FYK_LOADSTATS& st, const LoadOptions& o) {
-    std::string out = std::to_string(st.rows) + " ligne(s) lue(s) : " +
-                      std::to_string(st.rowsStored) + " enregistrée(s), " +
-                      std::to_string(st.rowsSetAside) + " écartée(s), " +
-                      std::to_string(st.rowsRejected) + " rejetée(s) par la base.\n";
-    if (st.rowsSetAside > 0) {
-        std::string why;
-        auto reason = [&why](int count, const char* text) {
-            if (count == 0) return;
-            why += (why.empty() ? "" : ", ") + std::to_string(count) + " " + text;
-        };
-        reason(st.rowsBadShape, "sans une valeur par colonne");
-        reason(st.rowsBadValue, "avec une valeur non conforme à son type");
-        reason(st.rowsBadEncoding, "avec une séquence invalide pour l'encodage");
-        reason(st.rowsUnclosedQuote, "avec un champ protégé jamais fermé");
-        reason(st.rowsTooLong, "trop longue(s), coupée(s) à la limite de caractères");
-        out += "Lignes écartées : " + why;
-        out += o.rejects.empty() ? ".\n" : " ; listées dans '" + o.rejects + "'.\n";
-    }
-    if (st.rowsMisshapedStored > 0) {
-        out += std::to_string(st.rowsMisshapedStored) +
-               " ligne(s) enregistrée(s) sans une valeur par colonne (valeurs manquantes nulles, "
-               "valeurs en trop ignorées), la première à la ligne " +
-               std::to_string(st.firstMisshapedLine) +
-               " ; --rejects ou --max-rejects les écarte.\n";
-    }
-    if (st.valuesMultiLine > 0)
-        out += std::to_string(st.valuesMultiLine) +
-               " valeur(s) sur plusieurs lignes, la première ligne " +
-               std::to_string(st.firstMultiLineLine) + ".\n";
-    if (st.blankLines > 0)
-        out += std::to_string(st.blankLines) + " ligne(s) vide(s) ignorée(s).\n";
-    out += std::to_string(st.valuesNotTyped) +
-           " valeur(s) conservée(s) telle(s) quelle(s) car non conforme(s) à leur type.\n";
-    return out;
-}
 
 // Loads the data file of `o.desc` into `o.database`; prints the final report.
 int commandLoad(const LoadOptions& o) {
@@ -108,7 +71,8 @@ int commandLoad(const LoadOptions& o) {
             cliError("Le chargement a échoué.");
         return CLI_FAILURE;
     }
-    const std::string out = port.finalMessage + "\n" + loadSummary(st, o);
+    const std::string out = port.finalMessage + "\n" +
+                            LOAD_Summary(st, o.rejects, " ; --rejects ou --max-rejects les écarte");
     return writeOut(out) ? CLI_OK : CLI_FAILURE;
 }
 

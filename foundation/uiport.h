@@ -60,6 +60,9 @@ public:
     // nullopt when the person cancels.
     virtual std::optional<std::string> promptFile(const std::string& title, const std::string& proposed,
                                                   const std::string& filter, bool forSaving) = 0;
+    // True when promptFile, for saving, has itself asked the person before returning a file that
+    // exists (a desktop save dialog does): an operation then does not ask a second time.
+    virtual bool promptAsksBeforeReplacing() const { return false; }
     // Status bar text.
     virtual void statusText(const std::string& text) = 0;
     // A request to the message panel: `value` is the colour of BoldColour and Link runs and the

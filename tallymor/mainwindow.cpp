@@ -15,6 +15,7 @@
 
 #include "app/desktop/columnfit.h"
 #include "calc/calc.h"
+#include "foundation/replacefile.h"
 #include "foundation/uiport.h"
 #include "tallymor/aboutwindow.h"
 #include "tallymor/helpwindow.h"
@@ -210,8 +211,15 @@ bool MainWindow::openCalculationFile(const std::string& path) {
     return ok;
 }
 
-bool MainWindow::saveCalculationFile(const std::string& path) {
-    return CALCULATION_WriteFile(path.c_str(), historyFormulas()) == 0;
+bool MainWindow::saveCalculationFile(const std::string& path, std::string* error) {
+    // Written beside, then renamed: a failed save leaves the previous file whole.
+    const std::vector<std::string> formulas = historyFormulas();
+    return writeFileReplacing(
+        path,
+        [&formulas](const std::string& temporary) {
+            return CALCULATION_WriteFile(temporary.c_str(), formulas) == 0;
+        },
+        error);
 }
 
 std::vector<std::string> MainWindow::historyFormulas() const {
@@ -234,8 +242,10 @@ void MainWindow::onCommand(int id) {
         case IDM_ENREGISTRER_SOUS: {
             auto path = uiPort().promptFile("Enregistrer le fichier sous ...", "",
                                             "Fichier de calcul (*.txt)", true);
-            if (path && !saveCalculationFile(*path))
-                uiPort().messageBox("Tallymor", "Impossible d'écrire le fichier " + *path,
+            std::string error;
+            if (path && !saveCalculationFile(*path, &error))
+                uiPort().messageBox("Tallymor",
+                                    "Impossible d'écrire le fichier " + *path + "\n" + error,
                                     UiButtons::Ok, UiIcon::Error);
             break;
         }

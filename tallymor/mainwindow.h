@@ -55,8 +55,9 @@ public:
 
     // Calculates every line of a calculation file, in order. False when it cannot be read.
     bool openCalculationFile(const std::string& path);
-    // Writes every formula of the history, top to bottom. False when it cannot be written.
-    bool saveCalculationFile(const std::string& path);
+    // Writes every formula of the history, top to bottom, whole or not at all. False when it
+    // cannot be written (`error`, when given, says why).
+    bool saveCalculationFile(const std::string& path, std::string* error = nullptr);
 
     // The formulas of the history list, top to bottom.
     std::vector<std::string> historyFormulas() const;

@@ -1,8 +1,9 @@
 #include "tallymor/tallymoruiport.h"
 
 #include <QApplication>
-#include <QFileDialog>
 #include <QMessageBox>
+
+#include "app/desktop/filedialog.h"
 
 namespace morvex {
 
@@ -54,14 +55,12 @@ UiAnswer TallymorUiPort::messageBox(const std::string& caption, const std::strin
 std::optional<std::string> TallymorUiPort::promptFile(const std::string& title,
                                                       const std::string& proposed,
                                                       const std::string& filter, bool forSaving) {
-    QWidget* parent = QApplication::activeWindow();
-    const QString path = forSaving
-                             ? QFileDialog::getSaveFileName(parent, QString::fromStdString(title),
-                                                            QString::fromStdString(proposed),
-                                                            QString::fromStdString(filter))
-                             : QFileDialog::getOpenFileName(parent, QString::fromStdString(title),
-                                                            QString::fromStdString(proposed),
-                                                            QString::fromStdString(filter));
+    // Qt's own dialog in French; for saving, it asks before an existing file is replaced.
+    const std::optional<QString> chosen =
+        chooseFile(QApplication::activeWindow(), QString::fromStdString(title),
+                   QString::fromStdString(proposed), QString::fromStdString(filter),
+                   forSaving ? FileDialogMode::Save : FileDialogMode::Open);
+    const QString path = chosen.value_or(QString());
     if (path.isEmpty()) return std::nullopt;
     return path.toStdString();
 }

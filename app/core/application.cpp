@@ -60,6 +60,13 @@ int readNumber(const char* name) {
     return leadingNumber(buffer);
 }
 
+// Reads one 0-or-1 setting from the open key; `fallback` when missing or empty.
+int readFlag(const char* name, int fallback) {
+    char buffer[APPLICATION_DIRECTORY_MAX + 1] = "";
+    REG_recupererChaine(name, buffer, sizeof buffer);
+    return buffer[0] ? (leadingNumber(buffer) != 0) : fallback;
+}
+
 // A limit read as 0 or less falls back to its default.
 unsigned int limitOrDefault(int value, unsigned int fallback) {
     return value > 0 ? static_cast<unsigned int>(value) : fallback;
@@ -147,7 +154,8 @@ int APPLICATION_LoadRegister(void* window, CONTEXTE* ctx) {
         return -1;
     }
     ctx->showHelpFrame = readNumber("ShowHelpFrame");
-    ctx->showResultView = readNumber("ShowResultView");
+    // The previews are shown unless the person has hidden them (the choice kept at exit).
+    ctx->showResultView = readFlag("ShowResultView", 1);
     ctx->fileAnalyseMaxRows =
         limitOrDefault(readNumber("FileAnalyseMaxRows"), APPLICATION_DEFAULT_FILEANALYSEMAXROWS);
     ctx->nCarMaxReadWithoutNewLine = limitOrDefault(readNumber("nCarMaxReadWithoutNewLine"),
@@ -263,6 +271,14 @@ int APPLICATION_UpdateRegister(void*, CONTEXTE* ctx) {
 int RegistreInsertStrValue(morvex::SettingsKey* key, const char* name, const char* text) {
     if (!key || !name) return 1;
     return key->set(name, text ? text : "") ? 0 : 1;
+}
+
+int APPLICATION_SaveShowResultView(CONTEXTE* ctx, int shown) {
+    if (!ctx) return 1;
+    ctx->showResultView = shown ? 1 : 0;
+    auto key = morvex::SettingsKey::create(morvex::kSettingsKeyPath, REG_KEY_ALL_ACCESS);
+    if (!key) return -1;
+    return RegistreInsertStrValue(key.get(), "ShowResultView", shown ? "1" : "0");
 }
 
 namespace morvex {

@@ -31,7 +31,7 @@ struct CONTEXTE : APPSETTINGS {
     int helpFrameWidth;     // width in pixels of the side panel on the right of the main window
     int helpFrameTop;       // top of the side panel separator in pixels
     int showHelpFrame;      // setting ShowHelpFrame (0 or 1), kept for reference
-    int showResultView;     // setting ShowResultView (0 or 1), kept for reference
+    int showResultView;     // setting ShowResultView (0 or 1; 1 when unset): the previews shown
     LDCG* openFiles;        // open descriptions (lParam1 = FileDesc*, owned), in opening order
     FileDesc* currentFile;  // the description the main window shows, or nullptr (in openFiles)
     PROCESS* processes;     // the generation process created at start-up (owned)
@@ -77,6 +77,10 @@ bool APPLICATION_InitRegister(void* window);
 // cannot be opened (nothing written), 1 when ctx is missing or a value could not be written (the
 // others are still written).
 int APPLICATION_UpdateRegister(void* window, CONTEXTE* ctx);
+// The person showed (`shown` 1) or hid (0) the previews: kept in ctx and saved at once as
+// "ShowResultView", read back at the next start. 0 when saved, -1 when the key cannot be
+// opened, 1 when ctx is missing or the value could not be written.
+int APPLICATION_SaveShowResultView(CONTEXTE* ctx, int shown);
 // Writes one string value into an open key. 0 on success, 1 on failure or missing argument (a
 // missing text is written as empty).
 int RegistreInsertStrValue(morvex::SettingsKey* key, const char* name, const char* text);

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "app/core/application.h"
+#include "app/core/filetargets.h"
 #include "filedesc/filedesc.h"
 #include "foundation/trace.h"
 #include "foundation/uiport.h"
@@ -22,25 +23,29 @@ int SettingsBatchSize() {
 
 }  // namespace
 
-int FYK_SendDataToSQLite(void*, FileDesc* desc, const char* path) {
+int FYK_SendDataToSQLite(void*, FileDesc* desc, const char* path, SQLITE4FYK_LOADSTATS* stats) {
     if (desc == nullptr || path == nullptr) return 1;
     morvex::trace("\n[FYK_SendDataToSQLite] : Appel");
     if (FILEDESC_SetDatabaseFilePath(desc, path) != 0) return 1;
-    const int failed = SQLITE4FYK_RunLoadTask(desc, path, SettingsBatchSize(), nullptr);
+    const int failed = SQLITE4FYK_RunLoadTask(desc, path, SettingsBatchSize(), stats);
     morvex::trace("\n[FYK_SendDataToSQLite] : Termine");
     return failed;
 }
 
-int FYK_SendDataToSQLiteWithFilePrompt(void* window, FileDesc* desc) {
+int FYK_SendDataToSQLiteWithFilePrompt(void* window, FileDesc* desc, SQLITE4FYK_LOADSTATS* stats) {
+    if (stats != nullptr) {
+        *stats = SQLITE4FYK_LOADSTATS{};
+        stats->status = SQLITE4FYK_LOAD_FAILED;
+    }
     if (desc == nullptr) return 1;
     std::string proposed = desc->ProjectName;
     for (char& c : proposed) {
         if (strchr("/!*:;?\\", c) != nullptr) c = ' ';
     }
     proposed += ".db";
-    if (gcontexte.databasesDirectory[0] != '\0') {
-        proposed = std::string(gcontexte.databasesDirectory) + "/" + proposed;
-    }
+    // The databases directory of the settings, else the description's own folder.
+    const std::string folder = morvex::startFolder(gcontexte.databasesDirectory, desc);
+    if (!folder.empty()) proposed = folder + "/" + proposed;
     for (;;) {
         const std::optional<std::string> chosen =
             morvex::uiPort().promptFile("Exporter les données vers le fichier SQLite ...", proposed,
@@ -49,16 +54,21 @@ int FYK_SendDataToSQLiteWithFilePrompt(void* window, FileDesc* desc) {
         struct stat info {};
         if (stat(chosen->c_str(), &info) == 0) {
             morvex::trace("\nFile exists : %s", chosen->c_str());
-            const morvex::UiAnswer answer = morvex::uiPort().messageBox(
-                "Remplacer le fichier", "Ce fichier existe déjà. Voulez-vous le remplacer ?",
-                morvex::UiButtons::YesNoCancel, morvex::UiIcon::Question);
+            // The desktop's save dialog has already asked.
+            const morvex::UiAnswer answer =
+                morvex::uiPort().promptAsksBeforeReplacing()
+                    ? morvex::UiAnswer::Yes
+                    : morvex::uiPort().messageBox(
+                          "Remplacer le fichier",
+                          "Ce fichier existe déjà. Voulez-vous le remplacer ?",
+                          morvex::UiButtons::YesNoCancel, morvex::UiIcon::Question);
             if (answer == morvex::UiAnswer::No) continue;  // the dialog opens again
             if (answer != morvex::UiAnswer::Yes) return 0;
         } else {
             morvex::trace("\nFile does NOT exists : %s", chosen->c_str());
         }
         if (desc->TableName[0] == '\0') strcpy(desc->TableName, "datafile");
-        FYK_SendDataToSQLite(window, desc, chosen->c_str());
+        FYK_SendDataToSQLite(window, desc, chosen->c_str(), stats);
         return 0;
     }
 }

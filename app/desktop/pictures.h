@@ -26,4 +26,8 @@ bool drawMessageBox(const QString& path, const QString& caption, const QString& 
 bool drawFileDialog(const QString& path, const QString& title, const QString& filter,
                     const QString& directory, bool forSaving, bool folders = false);
 
+// Draws the question Qt's save dialog (as the programs prepare it) asks before replacing a file
+// that exists, over a file "resultats.csv" of `directory` (written when missing), then answers No.
+bool drawReplaceQuestion(const QString& path, const QString& directory);
+
 }  // namespace morvex

@@ -3,6 +3,7 @@
 // template that does not stop the next one.
 #include "app/generationdialog.h"
 
+#include <QDir>
 #include <QFileInfo>
 #include <QProgressBar>
 #include <QPushButton>
@@ -65,6 +66,7 @@ private slots:
         desc_->isModified = 0;
         snprintf(gcontexte.genTargetDirectory, sizeof gcontexte.genTargetDirectory, "%s",
                  env_.dir().file("generated").c_str());
+        QDir().mkpath(QString::fromStdString(env_.dir().file("generated")));
         snprintf(gcontexte.librariesDirectory, sizeof gcontexte.librariesDirectory, "%s",
                  source("templates/lib").c_str());
         TEMPLATE_SetDetailedTrace(false);
@@ -112,14 +114,78 @@ private slots:
     }
 
     void aFailingTemplateIsMarkedAndTheNextStillRuns() {
-        const std::string broken =
-            env_.dir().write("broken.tpl", "%templatetype MorvexFylatek.Template\n%if 1 == 1\nx\n");
+        const std::string broken = env_.dir().write(
+            "broken.tpl", "%templatetype MorvexFylatek.Template\n%include absente\nx\n");
         GenerationDialog dialog(desc_);
         addTemplates(dialog, {broken, source("templates/sqlite_ddl.tpl")});
         QVERIFY(dialog.generate());
         QVERIFY(dialog.waitForRun());
         QCOMPARE(dialog.rowState(0), QString("Erreur"));
         QCOMPARE(dialog.rowState(1), QString("Terminé"));
+        // The error is told in the window: in the row's Message column and in the summary
+        // beside the list, with the file the other template wrote and the folder to open.
+        QCOMPARE(dialog.rowMessage(0),
+                 QString("(E) Ligne 2 : impossible d'inclure la bibliothèque [%1/absente.tpl].")
+                     .arg(QString::fromStdString(source("templates/lib"))));
+        QCOMPARE(dialog.rowMessage(1), QString());
+        const QString summary = dialog.messagesText();
+        QVERIFY2(summary.startsWith("1 fichier(s) écrit(s) dans " + dialog.outputFolder() + " :\n" +
+                                    QString::fromStdString(outputOf(desc_, 1))),
+                 qPrintable(summary));
+        QVERIFY2(summary.endsWith("1 modèle(s) en erreur :\nbroken.tpl : " + dialog.rowMessage(0)),
+                 qPrintable(summary));
+        QVERIFY(dialog.openFolderButton()->isEnabled());
+        dialog.openFolderButton()->click();
+        QCOMPARE(person_->opened.back().toLocalFile(), dialog.outputFolder());
+        // Selecting the row shows everything it told.
+        dialog.list()->setCurrentItem(dialog.list()->topLevelItem(0));
+        QVERIFY(dialog.messagesText().contains(dialog.rowMessage(0)));
+    }
+
+    void aShippedTemplateGeneratesWithEmptySettings() {
+        // No folder in the settings: the shipped templates are offered, their library found,
+        // and the files go beside the description once the person agrees.
+        gcontexte.templateLibrary[0] = '\0';
+        gcontexte.librariesDirectory[0] = '\0';
+        gcontexte.genTargetDirectory[0] = '\0';
+        FILEDESC_SetFileName(desc_, env_.dir().file("clients.fyk").c_str());
+        GenerationDialog dialog(desc_);
+        QStringList offered;
+        for (int i = 0; i < dialog.offeredTemplates()->topLevelItemCount(); ++i)
+            offered << dialog.offeredTemplates()->topLevelItem(i)->text(0);
+        QCOMPARE(offered, (QStringList{"datasheet_md", "mssql_ddl", "postgresql_ddl",
+                                       "python_reader", "sqlite_ddl"}));
+        dialog.addOfferedTemplates(offered.indexOf("sqlite_ddl"));
+        QCOMPARE(dialog.list()->topLevelItemCount(), 1);
+        person_->answers = {UiAnswer::Yes};
+        QVERIFY(dialog.generate());
+        QVERIFY(dialog.waitForRun());
+        QCOMPARE(dialog.rowState(0), QString("Terminé"));
+        QCOMPARE(dialog.rowMessage(0), QString());
+        const QString root = QString::fromStdString(env_.dir().file("Fichiers générés"));
+        QVERIFY(dialog.outputFolder().startsWith(root + "/"));
+        QVERIFY(QFileInfo(QString::fromStdString(outputOf(desc_, 0))).size() > 0);
+        FILEDESC_SetFileName(desc_, nullptr);
+        desc_->isModified = 0;
+    }
+
+    void aMissingOutputFolderIsMadeOnceThePersonAgrees() {
+        const std::string root = env_.dir().file("absent/generes");
+        snprintf(gcontexte.genTargetDirectory, sizeof gcontexte.genTargetDirectory, "%s",
+                 root.c_str());
+        GenerationDialog dialog(desc_);
+        addTemplates(dialog, {source("templates/sqlite_ddl.tpl")});
+        person_->answers = {UiAnswer::No};
+        QVERIFY(!dialog.generate());
+        QVERIFY(!QFileInfo::exists(QString::fromStdString(root)));
+        person_->answers = {UiAnswer::Yes};
+        QVERIFY(dialog.generate());
+        QVERIFY(dialog.waitForRun());
+        QCOMPARE(person_->messages.back(),
+                 "Génération de code|Le répertoire des fichiers générés '" + root +
+                     "' n'existe pas. Voulez-vous le créer ?");
+        QCOMPARE(dialog.rowState(0), QString("Terminé"));
+        QVERIFY(dialog.outputFolder().startsWith(QString::fromStdString(root) + "/"));
     }
 };
 

@@ -75,7 +75,7 @@ class MainLayoutTest : public QObject {
         window->resize(kDefaultSize);
         window->show();
         if (!QTest::qWaitForWindowExposed(window.get())) return nullptr;
-        window->runCommand(ITM_VIEW_RESULT);
+        if (!window->resultViewShown()) window->runCommand(ITM_VIEW_RESULT);
         QApplication::processEvents();
         return window;
     }

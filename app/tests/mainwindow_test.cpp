@@ -191,7 +191,8 @@ private slots:
         QCOMPARE(person_->messages[0],
                  std::string("Erreur d'enregistrement|Erreur d'enregistrement du fichier "
                              "'/proc/interdit/x.fyk'. Le fichier est peut-être en lecture seule "
-                             "ou vous n'avez pas les droits suffisants"));
+                             "ou vous n'avez pas les droits suffisants\nImpossible d'écrire le "
+                             "fichier '/proc/interdit/x.fyk' : le dossier n'existe pas."));
         gcontexte.currentFile->isModified = 0;
     }
 
@@ -288,7 +289,14 @@ private slots:
         person_->answers = {UiAnswer::Yes};
         window_->runCommand(ITM_DATA_SQLITE);
         QCOMPARE(queried, std::vector<std::string>{db});
-        QVERIFY(person_->messages.back().find("Voulez-vous les consulter") != std::string::npos);
+        // The outcome names where the rows went and the database they are in.
+        QCOMPARE(person_->messages.back(),
+                 "Requêteur SQLite|Table 'CLIENTS' de la base '" + db +
+                     "'.\n6 ligne(s) lue(s) : 6 enregistrée(s), 0 écartée(s), 0 rejetée(s) par "
+                     "la base.\n0 valeur(s) conservée(s) telle(s) quelle(s) car non conforme(s) "
+                     "à leur type.\n\nVoulez-vous les consulter dans le requêteur SQLite ?");
+        QCOMPARE(window_->statusBarText(0),
+                 QString("6 ligne(s) enregistrée(s) dans '%1'").arg(QString::fromStdString(db)));
         window_->setQueryToolOpener({});
 
         // The query tool opens on the database just filled and shows the example's rows.
@@ -320,6 +328,13 @@ private slots:
         TraceCapture capture;
         window_->runCommand(ITM_DATA_SQLITEMEMORY);
         QVERIFY(capture.text().find("[FYK_SendDataToSQLite] : Termine") != std::string::npos);
+        // Its outcome is told: where the rows went, in a base that is gone.
+        const std::string told = person_->messages.back();
+        QVERIFY2(told.rfind("Chargement du fichier de données|Table '", 0) == 0 &&
+                     told.find("chargée dans une base en mémoire, refermée à la fin du "
+                               "chargement.\n2 ligne(s) lue(s) : 2 enregistrée(s), 0 écartée(s)") !=
+                         std::string::npos,
+                 told.c_str());
         desc->isModified = 0;
     }
 
@@ -434,8 +449,12 @@ private slots:
     void viewTogglesShowTheirStateAndMoveTheLayout() {
         window_->resize(1000, 700);
         window_->show();
-        QVERIFY(!window_->resultViewShown());
+        // The previews are shown from the start (the setting ShowResultView unset).
+        QVERIFY(window_->resultViewShown());
         QVERIFY(window_->helpPanelShown());
+        window_->runCommand(ITM_VIEW_RESULT);
+        QVERIFY(!window_->resultViewShown());
+        QCOMPARE(gcontexte.showResultView, 0);
         const int listWidth = window_->descriptionList()->width();
         window_->runCommand(ITM_VIEW_HELP);
         QVERIFY(!window_->commandAction(ITM_VIEW_HELP)->isChecked());
@@ -450,6 +469,8 @@ private slots:
         QVERIFY(window_->sourcePreview()->height() > 100);
         QVERIFY(window_->resultPreview()->height() > 150);
         QVERIFY(window_->descriptionList()->height() <= listHeight - previews);
+        // The choice is kept for the next start.
+        QCOMPARE(gcontexte.showResultView, 1);
     }
 
     void helpAndFolderCommandsGoToTheDesktop() {
@@ -468,6 +489,11 @@ private slots:
         person_->openSucceeds = true;
         window_->runCommand(ITM_TOOLS_OPENFORMATDIR);
         QCOMPARE(person_->opened.back().toLocalFile(), QString::fromStdString(env_.dir().path()));
+        // With no setting, the shipped templates.
+        gcontexte.templateLibrary[0] = '\0';
+        window_->runCommand(ITM_TOOLS_OPENTEMPLATEDIR);
+        QVERIFY2(person_->opened.back().toLocalFile().endsWith("share/morvex/templates"),
+                 qPrintable(person_->opened.back().toLocalFile()));
         window_->runCommand(ITM_HELP_SHOWLOG);
         QCOMPARE(person_->opened.back().toLocalFile(), QString::fromStdString(env_.logFile()));
     }

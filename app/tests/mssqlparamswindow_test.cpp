@@ -10,6 +10,7 @@
 #include <QProcess>
 #include <QPushButton>
 #include <QTest>
+#include <algorithm>
 #include <cstring>
 #include <fstream>
 #include <regex>
@@ -94,8 +95,12 @@ private slots:
         QCOMPARE(window.field(3)->text(), QString("clients.fmt"));
         window.field(1)->setText("CLIENTS_2026");  // typed, then "Générer"
         QTest::mouseClick(window.generateButton(), Qt::LeftButton);
-        QCOMPARE(person_->messages,
-                 std::vector<std::string>({"Génération des fichiers|Terminé"}));
+        // "Terminé", and the three files written.
+        QCOMPARE(person_->messages.size(), size_t(1));
+        const std::string& told = person_->messages[0];
+        QVERIFY2(told.rfind("Génération des fichiers|Terminé\n\nFichiers écrits :\n", 0) == 0,
+                 told.c_str());
+        QCOMPARE(int(std::count(told.begin(), told.end(), '\n')), 5);
         QCOMPARE(window.result(), int(QDialog::Accepted));
         QCOMPARE(QString(params_.nomTable), QString("CLIENTS_2026"));
 

@@ -92,10 +92,57 @@ private slots:
         QVERIFY(w->exportTo(QString::fromStdString(out)));
         QCOMPARE(QString::fromStdString(morvex::testing::readFile(out)),
                  QString("a;b;\r\n1;un;\r\n2;NULL;\r\n3;\"x;\"\"y\"\"\nz\";\r\n"));
-        QVERIFY(!w->exportTo(QString::fromStdString(env_.dir().file("no/dir/x.csv"))));
+        // A target that cannot be written is told with its path and reason.
+        const std::string missing = env_.dir().file("no/dir/x.csv");
+        QVERIFY(!w->exportTo(QString::fromStdString(missing)));
         QCOMPARE(person_->messages.back(),
-                 std::string("Exportation|Impossible d'ouvrir le fichier spécifié."));
+                 "Exportation|Impossible d'ouvrir le fichier spécifié.\nImpossible d'écrire le "
+                 "fichier '" +
+                     missing + "' : le dossier n'existe pas.");
         delete w;
+        FILEDESC_CloseFileDesc(desc);
+    }
+
+    void theExportAsksBeforeReplacingAndNeverTakesTheDataFileOrTheDatabase() {
+        FileDesc* desc =
+            FILEDESC_CreateFileDesc("clients", nullptr, STRUCTFILE_DELIMITED, "\n", ";");
+        const std::string data = env_.dir().write("clients.csv", "1;Dupont\n");
+        FILEDESC_SetExampleFilePath(desc, data.c_str());
+        gcontexte.currentFile = desc;
+        QueryToolWindow* w = appelDlgRequeteur(nullptr, desc, db_);
+        QVERIFY(w->waitForRun());
+        run(*w, "SELECT a FROM t ORDER BY a");
+        const std::string existing = env_.dir().write("anciens.csv", "à garder");
+        person_->prompts.clear();
+        person_->messages.clear();
+        // The data file and the database are refused; an existing file is kept on No, and the
+        // person gives up at the next prompt.
+        person_->files = {data, db_, existing, std::nullopt};
+        person_->answers = {UiAnswer::Ok, UiAnswer::Ok, UiAnswer::No};
+        w->runCommand(ITM_REQ_EXPORT);
+        // What is proposed first is beside the data file, never the data file itself.
+        QCOMPARE(person_->prompts.front(),
+                 "Exporter les données...|" + env_.dir().file("clients_export.csv"));
+        QCOMPARE(person_->messages.size(), size_t(3));
+        QVERIFY(person_->messages[0].find("est le fichier de données de la description") !=
+                std::string::npos);
+        QVERIFY(person_->messages[1].find("est la base de données ouverte") != std::string::npos);
+        QCOMPARE(person_->messages[2],
+                 std::string("Remplacer le fichier|Ce fichier existe déjà. Voulez-vous le "
+                             "remplacer ?"));
+        QCOMPARE(QString::fromStdString(testing::readFile(data)), QString("1;Dupont\n"));
+        QCOMPARE(QString::fromStdString(testing::readFile(existing)), QString("à garder"));
+        QVERIFY(QFileInfo(QString::fromStdString(db_)).size() > 0);
+        // Yes replaces it, whole.
+        person_->files = {existing};
+        person_->answers = {UiAnswer::Yes};
+        w->runCommand(ITM_REQ_EXPORT);
+        QCOMPARE(QString::fromStdString(testing::readFile(existing)),
+                 QString("a;\r\n1;\r\n2;\r\n3;\r\n"));
+        QCOMPARE(w->statusText(0),
+                 QString("3 ligne(s) exportée(s) dans %1").arg(QString::fromStdString(existing)));
+        delete w;
+        gcontexte.currentFile = nullptr;
         FILEDESC_CloseFileDesc(desc);
     }
 

@@ -94,9 +94,12 @@ private slots:
         text << in.rdbuf();
         QCOMPARE(QString::fromStdString(text.str()), QString("a1;b;c1;\r\na2;b;c2;\r\n"));
         QCOMPARE(view.statusText(0), QString("2 ligne(s) exportée(s)"));
-        QVERIFY(!view.exportTo(QString::fromStdString(env_.dir().file("no/dir/out.csv"))));
+        const std::string missing = env_.dir().file("no/dir/out.csv");
+        QVERIFY(!view.exportTo(QString::fromStdString(missing)));
         QCOMPARE(person_->messages.back(),
-                 std::string("Exportation|Impossible d'ouvrir le fichier spécifié."));
+                 "Exportation|Impossible d'ouvrir le fichier spécifié.\nImpossible d'écrire le "
+                 "fichier '" +
+                     missing + "' : le dossier n'existe pas.");
     }
 
     void aMissingFileEndsTheLoadWithNoRows() {

@@ -14,6 +14,7 @@
 #include <string>
 #include <utility>
 
+#include "app/core/foldersettings.h"
 #include "foundation/registry.h"
 #include "foundation/trace.h"
 #include "foundation/uiport.h"
@@ -178,7 +179,7 @@ TEST_F(Application, NumbersFollowAtoiAndFallBackToTheirDefaults) {
         EXPECT_EQ(ctx_->sqliteBatchSize, c.rows) << c.text;
         EXPECT_EQ(ctx_->nCarMaxReadWithoutNewLine, c.chars) << c.text;
         EXPECT_EQ(ctx_->showHelpFrame, c.showHelpFrame) << c.text;
-        EXPECT_EQ(ctx_->showResultView, 0) << c.text;  // missing value reads as 0
+        EXPECT_EQ(ctx_->showResultView, 1) << c.text;  // missing: the previews are shown
     }
     EXPECT_EQ(hookCalls, 0);
 }
@@ -388,4 +389,39 @@ TEST_F(Application, InitContextPreparesTheContextAndReleaseClosesOpenDescription
     EXPECT_EQ(gcontexte.openFiles, nullptr);
     EXPECT_EQ(gcontexte.processes, nullptr);
     EXPECT_EQ(gcontexte.currentFile, nullptr);
+}
+
+TEST_F(Application, HiddenPreviewsStayHiddenAtTheNextStartAndShownIsTheDefault) {
+    writeSettings("LogsDirectory=/logs\n");
+    ASSERT_EQ(APPLICATION_LoadRegister(nullptr, ctx_.get()), 0);
+    EXPECT_EQ(ctx_->showResultView, 1);
+    EXPECT_EQ(APPLICATION_SaveShowResultView(ctx_.get(), 0), 0);
+    // Saving the other settings (the Options sheet, the exit) leaves the choice as it is.
+    ASSERT_EQ(APPLICATION_UpdateRegister(nullptr, ctx_.get()), 0);
+    memset(ctx_.get(), 0, sizeof(CONTEXTE));
+    ASSERT_EQ(APPLICATION_LoadRegister(nullptr, ctx_.get()), 0);
+    EXPECT_EQ(ctx_->showResultView, 0);
+    EXPECT_EQ(APPLICATION_SaveShowResultView(ctx_.get(), 1), 0);
+    memset(ctx_.get(), 0, sizeof(CONTEXTE));
+    ASSERT_EQ(APPLICATION_LoadRegister(nullptr, ctx_.get()), 0);
+    EXPECT_EQ(ctx_->showResultView, 1);
+}
+
+TEST_F(Application, TheOptionsListEveryFolderTheProgramsReadWithWhatAnEmptyOneStandsFor) {
+    strcpy(ctx_->databasesDirectory, "/srv/bases");
+    const std::vector<APPLICATION_FOLDER> folders = APPLICATION_Folders(ctx_.get());
+    std::vector<std::string> labels;
+    for (const APPLICATION_FOLDER& f : folders) {
+        labels.push_back(f.label);
+        EXPECT_FALSE(f.effective.empty()) << f.label;
+    }
+    EXPECT_EQ(labels, (std::vector<std::string>{
+                          "Formats : ", "Templates : ", "Bibliothèques :", "Fichiers générés :",
+                          "Bases de données :", "Dictionnaires :", "Journaux :"}));
+    EXPECT_EQ(folders[4].value, ctx_->databasesDirectory);
+    EXPECT_STREQ(folders[4].value, "/srv/bases");
+    EXPECT_EQ(folders[1].value, ctx_->templateLibrary);
+    EXPECT_EQ(folders[2].value, ctx_->librariesDirectory);
+    EXPECT_EQ(folders[6].effective, morvex::traceDefaultDirectory());
+    EXPECT_EQ(APPLICATION_Folders(nullptr).size(), 0u);
 }

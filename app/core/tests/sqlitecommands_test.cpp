@@ -111,3 +111,15 @@ TEST_F(SqliteCommands, LoadsIntoMemoryAndRefusesMissingArguments) {
 }
 
 }  // namespace
+
+TEST_F(SqliteCommands, WithoutADatabasesDirectoryTheDatabaseGoesBesideTheDescription) {
+    gcontexte.databasesDirectory[0] = '\0';
+    const std::string work = dir.file("travail");
+    fs::create_directories(work);
+    FILEDESC_SetFileName(desc, (work + "/ventes.fyk").c_str());
+    SQLITE4FYK_LOADSTATS stats{};
+    EXPECT_EQ(FYK_SendDataToSQLiteWithFilePrompt(nullptr, desc, &stats), 0);
+    EXPECT_STREQ(desc->DatabaseFilePath, (work + "/Ventes 2024 Q1  a b.db").c_str());
+    EXPECT_EQ(stats.status, SQLITE4FYK_LOAD_DONE);
+    EXPECT_EQ(stats.rowsStored, 3);
+}

@@ -9,10 +9,14 @@
 #include <QMessageBox>
 #include <QPushButton>
 #include <QTableWidget>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <QTreeView>
 #include <QTreeWidget>
 #include <QtTest>
 
 #include "app/desktop/columnfit.h"
+#include "app/desktop/filedialog.h"
 #include "app/desktop/qtmessages.h"
 #include "app/desktop/translations.h"
 #include "foundation/trace.h"
@@ -140,6 +144,81 @@ private slots:
         table.item(0, 1)->setText("En cours de téléchargement, patientez...");
         QTRY_VERIFY(table.columnWidth(1) >= valuesWidth(table, 1));
         QVERIFY(table.columnWidth(1) > table.horizontalHeader()->sectionSizeHint(1));
+    }
+
+    // Qt's save dialog as the programs show it asks, in French, before an existing file is
+    // replaced; No leaves the dialog open and the file as it was.
+    void aSaveDialogAsksInFrenchBeforeReplacingAFile() {
+        QTemporaryDir dir;
+        QVERIFY(dir.isValid());
+        const QString existing = dir.filePath("resultats.csv");
+        QFile file(existing);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write("à garder");
+        file.close();
+        QFileDialog dialog(nullptr, "Exporter les données...");
+        dialog.setAcceptMode(QFileDialog::AcceptSave);
+        prepareFileDialog(dialog);
+        QVERIFY(!dialog.testOption(QFileDialog::DontConfirmOverwrite));
+        QVERIFY(dialog.testOption(QFileDialog::DontUseNativeDialog));
+        dialog.setDirectory(dir.path());
+        dialog.selectFile("resultats.csv");
+        dialog.setAttribute(Qt::WA_DontShowOnScreen);
+        dialog.show();
+        QString question;
+        QTimer::singleShot(0, [&] {
+            auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+            if (!box) return;
+            question = box->text();
+            box->button(QMessageBox::No)->click();
+        });
+        static_cast<QDialog&>(dialog).accept();  // QFileDialog's own is protected
+        QVERIFY2(question.contains("existe déjà"), qPrintable(question));
+        QVERIFY(dialog.isVisible());
+        QCOMPARE(dialog.result(), int(QDialog::Rejected));
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        QCOMPARE(QString::fromUtf8(file.readAll()), QString("à garder"));
+    }
+
+    // The file list words sizes, kinds and dates in French whatever the system's language,
+    // and its columns show their titles whole.
+    void theFileListSpeaksFrenchWithColumnsWideEnoughForTheirTitles() {
+        QTemporaryDir dir;
+        QVERIFY(dir.isValid());
+        QVERIFY(QDir(dir.path()).mkdir("sous-dossier"));
+        QFile file(dir.filePath("clients.csv"));
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(QByteArray(3000, 'x'));
+        file.close();
+        QFileDialog dialog(nullptr, "Ouvrir");
+        prepareFileDialog(dialog);
+        dialog.setDirectory(dir.path());
+        dialog.setAttribute(Qt::WA_DontShowOnScreen);
+        dialog.show();
+        QAbstractItemModel* list = dialog.proxyModel();
+        QVERIFY(list);
+        QCOMPARE(list->headerData(1, Qt::Horizontal).toString(), QString("Taille"));
+        QCOMPARE(list->headerData(3, Qt::Horizontal).toString(), QString("Date de modification"));
+        auto* view = dialog.findChild<QTreeView*>("treeView");
+        QVERIFY(view);
+        QTRY_COMPARE(view->model()->rowCount(view->rootIndex()), 2);
+        QStringList cells;
+        for (int row = 0; row < 2; ++row)
+            for (int column = 1; column < 4; ++column)
+                cells << view->model()->index(row, column, view->rootIndex()).data().toString();
+        const QString all = cells.join('|');
+        QVERIFY2(all.contains("Dossier") && all.contains("Fichier csv") && all.contains("2,9 ko"),
+                 qPrintable(all));
+        for (const char* english : {"KiB", "Folder", "File", "Dec", "AM", "PM"})
+            QVERIFY2(!all.contains(english), qPrintable(all));
+        // Each title whole once the list is fitted.
+        QApplication::processEvents();
+        for (int column = 0; column < 4; ++column) {
+            const QString title = list->headerData(column, Qt::Horizontal).toString();
+            QVERIFY2(view->header()->sectionSize(column) >=
+                         view->header()->fontMetrics().horizontalAdvance(title),
+                     qPrintable(title));
+        }
     }
 };
 
