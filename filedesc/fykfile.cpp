@@ -812,7 +812,11 @@ int FILEDESC_LoadFromFile(FileDesc* desc, const char* path, std::string* error) 
     FilePtr file(morvex::openInputFile(path, &refusal, morvex::InputKind::RegularOnly,
                                        "Le fichier de format"));
     if (!file) {
-        if (error) *error = refusal;
+        // Something that is no file is named as such; a file that cannot be opened, as before.
+        if (error)
+            *error = !morvex::inputFileRefusal(path).empty()
+                         ? refusal
+                         : "Impossible d'ouvrir le fichier de format '" + std::string(path) + "'.";
         return 1;
     }
     FILEDESC_SetFileName(desc, path);

@@ -352,8 +352,8 @@ TEST_F(TextImport, UnreadableLayoutShowsItsMessageAndChangesNothing) {
     ASSERT_EQ(port_.messages.size(), 1u);
     EXPECT_EQ(port_.messages[0],
               "Chargement à partir d'une description|Erreur de chargement du fichier de format "
-              "pour la description.\nLe fichier de format '" +
-                  (dir_ / "missing.fyk").string() + "' n'existe pas.");
+              "pour la description.\nImpossible d'ouvrir le fichier de format '" +
+                  (dir_ / "missing.fyk").string() + "'.");
 }
 
 TEST_F(TextImport, WidthsBeyondTheLineLimitAreRefusedAndNothingIsImported) {
