@@ -229,17 +229,29 @@ check "execsystem-gated" '[ ! -e ran ]' "%execsystem s'exécute sans --allow-exe
 # ---- The update program against a local server ----
 
 if [ -x "$SETUP" ]; then
-    port=$(python3 -c 'import socket; s = socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])')
+    # A loopback port nobody listens on.
+    freePort() {
+        python3 -c 'import socket; s = socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])'
+    }
+    # serve PORT COMMAND...: starts a local server on PORT, its process in $server, and waits
+    # until it answers.
+    serve() {
+        local port=$1
+        shift
+        "$@" >/dev/null 2>&1 &
+        server=$!
+        for _ in $(seq 50); do
+            python3 -c "import socket; socket.create_connection(('127.0.0.1', $port), 1)" \
+                2>/dev/null && return
+            sleep 0.1
+        done
+    }
+    port=$(freePort)
     mkdir -p www/MorvexFylatek www/release target && printf 'new' >www/release/tool.zip
     printf 'http://127.0.0.1:%s/release/tool.zip %s\r\n' "$port" "$(printf 'a%.0s' $(seq 64))" \
         >www/MorvexFylatek/liveupdate.txt
     printf 'echo installed > install.log\n' >target/install.sh
-    python3 -m http.server "$port" --bind 127.0.0.1 --directory www >/dev/null 2>&1 &
-    server=$!
-    for _ in $(seq 50); do
-        python3 -c "import socket; socket.create_connection(('127.0.0.1', $port), 1)" 2>/dev/null && break
-        sleep 0.1
-    done
+    serve "$port" python3 -m http.server "$port" --bind 127.0.0.1 --directory www
     MORVEX_UPDATE_URL="http://127.0.0.1:$port" run 60 2000000 "$SETUP" --yes --dir target
     cat err.txt >>out.txt
     check "setup-failed-digest-installs-nothing" \
@@ -253,7 +265,7 @@ if [ -x "$SETUP" ]; then
     kill "$server" 2>/dev/null
     wait "$server" 2>/dev/null
     # A server that cuts the transfer short: said in words, not as a number.
-    port2=$(python3 -c 'import socket; s = socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])')
+    port2=$(freePort)
     cat >cut.py <<'EOF'
 import socket, sys
 s = socket.socket()
@@ -280,12 +292,7 @@ while True:
     finally:
         c.close()
 EOF
-    python3 cut.py "$port2" >/dev/null 2>&1 &
-    server=$!
-    for _ in $(seq 50); do
-        python3 -c "import socket; socket.create_connection(('127.0.0.1', $port2), 1)" 2>/dev/null && break
-        sleep 0.1
-    done
+    serve "$port2" python3 cut.py "$port2"
     MORVEX_UPDATE_URL="http://127.0.0.1:$port2" run 60 2000000 "$SETUP" --yes --dir target
     cat err.txt >>out.txt
     check "setup-errors-in-words" \
