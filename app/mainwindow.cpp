@@ -224,8 +224,10 @@ void MainWindow::initialise(SplashWindow* splash, const std::string& commandLine
         splitter_->setPreviewsShown(resultShown_);
     }
 
-    const std::string logPath = logFilePath(gcontexte);
-    if (traceOpenFile(logPath.c_str())) {
+    std::string logWarning;
+    const std::string logPath = traceOpenLog(logFilePath(gcontexte), &logWarning);
+    if (!logWarning.empty()) trace("\n[initFrmDlgMain] %s", logWarning.c_str());
+    if (!logPath.empty()) {
         trace("\n[initFrmDlgMain] Le fichier de log principal est [%s]", logPath.c_str());
     } else {
         uiPort().messageBox("Morvex Fylatek : Erreur Grave",

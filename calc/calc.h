@@ -147,6 +147,7 @@ struct CalcContext {
     CalcStatement* statements;  // owned array of the statements, in text order
     QUEUE* texts;               // owned texts made during evaluation (concatenations)
     int depth;                  // parse and tree nesting reached so far (guard against overflow)
+    bool limitReached;          // past CALC_MAX_DEPTH or CALC_MAX_TERMS: told, nothing more is
 };
 
 // Compiles one expression text (copied). Returns the new context whatever the outcome (status

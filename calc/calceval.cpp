@@ -352,6 +352,22 @@ void ReleaseFuncTable(CalcContext* ctx) {
 // ---------------------------------------------------------------------------------------------
 // Evaluation
 
+// A number that is no number (NaN) or beyond the double range (infinity) is a calculation
+// error as a division by 0 is, reported where it is made: an error gives the value 0 to what
+// follows, and a NaN operand was reported where it was read (an unset variable), so that it is
+// told once.
+CalcTerm Finite(CalcContext* ctx, const CalcTerm& result, const CalcTerm& L, const CalcTerm& R) {
+    if (result.kind != CALC_OPERANDE || IsText(result) || std::isfinite(result.value.number))
+        return result;
+    auto nan = [](const CalcTerm& t) { return !IsText(t) && std::isnan(t.value.number); };
+    if (nan(L) || nan(R)) return result;
+    RuntimeErrorText(ctx, -1,
+                     std::isnan(result.value.number)
+                         ? "RUNTIME ERROR : Résultat indéfini (NaN)"
+                         : "RUNTIME ERROR : Dépassement de capacité (résultat infini)");
+    return NoValue();
+}
+
 CalcTerm Calculer(CalcContext* ctx, TREE_NODE* node, int statement, bool listing) {
     if (!node) return NoValue();
     CalcTerm* term = static_cast<CalcTerm*>(node->userData);
@@ -368,7 +384,7 @@ CalcTerm Calculer(CalcContext* ctx, TREE_NODE* node, int statement, bool listing
             }
             CalcTerm r = *term;
             r.name = nullptr;
-            return r;
+            return Finite(ctx, r, NoValue(), NoValue());  // a literal such as 1e999
         }
         case CALC_REFERENCE:
             if (listing) morvex::trace("\nPUSHVAR @%s", term->name ? term->name : "");
@@ -376,10 +392,10 @@ CalcTerm Calculer(CalcContext* ctx, TREE_NODE* node, int statement, bool listing
         case CALC_FONCTION:
             if (listing)
                 morvex::trace("\nCALL %s(@%i)", term->name ? term->name : "", term->argCount);
-            return Function(ctx, term, L, R);
+            return Finite(ctx, Function(ctx, term, L, R), L, R);
         case CALC_OPERATEUR:
             if (listing) ListOperator(term->op);
-            return Operate(ctx, term->op, L, R);
+            return Finite(ctx, Operate(ctx, term->op, L, R), L, R);
         default:
             return NoValue();
     }

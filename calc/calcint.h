@@ -11,6 +11,9 @@ struct TREE_NODE;
 // Deepest nesting of parentheses, operands and tree levels accepted: beyond it the text is a
 // syntax error instead of a stack overflow.
 constexpr int CALC_MAX_DEPTH = 1000;
+// Most terms (numbers, names, operators, parentheses) of one text: beyond it the text is a
+// syntax error instead of a term record for every few bytes of it.
+constexpr size_t CALC_MAX_TERMS = 100000;
 
 // The infix stream of terms that the recognisers append to (terms owned by the stream until
 // they move into a tree).

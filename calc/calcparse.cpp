@@ -37,8 +37,11 @@ std::string CharText(char c) {
     return c ? std::string(1, c) : std::string();
 }
 
-// A syntax failure at `p`: the echo of the whole text, then the message; status 2.
+// A syntax failure at `p`: the echo of the whole text, then the message; status 2. Once a limit
+// (nesting, terms) was told, nothing more is: the recognisers that give up one after the other
+// as they return from it would each echo the whole text again (a thousand copies of it).
 void SyntaxError(CalcContext* ctx, const char* p, const std::string& message) {
+    if (ctx->limitReached) return;
     int position = PositionOf(ctx, p);
     PostMsg(ctx, CALC_MSG_INFO, 1, position, ctx->text);
     PostMsg(ctx, CALC_MSG_SYNTAX_ERROR, 1, position, message.c_str());
@@ -60,6 +63,12 @@ bool Append(CalcContext* ctx, CalcTermQueue* terms, CalcTerm* term, const char* 
         ctx->status = CALC_STATUS_NO_MEMORY;
         return false;
     }
+    if (terms->size() >= CALC_MAX_TERMS) {
+        FreeTerm(term);
+        SyntaxError(ctx, p, Format("Expression trop longue (plus de %zu termes).", CALC_MAX_TERMS));
+        ctx->limitReached = true;
+        return false;
+    }
     term->position = PositionOf(ctx, p);
     terms->push_back(term);
     return true;
@@ -70,10 +79,12 @@ bool Append(CalcContext* ctx, CalcTermQueue* terms, CalcTerm* term, const char* 
 class DepthGuard {
 public:
     DepthGuard(CalcContext* ctx, const char* p) : ctx_(ctx), ok_(++ctx->depth <= CALC_MAX_DEPTH) {
-        if (!ok_ && ctx->status == CALC_STATUS_OK)
+        if (!ok_ && ctx->status == CALC_STATUS_OK) {
             SyntaxError(ctx, p,
                         Format("Expression trop complexe (plus de %i niveaux d'imbrication).",
                                CALC_MAX_DEPTH));
+            ctx->limitReached = true;
+        }
     }
     ~DepthGuard() { --ctx_->depth; }
     bool ok() const { return ok_; }

@@ -7,11 +7,14 @@
 #include <cstdlib>
 #include <cstring>
 #include <memory>
+#include <string>
+#include <string_view>
 
 #include "calc/calc.h"
+#include "foundation/inputfile.h"
 #include "foundation/mystrings.h"
-#include "foundation/utf8.h"
 #include "foundation/owned.h"
+#include "foundation/utf8.h"
 
 const char* const CALCULATION_OVERFLOW_CAPTION = "Dépassement de capacité";
 const char* const CALCULATION_OVERFLOW_TEXT =
@@ -221,33 +224,22 @@ int CALCULATION_EngineVersionLine(const CalcVersionInfos* infos, std::string* ou
     return 0;
 }
 
-int CALCULATION_ReadFile(const char* path, std::vector<std::string>* formulas) {
+int CALCULATION_ReadFile(const char* path, std::vector<std::string>* formulas, std::string* error) {
+    if (error) error->clear();
     if (!path || !formulas) return 1;
-    std::unique_ptr<FILE, int (*)(FILE*)> file(fopen(path, "rb"), fclose);
-    if (!file) return 1;
-    std::string line;
-    bool pending = false;  // a line has started and not yet been stored
-    char buffer[4096];
-    size_t got;
-    auto finish = [&] {
-        if (!line.empty() && line.back() == '\r') line.pop_back();
-        line.resize(morvex::utf8CutPoint(line, CALCULATION_MAX_FORMULA));
-        formulas->push_back(line);
-        line.clear();
-        pending = false;
-    };
-    while ((got = fread(buffer, 1, sizeof buffer, file.get())) > 0) {
-        for (size_t i = 0; i < got; ++i) {
-            if (buffer[i] == '\n') {
-                finish();
-            } else {
-                line.push_back(buffer[i]);
-                pending = true;
-            }
-        }
+    formulas->clear();
+    std::string text;
+    if (!morvex::readInputFile(path, CALCULATION_MAX_FILE, text, error, "Le fichier de calcul"))
+        return 1;
+    for (size_t begin = 0; begin < text.size();) {
+        size_t end = text.find('\n', begin);
+        if (end == std::string::npos) end = text.size();
+        std::string_view line(text.data() + begin, end - begin);
+        if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+        formulas->emplace_back(line.substr(0, morvex::utf8CutPoint(line, CALCULATION_MAX_FORMULA)));
+        begin = end + 1;
     }
-    if (pending) finish();
-    return ferror(file.get()) ? 1 : 0;
+    return 0;
 }
 
 int CALCULATION_WriteFile(const char* path, const std::vector<std::string>& formulas) {

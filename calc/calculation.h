@@ -102,10 +102,16 @@ std::string CALCULATION_MessageText(const CalculationMessage& msg);
 // Returns 0, or 1 when there is no version information (`out` is then emptied).
 int CALCULATION_EngineVersionLine(const CalcVersionInfos* infos, std::string* out);
 
+// The largest calculation file read (thousands of formulas of the longest length).
+constexpr size_t CALCULATION_MAX_FILE = 4u << 20;
+
 // Reads a calculation file: one formula per line, in order; the line end (LF or CR LF) is
 // removed and a line is cut at CALCULATION_MAX_FORMULA characters. Returns 0, or 1 when the
-// file cannot be opened or read (`formulas` then holds what was read).
-int CALCULATION_ReadFile(const char* path, std::vector<std::string>* formulas);
+// file cannot be opened or read, is no regular file (a named pipe or a device is refused at
+// once) or is larger than CALCULATION_MAX_FILE; `error` (optional) then gets the reason in
+// French and `formulas` is empty.
+int CALCULATION_ReadFile(const char* path, std::vector<std::string>* formulas,
+                         std::string* error = nullptr);
 
 // Writes the formulas, one line each ("%s\n"), replacing the file. Returns 0, or 1 when the
 // file cannot be written.

@@ -3,10 +3,11 @@
 #include <algorithm>
 #include <cstdio>
 #include <filesystem>
-#include <fstream>
 
 #include "cli/cliport.h"
 #include "datadic/dico.h"
+#include "foundation/inputfile.h"
+#include "foundation/owned.h"
 
 namespace fs = std::filesystem;
 
@@ -39,17 +40,19 @@ bool checkDataFile(const std::string& path) {
 // Whether the file holds a description: the reader takes nothing before its first line
 // "BEGIN MorvexFylatek", which comes first in every file the program writes.
 bool isDescriptionFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
+    FilePtr in(openInputFile(path.c_str(), nullptr));
+    if (!in) return false;
     std::string head(64 * 1024, '\0');
-    in.read(head.data(), static_cast<std::streamsize>(head.size()));
-    head.resize(static_cast<size_t>(in.gcount()));
+    head.resize(fread(head.data(), 1, head.size(), in.get()));
     for (char& c : head) c = static_cast<char>(tolower(static_cast<unsigned char>(c)));
     return head.find("begin morvexfylatek") != std::string::npos;
 }
 
 DescPtr openDescription(const std::string& path) {
-    if (!isRegularFile(path)) {
-        cliError("Le fichier de description '" + path + "' n'existe pas ou n'est pas un fichier.");
+    const std::string refusal = inputFileRefusal(path.c_str());
+    if (!isRegularFile(path) || !refusal.empty()) {
+        cliError("Le fichier de description '" + path + "' " +
+                 (refusal.empty() ? "n'existe pas ou n'est pas un fichier" : refusal) + ".");
         return nullptr;
     }
     if (!isDescriptionFile(path)) {

@@ -3,7 +3,6 @@
 #include <CLI/CLI.hpp>
 #include <cstdarg>
 #include <cstdio>
-#include <iostream>
 #include <memory>
 #include <string>
 #include <vector>
@@ -56,13 +55,50 @@ int commandCalc(const std::vector<std::string>& expressions, bool showVariables)
         if (!calculator.calculate(formula)) ++failures;
         fflush(stdout);
     };
+    // A formula longer than the calculator reads is refused whole, never cut nor kept growing.
+    auto refuse = [&](const std::string& where) {
+        cliError(where + " : formule de plus de " + std::to_string(CALCULATION_MAX_FORMULA) +
+                 " caractères refusée.");
+        ++failures;
+    };
     if (!expressions.empty()) {
-        for (const std::string& formula : expressions) run(formula);
+        int n = 0;
+        for (const std::string& formula : expressions) {
+            ++n;
+            if (formula.size() > static_cast<size_t>(CALCULATION_MAX_FORMULA))
+                refuse("Expression " + std::to_string(n));
+            else
+                run(formula);
+        }
     } else {
+        // Lines of standard input; one longer than a formula ends the reading (what comes
+        // after it, /dev/zero for one, is no list of formulas).
+        const size_t max = static_cast<size_t>(CALCULATION_MAX_FORMULA);
         std::string line;
-        while (std::getline(std::cin, line)) {
-            if (!line.empty() && line.back() == '\r') line.pop_back();
+        int number = 0;
+        int c = 0;
+        while ((c = getchar()) != EOF) {
+            if (c != '\n' && line.size() <= max) {
+                line += static_cast<char>(c);
+                continue;
+            }
+            ++number;
+            if (!line.empty() && line.back() == '\r' && c == '\n') line.pop_back();
+            if (line.size() > max) {
+                refuse("Ligne " + std::to_string(number) + " de l'entrée standard");
+                cliError("La lecture de l'entrée standard s'arrête à cette ligne.");
+                line.clear();
+                break;
+            }
             run(line);
+            line.clear();
+        }
+        if (!line.empty()) {
+            if (line.back() == '\r') line.pop_back();
+            if (line.size() > max)
+                refuse("Ligne " + std::to_string(number + 1) + " de l'entrée standard");
+            else
+                run(line);
         }
     }
     if (showVariables) calculator.printVariables();

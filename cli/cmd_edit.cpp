@@ -167,6 +167,9 @@ public:
             return DESCEDIT_SetProperty(desc_, c.args[0].substr(0, eq), c.args[0].substr(eq + 1));
         }
         if (o == "--add") {
+            std::string tooLong =
+                DESCEDIT_TextRefusal("Le code de la colonne", c.args[0], COLUMN_CODE_MAX);
+            if (!tooLong.empty()) return tooLong;
             ColumnDesc fields = DESCEDIT_NewColumnFields(c.args[0].c_str());
             std::string refusal = DESCEDIT_ApplyDetail(desc_, nullptr, fields);
             return refusal.empty() ? moveLastTo(c.args[1]) : refusal;
@@ -244,13 +247,16 @@ private:
         if (o == "--type") {
             fields.typeCible.type = typeCode(value);
         } else if (o == "--format") {
+            std::string refusal = DESCEDIT_FormatRefusal(fields.typeCible.type, value);
+            if (!refusal.empty()) return refusal;
             DESCEDIT_ReadFormat(&fields.typeCible, value.c_str());
         } else if (o == "--width") {
             fields.WidthInChars = n;
-        } else if (o == "--rename") {
-            snprintf(fields.code, sizeof fields.code, "%s", value.c_str());
-        } else if (o == "--describe") {
-            snprintf(fields.Description, sizeof fields.Description, "%s", value.c_str());
+        } else if (o == "--rename" || o == "--describe") {
+            std::string refusal = DESCEDIT_ReadColumnTexts(
+                &fields, o == "--rename" ? value : std::string(fields.code),
+                o == "--describe" ? value : std::string(fields.Description));
+            if (!refusal.empty()) return refusal;
         } else if (o == "--quote") {
             fields.protectedField = 1;
             fields.DelimCharStart = fields.DelimCharEnd = value[0];

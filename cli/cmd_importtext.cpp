@@ -14,6 +14,7 @@
 #include "cli/cliutil.h"
 #include "cli/commands.h"
 #include "cli/descview.h"
+#include "foundation/inputfile.h"
 
 namespace fs = std::filesystem;
 
@@ -22,21 +23,27 @@ namespace morvex {
 int commandImportText(const std::string& descPath, const std::string& layoutPath, bool noZrt,
                       const std::string& textPath) {
     std::string text;
+    std::string error;
     if (textPath.empty() || textPath == "-") {
-        std::ostringstream all;
-        all << std::cin.rdbuf();
-        text = all.str();
-    } else {
-        if (!isRegularFile(textPath)) {
-            cliError("Le fichier texte '" + textPath + "' n'existe pas ou n'est pas un fichier.");
+        // Standard input, read up to one byte past the limit, so that a larger text is told.
+        char buffer[65536];
+        size_t got = 0;
+        while (text.size() <= TXTDESC_TEXT_MAX &&
+               (got = fread(buffer, 1, sizeof buffer, stdin)) > 0)
+            text.append(buffer, got);
+        if (ferror(stdin)) {
+            cliError("Impossible de lire le texte sur l'entrée standard.");
             return CLI_FAILURE;
         }
-        std::ifstream in(textPath, std::ios::binary);
-        text.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-        if (in.bad()) {
-            cliError("Impossible de lire le fichier texte '" + textPath + "'.");
+        if (text.size() > TXTDESC_TEXT_MAX) {
+            cliError("Le texte de l'entrée standard dépasse la taille permise (" +
+                     byteCountText(TXTDESC_TEXT_MAX) + ").");
             return CLI_FAILURE;
         }
+    } else if (!readInputFile(textPath.c_str(), TXTDESC_TEXT_MAX, text, &error,
+                              "Le fichier texte")) {
+        cliError(error);
+        return CLI_FAILURE;
     }
 
     DescPtr desc;

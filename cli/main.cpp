@@ -34,12 +34,16 @@ void startLogging(const std::string& logOption) {
     if (logPath.empty()) {
         logPath = morvex::logsDirectoryOf(gcontexte) + "/morvexcli.log";
     }
-    if (!morvex::traceOpenFile(logPath.c_str())) {
+    std::string warning;
+    const std::string opened = morvex::traceOpenLog(logPath, &warning);
+    if (!warning.empty()) fprintf(stderr, "(!) %s\n", warning.c_str());
+    if (opened.empty()) {
         fprintf(stderr, "(!) Impossible d'ouvrir le fichier de log '%s' : la trace est ignorée.\n",
                 logPath.c_str());
         morvex::traceOpenFile("/dev/null");
         return;
     }
+    logPath = opened;
     morvex::trace("\n[morvexcli] Le fichier de log est [%s]", logPath.c_str());
     morvex::traceText(early.c_str());
 }

@@ -308,8 +308,16 @@ DATADIC* DATADICXML_LoadFromFileReport(const char* path, DATADICXML_LOADREPORT* 
     report->faultOffset = -1;
     if (!path) return nullptr;
     morvex::trace("\n(i) Chargement du fichier XML");
-    XML_DOCUMENT* doc = XML_CreateDocFromFile(path);
-    if (!doc) return nullptr;
+    std::string error;
+    XML_DOCUMENT* doc = XML_CreateDocFromFile(path, &error);
+    if (!doc) {
+        // A file that is not there is a new dictionary; one that is there unread is told.
+        if (!error.empty() && access(path, F_OK) == 0) {
+            morvex::utf8CopyCut(report->fault, sizeof report->fault, error.c_str());
+            report->faultOffset = 0;
+        }
+        return nullptr;
+    }
     if (const char* fault = XML_GetParseFault(doc, &report->faultOffset))
         morvex::utf8CopyCut(report->fault, sizeof report->fault, fault);
     else

@@ -62,7 +62,9 @@ DATADIC* DICO_Open(const char* path, bool* unreadable, DATADICXML_LOADREPORT* re
     bool incomplete = read.faultOffset >= 0 || read.objectsRead < read.objectsSeen;
     if (!dic) {
         struct stat st;
-        if (stat(path, &st) == 0 && st.st_size > 0) {
+        // A file with bytes, or something in the file's place that is no file: never written
+        // over.
+        if (stat(path, &st) == 0 && (st.st_size > 0 || !S_ISREG(st.st_mode))) {
             incomplete = true;
             if (unreadable) *unreadable = true;
         }

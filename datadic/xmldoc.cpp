@@ -4,6 +4,7 @@
 #include <pugixml.hpp>
 #include <string>
 
+#include "foundation/inputfile.h"
 #include "foundation/trace.h"
 
 struct XML_DOCUMENT {
@@ -135,12 +136,21 @@ void XML_DestroyDocument(XML_DOCUMENT* doc) {
     delete doc;
 }
 
-XML_DOCUMENT* XML_CreateDocFromFile(const char* path) {
+XML_DOCUMENT* XML_CreateDocFromFile(const char* path, std::string* error) {
+    if (error) error->clear();
     if (!path) return nullptr;
+    std::string text;
+    std::string refusal;
+    if (!morvex::readInputFile(path, XML_MAX_FILE_BYTES, text, &refusal)) {
+        morvex::trace("\n[XML_CreateDocFromFile] %s", refusal.c_str());
+        if (error) *error = refusal;
+        return nullptr;
+    }
     auto* d = new (std::nothrow) XML_DOCUMENT;
     if (!d) return nullptr;
     d->fileName = path;
-    pugi::xml_parse_result r = d->doc.load_file(path, pugi::parse_default, pugi::encoding_auto);
+    pugi::xml_parse_result r =
+        d->doc.load_buffer(text.data(), text.size(), pugi::parse_default, pugi::encoding_auto);
     if (!r) {
         morvex::trace("\n[XML_CreateDocFromFile] '%s' : %s (octet %lld)", path, r.description(),
                       static_cast<long long>(r.offset));

@@ -10,7 +10,9 @@
 // until XML_DestroyDocument. A document belongs to the thread that uses it.
 #pragma once
 
+#include <cstddef>
 #include <cstdio>
+#include <string>
 
 struct XML_DOCUMENT;   // a document with its file name
 struct XML_ELEMENT;    // an element node of a document
@@ -33,10 +35,15 @@ int XML_WriteToFile(XML_DOCUMENT* doc, FILE* stream);
 // Releases the document with all its elements and attributes (nullptr accepted).
 void XML_DestroyDocument(XML_DOCUMENT* doc);
 
-// Parses the file at `path`. nullptr when it cannot be read or holds no element at all. A file
-// that ends too early or breaks the syntax half-way still gives the elements read before the
-// fault (the fault is traced).
-XML_DOCUMENT* XML_CreateDocFromFile(const char* path);
+// The largest XML file read (its tree takes a few times its size in memory).
+constexpr size_t XML_MAX_FILE_BYTES = 64u << 20;
+
+// Parses the file at `path`. nullptr when it cannot be read (missing, no regular file: a named
+// pipe is refused without waiting; larger than XML_MAX_FILE_BYTES) or holds no element at all;
+// `error` (optional) then gets the reason in French when it is the file's. A file that ends too
+// early or breaks the syntax half-way still gives the elements read before the fault (the fault
+// is traced).
+XML_DOCUMENT* XML_CreateDocFromFile(const char* path, std::string* error = nullptr);
 // Why the parse of a document read by XML_CreateDocFromFile stopped before the end of its file
 // (the parser's words), with the byte where it stopped in *offset (optional); nullptr when the
 // file was read whole.

@@ -26,6 +26,7 @@
 #include <vector>
 
 #include "datafile/datafile_internal.h"
+#include "foundation/inputfile.h"
 #include "foundation/trace.h"
 
 using namespace datafile_internal;
@@ -85,7 +86,7 @@ int DATAFILE_Init(DATAFILE* reader) {
         reader->failure = "encodage inconnu";
         return 1;
     }
-    reader->file = fopen(reader->path, "rb");
+    reader->file = morvex::openInputFile(reader->path, nullptr);  // a regular file only
     if (!reader->file) {
         reader->failure = "le fichier ne s'ouvre pas en lecture";
         return 1;

@@ -3,6 +3,7 @@
 // reused row storage.
 #include <sys/stat.h>
 #include <sys/types.h>
+#include <unistd.h>
 
 #include <climits>
 
@@ -13,28 +14,28 @@
 #include <new>
 
 #include "datafile/datafile_internal.h"
+#include "foundation/inputfile.h"
 #include "foundation/trace.h"
 
 namespace datafile_internal {
 
 // Size of the file at `path` in bytes, -1 when it cannot be opened or measured.
 int64_t fileSize64(const char* path) {
-    FILE* f = fopen(path, "rb");
-    if (!f) return -1;
-    int64_t size = -1;
-    if (fseeko(f, 0, SEEK_END) == 0) size = static_cast<int64_t>(ftello(f));
-    fclose(f);
+    const int fd = morvex::openInputFd(path, nullptr);
+    if (fd < 0) return -1;
+    struct stat st;
+    const int64_t size = fstat(fd, &st) == 0 ? static_cast<int64_t>(st.st_size) : -1;
+    close(fd);
     return size;
 }
 
-// True when `path` opens for reading in binary mode and is not a directory.
+// True when `path` opens for reading and is a regular file (a named pipe or a device is
+// refused without waiting on it).
 bool opensAsFile(const char* path) {
-    FILE* f = fopen(path, "rb");
-    if (!f) return false;
-    struct stat st;
-    bool ok = fstat(fileno(f), &st) == 0 && !S_ISDIR(st.st_mode);
-    fclose(f);
-    return ok;
+    const int fd = morvex::openInputFd(path, nullptr);
+    if (fd < 0) return false;
+    close(fd);
+    return true;
 }
 
 DATAFILE_BUFFER* newBuffer() {

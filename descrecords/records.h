@@ -27,6 +27,9 @@ constexpr int COLUMN_DESCRIPTION_MAX = 1024;
 constexpr int COLUMN_FORMAT_MAX = 63;  // fmtDate, fmtDateTime
 constexpr int INDEX_NAME_MAX = 62;
 constexpr int FILEDESC_ENCODING_MAX = 31;  // Encoding
+// The most columns a description may have: the most SQLite can ever be built to take in a
+// table. A description file with more is refused as it is read.
+constexpr int FILEDESC_MAX_COLUMNS = 32767;
 
 // Target data type codes (TypeCible::type).
 enum DataTypeCode {

@@ -12,6 +12,9 @@
 #include <ctime>
 #include <random>
 #include <string>
+#include <unordered_map>
+#include <utility>
+#include <vector>
 
 #include "filedesc/fdtext.h"
 #include "filedesc/regexp.h"
@@ -270,6 +273,55 @@ ColumnDesc* FILEDESC_SearchColumnByPos(FileDesc* desc, int n) {
     }
     return nullptr;
 }
+
+namespace morvex {
+
+bool sameColumnName(const char* a, const char* b) {
+    if (!a || !b) return false;
+    for (;; ++a, ++b) {
+        const auto fold = [](char c) {
+            const auto u = static_cast<unsigned char>(c);
+            return u >= 'A' && u <= 'Z' ? u + ('a' - 'A') : u;
+        };
+        if (fold(*a) != fold(*b)) return false;
+        if (!*a) return true;
+    }
+}
+
+std::string duplicateColumnNames(const std::vector<const char*>& names, bool positions) {
+    // Positions (from 1) of the names, by the name folded to lower case (ASCII letters only).
+    std::unordered_map<std::string, std::vector<int>> byName;
+    byName.reserve(names.size());
+    std::string firstRepeated;
+    for (size_t i = 0; i < names.size(); ++i) {
+        std::string key(names[i] ? names[i] : "");
+        for (char& c : key)
+            if (c >= 'A' && c <= 'Z') c = static_cast<char>(c + ('a' - 'A'));
+        std::vector<int>& group = byName[key];
+        group.push_back(static_cast<int>(i) + 1);
+        if (group.size() == 2 && firstRepeated.empty()) firstRepeated = key;
+    }
+    if (firstRepeated.empty()) return {};
+    std::string text;
+    for (int at : byName[firstRepeated]) {
+        if (!text.empty()) text += ", ";
+        text += std::string("« ") + names[static_cast<size_t>(at) - 1] + " »";
+        if (positions) text += " (colonne " + std::to_string(at) + ")";
+    }
+    return text;
+}
+
+std::string duplicateColumnNames(const FileDesc* desc, bool positions) {
+    if (!desc || !desc->columns) return {};
+    std::vector<const char*> names;
+    for (LDCG_ELT* elt = desc->columns->first; elt; elt = elt->next) {
+        const auto* col = static_cast<const ColumnDesc*>(elt->lParam1);
+        names.push_back(col ? col->code : "");
+    }
+    return duplicateColumnNames(names, positions);
+}
+
+}  // namespace morvex
 
 int FILEDESC_UpdatePositions(FileDesc* desc) {
     if (!desc || !desc->columns) return 1;

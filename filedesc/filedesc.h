@@ -11,6 +11,7 @@
 
 #include <cstdio>
 #include <string>
+#include <vector>
 
 #include "descrecords/records.h"
 #include "filedesc/process.h"
@@ -66,6 +67,18 @@ int FILEDESC_MAJColonne(FileDesc* desc);
 ColumnDesc* FILEDESC_SearchColumn(FileDesc* desc, const char* code);
 // The n-th column counting from 1, or nullptr (n <= 0 or past the end).
 ColumnDesc* FILEDESC_SearchColumnByPos(FileDesc* desc, int n);
+
+namespace morvex {
+// Whether two column names are the same name to a database: equal but for the case of ASCII
+// letters, as SQLite compares names.
+bool sameColumnName(const char* a, const char* b);
+// The first group of columns of `desc` whose names are the same (sameColumnName), in the order
+// of the columns, said in French: "« Code », « CODE »" (their positions when `positions`:
+// "« Code » (colonne 2), « CODE » (colonne 5)"); empty when every name is its own. Linear.
+std::string duplicateColumnNames(const FileDesc* desc, bool positions = false);
+// The same over a list of names (the columns of a description to be).
+std::string duplicateColumnNames(const std::vector<const char*>& names, bool positions = false);
+}  // namespace morvex
 // Renumbers Position, StartPosition and EndPosition from the widths, in list order.
 int FILEDESC_UpdatePositions(FileDesc* desc);
 // Releases every column's statistics.
@@ -118,10 +131,14 @@ int FILEDESC_DetruireListe(FileDesc* desc);
 // file cannot be written.
 int FILEDESC_SaveToFile(FileDesc* desc, const char* path);
 // Reads the .fyk file at `path` into a freshly created description, then renumbers and validates
-// its columns once. 1 when desc is missing, the file cannot be opened, or it is not a whole
-// description: no description block, a block left open at the end of the file, a column width
-// outside 0..FILEDESC_GetNCarMaxReadWithoutNewLine() (0: no width given); *error (when given)
-// then gets the reason in French with the line number. Unknown keys are never an error.
+// its columns once. 1 when desc is missing, the file cannot be opened or is no regular file
+// (a named pipe or a device is refused without waiting), or it is not a whole description: no
+// description block, a block left open at the end of the file, a line over 1 MiB, more than
+// FILEDESC_MAX_COLUMNS columns (refused as the one too many is read), a column width outside
+// 0..FILEDESC_GetNCarMaxReadWithoutNewLine() (0: no width given), a number outside its range
+// (negative lines or sizes, flags other than 0 and 1), an unknown type code, a text longer than
+// its field (never cut), two columns of the same name (morvex::sameColumnName); *error (when
+// given) then gets the reason in French with the line number. Unknown keys are never an error.
 int FILEDESC_LoadFromFile(FileDesc* desc, const char* path, std::string* error = nullptr);
 
 // ---- Legacy binary column records (.for) ----

@@ -10,9 +10,10 @@
 #include "filedesc/fdtext.h"
 #include "filedesc/filedesc.h"
 #include "filedesc/names.h"
+#include "foundation/inputfile.h"
+#include "foundation/owned.h"
 #include "foundation/trace.h"
 #include "foundation/uiport.h"
-#include "foundation/owned.h"
 
 namespace {
 
@@ -143,11 +144,13 @@ int buildPath(const char* logsDir, const char* name, char* out, int outSize) {
 
 int ChargerFormat(FileDesc* desc, const char* path) {
     if (!desc || !desc->columns || !path) return 1;
-    FilePtr file(fopen(path, "rb"));
+    FilePtr file(morvex::openInputFile(path, nullptr));
     if (!file) return 1;
     Record rec;
-    // Whole records only: a trailing incomplete record ends the reading.
-    while (fread(rec, 1, sizeof rec, file.get()) == sizeof rec) {
+    // Whole records only: a trailing incomplete record ends the reading, as does the column
+    // limit.
+    int count = desc->columns ? LDCG_Count(desc->columns) : 0;
+    while (count++ < FILEDESC_MAX_COLUMNS && fread(rec, 1, sizeof rec, file.get()) == sizeof rec) {
         ColumnDesc col;
         decodeColumn(rec, col);
         FILEDESC_ScrubName(col.code);  // a stray byte of the fixed slot never reaches a script

@@ -1,5 +1,7 @@
 // The .fyk description file: writer and block-by-block reader.
 #include <cctype>
+#include <cerrno>
+#include <climits>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -13,6 +15,7 @@
 #include "filedesc/fdtext.h"
 #include "filedesc/filedesc.h"
 #include "filedesc/names.h"
+#include "foundation/inputfile.h"
 #include "foundation/trace.h"
 #include "foundation/version.h"
 
@@ -245,6 +248,10 @@ struct FykLine {
     std::string value;  // everything after the first "=" that follows the key, or ""
 };
 
+// The longest line read: far more than any description writes (its longest line is a text a
+// person typed), far less than what would exhaust the memory.
+constexpr size_t kMaxLineBytes = 1 << 20;
+
 // Names of the blocks, in lower case, as they follow "begin " and "end ".
 const char* const kBlockNames[] = {"morvexfylatek", "file",  "column",
                                    "primary key",   "index", "process"};
@@ -267,6 +274,8 @@ public:
 
     // Reads the whole file; false with error() set when it is not a whole description.
     bool read();
+    // After read(): false with error() set when two columns have the same name.
+    bool checkColumnNames();
     const std::string& error() const { return error_; }
 
 private:
@@ -287,6 +296,15 @@ private:
         refusal[0] = static_cast<char>(tolower(static_cast<unsigned char>(refusal[0])));
         return fail("est invalide : " + refusal, lineNumber_);
     }
+    // Checked readings of a line's value (below the block parsers): false with the error set.
+    bool readNumber(const FykLine& line, long long min, long long max, int& out);
+    bool readTypeCode(const FykLine& line, int& type);
+    bool readFixedText(const FykLine& line, char* field, size_t fieldSize) {
+        return copyText(line, text(line), field, fieldSize);
+    }
+    bool copyText(const FykLine& line, const std::string& value, char* field, size_t fieldSize);
+    bool readFormat(const FykLine& line, ColumnDesc& col);
+    bool countColumn(const ColumnDesc& col, int beginLine);
 
     bool parseMorvexFylatek(int beginLine);
     bool parseFile(int beginLine);
@@ -303,6 +321,8 @@ private:
     bool escapedTexts_ = false;  // FILEVERSION 1.5 or later
     std::string error_;
     std::string raw_;  // the physical line being read
+    // Where each column's block began, in the order of the columns (for the messages).
+    std::vector<int> columnLines_;
 };
 
 // Reads the next physical line, however long, and splits it. Quoting (double quote) applies to
@@ -315,6 +335,9 @@ bool FykReader::next(bool quoting, FykLine& line) {
     while ((c = getc_unlocked(file_)) != EOF) {
         any = true;
         if (c == '\n') break;
+        if (raw_.size() >= kMaxLineBytes)
+            return fail("est invalide : ligne de plus de " + morvex::byteCountText(kMaxLineBytes),
+                        lineNumber_ + 1);
         raw_ += static_cast<char>(c);
     }
     if (!any) return false;
@@ -371,6 +394,113 @@ bool FykReader::readColumnWidth(const std::string& value, int& width) {
     }
     width = static_cast<int>(n);
     return true;
+}
+
+void readColumnFormat(ColumnDesc& col, const std::string& value);  // below the block parsers
+
+// A whole number from `min` to `max`; an empty value is 0, as the writer never gives one.
+bool FykReader::readNumber(const FykLine& line, long long min, long long max, int& out) {
+    const std::string& value = line.value;
+    if (value.find_first_not_of(" \t") == std::string::npos) {
+        out = 0;
+        return true;
+    }
+    const char* v = value.c_str();
+    char* end = nullptr;
+    errno = 0;
+    const long long n = strtoll(v, &end, 10);
+    const char* rest = end;
+    while (*rest == ' ' || *rest == '\t') ++rest;
+    if (end == v || *rest != 0 || errno == ERANGE || n < min || n > max) {
+        const std::string shown = value.size() > 40 ? value.substr(0, 40) + "..." : value;
+        return fail("est invalide : " + line.key + " « " + shown + " » refusé, un nombre de " +
+                        std::to_string(min) + " à " + std::to_string(max) + " est attendu",
+                    lineNumber_);
+    }
+    out = static_cast<int>(n);
+    return true;
+}
+
+// TYPE_CIBLE: one of the type codes, from 0 (Integer) to 7 (Boolean).
+bool FykReader::readTypeCode(const FykLine& line, int& type) {
+    const std::string& value = line.value;
+    const bool digits = !value.empty() && value.size() <= 2 &&
+                        value.find_first_not_of("0123456789") == std::string::npos;
+    const int code = digits ? atoi(value.c_str()) : -1;
+    if (code < DATATYPE_INTEGER || code > DATATYPE_BOOLEAN) {
+        const std::string shown = value.size() > 40 ? value.substr(0, 40) + "..." : value;
+        return fail("est invalide : type cible « " + shown +
+                        " » inconnu, un code de 0 (Integer) à 7 (Boolean) est attendu",
+                    lineNumber_);
+    }
+    type = code;
+    return true;
+}
+
+// A text into a fixed field: refused, never cut, when it does not fit.
+bool FykReader::copyText(const FykLine& line, const std::string& value, char* field,
+                         size_t fieldSize) {
+    if (value.size() >= fieldSize) {
+        return fail("est invalide : " + line.key + " de " + morvex::byteCountText(value.size()) +
+                        " refusé, " + morvex::byteCountText(fieldSize - 1) + " au plus",
+                    lineNumber_);
+    }
+    fdtext::copyCut(field, fieldSize, value.c_str());
+    return true;
+}
+
+// FMT_CIBLE: sizes from 0 up, layouts that fit their field.
+bool FykReader::readFormat(const FykLine& line, ColumnDesc& col) {
+    const std::string value = text(line);
+    const int type = col.typeCible.type;
+    if (type == DATATYPE_DATE || type == DATATYPE_DATETIME) {
+        char layout[COLUMN_FORMAT_MAX + 1];  // fmtDate and fmtDateTime have this size
+        if (!copyText(line, value, layout, sizeof layout)) return false;
+    } else if (type != DATATYPE_TEXT && type != DATATYPE_BOOLEAN) {
+        // One or two sizes ("10" or "10,2"); what follows them is ignored as it always was.
+        const char* v = value.c_str();
+        for (int part = 0; part < 2; ++part) {
+            while (*v == ' ' || *v == '\t') ++v;
+            char* end = nullptr;
+            errno = 0;
+            const long long n = strtoll(v, &end, 10);
+            if (end == v) break;
+            if (n < 0 || n > INT_MAX || errno == ERANGE) {
+                return fail("est invalide : format « " + value.substr(0, 40) +
+                                " » refusé, des tailles de 0 à " + std::to_string(INT_MAX) +
+                                " sont attendues",
+                            lineNumber_);
+            }
+            if (*end != ',') break;
+            v = end + 1;
+        }
+    }
+    readColumnFormat(col, value);
+    return true;
+}
+
+// One more column: refused beyond FILEDESC_MAX_COLUMNS, before the rest of the file is read.
+bool FykReader::countColumn(const ColumnDesc&, int beginLine) {
+    if (columnLines_.size() >= static_cast<size_t>(FILEDESC_MAX_COLUMNS)) {
+        return fail("est invalide : plus de " + std::to_string(FILEDESC_MAX_COLUMNS) + " colonnes",
+                    beginLine);
+    }
+    columnLines_.push_back(beginLine);
+    return true;
+}
+
+// Two columns of the same name (as a database compares them) cannot make one table.
+bool FykReader::checkColumnNames() {
+    const std::string names = morvex::duplicateColumnNames(desc_, true);
+    if (names.empty()) return true;
+    // The line of the second column named: the one that repeats the name.
+    int line = lineNumber_;
+    const size_t second = names.find("(colonne ", names.find("(colonne ") + 1);
+    if (second != std::string::npos) {
+        const size_t at = static_cast<size_t>(atoi(names.c_str() + second + 9));
+        if (at >= 1 && at <= columnLines_.size()) line = columnLines_[at - 1];
+    }
+    return fail("est invalide : colonnes de même nom " + names, line);
 }
 
 bool FykReader::read() {
@@ -441,39 +571,41 @@ bool FykReader::parseFile(int beginLine) {
         } else if (isBlockLine(k)) {
             return unfinished("File", beginLine);
         } else if (k == "filedescuid") {
-            fdtext::copyCut(desc->FileDescUID, sizeof desc->FileDescUID, text(line).c_str());
+            if (!readFixedText(line, desc->FileDescUID, sizeof desc->FileDescUID)) return false;
         } else if (k == "tablename") {
-            fdtext::copyCut(desc->TableName, sizeof desc->TableName, text(line).c_str());
+            if (!readFixedText(line, desc->TableName, sizeof desc->TableName)) return false;
         } else if (k == "schemaname") {
-            fdtext::copyCut(desc->SchemaName, sizeof desc->SchemaName, text(line).c_str());
+            if (!readFixedText(line, desc->SchemaName, sizeof desc->SchemaName)) return false;
         } else if (k == "databasename") {
-            fdtext::copyCut(desc->DatabaseName, sizeof desc->DatabaseName, text(line).c_str());
+            if (!readFixedText(line, desc->DatabaseName, sizeof desc->DatabaseName)) return false;
         } else if (k == "projectname") {
-            fdtext::copyCut(desc->ProjectName, sizeof desc->ProjectName, text(line).c_str());
+            if (!readFixedText(line, desc->ProjectName, sizeof desc->ProjectName)) return false;
         } else if (k == "description") {
             if (!line.value.empty()) FILEDESC_SetDescription(desc, text(line).c_str());
         } else if (k == "typestructfile") {
-            desc->TypeStructFile = fdtext::toInt(v);
+            if (!readNumber(line, 0, STRUCTFILE_DELIMITED, desc->TypeStructFile)) return false;
         } else if (k == "longlignefixe") {
-            desc->LenFixedLine = fdtext::toInt(v);
+            if (!readNumber(line, 0, INT_MAX, desc->LenFixedLine)) return false;
         } else if (k == "firstlineisheader") {
-            desc->FirstLineIsHeader = fdtext::toInt(v);
+            if (!readNumber(line, 0, 1, desc->FirstLineIsHeader)) return false;
         } else if (k == "beginfromline") {
-            desc->BeginFromLine = fdtext::toInt(v);
+            if (!readNumber(line, 0, INT_MAX, desc->BeginFromLine)) return false;
         } else if (k == "endtoline") {
-            desc->EndToLine = fdtext::toInt(v);
+            if (!readNumber(line, 0, INT_MAX, desc->EndToLine)) return false;
         } else if (k == "indfindeligne") {
-            fdtext::copyCut(desc->EndOfLine, sizeof desc->EndOfLine, v);
+            if (!copyText(line, line.value, desc->EndOfLine, sizeof desc->EndOfLine)) return false;
             FILEDESC_ConvertEndOfLine(desc->EndOfLine, desc->EndOfLineChars,
                                       sizeof desc->EndOfLineChars);
         } else if (k == "fielddelimiter") {
+            if (!copyText(line, line.value, desc->FieldDelimiter, sizeof desc->FieldDelimiter))
+                return false;
             setDelimiter(desc, v);
         } else if (k == "encoding") {
-            fdtext::copyCut(desc->Encoding, sizeof desc->Encoding, text(line).c_str());
+            if (!readFixedText(line, desc->Encoding, sizeof desc->Encoding)) return false;
             for (char* c = desc->Encoding; *c; ++c)
                 *c = static_cast<char>(toupper(static_cast<unsigned char>(*c)));
         } else if (k == "unquote") {
-            desc->Unquote = fdtext::toInt(v) != 0 ? 1 : 0;
+            if (!readNumber(line, 0, 1, desc->Unquote)) return false;
         } else if (k == "septab") {
             setDelimiter(desc, "\\t");
         } else if (k == "sepespace") {
@@ -483,6 +615,8 @@ bool FykReader::parseFile(int beginLine) {
         } else if (k == "sepvirgule") {
             setDelimiter(desc, ",");
         } else if (k == "sepautre" || k == "separateur") {
+            if (!copyText(line, line.value, desc->FieldDelimiter, sizeof desc->FieldDelimiter))
+                return false;
             setDelimiter(desc, v);
         } else if (k == "fichierexemple") {
             FILEDESC_SetExampleFilePath(desc, text(line).c_str());
@@ -549,6 +683,7 @@ bool FykReader::parseColumn(int beginLine) {
         if (k == "end column") {
             if (!refuseName(FILEDESC_NameRefusal("de la colonne", col.code))) return false;
             // Renumbered and validated once the whole file is read.
+            if (!countColumn(col, beginLine)) return false;
             if (FILEDESC_AppendColumn(desc_, &col) != 0)
                 return fail("n'a pas pu être lu : mémoire insuffisante", lineNumber_);
             return true;
@@ -557,27 +692,27 @@ bool FykReader::parseColumn(int beginLine) {
         if (k == "id" || k == "posdebut" || k == "posfin") {
             // recomputed from the widths
         } else if (k == "ignorercol") {
-            col.IgnoreColumn = fdtext::toInt(v);
+            if (!readNumber(line, 0, 1, col.IgnoreColumn)) return false;
         } else if (k == "isnull") {
-            col.FieldCannotBeNull = fdtext::toInt(v);
+            if (!readNumber(line, 0, 1, col.FieldCannotBeNull)) return false;
         } else if (k == "protectedfield") {
-            col.protectedField = fdtext::toInt(v);
+            if (!readNumber(line, 0, 1, col.protectedField)) return false;
         } else if (k == "largeur") {
             if (!readColumnWidth(line.value, col.WidthInChars)) return false;
         } else if (k == "position") {
             col.Position = fdtext::toInt(v);
         } else if (k == "type_cible") {
-            col.typeCible.type = fdtext::toInt(v);
+            if (!readTypeCode(line, col.typeCible.type)) return false;
         } else if (k == "cardelimdebut") {
             col.DelimCharStart = v[0];
         } else if (k == "cardelimfin") {
             col.DelimCharEnd = v[0];
         } else if (k == "name") {
-            fdtext::copyCut(col.code, sizeof col.code, text(line).c_str());
+            if (!readFixedText(line, col.code, sizeof col.code)) return false;
         } else if (k == "description") {
-            fdtext::copyCut(col.Description, sizeof col.Description, text(line).c_str());
+            if (!readFixedText(line, col.Description, sizeof col.Description)) return false;
         } else if (k == "fmt_cible") {
-            readColumnFormat(col, text(line));
+            if (!readFormat(line, col)) return false;
         } else {
             morvex::trace("\nMot-cle non reconnu : %s [value = %s]", k.c_str(), v);
         }
@@ -588,7 +723,7 @@ bool FykReader::parseColumn(int beginLine) {
 // Applies a NAME or COMPOSANTE line to a key or index; false for any other key.
 bool FykReader::applyIndexLine(IndexDesc& index, const FykLine& line) {
     if (line.lower == "name") {
-        fdtext::copyCut(index.name, sizeof index.name, text(line).c_str());
+        readFixedText(line, index.name, sizeof index.name);
         return true;
     }
     if (line.lower == "composante") {
@@ -607,7 +742,9 @@ bool FykReader::parseIndexBlock(IndexDesc& index, const char* block, const char*
             morvex::trace("\nparsePrimaryKey:[%s=%s]", line.key.c_str(), line.value.c_str());
         if (line.lower == endKey) return true;
         if (isBlockLine(line.lower)) return unfinished(block, beginLine);
-        if (!applyIndexLine(index, line)) {
+        const bool known = applyIndexLine(index, line);
+        if (!error_.empty()) return false;
+        if (!known) {
             morvex::trace("\nMot-cle non reconnu : %s [value = %s]", line.lower.c_str(),
                           line.value.c_str());
         }
@@ -671,15 +808,21 @@ int FILEDESC_SaveToFile(FileDesc* desc, const char* path) {
 int FILEDESC_LoadFromFile(FileDesc* desc, const char* path, std::string* error) {
     if (error) error->clear();
     if (!desc || !path) return 1;
-    FilePtr file(fopen(path, "rb"));
+    std::string refusal;
+    FilePtr file(morvex::openInputFile(path, &refusal, morvex::InputKind::RegularOnly,
+                                       "Le fichier de format"));
     if (!file) {
-        if (error) *error = "Impossible d'ouvrir le fichier de format '" + std::string(path) + "'.";
+        // Something that is no file is named as such; a file that cannot be opened, as before.
+        if (error)
+            *error = !morvex::inputFileRefusal(path).empty()
+                         ? refusal
+                         : "Impossible d'ouvrir le fichier de format '" + std::string(path) + "'.";
         return 1;
     }
     FILEDESC_SetFileName(desc, path);
 
     FykReader reader(desc, file.get(), path);
-    const bool whole = reader.read();
+    const bool whole = reader.read() && reader.checkColumnNames();
     file.reset();
     if (!whole) {
         if (error) *error = reader.error();

@@ -14,6 +14,8 @@
 #include <filesystem>
 #include <mutex>
 
+#include "foundation/inputfile.h"
+#include "foundation/trace.h"
 #include "foundation/utf8.h"
 
 namespace fs = std::filesystem;
@@ -25,7 +27,7 @@ const char* const kSettingsKeyPath = "Software\\MorvexFylatek";
 namespace {
 
 // A settings file larger than this is not ours: it is neither read nor overwritten.
-constexpr std::uintmax_t kMaxSettingsFileSize = 8u * 1024u * 1024u;
+constexpr size_t kMaxSettingsFileSize = 8u * 1024u * 1024u;
 
 const char kHexDigits[] = "0123456789ABCDEF";
 
@@ -130,19 +132,13 @@ public:
         std::error_code ec;
         fs::file_status st = fs::status(path, ec);
         if (ec || !fs::exists(st)) return LoadResult::Missing;
-        if (!fs::is_regular_file(st)) return LoadResult::Unreadable;
-        std::uintmax_t size = fs::file_size(path, ec);
-        if (ec || size > kMaxSettingsFileSize) return LoadResult::Unreadable;
-        std::unique_ptr<FILE, int (*)(FILE*)> f(fopen(path.c_str(), "rb"), fclose);
-        if (!f) return LoadResult::Unreadable;
         std::string data;
-        char buffer[8192];
-        size_t n;
-        while ((n = fread(buffer, 1, sizeof buffer, f.get())) > 0) {
-            data.append(buffer, n);
-            if (data.size() > kMaxSettingsFileSize) return LoadResult::Unreadable;
+        std::string error;
+        if (!readInputFile(path.c_str(), kMaxSettingsFileSize, data, &error,
+                           "Le fichier de paramètres")) {
+            trace("\n[REG] %s Les paramètres ne sont ni lus ni écrits.", error.c_str());
+            return LoadResult::Unreadable;
         }
-        if (ferror(f.get())) return LoadResult::Unreadable;
         parse(data);
         return LoadResult::Loaded;
     }

@@ -9,6 +9,7 @@
 #include <cstdarg>
 #include <cstdlib>
 #include <mutex>
+#include <string>
 
 namespace morvex {
 namespace {
@@ -61,18 +62,67 @@ void traceSetStream(FILE* stream) {
     s.stream = stream;
 }
 
-FILE* traceCreateFile(const char* path) {
+namespace {
+
+// Why the folder of `path` may not hold this user's log: written by others without the sticky
+// bit, anyone may remove the log and put their own file in its place. Empty when it may.
+std::string folderRefusal(const char* path) {
+    std::string dir(path);
+    const size_t slash = dir.find_last_of('/');
+    dir = slash == std::string::npos ? "." : slash == 0 ? "/" : dir.substr(0, slash);
+    struct stat st {};
+    if (stat(dir.c_str(), &st) != 0) return {};  // the opening tells
+    if ((st.st_mode & (S_IWGRP | S_IWOTH)) && !(st.st_mode & S_ISVTX))
+        return "le dossier '" + dir + "' peut être modifié par d'autres utilisateurs";
+    return {};
+}
+
+}  // namespace
+
+FILE* traceCreateFile(const char* path, std::string* refusal) {
+    if (refusal) refusal->clear();
     if (!path) return nullptr;
+    auto refuse = [&](const std::string& why) -> FILE* {
+        if (refusal) *refusal = why;
+        return nullptr;
+    };
+    const std::string folder = folderRefusal(path);
+    if (!folder.empty()) return refuse(folder);
     // Never through a link: one planted at the log's place would have us overwrite its target.
-    const int fd = open(path, O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC, 0600);
-    if (fd < 0) return nullptr;
+    // Without blocking on a named pipe, and not truncated before it is known to be ours.
+    const int fd = open(path, O_WRONLY | O_CREAT | O_NOFOLLOW | O_CLOEXEC | O_NONBLOCK, 0600);
+    if (fd < 0) {
+        // A link or a named pipe without a reader fails to open: something others may control.
+        struct stat st {};
+        if (lstat(path, &st) == 0 && S_ISLNK(st.st_mode)) return refuse("c'est un lien symbolique");
+        if (lstat(path, &st) == 0 && !S_ISREG(st.st_mode))
+            return refuse("ce n'est pas un fichier ordinaire");
+        return nullptr;
+    }
+    struct stat st {};
+    std::string why;
+    if (fstat(fd, &st) != 0)
+        why = "il ne peut pas être examiné";
+    else if (!S_ISREG(st.st_mode))
+        why = "ce n'est pas un fichier ordinaire";
+    else if (st.st_uid != geteuid())
+        why = "il appartient à un autre utilisateur";
+    if (!why.empty()) {
+        close(fd);
+        return refuse(why);
+    }
+    const int flags = fcntl(fd, F_GETFL);
+    if (ftruncate(fd, 0) != 0 || flags < 0 || fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) != 0) {
+        close(fd);
+        return nullptr;
+    }
     FILE* f = fdopen(fd, "w");
     if (!f) close(fd);
     return f;
 }
 
-bool traceOpenFile(const char* path) {
-    FILE* f = traceCreateFile(path);
+bool traceOpenFile(const char* path, std::string* refusal) {
+    FILE* f = traceCreateFile(path, refusal);
     if (!f) return false;
     TraceState& s = state();
     std::lock_guard<std::mutex> guard(s.lock);
@@ -80,6 +130,23 @@ bool traceOpenFile(const char* path) {
     s.stream = f;
     s.owned = true;
     return true;
+}
+
+std::string traceOpenLog(const std::string& path, std::string* warning) {
+    if (warning) warning->clear();
+    std::string refusal;
+    if (traceOpenFile(path.c_str(), &refusal)) return path;
+    if (refusal.empty()) return {};
+    const std::string dir = traceDefaultDirectory();
+    const size_t slash = path.find_last_of('/');
+    const std::string fallback =
+        dir + "/" + (slash == std::string::npos ? path : path.substr(slash + 1));
+    if (warning)
+        *warning = "Le fichier de log '" + path + "' est refusé : " + refusal +
+                   ". La trace va dans '" + fallback + "'.";
+    if (fallback == path || !traceMakePrivateDirectory(dir) || !traceOpenFile(fallback.c_str()))
+        return {};
+    return fallback;
 }
 
 void traceClose() { traceSetStream(nullptr); }

@@ -21,14 +21,23 @@ void traceText(const char* text);
 void traceSetStream(FILE* stream);
 
 // Creates (or truncates) a file of the logs folder for writing: a new file is readable by its
-// owner only (0600), and a symbolic link at `path` is never followed. nullptr when it cannot be
-// opened.
-FILE* traceCreateFile(const char* path);
+// owner only (0600), and a symbolic link at `path` is never followed. Refused, with `refusal`
+// (when not null) set to the reason in French, when the file is not a regular one (a named pipe
+// is never waited on), belongs to another user, or lies in a folder that others may write
+// without the sticky bit (they could put their own file in its place). nullptr when it cannot
+// be opened (`refusal` then empty when it is no refusal but a system error).
+FILE* traceCreateFile(const char* path, std::string* refusal = nullptr);
 
 // Opens (truncating) the file at `path` with traceCreateFile and sends the trace into it; the
 // trace owns the file until traceClose() or the next redirection. Returns false, keeping the
 // current stream, when the file cannot be opened.
-bool traceOpenFile(const char* path);
+bool traceOpenFile(const char* path, std::string* refusal = nullptr);
+
+// Opens the log at `path` with traceOpenFile; when that file is refused, the file of the same
+// name in the private default folder (traceDefaultDirectory(), created) takes the trace and
+// `warning` says so in French. Returns the path that receives the trace, or an empty text when
+// none could be opened (the current stream is kept).
+std::string traceOpenLog(const std::string& path, std::string* warning);
 
 // The default folder of the logs, private to the user: "$XDG_STATE_HOME/MorvexFylatek", or
 // "$HOME/.local/state/MorvexFylatek" when XDG_STATE_HOME is unset, empty or not absolute.

@@ -15,6 +15,7 @@
 #include "filedesc/names.h"
 #include "foundation/codequote.h"
 #include "foundation/date.h"
+#include "foundation/inputfile.h"
 #include "foundation/mystrings.h"
 #include "foundation/trace.h"
 #include "foundation/uiport.h"
@@ -344,9 +345,11 @@ int EnregistrerParametres(const MSSQL_PARAMS* params, const char* path) {
 
 int ChargerParametres(MSSQL_PARAMS* params, const char* path) {
     if (params == nullptr || path == nullptr) return 1;
-    FILE* file = fopen(path, "rb");
+    std::string refusal;
+    FILE* file = morvex::openInputFile(path, &refusal);
     if (file == nullptr) {
         morvex::trace("\n[ChargerParametres] Impossible d'ouvrir le fichier [%s]", path);
+        morvex::trace("\n[ChargerParametres] %s", refusal.c_str());
         return 1;
     }
     char bytes[sizeof(MSSQL_PARAMS)] = {};

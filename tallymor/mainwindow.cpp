@@ -204,9 +204,9 @@ void MainWindow::Calculer(const std::string& formula) {
     if (variables_) variables_->refresh();
 }
 
-bool MainWindow::openCalculationFile(const std::string& path) {
+bool MainWindow::openCalculationFile(const std::string& path, std::string* error) {
     std::vector<std::string> formulas;
-    const bool ok = CALCULATION_ReadFile(path.c_str(), &formulas) == 0;
+    const bool ok = CALCULATION_ReadFile(path.c_str(), &formulas, error) == 0;
     for (const std::string& formula : formulas) Calculer(formula);
     return ok;
 }
@@ -234,9 +234,12 @@ void MainWindow::onCommand(int id) {
         case IDM_OUVRIR_CALCULS: {
             auto path = uiPort().promptFile("Choisir le fichier de calcul...", "",
                                             "Fichier de calculs (*.txt)", false);
-            if (path && !openCalculationFile(*path))
-                uiPort().messageBox("Tallymor", "Impossible de lire le fichier " + *path,
-                                    UiButtons::Ok, UiIcon::Error);
+            std::string error;
+            if (path && !openCalculationFile(*path, &error))
+                uiPort().messageBox(
+                    "Tallymor",
+                    "Impossible de lire le fichier " + *path + (error.empty() ? "" : "\n" + error),
+                    UiButtons::Ok, UiIcon::Error);
             break;
         }
         case IDM_ENREGISTRER_SOUS: {

@@ -53,8 +53,9 @@ public:
     // Runs a numbered command (IDM_...), as the menus and the context menu do.
     void onCommand(int id);
 
-    // Calculates every line of a calculation file, in order. False when it cannot be read.
-    bool openCalculationFile(const std::string& path);
+    // Calculates every line of a calculation file, in order. False when it cannot be read
+    // (`error`, optional, then says why in French).
+    bool openCalculationFile(const std::string& path, std::string* error = nullptr);
     // Writes every formula of the history, top to bottom, whole or not at all. False when it
     // cannot be written (`error`, when given, says why).
     bool saveCalculationFile(const std::string& path, std::string* error = nullptr);

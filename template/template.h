@@ -125,8 +125,11 @@ struct RUNTIME_CTX {
 
 // Reads the template file into a list of LINE* (code 1, text with its line end, line number);
 // lines longer than 4999 characters are cut into several records. A CR LF line end is read
-// as LF. nullptr when the file cannot be opened (traced).
+// as LF. nullptr when the file cannot be opened, is no regular file (a named pipe or a device
+// is refused without waiting) or is larger than TEMPLATE_MAX_FILE (traced in French).
 LDCG* TEMPLATE_LoadFile(const char* path);
+// The largest template file read.
+constexpr size_t TEMPLATE_MAX_FILE = 16u << 20;
 // Type of the template held by `lines` (TEMPLATE_TYPE_*).
 int TEMPLATE_GetType(LDCG* lines);
 // Finds the directive of `line`: 1 with the lower-cased word (at most 127 characters) and the

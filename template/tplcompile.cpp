@@ -1,5 +1,7 @@
 // Template compiler: loading, directive recognition, compilation, instruction generation,
 // linking and listings.
+#include <sys/stat.h>
+
 #include <cctype>
 #include <cstdarg>
 #include <cstdlib>
@@ -8,10 +10,14 @@
 #include <vector>
 
 #include "foundation/appsettings.h"
+#include "foundation/inputfile.h"
 #include "foundation/trace.h"
 #include "template/template.h"
 #include "template/tplinternal.h"
 
+using morvex::byteCountText;
+using morvex::InputKind;
+using morvex::openInputFile;
 using morvex::trace;
 using tplinternal::format;
 using tplinternal::lower;
@@ -333,9 +339,21 @@ void freeByteCode(LINE* lineTab, int count) {
 }
 
 LDCG* TEMPLATE_LoadFile(const char* path) {
-    FILE* f = path ? fopen(path, "rb") : nullptr;
+    std::string refusal;
+    FILE* f = path ? openInputFile(path, &refusal, InputKind::RegularOnly, "Le modèle") : nullptr;
+    if (f) {
+        struct stat st {};
+        if (fstat(fileno(f), &st) == 0 &&
+            static_cast<unsigned long long>(st.st_size) > TEMPLATE_MAX_FILE) {
+            refusal = std::string("Le modèle '") + path + "' dépasse la taille permise (" +
+                      byteCountText(TEMPLATE_MAX_FILE) + ").";
+            fclose(f);
+            f = nullptr;
+        }
+    }
     if (!f) {
         trace("\n[TEMPLATE_LoadFile] : Unable to open file [%s]", path ? path : "");
+        if (!refusal.empty()) trace("\n[TEMPLATE_LoadFile] : %s", refusal.c_str());
         return nullptr;
     }
     LDCG* lines = LDCG_Create(nullptr, LINE_Destroy);

@@ -11,6 +11,7 @@
 #include "datadic/dico.h"
 #include "filedesc/analyse.h"
 #include "filedesc/names.h"
+#include "foundation/inputfile.h"
 #include "foundation/ldcg.h"
 #include "foundation/mystrings.h"
 #include "foundation/trace.h"
@@ -472,6 +473,43 @@ std::string DESCEDIT_CodeRefusal(const char* code) {
            "au nom de la colonne dans la table cible.";
 }
 
+std::string DESCEDIT_TextRefusal(const char* what, const std::string& text, size_t max) {
+    if (text.size() <= max) return "";
+    return std::string(what) + " dépasse " + morvex::byteCountText(max) + " (" +
+           morvex::byteCountText(text.size()) + ") : rien n'est enregistré.";
+}
+
+std::string DESCEDIT_ReadColumnTexts(ColumnDesc* fields, const std::string& code,
+                                     const std::string& description) {
+    if (!fields) return "Aucune colonne.";
+    std::string refusal = DESCEDIT_TextRefusal("Le code de la colonne", code, COLUMN_CODE_MAX);
+    if (refusal.empty())
+        refusal = DESCEDIT_TextRefusal("La description de la colonne", description,
+                                       COLUMN_DESCRIPTION_MAX);
+    if (!refusal.empty()) return refusal;
+    copyCut(fields->code, COLUMN_CODE_MAX, code);
+    copyCut(fields->Description, COLUMN_DESCRIPTION_MAX, description);
+    return "";
+}
+
+std::string DESCEDIT_FormatRefusal(int type, const std::string& text) {
+    if (type != DATATYPE_DATE && type != DATATYPE_DATETIME) return "";
+    return DESCEDIT_TextRefusal("Le format", text, COLUMN_FORMAT_MAX);
+}
+
+std::string DESCEDIT_DuplicateNameRefusal(const FileDesc* desc, const ColumnDesc* column,
+                                          const char* code) {
+    if (!desc || !desc->columns || !code) return "";
+    for (LDCG_ELT* e = desc->columns->first; e; e = e->next) {
+        const auto* other = static_cast<const ColumnDesc*>(e->lParam1);
+        if (other && other != column && morvex::sameColumnName(other->code, code))
+            return std::string("Une autre colonne s'appelle déjà « ") + other->code +
+                   " » : deux colonnes d'une table ne peuvent pas avoir le même nom (« " + code +
+                   " »).";
+    }
+    return "";
+}
+
 ColumnDesc DESCEDIT_NewColumnFields(const char* code) {
     ColumnDesc fields{};
     copyCut(fields.code, COLUMN_CODE_MAX, code ? code : "");
@@ -484,6 +522,7 @@ ColumnDesc DESCEDIT_NewColumnFields(const char* code) {
 std::string DESCEDIT_ApplyDetail(FileDesc* desc, ColumnDesc* column, const ColumnDesc& fields) {
     if (!desc) return "Aucune description.";
     std::string refusal = DESCEDIT_CodeRefusal(fields.code);
+    if (refusal.empty()) refusal = DESCEDIT_DuplicateNameRefusal(desc, column, fields.code);
     if (!refusal.empty()) return refusal;
     if (!column) {
         ColumnDesc added = fields;
@@ -602,10 +641,12 @@ std::string DESCEDIT_ReanalyseColumns(FileDesc* desc, const std::vector<ColumnDe
     const char* example = desc->ExampleFilePath;
     if (!example || !*example)
         return "La description n'a pas de fichier exemple : l'analyse ne peut pas être relancée.";
-    if (FILE* probe = std::fopen(example, "rb"))
+    std::string refusal;
+    if (FILE* probe = morvex::openInputFile(example, &refusal))
         std::fclose(probe);
     else
-        return morvex::Format("Le fichier exemple '%s' ne peut pas être lu.", example);
+        return morvex::Format("Le fichier exemple '%s' ne peut pas être lu.", example) + " " +
+               refusal;
     struct Kept {
         ColumnDesc* column;
         int width;
@@ -631,6 +672,27 @@ std::string DESCEDIT_ReanalyseColumns(FileDesc* desc, const std::vector<ColumnDe
     desc->isModified = 1;
     return "";
 }
+
+namespace {
+
+// The refusal of a property's text longer than its field ("" when it fits or has no field).
+std::string propertyLengthRefusal(const std::string& name, const std::string& value) {
+    const struct {
+        const char* name;
+        size_t max;
+    } fields[] = {
+        {"project", FILEDESC_PROJECTNAME_MAX}, {"table", FILEDESC_NAME_MAX},
+        {"schema", FILEDESC_NAME_MAX},         {"database", FILEDESC_NAME_MAX},
+        {"eol", FILEDESC_ENDOFLINE_MAX},       {"delimiter", FILEDESC_DELIMITER_MAX},
+        {"encoding", FILEDESC_ENCODING_MAX},
+    };
+    for (const auto& f : fields)
+        if (name == f.name)
+            return DESCEDIT_TextRefusal(("La valeur de " + name).c_str(), value, f.max);
+    return "";
+}
+
+}  // namespace
 
 std::vector<std::string> DESCEDIT_PropertyNames() {
     return {"project",    "table",     "schema",       "database",  "description",
@@ -661,7 +723,8 @@ std::string DESCEDIT_SetProperty(FileDesc* desc, const std::string& name,
         if (name == n.property)
             if (std::string refusal = FILEDESC_NameRefusal(n.what, value.c_str()); !refusal.empty())
                 return refusal;
-    std::string refusal;
+    std::string refusal = propertyLengthRefusal(name, value);
+    if (!refusal.empty()) return refusal;
     if (name == "project") {
         copyCut(desc->ProjectName, FILEDESC_PROJECTNAME_MAX, value);
     } else if (name == "table") {

@@ -118,10 +118,26 @@ void DESCEDIT_SetUnquote(FileDesc* desc, bool unquote, const std::string& quote)
 // The refusal of a column code: the detail panel's message for an empty code, the refusal of a
 // code holding a control character (filedesc/names.h), else "".
 std::string DESCEDIT_CodeRefusal(const char* code);
+// The refusal of a text longer than the `max` bytes of the field that keeps it ("" when it
+// fits): "<what> dépasse 1 024 octets (2 000 octets) : rien n'est enregistré." Texts are never
+// cut without a word.
+std::string DESCEDIT_TextRefusal(const char* what, const std::string& text, size_t max);
+// A column's code and description typed into `fields`, whole, or the refusal of the one that is
+// too long (`fields` then unchanged).
+std::string DESCEDIT_ReadColumnTexts(ColumnDesc* fields, const std::string& code,
+                                     const std::string& description);
+// The refusal of a format text for a column of type `type` that its field cannot keep whole
+// (a date or datetime layout longer than COLUMN_FORMAT_MAX), else "".
+std::string DESCEDIT_FormatRefusal(int type, const std::string& text);
+// The refusal of the code `code` for `column` (null: a new column) when another column of the
+// description has the same name as a database compares names (ASCII letters without case).
+std::string DESCEDIT_DuplicateNameRefusal(const FileDesc* desc, const ColumnDesc* column,
+                                          const char* code);
 // What the detail panel writes into a column: code, description, width, type and formats,
 // protection and its characters, ignore and mandatory flags, taken from `fields`. Into `column`
 // ("Modifier"), or into a new column appended to `desc` when `column` is null ("Ajouter"); the
-// positions are renumbered and the columns validated.
+// positions are renumbered and the columns validated. A code another column already has
+// (DESCEDIT_DuplicateNameRefusal) is refused.
 std::string DESCEDIT_ApplyDetail(FileDesc* desc, ColumnDesc* column, const ColumnDesc& fields);
 // The fields of a new column as the cleared detail panel holds them (width 1, VariableChar,
 // format "Aucun"), with `code`.

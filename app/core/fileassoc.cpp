@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "foundation/datadir.h"
+#include "foundation/inputfile.h"
 #include "foundation/registry.h"
 #include "foundation/trace.h"
 #include "foundation/uiport.h"
@@ -99,7 +100,9 @@ std::string execLine(const std::string& command) {
 // The MIME types already listed in the desktop entry at `path`.
 std::vector<std::string> listedMimeTypes(const std::string& path) {
     std::vector<std::string> types;
-    std::ifstream in(path);
+    std::string text;
+    if (!morvex::readInputFile(path.c_str(), 1 << 20, text, nullptr)) return types;
+    std::istringstream in(text);
     std::string line;
     while (std::getline(in, line)) {
         if (line.rfind("MimeType=", 0) != 0) continue;

@@ -11,6 +11,7 @@
 #include "app/core/application.h"
 #include "filedesc/analyse.h"
 #include "filedesc/names.h"
+#include "foundation/inputfile.h"
 #include "foundation/owned.h"
 #include "foundation/trace.h"
 #include "foundation/uiport.h"
@@ -220,6 +221,36 @@ std::string zrtWidthProblem(const FileDesc& desc) {
     return std::string();
 }
 
+// Tells why nothing was imported.
+void refuseImport(const std::string& why) {
+    morvex::uiPort().messageBox(kCaption, why + " Rien n'a été importé.", morvex::UiButtons::Ok,
+                                morvex::UiIcon::Error);
+}
+
+// A name (`name`) or a description longer than its field, on line `line`.
+std::string textTooLong(int line, bool name) {
+    return "Ligne " + std::to_string(line) +
+           (name ? " : le nom de colonne dépasse " + morvex::byteCountText(COLUMN_CODE_MAX)
+                 : " : la description dépasse " + morvex::byteCountText(COLUMN_DESCRIPTION_MAX)) +
+           ".";
+}
+
+// Why `columns` cannot join `target`: too many columns, or two names that would be the same
+// name in a table. Empty when they can.
+std::string importRefusal(const FileDesc& target, const std::vector<ColumnDesc>& columns) {
+    const size_t count = static_cast<size_t>(LDCG_Count(target.columns)) + columns.size();
+    if (count > static_cast<size_t>(FILEDESC_MAX_COLUMNS))
+        return "La description aurait " + std::to_string(count) + " colonnes, " +
+               std::to_string(FILEDESC_MAX_COLUMNS) + " au plus.";
+    std::vector<const char*> all;
+    for (LDCG_ELT* e = target.columns->first; e; e = e->next)
+        all.push_back(e->lParam1 ? static_cast<const ColumnDesc*>(e->lParam1)->code : "");
+    for (const ColumnDesc& c : columns) all.push_back(c.code);
+    const std::string names = morvex::duplicateColumnNames(all);
+    if (names.empty()) return {};
+    return "Des colonnes auraient le même nom : " + names + ".";
+}
+
 }  // namespace
 
 int AnalyseColumn(const ColumnDesc* layoutColumn, const char* cell, ColumnDesc* column, int) {
@@ -227,8 +258,11 @@ int AnalyseColumn(const ColumnDesc* layoutColumn, const char* cell, ColumnDesc* 
     if (!cell) cell = "";
     const char* code = layoutColumn->code;
     if (strcmp(code, "NAME") == 0) {
-        morvex::utf8CopyCut(column->code, sizeof column->code, withoutBlanks(cell).c_str());
+        const std::string name = withoutBlanks(cell);
+        if (name.size() > COLUMN_CODE_MAX) return 3;
+        morvex::utf8CopyCut(column->code, sizeof column->code, name.c_str());
     } else if (strcmp(code, "DESCRIPTION") == 0) {
+        if (strlen(cell) > COLUMN_DESCRIPTION_MAX) return 4;
         morvex::utf8CopyCut(column->Description, sizeof column->Description, cell);
     } else if (strcmp(code, "TYPE") == 0) {
         std::string word = withoutBlanks(cell);
@@ -289,6 +323,11 @@ int TXTDESC_Import(FileDesc* target, const char* text, size_t length, const char
         morvex::uiPort().messageBox(kCaption, text, morvex::UiButtons::Ok, morvex::UiIcon::Error);
         return 1;
     }
+    if (length > TXTDESC_TEXT_MAX) {
+        refuseImport("Le texte à importer dépasse la taille permise (" +
+                     morvex::byteCountText(TXTDESC_TEXT_MAX) + ").");
+        return 1;
+    }
     const bool fixed = layout->TypeStructFile == STRUCTFILE_FIXED;
     const std::string_view all(text ? text : "", length);
     // Every line is read before any column is added: a refused line leaves `target` as it was.
@@ -324,6 +363,10 @@ int TXTDESC_Import(FileDesc* target, const char* text, size_t length, const char
                 morvex::UiButtons::Ok, morvex::UiIcon::Error);
             return 1;
         }
+        if (status == 3 || status == 4) {
+            refuseImport(textTooLong(lineNumber + 1, status == 3));
+            return 1;
+        }
         if (status == 0) {
             const std::string refusal = FILEDESC_NameRefusal("de la colonne", column.code);
             if (!refusal.empty()) {
@@ -335,6 +378,11 @@ int TXTDESC_Import(FileDesc* target, const char* text, size_t length, const char
             }
             columns.push_back(column);
         }
+    }
+    const std::string refusal = importRefusal(*target, columns);
+    if (!refusal.empty()) {
+        refuseImport(refusal);
+        return 1;
     }
 
     const int wasModified = target->isModified;

@@ -12,6 +12,8 @@
 
 // Longest line taken from the text, terminator excluded (the line buffer holds 2048 bytes).
 constexpr int TXTDESC_LINE_MAX = 2047;
+// The longest text imported (far more than the lines of FILEDESC_MAX_COLUMNS columns take).
+constexpr size_t TXTDESC_TEXT_MAX = 16u << 20;
 
 // Appends to `target` one column per line of `text` (`length` bytes; lines end with LF or CR
 // LF), cut and interpreted with the layout description file `layoutPath`; then, when
@@ -27,8 +29,10 @@ int ChargerDescription(const char* text, const char* layoutPath, int applyZrt);
 // code (blanks removed), DESCRIPTION the description, TYPE the target type by keyword, SIZE the
 // width and the format of the type already set. 1 when the layout column or the new column is
 // missing (the line is abandoned); 2 when SIZE gives a width outside 1..the line-length limit
-// (FILEDESC_GetNCarMaxReadWithoutNewLine) or a scale beyond it (nothing set); else 0. A missing
-// cell reads as empty; a SIZE without a number gives no width (0).
+// (FILEDESC_GetNCarMaxReadWithoutNewLine) or a scale beyond it (nothing set); 3 when NAME is
+// longer than COLUMN_CODE_MAX bytes and 4 when DESCRIPTION is longer than COLUMN_DESCRIPTION_MAX
+// (nothing cut, nothing set); else 0. A missing cell reads as empty; a SIZE without a number
+// gives no width (0).
 int AnalyseColumn(const ColumnDesc* layoutColumn, const char* cell, ColumnDesc* column,
                   int applyZrt);
 // Applies the ZRT correction rules to every column of `desc` in order, then renumbers the

@@ -144,6 +144,39 @@ TEST(CalcEvaluation, ReportsDivisionAndRemainderByZero) {
     EXPECT_TRUE(calc("8%1e-50").runtimeError);
 }
 
+// A result that is no number or beyond the double range is an error as a division by 0 is,
+// told once where it is made, never a "nan" or "inf" result.
+TEST(CalcEvaluation, ReportsResultsThatAreNoNumberOrInfiniteAsErrors) {
+    const std::string nan = "RUNTIME ERROR : Résultat indéfini (NaN)";
+    const std::string inf = "RUNTIME ERROR : Dépassement de capacité (résultat infini)";
+    const struct {
+        const char* text;
+        std::vector<std::string> errors;
+    } cases[] = {
+        {"sqrt(-1)", {nan}},
+        {"log(-1)", {nan}},
+        {"log(0)", {inf}},
+        {"1e308*10", {inf}},
+        {"-1e308*10", {inf}},
+        {"10^400", {inf}},
+        {"(-8)^0.5", {nan}},
+        {"exp(1000)", {inf}},
+        {"1e999", {inf}},
+        {"1e308*10 + sqrt(-1) * 2", {nan, inf}},
+        {"(1e308*10) * 2 - 1", {inf}},
+    };
+    for (const auto& c : cases) {
+        Outcome o = calc(c.text);
+        EXPECT_TRUE(o.runtimeError) << c.text;
+        EXPECT_EQ(runtimeErrors(o), c.errors) << c.text;
+        EXPECT_TRUE(std::isfinite(o.value)) << c.text;
+    }
+    // Large finite results stay results.
+    Outcome big = calc("1e308*1.5");
+    EXPECT_FALSE(big.runtimeError);
+    EXPECT_DOUBLE_EQ(big.value, 1.5e308);
+}
+
 TEST(CalcEvaluation, EvaluatesBothOperandsRightFirstAndGoesOnAfterAnError) {
     Outcome o = calc("(1/0) + (\"a\" * 2)");
     EXPECT_EQ(runtimeErrors(o), (std::vector<std::string>{

@@ -214,6 +214,29 @@ TEST(CalcSyntax, RefusesNestingDeeperThanTheLimitInsteadOfOverflowingTheStack) {
     EXPECT_DOUBLE_EQ(calctest::calc(fine.c_str()).value, 501);
 }
 
+// What a deep or long text costs grows with its nesting, not with its length: the failure is
+// told once (one echo of the text), not once more by every recogniser that gives up as the
+// parse returns from the depth, and a text of more terms than the limit is refused as the one
+// too many is read.
+TEST(CalcSyntax, TellsADeepOrLongTextOnceAndKeepsNoRecordPerByte) {
+    const std::string deep = std::string(100000, '(') + "1" + std::string(100000, ')');
+    std::string chain = "1";
+    for (int i = 0; i < 200000; ++i) chain += "+1";
+    const std::pair<const std::string*, std::string> cases[] = {
+        {&deep, "Expression trop complexe (plus de 1000 niveaux d'imbrication)."},
+        {&chain, "Expression trop longue (plus de 100000 termes)."},
+    };
+    for (const auto& [text, message] : cases) {
+        calctest::Outcome o = calctest::calc(text->c_str());
+        EXPECT_TRUE(o.syntaxError);
+        EXPECT_EQ(calctest::texts(o.compileMsgs, CALC_MSG_SYNTAX_ERROR),
+                  std::vector<std::string>{message});
+        size_t bytes = 0;
+        for (const calctest::Msg& m : o.compileMsgs) bytes += m.text.size();
+        EXPECT_LE(bytes, text->size() + 200);  // one echo of the text and the message
+    }
+}
+
 TEST(CalcCompile, RegistersVariablesAndAssignment) {
     CalcContext* ctx = CALC_Compile("x = y");
     EXPECT_STREQ(CALC_GetAssignName(ctx), "x");

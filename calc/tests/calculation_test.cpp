@@ -2,6 +2,7 @@
 #include "calc/calculation.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <cstring>
 #include <fstream>
@@ -236,6 +237,29 @@ TEST(CalculationFile, WritesFormulasThatReadBackByteForByte) {
     ASSERT_EQ(CALCULATION_ReadFile(dir.write("in.txt", bytes).c_str(), &formulas), 0);
     ASSERT_EQ(CALCULATION_WriteFile(dir.file("out.txt").c_str(), formulas), 0);
     EXPECT_EQ(ReadBytes(dir.file("out.txt")), bytes);
+}
+
+// A named pipe or a device given as a calculation file is refused at once, and a file larger
+// than the limit is refused whole, each with its reason.
+TEST(CalculationFile, RefusesWhatIsNoRegularFileAndAFileOverItsLimit) {
+    TempDir dir("calculation");
+    const std::string fifo = dir.file("tube");
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    const std::string big = dir.write("big.txt", std::string(CALCULATION_MAX_FILE + 1, '1'));
+    const std::pair<std::string, std::string> cases[] = {
+        {fifo, "Le fichier de calcul '" + fifo + "' est un tube nommé, pas un fichier ordinaire."},
+        {"/dev/zero",
+         "Le fichier de calcul '/dev/zero' est un périphérique, pas un fichier "
+         "ordinaire."},
+        {big, "Le fichier de calcul '" + big + "' dépasse la taille permise (4 194 304 octets)."},
+    };
+    for (const auto& [path, message] : cases) {
+        std::vector<std::string> formulas{"left over"};
+        std::string error;
+        EXPECT_EQ(CALCULATION_ReadFile(path.c_str(), &formulas, &error), 1) << path;
+        EXPECT_EQ(error, message);
+        EXPECT_TRUE(formulas.empty());
+    }
 }
 
 TEST(CalculationFile, ReportsAFileThatCannotBeOpened) {

@@ -117,3 +117,35 @@ TEST_F(CalcCli, EvaluatesSeveralStatementsOfOneLine) {
 }
 
 }  // namespace
+
+namespace {
+
+// A result that is no number is an error with its message, never "nan" or "inf" with status 0.
+TEST_F(CalcCli, ResultsThatAreNoNumbersAreErrors) {
+    for (const char* expression : {"sqrt(-1)", "1e308*10"}) {
+        RunResult r = run(std::string("calc '") + expression + "'");
+        EXPECT_EQ(r.status, 1) << expression;
+        EXPECT_EQ(r.out.find("Résultat ="), std::string::npos) << r.out;
+        EXPECT_NE(r.out.find("RUNTIME_ERROR\tPosition 0 : RUNTIME ERROR : "), std::string::npos)
+            << r.out;
+    }
+}
+
+// A line longer than a formula is refused, and ends the reading of standard input; an argument
+// longer than a formula is refused and the others are calculated.
+TEST_F(CalcCli, RefusesFormulasLongerThanTheLimit) {
+    RunResult r = run("calc", "1+1\n" + std::string(100000, '(') + "\n2+2\n");
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(lines(r.out), std::vector<std::string>{"Résultat = 2"});
+    EXPECT_NE(r.err.find("Ligne 2 de l'entrée standard : formule de plus de 1024 caractères "
+                         "refusée."),
+              std::string::npos)
+        << r.err;
+    RunResult args = run("calc 3+3 " + std::string(2000, '1') + " 4+4");
+    EXPECT_EQ(args.status, 1);
+    EXPECT_EQ(lines(args.out), (std::vector<std::string>{"Résultat = 6", "Résultat = 8"}));
+    EXPECT_NE(args.err.find("Expression 2 : formule de plus de 1024 caractères refusée."),
+              std::string::npos);
+}
+
+}  // namespace

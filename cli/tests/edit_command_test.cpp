@@ -119,6 +119,38 @@ TEST_F(EditCommand, AllOrNothingWithTheEditorsWords) {
     EXPECT_FALSE(fs::exists(desc_ + ".tmp"));
 }
 
+// Texts longer than their field and names another column already has are refused with the
+// limit or the names, and the file stays as it was; show refuses a file with two such names.
+TEST_F(EditCommand, RefusesTextsLongerThanTheirFieldAndRepeatedNames) {
+    const std::string original = readFile(desc_);
+    const struct {
+        std::string args;
+        const char* said;
+    } cases[] = {
+        {"--describe NOM " + std::string(2000, 'd'),
+         "La description de la colonne dépasse 1 024 octets (2 000 octets)"},
+        {"--rename NOM " + std::string(300, 'n'), "Le code de la colonne dépasse 256 octets"},
+        {"--add " + std::string(300, 'n') + " 1", "Le code de la colonne dépasse 256 octets"},
+        {"--format DT " + std::string(70, 'j'), "Le format dépasse 63 octets"},
+        {"--set table=" + std::string(64, 't'), "La valeur de table dépasse 63 octets"},
+        {"--rename NOM id", "Une autre colonne s'appelle déjà « ID »"},
+        {"--add Nom 1", "Une autre colonne s'appelle déjà « NOM »"},
+    };
+    for (const auto& c : cases) {
+        RunResult r = run("edit clients.fyk " + c.args);
+        EXPECT_EQ(r.status, 1) << c.args;
+        EXPECT_TRUE(Contains(r.err, c.said)) << r.err;
+        EXPECT_EQ(readFile(desc_), original);
+    }
+    std::string twice = original;
+    twice.replace(twice.find("NAME=NOM"), 8, "NAME=Id");
+    morvex::testing::writeFile(dir_ / "twice.fyk", twice);
+    RunResult r = run("show twice.fyk");
+    EXPECT_EQ(r.status, 1);
+    EXPECT_TRUE(Contains(r.err, "colonnes de même nom « ID » (colonne 1), « Id » (colonne 2)"))
+        << r.err;
+}
+
 TEST_F(EditCommand, WritesTheBytesTheEditorFunctionsWrite) {
     const fs::path direct = dir_ / "direct.fyk";
     fs::copy_file(desc_, direct);

@@ -1,11 +1,15 @@
 #include "datadic/dico.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <cstdlib>
+#include <cstring>
+#include <filesystem>
 #include <string>
 
 #include "datadic/tests/dictest_util.h"
+#include "datadic/xmldoc.h"
 #include "foundation/trace.h"
 #include "foundation/uiport_testing.h"
 
@@ -233,4 +237,33 @@ TEST_F(Dico, TheSearchIndexFindsWhatTheSearchFinds) {
     EXPECT_EQ(codes("cli").size(), 2u);
     DICO_BuildSearchIndex(nullptr, &index);
     EXPECT_TRUE(DICO_SearchIndexed(index, "").empty());
+}
+
+// A named pipe in the dictionary's place is refused without waiting for a writer, a file larger
+// than the reader takes is refused with its reason; neither is ever written over.
+TEST_F(Dico, ANamedPipeOrAnOverlargeFileIsToldAndNeverWrittenOver) {
+    const std::string fifo = dir_.file("tube.xml");
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    const std::string big = dir_.file("big.xml");
+    writeAll(big, "<DICTIONARY>");
+    std::filesystem::resize_file(big, XML_MAX_FILE_BYTES + 1);  // sparse: nothing written
+    const std::pair<std::string, std::string> cases[] = {
+        {fifo, "Le fichier '" + fifo + "' est un tube nommé, pas un fichier ordinaire."},
+        {big, "Le fichier '" + big + "' dépasse la taille permise (67 108 864 octets)."},
+    };
+    for (const auto& [path, reason] : cases) {
+        DATADICXML_LOADREPORT report{};
+        bool unreadable = false;
+        ASSERT_NE(DICO_Open(path.c_str(), &unreadable, &report), nullptr);
+        EXPECT_TRUE(unreadable);
+        // The reason, cut to the report's field.
+        EXPECT_GT(strlen(report.fault), 60u);
+        EXPECT_EQ(reason.rfind(report.fault, 0), 0u) << report.fault;
+        EXPECT_TRUE(DICO_Incomplete());
+        EXPECT_EQ(DICO_Save(DICO_Current()), 1);
+    }
+    struct stat st {};
+    ASSERT_EQ(lstat(fifo.c_str(), &st), 0);
+    EXPECT_TRUE(S_ISFIFO(st.st_mode));
+    EXPECT_EQ(std::filesystem::file_size(big), XML_MAX_FILE_BYTES + 1);
 }

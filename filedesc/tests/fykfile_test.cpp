@@ -1,4 +1,5 @@
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <cstdlib>
 #include <cstring>
@@ -49,6 +50,26 @@ std::string saveText(const TempDir& dir, FileDesc* d, const std::string& name = 
 std::string fykFile(const std::string& fileBody) {
     return "BEGIN MorvexFylatek\r\n\tFILEVERSION=1.4\r\n\tBEGIN File\r\n" + fileBody +
            "\r\n\tEND File\r\nEND MorvexFylatek";
+}
+
+// A file's bytes and what the refusal says after the file's name.
+struct Refusal {
+    std::string bytes;
+    std::string reason;
+};
+
+// Each file is refused with its reason, and no description stays registered.
+void expectEachRefused(const TempDir& dir, const std::vector<Refusal>& cases) {
+    std::string path = dir.file("refused.fyk");
+    int before = FILEDESC_RegistryCount();
+    for (const Refusal& c : cases) {
+        writeAll(path, c.bytes);
+        std::string error;
+        morvex::TraceCapture capture;
+        EXPECT_EQ(FILEDESC_OpenFileDesc(path.c_str(), &error), nullptr) << c.reason;
+        EXPECT_EQ(error, "Le fichier de format '" + path + "' " + c.reason);
+    }
+    EXPECT_EQ(FILEDESC_RegistryCount(), before);
 }
 
 void addTemplate(FileDesc* d, const char* path) {
@@ -409,53 +430,108 @@ TEST_F(FykReader, TracesTopLevelKeysVersionAndBuild) {
         << trace;
 }
 
-TEST_F(FykReader, NonNumbersGiveZeroAndLongTextsAreCut) {
-    std::string longName(400, 'n');
-    std::string longText(3000, 'd');  // read whole, then cut to the field
-    DescPtr d = loadText(
-        dir,
-        fykFile("TYPESTRUCTFILE=abc\r\nBEGINFROMLINE=99999999999\r\n"
-                "PROJECTNAME=" +
-                longName + "\r\nTABLENAME=" + longName + "\r\nFILEDESCUID=" + longName +
-                "\r\nBEGIN Column\r\n"
-                "NAME=" +
-                longName + "\r\nDESCRIPTION=" + longText +
-                "\r\nLARGEUR=\r\nEND Column\r\nBEGIN Index\r\nNAME=" + longName + "\r\nEND Index"));
-    EXPECT_EQ(d->TypeStructFile, 0);
+// Every value that does not fit where it goes is refused with its line, never cut nor read as
+// some other number: the description would otherwise say something its file does not.
+TEST_F(FykReader, ValuesOutOfTheirRangeOrLongerThanTheirFieldAreRefusedWithTheirLine) {
+    auto column = [](const std::string& lines) {
+        return fykFile("BEGIN Column\r\nNAME=A\r\n" + lines + "\r\nEND Column");
+    };
+    auto number = [](const std::string& key, const std::string& value, const char* range,
+                     int line) {
+        return "est invalide : " + key + " « " + value + " » refusé, un nombre de " + range +
+               " est attendu (ligne " + std::to_string(line) + ").";
+    };
+    auto tooLong = [](const std::string& key, const char* size, const char* max, int line) {
+        return "est invalide : " + key + " de " + size + " octets refusé, " + max +
+               " octets au plus (ligne " + std::to_string(line) + ").";
+    };
+    const std::string accented = std::string(62, 'a') + "\xC3\xA9t\xC3\xA9";  // 67 bytes
+    const std::vector<Refusal> cases = {
+        {fykFile("BEGINFROMLINE=-5"), number("BEGINFROMLINE", "-5", "0 à 2147483647", 4)},
+        {fykFile("BEGINFROMLINE=99999999999"),
+         number("BEGINFROMLINE", "99999999999", "0 à 2147483647", 4)},
+        {fykFile("ENDTOLINE=-1"), number("ENDTOLINE", "-1", "0 à 2147483647", 4)},
+        {fykFile("LONGLIGNEFIXE=-80"), number("LONGLIGNEFIXE", "-80", "0 à 2147483647", 4)},
+        {fykFile("TYPESTRUCTFILE=abc"), number("TYPESTRUCTFILE", "abc", "0 à 2", 4)},
+        {fykFile("TYPESTRUCTFILE=3"), number("TYPESTRUCTFILE", "3", "0 à 2", 4)},
+        {fykFile("FirstLineIsHeader=2"), number("FirstLineIsHeader", "2", "0 à 1", 4)},
+        {fykFile("UNQUOTE=-1"), number("UNQUOTE", "-1", "0 à 1", 4)},
+        {column("ISNULL=7"), number("ISNULL", "7", "0 à 1", 6)},
+        {column("IGNORERCOL=-1"), number("IGNORERCOL", "-1", "0 à 1", 6)},
+        {column("PROTECTEDFIELD=1x"), number("PROTECTEDFIELD", "1x", "0 à 1", 6)},
+        {column("TYPE_CIBLE=99"),
+         "est invalide : type cible « 99 » inconnu, un code de 0 (Integer) à 7 (Boolean) est "
+         "attendu (ligne 6)."},
+        {column("TYPE_CIBLE=-1"),
+         "est invalide : type cible « -1 » inconnu, un code de 0 (Integer) à 7 (Boolean) est "
+         "attendu (ligne 6)."},
+        {column("TYPE_CIBLE="),
+         "est invalide : type cible «  » inconnu, un code de 0 (Integer) à 7 (Boolean) est "
+         "attendu (ligne 6)."},
+        {column("TYPE_CIBLE=5\r\nFMT_CIBLE=-3"),
+         "est invalide : format « -3 » refusé, des tailles de 0 à 2147483647 sont attendues "
+         "(ligne 7)."},
+        {column("TYPE_CIBLE=1\r\nFMT_CIBLE=10,-2"),
+         "est invalide : format « 10,-2 » refusé, des tailles de 0 à 2147483647 sont attendues "
+         "(ligne 7)."},
+        {column("TYPE_CIBLE=2\r\nFMT_CIBLE=" + std::string(64, 'j')),
+         tooLong("FMT_CIBLE", "64", "63", 7)},
+        {column("DESCRIPTION=" + std::string(2000, 'd')),
+         tooLong("DESCRIPTION", "2 000", "1 024", 6)},
+        {fykFile("BEGIN Column\r\nNAME=" + std::string(257, 'n') + "\r\nEND Column"),
+         tooLong("NAME", "257", "256", 5)},
+        {fykFile("TABLENAME=" + accented), tooLong("TABLENAME", "67", "63", 4)},
+        {fykFile("PROJECTNAME=" + std::string(127, 'p') + "\xE2\x82\xAC"),
+         tooLong("PROJECTNAME", "130", "128", 4)},
+        {fykFile("FILEDESCUID=" + std::string(65, 'f')), tooLong("FILEDESCUID", "65", "64", 4)},
+        {fykFile("ENCODING=" + std::string(32, 'e')), tooLong("ENCODING", "32", "31", 4)},
+        {fykFile("FIELDDELIMITER=" + std::string(64, ';')),
+         tooLong("FIELDDELIMITER", "64", "63", 4)},
+        {fykFile("BEGIN Index\r\nNAME=" + std::string(63, 'i') + "\r\nEND Index"),
+         tooLong("NAME", "63", "62", 5)},
+        {fykFile("DESCRIPTION=" + std::string(2 << 20, 'x')),
+         "est invalide : ligne de plus de 1 048 576 octets (ligne 4)."},
+        {fykFile("BEGIN Column\r\nNAME=Code\r\nEND Column\r\nBEGIN Column\r\nNAME=B\r\nEND Column"
+                 "\r\nBEGIN Column\r\nNAME=CODE\r\nEND Column"),
+         "est invalide : colonnes de même nom « Code » (colonne 1), « CODE » (colonne 3) "
+         "(ligne 10)."},
+    };
+    expectEachRefused(dir, cases);
+}
+
+// Texts that fill their field exactly, numbers at the ends of their ranges and names that only
+// differ beyond ASCII letters are read as they stand.
+TEST_F(FykReader, ValuesThatFitTheirFieldAreKeptWhole) {
+    const std::string accented = std::string(61, 'a') + "\xC3\xA9";  // 63 bytes
+    DescPtr d =
+        loadText(dir, fykFile("TABLENAME=" + accented +
+                              "\r\nBEGINFROMLINE=2147483647\r\nENDTOLINE=\r\n"
+                              "BEGIN Column\r\nNAME=" +
+                              std::string(256, 'c') + "\r\nDESCRIPTION=" + std::string(1024, 'd') +
+                              "\r\nTYPE_CIBLE=7\r\nEND Column\r\n"
+                              "BEGIN Column\r\nNAME=\xC3\xA9\r\nEND Column\r\n"
+                              "BEGIN Column\r\nNAME=\xC3\x89\r\nEND Column"));
+    EXPECT_EQ(std::string(d->TableName), accented);
     EXPECT_EQ(d->BeginFromLine, 2147483647);
-    EXPECT_EQ(strlen(d->ProjectName), 128u);
-    EXPECT_EQ(strlen(d->TableName), 63u);
-    EXPECT_EQ(strlen(d->FileDescUID), 64u);
+    EXPECT_EQ(d->EndToLine, 0);
     ColumnDesc* c = FILEDESC_SearchColumnByPos(d.get(), 1);
     ASSERT_NE(c, nullptr);
     EXPECT_EQ(strlen(c->code), 256u);
     EXPECT_EQ(strlen(c->Description), 1024u);
-    EXPECT_EQ(c->WidthInChars, 0);
-    EXPECT_EQ(strlen(static_cast<IndexDesc*>(d->indexes->first->lParam1)->name), 62u);
-}
-
-// A text cut to its field keeps whole characters: a letter of two bytes that would straddle the
-// field's end goes whole.
-TEST_F(FykReader, LongTextsAreCutBetweenTwoCharacters) {
-    const std::string accented = std::string(62, 'a') + "\xC3\xA9t\xC3\xA9";  // 62 + "été"
-    DescPtr d = loadText(dir, fykFile("TABLENAME=" + accented + "\r\nPROJECTNAME=" +
-                                      std::string(127, 'p') + "\xE2\x82\xAC" + "\r\nBEGIN Column\r\nNAME=" +
-                                      std::string(255, 'c') + "\xC3\xA9" + "\r\nEND Column"));
-    EXPECT_EQ(std::string(d->TableName), std::string(62, 'a'));  // 63 bytes would split "é"
-    EXPECT_EQ(std::string(d->ProjectName), std::string(127, 'p'));
-    ColumnDesc* c = FILEDESC_SearchColumnByPos(d.get(), 1);
-    ASSERT_NE(c, nullptr);
-    EXPECT_EQ(std::string(c->code), std::string(255, 'c'));
+    EXPECT_EQ(c->typeCible.type, DATATYPE_BOOLEAN);
+    EXPECT_EQ(LDCG_Count(d->columns), 3);
 }
 
 TEST_F(FykReader, RepeatedBlocksAddUp) {
-    std::string body =
-        "BEGIN Column\r\nNAME=A\r\nEND Column\r\nBEGIN Primary Key\r\nNAME=PK\r\n"
-        "COMPOSANTE=A\r\nEND Primary Key\r\nBEGIN Process\r\nTEMPLATE=t.tpl\r\nEND Process";
-    std::string text = "BEGIN MorvexFylatek\r\nBEGIN File\r\n" + body +
+    auto body = [](const std::string& name) {
+        return "BEGIN Column\r\nNAME=" + name +
+               "\r\nEND Column\r\nBEGIN Primary Key\r\nNAME=PK\r\nCOMPOSANTE=" + name +
+               "\r\nEND Primary Key\r\nBEGIN Process\r\nTEMPLATE=t.tpl\r\nEND Process";
+    };
+    std::string text = "BEGIN MorvexFylatek\r\nBEGIN File\r\n" + body("A") +
                        "\r\nEND File\r\n"
                        "BEGIN File\r\n" +
-                       body + "\r\nEND File\r\nEND MorvexFylatek";
+                       body("B") + "\r\nEND File\r\nEND MorvexFylatek";
     DescPtr d = loadText(dir, text);
     EXPECT_EQ(LDCG_Count(d->columns), 2);
     EXPECT_EQ(LDCG_Count(d->primaryKey.columns), 2);
@@ -474,10 +550,7 @@ TEST_F(FykReader, BrokenDescriptionsAreRefusedWithTheLineThatShowsIt) {
         return "est invalide : largeur de colonne « " + value + " » refusée, un nombre de 1 à " +
                std::to_string(limit) + " est attendu (0 : sans largeur) (ligne 6).";
     };
-    const struct {
-        std::string bytes;
-        std::string reason;  // what the message says after the file's name
-    } cases[] = {
+    const std::vector<Refusal> cases = {
         {"", "ne contient aucune description (ligne 1)."},
         {std::string(5000, '\n'), "ne contient aucune description (ligne 5000)."},
         {"END MorvexFylatek\r\n" + fykFile("TABLENAME=T"),
@@ -502,16 +575,7 @@ TEST_F(FykReader, BrokenDescriptionsAreRefusedWithTheLineThatShowsIt) {
         {width("99999999999"), refused("99999999999")},
         {width("x1"), refused("x1")},
     };
-    std::string path = dir.file("broken.fyk");
-    int before = FILEDESC_RegistryCount();
-    for (const auto& c : cases) {
-        writeAll(path, c.bytes);
-        std::string error;
-        morvex::TraceCapture capture;
-        EXPECT_EQ(FILEDESC_OpenFileDesc(path.c_str(), &error), nullptr) << c.reason;
-        EXPECT_EQ(error, "Le fichier de format '" + path + "' " + c.reason);
-    }
-    EXPECT_EQ(FILEDESC_RegistryCount(), before);
+    expectEachRefused(dir, cases);
 }
 
 TEST_F(FykReader, EveryTruncationOfAValidFileIsRefused) {
@@ -540,8 +604,8 @@ TEST_F(FykReader, HugeAndValuelessLinesStillLoad) {
     std::string hugeLine(100000, 'x');
     std::string hugeKeyed = "DESCRIPTION=" + std::string(100000, '=') + hugeLine;
     const std::string inputs[] = {
-        fykFile(hugeLine + "\r\n" + hugeKeyed + "\r\nBEGIN Column\r\n" + hugeKeyed +
-                "\r\nNAME=" + hugeLine + "\r\nEND Column"),
+        fykFile(hugeLine + "\r\n" + hugeKeyed + "\r\nBEGIN Column\r\n" + hugeLine +
+                "\r\nNAME=" + std::string(256, 'x') + "\r\nEND Column"),
         fykFile("NAME\r\nTABLENAME\r\nTABLENAME=\r\n=\r\n==\r\n=value\r\nBEGIN Column\r\n"
                 "NAME\r\nLARGEUR=\r\nTYPE_CIBLE=1\r\nFMT_CIBLE=\r\nFMT_CIBLE=,\r\n"
                 "CARDELIMDEBUT\r\nEND Column\r\nBEGIN Primary Key\r\nCOMPOSANTE\r\nNAME\r\n"
@@ -592,30 +656,51 @@ TEST_F(FykRoundTrip, TextsAsTypedComeBackIdentical) {
     EXPECT_STREQ(l->Description, "C:\\new\\table");
 }
 
-// Opening appends the columns and renumbers and validates them once, at the end.
-TEST_F(FykReader, OpensADescriptionOfAHundredThousandColumns) {
-    const int n = 100000;
+// Opening appends the columns and renumbers and validates them once, at the end; one column
+// more than the limit is refused as it is read.
+TEST_F(FykReader, OpensADescriptionOfAsManyColumnsAsTheLimitAndRefusesOneMore) {
+    const int n = FILEDESC_MAX_COLUMNS;
     std::string text = "BEGIN MorvexFylatek\r\n\tBEGIN File\r\n\t\tTYPESTRUCTFILE=1";
     for (int i = 1; i <= n; ++i) {
         text += "\r\n\t\tBEGIN Column\r\n\t\t\tNAME=" +
                 (i == n / 2 ? "1bad"s : "C" + std::to_string(i)) +
                 "\r\n\t\t\tLARGEUR=" + std::to_string(1 + i % 3) + "\r\n\t\tEND Column";
     }
-    text += "\r\n\tEND File\r\nEND MorvexFylatek";
+    const std::string end = "\r\n\tEND File\r\nEND MorvexFylatek";
     std::string path = dir.file("wide.fyk");
-    writeAll(path, text);
+    writeAll(path, text + end);
     morvex::TraceCapture capture;
     DescPtr d(FILEDESC_OpenFileDesc(path.c_str()));
     ASSERT_TRUE(d);
     ASSERT_EQ(LDCG_Count(d->columns), n);
     ColumnDesc* last = static_cast<ColumnDesc*>(d->columns->last->lParam1);
     EXPECT_EQ(last->Position, n);
-    // Widths 2, 3, 1 repeated: 33 333 rounds of 6 characters, then the last column's 2.
-    EXPECT_EQ(last->StartPosition, 33333 * 6 + 1);
-    EXPECT_EQ(last->EndPosition, 33333 * 6 + 2);
+    // Widths 2, 3, 1 repeated: 10 922 rounds of 6 characters, then the last column's 2.
+    EXPECT_EQ(last->StartPosition, 10922 * 6 + 1);
+    EXPECT_EQ(last->EndPosition, 10922 * 6 + 2);
     EXPECT_EQ(FILEDESC_SearchColumnByPos(d.get(), n / 2)->hasWarning, 1);
     EXPECT_EQ(FILEDESC_SearchColumnByPos(d.get(), n / 2 + 1)->hasWarning, 0);
     EXPECT_EQ(d->isModified, 0);
+
+    writeAll(path, text + "\r\n\t\tBEGIN Column\r\n\t\t\tNAME=Z\r\n\t\tEND Column" + end);
+    std::string error;
+    EXPECT_EQ(FILEDESC_OpenFileDesc(path.c_str(), &error), nullptr);
+    EXPECT_EQ(error, "Le fichier de format '" + path +
+                         "' est invalide : plus de 32767 colonnes "
+                         "(ligne " +
+                         std::to_string(3 + 4 * n + 1) + ").");
+}
+
+// A named pipe, a device or a folder given as a description is refused at once.
+TEST_F(FykReader, RefusesWhatIsNotARegularFileWithoutWaiting) {
+    const std::string fifo = dir.file("tube.fyk");
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    for (const std::string& path : {fifo, std::string("/dev/zero"), dir.path()}) {
+        std::string error;
+        morvex::TraceCapture capture;
+        EXPECT_EQ(FILEDESC_OpenFileDesc(path.c_str(), &error), nullptr);
+        EXPECT_EQ(error.rfind("Le fichier de format '" + path + "' est un", 0), 0u) << error;
+    }
 }
 
 TEST_F(FykReader, OpenFileDescLoadsAFileAndAMissingFileGivesNothing) {

@@ -1,7 +1,7 @@
 #include "foundation/registry.h"
-#include "foundation/testing/files.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cstdlib>
@@ -9,6 +9,9 @@
 #include <fstream>
 #include <sstream>
 #include <thread>
+
+#include "foundation/testing/files.h"
+#include "foundation/trace.h"
 
 namespace fs = std::filesystem;
 using morvex::SettingsKey;
@@ -253,8 +256,24 @@ TEST_F(Registry, RandomBytesNeverCrashTheReader) {
 TEST_F(Registry, HugeFileOrAFolderInItsPlaceFailCleanlyAndStayUntouched) {
     std::string big(9 * 1024 * 1024, 'x');
     writeAll(file(), big);
-    EXPECT_EQ(REG_ouvrirAcces("MorvexFylatek", REG_KEY_ALL_ACCESS, nullptr), 0);
+    {
+        morvex::TraceCapture capture;
+        EXPECT_EQ(REG_ouvrirAcces("MorvexFylatek", REG_KEY_ALL_ACCESS, nullptr), 0);
+        EXPECT_NE(capture.text().find("\n[REG] Le fichier de paramètres '" + file().string() +
+                                      "' dépasse la taille permise (8 388 608 octets). Les "
+                                      "paramètres ne sont ni lus ni écrits."),
+                  std::string::npos)
+            << capture.text();
+    }
     EXPECT_EQ(fs::file_size(file()), big.size());
+    // A named pipe in its place is refused at once, never waited on.
+    fs::remove(file());
+    ASSERT_EQ(mkfifo(file().c_str(), 0600), 0);
+    {
+        morvex::TraceCapture capture;
+        EXPECT_EQ(REG_ouvrirAcces("MorvexFylatek", REG_KEY_ALL_ACCESS, nullptr), 0);
+        EXPECT_NE(capture.text().find("est un tube nommé"), std::string::npos) << capture.text();
+    }
     fs::remove(file());
     fs::create_directories(file());
     EXPECT_EQ(REG_ouvrirAcces("MorvexFylatek", REG_KEY_ALL_ACCESS, nullptr), 0);

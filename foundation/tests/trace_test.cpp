@@ -69,6 +69,57 @@ TEST(Trace, OpenFileNeverFollowsAPlantedLinkAndCreatesAPrivateFile) {
     EXPECT_EQ(st.st_mode & 0777, 0600u);
 }
 
+// A log that another user created beforehand, a named pipe at the log's place, or a log in a
+// folder that everybody may write without the sticky bit: refused (the pipe without waiting),
+// the file left as it was, and the trace goes to the private default folder with a warning.
+TEST(Trace, OpenLogRefusesAFileOthersControlAndFallsBackToThePrivateFolder) {
+    morvex::testing::TempDir dir("trace");
+    const std::string state = dir.file("state");
+    setenv("XDG_STATE_HOME", state.c_str(), 1);
+    const std::string shared = dir.file("shared");
+    ASSERT_EQ(mkdir(shared.c_str(), 0700), 0);
+    const std::string foreign = dir.write("shared/foreign.log", "theirs");
+    ASSERT_EQ(chown(foreign.c_str(), geteuid() + 1, getegid()), 0);
+    const std::string fifo = shared + "/tube.log";
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    const std::string open = dir.file("open");
+    ASSERT_EQ(mkdir(open.c_str(), 0700), 0);
+    ASSERT_EQ(chmod(open.c_str(), 0777), 0);  // mkdir's mode goes through the umask
+    const std::string sticky = dir.file("sticky");
+    ASSERT_EQ(mkdir(sticky.c_str(), 0700), 0);
+    ASSERT_EQ(chmod(sticky.c_str(), 01777), 0);
+
+    struct Case {
+        std::string path;
+        const char* reason;  // part of the warning; nullptr when the log is taken
+    };
+    const Case cases[] = {
+        {foreign, "appartient à un autre utilisateur"},
+        {fifo, "n'est pas un fichier ordinaire"},
+        {open + "/morvexcli.log", "peut être modifié par d'autres utilisateurs"},
+        {sticky + "/morvexcli.log", nullptr},
+        {shared + "/mine.log", nullptr},
+    };
+    for (const Case& c : cases) {
+        std::string warning;
+        const std::string opened = morvex::traceOpenLog(c.path, &warning);
+        morvex::trace("requete");
+        morvex::traceClose();
+        const std::string name = c.path.substr(c.path.find_last_of('/') + 1);
+        if (c.reason) {
+            EXPECT_NE(warning.find(c.reason), std::string::npos) << c.path << ": " << warning;
+            EXPECT_EQ(opened, state + "/MorvexFylatek/" + name);
+            EXPECT_EQ(morvex::testing::readFile(opened), "requete");
+        } else {
+            EXPECT_EQ(warning, "") << c.path;
+            EXPECT_EQ(opened, c.path);
+            EXPECT_EQ(morvex::testing::readFile(c.path), "requete");
+        }
+    }
+    EXPECT_EQ(morvex::testing::readFile(foreign), "theirs");
+    unsetenv("XDG_STATE_HOME");
+}
+
 TEST(Trace, LinesFromSeveralThreadsNeverInterleave) {
     TraceCapture capture;
     std::vector<std::thread> threads;

@@ -20,8 +20,9 @@
 #include <memory>
 #include <string>
 
-#include "foundation/trace.h"
+#include "foundation/inputfile.h"
 #include "foundation/owned.h"
+#include "foundation/trace.h"
 
 const char* const DOWNLOAD_AGENT = "Test Application";
 
@@ -109,6 +110,7 @@ struct Transfer {
     long long total = 0;                      // body bytes written so far
     EVP_MD_CTX* digest = nullptr;             // SHA-256 of the body so far (not owned)
     const std::atomic<bool>* stop = nullptr;  // the caller's stop request, or nullptr
+    std::string reason;                       // why it failed, in French, once known
 
     ~Transfer() { discard(); }
     // Closes and removes the temporary file, if any.
@@ -132,7 +134,9 @@ bool openTemporary(Transfer& t) {
     std::string templ = parentDirectory(t.localPath) + "/.morvexsetup-XXXXXX";
     const int fd = mkostemp(templ.data(), O_CLOEXEC);
     if (fd < 0) {
-        morvex::trace("\nImpossible d'ouvrir le fichier [%s]", t.localPath.c_str());
+        t.reason = morvex::systemErrorText(errno);
+        morvex::trace("\nImpossible d'ouvrir le fichier [%s]\nErreur : %s", t.localPath.c_str(),
+                      t.reason.c_str());
         return false;
     }
     t.fd = fd;
@@ -183,7 +187,8 @@ size_t onBody(char* data, size_t size, size_t count, void* user) {
         const ssize_t w = write(t.fd, data + done, n - done);
         if (w < 0 && errno == EINTR) continue;
         if (w <= 0) {
-            morvex::trace("\nErreur : %i", errno);
+            t.reason = morvex::systemErrorText(w < 0 ? errno : EIO);
+            morvex::trace("\nErreur : %s", t.reason.c_str());
             t.writeFailed = true;
             return 0;
         }
@@ -209,13 +214,15 @@ void traceOpenFailure(const std::string& text) {
 bool install(Transfer& t, const std::string& expected) {
     if (fsync(t.fd) != 0 || close(t.fd) != 0) {
         t.fd = -1;
-        morvex::trace("\nErreur : %i", errno);
+        t.reason = morvex::systemErrorText(errno);
+        morvex::trace("\nErreur : %s", t.reason.c_str());
         return false;
     }
     t.fd = -1;
     if (!expected.empty()) {
         const std::string got = t.digest ? finishSha256(t.digest) : std::string();
         if (got != expected) {
+            t.reason = "empreinte SHA-256 différente";
             morvex::trace("\nEmpreinte SHA-256 différente pour [%s] : attendue %s, reçue %s",
                           t.localPath.c_str(), expected.c_str(), got.c_str());
             return false;
@@ -227,7 +234,9 @@ bool install(Transfer& t, const std::string& expected) {
     if (stat(t.localPath.c_str(), &old) == 0 && S_ISREG(old.st_mode)) mode = old.st_mode & 07777;
     chmod(t.tempPath.c_str(), mode);
     if (rename(t.tempPath.c_str(), t.localPath.c_str()) != 0) {
-        morvex::trace("\nImpossible d'ouvrir le fichier [%s]", t.localPath.c_str());
+        t.reason = morvex::systemErrorText(errno);
+        morvex::trace("\nImpossible d'ouvrir le fichier [%s]\nErreur : %s", t.localPath.c_str(),
+                      t.reason.c_str());
         return false;
     }
     t.tempPath.clear();
@@ -260,20 +269,71 @@ bool DOWNLOAD_IsAllowedUrl(const char* url) {
 
 std::string DOWNLOAD_FileSha256(const char* path) {
     if (!path) return {};
-    std::ifstream in(path, std::ios::binary);
+    morvex::FilePtr in(morvex::openInputFile(path, nullptr));
     if (!in) return {};
     Digest ctx = newSha256();
     if (!ctx) return {};
     std::array<char, 65536> buffer{};
-    while (in) {
-        in.read(buffer.data(), buffer.size());
-        if (in.gcount() > 0) EVP_DigestUpdate(ctx.get(), buffer.data(), in.gcount());
-    }
-    if (in.bad()) return {};
+    size_t got = 0;
+    while ((got = fread(buffer.data(), 1, buffer.size(), in.get())) > 0)
+        EVP_DigestUpdate(ctx.get(), buffer.data(), got);
+    if (ferror(in.get())) return {};
     return finishSha256(ctx.get());
 }
 
-bool DOWNLOAD_File(const char* url, const char* localPath, const DOWNLOAD_OPTIONS* options) {
+std::string DOWNLOAD_CurlErrorText(int code) {
+    switch (static_cast<CURLcode>(code)) {
+        case CURLE_OK:
+            return "aucune erreur";
+        case CURLE_UNSUPPORTED_PROTOCOL:
+            return "protocole refusé";
+        case CURLE_URL_MALFORMAT:
+            return "adresse invalide";
+        case CURLE_COULDNT_RESOLVE_PROXY:
+        case CURLE_COULDNT_RESOLVE_HOST:
+            return "serveur introuvable";
+        case CURLE_COULDNT_CONNECT:
+            return "connexion au serveur impossible";
+        case CURLE_PARTIAL_FILE:
+            return "transfert interrompu avant la fin du fichier";
+        case CURLE_HTTP_RETURNED_ERROR:
+            return "refusé par le serveur";
+        case CURLE_WRITE_ERROR:
+            return "écriture du fichier impossible";
+        case CURLE_READ_ERROR:
+            return "lecture impossible";
+        case CURLE_OUT_OF_MEMORY:
+            return "mémoire insuffisante";
+        case CURLE_OPERATION_TIMEDOUT:
+            return "délai dépassé";
+        case CURLE_ABORTED_BY_CALLBACK:
+            return "interrompu à la demande";
+        case CURLE_TOO_MANY_REDIRECTS:
+            return "trop de redirections";
+        case CURLE_GOT_NOTHING:
+            return "le serveur n'a rien répondu";
+        case CURLE_SEND_ERROR:
+            return "erreur d'envoi sur le réseau";
+        case CURLE_RECV_ERROR:
+            return "erreur de réception sur le réseau";
+        case CURLE_SSL_CONNECT_ERROR:
+            return "connexion sécurisée impossible";
+        case CURLE_PEER_FAILED_VERIFICATION:
+        case CURLE_SSL_CACERT_BADFILE:
+            return "certificat du serveur refusé";
+        case CURLE_FILESIZE_EXCEEDED:
+            return "fichier trop grand";
+        case CURLE_BAD_CONTENT_ENCODING:
+            return "contenu mal encodé";
+        default:
+            return "erreur de transfert " + std::to_string(code);
+    }
+}
+
+namespace {
+
+bool downloadFile(const char* url, const char* localPath, const DOWNLOAD_OPTIONS* options,
+                  std::string& reason) {
     if (!url || !localPath || !*localPath) return false;
     const DOWNLOAD_OPTIONS defaults;
     const DOWNLOAD_OPTIONS& opt = options ? *options : defaults;
@@ -281,13 +341,15 @@ bool DOWNLOAD_File(const char* url, const char* localPath, const DOWNLOAD_OPTION
 
     morvex::trace("\nInternetOpenUrl:[%s]", url);
     if (!DOWNLOAD_IsAllowedUrl(url)) {
-        traceOpenFailure("adresse refusée (HTTPS exigé, HTTP seulement vers la machine locale)");
+        reason = "adresse refusée (HTTPS exigé, HTTP seulement vers la machine locale)";
+        traceOpenFailure(reason);
         return false;
     }
     std::string expected;
     if (!opt.expectedSha256.empty()) {
         expected = normaliseDigest(opt.expectedSha256);
         if (expected.empty()) {
+            reason = "empreinte SHA-256 invalide dans la liste des fichiers";
             morvex::trace("\nEmpreinte SHA-256 invalide [%s]", opt.expectedSha256.c_str());
             return false;
         }
@@ -296,7 +358,8 @@ bool DOWNLOAD_File(const char* url, const char* localPath, const DOWNLOAD_OPTION
     morvex::Owned<CURL, curl_easy_cleanup> curl(curl_easy_init());
     Digest digest = expected.empty() ? Digest() : newSha256();
     if (!curl || (!expected.empty() && !digest)) {
-        traceOpenFailure("initialisation du client impossible");
+        reason = "initialisation du client impossible";
+        traceOpenFailure(reason);
         return false;
     }
     morvex::Owned<curl_slist, curl_slist_free_all> headers(
@@ -334,16 +397,33 @@ bool DOWNLOAD_File(const char* url, const char* localPath, const DOWNLOAD_OPTION
     curl_easy_setopt(c, CURLOPT_NOPROGRESS, 0L);
 
     const CURLcode rc = curl_easy_perform(c);
-    if (rc == CURLE_OK && t.fd >= 0) return install(t, expected);
+    if (rc == CURLE_OK && t.fd >= 0) {
+        const bool installed = install(t, expected);
+        reason = t.reason;
+        return installed;
+    }
 
     if (t.refused) {
+        reason = "refusé par le serveur : " + t.statusLine;
         traceOpenFailure(t.statusLine);
     } else if (t.fileFailed || t.writeFailed) {
-        // already traced where it happened
+        reason = t.reason;  // already traced where it happened
     } else if (!t.opened) {
+        reason = DOWNLOAD_CurlErrorText(rc);
         traceOpenFailure(errorText[0] ? errorText : curl_easy_strerror(rc));
     } else {
-        morvex::trace("\nErreur : %i", static_cast<int>(rc));
+        reason = DOWNLOAD_CurlErrorText(rc);
+        morvex::trace("\nErreur : %s", reason.c_str());
     }
     return false;
+}
+
+}  // namespace
+
+bool DOWNLOAD_File(const char* url, const char* localPath, const DOWNLOAD_OPTIONS* options,
+                   std::string* reason) {
+    std::string why;
+    const bool ok = downloadFile(url, localPath, options, why);
+    if (reason) *reason = ok ? std::string() : why.empty() ? "échec du téléchargement" : why;
+    return ok;
 }

@@ -24,7 +24,15 @@ extern const char* const DOWNLOAD_AGENT;
 // Downloads `url` to `localPath` (replacing the file when it exists), with the traces of the
 // update program. True when the whole body was received and installed; false on any failure,
 // the previous file then being untouched. Any thread may call it; options may be nullptr.
-bool DOWNLOAD_File(const char* url, const char* localPath, const DOWNLOAD_OPTIONS* options);
+// `reason` (when not null) receives why it failed, in French words ("délai dépassé", "disque
+// plein", "empreinte SHA-256 différente", "refusé par le serveur : HTTP/1.1 404 Not Found"...).
+bool DOWNLOAD_File(const char* url, const char* localPath, const DOWNLOAD_OPTIONS* options,
+                   std::string* reason = nullptr);
+
+// The French words for a libcurl result code (CURLcode), as a failed transfer tells it:
+// "délai dépassé" for a timeout, "transfert interrompu avant la fin du fichier"...; "erreur de
+// transfert <n>" for a code without words of its own.
+std::string DOWNLOAD_CurlErrorText(int code);
 
 // True when `url` may be fetched: an https address, or an http one whose host is a loopback
 // address ("localhost", 127.x.x.x, [::1]).

@@ -7,9 +7,10 @@
 
 #include <cerrno>
 #include <cstdlib>
-#include <fstream>
 #include <memory>
+#include <sstream>
 
+#include "foundation/inputfile.h"
 #include "foundation/owned.h"
 #include "foundation/registry.h"
 #include "foundation/trace.h"
@@ -81,7 +82,7 @@ std::string rawPath(const std::string& url) {
     return url.substr(0, url.find_first_of("?#"));
 }
 
-morvex::UiAnswer ask(const LIVEUPDATE_HOOKS& hooks, const char* caption, const char* text,
+morvex::UiAnswer ask(const LIVEUPDATE_HOOKS& hooks, const char* caption, const std::string& text,
                      morvex::UiButtons buttons, morvex::UiIcon icon) {
     if (!hooks.ask) {
         return buttons == morvex::UiButtons::Ok ? morvex::UiAnswer::Ok : morvex::UiAnswer::No;
@@ -134,8 +135,14 @@ std::string LIVEUPDATE_LocalName(const std::string& url, bool* allowed) {
 bool LIVEUPDATE_ReadManifest(const std::string& path, std::vector<LIVEUPDATE_ENTRY>* entries) {
     if (!entries) return false;
     entries->clear();
-    std::ifstream in(path, std::ios::binary);
-    if (!in) return false;
+    std::string text;
+    std::string error;
+    if (!morvex::readInputFile(path.c_str(), LIVEUPDATE_MAX_MANIFEST, text, &error,
+                               "Le fichier de description")) {
+        morvex::trace("\n%s", error.c_str());
+        return false;
+    }
+    std::istringstream in(text);
     std::string raw;
     while (std::getline(in, raw)) {
         std::string line;
@@ -214,14 +221,14 @@ LIVEUPDATE_RESULT LIVEUPDATE_Run(const LIVEUPDATE_JOB& job, const LIVEUPDATE_HOO
         if (hooks.status) hooks.status(text);
     };
     const auto download = [&](const std::string& url, const std::string& path,
-                              const std::string& sha256) {
+                              const std::string& sha256, std::string* reason) {
         DOWNLOAD_OPTIONS options;
         options.connectTimeoutSeconds = job.connectTimeoutSeconds;
         options.stallTimeoutSeconds = job.stallTimeoutSeconds;
         options.expectedSha256 = sha256;
         options.stop = job.stop;
         if (hooks.busy) hooks.busy(true);
-        const bool ok = DOWNLOAD_File(url.c_str(), path.c_str(), &options);
+        const bool ok = DOWNLOAD_File(url.c_str(), path.c_str(), &options, reason);
         if (hooks.busy) hooks.busy(false);
         return ok;
     };
@@ -229,7 +236,8 @@ LIVEUPDATE_RESULT LIVEUPDATE_Run(const LIVEUPDATE_JOB& job, const LIVEUPDATE_HOO
     // 1. The manifest, saved in the target directory.
     status("Connexion au serveur pour récupérer le fichier de description...");
     const std::string manifest = dir + "/" + LIVEUPDATE_MANIFEST_NAME;
-    if (!download(LIVEUPDATE_ManifestUrl(job.server), manifest, std::string())) {
+    std::string reason;
+    if (!download(LIVEUPDATE_ManifestUrl(job.server), manifest, std::string(), &reason)) {
         result.end = stopped() ? LIVEUPDATE_END::Stopped : LIVEUPDATE_END::ManifestUnreachable;
         return result;
     }
@@ -259,6 +267,7 @@ LIVEUPDATE_RESULT LIVEUPDATE_Run(const LIVEUPDATE_JOB& job, const LIVEUPDATE_HOO
         return result;
     }
     if (hooks.progressRange) hooks.progressRange(result.entries);
+    std::string failures;  // one line per failed entry: its name and why
     for (int i = 0; i < result.entries; ++i) {
         if (stopped()) {
             result.end = LIVEUPDATE_END::Stopped;
@@ -269,21 +278,35 @@ LIVEUPDATE_RESULT LIVEUPDATE_Run(const LIVEUPDATE_JOB& job, const LIVEUPDATE_HOO
         status(e.url);
         if (hooks.rowStatus) hooks.rowStatus(i, LIVEUPDATE_ROW_RUNNING);
         bool ok = false;
+        reason.clear();
         if (!e.nameAllowed) {
             morvex::trace("\nNom de fichier refusé [%s]", e.localName.c_str());
+            reason = "nom de fichier refusé";
         } else {
-            ok = download(e.url, dir + "/" + e.localName, e.sha256);
+            ok = download(e.url, dir + "/" + e.localName, e.sha256, &reason);
         }
-        if (!ok) ++result.failures;
+        if (!ok) {
+            ++result.failures;
+            failures += "\n" + e.localName + " : " + reason;
+        }
         if (hooks.rowStatus) hooks.rowStatus(i, ok ? LIVEUPDATE_ROW_DONE : LIVEUPDATE_ROW_ERROR);
         if (hooks.rowAttempted) hooks.rowAttempted(i);
         if (hooks.progress) hooks.progress(i + 1);
     }
 
-    // 6. The installation script.
+    // 6. The installation script, only over a complete download: an install step run over
+    // the files of an earlier version, or a file that failed its digest, is no installation.
     status("Terminé");
     if (stopped()) {
         result.end = LIVEUPDATE_END::Stopped;
+        return result;
+    }
+    if (result.failures > 0) {
+        ask(hooks, "Morvex Online Setup",
+            std::to_string(result.failures) + " fichier(s) sur " + std::to_string(result.entries) +
+                " n'ont pas pu être téléchargés : l'installation n'est pas lancée." + failures,
+            UiButtons::Ok, UiIcon::Error);
+        result.end = LIVEUPDATE_END::DownloadFailed;
         return result;
     }
     if (ask(hooks, "Morvex Online Setup",

@@ -30,6 +30,8 @@ extern const char* const LIVEUPDATE_ROW_ERROR;    // "ERREUR"
 
 // The longest manifest line kept; the rest of a longer line is ignored.
 constexpr size_t LIVEUPDATE_MAX_LINE = 1023;
+// The largest manifest read (a few hundred lines are expected): a larger one is refused.
+constexpr size_t LIVEUPDATE_MAX_MANIFEST = 1 << 20;
 
 // One manifest entry: one file to download.
 struct LIVEUPDATE_ENTRY {
@@ -44,6 +46,7 @@ enum class LIVEUPDATE_END {
     ManifestUnreachable,  // the manifest could not be downloaded
     ManifestUnreadable,   // the saved manifest could not be opened
     DownloadDeclined,     // "No" to the download question
+    DownloadFailed,       // a file could not be downloaded: nothing was installed
     InstallDeclined,      // "No" to the installation question
     StartDeclined,        // "No" to the start question
     Started,              // morvex was started
@@ -57,7 +60,8 @@ struct LIVEUPDATE_HOOKS {
     std::function<void(const std::string& text)> status;  // the page's status text
     // A new list row (index from 0) with its local name and address.
     std::function<void(int row, const std::string& name, const std::string& url)> addRow;
-    // The status column of a row ("En cours...", "Terminé." or "ERREUR").
+    // The status column of a row ("En cours...", "Terminé." or "ERREUR"; the reasons of the
+    // failures are told together once every download has been tried).
     std::function<void(int row, const std::string& text)> rowStatus;
     // The row's download has been attempted: tick it and scroll to the next one.
     std::function<void(int row)> rowAttempted;
@@ -101,7 +105,8 @@ std::string LIVEUPDATE_LocalName(const std::string& url, bool* allowed);
 
 // Reads a manifest: one entry per line (line ends removed, a line cut after LIVEUPDATE_MAX_LINE
 // characters, blank lines skipped); a line may carry, after the address and a blank, the file's
-// SHA-256. False when the file cannot be opened.
+// SHA-256. False when the file cannot be opened, is no regular file or is larger than
+// LIVEUPDATE_MAX_MANIFEST (traced).
 bool LIVEUPDATE_ReadManifest(const std::string& path, std::vector<LIVEUPDATE_ENTRY>* entries);
 
 // Runs the procedure to its end (the caller's worker thread). Never throws.

@@ -2,6 +2,7 @@
 // and the trace of every step.
 #include "setup/core/download.h"
 
+#include <curl/curl.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
@@ -114,18 +115,24 @@ TEST_F(Download, AFailedTransferLeavesThePreviousFileUntouched) {
         std::string url;
         std::string digest;
         std::string expectedTrace;
+        std::string reason;  // what the caller is told
     };
     const Case cases[] = {
         {"missing on the server", server_->url() + "/pkg/none.zip", "",
-         "\nErreur InternetOpenUrl\nErreur : HTTP/1.0 404 File not found"},
-        {"cut short", truncating->url() + "/pkg/tool.zip", "", "OK\n[Downloading=10]\nErreur : 18"},
+         "\nErreur InternetOpenUrl\nErreur : HTTP/1.0 404 File not found",
+         "refusé par le serveur : HTTP/1.0 404 File not found"},
+        {"cut short", truncating->url() + "/pkg/tool.zip", "",
+         "OK\n[Downloading=10]\nErreur : transfert interrompu avant la fin du fichier",
+         "transfert interrompu avant la fin du fichier"},
         {"nobody listening",
          "http://127.0.0.1:" + std::to_string(morvex::testing::freeLoopbackPort()) + "/x.zip", "",
-         "\nErreur InternetOpenUrl\nErreur : "},
+         "\nErreur InternetOpenUrl\nErreur : ", "connexion au serveur impossible"},
         {"wrong digest", abc, wrongDigest,
          "\nEmpreinte SHA-256 différente pour [" + target_.file("keep.txt") + "] : attendue " +
-             wrongDigest + ", reçue " + kAbcSha256},
-        {"malformed digest", abc, "12345", "\nEmpreinte SHA-256 invalide [12345]"},
+             wrongDigest + ", reçue " + kAbcSha256,
+         "empreinte SHA-256 différente"},
+        {"malformed digest", abc, "12345", "\nEmpreinte SHA-256 invalide [12345]",
+         "empreinte SHA-256 invalide dans la liste des fichiers"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
@@ -136,7 +143,9 @@ TEST_F(Download, AFailedTransferLeavesThePreviousFileUntouched) {
         options.stallTimeoutSeconds = 5;
         morvex::TraceCapture trace;
 
-        EXPECT_FALSE(DOWNLOAD_File(c.url.c_str(), local.c_str(), &options));
+        std::string reason;
+        EXPECT_FALSE(DOWNLOAD_File(c.url.c_str(), local.c_str(), &options, &reason));
+        EXPECT_EQ(reason, c.reason);
 
         EXPECT_EQ(readFile(local), "precious");
         EXPECT_EQ(listDirectory(target_.path()), std::vector<std::string>{"keep.txt"});
@@ -148,9 +157,28 @@ TEST_F(Download, ALocalFileThatCannotBeCreatedIsReported) {
     const std::string url = publish("a.txt", "a");
     const std::string local = target_.file("missing-folder/a.txt");
     morvex::TraceCapture trace;
-    EXPECT_FALSE(DOWNLOAD_File(url.c_str(), local.c_str(), nullptr));
-    EXPECT_EQ(trace.text(),
-              "\nInternetOpenUrl:[" + url + "]OK\nImpossible d'ouvrir le fichier [" + local + "]");
+    std::string reason;
+    EXPECT_FALSE(DOWNLOAD_File(url.c_str(), local.c_str(), nullptr, &reason));
+    EXPECT_EQ(trace.text(), "\nInternetOpenUrl:[" + url + "]OK\nImpossible d'ouvrir le fichier [" +
+                                local + "]\nErreur : fichier ou dossier introuvable");
+    EXPECT_EQ(reason, "fichier ou dossier introuvable");
+}
+
+// What a failed transfer tells, in words rather than the client library's numbers.
+TEST(DownloadErrorText, GivesFrenchWordsForTheClientLibraryCodes) {
+    const std::pair<CURLcode, const char*> cases[] = {
+        {CURLE_OPERATION_TIMEDOUT, "délai dépassé"},
+        {CURLE_PARTIAL_FILE, "transfert interrompu avant la fin du fichier"},
+        {CURLE_COULDNT_RESOLVE_HOST, "serveur introuvable"},
+        {CURLE_COULDNT_CONNECT, "connexion au serveur impossible"},
+        {CURLE_PEER_FAILED_VERIFICATION, "certificat du serveur refusé"},
+        {CURLE_TOO_MANY_REDIRECTS, "trop de redirections"},
+        {CURLE_WRITE_ERROR, "écriture du fichier impossible"},
+        {CURLE_RECV_ERROR, "erreur de réception sur le réseau"},
+        {CURLE_ABORTED_BY_CALLBACK, "interrompu à la demande"},
+        {static_cast<CURLcode>(9999), "erreur de transfert 9999"},
+    };
+    for (const auto& [code, text] : cases) EXPECT_EQ(DOWNLOAD_CurlErrorText(code), text) << code;
 }
 
 TEST(DownloadAddress, OnlyHttpsOrHttpToThisMachineIsAllowed) {

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 #include <stdlib.h>
+#include <sys/stat.h>
 
 #include <deque>
 #include <filesystem>
@@ -83,6 +84,29 @@ TEST(LiveUpdateManifest, ReadsOneEntryPerLineWithOptionalDigest) {
     // A long line is cut, not split into a second entry.
     EXPECT_EQ(entries[2].url, longUrl.substr(0, LIVEUPDATE_MAX_LINE));
     EXPECT_EQ(entries[3].localName, "last.txt");
+}
+
+// A manifest that is no regular file or is larger than the limit is refused, with its reason
+// traced, before any of it is read.
+TEST(LiveUpdateManifest, RefusesANamedPipeAndAManifestOverItsLimit) {
+    TempDir dir("setup_manifest");
+    const std::string fifo = dir.file("tube.txt");
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    const std::string big = dir.write("big.txt", "https://h.example/a.zip\n");
+    fs::resize_file(big, LIVEUPDATE_MAX_MANIFEST + 1);
+    const std::pair<std::string, std::string> cases[] = {
+        {fifo, "est un tube nommé"},
+        {big, "dépasse la taille permise (1 048 576 octets)"},
+    };
+    for (const auto& [path, reason] : cases) {
+        std::vector<LIVEUPDATE_ENTRY> entries(1);
+        morvex::TraceCapture trace;
+        EXPECT_FALSE(LIVEUPDATE_ReadManifest(path, &entries));
+        EXPECT_TRUE(entries.empty());
+        EXPECT_NE(trace.text().find("Le fichier de description '" + path + "' " + reason),
+                  std::string::npos)
+            << trace.text();
+    }
 }
 
 TEST(LiveUpdateServer, EnvironmentOverridesSettingsWhichOverrideTheDefault) {
@@ -269,7 +293,10 @@ TEST_F(LiveUpdateRun, AnUnreachableManifestEndsSilently) {
     EXPECT_FALSE(fs::exists(target() + "/liveupdate.txt"));
 }
 
-TEST_F(LiveUpdateRun, FailedEntriesShowErrorAndDoNotStopTheOthers) {
+// A failed download (its digest differs, the server cut it short, it is missing) does not stop
+// the others, but nothing is installed over an incomplete set: no installation question, no
+// script, no start question, and the reasons are told in French words.
+TEST_F(LiveUpdateRun, FailedEntriesShowErrorDoNotStopTheOthersAndNothingIsInstalled) {
     auto truncating = LocalServer::runScript(
         work_.write("truncating.py", morvex::testing::truncatingServerScript()));
     ASSERT_NE(truncating, nullptr);
@@ -280,14 +307,25 @@ TEST_F(LiveUpdateRun, FailedEntriesShowErrorAndDoNotStopTheOthers) {
     std::ofstream(target() + "/three.txt") << "old three";
     writeManifest(url("/one.txt") + "\n" + url("/missing.txt") + "\n" + truncating->url() +
                   "/cut.bin\n" + url("/three.txt") + " " + wrong + "\n" + url("/one.txt") + "\n");
+    std::ofstream(target() + "/install.sh") << "echo ran > installed.txt\n";
     Recorder rec;
-    rec.answers = {UiAnswer::Yes, UiAnswer::No};
+    rec.answers = {UiAnswer::Yes, UiAnswer::Yes, UiAnswer::Yes};
     morvex::TraceCapture trace;
 
     const LIVEUPDATE_RESULT result = run(rec);
 
     EXPECT_EQ(result.entries, 5);
     EXPECT_EQ(result.failures, 3);
+    EXPECT_EQ(result.end, LIVEUPDATE_END::DownloadFailed);
+    EXPECT_EQ(result.installStatus, -1);
+    EXPECT_FALSE(fs::exists(target() + "/installed.txt"));
+    EXPECT_EQ(rec.questions,
+              (std::vector<std::string>{
+                  kDownloadQuestion,
+                  "Morvex Online Setup|3 fichier(s) sur 5 n'ont pas pu être téléchargés : "
+                  "l'installation n'est pas lancée.\nmissing.txt : refusé par le serveur : "
+                  "HTTP/1.0 404 File not found\ncut.bin : transfert interrompu avant la fin du "
+                  "fichier\nthree.txt : empreinte SHA-256 différente"}));
     EXPECT_EQ(rec.rowStatuses,
               (std::vector<std::string>{"0:En cours...", "0:Terminé.", "1:En cours...", "1:ERREUR",
                                         "2:En cours...", "2:ERREUR", "3:En cours...", "3:ERREUR",
@@ -313,6 +351,9 @@ TEST_F(LiveUpdateRun, HostileNamesAreRefusedAndNothingIsWrittenOutside) {
     const LIVEUPDATE_RESULT result = run(rec);
 
     EXPECT_EQ(result.failures, 4);
+    EXPECT_EQ(result.end, LIVEUPDATE_END::DownloadFailed);
+    EXPECT_NE(rec.questions.back().find("\n../escape.txt : nom de fichier refusé"),
+              std::string::npos);
     EXPECT_EQ(rec.rowStatuses[1], "0:ERREUR");
     EXPECT_EQ(rec.rowStatuses.back(), "4:Terminé.");
     EXPECT_FALSE(fs::exists(work_.file("escape.txt")));

@@ -100,6 +100,29 @@ TEST_F(MorvexSetupYes, InstallsARelease) {
               std::string::npos);
 }
 
+// A file that fails its digest: the earlier install script present in the folder is not run,
+// the end message is not given, and the status says the update failed.
+TEST_F(MorvexSetupYes, AFailedDigestRunsNoInstallStepAndEndsWithFailure) {
+    root_.write("release/1.4/tool.zip", "new bytes");
+    root_.write("MorvexFylatek/liveupdate.txt",
+                url("/release/1.4/tool.zip") + " " + std::string(64, 'a') + "\r\n");
+    const std::string previous = "echo installed > install.log\n";
+    target_.write("install.sh", previous);
+
+    const SetupRun run = runSetup(server_->url(), "--yes --dir '" + target_.path() + "'");
+
+    EXPECT_NE(run.status, 0) << run.output;
+    EXPECT_FALSE(fs::exists(target_.file("install.log")));
+    EXPECT_FALSE(fs::exists(target_.file("tool.zip")));
+    EXPECT_EQ(run.output.find("L'installation de Morvex est terminée"), std::string::npos)
+        << run.output;
+    EXPECT_NE(run.output.find("\n(e) Morvex Online Setup : 1 fichier(s) sur 1 n'ont pas pu être "
+                              "téléchargés : l'installation n'est pas lancée.\ntool.zip : "
+                              "empreinte SHA-256 différente"),
+              std::string::npos)
+        << run.output;
+}
+
 TEST_F(MorvexSetupYes, AnUnreachableServerEndsWithFailure) {
     const std::string nowhere =
         "http://127.0.0.1:" + std::to_string(morvex::testing::freeLoopbackPort());

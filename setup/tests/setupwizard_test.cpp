@@ -155,9 +155,14 @@ void SetupWizardTest::downloadsTheListedFilesAndShowsEachRowsOutcome() {
     QCOMPARE(page->statusLabel()->text(), QStringLiteral("Terminé"));
     QCOMPARE(page->progressBar()->maximum(), 3);
     QCOMPARE(page->progressBar()->value(), 3);
+    // A file missing: the failure is told and no installation is offered.
     QCOMPARE(person.questions.size(), size_t{2});
     QCOMPARE(person.questions[0], std::string("MorvexSoft LiveUpdate|Télécharger les fichiers ?"));
-    QCOMPARE(page->result().end, LIVEUPDATE_END::InstallDeclined);
+    QCOMPARE(person.questions[1],
+             std::string("Morvex Online Setup|1 fichier(s) sur 3 n'ont pas pu être téléchargés : "
+                         "l'installation n'est pas lancée.\nmissing.bin : refusé par le serveur : "
+                         "HTTP/1.0 404 File not found"));
+    QCOMPARE(page->result().end, LIVEUPDATE_END::DownloadFailed);
     QVERIFY(fs::exists(target.file("tool.zip")));
     QVERIFY(!fs::exists(target.file("missing.bin")));
 }

@@ -1,7 +1,9 @@
 // The compiler on its own: directive recognition, compilation of calls and functions, linking
 // and its error messages.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -165,6 +167,30 @@ TEST_F(Compiler, ListingShowsEachInstructionWithItsTargets) {
     EXPECT_TRUE(Contains(listing, "\n[sl:002][005]STACK PUSH [8]"));
     EXPECT_TRUE(Contains(listing, "\n[sl:002][007]CALL FUNCTION [go]@10"));
     EXPECT_TRUE(Contains(listing, "\n[sl:000][010]FUNCTION [Go]"));
+}
+
+}  // namespace
+
+namespace {
+
+// A named pipe, a device or a file larger than the limit given as a template is refused at
+// once with its reason, never waited on nor read without end.
+TEST_F(TemplateTest, LoadFileRefusesWhatIsNoRegularFileAndAFileOverItsLimit) {
+    const std::string fifo = dir_.file("tube.tpl");
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    const std::string big = dir_.write("big.tpl", "x");
+    std::filesystem::resize_file(big, TEMPLATE_MAX_FILE + 1);  // sparse: nothing written
+    const std::pair<std::string, std::string> cases[] = {
+        {fifo, "Le modèle '" + fifo + "' est un tube nommé, pas un fichier ordinaire."},
+        {"/dev/zero", "Le modèle '/dev/zero' est un périphérique, pas un fichier ordinaire."},
+        {big, "Le modèle '" + big + "' dépasse la taille permise (16 777 216 octets)."},
+    };
+    for (const auto& [path, reason] : cases) {
+        trace_.clear();
+        EXPECT_EQ(TEMPLATE_LoadFile(path.c_str()), nullptr) << path;
+        EXPECT_NE(trace_.text().find("\n[TEMPLATE_LoadFile] : " + reason), std::string::npos)
+            << trace_.text();
+    }
 }
 
 }  // namespace

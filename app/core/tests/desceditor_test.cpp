@@ -352,3 +352,55 @@ TEST(DescEditProperties, SetByNameOrRefusedWithTheReason) {
     EXPECT_EQ(DESCEDIT_MoveColumnTo(d.d, d.col("C"), 4),
               "La position 4 n'existe pas : la description a 3 colonne(s).");
 }
+
+namespace {
+
+// Two columns whose names a database takes for one are refused, whichever way the name comes
+// (a renamed column, a new one); a name that only differs beyond ASCII letters is another name.
+TEST(DescEditNames, RefusesANameAnotherColumnHasAsADatabaseComparesNames) {
+    Desc d({"Code", "Ville"});
+    ColumnDesc fields = *d.col("Ville");
+    std::strcpy(fields.code, "CODE");
+    EXPECT_EQ(DESCEDIT_ApplyDetail(d.d, d.col("Ville"), fields),
+              "Une autre colonne s'appelle déjà « Code » : deux colonnes d'une table ne peuvent "
+              "pas avoir le même nom (« CODE »).");
+    EXPECT_NE(d.col("Ville"), nullptr);
+    ColumnDesc added = DESCEDIT_NewColumnFields("ville");
+    EXPECT_NE(DESCEDIT_ApplyDetail(d.d, nullptr, added), "");
+    EXPECT_EQ(d.order(), "Code1Ville2");
+    // The column keeps its own name in another case, and "É" is not "é" to a database.
+    std::strcpy(fields.code, "VILLE");
+    EXPECT_EQ(DESCEDIT_ApplyDetail(d.d, d.col("Ville"), fields), "");
+    EXPECT_EQ(DESCEDIT_ApplyDetail(d.d, nullptr, DESCEDIT_NewColumnFields("\xC3\xA9t\xC3\xA9")),
+              "");
+    EXPECT_EQ(DESCEDIT_ApplyDetail(d.d, nullptr, DESCEDIT_NewColumnFields("\xC3\x89t\xC3\xA9")),
+              "");
+    EXPECT_EQ(d.order(),
+              "Code1VILLE2\xC3\xA9t\xC3\xA9"
+              "3\xC3\x89t\xC3\xA9"
+              "4");
+}
+
+// A text longer than its field is refused with the limit, never kept cut.
+TEST(DescEditTexts, RefusesATextLongerThanItsFieldAndKeepsOneThatFits) {
+    Desc d({"A"});
+    ColumnDesc fields = *d.col("A");
+    const std::string long2000(2000, 'd');
+    EXPECT_EQ(DESCEDIT_ReadColumnTexts(&fields, "A", long2000),
+              "La description de la colonne dépasse 1 024 octets (2 000 octets) : rien n'est "
+              "enregistré.");
+    EXPECT_STREQ(fields.Description, "");
+    EXPECT_EQ(DESCEDIT_ReadColumnTexts(&fields, std::string(257, 'c'), ""),
+              "Le code de la colonne dépasse 256 octets (257 octets) : rien n'est enregistré.");
+    EXPECT_EQ(DESCEDIT_ReadColumnTexts(&fields, "A", std::string(1024, 'd')), "");
+    EXPECT_EQ(std::strlen(fields.Description), 1024u);
+    EXPECT_EQ(DESCEDIT_FormatRefusal(DATATYPE_DATE, std::string(64, 'j')),
+              "Le format dépasse 63 octets (64 octets) : rien n'est enregistré.");
+    EXPECT_EQ(DESCEDIT_FormatRefusal(DATATYPE_VARIABLECHAR, std::string(64, '1')), "");
+    EXPECT_EQ(DESCEDIT_SetProperty(d.d, "table", std::string(64, 't')),
+              "La valeur de table dépasse 63 octets (64 octets) : rien n'est enregistré.");
+    EXPECT_STREQ(d.d->TableName, "CLIENT");
+    EXPECT_EQ(DESCEDIT_SetProperty(d.d, "table", std::string(63, 't')), "");
+}
+
+}  // namespace

@@ -277,21 +277,52 @@ TEST_F(TextImport, SemicolonLayoutKeepsTabsInsideCells) {
 }
 
 TEST_F(TextImport, OverLongLinesAreCutWithOneMessageEach) {
-    std::string path = layout(STRUCTFILE_FIXED, {{"NAME", 3000}});
-    std::string text =
-        std::string(100000, 'x') + "\n" + std::string(2046, 'y') + "\n" + std::string(3000, 'z');
+    std::string path = layout(STRUCTFILE_FIXED, {{"NAME", 1}, {"TYPE", 3000}});
+    std::string text = "a" + std::string(100000, 'x') + "\nb" + std::string(2045, 'y') + "\nc" +
+                       std::string(3000, 'z');
     ASSERT_EQ(import(text, path), 0);
     ASSERT_EQ(count(), 3);
-    EXPECT_EQ(strlen(col(1)->code), 256u);  // code field limit
+    EXPECT_STREQ(col(3)->code, "c");
     ASSERT_EQ(port_.messages.size(), 2u);
     EXPECT_EQ(port_.messages[0],
               "Aperçu des résultats|Attention! Une ligne trop longue a été tronquée.");
 }
 
-TEST_F(TextImport, DescriptionCellIsCutToItsField) {
+// A name or a description longer than its field, or two names a database takes for one:
+// nothing is imported, and the message says which line and which limit.
+TEST_F(TextImport, TextsLongerThanTheirFieldOrRepeatedNamesAreRefusedAndNothingIsImported) {
     std::string path = layout(STRUCTFILE_DELIMITED, {{"NAME", 0}, {"DESCRIPTION", 0}});
-    ASSERT_EQ(import("N\t" + std::string(2000, 'd'), path), 0);
-    EXPECT_EQ(strlen(col(1)->Description), 1024u);
+    const std::string caption = "Chargement à partir d'une description|";
+    const std::pair<std::string, std::string> cases[] = {
+        {"A\tok\nN\t" + std::string(2000, 'd'), "Ligne 2 : la description dépasse 1 024 octets."},
+        {std::string(257, 'n') + "\tx", "Ligne 1 : le nom de colonne dépasse 256 octets."},
+        {"Code\tx\nVille\ty\nCODE\tz", "Des colonnes auraient le même nom : « Code », « CODE »."},
+    };
+    for (const auto& [text, message] : cases) {
+        port_.messages.clear();
+        EXPECT_EQ(import(text, path), 1) << message;
+        EXPECT_EQ(count(), 0);
+        EXPECT_EQ(port_.messages,
+                  std::vector<std::string>{caption + message + " Rien n'a été importé."});
+    }
+    // Against the columns the description already has, too.
+    ASSERT_EQ(import("Ville\tx", path), 0);
+    EXPECT_EQ(import("VILLE\ty", path), 1);
+    EXPECT_EQ(count(), 1);
+    // A description that fills its field is kept whole.
+    ASSERT_EQ(import("N\t" + std::string(1024, 'd'), path), 0);
+    EXPECT_EQ(strlen(col(2)->Description), 1024u);
+}
+
+TEST_F(TextImport, ATextLargerThanTheLimitIsRefusedWhole) {
+    std::string path = layout(STRUCTFILE_DELIMITED, {{"NAME", 0}, {"DESCRIPTION", 0}});
+    const std::string text(TXTDESC_TEXT_MAX + 1, '\n');
+    EXPECT_EQ(import(text, path), 1);
+    EXPECT_EQ(count(), 0);
+    EXPECT_EQ(port_.messages,
+              std::vector<std::string>{"Chargement à partir d'une description|Le texte à importer "
+                                       "dépasse la taille permise (16 777 216 octets). Rien n'a "
+                                       "été importé."});
 }
 
 TEST_F(TextImport, BytesZeroAnd255NeverBreakTheImport) {
@@ -349,7 +380,7 @@ TEST_F(TextImport, WidthsBeyondTheLineLimitAreRefusedAndNothingIsImported) {
         {"NOM\tVARCHAR\t-1", 0, sizeRefused(1)},
         {"NOM\tVARCHAR\t0", 0, sizeRefused(1)},
         {"TAUX\tDECIMAL\t10,2147483647", 1, sizeRefused(1)},
-        {ok + "TAUX\tDECIMAL\t" + std::to_string(l - 10) + ",20\n" + ok, 1,
+        {ok + "TAUX\tDECIMAL\t" + std::to_string(l - 10) + ",20\nID2\tINT\t9\n", 1,
          zrtRefused("TAUX", l + 12LL)},
         {ok + "SOLDE\tNUMERIC\t" + limit, 1, zrtRefused("SOLDE", l + 2LL)},
     };
