@@ -14,6 +14,7 @@
 #include <strings.h>
 #include <vector>
 
+#include "foundation/inputfile.h"
 #include "foundation/utf8.h"
 
 namespace {
@@ -229,7 +230,7 @@ std::string notationChars(const std::string& notation) {
 std::string DATAFILE_ReadSample(const char* path) {
     std::string sample;
     if (!path) return sample;
-    FILE* f = fopen(path, "rb");
+    FILE* f = morvex::openInputFile(path, nullptr);  // a named pipe or a device is no sample
     if (!f) return sample;
     setvbuf(f, nullptr, _IONBF, 0);  // one read straight into the sample
     sample.resize(DATAFILE_SAMPLE_SIZE);
@@ -415,11 +416,10 @@ int DATAFILE_DetectHeader(const std::string& text, const char* endOfLine, const 
     struct Column {
         int numbers = 0, decimals = 0, dates = 0, texts = 0;
         size_t minLength = SIZE_MAX, maxLength = 0;
-        std::vector<std::string> seen;  // texts, for the repeat of a header cell
+        bool repeatsHeader = false;     // a value below is the first record's cell itself
     };
     std::vector<Column> columns;
     int records = 0;
-    constexpr size_t kSeenPerColumn = 2000;
     splitRecords(text, eol, delimiter ? std::string_view(delimiter) : std::string_view(), quote,
                  [&](const std::vector<FieldSpan>& fields, size_t) {
                      if (records++ == 0) {
@@ -446,7 +446,7 @@ int DATAFILE_DetectHeader(const std::string& text, const char* endOfLine, const 
                          }
                          col.minLength = std::min(col.minLength, v.size());
                          col.maxLength = std::max(col.maxLength, v.size());
-                         if (col.seen.size() < kSeenPerColumn) col.seen.push_back(v);
+                         if (v == first[c]) col.repeatsHeader = true;
                      }
                      return true;
                  });
@@ -497,8 +497,7 @@ int DATAFILE_DetectHeader(const std::string& text, const char* endOfLine, const 
         const std::string h = lowerAscii(first[c]);
         if (h.empty()) continue;
         if (std::find(names.begin(), names.end(), h) != names.end()) return 0;
-        const auto& seen = columns[c].seen;
-        if (std::find(seen.begin(), seen.end(), first[c]) != seen.end()) return 0;
+        if (columns[c].repeatsHeader) return 0;
         names.push_back(h);
     }
     return names.empty() ? 0 : 1;

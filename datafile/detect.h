@@ -13,7 +13,8 @@ constexpr size_t DATAFILE_SAMPLE_SIZE = 256 * 1024;
 // Most records of the sample that the delimiter, quoting and header guesses look at.
 constexpr int DATAFILE_SAMPLE_RECORDS = 5000;
 
-// The first DATAFILE_SAMPLE_SIZE bytes of the file at `path` (empty when it cannot be read).
+// The first DATAFILE_SAMPLE_SIZE bytes of the file at `path` (empty when it cannot be read or
+// is not a regular file).
 std::string DATAFILE_ReadSample(const char* path);
 
 // What `sample` is when it is not text: "gzip", "zstd", "xz", "bzip2", "zip", "7z",
