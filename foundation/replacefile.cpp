@@ -10,6 +10,8 @@
 #include <cstring>
 #include <filesystem>
 
+#include "foundation/inputfile.h"
+
 namespace fs = std::filesystem;
 
 namespace morvex {
@@ -22,29 +24,10 @@ std::atomic<unsigned> temporaryCount{0};
 }  // namespace
 
 std::string fileErrorText(int error) {
-    switch (error) {
-        case EACCES:
-        case EPERM:
-            return "accès refusé";
-        case ENOENT:
-            return "le dossier n'existe pas";
-        case ENOTDIR:
-            return "un élément du chemin n'est pas un dossier";
-        case EISDIR:
-            return "c'est un dossier";
-        case ENOSPC:
-            return "le disque est plein";
-        case EDQUOT:
-            return "le quota du disque est atteint";
-        case EROFS:
-            return "le support est en lecture seule";
-        case ENAMETOOLONG:
-            return "le nom est trop long";
-        case EIO:
-            return "erreur d'entrée-sortie";
-        default:
-            return error ? strerror(error) : "l'écriture a échoué";
-    }
+    if (error == 0) return "l'écriture a échoué";
+    // A file being written that is missing has no folder to go in.
+    if (error == ENOENT) return "le dossier n'existe pas";
+    return systemErrorText(error);
 }
 
 bool writeFileReplacing(const std::string& target,

@@ -7,7 +7,8 @@
 
 namespace morvex {
 
-// Why a file operation failed, in French, from an errno value.
+// Why writing a file failed, in French, from an errno value: systemErrorText's words, a
+// missing path being a missing folder.
 std::string fileErrorText(int error);
 
 // Writes `target` without ever leaving it half-written: `write` fills a new file beside it (same
