@@ -21,6 +21,7 @@
 #include "app/windowplacement.h"
 #include "datafile/detect.h"
 #include "filedesc/filedesc.h"
+#include "filedesc/names.h"
 #include "foundation/uiport.h"
 #include "foundation/utf8.h"
 
@@ -199,6 +200,11 @@ ProjectPropertiesDialog::ProjectPropertiesDialog(FileDesc* desc, bool creating, 
     connect(buttons, &QDialogButtonBox::rejected, this, &ProjectPropertiesDialog::reject);
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(tabs);
+    refusal_ = new QLabel;
+    refusal_->setWordWrap(true);
+    refusal_->setStyleSheet("color: #c00000");
+    refusal_->hide();
+    layout->addWidget(refusal_);
     layout->addWidget(buttons);
     placeOnParent(this, parent, QSize(560, 620));
 
@@ -228,8 +234,23 @@ void ProjectPropertiesDialog::readExampleShape() {
     if (shape.quote != '\0') quoteChar_->setText(QString(QChar::fromLatin1(shape.quote)));
 }
 
-void ProjectPropertiesDialog::apply() {
-    if (!desc_) return;
+bool ProjectPropertiesDialog::apply() {
+    if (!desc_) return false;
+    // A pasted line end or tab in a name would be written, and the file refused when opened.
+    const struct {
+        const char* what;
+        const QLineEdit* field;
+    } names[] = {{"du projet", name_}, {"de la base de données", database_},
+                 {"du schéma", schema_}, {"de la table", table_}};
+    for (const auto& n : names) {
+        const std::string refusal = FILEDESC_NameRefusal(n.what, n.field->text().toUtf8().constData());
+        if (!refusal.empty()) {
+            refusal_->setText(QString::fromStdString(refusal));
+            refusal_->show();
+            return false;
+        }
+    }
+    refusal_->hide();
     copyField(desc_->ProjectName, FILEDESC_PROJECTNAME_MAX, name_->text());
     const QByteArray description = description_->toPlainText().toUtf8();  // empty: cleared
     FILEDESC_SetDescription(desc_, description.isEmpty() ? nullptr : description.constData());
@@ -256,11 +277,11 @@ void ProjectPropertiesDialog::apply() {
     desc_->LenFixedLine = fixedLine_->isChecked() ? lineLength_->value() : 0;
     desc_->BeginFromLine = firstLine_->value();
     desc_->isModified = 1;
+    return true;
 }
 
 void ProjectPropertiesDialog::accept() {
-    apply();
-    QDialog::accept();
+    if (apply()) QDialog::accept();
 }
 
 }  // namespace morvex

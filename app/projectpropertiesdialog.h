@@ -15,6 +15,7 @@
 struct FileDesc;
 class QCheckBox;
 class QComboBox;
+class QLabel;
 class QLineEdit;
 class QPlainTextEdit;
 class QRadioButton;
@@ -44,10 +45,12 @@ public:
     QSpinBox* firstLineField() const { return firstLine_; }
     QCheckBox* fixedLineBox() const { return fixedLine_; }
     QSpinBox* lineLengthField() const { return lineLength_; }
+    QLabel* refusalLabel() const { return refusal_; }
 
-    // Writes the fields into the description and marks it modified.
-    void apply();
-    // Applies, then closes the dialog.
+    // Writes the fields into the description and marks it modified; false (told under the
+    // fields, nothing written) when a name typed holds a character no name may hold.
+    bool apply();
+    // Applies, then closes the dialog; stays open when applying was refused.
     void accept() override;
 
 private:
@@ -60,6 +63,7 @@ private:
     QLineEdit* database_;
     QLineEdit* schema_;
     QLineEdit* table_;
+    QLabel* refusal_;  // why the last apply was refused, hidden until then
     QLineEdit* example_;
     QComboBox* endOfLine_;
     QComboBox* encoding_;

@@ -4,6 +4,7 @@
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QLabel>
 #include <QLineEdit>
 #include <QRadioButton>
 #include <QSpinBox>
@@ -53,6 +54,20 @@ private slots:
         QCOMPARE(desc_->BeginFromLine, 3);
         QCOMPARE(QString(desc_->TableName), QString("CLIENT"));
         QCOMPARE(desc_->isModified, 1);
+    }
+
+    void aNameWithALineEndOrATabIsRefusedAndNothingIsWritten() {
+        ProjectPropertiesDialog dialog(desc_, false);
+        dialog.tableField()->setText("CLIENT\tS");
+        dialog.separatorButton(SEPARATOR_TAB)->setChecked(true);
+        QVERIFY(!dialog.apply());
+        QVERIFY(dialog.refusalLabel()->text().contains("de la table"));
+        QCOMPARE(QString(desc_->TableName), QString(""));
+        QCOMPARE(QString(desc_->FieldDelimiter), QString("#"));
+        QCOMPARE(desc_->isModified, 0);
+        dialog.tableField()->setText("CLIENTS");
+        QVERIFY(dialog.apply());
+        QCOMPARE(QString(desc_->TableName), QString("CLIENTS"));
     }
 
     void fixedWidthEmptiesTheSeparatorAndTheWizardProposesMonProjet() {
