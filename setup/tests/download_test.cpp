@@ -176,7 +176,7 @@ TEST(DownloadErrorText, GivesFrenchWordsForTheClientLibraryCodes) {
         {CURLE_WRITE_ERROR, "écriture du fichier impossible"},
         {CURLE_RECV_ERROR, "erreur de réception sur le réseau"},
         {CURLE_ABORTED_BY_CALLBACK, "interrompu à la demande"},
-        {static_cast<CURLcode>(9999), "erreur de transfert 9999"},
+        {CURLE_TELNET_OPTION_SYNTAX, "erreur de transfert 49"},
     };
     for (const auto& [code, text] : cases) EXPECT_EQ(DOWNLOAD_CurlErrorText(code), text) << code;
 }
