@@ -61,6 +61,26 @@ Utf8Census utf8Census(const std::string& s, morvex::Utf8End end) {
     return census;
 }
 
+// "UTF-16LE" or "UTF-16BE" when `sample` is UTF-16: by its byte order mark, or without one
+// when a zero byte stands beside nearly every character of the first kilobytes, always on the
+// same side (text of the Latin scripts); nullptr otherwise.
+const char* utf16Encoding(const std::string& sample) {
+    if (startsWith(sample, "\xFF\xFE")) return "UTF-16LE";
+    if (startsWith(sample, "\xFE\xFF")) return "UTF-16BE";
+    const size_t look = std::min<size_t>(sample.size() & ~size_t{1}, 4096);
+    if (look < 4) return nullptr;
+    size_t zeroEven = 0;
+    size_t zeroOdd = 0;
+    for (size_t i = 0; i < look; i += 2) {
+        zeroEven += sample[i] == '\0';
+        zeroOdd += sample[i + 1] == '\0';
+    }
+    const size_t pairs = look / 2;
+    if (zeroOdd * 10 >= pairs * 6 && zeroEven * 20 <= pairs) return "UTF-16LE";
+    if (zeroEven * 10 >= pairs * 6 && zeroOdd * 20 <= pairs) return "UTF-16BE";
+    return nullptr;
+}
+
 // One field of a record as the splitter finds it: its bytes in the text, protecting
 // characters included.
 struct FieldSpan {
@@ -263,8 +283,7 @@ const char* DATAFILE_DetectBinary(const std::string& sample) {
     for (const auto& sig : signatures)
         if (sample.size() >= sig.size && memcmp(sample.data(), sig.magic, sig.size) == 0)
             return sig.kind;
-    const char* encoding = DATAFILE_DetectEncoding(sample);
-    if (strncmp(encoding, "UTF-16", 6) == 0) return nullptr;
+    if (utf16Encoding(sample)) return nullptr;
     const size_t zeros = static_cast<size_t>(std::count(sample.begin(), sample.end(), '\0'));
     if (zeros >= 8 && zeros * 100 > sample.size()) return "octets nuls";
     // Compressed or packed data without a signature: control characters that no text holds
@@ -279,22 +298,7 @@ const char* DATAFILE_DetectBinary(const std::string& sample) {
 const char* DATAFILE_DetectEncoding(const std::string& sample, std::vector<int>* invalidLines) {
     if (invalidLines) invalidLines->clear();
     if (startsWith(sample, "\xEF\xBB\xBF")) return "UTF-8";
-    if (startsWith(sample, "\xFF\xFE")) return "UTF-16LE";
-    if (startsWith(sample, "\xFE\xFF")) return "UTF-16BE";
-    // UTF-16 without its mark: text of the Latin scripts has a zero byte beside nearly every
-    // character, always on the same side.
-    const size_t look = std::min<size_t>(sample.size() & ~size_t{1}, 4096);
-    if (look >= 4) {
-        size_t zeroEven = 0;
-        size_t zeroOdd = 0;
-        for (size_t i = 0; i < look; i += 2) {
-            zeroEven += sample[i] == '\0';
-            zeroOdd += sample[i + 1] == '\0';
-        }
-        const size_t pairs = look / 2;
-        if (zeroOdd * 10 >= pairs * 6 && zeroEven * 20 <= pairs) return "UTF-16LE";
-        if (zeroEven * 10 >= pairs * 6 && zeroOdd * 20 <= pairs) return "UTF-16BE";
-    }
+    if (const char* utf16 = utf16Encoding(sample)) return utf16;
     // A sample that filled its size may stop inside a character that the file completes; a
     // shorter one is the whole file, which then ends inside a character.
     const morvex::Utf8End end =
