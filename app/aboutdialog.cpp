@@ -6,7 +6,7 @@
 #include <QStyle>
 #include <QVBoxLayout>
 
-#include "app/core/mainframe.h"
+#include "appcore/mainframe.h"
 
 namespace morvex {
 

@@ -10,8 +10,8 @@
 #include <algorithm>
 #include <cstring>
 
-#include "app/core/application.h"
-#include "app/core/desceditor.h"
+#include "appcore/application.h"
+#include "appcore/desceditor.h"
 #include "foundation/uiport.h"
 
 namespace morvex {

@@ -8,9 +8,9 @@
 #include <QToolTip>
 #include <algorithm>
 
-#include "app/core/application.h"
-#include "app/core/desceditor.h"
-#include "app/desktop/columnfit.h"
+#include "appcore/application.h"
+#include "appcore/desceditor.h"
+#include "desktop/columnfit.h"
 #include "app/dictionarywindow.h"
 #include "app/helppanel.h"
 #include "datadic/dico.h"

@@ -13,8 +13,8 @@
 #include <QTreeView>
 #include <QVBoxLayout>
 
-#include "app/core/application.h"
-#include "app/desktop/columnfit.h"
+#include "appcore/application.h"
+#include "desktop/columnfit.h"
 #include "app/windowplacement.h"
 #include "datadic/dico.h"
 #include "foundation/trace.h"

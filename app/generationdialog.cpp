@@ -16,10 +16,10 @@
 #include <QUrl>
 #include <QVBoxLayout>
 
-#include "app/core/application.h"
-#include "app/core/generationlog.h"
-#include "app/core/processlist.h"
-#include "app/desktop/columnfit.h"
+#include "appcore/application.h"
+#include "appcore/generationlog.h"
+#include "appcore/processlist.h"
+#include "desktop/columnfit.h"
 #include "app/qtuiport.h"
 #include "app/windowplacement.h"
 #include "filedesc/filedesc.h"

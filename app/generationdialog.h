@@ -14,7 +14,7 @@
 #include <string>
 #include <thread>
 
-#include "app/core/generationlog.h"
+#include "appcore/generationlog.h"
 #include "foundation/task.h"
 
 struct FileDesc;

@@ -14,10 +14,10 @@
 #include <string>
 #include <vector>
 
-#include "app/core/mainframe.h"
-#include "app/desktop/pictures.h"
-#include "app/desktop/qtmessages.h"
-#include "app/desktop/translations.h"
+#include "appcore/mainframe.h"
+#include "desktop/pictures.h"
+#include "desktop/qtmessages.h"
+#include "desktop/translations.h"
 #include "app/mainwindow.h"
 #include "app/qtuiport.h"
 #include "app/screenshots.h"

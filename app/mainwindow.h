@@ -3,7 +3,7 @@
 // bar and status bar from which every command starts, drag and drop, and the start-up and exit
 // sequences that run inside it.
 //
-// Owned by the user-interface thread; it works on gcontexte (app/core/application.h), whose
+// Owned by the user-interface thread; it works on gcontexte (appcore/application.h), whose
 // openFiles list owns the open descriptions. Worker threads never call it directly: the Qt UI
 // port queues their reports.
 #pragma once

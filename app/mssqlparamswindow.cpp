@@ -11,8 +11,8 @@
 #include <QVBoxLayout>
 #include <cstring>
 
-#include "app/core/application.h"
-#include "app/core/processlist.h"
+#include "appcore/application.h"
+#include "appcore/processlist.h"
 #include "app/qtuiport.h"
 #include "app/windowplacement.h"
 #include "filedesc/filedesc.h"

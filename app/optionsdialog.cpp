@@ -12,8 +12,8 @@
 #include <cstring>
 #include <functional>
 
-#include "app/core/foldersettings.h"
-#include "app/desktop/filedialog.h"
+#include "appcore/foldersettings.h"
+#include "desktop/filedialog.h"
 #include "app/qtuiport.h"
 #include "app/windowplacement.h"
 #include "foundation/utf8.h"

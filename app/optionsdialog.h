@@ -1,6 +1,6 @@
 // The Options sheet: one page "Répertoires par défaut" with every folder the programs read
 // (descriptions, templates, libraries, generated files, databases, dictionaries, logs), each
-// empty one showing what stands for it (app/core/foldersettings.h). Applying it writes the
+// empty one showing what stands for it (appcore/foldersettings.h). Applying it writes the
 // fields into the context and saves every setting. User-interface thread only.
 #pragma once
 
@@ -8,7 +8,7 @@
 #include <functional>
 #include <vector>
 
-#include "app/core/application.h"
+#include "appcore/application.h"
 
 class QGridLayout;
 class QLineEdit;

@@ -6,9 +6,9 @@
 #include <QMenu>
 #include <QStyledItemDelegate>
 
-#include "app/core/application.h"
-#include "app/core/desceditor.h"
-#include "app/desktop/columnfit.h"
+#include "appcore/application.h"
+#include "appcore/desceditor.h"
+#include "desktop/columnfit.h"
 
 namespace morvex {
 

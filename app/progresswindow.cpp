@@ -12,7 +12,7 @@
 #include <QVBoxLayout>
 #include <system_error>
 
-#include "app/desktop/columnfit.h"
+#include "desktop/columnfit.h"
 #include "app/qtuiport.h"
 #include "foundation/trace.h"
 

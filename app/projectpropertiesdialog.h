@@ -10,7 +10,7 @@
 #include <QDialog>
 #include <QString>
 
-#include "app/core/desceditor.h"
+#include "appcore/desceditor.h"
 
 struct FileDesc;
 class QCheckBox;

@@ -9,7 +9,7 @@
 #include <QMessageBox>
 #include <QThread>
 
-#include "app/desktop/filedialog.h"
+#include "desktop/filedialog.h"
 #include "app/helppanel.h"
 #include "app/mainwindow.h"
 #include "app/progresswindow.h"

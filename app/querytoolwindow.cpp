@@ -21,8 +21,8 @@
 #include <QUrl>
 #include <atomic>
 
-#include "app/core/application.h"
-#include "app/core/filetargets.h"
+#include "appcore/application.h"
+#include "appcore/filetargets.h"
 #include "app/qtuiport.h"
 #include "app/windowplacement.h"
 #include "filedesc/filedesc.h"

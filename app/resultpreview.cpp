@@ -4,8 +4,8 @@
 #include <cstring>
 #include <vector>
 
-#include "app/core/application.h"
-#include "app/core/desceditor.h"
+#include "appcore/application.h"
+#include "appcore/desceditor.h"
 #include "datafile/datafile.h"
 #include "foundation/trace.h"
 

@@ -5,7 +5,7 @@
 #include <cstdio>
 #include <vector>
 
-#include "app/core/application.h"
+#include "appcore/application.h"
 
 namespace morvex {
 

@@ -11,9 +11,9 @@
 #include <QVBoxLayout>
 #include <optional>
 
-#include "app/core/application.h"
-#include "app/core/desceditor.h"
-#include "app/core/filetargets.h"
+#include "appcore/application.h"
+#include "appcore/desceditor.h"
+#include "appcore/filetargets.h"
 #include "app/resultpreview.h"
 #include "app/windowplacement.h"
 #include "foundation/trace.h"

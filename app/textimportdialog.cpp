@@ -10,8 +10,8 @@
 #include <QVBoxLayout>
 #include <algorithm>
 
-#include "app/core/application.h"
-#include "app/core/textimport.h"
+#include "appcore/application.h"
+#include "appcore/textimport.h"
 #include "app/qtuiport.h"
 #include "app/windowplacement.h"
 #include "foundation/datadir.h"

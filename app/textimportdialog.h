@@ -2,7 +2,7 @@
 // pastes a table description written as text (one line per column, such as rows copied from a
 // spreadsheet or a web page), chooses the layout description that cuts its lines and whether
 // the ZRT correction rules apply; "Charger" appends the columns to the current description
-// through ChargerDescription (app/core/textimport.h).
+// through ChargerDescription (appcore/textimport.h).
 //
 // User-interface thread only.
 #pragma once

@@ -4,8 +4,8 @@
 #include <QScreen>
 #include <QWidget>
 
-#include "app/core/placement.h"
-#include "app/desktop/pictures.h"
+#include "appcore/placement.h"
+#include "desktop/pictures.h"
 
 namespace morvex {
 

@@ -1,4 +1,4 @@
-// Windows opened on their parent and whole on a 1024×768 screen (app/core/placement.h).
+// Windows opened on their parent and whole on a 1024×768 screen (appcore/placement.h).
 #pragma once
 
 #include <QRect>

@@ -13,7 +13,7 @@
 #include <string_view>
 #include <vector>
 
-#include "app/core/application.h"
+#include "appcore/application.h"
 #include "cli/cliport.h"
 #include "cli/cliutil.h"
 #include "cli/commands.h"

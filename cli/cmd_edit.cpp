@@ -9,8 +9,8 @@
 #include <string>
 #include <vector>
 
-#include "app/core/application.h"
-#include "app/core/desceditor.h"
+#include "appcore/application.h"
+#include "appcore/desceditor.h"
 #include "cli/cliport.h"
 #include "cli/cliutil.h"
 #include "cli/commands.h"

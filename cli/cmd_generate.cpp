@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "app/core/application.h"
+#include "appcore/application.h"
 #include "cli/cliport.h"
 #include "cli/cliutil.h"
 #include "cli/commands.h"

@@ -9,7 +9,7 @@
 #include <sstream>
 #include <string>
 
-#include "app/core/textimport.h"
+#include "appcore/textimport.h"
 #include "cli/cliport.h"
 #include "cli/cliutil.h"
 #include "cli/commands.h"

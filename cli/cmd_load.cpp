@@ -7,8 +7,8 @@
 #include <memory>
 #include <string>
 
-#include "app/core/application.h"
-#include "app/core/loadsummary.h"
+#include "appcore/application.h"
+#include "appcore/loadsummary.h"
 #include "cli/cliport.h"
 #include "cli/cliutil.h"
 #include "cli/commands.h"

@@ -10,7 +10,7 @@
 #include <cstring>
 #include <string>
 
-#include "app/core/application.h"
+#include "appcore/application.h"
 #include "cli/cliport.h"
 #include "cli/clitexts.h"
 #include "cli/commands.h"

@@ -1,13 +1,13 @@
 # cmake -DMANIFEST=<build>/include_graph.txt -DROOT=<source> -P CheckIncludeGraph.cmake
 # Fails when a file includes a header of a folder whose target its own target does not link,
-# when a library links itself back (a cycle), or when a library outside the front ends (app/,
+# when a library links itself back (a cycle), or when a library outside the front ends (app/, desktop/,
 # cli/, tallymor/, setup/) links one of them or includes Qt. The manifest is written by
 # cmake/IncludeGraph.cmake at configure time.
 cmake_minimum_required(VERSION 3.25)
 if(NOT EXISTS "${MANIFEST}")
   message(FATAL_ERROR "No include graph manifest: ${MANIFEST}")
 endif()
-set(front_ends app cli tallymor setup)
+set(front_ends app desktop cli tallymor setup)
 
 # Whether `folder` is one of the front ends or inside one.
 function(is_front_end folder out)

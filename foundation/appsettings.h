@@ -3,7 +3,7 @@
 // line may be, how many rows a load batch holds).
 //
 // The program reads them from the settings store (foundation/registry.h) into its context
-// (app/core/application.h: gcontexte, which is an APPSETTINGS) and names that context here once,
+// (appcore/application.h: gcontexte, which is an APPSETTINGS) and names that context here once,
 // before any worker starts; the libraries read it through morvex::appSettings(). The
 // user-interface thread writes the values (start-up, Options sheet) while no task runs; workers
 // only read them.

@@ -8,9 +8,9 @@
 #include <cstring>
 #include <string>
 
-#include "app/desktop/pictures.h"
-#include "app/desktop/qtmessages.h"
-#include "app/desktop/translations.h"
+#include "desktop/pictures.h"
+#include "desktop/qtmessages.h"
+#include "desktop/translations.h"
 #include "foundation/version.h"
 #include "setup/core/unattended.h"
 #include "setup/setupwizard.h"

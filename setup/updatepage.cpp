@@ -11,7 +11,7 @@
 #include <future>
 #include <memory>
 
-#include "app/desktop/columnfit.h"
+#include "desktop/columnfit.h"
 
 namespace {
 

@@ -4,9 +4,9 @@
 #include <QString>
 #include <cstdio>
 
-#include "app/desktop/pictures.h"
-#include "app/desktop/qtmessages.h"
-#include "app/desktop/translations.h"
+#include "desktop/pictures.h"
+#include "desktop/qtmessages.h"
+#include "desktop/translations.h"
 #include "calc/calculation.h"
 #include "foundation/uiport.h"
 #include "foundation/version.h"

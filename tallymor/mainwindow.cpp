@@ -13,7 +13,7 @@
 #include <QTreeWidget>
 #include <algorithm>
 
-#include "app/desktop/columnfit.h"
+#include "desktop/columnfit.h"
 #include "calc/calc.h"
 #include "foundation/replacefile.h"
 #include "foundation/uiport.h"

@@ -3,7 +3,7 @@
 #include <QApplication>
 #include <QMessageBox>
 
-#include "app/desktop/filedialog.h"
+#include "desktop/filedialog.h"
 
 namespace morvex {
 

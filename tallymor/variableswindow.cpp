@@ -4,7 +4,7 @@
 #include <QTreeWidget>
 #include <QVBoxLayout>
 
-#include "app/desktop/columnfit.h"
+#include "desktop/columnfit.h"
 
 namespace morvex {
 

@@ -18,7 +18,7 @@ ALL=(
   "fuzz_datadicxml   datadic/fuzz_datadicxml       datadic/fuzz/corpus"
   "fuzz_calc         calc/fuzz_calc                calc/fuzz/corpus"
   "fuzz_template     template/fuzz_template        template/fuzz/corpus"
-  "fuzz_textimport   app/core/fuzz_textimport      app/core/fuzz/corpus"
+  "fuzz_textimport   appcore/fuzz_textimport      appcore/fuzz/corpus"
   "fuzz_manifest     setup/fuzz_manifest           setup/core/fuzz/corpus"
 )
 

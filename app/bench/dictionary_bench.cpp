@@ -21,7 +21,7 @@
 #include <string>
 
 #include "app/bench/peakrss.h"
-#include "app/core/application.h"
+#include "appcore/application.h"
 #include "app/dictionarywindow.h"
 #include "datadic/dico.h"
 #include "foundation/trace.h"

@@ -14,8 +14,8 @@
 #include <vector>
 
 #include "app/bench/peakrss.h"
-#include "app/core/application.h"
-#include "app/core/desceditor.h"
+#include "appcore/application.h"
+#include "appcore/desceditor.h"
 #include "app/resultpreview.h"
 #include "app/splitfileview.h"
 #include "filedesc/filedesc.h"

@@ -12,8 +12,8 @@
 #include <memory>
 
 #include "app/columndetailpanel.h"
-#include "app/core/application.h"
-#include "app/core/desceditor.h"
+#include "appcore/application.h"
+#include "appcore/desceditor.h"
 #include "app/descriptionlist.h"
 #include "app/helppanel.h"
 #include "app/pkindexeswindow.h"

@@ -10,9 +10,9 @@
 #include <fstream>
 #include <sstream>
 
-#include "app/core/application.h"
-#include "app/core/desceditor.h"
-#include "app/desktop/columnfit.h"
+#include "appcore/application.h"
+#include "appcore/desceditor.h"
+#include "desktop/columnfit.h"
 #include "app/tests/apptest.h"
 #include "datadic/dico.h"
 #include "filedesc/filedesc.h"

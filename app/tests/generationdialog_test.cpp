@@ -11,8 +11,8 @@
 #include <QTreeWidget>
 #include <cstring>
 
-#include "app/core/application.h"
-#include "app/core/processlist.h"
+#include "appcore/application.h"
+#include "appcore/processlist.h"
 #include "app/tests/apptest.h"
 #include "filedesc/filedesc.h"
 #include "filedesc/process.h"

@@ -10,8 +10,8 @@
 #include <QTreeWidget>
 #include <memory>
 
-#include "app/desktop/columnfit.h"
-#include "app/core/desceditor.h"
+#include "desktop/columnfit.h"
+#include "appcore/desceditor.h"
 #include "app/descriptionlist.h"
 #include "app/mainwindow.h"
 #include "app/pkindexeswindow.h"

@@ -11,9 +11,9 @@
 #include <fstream>
 #include <sstream>
 
-#include "app/core/application.h"
+#include "appcore/application.h"
 #include "app/columndetailpanel.h"
-#include "app/core/desceditor.h"
+#include "appcore/desceditor.h"
 #include "app/descriptionlist.h"
 #include "app/dictionarywindow.h"
 #include "app/helppanel.h"

@@ -16,8 +16,8 @@
 #include <regex>
 #include <sstream>
 
-#include "app/core/application.h"
-#include "app/core/processlist.h"
+#include "appcore/application.h"
+#include "appcore/processlist.h"
 #include "app/tests/apptest.h"
 #include "filedesc/filedesc.h"
 #include "mssql/mssql.h"

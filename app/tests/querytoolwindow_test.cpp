@@ -11,7 +11,7 @@
 #include <QTextCursor>
 #include <cstring>
 
-#include "app/core/application.h"
+#include "appcore/application.h"
 #include "app/tests/apptest.h"
 #include "filedesc/filedesc.h"
 #include "foundation/testing/files.h"

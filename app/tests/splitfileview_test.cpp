@@ -8,7 +8,7 @@
 #include <fstream>
 #include <sstream>
 
-#include "app/core/application.h"
+#include "appcore/application.h"
 #include "app/tests/apptest.h"
 #include "filedesc/filedesc.h"
 

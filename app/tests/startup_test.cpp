@@ -9,7 +9,7 @@
 #include <sstream>
 #include <sys/stat.h>
 
-#include "app/core/application.h"
+#include "appcore/application.h"
 #include "app/mainwindow.h"
 #include "app/optionsdialog.h"
 #include "app/tests/apptest.h"

@@ -9,7 +9,7 @@
 #include <QPushButton>
 #include <QTest>
 
-#include "app/core/application.h"
+#include "appcore/application.h"
 #include "app/tests/apptest.h"
 #include "filedesc/filedesc.h"
 

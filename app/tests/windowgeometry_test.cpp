@@ -7,7 +7,7 @@
 #include <functional>
 #include <memory>
 
-#include "app/core/application.h"
+#include "appcore/application.h"
 #include "app/dictionarywindow.h"
 #include "app/generationdialog.h"
 #include "app/mssqlparamswindow.h"

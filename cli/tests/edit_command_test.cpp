@@ -5,7 +5,7 @@
 #include <nlohmann/json.hpp>
 #include <string>
 
-#include "app/core/desceditor.h"
+#include "appcore/desceditor.h"
 #include "cli/tests/cli_fixture.h"
 
 namespace fs = std::filesystem;

@@ -12,7 +12,7 @@
 #include <filesystem>
 #include <fstream>
 
-#include "app/desktop/columnfit.h"
+#include "desktop/columnfit.h"
 #include "foundation/testing/tempdir.h"
 #include "setup/tests/localserver.h"
 #include "setup/welcomepage.h"

@@ -13,7 +13,7 @@
 #include <memory>
 #include <sstream>
 
-#include "app/desktop/columnfit.h"
+#include "desktop/columnfit.h"
 #include "calc/calc.h"
 #include "foundation/testing/tempdir.h"
 #include "foundation/uiport_testing.h"
