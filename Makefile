@@ -1,9 +1,10 @@
 # Front door: `make demo` and `make test` work on a fresh Debian 12 machine (as root).
 BUILD ?= build
 ASAN_BUILD ?= build-asan
+CORE_BUILD ?= build-core
 JOBS ?= $(shell nproc)
 
-.PHONY: deps build demo test package asan-test bench fuzz clean
+.PHONY: deps build demo test package asan-test core-build bench fuzz clean
 
 deps:
 	@bash tools/install-deps.sh
@@ -27,6 +28,12 @@ asan-test: deps
 	@cmake --build $(ASAN_BUILD) -j $(JOBS)
 	@cd $(ASAN_BUILD) && ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 ctest --output-on-failure -j $(JOBS)
 
+# The libraries, morvexcli and their tests without the desktop programs, as on a machine that has
+# no Qt (-DMORVEX_DESKTOP=OFF); `ctest` in $(CORE_BUILD) runs them.
+core-build: deps
+	@cmake -S . -B $(CORE_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DMORVEX_DESKTOP=OFF >/dev/null
+	@cmake --build $(CORE_BUILD) -j $(JOBS)
+
 bench: build
 	@bash tools/install-deps.sh bench
 	@bash bench/run.sh $(BUILD)
@@ -39,4 +46,4 @@ fuzz:
 	@bash tools/fuzz.sh build-fuzz $(FUZZ_SECONDS)
 
 clean:
-	rm -rf $(BUILD) $(ASAN_BUILD)
+	rm -rf $(BUILD) $(ASAN_BUILD) $(CORE_BUILD)

@@ -7,7 +7,7 @@
 #     bash bench/calc.sh BUILD_DIR
 set -euo pipefail
 BUILD=$(cd "${1:-build}" && pwd)
-BENCH="$BUILD/calc/calc_bench"
+BENCH="$BUILD/bench/calc_bench"
 if [[ ! -x "$BENCH" ]]; then
     echo "calc bench: $BENCH not found (is libbenchmark-dev installed?)" >&2
     exit 1

@@ -16,7 +16,7 @@ HERE=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 BUILD=$(cd "${1:-build}" && pwd)
 OBJECTS=${DATADIC_BENCH_OBJECTS:-100000}
 RUNS=${DATADIC_BENCH_RUNS:-3}
-BENCH="$BUILD/datadic/datadic_bench"
+BENCH="$BUILD/bench/datadic_bench"
 [ -x "$BENCH" ] || { echo "datadic bench: $BENCH not found" >&2; exit 1; }
 mkdir -p "$HERE/out"
 

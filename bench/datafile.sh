@@ -4,7 +4,7 @@
 # counting the same file's ";"-separated fields (no quote handling), with hyperfine, and
 # checks the reader's peak memory with /usr/bin/time -v.
 #
-#     bash bench/datafile.sh BUILD_DIR      (a Release build with datafile/datafile_bench)
+#     bash bench/datafile.sh BUILD_DIR      (a Release build with bench/datafile_bench)
 #
 # Environment: DATAFILE_BENCH_ROWS (default 1000000, about 130 MB) sets the rows generated;
 # DATAFILE_BENCH_RUNS (default 3) the timed runs per command. The input stays in bench/out/
@@ -17,7 +17,7 @@ BUILD=$(cd "${1:-build}" && pwd)
 ROWS=${DATAFILE_BENCH_ROWS:-1000000}
 RUNS=${DATAFILE_BENCH_RUNS:-3}
 OUT="$HERE/out"
-BENCH="$BUILD/datafile/datafile_bench"
+BENCH="$BUILD/bench/datafile_bench"
 AWK=$(command -v mawk || command -v awk)
 
 bench_require datafile hyperfine python3 "$AWK" "$BENCH" /usr/bin/time

@@ -3,7 +3,7 @@
 # opening the window until its list is painted (goal under 1 s), each search typed until the
 # narrowed list is painted (goal under 50 ms), a jump anywhere in the list, and the peak RSS.
 #
-#     bash bench/dictionary_window.sh BUILD_DIR   (a Release build with app/dictionary_bench)
+#     bash bench/dictionary_window.sh BUILD_DIR   (a Release build with bench/dictionary_bench)
 #
 # Environment: DICTIONARY_BENCH_OBJECTS (default 100000), DICTIONARY_BENCH_RUNS (default 3); the
 # best figure of each measure over the runs is kept.
@@ -13,7 +13,7 @@ HERE=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 BUILD=$(cd "${1:-build}" && pwd)
 OBJECTS=${DICTIONARY_BENCH_OBJECTS:-100000}
 RUNS=${DICTIONARY_BENCH_RUNS:-3}
-BENCH="$BUILD/app/dictionary_bench"
+BENCH="$BUILD/bench/dictionary_bench"
 [ -x "$BENCH" ] || { echo "dictionary window bench: $BENCH not found" >&2; exit 1; }
 export QT_QPA_PLATFORM=offscreen
 mkdir -p "$HERE/out"

@@ -6,7 +6,7 @@
 # hyperfine run, with `morvexcli preview --rows 0 --csv` reading and writing every row of the
 # same file.
 #
-#     bash bench/editor.sh BUILD_DIR      (a Release build with app/editor_bench and morvexcli)
+#     bash bench/editor.sh BUILD_DIR      (a Release build with bench/editor_bench and morvexcli)
 set -euo pipefail
 
 HERE=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
@@ -15,7 +15,7 @@ BUILD=$(cd "${1:-build}" && pwd)
 ROWS=${EDITOR_BENCH_ROWS:-1000000}
 RUNS=${EDITOR_BENCH_RUNS:-3}
 OUT="$HERE/out"
-BENCH="$BUILD/app/editor_bench"
+BENCH="$BUILD/bench/editor_bench"
 CLI="$BUILD/cli/morvexcli"
 export QT_QPA_PLATFORM=offscreen
 

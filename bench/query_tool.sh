@@ -5,7 +5,7 @@
 # run), the longest time the window did not answer, and the peak RSS (goal under 3x the size of
 # the rows' text, which is what the shell writes).
 #
-#     bash bench/query_tool.sh BUILD_DIR      (a build with app/query_bench)
+#     bash bench/query_tool.sh BUILD_DIR      (a build with bench/query_bench)
 set -euo pipefail
 
 HERE=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
@@ -14,7 +14,7 @@ BUILD=$(cd "${1:-build}" && pwd)
 ROWS=${QUERY_BENCH_ROWS:-1000000}
 RUNS=${QUERY_BENCH_RUNS:-3}
 OUT="$HERE/out"
-BENCH="$BUILD/app/query_bench"
+BENCH="$BUILD/bench/query_bench"
 export QT_QPA_PLATFORM=offscreen
 
 bench_require query hyperfine python3 sqlite3 "$BENCH" /usr/bin/time

@@ -52,6 +52,9 @@ int Postfixer(CalcContext* ctx, CalcTermQueue* infix, CalcTermQueue* postfix);
 int Est_Prioritaire(const CalcTerm* top, const CalcTerm* incoming);
 TREE_NODE* Arboriser(CalcContext* ctx, PILE* pile, TREE* tree, TREE_NODE* parent, int where,
                      int depth);
+// Builds the tree of one statement from its infix terms (ownership taken): false on a failure
+// already posted.
+bool CalcBuildStatement(CalcContext* ctx, CalcTermQueue* infix, CalcStatement* statement);
 
 // Recognisers: 1 when the construct was read (terms appended, position moved), else 0.
 int Est_Une_Expression_Primaire(CalcContext* ctx, CalcTermQueue* terms, const char** pos);

@@ -6,7 +6,10 @@
 include(GNUInstallDirs)
 set(MORVEX_INSTALL_DATADIR ${CMAKE_INSTALL_DATADIR}/morvex)
 set(MORVEX_INSTALL_DOCDIR ${CMAKE_INSTALL_DATADIR}/doc/morvex-fylatek)
-set(MORVEX_PROGRAMS morvex morvexcli tallymor morvexsetup tabstrap lintrim linenum)
+set(MORVEX_PROGRAMS morvexcli tabstrap lintrim linenum)
+if(MORVEX_DESKTOP)
+  list(APPEND MORVEX_PROGRAMS morvex tallymor morvexsetup)
+endif()
 
 install(TARGETS ${MORVEX_PROGRAMS} RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 

@@ -482,8 +482,27 @@ void WriteFileHeader(FILE* out, FileDesc* desc) {
     fprintf(out, "\n %s/\n", stars.c_str());
 }
 
-int TEMPLATE_ExecuteFunction(RUNTIME_CTX* caller, const char* name, LINE* t, int count, FILE* out) {
-    if (!caller || !name || !t) return 1;
+namespace {
+
+// One running function: its context, the instructions it runs and where its text goes.
+struct Frame {
+    RUNTIME_CTX* caller;
+    RUNTIME_CTX* ctx;
+    LINE* t;
+    int count;
+    FILE* out;
+    std::vector<char> buf = std::vector<char>(TEMPLATE_LINE_MAX + 1);
+    ColumnDesc* column = nullptr;
+    bool verbose = tplinternal::detailedTrace();
+
+    int size() const { return static_cast<int>(buf.size()); }
+    // The instruction's text with its variables replaced, in `buf`.
+    void substitute() { CompileString(ctx, column, buf.data(), size(), t, count, out); }
+};
+
+// The context of a call of `name`, or nullptr when the call must not run (calls nested too
+// deep, a function that does not exist).
+RUNTIME_CTX* enterFunction(RUNTIME_CTX* caller, const char* name, LINE* t, int count) {
     tplinternal::RunState& rs = tplinternal::runState();
     if (rs.callDepth >= TEMPLATE_MAX_CALL_DEPTH) {
         if (!rs.aborted)
@@ -492,10 +511,10 @@ int TEMPLATE_ExecuteFunction(RUNTIME_CTX* caller, const char* name, LINE* t, int
                          "récursion sans fin ? La génération est arrêtée.",
                          TEMPLATE_MAX_CALL_DEPTH, name));
         rs.aborted = true;
-        return 1;
+        return nullptr;
     }
     RUNTIME_CTX* ctx = RUNTIME_CTX_New(caller->description);
-    if (!ctx) return 1;
+    if (!ctx) return nullptr;
     snprintf(ctx->targetDirectory, sizeof ctx->targetDirectory, "%s", caller->targetDirectory);
     trace("\n[TEMPLATE_ExecuteFunction] Processing execution...");
     ctx->pc = RUNTIME_FindFunction(name, t, count);
@@ -505,14 +524,205 @@ int TEMPLATE_ExecuteFunction(RUNTIME_CTX* caller, const char* name, LINE* t, int
             "fonction a appeler '%s' n'a pas ete trouvee).",
             ctx->pc, name);
         RUNTIME_CTX_Destroy(ctx);
-        return 1;
+        return nullptr;
     }
-    ++rs.callDepth;
-    const bool verbose = tplinternal::detailedTrace();
+    return ctx;
+}
+
+// Counts one instruction against the generation's budget: false once it is spent (told once).
+bool withinBudget() {
+    tplinternal::RunState& rs = tplinternal::runState();
     const long long limit = tplinternal::instructionLimit();
-    std::vector<char> buf(TEMPLATE_LINE_MAX + 1);
-    const int size = static_cast<int>(buf.size());
-    ColumnDesc* column = nullptr;
+    if (limit > 0 && ++rs.executed > limit) {
+        panel(morvex::PANEL_ERROR,
+              format("\n(E) Plus de %lli instructions exécutées : la génération est arrêtée.",
+                     limit));
+        rs.aborted = true;
+        return false;
+    }
+    if (limit <= 0) ++rs.executed;
+    return true;
+}
+
+// %error, %warning, %info and their message-box forms.
+void runMessage(Frame& f, const LINE& l) {
+    f.substitute();
+    const char* said = f.buf.data();
+    std::string text = said;
+    if (l.code == TPL_ERROR || l.code == TPL_MSGBOX_ERROR)
+        text = format("\nRaise error at line %i : %s", f.ctx->pc, said);
+    else if (l.code == TPL_WARNING || l.code == TPL_MSGBOX_WARNING)
+        text = format("\nWarning at line %i : %s", f.ctx->pc, said);
+    switch (l.code) {
+        case TPL_ERROR:
+            panel(morvex::PANEL_ERROR, text);
+            break;
+        case TPL_WARNING:
+            panel(morvex::PANEL_WARNING, text);
+            break;
+        case TPL_INFO:
+            panel(morvex::PANEL_INFO, text);
+            break;
+        case TPL_MSGBOX_ERROR:
+            morvex::uiPort().messageBox("Erreur", text, morvex::UiButtons::Ok,
+                                        morvex::UiIcon::Error);
+            break;
+        case TPL_MSGBOX_WARNING:
+            morvex::uiPort().messageBox("Attention!", text, morvex::UiButtons::Ok,
+                                        morvex::UiIcon::Warning);
+            break;
+        default:
+            morvex::uiPort().messageBox("Information", text, morvex::UiButtons::Ok,
+                                        morvex::UiIcon::Info);
+            break;
+    }
+}
+
+// Receives a parameter pushed by the caller into the variable the instruction names.
+void runPop(Frame& f, const LINE& l) {
+    char* top = static_cast<char*>(PILE_Pop(f.caller->stack));
+    const char* var = l.data ? l.data : "";
+    if (!top) {
+        // An inline call pushes no return address: nothing to receive then.
+        if (strcmp(var, "returnAddress") == 0) {
+            if (f.verbose) trace("\nINST_STACKPOP : (pile vide) %s", var);
+        } else {
+            panel(morvex::PANEL_ERROR,
+                  format("\n(E) Ligne %i : pile vide, le paramètre '%s' n'a pas été reçu.",
+                         f.ctx->pc, var));
+        }
+        return;
+    }
+    if (f.verbose) trace("\nINST_STACKPOP : %s", top);
+    if (*top) {
+        // The argument was substituted when it was pushed: what its values hold is never read
+        // again as template text.
+        std::string expr = format("%s=%s", var, top);
+        if (expr.size() >= f.buf.size()) expr.resize(f.buf.size() - 1);
+        memcpy(f.buf.data(), expr.c_str(), expr.size() + 1);
+        EvaluateExpression(f.ctx, f.buf.data());
+        if (f.verbose) trace("\n[INST_STACKPOP] After EvaluateExpression");
+    }
+    free(top);
+}
+
+// Pushes the substituted text onto the caller's stack (a parameter, or the value returned).
+void pushToCaller(Frame& f) {
+    char* copy = strdup(f.buf.data());
+    if (copy && !PILE_Push(f.caller->stack, copy)) free(copy);
+}
+
+void runOpenDescription(Frame& f, const LINE& l) {
+    FileDesc* opened = FILEDESC_OpenFileDesc(l.data ? l.data : "");
+    if (!opened) {
+        panel(morvex::PANEL_NOTICE,
+              format("ERREUR : Ligne %i, impossible d'ouvrir la description [%s]", f.ctx->pc,
+                     l.data ? l.data : ""));
+        return;
+    }
+    morvex::uiPort().openDescription(opened);
+    morvex::uiPort().refresh(morvex::UiRefresh::ColumnList);
+}
+
+// Runs the instruction at the frame's pc: -1 to go on at *next, else the function's result.
+int runInstruction(Frame& f, const LINE& l, int* next) {
+    RUNTIME_CTX* ctx = f.ctx;
+    char* text = f.buf.data();
+    switch (l.code) {
+        case TPL_TEXT:
+            f.substitute();
+            put(f.out, text);
+            break;
+        case TPL_WRITE:
+        case TPL_WRITELN:
+            removeLineFeeds(text);
+            f.substitute();
+            put(f.out, text);
+            if (l.code == TPL_WRITELN) put(f.out, "\n");
+            break;
+        case TPL_KEEP:
+            put(f.out, l.data ? l.data : "");
+            break;
+        case TPL_ALIGN:
+            f.substitute();
+            runAlign(text, f.out, ctx->pc);
+            break;
+        case TPL_APPLICATIONHEADER:
+            WriteFileHeader(f.out, ctx->description);
+            break;
+        case TPL_EVALUATE:
+            f.substitute();
+            EvaluateExpression(ctx, text);
+            break;
+        case TPL_FOR_EACH_COLUMN:
+        case TPL_FOR_EACH_INDEX:
+        case TPL_FOR_EACH_IDX_COLUMN:
+        case TPL_FOR_EACH_PK_COLUMN:
+        case TPL_FOR_EACH_DATAFILE_ROW:
+            *next = runLoop(ctx, f.t, &f.column);
+            break;
+        case TPL_IF:
+        case TPL_ELSEIF:
+            f.substitute();
+            if (runCondition(ctx, l, text, next) != 0) return 1;
+            break;
+        case TPL_END:
+            if (l.ifTrue == -1) return 0;
+            *next = l.ifTrue;
+            break;
+        case TPL_EXIT:
+            return 0;
+        case TPL_ERROR:
+        case TPL_MSGBOX_ERROR:
+        case TPL_WARNING:
+        case TPL_MSGBOX_WARNING:
+        case TPL_INFO:
+        case TPL_MSGBOX_INFO:
+            runMessage(f, l);
+            break;
+        case TPL_EXECSYSTEM:
+            tplinternal::runExecSystem(ctx, l, f.column, f.t, f.count, f.out);
+            break;
+        case TPL_PUSH:
+            f.substitute();
+            if (f.verbose) trace("\nINST_STACKPUSH : %s", text);
+            pushToCaller(f);
+            break;
+        case TPL_POP:
+            runPop(f, l);
+            break;
+        case TPL_CALL:
+            trace("\n[execute] Call function %s", l.data ? l.data : "");
+            TEMPLATE_ExecuteFunction(f.caller, l.data ? l.data : "", f.t, f.count, f.out);
+            break;
+        case TPL_TEMPLATE_GENERATE: {
+            char produced[TEMPLATE_PATH_MAX * 2 + 2] = "";
+            TEMPLATE_Generate(f.caller->description, l.data, f.caller->targetDirectory, produced,
+                              sizeof produced);
+            break;
+        }
+        case TPL_FILEDESC_OPEN:
+            runOpenDescription(f, l);
+            break;
+        case TPL_RETURN:
+            f.substitute();
+            pushToCaller(f);
+            return 0;
+        default:
+            break;
+    }
+    return -1;
+}
+
+}  // namespace
+
+int TEMPLATE_ExecuteFunction(RUNTIME_CTX* caller, const char* name, LINE* t, int count, FILE* out) {
+    if (!caller || !name || !t) return 1;
+    RUNTIME_CTX* ctx = enterFunction(caller, name, t, count);
+    if (!ctx) return 1;
+    tplinternal::RunState& rs = tplinternal::runState();
+    ++rs.callDepth;
+    Frame f{caller, ctx, t, count, out};
     int result = -1;
     while (result < 0) {
         if (ctx->pc < 0 || ctx->pc >= count) {
@@ -520,180 +730,17 @@ int TEMPLATE_ExecuteFunction(RUNTIME_CTX* caller, const char* name, LINE* t, int
             result = 0;
             break;
         }
-        if (tplinternal::mustStop()) {
+        if (tplinternal::mustStop() || !withinBudget()) {
             result = 1;
             break;
-        }
-        if (limit > 0 && ++rs.executed > limit) {
-            panel(morvex::PANEL_ERROR,
-                  format("\n(E) Plus de %lli instructions exécutées : la génération est arrêtée.",
-                         limit));
-            rs.aborted = true;
-            result = 1;
-            break;
-        } else if (limit <= 0) {
-            ++rs.executed;
         }
         const LINE& l = t[ctx->pc];
-        load(buf, l.data);
-        if (verbose)
+        load(f.buf, l.data);
+        if (f.verbose)
             trace("\n[TEMPLATE_ExecuteFunction][sl:%.3i][%.3i][inst=%i][data=%s]", l.line, ctx->pc,
-                  l.code, buf.data());
+                  l.code, f.buf.data());
         int next = ctx->pc + 1;
-        switch (l.code) {
-            case TPL_TEXT:
-                CompileString(ctx, column, buf.data(), size, t, count, out);
-                put(out, buf.data());
-                break;
-            case TPL_WRITE:
-            case TPL_WRITELN:
-                removeLineFeeds(buf.data());
-                CompileString(ctx, column, buf.data(), size, t, count, out);
-                put(out, buf.data());
-                if (l.code == TPL_WRITELN) put(out, "\n");
-                break;
-            case TPL_KEEP:
-                put(out, l.data ? l.data : "");
-                break;
-            case TPL_ALIGN:
-                CompileString(ctx, column, buf.data(), size, t, count, out);
-                runAlign(buf.data(), out, ctx->pc);
-                break;
-            case TPL_APPLICATIONHEADER:
-                WriteFileHeader(out, ctx->description);
-                break;
-            case TPL_EVALUATE:
-                CompileString(ctx, column, buf.data(), size, t, count, out);
-                EvaluateExpression(ctx, buf.data());
-                break;
-            case TPL_FOR_EACH_COLUMN:
-            case TPL_FOR_EACH_INDEX:
-            case TPL_FOR_EACH_IDX_COLUMN:
-            case TPL_FOR_EACH_PK_COLUMN:
-            case TPL_FOR_EACH_DATAFILE_ROW:
-                next = runLoop(ctx, t, &column);
-                break;
-            case TPL_IF:
-            case TPL_ELSEIF:
-                CompileString(ctx, column, buf.data(), size, t, count, out);
-                if (runCondition(ctx, l, buf.data(), &next) != 0) result = 1;
-                break;
-            case TPL_END:
-                if (l.ifTrue == -1)
-                    result = 0;
-                else
-                    next = l.ifTrue;
-                break;
-            case TPL_EXIT:
-                result = 0;
-                break;
-            case TPL_ERROR:
-            case TPL_MSGBOX_ERROR:
-            case TPL_WARNING:
-            case TPL_MSGBOX_WARNING:
-            case TPL_INFO:
-            case TPL_MSGBOX_INFO: {
-                CompileString(ctx, column, buf.data(), size, t, count, out);
-                std::string text = buf.data();
-                if (l.code == TPL_ERROR || l.code == TPL_MSGBOX_ERROR)
-                    text = format("\nRaise error at line %i : %s", ctx->pc, buf.data());
-                else if (l.code == TPL_WARNING || l.code == TPL_MSGBOX_WARNING)
-                    text = format("\nWarning at line %i : %s", ctx->pc, buf.data());
-                switch (l.code) {
-                    case TPL_ERROR:
-                        panel(morvex::PANEL_ERROR, text);
-                        break;
-                    case TPL_WARNING:
-                        panel(morvex::PANEL_WARNING, text);
-                        break;
-                    case TPL_INFO:
-                        panel(morvex::PANEL_INFO, text);
-                        break;
-                    case TPL_MSGBOX_ERROR:
-                        morvex::uiPort().messageBox("Erreur", text, morvex::UiButtons::Ok,
-                                                    morvex::UiIcon::Error);
-                        break;
-                    case TPL_MSGBOX_WARNING:
-                        morvex::uiPort().messageBox("Attention!", text, morvex::UiButtons::Ok,
-                                                    morvex::UiIcon::Warning);
-                        break;
-                    default:
-                        morvex::uiPort().messageBox("Information", text, morvex::UiButtons::Ok,
-                                                    morvex::UiIcon::Info);
-                        break;
-                }
-                break;
-            }
-            case TPL_EXECSYSTEM:
-                tplinternal::runExecSystem(ctx, l, column, t, count, out);
-                break;
-            case TPL_PUSH: {
-                CompileString(ctx, column, buf.data(), size, t, count, out);
-                if (verbose) trace("\nINST_STACKPUSH : %s", buf.data());
-                char* copy = strdup(buf.data());
-                if (copy && !PILE_Push(caller->stack, copy)) free(copy);
-                break;
-            }
-            case TPL_POP: {
-                char* top = static_cast<char*>(PILE_Pop(caller->stack));
-                const char* var = l.data ? l.data : "";
-                if (!top) {
-                    // An inline call pushes no return address: nothing to receive then.
-                    if (strcmp(var, "returnAddress") == 0) {
-                        if (verbose) trace("\nINST_STACKPOP : (pile vide) %s", var);
-                    } else {
-                        panel(morvex::PANEL_ERROR,
-                              format(
-                                  "\n(E) Ligne %i : pile vide, le paramètre '%s' n'a pas été reçu.",
-                                  ctx->pc, var));
-                    }
-                    break;
-                }
-                if (verbose) trace("\nINST_STACKPOP : %s", top);
-                if (*top) {
-                    // The argument was substituted when it was pushed: what its values hold is
-                    // never read again as template text.
-                    std::string expr = format("%s=%s", var, top);
-                    if (expr.size() >= buf.size()) expr.resize(buf.size() - 1);
-                    memcpy(buf.data(), expr.c_str(), expr.size() + 1);
-                    EvaluateExpression(ctx, buf.data());
-                    if (verbose) trace("\n[INST_STACKPOP] After EvaluateExpression");
-                }
-                free(top);
-                break;
-            }
-            case TPL_CALL:
-                trace("\n[execute] Call function %s", l.data ? l.data : "");
-                TEMPLATE_ExecuteFunction(caller, l.data ? l.data : "", t, count, out);
-                break;
-            case TPL_TEMPLATE_GENERATE: {
-                char produced[TEMPLATE_PATH_MAX * 2 + 2] = "";
-                TEMPLATE_Generate(caller->description, l.data, caller->targetDirectory, produced,
-                                  sizeof produced);
-                break;
-            }
-            case TPL_FILEDESC_OPEN: {
-                FileDesc* opened = FILEDESC_OpenFileDesc(l.data ? l.data : "");
-                if (!opened) {
-                    panel(morvex::PANEL_NOTICE,
-                          format("ERREUR : Ligne %i, impossible d'ouvrir la description [%s]",
-                                 ctx->pc, l.data ? l.data : ""));
-                } else {
-                    morvex::uiPort().openDescription(opened);
-                    morvex::uiPort().refresh(morvex::UiRefresh::ColumnList);
-                }
-                break;
-            }
-            case TPL_RETURN: {
-                CompileString(ctx, column, buf.data(), size, t, count, out);
-                char* copy = strdup(buf.data());
-                if (copy && !PILE_Push(caller->stack, copy)) free(copy);
-                result = 0;
-                break;
-            }
-            default:
-                break;
-        }
+        result = runInstruction(f, l, &next);
         if (result < 0) ctx->pc = next;
     }
     --rs.callDepth;

@@ -307,6 +307,8 @@ EOF
         "un transfert interrompu est dit par un numéro"
     kill "$server" 2>/dev/null
     wait "$server" 2>/dev/null
+elif [ "${MORVEX_NO_DESKTOP:-0}" = 1 ]; then
+    echo "not built: morvexsetup (a build without the desktop programs)"
 else
     failed "morvexsetup" "$SETUP est introuvable (construire d'abord)"
 fi

@@ -11,7 +11,7 @@
 #include <algorithm>
 #include <cstdio>
 
-#include "app/bench/peakrss.h"
+#include "bench/peakrss.h"
 #include "app/querytoolwindow.h"
 #include "foundation/trace.h"
 #include "sqliteload/sqlite3dll.h"

@@ -13,7 +13,7 @@
 #include <cstring>
 #include <vector>
 
-#include "app/bench/peakrss.h"
+#include "bench/peakrss.h"
 #include "appcore/application.h"
 #include "appcore/desceditor.h"
 #include "app/resultpreview.h"

@@ -20,7 +20,7 @@
 #include <cstdlib>
 #include <string>
 
-#include "app/bench/peakrss.h"
+#include "bench/peakrss.h"
 #include "appcore/application.h"
 #include "app/dictionarywindow.h"
 #include "datadic/dico.h"
