@@ -167,7 +167,9 @@ void DictionaryWindow::reload() {
     bool unreadable = false;
     DATADICXML_LOADREPORT report{};
     model_->setRows({});
-    DATADIC* dic = DICO_Open(path_.c_str(), &unreadable, &report);
+    UiError error;
+    DATADIC* dic = DICO_Open(path_.c_str(), &unreadable, &report, &error);
+    showError(error);
     const QString warning = dic ? warningFor(path_, unreadable, report) : QString();
     warning_->setText(warning);
     warning_->setVisible(!warning.isEmpty());
@@ -217,7 +219,9 @@ int DictionaryWindow::saveDictionary() {
     DICO_BuildSearchIndex(dic, &index_);
     fill(QString());
     setStatus("Enregistrement du dictionnaire");
-    const int result = DICO_Save(dic);
+    UiError error;
+    const int result = DICO_Save(dic, &error);
+    showError(error);
     setStatus("Terminé");
     return result;
 }
@@ -252,7 +256,10 @@ DictionaryWindow* dictionaryWindow() {
 
 int requestDictionarySave() {
     if (gWindow) return gWindow->saveDictionary();
-    return DICO_Save(DICO_Current());
+    UiError error;
+    const int result = DICO_Save(DICO_Current(), &error);
+    showError(error);
+    return result;
 }
 
 }  // namespace morvex

@@ -237,7 +237,9 @@ void MainWindow::initialise(SplashWindow* splash, const std::string& commandLine
     traceText(early.c_str());
 
     step(-1, "Chargement de la DLL SQLite 3...");
-    sqliteLibrary_ = SQLITE3_LoadDLL(this);
+    UiError loadError;
+    sqliteLibrary_ = SQLITE3_LoadDLL(this, SQLITE3_DEFAULT_LIBRARY, &loadError);
+    showError(loadError);
     commandAction(ITM_TOOLS_GENOPTIONS)->setEnabled(false);
     step(2, "Initialisation...");
 

@@ -320,7 +320,10 @@ int DESCEDIT_SendToDictionary(FileDesc* desc, const std::vector<ColumnDesc*>& co
     if (!desc || columns.empty()) return 0;
     const int sent = DESCEDIT_AddToDictionary(desc, columns, dictionaryPath);
     if (sent < 0) return -1;
-    return DICO_Save(DICO_Current()) == 0 ? sent : -1;
+    morvex::UiError error;
+    const bool saved = DICO_Save(DICO_Current(), &error) == 0;
+    morvex::showError(error);
+    return saved ? sent : -1;
 }
 
 int DESCEDIT_AddToDictionary(FileDesc* desc, const std::vector<ColumnDesc*>& columns,
@@ -329,7 +332,9 @@ int DESCEDIT_AddToDictionary(FileDesc* desc, const std::vector<ColumnDesc*>& col
     DATADIC* dic = DICO_Current();
     if (!dic && dictionaryPath) {
         bool unreadable = false;
-        dic = DICO_Open(dictionaryPath, &unreadable);
+        morvex::UiError error;
+        dic = DICO_Open(dictionaryPath, &unreadable, nullptr, &error);
+        morvex::showError(error);
         if (dic && unreadable) {
             // Saving would replace the person's file by the few columns sent now.
             DICO_Close();
@@ -343,8 +348,11 @@ int DESCEDIT_AddToDictionary(FileDesc* desc, const std::vector<ColumnDesc*>& col
     }
     if (!dic) return -1;
     int sent = 0;
-    for (ColumnDesc* column : columns)
-        if (DICO_AddObject(desc->DatabaseName, desc->TableName, column) == 0) ++sent;
+    for (ColumnDesc* column : columns) {
+        morvex::UiError error;
+        if (DICO_AddObject(desc->DatabaseName, desc->TableName, column, &error) == 0) ++sent;
+        morvex::showError(error);
+    }
     return sent;
 }
 

@@ -29,8 +29,12 @@ std::string dictionaryPath(const std::string& option) {
 // the existing file could not be read (it would be replaced by an empty dictionary).
 DATADIC* openDictionary(const std::string& path, bool forSaving) {
     bool unreadable = false;
-    DATADIC* dic = DICO_Open(path.c_str(), &unreadable);
-    if (!dic) return nullptr;
+    morvex::UiError error;
+    DATADIC* dic = DICO_Open(path.c_str(), &unreadable, nullptr, &error);
+    if (!dic) {
+        morvex::showError(error);
+        return nullptr;
+    }
     if (unreadable && forSaving) {
         cliError("Le dictionnaire '" + path +
                  "' est illisible : il n'est pas remplacé (voir le fichier de log).");
@@ -171,13 +175,20 @@ int commandDictAdd(const std::string& dictOption, const std::string& descPath,
     const std::string path = dictionaryPath(dictOption);
     DATADIC* dic = openDictionary(path, true);
     if (!dic) return CLI_FAILURE;
+    morvex::UiError error;
     for (ColumnDesc* c : chosen)
-        if (DICO_AddObject(desc->DatabaseName, desc->TableName, c) != 0) return CLI_FAILURE;
+        if (DICO_AddObject(desc->DatabaseName, desc->TableName, c, &error) != 0) {
+            morvex::showError(error);
+            return CLI_FAILURE;
+        }
     // The dictionary's folder may not exist yet (first use of the per-user data folder).
     std::error_code ec;
     std::filesystem::path parent = std::filesystem::path(path).parent_path();
     if (!parent.empty()) std::filesystem::create_directories(parent, ec);
-    if (DICO_Save(dic) != 0) return CLI_FAILURE;
+    if (DICO_Save(dic, &error) != 0) {
+        morvex::showError(error);
+        return CLI_FAILURE;
+    }
     printf("(i) %zu colonne(s) envoyée(s) au dictionnaire '%s' (%i objet(s))\n", chosen.size(),
            path.c_str(), LDCG_Count(dic->elements));
     return CLI_OK;

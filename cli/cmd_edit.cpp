@@ -300,7 +300,9 @@ private:
         DATADIC* dic = DICO_Current();
         if (!dic) {
             bool unreadable = false;
-            dic = DICO_Open(dictionary_.c_str(), &unreadable);
+            morvex::UiError error;
+            dic = DICO_Open(dictionary_.c_str(), &unreadable, nullptr, &error);
+            morvex::showError(error);
             if (dic && unreadable)
                 fprintf(stderr, "(!) Le dictionnaire '%s' est illisible : dictionnaire vide.\n",
                         dictionary_.c_str());
@@ -376,7 +378,11 @@ int commandEdit(const EditRequest& request) {
     if (!request.dryRun) {
         // The dictionary is written once the description is ready to replace its file.
         auto saveDictionary = [&editor] {
-            return !editor.dictionaryChanged || DICO_Save(DICO_Current()) == 0;
+            if (!editor.dictionaryChanged) return true;
+            morvex::UiError error;
+            const bool saved = DICO_Save(DICO_Current(), &error) == 0;
+            morvex::showError(error);
+            return saved;
         };
         if (!saveDescription(desc.get(), request.path, saveDictionary)) return CLI_FAILURE;
     }

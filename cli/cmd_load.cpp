@@ -42,8 +42,13 @@ int commandLoad(const LoadOptions& o) {
     if (!desc) return CLI_FAILURE;
     std::string data = dataFileOf(*desc, o.data);
     if (!checkDataFile(data)) return CLI_FAILURE;
-    morvex::Owned<void, SQLITE3_LibererDLL> library(SQLITE3_LoadDLL(nullptr));
-    if (!library) return CLI_FAILURE;  // the binding has told why on standard error
+    morvex::UiError loadError;
+    morvex::Owned<void, SQLITE3_LibererDLL> library(
+        SQLITE3_LoadDLL(nullptr, SQLITE3_DEFAULT_LIBRARY, &loadError));
+    if (!library) {
+        morvex::showError(loadError);  // on standard error
+        return CLI_FAILURE;
+    }
 
     // The description is changed in memory only: the .fyk file stays as it is.
     FILEDESC_SetExampleFilePath(desc.get(), data.c_str());

@@ -143,8 +143,13 @@ int commandQuery(const QueryOptions& o) {
         cliError("Aucune requête à exécuter.");
         return CLI_USAGE;
     }
-    morvex::Owned<void, SQLITE3_LibererDLL> library(SQLITE3_LoadDLL(nullptr));
-    if (!library) return CLI_FAILURE;  // the binding has told why on standard error
+    morvex::UiError loadError;
+    morvex::Owned<void, SQLITE3_LibererDLL> library(
+        SQLITE3_LoadDLL(nullptr, SQLITE3_DEFAULT_LIBRARY, &loadError));
+    if (!library) {
+        morvex::showError(loadError);  // on standard error
+        return CLI_FAILURE;
+    }
 
     std::unique_ptr<FILE, int (*)(FILE*)> csv(nullptr, &fclose);
     if (!o.csv.empty()) {

@@ -53,7 +53,8 @@ std::string DICO_DefaultPath(const char* dictionariesDirectory) {
     return dir + "/" + DICO_FILE_NAME;
 }
 
-DATADIC* DICO_Open(const char* path, bool* unreadable, DATADICXML_LOADREPORT* report) {
+DATADIC* DICO_Open(const char* path, bool* unreadable, DATADICXML_LOADREPORT* report,
+                   morvex::UiError* error) {
     DICO_Close();
     DATADICXML_LOADREPORT read{};
     if (unreadable) *unreadable = false;
@@ -72,8 +73,7 @@ DATADIC* DICO_Open(const char* path, bool* unreadable, DATADICXML_LOADREPORT* re
     }
     if (report) *report = read;
     if (!dic) {
-        morvex::uiPort().messageBox("ERREUR", "Erreur de création du dictionnaire",
-                                    morvex::UiButtons::Ok, morvex::UiIcon::Error);
+        if (error) *error = {"ERREUR", "Erreur de création du dictionnaire", morvex::UiIcon::Error};
         return nullptr;
     }
     DATADIC_Sort(dic);
@@ -186,7 +186,8 @@ std::string DICO_FoundText(int count) {
     return std::to_string(count) + " objet(s) trouvé(s)";
 }
 
-int DICO_AddObject(const char* database, const char* table, const ColumnDesc* column) {
+int DICO_AddObject(const char* database, const char* table, const ColumnDesc* column,
+                   morvex::UiError* error) {
     if (!database || !table || !column || !gDictionary) return 1;
     morvex::uiPort().statusText(std::string("Ajout de l'objet '") + database + ".." + table + "." +
                                 column->code + "'");
@@ -197,9 +198,10 @@ int DICO_AddObject(const char* database, const char* table, const ColumnDesc* co
     ref.localColumn.message = nullptr;  // the dictionary never shares the column's own parts
     ref.localColumn.stats = nullptr;
     if (DATADIC_AddElt(gDictionary, &ref) == DATADIC_ERR) {
-        morvex::uiPort().messageBox("Erreur Dictionnaire",
-                                    "Erreur lors de l'ajout de l'élément dans le dictionnaire.",
-                                    morvex::UiButtons::Ok, morvex::UiIcon::Error);
+        if (error)
+            *error = {"Erreur Dictionnaire",
+                      "Erreur lors de l'ajout de l'élément dans le dictionnaire.",
+                      morvex::UiIcon::Error};
         return 1;
     }
     return 0;
@@ -227,7 +229,7 @@ int DICO_ApplyElement(FileDesc* desc, const DATADIC_ELT* elt) {
     return 0;
 }
 
-int DICO_Save(DATADIC* dic) {
+int DICO_Save(DATADIC* dic, morvex::UiError* error) {
     if (!dic) return 1;
     morvex::UiPort& ui = morvex::uiPort();
     ui.statusText("Tri du dictionnaire");
@@ -237,18 +239,19 @@ int DICO_Save(DATADIC* dic) {
     if (dic == gDictionary && gIncomplete) {
         morvex::trace("\n(e) Dictionnaire lu en partie : le fichier [%s] n'est pas remplacé",
                       dic->filePath);
-        ui.messageBox("Dictionnaire de données",
+        if (error)
+            *error = {"Dictionnaire de données",
                       std::string("Le fichier '") + dic->filePath +
                           "' n'a pas été lu entièrement : il n'est pas remplacé par le "
                           "dictionnaire, qui en contient moins.",
-                      morvex::UiButtons::Ok, morvex::UiIcon::Error);
+                      morvex::UiIcon::Error};
         ui.statusText("Terminé");
         return 1;
     }
     int result = DATADICXML_WriteToFile(dic, dic->filePath);
-    if (result != 0)
-        ui.messageBox("Dictionnaire de données", "Erreur lors de l'enregistrement du dictionnaire",
-                      morvex::UiButtons::Ok, morvex::UiIcon::Error);
+    if (result != 0 && error)
+        *error = {"Dictionnaire de données", "Erreur lors de l'enregistrement du dictionnaire",
+                  morvex::UiIcon::Error};
     ui.statusText("Terminé");
     return result;
 }

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "datadic/datadic.h"
+#include "foundation/uiport.h"
 
 // The file name of the dictionary.
 constexpr const char* DICO_FILE_NAME = "Dictionnaire.xml";
@@ -23,12 +24,12 @@ std::string DICO_DefaultPath(const char* dictionariesDirectory);
 
 // Loads the dictionary at `path` and makes it the process's dictionary (replacing and
 // releasing the previous one). A file that gives nothing gives an empty dictionary named "ZRT"
-// bound to `path`; if even that fails, the error box "Erreur de création du dictionnaire" is
-// shown and nullptr returned. The dictionary is sorted. `unreadable` (optional) is set when
+// bound to `path`; if even that fails, nullptr is returned with `*error` (when given) holding
+// "Erreur de création du dictionnaire" for the caller to show. The dictionary is sorted. `unreadable` (optional) is set when
 // the file exists and is not empty but gave nothing: saving would then replace it. `report`
 // (optional) receives what the read gave (DATADICXML_LoadFromFileReport).
 DATADIC* DICO_Open(const char* path, bool* unreadable = nullptr,
-                   DATADICXML_LOADREPORT* report = nullptr);
+                   DATADICXML_LOADREPORT* report = nullptr, morvex::UiError* error = nullptr);
 // Whether the process's dictionary holds less than its file: the file could not be read, was
 // read only in part, or some of its objects were not taken. DICO_Save then leaves the file as
 // it is.
@@ -67,14 +68,16 @@ std::string DICO_FoundText(int count);
 // Sends a column of table `database`.`table` to the process's dictionary (status line
 // "Ajout de l'objet 'db..table.code'"). 1 when an argument or the dictionary is missing, or
 // when adding fails (error box "Erreur Dictionnaire"); else 0, also when the place was already
-// recorded.
-int DICO_AddObject(const char* database, const char* table, const ColumnDesc* column);
+// recorded. The failure to add is worded in `*error` (when given) for the caller to show.
+int DICO_AddObject(const char* database, const char* table, const ColumnDesc* column,
+                   morvex::UiError* error = nullptr);
 // Appends a copy of the element's default definition as a new column of `desc`, renumbers
 // and validates the columns and asks for the column list and result view to refresh. 1 for a
 // missing element (traced) or description, or a code holding a control character (traced).
 int DICO_ApplyElement(FileDesc* desc, const DATADIC_ELT* elt);
 // The save sequence of the window: sort, then write the dictionary to its file, with each
 // step in the status line. 0; 1 when the dictionary is missing or the file cannot be written
-// (error box "Erreur lors de l'enregistrement du dictionnaire"), or when the dictionary holds
-// less than its file (DICO_Incomplete: the file is left as it is and the person told why).
-int DICO_Save(DATADIC* dic);
+// ("Erreur lors de l'enregistrement du dictionnaire"), or when the dictionary holds less than
+// its file (DICO_Incomplete: the file is left as it is); `*error` (when given) then says why,
+// for the caller to show.
+int DICO_Save(DATADIC* dic, morvex::UiError* error = nullptr);

@@ -58,4 +58,8 @@ UiPort& uiPort() { return *current; }
 
 void setUiPort(UiPort* port) { current = port ? port : &headless; }
 
+void showError(const UiError& error) {
+    if (!error.empty()) uiPort().messageBox(error.title, error.text, UiButtons::Ok, error.icon);
+}
+
 }  // namespace morvex

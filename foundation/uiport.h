@@ -102,6 +102,19 @@ public:
     void runTasks(TASKSLIST* tasks) override;
 };
 
+// What went wrong in a core operation, worded for a person. Core operations fill one and
+// return; the front end that called them shows it (showError: a message box with this title and
+// icon on the desktop, a line on standard error in morvexcli).
+struct UiError {
+    std::string title;
+    std::string text;
+    UiIcon icon = UiIcon::Error;
+
+    bool empty() const { return text.empty(); }
+};
+// Shows `error` through the port in use (nothing when it is empty).
+void showError(const UiError& error);
+
 // The port in use (a HeadlessUiPort until a program installs its own).
 UiPort& uiPort();
 // Installs `port` (not owned; nullptr restores the headless port). Call from the main thread

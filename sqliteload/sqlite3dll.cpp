@@ -31,24 +31,25 @@ const char* BindEntryPoints(void* library, SQLITE3_API* api) {
 
 }  // namespace
 
-void* SQLITE3_LoadDLL(void* /*ownerWindow*/, const char* libraryName) {
+void* SQLITE3_LoadDLL(void* /*ownerWindow*/, const char* libraryName, morvex::UiError* error) {
     const char* name = libraryName != nullptr ? libraryName : SQLITE3_DEFAULT_LIBRARY;
+    auto fail = [error](const char* title, const char* text) {
+        if (error) *error = morvex::UiError{title, text, morvex::UiIcon::Error};
+    };
     void* library = dlopen(name, RTLD_NOW | RTLD_LOCAL);
     if (library == nullptr) {
         const char* why = dlerror();
         morvex::trace("\n[SQLITE3_LoadDLL] dlopen(%s) : %s", name, why != nullptr ? why : "");
         char text[1024];
         snprintf(text, sizeof text, "Impossible de charger la dll '%s'", name);
-        morvex::uiPort().messageBox("ARC_chargerDLL", text, morvex::UiButtons::Ok,
-                                    morvex::UiIcon::Error);
+        fail("ARC_chargerDLL", text);
         return nullptr;
     }
     SQLITE3_API api = {};
     if (const char* missing = BindEntryPoints(library, &api)) {
         char text[256];
         snprintf(text, sizeof text, "Impossible de lier la procédure '%s'", missing);
-        morvex::uiPort().messageBox("SQLITE3_LoadDLL", text, morvex::UiButtons::Ok,
-                                    morvex::UiIcon::Error);
+        fail("SQLITE3_LoadDLL", text);
         dlclose(library);
         return nullptr;
     }

@@ -9,6 +9,8 @@
 
 #include <cstdarg>
 
+#include "foundation/uiport.h"
+
 // Library loaded when the caller names none.
 constexpr const char* SQLITE3_DEFAULT_LIBRARY = "libsqlite3.so.0";
 
@@ -78,10 +80,12 @@ struct SQLITE3_API {
 extern SQLITE3_API gsqlite3;
 
 // Loads `libraryName` (SQLITE3_DEFAULT_LIBRARY when nullptr) and binds every entry point in
-// order. Returns the library handle, or nullptr after telling the person (message box) which
-// library or entry point is missing; the library is then released and nothing stays bound.
-// `ownerWindow` is the window that owns the message boxes (may be nullptr).
-void* SQLITE3_LoadDLL(void* ownerWindow, const char* libraryName = SQLITE3_DEFAULT_LIBRARY);
+// order. Returns the library handle, or nullptr with `*error` (when given) saying which library
+// or entry point is missing, for the caller to show ("ARC_chargerDLL" or "SQLITE3_LoadDLL" as
+// its title); the library is then released and nothing stays bound. `ownerWindow` is the
+// window of the caller (may be nullptr), kept for the callers of the procedural interface.
+void* SQLITE3_LoadDLL(void* ownerWindow, const char* libraryName = SQLITE3_DEFAULT_LIBRARY,
+                      morvex::UiError* error = nullptr);
 // Releases a handle from SQLITE3_LoadDLL; when it is the bound library, every entry point is
 // emptied first. Returns 0 (nullptr accepted).
 int SQLITE3_LibererDLL(void* handle);

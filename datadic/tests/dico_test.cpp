@@ -109,11 +109,12 @@ TEST_F(Dico, SaveSortsAndWritesWithEachStep) {
     EXPECT_LT(xml.find("CODE=\"a\""), xml.find("CODE=\"b\""));
 }
 
-TEST_F(Dico, FailedSaveShowsItsErrorBox) {
+TEST_F(Dico, FailedSaveSaysWhyForTheCallerToShow) {
     DICO_Open(dir_.file("no/such/folder/d.xml").c_str());
-    EXPECT_EQ(DICO_Save(DICO_Current()), 1);
-    ASSERT_EQ(port_.messages.size(), 1u);
-    EXPECT_EQ(port_.messages[0],
+    morvex::UiError error;
+    EXPECT_EQ(DICO_Save(DICO_Current(), &error), 1);
+    EXPECT_TRUE(port_.messages.empty());
+    EXPECT_EQ(error.title + "|" + error.text,
               "Dictionnaire de données|Erreur lors de l'enregistrement du dictionnaire");
     EXPECT_EQ(DICO_Save(nullptr), 1);
 }
@@ -188,11 +189,10 @@ TEST_F(Dico, AFileReadOnlyInPartIsToldAndNeverReplacedByTheLessItGave) {
     // Adding to it and saving leaves the file as it was and says why.
     ColumnDesc c = makeColumn("NOUVEAU");
     DICO_AddObject("DB", "T", &c);
-    port_.messages.clear();
-    EXPECT_EQ(DICO_Save(DICO_Current()), 1);
+    morvex::UiError error;
+    EXPECT_EQ(DICO_Save(DICO_Current(), &error), 1);
     EXPECT_EQ(readFile(path), broken);
-    ASSERT_EQ(port_.messages.size(), 1u);
-    EXPECT_NE(port_.messages[0].find("n'a pas été lu entièrement"), std::string::npos);
+    EXPECT_NE(error.text.find("n'a pas été lu entièrement"), std::string::npos);
 
     // A file with no dictionary at all in it is protected the same way; a missing one is not.
     writeAll(path, "pas du XML");

@@ -41,19 +41,24 @@ TEST_F(Sqlite3Binding, BindsTheSystemLibraryAndCallsThroughIt) {
 }
 
 TEST_F(Sqlite3Binding, RefusesALibraryWithoutCloseV2AndNamesIt) {
-    EXPECT_EQ(SQLITE3_LoadDLL(nullptr, SQLITE3_STUB_PATH), nullptr);
+    morvex::UiError error;
+    EXPECT_EQ(SQLITE3_LoadDLL(nullptr, SQLITE3_STUB_PATH, &error), nullptr);
     EXPECT_FALSE(SQLITE3_IsBound());
-    ASSERT_EQ(port.messages.size(), 1u);
-    EXPECT_EQ(port.messages[0],
+    EXPECT_TRUE(port.messages.empty());  // the caller shows what went wrong
+    EXPECT_EQ(error.title + "|" + error.text,
               "SQLITE3_LoadDLL|Impossible de lier la procédure 'sqlite3_close_v2'");
 }
 
 TEST_F(Sqlite3Binding, ReportsALibraryThatCannotBeLoaded) {
-    EXPECT_EQ(SQLITE3_LoadDLL(nullptr, "/nonexistent/libsqlite3-absent.so"), nullptr);
+    morvex::UiError error;
+    EXPECT_EQ(SQLITE3_LoadDLL(nullptr, "/nonexistent/libsqlite3-absent.so", &error), nullptr);
     EXPECT_FALSE(SQLITE3_IsBound());
-    ASSERT_EQ(port.messages.size(), 1u);
-    EXPECT_EQ(port.messages[0],
+    EXPECT_TRUE(port.messages.empty());
+    EXPECT_EQ(error.title + "|" + error.text,
               "ARC_chargerDLL|Impossible de charger la dll '/nonexistent/libsqlite3-absent.so'");
+    morvex::showError(error);  // as a front end does
+    ASSERT_EQ(port.messages.size(), 1u);
+    EXPECT_EQ(port.messages[0], error.title + "|" + error.text);
 }
 
 TEST_F(Sqlite3Binding, AFailedLoadKeepsTheLibraryAlreadyBound) {
