@@ -12,6 +12,7 @@
 #include "datafile/prompt.h"
 #include "filedesc/analyse.h"
 #include "filedesc/descpaths.h"
+#include "filedesc/descprops.h"
 #include "filedesc/fdtext.h"
 #include "filedesc/filedesc.h"
 #include "filedesc/names.h"
@@ -168,6 +169,26 @@ std::string pathText(const char* held, const char* asRead, const char* target) {
     return orEmpty(held);
 }
 
+// The line of one property of the File block.
+void writeProperty(FykWriter& w, const FileDesc& desc, const morvex::DescProperty& p,
+                   const char* target) {
+    using morvex::PropertyKind;
+    switch (p.kind) {
+        case PropertyKind::Text:
+        case PropertyKind::OwnedText:
+            w.keyText(2, p.fykKey, morvex::propertyText(desc, p));
+            break;
+        case PropertyKind::Notation:  // already a notation: written as it stands
+        case PropertyKind::Number:
+            w.keyValue(2, p.fykKey, morvex::propertyText(desc, p));
+            break;
+        case PropertyKind::Path:
+            // A relative path is written back as it was read, not as its resolution.
+            w.keyText(2, p.fykKey, pathText(desc.*p.owned, desc.*p.asRead, target));
+            break;
+    }
+}
+
 // The whole file text of `desc` for the file `target`, texts raw or escaped; false when the
 // column list cannot be walked.
 bool writeDescription(const FileDesc* desc, const char* target, FykWriter& w, bool escaped) {
@@ -175,27 +196,9 @@ bool writeDescription(const FileDesc* desc, const char* target, FykWriter& w, bo
     w.keyValue(1, "FILEVERSION", escaped ? kFormatVersionEscaped : kFormatVersionRaw);
     w.line(1, "NBUILD=" MORVEX_BUILD);  // the build that wrote the file
     w.line(1, "BEGIN File");
-    w.keyText(2, "FILEDESCUID", desc->FileDescUID);
-    w.keyValue(2, "INDFINDELIGNE", desc->EndOfLine);
-    w.keyValue(2, "LONGLIGNEFIXE", desc->LenFixedLine);
-    w.keyText(2, "TABLENAME", desc->TableName);
-    w.keyText(2, "SCHEMANAME", desc->SchemaName);
-    w.keyText(2, "DATABASENAME", desc->DatabaseName);
-    w.keyText(2, "PROJECTNAME", desc->ProjectName);
-    w.keyText(2, "DESCRIPTION", orEmpty(desc->Description));
-    w.keyValue(2, "TYPESTRUCTFILE", desc->TypeStructFile);
-    w.keyValue(2, "FIRSTLINEISHEADER", desc->FirstLineIsHeader);
-    w.keyValue(2, "BEGINFROMLINE", desc->BeginFromLine);
-    w.keyValue(2, "ENDTOLINE", desc->EndToLine);
-    w.keyValue(2, "FIELDDELIMITER", desc->FieldDelimiter);
-    // A relative path is written back as it was read, not as its resolution.
-    w.keyText(2, "FICHIEREXEMPLE",
-              pathText(desc->ExampleFilePath, desc->ExampleFileAsRead, target));
-    w.keyText(2, "DATABASEFILE",
-              pathText(desc->DatabaseFilePath, desc->DatabaseFileAsRead, target));
-    // Written only when set, so that descriptions without them keep their exact text.
-    if (desc->Encoding[0]) w.keyText(2, "ENCODING", desc->Encoding);
-    if (desc->Unquote) w.keyValue(2, "UNQUOTE", 1);
+    for (const morvex::DescProperty& p : morvex::descriptionProperties()) {
+        if (morvex::propertyWritten(*desc, p)) writeProperty(w, *desc, p, target);
+    }
 
     int index = 0;
     for (LDCG_ELT* elt = desc->columns->first; elt; elt = elt->next, ++index) {
@@ -304,6 +307,7 @@ private:
     }
     bool copyText(const FykLine& line, const std::string& value, char* field, size_t fieldSize);
     bool readFormat(const FykLine& line, ColumnDesc& col);
+    bool readProperty(const morvex::DescProperty& property, const FykLine& line);
     bool countColumn(const ColumnDesc& col, int beginLine);
 
     bool parseMorvexFylatek(int beginLine);
@@ -479,6 +483,29 @@ bool FykReader::readFormat(const FykLine& line, ColumnDesc& col) {
     return true;
 }
 
+// A line of the File block that sets one of the description's properties.
+bool FykReader::readProperty(const morvex::DescProperty& p, const FykLine& line) {
+    using morvex::PropertyKind;
+    FileDesc& desc = *desc_;
+    switch (p.kind) {
+        case PropertyKind::Text:
+        case PropertyKind::Notation: {
+            // A notation is kept as written; a text is decoded under FILEVERSION 1.5.
+            const std::string value = p.kind == PropertyKind::Text ? text(line) : line.value;
+            if (!copyText(line, value, p.field(desc), p.fieldSize)) return false;
+            if (p.afterSet) p.afterSet(desc);
+            return true;
+        }
+        case PropertyKind::OwnedText:
+        case PropertyKind::Path:
+            if (!(p.emptyIsNone && line.value.empty())) p.setOwned(&desc, text(line).c_str());
+            return true;
+        case PropertyKind::Number:
+            return readNumber(line, p.fykMin, p.fykMax, desc.*p.number);
+    }
+    return true;
+}
+
 // One more column: refused beyond FILEDESC_MAX_COLUMNS, before the rest of the file is read.
 bool FykReader::countColumn(const ColumnDesc&, int beginLine) {
     if (columnLines_.size() >= static_cast<size_t>(FILEDESC_MAX_COLUMNS)) {
@@ -570,43 +597,9 @@ bool FykReader::parseFile(int beginLine) {
             if (!parseProcess(lineNumber_)) return false;
         } else if (isBlockLine(k)) {
             return unfinished("File", beginLine);
-        } else if (k == "filedescuid") {
-            if (!readFixedText(line, desc->FileDescUID, sizeof desc->FileDescUID)) return false;
-        } else if (k == "tablename") {
-            if (!readFixedText(line, desc->TableName, sizeof desc->TableName)) return false;
-        } else if (k == "schemaname") {
-            if (!readFixedText(line, desc->SchemaName, sizeof desc->SchemaName)) return false;
-        } else if (k == "databasename") {
-            if (!readFixedText(line, desc->DatabaseName, sizeof desc->DatabaseName)) return false;
-        } else if (k == "projectname") {
-            if (!readFixedText(line, desc->ProjectName, sizeof desc->ProjectName)) return false;
-        } else if (k == "description") {
-            if (!line.value.empty()) FILEDESC_SetDescription(desc, text(line).c_str());
-        } else if (k == "typestructfile") {
-            if (!readNumber(line, 0, STRUCTFILE_DELIMITED, desc->TypeStructFile)) return false;
-        } else if (k == "longlignefixe") {
-            if (!readNumber(line, 0, INT_MAX, desc->LenFixedLine)) return false;
-        } else if (k == "firstlineisheader") {
-            if (!readNumber(line, 0, 1, desc->FirstLineIsHeader)) return false;
-        } else if (k == "beginfromline") {
-            if (!readNumber(line, 0, INT_MAX, desc->BeginFromLine)) return false;
-        } else if (k == "endtoline") {
-            if (!readNumber(line, 0, INT_MAX, desc->EndToLine)) return false;
-        } else if (k == "indfindeligne") {
-            if (!copyText(line, line.value, desc->EndOfLine, sizeof desc->EndOfLine)) return false;
-            FILEDESC_ConvertEndOfLine(desc->EndOfLine, desc->EndOfLineChars,
-                                      sizeof desc->EndOfLineChars);
-        } else if (k == "fielddelimiter") {
-            if (!copyText(line, line.value, desc->FieldDelimiter, sizeof desc->FieldDelimiter))
-                return false;
-            setDelimiter(desc, v);
-        } else if (k == "encoding") {
-            if (!readFixedText(line, desc->Encoding, sizeof desc->Encoding)) return false;
-            for (char* c = desc->Encoding; *c; ++c)
-                *c = static_cast<char>(toupper(static_cast<unsigned char>(*c)));
-        } else if (k == "unquote") {
-            if (!readNumber(line, 0, 1, desc->Unquote)) return false;
-        } else if (k == "septab") {
+        } else if (const morvex::DescProperty* p = morvex::descriptionPropertyByFykKey(k)) {
+            if (!readProperty(*p, line)) return false;
+        } else if (k == "septab") {  // older files name the delimiter by these keys
             setDelimiter(desc, "\\t");
         } else if (k == "sepespace") {
             setDelimiter(desc, " ");
@@ -618,10 +611,6 @@ bool FykReader::parseFile(int beginLine) {
             if (!copyText(line, line.value, desc->FieldDelimiter, sizeof desc->FieldDelimiter))
                 return false;
             setDelimiter(desc, v);
-        } else if (k == "fichierexemple") {
-            FILEDESC_SetExampleFilePath(desc, text(line).c_str());
-        } else if (k == "databasefile") {
-            FILEDESC_SetDatabaseFilePath(desc, text(line).c_str());
         }
         // separateurcol and unknown keys: ignored
     }

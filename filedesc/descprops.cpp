@@ -1,0 +1,199 @@
+// The table of a description's properties.
+#include "filedesc/descprops.h"
+
+#include <cctype>
+#include <cstring>
+
+#include "filedesc/fdtext.h"
+#include "filedesc/filedesc.h"
+
+namespace morvex {
+namespace {
+
+void convertEndOfLine(FileDesc& d) {
+    FILEDESC_ConvertEndOfLine(d.EndOfLine, d.EndOfLineChars, sizeof d.EndOfLineChars);
+}
+
+void convertDelimiter(FileDesc& d) {
+    FILEDESC_ConvertEndOfLine(d.FieldDelimiter, d.FieldDelimiterChars,
+                              sizeof d.FieldDelimiterChars);
+}
+
+// Encoding names are kept in upper case, as iconv lists them.
+void upperEncoding(FileDesc& d) {
+    for (char* c = d.Encoding; *c; ++c)
+        *c = static_cast<char>(toupper(static_cast<unsigned char>(*c)));
+}
+
+// The catalogue stores the structure as a word.
+const char* structureWord(int structure) {
+    return structure == STRUCTFILE_FIXED ? "Fixed" : "VariableSized";
+}
+
+constexpr int kIntMax = 2147483647;
+
+// In the order of the .fyk file's File block; the rows without a key follow.
+const DescProperty kProperties[] = {
+    {.editName = nullptr, .fykKey = "FILEDESCUID", .jsonKey = "FileDescUID",
+     .templateName = nullptr, .templateAlias = nullptr, .catalogueColumn = "FileDescUID",
+     .kind = PropertyKind::Text,
+     .field = [](FileDesc& d) -> char* { return d.FileDescUID; },
+     .fieldSize = sizeof(FileDesc::FileDescUID)},
+    {.editName = "eol", .fykKey = "INDFINDELIGNE", .jsonKey = "EndOfLine",
+     .templateName = "desc.endofline", .templateAlias = "file.endofline",
+     .catalogueColumn = "EndOfLine", .kind = PropertyKind::Notation,
+     .field = [](FileDesc& d) -> char* { return d.EndOfLine; },
+     .fieldSize = sizeof(FileDesc::EndOfLine), .afterSet = convertEndOfLine},
+    {.editName = "fixed-length", .fykKey = "LONGLIGNEFIXE", .jsonKey = "LenFixedLine",
+     .templateName = "desc.fixedlinelength", .templateAlias = nullptr,
+     .catalogueColumn = "LenFixedLine", .kind = PropertyKind::Number,
+     .number = &FileDesc::LenFixedLine, .fykMin = 0, .fykMax = kIntMax},
+    {.editName = "table", .fykKey = "TABLENAME", .jsonKey = "TableName",
+     .templateName = "desc.tablename", .templateAlias = "table.name",
+     .catalogueColumn = "TableName", .kind = PropertyKind::Text,
+     .field = [](FileDesc& d) -> char* { return d.TableName; },
+     .fieldSize = sizeof(FileDesc::TableName), .nameWhat = "de la table"},
+    {.editName = "schema", .fykKey = "SCHEMANAME", .jsonKey = "SchemaName",
+     .templateName = "desc.schemaname", .templateAlias = nullptr,
+     .catalogueColumn = "SchemaName", .kind = PropertyKind::Text,
+     .field = [](FileDesc& d) -> char* { return d.SchemaName; },
+     .fieldSize = sizeof(FileDesc::SchemaName), .nameWhat = "du schéma"},
+    {.editName = "database", .fykKey = "DATABASENAME", .jsonKey = "DatabaseName",
+     .templateName = "desc.databasename", .templateAlias = "database.name",
+     .catalogueColumn = "DatabaseName", .kind = PropertyKind::Text,
+     .field = [](FileDesc& d) -> char* { return d.DatabaseName; },
+     .fieldSize = sizeof(FileDesc::DatabaseName), .nameWhat = "de la base de données"},
+    {.editName = "project", .fykKey = "PROJECTNAME", .jsonKey = "ProjectName",
+     .templateName = "desc.projectname", .templateAlias = "project.name",
+     .catalogueColumn = "ProjectName", .kind = PropertyKind::Text,
+     .field = [](FileDesc& d) -> char* { return d.ProjectName; },
+     .fieldSize = sizeof(FileDesc::ProjectName), .nameWhat = "du projet"},
+    {.editName = "description", .fykKey = "DESCRIPTION", .jsonKey = "Description",
+     .templateName = "desc.description", .templateAlias = nullptr,
+     .catalogueColumn = "Description", .kind = PropertyKind::OwnedText,
+     .owned = &FileDesc::Description, .setOwned = FILEDESC_SetDescription,
+     .emptyIsNone = true},
+    {.editName = nullptr, .fykKey = "TYPESTRUCTFILE", .jsonKey = "TypeStructFile",
+     .templateName = "desc.typestructfile", .templateAlias = nullptr,
+     .catalogueColumn = "TypeStructFile", .kind = PropertyKind::Number,
+     .number = &FileDesc::TypeStructFile, .fykMin = 0, .fykMax = STRUCTFILE_DELIMITED,
+     .catalogueWord = structureWord},
+    {.editName = "header", .fykKey = "FIRSTLINEISHEADER", .jsonKey = "FirstLineIsHeader",
+     .templateName = "desc.firstlineisheader", .templateAlias = nullptr,
+     .catalogueColumn = "FirstLineIsHeader", .kind = PropertyKind::Number,
+     .number = &FileDesc::FirstLineIsHeader, .fykMin = 0, .fykMax = 1},
+    {.editName = "first-line", .fykKey = "BEGINFROMLINE", .jsonKey = "BeginFromLine",
+     .templateName = "desc.beginfromline", .templateAlias = nullptr,
+     .catalogueColumn = "BeginFromLine", .kind = PropertyKind::Number,
+     .number = &FileDesc::BeginFromLine, .fykMin = 0, .fykMax = kIntMax, .editMin = 1},
+    {.editName = "last-line", .fykKey = "ENDTOLINE", .jsonKey = "EndToLine",
+     .templateName = "desc.endtoline", .templateAlias = nullptr,
+     .catalogueColumn = "EndToLine", .kind = PropertyKind::Number,
+     .number = &FileDesc::EndToLine, .fykMin = 0, .fykMax = kIntMax},
+    {.editName = "delimiter", .fykKey = "FIELDDELIMITER", .jsonKey = "FieldDelimiter",
+     .templateName = "desc.fielddelimiter", .templateAlias = nullptr,
+     .catalogueColumn = "FieldDelimiter", .kind = PropertyKind::Notation,
+     .field = [](FileDesc& d) -> char* { return d.FieldDelimiter; },
+     .fieldSize = sizeof(FileDesc::FieldDelimiter), .afterSet = convertDelimiter},
+    {.editName = "example", .fykKey = "FICHIEREXEMPLE", .jsonKey = "ExampleFilePath",
+     .templateName = "desc.examplefile", .templateAlias = "datafilepath",
+     .catalogueColumn = "ExampleFilePath", .kind = PropertyKind::Path,
+     .owned = &FileDesc::ExampleFilePath, .setOwned = FILEDESC_SetExampleFilePath,
+     .asRead = &FileDesc::ExampleFileAsRead},
+    {.editName = "sqlite", .fykKey = "DATABASEFILE", .jsonKey = "DatabaseFilePath",
+     .templateName = "desc.databasefile", .templateAlias = nullptr,
+     .catalogueColumn = "DatabaseFilePath", .kind = PropertyKind::Path,
+     .owned = &FileDesc::DatabaseFilePath, .setOwned = FILEDESC_SetDatabaseFilePath,
+     .asRead = &FileDesc::DatabaseFileAsRead},
+    {.editName = "encoding", .fykKey = "ENCODING", .jsonKey = "Encoding",
+     .templateName = nullptr, .templateAlias = nullptr, .catalogueColumn = nullptr,
+     .kind = PropertyKind::Text, .written = FykWritten::WhenSet,
+     .field = [](FileDesc& d) -> char* { return d.Encoding; },
+     .fieldSize = sizeof(FileDesc::Encoding), .afterSet = upperEncoding},
+    {.editName = "unquote", .fykKey = "UNQUOTE", .jsonKey = "Unquote", .templateName = nullptr,
+     .templateAlias = nullptr, .catalogueColumn = nullptr, .kind = PropertyKind::Number,
+     .written = FykWritten::WhenSet, .number = &FileDesc::Unquote, .fykMin = 0, .fykMax = 1},
+    // The state of the description in this process, not stored in its file.
+    {.editName = nullptr, .fykKey = nullptr, .jsonKey = "FileDescID", .templateName = nullptr,
+     .templateAlias = nullptr, .catalogueColumn = "FileDescID", .kind = PropertyKind::Number,
+     .number = &FileDesc::FileDescID},
+    {.editName = nullptr, .fykKey = nullptr, .jsonKey = "FileDescPath",
+     .templateName = "formatfilepath", .templateAlias = nullptr,
+     .catalogueColumn = "FileDescPath", .kind = PropertyKind::OwnedText,
+     .owned = &FileDesc::FileDescPath, .setOwned = FILEDESC_SetFileName},
+    {.editName = nullptr, .fykKey = nullptr, .jsonKey = "isModified", .templateName = nullptr,
+     .templateAlias = nullptr, .catalogueColumn = nullptr, .kind = PropertyKind::Number,
+     .number = &FileDesc::isModified},
+};
+
+bool equalsLower(const char* name, const std::string& lower) {
+    if (!name || strlen(name) != lower.size()) return false;
+    for (size_t i = 0; i < lower.size(); ++i)
+        if (tolower(static_cast<unsigned char>(name[i])) != lower[i]) return false;
+    return true;
+}
+
+}  // namespace
+
+std::span<const DescProperty> descriptionProperties() {
+    return kProperties;
+}
+
+const DescProperty* descriptionPropertyByFykKey(const std::string& lowerKey) {
+    for (const DescProperty& p : kProperties)
+        if (equalsLower(p.fykKey, lowerKey)) return &p;
+    return nullptr;
+}
+
+const DescProperty* descriptionPropertyByEditName(const std::string& name) {
+    for (const DescProperty& p : kProperties)
+        if (p.editName && name == p.editName) return &p;
+    return nullptr;
+}
+
+const DescProperty* descriptionPropertyByTemplateName(const std::string& name) {
+    for (const DescProperty& p : kProperties)
+        if ((p.templateName && name == p.templateName) ||
+            (p.templateAlias && name == p.templateAlias))
+            return &p;
+    return nullptr;
+}
+
+const char* propertyFixedText(const FileDesc& desc, const DescProperty& property) {
+    // The accessor reads the field only; the record is not changed.
+    return property.field(const_cast<FileDesc&>(desc));
+}
+
+std::string propertyText(const FileDesc& desc, const DescProperty& property) {
+    switch (property.kind) {
+        case PropertyKind::Text:
+        case PropertyKind::Notation:
+            return propertyFixedText(desc, property);
+        case PropertyKind::OwnedText:
+        case PropertyKind::Path: {
+            const char* text = desc.*property.owned;
+            return text ? text : "";
+        }
+        case PropertyKind::Number:
+            return std::to_string(desc.*property.number);
+    }
+    return "";
+}
+
+bool propertyWritten(const FileDesc& desc, const DescProperty& property) {
+    if (!property.fykKey) return false;
+    if (property.written == FykWritten::Always) return true;
+    switch (property.kind) {
+        case PropertyKind::Number:
+            return desc.*property.number != 0;
+        default:
+            return !propertyText(desc, property).empty();
+    }
+}
+
+void setPropertyFixedText(FileDesc& desc, const DescProperty& property, const std::string& text) {
+    fdtext::copyCut(property.field(desc), property.fieldSize, text.c_str());
+    if (property.afterSet) property.afterSet(desc);
+}
+
+}  // namespace morvex

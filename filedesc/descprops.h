@@ -1,0 +1,93 @@
+// The properties of a description, one row each: the names it has in the .fyk file, in
+// `morvexcli show --json`, in the templates, in the catalogue of a database and in the editor,
+// where the FileDesc record holds it and how its text is read and checked.
+//
+// The .fyk reader and writer (fykfile.cpp), the catalogue rows of the SQLite load, the JSON view
+// of the command line, the template variables and the editor's property setter walk this table,
+// so that adding a property is one row here. What one of them does apart (a legacy key, a
+// deprecated template name, the converted end of line and delimiter) stays beside its walk.
+//
+// The table is constant and shared by every thread; the functions over a record follow the
+// record's own rule (one thread at a time).
+#pragma once
+
+#include <cstddef>
+#include <span>
+#include <string>
+
+#include "descrecords/records.h"
+
+namespace morvex {
+
+// How a property is held in the record, and so how its text is read and written.
+enum class PropertyKind {
+    Text,       // a fixed text field a person types: in the .fyk file in the backslash notation
+                // under FILEVERSION 1.5, refused there (never cut) when longer than its field
+    Notation,   // a fixed text field in the backslash notation itself ("\\r\\n"): written and
+                // read as it stands
+    OwnedText,  // an owned text, nullptr when none: in the .fyk file like Text, "" when none
+    Path,       // an owned path, nullptr when none: in the .fyk file as it was read while it
+                // still names the same file (filedesc/descpaths.h)
+    Number,     // a whole number
+};
+
+// When the .fyk writer writes a property that has a key.
+enum class FykWritten {
+    Always,
+    WhenSet,  // only when not empty or zero, so that descriptions without it keep their bytes
+};
+
+struct DescProperty {
+    const char* editName;         // DESCEDIT_SetProperty's name, or nullptr
+    const char* fykKey;           // key of its line in the File block, or nullptr (not stored)
+    const char* jsonKey;          // member of `morvexcli show --json`
+    const char* templateName;     // template variable, or nullptr
+    const char* templateAlias;    // the variable's other name, or nullptr
+    const char* catalogueColumn;  // column of the catalogue table FylatekFileDesc, or nullptr
+    PropertyKind kind;
+    FykWritten written = FykWritten::Always;
+    // Text and Notation: the fixed field (a terminated text of fieldSize bytes at most).
+    char* (*field)(FileDesc&) = nullptr;
+    size_t fieldSize = 0;
+    // OwnedText and Path: the owned text, and the setter that replaces it (a copy is kept).
+    char* FileDesc::*owned = nullptr;
+    int (*setOwned)(FileDesc*, const char*) = nullptr;
+    // Path: the text the path was read as, written back while it leads to the same file.
+    char* FileDesc::*asRead = nullptr;
+    // Number: the field and the range a .fyk file may give.
+    int FileDesc::*number = nullptr;
+    int fykMin = 0;
+    int fykMax = 0;
+    // What setting the text implies (the converted twin, upper case), or nullptr.
+    void (*afterSet)(FileDesc&) = nullptr;
+    // OwnedText read from a .fyk file: an empty value leaves none rather than an empty text.
+    bool emptyIsNone = false;
+    // The catalogue's word for a number it stores as text, or nullptr.
+    const char* (*catalogueWord)(int) = nullptr;
+    // Editor: the name's description in the refusal of a control character ("de la table"),
+    // nullptr when the text is no name; the smallest number it accepts.
+    const char* nameWhat = nullptr;
+    int editMin = 0;
+};
+
+// Every property of a description, in the order of the .fyk file's File block.
+std::span<const DescProperty> descriptionProperties();
+
+// The property whose .fyk key, in lower case, is `lowerKey`; nullptr for none.
+const DescProperty* descriptionPropertyByFykKey(const std::string& lowerKey);
+// The property DESCEDIT_SetProperty names `name`; nullptr for none.
+const DescProperty* descriptionPropertyByEditName(const std::string& name);
+// The property whose template variable (or its other name), in lower case, is `name`.
+const DescProperty* descriptionPropertyByTemplateName(const std::string& name);
+
+// The fixed text of a Text or Notation property.
+const char* propertyFixedText(const FileDesc& desc, const DescProperty& property);
+// The value as a text: numbers in decimal, no owned text as "".
+std::string propertyText(const FileDesc& desc, const DescProperty& property);
+// True when the .fyk writer writes the property's line for `desc`.
+bool propertyWritten(const FileDesc& desc, const DescProperty& property);
+// Stores `text` into a Text or Notation property (cut between two characters when it does not
+// fit: callers refuse a longer one first), then what it implies.
+void setPropertyFixedText(FileDesc& desc, const DescProperty& property, const std::string& text);
+
+}  // namespace morvex
