@@ -8,6 +8,7 @@
 
 #include "foundation/date.h"
 #include "foundation/mystrings.h"
+#include "filedesc/descprops.h"
 #include "foundation/trace.h"
 #include "sqliteload/sqlite4fyk.h"
 #include "sqliteload/sqlite4fyk_internal.h"
@@ -88,6 +89,41 @@ int CreateQueryHistoryTable(sqlite3* db, int drop) {
     return SQLITE4FYK_ExecuteSQL(db, sql.c_str(), 0);
 }
 
+namespace {
+
+// The catalogue row of `desc`: the catalogue version, then every property the table gives a
+// catalogue column, texts as texts (none as ""), numbers as numbers or as the catalogue's word
+// for them. 0, or 1 when the row is not written.
+int InsertCatalogueRow(sqlite3* db, const FileDesc* desc) {
+    std::string names = "Version", marks = "?";
+    for (const morvex::DescProperty& p : morvex::descriptionProperties()) {
+        if (!p.catalogueColumn) continue;
+        names += std::string(", ") + p.catalogueColumn;
+        marks += ", ?";
+    }
+    const std::string sql = Format("INSERT INTO %s(%s)\nVALUES (%s);", SQLITE4FYK_FILEDESC_TABLE,
+                                   names.c_str(), marks.c_str());
+    morvex::trace("\nINSERT:[%s]\n", sql.c_str());
+    morvex::trace("\n -> Exécution de l'INSERT %s", SQLITE4FYK_FILEDESC_TABLE);
+    Statement stmt(db, sql);
+    sqlite3_stmt* s = stmt.get();
+    if (s == nullptr) return 1;
+    int index = 1;
+    BindText(s, index++, SQLITE4FYK_CATALOGUE_VERSION);
+    for (const morvex::DescProperty& p : morvex::descriptionProperties()) {
+        if (!p.catalogueColumn) continue;
+        if (p.kind != morvex::PropertyKind::Number)
+            BindText(s, index++, morvex::propertyText(*desc, p).c_str());
+        else if (p.catalogueWord)
+            BindText(s, index++, p.catalogueWord(desc->*p.number));
+        else
+            BindInt(s, index++, desc->*p.number);
+    }
+    return StepOnce(db, s, sql);
+}
+
+}  // namespace
+
 int SQLITE4FYK_SaveFileDescription(sqlite3* db, FileDesc* desc) {
     return SaveFileDescription(db, desc, nullptr);
 }
@@ -109,6 +145,9 @@ int SaveFileDescription(sqlite3* db, FileDesc* desc, std::string* cause) {
         }
     } failures{0, db, cause};
     morvex::trace("\n -> Génération du Create Table de la description");
+    // The catalogue table as the databases written so far hold it: the catalogue column of a
+    // property (filedesc/descprops.h) is one of these, and a new one needs its column here and
+    // in the tables that exist already.
     const std::string createDesc = Format(
         "CREATE TABLE IF NOT EXISTS %s (Version varchar(32),FileDescID int,FileDescUID "
         "char(%i),ProjectName varchar(%i) ,TableName varchar(%i),SchemaName "
@@ -174,41 +213,7 @@ int SaveFileDescription(sqlite3* db, FileDesc* desc, std::string* cause) {
                                        SQLITE4FYK_FILEDESC_TABLE));
     }
 
-    const std::string insertDesc = Format(
-        "INSERT INTO %s(Version, FileDescID, FileDescUID, ProjectName, TableName, SchemaName, "
-        "DatabaseName, Description, FileDescPath, TypeStructFile, FirstLineIsHeader, "
-        "BeginFromLine, EndToLine, EndOfLine, FieldDelimiter, LenFixedLine, ExampleFilePath, "
-        "DatabaseFilePath)\nVALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?);",
-        SQLITE4FYK_FILEDESC_TABLE);
-    morvex::trace("\nINSERT:[%s]\n", insertDesc.c_str());
-    morvex::trace("\n -> Exécution de l'INSERT %s", SQLITE4FYK_FILEDESC_TABLE);
-    {
-        Statement stmt(db, insertDesc);
-        sqlite3_stmt* s = stmt.get();
-        if (s == nullptr) {
-            failures += 1;
-        } else {
-            BindText(s, 1, SQLITE4FYK_CATALOGUE_VERSION);
-            BindInt(s, 2, desc->FileDescID);
-            BindText(s, 3, desc->FileDescUID);
-            BindText(s, 4, desc->ProjectName);
-            BindText(s, 5, desc->TableName);
-            BindText(s, 6, desc->SchemaName);
-            BindText(s, 7, desc->DatabaseName);
-            BindText(s, 8, desc->Description);
-            BindText(s, 9, desc->FileDescPath);
-            BindText(s, 10, desc->TypeStructFile == STRUCTFILE_FIXED ? "Fixed" : "VariableSized");
-            BindInt(s, 11, desc->FirstLineIsHeader);
-            BindInt(s, 12, desc->BeginFromLine);
-            BindInt(s, 13, desc->EndToLine);
-            BindText(s, 14, desc->EndOfLine);
-            BindText(s, 15, desc->FieldDelimiter);
-            BindInt(s, 16, desc->LenFixedLine);
-            BindText(s, 17, desc->ExampleFilePath);
-            BindText(s, 18, desc->DatabaseFilePath);
-            failures += StepOnce(db, s, insertDesc);
-        }
-    }
+    failures += InsertCatalogueRow(db, desc);
 
     morvex::trace("\n -> Chargement de la Table %s", SQLITE4FYK_FILEDESCCOLUMN_TABLE);
     morvex::trace("\n[SQLITE4FYK_SaveFileDescription] : %s", insertColumns.c_str());
