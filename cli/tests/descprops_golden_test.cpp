@@ -273,7 +273,9 @@ TEST_F(DescriptionGolden, EditorPropertySetterEffectsStayAsTheyWere) {
         {"unquote", "0"}, {"unquote", "1"}, {"unquote", "'"}, {"unquote", "10"},
         {"couleur", "bleu"},
     };
-    std::string out;
+    std::string out = "names:";
+    for (const std::string& name : DESCEDIT_PropertyNames()) out += " " + name;
+    out += "\n";
     for (const char* relative : {"cli/tests/golden/descprops/corpus/every_property.fyk",
                                  "cli/tests/golden/descprops/corpus/fixed_width.fyk"}) {
         out += "#### " + fs::path(relative).filename().string() + "\n";
