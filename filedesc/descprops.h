@@ -68,6 +68,8 @@ struct DescProperty {
     // nullptr when the text is no name; the smallest number it accepts.
     const char* nameWhat = nullptr;
     int editMin = 0;
+    // Editor: the place of the name in the list of the names it takes (DESCEDIT_PropertyNames).
+    int editRank = 0;
 };
 
 // Every property of a description, in the order of the .fyk file's File block.
