@@ -201,4 +201,82 @@ void setPropertyFixedText(FileDesc& desc, const DescProperty& property, const st
     if (property.afterSet) property.afterSet(desc);
 }
 
+namespace {
+
+// In the order of the .fyk file's Column block (after its constant ID line).
+const ColumnProperty kColumnProperties[] = {
+    {.fykKey = "IGNORERCOL", .jsonKey = "IgnoreColumn", .templateName = "column.ignore",
+     .catalogueColumn = "IgnoreColumn", .kind = ColumnKind::Number,
+     .number = [](ColumnDesc& c) { return &c.IgnoreColumn; }, .fykMin = 0, .fykMax = 1},
+    {.fykKey = "ISNULL", .jsonKey = "FieldCannotBeNull", .templateName = "column.isnotnull",
+     .catalogueColumn = "FieldCannotBeNull", .kind = ColumnKind::Number,
+     .number = [](ColumnDesc& c) { return &c.FieldCannotBeNull; }, .fykMin = 0, .fykMax = 1},
+    {.fykKey = "POSITION", .jsonKey = "Position", .templateName = "column.position",
+     .catalogueColumn = "Position", .kind = ColumnKind::Number, .fyk = ColumnFyk::Index,
+     .number = [](ColumnDesc& c) { return &c.Position; }},
+    {.fykKey = "POSDEBUT", .jsonKey = "StartPosition", .templateName = "column.beginfrom",
+     .catalogueColumn = "StartPosition", .kind = ColumnKind::Number, .fyk = ColumnFyk::Zero,
+     .number = [](ColumnDesc& c) { return &c.StartPosition; }},
+    {.fykKey = "POSFIN", .jsonKey = "EndPosition", .templateName = "column.endto",
+     .catalogueColumn = "EndPosition", .kind = ColumnKind::Number, .fyk = ColumnFyk::Zero,
+     .number = [](ColumnDesc& c) { return &c.EndPosition; }},
+    {.fykKey = "NAME", .jsonKey = "code", .templateName = "column.name",
+     .catalogueColumn = "ColumnName", .kind = ColumnKind::Text,
+     .text = [](ColumnDesc& c) -> char* { return c.code; }, .textSize = sizeof(ColumnDesc::code)},
+    {.fykKey = "LARGEUR", .jsonKey = "WidthInChars", .templateName = "column.size",
+     .catalogueColumn = "WidthInChars", .kind = ColumnKind::Number, .fyk = ColumnFyk::Width,
+     .number = [](ColumnDesc& c) { return &c.WidthInChars; }},
+    {.fykKey = "PROTECTEDFIELD", .jsonKey = "protectedField", .templateName = nullptr,
+     .catalogueColumn = nullptr, .kind = ColumnKind::Number,
+     .number = [](ColumnDesc& c) { return &c.protectedField; }, .fykMin = 0, .fykMax = 1},
+    {.fykKey = "CARDELIMDEBUT", .jsonKey = "DelimCharStart",
+     .templateName = "column.protectcarbegin", .catalogueColumn = "DelimCharStart",
+     .kind = ColumnKind::Character, .character = &ColumnDesc::DelimCharStart},
+    {.fykKey = "CARDELIMFIN", .jsonKey = "DelimCharEnd", .templateName = "column.protectcarend",
+     .catalogueColumn = "DelimCharEnd", .kind = ColumnKind::Character,
+     .character = &ColumnDesc::DelimCharEnd},
+    {.fykKey = "DESCRIPTION", .jsonKey = "Description", .templateName = "column.description",
+     .catalogueColumn = "Description", .kind = ColumnKind::Text,
+     .text = [](ColumnDesc& c) -> char* { return c.Description; },
+     .textSize = sizeof(ColumnDesc::Description)},
+    // The type code: in JSON inside typeCible, in the catalogue as its name (beside the table).
+    {.fykKey = "TYPE_CIBLE", .jsonKey = nullptr, .templateName = "column.type",
+     .catalogueColumn = nullptr, .kind = ColumnKind::Number, .fyk = ColumnFyk::Type,
+     .number = [](ColumnDesc& c) { return &c.typeCible.type; }},
+    // What the last analysis or validation says of the column: shown, not stored.
+    {.fykKey = nullptr, .jsonKey = "hasWarning", .templateName = nullptr,
+     .catalogueColumn = nullptr, .kind = ColumnKind::Number, .fyk = ColumnFyk::None,
+     .number = [](ColumnDesc& c) { return &c.hasWarning; }},
+    {.fykKey = nullptr, .jsonKey = "hasInfo", .templateName = nullptr,
+     .catalogueColumn = nullptr, .kind = ColumnKind::Number, .fyk = ColumnFyk::None,
+     .number = [](ColumnDesc& c) { return &c.hasInfo; }},
+};
+
+}  // namespace
+
+std::span<const ColumnProperty> columnProperties() {
+    return kColumnProperties;
+}
+
+const ColumnProperty* columnPropertyByFykKey(const std::string& lowerKey) {
+    for (const ColumnProperty& p : kColumnProperties)
+        if (equalsLower(p.fykKey, lowerKey)) return &p;
+    return nullptr;
+}
+
+const ColumnProperty* columnPropertyByTemplateName(const std::string& name) {
+    for (const ColumnProperty& p : kColumnProperties)
+        if (p.templateName && name == p.templateName) return &p;
+    return nullptr;
+}
+
+int columnNumber(const ColumnDesc& column, const ColumnProperty& property) {
+    // The accessor reads the field only; the record is not changed.
+    return *property.number(const_cast<ColumnDesc&>(column));
+}
+
+const char* columnText(const ColumnDesc& column, const ColumnProperty& property) {
+    return property.text(const_cast<ColumnDesc&>(column));
+}
+
 }  // namespace morvex

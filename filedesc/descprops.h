@@ -92,4 +92,56 @@ bool propertyWritten(const FileDesc& desc, const DescProperty& property);
 // fit: callers refuse a longer one first), then what it implies.
 void setPropertyFixedText(FileDesc& desc, const DescProperty& property, const std::string& text);
 
+// ---- The properties of a column ----
+
+// How a column's property is held.
+enum class ColumnKind {
+    Text,       // a fixed text field, in the .fyk file like a description's Text
+    Number,     // a whole number
+    Character,  // one character, 0 for none: one raw byte in the .fyk file (a zero byte for
+                // none), a one-character text in JSON and in the catalogue, its code in the
+                // templates
+};
+
+// How the .fyk column block holds a column's property.
+enum class ColumnFyk {
+    None,   // not stored
+    Value,  // its value, read back checked (a Number in fykMin..fykMax)
+    Zero,   // written as 0 and passed over when read: computed again from the widths
+    Index,  // written as the column's index from 0, read back as it stands (the columns are
+            // numbered again once the file is read)
+    Width,  // its value, read back as a width: 0 (none) up to the line-length limit
+    Type,   // its value, read back as a type code from 0 (Integer) to 7 (Boolean)
+};
+
+struct ColumnProperty {
+    const char* fykKey;           // key of its line in the Column block, or nullptr
+    const char* jsonKey;          // member of a column in `show --json`, or nullptr
+    const char* templateName;     // template variable, or nullptr
+    const char* catalogueColumn;  // column of the catalogue table FylatekFileDescColumn, or nullptr
+    ColumnKind kind;
+    ColumnFyk fyk = ColumnFyk::Value;
+    // Text: the fixed field and its size.
+    char* (*text)(ColumnDesc&) = nullptr;
+    size_t textSize = 0;
+    // Number: the field.
+    int* (*number)(ColumnDesc&) = nullptr;
+    // Character: the field.
+    char ColumnDesc::*character = nullptr;
+    // Number with ColumnFyk::Value: the range a .fyk file may give.
+    int fykMin = 0;
+    int fykMax = 0;
+};
+
+// Every property of a column, in the order of the .fyk file's Column block.
+std::span<const ColumnProperty> columnProperties();
+// The property whose .fyk key, in lower case, is `lowerKey`; nullptr for none.
+const ColumnProperty* columnPropertyByFykKey(const std::string& lowerKey);
+// The property whose template variable, in lower case, is `name`; nullptr for none.
+const ColumnProperty* columnPropertyByTemplateName(const std::string& name);
+// The number held by a Number property (the record is not changed).
+int columnNumber(const ColumnDesc& column, const ColumnProperty& property);
+// The text held by a Text property.
+const char* columnText(const ColumnDesc& column, const ColumnProperty& property);
+
 }  // namespace morvex

@@ -189,6 +189,28 @@ void writeProperty(FykWriter& w, const FileDesc& desc, const morvex::DescPropert
     }
 }
 
+// The line of one property of a Column block; `index` is the column's, from 0.
+void writeColumnProperty(FykWriter& w, const ColumnDesc& col, const morvex::ColumnProperty& p,
+                         int index) {
+    using morvex::ColumnFyk;
+    using morvex::ColumnKind;
+    if (p.fyk == ColumnFyk::None) return;
+    if (p.fyk == ColumnFyk::Zero) return w.keyValue(3, p.fykKey, 0);
+    if (p.fyk == ColumnFyk::Index) return w.keyValue(3, p.fykKey, index);
+    switch (p.kind) {
+        case ColumnKind::Text:
+            w.keyText(3, p.fykKey, morvex::columnText(col, p));
+            break;
+        case ColumnKind::Character:
+            // One raw character; a zero character when there is none.
+            w.keyValue(3, p.fykKey, std::string(1, col.*p.character));
+            break;
+        case ColumnKind::Number:
+            w.keyValue(3, p.fykKey, morvex::columnNumber(col, p));
+            break;
+    }
+}
+
 // The whole file text of `desc` for the file `target`, texts raw or escaped; false when the
 // column list cannot be walked.
 bool writeDescription(const FileDesc* desc, const char* target, FykWriter& w, bool escaped) {
@@ -205,20 +227,10 @@ bool writeDescription(const FileDesc* desc, const char* target, FykWriter& w, bo
         const auto* col = static_cast<const ColumnDesc*>(elt->lParam1);
         if (!col) return false;
         w.line(2, "BEGIN Column");
-        w.keyValue(3, "ID", 0);
-        w.keyValue(3, "IGNORERCOL", col->IgnoreColumn);
-        w.keyValue(3, "ISNULL", col->FieldCannotBeNull);
-        w.keyValue(3, "POSITION", index);
-        w.keyValue(3, "POSDEBUT", 0);
-        w.keyValue(3, "POSFIN", 0);
-        w.keyText(3, "NAME", col->code);
-        w.keyValue(3, "LARGEUR", col->WidthInChars);
-        w.keyValue(3, "PROTECTEDFIELD", col->protectedField);
-        // One raw character each; a zero character when there is none.
-        w.keyValue(3, "CARDELIMDEBUT", std::string(1, col->DelimCharStart));
-        w.keyValue(3, "CARDELIMFIN", std::string(1, col->DelimCharEnd));
-        w.keyText(3, "DESCRIPTION", col->Description);
-        w.keyValue(3, "TYPE_CIBLE", col->typeCible.type);
+        w.keyValue(3, "ID", 0);  // a line of older files, held in no field
+        for (const morvex::ColumnProperty& p : morvex::columnProperties())
+            writeColumnProperty(w, *col, p, index);
+        // The format, by the type, last.
         w.keyText(3, "FMT_CIBLE", columnFormat(*col));
         w.line(2, "END Column");
     }
@@ -308,6 +320,8 @@ private:
     bool copyText(const FykLine& line, const std::string& value, char* field, size_t fieldSize);
     bool readFormat(const FykLine& line, ColumnDesc& col);
     bool readProperty(const morvex::DescProperty& property, const FykLine& line);
+    bool readColumnProperty(const morvex::ColumnProperty& property, const FykLine& line,
+                            ColumnDesc& col);
     bool countColumn(const ColumnDesc& col, int beginLine);
 
     bool parseMorvexFylatek(int beginLine);
@@ -506,6 +520,37 @@ bool FykReader::readProperty(const morvex::DescProperty& p, const FykLine& line)
     return true;
 }
 
+// A line of a Column block that sets one of the column's properties.
+bool FykReader::readColumnProperty(const morvex::ColumnProperty& p, const FykLine& line,
+                                   ColumnDesc& col) {
+    using morvex::ColumnFyk;
+    using morvex::ColumnKind;
+    switch (p.fyk) {
+        case ColumnFyk::None:
+        case ColumnFyk::Zero:  // computed again from the widths
+            return true;
+        case ColumnFyk::Index:
+            *p.number(col) = fdtext::toInt(line.value.c_str());
+            return true;
+        case ColumnFyk::Width:
+            return readColumnWidth(line.value, *p.number(col));
+        case ColumnFyk::Type:
+            return readTypeCode(line, *p.number(col));
+        case ColumnFyk::Value:
+            break;
+    }
+    switch (p.kind) {
+        case ColumnKind::Text:
+            return readFixedText(line, p.text(col), p.textSize);
+        case ColumnKind::Character:
+            col.*p.character = line.value.c_str()[0];
+            return true;
+        case ColumnKind::Number:
+            return readNumber(line, p.fykMin, p.fykMax, *p.number(col));
+    }
+    return true;
+}
+
 // One more column: refused beyond FILEDESC_MAX_COLUMNS, before the rest of the file is read.
 bool FykReader::countColumn(const ColumnDesc&, int beginLine) {
     if (columnLines_.size() >= static_cast<size_t>(FILEDESC_MAX_COLUMNS)) {
@@ -678,28 +723,10 @@ bool FykReader::parseColumn(int beginLine) {
             return true;
         }
         if (isBlockLine(k)) return unfinished("Column", beginLine);
-        if (k == "id" || k == "posdebut" || k == "posfin") {
-            // recomputed from the widths
-        } else if (k == "ignorercol") {
-            if (!readNumber(line, 0, 1, col.IgnoreColumn)) return false;
-        } else if (k == "isnull") {
-            if (!readNumber(line, 0, 1, col.FieldCannotBeNull)) return false;
-        } else if (k == "protectedfield") {
-            if (!readNumber(line, 0, 1, col.protectedField)) return false;
-        } else if (k == "largeur") {
-            if (!readColumnWidth(line.value, col.WidthInChars)) return false;
-        } else if (k == "position") {
-            col.Position = fdtext::toInt(v);
-        } else if (k == "type_cible") {
-            if (!readTypeCode(line, col.typeCible.type)) return false;
-        } else if (k == "cardelimdebut") {
-            col.DelimCharStart = v[0];
-        } else if (k == "cardelimfin") {
-            col.DelimCharEnd = v[0];
-        } else if (k == "name") {
-            if (!readFixedText(line, col.code, sizeof col.code)) return false;
-        } else if (k == "description") {
-            if (!readFixedText(line, col.Description, sizeof col.Description)) return false;
+        if (k == "id") {
+            // a line of older files, held in no field
+        } else if (const morvex::ColumnProperty* p = morvex::columnPropertyByFykKey(k)) {
+            if (!readColumnProperty(*p, line, col)) return false;
         } else if (k == "fmt_cible") {
             if (!readFormat(line, col)) return false;
         } else {
