@@ -65,23 +65,25 @@ json typeCibleToJson(const TypeCible& t) {
 }
 
 json columnToJson(const ColumnDesc& c) {
-    json j{
-        {"Position", c.Position},
-        {"code", c.code},
-        {"Description", c.Description},
-        {"message", textOrNull(c.message)},
-        {"hasWarning", c.hasWarning},
-        {"hasInfo", c.hasInfo},
-        {"WidthInChars", c.WidthInChars},
-        {"typeCible", typeCibleToJson(c.typeCible)},
-        {"IgnoreColumn", c.IgnoreColumn},
-        {"FieldCannotBeNull", c.FieldCannotBeNull},
-        {"protectedField", c.protectedField},
-        {"DelimCharStart", charText(c.DelimCharStart)},
-        {"DelimCharEnd", charText(c.DelimCharEnd)},
-        {"StartPosition", c.StartPosition},
-        {"EndPosition", c.EndPosition},
-    };
+    json j = json::object();
+    for (const ColumnProperty& p : columnProperties()) {
+        if (!p.jsonKey) continue;
+        switch (p.kind) {
+            case ColumnKind::Text:
+                j[p.jsonKey] = columnText(c, p);
+                break;
+            case ColumnKind::Number:
+                j[p.jsonKey] = columnNumber(c, p);
+                break;
+            case ColumnKind::Character:
+                j[p.jsonKey] = charText(c.*p.character);
+                break;
+        }
+    }
+    // What is no property of its own: the message of the last check, the type with every
+    // format, the statistics of the last analysis.
+    j["message"] = textOrNull(c.message);
+    j["typeCible"] = typeCibleToJson(c.typeCible);
     if (c.stats) j["stats"] = statsToJson(*c.stats);
     return j;
 }
