@@ -289,12 +289,20 @@ bool descriptionValue(RUNTIME_CTX* ctx, FileDesc* d, const std::string& n, std::
     return false;
 }
 
-// Value of a name of the current column; false when the name is none of them.
+// Value of a name of the current column: its properties (filedesc/descprops.h), then what its
+// type and place give. false when the name is none of them.
 bool columnValue(FileDesc* d, ColumnDesc* col, const std::string& n, std::string& v) {
+    if (const morvex::ColumnProperty* p = morvex::columnPropertyByTemplateName(n)) {
+        switch (p->kind) {
+            case morvex::ColumnKind::Text:
+                return v = morvex::columnText(*col, *p), true;
+            case morvex::ColumnKind::Number:
+                return v = num(morvex::columnNumber(*col, *p)), true;
+            case morvex::ColumnKind::Character:  // its code
+                return v = num(static_cast<unsigned char>(col->*p->character)), true;
+        }
+    }
     const TypeCible& t = col->typeCible;
-    if (n == "column.name") return v = col->code, true;
-    if (n == "column.description") return v = col->Description, true;
-    if (n == "column.size") return v = num(col->WidthInChars), true;
     if (n == "column.length") {
         int len = 0;
         switch (t.type) {
@@ -318,7 +326,6 @@ bool columnValue(FileDesc* d, ColumnDesc* col, const std::string& n, std::string
     if (n == "column.precision")
         return v = num(t.type == DATATYPE_DECIMAL ? t.fmtDecimal.partieDecimale : 0), true;
     if (n == "column.endseparator") return v.clear(), true;
-    if (n == "column.type") return v = num(t.type), true;
     if (n == "column.format") {
         char buf[128] = "";
         GetDataTypeFormat(&t, buf, sizeof buf);
@@ -330,16 +337,7 @@ bool columnValue(FileDesc* d, ColumnDesc* col, const std::string& n, std::string
         if (tplinternal::detailedTrace()) trace("\n[buffOut=%s]", buf);
         return v = buf, true;
     }
-    if (n == "column.ignore") return v = num(col->IgnoreColumn), true;
-    if (n == "column.isnotnull") return v = num(col->FieldCannotBeNull), true;
-    if (n == "column.position") return v = num(col->Position), true;
-    if (n == "column.beginfrom") return v = num(col->StartPosition), true;
-    if (n == "column.endto") return v = num(col->EndPosition), true;
     if (n == "column.islast") return v = col->Position == columnCount(d) ? "1" : "0", true;
-    if (n == "column.protectcarbegin")
-        return v = num(static_cast<unsigned char>(col->DelimCharStart)), true;
-    if (n == "column.protectcarend")
-        return v = num(static_cast<unsigned char>(col->DelimCharEnd)), true;
     return false;
 }
 
