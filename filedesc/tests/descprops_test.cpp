@@ -1,5 +1,6 @@
-// The property table against the .fyk reader and writer: every property stored in the file
-// comes back as it was set, and no two rows share a name that one of the users looks up.
+// The property tables of a description and of its columns against the .fyk reader and writer:
+// every property stored in the file comes back as it was set, and no two rows share a name that
+// one of the users looks up.
 #include <gtest/gtest.h>
 
 #include <set>
@@ -109,3 +110,92 @@ TEST(DescriptionProperties, NoTwoRowsShareANameAUserLooksUp) {
 }
 
 }  // namespace
+
+namespace {
+
+// A value for a column property stored as a checked value, a width or a type, different from
+// every other row's; the other rows are computed again when the file is read.
+std::string columnValueFor(const morvex::ColumnProperty& p, int column, int row) {
+    using morvex::ColumnFyk;
+    using morvex::ColumnKind;
+    if (p.fyk == ColumnFyk::Width) return std::to_string(10 + column);
+    if (p.fyk == ColumnFyk::Type) return std::to_string(DATATYPE_TEXT);
+    if (p.kind == ColumnKind::Text) return std::string("Été ") + p.fykKey + std::to_string(column);
+    if (p.kind == ColumnKind::Character) return std::string(1, static_cast<char>('[' + row % 3));
+    return std::to_string(std::min(p.fykMax, (column + row) % 2 ? p.fykMax : p.fykMin));
+}
+
+std::string columnValueOf(const ColumnDesc& c, const morvex::ColumnProperty& p) {
+    if (p.kind == morvex::ColumnKind::Text) return morvex::columnText(c, p);
+    if (p.kind == morvex::ColumnKind::Character) return std::string(1, c.*p.character);
+    return std::to_string(morvex::columnNumber(c, p));
+}
+
+bool storedAsItIs(const morvex::ColumnProperty& p) {
+    using morvex::ColumnFyk;
+    return p.fyk == ColumnFyk::Value || p.fyk == ColumnFyk::Width || p.fyk == ColumnFyk::Type;
+}
+
+}  // namespace
+
+TEST(ColumnProperties, EveryStoredPropertyOfEveryColumnComesBackFromTheFile) {
+    FILEDESC_Initialize();
+    fdtest::TempDir dir;
+    const std::string path = dir.file("columns.fyk");
+    DescPtr desc(FILEDESC_CreateFileDesc("p", nullptr, STRUCTFILE_FIXED, "\\r\\n", ";"));
+    for (int column = 1; column <= 3; ++column) {
+        ColumnDesc col = fdtest::makeColumn(("C" + std::to_string(column)).c_str(), 1);
+        int row = 0;
+        for (const morvex::ColumnProperty& p : morvex::columnProperties()) {
+            ++row;
+            if (!storedAsItIs(p)) continue;
+            const std::string value = columnValueFor(p, column, row);
+            if (p.kind == morvex::ColumnKind::Text)
+                snprintf(p.text(col), p.textSize, "%s", value.c_str());
+            else if (p.kind == morvex::ColumnKind::Character)
+                col.*p.character = value[0];
+            else
+                *p.number(col) = std::stoi(value);
+        }
+        ASSERT_EQ(FILEDESC_AppendColumn(desc.get(), &col), 0);
+    }
+    ASSERT_EQ(FILEDESC_SaveToFile(desc.get(), path.c_str()), 0);
+    std::string error;
+    DescPtr back(FILEDESC_OpenFileDesc(path.c_str(), &error));
+    ASSERT_NE(back.get(), nullptr) << error;
+    ASSERT_EQ(LDCG_Count(back->columns), 3);
+    int column = 0, start = 1;
+    for (LDCG_ELT* e = back->columns->first; e; e = e->next) {
+        const auto& c = *static_cast<const ColumnDesc*>(e->lParam1);
+        ++column;
+        int row = 0;
+        for (const morvex::ColumnProperty& p : morvex::columnProperties()) {
+            ++row;
+            if (storedAsItIs(p)) {
+                EXPECT_EQ(columnValueOf(c, p), columnValueFor(p, column, row)) << p.fykKey;
+            }
+        }
+        // The computed ones: numbered from 1, placed by the widths.
+        EXPECT_EQ(c.Position, column);
+        EXPECT_EQ(c.StartPosition, start);
+        start += 10 + column;
+        EXPECT_EQ(c.EndPosition, start - 1);
+    }
+}
+
+TEST(ColumnProperties, NoTwoRowsShareANameAUserLooksUp) {
+    std::set<std::string> fyk, json, templates, catalogue;
+    for (const morvex::ColumnProperty& p : morvex::columnProperties()) {
+        for (auto [name, seen] : {std::pair{p.fykKey, &fyk}, std::pair{p.jsonKey, &json},
+                                  std::pair{p.templateName, &templates},
+                                  std::pair{p.catalogueColumn, &catalogue}}) {
+            if (name) {
+                EXPECT_TRUE(seen->insert(name).second) << name;
+            }
+        }
+        EXPECT_EQ(p.kind == morvex::ColumnKind::Text, p.text != nullptr && p.textSize > 0);
+        EXPECT_EQ(p.kind == morvex::ColumnKind::Number, p.number != nullptr);
+        EXPECT_EQ(p.kind == morvex::ColumnKind::Character, p.character != nullptr);
+        EXPECT_EQ(p.fyk == morvex::ColumnFyk::None, p.fykKey == nullptr);
+    }
+}
