@@ -682,7 +682,8 @@ namespace {
 std::string setEditedProperty(FileDesc* desc, const morvex::DescProperty& p,
                               const std::string& name, const std::string& value) {
     using morvex::PropertyKind;
-    if (name == "eol" && value.empty()) return "L'indicateur de fin de ligne ne peut pas être vide.";
+    if (name == "eol" && value.empty())
+        return "L'indicateur de fin de ligne ne peut pas être vide.";
     if (name == "delimiter") {
         // An empty delimiter makes the description fixed-width, another one delimited.
         desc->TypeStructFile = value.empty() ? STRUCTFILE_FIXED : STRUCTFILE_DELIMITED;
@@ -739,7 +740,8 @@ std::string DESCEDIT_SetProperty(FileDesc* desc, const std::string& name,
     const morvex::DescProperty* p = morvex::descriptionPropertyByEditName(name);
     if (!p) return "Propriété inconnue : '" + name + "'.";
     if (p->nameWhat)
-        if (std::string refusal = FILEDESC_NameRefusal(p->nameWhat, value.c_str()); !refusal.empty())
+        if (std::string refusal = FILEDESC_NameRefusal(p->nameWhat, value.c_str());
+            !refusal.empty())
             return refusal;
     if (p->field) {
         // A text longer than its field is refused, never cut.

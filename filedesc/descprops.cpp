@@ -32,6 +32,8 @@ const char* structureWord(int structure) {
 
 constexpr int kIntMax = 2147483647;
 
+// Laid out by hand, so that each property reads as one row.
+// clang-format off
 // In the order of the .fyk file's File block; the rows without a key follow.
 const DescProperty kProperties[] = {
     {.editName = nullptr, .fykKey = "FILEDESCUID", .jsonKey = "FileDescUID",
@@ -130,6 +132,7 @@ const DescProperty kProperties[] = {
      .templateAlias = nullptr, .catalogueColumn = nullptr, .kind = PropertyKind::Number,
      .number = &FileDesc::isModified},
 };
+// clang-format on
 
 bool equalsLower(const char* name, const std::string& lower) {
     if (!name || strlen(name) != lower.size()) return false;
@@ -203,6 +206,8 @@ void setPropertyFixedText(FileDesc& desc, const DescProperty& property, const st
 
 namespace {
 
+// Laid out by hand, so that each property reads as one row.
+// clang-format off
 // In the order of the .fyk file's Column block (after its constant ID line).
 const ColumnProperty kColumnProperties[] = {
     {.fykKey = "IGNORERCOL", .jsonKey = "IgnoreColumn", .templateName = "column.ignore",
@@ -251,6 +256,7 @@ const ColumnProperty kColumnProperties[] = {
      .catalogueColumn = nullptr, .kind = ColumnKind::Number, .fyk = ColumnFyk::None,
      .number = [](ColumnDesc& c) { return &c.hasInfo; }},
 };
+// clang-format on
 
 }  // namespace
 

@@ -6,9 +6,9 @@
 #include <ctime>
 #include <string>
 
+#include "filedesc/descprops.h"
 #include "foundation/date.h"
 #include "foundation/mystrings.h"
-#include "filedesc/descprops.h"
 #include "foundation/trace.h"
 #include "sqliteload/sqlite4fyk.h"
 #include "sqliteload/sqlite4fyk_internal.h"

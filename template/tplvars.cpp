@@ -253,8 +253,7 @@ bool descriptionValue(RUNTIME_CTX* ctx, FileDesc* d, const std::string& n, std::
         return v = d->TableName, true;
     }
     if (n == "projectname") {
-        deprecated(ctx,
-                   "\nWarning [%i]: [projectname] is deprecated. Use [project.name] instead.");
+        deprecated(ctx, "\nWarning [%i]: [projectname] is deprecated. Use [project.name] instead.");
         return v = d->ProjectName, true;
     }
     if (n == "desc.separator") {

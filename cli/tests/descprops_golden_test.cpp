@@ -59,26 +59,57 @@ const char* const kCorpus[] = {
 
 // Every name a template may ask of a description.
 const char* const kDescriptionVariables[] = {
-    "database.name", "databasename", "table.name", "tablename", "formatfilepath",
-    "datafilepath", "project.name", "projectname", "table.countcolumns", "file.endofline",
-    "desc.projectname", "desc.tablename", "desc.schemaname", "desc.databasename",
-    "desc.description", "desc.typestructfile", "typestructfile.fixed",
-    "typestructfile.separated", "desc.firstlineisheader", "desc.beginfromline",
-    "desc.endtoline", "desc.endofline", "desc.endofline.binary", "desc.separator.tab",
-    "desc.separator.space", "desc.separator.semicolumn", "desc.separator.virgule",
-    "desc.separator.pipe", "desc.separator.other", "desc.separator", "desc.fielddelimiter",
-    "desc.fielddelimiter.binary", "desc.fieldprotector", "desc.fixedlinelength",
-    "desc.examplefile", "desc.databasefile", "primary_key.name",
+    "database.name",
+    "databasename",
+    "table.name",
+    "tablename",
+    "formatfilepath",
+    "datafilepath",
+    "project.name",
+    "projectname",
+    "table.countcolumns",
+    "file.endofline",
+    "desc.projectname",
+    "desc.tablename",
+    "desc.schemaname",
+    "desc.databasename",
+    "desc.description",
+    "desc.typestructfile",
+    "typestructfile.fixed",
+    "typestructfile.separated",
+    "desc.firstlineisheader",
+    "desc.beginfromline",
+    "desc.endtoline",
+    "desc.endofline",
+    "desc.endofline.binary",
+    "desc.separator.tab",
+    "desc.separator.space",
+    "desc.separator.semicolumn",
+    "desc.separator.virgule",
+    "desc.separator.pipe",
+    "desc.separator.other",
+    "desc.separator",
+    "desc.fielddelimiter",
+    "desc.fielddelimiter.binary",
+    "desc.fieldprotector",
+    "desc.fixedlinelength",
+    "desc.examplefile",
+    "desc.databasefile",
+    "primary_key.name",
     // not variables today: asked so that one that appears is seen
-    "desc.filedescuid", "desc.encoding", "desc.unquote", "desc.schema",
+    "desc.filedescuid",
+    "desc.encoding",
+    "desc.unquote",
+    "desc.schema",
 };
 
 // Every name a template may ask of a column.
 const char* const kColumnVariables[] = {
-    "column.name", "column.description", "column.size", "column.length", "column.precision",
-    "column.endseparator", "column.type", "column.format", "column.sqltype", "column.ignore",
-    "column.isnotnull", "column.position", "column.beginfrom", "column.endto", "column.islast",
-    "column.protectcarbegin", "column.protectcarend",
+    "column.name",          "column.description",  "column.size",      "column.length",
+    "column.precision",     "column.endseparator", "column.type",      "column.format",
+    "column.sqltype",       "column.ignore",       "column.isnotnull", "column.position",
+    "column.beginfrom",     "column.endto",        "column.islast",    "column.protectcarbegin",
+    "column.protectcarend",
 };
 
 // A template that writes every variable, between brackets, one per line.
@@ -111,7 +142,8 @@ std::string quotedRows(sqlite3* db, const std::string& table) {
         names.push_back(reinterpret_cast<const char*>(gsqlite3.sqlite3_column_text(stmt, 1)));
     gsqlite3.sqlite3_finalize(stmt);
     std::string select, out;
-    for (const std::string& n : names) select += (select.empty() ? "" : "||'|'||") + ("quote(\"" + n + "\")");
+    for (const std::string& n : names)
+        select += (select.empty() ? "" : "||'|'||") + ("quote(\"" + n + "\")");
     out += "-- " + table + ": ";
     for (const std::string& n : names) out += n + (&n == &names.back() ? "\n" : "|");
     const std::string sql = "SELECT " + select + " FROM " + table + " ORDER BY rowid";
@@ -190,8 +222,8 @@ protected:
         char out[1024] = "";
         const int rc = TEMPLATE_Generate(desc, dir_.file("variables.tpl").c_str(),
                                          dir_.file("out").c_str(), out, sizeof out);
-        return "rc=" + std::to_string(rc) + "\n" + morvex::testing::readFile(out) +
-               "\n-- panel\n" + port_.panelText();
+        return "rc=" + std::to_string(rc) + "\n" + morvex::testing::readFile(out) + "\n-- panel\n" +
+               port_.panelText();
     }
 
     // Everything the corpus file `relative` gives, the test's folder written "{dir}" and the
@@ -258,19 +290,46 @@ TEST_F(DescriptionGolden, EditorPropertySetterEffectsStayAsTheyWere) {
         const char* name;
         std::string value;
     } cases[] = {
-        {"project", "Nouveau projet"}, {"project", "a\x1b"}, {"project", std::string(129, 'p')},
-        {"table", "T2"}, {"table", ""}, {"table", "t\tab"},
-        {"schema", "dbo"}, {"database", "BASE"}, {"database", std::string(64, 'b')},
-        {"description", "ligne 1\r\nligne 2"}, {"description", ""},
-        {"example", "autre.csv"}, {"example", ""}, {"sqlite", "/var/x.db"}, {"sqlite", ""},
-        {"eol", "\\n"}, {"eol", ""}, {"eol", "\\r\\n"},
-        {"delimiter", ";"}, {"delimiter", ""}, {"delimiter", "\\t"},
-        {"header", "0"}, {"header", "1"}, {"header", "2"}, {"header", "oui"},
-        {"first-line", "5"}, {"first-line", "0"}, {"first-line", "x"},
-        {"last-line", "0"}, {"last-line", "99"}, {"last-line", "-1"},
-        {"fixed-length", "80"}, {"fixed-length", "-3"},
-        {"encoding", " utf-8 "}, {"encoding", ""}, {"encoding", std::string(32, 'e')},
-        {"unquote", "0"}, {"unquote", "1"}, {"unquote", "'"}, {"unquote", "10"},
+        {"project", "Nouveau projet"},
+        {"project", "a\x1b"},
+        {"project", std::string(129, 'p')},
+        {"table", "T2"},
+        {"table", ""},
+        {"table", "t\tab"},
+        {"schema", "dbo"},
+        {"database", "BASE"},
+        {"database", std::string(64, 'b')},
+        {"description", "ligne 1\r\nligne 2"},
+        {"description", ""},
+        {"example", "autre.csv"},
+        {"example", ""},
+        {"sqlite", "/var/x.db"},
+        {"sqlite", ""},
+        {"eol", "\\n"},
+        {"eol", ""},
+        {"eol", "\\r\\n"},
+        {"delimiter", ";"},
+        {"delimiter", ""},
+        {"delimiter", "\\t"},
+        {"header", "0"},
+        {"header", "1"},
+        {"header", "2"},
+        {"header", "oui"},
+        {"first-line", "5"},
+        {"first-line", "0"},
+        {"first-line", "x"},
+        {"last-line", "0"},
+        {"last-line", "99"},
+        {"last-line", "-1"},
+        {"fixed-length", "80"},
+        {"fixed-length", "-3"},
+        {"encoding", " utf-8 "},
+        {"encoding", ""},
+        {"encoding", std::string(32, 'e')},
+        {"unquote", "0"},
+        {"unquote", "1"},
+        {"unquote", "'"},
+        {"unquote", "10"},
         {"couleur", "bleu"},
     };
     std::string out = "names:";
@@ -284,13 +343,13 @@ TEST_F(DescriptionGolden, EditorPropertySetterEffectsStayAsTheyWere) {
             FileDesc* desc = open(relative, error);
             ASSERT_NE(desc, nullptr) << error;
             desc->isModified = 0;
-            const std::string before = written(desc) + "\n" +
-                                       morvex::dumpJson(morvex::descriptionToJson(*desc));
+            const std::string before =
+                written(desc) + "\n" + morvex::dumpJson(morvex::descriptionToJson(*desc));
             const std::string refusal = DESCEDIT_SetProperty(desc, c.name, c.value);
             const int modified = desc->isModified;
             desc->isModified = 0;
-            const std::string after = written(desc) + "\n" +
-                                      morvex::dumpJson(morvex::descriptionToJson(*desc));
+            const std::string after =
+                written(desc) + "\n" + morvex::dumpJson(morvex::descriptionToJson(*desc));
             out += "== " + std::string(c.name) + "=" + c.value + "\n";
             out += "refusal: " + refusal + "\nmodified: " + std::to_string(modified) +
                    "\nQuoteChar: " + std::to_string(static_cast<int>(desc->QuoteChar)) + "\n";

@@ -1,12 +1,13 @@
 // The property tables of a description and of its columns against the .fyk reader and writer:
 // every property stored in the file comes back as it was set, and no two rows share a name that
 // one of the users looks up.
+#include "filedesc/descprops.h"
+
 #include <gtest/gtest.h>
 
 #include <set>
 #include <string>
 
-#include "filedesc/descprops.h"
 #include "filedesc/tests/fdtest_util.h"
 
 using fdtest::DescPtr;
@@ -186,9 +187,9 @@ TEST(ColumnProperties, EveryStoredPropertyOfEveryColumnComesBackFromTheFile) {
 TEST(ColumnProperties, NoTwoRowsShareANameAUserLooksUp) {
     std::set<std::string> fyk, json, templates, catalogue;
     for (const morvex::ColumnProperty& p : morvex::columnProperties()) {
-        for (auto [name, seen] : {std::pair{p.fykKey, &fyk}, std::pair{p.jsonKey, &json},
-                                  std::pair{p.templateName, &templates},
-                                  std::pair{p.catalogueColumn, &catalogue}}) {
+        for (auto [name, seen] :
+             {std::pair{p.fykKey, &fyk}, std::pair{p.jsonKey, &json},
+              std::pair{p.templateName, &templates}, std::pair{p.catalogueColumn, &catalogue}}) {
             if (name) {
                 EXPECT_TRUE(seen->insert(name).second) << name;
             }
