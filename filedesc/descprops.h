@@ -1,13 +1,13 @@
-// The properties of a description, one row each: the names it has in the .fyk file, in
-// `morvexcli show --json`, in the templates, in the catalogue of a database and in the editor,
-// where the FileDesc record holds it and how its text is read and checked.
+// The properties of a description and of its columns, one row each: the names it has in the .fyk
+// file, in `morvexcli show --json`, in the templates, in the catalogue of a database and in the
+// editor, where the record holds it and how its text is read and checked.
 //
 // The .fyk reader and writer (fykfile.cpp), the catalogue rows of the SQLite load, the JSON view
-// of the command line, the template variables and the editor's property setter walk this table,
+// of the command line, the template variables and the editor's property setter walk these tables,
 // so that adding a property is one row here. What one of them does apart (a legacy key, a
 // deprecated template name, the converted end of line and delimiter) stays beside its walk.
 //
-// The table is constant and shared by every thread; the functions over a record follow the
+// The tables are constant and shared by every thread; the functions over a record follow the
 // record's own rule (one thread at a time).
 #pragma once
 
