@@ -10,6 +10,7 @@
 
 #include "datadic/dico.h"
 #include "filedesc/analyse.h"
+#include "filedesc/descprops.h"
 #include "filedesc/names.h"
 #include "foundation/inputfile.h"
 #include "foundation/ldcg.h"
@@ -683,94 +684,80 @@ std::string DESCEDIT_ReanalyseColumns(FileDesc* desc, const std::vector<ColumnDe
 
 namespace {
 
-// The refusal of a property's text longer than its field ("" when it fits or has no field).
-std::string propertyLengthRefusal(const std::string& name, const std::string& value) {
-    const struct {
-        const char* name;
-        size_t max;
-    } fields[] = {
-        {"project", FILEDESC_PROJECTNAME_MAX}, {"table", FILEDESC_NAME_MAX},
-        {"schema", FILEDESC_NAME_MAX},         {"database", FILEDESC_NAME_MAX},
-        {"eol", FILEDESC_ENDOFLINE_MAX},       {"delimiter", FILEDESC_DELIMITER_MAX},
-        {"encoding", FILEDESC_ENCODING_MAX},
-    };
-    for (const auto& f : fields)
-        if (name == f.name)
-            return DESCEDIT_TextRefusal(("La valeur de " + name).c_str(), value, f.max);
+// Stores a property's value, checked as the properties sheet checks it: the ones whose value
+// is more than its text are written out here; the others by their kind in the table
+// (filedesc/descprops.h). The refusal, or "".
+std::string setEditedProperty(FileDesc* desc, const morvex::DescProperty& p,
+                              const std::string& name, const std::string& value) {
+    using morvex::PropertyKind;
+    if (name == "eol" && value.empty())
+        return "L'indicateur de fin de ligne ne peut pas être vide.";
+    if (name == "delimiter") {
+        // An empty delimiter makes the description fixed-width, another one delimited.
+        desc->TypeStructFile = value.empty() ? STRUCTFILE_FIXED : STRUCTFILE_DELIMITED;
+    } else if (name == "encoding") {
+        const size_t begin = value.find_first_not_of(" \t");
+        const size_t end = value.find_last_not_of(" \t");
+        morvex::setPropertyFixedText(
+            *desc, p, begin == std::string::npos ? "" : value.substr(begin, end - begin + 1));
+        return "";
+    } else if (name == "header") {
+        if (value != "0" && value != "1") return "La valeur de header doit être 0 ou 1.";
+    } else if (name == "unquote") {
+        // 0, 1 (the double quote) or the protecting character itself.
+        if (value.size() != 1)
+            return "La valeur de unquote doit être 0, 1 ou le caractère de protection.";
+        DESCEDIT_SetUnquote(desc, value != "0", value == "1" ? "" : value);
+        return "";
+    }
+    switch (p.kind) {
+        case PropertyKind::Text:
+        case PropertyKind::Notation:
+            morvex::setPropertyFixedText(*desc, p, value);
+            return "";
+        case PropertyKind::OwnedText:
+        case PropertyKind::Path:
+            p.setOwned(desc, orNull(value));
+            return "";
+        case PropertyKind::Number:
+            if (!readNumber(value, p.editMin, &(desc->*p.number)))
+                return morvex::Format(
+                    "La valeur de %s doit être un nombre entier d'au moins %i : '%s'.",
+                    name.c_str(), p.editMin, value.c_str());
+            return "";
+    }
     return "";
 }
 
 }  // namespace
 
 std::vector<std::string> DESCEDIT_PropertyNames() {
-    return {"project",    "table",     "schema",       "database",  "description",
-            "example",    "sqlite",    "eol",          "delimiter", "header",
-            "first-line", "last-line", "fixed-length", "encoding",  "unquote"};
+    std::vector<const morvex::DescProperty*> edited;
+    for (const morvex::DescProperty& p : morvex::descriptionProperties())
+        if (p.editName) edited.push_back(&p);
+    std::sort(edited.begin(), edited.end(),
+              [](const auto* a, const auto* b) { return a->editRank < b->editRank; });
+    std::vector<std::string> names;
+    for (const morvex::DescProperty* p : edited) names.push_back(p->editName);
+    return names;
 }
 
 std::string DESCEDIT_SetProperty(FileDesc* desc, const std::string& name,
                                  const std::string& value) {
     if (!desc) return "Aucune description.";
-    auto number = [&](int min, int* field) -> std::string {
-        int n = 0;
-        if (!readNumber(value, min, &n))
-            return morvex::Format(
-                "La valeur de %s doit être un nombre entier d'au moins %i : '%s'.", name.c_str(),
-                min, value.c_str());
-        *field = n;
-        return "";
-    };
-    static const struct {
-        const char* property;
-        const char* what;
-    } kNames[] = {{"project", "du projet"},
-                  {"table", "de la table"},
-                  {"schema", "du schéma"},
-                  {"database", "de la base de données"}};
-    for (const auto& n : kNames)
-        if (name == n.property)
-            if (std::string refusal = FILEDESC_NameRefusal(n.what, value.c_str()); !refusal.empty())
-                return refusal;
-    std::string refusal = propertyLengthRefusal(name, value);
-    if (!refusal.empty()) return refusal;
-    if (name == "project") {
-        copyCut(desc->ProjectName, FILEDESC_PROJECTNAME_MAX, value);
-    } else if (name == "table") {
-        copyCut(desc->TableName, FILEDESC_NAME_MAX, value);
-    } else if (name == "schema") {
-        copyCut(desc->SchemaName, FILEDESC_NAME_MAX, value);
-    } else if (name == "database") {
-        copyCut(desc->DatabaseName, FILEDESC_NAME_MAX, value);
-    } else if (name == "description") {
-        FILEDESC_SetDescription(desc, orNull(value));
-    } else if (name == "example") {
-        FILEDESC_SetExampleFilePath(desc, orNull(value));
-    } else if (name == "sqlite") {
-        FILEDESC_SetDatabaseFilePath(desc, orNull(value));
-    } else if (name == "eol") {
-        if (value.empty()) return "L'indicateur de fin de ligne ne peut pas être vide.";
-        DESCEDIT_SetEndOfLine(desc, value);
-    } else if (name == "delimiter") {
-        desc->TypeStructFile = value.empty() ? STRUCTFILE_FIXED : STRUCTFILE_DELIMITED;
-        DESCEDIT_SetSeparator(desc, value);
-    } else if (name == "header") {
-        if (value != "0" && value != "1") return "La valeur de header doit être 0 ou 1.";
-        desc->FirstLineIsHeader = value == "1";
-    } else if (name == "first-line") {
-        refusal = number(1, &desc->BeginFromLine);
-    } else if (name == "last-line") {
-        refusal = number(0, &desc->EndToLine);
-    } else if (name == "fixed-length") {
-        refusal = number(0, &desc->LenFixedLine);
-    } else if (name == "encoding") {
-        DESCEDIT_SetEncoding(desc, value);
-    } else if (name == "unquote") {
-        if (value.size() != 1)
-            return "La valeur de unquote doit être 0, 1 ou le caractère de protection.";
-        DESCEDIT_SetUnquote(desc, value != "0", value == "1" ? "" : value);
-    } else {
-        return "Propriété inconnue : '" + name + "'.";
+    const morvex::DescProperty* p = morvex::descriptionPropertyByEditName(name);
+    if (!p) return "Propriété inconnue : '" + name + "'.";
+    if (p->nameWhat)
+        if (std::string refusal = FILEDESC_NameRefusal(p->nameWhat, value.c_str());
+            !refusal.empty())
+            return refusal;
+    if (p->field) {
+        // A text longer than its field is refused, never cut.
+        std::string refusal =
+            DESCEDIT_TextRefusal(("La valeur de " + name).c_str(), value, p->fieldSize - 1);
+        if (!refusal.empty()) return refusal;
     }
+    std::string refusal = setEditedProperty(desc, *p, name, value);
     if (refusal.empty()) desc->isModified = 1;
     return refusal;
 }

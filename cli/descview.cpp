@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "cli/cliutil.h"
+#include "filedesc/descprops.h"
 #include "filedesc/filedesc.h"
 
 using nlohmann::json;
@@ -64,23 +65,25 @@ json typeCibleToJson(const TypeCible& t) {
 }
 
 json columnToJson(const ColumnDesc& c) {
-    json j{
-        {"Position", c.Position},
-        {"code", c.code},
-        {"Description", c.Description},
-        {"message", textOrNull(c.message)},
-        {"hasWarning", c.hasWarning},
-        {"hasInfo", c.hasInfo},
-        {"WidthInChars", c.WidthInChars},
-        {"typeCible", typeCibleToJson(c.typeCible)},
-        {"IgnoreColumn", c.IgnoreColumn},
-        {"FieldCannotBeNull", c.FieldCannotBeNull},
-        {"protectedField", c.protectedField},
-        {"DelimCharStart", charText(c.DelimCharStart)},
-        {"DelimCharEnd", charText(c.DelimCharEnd)},
-        {"StartPosition", c.StartPosition},
-        {"EndPosition", c.EndPosition},
-    };
+    json j = json::object();
+    for (const ColumnProperty& p : columnProperties()) {
+        if (!p.jsonKey) continue;
+        switch (p.kind) {
+            case ColumnKind::Text:
+                j[p.jsonKey] = columnText(c, p);
+                break;
+            case ColumnKind::Number:
+                j[p.jsonKey] = columnNumber(c, p);
+                break;
+            case ColumnKind::Character:
+                j[p.jsonKey] = charText(c.*p.character);
+                break;
+        }
+    }
+    // What is no property of its own: the message of the last check, the type with every
+    // format, the statistics of the last analysis.
+    j["message"] = textOrNull(c.message);
+    j["typeCible"] = typeCibleToJson(c.typeCible);
     if (c.stats) j["stats"] = statsToJson(*c.stats);
     return j;
 }
@@ -116,34 +119,29 @@ std::string keyText(const IndexDesc& index) {
     return out;
 }
 
+// A property as JSON: a number, a text, or null for an owned text there is none of.
+json propertyToJson(const FileDesc& d, const DescProperty& p) {
+    switch (p.kind) {
+        case PropertyKind::Number:
+            return d.*p.number;
+        case PropertyKind::OwnedText:
+        case PropertyKind::Path:
+            return textOrNull(d.*p.owned);
+        default:
+            return propertyFixedText(d, p);
+    }
+}
+
 }  // namespace
 
 json descriptionToJson(const FileDesc& d) {
-    json j{
-        {"FileDescID", d.FileDescID},
-        {"FileDescUID", d.FileDescUID},
-        {"ProjectName", d.ProjectName},
-        {"TableName", d.TableName},
-        {"SchemaName", d.SchemaName},
-        {"DatabaseName", d.DatabaseName},
-        {"Description", textOrNull(d.Description)},
-        {"FileDescPath", textOrNull(d.FileDescPath)},
-        {"isModified", d.isModified},
-        {"TypeStructFile", d.TypeStructFile},
-        {"FirstLineIsHeader", d.FirstLineIsHeader},
-        {"BeginFromLine", d.BeginFromLine},
-        {"EndToLine", d.EndToLine},
-        {"EndOfLine", d.EndOfLine},
-        {"EndOfLineChars", d.EndOfLineChars},
-        {"FieldDelimiter", d.FieldDelimiter},
-        {"FieldDelimiterChars", d.FieldDelimiterChars},
-        {"fieldProtector", charText(d.fieldProtector)},
-        {"LenFixedLine", d.LenFixedLine},
-        {"ExampleFilePath", textOrNull(d.ExampleFilePath)},
-        {"DatabaseFilePath", textOrNull(d.DatabaseFilePath)},
-        {"Encoding", d.Encoding},
-        {"Unquote", d.Unquote},
-    };
+    json j = json::object();
+    for (const DescProperty& p : descriptionProperties()) j[p.jsonKey] = propertyToJson(d, p);
+    // The converted end of line and delimiter, and the legacy protecting character, are shown
+    // as the record holds them; they are no property of their own.
+    j["EndOfLineChars"] = d.EndOfLineChars;
+    j["FieldDelimiterChars"] = d.FieldDelimiterChars;
+    j["fieldProtector"] = charText(d.fieldProtector);
     json columns = json::array();
     eachOf<ColumnDesc>(d.columns, [&](ColumnDesc* c) {
         if (c) columns.push_back(columnToJson(*c));

@@ -12,6 +12,7 @@
 #include "datafile/prompt.h"
 #include "filedesc/analyse.h"
 #include "filedesc/descpaths.h"
+#include "filedesc/descprops.h"
 #include "filedesc/fdtext.h"
 #include "filedesc/filedesc.h"
 #include "filedesc/names.h"
@@ -168,6 +169,48 @@ std::string pathText(const char* held, const char* asRead, const char* target) {
     return orEmpty(held);
 }
 
+// The line of one property of the File block.
+void writeProperty(FykWriter& w, const FileDesc& desc, const morvex::DescProperty& p,
+                   const char* target) {
+    using morvex::PropertyKind;
+    switch (p.kind) {
+        case PropertyKind::Text:
+        case PropertyKind::OwnedText:
+            w.keyText(2, p.fykKey, morvex::propertyText(desc, p));
+            break;
+        case PropertyKind::Notation:  // already a notation: written as it stands
+        case PropertyKind::Number:
+            w.keyValue(2, p.fykKey, morvex::propertyText(desc, p));
+            break;
+        case PropertyKind::Path:
+            // A relative path is written back as it was read, not as its resolution.
+            w.keyText(2, p.fykKey, pathText(desc.*p.owned, desc.*p.asRead, target));
+            break;
+    }
+}
+
+// The line of one property of a Column block; `index` is the column's, from 0.
+void writeColumnProperty(FykWriter& w, const ColumnDesc& col, const morvex::ColumnProperty& p,
+                         int index) {
+    using morvex::ColumnFyk;
+    using morvex::ColumnKind;
+    if (p.fyk == ColumnFyk::None) return;
+    if (p.fyk == ColumnFyk::Zero) return w.keyValue(3, p.fykKey, 0);
+    if (p.fyk == ColumnFyk::Index) return w.keyValue(3, p.fykKey, index);
+    switch (p.kind) {
+        case ColumnKind::Text:
+            w.keyText(3, p.fykKey, morvex::columnText(col, p));
+            break;
+        case ColumnKind::Character:
+            // One raw character; a zero character when there is none.
+            w.keyValue(3, p.fykKey, std::string(1, col.*p.character));
+            break;
+        case ColumnKind::Number:
+            w.keyValue(3, p.fykKey, morvex::columnNumber(col, p));
+            break;
+    }
+}
+
 // The whole file text of `desc` for the file `target`, texts raw or escaped; false when the
 // column list cannot be walked.
 bool writeDescription(const FileDesc* desc, const char* target, FykWriter& w, bool escaped) {
@@ -175,47 +218,19 @@ bool writeDescription(const FileDesc* desc, const char* target, FykWriter& w, bo
     w.keyValue(1, "FILEVERSION", escaped ? kFormatVersionEscaped : kFormatVersionRaw);
     w.line(1, "NBUILD=" MORVEX_BUILD);  // the build that wrote the file
     w.line(1, "BEGIN File");
-    w.keyText(2, "FILEDESCUID", desc->FileDescUID);
-    w.keyValue(2, "INDFINDELIGNE", desc->EndOfLine);
-    w.keyValue(2, "LONGLIGNEFIXE", desc->LenFixedLine);
-    w.keyText(2, "TABLENAME", desc->TableName);
-    w.keyText(2, "SCHEMANAME", desc->SchemaName);
-    w.keyText(2, "DATABASENAME", desc->DatabaseName);
-    w.keyText(2, "PROJECTNAME", desc->ProjectName);
-    w.keyText(2, "DESCRIPTION", orEmpty(desc->Description));
-    w.keyValue(2, "TYPESTRUCTFILE", desc->TypeStructFile);
-    w.keyValue(2, "FIRSTLINEISHEADER", desc->FirstLineIsHeader);
-    w.keyValue(2, "BEGINFROMLINE", desc->BeginFromLine);
-    w.keyValue(2, "ENDTOLINE", desc->EndToLine);
-    w.keyValue(2, "FIELDDELIMITER", desc->FieldDelimiter);
-    // A relative path is written back as it was read, not as its resolution.
-    w.keyText(2, "FICHIEREXEMPLE",
-              pathText(desc->ExampleFilePath, desc->ExampleFileAsRead, target));
-    w.keyText(2, "DATABASEFILE",
-              pathText(desc->DatabaseFilePath, desc->DatabaseFileAsRead, target));
-    // Written only when set, so that descriptions without them keep their exact text.
-    if (desc->Encoding[0]) w.keyText(2, "ENCODING", desc->Encoding);
-    if (desc->Unquote) w.keyValue(2, "UNQUOTE", 1);
+    for (const morvex::DescProperty& p : morvex::descriptionProperties()) {
+        if (morvex::propertyWritten(*desc, p)) writeProperty(w, *desc, p, target);
+    }
 
     int index = 0;
     for (LDCG_ELT* elt = desc->columns->first; elt; elt = elt->next, ++index) {
         const auto* col = static_cast<const ColumnDesc*>(elt->lParam1);
         if (!col) return false;
         w.line(2, "BEGIN Column");
-        w.keyValue(3, "ID", 0);
-        w.keyValue(3, "IGNORERCOL", col->IgnoreColumn);
-        w.keyValue(3, "ISNULL", col->FieldCannotBeNull);
-        w.keyValue(3, "POSITION", index);
-        w.keyValue(3, "POSDEBUT", 0);
-        w.keyValue(3, "POSFIN", 0);
-        w.keyText(3, "NAME", col->code);
-        w.keyValue(3, "LARGEUR", col->WidthInChars);
-        w.keyValue(3, "PROTECTEDFIELD", col->protectedField);
-        // One raw character each; a zero character when there is none.
-        w.keyValue(3, "CARDELIMDEBUT", std::string(1, col->DelimCharStart));
-        w.keyValue(3, "CARDELIMFIN", std::string(1, col->DelimCharEnd));
-        w.keyText(3, "DESCRIPTION", col->Description);
-        w.keyValue(3, "TYPE_CIBLE", col->typeCible.type);
+        w.keyValue(3, "ID", 0);  // a line of older files, held in no field
+        for (const morvex::ColumnProperty& p : morvex::columnProperties())
+            writeColumnProperty(w, *col, p, index);
+        // The format, by the type, last.
         w.keyText(3, "FMT_CIBLE", columnFormat(*col));
         w.line(2, "END Column");
     }
@@ -304,6 +319,9 @@ private:
     }
     bool copyText(const FykLine& line, const std::string& value, char* field, size_t fieldSize);
     bool readFormat(const FykLine& line, ColumnDesc& col);
+    bool readProperty(const morvex::DescProperty& property, const FykLine& line);
+    bool readColumnProperty(const morvex::ColumnProperty& property, const FykLine& line,
+                            ColumnDesc& col);
     bool countColumn(const ColumnDesc& col, int beginLine);
 
     bool parseMorvexFylatek(int beginLine);
@@ -479,6 +497,60 @@ bool FykReader::readFormat(const FykLine& line, ColumnDesc& col) {
     return true;
 }
 
+// A line of the File block that sets one of the description's properties.
+bool FykReader::readProperty(const morvex::DescProperty& p, const FykLine& line) {
+    using morvex::PropertyKind;
+    FileDesc& desc = *desc_;
+    switch (p.kind) {
+        case PropertyKind::Text:
+        case PropertyKind::Notation: {
+            // A notation is kept as written; a text is decoded under FILEVERSION 1.5.
+            const std::string value = p.kind == PropertyKind::Text ? text(line) : line.value;
+            if (!copyText(line, value, p.field(desc), p.fieldSize)) return false;
+            if (p.afterSet) p.afterSet(desc);
+            return true;
+        }
+        case PropertyKind::OwnedText:
+        case PropertyKind::Path:
+            if (!(p.emptyIsNone && line.value.empty())) p.setOwned(&desc, text(line).c_str());
+            return true;
+        case PropertyKind::Number:
+            return readNumber(line, p.fykMin, p.fykMax, desc.*p.number);
+    }
+    return true;
+}
+
+// A line of a Column block that sets one of the column's properties.
+bool FykReader::readColumnProperty(const morvex::ColumnProperty& p, const FykLine& line,
+                                   ColumnDesc& col) {
+    using morvex::ColumnFyk;
+    using morvex::ColumnKind;
+    switch (p.fyk) {
+        case ColumnFyk::None:
+        case ColumnFyk::Zero:  // computed again from the widths
+            return true;
+        case ColumnFyk::Index:
+            *p.number(col) = fdtext::toInt(line.value.c_str());
+            return true;
+        case ColumnFyk::Width:
+            return readColumnWidth(line.value, *p.number(col));
+        case ColumnFyk::Type:
+            return readTypeCode(line, *p.number(col));
+        case ColumnFyk::Value:
+            break;
+    }
+    switch (p.kind) {
+        case ColumnKind::Text:
+            return readFixedText(line, p.text(col), p.textSize);
+        case ColumnKind::Character:
+            col.*p.character = line.value.c_str()[0];
+            return true;
+        case ColumnKind::Number:
+            return readNumber(line, p.fykMin, p.fykMax, *p.number(col));
+    }
+    return true;
+}
+
 // One more column: refused beyond FILEDESC_MAX_COLUMNS, before the rest of the file is read.
 bool FykReader::countColumn(const ColumnDesc&, int beginLine) {
     if (columnLines_.size() >= static_cast<size_t>(FILEDESC_MAX_COLUMNS)) {
@@ -570,43 +642,9 @@ bool FykReader::parseFile(int beginLine) {
             if (!parseProcess(lineNumber_)) return false;
         } else if (isBlockLine(k)) {
             return unfinished("File", beginLine);
-        } else if (k == "filedescuid") {
-            if (!readFixedText(line, desc->FileDescUID, sizeof desc->FileDescUID)) return false;
-        } else if (k == "tablename") {
-            if (!readFixedText(line, desc->TableName, sizeof desc->TableName)) return false;
-        } else if (k == "schemaname") {
-            if (!readFixedText(line, desc->SchemaName, sizeof desc->SchemaName)) return false;
-        } else if (k == "databasename") {
-            if (!readFixedText(line, desc->DatabaseName, sizeof desc->DatabaseName)) return false;
-        } else if (k == "projectname") {
-            if (!readFixedText(line, desc->ProjectName, sizeof desc->ProjectName)) return false;
-        } else if (k == "description") {
-            if (!line.value.empty()) FILEDESC_SetDescription(desc, text(line).c_str());
-        } else if (k == "typestructfile") {
-            if (!readNumber(line, 0, STRUCTFILE_DELIMITED, desc->TypeStructFile)) return false;
-        } else if (k == "longlignefixe") {
-            if (!readNumber(line, 0, INT_MAX, desc->LenFixedLine)) return false;
-        } else if (k == "firstlineisheader") {
-            if (!readNumber(line, 0, 1, desc->FirstLineIsHeader)) return false;
-        } else if (k == "beginfromline") {
-            if (!readNumber(line, 0, INT_MAX, desc->BeginFromLine)) return false;
-        } else if (k == "endtoline") {
-            if (!readNumber(line, 0, INT_MAX, desc->EndToLine)) return false;
-        } else if (k == "indfindeligne") {
-            if (!copyText(line, line.value, desc->EndOfLine, sizeof desc->EndOfLine)) return false;
-            FILEDESC_ConvertEndOfLine(desc->EndOfLine, desc->EndOfLineChars,
-                                      sizeof desc->EndOfLineChars);
-        } else if (k == "fielddelimiter") {
-            if (!copyText(line, line.value, desc->FieldDelimiter, sizeof desc->FieldDelimiter))
-                return false;
-            setDelimiter(desc, v);
-        } else if (k == "encoding") {
-            if (!readFixedText(line, desc->Encoding, sizeof desc->Encoding)) return false;
-            for (char* c = desc->Encoding; *c; ++c)
-                *c = static_cast<char>(toupper(static_cast<unsigned char>(*c)));
-        } else if (k == "unquote") {
-            if (!readNumber(line, 0, 1, desc->Unquote)) return false;
-        } else if (k == "septab") {
+        } else if (const morvex::DescProperty* p = morvex::descriptionPropertyByFykKey(k)) {
+            if (!readProperty(*p, line)) return false;
+        } else if (k == "septab") {  // older files name the delimiter by these keys
             setDelimiter(desc, "\\t");
         } else if (k == "sepespace") {
             setDelimiter(desc, " ");
@@ -618,10 +656,6 @@ bool FykReader::parseFile(int beginLine) {
             if (!copyText(line, line.value, desc->FieldDelimiter, sizeof desc->FieldDelimiter))
                 return false;
             setDelimiter(desc, v);
-        } else if (k == "fichierexemple") {
-            FILEDESC_SetExampleFilePath(desc, text(line).c_str());
-        } else if (k == "databasefile") {
-            FILEDESC_SetDatabaseFilePath(desc, text(line).c_str());
         }
         // separateurcol and unknown keys: ignored
     }
@@ -689,28 +723,10 @@ bool FykReader::parseColumn(int beginLine) {
             return true;
         }
         if (isBlockLine(k)) return unfinished("Column", beginLine);
-        if (k == "id" || k == "posdebut" || k == "posfin") {
-            // recomputed from the widths
-        } else if (k == "ignorercol") {
-            if (!readNumber(line, 0, 1, col.IgnoreColumn)) return false;
-        } else if (k == "isnull") {
-            if (!readNumber(line, 0, 1, col.FieldCannotBeNull)) return false;
-        } else if (k == "protectedfield") {
-            if (!readNumber(line, 0, 1, col.protectedField)) return false;
-        } else if (k == "largeur") {
-            if (!readColumnWidth(line.value, col.WidthInChars)) return false;
-        } else if (k == "position") {
-            col.Position = fdtext::toInt(v);
-        } else if (k == "type_cible") {
-            if (!readTypeCode(line, col.typeCible.type)) return false;
-        } else if (k == "cardelimdebut") {
-            col.DelimCharStart = v[0];
-        } else if (k == "cardelimfin") {
-            col.DelimCharEnd = v[0];
-        } else if (k == "name") {
-            if (!readFixedText(line, col.code, sizeof col.code)) return false;
-        } else if (k == "description") {
-            if (!readFixedText(line, col.Description, sizeof col.Description)) return false;
+        if (k == "id") {
+            // a line of older files, held in no field
+        } else if (const morvex::ColumnProperty* p = morvex::columnPropertyByFykKey(k)) {
+            if (!readColumnProperty(*p, line, col)) return false;
         } else if (k == "fmt_cible") {
             if (!readFormat(line, col)) return false;
         } else {

@@ -6,6 +6,7 @@
 #include <ctime>
 #include <string>
 
+#include "filedesc/descprops.h"
 #include "foundation/date.h"
 #include "foundation/mystrings.h"
 #include "foundation/trace.h"
@@ -88,6 +89,103 @@ int CreateQueryHistoryTable(sqlite3* db, int drop) {
     return SQLITE4FYK_ExecuteSQL(db, sql.c_str(), 0);
 }
 
+namespace {
+
+// Counts the failures of the catalogue's statements; SQLite's message of the first one goes to
+// `cause` (may be nullptr).
+struct FailureCount {
+    int count = 0;
+    sqlite3* db;
+    std::string* cause;
+    void operator+=(int failed) {
+        if (failed == 0) return;
+        if (count++ == 0 && cause != nullptr) *cause = gsqlite3.sqlite3_errmsg(db);
+    }
+};
+
+// The catalogue row of `desc`: the catalogue version, then every property the table gives a
+// catalogue column, texts as texts (none as ""), numbers as numbers or as the catalogue's word
+// for them; a failure is counted in `failures`.
+void InsertCatalogueRow(sqlite3* db, const FileDesc* desc, FailureCount& failures) {
+    std::string names = "Version", marks = "?";
+    for (const morvex::DescProperty& p : morvex::descriptionProperties()) {
+        if (!p.catalogueColumn) continue;
+        names += std::string(", ") + p.catalogueColumn;
+        marks += ", ?";
+    }
+    const std::string sql = Format("INSERT INTO %s(%s)\nVALUES (%s);", SQLITE4FYK_FILEDESC_TABLE,
+                                   names.c_str(), marks.c_str());
+    morvex::trace("\nINSERT:[%s]\n", sql.c_str());
+    morvex::trace("\n -> Exécution de l'INSERT %s", SQLITE4FYK_FILEDESC_TABLE);
+    Statement stmt(db, sql);
+    sqlite3_stmt* s = stmt.get();
+    if (s == nullptr) {
+        failures += 1;
+        return;
+    }
+    int index = 1;
+    BindText(s, index++, SQLITE4FYK_CATALOGUE_VERSION);
+    for (const morvex::DescProperty& p : morvex::descriptionProperties()) {
+        if (!p.catalogueColumn) continue;
+        if (p.kind != morvex::PropertyKind::Number)
+            BindText(s, index++, morvex::propertyText(*desc, p).c_str());
+        else if (p.catalogueWord)
+            BindText(s, index++, p.catalogueWord(desc->*p.number));
+        else
+            BindInt(s, index++, desc->*p.number);
+    }
+    failures += StepOnce(db, s, sql);
+}
+
+// The catalogue rows of the columns of `desc`: the catalogue version, the description's
+// identifier, every column property the table gives a catalogue column, then the type's name and
+// format; each failure is counted in `failures`.
+void InsertColumnRows(sqlite3* db, const FileDesc* desc, FailureCount& failures) {
+    std::string names = "\"Version\", \"FileDescUID\"", marks = "?, ?";
+    for (const morvex::ColumnProperty& p : morvex::columnProperties()) {
+        if (!p.catalogueColumn) continue;
+        names += Format(", \"%s\"", p.catalogueColumn);
+        marks += ", ?";
+    }
+    names += ", \"DataType\", \"DataTypeFormat\"";
+    marks += ", ?, ?";
+    const std::string sql = Format("\nINSERT INTO %s (%s) VALUES (%s);",
+                                   SQLITE4FYK_FILEDESCCOLUMN_TABLE, names.c_str(), marks.c_str());
+    morvex::trace("\n[SQLITE4FYK_SaveFileDescription] : %s", sql.c_str());
+    Statement stmt(db, sql);
+    sqlite3_stmt* s = stmt.get();
+    if (s == nullptr) {
+        failures += 1;
+        return;
+    }
+    for (LDCG_ELT* e = desc->columns != nullptr ? desc->columns->first : nullptr; e; e = e->next) {
+        const auto* column = static_cast<const ColumnDesc*>(e->lParam1);
+        int index = 1;
+        BindText(s, index++, SQLITE4FYK_CATALOGUE_VERSION);
+        BindText(s, index++, desc->FileDescUID);
+        for (const morvex::ColumnProperty& p : morvex::columnProperties()) {
+            if (!p.catalogueColumn) continue;
+            if (p.kind == morvex::ColumnKind::Text) {
+                BindText(s, index++, morvex::columnText(*column, p));
+            } else if (p.kind == morvex::ColumnKind::Number) {
+                BindInt(s, index++, morvex::columnNumber(*column, p));
+            } else {
+                const char character[2] = {column->*p.character, '\0'};
+                BindText(s, index++, character);
+            }
+        }
+        char typeName[32] = "";
+        char typeFormat[COLUMN_FORMAT_MAX + 1] = "";
+        GetDataType(&column->typeCible, typeName, sizeof typeName);
+        GetDataTypeFormat(&column->typeCible, typeFormat, sizeof typeFormat);
+        BindText(s, index++, typeName);
+        BindText(s, index++, typeFormat);
+        failures += StepOnce(db, s, sql);
+    }
+}
+
+}  // namespace
+
 int SQLITE4FYK_SaveFileDescription(sqlite3* db, FileDesc* desc) {
     return SaveFileDescription(db, desc, nullptr);
 }
@@ -98,17 +196,11 @@ int SaveFileDescription(sqlite3* db, FileDesc* desc, std::string* cause) {
     if (db == nullptr || desc == nullptr || RefuseUnbound("SQLITE4FYK_SaveFileDescription")) {
         return 1;
     }
-    // Counts the failures; SQLite's message of the first one goes to `cause`.
-    struct {
-        int count = 0;
-        sqlite3* db;
-        std::string* cause;
-        void operator+=(int failed) {
-            if (failed == 0) return;
-            if (count++ == 0 && cause != nullptr) *cause = gsqlite3.sqlite3_errmsg(db);
-        }
-    } failures{0, db, cause};
+    FailureCount failures{0, db, cause};
     morvex::trace("\n -> Génération du Create Table de la description");
+    // The catalogue table as the databases written so far hold it: the catalogue column of a
+    // property (filedesc/descprops.h) is one of these, and a new one needs its column here and
+    // in the tables that exist already.
     const std::string createDesc = Format(
         "CREATE TABLE IF NOT EXISTS %s (Version varchar(32),FileDescID int,FileDescUID "
         "char(%i),ProjectName varchar(%i) ,TableName varchar(%i),SchemaName "
@@ -121,6 +213,7 @@ int SaveFileDescription(sqlite3* db, FileDesc* desc, std::string* cause) {
     morvex::trace("\n -> Exécution du Create Table %s", SQLITE4FYK_FILEDESC_TABLE);
     failures += SQLITE4FYK_ExecuteSQL(db, createDesc.c_str(), 0);
 
+    // The column catalogue as the databases written so far hold it, as for the description's.
     static const struct {
         const char* name;  // column of the column catalogue
         const char* type;  // its SQLite type
@@ -143,16 +236,13 @@ int SaveFileDescription(sqlite3* db, FileDesc* desc, std::string* cause) {
     morvex::trace("\n -> Génération du Create Table de la description des Colonnes");
     std::string createColumns =
         Format("CREATE TABLE IF NOT EXISTS %s (", SQLITE4FYK_FILEDESCCOLUMN_TABLE);
-    std::string insertColumns = Format("\nINSERT INTO %s (", SQLITE4FYK_FILEDESCCOLUMN_TABLE);
     bool first = true;
     for (const auto& c : kColumns) {
         const char* separator = first ? "" : ",";
         first = false;
         createColumns += Format("%s\n\"%s\" %s", separator, c.name, c.type);
-        insertColumns += Format("%s\n\"%s\"", separator, c.name);
     }
     createColumns += ");";
-    insertColumns += ") VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?);";
     morvex::trace("\n -> Exécution du Create Table %s", SQLITE4FYK_FILEDESCCOLUMN_TABLE);
     failures += SQLITE4FYK_ExecuteSQL(db, createColumns.c_str(), 0);
     // The catalogue of the other descriptions loaded into the database stays; the rows of this
@@ -174,74 +264,10 @@ int SaveFileDescription(sqlite3* db, FileDesc* desc, std::string* cause) {
                                        SQLITE4FYK_FILEDESC_TABLE));
     }
 
-    const std::string insertDesc = Format(
-        "INSERT INTO %s(Version, FileDescID, FileDescUID, ProjectName, TableName, SchemaName, "
-        "DatabaseName, Description, FileDescPath, TypeStructFile, FirstLineIsHeader, "
-        "BeginFromLine, EndToLine, EndOfLine, FieldDelimiter, LenFixedLine, ExampleFilePath, "
-        "DatabaseFilePath)\nVALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?);",
-        SQLITE4FYK_FILEDESC_TABLE);
-    morvex::trace("\nINSERT:[%s]\n", insertDesc.c_str());
-    morvex::trace("\n -> Exécution de l'INSERT %s", SQLITE4FYK_FILEDESC_TABLE);
-    {
-        Statement stmt(db, insertDesc);
-        sqlite3_stmt* s = stmt.get();
-        if (s == nullptr) {
-            failures += 1;
-        } else {
-            BindText(s, 1, SQLITE4FYK_CATALOGUE_VERSION);
-            BindInt(s, 2, desc->FileDescID);
-            BindText(s, 3, desc->FileDescUID);
-            BindText(s, 4, desc->ProjectName);
-            BindText(s, 5, desc->TableName);
-            BindText(s, 6, desc->SchemaName);
-            BindText(s, 7, desc->DatabaseName);
-            BindText(s, 8, desc->Description);
-            BindText(s, 9, desc->FileDescPath);
-            BindText(s, 10, desc->TypeStructFile == STRUCTFILE_FIXED ? "Fixed" : "VariableSized");
-            BindInt(s, 11, desc->FirstLineIsHeader);
-            BindInt(s, 12, desc->BeginFromLine);
-            BindInt(s, 13, desc->EndToLine);
-            BindText(s, 14, desc->EndOfLine);
-            BindText(s, 15, desc->FieldDelimiter);
-            BindInt(s, 16, desc->LenFixedLine);
-            BindText(s, 17, desc->ExampleFilePath);
-            BindText(s, 18, desc->DatabaseFilePath);
-            failures += StepOnce(db, s, insertDesc);
-        }
-    }
+    InsertCatalogueRow(db, desc, failures);
 
     morvex::trace("\n -> Chargement de la Table %s", SQLITE4FYK_FILEDESCCOLUMN_TABLE);
-    morvex::trace("\n[SQLITE4FYK_SaveFileDescription] : %s", insertColumns.c_str());
-    Statement stmt(db, insertColumns);
-    sqlite3_stmt* s = stmt.get();
-    if (s == nullptr) {
-        failures += 1;
-        return 1;
-    }
-    for (LDCG_ELT* e = desc->columns != nullptr ? desc->columns->first : nullptr; e; e = e->next) {
-        const auto* column = static_cast<const ColumnDesc*>(e->lParam1);
-        char typeName[32] = "";
-        char typeFormat[COLUMN_FORMAT_MAX + 1] = "";
-        GetDataType(&column->typeCible, typeName, sizeof typeName);
-        GetDataTypeFormat(&column->typeCible, typeFormat, sizeof typeFormat);
-        const char delimStart[2] = {column->DelimCharStart, '\0'};
-        const char delimEnd[2] = {column->DelimCharEnd, '\0'};
-        BindText(s, 1, SQLITE4FYK_CATALOGUE_VERSION);
-        BindText(s, 2, desc->FileDescUID);
-        BindInt(s, 3, column->Position);
-        BindText(s, 4, column->code);
-        BindText(s, 5, column->Description);
-        BindInt(s, 6, column->WidthInChars);
-        BindText(s, 7, typeName);
-        BindText(s, 8, typeFormat);
-        BindInt(s, 9, column->IgnoreColumn);
-        BindInt(s, 10, column->FieldCannotBeNull);
-        BindText(s, 11, delimStart);
-        BindText(s, 12, delimEnd);
-        BindInt(s, 13, column->StartPosition);
-        BindInt(s, 14, column->EndPosition);
-        failures += StepOnce(db, s, insertColumns);
-    }
+    InsertColumnRows(db, desc, failures);
     return failures.count > 0 ? 1 : 0;
 }
 

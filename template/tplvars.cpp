@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "calc/calc.h"
+#include "filedesc/descprops.h"
 #include "foundation/appsettings.h"
 #include "foundation/codequote.h"
 #include "foundation/date.h"
@@ -235,128 +236,112 @@ void deprecated(RUNTIME_CTX* ctx, const char* fmt, const char* a = nullptr,
     panel(morvex::PANEL_WARNING, a ? format(fmt, ctx->pc + 1, a) : format(fmt, ctx->pc + 1));
 }
 
-// Value of a name of the description, column, index, key or row tables and the constants.
-// false when the name is none of them.
-bool fixedValue(RUNTIME_CTX* ctx, ColumnDesc* col, const std::string& n, std::string& v) {
-    FileDesc* d = ctx->description;
-    if (d) {
-        auto text = [](const char* p) { return std::string(p ? p : ""); };
-        if (n == "database.name") return v = d->DatabaseName, true;
-        if (n == "databasename") {
-            deprecated(ctx,
-                       "\nWarning [%i]: [databasename] is deprecated. Use [database.name] "
-                       "instead.");
-            return v = d->DatabaseName, true;
-        }
-        if (n == "table.name") return v = d->TableName, true;
-        if (n == "tablename") {
-            deprecated(ctx, "\nWarning [%i]: [tablename] is deprecated. Use [table.name] instead.");
-            return v = d->TableName, true;
-        }
-        if (n == "formatfilepath") return v = text(d->FileDescPath), true;
-        if (n == "datafilepath") return v = text(d->ExampleFilePath), true;
-        if (n == "project.name") return v = d->ProjectName, true;
-        if (n == "projectname") {
-            deprecated(ctx,
-                       "\nWarning [%i]: [projectname] is deprecated. Use [project.name] instead.");
-            return v = d->ProjectName, true;
-        }
-        if (n == "table.countcolumns") return v = num(columnCount(d)), true;
-        if (n == "file.endofline") return v = d->EndOfLine, true;
-        if (n == "desc.projectname") return v = d->ProjectName, true;
-        if (n == "desc.tablename") return v = d->TableName, true;
-        if (n == "desc.schemaname") return v = d->SchemaName, true;
-        if (n == "desc.databasename") return v = d->DatabaseName, true;
-        if (n == "desc.description") return v = text(d->Description), true;
-        if (n == "desc.typestructfile") return v = num(d->TypeStructFile), true;
-        if (n == "typestructfile.fixed") return v = "1", true;
-        if (n == "typestructfile.separated") return v = "2", true;
-        if (n == "desc.firstlineisheader") return v = num(d->FirstLineIsHeader), true;
-        if (n == "desc.beginfromline") return v = num(d->BeginFromLine), true;
-        if (n == "desc.endtoline") return v = num(d->EndToLine), true;
-        if (n == "desc.endofline") return v = d->EndOfLine, true;
-        if (n == "desc.endofline.binary") return v = d->EndOfLineChars, true;
-        if (n == "desc.separator.tab") return v = sepIs(d, '\t'), true;
-        if (n == "desc.separator.space") return v = sepIs(d, ' '), true;
-        if (n == "desc.separator.semicolumn") return v = sepIs(d, ';'), true;
-        if (n == "desc.separator.virgule") return v = sepIs(d, ','), true;
-        if (n == "desc.separator.pipe") return v = sepIs(d, '|'), true;
-        if (n == "desc.separator.other") {
-            const char c = d->FieldDelimiterChars[0];
-            return v = (c == '\t' || c == ' ' || c == ';' || c == ',' || c == '|') ? "0" : "1",
-                   true;
-        }
-        if (n == "desc.separator") {
-            deprecated(ctx,
-                       "\nLigne %i : Attention : [desc.separator] ne sera plus supporté dans "
-                       "les prochaines versions. Utilisez [desc.fielddelimiter] à la place.");
-            return v = d->FieldDelimiter, true;
-        }
-        if (n == "desc.fielddelimiter") return v = d->FieldDelimiter, true;
-        if (n == "desc.fielddelimiter.binary") return v = d->FieldDelimiterChars, true;
-        if (n == "desc.fieldprotector") {
-            deprecated(ctx,
-                       "\nLigne %i : Attention : [desc.fieldprotector] ne sera plus supporté "
-                       "dans les prochaines versions. Utilisez [Column.ProtectCarBegin] et "
-                       "[Column.ProtectCarEnd] à la place.");
-            return v = d->fieldProtector ? std::string(1, d->fieldProtector) : std::string(), true;
-        }
-        if (n == "desc.fixedlinelength") return v = num(d->LenFixedLine), true;
-        if (n == "desc.examplefile") return v = text(d->ExampleFilePath), true;
-        if (n == "desc.databasefile") return v = text(d->DatabaseFilePath), true;
-        if (n == "primary_key.name") return v = d->primaryKey.name, true;
+// Value of a name of the description: its properties (filedesc/descprops.h), then the names
+// that are no property of their own. false when the name is none of them.
+bool descriptionValue(RUNTIME_CTX* ctx, FileDesc* d, const std::string& n, std::string& v) {
+    if (const morvex::DescProperty* p = morvex::descriptionPropertyByTemplateName(n))
+        return v = morvex::propertyText(*d, *p), true;
+    // Older names of properties, still answered with a warning.
+    if (n == "databasename") {
+        deprecated(ctx,
+                   "\nWarning [%i]: [databasename] is deprecated. Use [database.name] "
+                   "instead.");
+        return v = d->DatabaseName, true;
     }
-    if (col) {
-        const TypeCible& t = col->typeCible;
-        if (n == "column.name") return v = col->code, true;
-        if (n == "column.description") return v = col->Description, true;
-        if (n == "column.size") return v = num(col->WidthInChars), true;
-        if (n == "column.length") {
-            int len = 0;
-            switch (t.type) {
-                case DATATYPE_INTEGER:
-                    len = t.fmtEntier.taille;
-                    break;
-                case DATATYPE_DECIMAL:
-                    len = t.fmtDecimal.partieEntiere;
-                    break;
-                case DATATYPE_FIXEDCHAR:
-                    len = t.fmtChaineFixe.taille;
-                    break;
-                case DATATYPE_VARIABLECHAR:
-                    len = t.fmtChaineVar.tailleMax;
-                    break;
-                default:
-                    break;
-            }
-            return v = num(len), true;
-        }
-        if (n == "column.precision")
-            return v = num(t.type == DATATYPE_DECIMAL ? t.fmtDecimal.partieDecimale : 0), true;
-        if (n == "column.endseparator") return v.clear(), true;
-        if (n == "column.type") return v = num(t.type), true;
-        if (n == "column.format") {
-            char buf[128] = "";
-            GetDataTypeFormat(&t, buf, sizeof buf);
-            return v = buf, true;
-        }
-        if (n == "column.sqltype") {
-            char buf[64] = "";
-            getSQLType(&t, buf, sizeof buf);
-            if (tplinternal::detailedTrace()) trace("\n[buffOut=%s]", buf);
-            return v = buf, true;
-        }
-        if (n == "column.ignore") return v = num(col->IgnoreColumn), true;
-        if (n == "column.isnotnull") return v = num(col->FieldCannotBeNull), true;
-        if (n == "column.position") return v = num(col->Position), true;
-        if (n == "column.beginfrom") return v = num(col->StartPosition), true;
-        if (n == "column.endto") return v = num(col->EndPosition), true;
-        if (n == "column.islast") return v = col->Position == columnCount(d) ? "1" : "0", true;
-        if (n == "column.protectcarbegin")
-            return v = num(static_cast<unsigned char>(col->DelimCharStart)), true;
-        if (n == "column.protectcarend")
-            return v = num(static_cast<unsigned char>(col->DelimCharEnd)), true;
+    if (n == "tablename") {
+        deprecated(ctx, "\nWarning [%i]: [tablename] is deprecated. Use [table.name] instead.");
+        return v = d->TableName, true;
     }
+    if (n == "projectname") {
+        deprecated(ctx, "\nWarning [%i]: [projectname] is deprecated. Use [project.name] instead.");
+        return v = d->ProjectName, true;
+    }
+    if (n == "desc.separator") {
+        deprecated(ctx,
+                   "\nLigne %i : Attention : [desc.separator] ne sera plus supporté dans "
+                   "les prochaines versions. Utilisez [desc.fielddelimiter] à la place.");
+        return v = d->FieldDelimiter, true;
+    }
+    if (n == "desc.fieldprotector") {
+        deprecated(ctx,
+                   "\nLigne %i : Attention : [desc.fieldprotector] ne sera plus supporté "
+                   "dans les prochaines versions. Utilisez [Column.ProtectCarBegin] et "
+                   "[Column.ProtectCarEnd] à la place.");
+        return v = d->fieldProtector ? std::string(1, d->fieldProtector) : std::string(), true;
+    }
+    // What the description's values give.
+    if (n == "table.countcolumns") return v = num(columnCount(d)), true;
+    if (n == "typestructfile.fixed") return v = "1", true;
+    if (n == "typestructfile.separated") return v = "2", true;
+    if (n == "desc.endofline.binary") return v = d->EndOfLineChars, true;
+    if (n == "desc.fielddelimiter.binary") return v = d->FieldDelimiterChars, true;
+    if (n == "desc.separator.tab") return v = sepIs(d, '\t'), true;
+    if (n == "desc.separator.space") return v = sepIs(d, ' '), true;
+    if (n == "desc.separator.semicolumn") return v = sepIs(d, ';'), true;
+    if (n == "desc.separator.virgule") return v = sepIs(d, ','), true;
+    if (n == "desc.separator.pipe") return v = sepIs(d, '|'), true;
+    if (n == "desc.separator.other") {
+        const char c = d->FieldDelimiterChars[0];
+        return v = (c == '\t' || c == ' ' || c == ';' || c == ',' || c == '|') ? "0" : "1", true;
+    }
+    if (n == "primary_key.name") return v = d->primaryKey.name, true;
+    return false;
+}
+
+// Value of a name of the current column: its properties (filedesc/descprops.h), then what its
+// type and place give. false when the name is none of them.
+bool columnValue(FileDesc* d, ColumnDesc* col, const std::string& n, std::string& v) {
+    if (const morvex::ColumnProperty* p = morvex::columnPropertyByTemplateName(n)) {
+        switch (p->kind) {
+            case morvex::ColumnKind::Text:
+                return v = morvex::columnText(*col, *p), true;
+            case morvex::ColumnKind::Number:
+                return v = num(morvex::columnNumber(*col, *p)), true;
+            case morvex::ColumnKind::Character:  // its code
+                return v = num(static_cast<unsigned char>(col->*p->character)), true;
+        }
+    }
+    const TypeCible& t = col->typeCible;
+    if (n == "column.length") {
+        int len = 0;
+        switch (t.type) {
+            case DATATYPE_INTEGER:
+                len = t.fmtEntier.taille;
+                break;
+            case DATATYPE_DECIMAL:
+                len = t.fmtDecimal.partieEntiere;
+                break;
+            case DATATYPE_FIXEDCHAR:
+                len = t.fmtChaineFixe.taille;
+                break;
+            case DATATYPE_VARIABLECHAR:
+                len = t.fmtChaineVar.tailleMax;
+                break;
+            default:
+                break;
+        }
+        return v = num(len), true;
+    }
+    if (n == "column.precision")
+        return v = num(t.type == DATATYPE_DECIMAL ? t.fmtDecimal.partieDecimale : 0), true;
+    if (n == "column.endseparator") return v.clear(), true;
+    if (n == "column.format") {
+        char buf[128] = "";
+        GetDataTypeFormat(&t, buf, sizeof buf);
+        return v = buf, true;
+    }
+    if (n == "column.sqltype") {
+        char buf[64] = "";
+        getSQLType(&t, buf, sizeof buf);
+        if (tplinternal::detailedTrace()) trace("\n[buffOut=%s]", buf);
+        return v = buf, true;
+    }
+    if (n == "column.islast") return v = col->Position == columnCount(d) ? "1" : "0", true;
+    return false;
+}
+
+// Value of a name of the key, index or row being walked; false when the name is none of them.
+bool loopValue(RUNTIME_CTX* ctx, ColumnDesc* col, const std::string& n, std::string& v) {
     if (ctx->currentPkColumn) {
         if (n == "thispkcol.name") return v = ctx->currentPkColumn->code, true;
         if (n == "thispkcol.islast") {
@@ -386,6 +371,12 @@ bool fixedValue(RUNTIME_CTX* ctx, ColumnDesc* col, const std::string& n, std::st
             return true;
         }
     }
+    return false;
+}
+
+// Value of a constant, of the person running the generation, of the date or of the settings;
+// false when the name is none of them.
+bool constantValue(const std::string& n, std::string& v) {
     if (n == "true") return v = "1", true;
     if (n == "false") return v = "0", true;
     if (n == "\\n") return v = "\n", true;
@@ -411,6 +402,14 @@ bool fixedValue(RUNTIME_CTX* ctx, ColumnDesc* col, const std::string& n, std::st
     if (n == "config.formats_path") return v = morvex::appSettings().formatLibrary, true;
     if (n == "config.templates_path") return v = morvex::appSettings().templateLibrary, true;
     return false;
+}
+
+// Value of a name of the description, column, index, key or row tables and the constants.
+// false when the name is none of them.
+bool fixedValue(RUNTIME_CTX* ctx, ColumnDesc* col, const std::string& n, std::string& v) {
+    FileDesc* d = ctx->description;
+    return (d && descriptionValue(ctx, d, n, v)) || (col && columnValue(d, col, n, v)) ||
+           loopValue(ctx, col, n, v) || constantValue(n, v);
 }
 
 }  // namespace
