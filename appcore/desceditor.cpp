@@ -697,7 +697,8 @@ std::string propertyLengthRefusal(const std::string& name, const std::string& va
 std::vector<std::string> DESCEDIT_PropertyNames() {
     return {"project",    "table",     "schema",       "database",  "description",
             "example",    "sqlite",    "eol",          "delimiter", "header",
-            "first-line", "last-line", "fixed-length", "encoding",  "unquote"};
+            "first-line", "last-line", "fixed-length", "encoding",  "unquote",
+            "trim"};
 }
 
 std::string DESCEDIT_SetProperty(FileDesc* desc, const std::string& name,
@@ -756,6 +757,9 @@ std::string DESCEDIT_SetProperty(FileDesc* desc, const std::string& name,
         refusal = number(0, &desc->LenFixedLine);
     } else if (name == "encoding") {
         DESCEDIT_SetEncoding(desc, value);
+    } else if (name == "trim") {
+        if (value != "0" && value != "1") return "La valeur de trim doit être 0 ou 1.";
+        desc->TrimPadding = value == "1";
     } else if (name == "unquote") {
         if (value.size() != 1)
             return "La valeur de unquote doit être 0, 1 ou le caractère de protection.";

@@ -143,6 +143,7 @@ json descriptionToJson(const FileDesc& d) {
         {"DatabaseFilePath", textOrNull(d.DatabaseFilePath)},
         {"Encoding", d.Encoding},
         {"Unquote", d.Unquote},
+        {"TrimPadding", d.TrimPadding},
     };
     json columns = json::array();
     eachOf<ColumnDesc>(d.columns, [&](ColumnDesc* c) {

@@ -196,6 +196,7 @@ bool writeDescription(const FileDesc* desc, const char* target, FykWriter& w, bo
     // Written only when set, so that descriptions without them keep their exact text.
     if (desc->Encoding[0]) w.keyText(2, "ENCODING", desc->Encoding);
     if (desc->Unquote) w.keyValue(2, "UNQUOTE", 1);
+    if (desc->TrimPadding) w.keyValue(2, "TRIMPADDING", 1);
 
     int index = 0;
     for (LDCG_ELT* elt = desc->columns->first; elt; elt = elt->next, ++index) {
@@ -606,6 +607,8 @@ bool FykReader::parseFile(int beginLine) {
                 *c = static_cast<char>(toupper(static_cast<unsigned char>(*c)));
         } else if (k == "unquote") {
             if (!readNumber(line, 0, 1, desc->Unquote)) return false;
+        } else if (k == "trimpadding") {
+            if (!readNumber(line, 0, 1, desc->TrimPadding)) return false;
         } else if (k == "septab") {
             setDelimiter(desc, "\\t");
         } else if (k == "sepespace") {
