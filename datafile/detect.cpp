@@ -10,6 +10,7 @@
 #include <climits>
 #include <cstdint>
 #include <map>
+#include <set>
 #include <string_view>
 #include <strings.h>
 #include <vector>
@@ -549,6 +550,9 @@ std::string DATAFILE_DetectFixedWidth(const std::string& text, const char* endOf
     if (delimiterEverywhere && !samePlaces) {
         const bool fewLengths = found.fewLengthsLines * 10 >= found.lines * 9;
         if (found.columns.size() < (fewLengths ? 3u : 5u)) return {};
+        // Records, not one text repeated (lines of a quoted value over many lines).
+        const std::set<std::string_view> distinct(lines.begin(), lines.end());
+        if (distinct.size() * 2 < lines.size()) return {};
         delimiterEverywhere = false;
     }
     if (delimiterEverywhere) {

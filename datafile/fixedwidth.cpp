@@ -132,6 +132,9 @@ struct Transition {
     int changes = 0;  // a character, then one of another kind (punctuation aside)
     int goesOn = 0;   // a character, then one of the same kind or punctuation
     int ends = 0;     // a character, then a blank
+    std::set<char32_t> firsts;  // the letters that begin or change (two at most)
+    int otherFirsts = 0;        // beginnings or changes that are no letter
+    int singleGaps = 0;         // beginnings after one blank only, as between two words
     std::map<std::pair<Kind, Kind>, int> pairs;  // kinds of the changes
 };
 
@@ -141,7 +144,12 @@ Transition transitionAt(const Grid& g, int p) {
         const Kind a = g.kind(r, p - 1);
         const Kind b = g.kind(r, p);
         if (a == Kind::Blank) {
-            if (b != Kind::Blank) ++t.begins;
+            if (b != Kind::Blank) {
+                ++t.begins;
+                if (p >= 2 && g.kind(r, p - 2) != Kind::Blank) ++t.singleGaps;
+                if (b != Kind::Letter) ++t.otherFirsts;
+                else if (t.firsts.size() < 2) t.firsts.insert(g.at(r, p));
+            }
         } else if (b == Kind::Blank) {
             ++t.ends;
         } else if (b == Kind::Punct && a != Kind::Punct && p + 1 < g.width &&
@@ -153,6 +161,8 @@ Transition transitionAt(const Grid& g, int p) {
         } else {
             ++t.changes;
             ++t.pairs[{a, b}];
+            if (b != Kind::Letter) ++t.otherFirsts;
+            else if (t.firsts.size() < 2) t.firsts.insert(g.at(r, p));
         }
     }
     return t;
@@ -195,11 +205,11 @@ bool isFlag(const Position& p, int rows) {
 bool isBusyText(const Position& p, size_t flagValues, int rows) {
     const int filled = rows - p.blanks;
     return filled * 2 >= rows && p.letters * 10 >= filled * 9 &&
-           p.distinct.size() >= std::max<size_t>(5, 2 * flagValues + 3);
+           p.distinct.size() >= std::max<size_t>(4, 2 * flagValues);
 }
 
-// Whether the letters at p-1 and p vary apart: more pairs of them than letters at either
-// position (the letters of one word, OUI and NON, go together).
+// Whether the letters at p-1 and p vary apart: every pair of them is met, or two pairs more
+// than letters at either position (the letters of one word, OUI and NON, go together).
 bool independentFlags(const Grid& g, int p) {
     std::set<std::pair<char32_t, char32_t>> pairs;
     std::set<char32_t> left, right;
@@ -208,7 +218,8 @@ bool independentFlags(const Grid& g, int p) {
         left.insert(g.at(r, p - 1));
         right.insert(g.at(r, p));
     }
-    return pairs.size() > std::max(left.size(), right.size());
+    return (pairs.size() == left.size() * right.size() && pairs.size() >= 4) ||
+           pairs.size() >= std::max(left.size(), right.size()) + 2;
 }
 
 // Header: letters in the first line over positions that are digits in nine data lines in ten.
@@ -310,8 +321,9 @@ FIXEDWIDTH_LAYOUT FIXEDWIDTH_FindColumns(const std::vector<std::string_view>& li
     if (g.rows < 2 || g.width < FIXEDWIDTH_MIN_LINE) return layout;
     const int rows = g.rows;
     // Rows that must show a beginning for it to count: a column blank in most rows still has
-    // a few that begin where it begins.
-    const int support = std::max(3, rows / 100);
+    // a few that begin where it begins (one in twenty), a word that begins at one place in a
+    // few long texts has not.
+    const int support = std::max(3, rows / 20);
     std::map<int, std::string> starts;  // position -> evidence
 
     // Dates: eight digits that are a real day in every row that is not empty there.
@@ -346,12 +358,16 @@ FIXEDWIDTH_LAYOUT FIXEDWIDTH_FindColumns(const std::vector<std::string_view>& li
         const int evidence = t.begins + t.changes;
         const int seen = evidence + t.goesOn + t.ends;
         // A value begins, or the kind changes, in nearly every row that has something there;
-        // or in every row that goes on there at all, in one row in twenty at least (a value
+        // or in every row that goes on there at all, in one row in ten at least (a value
         // that fills its column, then one that is often left blank).
         const bool nearlyAll = evidence >= support && evidence * 100 >= seen * 85;
-        const bool everyGoingOn = evidence >= std::max(support, rows / 20) &&
+        const bool everyGoingOn = evidence >= std::max(support, rows / 10) &&
                                   evidence * 100 >= (evidence + t.goesOn) * 97;
-        if (nearlyAll || everyGoingOn) {
+        // The same word beginning one blank after another word in every row is one value
+        // repeated (the second word of a text of few values), not a column.
+        const bool oneWord = t.otherFirsts == 0 && t.firsts.size() == 1 && t.changes == 0 &&
+                             t.singleGaps == t.begins;
+        if ((nearlyAll || everyGoingOn) && !oneWord) {
             if (t.changes > t.begins) {
                 auto top = std::max_element(t.pairs.begin(), t.pairs.end(),
                                             [](const auto& a, const auto& b) { return a.second < b.second; });
@@ -388,11 +404,18 @@ FIXEDWIDTH_LAYOUT FIXEDWIDTH_FindColumns(const std::vector<std::string_view>& li
         }
         // A one-letter flag between letters of many values, or beside another flag whose
         // letter it does not tell.
-        if (isFlag(before, rows) && isFlag(here, rows) && independentFlags(g, p)) {
+        // A flag stands between two boundaries: the one before it is already found when the
+        // text follows it; the text before it is followed by many values or digits.
+        const bool flagStarts = p == 1 || starts.count(p - 1) > 0;
+        const bool afterChanges =
+            after && (isBusyText(*after, here.distinct.size(), rows) || after->digits * 10 >= rows * 9);
+        if (isFlag(before, rows) && isFlag(here, rows) && flagStarts && independentFlags(g, p)) {
             starts[p] = "deux indicateurs d'une lettre";
-        } else if (isFlag(before, rows) && isBusyText(here, before.distinct.size(), rows)) {
+        } else if (isFlag(before, rows) && flagStarts &&
+                   isBusyText(here, before.distinct.size(), rows)) {
             starts[p] = "après un indicateur d'une lettre";
-        } else if (isFlag(here, rows) && isBusyText(before, here.distinct.size(), rows)) {
+        } else if (isFlag(here, rows) && afterChanges &&
+                   isBusyText(before, here.distinct.size(), rows)) {
             std::string values;
             for (char32_t c : here.distinct) values += (values.empty() ? "" : ", ") + encodeChars({c}, 0, 1);
             starts[p] = "indicateur d'une lettre (" + values + ")";
