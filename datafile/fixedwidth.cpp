@@ -208,8 +208,9 @@ bool isBusyText(const Position& p, size_t flagValues, int rows) {
            p.distinct.size() >= std::max<size_t>(4, 2 * flagValues);
 }
 
-// Whether the letters at p-1 and p vary apart: every pair of them is met, or two pairs more
-// than letters at either position (the letters of one word, OUI and NON, go together).
+// Whether the characters at p-1 and p vary apart: every pair of them is met, or two pairs more
+// than characters at either position (the letters of one word, OUI and NON, or of a two-letter
+// code, go together; a flag and the text beside it do not).
 bool independentFlags(const Grid& g, int p) {
     std::set<std::pair<char32_t, char32_t>> pairs;
     std::set<char32_t> left, right;
@@ -220,6 +221,21 @@ bool independentFlags(const Grid& g, int p) {
     }
     return (pairs.size() == left.size() * right.size() && pairs.size() >= 4) ||
            pairs.size() >= std::max(left.size(), right.size()) + 2;
+}
+
+// Whether a flag at p-1 or p and the text beside it vary apart, when the rows are enough to
+// tell: some letter of the text is met beside two flags (the two letters of a code such as
+// AC, AL, BA go together).
+bool flagApart(const Grid& g, int p) {
+    if (g.rows < kZeroRows) return true;
+    std::set<std::pair<char32_t, char32_t>> pairs;
+    std::set<char32_t> left, right;
+    for (int r = 0; r < g.rows; ++r) {
+        pairs.insert({g.at(r, p - 1), g.at(r, p)});
+        left.insert(g.at(r, p - 1));
+        right.insert(g.at(r, p));
+    }
+    return pairs.size() > std::max(left.size(), right.size());
 }
 
 // Header: letters in the first line over positions that are digits in nine data lines in ten.
@@ -412,10 +428,10 @@ FIXEDWIDTH_LAYOUT FIXEDWIDTH_FindColumns(const std::vector<std::string_view>& li
         if (isFlag(before, rows) && isFlag(here, rows) && flagStarts && independentFlags(g, p)) {
             starts[p] = "deux indicateurs d'une lettre";
         } else if (isFlag(before, rows) && flagStarts &&
-                   isBusyText(here, before.distinct.size(), rows)) {
+                   isBusyText(here, before.distinct.size(), rows) && flagApart(g, p)) {
             starts[p] = "après un indicateur d'une lettre";
         } else if (isFlag(here, rows) && afterChanges &&
-                   isBusyText(before, here.distinct.size(), rows)) {
+                   isBusyText(before, here.distinct.size(), rows) && flagApart(g, p)) {
             std::string values;
             for (char32_t c : here.distinct) values += (values.empty() ? "" : ", ") + encodeChars({c}, 0, 1);
             starts[p] = "indicateur d'une lettre (" + values + ")";
