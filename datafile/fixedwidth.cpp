@@ -223,10 +223,15 @@ bool independentFlags(const Grid& g, int p) {
            pairs.size() >= std::max(left.size(), right.size()) + 2;
 }
 
-// Whether a flag at p-1 or p and the text beside it vary apart, when the rows are enough to
-// tell: some letter of the text is met beside two flags (the two letters of a code such as
-// AC, AL, BA go together).
+// Whether a flag at p-1 or p and the text beside it vary apart: the text does not go on in
+// small letters and, when the rows are enough to tell, some letter of the text is met beside
+// two flags (the two letters of a code such as AC, AL, BA go together).
 bool flagApart(const Grid& g, int p) {
+    // A text that goes on in small letters is one word whose first letters are few (sorted
+    // names), not a flag and a value.
+    int lower = 0;
+    for (int r = 0; r < g.rows; ++r) lower += g.at(r, p) >= 'a' && g.at(r, p) <= 'z';
+    if (lower * 2 >= g.rows) return false;
     if (g.rows < kZeroRows) return true;
     std::set<std::pair<char32_t, char32_t>> pairs;
     std::set<char32_t> left, right;
