@@ -114,9 +114,11 @@ def zero_padded(text, width):
     return sign + digits.rjust(width - len(sign), "0")
 
 
-def make(source, corpus, out, max_rows):
+def make(source, corpus, out, max_rows, taken=()):
     name = re.sub(r"^[0-9a-f]{10}_", "", os.path.splitext(source)[0])
     name = re.sub(r"[^A-Za-z0-9_-]", "_", name)
+    while name in taken:  # two tables of one name (tips.csv): the second one told apart
+        name += "_2"
     rng = random.Random(int(hashlib.sha256(name.encode()).hexdigest()[:12], 16))
     header, rows = read_table(os.path.join(corpus, "files", source))
     rows = rows[:max_rows]
@@ -197,11 +199,12 @@ def main():
     max_rows = int(sys.argv[sys.argv.index("--rows") + 1]) if "--rows" in sys.argv else 400
     os.makedirs(out, exist_ok=True)
     made = 0
+    names = set()
     for source in SOURCES:
         if not os.path.exists(os.path.join(corpus, "files", source)):
             print("absent du corpus : " + source, file=sys.stderr)
             continue
-        make(source, corpus, out, max_rows)
+        names.add(make(source, corpus, out, max_rows, names))
         made += 1
     print("%d fichiers à largeur fixe dans %s" % (made, out), file=sys.stderr)
 
