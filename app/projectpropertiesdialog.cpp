@@ -153,6 +153,11 @@ ProjectPropertiesDialog::ProjectPropertiesDialog(FileDesc* desc, bool creating, 
     lineRow->addWidget(fixedLine_);
     lineRow->addWidget(lineLength_);
     lineRow->addStretch(1);
+    // The padding of fixed-width texts: usable only for a fixed-width file.
+    trim_ = new QCheckBox("Ôter les blancs de remplissage des textes (champs de taille fixe)");
+    trim_->setChecked(desc && desc->TrimPadding);
+    trim_->setEnabled(fixed_->isChecked());
+    connect(fixed_, &QRadioButton::toggled, trim_, &QWidget::setEnabled);
     firstLine_ = new QSpinBox;
     firstLine_->setRange(1, 1000000000);
     firstLine_->setValue(desc && desc->BeginFromLine > 0 ? desc->BeginFromLine : 1);
@@ -182,6 +187,7 @@ ProjectPropertiesDialog::ProjectPropertiesDialog(FileDesc* desc, bool creating, 
     form->addRow(quoteRow);
     form->addRow(header_);
     form->addRow(lineRow);
+    form->addRow(trim_);
     form->addRow(firstLineRow);
     auto* tabs = new QTabWidget;
     tabs->addTab(page, "Propriétés");
@@ -226,6 +232,11 @@ void ProjectPropertiesDialog::readExampleShape() {
     if (!shape.endOfLine.empty())
         endOfLine_->setCurrentText(QString::fromStdString(shape.endOfLine));
     if (shape.header >= 0) header_->setChecked(shape.header == 1);
+    if (!shape.fixedLayout.columns.empty()) {  // fixed-width lines: no delimiter, no quoting
+        fixed_->setChecked(true);
+        trim_->setChecked(true);
+        return;
+    }
     if (shape.delimiter.empty()) return;  // no delimiter found: nor anything about quoting
     const DescEditSeparator choice = DESCEDIT_SeparatorChoiceOf(shape.delimiter);
     separators_[choice]->setChecked(true);
@@ -274,6 +285,7 @@ bool ProjectPropertiesDialog::apply() {
     }
     DESCEDIT_SetUnquote(desc_, unquote_->isChecked(), quoteChar_->text().toStdString());
     desc_->FirstLineIsHeader = header_->isChecked();
+    desc_->TrimPadding = trim_->isChecked() ? 1 : 0;
     desc_->LenFixedLine = fixedLine_->isChecked() ? lineLength_->value() : 0;
     desc_->BeginFromLine = firstLine_->value();
     desc_->isModified = 1;

@@ -45,6 +45,7 @@ public:
     QSpinBox* firstLineField() const { return firstLine_; }
     QCheckBox* fixedLineBox() const { return fixedLine_; }
     QSpinBox* lineLengthField() const { return lineLength_; }
+    QCheckBox* trimBox() const { return trim_; }
     QLabel* refusalLabel() const { return refusal_; }
 
     // Writes the fields into the description and marks it modified; false (told under the
@@ -76,6 +77,7 @@ private:
     QCheckBox* header_;
     QCheckBox* fixedLine_;
     QSpinBox* lineLength_;
+    QCheckBox* trim_;
     QSpinBox* firstLine_;
     QString shapeReadFrom_;  // the example file whose shape was last pre-selected (or kept)
 };

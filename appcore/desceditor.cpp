@@ -701,8 +701,8 @@ std::string setEditedProperty(FileDesc* desc, const morvex::DescProperty& p,
         morvex::setPropertyFixedText(
             *desc, p, begin == std::string::npos ? "" : value.substr(begin, end - begin + 1));
         return "";
-    } else if (name == "header") {
-        if (value != "0" && value != "1") return "La valeur de header doit être 0 ou 1.";
+    } else if (name == "header" || name == "trim") {
+        if (value != "0" && value != "1") return "La valeur de " + name + " doit être 0 ou 1.";
     } else if (name == "unquote") {
         // 0, 1 (the double quote) or the protecting character itself.
         if (value.size() != 1)

@@ -169,7 +169,8 @@ std::string DESCEDIT_ReanalyseColumns(FileDesc* desc, const std::vector<ColumnDe
 // "database", "description", "example", "sqlite" (the database file), "eol", "delimiter" (an
 // empty one makes the description fixed-width, another one delimited), "header" (0/1),
 // "first-line", "last-line", "fixed-length" (numbers), "encoding", "unquote" (0, 1 or the
-// protecting character). A project, table, schema or database name holding a control character
+// protecting character), "trim" (0/1: the padding of text values of a fixed-width file left
+// out). A project, table, schema or database name holding a control character
 // is refused. Marks the description modified.
 std::vector<std::string> DESCEDIT_PropertyNames();
 std::string DESCEDIT_SetProperty(FileDesc* desc, const std::string& name, const std::string& value);

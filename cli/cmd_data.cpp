@@ -20,6 +20,7 @@
 #include "cli/descview.h"
 #include "datafile/datafile.h"
 #include "datafile/detect.h"
+#include "datafile/fixedwidth.h"
 #include "datafile/rejects.h"
 #include "filedesc/analyse.h"
 #include "foundation/csv.h"
@@ -106,6 +107,23 @@ int guessFileShape(const AnalyseOptions& o, DATAFILE_SHAPE& g) {
     given.header = guessHeader ? -1 : o.noHeader ? 0 : 1;
     g = DATAFILE_DetectShape(sample, given);
     if (g.encoding == " ") g.encoding.clear();  // the bytes as they are
+    if (!o.widths.empty()) {
+        // Widths given: the columns are cut there, whatever the lines show.
+        std::vector<int> widths;
+        std::string refusal;
+        if (!FIXEDWIDTH_ParseWidths(o.widths, widths, refusal)) {
+            cliError(refusal);
+            return CLI_USAGE;
+        }
+        const std::string text = DATAFILE_SampleToUtf8(sample, g.encoding.c_str());
+        const std::string eol = notationChars(g.endOfLine.empty() ? given.endOfLine : g.endOfLine);
+        g.fixedLayout = FIXEDWIDTH_ForceColumns(
+            FIXEDWIDTH_SampleLines(text, eol.c_str(), sample.size() >= DATAFILE_SAMPLE_SIZE), widths);
+        g.fixedWidth = FIXEDWIDTH_Describe(g.fixedLayout);
+        g.delimiter.clear();
+        g.quote = '\0';
+        if (guessHeader) g.header = g.fixedLayout.header ? 1 : 0;
+    }
 
     if (guessEncoding) {
         tellGuess("Encodage détecté", g.encoding);
@@ -129,9 +147,11 @@ int guessFileShape(const AnalyseOptions& o, DATAFILE_SHAPE& g) {
             return CLI_USAGE;
         }
     }
-    if (!o.plain && !g.fixedWidth.empty() && guessDelimiter)
-        fprintf(stderr, "(i) Fichier à largeur fixe probable : %s.\n", g.fixedWidth.c_str());
-    if (guessDelimiter) {
+    if (!o.widths.empty())
+        fprintf(stderr, "(i) Fichier à largeur fixe : %s\n", g.fixedWidth.c_str());
+    else if (!o.plain && !g.fixedWidth.empty() && guessDelimiter)
+        fprintf(stderr, "(i) Fichier à largeur fixe probable : %s\n", g.fixedWidth.c_str());
+    if (guessDelimiter && o.widths.empty()) {
         if (!g.delimiter.empty()) {
             tellGuess("Délimiteur détecté", g.delimiter);
         } else if (o.delimiter == "auto") {
@@ -325,7 +345,9 @@ int commandPreview(const std::string& descPath, const std::string& dataOption, i
     writer.begin();
     std::vector<DATAFIELD> fields;
     int count = 0;
+    const bool trimPadding = FIXEDWIDTH_TrimsPadding(desc.get());
     while ((rows == 0 || count < rows) && DATAFILE_ReadNextFields(reader, fields)) {
+        if (trimPadding) FIXEDWIDTH_TrimTextFields(fields);
         const bool header = !fields.empty() && fields.back().isHeader != 0;
         if (rejects) {
             const std::string problem =
@@ -382,8 +404,12 @@ void addAnalyseCommand(CLI::App& app, CliCommands& commands) {
     sub->add_option("--rows", o->rows, "Nombre de lignes analysées (par défaut : FileAnalyseMaxRows)")
         ->check(CLI::PositiveNumber)
         ->excludes(all);
-    sub->add_option("--delimiter", o->delimiter,
+    auto* delimiter = sub->add_option("--delimiter", o->delimiter,
                     "Délimiteur en notation texte (\";\", \"\\t\", \"#0x09\"...)");
+    sub->add_option("--widths", o->widths,
+                    "Fichier à largeur fixe : largeurs des colonnes en caractères (ex. "
+                    "5,10,10,8,15 ; par défaut : trouvées d'après les lignes)")
+        ->excludes(delimiter);
     auto* noHeader =
         sub->add_flag("--no-header", o->noHeader, "La première ligne ne contient pas les noms");
     sub->add_flag("--header", o->header,

@@ -63,7 +63,8 @@ const std::vector<ChangeKind>& changeKinds() {
          {"PROPRIETE=VALEUR"},
          "Propriété du projet : project, table, schema, database, description, example, sqlite, "
          "eol, delimiter (vide : largeur fixe), header, first-line, last-line, fixed-length, "
-         "encoding, unquote (0, 1 ou le caractère)"},
+         "encoding, unquote (0, 1 ou le caractère), trim (0/1 : blancs de remplissage des "
+         "textes ôtés)"},
         {"--to-dictionary", {"COL,..."}, "Enregistre ces colonnes dans le dictionnaire de données"},
         {"--from-dictionary",
          {"CODE", "POS"},

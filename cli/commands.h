@@ -53,6 +53,7 @@ struct AnalyseOptions {
     bool all = false;       // the whole file
     int rows = 0;           // rows to analyse (0: the setting)
     std::string delimiter;  // text notation of the delimiter
+    std::string widths;     // fixed-width columns forced ("5,10,10,8,15"); empty: found
     bool noHeader = false;  // the first line holds data
     bool header = false;    // the first line names the columns (neither: guessed unless plain)
     std::string quote;      // protecting character given to every column (values unquoted),

@@ -10,10 +10,12 @@
 #include <climits>
 #include <cstdint>
 #include <map>
+#include <set>
 #include <string_view>
 #include <strings.h>
 #include <vector>
 
+#include "datafile/fixedwidth.h"
 #include "foundation/inputfile.h"
 #include "foundation/utf8.h"
 
@@ -509,30 +511,21 @@ int DATAFILE_DetectHeader(const std::string& text, const char* endOfLine, const 
 
 std::string DATAFILE_DetectFixedWidth(const std::string& text, const char* endOfLine,
                                       const char* delimiter) {
-    const std::string eol = endOfLine && endOfLine[0] ? endOfLine : "\n";
-    std::vector<std::string_view> lines;
-    for (size_t pos = 0; pos < text.size() && lines.size() < DATAFILE_SAMPLE_RECORDS;) {
-        size_t next = text.find(eol, pos);
-        if (next == std::string::npos) {
-            if (text.size() >= DATAFILE_SAMPLE_SIZE) break;  // cut by the sample's end
-            next = text.size();
-        }
-        if (next > pos) lines.emplace_back(text.data() + pos, next - pos);
-        pos = next + eol.size();
-    }
+    FIXEDWIDTH_LAYOUT layout;
+    return DATAFILE_DetectFixedWidth(text, endOfLine, delimiter, layout);
+}
+
+std::string DATAFILE_DetectFixedWidth(const std::string& text, const char* endOfLine,
+                                      const char* delimiter, FIXEDWIDTH_LAYOUT& layout) {
+    layout = FIXEDWIDTH_LAYOUT();
+    const std::vector<std::string_view> lines =
+        FIXEDWIDTH_SampleLines(text, endOfLine, text.size() >= DATAFILE_SAMPLE_SIZE);
     if (lines.size() < 3) return {};
-    std::map<size_t, size_t> lengths;
-    for (std::string_view l : lines) ++lengths[l.size()];
-    size_t width = 0;
-    size_t sameLength = 0;
-    for (const auto& [length, count] : lengths) {
-        if (count > sameLength) {
-            width = length;
-            sameLength = count;
-        }
-    }
-    if (width < 10 || sameLength * 10 < lines.size() * 9) return {};
-    // A delimiter that splits each line at other places is a delimiter, not data.
+    // A delimiter found as often in every line is a delimiter, unless it stands at the same
+    // places in every line (then the columns say what it is); one missing from some lines is
+    // a character of the data.
+    bool delimiterEverywhere = false;
+    bool samePlaces = true;
     if (delimiter && delimiter[0]) {
         auto placesOf = [delimiter](std::string_view l) {
             std::vector<size_t> places;
@@ -542,36 +535,41 @@ std::string DATAFILE_DetectFixedWidth(const std::string& text, const char* endOf
             return places;
         };
         const std::vector<size_t> reference = placesOf(lines.front());
-        for (std::string_view l : lines)
-            if (placesOf(l) != reference) return {};
-    }
-    // Positions where padding ends: a blank, then not a blank, in nearly every line of the
-    // common length.
-    // One of them at least must end padding of two blanks or more in half the lines: a
-    // single blank between a date and a time, or two words, is no padding.
-    std::vector<size_t> boundaries;
-    bool padded = false;
-    for (size_t p = 1; p + 1 < width; ++p) {
-        size_t aligned = 0;
-        size_t twoBlanks = 0;
+        size_t with = 0;
         for (std::string_view l : lines) {
-            if (l.size() == width && l[p] == ' ' && l[p + 1] != ' ') {
-                ++aligned;
-                twoBlanks += l[p - 1] == ' ';
-            }
+            const std::vector<size_t> places = placesOf(l);
+            with += !places.empty();
+            if (places != reference) samePlaces = false;
         }
-        if (aligned * 10 >= sameLength * 9) {
-            boundaries.push_back(p + 1);
-            padded = padded || twoBlanks * 2 >= sameLength;
-        }
+        delimiterEverywhere = with * 10 >= lines.size() * 9;
     }
-    if (!padded) return {};
-    std::string places;
-    for (size_t i = 0; i < boundaries.size() && i < 12; ++i)
-        places += (i ? ", " : "") + std::to_string(boundaries[i] + 1);
-    if (boundaries.size() > 12) places += "...";
-    return std::to_string(sameLength) + " lignes de " + std::to_string(width) +
-           " caractères, colonnes alignées aux positions " + places;
+    FIXEDWIDTH_LAYOUT found = FIXEDWIDTH_FindColumns(lines);
+    if (!FIXEDWIDTH_LooksFixed(found)) return {};
+    // At other places: a delimiter, unless lines of a few lengths show three columns at least,
+    // or five (a last column ragged): a comma inside a text column.
+    if (delimiterEverywhere && !samePlaces) {
+        const bool fewLengths = found.fewLengthsLines * 10 >= found.lines * 9;
+        if (found.columns.size() < (fewLengths ? 3u : 5u)) return {};
+        // Records, not one text repeated (lines of a quoted value over many lines).
+        const std::set<std::string_view> distinct(lines.begin(), lines.end());
+        if (distinct.size() * 2 < lines.size()) return {};
+        delimiterEverywhere = false;
+    }
+    if (delimiterEverywhere) {
+        // At the same places in every line: a delimiter between fields of equal widths unless
+        // some column begins away from it.
+        const std::string_view first = lines.front();
+        const char d = delimiter[0];
+        bool away = false;
+        for (const FIXEDWIDTH_COLUMN& c : found.columns) {
+            const auto at = static_cast<size_t>(c.start);
+            if (c.start > 0 && at < first.size() && first[at - 1] != d && first[at] != d)
+                away = true;
+        }
+        if (!away) return {};
+    }
+    layout = std::move(found);
+    return FIXEDWIDTH_Describe(layout);
 }
 
 DATAFILE_SHAPE DATAFILE_DetectShape(const std::string& sample) {
@@ -626,11 +624,16 @@ DATAFILE_SHAPE DATAFILE_DetectShape(const std::string& sample, const DATAFILE_SH
 
     // Fixed-width lines: a delimiter found inside them is a character of the data.
     if (given.delimiter.empty()) {
-        shape.fixedWidth = DATAFILE_DetectFixedWidth(text, eolChars.c_str(), delimChars.c_str());
+        shape.fixedWidth = DATAFILE_DetectFixedWidth(text, eolChars.c_str(), delimChars.c_str(),
+                                                     shape.fixedLayout);
         if (!shape.fixedWidth.empty()) {
             shape.delimiter.clear();
             delimChars.clear();
             shape.quote = '\0';
+            if (given.header < 0) {
+                shape.header = shape.fixedLayout.header ? 1 : 0;
+                return shape;
+            }
         }
     }
 

@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "datafile/fixedwidth.h"
+
 // Bytes of a file's beginning that the guesses look at.
 constexpr size_t DATAFILE_SAMPLE_SIZE = 256 * 1024;
 // Most records of the sample that the delimiter, quoting and header guesses look at.
@@ -75,15 +77,21 @@ int DATAFILE_DetectHeader(const std::string& text, const char* endOfLine, const 
                           char quote);
 
 // What speaks for a fixed-width file in `text` (lines cut at `endOfLine`, the real
-// characters), in words ("12 lignes de 64 caractères, blancs alignés aux positions 6, 16"),
-// or an empty text: at least three lines, nine in ten of one length of 10 characters or
-// more, and positions past the first where nearly every line has a blank followed by a
-// character that is not (padding that ends where the next column begins), at one of which
-// half the lines at least have two blanks or more.
-// `delimiter` (real characters, may be empty) is the delimiter the other guesses found:
-// when it splits every line at the same places it is taken for a character of the data.
+// characters), in words (FIXEDWIDTH_Describe: "12 lignes de 64 caractères, 5 colonnes" and a
+// line per column with its evidence), or an empty text: at least three lines whose columns
+// FIXEDWIDTH_FindColumns finds and FIXEDWIDTH_LooksFixed accepts.
+// `delimiter` (real characters, may be empty) is the delimiter the other guesses found: found
+// in nine lines in ten but at other places, it is a delimiter (no fixed width) unless the
+// lines, of at most three lengths, show three columns or more (five when their lengths vary):
+// then a character inside a text; at the same
+// places in every line, it is one unless a column begins away from it; missing from some
+// lines, it is a character of the data.
 std::string DATAFILE_DetectFixedWidth(const std::string& text, const char* endOfLine,
                                       const char* delimiter);
+// The same, with the columns found (datafile/fixedwidth.h) into `layout` (empty when the text
+// does not read as fixed-width lines).
+std::string DATAFILE_DetectFixedWidth(const std::string& text, const char* endOfLine,
+                                      const char* delimiter, FIXEDWIDTH_LAYOUT& layout);
 
 // Everything the guesses say of a file, from its first DATAFILE_SAMPLE_SIZE bytes.
 struct DATAFILE_SHAPE {
@@ -99,6 +107,7 @@ struct DATAFILE_SHAPE {
                                     // DATAFILE_DetectBinary); the other answers are then empty
     std::string fixedWidth;         // what speaks for fixed-width lines (no delimiter is then
                                     // chosen); empty when nothing does
+    FIXEDWIDTH_LAYOUT fixedLayout;  // the columns the lines show when they are fixed-width
 };
 
 // The guesses over `sample` (the first bytes of a file, as DATAFILE_ReadSample gives them).

@@ -147,4 +147,8 @@ struct FileDesc {
                      // stands for itself, and a protected field may go on over line ends
     char QuoteChar;  // with Unquote: protecting character of fields past the last column
                      // (set by an analysis, not saved); 0 = none
+    int TrimPadding;  // 0/1: in a fixed-width file, the blanks around the values of text
+                      // columns (FixedChar, VariableChar, Text) are padding, left out when the
+                      // values are loaded or shown; numbers and dates are read through their
+                      // blanks either way
 };

@@ -146,6 +146,8 @@ struct ValueKinds {
     int decimals = 0;        // numbers with one decimal point or comma
     int integerDigits = 0;   // most digits before the separator, among integers and decimals
     int decimalDigits = 0;   // most digits after it
+    int paddedDecimals = 0;  // among zeroPrefixed, those with a decimal point or comma
+    int zeroDates = 0;       // among zeroPrefixed, eight zeros (an empty aaaammjj date)
     int dates = 0;           // real days in the column's first date layout
     int datetimes = 0;       // real days and times in its first date-time layout
     std::string dateFormat;
@@ -185,6 +187,8 @@ void CountValueKind(ValueKinds& kinds, const COL_TYPE_STATISTICS& seen, const ch
         if (before > 1 && v[digitsFrom] == '0') {
             // 00012 or 000879.17: a code whose zeros matter, not a number.
             ++kinds.zeroPrefixed;
+            if (separator) ++kinds.paddedDecimals;
+            if (v == "00000000") ++kinds.zeroDates;
         } else if (separator) {
             ++kinds.decimals;
         } else {
@@ -209,9 +213,17 @@ void CountValueKind(ValueKinds& kinds, const COL_TYPE_STATISTICS& seen, const ch
 }
 
 // Gives `column` the narrowest proposed type that holds every value counted in `kinds`; a
-// column without values keeps what the specified decision gave it.
-void ProposeTypeHoldingAll(ColumnDesc* column, const ValueKinds& kinds) {
+// column without values keeps what the specified decision gave it. `padded`: the values are
+// those of a fixed-width file, where zeros pad numbers: a decimal written with leading zeros is
+// a decimal, and eight zeros an empty date in a column of dates.
+void ProposeTypeHoldingAll(ColumnDesc* column, ValueKinds kinds, bool padded) {
     if (kinds.values == 0 || !column->stats) return;
+    if (padded) {
+        kinds.zeroPrefixed -= kinds.paddedDecimals;
+        kinds.decimals += kinds.paddedDecimals;
+        if (kinds.dates > 0 && kinds.dates + kinds.zeroDates == kinds.values)
+            kinds.dates = kinds.values;
+    }
     TypeCible& t = column->typeCible;
     const int longest = std::max(1, column->stats->maxLength);
     const int numbers = kinds.integers + kinds.zeroPrefixed + kinds.decimals;
@@ -286,6 +298,40 @@ int FILEDESC_GetNCarMaxReadWithoutNewLine() {
 
 // ---- Reverse engineering ----
 
+namespace {
+
+// A fixed-width description of the columns of `layout`, named from its header line or
+// COL<n>, whose texts lose their padding when loaded. The columns already there are replaced.
+void applyFixedLayout(FileDesc* desc, const FIXEDWIDTH_LAYOUT& layout) {
+    while (desc->columns && desc->columns->first)
+        FILEDESC_SupprimerColonne(desc, static_cast<ColumnDesc*>(desc->columns->first->lParam1));
+    desc->TypeStructFile = STRUCTFILE_FIXED;
+    desc->FieldDelimiter[0] = '\0';
+    desc->FieldDelimiterChars[0] = '\0';
+    desc->Unquote = 0;
+    desc->QuoteChar = '\0';
+    desc->TrimPadding = 1;
+    std::vector<std::string> cells;
+    char name[32];
+    for (size_t k = 0; k < layout.columns.size(); ++k) {
+        if (desc->FirstLineIsHeader && k < layout.headerCells.size()) {
+            cells.push_back(layout.headerCells[k]);
+        } else {
+            snprintf(name, sizeof name, "COL%03i", static_cast<int>(k) + 1);
+            cells.emplace_back(name);
+        }
+    }
+    const std::vector<std::string> codes = FILEDESC_MakeColumnNames(cells, nullptr);
+    for (size_t k = 0; k < codes.size(); ++k) {
+        ColumnDesc* column = addColumn(desc, static_cast<int>(k) + 1, codes[k].c_str(), codes[k].c_str());
+        if (!column) return;
+        column->WidthInChars = layout.columns[k].width;
+    }
+    FILEDESC_UpdatePositions(desc);
+}
+
+}  // namespace
+
 void FILEDESC_ApplyShape(FileDesc* desc, const DATAFILE_SHAPE& shape) {
     if (!desc) return;
     if (!shape.endOfLine.empty()) {
@@ -302,6 +348,7 @@ void FILEDESC_ApplyShape(FileDesc* desc, const DATAFILE_SHAPE& shape) {
     desc->Unquote = shape.quote ? 1 : 0;
     desc->QuoteChar = shape.quote;
     if (shape.header >= 0) desc->FirstLineIsHeader = shape.header;
+    if (!shape.fixedLayout.columns.empty()) applyFixedLayout(desc, shape.fixedLayout);
 }
 
 std::string FILEDESC_TableNameFromFile(const std::string& path) {
@@ -667,8 +714,10 @@ AnalysePass analyseRows(TASK* task, FileDesc* desc, const char* path, int maxRow
             auto* column = static_cast<ColumnDesc*>(columnElt->lParam1);
             if (!column) continue;
 
-            // c. Width: the longest value, blanks included.
-            if (length > column->WidthInChars) column->WidthInChars = length;
+            // c. Width: the longest value, blanks included (a fixed-width file's columns have
+            // theirs).
+            if (length > column->WidthInChars && desc->TypeStructFile != STRUCTFILE_FIXED)
+                column->WidthInChars = length;
 
             // d. Statistics.
             if (!column->stats) {
@@ -747,8 +796,10 @@ int analyseSpreadBlocks(TASK* task, FileDesc* desc, const char* path, double hea
 void proposeDetectedTypes(FileDesc* desc, const AnalyseState& state) {
     SetDefaultTypeFromStatistics(desc);
     size_t position = 0;
+    const bool padded = desc->TypeStructFile == STRUCTFILE_FIXED;
     for (LDCG_ELT* e = desc->columns->first; e && position < state.kinds.size(); e = e->next)
-        ProposeTypeHoldingAll(static_cast<ColumnDesc*>(e->lParam1), state.kinds[position++]);
+        ProposeTypeHoldingAll(static_cast<ColumnDesc*>(e->lParam1), state.kinds[position++],
+                              padded);
     ReportOddRows(state.odd, state.oddCount, state.columnCount);
 }
 
@@ -826,6 +877,9 @@ int FILEDESC_AnalyseFileWithSeparatorsV2(TASK* task, FileDesc* desc, const char*
     }
     morvex::trace("\n[FILEDESC_AnalyseFileWithSeparatorsV2] : Analyzing file [%s] With MaxRows=%i",
                   path, maxRows);
+    // The columns of a fixed-width file come from its layout (FILEDESC_ApplyShape): they are
+    // only typed here.
+    if (desc->TypeStructFile == STRUCTFILE_FIXED && LDCG_Count(desc->columns) > 0) addColumns = 0;
     morvex::trace(
         "\n[FILEDESC_AnalyseFileWithSeparatorsV2] : Removing existing column statistics...");
     FILEDESC_RemoveColumnsStats(desc);

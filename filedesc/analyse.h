@@ -89,7 +89,10 @@ int FYK_DataFileReverseEngenering(void* window, const char* path,
 
 // Gives `desc` what `shape` says: encoding, end of line and delimiter (text notation and
 // characters) when found, and, when the fields are quoted, unquoting with that protecting
-// character for the columns an analysis adds.
+// character for the columns an analysis adds. Fixed-width lines (`shape.fixedLayout` has
+// columns) make `desc` fixed-width with those columns in place of its own (named from the
+// header line when `desc` has one, else COL<n>), no delimiter nor quoting, and the padding of
+// its texts trimmed at load (TrimPadding); an analysis then only types them.
 void FILEDESC_ApplyShape(FileDesc* desc, const DATAFILE_SHAPE& shape);
 
 // `text` made an SQL identifier: accented Latin letters made plain, every run of other

@@ -120,6 +120,12 @@ const DescProperty kProperties[] = {
      .templateAlias = nullptr, .catalogueColumn = nullptr, .kind = PropertyKind::Number,
      .written = FykWritten::WhenSet, .number = &FileDesc::Unquote, .fykMin = 0, .fykMax = 1,
      .editRank = 15},
+    // Texts of a fixed-width file read without their padding (written only when set, so that
+    // descriptions made before keep their bytes and their loads their values).
+    {.editName = "trim", .fykKey = "TRIMPADDING", .jsonKey = "TrimPadding",
+     .templateName = nullptr, .templateAlias = nullptr, .catalogueColumn = nullptr,
+     .kind = PropertyKind::Number, .written = FykWritten::WhenSet,
+     .number = &FileDesc::TrimPadding, .fykMin = 0, .fykMax = 1, .editRank = 16},
     // The state of the description in this process, not stored in its file.
     {.editName = nullptr, .fykKey = nullptr, .jsonKey = "FileDescID", .templateName = nullptr,
      .templateAlias = nullptr, .catalogueColumn = "FileDescID", .kind = PropertyKind::Number,

@@ -21,6 +21,7 @@
 #include <vector>
 
 #include "datafile/datafile.h"
+#include "datafile/fixedwidth.h"
 #include "datafile/rejects.h"
 #include "foundation/appsettings.h"
 #include "foundation/date.h"
@@ -212,14 +213,16 @@ private:
 };
 
 // The reading thread of a load: every row of `reader`, checked and converted for its columns,
-// into batches for `queue`, until the end of the file or until the queue is closed.
+// into batches for `queue`, until the end of the file or until the queue is closed; with
+// `trimPadding`, texts without the blanks around them.
 void ReadAndConvert(DATAFILE* reader, const std::vector<const ColumnDesc*>& columnAt, bool strict,
-                    bool withRejects, LoadQueue& queue) {
+                    bool withRejects, bool trimPadding, LoadQueue& queue) {
     SQLITE4FYK_VALUE value;
     std::vector<DATAFIELD> fields;
     std::unique_ptr<LoadBatch> batch = queue.empty();
     for (;;) {
         if (!DATAFILE_ReadNextFields(reader, fields)) break;
+        if (trimPadding) FIXEDWIDTH_TrimTextFields(fields);
         LoadRow row{};
         row.line = reader->currentRowFirstLine;
         row.rowId = DATAFILE_GetCurrentFileRowID(reader);
@@ -386,7 +389,8 @@ int LoadRows(TASK* task, sqlite3* db, FileDesc* desc, const char* path, int batc
     std::thread producer;
     if (prepared) {
         producer = std::thread(
-            [&] { ReadAndConvert(reader, columnAt, strict, rejects != nullptr, queue); });
+            [&] { ReadAndConvert(reader, columnAt, strict, rejects != nullptr,
+                                 FIXEDWIDTH_TrimsPadding(desc), queue); });
     }
     std::vector<const LoadRow*> pending;  // rows waiting for a statement of several rows
     const LoadBatch* pendingBatch = nullptr;

@@ -31,7 +31,7 @@ command -v npm >/dev/null || PACKAGES+=(npm)
 case "${1:-}" in
   fuzz) PACKAGES+=(clang libclang-rt-14-dev) ;;
   bench)
-    PACKAGES+=(hyperfine miller time sqlite3)
+    PACKAGES+=(hyperfine miller time sqlite3 python3-pandas)
     ;;
 esac
 

@@ -11,6 +11,8 @@
 #include <QTest>
 #include <cstdlib>
 #include <cstring>
+#include <fstream>
+#include <sstream>
 
 #include "app/tests/apptest.h"
 #include "filedesc/filedesc.h"
@@ -105,6 +107,32 @@ private slots:
         QCOMPARE(QString(desc_->Encoding), QString("UTF-8"));
         QCOMPARE(desc_->Unquote, 1);
         QCOMPARE(desc_->QuoteChar, '"');
+    }
+
+    void aFixedWidthExampleIsPreselectedWithItsPaddingTrimmedWhichThePersonMayKeep() {
+        std::ifstream in(std::string(MORVEX_SOURCE_DIR_PATH) +
+                             "/datafile/tests/data/fixedwidth/weather.txt",
+                         std::ios::binary);
+        std::ostringstream bytes;
+        bytes << in.rdbuf();
+        const std::string path = env_.dir().write("weather.txt", bytes.str());
+        free(desc_->ExampleFilePath);
+        desc_->ExampleFilePath = strdup(path.c_str());
+        ProjectPropertiesDialog dialog(desc_, true);
+        QVERIFY(dialog.fixedWidthButton()->isChecked());
+        QVERIFY(dialog.trimBox()->isEnabled());
+        QVERIFY(dialog.trimBox()->isChecked());
+        // The person keeps the padding.
+        dialog.trimBox()->setChecked(false);
+        dialog.accept();
+        QCOMPARE(desc_->TypeStructFile, int(STRUCTFILE_FIXED));
+        QCOMPARE(desc_->TrimPadding, 0);
+
+        ProjectPropertiesDialog again(desc_, false);
+        QVERIFY(!again.trimBox()->isChecked());
+        again.trimBox()->setChecked(true);
+        again.accept();
+        QCOMPARE(desc_->TrimPadding, 1);
     }
 
     void theSheetReadsATypedExampleOnceConfirmedAndWritesEncodingAndUnquoting() {

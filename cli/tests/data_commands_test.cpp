@@ -57,6 +57,40 @@ TEST_F(DataCommands, AnalyseHonoursDelimiterHeaderAndOutputOptions) {
         "columns": [{"code": "COL001"}, {"code": "COL002"}]})")));
 }
 
+// A fixed-width export of a published table (datafile/tests/data/fixedwidth): its columns found
+// from its rows and told with their evidence, or forced with --widths; trimming on, and off
+// again through edit.
+TEST_F(DataCommands, AnalyseDescribesAFixedWidthFileFromItsRowsOrFromTheWidthsGiven) {
+    fs::copy_file(fs::path(MORVEX_SOURCE_DIR_PATH) / "datafile/tests/data/fixedwidth/stocks.txt",
+                  dir_ / "stocks.txt");
+    RunResult r = run("analyse stocks.txt -o s.fyk");
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_TRUE(Contains(r.err, "(i) Fichier à largeur fixe probable : 105 lignes de 51 caractères, 7 colonnes\n"
+                                "  colonne 2 à la position 9 (largeur 6) : fin d'une date aaaammjj\n"))
+        << r.err;
+    EXPECT_TRUE(Includes(showJson(dir_ / "s.fyk"), nlohmann::json::parse(R"({
+        "TypeStructFile": 1, "FieldDelimiter": "", "TrimPadding": 1, "FirstLineIsHeader": 0,
+        "columns": [{"code": "COL001", "WidthInChars": 8, "typeCible": {"type": 2, "fmtDate": "aaaammjj"}},
+                    {"WidthInChars": 6, "typeCible": {"type": 4}}, {"WidthInChars": 7, "typeCible": {"type": 1}},
+                    {"WidthInChars": 8}, {"WidthInChars": 8}, {"WidthInChars": 7}, {"WidthInChars": 7}]})")));
+
+    r = run("analyse stocks.txt --widths 8,6,7 -o w.fyk");
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_TRUE(Contains(r.err, "colonne 3 à la position 15 (largeur 37) : largeur imposée")) << r.err;
+    EXPECT_TRUE(Includes(showJson(dir_ / "w.fyk"), nlohmann::json::parse(R"({
+        "TypeStructFile": 1, "columns": [{"WidthInChars": 8}, {"WidthInChars": 6}, {"WidthInChars": 37}]})")));
+    for (const char* refused : {"8,0", "8,,6", "huit"}) {
+        r = run(std::string("analyse stocks.txt -o x.fyk --widths ") + refused);
+        EXPECT_EQ(r.status, 2) << refused;
+        EXPECT_TRUE(Contains(r.err, "Largeur invalide")) << r.err;
+    }
+    EXPECT_FALSE(fs::exists(dir_ / "x.fyk"));
+
+    ASSERT_EQ(run("edit s.fyk --set trim=0").status, 0);
+    EXPECT_TRUE(Includes(showJson(dir_ / "s.fyk"), nlohmann::json::parse(R"({"TrimPadding": 0})")));
+    EXPECT_NE(run("edit s.fyk --set trim=2").status, 0);
+}
+
 TEST_F(DataCommands, AnalyseUpdateRefreshesTypesOfAnExistingDescription) {
     fs::path data = clientsFile(30);
     ASSERT_EQ(run("analyse '" + data.string() + "' -o c.fyk").status, 0);

@@ -303,6 +303,30 @@ TEST_F(SqliteLoad, StoresEveryValueAsItsTypeAndNeverRunsAValueAsSql) {
     EXPECT_TRUE(Contains(trace, "L'ouverture de la base a reussi."));
 }
 
+// A fixed-width file: texts keep their padding as they always did, unless the description
+// trims it; numbers and dates are read through their blanks either way.
+TEST_F(SqliteLoad, FixedWidthTextsLoseTheirPaddingOnlyWhenTheDescriptionTrimsIt) {
+    desc->TypeStructFile = STRUCTFILE_FIXED;
+    const int widths[] = {5, 10, 10, 10};
+    int k = 0;
+    for (LDCG_ELT* e = desc->columns->first; e; e = e->next)
+        static_cast<ColumnDesc*>(e->lParam1)->WidthInChars = widths[k++];
+    FILEDESC_UpdatePositions(desc);
+    writeData({"00001 DUPONT   0001250.5026/02/2015", "00002L'OREAL   -000012.5          "});
+    for (int trim : {0, 1}) {
+        desc->TrimPadding = trim;
+        const SQLITE4FYK_LOADSTATS stats = load(1000);
+        ASSERT_EQ(stats.status, SQLITE4FYK_LOAD_DONE) << trim;
+        EXPECT_EQ(stats.valuesNotTyped, 0) << trim;
+        EXPECT_EQ(query("SELECT ID, '[' || NOM || ']', MONTANT, DT FROM CLIENT ORDER BY FileRowID"),
+                  trim ? (std::vector<std::string>{"1|[DUPONT]|1250.5|2015-02-26",
+                                                   "2|[L'OREAL]|-12.5|<null>"})
+                       : (std::vector<std::string>{"1|[ DUPONT   ]|1250.5|2015-02-26",
+                                                   "2|[L'OREAL   ]|-12.5|<null>"}))
+            << trim;
+    }
+}
+
 TEST_F(SqliteLoad, RowsTheTableRefusesAreCountedOneByOneInTheFilesOrder) {
     // 100 rows, stored several at a time; the table refuses three duplicate keys among them.
     std::vector<std::string> rows;

@@ -1,0 +1,40 @@
+#!/usr/bin/env bash
+# Boundaries of fixed-width files found by `morvexcli analyse`, beside pandas' read_fwf
+# inference (colspecs='infer', the reference a dataframe user reaches for), on files made from
+# real published tables at known widths.
+#
+#     bash bench/fixedwidth.sh BUILD_DIR [--rows N]
+#
+# 1. The corpus of bench/corpus.sh (tables that Debian and npm packages publish) is gathered
+#    once into ${MORVEX_CORPUS_DIR:-$HOME/.cache/morvex-corpus} when it is not there yet.
+# 2. bench/fixedwidth_gen.py writes each table of its list as a fixed-width export (zero-padded
+#    numbers, aaaammjj dates, one-letter flags, texts padded with blanks, nothing between the
+#    columns) into the corpus folder's fixedwidth/, with the widths it used; nothing goes into
+#    the source tree.
+# 3. bench/fixedwidth_compare.py prints, file by file and in total, the boundaries each one
+#    finds exactly and those it finds wrongly, the ratio of ours to pandas', and whether every
+#    column of the file gets its expected type.
+# Long on a first run (the corpus download): never part of CI. Needs python3 and pandas from
+# Debian (tools/install-deps.sh bench), apt-get and dpkg-deb for the corpus.
+set -euo pipefail
+
+HERE=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
+. "$HERE/common.sh"
+BUILD=$(cd "${1:-build}" && pwd)
+shift || true
+CLI="$BUILD/cli/morvexcli"
+CORPUS=${MORVEX_CORPUS_DIR:-$HOME/.cache/morvex-corpus}
+PYTHON=/usr/bin/python3  # Debian's, with Debian's pandas
+
+bench_require fixedwidth "$PYTHON" "$CLI"
+"$PYTHON" -c "import pandas" 2>/dev/null ||
+    { echo "fixedwidth bench: pandas not found (tools/install-deps.sh bench)" >&2; exit 1; }
+if [ ! -s "$CORPUS/manifest.tsv" ]; then
+    bench_require fixedwidth apt-get dpkg-deb
+    echo "Gathering the corpus into $CORPUS ..." >&2
+    "$PYTHON" "$HERE/corpus_gather.py" "$CORPUS"
+fi
+SET="$CORPUS/fixedwidth"
+rm -rf "$SET"
+"$PYTHON" "$HERE/fixedwidth_gen.py" "$CORPUS" "$SET" "$@"
+"$PYTHON" "$HERE/fixedwidth_compare.py" "$SET" "$CLI"

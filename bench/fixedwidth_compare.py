@@ -1,0 +1,125 @@
+#!/usr/bin/python3
+"""Boundaries of fixed-width files found by `morvexcli analyse` and by pandas' read_fwf
+inference (colspecs='infer', its first 100 rows), each against the widths the files were
+written at (bench/fixedwidth_gen.py).
+
+    python3 bench/fixedwidth_compare.py SET_DIR MORVEXCLI
+
+For every file: the boundaries between columns (the positions where a column begins, past the
+first), those each reader finds exactly, those it finds that are none; then whether our
+description reads the file as fixed-width and whether every column's type is the expected one
+(text and flags: a character type; zero-padded whole numbers and implied-scale decimals: a
+code, FixedChar; decimals with a point: Decimal; dates: Date aaaammjj).
+"""
+import glob
+import io
+import json
+import os
+import subprocess
+import sys
+import tempfile
+
+from pandas.io.parsers.python_parser import FixedWidthReader
+
+CHAR_TYPES = {4, 5, 6}
+EXPECTED = {"text": CHAR_TYPES, "flag": CHAR_TYPES, "code": {4}, "decimal": {1}, "date": {2}}
+TYPE_NAMES = ["Integer", "Decimal", "Date", "Datetime", "FixedChar", "VariableChar", "Text", "Boolean"]
+
+
+def truth_starts(truth):
+    starts, position = [], 0
+    for column in truth["columns"][:-1]:
+        position += column["width"]
+        starts.append(position)
+    return starts
+
+
+def pandas_starts(path):
+    with open(path, encoding="utf-8") as f:
+        reader = FixedWidthReader(f, colspecs="infer", delimiter=None, comment=None,
+                                  skiprows=None, infer_nrows=100)
+        return sorted({start for start, _ in reader.colspecs if start > 0})
+
+
+def ours(path, cli, work):
+    fyk = os.path.join(work, os.path.basename(path) + ".fyk")
+    subprocess.run([cli, "analyse", path, "-o", fyk], stdout=subprocess.DEVNULL,
+                   stderr=subprocess.DEVNULL, check=True, timeout=120, cwd=work)
+    shown = subprocess.run([cli, "show", fyk, "--json"], capture_output=True, text=True,
+                           check=True, timeout=60, cwd=work)
+    desc = json.loads(shown.stdout)
+    starts, position = [], 0
+    for column in desc["columns"][:-1]:
+        position += column["WidthInChars"]
+        starts.append(position)
+    return desc, starts
+
+
+def main():
+    if len(sys.argv) < 3:
+        sys.exit(__doc__)
+    set_dir, cli = sys.argv[1], os.path.abspath(sys.argv[2])
+    files = sorted(glob.glob(os.path.join(set_dir, "*.txt")))
+    totals = {"true": 0, "ours": 0, "ours_extra": 0, "pandas": 0, "pandas_extra": 0,
+              "files": 0, "ours_exact": 0, "pandas_exact": 0, "fixed": 0, "types": 0,
+              "ahead": 0, "level": 0, "behind": 0}
+    print("%-28s %5s | %5s %5s %s | %5s %5s | %s" % ("fichier", "vraies", "nous", "faux", "types",
+                                                     "pandas", "faux", "types faux"))
+    with tempfile.TemporaryDirectory() as work:
+        for path in files:
+            name = os.path.basename(path)[:-4]
+            with open(path[:-4] + ".truth.json", encoding="utf-8") as f:
+                truth = json.load(f)
+            expected = set(truth_starts(truth))
+            desc, found = ours(path, cli, work)
+            found = set(found)
+            theirs = set(pandas_starts(path))
+            good, extra = len(found & expected), len(found - expected)
+            p_good, p_extra = len(theirs & expected), len(theirs - expected)
+            wrong_types = []
+            if found == expected:
+                for column, want in zip(desc["columns"], truth["columns"]):
+                    t = column["typeCible"]
+                    ok = t["type"] in EXPECTED[want["kind"]]
+                    if ok and want["kind"] == "date":
+                        ok = t["fmtDate"] == "aaaammjj"
+                    if not ok:
+                        wrong_types.append("%s:%s→%s" % (want["name"][:12], want["kind"],
+                                                         TYPE_NAMES[t["type"]]))
+            types_right = found == expected and not wrong_types
+            fixed = desc["TypeStructFile"] == 1
+            totals["files"] += 1
+            totals["true"] += len(expected)
+            totals["ours"] += good
+            totals["ours_extra"] += extra
+            totals["pandas"] += p_good
+            totals["pandas_extra"] += p_extra
+            totals["ours_exact"] += found == expected
+            totals["pandas_exact"] += theirs == expected
+            totals["fixed"] += fixed
+            totals["types"] += types_right
+            score, p_score = good - extra, p_good - p_extra
+            totals["ahead" if score > p_score else "level" if score == p_score else "behind"] += 1
+            print("%-28s %5d | %5d %5d %-5s | %5d %5d | %s" % (
+                name[:28], len(expected), good, extra,
+                "oui" if types_right else "non", p_good, p_extra,
+                "" if found == expected else "bornes " + ",".join(
+                    str(s) for s in sorted(expected ^ found)) if fixed else "non lu en largeur fixe")
+                  + " ".join(wrong_types))
+    t = totals
+    print()
+    print("Fichiers : %d (lus en largeur fixe par morvexcli : %d)" % (t["files"], t["fixed"]))
+    print("Bornes exactes, morvexcli : %d/%d (%.1f %%), en trop : %d ; fichiers sans faute : %d"
+          % (t["ours"], t["true"], 100.0 * t["ours"] / max(1, t["true"]), t["ours_extra"],
+             t["ours_exact"]))
+    print("Bornes exactes, pandas read_fwf(colspecs='infer') : %d/%d (%.1f %%), en trop : %d ; "
+          "fichiers sans faute : %d" % (t["pandas"], t["true"], 100.0 * t["pandas"] / max(1, t["true"]),
+                                        t["pandas_extra"], t["pandas_exact"]))
+    print("Rapport morvexcli / pandas (bornes exactes) : %.2f" % (t["ours"] / max(1, t["pandas"])))
+    print("Types justes (toutes les colonnes du fichier) : %d/%d fichiers" % (t["types"], t["files"]))
+    print("Fichier par fichier (exactes moins en trop) : morvexcli devant %d, à égalité %d, derrière %d"
+          % (t["ahead"], t["level"], t["behind"]))
+
+
+if __name__ == "__main__":
+    main()

@@ -1,0 +1,213 @@
+#!/usr/bin/env python3
+"""Fixed-width files made from real published tables, each column written at a known width.
+
+    python3 bench/fixedwidth_gen.py CORPUS_DIR OUT_DIR [--rows N]
+
+CORPUS_DIR is the corpus bench/corpus.sh gathers (files/ and manifest.tsv: tables that Debian and
+npm packages publish). Each table of SOURCES below is read with Python's csv module and written
+again as a fixed-width export would write it: whole numbers zero-padded (a sign first), decimals
+zero-padded with their point or with an implied scale (digits only), ISO dates as aaaammjj (an
+empty one as blanks or zeros), a column of at most three short values as a one-letter flag, text
+left-aligned and padded with blanks; nothing between the columns, so that a number and a name,
+a date and a town, a flag and a text are glued as in real exports. Every column is at least as
+wide as its longest value, a few characters wider at random (seeded by the file's name). Some
+files keep a header line (the names cut at their widths), some have their trailing blanks cut
+(a last column ragged).
+
+For each table OUT_DIR receives NAME.txt and NAME.truth.json: the widths, each column's kind
+("integer", "code", "decimal", "date", "flag", "text"), whether a header line is there and where
+the table came from. The widths are the truth the boundary benchmark measures against.
+"""
+import csv
+import hashlib
+import json
+import os
+import random
+import re
+import sys
+
+# (file name in the corpus, columns kept: None for all, up to MAX_COLUMNS)
+SOURCES = [
+    "0115eec92e_FR_Marine_VHF_Channels.csv",
+    "1e5a7078fa_grib2_table_4_2_2_3.csv",
+    "0969fabb53_Shipman.csv",
+    "218050b938_tips.csv",
+    "bd100dec10_olive.csv",
+    "3db4f223b2_EDED.d98b.csv",
+    "7905738476_uspop.csv",
+    "9b3972726d_hb-categories-ru.csv",
+    "06ae62fad0_InfiniScaleIV.csv",
+    "180aca6f43_msft.csv",
+    "13c66a5b3c_hg38.seqinfo.tsv",
+    "2b51189c8c_residential_power.csv",
+    "e264020a38_ASTM_E11_sieves.csv",
+    "5d260a8dc9_gam_PIRLS_results.csv",
+    "eb2c7e9b84_mydf.csv",
+    "f103f5a197_natlongsurv.key_long.csv",
+    "cf55ff42bf_calempdensity.csv",
+    "0a4ca30aa1_iris.csv",
+    "22415aaf1e_tips.csv",
+    "4e2fa616a0_gapminder.csv",
+    "d0b7e942d1_stocks.csv",
+    "e787533e04_cycle_hire_xy.csv",
+    "0845078a29_seattle-weather.csv",
+    "903c7169e6_airports.csv",
+    "45777edf69_birdstrikes.csv",
+    "9409e9342d_sp500-2000.csv",
+    "90884a2c33_la-riots.csv",
+    "7aca72f09a_2008head.csv",
+    "71e4de56f7_ssa-death-probability.csv",
+    "3dfe55e377_testDF.csv",
+    "8f9e371af6_hotpower.csv",
+    "f204db2c75_penguins.csv",
+    "144f623143_penguins_raw.csv",
+    "3789bd87d0_worldbank_df.csv",
+    "9455a6ad15_movies.csv",
+    "ec180b17ba_brazilian-cities.csv",
+    "806e9aed65_UnicodeData.txt",
+    "290c89affb_Benchmark.811.csv",
+    "c1a4a97086_co2-concentration.csv",
+    "06cf01e9b9_p2-20_3.targetcoverage.csv",
+    "27219f1ca8_weather.csv",
+    "0fa5366929_us-employment.csv",
+]
+MAX_COLUMNS = 9
+MISSING = {"", "NA", "NaN", "nan", "NULL", "null", "None"}
+
+
+def kind_of(values):
+    vals = [v for v in values if v not in MISSING]
+    if not vals:
+        return None
+    if all(re.fullmatch(r"-?\d{1,15}", v) for v in vals):
+        return "int"
+    if all(re.fullmatch(r"-?(\d+\.\d*|\.\d+|\d+)", v) for v in vals) and any("." in v for v in vals):
+        return "float"
+    if all(re.fullmatch(r"\d{4}-\d\d-\d\d([ T].*)?", v) for v in vals) and all(
+            1800 <= int(v[:4]) < 2200 for v in vals):
+        return "date"
+    return "text"
+
+
+def clean_text(v):
+    v = re.sub(r"[\x00-\x1f\x7f]", " ", v)
+    return v.strip()
+
+
+def read_table(path):
+    with open(path, encoding="utf-8", errors="replace", newline="") as f:
+        text = f.read(2_000_000)
+    lines = text.splitlines()
+    head = "\n".join(lines[:50])
+    try:
+        dialect = csv.Sniffer().sniff(head, delimiters=",;\t|")
+    except csv.Error:
+        dialect = csv.excel
+    rows = list(csv.reader(lines, dialect))
+    width = max((len(r) for r in rows[:20]), default=0)
+    return rows[0], [r for r in rows[1:] if len(r) == width]
+
+
+def zero_padded(text, width):
+    sign = "-" if text.startswith("-") else ""
+    digits = text.lstrip("-")
+    return sign + digits.rjust(width - len(sign), "0")
+
+
+def make(source, corpus, out, max_rows, taken=()):
+    name = re.sub(r"^[0-9a-f]{10}_", "", os.path.splitext(source)[0])
+    name = re.sub(r"[^A-Za-z0-9_-]", "_", name)
+    while name in taken:  # two tables of one name (tips.csv): the second one told apart
+        name += "_2"
+    rng = random.Random(int(hashlib.sha256(name.encode()).hexdigest()[:12], 16))
+    header, rows = read_table(os.path.join(corpus, "files", source))
+    rows = rows[:max_rows]
+    columns = []
+    for i in range(len(header)):
+        values = [clean_text(r[i]) for r in rows]
+        kind = kind_of(values)
+        # Long free texts (geometries, notes) are no fields of a fixed-width export.
+        if kind and max(len(v) for v in values) <= 80:
+            columns.append((clean_text(header[i]) or "c%d" % i, values, kind))
+    columns = columns[:MAX_COLUMNS]
+    cells = []  # per column: the written texts
+    truth = []
+    for title, values, kind in columns:
+        present = [v for v in values if v not in MISSING]
+        distinct = set(present)
+        extra = rng.choice([0, 0, 1, 2, 3])
+        if kind == "text" and len(distinct) <= 3 and max(len(v) for v in present) <= 12:
+            # A flag: each value its own letter.
+            letters = {}
+            for v in sorted(distinct):
+                letter = next((c.upper() for c in v if c.isalpha() and c.upper() not in letters.values()), None)
+                letters[v] = letter or "XYZ"[len(letters)]
+            texts = [letters.get(v, " ") for v in values]
+            truth.append({"name": title, "kind": "flag", "width": 1})
+        elif kind == "text":
+            width = max(len(v) for v in present) + extra
+            texts = [("" if v in MISSING else v).ljust(width) for v in values]
+            truth.append({"name": title, "kind": "text", "width": width})
+        elif kind == "date":
+            zeros = rng.random() < 0.5
+            texts = ["00000000" if v in MISSING and zeros else "        " if v in MISSING
+                     else v[:10].replace("-", "") for v in values]
+            truth.append({"name": title, "kind": "date", "width": 8})
+        elif kind == "int":
+            width = max(len(v) for v in present) + max(extra, 1)
+            texts = [" " * width if v in MISSING else zero_padded(v, width) for v in values]
+            truth.append({"name": title, "kind": "code", "width": width})
+        else:  # float
+            decimals = min(4, max(len(v.split(".")[1]) if "." in v else 0 for v in present))
+            implied = rng.random() < 0.35
+            written = []
+            for v in values:
+                if v in MISSING:
+                    written.append(None)
+                    continue
+                x = float(v)
+                if implied:
+                    written.append("%d" % round(x * 10 ** decimals))
+                else:
+                    written.append("%.*f" % (decimals, x))
+            width = max(len(w) for w in written if w is not None) + max(extra, 1)
+            texts = [" " * width if w is None else zero_padded(w, width) for w in written]
+            truth.append({"name": title, "kind": "code" if implied or decimals == 0 else "decimal",
+                          "width": width})
+        cells.append(texts)
+    with_header = rng.random() < 0.2
+    ragged = rng.random() < 0.3
+    lines = []
+    if with_header:
+        lines.append("".join(t["name"][:t["width"]].ljust(t["width"]) for t in truth))
+    for r in range(len(rows)):
+        lines.append("".join(c[r] for c in cells))
+    if ragged:
+        lines = [l.rstrip(" ") for l in lines]
+    with open(os.path.join(out, name + ".txt"), "w", encoding="utf-8", newline="") as f:
+        f.write("\n".join(lines) + "\n")
+    with open(os.path.join(out, name + ".truth.json"), "w", encoding="utf-8") as f:
+        json.dump({"source": source, "header": with_header, "ragged": ragged,
+                   "rows": len(rows), "columns": truth}, f, ensure_ascii=False, indent=1)
+    return name
+
+
+def main():
+    if len(sys.argv) < 3:
+        sys.exit(__doc__)
+    corpus, out = sys.argv[1], sys.argv[2]
+    max_rows = int(sys.argv[sys.argv.index("--rows") + 1]) if "--rows" in sys.argv else 400
+    os.makedirs(out, exist_ok=True)
+    made = 0
+    names = set()
+    for source in SOURCES:
+        if not os.path.exists(os.path.join(corpus, "files", source)):
+            print("absent du corpus : " + source, file=sys.stderr)
+            continue
+        names.add(make(source, corpus, out, max_rows, names))
+        made += 1
+    print("%d fichiers à largeur fixe dans %s" % (made, out), file=sys.stderr)
+
+
+if __name__ == "__main__":
+    main()

@@ -1,0 +1,558 @@
+// The columns of a fixed-width file found from its rows (see fixedwidth.h).
+//
+// The lines are laid out as a grid of characters, shorter lines padded with blanks. Between
+// two neighbouring characters of one line something happens or not: a value begins after
+// blanks, the kind of character changes (digits, letters, punctuation), a value ends, or the
+// same kind goes on. A column begins where nearly every line that has something there shows a
+// beginning or a change; eight digits that are a real day in every line are a date column of
+// their own; inside a run of digits, a number begins where zeros become the rule (padding);
+// a position that holds one of a few letters in every line between busier neighbours is a
+// one-letter flag. Punctuation never separates on its own (a decimal point, a dash in a name).
+#include "datafile/fixedwidth.h"
+
+#include <algorithm>
+#include <cstdint>
+#include <map>
+#include <set>
+
+#include "datafile/datafile.h"
+#include "foundation/date.h"
+
+namespace {
+
+enum class Kind : uint8_t { Blank, Digit, Letter, Punct };
+
+Kind kindOf(char32_t c) {
+    if (c == ' ' || c == '\t') return Kind::Blank;
+    if (c >= '0' && c <= '9') return Kind::Digit;
+    if ((c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || c >= 0x80) return Kind::Letter;
+    return Kind::Punct;
+}
+
+const char* kindWord(Kind k) {
+    switch (k) {
+        case Kind::Digit: return "chiffres";
+        case Kind::Letter: return "lettres";
+        case Kind::Punct: return "ponctuation";
+        default: return "blancs";
+    }
+}
+
+// The characters of a UTF-8 line; a byte that begins no valid sequence is one character
+// (0xDC00 + byte, as no letter of the line can be).
+std::vector<char32_t> decodeLine(std::string_view line) {
+    std::vector<char32_t> out;
+    out.reserve(line.size());
+    for (size_t i = 0; i < line.size();) {
+        const auto b = static_cast<unsigned char>(line[i]);
+        size_t n = b < 0x80 ? 1 : (b >> 5) == 6 ? 2 : (b >> 4) == 14 ? 3 : (b >> 3) == 30 ? 4 : 0;
+        bool valid = n > 0 && i + n <= line.size();
+        for (size_t k = 1; valid && k < n; ++k)
+            valid = (static_cast<unsigned char>(line[i + k]) & 0xC0) == 0x80;
+        if (!valid) {
+            out.push_back(0xDC00 + b);
+            ++i;
+            continue;
+        }
+        char32_t c = n == 1 ? b : b & (0x7F >> n);
+        for (size_t k = 1; k < n; ++k) c = (c << 6) | (static_cast<unsigned char>(line[i + k]) & 0x3F);
+        out.push_back(c);
+        i += n;
+    }
+    return out;
+}
+
+std::string encodeChars(const std::vector<char32_t>& chars, int from, int to) {
+    std::string out;
+    for (int i = from; i < to && i < static_cast<int>(chars.size()); ++i) {
+        char32_t c = chars[static_cast<size_t>(i)];
+        if (c >= 0xDC00 && c < 0xDD00) {
+            out += static_cast<char>(c - 0xDC00);
+        } else if (c < 0x80) {
+            out += static_cast<char>(c);
+        } else if (c < 0x800) {
+            out += static_cast<char>(0xC0 | (c >> 6));
+            out += static_cast<char>(0x80 | (c & 0x3F));
+        } else if (c < 0x10000) {
+            out += static_cast<char>(0xE0 | (c >> 12));
+            out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+            out += static_cast<char>(0x80 | (c & 0x3F));
+        } else {
+            out += static_cast<char>(0xF0 | (c >> 18));
+            out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
+            out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+            out += static_cast<char>(0x80 | (c & 0x3F));
+        }
+    }
+    return out;
+}
+
+// The sample as a grid of characters: one row per data line, padded with blanks.
+struct Grid {
+    int rows = 0;
+    int width = 0;
+    std::vector<char32_t> cells;
+    std::vector<int> lengths;  // each row's own length
+    char32_t at(int r, int i) const {
+        return cells[static_cast<size_t>(r) * static_cast<size_t>(width) + static_cast<size_t>(i)];
+    }
+    Kind kind(int r, int i) const { return kindOf(at(r, i)); }
+};
+
+std::string percentOf(int part, int whole) {
+    return std::to_string(whole > 0 ? (part * 100 + whole / 2) / whole : 0) + " %";
+}
+
+// Whether eight characters from `i` in row `r` are a real day written aaaammjj, from the
+// year 1800 to 2199.
+bool isDate8(const Grid& g, int r, int i) {
+    char text[8];
+    for (int k = 0; k < 8; ++k) {
+        const char32_t c = g.at(r, i + k);
+        if (c < '0' || c > '9') return false;
+        text[k] = static_cast<char>(c);
+    }
+    MYDATETIME d{};
+    return DATETIME_ReadValid(std::string_view(text, 8), "aaaammjj", false, &d) &&
+           d.annee >= 1800 && d.annee < 2200;
+}
+
+// Eight blanks or eight zeros: a date left empty.
+bool isEmptyDate8(const Grid& g, int r, int i) {
+    const char32_t first = g.at(r, i);
+    if (first != ' ' && first != '0') return false;
+    for (int k = 1; k < 8; ++k)
+        if (g.at(r, i + k) != first) return false;
+    return true;
+}
+
+// What happens between characters p-1 and p over the rows.
+struct Transition {
+    int begins = 0;   // blank, then a character
+    int changes = 0;  // a character, then one of another kind (punctuation aside)
+    int goesOn = 0;   // a character, then one of the same kind or punctuation
+    int ends = 0;     // a character, then a blank
+    std::set<char32_t> firsts;  // the letters that begin or change (two at most)
+    int otherFirsts = 0;        // beginnings or changes that are no letter
+    int singleGaps = 0;         // beginnings after one blank only, as between two words
+    std::map<std::pair<Kind, Kind>, int> pairs;  // kinds of the changes
+};
+
+Transition transitionAt(const Grid& g, int p) {
+    Transition t;
+    for (int r = 0; r < g.rows; ++r) {
+        const Kind a = g.kind(r, p - 1);
+        const Kind b = g.kind(r, p);
+        if (a == Kind::Blank) {
+            if (b != Kind::Blank) {
+                ++t.begins;
+                if (p >= 2 && g.kind(r, p - 2) != Kind::Blank) ++t.singleGaps;
+                if (b != Kind::Letter) ++t.otherFirsts;
+                else if (t.firsts.size() < 2) t.firsts.insert(g.at(r, p));
+            }
+        } else if (b == Kind::Blank) {
+            ++t.ends;
+        } else if (b == Kind::Punct && a != Kind::Punct && p + 1 < g.width &&
+                   (g.at(r, p) == '-' || g.at(r, p) == '+') && g.kind(r, p + 1) == Kind::Digit) {
+            ++t.changes;  // a sign: a number begins
+            ++t.pairs[{a, Kind::Punct}];
+        } else if (a == b || a == Kind::Punct || b == Kind::Punct) {
+            ++t.goesOn;
+        } else {
+            ++t.changes;
+            ++t.pairs[{a, b}];
+            if (b != Kind::Letter) ++t.otherFirsts;
+            else if (t.firsts.size() < 2) t.firsts.insert(g.at(r, p));
+        }
+    }
+    return t;
+}
+
+// What one position holds over the rows.
+struct Position {
+    int blanks = 0;
+    int digits = 0;
+    int letters = 0;
+    int zeros = 0;
+    std::set<char32_t> distinct;  // up to kDistinctCap values
+};
+constexpr size_t kDistinctCap = 32;
+// Rows needed before a share of zeros says where a number begins.
+constexpr int kZeroRows = 20;
+
+Position positionAt(const Grid& g, int i) {
+    Position p;
+    for (int r = 0; r < g.rows; ++r) {
+        const char32_t c = g.at(r, i);
+        switch (kindOf(c)) {
+            case Kind::Blank: ++p.blanks; continue;
+            case Kind::Digit: ++p.digits; p.zeros += c == '0'; break;
+            case Kind::Letter: ++p.letters; break;
+            default: break;
+        }
+        if (p.distinct.size() < kDistinctCap) p.distinct.insert(c);
+    }
+    return p;
+}
+
+// One of a few letters in most rows: a flag.
+bool isFlag(const Position& p, int rows) {
+    const int filled = rows - p.blanks;
+    return filled * 2 >= rows && p.letters == filled && p.distinct.size() <= 3;
+}
+
+// Letters of many values: the inside of a text.
+bool isBusyText(const Position& p, size_t flagValues, int rows) {
+    const int filled = rows - p.blanks;
+    return filled * 2 >= rows && p.letters * 10 >= filled * 9 &&
+           p.distinct.size() >= std::max<size_t>(4, 2 * flagValues);
+}
+
+// Whether the characters at p-1 and p vary apart: every pair of them is met, or two pairs more
+// than characters at either position (the letters of one word, OUI and NON, or of a two-letter
+// code, go together; a flag and the text beside it do not).
+bool independentFlags(const Grid& g, int p) {
+    std::set<std::pair<char32_t, char32_t>> pairs;
+    std::set<char32_t> left, right;
+    for (int r = 0; r < g.rows; ++r) {
+        pairs.insert({g.at(r, p - 1), g.at(r, p)});
+        left.insert(g.at(r, p - 1));
+        right.insert(g.at(r, p));
+    }
+    return (pairs.size() == left.size() * right.size() && pairs.size() >= 4) ||
+           pairs.size() >= std::max(left.size(), right.size()) + 2;
+}
+
+// Whether a flag at p-1 or p and the text beside it vary apart: the text does not go on in
+// small letters and, when the rows are enough to tell, some letter of the text is met beside
+// two flags (the two letters of a code such as AC, AL, BA go together).
+bool flagApart(const Grid& g, int p) {
+    // A text that goes on in small letters is one word whose first letters are few (sorted
+    // names), not a flag and a value.
+    int lower = 0;
+    for (int r = 0; r < g.rows; ++r) lower += g.at(r, p) >= 'a' && g.at(r, p) <= 'z';
+    if (lower * 2 >= g.rows) return false;
+    if (g.rows < kZeroRows) return true;
+    std::set<std::pair<char32_t, char32_t>> pairs;
+    std::set<char32_t> left, right;
+    for (int r = 0; r < g.rows; ++r) {
+        pairs.insert({g.at(r, p - 1), g.at(r, p)});
+        left.insert(g.at(r, p - 1));
+        right.insert(g.at(r, p));
+    }
+    return pairs.size() > std::max(left.size(), right.size());
+}
+
+// Header: letters in the first line over positions that are digits in nine data lines in ten.
+bool looksLikeHeader(const std::vector<char32_t>& first, const Grid& g) {
+    int digitPositions = 0;
+    int lettersOver = 0;
+    for (int i = 0; i < g.width; ++i) {
+        int digits = 0;
+        for (int r = 0; r < g.rows; ++r) digits += g.kind(r, i) == Kind::Digit;
+        if (digits * 10 < g.rows * 9) continue;
+        ++digitPositions;
+        if (i < static_cast<int>(first.size()) && kindOf(first[static_cast<size_t>(i)]) == Kind::Letter)
+            ++lettersOver;
+    }
+    return digitPositions > 0 && lettersOver * 3 >= digitPositions;
+}
+
+// Fills everything of the layout but its columns: the grid of the data lines, the lengths,
+// the header.
+Grid buildGrid(const std::vector<std::string_view>& lines, FIXEDWIDTH_LAYOUT& layout,
+               std::vector<char32_t>& headerLine) {
+    std::vector<std::vector<char32_t>> decoded;
+    decoded.reserve(lines.size());
+    for (std::string_view l : lines) decoded.push_back(decodeLine(l));
+    Grid g;
+    auto fill = [&](size_t from) {
+        g.rows = static_cast<int>(decoded.size() - from);
+        g.width = 0;
+        for (size_t k = from; k < decoded.size(); ++k)
+            g.width = std::max(g.width, static_cast<int>(decoded[k].size()));
+        g.cells.assign(static_cast<size_t>(g.rows) * static_cast<size_t>(g.width), U' ');
+        g.lengths.clear();
+        for (size_t k = from; k < decoded.size(); ++k) g.lengths.push_back(static_cast<int>(decoded[k].size()));
+        for (size_t k = from; k < decoded.size(); ++k)
+            std::copy(decoded[k].begin(), decoded[k].end(),
+                      g.cells.begin() + static_cast<std::ptrdiff_t>((k - from) * static_cast<size_t>(g.width)));
+    };
+    if (decoded.size() < 3) return g;
+    fill(1);
+    layout.header = looksLikeHeader(decoded.front(), g);
+    if (layout.header) {
+        headerLine = decoded.front();
+    } else {
+        fill(0);
+    }
+    std::map<int, int> lengths;
+    for (size_t k = layout.header ? 1 : 0; k < decoded.size(); ++k)
+        ++lengths[static_cast<int>(decoded[k].size())];
+    layout.lines = g.rows;
+    layout.lineLength = g.width;
+    layout.lengths = static_cast<int>(lengths.size());
+    std::vector<int> counts;
+    for (const auto& [length, count] : lengths) {
+        counts.push_back(count);
+        if (count > layout.commonLines) {
+            layout.commonLength = length;
+            layout.commonLines = count;
+        }
+    }
+    std::sort(counts.rbegin(), counts.rend());
+    for (size_t k = 0; k < counts.size() && k < 3; ++k) layout.fewLengthsLines += counts[k];
+    return g;
+}
+
+void finishLayout(FIXEDWIDTH_LAYOUT& layout, const Grid& g, const std::vector<char32_t>& headerLine) {
+    if (!layout.columns.empty())
+        for (int length : g.lengths) layout.lastReached += length > layout.columns.back().start;
+    if (!layout.header) return;
+    for (const FIXEDWIDTH_COLUMN& c : layout.columns) {
+        std::string cell = encodeChars(headerLine, c.start, c.start + c.width);
+        const size_t first = cell.find_first_not_of(' ');
+        cell = first == std::string::npos ? "" : cell.substr(first, cell.find_last_not_of(' ') - first + 1);
+        layout.headerCells.push_back(cell);
+    }
+}
+
+}  // namespace
+
+std::vector<std::string_view> FIXEDWIDTH_SampleLines(const std::string& text, const char* endOfLine,
+                                                     bool sampleFull, size_t maxLines) {
+    const std::string eol = endOfLine && endOfLine[0] ? endOfLine : "\n";
+    std::vector<std::string_view> lines;
+    for (size_t pos = 0; pos < text.size() && lines.size() < maxLines;) {
+        size_t next = text.find(eol, pos);
+        if (next == std::string::npos) {
+            if (sampleFull) break;  // cut by the sample's end
+            next = text.size();
+        }
+        if (next > pos) lines.emplace_back(text.data() + pos, next - pos);
+        pos = next + eol.size();
+    }
+    return lines;
+}
+
+FIXEDWIDTH_LAYOUT FIXEDWIDTH_FindColumns(const std::vector<std::string_view>& lines) {
+    FIXEDWIDTH_LAYOUT layout;
+    std::vector<char32_t> headerLine;
+    const Grid g = buildGrid(lines, layout, headerLine);
+    if (g.rows < 2 || g.width < FIXEDWIDTH_MIN_LINE) return layout;
+    const int rows = g.rows;
+    // Rows that must show a beginning for it to count: a column blank in most rows still has
+    // a few that begin where it begins (one in twenty), a word that begins at one place in a
+    // few long texts has not.
+    const int support = std::max(3, rows / 20);
+    std::map<int, std::string> starts;  // position -> evidence
+
+    // Dates: eight digits that are a real day in every row that is not empty there.
+    std::vector<bool> insideDate(static_cast<size_t>(g.width) + 1, false);
+    for (int i = 0; i + 8 <= g.width;) {
+        int dates = 0;
+        int empty = 0;
+        for (int r = 0; r < rows; ++r) {
+            if (isDate8(g, r, i)) ++dates;
+            else if (isEmptyDate8(g, r, i)) ++empty;
+            else break;
+        }
+        if (dates + empty == rows && dates * 2 >= rows && dates >= 2) {
+            const std::string why = "date aaaammjj valide dans " + percentOf(dates, rows) + " des lignes";
+            if (i > 0) starts[i] = why;
+            if (i + 8 < g.width && !starts.count(i + 8))
+                starts[i + 8] = "fin d'une date aaaammjj";
+            for (int k = i + 1; k < i + 8; ++k) insideDate[static_cast<size_t>(k)] = true;
+            i += 8;
+        } else {
+            ++i;
+        }
+    }
+
+    std::vector<Position> positions;
+    positions.reserve(static_cast<size_t>(g.width));
+    for (int i = 0; i < g.width; ++i) positions.push_back(positionAt(g, i));
+
+    for (int p = 1; p < g.width; ++p) {
+        if (insideDate[static_cast<size_t>(p)] || starts.count(p)) continue;
+        const Transition t = transitionAt(g, p);
+        const int evidence = t.begins + t.changes;
+        const int seen = evidence + t.goesOn + t.ends;
+        // A value begins, or the kind changes, in nearly every row that has something there;
+        // or in every row that goes on there at all, in one row in ten at least (a value
+        // that fills its column, then one that is often left blank).
+        const bool nearlyAll = evidence >= support && evidence * 100 >= seen * 85;
+        const bool everyGoingOn = evidence >= std::max(support, rows / 10) &&
+                                  evidence * 100 >= (evidence + t.goesOn) * 97;
+        // The same word beginning one blank after another word in every row is one value
+        // repeated (the second word of a text of few values), not a column.
+        const bool oneWord = t.otherFirsts == 0 && t.firsts.size() == 1 && t.changes == 0 &&
+                             t.singleGaps == t.begins;
+        if ((nearlyAll || everyGoingOn) && !oneWord) {
+            if (t.changes > t.begins) {
+                auto top = std::max_element(t.pairs.begin(), t.pairs.end(),
+                                            [](const auto& a, const auto& b) { return a.second < b.second; });
+                starts[p] = (top->first.second == Kind::Punct
+                                 ? std::string("début d'un nombre signé")
+                                 : std::string(kindWord(top->first.first)) + " puis " +
+                                       kindWord(top->first.second)) +
+                            " dans " + percentOf(evidence, seen) + " des lignes remplies";
+            } else {
+                starts[p] = "début de valeur après des blancs dans " + percentOf(evidence, seen) +
+                            " des lignes remplies";
+            }
+            continue;
+        }
+        // Inside digits: a zero-padded number begins where zeros become the rule.
+        const Position& before = positions[static_cast<size_t>(p - 1)];
+        const Position& here = positions[static_cast<size_t>(p)];
+        // Its next digit is mostly a zero as well, unless the number is one digit wide.
+        const Position* after =
+            p + 1 < g.width ? &positions[static_cast<size_t>(p + 1)] : nullptr;
+        // The number before it ends with digits of every value (a constant digit, such as the
+        // 0 of years 2001 to 2009, says nothing).
+        if (rows >= kZeroRows && before.digits * 10 >= rows * 9 && here.digits * 10 >= rows * 9 &&
+            before.distinct.size() >= 3) {
+            const double zBefore = static_cast<double>(before.zeros) / before.digits;
+            const double zHere = static_cast<double>(here.zeros) / here.digits;
+            const bool zerosGoOn = !after || after->digits * 10 < rows * 9 ||
+                                   after->zeros * 10 >= after->digits * 4;
+            if ((zHere >= 0.6 && zBefore <= 0.3 && zerosGoOn) || (zHere >= 0.9 && zBefore <= 0.6)) {
+                starts[p] = "nombre complété de zéros (" + percentOf(here.zeros, rows) +
+                            " de zéros contre " + percentOf(before.zeros, rows) + " avant)";
+                continue;
+            }
+        }
+        // A one-letter flag between letters of many values, or beside another flag whose
+        // letter it does not tell.
+        // A flag stands between two boundaries: the one before it is already found when the
+        // text follows it; the text before it is followed by many values or digits.
+        const bool flagStarts = p == 1 || starts.count(p - 1) > 0;
+        const bool afterChanges =
+            after && (isBusyText(*after, here.distinct.size(), rows) || after->digits * 10 >= rows * 9);
+        if (isFlag(before, rows) && isFlag(here, rows) && flagStarts && independentFlags(g, p)) {
+            starts[p] = "deux indicateurs d'une lettre";
+        } else if (isFlag(before, rows) && flagStarts &&
+                   isBusyText(here, before.distinct.size(), rows) && flagApart(g, p)) {
+            starts[p] = "après un indicateur d'une lettre";
+        } else if (isFlag(here, rows) && afterChanges &&
+                   isBusyText(before, here.distinct.size(), rows) && flagApart(g, p)) {
+            std::string values;
+            for (char32_t c : here.distinct) values += (values.empty() ? "" : ", ") + encodeChars({c}, 0, 1);
+            starts[p] = "indicateur d'une lettre (" + values + ")";
+        }
+    }
+
+    // Columns from the starts; a column blank in every row is padding of the one before it.
+    std::vector<int> cuts{0};
+    for (const auto& [p, why] : starts) cuts.push_back(p);
+    cuts.push_back(g.width);
+    for (size_t k = 1; k + 1 < cuts.size() && cuts.size() > 2;) {
+        bool blank = true;
+        for (int i = cuts[k]; i < cuts[k + 1] && blank; ++i)
+            blank = positions[static_cast<size_t>(i)].blanks == rows;
+        if (blank) {
+            starts.erase(cuts[k]);
+            cuts.erase(cuts.begin() + static_cast<std::ptrdiff_t>(k));
+        } else {
+            ++k;
+        }
+    }
+    for (size_t k = 0; k + 1 < cuts.size(); ++k) {
+        FIXEDWIDTH_COLUMN c;
+        c.start = cuts[k];
+        c.width = cuts[k + 1] - cuts[k];
+        if (k > 0) c.evidence = starts[cuts[k]];
+        layout.columns.push_back(c);
+    }
+    if (layout.columns.size() < 2) layout.columns.clear();
+    finishLayout(layout, g, headerLine);
+    return layout;
+}
+
+FIXEDWIDTH_LAYOUT FIXEDWIDTH_ForceColumns(const std::vector<std::string_view>& lines,
+                                          const std::vector<int>& widths) {
+    FIXEDWIDTH_LAYOUT layout;
+    std::vector<char32_t> headerLine;
+    const Grid g = buildGrid(lines, layout, headerLine);
+    int start = 0;
+    for (size_t k = 0; k < widths.size(); ++k) {
+        FIXEDWIDTH_COLUMN c;
+        c.start = start;
+        c.width = std::max(1, widths[k]);
+        if (k + 1 == widths.size()) c.width = std::max(c.width, layout.lineLength - start);
+        if (k > 0) c.evidence = "largeur imposée";
+        start += c.width;
+        layout.columns.push_back(c);
+    }
+    finishLayout(layout, g, headerLine);
+    return layout;
+}
+
+bool FIXEDWIDTH_LooksFixed(const FIXEDWIDTH_LAYOUT& layout) {
+    if (layout.columns.size() < 2 || layout.lines < 3) return false;
+    if (layout.lineLength < FIXEDWIDTH_MIN_LINE) return false;
+    // Nine lines in ten of at most three lengths, or reaching the last column.
+    return layout.fewLengthsLines * 10 >= layout.lines * 9 || layout.lastReached * 10 >= layout.lines * 9;
+}
+
+std::vector<int> FIXEDWIDTH_Widths(const FIXEDWIDTH_LAYOUT& layout) {
+    std::vector<int> widths;
+    for (const FIXEDWIDTH_COLUMN& c : layout.columns) widths.push_back(c.width);
+    return widths;
+}
+
+std::string FIXEDWIDTH_Describe(const FIXEDWIDTH_LAYOUT& layout) {
+    std::string text = std::to_string(layout.commonLines) + " lignes de " +
+                       std::to_string(layout.commonLength) + " caractères";
+    if (layout.lengths > 1)
+        text += " (" + std::to_string(layout.lengths) + " longueurs, jusqu'à " +
+                std::to_string(layout.lineLength) + ")";
+    text += ", " + std::to_string(layout.columns.size()) + " colonnes";
+    if (layout.header) text += ", ligne d'en-tête";
+    for (size_t k = 1; k < layout.columns.size(); ++k) {
+        const FIXEDWIDTH_COLUMN& c = layout.columns[k];
+        text += "\n  colonne " + std::to_string(k + 1) + " à la position " +
+                std::to_string(c.start + 1) + " (largeur " + std::to_string(c.width) + ") : " +
+                c.evidence;
+    }
+    return text;
+}
+
+bool FIXEDWIDTH_TrimsPadding(const FileDesc* desc) {
+    return desc && desc->TrimPadding && desc->TypeStructFile == STRUCTFILE_FIXED;
+}
+
+void FIXEDWIDTH_TrimTextFields(std::vector<DATAFIELD>& fields) {
+    for (DATAFIELD& f : fields) {
+        if (!f.column || !f.value) continue;
+        const int type = f.column->typeCible.type;
+        if (type != DATATYPE_FIXEDCHAR && type != DATATYPE_VARIABLECHAR && type != DATATYPE_TEXT)
+            continue;
+        while (f.length > 0 && f.value[0] == ' ') ++f.value, --f.length;
+        while (f.length > 0 && f.value[f.length - 1] == ' ') --f.length;
+    }
+}
+
+bool FIXEDWIDTH_ParseWidths(const std::string& text, std::vector<int>& widths, std::string& error) {
+    widths.clear();
+    size_t pos = 0;
+    while (pos <= text.size()) {
+        size_t comma = text.find(',', pos);
+        if (comma == std::string::npos) comma = text.size();
+        const std::string part = text.substr(pos, comma - pos);
+        long value = 0;
+        bool digits = !part.empty() && part.size() <= 9;
+        for (char c : part) digits = digits && c >= '0' && c <= '9';
+        if (digits) value = std::stol(part);
+        if (!digits || value < 1 || value > DATAFILE_LINE_LIMIT) {
+            error = "Largeur invalide : '" + part + "' (un nombre entier de 1 à " +
+                    std::to_string(DATAFILE_LINE_LIMIT) + " par colonne, séparés par des virgules).";
+            widths.clear();
+            return false;
+        }
+        widths.push_back(static_cast<int>(value));
+        pos = comma + 1;
+    }
+    return !widths.empty();
+}

@@ -1,0 +1,85 @@
+// The columns of a fixed-width file found from its rows: where the kind of character changes
+// at the same place in nearly every line (digits, letters, blanks, punctuation), where padding
+// ends and a value begins, where a zero-padded number begins, around eight digits that are a
+// real day (aaaammjj) in every line, and around a one-letter flag.
+//
+// Pure functions over the sample's lines (the first bytes of a file in UTF-8, as
+// DATAFILE_DetectShape reads them): nothing is kept between calls, any thread. Positions and
+// widths are counted in characters (a UTF-8 sequence is one character, a byte that begins none
+// is one character), as the reader counts the widths of a description that names an encoding.
+#pragma once
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "datafile/datafile.h"
+
+// Lines a layout is found from (the sample's first ones).
+constexpr size_t FIXEDWIDTH_SAMPLE_LINES = 1000;
+// Lines shorter than this are no fixed-width record.
+constexpr int FIXEDWIDTH_MIN_LINE = 10;
+
+// One column of the layout.
+struct FIXEDWIDTH_COLUMN {
+    int start = 0;         // first character, from 0
+    int width = 0;         // characters; the last column reaches the longest line's end
+    std::string evidence;  // why a column begins here, in French ("chiffres puis lettres dans
+                           // 100 % des lignes"); empty for the first column
+};
+
+// What the rows say of a file read as fixed-width lines.
+struct FIXEDWIDTH_LAYOUT {
+    std::vector<FIXEDWIDTH_COLUMN> columns;  // in order, contiguous from 0; empty: the lines
+                                             // show no column
+    int lines = 0;        // data lines looked at (the header excluded)
+    int lineLength = 0;   // the longest line, in characters
+    int commonLength = 0; // the commonest length
+    int commonLines = 0;  // lines of that length
+    int lengths = 0;      // distinct line lengths
+    int fewLengthsLines = 0;  // lines of the three commonest lengths
+    int lastReached = 0;  // lines that reach into the last column
+    bool header = false;  // the first line names the columns: letters over columns of digits
+    std::vector<std::string> headerCells;  // its text cut at the columns, blanks trimmed
+};
+
+// The sample's lines: `text` cut at `endOfLine` (real characters; empty: "\n"), empty lines
+// left out, at most `maxLines`; a last line cut by the sample's end (no line end after it while
+// `text` is `sampleFull`) is left out.
+std::vector<std::string_view> FIXEDWIDTH_SampleLines(const std::string& text, const char* endOfLine,
+                                                     bool sampleFull,
+                                                     size_t maxLines = FIXEDWIDTH_SAMPLE_LINES);
+
+// The columns of `lines` (a header line, when the first one is, left out of the evidence).
+// Shorter lines are read as if padded with blanks to the longest. Fewer than three lines, or
+// lines shorter than FIXEDWIDTH_MIN_LINE, give no column.
+FIXEDWIDTH_LAYOUT FIXEDWIDTH_FindColumns(const std::vector<std::string_view>& lines);
+
+// The layout forced by `widths` (each at least 1) over `lines`: columns at those widths, the
+// last one taking whatever is past them; the header is judged as FIXEDWIDTH_FindColumns judges it.
+FIXEDWIDTH_LAYOUT FIXEDWIDTH_ForceColumns(const std::vector<std::string_view>& lines,
+                                          const std::vector<int>& widths);
+
+// Whether `layout` reads as a fixed-width file: at least two columns, and nine lines in ten of
+// at most three lengths, or (a last column left ragged) nine lines in ten reaching the last
+// column.
+bool FIXEDWIDTH_LooksFixed(const FIXEDWIDTH_LAYOUT& layout);
+
+// The widths of `layout`'s columns.
+std::vector<int> FIXEDWIDTH_Widths(const FIXEDWIDTH_LAYOUT& layout);
+
+// The layout in words: its line lengths, then one line per column past the first ("colonne 2
+// à la position 6 (largeur 10) : chiffres puis lettres dans 100 % des lignes").
+std::string FIXEDWIDTH_Describe(const FIXEDWIDTH_LAYOUT& layout);
+
+// Whether values read through `desc` lose the padding of their texts: a fixed-width file whose
+// description says so (TrimPadding).
+bool FIXEDWIDTH_TrimsPadding(const FileDesc* desc);
+// The fields of text columns (FixedChar, VariableChar, Text) without the blanks around them:
+// each field's value and length narrowed in place (they still point into the reader's row).
+// Numbers, dates and fields past the last column are left as read.
+void FIXEDWIDTH_TrimTextFields(std::vector<DATAFIELD>& fields);
+
+// Reads "5,10,10,8,15" into widths; false (and `error` in French) when a part is not a whole
+// number from 1 to the line-length limit, or there is none.
+bool FIXEDWIDTH_ParseWidths(const std::string& text, std::vector<int>& widths, std::string& error);

@@ -1,0 +1,226 @@
+#include "datafile/fixedwidth.h"
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "datafile/detect.h"
+
+namespace {
+
+// `text` padded with blanks (left-aligned) or zeros (right-aligned numbers) to `width`
+// characters.
+std::string left(const std::string& text, size_t width) {
+    size_t chars = 0;
+    for (unsigned char c : text) chars += (c & 0xC0) != 0x80;
+    return text + std::string(width - chars, ' ');
+}
+std::string zeros(long value, size_t width) {
+    std::string digits = std::to_string(value);
+    return std::string(width - digits.size(), '0') + digits;
+}
+
+std::vector<std::string_view> views(const std::vector<std::string>& lines) {
+    return {lines.begin(), lines.end()};
+}
+
+struct Person {
+    const char* name;
+    const char* first;
+    const char* born;
+    const char* town;
+    long amount;  // cents
+    char flag;
+};
+
+const Person kPeople[] = {
+    {"DUPONT", "Jean", "19750312", "Paris", 125050, 'O'},
+    {"MARTIN", "Paul", "19800101", "Lyon", 30000, 'N'},
+    {"DURAND", "Marie", "19911231", "Marseille", 1200075, 'O'},
+    {"PETIT", "Luc", "20000229", "Lille", 110, 'N'},
+    {"LEROY", "Anne-Sophie", "19661105", "Saint-Étienne", 99990, 'O'},
+    {"MOREAU", "Théo", "20101030", "Aix", 4520, 'O'},
+    {"SIMON", "Léa", "19580717", "Brest", 77, 'N'},
+    {"LAURENT", "Hugo", "19990909", "Toulouse", 2500000, 'N'},
+};
+
+struct Case {
+    const char* what;
+    std::vector<std::string> lines;
+    std::vector<int> widths;
+};
+
+std::vector<Case> boundaryCases() {
+    std::vector<Case> cases;
+    {
+        // A zero-padded number glued to a name, a flag glued to the next number, a date.
+        Case c{"numéro collé au nom, date, ville, montant, indicateur", {}, {5, 10, 12, 8, 15, 10, 1, 8}};
+        long n = 0;
+        for (const Person& p : kPeople) {
+            ++n;
+            c.lines.push_back(zeros(n, 5) + left(p.name, 10) + left(p.first, 12) + p.born +
+                              left(p.town, 15) + zeros(p.amount / 100, 7) + "." +
+                              zeros(p.amount % 100, 2) + p.flag + zeros(n * 37, 8));
+        }
+        cases.push_back(c);
+    }
+    {
+        // A date then a town: eight digits that are a real day end where the letters begin.
+        Case c{"date puis ville", {}, {6, 8, 16}};
+        long n = 0;
+        for (const Person& p : kPeople) c.lines.push_back(left(std::to_string(++n * 7), 6) + p.born + left(p.town, 16));
+        cases.push_back(c);
+    }
+    {
+        // A remark left blank in most rows still begins where it begins in the others.
+        Case c{"colonne vide dans la plupart des lignes", {}, {10, 14, 6}};
+        int i = 0;
+        for (int round = 0; round < 4; ++round)
+            for (const Person& p : kPeople) {
+                const bool remark = i++ % 8 == 3;
+                c.lines.push_back(left(p.name, 10) + left(remark ? "à rappeler" : "", 14) + zeros(i, 6));
+            }
+        cases.push_back(c);
+    }
+    {
+        // Two record lengths: some rows carry one more field.
+        Case c{"lignes de deux longueurs", {}, {8, 10, 15, 6}};
+        int i = 0;
+        for (const Person& p : kPeople) {
+            std::string line = p.born + left(p.name, 10) + left(p.town, 15);
+            if (i++ % 2) line += zeros(i * 11, 6);
+            c.lines.push_back(line);
+        }
+        cases.push_back(c);
+    }
+    {
+        // Trailing blanks cut: the last column ragged.
+        Case c{"dernière colonne irrégulière", {}, {4, 8, 1, 16}};
+        int i = 0;
+        for (const Person& p : kPeople)
+            c.lines.push_back(zeros(++i, 4) + p.born + p.flag + std::string(p.town));
+        cases.push_back(c);
+    }
+    return cases;
+}
+
+TEST(FixedWidthColumns, FoundWhereTheRowsShowThemInTheBoundaryCases) {
+    for (const Case& c : boundaryCases()) {
+        const FIXEDWIDTH_LAYOUT layout = FIXEDWIDTH_FindColumns(views(c.lines));
+        std::vector<int> widths = FIXEDWIDTH_Widths(layout);
+        // The last column reaches the longest line: only its start is the rows' evidence.
+        if (!widths.empty()) widths.back() = c.widths.back();
+        EXPECT_EQ(widths, c.widths) << c.what << "\n" << FIXEDWIDTH_Describe(layout);
+        EXPECT_TRUE(FIXEDWIDTH_LooksFixed(layout)) << c.what;
+        EXPECT_FALSE(layout.header) << c.what;
+        for (size_t k = 1; k < layout.columns.size(); ++k)
+            EXPECT_FALSE(layout.columns[k].evidence.empty()) << c.what << " colonne " << k + 1;
+    }
+}
+
+// Files made from real published tables by bench/fixedwidth_gen.py (a few rows each), with the
+// widths they were written at.
+TEST(FixedWidthColumns, FoundExactlyInExportsOfPublishedTables) {
+    const std::string folder = std::string(MORVEX_SOURCE_DIR_PATH) + "/datafile/tests/data/fixedwidth/";
+    std::ifstream manifest(folder + "widths.tsv");
+    ASSERT_TRUE(manifest) << folder;
+    std::string entry;
+    int files = 0;
+    while (std::getline(manifest, entry)) {
+        if (entry.empty() || entry[0] == '#') continue;
+        std::istringstream fields(entry);
+        std::string name, widthText, header;
+        std::getline(fields, name, '\t');
+        std::getline(fields, widthText, '\t');
+        std::getline(fields, header, '\t');
+        std::vector<int> expected;
+        std::string error;
+        ASSERT_TRUE(FIXEDWIDTH_ParseWidths(widthText, expected, error)) << name << " " << error;
+        std::ifstream in(folder + name, std::ios::binary);
+        ASSERT_TRUE(in) << name;
+        std::ostringstream text;
+        text << in.rdbuf();
+        const std::string content = text.str();
+        const FIXEDWIDTH_LAYOUT layout =
+            FIXEDWIDTH_FindColumns(FIXEDWIDTH_SampleLines(content, "\n", false));
+        std::vector<int> widths = FIXEDWIDTH_Widths(layout);
+        if (!widths.empty()) widths.back() = expected.back();
+        EXPECT_EQ(widths, expected) << name << "\n" << FIXEDWIDTH_Describe(layout);
+        EXPECT_EQ(layout.header, header == "1") << name;
+        // The whole shape guess agrees: fixed-width lines, no delimiter taken from the data.
+        const DATAFILE_SHAPE shape = DATAFILE_DetectShape(content);
+        EXPECT_TRUE(shape.delimiter.empty()) << name << " : " << shape.delimiter;
+        EXPECT_EQ(shape.fixedLayout.columns.size(), expected.size()) << name;
+        ++files;
+    }
+    EXPECT_GE(files, 4);
+}
+
+TEST(FixedWidthColumns, DelimitedFilesAndProseShowNone) {
+    EXPECT_TRUE(DATAFILE_DetectFixedWidth("id;nom;ville\n1;Dupont;Paris\n2;Martin;Lyon\n"
+                                          "3;Durand;Marseille\n4;Petit;Lille\n", "\n", ";")
+                    .empty());
+    const std::vector<std::string> prose = {
+        "Le fichier est lu par blocs, jamais en entier, et chaque ligne",
+        "est coupée à la fin de ligne indiquée par la description ; une",
+        "ligne vide n'est pas une rangée et elle est seulement comptée.",
+        "Les valeurs sont converties en UTF-8 quand un encodage est donné,",
+        "puis découpées selon les largeurs des colonnes, comptées en",
+        "caractères, ou au délimiteur avec les caractères de protection",
+        "propres à chaque colonne ; une ligne plus longue que la limite",
+        "est une rangée à elle seule, coupée, et signalée comme telle."};
+    EXPECT_FALSE(FIXEDWIDTH_LooksFixed(FIXEDWIDTH_FindColumns(views(prose))));
+    // Too few lines, or lines too short, say nothing.
+    EXPECT_TRUE(FIXEDWIDTH_FindColumns(views({"00001DUPONT    ", "00002MARTIN    "})).columns.empty());
+    EXPECT_TRUE(FIXEDWIDTH_FindColumns(views({"01A", "02B", "03C", "04D"})).columns.empty());
+}
+
+TEST(FixedWidthColumns, ForcedWidthsCutTheLinesAndNameTheColumnsFromTheHeader) {
+    const std::vector<std::string> lines = {"NUM  NOM       NE LE   ", "00001DUPONT    19750312",
+                                            "00002MARTIN    19800101", "00003DURAND    19911231"};
+    const FIXEDWIDTH_LAYOUT layout = FIXEDWIDTH_ForceColumns(views(lines), {5, 10, 4});
+    EXPECT_EQ(FIXEDWIDTH_Widths(layout), (std::vector<int>{5, 10, 8}));  // the last to the end
+    EXPECT_TRUE(layout.header);
+    EXPECT_EQ(layout.headerCells, (std::vector<std::string>{"NUM", "NOM", "NE LE"}));
+    EXPECT_EQ(layout.columns[1].evidence, "largeur imposée");
+
+    std::vector<int> widths;
+    std::string error;
+    EXPECT_TRUE(FIXEDWIDTH_ParseWidths("5,10,10,8,15", widths, error));
+    EXPECT_EQ(widths, (std::vector<int>{5, 10, 10, 8, 15}));
+    for (const char* refused : {"", "5,,8", "5,0", "5,-2", "5, 8", "5,x", "99999999999"}) {
+        EXPECT_FALSE(FIXEDWIDTH_ParseWidths(refused, widths, error)) << refused;
+        EXPECT_NE(error.find("Largeur invalide"), std::string::npos) << refused;
+        EXPECT_TRUE(widths.empty()) << refused;
+    }
+}
+
+TEST(FixedWidthColumns, TrimmingLeavesNumbersAndDatesAsRead) {
+    ColumnDesc text{}, number{}, date{};
+    text.typeCible.type = DATATYPE_VARIABLECHAR;
+    number.typeCible.type = DATATYPE_DECIMAL;
+    date.typeCible.type = DATATYPE_DATE;
+    const std::string row = "  DUPONT  0001250.50        ";
+    std::vector<DATAFIELD> fields = {{0, &text, row.data(), 10},
+                                     {0, &number, row.data() + 10, 10},
+                                     {0, &date, row.data() + 20, 8},
+                                     {0, nullptr, row.data(), 4}};
+    FIXEDWIDTH_TrimTextFields(fields);
+    EXPECT_EQ(std::string(fields[0].value, fields[0].length), "DUPONT");
+    EXPECT_EQ(fields[1].length, 10);
+    EXPECT_EQ(fields[2].length, 8);
+    EXPECT_EQ(fields[3].length, 4);
+
+    FileDesc desc{};
+    desc.TypeStructFile = STRUCTFILE_FIXED;
+    EXPECT_FALSE(FIXEDWIDTH_TrimsPadding(&desc));
+    desc.TrimPadding = 1;
+    EXPECT_TRUE(FIXEDWIDTH_TrimsPadding(&desc));
+    desc.TypeStructFile = STRUCTFILE_DELIMITED;  // delimited values keep their blanks
+    EXPECT_FALSE(FIXEDWIDTH_TrimsPadding(&desc));
+}
+
+}  // namespace
