@@ -114,7 +114,16 @@ bool drawQueryAndGeneration(const QString& directory, const QString& scratch) {
                                          .arg(QString::fromUtf8(desc->TableName)));
         query.executerRequete();
         query.waitForRun();
+        // Sorted by its second column, descending, as by two clicks on its title.
+        query.sortBy(1, Qt::DescendingOrder);
+        query.waitForSort();
         ok &= save(query, directory, "query");
+        // A mistyped query: the error under the editor, the previous result kept.
+        query.editor()->setPlainText(QString("SELECT *\nFROM \"%1\"\nWHERE nom_inconnu = 1")
+                                         .arg(QString::fromUtf8(desc->TableName)));
+        query.executerRequete();
+        query.waitForRun();
+        ok &= save(query, directory, "query-error");
     }
 
     // Two shipped templates in a process of their own, in place of the example's.
@@ -240,6 +249,18 @@ int takeScreenshots(MainWindow& main, const QString& directory) {
         main.columnDetail()->cancel();
         ProjectPropertiesDialog properties(gcontexte.currentFile, false);
         ok &= save(properties, directory, "properties");
+        {
+            // The wizard on tzdata's zone table: comment lines and rows of three or four
+            // fields, marked in its preview.
+            FileDesc* fresh =
+                FILEDESC_CreateFileDesc("Fuseaux", nullptr, STRUCTFILE_DELIMITED, "\\n", ";");
+            FILEDESC_SetExampleFilePath(fresh, "/usr/share/zoneinfo/zone1970.tab");
+            {
+                ProjectPropertiesDialog wizard(fresh, true);
+                ok &= save(wizard, directory, "wizard-preview");
+            }
+            FILEDESC_CloseFileDesc(fresh);
+        }
         SplitFileView split;
         QElapsedTimer loading;
         loading.start();
