@@ -580,6 +580,11 @@ void QueryToolWindow::refreshSchema() {
         }
     }
     tops[SQLQUERY_GROUP_TABLE]->setExpanded(true);
+    // A database of a few tables shows their columns at once.
+    if (tops[SQLQUERY_GROUP_TABLE]->childCount() <= 3) {
+        for (int i = 0; i < tops[SQLQUERY_GROUP_TABLE]->childCount(); ++i)
+            tops[SQLQUERY_GROUP_TABLE]->child(i)->setExpanded(true);
+    }
     tops[SQLQUERY_GROUP_VIEW]->setExpanded(true);
     tree_->resizeColumnToContents(0);
     static_cast<SqlEditor*>(editor_)->setCompletionNames(names);

@@ -1,12 +1,14 @@
 #include "app/screenshots.h"
 
 #include <QApplication>
+#include <QCheckBox>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QMessageBox>
 #include <QLineEdit>
 #include <QPlainTextEdit>
+#include <QSpinBox>
 #include <QTemporaryDir>
 #include <QThread>
 
@@ -257,6 +259,9 @@ int takeScreenshots(MainWindow& main, const QString& directory) {
             FILEDESC_SetExampleFilePath(fresh, "/usr/share/zoneinfo/zone1970.tab");
             {
                 ProjectPropertiesDialog wizard(fresh, true);
+                // Past the comment lines, without a header: the rows of four fields stand out.
+                wizard.headerBox()->setChecked(false);
+                wizard.firstLineField()->setValue(30);
                 ok &= save(wizard, directory, "wizard-preview");
             }
             FILEDESC_CloseFileDesc(fresh);

@@ -2,6 +2,7 @@
 #include "appcore/cutpreview.h"
 
 #include <sys/mman.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -9,6 +10,7 @@
 #include <map>
 
 #include "datafile/datafile.h"
+#include "filedesc/analyse.h"
 #include "filedesc/filedesc.h"
 #include "foundation/inputfile.h"
 #include "foundation/owned.h"
@@ -88,6 +90,12 @@ ScratchDesc scratchOf(const FileDesc* options, const FileDesc* widths) {
 }
 
 }  // namespace
+
+bool morvex::analysisReadsOnlyPartOf(const std::string& path) {
+    struct stat info {};
+    if (path.empty() || stat(path.c_str(), &info) != 0 || !S_ISREG(info.st_mode)) return false;
+    return static_cast<double>(info.st_size) > FILEDESC_GetWholeFileBytes();
+}
 
 CutPreviewSample::~CutPreviewSample() {
     if (fd_ >= 0) close(fd_);

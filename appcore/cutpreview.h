@@ -45,6 +45,13 @@ struct CutPreview {
     std::string failure;     // why nothing could be cut (French), "" otherwise
 };
 
+namespace morvex {
+// Whether the analysis of a new description (the detected rules without a row limit, which read
+// a file whole up to FILEDESC_GetWholeFileBytes and sample the rest) reads only part of the file
+// at `path`: the wizard then offers to analyse the whole file. False for a file it cannot size.
+bool analysisReadsOnlyPartOf(const std::string& path);
+}  // namespace morvex
+
 class CutPreviewSample {
 public:
     CutPreviewSample() = default;

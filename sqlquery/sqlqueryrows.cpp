@@ -56,9 +56,12 @@ void SQLQUERY_ROWSINK::row(int count, char** values) {
             filling_.text.append(values[i], strlen(values[i]) + 1);
         }
     }
+    // The clock is read at each of a block's first rows, so that the first rows of a query, or
+    // rows that come slowly, are handed over without waiting for more; then every 64 rows.
     if (filling_.text.size() >= kBlockBytes) {
         handOver(true);
-    } else if (++rowsSinceCheck_ >= kRowsPerClockCheck) {
+    } else if (filling_.starts.size() <= kRowsPerClockCheck ||
+               ++rowsSinceCheck_ >= kRowsPerClockCheck) {
         rowsSinceCheck_ = 0;
         handOver(false);
     }

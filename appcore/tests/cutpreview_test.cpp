@@ -9,6 +9,7 @@
 #include <sstream>
 
 #include "appcore/desceditor.h"
+#include "filedesc/analyse.h"
 #include "filedesc/filedesc.h"
 #include "foundation/testing/tempdir.h"
 
@@ -159,6 +160,23 @@ TEST_F(CutPreviewTest, FixedWidthsAndAnEncodingAreCutAsTheReaderCutsThem) {
     EXPECT_FALSE(none.load(dir.path(), error));
     EXPECT_FALSE(error.empty());
     EXPECT_FALSE(none.cut(o).failure.empty());
+}
+
+TEST_F(CutPreviewTest, TheWizardOffersTheWholeFileOnlyPastWhatTheAnalysisReadsWhole) {
+    FILEDESC_SetWholeFileBytes(1000);
+    const struct {
+        size_t bytes;
+        bool part;
+    } cases[] = {{0, false}, {999, false}, {1000, false}, {1001, true}, {50000, true}};
+    for (const auto& c : cases) {
+        const std::string path = write("f" + std::to_string(c.bytes), std::string(c.bytes, 'x'));
+        EXPECT_EQ(morvex::analysisReadsOnlyPartOf(path), c.part) << c.bytes;
+    }
+    EXPECT_FALSE(morvex::analysisReadsOnlyPartOf(dir.path()));
+    EXPECT_FALSE(morvex::analysisReadsOnlyPartOf(dir.path() + "/absent"));
+    EXPECT_FALSE(morvex::analysisReadsOnlyPartOf(""));
+    FILEDESC_SetWholeFileBytes(0);
+    EXPECT_EQ(FILEDESC_GetWholeFileBytes(), FILEDESC_DEFAULT_WHOLE_FILE_BYTES);
 }
 
 }  // namespace

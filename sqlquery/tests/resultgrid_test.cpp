@@ -3,7 +3,9 @@
 // text, the schema tree's listing, the history, the colouring and the error's place.
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cstdlib>
+#include <thread>
 #include <string>
 #include <vector>
 
@@ -128,6 +130,24 @@ TEST_F(ResultGrid, CopiesTheSelectionAsTabSeparatedTextWithItsTitles) {
               "-3\t\tété\n");
     // The selected columns in the given order, the rows as given (a sorted grid's order).
     EXPECT_EQ(SQLQUERY_TabText(table, {2, 0}, {2, 0}), "c\ta\nété\t-3\n\t1\n");
+}
+
+TEST(RowSink, HandsOverAFirstRowAndALateOneWithoutWaitingForMore) {
+    // A query whose rows come slowly (a long scan that finds few) shows each at once.
+    int notified = 0;
+    SQLQUERY_ROWSINK sink([&] { ++notified; });
+    char value[] = "1";
+    char* values[] = {value};
+    sink.row(1, values);
+    EXPECT_EQ(notified, 1);
+    SQLQUERY_BATCH batch;
+    ASSERT_TRUE(sink.take(batch));
+    ASSERT_EQ(batch.blocks.size(), 1u);
+    std::this_thread::sleep_for(std::chrono::milliseconds(60));
+    sink.row(1, values);
+    EXPECT_EQ(notified, 2);
+    ASSERT_TRUE(sink.take(batch));
+    EXPECT_EQ(batch.blocks.size(), 1u);
 }
 
 TEST_F(ResultGrid, TellsNumbersFromOtherTexts) {
