@@ -49,6 +49,16 @@ constexpr int kSchemaWidth = 200;  // the left pane's first width
 constexpr int kNameRole = Qt::UserRole + 1;  // a tree item's table name, a history entry's text
 
 QPointer<QueryToolWindow> gWindow;  // the open query tool
+
+// Handles events while `busy` answers true, at most `timeoutMs`; whether it stopped answering.
+template <typename Busy>
+bool waitWhile(Busy busy, int timeoutMs) {
+    QElapsedTimer waited;
+    waited.start();
+    while (busy() && waited.elapsed() < timeoutMs)
+        QApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents, 20);
+    return !busy();
+}
 QString gDatabasePath;              // kept between openings of the window
 
 }  // namespace
@@ -682,11 +692,7 @@ void QueryToolWindow::stopSort() {
 }
 
 bool QueryToolWindow::waitForSort(int timeoutMs) {
-    QElapsedTimer waited;
-    waited.start();
-    while (sorting() && waited.elapsed() < timeoutMs)
-        QApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents, 20);
-    return !sorting();
+    return waitWhile([this] { return sorting(); }, timeoutMs);
 }
 
 QString QueryToolWindow::copySelection() {
@@ -726,11 +732,7 @@ void QueryToolWindow::sizeColumns() {
 }
 
 bool QueryToolWindow::waitForRun(int timeoutMs) {
-    QElapsedTimer waited;
-    waited.start();
-    while (running() && waited.elapsed() < timeoutMs)
-        QApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents, 20);
-    return !running();
+    return waitWhile([this] { return running(); }, timeoutMs);
 }
 
 void QueryToolWindow::closeEvent(QCloseEvent* event) {
