@@ -25,6 +25,7 @@
 
 #include "app/aboutdialog.h"
 #include "app/columndetailpanel.h"
+#include "app/columngriddialog.h"
 #include "appcore/application.h"
 #include "appcore/cutpreview.h"
 #include "appcore/desceditor.h"
@@ -297,6 +298,11 @@ void MainWindow::runCommand(int command) {
         case ITM_FILE_ANALYSE:
             if (FYK_DataFileReverseEngenering(this, nullptr, FILEANALYSE_DETECTED) == 0) {
                 offerWholeFileAnalysis(this, gcontexte.currentFile);
+                // The columns found, to be corrected several at a time.
+                if (gcontexte.currentFile && !DESCEDIT_Columns(gcontexte.currentFile).empty()) {
+                    ColumnGridDialog grid(gcontexte.currentFile, this);
+                    grid.exec();
+                }
                 TBR_FormatUpdated(gcontexte.currentFile);
                 help_->EcrireMessageInfo(0);
             }

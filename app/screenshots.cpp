@@ -1,6 +1,8 @@
 #include "app/screenshots.h"
 
 #include <QApplication>
+#include <QItemSelectionModel>
+#include <QTableView>
 #include <QCheckBox>
 #include <QDir>
 #include <QElapsedTimer>
@@ -13,6 +15,7 @@
 #include <QThread>
 
 #include "app/columndetailpanel.h"
+#include "app/columngriddialog.h"
 #include "appcore/application.h"
 #include "appcore/desceditor.h"
 #include "appcore/loadsummary.h"
@@ -249,6 +252,17 @@ int takeScreenshots(MainWindow& main, const QString& directory) {
         list->runCommand(ITM_COL_EDIT);
         ok &= save(*main.columnDetail(), directory, "detail");
         main.columnDetail()->cancel();
+        {
+            // The column grid with two rows given a type some of their values do not fit.
+            ColumnGridDialog grid(gcontexte.currentFile);
+            ColumnGridModel* model = grid.model();
+            grid.grid()->selectRow(1);
+            grid.grid()->selectionModel()->select(
+                model->index(2, 0), QItemSelectionModel::Select | QItemSelectionModel::Rows);
+            model->setData(model->index(1, COLUMNGRID_TYPE), "Entier", Qt::EditRole);
+            ok &= save(grid, directory, "column-grid");
+            model->undo();
+        }
         ProjectPropertiesDialog properties(gcontexte.currentFile, false);
         ok &= save(properties, directory, "properties");
         {

@@ -30,8 +30,8 @@ fi
 echo "Input: $BIG ($(stat -c %s "$BIG") bytes)"
 sync
 "$BENCH" "$BIG" 300 | tee "$OUT/preview.txt"
-hyperfine --warmup 3 --runs 30 --export-json "$OUT/preview.json" -N \
-    -n miller-first-50 "bash -c \"head -c 262144 '$BIG' | mlr --icsv --ifs ';' head -n 50 > /dev/null\""
+hyperfine --warmup 3 --runs 30 --export-json "$OUT/preview.json" \
+    -n miller-first-50 "head -c 262144 '$BIG' | mlr --icsv --ifs ';' head -n 50 > /dev/null"
 python3 - "$OUT/preview.json" "$OUT/preview.txt" <<'PY'
 import json, re, sys
 peer = json.load(open(sys.argv[1]))["results"][0]
