@@ -285,10 +285,14 @@ void ProjectPropertiesDialog::refreshPreview() {
     CutPreview cut = sample_.cut(scratch, desc_);
     FILEDESC_CloseFileDesc(scratch);
     QStringList titles;
-    if (fixed_->isChecked() && desc_ && desc_->columns) {
+    // The description's columns title the grid: with their widths when fixed-width.
+    if (desc_ && desc_->columns) {
         for (LDCG_ELT* e = desc_->columns->first; e; e = e->next) {
             const auto* column = static_cast<const ColumnDesc*>(e->lParam1);
-            if (column && column->WidthInChars > 0)
+            if (!column) continue;
+            if (!fixed_->isChecked())
+                titles << textOf(column->code);
+            else if (column->WidthInChars > 0)
                 titles << QString("%1 (%2)").arg(textOf(column->code)).arg(column->WidthInChars);
         }
     }

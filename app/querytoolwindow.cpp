@@ -182,6 +182,10 @@ QueryToolWindow::QueryToolWindow(QWidget* parent) : QMainWindow(parent) {
     tree_->setHeaderLabels({"Objet", "Type"});
     tree_->setRootIsDecorated(true);
     tree_->setUniformRowHeights(true);
+    // The names take the room the types leave.
+    tree_->header()->setStretchLastSection(false);
+    tree_->header()->setSectionResizeMode(0, QHeaderView::Stretch);
+    tree_->header()->setSectionResizeMode(1, QHeaderView::ResizeToContents);
     connect(tree_, &QTreeWidget::itemDoubleClicked, this,
             [this](QTreeWidgetItem* item) { useTreeItem(item); });
     history_ = new QListWidget;
@@ -391,13 +395,15 @@ void QueryToolWindow::commandExport() {
 }
 
 bool QueryToolWindow::exportTo(const QString& path) {
-    if (running()) return false;
+    // Nor while a sort may change the order the export follows.
+    if (running() || sorting()) return false;
     // The rows are written by a worker while the window keeps drawing; nothing that changes
     // them can start meanwhile.
     setStatus(SQLQUERY_STATUS_STATE, "Exportation des résultats...");
     actions_[ITM_REQ_EXECUTE]->setEnabled(false);
     actions_[ITM_REQ_EXPORT]->setEnabled(false);
     actions_[ITM_REQ_OPEN]->setEnabled(false);
+    exporting_ = true;
     std::atomic<bool> done{false};
     bool ok = false;
     std::string error;
@@ -415,6 +421,7 @@ bool QueryToolWindow::exportTo(const QString& path) {
     });
     if (!done) loop.exec();
     writer.join();
+    exporting_ = false;
     setRunning(false);
     if (!ok) {
         setStatus(SQLQUERY_STATUS_STATE, "Exportation impossible");
@@ -429,7 +436,7 @@ bool QueryToolWindow::exportTo(const QString& path) {
 }
 
 bool QueryToolWindow::executerRequete() {
-    if (running() || sorting()) return false;
+    if (running() || sorting() || exporting_) return false;
     setStatus(SQLQUERY_STATUS_STATE, "Exécution de la requête en cours...");
     // The previous result stays until this run brings rows or succeeds.
     clearOnRows_ = true;
@@ -596,7 +603,6 @@ void QueryToolWindow::refreshSchema() {
             tops[SQLQUERY_GROUP_TABLE]->child(i)->setExpanded(true);
     }
     tops[SQLQUERY_GROUP_VIEW]->setExpanded(true);
-    tree_->resizeColumnToContents(0);
     static_cast<SqlEditor*>(editor_)->setCompletionNames(names);
 }
 
@@ -640,7 +646,8 @@ void QueryToolWindow::showSortIndicator() {
 }
 
 bool QueryToolWindow::sortBy(int column, Qt::SortOrder order) {
-    if (running() || sorting() || column < 0 || column >= model_->columnCount()) return false;
+    if (running() || sorting() || exporting_ || column < 0 || column >= model_->columnCount())
+        return false;
     const SQLQUERY_TABLE& table = model_->table();
     const bool descending = order == Qt::DescendingOrder;
     if (table.rowCount() <= kSortInWorkerRows) {

@@ -178,6 +178,7 @@ private:
     std::unique_ptr<SQLQUERY_ROWSINK> sink_;  // where the worker puts the rows
     std::thread worker_;
     int columnsSized_ = 0;  // columns already given their first width
+    bool exporting_ = false;    // an export reads the rows and their order
     bool clearOnRows_ = false;  // the previous result goes when the run's first rows come
     int runStart_ = 0;          // where the text run begins in the editor (its selection)
     std::string runText_;       // the text of the last run
