@@ -45,7 +45,7 @@ namespace {
 const char kInitialQuery[] = "SELECT *\nFROM sqlite_master";
 const char kSqlDocumentation[] = "https://www.sqlite.org/lang.html";
 constexpr int kFirstColumnWidth = 70;
-constexpr int kSchemaWidth = 200;  // the left pane's first width
+constexpr int kSchemaWidth = 230;  // the left pane's first width
 constexpr int kNameRole = Qt::UserRole + 1;  // a tree item's table name, a history entry's text
 
 QPointer<QueryToolWindow> gWindow;  // the open query tool
@@ -182,9 +182,9 @@ QueryToolWindow::QueryToolWindow(QWidget* parent) : QMainWindow(parent) {
     tree_->setHeaderLabels({"Objet", "Type"});
     tree_->setRootIsDecorated(true);
     tree_->setUniformRowHeights(true);
-    // The names take the room the types leave.
+    // Names and types whole; a pane too narrow for them scrolls.
     tree_->header()->setStretchLastSection(false);
-    tree_->header()->setSectionResizeMode(0, QHeaderView::Stretch);
+    tree_->header()->setSectionResizeMode(0, QHeaderView::ResizeToContents);
     tree_->header()->setSectionResizeMode(1, QHeaderView::ResizeToContents);
     connect(tree_, &QTreeWidget::itemDoubleClicked, this,
             [this](QTreeWidgetItem* item) { useTreeItem(item); });
