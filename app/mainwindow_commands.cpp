@@ -25,7 +25,9 @@
 
 #include "app/aboutdialog.h"
 #include "app/columndetailpanel.h"
+#include "app/columngriddialog.h"
 #include "appcore/application.h"
+#include "appcore/cutpreview.h"
 #include "appcore/desceditor.h"
 #include "appcore/fileassoc.h"
 #include "appcore/filetargets.h"
@@ -68,6 +70,26 @@
 namespace morvex {
 
 using namespace mainwindow_detail;
+
+namespace {
+
+// After the analysis of a new description: a file larger than what the analysis reads whole
+// had its types set on a sample; the person may have the whole file read (the columns stay).
+void offerWholeFileAnalysis(QWidget* window, FileDesc* desc) {
+    if (!desc || !desc->ExampleFilePath || !analysisReadsOnlyPartOf(desc->ExampleFilePath)) return;
+    const long long megabytes =
+        static_cast<long long>(FILEDESC_GetWholeFileBytes() / (1024 * 1024));
+    const std::string question =
+        "L'analyse n'a lu qu'une partie du fichier : ses " + std::to_string(megabytes) +
+        " premiers Mo, puis des blocs répartis jusqu'à sa fin. Des valeurs du reste du fichier "
+        "peuvent ne pas convenir aux types proposés.\n\nAnalyser le fichier complet ?";
+    if (uiPort().messageBox("Analyse du fichier", question, UiButtons::YesNo, UiIcon::Question) ==
+        UiAnswer::Yes)
+        FYK_LaunchFileAnalyse(window, desc, desc->ExampleFilePath, FILEDESC_ANALYSE_ALL_ROWS, 0,
+                              FILEANALYSE_DETECTED);
+}
+
+}  // namespace
 
 QString homePage() {
     return MORVEX_HOME_PAGE;
@@ -275,6 +297,12 @@ void MainWindow::runCommand(int command) {
             break;
         case ITM_FILE_ANALYSE:
             if (FYK_DataFileReverseEngenering(this, nullptr, FILEANALYSE_DETECTED) == 0) {
+                offerWholeFileAnalysis(this, gcontexte.currentFile);
+                // The columns found, to be corrected several at a time.
+                if (gcontexte.currentFile && !DESCEDIT_Columns(gcontexte.currentFile).empty()) {
+                    ColumnGridDialog grid(gcontexte.currentFile, this);
+                    grid.exec();
+                }
                 TBR_FormatUpdated(gcontexte.currentFile);
                 help_->EcrireMessageInfo(0);
             }

@@ -13,11 +13,14 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QRegularExpressionValidator>
+#include <QScrollArea>
 #include <QSpinBox>
+#include <QSplitter>
 #include <QTabWidget>
 #include <cstdlib>
 #include <cstring>
 
+#include "app/cutpreviewgrid.h"
 #include "app/windowplacement.h"
 #include "datafile/detect.h"
 #include "filedesc/filedesc.h"
@@ -189,8 +192,29 @@ ProjectPropertiesDialog::ProjectPropertiesDialog(FileDesc* desc, bool creating, 
     form->addRow(lineRow);
     form->addRow(trim_);
     form->addRow(firstLineRow);
+    // The options above, the example file as they cut it below.
+    auto* options = new QScrollArea;
+    options->setWidget(page);
+    options->setWidgetResizable(true);
+    options->setFrameShape(QFrame::NoFrame);
+    preview_ = new CutPreviewGrid;
+    previewNote_ = new QLabel;
+    previewNote_->setObjectName("cutPreviewNote");
+    previewNote_->setWordWrap(true);
+    auto* previewPane = new QWidget;
+    auto* previewLayout = new QVBoxLayout(previewPane);
+    previewLayout->setContentsMargins(0, 0, 0, 0);
+    previewLayout->addWidget(previewNote_);
+    previewLayout->addWidget(preview_, 1);
+    auto* split = new QSplitter(Qt::Vertical);
+    split->setObjectName("propertiesPreviewSplitter");
+    split->addWidget(options);
+    split->addWidget(previewPane);
+    split->setStretchFactor(0, 3);
+    split->setStretchFactor(1, 2);
+    split->setChildrenCollapsible(false);
     auto* tabs = new QTabWidget;
-    tabs->addTab(page, "Propriétés");
+    tabs->addTab(split, "Propriétés");
 
     auto* buttons = new QDialogButtonBox(this);
     if (creating) {
@@ -212,18 +236,94 @@ ProjectPropertiesDialog::ProjectPropertiesDialog(FileDesc* desc, bool creating, 
     refusal_->hide();
     layout->addWidget(refusal_);
     layout->addWidget(buttons);
-    placeOnParent(this, parent, QSize(560, 620));
+    placeOnParent(this, parent, QSize(660, 690));
+
+    // Every option that changes how the file is cut cuts the sample again.
+    auto refresh = [this] { refreshPreview(); };
+    connect(endOfLine_, &QComboBox::currentTextChanged, this, refresh);
+    connect(encoding_, &QComboBox::currentTextChanged, this, refresh);
+    connect(fixed_, &QRadioButton::toggled, this, refresh);
+    connect(group, &QButtonGroup::buttonToggled, this, refresh);
+    connect(other_, &QLineEdit::textChanged, this, refresh);
+    connect(unquote_, &QCheckBox::toggled, this, refresh);
+    connect(quoteChar_, &QLineEdit::textChanged, this, refresh);
+    connect(header_, &QCheckBox::toggled, this, refresh);
+    connect(fixedLine_, &QCheckBox::toggled, this, refresh);
+    connect(lineLength_, &QSpinBox::valueChanged, this, refresh);
+    connect(firstLine_, &QSpinBox::valueChanged, this, refresh);
 
     // The wizard opens on the file it describes: its shape is read at once. The sheet keeps what
     // the description says until another file is chosen.
-    if (creating)
+    if (creating) {
         readExampleShape();
-    else
+    } else {
         shapeReadFrom_ = example_->text();
+        loadPreviewSample();
+    }
+}
+
+void ProjectPropertiesDialog::loadPreviewSample() {
+    const QString path = example_->text();
+    if (path.isEmpty()) {
+        std::string none;
+        sample_.load("", none);  // no file: no sample
+    } else if (!sample_.loaded() || QString::fromStdString(sample_.sourcePath()) != path) {
+        std::string error;
+        if (!sample_.load(path.toUtf8().toStdString(), error)) {
+            preview_->setPreview({});
+            previewNote_->setText(QString::fromStdString(error));
+            return;
+        }
+    }
+    refreshPreview();
+}
+
+void ProjectPropertiesDialog::refreshPreview() {
+    if (!sample_.loaded()) {
+        preview_->setPreview({});
+        previewNote_->setText("Choisissez un exemple de fichier pour voir ses lignes découpées.");
+        return;
+    }
+    FileDesc* scratch =
+        FILEDESC_CreateFileDesc("apercu", nullptr, STRUCTFILE_DELIMITED, "\\n", ";");
+    if (scratch == nullptr) return;
+    writeCuttingOptions(scratch);
+    CutPreview cut = sample_.cut(scratch, desc_);
+    FILEDESC_CloseFileDesc(scratch);
+    QStringList titles;
+    // The description's columns title the grid: with their widths when fixed-width.
+    if (desc_ && desc_->columns) {
+        for (LDCG_ELT* e = desc_->columns->first; e; e = e->next) {
+            const auto* column = static_cast<const ColumnDesc*>(e->lParam1);
+            if (!column) continue;
+            if (!fixed_->isChecked())
+                titles << textOf(column->code);
+            else if (column->WidthInChars > 0)
+                titles << QString("%1 (%2)").arg(textOf(column->code)).arg(column->WidthInChars);
+        }
+    }
+    QString note;
+    if (!cut.failure.empty()) {
+        note = QString::fromStdString(cut.failure);
+    } else {
+        int marked = 0;
+        for (const CutPreviewRow& row : cut.rows) marked += row.mark != CUTPREVIEW_ROW_OK;
+        note = QString("Aperçu : %1 ligne(s) découpée(s) selon les options ci-dessus")
+                   .arg(cut.rows.size());
+        if (!sample_.wholeFile())
+            note += QString(", lues dans les %1 premiers Kio du fichier").arg(sample_.bytes() / 1024);
+        note += marked > 0 ? QString(" ; %1 ligne(s) marquée(s) ne se découpent pas comme les "
+                                     "autres.")
+                                 .arg(marked)
+                           : QString(".");
+    }
+    previewNote_->setText(note);
+    preview_->setPreview(std::move(cut), titles);
 }
 
 void ProjectPropertiesDialog::readExampleShape() {
     shapeReadFrom_ = example_->text();
+    loadPreviewSample();
     if (shapeReadFrom_.isEmpty()) return;
     const std::string sample = DATAFILE_ReadSample(shapeReadFrom_.toUtf8().constData());
     if (sample.empty()) return;
@@ -270,26 +370,30 @@ bool ProjectPropertiesDialog::apply() {
     copyField(desc_->TableName, FILEDESC_NAME_MAX, table_->text());
     const QByteArray example = example_->text().toUtf8();
     FILEDESC_SetExampleFilePath(desc_, example.isEmpty() ? nullptr : example.constData());
-    DESCEDIT_SetEndOfLine(desc_, endOfLine_->currentText().toStdString());
-    DESCEDIT_SetEncoding(desc_, encoding_->currentText().toStdString());
+    writeCuttingOptions(desc_);
     encoding_->setCurrentText(textOf(desc_->Encoding));  // as written: upper-case
-    desc_->TypeStructFile = fixed_->isChecked() ? STRUCTFILE_FIXED : STRUCTFILE_DELIMITED;
+    desc_->isModified = 1;
+    return true;
+}
+
+void ProjectPropertiesDialog::writeCuttingOptions(FileDesc* target) {
+    DESCEDIT_SetEndOfLine(target, endOfLine_->currentText().toStdString());
+    DESCEDIT_SetEncoding(target, encoding_->currentText().toStdString());
+    target->TypeStructFile = fixed_->isChecked() ? STRUCTFILE_FIXED : STRUCTFILE_DELIMITED;
     if (fixed_->isChecked()) {
-        DESCEDIT_SetSeparator(desc_, "");
+        DESCEDIT_SetSeparator(target, "");
     } else {
         int choice = SEPARATOR_OTHER;
         for (int i = 0; i < 7; ++i)
             if (separators_[i]->isChecked()) choice = i;
-        DESCEDIT_SetSeparator(desc_, DESCEDIT_SeparatorText(static_cast<DescEditSeparator>(choice),
-                                                            other_->text().toStdString()));
+        DESCEDIT_SetSeparator(target, DESCEDIT_SeparatorText(static_cast<DescEditSeparator>(choice),
+                                                             other_->text().toStdString()));
     }
-    DESCEDIT_SetUnquote(desc_, unquote_->isChecked(), quoteChar_->text().toStdString());
-    desc_->FirstLineIsHeader = header_->isChecked();
-    desc_->TrimPadding = trim_->isChecked() ? 1 : 0;
-    desc_->LenFixedLine = fixedLine_->isChecked() ? lineLength_->value() : 0;
-    desc_->BeginFromLine = firstLine_->value();
-    desc_->isModified = 1;
-    return true;
+    DESCEDIT_SetUnquote(target, unquote_->isChecked(), quoteChar_->text().toStdString());
+    target->FirstLineIsHeader = header_->isChecked();
+    target->TrimPadding = trim_->isChecked() ? 1 : 0;
+    target->LenFixedLine = fixedLine_->isChecked() ? lineLength_->value() : 0;
+    target->BeginFromLine = firstLine_->value();
 }
 
 void ProjectPropertiesDialog::accept() {

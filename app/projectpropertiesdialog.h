@@ -4,12 +4,15 @@
 // unquoting, header line, fixed line length and first line to import. When an example file is
 // chosen (and when the wizard opens on one), what its first bytes say pre-selects the end of
 // line, encoding, separator and unquoting; the person may change each of them before
-// confirming. User-interface thread only.
+// confirming. Under the options, the first rows of the example file cut as they currently say
+// (app/cutpreviewgrid.h), cut again at each change from the file's first bytes, read once.
+// User-interface thread only.
 #pragma once
 
 #include <QDialog>
 #include <QString>
 
+#include "appcore/cutpreview.h"
 #include "appcore/desceditor.h"
 
 struct FileDesc;
@@ -47,6 +50,10 @@ public:
     QSpinBox* lineLengthField() const { return lineLength_; }
     QCheckBox* trimBox() const { return trim_; }
     QLabel* refusalLabel() const { return refusal_; }
+    class CutPreviewGrid* previewGrid() const { return preview_; }
+    QLabel* previewNote() const { return previewNote_; }
+    // Cuts the example file's sample again with the options as they stand.
+    void refreshPreview();
 
     // Writes the fields into the description and marks it modified; false (told under the
     // fields, nothing written) when a name typed holds a character no name may hold.
@@ -57,6 +64,11 @@ public:
 private:
     // Pre-selects what the example file's first bytes say; nothing when it cannot be read.
     void readExampleShape();
+    // Reads the sample of the example file the preview cuts (once per file).
+    void loadPreviewSample();
+    // Writes the options that say how the file is cut (end of line, encoding, structure,
+    // separator, unquoting, header, fixed line length, first line) into `target`.
+    void writeCuttingOptions(FileDesc* target);
 
     FileDesc* desc_;
     QLineEdit* name_;
@@ -80,6 +92,9 @@ private:
     QCheckBox* trim_;
     QSpinBox* firstLine_;
     QString shapeReadFrom_;  // the example file whose shape was last pre-selected (or kept)
+    CutPreviewSample sample_;        // the example file's first bytes
+    class CutPreviewGrid* preview_;  // the grid under the options
+    QLabel* previewNote_;            // what the grid shows, or why it is empty
 };
 
 }  // namespace morvex

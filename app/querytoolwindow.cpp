@@ -2,12 +2,14 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QClipboard>
 #include <QCloseEvent>
 #include <QDir>
 #include <QEventLoop>
 #include <QFontMetrics>
 #include <QHeaderView>
 #include <QLabel>
+#include <QListWidget>
 #include <QMenuBar>
 #include <QPlainTextEdit>
 #include <QPointer>
@@ -15,19 +17,26 @@
 #include <QStatusBar>
 #include <QStyle>
 #include <QTableView>
+#include <QTextBlock>
 #include <QTextCursor>
 #include <QTimer>
 #include <QToolBar>
+#include <QTreeWidget>
 #include <QUrl>
+#include <QVBoxLayout>
 #include <atomic>
+#include <set>
 
 #include "appcore/application.h"
 #include "appcore/filetargets.h"
 #include "app/qtuiport.h"
+#include "app/sqleditor.h"
 #include "app/windowplacement.h"
 #include "filedesc/filedesc.h"
 #include "foundation/trace.h"
 #include "foundation/uiport.h"
+#include "sqlquery/resultgrid.h"
+#include "sqlquery/sqlsyntax.h"
 
 namespace morvex {
 
@@ -36,8 +45,20 @@ namespace {
 const char kInitialQuery[] = "SELECT *\nFROM sqlite_master";
 const char kSqlDocumentation[] = "https://www.sqlite.org/lang.html";
 constexpr int kFirstColumnWidth = 70;
+constexpr int kSchemaWidth = 230;  // the left pane's first width
+constexpr int kNameRole = Qt::UserRole + 1;  // a tree item's table name, a history entry's text
 
 QPointer<QueryToolWindow> gWindow;  // the open query tool
+
+// Handles events while `busy` answers true, at most `timeoutMs`; whether it stopped answering.
+template <typename Busy>
+bool waitWhile(Busy busy, int timeoutMs) {
+    QElapsedTimer waited;
+    waited.start();
+    while (busy() && waited.elapsed() < timeoutMs)
+        QApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents, 20);
+    return !busy();
+}
 QString gDatabasePath;              // kept between openings of the window
 
 }  // namespace
@@ -47,7 +68,20 @@ QString gDatabasePath;              // kept between openings of the window
 void QueryResultModel::clear() {
     beginResetModel();
     table_.clear();
+    order_.clear();
     endResetModel();
+}
+
+void QueryResultModel::setOrder(std::vector<uint32_t> order) {
+    if (!order.empty() && order.size() != static_cast<size_t>(table_.rowCount())) return;
+    emit layoutAboutToBeChanged();
+    order_ = std::move(order);
+    emit layoutChanged();
+}
+
+int QueryResultModel::tableRow(int row) const {
+    if (order_.empty() || row < 0 || static_cast<size_t>(row) >= order_.size()) return row;
+    return static_cast<int>(order_[static_cast<size_t>(row)]);
 }
 
 void QueryResultModel::append(SQLQUERY_BATCH& batch) {
@@ -64,6 +98,7 @@ void QueryResultModel::append(SQLQUERY_BATCH& batch) {
     int added = 0;
     for (const SQLQUERY_BLOCK& block : batch.blocks) added += static_cast<int>(block.starts.size());
     if (added == 0) return;
+    if (!order_.empty()) setOrder({});  // rows that come after a sort are shown as received
     const int first = table_.rowCount();
     beginInsertRows({}, first, first + added - 1);
     table_.append(batch);
@@ -79,14 +114,20 @@ int QueryResultModel::columnCount(const QModelIndex& parent) const {
 }
 
 QVariant QueryResultModel::data(const QModelIndex& at, int role) const {
-    if (role != Qt::DisplayRole || !at.isValid()) return {};
+    if ((role != Qt::DisplayRole && role != Qt::TextAlignmentRole) || !at.isValid()) return {};
     bool isNull = false;
-    const std::string_view text = table_.value(at.row(), at.column(), &isNull);
+    const std::string_view text = table_.value(tableRow(at.row()), at.column(), &isNull);
+    if (role == Qt::TextAlignmentRole) {
+        const bool right = !isNull && SQLQUERY_LooksNumeric(text);
+        return QVariant::fromValue(Qt::AlignVCenter | (right ? Qt::AlignRight : Qt::AlignLeft));
+    }
     if (isNull) return QString("NULL");
     return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
 }
 
 QVariant QueryResultModel::headerData(int section, Qt::Orientation orientation, int role) const {
+    // A first click on a title sorts ascending.
+    if (role == Qt::InitialSortOrderRole) return static_cast<int>(Qt::AscendingOrder);
     if (role != Qt::DisplayRole) return {};
     if (orientation == Qt::Vertical) return section + 1;
     if (section < 0 || section >= table_.columnCount()) return {};
@@ -103,7 +144,7 @@ QueryToolWindow::QueryToolWindow(QWidget* parent) : QMainWindow(parent) {
     fixed.setStyleHint(QFont::Monospace);
     fixed.setPixelSize(15);
 
-    editor_ = new QPlainTextEdit;
+    editor_ = new SqlEditor;
     editor_->setObjectName("queryText");
     editor_->setToolTip("RIC_REQ_TEXT");
     editor_->setFont(fixed);
@@ -120,16 +161,72 @@ QueryToolWindow::QueryToolWindow(QWidget* parent) : QMainWindow(parent) {
     list_->verticalHeader()->setDefaultSectionSize(QFontMetrics(fixed).height() + 4);
     list_->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
     list_->horizontalHeader()->setDefaultSectionSize(kFirstColumnWidth);
+    list_->horizontalHeader()->setSectionsClickable(true);
+    list_->horizontalHeader()->setSortIndicatorShown(true);
+    list_->horizontalHeader()->setSortIndicator(-1, Qt::AscendingOrder);
+    connect(list_->horizontalHeader(), &QHeaderView::sortIndicatorChanged, this,
+            [this](int column, Qt::SortOrder order) {
+                if (!sortBy(column, order)) showSortIndicator();
+            });
+    auto* copy = new QAction("Copier", list_);
+    copy->setShortcut(QKeySequence::Copy);
+    copy->setShortcutContext(Qt::WidgetShortcut);
+    connect(copy, &QAction::triggered, this, [this] { copySelection(); });
+    list_->addAction(copy);
 
-    // Left of the vertical separator an empty strip; right of it the editor above the list.
+    // Left of the vertical separator the tables and views of the database above its history;
+    // right of it the editor, the error line and the list.
+    tree_ = new QTreeWidget;
+    tree_->setObjectName("querySchema");
+    tree_->setColumnCount(2);
+    tree_->setHeaderLabels({"Objet", "Type"});
+    tree_->setRootIsDecorated(true);
+    tree_->setUniformRowHeights(true);
+    // Names and types whole; a pane too narrow for them scrolls.
+    tree_->header()->setStretchLastSection(false);
+    tree_->header()->setSectionResizeMode(0, QHeaderView::ResizeToContents);
+    tree_->header()->setSectionResizeMode(1, QHeaderView::ResizeToContents);
+    connect(tree_, &QTreeWidget::itemDoubleClicked, this,
+            [this](QTreeWidgetItem* item) { useTreeItem(item); });
+    history_ = new QListWidget;
+    history_->setObjectName("queryHistory");
+    history_->setUniformItemSizes(true);
+    connect(history_, &QListWidget::itemDoubleClicked, this,
+            [this](QListWidgetItem* item) { useHistoryEntry(history_->row(item)); });
+    auto* historyPane = new QWidget;
+    auto* historyLayout = new QVBoxLayout(historyPane);
+    historyLayout->setContentsMargins(0, 0, 0, 0);
+    historyLayout->setSpacing(2);
+    historyLayout->addWidget(new QLabel("Historique des requêtes"));
+    historyLayout->addWidget(history_);
+    left_ = new QSplitter(Qt::Vertical);
+    left_->setObjectName("queryLeftPane");
+    left_->addWidget(tree_);
+    left_->addWidget(historyPane);
+    left_->setStretchFactor(0, 3);
+    left_->setStretchFactor(1, 1);
+
+    error_ = new QLabel;
+    error_->setObjectName("queryError");
+    error_->setWordWrap(true);
+    error_->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    error_->setStyleSheet("QLabel { color: #B00000; }");
+    error_->hide();
+    auto* editorPane = new QWidget;
+    auto* editorLayout = new QVBoxLayout(editorPane);
+    editorLayout->setContentsMargins(0, 0, 0, 0);
+    editorLayout->setSpacing(2);
+    editorLayout->addWidget(editor_, 1);
+    editorLayout->addWidget(error_);
+
     outer_ = new QSplitter(Qt::Horizontal);
     outer_->setObjectName("queryVerticalSeparator");
     outer_->setHandleWidth(6);
-    outer_->addWidget(new QWidget);
+    outer_->addWidget(left_);
     inner_ = new QSplitter(Qt::Vertical);
     inner_->setObjectName("queryHorizontalSeparator");
     inner_->setHandleWidth(6);
-    inner_->addWidget(editor_);
+    inner_->addWidget(editorPane);
     inner_->addWidget(list_);
     inner_->handle(1)->setToolTip("SEP_REQ_H");
     outer_->addWidget(inner_);
@@ -203,12 +300,14 @@ QueryToolWindow::QueryToolWindow(QWidget* parent) : QMainWindow(parent) {
     connect(clock_, &QTimer::timeout, this, &QueryToolWindow::showElapsed);
 
     placeOnParent(this, parent, QSize(900, 640));
-    outer_->setSizes({150, width() - 156});
+    outer_->setSizes({kSchemaWidth, width() - kSchemaWidth - 6});
     inner_->setSizes({200 - 36, height() - 200});
     setRunning(false);
 }
 
 QueryToolWindow::~QueryToolWindow() {
+    stopSort();
+    if (sorter_.joinable()) sorter_.join();
     if (worker_.joinable()) {
         SQLQUERY_Interrupt(&run_);
         worker_.join();
@@ -233,9 +332,15 @@ void QueryToolWindow::setDatabasePath(const QString& path) {
     gDatabasePath = path;
     setStatus(SQLQUERY_STATUS_PATH, path);
     parts_[SQLQUERY_STATUS_PATH]->setToolTip(path);
+    schema_.clear();
+    tree_->clear();
+    history_->clear();
+    refreshSchema();
+    refreshHistory();
 }
 
 void QueryToolWindow::setRunning(bool running) {
+    running = running || sorting();
     actions_[ITM_REQ_EXECUTE]->setEnabled(!running);
     actions_[ITM_REQ_STOP]->setEnabled(running);
     actions_[ITM_REQ_EXPORT]->setEnabled(!running);
@@ -290,13 +395,15 @@ void QueryToolWindow::commandExport() {
 }
 
 bool QueryToolWindow::exportTo(const QString& path) {
-    if (running()) return false;
+    // Nor while a sort may change the order the export follows.
+    if (running() || sorting()) return false;
     // The rows are written by a worker while the window keeps drawing; nothing that changes
     // them can start meanwhile.
     setStatus(SQLQUERY_STATUS_STATE, "Exportation des résultats...");
     actions_[ITM_REQ_EXECUTE]->setEnabled(false);
     actions_[ITM_REQ_EXPORT]->setEnabled(false);
     actions_[ITM_REQ_OPEN]->setEnabled(false);
+    exporting_ = true;
     std::atomic<bool> done{false};
     bool ok = false;
     std::string error;
@@ -305,7 +412,8 @@ bool QueryToolWindow::exportTo(const QString& path) {
         ok = writeFileReplacing(
             path.toStdString(),
             [&](const std::string& temporary) {
-                return model_->table().exportCsv(temporary, true);
+                // In the order the grid shows.
+                return model_->table().exportCsv(temporary, true, {}, &model_->order());
             },
             &error);
         done = true;
@@ -313,6 +421,7 @@ bool QueryToolWindow::exportTo(const QString& path) {
     });
     if (!done) loop.exec();
     writer.join();
+    exporting_ = false;
     setRunning(false);
     if (!ok) {
         setStatus(SQLQUERY_STATUS_STATE, "Exportation impossible");
@@ -327,10 +436,12 @@ bool QueryToolWindow::exportTo(const QString& path) {
 }
 
 bool QueryToolWindow::executerRequete() {
-    if (running()) return false;
+    if (running() || sorting() || exporting_) return false;
     setStatus(SQLQUERY_STATUS_STATE, "Exécution de la requête en cours...");
-    model_->clear();
-    columnsSized_ = 0;
+    // The previous result stays until this run brings rows or succeeds.
+    clearOnRows_ = true;
+    error_->clear();
+    error_->hide();
     elapsed_.start();
     setStatus(SQLQUERY_STATUS_TIME, QString::fromStdString(SQLQUERY_DurationText(0)));
     setStatus(SQLQUERY_STATUS_ROWS, QString());
@@ -350,6 +461,8 @@ bool QueryToolWindow::executerRequete() {
           static_cast<int>(cursor.selectionEnd()), static_cast<int>(cursor.selectionStart()),
           static_cast<int>(editor_->toPlainText().size()));
     const std::string query = text.toStdString();
+    runText_ = query;
+    runStart_ = cursor.hasSelection() ? cursor.selectionStart() : 0;
 
     sink_ = std::make_unique<SQLQUERY_ROWSINK>([this] {
         QMetaObject::invokeMethod(
@@ -371,6 +484,13 @@ void QueryToolWindow::takeRows() {
     if (!sink_) return;
     SQLQUERY_BATCH batch;
     if (!sink_->take(batch)) return;
+    if (clearOnRows_ && (batch.columnsChanged || !batch.blocks.empty())) {
+        clearOnRows_ = false;
+        model_->clear();
+        columnsSized_ = 0;
+        sortColumn_ = -1;
+        showSortIndicator();
+    }
     model_->append(batch);
     // New columns start 70 pixels wide; they are sized to their content at the end.
     for (; columnsSized_ < model_->columnCount(); ++columnsSized_)
@@ -380,6 +500,11 @@ void QueryToolWindow::takeRows() {
 }
 
 void QueryToolWindow::stopQuery() {
+    if (sorting()) {
+        setStatus(SQLQUERY_STATUS_STATE, "Demande d'interruption du tri...");
+        stopSort();
+        return;
+    }
     if (!running()) return;
     setStatus(SQLQUERY_STATUS_STATE, "Demande d'interruption de la requête...");
     SQLQUERY_Interrupt(&run_);
@@ -390,6 +515,15 @@ void QueryToolWindow::onRunEnded(int result) {
     if (worker_.joinable()) worker_.join();
     clock_->stop();
     takeRows();
+    if (clearOnRows_ && result == 0) {
+        // A success without rows (a statement that returns none) empties the grid.
+        model_->clear();
+        columnsSized_ = 0;
+        sortColumn_ = -1;
+        showSortIndicator();
+    }
+    clearOnRows_ = false;
+    if (result != 0 && !run_.error.empty()) showError(runText_, runStart_);
     showElapsed();
     setStatus(SQLQUERY_STATUS_ROWS, QString("%1 ligne(s)").arg(model_->rowCount()));
     if (run_.interrupted) {
@@ -403,7 +537,186 @@ void QueryToolWindow::onRunEnded(int result) {
     }
     sink_.reset();
     setRunning(false);
+    // A run may have created, changed or dropped tables, and it is in the history now.
+    refreshSchema();
+    refreshHistory();
     emit runEnded();
+}
+
+void QueryToolWindow::showError(const std::string& query, int queryStart) {
+    int line = 0, column = 0;
+    const int at = SQLQUERY_Utf16Offset(query, run_.errorOffset);
+    if (at >= 0) {
+        const int position = queryStart + at;
+        const QTextBlock block = editor_->document()->findBlock(position);
+        if (block.isValid()) {
+            line = block.blockNumber() + 1;
+            column = position - block.position() + 1;
+        }
+    }
+    error_->setText(QString::fromStdString(SQLQUERY_ErrorText(run_.error, line, column)));
+    error_->show();
+}
+
+QString QueryToolWindow::errorText() const {
+    return error_->isHidden() ? QString() : error_->text();
+}
+
+// ---- The schema and the history ----
+
+void QueryToolWindow::refreshSchema() {
+    std::vector<SQLQUERY_SCHEMAOBJECT> objects;
+    std::string error;
+    const std::string path = databasePath_.toStdString();
+    const bool read = SQLQUERY_DatabaseExists(path) && path != ":memory:" &&
+                      SQLQUERY_ReadSchema(path, objects, error);
+    // A database that cannot be read now (locked by another connection) keeps its tree.
+    if (!read && tree_->topLevelItemCount() > 0) return;
+    if (objects == schema_ && tree_->topLevelItemCount() > 0) return;
+    schema_ = std::move(objects);
+    tree_->clear();
+    const char* groups[] = {"Tables", "Vues", "Catalogue et historique"};
+    QTreeWidgetItem* tops[3];
+    for (int g = 0; g < 3; ++g) {
+        tops[g] = new QTreeWidgetItem(tree_, {QString::fromUtf8(groups[g])});
+        QFont bold = tops[g]->font(0);
+        bold.setBold(true);
+        tops[g]->setFont(0, bold);
+    }
+    QStringList names;
+    for (const SQLQUERY_SCHEMAOBJECT& object : schema_) {
+        const QString name = QString::fromStdString(object.name);
+        auto* item = new QTreeWidgetItem(tops[object.group], {name});
+        item->setData(0, kNameRole, name);
+        item->setToolTip(0, QString::fromStdString(SQLQUERY_SelectAllText(object.name)));
+        names << name;
+        for (const SQLQUERY_SCHEMACOLUMN& column : object.columns) {
+            const QString columnName = QString::fromStdString(column.name);
+            new QTreeWidgetItem(item, {columnName, QString::fromStdString(column.type)});
+            names << columnName;
+        }
+    }
+    tops[SQLQUERY_GROUP_TABLE]->setExpanded(true);
+    // A database of a few tables shows their columns at once.
+    if (tops[SQLQUERY_GROUP_TABLE]->childCount() <= 3) {
+        for (int i = 0; i < tops[SQLQUERY_GROUP_TABLE]->childCount(); ++i)
+            tops[SQLQUERY_GROUP_TABLE]->child(i)->setExpanded(true);
+    }
+    tops[SQLQUERY_GROUP_VIEW]->setExpanded(true);
+    static_cast<SqlEditor*>(editor_)->setCompletionNames(names);
+}
+
+void QueryToolWindow::refreshHistory() {
+    std::vector<SQLQUERY_HISTORYENTRY> entries;
+    std::string error;
+    const std::string path = databasePath_.toStdString();
+    const bool read = SQLQUERY_DatabaseExists(path) && path != ":memory:" &&
+                      SQLQUERY_ReadHistory(path, SQLQUERY_HISTORY_MAX_ENTRIES, entries, error);
+    if (!read && history_->count() > 0) return;
+    history_->clear();
+    for (const SQLQUERY_HISTORYENTRY& entry : entries) {
+        QString query = QString::fromStdString(entry.query);
+        QString shown = query.simplified();
+        if (shown.size() > 200) shown = shown.left(200) + "…";
+        auto* item = new QListWidgetItem(shown, history_);
+        item->setData(kNameRole, query);
+        item->setToolTip(QString::fromStdString(entry.timeStamp) + "\n" + query);
+    }
+}
+
+void QueryToolWindow::useTreeItem(QTreeWidgetItem* item) {
+    if (item == nullptr) return;
+    const QVariant name = item->data(0, kNameRole);
+    if (!name.isValid()) return;
+    editor_->setPlainText(
+        QString::fromStdString(SQLQUERY_SelectAllText(name.toString().toStdString())));
+}
+
+void QueryToolWindow::useHistoryEntry(int row) {
+    QListWidgetItem* item = history_->item(row);
+    if (item != nullptr) editor_->setPlainText(item->data(kNameRole).toString());
+}
+
+// ---- Sort and copy ----
+
+void QueryToolWindow::showSortIndicator() {
+    QHeaderView* header = list_->horizontalHeader();
+    const QSignalBlocker quiet(header);
+    header->setSortIndicator(sortColumn_, sortOrder_);
+}
+
+bool QueryToolWindow::sortBy(int column, Qt::SortOrder order) {
+    if (running() || sorting() || exporting_ || column < 0 || column >= model_->columnCount())
+        return false;
+    const SQLQUERY_TABLE& table = model_->table();
+    const bool descending = order == Qt::DescendingOrder;
+    if (table.rowCount() <= kSortInWorkerRows) {
+        std::vector<uint32_t> sorted;
+        SQLQUERY_SortOrder(table, column, descending, nullptr, sorted);
+        onSortEnded(sortGeneration_, true, std::move(sorted), column, order);
+        return true;
+    }
+    // A large result is sorted by a worker; the rows do not change meanwhile, since no run nor
+    // export can start while it sorts.
+    const unsigned generation = ++sortGeneration_;
+    sortStop_ = std::make_shared<std::atomic<bool>>(false);
+    auto stop = sortStop_;
+    setStatus(SQLQUERY_STATUS_STATE, "Tri des résultats...");
+    sorter_ = std::thread([this, &table, column, descending, order, generation, stop] {
+        std::vector<uint32_t> sorted;
+        const bool done = SQLQUERY_SortOrder(table, column, descending, stop.get(), sorted);
+        QMetaObject::invokeMethod(
+            this,
+            [this, generation, done, sorted = std::move(sorted), column, order]() mutable {
+                onSortEnded(generation, done, std::move(sorted), column, order);
+            },
+            Qt::QueuedConnection);
+    });
+    setRunning(false);
+    return true;
+}
+
+void QueryToolWindow::onSortEnded(unsigned generation, bool done, std::vector<uint32_t> order,
+                                  int column, Qt::SortOrder sortOrder) {
+    if (generation != sortGeneration_) return;
+    if (sorter_.joinable()) {
+        sorter_.join();
+        setStatus(SQLQUERY_STATUS_STATE, done ? "Tri terminé" : "Le tri a été interrompu");
+    }
+    sortStop_.reset();
+    if (done) {
+        model_->setOrder(std::move(order));
+        sortColumn_ = column;
+        sortOrder_ = sortOrder;
+    }
+    showSortIndicator();
+    setRunning(running());
+    emit sortEnded();
+}
+
+void QueryToolWindow::stopSort() {
+    if (sortStop_) sortStop_->store(true);
+}
+
+bool QueryToolWindow::waitForSort(int timeoutMs) {
+    return waitWhile([this] { return sorting(); }, timeoutMs);
+}
+
+QString QueryToolWindow::copySelection() {
+    const QModelIndexList selected = list_->selectionModel()->selectedIndexes();
+    if (selected.isEmpty()) return {};
+    std::set<int> viewRows, columns;
+    for (const QModelIndex& index : selected) {
+        viewRows.insert(index.row());
+        columns.insert(index.column());
+    }
+    std::vector<int> rows;
+    rows.reserve(viewRows.size());
+    for (int row : viewRows) rows.push_back(model_->tableRow(row));
+    const std::string text = SQLQUERY_TabText(model_->table(), rows, {columns.begin(), columns.end()});
+    const QString copied = QString::fromStdString(text);
+    QApplication::clipboard()->setText(copied);
+    return copied;
 }
 
 void QueryToolWindow::showElapsed() {
@@ -426,14 +739,14 @@ void QueryToolWindow::sizeColumns() {
 }
 
 bool QueryToolWindow::waitForRun(int timeoutMs) {
-    QElapsedTimer waited;
-    waited.start();
-    while (running() && waited.elapsed() < timeoutMs)
-        QApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents, 20);
-    return !running();
+    return waitWhile([this] { return running(); }, timeoutMs);
 }
 
 void QueryToolWindow::closeEvent(QCloseEvent* event) {
+    if (sorting()) {
+        stopSort();
+        sorter_.join();
+    }
     if (running()) {
         SQLQUERY_Interrupt(&run_);
         worker_.join();

@@ -5,6 +5,13 @@
 // while the window answers and "Arrêter l'exécution" interrupts the statement. The result is
 // exported as a semicolon-separated file.
 //
+// Left of the editor, the database's tables and views with their columns (a double click puts
+// `SELECT * FROM "table"` in the editor) above its query history (a double click puts a query
+// back); the editor colours SQL and completes the names of the tree. The grid sorts by a click
+// on a column title (a large result in a worker, which "Arrêter" stops), copies its selection
+// with Ctrl+C as tab-separated text and aligns numbers right. A failed run says why under the
+// editor and leaves the previous result in the grid.
+//
 // One window for the whole program (appelDlgRequeteur); it belongs to the user-interface
 // thread. The worker reaches it only through queued calls; the run's connection is reached by
 // the interrupt under the run's lock.
@@ -13,17 +20,23 @@
 #include <QAbstractTableModel>
 #include <QElapsedTimer>
 #include <QMainWindow>
+#include <atomic>
 #include <map>
 #include <memory>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "sqlquery/sqlqueryrows.h"
+#include "sqlquery/sqlschema.h"
 
 struct FileDesc;
 class QAction;
 class QLabel;
+class QListWidget;
 class QPlainTextEdit;
+class QTreeWidget;
+class QTreeWidgetItem;
 class QSplitter;
 class QTableView;
 class QTimer;
@@ -50,6 +63,11 @@ public:
     // Adds a batch's columns and rows.
     void append(SQLQUERY_BATCH& batch);
     const SQLQUERY_TABLE& table() const { return table_; }
+    // Shows the rows in `order` (from SQLQUERY_SortOrder; empty: as received).
+    void setOrder(std::vector<uint32_t> order);
+    const std::vector<uint32_t>& order() const { return order_; }
+    // The row of the table shown at `row` of the view.
+    int tableRow(int row) const;
     int rowCount(const QModelIndex& parent = {}) const override;
     int columnCount(const QModelIndex& parent = {}) const override;
     QVariant data(const QModelIndex& at, int role) const override;
@@ -57,6 +75,7 @@ public:
 
 private:
     SQLQUERY_TABLE table_;
+    std::vector<uint32_t> order_;  // the table's rows in the order shown (empty: as received)
 };
 
 class QueryToolWindow : public QMainWindow {
@@ -84,18 +103,43 @@ public:
     // Runs one command of the menu or tool bar.
     void runCommand(int command);
 
+    // Sorts the grid by `column` (a header click). A result over kSortInWorkerRows rows is
+    // sorted in a worker, which stopQuery stops; false when nothing could start (a run or a sort
+    // is going).
+    bool sortBy(int column, Qt::SortOrder order);
+    bool sorting() const { return sorter_.joinable(); }
+    // Waits (handling events) until the sort has ended; false after `timeoutMs`.
+    bool waitForSort(int timeoutMs = 30000);
+    // Puts the grid's selection on the clipboard as tab-separated text with its titles (Ctrl+C)
+    // and returns that text.
+    QString copySelection();
+    // Reads the tables and views of the database and its history again.
+    void refreshSchema();
+    void refreshHistory();
+    // What a double click on an item of the tree or history list does.
+    void useTreeItem(QTreeWidgetItem* item);
+    void useHistoryEntry(int row);
+    // The SQL error shown under the editor ("" when none).
+    QString errorText() const;
+
+    static constexpr int kSortInWorkerRows = 20000;
     // Parts of the window (tests, screenshots).
     QString statusText(int part) const;
     QPlainTextEdit* editor() const { return editor_; }
     QTableView* resultList() const { return list_; }
     QueryResultModel* model() const { return model_; }
     QAction* commandAction(int command) const;
+    QTreeWidget* schemaTree() const { return tree_; }
+    QListWidget* historyList() const { return history_; }
+    QLabel* errorLine() const { return error_; }
     QSplitter* verticalSeparator() const { return outer_; }
     QSplitter* horizontalSeparator() const { return inner_; }
 
 signals:
     // A run has ended and its rows and texts are shown.
     void runEnded();
+    // A sort has ended (finished or stopped).
+    void sortEnded();
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -109,11 +153,20 @@ private:
     void sizeColumns();
     void commandOpen();
     void commandExport();
+    void onSortEnded(unsigned generation, bool done, std::vector<uint32_t> order, int column,
+                     Qt::SortOrder sortOrder);
+    void stopSort();
+    void showSortIndicator();
+    void showError(const std::string& query, int queryStart);
 
     QPlainTextEdit* editor_;
     QTableView* list_;
     QueryResultModel* model_;
-    QSplitter* outer_;  // the vertical separator: empty strip | editor and list
+    QSplitter* outer_;  // the vertical separator: schema and history | editor and list
+    QSplitter* left_;   // the schema tree above the history list
+    QTreeWidget* tree_;
+    QListWidget* history_;
+    QLabel* error_;     // the SQL error under the editor
     QSplitter* inner_;  // the horizontal separator: editor / list
     QLabel* parts_[5];
     QTimer* clock_;
@@ -125,6 +178,18 @@ private:
     std::unique_ptr<SQLQUERY_ROWSINK> sink_;  // where the worker puts the rows
     std::thread worker_;
     int columnsSized_ = 0;  // columns already given their first width
+    bool exporting_ = false;    // an export reads the rows and their order
+    bool clearOnRows_ = false;  // the previous result goes when the run's first rows come
+    int runStart_ = 0;          // where the text run begins in the editor (its selection)
+    std::string runText_;       // the text of the last run
+
+    std::vector<SQLQUERY_SCHEMAOBJECT> schema_;  // what the tree shows
+
+    std::thread sorter_;                            // the sort of a large result
+    std::shared_ptr<std::atomic<bool>> sortStop_;   // asks it to stop
+    unsigned sortGeneration_ = 0;                   // the sort whose result is awaited
+    int sortColumn_ = -1;                           // the grid's sort (-1: as received)
+    Qt::SortOrder sortOrder_ = Qt::AscendingOrder;
 };
 
 // Opens the query tool (appelDlgRequeteur): its database becomes `path`; without one, `desc`'s

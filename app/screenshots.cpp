@@ -1,16 +1,21 @@
 #include "app/screenshots.h"
 
 #include <QApplication>
+#include <QItemSelectionModel>
+#include <QTableView>
+#include <QCheckBox>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QMessageBox>
 #include <QLineEdit>
 #include <QPlainTextEdit>
+#include <QSpinBox>
 #include <QTemporaryDir>
 #include <QThread>
 
 #include "app/columndetailpanel.h"
+#include "app/columngriddialog.h"
 #include "appcore/application.h"
 #include "appcore/desceditor.h"
 #include "appcore/loadsummary.h"
@@ -114,7 +119,16 @@ bool drawQueryAndGeneration(const QString& directory, const QString& scratch) {
                                          .arg(QString::fromUtf8(desc->TableName)));
         query.executerRequete();
         query.waitForRun();
+        // Sorted by its second column, descending, as by two clicks on its title.
+        query.sortBy(1, Qt::DescendingOrder);
+        query.waitForSort();
         ok &= save(query, directory, "query");
+        // A mistyped query: the error under the editor, the previous result kept.
+        query.editor()->setPlainText(QString("SELECT *\nFROM \"%1\"\nWHERE nom_inconnu = 1")
+                                         .arg(QString::fromUtf8(desc->TableName)));
+        query.executerRequete();
+        query.waitForRun();
+        ok &= save(query, directory, "query-error");
     }
 
     // Two shipped templates in a process of their own, in place of the example's.
@@ -238,8 +252,34 @@ int takeScreenshots(MainWindow& main, const QString& directory) {
         list->runCommand(ITM_COL_EDIT);
         ok &= save(*main.columnDetail(), directory, "detail");
         main.columnDetail()->cancel();
+        {
+            // The column grid with two rows given a type some of their values do not fit.
+            ColumnGridDialog grid(gcontexte.currentFile);
+            ColumnGridModel* model = grid.model();
+            grid.grid()->selectRow(1);
+            grid.grid()->selectionModel()->select(
+                model->index(2, 0), QItemSelectionModel::Select | QItemSelectionModel::Rows);
+            model->setData(model->index(1, COLUMNGRID_TYPE), "Entier", Qt::EditRole);
+            ok &= save(grid, directory, "column-grid");
+            model->undo();
+        }
         ProjectPropertiesDialog properties(gcontexte.currentFile, false);
         ok &= save(properties, directory, "properties");
+        {
+            // The wizard on tzdata's zone table: comment lines and rows of three or four
+            // fields, marked in its preview.
+            FileDesc* fresh =
+                FILEDESC_CreateFileDesc("Fuseaux", nullptr, STRUCTFILE_DELIMITED, "\\n", ";");
+            FILEDESC_SetExampleFilePath(fresh, "/usr/share/zoneinfo/zone1970.tab");
+            {
+                ProjectPropertiesDialog wizard(fresh, true);
+                // Past the comment lines, without a header: the rows of four fields stand out.
+                wizard.headerBox()->setChecked(false);
+                wizard.firstLineField()->setValue(30);
+                ok &= save(wizard, directory, "wizard-preview");
+            }
+            FILEDESC_CloseFileDesc(fresh);
+        }
         SplitFileView split;
         QElapsedTimer loading;
         loading.start();

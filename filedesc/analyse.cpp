@@ -288,6 +288,10 @@ void FILEDESC_SetWholeFileBytes(double bytes) {
     gWholeFileBytes.store(bytes > 0 ? bytes : FILEDESC_DEFAULT_WHOLE_FILE_BYTES);
 }
 
+double FILEDESC_GetWholeFileBytes() {
+    return gWholeFileBytes.load();
+}
+
 int FILEDESC_GetAnalyseMaxRows() {
     return gAnalyseMaxRows.load();
 }

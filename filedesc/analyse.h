@@ -35,6 +35,8 @@ void FILEDESC_SetAnalysisLimits(int fileAnalyseMaxRows, int nCarMaxReadWithoutNe
 // restores the default. Any thread; workers read it atomically.
 constexpr double FILEDESC_DEFAULT_WHOLE_FILE_BYTES = 100.0 * 1024 * 1024;
 void FILEDESC_SetWholeFileBytes(double bytes);
+// The size FILEDESC_SetWholeFileBytes set (FILEDESC_DEFAULT_WHOLE_FILE_BYTES until then).
+double FILEDESC_GetWholeFileBytes();
 // The setting FileAnalyseMaxRows in use (default 1000).
 int FILEDESC_GetAnalyseMaxRows();
 // The setting nCarMaxReadWithoutNewLine in use (default 5000).

@@ -53,6 +53,8 @@ void* SQLITE3_LoadDLL(void* /*ownerWindow*/, const char* libraryName, morvex::Ui
         dlclose(library);
         return nullptr;
     }
+    api.sqlite3_error_offset =
+        reinterpret_cast<int (*)(sqlite3*)>(dlsym(library, "sqlite3_error_offset"));
     // Before the library's first use: no memory statistics, whose global lock every allocation
     // of a load would take (a library already in use refuses, which changes nothing).
     using ConfigFunction = int (*)(int, ...);

@@ -74,6 +74,9 @@ struct SQLITE3_API {
 #define SQLITE3_DECLARE_POINTER(name, ret, args) ret(*name) args;  // entry point `name`
     SQLITE3_ENTRY_POINTS(SQLITE3_DECLARE_POINTER)
 #undef SQLITE3_DECLARE_POINTER
+    // Optional: the byte place of the last error in the SQL text (SQLite 3.38 and later);
+    // nullptr when the library has none.
+    int (*sqlite3_error_offset)(sqlite3*);
 };
 
 // The process-wide entry points. Read them only after SQLITE3_IsBound() answered true.

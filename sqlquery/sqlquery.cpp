@@ -76,6 +76,13 @@ bool ColumnText(sqlite3_stmt* stmt, int i, std::string& text) {
 // the values written by ColumnText. SQLITE_OK, or the failing code with its message in
 // `error`.
 int ExecuteAll(sqlite3* db, const char* sql, SQLQUERY_RUN* run, std::string& error) {
+    const char* const whole = sql;
+    // Where SQLite places the error, from the start of the whole text.
+    auto noteOffset = [&](const char* statement) {
+        if (gsqlite3.sqlite3_error_offset == nullptr) return;
+        const int offset = gsqlite3.sqlite3_error_offset(db);
+        if (offset >= 0) run->errorOffset = static_cast<int>(statement - whole) + offset;
+    };
     std::vector<std::string> texts;
     std::vector<char*> values, names;
     while (sql != nullptr && *sql != 0) {
@@ -84,8 +91,10 @@ int ExecuteAll(sqlite3* db, const char* sql, SQLQUERY_RUN* run, std::string& err
         int rc = gsqlite3.sqlite3_prepare_v2(db, sql, -1, &stmt, &tail);
         if (rc != SQLITE_OK) {
             error = gsqlite3.sqlite3_errmsg(db);
+            noteOffset(sql);
             return rc;
         }
+        const char* statement = sql;
         sql = tail;
         if (stmt == nullptr) continue;  // blanks or a comment
         const int count = gsqlite3.sqlite3_column_count(stmt);
@@ -99,7 +108,10 @@ int ExecuteAll(sqlite3* db, const char* sql, SQLQUERY_RUN* run, std::string& err
             }
             OnRow(run, count, values.data(), names.data());
         }
-        if (rc != SQLITE_DONE) error = gsqlite3.sqlite3_errmsg(db);
+        if (rc != SQLITE_DONE) {
+            error = gsqlite3.sqlite3_errmsg(db);
+            noteOffset(statement);
+        }
         gsqlite3.sqlite3_finalize(stmt);
         if (rc != SQLITE_DONE) return rc;
     }
@@ -124,6 +136,7 @@ int SQLQUERY_Execute(SQLQUERY_RUN* run, const char* databasePath, const char* qu
     run->columnNames.clear();
     run->interrupted = false;
     run->error.clear();
+    run->errorOffset = -1;
     sink->status(SQLQUERY_STATUS_STATE, "Exécution de la requête en cours...");
     if (!SQLITE3_IsBound()) {
         run->error = "La bibliothèque SQLite n'est pas chargée.";

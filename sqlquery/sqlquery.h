@@ -45,6 +45,7 @@ struct SQLQUERY_RUN {
     SQLQUERY_SINK* sink = nullptr;   // where the run reports
     bool interrupted = false;        // the run ended on an interruption
     std::string error;               // SQLite's message when the run failed
+    int errorOffset = -1;            // the byte of the query text the error points at (-1: none)
 };
 
 // Runs `query` (every statement) against the database at `databasePath`. Returns 1 when the

@@ -56,9 +56,12 @@ void SQLQUERY_ROWSINK::row(int count, char** values) {
             filling_.text.append(values[i], strlen(values[i]) + 1);
         }
     }
+    // The clock is read at each of a block's first rows, so that the first rows of a query, or
+    // rows that come slowly, are handed over without waiting for more; then every 64 rows.
     if (filling_.text.size() >= kBlockBytes) {
         handOver(true);
-    } else if (++rowsSinceCheck_ >= kRowsPerClockCheck) {
+    } else if (filling_.starts.size() <= kRowsPerClockCheck ||
+               ++rowsSinceCheck_ >= kRowsPerClockCheck) {
         rowsSinceCheck_ = 0;
         handOver(false);
     }
@@ -156,7 +159,9 @@ size_t SQLQUERY_TABLE::textBytes() const {
 }
 
 bool SQLQUERY_TABLE::exportCsv(const std::string& path, bool header,
-                               const std::function<void(int)>& progress) const {
+                               const std::function<void(int)>& progress,
+                               const std::vector<uint32_t>* order) const {
+    if (order != nullptr && order->size() != rows_.size()) order = nullptr;
     FILE* out = fopen(path.c_str(), "wb");
     if (out == nullptr) return false;
     std::string buffer;
@@ -172,9 +177,10 @@ bool SQLQUERY_TABLE::exportCsv(const std::string& path, bool header,
     }
     const int columns = columnCount();
     for (int row = 0; row < rowCount(); ++row) {
+        const int at = order != nullptr ? static_cast<int>((*order)[row]) : row;
         for (int column = 0; column < columns; ++column) {
             bool isNull = false;
-            const std::string_view text = value(row, column, &isNull);
+            const std::string_view text = value(at, column, &isNull);
             if (isNull)
                 CSVEXPORT_AppendCell(buffer, "NULL");
             else

@@ -76,8 +76,10 @@ public:
     // titles first when `header` is set; a missing value is written "NULL" as it is shown.
     // False when the file cannot be written. `progress` (may be empty) receives the rows written
     // every 10 000 rows.
+    // `order` (may be nullptr) gives the rows in the order shown, as SQLQUERY_SortOrder gives it.
     bool exportCsv(const std::string& path, bool header,
-                   const std::function<void(int)>& progress = {}) const;
+                   const std::function<void(int)>& progress = {},
+                   const std::vector<uint32_t>* order = nullptr) const;
 
 private:
     std::vector<std::string> columns_;

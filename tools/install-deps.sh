@@ -13,6 +13,8 @@ PACKAGES=(
   qt6-translations-l10n
   # tests
   googletest libgtest-dev libgmock-dev python3 python3-dateutil libsqliteodbc odbcinst sqlite3
+  # the time zone table the query tool's grid tests sort (tzdata's zone1970.tab)
+  tzdata
   # tests against a real PostgreSQL server (pg_virtualenv) and its ODBC driver
   postgresql postgresql-common odbc-postgresql
   # benchmark inputs

@@ -1,8 +1,10 @@
 // The project properties: separator choice shown and written, end of line, structure, encoding
-// and unquoting, and what an example file's first bytes pre-select.
+// and unquoting, and what an example file's first bytes pre-select; the preview grid under the
+// options following each of them over tzdata's zone table and a file with an unclosed quote.
 #include "app/projectpropertiesdialog.h"
 
 #include <QCheckBox>
+#include <QFont>
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -14,6 +16,7 @@
 #include <fstream>
 #include <sstream>
 
+#include "app/cutpreviewgrid.h"
 #include "app/tests/apptest.h"
 #include "filedesc/filedesc.h"
 
@@ -187,6 +190,89 @@ private slots:
         QVERIFY2(dialog.nameField()->width() >= dialog.width() / 2,
                  qPrintable(QString::number(dialog.nameField()->width())));
         QVERIFY(dialog.frameGeometry().height() <= 768 - 40);
+    }
+
+    // The cells of a preview row, joined by "|".
+    static QString previewRow(ProjectPropertiesDialog& dialog, int row) {
+        CutPreviewModel* model = dialog.previewGrid()->previewModel();
+        QStringList cells;
+        for (int c = 0; c < model->columnCount(); ++c) cells << model->index(row, c).data().toString();
+        while (!cells.isEmpty() && cells.last().isEmpty()) cells.removeLast();
+        return cells.join("|");
+    }
+
+    void thePreviewFollowsEachOptionAndMarksTheRowsItCannotCut() {
+        FILEDESC_SetExampleFilePath(desc_, "/usr/share/zoneinfo/zone1970.tab");
+        ProjectPropertiesDialog dialog(desc_, true);
+        CutPreviewModel* model = dialog.previewGrid()->previewModel();
+        // The file's first bytes chose the tab: its lines are cut there.
+        QVERIFY(dialog.separatorButton(SEPARATOR_TAB)->isChecked());
+        QCOMPARE(model->rowCount(), CUTPREVIEW_ROWS);
+        dialog.firstLineField()->setValue(30);
+        QCOMPARE(model->headerData(0, Qt::Vertical, Qt::DisplayRole).toString().split(' ')[0],
+                 QString("30"));
+        int marked = 0;
+        for (int row = 0; row < model->rowCount(); ++row) {
+            const int fields = model->preview().rows[row].fields.size();
+            const bool odd = fields != model->preview().expectedFields;
+            QCOMPARE(!model->markText(row).isEmpty(), odd);
+            QCOMPARE(model->index(row, 0).data(Qt::BackgroundRole).isValid(), odd);
+            marked += odd;
+        }
+        QVERIFY2(marked > 0, "the zone table has rows of three and of four fields");
+        QVERIFY(dialog.previewNote()->text().contains(QString("%1 ligne(s) marquée(s)").arg(marked)));
+        // Another separator: one value a line, nothing marked.
+        dialog.separatorButton(SEPARATOR_SEMICOLON)->setChecked(true);
+        QCOMPARE(model->columnCount(), 1);
+        QCOMPARE(model->markText(0), QString());
+        // The header option makes the first line read the header, shown in bold.
+        dialog.separatorButton(SEPARATOR_TAB)->setChecked(true);
+        dialog.headerBox()->setChecked(true);
+        QVERIFY(model->index(0, 0).data(Qt::FontRole).value<QFont>().bold());
+        QVERIFY(!model->index(1, 0).data(Qt::FontRole).isValid());
+        // Nothing was written into the description by the preview.
+        QCOMPARE(QString(desc_->FieldDelimiter), QString("#"));
+        QCOMPARE(desc_->BeginFromLine, 0);
+    }
+
+    void anUnclosedQuoteIsMarkedOnlyWhenTheOptionsUnquote() {
+        const std::string path = env_.dir().write("clients.csv",
+                                                  "code;nom\n1;\"Ada\"\n2;\"Grace\n3;Alan\n");
+        FILEDESC_SetExampleFilePath(desc_, path.c_str());
+        desc_->Unquote = 0;
+        ProjectPropertiesDialog dialog(desc_, false);
+        dialog.separatorButton(SEPARATOR_SEMICOLON)->setChecked(true);
+        dialog.endOfLineField()->setCurrentText("\\n");
+        CutPreviewModel* model = dialog.previewGrid()->previewModel();
+        QCOMPARE(model->rowCount(), 4);
+        QCOMPARE(previewRow(dialog, 1), QString("1|\"Ada\""));
+        QCOMPARE(model->markText(2), QString());
+        dialog.unquoteBox()->setChecked(true);
+        QCOMPARE(previewRow(dialog, 1), QString("1|Ada"));
+        QCOMPARE(model->markText(2),
+                 QString("Ligne 3 : caractère de protection jamais refermé"));
+        QCOMPARE(previewRow(dialog, 3), QString("3|Alan"));
+    }
+
+    void aFixedWidthDescriptionShowsItsColumnsBoundaries() {
+        const std::string path = env_.dir().write("fixe.txt", "01Ada   Paris\n02Grace Lyon \n");
+        FILEDESC_SetExampleFilePath(desc_, path.c_str());
+        const struct {
+            const char* code;
+            int width;
+        } columns[] = {{"CODE", 2}, {"NOM", 6}, {"VILLE", 5}};
+        for (const auto& c : columns) {
+            ColumnDesc column{};
+            strcpy(column.code, c.code);
+            column.WidthInChars = c.width;
+            FILEDESC_AjouterColonne(desc_, &column);
+        }
+        ProjectPropertiesDialog dialog(desc_, false);
+        dialog.endOfLineField()->setCurrentText("\\n");
+        dialog.fixedWidthButton()->setChecked(true);
+        CutPreviewModel* model = dialog.previewGrid()->previewModel();
+        QCOMPARE(model->headerData(1, Qt::Horizontal, Qt::DisplayRole).toString(), QString("NOM (6)"));
+        QCOMPARE(previewRow(dialog, 1), QString("02|Grace |Lyon "));
     }
 };
 

@@ -1,17 +1,28 @@
 // The query tool over real SQLite databases written by the sqlite3 shell: rows and NULLs, a
-// selection run alone, an interrupted endless query, the export's bytes, and bad databases.
+// selection run alone, an interrupted endless query, the export's bytes, and bad databases; the
+// schema tree, the sort by a title click, the copied text, the error under the editor and the
+// history panel.
 #include "app/querytoolwindow.h"
 
 #include <QAction>
+#include <QApplication>
+#include <QClipboard>
+#include <QCompleter>
 #include <QElapsedTimer>
+#include <QHeaderView>
+#include <QLabel>
+#include <QListWidget>
+#include <QTreeWidget>
 #include <QFileInfo>
 #include <QPlainTextEdit>
 #include <QProcess>
+#include <QTableView>
 #include <QTest>
 #include <QTextCursor>
 #include <cstring>
 
 #include "appcore/application.h"
+#include "app/sqleditor.h"
 #include "app/tests/apptest.h"
 #include "filedesc/filedesc.h"
 #include "foundation/testing/files.h"
@@ -212,6 +223,158 @@ private slots:
         gsqlite3.sqlite3_close(other);
         QCOMPARE(w.statusText(0), QString("database is locked"));
         QVERIFY(w.commandAction(ITM_REQ_EXECUTE)->isEnabled());
+    }
+    // The texts of a tree's items, "group/name/column type" one a line.
+    static QStringList treeLines(QTreeWidget* tree) {
+        QStringList lines;
+        for (int g = 0; g < tree->topLevelItemCount(); ++g) {
+            QTreeWidgetItem* group = tree->topLevelItem(g);
+            for (int i = 0; i < group->childCount(); ++i) {
+                QTreeWidgetItem* object = group->child(i);
+                QString line = group->text(0) + "/" + object->text(0) + ":";
+                for (int c = 0; c < object->childCount(); ++c)
+                    line += " " + object->child(c)->text(0) + " " + object->child(c)->text(1);
+                lines << line;
+            }
+        }
+        return lines;
+    }
+
+    static QStringList columnCells(QueryToolWindow& w, int column) {
+        QStringList cells;
+        for (int row = 0; row < w.model()->rowCount(); ++row) cells << cell(w, row, column);
+        return cells;
+    }
+
+    void theTreeListsTheTablesAndARunThatChangesThemRefreshesIt() {
+        const std::string db = env_.dir().file("schema.db");
+        QCOMPARE(QProcess::execute(
+                     "sqlite3", {QString::fromStdString(db),
+                                 "CREATE TABLE FylatekHistory(RowID INTEGER PRIMARY KEY "
+                                 "AUTOINCREMENT, Query varchar(4000), TimeStamp TIMESTAMP DEFAULT "
+                                 "CURRENT_TIMESTAMP);"
+                                 "CREATE TABLE \"Ventes 2024\"(region TEXT, montant REAL);"
+                                 "CREATE VIEW grosses AS SELECT * FROM \"Ventes 2024\" WHERE "
+                                 "montant > 100;"}),
+                 0);
+        QueryToolWindow w;
+        w.setDatabasePath(QString::fromStdString(db));
+        QCOMPARE(treeLines(w.schemaTree()),
+                 QStringList({"Tables/Ventes 2024: region TEXT montant REAL",
+                              "Vues/grosses: region TEXT montant REAL",
+                              "Catalogue et historique/FylatekHistory: RowID INTEGER Query "
+                              "varchar(4000) TimeStamp TIMESTAMP",
+                              "Catalogue et historique/sqlite_sequence: name  seq "}));
+        // A double click on a table puts its query, the name quoted, in the editor; it runs.
+        w.useTreeItem(w.schemaTree()->topLevelItem(0)->child(0));
+        QCOMPARE(w.editor()->toPlainText(), QString("SELECT * FROM \"Ventes 2024\""));
+        QVERIFY(w.executerRequete());
+        QVERIFY(w.waitForRun());
+        QCOMPARE(w.statusText(0), QString("Terminé"));
+        // The names of the tree are offered for completion.
+        auto* editor = static_cast<SqlEditor*>(w.editor());
+        editor->setPlainText("SELECT reg");
+        editor->moveCursor(QTextCursor::End);
+        editor->offerCompletion(false);
+        QCOMPARE(editor->completer()->currentCompletion(), QString("region"));
+
+        run(w, "CREATE TABLE achats(client INTEGER, jour DATE); DROP VIEW grosses;");
+        QCOMPARE(treeLines(w.schemaTree()).mid(0, 3),
+                 QStringList({"Tables/achats: client INTEGER jour DATE",
+                              "Tables/Ventes 2024: region TEXT montant REAL",
+                              "Catalogue et historique/FylatekHistory: RowID INTEGER Query "
+                              "varchar(4000) TimeStamp TIMESTAMP"}));
+
+        // The history panel lists the runs most recent first; a double click puts one back.
+        QListWidget* history = w.historyList();
+        QCOMPARE(history->count(), 2);
+        QCOMPARE(history->item(0)->text(),
+                 QString("CREATE TABLE achats(client INTEGER, jour DATE); DROP VIEW grosses;"));
+        w.editor()->clear();
+        w.useHistoryEntry(1);
+        QCOMPARE(w.editor()->toPlainText(), QString("SELECT * FROM \"Ventes 2024\""));
+    }
+
+    void aTitleClickSortsNullsFirstAndNumbersByValueAndTheCopyFollowsTheGrid() {
+        QueryToolWindow w;
+        w.setDatabasePath(QString::fromStdString(db_));
+        run(w,
+            "SELECT * FROM (VALUES (10, 'b'), (9, NULL), (NULL, 'a'), (-2.5, 'B'), (100, "
+            "'tab\there'))");
+        QCOMPARE(w.model()->index(0, 0).data(Qt::TextAlignmentRole).toInt() & Qt::AlignRight,
+                 int(Qt::AlignRight));
+        QCOMPARE(w.model()->index(0, 1).data(Qt::TextAlignmentRole).toInt() & Qt::AlignLeft,
+                 int(Qt::AlignLeft));
+        QHeaderView* header = w.resultList()->horizontalHeader();
+        w.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&w));
+        const QPoint first(header->sectionViewportPosition(0) + 5, header->height() / 2);
+        QTest::mouseClick(header->viewport(), Qt::LeftButton, {}, first);
+        QCOMPARE(columnCells(w, 0), QStringList({"NULL", "-2.5", "9", "10", "100"}));
+        QTest::mouseClick(header->viewport(), Qt::LeftButton, {}, first);
+        QCOMPARE(columnCells(w, 0), QStringList({"100", "10", "9", "-2.5", "NULL"}));
+        QCOMPARE(header->sortIndicatorOrder(), Qt::DescendingOrder);
+        QVERIFY(w.sortBy(1, Qt::AscendingOrder));
+        QCOMPARE(columnCells(w, 1), QStringList({"NULL", "B", "a", "b", "tab\there"}));
+
+        // Ctrl+C copies the selected rows, in the grid's order, with the titles.
+        w.resultList()->selectRow(1);
+        w.resultList()->selectionModel()->select(
+            w.model()->index(4, 0),
+            QItemSelectionModel::Select | QItemSelectionModel::Rows);
+        w.resultList()->setFocus();
+        QTest::keyClick(w.resultList(), Qt::Key_C, Qt::ControlModifier);
+        QCOMPARE(QApplication::clipboard()->text(),
+                 QString("column1\tcolumn2\n-2.5\tB\n100\t\"tab\there\"\n"));
+    }
+
+    void aLargeResultSortsInAWorkerAndTheStopEndsIt() {
+        QueryToolWindow w;
+        w.setDatabasePath(QString::fromStdString(db_));
+        run(w,
+            "WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < 60000) "
+            "SELECT i, (i * 7919) % 60013 AS k, printf('%06d', 60000 - i) AS t FROM n");
+        QCOMPARE(w.model()->rowCount(), 60000);
+        QVERIFY(w.sortBy(2, Qt::AscendingOrder));
+        QVERIFY(w.sorting());
+        QVERIFY(!w.commandAction(ITM_REQ_EXECUTE)->isEnabled());
+        QVERIFY(w.commandAction(ITM_REQ_STOP)->isEnabled());
+        QVERIFY(w.waitForSort());
+        QCOMPARE(cell(w, 0, 0), QString("60000"));
+        QCOMPARE(cell(w, 59999, 0), QString("1"));
+        QCOMPARE(w.statusText(0), QString("Tri terminé"));
+        QVERIFY(w.commandAction(ITM_REQ_EXECUTE)->isEnabled());
+        // A stop asked at once leaves the grid as it was.
+        QVERIFY(w.sortBy(1, Qt::AscendingOrder));
+        w.runCommand(ITM_REQ_STOP);
+        QVERIFY(w.waitForSort());
+        QCOMPARE(w.statusText(0), QString("Le tri a été interrompu"));
+        QCOMPARE(cell(w, 0, 0), QString("60000"));
+        QCOMPARE(w.resultList()->horizontalHeader()->sortIndicatorSection(), 2);
+    }
+
+    void anSqlErrorShowsUnderTheEditorWithItsPlaceAndTheResultStays() {
+        QueryToolWindow w;
+        w.setDatabasePath(QString::fromStdString(db_));
+        run(w, "SELECT a, b FROM t ORDER BY a");
+        QCOMPARE(w.model()->rowCount(), 3);
+        QVERIFY(w.errorText().isEmpty());
+        // The error of a selection is placed in the whole text.
+        w.editor()->setPlainText("SELECT 1;\nSELECT a,\n  nope FROM t;");
+        QTextCursor cursor = w.editor()->textCursor();
+        cursor.setPosition(10);
+        cursor.movePosition(QTextCursor::End, QTextCursor::KeepAnchor);
+        w.editor()->setTextCursor(cursor);
+        QVERIFY(w.executerRequete());
+        QVERIFY(w.waitForRun());
+        QCOMPARE(w.statusText(0), QString("no such column: nope"));
+        QCOMPARE(w.errorText(), QString("Erreur SQL : no such column: nope, ligne 3, colonne 3"));
+        QCOMPARE(w.model()->rowCount(), 3);
+        QCOMPARE(cell(w, 0, 1), QString("un"));
+        // The next success takes the error away and shows its own rows.
+        run(w, "SELECT b FROM t WHERE a = 1");
+        QVERIFY(w.errorText().isEmpty());
+        QCOMPARE(w.model()->rowCount(), 1);
     }
 };
 
