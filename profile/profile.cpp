@@ -10,6 +10,7 @@
 #include <memory>
 #include <string_view>
 #include <unordered_map>
+#include <utility>
 #include <strings.h>
 
 #include "datafile/datafile.h"
@@ -166,20 +167,31 @@ private:
 
 // The commonest values: exact counts up to PROFILE_EXACT_VALUES different values, then a
 // Misra-Gries summary (up to twice that many counters; when full, the median count is taken from
-// every counter and the empty ones dropped), whose counts are lower bounds.
+// every counter and the empty ones dropped), whose counts are lower bounds. The counters sit in
+// one open-addressed table keyed by the values' hashes; a value's text is kept from its second
+// occurrence on (a value seen once is never shown).
 class TopCounter {
 public:
+    TopCounter() : slots_(kSlots) {}
+
     void add(uint64_t hash, std::string_view value) {
-        auto found = counts_.find(hash);
-        if (found != counts_.end()) {
-            ++found->second.count;
+        const uint64_t key = hash == 0 ? 1 : hash;  // 0 marks a free slot
+        size_t i = key & (kSlots - 1);
+        while (slots_[i].key != 0 && slots_[i].key != key) i = (i + 1) & (kSlots - 1);
+        Slot& slot = slots_[i];
+        if (slot.key == key) {
+            if (++slot.count == 2 && slot.text == 0) {
+                texts_.push_back(example(value));
+                slot.text = static_cast<unsigned>(texts_.size()) & 0xFFFF;
+            }
             return;
         }
-        counts_.emplace(hash, Entry{example(value), 1});
+        slot = Slot{key, 1, 0};
+        ++used_;
         const size_t limit = exact_ ? PROFILE_EXACT_VALUES : 2 * PROFILE_EXACT_VALUES;
-        if (counts_.size() > limit) {
+        if (used_ > limit) {
             exact_ = false;
-            if (counts_.size() > 2 * PROFILE_EXACT_VALUES) shrink();
+            if (used_ > 2 * PROFILE_EXACT_VALUES) shrink();
         }
     }
 
@@ -189,9 +201,9 @@ public:
     // were discounted), commonest first, ties in the order of their values.
     std::vector<ProfileValueCount> top() const {
         std::vector<ProfileValueCount> all;
-        for (const auto& [hash, entry] : counts_) {
-            if (entry.count < 2) continue;
-            all.push_back({entry.value, entry.count});
+        for (const Slot& slot : slots_) {
+            if (slot.key == 0 || slot.count < 2 || slot.text == 0) continue;
+            all.push_back({texts_[slot.text - 1], slot.count});
         }
         auto order = [](const ProfileValueCount& a, const ProfileValueCount& b) {
             return a.count != b.count ? a.count > b.count : a.value < b.value;
@@ -203,25 +215,47 @@ public:
     }
 
 private:
-    struct Entry {
-        std::string value;
-        long long count;
+    // 16 bytes, so that the table stays small enough for the processor's caches.
+    struct Slot {
+        uint64_t key = 0;
+        long long count : 48 = 0;
+        unsigned text : 16 = 0;  // 1 + index in texts_ (at most 2 * PROFILE_EXACT_VALUES + 1),
+                                 // 0: not kept
     };
+    static_assert(2 * PROFILE_EXACT_VALUES + 1 < 65536);
+    // A power of two, twice the most counters.
+    static constexpr size_t kSlots = 4 * PROFILE_EXACT_VALUES;
 
+    // Takes the median count from every counter and keeps the counters left above zero.
     void shrink() {
         std::vector<long long> counts;
-        counts.reserve(counts_.size());
-        for (const auto& [hash, entry] : counts_) counts.push_back(entry.count);
+        counts.reserve(used_);
+        for (const Slot& slot : slots_)
+            if (slot.key != 0) counts.push_back(slot.count);
         auto middle = counts.begin() + static_cast<long>(counts.size() / 2);
         std::nth_element(counts.begin(), middle, counts.end());
         const long long cut = *middle;
-        for (auto it = counts_.begin(); it != counts_.end();) {
-            it->second.count -= cut;
-            it = it->second.count <= 0 ? counts_.erase(it) : std::next(it);
+        std::vector<Slot> old(kSlots);
+        old.swap(slots_);
+        std::vector<std::string> oldTexts;
+        oldTexts.swap(texts_);
+        used_ = 0;
+        for (const Slot& slot : old) {
+            if (slot.key == 0 || slot.count <= cut) continue;
+            size_t i = slot.key & (kSlots - 1);
+            while (slots_[i].key != 0) i = (i + 1) & (kSlots - 1);
+            slots_[i] = Slot{slot.key, slot.count - cut, 0};
+            if (slot.text != 0) {
+                texts_.push_back(std::move(oldTexts[slot.text - 1]));
+                slots_[i].text = static_cast<unsigned>(texts_.size()) & 0xFFFF;
+            }
+            ++used_;
         }
     }
 
-    std::unordered_map<uint64_t, Entry> counts_;
+    std::vector<Slot> slots_;
+    std::vector<std::string> texts_;
+    size_t used_ = 0;
     bool exact_ = true;
 };
 
