@@ -138,7 +138,7 @@ td,th{padding:.15em .6em;text-align:left;vertical-align:top}
 th{background:#eef2f7}
 table.summary td.n,table.facts td.n,table.top td.n{text-align:right;font-variant-numeric:tabular-nums}
 table.summary tr:nth-child(even){background:#f7f9fb}
-.value{font-family:"DejaVu Sans Mono",monospace;white-space:pre-wrap;word-break:break-all}
+.value{font-family:"DejaVu Sans Mono",monospace;white-space:pre-wrap;overflow-wrap:anywhere}
 .barcell{width:12em}
 .hbar{display:block;height:.8em;background:#3b6ea5;min-width:1px}
 .chart{max-width:100%;height:auto;display:block}

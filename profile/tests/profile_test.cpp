@@ -157,6 +157,21 @@ TEST(ProfileReport, LoadsInChromiumWithoutErrorsAndShowsOneChartPerColumn) {
     EXPECT_NE(dom.find("pas un nombre"), std::string::npos);
 }
 
+// The sample report shipped in examples/ is the one the program makes today.
+TEST(ProfileReport, SampleInExamplesIsCurrent) {
+    TempDir dir;
+    ASSERT_FALSE(dir.path().empty());
+    const fs::path made = dir.path() / "clients-profil.html";
+    const CommandRun r = run("cd '" + kSource + "/examples' && " + MORVEXCLI_PATH + " --log '" +
+                             (dir.path() / "cli.log").string() +
+                             "' profile clients.fyk --data clients.csv --html '" + made.string() +
+                             "' 2>&1");
+    ASSERT_EQ(r.status, 0) << r.out;
+    EXPECT_EQ(readAll(made), readAll(kSource + "/examples/clients-profil.html"))
+        << "examples/clients-profil.html: made again by `morvexcli profile clients.fyk --data "
+           "clients.csv --html clients-profil.html` in examples/";
+}
+
 // A stop asked before the first row ends the profile as interrupted, counts kept so far.
 TEST(ProfileCompute, StopsOnRequestAndSaysSo) {
     TempDir dir;
