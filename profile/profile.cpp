@@ -98,22 +98,20 @@ void civilFromDays(long long z, int* y, int* m, int* d) {
     *y = static_cast<int>(yoe + era * 400 + (*m <= 2));
 }
 
-// The different values of a column: their hashes kept in an open-addressed table up to
-// PROFILE_EXACT_DISTINCT, every hash also fed to HyperLogLog registers for the estimate beyond.
+// The different values of a column: their hashes kept in an open-addressed table (which starts
+// small and doubles while more than half full) up to PROFILE_EXACT_DISTINCT; past that, the
+// hashes go to HyperLogLog registers instead, those held first.
 class DistinctCounter {
 public:
-    DistinctCounter() : registers_(size_t{1} << kHllBits, 0) {}
-
     void add(uint64_t hash) {
-        const size_t index = hash >> (64 - kHllBits);
-        const uint64_t rest = (hash << kHllBits) | (uint64_t{1} << (kHllBits - 1));
-        const uint8_t rank = static_cast<uint8_t>(std::countl_zero(rest) + 1);
-        if (rank > registers_[index]) registers_[index] = rank;
-        if (!exact_) return;
-        if (slots_.empty()) slots_.assign(1024, 0);
+        if (!exact_) {
+            addToRegisters(hash);
+            return;
+        }
+        if (slots_.empty()) slots_.assign(16, 0);
         // 0 marks a free slot: a hash of 0 is taken as 1.
         const uint64_t key = hash == 0 ? 1 : hash;
-        size_t mask = slots_.size() - 1;
+        const size_t mask = slots_.size() - 1;
         for (size_t i = key & mask;; i = (i + 1) & mask) {
             if (slots_[i] == key) return;
             if (slots_[i] == 0) {
@@ -123,6 +121,9 @@ public:
         }
         if (++count_ > PROFILE_EXACT_DISTINCT) {
             exact_ = false;
+            registers_.assign(size_t{1} << kHllBits, 0);
+            for (uint64_t held : slots_)
+                if (held != 0) addToRegisters(held);
             std::vector<uint64_t>().swap(slots_);
         } else if (static_cast<size_t>(count_) * 2 > slots_.size()) {
             grow();
@@ -147,6 +148,13 @@ public:
     }
 
 private:
+    void addToRegisters(uint64_t hash) {
+        const size_t index = hash >> (64 - kHllBits);
+        const uint64_t rest = (hash << kHllBits) | (uint64_t{1} << (kHllBits - 1));
+        const uint8_t rank = static_cast<uint8_t>(std::countl_zero(rest) + 1);
+        if (rank > registers_[index]) registers_[index] = rank;
+    }
+
     void grow() {
         std::vector<uint64_t> old(slots_.size() * 2, 0);
         old.swap(slots_);
@@ -172,12 +180,13 @@ private:
 // occurrence on (a value seen once is never shown).
 class TopCounter {
 public:
-    TopCounter() : slots_(kSlots) {}
+    TopCounter() : slots_(kFirstSlots) {}
 
     void add(uint64_t hash, std::string_view value) {
         const uint64_t key = hash == 0 ? 1 : hash;  // 0 marks a free slot
-        size_t i = key & (kSlots - 1);
-        while (slots_[i].key != 0 && slots_[i].key != key) i = (i + 1) & (kSlots - 1);
+        const size_t mask = slots_.size() - 1;
+        size_t i = key & mask;
+        while (slots_[i].key != 0 && slots_[i].key != key) i = (i + 1) & mask;
         Slot& slot = slots_[i];
         if (slot.key == key) {
             if (++slot.count == 2 && slot.text == 0) {
@@ -191,8 +200,12 @@ public:
         const size_t limit = exact_ ? PROFILE_EXACT_VALUES : 2 * PROFILE_EXACT_VALUES;
         if (used_ > limit) {
             exact_ = false;
-            if (used_ > 2 * PROFILE_EXACT_VALUES) shrink();
+            if (used_ > 2 * PROFILE_EXACT_VALUES) {
+                shrink();
+                return;
+            }
         }
+        if (used_ * 2 > slots_.size()) rebuild(slots_.size() * 2, 0);
     }
 
     bool exact() const { return exact_; }
@@ -223,7 +236,9 @@ private:
                                  // 0: not kept
     };
     static_assert(2 * PROFILE_EXACT_VALUES + 1 < 65536);
-    // A power of two, twice the most counters.
+    // Powers of two: the table starts small (a column of few values costs little) and doubles
+    // while more than half full, up to twice the most counters.
+    static constexpr size_t kFirstSlots = 64;
     static constexpr size_t kSlots = 4 * PROFILE_EXACT_VALUES;
 
     // Takes the median count from every counter and keeps the counters left above zero.
@@ -234,16 +249,22 @@ private:
             if (slot.key != 0) counts.push_back(slot.count);
         auto middle = counts.begin() + static_cast<long>(counts.size() / 2);
         std::nth_element(counts.begin(), middle, counts.end());
-        const long long cut = *middle;
-        std::vector<Slot> old(kSlots);
+        rebuild(slots_.size(), *middle);
+    }
+
+    // The table again with `size` slots, `cut` taken from every count (the counters left at
+    // zero or below dropped).
+    void rebuild(size_t size, long long cut) {
+        std::vector<Slot> old(std::min(size, kSlots));
         old.swap(slots_);
         std::vector<std::string> oldTexts;
         oldTexts.swap(texts_);
         used_ = 0;
+        const size_t mask = slots_.size() - 1;
         for (const Slot& slot : old) {
             if (slot.key == 0 || slot.count <= cut) continue;
-            size_t i = slot.key & (kSlots - 1);
-            while (slots_[i].key != 0) i = (i + 1) & (kSlots - 1);
+            size_t i = slot.key & mask;
+            while (slots_[i].key != 0) i = (i + 1) & mask;
             slots_[i] = Slot{slot.key, slot.count - cut, 0};
             if (slot.text != 0) {
                 texts_.push_back(std::move(oldTexts[slot.text - 1]));
@@ -311,8 +332,7 @@ struct ColumnAccumulator {
     explicit ColumnAccumulator(const ColumnDesc* c)
         : column(c),
           kind(PROFILE_KindOf(c->typeCible.type)),
-          histogram(kind == ProfileKind::Decimal ? 1.0 / 128 : 1.0),
-          lengths(PROFILE_MAX_LENGTH_CLASS + 1, 0) {
+          histogram(kind == ProfileKind::Decimal ? 1.0 / 128 : 1.0) {
         const TypeCible& t = c->typeCible;
         if (t.type == DATATYPE_FIXEDCHAR) maxChars = t.fmtChaineFixe.taille;
         if (t.type == DATATYPE_VARIABLECHAR) maxChars = t.fmtChaineVar.tailleMax;
@@ -347,7 +367,9 @@ struct ColumnAccumulator {
         distinct.add(hash);
         top.add(hash, raw);
         const int chars = characterCount(raw);
-        lengths[std::min(chars, PROFILE_MAX_LENGTH_CLASS)]++;
+        const size_t lengthClass = static_cast<size_t>(std::min(chars, PROFILE_MAX_LENGTH_CLASS));
+        if (lengthClass >= lengths.size()) lengths.resize(lengthClass + 1, 0);
+        lengths[lengthClass]++;
         totalLength += chars;
         minLength = values == 0 ? chars : std::min(minLength, chars);
         maxLength = std::max(maxLength, chars);
@@ -404,10 +426,7 @@ struct ColumnAccumulator {
         p.distinctExact = distinct.exact();
         p.top = top.top();
         p.topExact = top.exact();
-        p.lengths = lengths;
-        int last = PROFILE_MAX_LENGTH_CLASS;
-        while (last > 0 && p.lengths[last] == 0) --last;
-        p.lengths.resize(static_cast<size_t>(last) + 1);
+        p.lengths = lengths;  // up to the longest value's class
         p.minLength = minLength;
         p.maxLength = maxLength;
         p.meanLength = values > 0 ? static_cast<double>(totalLength) / values : 0;
@@ -449,7 +468,7 @@ struct ColumnAccumulator {
     DistinctCounter distinct;
     TopCounter top;
     Histogram histogram;
-    std::vector<long long> lengths;
+    std::vector<long long> lengths;  // grown up to the longest class met
     long long totalLength = 0;
     int minLength = 0;
     int maxLength = 0;

@@ -59,6 +59,8 @@ public:
     TempDir() {
         std::string pattern = (fs::temp_directory_path() / "profile-XXXXXX").string();
         path_ = mkdtemp(pattern.data()) != nullptr ? fs::path(pattern) : fs::path();
+        // The programs run here keep their settings in it.
+        if (!path_.empty()) setenv("MORVEX_CONFIG_DIR", (path_ / "config").c_str(), 1);
     }
     ~TempDir() {
         std::error_code ignored;
@@ -170,6 +172,46 @@ TEST(ProfileReport, SampleInExamplesIsCurrent) {
     EXPECT_EQ(readAll(made), readAll(kSource + "/examples/clients-profil.html"))
         << "examples/clients-profil.html: made again by `morvexcli profile clients.fyk --data "
            "clients.csv --html clients-profil.html` in examples/";
+}
+
+// A file of many columns: every column's tables start small, so that 3 000 columns of a few
+// values each stay far below the memory of one varied column per column.
+TEST(ProfileCompute, ManyColumnsStayInLittleMemory) {
+    TempDir dir;
+    ASSERT_FALSE(dir.path().empty());
+    constexpr int kColumns = 3000;
+    std::string fyk =
+        "BEGIN MorvexFylatek\r\n\tFILEVERSION=1.4\r\n\tBEGIN File\r\n\t\tINDFINDELIGNE=\\n\r\n"
+        "\t\tTABLENAME=large\r\n\t\tTYPESTRUCTFILE=2\r\n\t\tFIRSTLINEISHEADER=0\r\n"
+        "\t\tFIELDDELIMITER=;\r\n";
+    for (int c = 0; c < kColumns; ++c)
+        fyk += "\t\tBEGIN Column\r\n\t\t\tPOSITION=" + std::to_string(c) + "\r\n\t\t\tNAME=c" +
+               std::to_string(c) + "\r\n\t\t\tLARGEUR=10\r\n\t\t\tTYPE_CIBLE=" +
+               std::to_string(c % 2 == 0 ? 0 : 5) + "\r\n\t\t\tFMT_CIBLE=10\r\n\t\tEND Column\r\n";
+    fyk += "\tEND File\r\nEND MorvexFylatek";
+    std::ofstream(dir.path() / "large.fyk", std::ios::binary) << fyk;
+    {
+        std::ofstream data(dir.path() / "large.txt", std::ios::binary);
+        for (int r = 0; r < 40; ++r) {
+            for (int c = 0; c < kColumns; ++c) data << (c ? ";" : "") << (r * 7 + c) % 13;
+            data << "\n";
+        }
+    }
+    // The peak resident memory of morvexcli profile, in KiB, as its parent sees it.
+    const std::string script =
+        "import resource, subprocess, sys\n"
+        "r = subprocess.run(sys.argv[1:], stdout=subprocess.DEVNULL)\n"
+        "print(r.returncode, resource.getrusage(resource.RUSAGE_CHILDREN).ru_maxrss)\n";
+    std::ofstream(dir.path() / "peak.py", std::ios::binary) << script;
+    const CommandRun r = run("/usr/bin/python3 '" + (dir.path() / "peak.py").string() + "' " +
+                             MORVEXCLI_PATH + " --log '" + (dir.path() / "cli.log").string() +
+                             "' profile '" + (dir.path() / "large.fyk").string() + "' --data '" +
+                             (dir.path() / "large.txt").string() + "'");
+    int status = -1;
+    long peakKiB = 0;
+    ASSERT_EQ(sscanf(r.out.c_str(), "%d %ld", &status, &peakKiB), 2) << r.out;
+    EXPECT_EQ(status, 0);
+    EXPECT_LT(peakKiB, 64 * 1024) << "KiB at the peak for " << kColumns << " columns";
 }
 
 // A stop asked before the first row ends the profile as interrupted, counts kept so far.
