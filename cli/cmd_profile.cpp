@@ -2,10 +2,12 @@
 #include <CLI/CLI.hpp>
 #include <cerrno>
 #include <cstdio>
+#include <filesystem>
 #include <memory>
 #include <nlohmann/json.hpp>
 #include <string>
 
+#include "appcore/filetargets.h"
 #include "cli/cliport.h"
 #include "cli/cliutil.h"
 #include "cli/commands.h"
@@ -100,6 +102,17 @@ int commandProfile(const ProfileOptions& options) {
     if (!desc) return CLI_FAILURE;
     const std::string data = dataFileOf(*desc, options.data);
     if (!checkDataFile(data)) return CLI_FAILURE;
+    if (!options.html.empty()) {
+        // The report never takes the place of what it reports on.
+        std::string refusal = EXPORT_Refusal(options.html, EXPORT_GUARDS{desc.get(), ""});
+        std::error_code ignored;
+        if (refusal.empty() && std::filesystem::equivalent(options.html, data, ignored))
+            refusal = "Le rapport ne peut pas remplacer le fichier de données '" + data + "'.";
+        if (!refusal.empty()) {
+            cliError(refusal);
+            return CLI_FAILURE;
+        }
+    }
     FileProfile profile;
     if (!PROFILE_Run(desc.get(), data.c_str(), &profile)) {
         cliError(profile.failure);

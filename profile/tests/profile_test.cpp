@@ -159,6 +159,26 @@ TEST(ProfileReport, LoadsInChromiumWithoutErrorsAndShowsOneChartPerColumn) {
     EXPECT_NE(dom.find("pas un nombre"), std::string::npos);
 }
 
+// The report never replaces the files it reports on: the data file read (given or the
+// description's example file) and the description.
+TEST(ProfileCommand, RefusesToWriteTheReportOverItsInputs) {
+    TempDir dir;
+    ASSERT_FALSE(dir.path().empty());
+    writeHostileFiles(dir.path(), 20);
+    const std::string desc = (dir.path() / "hostile.fyk").string();
+    const std::string data = (dir.path() / "hostile.txt").string();
+    const std::string before = readAll(data);
+    for (const std::string& target : {data, desc, (dir.path() / "." / "hostile.txt").string()}) {
+        const CommandRun r = run(std::string(MORVEXCLI_PATH) + " --log '" +
+                                 (dir.path() / "cli.log").string() + "' profile '" + desc +
+                                 "' --data '" + data + "' --html '" + target + "' 2>&1");
+        EXPECT_EQ(r.status, 1) << target << "\n" << r.out;
+        EXPECT_NE(r.out.find("remplacer"), std::string::npos) << r.out;
+    }
+    EXPECT_EQ(readAll(data), before);
+    EXPECT_NE(readAll(desc).find("BEGIN MorvexFylatek"), std::string::npos);
+}
+
 // The sample report shipped in examples/ is the one the program makes today.
 TEST(ProfileReport, SampleInExamplesIsCurrent) {
     TempDir dir;
