@@ -6,6 +6,7 @@
 #include <QLabel>
 #include <QLocale>
 #include <QPainter>
+#include <QScrollArea>
 #include <QTemporaryDir>
 #include <QVBoxLayout>
 #include <algorithm>
@@ -91,7 +92,17 @@ void ProfileChart::paintEvent(QPaintEvent*) {
 ProfilePanel::ProfilePanel(QWidget* parent) : QWidget(parent) {
     setObjectName("profilePanel");
     setAccessibleName("Profil de la colonne");
-    auto* layout = new QVBoxLayout(this);
+    // The panel scrolls rather than ask the column list for more height than it has.
+    auto* outer = new QVBoxLayout(this);
+    outer->setContentsMargins(0, 0, 0, 0);
+    auto* scroll = new QScrollArea(this);
+    scroll->setFrameShape(QFrame::NoFrame);
+    scroll->setWidgetResizable(true);
+    scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    outer->addWidget(scroll);
+    auto* content = new QWidget(scroll);
+    scroll->setWidget(content);
+    auto* layout = new QVBoxLayout(content);
     layout->setContentsMargins(4, 2, 4, 2);
     layout->setSpacing(4);
     title_ = new QLabel(this);
