@@ -18,6 +18,7 @@
 #include <QTabBar>
 #include <QToolBar>
 #include <QToolButton>
+#include <QHBoxLayout>
 #include <QVBoxLayout>
 #include <cstdint>
 #include <cstdlib>
@@ -43,6 +44,7 @@
 #include "app/panelseparator.h"
 #include "app/pkindexeswindow.h"
 #include "app/previewsplitter.h"
+#include "app/profilepanel.h"
 #include "app/qtuiport.h"
 #include "app/querytoolwindow.h"
 #include "app/resultpreview.h"
@@ -155,7 +157,14 @@ void MainWindow::createEditorWidgets() {
     descList_ = new DescriptionList(editor);
     descList_->setHelpPanel(help_);
     detail_ = new ColumnDetailPanel(editor);
-    layout->addWidget(descList_, 1);
+    // The selected column's profile stands beside the column list.
+    profile_ = new ProfilePanel(editor);
+    profile_->setFixedWidth(270);
+    auto* listRow = new QHBoxLayout;
+    listRow->setSpacing(2);
+    listRow->addWidget(descList_, 1);
+    listRow->addWidget(profile_);
+    layout->addLayout(listRow, 1);
     layout->addWidget(detail_);
     sourceView_ = new SourcePreview(central_);
     sourceView_->setObjectName("sourcePreview");
@@ -173,6 +182,11 @@ void MainWindow::createEditorWidgets() {
     connect(descList_, &DescriptionList::editRequested, detail_, &ColumnDetailPanel::ChargerDetail);
     connect(descList_, &DescriptionList::columnHighlighted, resultView_,
             &ResultPreview::selectColumn);
+    connect(descList_, &DescriptionList::columnHighlighted, profile_, [this](int row) {
+        const std::vector<ColumnDesc*> columns = DESCEDIT_Columns(gcontexte.currentFile);
+        if (row >= 0 && row < static_cast<int>(columns.size()))
+            profile_->showColumn(QString::fromUtf8(columns[static_cast<size_t>(row)]->code));
+    });
     connect(descList_, &DescriptionList::keysChanged, keys_, &PkIndexesWindow::refresh);
     connect(keys_, &PkIndexesWindow::keysChanged, this, &MainWindow::UpdateVisualIndicators);
     areas_[0] = editor;
@@ -391,6 +405,7 @@ void MainWindow::RaffraichirFileDescView() {
     refreshColumnList();
     RaffraichirVueApercuFichier(nullptr);
     RaffraichirVueResultat();
+    profile_->refresh();
 }
 
 void MainWindow::RaffraichirVueResultat() {
@@ -412,7 +427,10 @@ void MainWindow::refreshView(UiRefresh what) {
             RaffraichirVueResultat();
             break;
         case UiRefresh::ColumnList:
+            // After an analysis (or a dictionary or template change) the columns and their types
+            // are new: so is their profile.
             refreshColumnList();
+            profile_->refresh();
             break;
         case UiRefresh::Title:
             TBR_FormatUpdated(gcontexte.currentFile);

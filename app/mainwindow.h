@@ -34,6 +34,7 @@ class HelpPanel;
 class PanelSeparator;
 class PkIndexesWindow;
 class PreviewSplitter;
+class ProfilePanel;
 class ResultPreview;
 class SourcePreview;
 class SplashWindow;
@@ -156,6 +157,8 @@ public:
     SourcePreview* sourcePreviewView() const { return sourceView_; }
     ResultPreview* resultPreviewView() const { return resultView_; }
     PkIndexesWindow* keysWindow() const { return keys_; }
+    // The profile of the selected column, beside the column list.
+    ProfilePanel* profilePanel() const { return profile_; }
     // The splitter between the column list and the previews.
     PreviewSplitter* previewSplitter() const { return splitter_; }
 
@@ -204,6 +207,7 @@ private:
     SourcePreview* sourceView_ = nullptr;
     ResultPreview* resultView_ = nullptr;
     PkIndexesWindow* keys_ = nullptr;
+    ProfilePanel* profile_ = nullptr;
     PreviewSplitter* splitter_ = nullptr;
     std::vector<QToolButton*> textButtons_;  // the tool bar's buttons that show their text
     int toolBarFullWidth_ = 0;               // the tool bar's width with those texts

@@ -25,6 +25,7 @@
 #include "app/generationdialog.h"
 #include "app/helppanel.h"
 #include "app/mainwindow.h"
+#include "app/profilepanel.h"
 #include "app/mssqlparamswindow.h"
 #include "app/optionsdialog.h"
 #include "app/pkindexeswindow.h"
@@ -247,7 +248,11 @@ int takeScreenshots(MainWindow& main, const QString& directory) {
         list->runCommand(ITM_COL_NEWINDEX);
         selectRows({5});
         list->showSelectionDetails();
+        // The selected column's profile, once its worker has read the example file.
+        main.profilePanel()->waitForWorker();
+        list->showSelectionDetails();
         ok &= save(main, directory, "list");
+        ok &= save(*main.profilePanel(), directory, "profile");
         ok &= save(*main.keysWindow(), directory, "keys");
         list->runCommand(ITM_COL_EDIT);
         ok &= save(*main.columnDetail(), directory, "detail");

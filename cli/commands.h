@@ -40,6 +40,7 @@ void addGenerateCommands(CLI::App& app, CliCommands& commands);
 void addMssqlCommand(CLI::App& app, CliCommands& commands);
 void addQueryCommand(CLI::App& app, CliCommands& commands);
 void addEditCommand(CLI::App& app, CliCommands& commands);
+void addProfileCommand(CLI::App& app, CliCommands& commands);
 
 // The work of the commands, callable without parsing (tests).
 int commandShow(const std::string& path, bool asJson);
@@ -67,6 +68,15 @@ int commandAnalyse(const AnalyseOptions& options);
 int commandPreview(const std::string& desc, const std::string& data, int rows, bool json, bool csv,
                    const std::string& rejects = "");
 int commandCount(const std::string& desc, const std::string& data);
+
+// Options of `profile`.
+struct ProfileOptions {
+    std::string desc;   // the description
+    std::string data;   // the data file (empty: the description's example file)
+    std::string html;   // the HTML report to write (empty: none)
+    bool json = false;  // the profile as JSON on standard output
+};
+int commandProfile(const ProfileOptions& options);
 
 // One change of `edit`: its option ("--type") and its arguments (an empty position: at the end).
 struct EditChange {

@@ -72,6 +72,7 @@ int main(int argc, char** argv) {
     morvex::addAnalyseCommand(app, commands);
     morvex::addPreviewCommand(app, commands);
     morvex::addCountCommand(app, commands);
+    morvex::addProfileCommand(app, commands);
     morvex::addCalcCommand(app, commands);
     morvex::addDictCommand(app, commands);
     morvex::addImportTextCommand(app, commands);

@@ -19,6 +19,9 @@ PACKAGES=(
   postgresql postgresql-common odbc-postgresql
   # benchmark inputs
   gawk
+  # the column profile's tests: its HTML report opened by a real headless browser, its figures
+  # checked over the release tables Debian publishes
+  chromium distro-info-data
   # packaging: icons drawn from SVG, manual pages from --help (in French: the fr_FR locale),
   # the Debian package checked by lintian, the desktop entries and file types validated
   librsvg2-bin help2man locales lintian desktop-file-utils libxml2-utils shared-mime-info file
