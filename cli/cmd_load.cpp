@@ -29,6 +29,8 @@ struct LoadOptions {
     std::string table;     // table to create (empty: the description's)
     std::string rejects;   // CSV file of the rows set aside (empty: none)
     int maxRejects = -1;   // rows set aside past which the load fails (-1: no limit)
+    std::string mode;      // replace, create, append, upsert (empty: LOADMODE_DEFAULT)
+    bool keys = false;     // primary key, indexes and NOT NULL on the table created
 };
 
 // Loads the data file of `o.desc` into `o.database`; prints the final report.
@@ -60,6 +62,8 @@ int commandLoad(const LoadOptions& o) {
     SQLITE4FYK_LOADOPTIONS options;
     options.rejectsPath = o.rejects;
     options.maxRejects = o.maxRejects;
+    options.mode = o.mode.empty() ? LOADMODE_DEFAULT : LOADMODE_Parse(o.mode);
+    options.keys = o.keys;
     const int ran = SQLITE4FYK_RunLoadTask(desc.get(), o.database.c_str(), batch, &st, &options);
     if (ran != 0) {
         cliError("Impossible de préparer le chargement.");
@@ -97,6 +101,15 @@ void addLoadCommand(CLI::App& app, CliCommands& commands) {
                     "Au-delà de N lignes écartées ou rejetées, le chargement s'arrête et est "
                     "annulé (statut 1) ; comme --rejects, écarte les lignes non conformes")
         ->check(CLI::NonNegativeNumber);
+    sub->add_option("--mode", o->mode,
+                    "Sort de la table : replace (supprimée puis recréée), create (refusée si elle "
+                    "existe), append (complétée : elle doit avoir les colonnes de la description), "
+                    "upsert (les lignes de même clé primaire remplacées) ; sans --mode, une table "
+                    "chargée depuis une description est remplacée et toute autre refusée")
+        ->check(CLI::IsMember({"replace", "create", "append", "upsert"}));
+    sub->add_flag("--keys", o->keys,
+                  "Crée la table avec la clé primaire, les index et les colonnes obligatoires "
+                  "(NOT NULL) de la description ; les lignes qui les enfreignent sont rejetées");
     commands.push_back({sub, [o] { return commandLoad(*o); }});
 }
 

@@ -300,14 +300,15 @@ void BindCell(sqlite3_stmt* stmt, int index, const LoadCell& cell, const std::st
 }
 
 // The INSERT of `rows` rows at once (the parameters of one row after another).
-std::string MultiRowInsert(const FileDesc* desc, int rowNumberFlag, int rows) {
+std::string MultiRowInsert(const FileDesc* desc, int rowNumberFlag, int rows,
+                           const std::string& suffix) {
     const std::string one = GenerateInsert(desc, rowNumberFlag);
     const size_t values = one.rfind("\nVALUES (");  // the last: names may hold anything
     if (values == std::string::npos) return "";
     const std::string tuple = one.substr(values + 8, one.rfind(')') - values - 7);
     std::string sql = one.substr(0, values) + "\nVALUES " + tuple;
     for (int r = 1; r < rows; ++r) sql += "," + tuple;
-    return sql + ";";
+    return sql + suffix + ";";
 }
 
 // The rows of LoadDataFromFile. With `ownTransaction` the rows are loaded in a transaction of
@@ -351,7 +352,11 @@ int LoadRows(TASK* task, sqlite3* db, FileDesc* desc, const char* path, int batc
             return -1;
         }
     }
-    const std::string insert = GenerateInsert(desc, rowNumberFlag);
+    // An upsert replaces the row of the same key rather than being refused by it.
+    const std::string upsert =
+        opt.mode == LOADMODE_UPSERT ? SQLITE4FYK_UpsertClause(desc, rowNumberFlag) : "";
+    std::string insert = GenerateInsert(desc, rowNumberFlag);
+    if (!upsert.empty() && insert.size() > 2) insert = insert.substr(0, insert.size() - 2) + upsert + ";";
     // The rollback journal stays on disk: a process killed in the middle leaves the database as
     // it was before the transaction (synchronous writes stay off: only a crash of the whole
     // system could cost more).
@@ -376,7 +381,8 @@ int LoadRows(TASK* task, sqlite3* db, FileDesc* desc, const char* path, int batc
     bool interrupted = false;
     bool fatal = false;
     Statement one(db, insert);
-    Statement many(db, perStatement > 1 ? MultiRowInsert(desc, rowNumberFlag, perStatement) : "");
+    Statement many(db, perStatement > 1 ? MultiRowInsert(desc, rowNumberFlag, perStatement, upsert)
+                                      : "");
     const bool prepared = one.get() != nullptr && (perStatement == 1 || many.get() != nullptr);
 
     // The file is read and its values converted in a thread of their own, while this one hands
@@ -612,6 +618,70 @@ int waitWhileLocked(void* context, int attempt) {
     return 1;
 }
 
+// Whether one row answers `sql` with `text` bound to ?1.
+bool answers(sqlite3* db, const std::string& sql, const char* text) {
+    Statement stmt(db, sql);
+    if (stmt.get() == nullptr) return false;
+    BindText(stmt.get(), 1, text);
+    const bool row = gsqlite3.sqlite3_step(stmt.get()) == SQLITE_ROW;
+    return row;
+}
+
+// Declared SQLite types compared as SQLite keeps them: case and blanks aside.
+bool sameSqliteType(const std::string& expected, const std::string& actual) {
+    auto fold = [](const std::string& t) {
+        std::string out;
+        for (char c : t) {
+            if (c == ' ' || c == '\t') continue;
+            out += (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
+        }
+        return out;
+    };
+    return fold(expected) == fold(actual);
+}
+
+// What the load does with its table under `opt` (LOADMODE_ACTION); a refusal's text in
+// `cause`. An existing table that is kept must have the description's columns.
+int DecideTable(sqlite3* db, const FileDesc* desc, int rowNumberFlag,
+                const SQLITE4FYK_LOADOPTIONS& opt, std::string* cause) {
+    const bool exists = answers(
+        db, "SELECT 1 FROM sqlite_master WHERE type = 'table' AND name = ?1 COLLATE NOCASE;",
+        desc->TableName);
+    const bool catalogue = answers(
+        db, "SELECT 1 FROM sqlite_master WHERE type = 'table' AND name = ?1 COLLATE NOCASE;",
+        SQLITE4FYK_FILEDESC_TABLE);
+    const bool listed =
+        exists && catalogue &&
+        answers(db,
+                Format("SELECT 1 FROM %s WHERE TableName = ?1 COLLATE NOCASE;",
+                       SQLITE4FYK_QuoteName(SQLITE4FYK_FILEDESC_TABLE).c_str()),
+                desc->TableName);
+    const bool hasKey = desc->primaryKey.columns != nullptr && desc->primaryKey.columns->first;
+    LOADMODE_DECISION d = LOADMODE_Decide(opt.mode, desc->TableName, exists, listed, hasKey);
+    if (d.action != LOADMODE_ACTION_USE_EXISTING) {
+        *cause = d.refusal;
+        return d.action;
+    }
+    std::vector<LOADMODE_COLUMN> expected, actual;
+    if (rowNumberFlag) expected.push_back({"FileRowID", "int"});
+    for (LDCG_ELT* e = desc->columns != nullptr ? desc->columns->first : nullptr; e; e = e->next) {
+        const auto* column = static_cast<const ColumnDesc*>(e->lParam1);
+        expected.push_back({column->code, GenerateSQLITEType(&column->typeCible)});
+    }
+    Statement info(db, "SELECT name, type FROM pragma_table_info(?1) ORDER BY cid;");
+    if (info.get() == nullptr) return LOADMODE_ACTION_REFUSE;
+    BindText(info.get(), 1, desc->TableName);
+    while (gsqlite3.sqlite3_step(info.get()) == SQLITE_ROW) {
+        auto text = [&](int i) {
+            const unsigned char* t = gsqlite3.sqlite3_column_text(info.get(), i);
+            return std::string(t != nullptr ? reinterpret_cast<const char*>(t) : "");
+        };
+        actual.push_back({text(0), text(1)});
+    }
+    *cause = LOADMODE_ColumnDifference(desc->TableName, expected, actual, sameSqliteType);
+    return cause->empty() ? LOADMODE_ACTION_USE_EXISTING : LOADMODE_ACTION_REFUSE;
+}
+
 }  // namespace
 
 int SQLITE4FYK_LoadDataInDatabase(TASK* task, FileDesc* desc, const char* path, int batchSize,
@@ -674,10 +744,19 @@ int SQLITE4FYK_LoadDataInDatabase(TASK* task, FileDesc* desc, const char* path, 
         SQLITE4FYK_ExecuteSQL(db, "PRAGMA synchronous=ON;", 0);
         return cause;
     };
+    // What the load does with its table: decided before the catalogue is rewritten, since the
+    // catalogue tells whether the table there was loaded from a description.
+    const SQLITE4FYK_LOADOPTIONS defaults;
+    const SQLITE4FYK_LOADOPTIONS& opt = options != nullptr ? *options : defaults;
+    std::string cause;
+    const int action = DecideTable(db, desc, rowNumberFlag, opt, &cause);
+    if (action == LOADMODE_ACTION_REFUSE) {
+        rollBack();
+        return FailLoad(task, db, "Echec du chargement : " + cause, "", &st);
+    }
     const char* metabase = "Génération de la métabase...";
     morvex::uiPort().statusText(metabase);
     TASK_Report(task, TASK_EVENT_PROGRESS, 0, 0, metabase);
-    std::string cause;
     if (SaveFileDescription(db, desc, &cause) != 0) {
         rollBack();
         return FailLoad(task, db,
@@ -685,15 +764,20 @@ int SQLITE4FYK_LoadDataInDatabase(TASK* task, FileDesc* desc, const char* path, 
                         "dans la base.",
                         cause, &st);
     }
-    morvex::trace("\n -> Génération du Create Table");
-    morvex::uiPort().statusText("Création de la table selon le schéma déclaré...");
-    const std::string create = GenerateCreateTable(desc, rowNumberFlag);
-    morvex::trace("   -> Fait");
-    morvex::trace("\nCREATE:[%s]\n", create.c_str());
-    morvex::trace("\n -> Exécution du Create Table");
-    if (SQLITE4FYK_ExecuteSQL(db, create.c_str(), 0) != 0) {
-        cause = rollBack();
-        return FailLoad(task, db, tableNotCreated, cause, &st);
+    if (action != LOADMODE_ACTION_USE_EXISTING) {
+        morvex::trace("\n -> Génération du Create Table");
+        morvex::uiPort().statusText("Création de la table selon le schéma déclaré...");
+        const std::string create =
+            (action == LOADMODE_ACTION_DROP_CREATE
+                 ? "DROP TABLE IF EXISTS " + SQLITE4FYK_QuoteName(desc->TableName) + ";"
+                 : std::string()) +
+            SQLITE4FYK_CreateTableSQL(desc, rowNumberFlag, opt.keys,
+                                      opt.mode == LOADMODE_UPSERT);
+        morvex::trace("\nCREATE:[%s]\n", create.c_str());
+        if (SQLITE4FYK_ExecuteSQL(db, create.c_str(), 0) != 0) {
+            cause = rollBack();
+            return FailLoad(task, db, tableNotCreated, cause, &st);
+        }
     }
     const char* loading = "Chargement des données...";
     morvex::uiPort().statusText(loading);

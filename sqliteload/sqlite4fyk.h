@@ -13,6 +13,7 @@
 
 #include "filedesc/filedesc.h"
 #include "foundation/task.h"
+#include "sqliteload/loadmode.h"
 #include "sqliteload/sqlite3dll.h"
 
 // Catalogue and history table names.
@@ -70,6 +71,12 @@ struct SQLITE4FYK_LOADOPTIONS {
     std::string rejectsPath;
     // Rows set aside or refused past which the load stops and rolls back; -1: no limit.
     int maxRejects = -1;
+    // What becomes of the table (LOADMODE): by default a table loaded from a description is
+    // replaced and any other refused.
+    int mode = LOADMODE_DEFAULT;
+    // True: a table the load creates gets the description's primary key, indexes and NOT NULL
+    // on its mandatory columns; rows that break them are refused and counted with the reason.
+    bool keys = false;
     // True when a rejects file or a limit is given: rows without one value per column and rows
     // with a value that does not fit its type are then set aside too, not stored.
     bool strict() const { return !rejectsPath.empty() || maxRejects >= 0; }
@@ -146,6 +153,14 @@ std::string SQLITE4FYK_QuoteName(const char* name);
 std::string GenerateSQLITEType(const TypeCible* typeCible);
 // DROP and CREATE of the description's table (empty without a description).
 std::string GenerateCreateTable(const FileDesc* desc, int rowNumberFlag);
+// The CREATE TABLE of the description's table (no DROP): with `keys`, NOT NULL on its mandatory
+// columns, its primary key, then a CREATE INDEX per index; with `primaryKey` alone, the primary
+// key only (what an upsert needs). Empty without a description.
+std::string SQLITE4FYK_CreateTableSQL(const FileDesc* desc, int rowNumberFlag, bool keys,
+                                      bool primaryKey = false);
+// " ON CONFLICT (key columns) DO UPDATE SET column = excluded.column, ..." for an upsert into
+// the description's table; empty without a primary key.
+std::string SQLITE4FYK_UpsertClause(const FileDesc* desc, int rowNumberFlag);
 // The INSERT with one parameter per column (FileRowID first with the flag); empty without a
 // description or columns.
 std::string GenerateInsert(const FileDesc* desc, int rowNumberFlag);
