@@ -10,6 +10,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 #include "filedesc/filedesc.h"
 #include "foundation/task.h"
@@ -130,6 +131,18 @@ int SQLITE4FYK_LogQuery(sqlite3* db, const char* query);
 int CreateQueryHistoryTable(sqlite3* db, int drop);
 // Replaces the catalogue tables' content by `desc` and its columns. 1 when a statement failed.
 int SQLITE4FYK_SaveFileDescription(sqlite3* db, FileDesc* desc);
+// The catalogue of a description as any SQL target writes it: the statements (parameters
+// written "?" in order, "?1" and "?2" in the deletes: the description's identifier and its
+// table) and the values of the description's row and of each column's row, as texts.
+struct SQLITE4FYK_CATALOGUE {
+    std::string createDesc, createColumns;  // CREATE TABLE IF NOT EXISTS of the two tables
+    std::string deleteColumns, deleteDesc;  // rows of this description or of its table
+    std::string insertDesc, insertColumns;  // one row
+    std::vector<std::string> descRow;
+    std::vector<std::vector<std::string>> columnRows;
+};
+// The catalogue of `desc` (statements alone without a description).
+SQLITE4FYK_CATALOGUE SQLITE4FYK_CatalogueOf(const FileDesc* desc);
 // Inserts every row of the data file at `path` into the description's table inside one
 // transaction, reporting progress every `batchSize` rows and testing the stop request at every
 // row. Rows invalid in their encoding, and rows that open a protected field never closed, are
@@ -156,8 +169,15 @@ std::string GenerateCreateTable(const FileDesc* desc, int rowNumberFlag);
 // The CREATE TABLE of the description's table (no DROP): with `keys`, NOT NULL on its mandatory
 // columns, its primary key, then a CREATE INDEX per index; with `primaryKey` alone, the primary
 // key only (what an upsert needs). Empty without a description.
+// `target` names the table and types for another engine (nullptr: SQLite's, the table unqualified).
+struct SQLITE4FYK_TABLESQL {
+    std::string table;                                 // the table's name, quoted and qualified
+    std::string (*columnType)(const TypeCible* type);  // a column's type
+    const char* rowNumberType;                         // FileRowID's type
+};
 std::string SQLITE4FYK_CreateTableSQL(const FileDesc* desc, int rowNumberFlag, bool keys,
-                                      bool primaryKey = false);
+                                      bool primaryKey = false,
+                                      const SQLITE4FYK_TABLESQL* target = nullptr);
 // " ON CONFLICT (key columns) DO UPDATE SET column = excluded.column, ..." for an upsert into
 // the description's table; empty without a primary key.
 std::string SQLITE4FYK_UpsertClause(const FileDesc* desc, int rowNumberFlag);

@@ -5,6 +5,7 @@
 #include <cstring>
 #include <ctime>
 #include <string>
+#include <vector>
 
 #include "foundation/date.h"
 #include "foundation/mystrings.h"
@@ -92,24 +93,9 @@ int SQLITE4FYK_SaveFileDescription(sqlite3* db, FileDesc* desc) {
     return SaveFileDescription(db, desc, nullptr);
 }
 
-namespace sqlite4fyk_internal {
-
-int SaveFileDescription(sqlite3* db, FileDesc* desc, std::string* cause) {
-    if (db == nullptr || desc == nullptr || RefuseUnbound("SQLITE4FYK_SaveFileDescription")) {
-        return 1;
-    }
-    // Counts the failures; SQLite's message of the first one goes to `cause`.
-    struct {
-        int count = 0;
-        sqlite3* db;
-        std::string* cause;
-        void operator+=(int failed) {
-            if (failed == 0) return;
-            if (count++ == 0 && cause != nullptr) *cause = gsqlite3.sqlite3_errmsg(db);
-        }
-    } failures{0, db, cause};
-    morvex::trace("\n -> Génération du Create Table de la description");
-    const std::string createDesc = Format(
+SQLITE4FYK_CATALOGUE SQLITE4FYK_CatalogueOf(const FileDesc* desc) {
+    SQLITE4FYK_CATALOGUE c;
+    c.createDesc = Format(
         "CREATE TABLE IF NOT EXISTS %s (Version varchar(32),FileDescID int,FileDescUID "
         "char(%i),ProjectName varchar(%i) ,TableName varchar(%i),SchemaName "
         "varchar(%i),DatabaseName varchar(%i),"
@@ -117,13 +103,9 @@ int SaveFileDescription(sqlite3* db, FileDesc* desc, std::string* cause) {
         "int,BeginFromLine int,EndToLine int,EndOfLine varchar(%i),FieldDelimiter varchar(32), "
         "LenFixedLine int,ExampleFilePath varchar(%i),DatabaseFilePath varchar(%i));",
         SQLITE4FYK_FILEDESC_TABLE, 64, 128, 63, 63, 63, 64, 260, 260);
-    morvex::trace("\nCREATE:[%s]\n", createDesc.c_str());
-    morvex::trace("\n -> Exécution du Create Table %s", SQLITE4FYK_FILEDESC_TABLE);
-    failures += SQLITE4FYK_ExecuteSQL(db, createDesc.c_str(), 0);
-
     static const struct {
         const char* name;  // column of the column catalogue
-        const char* type;  // its SQLite type
+        const char* type;  // its SQL type
     } kColumns[] = {
         {"Version", "varchar(32)"},
         {"FileDescUID", "char(64)"},
@@ -140,108 +122,105 @@ int SaveFileDescription(sqlite3* db, FileDesc* desc, std::string* cause) {
         {"StartPosition", "int"},
         {"EndPosition", "int"},
     };
-    morvex::trace("\n -> Génération du Create Table de la description des Colonnes");
-    std::string createColumns =
-        Format("CREATE TABLE IF NOT EXISTS %s (", SQLITE4FYK_FILEDESCCOLUMN_TABLE);
-    std::string insertColumns = Format("\nINSERT INTO %s (", SQLITE4FYK_FILEDESCCOLUMN_TABLE);
+    c.createColumns = Format("CREATE TABLE IF NOT EXISTS %s (", SQLITE4FYK_FILEDESCCOLUMN_TABLE);
+    c.insertColumns = Format("\nINSERT INTO %s (", SQLITE4FYK_FILEDESCCOLUMN_TABLE);
     bool first = true;
-    for (const auto& c : kColumns) {
+    for (const auto& k : kColumns) {
         const char* separator = first ? "" : ",";
         first = false;
-        createColumns += Format("%s\n\"%s\" %s", separator, c.name, c.type);
-        insertColumns += Format("%s\n\"%s\"", separator, c.name);
+        c.createColumns += Format("%s\n\"%s\" %s", separator, k.name, k.type);
+        c.insertColumns += Format("%s\n\"%s\"", separator, k.name);
     }
-    createColumns += ");";
-    insertColumns += ") VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?);";
-    morvex::trace("\n -> Exécution du Create Table %s", SQLITE4FYK_FILEDESCCOLUMN_TABLE);
-    failures += SQLITE4FYK_ExecuteSQL(db, createColumns.c_str(), 0);
-    // The catalogue of the other descriptions loaded into the database stays; the rows of this
-    // one, and of any other that described the table it replaces, go.
-    {
-        // Each statement takes the description's identifier (?1) and its table (?2).
-        auto deleteStale = [&](const std::string& sql) {
-            Statement stmt(db, sql);
-            if (stmt.get() == nullptr) return 1;
-            BindText(stmt.get(), 1, desc->FileDescUID);
-            BindText(stmt.get(), 2, desc->TableName);
-            return StepOnce(db, stmt.get(), sql);
-        };
-        failures += deleteStale(
-            Format("DELETE FROM %s WHERE FileDescUID IN (SELECT FileDescUID FROM %s WHERE "
-                   "FileDescUID = ?1 OR TableName = ?2) OR FileDescUID = ?1;",
-                   SQLITE4FYK_FILEDESCCOLUMN_TABLE, SQLITE4FYK_FILEDESC_TABLE));
-        failures += deleteStale(Format("DELETE FROM %s WHERE FileDescUID = ?1 OR TableName = ?2;",
-                                       SQLITE4FYK_FILEDESC_TABLE));
-    }
-
-    const std::string insertDesc = Format(
+    c.createColumns += ");";
+    c.insertColumns += ") VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?);";
+    c.deleteColumns =
+        Format("DELETE FROM %s WHERE FileDescUID IN (SELECT FileDescUID FROM %s WHERE "
+               "FileDescUID = ?1 OR TableName = ?2) OR FileDescUID = ?1;",
+               SQLITE4FYK_FILEDESCCOLUMN_TABLE, SQLITE4FYK_FILEDESC_TABLE);
+    c.deleteDesc = Format("DELETE FROM %s WHERE FileDescUID = ?1 OR TableName = ?2;",
+                          SQLITE4FYK_FILEDESC_TABLE);
+    c.insertDesc = Format(
         "INSERT INTO %s(Version, FileDescID, FileDescUID, ProjectName, TableName, SchemaName, "
         "DatabaseName, Description, FileDescPath, TypeStructFile, FirstLineIsHeader, "
         "BeginFromLine, EndToLine, EndOfLine, FieldDelimiter, LenFixedLine, ExampleFilePath, "
         "DatabaseFilePath)\nVALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?);",
         SQLITE4FYK_FILEDESC_TABLE);
-    morvex::trace("\nINSERT:[%s]\n", insertDesc.c_str());
-    morvex::trace("\n -> Exécution de l'INSERT %s", SQLITE4FYK_FILEDESC_TABLE);
-    {
-        Statement stmt(db, insertDesc);
-        sqlite3_stmt* s = stmt.get();
-        if (s == nullptr) {
-            failures += 1;
-        } else {
-            BindText(s, 1, SQLITE4FYK_CATALOGUE_VERSION);
-            BindInt(s, 2, desc->FileDescID);
-            BindText(s, 3, desc->FileDescUID);
-            BindText(s, 4, desc->ProjectName);
-            BindText(s, 5, desc->TableName);
-            BindText(s, 6, desc->SchemaName);
-            BindText(s, 7, desc->DatabaseName);
-            BindText(s, 8, desc->Description);
-            BindText(s, 9, desc->FileDescPath);
-            BindText(s, 10, desc->TypeStructFile == STRUCTFILE_FIXED ? "Fixed" : "VariableSized");
-            BindInt(s, 11, desc->FirstLineIsHeader);
-            BindInt(s, 12, desc->BeginFromLine);
-            BindInt(s, 13, desc->EndToLine);
-            BindText(s, 14, desc->EndOfLine);
-            BindText(s, 15, desc->FieldDelimiter);
-            BindInt(s, 16, desc->LenFixedLine);
-            BindText(s, 17, desc->ExampleFilePath);
-            BindText(s, 18, desc->DatabaseFilePath);
-            failures += StepOnce(db, s, insertDesc);
-        }
-    }
-
-    morvex::trace("\n -> Chargement de la Table %s", SQLITE4FYK_FILEDESCCOLUMN_TABLE);
-    morvex::trace("\n[SQLITE4FYK_SaveFileDescription] : %s", insertColumns.c_str());
-    Statement stmt(db, insertColumns);
-    sqlite3_stmt* s = stmt.get();
-    if (s == nullptr) {
-        failures += 1;
-        return 1;
-    }
+    if (desc == nullptr) return c;
+    auto text = [](const char* t) { return std::string(t != nullptr ? t : ""); };
+    auto num = [](long long v) { return std::to_string(v); };
+    c.descRow = {SQLITE4FYK_CATALOGUE_VERSION,
+                 num(desc->FileDescID),
+                 text(desc->FileDescUID),
+                 text(desc->ProjectName),
+                 text(desc->TableName),
+                 text(desc->SchemaName),
+                 text(desc->DatabaseName),
+                 text(desc->Description),
+                 text(desc->FileDescPath),
+                 desc->TypeStructFile == STRUCTFILE_FIXED ? "Fixed" : "VariableSized",
+                 num(desc->FirstLineIsHeader),
+                 num(desc->BeginFromLine),
+                 num(desc->EndToLine),
+                 text(desc->EndOfLine),
+                 text(desc->FieldDelimiter),
+                 num(desc->LenFixedLine),
+                 text(desc->ExampleFilePath),
+                 text(desc->DatabaseFilePath)};
     for (LDCG_ELT* e = desc->columns != nullptr ? desc->columns->first : nullptr; e; e = e->next) {
         const auto* column = static_cast<const ColumnDesc*>(e->lParam1);
         char typeName[32] = "";
         char typeFormat[COLUMN_FORMAT_MAX + 1] = "";
         GetDataType(&column->typeCible, typeName, sizeof typeName);
         GetDataTypeFormat(&column->typeCible, typeFormat, sizeof typeFormat);
-        const char delimStart[2] = {column->DelimCharStart, '\0'};
-        const char delimEnd[2] = {column->DelimCharEnd, '\0'};
-        BindText(s, 1, SQLITE4FYK_CATALOGUE_VERSION);
-        BindText(s, 2, desc->FileDescUID);
-        BindInt(s, 3, column->Position);
-        BindText(s, 4, column->code);
-        BindText(s, 5, column->Description);
-        BindInt(s, 6, column->WidthInChars);
-        BindText(s, 7, typeName);
-        BindText(s, 8, typeFormat);
-        BindInt(s, 9, column->IgnoreColumn);
-        BindInt(s, 10, column->FieldCannotBeNull);
-        BindText(s, 11, delimStart);
-        BindText(s, 12, delimEnd);
-        BindInt(s, 13, column->StartPosition);
-        BindInt(s, 14, column->EndPosition);
-        failures += StepOnce(db, s, insertColumns);
+        c.columnRows.push_back({SQLITE4FYK_CATALOGUE_VERSION, text(desc->FileDescUID),
+                                num(column->Position), text(column->code),
+                                text(column->Description), num(column->WidthInChars), typeName,
+                                typeFormat, num(column->IgnoreColumn),
+                                num(column->FieldCannotBeNull),
+                                std::string(1, column->DelimCharStart).c_str(),
+                                std::string(1, column->DelimCharEnd).c_str(),
+                                num(column->StartPosition), num(column->EndPosition)});
     }
+    return c;
+}
+
+namespace sqlite4fyk_internal {
+
+int SaveFileDescription(sqlite3* db, FileDesc* desc, std::string* cause) {
+    if (db == nullptr || desc == nullptr || RefuseUnbound("SQLITE4FYK_SaveFileDescription")) {
+        return 1;
+    }
+    struct {
+        int count = 0;
+        sqlite3* db;
+        std::string* cause;
+        void operator+=(int failed) {
+            if (failed == 0) return;
+            if (count++ == 0 && cause != nullptr) *cause = gsqlite3.sqlite3_errmsg(db);
+        }
+    } failures{0, db, cause};
+    const SQLITE4FYK_CATALOGUE c = SQLITE4FYK_CatalogueOf(desc);
+    morvex::trace("\n -> Exécution du Create Table %s", SQLITE4FYK_FILEDESC_TABLE);
+    failures += SQLITE4FYK_ExecuteSQL(db, c.createDesc.c_str(), 0);
+    morvex::trace("\n -> Exécution du Create Table %s", SQLITE4FYK_FILEDESCCOLUMN_TABLE);
+    failures += SQLITE4FYK_ExecuteSQL(db, c.createColumns.c_str(), 0);
+    // Binds `values` in order (texts: the columns' int affinity stores numbers as integers).
+    auto run = [&](const std::string& sql, const std::vector<std::string>& values) {
+        Statement stmt(db, sql);
+        if (stmt.get() == nullptr) return 1;
+        for (size_t i = 0; i < values.size(); ++i)
+            BindText(stmt.get(), static_cast<int>(i) + 1, values[i].c_str());
+        return StepOnce(db, stmt.get(), sql);
+    };
+    // The catalogue of the other descriptions loaded into the database stays; the rows of this
+    // one, and of any other that described the table it replaces, go.
+    const std::vector<std::string> key = {desc->FileDescUID, desc->TableName};
+    failures += run(c.deleteColumns, key);
+    failures += run(c.deleteDesc, key);
+    morvex::trace("\nINSERT:[%s]\n", c.insertDesc.c_str());
+    failures += run(c.insertDesc, c.descRow);
+    morvex::trace("\n[SQLITE4FYK_SaveFileDescription] : %s", c.insertColumns.c_str());
+    for (const std::vector<std::string>& row : c.columnRows) failures += run(c.insertColumns, row);
     return failures.count > 0 ? 1 : 0;
 }
 

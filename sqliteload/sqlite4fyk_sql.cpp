@@ -67,20 +67,22 @@ std::string columnList(const LDCG* columns) {
 }  // namespace
 
 std::string SQLITE4FYK_CreateTableSQL(const FileDesc* desc, int rowNumberFlag, bool keys,
-                                      bool primaryKey) {
+                                      bool primaryKey, const SQLITE4FYK_TABLESQL* target) {
     if (desc == nullptr) return "";
-    const std::string table = SQLITE4FYK_QuoteName(desc->TableName);
+    const std::string table =
+        target != nullptr ? target->table : SQLITE4FYK_QuoteName(desc->TableName);
+    auto typeOf = target != nullptr ? target->columnType : GenerateSQLITEType;
     std::string sql = "CREATE TABLE " + table + " (";
     bool first = true;
     if (rowNumberFlag) {
-        sql += "FileRowID int";
+        sql += std::string("FileRowID ") + (target != nullptr ? target->rowNumberType : "int");
         first = false;
     }
     for (LDCG_ELT* e = desc->columns != nullptr ? desc->columns->first : nullptr; e; e = e->next) {
         const auto* column = static_cast<const ColumnDesc*>(e->lParam1);
         if (!first) sql += ",\n";
         first = false;
-        sql += SQLITE4FYK_QuoteName(column->code) + " " + GenerateSQLITEType(&column->typeCible);
+        sql += SQLITE4FYK_QuoteName(column->code) + " " + typeOf(&column->typeCible);
         if (keys && column->FieldCannotBeNull) sql += " NOT NULL";
     }
     const std::string key = columnList(desc->primaryKey.columns);

@@ -7,7 +7,7 @@ PACKAGES=(
   # build
   build-essential g++ cmake ninja-build pkg-config
   # libraries
-  libssl-dev libcli11-dev nlohmann-json3-dev unixodbc-dev libsqlite3-dev libpugixml-dev
+  libssl-dev libcli11-dev nlohmann-json3-dev unixodbc-dev libsqlite3-dev libpugixml-dev libpq-dev
   qt6-base-dev qt6-base-dev-tools libgl-dev libcurl4-openssl-dev
   # Qt's own French texts for the standard dialogs of the desktop programs
   qt6-translations-l10n
