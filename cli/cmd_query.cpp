@@ -14,6 +14,8 @@
 #include "cli/commands.h"
 #include "foundation/csvexport.h"
 #include "foundation/owned.h"
+#include "pgload/pgload.h"
+#include "pgload/pgquery.h"
 #include "sqliteload/sqlite3dll.h"
 #include "sqlquery/sqlquery.h"
 
@@ -134,7 +136,8 @@ std::string readStandardInput() {
 }
 
 int commandQuery(const QueryOptions& o) {
-    if (o.database != ":memory:" && !isRegularFile(o.database)) {
+    const bool postgresql = PGLOAD_IsConnection(o.database);
+    if (!postgresql && o.database != ":memory:" && !isRegularFile(o.database)) {
         cliError("La base '" + o.database + "' n'existe pas ou n'est pas un fichier.");
         return CLI_FAILURE;
     }
@@ -143,8 +146,9 @@ int commandQuery(const QueryOptions& o) {
         cliError("Aucune requête à exécuter.");
         return CLI_USAGE;
     }
-    morvex::Owned<void, SQLITE3_LibererDLL> library(SQLITE3_LoadDLL(nullptr));
-    if (!library) return CLI_FAILURE;  // the binding has told why on standard error
+    morvex::Owned<void, SQLITE3_LibererDLL> library(postgresql ? nullptr
+                                                               : SQLITE3_LoadDLL(nullptr));
+    if (!postgresql && !library) return CLI_FAILURE;  // the binding has told why
 
     std::unique_ptr<FILE, int (*)(FILE*)> csv(nullptr, &fclose);
     if (!o.csv.empty()) {
@@ -156,9 +160,20 @@ int commandQuery(const QueryOptions& o) {
     }
     QuerySink sink(csv.get(), o.null);
     SQLQUERY_RUN run;
+    PGQUERY_RUN pgRun;
     int failed = 0;
-    runInterruptible([&] { failed = SQLQUERY_Execute(&run, o.database.c_str(), sql.c_str(), &sink); },
-                     [&run] { SQLQUERY_Interrupt(&run); });
+    if (postgresql) {
+        runInterruptible(
+            [&] { failed = PGQUERY_Execute(&pgRun, o.database.c_str(), sql.c_str(), &sink); },
+            [&pgRun] { PGQUERY_Interrupt(&pgRun); });
+        run.rows = pgRun.rows;
+        run.error = pgRun.error;
+        run.interrupted = pgRun.interrupted;
+    } else {
+        runInterruptible(
+            [&] { failed = SQLQUERY_Execute(&run, o.database.c_str(), sql.c_str(), &sink); },
+            [&run] { SQLQUERY_Interrupt(&run); });
+    }
     bool written = sink.finish();
     if (csv) written = fclose(csv.release()) == 0 && written;
     if (!written) {
@@ -183,8 +198,13 @@ int commandQuery(const QueryOptions& o) {
 void addQueryCommand(CLI::App& app, CliCommands& commands) {
     auto o = std::make_shared<QueryOptions>();
     CLI::App* sub = app.add_subcommand(
-        "query", "Exécute des requêtes SQL sur une base SQLite (historisées dans FylatekHistory)");
-    sub->add_option("base", o->database, "Base SQLite (fichier existant, ou :memory:)")->required();
+        "query",
+        "Exécute des requêtes SQL sur une base SQLite (historisées dans FylatekHistory) ou "
+        "PostgreSQL");
+    sub->add_option("base", o->database,
+                    "Base SQLite (fichier existant, ou :memory:), ou connexion PostgreSQL "
+                    "(postgresql://… ou \"host=… dbname=…\")")
+        ->required();
     sub->add_option("sql", o->sql, "Requêtes (par défaut : lues sur l'entrée standard)");
     sub->add_option("--csv", o->csv,
                     "Exporte les lignes dans ce fichier (\";\" après chaque valeur, en-tête)");

@@ -362,6 +362,46 @@ std::string PGLOAD_QuoteName(const char* name) {
     return SQLITE4FYK_QuoteName(name);
 }
 
+PGconn* PGLOAD_Connect(const char* conninfo, std::string* error) {
+    std::string ignored;
+    std::string& e = error != nullptr ? *error : ignored;
+    // The connection string's own words, then what a connection needs unless it says otherwise.
+    char* parseError = nullptr;
+    PQconninfoOption* given = PQconninfoParse(conninfo, &parseError);
+    if (given == nullptr) {
+        e = "chaîne de connexion illisible : " + trimmed(parseError);
+        if (parseError != nullptr) PQfreemem(parseError);
+        return nullptr;
+    }
+    bool timeoutGiven = false;
+    for (PQconninfoOption* p = given; p->keyword != nullptr; ++p)
+        if (strcmp(p->keyword, "connect_timeout") == 0 && p->val != nullptr && p->val[0] != '\0')
+            timeoutGiven = true;
+    PQconninfoFree(given);
+    std::vector<const char*> keys = {"dbname", "client_encoding", "fallback_application_name"};
+    std::vector<const char*> values = {conninfo, "UTF8", "morvex-fylatek"};
+    if (!timeoutGiven) {
+        keys.push_back("connect_timeout");
+        values.push_back(PGLOAD_CONNECT_TIMEOUT);
+    }
+    keys.push_back(nullptr);
+    values.push_back(nullptr);
+    PGconn* conn = PQconnectdbParams(keys.data(), values.data(), 1);
+    if (conn == nullptr) {
+        e = "mémoire insuffisante";
+        return nullptr;
+    }
+    if (PQstatus(conn) != CONNECTION_OK) {
+        e = trimmed(PQerrorMessage(conn));
+        PQfinish(conn);
+        return nullptr;
+    }
+    // The server's notices ("schema ... already exists, skipping") go to the trace, not to the
+    // terminal.
+    PQsetNoticeProcessor(conn, traceNotice, nullptr);
+    return conn;
+}
+
 int PGLOAD_LoadDataInDatabase(TASK* task, FileDesc* desc, const char* conninfo, int batchSize,
                               int rowNumberFlag, SQLITE4FYK_LOADSTATS* stats,
                               const PGLOAD_OPTIONS* options) {
@@ -386,40 +426,15 @@ int PGLOAD_LoadDataInDatabase(TASK* task, FileDesc* desc, const char* conninfo, 
     const std::string names = SQLITE4FYK_ColumnNameProblem(desc, rowNumberFlag);
     if (!names.empty()) return failLoad(task, tableNotCreated, names, st);
 
-    // The connection string's own words, then what the load needs unless it says otherwise.
-    char* parseError = nullptr;
-    PQconninfoOption* given = PQconninfoParse(conninfo, &parseError);
-    if (given == nullptr) {
-        const std::string cause = trimmed(parseError);
-        if (parseError != nullptr) PQfreemem(parseError);
-        return failLoad(task, "Echec de la connexion à PostgreSQL : chaîne de connexion illisible.",
-                        cause, st);
-    }
-    bool timeoutGiven = false;
-    for (PQconninfoOption* p = given; p->keyword != nullptr; ++p)
-        if (strcmp(p->keyword, "connect_timeout") == 0 && p->val != nullptr && p->val[0] != '\0')
-            timeoutGiven = true;
-    PQconninfoFree(given);
-    std::vector<const char*> keys = {"dbname", "client_encoding", "fallback_application_name"};
-    std::vector<const char*> values = {conninfo, "UTF8", "morvex-fylatek"};
-    if (!timeoutGiven) {
-        keys.push_back("connect_timeout");
-        values.push_back(PGLOAD_CONNECT_TIMEOUT);
-    }
-    keys.push_back(nullptr);
-    values.push_back(nullptr);
     morvex::uiPort().statusText("Connexion à PostgreSQL...");
     TASK_Report(task, TASK_EVENT_PROGRESS, 0, 0, "Connexion à PostgreSQL...");
-    Connection conn(PQconnectdbParams(keys.data(), values.data(), 1));
-    if (!conn || PQstatus(conn.get()) != CONNECTION_OK) {
+    std::string connectError;
+    Connection conn(PGLOAD_Connect(conninfo, &connectError));
+    if (!conn)
         return failLoad(task,
                         Format("Echec de la connexion à la base PostgreSQL [%s].", where.c_str()),
-                        conn ? trimmed(PQerrorMessage(conn.get())) : "mémoire insuffisante", st);
-    }
+                        connectError, st);
     PGconn* c = conn.get();
-    // The server's notices ("schema ... already exists, skipping") go to the trace, not to the
-    // terminal.
-    PQsetNoticeProcessor(c, traceNotice, nullptr);
     morvex::trace("\n[PGLOAD_LoadDataInDatabase] Connecté à [%s]", where.c_str());
     auto failed = [&](const std::string& message, const std::string& cause) {
         run(c, "ROLLBACK");

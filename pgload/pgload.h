@@ -16,6 +16,8 @@
 // connection belongs to the load and is closed before it returns.
 #pragma once
 
+#include <libpq-fe.h>
+
 #include <string>
 
 #include "filedesc/filedesc.h"
@@ -37,6 +39,10 @@ bool PGLOAD_IsConnection(const std::string& target);
 // What may be shown of the connection `conninfo`: its host, port, database and user, never its
 // password ("" when libpq cannot read it).
 std::string PGLOAD_DescribeConnection(const std::string& conninfo);
+// A connection to `conninfo` in UTF-8 (with a connection timeout unless the string gives one;
+// the server's notices go to the trace), owned by the caller (PQfinish); nullptr with libpq's
+// message in `error` (may be nullptr) when it cannot be made.
+PGconn* PGLOAD_Connect(const char* conninfo, std::string* error);
 // PostgreSQL type of a column, as the bundled PostgreSQL DDL template writes it (integer or
 // bigint past 9 digits, numeric(p, s), date, timestamp, char(n), varchar(n), boolean, text).
 std::string PGLOAD_ColumnType(const TypeCible* t);

@@ -149,6 +149,12 @@ tail -n 2 lite.out | head -n 1 | sed 's/^/summary sqlite: /'
 echo "catalogue: $(Q "SELECT tablename FROM essai.fylatekfiledesc")"
 echo "types: $(Q "SELECT string_agg(format_type(atttypid, atttypmod), ',' ORDER BY attnum) FROM pg_attribute WHERE attrelid = 'essai.debian'::regclass AND attnum > 0")"
 
+echo "== query"
+$CLI query "$C" "SELECT version, codename FROM essai.debian WHERE codename IN ('Hamm', 'Bookworm') ORDER BY 1; SELECT NULL::int AS vide" > q.out 2> q.err
+echo "status: $?"
+tr '\n' '/' < q.out | sed 's/^/table: /'; echo
+$CLI query "$C" "SELECT * FROM absente" > q.out 2> q.err; echo "missing table: $? $(head -n 1 q.err)"
+
 echo "== modes"
 for mode in default replace create append upsert; do
   for state in missing loaded foreign; do
@@ -231,6 +237,17 @@ echo "schemas: $(Q "SELECT count(*) FROM pg_namespace WHERE nspname = 'x'")"
         for (size_t c = 0; c < lite[r].size(); ++c)
             EXPECT_EQ(normalised(lite[r][c]), normalised(pg[r][c])) << "row " << r << " col " << c;
     }
+
+    const auto q = section(text, "query");
+    EXPECT_EQ(q.at("status"), "0") << text;
+    EXPECT_EQ(q.at("table"),
+              "version | codename/--------+---------/2.0     | Hamm/12.0    | Bookworm/"
+              "/vide/----/NULL//3 ligne(s)/");
+    EXPECT_EQ(q.at("missing table").rfind("1 (e) La requête a échoué : relation "
+                                          "\"absente\" does not exist",
+                                          0),
+              0u)
+        << q.at("missing table");
 
     const auto modes = section(text, "modes");
     const std::map<std::string, std::string> expected = {
