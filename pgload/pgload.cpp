@@ -305,6 +305,16 @@ struct RowLoad {
 
 }  // namespace
 
+std::string PGLOAD_ConnectionWord(const std::string& value) {
+    if (!value.empty() && value.find_first_of(" \t\n\r'\\") == std::string::npos) return value;
+    std::string out = "'";
+    for (char c : value) {
+        if (c == '\'' || c == '\\') out += '\\';
+        out += c;
+    }
+    return out + "'";
+}
+
 bool PGLOAD_IsConnection(const std::string& target) {
     if (target.rfind("postgresql://", 0) == 0 || target.rfind("postgres://", 0) == 0) return true;
     // libpq's words: keyword=value; a file path may hold '=' but not after a keyword alone.
@@ -328,7 +338,7 @@ std::string PGLOAD_DescribeConnection(const std::string& conninfo) {
         const std::string k = o->keyword;
         if (k == "host" || k == "hostaddr" || k == "port" || k == "dbname" || k == "user" ||
             k == "service")
-            out += (out.empty() ? "" : " ") + k + "=" + o->val;
+            out += (out.empty() ? "" : " ") + k + "=" + PGLOAD_ConnectionWord(o->val);
     }
     PQconninfoFree(options);
     return out;
@@ -655,29 +665,6 @@ int PGLOAD_LoadDataInDatabase(TASK* task, FileDesc* desc, const char* conninfo, 
                                desc->ExampleFilePath ? desc->ExampleFilePath : ""),
                         readCause, st);
     }
-    if (st.rowsRejected > 0 || st.valuesNotTyped > 0 || st.rowsSetAside > 0) {
-        const std::string warning = Format(
-            "%i lignes rejetées par la base, %i lignes écartées, %i valeurs conservées telles "
-            "quelles car non conformes à leur type.",
-            st.rowsRejected, st.rowsSetAside, st.valuesNotTyped);
-        morvex::trace("\n[PGLOAD_LoadDataInDatabase] %s", warning.c_str());
-        TASK_Report(task, TASK_EVENT_PROGRESS, 100, 100, warning.c_str());
-    }
-    if (interrupted) {
-        st.status = SQLITE4FYK_LOAD_INTERRUPTED;
-        const std::string message = Format(
-            "Chargement interrompu après %i lignes lues : aucune ligne enregistrée, la base est "
-            "restée telle qu'elle était.",
-            st.rows);
-        morvex::uiPort().statusText(message);
-        TASK_Report(task, TASK_EVENT_INTERRUPTED, 100, 100, message.c_str());
-        return 1;
-    }
-    st.status = SQLITE4FYK_LOAD_DONE;
-    const double perSecond = st.seconds > 0 ? st.rowsStored / st.seconds : 0.0;
-    const std::string message = Format("%i lignes chargées en %.12g s (%g lignes / s).",
-                                       st.rowsStored, st.seconds, perSecond);
-    TASK_Report(task, TASK_EVENT_FINISHED, 100, 100, message.c_str());
-    morvex::uiPort().statusText(message);
-    return 0;
+    st.status = interrupted ? SQLITE4FYK_LOAD_INTERRUPTED : SQLITE4FYK_LOAD_DONE;
+    return ReportEnd(task, st, "PGLOAD_LoadDataInDatabase");
 }

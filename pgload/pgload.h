@@ -43,6 +43,9 @@ std::string PGLOAD_DescribeConnection(const std::string& conninfo);
 // the server's notices go to the trace), owned by the caller (PQfinish); nullptr with libpq's
 // message in `error` (may be nullptr) when it cannot be made.
 PGconn* PGLOAD_Connect(const char* conninfo, std::string* error);
+// `value` as libpq reads it back in a connection string ("key=" + this): as it is when it holds
+// no blank, quote or backslash, else in single quotes with its quotes and backslashes escaped.
+std::string PGLOAD_ConnectionWord(const std::string& value);
 // PostgreSQL type of a column, as the bundled PostgreSQL DDL template writes it (integer or
 // bigint past 9 digits, numeric(p, s), date, timestamp, char(n), varchar(n), boolean, text).
 std::string PGLOAD_ColumnType(const TypeCible* t);

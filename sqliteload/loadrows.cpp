@@ -132,4 +132,30 @@ void ReportProgress(TASK* task, int stored, double readBytes, double fileSize) {
     TASK_Report(task, TASK_EVENT_PROGRESS, 100, static_cast<int>(percent), message.c_str());
 }
 
+int ReportEnd(TASK* task, const SQLITE4FYK_LOADSTATS& st, const char* tag) {
+    if (st.rowsRejected > 0 || st.valuesNotTyped > 0 || st.rowsSetAside > 0) {
+        const std::string warning = morvex::Format(
+            "%i lignes rejetées par la base, %i lignes écartées, %i valeurs conservées telles "
+            "quelles car non conformes à leur type.",
+            st.rowsRejected, st.rowsSetAside, st.valuesNotTyped);
+        morvex::trace("\n[%s] %s", tag, warning.c_str());
+        TASK_Report(task, TASK_EVENT_PROGRESS, 100, 100, warning.c_str());
+    }
+    if (st.status == SQLITE4FYK_LOAD_INTERRUPTED) {
+        const std::string message = morvex::Format(
+            "Chargement interrompu après %i lignes lues : aucune ligne enregistrée, la base est "
+            "restée telle qu'elle était.",
+            st.rows);
+        morvex::uiPort().statusText(message);
+        TASK_Report(task, TASK_EVENT_INTERRUPTED, 100, 100, message.c_str());
+        return 1;
+    }
+    const double perSecond = st.seconds > 0 ? st.rowsStored / st.seconds : 0.0;
+    const std::string message = morvex::Format("%i lignes chargées en %.12g s (%g lignes / s).",
+                                               st.rowsStored, st.seconds, perSecond);
+    TASK_Report(task, TASK_EVENT_FINISHED, 100, 100, message.c_str());
+    morvex::uiPort().statusText(message);
+    return 0;
+}
+
 }  // namespace loadrows

@@ -160,4 +160,10 @@ bool TooManyRejects(SQLITE4FYK_LOADSTATS& st, const SQLITE4FYK_LOADOPTIONS& opt,
 // and the task, `stored` rows so far, `readBytes` of `fileSize` read.
 void ReportProgress(TASK* task, int stored, double readBytes, double fileSize);
 
+// How a load that did not fail ended, told on the status bar and through the task: first, when
+// rows were refused or set aside or values kept as text, how many; then the interruption
+// (nothing stored) or the finish ("N lignes chargées en S s (R lignes / s)."). `tag` names the
+// load in the trace. 1 when it was interrupted, else 0.
+int ReportEnd(TASK* task, const SQLITE4FYK_LOADSTATS& st, const char* tag);
+
 }  // namespace loadrows

@@ -563,7 +563,6 @@ int SQLITE4FYK_LoadDataInDatabase(TASK* task, FileDesc* desc, const char* path, 
         st.rowsStored = 0;
     }
     st.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-    const int rows = st.rowsStored;
     if (st.status == SQLITE4FYK_LOAD_FAILED) {
         // The reading's own cause, when it is not the database's (LoadRows keeps it here).
         const std::string readCause = st.failure;
@@ -583,29 +582,7 @@ int SQLITE4FYK_LoadDataInDatabase(TASK* task, FileDesc* desc, const char* path, 
                                desc->ExampleFilePath ? desc->ExampleFilePath : ""),
                         readCause, &st);
     }
-    if (st.rowsRejected > 0 || st.valuesNotTyped > 0 || st.rowsSetAside > 0) {
-        const std::string warning = Format(
-            "%i lignes rejetées par la base, %i lignes écartées, %i valeurs conservées telles "
-            "quelles car non conformes à leur type.",
-            st.rowsRejected, st.rowsSetAside, st.valuesNotTyped);
-        morvex::trace("\n[SQLITE4FYK_LoadDataInDatabase] %s", warning.c_str());
-        TASK_Report(task, TASK_EVENT_PROGRESS, 100, 100, warning.c_str());
-    }
-    if (st.status == SQLITE4FYK_LOAD_INTERRUPTED) {
-        const std::string message = Format(
-            "Chargement interrompu après %i lignes lues : aucune ligne enregistrée, la base est "
-            "restée telle qu'elle était.",
-            st.rows);
-        morvex::uiPort().statusText(message);
-        TASK_Report(task, TASK_EVENT_INTERRUPTED, 100, 100, message.c_str());
-        gsqlite3.sqlite3_close(db);
-        return 1;
-    }
-    const double perSecond = st.seconds > 0 ? rows / st.seconds : 0.0;
-    const std::string message =
-        Format("%i lignes chargées en %.12g s (%g lignes / s).", rows, st.seconds, perSecond);
-    TASK_Report(task, TASK_EVENT_FINISHED, 100, 100, message.c_str());
-    morvex::uiPort().statusText(message);
+    const int ended = ReportEnd(task, st, "SQLITE4FYK_LoadDataInDatabase");
     gsqlite3.sqlite3_close(db);
-    return 0;
+    return ended;
 }
