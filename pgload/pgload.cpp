@@ -28,8 +28,8 @@ using namespace loadrows;
 namespace {
 
 // A COPY chunk is sent once it holds this many rows or bytes.
-constexpr size_t PGLOAD_CHUNK_ROWS = 8192;
-constexpr size_t PGLOAD_CHUNK_BYTES = 4u << 20;
+constexpr size_t PGLOAD_CHUNK_ROWS = 32768;
+constexpr size_t PGLOAD_CHUNK_BYTES = 8u << 20;
 // Seconds a connection waits for the server when the connection string says nothing.
 constexpr const char* PGLOAD_CONNECT_TIMEOUT = "15";
 
@@ -213,16 +213,23 @@ struct RowLoad {
     size_t offered = 0;
     std::string fatal;     // the server's message that stops the load
 
-    // Sends `length` bytes of COPY lines; "" when stored, else the server's message with
-    // `rowsRefused` telling whether the rows caused it.
-    std::string send(const char* data, size_t length, bool* rowsRefused) {
-        *rowsRefused = false;
+    bool copying = false;  // a COPY of the chunk is open, its lines sent up to `sent`
+    size_t sent = 0;
+    std::string streamFailure;  // why the COPY of the chunk could not be opened
+
+    // Opens the COPY; "" or the server's message.
+    std::string startCopy() {
         Result r(PQexec(conn, copy.c_str()));
         if (!r || PQresultStatus(r.get()) != PGRES_COPY_IN) return messageOf(r.get(), conn);
-        r.reset();
-        if (PQputCopyData(conn, data, static_cast<int>(length)) != 1 ||
-            PQputCopyEnd(conn, nullptr) != 1)
-            return trimmed(PQerrorMessage(conn));
+        copying = true;
+        return "";
+    }
+    // Ends the open COPY (and moves an upsert's rows); "" when stored, else the server's
+    // message with `rowsRefused` telling whether the rows caused it.
+    std::string endCopy(bool* rowsRefused) {
+        *rowsRefused = false;
+        copying = false;
+        if (PQputCopyEnd(conn, nullptr) != 1) return trimmed(PQerrorMessage(conn));
         std::string message;
         while (PGresult* raw = PQgetResult(conn)) {
             Result each(raw);
@@ -242,6 +249,36 @@ struct RowLoad {
         }
         return message;
     }
+    // Gives up an open COPY (a stop, a failure elsewhere): the server discards its rows.
+    void abort() {
+        if (!copying) return;
+        copying = false;
+        PQputCopyEnd(conn, "chargement interrompu");
+        while (PGresult* raw = PQgetResult(conn)) PQclear(raw);
+    }
+    // Sends `length` bytes of COPY lines in a COPY of their own.
+    std::string send(const char* data, size_t length, bool* rowsRefused) {
+        *rowsRefused = false;
+        std::string m = startCopy();
+        if (!m.empty()) return m;
+        if (PQputCopyData(conn, data, static_cast<int>(length)) != 1) {
+            copying = false;
+            return trimmed(PQerrorMessage(conn));
+        }
+        return endCopy(rowsRefused);
+    }
+    // Sends the chunk's lines not sent yet, so that the server reads them while the next ones
+    // are made; the COPY stays open until the chunk is flushed.
+    void stream() {
+        if (offered == 0 || !streamFailure.empty() || sent == text.size()) return;
+        if (!copying) {
+            streamFailure = startCopy();
+            if (!streamFailure.empty()) return;
+        }
+        if (PQputCopyData(conn, text.data() + sent, static_cast<int>(text.size() - sent)) != 1)
+            streamFailure = trimmed(PQerrorMessage(conn));
+        sent = text.size();
+    }
 
     // Stores the chunk's offered rows, all at once under a savepoint, else one by one to find
     // those the server refuses; then counts and writes the rejects in the file's order. False
@@ -251,7 +288,9 @@ struct RowLoad {
         bool ok = true;
         if (offered > 0) {
             bool rowsRefused = false;
-            std::string m = send(text.data(), text.size(), &rowsRefused);
+            stream();
+            if (!streamFailure.empty()) return fail(streamFailure);
+            std::string m = endCopy(&rowsRefused);
             if (m.empty()) {
                 m = run(conn, "RELEASE SAVEPOINT fylatek_chunk; SAVEPOINT fylatek_chunk");
                 if (!m.empty()) return fail(m);
@@ -293,6 +332,7 @@ struct RowLoad {
         rows.clear();
         text.clear();
         offered = 0;
+        sent = 0;
         return ok;
     }
 
@@ -556,7 +596,7 @@ int PGLOAD_LoadDataInDatabase(TASK* task, FileDesc* desc, const char* conninfo, 
             return failed("Echec du chargement : le fichier des rejets ne peut être écrit.",
                           opt.rejectsPath);
     }
-    RowLoad load{c, task, opt, st, rejects.get(), "", "", "", {}, 0, ""};
+    RowLoad load{c, task, opt, st, rejects.get(), "", "", "", {}, 0, "", false, 0, ""};
     load.copy = "COPY " + table + " (" + columnNames + ") FROM STDIN";
     if (opt.mode == LOADMODE_UPSERT) {
         // COPY cannot replace a row: the rows go through a staging table of the same columns.
@@ -622,6 +662,7 @@ int PGLOAD_LoadDataInDatabase(TASK* task, FileDesc* desc, const char* conninfo, 
                 break;
             }
         }
+        if (!fatal && !interrupted) load.stream();
         queue.recycle(std::move(batch));
     }
     if (!fatal && !interrupted && !load.flush()) fatal = true;
@@ -642,6 +683,7 @@ int PGLOAD_LoadDataInDatabase(TASK* task, FileDesc* desc, const char* conninfo, 
         }
     }
     if (fatal || interrupted) {
+        load.abort();
         run(c, "ROLLBACK");
         st.rowsStored = 0;
     }
