@@ -34,7 +34,7 @@ fi
 DATA="$OUT/delimited_${ROWS}.txt"
 export MORVEX_CONFIG_DIR="$OUT/config"
 mkdir -p "$MORVEX_CONFIG_DIR"
-M="$CLI --log /dev/null"
+M="$CLI --log $OUT/pg_load.log"
 C="dbname=$PGDATABASE"
 Q() { psql -X -q -At -v ON_ERROR_STOP=1 -c "$1"; }
 

@@ -13,6 +13,8 @@ PACKAGES=(
   qt6-translations-l10n
   # tests
   googletest libgtest-dev libgmock-dev python3 python3-dateutil libsqliteodbc odbcinst sqlite3
+  # Debian's release table, real data of the PostgreSQL load test
+  distro-info-data
   # tests against a real PostgreSQL server (pg_virtualenv) and its ODBC driver
   postgresql postgresql-common odbc-postgresql
   # benchmark inputs
