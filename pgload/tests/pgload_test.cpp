@@ -200,6 +200,16 @@ Q "SELECT pg_terminate_backend(pid) FROM pg_stat_activity WHERE application_name
 wait $pid; echo "dropped: $?"
 echo "dropped message: $(head -n 1 drop.err)"
 echo "after drop: $(Q "SELECT count(*) FROM garde.\"CLIENTS\"") $(Q "SELECT count(*) FROM garde.\"AUTRE\"")"
+# Ctrl-C in the middle of the rows: the open COPY is given up and the load rolled back.
+$CLI load clients.fyk "$C" --schema garde --data big.csv --mode replace > stop.out 2> stop.err &
+pid=$!
+for i in $(seq 1 300); do
+  [ "$(Q "SELECT count(*) FROM pg_stat_activity WHERE query LIKE 'COPY%'")" != 0 ] && break
+  sleep 0.1
+done
+kill -INT $pid; wait $pid; echo "stopped: $?"
+echo "stopped message: $(grep -o 'Chargement interrompu après [0-9]* lignes lues' stop.err stop.out | head -n 1 | sed 's/[0-9][0-9]*/N/')"
+echo "after stop: $(Q "SELECT count(*) FROM garde.\"CLIENTS\"") $(Q "SELECT count(*) FROM pg_stat_activity WHERE application_name = 'morvex-fylatek'")"
 
 echo "== connections"
 for target in "host=$PGHOST port=$PGPORT user=$PGUSER dbname=$PGDATABASE password=Secret-Wrong" \
@@ -300,6 +310,11 @@ echo "schemas: $(Q "SELECT count(*) FROM pg_namespace WHERE nspname = 'x'")"
               0u)
         << kill.at("dropped message");
     EXPECT_EQ(kill.at("after drop"), "6 6");
+    EXPECT_EQ(kill.at("stopped"), "1");
+    EXPECT_NE(kill.at("stopped message").find("Chargement interrompu après N lignes lues"),
+              std::string::npos)
+        << text;
+    EXPECT_EQ(kill.at("after stop"), "6 0");
 
     auto connections = section(text, "connections");
     for (const char* target : {"host=localhost", "host=nosuchhost.invalid", "dbname=nosuchdb"}) {
