@@ -197,6 +197,7 @@ struct ChunkRow {
     size_t length = 0;
     std::string rejectColumn, rejectReason;  // a row set aside, or the server's refusal
     bool refused = false;    // refused by the server
+    LoadRow setAside{};      // a row set aside by the reading: its reason
 };
 
 // The state of one load's rows.
@@ -321,7 +322,10 @@ struct RowLoad {
         }
         for (const ChunkRow& row : rows) {
             if (row.offered && !row.refused) continue;
-            if (row.refused) ++st.rowsRejected;
+            if (row.refused)
+                ++st.rowsRejected;
+            else
+                CountSetAside(st, row.setAside);
             if (rejects != nullptr)
                 DATAFILE_AddReject(rejects, row.line, row.rejectColumn, row.rejectReason);
             if (TooManyRejects(st, opt, row.line)) {
@@ -629,7 +633,9 @@ int PGLOAD_LoadDataInDatabase(TASK* task, FileDesc* desc, const char* conninfo, 
             ChunkRow chunkRow;
             chunkRow.line = row.line;
             if (row.reason != LOAD_ROW_STORED) {
-                CountSetAside(st, row);
+                // Counted when the chunk is flushed, in the file's order with the rows the
+                // server refuses, so that the limit of rows set aside names the same line.
+                chunkRow.setAside = row;
                 chunkRow.rejectColumn = batch->text(row.rejectColumn);
                 chunkRow.rejectReason = batch->text(row.rejectReason);
             } else {

@@ -142,6 +142,9 @@ $CLI load debian.fyk strict.db --rejects lite-rejets.csv > /dev/null 2>&1; echo 
 $CLI load debian.fyk "$C" --schema strict --rejects pg-rejets.csv > /dev/null 2>&1; echo "strict pg: $?"
 cmp -s lite-rejets.csv pg-rejets.csv && echo "rejects: identical"
 echo "rejects lines: $(wc -l < pg-rejets.csv)"
+$CLI load debian.fyk "$C" --schema limite --max-rejects 3 > /dev/null 2> limite.err; echo "past the limit: $? $(head -n 1 limite.err)"
+$CLI load debian.fyk limite.db --max-rejects 3 > /dev/null 2> limite.err; echo "past the limit sqlite: $? $(head -n 1 limite.err)"
+echo "limit schema: $(Q "SELECT count(*) FROM pg_namespace WHERE nspname = 'limite'")"
 sqlite3 -csv lite.db "SELECT * FROM debian ORDER BY FileRowID" > lite.csv
 psql -X -q --csv -t -c "SELECT * FROM essai.debian ORDER BY 1" > pg.csv
 tail -n 2 pg.out | head -n 1 | sed 's/^/summary pg: /'
@@ -233,6 +236,11 @@ echo "schemas: $(Q "SELECT count(*) FROM pg_namespace WHERE nspname = 'x'")"
     EXPECT_EQ(values.at("strict sqlite"), "0");
     EXPECT_EQ(values.at("strict pg"), "0");
     EXPECT_NE(values.at("rejects lines"), "1");
+    EXPECT_EQ(values.at("past the limit"),
+              "1 (!) Echec du chargement : plus de 3 ligne(s) écartée(s) ou rejetée(s), la "
+              "dernière à la ligne 5 ; aucune ligne n'a été enregistrée.");
+    EXPECT_EQ(values.at("past the limit sqlite"), values.at("past the limit"));
+    EXPECT_EQ(values.at("limit schema"), "0");
     EXPECT_EQ(values.count("rejects"), 1u) << readFile(d + "/lite-rejets.csv") << "\n"
                                            << readFile(d + "/pg-rejets.csv");
     EXPECT_EQ(values.at("summary pg"), values.at("summary sqlite"));
