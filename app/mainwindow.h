@@ -78,6 +78,7 @@ enum MainCommand {
     ITM_HELP_DEBUGSAVEBINARY = 1078,
     ITM_HELP_SHOWLOG = 1079,
     ITM_HELP_ABOUT = 1080,
+    ITM_DATA_POSTGRESQL = 1081,
 };
 
 // The home page of the program (help download, latest version, web site entry).

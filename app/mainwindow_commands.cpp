@@ -44,6 +44,7 @@
 #include "app/mssqlparamswindow.h"
 #include "app/optionsdialog.h"
 #include "app/panelseparator.h"
+#include "app/pgloaddialog.h"
 #include "app/pkindexeswindow.h"
 #include "app/previewsplitter.h"
 #include "app/qtuiport.h"
@@ -127,6 +128,7 @@ void MainWindow::createActions() {
         {ITM_DATA_STATS, "Statistiques du fichier de données", nullptr, {}},
         {ITM_DATA_SQLITE, "Envoyer les données dans une base SQLite", "Envoyer vers SQLite", {}},
         {ITM_DATA_SQLITEMEMORY, "Envoyer les données dans une base SQLite In Memory", nullptr, {}},
+        {ITM_DATA_POSTGRESQL, "Envoyer les données dans PostgreSQL", nullptr, {}},
         {ITM_DATA_QUERY, "Requêter sur une base de données SQLite", "Requêteur SQLite", {}},
         {ITM_DATA_MSSQL,
          "Créer un script SQL pour l'envoi des données vers SQLServer",
@@ -202,7 +204,7 @@ void MainWindow::createMenus() {
     add(menuBar()->addMenu("&Affichage"), {ITM_VIEW_RESULT, ITM_VIEW_HELP});
     add(menuBar()->addMenu("&Données"),
         {ITM_DATA_EXAMPLE, ITM_DATA_SPLITVIEW, ITM_DATA_STATS, 0, ITM_DATA_SQLITE,
-         ITM_DATA_SQLITEMEMORY, ITM_DATA_QUERY, 0, ITM_DATA_MSSQL});
+         ITM_DATA_SQLITEMEMORY, ITM_DATA_POSTGRESQL, ITM_DATA_QUERY, 0, ITM_DATA_MSSQL});
     add(menuBar()->addMenu("&Outils"),
         {ITM_TOOLS_GENERATION, ITM_TOOLS_GENOPTIONS, 0, ITM_TOOLS_OPENGENDIR,
          ITM_TOOLS_OPENTEMPLATEDIR, ITM_TOOLS_OPENFORMATDIR, ITM_TOOLS_OPENTOOLSDIR, 0,
@@ -344,6 +346,9 @@ void MainWindow::runCommand(int command) {
             break;
         case ITM_DATA_SQLITEMEMORY:
             if (current) commandSendToSQLite(current, true);
+            break;
+        case ITM_DATA_POSTGRESQL:
+            if (current) sendDataToPostgresql(this, current);
             break;
         case ITM_DATA_QUERY:
             openQueryTool(std::string());

@@ -28,6 +28,7 @@
 #include "app/profilepanel.h"
 #include "app/mssqlparamswindow.h"
 #include "app/optionsdialog.h"
+#include "app/pgloaddialog.h"
 #include "app/pkindexeswindow.h"
 #include "app/progresswindow.h"
 #include "app/projectpropertiesdialog.h"
@@ -216,6 +217,10 @@ bool drawDictionaryImportAndSqlServer(const QString& directory, const QString& s
         ChargerParametres(&params, dataPath(std::string(DATADIR_EXAMPLES) + "/clients.prm").c_str());
         MssqlParamsWindow parameters(&params, desc);
         ok &= save(parameters, directory, "mssqlparams");
+    }
+    {
+        PgLoadDialog connection(nullptr, desc);
+        ok &= save(connection, directory, "pgload");
     }
     return ok;
 }

@@ -15,7 +15,8 @@
 int FYK_SendDataToSQLiteWithFilePrompt(void* window, FileDesc* desc,
                                        SQLITE4FYK_LOADSTATS* stats = nullptr);
 // Records `path` as the description's database and runs the load task "Chargement du fichier
-// de données" under the progress display of the UI port, with the batch size of the settings.
+// de données" under the progress display of the UI port, with the batch size of the settings,
+// the table replaced whatever made it (LOADMODE_REPLACE).
 // Fills `stats` when given (how the load ended, where every row went). 1 without a description
 // or path, or when the task list cannot be created; else 0.
 int FYK_SendDataToSQLite(void* window, FileDesc* desc, const char* path,

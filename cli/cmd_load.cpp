@@ -15,6 +15,7 @@
 #include "sqliteload/sqlite3dll.h"
 #include "sqliteload/sqlite4fyk.h"
 #include "foundation/owned.h"
+#include "pgload/pgload.h"
 
 namespace morvex {
 namespace {
@@ -23,12 +24,15 @@ namespace {
 // Options of `load`.
 struct LoadOptions {
     std::string desc;      // the .fyk description
-    std::string database;  // the SQLite database file, or ":memory:"
+    std::string database;  // the SQLite database file, ":memory:", or a PostgreSQL connection
     std::string data;      // the data file (empty: the description's example file)
     int batch = 0;         // rows between two progress reports (0: the setting)
     std::string table;     // table to create (empty: the description's)
     std::string rejects;   // CSV file of the rows set aside (empty: none)
     int maxRejects = -1;   // rows set aside past which the load fails (-1: no limit)
+    std::string mode;      // replace, create, append, upsert (empty: LOADMODE_DEFAULT)
+    bool keys = false;     // primary key, indexes and NOT NULL on the table created
+    std::string schema;    // PostgreSQL schema (empty: the description's, else public)
 };
 
 // Loads the data file of `o.desc` into `o.database`; prints the final report.
@@ -42,17 +46,19 @@ int commandLoad(const LoadOptions& o) {
     if (!desc) return CLI_FAILURE;
     std::string data = dataFileOf(*desc, o.data);
     if (!checkDataFile(data)) return CLI_FAILURE;
+    const bool postgresql = PGLOAD_IsConnection(o.database);
     morvex::UiError loadError;
     morvex::Owned<void, SQLITE3_LibererDLL> library(
-        SQLITE3_LoadDLL(nullptr, SQLITE3_DEFAULT_LIBRARY, &loadError));
-    if (!library) {
+        postgresql ? nullptr : SQLITE3_LoadDLL(nullptr, SQLITE3_DEFAULT_LIBRARY, &loadError));
+    if (!postgresql && !library) {
         morvex::showError(loadError);  // on standard error
         return CLI_FAILURE;
     }
 
-    // The description is changed in memory only: the .fyk file stays as it is.
+    // The description is changed in memory only: the .fyk file stays as it is. A connection
+    // string is never written into the catalogue (it may hold a password).
     FILEDESC_SetExampleFilePath(desc.get(), data.c_str());
-    FILEDESC_SetDatabaseFilePath(desc.get(), o.database.c_str());
+    if (!postgresql) FILEDESC_SetDatabaseFilePath(desc.get(), o.database.c_str());
     if (!o.table.empty()) snprintf(desc->TableName, sizeof desc->TableName, "%s", o.table.c_str());
     if (desc->TableName[0] == '\0') strcpy(desc->TableName, "datafile");
     const int batch = o.batch > 0                     ? o.batch
@@ -65,7 +71,13 @@ int commandLoad(const LoadOptions& o) {
     SQLITE4FYK_LOADOPTIONS options;
     options.rejectsPath = o.rejects;
     options.maxRejects = o.maxRejects;
-    const int ran = SQLITE4FYK_RunLoadTask(desc.get(), o.database.c_str(), batch, &st, &options);
+    options.mode = o.mode.empty() ? LOADMODE_DEFAULT : LOADMODE_Parse(o.mode);
+    options.keys = o.keys;
+    PGLOAD_OPTIONS pgOptions{options, o.schema};
+    const int ran = postgresql ? PGLOAD_RunLoadTask(desc.get(), o.database.c_str(), batch, &st,
+                                                    &pgOptions)
+                               : SQLITE4FYK_RunLoadTask(desc.get(), o.database.c_str(), batch,
+                                                        &st, &options);
     if (ran != 0) {
         cliError("Impossible de préparer le chargement.");
         return CLI_FAILURE;
@@ -86,10 +98,17 @@ int commandLoad(const LoadOptions& o) {
 void addLoadCommand(CLI::App& app, CliCommands& commands) {
     auto o = std::make_shared<LoadOptions>();
     CLI::App* sub = app.add_subcommand(
-        "load", "Charge le fichier de données dans une base SQLite (fichier ou :memory:)");
+        "load",
+        "Charge le fichier de données dans une base SQLite (fichier ou :memory:) ou PostgreSQL");
     sub->add_option("description", o->desc, "Fichier de description .fyk")->required();
-    sub->add_option("base", o->database, "Base SQLite à écrire (:memory: : base en mémoire)")
+    sub->add_option("base", o->database,
+                    "Base SQLite à écrire (:memory: : base en mémoire), ou connexion PostgreSQL "
+                    "(postgresql://… ou \"host=… dbname=…\" ; le mot de passe vient de "
+                    "~/.pgpass ou PGPASSWORD)")
         ->required();
+    sub->add_option("--schema", o->schema,
+                    "Schéma PostgreSQL de la table (par défaut : celui de la description, sinon "
+                    "public)");
     sub->add_option("--data", o->data, "Fichier de données (par défaut : le fichier exemple)");
     sub->add_option("--batch", o->batch,
                     "Lignes entre deux points d'avancement (par défaut : sqliteBatchSize)")
@@ -102,6 +121,15 @@ void addLoadCommand(CLI::App& app, CliCommands& commands) {
                     "Au-delà de N lignes écartées ou rejetées, le chargement s'arrête et est "
                     "annulé (statut 1) ; comme --rejects, écarte les lignes non conformes")
         ->check(CLI::NonNegativeNumber);
+    sub->add_option("--mode", o->mode,
+                    "Sort de la table : replace (supprimée puis recréée), create (refusée si elle "
+                    "existe), append (complétée : elle doit avoir les colonnes de la description), "
+                    "upsert (les lignes de même clé primaire remplacées) ; sans --mode, une table "
+                    "chargée depuis une description est remplacée et toute autre refusée")
+        ->check(CLI::IsMember({"replace", "create", "append", "upsert"}));
+    sub->add_flag("--keys", o->keys,
+                  "Crée la table avec la clé primaire, les index et les colonnes obligatoires "
+                  "(NOT NULL) de la description ; les lignes qui les enfreignent sont rejetées");
     commands.push_back({sub, [o] { return commandLoad(*o); }});
 }
 

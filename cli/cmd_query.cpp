@@ -14,6 +14,8 @@
 #include "cli/commands.h"
 #include "foundation/csvexport.h"
 #include "foundation/owned.h"
+#include "pgload/pgload.h"
+#include "pgload/pgquery.h"
 #include "sqliteload/sqlite3dll.h"
 #include "sqlquery/sqlquery.h"
 
@@ -134,7 +136,8 @@ std::string readStandardInput() {
 }
 
 int commandQuery(const QueryOptions& o) {
-    if (o.database != ":memory:" && !isRegularFile(o.database)) {
+    const bool postgresql = PGLOAD_IsConnection(o.database);
+    if (!postgresql && o.database != ":memory:" && !isRegularFile(o.database)) {
         cliError("La base '" + o.database + "' n'existe pas ou n'est pas un fichier.");
         return CLI_FAILURE;
     }
@@ -145,8 +148,8 @@ int commandQuery(const QueryOptions& o) {
     }
     morvex::UiError loadError;
     morvex::Owned<void, SQLITE3_LibererDLL> library(
-        SQLITE3_LoadDLL(nullptr, SQLITE3_DEFAULT_LIBRARY, &loadError));
-    if (!library) {
+        postgresql ? nullptr : SQLITE3_LoadDLL(nullptr, SQLITE3_DEFAULT_LIBRARY, &loadError));
+    if (!postgresql && !library) {
         morvex::showError(loadError);  // on standard error
         return CLI_FAILURE;
     }
@@ -161,9 +164,20 @@ int commandQuery(const QueryOptions& o) {
     }
     QuerySink sink(csv.get(), o.null);
     SQLQUERY_RUN run;
+    PGQUERY_RUN pgRun;
     int failed = 0;
-    runInterruptible([&] { failed = SQLQUERY_Execute(&run, o.database.c_str(), sql.c_str(), &sink); },
-                     [&run] { SQLQUERY_Interrupt(&run); });
+    if (postgresql) {
+        runInterruptible(
+            [&] { failed = PGQUERY_Execute(&pgRun, o.database.c_str(), sql.c_str(), &sink); },
+            [&pgRun] { PGQUERY_Interrupt(&pgRun); });
+        run.rows = pgRun.rows;
+        run.error = pgRun.error;
+        run.interrupted = pgRun.interrupted;
+    } else {
+        runInterruptible(
+            [&] { failed = SQLQUERY_Execute(&run, o.database.c_str(), sql.c_str(), &sink); },
+            [&run] { SQLQUERY_Interrupt(&run); });
+    }
     bool written = sink.finish();
     if (csv) written = fclose(csv.release()) == 0 && written;
     if (!written) {
@@ -188,8 +202,13 @@ int commandQuery(const QueryOptions& o) {
 void addQueryCommand(CLI::App& app, CliCommands& commands) {
     auto o = std::make_shared<QueryOptions>();
     CLI::App* sub = app.add_subcommand(
-        "query", "Exécute des requêtes SQL sur une base SQLite (historisées dans FylatekHistory)");
-    sub->add_option("base", o->database, "Base SQLite (fichier existant, ou :memory:)")->required();
+        "query",
+        "Exécute des requêtes SQL sur une base SQLite (historisées dans FylatekHistory) ou "
+        "PostgreSQL");
+    sub->add_option("base", o->database,
+                    "Base SQLite (fichier existant, ou :memory:), ou connexion PostgreSQL "
+                    "(postgresql://… ou \"host=… dbname=…\")")
+        ->required();
     sub->add_option("sql", o->sql, "Requêtes (par défaut : lues sur l'entrée standard)");
     sub->add_option("--csv", o->csv,
                     "Exporte les lignes dans ce fichier (\";\" après chaque valeur, en-tête)");

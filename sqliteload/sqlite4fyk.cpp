@@ -29,9 +29,11 @@
 #include "foundation/owned.h"
 #include "foundation/trace.h"
 #include "foundation/uiport.h"
+#include "sqliteload/loadrows.h"
 #include "sqliteload/sqlite4fyk_internal.h"
 
 using namespace sqlite4fyk_internal;
+using namespace loadrows;
 using morvex::Format;
 
 namespace sqlite4fyk_internal {
@@ -85,203 +87,9 @@ void SQLite_LoadDataInDatabase(TASK* task) {
 
 namespace {
 
-// Closes the rejects file at the end of a load.
-}  // namespace
-
-namespace {
-
 // Rows bound to one statement at most, and SQLite's limit of parameters in one statement.
 constexpr int LOAD_ROWS_PER_STATEMENT = 32;
 constexpr int LOAD_MAX_PARAMETERS = 32766;
-// Rows handed from the reading to the loading at a time, and batches waiting at most.
-constexpr size_t LOAD_BATCH_ROWS = 1024;
-constexpr size_t LOAD_QUEUE_BATCHES = 4;
-
-// What becomes of a row read.
-enum LoadRowReason {
-    LOAD_ROW_STORED = 0,      // offered to the database
-    LOAD_ROW_TOO_LONG,        // set aside: its line is longer than the reader's limit
-    LOAD_ROW_BAD_ENCODING,    // set aside: bytes not valid in the description's encoding
-    LOAD_ROW_UNCLOSED_QUOTE,  // set aside: a protected field never closed
-    LOAD_ROW_BAD_SHAPE,       // set aside (strict load): not one value per column
-    LOAD_ROW_BAD_VALUE,       // set aside (strict load): a value that does not fit its type
-};
-
-// A piece of a batch's text.
-struct TextSpan {
-    size_t offset = 0;
-    size_t length = 0;
-};
-
-// One value converted for its column.
-struct LoadCell {
-    int type;  // SQLITE_NULL, SQLITE_INTEGER, SQLITE_FLOAT or SQLITE_TEXT
-    long long integer;
-    double real;
-    TextSpan text;  // in the batch's arena
-};
-
-// One row read.
-struct LoadRow {
-    int line;                             // line on which the row begins
-    int rowId;                            // line number stored as FileRowID
-    double readBytes;                     // position in the file after the row
-    int reason;                           // LoadRowReason
-    size_t fieldCount;                    // values read
-    int notTyped;                         // values kept as text because they do not fit their type
-    int multiLineValues;                  // values that go on over line ends
-    size_t firstCell;                     // its values in the batch's cells, one per column
-    TextSpan rejectColumn, rejectReason;  // what the rejects file says of a row set aside
-};
-
-// Rows read and converted, with the texts of their values.
-struct LoadBatch {
-    std::vector<LoadRow> rows;
-    std::vector<LoadCell> cells;
-    std::string arena;
-    TextSpan keep(const char* text, size_t length) {
-        TextSpan span{arena.size(), length};
-        arena.append(text, length);
-        return span;
-    }
-    std::string text(TextSpan span) const { return arena.substr(span.offset, span.length); }
-};
-
-// The batches between the reading thread and the loading one, at most LOAD_QUEUE_BATCHES.
-class LoadQueue {
-public:
-    // False when the loading side has closed the queue (the batch is dropped).
-    bool push(std::unique_ptr<LoadBatch> batch) {
-        std::unique_lock<std::mutex> lock(mutex_);
-        notFull_.wait(lock, [this] { return closed_ || batches_.size() < LOAD_QUEUE_BATCHES; });
-        if (closed_) return false;
-        batches_.push_back(std::move(batch));
-        notEmpty_.notify_one();
-        return true;
-    }
-    // The reading has ended.
-    void finish() {
-        std::lock_guard<std::mutex> lock(mutex_);
-        finished_ = true;
-        notEmpty_.notify_one();
-    }
-    // The next batch; nullptr once the reading has ended and every batch has been taken.
-    std::unique_ptr<LoadBatch> pop() {
-        std::unique_lock<std::mutex> lock(mutex_);
-        notEmpty_.wait(lock, [this] { return finished_ || !batches_.empty(); });
-        if (batches_.empty()) return nullptr;
-        std::unique_ptr<LoadBatch> batch = std::move(batches_.front());
-        batches_.pop_front();
-        notFull_.notify_one();
-        return batch;
-    }
-    // The loading side wants no more batches: the reading stops at its next push.
-    void close() {
-        std::lock_guard<std::mutex> lock(mutex_);
-        closed_ = true;
-        batches_.clear();
-        notFull_.notify_one();
-    }
-    // A batch given back once its rows are stored, kept with its memory for the reading.
-    void recycle(std::unique_ptr<LoadBatch> batch) {
-        batch->rows.clear();
-        batch->cells.clear();
-        batch->arena.clear();
-        std::lock_guard<std::mutex> lock(mutex_);
-        spare_.push_back(std::move(batch));
-    }
-    // An empty batch for the reading: a recycled one when there is one.
-    std::unique_ptr<LoadBatch> empty() {
-        {
-            std::lock_guard<std::mutex> lock(mutex_);
-            if (!spare_.empty()) {
-                std::unique_ptr<LoadBatch> batch = std::move(spare_.back());
-                spare_.pop_back();
-                return batch;
-            }
-        }
-        return std::make_unique<LoadBatch>();
-    }
-
-private:
-    std::mutex mutex_;
-    std::condition_variable notFull_, notEmpty_;
-    std::deque<std::unique_ptr<LoadBatch>> batches_;
-    std::vector<std::unique_ptr<LoadBatch>> spare_;
-    bool finished_ = false;
-    bool closed_ = false;
-};
-
-// The reading thread of a load: every row of `reader`, checked and converted for its columns,
-// into batches for `queue`, until the end of the file or until the queue is closed; with
-// `trimPadding`, texts without the blanks around them.
-void ReadAndConvert(DATAFILE* reader, const std::vector<const ColumnDesc*>& columnAt, bool strict,
-                    bool withRejects, bool trimPadding, LoadQueue& queue) {
-    SQLITE4FYK_VALUE value;
-    std::vector<DATAFIELD> fields;
-    std::unique_ptr<LoadBatch> batch = queue.empty();
-    for (;;) {
-        if (!DATAFILE_ReadNextFields(reader, fields)) break;
-        if (trimPadding) FIXEDWIDTH_TrimTextFields(fields);
-        LoadRow row{};
-        row.line = reader->currentRowFirstLine;
-        row.rowId = DATAFILE_GetCurrentFileRowID(reader);
-        row.readBytes = DATAFILE_GetReadBytes(reader);
-        row.fieldCount = fields.size();
-        row.multiLineValues = reader->rowMultiLineValues;
-        row.firstCell = batch->cells.size();
-        // A row that cannot be taken as it is: its encoding, an unclosed protection and a cut
-        // line always set it aside, another number of values only in a strict load.
-        const bool misshaped = fields.size() != columnAt.size();
-        row.reason = reader->lineTooLong        ? LOAD_ROW_TOO_LONG
-                     : reader->rowEncodingError ? LOAD_ROW_BAD_ENCODING
-                     : reader->rowUnclosedQuote ? LOAD_ROW_UNCLOSED_QUOTE
-                     : misshaped && strict      ? LOAD_ROW_BAD_SHAPE
-                                                : LOAD_ROW_STORED;
-        if (row.reason != LOAD_ROW_STORED && withRejects) {
-            const std::string problem =
-                DATAFILE_RowProblem(reader, static_cast<int>(fields.size()));
-            row.rejectReason = batch->keep(problem.data(), problem.size());
-        }
-        batch->cells.resize(row.firstCell + columnAt.size(), LoadCell{SQLITE_NULL, 0, 0, {}});
-        // The reader gives the fields in the order of the columns.
-        for (size_t i = 0; i < fields.size() && row.reason == LOAD_ROW_STORED; ++i) {
-            const DATAFIELD& field = fields[i];
-            if (field.column == nullptr || i >= columnAt.size() || columnAt[i] != field.column) {
-                morvex::trace(
-                    "\n[LoadDataFromFile] : Aucune description de colonne : Non prise "
-                    "en compte de la colonne");
-                continue;
-            }
-            GenerateValueForData(field.column, field.value, field.length, &value);
-            if (strict && value.notTyped) {
-                row.reason = LOAD_ROW_BAD_VALUE;
-                if (withRejects) {
-                    const std::string reason = "valeur non conforme au type de la colonne : '" +
-                                               std::string(field.value, field.length) + "'";
-                    row.rejectColumn = batch->keep(field.column->code, strlen(field.column->code));
-                    row.rejectReason = batch->keep(reason.data(), reason.size());
-                }
-                break;
-            }
-            row.notTyped += value.notTyped;
-            LoadCell& cell = batch->cells[row.firstCell + i];
-            cell.type = value.sqliteType;
-            cell.integer = value.integer;
-            cell.real = value.real;
-            if (value.sqliteType == SQLITE_TEXT)
-                cell.text = batch->keep(value.text.data(), value.text.size());
-        }
-        batch->rows.push_back(row);
-        if (batch->rows.size() == LOAD_BATCH_ROWS) {
-            if (!queue.push(std::move(batch))) return;
-            batch = queue.empty();
-        }
-    }
-    if (!batch->rows.empty()) queue.push(std::move(batch));
-    queue.finish();
-}
-
 // Binds a converted value.
 void BindCell(sqlite3_stmt* stmt, int index, const LoadCell& cell, const std::string& arena) {
     switch (cell.type) {
@@ -303,14 +111,15 @@ void BindCell(sqlite3_stmt* stmt, int index, const LoadCell& cell, const std::st
 }
 
 // The INSERT of `rows` rows at once (the parameters of one row after another).
-std::string MultiRowInsert(const FileDesc* desc, int rowNumberFlag, int rows) {
+std::string MultiRowInsert(const FileDesc* desc, int rowNumberFlag, int rows,
+                           const std::string& suffix) {
     const std::string one = GenerateInsert(desc, rowNumberFlag);
     const size_t values = one.rfind("\nVALUES (");  // the last: names may hold anything
     if (values == std::string::npos) return "";
     const std::string tuple = one.substr(values + 8, one.rfind(')') - values - 7);
     std::string sql = one.substr(0, values) + "\nVALUES " + tuple;
     for (int r = 1; r < rows; ++r) sql += "," + tuple;
-    return sql + ";";
+    return sql + suffix + ";";
 }
 
 // The rows of LoadDataFromFile. With `ownTransaction` the rows are loaded in a transaction of
@@ -354,7 +163,11 @@ int LoadRows(TASK* task, sqlite3* db, FileDesc* desc, const char* path, int batc
             return -1;
         }
     }
-    const std::string insert = GenerateInsert(desc, rowNumberFlag);
+    // An upsert replaces the row of the same key rather than being refused by it.
+    const std::string upsert =
+        opt.mode == LOADMODE_UPSERT ? SQLITE4FYK_UpsertClause(desc, rowNumberFlag) : "";
+    std::string insert = GenerateInsert(desc, rowNumberFlag);
+    if (!upsert.empty() && insert.size() > 2) insert = insert.substr(0, insert.size() - 2) + upsert + ";";
     // The rollback journal stays on disk: a process killed in the middle leaves the database as
     // it was before the transaction (synchronous writes stay off: only a crash of the whole
     // system could cost more).
@@ -379,7 +192,8 @@ int LoadRows(TASK* task, sqlite3* db, FileDesc* desc, const char* path, int batc
     bool interrupted = false;
     bool fatal = false;
     Statement one(db, insert);
-    Statement many(db, perStatement > 1 ? MultiRowInsert(desc, rowNumberFlag, perStatement) : "");
+    Statement many(db, perStatement > 1 ? MultiRowInsert(desc, rowNumberFlag, perStatement, upsert)
+                                      : "");
     const bool prepared = one.get() != nullptr && (perStatement == 1 || many.get() != nullptr);
 
     // The file is read and its values converted in a thread of their own, while this one hands
@@ -396,15 +210,7 @@ int LoadRows(TASK* task, sqlite3* db, FileDesc* desc, const char* path, int batc
     const LoadBatch* pendingBatch = nullptr;
     // A row refused by the table is counted and the load goes on; a database that can no longer
     // write (disk full, I/O error, read-only, corrupt) stops it.
-    auto tooManyRejects = [&](int line) {
-        if (opt.maxRejects < 0 || st.rowsSetAside + st.rowsRejected <= opt.maxRejects) return false;
-        // As bulk loaders do: past the limit nothing of this load is kept.
-        st.tooManyRejects = 1;
-        snprintf(st.error, sizeof st.error,
-                 "plus de %i ligne(s) écartée(s) ou rejetée(s), la dernière à la ligne %i",
-                 opt.maxRejects, line);
-        return true;
-    };
+    auto tooManyRejects = [&](int line) { return TooManyRejects(st, opt, line); };
     // True when the refusal `rc` of `row` stops the load.
     auto refused = [&](int rc, const LoadRow& row) {
         const int primary = rc & 0xff;
@@ -474,24 +280,7 @@ int LoadRows(TASK* task, sqlite3* db, FileDesc* desc, const char* path, int batc
                     fatal = true;
                     break;
                 }
-                ++st.rowsSetAside;
-                switch (row.reason) {
-                    case LOAD_ROW_TOO_LONG:
-                        ++st.rowsTooLong;
-                        break;
-                    case LOAD_ROW_BAD_ENCODING:
-                        ++st.rowsBadEncoding;
-                        break;
-                    case LOAD_ROW_UNCLOSED_QUOTE:
-                        ++st.rowsUnclosedQuote;
-                        break;
-                    case LOAD_ROW_BAD_SHAPE:
-                        ++st.rowsBadShape;
-                        break;
-                    default:
-                        ++st.rowsBadValue;
-                        break;
-                }
+                CountSetAside(st, row);
                 if (rejects)
                     DATAFILE_AddReject(rejects.get(), row.line, batch->text(row.rejectColumn),
                                        batch->text(row.rejectReason));
@@ -500,34 +289,16 @@ int LoadRows(TASK* task, sqlite3* db, FileDesc* desc, const char* path, int batc
                     break;
                 }
             } else {
-                if (row.fieldCount != columnAt.size()) {
-                    ++st.rowsMisshapedStored;
-                    if (st.firstMisshapedLine == 0) st.firstMisshapedLine = row.line;
-                    morvex::trace(
-                        "\n[LoadDataFromFile] Ligne %i : %zu valeur(s) pour %zu colonne(s).",
-                        row.line, row.fieldCount, columnAt.size());
-                }
-                st.valuesNotTyped += row.notTyped;
-                if (row.multiLineValues > 0) {
-                    st.valuesMultiLine += row.multiLineValues;
-                    if (st.firstMultiLineLine == 0) st.firstMultiLineLine = row.line;
-                }
+                CountOffered(st, row, columnAt.size());
                 pending.push_back(&row);
                 if (static_cast<int>(pending.size()) == perStatement && !flush()) {
                     fatal = true;
                     break;
                 }
             }
-            if (st.rows % batchSize == 0) {
-                morvex::trace("\n[LoadDataFromFile] %i lignes traitees.", st.rows);
-                const double percent = fileSize > 0 ? 100.0 * row.readBytes / fileSize : 0.0;
-                const std::string message =
-                    Format("%i lignes chargées en base de données (%.0f%%)...",
-                           st.rowsStored + static_cast<int>(pending.size()), percent);
-                morvex::uiPort().statusText(message);
-                TASK_Report(task, TASK_EVENT_PROGRESS, 100, static_cast<int>(percent),
-                            message.c_str());
-            }
+            if (st.rows % batchSize == 0)
+                ReportProgress(task, st.rowsStored + static_cast<int>(pending.size()),
+                               row.readBytes, fileSize);
             if (TASK_IsStopRequested(task)) {
                 interrupted = true;
                 break;
@@ -616,6 +387,70 @@ int waitWhileLocked(void* context, int attempt) {
     return 1;
 }
 
+// Whether one row answers `sql` with `text` bound to ?1.
+bool answers(sqlite3* db, const std::string& sql, const char* text) {
+    Statement stmt(db, sql);
+    if (stmt.get() == nullptr) return false;
+    BindText(stmt.get(), 1, text);
+    const bool row = gsqlite3.sqlite3_step(stmt.get()) == SQLITE_ROW;
+    return row;
+}
+
+// Declared SQLite types compared as SQLite keeps them: case and blanks aside.
+bool sameSqliteType(const std::string& expected, const std::string& actual) {
+    auto fold = [](const std::string& t) {
+        std::string out;
+        for (char c : t) {
+            if (c == ' ' || c == '\t') continue;
+            out += (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
+        }
+        return out;
+    };
+    return fold(expected) == fold(actual);
+}
+
+// What the load does with its table under `opt` (LOADMODE_ACTION); a refusal's text in
+// `cause`. An existing table that is kept must have the description's columns.
+int DecideTable(sqlite3* db, const FileDesc* desc, int rowNumberFlag,
+                const SQLITE4FYK_LOADOPTIONS& opt, std::string* cause) {
+    const bool exists = answers(
+        db, "SELECT 1 FROM sqlite_master WHERE type = 'table' AND name = ?1 COLLATE NOCASE;",
+        desc->TableName);
+    const bool catalogue = answers(
+        db, "SELECT 1 FROM sqlite_master WHERE type = 'table' AND name = ?1 COLLATE NOCASE;",
+        SQLITE4FYK_FILEDESC_TABLE);
+    const bool listed =
+        exists && catalogue &&
+        answers(db,
+                Format("SELECT 1 FROM %s WHERE TableName = ?1 COLLATE NOCASE;",
+                       SQLITE4FYK_QuoteName(SQLITE4FYK_FILEDESC_TABLE).c_str()),
+                desc->TableName);
+    const bool hasKey = desc->primaryKey.columns != nullptr && desc->primaryKey.columns->first;
+    LOADMODE_DECISION d = LOADMODE_Decide(opt.mode, desc->TableName, exists, listed, hasKey);
+    if (d.action != LOADMODE_ACTION_USE_EXISTING) {
+        *cause = d.refusal;
+        return d.action;
+    }
+    std::vector<LOADMODE_COLUMN> expected, actual;
+    if (rowNumberFlag) expected.push_back({"FileRowID", "int"});
+    for (LDCG_ELT* e = desc->columns != nullptr ? desc->columns->first : nullptr; e; e = e->next) {
+        const auto* column = static_cast<const ColumnDesc*>(e->lParam1);
+        expected.push_back({column->code, GenerateSQLITEType(&column->typeCible)});
+    }
+    Statement info(db, "SELECT name, type FROM pragma_table_info(?1) ORDER BY cid;");
+    if (info.get() == nullptr) return LOADMODE_ACTION_REFUSE;
+    BindText(info.get(), 1, desc->TableName);
+    while (gsqlite3.sqlite3_step(info.get()) == SQLITE_ROW) {
+        auto text = [&](int i) {
+            const unsigned char* t = gsqlite3.sqlite3_column_text(info.get(), i);
+            return std::string(t != nullptr ? reinterpret_cast<const char*>(t) : "");
+        };
+        actual.push_back({text(0), text(1)});
+    }
+    *cause = LOADMODE_ColumnDifference(desc->TableName, expected, actual, sameSqliteType);
+    return cause->empty() ? LOADMODE_ACTION_USE_EXISTING : LOADMODE_ACTION_REFUSE;
+}
+
 }  // namespace
 
 int SQLITE4FYK_LoadDataInDatabase(TASK* task, FileDesc* desc, const char* path, int batchSize,
@@ -678,10 +513,19 @@ int SQLITE4FYK_LoadDataInDatabase(TASK* task, FileDesc* desc, const char* path, 
         SQLITE4FYK_ExecuteSQL(db, "PRAGMA synchronous=ON;", 0);
         return cause;
     };
+    // What the load does with its table: decided before the catalogue is rewritten, since the
+    // catalogue tells whether the table there was loaded from a description.
+    const SQLITE4FYK_LOADOPTIONS defaults;
+    const SQLITE4FYK_LOADOPTIONS& opt = options != nullptr ? *options : defaults;
+    std::string cause;
+    const int action = DecideTable(db, desc, rowNumberFlag, opt, &cause);
+    if (action == LOADMODE_ACTION_REFUSE) {
+        rollBack();
+        return FailLoad(task, db, "Echec du chargement : " + cause, "", &st);
+    }
     const char* metabase = "Génération de la métabase...";
     morvex::uiPort().statusText(metabase);
     TASK_Report(task, TASK_EVENT_PROGRESS, 0, 0, metabase);
-    std::string cause;
     if (SaveFileDescription(db, desc, &cause) != 0) {
         rollBack();
         return FailLoad(task, db,
@@ -689,15 +533,20 @@ int SQLITE4FYK_LoadDataInDatabase(TASK* task, FileDesc* desc, const char* path, 
                         "dans la base.",
                         cause, &st);
     }
-    morvex::trace("\n -> Génération du Create Table");
-    morvex::uiPort().statusText("Création de la table selon le schéma déclaré...");
-    const std::string create = GenerateCreateTable(desc, rowNumberFlag);
-    morvex::trace("   -> Fait");
-    morvex::trace("\nCREATE:[%s]\n", create.c_str());
-    morvex::trace("\n -> Exécution du Create Table");
-    if (SQLITE4FYK_ExecuteSQL(db, create.c_str(), 0) != 0) {
-        cause = rollBack();
-        return FailLoad(task, db, tableNotCreated, cause, &st);
+    if (action != LOADMODE_ACTION_USE_EXISTING) {
+        morvex::trace("\n -> Génération du Create Table");
+        morvex::uiPort().statusText("Création de la table selon le schéma déclaré...");
+        const std::string create =
+            (action == LOADMODE_ACTION_DROP_CREATE
+                 ? "DROP TABLE IF EXISTS " + SQLITE4FYK_QuoteName(desc->TableName) + ";"
+                 : std::string()) +
+            SQLITE4FYK_CreateTableSQL(desc, rowNumberFlag, opt.keys,
+                                      opt.mode == LOADMODE_UPSERT);
+        morvex::trace("\nCREATE:[%s]\n", create.c_str());
+        if (SQLITE4FYK_ExecuteSQL(db, create.c_str(), 0) != 0) {
+            cause = rollBack();
+            return FailLoad(task, db, tableNotCreated, cause, &st);
+        }
     }
     const char* loading = "Chargement des données...";
     morvex::uiPort().statusText(loading);
@@ -716,7 +565,6 @@ int SQLITE4FYK_LoadDataInDatabase(TASK* task, FileDesc* desc, const char* path, 
         st.rowsStored = 0;
     }
     st.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-    const int rows = st.rowsStored;
     if (st.status == SQLITE4FYK_LOAD_FAILED) {
         // The reading's own cause, when it is not the database's (LoadRows keeps it here).
         const std::string readCause = st.failure;
@@ -736,29 +584,7 @@ int SQLITE4FYK_LoadDataInDatabase(TASK* task, FileDesc* desc, const char* path, 
                                desc->ExampleFilePath ? desc->ExampleFilePath : ""),
                         readCause, &st);
     }
-    if (st.rowsRejected > 0 || st.valuesNotTyped > 0 || st.rowsSetAside > 0) {
-        const std::string warning = Format(
-            "%i lignes rejetées par la base, %i lignes écartées, %i valeurs conservées telles "
-            "quelles car non conformes à leur type.",
-            st.rowsRejected, st.rowsSetAside, st.valuesNotTyped);
-        morvex::trace("\n[SQLITE4FYK_LoadDataInDatabase] %s", warning.c_str());
-        TASK_Report(task, TASK_EVENT_PROGRESS, 100, 100, warning.c_str());
-    }
-    if (st.status == SQLITE4FYK_LOAD_INTERRUPTED) {
-        const std::string message = Format(
-            "Chargement interrompu après %i lignes lues : aucune ligne enregistrée, la base est "
-            "restée telle qu'elle était.",
-            st.rows);
-        morvex::uiPort().statusText(message);
-        TASK_Report(task, TASK_EVENT_INTERRUPTED, 100, 100, message.c_str());
-        gsqlite3.sqlite3_close(db);
-        return 1;
-    }
-    const double perSecond = st.seconds > 0 ? rows / st.seconds : 0.0;
-    const std::string message =
-        Format("%i lignes chargées en %.12g s (%g lignes / s).", rows, st.seconds, perSecond);
-    TASK_Report(task, TASK_EVENT_FINISHED, 100, 100, message.c_str());
-    morvex::uiPort().statusText(message);
+    const int ended = ReportEnd(task, st, "SQLITE4FYK_LoadDataInDatabase");
     gsqlite3.sqlite3_close(db);
-    return 0;
+    return ended;
 }

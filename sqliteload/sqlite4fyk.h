@@ -10,9 +10,11 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 #include "filedesc/filedesc.h"
 #include "foundation/task.h"
+#include "sqliteload/loadmode.h"
 #include "sqliteload/sqlite3dll.h"
 
 // Catalogue and history table names.
@@ -70,6 +72,12 @@ struct SQLITE4FYK_LOADOPTIONS {
     std::string rejectsPath;
     // Rows set aside or refused past which the load stops and rolls back; -1: no limit.
     int maxRejects = -1;
+    // What becomes of the table (LOADMODE): by default a table loaded from a description is
+    // replaced and any other refused.
+    int mode = LOADMODE_DEFAULT;
+    // True: a table the load creates gets the description's primary key, indexes and NOT NULL
+    // on its mandatory columns; rows that break them are refused and counted with the reason.
+    bool keys = false;
     // True when a rejects file or a limit is given: rows without one value per column and rows
     // with a value that does not fit its type are then set aside too, not stored.
     bool strict() const { return !rejectsPath.empty() || maxRejects >= 0; }
@@ -123,6 +131,18 @@ int SQLITE4FYK_LogQuery(sqlite3* db, const char* query);
 int CreateQueryHistoryTable(sqlite3* db, int drop);
 // Replaces the catalogue tables' content by `desc` and its columns. 1 when a statement failed.
 int SQLITE4FYK_SaveFileDescription(sqlite3* db, FileDesc* desc);
+// The catalogue of a description as any SQL target writes it: the statements (parameters
+// written "?" in order, "?1" and "?2" in the deletes: the description's identifier and its
+// table) and the values of the description's row and of each column's row, as texts.
+struct SQLITE4FYK_CATALOGUE {
+    std::string createDesc, createColumns;  // CREATE TABLE IF NOT EXISTS of the two tables
+    std::string deleteColumns, deleteDesc;  // rows of this description or of its table
+    std::string insertDesc, insertColumns;  // one row
+    std::vector<std::string> descRow;
+    std::vector<std::vector<std::string>> columnRows;
+};
+// The catalogue of `desc` (statements alone without a description).
+SQLITE4FYK_CATALOGUE SQLITE4FYK_CatalogueOf(const FileDesc* desc);
 // Inserts every row of the data file at `path` into the description's table inside one
 // transaction, reporting progress every `batchSize` rows and testing the stop request at every
 // row. Rows invalid in their encoding, and rows that open a protected field never closed, are
@@ -146,6 +166,21 @@ std::string SQLITE4FYK_QuoteName(const char* name);
 std::string GenerateSQLITEType(const TypeCible* typeCible);
 // DROP and CREATE of the description's table (empty without a description).
 std::string GenerateCreateTable(const FileDesc* desc, int rowNumberFlag);
+// The CREATE TABLE of the description's table (no DROP): with `keys`, NOT NULL on its mandatory
+// columns, its primary key, then a CREATE INDEX per index; with `primaryKey` alone, the primary
+// key only (what an upsert needs). Empty without a description.
+// `target` names the table and types for another engine (nullptr: SQLite's, the table unqualified).
+struct SQLITE4FYK_TABLESQL {
+    std::string table;                                 // the table's name, quoted and qualified
+    std::string (*columnType)(const TypeCible* type);  // a column's type
+    const char* rowNumberType;                         // FileRowID's type
+};
+std::string SQLITE4FYK_CreateTableSQL(const FileDesc* desc, int rowNumberFlag, bool keys,
+                                      bool primaryKey = false,
+                                      const SQLITE4FYK_TABLESQL* target = nullptr);
+// " ON CONFLICT (key columns) DO UPDATE SET column = excluded.column, ..." for an upsert into
+// the description's table; empty without a primary key.
+std::string SQLITE4FYK_UpsertClause(const FileDesc* desc, int rowNumberFlag);
 // The INSERT with one parameter per column (FileRowID first with the flag); empty without a
 // description or columns.
 std::string GenerateInsert(const FileDesc* desc, int rowNumberFlag);

@@ -5,6 +5,7 @@
 #include <cstring>
 #include <ctime>
 #include <string>
+#include <vector>
 
 #include "filedesc/descprops.h"
 #include "foundation/date.h"
@@ -89,119 +90,13 @@ int CreateQueryHistoryTable(sqlite3* db, int drop) {
     return SQLITE4FYK_ExecuteSQL(db, sql.c_str(), 0);
 }
 
-namespace {
-
-// Counts the failures of the catalogue's statements; SQLite's message of the first one goes to
-// `cause` (may be nullptr).
-struct FailureCount {
-    int count = 0;
-    sqlite3* db;
-    std::string* cause;
-    void operator+=(int failed) {
-        if (failed == 0) return;
-        if (count++ == 0 && cause != nullptr) *cause = gsqlite3.sqlite3_errmsg(db);
-    }
-};
-
-// The catalogue row of `desc`: the catalogue version, then every property the table gives a
-// catalogue column, texts as texts (none as ""), numbers as numbers or as the catalogue's word
-// for them; a failure is counted in `failures`.
-void InsertCatalogueRow(sqlite3* db, const FileDesc* desc, FailureCount& failures) {
-    std::string names = "Version", marks = "?";
-    for (const morvex::DescProperty& p : morvex::descriptionProperties()) {
-        if (!p.catalogueColumn) continue;
-        names += std::string(", ") + p.catalogueColumn;
-        marks += ", ?";
-    }
-    const std::string sql = Format("INSERT INTO %s(%s)\nVALUES (%s);", SQLITE4FYK_FILEDESC_TABLE,
-                                   names.c_str(), marks.c_str());
-    morvex::trace("\nINSERT:[%s]\n", sql.c_str());
-    morvex::trace("\n -> Exécution de l'INSERT %s", SQLITE4FYK_FILEDESC_TABLE);
-    Statement stmt(db, sql);
-    sqlite3_stmt* s = stmt.get();
-    if (s == nullptr) {
-        failures += 1;
-        return;
-    }
-    int index = 1;
-    BindText(s, index++, SQLITE4FYK_CATALOGUE_VERSION);
-    for (const morvex::DescProperty& p : morvex::descriptionProperties()) {
-        if (!p.catalogueColumn) continue;
-        if (p.kind != morvex::PropertyKind::Number)
-            BindText(s, index++, morvex::propertyText(*desc, p).c_str());
-        else if (p.catalogueWord)
-            BindText(s, index++, p.catalogueWord(desc->*p.number));
-        else
-            BindInt(s, index++, desc->*p.number);
-    }
-    failures += StepOnce(db, s, sql);
-}
-
-// The catalogue rows of the columns of `desc`: the catalogue version, the description's
-// identifier, every column property the table gives a catalogue column, then the type's name and
-// format; each failure is counted in `failures`.
-void InsertColumnRows(sqlite3* db, const FileDesc* desc, FailureCount& failures) {
-    std::string names = "\"Version\", \"FileDescUID\"", marks = "?, ?";
-    for (const morvex::ColumnProperty& p : morvex::columnProperties()) {
-        if (!p.catalogueColumn) continue;
-        names += Format(", \"%s\"", p.catalogueColumn);
-        marks += ", ?";
-    }
-    names += ", \"DataType\", \"DataTypeFormat\"";
-    marks += ", ?, ?";
-    const std::string sql = Format("\nINSERT INTO %s (%s) VALUES (%s);",
-                                   SQLITE4FYK_FILEDESCCOLUMN_TABLE, names.c_str(), marks.c_str());
-    morvex::trace("\n[SQLITE4FYK_SaveFileDescription] : %s", sql.c_str());
-    Statement stmt(db, sql);
-    sqlite3_stmt* s = stmt.get();
-    if (s == nullptr) {
-        failures += 1;
-        return;
-    }
-    for (LDCG_ELT* e = desc->columns != nullptr ? desc->columns->first : nullptr; e; e = e->next) {
-        const auto* column = static_cast<const ColumnDesc*>(e->lParam1);
-        int index = 1;
-        BindText(s, index++, SQLITE4FYK_CATALOGUE_VERSION);
-        BindText(s, index++, desc->FileDescUID);
-        for (const morvex::ColumnProperty& p : morvex::columnProperties()) {
-            if (!p.catalogueColumn) continue;
-            if (p.kind == morvex::ColumnKind::Text) {
-                BindText(s, index++, morvex::columnText(*column, p));
-            } else if (p.kind == morvex::ColumnKind::Number) {
-                BindInt(s, index++, morvex::columnNumber(*column, p));
-            } else {
-                const char character[2] = {column->*p.character, '\0'};
-                BindText(s, index++, character);
-            }
-        }
-        char typeName[32] = "";
-        char typeFormat[COLUMN_FORMAT_MAX + 1] = "";
-        GetDataType(&column->typeCible, typeName, sizeof typeName);
-        GetDataTypeFormat(&column->typeCible, typeFormat, sizeof typeFormat);
-        BindText(s, index++, typeName);
-        BindText(s, index++, typeFormat);
-        failures += StepOnce(db, s, sql);
-    }
-}
-
-}  // namespace
-
 int SQLITE4FYK_SaveFileDescription(sqlite3* db, FileDesc* desc) {
     return SaveFileDescription(db, desc, nullptr);
 }
 
-namespace sqlite4fyk_internal {
-
-int SaveFileDescription(sqlite3* db, FileDesc* desc, std::string* cause) {
-    if (db == nullptr || desc == nullptr || RefuseUnbound("SQLITE4FYK_SaveFileDescription")) {
-        return 1;
-    }
-    FailureCount failures{0, db, cause};
-    morvex::trace("\n -> Génération du Create Table de la description");
-    // The catalogue table as the databases written so far hold it: the catalogue column of a
-    // property (filedesc/descprops.h) is one of these, and a new one needs its column here and
-    // in the tables that exist already.
-    const std::string createDesc = Format(
+SQLITE4FYK_CATALOGUE SQLITE4FYK_CatalogueOf(const FileDesc* desc) {
+    SQLITE4FYK_CATALOGUE c;
+    c.createDesc = Format(
         "CREATE TABLE IF NOT EXISTS %s (Version varchar(32),FileDescID int,FileDescUID "
         "char(%i),ProjectName varchar(%i) ,TableName varchar(%i),SchemaName "
         "varchar(%i),DatabaseName varchar(%i),"
@@ -209,14 +104,9 @@ int SaveFileDescription(sqlite3* db, FileDesc* desc, std::string* cause) {
         "int,BeginFromLine int,EndToLine int,EndOfLine varchar(%i),FieldDelimiter varchar(32), "
         "LenFixedLine int,ExampleFilePath varchar(%i),DatabaseFilePath varchar(%i));",
         SQLITE4FYK_FILEDESC_TABLE, 64, 128, 63, 63, 63, 64, 260, 260);
-    morvex::trace("\nCREATE:[%s]\n", createDesc.c_str());
-    morvex::trace("\n -> Exécution du Create Table %s", SQLITE4FYK_FILEDESC_TABLE);
-    failures += SQLITE4FYK_ExecuteSQL(db, createDesc.c_str(), 0);
-
-    // The column catalogue as the databases written so far hold it, as for the description's.
     static const struct {
         const char* name;  // column of the column catalogue
-        const char* type;  // its SQLite type
+        const char* type;  // its SQL type
     } kColumns[] = {
         {"Version", "varchar(32)"},
         {"FileDescUID", "char(64)"},
@@ -233,41 +123,119 @@ int SaveFileDescription(sqlite3* db, FileDesc* desc, std::string* cause) {
         {"StartPosition", "int"},
         {"EndPosition", "int"},
     };
-    morvex::trace("\n -> Génération du Create Table de la description des Colonnes");
-    std::string createColumns =
-        Format("CREATE TABLE IF NOT EXISTS %s (", SQLITE4FYK_FILEDESCCOLUMN_TABLE);
+    c.createColumns = Format("CREATE TABLE IF NOT EXISTS %s (", SQLITE4FYK_FILEDESCCOLUMN_TABLE);
     bool first = true;
-    for (const auto& c : kColumns) {
+    for (const auto& k : kColumns) {
         const char* separator = first ? "" : ",";
         first = false;
-        createColumns += Format("%s\n\"%s\" %s", separator, c.name, c.type);
+        c.createColumns += Format("%s\n\"%s\" %s", separator, k.name, k.type);
     }
-    createColumns += ");";
+    c.createColumns += ");";
+    c.deleteColumns =
+        Format("DELETE FROM %s WHERE FileDescUID IN (SELECT FileDescUID FROM %s WHERE "
+               "FileDescUID = ?1 OR TableName = ?2) OR FileDescUID = ?1;",
+               SQLITE4FYK_FILEDESCCOLUMN_TABLE, SQLITE4FYK_FILEDESC_TABLE);
+    c.deleteDesc = Format("DELETE FROM %s WHERE FileDescUID = ?1 OR TableName = ?2;",
+                          SQLITE4FYK_FILEDESC_TABLE);
+
+    // The rows name their columns: the catalogue version, then every property the tables
+    // (filedesc/descprops.h) give a catalogue column; a column's row adds the description's
+    // identifier, and its type's name and format.
+    std::string names = "Version", marks = "?";
+    for (const morvex::DescProperty& p : morvex::descriptionProperties()) {
+        if (!p.catalogueColumn) continue;
+        names += std::string(", ") + p.catalogueColumn;
+        marks += ", ?";
+    }
+    c.insertDesc = Format("INSERT INTO %s(%s)\nVALUES (%s);", SQLITE4FYK_FILEDESC_TABLE,
+                          names.c_str(), marks.c_str());
+    names = "\"Version\", \"FileDescUID\"";
+    marks = "?, ?";
+    for (const morvex::ColumnProperty& p : morvex::columnProperties()) {
+        if (!p.catalogueColumn) continue;
+        names += Format(", \"%s\"", p.catalogueColumn);
+        marks += ", ?";
+    }
+    names += ", \"DataType\", \"DataTypeFormat\"";
+    marks += ", ?, ?";
+    c.insertColumns = Format("\nINSERT INTO %s (%s) VALUES (%s);", SQLITE4FYK_FILEDESCCOLUMN_TABLE,
+                             names.c_str(), marks.c_str());
+    if (desc == nullptr) return c;
+
+    // Values as texts (the int columns' affinity stores numbers as integers); a number may have
+    // the catalogue's word for it.
+    c.descRow.push_back(SQLITE4FYK_CATALOGUE_VERSION);
+    for (const morvex::DescProperty& p : morvex::descriptionProperties()) {
+        if (!p.catalogueColumn) continue;
+        if (p.kind != morvex::PropertyKind::Number)
+            c.descRow.push_back(morvex::propertyText(*desc, p));
+        else if (p.catalogueWord)
+            c.descRow.push_back(p.catalogueWord(desc->*p.number));
+        else
+            c.descRow.push_back(std::to_string(desc->*p.number));
+    }
+    for (LDCG_ELT* e = desc->columns != nullptr ? desc->columns->first : nullptr; e; e = e->next) {
+        const auto* column = static_cast<const ColumnDesc*>(e->lParam1);
+        std::vector<std::string> row = {SQLITE4FYK_CATALOGUE_VERSION, desc->FileDescUID};
+        for (const morvex::ColumnProperty& p : morvex::columnProperties()) {
+            if (!p.catalogueColumn) continue;
+            if (p.kind == morvex::ColumnKind::Text) {
+                row.push_back(morvex::columnText(*column, p));
+            } else if (p.kind == morvex::ColumnKind::Number) {
+                row.push_back(std::to_string(morvex::columnNumber(*column, p)));
+            } else {
+                const char character[2] = {column->*p.character, '\0'};
+                row.push_back(character);
+            }
+        }
+        char typeName[32] = "";
+        char typeFormat[COLUMN_FORMAT_MAX + 1] = "";
+        GetDataType(&column->typeCible, typeName, sizeof typeName);
+        GetDataTypeFormat(&column->typeCible, typeFormat, sizeof typeFormat);
+        row.push_back(typeName);
+        row.push_back(typeFormat);
+        c.columnRows.push_back(std::move(row));
+    }
+    return c;
+}
+
+namespace sqlite4fyk_internal {
+
+int SaveFileDescription(sqlite3* db, FileDesc* desc, std::string* cause) {
+    if (db == nullptr || desc == nullptr || RefuseUnbound("SQLITE4FYK_SaveFileDescription")) {
+        return 1;
+    }
+    struct {
+        int count = 0;
+        sqlite3* db;
+        std::string* cause;
+        void operator+=(int failed) {
+            if (failed == 0) return;
+            if (count++ == 0 && cause != nullptr) *cause = gsqlite3.sqlite3_errmsg(db);
+        }
+    } failures{0, db, cause};
+    const SQLITE4FYK_CATALOGUE c = SQLITE4FYK_CatalogueOf(desc);
+    morvex::trace("\n -> Exécution du Create Table %s", SQLITE4FYK_FILEDESC_TABLE);
+    failures += SQLITE4FYK_ExecuteSQL(db, c.createDesc.c_str(), 0);
     morvex::trace("\n -> Exécution du Create Table %s", SQLITE4FYK_FILEDESCCOLUMN_TABLE);
-    failures += SQLITE4FYK_ExecuteSQL(db, createColumns.c_str(), 0);
+    failures += SQLITE4FYK_ExecuteSQL(db, c.createColumns.c_str(), 0);
+    // Binds `values` in order (texts: the columns' int affinity stores numbers as integers).
+    auto run = [&](const std::string& sql, const std::vector<std::string>& values) {
+        Statement stmt(db, sql);
+        if (stmt.get() == nullptr) return 1;
+        for (size_t i = 0; i < values.size(); ++i)
+            BindText(stmt.get(), static_cast<int>(i) + 1, values[i].c_str());
+        return StepOnce(db, stmt.get(), sql);
+    };
     // The catalogue of the other descriptions loaded into the database stays; the rows of this
     // one, and of any other that described the table it replaces, go.
-    {
-        // Each statement takes the description's identifier (?1) and its table (?2).
-        auto deleteStale = [&](const std::string& sql) {
-            Statement stmt(db, sql);
-            if (stmt.get() == nullptr) return 1;
-            BindText(stmt.get(), 1, desc->FileDescUID);
-            BindText(stmt.get(), 2, desc->TableName);
-            return StepOnce(db, stmt.get(), sql);
-        };
-        failures += deleteStale(
-            Format("DELETE FROM %s WHERE FileDescUID IN (SELECT FileDescUID FROM %s WHERE "
-                   "FileDescUID = ?1 OR TableName = ?2) OR FileDescUID = ?1;",
-                   SQLITE4FYK_FILEDESCCOLUMN_TABLE, SQLITE4FYK_FILEDESC_TABLE));
-        failures += deleteStale(Format("DELETE FROM %s WHERE FileDescUID = ?1 OR TableName = ?2;",
-                                       SQLITE4FYK_FILEDESC_TABLE));
-    }
-
-    InsertCatalogueRow(db, desc, failures);
-
-    morvex::trace("\n -> Chargement de la Table %s", SQLITE4FYK_FILEDESCCOLUMN_TABLE);
-    InsertColumnRows(db, desc, failures);
+    const std::vector<std::string> key = {desc->FileDescUID, desc->TableName};
+    failures += run(c.deleteColumns, key);
+    failures += run(c.deleteDesc, key);
+    morvex::trace("\nINSERT:[%s]\n", c.insertDesc.c_str());
+    failures += run(c.insertDesc, c.descRow);
+    morvex::trace("\n[SQLITE4FYK_SaveFileDescription] : %s", c.insertColumns.c_str());
+    for (const std::vector<std::string>& row : c.columnRows) failures += run(c.insertColumns, row);
     return failures.count > 0 ? 1 : 0;
 }
 

@@ -48,20 +48,69 @@ std::string GenerateSQLITEType(const TypeCible* t) {
 
 std::string GenerateCreateTable(const FileDesc* desc, int rowNumberFlag) {
     if (desc == nullptr) return "";
-    const std::string table = SQLITE4FYK_QuoteName(desc->TableName);
-    std::string sql = "DROP TABLE IF EXISTS " + table + ";CREATE TABLE " + table + " (";
+    return "DROP TABLE IF EXISTS " + SQLITE4FYK_QuoteName(desc->TableName) + ";" +
+           SQLITE4FYK_CreateTableSQL(desc, rowNumberFlag, false);
+}
+
+namespace {
+
+// The quoted names of a list of ColumnDesc*, separated by commas.
+std::string columnList(const LDCG* columns) {
+    std::string out;
+    for (LDCG_ELT* e = columns != nullptr ? columns->first : nullptr; e; e = e->next) {
+        if (!out.empty()) out += ", ";
+        out += SQLITE4FYK_QuoteName(static_cast<const ColumnDesc*>(e->lParam1)->code);
+    }
+    return out;
+}
+
+}  // namespace
+
+std::string SQLITE4FYK_CreateTableSQL(const FileDesc* desc, int rowNumberFlag, bool keys,
+                                      bool primaryKey, const SQLITE4FYK_TABLESQL* target) {
+    if (desc == nullptr) return "";
+    const std::string table =
+        target != nullptr ? target->table : SQLITE4FYK_QuoteName(desc->TableName);
+    auto typeOf = target != nullptr ? target->columnType : GenerateSQLITEType;
+    std::string sql = "CREATE TABLE " + table + " (";
     bool first = true;
     if (rowNumberFlag) {
-        sql += "FileRowID int";
+        sql += std::string("FileRowID ") + (target != nullptr ? target->rowNumberType : "int");
         first = false;
     }
     for (LDCG_ELT* e = desc->columns != nullptr ? desc->columns->first : nullptr; e; e = e->next) {
         const auto* column = static_cast<const ColumnDesc*>(e->lParam1);
         if (!first) sql += ",\n";
         first = false;
-        sql += SQLITE4FYK_QuoteName(column->code) + " " + GenerateSQLITEType(&column->typeCible);
+        sql += SQLITE4FYK_QuoteName(column->code) + " " + typeOf(&column->typeCible);
+        if (keys && column->FieldCannotBeNull) sql += " NOT NULL";
     }
-    return sql + ");";
+    const std::string key = columnList(desc->primaryKey.columns);
+    if ((keys || primaryKey) && !key.empty()) sql += ",\nPRIMARY KEY (" + key + ")";
+    sql += ");";
+    for (LDCG_ELT* e = keys && desc->indexes != nullptr ? desc->indexes->first : nullptr; e;
+         e = e->next) {
+        const auto* index = static_cast<const IndexDesc*>(e->lParam1);
+        const std::string columns = columnList(index->columns);
+        if (columns.empty()) continue;
+        sql += "\nCREATE INDEX " + SQLITE4FYK_QuoteName(index->name) + " ON " + table + " (" +
+               columns + ");";
+    }
+    return sql;
+}
+
+std::string SQLITE4FYK_UpsertClause(const FileDesc* desc, int rowNumberFlag) {
+    if (desc == nullptr) return "";
+    const std::string key = columnList(desc->primaryKey.columns);
+    if (key.empty()) return "";
+    std::string set;
+    auto assign = [&set](const std::string& name) {
+        set += (set.empty() ? "" : ", ") + name + " = excluded." + name;
+    };
+    if (rowNumberFlag) assign("FileRowID");
+    for (LDCG_ELT* e = desc->columns != nullptr ? desc->columns->first : nullptr; e; e = e->next)
+        assign(SQLITE4FYK_QuoteName(static_cast<const ColumnDesc*>(e->lParam1)->code));
+    return " ON CONFLICT (" + key + ") DO UPDATE SET " + set;
 }
 
 std::string GenerateInsert(const FileDesc* desc, int rowNumberFlag) {

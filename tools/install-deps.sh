@@ -7,7 +7,7 @@ PACKAGES=(
   # build
   build-essential g++ cmake ninja-build pkg-config
   # libraries
-  libssl-dev libcli11-dev nlohmann-json3-dev unixodbc-dev libsqlite3-dev libpugixml-dev
+  libssl-dev libcli11-dev nlohmann-json3-dev unixodbc-dev libsqlite3-dev libpugixml-dev libpq-dev
   qt6-base-dev qt6-base-dev-tools libgl-dev libcurl4-openssl-dev
   # Qt's own French texts for the standard dialogs of the desktop programs
   qt6-translations-l10n
@@ -15,6 +15,7 @@ PACKAGES=(
   googletest libgtest-dev libgmock-dev python3 python3-dateutil libsqliteodbc odbcinst sqlite3
   # the time zone table the query tool's grid tests sort (tzdata's zone1970.tab)
   tzdata
+  # Debian's release table (distro-info-data, below), real data of the PostgreSQL load test too
   # tests against a real PostgreSQL server (pg_virtualenv) and its ODBC driver
   postgresql postgresql-common odbc-postgresql
   # benchmark inputs

@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Draws every window of the desktop programs offscreen into PNG pictures, for the two screens the
+# Draws every window of the desktop programs offscreen (the PostgreSQL connection dialog
+# included, as morvex-pgload.png) into PNG pictures, for the two screens the
 # programs must fit: OUTDIR/1280x800 and OUTDIR/1024x768.
 # Usage: tools/screenshots.sh OUTDIR [BUILD_DIR]
 set -euo pipefail

@@ -17,7 +17,7 @@ deb="$TMP/out/morvex-fylatek_${VERSION}_${arch}.deb"
 [ -f "$deb" ] || { ls "$TMP/out" >&2; fail "paquet $deb absent"; }
 
 depends=$(dpkg-deb -f "$deb" Depends)
-for d in libsqlite3-0 libqt6widgets6 libc6 libstdc++6 libodbc2 libcurl4 libssl3; do
+for d in libsqlite3-0 libpq5 libqt6widgets6 libc6 libstdc++6 libodbc2 libcurl4 libssl3; do
     grep -q "\b$d\b" <<<"$depends" || fail "dépendance $d absente : $depends"
 done
 

@@ -1,0 +1,116 @@
+// The query run on PostgreSQL: rows one at a time (libpq's single-row mode), result set after
+// result set.
+#include "pgload/pgquery.h"
+
+#include <libpq-fe.h>
+
+#include <string>
+#include <vector>
+
+#include "foundation/owned.h"
+#include "pgload/pgload.h"
+
+namespace {
+
+std::string trimmedMessage(const char* text) {
+    std::string s = text != nullptr ? text : "";
+    while (!s.empty() && (s.back() == '\n' || s.back() == ' ')) s.pop_back();
+    return s;
+}
+
+}  // namespace
+
+int PGQUERY_Execute(PGQUERY_RUN* run, const char* conninfo, const char* sql, SQLQUERY_SINK* sink) {
+    if (run == nullptr || conninfo == nullptr || sql == nullptr || sink == nullptr) return 1;
+    run->rows = 0;
+    run->error.clear();
+    run->interrupted = false;
+    std::string cause;
+    morvex::Owned<PGconn, PQfinish> conn(PGLOAD_Connect(conninfo, &cause));
+    if (!conn) {
+        run->error = "Echec de la connexion à la base PostgreSQL [" +
+                     PGLOAD_DescribeConnection(conninfo) + "] : " + cause;
+        return 1;
+    }
+    sink->status(SQLQUERY_STATUS_VERSION,
+                 "PostgreSQL " + std::to_string(PQserverVersion(conn.get()) / 10000));
+    sink->status(SQLQUERY_STATUS_STATE, "Exécution de la requête en cours...");
+    {
+        std::lock_guard<std::mutex> g(run->lock);
+        if (run->interruptRequested) {
+            run->interrupted = true;
+            return 0;
+        }
+        run->cancel = PQgetCancel(conn.get());
+    }
+    int failed = 0;
+    if (PQsendQuery(conn.get(), sql) != 1) {
+        run->error = "La requête a échoué : " + trimmedMessage(PQerrorMessage(conn.get()));
+        failed = 1;
+    } else {
+        PQsetSingleRowMode(conn.get());
+        bool columnsGiven = false;
+        std::vector<char*> values;
+        std::vector<std::string> names;
+        std::vector<char*> nameText;
+        while (PGresult* raw = PQgetResult(conn.get())) {
+            morvex::Owned<PGresult, PQclear> r(raw);
+            const ExecStatusType status = PQresultStatus(raw);
+            if (status == PGRES_SINGLE_TUPLE || status == PGRES_TUPLES_OK) {
+                const int count = PQnfields(raw);
+                if (!columnsGiven) {
+                    names.clear();
+                    nameText.clear();
+                    for (int i = 0; i < count; ++i) names.emplace_back(PQfname(raw, i));
+                    for (std::string& n : names) nameText.push_back(n.data());
+                    sink->columns(count, nameText.data());
+                    columnsGiven = true;
+                }
+                for (int t = 0; t < PQntuples(raw); ++t) {
+                    values.assign(static_cast<size_t>(count), nullptr);
+                    for (int i = 0; i < count; ++i)
+                        if (!PQgetisnull(raw, t, i)) values[i] = PQgetvalue(raw, t, i);
+                    sink->row(count, values.data());
+                    ++run->rows;
+                }
+                // The end of one statement's rows: the next result set gives its own columns.
+                if (status == PGRES_TUPLES_OK) columnsGiven = false;
+            } else if (status != PGRES_COMMAND_OK && status != PGRES_EMPTY_QUERY && !failed) {
+                const char* state = PQresultErrorField(raw, PG_DIAG_SQLSTATE);
+                if (state != nullptr && std::string(state) == "57014") {
+                    run->interrupted = true;
+                } else {
+                    const char* primary = PQresultErrorField(raw, PG_DIAG_MESSAGE_PRIMARY);
+                    run->error = "La requête a échoué : " +
+                                 trimmedMessage(primary != nullptr ? primary
+                                                                   : PQresultErrorMessage(raw));
+                    failed = 1;
+                }
+            }
+        }
+    }
+    {
+        std::lock_guard<std::mutex> g(run->lock);
+        PQfreeCancel(static_cast<PGcancel*>(run->cancel));
+        run->cancel = nullptr;
+    }
+    if (failed) {
+        sink->status(SQLQUERY_STATUS_STATE, run->error);
+        return 1;
+    }
+    sink->status(SQLQUERY_STATUS_ROWS, std::to_string(run->rows) + " ligne(s)");
+    sink->status(SQLQUERY_STATUS_STATE, run->interrupted
+                                            ? "La requête a été interrompue par l'utilisateur"
+                                            : "Terminé");
+    return 0;
+}
+
+void PGQUERY_Interrupt(PGQUERY_RUN* run) {
+    if (run == nullptr) return;
+    std::lock_guard<std::mutex> g(run->lock);
+    run->interruptRequested = true;
+    if (run->cancel != nullptr) {
+        char message[256];
+        PQcancel(static_cast<PGcancel*>(run->cancel), message, sizeof message);
+    }
+}

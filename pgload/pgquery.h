@@ -1,0 +1,29 @@
+// PGQUERY: runs SQL text on a PostgreSQL connection for `morvexcli query`, handing columns and
+// rows to the same sink as the SQLite query run (sqlquery/sqlquery.h). Nothing is written by
+// the run itself (no history table on the server).
+//
+// Threads: PGQUERY_Execute runs in one thread; PGQUERY_Interrupt may be called from any other
+// while it runs.
+#pragma once
+
+#include <mutex>
+#include <string>
+
+#include "sqlquery/sqlquery.h"
+
+// One run of PGQUERY_Execute.
+struct PGQUERY_RUN {
+    std::mutex lock;                // guards `cancel`
+    void* cancel = nullptr;         // libpq's PGcancel of the running query, while it runs
+    bool interruptRequested = false;
+    bool interrupted = false;       // the run ended on an interruption
+    int rows = 0;                   // rows received
+    std::string error;              // the French message and the server's, when it failed
+};
+
+// Runs every statement of `sql` on `conninfo`, streaming the rows of each result set to
+// `sink` (columns first; NULL values as nullptr). 1 when the connection or a statement fails
+// (run->error), else 0.
+int PGQUERY_Execute(PGQUERY_RUN* run, const char* conninfo, const char* sql, SQLQUERY_SINK* sink);
+// Asks the running query to stop (from any thread).
+void PGQUERY_Interrupt(PGQUERY_RUN* run);

@@ -1,0 +1,170 @@
+// The rows of a load as every target takes them (sqliteload/sqlite4fyk.cpp for SQLite,
+// pgload/ for PostgreSQL): a reading thread cuts the data file with the description's reader,
+// checks each row and converts its values for their columns (GenerateValueForData), and hands
+// batches of rows through a short queue to the thread that stores them; the counts of a row
+// set aside or offered, and the limit of rows set aside, are the same for every target.
+//
+// Threads: ReadAndConvert runs in its own thread and touches only the reader and the queue;
+// the queue's methods may be called from both sides. A batch belongs to whoever holds its
+// unique_ptr; the texts of its cells live in its arena until it is recycled.
+#pragma once
+
+#include <condition_variable>
+#include <cstddef>
+#include <deque>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "datafile/datafile.h"
+#include "sqliteload/sqlite4fyk.h"
+
+namespace loadrows {
+
+// Rows handed from the reading to the loading at a time, and batches waiting at most.
+constexpr size_t LOAD_BATCH_ROWS = 1024;
+constexpr size_t LOAD_QUEUE_BATCHES = 4;
+
+// What becomes of a row read.
+enum LoadRowReason {
+    LOAD_ROW_STORED = 0,      // offered to the database
+    LOAD_ROW_TOO_LONG,        // set aside: its line is longer than the reader's limit
+    LOAD_ROW_BAD_ENCODING,    // set aside: bytes not valid in the description's encoding
+    LOAD_ROW_UNCLOSED_QUOTE,  // set aside: a protected field never closed
+    LOAD_ROW_BAD_SHAPE,       // set aside (strict load): not one value per column
+    LOAD_ROW_BAD_VALUE,       // set aside (strict load): a value that does not fit its type
+};
+
+// A piece of a batch's text.
+struct TextSpan {
+    size_t offset = 0;
+    size_t length = 0;
+};
+
+// One value converted for its column.
+struct LoadCell {
+    int type;  // SQLITE_NULL, SQLITE_INTEGER, SQLITE_FLOAT or SQLITE_TEXT
+    long long integer;
+    double real;
+    TextSpan text;  // in the batch's arena
+};
+
+// One row read.
+struct LoadRow {
+    int line;                             // line on which the row begins
+    int rowId;                            // line number stored as FileRowID
+    double readBytes;                     // position in the file after the row
+    int reason;                           // LoadRowReason
+    size_t fieldCount;                    // values read
+    int notTyped;                         // values kept as text because they do not fit their type
+    int multiLineValues;                  // values that go on over line ends
+    size_t firstCell;                     // its values in the batch's cells, one per column
+    TextSpan rejectColumn, rejectReason;  // what the rejects file says of a row set aside
+};
+
+// Rows read and converted, with the texts of their values.
+struct LoadBatch {
+    std::vector<LoadRow> rows;
+    std::vector<LoadCell> cells;
+    std::string arena;
+    TextSpan keep(const char* text, size_t length) {
+        TextSpan span{arena.size(), length};
+        arena.append(text, length);
+        return span;
+    }
+    std::string text(TextSpan span) const { return arena.substr(span.offset, span.length); }
+};
+
+// The batches between the reading thread and the loading one, at most LOAD_QUEUE_BATCHES.
+class LoadQueue {
+public:
+    // False when the loading side has closed the queue (the batch is dropped).
+    bool push(std::unique_ptr<LoadBatch> batch) {
+        std::unique_lock<std::mutex> lock(mutex_);
+        notFull_.wait(lock, [this] { return closed_ || batches_.size() < LOAD_QUEUE_BATCHES; });
+        if (closed_) return false;
+        batches_.push_back(std::move(batch));
+        notEmpty_.notify_one();
+        return true;
+    }
+    // The reading has ended.
+    void finish() {
+        std::lock_guard<std::mutex> lock(mutex_);
+        finished_ = true;
+        notEmpty_.notify_one();
+    }
+    // The next batch; nullptr once the reading has ended and every batch has been taken.
+    std::unique_ptr<LoadBatch> pop() {
+        std::unique_lock<std::mutex> lock(mutex_);
+        notEmpty_.wait(lock, [this] { return finished_ || !batches_.empty(); });
+        if (batches_.empty()) return nullptr;
+        std::unique_ptr<LoadBatch> batch = std::move(batches_.front());
+        batches_.pop_front();
+        notFull_.notify_one();
+        return batch;
+    }
+    // The loading side wants no more batches: the reading stops at its next push.
+    void close() {
+        std::lock_guard<std::mutex> lock(mutex_);
+        closed_ = true;
+        batches_.clear();
+        notFull_.notify_one();
+    }
+    // A batch given back once its rows are stored, kept with its memory for the reading.
+    void recycle(std::unique_ptr<LoadBatch> batch) {
+        batch->rows.clear();
+        batch->cells.clear();
+        batch->arena.clear();
+        std::lock_guard<std::mutex> lock(mutex_);
+        spare_.push_back(std::move(batch));
+    }
+    // An empty batch for the reading: a recycled one when there is one.
+    std::unique_ptr<LoadBatch> empty() {
+        {
+            std::lock_guard<std::mutex> lock(mutex_);
+            if (!spare_.empty()) {
+                std::unique_ptr<LoadBatch> batch = std::move(spare_.back());
+                spare_.pop_back();
+                return batch;
+            }
+        }
+        return std::make_unique<LoadBatch>();
+    }
+
+private:
+    std::mutex mutex_;
+    std::condition_variable notFull_, notEmpty_;
+    std::deque<std::unique_ptr<LoadBatch>> batches_;
+    std::vector<std::unique_ptr<LoadBatch>> spare_;
+    bool finished_ = false;
+    bool closed_ = false;
+};
+
+// The reading thread of a load: every row of `reader`, checked and converted for its columns,
+// into batches for `queue`, until the end of the file or until the queue is closed. `strict`
+// sets aside rows without one value per column and values that do not fit their type;
+// `withRejects` keeps the reasons of the rows set aside; with `trimPadding`, texts without the
+// blanks around them.
+void ReadAndConvert(DATAFILE* reader, const std::vector<const ColumnDesc*>& columnAt, bool strict,
+                    bool withRejects, bool trimPadding, LoadQueue& queue);
+
+// Counts a row set aside (row.reason is not LOAD_ROW_STORED) in `st`.
+void CountSetAside(SQLITE4FYK_LOADSTATS& st, const LoadRow& row);
+// Counts what a row offered to the database brings: a row of another shape, values kept as
+// text, values over several lines. `columns`: the description's columns.
+void CountOffered(SQLITE4FYK_LOADSTATS& st, const LoadRow& row, size_t columns);
+// True when the rows set aside or refused are past opt.maxRejects: st.tooManyRejects and
+// st.error are set, naming `line`, the last row counted.
+bool TooManyRejects(SQLITE4FYK_LOADSTATS& st, const SQLITE4FYK_LOADOPTIONS& opt, int line);
+// Progress report of a load: "N lignes chargées en base de données (P%)..." on the status bar
+// and the task, `stored` rows so far, `readBytes` of `fileSize` read.
+void ReportProgress(TASK* task, int stored, double readBytes, double fileSize);
+
+// How a load that did not fail ended, told on the status bar and through the task: first, when
+// rows were refused or set aside or values kept as text, how many; then the interruption
+// (nothing stored) or the finish ("N lignes chargées en S s (R lignes / s)."). `tag` names the
+// load in the trace. 1 when it was interrupted, else 0.
+int ReportEnd(TASK* task, const SQLITE4FYK_LOADSTATS& st, const char* tag);
+
+}  // namespace loadrows
