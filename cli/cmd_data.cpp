@@ -48,7 +48,7 @@ int taskStatus() {
 
 // Tells one guess on standard error.
 void tellGuess(const char* what, const std::string& value) {
-    fprintf(stderr, "(i) %s : %s\n", what, value.c_str());
+    cliNote(std::string(what) + " : " + value);
 }
 
 // The real characters of a text notation, as the description converts them; empty when the
@@ -130,7 +130,7 @@ int guessFileShape(const AnalyseOptions& o, DATAFILE_SHAPE& g) {
         }
     }
     if (!o.plain && !g.fixedWidth.empty() && guessDelimiter)
-        fprintf(stderr, "(i) Fichier à largeur fixe probable : %s.\n", g.fixedWidth.c_str());
+        cliNote("Fichier à largeur fixe probable : " + g.fixedWidth + ".");
     if (guessDelimiter) {
         if (!g.delimiter.empty()) {
             tellGuess("Délimiteur détecté", g.delimiter);
@@ -139,7 +139,7 @@ int guessFileShape(const AnalyseOptions& o, DATAFILE_SHAPE& g) {
                      o.file + "'.");
             return CLI_USAGE;
         } else if (g.fixedWidth.empty()) {
-            fprintf(stderr, "(i) Aucun délimiteur (; , tabulation |) détecté : une seule colonne.\n");
+            cliNote("Aucun délimiteur (; , tabulation |) détecté : une seule colonne.");
         }
     } else if (!o.delimiter.empty()) {
         g.delimiter = o.delimiter;
@@ -261,7 +261,7 @@ public:
         if (shape_ == Shape::Table)
             notes_ += line + "\n";
         else
-            fprintf(stderr, "(i) %s\n", line.c_str());
+            cliNote(line);
     }
 
     bool end() {
@@ -350,8 +350,8 @@ int commandPreview(const std::string& descPath, const std::string& dataOption, i
             cliError("Erreur d'écriture du fichier des rejets '" + rejectsPath + "'.");
             return CLI_FAILURE;
         }
-        fprintf(stderr, "(i) %i ligne(s) non conforme(s) listée(s) dans '%s'.\n", set,
-                rejectsPath.c_str());
+        cliNote(std::to_string(set) + " ligne(s) non conforme(s) listée(s) dans '" + rejectsPath +
+                "'.");
     }
     return written ? CLI_OK : CLI_FAILURE;
 }
