@@ -18,6 +18,7 @@
 #include "cli/cliutil.h"
 #include "cli/commands.h"
 #include "cli/descview.h"
+#include "datafile/bytesource.h"
 #include "datafile/datafile.h"
 #include "datafile/detect.h"
 #include "datafile/rejects.h"
@@ -84,7 +85,13 @@ int guessFileShape(const AnalyseOptions& o, DATAFILE_SHAPE& g) {
     const bool guessQuote = detect && o.quote.empty();
     const bool guessHeader = detect && !o.header && !o.noHeader;
 
-    const std::string sample = DATAFILE_ReadSample(o.file.c_str());
+    const char* cut = nullptr;
+    const std::string sample = readTextSample(o.file.c_str(), DATAFILE_SAMPLE_SIZE, &cut);
+    if (cut) {
+        cliError("Le fichier '" + o.file + "' est illisible (" + cut +
+                 ") : aucune description n'est écrite.");
+        return CLI_FAILURE;
+    }
     if (sample.empty()) {
         cliError("Le fichier '" + o.file + "' est vide : aucune description n'est écrite.");
         return CLI_FAILURE;
@@ -200,7 +207,9 @@ int commandAnalyse(const AnalyseOptions& o) {
         return CLI_FAILURE;
     }
     int status = taskStatus();
-    std::string out = o.output.empty() ? fs::path(o.file).stem().string() + ".fyk" : o.output;
+    // A reading that failed (a stream cut short, a file changed meanwhile) describes nothing.
+    if (port.finalEvent == TASK_EVENT_NOT_STARTED) return CLI_FAILURE;
+    std::string out = o.output.empty() ? textFileStem(o.file) + ".fyk" : o.output;
     if (!saveDescription(desc.get(), out)) return CLI_FAILURE;
     if (!writeOut(descriptionToTable(*desc))) return CLI_FAILURE;
     return status;

@@ -9,10 +9,14 @@ PACKAGES=(
   # libraries
   libssl-dev libcli11-dev nlohmann-json3-dev unixodbc-dev libsqlite3-dev libpugixml-dev
   qt6-base-dev qt6-base-dev-tools libgl-dev libcurl4-openssl-dev
+  # compressed data files read as they are (gzip, zstd)
+  zlib1g-dev libzstd-dev
   # Qt's own French texts for the standard dialogs of the desktop programs
   qt6-translations-l10n
   # tests
   googletest libgtest-dev libgmock-dev python3 python3-dateutil libsqliteodbc odbcinst sqlite3
+  # compressed inputs of the pipeline tests, and the published data file they read
+  gzip zstd distro-info-data
   # tests against a real PostgreSQL server (pg_virtualenv) and its ODBC driver
   postgresql postgresql-common odbc-postgresql
   # benchmark inputs

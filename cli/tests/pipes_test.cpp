@@ -2,6 +2,9 @@
 // data file comes in (a file, standard input, a named pipe, gzip and zstd streams).
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <sstream>
+
 #include "cli/tests/cli_fixture.h"
 
 namespace {
@@ -54,6 +57,103 @@ TEST_F(Pipes, QuietRunsTellNothingButErrors) {
     EXPECT_TRUE(Contains(quiet.out, "Colonnes          : 2")) << quiet.out;
     RunResult verbose = run("analyse -v v.csv -o x.fyk");
     EXPECT_TRUE(Contains(verbose.err, "(i) Fichier de log : ")) << verbose.err;
+}
+
+}  // namespace
+
+namespace {
+
+using namespace morvex::testing;
+
+// Debian's own table of its releases (distro-info-data): dates, and empty values.
+const char* const kReleases = "/usr/share/distro-info/debian.csv";
+
+class InputForms : public CliFixture {
+protected:
+    void SetUp() override {
+        CliFixture::SetUp();
+        std::filesystem::copy_file(kReleases, dir_ / "debian.csv");
+        ASSERT_EQ(system(("cd '" + dir_.string() +
+                          "' && gzip -k debian.csv && zstd -q -k debian.csv && "
+                          "cat debian.csv.gz debian.csv.gz > twice.csv.gz && "
+                          "head -c 200 debian.csv.gz > cut.csv.gz && "
+                          "head -c 100 debian.csv.zst > cut.csv.zst && "
+                          "cat debian.csv.gz debian.csv.gz debian.csv.gz > long.csv.gz && "
+                          "head -c $(( $(stat -c %s long.csv.gz) - 40 )) long.csv.gz > "
+                          "twice-cut.csv.gz")
+                             .c_str()),
+                  0);
+    }
+};
+
+// Every form of one file reads as the file itself: the same description from each, the same
+// rows, the same load; a stream cut short is refused, and nothing of it loaded.
+TEST_F(InputForms, EveryFormReadsAsThePlainFile) {
+    RunResult plain = run("analyse -q debian.csv -o plain.fyk");
+    ASSERT_EQ(plain.status, 0) << plain.err;
+    RunResult rows = run("preview plain.fyk --rows 0 --json");
+    ASSERT_EQ(rows.status, 0) << rows.err;
+    const std::string text = readFile(dir_ / "debian.csv");
+    const std::string lines = std::to_string(std::count(text.begin(), text.end(), '\n') - 1);
+    const struct {
+        const char* data;
+        int status;
+        const char* said;  // in standard error (the table's rows when it loaded)
+    } cases[] = {
+        {"debian.csv", 0, ""},
+        {"debian.csv.gz", 0, ""},
+        {"debian.csv.zst", 0, ""},
+        {"cut.csv.gz", 1, "flux gzip tronqué ou corrompu"},
+        {"cut.csv.zst", 1, "flux zstd tronqué ou corrompu"},
+        // A stream cut beyond the analysis's sample is refused by its reading.
+        {"twice-cut.csv.gz", 1, "flux gzip tronqué ou corrompu"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.data);
+        std::filesystem::remove(dir_ / "d.fyk");
+        RunResult a = run(std::string("analyse -q ") + c.data + " -o d.fyk");
+        EXPECT_EQ(a.status, c.status) << a.err;
+        if (c.status != 0) {
+            EXPECT_TRUE(Contains(a.err, c.said)) << a.err;
+            EXPECT_FALSE(std::filesystem::exists(dir_ / "d.fyk"));
+        } else {
+            // The description remembers nothing of the compression but its example file.
+            // Its own identifier and example file aside.
+            auto kept = [](const std::string& text) {
+                std::string out, line;
+                std::istringstream in(text);
+                while (std::getline(in, line))
+                    if (!Contains(line, "FILEDESCUID=") && !Contains(line, "FICHIEREXEMPLE="))
+                        out += line + "\n";
+                return out;
+            };
+            const std::string described = kept(readFile(dir_ / "d.fyk"));
+            const std::string reference = kept(readFile(dir_ / "plain.fyk"));
+            EXPECT_EQ(described, reference);
+        }
+        RunResult p = run(std::string("preview plain.fyk --rows 0 --json --data ") + c.data);
+        EXPECT_EQ(p.status, c.status) << p.err;
+        if (c.status == 0) {
+            EXPECT_EQ(p.out, rows.out);
+        }
+        RunResult l = run(std::string("load plain.fyk t.db --table t --data ") + c.data);
+        EXPECT_EQ(l.status, c.status) << l.err;
+        EXPECT_TRUE(Contains(l.err + l.out, c.said)) << l.err;
+        RunResult q = run("query t.db 'select count(*) from t'");
+        if (c.status == 0) {
+            EXPECT_TRUE(Contains(q.out, lines)) << q.out << q.err;
+        }
+        run("query t.db 'drop table if exists t'");
+    }
+    // A cut stream rolls its load back: the table loaded before it is still whole.
+    ASSERT_EQ(run("load plain.fyk t.db --table t --data debian.csv.gz").status, 0);
+    RunResult cut = run("load plain.fyk t.db --table t --data cut.csv.gz");
+    EXPECT_EQ(cut.status, 1);
+    RunResult q = run("query t.db 'select count(*) from t'");
+    EXPECT_TRUE(Contains(q.out, lines)) << q.out << q.err;
+    // gzip members one after the other are one text.
+    RunResult twice = run("count plain.fyk --data twice.csv.gz");
+    EXPECT_EQ(twice.status, 0) << twice.err;
 }
 
 }  // namespace
