@@ -160,6 +160,10 @@ int guessFileShape(const AnalyseOptions& o, DATAFILE_SHAPE& g) {
 
 }  // namespace
 
+namespace {
+int analyseNewFile(const AnalyseOptions& o, const std::string& stream, int maxRows, int rules);
+}  // namespace
+
 int commandAnalyse(const AnalyseOptions& o) {
     const int rules = o.plain ? FILEANALYSE_SPECIFIED : FILEANALYSE_DETECTED;
     int maxRows = analysisRows(o.all, o.rows, rules == FILEANALYSE_DETECTED);
@@ -178,7 +182,23 @@ int commandAnalyse(const AnalyseOptions& o) {
         return status;
     }
 
-    if (!checkDataFile(o.file)) return CLI_FAILURE;
+    // A stream is analysed from a private copy named after it (standard input: "stdin").
+    SpooledInput spool;
+    AnalyseOptions given = o;
+    const bool stream = isStreamInput(given.file);
+    std::string streamName = fs::path(given.file).filename().string();
+    if (given.file == "-" || streamName.empty() ||
+        streamName.find_first_not_of("0123456789") == std::string::npos)
+        streamName = "stdin";
+    if (!prepareDataFile(given.file, spool, streamName)) return CLI_FAILURE;
+    return analyseNewFile(given, stream ? o.file : std::string(), maxRows, rules);
+}
+
+namespace {
+
+// The analysis of a new file; `stream` names the stream it was copied from ("" for a file):
+// the description then names no example file (its copy is gone once the command ends).
+int analyseNewFile(const AnalyseOptions& o, const std::string& stream, int maxRows, int rules) {
     DATAFILE_SHAPE shape;
     if (const int refused = guessFileShape(o, shape); refused != CLI_OK) return refused;
     if (!shape.delimiter.empty()) {
@@ -191,6 +211,8 @@ int commandAnalyse(const AnalyseOptions& o) {
         }
     }
     CliUiPort& port = cliPort();
+    // The description written to standard output: the analysis's report goes to error.
+    if (o.output == "-") port.panelToStderr = true;
     port.onProperties = [&o](FileDesc* desc) {
         if (o.noHeader) desc->FirstLineIsHeader = 0;
         if (o.header) desc->FirstLineIsHeader = 1;
@@ -210,10 +232,14 @@ int commandAnalyse(const AnalyseOptions& o) {
     // A reading that failed (a stream cut short, a file changed meanwhile) describes nothing.
     if (port.finalEvent == TASK_EVENT_NOT_STARTED) return CLI_FAILURE;
     std::string out = o.output.empty() ? textFileStem(o.file) + ".fyk" : o.output;
+    if (!stream.empty()) FILEDESC_SetExampleFilePath(desc.get(), "");
     if (!saveDescription(desc.get(), out)) return CLI_FAILURE;
-    if (!writeOut(descriptionToTable(*desc))) return CLI_FAILURE;
+    // Written to standard output, the description is the result.
+    if (out != "-" && !writeOut(descriptionToTable(*desc))) return CLI_FAILURE;
     return status;
 }
+
+}  // namespace
 
 namespace {
 
@@ -306,7 +332,8 @@ int commandPreview(const std::string& descPath, const std::string& dataOption, i
     DescPtr desc = openDescription(descPath);
     if (!desc) return CLI_FAILURE;
     std::string data = dataFileOf(*desc, dataOption);
-    if (!checkDataFile(data)) return CLI_FAILURE;
+    SpooledInput spool;
+    if (!prepareDataFile(data, spool)) return CLI_FAILURE;
     DATAFILE_REJECTS* rejects = nullptr;
     if (!rejectsPath.empty()) {
         rejects = DATAFILE_OpenRejects(rejectsPath.c_str());
@@ -369,7 +396,8 @@ int commandCount(const std::string& descPath, const std::string& dataOption) {
     DescPtr desc = openDescription(descPath);
     if (!desc) return CLI_FAILURE;
     std::string data = dataFileOf(*desc, dataOption);
-    if (!checkDataFile(data)) return CLI_FAILURE;
+    SpooledInput spool;
+    if (!prepareDataFile(data, spool)) return CLI_FAILURE;
     if (FYK_LaunchDatafileComputeStats(nullptr, desc.get(), data.c_str()) != 0) return CLI_FAILURE;
     CliUiPort& port = cliPort();
     if (port.finalEvent != TASK_EVENT_FINISHED) return CLI_FAILURE;

@@ -41,7 +41,8 @@ int commandLoad(const LoadOptions& o) {
     DescPtr desc = openDescription(o.desc);
     if (!desc) return CLI_FAILURE;
     std::string data = dataFileOf(*desc, o.data);
-    if (!checkDataFile(data)) return CLI_FAILURE;
+    SpooledInput spool;  // standard input or a named pipe: read from a private copy
+    if (!prepareDataFile(data, spool)) return CLI_FAILURE;
     morvex::Owned<void, SQLITE3_LibererDLL> library(SQLITE3_LoadDLL(nullptr));
     if (!library) return CLI_FAILURE;  // the binding has told why on standard error
 

@@ -70,9 +70,16 @@ const char* const kReleases = "/usr/share/distro-info/debian.csv";
 
 class InputForms : public CliFixture {
 protected:
+    void TearDown() override {
+        unsetenv("TMPDIR");
+        CliFixture::TearDown();
+    }
     void SetUp() override {
         CliFixture::SetUp();
         std::filesystem::copy_file(kReleases, dir_ / "debian.csv");
+        // The streams' private copies go there, to be seen gone.
+        std::filesystem::create_directories(dir_ / "tmp");
+        setenv("TMPDIR", (dir_ / "tmp").c_str(), 1);
         ASSERT_EQ(system(("cd '" + dir_.string() +
                           "' && gzip -k debian.csv && zstd -q -k debian.csv && "
                           "cat debian.csv.gz debian.csv.gz > twice.csv.gz && "
@@ -96,47 +103,68 @@ TEST_F(InputForms, EveryFormReadsAsThePlainFile) {
     const std::string text = readFile(dir_ / "debian.csv");
     const std::string lines = std::to_string(std::count(text.begin(), text.end(), '\n') - 1);
     const struct {
-        const char* data;
+        const char* data;  // the data file as given
         int status;
         const char* said;  // in standard error (the table's rows when it loaded)
+        const char* input;  // the file sent to standard input ("-"), or written into the
+                            // named pipe (fifo), each time a command reads it
     } cases[] = {
-        {"debian.csv", 0, ""},
-        {"debian.csv.gz", 0, ""},
-        {"debian.csv.zst", 0, ""},
-        {"cut.csv.gz", 1, "flux gzip tronqué ou corrompu"},
-        {"cut.csv.zst", 1, "flux zstd tronqué ou corrompu"},
-        // A stream cut beyond the analysis's sample is refused by its reading.
-        {"twice-cut.csv.gz", 1, "flux gzip tronqué ou corrompu"},
+        {"debian.csv", 0, "", ""},
+        {"debian.csv.gz", 0, "", ""},
+        {"debian.csv.zst", 0, "", ""},
+        {"-", 0, "", "debian.csv"},
+        {"-", 0, "", "debian.csv.zst"},
+        {"fifo", 0, "", "debian.csv.gz"},
+        {"/dev/stdin", 0, "", "debian.csv"},
+        {"cut.csv.gz", 1, "flux gzip tronqué ou corrompu", ""},
+        {"cut.csv.zst", 1, "flux zstd tronqué ou corrompu", ""},
+        {"-", 1, "flux gzip tronqué ou corrompu", "cut.csv.gz"},
+        {"twice-cut.csv.gz", 1, "flux gzip tronqué ou corrompu", ""},
     };
     for (const auto& c : cases) {
-        SCOPED_TRACE(c.data);
+        SCOPED_TRACE(std::string(c.data) + " " + c.input);
+        // Each command reads its own copy of the stream.
+        auto feed = [&]() -> std::string {
+            if (std::string(c.data) == "fifo") {
+                std::filesystem::remove(dir_ / "fifo");
+                EXPECT_EQ(system(("cd '" + dir_.string() + "' && mkfifo fifo && (cat " + c.input +
+                                  " > fifo &)")
+                                     .c_str()),
+                          0);
+                return "";
+            }
+            return *c.input ? readFile(dir_ / c.input) : "";
+        };
         std::filesystem::remove(dir_ / "d.fyk");
-        RunResult a = run(std::string("analyse -q ") + c.data + " -o d.fyk");
+        RunResult a = run(std::string("analyse -q ") + c.data + " -o d.fyk", feed());
         EXPECT_EQ(a.status, c.status) << a.err;
         if (c.status != 0) {
             EXPECT_TRUE(Contains(a.err, c.said)) << a.err;
             EXPECT_FALSE(std::filesystem::exists(dir_ / "d.fyk"));
         } else {
-            // The description remembers nothing of the compression but its example file.
-            // Its own identifier and example file aside.
+            // The description remembers nothing of the compression nor of the stream: its own
+            // identifier, example file and names aside, it is the plain file's.
             auto kept = [](const std::string& text) {
                 std::string out, line;
                 std::istringstream in(text);
                 while (std::getline(in, line))
-                    if (!Contains(line, "FILEDESCUID=") && !Contains(line, "FICHIEREXEMPLE="))
+                    if (!Contains(line, "FILEDESCUID=") && !Contains(line, "FICHIEREXEMPLE=") &&
+                        !Contains(line, "PROJECTNAME=") && !Contains(line, "TABLE"))
                         out += line + "\n";
                 return out;
             };
-            const std::string described = kept(readFile(dir_ / "d.fyk"));
-            const std::string reference = kept(readFile(dir_ / "plain.fyk"));
-            EXPECT_EQ(described, reference);
+            EXPECT_EQ(kept(readFile(dir_ / "d.fyk")), kept(readFile(dir_ / "plain.fyk")));
+            // A stream's copy is gone: the description names no example file.
+            if (*c.input) {
+                EXPECT_TRUE(Contains(readFile(dir_ / "d.fyk"), "FICHIEREXEMPLE=\r\n"));
+            }
         }
-        RunResult p = run(std::string("preview plain.fyk --rows 0 --json --data ") + c.data);
+        RunResult p = run(std::string("preview plain.fyk --rows 0 --json --data ") + c.data, feed());
         EXPECT_EQ(p.status, c.status) << p.err;
         if (c.status == 0) {
             EXPECT_EQ(p.out, rows.out);
         }
-        RunResult l = run(std::string("load plain.fyk t.db --table t --data ") + c.data);
+        RunResult l = run(std::string("load -q plain.fyk t.db --table t --data ") + c.data, feed());
         EXPECT_EQ(l.status, c.status) << l.err;
         EXPECT_TRUE(Contains(l.err + l.out, c.said)) << l.err;
         RunResult q = run("query t.db 'select count(*) from t'");
@@ -144,6 +172,13 @@ TEST_F(InputForms, EveryFormReadsAsThePlainFile) {
             EXPECT_TRUE(Contains(q.out, lines)) << q.out << q.err;
         }
         run("query t.db 'drop table if exists t'");
+        RunResult n = run(std::string("count plain.fyk --data ") + c.data, feed());
+        EXPECT_EQ(n.status, c.status) << n.err;
+        if (c.status == 0) {
+            EXPECT_TRUE(Contains(n.out, std::to_string(std::stoi(lines) + 1) + " lignes")) << n.out;
+        }
+        // The copies of the streams are gone with their commands.
+        EXPECT_TRUE(std::filesystem::is_empty(dir_ / "tmp"));
     }
     // A cut stream rolls its load back: the table loaded before it is still whole.
     ASSERT_EQ(run("load plain.fyk t.db --table t --data debian.csv.gz").status, 0);
