@@ -3,6 +3,8 @@
 #include <CLI/CLI.hpp>
 
 #include <algorithm>
+#include <charconv>
+#include <cmath>
 #include <climits>
 #include <cstdio>
 #include <cstring>
@@ -24,6 +26,8 @@
 #include "datafile/rejects.h"
 #include "filedesc/analyse.h"
 #include "foundation/csv.h"
+#include "sqliteload/sqlite3dll.h"
+#include "sqliteload/sqlite4fyk.h"
 
 namespace fs = std::filesystem;
 
@@ -325,10 +329,153 @@ private:
     int rows_ = 0;
 };
 
+// Rows whose values are converted through the description, as the load converts them (numbers
+// with a decimal point, ISO dates and date-times, NULL for no value): CSV or TSV (RFC 4180,
+// quoted only when needed; NULL as an empty cell or `nullText`, an empty text as ""), JSON (an
+// array of objects) or JSON Lines (one object per line), numbers as numbers, booleans as
+// booleans, NULL as null.
+class TypedRowWriter {
+public:
+    enum class Shape { Csv, Json, Ndjson };
+    TypedRowWriter(Shape shape, char delimiter, std::string nullText, std::vector<ColumnDesc*> columns)
+        : shape_(shape), delimiter_(delimiter), null_(std::move(nullText)), columns_(std::move(columns)) {
+        for (ColumnDesc* c : columns_)
+            keys_.push_back(nlohmann::json(std::string(c->code))
+                                .dump(-1, ' ', false, nlohmann::json::error_handler_t::replace));
+    }
+
+    void begin() {
+        if (shape_ == Shape::Csv) {
+            for (size_t i = 0; i < columns_.size(); ++i) {
+                if (i) out_ += delimiter_;
+                csvAppendCell(out_, columns_[i]->code, delimiter_);
+            }
+            out_ += '\n';
+        } else if (shape_ == Shape::Json) {
+            out_ += '[';
+        }
+    }
+
+    void row(const std::vector<DATAFIELD>& fields) {
+        if (shape_ == Shape::Json && rows_) out_ += ',';
+        if (shape_ != Shape::Csv) out_ += '{';
+        for (size_t i = 0; i < columns_.size(); ++i) {
+            const DATAFIELD* f = i < fields.size() ? &fields[i] : nullptr;
+            GenerateValueForData(columns_[i], f ? f->value : nullptr, f ? f->length : 0, &value_);
+            // A value missing from a short row is no value.
+            if (!f) value_.sqliteType = SQLITE_NULL;
+            if (shape_ == Shape::Csv) {
+                if (i) out_ += delimiter_;
+                appendCsv();
+            } else {
+                if (i) out_ += ',';
+                out_ += keys_[i];
+                out_ += ':';
+                appendJson(columns_[i]->typeCible.type == DATATYPE_BOOLEAN);
+            }
+        }
+        out_ += shape_ == Shape::Csv ? "\n" : shape_ == Shape::Ndjson ? "}\n" : "}";
+        ++rows_;
+        if (out_.size() > (1 << 20)) flush();
+    }
+
+    bool end() {
+        if (shape_ == Shape::Json) out_ += "]\n";
+        return flush();
+    }
+
+private:
+    void appendNumber() {
+        char number[64];
+        const auto r = value_.sqliteType == SQLITE_INTEGER
+                           ? std::to_chars(number, number + sizeof number, value_.integer)
+                           : std::to_chars(number, number + sizeof number, value_.real);
+        out_.append(number, r.ptr);
+    }
+
+    void appendCsv() {
+        switch (value_.sqliteType) {
+            case SQLITE_NULL:
+                csvAppendCell(out_, null_, delimiter_);
+                break;
+            case SQLITE_INTEGER:
+            case SQLITE_FLOAT:
+                appendNumber();
+                break;
+            default:
+                // An empty text is told from no value: quoted.
+                if (value_.text.empty())
+                    out_ += "\"\"";
+                else
+                    csvAppendCell(out_, value_.text, delimiter_);
+        }
+    }
+
+    void appendJson(bool boolean) {
+        switch (value_.sqliteType) {
+            case SQLITE_NULL:
+                out_ += "null";
+                break;
+            case SQLITE_INTEGER:
+                if (boolean && (value_.integer == 0 || value_.integer == 1))
+                    out_ += value_.integer ? "true" : "false";
+                else
+                    appendNumber();
+                break;
+            case SQLITE_FLOAT:
+                if (std::isfinite(value_.real))
+                    appendNumber();
+                else
+                    out_ += "null";
+                break;
+            default:
+                out_ += nlohmann::json(value_.text).dump(-1, ' ', false,
+                                                          nlohmann::json::error_handler_t::replace);
+        }
+    }
+
+    bool flush() {
+        const bool ok = writeOut(out_);
+        out_.clear();
+        return ok;
+    }
+
+    Shape shape_;
+    char delimiter_;
+    std::string null_;
+    std::vector<ColumnDesc*> columns_;
+    std::vector<std::string> keys_;  // each column's name as a JSON string
+    SQLITE4FYK_VALUE value_;
+    std::string out_;
+    int rows_ = 0;
+};
+
+// Writes the rows of `reader` (at most `rows`, 0: all) in a typed shape; the command's status.
+int writeTypedRows(DATAFILE* reader, const std::vector<ColumnDesc*>& columns, int rows,
+                   const PreviewFormat& format) {
+    const TypedRowWriter::Shape shape = format.name == "json"     ? TypedRowWriter::Shape::Json
+                                        : format.name == "ndjson" ? TypedRowWriter::Shape::Ndjson
+                                                                  : TypedRowWriter::Shape::Csv;
+    TypedRowWriter writer(shape, format.delimiter, format.nullText, columns);
+    writer.begin();
+    std::vector<DATAFIELD> fields;
+    int count = 0;
+    while ((rows == 0 || count < rows) && DATAFILE_ReadNextFields(reader, fields)) {
+        if (!fields.empty() && fields.back().isHeader) continue;
+        writer.row(fields);
+        ++count;
+    }
+    const bool changed = reader->fileChanged != 0;
+    if (changed)
+        cliError(std::string("Lecture interrompue du fichier de données '") + reader->path +
+                 "' : " + reader->failure + ".");
+    return writer.end() && !changed ? CLI_OK : CLI_FAILURE;
+}
+
 }  // namespace
 
 int commandPreview(const std::string& descPath, const std::string& dataOption, int rows, bool json,
-                   bool csv, const std::string& rejectsPath) {
+                   bool csv, const std::string& rejectsPath, const PreviewFormat& format) {
     DescPtr desc = openDescription(descPath);
     if (!desc) return CLI_FAILURE;
     std::string data = dataFileOf(*desc, dataOption);
@@ -352,8 +499,18 @@ int commandPreview(const std::string& descPath, const std::string& dataOption, i
         return CLI_FAILURE;
     }
     std::vector<std::string> titles;
-    for (LDCG_ELT* e = desc->columns ? desc->columns->first : nullptr; e; e = e->next)
-        titles.push_back(static_cast<ColumnDesc*>(e->lParam1)->code);
+    std::vector<ColumnDesc*> kept;  // the columns a typed export writes (ignored ones aside)
+    for (LDCG_ELT* e = desc->columns ? desc->columns->first : nullptr; e; e = e->next) {
+        auto* column = static_cast<ColumnDesc*>(e->lParam1);
+        titles.push_back(column->code);
+        kept.push_back(column);
+    }
+    if (format.typed()) {
+        const int status = writeTypedRows(reader, kept, rows, format);
+        DATAFILE_DestroyIterator(reader);
+        DATAFILE_CloseRejects(rejects);
+        return status;
+    }
     RowWriter writer(json ? RowWriter::Shape::Json
                           : csv ? RowWriter::Shape::Csv
                                 : RowWriter::Shape::Table,
@@ -453,6 +610,8 @@ void addPreviewCommand(CLI::App& app, CliCommands& commands) {
         std::string desc, data, rejects;
         int rows = 19;
         bool json = false, csv = false;
+        PreviewFormat format;
+        std::string delimiterText;
     };
     auto o = std::make_shared<Options>();
     CLI::App* sub = app.add_subcommand(
@@ -462,12 +621,33 @@ void addPreviewCommand(CLI::App& app, CliCommands& commands) {
     sub->add_option("--rows", o->rows, "Nombre de lignes (0 : toutes ; par défaut 19)")
         ->check(CLI::NonNegativeNumber);
     auto* json = sub->add_flag("--json", o->json, "Sortie JSON");
-    sub->add_flag("--csv", o->csv, "Sortie CSV (virgules, guillemets doublés)")->excludes(json);
+    auto* csv = sub->add_flag("--csv", o->csv, "Sortie CSV (virgules, guillemets doublés)")->excludes(json);
+    sub->add_option("--format", o->format.name,
+                    "Sortie : table, csv, tsv (valeurs converties selon la description : dates "
+                    "ISO, point décimal), json ou ndjson (nombres, booléens, null)")
+        ->check(CLI::IsMember({"table", "csv", "tsv", "json", "ndjson"}))
+        ->excludes(json)
+        ->excludes(csv);
+    sub->add_option("--delimiter", o->delimiterText,
+                    "Séparateur de --format csv (par défaut : virgule ; tsv : tabulation)");
+    sub->add_option("--null", o->format.nullText,
+                    "Texte d'une valeur absente dans --format csv ou tsv (par défaut : vide)");
     sub->add_option("--rejects", o->rejects,
                     "Fichier CSV des lignes non conformes (ligne, colonne, motif)");
     commands.push_back({sub, [o] {
+                            if (o->format.name == "tsv") o->format.delimiter = '\t';
+                            if (!o->delimiterText.empty()) {
+                                const std::string d = notationChars(o->delimiterText);
+                                if (d.size() != 1 || d[0] == '"' || d[0] == '\n' || d[0] == '\r') {
+                                    cliError("--delimiter : un seul caractère attendu (ni "
+                                             "guillemet ni fin de ligne), reçu '" +
+                                             o->delimiterText + "'.");
+                                    return CLI_USAGE;
+                                }
+                                o->format.delimiter = d[0];
+                            }
                             return commandPreview(o->desc, o->data, o->rows, o->json, o->csv,
-                                                  o->rejects);
+                                                  o->rejects, o->format);
                         }});
 }
 

@@ -192,3 +192,83 @@ TEST_F(InputForms, EveryFormReadsAsThePlainFile) {
 }
 
 }  // namespace
+
+namespace {
+
+using namespace morvex::testing;
+
+class TypedExports : public CliFixture {};
+
+// Values converted through the description, as the load converts them: numbers with a point,
+// ISO dates, no value told from an empty text.
+TEST_F(TypedExports, WriteTheValuesOfTheirTypes) {
+    writeClients("1;Alice;26/02/2015\r\n2;a,b \"c\";\r\n3;;27/02/2015\r\n4;Zoé;31/02/2015\r\n");
+    const struct {
+        const char* options;
+        int status;
+        const char* out;
+    } cases[] = {
+        {"--format csv --rows 0", 0,
+         "ID,NOM,DT\n1,Alice,2015-02-26\n2,\"a,b \"\"c\"\"\",\n3,\"\",2015-02-27\n"
+         "4,Zoé,31/02/2015\n"},
+        {"--format tsv --null '\\N' --rows 0", 0,
+         "ID\tNOM\tDT\n1\tAlice\t2015-02-26\n2\t\"a,b \"\"c\"\"\"\t\\N\n3\t\"\"\t2015-02-27\n"
+         "4\tZoé\t31/02/2015\n"},
+        {"--format csv --delimiter ';' --rows 1", 0, "ID;NOM;DT\n1;Alice;2015-02-26\n"},
+        {"--format ndjson --rows 3", 0,
+         "{\"ID\":1,\"NOM\":\"Alice\",\"DT\":\"2015-02-26\"}\n"
+         "{\"ID\":2,\"NOM\":\"a,b \\\"c\\\"\",\"DT\":null}\n"
+         "{\"ID\":3,\"NOM\":\"\",\"DT\":\"2015-02-27\"}\n"},
+        {"--format json --rows 1", 0, "[{\"ID\":1,\"NOM\":\"Alice\",\"DT\":\"2015-02-26\"}]\n"},
+        {"--format xml", 2, ""},
+        {"--format csv --delimiter ';;'", 2, ""},
+        {"--format csv --csv", 2, ""},
+    };
+    for (const auto& c : cases) {
+        RunResult r = run(std::string("preview clients.fyk ") + c.options);
+        EXPECT_EQ(r.status, c.status) << c.options << "\n" << r.err;
+        EXPECT_EQ(r.out, c.out) << c.options;
+    }
+}
+
+// Debian's table of its releases, exported typed, reads back through Python's csv module and
+// line by line as JSON with every value of the file.
+TEST_F(TypedExports, ReadBackByOtherReaders) {
+    std::filesystem::copy_file(kReleases, dir_ / "debian.csv");
+    ASSERT_EQ(run("analyse -q debian.csv -o d.fyk").status, 0);
+    RunResult csv = run("preview d.fyk --rows 0 --format csv");
+    ASSERT_EQ(csv.status, 0) << csv.err;
+    writeFile(dir_ / "typed.csv", csv.out);
+    writeFile(dir_ / "check.py", R"PY(
+import csv, sys
+original = list(csv.reader(open("debian.csv", newline="")))
+typed = list(csv.reader(open("typed.csv", newline="")))
+assert typed[0] == original[0], (typed[0], original[0])
+assert len(typed) == len(original), (len(typed), len(original))
+for o, t in zip(original[1:], typed[1:]):
+    o = o + [""] * (len(original[0]) - len(o))
+    assert (t[0] == o[0] == "") or float(t[0]) == float(o[0]), (t, o)
+    assert t[1:] == o[1:], (t, o)
+print(len(typed) - 1)
+)PY");
+    const std::string script = "cd '" + dir_.string() + "' && python3 check.py > py.txt 2>&1";
+    EXPECT_EQ(system(script.c_str()), 0) << readFile(dir_ / "py.txt");
+
+    RunResult nd = run("preview d.fyk --rows 0 --format ndjson");
+    ASSERT_EQ(nd.status, 0) << nd.err;
+    std::istringstream lines(nd.out);
+    std::string line;
+    int n = 0;
+    while (std::getline(lines, line)) {
+        const nlohmann::json row = nlohmann::json::parse(line);
+        EXPECT_TRUE(row["version"].is_number() || row["version"].is_null()) << line;
+        EXPECT_TRUE(row["created"].is_string()) << line;
+        EXPECT_TRUE(row["eol-elts"].is_null() || row["eol-elts"].is_string()) << line;
+        ++n;
+    }
+    EXPECT_EQ(std::to_string(n) + "\n", readFile(dir_ / "py.txt"));
+    // Releases without a number yet (sid, experimental) have none, not an empty text.
+    EXPECT_TRUE(Contains(nd.out, "{\"version\":null,\"codename\":\"Sid\"")) << nd.out;
+}
+
+}  // namespace
