@@ -3,6 +3,9 @@
 # plain file's load measured in the same run (hyperfine):
 #     load of the file gzip-compressed          / load of the plain file   (must <= 1.15, aim <= 1.05)
 #     load from standard input (cat f | ... -)  / load of the plain file   (must <= 1.05)
+#     preview --format ndjson                   / Miller --ojsonl           (must <= 0.35, aim <= 0.2)
+#     preview --format csv (typed)              / Miller --ocsv             (must <= 0.35, aim <= 0.2)
+# (Miller reads the same file, ';'-separated with its header, and writes every row.)
 # The loads go into ":memory:" so that the reading, not the disk, is what is compared.
 #
 #     bash bench/pipes.sh BUILD_DIR
@@ -19,7 +22,7 @@ OUT="$HERE/out"
 CLI="$BUILD/cli/morvexcli"
 DESC="$HERE/delimited.fyk"
 
-bench_require pipes hyperfine gzip python3 "$CLI"
+bench_require pipes hyperfine gzip mlr python3 "$CLI"
 DATA=$(bench_input "$OUT" "$ROWS")
 [ -s "$DATA.gz" ] || gzip -k -6 -c "$DATA" > "$DATA.gz"
 export MORVEX_CONFIG_DIR="$OUT/config"
@@ -39,4 +42,19 @@ for name, must, aim in (("gzip", 1.15, 1.05), ("stdin", 1.05, None)):
     goal = f"must <= {must}" + (f", aim <= {aim}" if aim else "")
     print(f"load {name:5} {r[name]:7.3f} s   plain {r['plain']:7.3f} s   ratio {ratio:5.2f}"
           f"   ({goal}) {'ok' if ratio <= must else 'MISSED'}")
+PY
+
+hyperfine --warmup 1 --runs "$RUNS" --export-json "$OUT/pipes_export.json" \
+    -n "ndjson" "$M preview '$DESC' --rows 0 --format ndjson --data '$DATA' > /dev/null" \
+    -n "mlr ojsonl" "mlr --icsv --ifs ';' --ojsonl cat '$DATA' > /dev/null" \
+    -n "csv" "$M preview '$DESC' --rows 0 --format csv --data '$DATA' > /dev/null" \
+    -n "mlr ocsv" "mlr --icsv --ifs ';' --ocsv cat '$DATA' > /dev/null"
+
+python3 - "$OUT/pipes_export.json" <<'PY'
+import json, sys
+r = {x["command"]: x["mean"] for x in json.load(open(sys.argv[1]))["results"]}
+for ours, peer in (("ndjson", "mlr ojsonl"), ("csv", "mlr ocsv")):
+    ratio = r[ours] / r[peer]
+    print(f"preview --format {ours:6} {r[ours]:7.3f} s   {peer} {r[peer]:7.3f} s   ratio {ratio:5.2f}"
+          f"   (must <= 0.35, aim <= 0.2) {'ok' if ratio <= 0.35 else 'MISSED'}")
 PY
