@@ -30,6 +30,16 @@ std::string dataFileOf(const FileDesc& desc, const std::string& option) {
     return desc.ExampleFilePath ? desc.ExampleFilePath : "";
 }
 
+namespace {
+
+// The folder of temporary files: $TMPDIR, else /tmp.
+std::string temporaryFolder() {
+    const char* tmp = getenv("TMPDIR");
+    return tmp && *tmp ? tmp : "/tmp";
+}
+
+}  // namespace
+
 SpooledInput::~SpooledInput() {
     std::error_code ec;
     if (!folder_.empty()) fs::remove_all(folder_, ec);
@@ -52,8 +62,7 @@ bool SpooledInput::copy(const std::string& given, const std::string& name) {
         cliError(error + ".");
         return false;
     }
-    const char* tmp = getenv("TMPDIR");
-    std::string pattern = std::string(tmp && *tmp ? tmp : "/tmp") + "/morvexcli-XXXXXX";
+    std::string pattern = temporaryFolder() + "/morvexcli-XXXXXX";
     if (!mkdtemp(pattern.data())) {  // a folder of mode 0700
         cliError("Impossible de créer un dossier temporaire pour l'entrée '" + given +
                  "' : " + systemErrorText(errno) + ".");
@@ -140,8 +149,7 @@ DescPtr openDescription(const std::string& path) {
 
 // Writes `desc` to standard output: saved into a private temporary file, then its bytes sent.
 bool writeDescriptionOut(FileDesc* desc) {
-    const char* tmp = getenv("TMPDIR");
-    std::string temp = std::string(tmp && *tmp ? tmp : "/tmp") + "/morvexcli-XXXXXX.fyk";
+    std::string temp = temporaryFolder() + "/morvexcli-XXXXXX.fyk";
     const int fd = mkstemps(temp.data(), 4);
     if (fd < 0) {
         cliError("Impossible d'écrire la description sur la sortie standard : " +
