@@ -51,8 +51,8 @@ bool isStreamInput(const std::string& path) {
         path.rfind("/proc/self/fd/", 0) == 0)
         return true;
     struct stat st {};
-    return stat(path.c_str(), &st) == 0 &&
-           (S_ISFIFO(st.st_mode) || S_ISCHR(st.st_mode) || S_ISSOCK(st.st_mode));
+    // A device named as such (/dev/zero, /dev/urandom) is no stream to copy: it never ends.
+    return stat(path.c_str(), &st) == 0 && (S_ISFIFO(st.st_mode) || S_ISSOCK(st.st_mode));
 }
 
 bool SpooledInput::copy(const std::string& given, const std::string& name) {

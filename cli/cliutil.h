@@ -57,7 +57,7 @@ private:
 };
 
 // Whether `path` names a stream to copy before it is read: "-", /dev/stdin, /dev/fd/N, or an
-// existing named pipe, character device or socket.
+// existing named pipe or socket (a device named as such, /dev/zero, is none: it never ends).
 bool isStreamInput(const std::string& path);
 // checkDataFile, a stream aside: a stream is copied into `spool` and `path` becomes the copy's.
 // `name` names the copy (the table an analysis names after its file). False with a French
