@@ -2,10 +2,11 @@
 
 #include <QFontDatabase>
 #include <QTextCursor>
-#include <cstdio>
-#include <vector>
+#include <algorithm>
+#include <string>
 
 #include "appcore/application.h"
+#include "datafile/bytesource.h"
 
 namespace morvex {
 
@@ -17,19 +18,22 @@ SourcePreview::SourcePreview(QWidget* parent) : QPlainTextEdit(parent) {
 
 void SourcePreview::reload(const QString& path) {
     clear();
-    FILE* file = path.isEmpty() ? nullptr : std::fopen(path.toLocal8Bit().constData(), "rb");
-    if (!file) return;
+    if (path.isEmpty()) return;
+    // The text's first MiB: a compressed file shows its text, as its readers take it.
+    const std::string text = readTextSample(path.toLocal8Bit().constData(), 1 << 20);
     const int first = gcontexte.currentFile ? gcontexte.currentFile->BeginFromLine : 0;
-    std::vector<char> buffer(10000);
     QByteArray shown;
     int number = 1;
-    // Reads of at most 9999 characters: a longer line is taken in pieces, each counted.
-    while (number <= first + 9 && std::fgets(buffer.data(), 10000, file)) {
-        QByteArray piece(buffer.data());
+    // Pieces of at most 9999 characters: a longer line is taken in pieces, each counted.
+    for (size_t at = 0; number <= first + 9 && at < text.size();) {
+        size_t end = text.find('\n', at);
+        end = end == std::string::npos ? text.size() : end + 1;
+        end = std::min(end, at + 9999);
+        const QByteArray piece(text.data() + at, static_cast<qsizetype>(end - at));
         if (number >= first) shown += piece;
         if (piece.endsWith('\n') || piece.size() >= 9999) ++number;
+        at = end;
     }
-    std::fclose(file);
     setPlainText(QString::fromUtf8(shown));
     moveCursor(QTextCursor::Start);
     ensureCursorVisible();

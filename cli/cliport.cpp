@@ -6,9 +6,11 @@
 #include <csignal>
 #include <cstdio>
 #include <thread>
+#include <sys/ioctl.h>
 #include <unistd.h>
 
 #include "foundation/trace.h"
+#include "foundation/utf8.h"
 
 namespace morvex {
 namespace {
@@ -17,7 +19,16 @@ std::atomic<bool> interruptRequested{false};
 
 extern "C" void onSigint(int) { interruptRequested.store(true); }
 
-// Draws "[#####-----]  42 % text" on one line of standard error.
+// Columns of the terminal on standard error (80 when it does not say).
+size_t terminalColumns() {
+    struct winsize ws {};
+    if (ioctl(STDERR_FILENO, TIOCGWINSZ, &ws) == 0 && ws.ws_col > 0) return ws.ws_col;
+    return 80;
+}
+
+// Draws "[#####-----]  42 % text" on one line of standard error, never wider than the terminal
+// (a line that wraps would leave one copy per redraw): the text is shortened, a whole character
+// at a time, and the rest of the line blanked.
 void drawProgress(int range, int position, const std::string& text) {
     const int width = 30;
     int percent = range > 0 ? static_cast<int>(100.0 * position / range) : 0;
@@ -26,8 +37,18 @@ void drawProgress(int range, int position, const std::string& text) {
     int filled = percent * width / 100;
     std::string bar(static_cast<size_t>(filled), '#');
     bar += std::string(static_cast<size_t>(width - filled), '-');
-    std::string line = text.substr(0, 60);
-    fprintf(stderr, "\r[%s] %3i %% %-60s", bar.c_str(), percent, line.c_str());
+    const size_t columns = terminalColumns();
+    const size_t fixed = width + 9;  // "[" bar "] " "100 %" " "
+    const size_t room = columns > fixed + 1 ? columns - fixed - 1 : 0;
+    std::string line = text;
+    size_t chars = 0, cut = 0;
+    while (cut < line.size() && chars < room) {
+        cut += utf8CharLength(line, cut);
+        ++chars;
+    }
+    line.resize(cut);
+    line += std::string(room - chars, ' ');
+    fprintf(stderr, "\r[%s] %3i %% %s", bar.c_str(), percent, line.c_str());
     fflush(stderr);
 }
 
@@ -36,6 +57,7 @@ void drawProgress(int range, int position, const std::string& text) {
 UiAnswer CliUiPort::messageBox(const std::string& caption, const std::string& text,
                                UiButtons buttons, UiIcon icon) {
     const char* prefix = "(i)";
+    if (icon == UiIcon::Info && quiet) return HeadlessUiPort::messageBox(caption, text, buttons, icon);
     if (icon == UiIcon::Error) prefix = "(e)";
     if (icon == UiIcon::Warning) prefix = "(!)";
     if (icon == UiIcon::Question) prefix = "(?)";
@@ -47,6 +69,7 @@ void CliUiPort::openDescription(FileDesc* desc) { lastOpened = desc; }
 
 void CliUiPort::panelMessage(UiPanel request, unsigned value, const std::string& text) {
     HeadlessUiPort::panelMessage(request, value, text);  // the log keeps them too
+    if (quiet && text.rfind("(i)", 0) == 0) return;
     if (request != UiPanel::Normal && request != UiPanel::BoldColour && request != UiPanel::Link)
         return;
     static std::mutex panelLock;
@@ -97,7 +120,7 @@ void CliUiPort::runTasks(TASKSLIST* tasks) {
     finalEvent = 0;
     finalMessage.clear();
 
-    const bool showBar = isatty(STDERR_FILENO) != 0;
+    const bool showBar = !quiet && isatty(STDERR_FILENO) != 0;
     runInterruptible([task] { task->worker(task); }, [task] { TASK_RequestStop(task); },
                      [this, showBar] {
                          if (!showBar) return;
@@ -143,5 +166,19 @@ void runInterruptible(const std::function<void()>& work, const std::function<voi
 }
 
 void cliError(const std::string& text) { fprintf(stderr, "(e) %s\n", text.c_str()); }
+
+bool cliQuiet() {
+    const auto* port = dynamic_cast<const CliUiPort*>(&uiPort());
+    return port && port->quiet;
+}
+
+bool cliVerbose() {
+    const auto* port = dynamic_cast<const CliUiPort*>(&uiPort());
+    return port && port->verbose;
+}
+
+void cliNote(const std::string& text) {
+    if (!cliQuiet()) fprintf(stderr, "(i) %s\n", text.c_str());
+}
 
 }  // namespace morvex

@@ -33,6 +33,9 @@ public:
     // and its message.
     int finalEvent = 0;
     std::string finalMessage;
+    // -q: no notes "(i)", no progress bar; -v: what the commands do told as they do it.
+    bool quiet = false;
+    bool verbose = false;
 
 private:
     static void onTaskEvent(TASK* task, int event, int range, int position, const char* message);
@@ -50,5 +53,10 @@ void runInterruptible(const std::function<void()>& work, const std::function<voi
 
 // Writes an error for the person running the command: "(e) text" on standard error.
 void cliError(const std::string& text);
+// Writes a note "(i) text" on standard error, unless the run is quiet (-q).
+void cliNote(const std::string& text);
+// Whether the run is quiet (-q) or verbose (-v): the program's port says so (false otherwise).
+bool cliQuiet();
+bool cliVerbose();
 
 }  // namespace morvex

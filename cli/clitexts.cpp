@@ -2,6 +2,7 @@
 
 #include <CLI/CLI.hpp>
 #include <algorithm>
+#include <cctype>
 #include <regex>
 
 namespace morvex {
@@ -166,6 +167,115 @@ std::string unknownCommand(CLI::App& app, const std::vector<std::string>& args) 
         if (distance(word, closest) <= std::max<size_t>(2, closest.size() / 3))
             text += " Vouliez-vous dire '" + closest + "' ?";
         return text + "\nCommandes : " + joined(names);
+    }
+    return "";
+}
+
+namespace {
+
+// The names other tools give to what an option of morvexcli does.
+const std::pair<const char*, const char*> kOptionSynonyms[] = {
+    {"--limit", "--rows"},      {"--head", "--rows"},       {"-n", "--rows"},
+    {"--lines", "--rows"},      {"--sep", "--delimiter"},   {"--separator", "--delimiter"},
+    {"-d", "--delimiter"},      {"--fs", "--delimiter"},    {"--out", "--output"},
+    {"--input", "--data"},      {"--file", "--data"},       {"--charset", "--encoding"},
+    {"--silent", "--quiet"},    {"--no-headers", "--no-header"},
+};
+
+// The option `name` means in `app` or the commands it belongs to (their options fall through).
+const CLI::Option* findOption(const CLI::App* app, const std::string& name) {
+    for (; app; app = app->get_parent())
+        if (const CLI::Option* o = app->get_option_no_throw(name)) return o;
+    return nullptr;
+}
+
+// Every name of every option `app` and the commands it belongs to know ("--rows", "-o").
+std::vector<std::string> optionNames(const CLI::App* app) {
+    std::vector<std::string> names;
+    for (; app; app = app->get_parent())
+        for (const CLI::Option* o : app->get_options()) {
+            for (const std::string& l : o->get_lnames()) names.push_back("--" + l);
+            for (const std::string& s : o->get_snames()) names.push_back("-" + s);
+        }
+    return names;
+}
+
+std::string closestOption(const CLI::App* app, const std::string& word) {
+    const std::vector<std::string> names = optionNames(app);
+    for (const auto& [other, ours] : kOptionSynonyms)
+        if (word == other && std::find(names.begin(), names.end(), ours) != names.end()) return ours;
+    // Help and version are never what a mistyped option meant.
+    std::string closest;
+    for (const std::string& n : names)
+        if (n != "--help" && n != "-h" && n != "--version" &&
+            (closest.empty() || distance(word, n) < distance(word, closest)))
+            closest = n;
+    const size_t letters = closest.size() - closest.find_first_not_of('-');
+    if (!closest.empty() && distance(word, closest) <= std::max<size_t>(1, letters / 3))
+        return closest;
+    return "";
+}
+
+bool isWholeNumber(const std::string& text) {
+    size_t i = text.size() > 1 && (text[0] == '-' || text[0] == '+') ? 1 : 0;
+    if (i == text.size()) return false;
+    for (; i < text.size(); ++i)
+        if (!isdigit(static_cast<unsigned char>(text[i]))) return false;
+    return true;
+}
+
+bool takesWholeNumber(const CLI::Option* opt) {
+    const std::string type = opt->get_type_name();
+    return type.rfind("INT", 0) == 0 || type.rfind("UINT", 0) == 0;
+}
+
+}  // namespace
+
+std::string unknownOption(CLI::App& app, const std::vector<std::string>& args) {
+    const CLI::App* current = &app;
+    for (size_t i = 0; i < args.size(); ++i) {
+        const std::string& word = args[i];
+        if (word == "--") return "";
+        if (word.size() < 2 || word[0] != '-' || isWholeNumber(word)) {
+            // A word: a command when it names one, else a value.
+            for (const CLI::App* sub : current->get_subcommands({}))
+                if (sub->get_name() == word) {
+                    current = sub;
+                    break;
+                }
+            continue;
+        }
+        const size_t equals = word.find('=');
+        std::string name = word.substr(0, equals);
+        // Short flags run together (-qv): each one must be known.
+        if (name[1] != '-' && name.size() > 2 && equals == std::string::npos) {
+            bool allFlags = true;
+            for (size_t k = 1; k < name.size() && allFlags; ++k) {
+                const CLI::Option* o = findOption(current, std::string("-") + name[k]);
+                allFlags = o && o->get_expected_min() == 0;
+            }
+            if (allFlags) continue;
+            const CLI::Option* first = findOption(current, name.substr(0, 2));
+            if (first && first->get_expected_min() > 0) continue;  // -ofile
+        }
+        const CLI::Option* opt = findOption(current, name);
+        if (!opt) {
+            std::string text = "Option inconnue : " + name + ".";
+            const std::string closest = closestOption(current, name);
+            if (!closest.empty()) text += " Vouliez-vous dire " + closest + " ?";
+            return text;
+        }
+        if (opt->get_expected_min() <= 0) continue;
+        std::string value;
+        if (equals != std::string::npos) {
+            value = word.substr(equals + 1);
+        } else if (i + 1 < args.size()) {
+            value = args[++i];
+        } else {
+            continue;  // the parser tells a missing value
+        }
+        if (takesWholeNumber(opt) && !isWholeNumber(value))
+            return name + " : nombre entier attendu, reçu '" + value + "'";
     }
     return "";
 }

@@ -23,5 +23,10 @@ std::string frenchFailure(const CLI::App* app, const CLI::Error& e);
 // is expected and names none, as an error naming the closest command; "" when every command
 // word is known.
 std::string unknownCommand(CLI::App& app, const std::vector<std::string>& args);
+// The first option of `args` that the command it follows does not know, named with the closest
+// one it has ("Option inconnue : --limit. Vouliez-vous dire --rows ?"), or the first whole-number
+// option given a value that is not a whole number ("--rows : nombre entier attendu, reçu
+// 'abc'"); "" when every option is known and every number is one.
+std::string unknownOption(CLI::App& app, const std::vector<std::string>& args);
 
 }  // namespace morvex

@@ -1,7 +1,12 @@
 #include "cli/cliutil.h"
 
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <algorithm>
+#include <cerrno>
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 
 #include "cli/cliport.h"
@@ -23,6 +28,79 @@ bool isRegularFile(const std::string& path) {
 std::string dataFileOf(const FileDesc& desc, const std::string& option) {
     if (!option.empty()) return option;
     return desc.ExampleFilePath ? desc.ExampleFilePath : "";
+}
+
+namespace {
+
+// The folder of temporary files: $TMPDIR, else /tmp.
+std::string temporaryFolder() {
+    const char* tmp = getenv("TMPDIR");
+    return tmp && *tmp ? tmp : "/tmp";
+}
+
+}  // namespace
+
+SpooledInput::~SpooledInput() {
+    std::error_code ec;
+    if (!folder_.empty()) fs::remove_all(folder_, ec);
+}
+
+bool isStreamInput(const std::string& path) {
+    // Standard input and a shell's descriptors are read once, whatever stands behind them.
+    if (path == "-" || path == "/dev/stdin" || path.rfind("/dev/fd/", 0) == 0 ||
+        path.rfind("/proc/self/fd/", 0) == 0)
+        return true;
+    struct stat st {};
+    // A device named as such (/dev/zero, /dev/urandom) is no stream to copy: it never ends.
+    return stat(path.c_str(), &st) == 0 && (S_ISFIFO(st.st_mode) || S_ISSOCK(st.st_mode));
+}
+
+bool SpooledInput::copy(const std::string& given, const std::string& name) {
+    std::string error;
+    FilePtr in(openInputFile(given.c_str(), &error, InputKind::Stream, "Le fichier de données"));
+    if (!in) {
+        cliError(error + ".");
+        return false;
+    }
+    std::string pattern = temporaryFolder() + "/morvexcli-XXXXXX";
+    if (!mkdtemp(pattern.data())) {  // a folder of mode 0700
+        cliError("Impossible de créer un dossier temporaire pour l'entrée '" + given +
+                 "' : " + systemErrorText(errno) + ".");
+        return false;
+    }
+    folder_ = pattern;
+    path_ = folder_ + "/" + name;
+    FilePtr out(fopen(path_.c_str(), "wbx"));
+    bool ok = out != nullptr;
+    std::vector<char> block(1 << 20);
+    size_t total = 0;
+    while (ok) {
+        const size_t n = fread(block.data(), 1, block.size(), in.get());
+        if (n == 0) {
+            ok = !ferror(in.get());
+            break;
+        }
+        ok = fwrite(block.data(), 1, n, out.get()) == n;
+        total += n;
+    }
+    const int err = errno;
+    if (ok) ok = fclose(out.release()) == 0;
+    if (!ok) {
+        cliError("Impossible de recopier l'entrée '" + given + "' dans '" + path_ +
+                 "' : " + systemErrorText(err) + ".");
+        return false;
+    }
+    cliNote((given == "-" ? std::string("Entrée standard recopiée") : "Flux '" + given + "' recopié") +
+            " dans '" + path_ + "' (" + byteCountText(total) +
+            "), supprimé à la fin de la commande.");
+    return true;
+}
+
+bool prepareDataFile(std::string& path, SpooledInput& spool, const std::string& name) {
+    if (!isStreamInput(path)) return checkDataFile(path);
+    if (!spool.copy(path, name)) return false;
+    path = spool.path();
+    return true;
 }
 
 bool checkDataFile(const std::string& path) {
@@ -69,8 +147,31 @@ DescPtr openDescription(const std::string& path) {
     return desc;
 }
 
+// Writes `desc` to standard output: saved into a private temporary file, then its bytes sent.
+bool writeDescriptionOut(FileDesc* desc) {
+    std::string temp = temporaryFolder() + "/morvexcli-XXXXXX.fyk";
+    const int fd = mkstemps(temp.data(), 4);
+    if (fd < 0) {
+        cliError("Impossible d'écrire la description sur la sortie standard : " +
+                 systemErrorText(errno) + ".");
+        return false;
+    }
+    close(fd);
+    std::string bytes, error;
+    const bool saved = FILEDESC_SaveToFile(desc, temp.c_str()) == 0 &&
+                       readInputFile(temp.c_str(), size_t{1} << 30, bytes, &error);
+    std::error_code ec;
+    fs::remove(temp, ec);
+    if (!saved) {
+        cliError("Impossible d'écrire la description sur la sortie standard.");
+        return false;
+    }
+    return writeOut(bytes);
+}
+
 bool saveDescription(FileDesc* desc, const std::string& path,
                      const std::function<bool()>& beforeRename) {
+    if (path == "-") return (!beforeRename || beforeRename()) && writeDescriptionOut(desc);
     std::string temp = path + ".tmp";
     std::error_code ec;
     if (FILEDESC_SaveToFile(desc, temp.c_str()) != 0) {

@@ -35,9 +35,39 @@ std::string dataFileOf(const FileDesc& desc, const std::string& option);
 // or not an existing regular file).
 bool checkDataFile(const std::string& path);
 
+// A data file given as a stream ("-" for standard input, a named pipe, /dev/stdin, a shell's
+// <(...)), copied whole into a private temporary folder of $TMPDIR (or /tmp), so that the
+// commands may read it as often as they need (the analysis reads a sample, then the whole
+// file, sometimes twice). The folder and its copy are removed when the object goes.
+class SpooledInput {
+public:
+    SpooledInput() = default;
+    ~SpooledInput();
+    SpooledInput(const SpooledInput&) = delete;
+    SpooledInput& operator=(const SpooledInput&) = delete;
+    // Copies the stream `given` into `name` in a new private folder; told on standard error
+    // (unless quiet). False with a French error written on failure (the disk full...).
+    bool copy(const std::string& given, const std::string& name);
+    const std::string& path() const { return path_; }
+    bool active() const { return !path_.empty(); }
+
+private:
+    std::string folder_;
+    std::string path_;
+};
+
+// Whether `path` names a stream to copy before it is read: "-", /dev/stdin, /dev/fd/N, or an
+// existing named pipe or socket (a device named as such, /dev/zero, is none: it never ends).
+bool isStreamInput(const std::string& path);
+// checkDataFile, a stream aside: a stream is copied into `spool` and `path` becomes the copy's.
+// `name` names the copy (the table an analysis names after its file). False with a French
+// error written.
+bool prepareDataFile(std::string& path, SpooledInput& spool, const std::string& name = "stdin");
+
 // Saves `desc` to `path` through a temporary file renamed over the target, so that a failed
 // write never leaves a truncated description; records the path in the description. Writes a
-// French error and returns false on failure. `beforeRename`, when given, runs once the
+// French error and returns false on failure. "-" writes it to standard output (its path then
+// stays as it was). `beforeRename`, when given, runs once the
 // temporary file is written; its failure (false) leaves the target as it was.
 bool saveDescription(FileDesc* desc, const std::string& path,
                      const std::function<bool()>& beforeRename = nullptr);

@@ -3,6 +3,8 @@
 #include <CLI/CLI.hpp>
 
 #include <algorithm>
+#include <charconv>
+#include <cmath>
 #include <climits>
 #include <cstdio>
 #include <cstring>
@@ -18,12 +20,16 @@
 #include "cli/cliutil.h"
 #include "cli/commands.h"
 #include "cli/descview.h"
+#include "datafile/bytesource.h"
 #include "datafile/datafile.h"
 #include "datafile/detect.h"
 #include "datafile/fixedwidth.h"
 #include "datafile/rejects.h"
 #include "filedesc/analyse.h"
 #include "foundation/csv.h"
+#include "foundation/utf8.h"
+#include "sqliteload/sqlite3dll.h"
+#include "sqliteload/sqlite4fyk.h"
 
 namespace fs = std::filesystem;
 
@@ -49,7 +55,7 @@ int taskStatus() {
 
 // Tells one guess on standard error.
 void tellGuess(const char* what, const std::string& value) {
-    fprintf(stderr, "(i) %s : %s\n", what, value.c_str());
+    cliNote(std::string(what) + " : " + value);
 }
 
 // The real characters of a text notation, as the description converts them; empty when the
@@ -85,7 +91,13 @@ int guessFileShape(const AnalyseOptions& o, DATAFILE_SHAPE& g) {
     const bool guessQuote = detect && o.quote.empty();
     const bool guessHeader = detect && !o.header && !o.noHeader;
 
-    const std::string sample = DATAFILE_ReadSample(o.file.c_str());
+    const char* cut = nullptr;
+    const std::string sample = readTextSample(o.file.c_str(), DATAFILE_SAMPLE_SIZE, &cut);
+    if (cut) {
+        cliError("Le fichier '" + o.file + "' est illisible (" + cut +
+                 ") : aucune description n'est écrite.");
+        return CLI_FAILURE;
+    }
     if (sample.empty()) {
         cliError("Le fichier '" + o.file + "' est vide : aucune description n'est écrite.");
         return CLI_FAILURE;
@@ -148,9 +160,9 @@ int guessFileShape(const AnalyseOptions& o, DATAFILE_SHAPE& g) {
         }
     }
     if (!o.widths.empty())
-        fprintf(stderr, "(i) Fichier à largeur fixe : %s\n", g.fixedWidth.c_str());
+        cliNote("Fichier à largeur fixe : " + g.fixedWidth);
     else if (!o.plain && !g.fixedWidth.empty() && guessDelimiter)
-        fprintf(stderr, "(i) Fichier à largeur fixe probable : %s\n", g.fixedWidth.c_str());
+        cliNote("Fichier à largeur fixe probable : " + g.fixedWidth);
     if (guessDelimiter && o.widths.empty()) {
         if (!g.delimiter.empty()) {
             tellGuess("Délimiteur détecté", g.delimiter);
@@ -159,7 +171,7 @@ int guessFileShape(const AnalyseOptions& o, DATAFILE_SHAPE& g) {
                      o.file + "'.");
             return CLI_USAGE;
         } else if (g.fixedWidth.empty()) {
-            fprintf(stderr, "(i) Aucun délimiteur (; , tabulation |) détecté : une seule colonne.\n");
+            cliNote("Aucun délimiteur (; , tabulation |) détecté : une seule colonne.");
         }
     } else if (!o.delimiter.empty()) {
         g.delimiter = o.delimiter;
@@ -171,6 +183,10 @@ int guessFileShape(const AnalyseOptions& o, DATAFILE_SHAPE& g) {
     return CLI_OK;
 }
 
+}  // namespace
+
+namespace {
+int analyseNewFile(const AnalyseOptions& o, const std::string& stream, int maxRows, int rules);
 }  // namespace
 
 int commandAnalyse(const AnalyseOptions& o) {
@@ -191,7 +207,23 @@ int commandAnalyse(const AnalyseOptions& o) {
         return status;
     }
 
-    if (!checkDataFile(o.file)) return CLI_FAILURE;
+    // A stream is analysed from a private copy named after it (standard input: "stdin").
+    SpooledInput spool;
+    AnalyseOptions given = o;
+    const bool stream = isStreamInput(given.file);
+    std::string streamName = fs::path(given.file).filename().string();
+    if (given.file == "-" || streamName.empty() ||
+        streamName.find_first_not_of("0123456789") == std::string::npos)
+        streamName = "stdin";
+    if (!prepareDataFile(given.file, spool, streamName)) return CLI_FAILURE;
+    return analyseNewFile(given, stream ? o.file : std::string(), maxRows, rules);
+}
+
+namespace {
+
+// The analysis of a new file; `stream` names the stream it was copied from ("" for a file):
+// the description then names no example file (its copy is gone once the command ends).
+int analyseNewFile(const AnalyseOptions& o, const std::string& stream, int maxRows, int rules) {
     DATAFILE_SHAPE shape;
     if (const int refused = guessFileShape(o, shape); refused != CLI_OK) return refused;
     if (!shape.delimiter.empty()) {
@@ -204,6 +236,8 @@ int commandAnalyse(const AnalyseOptions& o) {
         }
     }
     CliUiPort& port = cliPort();
+    // The description written to standard output: the analysis's report goes to error.
+    if (o.output == "-") port.panelToStderr = true;
     port.onProperties = [&o](FileDesc* desc) {
         if (o.noHeader) desc->FirstLineIsHeader = 0;
         if (o.header) desc->FirstLineIsHeader = 1;
@@ -220,11 +254,17 @@ int commandAnalyse(const AnalyseOptions& o) {
         return CLI_FAILURE;
     }
     int status = taskStatus();
-    std::string out = o.output.empty() ? fs::path(o.file).stem().string() + ".fyk" : o.output;
+    // A reading that failed (a stream cut short, a file changed meanwhile) describes nothing.
+    if (port.finalEvent == TASK_EVENT_NOT_STARTED) return CLI_FAILURE;
+    std::string out = o.output.empty() ? textFileStem(o.file) + ".fyk" : o.output;
+    if (!stream.empty()) FILEDESC_SetExampleFilePath(desc.get(), "");
     if (!saveDescription(desc.get(), out)) return CLI_FAILURE;
-    if (!writeOut(descriptionToTable(*desc))) return CLI_FAILURE;
+    // Written to standard output, the description is the result.
+    if (out != "-" && !writeOut(descriptionToTable(*desc))) return CLI_FAILURE;
     return status;
 }
+
+}  // namespace
 
 namespace {
 
@@ -281,7 +321,7 @@ public:
         if (shape_ == Shape::Table)
             notes_ += line + "\n";
         else
-            fprintf(stderr, "(i) %s\n", line.c_str());
+            cliNote(line);
     }
 
     bool end() {
@@ -310,14 +350,189 @@ private:
     int rows_ = 0;
 };
 
+// Rows whose values are converted through the description, as the load converts them (numbers
+// with a decimal point, ISO dates and date-times, NULL for no value): CSV or TSV (RFC 4180,
+// quoted only when needed; NULL as an empty cell or `nullText`, an empty text as ""), JSON (an
+// array of objects) or JSON Lines (one object per line), numbers as numbers, booleans as
+// booleans, NULL as null.
+class TypedRowWriter {
+public:
+    enum class Shape { Csv, Json, Ndjson };
+    TypedRowWriter(Shape shape, char delimiter, std::string nullText, std::vector<ColumnDesc*> columns)
+        : shape_(shape), delimiter_(delimiter), null_(std::move(nullText)), columns_(std::move(columns)) {
+        for (ColumnDesc* c : columns_)
+            keys_.push_back(nlohmann::json(std::string(c->code))
+                                .dump(-1, ' ', false, nlohmann::json::error_handler_t::replace));
+    }
+
+    void begin() {
+        if (shape_ == Shape::Csv) {
+            for (size_t i = 0; i < columns_.size(); ++i) {
+                if (i) out_ += delimiter_;
+                csvAppendCell(out_, columns_[i]->code, delimiter_);
+            }
+            out_ += '\n';
+        } else if (shape_ == Shape::Json) {
+            out_ += '[';
+        }
+    }
+
+    void row(const std::vector<DATAFIELD>& fields) {
+        if (shape_ == Shape::Json && rows_) out_ += ',';
+        if (shape_ != Shape::Csv) out_ += '{';
+        for (size_t i = 0; i < columns_.size(); ++i) {
+            const DATAFIELD* f = i < fields.size() ? &fields[i] : nullptr;
+            GenerateValueForData(columns_[i], f ? f->value : nullptr, f ? f->length : 0, &value_);
+            // A value missing from a short row is no value.
+            if (!f) value_.sqliteType = SQLITE_NULL;
+            if (shape_ == Shape::Csv) {
+                if (i) out_ += delimiter_;
+                appendCsv();
+            } else {
+                if (i) out_ += ',';
+                out_ += keys_[i];
+                out_ += ':';
+                appendJson(columns_[i]->typeCible.type == DATATYPE_BOOLEAN);
+            }
+        }
+        out_ += shape_ == Shape::Csv ? "\n" : shape_ == Shape::Ndjson ? "}\n" : "}";
+        ++rows_;
+        if (out_.size() > (1 << 20)) flush();
+    }
+
+    bool end() {
+        if (shape_ == Shape::Json) out_ += "]\n";
+        return flush();
+    }
+
+private:
+    void appendNumber() {
+        char number[64];
+        const auto r = value_.sqliteType == SQLITE_INTEGER
+                           ? std::to_chars(number, number + sizeof number, value_.integer)
+                           : std::to_chars(number, number + sizeof number, value_.real);
+        out_.append(number, r.ptr);
+    }
+
+    void appendCsv() {
+        switch (value_.sqliteType) {
+            case SQLITE_NULL:
+                csvAppendCell(out_, null_, delimiter_);
+                break;
+            case SQLITE_INTEGER:
+            case SQLITE_FLOAT:
+                appendNumber();
+                break;
+            default:
+                // An empty text is told from no value: quoted.
+                if (value_.text.empty())
+                    out_ += "\"\"";
+                else
+                    csvAppendCell(out_, value_.text, delimiter_);
+        }
+    }
+
+    void appendJson(bool boolean) {
+        switch (value_.sqliteType) {
+            case SQLITE_NULL:
+                out_ += "null";
+                break;
+            case SQLITE_INTEGER:
+                if (boolean && (value_.integer == 0 || value_.integer == 1))
+                    out_ += value_.integer ? "true" : "false";
+                else
+                    appendNumber();
+                break;
+            case SQLITE_FLOAT:
+                if (std::isfinite(value_.real))
+                    appendNumber();
+                else
+                    out_ += "null";
+                break;
+            default:
+                appendJsonString(value_.text);
+        }
+    }
+
+    // A text as a JSON string: valid UTF-8 escaped here, in one pass (the hot path of a large
+    // export); anything else through the JSON library, its invalid bytes replaced.
+    void appendJsonString(const std::string& text) {
+        if (!utf8IsValid(text)) {
+            out_ += nlohmann::json(text).dump(-1, ' ', false,
+                                              nlohmann::json::error_handler_t::replace);
+            return;
+        }
+        static const char hex[] = "0123456789abcdef";
+        out_ += '"';
+        size_t plain = 0;
+        for (size_t i = 0; i < text.size(); ++i) {
+            const auto c = static_cast<unsigned char>(text[i]);
+            if (c >= 0x20 && c != '"' && c != '\\') continue;
+            out_.append(text, plain, i - plain);
+            plain = i + 1;
+            switch (c) {
+                case '"': out_ += "\\\""; break;
+                case '\\': out_ += "\\\\"; break;
+                case '\n': out_ += "\\n"; break;
+                case '\r': out_ += "\\r"; break;
+                case '\t': out_ += "\\t"; break;
+                default:
+                    out_ += "\\u00";
+                    out_ += hex[c >> 4];
+                    out_ += hex[c & 15];
+            }
+        }
+        out_.append(text, plain, text.size() - plain);
+        out_ += '"';
+    }
+
+    bool flush() {
+        const bool ok = writeOut(out_);
+        out_.clear();
+        return ok;
+    }
+
+    Shape shape_;
+    char delimiter_;
+    std::string null_;
+    std::vector<ColumnDesc*> columns_;
+    std::vector<std::string> keys_;  // each column's name as a JSON string
+    SQLITE4FYK_VALUE value_;
+    std::string out_;
+    int rows_ = 0;
+};
+
+// Writes the rows of `reader` (at most `rows`, 0: all) in a typed shape; the command's status.
+int writeTypedRows(DATAFILE* reader, const std::vector<ColumnDesc*>& columns, int rows,
+                   const PreviewFormat& format) {
+    const TypedRowWriter::Shape shape = format.name == "json"     ? TypedRowWriter::Shape::Json
+                                        : format.name == "ndjson" ? TypedRowWriter::Shape::Ndjson
+                                                                  : TypedRowWriter::Shape::Csv;
+    TypedRowWriter writer(shape, format.delimiter, format.nullText, columns);
+    writer.begin();
+    std::vector<DATAFIELD> fields;
+    int count = 0;
+    while ((rows == 0 || count < rows) && DATAFILE_ReadNextFields(reader, fields)) {
+        if (!fields.empty() && fields.back().isHeader) continue;
+        writer.row(fields);
+        ++count;
+    }
+    const bool changed = reader->fileChanged != 0;
+    if (changed)
+        cliError(std::string("Lecture interrompue du fichier de données '") + reader->path +
+                 "' : " + reader->failure + ".");
+    return writer.end() && !changed ? CLI_OK : CLI_FAILURE;
+}
+
 }  // namespace
 
 int commandPreview(const std::string& descPath, const std::string& dataOption, int rows, bool json,
-                   bool csv, const std::string& rejectsPath) {
+                   bool csv, const std::string& rejectsPath, const PreviewFormat& format) {
     DescPtr desc = openDescription(descPath);
     if (!desc) return CLI_FAILURE;
     std::string data = dataFileOf(*desc, dataOption);
-    if (!checkDataFile(data)) return CLI_FAILURE;
+    SpooledInput spool;
+    if (!prepareDataFile(data, spool)) return CLI_FAILURE;
     DATAFILE_REJECTS* rejects = nullptr;
     if (!rejectsPath.empty()) {
         rejects = DATAFILE_OpenRejects(rejectsPath.c_str());
@@ -336,8 +551,18 @@ int commandPreview(const std::string& descPath, const std::string& dataOption, i
         return CLI_FAILURE;
     }
     std::vector<std::string> titles;
-    for (LDCG_ELT* e = desc->columns ? desc->columns->first : nullptr; e; e = e->next)
-        titles.push_back(static_cast<ColumnDesc*>(e->lParam1)->code);
+    std::vector<ColumnDesc*> kept;  // the columns a typed export writes (ignored ones aside)
+    for (LDCG_ELT* e = desc->columns ? desc->columns->first : nullptr; e; e = e->next) {
+        auto* column = static_cast<ColumnDesc*>(e->lParam1);
+        titles.push_back(column->code);
+        kept.push_back(column);
+    }
+    if (format.typed()) {
+        const int status = writeTypedRows(reader, kept, rows, format);
+        DATAFILE_DestroyIterator(reader);
+        DATAFILE_CloseRejects(rejects);
+        return status;
+    }
     RowWriter writer(json ? RowWriter::Shape::Json
                           : csv ? RowWriter::Shape::Csv
                                 : RowWriter::Shape::Table,
@@ -372,8 +597,8 @@ int commandPreview(const std::string& descPath, const std::string& dataOption, i
             cliError("Erreur d'écriture du fichier des rejets '" + rejectsPath + "'.");
             return CLI_FAILURE;
         }
-        fprintf(stderr, "(i) %i ligne(s) non conforme(s) listée(s) dans '%s'.\n", set,
-                rejectsPath.c_str());
+        cliNote(std::to_string(set) + " ligne(s) non conforme(s) listée(s) dans '" + rejectsPath +
+                "'.");
     }
     return written ? CLI_OK : CLI_FAILURE;
 }
@@ -382,7 +607,8 @@ int commandCount(const std::string& descPath, const std::string& dataOption) {
     DescPtr desc = openDescription(descPath);
     if (!desc) return CLI_FAILURE;
     std::string data = dataFileOf(*desc, dataOption);
-    if (!checkDataFile(data)) return CLI_FAILURE;
+    SpooledInput spool;
+    if (!prepareDataFile(data, spool)) return CLI_FAILURE;
     if (FYK_LaunchDatafileComputeStats(nullptr, desc.get(), data.c_str()) != 0) return CLI_FAILURE;
     CliUiPort& port = cliPort();
     if (port.finalEvent != TASK_EVENT_FINISHED) return CLI_FAILURE;
@@ -442,6 +668,8 @@ void addPreviewCommand(CLI::App& app, CliCommands& commands) {
         std::string desc, data, rejects;
         int rows = 19;
         bool json = false, csv = false;
+        PreviewFormat format;
+        std::string delimiterText;
     };
     auto o = std::make_shared<Options>();
     CLI::App* sub = app.add_subcommand(
@@ -451,12 +679,33 @@ void addPreviewCommand(CLI::App& app, CliCommands& commands) {
     sub->add_option("--rows", o->rows, "Nombre de lignes (0 : toutes ; par défaut 19)")
         ->check(CLI::NonNegativeNumber);
     auto* json = sub->add_flag("--json", o->json, "Sortie JSON");
-    sub->add_flag("--csv", o->csv, "Sortie CSV (virgules, guillemets doublés)")->excludes(json);
+    auto* csv = sub->add_flag("--csv", o->csv, "Sortie CSV (virgules, guillemets doublés)")->excludes(json);
+    sub->add_option("--format", o->format.name,
+                    "Sortie : table, csv, tsv (valeurs converties selon la description : dates "
+                    "ISO, point décimal), json ou ndjson (nombres, booléens, null)")
+        ->check(CLI::IsMember({"table", "csv", "tsv", "json", "ndjson"}))
+        ->excludes(json)
+        ->excludes(csv);
+    sub->add_option("--delimiter", o->delimiterText,
+                    "Séparateur de --format csv (par défaut : virgule ; tsv : tabulation)");
+    sub->add_option("--null", o->format.nullText,
+                    "Texte d'une valeur absente dans --format csv ou tsv (par défaut : vide)");
     sub->add_option("--rejects", o->rejects,
                     "Fichier CSV des lignes non conformes (ligne, colonne, motif)");
     commands.push_back({sub, [o] {
+                            if (o->format.name == "tsv") o->format.delimiter = '\t';
+                            if (!o->delimiterText.empty()) {
+                                const std::string d = notationChars(o->delimiterText);
+                                if (d.size() != 1 || d[0] == '"' || d[0] == '\n' || d[0] == '\r') {
+                                    cliError("--delimiter : un seul caractère attendu (ni "
+                                             "guillemet ni fin de ligne), reçu '" +
+                                             o->delimiterText + "'.");
+                                    return CLI_USAGE;
+                                }
+                                o->format.delimiter = d[0];
+                            }
                             return commandPreview(o->desc, o->data, o->rows, o->json, o->csv,
-                                                  o->rejects);
+                                                  o->rejects, o->format);
                         }});
 }
 

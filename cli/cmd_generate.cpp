@@ -104,7 +104,7 @@ int commandGenerate(const GenerateOptions& o) {
                (t->outputPath ? t->outputPath : "") + "\n";
     }
     if (!writeOut(out)) return CLI_FAILURE;
-    fprintf(stderr, "(i) %lld instructions exécutées.\n", run->executed);
+    cliNote(std::to_string(run->executed) + " instructions exécutées.");
     return run->failedCount > 0 || run->stopped ? CLI_FAILURE : CLI_OK;
 }
 

@@ -45,7 +45,8 @@ int commandLoad(const LoadOptions& o) {
     DescPtr desc = openDescription(o.desc);
     if (!desc) return CLI_FAILURE;
     std::string data = dataFileOf(*desc, o.data);
-    if (!checkDataFile(data)) return CLI_FAILURE;
+    SpooledInput spool;  // standard input or a named pipe: read from a private copy
+    if (!prepareDataFile(data, spool)) return CLI_FAILURE;
     const bool postgresql = PGLOAD_IsConnection(o.database);
     morvex::UiError loadError;
     morvex::Owned<void, SQLITE3_LibererDLL> library(

@@ -186,7 +186,7 @@ int commandQuery(const QueryOptions& o) {
         return CLI_FAILURE;
     }
     if (failed) {
-        cliError(run.error.empty() ? "La requête a échoué." : run.error);
+        cliError(run.error.empty() ? "La requête a échoué." : "Erreur SQLite : " + run.error);
         return CLI_FAILURE;
     }
     if (run.interrupted) {

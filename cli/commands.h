@@ -46,6 +46,14 @@ void addProfileCommand(CLI::App& app, CliCommands& commands);
 int commandShow(const std::string& path, bool asJson);
 int commandConvert(const std::string& in, const std::string& out);
 
+// The typed shapes of `preview --format`.
+struct PreviewFormat {
+    std::string name = "table";  // table, csv, tsv, json or ndjson
+    char delimiter = ',';        // of csv (tsv: tab)
+    std::string nullText;        // what a csv or tsv cell holds for no value
+    bool typed() const { return name != "table"; }
+};
+
 // Options of `analyse`.
 struct AnalyseOptions {
     std::string file;       // the data file, or the description with --update
@@ -66,7 +74,7 @@ struct AnalyseOptions {
 };
 int commandAnalyse(const AnalyseOptions& options);
 int commandPreview(const std::string& desc, const std::string& data, int rows, bool json, bool csv,
-                   const std::string& rejects = "");
+                   const std::string& rejects = "", const PreviewFormat& format = {});
 int commandCount(const std::string& desc, const std::string& data);
 
 // Options of `profile`.

@@ -22,7 +22,7 @@ namespace {
 
 // Reads the settings (their own trace is kept and replayed into the log once it is open), then
 // sends the trace into the log file.
-void startLogging(const std::string& logOption) {
+void startLogging(const std::string& logOption, bool verbose) {
     std::string early;
     {
         morvex::TraceCapture capture;
@@ -44,6 +44,7 @@ void startLogging(const std::string& logOption) {
         return;
     }
     logPath = opened;
+    if (verbose) fprintf(stderr, "(i) Fichier de log : %s\n", logPath.c_str());
     morvex::trace("\n[morvexcli] Le fichier de log est [%s]", logPath.c_str());
     morvex::traceText(early.c_str());
 }
@@ -58,6 +59,8 @@ int main(int argc, char** argv) {
     app.name("morvexcli");
     morvex::useFrenchTexts(app);
     app.require_subcommand(1);
+    // The program's own options (--log, -q, -v) are taken after the command too.
+    app.fallthrough();
     std::string version = morvex::versionText("morvexcli");
     version.pop_back();  // CLI11 ends the text with its own line feed
     app.set_version_flag("--version", version, "Affiche la version du programme et s'arrête");
@@ -65,6 +68,12 @@ int main(int argc, char** argv) {
     app.add_option("--log", logOption,
                    "Fichier de log de la trace (par défaut : morvexcli.log dans le répertoire "
                    "des logs des paramètres)");
+    bool quiet = false, verbose = false;
+    auto* quietFlag = app.add_flag("-q,--quiet", quiet,
+                                   "Ni notes (i) ni barre d'avancement : les erreurs seules");
+    app.add_flag("-v,--verbose", verbose,
+                 "Dit ce que fait la commande (fichier de log, fichiers lus) sur l'erreur standard")
+        ->excludes(quietFlag);
 
     morvex::CliCommands commands;
     morvex::addShowCommand(app, commands);
@@ -89,7 +98,8 @@ int main(int argc, char** argv) {
         fputs(app.help().c_str(), stdout);
         return morvex::CLI_USAGE;
     }
-    const std::string unknown = morvex::unknownCommand(app, {argv + 1, argv + argc});
+    std::string unknown = morvex::unknownCommand(app, {argv + 1, argv + argc});
+    if (unknown.empty()) unknown = morvex::unknownOption(app, {argv + 1, argv + argc});
     if (!unknown.empty()) {
         morvex::cliError(unknown);
         return morvex::CLI_USAGE;
@@ -106,8 +116,10 @@ int main(int argc, char** argv) {
     }
 
     morvex::CliUiPort port;
+    port.quiet = quiet;
+    port.verbose = verbose;
     morvex::setUiPort(&port);
-    startLogging(logOption);
+    startLogging(logOption, verbose);
     FILEDESC_Initialize();
 
     int status = morvex::CLI_USAGE;

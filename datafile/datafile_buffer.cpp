@@ -57,6 +57,7 @@ DATAFILE_BUFFER* newBuffer() {
 
 void destroyBuffer(DATAFILE_BUFFER* buf) {
     if (!buf) return;
+    buf->source.reset();
     if (buf->decoder != NO_DECODER) iconv_close(buf->decoder);
     free(buf->block);
     free(buf->row);
@@ -77,6 +78,7 @@ void resetBuffer(DATAFILE_BUFFER* buf) {
     buf->rawEof = false;
     buf->rawConsumed = 0;
     buf->bomPending = false;
+    buf->source.reset();  // its file is closed with it
 }
 
 // Decodes the next bytes of a UTF-16 file into the block; 0 bytes at the end of the file.
@@ -86,10 +88,9 @@ size_t decodeBlock(DATAFILE* reader) {
     size_t produced = 0;
     while (produced == 0) {
         if (!buf->rawEof && buf->rawLen < RAW_CHUNK) {
-            int64_t left = buf->sizeLimit - buf->rawConsumed;
-            size_t want = RAW_CHUNK - buf->rawLen;
-            if (left < static_cast<int64_t>(want)) want = left > 0 ? static_cast<size_t>(left) : 0;
-            size_t n = want > 0 ? fread(buf->raw + buf->rawLen, 1, want, reader->file) : 0;
+            // The source takes no more of the file than its size when the reading began.
+            const size_t want = RAW_CHUNK - buf->rawLen;
+            const size_t n = buf->source->read(buf->raw + buf->rawLen, want);
             if (n == 0) buf->rawEof = true;
             buf->rawLen += n;
             buf->rawConsumed += static_cast<int64_t>(n);
@@ -153,6 +154,13 @@ void watchFile(DATAFILE* reader) {
     buf->watched = fstat(fileno(reader->file), &st) == 0 && S_ISREG(st.st_mode);
     buf->sizeLimit = buf->watched ? static_cast<int64_t>(st.st_size) : INT64_MAX;
     buf->watchedMtimeNs = buf->watched ? mtimeNs(st) : 0;
+    buf->source = std::make_unique<morvex::ByteSource>(reader->file, buf->sizeLimit);
+}
+
+int64_t fileBytesRead(const DATAFILE* reader) {
+    const DATAFILE_BUFFER* buf = reader->buffer;
+    if (buf->source && buf->source->compressed()) return buf->source->fileBytesRead();
+    return -1;
 }
 
 // Reads the next block when the current one is used up; false at the end of the file. The
@@ -164,19 +172,19 @@ bool refill(DATAFILE* reader) {
     if (fileHasChanged(reader)) return false;
     buf->blockStart += static_cast<int64_t>(buf->len);
     buf->pos = 0;
-    size_t want = DATAFILE_BLOCK_SIZE;
-    if (!buf->streamDecode) {
-        // Bytes written after the reading began (a file still growing) are not read: its last
-        // line could be half written.
-        const int64_t left = buf->sizeLimit - buf->blockStart;
-        want = left <= 0 ? 0 : left < static_cast<int64_t>(want) ? static_cast<size_t>(left) : want;
-    }
+    // Bytes written after the reading began (a file still growing) are not read, its last line
+    // could be half written: the source stops at the size the file had.
     buf->len = buf->streamDecode ? decodeBlock(reader)
-               : want > 0        ? fread(buf->block, 1, want, reader->file)
-                                 : 0;
+                                 : buf->source->read(buf->block, DATAFILE_BLOCK_SIZE);
     if (buf->len == 0) {
-        // The end: a file cut or rewritten after the last block was read is told too.
-        fileHasChanged(reader);
+        // The end: a file cut or rewritten after the last block was read is told too, and so
+        // is a compressed stream cut short or corrupt (its rows cannot be trusted either).
+        if (!fileHasChanged(reader) && buf->source->failure() && !reader->fileChanged) {
+            reader->fileChanged = 1;
+            reader->failure = buf->source->failure();
+            morvex::trace("\n[DATAFILE_ReadNext] Le fichier [%s] : %s.", reader->path,
+                          reader->failure);
+        }
         buf->eof = true;
         return false;
     }

@@ -7,9 +7,11 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
+#include "datafile/bytesource.h"
 #include "datafile/datafile.h"
 #include "foundation/task.h"
 
@@ -41,6 +43,8 @@ struct DATAFILE_BUFFER {
     int64_t sizeLimit;      // bytes of the file read at most: its size when the reading began
     bool watched;           // a regular file: its size and time are checked at every block
     int64_t watchedMtimeNs;  // its modification time when the reading began (nanoseconds)
+    // The file's text: its bytes, or a gzip or zstd stream decompressed (from DATAFILE_Init).
+    std::unique_ptr<morvex::ByteSource> source;
     // Where the unquoting reading of the current row stands, so that a row that goes on over
     // lines (or past the character limit) is scanned once, not again from its start.
     struct QuoteScan {
@@ -111,8 +115,12 @@ void resetBuffer(DATAFILE_BUFFER* buf);
 // Makes the next bytes of the file available in the block; false at the end of the file, or
 // when the file has changed since the reading began (fileChanged set).
 bool refill(DATAFILE* reader);
-// Notes the size and time of the open file, which every block read compares with its own.
+// Notes the size and time of the open file, which every block read compares with its own, and
+// opens its byte source (the file's bytes, or its text decompressed).
 void watchFile(DATAFILE* reader);
+// Bytes of a compressed file taken so far (the measure of progress against its size); -1 for a
+// file read as it is, whose position in the text is its position in the file.
+int64_t fileBytesRead(const DATAFILE* reader);
 // Room for `extra` more bytes in the row (and its terminator); false when out of memory.
 bool reserveRow(DATAFILE_BUFFER* buf, size_t extra);
 

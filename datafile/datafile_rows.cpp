@@ -187,7 +187,7 @@ bool ContinueQuotedRow(DATAFILE* reader) {
         // Still in the block: no need to read it again.
         buf->pos = static_cast<size_t>(resumeAt - buf->blockStart);
     } else {
-        if (fseeko(reader->file, static_cast<off_t>(resumeAt), SEEK_SET) != 0) return true;
+        if (!buf->source->seek(resumeAt)) return true;
         buf->blockStart = resumeAt;
         buf->pos = 0;
         buf->len = 0;
@@ -254,6 +254,9 @@ bool AdvanceToNextRow(DATAFILE* reader, bool keepText) {
     if (buf->streamDecode)
         reader->readBytes =
             static_cast<double>(buf->rawConsumed - static_cast<int64_t>(buf->rawLen));
+    // Nor is a decompressed one: the compressed bytes taken measure the progress.
+    if (const int64_t taken = fileBytesRead(reader); taken >= 0)
+        reader->readBytes = static_cast<double>(taken);
     return haveRow;
 }
 
@@ -437,6 +440,8 @@ bool CountRowsByBlocks(DATAFILE* reader, TASK* task, int* count, bool* cancelled
         }
         buf->pos = buf->len;
         reader->readBytes = static_cast<double>(buf->blockStart + static_cast<int64_t>(buf->len));
+        if (const int64_t taken = fileBytesRead(reader); taken >= 0)
+            reader->readBytes = static_cast<double>(taken);
         const double percent =
             reader->fileSize > 0 ? 100.0 * reader->readBytes / reader->fileSize : 0.0;
         snprintf(message, sizeof message, "%lli lignes lues... (%.0f%%)",

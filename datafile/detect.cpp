@@ -15,6 +15,7 @@
 #include <strings.h>
 #include <vector>
 
+#include "datafile/bytesource.h"
 #include "datafile/fixedwidth.h"
 #include "foundation/inputfile.h"
 #include "foundation/utf8.h"
@@ -250,15 +251,8 @@ std::string notationChars(const std::string& notation) {
 }  // namespace
 
 std::string DATAFILE_ReadSample(const char* path) {
-    std::string sample;
-    if (!path) return sample;
-    FILE* f = morvex::openInputFile(path, nullptr);  // a named pipe or a device is no sample
-    if (!f) return sample;
-    setvbuf(f, nullptr, _IONBF, 0);  // one read straight into the sample
-    sample.resize(DATAFILE_SAMPLE_SIZE);
-    sample.resize(fread(sample.data(), 1, sample.size(), f));
-    fclose(f);
-    return sample;
+    // A compressed file's sample is of its text.
+    return morvex::readTextSample(path, DATAFILE_SAMPLE_SIZE);
 }
 
 const char* DATAFILE_DetectBinary(const std::string& sample) {

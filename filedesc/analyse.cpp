@@ -18,6 +18,7 @@
 #include <strings.h>
 #include <vector>
 
+#include "datafile/bytesource.h"
 #include "filedesc/typerecog.h"
 #include "foundation/date.h"
 #include "foundation/owned.h"
@@ -356,7 +357,7 @@ void FILEDESC_ApplyShape(FileDesc* desc, const DATAFILE_SHAPE& shape) {
 }
 
 std::string FILEDESC_TableNameFromFile(const std::string& path) {
-    return FILEDESC_MakeIdentifier(std::filesystem::path(path).stem().string());
+    return FILEDESC_MakeIdentifier(morvex::textFileStem(path));
 }
 
 std::string FILEDESC_MakeIdentifier(const std::string& stem) {
@@ -410,7 +411,7 @@ int FYK_DataFileReverseEngenering(void* window, const char* path, int rules,
     FileDesc* desc =
         FILEDESC_CreateFileDesc("Nouveau format", nullptr, STRUCTFILE_DELIMITED, "\\r\\n", ";");
     if (!desc) return 1;
-    std::string stem = std::filesystem::path(dataPath).stem().string();
+    std::string stem = morvex::textFileStem(dataPath);
     copyCut(desc->ProjectName, stem.c_str(), FILEDESC_PROJECTNAME_MAX);
     FILEDESC_ScrubName(desc->ProjectName);
     ui.openDescription(desc);
@@ -766,6 +767,13 @@ AnalysePass analyseRows(TASK* task, FileDesc* desc, const char* path, int maxRow
     }
     pass.rowsRead = rowNumber;
     pass.rows = rowNumber - (hasHeader && rowNumber > 0 ? 1 : 0);
+    // A file that changed meanwhile, or a compressed stream cut short or corrupt: what was read
+    // cannot describe the file.
+    if (reader->fileChanged) {
+        const std::string text = std::string("Analyse impossible : ") + reader->failure + ".";
+        statusAndReport(task, TASK_EVENT_NOT_STARTED, 100, 100, text.c_str());
+        pass.failed = true;
+    }
     return pass;
 }
 
@@ -908,9 +916,10 @@ int FILEDESC_AnalyseFileWithSeparatorsV2(TASK* task, FileDesc* desc, const char*
     }
     if (pass.failed) return 1;
     // A file larger than the whole-file limit: blocks spread over the rest of it as well (not
-    // through a decoder, whose stream cannot be entered in the middle).
+    // through a decoder nor a decompressor, whose stream cannot be entered in the middle).
     int spreadRows = 0;
-    if (pass.partial && !TASK_IsStopRequested(task) && strncmp(desc->Encoding, "UTF-16", 6) != 0)
+    if (pass.partial && !TASK_IsStopRequested(task) && strncmp(desc->Encoding, "UTF-16", 6) != 0 &&
+        !morvex::isCompressedFile(path))
         spreadRows = analyseSpreadBlocks(task, desc, path, byteBudget, state);
 
     morvex::trace("\nFin de l'analyse du fichier");

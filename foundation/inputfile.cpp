@@ -117,12 +117,16 @@ int openInputFd(const char* path, std::string* error, InputKind kind, const char
         setError(error, "", "n'est pas nommé", what);
         return -1;
     }
-    if (kind == InputKind::RegularOrStdin && strcmp(path, "-") == 0) {
+    if (kind != InputKind::RegularOnly && strcmp(path, "-") == 0) {
         int fd = fcntl(STDIN_FILENO, F_DUPFD_CLOEXEC, 0);
         if (fd < 0) setError(error, path, "(entrée standard) ne peut pas être lu", what);
         return fd;
     }
-    FdGuard fd(::open(path, O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY));
+    // A stream asked for: a named pipe is opened blocking, waiting for the one that writes it.
+    struct stat before {};
+    const bool waitForWriter =
+        kind == InputKind::Stream && stat(path, &before) == 0 && S_ISFIFO(before.st_mode);
+    FdGuard fd(::open(path, O_RDONLY | (waitForWriter ? 0 : O_NONBLOCK) | O_CLOEXEC | O_NOCTTY));
     if (fd.get() < 0) {
         const int err = errno;
         setError(error, path,
@@ -136,7 +140,9 @@ int openInputFd(const char* path, std::string* error, InputKind kind, const char
         setError(error, path, "ne peut pas être lu : " + systemErrorText(errno), what);
         return -1;
     }
-    const std::string refusal = kindRefusal(st.st_mode);
+    const bool stream = S_ISFIFO(st.st_mode) || S_ISCHR(st.st_mode) || S_ISSOCK(st.st_mode);
+    const std::string refusal =
+        kind == InputKind::Stream && stream ? std::string() : kindRefusal(st.st_mode);
     if (!refusal.empty()) {
         setError(error, path, refusal, what);
         return -1;

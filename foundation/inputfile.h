@@ -14,6 +14,9 @@ namespace morvex {
 enum class InputKind {
     RegularOnly,     // a regular file, a symbolic link to one included
     RegularOrStdin,  // the same, or "-" for standard input (whatever it is: a pipe, a terminal)
+    Stream,          // the same, or a stream read once from its start: a named pipe (opened
+                     // blocking: it waits for its writer), a character device (/dev/stdin on a
+                     // terminal), a socket, as a shell's <(...) and /dev/stdin give them
 };
 
 // Opens `path` for reading when it names a regular file: the file is opened with O_NONBLOCK

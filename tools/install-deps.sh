@@ -9,6 +9,8 @@ PACKAGES=(
   # libraries
   libssl-dev libcli11-dev nlohmann-json3-dev unixodbc-dev libsqlite3-dev libpugixml-dev libpq-dev
   qt6-base-dev qt6-base-dev-tools libgl-dev libcurl4-openssl-dev
+  # compressed data files read as they are (gzip, zstd)
+  zlib1g-dev libzstd-dev
   # Qt's own French texts for the standard dialogs of the desktop programs
   qt6-translations-l10n
   # tests
@@ -16,6 +18,8 @@ PACKAGES=(
   # the time zone table the query tool's grid tests sort (tzdata's zone1970.tab)
   tzdata
   # Debian's release table (distro-info-data, below), real data of the PostgreSQL load test too
+  # compressed inputs of the pipeline tests (their published data file: distro-info-data, below)
+  gzip zstd
   # tests against a real PostgreSQL server (pg_virtualenv) and its ODBC driver
   postgresql postgresql-common odbc-postgresql
   # benchmark inputs

@@ -63,7 +63,7 @@ TEST_F(QueryCommand, ExportsTheRowsWithTheirHeaderAndQuotesOnlyWhatWouldSplit) {
 TEST_F(QueryCommand, FailsWithSqlitesMessageOrWhenTheBaseIsMissing) {
     RunResult r = run("query base.db 'SELECT nope FROM nowhere'");
     EXPECT_EQ(r.status, 1);
-    EXPECT_EQ(r.err, "(e) no such table: nowhere\n");
+    EXPECT_EQ(r.err, "(e) Erreur SQLite : no such table: nowhere\n");
     r = run("query absent.db 'SELECT 1'");
     EXPECT_EQ(r.status, 1);
     EXPECT_TRUE(Contains(r.err, "absent.db"));

@@ -60,7 +60,11 @@ loads() {
 }
 
 printf 'id;nom\n1;a\n' | gzip >data.csv.gz
-refused "gzip file refused" data.csv.gz
+loads "gzip file read as its text" data.csv.gz 1 "SELECT nom FROM data" "a"
+head -c 4096 /dev/urandom | gzip >random.bin.gz
+refused "gzip of random bytes refused" random.bin.gz
+seq 1 200000 | sed 's/^/x;/' | gzip | head -c 100000 >cut.csv.gz
+refused "gzip stream cut short refused" cut.csv.gz
 head -c 4096 /dev/urandom >random.bin
 refused "random bytes refused" random.bin
 : >empty.csv
