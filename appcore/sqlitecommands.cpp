@@ -27,7 +27,9 @@ int FYK_SendDataToSQLite(void*, FileDesc* desc, const char* path, SQLITE4FYK_LOA
     if (desc == nullptr || path == nullptr) return 1;
     morvex::trace("\n[FYK_SendDataToSQLite] : Appel");
     if (FILEDESC_SetDatabaseFilePath(desc, path) != 0) return 1;
-    const int failed = SQLITE4FYK_RunLoadTask(desc, path, SettingsBatchSize(), stats);
+    SQLITE4FYK_LOADOPTIONS options;
+    options.dataPath = desc->ExampleFilePath ? desc->ExampleFilePath : "";
+    const int failed = SQLITE4FYK_RunLoadTask(desc, path, SettingsBatchSize(), stats, &options);
     morvex::trace("\n[FYK_SendDataToSQLite] : Termine");
     return failed;
 }

@@ -22,6 +22,7 @@
 #include "datafile/detect.h"
 #include "datafile/rejects.h"
 #include "filedesc/analyse.h"
+#include "filedesc/descdialect.h"
 #include "foundation/csv.h"
 
 namespace fs = std::filesystem;
@@ -49,14 +50,6 @@ int taskStatus() {
 // Tells one guess on standard error.
 void tellGuess(const char* what, const std::string& value) {
     fprintf(stderr, "(i) %s : %s\n", what, value.c_str());
-}
-
-// The real characters of a text notation, as the description converts them; empty when the
-// notation gives none.
-std::string notationChars(const std::string& notation) {
-    char converted[FILEDESC_DELIMITER_MAX + FILEDESC_ENDOFLINE_MAX + 2] = "";
-    if (FILEDESC_ConvertEndOfLine(notation.c_str(), converted, sizeof converted) != 0) return {};
-    return converted;
 }
 
 // Resolves the options of a new analysis into what the description is given (an empty
@@ -99,9 +92,7 @@ int guessFileShape(const AnalyseOptions& o, DATAFILE_SHAPE& g) {
     // stands for it while guessing.
     given.encoding = guessEncoding ? "" : encoding.empty() ? std::string(" ") : encoding;
     given.endOfLine = guessEol ? "" : o.eol.empty() ? "\\r\\n" : o.eol;
-    given.endOfLineChars = notationChars(given.endOfLine);
     given.delimiter = guessDelimiter ? "" : o.delimiter.empty() ? ";" : o.delimiter;
-    given.delimiterChars = notationChars(given.delimiter);
     given.quote = guessQuote ? -1 : o.quote.size() == 1 ? static_cast<unsigned char>(o.quote[0]) : 0;
     given.header = guessHeader ? -1 : o.noHeader ? 0 : 1;
     g = DATAFILE_DetectShape(sample, given);
@@ -308,7 +299,13 @@ int commandPreview(const std::string& descPath, const std::string& dataOption, i
     }
     const int limit =
         std::max(static_cast<int>(gcontexte.nCarMaxReadWithoutNewLine), DATAFILE_LINE_LIMIT);
-    DATAFILE* reader = DATAFILE_NewIterator(desc.get(), data.c_str(), limit, 0);
+    DATAFILE_DIALECT dialect;
+    if (const std::string refusal = FILEDESC_MakeDialect(desc.get(), dialect); !refusal.empty()) {
+        DATAFILE_CloseRejects(rejects);
+        cliError("Impossible de lire le fichier de données '" + data + "' : " + refusal);
+        return CLI_FAILURE;
+    }
+    DATAFILE* reader = DATAFILE_NewIterator(dialect, data.c_str(), limit, 0);
     if (!reader || DATAFILE_Init(reader) != 0) {
         DATAFILE_DestroyIterator(reader);
         DATAFILE_CloseRejects(rejects);

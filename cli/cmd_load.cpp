@@ -63,6 +63,7 @@ int commandLoad(const LoadOptions& o) {
     port.finalEvent = 0;
     SQLITE4FYK_LOADSTATS st{};
     SQLITE4FYK_LOADOPTIONS options;
+    options.dataPath = data;
     options.rejectsPath = o.rejects;
     options.maxRejects = o.maxRejects;
     const int ran = SQLITE4FYK_RunLoadTask(desc.get(), o.database.c_str(), batch, &st, &options);

@@ -18,6 +18,7 @@
 #include <strings.h>
 #include <vector>
 
+#include "filedesc/descdialect.h"
 #include "filedesc/typerecog.h"
 #include "foundation/date.h"
 #include "foundation/owned.h"
@@ -290,13 +291,9 @@ void FILEDESC_ApplyShape(FileDesc* desc, const DATAFILE_SHAPE& shape) {
     if (!desc) return;
     if (!shape.endOfLine.empty()) {
         copyCut(desc->EndOfLine, shape.endOfLine.c_str(), FILEDESC_ENDOFLINE_MAX);
-        FILEDESC_ConvertEndOfLine(desc->EndOfLine, desc->EndOfLineChars,
-                                  sizeof desc->EndOfLineChars);
     }
     if (!shape.delimiter.empty()) {
         copyCut(desc->FieldDelimiter, shape.delimiter.c_str(), FILEDESC_DELIMITER_MAX);
-        FILEDESC_ConvertEndOfLine(desc->FieldDelimiter, desc->FieldDelimiterChars,
-                                  sizeof desc->FieldDelimiterChars);
     }
     copyCut(desc->Encoding, shape.encoding.c_str(), FILEDESC_ENCODING_MAX);
     desc->Unquote = shape.quote ? 1 : 0;
@@ -368,10 +365,7 @@ int FYK_DataFileReverseEngenering(void* window, const char* path, int rules,
 
     FILEDESC_SetDescription(desc, "Fichier de format généré automatiquement par Morvex Fylatek.");
     copyCut(desc->EndOfLine, "\\r\\n", FILEDESC_ENDOFLINE_MAX);
-    FILEDESC_ConvertEndOfLine(desc->EndOfLine, desc->EndOfLineChars, sizeof desc->EndOfLineChars);
     copyCut(desc->FieldDelimiter, ";", FILEDESC_DELIMITER_MAX);
-    FILEDESC_ConvertEndOfLine(desc->FieldDelimiter, desc->FieldDelimiterChars,
-                              sizeof desc->FieldDelimiterChars);
     desc->FirstLineIsHeader = 1;
     FILEDESC_SetExampleFilePath(desc, dataPath.c_str());
     if (shape) {
@@ -506,7 +500,13 @@ AnalysePass analyseRows(TASK* task, FileDesc* desc, const char* path, int maxRow
         blockView.BeginFromLine = 1;
         desc = &blockView;
     }
-    ReaderPtr reader(DATAFILE_NewIterator(desc, path, lineLimit, 1));
+    DATAFILE_DIALECT dialect;
+    if (const std::string refusal = FILEDESC_MakeDialect(desc, dialect); !refusal.empty()) {
+        morvex::trace("\n[FILEDESC_AnalyseFileWithSeparatorsV2] %s", refusal.c_str());
+        pass.failed = true;
+        return pass;
+    }
+    ReaderPtr reader(DATAFILE_NewIterator(dialect, path, lineLimit, 1));
     if (!reader) {
         morvex::trace(
             "\n[FILEDESC_AnalyseFileWithSeparatorsV2] Erreur lors de la création de l'itérateur.");
@@ -931,7 +931,12 @@ void fyk_LaunchDatafileComputeStatsThread(TASK* task) {
     auto* data = static_cast<DATAFILESTATS_TASKDATA*>(task->parameter);
     // The count reports its own failure (kind 7) and interruption (kind 6); only a complete
     // count is announced as the file's total.
-    if (DATAFILE_ComputeStats(task, data->desc, data->path.c_str(), &data->stats) != 0) return;
+    DATAFILE_DIALECT dialect;
+    if (const std::string refusal = FILEDESC_MakeDialect(data->desc, dialect); !refusal.empty()) {
+        TASK_Report(task, TASK_EVENT_NOT_STARTED, 100, 0, refusal.c_str());
+        return;
+    }
+    if (DATAFILE_ComputeStats(task, dialect, data->path.c_str(), &data->stats) != 0) return;
     if (TASK_IsStopRequested(task)) return;
     char message[160];
     int told = snprintf(message, sizeof message, "Le fichier contient au total %i lignes.",

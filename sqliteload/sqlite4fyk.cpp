@@ -22,6 +22,7 @@
 
 #include "datafile/datafile.h"
 #include "datafile/rejects.h"
+#include "filedesc/descdialect.h"
 #include "foundation/appsettings.h"
 #include "foundation/date.h"
 #include "foundation/mystrings.h"
@@ -244,19 +245,20 @@ void ReadAndConvert(DATAFILE* reader, const std::vector<const ColumnDesc*>& colu
         // The reader gives the fields in the order of the columns.
         for (size_t i = 0; i < fields.size() && row.reason == LOAD_ROW_STORED; ++i) {
             const DATAFIELD& field = fields[i];
-            if (field.column == nullptr || i >= columnAt.size() || columnAt[i] != field.column) {
+            if (field.columnIndex != static_cast<int>(i) || i >= columnAt.size()) {
                 morvex::trace(
                     "\n[LoadDataFromFile] : Aucune description de colonne : Non prise "
                     "en compte de la colonne");
                 continue;
             }
-            GenerateValueForData(field.column, field.value, field.length, &value);
+            const ColumnDesc* column = columnAt[i];
+            GenerateValueForData(column, field.value, field.length, &value);
             if (strict && value.notTyped) {
                 row.reason = LOAD_ROW_BAD_VALUE;
                 if (withRejects) {
                     const std::string reason = "valeur non conforme au type de la colonne : '" +
                                                std::string(field.value, field.length) + "'";
-                    row.rejectColumn = batch->keep(field.column->code, strlen(field.column->code));
+                    row.rejectColumn = batch->keep(column->code, strlen(column->code));
                     row.rejectReason = batch->keep(reason.data(), reason.size());
                 }
                 break;
@@ -330,7 +332,13 @@ int LoadRows(TASK* task, sqlite3* db, FileDesc* desc, const char* path, int batc
         return -1;
     }
     if (batchSize <= 0) batchSize = SQLITE4FYK_DEFAULT_BATCH_SIZE;
-    DATAFILE* reader = DATAFILE_NewIterator(desc, path, DATAFILE_LINE_LIMIT, 0);
+    DATAFILE_DIALECT dialect;
+    if (const std::string refusal = FILEDESC_MakeDialect(desc, dialect); !refusal.empty()) {
+        morvex::trace("\n[LoadDataFromFile] %s", refusal.c_str());
+        snprintf(st.failure, sizeof st.failure, "%s", refusal.c_str());
+        return -1;
+    }
+    DATAFILE* reader = DATAFILE_NewIterator(dialect, path, DATAFILE_LINE_LIMIT, 0);
     if (reader == nullptr || DATAFILE_Init(reader) != 0) {
         morvex::trace("\n[LoadDataFromFile] Lecture impossible du fichier [%s]", path);
         // The reading's cause, for the failure's message.
@@ -622,6 +630,7 @@ int SQLITE4FYK_LoadDataInDatabase(TASK* task, FileDesc* desc, const char* path, 
     st = SQLITE4FYK_LOADSTATS{};
     st.status = SQLITE4FYK_LOAD_FAILED;
     if (task == nullptr || desc == nullptr || path == nullptr) return 1;
+    const std::string dataPath = options != nullptr ? options->dataPath : std::string();
     if (!SQLITE3_IsBound()) {
         return FailLoad(task, nullptr,
                         "Echec du chargement : la bibliothèque SQLite n'est pas chargée.", "", &st);
@@ -699,7 +708,7 @@ int SQLITE4FYK_LoadDataInDatabase(TASK* task, FileDesc* desc, const char* path, 
     morvex::uiPort().statusText(loading);
     TASK_Report(task, TASK_EVENT_PROGRESS, 0, 0, loading);
     const auto start = std::chrono::steady_clock::now();
-    LoadRows(task, db, desc, desc->ExampleFilePath, batchSize, rowNumberFlag, &st, options, false);
+    LoadRows(task, db, desc, dataPath.c_str(), batchSize, rowNumberFlag, &st, options, false);
     if (st.status == SQLITE4FYK_LOAD_DONE && SQLITE4FYK_ExecuteSQL(db, "COMMIT;", 0) != 0) {
         snprintf(st.error, sizeof st.error, "%s", gsqlite3.sqlite3_errmsg(db));
         st.status = SQLITE4FYK_LOAD_FAILED;
@@ -729,7 +738,7 @@ int SQLITE4FYK_LoadDataInDatabase(TASK* task, FileDesc* desc, const char* path, 
                             "", &st);
         return FailLoad(task, db,
                         Format("Echec du chargement du fichier de données [%s].",
-                               desc->ExampleFilePath ? desc->ExampleFilePath : ""),
+                               dataPath.c_str()),
                         readCause, &st);
     }
     if (st.rowsRejected > 0 || st.valuesNotTyped > 0 || st.rowsSetAside > 0) {
