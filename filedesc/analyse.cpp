@@ -491,6 +491,8 @@ AnalysePass analyseRows(TASK* task, FileDesc* desc, const char* path, int maxRow
     const int lineLimit = detected ? std::max(FILEDESC_GetNCarMaxReadWithoutNewLine(),
                                               FILEDESC_ANALYSE_LINE_LIMIT)
                                    : FILEDESC_GetNCarMaxReadWithoutNewLine();
+    // The analysis writes the first line it read from: 1 when the description said 0.
+    if (desc->BeginFromLine == 0) desc->BeginFromLine = 1;
     // A block is read through a copy of the description that skips neither lines nor a header;
     // the copy shares the columns, whose statistics it gathers.
     FileDesc blockView;
