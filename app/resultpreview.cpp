@@ -7,6 +7,7 @@
 #include "appcore/application.h"
 #include "appcore/desceditor.h"
 #include "datafile/datafile.h"
+#include "filedesc/descdialect.h"
 #include "foundation/trace.h"
 
 namespace morvex {
@@ -60,7 +61,13 @@ void ResultPreview::refresh() {
     LISTVIEW_BuildColumns(this, desc);
     const char* path = desc->ExampleFilePath ? desc->ExampleFilePath : "";
     trace("\n[RaffraichirResultatWithDatafile] fichierExemple=[%s]", path);
-    DATAFILE* reader = DATAFILE_NewIterator(desc, path, gcontexte.nCarMaxReadWithoutNewLine, 0);
+    DATAFILE_DIALECT dialect;
+    if (const std::string refusal = FILEDESC_MakeDialect(desc, dialect); !refusal.empty()) {
+        trace("\n[RaffraichirResultatWithDatafile] %s", refusal.c_str());
+        return;
+    }
+    DATAFILE* reader =
+        DATAFILE_NewIterator(dialect, path, gcontexte.nCarMaxReadWithoutNewLine, 0);
     if (!reader || DATAFILE_Init(reader) != 0) {
         trace("\n[RaffraichirResultatWithDatafile] Erreur lors de la création de l'itérateur");
         DATAFILE_DestroyIterator(reader);

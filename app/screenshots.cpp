@@ -106,7 +106,9 @@ bool drawQueryAndGeneration(const QString& directory, const QString& scratch) {
     const std::string db = (scratch + "/exemple.db").toStdString();
     ProgressWindow::setAutoClose(true);
     SQLITE4FYK_LOADSTATS stats{};
-    SQLITE4FYK_RunLoadTask(desc, db.c_str(), 0, &stats);
+    SQLITE4FYK_LOADOPTIONS options;
+    options.dataPath = desc->ExampleFilePath ? desc->ExampleFilePath : "";
+    SQLITE4FYK_RunLoadTask(desc, db.c_str(), 0, &stats, &options);
     ProgressWindow::setAutoClose(false);
     // What the person is told once the load has ended.
     ok &= drawMessageBox(directory + "/morvex-load-outcome.png", "Requêteur SQLite",

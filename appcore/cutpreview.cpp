@@ -10,6 +10,7 @@
 #include <map>
 
 #include "datafile/datafile.h"
+#include "filedesc/descdialect.h"
 #include "filedesc/analyse.h"
 #include "filedesc/filedesc.h"
 #include "foundation/inputfile.h"
@@ -147,8 +148,12 @@ CutPreview CutPreviewSample::cut(const FileDesc* options, const FileDesc* widths
         preview.failure = "Mémoire insuffisante pour l'aperçu du fichier d'exemple.";
         return preview;
     }
-    DATAFILE* reader =
-        DATAFILE_NewIterator(scratch.get(), readerPath_.c_str(), DATAFILE_LINE_LIMIT, 1);
+    DATAFILE_DIALECT dialect;
+    if (std::string refusal = FILEDESC_MakeDialect(scratch.get(), dialect); !refusal.empty()) {
+        preview.failure = refusal;
+        return preview;
+    }
+    DATAFILE* reader = DATAFILE_NewIterator(dialect, readerPath_.c_str(), DATAFILE_LINE_LIMIT, 1);
     if (reader == nullptr || DATAFILE_Init(reader) != 0) {
         preview.failure = reader && reader->failure ? reader->failure
                                                     : "Le fichier d'exemple ne peut être lu ainsi.";

@@ -409,14 +409,11 @@ std::string DESCEDIT_SeparatorText(DescEditSeparator choice, const std::string& 
 void DESCEDIT_SetSeparator(FileDesc* desc, const std::string& text) {
     if (!desc) return;
     copyText(desc->FieldDelimiter, sizeof desc->FieldDelimiter, text);
-    FILEDESC_ConvertEndOfLine(desc->FieldDelimiter, desc->FieldDelimiterChars,
-                              sizeof desc->FieldDelimiterChars);
 }
 
 void DESCEDIT_SetEndOfLine(FileDesc* desc, const std::string& text) {
     if (!desc) return;
     copyText(desc->EndOfLine, sizeof desc->EndOfLine, text);
-    FILEDESC_ConvertEndOfLine(desc->EndOfLine, desc->EndOfLineChars, sizeof desc->EndOfLineChars);
 }
 
 std::vector<std::string> DESCEDIT_OfferedEncodings() {

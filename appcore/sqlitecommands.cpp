@@ -31,6 +31,7 @@ int FYK_SendDataToSQLite(void*, FileDesc* desc, const char* path, SQLITE4FYK_LOA
     // and confirmed writing into it.
     SQLITE4FYK_LOADOPTIONS options;
     options.mode = LOADMODE_REPLACE;
+    options.dataPath = desc->ExampleFilePath ? desc->ExampleFilePath : "";
     const int failed = SQLITE4FYK_RunLoadTask(desc, path, SettingsBatchSize(), stats, &options);
     morvex::trace("\n[FYK_SendDataToSQLite] : Termine");
     return failed;

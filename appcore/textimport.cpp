@@ -10,6 +10,7 @@
 
 #include "appcore/application.h"
 #include "filedesc/analyse.h"
+#include "filedesc/descdialect.h"
 #include "filedesc/names.h"
 #include "foundation/inputfile.h"
 #include "foundation/owned.h"
@@ -167,7 +168,7 @@ std::string pastedCell(std::string_view raw) {
 // A separator always ends a cell; each cell is read as pastedCell gives it. Returns as
 // readFixedLine does.
 int readDelimitedLine(const FileDesc& layout, std::string_view line, ColumnDesc* column, int zrt) {
-    const std::string_view separator(layout.FieldDelimiterChars);
+    const std::string separator = FILEDESC_DelimiterBytes(layout);
     LDCG_ELT* e = layout.columns->first;
     size_t start = 0;
     while (e) {

@@ -7,6 +7,7 @@
 #include <cstring>
 
 #include "datafile/datafile.h"
+#include "filedesc/descdialect.h"
 #include "filedesc/filedesc.h"
 #include "foundation/trace.h"
 
@@ -75,7 +76,13 @@ int main(int argc, char** argv) {
         return 1;
     }
     auto start = std::chrono::steady_clock::now();
-    DATAFILE* reader = DATAFILE_NewIterator(desc, argv[2], 10000, 0);
+    DATAFILE_DIALECT dialect;
+    if (const std::string refusal = FILEDESC_MakeDialect(desc, dialect); !refusal.empty()) {
+        fprintf(stderr, "%s\n", refusal.c_str());
+        FILEDESC_CloseFileDesc(desc);
+        return 1;
+    }
+    DATAFILE* reader = DATAFILE_NewIterator(dialect, argv[2], 10000, 0);
     if (!reader || DATAFILE_Init(reader) != 0) {
         fprintf(stderr, "cannot read %s\n", argv[2]);
         return 1;

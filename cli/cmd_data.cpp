@@ -26,6 +26,7 @@
 #include "datafile/fixedwidth.h"
 #include "datafile/rejects.h"
 #include "filedesc/analyse.h"
+#include "filedesc/descdialect.h"
 #include "foundation/csv.h"
 #include "foundation/utf8.h"
 #include "sqliteload/sqlite3dll.h"
@@ -56,14 +57,6 @@ int taskStatus() {
 // Tells one guess on standard error.
 void tellGuess(const char* what, const std::string& value) {
     cliNote(std::string(what) + " : " + value);
-}
-
-// The real characters of a text notation, as the description converts them; empty when the
-// notation gives none.
-std::string notationChars(const std::string& notation) {
-    char converted[FILEDESC_DELIMITER_MAX + FILEDESC_ENDOFLINE_MAX + 2] = "";
-    if (FILEDESC_ConvertEndOfLine(notation.c_str(), converted, sizeof converted) != 0) return {};
-    return converted;
 }
 
 // Resolves the options of a new analysis into what the description is given (an empty
@@ -112,9 +105,7 @@ int guessFileShape(const AnalyseOptions& o, DATAFILE_SHAPE& g) {
     // stands for it while guessing.
     given.encoding = guessEncoding ? "" : encoding.empty() ? std::string(" ") : encoding;
     given.endOfLine = guessEol ? "" : o.eol.empty() ? "\\r\\n" : o.eol;
-    given.endOfLineChars = notationChars(given.endOfLine);
     given.delimiter = guessDelimiter ? "" : o.delimiter.empty() ? ";" : o.delimiter;
-    given.delimiterChars = notationChars(given.delimiter);
     given.quote = guessQuote ? -1 : o.quote.size() == 1 ? static_cast<unsigned char>(o.quote[0]) : 0;
     given.header = guessHeader ? -1 : o.noHeader ? 0 : 1;
     g = DATAFILE_DetectShape(sample, given);
@@ -128,7 +119,8 @@ int guessFileShape(const AnalyseOptions& o, DATAFILE_SHAPE& g) {
             return CLI_USAGE;
         }
         const std::string text = DATAFILE_SampleToUtf8(sample, g.encoding.c_str());
-        const std::string eol = notationChars(g.endOfLine.empty() ? given.endOfLine : g.endOfLine);
+        const std::string eol = DATAFILE_NotationBytes(
+            g.endOfLine.empty() ? given.endOfLine : g.endOfLine, DATAFILE_LINE_END_MAX);
         g.fixedLayout = FIXEDWIDTH_ForceColumns(
             FIXEDWIDTH_SampleLines(text, eol.c_str(), sample.size() >= DATAFILE_SAMPLE_SIZE), widths);
         g.fixedWidth = FIXEDWIDTH_Describe(g.fixedLayout);
@@ -543,7 +535,13 @@ int commandPreview(const std::string& descPath, const std::string& dataOption, i
     }
     const int limit =
         std::max(static_cast<int>(gcontexte.nCarMaxReadWithoutNewLine), DATAFILE_LINE_LIMIT);
-    DATAFILE* reader = DATAFILE_NewIterator(desc.get(), data.c_str(), limit, 0);
+    DATAFILE_DIALECT dialect;
+    if (const std::string refusal = FILEDESC_MakeDialect(desc.get(), dialect); !refusal.empty()) {
+        DATAFILE_CloseRejects(rejects);
+        cliError("Impossible de lire le fichier de données '" + data + "' : " + refusal);
+        return CLI_FAILURE;
+    }
+    DATAFILE* reader = DATAFILE_NewIterator(dialect, data.c_str(), limit, 0);
     if (!reader || DATAFILE_Init(reader) != 0) {
         DATAFILE_DestroyIterator(reader);
         DATAFILE_CloseRejects(rejects);
@@ -570,9 +568,9 @@ int commandPreview(const std::string& descPath, const std::string& dataOption, i
     writer.begin();
     std::vector<DATAFIELD> fields;
     int count = 0;
-    const bool trimPadding = FIXEDWIDTH_TrimsPadding(desc.get());
+    const std::vector<char> trimmed = FILEDESC_TrimmedColumns(desc.get());
     while ((rows == 0 || count < rows) && DATAFILE_ReadNextFields(reader, fields)) {
-        if (trimPadding) FIXEDWIDTH_TrimTextFields(fields);
+        FIXEDWIDTH_TrimFields(fields, trimmed);
         const bool header = !fields.empty() && fields.back().isHeader != 0;
         if (rejects) {
             const std::string problem =
@@ -695,7 +693,8 @@ void addPreviewCommand(CLI::App& app, CliCommands& commands) {
     commands.push_back({sub, [o] {
                             if (o->format.name == "tsv") o->format.delimiter = '\t';
                             if (!o->delimiterText.empty()) {
-                                const std::string d = notationChars(o->delimiterText);
+                                const std::string d = DATAFILE_NotationBytes(
+                                    o->delimiterText, DATAFILE_DELIMITER_MAX);
                                 if (d.size() != 1 || d[0] == '"' || d[0] == '\n' || d[0] == '\r') {
                                     cliError("--delimiter : un seul caractère attendu (ni "
                                              "guillemet ni fin de ligne), reçu '" +

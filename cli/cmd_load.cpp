@@ -70,6 +70,7 @@ int commandLoad(const LoadOptions& o) {
     port.finalEvent = 0;
     SQLITE4FYK_LOADSTATS st{};
     SQLITE4FYK_LOADOPTIONS options;
+    options.dataPath = data;
     options.rejectsPath = o.rejects;
     options.maxRejects = o.maxRejects;
     options.mode = o.mode.empty() ? LOADMODE_DEFAULT : LOADMODE_Parse(o.mode);

@@ -186,7 +186,10 @@ int commandQuery(const QueryOptions& o) {
         return CLI_FAILURE;
     }
     if (failed) {
-        cliError(run.error.empty() ? "La requête a échoué." : "Erreur SQLite : " + run.error);
+        // The PostgreSQL run words its failure itself, the server's message after it.
+        cliError(run.error.empty() ? "La requête a échoué."
+                 : postgresql      ? run.error
+                                   : "Erreur SQLite : " + run.error);
         return CLI_FAILURE;
     }
     if (run.interrupted) {

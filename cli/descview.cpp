@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "cli/cliutil.h"
+#include "filedesc/descdialect.h"
 #include "filedesc/descprops.h"
 #include "filedesc/filedesc.h"
 
@@ -139,8 +140,8 @@ json descriptionToJson(const FileDesc& d) {
     for (const DescProperty& p : descriptionProperties()) j[p.jsonKey] = propertyToJson(d, p);
     // The converted end of line and delimiter, and the legacy protecting character, are shown
     // as the record holds them; they are no property of their own.
-    j["EndOfLineChars"] = d.EndOfLineChars;
-    j["FieldDelimiterChars"] = d.FieldDelimiterChars;
+    j["EndOfLineChars"] = FILEDESC_LineEndBytes(d);
+    j["FieldDelimiterChars"] = FILEDESC_DelimiterBytes(d);
     j["fieldProtector"] = charText(d.fieldProtector);
     json columns = json::array();
     eachOf<ColumnDesc>(d.columns, [&](ColumnDesc* c) {

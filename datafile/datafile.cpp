@@ -1,4 +1,4 @@
-// The data file reader's interface (DATAFILE_*): a reader over a description and a path, its
+// The data file reader's interface (DATAFILE_*): a reader over a dialect and a path, its
 // rows as lists of values or as fields, the line count. Its parts (datafile_internal.h):
 //   - datafile_buffer.cpp: the block buffer; datafile_rows.cpp: the row cutter and the line
 //     count; datafile_split.cpp: the splitters and unquoting; datafile_convert.cpp: the
@@ -22,6 +22,7 @@
 
 #include <cstdlib>
 #include <cstring>
+#include <new>
 #include <utility>
 #include <vector>
 
@@ -31,25 +32,25 @@
 
 using namespace datafile_internal;
 
-DATAFILE* DATAFILE_NewIterator(FileDesc* desc, const char* path, int nCarMaxReadWithoutNewLine,
-                               int readHeader) {
-    if (!desc || !path) return nullptr;
+DATAFILE* DATAFILE_NewIterator(const DATAFILE_DIALECT& dialect, const char* path,
+                               int nCarMaxReadWithoutNewLine, int readHeader) {
+    if (!path) return nullptr;
     if (!opensAsFile(path)) {
         morvex::trace("\n[DATAFILE_NewIterator] Le fichier exemple [%s] n'existe pas.", path);
         return nullptr;
     }
-    auto* reader = static_cast<DATAFILE*>(calloc(1, sizeof(DATAFILE)));
+    auto* reader = new (std::nothrow) DATAFILE();
     if (!reader) return nullptr;
     reader->path = strdup(path);
     reader->buffer = newBuffer();
     if (!reader->path || !reader->buffer) {
         free(reader->path);
         destroyBuffer(reader->buffer);
-        free(reader);
+        delete reader;
         return nullptr;
     }
-    reader->desc = desc;
-    reader->hasColumns = desc->columns && desc->columns->first ? 1 : 0;
+    reader->dialect = dialect;
+    if (reader->dialect.firstLine < 1) reader->dialect.firstLine = 1;
     // A limit of 0 means the default; a negative one would never let a byte through.
     reader->nCarMaxReadWithoutNewLine =
         nCarMaxReadWithoutNewLine > 0 ? nCarMaxReadWithoutNewLine : DEFAULT_CHARACTER_LIMIT;
@@ -58,7 +59,6 @@ DATAFILE* DATAFILE_NewIterator(FileDesc* desc, const char* path, int nCarMaxRead
     reader->fileSize = size > 0 ? static_cast<double>(size) : 0.0;
     morvex::trace("\n[DATAFILE_NewIterator] Taille du fichier %s : %.0f octets", path,
                   reader->fileSize);
-    if (desc->BeginFromLine == 0) desc->BeginFromLine = 1;
     return reader;
 }
 
@@ -71,10 +71,8 @@ int DATAFILE_Init(DATAFILE* reader) {
     reader->currentRowLength = 0;
     reader->readBytes = 0.0;
     reader->currentFileRowID = 0;
-    // The indicator is prepared once per reading: the description must not change meanwhile.
-    const char* indicator = reader->desc->EndOfLineChars;
-    buildFailureTable(indicator, strnlen(indicator, sizeof reader->desc->EndOfLineChars),
-                      reader->buffer->kmp);
+    const std::string& indicator = reader->dialect.lineEnd;
+    buildFailureTable(indicator.data(), indicator.size(), reader->buffer->kmp);
     reader->rowEncodingError = 0;
     reader->rowUnclosedQuote = 0;
     reader->rowSwallowedLine = 0;
@@ -103,7 +101,7 @@ namespace {
 
 // True when the value text[0, length) holds the end-of-line indicator of the reader.
 bool holdsLineEnd(const DATAFILE* reader, const char* text, size_t length) {
-    const char* indicator = reader->desc->EndOfLineChars;
+    const char* indicator = reader->dialect.lineEnd.data();
     const size_t indLen = reader->buffer->kmp.size();
     return indLen > 0 && memmem(text, length, indicator, indLen) != nullptr;
 }
@@ -121,15 +119,13 @@ void countMultiLineValues(DATAFILE* reader, const Values& values) {
 }  // namespace
 
 LDCG* DATAFILE_ReadNext(DATAFILE* reader) {
-    if (!reader || !reader->desc || !reader->buffer) return nullptr;
-    FileDesc* desc = reader->desc;
+    if (!reader || !reader->buffer) return nullptr;
+    const DATAFILE_DIALECT& dialect = reader->dialect;
     DATAFILE_BUFFER* buf = reader->buffer;
     if (!AdvanceToNextRow(reader, true)) return nullptr;
 
-    if (desc->TypeStructFile != STRUCTFILE_FIXED && desc->TypeStructFile != STRUCTFILE_DELIMITED)
-        return nullptr;
-    const int isHeader =
-        desc->FirstLineIsHeader && reader->currentRowFirstLine == desc->BeginFromLine ? 1 : 0;
+    if (dialect.layout == DATAFILE_LAYOUT::None) return nullptr;
+    const int isHeader = dialect.header && reader->currentRowFirstLine == dialect.firstLine ? 1 : 0;
     LDCG* row = SplitRow(reader, buf->row, buf->rowLen, isHeader);
     if (row && reader->currentFileRowID != reader->currentRowFirstLine) {
         std::vector<std::pair<const char*, size_t>> values;
@@ -144,14 +140,12 @@ LDCG* DATAFILE_ReadNext(DATAFILE* reader) {
 
 bool DATAFILE_ReadNextFields(DATAFILE* reader, std::vector<DATAFIELD>& fields) {
     fields.clear();
-    if (!reader || !reader->desc || !reader->buffer) return false;
-    FileDesc* desc = reader->desc;
-    if (desc->TypeStructFile != STRUCTFILE_FIXED && desc->TypeStructFile != STRUCTFILE_DELIMITED)
-        return false;
+    if (!reader || !reader->buffer) return false;
+    const DATAFILE_DIALECT& dialect = reader->dialect;
+    if (dialect.layout == DATAFILE_LAYOUT::None) return false;
     DATAFILE_BUFFER* buf = reader->buffer;
     if (!AdvanceToNextRow(reader, true)) return false;
-    const int isHeader =
-        desc->FirstLineIsHeader && reader->currentRowFirstLine == desc->BeginFromLine ? 1 : 0;
+    const int isHeader = dialect.header && reader->currentRowFirstLine == dialect.firstLine ? 1 : 0;
     if (!SplitRowFields(reader, buf->row, buf->rowLen, isHeader, fields)) return false;
     if (reader->currentFileRowID != reader->currentRowFirstLine) {
         std::vector<std::pair<const char*, size_t>> values;
@@ -178,7 +172,7 @@ int DATAFILE_DestroyIterator(DATAFILE* reader) {
     if (reader->file) fclose(reader->file);
     destroyBuffer(reader->buffer);  // also releases the last row text
     free(reader->path);
-    free(reader);
+    delete reader;
     return 0;
 }
 
@@ -196,10 +190,11 @@ int FileSize(const char* path) {
     return size > INT_MAX ? INT_MAX : static_cast<int>(size);
 }
 
-int DATAFILE_ComputeStats(TASK* task, FileDesc* desc, const char* path, DATAFILE_STATS* stats) {
-    if (!task || !desc || !path || !stats) return 1;
+int DATAFILE_ComputeStats(TASK* task, const DATAFILE_DIALECT& dialect, const char* path,
+                          DATAFILE_STATS* stats) {
+    if (!task || !path || !stats) return 1;
     LDCG_ShowGlobalStats();
-    DATAFILE* reader = DATAFILE_NewIterator(desc, path, STATS_CHARACTER_LIMIT, 1);
+    DATAFILE* reader = DATAFILE_NewIterator(dialect, path, STATS_CHARACTER_LIMIT, 1);
     if (!reader || DATAFILE_Init(reader) != 0) {
         DATAFILE_DestroyIterator(reader);
         TASK_Report(task, TASK_EVENT_NOT_STARTED, 100, 0,
@@ -227,11 +222,9 @@ int DATAFILE_ComputeStats(TASK* task, FileDesc* desc, const char* path, DATAFILE
     };
     if (CountRowsByBlocks(reader, task, &count, &cancelled)) return finish();
     // Counting needs the rows, not their values: when every row would split into a list, the
-    // rows are only delimited, never copied nor split. Other descriptions give no rows at all,
+    // rows are only delimited, never copied nor split. Other dialects give no rows at all,
     // which the ordinary read finds at once.
-    const bool countOnly =
-        desc->TypeStructFile == STRUCTFILE_DELIMITED ||
-        (desc->TypeStructFile == STRUCTFILE_FIXED && LDCG_Count(desc->columns) > 0);
+    const bool countOnly = RowsAlwaysSplit(reader->dialect);
     for (;;) {
         if (TASK_IsStopRequested(task)) {
             cancelled = true;

@@ -1,5 +1,5 @@
-// DATAFILE: reads a flat data file row by row through a description and hands back each row
-// as a list of values tied to the description's columns.
+// DATAFILE: reads a flat data file row by row through a reading dialect (datafile/dialect.h)
+// and hands back each row as a list of values tied to the dialect's columns.
 //
 // Usage: DATAFILE_NewIterator, DATAFILE_Init, DATAFILE_ReadNext until it returns nullptr
 // (releasing each row with LDCG_Destroy(row, LDCG_KEEP_ROOT, LDCG_RELEASE_BOTH)),
@@ -8,8 +8,8 @@
 // passed over and counted (blankLines), never rows; a file that changes while it is read ends
 // its rows and says so (fileChanged).
 //
-// This module reads the description records (descrecords/records.h) and nothing else of a
-// description; filedesc/ sits above it and uses the reader.
+// This module knows nothing of descriptions: filedesc/ sits above it, builds the dialect of a
+// description (FILEDESC_MakeDialect) and uses the reader.
 #pragma once
 
 #include <vector>
@@ -17,16 +17,16 @@
 #include <cstddef>
 #include <cstdio>
 
-#include "descrecords/records.h"
+#include "datafile/dialect.h"
 #include "foundation/ldcg.h"
 #include "foundation/task.h"
 
 // One value of a row.
 struct DATACOLUMN {
-    int isHeader;        // 1 when the row is the description's header line
-    ColumnDesc* column;  // the column it belongs to, nullptr past the last column
-    char* value;         // owned text of the field, zero-terminated
-    int length;          // bytes of value (a value may hold zero bytes)
+    int isHeader;     // 1 when the row is the dialect's header line
+    int columnIndex;  // the column it belongs to in the dialect, from 0; -1 past the last one
+    char* value;      // owned text of the field, zero-terminated
+    int length;       // bytes of value (a value may hold zero bytes)
 };
 
 struct DATAFILE_BUFFER;  // the reader's block buffer (private)
@@ -38,10 +38,9 @@ constexpr size_t DATAFILE_BLOCK_SIZE = 1 << 20;
 // value is read whole, a file without line ends costs at most this much memory.
 constexpr int DATAFILE_LINE_LIMIT = 1 << 20;
 
-// The reader.
+// The reader (created by DATAFILE_NewIterator, released by DATAFILE_DestroyIterator).
 struct DATAFILE {
-    FileDesc* desc;                 // the description read through (not owned)
-    int hasColumns;                 // 1 when the description had columns at creation
+    DATAFILE_DIALECT dialect;       // the reader's own copy of the dialect read through
     char* path;                     // owned copy of the data file path
     FILE* file;                     // open from DATAFILE_Init to destruction
     double fileSize;                // size of the file in bytes, taken at creation
@@ -55,10 +54,10 @@ struct DATAFILE {
     int currentRowLength;           // bytes of currentRow
     DATAFILE_BUFFER* buffer;        // block buffer over file
     int currentRowFirstLine;        // line on which the last row began (a protected field may
-                                    // carry a row over several lines when the description
+                                    // carry a row over several lines when the dialect
                                     // unquotes)
     int rowEncodingError;           // 1 when the last row holds a byte sequence that is not
-                                    // valid in the description's encoding: its text is then
+                                    // valid in the dialect's encoding: its text is then
                                     // left as read
     int rowUnclosedQuote;           // 1 when the last row opens a protected field that no
                                     // later line closes, or that would swallow a line that is a
@@ -69,7 +68,7 @@ struct DATAFILE {
                                     // column and its protecting characters paired (0: the
                                     // field ran to the end of the file)
     int rowMultiLineValues;         // values of the last row that go on over a line end (a
-                                    // quoted value of an unquoting description)
+                                    // quoted value of an unquoting dialect)
     int blankLines;                 // empty lines passed over since DATAFILE_Init: an empty
                                     // line is no row (a line of blanks is one)
     int fileChanged;                // 1 when the file changed size or modification time
@@ -86,10 +85,10 @@ struct DATAFILE_STATS {
     int blankLines;  // empty lines passed over
 };
 
-// A reader over `desc` and the file at `path`, or nullptr (missing argument, file that does
-// not open). Normalises the description's BeginFromLine 0 to 1.
-DATAFILE* DATAFILE_NewIterator(FileDesc* desc, const char* path, int nCarMaxReadWithoutNewLine,
-                               int readHeader);
+// A reader over the file at `path` read through a copy of `dialect`, or nullptr (missing path,
+// file that does not open). A first line below 1 is taken as 1.
+DATAFILE* DATAFILE_NewIterator(const DATAFILE_DIALECT& dialect, const char* path,
+                               int nCarMaxReadWithoutNewLine, int readHeader);
 // Opens the file; 0, or 1 when it cannot be opened or its encoding is not known.
 int DATAFILE_Init(DATAFILE* reader);
 // The next row (LDCG of DATACOLUMN*, destructor DATACOLUMN_Destroy), or nullptr at the end.
@@ -97,10 +96,10 @@ LDCG* DATAFILE_ReadNext(DATAFILE* reader);
 // A field of a row as read, without copy: `value` points into the reader's row text (it is
 // not zero-terminated) and stays valid until the next read.
 struct DATAFIELD {
-    int isHeader;        // 1 when the row is the description's header line
-    ColumnDesc* column;  // the column it belongs to, nullptr past the last column
-    const char* value;   // first byte of the field
-    int length;          // bytes of the field
+    int isHeader;       // 1 when the row is the dialect's header line
+    int columnIndex;    // the column it belongs to in the dialect, from 0; -1 past the last one
+    const char* value;  // first byte of the field
+    int length;         // bytes of the field
 };
 // The next row split as DATAFILE_ReadNext splits it, into `fields` (emptied first) without
 // allocating per row: the way for loaders that go through millions of rows. False at the end
@@ -120,4 +119,5 @@ int FileSize(const char* path);
 // Counts the rows of a data file, reporting progress through the task (empty lines are counted
 // apart, in blankLines); 0, or 1 when an argument is missing, the reader cannot be created or
 // the file changed during the count (reported as "not started" with the reader's failure).
-int DATAFILE_ComputeStats(TASK* task, FileDesc* desc, const char* path, DATAFILE_STATS* stats);
+int DATAFILE_ComputeStats(TASK* task, const DATAFILE_DIALECT& dialect, const char* path,
+                          DATAFILE_STATS* stats);

@@ -1,4 +1,4 @@
-// Conversion of the rows to UTF-8: the converter of the description's ENCODING= prepared once
+// Conversion of the rows to UTF-8: the converter of the dialect's encoding prepared once
 // per reading, rows converted (or, for UTF-8, checked) one at a time.
 #include <iconv.h>
 
@@ -26,7 +26,7 @@ bool isWindows1252(std::string name) {
 
 }  // namespace
 
-// Sets up the conversion named by the description's Encoding; false (traced) when the name
+// Sets up the conversion named by the dialect's encoding; false (traced) when the name
 // is not known.
 bool PrepareDecoding(DATAFILE* reader) {
     DATAFILE_BUFFER* buf = reader->buffer;
@@ -34,7 +34,7 @@ bool PrepareDecoding(DATAFILE* reader) {
     buf->decoder = NO_DECODER;
     buf->streamDecode = false;
     buf->checkOnly = false;
-    const char* encoding = reader->desc->Encoding;
+    const char* encoding = reader->dialect.encoding.c_str();
     if (!encoding[0]) return true;
     const std::string name(encoding);
     if (name == "UTF-8" || name == "UTF8") {
@@ -87,7 +87,7 @@ bool PrepareDecoding(DATAFILE* reader) {
     return true;
 }
 
-// Brings the row read into UTF-8 following the description's encoding. An invalid sequence
+// Brings the row read into UTF-8 following the dialect's encoding. An invalid sequence
 // leaves the row as read, sets rowEncodingError and is traced; false only when out of memory.
 bool ConvertRow(DATAFILE* reader) {
     DATAFILE_BUFFER* buf = reader->buffer;
@@ -145,7 +145,7 @@ bool ConvertRow(DATAFILE* reader) {
     if (!valid) {
         reader->rowEncodingError = 1;
         morvex::trace("\n[DATAFILE_ReadNext] Ligne %i : séquence invalide pour l'encodage %s.",
-                      reader->currentRowFirstLine, reader->desc->Encoding);
+                      reader->currentRowFirstLine, reader->dialect.encoding.c_str());
     }
     return true;
 }

@@ -51,7 +51,7 @@ struct DATAFILE_BUFFER {
         bool started;  // the scan has begun for this row
         // Where it stands in the current field (copied to locals while it runs).
         struct Cursor {
-            const LDCG_ELT* nextColumn;  // column of the field after the current one
+            size_t nextColumn;           // dialect column of the field after the current one
             size_t resumeAt;             // next byte of the row to look at
             size_t fieldStart;           // first byte of the current field
             size_t closedAt;             // the current field's closing character (SIZE_MAX: none)
@@ -125,6 +125,10 @@ int64_t fileBytesRead(const DATAFILE* reader);
 bool reserveRow(DATAFILE_BUFFER* buf, size_t extra);
 
 // ---- Rows (datafile_rows.cpp) ----
+
+// True when every row of `dialect` splits into fields: a delimited file, or a fixed-width one
+// with columns.
+bool RowsAlwaysSplit(const DATAFILE_DIALECT& dialect);
 
 void buildFailureTable(const char* indicator, size_t n, std::vector<int>& kmp);
 RowResult ReadRow(DATAFILE* reader, bool keepText = true, bool append = false);

@@ -1,6 +1,6 @@
 // The row cutter: rows end at the end-of-line indicator (memchr on its first byte, a failure
 // table for the rest), a line longer than the limit is cut, a quoted value of an unquoting
-// description goes on over line ends; and the line count by blocks.
+// dialect goes on over line ends; and the line count by blocks.
 #include <algorithm>
 #include <cerrno>
 #include <cstdlib>
@@ -10,6 +10,11 @@
 #include "foundation/trace.h"
 
 namespace datafile_internal {
+
+bool RowsAlwaysSplit(const DATAFILE_DIALECT& dialect) {
+    return dialect.layout == DATAFILE_LAYOUT::Delimited ||
+           (dialect.layout == DATAFILE_LAYOUT::Fixed && !dialect.columns.empty());
+}
 
 // Failure table of the indicator: kmp[i] is the length of the longest proper prefix of
 // indicator[0..i] that is also its suffix.
@@ -28,17 +33,17 @@ void buildFailureTable(const char* indicator, size_t n, std::vector<int>& kmp) {
 // line longer than the limit is cut: the row keeps its first limit + 1 bytes, lineTooLong is
 // set and the rest of the line is passed over, so that it makes no row of its own (without an
 // indicator, the rest makes the next rows). When the
-// description unquotes, a line is not cut while the row is inside a protected field: a quoted
+// dialect unquotes, a line is not cut while the row is inside a protected field: a quoted
 // value is read whole, however long. A byte that breaks a partial match is matched again
 // against the indicator, so no line end is missed. With keepText false the row's bytes are
 // only counted, not copied (lines that are skipped or merely counted): rowLen is right, row is
 // not. With `append`, the row goes on after the text already in the buffer (continuation line).
 RowResult ReadRow(DATAFILE* reader, bool keepText, bool append) {
     DATAFILE_BUFFER* buf = reader->buffer;
-    const char* indicator = reader->desc->EndOfLineChars;
+    const char* indicator = reader->dialect.lineEnd.data();
     const size_t indLen = buf->kmp.size();  // prepared by DATAFILE_Init
-    const bool unquote = keepText && reader->desc->Unquote != 0 &&
-                         reader->desc->TypeStructFile == STRUCTFILE_DELIMITED;
+    const bool unquote =
+        keepText && reader->dialect.unquote && reader->dialect.layout == DATAFILE_LAYOUT::Delimited;
 
     // Bytes this row may take: the limit, plus one (the limit is tested before each byte).
     const size_t base = append ? buf->rowLen : 0;
@@ -139,13 +144,13 @@ RowResult ReadRow(DATAFILE* reader, bool keepText, bool append) {
 // rows after it.
 bool ContinueQuotedRow(DATAFILE* reader) {
     DATAFILE_BUFFER* buf = reader->buffer;
-    const char* indicator = reader->desc->EndOfLineChars;
+    const char* indicator = reader->dialect.lineEnd.data();
     const size_t indLen = buf->kmp.size();
     const int64_t resumeAt = buf->blockStart + static_cast<int64_t>(buf->pos);
     const size_t firstLineLength = buf->rowLen;
     const int firstLine = reader->currentFileRowID;
     const int firstLineTooLong = reader->lineTooLong;
-    // Lines taken in are compared with a whole row only when the description says how many
+    // Lines taken in are compared with a whole row only when the dialect says how many
     // values one has, and when the reading can go back.
     int columns = -1;
     for (;;) {
@@ -164,8 +169,7 @@ bool ContinueQuotedRow(DATAFILE* reader) {
         }
         reader->currentFileRowID++;
         if (columns < 0)
-            columns = reader->hasColumns && !buf->streamDecode ? LDCG_Count(reader->desc->columns)
-                                                               : 0;
+            columns = !buf->streamDecode ? static_cast<int>(reader->dialect.columns.size()) : 0;
         const size_t lineStart = before + indLen;
         if (columns > 0 && !reader->lineTooLong &&
             FieldsOfLineAlone(reader, buf->row + lineStart, buf->rowLen - lineStart) == columns) {
@@ -204,15 +208,15 @@ bool ContinueQuotedRow(DATAFILE* reader) {
 // it is not wanted), reads the row (its text only when keepText), and updates the row number,
 // the current row and the position. True when there was a row.
 bool AdvanceToNextRow(DATAFILE* reader, bool keepText) {
-    FileDesc* desc = reader->desc;
+    const DATAFILE_DIALECT& dialect = reader->dialect;
     DATAFILE_BUFFER* buf = reader->buffer;
     reader->currentFileRowID++;
-    const int headerSkipped = desc->FirstLineIsHeader && !reader->readHeader ? 1 : 0;
-    int firstLine = desc->BeginFromLine + headerSkipped;
+    const int headerSkipped = dialect.header && !reader->readHeader ? 1 : 0;
+    int firstLine = dialect.firstLine + headerSkipped;
     // Rows that may go on over several lines, or need converting, are always read whole.
-    const bool unquote = desc->Unquote != 0 && desc->TypeStructFile == STRUCTFILE_DELIMITED;
+    const bool unquote = dialect.unquote && dialect.layout == DATAFILE_LAYOUT::Delimited;
     while (reader->currentFileRowID < firstLine) {
-        if (headerSkipped && unquote && reader->currentFileRowID == desc->BeginFromLine) {
+        if (headerSkipped && unquote && reader->currentFileRowID == dialect.firstLine) {
             // The header is a record: a name in quotes may go on over line ends.
             const int headerLine = reader->currentFileRowID;
             buf->scan.started = false;
@@ -226,7 +230,7 @@ bool AdvanceToNextRow(DATAFILE* reader, bool keepText) {
         }
         reader->currentFileRowID++;
     }
-    const bool convert = desc->Encoding[0] != '\0';
+    const bool convert = !dialect.encoding.empty();
     if (unquote || convert) keepText = true;
     reader->rowEncodingError = 0;
     reader->rowUnclosedQuote = 0;
@@ -261,7 +265,7 @@ bool AdvanceToNextRow(DATAFILE* reader, bool keepText) {
 }
 
 // DATAFILE_ReadNext without the split, for counting: the same rows, row numbers and positions
-// for a description whose rows all split.
+// for a dialect whose rows all split.
 bool CountNextRow(DATAFILE* reader) {
     return AdvanceToNextRow(reader, false);
 }
@@ -346,21 +350,18 @@ void CountPairsAndDoubles(const char* text, size_t len, char first, char second,
 // without one; the lines before BeginFromLine are passed over first, as the reading does. An
 // empty line (an indicator right after another, or at the start) is no row: such lines are
 // counted apart, in blankLines. Reports progress once per block and stops at the task's stop
-// request (cancelled). False when the description does not allow it: the rows are then read
+// request (cancelled). False when the dialect does not allow it: the rows are then read
 // one by one.
 bool CountRowsByBlocks(DATAFILE* reader, TASK* task, int* count, bool* cancelled) {
-    FileDesc* desc = reader->desc;
+    const DATAFILE_DIALECT& dialect = reader->dialect;
     DATAFILE_BUFFER* buf = reader->buffer;
-    const char* indicator = desc->EndOfLineChars;
+    const char* indicator = dialect.lineEnd.data();
     const size_t indLen = buf->kmp.size();
-    const bool rowsSplit =
-        desc->TypeStructFile == STRUCTFILE_DELIMITED ||
-        (desc->TypeStructFile == STRUCTFILE_FIXED && LDCG_Count(desc->columns) > 0);
-    if (!rowsSplit || indLen == 0 || desc->Encoding[0] != '\0' ||
-        (desc->Unquote != 0 && desc->TypeStructFile == STRUCTFILE_DELIMITED))
+    if (!RowsAlwaysSplit(dialect) || indLen == 0 || !dialect.encoding.empty() ||
+        (dialect.unquote && dialect.layout == DATAFILE_LAYOUT::Delimited))
         return false;
     // The lines before the first row, as the reading passes over them.
-    for (int line = 1; line < desc->BeginFromLine; ++line)
+    for (int line = 1; line < dialect.firstLine; ++line)
         if (ReadRow(reader, false) != RowResult::Row) break;
     int64_t ends = 0;
     int64_t blanks = 0;

@@ -1,5 +1,5 @@
-// The splitters: a row cut by widths (in characters when the description names an encoding) or
-// by the delimiter with per-column protecting characters, values unquoted when the description
+// The splitters: a row cut by widths (in characters when the dialect names an encoding) or
+// by the delimiter with per-column protecting characters, values unquoted when the dialect
 // asks for it.
 #include <algorithm>
 #include <cerrno>
@@ -13,7 +13,7 @@
 namespace datafile_internal {
 
 // A value of `len` bytes copied from `text`; nullptr when out of memory.
-DATACOLUMN* newValue(int isHeader, ColumnDesc* column, const char* text, size_t len) {
+DATACOLUMN* newValue(int isHeader, int column, const char* text, size_t len) {
     auto* value = static_cast<DATACOLUMN*>(malloc(sizeof(DATACOLUMN)));
     if (!value) return nullptr;
     value->value = static_cast<char*>(malloc(len + 1));
@@ -24,13 +24,13 @@ DATACOLUMN* newValue(int isHeader, ColumnDesc* column, const char* text, size_t 
     if (len) memcpy(value->value, text, len);
     value->value[len] = '\0';
     value->isHeader = isHeader;
-    value->column = column;
+    value->columnIndex = column;
     value->length = static_cast<int>(len);
     return value;
 }
 
 // Appends a value to the row list; false when out of memory (nothing leaks).
-bool addValue(LDCG* list, int isHeader, ColumnDesc* column, const char* text, size_t len) {
+bool addValue(LDCG* list, int isHeader, int column, const char* text, size_t len) {
     DATACOLUMN* value = newValue(isHeader, column, text, len);
     if (!value) return false;
     if (!LDCG_Add(list, value, nullptr)) {
@@ -41,12 +41,12 @@ bool addValue(LDCG* list, int isHeader, ColumnDesc* column, const char* text, si
 }
 
 // Splits a fixed-width row: each column in order takes its width of the remaining text. Each
-// field goes to `emit(column, text, length)`, which answers false to stop (out of memory).
+// field goes to `emit(column index, text, length)`, which answers false to stop (out of memory).
 // False when the row cannot be split or emit stopped.
 template <typename Emit>
 bool SplitRowFixedSize(DATAFILE* reader, const char* row, size_t len, Emit&& emit) {
-    LDCG* columns = reader->desc->columns;
-    if (!reader->hasColumns || !columns || !columns->first) {
+    const std::vector<DATAFILE_COLUMN_DIALECT>& columns = reader->dialect.columns;
+    if (columns.empty()) {
         morvex::trace(
             "\n[SplitRowFixedSize] Impossible de découper un fichier sans séparateur sans aucune "
             "définition de colonne.");
@@ -54,11 +54,10 @@ bool SplitRowFixedSize(DATAFILE* reader, const char* row, size_t len, Emit&& emi
     }
     // With an encoding the row is UTF-8 by now and widths count characters, as they did in the
     // file's own encoding; without one, a character is a byte.
-    const bool characters = reader->desc->Encoding[0] != '\0';
+    const bool characters = !reader->dialect.encoding.empty();
     size_t at = 0;
-    for (LDCG_ELT* elt = columns->first; elt; elt = elt->next) {
-        auto* column = static_cast<ColumnDesc*>(elt->lParam1);
-        size_t width = column && column->WidthInChars > 0 ? column->WidthInChars : 0;
+    for (size_t c = 0; c < columns.size(); ++c) {
+        size_t width = columns[c].width > 0 ? static_cast<size_t>(columns[c].width) : 0;
         if (characters) {
             size_t end = at;
             for (size_t n = 0; n < width && end < len; ++n) {
@@ -68,7 +67,7 @@ bool SplitRowFixedSize(DATAFILE* reader, const char* row, size_t len, Emit&& emi
             width = end - at;
         }
         if (width > len - at) width = len - at;
-        if (!emit(column, row + at, width)) return false;
+        if (!emit(static_cast<int>(c), row + at, width)) return false;
         at += width;
     }
     return true;
@@ -117,15 +116,20 @@ FieldValue UnquoteInPlace(char* row, size_t from, size_t to, char startChar, cha
     return {from, w - from};
 }
 
+// The dialect column of the field at `index`, nullptr past the last one.
+const DATAFILE_COLUMN_DIALECT* ColumnAt(const DATAFILE* reader, size_t index) {
+    return index < reader->dialect.columns.size() ? &reader->dialect.columns[index] : nullptr;
+}
+
 // The protecting characters of a field of `column` (nullptr: a field past the last column,
-// protected by the description's QuoteChar when it unquotes); 0 when the field has none.
+// protected by the dialect's quoteChar when it unquotes); 0 when the field has none.
 // True when the field is protected.
-bool ProtectionOf(const DATAFILE* reader, const ColumnDesc* column, char* startChar,
+bool ProtectionOf(const DATAFILE* reader, const DATAFILE_COLUMN_DIALECT* column, char* startChar,
                   char* endChar) {
-    const char defaultQuote = reader->desc->Unquote ? reader->desc->QuoteChar : '\0';
-    const bool isProtected = column ? column->protectedField != 0 : defaultQuote != '\0';
-    *startChar = !isProtected ? '\0' : column ? column->DelimCharStart : defaultQuote;
-    *endChar = !isProtected ? '\0' : column ? column->DelimCharEnd : defaultQuote;
+    const char defaultQuote = reader->dialect.unquote ? reader->dialect.quoteChar : '\0';
+    const bool isProtected = column ? column->isProtected : defaultQuote != '\0';
+    *startChar = !isProtected ? '\0' : column ? column->quoteStart : defaultQuote;
+    *endChar = !isProtected ? '\0' : column ? column->quoteEnd : defaultQuote;
     return isProtected;
 }
 
@@ -185,17 +189,13 @@ FieldScan ScanLenientField(const char* row, size_t len, size_t i, bool quoted, c
 }
 
 int FieldsOfLineAlone(const DATAFILE* reader, const char* line, size_t len) {
-    const char* delim = reader->desc->FieldDelimiterChars;
-    const size_t delimLen = strnlen(delim, sizeof reader->desc->FieldDelimiterChars);
-    const LDCG_ELT* nextColumn = reader->desc->columns ? reader->desc->columns->first : nullptr;
+    const char* delim = reader->dialect.delimiter.data();
+    const size_t delimLen = reader->dialect.delimiter.size();
+    size_t nextColumn = 0;
     int values = 0;
     size_t at = 0;
     for (;;) {
-        const ColumnDesc* column = nullptr;
-        if (nextColumn) {
-            column = static_cast<const ColumnDesc*>(nextColumn->lParam1);
-            nextColumn = nextColumn->next;
-        }
+        const DATAFILE_COLUMN_DIALECT* column = ColumnAt(reader, nextColumn++);
         char startChar = '\0';
         char endChar = '\0';
         ProtectionOf(reader, column, &startChar, &endChar);
@@ -225,16 +225,11 @@ bool RowEndsInsideProtection(DATAFILE* reader, bool lineComplete) {
     auto& sc = buf->scan;
     const char* row = buf->row;
     const size_t len = buf->rowLen;
-    const char* delim = reader->desc->FieldDelimiterChars;
-    const size_t delimLen = strnlen(delim, sizeof reader->desc->FieldDelimiterChars);
+    const char* delim = reader->dialect.delimiter.data();
+    const size_t delimLen = reader->dialect.delimiter.size();
     DATAFILE_BUFFER::QuoteScan::Cursor at = sc.at;  // in registers while the scan runs
     auto beginField = [&](size_t start) {
-        const ColumnDesc* column = nullptr;
-        if (at.nextColumn) {
-            column = static_cast<const ColumnDesc*>(at.nextColumn->lParam1);
-            at.nextColumn = at.nextColumn->next;
-        }
-        ProtectionOf(reader, column, &at.startChar, &at.endChar);
+        ProtectionOf(reader, ColumnAt(reader, at.nextColumn++), &at.startChar, &at.endChar);
         at.resumeAt = start;
         at.fieldStart = start;
         at.atFieldStart = true;
@@ -246,7 +241,7 @@ bool RowEndsInsideProtection(DATAFILE* reader, bool lineComplete) {
         sc.started = true;
         sc.complete = false;
         sc.fields.clear();
-        at.nextColumn = reader->desc->columns ? reader->desc->columns->first : nullptr;
+        at.nextColumn = 0;
         beginField(0);
     }
     auto endField = [&](size_t end) {
@@ -289,14 +284,14 @@ bool RowEndsInsideProtection(DATAFILE* reader, bool lineComplete) {
 }
 
 // Splits a delimited row; fields past the last column get no column (nor protection, unless
-// the description unquotes with a QuoteChar). Fields go to `emit` as for SplitRowFixedSize; when
-// the description unquotes, values lose their protecting characters (the row is rewritten in
+// the dialect unquotes with a quoteChar). Fields go to `emit` as for SplitRowFixedSize; when
+// the dialect unquotes, values lose their protecting characters (the row is rewritten in
 // place).
 template <typename Emit>
 bool SplitRowWithSeparator(DATAFILE* reader, char* row, size_t len, Emit&& emit) {
-    const bool unquote = reader->desc->Unquote != 0;
-    const char* delim = reader->desc->FieldDelimiterChars;
-    const size_t delimLen = strnlen(delim, sizeof reader->desc->FieldDelimiterChars);
+    const bool unquote = reader->dialect.unquote;
+    const char* delim = reader->dialect.delimiter.data();
+    const size_t delimLen = reader->dialect.delimiter.size();
 
     // A whole row the unquoting scan went through: its fields end where the scan found.
     const auto& scan = reader->buffer->scan;
@@ -304,14 +299,11 @@ bool SplitRowWithSeparator(DATAFILE* reader, char* row, size_t len, Emit&& emit)
         unquote && scan.complete && row == reader->buffer->row && len == scan.completeLen;
     size_t field = 0;
 
-    LDCG_ELT* nextColumn = reader->desc->columns ? reader->desc->columns->first : nullptr;
+    size_t nextColumn = 0;
     size_t at = 0;
     for (;;) {
-        ColumnDesc* column = nullptr;
-        if (nextColumn) {
-            column = static_cast<ColumnDesc*>(nextColumn->lParam1);
-            nextColumn = nextColumn->next;
-        }
+        const size_t columnIndex = nextColumn++;
+        const DATAFILE_COLUMN_DIALECT* column = ColumnAt(reader, columnIndex);
         char startChar = '\0';
         char endChar = '\0';
         const bool isProtected = ProtectionOf(reader, column, &startChar, &endChar);
@@ -383,7 +375,8 @@ bool SplitRowWithSeparator(DATAFILE* reader, char* row, size_t len, Emit&& emit)
             value = {fieldStart + 1, fieldEnd - fieldStart - 2};
         else if (unquote && startChar != '\0')
             value = UnquoteInPlace(row, fieldStart, fieldEnd, startChar, endChar);
-        if (!emit(column, row + value.start, value.length)) return false;
+        if (!emit(column ? static_cast<int>(columnIndex) : -1, row + value.start, value.length))
+            return false;
         if (!delimited) break;
         at = fieldEnd + delimLen;
     }
@@ -395,10 +388,10 @@ bool SplitRowWithSeparator(DATAFILE* reader, char* row, size_t len, Emit&& emit)
 LDCG* SplitRow(DATAFILE* reader, char* row, size_t len, int isHeader) {
     LDCG* list = LDCG_Create(nullptr, DATACOLUMN_Destroy);
     if (!list) return nullptr;
-    auto emit = [list, isHeader](ColumnDesc* column, const char* text, size_t length) {
+    auto emit = [list, isHeader](int column, const char* text, size_t length) {
         return addValue(list, isHeader, column, text, length);
     };
-    const bool split = reader->desc->TypeStructFile == STRUCTFILE_FIXED
+    const bool split = reader->dialect.layout == DATAFILE_LAYOUT::Fixed
                            ? SplitRowFixedSize(reader, row, len, emit)
                            : SplitRowWithSeparator(reader, row, len, emit);
     if (!split) {
@@ -411,13 +404,13 @@ LDCG* SplitRow(DATAFILE* reader, char* row, size_t len, int isHeader) {
 // Splits the row into `fields` that point into it (DATAFILE_ReadNextFields).
 bool SplitRowFields(DATAFILE* reader, char* row, size_t len, int isHeader,
                     std::vector<DATAFIELD>& fields) {
-    const FileDesc* desc = reader->desc;
-    auto emit = [&fields, isHeader](ColumnDesc* column, const char* text, size_t length) {
+    auto emit = [&fields, isHeader](int column, const char* text, size_t length) {
         fields.push_back({isHeader, column, text, static_cast<int>(length)});
         return true;
     };
-    return desc->TypeStructFile == STRUCTFILE_FIXED ? SplitRowFixedSize(reader, row, len, emit)
-                                                    : SplitRowWithSeparator(reader, row, len, emit);
+    return reader->dialect.layout == DATAFILE_LAYOUT::Fixed
+               ? SplitRowFixedSize(reader, row, len, emit)
+               : SplitRowWithSeparator(reader, row, len, emit);
 }
 
 }  // namespace datafile_internal

@@ -17,6 +17,7 @@
 
 #include "datafile/bytesource.h"
 #include "datafile/fixedwidth.h"
+#include "datafile/dialect.h"
 #include "foundation/inputfile.h"
 #include "foundation/utf8.h"
 
@@ -239,13 +240,14 @@ std::string lowerAscii(std::string v) {
     return v;
 }
 
-// The end of line and delimiter of a text notation the guesses themselves produce.
-std::string notationChars(const std::string& notation) {
-    if (notation == "\\r\\n") return "\r\n";
-    if (notation == "\\n") return "\n";
-    if (notation == "\\r") return "\r";
-    if (notation == "\\t") return "\t";
-    return notation;
+// The bytes of a line end's text notation.
+std::string lineEndBytes(const std::string& notation) {
+    return DATAFILE_NotationBytes(notation, DATAFILE_LINE_END_MAX);
+}
+
+// The bytes of a delimiter's text notation.
+std::string delimiterBytes(const std::string& notation) {
+    return DATAFILE_NotationBytes(notation, DATAFILE_DELIMITER_MAX);
 }
 
 }  // namespace
@@ -582,22 +584,22 @@ DATAFILE_SHAPE DATAFILE_DetectShape(const std::string& sample, const DATAFILE_SH
         shape.encoding = given.encoding;
     const std::string text = DATAFILE_SampleToUtf8(sample, shape.encoding.c_str());
 
-    std::string eolChars = given.endOfLineChars;
+    std::string eolChars = lineEndBytes(given.endOfLine);
     if (given.endOfLine.empty()) {
         const char* eol = DATAFILE_DetectEndOfLine(text);
         if (eol) shape.endOfLine = eol;
-        eolChars = notationChars(eol ? eol : "\\n");
+        eolChars = lineEndBytes(eol ? eol : "\\n");
     } else {
         shape.endOfLine = given.endOfLine;
     }
 
-    std::string delimChars = given.delimiterChars;
+    std::string delimChars = delimiterBytes(given.delimiter);
     const char splitQuote = given.quote > 0 ? static_cast<char>(given.quote) : given.quote == 0 ? '\0' : '"';
     if (given.delimiter.empty()) {
         const char* delimiter = DATAFILE_DetectDelimiter(text, eolChars.c_str(), splitQuote);
         if (delimiter) {
             shape.delimiter = delimiter;
-            delimChars = notationChars(delimiter);
+            delimChars = delimiterBytes(delimiter);
         }
     } else {
         shape.delimiter = given.delimiter;
@@ -611,7 +613,7 @@ DATAFILE_SHAPE DATAFILE_DetectShape(const std::string& sample, const DATAFILE_SH
         if (shape.quote == '\'' && given.delimiter.empty()) {
             if (const char* again = DATAFILE_DetectDelimiter(text, eolChars.c_str(), '\'')) {
                 shape.delimiter = again;
-                delimChars = notationChars(again);
+                delimChars = delimiterBytes(again);
             }
         }
     }

@@ -116,13 +116,11 @@ DATAFILE_SHAPE DATAFILE_DetectShape(const std::string& sample);
 // What a person or a caller already knows of a file: each answer given is taken as it is,
 // each one left empty (encoding, end of line, delimiter), or at -1 (quote: -1 guess, 0 none,
 // else the character; header: -1 guess, 0 or 1), is guessed. An end of line or delimiter is
-// given twice: in text notation, kept in the answer, and in real characters, used to split.
+// given in text notation, kept in the answer and converted (DATAFILE_NotationBytes) to split.
 struct DATAFILE_SHAPE_GIVEN {
     std::string encoding;
-    std::string endOfLine;       // text notation ("\\r\\n")
-    std::string endOfLineChars;  // the same, converted
-    std::string delimiter;       // text notation ("\\t")
-    std::string delimiterChars;  // the same, converted
+    std::string endOfLine;  // text notation ("\\r\\n")
+    std::string delimiter;  // text notation ("\\t")
     int quote = -1;
     int header = -1;
 };

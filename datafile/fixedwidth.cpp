@@ -519,15 +519,11 @@ std::string FIXEDWIDTH_Describe(const FIXEDWIDTH_LAYOUT& layout) {
     return text;
 }
 
-bool FIXEDWIDTH_TrimsPadding(const FileDesc* desc) {
-    return desc && desc->TrimPadding && desc->TypeStructFile == STRUCTFILE_FIXED;
-}
-
-void FIXEDWIDTH_TrimTextFields(std::vector<DATAFIELD>& fields) {
+void FIXEDWIDTH_TrimFields(std::vector<DATAFIELD>& fields, const std::vector<char>& trimmed) {
+    if (trimmed.empty()) return;
     for (DATAFIELD& f : fields) {
-        if (!f.column || !f.value) continue;
-        const int type = f.column->typeCible.type;
-        if (type != DATATYPE_FIXEDCHAR && type != DATATYPE_VARIABLECHAR && type != DATATYPE_TEXT)
+        if (!f.value || f.columnIndex < 0 || static_cast<size_t>(f.columnIndex) >= trimmed.size() ||
+            !trimmed[f.columnIndex])
             continue;
         while (f.length > 0 && f.value[0] == ' ') ++f.value, --f.length;
         while (f.length > 0 && f.value[f.length - 1] == ' ') --f.length;

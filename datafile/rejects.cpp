@@ -42,9 +42,9 @@ int DATAFILE_CloseRejects(DATAFILE_REJECTS* rejects) {
 }
 
 std::string DATAFILE_RowProblem(DATAFILE* reader, int values) {
-    if (!reader || !reader->desc) return {};
+    if (!reader) return {};
     if (reader->rowEncodingError)
-        return "séquence d'octets invalide pour l'encodage " + std::string(reader->desc->Encoding);
+        return "séquence d'octets invalide pour l'encodage " + reader->dialect.encoding;
     if (reader->rowUnclosedQuote && reader->rowSwallowedLine)
         return "champ protégé sans fin probable : il engloberait la ligne " +
                std::to_string(reader->rowSwallowedLine) + ", qui est une ligne complète";
@@ -52,7 +52,7 @@ std::string DATAFILE_RowProblem(DATAFILE* reader, int values) {
     if (reader->lineTooLong)
         return "ligne de plus de " + std::to_string(reader->nCarMaxReadWithoutNewLine) +
                " caractères, coupée";
-    const int columns = LDCG_Count(reader->desc->columns);
+    const int columns = static_cast<int>(reader->dialect.columns.size());
     if (values != columns)
         return std::to_string(values) + " valeur(s) au lieu de " + std::to_string(columns);
     return {};

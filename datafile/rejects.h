@@ -23,7 +23,7 @@ void DATAFILE_AddReject(DATAFILE_REJECTS* rejects, int line, const std::string& 
 // Closes the file and releases the record; 1 when a write failed (nullptr gives 0).
 int DATAFILE_CloseRejects(DATAFILE_REJECTS* rejects);
 // Why the row last read by `reader` (`values` values) cannot be taken as it is: its bytes are
-// not valid in the description's encoding, it opens a protected field that is never closed,
+// not valid in the dialect's encoding, it opens a protected field that is never closed,
 // its line is longer than the reader's limit, or it does not have one value per column. Empty
 // when the row is sound.
 std::string DATAFILE_RowProblem(DATAFILE* reader, int values);

@@ -1,10 +1,11 @@
 // The records of a description: a flat data file as a table (FileDesc), its columns
 // (ColumnDesc), primary key and indexes (IndexDesc), with their limits and codes.
 //
-// Plain C structs, shared by the data file reader (datafile/), which reads them, and the
-// description library (filedesc/), which creates, edits and releases them: neither calls the
-// other's functions through them. Text fields are fixed arrays that always hold a terminated
-// text, longer values being cut; the owned pointers are released by filedesc/.
+// Plain C structs of the description library (filedesc/), which creates, edits and releases
+// them and builds from them the reading dialect the data file reader takes
+// (filedesc/descdialect.h): the reader never sees them. Text fields are fixed arrays that
+// always hold a terminated text, longer values being cut; the owned pointers are released by
+// filedesc/.
 #pragma once
 
 #include <cstdio>
@@ -123,10 +124,10 @@ struct FileDesc {
     int FirstLineIsHeader;  // 0/1: the first line read holds the column names
     int BeginFromLine;      // first line to read, from 1 (0 is taken as 1)
     int EndToLine;          // last line to read (stored, not applied by the reader)
-    char EndOfLine[FILEDESC_ENDOFLINE_MAX + 1];            // end of line, text notation ("\\r\\n")
-    char EndOfLineChars[FILEDESC_ENDOFLINE_MAX + 1];       // the same, converted
-    char FieldDelimiter[FILEDESC_DELIMITER_MAX + 1];       // delimiter, text notation
-    char FieldDelimiterChars[FILEDESC_DELIMITER_MAX + 1];  // the same, converted
+    // End of line and delimiter in their text notation ("\\r\\n", "\\t", "#0x1F"): their bytes
+    // are FILEDESC_LineEndBytes and FILEDESC_DelimiterBytes (filedesc/descdialect.h).
+    char EndOfLine[FILEDESC_ENDOFLINE_MAX + 1];       // end of line, text notation
+    char FieldDelimiter[FILEDESC_DELIMITER_MAX + 1];  // delimiter, text notation
     char fieldProtector;     // legacy description-wide protecting character; stays 0
     int LenFixedLine;        // length of a fixed-width line
     char* ExampleFilePath;   // owned path of the example data file, or nullptr

@@ -19,6 +19,7 @@
 #include <vector>
 
 #include "datafile/bytesource.h"
+#include "filedesc/descdialect.h"
 #include "filedesc/typerecog.h"
 #include "foundation/date.h"
 #include "foundation/owned.h"
@@ -312,7 +313,6 @@ void applyFixedLayout(FileDesc* desc, const FIXEDWIDTH_LAYOUT& layout) {
         FILEDESC_SupprimerColonne(desc, static_cast<ColumnDesc*>(desc->columns->first->lParam1));
     desc->TypeStructFile = STRUCTFILE_FIXED;
     desc->FieldDelimiter[0] = '\0';
-    desc->FieldDelimiterChars[0] = '\0';
     desc->Unquote = 0;
     desc->QuoteChar = '\0';
     desc->TrimPadding = 1;
@@ -341,13 +341,9 @@ void FILEDESC_ApplyShape(FileDesc* desc, const DATAFILE_SHAPE& shape) {
     if (!desc) return;
     if (!shape.endOfLine.empty()) {
         copyCut(desc->EndOfLine, shape.endOfLine.c_str(), FILEDESC_ENDOFLINE_MAX);
-        FILEDESC_ConvertEndOfLine(desc->EndOfLine, desc->EndOfLineChars,
-                                  sizeof desc->EndOfLineChars);
     }
     if (!shape.delimiter.empty()) {
         copyCut(desc->FieldDelimiter, shape.delimiter.c_str(), FILEDESC_DELIMITER_MAX);
-        FILEDESC_ConvertEndOfLine(desc->FieldDelimiter, desc->FieldDelimiterChars,
-                                  sizeof desc->FieldDelimiterChars);
     }
     copyCut(desc->Encoding, shape.encoding.c_str(), FILEDESC_ENCODING_MAX);
     desc->Unquote = shape.quote ? 1 : 0;
@@ -420,10 +416,7 @@ int FYK_DataFileReverseEngenering(void* window, const char* path, int rules,
 
     FILEDESC_SetDescription(desc, "Fichier de format généré automatiquement par Morvex Fylatek.");
     copyCut(desc->EndOfLine, "\\r\\n", FILEDESC_ENDOFLINE_MAX);
-    FILEDESC_ConvertEndOfLine(desc->EndOfLine, desc->EndOfLineChars, sizeof desc->EndOfLineChars);
     copyCut(desc->FieldDelimiter, ";", FILEDESC_DELIMITER_MAX);
-    FILEDESC_ConvertEndOfLine(desc->FieldDelimiter, desc->FieldDelimiterChars,
-                              sizeof desc->FieldDelimiterChars);
     desc->FirstLineIsHeader = 1;
     FILEDESC_SetExampleFilePath(desc, dataPath.c_str());
     if (shape) {
@@ -549,6 +542,8 @@ AnalysePass analyseRows(TASK* task, FileDesc* desc, const char* path, int maxRow
     const int lineLimit = detected ? std::max(FILEDESC_GetNCarMaxReadWithoutNewLine(),
                                               FILEDESC_ANALYSE_LINE_LIMIT)
                                    : FILEDESC_GetNCarMaxReadWithoutNewLine();
+    // The analysis writes the first line it read from: 1 when the description said 0.
+    if (desc->BeginFromLine == 0) desc->BeginFromLine = 1;
     // A block is read through a copy of the description that skips neither lines nor a header;
     // the copy shares the columns, whose statistics it gathers.
     FileDesc blockView;
@@ -558,7 +553,13 @@ AnalysePass analyseRows(TASK* task, FileDesc* desc, const char* path, int maxRow
         blockView.BeginFromLine = 1;
         desc = &blockView;
     }
-    ReaderPtr reader(DATAFILE_NewIterator(desc, path, lineLimit, 1));
+    DATAFILE_DIALECT dialect;
+    if (const std::string refusal = FILEDESC_MakeDialect(desc, dialect); !refusal.empty()) {
+        morvex::trace("\n[FILEDESC_AnalyseFileWithSeparatorsV2] %s", refusal.c_str());
+        pass.failed = true;
+        return pass;
+    }
+    ReaderPtr reader(DATAFILE_NewIterator(dialect, path, lineLimit, 1));
     if (!reader) {
         morvex::trace(
             "\n[FILEDESC_AnalyseFileWithSeparatorsV2] Erreur lors de la création de l'itérateur.");
@@ -998,7 +999,12 @@ void fyk_LaunchDatafileComputeStatsThread(TASK* task) {
     auto* data = static_cast<DATAFILESTATS_TASKDATA*>(task->parameter);
     // The count reports its own failure (kind 7) and interruption (kind 6); only a complete
     // count is announced as the file's total.
-    if (DATAFILE_ComputeStats(task, data->desc, data->path.c_str(), &data->stats) != 0) return;
+    DATAFILE_DIALECT dialect;
+    if (const std::string refusal = FILEDESC_MakeDialect(data->desc, dialect); !refusal.empty()) {
+        TASK_Report(task, TASK_EVENT_NOT_STARTED, 100, 0, refusal.c_str());
+        return;
+    }
+    if (DATAFILE_ComputeStats(task, dialect, data->path.c_str(), &data->stats) != 0) return;
     if (TASK_IsStopRequested(task)) return;
     char message[160];
     int told = snprintf(message, sizeof message, "Le fichier contient au total %i lignes.",

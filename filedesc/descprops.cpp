@@ -10,15 +10,6 @@
 namespace morvex {
 namespace {
 
-void convertEndOfLine(FileDesc& d) {
-    FILEDESC_ConvertEndOfLine(d.EndOfLine, d.EndOfLineChars, sizeof d.EndOfLineChars);
-}
-
-void convertDelimiter(FileDesc& d) {
-    FILEDESC_ConvertEndOfLine(d.FieldDelimiter, d.FieldDelimiterChars,
-                              sizeof d.FieldDelimiterChars);
-}
-
 // Encoding names are kept in upper case, as iconv lists them.
 void upperEncoding(FileDesc& d) {
     for (char* c = d.Encoding; *c; ++c)
@@ -45,7 +36,7 @@ const DescProperty kProperties[] = {
      .templateName = "desc.endofline", .templateAlias = "file.endofline",
      .catalogueColumn = "EndOfLine", .kind = PropertyKind::Notation,
      .field = [](FileDesc& d) -> char* { return d.EndOfLine; },
-     .fieldSize = sizeof(FileDesc::EndOfLine), .afterSet = convertEndOfLine, .editRank = 8},
+     .fieldSize = sizeof(FileDesc::EndOfLine), .editRank = 8},
     {.editName = "fixed-length", .fykKey = "LONGLIGNEFIXE", .jsonKey = "LenFixedLine",
      .templateName = "desc.fixedlinelength", .templateAlias = nullptr,
      .catalogueColumn = "LenFixedLine", .kind = PropertyKind::Number,
@@ -98,7 +89,7 @@ const DescProperty kProperties[] = {
      .templateName = "desc.fielddelimiter", .templateAlias = nullptr,
      .catalogueColumn = "FieldDelimiter", .kind = PropertyKind::Notation,
      .field = [](FileDesc& d) -> char* { return d.FieldDelimiter; },
-     .fieldSize = sizeof(FileDesc::FieldDelimiter), .afterSet = convertDelimiter,
+     .fieldSize = sizeof(FileDesc::FieldDelimiter),
      .editRank = 9},
     {.editName = "example", .fykKey = "FICHIEREXEMPLE", .jsonKey = "ExampleFilePath",
      .templateName = "desc.examplefile", .templateAlias = "datafilepath",

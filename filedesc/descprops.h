@@ -58,7 +58,7 @@ struct DescProperty {
     int FileDesc::*number = nullptr;
     int fykMin = 0;
     int fykMax = 0;
-    // What setting the text implies (the converted twin, upper case), or nullptr.
+    // What setting the text implies (upper case), or nullptr.
     void (*afterSet)(FileDesc&) = nullptr;
     // OwnedText read from a .fyk file: an empty value leaves none rather than an empty text.
     bool emptyIsNone = false;

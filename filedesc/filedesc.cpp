@@ -16,6 +16,7 @@
 #include <utility>
 #include <vector>
 
+#include "datafile/dialect.h"
 #include "filedesc/fdtext.h"
 #include "filedesc/regexp.h"
 #include "foundation/date.h"
@@ -30,26 +31,6 @@ std::atomic<int> gNextFileDescID{1};
 
 // Pattern a column name must match as a whole.
 constexpr const char* kColumnNamePattern = "[a-zA-Z][a-zA-Z0-9_]*";
-
-// Value of one hexadecimal digit: 0-9, a letter in upper case minus 55 (A = 10 ... Z = 35);
-// any other character is reported with the whole text and still counts its code minus 55.
-unsigned hexDigitValue(char c, const std::string& whole) {
-    unsigned char u = static_cast<unsigned char>(c);
-    if (u >= '0' && u <= '9') return u - '0';
-    if ((u >= 'a' && u <= 'z') || (u >= 'A' && u <= 'Z')) {
-        return static_cast<unsigned>(toupper(u)) - 55u;
-    }
-    fprintf(stderr, "invalid hexadecimal value : %s\n", whole.c_str());
-    return static_cast<unsigned>(u) - 55u;
-}
-
-// Reads a whole text as a hexadecimal number (first character most significant); wraps around
-// instead of overflowing.
-unsigned hexTextValue(const std::string& hex) {
-    unsigned value = 0;
-    for (char c : hex) value = value * 16u + hexDigitValue(c, hex);
-    return value;
-}
 
 // Releases a registry-less description's owned parts (used by creation failures and closing).
 void releaseOwnedParts(FileDesc* desc) {
@@ -109,9 +90,6 @@ FileDesc* FILEDESC_CreateFileDesc(const char* projectName, const char* path, int
     desc->TypeStructFile = typeStructFile;
     fdtext::copyCut(desc->EndOfLine, sizeof desc->EndOfLine, endOfLine ? endOfLine : "\\r\\n");
     fdtext::copyCut(desc->FieldDelimiter, sizeof desc->FieldDelimiter, delimiter ? delimiter : ";");
-    FILEDESC_ConvertEndOfLine(desc->EndOfLine, desc->EndOfLineChars, sizeof desc->EndOfLineChars);
-    FILEDESC_ConvertEndOfLine(desc->FieldDelimiter, desc->FieldDelimiterChars,
-                              sizeof desc->FieldDelimiterChars);
 
     morvex::trace("\n[FILEDESC_CreateFileDesc] fileDescUID=[%s]", desc->FileDescUID);
     morvex::trace("\nRegistering '%s' (%i)", desc->ProjectName, desc->FileDescID);
@@ -456,52 +434,9 @@ void FILEDESC_DestroyIndex(void* index) {
 
 int FILEDESC_ConvertEndOfLine(const char* text, char* out, int outSize) {
     if (!text || !out || outSize <= 0) return 1;
-    size_t i = 0;
-    int o = 0;
-    out[0] = 0;
-    while (text[i] && o < outSize - 1) {
-        char c = text[i];
-        if (c == '\\') {
-            char n = text[i + 1];
-            if (n == 0) {  // a lone backslash at the end stands for itself
-                out[o++] = '\\';
-                ++i;
-                continue;
-            }
-            switch (n) {
-                case 'n':
-                    out[o++] = '\n';
-                    break;
-                case 'r':
-                    out[o++] = '\r';
-                    break;
-                case 't':
-                    out[o++] = '\t';
-                    break;
-                case '0':
-                    out[o++] = '\0';
-                    break;
-                default:
-                    out[o++] = n;
-                    break;
-            }
-            i += 2;
-        } else if (c == '#' && text[i + 1] == '0' && text[i + 2] == 'x') {
-            i += 3;
-            std::string hex;
-            while (text[i] && text[i] != '#') {
-                hex += text[i];
-                morvex::trace("\n[FILEDESC_ConvertEndOfLine] HexValue = [%c][%s]", text[i],
-                              hex.c_str());
-                ++i;
-            }
-            out[o++] = static_cast<char>(hexTextValue(hex) & 0xFFu);
-        } else {
-            out[o++] = c;
-            ++i;
-        }
-    }
-    out[o] = 0;
+    const std::string bytes = DATAFILE_NotationBytes(text, static_cast<size_t>(outSize - 1));
+    memcpy(out, bytes.data(), bytes.size());
+    out[bytes.size()] = '\0';
     return 0;
 }
 

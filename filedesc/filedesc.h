@@ -107,7 +107,8 @@ void FILEDESC_DestroyIndex(void* index);
 // ---- Notation, identifiers, types ----
 
 // Converts the text notation of an end of line or delimiter ("\\r\\n", "#0x0D#0x0A") into the
-// characters themselves, into `out` (at most outSize - 1 characters). 1 when text/out missing.
+// characters themselves (DATAFILE_NotationBytes), into `out` (at most outSize - 1 characters,
+// zero-terminated). 1 when text/out missing.
 int FILEDESC_ConvertEndOfLine(const char* text, char* out, int outSize);
 // A fresh identifier: 32 upper-case hex digits of an MD5 digest (new DYNSTRING, caller
 // destroys it); nullptr on failure.

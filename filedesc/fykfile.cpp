@@ -612,8 +612,6 @@ bool FykReader::parseMorvexFylatek(int beginLine) {
 
 void setDelimiter(FileDesc* desc, const char* notation) {
     fdtext::copyCut(desc->FieldDelimiter, sizeof desc->FieldDelimiter, notation);
-    FILEDESC_ConvertEndOfLine(desc->FieldDelimiter, desc->FieldDelimiterChars,
-                              sizeof desc->FieldDelimiterChars);
 }
 
 bool FykReader::parseFile(int beginLine) {

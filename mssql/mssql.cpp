@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "datafile/datafile.h"
+#include "filedesc/descdialect.h"
 #include "filedesc/names.h"
 #include "foundation/codequote.h"
 #include "foundation/date.h"
@@ -163,13 +164,30 @@ std::string InsertTableName(const char* name) {
     return out;
 }
 
+// The description's columns, in order (none without a description).
+std::vector<const ColumnDesc*> ColumnsOf(const FileDesc* desc) {
+    std::vector<const ColumnDesc*> columns;
+    if (desc == nullptr || desc->columns == nullptr) return columns;
+    for (const LDCG_ELT* e = desc->columns->first; e; e = e->next)
+        columns.push_back(static_cast<const ColumnDesc*>(e->lParam1));
+    return columns;
+}
+
+// The column of a field of a row read through the description of `columns`; nullptr for a
+// field past the last column.
+const ColumnDesc* ColumnOf(const std::vector<const ColumnDesc*>& columns,
+                           const DATACOLUMN* field) {
+    if (field == nullptr || field->columnIndex < 0 ||
+        static_cast<size_t>(field->columnIndex) >= columns.size())
+        return nullptr;
+    return columns[static_cast<size_t>(field->columnIndex)];
+}
+
 // True when every column of the row has a name that may reach a script.
-bool RowNamesAllowed(LDCG* row) {
+bool RowNamesAllowed(const std::vector<const ColumnDesc*>& columns, LDCG* row) {
     for (LDCG_ELT* e = row != nullptr ? row->first : nullptr; e; e = e->next) {
-        const auto* field = static_cast<const DATACOLUMN*>(e->lParam1);
-        if (field != nullptr && field->column != nullptr &&
-            FILEDESC_NameFault(field->column->code) >= 0)
-            return false;
+        const ColumnDesc* column = ColumnOf(columns, static_cast<const DATACOLUMN*>(e->lParam1));
+        if (column != nullptr && FILEDESC_NameFault(column->code) >= 0) return false;
     }
     return true;
 }
@@ -297,9 +315,9 @@ std::string CreateTableText(const FileDesc* desc, int rowNumberFlag) {
     return sql;
 }
 
-// Builds INSERT statements of rows into one table. With the description's columns it keeps the
-// statement's head for rows that hold exactly those columns in order (the usual case), so that
-// such a row costs no allocation.
+// Builds INSERT statements of rows read through a description into one table. It keeps the
+// statement's head for rows that hold exactly the description's columns in order (the usual
+// case), so that such a row costs no allocation.
 class InsertBuilder {
 public:
     InsertBuilder(const char* table, int rowNumberFlag, const char* eol, const FileDesc* desc)
@@ -307,13 +325,11 @@ public:
         intro_ = "INSERT INTO " + InsertTableName(table) + " (";
         tail_ = std::string(");") + eol + "GO" + eol;
         valuesIntro_ = std::string(")") + eol + "VALUES (";
-        if (desc == nullptr || desc->columns == nullptr) return;
+        columns_ = ColumnsOf(desc);
         std::string names;
         if (rowNumberFlag_) names = "FileRowID";
-        for (LDCG_ELT* e = desc->columns->first; e; e = e->next) {
-            const auto* column = static_cast<const ColumnDesc*>(e->lParam1);
-            if (column == nullptr) continue;
-            columns_.push_back(column);
+        for (const ColumnDesc* column : columns_) {
+            if (column == nullptr) return;  // no head: every row takes the general way
             if (!names.empty()) names += ", ";
             AppendQuotedName(names, column->code);
         }
@@ -322,7 +338,7 @@ public:
 
     // Appends the INSERT of `row` followed by the GO line.
     void append(std::string& out, LDCG* row, int rowNumber) {
-        if (!columns_.empty() && MatchesColumns(row)) {
+        if (!head_.empty() && MatchesColumns(row)) {
             out += head_;
             bool first = true;
             if (rowNumberFlag_) {
@@ -333,7 +349,8 @@ public:
                 const auto* field = static_cast<const DATACOLUMN*>(e->lParam1);
                 if (!first) out += ", ";
                 first = false;
-                MSSQL_AppendLiteral(out, &field->column->typeCible, field->value, field->length);
+                MSSQL_AppendLiteral(out, &columns_[field->columnIndex]->typeCible, field->value,
+                                    field->length);
             }
             out += tail_;
             return;
@@ -346,7 +363,8 @@ public:
         }
         for (LDCG_ELT* e = row != nullptr ? row->first : nullptr; e; e = e->next) {
             const auto* field = static_cast<const DATACOLUMN*>(e->lParam1);
-            if (field == nullptr || field->column == nullptr) {
+            const ColumnDesc* column = ColumnOf(columns_, field);
+            if (column == nullptr) {
                 morvex::trace("%s", kNoColumnTrace);
                 continue;
             }
@@ -354,8 +372,8 @@ public:
                 names_ += ", ";
                 values_ += ", ";
             }
-            AppendQuotedName(names_, field->column->code);
-            MSSQL_AppendLiteral(values_, &field->column->typeCible, field->value,
+            AppendQuotedName(names_, column->code);
+            MSSQL_AppendLiteral(values_, &column->typeCible, field->value,
                                 field->value != nullptr ? field->length : 0);
         }
         out += intro_;
@@ -371,8 +389,8 @@ private:
         size_t i = 0;
         for (LDCG_ELT* e = row != nullptr ? row->first : nullptr; e; e = e->next, ++i) {
             const auto* field = static_cast<const DATACOLUMN*>(e->lParam1);
-            if (i >= columns_.size() || field == nullptr || field->column != columns_[i] ||
-                field->value == nullptr) {
+            if (i >= columns_.size() || field == nullptr ||
+                field->columnIndex != static_cast<int>(i) || field->value == nullptr) {
                 return false;
             }
         }
@@ -484,13 +502,13 @@ DYNSTRING* MSSQL_GenerateCreateTable(FileDesc* desc, int rowNumberFlag) {
     }
 }
 
-DYNSTRING* MSSQL_GenerateInsert(const char* tableName, LDCG* row, int rowNumber,
-                                int rowNumberFlag) {
-    if (!HasName(tableName) || row == nullptr || FILEDESC_NameFault(tableName) >= 0 ||
-        !RowNamesAllowed(row))
+DYNSTRING* MSSQL_GenerateInsert(const FileDesc* desc, const char* tableName, LDCG* row,
+                                int rowNumber, int rowNumberFlag) {
+    if (desc == nullptr || !HasName(tableName) || row == nullptr ||
+        FILEDESC_NameFault(tableName) >= 0 || !RowNamesAllowed(ColumnsOf(desc), row))
         return nullptr;
     try {
-        InsertBuilder builder(tableName, rowNumberFlag, "\n", nullptr);
+        InsertBuilder builder(tableName, rowNumberFlag, "\n", desc);
         std::string sql;
         builder.append(sql, row, rowNumber);
         return ToDynString(sql);
@@ -521,7 +539,13 @@ int MSSQL_SendDataToSQLServer(FileDesc* desc, const char* dataPath, const char* 
                       scriptPath);
         return -2;
     }
-    DATAFILE* reader = DATAFILE_NewIterator(desc, dataPath, DATAFILE_LINE_LIMIT, 0);
+    DATAFILE_DIALECT dialect;
+    if (const std::string refusal = FILEDESC_MakeDialect(desc, dialect); !refusal.empty()) {
+        morvex::trace("\n[MSSQL_SendDataToSQLServer] %s", refusal.c_str());
+        script.close();
+        return -3;
+    }
+    DATAFILE* reader = DATAFILE_NewIterator(dialect, dataPath, DATAFILE_LINE_LIMIT, 0);
     if (reader == nullptr || DATAFILE_Init(reader) != 0) {
         morvex::trace("\n[MSSQL_SendDataToSQLServer] Lecture impossible du fichier [%s]", dataPath);
         DATAFILE_DestroyIterator(reader);

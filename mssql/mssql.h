@@ -65,10 +65,12 @@ int MSSQL_SendDataToSQLServer(FileDesc* desc, const char* dataPath, const char* 
 // memory runs out.
 DYNSTRING* MSSQL_GenerateCreateTable(FileDesc* desc, int rowNumberFlag);
 
-// The INSERT of one row (LDCG of DATACOLUMN*) into `tableName`, followed by a line holding GO.
-// Fields without a column are skipped (traced). A new DYNSTRING, or nullptr when an argument is
-// missing (an empty table name too), a name holds a control character or memory runs out.
-DYNSTRING* MSSQL_GenerateInsert(const char* tableName, LDCG* row, int rowNumber, int rowNumberFlag);
+// The INSERT of one row (LDCG of DATACOLUMN*) read through `desc` into `tableName`, followed by
+// a line holding GO. Fields without a column are skipped (traced). A new DYNSTRING, or nullptr
+// when an argument is missing (an empty table name too), a name holds a control character or
+// memory runs out.
+DYNSTRING* MSSQL_GenerateInsert(const FileDesc* desc, const char* tableName, LDCG* row,
+                                int rowNumber, int rowNumberFlag);
 
 // SQL Server type of a target type ("int", "decimal(10, 2)", ...) into `buffer` (cut to size - 1).
 // 0; 1 without a target type or buffer, or for an unknown type code (buffer emptied).

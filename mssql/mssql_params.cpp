@@ -12,6 +12,7 @@
 #include <new>
 #include <string>
 
+#include "filedesc/descdialect.h"
 #include "filedesc/names.h"
 #include "foundation/codequote.h"
 #include "foundation/date.h"
@@ -372,7 +373,8 @@ int MSSQL_GenererFichierFormat(const MSSQL_PARAMS* params, FileDesc* desc) {
     }
     try {
         std::string text = Format("6.0\n%i\n", desc->columns->count);
-        const std::string lastTerminator = "\"" + EscapedTerminator(desc->EndOfLineChars) + "\"";
+        const std::string lastTerminator =
+            "\"" + EscapedTerminator(FILEDESC_LineEndBytes(*desc).c_str()) + "\"";
         int i = 0;
         int serverColumn = 0;
         for (ColumnDesc* column : Columns{desc->columns}) {
@@ -433,8 +435,8 @@ int MSSQL_GenererFichierBCP(const MSSQL_PARAMS* params, FileDesc* desc) {
             text += Format(
                 "\n       FIELDTERMINATOR='%s',\n       FIRSTROW=%i,\n       ROWTERMINATOR='%s'"
                 "\n    )\nGO\n",
-                InLiteral(EscapedTerminator(desc->FieldDelimiterChars)).c_str(),
-                desc->BeginFromLine, RowTerminator(desc->EndOfLineChars).c_str());
+                InLiteral(EscapedTerminator(FILEDESC_DelimiterBytes(*desc).c_str())).c_str(),
+                desc->BeginFromLine, RowTerminator(FILEDESC_LineEndBytes(*desc).c_str()).c_str());
         } else {
             text += "\n       FORMATFILE=" + morvex::quoteMssqlString(p.fichierFormat) +
                     "\n    )\nGO\n";

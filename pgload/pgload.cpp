@@ -16,6 +16,7 @@
 
 #include "datafile/datafile.h"
 #include "datafile/fixedwidth.h"
+#include "filedesc/descdialect.h"
 #include "datafile/rejects.h"
 #include "foundation/mystrings.h"
 #include "foundation/owned.h"
@@ -583,7 +584,11 @@ int PGLOAD_LoadDataInDatabase(TASK* task, FileDesc* desc, const char* conninfo, 
         columnAt.push_back(column);
         columnNames += (columnNames.empty() ? "" : ", ") + PGLOAD_QuoteName(column->code);
     }
-    DATAFILE* reader = DATAFILE_NewIterator(desc, desc->ExampleFilePath, DATAFILE_LINE_LIMIT, 0);
+    DATAFILE_DIALECT dialect;
+    const std::string refusal = FILEDESC_MakeDialect(desc, dialect);
+    DATAFILE* reader = refusal.empty() ? DATAFILE_NewIterator(dialect, desc->ExampleFilePath,
+                                                              DATAFILE_LINE_LIMIT, 0)
+                                       : nullptr;
     if (reader == nullptr || DATAFILE_Init(reader) != 0) {
         const std::string cause = reader == nullptr ? "le fichier n'existe pas ou ne s'ouvre pas"
                                   : reader->failure != nullptr ? reader->failure
@@ -622,7 +627,7 @@ int PGLOAD_LoadDataInDatabase(TASK* task, FileDesc* desc, const char* conninfo, 
     LoadQueue queue;
     std::thread producer([&] {
         ReadAndConvert(reader, columnAt, opt.strict(), rejects != nullptr,
-                       FIXEDWIDTH_TrimsPadding(desc), queue);
+                       FILEDESC_TrimmedColumns(desc), queue);
     });
     const double fileSize = DATAFILE_GetFileSize(reader);
     bool interrupted = false;

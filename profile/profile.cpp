@@ -9,11 +9,11 @@
 #include <functional>
 #include <memory>
 #include <string_view>
-#include <unordered_map>
 #include <utility>
 #include <strings.h>
 
 #include "datafile/datafile.h"
+#include "filedesc/descdialect.h"
 #include "foundation/date.h"
 #include "foundation/mystrings.h"
 #include "foundation/trace.h"
@@ -556,13 +556,16 @@ bool PROFILE_Compute(TASK* task, FileDesc* desc, const char* path, FileProfile* 
     out->description = desc->TableName[0] != '\0' ? desc->TableName : desc->ProjectName;
     out->dataPath = path;
     std::vector<std::unique_ptr<ColumnAccumulator>> columns;
-    std::unordered_map<const ColumnDesc*, ColumnAccumulator*> byColumn;
     for (LDCG_ELT* e = desc->columns->first; e; e = e->next) {
         const auto* column = static_cast<const ColumnDesc*>(e->lParam1);
         columns.push_back(std::make_unique<ColumnAccumulator>(column));
-        byColumn[column] = columns.back().get();
     }
-    ReaderPtr reader(DATAFILE_NewIterator(desc, path, DATAFILE_LINE_LIMIT, 0),
+    DATAFILE_DIALECT dialect;
+    if (std::string refusal = FILEDESC_MakeDialect(desc, dialect); !refusal.empty()) {
+        out->failure = refusal;
+        return false;
+    }
+    ReaderPtr reader(DATAFILE_NewIterator(dialect, path, DATAFILE_LINE_LIMIT, 0),
                      DATAFILE_DestroyIterator);
     if (!reader || DATAFILE_Init(reader.get()) != 0) {
         out->failure = reader && reader->failure ? reader->failure
@@ -583,13 +586,10 @@ bool PROFILE_Compute(TASK* task, FileDesc* desc, const char* path, FileProfile* 
         // The reader gives the fields in the order of the columns.
         for (size_t i = 0; i < fields.size(); ++i) {
             const DATAFIELD& field = fields[i];
-            ColumnAccumulator* a = i < columns.size() && columns[i]->column == field.column
-                                       ? columns[i].get()
-                                       : nullptr;
-            if (a == nullptr && field.column != nullptr) {
-                auto found = byColumn.find(field.column);
-                if (found != byColumn.end()) a = found->second;
-            }
+            ColumnAccumulator* a =
+                field.columnIndex >= 0 && static_cast<size_t>(field.columnIndex) < columns.size()
+                    ? columns[field.columnIndex].get()
+                    : nullptr;
             if (a != nullptr)
                 a->add(std::string_view(field.value, static_cast<size_t>(field.length)));
         }

@@ -4,6 +4,7 @@
 #include <memory>
 
 #include "datafile/datafile.h"
+#include "filedesc/descdialect.h"
 #include "foundation/csvexport.h"
 #include "foundation/owned.h"
 #include "foundation/trace.h"
@@ -12,8 +13,17 @@ namespace {
 
 using Reader = morvex::Owned<DATAFILE, DATAFILE_DestroyIterator>;
 
-Reader openReader(FileDesc* desc, const std::string& path, int nCarMax) {
-    Reader reader(DATAFILE_NewIterator(desc, path.c_str(), nCarMax, 0));
+// A reader over the file through the description's dialect; `fromAnyRow`: one that neither
+// skips lines nor a header, to read on from a row's offset.
+Reader openReader(const FileDesc* desc, const std::string& path, int nCarMax,
+                  bool fromAnyRow = false) {
+    DATAFILE_DIALECT dialect;
+    if (!FILEDESC_MakeDialect(desc, dialect).empty()) return nullptr;
+    if (fromAnyRow) {
+        dialect.firstLine = 1;
+        dialect.header = false;
+    }
+    Reader reader(DATAFILE_NewIterator(dialect, path.c_str(), nCarMax, 0));
     if (reader && DATAFILE_Init(reader.get()) != 0) reader.reset();
     return reader;
 }
@@ -70,12 +80,9 @@ bool SPLITINDEX_ReadRows(const SPLITINDEX* index, int first, int count,
         for (int skipped = 0; skipped < first; ++skipped)
             if (!DATAFILE_ReadNextFields(reader.get(), fields)) return false;
     } else {
-        // From the end of the row before: a copy of the description that neither skips lines
-        // nor a header reads on from there. The copy shares the columns, which stay read-only.
-        auto view = std::make_unique<FileDesc>(*index->desc);
-        view->BeginFromLine = 1;
-        view->FirstLineIsHeader = 0;
-        reader = openReader(view.get(), index->path, index->nCarMax);
+        // From the end of the row before: a dialect that neither skips lines nor a header reads
+        // on from there.
+        reader = openReader(index->desc, index->path, index->nCarMax, true);
         if (!reader || fseeko(reader->file, index->ends[first - 1], SEEK_SET) != 0) return false;
         for (int r = 0; r < count; ++r) {
             if (!DATAFILE_ReadNextFields(reader.get(), fields)) break;

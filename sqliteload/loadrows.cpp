@@ -13,13 +13,13 @@
 namespace loadrows {
 
 void ReadAndConvert(DATAFILE* reader, const std::vector<const ColumnDesc*>& columnAt, bool strict,
-                    bool withRejects, bool trimPadding, LoadQueue& queue) {
+                    bool withRejects, const std::vector<char>& trimmed, LoadQueue& queue) {
     SQLITE4FYK_VALUE value;
     std::vector<DATAFIELD> fields;
     std::unique_ptr<LoadBatch> batch = queue.empty();
     for (;;) {
         if (!DATAFILE_ReadNextFields(reader, fields)) break;
-        if (trimPadding) FIXEDWIDTH_TrimTextFields(fields);
+        FIXEDWIDTH_TrimFields(fields, trimmed);
         LoadRow row{};
         row.line = reader->currentRowFirstLine;
         row.rowId = DATAFILE_GetCurrentFileRowID(reader);
@@ -44,19 +44,20 @@ void ReadAndConvert(DATAFILE* reader, const std::vector<const ColumnDesc*>& colu
         // The reader gives the fields in the order of the columns.
         for (size_t i = 0; i < fields.size() && row.reason == LOAD_ROW_STORED; ++i) {
             const DATAFIELD& field = fields[i];
-            if (field.column == nullptr || i >= columnAt.size() || columnAt[i] != field.column) {
+            if (field.columnIndex != static_cast<int>(i) || i >= columnAt.size()) {
                 morvex::trace(
                     "\n[LoadDataFromFile] : Aucune description de colonne : Non prise "
                     "en compte de la colonne");
                 continue;
             }
-            GenerateValueForData(field.column, field.value, field.length, &value);
+            const ColumnDesc* column = columnAt[i];
+            GenerateValueForData(column, field.value, field.length, &value);
             if (strict && value.notTyped) {
                 row.reason = LOAD_ROW_BAD_VALUE;
                 if (withRejects) {
                     const std::string reason = "valeur non conforme au type de la colonne : '" +
                                                std::string(field.value, field.length) + "'";
-                    row.rejectColumn = batch->keep(field.column->code, strlen(field.column->code));
+                    row.rejectColumn = batch->keep(column->code, strlen(column->code));
                     row.rejectReason = batch->keep(reason.data(), reason.size());
                 }
                 break;

@@ -144,10 +144,10 @@ private:
 // The reading thread of a load: every row of `reader`, checked and converted for its columns,
 // into batches for `queue`, until the end of the file or until the queue is closed. `strict`
 // sets aside rows without one value per column and values that do not fit their type;
-// `withRejects` keeps the reasons of the rows set aside; with `trimPadding`, texts without the
-// blanks around them.
+// `withRejects` keeps the reasons of the rows set aside; the columns flagged in `trimmed`
+// (FILEDESC_TrimmedColumns) are read without the blanks around their values.
 void ReadAndConvert(DATAFILE* reader, const std::vector<const ColumnDesc*>& columnAt, bool strict,
-                    bool withRejects, bool trimPadding, LoadQueue& queue);
+                    bool withRejects, const std::vector<char>& trimmed, LoadQueue& queue);
 
 // Counts a row set aside (row.reason is not LOAD_ROW_STORED) in `st`.
 void CountSetAside(SQLITE4FYK_LOADSTATS& st, const LoadRow& row);

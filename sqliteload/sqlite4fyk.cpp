@@ -23,6 +23,7 @@
 #include "datafile/datafile.h"
 #include "datafile/fixedwidth.h"
 #include "datafile/rejects.h"
+#include "filedesc/descdialect.h"
 #include "foundation/appsettings.h"
 #include "foundation/date.h"
 #include "foundation/mystrings.h"
@@ -142,7 +143,13 @@ int LoadRows(TASK* task, sqlite3* db, FileDesc* desc, const char* path, int batc
         return -1;
     }
     if (batchSize <= 0) batchSize = SQLITE4FYK_DEFAULT_BATCH_SIZE;
-    DATAFILE* reader = DATAFILE_NewIterator(desc, path, DATAFILE_LINE_LIMIT, 0);
+    DATAFILE_DIALECT dialect;
+    if (const std::string refusal = FILEDESC_MakeDialect(desc, dialect); !refusal.empty()) {
+        morvex::trace("\n[LoadDataFromFile] %s", refusal.c_str());
+        snprintf(st.failure, sizeof st.failure, "%s", refusal.c_str());
+        return -1;
+    }
+    DATAFILE* reader = DATAFILE_NewIterator(dialect, path, DATAFILE_LINE_LIMIT, 0);
     if (reader == nullptr || DATAFILE_Init(reader) != 0) {
         morvex::trace("\n[LoadDataFromFile] Lecture impossible du fichier [%s]", path);
         // The reading's cause, for the failure's message.
@@ -204,7 +211,7 @@ int LoadRows(TASK* task, sqlite3* db, FileDesc* desc, const char* path, int batc
     if (prepared) {
         producer = std::thread(
             [&] { ReadAndConvert(reader, columnAt, strict, rejects != nullptr,
-                                 FIXEDWIDTH_TrimsPadding(desc), queue); });
+                                 FILEDESC_TrimmedColumns(desc), queue); });
     }
     std::vector<const LoadRow*> pending;  // rows waiting for a statement of several rows
     const LoadBatch* pendingBatch = nullptr;
@@ -461,6 +468,7 @@ int SQLITE4FYK_LoadDataInDatabase(TASK* task, FileDesc* desc, const char* path, 
     st = SQLITE4FYK_LOADSTATS{};
     st.status = SQLITE4FYK_LOAD_FAILED;
     if (task == nullptr || desc == nullptr || path == nullptr) return 1;
+    const std::string dataPath = options != nullptr ? options->dataPath : std::string();
     if (!SQLITE3_IsBound()) {
         return FailLoad(task, nullptr,
                         "Echec du chargement : la bibliothèque SQLite n'est pas chargée.", "", &st);
@@ -552,7 +560,7 @@ int SQLITE4FYK_LoadDataInDatabase(TASK* task, FileDesc* desc, const char* path, 
     morvex::uiPort().statusText(loading);
     TASK_Report(task, TASK_EVENT_PROGRESS, 0, 0, loading);
     const auto start = std::chrono::steady_clock::now();
-    LoadRows(task, db, desc, desc->ExampleFilePath, batchSize, rowNumberFlag, &st, options, false);
+    LoadRows(task, db, desc, dataPath.c_str(), batchSize, rowNumberFlag, &st, options, false);
     if (st.status == SQLITE4FYK_LOAD_DONE && SQLITE4FYK_ExecuteSQL(db, "COMMIT;", 0) != 0) {
         snprintf(st.error, sizeof st.error, "%s", gsqlite3.sqlite3_errmsg(db));
         st.status = SQLITE4FYK_LOAD_FAILED;
@@ -581,7 +589,7 @@ int SQLITE4FYK_LoadDataInDatabase(TASK* task, FileDesc* desc, const char* path, 
                             "", &st);
         return FailLoad(task, db,
                         Format("Echec du chargement du fichier de données [%s].",
-                               desc->ExampleFilePath ? desc->ExampleFilePath : ""),
+                               dataPath.c_str()),
                         readCause, &st);
     }
     const int ended = ReportEnd(task, st, "SQLITE4FYK_LoadDataInDatabase");

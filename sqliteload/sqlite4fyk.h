@@ -66,8 +66,11 @@ struct SQLITE4FYK_LOADSTATS {
     char failure[1024];  // a failed load: the message told, its cause on the line after it
 };
 
-// How a load treats the rows it cannot take as they are.
+// What a load reads, and how it treats the rows it cannot take as they are.
 struct SQLITE4FYK_LOADOPTIONS {
+    // The data file loaded, read through the description (the front ends give the
+    // description's example file); empty: none, the load fails.
+    std::string dataPath;
     // CSV file (line, column, reason) listing every row set aside; empty: none.
     std::string rejectsPath;
     // Rows set aside or refused past which the load stops and rolls back; -1: no limit.
@@ -111,7 +114,7 @@ void SQLITE4FYK_DestroyLoadTask(SQLITE4FYK_LOADTASK* load);
 void SQLite_LoadDataInDatabase(TASK* task);
 
 // The whole load: opens the database, writes the catalogue, recreates the data table and
-// loads the description's example data file, all in one transaction with a rollback journal on
+// loads the data file of `options` (dataPath), all in one transaction with a rollback journal on
 // disk: a load that fails, is stopped by the person, or whose process is killed leaves the
 // database as it was (its earlier table and catalogue rows included). A database locked by
 // another connection is waited for (APPSETTINGS::sqliteBusyTimeout, reporting

@@ -10,6 +10,7 @@
 
 #include "calc/calc.h"
 #include "datafile/datafile.h"
+#include "filedesc/descdialect.h"
 #include "foundation/date.h"
 #include "foundation/mystrings.h"
 #include "foundation/trace.h"
@@ -120,7 +121,15 @@ DATAFILE* openRows(RUNTIME_CTX* ctx, int pc) {
                      pc + 1, path));
         return nullptr;
     }
-    DATAFILE* reader = DATAFILE_NewIterator(d, path, 0, 0);
+    DATAFILE_DIALECT dialect;
+    if (const std::string refusal = FILEDESC_MakeDialect(d, dialect); !refusal.empty()) {
+        panel(morvex::PANEL_WARNING,
+              format("\nLigne %i : le fichier de données [%s] ne peut être lu : %s "
+                     "Boucle ignorée.",
+                     pc + 1, path, refusal.c_str()));
+        return nullptr;
+    }
+    DATAFILE* reader = DATAFILE_NewIterator(dialect, path, 0, 0);
     if (reader && DATAFILE_Init(reader) != 0) {
         DATAFILE_DestroyIterator(reader);
         reader = nullptr;

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "calc/calc.h"
+#include "filedesc/descdialect.h"
 #include "filedesc/descprops.h"
 #include "foundation/appsettings.h"
 #include "foundation/codequote.h"
@@ -226,7 +227,7 @@ int columnCount(FileDesc* d) {
 
 // 1 when the delimiter's first character is `c`.
 std::string sepIs(FileDesc* d, char c) {
-    return d->FieldDelimiterChars[0] == c ? "1" : "0";
+    return FILEDESC_DelimiterBytes(*d)[0] == c ? "1" : "0";
 }
 
 // Posts a deprecation warning in the warning colour.
@@ -273,15 +274,15 @@ bool descriptionValue(RUNTIME_CTX* ctx, FileDesc* d, const std::string& n, std::
     if (n == "table.countcolumns") return v = num(columnCount(d)), true;
     if (n == "typestructfile.fixed") return v = "1", true;
     if (n == "typestructfile.separated") return v = "2", true;
-    if (n == "desc.endofline.binary") return v = d->EndOfLineChars, true;
-    if (n == "desc.fielddelimiter.binary") return v = d->FieldDelimiterChars, true;
+    if (n == "desc.endofline.binary") return v = FILEDESC_LineEndBytes(*d), true;
+    if (n == "desc.fielddelimiter.binary") return v = FILEDESC_DelimiterBytes(*d), true;
     if (n == "desc.separator.tab") return v = sepIs(d, '\t'), true;
     if (n == "desc.separator.space") return v = sepIs(d, ' '), true;
     if (n == "desc.separator.semicolumn") return v = sepIs(d, ';'), true;
     if (n == "desc.separator.virgule") return v = sepIs(d, ','), true;
     if (n == "desc.separator.pipe") return v = sepIs(d, '|'), true;
     if (n == "desc.separator.other") {
-        const char c = d->FieldDelimiterChars[0];
+        const char c = FILEDESC_DelimiterBytes(*d)[0];
         return v = (c == '\t' || c == ' ' || c == ';' || c == ',' || c == '|') ? "0" : "1", true;
     }
     if (n == "primary_key.name") return v = d->primaryKey.name, true;
@@ -361,9 +362,16 @@ bool loopValue(RUNTIME_CTX* ctx, ColumnDesc* col, const std::string& n, std::str
         if (n == "row.number") return v = num(ctx->currentRowNumber), true;
         if (n == "row.value" && col) {
             v.clear();
+            // The rows are read through the description: a value names its column by place.
+            int index = 0;
+            const LDCG_ELT* c = ctx->description && ctx->description->columns
+                                    ? ctx->description->columns->first
+                                    : nullptr;
+            for (; c && c->lParam1 != col; c = c->next) ++index;
+            if (!c) return true;
             for (LDCG_ELT* e = ctx->currentRow->first; e; e = e->next) {
                 auto* dc = static_cast<DATACOLUMN*>(e->lParam1);
-                if (dc && dc->column == col) {
+                if (dc && dc->columnIndex == index) {
                     v.assign(dc->value ? dc->value : "", dc->value ? dc->length : 0);
                     break;
                 }

@@ -185,7 +185,9 @@ private slots:
         });
         clock.start();
         SQLITE4FYK_LOADSTATS stats{};
-        SQLITE4FYK_RunLoadTask(desc, env_.dir().file("bench.db").c_str(), 1000, &stats);
+        SQLITE4FYK_LOADOPTIONS options;
+        options.dataPath = desc->ExampleFilePath;
+        SQLITE4FYK_RunLoadTask(desc, env_.dir().file("bench.db").c_str(), 1000, &stats, &options);
         const double seconds = clock.elapsed() / 1000.0;
         qInfo("rows=%d seconds=%.2f bar updates=%d (%.1f/s) longest gap=%d ms", stats.rows,
               seconds, updates, updates / seconds, longestGap);

@@ -18,6 +18,7 @@
 
 #include "app/cutpreviewgrid.h"
 #include "app/tests/apptest.h"
+#include "filedesc/descdialect.h"
 #include "filedesc/filedesc.h"
 
 using namespace morvex;
@@ -53,8 +54,8 @@ private slots:
         dialog.tableField()->setText("CLIENT");
         dialog.accept();
         QCOMPARE(QString(desc_->FieldDelimiter), QString("\\t"));
-        QCOMPARE(QString(desc_->FieldDelimiterChars), QString("\t"));
-        QCOMPARE(QString(desc_->EndOfLineChars), QString("\n"));
+        QCOMPARE(QString::fromStdString(FILEDESC_DelimiterBytes(*desc_)), QString("\t"));
+        QCOMPARE(QString::fromStdString(FILEDESC_LineEndBytes(*desc_)), QString("\n"));
         QCOMPARE(desc_->FirstLineIsHeader, 1);
         QCOMPARE(desc_->BeginFromLine, 3);
         QCOMPARE(QString(desc_->TableName), QString("CLIENT"));
@@ -106,7 +107,7 @@ private slots:
         emit dialog.exampleField()->editingFinished();
         dialog.accept();
         QCOMPARE(QString(desc_->FieldDelimiter), QString(";"));
-        QCOMPARE(QString(desc_->EndOfLineChars), QString("\n"));
+        QCOMPARE(QString::fromStdString(FILEDESC_LineEndBytes(*desc_)), QString("\n"));
         QCOMPARE(QString(desc_->Encoding), QString("UTF-8"));
         QCOMPARE(desc_->Unquote, 1);
         QCOMPARE(desc_->QuoteChar, '"');

@@ -8,6 +8,7 @@
 #include <string>
 
 #include "datadic/dico.h"
+#include "filedesc/descdialect.h"
 #include "foundation/ldcg.h"
 #include "foundation/testing/tempdir.h"
 #include "foundation/trace.h"
@@ -198,7 +199,7 @@ TEST(DescEditSeparator, DerivesTheChoiceFromTheConvertedFirstCharacter) {
         EXPECT_EQ(DESCEDIT_SeparatorText(k.choice, "#"), k.text);
     }
     DESCEDIT_SetSeparator(desc.d, "\\t");
-    EXPECT_STREQ(desc.d->FieldDelimiterChars, "\t");
+    EXPECT_EQ(FILEDESC_DelimiterBytes(*desc.d), "\t");
 }
 
 TEST(DescEditKeys, RemovingAndRenamingMarkTheDescriptionModified) {

@@ -1,17 +1,17 @@
-// libFuzzer target: reads an arbitrary file through an arbitrary description with
+// libFuzzer target: reads an arbitrary file through an arbitrary dialect with
 // DATAFILE_ReadNext until the end, checking that every row splits back into its own text, that
 // the reading without copies gives the same values and, on ASCII text, that an unquoting
 // reading gives them with and without a conversion.
 // Build with -DMORVEX_FUZZ=ON (clang).
 //
 // Input: 16 setting bytes, then the file content.
-//   [0] TypeStructFile (0..2)        [1] end of line: "\r\n", "\n", "\r", "", or [2..4]
+//   [0] layout: none, fixed, delimited        [1] end of line: "\r\n", "\n", "\r", "", or [2..4]
 //   [5] delimiter: ";", ",", "", or [6..7]
 //   [8] number of columns (0..5)     [9] bit i: column i protected
-//   [10] DelimCharStart  [11] DelimCharEnd   [12] seed of the widths
-//   [13] bit 0 FirstLineIsHeader, bit 1 readHeader, bits 2.. BeginFromLine (0..4)
+//   [10] quoteStart  [11] quoteEnd   [12] seed of the widths
+//   [13] bit 0 header, bit 1 readHeader, bits 2.. firstLine (0..4)
 //   [14] character limit (1..200, or 0 = default)
-//   [15] bit 0 Unquote (QuoteChar [10] for fields past the last column); bits 1-2 Encoding:
+//   [15] bit 0 unquote (quoteChar [10] for fields past the last column); bits 1-2 encoding:
 //        none, "UTF-8", "ISO-8859-1", "UTF-16LE"; bit 3 a name no converter knows instead
 #include <unistd.h>
 
@@ -42,82 +42,68 @@ morvex::testing::FuzzInputFile gInput;  // receives each input
         }                                                                     \
     } while (0)
 
-// A description built by hand: the reader must not depend on filedesc's code.
-FileDesc* makeDesc(const uint8_t* h) {
-    auto* desc = static_cast<FileDesc*>(calloc(1, sizeof(FileDesc)));
-    desc->TypeStructFile = h[0] % 3;
+// A dialect built from the setting bytes.
+DATAFILE_DIALECT makeDialect(const uint8_t* h) {
+    DATAFILE_DIALECT d;
+    static const DATAFILE_LAYOUT layouts[] = {DATAFILE_LAYOUT::None, DATAFILE_LAYOUT::Fixed,
+                                              DATAFILE_LAYOUT::Delimited};
+    d.layout = layouts[h[0] % 3];
+    // Bytes up to the first zero one, as a description's converted notation gives them.
+    auto bytes = [](const uint8_t* p, size_t n) {
+        std::string text(reinterpret_cast<const char*>(p), n);
+        return text.substr(0, text.find('\0'));
+    };
     switch (h[1] % 5) {
-        case 0:
-            strcpy(desc->EndOfLineChars, "\r\n");
-            break;
-        case 1:
-            strcpy(desc->EndOfLineChars, "\n");
-            break;
-        case 2:
-            strcpy(desc->EndOfLineChars, "\r");
-            break;
-        case 3:
-            break;
-        default:
-            memcpy(desc->EndOfLineChars, h + 2, 1 + (h[1] >> 3) % 3);
-            break;
+        case 0: d.lineEnd = "\r\n"; break;
+        case 1: d.lineEnd = "\n"; break;
+        case 2: d.lineEnd = "\r"; break;
+        case 3: break;
+        default: d.lineEnd = bytes(h + 2, 1 + (h[1] >> 3) % 3); break;
     }
     switch (h[5] % 4) {
-        case 0:
-            strcpy(desc->FieldDelimiterChars, ";");
-            break;
-        case 1:
-            strcpy(desc->FieldDelimiterChars, ",");
-            break;
-        case 2:
-            break;
-        default:
-            memcpy(desc->FieldDelimiterChars, h + 6, 1 + (h[5] >> 2) % 2);
-            break;
+        case 0: d.delimiter = ";"; break;
+        case 1: d.delimiter = ","; break;
+        case 2: break;
+        default: d.delimiter = bytes(h + 6, 1 + (h[5] >> 2) % 2); break;
     }
-    desc->columns = LDCG_Create(nullptr, nullptr);
-    int nColumns = h[8] % 6;
+    const int nColumns = h[8] % 6;
     for (int i = 0; i < nColumns; ++i) {
-        auto* col = static_cast<ColumnDesc*>(calloc(1, sizeof(ColumnDesc)));
-        col->Position = i + 1;
-        col->WidthInChars = (h[12] + i * 7) % 9 - 1;  // -1 .. 7
-        col->protectedField = (h[9] >> i) & 1;
-        col->DelimCharStart = static_cast<char>(h[10]);
-        col->DelimCharEnd = static_cast<char>(h[11]);
-        LDCG_Add(desc->columns, col, nullptr);
+        DATAFILE_COLUMN_DIALECT c;
+        c.width = (h[12] + i * 7) % 9 - 1;  // -1 .. 7
+        c.isProtected = ((h[9] >> i) & 1) != 0;
+        c.quoteStart = static_cast<char>(h[10]);
+        c.quoteEnd = static_cast<char>(h[11]);
+        d.columns.push_back(c);
     }
-    desc->FirstLineIsHeader = h[13] & 1;
-    desc->BeginFromLine = (h[13] >> 2) % 5;
-    desc->Unquote = h[15] & 1;
-    desc->QuoteChar = desc->Unquote ? static_cast<char>(h[10]) : '\0';
+    d.header = (h[13] & 1) != 0;
+    d.firstLine = (h[13] >> 2) % 5;
+    d.unquote = (h[15] & 1) != 0;
+    d.quoteChar = d.unquote ? static_cast<char>(h[10]) : '\0';
     static const char* const encodings[] = {"", "UTF-8", "ISO-8859-1", "UTF-16LE"};
-    strcpy(desc->Encoding, (h[15] & 8) ? "NO-SUCH-ENCODING" : encodings[(h[15] >> 1) & 3]);
-    return desc;
-}
-
-void destroyDesc(FileDesc* desc) {
-    LDCG_Destroy(desc->columns, LDCG_KEEP_ROOT, LDCG_RELEASE_PARAM1);
-    free(desc);
+    d.encoding = (h[15] & 8) ? "NO-SUCH-ENCODING" : encodings[(h[15] >> 1) & 3];
+    return d;
 }
 
 // The row's values put back together must give the row (delimited) or its start (fixed);
 // unquoted values lose their protecting characters, so only their form is checked then.
 void checkRow(DATAFILE* reader, LDCG* row) {
-    const bool unquoted = reader->desc->Unquote && reader->desc->TypeStructFile == 2;
+    const DATAFILE_DIALECT& d = reader->dialect;
+    const bool delimited = d.layout == DATAFILE_LAYOUT::Delimited;
+    const bool unquoted = d.unquote && delimited;
     std::string joined;
-    const char* delim = reader->desc->FieldDelimiterChars;
+    const std::string& delim = d.delimiter;
     for (LDCG_ELT* elt = row->first; elt; elt = elt->next) {
         auto* value = static_cast<DATACOLUMN*>(elt->lParam1);
         check(value && value->length >= 0 && value->value[value->length] == '\0');
-        if (reader->desc->TypeStructFile == 2 && elt != row->first) joined += delim;
+        if (delimited && elt != row->first) joined += delim;
         joined.append(value->value, value->length);
     }
     if (unquoted) return;
     std::string text(reader->currentRow, reader->currentRowLength);
     // The limit counts bytes as read; a converted row may hold more bytes than it read.
-    if (!reader->desc->Encoding[0])
+    if (d.encoding.empty())
         check(reader->currentRowLength <= reader->nCarMaxReadWithoutNewLine + 1);
-    if (reader->desc->TypeStructFile == 2) {
+    if (delimited) {
         check(joined == text);
     } else {
         check(text.compare(0, joined.size(), joined) == 0);
@@ -137,34 +123,35 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (!gInput.write(data + SETTINGS, size - SETTINGS)) return 0;
     const double content = static_cast<double>(size - SETTINGS);
 
-    FileDesc* desc = makeDesc(h);
+    const DATAFILE_DIALECT dialect = makeDialect(h);
     int limit = h[14] <= 200 ? h[14] : 0;
-    DATAFILE* reader = DATAFILE_NewIterator(desc, gInput.path().c_str(), limit, (h[13] >> 1) & 1);
+    DATAFILE* reader =
+        DATAFILE_NewIterator(dialect, gInput.path().c_str(), limit, (h[13] >> 1) & 1);
     check(reader != nullptr);
     check(DATAFILE_GetFileSize(reader) == content);
     if (h[15] & 8) {  // an encoding no converter knows: the reading does not start
         check(DATAFILE_Init(reader) == 1);
         DATAFILE_DestroyIterator(reader);
-        destroyDesc(desc);
         return 0;
     }
     check(DATAFILE_Init(reader) == 0);
     // The same file through the reading without copies must give the same values.
-    DATAFILE* fieldsReader = DATAFILE_NewIterator(desc, gInput.path().c_str(), limit, (h[13] >> 1) & 1);
+    DATAFILE* fieldsReader =
+        DATAFILE_NewIterator(dialect, gInput.path().c_str(), limit, (h[13] >> 1) & 1);
     check(fieldsReader != nullptr && DATAFILE_Init(fieldsReader) == 0);
     std::vector<DATAFIELD> fields;
     // An unquoting reading splits a row where its quote scan found the fields; after a
     // conversion it splits afresh. On ASCII text, ISO-8859-1 converts nothing: same values.
     const bool ascii =
         std::all_of(data + SETTINGS, data + size, [](uint8_t c) { return c < 0x80; });
-    FileDesc* afreshDesc = nullptr;
     DATAFILE* afreshReader = nullptr;
     std::vector<DATAFIELD> afreshFields;
-    if (ascii && desc->Unquote && desc->TypeStructFile == 2 && !desc->Encoding[0]) {
-        afreshDesc = makeDesc(h);
-        strcpy(afreshDesc->Encoding, "ISO-8859-1");
+    if (ascii && dialect.unquote && dialect.layout == DATAFILE_LAYOUT::Delimited &&
+        dialect.encoding.empty()) {
+        DATAFILE_DIALECT afresh = dialect;
+        afresh.encoding = "ISO-8859-1";
         afreshReader =
-            DATAFILE_NewIterator(afreshDesc, gInput.path().c_str(), limit, (h[13] >> 1) & 1);
+            DATAFILE_NewIterator(afresh, gInput.path().c_str(), limit, (h[13] >> 1) & 1);
         check(afreshReader != nullptr && DATAFILE_Init(afreshReader) == 0);
     }
     double lastPosition = 0;
@@ -190,22 +177,20 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         double position = DATAFILE_GetReadBytes(reader);
         // Every row moves on; a decoded UTF-16 stream tells the position of the block read, the
         // same for every row of the block.
-        const bool sameBlock = strncmp(desc->Encoding, "UTF-16", 6) == 0;
+        const bool sameBlock = dialect.encoding.rfind("UTF-16", 0) == 0;
         check((position > lastPosition || (sameBlock && position == lastPosition)) &&
               position <= content);
         lastPosition = position;
         check(++rows <= size);
     }
-    check(DATAFILE_GetReadBytes(reader) == content || desc->TypeStructFile == 0 ||
-          (desc->TypeStructFile == 1 && desc->columns->count == 0));
+    check(DATAFILE_GetReadBytes(reader) == content || dialect.layout == DATAFILE_LAYOUT::None ||
+          (dialect.layout == DATAFILE_LAYOUT::Fixed && dialect.columns.empty()));
     check(!DATAFILE_ReadNextFields(fieldsReader, fields));
     DATAFILE_DestroyIterator(fieldsReader);
     if (afreshReader) {
         check(!DATAFILE_ReadNextFields(afreshReader, afreshFields));
         DATAFILE_DestroyIterator(afreshReader);
-        destroyDesc(afreshDesc);
     }
     DATAFILE_DestroyIterator(reader);
-    destroyDesc(desc);
     return 0;
 }

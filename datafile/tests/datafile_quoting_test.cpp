@@ -35,7 +35,7 @@ struct Row {
 std::vector<Row> readAll(FileDesc* desc, const std::string& path, bool fields = false) {
     morvex::TraceCapture quiet;
     std::vector<Row> rows;
-    ReaderPtr reader(DATAFILE_NewIterator(desc, path.c_str(), 0, 1));
+    ReaderPtr reader(DATAFILE_NewIterator(dialectOf(desc), path.c_str(), 0, 1));
     EXPECT_TRUE(reader);
     if (!reader || DATAFILE_Init(reader.get()) != 0) return rows;
     std::vector<DATAFIELD> f;
@@ -111,7 +111,7 @@ TEST(DatafileUnquote, SkipsAHeaderWhoseNamesGoOnOverLineEndsAsOneRecord) {
     DescPtr desc = quotedDesc("\r\n", ";", 3, true);
     desc->FirstLineIsHeader = 1;
     morvex::TraceCapture quiet;
-    ReaderPtr reader(DATAFILE_NewIterator(desc.get(), path.c_str(), 0, 0));
+    ReaderPtr reader(DATAFILE_NewIterator(dialectOf(desc.get()), path.c_str(), 0, 0));
     ASSERT_TRUE(reader);
     ASSERT_EQ(DATAFILE_Init(reader.get()), 0);
     std::vector<DATAFIELD> f;
@@ -153,7 +153,7 @@ TEST(DatafileUnquote, CountsMultiLineRowsOnce) {
     TASK task{};
     DATAFILE_STATS stats{};
     morvex::TraceCapture quiet;
-    ASSERT_EQ(DATAFILE_ComputeStats(&task, desc.get(), path.c_str(), &stats), 0);
+    ASSERT_EQ(DATAFILE_ComputeStats(&task, dialectOf(desc.get()), path.c_str(), &stats), 0);
     EXPECT_EQ(stats.nbLines, 3);
 }
 
@@ -355,7 +355,7 @@ TEST(DatafileEncoding, RefusesAnUnknownEncodingAtInit) {
     std::string path = dir.write("x.csv", "a;b\r\n");
     DescPtr desc = encodedDesc("KLINGON-9");
     morvex::TraceCapture trace;
-    ReaderPtr reader(DATAFILE_NewIterator(desc.get(), path.c_str(), 0, 1));
+    ReaderPtr reader(DATAFILE_NewIterator(dialectOf(desc.get()), path.c_str(), 0, 1));
     ASSERT_TRUE(reader);
     EXPECT_EQ(DATAFILE_Init(reader.get()), 1);
 }
@@ -385,7 +385,7 @@ TEST(DatafileUnquote, ReadsAQuotedValueWholeHoweverLongAndInLinearTime) {
     TASK task{};
     DATAFILE_STATS stats{};
     morvex::TraceCapture quiet;
-    ASSERT_EQ(DATAFILE_ComputeStats(&task, desc.get(), path.c_str(), &stats), 0);
+    ASSERT_EQ(DATAFILE_ComputeStats(&task, dialectOf(desc.get()), path.c_str(), &stats), 0);
     EXPECT_EQ(stats.nbLines, 3);
 }
 
@@ -417,7 +417,7 @@ TEST(DatafileReader, AFileAppendedToOnceTheReadingBeganEndsItsRowsAndSaysSo) {
     morvex::testing::TempDir dir;
     DescPtr desc = quotedDesc("\n", ";", 2, false);
     const std::string path = dir.write("g.csv", "1;a\n2;b\n");
-    ReaderPtr reader(DATAFILE_NewIterator(desc.get(), path.c_str(), 0, 0));
+    ReaderPtr reader(DATAFILE_NewIterator(dialectOf(desc.get()), path.c_str(), 0, 0));
     ASSERT_EQ(DATAFILE_Init(reader.get()), 0);
     {
         FILE* f = fopen(path.c_str(), "ab");  // another program goes on writing

@@ -116,7 +116,7 @@ TEST(DataFileRowLoss, EveryLineIsARowABlankLineOrPartOfAQuotedValueAndIsCountedS
         for (bool fields : {false, true}) {
             SCOPED_TRACE(fields ? "fields" : "lists");
             morvex::TraceCapture quiet;
-            ReaderPtr reader(DATAFILE_NewIterator(desc.get(), path.c_str(), 0, 1));
+            ReaderPtr reader(DATAFILE_NewIterator(dialectOf(desc.get()), path.c_str(), 0, 1));
             ASSERT_TRUE(reader);
             ASSERT_EQ(DATAFILE_Init(reader.get()), 0);
             Strings rows, problems;
@@ -159,7 +159,7 @@ TEST(DataFileRowLoss, EveryLineIsARowABlankLineOrPartOfAQuotedValueAndIsCountedS
         DATAFILE_STATS stats{};
         {
             morvex::TraceCapture quiet;
-            ASSERT_EQ(DATAFILE_ComputeStats(&task, desc.get(), path.c_str(), &stats), 0);
+            ASSERT_EQ(DATAFILE_ComputeStats(&task, dialectOf(desc.get()), path.c_str(), &stats), 0);
         }
         EXPECT_EQ(stats.nbLines, static_cast<int>(c.rows.size()));
         EXPECT_EQ(stats.blankLines, c.blankLines);
@@ -194,13 +194,13 @@ TEST(DataFileRowLoss, TheCountByBlocksFindsEmptyLinesAcrossBlockBoundaries) {
         DATAFILE_STATS stats{};
         {
             morvex::TraceCapture quiet;
-            ASSERT_EQ(DATAFILE_ComputeStats(&task, desc.get(), path.c_str(), &stats), 0);
+            ASSERT_EQ(DATAFILE_ComputeStats(&task, dialectOf(desc.get()), path.c_str(), &stats), 0);
         }
         EXPECT_EQ(stats.nbLines, rows);
         EXPECT_EQ(stats.blankLines, blanks);
         // Row by row, the same.
         morvex::TraceCapture quiet;
-        ReaderPtr reader(DATAFILE_NewIterator(desc.get(), path.c_str(), 0, 1));
+        ReaderPtr reader(DATAFILE_NewIterator(dialectOf(desc.get()), path.c_str(), 0, 1));
         ASSERT_EQ(DATAFILE_Init(reader.get()), 0);
         std::vector<DATAFIELD> f;
         int read = 0;
@@ -231,7 +231,7 @@ TEST(DataFileRowLoss, AFileCutAppendedToOrRewrittenDuringTheReadingEndsItsRowsAn
         addColumn(desc.get(), "A", 0);
         addColumn(desc.get(), "B", 0);
         morvex::TraceCapture quiet;
-        ReaderPtr reader(DATAFILE_NewIterator(desc.get(), path.c_str(), 0, 0));
+        ReaderPtr reader(DATAFILE_NewIterator(dialectOf(desc.get()), path.c_str(), 0, 0));
         ASSERT_EQ(DATAFILE_Init(reader.get()), 0);
         std::vector<DATAFIELD> f;
         ASSERT_TRUE(DATAFILE_ReadNextFields(reader.get(), f));  // the first block is read

@@ -8,6 +8,7 @@
 #include <memory>
 
 #include "datafile/datafile.h"
+#include "filedesc/descdialect.h"
 #include "filedesc/filedesc.h"
 #include "foundation/owned.h"
 
@@ -17,12 +18,21 @@ using DescPtr = morvex::Owned<FileDesc, FILEDESC_CloseFileDesc>;
 
 using ReaderPtr = morvex::Owned<DATAFILE, DATAFILE_DestroyIterator>;
 
-// A description with the end-of-line and delimiter characters given as they are.
+// A description with the end-of-line and delimiter characters given as they are (no backslash
+// nor "#0x": the notation of such characters is the characters themselves).
 inline DescPtr makeDesc(int type, const char* endOfLine, const char* delimiter) {
     DescPtr desc(FILEDESC_CreateFileDesc("test", nullptr, type, nullptr, nullptr));
-    snprintf(desc->EndOfLineChars, sizeof desc->EndOfLineChars, "%s", endOfLine);
-    snprintf(desc->FieldDelimiterChars, sizeof desc->FieldDelimiterChars, "%s", delimiter);
+    snprintf(desc->EndOfLine, sizeof desc->EndOfLine, "%s", endOfLine);
+    snprintf(desc->FieldDelimiter, sizeof desc->FieldDelimiter, "%s", delimiter);
     return desc;
+}
+
+// The reading dialect of a description (an empty one, read as no rows, when it is refused).
+inline DATAFILE_DIALECT dialectOf(const FileDesc* desc) {
+    DATAFILE_DIALECT dialect;
+    const std::string refusal = FILEDESC_MakeDialect(desc, dialect);
+    EXPECT_EQ(refusal, "");
+    return dialect;
 }
 
 // Appends a text column; protected by `start`/`end` when start is not 0.

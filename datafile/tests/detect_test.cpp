@@ -235,7 +235,6 @@ TEST(DetectShape, LooksAtTheWholeSampleNotItsFirstLines) {
     // Given answers are kept, the others guessed under them.
     DATAFILE_SHAPE_GIVEN given;
     given.delimiter = "|";
-    given.delimiterChars = "|";
     given.header = 0;
     shape = DATAFILE_DetectShape("a|b\n1|2\n", given);
     EXPECT_EQ(shape.delimiter, "|");

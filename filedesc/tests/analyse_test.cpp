@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "filedesc/descdialect.h"
 #include "filedesc/tests/fdtest_util.h"
 #include "filedesc/typerecog.h"
 #include "foundation/trace.h"
@@ -254,8 +255,8 @@ TEST_F(Analyse, ReverseEngineeringBuildsAndAnalysesANewDescription) {
     EXPECT_STREQ(d->ProjectName, "people");
     EXPECT_STREQ(d->Description, "Fichier de format généré automatiquement par Morvex Fylatek.");
     EXPECT_STREQ(d->EndOfLine, "\\r\\n");
-    EXPECT_STREQ(d->EndOfLineChars, "\r\n");
-    EXPECT_STREQ(d->FieldDelimiterChars, ";");
+    EXPECT_EQ(FILEDESC_LineEndBytes(*d), "\r\n");
+    EXPECT_EQ(FILEDESC_DelimiterBytes(*d), ";");
     EXPECT_EQ(d->TypeStructFile, STRUCTFILE_DELIMITED);
     EXPECT_EQ(d->FirstLineIsHeader, 1);
     EXPECT_STREQ(d->ExampleFilePath, path.c_str());

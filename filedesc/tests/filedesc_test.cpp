@@ -10,6 +10,7 @@
 #include <set>
 #include <string>
 
+#include "filedesc/descdialect.h"
 #include "filedesc/tests/fdtest_util.h"
 #include "foundation/trace.h"
 
@@ -32,9 +33,9 @@ TEST(FileDescCreate, WithEveryArgumentAbsentGivesTheDefaults) {
     ASSERT_TRUE(d);
     EXPECT_EQ(d->TypeStructFile, 0);
     EXPECT_STREQ(d->EndOfLine, "\\r\\n");
-    EXPECT_STREQ(d->EndOfLineChars, "\r\n");
+    EXPECT_EQ(FILEDESC_LineEndBytes(*d), "\r\n");
     EXPECT_STREQ(d->FieldDelimiter, ";");
-    EXPECT_STREQ(d->FieldDelimiterChars, ";");
+    EXPECT_EQ(FILEDESC_DelimiterBytes(*d), ";");
     EXPECT_STREQ(d->ProjectName, "");
     EXPECT_EQ(d->FileDescPath, nullptr);
     EXPECT_EQ(d->isModified, 0);
@@ -55,8 +56,8 @@ TEST(FileDescCreate, CopiesConvertsAndCutsTheGivenArguments) {
     EXPECT_STREQ(d->ProjectName, "Projet");
     EXPECT_STREQ(d->FileDescPath, "/tmp/x.fyk");
     EXPECT_EQ(d->TypeStructFile, 2);
-    EXPECT_STREQ(d->EndOfLineChars, "\n");
-    EXPECT_STREQ(d->FieldDelimiterChars, "\t");
+    EXPECT_EQ(FILEDESC_LineEndBytes(*d), "\n");
+    EXPECT_EQ(FILEDESC_DelimiterBytes(*d), "\t");
     const std::string longName(300, 'p'), longEol(200, 'e');
     d.reset(
         FILEDESC_CreateFileDesc(longName.c_str(), nullptr, 1, longEol.c_str(), longEol.c_str()));
@@ -64,7 +65,7 @@ TEST(FileDescCreate, CopiesConvertsAndCutsTheGivenArguments) {
     EXPECT_EQ(strlen(d->ProjectName), 128u);
     EXPECT_EQ(strlen(d->EndOfLine), 64u);
     EXPECT_EQ(strlen(d->FieldDelimiter), 63u);
-    EXPECT_EQ(strlen(d->FieldDelimiterChars), 63u);
+    EXPECT_EQ(FILEDESC_DelimiterBytes(*d).size(), 63u);
 }
 
 // The owned texts are replaced, cleared and released by their setters only (a leak or a double
@@ -247,40 +248,7 @@ TEST(FileDescValidate, MajColonneRevalidatesEveryColumnTracingEachAndMarksModifi
     EXPECT_EQ(col->hasWarning, 1);
 }
 
-struct ConvertCase {
-    const char* notation;
-    std::string expected;
-};
-
-TEST(FileDescConvertEndOfLine, ConvertsEscapesAndHexadecimalCodes) {
-    const ConvertCase cases[] = {
-        {"\\r\\n", "\r\n"},
-        {"#0x0D#0x0A", "\r\n"},
-        {"#0x0d#0x0a", "\r\n"},
-        {"#0x09", "\t"},
-        {"\\t", "\t"},
-        {"a#b", "a#b"},
-        {"#", "#"},
-        {"#0", "#0"},
-        {";", ";"},
-        {"\\;", ";"},
-        {"\\\\", "\\"},
-        {"x\\", "x\\"},  // a lone backslash at the end stays
-        {"\\0", ""},     // the zero character ends the text
-        {"#0x00", ""},
-        {"#0x3B", ";"},
-        {"#0x13B", ";"},           // low 8 bits
-        {"#0x3Dx#0x3D", "\xF1="},  // letters beyond F go on: 0x3D * 16 + 33 = 0x3F1
-        {"", ""},
-    };
-    for (const auto& c : cases) {
-        char out[65];
-        memset(out, 'Z', sizeof out);
-        ASSERT_EQ(FILEDESC_ConvertEndOfLine(c.notation, out, sizeof out), 0) << c.notation;
-        EXPECT_EQ(std::string(out), c.expected) << c.notation;
-    }
-}
-
+// The conversion itself is DATAFILE_NotationBytes (datafile/tests/dialect_test.cpp).
 TEST(FileDescConvertEndOfLine, TracesEveryHexDigitNeverWritesPastTheOutputAndNeedsArguments) {
     char out[4];
     {

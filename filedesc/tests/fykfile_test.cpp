@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "filedesc/analyse.h"
+#include "filedesc/descdialect.h"
 #include "filedesc/filedesc.h"
 #include "filedesc/tests/fdtest_util.h"
 #include "foundation/trace.h"
@@ -239,8 +240,8 @@ TEST_F(FykRoundTrip, SaveLoadSaveGivesIdenticalBytesAndRestoresEveryPart) {
     EXPECT_STREQ(l->SchemaName, "dbo");
     EXPECT_STREQ(l->DatabaseName, "BASE");
     EXPECT_STREQ(l->Description, d->Description);
-    EXPECT_STREQ(l->EndOfLineChars, "\r\n");
-    EXPECT_STREQ(l->FieldDelimiterChars, "\t");
+    EXPECT_EQ(FILEDESC_LineEndBytes(*l), "\r\n");
+    EXPECT_EQ(FILEDESC_DelimiterBytes(*l), "\t");
     EXPECT_EQ(l->FirstLineIsHeader, 1);
     EXPECT_EQ(l->BeginFromLine, 3);
     EXPECT_EQ(l->EndToLine, 1000);
@@ -298,7 +299,7 @@ TEST_F(FykReader, AcceptsLowerAndMixedCaseKeysAndLfOnlyLines) {
     for (const auto& text : variants) {
         DescPtr d = loadText(dir, text);
         EXPECT_STREQ(d->TableName, "T");
-        EXPECT_STREQ(d->FieldDelimiterChars, "|");
+        EXPECT_EQ(FILEDESC_DelimiterBytes(*d), "|");
         ASSERT_EQ(LDCG_Count(d->columns), 1);
         EXPECT_STREQ(FILEDESC_SearchColumnByPos(d.get(), 1)->code, "A");
         EXPECT_EQ(FILEDESC_SearchColumnByPos(d.get(), 1)->WidthInChars, 4);
@@ -324,7 +325,7 @@ TEST_F(FykReader, LegacyDelimiterKeysApplyInFileOrder) {
     for (const auto& c : cases) {
         DescPtr d = loadText(dir, fykFile(c.lines));
         EXPECT_STREQ(d->FieldDelimiter, c.notation) << c.lines;
-        EXPECT_STREQ(d->FieldDelimiterChars, c.chars) << c.lines;
+        EXPECT_EQ(FILEDESC_DelimiterBytes(*d), c.chars) << c.lines;
     }
 }
 

@@ -187,9 +187,9 @@ TEST(MSSQL_GenerateCreateTable,
     EXPECT_EQ(MSSQL_GenerateCreateTable(nullptr, 0), nullptr);
 }
 
-DATACOLUMN* Field(ColumnDesc* column, const char* value) {
+DATACOLUMN* Field(int column, const char* value) {
     auto* f = static_cast<DATACOLUMN*>(calloc(1, sizeof(DATACOLUMN)));
-    f->column = column;
+    f->columnIndex = column;
     f->value = strdup(value);
     f->length = static_cast<int>(strlen(value));
     return f;
@@ -199,11 +199,11 @@ TEST(MSSQL_GenerateInsert, ListsTheRowsColumnsAndSkipsFieldsWithoutOne) {
     Desc desc(STRUCTFILE_DELIMITED,
               {{"ID", DATATYPE_INTEGER, 5}, {"NOM", DATATYPE_VARIABLECHAR, 30}});
     LDCG* row = LDCG_Create(nullptr, DATACOLUMN_Destroy);
-    LDCG_Add(row, Field(FILEDESC_SearchColumnByPos(desc.d, 1), "7"), nullptr);
-    LDCG_Add(row, Field(FILEDESC_SearchColumnByPos(desc.d, 2), "L'Oréal"), nullptr);
-    LDCG_Add(row, Field(nullptr, "extra"), nullptr);
+    LDCG_Add(row, Field(0, "7"), nullptr);
+    LDCG_Add(row, Field(1, "L'Oréal"), nullptr);
+    LDCG_Add(row, Field(-1, "extra"), nullptr);
     morvex::TraceCapture trace;
-    DYNSTRING* sql = MSSQL_GenerateInsert("CLIENT", row, 12, 1);
+    DYNSTRING* sql = MSSQL_GenerateInsert(desc.d, "CLIENT", row, 12, 1);
     ASSERT_NE(sql, nullptr);
     EXPECT_STREQ(DYNSTRING_GetCString(sql),
                  "INSERT INTO [CLIENT] (FileRowID, [ID], [NOM])\nVALUES (12, 7, N'L''Oréal');\n"
@@ -212,12 +212,12 @@ TEST(MSSQL_GenerateInsert, ListsTheRowsColumnsAndSkipsFieldsWithoutOne) {
     EXPECT_TRUE(Contains(trace.text(),
                          "\n[MSSQL_GenerateInsert] : Aucune description de colonne : Non prise "
                          "en compte de la colonne"));
-    sql = MSSQL_GenerateInsert("MA TABLE", row, 1, 0);
+    sql = MSSQL_GenerateInsert(desc.d, "MA TABLE", row, 1, 0);
     EXPECT_TRUE(StartsWith(DYNSTRING_GetCString(sql), "INSERT INTO [MA TABLE] ([ID]"));
     DYNSTRING_Destroy(sql);
     // No name with a line end reaches a statement.
-    EXPECT_EQ(MSSQL_GenerateInsert("T\r\nGO", row, 1, 0), nullptr);
-    EXPECT_EQ(MSSQL_GenerateInsert(nullptr, row, 1, 0), nullptr);
+    EXPECT_EQ(MSSQL_GenerateInsert(desc.d, "T\r\nGO", row, 1, 0), nullptr);
+    EXPECT_EQ(MSSQL_GenerateInsert(desc.d, nullptr, row, 1, 0), nullptr);
     LDCG_Destroy(row, LDCG_KEEP_ROOT, LDCG_RELEASE_BOTH);
 }
 

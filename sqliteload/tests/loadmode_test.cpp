@@ -47,6 +47,7 @@ protected:
     SQLITE4FYK_LOADSTATS load(const std::string& db, int mode, bool keys = false,
                               const std::string& rejects = "") {
         SQLITE4FYK_LOADOPTIONS options;
+        options.dataPath = desc->ExampleFilePath;
         options.mode = mode;
         options.keys = keys;
         options.rejectsPath = rejects;

@@ -96,7 +96,9 @@ protected:
                               const SQLITE4FYK_LOADOPTIONS* options = nullptr, int batch = 1000) {
         SQLITE4FYK_LOADSTATS st{};
         morvex::TraceCapture quiet;
-        SQLITE4FYK_LoadDataInDatabase(&t.task, desc, db.c_str(), batch, 1, &st, options);
+        SQLITE4FYK_LOADOPTIONS given = options ? *options : SQLITE4FYK_LOADOPTIONS{};
+        given.dataPath = desc->ExampleFilePath ? desc->ExampleFilePath : "";
+        SQLITE4FYK_LoadDataInDatabase(&t.task, desc, db.c_str(), batch, 1, &st, &given);
         return st;
     }
     std::vector<FileDesc*> descs;
@@ -110,6 +112,49 @@ std::string hundredThousandRows(int broken) {
                 ";ville" + std::to_string(i) + "\r\n";
     }
     return text;
+}
+
+// The load reads the data file it is given, whatever the description names, and tells why it
+// cannot read one: none given, or a description that says no layout.
+TEST_F(LoadOutcome, ReadsTheDataFileOfItsOptionsAndTellsWhyItCannot) {
+    FileDesc* desc = describe("T", {"id", "nom", "ville"},
+                              "id;nom;ville\r\n1;a;b\r\n2;c;d\r\n3;e;f\r\n", "example.csv");
+    const std::string other = dir.write("other.csv", "id;nom;ville\r\n9;z;y\r\n");
+    const struct Case {
+        const char* name;
+        std::string dataPath;
+        int layout;
+        int stored;       // -1: the load fails
+        std::string told;  // the failure as kept in the counts
+    } cases[] = {
+        {"another file than the example", other, STRUCTFILE_DELIMITED, 1, ""},
+        {"no file given", "", STRUCTFILE_DELIMITED, -1,
+         "Echec du chargement du fichier de données [].\nCause : le fichier n'existe pas ou ne "
+         "s'ouvre pas"},
+        {"a description without layout", other, STRUCTFILE_UNSET, -1,
+         "Echec du chargement du fichier de données [" + other +
+             "].\nCause : Type de fichier inconnu (0) : ni délimité, ni à largeur fixe."},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        desc->TypeStructFile = c.layout;
+        SQLITE4FYK_LOADOPTIONS options;
+        options.dataPath = c.dataPath;
+        RecordedTask t;
+        SQLITE4FYK_LOADSTATS st{};
+        {
+            morvex::TraceCapture quiet;
+            SQLITE4FYK_LoadDataInDatabase(&t.task, desc, dir.file("p.db").c_str(), 1000, 1, &st,
+                                          &options);
+        }
+        if (c.stored >= 0) {
+            EXPECT_EQ(st.status, SQLITE4FYK_LOAD_DONE) << st.failure;
+            EXPECT_EQ(st.rowsStored, c.stored);
+        } else {
+            EXPECT_EQ(st.status, SQLITE4FYK_LOAD_FAILED);
+            EXPECT_EQ(std::string(st.failure), c.told);
+        }
+    }
 }
 
 TEST_F(LoadOutcome, EveryRowIsStoredSetAsideOrToldAndTheCountsAreExact) {
@@ -297,10 +342,14 @@ TEST_F(LoadOutcome, TwoLoadsIntoOneDatabaseAtOnceBothSucceed) {
         SQLITE4FYK_LOADSTATS sa{}, sb{};
         {
             morvex::TraceCapture quiet;
-            std::thread one(
-                [&] { SQLITE4FYK_LoadDataInDatabase(&ta.task, first, db.c_str(), 1000, 1, &sa); });
+            SQLITE4FYK_LOADOPTIONS oa, ob;
+            oa.dataPath = first->ExampleFilePath;
+            ob.dataPath = second->ExampleFilePath;
+            std::thread one([&] {
+                SQLITE4FYK_LoadDataInDatabase(&ta.task, first, db.c_str(), 1000, 1, &sa, &oa);
+            });
             std::thread two([&] {
-                SQLITE4FYK_LoadDataInDatabase(&tb.task, second, db.c_str(), 1000, 1, &sb);
+                SQLITE4FYK_LoadDataInDatabase(&tb.task, second, db.c_str(), 1000, 1, &sb, &ob);
             });
             one.join();
             two.join();

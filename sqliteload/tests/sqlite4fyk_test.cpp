@@ -251,6 +251,9 @@ protected:
     // Runs the load as a task through the port, as the main window does.
     SQLITE4FYK_LOADSTATS load(int batchSize) {
         SQLITE4FYK_LOADTASK* data = SQLITE4FYK_CreateLoadTask(desc, dbPath.c_str(), batchSize, 1);
+        SQLITE4FYK_LOADOPTIONS options;
+        options.dataPath = desc->ExampleFilePath ? desc->ExampleFilePath : "";
+        data->options = &options;
         TASKSLIST* tasks = TASKSLIST_Create();
         TASKSLIST_AddTask(tasks, TASK_Create("Chargement du fichier de données",
                                              SQLite_LoadDataInDatabase, data));
