@@ -231,7 +231,15 @@ TEST(ProfileCompute, ManyColumnsStayInLittleMemory) {
     long peakKiB = 0;
     ASSERT_EQ(sscanf(r.out.c_str(), "%d %ld", &status, &peakKiB), 2) << r.out;
     EXPECT_EQ(status, 0);
-    EXPECT_LT(peakKiB, 64 * 1024) << "KiB at the peak for " << kColumns << " columns";
+    // Under AddressSanitizer the program's shadow memory and freed-block quarantine count too:
+    // the bound is four times larger there, still far under the 800 MB that tables allocated
+    // whole for every column took.
+#if defined(__SANITIZE_ADDRESS__)
+    const long boundKiB = 4 * 64 * 1024;
+#else
+    const long boundKiB = 64 * 1024;
+#endif
+    EXPECT_LT(peakKiB, boundKiB) << "KiB at the peak for " << kColumns << " columns";
 }
 
 // A stop asked before the first row ends the profile as interrupted, counts kept so far.
