@@ -590,7 +590,8 @@ int PGLOAD_LoadDataInDatabase(TASK* task, FileDesc* desc, const char* conninfo, 
                                                               DATAFILE_LINE_LIMIT, 0)
                                        : nullptr;
     if (reader == nullptr || DATAFILE_Init(reader) != 0) {
-        const std::string cause = reader == nullptr ? "le fichier n'existe pas ou ne s'ouvre pas"
+        const std::string cause = !refusal.empty()  ? refusal
+                                  : reader == nullptr ? "le fichier n'existe pas ou ne s'ouvre pas"
                                   : reader->failure != nullptr ? reader->failure
                                                                : "le fichier ne s'ouvre pas en lecture";
         DATAFILE_DestroyIterator(reader);
