@@ -103,6 +103,13 @@ bool prepareDataFile(std::string& path, SpooledInput& spool, const std::string& 
     return true;
 }
 
+SqliteLibrary loadSqlite() {
+    morvex::UiError error;
+    SqliteLibrary library(SQLITE3_LoadDLL(nullptr, SQLITE3_DEFAULT_LIBRARY, &error));
+    if (!library) morvex::showError(error);  // on standard error
+    return library;
+}
+
 bool checkDataFile(const std::string& path) {
     if (path.empty()) {
         cliError("Aucun fichier de données : la description n'a pas de fichier exemple (--data).");

@@ -9,6 +9,7 @@
 
 #include "filedesc/filedesc.h"
 #include "foundation/owned.h"
+#include "sqliteload/sqlite3dll.h"
 
 namespace morvex {
 
@@ -34,6 +35,11 @@ std::string dataFileOf(const FileDesc& desc, const std::string& option);
 // True when `path` names a data file to read; writes a French error otherwise (no path given,
 // or not an existing regular file).
 bool checkDataFile(const std::string& path);
+
+// The SQLite library bound for a command, released at its end.
+using SqliteLibrary = morvex::Owned<void, SQLITE3_LibererDLL>;
+// Binds the SQLite library; empty, what went wrong written on standard error, when it cannot.
+SqliteLibrary loadSqlite();
 
 // A data file given as a stream ("-" for standard input, a named pipe, /dev/stdin, a shell's
 // <(...)), copied whole into a private temporary folder of $TMPDIR (or /tmp), so that the

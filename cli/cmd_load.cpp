@@ -48,13 +48,8 @@ int commandLoad(const LoadOptions& o) {
     SpooledInput spool;  // standard input or a named pipe: read from a private copy
     if (!prepareDataFile(data, spool)) return CLI_FAILURE;
     const bool postgresql = PGLOAD_IsConnection(o.database);
-    morvex::UiError loadError;
-    morvex::Owned<void, SQLITE3_LibererDLL> library(
-        postgresql ? nullptr : SQLITE3_LoadDLL(nullptr, SQLITE3_DEFAULT_LIBRARY, &loadError));
-    if (!postgresql && !library) {
-        morvex::showError(loadError);  // on standard error
-        return CLI_FAILURE;
-    }
+    SqliteLibrary library = postgresql ? SqliteLibrary() : loadSqlite();
+    if (!postgresql && !library) return CLI_FAILURE;
 
     // The description is changed in memory only: the .fyk file stays as it is. A connection
     // string is never written into the catalogue (it may hold a password).

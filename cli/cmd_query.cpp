@@ -146,13 +146,8 @@ int commandQuery(const QueryOptions& o) {
         cliError("Aucune requête à exécuter.");
         return CLI_USAGE;
     }
-    morvex::UiError loadError;
-    morvex::Owned<void, SQLITE3_LibererDLL> library(
-        postgresql ? nullptr : SQLITE3_LoadDLL(nullptr, SQLITE3_DEFAULT_LIBRARY, &loadError));
-    if (!postgresql && !library) {
-        morvex::showError(loadError);  // on standard error
-        return CLI_FAILURE;
-    }
+    SqliteLibrary library = postgresql ? SqliteLibrary() : loadSqlite();
+    if (!postgresql && !library) return CLI_FAILURE;
 
     std::unique_ptr<FILE, int (*)(FILE*)> csv(nullptr, &fclose);
     if (!o.csv.empty()) {
