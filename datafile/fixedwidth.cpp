@@ -208,10 +208,11 @@ bool isBusyText(const Position& p, size_t flagValues, int rows) {
            p.distinct.size() >= std::max<size_t>(4, 2 * flagValues);
 }
 
-// Whether the characters at p-1 and p vary apart: every pair of them is met, or two pairs more
-// than characters at either position (the letters of one word, OUI and NON, or of a two-letter
-// code, go together; a flag and the text beside it do not).
-bool independentFlags(const Grid& g, int p) {
+// The different pairs of characters met at p-1 and p, and the different characters met at each.
+struct PairCounts {
+    size_t pairs, left, right;
+};
+PairCounts pairCounts(const Grid& g, int p) {
     std::set<std::pair<char32_t, char32_t>> pairs;
     std::set<char32_t> left, right;
     for (int r = 0; r < g.rows; ++r) {
@@ -219,8 +220,16 @@ bool independentFlags(const Grid& g, int p) {
         left.insert(g.at(r, p - 1));
         right.insert(g.at(r, p));
     }
-    return (pairs.size() == left.size() * right.size() && pairs.size() >= 4) ||
-           pairs.size() >= std::max(left.size(), right.size()) + 2;
+    return {pairs.size(), left.size(), right.size()};
+}
+
+// Whether the characters at p-1 and p vary apart: every pair of them is met, or two pairs more
+// than characters at either position (the letters of one word, OUI and NON, or of a two-letter
+// code, go together; a flag and the text beside it do not).
+bool independentFlags(const Grid& g, int p) {
+    const PairCounts c = pairCounts(g, p);
+    return (c.pairs == c.left * c.right && c.pairs >= 4) ||
+           c.pairs >= std::max(c.left, c.right) + 2;
 }
 
 // Whether a flag at p-1 or p and the text beside it vary apart: the text does not go on in
@@ -233,14 +242,8 @@ bool flagApart(const Grid& g, int p) {
     for (int r = 0; r < g.rows; ++r) lower += g.at(r, p) >= 'a' && g.at(r, p) <= 'z';
     if (lower * 2 >= g.rows) return false;
     if (g.rows < kZeroRows) return true;
-    std::set<std::pair<char32_t, char32_t>> pairs;
-    std::set<char32_t> left, right;
-    for (int r = 0; r < g.rows; ++r) {
-        pairs.insert({g.at(r, p - 1), g.at(r, p)});
-        left.insert(g.at(r, p - 1));
-        right.insert(g.at(r, p));
-    }
-    return pairs.size() > std::max(left.size(), right.size());
+    const PairCounts c = pairCounts(g, p);
+    return c.pairs > std::max(c.left, c.right);
 }
 
 // Header: letters in the first line over positions that are digits in nine data lines in ten.
