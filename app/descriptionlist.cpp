@@ -247,7 +247,9 @@ void DescriptionList::runCommand(int command) {
             emit keysChanged();
             break;
         case ITM_COL_DICTIONARY:
-            // The open dictionary window shows what was sent, then saves it.
+            // The open dictionary window shows what was sent, then saves it; a read under way
+            // ends first, so that what is sent goes to the dictionary it shows.
+            if (DictionaryWindow* window = dictionaryWindow()) window->finishLoading();
             if (DESCEDIT_AddToDictionary(
                     desc, selection, DICO_DefaultPath(gcontexte.dictionnariesDirectory).c_str()) > 0)
                 requestDictionarySave();

@@ -58,20 +58,34 @@ QString warningFor(const std::string& path, bool unreadable, const DATADICXML_LO
 
 }  // namespace
 
+// What the worker's read gave, handed to the user-interface thread.
+struct DictionaryRead {
+    DATADIC* dic = nullptr;  // owned until installed
+    bool incomplete = false;
+    bool unreadable = false;
+    DATADICXML_LOADREPORT report{};
+    DICO_SEARCHINDEX index;
+    ~DictionaryRead() {
+        if (dic) DATADIC_Destroy(dic);
+    }
+};
+
 // ---- The list's model ----
 
 DictionaryModel::DictionaryModel(QObject* parent)
     : QAbstractTableModel(parent),
       icon_(QApplication::style()->standardIcon(QStyle::SP_FileDialogDetailedView)) {}
 
-void DictionaryModel::setRows(std::vector<DATADIC_ELT*> rows) {
+void DictionaryModel::setRows(DATADIC* dic, std::vector<int> rows) {
     beginResetModel();
-    rows_ = std::move(rows);
+    dic_ = dic;
+    rows_ = dic ? std::move(rows) : std::vector<int>();
     endResetModel();
 }
 
 DATADIC_ELT* DictionaryModel::element(int row) const {
-    return row >= 0 && row < static_cast<int>(rows_.size()) ? rows_[row] : nullptr;
+    return row >= 0 && row < static_cast<int>(rows_.size()) ? DATADIC_EltAt(dic_, rows_[row])
+                                                            : nullptr;
 }
 
 int DictionaryModel::rowCount(const QModelIndex& parent) const {
@@ -83,17 +97,17 @@ int DictionaryModel::columnCount(const QModelIndex& parent) const {
 }
 
 QVariant DictionaryModel::data(const QModelIndex& at, int role) const {
-    const DATADIC_ELT* elt = element(at.row());
-    if (!elt) return {};
+    if (at.row() < 0 || at.row() >= static_cast<int>(rows_.size())) return {};
+    const int row = rows_[at.row()];
     if (role == Qt::DecorationRole && at.column() == COL_NAME) return icon_;
     if (role != Qt::DisplayRole && role != Qt::ToolTipRole) return {};
     switch (at.column()) {
         case COL_NAME:
-            return fromUtf8(elt->code);
+            return fromUtf8(DATADIC_CodeAt(dic_, row));
         case COL_DESCRIPTION:
-            return fromUtf8(elt->defaultColumn.Description);
+            return fromUtf8(DATADIC_DescriptionAt(dic_, row));
         case COL_REFERENCES:
-            return QString::fromStdString(DICO_ReferencesText(elt));
+            return QString::fromStdString(DICO_ReferencesTextAt(dic_, row));
         default:
             return {};
     }
@@ -159,24 +173,79 @@ DictionaryWindow::DictionaryWindow(const std::string& path, QWidget* parent)
 }
 
 DictionaryWindow::~DictionaryWindow() {
-    model_->setRows({});  // the dictionary stays with the process; the rows go
+    stopReading();
+    model_->setRows(nullptr, {});  // the dictionary stays with the process; the rows go
     index_ = DICO_SEARCHINDEX{};
 }
 
+void DictionaryWindow::stopReading() {
+    if (stop_) stop_->store(true);
+    if (reader_.joinable()) reader_.join();
+    std::lock_guard<std::mutex> lock(readLock_);
+    read_.reset();
+    loading_ = false;
+}
+
 void DictionaryWindow::reload() {
-    bool unreadable = false;
-    DATADICXML_LOADREPORT report{};
-    model_->setRows({});
-    UiError error;
-    DATADIC* dic = DICO_Open(path_.c_str(), &unreadable, &report, &error);
-    showError(error);
-    const QString warning = dic ? warningFor(path_, unreadable, report) : QString();
+    stopReading();
+    model_->setRows(nullptr, {});
+    index_ = DICO_SEARCHINDEX{};
+    loading_ = true;
+    setWindowTitle(QString::fromStdString(DICO_Title(nullptr)));  // its name comes with the read
+    setStatus("Chargement du dictionnaire");
+    stop_ = std::make_shared<std::atomic<bool>>(false);
+    auto stop = stop_;
+    const std::string path = path_;
+    // The read, the sort and the search index on the worker; the dictionary is handed back
+    // whole. The window waits for this thread before it goes, so `this` outlives it.
+    reader_ = std::thread([this, stop, path] {
+        auto read = std::make_unique<DictionaryRead>();
+        read->dic = DICO_Read(path.c_str(), &read->incomplete, &read->unreadable, &read->report,
+                              stop.get());
+        if (read->dic) DICO_BuildSearchIndex(read->dic, &read->index);
+        if (stop->load()) return;
+        {
+            std::lock_guard<std::mutex> lock(readLock_);
+            read_ = std::move(read);
+        }
+        QMetaObject::invokeMethod(this, &DictionaryWindow::showRead, Qt::QueuedConnection);
+    });
+}
+
+void DictionaryWindow::finishLoading() {
+    if (reader_.joinable()) reader_.join();
+    showRead();
+}
+
+void DictionaryWindow::showRead() {
+    std::unique_ptr<DictionaryRead> read;
+    {
+        std::lock_guard<std::mutex> lock(readLock_);
+        read = std::move(read_);
+    }
+    if (!read) return;
+    if (reader_.joinable()) reader_.join();  // it has handed its dictionary: it ends now
+    loading_ = false;
+    DATADIC* dic = read->dic;
+    read->dic = nullptr;
+    if (!dic) {
+        UiError error{"ERREUR", "Erreur de création du dictionnaire", UiIcon::Error};
+        showError(error);
+        DICO_Close();
+    } else {
+        DICO_Install(dic, read->incomplete);
+    }
+    index_ = std::move(read->index);
+    const QString warning = dic ? warningFor(path_, read->unreadable, read->report) : QString();
     warning_->setText(warning);
     warning_->setVisible(!warning.isEmpty());
     if (!warning.isEmpty()) trace("\n(!) %s", warning.toUtf8().constData());
     setWindowTitle(QString::fromStdString(DICO_Title(dic)));
-    DICO_BuildSearchIndex(dic, &index_);
-    fill(QString());
+    setStatus(QString());
+    // What was typed while the file was read applies now.
+    fill(searchField_->text());
+    if (!searchField_->text().isEmpty())
+        setStatus(QString::fromStdString(DICO_FoundText(model_->rowCount())));
     // Names whole, the description giving up room first: sized on the whole list once it is
     // laid out, and kept through the searches (which only narrow it).
     QTimer::singleShot(0, list_, [this] { fitColumns(list_, COL_DESCRIPTION); });
@@ -184,13 +253,16 @@ void DictionaryWindow::reload() {
 
 void DictionaryWindow::fill(const QString& filter) {
     const QByteArray text = filter.toUtf8();
-    model_->setRows(DICO_SearchIndexed(index_, text.constData()));
+    model_->setRows(loading_ ? nullptr : DICO_Current(), DICO_SearchIndexed(index_, text.constData()));
 }
 
 void DictionaryWindow::search(const QString& text) {
     setStatus("Recherche en cours");
     fill(text);
-    setStatus(QString::fromStdString(DICO_FoundText(model_->rowCount())));
+    if (loading_)
+        setStatus("Chargement du dictionnaire");
+    else
+        setStatus(QString::fromStdString(DICO_FoundText(model_->rowCount())));
 }
 
 bool DictionaryWindow::applyRow(int row) {
@@ -208,6 +280,7 @@ bool DictionaryWindow::applyRow(int row) {
 }
 
 int DictionaryWindow::saveDictionary() {
+    finishLoading();
     DATADIC* dic = DICO_Current();
     setWindowTitle(QString::fromStdString(DICO_Title(dic)));
     setStatus("Tri du dictionnaire");

@@ -198,6 +198,7 @@ bool drawDictionaryImportAndSqlServer(const QString& directory, const QString& s
     DICO_Save(DICO_Current());
     {
         DictionaryWindow dictionary(DICO_DefaultPath(gcontexte.dictionnariesDirectory));
+        dictionary.finishLoading();
         ok &= save(dictionary, directory, "dictionary");
         dictionary.searchField()->setText("client");
         ok &= save(dictionary, directory, "dictionary-search");

@@ -72,7 +72,7 @@ int main(int argc, char** argv) {
             DATADIC_AddElt(dic, &ref);
         }
     }
-    printf("build\t%s\t%d objects\n", msSince(start).c_str(), LDCG_Count(dic->elements));
+    printf("build\t%s\t%d objects\n", msSince(start).c_str(), DATADIC_Count(dic));
 
     start = Clock();
     DATADIC_Sort(dic);
@@ -89,7 +89,7 @@ int main(int argc, char** argv) {
     start = Clock();
     dic = DATADICXML_LoadFromFile(path.c_str());
     if (!dic) return 1;
-    printf("load\t%s\t%d objects\n", msSince(start).c_str(), LDCG_Count(dic->elements));
+    printf("load\t%s\t%d objects\n", msSince(start).c_str(), DATADIC_Count(dic));
 
     start = Clock();
     if (DATADICXML_WriteToFile(dic, path.c_str()) != 0) return 1;

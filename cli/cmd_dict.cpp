@@ -83,24 +83,33 @@ int commandDictList(const std::string& dictOption, const std::string& search, bo
     const std::string path = dictionaryPath(dictOption);
     DATADIC* dic = openDictionary(path, false);
     if (!dic) return CLI_FAILURE;
-    std::vector<DATADIC_ELT*> rows = DICO_Search(dic, search.c_str());
+    // Read from the compact objects: listing a large dictionary builds no element.
+    DICO_SEARCHINDEX index;
+    DICO_BuildSearchIndex(dic, &index);
+    const std::vector<int> rows = DICO_SearchIndexed(index, search.c_str());
     std::string out;
     if (asJson) {
         json objects = json::array();
-        for (DATADIC_ELT* elt : rows) {
+        DATADIC_REF scratch;
+        for (int row : rows) {
             json tables = json::array();
-            for (LDCG_ELT* r = elt->references->first; r; r = r->next)
-                tables.push_back(static_cast<DATADIC_REF*>(r->lParam1)->table);
-            objects.push_back({{"code", elt->code},
-                               {"description", elt->defaultColumn.Description},
+            DATADIC_VisitReferencesAt(
+                dic, row, &scratch, true,
+                [](const DATADIC_REF* ref, void* list) {
+                    static_cast<json*>(list)->push_back(ref->table);
+                },
+                &tables);
+            objects.push_back({{"code", DATADIC_CodeAt(dic, row)},
+                               {"description", DATADIC_DescriptionAt(dic, row)},
                                {"references", tables}});
         }
         out = dumpJson(json{
             {"name", dic->name}, {"file", path}, {"objects", objects}, {"count", rows.size()}});
     } else {
         std::vector<std::vector<std::string>> table{{"Nom", "Description", "Références"}};
-        for (DATADIC_ELT* elt : rows)
-            table.push_back({elt->code, elt->defaultColumn.Description, DICO_ReferencesText(elt)});
+        for (int row : rows)
+            table.push_back({DATADIC_CodeAt(dic, row), DATADIC_DescriptionAt(dic, row),
+                             DICO_ReferencesTextAt(dic, row)});
         size_t w0 = 0, w1 = 0;
         for (const auto& r : table) {
             w0 = std::max(w0, displayWidth(r[0]));

@@ -10,8 +10,13 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <expat.h>
+
+#include <algorithm>
+#include <memory>
 #include <string>
 
+#include "foundation/inputfile.h"
 #include "foundation/trace.h"
 #include "foundation/utf8.h"
 
@@ -180,18 +185,10 @@ int register_col_desc(XML_DOCUMENT* doc, const char* tagName, XML_ELEMENT* paren
     return 0;
 }
 
-int getColumnAttributes(XML_DOCUMENT* doc, XML_ELEMENT* element, ColumnDesc* column) {
-    if (!doc || !element || !column) return 1;
-    const char* values[A_COUNT] = {};
-    for (XML_ATTRIBUTE* a = XML_GetFirstAttribute(element); a; a = XML_GetNextAttribute(a)) {
-        const char* name = XML_GetAttributeName(a);
-        for (int i = 0; i < A_COUNT; ++i) {
-            if (!values[i] && strcmp(name, kColumnAttrNames[i]) == 0) {
-                values[i] = XML_GetAttributeValue(a);  // the first of duplicates counts
-                break;
-            }
-        }
-    }
+namespace {
+
+// Applies the column attributes found (values[A_...], nullptr when absent) to `column`.
+void applyColumnAttributes(const char* const (&values)[A_COUNT], ColumnDesc* column) {
     if (values[A_POS]) column->Position = toInt(values[A_POS]);
     if (values[A_CODE]) morvex::utf8CopyCut(column->code, sizeof column->code, values[A_CODE]);
     if (values[A_DESC]) morvex::utf8CopyCut(column->Description, sizeof column->Description, values[A_DESC]);
@@ -208,6 +205,23 @@ int getColumnAttributes(XML_DOCUMENT* doc, XML_ELEMENT* element, ColumnDesc* col
         else
             applyType(column, values[A_TYPECIBLE], values[A_FORMATCIBLE]);
     }
+}
+
+}  // namespace
+
+int getColumnAttributes(XML_DOCUMENT* doc, XML_ELEMENT* element, ColumnDesc* column) {
+    if (!doc || !element || !column) return 1;
+    const char* values[A_COUNT] = {};
+    for (XML_ATTRIBUTE* a = XML_GetFirstAttribute(element); a; a = XML_GetNextAttribute(a)) {
+        const char* name = XML_GetAttributeName(a);
+        for (int i = 0; i < A_COUNT; ++i) {
+            if (!values[i] && strcmp(name, kColumnAttrNames[i]) == 0) {
+                values[i] = XML_GetAttributeValue(a);  // the first of duplicates counts
+                break;
+            }
+        }
+    }
+    applyColumnAttributes(values, column);
     return 0;
 }
 
@@ -220,6 +234,27 @@ int getReferenceAttributes(XML_ELEMENT* element, DATADIC_REF* ref) {
     return 0;
 }
 
+namespace {
+
+struct WriteContext {
+    XML_DOCUMENT* doc;
+    XML_ELEMENT* object;
+};
+
+void writeReference(const DATADIC_REF* ref, void* context) {
+    auto* w = static_cast<WriteContext*>(context);
+    XML_ELEMENT* reference = XML_CreateElement(w->doc, w->object, "REFERENCE", "");
+    if (!reference) {
+        morvex::trace("\n(e) Erreur creation element REFERENCE");
+        return;
+    }
+    XML_CreateAttribute(w->doc, reference, "DATABASE", ref->database);
+    XML_CreateAttribute(w->doc, reference, "TABLE", ref->table);
+    register_col_desc(w->doc, "LOCAL_COLUMN_DEF", reference, &ref->localColumn);
+}
+
+}  // namespace
+
 int DATADICXML_WriteToFile(DATADIC* dic, const char* path) {
     if (!dic || !path || !*path) return 1;
     XML_DOCUMENT* doc = XML_CreateDocument(path);
@@ -227,29 +262,22 @@ int DATADICXML_WriteToFile(DATADIC* dic, const char* path) {
     XML_ELEMENT* root = XML_CreateElement(doc, nullptr, "DATADIC", "");
     if (!root) morvex::trace("\n(e) Erreur creation element racine");
     XML_CreateAttribute(doc, root, "NAME", dic->name);
-    for (LDCG_ELT* e = dic->elements->first; root && e; e = e->next) {
-        auto* elt = static_cast<DATADIC_ELT*>(e->lParam1);
-        if (!elt) continue;
+    // Each column is built in place from the compact store, one after the other.
+    auto column = std::make_unique<ColumnDesc>();
+    auto ref = std::make_unique<DATADIC_REF>();
+    const int count = DATADIC_Count(dic);
+    for (int row = 0; root && row < count; ++row) {
         XML_ELEMENT* object = XML_CreateElement(doc, root, "OBJECT", "");
         if (!object) {
             morvex::trace("\n(e) Erreur creation element OBJECT");
             continue;
         }
-        XML_CreateAttribute(doc, object, "CODE", elt->code);
-        XML_CreateAttribute(doc, object, "DESCRIPTION", elt->defaultColumn.Description);
-        register_col_desc(doc, "DEFAULT_COLUMN_DEF", object, &elt->defaultColumn);
-        for (LDCG_ELT* r = elt->references->first; r; r = r->next) {
-            auto* ref = static_cast<DATADIC_REF*>(r->lParam1);
-            if (!ref) continue;
-            XML_ELEMENT* reference = XML_CreateElement(doc, object, "REFERENCE", "");
-            if (!reference) {
-                morvex::trace("\n(e) Erreur creation element REFERENCE");
-                continue;
-            }
-            XML_CreateAttribute(doc, reference, "DATABASE", ref->database);
-            XML_CreateAttribute(doc, reference, "TABLE", ref->table);
-            register_col_desc(doc, "LOCAL_COLUMN_DEF", reference, &ref->localColumn);
-        }
+        DATADIC_DefaultColumnAt(dic, row, column.get());
+        XML_CreateAttribute(doc, object, "CODE", DATADIC_CodeAt(dic, row));
+        XML_CreateAttribute(doc, object, "DESCRIPTION", column->Description);
+        register_col_desc(doc, "DEFAULT_COLUMN_DEF", object, column.get());
+        WriteContext context{doc, object};
+        DATADIC_VisitReferencesAt(dic, row, ref.get(), false, writeReference, &context);
     }
     int result = writeAtomically(doc, path);
     XML_DestroyDocument(doc);
@@ -258,42 +286,154 @@ int DATADICXML_WriteToFile(DATADIC* dic, const char* path) {
 
 namespace {
 
-// Reads one OBJECT element into the dictionary.
-void readObject(DATADIC* dic, XML_DOCUMENT* doc, XML_ELEMENT* object) {
-    DATADIC_REF record{};
-    if (XML_ATTRIBUTE* a = XML_FindAttribute(object, "code"))
-        morvex::utf8CopyCut(record.localColumn.code, sizeof record.localColumn.code, XML_GetAttributeValue(a));
-    else
-        morvex::trace("\n(e) La donnee CODE n'a pas ete trouvee.");
-    if (XML_ATTRIBUTE* a = XML_FindAttribute(object, "description"))
-        morvex::utf8CopyCut(record.localColumn.Description, sizeof record.localColumn.Description,
-                XML_GetAttributeValue(a));
-    else
-        morvex::trace("\n(e) La donnee DESCRIPTION n'a pas ete trouvee.");
+// Whether `name` is `lower` whatever the case of its ASCII letters.
+bool nameIs(const char* name, const char* lower) {
+    for (; *name && *lower; ++name, ++lower) {
+        char c = *name;
+        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+        if (c != *lower) return false;
+    }
+    return *name == 0 && *lower == 0;
+}
 
-    for (XML_ELEMENT* child = XML_GetFirstChildElement(object); child;
-         child = XML_GetNextElement(child)) {
-        const char* tag = XML_GetTagName(child);
-        if (strcmp(tag, "default_column_def") == 0) {
-            getColumnAttributes(doc, child, &record.localColumn);
-            if (DATADIC_AddElt(dic, &record) != DATADIC_OK)
+// The value of attribute `lower` in expat's name/value array, or nullptr (the first of
+// duplicates counts).
+const char* attributeOf(const char** atts, const char* lower) {
+    for (; atts && atts[0]; atts += 2)
+        if (nameIs(atts[0], lower)) return atts[1];
+    return nullptr;
+}
+
+void readColumn(const char** atts, ColumnDesc* column) {
+    const char* values[A_COUNT] = {};
+    for (; atts && atts[0]; atts += 2) {
+        for (int i = 0; i < A_COUNT; ++i) {
+            if (!values[i] && nameIs(atts[0], kColumnAttrNames[i])) {
+                values[i] = atts[1];
+                break;
+            }
+        }
+    }
+    applyColumnAttributes(values, column);
+}
+
+// What the streaming read knows between two tags: where it is, and the records of the object
+// and reference being read (taken in start tags, as a document's elements would be read).
+struct Reader {
+    XML_Parser parser = nullptr;
+    DATADIC* dic = nullptr;
+    DATADICXML_LOADREPORT* report = nullptr;
+    int depth = 0;             // of the element being read, the root being 1
+    bool rootSeen = false;
+    bool inObject = false;     // depth 2 is an OBJECT
+    bool inReference = false;  // depth 3 is a REFERENCE of that object
+    bool opened = false;       // the dictionary was created (openDictionary)
+    std::string rootTag;       // lower-cased
+    bool hasName = false;
+    std::string name;          // the root's NAME
+    std::string refusal;       // why the reader stopped the parser itself
+    std::unique_ptr<DATADIC_REF> record = std::make_unique<DATADIC_REF>();
+    std::unique_ptr<DATADIC_REF> reference = std::make_unique<DATADIC_REF>();
+};
+
+// The dictionary, created once the root's first child (or its end) tells whether it has one,
+// with the traces a document read would give in their order.
+void openDictionary(Reader& r, bool hasChild) {
+    if (r.opened) return;
+    r.opened = true;
+    morvex::trace("\n(i) Recuperation du premier element : OK");
+    if (!hasChild) morvex::trace("\n(e) node NULL");
+    morvex::trace("\n(i) Creation du dictionnaire");
+    r.dic = DATADIC_Create("<use default>", "");
+    if (!r.dic) {
+        morvex::trace("\n(e) Erreur lors de la creation du dictionnaire");
+        XML_StopParser(r.parser, XML_FALSE);
+        return;
+    }
+    morvex::trace("\nDocument cree");
+    morvex::trace("\nElt courant : %s", r.rootTag.c_str());
+    if (r.hasName)
+        morvex::utf8CopyCut(r.dic->name, sizeof r.dic->name, r.name.c_str());
+    else
+        morvex::trace("\n(e) La donnee NAME n'a pas ete trouvee.");
+    if (!hasChild) morvex::trace("\n(e) Erreur recup GetFirstChildElement");
+}
+
+void onRoot(Reader& r, const char* tag, const char** atts) {
+    r.rootSeen = true;
+    r.rootTag = tag;
+    for (char& c : r.rootTag)
+        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+    if (const char* name = attributeOf(atts, "name")) {
+        r.hasName = true;
+        r.name.assign(name, strnlen(name, DATADIC_NAME_MAX * 4));
+    }
+}
+
+void XMLCALL onStart(void* data, const char* tag, const char** atts) {
+    Reader& r = *static_cast<Reader*>(data);
+    ++r.depth;
+    if (r.depth == 1) {
+        onRoot(r, tag, atts);
+    } else if (r.depth == 2) {
+        openDictionary(r, true);
+        if (!r.dic) return;
+        r.inObject = nameIs(tag, "object");
+        if (!r.inObject) return;
+        ++r.report->objectsSeen;
+        *r.record = DATADIC_REF{};
+        ColumnDesc& c = r.record->localColumn;
+        if (const char* code = attributeOf(atts, "code"))
+            morvex::utf8CopyCut(c.code, sizeof c.code, code);
+        else
+            morvex::trace("\n(e) La donnee CODE n'a pas ete trouvee.");
+        if (const char* text = attributeOf(atts, "description"))
+            morvex::utf8CopyCut(c.Description, sizeof c.Description, text);
+        else
+            morvex::trace("\n(e) La donnee DESCRIPTION n'a pas ete trouvee.");
+    } else if (r.depth == 3 && r.inObject) {
+        r.inReference = false;
+        if (nameIs(tag, "default_column_def")) {
+            readColumn(atts, &r.record->localColumn);
+            if (DATADIC_AddElt(r.dic, r.record.get()) != DATADIC_OK)
                 morvex::trace(
                     "\n(e) Erreur lors de l'enregistrement d'un objet dans le dictionnaire");
-        } else if (strcmp(tag, "reference") == 0) {
-            DATADIC_REF ref{};
-            if (getReferenceAttributes(child, &ref) != 0)
-                morvex::trace("\n(e) Erreur getReferenceAttributes");
-            for (XML_ELEMENT* local = XML_GetFirstChildElement(child); local;
-                 local = XML_GetNextElement(local)) {
-                if (strcmp(XML_GetTagName(local), "local_column_def") != 0) continue;
-                getColumnAttributes(doc, local, &ref.localColumn);
-                DATADIC_AddReference(dic, record.localColumn.code, &ref);
-            }
+        } else if (nameIs(tag, "reference")) {
+            r.inReference = true;
+            *r.reference = DATADIC_REF{};
+            if (const char* database = attributeOf(atts, "database"))
+                morvex::utf8CopyCut(r.reference->database, sizeof r.reference->database, database);
+            if (const char* table = attributeOf(atts, "table"))
+                morvex::utf8CopyCut(r.reference->table, sizeof r.reference->table, table);
         } else {
             morvex::trace("\nUnknown tag : ignored");
         }
+    } else if (r.depth == 4 && r.inReference && nameIs(tag, "local_column_def")) {
+        readColumn(atts, &r.reference->localColumn);
+        DATADIC_AddReference(r.dic, r.record->localColumn.code, r.reference.get());
     }
 }
+
+void XMLCALL onEnd(void* data, const char*) {
+    Reader& r = *static_cast<Reader*>(data);
+    if (r.depth == 3) r.inReference = false;
+    if (r.depth == 2) r.inObject = false;
+    if (r.depth == 1) openDictionary(r, false);
+    --r.depth;
+}
+
+// Entities declared by the file itself are refused: their expansion is how a small file grows
+// without end.
+void XMLCALL onEntity(void* data, const XML_Char*, int, const XML_Char*, int, const XML_Char*,
+                      const XML_Char*, const XML_Char*, const XML_Char*) {
+    Reader& r = *static_cast<Reader*>(data);
+    r.refusal = "déclaration d'entité refusée";
+    XML_StopParser(r.parser, XML_FALSE);
+}
+
+struct ParserFree {
+    void operator()(XML_Parser p) const { XML_ParserFree(p); }
+};
 
 }  // namespace
 
@@ -301,7 +441,8 @@ DATADIC* DATADICXML_LoadFromFile(const char* path) {
     return DATADICXML_LoadFromFileReport(path, nullptr);
 }
 
-DATADIC* DATADICXML_LoadFromFileReport(const char* path, DATADICXML_LOADREPORT* report) {
+DATADIC* DATADICXML_LoadFromFileReport(const char* path, DATADICXML_LOADREPORT* report,
+                                       const std::atomic<bool>* stop) {
     DATADICXML_LOADREPORT unused;
     if (!report) report = &unused;
     *report = DATADICXML_LOADREPORT{};
@@ -309,54 +450,95 @@ DATADIC* DATADICXML_LoadFromFileReport(const char* path, DATADICXML_LOADREPORT* 
     if (!path) return nullptr;
     morvex::trace("\n(i) Chargement du fichier XML");
     std::string error;
-    XML_DOCUMENT* doc = XML_CreateDocFromFile(path, &error);
-    if (!doc) {
+    const int fd = morvex::openInputFd(path, &error);
+    if (fd < 0) {
         // A file that is not there is a new dictionary; one that is there unread is told.
         if (!error.empty() && access(path, F_OK) == 0) {
+            morvex::trace("\n[DATADICXML] %s", error.c_str());
             morvex::utf8CopyCut(report->fault, sizeof report->fault, error.c_str());
             report->faultOffset = 0;
         }
         return nullptr;
     }
-    if (const char* fault = XML_GetParseFault(doc, &report->faultOffset))
-        morvex::utf8CopyCut(report->fault, sizeof report->fault, fault);
-    else
-        report->faultOffset = -1;
-
-    morvex::trace("\n(i) Recuperation du premier element");
-    XML_ELEMENT* root = XML_GetDocumentElement(doc);
-    if (!root) {
-        morvex::trace(" : ERREUR");
-        XML_DestroyDocument(doc);
+    std::unique_ptr<FILE, int (*)(FILE*)> file(fdopen(fd, "rb"), fclose);
+    if (!file) {
+        close(fd);
         return nullptr;
     }
-    morvex::trace(" : OK");
-    if (!XML_GetFirstChildElement(root)) morvex::trace("\n(e) node NULL");
-
-    morvex::trace("\n(i) Creation du dictionnaire");
-    DATADIC* dic = DATADIC_Create("<use default>", path);
-    if (!dic) {
-        morvex::trace("\n(e) Erreur lors de la creation du dictionnaire");
-        XML_DestroyDocument(doc);
+    const std::string tooLarge = std::string("Le fichier '") + path + "' dépasse la taille permise (" +
+                                 morvex::byteCountText(DATADICXML_MAX_FILE_BYTES) + ").";
+    struct stat st;
+    if (fstat(fd, &st) == 0 && static_cast<unsigned long long>(st.st_size) > DATADICXML_MAX_FILE_BYTES) {
+        morvex::trace("\n[DATADICXML] %s", tooLarge.c_str());
+        morvex::utf8CopyCut(report->fault, sizeof report->fault, tooLarge.c_str());
+        report->faultOffset = 0;
         return nullptr;
     }
-    morvex::trace("\nDocument cree");
-    morvex::trace("\nElt courant : %s", XML_GetTagName(root));
 
-    if (XML_ATTRIBUTE* a = XML_FindAttribute(root, "name"))
-        morvex::utf8CopyCut(dic->name, sizeof dic->name, XML_GetAttributeValue(a));
-    else
-        morvex::trace("\n(e) La donnee NAME n'a pas ete trouvee.");
+    Reader r;
+    r.report = report;
+    std::unique_ptr<XML_ParserStruct, ParserFree> parser(XML_ParserCreate(nullptr));
+    if (!parser) return nullptr;
+    r.parser = parser.get();
+    XML_SetUserData(r.parser, &r);
+    XML_SetElementHandler(r.parser, onStart, onEnd);
+    XML_SetEntityDeclHandler(r.parser, onEntity);
+    XML_SetParamEntityParsing(r.parser, XML_PARAM_ENTITY_PARSING_NEVER);
 
-    XML_ELEMENT* child = XML_GetFirstChildElement(root);
-    if (!child) morvex::trace("\n(e) Erreur recup GetFirstChildElement");
-    for (; child; child = XML_GetNextElement(child)) {
-        if (strcmp(XML_GetTagName(child), "object") != 0) continue;
-        ++report->objectsSeen;
-        readObject(dic, doc, child);
+    constexpr size_t kBlock = 256 * 1024;
+    size_t total = 0;
+    bool failed = false, stopped = false;
+    for (bool last = false; !last;) {
+        if (stop && stop->load(std::memory_order_relaxed)) {
+            stopped = true;
+            break;
+        }
+        void* buffer = XML_GetBuffer(r.parser, kBlock);
+        if (!buffer) {
+            r.refusal = "mémoire insuffisante";
+            failed = true;
+            break;
+        }
+        const size_t got = fread(buffer, 1, kBlock, file.get());
+        if (got < kBlock && ferror(file.get())) {
+            r.refusal = morvex::systemErrorText(errno);
+            failed = true;
+            break;
+        }
+        total += got;
+        if (total > DATADICXML_MAX_FILE_BYTES) {
+            r.refusal = tooLarge;
+            failed = true;
+            break;
+        }
+        last = got < kBlock;
+        if (XML_ParseBuffer(r.parser, static_cast<int>(got), last) != XML_STATUS_OK) {
+            failed = true;
+            break;
+        }
     }
-    report->objectsRead = LDCG_Count(dic->elements);
-
-    XML_DestroyDocument(doc);
-    return dic;
+    if (stopped) {
+        if (r.dic) DATADIC_Destroy(r.dic);
+        return nullptr;
+    }
+    if (failed) {
+        const std::string why =
+            !r.refusal.empty() ? r.refusal : XML_ErrorString(XML_GetErrorCode(r.parser));
+        report->faultOffset = std::max<long long>(0, XML_GetCurrentByteIndex(r.parser));
+        morvex::trace("\n[DATADICXML] '%s' : %s (octet %lld)", path, why.c_str(),
+                      report->faultOffset);
+        morvex::utf8CopyCut(report->fault, sizeof report->fault, why.c_str());
+    }
+    if (r.rootSeen) openDictionary(r, false);  // a file cut inside its root's start
+    if (!r.dic) return nullptr;
+    // The dictionary is bound to the file it was read from.
+    char* boundPath = strdup(path);
+    if (!boundPath) {
+        DATADIC_Destroy(r.dic);
+        return nullptr;
+    }
+    free(r.dic->filePath);
+    r.dic->filePath = boundPath;
+    report->objectsRead = DATADIC_Count(r.dic);
+    return r.dic;
 }

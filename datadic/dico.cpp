@@ -53,32 +53,51 @@ std::string DICO_DefaultPath(const char* dictionariesDirectory) {
     return dir + "/" + DICO_FILE_NAME;
 }
 
-DATADIC* DICO_Open(const char* path, bool* unreadable, DATADICXML_LOADREPORT* report,
-                   morvex::UiError* error) {
-    DICO_Close();
+DATADIC* DICO_Read(const char* path, bool* incomplete, bool* unreadable,
+                   DATADICXML_LOADREPORT* report, const std::atomic<bool>* stop) {
     DATADICXML_LOADREPORT read{};
     if (unreadable) *unreadable = false;
+    *incomplete = false;
     if (!path) return nullptr;
-    DATADIC* dic = DATADICXML_LoadFromFileReport(path, &read);
-    bool incomplete = read.faultOffset >= 0 || read.objectsRead < read.objectsSeen;
+    DATADIC* dic = DATADICXML_LoadFromFileReport(path, &read, stop);
+    if (stop && stop->load()) {
+        if (dic) DATADIC_Destroy(dic);
+        return nullptr;
+    }
+    *incomplete = read.faultOffset >= 0 || read.objectsRead < read.objectsSeen;
     if (!dic) {
         struct stat st;
         // A file with bytes, or something in the file's place that is no file: never written
         // over.
         if (stat(path, &st) == 0 && (st.st_size > 0 || !S_ISREG(st.st_mode))) {
-            incomplete = true;
+            *incomplete = true;
             if (unreadable) *unreadable = true;
         }
         dic = DATADIC_Create("ZRT", path);
     }
     if (report) *report = read;
+    if (dic) DATADIC_Sort(dic);
+    return dic;
+}
+
+void DICO_Install(DATADIC* dic, bool incomplete) {
+    DICO_Close();
+    gDictionary = dic;
+    gIncomplete = dic && incomplete;
+}
+
+DATADIC* DICO_Open(const char* path, bool* unreadable, DATADICXML_LOADREPORT* report,
+                   morvex::UiError* error) {
+    DICO_Close();
+    if (unreadable) *unreadable = false;
+    if (!path) return nullptr;
+    bool incomplete = false;
+    DATADIC* dic = DICO_Read(path, &incomplete, unreadable, report);
     if (!dic) {
         if (error) *error = {"ERREUR", "Erreur de création du dictionnaire", morvex::UiIcon::Error};
         return nullptr;
     }
-    DATADIC_Sort(dic);
-    gDictionary = dic;
-    gIncomplete = incomplete;
+    DICO_Install(dic, incomplete);
     return dic;
 }
 
@@ -122,50 +141,54 @@ std::vector<DATADIC_ELT*> DICO_Search(DATADIC* dic, const char* filter) {
     lowerInPlace(lower);
     std::string scratch;
     scratch.reserve(COLUMN_DESCRIPTION_MAX + 1);
-    for (LDCG_ELT* e = dic->elements->first; e; e = e->next) {
-        auto* elt = static_cast<DATADIC_ELT*>(e->lParam1);
-        if (elt && matches(elt, lower, scratch)) rows.push_back(elt);
+    const int count = DATADIC_Count(dic);
+    for (int row = 0; row < count; ++row) {
+        if (!containsLower(DATADIC_CodeAt(dic, row), lower, scratch) &&
+            !containsLower(DATADIC_DescriptionAt(dic, row), lower, scratch))
+            continue;
+        if (DATADIC_ELT* elt = DATADIC_EltAt(dic, row)) rows.push_back(elt);
     }
     return rows;
 }
 
-void DICO_BuildSearchIndex(DATADIC* dic, DICO_SEARCHINDEX* index) {
+void DICO_BuildSearchIndex(const DATADIC* dic, DICO_SEARCHINDEX* index) {
     if (!index) return;
-    index->elements.clear();
     index->texts.clear();
     index->ends.clear();
-    if (!dic) return;
-    for (LDCG_ELT* e = dic->elements->first; e; e = e->next) {
-        auto* elt = static_cast<DATADIC_ELT*>(e->lParam1);
-        if (!elt) continue;
+    const int count = DATADIC_Count(dic);
+    index->ends.reserve(count);
+    for (int row = 0; row < count; ++row) {
         const size_t start = index->texts.size();
-        index->texts.append(elt->code).append(1, '\0');
-        index->texts.append(elt->defaultColumn.Description).append(1, '\0');
+        index->texts.append(DATADIC_CodeAt(dic, row)).append(1, '\0');
+        index->texts.append(DATADIC_DescriptionAt(dic, row)).append(1, '\0');
         for (size_t i = start; i < index->texts.size(); ++i) {
             char& c = index->texts[i];
             if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
         }
-        index->elements.push_back(elt);
         index->ends.push_back(index->texts.size());
     }
+    index->texts.shrink_to_fit();
 }
 
-std::vector<DATADIC_ELT*> DICO_SearchIndexed(const DICO_SEARCHINDEX& index, const char* filter) {
+std::vector<int> DICO_SearchIndexed(const DICO_SEARCHINDEX& index, const char* filter) {
     std::string needle = filter ? std::string(filter, strnlen(filter, DICO_FILTER_MAX)) : "";
     lowerInPlace(needle);
-    if (needle.empty()) return index.elements;
-    std::vector<DATADIC_ELT*> rows;
+    std::vector<int> rows;
+    if (needle.empty()) {
+        rows.resize(index.ends.size());
+        for (size_t i = 0; i < rows.size(); ++i) rows[i] = static_cast<int>(i);
+        return rows;
+    }
     const char* texts = index.texts.data();
     const size_t size = index.texts.size();
-    size_t from = 0, element = 0;
+    size_t from = 0, row = 0;
     // The filter holds no zero byte: a match never runs from one text into the next.
     while (const void* hit = memmem(texts + from, size - from, needle.data(), needle.size())) {
         const size_t at = static_cast<const char*>(hit) - texts;
-        element = std::upper_bound(index.ends.begin() + element, index.ends.end(), at) -
-                  index.ends.begin();
-        if (element >= index.elements.size()) break;
-        rows.push_back(index.elements[element]);
-        from = index.ends[element++];
+        row = std::upper_bound(index.ends.begin() + row, index.ends.end(), at) - index.ends.begin();
+        if (row >= index.ends.size()) break;
+        rows.push_back(static_cast<int>(row));
+        from = index.ends[row++];
     }
     return rows;
 }
@@ -179,6 +202,21 @@ std::string DICO_ReferencesText(const DATADIC_ELT* elt) {
         if (!text.empty()) text += ", ";
         text += ref->table;
     }
+    return text;
+}
+
+std::string DICO_ReferencesTextAt(const DATADIC* dic, int row) {
+    std::string text;
+    if (DATADIC_ReferenceCountAt(dic, row) == 0) return text;
+    DATADIC_REF scratch;
+    DATADIC_VisitReferencesAt(
+        dic, row, &scratch, true,
+        [](const DATADIC_REF* ref, void* out) {
+            auto& t = *static_cast<std::string*>(out);
+            if (!t.empty()) t += ", ";
+            t += ref->table;
+        },
+        &text);
     return text;
 }
 

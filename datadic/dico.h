@@ -3,9 +3,11 @@
 // the save sequence. The window (and morvexcli) call these; status lines and error boxes go
 // through the UI port.
 //
-// Only the user-interface thread uses the dictionary.
+// Only the user-interface thread uses the process's dictionary; DICO_Read may run on a worker,
+// whose dictionary is then handed to that thread (DICO_Install).
 #pragma once
 
+#include <atomic>
 #include <string>
 #include <vector>
 
@@ -30,6 +32,16 @@ std::string DICO_DefaultPath(const char* dictionariesDirectory);
 // (optional) receives what the read gave (DATADICXML_LoadFromFileReport).
 DATADIC* DICO_Open(const char* path, bool* unreadable = nullptr,
                    DATADICXML_LOADREPORT* report = nullptr, morvex::UiError* error = nullptr);
+// What DICO_Open does before the dictionary becomes the process's, on any thread: the read
+// (stopped when `stop`, optional, is set: nullptr), the empty dictionary "ZRT" in place of a
+// file that gives nothing, the sort. `incomplete` (required) says whether it holds less than its
+// file; `unreadable` and `report` as for DICO_Open. nullptr when stopped or out of memory.
+DATADIC* DICO_Read(const char* path, bool* incomplete, bool* unreadable = nullptr,
+                   DATADICXML_LOADREPORT* report = nullptr,
+                   const std::atomic<bool>* stop = nullptr);
+// Makes `dic` (from DICO_Read, now owned by the process) the process's dictionary, releasing
+// the previous one. User-interface thread.
+void DICO_Install(DATADIC* dic, bool incomplete);
 // Whether the process's dictionary holds less than its file: the file could not be read, was
 // read only in part, or some of its objects were not taken. DICO_Save then leaves the file as
 // it is.
@@ -48,20 +60,23 @@ bool DICO_Matches(const DATADIC_ELT* elt, const std::string& lowerFilter);
 // compared without regard to ASCII case), in list order.
 std::vector<DATADIC_ELT*> DICO_Search(DATADIC* dic, const char* filter);
 // The texts a search looks in, lower-cased once and laid side by side in list order, so that
-// a search over a large dictionary reads a few megabytes in order rather than every element.
-// Built again whenever the dictionary changes (objects added, sorted).
+// a search over a large dictionary reads a few megabytes in order rather than every object.
+// Built again whenever the dictionary changes (objects added, sorted). Built from the compact
+// objects: no element is built.
 struct DICO_SEARCHINDEX {
-    std::vector<DATADIC_ELT*> elements;  // in list order
-    std::string texts;                   // per element: its code, a zero byte, its default
-                                         // description, a zero byte (lower-cased)
-    std::vector<size_t> ends;            // where each element's texts end in `texts`
+    std::string texts;         // per object: its code, a zero byte, its default description, a
+                               // zero byte (lower-cased)
+    std::vector<size_t> ends;  // where each object's texts end in `texts`, in list order
 };
-// Fills `index` from the dictionary's elements (emptied without a dictionary).
-void DICO_BuildSearchIndex(DATADIC* dic, DICO_SEARCHINDEX* index);
-// What DICO_Search gives for `filter`, read from the index.
-std::vector<DATADIC_ELT*> DICO_SearchIndexed(const DICO_SEARCHINDEX& index, const char* filter);
+// Fills `index` from the dictionary's objects (emptied without a dictionary).
+void DICO_BuildSearchIndex(const DATADIC* dic, DICO_SEARCHINDEX* index);
+// The rows (places in list order, DATADIC_CodeAt) of the objects DICO_Search gives for
+// `filter`, read from the index.
+std::vector<int> DICO_SearchIndexed(const DICO_SEARCHINDEX& index, const char* filter);
 // The "Références" cell: the table of each reference, joined with ", ".
 std::string DICO_ReferencesText(const DATADIC_ELT* elt);
+// The same for the object at `row`, read from the compact store.
+std::string DICO_ReferencesTextAt(const DATADIC* dic, int row);
 // The status line after a search: "<n> objet(s) trouvé(s)".
 std::string DICO_FoundText(int count);
 

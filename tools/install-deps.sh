@@ -7,7 +7,7 @@ PACKAGES=(
   # build
   build-essential g++ cmake ninja-build pkg-config
   # libraries
-  libssl-dev libcli11-dev nlohmann-json3-dev unixodbc-dev libsqlite3-dev libpugixml-dev libpq-dev
+  libssl-dev libcli11-dev nlohmann-json3-dev unixodbc-dev libsqlite3-dev libpugixml-dev libexpat1-dev libpq-dev
   qt6-base-dev qt6-base-dev-tools libgl-dev libcurl4-openssl-dev
   # compressed data files read as they are (gzip, zstd)
   zlib1g-dev libzstd-dev
@@ -17,6 +17,8 @@ PACKAGES=(
   googletest libgtest-dev libgmock-dev python3 python3-dateutil libsqliteodbc odbcinst sqlite3
   # the time zone table the query tool's grid tests sort (tzdata's zone1970.tab)
   tzdata
+  # the French word list a real-size data dictionary is built from in its tests
+  wfrench
   # Debian's release table (distro-info-data, below), real data of the PostgreSQL load test too
   # compressed inputs of the pipeline tests (their published data file: distro-info-data, below)
   gzip zstd

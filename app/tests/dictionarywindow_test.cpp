@@ -1,6 +1,7 @@
 // The data dictionary window over a real dictionary file: the list and its search, a double
 // click that appends the object's definition to the current description, columns sent from a
-// description shown and saved, and a file cut in the middle told and never written over.
+// description shown and saved, a file cut in the middle told and never written over, and a
+// large file read on the worker while the window stays usable.
 #include "app/dictionarywindow.h"
 
 #include <QLineEdit>
@@ -50,6 +51,11 @@ class DictionaryWindowTest : public QObject {
     FileDesc* desc_ = nullptr;
     std::string path_;
 
+    // The window once its read has ended and its list is shown (the event loop turning).
+    static bool loaded(DictionaryWindow* window) {
+        return window && QTest::qWaitFor([window] { return !window->loading(); }, 20000);
+    }
+
     QStringList codes(DictionaryWindow& window) {
         QStringList out;
         for (int row = 0; row < window.model()->rowCount(); ++row)
@@ -97,6 +103,7 @@ private slots:
 
     void theListShowsTheObjectsAndASearchNarrowsIt() {
         DictionaryWindow* window = appelDlgDictionnaire(nullptr);
+        QVERIFY(loaded(window));
         QVERIFY(window && window->isVisible());
         QCOMPARE(window->windowTitle(), QString("Dictionnaire - COMPTA"));
         QCOMPARE(codes(*window),
@@ -126,6 +133,7 @@ private slots:
 
     void aDoubleClickAppendsTheObjectAsANewColumn() {
         DictionaryWindow* window = appelDlgDictionnaire(nullptr);
+        QVERIFY(loaded(window));
         window->searchField()->setText("montant");
         QCOMPARE(window->model()->rowCount(), 1);
         QTreeView* list = window->list();
@@ -153,6 +161,7 @@ private slots:
 
     void columnsSentFromADescriptionAreListedAndSaved() {
         DictionaryWindow* window = appelDlgDictionnaire(nullptr);
+        QVERIFY(loaded(window));
         window->searchField()->setText("nom");
         snprintf(desc_->DatabaseName, sizeof desc_->DatabaseName, "%s", "VENTES");
         snprintf(desc_->TableName, sizeof desc_->TableName, "%s", "FACTURE");
@@ -174,6 +183,7 @@ private slots:
         std::ofstream(path_, std::ios::binary) << broken;
 
         DictionaryWindow* window = appelDlgDictionnaire(nullptr);
+        QVERIFY(loaded(window));
         QCOMPARE(codes(*window), QStringList({"CLI_NOM", "DATE_NAISS"}));
         QVERIFY2(window->warningText().contains("2 objet(s) lu(s)"),
                  qPrintable(window->warningText()));
@@ -185,6 +195,57 @@ private slots:
         QCOMPARE(readAll(path_), broken);
         QCOMPARE(person_->messages.size(), size_t(1));
         QVERIFY(person_->messages[0].find("n'a pas été lu entièrement") != std::string::npos);
+    }
+
+    // A dictionary of 100 000 objects: the window shows at once, empty and saying it loads,
+    // takes a search while the file is read on the worker, then lists what the search finds;
+    // its objects' elements are built only for the row double-clicked. A window closed during
+    // the read stops it and leaves the process's dictionary as it was.
+    void aLargeFileIsReadOnTheWorkerWhileTheWindowStaysUsable() {
+        {
+            DATADIC* dic = DATADIC_Create("GRAND", path_.c_str());
+            for (int i = 0; i < 100000; ++i) {
+                ColumnDesc c = column(("COL_" + std::to_string(i)).c_str(),
+                                      ("Colonne numéro " + std::to_string(i)).c_str(), 10 + i % 40,
+                                      DATATYPE_VARIABLECHAR);
+                DATADIC_REF ref{};
+                ref.localColumn = c;
+                snprintf(ref.database, sizeof ref.database, "BASE");
+                snprintf(ref.table, sizeof ref.table, "T%d", i % 100);
+                QCOMPARE(DATADIC_AddElt(dic, &ref), 0);
+            }
+            QCOMPARE(DATADICXML_WriteToFile(dic, path_.c_str()), 0);
+            DATADIC_Destroy(dic);
+        }
+
+        auto* window = appelDlgDictionnaire(nullptr);
+        QVERIFY(window->loading());
+        QCOMPARE(window->model()->rowCount(), 0);
+        QCOMPARE(window->statusText(), QString("Chargement du dictionnaire"));
+        QVERIFY(!window->grab().isNull());  // painted in its loading state
+        QTest::keyClicks(window->searchField(), "ro 9999");
+        QVERIFY(window->loading() || window->model()->rowCount() > 0);
+        QVERIFY(loaded(window));
+        QCOMPARE(window->windowTitle(), QString("Dictionnaire - GRAND"));
+        // "numéro 9999" and "numéro 99990" to "numéro 99999" (and no other: "ro 9999" ends a word).
+        QCOMPARE(window->model()->rowCount(), 11);
+        QCOMPARE(window->statusText(), QString("11 objet(s) trouvé(s)"));
+        QCOMPARE(window->model()->index(0, 2).data().toString(), QString("T99"));
+        QVERIFY(!window->grab().isNull());
+        QCOMPARE(DICO_Current()->index->count, 0);  // listed and painted, no element built
+        QVERIFY(window->applyRow(0));
+        QCOMPARE(FILEDESC_SearchColumnByPos(desc_, 2)->code, "COL_9999");
+        QCOMPARE(DICO_Current()->index->count, 1);  // the one double-clicked
+        QCOMPARE(window->model()->element(0), DATADIC_SearchElt(DICO_Current(), "COL_9999"));
+
+        // Closed while it reads: the read stops, nothing replaces the dictionary.
+        DATADIC* before = DICO_Current();
+        window->reload();
+        QVERIFY(window->loading());
+        delete window;
+        QCoreApplication::processEvents();
+        QCOMPARE(DICO_Current(), before);
+        QCOMPARE(DATADIC_Count(before), 100000);
     }
 };
 

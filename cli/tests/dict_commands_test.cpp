@@ -181,3 +181,20 @@ TEST_F(DictCommands, ImportTextReportsAnUnreadableLayoutAndLongLines) {
     EXPECT_EQ(r.status, 0) << r.err;
     EXPECT_TRUE(Contains(r.err, "Attention! Une ligne trop longue a été tronquée."));
 }
+
+// The project's own descriptions sent one after the other, each add reading the file the one
+// before wrote: the file is byte for byte the one the dictionary has always written for them
+// (its copy in golden/dictionary was written before the dictionary kept its objects compact).
+TEST_F(DictCommands, TheProjectsDescriptionsGiveTheDictionaryFileItAlwaysGave) {
+    const fs::path source(MORVEX_SOURCE_DIR_PATH);
+    for (const char* fyk : {"bench/delimited.fyk", "cli/tests/golden/descprops/corpus/escaped_texts.fyk",
+                            "cli/tests/golden/descprops/corpus/every_property.fyk",
+                            "cli/tests/golden/descprops/corpus/fixed_width.fyk",
+                            "examples/clients.fyk", "examples/import/layout_fixed.fyk",
+                            "examples/import/layout_tab.fyk", "filedesc/fuzz/corpus/valid.fyk"}) {
+        auto r = run("dict add '" + (source / fyk).string() + "' " + dict());
+        ASSERT_EQ(r.status, 0) << fyk << ": " << r.err;
+    }
+    EXPECT_EQ(readFile((dir_ / "Dictionnaire.xml").string()),
+              readFile((source / "cli/tests/golden/dictionary/Dictionnaire.xml").string()));
+}

@@ -29,7 +29,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (!dic) return 0;
     DATADIC_Sort(dic);
     DICO_Search(dic, "a");
-    for (LDCG_ELT* e = dic->elements->first; e; e = e->next)
+    for (int row = 0; row < DATADIC_Count(dic); ++row) DICO_ReferencesTextAt(dic, row);
+    for (LDCG_ELT* e = DATADIC_GetList(dic)->first; e; e = e->next)
         DICO_ReferencesText(static_cast<DATADIC_ELT*>(e->lParam1));
     DATADIC_Destroy(dic);
     return 0;

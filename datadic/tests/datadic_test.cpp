@@ -51,7 +51,7 @@ TEST(DataDic, SameColumnFromTwoTablesGivesOneObjectWithTwoReferences) {
     DATADIC_REF ra = makeRef("VENTES", "CLIENT", a), rb = makeRef("VENTES", "FACTURE", b);
     EXPECT_EQ(DATADIC_AddElt(dic.get(), &ra), DATADIC_OK);
     EXPECT_EQ(DATADIC_AddElt(dic.get(), &rb), DATADIC_OK);
-    ASSERT_EQ(LDCG_Count(dic->elements), 1);
+    ASSERT_EQ(DATADIC_Count(dic.get()), 1);
     DATADIC_ELT* elt = eltAt(dic.get(), 0);
     EXPECT_STREQ(elt->code, "CLI_NOM");
     EXPECT_STREQ(elt->defaultColumn.Description, "Nom du client");  // the first one sent
@@ -74,7 +74,7 @@ TEST(DataDic, ColumnWithoutDatabaseOrTableRecordsNoReferenceEvenWhenSentAgain) {
         DATADIC_REF ref = makeRef(place.first, place.second, c);
         EXPECT_EQ(DATADIC_AddElt(dic.get(), &ref), DATADIC_OK);
     }
-    ASSERT_EQ(LDCG_Count(dic->elements), 1);
+    ASSERT_EQ(DATADIC_Count(dic.get()), 1);
     EXPECT_EQ(LDCG_Count(eltAt(dic.get(), 0)->references), 0);
 }
 
@@ -99,7 +99,7 @@ TEST(DataDic, LongCodesAreCutTo63AndStillFindTheirElement) {
     DATADIC_REF b = makeRef("DB", "T2", makeColumn(code.c_str()));
     EXPECT_EQ(DATADIC_AddElt(dic.get(), &a), DATADIC_OK);
     EXPECT_EQ(DATADIC_AddElt(dic.get(), &b), DATADIC_OK);
-    ASSERT_EQ(LDCG_Count(dic->elements), 1);
+    ASSERT_EQ(DATADIC_Count(dic.get()), 1);
     DATADIC_ELT* elt = eltAt(dic.get(), 0);
     EXPECT_EQ(std::string(elt->code), std::string(63, 'K'));
     EXPECT_EQ(std::string(elt->defaultColumn.code), code);  // the column keeps its whole code
@@ -134,7 +134,7 @@ TEST(DataDic, SortsByCodeInByteOrderUpperCaseFirst) {
     }
     EXPECT_EQ(DATADIC_Sort(dic.get()), DATADIC_OK);
     std::string order;
-    for (LDCG_ELT* e = dic->elements->first; e; e = e->next)
+    for (LDCG_ELT* e = DATADIC_GetList(dic.get())->first; e; e = e->next)
         order += std::string(static_cast<DATADIC_ELT*>(e->lParam1)->code) + " ";
     EXPECT_EQ(order, "10 A A_ B Zeta a b \xc3\xa9t\xc3\xa9 ");
     // The index still finds every element after the sort.

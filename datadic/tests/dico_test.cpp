@@ -183,7 +183,7 @@ TEST_F(Dico, AFileReadOnlyInPartIsToldAndNeverReplacedByTheLessItGave) {
     EXPECT_GE(report.objectsSeen, 3);
     EXPECT_GT(report.faultOffset, 0);
     EXPECT_STRNE(report.fault, "");
-    EXPECT_EQ(LDCG_Count(dic->elements), 3);
+    EXPECT_EQ(DATADIC_Count(dic), 3);
     EXPECT_TRUE(DICO_Incomplete());
 
     // Adding to it and saving leaves the file as it was and says why.
@@ -221,9 +221,9 @@ TEST_F(Dico, TheSearchIndexFindsWhatTheSearchFinds) {
     DATADIC_Sort(DICO_Current());
     DICO_SEARCHINDEX index;
     DICO_BuildSearchIndex(DICO_Current(), &index);
-    auto codesOf = [](const std::vector<DATADIC_ELT*>& rows) {
+    auto codesOf = [](const std::vector<int>& rows) {
         std::vector<std::string> out;
-        for (DATADIC_ELT* e : rows) out.push_back(e->code);
+        for (int row : rows) out.push_back(DATADIC_CodeAt(DICO_Current(), row));
         return out;
     };
     // "bc" and "dc" would only be found across the code and its description, or across two
@@ -246,10 +246,10 @@ TEST_F(Dico, ANamedPipeOrAnOverlargeFileIsToldAndNeverWrittenOver) {
     ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
     const std::string big = dir_.file("big.xml");
     writeAll(big, "<DICTIONARY>");
-    std::filesystem::resize_file(big, XML_MAX_FILE_BYTES + 1);  // sparse: nothing written
+    std::filesystem::resize_file(big, DATADICXML_MAX_FILE_BYTES + 1);  // sparse: nothing written
     const std::pair<std::string, std::string> cases[] = {
         {fifo, "Le fichier '" + fifo + "' est un tube nommé, pas un fichier ordinaire."},
-        {big, "Le fichier '" + big + "' dépasse la taille permise (67 108 864 octets)."},
+        {big, "Le fichier '" + big + "' dépasse la taille permise (268 435 456 octets)."},
     };
     for (const auto& [path, reason] : cases) {
         DATADICXML_LOADREPORT report{};
@@ -265,5 +265,5 @@ TEST_F(Dico, ANamedPipeOrAnOverlargeFileIsToldAndNeverWrittenOver) {
     struct stat st {};
     ASSERT_EQ(lstat(fifo.c_str(), &st), 0);
     EXPECT_TRUE(S_ISFIFO(st.st_mode));
-    EXPECT_EQ(std::filesystem::file_size(big), XML_MAX_FILE_BYTES + 1);
+    EXPECT_EQ(std::filesystem::file_size(big), DATADICXML_MAX_FILE_BYTES + 1);
 }

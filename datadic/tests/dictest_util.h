@@ -53,9 +53,10 @@ inline DATADIC_REF makeRef(const char* database, const char* table, const Column
 // Destroys a dictionary at the end of a scope.
 using DicPtr = morvex::Owned<DATADIC, DATADIC_Destroy>;
 
+// The element of the n-th object in list order, as the list of every element gives it.
 inline DATADIC_ELT* eltAt(DATADIC* dic, int n) {
     int i = 0;
-    for (LDCG_ELT* e = dic->elements->first; e; e = e->next, ++i)
+    for (LDCG_ELT* e = DATADIC_GetList(dic)->first; e; e = e->next, ++i)
         if (i == n) return static_cast<DATADIC_ELT*>(e->lParam1);
     return nullptr;
 }
