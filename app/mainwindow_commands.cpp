@@ -536,9 +536,11 @@ void MainWindow::commandSqlServerScript() {
         EXPORT_AskTarget("Enregistrer le fichier SQL sous ...",
                          "Fichier de script SQL (*.sql)|*.sql", proposed, guards);
     if (!chosen || chosen->empty()) return;
-    int rows = MSSQL_SendDataToSQLServer(desc, desc->ExampleFilePath, chosen->c_str(), 0);
-    if (rows == -4) {
-        // The core has already told the person that the table has no name.
+    UiError refusal;
+    int rows = MSSQL_SendDataToSQLServer(desc, desc->ExampleFilePath, chosen->c_str(), 0, &refusal);
+    if (!refusal.empty()) {
+        // No table name, or a name the scripts cannot hold: nothing is written.
+        showError(refusal);
         return;
     }
     if (rows >= 0) {
