@@ -55,6 +55,7 @@
 #include "app/splitfileview.h"
 #include "app/textimportdialog.h"
 #include "datadic/dico.h"
+#include "appcore/analysewizard.h"
 #include "filedesc/analyse.h"
 #include "filedesc/filedesc.h"
 #include "filedesc/typerecog.h"
@@ -339,7 +340,12 @@ void MainWindow::runCommand(int command) {
             if (current) appelDlgFicDecoupe(this);
             break;
         case ITM_DATA_STATS:
-            if (current) FYK_LaunchDatafileComputeStats(this, current, current->ExampleFilePath);
+            if (current) {
+                UiError refusal;
+                if (FYK_LaunchDatafileComputeStats(this, current, current->ExampleFilePath,
+                                                   &refusal) != 0)
+                    showError(refusal);
+            }
             break;
         case ITM_DATA_SQLITE:
             if (current) commandSendToSQLite(current, false);
