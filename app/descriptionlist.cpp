@@ -14,6 +14,7 @@
 #include "app/dictionarywindow.h"
 #include "app/helppanel.h"
 #include "datadic/dico.h"
+#include "appcore/analysewizard.h"
 #include "filedesc/analyse.h"
 #include "foundation/trace.h"
 

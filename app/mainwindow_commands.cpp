@@ -55,6 +55,7 @@
 #include "app/splitfileview.h"
 #include "app/textimportdialog.h"
 #include "datadic/dico.h"
+#include "appcore/analysewizard.h"
 #include "filedesc/analyse.h"
 #include "filedesc/filedesc.h"
 #include "filedesc/typerecog.h"
@@ -339,7 +340,12 @@ void MainWindow::runCommand(int command) {
             if (current) appelDlgFicDecoupe(this);
             break;
         case ITM_DATA_STATS:
-            if (current) FYK_LaunchDatafileComputeStats(this, current, current->ExampleFilePath);
+            if (current) {
+                UiError refusal;
+                if (FYK_LaunchDatafileComputeStats(this, current, current->ExampleFilePath,
+                                                   &refusal) != 0)
+                    showError(refusal);
+            }
             break;
         case ITM_DATA_SQLITE:
             if (current) commandSendToSQLite(current, false);
@@ -536,9 +542,11 @@ void MainWindow::commandSqlServerScript() {
         EXPORT_AskTarget("Enregistrer le fichier SQL sous ...",
                          "Fichier de script SQL (*.sql)|*.sql", proposed, guards);
     if (!chosen || chosen->empty()) return;
-    int rows = MSSQL_SendDataToSQLServer(desc, desc->ExampleFilePath, chosen->c_str(), 0);
-    if (rows == -4) {
-        // The core has already told the person that the table has no name.
+    UiError refusal;
+    int rows = MSSQL_SendDataToSQLServer(desc, desc->ExampleFilePath, chosen->c_str(), 0, &refusal);
+    if (!refusal.empty()) {
+        // No table name, or a name the scripts cannot hold: nothing is written.
+        showError(refusal);
         return;
     }
     if (rows >= 0) {

@@ -49,6 +49,7 @@
 #include "app/splitfileview.h"
 #include "app/textimportdialog.h"
 #include "datadic/dico.h"
+#include "appcore/analysewizard.h"
 #include "filedesc/analyse.h"
 #include "filedesc/filedesc.h"
 #include "filedesc/typerecog.h"

@@ -201,7 +201,7 @@ bool MssqlParamsWindow::runCommand(int command) {
 bool MssqlParamsWindow::generateOne(int command) {
     if (!desc_) return false;
     struct Step {
-        int (*generate)(const MSSQL_PARAMS*, FileDesc*);
+        int (*generate)(const MSSQL_PARAMS*, FileDesc*, MSSQL_TOLD*);
         size_t target;  // the slot of the file it writes
         const char* failure;
     };
@@ -223,7 +223,10 @@ bool MssqlParamsWindow::generateOne(int command) {
         return false;
     }
     snprintf(slot, MSSQL_PATH_SLOT, "%s", path.c_str());
-    if (step.generate(&written, desc_) != 0) {
+    MSSQL_TOLD told;
+    const int failed = step.generate(&written, desc_, &told);
+    for (const UiError& message : told) showError(message);
+    if (failed != 0) {
         uiPort().messageBox(kError, step.failure, UiButtons::Ok, UiIcon::Error);
         return false;
     }

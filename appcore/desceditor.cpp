@@ -9,6 +9,7 @@
 #include <cstring>
 
 #include "datadic/dico.h"
+#include "appcore/analysewizard.h"
 #include "filedesc/analyse.h"
 #include "filedesc/descprops.h"
 #include "filedesc/names.h"

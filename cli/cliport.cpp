@@ -65,8 +65,6 @@ UiAnswer CliUiPort::messageBox(const std::string& caption, const std::string& te
     return HeadlessUiPort::messageBox(caption, text, buttons, icon);
 }
 
-void CliUiPort::openDescription(FileDesc* desc) { lastOpened = desc; }
-
 void CliUiPort::panelMessage(UiPanel request, unsigned value, const std::string& text) {
     HeadlessUiPort::panelMessage(request, value, text);  // the log keeps them too
     if (quiet && text.rfind("(i)", 0) == 0) return;
@@ -90,11 +88,6 @@ void CliUiPort::panelMessage(UiPanel request, unsigned value, const std::string&
     }
     fwrite(out.data(), 1, out.size(), to);
     fflush(to);
-}
-
-bool CliUiPort::editProjectProperties(FileDesc* desc, bool) {
-    if (onProperties) onProperties(desc);
-    return true;
 }
 
 void CliUiPort::onTaskEvent(TASK* task, int event, int range, int position, const char* message) {

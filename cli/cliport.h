@@ -16,19 +16,12 @@ class CliUiPort : public HeadlessUiPort {
 public:
     UiAnswer messageBox(const std::string& caption, const std::string& text, UiButtons buttons,
                         UiIcon icon) override;
-    void openDescription(FileDesc* desc) override;
     // Message panel texts on standard output, in their colours when it is a terminal.
     void panelMessage(UiPanel request, unsigned value, const std::string& text) override;
-    bool editProjectProperties(FileDesc* desc, bool creating) override;
     void runTasks(TASKSLIST* tasks) override;
-
-    // What the command wants done to a description before it is confirmed (analysis options).
-    std::function<void(FileDesc*)> onProperties;
 
     // Message panel texts go to standard error (standard output holds a result, JSON...).
     bool panelToStderr = false;
-    // The last description a core operation opened (not owned).
-    FileDesc* lastOpened = nullptr;
     // The final event of the last task run (5 finished, 6 interrupted, 7 not started; 0 none)
     // and its message.
     int finalEvent = 0;

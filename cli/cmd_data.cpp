@@ -15,6 +15,7 @@
 #include <string_view>
 #include <vector>
 
+#include "appcore/analysewizard.h"
 #include "appcore/application.h"
 #include "cli/cliport.h"
 #include "cli/cliutil.h"
@@ -84,10 +85,11 @@ int guessFileShape(const AnalyseOptions& o, DATAFILE_SHAPE& g) {
     const bool guessQuote = detect && o.quote.empty();
     const bool guessHeader = detect && !o.header && !o.noHeader;
 
-    const char* cut = nullptr;
-    const std::string sample = readTextSample(o.file.c_str(), DATAFILE_SAMPLE_SIZE, &cut);
-    if (cut) {
-        cliError("Le fichier '" + o.file + "' est illisible (" + cut +
+    // The analysis's own first stages: the sample, then the dialect it shows.
+    const FILEANALYSE_SAMPLE read = FILEANALYSE_ReadSample(o.file);
+    const std::string& sample = read.bytes;
+    if (read.unreadable) {
+        cliError("Le fichier '" + o.file + "' est illisible (" + read.unreadable +
                  ") : aucune description n'est écrite.");
         return CLI_FAILURE;
     }
@@ -95,8 +97,8 @@ int guessFileShape(const AnalyseOptions& o, DATAFILE_SHAPE& g) {
         cliError("Le fichier '" + o.file + "' est vide : aucune description n'est écrite.");
         return CLI_FAILURE;
     }
-    if (const char* binary = DATAFILE_DetectBinary(sample)) {
-        cliError("Fichier binaire : '" + o.file + "' (" + binary +
+    if (read.binary) {
+        cliError("Fichier binaire : '" + o.file + "' (" + read.binary +
                  ") n'est pas un fichier de données texte.");
         return CLI_FAILURE;
     }
@@ -108,7 +110,7 @@ int guessFileShape(const AnalyseOptions& o, DATAFILE_SHAPE& g) {
     given.delimiter = guessDelimiter ? "" : o.delimiter.empty() ? ";" : o.delimiter;
     given.quote = guessQuote ? -1 : o.quote.size() == 1 ? static_cast<unsigned char>(o.quote[0]) : 0;
     given.header = guessHeader ? -1 : o.noHeader ? 0 : 1;
-    g = DATAFILE_DetectShape(sample, given);
+    g = FILEANALYSE_DetectDialect(read, given);
     if (g.encoding == " ") g.encoding.clear();  // the bytes as they are
     if (!o.widths.empty()) {
         // Widths given: the columns are cut there, whatever the lines show.
@@ -230,21 +232,22 @@ int analyseNewFile(const AnalyseOptions& o, const std::string& stream, int maxRo
     CliUiPort& port = cliPort();
     // The description written to standard output: the analysis's report goes to error.
     if (o.output == "-") port.panelToStderr = true;
-    port.onProperties = [&o](FileDesc* desc) {
-        if (o.noHeader) desc->FirstLineIsHeader = 0;
-        if (o.header) desc->FirstLineIsHeader = 1;
-    };
-    port.lastOpened = nullptr;
     const int quoting = o.plain || o.quote.empty() ? 0 : FILEANALYSE_QUOTING_GIVEN;
-    int started =
-        FYK_DataFileReverseEngenering(nullptr, o.file.c_str(), rules | quoting, &shape, maxRows);
-    port.onProperties = nullptr;
-    DescPtr desc(port.lastOpened);
-    port.lastOpened = nullptr;
-    if (started != 0 || !desc) {
+    DescPtr desc(FILEANALYSE_NewDescription(o.file, &shape, rules | quoting));
+    if (!desc) {
         cliError("L'analyse du fichier '" + o.file + "' n'a pas pu être lancée.");
         return CLI_FAILURE;
     }
+    if (o.noHeader) desc->FirstLineIsHeader = 0;
+    if (o.header) desc->FirstLineIsHeader = 1;
+    desc->isModified = 1;
+    FILEANALYSE_REPORT report;
+    if (FYK_RunFileAnalyse(nullptr, desc.get(), o.file.c_str(),
+                           FILEDESC_AnalyseOptions(maxRows, 1, rules | quoting), &report) != 0) {
+        cliError("L'analyse du fichier '" + o.file + "' n'a pas pu être lancée.");
+        return CLI_FAILURE;
+    }
+    showAnalysisReport(report);
     int status = taskStatus();
     // A reading that failed (a stream cut short, a file changed meanwhile) describes nothing.
     if (port.finalEvent == TASK_EVENT_NOT_STARTED) return CLI_FAILURE;

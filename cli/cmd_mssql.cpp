@@ -44,13 +44,18 @@ int commandInsert(const InsertOptions& o) {
     if (!desc) return CLI_FAILURE;
     const std::string data = dataFileOf(*desc, o.data);
     if (!checkDataFile(data)) return CLI_FAILURE;
-    const int rows =
-        MSSQL_SendDataToSQLServer(desc.get(), data.c_str(), o.script.c_str(), o.rowNumber);
+    UiError refusal;
+    const int rows = MSSQL_SendDataToSQLServer(desc.get(), data.c_str(), o.script.c_str(),
+                                               o.rowNumber, &refusal);
+    if (!refusal.empty()) {
+        // No table name, or a name the scripts cannot hold.
+        showError(refusal);
+        return CLI_FAILURE;
+    }
     if (rows == -2) {
         cliError("Impossible d'écrire le script '" + o.script + "'.");
         return CLI_FAILURE;
     }
-    if (rows == -4) return CLI_FAILURE;  // no table name: the reason is already told
     if (rows < 0) {
         cliError("Impossible de lire le fichier de données '" + data + "'.");
         return CLI_FAILURE;
@@ -102,7 +107,7 @@ int commandGenerate(const ParamOptions& o, const std::string& which) {
     // In the order of the parameters window's "Générer" button.
     const struct {
         const char* name;                                 // subcommand
-        int (*generate)(const MSSQL_PARAMS*, FileDesc*);  // the generation
+        int (*generate)(const MSSQL_PARAMS*, FileDesc*, MSSQL_TOLD*);  // the generation
         const char* path;                                 // the file it writes
         const char* failure;                              // message when it fails
     } steps[] = {
@@ -117,7 +122,10 @@ int commandGenerate(const ParamOptions& o, const std::string& which) {
     std::string out;
     for (const auto& step : steps) {
         if (which != "all" && which != step.name) continue;
-        if (step.generate(&p, desc.get()) != 0) {
+        MSSQL_TOLD told;
+        const int failed = step.generate(&p, desc.get(), &told);
+        for (const UiError& message : told) showError(message);
+        if (failed != 0) {
             cliError(step.failure);
             status = CLI_FAILURE;
             continue;

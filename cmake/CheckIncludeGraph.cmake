@@ -3,11 +3,19 @@
 # when a library links itself back (a cycle), or when a library outside the front ends (app/, desktop/,
 # cli/, tallymor/, setup/) links one of them or includes Qt. The manifest is written by
 # cmake/IncludeGraph.cmake at configure time.
+# Fails too when a core library calls the UI port to ask or show anything (a message box, a
+# file prompt, the properties sheet, the message panel, the source preview, a description
+# opened in the window, morvex::showError): core operations return what went wrong or what
+# they found, and report only progress (statusText, runTasks, TASK events, refresh requests).
+# The port's own files and two rooms are outside the rule: appcore/, the shared front-end
+# logic, and template/, whose language has its own message and panel instructions.
 cmake_minimum_required(VERSION 3.25)
 if(NOT EXISTS "${MANIFEST}")
   message(FATAL_ERROR "No include graph manifest: ${MANIFEST}")
 endif()
 set(front_ends app desktop cli tallymor setup)
+set(may_ask appcore template)
+set(asking_call "(\\.|->|::)(messageBox|promptFile|editProjectProperties|openDescription|showFilePreview|panelMessage|showError)[ \t]*\\(")
 
 # Whether `folder` is one of the front ends or inside one.
 function(is_front_end folder out)
@@ -82,6 +90,17 @@ foreach(entry ${entries})
     endif()
     math(EXPR checked "${checked} + 1")
     file(RELATIVE_PATH shown "${ROOT}" "${file}")
+    get_filename_component(file_name "${file}" NAME)
+    if(is_library AND NOT target_is_front AND NOT folder IN_LIST may_ask
+       AND NOT file_name MATCHES "^uiport")
+      file(STRINGS "${file}" asking REGEX "${asking_call}")
+      foreach(line ${asking})
+        string(REGEX MATCH "${asking_call}" call "${line}")
+        if(call)
+          list(APPEND faults "${shown} (${target}) asks or shows through the UI port: ${call}")
+        endif()
+      endforeach()
+    endif()
     file(STRINGS "${file}" includes REGEX "^[ \t]*#[ \t]*include[ \t]*[\"<]")
     foreach(line ${includes})
       if(line MATCHES "^[ \t]*#[ \t]*include[ \t]*<(Q[A-Za-z]*)>" AND is_library

@@ -98,4 +98,22 @@ if(MORVEX_TESTS)
   add_test(NAME include_graph
            COMMAND ${CMAKE_COMMAND} -DMANIFEST=${CMAKE_BINARY_DIR}/include_graph.txt
                    -DROOT=${PROJECT_SOURCE_DIR} -P ${PROJECT_SOURCE_DIR}/cmake/CheckIncludeGraph.cmake)
+  # The rule against asking and showing, over a made-up tree in the build folder: a core room
+  # that opens a message box or appends to the panel is caught, the shared front-end logic and
+  # a mere mention in a comment are not.
+  set(probe ${CMAKE_BINARY_DIR}/include_graph_probe)
+  file(WRITE ${probe}/probe/probe.cpp
+       "// Never calls messageBox nor panelMessage itself.\n"
+       "void a() { morvex::uiPort().messageBox(\"t\", \"x; y\", B, I); }\n"
+       "void b(P& ui) { ui->panelMessage(S, 0, \"z\"); }\n")
+  file(WRITE ${probe}/appcore/wizard.cpp "void c() { morvex::showError(e); }\n")
+  file(WRITE ${probe}/manifest.txt
+       "morvex_probe|STATIC_LIBRARY|probe|probe||${probe}/probe/probe.cpp\n"
+       "morvex_appcore|STATIC_LIBRARY|appcore|appcore||${probe}/appcore/wizard.cpp\n")
+  add_test(NAME include_graph_asking_rule
+           COMMAND ${CMAKE_COMMAND} -DMANIFEST=${probe}/manifest.txt -DROOT=${probe}
+                   -P ${PROJECT_SOURCE_DIR}/cmake/CheckIncludeGraph.cmake)
+  set_tests_properties(include_graph_asking_rule PROPERTIES
+    PASS_REGULAR_EXPRESSION "2 include or link against the graph:.*probe/probe.cpp \\(morvex_probe\\) asks or shows through the UI port: \\.messageBox\\(.*probe/probe.cpp \\(morvex_probe\\) asks or shows through the UI port: ->panelMessage\\("
+    FAIL_REGULAR_EXPRESSION "appcore/wizard.cpp")
 endif()

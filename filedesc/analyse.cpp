@@ -12,7 +12,6 @@
 #include <filesystem>
 #include <map>
 #include <memory>
-#include <optional>
 #include <string>
 #include <string_view>
 #include <strings.h>
@@ -252,15 +251,9 @@ void ProposeTypeHoldingAll(ColumnDesc* column, ValueKinds kinds, bool padded) {
     }
 }
 
-// A row of the analysed file that does not have the number of fields of the others.
-struct FILEANALYSE_ODDROW {
-    int line;    // line of the data file on which the row begins
-    int fields;  // fields it has
-};
-
-// Tells the person how many rows have another shape, naming the first ones.
-void ReportOddRows(const std::vector<FILEANALYSE_ODDROW>& odd, int count, int columns) {
-    if (count == 0) return;
+// The notice of the rows of another shape, naming the first ones; empty when there are none.
+std::string oddRowsNotice(const std::vector<FILEANALYSE_ODDROW>& odd, int count, int columns) {
+    if (count == 0) return "";
     std::string lines;
     for (size_t i = 0; i < odd.size() && i < ODD_ROWS_NAMED; ++i) {
         if (i) lines += ", ";
@@ -270,8 +263,7 @@ void ReportOddRows(const std::vector<FILEANALYSE_ODDROW>& odd, int count, int co
     char head[160];
     snprintf(head, sizeof head, "\n(!) %i ligne(s) n'ont pas %i valeur(s) : lignes ", count, columns);
     morvex::trace("%s%s", head, lines.c_str());
-    morvex::uiPort().panelMessage(morvex::UiPanel::BoldColour, morvex::PANEL_WARNING,
-                                  head + lines + ".\n");
+    return head + lines + ".\n";
 }
 
 }  // namespace
@@ -389,95 +381,69 @@ std::string FILEDESC_MakeIdentifier(const std::string& stem) {
     return name;
 }
 
-int FYK_DataFileReverseEngenering(void* window, const char* path, int rules,
-                                  const DATAFILE_SHAPE* shape, int maxRows) {
-    morvex::UiPort& ui = morvex::uiPort();
-    std::string dataPath;
-    if (path) {
-        dataPath = path;
-    } else {
-        std::optional<std::string> chosen =
-            ui.promptFile("Analyse d'un fichier délimité", "*.*", "*.*", false);
-        if (!chosen || chosen->empty()) return 1;
-        dataPath = *chosen;
-    }
-    ui.showFilePreview(dataPath);
-    ui.refresh(morvex::UiRefresh::ResultView);
+FILEANALYSE_SAMPLE FILEANALYSE_ReadSample(const std::string& path) {
+    FILEANALYSE_SAMPLE sample;
+    // A compressed file's sample is of its text.
+    sample.bytes = morvex::readTextSample(path.c_str(), DATAFILE_SAMPLE_SIZE, &sample.unreadable);
+    if (!sample.unreadable) sample.binary = DATAFILE_DetectBinary(sample.bytes);
+    return sample;
+}
 
+DATAFILE_SHAPE FILEANALYSE_DetectDialect(const FILEANALYSE_SAMPLE& sample,
+                                         const DATAFILE_SHAPE_GIVEN& given) {
+    return DATAFILE_DetectShape(sample.bytes, given);
+}
+
+FileDesc* FILEANALYSE_NewDescription(const std::string& dataPath, const DATAFILE_SHAPE* shape,
+                                     int rules) {
     FileDesc* desc =
         FILEDESC_CreateFileDesc("Nouveau format", nullptr, STRUCTFILE_DELIMITED, "\\r\\n", ";");
-    if (!desc) return 1;
-    std::string stem = morvex::textFileStem(dataPath);
+    if (!desc) return nullptr;
+    const std::string stem = morvex::textFileStem(dataPath);
     copyCut(desc->ProjectName, stem.c_str(), FILEDESC_PROJECTNAME_MAX);
     FILEDESC_ScrubName(desc->ProjectName);
-    ui.openDescription(desc);
-    ui.refresh(morvex::UiRefresh::ColumnList);
-    ui.refresh(morvex::UiRefresh::ResultView);
-
     FILEDESC_SetDescription(desc, "Fichier de format généré automatiquement par Morvex Fylatek.");
     copyCut(desc->EndOfLine, "\\r\\n", FILEDESC_ENDOFLINE_MAX);
     copyCut(desc->FieldDelimiter, ";", FILEDESC_DELIMITER_MAX);
     desc->FirstLineIsHeader = 1;
     FILEDESC_SetExampleFilePath(desc, dataPath.c_str());
-    if (shape) {
-        FILEDESC_ApplyShape(desc, *shape);
-    } else if ((rules & FILEANALYSE_DETECTED) != 0) {
-        const DATAFILE_SHAPE detected = DATAFILE_DetectShape(DATAFILE_ReadSample(dataPath.c_str()));
-        if (!detected.binary.empty()) {
-            ui.messageBox("Analyse d'un fichier délimité",
-                          "Fichier binaire : " + dataPath + " (" + detected.binary +
-                              ") n'est pas un fichier de données texte.",
-                          morvex::UiButtons::Ok, morvex::UiIcon::Warning);
-            FILEDESC_CloseFileDesc(desc);
-            ui.refresh(morvex::UiRefresh::ColumnList);
-            ui.showFilePreview("");
-            return 1;
-        }
-        if (!detected.fixedWidth.empty())
-            ui.panelMessage(morvex::UiPanel::BoldColour, morvex::PANEL_INFO,
-                            "(i) Fichier à largeur fixe probable : " + detected.fixedWidth + ".\n");
-        FILEDESC_ApplyShape(desc, detected);
-    }
+    if (shape) FILEDESC_ApplyShape(desc, *shape);
     if ((rules & FILEANALYSE_DETECTED) != 0)
         copyCut(desc->TableName, FILEDESC_TableNameFromFile(dataPath).c_str(), FILEDESC_NAME_MAX);
-
-    if (!ui.editProjectProperties(desc, true)) {
-        FILEDESC_CloseFileDesc(desc);
-        ui.refresh(morvex::UiRefresh::ColumnList);
-        ui.showFilePreview("");
-        ui.refresh(morvex::UiRefresh::ResultView);
-        return 1;
-    }
-    desc->isModified = 1;
-    ui.refresh(morvex::UiRefresh::Title);  // the tab caption follows the project name
-    if (maxRows < 0)
-        maxRows = (rules & FILEANALYSE_DETECTED) != 0 ? FILEDESC_ANALYSE_AUTO_ROWS
-                                                : FILEDESC_GetAnalyseMaxRows();
-    FYK_LaunchFileAnalyse(window, desc, dataPath.c_str(), maxRows, 1, rules);
-    return 0;
+    return desc;
 }
 
 // ---- Analysis ----
 
-int FYK_LaunchFileAnalyse(void* window, FileDesc* desc, const char* path, int maxRows,
-                          int addColumns, int rules) {
+FILEANALYSE_OPTIONS FILEDESC_AnalyseOptions(int maxRows, int addColumns, int rules) {
+    FILEANALYSE_OPTIONS options;
+    if (maxRows < 0)
+        maxRows = (rules & FILEANALYSE_DETECTED) != 0 ? FILEDESC_ANALYSE_AUTO_ROWS
+                                                      : gAnalyseMaxRows.load();
+    options.maxRows = maxRows;
+    options.lineLimit = gNCarMaxReadWithoutNewLine.load();
+    options.wholeFileBytes = gWholeFileBytes.load();
+    options.rules = rules;
+    options.addColumns = addColumns;
+    return options;
+}
+
+int FYK_RunFileAnalyse(void* window, FileDesc* desc, const char* path,
+                       const FILEANALYSE_OPTIONS& options, FILEANALYSE_REPORT* report) {
     morvex::trace("\n[FYK_LaunchFileAnalyse] : Appel");
     if (!desc || !path) return 1;
     // The launcher keeps the task data: runTasks returns only once the worker has ended.
-    FILEANALYSE_TASKDATA data{window, desc, path, maxRows, addColumns, rules};
-    return runOneTask(kAnalyseTaskName, fyk_LaunchFileAnalyseThread, &data);
+    FILEANALYSE_TASKDATA data{window, desc, path, options, {}};
+    const int failed = runOneTask(kAnalyseTaskName, fyk_LaunchFileAnalyseThread, &data);
+    if (report) *report = std::move(data.report);
+    return failed;
 }
 
 void fyk_LaunchFileAnalyseThread(TASK* task) {
     if (!task || !task->parameter) return;
     auto* data = static_cast<FILEANALYSE_TASKDATA*>(task->parameter);
     statusAndReport(task, TASK_EVENT_PROGRESS, 0, 0, "Analyse du fichier délimité...");
-    FILEDESC_AnalyseFileWithSeparatorsV2(task, data->desc, data->path.c_str(), data->maxRows,
-                                         data->addColumns, data->rules);
-    morvex::UiPort& ui = morvex::uiPort();
-    ui.refresh(morvex::UiRefresh::ColumnList);
-    ui.showFilePreview(data->path);
-    ui.refresh(morvex::UiRefresh::ResultView);
+    data->report = FILEDESC_AnalyseFile(task, data->desc, data->path.c_str(), data->options);
 }
 
 namespace {
@@ -492,11 +458,11 @@ struct AnalysePass {
     int rowsRead = 0;         // rows read, the header included
     int rows = 0;             // data rows read
     bool partial = false;     // stopped by the byte budget before the file's end
+    bool reachedEnd = false;  // the rows ran out
 };
 
 // Columns a SQLite table may have (SQLite's own limit as built by default).
 constexpr int FILEDESC_SQLITE_MAX_COLUMNS = 2000;
-
 
 // Whether `field` begins with a double quote, as a quoted value does (its closing quote may
 // be in a later field when the value holds the delimiter).
@@ -508,12 +474,6 @@ bool isDoubleQuoted(const DATACOLUMN* field) {
 void removeAllColumns(FileDesc* desc) {
     while (desc->columns && desc->columns->first)
         FILEDESC_SupprimerColonne(desc, static_cast<ColumnDesc*>(desc->columns->first->lParam1));
-}
-
-// Tells the person something the analysis found, in the message panel and the trace.
-void tellNotice(unsigned colour, const std::string& text) {
-    morvex::trace("\n%s", text.c_str());
-    morvex::uiPort().panelMessage(morvex::UiPanel::BoldColour, colour, text + "\n");
 }
 
 // What the readings of one analysis gather beside the columns' own statistics.
@@ -531,17 +491,186 @@ struct ReadingStart {
     bool block() const { return offset > 0; }
 };
 
+// One analysis under way: the file, its options and the report it fills.
+struct Analysis {
+    TASK* task;
+    const char* path;
+    const FILEANALYSE_OPTIONS& options;
+    FILEANALYSE_REPORT& report;
+    bool detected;
+    int lineLimit;  // characters of a line read before it is cut
+
+    // Something found for the person to read: in the report and the trace.
+    void tell(unsigned colour, const std::string& text) {
+        morvex::trace("\n%s", text.c_str());
+        report.notices.push_back({colour, text + "\n"});
+    }
+};
+
+// A reader of `desc`'s dialect over the analysed file, started; null when it cannot be made.
+DATAFILE* openReading(const Analysis& a, FileDesc* desc) {
+    DATAFILE_DIALECT dialect;
+    if (const std::string refusal = FILEDESC_MakeDialect(desc, dialect); !refusal.empty()) {
+        morvex::trace("\n[FILEDESC_AnalyseFileWithSeparatorsV2] %s", refusal.c_str());
+        return nullptr;
+    }
+    ReaderPtr reader(DATAFILE_NewIterator(dialect, a.path, a.lineLimit, 1));
+    if (!reader) {
+        morvex::trace(
+            "\n[FILEDESC_AnalyseFileWithSeparatorsV2] Erreur lors de la création de l'itérateur.");
+        return nullptr;
+    }
+    if (DATAFILE_Init(reader.get()) != 0) {
+        morvex::trace(
+            "\n[FILEDESC_AnalyseFileWithSeparatorsV2] Erreur lors de l'initialisation de "
+            "l'itérateur.");
+        return nullptr;
+    }
+    return reader.release();
+}
+
+// Under the detected rules, the columns from the header line (or COL<n> without one): its
+// names made loadable, then UndeclaredColumn<n> for the positions it does not name, up to
+// `columnCount`. False when memory runs out.
+bool addDetectedColumns(Analysis& a, FileDesc* desc, const LDCG* row, int columnCount) {
+    const bool hasHeader = desc->FirstLineIsHeader != 0;
+    char name[32];
+    std::vector<std::string> cells;
+    for (LDCG_ELT* elt = row->first; elt && static_cast<int>(cells.size()) < columnCount;
+         elt = elt->next) {
+        const auto* field = static_cast<DATACOLUMN*>(elt->lParam1);
+        if (!hasHeader) {
+            snprintf(name, sizeof name, "COL%03i", static_cast<int>(cells.size()) + 1);
+            cells.emplace_back(name);
+        } else {
+            cells.emplace_back(field && field->value ? field->value : "",
+                               field && field->value ? field->length : 0);
+        }
+    }
+    std::vector<std::string> renamed;
+    const std::vector<std::string> codes = FILEDESC_MakeColumnNames(cells, &renamed);
+    int position = 0;
+    for (const std::string& code : codes) {
+        ++position;
+        morvex::trace("\n[FILEDESC_AnalyseFileWithSeparatorsV2] Nouvelle colonne reconnue : [%s]",
+                      code.c_str());
+        if (!addColumn(desc, position, code.c_str(), code.c_str())) return false;
+    }
+    while (position < columnCount) {
+        ++position;
+        snprintf(name, sizeof name, hasHeader ? "UndeclaredColumn%i" : "COL%03i", position);
+        morvex::trace(
+            "\n[FILEDESC_AnalyseFileWithSeparatorsV2] Nouvelle colonne non déclarée "
+            "ajoutée : [%s]",
+            name);
+        if (!addColumn(desc, position, name, hasHeader ? "" : name)) return false;
+    }
+    a.report.renamed = renamed;
+    if (!renamed.empty()) {
+        std::string list;
+        for (size_t i = 0; i < renamed.size() && i < ODD_ROWS_NAMED; ++i)
+            list += (i ? ", " : "") + renamed[i];
+        if (renamed.size() > ODD_ROWS_NAMED) list += "...";
+        a.tell(morvex::PANEL_WARNING, "(!) " + std::to_string(renamed.size()) +
+                                          " nom(s) de colonne changé(s) pour pouvoir être "
+                                          "chargé(s) : " +
+                                          list + ".");
+    }
+    return true;
+}
+
+// The values of one row gathered into the columns of `desc` (widths, statistics, value kinds),
+// the columns named by the first row or header line under the specified rules, a value past
+// the last column making an undeclared column. False when memory runs out.
+bool takeRowValues(Analysis& a, FileDesc* desc, const LDCG* row, int rowNumber, int addColumns,
+                   AnalyseState& state) {
+    const bool hasHeader = desc->FirstLineIsHeader != 0;
+    char name[32];
+    COL_TYPE_STATISTICS valueStats;
+    int position = 0;
+    LDCG_ELT* columnElt = nullptr;  // the description's column at `position`
+    for (LDCG_ELT* elt = row->first; elt; elt = elt->next) {
+        auto* field = static_cast<DATACOLUMN*>(elt->lParam1);
+        ++position;
+        const char* value = field && field->value ? field->value : "";
+        const int length = field && field->value ? field->length : 0;
+
+        // a. The header line, or the first row without one, names the columns.
+        const bool headerField = hasHeader && field && field->isHeader;
+        if (!a.detected && ((!hasHeader && rowNumber == 1) || headerField)) {
+            const char* code = value;
+            if (!hasHeader) {
+                snprintf(name, sizeof name, "COL%03i", position);
+                code = name;
+            }
+            morvex::trace(
+                "\n[FILEDESC_AnalyseFileWithSeparatorsV2] Nouvelle colonne "
+                "reconnue : [%s]",
+                code);
+            if (addColumns && !addColumn(desc, position, code, code)) return false;
+            if (headerField) continue;  // header texts are not analysed
+        }
+
+        // b. The column at this position, or a new undeclared one.
+        columnElt = columnElt ? columnElt->next : desc->columns->first;
+        if (!columnElt) {
+            snprintf(name, sizeof name, "UndeclaredColumn%i", position);
+            if (!addColumn(desc, position, name, "")) return false;
+            morvex::trace(
+                "\n[FILEDESC_AnalyseFileWithSeparatorsV2] Nouvelle colonne non "
+                "déclarée ajoutée : [%s]",
+                name);
+            columnElt = desc->columns->last;
+        }
+        auto* column = static_cast<ColumnDesc*>(columnElt->lParam1);
+        if (!column) continue;
+
+        // c. Width: the longest value, blanks included (a fixed-width file's columns have
+        // theirs).
+        if (length > column->WidthInChars && desc->TypeStructFile != STRUCTFILE_FIXED)
+            column->WidthInChars = length;
+
+        // d. Statistics.
+        if (!column->stats) {
+            column->stats =
+                static_cast<COL_TYPE_STATISTICS*>(calloc(1, sizeof(COL_TYPE_STATISTICS)));
+            if (!column->stats) continue;  // no memory for a total: the value is skipped
+        }
+        AnalyseTypeDonneeInto(&valueStats, value, length);
+        CompileStatistics(column->stats, &valueStats);
+        if (a.detected) {
+            if (state.kinds.size() < static_cast<size_t>(position)) state.kinds.resize(position);
+            CountValueKind(state.kinds[position - 1], valueStats, value, length);
+        }
+    }
+    return true;
+}
+
+// Progress every hundred rows: in bytes for the whole file (the only measure known
+// beforehand), else in rows of the limit.
+void reportRowProgress(const Analysis& a, DATAFILE* reader, int rowNumber, int maxRows) {
+    char message[96];
+    if (maxRows == INT_MAX) {
+        const double size = DATAFILE_GetFileSize(reader);
+        const int percent =
+            size > 0 ? static_cast<int>(100.0 * DATAFILE_GetReadBytes(reader) / size) : 0;
+        snprintf(message, sizeof message, "%i ligne(s) analysées (%i %%)", rowNumber, percent);
+        statusAndReport(a.task, TASK_EVENT_PROGRESS, 100, percent, message);
+    } else {
+        snprintf(message, sizeof message, "%i/%i ligne(s) analysées", rowNumber, maxRows);
+        statusAndReport(a.task, TASK_EVENT_PROGRESS, maxRows, rowNumber, message);
+    }
+}
+
 // One reading of the file (or of a block of it, `from`): columns, widths, statistics and
 // value kinds, gathered into `state`. `watchQuotes`: stop at the first value that begins with a
 // double quote (firstQuotedLine). `byteBudget` (0: none) stops the reading once that many
 // bytes are read from where it started.
-AnalysePass analyseRows(TASK* task, FileDesc* desc, const char* path, int maxRows,
-                        int addColumns, bool detected, bool watchQuotes, double byteBudget,
-                        AnalyseState& state, ReadingStart from = {}) {
+AnalysePass analyseRows(Analysis& a, FileDesc* desc, int maxRows, int addColumns,
+                        bool watchQuotes, double byteBudget, AnalyseState& state,
+                        ReadingStart from = {}) {
     AnalysePass pass;
-    const int lineLimit = detected ? std::max(FILEDESC_GetNCarMaxReadWithoutNewLine(),
-                                              FILEDESC_ANALYSE_LINE_LIMIT)
-                                   : FILEDESC_GetNCarMaxReadWithoutNewLine();
+    const bool detected = a.detected;
     // The analysis writes the first line it read from: 1 when the description said 0.
     if (desc->BeginFromLine == 0) desc->BeginFromLine = 1;
     // A block is read through a copy of the description that skips neither lines nor a header;
@@ -553,27 +682,11 @@ AnalysePass analyseRows(TASK* task, FileDesc* desc, const char* path, int maxRow
         blockView.BeginFromLine = 1;
         desc = &blockView;
     }
-    DATAFILE_DIALECT dialect;
-    if (const std::string refusal = FILEDESC_MakeDialect(desc, dialect); !refusal.empty()) {
-        morvex::trace("\n[FILEDESC_AnalyseFileWithSeparatorsV2] %s", refusal.c_str());
-        pass.failed = true;
-        return pass;
-    }
-    ReaderPtr reader(DATAFILE_NewIterator(dialect, path, lineLimit, 1));
+    ReaderPtr reader(openReading(a, desc));
     if (!reader) {
-        morvex::trace(
-            "\n[FILEDESC_AnalyseFileWithSeparatorsV2] Erreur lors de la création de l'itérateur.");
         pass.failed = true;
         return pass;
     }
-    if (DATAFILE_Init(reader.get()) != 0) {
-        morvex::trace(
-            "\n[FILEDESC_AnalyseFileWithSeparatorsV2] Erreur lors de l'initialisation de "
-            "l'itérateur.");
-        pass.failed = true;
-        return pass;
-    }
-
     if (from.block()) {
         if (fseeko(reader->file, static_cast<off_t>(from.offset), SEEK_SET) != 0) return pass;
         RowPtr cut(DATAFILE_ReadNext(reader.get()));  // the row the block begins inside
@@ -581,22 +694,18 @@ AnalysePass analyseRows(TASK* task, FileDesc* desc, const char* path, int maxRow
 
     const bool hasHeader = desc->FirstLineIsHeader != 0;
     // Under the detected rules the number of columns is known before the first row.
-    int& columnCount = state.columnCount;
+    const int& columnCount = state.columnCount;
     if (detected && !from.block()) {
-        columnCount = addColumns ? 0 : LDCG_Count(desc->columns);
-        if (columnCount == 0) columnCount = DominantFieldCount(desc, reader.get());
+        state.columnCount = addColumns ? 0 : LDCG_Count(desc->columns);
+        if (state.columnCount == 0) state.columnCount = DominantFieldCount(desc, reader.get());
     }
-    std::vector<ValueKinds>& kinds = state.kinds;
-    std::vector<FILEANALYSE_ODDROW>& odd = state.odd;
-    int& oddCount = state.oddCount;
-    char name[32];
-    char message[96];
-    COL_TYPE_STATISTICS valueStats;
     int rowNumber = 0;
-    const int progressRange = maxRows == INT_MAX ? 100 : maxRows;
     for (;;) {
         RowPtr row(DATAFILE_ReadNext(reader.get()));
-        if (!row) break;
+        if (!row) {
+            pass.reachedEnd = true;
+            break;
+        }
         ++rowNumber;
         if (reader->lineTooLong && pass.longLines++ == 0)
             pass.firstLongLine = reader->currentRowFirstLine;
@@ -611,57 +720,10 @@ AnalysePass analyseRows(TASK* task, FileDesc* desc, const char* path, int maxRow
                 }
             }
         }
-        if (detected && (headerRow || (!hasHeader && rowNumber == 1)) && addColumns) {
-            // The columns: the header's names made loadable (or COL<n>), then
-            // UndeclaredColumn<n> for the positions the header does not name.
-            std::vector<std::string> cells;
-            for (LDCG_ELT* elt = row->first;
-                 elt && static_cast<int>(cells.size()) < columnCount; elt = elt->next) {
-                const auto* field = static_cast<DATACOLUMN*>(elt->lParam1);
-                if (!hasHeader) {
-                    snprintf(name, sizeof name, "COL%03i", static_cast<int>(cells.size()) + 1);
-                    cells.emplace_back(name);
-                } else {
-                    cells.emplace_back(field && field->value ? field->value : "",
-                                       field && field->value ? field->length : 0);
-                }
-            }
-            std::vector<std::string> renamed;
-            const std::vector<std::string> codes = FILEDESC_MakeColumnNames(cells, &renamed);
-            int position = 0;
-            for (const std::string& code : codes) {
-                ++position;
-                morvex::trace(
-                    "\n[FILEDESC_AnalyseFileWithSeparatorsV2] Nouvelle colonne reconnue : [%s]",
-                    code.c_str());
-                if (!addColumn(desc, position, code.c_str(), code.c_str())) {
-                    pass.failed = true;
-                    return pass;
-                }
-            }
-            while (position < columnCount) {
-                ++position;
-                snprintf(name, sizeof name, hasHeader ? "UndeclaredColumn%i" : "COL%03i",
-                         position);
-                morvex::trace(
-                    "\n[FILEDESC_AnalyseFileWithSeparatorsV2] Nouvelle colonne non déclarée "
-                    "ajoutée : [%s]",
-                    name);
-                if (!addColumn(desc, position, name, hasHeader ? "" : name)) {
-                    pass.failed = true;
-                    return pass;
-                }
-            }
-            if (!renamed.empty()) {
-                std::string list;
-                for (size_t i = 0; i < renamed.size() && i < ODD_ROWS_NAMED; ++i)
-                    list += (i ? ", " : "") + renamed[i];
-                if (renamed.size() > ODD_ROWS_NAMED) list += "...";
-                tellNotice(morvex::PANEL_WARNING,
-                           "(!) " + std::to_string(renamed.size()) +
-                               " nom(s) de colonne changé(s) pour pouvoir être chargé(s) : " +
-                               list + ".");
-            }
+        if (detected && (headerRow || (!hasHeader && rowNumber == 1)) && addColumns &&
+            !addDetectedColumns(a, desc, row.get(), columnCount)) {
+            pass.failed = true;
+            return pass;
         }
         if (detected && headerRow) {
             row.reset();
@@ -671,97 +733,26 @@ AnalysePass analyseRows(TASK* task, FileDesc* desc, const char* path, int maxRow
             // A row of another shape is told, never turned into columns; a longer one is not
             // counted in the types either (its values may be shifted), a shorter one lends the
             // values it has, as a load stores it.
-            if (odd.size() < ODD_ROWS_NAMED)
-                odd.push_back({reader->currentRowFirstLine, fieldCount});
-            ++oddCount;
+            if (state.odd.size() < ODD_ROWS_NAMED)
+                state.odd.push_back({reader->currentRowFirstLine, fieldCount});
+            ++state.oddCount;
             if (fieldCount > columnCount) row.reset();
         }
-        int position = 0;
-        LDCG_ELT* columnElt = nullptr;  // the description's column at `position`
-        for (LDCG_ELT* elt = row ? row->first : nullptr; elt; elt = elt->next) {
-            auto* field = static_cast<DATACOLUMN*>(elt->lParam1);
-            ++position;
-            const char* value = field && field->value ? field->value : "";
-            const int length = field && field->value ? field->length : 0;
-
-            // a. The header line, or the first row without one, names the columns.
-            const bool headerField = hasHeader && field && field->isHeader;
-            if (!detected && ((!hasHeader && rowNumber == 1) || headerField)) {
-                const char* code = value;
-                if (!hasHeader) {
-                    snprintf(name, sizeof name, "COL%03i", position);
-                    code = name;
-                }
-                morvex::trace(
-                    "\n[FILEDESC_AnalyseFileWithSeparatorsV2] Nouvelle colonne "
-                    "reconnue : [%s]",
-                    code);
-                if (addColumns && !addColumn(desc, position, code, code)) {
-                    pass.failed = true;
-                    return pass;
-                }
-                if (headerField) continue;  // header texts are not analysed
-            }
-
-            // b. The column at this position, or a new undeclared one.
-            columnElt = columnElt ? columnElt->next : desc->columns->first;
-            if (!columnElt) {
-                snprintf(name, sizeof name, "UndeclaredColumn%i", position);
-                if (!addColumn(desc, position, name, "")) {
-                    pass.failed = true;
-                    return pass;
-                }
-                morvex::trace(
-                    "\n[FILEDESC_AnalyseFileWithSeparatorsV2] Nouvelle colonne non "
-                    "déclarée ajoutée : [%s]",
-                    name);
-                columnElt = desc->columns->last;
-            }
-            auto* column = static_cast<ColumnDesc*>(columnElt->lParam1);
-            if (!column) continue;
-
-            // c. Width: the longest value, blanks included (a fixed-width file's columns have
-            // theirs).
-            if (length > column->WidthInChars && desc->TypeStructFile != STRUCTFILE_FIXED)
-                column->WidthInChars = length;
-
-            // d. Statistics.
-            if (!column->stats) {
-                column->stats =
-                    static_cast<COL_TYPE_STATISTICS*>(calloc(1, sizeof(COL_TYPE_STATISTICS)));
-                if (!column->stats) continue;  // no memory for a total: the value is skipped
-            }
-            AnalyseTypeDonneeInto(&valueStats, value, length);
-            CompileStatistics(column->stats, &valueStats);
-            if (detected) {
-                if (kinds.size() < static_cast<size_t>(position)) kinds.resize(position);
-                CountValueKind(kinds[position - 1], valueStats, value, length);
-            }
+        if (row && !takeRowValues(a, desc, row.get(), rowNumber, addColumns, state)) {
+            pass.failed = true;
+            return pass;
         }
         row.reset();
 
-        if (rowNumber % 100 == 0 && !from.block()) {
-            if (maxRows == INT_MAX) {
-                // The whole file: progress in bytes, the only measure known beforehand.
-                const double size = DATAFILE_GetFileSize(reader.get());
-                const int percent =
-                    size > 0 ? static_cast<int>(100.0 * DATAFILE_GetReadBytes(reader.get()) / size)
-                             : 0;
-                snprintf(message, sizeof message, "%i ligne(s) analysées (%i %%)", rowNumber,
-                         percent);
-                statusAndReport(task, TASK_EVENT_PROGRESS, progressRange, percent, message);
-            } else {
-                snprintf(message, sizeof message, "%i/%i ligne(s) analysées", rowNumber, maxRows);
-                statusAndReport(task, TASK_EVENT_PROGRESS, maxRows, rowNumber, message);
-            }
-        }
+        if (rowNumber % 100 == 0 && !from.block())
+            reportRowProgress(a, reader.get(), rowNumber, maxRows);
         if (rowNumber > maxRows) break;
         if (byteBudget > 0 && DATAFILE_GetReadBytes(reader.get()) >= byteBudget) {
             pass.partial = true;
             break;
         }
-        if (TASK_IsStopRequested(task)) {
-            statusAndReport(task, TASK_EVENT_INTERRUPTED, 100, 100,
+        if (TASK_IsStopRequested(a.task)) {
+            statusAndReport(a.task, TASK_EVENT_INTERRUPTED, 100, 100,
                             "Annulation de la tâche à la demande de l'utilisateur.");
             break;
         }
@@ -772,7 +763,8 @@ AnalysePass analyseRows(TASK* task, FileDesc* desc, const char* path, int maxRow
     // cannot describe the file.
     if (reader->fileChanged) {
         const std::string text = std::string("Analyse impossible : ") + reader->failure + ".";
-        statusAndReport(task, TASK_EVENT_NOT_STARTED, 100, 100, text.c_str());
+        statusAndReport(a.task, TASK_EVENT_NOT_STARTED, 100, 100, text.c_str());
+        a.report.failure = text;
         pass.failed = true;
     }
     return pass;
@@ -784,43 +776,45 @@ constexpr double kSpreadBlockBytes = 512.0 * 1024;
 
 // Reads kSpreadBlocks blocks spread over the rest of a file whose first `headBytes` were read,
 // the last one ending at the file's end. Returns the data rows read. A stop request ends it.
-int analyseSpreadBlocks(TASK* task, FileDesc* desc, const char* path, double headBytes,
-                        AnalyseState& state) {
-    const double size = static_cast<double>(FileSize(path));
+int analyseSpreadBlocks(Analysis& a, FileDesc* desc, double headBytes, AnalyseState& state) {
+    const double size = static_cast<double>(FileSize(a.path));
     if (size <= headBytes) return 0;
     const double blockBytes = std::min(kSpreadBlockBytes, (size - headBytes) / kSpreadBlocks);
     const double step = (size - headBytes - blockBytes) / kSpreadBlocks;
     int rows = 0;
-    for (int b = 1; b <= kSpreadBlocks && !TASK_IsStopRequested(task); ++b) {
+    for (int b = 1; b <= kSpreadBlocks && !TASK_IsStopRequested(a.task); ++b) {
         ReadingStart from{static_cast<int64_t>(headBytes + step * b)};
-        const AnalysePass block = analyseRows(task, desc, path, INT_MAX, 0, true, false,
-                                              blockBytes, state, from);
+        const AnalysePass block =
+            analyseRows(a, desc, INT_MAX, 0, false, blockBytes, state, from);
         if (block.failed) break;
         rows += block.rows;
         char message[96];
         snprintf(message, sizeof message, "Échantillon réparti : bloc %i/%i", b, kSpreadBlocks);
-        statusAndReport(task, TASK_EVENT_PROGRESS, kSpreadBlocks, b, message);
+        statusAndReport(a.task, TASK_EVENT_PROGRESS, kSpreadBlocks, b, message);
     }
     return rows;
 }
 
 // Under the detected rules, the types that hold every value counted and the rows of another
 // shape told.
-void proposeDetectedTypes(FileDesc* desc, const AnalyseState& state) {
+void proposeDetectedTypes(Analysis& a, FileDesc* desc, const AnalyseState& state) {
     SetDefaultTypeFromStatistics(desc);
     size_t position = 0;
     const bool padded = desc->TypeStructFile == STRUCTFILE_FIXED;
     for (LDCG_ELT* e = desc->columns->first; e && position < state.kinds.size(); e = e->next)
         ProposeTypeHoldingAll(static_cast<ColumnDesc*>(e->lParam1), state.kinds[position++],
                               padded);
-    ReportOddRows(state.odd, state.oddCount, state.columnCount);
+    a.report.columns = state.columnCount;
+    a.report.oddRows = state.odd;
+    a.report.oddCount = state.oddCount;
+    const std::string odd = oddRowsNotice(state.odd, state.oddCount, state.columnCount);
+    if (!odd.empty()) a.report.notices.push_back({morvex::PANEL_WARNING, odd});
 }
 
-// Columns whose longest value is past the width a description may store: Text, whose values
-// have no width, at the largest width. Returns their codes.
-std::vector<std::string> fitWidthsToLimit(FileDesc* desc) {
+// Columns whose longest value is past the width a description may store (`limit`): Text,
+// whose values have no width, at the largest width. Returns their codes.
+std::vector<std::string> fitWidthsToLimit(FileDesc* desc, int limit) {
     std::vector<std::string> widened;
-    const int limit = FILEDESC_GetNCarMaxReadWithoutNewLine();
     for (LDCG_ELT* e = desc->columns->first; e; e = e->next) {
         auto* column = static_cast<ColumnDesc*>(e->lParam1);
         if (!column || column->WidthInChars <= limit) continue;
@@ -829,6 +823,42 @@ std::vector<std::string> fitWidthsToLimit(FileDesc* desc) {
         widened.emplace_back(column->code);
     }
     return widened;
+}
+
+// What the detected rules tell once the types are proposed: lines cut, columns made Text,
+// too many columns for SQLite, how much of the file the types hold for.
+void tellDetectedFindings(Analysis& a, FileDesc* desc, const AnalysePass& pass,
+                          double byteBudget) {
+    const int limit = a.options.lineLimit;
+    if (pass.longLines > 0)
+        a.tell(morvex::PANEL_WARNING,
+               "(!) " + std::to_string(pass.longLines) + " ligne(s) de plus de " +
+                   std::to_string(std::max(limit, FILEDESC_ANALYSE_LINE_LIMIT)) +
+                   " caractères, coupée(s) : la première ligne " +
+                   std::to_string(pass.firstLongLine) + ".");
+    a.report.widened = fitWidthsToLimit(desc, limit);
+    if (!a.report.widened.empty()) {
+        std::string list;
+        for (size_t i = 0; i < a.report.widened.size() && i < ODD_ROWS_NAMED; ++i)
+            list += (i ? ", " : "") + a.report.widened[i];
+        a.tell(morvex::PANEL_INFO, "(i) Valeurs de plus de " + std::to_string(limit) +
+                                       " caractères : type Text pour " + list + ".");
+    }
+    const int columns = LDCG_Count(desc->columns);
+    if (columns > FILEDESC_SQLITE_MAX_COLUMNS)
+        a.tell(morvex::PANEL_WARNING,
+               "(!) " + std::to_string(columns) + " colonnes : une table SQLite en compte "
+               "au plus " + std::to_string(FILEDESC_SQLITE_MAX_COLUMNS) +
+                   ", le chargement dans SQLite sera refusé.");
+    if (byteBudget > 0)
+        a.tell(morvex::PANEL_INFO,
+               pass.partial ? "(i) Types établis sur un échantillon réparti sur tout le "
+                              "fichier : ses " + std::to_string(pass.rows) +
+                                  " premières lignes et " + std::to_string(a.report.spreadRows) +
+                                  " lignes de " + std::to_string(kSpreadBlocks) +
+                                  " blocs jusqu'à sa fin."
+                            : "(i) Types établis sur le fichier entier (" +
+                                  std::to_string(pass.rows) + " lignes).");
 }
 
 }  // namespace
@@ -877,16 +907,25 @@ std::vector<std::string> FILEDESC_MakeColumnNames(const std::vector<std::string>
     return names;
 }
 
-int FILEDESC_AnalyseFileWithSeparatorsV2(TASK* task, FileDesc* desc, const char* path, int maxRows,
-                                         int addColumns, int rules) {
-    if (!task || !desc || !path || !desc->columns) return 1;
-    const bool detected = (rules & FILEANALYSE_DETECTED) != 0;
-    const bool quotingGiven = (rules & FILEANALYSE_QUOTING_GIVEN) != 0;
+FILEANALYSE_REPORT FILEDESC_AnalyseFile(TASK* task, FileDesc* desc, const char* path,
+                                        const FILEANALYSE_OPTIONS& options) {
+    FILEANALYSE_REPORT report;
+    if (!task || !desc || !path || !desc->columns) {
+        report.failure = "Analyse impossible : aucune description ou aucun fichier.";
+        return report;
+    }
+    const bool detected = (options.rules & FILEANALYSE_DETECTED) != 0;
+    const bool quotingGiven = (options.rules & FILEANALYSE_QUOTING_GIVEN) != 0;
+    Analysis a{task, path, options, report, detected,
+               detected ? std::max(options.lineLimit, FILEDESC_ANALYSE_LINE_LIMIT)
+                        : options.lineLimit};
     // No row limit under the detected rules: the whole file up to a size, else its beginning.
+    int maxRows = options.maxRows;
+    int addColumns = options.addColumns;
     double byteBudget = 0;
     if (maxRows <= 0) {
         maxRows = INT_MAX;
-        if (detected) byteBudget = gWholeFileBytes.load();
+        if (detected) byteBudget = options.wholeFileBytes;
     }
     morvex::trace("\n[FILEDESC_AnalyseFileWithSeparatorsV2] : Analyzing file [%s] With MaxRows=%i",
                   path, maxRows);
@@ -899,29 +938,37 @@ int FILEDESC_AnalyseFileWithSeparatorsV2(TASK* task, FileDesc* desc, const char*
 
     const bool watchQuotes = detected && addColumns && !desc->Unquote && !quotingGiven;
     AnalyseState state;
-    AnalysePass pass = analyseRows(task, desc, path, maxRows, addColumns, detected, watchQuotes,
-                                   byteBudget, state);
+    AnalysePass pass =
+        analyseRows(a, desc, maxRows, addColumns, watchQuotes, byteBudget, state);
     if (!pass.failed && pass.firstQuotedLine != 0) {
         // Quotes the first bytes did not show: the file is read again, unquoting.
-        tellNotice(morvex::PANEL_INFO,
-                   "(i) Valeurs entre guillemets trouvées à la ligne " +
-                       std::to_string(pass.firstQuotedLine) +
-                       " : elles sont lues comme telles (caractère de protection \").");
+        report.requotedAt = pass.firstQuotedLine;
+        a.tell(morvex::PANEL_INFO,
+               "(i) Valeurs entre guillemets trouvées à la ligne " +
+                   std::to_string(pass.firstQuotedLine) +
+                   " : elles sont lues comme telles (caractère de protection \").");
         removeAllColumns(desc);
         FILEDESC_RemoveColumnsStats(desc);
         desc->Unquote = 1;
         desc->QuoteChar = '"';
         state = AnalyseState();
-        pass = analyseRows(task, desc, path, maxRows, addColumns, detected, false, byteBudget,
-                           state);
+        pass = analyseRows(a, desc, maxRows, addColumns, false, byteBudget, state);
     }
-    if (pass.failed) return 1;
+    report.rowsRead = pass.rowsRead;
+    report.rows = pass.rows;
+    report.longLines = pass.longLines;
+    report.firstLongLine = pass.firstLongLine;
+    if (pass.failed) {
+        if (report.failure.empty())
+            report.failure = std::string("Analyse impossible : le fichier '") + path +
+                             "' ne peut pas être lu.";
+        return report;
+    }
     // A file larger than the whole-file limit: blocks spread over the rest of it as well (not
     // through a decoder nor a decompressor, whose stream cannot be entered in the middle).
-    int spreadRows = 0;
     if (pass.partial && !TASK_IsStopRequested(task) && strncmp(desc->Encoding, "UTF-16", 6) != 0 &&
         !morvex::isCompressedFile(path))
-        spreadRows = analyseSpreadBlocks(task, desc, path, byteBudget, state);
+        report.spreadRows = analyseSpreadBlocks(a, desc, byteBudget, state);
 
     morvex::trace("\nFin de l'analyse du fichier");
     morvex::trace(
@@ -932,61 +979,41 @@ int FILEDESC_AnalyseFileWithSeparatorsV2(TASK* task, FileDesc* desc, const char*
 
     if (!detected) SetDefaultTypeFromStatistics(desc);
     if (detected) {
-        proposeDetectedTypes(desc, state);
-        if (pass.longLines > 0)
-            tellNotice(morvex::PANEL_WARNING,
-                       "(!) " + std::to_string(pass.longLines) + " ligne(s) de plus de " +
-                           std::to_string(std::max(FILEDESC_GetNCarMaxReadWithoutNewLine(),
-                                                   FILEDESC_ANALYSE_LINE_LIMIT)) +
-                           " caractères, coupée(s) : la première ligne " +
-                           std::to_string(pass.firstLongLine) + ".");
-        const std::vector<std::string> widened = fitWidthsToLimit(desc);
-        if (!widened.empty()) {
-            std::string list;
-            for (size_t i = 0; i < widened.size() && i < ODD_ROWS_NAMED; ++i)
-                list += (i ? ", " : "") + widened[i];
-            tellNotice(morvex::PANEL_INFO,
-                       "(i) Valeurs de plus de " +
-                           std::to_string(FILEDESC_GetNCarMaxReadWithoutNewLine()) +
-                           " caractères : type Text pour " + list + ".");
-        }
-        const int columns = LDCG_Count(desc->columns);
-        if (columns > FILEDESC_SQLITE_MAX_COLUMNS)
-            tellNotice(morvex::PANEL_WARNING,
-                       "(!) " + std::to_string(columns) + " colonnes : une table SQLite en compte "
-                       "au plus " + std::to_string(FILEDESC_SQLITE_MAX_COLUMNS) +
-                           ", le chargement dans SQLite sera refusé.");
-        if (byteBudget > 0)
-            tellNotice(morvex::PANEL_INFO,
-                       pass.partial ? "(i) Types établis sur un échantillon réparti sur tout le "
-                                          "fichier : ses " + std::to_string(pass.rows) +
-                                          " premières lignes et " +
-                                          std::to_string(spreadRows) + " lignes de " +
-                                          std::to_string(kSpreadBlocks) + " blocs jusqu'à sa fin."
-                                    : "(i) Types établis sur le fichier entier (" +
-                                          std::to_string(pass.rows) + " lignes).");
+        proposeDetectedTypes(a, desc, state);
+        tellDetectedFindings(a, desc, pass, byteBudget);
     }
     FILEDESC_UpdatePositions(desc);
     FILEDESC_Validate(desc);
 
     morvex::uiPort().statusText("Terminé.");
-    if (TASK_IsStopRequested(task)) {
+    report.stopped = TASK_IsStopRequested(task);
+    report.wholeFile = pass.reachedEnd && !report.stopped;
+    if (report.stopped) {
         TASK_Report(task, TASK_EVENT_INTERRUPTED, 100, 100,
                     "Tâche terminée mais écourtée à la demande de l'utilisateur.");
     } else {
         TASK_Report(task, TASK_EVENT_FINISHED, 100, 100, "Tâche terminée.");
     }
-    return 0;
+    return report;
+}
+
+int FILEDESC_AnalyseFileWithSeparatorsV2(TASK* task, FileDesc* desc, const char* path, int maxRows,
+                                         int addColumns, int rules) {
+    FILEANALYSE_OPTIONS options = FILEDESC_AnalyseOptions(0, addColumns, rules);
+    options.maxRows = maxRows;
+    return FILEDESC_AnalyseFile(task, desc, path, options).failure.empty() ? 0 : 1;
 }
 
 // ---- Line count ----
 
-int FYK_LaunchDatafileComputeStats(void* window, FileDesc* desc, const char* path) {
+int FYK_LaunchDatafileComputeStats(void* window, FileDesc* desc, const char* path,
+                                   morvex::UiError* error) {
     if (!desc || !path) {
-        morvex::uiPort().messageBox(
-            "Statistiques de fichier",
-            "Aucune description de fichier ou aucun fichier n'est défini. Opération annulée.",
-            morvex::UiButtons::Ok, morvex::UiIcon::Warning);
+        if (error)
+            *error = {"Statistiques de fichier",
+                      "Aucune description de fichier ou aucun fichier n'est défini. Opération "
+                      "annulée.",
+                      morvex::UiIcon::Warning};
         return 1;
     }
     DATAFILESTATS_TASKDATA data{window, desc, path, {}};

@@ -518,19 +518,20 @@ DYNSTRING* MSSQL_GenerateInsert(const FileDesc* desc, const char* tableName, LDC
 }
 
 int MSSQL_SendDataToSQLServer(FileDesc* desc, const char* dataPath, const char* scriptPath,
-                              int rowNumberFlag) {
+                              int rowNumberFlag, morvex::UiError* error) {
     if (desc == nullptr || dataPath == nullptr || scriptPath == nullptr) return -1;
     if (!HasName(desc->TableName)) {
-        morvex::uiPort().messageBox(
-            "Script SQL Server",
-            "La description n'a pas de nom de table : le script n'est pas écrit.\nDonnez un nom "
-            "à la table (propriétés de la description) puis recommencez.",
-            morvex::UiButtons::Ok, morvex::UiIcon::Error);
+        if (error)
+            *error = {"Script SQL Server",
+                      "La description n'a pas de nom de table : le script n'est pas écrit.\nDonnez "
+                      "un nom à la table (propriétés de la description) puis recommencez.",
+                      morvex::UiIcon::Error};
         return -4;
     }
     if (const std::string refusal = FILEDESC_NamesRefusal(desc); !refusal.empty()) {
-        morvex::uiPort().messageBox("Script SQL Server", refusal + "\nLe script n'est pas écrit.",
-                                    morvex::UiButtons::Ok, morvex::UiIcon::Error);
+        if (error)
+            *error = {"Script SQL Server", refusal + "\nLe script n'est pas écrit.",
+                      morvex::UiIcon::Error};
         return -5;
     }
     ScriptFile script;

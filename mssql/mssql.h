@@ -19,10 +19,12 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 #include "filedesc/filedesc.h"
 #include "foundation/dynstring.h"
 #include "foundation/ldcg.h"
+#include "foundation/uiport.h"
 
 // Sizes of the slots of the parameter record (terminator included).
 constexpr int MSSQL_NAME_SLOT = 65;   // database and table names: up to 63 characters typed
@@ -54,10 +56,10 @@ int MSSQL_InitParams(MSSQL_PARAMS* params);
 // (replaced). Returns the number of rows written; -1 when an argument is missing, -2 when the
 // script cannot be created (or a write fails), -3 when the data file reader cannot be created
 // (the script is then left empty), -4 when the description names no table, -5 when one of its
-// names holds a control character (filedesc/names.h) (both told through the UI port; nothing
-// is written). Puts the final count in the status bar.
+// names holds a control character (filedesc/names.h) (for both, nothing is written and `error`,
+// when given, says why, for the caller to show). Puts the final count in the status bar.
 int MSSQL_SendDataToSQLServer(FileDesc* desc, const char* dataPath, const char* scriptPath,
-                              int rowNumberFlag);
+                              int rowNumberFlag, morvex::UiError* error = nullptr);
 
 // DROP and CREATE of the description's table ("FileRowID int" first with the flag), followed by a
 // line feed; every identifier between brackets. A new DYNSTRING (the caller destroys it), or
@@ -100,17 +102,27 @@ int ChargerParametres(MSSQL_PARAMS* params, const char* path);
 
 // ---- Files of the generation parameters ----
 
-// Writes the BCP format file of `desc` to params->fichierFormat. 1 without a column list or when
-// the file cannot be written.
-int MSSQL_GenererFichierFormat(const MSSQL_PARAMS* params, FileDesc* desc);
+// What a generation has to tell the person, in order: the warnings that do not stop it (title
+// "Avertissement") and the refusal of a description it cannot write (title "Erreur"). The
+// generations fill it and show nothing; the front end that called shows each (morvex::showError).
+using MSSQL_TOLD = std::vector<morvex::UiError>;
 
-// Writes the BULK INSERT script to params->scriptBCP; width and ignored-column warnings go to the
-// UI port and do not stop it. 1 without a column list or when the file cannot be written.
-int MSSQL_GenererFichierBCP(const MSSQL_PARAMS* params, FileDesc* desc);
+// Writes the BCP format file of `desc` to params->fichierFormat. 1 without a column list, when
+// the description is refused (why in `told`) or when the file cannot be written.
+int MSSQL_GenererFichierFormat(const MSSQL_PARAMS* params, FileDesc* desc,
+                               MSSQL_TOLD* told = nullptr);
 
-// Writes the update script to params->scriptMAJ; size warnings go to the UI port and do not stop
-// it. 1 without a column list or when the file cannot be written.
-int MSSQL_GenererScriptMAJ(const MSSQL_PARAMS* params, FileDesc* desc);
+// Writes the BULK INSERT script to params->scriptBCP; width and ignored-column warnings go to
+// `told` and do not stop it. 1 without a column list, when the description is refused (why in
+// `told`) or when the file cannot be written.
+int MSSQL_GenererFichierBCP(const MSSQL_PARAMS* params, FileDesc* desc,
+                            MSSQL_TOLD* told = nullptr);
+
+// Writes the update script to params->scriptMAJ; size warnings go to `told` and do not stop it.
+// 1 without a column list, when the description is refused (why in `told`) or when the file
+// cannot be written.
+int MSSQL_GenererScriptMAJ(const MSSQL_PARAMS* params, FileDesc* desc,
+                           MSSQL_TOLD* told = nullptr);
 
 // The comment block that opens both scripts (line feeds, not yet CR LF), with `generatedAt` as
 // the generation date and `user` as its author.

@@ -182,9 +182,9 @@ std::string RowTerminator(const char* chars) {
     return InLiteral(EscapedTerminator(chars));
 }
 
-void Warn(const std::string& text) {
-    morvex::uiPort().messageBox("Avertissement", text, morvex::UiButtons::Ok,
-                                morvex::UiIcon::Warning);
+// Keeps a warning for the caller to show; the generation goes on.
+void Warn(MSSQL_TOLD* told, const std::string& text) {
+    if (told) told->push_back({"Avertissement", text, morvex::UiIcon::Warning});
 }
 
 // The columns of a description, for a loop.
@@ -207,15 +207,16 @@ std::string Refusal(const MSSQL_PARAMS* params, const FileDesc* desc);
 
 // Checks the arguments of a generation and opens its target; traces why it cannot.
 bool Open(ScriptFile& file, const char* function, const MSSQL_PARAMS* params, FileDesc* desc,
-          const char* path) {
+          const char* path, MSSQL_TOLD* told) {
     if (params == nullptr || desc == nullptr || desc->columns == nullptr) {
         morvex::trace("\n[%s] Aucune description de colonnes", function);
         return false;
     }
     if (const std::string refusal = Refusal(params, desc); !refusal.empty()) {
         morvex::trace("\n[%s] %s", function, refusal.c_str());
-        morvex::uiPort().messageBox("Erreur", refusal + "\nLe fichier n'est pas généré.",
-                                    morvex::UiButtons::Ok, morvex::UiIcon::Error);
+        if (told)
+            told->push_back({"Erreur", refusal + "\nLe fichier n'est pas généré.",
+                             morvex::UiIcon::Error});
         return false;
     }
     if (!file.open(path)) {
@@ -365,10 +366,10 @@ int ChargerParametres(MSSQL_PARAMS* params, const char* path) {
     return 0;
 }
 
-int MSSQL_GenererFichierFormat(const MSSQL_PARAMS* params, FileDesc* desc) {
+int MSSQL_GenererFichierFormat(const MSSQL_PARAMS* params, FileDesc* desc, MSSQL_TOLD* told) {
     ScriptFile file;
     if (!Open(file, "MSSQL_GenererFichierFormat", params, desc,
-              params != nullptr ? params->fichierFormat : nullptr)) {
+              params != nullptr ? params->fichierFormat : nullptr, told)) {
         return 1;
     }
     try {
@@ -392,10 +393,10 @@ int MSSQL_GenererFichierFormat(const MSSQL_PARAMS* params, FileDesc* desc) {
     return Finish(file, "MSSQL_GenererFichierFormat", params->fichierFormat);
 }
 
-int MSSQL_GenererFichierBCP(const MSSQL_PARAMS* params, FileDesc* desc) {
+int MSSQL_GenererFichierBCP(const MSSQL_PARAMS* params, FileDesc* desc, MSSQL_TOLD* told) {
     ScriptFile file;
     if (!Open(file, "MSSQL_GenererFichierBCP", params, desc,
-              params != nullptr ? params->scriptBCP : nullptr)) {
+              params != nullptr ? params->scriptBCP : nullptr, told)) {
         return 1;
     }
     try {
@@ -411,14 +412,14 @@ int MSSQL_GenererFichierBCP(const MSSQL_PARAMS* params, FileDesc* desc) {
             text += "\t" + PaddedName(c->code) + "        ";
             text += Format("char(%i), -- %s\n", c->WidthInChars, OneLine(c->Description).c_str());
             if (c->WidthInChars < 1) {
-                Warn(
+                Warn(told,
                     Format("La largeur de la colonne '%s' (%s) est incorrecte (largeur = %i).\n "
                            "Le script va être généré mais ne pourra pas être exécuté par la base "
                            "de données.",
                            c->code, c->Description, c->WidthInChars));
             }
             if (c->IgnoreColumn) {
-                Warn(Format(
+                Warn(told, Format(
                     "Attention : La colonne '%s' (%s) a été marquée comme devant être ignorée "
                     "lors de l'import.\nCependant, la commande utilisée dans le cas d'un fichier "
                     "délimité ne permet pas de gérer cette situation. La colonne sera donc quand "
@@ -450,10 +451,10 @@ int MSSQL_GenererFichierBCP(const MSSQL_PARAMS* params, FileDesc* desc) {
     return Finish(file, "MSSQL_GenererFichierBCP", params->scriptBCP);
 }
 
-int MSSQL_GenererScriptMAJ(const MSSQL_PARAMS* params, FileDesc* desc) {
+int MSSQL_GenererScriptMAJ(const MSSQL_PARAMS* params, FileDesc* desc, MSSQL_TOLD* told) {
     ScriptFile file;
     if (!Open(file, "MSSQL_GenererScriptMAJ", params, desc,
-              params != nullptr ? params->scriptMAJ : nullptr)) {
+              params != nullptr ? params->scriptMAJ : nullptr, told)) {
         return 1;
     }
     static const char* kSizeWarning =
@@ -491,14 +492,14 @@ int MSSQL_GenererScriptMAJ(const MSSQL_PARAMS* params, FileDesc* desc) {
                 case DATATYPE_FIXEDCHAR:
                     text += Format("char(%i)", t.fmtChaineFixe.taille);
                     if (t.fmtChaineFixe.taille < 1) {
-                        Warn(Format(kSizeWarning, c->code, c->Description, "char",
+                        Warn(told, Format(kSizeWarning, c->code, c->Description, "char",
                                     t.fmtChaineFixe.taille));
                     }
                     break;
                 case DATATYPE_VARIABLECHAR:
                     text += Format("varchar(%i)", t.fmtChaineVar.tailleMax);
                     if (t.fmtChaineVar.tailleMax < 1 || t.fmtChaineVar.tailleMax > 255) {
-                        Warn(Format(kSizeWarning, c->code, c->Description, "varchar",
+                        Warn(told, Format(kSizeWarning, c->code, c->Description, "varchar",
                                     t.fmtChaineVar.tailleMax));
                     }
                     break;

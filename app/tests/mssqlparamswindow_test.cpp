@@ -171,6 +171,25 @@ private slots:
         QCOMPARE(PROCESSLIST_Rows(desc_).back().templatePath, source("templates/mssql_ddl.tpl"));
         QCOMPARE(person_->prompts.back(), "Tabulor|" + env_.dir().path() + "/*.tpl");
     }
+
+    // The update script's warnings come back from the generation and the window shows them,
+    // with their title, before the script is written all the same.
+    void theGenerationsWarningsAreShownAsBefore() {
+        FILEDESC_SearchColumnByPos(desc_, 1)->typeCible.type = DATATYPE_VARIABLECHAR;
+        FILEDESC_SearchColumnByPos(desc_, 1)->typeCible.fmtChaineVar.tailleMax = 300;
+        snprintf(params_.scriptMAJ, sizeof params_.scriptMAJ, "%s",
+                 env_.dir().file("maj.sql").c_str());
+        MssqlParamsWindow window(&params_, desc_);
+        QVERIFY(window.runCommand(ITM_PRM_GENMAJ));
+        QCOMPARE(person_->messages.size(), size_t(1));
+        QCOMPARE(person_->messages[0],
+                 std::string("Avertissement|Attention : La colonne 'ID' (Identifiant du client) "
+                             "de type 'varchar' a une taille invalide : 300.\nLes valeurs "
+                             "autorisées sont entre 1 et 255 (SQL Server < 2000) ou 1 et 8000 "
+                             "(SQL Server 2000 et suivants).\nLa génération va se poursuivre, "
+                             "mais le script ne sera pas correct."));
+        QVERIFY(readAll(env_.dir().file("maj.sql")).find("varchar(300)") != std::string::npos);
+    }
 };
 
 QTEST_MAIN(MssqlParamsWindowTest)

@@ -8,6 +8,7 @@
 #include "app/progresswindow.h"
 #include "app/qtuiport.h"
 #include "app/tests/apptest.h"
+#include "appcore/analysewizard.h"
 #include "filedesc/analyse.h"
 #include "filedesc/filedesc.h"
 #include "foundation/task.h"

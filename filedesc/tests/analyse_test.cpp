@@ -69,7 +69,7 @@ TEST_F(Analyse, HeaderLineNamesTheColumnsAndTheRowsGiveTheirTypes) {
                                                  "2;Martin-Leroy;27/02/2015", "3;Li;2015-02-28"});
     DescPtr d = newDesc(1);
     morvex::TraceCapture capture;
-    ASSERT_EQ(FYK_LaunchFileAnalyse(nullptr, d.get(), path.c_str(), 1000, 1), 0);
+    ASSERT_EQ(fdtest::analyse(d.get(), path.c_str(), 1000, 1), 0);
     ASSERT_EQ(LDCG_Count(d->columns), 3);
     EXPECT_STREQ(column(d.get(), 1)->code, "ID");
     EXPECT_STREQ(column(d.get(), 1)->Description, "ID");
@@ -108,17 +108,16 @@ TEST_F(Analyse, HeaderLineNamesTheColumnsAndTheRowsGiveTheirTypes) {
     EXPECT_EQ(port.events[2].position, 100);
     EXPECT_EQ(port.statusTexts.front(), "Analyse du fichier délimité...");
     EXPECT_EQ(port.statusTexts.back(), "Terminé.");
-    ASSERT_FALSE(port.previews.empty());
-    EXPECT_EQ(port.previews.back(), path);
-    EXPECT_NE(
-        std::find(port.refreshes.begin(), port.refreshes.end(), morvex::UiRefresh::ColumnList),
-        port.refreshes.end());
+    // The analysis shows nothing itself: its front ends show the report.
+    EXPECT_TRUE(port.previews.empty());
+    EXPECT_TRUE(port.refreshes.empty());
+    EXPECT_TRUE(port.panel.empty());
 }
 
 TEST_F(Analyse, WithoutHeaderTheFirstRowIsNamedByPositionAndAnalysed) {
     std::string path = peopleFile(3, false);
     DescPtr d = newDesc(0);
-    ASSERT_EQ(FYK_LaunchFileAnalyse(nullptr, d.get(), path.c_str(), 1000, 1), 0);
+    ASSERT_EQ(fdtest::analyse(d.get(), path.c_str(), 1000, 1), 0);
     ASSERT_EQ(LDCG_Count(d->columns), 3);
     EXPECT_STREQ(column(d.get(), 1)->code, "COL001");
     EXPECT_STREQ(column(d.get(), 3)->code, "COL003");
@@ -132,7 +131,7 @@ TEST_F(Analyse, FieldBeyondTheLastColumnAddsOneUndeclaredColumn) {
         writeLines("extra.csv", {"A;B;C", "1;x;y", "2;x;y;surplus", "3;x;y;encore", "4;x;y"});
     DescPtr d = newDesc(1);
     morvex::TraceCapture capture;
-    ASSERT_EQ(FYK_LaunchFileAnalyse(nullptr, d.get(), path.c_str(), 1000, 1), 0);
+    ASSERT_EQ(fdtest::analyse(d.get(), path.c_str(), 1000, 1), 0);
     ASSERT_EQ(LDCG_Count(d->columns), 4);
     EXPECT_STREQ(column(d.get(), 4)->code, "UndeclaredColumn4");
     EXPECT_EQ(column(d.get(), 4)->WidthInChars, 7);
@@ -149,8 +148,8 @@ TEST_F(Analyse, FieldBeyondTheLastColumnAddsOneUndeclaredColumn) {
 TEST_F(Analyse, RerunWithoutAddingColumnsReplacesTheStatistics) {
     std::string path = peopleFile(5);
     DescPtr d = newDesc(1);
-    ASSERT_EQ(FYK_LaunchFileAnalyse(nullptr, d.get(), path.c_str(), 1000, 1), 0);
-    ASSERT_EQ(FYK_LaunchFileAnalyse(nullptr, d.get(), path.c_str(), 1000, 0), 0);
+    ASSERT_EQ(fdtest::analyse(d.get(), path.c_str(), 1000, 1), 0);
+    ASSERT_EQ(fdtest::analyse(d.get(), path.c_str(), 1000, 0), 0);
     EXPECT_EQ(LDCG_Count(d->columns), 3);  // the header names nothing new
     EXPECT_EQ(column(d.get(), 1)->stats->countIntegersNonZeroPrefixed, 5);  // not 10
 }
@@ -158,7 +157,7 @@ TEST_F(Analyse, RerunWithoutAddingColumnsReplacesTheStatistics) {
 TEST_F(Analyse, RowLimitAnalysesThatManyDataRowsWithProgressEveryHundred) {
     std::string path = peopleFile(1500);
     DescPtr d = newDesc(1);
-    ASSERT_EQ(FYK_LaunchFileAnalyse(nullptr, d.get(), path.c_str(), 1000, 1), 0);
+    ASSERT_EQ(fdtest::analyse(d.get(), path.c_str(), 1000, 1), 0);
     // Rows 2 to 1001 of the file are analysed.
     EXPECT_EQ(column(d.get(), 1)->stats->countIntegersNonZeroPrefixed, 1000);
     EXPECT_EQ(column(d.get(), 1)->WidthInChars, 4);
@@ -175,7 +174,7 @@ TEST_F(Analyse, RowLimitAnalysesThatManyDataRowsWithProgressEveryHundred) {
     // Without a header the limit counts one data row more.
     path = peopleFile(1500, false);
     d = newDesc(0);
-    ASSERT_EQ(FYK_LaunchFileAnalyse(nullptr, d.get(), path.c_str(), 1000, 1), 0);
+    ASSERT_EQ(fdtest::analyse(d.get(), path.c_str(), 1000, 1), 0);
     EXPECT_EQ(column(d.get(), 1)->stats->countIntegersNonZeroPrefixed, 1001);
 }
 
@@ -183,7 +182,7 @@ TEST_F(Analyse, CancelKeepsTheRowsReadAndEndsShortened) {
     std::string path = peopleFile(1000);
     DescPtr d = newDesc(1);
     port.stopAfterEvents = 4;  // the opening message, then rows 100, 200 and 300
-    ASSERT_EQ(FYK_LaunchFileAnalyse(nullptr, d.get(), path.c_str(), 1000, 1), 0);
+    ASSERT_EQ(fdtest::analyse(d.get(), path.c_str(), 1000, 1), 0);
     // Rows 2 to 300: the header is row 1.
     EXPECT_EQ(column(d.get(), 1)->stats->countIntegersNonZeroPrefixed, 299);
     EXPECT_EQ(column(d.get(), 1)->typeCible.type, DATATYPE_INTEGER);
@@ -202,8 +201,8 @@ TEST_F(Analyse, CancelKeepsTheRowsReadAndEndsShortened) {
 
 TEST_F(Analyse, MissingArgumentsAndMissingFilesFail) {
     DescPtr d = newDesc(1);
-    EXPECT_EQ(FYK_LaunchFileAnalyse(nullptr, nullptr, "x", 10, 1), 1);
-    EXPECT_EQ(FYK_LaunchFileAnalyse(nullptr, d.get(), nullptr, 10, 1), 1);
+    EXPECT_EQ(fdtest::analyse(nullptr, "x", 10, 1), 1);
+    EXPECT_EQ(fdtest::analyse(d.get(), nullptr, 10, 1), 1);
     EXPECT_EQ(port.taskRuns, 0);
     TASK* task = TASK_Create("t", nullptr, nullptr);
     EXPECT_EQ(FILEDESC_AnalyseFileWithSeparatorsV2(nullptr, d.get(), "x", 10, 1), 1);
@@ -223,7 +222,7 @@ TEST_F(Analyse, ValueWithAZeroByteKeepsItsWholeLength) {
     std::string path = dir.file("zero.csv");
     fdtest::writeAll(path, std::string("A;B\r\n12\0x;7\r\n", 13));
     DescPtr d = newDesc(1);
-    ASSERT_EQ(FYK_LaunchFileAnalyse(nullptr, d.get(), path.c_str(), 1000, 1), 0);
+    ASSERT_EQ(fdtest::analyse(d.get(), path.c_str(), 1000, 1), 0);
     EXPECT_EQ(column(d.get(), 1)->WidthInChars, 4);
     EXPECT_EQ(column(d.get(), 1)->stats->countIntegersNonZeroPrefixed, 0);
     EXPECT_EQ(column(d.get(), 1)->typeCible.type, DATATYPE_VARIABLECHAR);
@@ -237,66 +236,9 @@ TEST_F(Analyse, DataFilePathLongerThan259CharactersIsNotCut) {
     std::string path = deep + "/people.csv";
     fdtest::writeAll(path, "ID;NOM\r\n1;Dupont\r\n");
     DescPtr d = newDesc(1);
-    ASSERT_EQ(FYK_LaunchFileAnalyse(nullptr, d.get(), path.c_str(), 1000, 1), 0);
+    ASSERT_EQ(fdtest::analyse(d.get(), path.c_str(), 1000, 1), 0);
     ASSERT_EQ(LDCG_Count(d->columns), 2);
     EXPECT_EQ(column(d.get(), 1)->typeCible.type, DATATYPE_INTEGER);
-    EXPECT_EQ(port.previews.back(), path);
-}
-
-// ---- Reverse engineering ----
-
-TEST_F(Analyse, ReverseEngineeringBuildsAndAnalysesANewDescription) {
-    std::string path = peopleFile(20);
-    int before = FILEDESC_RegistryCount();
-    ASSERT_EQ(FYK_DataFileReverseEngenering(nullptr, path.c_str()), 0);
-    ASSERT_EQ(port.opened.size(), 1u);
-    DescPtr d(port.opened[0]);
-    EXPECT_EQ(FILEDESC_RegistryCount(), before + 1);
-    EXPECT_STREQ(d->ProjectName, "people");
-    EXPECT_STREQ(d->Description, "Fichier de format généré automatiquement par Morvex Fylatek.");
-    EXPECT_STREQ(d->EndOfLine, "\\r\\n");
-    EXPECT_EQ(FILEDESC_LineEndBytes(*d), "\r\n");
-    EXPECT_EQ(FILEDESC_DelimiterBytes(*d), ";");
-    EXPECT_EQ(d->TypeStructFile, STRUCTFILE_DELIMITED);
-    EXPECT_EQ(d->FirstLineIsHeader, 1);
-    EXPECT_STREQ(d->ExampleFilePath, path.c_str());
-    EXPECT_EQ(d->isModified, 1);
-    EXPECT_EQ(port.propertySheets, 1);
-    ASSERT_EQ(LDCG_Count(d->columns), 3);
-    EXPECT_STREQ(column(d.get(), 2)->code, "NOM");
-    EXPECT_EQ(column(d.get(), 1)->typeCible.type, DATATYPE_INTEGER);
-    EXPECT_EQ(port.prompts.size(), 0u);
-}
-
-TEST_F(Analyse, ReverseEngineeringUsesTheAnalysisSettings) {
-    std::string path = peopleFile(300);
-    FILEDESC_SetAnalysisLimits(150, 0);
-    EXPECT_EQ(FILEDESC_GetAnalyseMaxRows(), 150);
-    EXPECT_EQ(FILEDESC_GetNCarMaxReadWithoutNewLine(), 5000);
-    port.fileAnswers.push_back(path);
-    morvex::TraceCapture capture;
-    ASSERT_EQ(FYK_DataFileReverseEngenering(nullptr, nullptr), 0);
-    ASSERT_EQ(port.prompts.size(), 1u);
-    EXPECT_EQ(port.prompts[0], "Analyse d'un fichier délimité");
-    ASSERT_EQ(port.opened.size(), 1u);
-    DescPtr d(port.opened[0]);
-    EXPECT_NE(capture.text().find("With MaxRows=150"), std::string::npos);
-    EXPECT_EQ(column(d.get(), 1)->stats->countIntegersNonZeroPrefixed, 150);
-}
-
-TEST_F(Analyse, CancelledFilePromptOrPropertiesLeaveNothingOpen) {
-    int before = FILEDESC_RegistryCount();
-    port.fileAnswers.push_back(std::nullopt);
-    EXPECT_EQ(FYK_DataFileReverseEngenering(nullptr, nullptr), 1);
-    EXPECT_EQ(FILEDESC_RegistryCount(), before);
-    EXPECT_TRUE(port.opened.empty());
-    std::string path = peopleFile(5);
-    port.confirmProperties = false;
-    EXPECT_EQ(FYK_DataFileReverseEngenering(nullptr, path.c_str()), 1);
-    EXPECT_EQ(FILEDESC_RegistryCount(), before);
-    EXPECT_EQ(port.taskRuns, 0);
-    ASSERT_FALSE(port.previews.empty());
-    EXPECT_EQ(port.previews.back(), "");  // preview cleared
 }
 
 // ---- Line count ----
@@ -314,9 +256,10 @@ TEST_F(Analyse, LineCountReportsTheTotalOfACompleteCount) {
 }
 
 TEST_F(Analyse, MissingInterruptedOrFailedLineCountIsNotAnnouncedAsATotal) {
-    EXPECT_EQ(FYK_LaunchDatafileComputeStats(nullptr, nullptr, "x"), 1);
-    ASSERT_EQ(port.messages.size(), 1u);
-    EXPECT_EQ(port.messages[0],
+    morvex::UiError refusal;
+    EXPECT_EQ(FYK_LaunchDatafileComputeStats(nullptr, nullptr, "x", &refusal), 1);
+    EXPECT_TRUE(port.messages.empty());  // told to the caller, never shown by the count
+    EXPECT_EQ(refusal.title + "|" + refusal.text,
               "Statistiques de fichier|Aucune description de fichier ou aucun fichier n'est "
               "défini. Opération annulée.");
     EXPECT_EQ(port.taskRuns, 0);
@@ -343,7 +286,7 @@ namespace {
 
 // The detected analysis of a new ";" description over `lines` (CR LF), the whole file read.
 DescPtr analyseDetected(fdtest::TempDir& dir, const std::vector<std::string>& lines,
-                        bool unquote = false) {
+                        bool unquote = false, FILEANALYSE_REPORT* report = nullptr) {
     std::string text;
     for (const std::string& l : lines) text += l + "\r\n";
     const std::string path = dir.file("detected.csv");
@@ -352,8 +295,8 @@ DescPtr analyseDetected(fdtest::TempDir& dir, const std::vector<std::string>& li
     d->FirstLineIsHeader = 1;
     d->Unquote = unquote ? 1 : 0;
     d->QuoteChar = unquote ? '"' : '\0';
-    EXPECT_EQ(FYK_LaunchFileAnalyse(nullptr, d.get(), path.c_str(), FILEDESC_ANALYSE_AUTO_ROWS, 1,
-                                    FILEANALYSE_DETECTED),
+    EXPECT_EQ(fdtest::analyse(d.get(), path.c_str(), FILEDESC_ANALYSE_AUTO_ROWS, 1,
+                              FILEANALYSE_DETECTED, report),
               0);
     return d;
 }
@@ -362,14 +305,17 @@ DescPtr analyseDetected(fdtest::TempDir& dir, const std::vector<std::string>& li
 
 TEST_F(Analyse, DetectedRulesWriteADescriptionEveryReaderTakesAndTypesThatHoldTheWholeFile) {
     // Names made loadable, and told.
-    DescPtr d = analyseDetected(dir, {"id;ID;;\"Nom \"\"court\"\"\"", "1;2;3;x"});
+    FILEANALYSE_REPORT report;
+    DescPtr d = analyseDetected(dir, {"id;ID;;\"Nom \"\"court\"\"\"", "1;2;3;x"}, false, &report);
     ASSERT_EQ(LDCG_Count(d->columns), 4);
     EXPECT_STREQ(column(d.get(), 1)->code, "id");
     EXPECT_STREQ(column(d.get(), 2)->code, "ID_2");
     EXPECT_STREQ(column(d.get(), 3)->code, "colonne3");
     EXPECT_STREQ(column(d.get(), 4)->code, "Nom \"court\"");
-    EXPECT_NE(port.panelText().find("3 nom(s) de colonne changé(s)"), std::string::npos)
-        << port.panelText();
+    EXPECT_NE(fdtest::noticesText(report).find("3 nom(s) de colonne changé(s)"),
+              std::string::npos)
+        << fdtest::noticesText(report);
+    EXPECT_EQ(report.renamed.size(), 3u);
 
     // Decimals written with superfluous zeros are codes; a decimal past the first thousand
     // rows still makes its column Decimal.
@@ -403,11 +349,14 @@ TEST_F(Analyse, DetectedRulesWriteADescriptionEveryReaderTakesAndTypesThatHoldTh
     lines = {"id;montant"};
     for (int i = 0; i < 200000; ++i) lines.push_back(std::to_string(i) + ";" + std::to_string(i % 97));
     lines.push_back("200000;12,5");
-    d = analyseDetected(dir, lines);
+    d = analyseDetected(dir, lines, false, &report);
     FILEDESC_SetWholeFileBytes(0);
     EXPECT_EQ(column(d.get(), 1)->typeCible.type, DATATYPE_INTEGER);
     EXPECT_EQ(column(d.get(), 2)->typeCible.type, DATATYPE_DECIMAL);
-    EXPECT_NE(port.panelText().find("échantillon réparti sur tout le fichier"), std::string::npos);
+    EXPECT_NE(fdtest::noticesText(report).find("échantillon réparti sur tout le fichier"),
+              std::string::npos);
+    EXPECT_FALSE(report.wholeFile);
+    EXPECT_GT(report.spreadRows, 0);
 
     // A header name in quotes over a line end is one name; the rows below it are the data.
     d = analyseDetected(dir, {"id;\"nom", "long\";n", "1;a;2", "2;b;3"}, true);

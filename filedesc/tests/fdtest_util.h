@@ -7,12 +7,29 @@
 #include <sstream>
 #include <string>
 
+#include "filedesc/analyse.h"
 #include "filedesc/filedesc.h"
 #include "foundation/owned.h"
 #include "foundation/testing/files.h"
 #include "foundation/testing/tempdir.h"
 
 namespace fdtest {
+
+// The analysis of `path` through `d` run as a task under the settings' limits with this row
+// limit, its report in `report` (may be nullptr); what FYK_RunFileAnalyse returns.
+inline int analyse(FileDesc* d, const char* path, int maxRows, int addColumns,
+                   int rules = FILEANALYSE_SPECIFIED, FILEANALYSE_REPORT* report = nullptr) {
+    FILEANALYSE_OPTIONS options = FILEDESC_AnalyseOptions(0, addColumns, rules);
+    options.maxRows = maxRows;
+    return FYK_RunFileAnalyse(nullptr, d, path, options, report);
+}
+
+// The notices of a report joined, as the message panel shows them.
+inline std::string noticesText(const FILEANALYSE_REPORT& report) {
+    std::string text;
+    for (const FILEANALYSE_NOTICE& n : report.notices) text += n.text;
+    return text;
+}
 
 // A fresh temporary directory named after these tests, removed with its content.
 struct TempDir : morvex::testing::TempDir {

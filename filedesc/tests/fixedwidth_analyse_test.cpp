@@ -33,7 +33,7 @@ protected:
         const DATAFILE_SHAPE shape = DATAFILE_DetectShape(DATAFILE_ReadSample(path.c_str()));
         FILEDESC_ApplyShape(d.get(), shape);
         morvex::TraceCapture capture;
-        EXPECT_EQ(FYK_LaunchFileAnalyse(nullptr, d.get(), path.c_str(), FILEDESC_ANALYSE_AUTO_ROWS,
+        EXPECT_EQ(fdtest::analyse(d.get(), path.c_str(), FILEDESC_ANALYSE_AUTO_ROWS,
                                         1, FILEANALYSE_DETECTED),
                   0);
         return d;

@@ -118,7 +118,7 @@ TEST_F(AnalyseNames, HeaderNameWithALineEndBecomesACodeWithoutIt) {
     d->FirstLineIsHeader = 1;
     d->Unquote = 1;
     d->QuoteChar = '"';
-    EXPECT_EQ(FYK_LaunchFileAnalyse(nullptr, d.get(), data.c_str(), 1000, 1), 0);
+    EXPECT_EQ(fdtest::analyse(d.get(), data.c_str(), 1000, 1), 0);
     EXPECT_EQ(FILEDESC_NamesRefusal(d.get()), "");
     ASSERT_EQ(LDCG_Count(d->columns), 2);
     EXPECT_STREQ(FILEDESC_SearchColumnByPos(d.get(), 2)->code, "A__GO__B");
@@ -129,9 +129,8 @@ TEST_F(AnalyseNames, HeaderNameWithALineEndBecomesACodeWithoutIt) {
 TEST_F(AnalyseNames, ProjectNamedAfterAFileWithALineEndIsSavedAndOpenedAgain) {
     const std::string data = dir.file("clients\nGO\x01.csv");
     writeAll(data, "ID;NOM\r\n1;x\r\n");
-    ASSERT_EQ(FYK_DataFileReverseEngenering(nullptr, data.c_str()), 0);
-    ASSERT_EQ(port.opened.size(), 1u);
-    DescPtr d(port.opened[0]);
+    DescPtr d(FILEANALYSE_NewDescription(data, nullptr, FILEANALYSE_SPECIFIED));
+    ASSERT_TRUE(d);
     EXPECT_STREQ(d->ProjectName, "clients_GO_");
     const std::string saved = dir.file("saved.fyk");
     ASSERT_EQ(FILEDESC_SaveToFile(d.get(), saved.c_str()), 0);

@@ -382,8 +382,18 @@ protected:
                 {"VILLE", DATATYPE_FIXEDCHAR, 20, 0, "Ville"}};
     }
 
+    // What a generation had to tell, as "title|text", once the port is seen to have shown
+    // nothing itself.
+    std::vector<std::string> Told() const {
+        EXPECT_TRUE(port_.messages.empty()) << "the generation showed a message itself";
+        std::vector<std::string> out;
+        for (const morvex::UiError& m : told_) out.push_back(m.title + "|" + m.text);
+        return out;
+    }
+
     TempDir dir_{"mssql"};
     MSSQL_PARAMS params_;
+    MSSQL_TOLD told_;
     morvex::ScriptedUiPort port_;
     morvex::TraceCapture quiet_;
 };
@@ -425,15 +435,16 @@ TEST_F(GenerationFiles, BulkScriptOfAFixedWidthFileUsesTheFormatFileWithoutIgnor
 TEST_F(GenerationFiles, BulkScriptOfADelimitedFileTakesEveryColumnAndWarnsOnceAboutTheIgnored) {
     Desc desc(STRUCTFILE_DELIMITED, ThreeColumns());
     desc.d->BeginFromLine = 2;
-    ASSERT_EQ(MSSQL_GenererFichierBCP(&params_, desc.d), 0);
+    ASSERT_EQ(MSSQL_GenererFichierBCP(&params_, desc.d, &told_), 0);
     const std::string text = ReadAll(params_.scriptBCP);
     EXPECT_TRUE(Contains(text, "\t[NOM]                   char(30), -- Nom du client\r\n"));
     EXPECT_TRUE(Contains(text,
                          "\r\n       FIELDTERMINATOR=';',\r\n       FIRSTROW=2,\r\n       "
                          "ROWTERMINATOR='\\r\\n'\r\n    )\r\nGO\r\n"));
     EXPECT_FALSE(Contains(text, "FORMATFILE"));
-    ASSERT_EQ(port_.messages.size(), 1u);
-    EXPECT_EQ(port_.messages[0],
+    const std::vector<std::string> told = Told();
+    ASSERT_EQ(told.size(), 1u);
+    EXPECT_EQ(told[0],
               "Avertissement|Attention : La colonne 'NOM' (Nom du client) a été marquée comme "
               "devant être ignorée lors de l'import.\nCependant, la commande utilisée dans le cas "
               "d'un fichier délimité ne permet pas de gérer cette situation. La colonne sera donc "
@@ -443,10 +454,11 @@ TEST_F(GenerationFiles, BulkScriptOfADelimitedFileTakesEveryColumnAndWarnsOnceAb
 
 TEST_F(GenerationFiles, BulkScriptWarnsAboutAWidthBelowOneAndStillWritesIt) {
     Desc desc(STRUCTFILE_FIXED, {{"ID", DATATYPE_INTEGER, 0, 0, "Identifiant"}});
-    ASSERT_EQ(MSSQL_GenererFichierBCP(&params_, desc.d), 0);
+    ASSERT_EQ(MSSQL_GenererFichierBCP(&params_, desc.d, &told_), 0);
     EXPECT_TRUE(Contains(ReadAll(params_.scriptBCP), "char(0), -- Identifiant"));
-    ASSERT_EQ(port_.messages.size(), 1u);
-    EXPECT_EQ(port_.messages[0],
+    const std::vector<std::string> told = Told();
+    ASSERT_EQ(told.size(), 1u);
+    EXPECT_EQ(told[0],
               "Avertissement|La largeur de la colonne 'ID' (Identifiant) est incorrecte (largeur "
               "= 0).\n Le script va être généré mais ne pourra pas être exécuté par la base de "
               "données.");
@@ -492,19 +504,20 @@ TEST_F(GenerationFiles, UpdateScriptWarnsAboutAVarcharSizeOutOfRangeButKeepsIt) 
     Desc desc(STRUCTFILE_FIXED, {{"L", DATATYPE_VARIABLECHAR, 300, 0, "Libellé"},
                                  {"C", DATATYPE_FIXEDCHAR, 0, 0, "Code"},
                                  {"OK", DATATYPE_VARIABLECHAR, 255, 0, "Bon"}});
-    ASSERT_EQ(MSSQL_GenererScriptMAJ(&params_, desc.d), 0);
+    ASSERT_EQ(MSSQL_GenererScriptMAJ(&params_, desc.d, &told_), 0);
     const std::string text = ReadAll(params_.scriptMAJ);
     EXPECT_TRUE(Contains(text, "varchar(300), -- Libellé"));
     EXPECT_TRUE(Contains(text, "convert(varchar(300), [L]) as [L],"));
-    ASSERT_EQ(port_.messages.size(), 2u);
+    const std::vector<std::string> told = Told();
+    ASSERT_EQ(told.size(), 2u);
     const char* tail =
         "\nLes valeurs autorisées sont entre 1 et 255 (SQL Server < 2000) ou 1 et 8000 (SQL "
         "Server 2000 et suivants).\nLa génération va se poursuivre, mais le script ne sera pas "
         "correct.";
-    EXPECT_EQ(port_.messages[0], std::string("Avertissement|Attention : La colonne 'L' (Libellé) "
+    EXPECT_EQ(told[0], std::string("Avertissement|Attention : La colonne 'L' (Libellé) "
                                              "de type 'varchar' a une taille invalide : 300.") +
                                      tail);
-    EXPECT_EQ(port_.messages[1], std::string("Avertissement|Attention : La colonne 'C' (Code) de "
+    EXPECT_EQ(told[1], std::string("Avertissement|Attention : La colonne 'C' (Code) de "
                                              "type 'char' a une taille invalide : 0.") +
                                      tail);
 }
@@ -790,11 +803,14 @@ TEST_F(TsqlParser, UpdateAndBulkScriptsWithHostileNamesHoldOnlyTheirOwnStatement
     // A name with a line end never reaches a script.
     snprintf(p.scriptMAJ, MSSQL_PATH_SLOT, "%s", dir.file("refused.sql").c_str());
     snprintf(p.nomTable, sizeof p.nomTable, "%s", "T\r\nGO");
-    EXPECT_EQ(MSSQL_GenererScriptMAJ(&p, desc.d), 1);
+    MSSQL_TOLD told;
+    EXPECT_EQ(MSSQL_GenererScriptMAJ(&p, desc.d, &told), 1);
     EXPECT_FALSE(fs::exists(p.scriptMAJ));
     morvex::setUiPort(nullptr);
-    ASSERT_FALSE(port.messages.empty());
-    EXPECT_TRUE(Contains(port.messages.back(), "Le nom de la table « T\\r\\nGO » contient"));
+    EXPECT_TRUE(port.messages.empty());  // told to the caller, never shown by the generation
+    ASSERT_EQ(told.size(), 1u);
+    EXPECT_EQ(told[0].title, "Erreur");
+    EXPECT_TRUE(Contains(told[0].text, "Le nom de la table « T\\r\\nGO » contient"));
 
     const std::string maj = ReadAll(dir.file("maj.sql"));
     const std::string bcp = ReadAll(dir.file("bcp.sql"));
