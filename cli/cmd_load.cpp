@@ -135,7 +135,6 @@ void addLoadCommand(CLI::App& app, CliCommands& commands) {
                     "Fichier de données (par défaut : le fichier exemple) ; répétable, et motif "
                     "('ventes_*.csv', fichiers pris par ordre de nom) : tous vont dans la même "
                     "table, en une seule transaction")
-        ->allow_extra_args(false)
         ->multi_option_policy(CLI::MultiOptionPolicy::TakeAll);
     sub->add_option("--source-column", o->sourceColumn,
                     "Ajoute à la table une colonne de ce nom (texte, après celles de la "

@@ -61,7 +61,9 @@ TEST_F(SeveralFiles, LoadIntoOneTableWithTheirNames) {
     ASSERT_EQ(whole.size(), static_cast<size_t>(rows_[0] + rows_[1] + rows_[2]));
 
     for (const char* data : {"--data releases_1.csv --data releases_2.csv --data releases_3.csv",
-                             "--data 'releases_*.csv'", "--data 'releases_[0-9].csv'"}) {
+                             "--data 'releases_*.csv'", "--data 'releases_[0-9].csv'",
+                             // The shell's expansion: several files after one --data.
+                             "--data releases_*.csv"}) {
         SCOPED_TRACE(data);
         std::filesystem::remove(dir_ / "parts.db");
         RunResult r = run(std::string("load d.fyk parts.db --table t --source-column fichier ") + data);
