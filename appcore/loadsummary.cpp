@@ -37,6 +37,17 @@ std::string LOAD_Summary(const SQLITE4FYK_LOADSTATS& st, const std::string& reje
     return out;
 }
 
+std::string LOAD_FilesSummary(const SQLITE4FYK_LOADSTATS& st) {
+    if (st.files.size() < 2) return "";
+    std::string out;
+    for (const SQLITE4FYK_FILECOUNTS& f : st.files)
+        out += "'" + f.name + "' : " + std::to_string(f.rows) + " ligne(s) lue(s) : " +
+               std::to_string(f.rowsStored()) + " enregistrée(s), " +
+               std::to_string(f.rowsSetAside) + " écartée(s), " +
+               std::to_string(f.rowsRejected) + " rejetée(s) par la base.\n";
+    return out;
+}
+
 std::string LOAD_Outcome(const SQLITE4FYK_LOADSTATS& st, const std::string& database,
                          const std::string& table) {
     const bool inMemory = database == ":memory:";

@@ -14,6 +14,11 @@
 std::string LOAD_Summary(const SQLITE4FYK_LOADSTATS& stats, const std::string& rejectsPath,
                          const std::string& misshapenHint = std::string());
 
+// One line a data file of a load of several ("'<name>' : N ligne(s) lue(s) : S enregistrée(s),
+// A écartée(s), R rejetée(s) par la base.\n", the sentence LOAD_Summary gives for them all);
+// "" for a load of one file.
+std::string LOAD_FilesSummary(const SQLITE4FYK_LOADSTATS& stats);
+
 // What the desktop tells once a load into `database` (a file, or ":memory:") has ended: for a
 // finished load, where the rows are ("Table '<table>' de la base '<database>'.", or that a base
 // in memory is gone once loaded) followed by LOAD_Summary; for a stopped or failed one, that the

@@ -21,6 +21,7 @@
 #include "cli/cliutil.h"
 #include "cli/commands.h"
 #include "cli/descview.h"
+#include "cli/typedrows.h"
 #include "datafile/bytesource.h"
 #include "datafile/datafile.h"
 #include "datafile/detect.h"
@@ -345,171 +346,44 @@ private:
     int rows_ = 0;
 };
 
-// Rows whose values are converted through the description, as the load converts them (numbers
-// with a decimal point, ISO dates and date-times, NULL for no value): CSV or TSV (RFC 4180,
-// quoted only when needed; NULL as an empty cell or `nullText`, an empty text as ""), JSON (an
-// array of objects) or JSON Lines (one object per line), numbers as numbers, booleans as
-// booleans, NULL as null.
-class TypedRowWriter {
-public:
-    enum class Shape { Csv, Json, Ndjson };
-    TypedRowWriter(Shape shape, char delimiter, std::string nullText, std::vector<ColumnDesc*> columns)
-        : shape_(shape), delimiter_(delimiter), null_(std::move(nullText)), columns_(std::move(columns)) {
-        for (ColumnDesc* c : columns_)
-            keys_.push_back(nlohmann::json(std::string(c->code))
-                                .dump(-1, ' ', false, nlohmann::json::error_handler_t::replace));
-    }
-
-    void begin() {
-        if (shape_ == Shape::Csv) {
-            for (size_t i = 0; i < columns_.size(); ++i) {
-                if (i) out_ += delimiter_;
-                csvAppendCell(out_, columns_[i]->code, delimiter_);
-            }
-            out_ += '\n';
-        } else if (shape_ == Shape::Json) {
-            out_ += '[';
-        }
-    }
-
-    void row(const std::vector<DATAFIELD>& fields) {
-        if (shape_ == Shape::Json && rows_) out_ += ',';
-        if (shape_ != Shape::Csv) out_ += '{';
-        for (size_t i = 0; i < columns_.size(); ++i) {
-            const DATAFIELD* f = i < fields.size() ? &fields[i] : nullptr;
-            GenerateValueForData(columns_[i], f ? f->value : nullptr, f ? f->length : 0, &value_);
-            // A value missing from a short row is no value.
-            if (!f) value_.sqliteType = SQLITE_NULL;
-            if (shape_ == Shape::Csv) {
-                if (i) out_ += delimiter_;
-                appendCsv();
-            } else {
-                if (i) out_ += ',';
-                out_ += keys_[i];
-                out_ += ':';
-                appendJson(columns_[i]->typeCible.type == DATATYPE_BOOLEAN);
-            }
-        }
-        out_ += shape_ == Shape::Csv ? "\n" : shape_ == Shape::Ndjson ? "}\n" : "}";
-        ++rows_;
-        if (out_.size() > (1 << 20)) flush();
-    }
-
-    bool end() {
-        if (shape_ == Shape::Json) out_ += "]\n";
-        return flush();
-    }
-
-private:
-    void appendNumber() {
-        char number[64];
-        const auto r = value_.sqliteType == SQLITE_INTEGER
-                           ? std::to_chars(number, number + sizeof number, value_.integer)
-                           : std::to_chars(number, number + sizeof number, value_.real);
-        out_.append(number, r.ptr);
-    }
-
-    void appendCsv() {
-        switch (value_.sqliteType) {
-            case SQLITE_NULL:
-                csvAppendCell(out_, null_, delimiter_);
-                break;
-            case SQLITE_INTEGER:
-            case SQLITE_FLOAT:
-                appendNumber();
-                break;
-            default:
-                // An empty text is told from no value: quoted.
-                if (value_.text.empty())
-                    out_ += "\"\"";
-                else
-                    csvAppendCell(out_, value_.text, delimiter_);
-        }
-    }
-
-    void appendJson(bool boolean) {
-        switch (value_.sqliteType) {
-            case SQLITE_NULL:
-                out_ += "null";
-                break;
-            case SQLITE_INTEGER:
-                if (boolean && (value_.integer == 0 || value_.integer == 1))
-                    out_ += value_.integer ? "true" : "false";
-                else
-                    appendNumber();
-                break;
-            case SQLITE_FLOAT:
-                if (std::isfinite(value_.real))
-                    appendNumber();
-                else
-                    out_ += "null";
-                break;
-            default:
-                appendJsonString(value_.text);
-        }
-    }
-
-    // A text as a JSON string: valid UTF-8 escaped here, in one pass (the hot path of a large
-    // export); anything else through the JSON library, its invalid bytes replaced.
-    void appendJsonString(const std::string& text) {
-        if (!utf8IsValid(text)) {
-            out_ += nlohmann::json(text).dump(-1, ' ', false,
-                                              nlohmann::json::error_handler_t::replace);
-            return;
-        }
-        static const char hex[] = "0123456789abcdef";
-        out_ += '"';
-        size_t plain = 0;
-        for (size_t i = 0; i < text.size(); ++i) {
-            const auto c = static_cast<unsigned char>(text[i]);
-            if (c >= 0x20 && c != '"' && c != '\\') continue;
-            out_.append(text, plain, i - plain);
-            plain = i + 1;
-            switch (c) {
-                case '"': out_ += "\\\""; break;
-                case '\\': out_ += "\\\\"; break;
-                case '\n': out_ += "\\n"; break;
-                case '\r': out_ += "\\r"; break;
-                case '\t': out_ += "\\t"; break;
-                default:
-                    out_ += "\\u00";
-                    out_ += hex[c >> 4];
-                    out_ += hex[c & 15];
-            }
-        }
-        out_.append(text, plain, text.size() - plain);
-        out_ += '"';
-    }
-
-    bool flush() {
-        const bool ok = writeOut(out_);
-        out_.clear();
-        return ok;
-    }
-
-    Shape shape_;
-    char delimiter_;
-    std::string null_;
-    std::vector<ColumnDesc*> columns_;
-    std::vector<std::string> keys_;  // each column's name as a JSON string
-    SQLITE4FYK_VALUE value_;
-    std::string out_;
-    int rows_ = 0;
-};
-
 // Writes the rows of `reader` (at most `rows`, 0: all) in a typed shape; the command's status.
 int writeTypedRows(DATAFILE* reader, const std::vector<ColumnDesc*>& columns, int rows,
                    const PreviewFormat& format) {
-    const TypedRowWriter::Shape shape = format.name == "json"     ? TypedRowWriter::Shape::Json
-                                        : format.name == "ndjson" ? TypedRowWriter::Shape::Ndjson
-                                                                  : TypedRowWriter::Shape::Csv;
-    TypedRowWriter writer(shape, format.delimiter, format.nullText, columns);
-    writer.begin();
+    TypedRowWriter writer(format);
+    std::vector<std::string> names;
+    for (const ColumnDesc* c : columns) names.emplace_back(c->code);
+    writer.columns(names);
+    SQLITE4FYK_VALUE value;
     std::vector<DATAFIELD> fields;
     int count = 0;
     while ((rows == 0 || count < rows) && DATAFILE_ReadNextFields(reader, fields)) {
         if (!fields.empty() && fields.back().isHeader) continue;
-        writer.row(fields);
+        for (size_t i = 0; i < columns.size(); ++i) {
+            // A value missing from a short row is no value.
+            if (i >= fields.size()) {
+                writer.null();
+                continue;
+            }
+            GenerateValueForData(columns[i], fields[i].value, fields[i].length, &value);
+            switch (value.sqliteType) {
+                case SQLITE_NULL:
+                    writer.null();
+                    break;
+                case SQLITE_INTEGER:
+                    if (columns[i]->typeCible.type == DATATYPE_BOOLEAN &&
+                        (value.integer == 0 || value.integer == 1))
+                        writer.boolean(value.integer != 0, value.integer ? "1" : "0");
+                    else
+                        writer.integer(value.integer);
+                    break;
+                case SQLITE_FLOAT:
+                    writer.real(value.real);
+                    break;
+                default:
+                    writer.text(value.text);
+            }
+        }
+        writer.endRow();
         ++count;
     }
     const bool changed = reader->fileChanged != 0;
@@ -694,18 +568,8 @@ void addPreviewCommand(CLI::App& app, CliCommands& commands) {
     sub->add_option("--rejects", o->rejects,
                     "Fichier CSV des lignes non conformes (ligne, colonne, motif)");
     commands.push_back({sub, [o] {
-                            if (o->format.name == "tsv") o->format.delimiter = '\t';
-                            if (!o->delimiterText.empty()) {
-                                const std::string d = DATAFILE_NotationBytes(
-                                    o->delimiterText, DATAFILE_DELIMITER_MAX);
-                                if (d.size() != 1 || d[0] == '"' || d[0] == '\n' || d[0] == '\r') {
-                                    cliError("--delimiter : un seul caractère attendu (ni "
-                                             "guillemet ni fin de ligne), reçu '" +
-                                             o->delimiterText + "'.");
-                                    return CLI_USAGE;
-                                }
-                                o->format.delimiter = d[0];
-                            }
+                            if (!readFormatDelimiter(o->delimiterText, o->format))
+                                return CLI_USAGE;
                             return commandPreview(o->desc, o->data, o->rows, o->json, o->csv,
                                                   o->rejects, o->format);
                         }});

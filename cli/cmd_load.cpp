@@ -4,14 +4,18 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "appcore/application.h"
 #include "appcore/loadsummary.h"
 #include "cli/cliport.h"
 #include "cli/cliutil.h"
 #include "cli/commands.h"
+#include "cli/datafiles.h"
+#include "sqliteload/loadrows.h"
 #include "sqliteload/sqlite3dll.h"
 #include "sqliteload/sqlite4fyk.h"
 #include "foundation/owned.h"
@@ -25,7 +29,8 @@ namespace {
 struct LoadOptions {
     std::string desc;      // the .fyk description
     std::string database;  // the SQLite database file, ":memory:", or a PostgreSQL connection
-    std::string data;      // the data file (empty: the description's example file)
+    std::vector<std::string> data;  // the data files and patterns (none: the example file)
+    std::string sourceColumn;       // the column of each row's file name (empty: none)
     int batch = 0;         // rows between two progress reports (0: the setting)
     std::string table;     // table to create (empty: the description's)
     std::string rejects;   // CSV file of the rows set aside (empty: none)
@@ -42,11 +47,28 @@ int commandLoad(const LoadOptions& o) {
                  " caractères au plus) : '" + o.table + "'.");
         return CLI_USAGE;
     }
+    DataFileList files;
+    if (!expandDataFiles(o.data, files)) return CLI_USAGE;
     DescPtr desc = openDescription(o.desc);
     if (!desc) return CLI_FAILURE;
-    std::string data = dataFileOf(*desc, o.data);
-    SpooledInput spool;  // standard input or a named pipe: read from a private copy
-    if (!prepareDataFile(data, spool)) return CLI_FAILURE;
+    if (files.paths.empty()) {
+        files.paths.push_back(dataFileOf(*desc, ""));
+        files.names.push_back(std::filesystem::path(files.paths[0]).filename().string());
+    }
+    // Standard input or a named pipe: read from a private copy, each file as one alone.
+    std::vector<std::unique_ptr<SpooledInput>> spools;
+    for (std::string& path : files.paths) {
+        spools.push_back(std::make_unique<SpooledInput>());
+        if (!prepareDataFile(path, *spools.back())) return CLI_FAILURE;
+    }
+    const std::string& data = files.paths[0];
+    if (!o.sourceColumn.empty()) {
+        if (const std::string refusal = loadrows::AddSourceColumn(desc.get(), o.sourceColumn);
+            !refusal.empty()) {
+            cliError("--source-column : " + refusal + ".");
+            return CLI_USAGE;
+        }
+    }
     const bool postgresql = PGLOAD_IsConnection(o.database);
     SqliteLibrary library = postgresql ? SqliteLibrary() : loadSqlite();
     if (!postgresql && !library) return CLI_FAILURE;
@@ -66,6 +88,9 @@ int commandLoad(const LoadOptions& o) {
     SQLITE4FYK_LOADSTATS st{};
     SQLITE4FYK_LOADOPTIONS options;
     options.dataPath = data;
+    options.moreDataPaths.assign(files.paths.begin() + 1, files.paths.end());
+    options.dataNames = files.names;
+    options.sourceColumn = o.sourceColumn;
     options.rejectsPath = o.rejects;
     options.maxRejects = o.maxRejects;
     options.mode = o.mode.empty() ? LOADMODE_DEFAULT : LOADMODE_Parse(o.mode);
@@ -85,7 +110,7 @@ int commandLoad(const LoadOptions& o) {
             cliError("Le chargement a échoué.");
         return CLI_FAILURE;
     }
-    const std::string out = port.finalMessage + "\n" +
+    const std::string out = port.finalMessage + "\n" + LOAD_FilesSummary(st) +
                             LOAD_Summary(st, o.rejects, " ; --rejects ou --max-rejects les écarte");
     return writeOut(out) ? CLI_OK : CLI_FAILURE;
 }
@@ -106,7 +131,14 @@ void addLoadCommand(CLI::App& app, CliCommands& commands) {
     sub->add_option("--schema", o->schema,
                     "Schéma PostgreSQL de la table (par défaut : celui de la description, sinon "
                     "public)");
-    sub->add_option("--data", o->data, "Fichier de données (par défaut : le fichier exemple)");
+    sub->add_option("--data", o->data,
+                    "Fichier de données (par défaut : le fichier exemple) ; répétable, et motif "
+                    "('ventes_*.csv', fichiers pris par ordre de nom) : tous vont dans la même "
+                    "table, en une seule transaction")
+        ->multi_option_policy(CLI::MultiOptionPolicy::TakeAll);
+    sub->add_option("--source-column", o->sourceColumn,
+                    "Ajoute à la table une colonne de ce nom (texte, après celles de la "
+                    "description) qui reçoit le nom du fichier de chaque ligne");
     sub->add_option("--batch", o->batch,
                     "Lignes entre deux points d'avancement (par défaut : sqliteBatchSize)")
         ->check(CLI::PositiveNumber);

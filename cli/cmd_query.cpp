@@ -12,6 +12,7 @@
 #include "cli/cliport.h"
 #include "cli/cliutil.h"
 #include "cli/commands.h"
+#include "cli/typedrows.h"
 #include "foundation/csvexport.h"
 #include "foundation/owned.h"
 #include "pgload/pgload.h"
@@ -116,11 +117,48 @@ private:
     std::string rowsText_;
 };
 
+// Receives the run in a typed shape on standard output (--format csv, tsv, json, ndjson):
+// numbers as numbers and NULL as null as the database typed them.
+class TypedQuerySink : public SQLQUERY_SINK {
+public:
+    explicit TypedQuerySink(const PreviewFormat& format) : writer_(format) {}
+    void status(int, const std::string&) override {}
+    void columns(int count, char** names) override {
+        std::vector<std::string> titles;
+        for (int i = 0; i < count; ++i) titles.emplace_back(names[i] != nullptr ? names[i] : "");
+        writer_.columns(titles);
+    }
+    void row(int count, char** values) override {
+        const std::vector<SQLQUERY_KIND> texts(static_cast<size_t>(count), SQLQUERY_KIND_TEXT);
+        typedRow(count, values, texts.data());
+    }
+    void typedRow(int count, char** values, const SQLQUERY_KIND* kinds) override {
+        for (int i = 0; i < count; ++i) {
+            if (values[i] == nullptr)
+                writer_.null();
+            else if (kinds[i] == SQLQUERY_KIND_NUMBER)
+                writer_.number(values[i]);
+            else if (kinds[i] == SQLQUERY_KIND_BOOLEAN)
+                writer_.boolean(values[i][0] == 't', values[i]);
+            else
+                writer_.text(values[i]);
+        }
+        writer_.endRow();
+    }
+    bool finish() { return writer_.end(); }
+
+private:
+    TypedRowWriter writer_;
+};
+
 struct QueryOptions {
     std::string database;  // the SQLite database file, or ":memory:"
     std::string sql;       // the statements (empty: read from standard input)
     std::string csv;       // export file (empty: a table on standard output)
-    std::string null = "NULL";  // what the export writes for a NULL
+    std::string null;      // what the export writes for a NULL (--csv: NULL by default)
+    PreviewFormat format;  // the shape on standard output
+    std::string delimiterText;  // --delimiter of --format csv
+    bool nullGiven = false;     // --null was given
 };
 
 // Standard input as text: CR LF reads as LF.
@@ -157,7 +195,10 @@ int commandQuery(const QueryOptions& o) {
             return CLI_FAILURE;
         }
     }
-    QuerySink sink(csv.get(), o.null);
+    const bool typed = o.format.typed();
+    QuerySink tableSink(csv.get(), o.nullGiven ? o.null : "NULL");
+    TypedQuerySink typedSink(o.format);
+    SQLQUERY_SINK& sink = typed ? static_cast<SQLQUERY_SINK&>(typedSink) : tableSink;
     SQLQUERY_RUN run;
     PGQUERY_RUN pgRun;
     int failed = 0;
@@ -173,7 +214,7 @@ int commandQuery(const QueryOptions& o) {
             [&] { failed = SQLQUERY_Execute(&run, o.database.c_str(), sql.c_str(), &sink); },
             [&run] { SQLQUERY_Interrupt(&run); });
     }
-    bool written = sink.finish();
+    bool written = typed ? typedSink.finish() : tableSink.finish();
     if (csv) written = fclose(csv.release()) == 0 && written;
     if (!written) {
         cliError(o.csv.empty() ? "Écriture impossible sur la sortie standard."
@@ -210,10 +251,31 @@ void addQueryCommand(CLI::App& app, CliCommands& commands) {
     sub->add_option("sql", o->sql, "Requêtes (par défaut : lues sur l'entrée standard)");
     sub->add_option("--csv", o->csv,
                     "Exporte les lignes dans ce fichier (\";\" après chaque valeur, en-tête)");
-    sub->add_option("--null", o->null,
-                    "Texte écrit dans l'export pour une valeur absente (par défaut : NULL)")
-        ->needs("--csv");
-    commands.push_back({sub, [o] { return commandQuery(*o); }});
+    auto* csv = sub->get_option("--csv");
+    sub->add_option("--format", o->format.name,
+                    "Sortie : table, csv, tsv (RFC 4180), json ou ndjson (nombres, booléens, "
+                    "null selon les types de la base)")
+        ->check(CLI::IsMember({"table", "csv", "tsv", "json", "ndjson"}))
+        ->excludes(csv);
+    sub->add_option("--delimiter", o->delimiterText,
+                    "Séparateur de --format csv (par défaut : virgule ; tsv : tabulation)");
+    auto* null = sub->add_option(
+        "--null", o->null,
+        "Texte d'une valeur absente dans --csv (par défaut : NULL) ou --format csv et tsv "
+        "(par défaut : vide)");
+    commands.push_back({sub, [o, null, csv] {
+                            if (null->count() > 0 && csv->count() == 0 &&
+                                o->format.name != "csv" && o->format.name != "tsv") {
+                                cliError("--null ne s'emploie qu'avec --csv ou --format csv ou "
+                                         "tsv.");
+                                return CLI_USAGE;
+                            }
+                            o->format.nullText = o->null;
+                            o->nullGiven = null->count() > 0;
+                            if (!readFormatDelimiter(o->delimiterText, o->format))
+                                return CLI_USAGE;
+                            return commandQuery(*o);
+                        }});
 }
 
 }  // namespace morvex

@@ -5,7 +5,7 @@
 
 #include "foundation/csv.h"
 
-DATAFILE_REJECTS* DATAFILE_OpenRejects(const char* path) {
+DATAFILE_REJECTS* DATAFILE_OpenRejects(const char* path, bool withFile) {
     if (!path) return nullptr;
     FILE* f = fopen(path, "wb");
     if (!f) return nullptr;
@@ -16,16 +16,22 @@ DATAFILE_REJECTS* DATAFILE_OpenRejects(const char* path) {
     }
     rejects->file = f;
     rejects->lastLine = -1;
-    fputs("ligne,colonne,motif\n", f);
+    rejects->withFile = withFile ? 1 : 0;
+    fputs(withFile ? "fichier,ligne,colonne,motif\n" : "ligne,colonne,motif\n", f);
     return rejects;
 }
 
 void DATAFILE_AddReject(DATAFILE_REJECTS* rejects, int line, const std::string& column,
-                        const std::string& reason) {
+                        const std::string& reason, const std::string& file) {
     if (!rejects) return;
     if (line != rejects->lastLine) ++rejects->rows;
     rejects->lastLine = line;
-    std::string text = std::to_string(line) + ",";
+    std::string text;
+    if (rejects->withFile) {
+        morvex::csvAppendCell(text, file, ',');
+        text += ',';
+    }
+    text += std::to_string(line) + ",";
     morvex::csvAppendCell(text, column, ',');
     text += ',';
     morvex::csvAppendCell(text, reason, ',');

@@ -193,6 +193,7 @@ bool samePgType(const std::string& expected, const std::string& actual) {
 
 // A row of a chunk: where its COPY line is, and what becomes of it.
 struct ChunkRow {
+    int file = 0;            // its data file's place in the load
     int line = 0;            // line on which the row begins
     bool offered = false;    // sent to the server (else set aside by the reading)
     size_t offset = 0;       // its COPY line in the chunk's text (offered rows)
@@ -209,6 +210,7 @@ struct RowLoad {
     const SQLITE4FYK_LOADOPTIONS& opt;
     SQLITE4FYK_LOADSTATS& st;
     DATAFILE_REJECTS* rejects;
+    const LoadFiles* files;  // several: the rejects name each row's file
     std::string copy;      // COPY ... FROM STDIN of the table (or of the staging table)
     std::string afterCopy; // upsert: moves the staging rows into the table
     std::string text;      // the chunk's COPY lines
@@ -325,11 +327,12 @@ struct RowLoad {
         for (const ChunkRow& row : rows) {
             if (row.offered && !row.refused) continue;
             if (row.refused)
-                ++st.rowsRejected;
+                CountRejected(st, row.file);
             else
                 CountSetAside(st, row.setAside);
             if (rejects != nullptr)
-                DATAFILE_AddReject(rejects, row.line, row.rejectColumn, row.rejectReason);
+                DATAFILE_AddReject(rejects, row.line, row.rejectColumn, row.rejectReason,
+                                   files->count() > 1 ? files->name(row.file) : std::string());
             if (TooManyRejects(st, opt, row.line)) {
                 ok = false;
                 break;
@@ -584,30 +587,30 @@ int PGLOAD_LoadDataInDatabase(TASK* task, FileDesc* desc, const char* conninfo, 
         columnAt.push_back(column);
         columnNames += (columnNames.empty() ? "" : ", ") + PGLOAD_QuoteName(column->code);
     }
-    DATAFILE_DIALECT dialect;
-    const std::string refusal = FILEDESC_MakeDialect(desc, dialect);
-    DATAFILE* reader = refusal.empty() ? DATAFILE_NewIterator(dialect, desc->ExampleFilePath,
-                                                              DATAFILE_LINE_LIMIT, 0)
-                                       : nullptr;
-    if (reader == nullptr || DATAFILE_Init(reader) != 0) {
-        const std::string cause = !refusal.empty()  ? refusal
-                                  : reader == nullptr ? "le fichier n'existe pas ou ne s'ouvre pas"
-                                  : reader->failure != nullptr ? reader->failure
-                                                               : "le fichier ne s'ouvre pas en lecture";
-        DATAFILE_DestroyIterator(reader);
-        return failed(Format("Echec du chargement du fichier de données [%s].",
-                             desc->ExampleFilePath ? desc->ExampleFilePath : ""),
-                      cause);
-    }
-    morvex::Owned<DATAFILE, DATAFILE_DestroyIterator> readerOwner(reader);
+    // The data files, one after the other (a reader at a time); without any, the
+    // description's example file (the desktop's load).
+    SQLITE4FYK_LOADOPTIONS reading = opt;
+    if (reading.dataPath.empty() && desc->ExampleFilePath != nullptr)
+        reading.dataPath = desc->ExampleFilePath;
+    LoadFiles files(desc, reading);
+    StartFileCounts(st, files);
+    const bool several = files.count() > 1;
+    const std::string dataFiles =
+        several ? std::string("Echec du chargement des fichiers de données ; aucune ligne n'a "
+                              "été enregistrée.")
+                : Format("Echec du chargement du fichier de données [%s].",
+                         reading.dataPath.c_str());
+    if (!files.open()) return failed(dataFiles, files.failure);
+    // Taken before the reading thread starts: it then owns the readers.
+    const double fileSize = several ? files.totalBytes() : DATAFILE_GetFileSize(files.reader());
     morvex::Owned<DATAFILE_REJECTS, DATAFILE_CloseRejects> rejects;
     if (!opt.rejectsPath.empty()) {
-        rejects.reset(DATAFILE_OpenRejects(opt.rejectsPath.c_str()));
+        rejects.reset(DATAFILE_OpenRejects(opt.rejectsPath.c_str(), several));
         if (!rejects)
             return failed("Echec du chargement : le fichier des rejets ne peut être écrit.",
                           opt.rejectsPath);
     }
-    RowLoad load{c, task, opt, st, rejects.get(), "", "", "", {}, 0, "", false, 0, ""};
+    RowLoad load{c, task, opt, st, rejects.get(), &files, "", "", "", {}, 0, "", false, 0, ""};
     load.copy = "COPY " + table + " (" + columnNames + ") FROM STDIN";
     if (opt.mode == LOADMODE_UPSERT) {
         // COPY cannot replace a row: the rows go through a staging table of the same columns.
@@ -627,18 +630,18 @@ int PGLOAD_LoadDataInDatabase(TASK* task, FileDesc* desc, const char* conninfo, 
     const auto start = std::chrono::steady_clock::now();
     LoadQueue queue;
     std::thread producer([&] {
-        ReadAndConvert(reader, columnAt, opt.strict(), rejects != nullptr,
+        ReadAndConvert(files, columnAt, opt.strict(), rejects != nullptr,
                        FILEDESC_TrimmedColumns(desc), queue);
     });
-    const double fileSize = DATAFILE_GetFileSize(reader);
     bool interrupted = false;
     bool fatal = false;
     while (!fatal && !interrupted) {
         std::unique_ptr<LoadBatch> batch = queue.pop();
         if (!batch) break;
         for (const LoadRow& row : batch->rows) {
-            ++st.rows;
+            CountRead(st, row.file);
             ChunkRow chunkRow;
+            chunkRow.file = row.file;
             chunkRow.line = row.line;
             if (row.reason != LOAD_ROW_STORED) {
                 // Counted when the chunk is flushed, in the file's order with the rows the
@@ -647,7 +650,7 @@ int PGLOAD_LoadDataInDatabase(TASK* task, FileDesc* desc, const char* conninfo, 
                 chunkRow.rejectColumn = batch->text(row.rejectColumn);
                 chunkRow.rejectReason = batch->text(row.rejectReason);
             } else {
-                CountOffered(st, row, columnAt.size());
+                CountOffered(st, row, columnAt.size() - (files.sourceColumn() ? 1 : 0));
                 chunkRow.offered = true;
                 chunkRow.offset = load.text.size();
                 if (rowNumberFlag) {
@@ -682,11 +685,12 @@ int PGLOAD_LoadDataInDatabase(TASK* task, FileDesc* desc, const char* conninfo, 
     if (!fatal && !interrupted && !load.flush()) fatal = true;
     queue.close();
     producer.join();
-    st.blankLines = reader->blankLines;
-    if (reader->fileChanged && !fatal) {
+    st.blankLines = files.blankLines;
+    // A file cut, changed or that cannot be opened: nothing of any file is kept.
+    if (files.changed && !fatal) {
         st.fileChanged = 1;
         fatal = true;
-        snprintf(st.failure, sizeof st.failure, "%s", reader->failure);
+        snprintf(st.failure, sizeof st.failure, "%s", files.failure.c_str());
     }
     st.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     if (!fatal && !interrupted) {
@@ -716,10 +720,7 @@ int PGLOAD_LoadDataInDatabase(TASK* task, FileDesc* desc, const char* conninfo, 
                             load.fatal, st);
         }
         const std::string readCause = st.failure;
-        return failLoad(task,
-                        Format("Echec du chargement du fichier de données [%s].",
-                               desc->ExampleFilePath ? desc->ExampleFilePath : ""),
-                        readCause, st);
+        return failLoad(task, dataFiles, readCause, st);
     }
     st.status = interrupted ? SQLITE4FYK_LOAD_INTERRUPTED : SQLITE4FYK_LOAD_DONE;
     return ReportEnd(task, st, "PGLOAD_LoadDataInDatabase");

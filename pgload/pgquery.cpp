@@ -18,6 +18,24 @@ std::string trimmedMessage(const char* text) {
     return s;
 }
 
+// What the values of a column of type `oid` are (the built-in types' fixed identifiers).
+SQLQUERY_KIND kindOf(Oid oid) {
+    switch (oid) {
+        case 16:  // boolean
+            return SQLQUERY_KIND_BOOLEAN;
+        case 20:    // bigint
+        case 21:    // smallint
+        case 23:    // integer
+        case 26:    // oid
+        case 700:   // real
+        case 701:   // double precision
+        case 1700:  // numeric
+            return SQLQUERY_KIND_NUMBER;
+        default:
+            return SQLQUERY_KIND_TEXT;
+    }
+}
+
 }  // namespace
 
 int PGQUERY_Execute(PGQUERY_RUN* run, const char* conninfo, const char* sql, SQLQUERY_SINK* sink) {
@@ -53,6 +71,7 @@ int PGQUERY_Execute(PGQUERY_RUN* run, const char* conninfo, const char* sql, SQL
         std::vector<char*> values;
         std::vector<std::string> names;
         std::vector<char*> nameText;
+        std::vector<SQLQUERY_KIND> kinds;
         while (PGresult* raw = PQgetResult(conn.get())) {
             morvex::Owned<PGresult, PQclear> r(raw);
             const ExecStatusType status = PQresultStatus(raw);
@@ -63,6 +82,8 @@ int PGQUERY_Execute(PGQUERY_RUN* run, const char* conninfo, const char* sql, SQL
                     nameText.clear();
                     for (int i = 0; i < count; ++i) names.emplace_back(PQfname(raw, i));
                     for (std::string& n : names) nameText.push_back(n.data());
+                    kinds.clear();
+                    for (int i = 0; i < count; ++i) kinds.push_back(kindOf(PQftype(raw, i)));
                     sink->columns(count, nameText.data());
                     columnsGiven = true;
                 }
@@ -70,7 +91,7 @@ int PGQUERY_Execute(PGQUERY_RUN* run, const char* conninfo, const char* sql, SQL
                     values.assign(static_cast<size_t>(count), nullptr);
                     for (int i = 0; i < count; ++i)
                         if (!PQgetisnull(raw, t, i)) values[i] = PQgetvalue(raw, t, i);
-                    sink->row(count, values.data());
+                    sink->typedRow(count, values.data(), kinds.data());
                     ++run->rows;
                 }
                 // The end of one statement's rows: the next result set gives its own columns.

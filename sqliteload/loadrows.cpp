@@ -3,33 +3,126 @@
 
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
 
 #include "datafile/fixedwidth.h"
 #include "datafile/rejects.h"
+#include "filedesc/descdialect.h"
+#include "filedesc/names.h"
 #include "foundation/mystrings.h"
 #include "foundation/trace.h"
 #include "foundation/uiport.h"
 
 namespace loadrows {
 
-void ReadAndConvert(DATAFILE* reader, const std::vector<const ColumnDesc*>& columnAt, bool strict,
+LoadFiles::LoadFiles(const FileDesc* desc, const SQLITE4FYK_LOADOPTIONS& opt)
+    : source_(!opt.sourceColumn.empty()) {
+    refusal_ = FILEDESC_MakeDialect(desc, dialect_);
+    // No file holds the source column.
+    if (refusal_.empty() && source_ && !dialect_.columns.empty()) dialect_.columns.pop_back();
+    paths_.push_back(opt.dataPath);
+    paths_.insert(paths_.end(), opt.moreDataPaths.begin(), opt.moreDataPaths.end());
+    for (size_t i = 0; i < paths_.size(); ++i) {
+        names_.push_back(i < opt.dataNames.size() && !opt.dataNames[i].empty()
+                             ? opt.dataNames[i]
+                             : std::filesystem::path(paths_[i]).filename().string());
+        std::error_code error;
+        const auto size = std::filesystem::file_size(paths_[i], error);
+        if (!error) totalBytes_ += static_cast<double>(size);
+    }
+}
+
+LoadFiles::~LoadFiles() { DATAFILE_DestroyIterator(reader_); }
+
+bool LoadFiles::openAt(size_t file) {
+    DATAFILE_DestroyIterator(reader_);
+    reader_ = nullptr;
+    current = file;
+    if (!refusal_.empty()) {
+        failure = refusal_;
+        return false;
+    }
+    reader_ = DATAFILE_NewIterator(dialect_, paths_[file].c_str(), DATAFILE_LINE_LIMIT, 0);
+    if (reader_ != nullptr && DATAFILE_Init(reader_) == 0) return true;
+    morvex::trace("\n[LoadDataFromFile] Lecture impossible du fichier [%s]", paths_[file].c_str());
+    failure = reader_ == nullptr             ? "le fichier n'existe pas ou ne s'ouvre pas"
+              : reader_->failure != nullptr ? reader_->failure
+                                            : "le fichier ne s'ouvre pas en lecture";
+    if (paths_.size() > 1) failure = names_[file] + " : " + failure;
+    DATAFILE_DestroyIterator(reader_);
+    reader_ = nullptr;
+    return false;
+}
+
+bool LoadFiles::open() { return openAt(0); }
+
+bool LoadFiles::next(std::vector<DATAFIELD>& fields) {
+    while (reader_ != nullptr) {
+        if (DATAFILE_ReadNextFields(reader_, fields)) return true;
+        blankLines += reader_->blankLines;
+        if (reader_->fileChanged) {
+            // A file cut or changed meanwhile gave rows that cannot be trusted.
+            changed = true;
+            failure = reader_->failure != nullptr ? reader_->failure : "";
+            if (paths_.size() > 1) failure = names_[current] + " : " + failure;
+            return false;
+        }
+        if (current + 1 == paths_.size()) return false;
+        std::error_code error;
+        const auto size = std::filesystem::file_size(paths_[current], error);
+        if (!error) doneBytes_ += static_cast<double>(size);
+        if (!openAt(current + 1)) {
+            changed = true;
+            return false;
+        }
+    }
+    return false;
+}
+
+double LoadFiles::readBytes() const {
+    return doneBytes_ + (reader_ != nullptr ? DATAFILE_GetReadBytes(reader_) : 0.0);
+}
+
+std::string AddSourceColumn(FileDesc* desc, const std::string& name) {
+    if (desc == nullptr) return "aucune description";
+    ColumnDesc column{};
+    if (name.empty() || name.size() >= sizeof column.code)
+        return "le nom de la colonne source doit compter de 1 à " +
+               std::to_string(sizeof column.code - 1) + " octets : '" + name + "'";
+    if (const std::string refusal = FILEDESC_NameRefusal("la colonne source", name.c_str());
+        !refusal.empty())
+        return refusal;
+    for (LDCG_ELT* e = desc->columns != nullptr ? desc->columns->first : nullptr; e; e = e->next)
+        if (morvex::sameColumnName(static_cast<const ColumnDesc*>(e->lParam1)->code, name.c_str()))
+            return "la description a déjà une colonne " + name;
+    snprintf(column.code, sizeof column.code, "%s", name.c_str());
+    column.typeCible.type = DATATYPE_TEXT;
+    FILEDESC_AjouterColonne(desc, &column);
+    return "";
+}
+
+void ReadAndConvert(LoadFiles& files, const std::vector<const ColumnDesc*>& columnAt, bool strict,
                     bool withRejects, const std::vector<char>& trimmed, LoadQueue& queue) {
     SQLITE4FYK_VALUE value;
     std::vector<DATAFIELD> fields;
     std::unique_ptr<LoadBatch> batch = queue.empty();
+    // The columns the files hold: the source column is none of them.
+    const size_t read = columnAt.size() - (files.sourceColumn() && !columnAt.empty() ? 1 : 0);
     for (;;) {
-        if (!DATAFILE_ReadNextFields(reader, fields)) break;
+        if (!files.next(fields)) break;
+        DATAFILE* reader = files.reader();
         FIXEDWIDTH_TrimFields(fields, trimmed);
         LoadRow row{};
+        row.file = static_cast<int>(files.current);
         row.line = reader->currentRowFirstLine;
         row.rowId = DATAFILE_GetCurrentFileRowID(reader);
-        row.readBytes = DATAFILE_GetReadBytes(reader);
+        row.readBytes = files.readBytes();
         row.fieldCount = fields.size();
         row.multiLineValues = reader->rowMultiLineValues;
         row.firstCell = batch->cells.size();
         // A row that cannot be taken as it is: its encoding, an unclosed protection and a cut
         // line always set it aside, another number of values only in a strict load.
-        const bool misshaped = fields.size() != columnAt.size();
+        const bool misshaped = fields.size() != read;
         row.reason = reader->lineTooLong        ? LOAD_ROW_TOO_LONG
                      : reader->rowEncodingError ? LOAD_ROW_BAD_ENCODING
                      : reader->rowUnclosedQuote ? LOAD_ROW_UNCLOSED_QUOTE
@@ -44,7 +137,7 @@ void ReadAndConvert(DATAFILE* reader, const std::vector<const ColumnDesc*>& colu
         // The reader gives the fields in the order of the columns.
         for (size_t i = 0; i < fields.size() && row.reason == LOAD_ROW_STORED; ++i) {
             const DATAFIELD& field = fields[i];
-            if (field.columnIndex != static_cast<int>(i) || i >= columnAt.size()) {
+            if (field.columnIndex != static_cast<int>(i) || i >= read) {
                 morvex::trace(
                     "\n[LoadDataFromFile] : Aucune description de colonne : Non prise "
                     "en compte de la colonne");
@@ -70,6 +163,12 @@ void ReadAndConvert(DATAFILE* reader, const std::vector<const ColumnDesc*>& colu
             if (value.sqliteType == SQLITE_TEXT)
                 cell.text = batch->keep(value.text.data(), value.text.size());
         }
+        if (read < columnAt.size() && row.reason == LOAD_ROW_STORED) {
+            const std::string& name = files.name(files.current);
+            LoadCell& cell = batch->cells[row.firstCell + read];
+            cell.type = SQLITE_TEXT;
+            cell.text = batch->keep(name.data(), name.size());
+        }
         batch->rows.push_back(row);
         if (batch->rows.size() == LOAD_BATCH_ROWS) {
             if (!queue.push(std::move(batch))) return;
@@ -81,8 +180,25 @@ void ReadAndConvert(DATAFILE* reader, const std::vector<const ColumnDesc*>& colu
 }
 
 
+void StartFileCounts(SQLITE4FYK_LOADSTATS& st, const LoadFiles& files) {
+    st.files.assign(files.count(), SQLITE4FYK_FILECOUNTS{});
+    for (size_t i = 0; i < files.count(); ++i) st.files[i].name = files.name(i);
+}
+
+void CountRead(SQLITE4FYK_LOADSTATS& st, int file) {
+    ++st.rows;
+    if (file >= 0 && static_cast<size_t>(file) < st.files.size()) ++st.files[file].rows;
+}
+
+void CountRejected(SQLITE4FYK_LOADSTATS& st, int file) {
+    ++st.rowsRejected;
+    if (file >= 0 && static_cast<size_t>(file) < st.files.size()) ++st.files[file].rowsRejected;
+}
+
 void CountSetAside(SQLITE4FYK_LOADSTATS& st, const LoadRow& row) {
     ++st.rowsSetAside;
+    if (row.file >= 0 && static_cast<size_t>(row.file) < st.files.size())
+        ++st.files[row.file].rowsSetAside;
     switch (row.reason) {
         case LOAD_ROW_TOO_LONG:
             ++st.rowsTooLong;

@@ -4,7 +4,12 @@
 // batches of rows through a short queue to the thread that stores them; the counts of a row
 // set aside or offered, and the limit of rows set aside, are the same for every target.
 //
-// Threads: ReadAndConvert runs in its own thread and touches only the reader and the queue;
+// A load may read several data files into one table (SQLITE4FYK_LOADOPTIONS::moreDataPaths):
+// the reading thread takes them one after the other through LoadFiles, each row carrying the
+// place of its file, and, when the front end added a source column (AddSourceColumn),
+// the file's name as the value of that last column.
+//
+// Threads: ReadAndConvert runs in its own thread and touches only the files and the queue;
 // the queue's methods may be called from both sides. A batch belongs to whoever holds its
 // unique_ptr; the texts of its cells live in its arena until it is recycled.
 #pragma once
@@ -52,7 +57,8 @@ struct LoadCell {
 
 // One row read.
 struct LoadRow {
-    int line;                             // line on which the row begins
+    int file;                             // its data file's place in the load (LoadFiles)
+    int line;                             // line on which the row begins (in its file)
     int rowId;                            // line number stored as FileRowID
     double readBytes;                     // position in the file after the row
     int reason;                           // LoadRowReason
@@ -141,14 +147,75 @@ private:
     bool closed_ = false;
 };
 
-// The reading thread of a load: every row of `reader`, checked and converted for its columns,
-// into batches for `queue`, until the end of the file or until the queue is closed. `strict`
-// sets aside rows without one value per column and values that do not fit their type;
-// `withRejects` keeps the reasons of the rows set aside; the columns flagged in `trimmed`
-// (FILEDESC_TrimmedColumns) are read without the blanks around their values.
-void ReadAndConvert(DATAFILE* reader, const std::vector<const ColumnDesc*>& columnAt, bool strict,
+// The data files of one load, read one after the other as one run of rows: a file's reader is
+// opened when the one before it has ended, so that one reader at a time holds its buffer.
+// Built and opened by the loading thread; then read by the reading thread alone, and its
+// results (blankLines, changed, failure) read again once that thread has been joined.
+class LoadFiles {
+public:
+    // The files of `opt` (dataPath, then moreDataPaths) read through the dialect of `desc`;
+    // with opt.sourceColumn the description's last column is the source column, which no file
+    // holds. A dialect the description cannot give is told by open().
+    LoadFiles(const FileDesc* desc, const SQLITE4FYK_LOADOPTIONS& opt);
+    ~LoadFiles();
+    LoadFiles(const LoadFiles&) = delete;
+    LoadFiles& operator=(const LoadFiles&) = delete;
+
+    // Opens the first file; false with `failure` set (the dialect's refusal, or why the file
+    // cannot be read) and `current` naming it.
+    bool open();
+    // The next row's fields (DATAFILE_ReadNextFields), passing to the next file at the end of
+    // one; false at the end of the last, or when a file changed during its reading or cannot
+    // be opened (`changed` then, with `failure` and `current`).
+    bool next(std::vector<DATAFIELD>& fields);
+
+    size_t count() const { return paths_.size(); }
+    const std::string& name(size_t file) const { return names_[file]; }
+    bool sourceColumn() const { return source_; }
+    DATAFILE* reader() const { return reader_; }
+    // Bytes read of all the files (those before the current one whole) and the sum of their
+    // sizes, for the progress.
+    double readBytes() const;
+    double totalBytes() const { return totalBytes_; }
+
+    size_t current = 0;    // place of the file being read (or that failed)
+    int blankLines = 0;    // blank lines passed over in all the files
+    bool changed = false;  // a file changed during its reading, was cut or cannot be opened
+    std::string failure;   // why (the reader's words; several files: the file's name first)
+
+private:
+    bool openAt(size_t file);
+
+    DATAFILE_DIALECT dialect_;
+    std::string refusal_;  // why the description gives no dialect
+    std::vector<std::string> paths_, names_;
+    bool source_ = false;
+    DATAFILE* reader_ = nullptr;
+    double doneBytes_ = 0;   // sizes of the files read whole
+    double totalBytes_ = 0;  // sizes of every file (a stream's counts as 0)
+};
+
+// The source column `name` added past the columns of `desc` (a text; the load writes each
+// row's file name in it). The refusal's French text when the description has a column of that
+// name (as SQLite compares names) or the name is empty or too long, else "".
+std::string AddSourceColumn(FileDesc* desc, const std::string& name);
+
+// The reading thread of a load: every row of `files`, checked and converted for its columns,
+// into batches for `queue`, until the end of the last file or until the queue is closed.
+// `strict` sets aside rows without one value per column and values that do not fit their
+// type; `withRejects` keeps the reasons of the rows set aside; the columns flagged in
+// `trimmed` (FILEDESC_TrimmedColumns) are read without the blanks around their values.
+// `columnAt` holds every column of the table, the source column last when there is one.
+void ReadAndConvert(LoadFiles& files, const std::vector<const ColumnDesc*>& columnAt, bool strict,
                     bool withRejects, const std::vector<char>& trimmed, LoadQueue& queue);
 
+// The counts of each file of a load (st.files), named after `files`, all at 0.
+void StartFileCounts(SQLITE4FYK_LOADSTATS& st, const LoadFiles& files);
+// Counts a row read from the file at `file` (st.rows and the file's).
+void CountRead(SQLITE4FYK_LOADSTATS& st, int file);
+// Counts a row of the file at `file` that the database refused (st.rowsRejected and the
+// file's).
+void CountRejected(SQLITE4FYK_LOADSTATS& st, int file);
 // Counts a row set aside (row.reason is not LOAD_ROW_STORED) in `st`.
 void CountSetAside(SQLITE4FYK_LOADSTATS& st, const LoadRow& row);
 // Counts what a row offered to the database brings: a row of another shape, values kept as

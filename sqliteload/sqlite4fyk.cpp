@@ -14,6 +14,7 @@
 #include <ctime>
 #include <deque>
 #include <memory>
+#include <new>
 #include <mutex>
 #include <string>
 #include <string_view>
@@ -60,11 +61,12 @@ int FailLoad(TASK* task, sqlite3* db, const std::string& message, const std::str
 SQLITE4FYK_LOADTASK* SQLITE4FYK_CreateLoadTask(FileDesc* desc, const char* path, int batchSize,
                                                int rowNumberFlag) {
     if (desc == nullptr || path == nullptr) return nullptr;
-    auto* load = static_cast<SQLITE4FYK_LOADTASK*>(calloc(1, sizeof(SQLITE4FYK_LOADTASK)));
+    // Its counts hold a vector: built, not zeroed.
+    auto* load = new (std::nothrow) SQLITE4FYK_LOADTASK{};
     if (load == nullptr) return nullptr;
     load->path = strdup(path);
     if (load->path == nullptr) {
-        free(load);
+        delete load;
         return nullptr;
     }
     load->desc = desc;
@@ -76,7 +78,7 @@ SQLITE4FYK_LOADTASK* SQLITE4FYK_CreateLoadTask(FileDesc* desc, const char* path,
 void SQLITE4FYK_DestroyLoadTask(SQLITE4FYK_LOADTASK* load) {
     if (load == nullptr) return;
     free(load->path);
-    free(load);
+    delete load;
 }
 
 void SQLite_LoadDataInDatabase(TASK* task) {
@@ -143,30 +145,25 @@ int LoadRows(TASK* task, sqlite3* db, FileDesc* desc, const char* path, int batc
         return -1;
     }
     if (batchSize <= 0) batchSize = SQLITE4FYK_DEFAULT_BATCH_SIZE;
-    DATAFILE_DIALECT dialect;
-    if (const std::string refusal = FILEDESC_MakeDialect(desc, dialect); !refusal.empty()) {
-        morvex::trace("\n[LoadDataFromFile] %s", refusal.c_str());
-        snprintf(st.failure, sizeof st.failure, "%s", refusal.c_str());
+    // The data files, one after the other (a reader at a time): `path` first.
+    SQLITE4FYK_LOADOPTIONS reading = opt;
+    reading.dataPath = path;
+    LoadFiles files(desc, reading);
+    StartFileCounts(st, files);
+    if (!files.open()) {
+        morvex::trace("\n[LoadDataFromFile] %s", files.failure.c_str());
+        snprintf(st.failure, sizeof st.failure, "%s", files.failure.c_str());
         return -1;
     }
-    DATAFILE* reader = DATAFILE_NewIterator(dialect, path, DATAFILE_LINE_LIMIT, 0);
-    if (reader == nullptr || DATAFILE_Init(reader) != 0) {
-        morvex::trace("\n[LoadDataFromFile] Lecture impossible du fichier [%s]", path);
-        // The reading's cause, for the failure's message.
-        snprintf(st.failure, sizeof st.failure, "%s",
-                 reader == nullptr             ? "le fichier n'existe pas ou ne s'ouvre pas"
-                 : reader->failure != nullptr ? reader->failure
-                                               : "le fichier ne s'ouvre pas en lecture");
-        DATAFILE_DestroyIterator(reader);
-        return -1;
-    }
+    const bool several = files.count() > 1;
+    // Taken before the reading thread starts: it then owns the readers.
+    const double fileSize = several ? files.totalBytes() : DATAFILE_GetFileSize(files.reader());
     morvex::Owned<DATAFILE_REJECTS, DATAFILE_CloseRejects> rejects;
     if (!opt.rejectsPath.empty()) {
-        rejects.reset(DATAFILE_OpenRejects(opt.rejectsPath.c_str()));
+        rejects.reset(DATAFILE_OpenRejects(opt.rejectsPath.c_str(), several));
         if (!rejects) {
             morvex::trace("\n[LoadDataFromFile] Ecriture impossible du fichier des rejets [%s]",
                           opt.rejectsPath.c_str());
-            DATAFILE_DestroyIterator(reader);
             return -1;
         }
     }
@@ -183,7 +180,6 @@ int LoadRows(TASK* task, sqlite3* db, FileDesc* desc, const char* path, int batc
          SQLITE4FYK_ExecuteSQL(db, "PRAGMA synchronous=OFF;BEGIN IMMEDIATE TRANSACTION", 0))) {
         morvex::trace("\n[LoadDataFromFile] Chargement impossible dans la table [%s]",
                       desc->TableName);
-        DATAFILE_DestroyIterator(reader);
         return -1;
     }
     // Parameter of every column in the INSERT: the columns in order, the row number first.
@@ -210,7 +206,7 @@ int LoadRows(TASK* task, sqlite3* db, FileDesc* desc, const char* path, int batc
     std::thread producer;
     if (prepared) {
         producer = std::thread(
-            [&] { ReadAndConvert(reader, columnAt, strict, rejects != nullptr,
+            [&] { ReadAndConvert(files, columnAt, strict, rejects != nullptr,
                                  FILEDESC_TrimmedColumns(desc), queue); });
     }
     std::vector<const LoadRow*> pending;  // rows waiting for a statement of several rows
@@ -225,8 +221,10 @@ int LoadRows(TASK* task, sqlite3* db, FileDesc* desc, const char* path, int batc
         morvex::trace("\n[LoadDataFromFile] Ligne %i rejetée : %s", row.rowId, st.error);
         if (primary != SQLITE_CONSTRAINT && primary != SQLITE_MISMATCH && primary != SQLITE_TOOBIG)
             return true;
-        ++st.rowsRejected;
-        if (rejects) DATAFILE_AddReject(rejects.get(), row.line, "", st.error);
+        CountRejected(st, row.file);
+        if (rejects)
+            DATAFILE_AddReject(rejects.get(), row.line, "", st.error,
+                               several ? files.name(row.file) : std::string());
         st.error[0] = '\0';
         return tooManyRejects(row.line);
     };
@@ -273,13 +271,12 @@ int LoadRows(TASK* task, sqlite3* db, FileDesc* desc, const char* path, int batc
         pending.clear();
         return true;
     };
-    const double fileSize = DATAFILE_GetFileSize(reader);
     while (prepared && !fatal && !interrupted) {
         std::unique_ptr<LoadBatch> batch = queue.pop();
         if (!batch) break;  // the reading has ended
         pendingBatch = batch.get();
         for (const LoadRow& row : batch->rows) {
-            ++st.rows;
+            CountRead(st, row.file);
             if (row.reason != LOAD_ROW_STORED) {
                 // Set aside: what was read before it is stored first, so that the counts and
                 // the rejects file follow the file's order.
@@ -290,13 +287,14 @@ int LoadRows(TASK* task, sqlite3* db, FileDesc* desc, const char* path, int batc
                 CountSetAside(st, row);
                 if (rejects)
                     DATAFILE_AddReject(rejects.get(), row.line, batch->text(row.rejectColumn),
-                                       batch->text(row.rejectReason));
+                                       batch->text(row.rejectReason),
+                                       several ? files.name(row.file) : std::string());
                 if (tooManyRejects(row.line)) {
                     fatal = true;
                     break;
                 }
             } else {
-                CountOffered(st, row, columnAt.size());
+                CountOffered(st, row, columnAt.size() - (files.sourceColumn() ? 1 : 0));
                 pending.push_back(&row);
                 if (static_cast<int>(pending.size()) == perStatement && !flush()) {
                     fatal = true;
@@ -319,15 +317,15 @@ int LoadRows(TASK* task, sqlite3* db, FileDesc* desc, const char* path, int batc
     queue.close();  // the reading stops at its next row if it has not ended
     if (producer.joinable()) producer.join();
     morvex::trace("\n[LoadDataFromFile] %i lignes traitees.", st.rows);
-    st.blankLines = reader->blankLines;
+    st.blankLines = files.blankLines;
     // A file changed during the reading gave rows that cannot be trusted (cut, or from two
-    // versions of the file): nothing of it is kept.
-    if (reader->fileChanged && !fatal) {
+    // versions of the file), and a file that cannot be opened stops the load: nothing of any
+    // file is kept.
+    if (files.changed && !fatal) {
         st.fileChanged = 1;
         fatal = true;
-        snprintf(st.failure, sizeof st.failure, "%s", reader->failure);
+        snprintf(st.failure, sizeof st.failure, "%s", files.failure.c_str());
     }
-    DATAFILE_DestroyIterator(reader);
     if (!prepared || fatal ||
         (ownTransaction && SQLITE4FYK_ExecuteSQL(db, "END TRANSACTION;", 0) != 0)) {
         if (st.error[0] == '\0' && !st.fileChanged) {
@@ -587,9 +585,13 @@ int SQLITE4FYK_LoadDataInDatabase(TASK* task, FileDesc* desc, const char* path, 
                                    "aucune ligne n'a été enregistrée.",
                                    st.error),
                             "", &st);
+        // Several files: the cause names the one that failed.
         return FailLoad(task, db,
-                        Format("Echec du chargement du fichier de données [%s].",
-                               dataPath.c_str()),
+                        opt.moreDataPaths.empty()
+                            ? Format("Echec du chargement du fichier de données [%s].",
+                                     dataPath.c_str())
+                            : std::string("Echec du chargement des fichiers de données ; aucune "
+                                          "ligne n'a été enregistrée."),
                         readCause, &st);
     }
     const int ended = ReportEnd(task, st, "SQLITE4FYK_LoadDataInDatabase");

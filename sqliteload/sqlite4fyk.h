@@ -38,6 +38,16 @@ enum {
     SQLITE4FYK_LOAD_INTERRUPTED = 2,  // stopped on request (see the functions for what is kept)
 };
 
+// What the rows of one data file of a load came to (a row read is stored unless set aside or
+// refused).
+struct SQLITE4FYK_FILECOUNTS {
+    std::string name;      // the file as the messages name it
+    int rows = 0;          // rows read from it
+    int rowsSetAside = 0;  // rows not offered to the database
+    int rowsRejected = 0;  // rows the database refused
+    int rowsStored() const { return rows - rowsSetAside - rowsRejected; }
+};
+
 // What a load did. Every row read is in exactly one of: rowsStored, rowsSetAside,
 // rowsRejected.
 struct SQLITE4FYK_LOADSTATS {
@@ -64,6 +74,7 @@ struct SQLITE4FYK_LOADSTATS {
     double seconds;      // wall-clock time of the row loading
     char error[256];     // SQLite's message when the database stopped the load ("" otherwise)
     char failure[1024];  // a failed load: the message told, its cause on the line after it
+    std::vector<SQLITE4FYK_FILECOUNTS> files;  // each data file, in the order they were read
 };
 
 // What a load reads, and how it treats the rows it cannot take as they are.
@@ -71,6 +82,15 @@ struct SQLITE4FYK_LOADOPTIONS {
     // The data file loaded, read through the description (the front ends give the
     // description's example file); empty: none, the load fails.
     std::string dataPath;
+    // Further data files loaded after it into the same table, in this order and in the same
+    // transaction: a failure in any of them keeps nothing of the others.
+    std::vector<std::string> moreDataPaths;
+    // What the messages, the rejects file and the source column call each data file
+    // (dataPath's first); a file without one: its path's base name.
+    std::vector<std::string> dataNames;
+    // The column, last of the description, that the front end added to hold each row's file
+    // name (loadrows::AddSourceColumn); empty: none.
+    std::string sourceColumn;
     // CSV file (line, column, reason) listing every row set aside; empty: none.
     std::string rejectsPath;
     // Rows set aside or refused past which the load stops and rolls back; -1: no limit.

@@ -12,7 +12,7 @@
 namespace {
 
 // Hands one row to the sink, with the column titles first when they change.
-int OnRow(void* data, int count, char** values, char** names) {
+int OnRow(void* data, int count, char** values, char** names, const SQLQUERY_KIND* kinds) {
     auto* run = static_cast<SQLQUERY_RUN*>(data);
     std::string joined;
     for (int i = 0; i < count; ++i) {
@@ -24,7 +24,7 @@ int OnRow(void* data, int count, char** values, char** names) {
         run->columnNames = std::move(joined);
         run->sink->columns(count, names);
     }
-    run->sink->row(count, values);
+    run->sink->typedRow(count, values, kinds);
     ++run->rows;
     if (run->rows % 100 == 0) {
         char text[64];
@@ -85,6 +85,7 @@ int ExecuteAll(sqlite3* db, const char* sql, SQLQUERY_RUN* run, std::string& err
     };
     std::vector<std::string> texts;
     std::vector<char*> values, names;
+    std::vector<SQLQUERY_KIND> kinds;
     while (sql != nullptr && *sql != 0) {
         sqlite3_stmt* stmt = nullptr;
         const char* tail = nullptr;
@@ -101,12 +102,17 @@ int ExecuteAll(sqlite3* db, const char* sql, SQLQUERY_RUN* run, std::string& err
         texts.assign(static_cast<size_t>(count), std::string());
         values.assign(static_cast<size_t>(count), nullptr);
         names.assign(static_cast<size_t>(count), nullptr);
+        kinds.assign(static_cast<size_t>(count), SQLQUERY_KIND_TEXT);
         while ((rc = gsqlite3.sqlite3_step(stmt)) == SQLITE_ROW) {
             for (int i = 0; i < count; ++i) {
                 names[i] = const_cast<char*>(gsqlite3.sqlite3_column_name(stmt, i));
+                // The type before the text: reading the text may convert the value.
+                const int type = gsqlite3.sqlite3_column_type(stmt, i);
                 values[i] = ColumnText(stmt, i, texts[i]) ? texts[i].data() : nullptr;
+                kinds[i] = type == SQLITE_INTEGER || type == SQLITE_FLOAT ? SQLQUERY_KIND_NUMBER
+                                                                          : SQLQUERY_KIND_TEXT;
             }
-            OnRow(run, count, values.data(), names.data());
+            OnRow(run, count, values.data(), names.data(), kinds.data());
         }
         if (rc != SQLITE_DONE) {
             error = gsqlite3.sqlite3_errmsg(db);

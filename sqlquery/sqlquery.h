@@ -19,6 +19,15 @@ enum {
     SQLQUERY_STATUS_PATH = 4,     // the database path
 };
 
+// What a value of a result row is, for a front end that writes numbers as numbers: a text
+// (BLOBs as their hexadecimal digits), a number (its text a decimal or a real as C writes it:
+// "NaN" and "Infinity" may come), or a Boolean (its text the database's: "t" or "f").
+enum SQLQUERY_KIND : char {
+    SQLQUERY_KIND_TEXT = 0,
+    SQLQUERY_KIND_NUMBER = 1,
+    SQLQUERY_KIND_BOOLEAN = 2,
+};
+
 // What a run tells its front end; called from the thread that runs the query.
 class SQLQUERY_SINK {
 public:
@@ -31,6 +40,11 @@ public:
     // One result row; a nullptr value is a missing value (NULL). Reals come as the shortest
     // text that reads back to the same double, BLOBs as hexadecimal digits (two a byte).
     virtual void row(int count, char** values) = 0;
+    // The same row with the kind of each value (SQLQUERY_KIND; a NULL's kind says nothing);
+    // the runs call this one, which by default forgets the kinds.
+    virtual void typedRow(int count, char** values, const SQLQUERY_KIND* /*kinds*/) {
+        row(count, values);
+    }
 };
 
 // One query run: the connection while it is open, and what it has received.

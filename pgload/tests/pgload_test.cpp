@@ -157,6 +157,18 @@ $CLI query "$C" "SELECT version, codename FROM essai.debian WHERE codename IN ('
 echo "status: $?"
 tr '\n' '/' < q.out | sed 's/^/table: /'; echo
 $CLI query "$C" "SELECT * FROM absente" > q.out 2> q.err; echo "missing table: $? $(head -n 1 q.err)"
+$CLI query "$C" "SELECT version, codename, eol = release AS same, NULL::int AS n FROM essai.debian WHERE codename IN ('Hamm', 'Sid') ORDER BY 1" --format ndjson > q.out 2> q.err
+echo "ndjson: $? $(tr '\n' '/' < q.out)"
+
+echo "== several files"
+gzip -c debian.csv > again.csv.gz
+head -c 300 again.csv.gz > cut.csv.gz
+$CLI load debian.fyk "$C" --schema several --table t --data debian.csv --data again.csv.gz --source-column fichier > several.out 2>&1; echo "status: $?"
+echo "by file: $(Q "SELECT string_agg(fichier || '=' || n, ',' ORDER BY fichier) FROM (SELECT fichier, count(*) AS n FROM several.t GROUP BY fichier) c")"
+echo "same rows: $(Q "SELECT count(*) FROM (SELECT version, codename, created FROM several.t WHERE fichier = 'debian.csv' EXCEPT SELECT version, codename, created FROM several.t WHERE fichier = 'again.csv.gz') d")"
+echo "per file lines: $(grep -c "^'" several.out)"
+$CLI load debian.fyk "$C" --schema several --table t --data debian.csv --data again.csv.gz --data cut.csv.gz > /dev/null 2> several.err; echo "cut third: $? $(tail -n 1 several.err)"
+echo "after cut: $(Q "SELECT count(*) FROM several.t")"
 
 echo "== modes"
 for mode in default replace create append upsert; do
@@ -266,6 +278,21 @@ echo "schemas: $(Q "SELECT count(*) FROM pg_namespace WHERE nspname = 'x'")"
                                           0),
               0u)
         << q.at("missing table");
+
+    // The typed shapes of a query on the server: numbers, booleans, null.
+    EXPECT_EQ(q.at("ndjson"),
+              "0 {\"version\":2.0,\"codename\":\"Hamm\",\"same\":false,\"n\":null}/"
+              "{\"version\":null,\"codename\":\"Sid\",\"same\":null,\"n\":null}/");
+    // Two files into one table, the second compressed, then a third cut short: nothing of it.
+    const auto several = section(text, "several files");
+    const int releases = static_cast<int>(lite.size());
+    EXPECT_EQ(several.at("status"), "0") << readFile(d + "/several.out");
+    EXPECT_EQ(several.at("by file"), "again.csv.gz=" + std::to_string(releases) +
+                                         ",debian.csv=" + std::to_string(releases));
+    EXPECT_EQ(several.at("same rows"), "0");
+    EXPECT_EQ(several.at("per file lines"), "2");
+    EXPECT_EQ(several.at("cut third"), "1 Cause : cut.csv.gz : flux gzip tronqué ou corrompu");
+    EXPECT_EQ(several.at("after cut"), std::to_string(2 * releases));
 
     const auto modes = section(text, "modes");
     const std::map<std::string, std::string> expected = {
