@@ -45,8 +45,8 @@ int commandLoad(const LoadOptions& o) {
     DescPtr desc = openDescription(o.desc);
     if (!desc) return CLI_FAILURE;
     std::string data = dataFileOf(*desc, o.data);
-    SpooledInput spool;  // standard input or a named pipe: read from a private copy
-    if (!prepareDataFile(data, spool)) return CLI_FAILURE;
+    StreamInput stream;  // standard input or a named pipe: read once as it comes
+    if (!prepareStreamedDataFile(data, stream)) return CLI_FAILURE;
     const bool postgresql = PGLOAD_IsConnection(o.database);
     SqliteLibrary library = postgresql ? SqliteLibrary() : loadSqlite();
     if (!postgresql && !library) return CLI_FAILURE;
