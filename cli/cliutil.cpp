@@ -115,9 +115,11 @@ bool StreamInput::open(std::string& path) {
         return true;
     }
     for (const char* prefix : {"/dev/fd/", "/proc/self/fd/"}) {
-        if (path.rfind(prefix, 0) == 0) {
-            path = "/dev/fd/" + path.substr(strlen(prefix));
-            if (DATAFILE_IsStreamPath(path.c_str())) return true;
+        const std::string descriptor =
+            "/dev/fd/" + path.substr(std::min(path.size(), strlen(prefix)));
+        if (path.rfind(prefix, 0) == 0 && DATAFILE_IsStreamPath(descriptor.c_str())) {
+            path = descriptor;
+            return true;
         }
     }
     std::string error;
