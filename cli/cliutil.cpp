@@ -61,7 +61,7 @@ bool SpooledInput::copy(const std::string& given, const std::string& name) {
     std::string error;
     FilePtr in(openInputFile(given.c_str(), &error, InputKind::Stream, "Le fichier de données"));
     if (!in) {
-        cliError(error + ".");
+        cliError(error);
         return false;
     }
     std::string pattern = temporaryFolder() + "/morvexcli-XXXXXX";
@@ -125,7 +125,7 @@ bool StreamInput::open(std::string& path) {
     std::string error;
     fd_ = openInputFd(path.c_str(), &error, InputKind::Stream, "Le fichier de données");
     if (fd_ < 0) {
-        cliError(error + ".");
+        cliError(error);
         return false;
     }
     path = "/dev/fd/" + std::to_string(fd_);
