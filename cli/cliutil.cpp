@@ -7,10 +7,12 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 
 #include "cli/cliport.h"
 #include "datadic/dico.h"
+#include "datafile/datafile.h"
 #include "foundation/inputfile.h"
 #include "foundation/owned.h"
 
@@ -59,7 +61,7 @@ bool SpooledInput::copy(const std::string& given, const std::string& name) {
     std::string error;
     FilePtr in(openInputFile(given.c_str(), &error, InputKind::Stream, "Le fichier de données"));
     if (!in) {
-        cliError(error + ".");
+        cliError(error);
         return false;
     }
     std::string pattern = temporaryFolder() + "/morvexcli-XXXXXX";
@@ -101,6 +103,38 @@ bool prepareDataFile(std::string& path, SpooledInput& spool, const std::string& 
     if (!spool.copy(path, name)) return false;
     path = spool.path();
     return true;
+}
+
+StreamInput::~StreamInput() {
+    if (fd_ >= 0) close(fd_);
+}
+
+bool StreamInput::open(std::string& path) {
+    if (path == "-" || path == "/dev/stdin") {
+        path = "-";
+        return true;
+    }
+    for (const char* prefix : {"/dev/fd/", "/proc/self/fd/"}) {
+        const std::string descriptor =
+            "/dev/fd/" + path.substr(std::min(path.size(), strlen(prefix)));
+        if (path.rfind(prefix, 0) == 0 && DATAFILE_IsStreamPath(descriptor.c_str())) {
+            path = descriptor;
+            return true;
+        }
+    }
+    std::string error;
+    fd_ = openInputFd(path.c_str(), &error, InputKind::Stream, "Le fichier de données");
+    if (fd_ < 0) {
+        cliError(error);
+        return false;
+    }
+    path = "/dev/fd/" + std::to_string(fd_);
+    return true;
+}
+
+bool prepareStreamedDataFile(std::string& path, StreamInput& stream) {
+    if (!isStreamInput(path)) return checkDataFile(path);
+    return stream.open(path);
 }
 
 SqliteLibrary loadSqlite() {

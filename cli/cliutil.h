@@ -70,6 +70,28 @@ bool isStreamInput(const std::string& path);
 // error written.
 bool prepareDataFile(std::string& path, SpooledInput& spool, const std::string& name = "stdin");
 
+// A data file given as a stream to a command that reads it once (load, count, preview): read as
+// it comes, never copied. "-" and /dev/stdin are standard input, /dev/fd/N and /proc/self/fd/N
+// a shell's descriptor (<(...)); a named pipe or a socket is opened here (waiting for its
+// writer) and read through its descriptor, held until the object goes.
+class StreamInput {
+public:
+    StreamInput() = default;
+    ~StreamInput();
+    StreamInput(const StreamInput&) = delete;
+    StreamInput& operator=(const StreamInput&) = delete;
+    // `path` as the reader takes a stream ("-" or /dev/fd/N, DATAFILE_IsStreamPath); false with
+    // a French error written when a named pipe does not open.
+    bool open(std::string& path);
+
+private:
+    int fd_ = -1;
+};
+
+// checkDataFile, a stream aside: a stream's `path` becomes the one the reader takes it by
+// (StreamInput). False with a French error written.
+bool prepareStreamedDataFile(std::string& path, StreamInput& stream);
+
 // Saves `desc` to `path` through a temporary file renamed over the target, so that a failed
 // write never leaves a truncated description; records the path in the description. Writes a
 // French error and returns false on failure. "-" writes it to standard output (its path then

@@ -400,8 +400,8 @@ int commandPreview(const std::string& descPath, const std::string& dataOption, i
     DescPtr desc = openDescription(descPath);
     if (!desc) return CLI_FAILURE;
     std::string data = dataFileOf(*desc, dataOption);
-    SpooledInput spool;
-    if (!prepareDataFile(data, spool)) return CLI_FAILURE;
+    StreamInput stream;  // standard input or a named pipe: read once as it comes
+    if (!prepareStreamedDataFile(data, stream)) return CLI_FAILURE;
     DATAFILE_REJECTS* rejects = nullptr;
     if (!rejectsPath.empty()) {
         rejects = DATAFILE_OpenRejects(rejectsPath.c_str());
@@ -482,8 +482,8 @@ int commandCount(const std::string& descPath, const std::string& dataOption) {
     DescPtr desc = openDescription(descPath);
     if (!desc) return CLI_FAILURE;
     std::string data = dataFileOf(*desc, dataOption);
-    SpooledInput spool;
-    if (!prepareDataFile(data, spool)) return CLI_FAILURE;
+    StreamInput stream;  // standard input or a named pipe: read once as it comes
+    if (!prepareStreamedDataFile(data, stream)) return CLI_FAILURE;
     if (FYK_LaunchDatafileComputeStats(nullptr, desc.get(), data.c_str()) != 0) return CLI_FAILURE;
     CliUiPort& port = cliPort();
     if (port.finalEvent != TASK_EVENT_FINISHED) return CLI_FAILURE;

@@ -55,11 +55,11 @@ int commandLoad(const LoadOptions& o) {
         files.paths.push_back(dataFileOf(*desc, ""));
         files.names.push_back(std::filesystem::path(files.paths[0]).filename().string());
     }
-    // Standard input or a named pipe: read from a private copy, each file as one alone.
-    std::vector<std::unique_ptr<SpooledInput>> spools;
+    // Standard input or a named pipe: read once as it comes, each file as one alone.
+    std::vector<std::unique_ptr<StreamInput>> streams;
     for (std::string& path : files.paths) {
-        spools.push_back(std::make_unique<SpooledInput>());
-        if (!prepareDataFile(path, *spools.back())) return CLI_FAILURE;
+        streams.push_back(std::make_unique<StreamInput>());
+        if (!prepareStreamedDataFile(path, *streams.back())) return CLI_FAILURE;
     }
     const std::string& data = files.paths[0];
     if (!o.sourceColumn.empty()) {

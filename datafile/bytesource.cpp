@@ -1,12 +1,18 @@
 #include "datafile/bytesource.h"
 
+#include <bzlib.h>
+#include <lzma.h>
 #include <sys/types.h>
 #include <zlib.h>
 #include <zstd.h>
 
 #include <algorithm>
+#include <condition_variable>
 #include <cstring>
+#include <deque>
 #include <filesystem>
+#include <mutex>
+#include <thread>
 
 #include "foundation/inputfile.h"
 #include "foundation/owned.h"
@@ -17,27 +23,297 @@ namespace {
 
 // Bytes of the file read at a time for the decompressors.
 constexpr size_t kInputChunk = 256 * 1024;
+// Bytes of text per block handed from the decompressing thread to the reads, and how many
+// blocks it may hold ready: enough to keep both cores busy, little memory.
+constexpr size_t kTextBlock = 1 << 20;
+constexpr size_t kBlocksAhead = 4;
+// The first bytes read to tell a file's kind.
+constexpr size_t kHeadSize = 10;
 
-const char* const kCutGzip = "flux gzip tronqué ou corrompu";
-const char* const kCutZstd = "flux zstd tronqué ou corrompu";
 const char* const kReadError = "erreur de lecture du fichier";
+const char* const kNoMemory = "mémoire insuffisante pour décompresser le fichier";
+
+const char* cutText(ByteSource::Kind kind) {
+    switch (kind) {
+        case ByteSource::Kind::Gzip:
+            return "flux gzip tronqué ou corrompu";
+        case ByteSource::Kind::Zstd:
+            return "flux zstd tronqué ou corrompu";
+        case ByteSource::Kind::Xz:
+            return "flux xz tronqué ou corrompu";
+        case ByteSource::Kind::Bzip2:
+            return "flux bzip2 tronqué ou corrompu";
+        case ByteSource::Kind::Plain:
+            break;
+    }
+    return kReadError;
+}
 
 }  // namespace
 
 ByteSource::Kind byteSourceKind(const char* head, size_t size) {
     if (size >= 2 && memcmp(head, "\x1F\x8B", 2) == 0) return ByteSource::Kind::Gzip;
     if (size >= 4 && memcmp(head, "\x28\xB5\x2F\xFD", 4) == 0) return ByteSource::Kind::Zstd;
+    if (size >= 6 && memcmp(head, "\xFD\x37\x7A\x58\x5A\x00", 6) == 0) return ByteSource::Kind::Xz;
+    // "BZh" opens many a text: the level and the magic number of a first block (or of the end
+    // of an empty stream) must follow.
+    if (size >= 10 && memcmp(head, "BZh", 3) == 0 && head[3] >= '1' && head[3] <= '9' &&
+        (memcmp(head + 4, "\x31\x41\x59\x26\x53\x59", 6) == 0 ||
+         memcmp(head + 4, "\x17\x72\x45\x38\x50\x90", 6) == 0))
+        return ByteSource::Kind::Bzip2;
     return ByteSource::Kind::Plain;
 }
 
-// The decompressor of a compressed source.
-struct ByteSource::Codec {
+// The decompressing thread of a compressed source: it reads the file, decompresses it into
+// blocks of text and queues them (kBlocksAhead at most) for the reads. Everything above the
+// queue belongs to the thread while it runs; the queue is shared under `lock`.
+struct ByteSource::Worker {
+    struct Block {
+        std::string text;
+        int64_t fileBytes = 0;          // bytes of the file behind the text up to this block
+        bool last = false;              // no block follows
+        const char* failure = nullptr;  // why the text ended early (last block only)
+    };
+
+    // ---- the thread's own ----
+    FILE* file;
+    int64_t limit;
+    Kind kind;
+    int64_t taken = 0;  // bytes read from the file
+    std::string in;     // bytes read and not yet decompressed, from inPos
+    size_t inPos = 0;
+    bool inputEnded = false;  // the file (or the limit) gave no more bytes
+    bool streamEnded;         // the last gzip member, zstd frame or bzip2 stream is complete
+    const char* failure = nullptr;
     z_stream z{};
     bool zOpen = false;
     ZSTD_DCtx* zstd = nullptr;
-    ~Codec() {
+    lzma_stream xz = LZMA_STREAM_INIT;
+    bool xzOpen = false;
+    bz_stream bz{};
+    bool bzOpen = false;
+
+    // ---- shared ----
+    std::mutex lock;
+    std::condition_variable ready;  // a block was queued
+    std::condition_variable room;   // a block was taken, or the thread is asked to stop
+    std::deque<Block> queue;
+    bool stop = false;
+    std::thread thread;
+
+    // ---- the reads' own ----
+    Block current;
+    size_t currentPos = 0;
+    bool started = false;
+    int64_t fileBytesGiven = 0;
+
+    Worker(FILE* f, int64_t lim, Kind k, std::string head)
+        : file(f), limit(lim), kind(k), in(std::move(head)), streamEnded(k != Kind::Xz) {
+        taken = static_cast<int64_t>(in.size());
+        bool open = false;
+        switch (kind) {
+            case Kind::Gzip:
+                // 15 + 32: a gzip or zlib header, the largest window.
+                open = zOpen = inflateInit2(&z, 15 + 32) == Z_OK;
+                break;
+            case Kind::Zstd:
+                open = (zstd = ZSTD_createDCtx()) != nullptr;
+                break;
+            case Kind::Xz:
+                // Streams one after the other are one text, as xz itself reads them.
+                open = xzOpen = lzma_stream_decoder(&xz, UINT64_MAX, LZMA_CONCATENATED) == LZMA_OK;
+                break;
+            case Kind::Bzip2:
+                open = true;
+                break;  // opened at each stream's start
+            case Kind::Plain:
+                break;
+        }
+        if (!open) failure = kNoMemory;
+    }
+
+    ~Worker() {
+        halt();
         if (zOpen) inflateEnd(&z);
         ZSTD_freeDCtx(zstd);
+        if (xzOpen) lzma_end(&xz);
+        if (bzOpen) BZ2_bzDecompressEnd(&bz);
+    }
+
+    void start() {
+        started = true;
+        thread = std::thread([this] { run(); });
+    }
+
+    // Asks the thread to stop and waits for it.
+    void halt() {
+        {
+            std::lock_guard<std::mutex> guard(lock);
+            stop = true;
+        }
+        room.notify_all();
+        if (thread.joinable()) thread.join();
+    }
+
+    void run() {
+        for (;;) {
+            Block block;
+            block.text.resize(kTextBlock);
+            size_t have = 0;
+            bool more = failure == nullptr;
+            while (more && have < kTextBlock)
+                more = decompress(block.text.data(), kTextBlock, have);
+            block.text.resize(have);
+            block.fileBytes = taken - static_cast<int64_t>(in.size() - inPos);
+            block.last = !more;
+            block.failure = failure;
+            std::unique_lock<std::mutex> guard(lock);
+            room.wait(guard, [this] { return stop || queue.size() < kBlocksAhead; });
+            if (stop) return;
+            queue.push_back(std::move(block));
+            guard.unlock();
+            ready.notify_one();
+            if (!more) return;
+        }
+    }
+
+    // Reads the next bytes of the file behind what waits in `in`.
+    void readInput() {
+        if (inPos > 0) {
+            in.erase(0, inPos);
+            inPos = 0;
+        }
+        const int64_t left = limit - taken;
+        const size_t want = left < static_cast<int64_t>(kInputChunk)
+                                ? static_cast<size_t>(std::max<int64_t>(left, 0))
+                                : kInputChunk;
+        const size_t had = in.size();
+        in.resize(had + want);
+        const size_t n = want > 0 ? fread(in.data() + had, 1, want, file) : 0;
+        in.resize(had + n);
+        taken += static_cast<int64_t>(n);
+        if (n == 0) {
+            inputEnded = true;
+            if (ferror(file)) failure = kReadError;
+        }
+    }
+
+    // Decompresses the next bytes into dst[have, size), `have` advanced; false at the text's
+    // end or on failure (`failure` set).
+    bool decompress(char* dst, size_t size, size_t& have) {
+        if (inPos == in.size() && !inputEnded) readInput();
+        if (failure) return false;
+        const bool noInput = inPos == in.size();
+        if (noInput && inputEnded && streamEnded) return false;
+        const size_t inBefore = inPos;
+        const size_t outBefore = have;
+        if (!step(dst, size, have)) {
+            failure = cutText(kind);
+            return false;
+        }
+        if (have == outBefore && inPos == inBefore) {
+            // No progress: the codec wants more input than waits in `in`, or the file ended
+            // inside a stream.
+            if (inputEnded) {
+                if (!streamEnded) failure = cutText(kind);
+                return false;
+            }
+            readInput();
+        }
+        return true;
+    }
+
+    // One call of the codec over what waits in `in`; false on a corrupt stream.
+    bool step(char* dst, size_t size, size_t& have) {
+        char* const inData = in.data() + inPos;
+        const size_t inLeft = in.size() - inPos;
+        switch (kind) {
+            case Kind::Gzip: {
+                if (streamEnded) {
+                    if (inLeft == 0) return true;
+                    inflateReset(&z);  // a file may hold gzip members one after the other
+                    streamEnded = false;
+                }
+                z.next_in = reinterpret_cast<Bytef*>(inData);
+                z.avail_in = static_cast<uInt>(inLeft);
+                z.next_out = reinterpret_cast<Bytef*>(dst + have);
+                z.avail_out = static_cast<uInt>(size - have);
+                const int rc = inflate(&z, Z_NO_FLUSH);
+                inPos += inLeft - z.avail_in;
+                have = size - z.avail_out;
+                if (rc == Z_STREAM_END) streamEnded = true;
+                return rc == Z_OK || rc == Z_STREAM_END || rc == Z_BUF_ERROR;
+            }
+            case Kind::Zstd: {
+                ZSTD_inBuffer input{inData, inLeft, 0};
+                ZSTD_outBuffer output{dst, size, have};
+                const size_t rc = ZSTD_decompressStream(zstd, &output, &input);
+                if (ZSTD_isError(rc)) return false;
+                inPos += input.pos;
+                have = output.pos;
+                streamEnded = rc == 0;
+                return true;
+            }
+            case Kind::Xz: {
+                xz.next_in = reinterpret_cast<const uint8_t*>(inData);
+                xz.avail_in = inLeft;
+                xz.next_out = reinterpret_cast<uint8_t*>(dst + have);
+                xz.avail_out = size - have;
+                const lzma_ret rc = lzma_code(&xz, inputEnded ? LZMA_FINISH : LZMA_RUN);
+                inPos += inLeft - xz.avail_in;
+                have = size - xz.avail_out;
+                if (rc == LZMA_STREAM_END) streamEnded = true;
+                // LZMA_BUF_ERROR: no progress possible, which the caller tells from the counts.
+                return rc == LZMA_OK || rc == LZMA_STREAM_END || rc == LZMA_BUF_ERROR;
+            }
+            case Kind::Bzip2: {
+                if (streamEnded) {
+                    if (inLeft == 0) return true;
+                    // A stream begins (pbzip2 and others write several one after the other).
+                    if (bzOpen) BZ2_bzDecompressEnd(&bz);
+                    bz = bz_stream{};
+                    bzOpen = BZ2_bzDecompressInit(&bz, 0, 0) == BZ_OK;
+                    if (!bzOpen) return false;
+                    streamEnded = false;
+                }
+                bz.next_in = inData;
+                bz.avail_in = static_cast<unsigned>(inLeft);
+                bz.next_out = dst + have;
+                bz.avail_out = static_cast<unsigned>(size - have);
+                const int rc = BZ2_bzDecompress(&bz);
+                inPos += inLeft - bz.avail_in;
+                have = size - bz.avail_out;
+                if (rc == BZ_STREAM_END) streamEnded = true;
+                return rc == BZ_OK || rc == BZ_STREAM_END;
+            }
+            case Kind::Plain:
+                break;
+        }
+        return false;
+    }
+
+    // Up to `want` bytes of text; 0 at its end or on failure (`*why` then set, or nullptr).
+    size_t take(char* dst, size_t want, const char** why) {
+        if (!started) start();
+        while (currentPos == current.text.size()) {
+            if (current.last) {
+                *why = current.failure;
+                return 0;
+            }
+            {
+                std::unique_lock<std::mutex> guard(lock);
+                ready.wait(guard, [this] { return !queue.empty(); });
+                current = std::move(queue.front());
+                queue.pop_front();
+            }
+            room.notify_one();
+            currentPos = 0;
+            fileBytesGiven = current.fileBytes;
+        }
+        const size_t n = std::min(want, current.text.size() - currentPos);
+        memcpy(dst, current.text.data() + currentPos, n);
+        currentPos += n;
+        return n;
     }
 };
 
@@ -45,73 +321,47 @@ ByteSource::ByteSource(FILE* file, int64_t limit) : file_(file), limit_(limit) {
     restart();
 }
 
-ByteSource::~ByteSource() = default;
-
-// From the start of the file: its first bytes read again and its kind told.
-bool ByteSource::restart() {
-    taken_ = 0;
-    produced_ = 0;
-    in_.clear();
-    inPos_ = 0;
-    failure_ = nullptr;
-    codec_.reset();
-    if (!file_) return false;
-    // Four bytes tell the kind; a plain file that can be sought is then read from its start
-    // with nothing held back, so that its reader may seek it as any file.
-    char head[4];
-    const size_t got = fread(head, 1, std::min<int64_t>(sizeof head, std::max<int64_t>(limit_, 0)), file_);
-    in_.assign(head, got);
-    taken_ = static_cast<int64_t>(got);
-    kind_ = byteSourceKind(in_.data(), in_.size());
-    if (kind_ == Kind::Plain) {
-        if (fseeko(file_, 0, SEEK_SET) == 0) {
-            in_.clear();
-            taken_ = 0;
-        }
-        clearerr(file_);
-        return true;
-    }
-    codec_ = std::make_unique<Codec>();
-    streamEnded_ = true;
-    if (kind_ == Kind::Gzip) {
-        // 15 + 32: a gzip or zlib header, the largest window.
-        codec_->zOpen = inflateInit2(&codec_->z, 15 + 32) == Z_OK;
-    } else {
-        codec_->zstd = ZSTD_createDCtx();
-    }
-    if (!codec_->zOpen && !codec_->zstd) failure_ = kReadError;
-    return failure_ == nullptr;
+ByteSource::~ByteSource() {
+    stopWorker();
 }
 
-// Reads the next bytes of the file behind what waits in in_; the number read.
-size_t ByteSource::fillInput() {
-    if (inPos_ > 0) {
-        in_.erase(0, inPos_);
-        inPos_ = 0;
+void ByteSource::stopWorker() {
+    worker_.reset();
+}
+
+// From where the file stands (its start): its first bytes read and its kind told.
+bool ByteSource::restart() {
+    stopWorker();
+    taken_ = 0;
+    produced_ = 0;
+    head_.clear();
+    headPos_ = 0;
+    failure_ = nullptr;
+    if (!file_) return false;
+    char head[kHeadSize];
+    const size_t got =
+        fread(head, 1, std::min<int64_t>(sizeof head, std::max<int64_t>(limit_, 0)), file_);
+    kind_ = byteSourceKind(head, got);
+    if (kind_ != Kind::Plain) {
+        worker_ = std::make_unique<Worker>(file_, limit_, kind_, std::string(head, got));
+        return true;
     }
-    const int64_t left = limit_ - taken_;
-    size_t want = kInputChunk;
-    if (left < static_cast<int64_t>(want)) want = left > 0 ? static_cast<size_t>(left) : 0;
-    if (want == 0) return 0;
-    const size_t had = in_.size();
-    in_.resize(had + want);
-    const size_t n = fread(in_.data() + had, 1, want, file_);
-    in_.resize(had + n);
-    taken_ += static_cast<int64_t>(n);
-    if (n == 0 && ferror(file_)) failure_ = kReadError;
-    return n;
+    // A plain file that can be sought is read again from its start with nothing held back, so
+    // that its reader may seek it as any file; a pipe's first bytes are kept for the reads.
+    if (fseeko(file_, 0, SEEK_SET) != 0) {
+        head_.assign(head, got);
+        taken_ = static_cast<int64_t>(got);
+    }
+    clearerr(file_);
+    return true;
 }
 
 size_t ByteSource::readPlain(char* dst, size_t want) {
     size_t given = 0;
-    if (inPos_ < in_.size()) {
-        given = std::min(want, in_.size() - inPos_);
-        memcpy(dst, in_.data() + inPos_, given);
-        inPos_ += given;
-        if (inPos_ == in_.size()) {
-            in_.clear();
-            inPos_ = 0;
-        }
+    if (headPos_ < head_.size()) {
+        given = std::min(want, head_.size() - headPos_);
+        memcpy(dst, head_.data() + headPos_, given);
+        headPos_ += given;
     }
     if (given < want) {
         const int64_t left = limit_ - taken_;
@@ -127,94 +377,57 @@ size_t ByteSource::readPlain(char* dst, size_t want) {
 
 size_t ByteSource::read(char* dst, size_t want) {
     if (!file_ || failure_ || want == 0) return 0;
-    if (kind_ == Kind::Plain) {
-        const size_t n = readPlain(dst, want);
-        produced_ += static_cast<int64_t>(n);
-        return n;
-    }
-    size_t out = 0;
-    while (out == 0) {
-        if (inPos_ == in_.size() && fillInput() == 0) {
-            // The file's end: the last stream must have ended with it.
-            if (!streamEnded_ && !failure_) failure_ = kind_ == Kind::Gzip ? kCutGzip : kCutZstd;
-            return 0;
-        }
-        if (kind_ == Kind::Gzip) {
-            z_stream& z = codec_->z;
-            if (streamEnded_) {
-                inflateReset(&z);  // a file may hold gzip members one after the other
-                streamEnded_ = false;
-            }
-            z.next_in = reinterpret_cast<Bytef*>(in_.data() + inPos_);
-            z.avail_in = static_cast<uInt>(in_.size() - inPos_);
-            z.next_out = reinterpret_cast<Bytef*>(dst);
-            z.avail_out = static_cast<uInt>(want);
-            const int rc = inflate(&z, Z_NO_FLUSH);
-            inPos_ = in_.size() - z.avail_in;
-            out = want - z.avail_out;
-            if (rc == Z_STREAM_END) {
-                streamEnded_ = true;
-            } else if (rc != Z_OK && rc != Z_BUF_ERROR) {
-                failure_ = kCutGzip;
-                return 0;
-            }
-        } else {
-            ZSTD_inBuffer input{in_.data() + inPos_, in_.size() - inPos_, 0};
-            ZSTD_outBuffer output{dst, want, 0};
-            const size_t rc = ZSTD_decompressStream(codec_->zstd, &output, &input);
-            if (ZSTD_isError(rc)) {
-                failure_ = kCutZstd;
-                return 0;
-            }
-            inPos_ += input.pos;
-            out = output.pos;
-            streamEnded_ = rc == 0;
-        }
-    }
-    produced_ += static_cast<int64_t>(out);
-    return out;
+    const size_t n =
+        kind_ == Kind::Plain ? readPlain(dst, want) : worker_->take(dst, want, &failure_);
+    produced_ += static_cast<int64_t>(n);
+    return n;
 }
 
 bool ByteSource::seek(int64_t offset) {
     if (!file_ || offset < 0) return false;
     if (kind_ == Kind::Plain) {
-        if (fseeko(file_, static_cast<off_t>(offset), SEEK_SET) != 0) return false;
-        in_.clear();
-        inPos_ = 0;
+        if (!head_.empty() || fseeko(file_, static_cast<off_t>(offset), SEEK_SET) != 0)
+            return false;
         taken_ = offset;
         produced_ = offset;
         failure_ = nullptr;
         return true;
     }
     if (offset < produced_) {
+        stopWorker();  // the file is the thread's until it has stopped
         if (fseeko(file_, 0, SEEK_SET) != 0) return false;
+        clearerr(file_);
         if (!restart()) return false;
     }
     std::string skip(64 * 1024, '\0');
     while (produced_ < offset) {
         const int64_t left = offset - produced_;
-        const size_t want = left < static_cast<int64_t>(skip.size()) ? static_cast<size_t>(left)
-                                                                    : skip.size();
+        const size_t want =
+            left < static_cast<int64_t>(skip.size()) ? static_cast<size_t>(left) : skip.size();
         if (read(skip.data(), want) == 0) return false;
     }
     return true;
 }
 
 int64_t ByteSource::fileBytesRead() const {
-    return taken_ - static_cast<int64_t>(in_.size() - inPos_);
+    if (worker_) return worker_->fileBytesGiven;
+    return taken_ - static_cast<int64_t>(head_.size() - headPos_);
 }
 
 std::string textFileStem(const std::string& path) {
     std::filesystem::path name = std::filesystem::path(path).filename();
     const std::string ext = name.extension().string();
-    if (ext == ".gz" || ext == ".zst" || ext == ".gzip" || ext == ".zstd") name = name.stem();
+    if (ext == ".gz" || ext == ".zst" || ext == ".gzip" || ext == ".zstd" || ext == ".xz" ||
+        ext == ".bz2")
+        name = name.stem();
     return name.stem().string();
 }
 
 bool isCompressedFile(const char* path) {
     FilePtr f(path ? openInputFile(path, nullptr) : nullptr);
-    char head[4];
-    return f && byteSourceKind(head, fread(head, 1, sizeof head, f.get())) != ByteSource::Kind::Plain;
+    char head[kHeadSize];
+    return f &&
+           byteSourceKind(head, fread(head, 1, sizeof head, f.get())) != ByteSource::Kind::Plain;
 }
 
 std::string readTextSample(const char* path, size_t size, const char** failure) {

@@ -1,10 +1,15 @@
 // The bytes of a data file as its readers take them: the file's own bytes, or the text of a
-// gzip or zstd stream, recognised by its first bytes and decompressed as it is read (zlib,
-// libzstd). A description never says whether its file is compressed: the same description
-// reads the plain and the compressed file.
+// gzip, zstd, xz or bzip2 stream, recognised by its first bytes and decompressed as it is read
+// (zlib, libzstd, liblzma, libbz2). A description never says whether its file is compressed:
+// the same description reads the plain and the compressed file.
 //
 // Ownership: a source reads from a FILE it does not own (the caller opens and closes it, and
-// keeps it open as long as the source). Threads: one source belongs to one thread at a time.
+// keeps it open as long as the source: destroy the source before closing its file). Threads:
+// one source belongs to one thread at a time; a compressed source decompresses in a thread of
+// its own, started at its first read, which alone touches the FILE until the source is
+// destroyed or sought backwards, and which stays at most a few blocks ahead of the reads
+// (a bounded queue), so that the decompression runs on a second core while the rows are cut
+// and loaded.
 // Reads are bounded: at most `limit` bytes of the file are taken (the size it had when the
 // reading began), whatever the decompressed text's size.
 #pragma once
@@ -18,11 +23,12 @@ namespace morvex {
 
 class ByteSource {
 public:
-    enum class Kind { Plain, Gzip, Zstd };
+    enum class Kind { Plain, Gzip, Zstd, Xz, Bzip2 };
 
     // A source over `file`, positioned at its start, of which at most `limit` bytes are read.
     // Its first bytes are read at once to tell its kind (a file that cannot even give them is
-    // read as plain, and gives what it has).
+    // read as plain, and gives what it has). A file that cannot be sought (a pipe) is read
+    // once from where it stands, its first bytes kept for the reads.
     ByteSource(FILE* file, int64_t limit);
     ~ByteSource();
     ByteSource(const ByteSource&) = delete;
@@ -37,8 +43,8 @@ public:
     // stream decompressed again from its start when it stands past `offset`. False when the
     // file cannot be sought.
     bool seek(int64_t offset);
-    // Bytes of the file taken so far (less what waits undecompressed): the measure of progress
-    // against the file's size.
+    // Bytes of the file taken so far (for a compressed file, those behind the text given so
+    // far, give or take a block): the measure of progress against the file's size.
     int64_t fileBytesRead() const;
     // Why the last read gave 0 before the text's end (a constant French text), nullptr when it
     // ended as it should.
@@ -46,28 +52,28 @@ public:
 
 private:
     size_t readPlain(char* dst, size_t want);
-    size_t fillInput();
     bool restart();
+    void stopWorker();
 
     FILE* file_;
     int64_t limit_;
-    int64_t taken_ = 0;     // bytes read from the file
+    int64_t taken_ = 0;     // bytes read from the file (plain)
     int64_t produced_ = 0;  // bytes of text given
     Kind kind_ = Kind::Plain;
-    std::string in_;        // bytes read from the file and not yet used
-    size_t inPos_ = 0;      // first unused byte of in_
-    bool streamEnded_ = true;  // the last compressed frame is complete
+    std::string head_;  // the first bytes, read to tell the kind and not yet given
+    size_t headPos_ = 0;
     const char* failure_ = nullptr;
-    struct Codec;
-    std::unique_ptr<Codec> codec_;
+    struct Worker;  // the decompressing thread and its queue of blocks
+    std::unique_ptr<Worker> worker_;
 };
 
-// The kind of a text whose first bytes are `head` (gzip 1F 8B, zstd 28 B5 2F FD).
+// The kind of a text whose first bytes are `head` (gzip 1F 8B, zstd 28 B5 2F FD, xz FD 37 7A
+// 58 5A 00, bzip2 "BZh" and a level then a block's or the end's own six bytes).
 ByteSource::Kind byteSourceKind(const char* head, size_t size);
 // The name of a file without its folder and last extension, and without the text's own one when
 // the last is a compression's (ventes.csv.gz: ventes).
 std::string textFileStem(const std::string& path);
-// Whether the file at `path` begins as a gzip or zstd stream.
+// Whether the file at `path` begins as a compressed stream this source reads.
 bool isCompressedFile(const char* path);
 // The first `size` bytes of the text of the file at `path` (decompressed when it is
 // compressed); "" when it does not open. `failure`, when given, receives why a compressed

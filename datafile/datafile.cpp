@@ -18,7 +18,9 @@
 //     allowed) into fields, given to a list of DATACOLUMN values or to a caller's field array.
 #include "datafile/datafile.h"
 
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <cstdlib>
 #include <cstring>
@@ -32,10 +34,18 @@
 
 using namespace datafile_internal;
 
+bool DATAFILE_IsStreamPath(const char* path) {
+    if (!path) return false;
+    if (strcmp(path, "-") == 0) return true;
+    const char* number = path + strlen("/dev/fd/");
+    return strncmp(path, "/dev/fd/", strlen("/dev/fd/")) == 0 && *number != '\0' &&
+           strspn(number, "0123456789") == strlen(number);
+}
+
 DATAFILE* DATAFILE_NewIterator(const DATAFILE_DIALECT& dialect, const char* path,
                                int nCarMaxReadWithoutNewLine, int readHeader) {
     if (!path) return nullptr;
-    if (!opensAsFile(path)) {
+    if (!DATAFILE_IsStreamPath(path) && !opensAsFile(path)) {
         morvex::trace("\n[DATAFILE_NewIterator] Le fichier exemple [%s] n'existe pas.", path);
         return nullptr;
     }
@@ -55,18 +65,31 @@ DATAFILE* DATAFILE_NewIterator(const DATAFILE_DIALECT& dialect, const char* path
     reader->nCarMaxReadWithoutNewLine =
         nCarMaxReadWithoutNewLine > 0 ? nCarMaxReadWithoutNewLine : DEFAULT_CHARACTER_LIMIT;
     reader->readHeader = readHeader;
-    int64_t size = fileSize64(path);
+    int64_t size = DATAFILE_IsStreamPath(path) ? -1 : fileSize64(path);
     reader->fileSize = size > 0 ? static_cast<double>(size) : 0.0;
     morvex::trace("\n[DATAFILE_NewIterator] Taille du fichier %s : %.0f octets", path,
                   reader->fileSize);
     return reader;
 }
 
+namespace {
+
+// A stream over a copy of the open descriptor `fd`; nullptr when it is not open.
+FILE* openDescriptor(int fd) {
+    const int copy = fcntl(fd, F_DUPFD_CLOEXEC, 0);
+    if (copy < 0) return nullptr;
+    FILE* file = fdopen(copy, "rb");
+    if (!file) close(copy);
+    return file;
+}
+
+}  // namespace
+
 int DATAFILE_Init(DATAFILE* reader) {
     if (!reader || !reader->path || !reader->buffer) return 1;
+    resetBuffer(reader->buffer);  // its source first: it may be reading the file in its thread
     if (reader->file) fclose(reader->file);
     reader->file = nullptr;
-    resetBuffer(reader->buffer);
     reader->currentRow = nullptr;
     reader->currentRowLength = 0;
     reader->readBytes = 0.0;
@@ -84,7 +107,19 @@ int DATAFILE_Init(DATAFILE* reader) {
         reader->failure = "encodage inconnu";
         return 1;
     }
-    reader->file = morvex::openInputFile(reader->path, nullptr);  // a regular file only
+    const bool stream = DATAFILE_IsStreamPath(reader->path);
+    if (stream && reader->buffer->streamTaken) {
+        reader->failure = "le flux a déjà été lu : il ne se relit pas";
+        return 1;
+    }
+    // A regular file only, or the stream the path names: standard input, or the descriptor
+    // itself (a named pipe opened again would wait for a writer that may be gone).
+    reader->file = stream && reader->path[0] != '-'
+                       ? openDescriptor(atoi(reader->path + strlen("/dev/fd/")))
+                       : morvex::openInputFile(reader->path, nullptr,
+                                               stream ? morvex::InputKind::Stream
+                                                      : morvex::InputKind::RegularOnly);
+    reader->buffer->streamTaken = stream;
     if (!reader->file) {
         reader->failure = "le fichier ne s'ouvre pas en lecture";
         return 1;
@@ -169,8 +204,8 @@ double DATAFILE_GetFileSize(DATAFILE* reader) {
 
 int DATAFILE_DestroyIterator(DATAFILE* reader) {
     if (!reader) return 1;
+    destroyBuffer(reader->buffer);  // its source (and thread) first; also the last row text
     if (reader->file) fclose(reader->file);
-    destroyBuffer(reader->buffer);  // also releases the last row text
     free(reader->path);
     delete reader;
     return 0;

@@ -85,11 +85,19 @@ struct DATAFILE_STATS {
     int blankLines;  // empty lines passed over
 };
 
+// Whether `path` names a stream that a reader takes once, from where it stands, as it comes:
+// "-" (standard input) or "/dev/fd/N" (a descriptor the caller or the shell holds open, a
+// pipe's as a shell's <(...) gives it). Such a reader has no size (fileSize 0), and its
+// DATAFILE_Init succeeds once only: what it has read is gone. Every other path must name a
+// regular file, so that a named pipe or a device is refused rather than waited on.
+bool DATAFILE_IsStreamPath(const char* path);
+
 // A reader over the file at `path` read through a copy of `dialect`, or nullptr (missing path,
 // file that does not open). A first line below 1 is taken as 1.
 DATAFILE* DATAFILE_NewIterator(const DATAFILE_DIALECT& dialect, const char* path,
                                int nCarMaxReadWithoutNewLine, int readHeader);
-// Opens the file; 0, or 1 when it cannot be opened or its encoding is not known.
+// Opens the file; 0, or 1 when it cannot be opened or its encoding is not known, or when it is
+// a stream already read (failure then says so).
 int DATAFILE_Init(DATAFILE* reader);
 // The next row (LDCG of DATACOLUMN*, destructor DATACOLUMN_Destroy), or nullptr at the end.
 LDCG* DATAFILE_ReadNext(DATAFILE* reader);

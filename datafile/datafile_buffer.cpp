@@ -78,7 +78,7 @@ void resetBuffer(DATAFILE_BUFFER* buf) {
     buf->rawEof = false;
     buf->rawConsumed = 0;
     buf->bomPending = false;
-    buf->source.reset();  // its file is closed with it
+    buf->source.reset();  // its thread stopped: the reader may close the file
 }
 
 // Decodes the next bytes of a UTF-16 file into the block; 0 bytes at the end of the file.

@@ -42,6 +42,7 @@ struct DATAFILE_BUFFER {
     std::string converted;  // the row being converted through byteTable
     int64_t sizeLimit;      // bytes of the file read at most: its size when the reading began
     bool watched;           // a regular file: its size and time are checked at every block
+    bool streamTaken;       // a stream path was opened: it cannot be read again
     int64_t watchedMtimeNs;  // its modification time when the reading began (nanoseconds)
     // The file's text: its bytes, or a gzip or zstd stream decompressed (from DATAFILE_Init).
     std::unique_ptr<morvex::ByteSource> source;

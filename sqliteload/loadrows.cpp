@@ -9,6 +9,7 @@
 #include "datafile/rejects.h"
 #include "filedesc/descdialect.h"
 #include "filedesc/names.h"
+#include "foundation/inputfile.h"
 #include "foundation/mystrings.h"
 #include "foundation/trace.h"
 #include "foundation/uiport.h"
@@ -245,8 +246,12 @@ bool TooManyRejects(SQLITE4FYK_LOADSTATS& st, const SQLITE4FYK_LOADOPTIONS& opt,
 void ReportProgress(TASK* task, int stored, double readBytes, double fileSize) {
     morvex::trace("\n[LoadDataFromFile] %i lignes traitees.", stored);
     const double percent = fileSize > 0 ? 100.0 * readBytes / fileSize : 0.0;
+    // A stream has no size: what was read of it is told instead.
     const std::string message =
-        morvex::Format("%i lignes chargées en base de données (%.0f%%)...", stored, percent);
+        fileSize > 0
+            ? morvex::Format("%i lignes chargées en base de données (%.0f%%)...", stored, percent)
+            : morvex::Format("%i lignes chargées en base de données (%s lus)...", stored,
+                             morvex::byteCountText(static_cast<size_t>(readBytes)).c_str());
     morvex::uiPort().statusText(message);
     TASK_Report(task, TASK_EVENT_PROGRESS, 100, static_cast<int>(percent), message.c_str());
 }

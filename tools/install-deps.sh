@@ -9,8 +9,8 @@ PACKAGES=(
   # libraries
   libssl-dev libcli11-dev nlohmann-json3-dev unixodbc-dev libsqlite3-dev libpugixml-dev libexpat1-dev libpq-dev
   qt6-base-dev qt6-base-dev-tools libgl-dev libcurl4-openssl-dev
-  # compressed data files read as they are (gzip, zstd)
-  zlib1g-dev libzstd-dev
+  # compressed data files read as they are (gzip, zstd, xz, bzip2)
+  zlib1g-dev libzstd-dev liblzma-dev libbz2-dev
   # Qt's own French texts for the standard dialogs of the desktop programs
   qt6-translations-l10n
   # tests
@@ -21,7 +21,9 @@ PACKAGES=(
   wfrench
   # Debian's release table (distro-info-data, below), real data of the PostgreSQL load test too
   # compressed inputs of the pipeline tests (their published data file: distro-info-data, below)
-  gzip zstd
+  gzip zstd xz-utils bzip2
+  # a large real text for the byte source's tests (the Unicode bidirectional test cases)
+  unicode-data
   # tests against a real PostgreSQL server (pg_virtualenv) and its ODBC driver
   postgresql postgresql-common odbc-postgresql
   # benchmark inputs

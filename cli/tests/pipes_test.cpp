@@ -82,6 +82,9 @@ protected:
         setenv("TMPDIR", (dir_ / "tmp").c_str(), 1);
         ASSERT_EQ(system(("cd '" + dir_.string() +
                           "' && gzip -k debian.csv && zstd -q -k debian.csv && "
+                          "xz -k debian.csv && bzip2 -k debian.csv && "
+                          "head -c 300 debian.csv.xz > cut.csv.xz && "
+                          "head -c 300 debian.csv.bz2 > cut.csv.bz2 && "
                           "cat debian.csv.gz debian.csv.gz > twice.csv.gz && "
                           "head -c 200 debian.csv.gz > cut.csv.gz && "
                           "head -c 100 debian.csv.zst > cut.csv.zst && "
@@ -116,6 +119,13 @@ TEST_F(InputForms, EveryFormReadsAsThePlainFile) {
         {"-", 0, "", "debian.csv.zst"},
         {"fifo", 0, "", "debian.csv.gz"},
         {"/dev/stdin", 0, "", "debian.csv"},
+        {"debian.csv.xz", 0, "", ""},
+        {"debian.csv.bz2", 0, "", ""},
+        {"-", 0, "", "debian.csv.xz"},
+        {"fifo", 0, "", "debian.csv.bz2"},
+        {"cut.csv.xz", 1, "flux xz tronqué ou corrompu", ""},
+        {"cut.csv.bz2", 1, "flux bzip2 tronqué ou corrompu", ""},
+        {"-", 1, "flux bzip2 tronqué ou corrompu", "cut.csv.bz2"},
         {"cut.csv.gz", 1, "flux gzip tronqué ou corrompu", ""},
         {"cut.csv.zst", 1, "flux zstd tronqué ou corrompu", ""},
         {"-", 1, "flux gzip tronqué ou corrompu", "cut.csv.gz"},
@@ -159,6 +169,9 @@ TEST_F(InputForms, EveryFormReadsAsThePlainFile) {
                 EXPECT_TRUE(Contains(readFile(dir_ / "d.fyk"), "FICHIEREXEMPLE=\r\n"));
             }
         }
+        // The commands that read the data once read a stream as it comes: with no folder to
+        // copy it into, they work all the same.
+        setenv("TMPDIR", (dir_ / "absent").c_str(), 1);
         RunResult p = run(std::string("preview plain.fyk --rows 0 --json --data ") + c.data, feed());
         EXPECT_EQ(p.status, c.status) << p.err;
         if (c.status == 0) {
@@ -177,7 +190,8 @@ TEST_F(InputForms, EveryFormReadsAsThePlainFile) {
         if (c.status == 0) {
             EXPECT_TRUE(Contains(n.out, std::to_string(std::stoi(lines) + 1) + " lignes")) << n.out;
         }
-        // The copies of the streams are gone with their commands.
+        setenv("TMPDIR", (dir_ / "tmp").c_str(), 1);
+        // The analysis's copies of the streams are gone with their commands.
         EXPECT_TRUE(std::filesystem::is_empty(dir_ / "tmp"));
     }
     // A cut stream rolls its load back: the table loaded before it is still whole.
@@ -189,6 +203,65 @@ TEST_F(InputForms, EveryFormReadsAsThePlainFile) {
     // gzip members one after the other are one text.
     RunResult twice = run("count plain.fyk --data twice.csv.gz");
     EXPECT_EQ(twice.status, 0) << twice.err;
+}
+
+// Loads from a process writing into a pipe, far more than a pipe holds: the rows of the file,
+// read as they come with nowhere to copy them to; a writer that dies mid-stream loads nothing.
+TEST_F(InputForms, LoadsFromAWriterAsFromTheFile) {
+    const std::string table = readFile(dir_ / "debian.csv");
+    const std::string header = table.substr(0, table.find('\n') + 1);
+    std::string big = header;
+    for (int i = 0; i < 3000; ++i) big += table.substr(header.size());
+    writeFile(dir_ / "big.csv", big);
+    ASSERT_EQ(system(("cd '" + dir_.string() + "' && gzip -k big.csv && xz -T1 -0 -k big.csv")
+                         .c_str()),
+              0);
+    ASSERT_EQ(run("analyse -q debian.csv -o plain.fyk").status, 0);
+    ASSERT_EQ(run("load -q plain.fyk file.db --table t --data big.csv").status, 0);
+    const std::string all = "'select * from t order by rowid'";
+    RunResult fromFile = run("query file.db " + all);
+    ASSERT_EQ(fromFile.status, 0) << fromFile.err;
+    ASSERT_TRUE(Contains(fromFile.out, "Bookworm")) << fromFile.out;
+
+    const std::string cli = "env TMPDIR='" + (dir_ / "absent").string() + "' MORVEX_CONFIG_DIR='" +
+                            (dir_ / "config").string() + "' '" + MORVEXCLI_PATH + "' ";
+    const struct {
+        const char* writer;  // the pipeline, {} standing for the load's command
+        int status;
+        const char* said;
+    } cases[] = {
+        {"cat big.csv | {} --data -", 0, ""},
+        {"cat big.csv.xz | {} --data -", 0, ""},
+        {"{} --data <(gzip -dc big.csv.gz)", 0, ""},
+        {"{} --data /dev/stdin < big.csv.gz", 0, ""},
+        {"sh -c 'head -c $(( $(stat -c %s big.csv.gz) / 2 )) big.csv.gz; kill -9 $$' | "
+         "{} --data -",
+         1,
+         "flux gzip tronqué ou corrompu"},
+        {"sh -c 'head -c $(( $(stat -c %s big.csv.xz) / 2 )) big.csv.xz; kill -9 $$' | "
+         "{} --data -",
+         1,
+         "flux xz tronqué ou corrompu"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.writer);
+        std::filesystem::remove(dir_ / "pipe.db");
+        std::string line = c.writer;
+        line.replace(line.find("{}"), 2, cli + "load -q plain.fyk pipe.db --table t");
+        writeFile(dir_ / "pipeline.sh", line + " > out.txt 2> err.txt\n");
+        const int raw = system(("cd '" + dir_.string() + "' && bash pipeline.sh").c_str());
+        ASSERT_TRUE(WIFEXITED(raw));
+        const std::string err = readFile(dir_ / "err.txt");
+        EXPECT_EQ(WEXITSTATUS(raw), c.status) << err;
+        EXPECT_TRUE(Contains(err, c.said)) << err;
+        RunResult q = run("query pipe.db " + all);
+        if (c.status == 0) {
+            EXPECT_EQ(q.out, fromFile.out);
+        } else {
+            EXPECT_NE(q.status, 0) << q.out;  // no table: nothing of the stream is kept
+        }
+        EXPECT_FALSE(std::filesystem::exists(dir_ / "absent"));
+    }
 }
 
 }  // namespace
