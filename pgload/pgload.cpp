@@ -105,27 +105,19 @@ std::string runParams(PGconn* conn, const std::string& sql, const std::vector<st
     return status == PGRES_COMMAND_OK || status == PGRES_TUPLES_OK ? "" : messageOf(r.get(), conn);
 }
 
-// Appends `text` in COPY's text format: backslash, tab and line ends escaped.
+// Appends `text` in COPY's text format: backslash, tab and line ends escaped. The runs between
+// them are appended whole (most values hold none).
 void appendCopyText(std::string& out, const char* text, size_t length) {
+    size_t from = 0;
     for (size_t i = 0; i < length; ++i) {
         const char c = text[i];
-        switch (c) {
-            case '\\':
-                out += "\\\\";
-                break;
-            case '\t':
-                out += "\\t";
-                break;
-            case '\n':
-                out += "\\n";
-                break;
-            case '\r':
-                out += "\\r";
-                break;
-            default:
-                out += c;
-        }
+        if (c != '\\' && c != '\t' && c != '\n' && c != '\r') continue;
+        out.append(text + from, i - from);
+        const char escaped[2] = {'\\', c == '\\' ? '\\' : c == '\t' ? 't' : c == '\n' ? 'n' : 'r'};
+        out.append(escaped, 2);
+        from = i + 1;
     }
+    out.append(text + from, length - from);
 }
 
 // Appends one converted value in COPY's text format.
