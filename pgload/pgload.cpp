@@ -22,6 +22,7 @@
 #include "foundation/owned.h"
 #include "foundation/trace.h"
 #include "foundation/uiport.h"
+#include "pgload/pgbinary.h"
 #include "sqliteload/loadrows.h"
 
 using morvex::Format;
@@ -201,20 +202,29 @@ struct RowLoad {
     const SQLITE4FYK_LOADOPTIONS& opt;
     SQLITE4FYK_LOADSTATS& st;
     DATAFILE_REJECTS* rejects;
-    std::string copy;      // COPY ... FROM STDIN of the table (or of the staging table)
-    std::string afterCopy; // upsert: moves the staging rows into the table
-    std::string text;      // the chunk's COPY lines
-    std::vector<ChunkRow> rows;
+    std::string copy{};      // COPY ... FROM STDIN of the table (or of the staging table)
+    std::string afterCopy{}; // upsert: moves the staging rows into the table
+    std::string text{};      // the chunk's COPY lines
+    std::vector<ChunkRow> rows{};
     size_t offered = 0;
-    std::string fatal;     // the server's message that stops the load
+    std::string fatal{};     // the server's message that stops the load
 
     bool copying = false;  // a COPY of the chunk is open, its lines sent up to `sent`
     size_t sent = 0;
-    std::string streamFailure;  // why the COPY of the chunk could not be opened
+    std::string streamFailure{};  // why the COPY of the chunk could not be opened
+
+    // Chunks go in COPY's binary format (`copyBinary`) unless a row's value cannot (then the
+    // chunk ends before that row and the next one goes as text).
+    std::string copyBinary{};
+    std::vector<PGBINARY_KIND> kinds{};  // per column
+    bool binaryWanted = false;
+    bool binary = false;       // the chunk being made is binary
+    size_t binaryRowStart = 0; // where the row appended last begins in `text`
+    int binaryChunks = 0, textChunks = 0;  // chunks sent in each format
 
     // Opens the COPY; "" or the server's message.
     std::string startCopy() {
-        Result r(PQexec(conn, copy.c_str()));
+        Result r(PQexec(conn, (binary ? copyBinary : copy).c_str()));
         if (!r || PQresultStatus(r.get()) != PGRES_COPY_IN) return messageOf(r.get(), conn);
         copying = true;
         return "";
@@ -256,6 +266,14 @@ struct RowLoad {
         *rowsRefused = false;
         std::string m = startCopy();
         if (!m.empty()) return m;
+        std::string framed;
+        if (binary) {
+            PGBINARY_AppendHeader(framed);
+            framed.append(data, length);
+            PGBINARY_AppendTrailer(framed);
+            data = framed.data();
+            length = framed.size();
+        }
         if (PQputCopyData(conn, data, static_cast<int>(length)) != 1) {
             copying = false;
             return trimmed(PQerrorMessage(conn));
@@ -283,6 +301,8 @@ struct RowLoad {
         bool ok = true;
         if (offered > 0) {
             bool rowsRefused = false;
+            if (binary) PGBINARY_AppendTrailer(text);
+            ++(binary ? binaryChunks : textChunks);
             stream();
             if (!streamFailure.empty()) return fail(streamFailure);
             std::string m = endCopy(&rowsRefused);
@@ -331,6 +351,7 @@ struct RowLoad {
         text.clear();
         offered = 0;
         sent = 0;
+        binary = binaryWanted;
         return ok;
     }
 
@@ -340,6 +361,24 @@ struct RowLoad {
         return false;
     }
 };
+
+// Appends `row` to the binary chunk (its header first when the chunk begins); false, with the
+// chunk as it was, when one of its values cannot go in binary.
+bool appendBinaryRow(RowLoad& load, const LoadBatch& batch, const LoadRow& row, int rowNumberFlag) {
+    std::string& out = load.text;
+    const size_t before = out.size();
+    if (before == 0) PGBINARY_AppendHeader(out);
+    load.binaryRowStart = out.size();
+    PGBINARY_AppendFieldCount(out, static_cast<int>(load.kinds.size()) + (rowNumberFlag ? 1 : 0));
+    if (rowNumberFlag) PGBINARY_AppendInt4(out, row.rowId);
+    for (size_t i = 0; i < load.kinds.size(); ++i) {
+        if (!PGBINARY_AppendCell(out, batch.cells[row.firstCell + i], batch.arena, load.kinds[i])) {
+            out.resize(before);
+            return false;
+        }
+    }
+    return true;
+}
 
 }  // namespace
 
@@ -599,8 +638,10 @@ int PGLOAD_LoadDataInDatabase(TASK* task, FileDesc* desc, const char* conninfo, 
             return failed("Echec du chargement : le fichier des rejets ne peut être écrit.",
                           opt.rejectsPath);
     }
-    RowLoad load{c, task, opt, st, rejects.get(), "", "", "", {}, 0, "", false, 0, ""};
+    RowLoad load{c, task, opt, st, rejects.get()};
     load.copy = "COPY " + table + " (" + columnNames + ") FROM STDIN";
+    load.binaryWanted = load.binary = !o.textCopy;
+    for (const ColumnDesc* column : columnAt) load.kinds.push_back(PGBINARY_KindOf(&column->typeCible));
     if (opt.mode == LOADMODE_UPSERT) {
         // COPY cannot replace a row: the rows go through a staging table of the same columns.
         m = run(c, "CREATE TEMPORARY TABLE fylatek_upsert (LIKE " + table + ") ON COMMIT DROP");
@@ -610,6 +651,7 @@ int PGLOAD_LoadDataInDatabase(TASK* task, FileDesc* desc, const char* conninfo, 
                          " FROM fylatek_upsert" + SQLITE4FYK_UpsertClause(desc, rowNumberFlag) +
                          "; TRUNCATE fylatek_upsert";
     }
+    load.copyBinary = load.copy + " (FORMAT binary)";
     m = run(c, "SAVEPOINT fylatek_chunk");
     if (!m.empty()) return failed(notWritable, m);
 
@@ -641,16 +683,28 @@ int PGLOAD_LoadDataInDatabase(TASK* task, FileDesc* desc, const char* conninfo, 
             } else {
                 CountOffered(st, row, columnAt.size());
                 chunkRow.offered = true;
-                chunkRow.offset = load.text.size();
-                if (rowNumberFlag) {
-                    load.text += std::to_string(row.rowId);
-                    load.text += '\t';
+                if (load.binary && !appendBinaryRow(load, *batch, row, rowNumberFlag)) {
+                    // A value the binary form cannot carry: the rows before it are stored,
+                    // this one and the rest of the chunk go as text.
+                    if (load.offered > 0 && !load.flush()) {
+                        fatal = true;
+                        break;
+                    }
+                    load.text.clear();
+                    load.binary = false;
                 }
-                for (size_t i = 0; i < columnAt.size(); ++i) {
-                    if (i > 0) load.text += '\t';
-                    appendCell(load.text, batch->cells[row.firstCell + i], batch->arena);
+                chunkRow.offset = load.binary ? load.binaryRowStart : load.text.size();
+                if (!load.binary) {
+                    if (rowNumberFlag) {
+                        load.text += std::to_string(row.rowId);
+                        load.text += '\t';
+                    }
+                    for (size_t i = 0; i < columnAt.size(); ++i) {
+                        if (i > 0) load.text += '\t';
+                        appendCell(load.text, batch->cells[row.firstCell + i], batch->arena);
+                    }
+                    load.text += '\n';
                 }
-                load.text += '\n';
                 chunkRow.length = load.text.size() - chunkRow.offset;
                 ++load.offered;
             }
@@ -681,6 +735,8 @@ int PGLOAD_LoadDataInDatabase(TASK* task, FileDesc* desc, const char* conninfo, 
         snprintf(st.failure, sizeof st.failure, "%s", reader->failure);
     }
     st.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    morvex::trace("\n[PGLOAD_LoadDataInDatabase] COPY : %i bloc(s) en binaire, %i en texte",
+                  load.binaryChunks, load.textChunks);
     if (!fatal && !interrupted) {
         m = run(c, "COMMIT");
         if (!m.empty()) {

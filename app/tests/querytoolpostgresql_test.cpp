@@ -9,30 +9,21 @@
 #include <QPlainTextEdit>
 #include <QTest>
 #include <QTreeWidget>
-#include <chrono>
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
-#include <thread>
+#include <memory>
 
 #include "app/pgloaddialog.h"
 #include "app/querytoolwindow.h"
 #include "app/tests/apptest.h"
 #include "foundation/registry.h"
 #include "foundation/testing/files.h"
+#include "foundation/testing/pgcluster.h"
 #include "foundation/testing/tempdir.h"
 
 using namespace morvex;
 
 namespace {
-
-bool waitForFile(const std::string& path, int seconds) {
-    for (int i = 0; i < seconds * 10; ++i) {
-        if (std::filesystem::exists(path)) return true;
-        std::this_thread::sleep_for(std::chrono::milliseconds(100));
-    }
-    return false;
-}
 
 QTreeWidgetItem* child(QTreeWidgetItem* parent, const QString& text) {
     for (int i = 0; parent != nullptr && i < parent->childCount(); ++i)
@@ -60,42 +51,21 @@ class QueryToolPostgresqlTest : public QObject {
 
     apptest::Environment env_;
     morvex::testing::TempDir dir_{"querytool_pg"};
-    bool started_ = false;
+    std::unique_ptr<morvex::testing::ThrowAwayCluster> cluster_;
 
 private slots:
     void initTestCase() {
         const std::string d = dir_.path();
         std::filesystem::copy_file("/usr/share/distro-info/debian.csv", d + "/debian.csv");
-        // The cluster stays up until the file "stop" appears (or five minutes have passed);
-        // "env" holds its PG variables once the table is loaded.
-        std::ofstream(d + "/cluster.sh") << "set -e\ncd '" << d << "'\n"
-            << "'" MORVEXCLI_PATH "' analyse debian.csv -o debian.fyk > analyse.log 2>&1\n"
-            << "'" MORVEXCLI_PATH "' load debian.fyk \"dbname=$PGDATABASE\" --schema essai "
-               "> load.log 2>&1\n"
-            << "env | grep '^PG' > env.part && mv env.part env\n"
-            << "for i in $(seq 1 1500); do [ -e stop ] && break; sleep 0.2; done\n";
-        const std::string command = "(MORVEX_CONFIG_DIR='" + d + "/cliconfig' flock "
-                                    "/tmp/morvex-fylatek-postgres.lock pg_virtualenv sh '" + d +
-                                    "/cluster.sh' > '" + d + "/cluster.log' 2>&1; touch '" + d +
-                                    "/done') &";
-        QCOMPARE(std::system(command.c_str()), 0);
-        started_ = true;
-        QVERIFY2(waitForFile(d + "/env", 240),
-                 (testing::readFile(d + "/cluster.log") + testing::readFile(d + "/load.log")).c_str());
-        std::ifstream in(d + "/env");
-        std::string line;
-        while (std::getline(in, line)) {
-            const size_t equal = line.find('=');
-            if (equal != std::string::npos)
-                setenv(line.substr(0, equal).c_str(), line.substr(equal + 1).c_str(), 1);
-        }
+        cluster_ = std::make_unique<morvex::testing::ThrowAwayCluster>(
+            d, "export MORVEX_CONFIG_DIR='" + d + "/cliconfig'\n"
+               "'" MORVEXCLI_PATH "' analyse debian.csv -o debian.fyk > analyse.log 2>&1\n"
+               "'" MORVEXCLI_PATH "' load debian.fyk \"dbname=$PGDATABASE\" --schema essai "
+               "> load.log 2>&1");
+        QVERIFY2(cluster_->ready(), (cluster_->log() + testing::readFile(d + "/load.log")).c_str());
     }
 
-    void cleanupTestCase() {
-        if (!started_) return;
-        std::ofstream(dir_.file("stop")) << "";
-        waitForFile(dir_.file("done"), 120);
-    }
+    void cleanupTestCase() { cluster_.reset(); }
 
     void theLoadedTableIsListedQueriedAndSorted() {
         QtUiPort port;
@@ -104,7 +74,7 @@ private slots:
         window.setDatabasePath(QString::fromStdString(dir_.file("absent.db")));
         // The person opens the connection as typed in the dialog, the cluster's password in
         // its field (and out of the environment, so that only the typed one can serve).
-        const std::string conninfo = std::string("dbname=") + getenv("PGDATABASE");
+        const std::string conninfo = morvex::testing::ThrowAwayCluster::connection();
         const std::string password = getenv("PGPASSWORD") ? getenv("PGPASSWORD") : "";
         QVERIFY(!password.empty());
         unsetenv("PGPASSWORD");
