@@ -415,8 +415,11 @@ void QueryToolWindow::setPostgresqlConnection(const std::string& conninfo,
 }
 
 void QueryToolWindow::interruptRun() {
-    if (pgRun_) PGQUERY_Interrupt(pgRun_.get());
-    SQLQUERY_Interrupt(&run_);
+    // Only the running query's own: a request left on the other would stop its next run.
+    if (pgRun_)
+        PGQUERY_Interrupt(pgRun_.get());
+    else
+        SQLQUERY_Interrupt(&run_);
 }
 
 std::string QueryToolWindow::selectAllText(const std::string& name) const {

@@ -4,7 +4,6 @@
 #include <charconv>
 #include <cstdint>
 #include <cstring>
-#include <vector>
 
 #include <sqlite3.h>
 
@@ -66,66 +65,64 @@ bool isoDays(const char* text, size_t length, long long* days) {
 
 // A number's decimal text (as std::to_chars writes it: sign, digits, point, exponent) as
 // PostgreSQL's binary numeric: base-10000 digits around the point, the display scale the text
-// gives. The server applies the column's precision and scale as it does to a text.
+// gives. The server applies the column's precision and scale as it does to a text. Nothing is
+// allocated: the digits are read in place.
 bool appendNumeric(std::string& out, const char* text, size_t length) {
     size_t i = 0;
     const bool negative = length > 0 && text[0] == '-';
     if (negative) ++i;
-    std::string ds;  // every digit, without the point
-    long long point = -1;
+    char ds[40];  // every digit, without the point
+    long long n = 0, point = -1;
     for (; i < length && text[i] != 'e'; ++i) {
         if (text[i] == '.') {
-            point = static_cast<long long>(ds.size());
-        } else if (text[i] >= '0' && text[i] <= '9') {
-            ds += text[i];
+            point = n;
+        } else if (text[i] >= '0' && text[i] <= '9' && n < static_cast<long long>(sizeof ds)) {
+            ds[n++] = text[i];
         } else {
             return false;  // inf, nan
         }
     }
-    if (ds.empty()) return false;
-    if (point < 0) point = static_cast<long long>(ds.size());
+    if (n == 0) return false;
+    if (point < 0) point = n;
     if (i < length) {
         int exponent = 0;
-        const auto r = std::from_chars(text + i + 1 + (text[i + 1] == '+'), text + length, exponent);
+        const char* from = text + i + 1;
+        if (from < text + length && *from == '+') ++from;
+        const auto r = std::from_chars(from, text + length, exponent);
         if (r.ec != std::errc() || r.ptr != text + length) return false;
         point += exponent;
     }
-    // The integer and fraction digits, padded to whole groups of four around the point.
-    std::string whole, fraction;
-    if (point <= 0) {
-        fraction.assign(static_cast<size_t>(-point), '0');
-        fraction += ds;
-    } else if (point >= static_cast<long long>(ds.size())) {
-        whole = ds;
-        whole.append(static_cast<size_t>(point) - ds.size(), '0');
-    } else {
-        whole = ds.substr(0, static_cast<size_t>(point));
-        fraction = ds.substr(static_cast<size_t>(point));
+    // Places around the point: j < 0 the integer digits (-1 the units), j >= 0 the fraction's;
+    // the digit at place j is ds[point + j], or 0 outside the digits.
+    const long long wholeLength = point > 0 ? point : 0;
+    const long long scale = n > point ? n - point : 0;
+    constexpr int kMostGroups = 256;
+    const long long firstPlace = -((wholeLength + 3) / 4) * 4;
+    const long long groupCount = (-firstPlace + (scale + 3) / 4 * 4) / 4;
+    if (scale > 0x3FFF || groupCount > kMostGroups) return false;
+    uint16_t groups[kMostGroups];
+    for (long long g = 0; g < groupCount; ++g) {
+        int v = 0;
+        for (long long k = 0; k < 4; ++k) {
+            const long long at = point + firstPlace + g * 4 + k;
+            v = v * 10 + (at >= 0 && at < n ? ds[at] - '0' : 0);
+        }
+        groups[g] = static_cast<uint16_t>(v);
     }
-    const size_t scale = fraction.size();
-    if (scale > 0x3FFF) return false;
-    whole.insert(0, (4 - whole.size() % 4) % 4, '0');
-    fraction.append((4 - fraction.size() % 4) % 4, '0');
-    const std::string all = whole + fraction;
-    std::vector<uint16_t> groups;
-    for (size_t g = 0; g < all.size(); g += 4)
-        groups.push_back(static_cast<uint16_t>((all[g] - '0') * 1000 + (all[g + 1] - '0') * 100 +
-                                               (all[g + 2] - '0') * 10 + (all[g + 3] - '0')));
-    long long weight = static_cast<long long>(whole.size() / 4) - 1;
-    size_t first = 0, last = groups.size();
+    long long weight = -firstPlace / 4 - 1;
+    long long first = 0, last = groupCount;
     while (first < last && groups[first] == 0) {
         ++first;
         --weight;
     }
     while (last > first && groups[last - 1] == 0) --last;
     if (first == last) weight = 0;
-    if (weight < -0x7FFF || weight > 0x7FFF) return false;
     put32(out, static_cast<uint32_t>(8 + 2 * (last - first)));
     put16(out, static_cast<uint16_t>(last - first));
     put16(out, static_cast<uint16_t>(static_cast<int16_t>(weight)));
     put16(out, negative && first != last ? 0x4000 : 0x0000);
     put16(out, static_cast<uint16_t>(scale));
-    for (size_t g = first; g < last; ++g) put16(out, groups[g]);
+    for (long long g = first; g < last; ++g) put16(out, groups[g]);
     return true;
 }
 
