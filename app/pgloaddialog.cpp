@@ -35,8 +35,10 @@ std::string text(const QLineEdit* edit) {
 
 }  // namespace
 
-PgLoadDialog::PgLoadDialog(QWidget* parent, const FileDesc* desc) : QDialog(parent) {
-    setWindowTitle("Envoyer les données dans PostgreSQL");
+PgLoadDialog::PgLoadDialog(QWidget* parent, const FileDesc* desc, Purpose purpose)
+    : QDialog(parent) {
+    const bool load = purpose == Purpose::Load;
+    setWindowTitle(load ? "Envoyer les données dans PostgreSQL" : "Ouvrir une connexion PostgreSQL");
     auto* layout = new QVBoxLayout(this);
     auto* form = new QFormLayout;
     recent_ = new QComboBox(this);
@@ -79,11 +81,16 @@ PgLoadDialog::PgLoadDialog(QWidget* parent, const FileDesc* desc) : QDialog(pare
     form->addRow("Table :", mode_);
     keys_ = new QCheckBox("Créer la clé primaire, les index et les colonnes obligatoires", this);
     form->addRow("", keys_);
+    if (!load) {
+        form->setRowVisible(schema_, false);
+        form->setRowVisible(mode_, false);
+        form->setRowVisible(keys_, false);
+    }
     layout->addLayout(form);
     auto* note = new QLabel("Le mot de passe n'est jamais enregistré.", this);
     layout->addWidget(note);
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
-    buttons->button(QDialogButtonBox::Ok)->setText("Envoyer");
+    buttons->button(QDialogButtonBox::Ok)->setText(load ? "Envoyer" : "Ouvrir");
     connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
     connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
     layout->addWidget(buttons);

@@ -1,7 +1,8 @@
 // "Envoyer les données dans PostgreSQL": the connection dialog (host, port, database, user,
 // schema, or a connection string; the password asked each time and never stored; the last
 // connections kept without password in the settings), the load mode and keys, then the load
-// under the progress window and its outcome.
+// under the progress window and its outcome. The query tool opens its PostgreSQL connection
+// through the same dialog, without the load's fields.
 #pragma once
 
 #include <QDialog>
@@ -18,7 +19,10 @@ class PgLoadDialog : public QDialog {
     Q_OBJECT
 
 public:
-    PgLoadDialog(QWidget* parent, const FileDesc* desc);
+    // What the dialog is opened for: a load (schema, mode and keys asked too) or the query
+    // tool's connection (the connection alone).
+    enum class Purpose { Load, Query };
+    PgLoadDialog(QWidget* parent, const FileDesc* desc, Purpose purpose = Purpose::Load);
 
     // libpq's connection string of the fields (or the string typed), with the password typed.
     std::string connection() const;

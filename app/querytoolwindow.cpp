@@ -29,6 +29,7 @@
 
 #include "appcore/application.h"
 #include "appcore/filetargets.h"
+#include "app/pgloaddialog.h"
 #include "app/qtuiport.h"
 #include "app/sqleditor.h"
 #include "app/windowplacement.h"
@@ -245,6 +246,8 @@ QueryToolWindow::QueryToolWindow(QWidget* parent) : QMainWindow(parent) {
     const Entry entries[] = {
         {ITM_REQ_OPEN, "Ouvrir une base SQLite", "Ouvrir une base SQLite",
          QStyle::SP_DialogOpenButton},
+        {ITM_REQ_OPEN_PG, "Ouvrir une connexion PostgreSQL", "PostgreSQL",
+         QStyle::SP_DriveNetIcon},
         {ITM_REQ_EXPORT, "Exporter les résultats", nullptr, QStyle::SP_DialogSaveButton},
         {ITM_REQ_QUIT, "Quitter", nullptr, QStyle::SP_DialogCloseButton},
         {ITM_REQ_EXECUTE, "Exécuter", "Exécuter", QStyle::SP_MediaPlay},
@@ -270,6 +273,7 @@ QueryToolWindow::QueryToolWindow(QWidget* parent) : QMainWindow(parent) {
     actions_[ITM_REQ_EXECUTE]->setShortcut(Qt::Key_F5);
     QMenu* file = menuBar()->addMenu("&Fichier");
     file->addAction(actions_[ITM_REQ_OPEN]);
+    file->addAction(actions_[ITM_REQ_OPEN_PG]);
     file->addAction(actions_[ITM_REQ_EXPORT]);
     file->addSeparator();
     file->addAction(actions_[ITM_REQ_QUIT]);
@@ -309,7 +313,7 @@ QueryToolWindow::~QueryToolWindow() {
     stopSort();
     if (sorter_.joinable()) sorter_.join();
     if (worker_.joinable()) {
-        SQLQUERY_Interrupt(&run_);
+        interruptRun();
         worker_.join();
     }
 }
@@ -328,6 +332,8 @@ void QueryToolWindow::setStatus(int part, const QString& text) {
 }
 
 void QueryToolWindow::setDatabasePath(const QString& path) {
+    pgConnection_.clear();
+    setStatus(SQLQUERY_STATUS_VERSION, QString::fromStdString(SQLQUERY_VersionText()));
     databasePath_ = path;
     gDatabasePath = path;
     setStatus(SQLQUERY_STATUS_PATH, path);
@@ -345,6 +351,7 @@ void QueryToolWindow::setRunning(bool running) {
     actions_[ITM_REQ_STOP]->setEnabled(running);
     actions_[ITM_REQ_EXPORT]->setEnabled(!running);
     actions_[ITM_REQ_OPEN]->setEnabled(!running);
+    actions_[ITM_REQ_OPEN_PG]->setEnabled(!running);
 }
 
 void QueryToolWindow::runCommand(int command) {
@@ -353,6 +360,9 @@ void QueryToolWindow::runCommand(int command) {
     switch (command) {
         case ITM_REQ_OPEN:
             commandOpen();
+            break;
+        case ITM_REQ_OPEN_PG:
+            commandOpenPostgresql();
             break;
         case ITM_REQ_EXPORT:
             commandExport();
@@ -380,6 +390,41 @@ void QueryToolWindow::commandOpen() {
         uiPort().promptFile("Ouvrir un fichier de base de données SQLite...", start.toStdString(),
                             "Fichiers de bases de données SQLite (*.db)|*.db", false);
     if (chosen && !chosen->empty()) setDatabasePath(QString::fromStdString(*chosen));
+}
+
+void QueryToolWindow::commandOpenPostgresql() {
+    PgLoadDialog dialog(this, nullptr, PgLoadDialog::Purpose::Query);
+    if (execDialog(&dialog) != QDialog::Accepted) return;
+    const std::string shown = dialog.connectionWithoutPassword();
+    PgLoadDialog::rememberConnection(shown);
+    setPostgresqlConnection(dialog.connection(), shown);
+}
+
+void QueryToolWindow::setPostgresqlConnection(const std::string& conninfo,
+                                              const std::string& shown) {
+    databasePath_.clear();
+    pgConnection_ = conninfo;
+    const QString named = "PostgreSQL [" + QString::fromStdString(shown) + "]";
+    setStatus(SQLQUERY_STATUS_PATH, named);
+    parts_[SQLQUERY_STATUS_PATH]->setToolTip(named);
+    setStatus(SQLQUERY_STATUS_VERSION, "PostgreSQL");
+    schema_.clear();
+    tree_->clear();
+    history_->clear();
+    refreshSchema();
+}
+
+void QueryToolWindow::interruptRun() {
+    // Only the running query's own: a request left on the other would stop its next run.
+    if (pgRun_)
+        PGQUERY_Interrupt(pgRun_.get());
+    else
+        SQLQUERY_Interrupt(&run_);
+}
+
+std::string QueryToolWindow::selectAllText(const std::string& name) const {
+    const auto on = pgSelects_.find(name);
+    return onPostgresql() && on != pgSelects_.end() ? on->second : SQLQUERY_SelectAllText(name);
 }
 
 void QueryToolWindow::commandExport() {
@@ -447,7 +492,7 @@ bool QueryToolWindow::executerRequete() {
     setStatus(SQLQUERY_STATUS_ROWS, QString());
 
     const std::string path = databasePath_.toStdString();
-    if (!SQLQUERY_DatabaseExists(path)) {
+    if (!onPostgresql() && !SQLQUERY_DatabaseExists(path)) {
         trace("\nEchec de l'ouverture de la base");
         setStatus(SQLQUERY_STATUS_STATE, "Echec de l'ouverture de la base de données.");
         return false;
@@ -471,8 +516,16 @@ bool QueryToolWindow::executerRequete() {
     setRunning(true);
     clock_->start();
     SQLQUERY_ROWSINK* sink = sink_.get();
-    worker_ = std::thread([this, sink, path, query] {
-        const int result = SQLQUERY_Execute(&run_, path.c_str(), query.c_str(), sink);
+    // On PostgreSQL the run's own record, whose outcome the end of the run reads from run_.
+    pgRun_ = onPostgresql() ? std::make_unique<PGQUERY_RUN>() : nullptr;
+    worker_ = std::thread([this, sink, path, query, pg = pgRun_.get(), conn = pgConnection_] {
+        const int result = pg != nullptr ? PGQUERY_Execute(pg, conn.c_str(), query.c_str(), sink)
+                                         : SQLQUERY_Execute(&run_, path.c_str(), query.c_str(), sink);
+        if (pg != nullptr) {
+            run_.error = pg->error;
+            run_.errorOffset = -1;
+            run_.interrupted = pg->interrupted;
+        }
         sink->flush();
         QMetaObject::invokeMethod(
             this, [this, result] { onRunEnded(result); }, Qt::QueuedConnection);
@@ -507,7 +560,7 @@ void QueryToolWindow::stopQuery() {
     }
     if (!running()) return;
     setStatus(SQLQUERY_STATUS_STATE, "Demande d'interruption de la requête...");
-    SQLQUERY_Interrupt(&run_);
+    interruptRun();
     actions_[ITM_REQ_STOP]->setEnabled(false);
 }
 
@@ -568,8 +621,16 @@ void QueryToolWindow::refreshSchema() {
     std::vector<SQLQUERY_SCHEMAOBJECT> objects;
     std::string error;
     const std::string path = databasePath_.toStdString();
-    const bool read = SQLQUERY_DatabaseExists(path) && path != ":memory:" &&
-                      SQLQUERY_ReadSchema(path, objects, error);
+    std::vector<std::string> selects;
+    const bool read = onPostgresql()
+                          ? PGQUERY_ReadSchema(pgConnection_, objects, selects, error)
+                          : SQLQUERY_DatabaseExists(path) && path != ":memory:" &&
+                                SQLQUERY_ReadSchema(path, objects, error);
+    if (!read && onPostgresql()) setStatus(SQLQUERY_STATUS_STATE, QString::fromStdString(error));
+    if (read) {
+        pgSelects_.clear();
+        for (size_t i = 0; i < selects.size(); ++i) pgSelects_[objects[i].name] = selects[i];
+    }
     // A database that cannot be read now (locked by another connection) keeps its tree.
     if (!read && tree_->topLevelItemCount() > 0) return;
     if (objects == schema_ && tree_->topLevelItemCount() > 0) return;
@@ -588,7 +649,7 @@ void QueryToolWindow::refreshSchema() {
         const QString name = QString::fromStdString(object.name);
         auto* item = new QTreeWidgetItem(tops[object.group], {name});
         item->setData(0, kNameRole, name);
-        item->setToolTip(0, QString::fromStdString(SQLQUERY_SelectAllText(object.name)));
+        item->setToolTip(0, QString::fromStdString(selectAllText(object.name)));
         names << name;
         for (const SQLQUERY_SCHEMACOLUMN& column : object.columns) {
             const QString columnName = QString::fromStdString(column.name);
@@ -610,7 +671,7 @@ void QueryToolWindow::refreshHistory() {
     std::vector<SQLQUERY_HISTORYENTRY> entries;
     std::string error;
     const std::string path = databasePath_.toStdString();
-    const bool read = SQLQUERY_DatabaseExists(path) && path != ":memory:" &&
+    const bool read = !onPostgresql() && SQLQUERY_DatabaseExists(path) && path != ":memory:" &&
                       SQLQUERY_ReadHistory(path, SQLQUERY_HISTORY_MAX_ENTRIES, entries, error);
     if (!read && history_->count() > 0) return;
     history_->clear();
@@ -628,8 +689,7 @@ void QueryToolWindow::useTreeItem(QTreeWidgetItem* item) {
     if (item == nullptr) return;
     const QVariant name = item->data(0, kNameRole);
     if (!name.isValid()) return;
-    editor_->setPlainText(
-        QString::fromStdString(SQLQUERY_SelectAllText(name.toString().toStdString())));
+    editor_->setPlainText(QString::fromStdString(selectAllText(name.toString().toStdString())));
 }
 
 void QueryToolWindow::useHistoryEntry(int row) {
@@ -748,7 +808,7 @@ void QueryToolWindow::closeEvent(QCloseEvent* event) {
         sorter_.join();
     }
     if (running()) {
-        SQLQUERY_Interrupt(&run_);
+        interruptRun();
         worker_.join();
         sink_.reset();
     }

@@ -12,6 +12,11 @@
 // with Ctrl+C as tab-separated text and aligns numbers right. A failed run says why under the
 // editor and leaves the previous result in the grid.
 //
+// "Ouvrir une connexion PostgreSQL" points the window at a PostgreSQL database instead
+// (pgload/pgquery.h): the same editor, grid, sort and export, the schema's tables and views in
+// the tree, no history (nothing is written on the server). The connection with its password
+// lives in the window only, never in the settings; the status line names it without password.
+//
 // One window for the whole program (appelDlgRequeteur); it belongs to the user-interface
 // thread. The worker reaches it only through queued calls; the run's connection is reached by
 // the interrupt under the run's lock.
@@ -27,6 +32,7 @@
 #include <thread>
 #include <vector>
 
+#include "pgload/pgquery.h"
 #include "sqlquery/sqlqueryrows.h"
 #include "sqlquery/sqlschema.h"
 
@@ -51,6 +57,7 @@ enum QueryToolCommand {
     ITM_REQ_EXECUTE = 1105,  // Requête > Exécuter
     ITM_REQ_STOP = 1106,     // Requête > Arrêter l'exécution
     ITM_REQ_SQLDOC = 1107,   // Aide > Documentation SQL sur le site de SQLite
+    ITM_REQ_OPEN_PG = 1108,  // Fichier > Ouvrir une connexion PostgreSQL
 };
 
 // The rows received by the running or last query, read from their blocks on display.
@@ -88,6 +95,11 @@ public:
     // The database the queries run against (status part 4).
     void setDatabasePath(const QString& path);
     QString databasePath() const { return databasePath_; }
+    // The queries run on the PostgreSQL connection `conninfo` (libpq's string, its password
+    // kept in memory only); `shown` is what the status line names (without password).
+    // setDatabasePath goes back to SQLite.
+    void setPostgresqlConnection(const std::string& conninfo, const std::string& shown);
+    bool onPostgresql() const { return !pgConnection_.empty(); }
 
     // "Exécuter" (ExecuteRequestInThread): runs the editor's selection, or its whole text,
     // in a worker thread. False when a run is already going or no run could start.
@@ -152,6 +164,9 @@ private:
     void showElapsed();
     void sizeColumns();
     void commandOpen();
+    void commandOpenPostgresql();
+    void interruptRun();
+    std::string selectAllText(const std::string& name) const;
     void commandExport();
     void onSortEnded(unsigned generation, bool done, std::vector<uint32_t> order, int column,
                      Qt::SortOrder sortOrder);
@@ -184,6 +199,10 @@ private:
     std::string runText_;       // the text of the last run
 
     std::vector<SQLQUERY_SCHEMAOBJECT> schema_;  // what the tree shows
+
+    std::string pgConnection_;                  // the PostgreSQL connection ("": SQLite)
+    std::unique_ptr<PGQUERY_RUN> pgRun_;        // the running query on it
+    std::map<std::string, std::string> pgSelects_;  // a tree name's SELECT * on PostgreSQL
 
     std::thread sorter_;                            // the sort of a large result
     std::shared_ptr<std::atomic<bool>> sortStop_;   // asks it to stop

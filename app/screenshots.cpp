@@ -45,6 +45,7 @@
 #include "foundation/task.h"
 #include "foundation/trace.h"
 #include "mssql/mssql.h"
+#include "pgload/pgload.h"
 #include "sqliteload/sqlite4fyk.h"
 #include "template/template.h"
 
@@ -95,6 +96,36 @@ bool drawGeneration(const QString& directory, const QString& scratch,
     desc->processes = own;
     desc->isModified = modified;
     memcpy(gcontexte.genTargetDirectory, target, sizeof target);
+    return ok;
+}
+
+// The load of the example into the schema "exemple" of `conninfo` as the desktop's command
+// runs it, the sentence it ends with, and the query tool on the table it loaded.
+bool drawPostgresql(const QString& directory, const std::string& conninfo) {
+    FileDesc* desc = gcontexte.currentFile;
+    PGLOAD_OPTIONS options;
+    options.schema = "exemple";
+    options.load.mode = LOADMODE_REPLACE;
+    SQLITE4FYK_LOADSTATS stats{};
+    ProgressWindow::setAutoClose(true);
+    PGLOAD_RunLoadTask(desc, conninfo.c_str(), 0, &stats, &options);
+    ProgressWindow::setAutoClose(false);
+    const std::string shown = PGLOAD_DescribeConnection(conninfo);
+    const std::string table = options.schema + "." + desc->TableName;
+    bool ok = stats.status == SQLITE4FYK_LOAD_DONE;
+    if (!ok) trace("\n[screenshots] PostgreSQL : %s", stats.failure);
+    ok &= drawMessageBox(directory + "/morvex-pgload-outcome.png", "Chargement du fichier de données",
+                         QString::fromStdString(LOAD_Outcome(stats, shown, table)),
+                         QMessageBox::Ok, QMessageBox::Information);
+    QueryToolWindow query;
+    query.setPostgresqlConnection(conninfo, shown);
+    query.editor()->setPlainText(QString("SELECT *\nFROM %1.%2\nORDER BY 1")
+                                     .arg(QString::fromStdString(PGLOAD_QuoteName("exemple")),
+                                          QString::fromStdString(PGLOAD_QuoteName(desc->TableName))));
+    query.executerRequete();
+    query.waitForRun();
+    ok &= query.model()->rowCount() > 0;
+    ok &= save(query, directory, "query-postgresql");
     return ok;
 }
 
@@ -224,7 +255,14 @@ bool drawDictionaryImportAndSqlServer(const QString& directory, const QString& s
     {
         PgLoadDialog connection(nullptr, desc);
         ok &= save(connection, directory, "pgload");
+        PgLoadDialog queryConnection(nullptr, desc, PgLoadDialog::Purpose::Query);
+        ok &= save(queryConnection, directory, "pgquery");
     }
+    // Against a live server when the screenshots script started one (its connection string
+    // in MORVEX_SCREENSHOT_POSTGRESQL): the outcome of the example's load, then the query tool
+    // on the loaded table.
+    if (const char* conninfo = getenv("MORVEX_SCREENSHOT_POSTGRESQL"); conninfo && *conninfo)
+        ok &= drawPostgresql(directory, conninfo);
     return ok;
 }
 

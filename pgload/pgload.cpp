@@ -22,6 +22,7 @@
 #include "foundation/owned.h"
 #include "foundation/trace.h"
 #include "foundation/uiport.h"
+#include "pgload/pgbinary.h"
 #include "sqliteload/loadrows.h"
 
 using morvex::Format;
@@ -105,27 +106,19 @@ std::string runParams(PGconn* conn, const std::string& sql, const std::vector<st
     return status == PGRES_COMMAND_OK || status == PGRES_TUPLES_OK ? "" : messageOf(r.get(), conn);
 }
 
-// Appends `text` in COPY's text format: backslash, tab and line ends escaped.
+// Appends `text` in COPY's text format: backslash, tab and line ends escaped. The runs between
+// them are appended whole (most values hold none).
 void appendCopyText(std::string& out, const char* text, size_t length) {
+    size_t from = 0;
     for (size_t i = 0; i < length; ++i) {
         const char c = text[i];
-        switch (c) {
-            case '\\':
-                out += "\\\\";
-                break;
-            case '\t':
-                out += "\\t";
-                break;
-            case '\n':
-                out += "\\n";
-                break;
-            case '\r':
-                out += "\\r";
-                break;
-            default:
-                out += c;
-        }
+        if (c != '\\' && c != '\t' && c != '\n' && c != '\r') continue;
+        out.append(text + from, i - from);
+        const char escaped[2] = {'\\', c == '\\' ? '\\' : c == '\t' ? 't' : c == '\n' ? 'n' : 'r'};
+        out.append(escaped, 2);
+        from = i + 1;
     }
+    out.append(text + from, length - from);
 }
 
 // Appends one converted value in COPY's text format.
@@ -210,21 +203,30 @@ struct RowLoad {
     const SQLITE4FYK_LOADOPTIONS& opt;
     SQLITE4FYK_LOADSTATS& st;
     DATAFILE_REJECTS* rejects;
-    const LoadFiles* files;  // several: the rejects name each row's file
-    std::string copy;      // COPY ... FROM STDIN of the table (or of the staging table)
-    std::string afterCopy; // upsert: moves the staging rows into the table
-    std::string text;      // the chunk's COPY lines
-    std::vector<ChunkRow> rows;
+    const LoadFiles* files = nullptr;  // several: the rejects name each row's file
+    std::string copy{};      // COPY ... FROM STDIN of the table (or of the staging table)
+    std::string afterCopy{}; // upsert: moves the staging rows into the table
+    std::string text{};      // the chunk's COPY lines
+    std::vector<ChunkRow> rows{};
     size_t offered = 0;
-    std::string fatal;     // the server's message that stops the load
+    std::string fatal{};     // the server's message that stops the load
 
     bool copying = false;  // a COPY of the chunk is open, its lines sent up to `sent`
     size_t sent = 0;
-    std::string streamFailure;  // why the COPY of the chunk could not be opened
+    std::string streamFailure{};  // why the COPY of the chunk could not be opened
+
+    // Chunks go in COPY's binary format (`copyBinary`) unless a row's value cannot (then the
+    // chunk ends before that row and the next one goes as text).
+    std::string copyBinary{};
+    std::vector<PGBINARY_KIND> kinds{};  // per column
+    bool binaryWanted = false;
+    bool binary = false;       // the chunk being made is binary
+    size_t binaryRowStart = 0; // where the row appended last begins in `text`
+    int binaryChunks = 0, textChunks = 0;  // chunks sent in each format
 
     // Opens the COPY; "" or the server's message.
     std::string startCopy() {
-        Result r(PQexec(conn, copy.c_str()));
+        Result r(PQexec(conn, (binary ? copyBinary : copy).c_str()));
         if (!r || PQresultStatus(r.get()) != PGRES_COPY_IN) return messageOf(r.get(), conn);
         copying = true;
         return "";
@@ -266,6 +268,14 @@ struct RowLoad {
         *rowsRefused = false;
         std::string m = startCopy();
         if (!m.empty()) return m;
+        std::string framed;
+        if (binary) {
+            PGBINARY_AppendHeader(framed);
+            framed.append(data, length);
+            PGBINARY_AppendTrailer(framed);
+            data = framed.data();
+            length = framed.size();
+        }
         if (PQputCopyData(conn, data, static_cast<int>(length)) != 1) {
             copying = false;
             return trimmed(PQerrorMessage(conn));
@@ -293,6 +303,8 @@ struct RowLoad {
         bool ok = true;
         if (offered > 0) {
             bool rowsRefused = false;
+            if (binary) PGBINARY_AppendTrailer(text);
+            ++(binary ? binaryChunks : textChunks);
             stream();
             if (!streamFailure.empty()) return fail(streamFailure);
             std::string m = endCopy(&rowsRefused);
@@ -342,6 +354,7 @@ struct RowLoad {
         text.clear();
         offered = 0;
         sent = 0;
+        binary = binaryWanted;
         return ok;
     }
 
@@ -351,6 +364,24 @@ struct RowLoad {
         return false;
     }
 };
+
+// Appends `row` to the binary chunk (its header first when the chunk begins); false, with the
+// chunk as it was, when one of its values cannot go in binary.
+bool appendBinaryRow(RowLoad& load, const LoadBatch& batch, const LoadRow& row, int rowNumberFlag) {
+    std::string& out = load.text;
+    const size_t before = out.size();
+    if (before == 0) PGBINARY_AppendHeader(out);
+    load.binaryRowStart = out.size();
+    PGBINARY_AppendFieldCount(out, static_cast<int>(load.kinds.size()) + (rowNumberFlag ? 1 : 0));
+    if (rowNumberFlag) PGBINARY_AppendInt4(out, row.rowId);
+    for (size_t i = 0; i < load.kinds.size(); ++i) {
+        if (!PGBINARY_AppendCell(out, batch.cells[row.firstCell + i], batch.arena, load.kinds[i])) {
+            out.resize(before);
+            return false;
+        }
+    }
+    return true;
+}
 
 }  // namespace
 
@@ -610,8 +641,10 @@ int PGLOAD_LoadDataInDatabase(TASK* task, FileDesc* desc, const char* conninfo, 
             return failed("Echec du chargement : le fichier des rejets ne peut être écrit.",
                           opt.rejectsPath);
     }
-    RowLoad load{c, task, opt, st, rejects.get(), &files, "", "", "", {}, 0, "", false, 0, ""};
+    RowLoad load{c, task, opt, st, rejects.get(), &files};
     load.copy = "COPY " + table + " (" + columnNames + ") FROM STDIN";
+    load.binaryWanted = load.binary = !o.textCopy;
+    for (const ColumnDesc* column : columnAt) load.kinds.push_back(PGBINARY_KindOf(&column->typeCible));
     if (opt.mode == LOADMODE_UPSERT) {
         // COPY cannot replace a row: the rows go through a staging table of the same columns.
         m = run(c, "CREATE TEMPORARY TABLE fylatek_upsert (LIKE " + table + ") ON COMMIT DROP");
@@ -621,6 +654,7 @@ int PGLOAD_LoadDataInDatabase(TASK* task, FileDesc* desc, const char* conninfo, 
                          " FROM fylatek_upsert" + SQLITE4FYK_UpsertClause(desc, rowNumberFlag) +
                          "; TRUNCATE fylatek_upsert";
     }
+    load.copyBinary = load.copy + " (FORMAT binary)";
     m = run(c, "SAVEPOINT fylatek_chunk");
     if (!m.empty()) return failed(notWritable, m);
 
@@ -652,16 +686,28 @@ int PGLOAD_LoadDataInDatabase(TASK* task, FileDesc* desc, const char* conninfo, 
             } else {
                 CountOffered(st, row, columnAt.size() - (files.sourceColumn() ? 1 : 0));
                 chunkRow.offered = true;
-                chunkRow.offset = load.text.size();
-                if (rowNumberFlag) {
-                    load.text += std::to_string(row.rowId);
-                    load.text += '\t';
+                if (load.binary && !appendBinaryRow(load, *batch, row, rowNumberFlag)) {
+                    // A value the binary form cannot carry: the rows before it are stored,
+                    // this one and the rest of the chunk go as text.
+                    if (load.offered > 0 && !load.flush()) {
+                        fatal = true;
+                        break;
+                    }
+                    load.text.clear();
+                    load.binary = false;
                 }
-                for (size_t i = 0; i < columnAt.size(); ++i) {
-                    if (i > 0) load.text += '\t';
-                    appendCell(load.text, batch->cells[row.firstCell + i], batch->arena);
+                chunkRow.offset = load.binary ? load.binaryRowStart : load.text.size();
+                if (!load.binary) {
+                    if (rowNumberFlag) {
+                        load.text += std::to_string(row.rowId);
+                        load.text += '\t';
+                    }
+                    for (size_t i = 0; i < columnAt.size(); ++i) {
+                        if (i > 0) load.text += '\t';
+                        appendCell(load.text, batch->cells[row.firstCell + i], batch->arena);
+                    }
+                    load.text += '\n';
                 }
-                load.text += '\n';
                 chunkRow.length = load.text.size() - chunkRow.offset;
                 ++load.offered;
             }
@@ -693,6 +739,8 @@ int PGLOAD_LoadDataInDatabase(TASK* task, FileDesc* desc, const char* conninfo, 
         snprintf(st.failure, sizeof st.failure, "%s", files.failure.c_str());
     }
     st.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    morvex::trace("\n[PGLOAD_LoadDataInDatabase] COPY : %i bloc(s) en binaire, %i en texte",
+                  load.binaryChunks, load.textChunks);
     if (!fatal && !interrupted) {
         m = run(c, "COMMIT");
         if (!m.empty()) {

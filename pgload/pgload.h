@@ -31,6 +31,8 @@ constexpr const char* PGLOAD_DEFAULT_SCHEMA = "public";
 struct PGLOAD_OPTIONS {
     SQLITE4FYK_LOADOPTIONS load;  // rejects file, most rows set aside, mode, keys
     std::string schema;           // target schema (empty: the description's, else public)
+    bool textCopy = false;        // every row in COPY's text format (else binary where a
+                                  // row's values allow it)
 };
 
 // True when `target` names a PostgreSQL connection rather than an SQLite file: it begins with

@@ -4,6 +4,8 @@
 
 #include <libpq-fe.h>
 
+#include <algorithm>
+#include <cctype>
 #include <string>
 #include <vector>
 
@@ -134,4 +136,71 @@ void PGQUERY_Interrupt(PGQUERY_RUN* run) {
         char message[256];
         PQcancel(static_cast<PGcancel*>(run->cancel), message, sizeof message);
     }
+}
+
+bool PGQUERY_ReadSchema(const std::string& conninfo, std::vector<SQLQUERY_SCHEMAOBJECT>& objects,
+                        std::vector<std::string>& selects, std::string& error) {
+    objects.clear();
+    selects.clear();
+    std::string cause;
+    morvex::Owned<PGconn, PQfinish> conn(PGLOAD_Connect(conninfo.c_str(), &cause));
+    if (!conn) {
+        error = "Echec de la connexion à la base PostgreSQL [" +
+                PGLOAD_DescribeConnection(conninfo) + "] : " + cause;
+        return false;
+    }
+    // The objects first (bounded), then their columns in their order; the types as the
+    // server's format_type writes them (numeric(12,2), character varying(60)).
+    const std::string sql =
+        "WITH t AS (SELECT table_schema, table_name, table_type FROM information_schema.tables "
+        "WHERE table_schema NOT IN ('pg_catalog', 'information_schema') "
+        "ORDER BY table_schema, table_name LIMIT " +
+        std::to_string(SQLQUERY_SCHEMA_MAX_OBJECTS) +
+        ") SELECT t.table_schema, t.table_name, t.table_type, c.column_name, "
+        "format_type(a.atttypid, a.atttypmod) FROM t "
+        "LEFT JOIN information_schema.columns c "
+        "ON c.table_schema = t.table_schema AND c.table_name = t.table_name "
+        "LEFT JOIN pg_catalog.pg_attribute a ON a.attrelid = "
+        "(quote_ident(t.table_schema) || '.' || quote_ident(t.table_name))::regclass "
+        "AND a.attname = c.column_name "
+        "ORDER BY t.table_schema, t.table_name, c.ordinal_position";
+    morvex::Owned<PGresult, PQclear> r(PQexec(conn.get(), sql.c_str()));
+    if (!r || PQresultStatus(r.get()) != PGRES_TUPLES_OK) {
+        error = "La lecture des tables a échoué : " +
+                trimmedMessage(r ? PQresultErrorMessage(r.get()) : PQerrorMessage(conn.get()));
+        return false;
+    }
+    std::vector<std::pair<SQLQUERY_SCHEMAOBJECT, std::string>> read;
+    std::string lastSchema, lastTable;
+    for (int i = 0; i < PQntuples(r.get()); ++i) {
+        const std::string schema = PQgetvalue(r.get(), i, 0);
+        const std::string table = PQgetvalue(r.get(), i, 1);
+        if (read.empty() || schema != lastSchema || table != lastTable) {
+            SQLQUERY_SCHEMAOBJECT object;
+            object.name = schema + "." + table;
+            object.group = std::string(PQgetvalue(r.get(), i, 2)) == "VIEW"
+                               ? SQLQUERY_GROUP_VIEW
+                               : SQLQUERY_TableGroup(table);
+            read.emplace_back(std::move(object), "SELECT * FROM " +
+                                                     PGLOAD_QuoteName(schema.c_str()) + "." +
+                                                     PGLOAD_QuoteName(table.c_str()));
+            lastSchema = schema;
+            lastTable = table;
+        }
+        if (!PQgetisnull(r.get(), i, 3))
+            read.back().first.columns.push_back({PQgetvalue(r.get(), i, 3), PQgetvalue(r.get(), i, 4)});
+    }
+    auto lower = [](std::string s) {
+        for (char& c : s) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+        return s;
+    };
+    std::stable_sort(read.begin(), read.end(), [&](const auto& a, const auto& b) {
+        if (a.first.group != b.first.group) return a.first.group < b.first.group;
+        return lower(a.first.name) < lower(b.first.name);
+    });
+    for (auto& [object, select] : read) {
+        objects.push_back(std::move(object));
+        selects.push_back(std::move(select));
+    }
+    return true;
 }

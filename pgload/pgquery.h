@@ -1,6 +1,7 @@
-// PGQUERY: runs SQL text on a PostgreSQL connection for `morvexcli query`, handing columns and
-// rows to the same sink as the SQLite query run (sqlquery/sqlquery.h). Nothing is written by
-// the run itself (no history table on the server).
+// PGQUERY: runs SQL text on a PostgreSQL connection for `morvexcli query` and the query tool,
+// handing columns and rows to the same sink as the SQLite query run (sqlquery/sqlquery.h).
+// Nothing is written by the run itself (no history table on the server). Also what the query
+// tool's tree shows of such a database: its tables and views with their columns.
 //
 // Threads: PGQUERY_Execute runs in one thread; PGQUERY_Interrupt may be called from any other
 // while it runs.
@@ -8,8 +9,10 @@
 
 #include <mutex>
 #include <string>
+#include <vector>
 
 #include "sqlquery/sqlquery.h"
+#include "sqlquery/sqlschema.h"
 
 // One run of PGQUERY_Execute.
 struct PGQUERY_RUN {
@@ -27,3 +30,12 @@ struct PGQUERY_RUN {
 int PGQUERY_Execute(PGQUERY_RUN* run, const char* conninfo, const char* sql, SQLQUERY_SINK* sink);
 // Asks the running query to stop (from any thread).
 void PGQUERY_Interrupt(PGQUERY_RUN* run);
+
+// Reads the tables and views the connection's user may see (information_schema, the server's
+// own schemas left out), at most SQLQUERY_SCHEMA_MAX_OBJECTS, ordered as the SQLite tree is
+// (group, then name without case). Each object's name is "schema.table"; `selects` receives,
+// at the same places, `SELECT * FROM "schema"."table"` with both names quoted as identifiers.
+// False with the French message and the server's in `error` when the database cannot be read.
+// Any thread; connects for the reading and disconnects at once.
+bool PGQUERY_ReadSchema(const std::string& conninfo, std::vector<SQLQUERY_SCHEMAOBJECT>& objects,
+                        std::vector<std::string>& selects, std::string& error);
