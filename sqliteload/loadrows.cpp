@@ -40,7 +40,11 @@ void ReadAndConvert(DATAFILE* reader, const std::vector<const ColumnDesc*>& colu
                 DATAFILE_RowProblem(reader, static_cast<int>(fields.size()));
             row.rejectReason = batch->keep(problem.data(), problem.size());
         }
-        batch->cells.resize(row.firstCell + columnAt.size(), LoadCell{SQLITE_NULL, 0, 0, {}});
+        // Every cell of the row begins as NULL: a short row leaves its last columns so. The
+        // batch keeps its capacity from one use to the next.
+        batch->cells.resize(row.firstCell + columnAt.size());
+        LoadCell* cells = batch->cells.data() + row.firstCell;
+        for (size_t i = 0; i < columnAt.size(); ++i) cells[i] = LoadCell{SQLITE_NULL, 0, 0, {}};
         // The reader gives the fields in the order of the columns.
         for (size_t i = 0; i < fields.size() && row.reason == LOAD_ROW_STORED; ++i) {
             const DATAFIELD& field = fields[i];
@@ -51,7 +55,8 @@ void ReadAndConvert(DATAFILE* reader, const std::vector<const ColumnDesc*>& colu
                 continue;
             }
             const ColumnDesc* column = columnAt[i];
-            GenerateValueForData(column, field.value, field.length, &value);
+            bool asRead = false;
+            SQLITE4FYK_ConvertInPlace(column, field.value, field.length, &value, &asRead);
             if (strict && value.notTyped) {
                 row.reason = LOAD_ROW_BAD_VALUE;
                 if (withRejects) {
@@ -63,12 +68,14 @@ void ReadAndConvert(DATAFILE* reader, const std::vector<const ColumnDesc*>& colu
                 break;
             }
             row.notTyped += value.notTyped;
-            LoadCell& cell = batch->cells[row.firstCell + i];
+            LoadCell& cell = cells[i];
             cell.type = value.sqliteType;
             cell.integer = value.integer;
             cell.real = value.real;
             if (value.sqliteType == SQLITE_TEXT)
-                cell.text = batch->keep(value.text.data(), value.text.size());
+                cell.text = asRead ? batch->keep(field.value != nullptr ? field.value : "",
+                                                 static_cast<size_t>(field.length))
+                                   : batch->keep(value.text.data(), value.text.size());
         }
         batch->rows.push_back(row);
         if (batch->rows.size() == LOAD_BATCH_ROWS) {

@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
+#include <cmath>
+#include <cstdlib>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -70,9 +73,52 @@ TEST(GenerateValueForData, StoresEachTypeAsItsSqliteValueOrKeepsTheTextAndCounts
         if (v.sqliteType == SQLITE_INTEGER) snprintf(text, sizeof text, "%lld", v.integer);
         if (v.sqliteType == SQLITE_FLOAT) snprintf(text, sizeof text, "%g", v.real);
         EXPECT_EQ(v.sqliteType == SQLITE_TEXT ? v.text : std::string(text), c.expected);
+        // The loads' conversion without copy gives the same value, the text as read by
+        // reference.
+        SQLITE4FYK_VALUE w;
+        bool asRead = false;
+        ASSERT_EQ(SQLITE4FYK_ConvertInPlace(&column, c.text, static_cast<int>(strlen(c.text)), &w,
+                                            &asRead),
+                  0);
+        EXPECT_EQ(w.sqliteType, v.sqliteType);
+        EXPECT_EQ(w.notTyped, v.notTyped);
+        EXPECT_EQ(w.integer, v.integer);
+        EXPECT_EQ(w.real, v.real);
+        EXPECT_EQ(asRead ? std::string(c.text) : w.text, v.text);
     }
     SQLITE4FYK_VALUE v;
     EXPECT_EQ(GenerateValueForData(nullptr, "1", 1, &v), 1);
+}
+
+// A decimal is read as strtod reads it, to the last bit, whatever path reads it: signs, no
+// digit before or after the point, exponents, the edges of the doubles, range errors.
+TEST(GenerateValueForData, ReadsDecimalsToTheBitAsStrtodDoes) {
+    const char* texts[] = {
+        "0", "-0", "+0", "0,1", "0.1", "+1.5", "+-1", "-+1", "--1", ".5", "5.", ",5", "5,",
+        "1e5", "1E-5", "1e+5", "1e", "1e+", "e5", "-", ".", "3.14159265358979323846264338",
+        "123456789012345678901234567890", "9007199254740993", "0.30000000000000004",
+        "2.2250738585072014e-308", "2.2250738585072011e-308", "4.9e-324", "1e-310", "1e-400",
+        "0e-400", "1.7976931348623157e308", "1.7976931348623159e308", "1e400", "-1e400",
+        "00012,500", "1.5e3.2", "12-3", "1e5e5"};
+    const ColumnDesc column = MakeColumn("C", DATATYPE_DECIMAL);
+    morvex::TraceCapture quiet;
+    for (const char* text : texts) {
+        SCOPED_TRACE(text);
+        std::string dotted = text;
+        for (char& c : dotted)
+            if (c == ',') c = '.';
+        errno = 0;
+        char* end = nullptr;
+        const double expected = strtod(dotted.c_str(), &end);
+        const bool readable = errno == 0 && end != dotted.c_str() && *end == '\0' &&
+                              std::isfinite(expected);
+        SQLITE4FYK_VALUE v;
+        ASSERT_EQ(GenerateValueForData(&column, text, static_cast<int>(strlen(text)), &v), 0);
+        ASSERT_EQ(v.sqliteType, readable ? SQLITE_FLOAT : SQLITE_TEXT);
+        if (readable) {
+            EXPECT_EQ(memcmp(&v.real, &expected, sizeof expected), 0) << v.real << " " << expected;
+        }
+    }
 }
 
 // ---- Table texts ----
