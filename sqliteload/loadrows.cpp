@@ -78,7 +78,9 @@ void ReadAndConvert(DATAFILE* reader, const std::vector<const ColumnDesc*>& colu
                                    : batch->keep(value.text.data(), value.text.size());
         }
         batch->rows.push_back(row);
-        if (batch->rows.size() == LOAD_BATCH_ROWS) {
+        const size_t rows = batch->rows.size();
+        if (rows == LOAD_BATCH_ROWS ||
+            (batch->cells.size() >= LOAD_BATCH_CELLS && rows % LOAD_BATCH_ROW_STEP == 0)) {
             if (!queue.push(std::move(batch))) return;
             batch = queue.empty();
         }
