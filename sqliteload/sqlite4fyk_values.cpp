@@ -92,6 +92,63 @@ bool ReadDate(const TypeCible& t, std::string_view text, MYDATETIME* d) {
     return DATETIME_ReadValid(text, withTime ? t.fmtDateTime : t.fmtDate, withTime, d);
 }
 
+// Where a day's digits stand in a Date format of a four-digit year and a two-digit month and
+// day, each written once in a row, between separators that are no picture letters
+// ("jj/mm/aaaa", "aaaa-mm-jj", "aaaammjj"...).
+struct PlainDateFormat {
+    size_t year = 0, month = 0, day = 0;  // first character of each
+    size_t length = 0;                    // characters of the format
+};
+
+// True when `format` is such a format, read by ReadPlainDate exactly as the picture reader
+// reads it.
+bool IsPlainDateFormat(const char* format, PlainDateFormat* f) {
+    int seen[3] = {0, 0, 0};  // a, m, j
+    size_t i = 0;
+    for (; format[i] != '\0'; ++i) {
+        const char c = format[i];
+        const int letter = c == 'a' ? 0 : c == 'm' ? 1 : c == 'j' ? 2 : -1;
+        if (letter < 0) {
+            if (c != '/' && c != '-' && c != '.') return false;
+            continue;
+        }
+        // A letter run begins here and must be whole.
+        if (i > 0 && format[i - 1] == c) continue;
+        if (seen[letter]++) return false;
+        const size_t run = letter == 0 ? 4 : 2;
+        for (size_t k = 0; k < run; ++k)
+            if (format[i + k] != c) return false;
+        if (format[i + run] == c) return false;
+        (letter == 0 ? f->year : letter == 1 ? f->month : f->day) = i;
+    }
+    f->length = i;
+    return seen[0] == 1 && seen[1] == 1 && seen[2] == 1;
+}
+
+// Reads `text` under a plain date format: the same day as DATETIME_ReadValid reads, and its ISO
+// text, which is the digits as written. False when it does not fit or names no real day.
+bool ReadPlainDate(std::string_view text, const char* format, const PlainDateFormat& f,
+                   std::string* iso) {
+    if (text.size() < f.length || text.size() >= 256) return false;
+    for (size_t i = 0; i < f.length; ++i) {
+        const char c = format[i];
+        const bool digit = text[i] >= '0' && text[i] <= '9';
+        if ((c == 'a' || c == 'm' || c == 'j') ? !digit : text[i] != c) return false;
+    }
+    auto number = [&](size_t at, size_t digits) {
+        int v = 0;
+        for (size_t k = 0; k < digits; ++k) v = v * 10 + (text[at + k] - '0');
+        return v;
+    };
+    const MYDATE day{number(f.day, 2), number(f.month, 2), number(f.year, 4)};
+    if (day.annee <= 0 || DATE_Verifier(&day) != 1) return false;
+    iso->clear();
+    iso->append(text.data() + f.year, 4).append(1, '-');
+    iso->append(text.data() + f.month, 2).append(1, '-');
+    iso->append(text.data() + f.day, 2);
+    return true;
+}
+
 bool IsNullWord(std::string_view v) {
     return v.size() == 4 && (v[0] | 0x20) == 'n' && (v[1] | 0x20) == 'u' && (v[2] | 0x20) == 'l' &&
            (v[3] | 0x20) == 'l';
@@ -166,6 +223,16 @@ int ConvertValue(const ColumnDesc* column, const char* text, int length, SQLITE4
                 break;
             }
             const bool withTime = t.type == DATATYPE_DATETIME;
+            // The common day formats are read without the picture reader: a load reads
+            // millions of dates.
+            PlainDateFormat plain;
+            if (!withTime && trimmed[0] != ' ' && IsPlainDateFormat(t.fmtDate, &plain)) {
+                if (ReadPlainDate(trimmed, t.fmtDate, plain, &value->text)) {
+                    value->sqliteType = SQLITE_TEXT;
+                    break;
+                }
+                value->text.clear();
+            }
             MYDATETIME d{};
             const bool valid = ReadDate(t, trimmed, &d);
             if (!valid) {
