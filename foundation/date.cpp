@@ -458,6 +458,16 @@ char* DATE_JulienVersDateTexte(int julien, char* buffer) {
 
 int DATE_Verifier(const MYDATE* date) {
     if (!date) return 0;
+    // Past the calendar change and up to year 9999 the day number gives back every real day of
+    // the Gregorian calendar and nothing else: the month's length answers without it (a load
+    // checks every date it stores).
+    if (date->annee > 1600 && date->annee <= 9999) {
+        static constexpr int kDays[12] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+        if (date->mois < 1 || date->mois > 12 || date->jour < 1) return 0;
+        const int y = date->annee;
+        const bool leap = (y % 4 == 0 && y % 100 != 0) || y % 400 == 0;
+        return date->jour <= kDays[date->mois - 1] + (date->mois == 2 && leap ? 1 : 0) ? 1 : 0;
+    }
     MYDATE back{};
     DATE_JulienVersDate(DATE_DateVersJulien(date), &back);
     return (back.jour == date->jour && back.mois == date->mois && back.annee == date->annee) ? 1

@@ -134,7 +134,11 @@ void ReadAndConvert(LoadFiles& files, const std::vector<const ColumnDesc*>& colu
                 DATAFILE_RowProblem(reader, static_cast<int>(fields.size()));
             row.rejectReason = batch->keep(problem.data(), problem.size());
         }
-        batch->cells.resize(row.firstCell + columnAt.size(), LoadCell{SQLITE_NULL, 0, 0, {}});
+        // Every cell of the row begins as NULL: a short row leaves its last columns so. The
+        // batch keeps its capacity from one use to the next.
+        batch->cells.resize(row.firstCell + columnAt.size());
+        LoadCell* cells = batch->cells.data() + row.firstCell;
+        for (size_t i = 0; i < columnAt.size(); ++i) cells[i] = LoadCell{SQLITE_NULL, 0, 0, {}};
         // The reader gives the fields in the order of the columns.
         for (size_t i = 0; i < fields.size() && row.reason == LOAD_ROW_STORED; ++i) {
             const DATAFIELD& field = fields[i];
@@ -145,7 +149,8 @@ void ReadAndConvert(LoadFiles& files, const std::vector<const ColumnDesc*>& colu
                 continue;
             }
             const ColumnDesc* column = columnAt[i];
-            GenerateValueForData(column, field.value, field.length, &value);
+            bool asRead = false;
+            SQLITE4FYK_ConvertInPlace(column, field.value, field.length, &value, &asRead);
             if (strict && value.notTyped) {
                 row.reason = LOAD_ROW_BAD_VALUE;
                 if (withRejects) {
@@ -157,12 +162,14 @@ void ReadAndConvert(LoadFiles& files, const std::vector<const ColumnDesc*>& colu
                 break;
             }
             row.notTyped += value.notTyped;
-            LoadCell& cell = batch->cells[row.firstCell + i];
+            LoadCell& cell = cells[i];
             cell.type = value.sqliteType;
             cell.integer = value.integer;
             cell.real = value.real;
             if (value.sqliteType == SQLITE_TEXT)
-                cell.text = batch->keep(value.text.data(), value.text.size());
+                cell.text = asRead ? batch->keep(field.value != nullptr ? field.value : "",
+                                                 static_cast<size_t>(field.length))
+                                   : batch->keep(value.text.data(), value.text.size());
         }
         if (read < columnAt.size() && row.reason == LOAD_ROW_STORED) {
             const std::string& name = files.name(files.current);
@@ -171,7 +178,9 @@ void ReadAndConvert(LoadFiles& files, const std::vector<const ColumnDesc*>& colu
             cell.text = batch->keep(name.data(), name.size());
         }
         batch->rows.push_back(row);
-        if (batch->rows.size() == LOAD_BATCH_ROWS) {
+        const size_t rows = batch->rows.size();
+        if (rows == LOAD_BATCH_ROWS ||
+            (batch->cells.size() >= LOAD_BATCH_CELLS && rows % LOAD_BATCH_ROW_STEP == 0)) {
             if (!queue.push(std::move(batch))) return;
             batch = queue.empty();
         }

@@ -91,7 +91,7 @@ void SQLite_LoadDataInDatabase(TASK* task) {
 namespace {
 
 // Rows bound to one statement at most, and SQLite's limit of parameters in one statement.
-constexpr int LOAD_ROWS_PER_STATEMENT = 32;
+constexpr int LOAD_ROWS_PER_STATEMENT = static_cast<int>(LOAD_BATCH_ROW_STEP);
 constexpr int LOAD_MAX_PARAMETERS = 32766;
 // Binds a converted value.
 void BindCell(sqlite3_stmt* stmt, int index, const LoadCell& cell, const std::string& arena) {

@@ -217,6 +217,12 @@ int GenerateStringForData(const TypeCible* typeCible, const char* text, char* bu
 // 0, or 1 without column or value.
 int GenerateValueForData(const ColumnDesc* column, const char* text, int length,
                          SQLITE4FYK_VALUE* value);
+// As GenerateValueForData, without copying a value that is the field's text as read (a text
+// column's value, a value kept as text because it does not fit its type): `*asRead` is then
+// true, value->text stays empty and the value is `text` itself. The loads' reading threads
+// convert millions of values this way.
+int SQLITE4FYK_ConvertInPlace(const ColumnDesc* column, const char* text, int length,
+                              SQLITE4FYK_VALUE* value, bool* asRead);
 
 // Runs the load of `desc`'s example data file into `path` as the task "Chargement du fichier de
 // données" under the progress display of the UI port (returns once the worker has ended), with

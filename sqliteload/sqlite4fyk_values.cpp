@@ -1,6 +1,7 @@
 // Field texts read as the values of their columns' target types (numbers, dates, text kept
 // as it was when it does not fit), and as SQL literals.
 #include <cerrno>
+#include <cfloat>
 #include <charconv>
 #include <cmath>
 #include <cstdio>
@@ -43,7 +44,10 @@ bool ParseInteger(std::string_view text, long long* out) {
     return true;
 }
 
-// Reads a whole decimal text, a lone comma being taken as the decimal point.
+// Reads a whole decimal text, a lone comma being taken as the decimal point. std::from_chars
+// rounds as strtod does and is several times faster; whatever it does not read whole into a
+// normal finite double (a leading '+', a range error, a subnormal value) is read by strtod, so
+// that the value is the one strtod gives.
 bool ParseDecimal(std::string_view text, double* out) {
     char buffer[128];
     if (text.empty() || text.size() >= sizeof buffer) return false;
@@ -63,6 +67,15 @@ bool ParseDecimal(std::string_view text, double* out) {
         buffer[i] = c;
     }
     if (comma && point) return false;
+    if (buffer[0] != '+') {
+        double v = 0;
+        const auto [end, error] = std::from_chars(buffer, buffer + text.size(), v);
+        if (error == std::errc() && end == buffer + text.size() && std::isfinite(v) &&
+            (v == 0 || std::fabs(v) >= DBL_MIN)) {
+            *out = v;
+            return true;
+        }
+    }
     buffer[text.size()] = '\0';
     errno = 0;
     char* end = nullptr;
@@ -79,26 +92,93 @@ bool ReadDate(const TypeCible& t, std::string_view text, MYDATETIME* d) {
     return DATETIME_ReadValid(text, withTime ? t.fmtDateTime : t.fmtDate, withTime, d);
 }
 
+// Where a day's digits stand in a Date format of a four-digit year and a two-digit month and
+// day, each written once in a row, between separators that are no picture letters
+// ("jj/mm/aaaa", "aaaa-mm-jj", "aaaammjj"...).
+struct PlainDateFormat {
+    size_t year = 0, month = 0, day = 0;  // first character of each
+    size_t length = 0;                    // characters of the format
+};
+
+// True when `format` is such a format, read by ReadPlainDate exactly as the picture reader
+// reads it.
+bool IsPlainDateFormat(const char* format, PlainDateFormat* f) {
+    int seen[3] = {0, 0, 0};  // a, m, j
+    size_t i = 0;
+    for (; format[i] != '\0'; ++i) {
+        const char c = format[i];
+        const int letter = c == 'a' ? 0 : c == 'm' ? 1 : c == 'j' ? 2 : -1;
+        if (letter < 0) {
+            if (c != '/' && c != '-' && c != '.') return false;
+            continue;
+        }
+        // A letter run begins here and must be whole.
+        if (i > 0 && format[i - 1] == c) continue;
+        if (seen[letter]++) return false;
+        const size_t run = letter == 0 ? 4 : 2;
+        for (size_t k = 0; k < run; ++k)
+            if (format[i + k] != c) return false;
+        if (format[i + run] == c) return false;
+        (letter == 0 ? f->year : letter == 1 ? f->month : f->day) = i;
+    }
+    f->length = i;
+    return seen[0] == 1 && seen[1] == 1 && seen[2] == 1;
+}
+
+// Reads `text` under a plain date format: the same day as DATETIME_ReadValid reads, and its ISO
+// text, which is the digits as written. False when it does not fit or names no real day.
+bool ReadPlainDate(std::string_view text, const char* format, const PlainDateFormat& f,
+                   std::string* iso) {
+    if (text.size() < f.length || text.size() >= 256) return false;
+    for (size_t i = 0; i < f.length; ++i) {
+        const char c = format[i];
+        const bool digit = text[i] >= '0' && text[i] <= '9';
+        if ((c == 'a' || c == 'm' || c == 'j') ? !digit : text[i] != c) return false;
+    }
+    auto number = [&](size_t at, size_t digits) {
+        int v = 0;
+        for (size_t k = 0; k < digits; ++k) v = v * 10 + (text[at + k] - '0');
+        return v;
+    };
+    const MYDATE day{number(f.day, 2), number(f.month, 2), number(f.year, 4)};
+    if (day.annee <= 0 || DATE_Verifier(&day) != 1) return false;
+    iso->clear();
+    iso->append(text.data() + f.year, 4).append(1, '-');
+    iso->append(text.data() + f.month, 2).append(1, '-');
+    iso->append(text.data() + f.day, 2);
+    return true;
+}
+
 bool IsNullWord(std::string_view v) {
-    return v.size() == 4 && strncasecmp(v.data(), "null", 4) == 0;
+    return v.size() == 4 && (v[0] | 0x20) == 'n' && (v[1] | 0x20) == 'u' && (v[2] | 0x20) == 'l' &&
+           (v[3] | 0x20) == 'l';
 }
 
 void SetNull(SQLITE4FYK_VALUE* value) {
     value->sqliteType = SQLITE_NULL;
 }
 
-// The original text kept because it does not fit the column's type.
-void SetNotTyped(SQLITE4FYK_VALUE* value, const char* text, int length) {
+// The text as read, the value of a text column: copied into value->text unless `asRead` is
+// given, which then says so.
+void SetAsRead(SQLITE4FYK_VALUE* value, const char* text, int length, bool* asRead) {
     value->sqliteType = SQLITE_TEXT;
-    value->text.assign(text, static_cast<size_t>(length));
+    if (asRead != nullptr)
+        *asRead = true;
+    else
+        value->text.assign(text, static_cast<size_t>(length));
+}
+
+// The original text kept because it does not fit the column's type.
+void SetNotTyped(SQLITE4FYK_VALUE* value, const char* text, int length, bool* asRead) {
+    SetAsRead(value, text, length, asRead);
     value->notTyped = 1;
 }
 
-}  // namespace
-
-int GenerateValueForData(const ColumnDesc* column, const char* text, int length,
-                         SQLITE4FYK_VALUE* value) {
+// GenerateValueForData; with `asRead`, a value that is the text as read is not copied.
+int ConvertValue(const ColumnDesc* column, const char* text, int length, SQLITE4FYK_VALUE* value,
+                 bool* asRead) {
     if (column == nullptr || value == nullptr) return 1;
+    if (asRead != nullptr) *asRead = false;
     // The text keeps its capacity from one value to the next: no allocation per value.
     value->sqliteType = SQLITE_NULL;
     value->integer = 0;
@@ -124,7 +204,7 @@ int GenerateValueForData(const ColumnDesc* column, const char* text, int length,
             } else if (ParseInteger(trimmed, &value->integer)) {
                 value->sqliteType = SQLITE_INTEGER;
             } else {
-                SetNotTyped(value, text, length);
+                SetNotTyped(value, text, length, asRead);
             }
             break;
         case DATATYPE_DECIMAL:
@@ -133,7 +213,7 @@ int GenerateValueForData(const ColumnDesc* column, const char* text, int length,
             } else if (ParseDecimal(trimmed, &value->real)) {
                 value->sqliteType = SQLITE_FLOAT;
             } else {
-                SetNotTyped(value, text, length);
+                SetNotTyped(value, text, length, asRead);
             }
             break;
         case DATATYPE_DATE:
@@ -143,13 +223,23 @@ int GenerateValueForData(const ColumnDesc* column, const char* text, int length,
                 break;
             }
             const bool withTime = t.type == DATATYPE_DATETIME;
+            // The common day formats are read without the picture reader: a load reads
+            // millions of dates.
+            PlainDateFormat plain;
+            if (!withTime && trimmed[0] != ' ' && IsPlainDateFormat(t.fmtDate, &plain)) {
+                if (ReadPlainDate(trimmed, t.fmtDate, plain, &value->text)) {
+                    value->sqliteType = SQLITE_TEXT;
+                    break;
+                }
+                value->text.clear();
+            }
             MYDATETIME d{};
             const bool valid = ReadDate(t, trimmed, &d);
             if (!valid) {
                 morvex::trace("\n[GenerateValueForData] %s : [%.*s] ne suit pas le format [%s]",
                               column->code, static_cast<int>(trimmed.size()), trimmed.data(),
                               withTime ? t.fmtDateTime : t.fmtDate);
-                SetNotTyped(value, text, length);
+                SetNotTyped(value, text, length, asRead);
             } else {
                 value->sqliteType = SQLITE_TEXT;
                 value->text.clear();
@@ -158,11 +248,23 @@ int GenerateValueForData(const ColumnDesc* column, const char* text, int length,
             break;
         }
         default:  // FixedChar, VariableChar, Text and unknown codes: the text as read
-            value->sqliteType = SQLITE_TEXT;
-            value->text.assign(text, static_cast<size_t>(length));
+            SetAsRead(value, text, length, asRead);
             break;
     }
     return 0;
+}
+
+}  // namespace
+
+int GenerateValueForData(const ColumnDesc* column, const char* text, int length,
+                         SQLITE4FYK_VALUE* value) {
+    return ConvertValue(column, text, length, value, nullptr);
+}
+
+int SQLITE4FYK_ConvertInPlace(const ColumnDesc* column, const char* text, int length,
+                              SQLITE4FYK_VALUE* value, bool* asRead) {
+    bool unused = false;
+    return ConvertValue(column, text, length, value, asRead != nullptr ? asRead : &unused);
 }
 
 int GenerateStringForData(const TypeCible* typeCible, const char* text, char* buffer, int size) {

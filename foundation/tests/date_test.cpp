@@ -609,6 +609,26 @@ TEST(DateExhaustive, EveryDayFrom4713BCTo9999RoundTrips) {
     }
 }
 
+// DATE_Verifier answers from the month's length for the years of the Gregorian calendar up to
+// 9999: its answer must be the day number's round trip for every day, month and year there,
+// impossible ones included.
+TEST(DateVerifier, MonthLengthsAgreeWithTheDayNumberRoundTrip) {
+    int mismatches = 0;
+    for (int annee = 1583; annee <= 9999; ++annee) {
+        for (int mois = -1; mois <= 14; ++mois) {
+            for (int jour = -1; jour <= 33; ++jour) {
+                const MYDATE date{jour, mois, annee};
+                MYDATE back{};
+                DATE_JulienVersDate(DATE_DateVersJulien(&date), &back);
+                const int roundTrip = sameDate(back, date) ? 1 : 0;
+                if (DATE_Verifier(&date) != roundTrip && ++mismatches <= 5)
+                    ADD_FAILURE() << text(date) << " round trip says " << roundTrip;
+            }
+        }
+    }
+    EXPECT_EQ(mismatches, 0);
+}
+
 TEST(DateCrossCheck, GregorianDayNumbersMatchPythonOrdinals) {
     ASSERT_EQ(access(kPython, X_OK), 0) << kPython << " is absent (tools/install-deps.sh)";
     const std::string out = testing::TempDir() + "date_ordinals_" + std::to_string(getpid());

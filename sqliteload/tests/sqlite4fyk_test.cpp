@@ -2,10 +2,16 @@
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
+#include <cmath>
+#include <cstdlib>
 #include <cstring>
+#include <iterator>
+#include <random>
 #include <string>
 #include <vector>
 
+#include "foundation/date.h"
 #include "foundation/task.h"
 #include "foundation/testing/files.h"
 #include "foundation/trace.h"
@@ -70,9 +76,107 @@ TEST(GenerateValueForData, StoresEachTypeAsItsSqliteValueOrKeepsTheTextAndCounts
         if (v.sqliteType == SQLITE_INTEGER) snprintf(text, sizeof text, "%lld", v.integer);
         if (v.sqliteType == SQLITE_FLOAT) snprintf(text, sizeof text, "%g", v.real);
         EXPECT_EQ(v.sqliteType == SQLITE_TEXT ? v.text : std::string(text), c.expected);
+        // The loads' conversion without copy gives the same value, the text as read by
+        // reference.
+        SQLITE4FYK_VALUE w;
+        bool asRead = false;
+        ASSERT_EQ(SQLITE4FYK_ConvertInPlace(&column, c.text, static_cast<int>(strlen(c.text)), &w,
+                                            &asRead),
+                  0);
+        EXPECT_EQ(w.sqliteType, v.sqliteType);
+        EXPECT_EQ(w.notTyped, v.notTyped);
+        EXPECT_EQ(w.integer, v.integer);
+        EXPECT_EQ(w.real, v.real);
+        EXPECT_EQ(asRead ? std::string(c.text) : w.text, v.text);
     }
     SQLITE4FYK_VALUE v;
     EXPECT_EQ(GenerateValueForData(nullptr, "1", 1, &v), 1);
+}
+
+// A decimal is read as strtod reads it, to the last bit, whatever path reads it: signs, no
+// digit before or after the point, exponents, the edges of the doubles, range errors.
+TEST(GenerateValueForData, ReadsDecimalsToTheBitAsStrtodDoes) {
+    const char* texts[] = {
+        "0", "-0", "+0", "0,1", "0.1", "+1.5", "+-1", "-+1", "--1", ".5", "5.", ",5", "5,",
+        "1e5", "1E-5", "1e+5", "1e", "1e+", "e5", "-", ".", "3.14159265358979323846264338",
+        "123456789012345678901234567890", "9007199254740993", "0.30000000000000004",
+        "2.2250738585072014e-308", "2.2250738585072011e-308", "4.9e-324", "1e-310", "1e-400",
+        "0e-400", "1.7976931348623157e308", "1.7976931348623159e308", "1e400", "-1e400",
+        "00012,500", "1.5e3.2", "12-3", "1e5e5"};
+    const ColumnDesc column = MakeColumn("C", DATATYPE_DECIMAL);
+    morvex::TraceCapture quiet;
+    for (const char* text : texts) {
+        SCOPED_TRACE(text);
+        std::string dotted = text;
+        for (char& c : dotted)
+            if (c == ',') c = '.';
+        errno = 0;
+        char* end = nullptr;
+        const double expected = strtod(dotted.c_str(), &end);
+        const bool readable = errno == 0 && end != dotted.c_str() && *end == '\0' &&
+                              std::isfinite(expected);
+        SQLITE4FYK_VALUE v;
+        ASSERT_EQ(GenerateValueForData(&column, text, static_cast<int>(strlen(text)), &v), 0);
+        ASSERT_EQ(v.sqliteType, readable ? SQLITE_FLOAT : SQLITE_TEXT);
+        if (readable) {
+            EXPECT_EQ(memcmp(&v.real, &expected, sizeof expected), 0) << v.real << " " << expected;
+        }
+    }
+}
+
+// The common day formats are read by a shortcut: it must read every text as the picture reader
+// does (DATETIME_ReadValid, then the ISO text), short and long texts, leading blanks, wrong
+// separators, impossible days and two-digit years included.
+TEST(GenerateValueForData, ReadsDaysAsThePictureReaderDoes) {
+    const char* formats[] = {"jj/mm/aaaa", "aaaa-mm-jj", "aaaammjj", "jj.mm.aaaa", "mm/jj/aaaa",
+                             "jj/mm/aa", "jj/m/aaaa", "aaaa/mm/jj/", "jjmmaaaa"};
+    const char* seeds[] = {"29/02/2024", "29/02/2023", "2024-02-29", "20240229", "31.12.1999",
+                           "12/31/2000", "00/01/2000", "01/13/2000", "01/01/0000", "07/07/07",
+                           "1/2/2003", "2003/02/01/", "01022003", " 01/02/2003", "01/02/2003x",
+                           "01-02-2003", "0a/02/2003", "01/02/200", "15/10/1582", "04/10/1582",
+                           "31/12/9999", "01/01/1601", "29/02/1700", "29/02/1600"};
+    std::mt19937 random(20261208);
+    const std::string alphabet = "0123456789/-. xa";
+    std::vector<std::string> texts(std::begin(seeds), std::end(seeds));
+    for (const char* seed : seeds) {
+        for (int k = 0; k < 300; ++k) {  // one or two characters changed, added or removed
+            std::string t = seed;
+            for (int edits = 1 + static_cast<int>(random() % 2); edits > 0; --edits) {
+                const size_t at = t.empty() ? 0 : random() % (t.size() + 1);
+                const char c = alphabet[random() % alphabet.size()];
+                switch (random() % 3) {
+                    case 0: if (at < t.size()) t[at] = c; break;
+                    case 1: t.insert(at, 1, c); break;
+                    default: if (at < t.size()) t.erase(at, 1); break;
+                }
+            }
+            texts.push_back(t);
+        }
+    }
+    morvex::TraceCapture quiet;
+    int typed = 0;
+    for (const char* format : formats) {
+        const ColumnDesc column = MakeColumn("D", DATATYPE_DATE, format);
+        for (const std::string& text : texts) {
+            SCOPED_TRACE(std::string(format) + " [" + text + "]");
+            std::string trimmed = text;
+            while (!trimmed.empty() && trimmed.front() == ' ') trimmed.erase(0, 1);
+            while (!trimmed.empty() && trimmed.back() == ' ') trimmed.pop_back();
+            MYDATETIME d{};
+            std::string expected;
+            const bool valid = !trimmed.empty() && DATETIME_ReadValid(trimmed, format, false, &d);
+            if (valid) DATETIME_AppendIso(expected, d, false);
+            SQLITE4FYK_VALUE v;
+            ASSERT_EQ(GenerateValueForData(&column, text.data(), static_cast<int>(text.size()), &v),
+                      0);
+            if (trimmed.empty()) continue;
+            ASSERT_EQ(v.sqliteType, SQLITE_TEXT);
+            ASSERT_EQ(v.notTyped, valid ? 0 : 1);
+            EXPECT_EQ(v.text, valid ? expected : text);
+            typed += valid ? 1 : 0;
+        }
+    }
+    EXPECT_GT(typed, 1000);  // the cases are not all refusals
 }
 
 // ---- Table texts ----
