@@ -136,6 +136,7 @@ struct Transition {
     int otherFirsts = 0;        // beginnings or changes that are no letter
     int singleGaps = 0;         // beginnings after one blank only, as between two words
     int wordsGoOn = 0;          // beginnings of a letter followed by another letter
+    int blanks = 0;             // a blank, then a blank
     std::map<std::pair<Kind, Kind>, int> pairs;  // kinds of the changes
 };
 
@@ -145,6 +146,7 @@ Transition transitionAt(const Grid& g, int p) {
         const Kind a = g.kind(r, p - 1);
         const Kind b = g.kind(r, p);
         if (a == Kind::Blank) {
+            if (b == Kind::Blank) ++t.blanks;
             if (b != Kind::Blank) {
                 ++t.begins;
                 if (p >= 2 && g.kind(r, p - 2) != Kind::Blank) ++t.singleGaps;
@@ -459,11 +461,25 @@ FIXEDWIDTH_LAYOUT FIXEDWIDTH_FindColumns(const std::vector<std::string_view>& li
         // follows a text is reached after more blanks where the text is shorter.
         const bool innerWords = t.changes == 0 && t.singleGaps == t.begins && t.begins * 2 < rows;
         // Two positions that hold one same character each in every row tell nothing.
-        const bool constant = t.changes == 0 && positions[static_cast<size_t>(p - 1)].distinct.size() == 1 &&
-                              positions[static_cast<size_t>(p)].distinct.size() == 1 &&
-                              positions[static_cast<size_t>(p - 1)].blanks % rows == 0 &&
-                              positions[static_cast<size_t>(p)].blanks % rows == 0;
-        if ((nearlyAll || everyGoingOn) && !oneWord && !innerWords && !constant) {
+        // Only the padding of a number that varies further, or a letter that no digit follows,
+        // begin there (a flag of one value, then an amount), and not inside a longer fixed run:
+        // "0x0f", "05000US06" are fixed texts.
+        auto fixedAt = [&](int i) {
+            return positions[static_cast<size_t>(i)].distinct.size() == 1 &&
+                   positions[static_cast<size_t>(i)].blanks % rows == 0;
+        };
+        const bool fixedValue = g.at(0, p) == '0' ? variesLater(g, positions, p)
+                                : g.kind(0, p) == Kind::Letter
+                                    ? p + 1 >= g.width || g.kind(0, p + 1) != Kind::Digit
+                                    : false;
+        const bool longFixed = p >= 2 && p + 1 < g.width && fixedAt(p - 2) && fixedAt(p + 1);
+        const bool constant =
+            fixedAt(p - 1) && fixedAt(p) && (t.changes == 0 || !fixedValue || longFixed);
+        // Kinds that change only in the rows long enough to reach there, the short ones blank on
+        // both sides, are the inside of a text of several widths (identifiers such as
+        // chr1_KI270710v1_random), not a column: a column after a text begins after its blanks.
+        const bool insideText = t.begins == 0 && t.blanks >= support;
+        if ((nearlyAll || everyGoingOn) && !oneWord && !innerWords && !constant && !insideText) {
             if (t.changes > t.begins) {
                 auto top = std::max_element(t.pairs.begin(), t.pairs.end(),
                                             [](const auto& a, const auto& b) { return a.second < b.second; });
