@@ -119,12 +119,7 @@ private slots:
     }
 
     void aFixedWidthExampleIsPreselectedWithItsPaddingTrimmedWhichThePersonMayKeep() {
-        std::ifstream in(std::string(MORVEX_SOURCE_DIR_PATH) +
-                             "/datafile/tests/data/fixedwidth/weather.txt",
-                         std::ios::binary);
-        std::ostringstream bytes;
-        bytes << in.rdbuf();
-        const std::string path = env_.dir().write("weather.txt", bytes.str());
+        const std::string path = env_.dir().write("weather.txt", weatherExport());
         free(desc_->ExampleFilePath);
         desc_->ExampleFilePath = strdup(path.c_str());
         ProjectPropertiesDialog dialog(desc_, true);
@@ -286,14 +281,10 @@ private slots:
     // widths confirmed are the description's; a boundary dragged past its column's start stops
     // one character after it.
     void aBoundaryDraggedInTheWizardGivesTheDescriptionItsWidths() {
-        std::ifstream in(std::string(MORVEX_SOURCE_DIR_PATH) +
-                             "/datafile/tests/data/fixedwidth/weather.txt",
-                         std::ios::binary);
-        std::ostringstream bytes;
-        bytes << in.rdbuf();
-        const std::string path = env_.dir().write("weather.txt", bytes.str());
+        const std::string bytes = weatherExport();
+        const std::string path = env_.dir().write("weather.txt", bytes);
         FILEDESC_SetExampleFilePath(desc_, path.c_str());
-        FILEDESC_ApplyShape(desc_, DATAFILE_DetectShape(bytes.str()));  // as the analysis does
+        FILEDESC_ApplyShape(desc_, DATAFILE_DetectShape(bytes));  // as the analysis does
         ProjectPropertiesDialog dialog(desc_, true);
         dialog.show();
         QVERIFY(QTest::qWaitForWindowExposed(&dialog));
@@ -326,6 +317,15 @@ private slots:
     }
 
 private:
+    // A fixed-width export of a published table (datafile/tests/data/fixedwidth).
+    static std::string weatherExport() {
+        std::ifstream in(std::string(MORVEX_SOURCE_DIR_PATH) +
+                             "/datafile/tests/data/fixedwidth/weather.txt",
+                         std::ios::binary);
+        std::ostringstream bytes;
+        bytes << in.rdbuf();
+        return bytes.str();
+    }
     // Drags the boundary after column `boundary` of the grid's header by `characters`.
     static void drag(CutPreviewGrid* grid, int boundary, int characters) {
         QWidget* header = grid->horizontalHeader()->viewport();
