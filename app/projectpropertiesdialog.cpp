@@ -252,6 +252,29 @@ ProjectPropertiesDialog::ProjectPropertiesDialog(FileDesc* desc, bool creating, 
     connect(lineLength_, &QSpinBox::valueChanged, this, refresh);
     connect(firstLine_, &QSpinBox::valueChanged, this, refresh);
 
+    // The boundaries of a fixed-width description, dragged in the grid, cut it again.
+    // (The columns' widths, as the grid cuts a description turned fixed-width.)
+    if (desc_ && desc_->columns) {
+        for (LDCG_ELT* e = desc_->columns->first; e; e = e->next) {
+            const auto* column = static_cast<const ColumnDesc*>(e->lParam1);
+            if (!column || column->WidthInChars <= 0) continue;
+            widths_.push_back(column->WidthInChars);
+            evidence_ << QString();
+        }
+    }
+    connect(preview_, &CutPreviewGrid::boundariesMoved, this, [this](const QList<int>& widths) {
+        if (static_cast<size_t>(widths.size()) != widths_.size()) return;
+        int before = 0;  // where column k begins, before and after the move
+        int after = 0;
+        for (int k = 0; k < widths.size(); ++k) {
+            if (before != after) evidence_[k] = "limite déplacée à la main";
+            before += widths_[static_cast<size_t>(k)];
+            after += widths[k];
+            widths_[static_cast<size_t>(k)] = widths[k];
+        }
+        refreshPreview();
+    });
+
     // The wizard opens on the file it describes: its shape is read at once. The sheet keeps what
     // the description says until another file is chosen.
     if (creating) {
@@ -288,11 +311,18 @@ void ProjectPropertiesDialog::refreshPreview() {
         FILEDESC_CreateFileDesc("apercu", nullptr, STRUCTFILE_DELIMITED, "\\n", ";");
     if (scratch == nullptr) return;
     writeCuttingOptions(scratch);
-    CutPreview cut = sample_.cut(scratch, desc_);
+    const bool atWidths = fixed_->isChecked() && !widths_.empty();
+    CutPreview cut = atWidths ? sample_.cutAtWidths(scratch, widths_) : sample_.cut(scratch, desc_);
     FILEDESC_CloseFileDesc(scratch);
     QStringList titles;
     // The description's columns title the grid: with their widths when fixed-width.
-    if (desc_ && desc_->columns) {
+    if (atWidths) {
+        size_t k = 0;
+        for (LDCG_ELT* e = desc_->columns->first; e && k < widths_.size(); e = e->next, ++k) {
+            const auto* column = static_cast<const ColumnDesc*>(e->lParam1);
+            titles << QString("%1 (%2)").arg(column ? textOf(column->code) : QString()).arg(widths_[k]);
+        }
+    } else if (desc_ && desc_->columns) {
         for (LDCG_ELT* e = desc_->columns->first; e; e = e->next) {
             const auto* column = static_cast<const ColumnDesc*>(e->lParam1);
             if (!column) continue;
@@ -318,7 +348,12 @@ void ProjectPropertiesDialog::refreshPreview() {
                            : QString(".");
     }
     previewNote_->setText(note);
+    const bool draggable = atWidths && cut.failure.empty();
     preview_->setPreview(std::move(cut), titles);
+    if (draggable)
+        preview_->setBoundaries(QList<int>(widths_.begin(), widths_.end()), evidence_);
+    else
+        preview_->setBoundaries({}, {});
 }
 
 void ProjectPropertiesDialog::readExampleShape() {
@@ -333,8 +368,15 @@ void ProjectPropertiesDialog::readExampleShape() {
         endOfLine_->setCurrentText(QString::fromStdString(shape.endOfLine));
     if (shape.header >= 0) header_->setChecked(shape.header == 1);
     if (!shape.fixedLayout.columns.empty()) {  // fixed-width lines: no delimiter, no quoting
+        // Why each boundary of the description's columns (found from these rows) is there.
+        if (shape.fixedLayout.columns.size() == widths_.size()) {
+            for (size_t k = 0; k < widths_.size(); ++k)
+                evidence_[static_cast<int>(k)] =
+                    QString::fromStdString(shape.fixedLayout.columns[k].evidence);
+        }
         fixed_->setChecked(true);
         trim_->setChecked(true);
+        refreshPreview();  // the grid tells the evidence
         return;
     }
     if (shape.delimiter.empty()) return;  // no delimiter found: nor anything about quoting
@@ -371,6 +413,13 @@ bool ProjectPropertiesDialog::apply() {
     const QByteArray example = example_->text().toUtf8();
     FILEDESC_SetExampleFilePath(desc_, example.isEmpty() ? nullptr : example.constData());
     writeCuttingOptions(desc_);
+    if (desc_->TypeStructFile == STRUCTFILE_FIXED && desc_->columns &&
+        static_cast<size_t>(LDCG_Count(desc_->columns)) == widths_.size()) {
+        size_t k = 0;
+        for (LDCG_ELT* e = desc_->columns->first; e; e = e->next, ++k)
+            if (auto* column = static_cast<ColumnDesc*>(e->lParam1)) column->WidthInChars = widths_[k];
+        FILEDESC_UpdatePositions(desc_);
+    }
     encoding_->setCurrentText(textOf(desc_->Encoding));  // as written: upper-case
     desc_->isModified = 1;
     return true;

@@ -5,12 +5,17 @@
 // chosen (and when the wizard opens on one), what its first bytes say pre-selects the end of
 // line, encoding, separator and unquoting; the person may change each of them before
 // confirming. Under the options, the first rows of the example file cut as they currently say
-// (app/cutpreviewgrid.h), cut again at each change from the file's first bytes, read once.
+// (app/cutpreviewgrid.h), cut again at each change from the file's first bytes, read once. For
+// a fixed-width description the boundaries between its columns, with why each was found, are
+// dragged in that grid; the widths so moved go into the description when it is applied.
 // User-interface thread only.
 #pragma once
 
 #include <QDialog>
 #include <QString>
+#include <QStringList>
+
+#include <vector>
 
 #include "appcore/cutpreview.h"
 #include "appcore/desceditor.h"
@@ -52,6 +57,8 @@ public:
     QLabel* refusalLabel() const { return refusal_; }
     class CutPreviewGrid* previewGrid() const { return preview_; }
     QLabel* previewNote() const { return previewNote_; }
+    // The widths of the fixed-width columns as the grid shows them (moved or not).
+    const std::vector<int>& fixedWidths() const { return widths_; }
     // Cuts the example file's sample again with the options as they stand.
     void refreshPreview();
 
@@ -95,6 +102,8 @@ private:
     CutPreviewSample sample_;        // the example file's first bytes
     class CutPreviewGrid* preview_;  // the grid under the options
     QLabel* previewNote_;            // what the grid shows, or why it is empty
+    std::vector<int> widths_;        // the fixed-width columns' widths, as dragged in the grid
+    QStringList evidence_;           // why each of them begins where it does ("": not known)
 };
 
 }  // namespace morvex

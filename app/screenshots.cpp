@@ -38,6 +38,8 @@
 #include "app/textimportdialog.h"
 #include "appcore/processlist.h"
 #include "datadic/dico.h"
+#include "datafile/detect.h"
+#include "filedesc/analyse.h"
 #include "filedesc/filedesc.h"
 #include "filedesc/process.h"
 #include "foundation/appsettings.h"
@@ -328,6 +330,22 @@ int takeScreenshots(MainWindow& main, const QString& directory) {
                 wizard.headerBox()->setChecked(false);
                 wizard.firstLineField()->setValue(30);
                 ok &= save(wizard, directory, "wizard-preview");
+            }
+            FILEDESC_CloseFileDesc(fresh);
+        }
+        {
+            // The wizard on a fixed-width export of a published table: the columns found from
+            // its rows, their boundaries draggable in the preview, the padding trimmed.
+            const std::string weather = QDir::current()
+                                            .absoluteFilePath("datafile/tests/data/fixedwidth/weather.txt")
+                                            .toStdString();
+            FileDesc* fresh =
+                FILEDESC_CreateFileDesc("Météo", nullptr, STRUCTFILE_DELIMITED, "\\n", ";");
+            FILEDESC_SetExampleFilePath(fresh, weather.c_str());
+            FILEDESC_ApplyShape(fresh, DATAFILE_DetectShape(DATAFILE_ReadSample(weather.c_str())));
+            {
+                ProjectPropertiesDialog wizard(fresh, true);
+                ok &= save(wizard, directory, "wizard-fixed");
             }
             FILEDESC_CloseFileDesc(fresh);
         }

@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
 #include <map>
 
@@ -53,7 +54,8 @@ struct CloseDescription {
 };
 using ScratchDesc = std::unique_ptr<FileDesc, CloseDescription>;
 
-ScratchDesc scratchOf(const FileDesc* options, const FileDesc* widths) {
+ScratchDesc scratchOf(const FileDesc* options, const FileDesc* widths,
+                      const std::vector<int>* forced = nullptr) {
     ScratchDesc scratch(FILEDESC_CreateFileDesc("apercu", nullptr, options->TypeStructFile,
                                                 options->EndOfLine, options->FieldDelimiter));
     if (!scratch) return nullptr;
@@ -68,7 +70,15 @@ ScratchDesc scratchOf(const FileDesc* options, const FileDesc* widths) {
         // The widths of the description's columns, else the whole line as one value.
         ColumnDesc column{};
         int added = 0;
-        if (widths && widths->columns) {
+        if (forced) {
+            for (const int width : *forced) {
+                column = ColumnDesc{};
+                snprintf(column.code, sizeof column.code, "COL%03i", added + 1);
+                column.WidthInChars = std::max(1, width);
+                FILEDESC_AppendColumn(s, &column);
+                ++added;
+            }
+        } else if (widths && widths->columns) {
             for (LDCG_ELT* e = widths->columns->first; e; e = e->next) {
                 const auto* from = static_cast<const ColumnDesc*>(e->lParam1);
                 if (!from || from->WidthInChars <= 0) continue;
@@ -91,6 +101,17 @@ ScratchDesc scratchOf(const FileDesc* options, const FileDesc* widths) {
 }
 
 }  // namespace
+
+bool CUTPREVIEW_MoveBoundary(std::vector<int>& widths, size_t boundary, int delta) {
+    if (boundary + 1 >= widths.size() || delta == 0) return false;
+    int& left = widths[boundary];
+    int& right = widths[boundary + 1];
+    delta = std::clamp(delta, 1 - left, right - 1);
+    if (delta == 0) return false;
+    left += delta;
+    right -= delta;
+    return true;
+}
 
 bool morvex::analysisReadsOnlyPartOf(const std::string& path) {
     struct stat info {};
@@ -144,12 +165,25 @@ CutPreview CutPreviewSample::cut(const FileDesc* options, const FileDesc* widths
         return preview;
     }
     ScratchDesc scratch = scratchOf(options, widths ? widths : options);
+    return cutScratch(options, scratch.get(), maxRows);
+}
+
+CutPreview CutPreviewSample::cutAtWidths(const FileDesc* options, const std::vector<int>& widths,
+                                         int maxRows) const {
+    if (fd_ < 0 || options == nullptr) return cut(options, nullptr, maxRows);
+    ScratchDesc scratch = scratchOf(options, nullptr, &widths);
+    return cutScratch(options, scratch.get(), maxRows);
+}
+
+CutPreview CutPreviewSample::cutScratch(const FileDesc* options, FileDesc* scratch,
+                                        int maxRows) const {
+    CutPreview preview;
     if (!scratch) {
         preview.failure = "Mémoire insuffisante pour l'aperçu du fichier d'exemple.";
         return preview;
     }
     DATAFILE_DIALECT dialect;
-    if (std::string refusal = FILEDESC_MakeDialect(scratch.get(), dialect); !refusal.empty()) {
+    if (std::string refusal = FILEDESC_MakeDialect(scratch, dialect); !refusal.empty()) {
         preview.failure = refusal;
         return preview;
     }

@@ -52,6 +52,11 @@ namespace morvex {
 bool analysisReadsOnlyPartOf(const std::string& path);
 }  // namespace morvex
 
+// Moves the boundary between columns `boundary` and `boundary + 1` of `widths` by `delta`
+// characters (to the right when positive), as far as both columns keep one character: the
+// other boundaries stay where they are. False when nothing moved (no such boundary, or no room).
+bool CUTPREVIEW_MoveBoundary(std::vector<int>& widths, size_t boundary, int delta);
+
 class CutPreviewSample {
 public:
     CutPreviewSample() = default;
@@ -76,8 +81,14 @@ public:
     // options do not fit them. Neither description is changed.
     CutPreview cut(const FileDesc* options, const FileDesc* widths = nullptr,
                    int maxRows = CUTPREVIEW_ROWS) const;
+    // The same for a fixed-width `options`, cut at `widths` (each at least 1; empty: the whole
+    // line) instead of a description's columns: boundaries being moved before they are saved.
+    CutPreview cutAtWidths(const FileDesc* options, const std::vector<int>& widths,
+                           int maxRows = CUTPREVIEW_ROWS) const;
 
 private:
+    CutPreview cutScratch(const FileDesc* options, FileDesc* scratch, int maxRows) const;
+
     int fd_ = -1;             // the in-memory file holding the sample
     std::string readerPath_;  // the path the reader opens it by
     std::string source_;

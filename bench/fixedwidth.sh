@@ -3,7 +3,7 @@
 # inference (colspecs='infer', the reference a dataframe user reaches for), on files made from
 # real published tables at known widths.
 #
-#     bash bench/fixedwidth.sh BUILD_DIR [--rows N]
+#     bash bench/fixedwidth.sh BUILD_DIR [--rows N] [--tuning]
 #
 # 1. The corpus of bench/corpus.sh (tables that Debian and npm packages publish) is gathered
 #    once into ${MORVEX_CORPUS_DIR:-$HOME/.cache/morvex-corpus} when it is not there yet.
@@ -14,6 +14,9 @@
 # 3. bench/fixedwidth_compare.py prints, file by file and in total, the boundaries each one
 #    finds exactly and those it finds wrongly, the ratio of ours to pandas', and whether every
 #    column of the file gets its expected type.
+# The tables are in two sets: those the boundary finder was tuned on, and a set kept apart
+# (HELD_OUT in fixedwidth_gen.py, marked * in the table) whose figure is printed on its own;
+# --tuning leaves the latter out, for tuning without looking at them.
 # Long on a first run (the corpus download): never part of CI. Needs python3 and pandas from
 # Debian (tools/install-deps.sh bench), apt-get and dpkg-deb for the corpus.
 set -euo pipefail

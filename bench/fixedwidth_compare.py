@@ -60,9 +60,7 @@ def main():
         sys.exit(__doc__)
     set_dir, cli = sys.argv[1], os.path.abspath(sys.argv[2])
     files = sorted(glob.glob(os.path.join(set_dir, "*.txt")))
-    totals = {"true": 0, "ours": 0, "ours_extra": 0, "pandas": 0, "pandas_extra": 0,
-              "files": 0, "ours_exact": 0, "pandas_exact": 0, "fixed": 0, "types": 0,
-              "ahead": 0, "level": 0, "behind": 0}
+    groups = {False: new_totals(), True: new_totals()}  # tuning tables, held-out ones
     print("%-28s %5s | %5s %5s %s | %5s %5s | %s" % ("fichier", "vraies", "nous", "faux", "types",
                                                      "pandas", "faux", "types faux"))
     with tempfile.TemporaryDirectory() as work:
@@ -88,6 +86,7 @@ def main():
                                                          TYPE_NAMES[t["type"]]))
             types_right = found == expected and not wrong_types
             fixed = desc["TypeStructFile"] == 1
+            totals = groups[truth.get("held_out", False)]
             totals["files"] += 1
             totals["true"] += len(expected)
             totals["ours"] += good
@@ -101,13 +100,29 @@ def main():
             score, p_score = good - extra, p_good - p_extra
             totals["ahead" if score > p_score else "level" if score == p_score else "behind"] += 1
             print("%-28s %5d | %5d %5d %-5s | %5d %5d | %s" % (
-                name[:28], len(expected), good, extra,
+                ("*" if truth.get("held_out") else "") + name[:27], len(expected), good, extra,
                 "oui" if types_right else "non", p_good, p_extra,
                 "" if found == expected else "bornes " + ",".join(
                     str(s) for s in sorted(expected ^ found)) if fixed else "non lu en largeur fixe")
                   + " ".join(wrong_types))
-    t = totals
+    print("(* : table mise à part, jamais regardée pendant le réglage)")
+    for held_out, title in ((False, "Tables de réglage"), (True, "Tables mises à part"),
+                            (None, "Ensemble")):
+        t = groups[held_out] if held_out is not None else {
+            k: groups[False][k] + groups[True][k] for k in groups[False]}
+        if t["files"]:
+            report(title, t)
+
+
+def new_totals():
+    return {"true": 0, "ours": 0, "ours_extra": 0, "pandas": 0, "pandas_extra": 0,
+            "files": 0, "ours_exact": 0, "pandas_exact": 0, "fixed": 0, "types": 0,
+            "ahead": 0, "level": 0, "behind": 0}
+
+
+def report(title, t):
     print()
+    print("== %s ==" % title)
     print("Fichiers : %d (lus en largeur fixe par morvexcli : %d)" % (t["files"], t["fixed"]))
     print("Bornes exactes, morvexcli : %d/%d (%.1f %%), en trop : %d ; fichiers sans faute : %d"
           % (t["ours"], t["true"], 100.0 * t["ours"] / max(1, t["true"]), t["ours_extra"],
@@ -119,7 +134,6 @@ def main():
     print("Types justes (toutes les colonnes du fichier) : %d/%d fichiers" % (t["types"], t["files"]))
     print("Fichier par fichier (exactes moins en trop) : morvexcli devant %d, à égalité %d, derrière %d"
           % (t["ahead"], t["level"], t["behind"]))
-
 
 if __name__ == "__main__":
     main()

@@ -151,6 +151,18 @@ void countMultiLineValues(DATAFILE* reader, const Values& values) {
         if (holdsLineEnd(reader, value.first, value.second)) reader->rowMultiLineValues++;
 }
 
+// Whether the values of column `index` are read without the blanks around them.
+bool trimsPadding(const DATAFILE* reader, int index) {
+    return index >= 0 && static_cast<size_t>(index) < reader->dialect.columns.size() &&
+           reader->dialect.columns[static_cast<size_t>(index)].trimPadding;
+}
+
+// The part of text[0, length) between its leading and trailing blanks.
+void trimBlanks(const char*& text, int& length) {
+    while (length > 0 && text[0] == ' ') ++text, --length;
+    while (length > 0 && text[length - 1] == ' ') --length;
+}
+
 }  // namespace
 
 LDCG* DATAFILE_ReadNext(DATAFILE* reader) {
@@ -162,6 +174,16 @@ LDCG* DATAFILE_ReadNext(DATAFILE* reader) {
     if (dialect.layout == DATAFILE_LAYOUT::None) return nullptr;
     const int isHeader = dialect.header && reader->currentRowFirstLine == dialect.firstLine ? 1 : 0;
     LDCG* row = SplitRow(reader, buf->row, buf->rowLen, isHeader);
+    for (LDCG_ELT* e = row ? row->first : nullptr; e; e = e->next) {
+        auto* value = static_cast<DATACOLUMN*>(e->lParam1);
+        if (!trimsPadding(reader, value->columnIndex)) continue;
+        const char* text = value->value;
+        int length = value->length;
+        trimBlanks(text, length);
+        memmove(value->value, text, static_cast<size_t>(length));
+        value->value[length] = '\0';
+        value->length = length;
+    }
     if (row && reader->currentFileRowID != reader->currentRowFirstLine) {
         std::vector<std::pair<const char*, size_t>> values;
         for (LDCG_ELT* e = row->first; e; e = e->next) {
@@ -182,6 +204,8 @@ bool DATAFILE_ReadNextFields(DATAFILE* reader, std::vector<DATAFIELD>& fields) {
     if (!AdvanceToNextRow(reader, true)) return false;
     const int isHeader = dialect.header && reader->currentRowFirstLine == dialect.firstLine ? 1 : 0;
     if (!SplitRowFields(reader, buf->row, buf->rowLen, isHeader, fields)) return false;
+    for (DATAFIELD& f : fields)
+        if (trimsPadding(reader, f.columnIndex)) trimBlanks(f.value, f.length);
     if (reader->currentFileRowID != reader->currentRowFirstLine) {
         std::vector<std::pair<const char*, size_t>> values;
         for (const DATAFIELD& f : fields) values.emplace_back(f.value, static_cast<size_t>(f.length));

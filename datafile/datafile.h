@@ -100,6 +100,8 @@ DATAFILE* DATAFILE_NewIterator(const DATAFILE_DIALECT& dialect, const char* path
 // a stream already read (failure then says so).
 int DATAFILE_Init(DATAFILE* reader);
 // The next row (LDCG of DATACOLUMN*, destructor DATACOLUMN_Destroy), or nullptr at the end.
+// The values of the columns whose dialect trims their padding come without the blanks around
+// them, in both ways of reading.
 LDCG* DATAFILE_ReadNext(DATAFILE* reader);
 // A field of a row as read, without copy: `value` points into the reader's row text (it is
 // not zero-terminated) and stays valid until the next read.

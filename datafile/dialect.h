@@ -26,6 +26,8 @@ struct DATAFILE_COLUMN_DIALECT {
     bool isProtected = false;  // Delimited: the field may be enclosed in quoteStart/quoteEnd
     char quoteStart = '\0';    // opening protecting character, 0 = none
     char quoteEnd = '\0';      // closing protecting character, 0 = none
+    bool trimPadding = false;  // Fixed: the blanks around each value are not part of it (the
+                               // text columns of a description that trims its padding)
 
     friend bool operator==(const DATAFILE_COLUMN_DIALECT&,
                            const DATAFILE_COLUMN_DIALECT&) = default;

@@ -135,6 +135,8 @@ struct Transition {
     std::set<char32_t> firsts;  // the letters that begin or change (two at most)
     int otherFirsts = 0;        // beginnings or changes that are no letter
     int singleGaps = 0;         // beginnings after one blank only, as between two words
+    int wordsGoOn = 0;          // beginnings of a letter followed by another letter
+    int blanks = 0;             // a blank, then a blank
     std::map<std::pair<Kind, Kind>, int> pairs;  // kinds of the changes
 };
 
@@ -144,11 +146,14 @@ Transition transitionAt(const Grid& g, int p) {
         const Kind a = g.kind(r, p - 1);
         const Kind b = g.kind(r, p);
         if (a == Kind::Blank) {
+            if (b == Kind::Blank) ++t.blanks;
             if (b != Kind::Blank) {
                 ++t.begins;
                 if (p >= 2 && g.kind(r, p - 2) != Kind::Blank) ++t.singleGaps;
                 if (b != Kind::Letter) ++t.otherFirsts;
                 else if (t.firsts.size() < 2) t.firsts.insert(g.at(r, p));
+                if (b == Kind::Letter && p + 1 < g.width && g.kind(r, p + 1) == Kind::Letter)
+                    ++t.wordsGoOn;
             }
         } else if (b == Kind::Blank) {
             ++t.ends;
@@ -205,7 +210,62 @@ bool isFlag(const Position& p, int rows) {
 bool isBusyText(const Position& p, size_t flagValues, int rows) {
     const int filled = rows - p.blanks;
     return filled * 2 >= rows && p.letters * 10 >= filled * 9 &&
-           p.distinct.size() >= std::max<size_t>(4, 2 * flagValues);
+           p.distinct.size() >= std::max<size_t>(4, flagValues + 2);
+}
+
+// The rows with a digit at both p-1 and p: how many, their zeros on each side, and the
+// different digits at p-1 (up to ten).
+struct DigitPair {
+    int rows = 0;
+    int zerosBefore = 0;
+    int zerosHere = 0;
+    size_t distinctBefore = 0;
+};
+DigitPair digitPairAt(const Grid& g, int p) {
+    DigitPair d;
+    bool seenDigit[10] = {};
+    for (int r = 0; r < g.rows; ++r) {
+        const char32_t a = g.at(r, p - 1);
+        const char32_t b = g.at(r, p);
+        if (a < '0' || a > '9' || b < '0' || b > '9') continue;
+        ++d.rows;
+        d.zerosBefore += a == '0';
+        d.zerosHere += b == '0';
+        if (!seenDigit[a - '0']) {
+            seenDigit[a - '0'] = true;
+            ++d.distinctBefore;
+        }
+    }
+    return d;
+}
+
+// Rows where a sign stands at p between a digit and a digit: a signed number begins there.
+int signsAt(const Grid& g, int p) {
+    int signs = 0;
+    if (p < 1 || p + 1 >= g.width) return 0;
+    for (int r = 0; r < g.rows; ++r) {
+        const char32_t c = g.at(r, p);
+        signs += (c == '-' || c == '+') && g.kind(r, p - 1) == Kind::Digit &&
+                 g.kind(r, p + 1) == Kind::Digit;
+    }
+    return signs;
+}
+
+// Whether the run of digit positions from p, past its zeros, reaches a digit that is not a
+// zero in one row in ten at least.
+bool variesLater(const Grid& g, const std::vector<Position>& positions, int p) {
+    for (int i = p + 1; i < g.width; ++i) {
+        const Position& q = positions[static_cast<size_t>(i)];
+        const int filled = g.rows - q.blanks;
+        if (filled == 0 || q.letters * 10 > filled) return false;
+        if (signsAt(g, i) > 0) return true;
+        if (q.digits * 10 < filled * 9) {
+            if (q.letters == 0) continue;  // points and signs of the numbers
+            return false;
+        }
+        if ((q.digits - q.zeros) * 10 >= q.digits) return true;
+    }
+    return false;
 }
 
 // The different pairs of characters met at p-1 and p, and the different characters met at each.
@@ -239,8 +299,13 @@ bool flagApart(const Grid& g, int p) {
     // A text that goes on in small letters is one word whose first letters are few (sorted
     // names), not a flag and a value.
     int lower = 0;
-    for (int r = 0; r < g.rows; ++r) lower += g.at(r, p) >= 'a' && g.at(r, p) <= 'z';
-    if (lower * 2 >= g.rows) return false;
+    int blankAfter = 0;
+    for (int r = 0; r < g.rows; ++r) {
+        lower += g.at(r, p) >= 'a' && g.at(r, p) <= 'z';
+        blankAfter += p + 1 < g.width && g.kind(r, p + 1) == Kind::Blank;
+    }
+    // (A letter alone, blanks after it, is a code of one letter, not the start of a word.)
+    if (lower * 2 >= g.rows && blankAfter * 10 < g.rows * 9) return false;
     if (g.rows < kZeroRows) return true;
     const PairCounts c = pairCounts(g, p);
     return c.pairs > std::max(c.left, c.right);
@@ -390,8 +455,31 @@ FIXEDWIDTH_LAYOUT FIXEDWIDTH_FindColumns(const std::vector<std::string_view>& li
         // The same word beginning one blank after another word in every row is one value
         // repeated (the second word of a text of few values), not a column.
         const bool oneWord = t.otherFirsts == 0 && t.firsts.size() == 1 && t.changes == 0 &&
-                             t.singleGaps == t.begins;
-        if ((nearlyAll || everyGoingOn) && !oneWord) {
+                             t.singleGaps == t.begins && t.wordsGoOn * 2 >= t.begins;
+        // Words that begin one blank after another in a minority of rows and nowhere else are
+        // the inside of texts of few values (the same phrase in many rows): a column that
+        // follows a text is reached after more blanks where the text is shorter.
+        const bool innerWords = t.changes == 0 && t.singleGaps == t.begins && t.begins * 2 < rows;
+        // Two positions that hold one same character each in every row tell nothing.
+        // Only the padding of a number that varies further, or a letter that no digit follows,
+        // begin there (a flag of one value, then an amount), and not inside a longer fixed run:
+        // "0x0f", "05000US06" are fixed texts.
+        auto fixedAt = [&](int i) {
+            return positions[static_cast<size_t>(i)].distinct.size() == 1 &&
+                   positions[static_cast<size_t>(i)].blanks % rows == 0;
+        };
+        const bool fixedValue = g.at(0, p) == '0' ? variesLater(g, positions, p)
+                                : g.kind(0, p) == Kind::Letter
+                                    ? p + 1 >= g.width || g.kind(0, p + 1) != Kind::Digit
+                                    : false;
+        const bool longFixed = p >= 2 && p + 1 < g.width && fixedAt(p - 2) && fixedAt(p + 1);
+        const bool constant =
+            fixedAt(p - 1) && fixedAt(p) && (t.changes == 0 || !fixedValue || longFixed);
+        // Kinds that change only in the rows long enough to reach there, the short ones blank on
+        // both sides, are the inside of a text of several widths (identifiers such as
+        // chr1_KI270710v1_random), not a column: a column after a text begins after its blanks.
+        const bool insideText = t.begins == 0 && t.blanks >= support;
+        if ((nearlyAll || everyGoingOn) && !oneWord && !innerWords && !constant && !insideText) {
             if (t.changes > t.begins) {
                 auto top = std::max_element(t.pairs.begin(), t.pairs.end(),
                                             [](const auto& a, const auto& b) { return a.second < b.second; });
@@ -406,25 +494,63 @@ FIXEDWIDTH_LAYOUT FIXEDWIDTH_FindColumns(const std::vector<std::string_view>& li
             }
             continue;
         }
-        // Inside digits: a zero-padded number begins where zeros become the rule.
+        // Inside digits: a zero-padded number begins where zeros become the rule, judged over
+        // the rows that have digits on both sides (a column often left blank still shows its
+        // padding in the rows that fill it).
         const Position& before = positions[static_cast<size_t>(p - 1)];
         const Position& here = positions[static_cast<size_t>(p)];
-        // Its next digit is mostly a zero as well, unless the number is one digit wide.
         const Position* after =
             p + 1 < g.width ? &positions[static_cast<size_t>(p + 1)] : nullptr;
-        // The number before it ends with digits of every value (a constant digit, such as the
-        // 0 of years 2001 to 2009, says nothing).
-        if (rows >= kZeroRows && before.digits * 10 >= rows * 9 && here.digits * 10 >= rows * 9 &&
-            before.distinct.size() >= 3) {
-            const double zBefore = static_cast<double>(before.zeros) / before.digits;
-            const double zHere = static_cast<double>(here.zeros) / here.digits;
+        DigitPair d = digitPairAt(g, p);
+        const int filledHere = rows - here.blanks;
+        if (rows >= kZeroRows && d.rows >= std::max(support, rows / 10) &&
+            d.rows + t.begins + t.changes >= filledHere * 9 / 10) {
+            const double zBefore = static_cast<double>(d.zerosBefore) / d.rows;
+            const double zHere = static_cast<double>(d.zerosHere) / d.rows;
+            // Its next digit is mostly a zero as well, unless the number is one digit wide.
             const bool zerosGoOn = !after || after->digits * 10 < rows * 9 ||
                                    after->zeros * 10 >= after->digits * 4;
-            if ((zHere >= 0.6 && zBefore <= 0.3 && zerosGoOn) || (zHere >= 0.9 && zBefore <= 0.6)) {
-                starts[p] = "nombre complété de zéros (" + percentOf(here.zeros, rows) +
-                            " de zéros contre " + percentOf(before.zeros, rows) + " avant)";
+            // The number before it ends with digits of every value (a constant digit, such as
+            // the 0 of years 2001 to 2009, says nothing).
+            const bool variedBefore = d.distinctBefore >= 3;
+            // A digit of two values (0 and 1, a count of few values) ends a number when the
+            // zeros that follow it are every row's and lead to digits that vary again.
+            const bool paddingAfterFew = d.distinctBefore == 2 && d.zerosHere == d.rows &&
+                                         d.zerosBefore < d.rows;
+            // Padding leads to digits that vary; zeros that lead nowhere end the number before
+            // (a rounded amount).
+            if (((variedBefore && ((zHere >= 0.6 && zBefore <= 0.3 && zerosGoOn) ||
+                                   (zHere >= 0.9 && zBefore <= 0.6))) ||
+                 paddingAfterFew) &&
+                variesLater(g, positions, p)) {
+                // Zeros in most rows, then in every row: the first ones end the number before
+                // (decimals rounded to its scale), the padding is the zeros of every row. A sign
+                // further in the zeros is where the number begins (its padding follows the sign).
+                for (int q = p; q + 1 < g.width;) {
+                    const DigitPair next = digitPairAt(g, ++q);
+                    if (signsAt(g, q) > 0) {
+                        p = q;
+                        d = next;
+                        break;
+                    }
+                    if (next.rows < d.rows * 3 / 4 || next.zerosHere * 4 < next.rows * 3) break;
+                    if (next.zerosHere == next.rows && d.zerosHere < d.rows) {
+                        p = q;
+                        d = next;
+                    }
+                }
+                starts[p] = "nombre complété de zéros (" + percentOf(d.zerosHere, d.rows) +
+                            " de zéros contre " + percentOf(d.zerosBefore, d.rows) + " avant)";
                 continue;
             }
+        }
+        // A sign between digits in some rows and a zero in the others: a signed number padded
+        // with zeros begins there (its sign first, as a number of every width writes it).
+        if (const int signs = signsAt(g, p); signs >= support && here.zeros >= support &&
+                                             signs + here.zeros == filledHere) {
+            starts[p] = "début d'un nombre signé dans " + percentOf(signs, filledHere) +
+                        " des lignes remplies, zéros ailleurs";
+            continue;
         }
         // A one-letter flag between letters of many values, or beside another flag whose
         // letter it does not tell.
@@ -433,7 +559,13 @@ FIXEDWIDTH_LAYOUT FIXEDWIDTH_FindColumns(const std::vector<std::string_view>& li
         const bool flagStarts = p == 1 || starts.count(p - 1) > 0;
         const bool afterChanges =
             after && (isBusyText(*after, here.distinct.size(), rows) || after->digits * 10 >= rows * 9);
-        if (isFlag(before, rows) && isFlag(here, rows) && flagStarts && independentFlags(g, p)) {
+        // A flag after a text of several widths (begun after its blanks in half the rows that
+        // have something there), digits after it.
+        const bool flagAfterText = isFlag(here, rows) && after && after->digits * 10 >= rows * 9 &&
+                                   t.begins >= support && t.begins * 2 >= seen;
+        if (flagAfterText) {
+            starts[p] = "indicateur d'une lettre après un texte, chiffres ensuite";
+        } else if (isFlag(before, rows) && isFlag(here, rows) && flagStarts && independentFlags(g, p)) {
             starts[p] = "deux indicateurs d'une lettre";
         } else if (isFlag(before, rows) && flagStarts &&
                    isBusyText(here, before.distinct.size(), rows) && flagApart(g, p)) {

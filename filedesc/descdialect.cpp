@@ -58,6 +58,9 @@ std::string FILEDESC_MakeDialect(const FileDesc* desc, DATAFILE_DIALECT& dialect
         }
         d.columns.push_back(c);
     }
+    const std::vector<char> trimmed = FILEDESC_TrimmedColumns(desc);
+    for (size_t k = 0; k < trimmed.size() && k < d.columns.size(); ++k)
+        d.columns[k].trimPadding = trimmed[k] != 0;
     dialect = std::move(d);
     return {};
 }

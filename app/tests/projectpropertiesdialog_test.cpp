@@ -3,7 +3,10 @@
 // options following each of them over tzdata's zone table and a file with an unclosed quote.
 #include "app/projectpropertiesdialog.h"
 
+#include <QApplication>
 #include <QCheckBox>
+#include <QHeaderView>
+#include <QMouseEvent>
 #include <QFont>
 #include <QComboBox>
 #include <QLabel>
@@ -18,6 +21,8 @@
 
 #include "app/cutpreviewgrid.h"
 #include "app/tests/apptest.h"
+#include "datafile/detect.h"
+#include "filedesc/analyse.h"
 #include "filedesc/descdialect.h"
 #include "filedesc/filedesc.h"
 
@@ -114,12 +119,7 @@ private slots:
     }
 
     void aFixedWidthExampleIsPreselectedWithItsPaddingTrimmedWhichThePersonMayKeep() {
-        std::ifstream in(std::string(MORVEX_SOURCE_DIR_PATH) +
-                             "/datafile/tests/data/fixedwidth/weather.txt",
-                         std::ios::binary);
-        std::ostringstream bytes;
-        bytes << in.rdbuf();
-        const std::string path = env_.dir().write("weather.txt", bytes.str());
+        const std::string path = env_.dir().write("weather.txt", weatherExport());
         free(desc_->ExampleFilePath);
         desc_->ExampleFilePath = strdup(path.c_str());
         ProjectPropertiesDialog dialog(desc_, true);
@@ -274,6 +274,74 @@ private slots:
         CutPreviewModel* model = dialog.previewGrid()->previewModel();
         QCOMPARE(model->headerData(1, Qt::Horizontal, Qt::DisplayRole).toString(), QString("NOM (6)"));
         QCOMPARE(previewRow(dialog, 1), QString("02|Grace |Lyon "));
+    }
+
+    // The wizard on a fixed-width export of a published table: each boundary found tells why
+    // in its column's tool tip; one dragged along the header cuts the preview again and the
+    // widths confirmed are the description's; a boundary dragged past its column's start stops
+    // one character after it.
+    void aBoundaryDraggedInTheWizardGivesTheDescriptionItsWidths() {
+        const std::string bytes = weatherExport();
+        const std::string path = env_.dir().write("weather.txt", bytes);
+        FILEDESC_SetExampleFilePath(desc_, path.c_str());
+        FILEDESC_ApplyShape(desc_, DATAFILE_DetectShape(bytes));  // as the analysis does
+        ProjectPropertiesDialog dialog(desc_, true);
+        dialog.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&dialog));
+        CutPreviewGrid* grid = dialog.previewGrid();
+        CutPreviewModel* model = grid->previewModel();
+        QCOMPARE(grid->boundaryWidths(), QList<int>({1, 8, 5, 5, 5, 6, 9}));
+        QCOMPARE(previewRow(dialog, 0), QString("S|20120101|000.0|012.8|005.0|0004.7|drizzle  "));
+        const QString tip = model->headerData(1, Qt::Horizontal, Qt::ToolTipRole).toString();
+        QVERIFY2(tip.contains("caractères 2 à 9 (largeur 8)") &&
+                     tip.contains("Début : date aaaammjj valide dans 100 % des lignes"),
+                 qPrintable(tip));
+
+        // The boundary between the date and the rain, two characters to the right.
+        drag(grid, 1, 2);
+        QCOMPARE(grid->boundaryWidths(), QList<int>({1, 10, 3, 5, 5, 6, 9}));
+        QCOMPARE(previewRow(dialog, 0), QString("S|2012010100|0.0|012.8|005.0|0004.7|drizzle  "));
+        QVERIFY(model->headerData(2, Qt::Horizontal, Qt::ToolTipRole)
+                    .toString()
+                    .contains("Début : limite déplacée à la main"));
+        // The next one far to the left: the rain keeps one character.
+        drag(grid, 2, -40);
+        QCOMPARE(grid->boundaryWidths(), QList<int>({1, 10, 1, 7, 5, 6, 9}));
+
+        dialog.accept();
+        std::vector<int> widths;
+        for (LDCG_ELT* e = desc_->columns->first; e; e = e->next)
+            widths.push_back(static_cast<ColumnDesc*>(e->lParam1)->WidthInChars);
+        QCOMPARE(widths, std::vector<int>({1, 10, 1, 7, 5, 6, 9}));
+        QCOMPARE(FILEDESC_SearchColumnByPos(desc_, 4)->StartPosition, 13);
+    }
+
+private:
+    // A fixed-width export of a published table (datafile/tests/data/fixedwidth).
+    static std::string weatherExport() {
+        std::ifstream in(std::string(MORVEX_SOURCE_DIR_PATH) +
+                             "/datafile/tests/data/fixedwidth/weather.txt",
+                         std::ios::binary);
+        std::ostringstream bytes;
+        bytes << in.rdbuf();
+        return bytes.str();
+    }
+    // Drags the boundary after column `boundary` of the grid's header by `characters`.
+    static void drag(CutPreviewGrid* grid, int boundary, int characters) {
+        QWidget* header = grid->horizontalHeader()->viewport();
+        const int edge = grid->horizontalHeader()->sectionViewportPosition(boundary) +
+                         grid->horizontalHeader()->sectionSize(boundary);
+        const QPointF from(edge, 5);
+        const QPointF to(edge + characters * grid->characterWidth(), 5);
+        QMouseEvent press(QEvent::MouseButtonPress, from, header->mapToGlobal(from), Qt::LeftButton,
+                          Qt::LeftButton, Qt::NoModifier);
+        QMouseEvent move(QEvent::MouseMove, to, header->mapToGlobal(to), Qt::NoButton,
+                         Qt::LeftButton, Qt::NoModifier);
+        QMouseEvent release(QEvent::MouseButtonRelease, to, header->mapToGlobal(to), Qt::LeftButton,
+                            Qt::NoButton, Qt::NoModifier);
+        QApplication::sendEvent(header, &press);
+        QApplication::sendEvent(header, &move);
+        QApplication::sendEvent(header, &release);
     }
 };
 

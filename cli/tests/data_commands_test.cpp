@@ -91,6 +91,44 @@ TEST_F(DataCommands, AnalyseDescribesAFixedWidthFileFromItsRowsOrFromTheWidthsGi
     EXPECT_NE(run("edit s.fyk --set trim=2").status, 0);
 }
 
+// The padding of the text columns of a fixed-width export (a published table) is left out by
+// every reader of the description that trims it: the typed preview, the profile, the SQL
+// Server script; and kept again, byte for byte, once the description no longer trims it.
+TEST_F(DataCommands, EveryReaderLeavesOutThePaddingOfATrimmingDescription) {
+    fs::copy_file(fs::path(MORVEX_SOURCE_DIR_PATH) / "datafile/tests/data/fixedwidth/worldbank_df.txt",
+                  dir_ / "w.txt");
+    ASSERT_EQ(run("analyse w.txt -o w.fyk").status, 0);
+    ASSERT_TRUE(Includes(showJson(dir_ / "w.fyk"), nlohmann::json::parse(R"({"TrimPadding": 1,
+        "columns": [{"WidthInChars": 36, "typeCible": {"type": 5}}, {"WidthInChars": 3}, {}, {}, {},
+                    {}, {}]})")));
+    const std::string afghanistan = "Afghanistan" + std::string(25, ' ');
+    for (const bool trimmed : {true, false}) {
+        if (!trimmed) {
+            ASSERT_EQ(run("edit w.fyk --set trim=0").status, 0);
+        }
+        const std::string name = trimmed ? "Afghanistan" : afghanistan;
+        const std::string code = trimmed ? "AF" : "AF ";
+        RunResult r = run("preview w.fyk --format json --rows 1");
+        ASSERT_EQ(r.status, 0) << r.err;
+        const nlohmann::json row = nlohmann::json::parse(r.out).at(0);
+        EXPECT_EQ(row["COL001"], name) << trimmed;
+        EXPECT_EQ(row["COL002"], code) << trimmed;
+        r = run("preview w.fyk --format csv --rows 1");
+        EXPECT_TRUE(Contains(r.out, "\n" + name + "," + code + ",")) << r.out;
+
+        r = run("profile w.fyk --json");
+        ASSERT_EQ(r.status, 0) << r.err;
+        const nlohmann::json country = nlohmann::json::parse(r.out)["columns"][0];
+        EXPECT_EQ(country["minimum"], name) << trimmed;
+        EXPECT_EQ(country["maxLength"], trimmed ? 35 : 36);
+
+        r = run("mssql insert w.fyk w.sql");
+        ASSERT_EQ(r.status, 0) << r.err;
+        EXPECT_TRUE(Contains(readFile(dir_ / "w.sql"), "VALUES ('" + name + "', '" + code + "', "))
+            << trimmed;
+    }
+}
+
 TEST_F(DataCommands, AnalyseUpdateRefreshesTypesOfAnExistingDescription) {
     fs::path data = clientsFile(30);
     ASSERT_EQ(run("analyse '" + data.string() + "' -o c.fyk").status, 0);

@@ -104,6 +104,22 @@ std::vector<Case> boundaryCases() {
             c.lines.push_back(zeros(++i, 4) + p.born + p.flag + std::string(p.town));
         cases.push_back(c);
     }
+    {
+        // Identifiers of several widths whose letters and digits change at the same places in
+        // the long ones (no column inside them), a fixed prefix, then a length and a flag.
+        Case c{"identifiants de plusieurs longueurs, préfixe fixe", {}, {23, 10, 1, 8}};
+        const char kHex[] = "0123456789abcdef";
+        const char* names[] = {"chr1", "chr2", "chr10", "chr1_KI270706v1_random",
+                               "chr1_KI270707v1_random", "chrUn_KI270302v1", "chrUn_KI270304v1",
+                               "chr22_KI270731v1_random", "chrX", "chrM"};
+        for (int i = 0; i < 30; ++i) {
+            const std::string name = names[i % 10];
+            c.lines.push_back(left(name, 23) + zeros(248956 - i * 7919, 10) +
+                              (name.size() > 5 ? "U" : "A") + "0x0f3c" + kHex[(i * 7) % 16] +
+                              kHex[(i * 5 + 3) % 16]);
+        }
+        cases.push_back(c);
+    }
     return cases;
 }
 
