@@ -3,20 +3,95 @@
 
 #include <algorithm>
 #include <charconv>
+#include <cstdlib>
 #include <cstring>
+#include <thread>
 
 namespace {
 
-// What a value is sorted by.
-struct SortKey {
-    uint32_t row;           // the row in the table
-    int kind;               // 0 missing, 1 number, 2 text
-    double number;          // the value of a number
-    std::string_view text;  // the text of a text (points into the table)
+// A number's sort key: its value, and its row.
+struct NumberKey {
+    double value;
+    uint32_t row;
 };
 
-// How often the comparison looks at the stop flag.
+// A text's sort key: its first eight bytes as a big-endian integer (zeros after a shorter
+// text), its bytes and its row. Two prefixes that differ order the texts as their bytes do.
+struct TextKey {
+    uint64_t prefix;
+    const char* text;
+    uint32_t length;
+    uint32_t row;
+};
+
+// How often a comparison looks at the stop flag.
 constexpr unsigned kComparisonsPerStopCheck = 4096;
+// Below this many keys one thread sorts them all.
+constexpr size_t kParallelSortKeys = 32768;
+
+uint64_t textPrefix(std::string_view text) {
+    uint64_t prefix = 0;
+    const size_t n = std::min<size_t>(text.size(), 8);
+    for (size_t i = 0; i < n; ++i)
+        prefix |= static_cast<uint64_t>(static_cast<unsigned char>(text[i])) << (56 - 8 * i);
+    return prefix;
+}
+
+double numberValue(std::string_view text) {
+    double value = 0;
+    const auto parsed = std::from_chars(text.data(), text.data() + text.size(), value);
+    // Beyond a double's range ("1e999") the value is infinite, or zero below it.
+    if (parsed.ec == std::errc::result_out_of_range) value = std::strtod(std::string(text).c_str(), nullptr);
+    return value;
+}
+
+// A comparison that answers false once `stop` is set (looked at every few thousand calls),
+// which every sort takes as "equal" and ends quickly on.
+template <typename Less>
+struct Stoppable {
+    Less less;
+    const std::atomic<bool>* stop;
+    unsigned calls = 0;
+    bool stopped = false;
+    template <typename T>
+    bool operator()(const T& a, const T& b) {
+        if (stop != nullptr && ++calls % kComparisonsPerStopCheck == 0 &&
+            stop->load(std::memory_order_relaxed))
+            stopped = true;
+        return !stopped && less(a, b);
+    }
+};
+
+// Sorts `keys` by `less` (a total order), the two halves on two threads then merged. False when
+// `stop` was set meanwhile (the keys then in no particular order).
+template <typename T, typename Less>
+bool sortKeys(std::vector<T>& keys, Less less, const std::atomic<bool>* stop) {
+    auto stopped = [&] { return stop != nullptr && stop->load(std::memory_order_relaxed); };
+    if (keys.size() < kParallelSortKeys) {
+        std::sort(keys.begin(), keys.end(), Stoppable<Less>{less, stop});
+        return !stopped();
+    }
+    const auto middle = keys.begin() + static_cast<std::ptrdiff_t>(keys.size() / 2);
+    std::thread first([&] { std::sort(keys.begin(), middle, Stoppable<Less>{less, stop}); });
+    std::sort(middle, keys.end(), Stoppable<Less>{less, stop});
+    first.join();
+    if (stopped()) return false;
+    std::inplace_merge(keys.begin(), middle, keys.end(), less);
+    return !stopped();
+}
+
+// Compares two texts by their bytes: negative, zero or positive.
+int compareTexts(const TextKey& a, const TextKey& b) {
+    if (a.prefix != b.prefix) return a.prefix < b.prefix ? -1 : 1;
+    const uint32_t common = std::min(a.length, b.length);
+    // Equal prefixes: the first min(8, common) bytes are equal (a shorter text's padding may
+    // equal the other's zero bytes, which the lengths then tell apart).
+    if (common > 8) {
+        const int c = std::memcmp(a.text + 8, b.text + 8, common - 8);
+        if (c != 0) return c;
+    }
+    return a.length == b.length ? 0 : (a.length < b.length ? -1 : 1);
+}
 
 void appendCell(std::string& out, std::string_view text) {
     if (text.find_first_of("\t\r\n\"") == std::string_view::npos) {
@@ -62,43 +137,58 @@ bool SQLQUERY_LooksNumeric(std::string_view text) {
 bool SQLQUERY_SortOrder(const SQLQUERY_TABLE& table, int column, bool descending,
                         const std::atomic<bool>* stop, std::vector<uint32_t>& order) {
     order.clear();
-    const int rows = table.rowCount();
-    std::vector<SortKey> keys;
-    keys.reserve(static_cast<size_t>(rows));
-    for (int row = 0; row < rows; ++row) {
-        if ((row & 0xFFFF) == 0 && stop != nullptr && stop->load(std::memory_order_relaxed))
-            return false;
-        bool isNull = false;
-        const std::string_view text = table.value(row, column, &isNull);
-        SortKey key{static_cast<uint32_t>(row), 2, 0.0, text};
-        if (isNull) {
-            key.kind = 0;
-        } else if (SQLQUERY_LooksNumeric(text)) {
-            key.kind = 1;
-            std::from_chars(text.data(), text.data() + text.size(), key.number);
-        }
-        keys.push_back(key);
+    // Each row's key is read once: NULLs apart (they keep their order), numbers parsed once,
+    // texts by their first bytes.
+    std::vector<uint32_t> nulls;
+    std::vector<NumberKey> numbers;
+    std::vector<TextKey> texts;
+    uint32_t first = 0;
+    for (const SQLQUERY_BLOCK& block : table.blocks()) {
+        if (stop != nullptr && stop->load(std::memory_order_relaxed)) return false;
+        block.forEachRow(column, [&](uint32_t r, std::string_view text, bool isNull) {
+            const uint32_t row = first + r;
+            if (isNull)
+                nulls.push_back(row);
+            else if (SQLQUERY_LooksNumeric(text))
+                numbers.push_back({numberValue(text), row});
+            else
+                texts.push_back(
+                    {textPrefix(text), text.data(), static_cast<uint32_t>(text.size()), row});
+        });
+        first += block.rows;
     }
-    // Once stopped, every comparison answers at once and the sort ends quickly.
-    bool stopped = false;
-    unsigned comparisons = 0;
-    auto less = [&](const SortKey& a, const SortKey& b) {
-        if (stop != nullptr && ++comparisons % kComparisonsPerStopCheck == 0 &&
-            stop->load(std::memory_order_relaxed))
-            stopped = true;
-        if (stopped) return false;
-        if (a.kind != b.kind) return a.kind < b.kind;
-        if (a.kind == 1) return a.number < b.number;
-        return a.text < b.text;
+    // Equal values keep their order whichever the direction.
+    const bool done =
+        sortKeys(numbers,
+                 [descending](const NumberKey& a, const NumberKey& b) {
+                     if (a.value != b.value) return descending ? a.value > b.value : a.value < b.value;
+                     return a.row < b.row;
+                 },
+                 stop) &&
+        sortKeys(texts,
+                 [descending](const TextKey& a, const TextKey& b) {
+                     const int c = compareTexts(a, b);
+                     if (c != 0) return descending ? c > 0 : c < 0;
+                     return a.row < b.row;
+                 },
+                 stop);
+    if (!done) return false;
+    order.reserve(static_cast<size_t>(table.rowCount()));
+    auto putNumbers = [&] {
+        for (const NumberKey& key : numbers) order.push_back(key.row);
     };
-    if (descending)
-        std::stable_sort(keys.begin(), keys.end(),
-                         [&](const SortKey& a, const SortKey& b) { return less(b, a); });
-    else
-        std::stable_sort(keys.begin(), keys.end(), less);
-    if (stopped || (stop != nullptr && stop->load())) return false;
-    order.reserve(keys.size());
-    for (const SortKey& key : keys) order.push_back(key.row);
+    auto putTexts = [&] {
+        for (const TextKey& key : texts) order.push_back(key.row);
+    };
+    if (descending) {
+        putTexts();
+        putNumbers();
+        order.insert(order.end(), nulls.begin(), nulls.end());
+    } else {
+        order.insert(order.end(), nulls.begin(), nulls.end());
+        putNumbers();
+        putTexts();
+    }
     return true;
 }
 

@@ -6,9 +6,11 @@
 
 #include <sqlite3.h>
 
+#include <cstddef>
 #include <ctime>
 #include <mutex>
 #include <string>
+#include <vector>
 
 // Parts of the query tool's status line.
 enum {
@@ -17,6 +19,13 @@ enum {
     SQLQUERY_STATUS_TIME = 2,     // elapsed time of the running query
     SQLQUERY_STATUS_VERSION = 3,  // "SQLite <version>"
     SQLQUERY_STATUS_PATH = 4,     // the database path
+};
+
+// One value of a result row as its bytes (not terminated, may hold zero bytes), or missing.
+struct SQLQUERY_VALUE {
+    const char* data = nullptr;
+    size_t size = 0;
+    bool isNull = true;
 };
 
 // What a run tells its front end; called from the thread that runs the query.
@@ -31,6 +40,14 @@ public:
     // One result row; a nullptr value is a missing value (NULL). Reals come as the shortest
     // text that reads back to the same double, BLOBs as hexadecimal digits (two a byte).
     virtual void row(int count, char** values) = 0;
+    // The same row as byte spans, valid during the call only: what the SQLite run hands over.
+    // By default each value is copied into a terminated text for row() (a zero byte inside a
+    // value ends it there); a sink that keeps bytes takes the spans as they are.
+    virtual void rowValues(int count, const SQLQUERY_VALUE* values);
+
+private:
+    std::vector<std::string> rowTexts_;  // rowValues' copies, kept from row to row
+    std::vector<char*> rowPointers_;
 };
 
 // One query run: the connection while it is open, and what it has received.
