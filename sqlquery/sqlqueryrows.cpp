@@ -43,7 +43,11 @@ void SQLQUERY_ROWSINK::columns(int count, char** names) {
     std::vector<std::string> titles;
     for (int i = 0; i < count; ++i) titles.emplace_back(names[i] != nullptr ? names[i] : "");
     std::lock_guard<std::mutex> g(lock_);
-    waiting_.columns = std::move(titles);
+    // Titles not taken yet stay: as in the table, a later statement only adds the titles of
+    // columns past them.
+    if (!waiting_.columnsChanged) waiting_.columns.clear();
+    for (size_t i = waiting_.columns.size(); i < titles.size(); ++i)
+        waiting_.columns.push_back(std::move(titles[i]));
     waiting_.columnsChanged = true;
 }
 
