@@ -2,6 +2,8 @@
 #include "sqlquery/resultgrid.h"
 
 #include <algorithm>
+#include <array>
+#include <bit>
 #include <charconv>
 #include <cstdlib>
 #include <cstring>
@@ -9,16 +11,16 @@
 
 namespace {
 
-// A number's sort key: its value, and its row.
+// A number's sort key: its value as an integer of the same order, and its row.
 struct NumberKey {
-    double value;
+    uint64_t key;
     uint32_t row;
 };
 
 // A text's sort key: its first eight bytes as a big-endian integer (zeros after a shorter
 // text), its bytes and its row. Two prefixes that differ order the texts as their bytes do.
 struct TextKey {
-    uint64_t prefix;
+    uint64_t key;
     const char* text;
     uint32_t length;
     uint32_t row;
@@ -43,6 +45,39 @@ double numberValue(std::string_view text) {
     // Beyond a double's range ("1e999") the value is infinite, or zero below it.
     if (parsed.ec == std::errc::result_out_of_range) value = std::strtod(std::string(text).c_str(), nullptr);
     return value;
+}
+
+// An integer ordered as the double `value` is (-0 as 0; no NaN comes here).
+uint64_t numberKey(double value) {
+    if (value == 0) value = 0;
+    const auto bits = std::bit_cast<uint64_t>(value);
+    return bits >> 63 ? ~bits : bits | (uint64_t{1} << 63);
+}
+
+// Sorts `keys` by their `key` member, equal keys keeping their order: a byte at a time from the
+// lowest, bytes that every key shares skipped. False when `stop` was set meanwhile.
+template <typename T>
+bool radixSort(std::vector<T>& keys, const std::atomic<bool>* stop) {
+    std::vector<std::array<size_t, 256>> counts(8);
+    for (auto& c : counts) c.fill(0);
+    for (const T& k : keys)
+        for (int b = 0; b < 8; ++b) ++counts[b][(k.key >> (8 * b)) & 0xFF];
+    std::vector<T> other;
+    for (int b = 0; b < 8; ++b) {
+        if (stop != nullptr && stop->load(std::memory_order_relaxed)) return false;
+        std::array<size_t, 256>& count = counts[b];
+        if (std::find(count.begin(), count.end(), keys.size()) != count.end()) continue;
+        size_t at = 0;
+        for (size_t& c : count) {
+            const size_t n = c;
+            c = at;
+            at += n;
+        }
+        other.resize(keys.size());
+        for (const T& k : keys) other[count[(k.key >> (8 * b)) & 0xFF]++] = k;
+        keys.swap(other);
+    }
+    return true;
 }
 
 // A comparison that answers false once `stop` is set (looked at every few thousand calls),
@@ -82,14 +117,8 @@ bool sortKeys(std::vector<T>& keys, Less less, const std::atomic<bool>* stop) {
 
 // Compares two texts by their bytes: negative, zero or positive.
 int compareTexts(const TextKey& a, const TextKey& b) {
-    if (a.prefix != b.prefix) return a.prefix < b.prefix ? -1 : 1;
-    const uint32_t common = std::min(a.length, b.length);
-    // Equal prefixes: the first min(8, common) bytes are equal (a shorter text's padding may
-    // equal the other's zero bytes, which the lengths then tell apart).
-    if (common > 8) {
-        const int c = std::memcmp(a.text + 8, b.text + 8, common - 8);
-        if (c != 0) return c;
-    }
+    const int c = std::memcmp(a.text, b.text, std::min(a.length, b.length));
+    if (c != 0) return c;
     return a.length == b.length ? 0 : (a.length < b.length ? -1 : 1);
 }
 
@@ -142,6 +171,12 @@ bool SQLQUERY_SortOrder(const SQLQUERY_TABLE& table, int column, bool descending
     std::vector<uint32_t> nulls;
     std::vector<NumberKey> numbers;
     std::vector<TextKey> texts;
+    // Descending: the keys' bits inverted, so that one ascending pass that keeps equal keys in
+    // their order serves both directions.
+    const uint64_t flip = descending ? ~uint64_t{0} : 0;
+    const size_t rows = static_cast<size_t>(table.rowCount());
+    numbers.reserve(rows);
+    texts.reserve(rows);
     uint32_t first = 0;
     for (const SQLQUERY_BLOCK& block : table.blocks()) {
         if (stop != nullptr && stop->load(std::memory_order_relaxed)) return false;
@@ -150,29 +185,37 @@ bool SQLQUERY_SortOrder(const SQLQUERY_TABLE& table, int column, bool descending
             if (isNull)
                 nulls.push_back(row);
             else if (SQLQUERY_LooksNumeric(text))
-                numbers.push_back({numberValue(text), row});
+                numbers.push_back({numberKey(numberValue(text)) ^ flip, row});
             else
-                texts.push_back(
-                    {textPrefix(text), text.data(), static_cast<uint32_t>(text.size()), row});
+                texts.push_back({textPrefix(text) ^ flip, text.data(),
+                                 static_cast<uint32_t>(text.size()), row});
         });
         first += block.rows;
     }
-    // Equal values keep their order whichever the direction.
-    const bool done =
-        sortKeys(numbers,
-                 [descending](const NumberKey& a, const NumberKey& b) {
-                     if (a.value != b.value) return descending ? a.value > b.value : a.value < b.value;
-                     return a.row < b.row;
-                 },
-                 stop) &&
-        sortKeys(texts,
-                 [descending](const TextKey& a, const TextKey& b) {
-                     const int c = compareTexts(a, b);
-                     if (c != 0) return descending ? c > 0 : c < 0;
-                     return a.row < b.row;
-                 },
-                 stop);
-    if (!done) return false;
+    bool done = radixSort(numbers, stop) && radixSort(texts, stop);
+    // Texts of equal first bytes are put in order by the rest of their bytes, then their rows.
+    auto rest = [descending](const TextKey& a, const TextKey& b) {
+        const int c = compareTexts(a, b);
+        if (c != 0) return descending ? c > 0 : c < 0;
+        return a.row < b.row;
+    };
+    for (size_t i = 0; done && i < texts.size();) {
+        size_t end = i + 1;
+        bool differ = false;
+        for (; end < texts.size() && texts[end].key == texts[i].key; ++end)
+            differ = differ || texts[end].length != texts[i].length || texts[i].length > 8;
+        const auto from = texts.begin() + static_cast<std::ptrdiff_t>(i);
+        const auto to = texts.begin() + static_cast<std::ptrdiff_t>(end);
+        if (differ && end - i < kParallelSortKeys) {
+            std::sort(from, to, Stoppable<decltype(rest)>{rest, stop});
+        } else if (differ) {
+            std::vector<TextKey> run(from, to);
+            done = sortKeys(run, rest, stop);
+            std::copy(run.begin(), run.end(), from);
+        }
+        i = end;
+    }
+    if (!done || (stop != nullptr && stop->load())) return false;
     order.reserve(static_cast<size_t>(table.rowCount()));
     auto putNumbers = [&] {
         for (const NumberKey& key : numbers) order.push_back(key.row);
