@@ -12,7 +12,7 @@
 #include "sqlquery/resultgrid.h"
 #include "sqlquery/sqlquery.h"
 #include "sqlquery/sqlqueryrows.h"
-#include "sqliteload/tests/output_test_util.h"
+#include "sqlquery/tests/queryfixture.h"
 
 namespace {
 
@@ -149,30 +149,7 @@ TEST(ResultStore, KeepsEveryValueOfRealRowsAsGivenAcrossBlocksAndStatements) {
     EXPECT_TRUE(store.value(0, 5, &isNull).empty());
 }
 
-class ResultStoreSqlite : public outtest::SqliteTest {
-protected:
-    SQLQUERY_TABLE query(const std::string& db, const std::string& sql) {
-        SQLQUERY_RUN run;
-        SQLQUERY_ROWSINK sink({});
-        EXPECT_EQ(SQLQUERY_Execute(&run, db.c_str(), sql.c_str(), &sink), 0) << run.error;
-        sink.flush();
-        SQLQUERY_BATCH batch;
-        sink.take(batch);
-        SQLQUERY_TABLE table;
-        table.append(batch);
-        return table;
-    }
-
-    // A database made by the sqlite3 shell from `sql`.
-    std::string shellDatabase(const std::string& name, const std::string& sql) {
-        const std::string path = dir.file(name);
-        const std::string script = dir.file(name + ".sql");
-        std::ofstream(script) << sql;
-        const std::string command = "sqlite3 '" + path + "' < '" + script + "'";
-        EXPECT_EQ(system(command.c_str()), 0) << "the sqlite3 shell (tools/install-deps.sh)";
-        return path;
-    }
-};
+using ResultStoreSqlite = QueryFixture;
 
 TEST_F(ResultStoreSqlite, ShowsEachSqliteTypeAsTheGridDoes) {
     const std::string db = shellDatabase("types.db", "CREATE TABLE t(a);");
