@@ -48,8 +48,9 @@ private:
     size_t rowStart(size_t row) const;
 };
 
-// The longest value a block keeps (bytes); longer ones are cut there.
-constexpr size_t SQLQUERY_MAX_VALUE = 256u * 1024 * 1024;
+// The longest value a block keeps (bytes), more than SQLite's longest value written in
+// hexadecimal; longer ones are cut there.
+constexpr size_t SQLQUERY_MAX_VALUE = UINT32_MAX;
 
 // What the worker has handed over since the last take.
 struct SQLQUERY_BATCH {
