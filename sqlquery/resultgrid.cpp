@@ -122,6 +122,40 @@ int compareTexts(const TextKey& a, const TextKey& b) {
     return a.length == b.length ? 0 : (a.length < b.length ? -1 : 1);
 }
 
+// The keys of a column's rows, apart by kind.
+struct SortKeys {
+    std::vector<uint32_t> nulls;
+    std::vector<NumberKey> numbers;
+    std::vector<TextKey> texts;
+};
+
+// Reads the keys of `column` in blocks [from, to), whose first row is `firstRow`, into `keys`;
+// each key's bits are XORed with `flip`.
+void readKeys(const std::vector<SQLQUERY_BLOCK>& blocks, size_t from, size_t to,
+              uint32_t firstRow, int column, uint64_t flip, const std::atomic<bool>* stop,
+              SortKeys& keys) {
+    size_t rows = 0;
+    for (size_t b = from; b < to; ++b) rows += blocks[b].rows;
+    uint32_t first = firstRow;
+    for (size_t b = from; b < to; ++b) {
+        if (stop != nullptr && stop->load(std::memory_order_relaxed)) return;
+        blocks[b].forEachRow(column, [&](uint32_t r, std::string_view text, bool isNull) {
+            const uint32_t row = first + r;
+            if (isNull) {
+                keys.nulls.push_back(row);
+            } else if (SQLQUERY_LooksNumeric(text)) {
+                if (keys.numbers.empty()) keys.numbers.reserve(rows);
+                keys.numbers.push_back({numberKey(numberValue(text)) ^ flip, row});
+            } else {
+                if (keys.texts.empty()) keys.texts.reserve(rows);
+                keys.texts.push_back({textPrefix(text) ^ flip, text.data(),
+                                      static_cast<uint32_t>(text.size()), row});
+            }
+        });
+        first += blocks[b].rows;
+    }
+}
+
 void appendCell(std::string& out, std::string_view text) {
     if (text.find_first_of("\t\r\n\"") == std::string_view::npos) {
         out += text;
@@ -167,31 +201,32 @@ bool SQLQUERY_SortOrder(const SQLQUERY_TABLE& table, int column, bool descending
                         const std::atomic<bool>* stop, std::vector<uint32_t>& order) {
     order.clear();
     // Each row's key is read once: NULLs apart (they keep their order), numbers parsed once,
-    // texts by their first bytes.
-    std::vector<uint32_t> nulls;
-    std::vector<NumberKey> numbers;
-    std::vector<TextKey> texts;
-    // Descending: the keys' bits inverted, so that one ascending pass that keeps equal keys in
-    // their order serves both directions.
+    // texts by their first bytes. Descending: the keys' bits inverted, so that one ascending
+    // pass that keeps equal keys in their order serves both directions.
     const uint64_t flip = descending ? ~uint64_t{0} : 0;
-    const size_t rows = static_cast<size_t>(table.rowCount());
-    numbers.reserve(rows);
-    texts.reserve(rows);
-    uint32_t first = 0;
-    for (const SQLQUERY_BLOCK& block : table.blocks()) {
-        if (stop != nullptr && stop->load(std::memory_order_relaxed)) return false;
-        block.forEachRow(column, [&](uint32_t r, std::string_view text, bool isNull) {
-            const uint32_t row = first + r;
-            if (isNull)
-                nulls.push_back(row);
-            else if (SQLQUERY_LooksNumeric(text))
-                numbers.push_back({numberKey(numberValue(text)) ^ flip, row});
-            else
-                texts.push_back({textPrefix(text) ^ flip, text.data(),
-                                 static_cast<uint32_t>(text.size()), row});
+    const std::vector<SQLQUERY_BLOCK>& blocks = table.blocks();
+    // A large table is read by two threads, each over half of the blocks.
+    size_t half = blocks.size();
+    if (static_cast<size_t>(table.rowCount()) >= kParallelSortKeys && blocks.size() > 1)
+        half = blocks.size() / 2;
+    uint32_t halfRow = 0;
+    for (size_t b = 0; b < half; ++b) halfRow += blocks[b].rows;
+    SortKeys keys[2];
+    std::thread second;
+    if (half < blocks.size())
+        second = std::thread([&] {
+            readKeys(blocks, half, blocks.size(), halfRow, column, flip, stop, keys[1]);
         });
-        first += block.rows;
-    }
+    readKeys(blocks, 0, half, 0, column, flip, stop, keys[0]);
+    if (second.joinable()) second.join();
+    if (stop != nullptr && stop->load()) return false;
+    std::vector<uint32_t>& nulls = keys[0].nulls;
+    std::vector<NumberKey>& numbers = keys[0].numbers;
+    std::vector<TextKey>& texts = keys[0].texts;
+    nulls.insert(nulls.end(), keys[1].nulls.begin(), keys[1].nulls.end());
+    numbers.insert(numbers.end(), keys[1].numbers.begin(), keys[1].numbers.end());
+    texts.insert(texts.end(), keys[1].texts.begin(), keys[1].texts.end());
+    keys[1] = SortKeys{};
     bool done = radixSort(numbers, stop) && radixSort(texts, stop);
     // Texts of equal first bytes are put in order by the rest of their bytes, then their rows.
     auto rest = [descending](const TextKey& a, const TextKey& b) {
