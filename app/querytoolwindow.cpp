@@ -695,6 +695,9 @@ bool QueryToolWindow::sortBy(int column, Qt::SortOrder order) {
 void QueryToolWindow::onSortEnded(unsigned generation, bool done, std::vector<uint32_t> order,
                                   int column, Qt::SortOrder sortOrder) {
     if (generation != sortGeneration_) return;
+    // A stop asked before the sorted rows are shown wins, even when the worker had just ended:
+    // the person asked for the grid as it was.
+    if (sortStop_ && sortStop_->load()) done = false;
     if (sorter_.joinable()) {
         sorter_.join();
         setStatus(SQLQUERY_STATUS_STATE, done ? "Tri terminé" : "Le tri a été interrompu");
