@@ -102,7 +102,7 @@ public:
     const std::string& columnTitle(int column) const { return columns_[column]; }
     // The text of a value; *isNull says whether it is missing (shown as "NULL").
     std::string_view value(int row, int column, bool* isNull) const;
-    // The blocks in order, and the first row of each (for a pass over every row).
+    // The blocks in order (for a pass over every row).
     const std::vector<SQLQUERY_BLOCK>& blocks() const { return blocks_; }
     // The bytes the rows hold (blocks' arenas and row starts), for the memory figures.
     size_t keptBytes() const;
