@@ -97,7 +97,7 @@ void QueryResultModel::append(SQLQUERY_BATCH& batch) {
     }
     batch.columnsChanged = false;
     int added = 0;
-    for (const SQLQUERY_BLOCK& block : batch.blocks) added += static_cast<int>(block.starts.size());
+    for (const SQLQUERY_BLOCK& block : batch.blocks) added += static_cast<int>(block.rowCount());
     if (added == 0) return;
     if (!order_.empty()) setOrder({});  // rows that come after a sort are shown as received
     const int first = table_.rowCount();
@@ -535,6 +535,22 @@ bool QueryToolWindow::executerRequete() {
 
 void QueryToolWindow::takeRows() {
     if (!sink_) return;
+    // Once the grid shows rows, a running query's next ones join it at most every
+    // kAppendIntervalMs: each addition lays the view and its row titles out again, and the
+    // blocks meanwhile wait in the sink.
+    if (running() && !clearOnRows_ && model_->rowCount() > 0 && appended_.isValid() &&
+        appended_.elapsed() < kAppendIntervalMs) {
+        if (!takeLater_) {
+            takeLater_ = true;
+            QTimer::singleShot(static_cast<int>(kAppendIntervalMs - appended_.elapsed()), this,
+                               [this] {
+                                   takeLater_ = false;
+                                   takeRows();
+                               });
+        }
+        return;
+    }
+    appended_.start();
     SQLQUERY_BATCH batch;
     if (!sink_->take(batch)) return;
     if (clearOnRows_ && (batch.columnsChanged || !batch.blocks.empty())) {
@@ -739,6 +755,9 @@ bool QueryToolWindow::sortBy(int column, Qt::SortOrder order) {
 void QueryToolWindow::onSortEnded(unsigned generation, bool done, std::vector<uint32_t> order,
                                   int column, Qt::SortOrder sortOrder) {
     if (generation != sortGeneration_) return;
+    // A stop asked before the sorted rows are shown wins, even when the worker had just ended:
+    // the person asked for the grid as it was.
+    if (sortStop_ && sortStop_->load()) done = false;
     if (sorter_.joinable()) {
         sorter_.join();
         setStatus(SQLQUERY_STATUS_STATE, done ? "Tri terminé" : "Le tri a été interrompu");

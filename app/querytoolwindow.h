@@ -135,6 +135,8 @@ public:
     QString errorText() const;
 
     static constexpr int kSortInWorkerRows = 20000;
+    // The least time between two additions of rows to the grid while a query runs (ms).
+    static constexpr qint64 kAppendIntervalMs = 250;
     // Parts of the window (tests, screenshots).
     QString statusText(int part) const;
     QPlainTextEdit* editor() const { return editor_; }
@@ -196,6 +198,8 @@ private:
     bool exporting_ = false;    // an export reads the rows and their order
     bool clearOnRows_ = false;  // the previous result goes when the run's first rows come
     int runStart_ = 0;          // where the text run begins in the editor (its selection)
+    QElapsedTimer appended_;    // since rows last joined the grid
+    bool takeLater_ = false;    // a take of the waiting rows is planned
     std::string runText_;       // the text of the last run
 
     std::vector<SQLQUERY_SCHEMAOBJECT> schema_;  // what the tree shows

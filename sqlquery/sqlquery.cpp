@@ -11,9 +11,8 @@
 
 namespace {
 
-// Hands one row to the sink, with the column titles first when they change.
-int OnRow(void* data, int count, char** values, char** names, const SQLQUERY_KIND* kinds) {
-    auto* run = static_cast<SQLQUERY_RUN*>(data);
+// Tells the sink the columns of a statement's rows when they differ from the previous ones.
+void AnnounceColumns(SQLQUERY_RUN* run, int count, char** names) {
     std::string joined;
     for (int i = 0; i < count; ++i) {
         joined += names[i] != nullptr ? names[i] : "";
@@ -24,57 +23,73 @@ int OnRow(void* data, int count, char** values, char** names, const SQLQUERY_KIN
         run->columnNames = std::move(joined);
         run->sink->columns(count, names);
     }
-    run->sink->typedRow(count, values, kinds);
+}
+
+// Counts a row handed over; the row count shows every 100 rows.
+void CountRow(SQLQUERY_RUN* run) {
     ++run->rows;
     if (run->rows % 100 == 0) {
         char text[64];
         snprintf(text, sizeof text, "%i lignes chargées...", run->rows);
         run->sink->status(SQLQUERY_STATUS_ROWS, text);
     }
-    return 0;
 }
 
-// The text of column `i` of the current row: integers and texts as SQLite writes them, reals
-// as the shortest text that reads back to the same double (a whole one with ".0"), BLOBs in hexadecimal; false for
-// NULL.
-bool ColumnText(sqlite3_stmt* stmt, int i, std::string& text) {
-    text.clear();
+// The value of column `i` of the current row as bytes: texts as SQLite holds them, integers in
+// decimal, reals as the shortest text that reads back to the same double (a whole one with
+// ".0"), BLOBs in hexadecimal; `scratch` holds what is written here (numbers, BLOBs).
+SQLQUERY_VALUE ColumnValue(sqlite3_stmt* stmt, int i, std::string& scratch) {
+    SQLQUERY_VALUE value;
+    value.isNull = false;
     switch (gsqlite3.sqlite3_column_type(stmt, i)) {
         case SQLITE_NULL:
-            return false;
+            value.isNull = true;
+            return value;
+        case SQLITE_INTEGER: {
+            value.kind = SQLQUERY_KIND_NUMBER;
+            char digits[24];
+            const auto end = std::to_chars(digits, digits + sizeof digits,
+                                           gsqlite3.sqlite3_column_int64(stmt, i));
+            scratch.assign(digits, end.ptr);
+            break;
+        }
         case SQLITE_FLOAT: {
+            value.kind = SQLQUERY_KIND_NUMBER;
             char digits[32];
             const auto end = std::to_chars(digits, digits + sizeof digits,
                                            gsqlite3.sqlite3_column_double(stmt, i));
-            text.assign(digits, end.ptr);
+            scratch.assign(digits, end.ptr);
             // A whole real keeps its point, as SQLite writes it ("980.0"), to read as a real.
-            if (text.find_first_of(".eEn") == std::string::npos) text += ".0";
-            return true;
+            if (scratch.find_first_of(".eEn") == std::string::npos) scratch += ".0";
+            break;
         }
         case SQLITE_BLOB: {
             static const char kHex[] = "0123456789ABCDEF";
             const auto* bytes =
                 static_cast<const unsigned char*>(gsqlite3.sqlite3_column_blob(stmt, i));
             const int length = gsqlite3.sqlite3_column_bytes(stmt, i);
-            text.reserve(static_cast<size_t>(length) * 2);
+            scratch.resize(static_cast<size_t>(length) * 2);
             for (int b = 0; b < length; ++b) {
-                text += kHex[bytes[b] >> 4];
-                text += kHex[bytes[b] & 15];
+                scratch[2 * b] = kHex[bytes[b] >> 4];
+                scratch[2 * b + 1] = kHex[bytes[b] & 15];
             }
-            return true;
+            break;
         }
         default: {
-            const auto* value = gsqlite3.sqlite3_column_text(stmt, i);
-            text.assign(value != nullptr ? reinterpret_cast<const char*>(value) : "",
-                        static_cast<size_t>(gsqlite3.sqlite3_column_bytes(stmt, i)));
-            return true;
+            const auto* text = gsqlite3.sqlite3_column_text(stmt, i);
+            value.size = static_cast<size_t>(gsqlite3.sqlite3_column_bytes(stmt, i));
+            value.data = text != nullptr ? reinterpret_cast<const char*>(text) : "";
+            return value;
         }
     }
+    value.data = scratch.data();
+    value.size = scratch.size();
+    return value;
 }
 
-// Runs every statement of `sql` in turn, handing each row to OnRow as sqlite3_exec would, with
-// the values written by ColumnText. SQLITE_OK, or the failing code with its message in
-// `error`.
+// Runs every statement of `sql` in turn, handing the columns of each statement's first row
+// and then each row, as spans read straight from the statement, to the run's sink. SQLITE_OK,
+// or the failing code with its message in `error`.
 int ExecuteAll(sqlite3* db, const char* sql, SQLQUERY_RUN* run, std::string& error) {
     const char* const whole = sql;
     // Where SQLite places the error, from the start of the whole text.
@@ -83,9 +98,9 @@ int ExecuteAll(sqlite3* db, const char* sql, SQLQUERY_RUN* run, std::string& err
         const int offset = gsqlite3.sqlite3_error_offset(db);
         if (offset >= 0) run->errorOffset = static_cast<int>(statement - whole) + offset;
     };
-    std::vector<std::string> texts;
-    std::vector<char*> values, names;
-    std::vector<SQLQUERY_KIND> kinds;
+    std::vector<std::string> scratch;
+    std::vector<SQLQUERY_VALUE> values;
+    std::vector<char*> names;
     while (sql != nullptr && *sql != 0) {
         sqlite3_stmt* stmt = nullptr;
         const char* tail = nullptr;
@@ -99,20 +114,20 @@ int ExecuteAll(sqlite3* db, const char* sql, SQLQUERY_RUN* run, std::string& err
         sql = tail;
         if (stmt == nullptr) continue;  // blanks or a comment
         const int count = gsqlite3.sqlite3_column_count(stmt);
-        texts.assign(static_cast<size_t>(count), std::string());
-        values.assign(static_cast<size_t>(count), nullptr);
+        scratch.resize(static_cast<size_t>(count));
+        values.assign(static_cast<size_t>(count), SQLQUERY_VALUE{});
         names.assign(static_cast<size_t>(count), nullptr);
-        kinds.assign(static_cast<size_t>(count), SQLQUERY_KIND_TEXT);
+        bool first = true;
         while ((rc = gsqlite3.sqlite3_step(stmt)) == SQLITE_ROW) {
-            for (int i = 0; i < count; ++i) {
-                names[i] = const_cast<char*>(gsqlite3.sqlite3_column_name(stmt, i));
-                // The type before the text: reading the text may convert the value.
-                const int type = gsqlite3.sqlite3_column_type(stmt, i);
-                values[i] = ColumnText(stmt, i, texts[i]) ? texts[i].data() : nullptr;
-                kinds[i] = type == SQLITE_INTEGER || type == SQLITE_FLOAT ? SQLQUERY_KIND_NUMBER
-                                                                          : SQLQUERY_KIND_TEXT;
+            if (first) {
+                for (int i = 0; i < count; ++i)
+                    names[i] = const_cast<char*>(gsqlite3.sqlite3_column_name(stmt, i));
+                AnnounceColumns(run, count, names.data());
+                first = false;
             }
-            OnRow(run, count, values.data(), names.data(), kinds.data());
+            for (int i = 0; i < count; ++i) values[i] = ColumnValue(stmt, i, scratch[i]);
+            run->sink->rowValues(count, values.data());
+            CountRow(run);
         }
         if (rc != SQLITE_DONE) {
             error = gsqlite3.sqlite3_errmsg(db);
@@ -150,7 +165,11 @@ int SQLQUERY_Execute(SQLQUERY_RUN* run, const char* databasePath, const char* qu
         return 1;
     }
     sqlite3* db = nullptr;
-    const int opened = gsqlite3.sqlite3_open(databasePath != nullptr ? databasePath : "", &db);
+    // The connection is used by this thread alone (an interrupt needs no lock of SQLite's), so
+    // it goes without SQLite's mutex, which every column read would otherwise take.
+    const int opened = gsqlite3.sqlite3_open_v2(
+        databasePath != nullptr ? databasePath : "", &db,
+        SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX, nullptr);
     if (opened != SQLITE_OK) {
         morvex::trace("\nEchec de l'ouverture de la base");
         run->error = db != nullptr ? gsqlite3.sqlite3_errmsg(db) : "";
@@ -197,6 +216,19 @@ int SQLQUERY_Execute(SQLQUERY_RUN* run, const char* databasePath, const char* qu
     sink->status(SQLQUERY_STATUS_ROWS, rows);
     sink->status(SQLQUERY_STATUS_STATE, "Terminé");
     return 0;
+}
+
+void SQLQUERY_SINK::rowValues(int count, const SQLQUERY_VALUE* values) {
+    rowTexts_.resize(static_cast<size_t>(count));
+    rowPointers_.assign(static_cast<size_t>(count), nullptr);
+    rowKinds_.resize(static_cast<size_t>(count));
+    for (int i = 0; i < count; ++i) {
+        rowKinds_[i] = values[i].kind;
+        if (values[i].isNull) continue;
+        rowTexts_[i].assign(values[i].data, values[i].size);
+        rowPointers_[i] = rowTexts_[i].data();
+    }
+    typedRow(count, rowPointers_.data(), rowKinds_.data());
 }
 
 void SQLQUERY_Interrupt(SQLQUERY_RUN* run) {

@@ -6,9 +6,11 @@
 
 #include <sqlite3.h>
 
+#include <cstddef>
 #include <ctime>
 #include <mutex>
 #include <string>
+#include <vector>
 
 // Parts of the query tool's status line.
 enum {
@@ -28,6 +30,14 @@ enum SQLQUERY_KIND : char {
     SQLQUERY_KIND_BOOLEAN = 2,
 };
 
+// One value of a result row as its bytes (not terminated, may hold zero bytes), or missing.
+struct SQLQUERY_VALUE {
+    const char* data = nullptr;
+    size_t size = 0;
+    bool isNull = true;
+    SQLQUERY_KIND kind = SQLQUERY_KIND_TEXT;  // what the database holds (for typedRow)
+};
+
 // What a run tells its front end; called from the thread that runs the query.
 class SQLQUERY_SINK {
 public:
@@ -40,11 +50,20 @@ public:
     // One result row; a nullptr value is a missing value (NULL). Reals come as the shortest
     // text that reads back to the same double, BLOBs as hexadecimal digits (two a byte).
     virtual void row(int count, char** values) = 0;
-    // The same row with the kind of each value (SQLQUERY_KIND; a NULL's kind says nothing);
-    // the runs call this one, which by default forgets the kinds.
+    // The same row with the kind of each value (SQLQUERY_KIND; a NULL's kind says nothing):
+    // what the PostgreSQL run hands over; by default the kinds are forgotten.
     virtual void typedRow(int count, char** values, const SQLQUERY_KIND* /*kinds*/) {
         row(count, values);
     }
+    // The same row as byte spans, valid during the call only: what the SQLite run hands over.
+    // By default each value is copied into a terminated text for typedRow() (a zero byte
+    // inside a value ends it there); a sink that keeps bytes takes the spans as they are.
+    virtual void rowValues(int count, const SQLQUERY_VALUE* values);
+
+private:
+    std::vector<std::string> rowTexts_;  // rowValues' copies, kept from row to row
+    std::vector<char*> rowPointers_;
+    std::vector<SQLQUERY_KIND> rowKinds_;
 };
 
 // One query run: the connection while it is open, and what it has received.

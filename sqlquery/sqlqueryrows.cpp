@@ -2,6 +2,7 @@
 
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstring>
@@ -42,25 +43,65 @@ void SQLQUERY_ROWSINK::columns(int count, char** names) {
     std::vector<std::string> titles;
     for (int i = 0; i < count; ++i) titles.emplace_back(names[i] != nullptr ? names[i] : "");
     std::lock_guard<std::mutex> g(lock_);
-    waiting_.columns = std::move(titles);
+    // Titles not taken yet stay: as in the table, a later statement only adds the titles of
+    // columns past them.
+    if (!waiting_.columnsChanged) waiting_.columns.clear();
+    for (size_t i = waiting_.columns.size(); i < titles.size(); ++i)
+        waiting_.columns.push_back(std::move(titles[i]));
     waiting_.columnsChanged = true;
 }
 
-void SQLQUERY_ROWSINK::row(int count, char** values) {
-    filling_.starts.push_back(static_cast<uint32_t>(filling_.text.size()));
-    for (int i = 0; i < count; ++i) {
-        if (values[i] == nullptr) {
-            filling_.text.append("N", 2);  // the marker and the zero byte
-        } else {
-            filling_.text += 'V';
-            filling_.text.append(values[i], strlen(values[i]) + 1);
+void SQLQUERY_BLOCK::appendRow(int count, const SQLQUERY_VALUE* values) {
+    if (rows == 0) columns = count;
+    if (rows % kRowsPerStart == 0) starts.push_back(static_cast<uint32_t>(bytes.size()));
+    ++rows;
+    for (int i = 0; i < columns; ++i) {
+        if (i >= count || values[i].isNull) {
+            bytes += static_cast<char>(sqlquery_detail::kNullMark);
+            continue;
         }
+        const size_t length = std::min(values[i].size, SQLQUERY_MAX_VALUE);
+        if (length < sqlquery_detail::kLongMark) {
+            bytes += static_cast<char>(length);
+        } else {
+            char wide[5] = {static_cast<char>(sqlquery_detail::kLongMark)};
+            for (int b = 0; b < 4; ++b) wide[1 + b] = static_cast<char>(length >> (8 * b));
+            bytes.append(wide, 5);
+        }
+        bytes.append(values[i].data, length);
     }
+}
+
+std::string_view SQLQUERY_BLOCK::value(size_t row, int column, bool* isNull) const {
+    if (isNull != nullptr) *isNull = false;
+    if (row >= rows || column < 0 || column >= columns) return {};
+    size_t pos = rowStart(row);
+    std::string_view text;
+    bool missing = false;
+    for (int i = 0; i <= column; ++i) pos = sqlquery_detail::readValue(bytes, pos, text, missing);
+    if (isNull != nullptr) *isNull = missing;
+    return text;
+}
+
+void SQLQUERY_ROWSINK::row(int count, char** values) {
+    spans_.resize(static_cast<size_t>(std::max(count, 0)));
+    for (int i = 0; i < count; ++i) {
+        spans_[i].isNull = values[i] == nullptr;
+        spans_[i].data = values[i];
+        spans_[i].size = values[i] != nullptr ? strlen(values[i]) : 0;
+    }
+    rowValues(count, spans_.data());
+}
+
+void SQLQUERY_ROWSINK::rowValues(int count, const SQLQUERY_VALUE* values) {
+    // A row of another width (a later statement) starts a block of its own.
+    if (filling_.rows > 0 && count != filling_.columns) handOver(true);
+    filling_.appendRow(count, values);
     // The clock is read at each of a block's first rows, so that the first rows of a query, or
     // rows that come slowly, are handed over without waiting for more; then every 64 rows.
-    if (filling_.text.size() >= kBlockBytes) {
+    if (filling_.bytes.size() >= kBlockBytes) {
         handOver(true);
-    } else if (filling_.starts.size() <= kRowsPerClockCheck ||
+    } else if (filling_.rows <= kRowsPerClockCheck ||
                ++rowsSinceCheck_ >= kRowsPerClockCheck) {
         rowsSinceCheck_ = 0;
         handOver(false);
@@ -72,14 +113,16 @@ void SQLQUERY_ROWSINK::flush() {
 }
 
 void SQLQUERY_ROWSINK::handOver(bool force) {
-    if (filling_.starts.empty()) return;
+    if (filling_.rows == 0) return;
     const int64_t now = nowMs();
     if (!force && now - lastHandOver_ < kHandOverMs) return;
     lastHandOver_ = now;
-    // A block handed over early keeps no more room than its text needs.
-    if (filling_.text.capacity() > filling_.text.size() + filling_.text.size() / 4)
-        filling_.text.shrink_to_fit();
-    filling_.starts.shrink_to_fit();
+    // A block keeps no more room than its bytes need (a full one has hardly any to give back).
+    if (filling_.bytes.capacity() > filling_.bytes.size() + filling_.bytes.size() / 64)
+        filling_.bytes.shrink_to_fit();
+    if (filling_.starts.capacity() > filling_.starts.size() + filling_.starts.size() / 64)
+        filling_.starts.shrink_to_fit();
+    const size_t starts = filling_.starts.size();
     bool notify = false;
     {
         std::lock_guard<std::mutex> g(lock_);
@@ -88,7 +131,9 @@ void SQLQUERY_ROWSINK::handOver(bool force) {
         notified_ = true;
     }
     filling_ = SQLQUERY_BLOCK{};
-    filling_.text.reserve(kBlockBytes + kBlockBytes / 8);
+    // Room for a full block and its last row; as many rows as the last block held.
+    filling_.bytes.reserve(kBlockBytes + 4096);
+    filling_.starts.reserve(starts + starts / 32 + 4);
     if (notify && notify_) notify_();
 }
 
@@ -106,8 +151,9 @@ void SQLQUERY_TABLE::clear() {
     columns_.clear();
     blocks_.clear();
     blocks_.shrink_to_fit();
-    rows_.clear();
-    rows_.shrink_to_fit();
+    firstRows_.clear();
+    firstRows_.shrink_to_fit();
+    rows_ = 0;
 }
 
 int SQLQUERY_TABLE::append(SQLQUERY_BATCH& batch) {
@@ -116,52 +162,46 @@ int SQLQUERY_TABLE::append(SQLQUERY_BATCH& batch) {
         for (size_t i = columns_.size(); i < batch.columns.size(); ++i)
             columns_.push_back(batch.columns[i]);
     }
-    int added = 0;
+    size_t added = 0;
     for (SQLQUERY_BLOCK& block : batch.blocks) {
-        const uint64_t index = blocks_.size();
-        for (uint32_t start : block.starts) rows_.push_back(index << 32 | start);
-        added += static_cast<int>(block.starts.size());
-        block.starts = std::vector<uint32_t>();  // the offsets now live in rows_
+        if (block.rowCount() == 0) continue;
+        firstRows_.push_back(static_cast<uint32_t>(rows_ + added));
+        added += block.rowCount();
         blocks_.push_back(std::move(block));
     }
     batch.blocks.clear();
-    return added;
+    rows_ += added;
+    return static_cast<int>(added);
+}
+
+const SQLQUERY_BLOCK* SQLQUERY_TABLE::locate(int row, size_t* inBlock) const {
+    if (row < 0 || static_cast<size_t>(row) >= rows_) return nullptr;
+    const auto after =
+        std::upper_bound(firstRows_.begin(), firstRows_.end(), static_cast<uint32_t>(row));
+    const size_t index = static_cast<size_t>(after - firstRows_.begin()) - 1;
+    *inBlock = static_cast<size_t>(row) - firstRows_[index];
+    return &blocks_[index];
 }
 
 std::string_view SQLQUERY_TABLE::value(int row, int column, bool* isNull) const {
     if (isNull != nullptr) *isNull = false;
-    if (row < 0 || row >= rowCount() || column < 0) return {};
-    const uint64_t at = rows_[static_cast<size_t>(row)];
-    const std::string& text = blocks_[at >> 32].text;
-    size_t pos = static_cast<uint32_t>(at);
-    // The row ends where the next one starts, or at the end of its block.
-    size_t end = text.size();
-    if (static_cast<size_t>(row) + 1 < rows_.size() &&
-        rows_[static_cast<size_t>(row) + 1] >> 32 == at >> 32)
-        end = static_cast<uint32_t>(rows_[static_cast<size_t>(row) + 1]);
-    for (int i = 0; pos < end; ++i) {
-        const char marker = text[pos];
-        const char* cell = text.data() + pos + 1;
-        const size_t length = strlen(cell);
-        if (i == column) {
-            if (isNull != nullptr) *isNull = marker == 'N';
-            return {cell, length};
-        }
-        pos += length + 2;
-    }
-    return {};
+    size_t inBlock = 0;
+    const SQLQUERY_BLOCK* block = locate(row, &inBlock);
+    return block != nullptr ? block->value(inBlock, column, isNull) : std::string_view();
 }
 
-size_t SQLQUERY_TABLE::textBytes() const {
+size_t SQLQUERY_TABLE::keptBytes() const {
     size_t bytes = 0;
-    for (const SQLQUERY_BLOCK& block : blocks_) bytes += block.text.capacity();
-    return bytes;
+    for (const SQLQUERY_BLOCK& block : blocks_)
+        bytes += block.bytes.capacity() + block.starts.capacity() * sizeof(uint32_t);
+    return bytes + blocks_.capacity() * sizeof(SQLQUERY_BLOCK) +
+           firstRows_.capacity() * sizeof(uint32_t);
 }
 
 bool SQLQUERY_TABLE::exportCsv(const std::string& path, bool header,
                                const std::function<void(int)>& progress,
                                const std::vector<uint32_t>* order) const {
-    if (order != nullptr && order->size() != rows_.size()) order = nullptr;
+    if (order != nullptr && order->size() != rows_) order = nullptr;
     FILE* out = fopen(path.c_str(), "wb");
     if (out == nullptr) return false;
     std::string buffer;
@@ -178,14 +218,17 @@ bool SQLQUERY_TABLE::exportCsv(const std::string& path, bool header,
     const int columns = columnCount();
     for (int row = 0; row < rowCount(); ++row) {
         const int at = order != nullptr ? static_cast<int>((*order)[row]) : row;
-        for (int column = 0; column < columns; ++column) {
-            bool isNull = false;
-            const std::string_view text = value(at, column, &isNull);
+        size_t inBlock = 0;
+        const SQLQUERY_BLOCK* block = locate(at, &inBlock);
+        block->forEachValue(inBlock, [&](int, std::string_view text, bool isNull) {
             if (isNull)
                 CSVEXPORT_AppendCell(buffer, "NULL");
             else
                 CSVEXPORT_AppendCell(buffer, text.data(), text.size());
-        }
+        });
+        // A row of an earlier, narrower statement has empty cells under the later titles.
+        for (int column = block->columns; column < columns; ++column)
+            CSVEXPORT_AppendCell(buffer, "", 0);
         buffer += CSVEXPORT_EOL;
         write(false);
         if (progress && (row + 1) % 10000 == 0) progress(row + 1);

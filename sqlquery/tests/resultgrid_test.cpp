@@ -14,27 +14,14 @@
 #include "sqlquery/sqlqueryrows.h"
 #include "sqlquery/sqlschema.h"
 #include "sqlquery/sqlsyntax.h"
-#include "sqliteload/tests/output_test_util.h"
+#include "sqlquery/tests/queryfixture.h"
 
 namespace {
 
 constexpr const char kZoneTable[] = "/usr/share/zoneinfo/zone1970.tab";
 
-class ResultGrid : public outtest::SqliteTest {
+class ResultGrid : public QueryFixture {
 protected:
-    // A database made by the sqlite3 shell from `sql`.
-    std::string shellDatabase(const std::string& name, const std::string& sql) {
-        const std::string path = dir.file(name);
-        const std::string script = dir.file(name + ".sql");
-        FILE* f = fopen(script.c_str(), "w");
-        EXPECT_NE(f, nullptr);
-        fputs(sql.c_str(), f);
-        fclose(f);
-        const std::string command = "sqlite3 '" + path + "' < '" + script + "'";
-        EXPECT_EQ(system(command.c_str()), 0) << "the sqlite3 shell (tools/install-deps.sh)";
-        return path;
-    }
-
     // tzdata's zone table, its comment lines left out, with a column of signed reals and
     // integers and NULLs made from the row number.
     std::string zoneDatabase() {
@@ -48,19 +35,6 @@ protected:
                             "WHEN rowid % 5 = 0 THEN (rowid * 37 % 101) - 50 ELSE "
                             "((rowid * 37 % 101) - 50) * 1.25 END AS n FROM raw "
                             "WHERE codes NOT LIKE '#%';\n");
-    }
-
-    // The rows of `sql` as the query tool's table holds them.
-    SQLQUERY_TABLE query(const std::string& db, const std::string& sql) {
-        SQLQUERY_RUN run;
-        SQLQUERY_ROWSINK sink({});
-        EXPECT_EQ(SQLQUERY_Execute(&run, db.c_str(), sql.c_str(), &sink), 0) << run.error;
-        sink.flush();
-        SQLQUERY_BATCH batch;
-        sink.take(batch);
-        SQLQUERY_TABLE table;
-        table.append(batch);
-        return table;
     }
 
     static std::vector<std::string> column(const SQLQUERY_TABLE& table, int c,
