@@ -445,9 +445,7 @@ int commandPreview(const std::string& descPath, const std::string& dataOption, i
     writer.begin();
     std::vector<DATAFIELD> fields;
     int count = 0;
-    const std::vector<char> trimmed = FILEDESC_TrimmedColumns(desc.get());
     while ((rows == 0 || count < rows) && DATAFILE_ReadNextFields(reader, fields)) {
-        FIXEDWIDTH_TrimFields(fields, trimmed);
         const bool header = !fields.empty() && fields.back().isHeader != 0;
         if (rejects) {
             const std::string problem =

@@ -654,17 +654,6 @@ std::string FIXEDWIDTH_Describe(const FIXEDWIDTH_LAYOUT& layout) {
     return text;
 }
 
-void FIXEDWIDTH_TrimFields(std::vector<DATAFIELD>& fields, const std::vector<char>& trimmed) {
-    if (trimmed.empty()) return;
-    for (DATAFIELD& f : fields) {
-        if (!f.value || f.columnIndex < 0 || static_cast<size_t>(f.columnIndex) >= trimmed.size() ||
-            !trimmed[f.columnIndex])
-            continue;
-        while (f.length > 0 && f.value[0] == ' ') ++f.value, --f.length;
-        while (f.length > 0 && f.value[f.length - 1] == ' ') --f.length;
-    }
-}
-
 bool FIXEDWIDTH_ParseWidths(const std::string& text, std::vector<int>& widths, std::string& error) {
     widths.clear();
     size_t pos = 0;

@@ -72,12 +72,6 @@ std::vector<int> FIXEDWIDTH_Widths(const FIXEDWIDTH_LAYOUT& layout);
 // à la position 6 (largeur 10) : chiffres puis lettres dans 100 % des lignes").
 std::string FIXEDWIDTH_Describe(const FIXEDWIDTH_LAYOUT& layout);
 
-// The fields of the columns flagged in `trimmed` (by column index; FILEDESC_TrimmedColumns says
-// which: the texts of a fixed-width description that trims its padding) without the blanks
-// around them: each field's value and length narrowed in place (they still point into the
-// reader's row). Other fields, and fields past the last column, are left as read.
-void FIXEDWIDTH_TrimFields(std::vector<DATAFIELD>& fields, const std::vector<char>& trimmed);
-
 // Reads "5,10,10,8,15" into widths; false (and `error` in French) when a part is not a whole
 // number from 1 to the line-length limit, or there is none.
 bool FIXEDWIDTH_ParseWidths(const std::string& text, std::vector<int>& widths, std::string& error);

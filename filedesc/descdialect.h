@@ -22,7 +22,7 @@ std::string FILEDESC_MakeDialect(const FileDesc* desc, DATAFILE_DIALECT& dialect
 std::string FILEDESC_LineEndBytes(const FileDesc& desc);
 // Per column, whether its values are read without their padding: the text columns (FixedChar,
 // VariableChar, Text) of a fixed-width description that says so (TrimPadding). Empty when no
-// column is (FIXEDWIDTH_TrimFields then leaves every field as read). FILEDESC_MakeDialect marks
-// these columns (trimPadding), so that every reader of the description reads them trimmed.
+// column is. FILEDESC_MakeDialect marks these columns (trimPadding), so that every reader of
+// the description reads them trimmed.
 std::vector<char> FILEDESC_TrimmedColumns(const FileDesc* desc);
 std::string FILEDESC_DelimiterBytes(const FileDesc& desc);

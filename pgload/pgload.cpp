@@ -15,7 +15,6 @@
 #include <vector>
 
 #include "datafile/datafile.h"
-#include "datafile/fixedwidth.h"
 #include "filedesc/descdialect.h"
 #include "datafile/rejects.h"
 #include "foundation/mystrings.h"
@@ -664,8 +663,7 @@ int PGLOAD_LoadDataInDatabase(TASK* task, FileDesc* desc, const char* conninfo, 
     const auto start = std::chrono::steady_clock::now();
     LoadQueue queue;
     std::thread producer([&] {
-        ReadAndConvert(files, columnAt, opt.strict(), rejects != nullptr,
-                       FILEDESC_TrimmedColumns(desc), queue);
+        ReadAndConvert(files, columnAt, opt.strict(), rejects != nullptr, queue);
     });
     bool interrupted = false;
     bool fatal = false;

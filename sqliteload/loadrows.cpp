@@ -5,7 +5,6 @@
 #include <cstring>
 #include <filesystem>
 
-#include "datafile/fixedwidth.h"
 #include "datafile/rejects.h"
 #include "filedesc/descdialect.h"
 #include "filedesc/names.h"
@@ -103,7 +102,7 @@ std::string AddSourceColumn(FileDesc* desc, const std::string& name) {
 }
 
 void ReadAndConvert(LoadFiles& files, const std::vector<const ColumnDesc*>& columnAt, bool strict,
-                    bool withRejects, const std::vector<char>& trimmed, LoadQueue& queue) {
+                    bool withRejects, LoadQueue& queue) {
     SQLITE4FYK_VALUE value;
     std::vector<DATAFIELD> fields;
     std::unique_ptr<LoadBatch> batch = queue.empty();
@@ -112,7 +111,6 @@ void ReadAndConvert(LoadFiles& files, const std::vector<const ColumnDesc*>& colu
     for (;;) {
         if (!files.next(fields)) break;
         DATAFILE* reader = files.reader();
-        FIXEDWIDTH_TrimFields(fields, trimmed);
         LoadRow row{};
         row.file = static_cast<int>(files.current);
         row.line = reader->currentRowFirstLine;

@@ -208,11 +208,11 @@ std::string AddSourceColumn(FileDesc* desc, const std::string& name);
 // The reading thread of a load: every row of `files`, checked and converted for its columns,
 // into batches for `queue`, until the end of the last file or until the queue is closed.
 // `strict` sets aside rows without one value per column and values that do not fit their
-// type; `withRejects` keeps the reasons of the rows set aside; the columns flagged in
-// `trimmed` (FILEDESC_TrimmedColumns) are read without the blanks around their values.
+// type; `withRejects` keeps the reasons of the rows set aside (the reader leaves out the
+// padding of the columns the description trims).
 // `columnAt` holds every column of the table, the source column last when there is one.
 void ReadAndConvert(LoadFiles& files, const std::vector<const ColumnDesc*>& columnAt, bool strict,
-                    bool withRejects, const std::vector<char>& trimmed, LoadQueue& queue);
+                    bool withRejects, LoadQueue& queue);
 
 // The counts of each file of a load (st.files), named after `files`, all at 0.
 void StartFileCounts(SQLITE4FYK_LOADSTATS& st, const LoadFiles& files);

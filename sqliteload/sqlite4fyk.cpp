@@ -22,7 +22,6 @@
 #include <vector>
 
 #include "datafile/datafile.h"
-#include "datafile/fixedwidth.h"
 #include "datafile/rejects.h"
 #include "filedesc/descdialect.h"
 #include "foundation/appsettings.h"
@@ -206,8 +205,7 @@ int LoadRows(TASK* task, sqlite3* db, FileDesc* desc, const char* path, int batc
     std::thread producer;
     if (prepared) {
         producer = std::thread(
-            [&] { ReadAndConvert(files, columnAt, strict, rejects != nullptr,
-                                 FILEDESC_TrimmedColumns(desc), queue); });
+            [&] { ReadAndConvert(files, columnAt, strict, rejects != nullptr, queue); });
     }
     std::vector<const LoadRow*> pending;  // rows waiting for a statement of several rows
     const LoadBatch* pendingBatch = nullptr;

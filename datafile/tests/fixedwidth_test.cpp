@@ -214,19 +214,4 @@ TEST(FixedWidthColumns, ForcedWidthsCutTheLinesAndNameTheColumnsFromTheHeader) {
     }
 }
 
-TEST(FixedWidthColumns, TrimmingLeavesNumbersAndDatesAsRead) {
-    // A text, a number and a date column; the last field is past the last column.
-    const std::vector<char> trimmed = {1, 0, 0};
-    const std::string row = "  DUPONT  0001250.50        ";
-    std::vector<DATAFIELD> fields = {{0, 0, row.data(), 10},
-                                     {0, 1, row.data() + 10, 10},
-                                     {0, 2, row.data() + 20, 8},
-                                     {0, -1, row.data(), 4}};
-    FIXEDWIDTH_TrimFields(fields, trimmed);
-    EXPECT_EQ(std::string(fields[0].value, fields[0].length), "DUPONT");
-    EXPECT_EQ(fields[1].length, 10);
-    EXPECT_EQ(fields[2].length, 8);
-    EXPECT_EQ(fields[3].length, 4);
-}
-
 }  // namespace
