@@ -6,13 +6,17 @@
 #include <charconv>
 #include <cmath>
 #include <climits>
+#include <condition_variable>
 #include <cstdio>
 #include <cstring>
+#include <deque>
 #include <filesystem>
 #include <memory>
+#include <mutex>
 #include <nlohmann/json.hpp>
 #include <string>
 #include <string_view>
+#include <thread>
 #include <vector>
 
 #include "appcore/analysewizard.h"
@@ -346,46 +350,161 @@ private:
     int rows_ = 0;
 };
 
+// Rows read from a data file and not yet written: their fields' texts copied one after the
+// other into the batch's arena. Owned by whoever holds its unique_ptr.
+struct FieldBatch {
+    std::string arena;
+    std::vector<std::pair<size_t, int>> fields;  // offset in the arena, length
+    std::vector<size_t> rowEnds;                 // each row's end in `fields`
+    void clear() {
+        arena.clear();
+        fields.clear();
+        rowEnds.clear();
+    }
+};
+
+// A batch ends at this many rows, or once its texts hold this many bytes; at most
+// kFieldQueueBatches wait between the two threads.
+constexpr size_t kFieldBatchRows = 4096;
+constexpr size_t kFieldBatchBytes = 1u << 20;
+constexpr size_t kFieldQueueBatches = 4;
+
+// The batches between the reading thread and the writing one (both may call every method).
+class FieldQueue {
+public:
+    // False once the writing side has closed the queue (the batch is dropped).
+    bool push(std::unique_ptr<FieldBatch> batch) {
+        std::unique_lock<std::mutex> lock(mutex_);
+        notFull_.wait(lock, [this] { return closed_ || batches_.size() < kFieldQueueBatches; });
+        if (closed_) return false;
+        batches_.push_back(std::move(batch));
+        notEmpty_.notify_one();
+        return true;
+    }
+    // The reading has ended.
+    void finish() {
+        std::lock_guard<std::mutex> lock(mutex_);
+        finished_ = true;
+        notEmpty_.notify_one();
+    }
+    // The next batch; nullptr once the reading has ended and every batch has been taken.
+    std::unique_ptr<FieldBatch> pop() {
+        std::unique_lock<std::mutex> lock(mutex_);
+        notEmpty_.wait(lock, [this] { return finished_ || !batches_.empty(); });
+        if (batches_.empty()) return nullptr;
+        std::unique_ptr<FieldBatch> batch = std::move(batches_.front());
+        batches_.pop_front();
+        notFull_.notify_one();
+        return batch;
+    }
+    // The writing side wants no more rows: the reading stops at its next push.
+    void close() {
+        std::lock_guard<std::mutex> lock(mutex_);
+        closed_ = true;
+        batches_.clear();
+        notFull_.notify_one();
+    }
+    // A written batch kept with its memory for the reading.
+    void recycle(std::unique_ptr<FieldBatch> batch) {
+        batch->clear();
+        std::lock_guard<std::mutex> lock(mutex_);
+        spare_.push_back(std::move(batch));
+    }
+    std::unique_ptr<FieldBatch> empty() {
+        std::lock_guard<std::mutex> lock(mutex_);
+        if (spare_.empty()) return std::make_unique<FieldBatch>();
+        std::unique_ptr<FieldBatch> batch = std::move(spare_.back());
+        spare_.pop_back();
+        return batch;
+    }
+
+private:
+    std::mutex mutex_;
+    std::condition_variable notFull_, notEmpty_;
+    std::deque<std::unique_ptr<FieldBatch>> batches_;
+    std::vector<std::unique_ptr<FieldBatch>> spare_;
+    bool finished_ = false;
+    bool closed_ = false;
+};
+
+// The reading thread: the rows of `reader` (at most `rows`, 0: all; header lines aside) cut
+// into batches for `queue`. Touches only the reader and the queue.
+void readFieldBatches(DATAFILE* reader, int rows, FieldQueue& queue) {
+    std::vector<DATAFIELD> fields;
+    std::unique_ptr<FieldBatch> batch = queue.empty();
+    int count = 0;
+    while ((rows == 0 || count < rows) && DATAFILE_ReadNextFields(reader, fields)) {
+        if (!fields.empty() && fields.back().isHeader) continue;
+        for (const DATAFIELD& f : fields) {
+            batch->fields.emplace_back(batch->arena.size(), f.length);
+            batch->arena.append(f.value, static_cast<size_t>(f.length));
+        }
+        batch->rowEnds.push_back(batch->fields.size());
+        ++count;
+        if (batch->rowEnds.size() >= kFieldBatchRows || batch->arena.size() >= kFieldBatchBytes) {
+            if (!queue.push(std::move(batch))) break;
+            batch = queue.empty();
+        }
+    }
+    if (batch && !batch->rowEnds.empty()) queue.push(std::move(batch));
+    queue.finish();
+}
+
 // Writes the rows of `reader` (at most `rows`, 0: all) in a typed shape; the command's status.
+// A thread reads and cuts the rows while this one converts and writes them: the same bytes,
+// in the same order, as one thread would write.
 int writeTypedRows(DATAFILE* reader, const std::vector<ColumnDesc*>& columns, int rows,
                    const PreviewFormat& format) {
     TypedRowWriter writer(format);
     std::vector<std::string> names;
     for (const ColumnDesc* c : columns) names.emplace_back(c->code);
     writer.columns(names);
+    FieldQueue queue;
+    std::thread reading(readFieldBatches, reader, rows, std::ref(queue));
     SQLITE4FYK_VALUE value;
-    std::vector<DATAFIELD> fields;
-    int count = 0;
-    while ((rows == 0 || count < rows) && DATAFILE_ReadNextFields(reader, fields)) {
-        if (!fields.empty() && fields.back().isHeader) continue;
-        for (size_t i = 0; i < columns.size(); ++i) {
-            // A value missing from a short row is no value.
-            if (i >= fields.size()) {
-                writer.null();
-                continue;
-            }
-            GenerateValueForData(columns[i], fields[i].value, fields[i].length, &value);
-            switch (value.sqliteType) {
-                case SQLITE_NULL:
+    bool asRead = false;
+    while (std::unique_ptr<FieldBatch> batch = queue.pop()) {
+        size_t first = 0;
+        for (const size_t end : batch->rowEnds) {
+            const size_t count = end - first;
+            for (size_t i = 0; i < columns.size(); ++i) {
+                // A value missing from a short row is no value.
+                if (i >= count) {
                     writer.null();
-                    break;
-                case SQLITE_INTEGER:
-                    if (columns[i]->typeCible.type == DATATYPE_BOOLEAN &&
-                        (value.integer == 0 || value.integer == 1))
-                        writer.boolean(value.integer != 0, value.integer ? "1" : "0");
-                    else
-                        writer.integer(value.integer);
-                    break;
-                case SQLITE_FLOAT:
-                    writer.real(value.real);
-                    break;
-                default:
-                    writer.text(value.text);
+                    continue;
+                }
+                const auto [offset, length] = batch->fields[first + i];
+                const char* text = batch->arena.data() + offset;
+                SQLITE4FYK_ConvertInPlace(columns[i], text, length, &value, &asRead);
+                switch (value.sqliteType) {
+                    case SQLITE_NULL:
+                        writer.null();
+                        break;
+                    case SQLITE_INTEGER:
+                        if (columns[i]->typeCible.type == DATATYPE_BOOLEAN &&
+                            (value.integer == 0 || value.integer == 1))
+                            writer.boolean(value.integer != 0, value.integer ? "1" : "0");
+                        else
+                            writer.integer(value.integer);
+                        break;
+                    case SQLITE_FLOAT:
+                        writer.real(value.real);
+                        break;
+                    default:
+                        writer.text(asRead ? std::string_view(text, static_cast<size_t>(length))
+                                           : std::string_view(value.text));
+                }
             }
+            writer.endRow();
+            first = end;
         }
-        writer.endRow();
-        ++count;
+        queue.recycle(std::move(batch));
+        if (writer.failed()) {
+            queue.close();  // a closed output: the reading stops at its next batch
+            break;
+        }
     }
+    reading.join();
     const bool changed = reader->fileChanged != 0;
     if (changed)
         cliError(std::string("Lecture interrompue du fichier de données '") + reader->path +

@@ -200,7 +200,7 @@ void TypedRowWriter::appendJsonString(std::string_view text) {
 }
 
 bool TypedRowWriter::flush() {
-    if (!writeOut(out_)) failed_ = true;
+    if (!failed_ && !writeOut(out_)) failed_ = true;
     out_.clear();
     return !failed_;
 }

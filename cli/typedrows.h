@@ -38,6 +38,8 @@ public:
     void endRow();
     // Writes what is left (closing the JSON array); false on a write error.
     bool end();
+    // A write has failed (told on standard error once): what follows is dropped.
+    bool failed() const { return failed_; }
 
 private:
     void open();
