@@ -350,16 +350,26 @@ private:
     int rows_ = 0;
 };
 
-// Rows read from a data file and not yet written: their fields' texts copied one after the
-// other into the batch's arena. Owned by whoever holds its unique_ptr.
+// One value converted for its column (SQLITE_NULL, _INTEGER, _FLOAT or _TEXT, its text in
+// the batch's arena).
+struct TypedCell {
+    int type;
+    long long integer;
+    double real;
+    size_t offset;
+    size_t length;
+};
+
+// Rows read from a data file, converted and not yet written: one cell per column and row.
+// Owned by whoever holds its unique_ptr.
 struct FieldBatch {
     std::string arena;
-    std::vector<std::pair<size_t, int>> fields;  // offset in the arena, length
-    std::vector<size_t> rowEnds;                 // each row's end in `fields`
+    std::vector<TypedCell> cells;
+    size_t rows = 0;
     void clear() {
         arena.clear();
-        fields.clear();
-        rowEnds.clear();
+        cells.clear();
+        rows = 0;
     }
 };
 
@@ -427,32 +437,53 @@ private:
     bool closed_ = false;
 };
 
-// The reading thread: the rows of `reader` (at most `rows`, 0: all; header lines aside) cut
-// into batches for `queue`. Touches only the reader and the queue.
-void readFieldBatches(DATAFILE* reader, int rows, FieldQueue& queue) {
+// The reading thread: the rows of `reader` (at most `rows`, 0: all; header lines aside) cut,
+// converted for `columns` and gathered into batches for `queue`. Touches only the reader and
+// the queue (the columns are only read).
+void readTypedBatches(DATAFILE* reader, const std::vector<ColumnDesc*>& columns, int rows,
+                      FieldQueue& queue) {
     std::vector<DATAFIELD> fields;
+    SQLITE4FYK_VALUE value;
+    bool asRead = false;
     std::unique_ptr<FieldBatch> batch = queue.empty();
     int count = 0;
     while ((rows == 0 || count < rows) && DATAFILE_ReadNextFields(reader, fields)) {
         if (!fields.empty() && fields.back().isHeader) continue;
-        for (const DATAFIELD& f : fields) {
-            batch->fields.emplace_back(batch->arena.size(), f.length);
-            batch->arena.append(f.value, static_cast<size_t>(f.length));
+        for (size_t i = 0; i < columns.size(); ++i) {
+            TypedCell cell{SQLITE_NULL, 0, 0, 0, 0};
+            // A value missing from a short row is no value.
+            if (i < fields.size()) {
+                SQLITE4FYK_ConvertInPlace(columns[i], fields[i].value, fields[i].length, &value,
+                                          &asRead);
+                cell.type = value.sqliteType;
+                cell.integer = value.integer;
+                cell.real = value.real;
+                if (cell.type == SQLITE_TEXT) {
+                    const std::string_view text =
+                        asRead ? std::string_view(fields[i].value,
+                                                  static_cast<size_t>(fields[i].length))
+                               : std::string_view(value.text);
+                    cell.offset = batch->arena.size();
+                    cell.length = text.size();
+                    batch->arena += text;
+                }
+            }
+            batch->cells.push_back(cell);
         }
-        batch->rowEnds.push_back(batch->fields.size());
+        ++batch->rows;
         ++count;
-        if (batch->rowEnds.size() >= kFieldBatchRows || batch->arena.size() >= kFieldBatchBytes) {
+        if (batch->rows >= kFieldBatchRows || batch->arena.size() >= kFieldBatchBytes) {
             if (!queue.push(std::move(batch))) break;
             batch = queue.empty();
         }
     }
-    if (batch && !batch->rowEnds.empty()) queue.push(std::move(batch));
+    if (batch && batch->rows > 0) queue.push(std::move(batch));
     queue.finish();
 }
 
 // Writes the rows of `reader` (at most `rows`, 0: all) in a typed shape; the command's status.
-// A thread reads and cuts the rows while this one converts and writes them: the same bytes,
-// in the same order, as one thread would write.
+// A thread reads, cuts and converts the rows while this one writes them: the same bytes, in
+// the same order, as one thread would write.
 int writeTypedRows(DATAFILE* reader, const std::vector<ColumnDesc*>& columns, int rows,
                    const PreviewFormat& format) {
     TypedRowWriter writer(format);
@@ -460,43 +491,32 @@ int writeTypedRows(DATAFILE* reader, const std::vector<ColumnDesc*>& columns, in
     for (const ColumnDesc* c : columns) names.emplace_back(c->code);
     writer.columns(names);
     FieldQueue queue;
-    std::thread reading(readFieldBatches, reader, rows, std::ref(queue));
-    SQLITE4FYK_VALUE value;
-    bool asRead = false;
+    std::thread reading(readTypedBatches, reader, std::cref(columns), rows, std::ref(queue));
     while (std::unique_ptr<FieldBatch> batch = queue.pop()) {
-        size_t first = 0;
-        for (const size_t end : batch->rowEnds) {
-            const size_t count = end - first;
-            for (size_t i = 0; i < columns.size(); ++i) {
-                // A value missing from a short row is no value.
-                if (i >= count) {
-                    writer.null();
-                    continue;
-                }
-                const auto [offset, length] = batch->fields[first + i];
-                const char* text = batch->arena.data() + offset;
-                SQLITE4FYK_ConvertInPlace(columns[i], text, length, &value, &asRead);
-                switch (value.sqliteType) {
+        const TypedCell* cell = batch->cells.data();
+        for (size_t row = 0; row < batch->rows; ++row) {
+            for (const ColumnDesc* column : columns) {
+                switch (cell->type) {
                     case SQLITE_NULL:
                         writer.null();
                         break;
                     case SQLITE_INTEGER:
-                        if (columns[i]->typeCible.type == DATATYPE_BOOLEAN &&
-                            (value.integer == 0 || value.integer == 1))
-                            writer.boolean(value.integer != 0, value.integer ? "1" : "0");
+                        if (column->typeCible.type == DATATYPE_BOOLEAN &&
+                            (cell->integer == 0 || cell->integer == 1))
+                            writer.boolean(cell->integer != 0, cell->integer ? "1" : "0");
                         else
-                            writer.integer(value.integer);
+                            writer.integer(cell->integer);
                         break;
                     case SQLITE_FLOAT:
-                        writer.real(value.real);
+                        writer.real(cell->real);
                         break;
                     default:
-                        writer.text(asRead ? std::string_view(text, static_cast<size_t>(length))
-                                           : std::string_view(value.text));
+                        writer.text(
+                            std::string_view(batch->arena.data() + cell->offset, cell->length));
                 }
+                ++cell;
             }
             writer.endRow();
-            first = end;
         }
         queue.recycle(std::move(batch));
         if (writer.failed()) {
