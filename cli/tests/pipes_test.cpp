@@ -404,6 +404,12 @@ TEST_F(TypedExports, ManyBatchesAsOneAndAClosedOutputEndsThem) {
     EXPECT_EQ(std::count(whole.out.begin(), whole.out.end(), '\n'), lines * copies);
     EXPECT_EQ(whole.out.compare(0, cut.out.size(), cut.out), 0);
 
+    // A text that is not UTF-8 after escaped characters and others past ASCII: its bad bytes
+    // replaced, nothing written twice.
+    RunResult bad = run("query :memory: \"select 'a\\\"\\\\é' || cast(x'ff' as text) as t, "
+                        "'\\\"é\tz' as u\" --format ndjson");
+    EXPECT_EQ(bad.out, "{\"t\":\"a\\\"\\\\é\xef\xbf\xbd\",\"u\":\"\\\"é\\tz\"}\n") << bad.err;
+
     const std::string cli = "env MORVEX_CONFIG_DIR='" + (dir_ / "config").string() + "' '" +
                             MORVEXCLI_PATH + "' -q preview d.fyk --rows 0 --data big.csv --format csv";
     const struct {
