@@ -6,13 +6,10 @@
 #include <charconv>
 #include <cmath>
 #include <climits>
-#include <condition_variable>
 #include <cstdio>
 #include <cstring>
-#include <deque>
 #include <filesystem>
 #include <memory>
-#include <mutex>
 #include <nlohmann/json.hpp>
 #include <string>
 #include <string_view>
@@ -35,6 +32,7 @@
 #include "filedesc/descdialect.h"
 #include "foundation/csv.h"
 #include "foundation/utf8.h"
+#include "sqliteload/loadrows.h"
 #include "sqliteload/sqlite3dll.h"
 #include "sqliteload/sqlite4fyk.h"
 
@@ -350,107 +348,29 @@ private:
     int rows_ = 0;
 };
 
-// One value converted for its column (SQLITE_NULL, _INTEGER, _FLOAT or _TEXT, its text in
-// the batch's arena).
-struct TypedCell {
-    int type;
-    long long integer;
-    double real;
-    size_t offset;
-    size_t length;
-};
-
-// Rows read from a data file, converted and not yet written: one cell per column and row.
-// Owned by whoever holds its unique_ptr.
-struct FieldBatch {
-    std::string arena;
-    std::vector<TypedCell> cells;
-    size_t rows = 0;
-    void clear() {
-        arena.clear();
-        cells.clear();
-        rows = 0;
-    }
-};
-
-// A batch ends at this many rows, or once its texts hold this many bytes; at most
-// kFieldQueueBatches wait between the two threads.
-constexpr size_t kFieldBatchRows = 4096;
-constexpr size_t kFieldBatchBytes = 1u << 20;
-constexpr size_t kFieldQueueBatches = 4;
-
-// The batches between the reading thread and the writing one (both may call every method).
-class FieldQueue {
-public:
-    // False once the writing side has closed the queue (the batch is dropped).
-    bool push(std::unique_ptr<FieldBatch> batch) {
-        std::unique_lock<std::mutex> lock(mutex_);
-        notFull_.wait(lock, [this] { return closed_ || batches_.size() < kFieldQueueBatches; });
-        if (closed_) return false;
-        batches_.push_back(std::move(batch));
-        notEmpty_.notify_one();
-        return true;
-    }
-    // The reading has ended.
-    void finish() {
-        std::lock_guard<std::mutex> lock(mutex_);
-        finished_ = true;
-        notEmpty_.notify_one();
-    }
-    // The next batch; nullptr once the reading has ended and every batch has been taken.
-    std::unique_ptr<FieldBatch> pop() {
-        std::unique_lock<std::mutex> lock(mutex_);
-        notEmpty_.wait(lock, [this] { return finished_ || !batches_.empty(); });
-        if (batches_.empty()) return nullptr;
-        std::unique_ptr<FieldBatch> batch = std::move(batches_.front());
-        batches_.pop_front();
-        notFull_.notify_one();
-        return batch;
-    }
-    // The writing side wants no more rows: the reading stops at its next push.
-    void close() {
-        std::lock_guard<std::mutex> lock(mutex_);
-        closed_ = true;
-        batches_.clear();
-        notFull_.notify_one();
-    }
-    // A written batch kept with its memory for the reading.
-    void recycle(std::unique_ptr<FieldBatch> batch) {
-        batch->clear();
-        std::lock_guard<std::mutex> lock(mutex_);
-        spare_.push_back(std::move(batch));
-    }
-    std::unique_ptr<FieldBatch> empty() {
-        std::lock_guard<std::mutex> lock(mutex_);
-        if (spare_.empty()) return std::make_unique<FieldBatch>();
-        std::unique_ptr<FieldBatch> batch = std::move(spare_.back());
-        spare_.pop_back();
-        return batch;
-    }
-
-private:
-    std::mutex mutex_;
-    std::condition_variable notFull_, notEmpty_;
-    std::deque<std::unique_ptr<FieldBatch>> batches_;
-    std::vector<std::unique_ptr<FieldBatch>> spare_;
-    bool finished_ = false;
-    bool closed_ = false;
-};
+// A batch of the typed export ends at this many rows, or once its texts hold this many bytes;
+// it goes through the loads' queue (loadrows.h), each row one LoadRow (only its firstCell
+// told) and one LoadCell per column.
+constexpr size_t kTypedBatchRows = 4096;
+constexpr size_t kTypedBatchBytes = 1u << 20;
 
 // The reading thread: the rows of `reader` (at most `rows`, 0: all; header lines aside) cut,
 // converted for `columns` and gathered into batches for `queue`. Touches only the reader and
 // the queue (the columns are only read).
 void readTypedBatches(DATAFILE* reader, const std::vector<ColumnDesc*>& columns, int rows,
-                      FieldQueue& queue) {
+                      loadrows::LoadQueue& queue) {
     std::vector<DATAFIELD> fields;
     SQLITE4FYK_VALUE value;
     bool asRead = false;
-    std::unique_ptr<FieldBatch> batch = queue.empty();
+    std::unique_ptr<loadrows::LoadBatch> batch = queue.empty();
     int count = 0;
     while ((rows == 0 || count < rows) && DATAFILE_ReadNextFields(reader, fields)) {
         if (!fields.empty() && fields.back().isHeader) continue;
+        loadrows::LoadRow row{};
+        row.firstCell = batch->cells.size();
+        batch->rows.push_back(row);
         for (size_t i = 0; i < columns.size(); ++i) {
-            TypedCell cell{SQLITE_NULL, 0, 0, 0, 0};
+            loadrows::LoadCell cell{SQLITE_NULL, 0, 0, {}};
             // A value missing from a short row is no value.
             if (i < fields.size()) {
                 SQLITE4FYK_ConvertInPlace(columns[i], fields[i].value, fields[i].length, &value,
@@ -458,26 +378,20 @@ void readTypedBatches(DATAFILE* reader, const std::vector<ColumnDesc*>& columns,
                 cell.type = value.sqliteType;
                 cell.integer = value.integer;
                 cell.real = value.real;
-                if (cell.type == SQLITE_TEXT) {
-                    const std::string_view text =
-                        asRead ? std::string_view(fields[i].value,
-                                                  static_cast<size_t>(fields[i].length))
-                               : std::string_view(value.text);
-                    cell.offset = batch->arena.size();
-                    cell.length = text.size();
-                    batch->arena += text;
-                }
+                if (cell.type == SQLITE_TEXT)
+                    cell.text = asRead ? batch->keep(fields[i].value,
+                                                     static_cast<size_t>(fields[i].length))
+                                       : batch->keep(value.text.data(), value.text.size());
             }
             batch->cells.push_back(cell);
         }
-        ++batch->rows;
         ++count;
-        if (batch->rows >= kFieldBatchRows || batch->arena.size() >= kFieldBatchBytes) {
+        if (batch->rows.size() >= kTypedBatchRows || batch->arena.size() >= kTypedBatchBytes) {
             if (!queue.push(std::move(batch))) break;
             batch = queue.empty();
         }
     }
-    if (batch && batch->rows > 0) queue.push(std::move(batch));
+    if (batch && !batch->rows.empty()) queue.push(std::move(batch));
     queue.finish();
 }
 
@@ -490,11 +404,11 @@ int writeTypedRows(DATAFILE* reader, const std::vector<ColumnDesc*>& columns, in
     std::vector<std::string> names;
     for (const ColumnDesc* c : columns) names.emplace_back(c->code);
     writer.columns(names);
-    FieldQueue queue;
+    loadrows::LoadQueue queue;
     std::thread reading(readTypedBatches, reader, std::cref(columns), rows, std::ref(queue));
-    while (std::unique_ptr<FieldBatch> batch = queue.pop()) {
-        const TypedCell* cell = batch->cells.data();
-        for (size_t row = 0; row < batch->rows; ++row) {
+    while (std::unique_ptr<loadrows::LoadBatch> batch = queue.pop()) {
+        const loadrows::LoadCell* cell = batch->cells.data();
+        for (size_t row = 0; row < batch->rows.size(); ++row) {
             for (const ColumnDesc* column : columns) {
                 switch (cell->type) {
                     case SQLITE_NULL:
@@ -512,7 +426,8 @@ int writeTypedRows(DATAFILE* reader, const std::vector<ColumnDesc*>& columns, in
                         break;
                     default:
                         writer.text(
-                            std::string_view(batch->arena.data() + cell->offset, cell->length));
+                            std::string_view(batch->arena.data() + cell->text.offset,
+                                             cell->text.length));
                 }
                 ++cell;
             }
