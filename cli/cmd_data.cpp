@@ -13,6 +13,7 @@
 #include <nlohmann/json.hpp>
 #include <string>
 #include <string_view>
+#include <thread>
 #include <vector>
 
 #include "appcore/analysewizard.h"
@@ -31,6 +32,7 @@
 #include "filedesc/descdialect.h"
 #include "foundation/csv.h"
 #include "foundation/utf8.h"
+#include "sqliteload/loadrows.h"
 #include "sqliteload/sqlite3dll.h"
 #include "sqliteload/sqlite4fyk.h"
 
@@ -346,46 +348,98 @@ private:
     int rows_ = 0;
 };
 
+// A batch of the typed export ends at this many rows, or once its texts hold this many bytes;
+// it goes through the loads' queue (loadrows.h), each row one LoadRow (only its firstCell
+// told) and one LoadCell per column.
+constexpr size_t kTypedBatchRows = 4096;
+constexpr size_t kTypedBatchBytes = 1u << 20;
+
+// The reading thread: the rows of `reader` (at most `rows`, 0: all; header lines aside) cut,
+// converted for `columns` and gathered into batches for `queue`. Touches only the reader and
+// the queue (the columns are only read).
+void readTypedBatches(DATAFILE* reader, const std::vector<ColumnDesc*>& columns, int rows,
+                      loadrows::LoadQueue& queue) {
+    std::vector<DATAFIELD> fields;
+    SQLITE4FYK_VALUE value;
+    bool asRead = false;
+    std::unique_ptr<loadrows::LoadBatch> batch = queue.empty();
+    int count = 0;
+    while ((rows == 0 || count < rows) && DATAFILE_ReadNextFields(reader, fields)) {
+        if (!fields.empty() && fields.back().isHeader) continue;
+        loadrows::LoadRow row{};
+        row.firstCell = batch->cells.size();
+        batch->rows.push_back(row);
+        for (size_t i = 0; i < columns.size(); ++i) {
+            loadrows::LoadCell cell{SQLITE_NULL, 0, 0, {}};
+            // A value missing from a short row is no value.
+            if (i < fields.size()) {
+                SQLITE4FYK_ConvertInPlace(columns[i], fields[i].value, fields[i].length, &value,
+                                          &asRead);
+                cell.type = value.sqliteType;
+                cell.integer = value.integer;
+                cell.real = value.real;
+                if (cell.type == SQLITE_TEXT)
+                    cell.text = asRead ? batch->keep(fields[i].value,
+                                                     static_cast<size_t>(fields[i].length))
+                                       : batch->keep(value.text.data(), value.text.size());
+            }
+            batch->cells.push_back(cell);
+        }
+        ++count;
+        if (batch->rows.size() >= kTypedBatchRows || batch->arena.size() >= kTypedBatchBytes) {
+            if (!queue.push(std::move(batch))) break;
+            batch = queue.empty();
+        }
+    }
+    if (batch && !batch->rows.empty()) queue.push(std::move(batch));
+    queue.finish();
+}
+
 // Writes the rows of `reader` (at most `rows`, 0: all) in a typed shape; the command's status.
+// A thread reads, cuts and converts the rows while this one writes them: the same bytes, in
+// the same order, as one thread would write.
 int writeTypedRows(DATAFILE* reader, const std::vector<ColumnDesc*>& columns, int rows,
                    const PreviewFormat& format) {
     TypedRowWriter writer(format);
     std::vector<std::string> names;
     for (const ColumnDesc* c : columns) names.emplace_back(c->code);
     writer.columns(names);
-    SQLITE4FYK_VALUE value;
-    std::vector<DATAFIELD> fields;
-    int count = 0;
-    while ((rows == 0 || count < rows) && DATAFILE_ReadNextFields(reader, fields)) {
-        if (!fields.empty() && fields.back().isHeader) continue;
-        for (size_t i = 0; i < columns.size(); ++i) {
-            // A value missing from a short row is no value.
-            if (i >= fields.size()) {
-                writer.null();
-                continue;
+    loadrows::LoadQueue queue;
+    std::thread reading(readTypedBatches, reader, std::cref(columns), rows, std::ref(queue));
+    while (std::unique_ptr<loadrows::LoadBatch> batch = queue.pop()) {
+        const loadrows::LoadCell* cell = batch->cells.data();
+        for (size_t row = 0; row < batch->rows.size(); ++row) {
+            for (const ColumnDesc* column : columns) {
+                switch (cell->type) {
+                    case SQLITE_NULL:
+                        writer.null();
+                        break;
+                    case SQLITE_INTEGER:
+                        if (column->typeCible.type == DATATYPE_BOOLEAN &&
+                            (cell->integer == 0 || cell->integer == 1))
+                            writer.boolean(cell->integer != 0, cell->integer ? "1" : "0");
+                        else
+                            writer.integer(cell->integer);
+                        break;
+                    case SQLITE_FLOAT:
+                        writer.real(cell->real);
+                        break;
+                    default:
+                        writer.text(
+                            std::string_view(batch->arena.data() + cell->text.offset,
+                                             cell->text.length));
+                }
+                ++cell;
             }
-            GenerateValueForData(columns[i], fields[i].value, fields[i].length, &value);
-            switch (value.sqliteType) {
-                case SQLITE_NULL:
-                    writer.null();
-                    break;
-                case SQLITE_INTEGER:
-                    if (columns[i]->typeCible.type == DATATYPE_BOOLEAN &&
-                        (value.integer == 0 || value.integer == 1))
-                        writer.boolean(value.integer != 0, value.integer ? "1" : "0");
-                    else
-                        writer.integer(value.integer);
-                    break;
-                case SQLITE_FLOAT:
-                    writer.real(value.real);
-                    break;
-                default:
-                    writer.text(value.text);
-            }
+            writer.endRow();
         }
-        writer.endRow();
-        ++count;
+        queue.recycle(std::move(batch));
+        if (writer.failed()) {
+            queue.close();  // a closed output: the reading stops at its next batch
+            break;
+        }
     }
+    reading.join();
     const bool changed = reader->fileChanged != 0;
     if (changed)
         cliError(std::string("Lecture interrompue du fichier de données '") + reader->path +

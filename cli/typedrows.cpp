@@ -67,8 +67,17 @@ void TypedRowWriter::columns(const std::vector<std::string>& names) {
     }
     open();
     names_ = names;
-    keys_.clear();
-    for (const std::string& name : names_) keys_.push_back(jsonText(name));
+    // What goes before each value: the delimiter in CSV, the name as a JSON key (and the
+    // opening brace of the row before the first) in JSON.
+    prefixes_.clear();
+    for (size_t i = 0; i < names_.size(); ++i) prefixes_.push_back(valuePrefix(i));
+}
+
+std::string TypedRowWriter::valuePrefix(size_t cell) const {
+    if (shape_ == Shape::Csv) return cell == 0 ? std::string() : std::string(1, delimiter_);
+    // A row of more values than names (never from the callers) keys the rest by place.
+    return (cell == 0 ? "{" : ",") +
+           jsonText(cell < names_.size() ? names_[cell] : std::to_string(cell + 1)) + ":";
 }
 
 void TypedRowWriter::open() {
@@ -79,20 +88,14 @@ void TypedRowWriter::open() {
 void TypedRowWriter::beginRow() {
     open();
     if (shape_ == Shape::Json && rows_ > 0) out_ += ',';
-    if (shape_ != Shape::Csv) out_ += '{';
 }
 
 void TypedRowWriter::beginValue() {
-    if (cell_ == 0) {
-        beginRow();
-    } else {
-        out_ += shape_ == Shape::Csv ? delimiter_ : ',';
-    }
-    if (shape_ != Shape::Csv) {
-        // A row of more values than names (never from the callers) keys the rest by place.
-        out_ += cell_ < keys_.size() ? keys_[cell_] : jsonText(std::to_string(cell_ + 1));
-        out_ += ':';
-    }
+    if (cell_ == 0) beginRow();
+    if (cell_ < prefixes_.size())
+        out_ += prefixes_[cell_];
+    else
+        out_ += valuePrefix(cell_);
     ++cell_;
 }
 
@@ -153,7 +156,10 @@ void TypedRowWriter::text(std::string_view value) {
 }
 
 void TypedRowWriter::endRow() {
-    if (cell_ == 0) beginRow();  // a row of no column
+    if (cell_ == 0) {  // a row of no column
+        beginRow();
+        if (shape_ != Shape::Csv) out_ += '{';
+    }
     out_ += shape_ == Shape::Csv ? "\n" : shape_ == Shape::Ndjson ? "}\n" : "}";
     cell_ = 0;
     ++rows_;
@@ -168,19 +174,27 @@ bool TypedRowWriter::end() {
 
 void TypedRowWriter::appendCsvCell(std::string_view text) { csvAppendCell(out_, text, delimiter_); }
 
-// Valid UTF-8 escaped here, in one pass (the hot path of a large export); anything else through
-// the JSON library, its invalid bytes replaced.
+// Escaped here in one pass (the hot path of a large export), the text checked as UTF-8 only
+// when it holds a byte past ASCII; a text that is not UTF-8 goes through the JSON library
+// instead, its invalid bytes replaced.
 void TypedRowWriter::appendJsonString(std::string_view text) {
-    if (!utf8IsValid(text)) {
-        out_ += jsonText(std::string(text));
-        return;
-    }
     static const char hex[] = "0123456789abcdef";
+    const size_t start = out_.size();
+    bool checked = false;
     out_ += '"';
     size_t plain = 0;
     for (size_t i = 0; i < text.size(); ++i) {
         const auto c = static_cast<unsigned char>(text[i]);
-        if (c >= 0x20 && c != '"' && c != '\\') continue;
+        if (c >= 0x20 && c != '"' && c != '\\' && c < 0x80) continue;
+        if (c >= 0x80) {
+            if (!checked && !utf8IsValid(text.substr(i))) {
+                out_.resize(start);
+                out_ += jsonText(std::string(text));
+                return;
+            }
+            checked = true;
+            continue;
+        }
         out_.append(text, plain, i - plain);
         plain = i + 1;
         switch (c) {
@@ -200,7 +214,7 @@ void TypedRowWriter::appendJsonString(std::string_view text) {
 }
 
 bool TypedRowWriter::flush() {
-    if (!writeOut(out_)) failed_ = true;
+    if (!failed_ && !writeOut(out_)) failed_ = true;
     out_.clear();
     return !failed_;
 }

@@ -38,11 +38,14 @@ public:
     void endRow();
     // Writes what is left (closing the JSON array); false on a write error.
     bool end();
+    // A write has failed (told on standard error once): what follows is dropped.
+    bool failed() const { return failed_; }
 
 private:
     void open();
     void beginRow();
     void beginValue();
+    std::string valuePrefix(size_t cell) const;
     void appendCsvCell(std::string_view text);
     void appendJsonString(std::string_view text);
     bool flush();
@@ -51,7 +54,7 @@ private:
     char delimiter_;
     std::string null_;
     std::vector<std::string> names_;
-    std::vector<std::string> keys_;  // each column's name as a JSON string
+    std::vector<std::string> prefixes_;  // valuePrefix of each column
     std::string out_;
     size_t cell_ = 0;   // values given of the current row
     long rows_ = 0;     // rows written

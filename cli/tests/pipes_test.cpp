@@ -359,4 +359,78 @@ python3 check.py back.csv
     EXPECT_TRUE(Contains(nd.out, "{\"version\":null,\"codename\":\"Sid\"")) << nd.out;
 }
 
+// A file of many batches (Debian's table of its releases 3000 times over) is written as its
+// one copy is, over and over, in order, whatever the shape and the --rows limit; an output
+// closed early ends the export at once: killed by the pipe's signal as any filter is, or, with
+// the signal ignored, status 1 and one error.
+TEST_F(TypedExports, ManyBatchesAsOneAndAClosedOutputEndsThem) {
+    const std::string table = readFile(kReleases);
+    const std::string header = table.substr(0, table.find('\n') + 1);
+    const std::string body = table.substr(header.size());
+    const int copies = 3000;
+    std::string big = header;
+    for (int i = 0; i < copies; ++i) big += body;
+    writeFile(dir_ / "debian.csv", table);
+    writeFile(dir_ / "big.csv", big);
+    ASSERT_EQ(run("analyse -q debian.csv -o d.fyk").status, 0);
+    for (const char* shape : {"csv", "ndjson", "json"}) {
+        SCOPED_TRACE(shape);
+        RunResult one = run(std::string("preview d.fyk --rows 0 --format ") + shape);
+        RunResult all = run(std::string("preview d.fyk --rows 0 --data big.csv --format ") + shape);
+        ASSERT_EQ(one.status, 0) << one.err;
+        ASSERT_EQ(all.status, 0) << all.err;
+        std::string head, rows = one.out, tail;
+        if (std::string(shape) == "csv") {
+            head = rows.substr(0, rows.find('\n') + 1);
+            rows.erase(0, head.size());
+        } else if (std::string(shape) == "json") {  // [{..},{..}]\n
+            head = "[";
+            tail = "]\n";
+            rows = rows.substr(1, rows.size() - 3) + ",";
+        }
+        std::string expected = head;
+        for (int i = 0; i < copies; ++i) expected += rows;
+        if (!tail.empty()) expected.back() = ']', expected += "\n";
+        EXPECT_TRUE(all.out == expected) << all.out.size() << " bytes, expected " << expected.size();
+    }
+    // A limit that ends inside a batch, past the first ones.
+    const int lines = static_cast<int>(std::count(body.begin(), body.end(), '\n'));
+    const int limit = 5 * 4096 + 7;
+    RunResult cut = run("preview d.fyk --rows " + std::to_string(limit) +
+                        " --data big.csv --format ndjson");
+    ASSERT_EQ(cut.status, 0) << cut.err;
+    EXPECT_EQ(std::count(cut.out.begin(), cut.out.end(), '\n'), limit);
+    RunResult whole = run("preview d.fyk --rows 0 --data big.csv --format ndjson");
+    EXPECT_EQ(std::count(whole.out.begin(), whole.out.end(), '\n'), lines * copies);
+    EXPECT_EQ(whole.out.compare(0, cut.out.size(), cut.out), 0);
+
+    // A text that is not UTF-8 after escaped characters and others past ASCII: its bad bytes
+    // replaced, nothing written twice.
+    RunResult bad = run("query :memory: \"select 'a\\\"\\\\é' || cast(x'ff' as text) as t, "
+                        "'\\\"é\tz' as u\" --format ndjson");
+    EXPECT_EQ(bad.out, "{\"t\":\"a\\\"\\\\é\xef\xbf\xbd\",\"u\":\"\\\"é\\tz\"}\n") << bad.err;
+
+    const std::string cli = "env MORVEX_CONFIG_DIR='" + (dir_ / "config").string() + "' '" +
+                            MORVEXCLI_PATH + "' -q preview d.fyk --rows 0 --data big.csv --format csv";
+    const struct {
+        const char* trap;
+        const char* statuses;  // the export's and head's
+        const char* said;
+    } cases[] = {
+        {"", "141 0\n", ""},
+        {"trap '' PIPE; ", "1 0\n", "(e) Erreur d'écriture sur la sortie standard.\n"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.trap);
+        writeFile(dir_ / "head.sh", std::string(c.trap) + cli +
+                                        " 2> err.txt | head -c 10 > out.txt; "
+                                        "echo \"${PIPESTATUS[@]}\" > status.txt\n");
+        const int raw = system(("cd '" + dir_.string() + "' && timeout 60 bash head.sh").c_str());
+        ASSERT_TRUE(WIFEXITED(raw) && WEXITSTATUS(raw) == 0) << raw;
+        EXPECT_EQ(readFile(dir_ / "out.txt"), header.substr(0, 10));
+        EXPECT_EQ(readFile(dir_ / "status.txt"), c.statuses);
+        EXPECT_EQ(readFile(dir_ / "err.txt"), c.said);
+    }
+}
+
 }  // namespace
