@@ -3,6 +3,8 @@
 #include <bzlib.h>
 #include <isa-l/igzip_lib.h>
 #include <lzma.h>
+#include <fcntl.h>
+#include <sys/stat.h>
 #include <sys/types.h>
 #include <zstd.h>
 
@@ -29,6 +31,10 @@ constexpr size_t kTextBlock = 1 << 20;
 constexpr size_t kBlocksAhead = 4;
 // The most bytes a gzip member's header may take (its name, comment and extra field).
 constexpr size_t kLongestGzipHeader = 1 << 20;
+// The pipe's capacity asked for when the file is one (Linux's default limit for a process
+// without privileges): the writer runs a whole block ahead of the reads, and each read takes
+// a block in a few calls instead of sixteen.
+constexpr int kPipeCapacity = 1 << 20;
 // The first bytes read to tell a file's kind.
 constexpr size_t kHeadSize = 10;
 
@@ -353,6 +359,9 @@ struct ByteSource::Worker {
 };
 
 ByteSource::ByteSource(FILE* file, int64_t limit) : file_(file), limit_(limit) {
+    struct stat st;
+    if (file_ && fstat(fileno(file_), &st) == 0 && S_ISFIFO(st.st_mode))
+        (void)fcntl(fileno(file_), F_SETPIPE_SZ, kPipeCapacity);  // a smaller pipe works too
     restart();
 }
 
