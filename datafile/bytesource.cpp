@@ -1,9 +1,11 @@
 #include "datafile/bytesource.h"
 
 #include <bzlib.h>
+#include <isa-l/igzip_lib.h>
 #include <lzma.h>
+#include <fcntl.h>
+#include <sys/stat.h>
 #include <sys/types.h>
-#include <zlib.h>
 #include <zstd.h>
 
 #include <algorithm>
@@ -27,6 +29,12 @@ constexpr size_t kInputChunk = 256 * 1024;
 // blocks it may hold ready: enough to keep both cores busy, little memory.
 constexpr size_t kTextBlock = 1 << 20;
 constexpr size_t kBlocksAhead = 4;
+// The most bytes a gzip member's header may take (its name, comment and extra field).
+constexpr size_t kLongestGzipHeader = 1 << 20;
+// The pipe's capacity asked for when the file is one (Linux's default limit for a process
+// without privileges): the writer runs a whole block ahead of the reads, and each read takes
+// a block in a few calls instead of sixteen.
+constexpr int kPipeCapacity = 1 << 20;
 // The first bytes read to tell a file's kind.
 constexpr size_t kHeadSize = 10;
 
@@ -85,8 +93,10 @@ struct ByteSource::Worker {
     bool inputEnded = false;  // the file (or the limit) gave no more bytes
     bool streamEnded;         // the last gzip member, zstd frame or bzip2 stream is complete
     const char* failure = nullptr;
-    z_stream z{};
-    bool zOpen = false;
+    // gzip through ISA-L's inflate, its state (some 40 KiB of tables and history) with the
+    // worker; each member is read with its own header and checked by its CRC-32 and size.
+    std::unique_ptr<inflate_state> gz;
+    enum class GzPart { Header, Body } gzPart = GzPart::Header;
     ZSTD_DCtx* zstd = nullptr;
     lzma_stream xz = LZMA_STREAM_INIT;
     bool xzOpen = false;
@@ -113,8 +123,8 @@ struct ByteSource::Worker {
         bool open = false;
         switch (kind) {
             case Kind::Gzip:
-                // 15 + 32: a gzip or zlib header, the largest window.
-                open = zOpen = inflateInit2(&z, 15 + 32) == Z_OK;
+                gz.reset(new (std::nothrow) inflate_state());
+                open = gz != nullptr;
                 break;
             case Kind::Zstd:
                 open = (zstd = ZSTD_createDCtx()) != nullptr;
@@ -134,7 +144,6 @@ struct ByteSource::Worker {
 
     ~Worker() {
         halt();
-        if (zOpen) inflateEnd(&z);
         ZSTD_freeDCtx(zstd);
         if (xzOpen) lzma_end(&xz);
         if (bzOpen) BZ2_bzDecompressEnd(&bz);
@@ -143,6 +152,52 @@ struct ByteSource::Worker {
     void start() {
         started = true;
         thread = std::thread([this] { run(); });
+    }
+
+    // One step of a gzip member: its header, or its deflate data and trailer. The header is
+    // parsed whole or not at all (the caller then brings more of the file): ISA-L's parsing
+    // of a header split between two calls does not always resume right.
+    bool gzipStep(uint8_t* data, size_t size, char* dst, size_t room, size_t& have) {
+        if (streamEnded) {
+            if (size == 0) return true;
+            gzPart = GzPart::Header;  // a file may hold gzip members one after the other
+            streamEnded = false;
+        }
+        switch (gzPart) {
+            case GzPart::Header: {
+                isal_inflate_init(gz.get());
+                isal_gzip_header header{};
+                isal_gzip_header_init(&header);  // no buffers: the name and comment are skipped
+                gz->next_in = data;
+                gz->avail_in = static_cast<uint32_t>(std::min<size_t>(size, UINT32_MAX));
+                const int rc = isal_read_gzip_header(gz.get(), &header);
+                // Read again with more bytes, up to a bound no real header's name comes near.
+                if (rc == ISAL_END_INPUT) return size < kLongestGzipHeader;
+                if (rc != ISAL_DECOMP_OK) return false;
+                inPos += static_cast<size_t>(gz->next_in - data);
+                // The trailer's CRC-32 and size checked against the text by isal_inflate.
+                gz->crc_flag = ISAL_GZIP_NO_HDR_VER;
+                gzPart = GzPart::Body;
+                return true;
+            }
+            case GzPart::Body: {
+                // Bounded by 4 GiB less a byte, as its counts are: the caller comes back.
+                const auto inGiven = static_cast<uint32_t>(std::min<size_t>(size, UINT32_MAX));
+                gz->next_in = data;
+                gz->avail_in = inGiven;
+                gz->next_out = reinterpret_cast<uint8_t*>(dst + have);
+                gz->avail_out = static_cast<uint32_t>(std::min<size_t>(room - have, UINT32_MAX));
+                const uint32_t outRoom = gz->avail_out;
+                const int rc = isal_inflate(gz.get());
+                // At the member's end the bytes read ahead past its trailer are given back.
+                inPos += inGiven - gz->avail_in;
+                have += outRoom - gz->avail_out;
+                if (rc != ISAL_DECOMP_OK) return false;
+                if (gz->block_state == ISAL_BLOCK_FINISH) streamEnded = true;
+                return true;
+            }
+        }
+        return false;
     }
 
     // Asks the thread to stop and waits for it.
@@ -228,22 +283,8 @@ struct ByteSource::Worker {
         char* const inData = in.data() + inPos;
         const size_t inLeft = in.size() - inPos;
         switch (kind) {
-            case Kind::Gzip: {
-                if (streamEnded) {
-                    if (inLeft == 0) return true;
-                    inflateReset(&z);  // a file may hold gzip members one after the other
-                    streamEnded = false;
-                }
-                z.next_in = reinterpret_cast<Bytef*>(inData);
-                z.avail_in = static_cast<uInt>(inLeft);
-                z.next_out = reinterpret_cast<Bytef*>(dst + have);
-                z.avail_out = static_cast<uInt>(size - have);
-                const int rc = inflate(&z, Z_NO_FLUSH);
-                inPos += inLeft - z.avail_in;
-                have = size - z.avail_out;
-                if (rc == Z_STREAM_END) streamEnded = true;
-                return rc == Z_OK || rc == Z_STREAM_END || rc == Z_BUF_ERROR;
-            }
+            case Kind::Gzip:
+                return gzipStep(reinterpret_cast<uint8_t*>(inData), inLeft, dst, size, have);
             case Kind::Zstd: {
                 ZSTD_inBuffer input{inData, inLeft, 0};
                 ZSTD_outBuffer output{dst, size, have};
@@ -318,6 +359,9 @@ struct ByteSource::Worker {
 };
 
 ByteSource::ByteSource(FILE* file, int64_t limit) : file_(file), limit_(limit) {
+    struct stat st;
+    if (file_ && fstat(fileno(file_), &st) == 0 && S_ISFIFO(st.st_mode))
+        (void)fcntl(fileno(file_), F_SETPIPE_SZ, kPipeCapacity);  // a smaller pipe works too
     restart();
 }
 

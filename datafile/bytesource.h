@@ -1,6 +1,6 @@
 // The bytes of a data file as its readers take them: the file's own bytes, or the text of a
 // gzip, zstd, xz or bzip2 stream, recognised by its first bytes and decompressed as it is read
-// (zlib, libzstd, liblzma, libbz2). A description never says whether its file is compressed:
+// (ISA-L's inflate, libzstd, liblzma, libbz2). A description never says whether its file is compressed:
 // the same description reads the plain and the compressed file.
 //
 // Ownership: a source reads from a FILE it does not own (the caller opens and closes it, and

@@ -9,8 +9,8 @@ PACKAGES=(
   # libraries
   libssl-dev libcli11-dev nlohmann-json3-dev unixodbc-dev libsqlite3-dev libpugixml-dev libexpat1-dev libpq-dev
   qt6-base-dev qt6-base-dev-tools libgl-dev libcurl4-openssl-dev
-  # compressed data files read as they are (gzip, zstd, xz, bzip2)
-  zlib1g-dev libzstd-dev liblzma-dev libbz2-dev
+  # compressed data files read as they are (gzip through ISA-L's inflate, zstd, xz, bzip2)
+  libisal-dev libzstd-dev liblzma-dev libbz2-dev
   # Qt's own French texts for the standard dialogs of the desktop programs
   qt6-translations-l10n
   # tests

@@ -209,4 +209,46 @@ TEST(ByteSource, AReaderTakesAStreamOnce) {
         EXPECT_FALSE(DATAFILE_IsStreamPath(path)) << path;
 }
 
+// gzip's edges: members begin and end anywhere in the blocks the file is read by (hundreds of
+// small ones, empty ones, a header with a long name and a comment), and a member whose trailer
+// does not match its text, or is cut, or is followed by bytes that are no member, is told.
+TEST(ByteSource, GzipMembersAnywhereAndTheirTrailersChecked) {
+    morvex::testing::TempDir dir("bytesource-gzip");
+    const std::string script =
+        "cd '" + dir.path() + "' && cp '" + kText + "' t && split -b 7001 t p_ && " +
+        "for p in p_*; do gzip -c $p; done > many.gz && gzip -c /dev/null > e.gz && " +
+        "gzip -c t > t.gz && cat e.gz t.gz e.gz > empties.gz && " +
+        "python3 -c \"import gzip,sys; sys.stdout.buffer.write(b'\\x1f\\x8b\\x08\\x18' + "
+        "bytes(6) + b'n' * 300000 + bytes(1) + b'c' * 1000 + bytes(1)); "
+        "sys.stdout.buffer.write(gzip.compress(open('t','rb').read())[10:])\" > named.gz && "
+        "python3 -c \"import sys; d=bytearray(open('t.gz','rb').read()); d[-6]^=1; "
+        "sys.stdout.buffer.write(d)\" > crc.gz && head -c -3 t.gz > trailer.gz && "
+        "(cat t.gz; printf garbage) > garbage.gz";
+    ASSERT_EQ(system(script.c_str()), 0);
+    const std::string text = slurp(dir.file("t"));
+    const struct {
+        const char* name;
+        bool whole;  // the text given whole and nothing told
+    } cases[] = {{"many.gz", true},  {"empties.gz", true}, {"named.gz", true},
+                 {"crc.gz", false},  {"trailer.gz", false}, {"garbage.gz", false}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        FILE* file = fopen(dir.file(c.name).c_str(), "rb");
+        ASSERT_NE(file, nullptr);
+        {
+            morvex::ByteSource source(file, INT64_MAX);
+            EXPECT_EQ(source.kind(), morvex::ByteSource::Kind::Gzip);
+            const std::string got = readAll(source, 65536);
+            EXPECT_TRUE(text.compare(0, got.size(), got) == 0);
+            if (c.whole) {
+                EXPECT_EQ(got.size(), text.size());
+                EXPECT_EQ(source.failure(), nullptr);
+            } else {
+                EXPECT_STREQ(source.failure(), "flux gzip tronqué ou corrompu");
+            }
+        }
+        fclose(file);
+    }
+}
+
 }  // namespace
