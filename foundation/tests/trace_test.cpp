@@ -117,6 +117,12 @@ TEST(Trace, OpenLogRefusesAFileOthersControlAndFallsBackToThePrivateFolder) {
         }
     }
     EXPECT_EQ(morvex::testing::readFile(foreign), "theirs");
+    // The null device is the one file that is not ordinary and still taken: nothing is kept.
+    std::string warning;
+    EXPECT_EQ(morvex::traceOpenLog("/dev/null", &warning), "/dev/null");
+    EXPECT_EQ(warning, "");
+    morvex::trace("requete");
+    morvex::traceClose();
     unsetenv("XDG_STATE_HOME");
 }
 
