@@ -361,7 +361,6 @@ void readTypedBatches(DATAFILE* reader, const std::vector<ColumnDesc*>& columns,
                       loadrows::LoadQueue& queue) {
     std::vector<DATAFIELD> fields;
     SQLITE4FYK_VALUE value;
-    bool asRead = false;
     std::unique_ptr<loadrows::LoadBatch> batch = queue.empty();
     int count = 0;
     while ((rows == 0 || count < rows) && DATAFILE_ReadNextFields(reader, fields)) {
@@ -370,20 +369,10 @@ void readTypedBatches(DATAFILE* reader, const std::vector<ColumnDesc*>& columns,
         row.firstCell = batch->cells.size();
         batch->rows.push_back(row);
         for (size_t i = 0; i < columns.size(); ++i) {
-            loadrows::LoadCell cell{SQLITE_NULL, 0, 0, {}};
             // A value missing from a short row is no value.
-            if (i < fields.size()) {
-                SQLITE4FYK_ConvertInPlace(columns[i], fields[i].value, fields[i].length, &value,
-                                          &asRead);
-                cell.type = value.sqliteType;
-                cell.integer = value.integer;
-                cell.real = value.real;
-                if (cell.type == SQLITE_TEXT)
-                    cell.text = asRead ? batch->keep(fields[i].value,
-                                                     static_cast<size_t>(fields[i].length))
-                                       : batch->keep(value.text.data(), value.text.size());
-            }
-            batch->cells.push_back(cell);
+            batch->cells.push_back(i < fields.size()
+                                       ? loadrows::ConvertCell(columns[i], fields[i], *batch, value)
+                                       : loadrows::LoadCell{SQLITE_NULL, 0, 0, {}});
         }
         ++count;
         if (batch->rows.size() >= kTypedBatchRows || batch->arena.size() >= kTypedBatchBytes) {

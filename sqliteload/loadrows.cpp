@@ -101,6 +101,18 @@ std::string AddSourceColumn(FileDesc* desc, const std::string& name) {
     return "";
 }
 
+LoadCell ConvertCell(const ColumnDesc* column, const DATAFIELD& field, LoadBatch& batch,
+                     SQLITE4FYK_VALUE& value) {
+    bool asRead = false;
+    SQLITE4FYK_ConvertInPlace(column, field.value, field.length, &value, &asRead);
+    LoadCell cell{value.sqliteType, value.integer, value.real, {}};
+    if (cell.type == SQLITE_TEXT)
+        cell.text = asRead ? batch.keep(field.value != nullptr ? field.value : "",
+                                        static_cast<size_t>(field.length))
+                           : batch.keep(value.text.data(), value.text.size());
+    return cell;
+}
+
 void ReadAndConvert(LoadFiles& files, const std::vector<const ColumnDesc*>& columnAt, bool strict,
                     bool withRejects, LoadQueue& queue) {
     SQLITE4FYK_VALUE value;
@@ -147,8 +159,7 @@ void ReadAndConvert(LoadFiles& files, const std::vector<const ColumnDesc*>& colu
                 continue;
             }
             const ColumnDesc* column = columnAt[i];
-            bool asRead = false;
-            SQLITE4FYK_ConvertInPlace(column, field.value, field.length, &value, &asRead);
+            const LoadCell cell = ConvertCell(column, field, *batch, value);
             if (strict && value.notTyped) {
                 row.reason = LOAD_ROW_BAD_VALUE;
                 if (withRejects) {
@@ -160,14 +171,7 @@ void ReadAndConvert(LoadFiles& files, const std::vector<const ColumnDesc*>& colu
                 break;
             }
             row.notTyped += value.notTyped;
-            LoadCell& cell = cells[i];
-            cell.type = value.sqliteType;
-            cell.integer = value.integer;
-            cell.real = value.real;
-            if (value.sqliteType == SQLITE_TEXT)
-                cell.text = asRead ? batch->keep(field.value != nullptr ? field.value : "",
-                                                 static_cast<size_t>(field.length))
-                                   : batch->keep(value.text.data(), value.text.size());
+            cells[i] = cell;
         }
         if (read < columnAt.size() && row.reason == LOAD_ROW_STORED) {
             const std::string& name = files.name(files.current);

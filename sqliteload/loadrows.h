@@ -205,6 +205,12 @@ private:
 // name (as SQLite compares names) or the name is empty or too long, else "".
 std::string AddSourceColumn(FileDesc* desc, const std::string& name);
 
+// The cell of one field of `column`, converted as the load stores it, its text (when it is
+// one) kept in `batch`. `value` is the caller's scratch, kept from call to call; its notTyped
+// tells a value that does not fit the column's type (kept then as read).
+LoadCell ConvertCell(const ColumnDesc* column, const DATAFIELD& field, LoadBatch& batch,
+                     SQLITE4FYK_VALUE& value);
+
 // The reading thread of a load: every row of `files`, checked and converted for its columns,
 // into batches for `queue`, until the end of the last file or until the queue is closed.
 // `strict` sets aside rows without one value per column and values that do not fit their
