@@ -10,11 +10,13 @@
 
 #include <algorithm>
 #include <condition_variable>
+#include <cstdlib>
 #include <cstring>
 #include <deque>
 #include <filesystem>
 #include <mutex>
 #include <thread>
+#include <vector>
 
 #include "foundation/inputfile.h"
 #include "foundation/owned.h"
@@ -27,7 +29,7 @@ namespace {
 constexpr size_t kInputChunk = 256 * 1024;
 // Bytes of text per block handed from the decompressing thread to the reads, and how many
 // blocks it may hold ready: enough to keep both cores busy, little memory.
-constexpr size_t kTextBlock = 1 << 20;
+constexpr size_t kTextBlock = ByteSource::kBlockBytes;
 constexpr size_t kBlocksAhead = 4;
 // The most bytes a gzip member's header may take (its name, comment and extra field).
 constexpr size_t kLongestGzipHeader = 1 << 20;
@@ -76,8 +78,15 @@ ByteSource::Kind byteSourceKind(const char* head, size_t size) {
 // blocks of text and queues them (kBlocksAhead at most) for the reads. Everything above the
 // queue belongs to the thread while it runs; the queue is shared under `lock`.
 struct ByteSource::Worker {
+    // A block's bytes, kTextBlock of them, from malloc: the reads may hand one over to a
+    // reader in exchange for its own buffer of the same size (readBlock).
+    struct FreeBytes {
+        void operator()(char* p) const { free(p); }
+    };
+    using Bytes = std::unique_ptr<char, FreeBytes>;
     struct Block {
-        std::string text;
+        Bytes text;
+        size_t size = 0;                // bytes of text in `text`
         int64_t fileBytes = 0;          // bytes of the file behind the text up to this block
         bool last = false;              // no block follows
         const char* failure = nullptr;  // why the text ended early (last block only)
@@ -108,6 +117,7 @@ struct ByteSource::Worker {
     std::condition_variable ready;  // a block was queued
     std::condition_variable room;   // a block was taken, or the thread is asked to stop
     std::deque<Block> queue;
+    std::vector<Bytes> spare;  // buffers given back by the reads, taken again by the thread
     bool stop = false;
     std::thread thread;
 
@@ -213,12 +223,23 @@ struct ByteSource::Worker {
     void run() {
         for (;;) {
             Block block;
-            block.text.resize(kTextBlock);
+            {
+                std::lock_guard<std::mutex> guard(lock);
+                if (!spare.empty()) {
+                    block.text = std::move(spare.back());
+                    spare.pop_back();
+                }
+            }
+            if (!block.text) block.text.reset(static_cast<char*>(malloc(kTextBlock)));
             size_t have = 0;
             bool more = failure == nullptr;
+            if (!block.text) {
+                failure = kNoMemory;
+                more = false;
+            }
             while (more && have < kTextBlock)
-                more = decompress(block.text.data(), kTextBlock, have);
-            block.text.resize(have);
+                more = decompress(block.text.get(), kTextBlock, have);
+            block.size = have;
             block.fileBytes = taken - static_cast<int64_t>(in.size() - inPos);
             block.last = !more;
             block.failure = failure;
@@ -333,16 +354,18 @@ struct ByteSource::Worker {
         return false;
     }
 
-    // Up to `want` bytes of text; 0 at its end or on failure (`*why` then set, or nullptr).
-    size_t take(char* dst, size_t want, const char** why) {
+    // Makes `current` a block with text still to give; false at the text's end or on failure
+    // (`*why` then set, or nullptr).
+    bool nextBlock(const char** why) {
         if (!started) start();
-        while (currentPos == current.text.size()) {
+        while (currentPos == current.size) {
             if (current.last) {
                 *why = current.failure;
-                return 0;
+                return false;
             }
             {
                 std::unique_lock<std::mutex> guard(lock);
+                if (current.text) spare.push_back(std::move(current.text));
                 ready.wait(guard, [this] { return !queue.empty(); });
                 current = std::move(queue.front());
                 queue.pop_front();
@@ -351,10 +374,28 @@ struct ByteSource::Worker {
             currentPos = 0;
             fileBytesGiven = current.fileBytes;
         }
-        const size_t n = std::min(want, current.text.size() - currentPos);
-        memcpy(dst, current.text.data() + currentPos, n);
+        return true;
+    }
+
+    // Up to `want` bytes of text; 0 at its end or on failure (`*why` then set, or nullptr).
+    size_t take(char* dst, size_t want, const char** why) {
+        if (!nextBlock(why)) return 0;
+        const size_t n = std::min(want, current.size - currentPos);
+        memcpy(dst, current.text.get() + currentPos, n);
         currentPos += n;
         return n;
+    }
+
+    // The next block whole in exchange for `*block` (kTextBlock bytes from malloc), when
+    // nothing of it was given yet; otherwise copied as take() does.
+    size_t swap(char** block, const char** why) {
+        if (!nextBlock(why)) return 0;
+        if (currentPos != 0) return take(*block, kTextBlock, why);
+        char* given = current.text.release();
+        current.text.reset(*block);
+        *block = given;
+        currentPos = current.size;
+        return current.size;
     }
 };
 
@@ -417,6 +458,13 @@ size_t ByteSource::readPlain(char* dst, size_t want) {
         given += n;
     }
     return given;
+}
+
+size_t ByteSource::readBlock(char** block, size_t size) {
+    if (kind_ == Kind::Plain || size != kTextBlock || !file_ || failure_) return read(*block, size);
+    const size_t n = worker_->swap(block, &failure_);
+    produced_ += static_cast<int64_t>(n);
+    return n;
 }
 
 size_t ByteSource::read(char* dst, size_t want) {

@@ -39,6 +39,13 @@ public:
     // Up to `want` bytes of the text into `dst`; 0 at its end, or on failure (failure() then
     // says why: a stream cut short or corrupt, a read error).
     size_t read(char* dst, size_t want);
+    // The bytes of a block buffer (from malloc) that readBlock may exchange.
+    static constexpr size_t kBlockBytes = 1 << 20;
+    // As read(*block, size), except that a compressed source may hand over a whole block of
+    // text it decompressed by exchanging buffers: `*block` (`size` bytes from malloc, to be
+    // released with free) then points to the source's buffer and the source keeps the old one.
+    // The exchange saves copying the text when `size` is kBlockBytes.
+    size_t readBlock(char** block, size_t size);
     // Back to `offset` bytes from the start of the text: the file is sought (plain), or the
     // stream decompressed again from its start when it stands past `offset`. False when the
     // file cannot be sought.

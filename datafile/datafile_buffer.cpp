@@ -175,7 +175,7 @@ bool refill(DATAFILE* reader) {
     // Bytes written after the reading began (a file still growing) are not read, its last line
     // could be half written: the source stops at the size the file had.
     buf->len = buf->streamDecode ? decodeBlock(reader)
-                                 : buf->source->read(buf->block, DATAFILE_BLOCK_SIZE);
+                                 : buf->source->readBlock(&buf->block, DATAFILE_BLOCK_SIZE);
     if (buf->len == 0) {
         // The end: a file cut or rewritten after the last block was read is told too, and so
         // is a compressed stream cut short or corrupt (its rows cannot be trusted either).
