@@ -550,6 +550,14 @@ bool DATETIME_ReadValid(std::string_view text, const char* format, bool withTime
     memcpy(buffer, text.data(), text.size());
     buffer[text.size()] = '\0';
     const bool read = DATETIME_Convert(buffer, format, d) != nullptr;
+    // Each character of the picture takes one of the text, after the blanks skipped: what
+    // follows may only be blanks. A value with more (01/02/2003x, a time behind a day) is not
+    // the date the picture says, and storing its date alone would lose the rest.
+    size_t used = 0;
+    while (used < text.size() && text[used] == ' ') ++used;
+    used += strlen(format);
+    for (size_t i = used; i < text.size(); ++i)
+        if (text[i] != ' ') return false;
     const MYDATE day{d->jour, d->mois, d->annee};
     return read && d->annee > 0 && DATE_Verifier(&day) == 1 &&
            (!withTime || (d->heure >= 0 && d->heure <= 23 && d->minute >= 0 && d->minute <= 59 &&

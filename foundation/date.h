@@ -84,7 +84,8 @@ MYDATE* DATE_Convert(const char* text, const char* format, MYDATE* date);
 // As DATE_Convert, with the time letters H, M, S, L as well and leading spaces of `text` skipped.
 MYDATETIME* DATETIME_Convert(const char* text, const char* format, MYDATETIME* dateTime);
 // Reads `text` (not zero-terminated) under the picture `format` into `dateTime` and checks that
-// it names a real day (year above 0) and, with `withTime`, a real time of day; false otherwise.
+// it names a real day (year above 0) and, with `withTime`, a real time of day, with nothing but
+// blanks after what the picture reads; false otherwise.
 // The check a Date or Datetime value must pass to be stored as one.
 bool DATETIME_ReadValid(std::string_view text, const char* format, bool withTime,
                         MYDATETIME* dateTime);

@@ -130,6 +130,8 @@ bool IsPlainDateFormat(const char* format, PlainDateFormat* f) {
 bool ReadPlainDate(std::string_view text, const char* format, const PlainDateFormat& f,
                    std::string* iso) {
     if (text.size() < f.length || text.size() >= 256) return false;
+    for (size_t i = f.length; i < text.size(); ++i)
+        if (text[i] != ' ') return false;
     for (size_t i = 0; i < f.length; ++i) {
         const char c = format[i];
         const bool digit = text[i] >= '0' && text[i] <= '9';
