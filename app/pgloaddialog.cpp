@@ -1,8 +1,6 @@
 // The PostgreSQL load command of the main window.
 #include "app/pgloaddialog.h"
 
-#include <libpq-fe.h>
-
 #include <cstring>
 
 #include <QCheckBox>
@@ -20,7 +18,10 @@
 #include "foundation/registry.h"
 #include "foundation/uiport.h"
 #include "pgload/pgload.h"
+#include "pgload/libpq.h"
 
+
+namespace pq = morvex::pq;
 namespace {
 
 constexpr int kRecentConnections = 8;
@@ -103,8 +104,8 @@ PgLoadDialog::PgLoadDialog(QWidget* parent, const FileDesc* desc, Purpose purpos
 void PgLoadDialog::fillFrom(const std::string& connection) {
     if (connection.empty()) return;
     char* error = nullptr;
-    PQconninfoOption* options = PQconninfoParse(connection.c_str(), &error);
-    if (error != nullptr) PQfreemem(error);
+    PQconninfoOption* options = pq::PQconninfoParse(connection.c_str(), &error);
+    if (error != nullptr) pq::PQfreemem(error);
     if (options == nullptr) return;
     for (PQconninfoOption* o = options; o->keyword != nullptr; ++o) {
         const QString v = o->val != nullptr ? QString::fromUtf8(o->val) : QString();
@@ -114,7 +115,7 @@ void PgLoadDialog::fillFrom(const std::string& connection) {
         if (k == "dbname") database_->setText(v);
         if (k == "user") user_->setText(v);
     }
-    PQconninfoFree(options);
+    pq::PQconninfoFree(options);
     string_->clear();
 }
 

@@ -3,8 +3,6 @@
 // a refused chunk stored again row by row to find the rows the server refuses.
 #include "pgload/pgload.h"
 
-#include <libpq-fe.h>
-
 #include <charconv>
 #include <chrono>
 #include <cstdio>
@@ -21,9 +19,12 @@
 #include "foundation/owned.h"
 #include "foundation/trace.h"
 #include "foundation/uiport.h"
+#include "pgload/libpq.h"
 #include "pgload/pgbinary.h"
 #include "sqliteload/loadrows.h"
 
+
+namespace pq = morvex::pq;
 using morvex::Format;
 using namespace loadrows;
 
@@ -35,8 +36,8 @@ constexpr size_t PGLOAD_CHUNK_BYTES = 8u << 20;
 // Seconds a connection waits for the server when the connection string says nothing.
 constexpr const char* PGLOAD_CONNECT_TIMEOUT = "15";
 
-using Connection = morvex::Owned<PGconn, PQfinish>;
-using Result = morvex::Owned<PGresult, PQclear>;
+using Connection = morvex::Owned<PGconn, pq::PQfinish>;
+using Result = morvex::Owned<PGresult, pq::PQclear>;
 
 // libpq's message without its final line end.
 std::string trimmed(const char* text) {
@@ -47,18 +48,18 @@ std::string trimmed(const char* text) {
 
 // The server's message of a failed result: its primary text, its detail after it.
 std::string messageOf(const PGresult* r, PGconn* conn) {
-    if (r == nullptr) return trimmed(PQerrorMessage(conn));
-    const char* primary = PQresultErrorField(r, PG_DIAG_MESSAGE_PRIMARY);
-    if (primary == nullptr) return trimmed(PQresultErrorMessage(r));
+    if (r == nullptr) return trimmed(pq::PQerrorMessage(conn));
+    const char* primary = pq::PQresultErrorField(r, PG_DIAG_MESSAGE_PRIMARY);
+    if (primary == nullptr) return trimmed(pq::PQresultErrorMessage(r));
     std::string m = primary;
-    if (const char* detail = PQresultErrorField(r, PG_DIAG_MESSAGE_DETAIL)) m += " (" + std::string(detail) + ")";
+    if (const char* detail = pq::PQresultErrorField(r, PG_DIAG_MESSAGE_DETAIL)) m += " (" + std::string(detail) + ")";
     return m;
 }
 
 // True when the server refused the statement for its rows (a value, a constraint, a row met
 // twice by an upsert), not for a reason that stops the load.
 bool refusedForTheRows(const PGresult* r) {
-    const char* state = r != nullptr ? PQresultErrorField(r, PG_DIAG_SQLSTATE) : nullptr;
+    const char* state = r != nullptr ? pq::PQresultErrorField(r, PG_DIAG_SQLSTATE) : nullptr;
     return state != nullptr &&
            (strncmp(state, "22", 2) == 0 || strncmp(state, "23", 2) == 0 ||
             strncmp(state, "21", 2) == 0);
@@ -66,8 +67,8 @@ bool refusedForTheRows(const PGresult* r) {
 
 // Runs `sql` (no parameters); "" or the server's message.
 std::string run(PGconn* conn, const std::string& sql) {
-    Result r(PQexec(conn, sql.c_str()));
-    const ExecStatusType status = r ? PQresultStatus(r.get()) : PGRES_FATAL_ERROR;
+    Result r(pq::PQexec(conn, sql.c_str()));
+    const ExecStatusType status = r ? pq::PQresultStatus(r.get()) : PGRES_FATAL_ERROR;
     if (status == PGRES_COMMAND_OK || status == PGRES_TUPLES_OK) return "";
     const std::string m = messageOf(r.get(), conn);
     return m.empty() ? "erreur inconnue" : m;
@@ -94,14 +95,14 @@ std::string numbered(const std::string& sql) {
 Result query(PGconn* conn, const std::string& sql, const std::vector<std::string>& values) {
     std::vector<const char*> p;
     for (const std::string& v : values) p.push_back(v.c_str());
-    return Result(PQexecParams(conn, sql.c_str(), static_cast<int>(p.size()), nullptr,
+    return Result(pq::PQexecParams(conn, sql.c_str(), static_cast<int>(p.size()), nullptr,
                                p.data(), nullptr, nullptr, 0));
 }
 
 // The same, "" or the server's message.
 std::string runParams(PGconn* conn, const std::string& sql, const std::vector<std::string>& v) {
     Result r = query(conn, sql, v);
-    const ExecStatusType status = r ? PQresultStatus(r.get()) : PGRES_FATAL_ERROR;
+    const ExecStatusType status = r ? pq::PQresultStatus(r.get()) : PGRES_FATAL_ERROR;
     return status == PGRES_COMMAND_OK || status == PGRES_TUPLES_OK ? "" : messageOf(r.get(), conn);
 }
 
@@ -225,8 +226,8 @@ struct RowLoad {
 
     // Opens the COPY; "" or the server's message.
     std::string startCopy() {
-        Result r(PQexec(conn, (binary ? copyBinary : copy).c_str()));
-        if (!r || PQresultStatus(r.get()) != PGRES_COPY_IN) return messageOf(r.get(), conn);
+        Result r(pq::PQexec(conn, (binary ? copyBinary : copy).c_str()));
+        if (!r || pq::PQresultStatus(r.get()) != PGRES_COPY_IN) return messageOf(r.get(), conn);
         copying = true;
         return "";
     }
@@ -235,20 +236,20 @@ struct RowLoad {
     std::string endCopy(bool* rowsRefused) {
         *rowsRefused = false;
         copying = false;
-        if (PQputCopyEnd(conn, nullptr) != 1) return trimmed(PQerrorMessage(conn));
+        if (pq::PQputCopyEnd(conn, nullptr) != 1) return trimmed(pq::PQerrorMessage(conn));
         std::string message;
-        while (PGresult* raw = PQgetResult(conn)) {
+        while (PGresult* raw = pq::PQgetResult(conn)) {
             Result each(raw);
-            if (PQresultStatus(raw) != PGRES_COMMAND_OK && message.empty()) {
+            if (pq::PQresultStatus(raw) != PGRES_COMMAND_OK && message.empty()) {
                 message = messageOf(raw, conn);
                 *rowsRefused = refusedForTheRows(raw);
             }
         }
-        if (message.empty() && PQstatus(conn) == CONNECTION_BAD)
-            message = trimmed(PQerrorMessage(conn));
+        if (message.empty() && pq::PQstatus(conn) == CONNECTION_BAD)
+            message = trimmed(pq::PQerrorMessage(conn));
         if (message.empty() && !afterCopy.empty()) {
-            Result moved(PQexec(conn, afterCopy.c_str()));
-            if (!moved || PQresultStatus(moved.get()) != PGRES_COMMAND_OK) {
+            Result moved(pq::PQexec(conn, afterCopy.c_str()));
+            if (!moved || pq::PQresultStatus(moved.get()) != PGRES_COMMAND_OK) {
                 message = messageOf(moved.get(), conn);
                 *rowsRefused = refusedForTheRows(moved.get());
             }
@@ -259,8 +260,8 @@ struct RowLoad {
     void abort() {
         if (!copying) return;
         copying = false;
-        PQputCopyEnd(conn, "chargement interrompu");
-        while (PGresult* raw = PQgetResult(conn)) PQclear(raw);
+        pq::PQputCopyEnd(conn, "chargement interrompu");
+        while (PGresult* raw = pq::PQgetResult(conn)) pq::PQclear(raw);
     }
     // Sends `length` bytes of COPY lines in a COPY of their own.
     std::string send(const char* data, size_t length, bool* rowsRefused) {
@@ -275,9 +276,9 @@ struct RowLoad {
             data = framed.data();
             length = framed.size();
         }
-        if (PQputCopyData(conn, data, static_cast<int>(length)) != 1) {
+        if (pq::PQputCopyData(conn, data, static_cast<int>(length)) != 1) {
             copying = false;
-            return trimmed(PQerrorMessage(conn));
+            return trimmed(pq::PQerrorMessage(conn));
         }
         return endCopy(rowsRefused);
     }
@@ -289,8 +290,8 @@ struct RowLoad {
             streamFailure = startCopy();
             if (!streamFailure.empty()) return;
         }
-        if (PQputCopyData(conn, text.data() + sent, static_cast<int>(text.size() - sent)) != 1)
-            streamFailure = trimmed(PQerrorMessage(conn));
+        if (pq::PQputCopyData(conn, text.data() + sent, static_cast<int>(text.size() - sent)) != 1)
+            streamFailure = trimmed(pq::PQerrorMessage(conn));
         sent = text.size();
     }
 
@@ -408,8 +409,8 @@ bool PGLOAD_IsConnection(const std::string& target) {
 
 std::string PGLOAD_DescribeConnection(const std::string& conninfo) {
     char* error = nullptr;
-    PQconninfoOption* options = PQconninfoParse(conninfo.c_str(), &error);
-    if (error != nullptr) PQfreemem(error);
+    PQconninfoOption* options = pq::PQconninfoParse(conninfo.c_str(), &error);
+    if (error != nullptr) pq::PQfreemem(error);
     if (options == nullptr) return "";
     std::string out;
     for (PQconninfoOption* o = options; o->keyword != nullptr; ++o) {
@@ -419,7 +420,7 @@ std::string PGLOAD_DescribeConnection(const std::string& conninfo) {
             k == "service")
             out += (out.empty() ? "" : " ") + k + "=" + PGLOAD_ConnectionWord(o->val);
     }
-    PQconninfoFree(options);
+    pq::PQconninfoFree(options);
     return out;
 }
 
@@ -455,18 +456,22 @@ PGconn* PGLOAD_Connect(const char* conninfo, std::string* error) {
     std::string ignored;
     std::string& e = error != nullptr ? *error : ignored;
     // The connection string's own words, then what a connection needs unless it says otherwise.
+    if (std::string why; !pq::available(&why)) {
+        e = "la bibliothèque cliente de PostgreSQL (libpq) ne peut pas être chargée : " + why;
+        return nullptr;
+    }
     char* parseError = nullptr;
-    PQconninfoOption* given = PQconninfoParse(conninfo, &parseError);
+    PQconninfoOption* given = pq::PQconninfoParse(conninfo, &parseError);
     if (given == nullptr) {
         e = "chaîne de connexion illisible : " + trimmed(parseError);
-        if (parseError != nullptr) PQfreemem(parseError);
+        if (parseError != nullptr) pq::PQfreemem(parseError);
         return nullptr;
     }
     bool timeoutGiven = false;
     for (PQconninfoOption* p = given; p->keyword != nullptr; ++p)
         if (strcmp(p->keyword, "connect_timeout") == 0 && p->val != nullptr && p->val[0] != '\0')
             timeoutGiven = true;
-    PQconninfoFree(given);
+    pq::PQconninfoFree(given);
     std::vector<const char*> keys = {"dbname", "client_encoding", "fallback_application_name"};
     std::vector<const char*> values = {conninfo, "UTF8", "morvex-fylatek"};
     if (!timeoutGiven) {
@@ -475,19 +480,19 @@ PGconn* PGLOAD_Connect(const char* conninfo, std::string* error) {
     }
     keys.push_back(nullptr);
     values.push_back(nullptr);
-    PGconn* conn = PQconnectdbParams(keys.data(), values.data(), 1);
+    PGconn* conn = pq::PQconnectdbParams(keys.data(), values.data(), 1);
     if (conn == nullptr) {
         e = "mémoire insuffisante";
         return nullptr;
     }
-    if (PQstatus(conn) != CONNECTION_OK) {
-        e = trimmed(PQerrorMessage(conn));
-        PQfinish(conn);
+    if (pq::PQstatus(conn) != CONNECTION_OK) {
+        e = trimmed(pq::PQerrorMessage(conn));
+        pq::PQfinish(conn);
         return nullptr;
     }
     // The server's notices ("schema ... already exists, skipping") go to the trace, not to the
     // terminal.
-    PQsetNoticeProcessor(conn, traceNotice, nullptr);
+    pq::PQsetNoticeProcessor(conn, traceNotice, nullptr);
     return conn;
 }
 
@@ -542,7 +547,7 @@ int PGLOAD_LoadDataInDatabase(TASK* task, FileDesc* desc, const char* conninfo, 
     // The table's state, before the catalogue is rewritten.
     auto answers = [&](const std::string& sql, const std::vector<std::string>& v) {
         Result r = query(c, sql, v);
-        return r && PQresultStatus(r.get()) == PGRES_TUPLES_OK && PQntuples(r.get()) > 0;
+        return r && pq::PQresultStatus(r.get()) == PGRES_TUPLES_OK && pq::PQntuples(r.get()) > 0;
     };
     const bool exists = answers(
         "SELECT 1 FROM pg_catalog.pg_tables WHERE schemaname = $1 AND tablename = $2",
@@ -568,10 +573,10 @@ int PGLOAD_LoadDataInDatabase(TASK* task, FileDesc* desc, const char* conninfo, 
                          "pg_catalog.pg_attribute WHERE attrelid = $1::regclass AND attnum > 0 "
                          "AND NOT attisdropped ORDER BY attnum",
                          {table});
-        if (!r || PQresultStatus(r.get()) != PGRES_TUPLES_OK)
+        if (!r || pq::PQresultStatus(r.get()) != PGRES_TUPLES_OK)
             return failed(tableNotCreated, messageOf(r.get(), c));
-        for (int i = 0; i < PQntuples(r.get()); ++i)
-            actual.push_back({PQgetvalue(r.get(), i, 0), PQgetvalue(r.get(), i, 1)});
+        for (int i = 0; i < pq::PQntuples(r.get()); ++i)
+            actual.push_back({pq::PQgetvalue(r.get(), i, 0), pq::PQgetvalue(r.get(), i, 1)});
         d.refusal = LOADMODE_ColumnDifference(schema + "." + desc->TableName, expected, actual,
                                               samePgType);
         if (!d.refusal.empty()) d.action = LOADMODE_ACTION_REFUSE;

@@ -2,8 +2,6 @@
 // result set.
 #include "pgload/pgquery.h"
 
-#include <libpq-fe.h>
-
 #include <algorithm>
 #include <cctype>
 #include <string>
@@ -11,7 +9,10 @@
 
 #include "foundation/owned.h"
 #include "pgload/pgload.h"
+#include "pgload/libpq.h"
 
+
+namespace pq = morvex::pq;
 namespace {
 
 std::string trimmedMessage(const char* text) {
@@ -46,14 +47,14 @@ int PGQUERY_Execute(PGQUERY_RUN* run, const char* conninfo, const char* sql, SQL
     run->error.clear();
     run->interrupted = false;
     std::string cause;
-    morvex::Owned<PGconn, PQfinish> conn(PGLOAD_Connect(conninfo, &cause));
+    morvex::Owned<PGconn, pq::PQfinish> conn(PGLOAD_Connect(conninfo, &cause));
     if (!conn) {
         run->error = "Echec de la connexion à la base PostgreSQL [" +
                      PGLOAD_DescribeConnection(conninfo) + "] : " + cause;
         return 1;
     }
     sink->status(SQLQUERY_STATUS_VERSION,
-                 "PostgreSQL " + std::to_string(PQserverVersion(conn.get()) / 10000));
+                 "PostgreSQL " + std::to_string(pq::PQserverVersion(conn.get()) / 10000));
     sink->status(SQLQUERY_STATUS_STATE, "Exécution de la requête en cours...");
     {
         std::lock_guard<std::mutex> g(run->lock);
@@ -61,52 +62,52 @@ int PGQUERY_Execute(PGQUERY_RUN* run, const char* conninfo, const char* sql, SQL
             run->interrupted = true;
             return 0;
         }
-        run->cancel = PQgetCancel(conn.get());
+        run->cancel = pq::PQgetCancel(conn.get());
     }
     int failed = 0;
-    if (PQsendQuery(conn.get(), sql) != 1) {
-        run->error = "La requête a échoué : " + trimmedMessage(PQerrorMessage(conn.get()));
+    if (pq::PQsendQuery(conn.get(), sql) != 1) {
+        run->error = "La requête a échoué : " + trimmedMessage(pq::PQerrorMessage(conn.get()));
         failed = 1;
     } else {
-        PQsetSingleRowMode(conn.get());
+        pq::PQsetSingleRowMode(conn.get());
         bool columnsGiven = false;
         std::vector<char*> values;
         std::vector<std::string> names;
         std::vector<char*> nameText;
         std::vector<SQLQUERY_KIND> kinds;
-        while (PGresult* raw = PQgetResult(conn.get())) {
-            morvex::Owned<PGresult, PQclear> r(raw);
-            const ExecStatusType status = PQresultStatus(raw);
+        while (PGresult* raw = pq::PQgetResult(conn.get())) {
+            morvex::Owned<PGresult, pq::PQclear> r(raw);
+            const ExecStatusType status = pq::PQresultStatus(raw);
             if (status == PGRES_SINGLE_TUPLE || status == PGRES_TUPLES_OK) {
-                const int count = PQnfields(raw);
+                const int count = pq::PQnfields(raw);
                 if (!columnsGiven) {
                     names.clear();
                     nameText.clear();
-                    for (int i = 0; i < count; ++i) names.emplace_back(PQfname(raw, i));
+                    for (int i = 0; i < count; ++i) names.emplace_back(pq::PQfname(raw, i));
                     for (std::string& n : names) nameText.push_back(n.data());
                     kinds.clear();
-                    for (int i = 0; i < count; ++i) kinds.push_back(kindOf(PQftype(raw, i)));
+                    for (int i = 0; i < count; ++i) kinds.push_back(kindOf(pq::PQftype(raw, i)));
                     sink->columns(count, nameText.data());
                     columnsGiven = true;
                 }
-                for (int t = 0; t < PQntuples(raw); ++t) {
+                for (int t = 0; t < pq::PQntuples(raw); ++t) {
                     values.assign(static_cast<size_t>(count), nullptr);
                     for (int i = 0; i < count; ++i)
-                        if (!PQgetisnull(raw, t, i)) values[i] = PQgetvalue(raw, t, i);
+                        if (!pq::PQgetisnull(raw, t, i)) values[i] = pq::PQgetvalue(raw, t, i);
                     sink->typedRow(count, values.data(), kinds.data());
                     ++run->rows;
                 }
                 // The end of one statement's rows: the next result set gives its own columns.
                 if (status == PGRES_TUPLES_OK) columnsGiven = false;
             } else if (status != PGRES_COMMAND_OK && status != PGRES_EMPTY_QUERY && !failed) {
-                const char* state = PQresultErrorField(raw, PG_DIAG_SQLSTATE);
+                const char* state = pq::PQresultErrorField(raw, PG_DIAG_SQLSTATE);
                 if (state != nullptr && std::string(state) == "57014") {
                     run->interrupted = true;
                 } else {
-                    const char* primary = PQresultErrorField(raw, PG_DIAG_MESSAGE_PRIMARY);
+                    const char* primary = pq::PQresultErrorField(raw, PG_DIAG_MESSAGE_PRIMARY);
                     run->error = "La requête a échoué : " +
                                  trimmedMessage(primary != nullptr ? primary
-                                                                   : PQresultErrorMessage(raw));
+                                                                   : pq::PQresultErrorMessage(raw));
                     failed = 1;
                 }
             }
@@ -114,7 +115,7 @@ int PGQUERY_Execute(PGQUERY_RUN* run, const char* conninfo, const char* sql, SQL
     }
     {
         std::lock_guard<std::mutex> g(run->lock);
-        PQfreeCancel(static_cast<PGcancel*>(run->cancel));
+        pq::PQfreeCancel(static_cast<PGcancel*>(run->cancel));
         run->cancel = nullptr;
     }
     if (failed) {
@@ -134,7 +135,7 @@ void PGQUERY_Interrupt(PGQUERY_RUN* run) {
     run->interruptRequested = true;
     if (run->cancel != nullptr) {
         char message[256];
-        PQcancel(static_cast<PGcancel*>(run->cancel), message, sizeof message);
+        pq::PQcancel(static_cast<PGcancel*>(run->cancel), message, sizeof message);
     }
 }
 
@@ -143,7 +144,7 @@ bool PGQUERY_ReadSchema(const std::string& conninfo, std::vector<SQLQUERY_SCHEMA
     objects.clear();
     selects.clear();
     std::string cause;
-    morvex::Owned<PGconn, PQfinish> conn(PGLOAD_Connect(conninfo.c_str(), &cause));
+    morvex::Owned<PGconn, pq::PQfinish> conn(PGLOAD_Connect(conninfo.c_str(), &cause));
     if (!conn) {
         error = "Echec de la connexion à la base PostgreSQL [" +
                 PGLOAD_DescribeConnection(conninfo) + "] : " + cause;
@@ -164,21 +165,21 @@ bool PGQUERY_ReadSchema(const std::string& conninfo, std::vector<SQLQUERY_SCHEMA
         "(quote_ident(t.table_schema) || '.' || quote_ident(t.table_name))::regclass "
         "AND a.attname = c.column_name "
         "ORDER BY t.table_schema, t.table_name, c.ordinal_position";
-    morvex::Owned<PGresult, PQclear> r(PQexec(conn.get(), sql.c_str()));
-    if (!r || PQresultStatus(r.get()) != PGRES_TUPLES_OK) {
+    morvex::Owned<PGresult, pq::PQclear> r(pq::PQexec(conn.get(), sql.c_str()));
+    if (!r || pq::PQresultStatus(r.get()) != PGRES_TUPLES_OK) {
         error = "La lecture des tables a échoué : " +
-                trimmedMessage(r ? PQresultErrorMessage(r.get()) : PQerrorMessage(conn.get()));
+                trimmedMessage(r ? pq::PQresultErrorMessage(r.get()) : pq::PQerrorMessage(conn.get()));
         return false;
     }
     std::vector<std::pair<SQLQUERY_SCHEMAOBJECT, std::string>> read;
     std::string lastSchema, lastTable;
-    for (int i = 0; i < PQntuples(r.get()); ++i) {
-        const std::string schema = PQgetvalue(r.get(), i, 0);
-        const std::string table = PQgetvalue(r.get(), i, 1);
+    for (int i = 0; i < pq::PQntuples(r.get()); ++i) {
+        const std::string schema = pq::PQgetvalue(r.get(), i, 0);
+        const std::string table = pq::PQgetvalue(r.get(), i, 1);
         if (read.empty() || schema != lastSchema || table != lastTable) {
             SQLQUERY_SCHEMAOBJECT object;
             object.name = schema + "." + table;
-            object.group = std::string(PQgetvalue(r.get(), i, 2)) == "VIEW"
+            object.group = std::string(pq::PQgetvalue(r.get(), i, 2)) == "VIEW"
                                ? SQLQUERY_GROUP_VIEW
                                : SQLQUERY_TableGroup(table);
             read.emplace_back(std::move(object), "SELECT * FROM " +
@@ -187,8 +188,8 @@ bool PGQUERY_ReadSchema(const std::string& conninfo, std::vector<SQLQUERY_SCHEMA
             lastSchema = schema;
             lastTable = table;
         }
-        if (!PQgetisnull(r.get(), i, 3))
-            read.back().first.columns.push_back({PQgetvalue(r.get(), i, 3), PQgetvalue(r.get(), i, 4)});
+        if (!pq::PQgetisnull(r.get(), i, 3))
+            read.back().first.columns.push_back({pq::PQgetvalue(r.get(), i, 3), pq::PQgetvalue(r.get(), i, 4)});
     }
     auto lower = [](std::string s) {
         for (char& c : s) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));

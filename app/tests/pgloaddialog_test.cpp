@@ -5,11 +5,11 @@
 
 #include <QLineEdit>
 #include <QTest>
-#include <libpq-fe.h>
 
 #include "app/tests/apptest.h"
 #include "foundation/registry.h"
 #include "foundation/testing/files.h"
+#include "pgload/libpq.h"
 
 using namespace morvex;
 
@@ -18,12 +18,12 @@ namespace {
 // The value of `keyword` in the connection string, as libpq reads it ("" when absent).
 std::string word(const std::string& connection, const char* keyword) {
     char* error = nullptr;
-    PQconninfoOption* options = PQconninfoParse(connection.c_str(), &error);
-    if (error != nullptr) PQfreemem(error);
+    PQconninfoOption* options = morvex::pq::PQconninfoParse(connection.c_str(), &error);
+    if (error != nullptr) morvex::pq::PQfreemem(error);
     std::string value;
     for (PQconninfoOption* o = options; o != nullptr && o->keyword != nullptr; ++o)
         if (std::string(o->keyword) == keyword && o->val != nullptr) value = o->val;
-    PQconninfoFree(options);
+    morvex::pq::PQconninfoFree(options);
     return value;
 }
 

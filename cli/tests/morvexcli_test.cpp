@@ -228,6 +228,18 @@ TEST_F(MorvexCli, VersionNamesTheToolSetsVersionAndBuild) {
     EXPECT_EQ(version.err, "");
 }
 
+// The PostgreSQL client library and the twenty it brings are opened by the commands that
+// connect, not at every start: a command that does not connect never loads them.
+TEST_F(MorvexCli, StartsWithoutLoadingThePostgresqlClient) {
+    const std::string trace = (dir_ / "loader.txt").string();
+    const std::string cmd = std::string("LD_DEBUG=libs '") + MORVEXCLI_PATH +
+                            "' --version > /dev/null 2> '" + trace + "'";
+    ASSERT_EQ(system(cmd.c_str()), 0);
+    const std::string loaded = readFile(trace);
+    EXPECT_NE(loaded.find("libstdc++"), std::string::npos) << loaded;  // the loader's trace is there
+    EXPECT_EQ(loaded.find("libpq"), std::string::npos) << loaded;
+}
+
 TEST_F(MorvexCli, ConvertRewritesADescriptionByteForByte) {
     fs::path desc = sampleDescription("clients.fyk");
     fs::path out = dir_ / "copy.fyk";
