@@ -147,7 +147,6 @@ struct ByteSource::Worker {
                 open = true;
                 break;  // opened at each stream's start
             case Kind::Plain:
-                open = true;  // read ahead as it is
                 break;
         }
         if (!open) failure = kNoMemory;
@@ -278,7 +277,6 @@ struct ByteSource::Worker {
     // Decompresses the next bytes into dst[have, size), `have` advanced; false at the text's
     // end or on failure (`failure` set).
     bool decompress(char* dst, size_t size, size_t& have) {
-        if (kind == Kind::Plain) return readAhead(dst, size, have);
         if (inPos == in.size() && !inputEnded) readInput();
         if (failure) return false;
         const bool noInput = inPos == in.size();
@@ -299,19 +297,6 @@ struct ByteSource::Worker {
             readInput();
         }
         return true;
-    }
-
-    // The next bytes of a plain file straight into dst[have, size); false at its end (or the
-    // limit's) or on a read error (`failure` set).
-    bool readAhead(char* dst, size_t size, size_t& have) {
-        const int64_t left = limit - taken;
-        const size_t want =
-            std::min<size_t>(size - have, left > 0 ? static_cast<size_t>(left) : 0);
-        const size_t n = want > 0 ? fread(dst + have, 1, want, file) : 0;
-        taken += static_cast<int64_t>(n);
-        have += n;
-        if (n == 0 && want > 0 && ferror(file)) failure = kReadError;
-        return n > 0;
     }
 
     // One call of the codec over what waits in `in`; false on a corrupt stream.
@@ -475,15 +460,8 @@ size_t ByteSource::readPlain(char* dst, size_t want) {
     return given;
 }
 
-void ByteSource::readAheadInThread() {
-    if (kind_ != Kind::Plain || worker_ || !file_ || failure_ || headPos_ < head_.size()) return;
-    worker_ = std::make_unique<Worker>(file_, limit_, Kind::Plain, std::string());
-    worker_->taken = taken_;
-    worker_->fileBytesGiven = taken_;
-}
-
 size_t ByteSource::readBlock(char** block, size_t size) {
-    if (!worker_ || size != kTextBlock || !file_ || failure_) return read(*block, size);
+    if (kind_ == Kind::Plain || size != kTextBlock || !file_ || failure_) return read(*block, size);
     const size_t n = worker_->swap(block, &failure_);
     produced_ += static_cast<int64_t>(n);
     return n;
@@ -492,7 +470,7 @@ size_t ByteSource::readBlock(char** block, size_t size) {
 size_t ByteSource::read(char* dst, size_t want) {
     if (!file_ || failure_ || want == 0) return 0;
     const size_t n =
-        worker_ ? worker_->take(dst, want, &failure_) : readPlain(dst, want);
+        kind_ == Kind::Plain ? readPlain(dst, want) : worker_->take(dst, want, &failure_);
     produced_ += static_cast<int64_t>(n);
     return n;
 }
@@ -500,7 +478,6 @@ size_t ByteSource::read(char* dst, size_t want) {
 bool ByteSource::seek(int64_t offset) {
     if (!file_ || offset < 0) return false;
     if (kind_ == Kind::Plain) {
-        stopWorker();  // a thread reading ahead: the file is its own until it has stopped
         if (!head_.empty() || fseeko(file_, static_cast<off_t>(offset), SEEK_SET) != 0)
             return false;
         taken_ = offset;

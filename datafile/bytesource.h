@@ -46,12 +46,6 @@ public:
     // released with free) then points to the source's buffer and the source keeps the old one.
     // The exchange saves copying the text when `size` is kBlockBytes.
     size_t readBlock(char** block, size_t size);
-    // A plain file read ahead from here on by a thread of its own, as a compressed one is
-    // decompressed, so that the reads find its next blocks already taken from the system while
-    // they work on the last (what is done with each block is light, and the file's reading is
-    // most of the work: a count). Nothing for a compressed file, a pipe whose first bytes are
-    // still held, or a source already reading ahead; a seek ends it.
-    void readAheadInThread();
     // Back to `offset` bytes from the start of the text: the file is sought (plain), or the
     // stream decompressed again from its start when it stands past `offset`. False when the
     // file cannot be sought.

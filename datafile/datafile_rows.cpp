@@ -368,8 +368,6 @@ bool CountRowsByBlocks(DATAFILE* reader, TASK* task, int* count, bool* cancelled
     // The lines before the first row, as the reading passes over them.
     for (int line = 1; line < dialect.firstLine; ++line)
         if (ReadRow(reader, false) != RowResult::Row) break;
-    // Counting a block costs less than taking it from the system: the next is read meanwhile.
-    if (buf->source) buf->source->readAheadInThread();
     int64_t ends = 0;
     int64_t blanks = 0;
     size_t matched = 0;

@@ -106,7 +106,6 @@ TEST(ByteSource, EveryFormGivesTheTextOfTheFile) {
                 // Back into the text, and forward from there.
                 const int64_t at = static_cast<int64_t>(expected.size()) / 3 + 1;
                 ASSERT_TRUE(source.seek(at));
-                source.readAheadInThread();  // a plain file's blocks taken by a thread too
                 EXPECT_TRUE(readAllBlocks(source) == expected.substr(static_cast<size_t>(at)));
                 EXPECT_EQ(source.failure(), nullptr);
                 // Destroyed midway: its thread stops before the file is closed.
