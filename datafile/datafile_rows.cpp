@@ -6,6 +6,10 @@
 #include <cstdlib>
 #include <cstring>
 
+#if defined(__x86_64__)
+#include <immintrin.h>
+#endif
+
 #include "datafile/datafile_internal.h"
 #include "foundation/trace.h"
 
@@ -283,10 +287,10 @@ using TextLanes = unsigned char __attribute__((vector_size(32), aligned(1), may_
 // In one pass: how many times `c` is in text[0, len) (`ones`), and the positions i of [1, len)
 // where text[i - 1] and text[i] are both `c` (`twos`: an empty line between two one-byte line
 // ends).
-__attribute__((target_clones("avx2", "default"))) void CountByteAndRepeats(const char* text,
-                                                                            size_t len, char c,
-                                                                            int64_t* ones,
-                                                                            int64_t* twos) {
+__attribute__((target_clones("avx2", "default"))) void CountByteAndRepeatsLanes(const char* text,
+                                                                                 size_t len, char c,
+                                                                                 int64_t* ones,
+                                                                                 int64_t* twos) {
     *ones = len > 0 && text[0] == c ? 1 : 0;
     *twos = 0;
     size_t i = 1;
@@ -314,7 +318,7 @@ __attribute__((target_clones("avx2", "default"))) void CountByteAndRepeats(const
 // and those of [3, len) where text[i - 3, i] is first, second, first, second (`doubles`: an
 // empty line between two two-byte line ends). 32 bytes at a time in vector registers whatever
 // the optimisation level, each lane counting up to 255 before the lanes are added up.
-__attribute__((target_clones("avx2", "default"))) void CountPairsAndDoubles(
+__attribute__((target_clones("avx2", "default"))) void CountPairsAndDoublesLanes(
     const char* text, size_t len, char first, char second, int64_t* pairs, int64_t* doubles) {
     *pairs = 0;
     *doubles = 0;
@@ -347,6 +351,78 @@ __attribute__((target_clones("avx2", "default"))) void CountPairsAndDoubles(
 }
 
 #undef LANES_AT
+
+#if defined(__x86_64__)
+// The same counts 64 bytes at a time on a processor with AVX-512 BW: each comparison gives a
+// 64-bit mask, and the bytes before a position are the mask shifted by one (or two), the bits
+// that leave one block carried into the next. One load and two comparisons per 64 bytes
+// instead of four loads per 32: the count then costs little beside the file's reading.
+__attribute__((target("avx512bw,popcnt"))) void CountByteAndRepeatsWide(const char* text,
+                                                                         size_t len, char c,
+                                                                         int64_t* ones,
+                                                                         int64_t* twos) {
+    const __m512i cs = _mm512_set1_epi8(c);
+    uint64_t carry = 0;  // whether the byte before the block is c
+    int64_t o = 0, t = 0;
+    size_t i = 0;
+    for (; i + 64 <= len; i += 64) {
+        const uint64_t m = _mm512_cmpeq_epi8_mask(_mm512_loadu_si512(text + i), cs);
+        o += _mm_popcnt_u64(m);
+        t += _mm_popcnt_u64(m & ((m << 1) | carry));
+        carry = m >> 63;
+    }
+    for (; i < len; ++i) {
+        o += text[i] == c ? 1 : 0;
+        t += i > 0 && text[i] == c && text[i - 1] == c ? 1 : 0;
+    }
+    *ones = o;
+    *twos = t;
+}
+
+__attribute__((target("avx512bw,popcnt"))) void CountPairsAndDoublesWide(
+    const char* text, size_t len, char first, char second, int64_t* pairs, int64_t* doubles) {
+    const __m512i fs = _mm512_set1_epi8(first);
+    const __m512i ss = _mm512_set1_epi8(second);
+    uint64_t firstCarry = 0;  // the byte before the block is `first`
+    uint64_t pairCarry = 0;   // pairs ending at the block's two bytes before
+    int64_t p = 0, d = 0;
+    size_t i = 0;
+    for (; i + 64 <= len; i += 64) {
+        const __m512i v = _mm512_loadu_si512(text + i);
+        const uint64_t f = _mm512_cmpeq_epi8_mask(v, fs);
+        const uint64_t s = _mm512_cmpeq_epi8_mask(v, ss);
+        const uint64_t pair = ((f << 1) | firstCarry) & s;
+        p += _mm_popcnt_u64(pair);
+        d += _mm_popcnt_u64(pair & ((pair << 2) | pairCarry));
+        firstCarry = f >> 63;
+        pairCarry = pair >> 62;
+    }
+    for (; i < len; ++i) {
+        if (i == 0) continue;
+        const bool pair = text[i - 1] == first && text[i] == second;
+        p += pair ? 1 : 0;
+        d += pair && i >= 3 && text[i - 3] == first && text[i - 2] == second ? 1 : 0;
+    }
+    *pairs = p;
+    *doubles = d;
+}
+#endif
+
+void CountByteAndRepeats(const char* text, size_t len, char c, int64_t* ones, int64_t* twos) {
+#if defined(__x86_64__)
+    if (__builtin_cpu_supports("avx512bw")) return CountByteAndRepeatsWide(text, len, c, ones, twos);
+#endif
+    CountByteAndRepeatsLanes(text, len, c, ones, twos);
+}
+
+void CountPairsAndDoubles(const char* text, size_t len, char first, char second, int64_t* pairs,
+                          int64_t* doubles) {
+#if defined(__x86_64__)
+    if (__builtin_cpu_supports("avx512bw"))
+        return CountPairsAndDoublesWide(text, len, first, second, pairs, doubles);
+#endif
+    CountPairsAndDoublesLanes(text, len, first, second, pairs, doubles);
+}
 
 }  // namespace
 

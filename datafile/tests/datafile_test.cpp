@@ -9,6 +9,7 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -638,6 +639,29 @@ TEST(DataFileStats, CountsLineEndsThatStraddleTwoBlocksOnce) {
             EXPECT_EQ(count.stats.nbLines, static_cast<int>(delivered))
                 << content.size() << (indicator[0] == '\r' ? " CR LF" : " LF");
         }
+    }
+}
+
+TEST(DataFileStats, CountsLineEndsAndEmptyLinesAtEveryPlaceOfTheVectors) {
+    // The count reads 32 or 64 bytes at a time and carries the bytes before each group: line
+    // ends and empty lines falling at every offset of the groups and blocks, counted at CR LF
+    // and at LF, must give the rows the reading gives.
+    TempDir dir;
+    std::mt19937 random(20261208);
+    const char alphabet[] = {'\r', '\n', '\r', '\n', 'a', ';'};
+    std::string content;
+    while (content.size() < 3 * DATAFILE_BLOCK_SIZE / 2) {
+        content += alphabet[random() % sizeof alphabet];
+        if (random() % 7 == 0) content += std::string(random() % 70, 'x');
+    }
+    const std::string path = dir.write("f.txt", content);
+    for (const char* indicator : {"\r\n", "\n", "\r"}) {
+        DescPtr desc = makeDesc(STRUCTFILE_DELIMITED, indicator, ";");
+        TraceCapture trace;
+        const size_t delivered = readAll(desc.get(), path, 4 * DATAFILE_BLOCK_SIZE, 1).size();
+        Count count = countLines(desc.get(), path);
+        EXPECT_EQ(count.stats.nbLines, static_cast<int>(delivered)) << indicator[0] + 0;
+        EXPECT_GT(delivered, 20000u);
     }
 }
 
