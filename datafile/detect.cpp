@@ -532,12 +532,41 @@ std::string DATAFILE_DetectFixedWidth(const std::string& text, const char* endOf
         };
         const std::vector<size_t> reference = placesOf(lines.front());
         size_t with = 0;
+        std::map<size_t, size_t> counts;  // lines by their number of delimiters
         for (std::string_view l : lines) {
             const std::vector<size_t> places = placesOf(l);
             with += !places.empty();
+            ++counts[places.size()];
             if (places != reference) samePlaces = false;
         }
         delimiterEverywhere = with * 10 >= lines.size() * 9;
+        // Two delimiters or more, as many in nine lines out of ten, and nothing padded between
+        // them: fields separated by it, whatever their widths (numbers written with as many
+        // digits, a header of other widths above them). Between the delimiters of a
+        // fixed-width file's text column ("Alameda County, California        Alameda") stand
+        // the blanks that pad its other columns.
+        size_t most = 0, mostCount = 0;
+        for (const auto& [count, n] : counts)
+            if (n > most) most = n, mostCount = count;
+        if (mostCount >= 1 && most * 10 >= lines.size() * 9) {
+            const size_t width = strlen(delimiter);
+            size_t padded = 0;
+            for (std::string_view l : lines) {
+                for (size_t from = 0; from <= l.size();) {
+                    size_t to = l.find(delimiter, from);
+                    if (to == std::string_view::npos) to = l.size();
+                    std::string_view field = l.substr(from, to - from);
+                    while (!field.empty() && field.front() == ' ') field.remove_prefix(1);
+                    while (!field.empty() && field.back() == ' ') field.remove_suffix(1);
+                    if (field.find("  ") != std::string_view::npos) {
+                        ++padded;
+                        break;
+                    }
+                    from = to + width;
+                }
+            }
+            if (padded * 10 < lines.size()) return {};
+        }
     }
     FIXEDWIDTH_LAYOUT found = FIXEDWIDTH_FindColumns(lines);
     if (!FIXEDWIDTH_LooksFixed(found)) return {};

@@ -257,4 +257,30 @@ TEST(DetectShape, TellsFixedWidthLinesRatherThanADelimiterByChance) {
     shape = DATAFILE_DetectShape(csv);
     EXPECT_EQ(shape.delimiter, ";");
     EXPECT_TRUE(shape.fixedWidth.empty());
+    // As published (a statistics package's monthly series, a generator's test values): numbers
+    // written with as many digits under a header of other widths, two columns of one width.
+    // The delimiter, as many in every line, with nothing padded between, makes them delimited.
+    const struct {
+        std::string text;
+        const char* delimiter;  // "" : fixed width
+    } cases[] = {
+        {"\"YEAR\",\"JAN\",\"FEB\",\"MAR\"\n1950,23.110,24.200,25.370\n1951,24.190,25.280,25.600\n"
+         "1952,24.520,26.210,26.370\n1953,24.150,26.340,27.360\n",
+         ","},
+        {"seed, 0xdeadbeaf\n0, 0xc816921f\n1, 0xb3623c6d\n2, 0x5fa391bb\n3, 0x94d6c5ea\n", ","},
+        {"ID\tA\tB\n0001\t12.50\t3.25\n0002\t11.75\t4.00\n0003\t10.00\t5.50\n", "\\t"},
+        // A fixed-width export whose text column holds a list with as many commas in every line:
+        // the blanks padding the other columns stand between them.
+        {"chr1                   0248956422Achr1     P1,CM000663.2,NC_000001.11      \n"
+         "chr2                   0242193529Achr2     P2,CM000664.2,NC_000002.12      \n"
+         "chr10                  0133797422Achr10    P10,CM000672.2,NC_000010.11     \n"
+         "chrX                   0156040895Achr23    P23,CM000685.2,NC_000023.11     \n",
+         ""},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.text);
+        shape = DATAFILE_DetectShape(c.text);
+        EXPECT_EQ(shape.delimiter, c.delimiter);
+        EXPECT_EQ(shape.fixedWidth.empty(), c.delimiter[0] != '\0') << shape.fixedWidth;
+    }
 }
