@@ -522,6 +522,8 @@ std::string DATAFILE_DetectFixedWidth(const std::string& text, const char* endOf
     // a character of the data.
     bool delimiterEverywhere = false;
     bool samePlaces = true;
+    bool sameCount = false;  // as many delimiters in nine lines out of ten
+    bool padded = false;     // blanks padding the text between them in a tenth of the lines
     if (delimiter && delimiter[0]) {
         auto placesOf = [delimiter](std::string_view l) {
             std::vector<size_t> places;
@@ -530,17 +532,34 @@ std::string DATAFILE_DetectFixedWidth(const std::string& text, const char* endOf
                 places.push_back(p);
             return places;
         };
+        // The fields of a line between the delimiters that stand outside double quotes.
+        const size_t width = strlen(delimiter);
+        auto fieldsOf = [delimiter, width](std::string_view l) {
+            std::vector<std::string_view> fields;
+            bool quoted = false;
+            size_t from = 0;
+            for (size_t p = 0; p < l.size(); ++p) {
+                if (l[p] == '"') quoted = !quoted;
+                if (!quoted && l.compare(p, width, delimiter) == 0) {
+                    fields.push_back(l.substr(from, p - from));
+                    from = p + width;
+                    p += width - 1;
+                }
+            }
+            fields.push_back(l.substr(from));
+            return fields;
+        };
         const std::vector<size_t> reference = placesOf(lines.front());
         size_t with = 0;
-        std::map<size_t, size_t> counts;  // lines by their number of delimiters
+        std::map<size_t, size_t> counts;  // lines by their number of fields
         for (std::string_view l : lines) {
             const std::vector<size_t> places = placesOf(l);
             with += !places.empty();
-            ++counts[places.size()];
+            ++counts[fieldsOf(l).size()];
             if (places != reference) samePlaces = false;
         }
         delimiterEverywhere = with * 10 >= lines.size() * 9;
-        // Two delimiters or more, as many in nine lines out of ten, and nothing padded between
+        // One delimiter or more, as many in nine lines out of ten, and nothing padded between
         // them: fields separated by it, whatever their widths (numbers written with as many
         // digits, a header of other widths above them). Between the delimiters of a
         // fixed-width file's text column ("Alameda County, California        Alameda") stand
@@ -548,28 +567,29 @@ std::string DATAFILE_DetectFixedWidth(const std::string& text, const char* endOf
         size_t most = 0, mostCount = 0;
         for (const auto& [count, n] : counts)
             if (n > most) most = n, mostCount = count;
-        if (mostCount >= 1 && most * 10 >= lines.size() * 9) {
-            const size_t width = strlen(delimiter);
-            size_t padded = 0;
+        sameCount = mostCount >= 2 && most * 10 >= lines.size() * 9;
+        if (sameCount) {
+            size_t paddedLines = 0;
             for (std::string_view l : lines) {
-                for (size_t from = 0; from <= l.size();) {
-                    size_t to = l.find(delimiter, from);
-                    if (to == std::string_view::npos) to = l.size();
-                    std::string_view field = l.substr(from, to - from);
+                for (std::string_view field : fieldsOf(l)) {
                     while (!field.empty() && field.front() == ' ') field.remove_prefix(1);
                     while (!field.empty() && field.back() == ' ') field.remove_suffix(1);
                     if (field.find("  ") != std::string_view::npos) {
-                        ++padded;
+                        ++paddedLines;
                         break;
                     }
-                    from = to + width;
                 }
             }
-            if (padded * 10 < lines.size()) return {};
+            padded = paddedLines * 10 >= lines.size();
+            if (!padded) return {};
         }
     }
     FIXEDWIDTH_LAYOUT found = FIXEDWIDTH_FindColumns(lines);
     if (!FIXEDWIDTH_LooksFixed(found)) return {};
+    // Padded values of many lengths with as many delimiters in every line (addresses written
+    // with two blanks here and there): fields of a delimited file, which fixed-width lines of
+    // a few lengths are not.
+    if (sameCount && found.fewLengthsLines * 10 < found.lines * 9) return {};
     // At other places: a delimiter, unless lines of a few lengths show three columns at least,
     // or five (a last column ragged): a comma inside a text column.
     if (delimiterEverywhere && !samePlaces) {
