@@ -182,8 +182,12 @@ struct Position {
     std::set<char32_t> distinct;  // up to kDistinctCap values
 };
 constexpr size_t kDistinctCap = 32;
-// Rows needed before a share of zeros says where a number begins.
+// Rows needed before a share of zeros says where a number begins; from kFewRows, only zeros
+// in every row do.
 constexpr int kZeroRows = 20;
+constexpr int kFewRows = 5;
+// Lines shorter than this are records only when they have one length.
+constexpr int kShortLine = 10;
 
 Position positionAt(const Grid& g, int i) {
     Position p;
@@ -507,11 +511,16 @@ std::string zeroPaddingStart(const Finder& f, int& p, const Transition& t) {
     const Grid& g = f.g;
     const Position* after = f.after(p);
     DigitPair d = digitPairAt(g, p);
-    if (f.rows < kZeroRows || d.rows < std::max(f.support, f.rows / 10) ||
+    if (f.rows < kFewRows || d.rows < std::max(f.support, f.rows / 10) ||
         d.rows + t.begins + t.changes < f.filled(p) * 9 / 10)
         return {};
     const double zBefore = static_cast<double>(d.zerosBefore) / d.rows;
     const double zHere = static_cast<double>(d.zerosHere) / d.rows;
+    // A few rows (a short file) tell a share of zeros badly: only zeros in every row after
+    // digits that vary, in every row that has digits there, say where the padding begins.
+    if (f.rows < kZeroRows &&
+        (d.zerosHere < d.rows || zBefore > 0.5 || d.distinctBefore < 3 || d.rows < f.filled(p)))
+        return {};
     // Its next digit is mostly a zero as well, unless the number is one digit wide.
     const bool zerosGoOn = !after || after->digits * 10 < f.rows * 9 || after->zeros * 10 >= after->digits * 4;
     // The number before it ends with digits of every value (a constant digit, such as the 0
@@ -660,6 +669,9 @@ FIXEDWIDTH_LAYOUT FIXEDWIDTH_ForceColumns(const std::vector<std::string_view>& l
 bool FIXEDWIDTH_LooksFixed(const FIXEDWIDTH_LAYOUT& layout) {
     if (layout.columns.size() < 2 || layout.lines < 3) return false;
     if (layout.lineLength < FIXEDWIDTH_MIN_LINE) return false;
+    // Short lines of a few lengths are any list of short values (numbers written 2e-005,
+    // 1.2e-005): records that short must be of one length.
+    if (layout.lineLength < kShortLine) return layout.commonLines * 10 >= layout.lines * 9;
     // Nine lines in ten of at most three lengths, or reaching the last column.
     return layout.fewLengthsLines * 10 >= layout.lines * 9 || layout.lastReached * 10 >= layout.lines * 9;
 }

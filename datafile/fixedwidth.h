@@ -17,8 +17,8 @@
 
 // Lines a layout is found from (the sample's first ones).
 constexpr size_t FIXEDWIDTH_SAMPLE_LINES = 1000;
-// Lines shorter than this are no fixed-width record.
-constexpr int FIXEDWIDTH_MIN_LINE = 10;
+// Lines shorter than this are no fixed-width record (00 0005.3 is one: a code, then an amount).
+constexpr int FIXEDWIDTH_MIN_LINE = 6;
 
 // One column of the layout.
 struct FIXEDWIDTH_COLUMN {
@@ -62,7 +62,7 @@ FIXEDWIDTH_LAYOUT FIXEDWIDTH_ForceColumns(const std::vector<std::string_view>& l
 
 // Whether `layout` reads as a fixed-width file: at least two columns, and nine lines in ten of
 // at most three lengths, or (a last column left ragged) nine lines in ten reaching the last
-// column.
+// column; lines shorter than ten characters must be nine in ten of one length.
 bool FIXEDWIDTH_LooksFixed(const FIXEDWIDTH_LAYOUT& layout);
 
 // The widths of `layout`'s columns.

@@ -120,6 +120,22 @@ std::vector<Case> boundaryCases() {
         }
         cases.push_back(c);
     }
+    {
+        // A short file: six rows only, zero-padded numbers glued to each other after a name;
+        // only zeros in every row after varied digits tell where each number begins.
+        Case c{"six lignes, nombres complétés de zéros collés", {}, {10, 3, 9}};
+        int i = 0;
+        for (const Person& p : kPeople)
+            if (i++ < 6) c.lines.push_back(left(p.name, 10) + zeros(20 + i * 7, 3) + zeros(p.amount, 9));
+        cases.push_back(c);
+    }
+    {
+        // Records of eight characters: a two-digit code, then an amount padded with zeros.
+        Case c{"lignes courtes : code puis montant", {}, {2, 6}};
+        const char* amounts[] = {"0005.3", "0006.0", "0005.7", "0003.3", "0009.1", "0004.4", "0005.1", "0004.9"};
+        for (int k = 0; k < 8; ++k) c.lines.push_back(zeros(k * 3 % 10 + 10 * (k % 2), 2) + amounts[k]);
+        cases.push_back(c);
+    }
     return cases;
 }
 
@@ -189,6 +205,13 @@ TEST(FixedWidthColumns, DelimitedFilesAndProseShowNone) {
         "propres à chaque colonne ; une ligne plus longue que la limite",
         "est une rangée à elle seule, coupée, et signalée comme telle."};
     EXPECT_FALSE(FIXEDWIDTH_LooksFixed(FIXEDWIDTH_FindColumns(views(prose))));
+    // Short numbers of a few lengths are a list, not records.
+    std::vector<std::string> numbers;
+    for (int k = 1; k < 40; ++k)
+        numbers.push_back(std::to_string(k % 9 + 1) + (k % 3 ? "." + std::to_string(k % 7 * 2) : "") +
+                          "e-00" + std::to_string(k % 9 + 1));
+    EXPECT_FALSE(FIXEDWIDTH_LooksFixed(FIXEDWIDTH_FindColumns(views(numbers))))
+        << FIXEDWIDTH_Describe(FIXEDWIDTH_FindColumns(views(numbers)));
     // Too few lines, or lines too short, say nothing.
     EXPECT_TRUE(FIXEDWIDTH_FindColumns(views({"00001DUPONT    ", "00002MARTIN    "})).columns.empty());
     EXPECT_TRUE(FIXEDWIDTH_FindColumns(views({"01A", "02B", "03C", "04D"})).columns.empty());
