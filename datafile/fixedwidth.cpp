@@ -503,6 +503,20 @@ std::string changeStart(const Finder& f, int p, const Transition& t) {
     return "début de valeur après des blancs dans " + percentOf(evidence, seen) + " des lignes remplies";
 }
 
+// Whether p-1 and p are left out together: blank at both in `support` rows, never at one
+// alone. A value left out is blank over its whole width, so they belong to one column (a few
+// rows where every measure is left out say nothing).
+bool leftOutTogether(const Grid& g, int p, int support) {
+    int both = 0;
+    for (int r = 0; r < g.rows; ++r) {
+        const bool a = g.kind(r, p - 1) == Kind::Blank;
+        const bool b = g.kind(r, p) == Kind::Blank;
+        if (a != b) return false;
+        both += a;
+    }
+    return both >= support;
+}
+
 // Inside digits: a zero-padded number begins where zeros become the rule, judged over the
 // rows that have digits on both sides (a column often left blank still shows its padding in
 // the rows that fill it). May move p further, into the zeros, where the number begins; the
@@ -551,8 +565,65 @@ std::string zeroPaddingStart(const Finder& f, int& p, const Transition& t) {
             d = next;
         }
     }
+    // Zeros where the value before is left out as well are its decimals (000.5000).
+    if (leftOutTogether(g, p, f.support)) return {};
     return "nombre complété de zéros (" + percentOf(d.zerosHere, d.rows) + " de zéros contre " +
            percentOf(d.zerosBefore, d.rows) + " avant)";
+}
+
+// Whether the characters of row r from `from`, towards `step` up to a blank or the line's
+// edge, have no letter (the numbers glued there: 0000106654.00000571).
+bool numbersOnly(const Grid& g, int r, int from, int step) {
+    for (int i = from; i >= 0 && i < g.width && g.kind(r, i) != Kind::Blank; i += step)
+        if (g.kind(r, i) == Kind::Letter) return false;
+    return true;
+}
+
+// Rows where numbers end at p-1 and a value left out follows, and rows where a value left out
+// ends at p and numbers begin; rows with a letter on either side. A value is left out where
+// blanks stand in a row at places that hold digits in most rows (not a number's blank padding).
+struct BlankEdges {
+    int ends = 0;
+    int begins = 0;
+    int letters = 0;
+    int any = 0;  // numbers that end or begin at blanks, left-out values or not
+    int edges() const { return ends + begins; }
+};
+BlankEdges blankEdgesAt(const Grid& g, const std::vector<Position>& positions, int p) {
+    BlankEdges e;
+    if (p < 1 || p >= g.width) return e;
+    auto digitsMostly = [&](int i) { return positions[static_cast<size_t>(i)].digits * 2 >= g.rows; };
+    for (int r = 0; r < g.rows; ++r) {
+        const Kind a = g.kind(r, p - 1);
+        const Kind b = g.kind(r, p);
+        const char32_t c = g.at(r, p);
+        e.letters += a == Kind::Letter || b == Kind::Letter;
+        // Texts that end in digits (B-727, N9A1) are no numbers.
+        if (a == Kind::Digit && b == Kind::Blank && numbersOnly(g, r, p - 1, -1)) {
+            ++e.any;
+            e.ends += digitsMostly(p);
+        }
+        if (a == Kind::Blank && (b == Kind::Digit || c == '-' || c == '+') && numbersOnly(g, r, p, 1)) {
+            ++e.any;
+            int q = p - 1;
+            while (q > 0 && g.kind(r, q - 1) == Kind::Blank) --q;
+            e.begins += digitsMostly(q);
+        }
+    }
+    return e;
+}
+
+// Among zero-padded numbers, blanks are a value left out: the run begins and ends where a
+// column does, at the same place in every row that has one, where the numbers glued in the
+// other rows show nothing. The evidence in words, or empty.
+std::string blankEdgeStart(const Finder& f, int p) {
+    const BlankEdges here = blankEdgesAt(f.g, f.positions, p);
+    if (here.edges() < f.support || here.letters * 20 > f.rows) return {};
+    // Edges at one place only: numbers of several lengths end or begin anywhere.
+    const int near = std::max(blankEdgesAt(f.g, f.positions, p - 1).any,
+                              blankEdgesAt(f.g, f.positions, p + 1).any);
+    if (near * 4 > here.edges()) return {};
+    return "bord d'une valeur absente entre des nombres dans " + std::to_string(here.edges()) + " lignes";
 }
 
 // A one-letter flag at p-1 or p: the evidence in words, or empty.
@@ -637,6 +708,7 @@ FIXEDWIDTH_LAYOUT FIXEDWIDTH_FindColumns(const std::vector<std::string_view>& li
         if (f.insideDate[static_cast<size_t>(p)] || f.starts.count(p)) continue;
         const Transition t = transitionAt(g, p);
         std::string why = changeStart(f, p, t);
+        if (why.empty()) why = blankEdgeStart(f, p);
         if (why.empty()) why = zeroPaddingStart(f, p, t);
         if (why.empty()) why = signedStart(f, p);
         if (why.empty()) why = flagStart(f, p, t);

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <fstream>
 #include <sstream>
 #include <string>
@@ -117,6 +118,21 @@ std::vector<Case> boundaryCases() {
             c.lines.push_back(left(name, 23) + zeros(248956 - i * 7919, 10) +
                               (name.size() > 5 ? "U" : "A") + "0x0f3c" + kHex[(i * 7) % 16] +
                               kHex[(i * 5 + 3) % 16]);
+        }
+        cases.push_back(c);
+    }
+    {
+        // Zero-padded numbers glued to each other, some left out (blanks): where the blanks
+        // of a value left out begin and end, a column does, though its zeros say nothing
+        // (decimals written to four places, then padding); zeros left out with the value
+        // before them are its decimals.
+        Case c{"valeurs absentes entre des nombres collés", {}, {5, 10, 8, 8, 4}};
+        for (int i = 0; i < 40; ++i) {
+            char weight[16], hours[16];
+            snprintf(weight, sizeof weight, "%010.4f", (i * 7919 % 5000000) / 10000.0);
+            snprintf(hours, sizeof hours, "%08.4f", (i * 37 % 200) / 10.0);
+            c.lines.push_back(zeros(i + 1, 5) + weight + (i % 5 == 2 ? std::string(8, ' ') : zeros(i * 613 % 9000, 8)) +
+                              (i % 6 == 1 ? std::string(8, ' ') : std::string(hours)) + zeros(i % 5 + 1, 4));
         }
         cases.push_back(c);
     }
