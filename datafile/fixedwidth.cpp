@@ -421,6 +421,7 @@ struct Finder {
     std::vector<Position> positions;
     std::vector<bool> insideDate;
     std::map<int, std::string> starts;
+    std::set<int> paddingStarts;  // the starts where zeros become the rule
 
     explicit Finder(const Grid& grid)
         : g(grid), rows(grid.rows), support(std::max(3, grid.rows / 20)),
@@ -650,6 +651,12 @@ std::string flagStart(const Finder& f, int p, const Transition& t) {
     if (isFlag(before, f.rows) && flagStarts && isBusyText(here, before.distinct.size(), f.rows) &&
         flagApart(g, p))
         return "après un indicateur d'une lettre";
+    // Before a letter that is the same in every row that has one (a text whose values share
+    // their first letters: chr1, chrUn_KN150052v1): letters of a few values that vary while
+    // the next one does not are a flag of their own, begun where the column before ended.
+    if (isFlag(before, f.rows) && before.distinct.size() >= 2 && f.starts.count(p - 1) &&
+        f.filled(p) >= f.support && here.letters == f.filled(p) && here.distinct.size() == 1)
+        return "après un indicateur d'une lettre, texte d'un même début";
     if (isFlag(here, f.rows) && afterChanges && isBusyText(before, here.distinct.size(), f.rows) &&
         flagApart(g, p)) {
         std::string values;
@@ -667,7 +674,17 @@ std::string signedStart(const Finder& f, int p) {
     return "début d'un nombre signé dans " + percentOf(signs, f.filled(p)) + " des lignes remplies, zéros ailleurs";
 }
 
-// The columns between the starts; a column blank in every row is padding of the one before it.
+// Whether the columns from `from` to `to` hold zeros only in every row (or blanks where a value
+// is left out).
+bool zerosOnly(const Finder& f, int from, int to) {
+    for (int i = from; i < to; ++i)
+        if (f.at(i).zeros + f.at(i).blanks != f.rows) return false;
+    return true;
+}
+
+// The columns between the starts. A column blank in every row is padding of the one before
+// it; one of zeros only, begun where zeros became the rule, is the decimals of the number
+// before it (a number is no column of zeros: padding leads to digits that vary).
 std::vector<FIXEDWIDTH_COLUMN> columnsFromStarts(Finder& f) {
     std::vector<int> cuts{0};
     for (const auto& [p, why] : f.starts) cuts.push_back(p);
@@ -675,7 +692,7 @@ std::vector<FIXEDWIDTH_COLUMN> columnsFromStarts(Finder& f) {
     for (size_t k = 1; k + 1 < cuts.size() && cuts.size() > 2;) {
         bool blank = true;
         for (int i = cuts[k]; i < cuts[k + 1] && blank; ++i) blank = f.at(i).blanks == f.rows;
-        if (blank) {
+        if (blank || (f.paddingStarts.count(cuts[k]) && zerosOnly(f, cuts[k], cuts[k + 1]))) {
             f.starts.erase(cuts[k]);
             cuts.erase(cuts.begin() + static_cast<std::ptrdiff_t>(k));
         } else {
@@ -709,7 +726,10 @@ FIXEDWIDTH_LAYOUT FIXEDWIDTH_FindColumns(const std::vector<std::string_view>& li
         const Transition t = transitionAt(g, p);
         std::string why = changeStart(f, p, t);
         if (why.empty()) why = blankEdgeStart(f, p);
-        if (why.empty()) why = zeroPaddingStart(f, p, t);
+        if (why.empty()) {
+            why = zeroPaddingStart(f, p, t);
+            if (!why.empty()) f.paddingStarts.insert(p);
+        }
         if (why.empty()) why = signedStart(f, p);
         if (why.empty()) why = flagStart(f, p, t);
         if (!why.empty()) f.starts[p] = why;

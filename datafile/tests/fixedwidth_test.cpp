@@ -137,6 +137,18 @@ std::vector<Case> boundaryCases() {
         cases.push_back(c);
     }
     {
+        // A flag of a few letters after digits, then a text whose values begin alike (and
+        // is left out in some rows): the flag is a column of its own.
+        Case c{"indicateur puis texte d'un même début", {}, {10, 1, 8, 6}};
+        const char* molecules[] = {"chr1", "chr2", "chrUn", "", "chr10", "", "chrM", ""};
+        for (int i = 0; i < 40; ++i) {
+            const std::string molecule = molecules[i % 8];
+            c.lines.push_back(zeros(248956422L / (i + 1), 10) + (molecule.empty() ? "N" : i % 3 ? "A" : "U") +
+                              left(molecule, 8) + zeros(i * 17 % 1000 + 1000, 6));
+        }
+        cases.push_back(c);
+    }
+    {
         // A short file: six rows only, zero-padded numbers glued to each other after a name;
         // only zeros in every row after varied digits tell where each number begins.
         Case c{"six lignes, nombres complétés de zéros collés", {}, {10, 3, 9}};
