@@ -149,6 +149,19 @@ std::vector<Case> boundaryCases() {
         cases.push_back(c);
     }
     {
+        // A few rows of texts of several words, digits among them, then numbers: no column
+        // inside the texts where a word goes on after one blank in another row.
+        Case c{"textes de plusieurs mots, chiffres dedans, peu de lignes", {}, {16, 5, 6}};
+        const char* places[] = {"Lyon RX4", "Lyon RX4 Nord", "Aix Vo4 Drive", "Valence",
+                                "Paris 2C", "Nancy  Est", "Brest", "Dijon"};
+        int i = 0;
+        for (const char* place : places) {
+            ++i;
+            c.lines.push_back(left(place, 16) + zeros(100 + i * 37, 5) + zeros(i * 611 % 9000 + 1000, 6));
+        }
+        cases.push_back(c);
+    }
+    {
         // A short file: six rows only, zero-padded numbers glued to each other after a name;
         // only zeros in every row after varied digits tell where each number begins.
         Case c{"six lignes, nombres complétés de zéros collés", {}, {10, 3, 9}};
