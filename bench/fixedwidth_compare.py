@@ -78,7 +78,7 @@ def main():
         sys.exit(__doc__)
     set_dir, cli = sys.argv[1], os.path.abspath(sys.argv[2])
     files = sorted(glob.glob(os.path.join(set_dir, "*.txt")))
-    groups = {False: new_totals(), True: new_totals()}  # tuning tables, held-out ones
+    groups = {0: new_totals(), 1: new_totals(), 2: new_totals()}  # tuning, held out, held out later
     print("%-28s %5s | %5s %5s %s | %5s %5s | %s" % ("fichier", "vraies", "nous", "faux", "types",
                                                      "pandas", "faux", "types faux"))
     with tempfile.TemporaryDirectory() as work:
@@ -105,7 +105,8 @@ def main():
                     wrong_types.append("%s:%s→%s" % (want["name"][:12], want["kind"],
                                                      TYPE_NAMES[t["type"]]))
             types_right = found == expected and not wrong_types
-            totals = groups[truth.get("held_out", False)]
+            group = truth.get("group", 1 if truth.get("held_out") else 0)
+            totals = groups[group]
             totals["files"] += 1
             totals["true"] += len(expected)
             totals["ours"] += good
@@ -122,17 +123,18 @@ def main():
             score, p_score = good - extra, p_good - p_extra
             totals["ahead" if score > p_score else "level" if score == p_score else "behind"] += 1
             print("%-28s %5d | %5d %5d %-5s | %5d %5d | %s" % (
-                ("*" if truth.get("held_out") else "") + name[:27], len(expected), good, extra,
+                ("", "*", "+")[group] + name[:27], len(expected), good, extra,
                 "oui" if types_right else "non", p_good, p_extra,
                 ("" if found == expected else "bornes " + ",".join(
                     str(s) for s in sorted(expected ^ found)) + " ") if fixed
                 else "non lu en largeur fixe" if expected else "une seule colonne")
                   + " ".join(wrong_types))
-    print("(* : table mise à part, jamais regardée pendant le réglage)")
-    for held_out, title in ((False, "Tables de réglage"), (True, "Tables mises à part"),
-                            (None, "Ensemble")):
-        t = groups[held_out] if held_out is not None else {
-            k: groups[False][k] + groups[True][k] for k in groups[False]}
+    print("(* : table mise à part, jamais regardée pendant le réglage ; + : mise à part plus tard,"
+          " tirée après que les règles ont été rendues générales)")
+    for group, title in ((0, "Tables de réglage"), (1, "Tables mises à part"),
+                         (2, "Tables mises à part plus tard"), (None, "Ensemble")):
+        t = groups[group] if group is not None else {
+            k: sum(g[k] for g in groups.values()) for k in groups[0]}
         if t["files"]:
             report(title, t)
 
