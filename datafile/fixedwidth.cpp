@@ -498,7 +498,11 @@ std::string changeStart(const Finder& f, int p, const Transition& t) {
     // and the next begins at p+1 say that p is inside a text (Mazda RX4 beside Hornet 4 Drive),
     // unless they are a few among many.
     const bool wordsGoOn = t.wordAfterGap * 10 > evidence;
-    if (oneWord || innerWords || constant || insideText || wordsGoOn) return {};
+    // 0x in every row begins a hexadecimal number (0x0100080000004): its digits follow.
+    bool hexPrefix = p >= 2;
+    for (int r = 0; r < f.rows && hexPrefix; ++r)
+        hexPrefix = g.at(r, p - 2) == '0' && (g.at(r, p - 1) == 'x' || g.at(r, p - 1) == 'X');
+    if (oneWord || innerWords || constant || insideText || wordsGoOn || hexPrefix) return {};
     if (t.changes > t.begins) {
         auto top = std::max_element(t.pairs.begin(), t.pairs.end(),
                                     [](const auto& a, const auto& b) { return a.second < b.second; });

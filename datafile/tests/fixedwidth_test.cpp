@@ -162,6 +162,18 @@ std::vector<Case> boundaryCases() {
         cases.push_back(c);
     }
     {
+        // Hexadecimal addresses (0x, then mostly digits) before a zero-padded size: 0x is part
+        // of the number.
+        Case c{"adresses hexadécimales puis taille", {}, {8, 7}};
+        const char kHex[] = "0123456789abcdef";
+        for (int i = 0; i < 40; ++i) {
+            std::string address = "0x0";
+            for (int k = 0; k < 5; ++k) address += kHex[(i * 7 + k * 5 + i * k) % (i % 10 ? 10 : 16)];
+            c.lines.push_back(address + zeros(i * 97 % 5000 + 1, 7));
+        }
+        cases.push_back(c);
+    }
+    {
         // A short file: six rows only, zero-padded numbers glued to each other after a name;
         // only zeros in every row after varied digits tell where each number begins.
         Case c{"six lignes, nombres complétés de zéros collés", {}, {10, 3, 9}};
