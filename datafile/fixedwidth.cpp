@@ -459,6 +459,27 @@ void findDates(Finder& f) {
     }
 }
 
+// Whether the rows where a value begins at p after one blank mostly have the same word before
+// that blank (SEA 01, SEA 02; Cloud top, Cloud type): a phrase of a repeated word, one value.
+bool sameWordBefore(const Grid& g, int p) {
+    std::map<std::u32string, int> words;
+    int rows = 0;
+    for (int r = 0; r < g.rows; ++r) {
+        if (p < 2 || g.kind(r, p - 1) != Kind::Blank || g.kind(r, p) == Kind::Blank ||
+            g.kind(r, p - 2) == Kind::Blank)
+            continue;
+        int from = p - 2;
+        while (from > 0 && g.kind(r, from - 1) != Kind::Blank) --from;
+        std::u32string word;
+        for (int i = from; i <= p - 2; ++i) word += g.at(r, i);
+        ++words[word];
+        ++rows;
+    }
+    int commonest = 0;
+    for (const auto& [word, count] : words) commonest = std::max(commonest, count);
+    return rows > 0 && commonest * 4 >= rows * 3;
+}
+
 // A value begins, or the kind of character changes, at p in (nearly) every row: the evidence
 // in words, or empty when the rows say otherwise.
 std::string changeStart(const Finder& f, int p, const Transition& t) {
@@ -478,7 +499,8 @@ std::string changeStart(const Finder& f, int p, const Transition& t) {
     // Words that begin one blank after another in a minority of rows and nowhere else are
     // the inside of texts of few values (the same phrase in many rows): a column that
     // follows a text is reached after more blanks where the text is shorter.
-    const bool innerWords = t.changes == 0 && t.singleGaps == t.begins && t.begins * 2 < f.rows;
+    const bool innerWords = t.changes == 0 && t.singleGaps == t.begins &&
+                            (t.begins * 2 < f.rows || sameWordBefore(g, p));
     // Two positions that hold one same character each in every row tell nothing.
     // Only the padding of a number that varies further, or a letter that no digit follows,
     // begin there (a flag of one value, then an amount), and not inside a longer fixed run:

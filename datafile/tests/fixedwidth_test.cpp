@@ -174,6 +174,17 @@ std::vector<Case> boundaryCases() {
         cases.push_back(c);
     }
     {
+        // Names made of a repeated word and a number (Canal 01, Canal 02...): one value, no
+        // column after the word.
+        Case c{"mot répété puis numéro dans un texte", {}, {14, 6}};
+        for (int i = 0; i < 34; ++i) {
+            char name[16];
+            snprintf(name, sizeof name, i % 9 == 4 ? "Relais %02d" : "Canal %02d", i + 1);
+            c.lines.push_back(left(name, 14) + zeros(156000 + i * 25, 6));
+        }
+        cases.push_back(c);
+    }
+    {
         // A short file: six rows only, zero-padded numbers glued to each other after a name;
         // only zeros in every row after varied digits tell where each number begins.
         Case c{"six lignes, nombres complétés de zéros collés", {}, {10, 3, 9}};
