@@ -613,12 +613,15 @@ bool numbersOnly(const Grid& g, int r, int from, int step) {
 }
 
 // Rows where numbers end at p-1 and a value left out follows, and rows where a value left out
-// ends at p and numbers begin; rows with a letter on either side. A value is left out where
-// blanks stand in a row at places that hold digits in most rows (not a number's blank padding).
+// ends at p and numbers begin; rows with a letter on either side, rows glued there (a digit
+// on both sides). A value is left out where two blanks at least of the line stand at places
+// that hold digits in most rows (not a number's blank padding, not the blank after a
+// delimiter, not the end of a shorter line).
 struct BlankEdges {
     int ends = 0;
     int begins = 0;
     int letters = 0;
+    int glued = 0;
     int any = 0;  // numbers that end or begin at blanks, left-out values or not
     int edges() const { return ends + begins; }
 };
@@ -631,16 +634,21 @@ BlankEdges blankEdgesAt(const Grid& g, const std::vector<Position>& positions, i
         const Kind b = g.kind(r, p);
         const char32_t c = g.at(r, p);
         e.letters += a == Kind::Letter || b == Kind::Letter;
+        e.glued += a == Kind::Digit && b == Kind::Digit;
         // Texts that end in digits (B-727, N9A1) are no numbers.
         if (a == Kind::Digit && b == Kind::Blank && numbersOnly(g, r, p - 1, -1)) {
             ++e.any;
-            e.ends += digitsMostly(p);
+            // (The line's own blanks: those the grid pads a shorter line with are none.)
+            const int length = g.lengths[static_cast<size_t>(r)];
+            int end = p;
+            while (end < length && g.kind(r, end) == Kind::Blank) ++end;
+            e.ends += digitsMostly(p) && end - p >= 2;
         }
         if (a == Kind::Blank && (b == Kind::Digit || c == '-' || c == '+') && numbersOnly(g, r, p, 1)) {
             ++e.any;
             int q = p - 1;
             while (q > 0 && g.kind(r, q - 1) == Kind::Blank) --q;
-            e.begins += digitsMostly(q);
+            e.begins += digitsMostly(q) && p - q >= 2;
         }
     }
     return e;
@@ -651,7 +659,8 @@ BlankEdges blankEdgesAt(const Grid& g, const std::vector<Position>& positions, i
 // other rows show nothing. The evidence in words, or empty.
 std::string blankEdgeStart(const Finder& f, int p) {
     const BlankEdges here = blankEdgesAt(f.g, f.positions, p);
-    if (here.edges() < f.support || here.letters * 20 > f.rows) return {};
+    // The rows that leave a value out are the fewer: the others glue their numbers there.
+    if (here.edges() < f.support || here.letters * 20 > f.rows || here.glued < here.edges()) return {};
     // Edges at one place only: numbers of several lengths end or begin anywhere.
     const int near = std::max(blankEdgesAt(f.g, f.positions, p - 1).any,
                               blankEdgesAt(f.g, f.positions, p + 1).any);

@@ -185,6 +185,19 @@ std::vector<Case> boundaryCases() {
         cases.push_back(c);
     }
     {
+        // An amount at an implied scale of four (its last four digits zeros in every row),
+        // then a measure left out in some rows: the zeros are the amount's, no column of
+        // zeros alone.
+        Case c{"échelle implicite finie par des zéros, puis valeur absente", {}, {5, 11, 8}};
+        for (int i = 0; i < 40; ++i) {
+            char hours[16];
+            snprintf(hours, sizeof hours, "%08.4f", (i * 37 % 200) / 10.0 + 0.0125 * (i % 4));
+            c.lines.push_back(zeros(i + 1, 5) + zeros((i * 613 % 9000 + 1) * 10000L, 11) +
+                              (i % 6 == 1 ? std::string(8, ' ') : std::string(hours)));
+        }
+        cases.push_back(c);
+    }
+    {
         // A short file: six rows only, zero-padded numbers glued to each other after a name;
         // only zeros in every row after varied digits tell where each number begins.
         Case c{"six lignes, nombres complétés de zéros collés", {}, {10, 3, 9}};
