@@ -266,7 +266,11 @@ bool variesLater(const Grid& g, const std::vector<Position>& positions, int p) {
         if (filled == 0 || q.letters * 10 > filled) return false;
         if (signsAt(g, i) > 0) return true;
         if (q.digits * 10 < filled * 9) {
-            if (q.letters == 0) continue;  // points and signs of the numbers
+            // Points and signs of the numbers; any other mark (0.780000;0.97) ends the number.
+            const bool marksOfNumbers = std::all_of(q.distinct.begin(), q.distinct.end(), [](char32_t c) {
+                return (c >= '0' && c <= '9') || c == '.' || c == ',' || c == '-' || c == '+';
+            });
+            if (q.letters == 0 && marksOfNumbers) continue;
             return false;
         }
         if ((q.digits - q.zeros) * 10 >= q.digits) return true;

@@ -272,6 +272,16 @@ TEST(FixedWidthColumns, DelimitedFilesAndProseShowNone) {
     EXPECT_TRUE(DATAFILE_DetectFixedWidth("id;nom;ville\n1;Dupont;Paris\n2;Martin;Lyon\n"
                                           "3;Durand;Marseille\n4;Petit;Lille\n", "\n", ";")
                     .empty());
+    // Decimals written to six places between semicolons (a distance matrix Debian's simkamin
+    // ships): the zeros that end them lead to no digits of theirs across the delimiter.
+    EXPECT_EQ(DATAFILE_DetectFixedWidth(";A;B;C;D;E\n"
+                                        "A;0.000000;0.780000;0.970000;0.780000;0.440000\n"
+                                        "B;0.780000;0.000000;0.760000;0.000000;0.840000\n"
+                                        "C;0.970000;0.760000;0.000000;0.760000;0.970000\n"
+                                        "D;0.780000;0.000000;0.760000;0.000000;0.840000\n"
+                                        "E;0.440000;0.840000;0.970000;0.840000;0.000000\n",
+                                        "\n", ";"),
+              "");
     const std::vector<std::string> prose = {
         "Le fichier est lu par blocs, jamais en entier, et chaque ligne",
         "est coupée à la fin de ligne indiquée par la description ; une",
