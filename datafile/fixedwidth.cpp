@@ -7,7 +7,10 @@
 // beginning or a change; eight digits that are a real day in every line are a date column of
 // their own; inside a run of digits, a number begins where zeros become the rule (padding);
 // a position that holds one of a few letters in every line between busier neighbours is a
-// one-letter flag. Punctuation never separates on its own (a decimal point, a dash in a name).
+// one-letter flag; among numbers glued to each other, the blanks of a value left out begin and
+// end where its column does. Punctuation never separates on its own (a decimal point, a dash
+// in a name). Each rule is a function returning its evidence in words, tried in turn at each
+// position (FIXEDWIDTH_FindColumns); the columns are then made from the starts found.
 #include "datafile/fixedwidth.h"
 
 #include <algorithm>
