@@ -55,12 +55,30 @@ def ours(path, cli, work):
     return desc, starts
 
 
+def bounded_columns(desc, truth):
+    """The pairs (our column, the true one) whose start and end were both found, with nothing
+    found between them."""
+    ours_at, position = {}, 0
+    for column in desc["columns"]:
+        ours_at[position] = (column, position + column["WidthInChars"])
+        position += column["WidthInChars"]
+    position = 0
+    for k, want in enumerate(truth["columns"]):
+        end = position + want["width"]
+        last = k + 1 == len(truth["columns"])
+        if position in ours_at:
+            column, our_end = ours_at[position]
+            if our_end == end or (last and column is desc["columns"][-1]):
+                yield column, want
+        position = end
+
+
 def main():
     if len(sys.argv) < 3:
         sys.exit(__doc__)
     set_dir, cli = sys.argv[1], os.path.abspath(sys.argv[2])
     files = sorted(glob.glob(os.path.join(set_dir, "*.txt")))
-    groups = {False: new_totals(), True: new_totals()}  # tuning tables, held-out ones
+    groups = {0: new_totals(), 1: new_totals(), 2: new_totals()}  # tuning, held out, held out later
     print("%-28s %5s | %5s %5s %s | %5s %5s | %s" % ("fichier", "vraies", "nous", "faux", "types",
                                                      "pandas", "faux", "types faux"))
     with tempfile.TemporaryDirectory() as work:
@@ -74,19 +92,21 @@ def main():
             theirs = set(pandas_starts(path))
             good, extra = len(found & expected), len(found - expected)
             p_good, p_extra = len(theirs & expected), len(theirs - expected)
-            wrong_types = []
-            if found == expected:
-                for column, want in zip(desc["columns"], truth["columns"]):
-                    t = column["typeCible"]
-                    ok = t["type"] in EXPECTED[want["kind"]]
-                    if ok and want["kind"] == "date":
-                        ok = t["fmtDate"] == "aaaammjj"
-                    if not ok:
-                        wrong_types.append("%s:%s→%s" % (want["name"][:12], want["kind"],
-                                                         TYPE_NAMES[t["type"]]))
-            types_right = found == expected and not wrong_types
             fixed = desc["TypeStructFile"] == 1
-            totals = groups[truth.get("held_out", False)]
+            # Typing judged on its own: every column whose two boundaries were found.
+            wrong_types, typed = [], 0
+            for column, want in bounded_columns(desc, truth) if fixed else ():
+                typed += 1
+                t = column["typeCible"]
+                ok = t["type"] in EXPECTED[want["kind"]]
+                if ok and want["kind"] == "date":
+                    ok = t["fmtDate"] == "aaaammjj"
+                if not ok:
+                    wrong_types.append("%s:%s→%s" % (want["name"][:12], want["kind"],
+                                                     TYPE_NAMES[t["type"]]))
+            types_right = found == expected and not wrong_types
+            group = truth.get("group", 1 if truth.get("held_out") else 0)
+            totals = groups[group]
             totals["files"] += 1
             totals["true"] += len(expected)
             totals["ours"] += good
@@ -97,19 +117,24 @@ def main():
             totals["pandas_exact"] += theirs == expected
             totals["fixed"] += fixed
             totals["types"] += types_right
+            totals["typed"] += typed
+            totals["typed_right"] += typed - len(wrong_types)
+            totals["typed_files"] += (fixed or not expected) and not wrong_types
             score, p_score = good - extra, p_good - p_extra
             totals["ahead" if score > p_score else "level" if score == p_score else "behind"] += 1
             print("%-28s %5d | %5d %5d %-5s | %5d %5d | %s" % (
-                ("*" if truth.get("held_out") else "") + name[:27], len(expected), good, extra,
+                ("", "*", "+")[group] + name[:27], len(expected), good, extra,
                 "oui" if types_right else "non", p_good, p_extra,
-                "" if found == expected else "bornes " + ",".join(
-                    str(s) for s in sorted(expected ^ found)) if fixed else "non lu en largeur fixe")
+                ("" if found == expected else "bornes " + ",".join(
+                    str(s) for s in sorted(expected ^ found)) + " ") if fixed
+                else "non lu en largeur fixe" if expected else "une seule colonne")
                   + " ".join(wrong_types))
-    print("(* : table mise à part, jamais regardée pendant le réglage)")
-    for held_out, title in ((False, "Tables de réglage"), (True, "Tables mises à part"),
-                            (None, "Ensemble")):
-        t = groups[held_out] if held_out is not None else {
-            k: groups[False][k] + groups[True][k] for k in groups[False]}
+    print("(* : table mise à part, jamais regardée pendant le réglage ; + : mise à part plus tard,"
+          " tirée après que les règles ont été rendues générales)")
+    for group, title in ((0, "Tables de réglage"), (1, "Tables mises à part"),
+                         (2, "Tables mises à part plus tard"), (None, "Ensemble")):
+        t = groups[group] if group is not None else {
+            k: sum(g[k] for g in groups.values()) for k in groups[0]}
         if t["files"]:
             report(title, t)
 
@@ -117,7 +142,7 @@ def main():
 def new_totals():
     return {"true": 0, "ours": 0, "ours_extra": 0, "pandas": 0, "pandas_extra": 0,
             "files": 0, "ours_exact": 0, "pandas_exact": 0, "fixed": 0, "types": 0,
-            "ahead": 0, "level": 0, "behind": 0}
+            "ahead": 0, "level": 0, "behind": 0, "typed": 0, "typed_right": 0, "typed_files": 0}
 
 
 def report(title, t):
@@ -132,6 +157,10 @@ def report(title, t):
                                         t["pandas_extra"], t["pandas_exact"]))
     print("Rapport morvexcli / pandas (bornes exactes) : %.2f" % (t["ours"] / max(1, t["pandas"])))
     print("Types justes (toutes les colonnes du fichier) : %d/%d fichiers" % (t["types"], t["files"]))
+    print("Typage seul (colonnes aux deux bornes trouvées) : %d/%d colonnes justes (%.1f %%) ; "
+          "fichiers dont toutes ces colonnes sont justes : %d/%d"
+          % (t["typed_right"], t["typed"], 100.0 * t["typed_right"] / max(1, t["typed"]),
+             t["typed_files"], t["files"]))
     print("Fichier par fichier (exactes moins en trop) : morvexcli devant %d, à égalité %d, derrière %d"
           % (t["ahead"], t["level"], t["behind"]))
 

@@ -7,7 +7,10 @@
 // beginning or a change; eight digits that are a real day in every line are a date column of
 // their own; inside a run of digits, a number begins where zeros become the rule (padding);
 // a position that holds one of a few letters in every line between busier neighbours is a
-// one-letter flag. Punctuation never separates on its own (a decimal point, a dash in a name).
+// one-letter flag; among numbers glued to each other, the blanks of a value left out begin and
+// end where its column does. Punctuation never separates on its own (a decimal point, a dash
+// in a name). Each rule is a function returning its evidence in words, tried in turn at each
+// position (FIXEDWIDTH_FindColumns); the columns are then made from the starts found.
 #include "datafile/fixedwidth.h"
 
 #include <algorithm>
@@ -137,6 +140,7 @@ struct Transition {
     int singleGaps = 0;         // beginnings after one blank only, as between two words
     int wordsGoOn = 0;          // beginnings of a letter followed by another letter
     int blanks = 0;             // a blank, then a blank
+    int wordAfterGap = 0;       // a character, then one blank, then a letter (Hornet 4 Drive)
     std::map<std::pair<Kind, Kind>, int> pairs;  // kinds of the changes
 };
 
@@ -157,6 +161,7 @@ Transition transitionAt(const Grid& g, int p) {
             }
         } else if (b == Kind::Blank) {
             ++t.ends;
+            if (p + 1 < g.width && g.kind(r, p + 1) == Kind::Letter) ++t.wordAfterGap;
         } else if (b == Kind::Punct && a != Kind::Punct && p + 1 < g.width &&
                    (g.at(r, p) == '-' || g.at(r, p) == '+') && g.kind(r, p + 1) == Kind::Digit) {
             ++t.changes;  // a sign: a number begins
@@ -182,8 +187,12 @@ struct Position {
     std::set<char32_t> distinct;  // up to kDistinctCap values
 };
 constexpr size_t kDistinctCap = 32;
-// Rows needed before a share of zeros says where a number begins.
+// Rows needed before a share of zeros says where a number begins; from kFewRows, only zeros
+// in every row do.
 constexpr int kZeroRows = 20;
+constexpr int kFewRows = 5;
+// Lines shorter than this are records only when they have one length.
+constexpr int kShortLine = 10;
 
 Position positionAt(const Grid& g, int i) {
     Position p;
@@ -260,7 +269,11 @@ bool variesLater(const Grid& g, const std::vector<Position>& positions, int p) {
         if (filled == 0 || q.letters * 10 > filled) return false;
         if (signsAt(g, i) > 0) return true;
         if (q.digits * 10 < filled * 9) {
-            if (q.letters == 0) continue;  // points and signs of the numbers
+            // Points and signs of the numbers; any other mark (0.780000;0.97) ends the number.
+            const bool marksOfNumbers = std::all_of(q.distinct.begin(), q.distinct.end(), [](char32_t c) {
+                return (c >= '0' && c <= '9') || c == '.' || c == ',' || c == '-' || c == '+';
+            });
+            if (q.letters == 0 && marksOfNumbers) continue;
             return false;
         }
         if ((q.digits - q.zeros) * 10 >= q.digits) return true;
@@ -403,204 +416,373 @@ std::vector<std::string_view> FIXEDWIDTH_SampleLines(const std::string& text, co
     return lines;
 }
 
-FIXEDWIDTH_LAYOUT FIXEDWIDTH_FindColumns(const std::vector<std::string_view>& lines) {
-    FIXEDWIDTH_LAYOUT layout;
-    std::vector<char32_t> headerLine;
-    const Grid g = buildGrid(lines, layout, headerLine);
-    if (g.rows < 2 || g.width < FIXEDWIDTH_MIN_LINE) return layout;
-    const int rows = g.rows;
+namespace {
+
+// The finder's work over one grid: what each position holds, and the starts found so far
+// (position -> evidence).
+struct Finder {
+    const Grid& g;
+    int rows;
     // Rows that must show a beginning for it to count: a column blank in most rows still has
     // a few that begin where it begins (one in twenty), a word that begins at one place in a
     // few long texts has not.
-    const int support = std::max(3, rows / 20);
-    std::map<int, std::string> starts;  // position -> evidence
+    int support;
+    std::vector<Position> positions;
+    std::vector<bool> insideDate;
+    std::map<int, std::string> starts;
+    std::set<int> paddingStarts;  // the starts where zeros become the rule
 
-    // Dates: eight digits that are a real day in every row that is not empty there.
-    std::vector<bool> insideDate(static_cast<size_t>(g.width) + 1, false);
+    explicit Finder(const Grid& grid)
+        : g(grid), rows(grid.rows), support(std::max(3, grid.rows / 20)),
+          insideDate(static_cast<size_t>(grid.width) + 1, false) {
+        positions.reserve(static_cast<size_t>(g.width));
+        for (int i = 0; i < g.width; ++i) positions.push_back(positionAt(g, i));
+    }
+    const Position& at(int i) const { return positions[static_cast<size_t>(i)]; }
+    const Position* after(int p) const { return p + 1 < g.width ? &at(p + 1) : nullptr; }
+    int filled(int i) const { return rows - at(i).blanks; }
+};
+
+// Dates: eight digits that are a real day in every row that is not empty there; they begin a
+// column and end it.
+void findDates(Finder& f) {
+    const Grid& g = f.g;
     for (int i = 0; i + 8 <= g.width;) {
         int dates = 0;
         int empty = 0;
-        for (int r = 0; r < rows; ++r) {
+        for (int r = 0; r < f.rows; ++r) {
             if (isDate8(g, r, i)) ++dates;
             else if (isEmptyDate8(g, r, i)) ++empty;
             else break;
         }
-        if (dates + empty == rows && dates * 2 >= rows && dates >= 2) {
-            const std::string why = "date aaaammjj valide dans " + percentOf(dates, rows) + " des lignes";
-            if (i > 0) starts[i] = why;
-            if (i + 8 < g.width && !starts.count(i + 8))
-                starts[i + 8] = "fin d'une date aaaammjj";
-            for (int k = i + 1; k < i + 8; ++k) insideDate[static_cast<size_t>(k)] = true;
+        if (dates + empty == f.rows && dates * 2 >= f.rows && dates >= 2) {
+            if (i > 0) f.starts[i] = "date aaaammjj valide dans " + percentOf(dates, f.rows) + " des lignes";
+            if (i + 8 < g.width && !f.starts.count(i + 8)) f.starts[i + 8] = "fin d'une date aaaammjj";
+            for (int k = i + 1; k < i + 8; ++k) f.insideDate[static_cast<size_t>(k)] = true;
             i += 8;
         } else {
             ++i;
         }
     }
+}
 
-    std::vector<Position> positions;
-    positions.reserve(static_cast<size_t>(g.width));
-    for (int i = 0; i < g.width; ++i) positions.push_back(positionAt(g, i));
+// Whether the rows where a value begins at p after one blank mostly have the same word before
+// that blank (SEA 01, SEA 02; Cloud top, Cloud type): a phrase of a repeated word, one value.
+bool sameWordBefore(const Grid& g, int p) {
+    std::map<std::u32string, int> words;
+    int rows = 0;
+    for (int r = 0; r < g.rows; ++r) {
+        if (p < 2 || g.kind(r, p - 1) != Kind::Blank || g.kind(r, p) == Kind::Blank ||
+            g.kind(r, p - 2) == Kind::Blank)
+            continue;
+        int from = p - 2;
+        while (from > 0 && g.kind(r, from - 1) != Kind::Blank) --from;
+        std::u32string word;
+        for (int i = from; i <= p - 2; ++i) word += g.at(r, i);
+        ++words[word];
+        ++rows;
+    }
+    int commonest = 0;
+    for (const auto& [word, count] : words) commonest = std::max(commonest, count);
+    return rows > 0 && commonest * 4 >= rows * 3;
+}
 
-    for (int p = 1; p < g.width; ++p) {
-        if (insideDate[static_cast<size_t>(p)] || starts.count(p)) continue;
-        const Transition t = transitionAt(g, p);
-        const int evidence = t.begins + t.changes;
-        const int seen = evidence + t.goesOn + t.ends;
-        // A value begins, or the kind changes, in nearly every row that has something there;
-        // or in every row that goes on there at all, in one row in ten at least (a value
-        // that fills its column, then one that is often left blank).
-        const bool nearlyAll = evidence >= support && evidence * 100 >= seen * 85;
-        const bool everyGoingOn = evidence >= std::max(support, rows / 10) &&
-                                  evidence * 100 >= (evidence + t.goesOn) * 97;
-        // The same word beginning one blank after another word in every row is one value
-        // repeated (the second word of a text of few values), not a column.
-        const bool oneWord = t.otherFirsts == 0 && t.firsts.size() == 1 && t.changes == 0 &&
-                             t.singleGaps == t.begins && t.wordsGoOn * 2 >= t.begins;
-        // Words that begin one blank after another in a minority of rows and nowhere else are
-        // the inside of texts of few values (the same phrase in many rows): a column that
-        // follows a text is reached after more blanks where the text is shorter.
-        const bool innerWords = t.changes == 0 && t.singleGaps == t.begins && t.begins * 2 < rows;
-        // Two positions that hold one same character each in every row tell nothing.
-        // Only the padding of a number that varies further, or a letter that no digit follows,
-        // begin there (a flag of one value, then an amount), and not inside a longer fixed run:
-        // "0x0f", "05000US06" are fixed texts.
-        auto fixedAt = [&](int i) {
-            return positions[static_cast<size_t>(i)].distinct.size() == 1 &&
-                   positions[static_cast<size_t>(i)].blanks % rows == 0;
-        };
-        const bool fixedValue = g.at(0, p) == '0' ? variesLater(g, positions, p)
-                                : g.kind(0, p) == Kind::Letter
-                                    ? p + 1 >= g.width || g.kind(0, p + 1) != Kind::Digit
-                                    : false;
-        const bool longFixed = p >= 2 && p + 1 < g.width && fixedAt(p - 2) && fixedAt(p + 1);
-        const bool constant =
-            fixedAt(p - 1) && fixedAt(p) && (t.changes == 0 || !fixedValue || longFixed);
-        // Kinds that change only in the rows long enough to reach there, the short ones blank on
-        // both sides, are the inside of a text of several widths (identifiers such as
-        // chr1_KI270710v1_random), not a column: a column after a text begins after its blanks.
-        const bool insideText = t.begins == 0 && t.blanks >= support;
-        if ((nearlyAll || everyGoingOn) && !oneWord && !innerWords && !constant && !insideText) {
-            if (t.changes > t.begins) {
-                auto top = std::max_element(t.pairs.begin(), t.pairs.end(),
-                                            [](const auto& a, const auto& b) { return a.second < b.second; });
-                starts[p] = (top->first.second == Kind::Punct
-                                 ? std::string("début d'un nombre signé")
-                                 : std::string(kindWord(top->first.first)) + " puis " +
-                                       kindWord(top->first.second)) +
-                            " dans " + percentOf(evidence, seen) + " des lignes remplies";
-            } else {
-                starts[p] = "début de valeur après des blancs dans " + percentOf(evidence, seen) +
-                            " des lignes remplies";
-            }
-            continue;
+// A value begins, or the kind of character changes, at p in (nearly) every row: the evidence
+// in words, or empty when the rows say otherwise.
+std::string changeStart(const Finder& f, int p, const Transition& t) {
+    const Grid& g = f.g;
+    const int evidence = t.begins + t.changes;
+    const int seen = evidence + t.goesOn + t.ends;
+    // Nearly every row that has something there; or every row that goes on there at all, in
+    // one row in ten at least (a value that fills its column, then one often left blank).
+    const bool nearlyAll = evidence >= f.support && evidence * 100 >= seen * 85;
+    const bool everyGoingOn = evidence >= std::max(f.support, f.rows / 10) &&
+                              evidence * 100 >= (evidence + t.goesOn) * 97;
+    if (!nearlyAll && !everyGoingOn) return {};
+    // The same word beginning one blank after another word in every row is one value
+    // repeated (the second word of a text of few values), not a column.
+    const bool oneWord = t.otherFirsts == 0 && t.firsts.size() == 1 && t.changes == 0 &&
+                         t.singleGaps == t.begins && t.wordsGoOn * 2 >= t.begins;
+    // Words that begin one blank after another in a minority of rows and nowhere else are
+    // the inside of texts of few values (the same phrase in many rows): a column that
+    // follows a text is reached after more blanks where the text is shorter.
+    const bool innerWords = t.changes == 0 && t.singleGaps == t.begins &&
+                            (t.begins * 2 < f.rows || sameWordBefore(g, p));
+    // Two positions that hold one same character each in every row tell nothing.
+    // Only the padding of a number that varies further, or a letter that no digit follows,
+    // begin there (a flag of one value, then an amount), and not inside a longer fixed run:
+    // "0x0f", "05000US06" are fixed texts.
+    auto fixedAt = [&](int i) { return f.at(i).distinct.size() == 1 && f.at(i).blanks % f.rows == 0; };
+    const bool fixedValue = g.at(0, p) == '0' ? variesLater(g, f.positions, p)
+                            : g.kind(0, p) == Kind::Letter
+                                ? p + 1 >= g.width || g.kind(0, p + 1) != Kind::Digit
+                                : false;
+    const bool longFixed = p >= 2 && p + 1 < g.width && fixedAt(p - 2) && fixedAt(p + 1);
+    const bool constant = fixedAt(p - 1) && fixedAt(p) && (t.changes == 0 || !fixedValue || longFixed);
+    // Kinds that change only in the rows long enough to reach there, the short ones blank on
+    // both sides, are the inside of a text of several widths (identifiers such as
+    // chr1_KI270710v1_random), not a column: a column after a text begins after its blanks.
+    const bool insideText = t.begins == 0 && t.blanks >= f.support;
+    // A text column never begins with a blank before a word: rows where one word ends at p-1
+    // and the next begins at p+1 say that p is inside a text (Mazda RX4 beside Hornet 4 Drive),
+    // unless they are a few among many.
+    const bool wordsGoOn = t.wordAfterGap * 10 > evidence;
+    // 0x in every row begins a hexadecimal number (0x0100080000004): its digits follow.
+    bool hexPrefix = p >= 2;
+    for (int r = 0; r < f.rows && hexPrefix; ++r)
+        hexPrefix = g.at(r, p - 2) == '0' && (g.at(r, p - 1) == 'x' || g.at(r, p - 1) == 'X');
+    if (oneWord || innerWords || constant || insideText || wordsGoOn || hexPrefix) return {};
+    if (t.changes > t.begins) {
+        auto top = std::max_element(t.pairs.begin(), t.pairs.end(),
+                                    [](const auto& a, const auto& b) { return a.second < b.second; });
+        return (top->first.second == Kind::Punct
+                    ? std::string("début d'un nombre signé")
+                    : std::string(kindWord(top->first.first)) + " puis " + kindWord(top->first.second)) +
+               " dans " + percentOf(evidence, seen) + " des lignes remplies";
+    }
+    return "début de valeur après des blancs dans " + percentOf(evidence, seen) + " des lignes remplies";
+}
+
+// Whether p-1 and p are left out together: blank at both in `support` rows, never at one
+// alone. A value left out is blank over its whole width, so they belong to one column (a few
+// rows where every measure is left out say nothing).
+bool leftOutTogether(const Grid& g, int p, int support) {
+    int both = 0;
+    for (int r = 0; r < g.rows; ++r) {
+        const bool a = g.kind(r, p - 1) == Kind::Blank;
+        const bool b = g.kind(r, p) == Kind::Blank;
+        if (a != b) return false;
+        both += a;
+    }
+    return both >= support;
+}
+
+// Inside digits: a zero-padded number begins where zeros become the rule, judged over the
+// rows that have digits on both sides (a column often left blank still shows its padding in
+// the rows that fill it). May move p further, into the zeros, where the number begins; the
+// evidence in words, or empty.
+std::string zeroPaddingStart(const Finder& f, int& p, const Transition& t) {
+    const Grid& g = f.g;
+    const Position* after = f.after(p);
+    DigitPair d = digitPairAt(g, p);
+    if (f.rows < kFewRows || d.rows < std::max(f.support, f.rows / 10) ||
+        d.rows + t.begins + t.changes < f.filled(p) * 9 / 10)
+        return {};
+    const double zBefore = static_cast<double>(d.zerosBefore) / d.rows;
+    const double zHere = static_cast<double>(d.zerosHere) / d.rows;
+    // A few rows (a short file) tell a share of zeros badly: only zeros in every row after
+    // digits that vary, in every row that has digits there, say where the padding begins.
+    if (f.rows < kZeroRows &&
+        (d.zerosHere < d.rows || zBefore > 0.5 || d.distinctBefore < 3 || d.rows < f.filled(p)))
+        return {};
+    // Its next digit is mostly a zero as well, unless the number is one digit wide.
+    const bool zerosGoOn = !after || after->digits * 10 < f.rows * 9 || after->zeros * 10 >= after->digits * 4;
+    // The number before it ends with digits of every value (a constant digit, such as the 0
+    // of years 2001 to 2009, says nothing).
+    const bool variedBefore = d.distinctBefore >= 3;
+    // A digit of two values (0 and 1, a count of few values) ends a number when the zeros
+    // that follow it are every row's and lead to digits that vary again.
+    const bool paddingAfterFew = d.distinctBefore == 2 && d.zerosHere == d.rows && d.zerosBefore < d.rows;
+    // Padding leads to digits that vary; zeros that lead nowhere end the number before (a
+    // rounded amount).
+    if (!((variedBefore && ((zHere >= 0.6 && zBefore <= 0.3 && zerosGoOn) || (zHere >= 0.9 && zBefore <= 0.6))) ||
+          paddingAfterFew) ||
+        !variesLater(g, f.positions, p))
+        return {};
+    // Zeros in most rows, then in every row: the first ones end the number before (decimals
+    // rounded to its scale), the padding is the zeros of every row. A sign further in the
+    // zeros is where the number begins (its padding follows the sign).
+    for (int q = p; q + 1 < g.width;) {
+        const DigitPair next = digitPairAt(g, ++q);
+        if (signsAt(g, q) > 0) {
+            p = q;
+            d = next;
+            break;
         }
-        // Inside digits: a zero-padded number begins where zeros become the rule, judged over
-        // the rows that have digits on both sides (a column often left blank still shows its
-        // padding in the rows that fill it).
-        const Position& before = positions[static_cast<size_t>(p - 1)];
-        const Position& here = positions[static_cast<size_t>(p)];
-        const Position* after =
-            p + 1 < g.width ? &positions[static_cast<size_t>(p + 1)] : nullptr;
-        DigitPair d = digitPairAt(g, p);
-        const int filledHere = rows - here.blanks;
-        if (rows >= kZeroRows && d.rows >= std::max(support, rows / 10) &&
-            d.rows + t.begins + t.changes >= filledHere * 9 / 10) {
-            const double zBefore = static_cast<double>(d.zerosBefore) / d.rows;
-            const double zHere = static_cast<double>(d.zerosHere) / d.rows;
-            // Its next digit is mostly a zero as well, unless the number is one digit wide.
-            const bool zerosGoOn = !after || after->digits * 10 < rows * 9 ||
-                                   after->zeros * 10 >= after->digits * 4;
-            // The number before it ends with digits of every value (a constant digit, such as
-            // the 0 of years 2001 to 2009, says nothing).
-            const bool variedBefore = d.distinctBefore >= 3;
-            // A digit of two values (0 and 1, a count of few values) ends a number when the
-            // zeros that follow it are every row's and lead to digits that vary again.
-            const bool paddingAfterFew = d.distinctBefore == 2 && d.zerosHere == d.rows &&
-                                         d.zerosBefore < d.rows;
-            // Padding leads to digits that vary; zeros that lead nowhere end the number before
-            // (a rounded amount).
-            if (((variedBefore && ((zHere >= 0.6 && zBefore <= 0.3 && zerosGoOn) ||
-                                   (zHere >= 0.9 && zBefore <= 0.6))) ||
-                 paddingAfterFew) &&
-                variesLater(g, positions, p)) {
-                // Zeros in most rows, then in every row: the first ones end the number before
-                // (decimals rounded to its scale), the padding is the zeros of every row. A sign
-                // further in the zeros is where the number begins (its padding follows the sign).
-                for (int q = p; q + 1 < g.width;) {
-                    const DigitPair next = digitPairAt(g, ++q);
-                    if (signsAt(g, q) > 0) {
-                        p = q;
-                        d = next;
-                        break;
-                    }
-                    if (next.rows < d.rows * 3 / 4 || next.zerosHere * 4 < next.rows * 3) break;
-                    if (next.zerosHere == next.rows && d.zerosHere < d.rows) {
-                        p = q;
-                        d = next;
-                    }
-                }
-                starts[p] = "nombre complété de zéros (" + percentOf(d.zerosHere, d.rows) +
-                            " de zéros contre " + percentOf(d.zerosBefore, d.rows) + " avant)";
-                continue;
-            }
-        }
-        // A sign between digits in some rows and a zero in the others: a signed number padded
-        // with zeros begins there (its sign first, as a number of every width writes it).
-        if (const int signs = signsAt(g, p); signs >= support && here.zeros >= support &&
-                                             signs + here.zeros == filledHere) {
-            starts[p] = "début d'un nombre signé dans " + percentOf(signs, filledHere) +
-                        " des lignes remplies, zéros ailleurs";
-            continue;
-        }
-        // A one-letter flag between letters of many values, or beside another flag whose
-        // letter it does not tell.
-        // A flag stands between two boundaries: the one before it is already found when the
-        // text follows it; the text before it is followed by many values or digits.
-        const bool flagStarts = p == 1 || starts.count(p - 1) > 0;
-        const bool afterChanges =
-            after && (isBusyText(*after, here.distinct.size(), rows) || after->digits * 10 >= rows * 9);
-        // A flag after a text of several widths (begun after its blanks in half the rows that
-        // have something there), digits after it.
-        const bool flagAfterText = isFlag(here, rows) && after && after->digits * 10 >= rows * 9 &&
-                                   t.begins >= support && t.begins * 2 >= seen;
-        if (flagAfterText) {
-            starts[p] = "indicateur d'une lettre après un texte, chiffres ensuite";
-        } else if (isFlag(before, rows) && isFlag(here, rows) && flagStarts && independentFlags(g, p)) {
-            starts[p] = "deux indicateurs d'une lettre";
-        } else if (isFlag(before, rows) && flagStarts &&
-                   isBusyText(here, before.distinct.size(), rows) && flagApart(g, p)) {
-            starts[p] = "après un indicateur d'une lettre";
-        } else if (isFlag(here, rows) && afterChanges &&
-                   isBusyText(before, here.distinct.size(), rows) && flagApart(g, p)) {
-            std::string values;
-            for (char32_t c : here.distinct) values += (values.empty() ? "" : ", ") + encodeChars({c}, 0, 1);
-            starts[p] = "indicateur d'une lettre (" + values + ")";
+        if (next.rows < d.rows * 3 / 4 || next.zerosHere * 4 < next.rows * 3) break;
+        if (next.zerosHere == next.rows && d.zerosHere < d.rows) {
+            p = q;
+            d = next;
         }
     }
+    // Zeros where the value before is left out as well are its decimals (000.5000).
+    if (leftOutTogether(g, p, f.support)) return {};
+    return "nombre complété de zéros (" + percentOf(d.zerosHere, d.rows) + " de zéros contre " +
+           percentOf(d.zerosBefore, d.rows) + " avant)";
+}
 
-    // Columns from the starts; a column blank in every row is padding of the one before it.
+// Whether the characters of row r from `from`, towards `step` up to a blank or the line's
+// edge, have no letter (the numbers glued there: 0000106654.00000571).
+bool numbersOnly(const Grid& g, int r, int from, int step) {
+    for (int i = from; i >= 0 && i < g.width && g.kind(r, i) != Kind::Blank; i += step)
+        if (g.kind(r, i) == Kind::Letter) return false;
+    return true;
+}
+
+// Rows where numbers end at p-1 and a value left out follows, and rows where a value left out
+// ends at p and numbers begin; rows with a letter on either side, rows glued there (a digit
+// on both sides). A value is left out where two blanks at least of the line stand at places
+// that hold digits in most rows (not a number's blank padding, not the blank after a
+// delimiter, not the end of a shorter line).
+struct BlankEdges {
+    int ends = 0;
+    int begins = 0;
+    int letters = 0;
+    int glued = 0;
+    int any = 0;  // numbers that end or begin at blanks, left-out values or not
+    int edges() const { return ends + begins; }
+};
+BlankEdges blankEdgesAt(const Grid& g, const std::vector<Position>& positions, int p) {
+    BlankEdges e;
+    if (p < 1 || p >= g.width) return e;
+    auto digitsMostly = [&](int i) { return positions[static_cast<size_t>(i)].digits * 2 >= g.rows; };
+    for (int r = 0; r < g.rows; ++r) {
+        const Kind a = g.kind(r, p - 1);
+        const Kind b = g.kind(r, p);
+        const char32_t c = g.at(r, p);
+        e.letters += a == Kind::Letter || b == Kind::Letter;
+        e.glued += a == Kind::Digit && b == Kind::Digit;
+        // Texts that end in digits (B-727, N9A1) are no numbers.
+        if (a == Kind::Digit && b == Kind::Blank && numbersOnly(g, r, p - 1, -1)) {
+            ++e.any;
+            // (The line's own blanks: those the grid pads a shorter line with are none.)
+            const int length = g.lengths[static_cast<size_t>(r)];
+            int end = p;
+            while (end < length && g.kind(r, end) == Kind::Blank) ++end;
+            e.ends += digitsMostly(p) && end - p >= 2;
+        }
+        if (a == Kind::Blank && (b == Kind::Digit || c == '-' || c == '+') && numbersOnly(g, r, p, 1)) {
+            ++e.any;
+            int q = p - 1;
+            while (q > 0 && g.kind(r, q - 1) == Kind::Blank) --q;
+            e.begins += digitsMostly(q) && p - q >= 2;
+        }
+    }
+    return e;
+}
+
+// Among zero-padded numbers, blanks are a value left out: the run begins and ends where a
+// column does, at the same place in every row that has one, where the numbers glued in the
+// other rows show nothing. The evidence in words, or empty.
+std::string blankEdgeStart(const Finder& f, int p) {
+    const BlankEdges here = blankEdgesAt(f.g, f.positions, p);
+    // The rows that leave a value out are the fewer: the others glue their numbers there.
+    if (here.edges() < f.support || here.letters * 20 > f.rows || here.glued < here.edges()) return {};
+    // Edges at one place only: numbers of several lengths end or begin anywhere.
+    const int near = std::max(blankEdgesAt(f.g, f.positions, p - 1).any,
+                              blankEdgesAt(f.g, f.positions, p + 1).any);
+    if (near * 4 > here.edges()) return {};
+    return "bord d'une valeur absente entre des nombres dans " + std::to_string(here.edges()) + " lignes";
+}
+
+// A one-letter flag at p-1 or p: the evidence in words, or empty.
+std::string flagStart(const Finder& f, int p, const Transition& t) {
+    const Grid& g = f.g;
+    const Position& before = f.at(p - 1);
+    const Position& here = f.at(p);
+    const Position* after = f.after(p);
+    const int seen = t.begins + t.changes + t.goesOn + t.ends;
+    // A flag stands between two boundaries: the one before it is already found when the text
+    // follows it; the text before it is followed by many values or digits.
+    const bool flagStarts = p == 1 || f.starts.count(p - 1) > 0;
+    const bool afterChanges =
+        after && (isBusyText(*after, here.distinct.size(), f.rows) || after->digits * 10 >= f.rows * 9);
+    // A flag after a text of several widths (begun after its blanks in half the rows that have
+    // something there), digits after it.
+    if (isFlag(here, f.rows) && after && after->digits * 10 >= f.rows * 9 && t.begins >= f.support &&
+        t.begins * 2 >= seen)
+        return "indicateur d'une lettre après un texte, chiffres ensuite";
+    // Beside another flag whose letter it does not tell.
+    if (isFlag(before, f.rows) && isFlag(here, f.rows) && flagStarts && independentFlags(g, p))
+        return "deux indicateurs d'une lettre";
+    // Between letters of many values.
+    if (isFlag(before, f.rows) && flagStarts && isBusyText(here, before.distinct.size(), f.rows) &&
+        flagApart(g, p))
+        return "après un indicateur d'une lettre";
+    // Before a letter that is the same in every row that has one (a text whose values share
+    // their first letters: chr1, chrUn_KN150052v1): letters of a few values that vary while
+    // the next one does not are a flag of their own, begun where the column before ended.
+    if (isFlag(before, f.rows) && before.distinct.size() >= 2 && f.starts.count(p - 1) &&
+        f.filled(p) >= f.support && here.letters == f.filled(p) && here.distinct.size() == 1)
+        return "après un indicateur d'une lettre, texte d'un même début";
+    if (isFlag(here, f.rows) && afterChanges && isBusyText(before, here.distinct.size(), f.rows) &&
+        flagApart(g, p)) {
+        std::string values;
+        for (char32_t c : here.distinct) values += (values.empty() ? "" : ", ") + encodeChars({c}, 0, 1);
+        return "indicateur d'une lettre (" + values + ")";
+    }
+    return {};
+}
+
+// A sign between digits in some rows and a zero in the others: a signed number padded with
+// zeros begins there (its sign first, as a number of every width writes it).
+std::string signedStart(const Finder& f, int p) {
+    const int signs = signsAt(f.g, p);
+    if (signs < f.support || f.at(p).zeros < f.support || signs + f.at(p).zeros != f.filled(p)) return {};
+    return "début d'un nombre signé dans " + percentOf(signs, f.filled(p)) + " des lignes remplies, zéros ailleurs";
+}
+
+// Whether the columns from `from` to `to` hold zeros only in every row (or blanks where a value
+// is left out).
+bool zerosOnly(const Finder& f, int from, int to) {
+    for (int i = from; i < to; ++i)
+        if (f.at(i).zeros + f.at(i).blanks != f.rows) return false;
+    return true;
+}
+
+// The columns between the starts. A column blank in every row is padding of the one before
+// it; one of zeros only, begun where zeros became the rule, is the decimals of the number
+// before it (a number is no column of zeros: padding leads to digits that vary).
+std::vector<FIXEDWIDTH_COLUMN> columnsFromStarts(Finder& f) {
     std::vector<int> cuts{0};
-    for (const auto& [p, why] : starts) cuts.push_back(p);
-    cuts.push_back(g.width);
+    for (const auto& [p, why] : f.starts) cuts.push_back(p);
+    cuts.push_back(f.g.width);
     for (size_t k = 1; k + 1 < cuts.size() && cuts.size() > 2;) {
         bool blank = true;
-        for (int i = cuts[k]; i < cuts[k + 1] && blank; ++i)
-            blank = positions[static_cast<size_t>(i)].blanks == rows;
-        if (blank) {
-            starts.erase(cuts[k]);
+        for (int i = cuts[k]; i < cuts[k + 1] && blank; ++i) blank = f.at(i).blanks == f.rows;
+        if (blank || (f.paddingStarts.count(cuts[k]) && zerosOnly(f, cuts[k], cuts[k + 1]))) {
+            f.starts.erase(cuts[k]);
             cuts.erase(cuts.begin() + static_cast<std::ptrdiff_t>(k));
         } else {
             ++k;
         }
     }
+    std::vector<FIXEDWIDTH_COLUMN> columns;
     for (size_t k = 0; k + 1 < cuts.size(); ++k) {
         FIXEDWIDTH_COLUMN c;
         c.start = cuts[k];
         c.width = cuts[k + 1] - cuts[k];
-        if (k > 0) c.evidence = starts[cuts[k]];
-        layout.columns.push_back(c);
+        if (k > 0) c.evidence = f.starts[cuts[k]];
+        columns.push_back(c);
     }
-    if (layout.columns.size() < 2) layout.columns.clear();
+    if (columns.size() < 2) columns.clear();
+    return columns;
+}
+
+}  // namespace
+
+FIXEDWIDTH_LAYOUT FIXEDWIDTH_FindColumns(const std::vector<std::string_view>& lines) {
+    FIXEDWIDTH_LAYOUT layout;
+    std::vector<char32_t> headerLine;
+    const Grid g = buildGrid(lines, layout, headerLine);
+    if (g.rows < 2 || g.width < FIXEDWIDTH_MIN_LINE) return layout;
+    Finder f(g);
+    findDates(f);
+    // Each rule in turn, the first that finds a start at p gives its evidence.
+    for (int p = 1; p < g.width; ++p) {
+        if (f.insideDate[static_cast<size_t>(p)] || f.starts.count(p)) continue;
+        const Transition t = transitionAt(g, p);
+        std::string why = changeStart(f, p, t);
+        if (why.empty()) why = blankEdgeStart(f, p);
+        if (why.empty()) {
+            why = zeroPaddingStart(f, p, t);
+            if (!why.empty()) f.paddingStarts.insert(p);
+        }
+        if (why.empty()) why = signedStart(f, p);
+        if (why.empty()) why = flagStart(f, p, t);
+        if (!why.empty()) f.starts[p] = why;
+    }
+    layout.columns = columnsFromStarts(f);
     finishLayout(layout, g, headerLine);
     return layout;
 }
@@ -627,6 +809,9 @@ FIXEDWIDTH_LAYOUT FIXEDWIDTH_ForceColumns(const std::vector<std::string_view>& l
 bool FIXEDWIDTH_LooksFixed(const FIXEDWIDTH_LAYOUT& layout) {
     if (layout.columns.size() < 2 || layout.lines < 3) return false;
     if (layout.lineLength < FIXEDWIDTH_MIN_LINE) return false;
+    // Short lines of a few lengths are any list of short values (numbers written 2e-005,
+    // 1.2e-005): records that short must be of one length.
+    if (layout.lineLength < kShortLine) return layout.commonLines * 10 >= layout.lines * 9;
     // Nine lines in ten of at most three lengths, or reaching the last column.
     return layout.fewLengthsLines * 10 >= layout.lines * 9 || layout.lastReached * 10 >= layout.lines * 9;
 }

@@ -1,7 +1,8 @@
 // The columns of a fixed-width file found from its rows: where the kind of character changes
 // at the same place in nearly every line (digits, letters, blanks, punctuation), where padding
 // ends and a value begins, where a zero-padded number begins, around eight digits that are a
-// real day (aaaammjj) in every line, and around a one-letter flag.
+// real day (aaaammjj) in every line, around a one-letter flag, and where the blanks of a value
+// left out among glued numbers begin and end.
 //
 // Pure functions over the sample's lines (the first bytes of a file in UTF-8, as
 // DATAFILE_DetectShape reads them): nothing is kept between calls, any thread. Positions and
@@ -17,8 +18,8 @@
 
 // Lines a layout is found from (the sample's first ones).
 constexpr size_t FIXEDWIDTH_SAMPLE_LINES = 1000;
-// Lines shorter than this are no fixed-width record.
-constexpr int FIXEDWIDTH_MIN_LINE = 10;
+// Lines shorter than this are no fixed-width record (00 0005.3 is one: a code, then an amount).
+constexpr int FIXEDWIDTH_MIN_LINE = 6;
 
 // One column of the layout.
 struct FIXEDWIDTH_COLUMN {
@@ -62,7 +63,7 @@ FIXEDWIDTH_LAYOUT FIXEDWIDTH_ForceColumns(const std::vector<std::string_view>& l
 
 // Whether `layout` reads as a fixed-width file: at least two columns, and nine lines in ten of
 // at most three lengths, or (a last column left ragged) nine lines in ten reaching the last
-// column.
+// column; lines shorter than ten characters must be nine in ten of one length.
 bool FIXEDWIDTH_LooksFixed(const FIXEDWIDTH_LAYOUT& layout);
 
 // The widths of `layout`'s columns.

@@ -149,6 +149,8 @@ struct ValueKinds {
     int decimalDigits = 0;   // most digits after it
     int paddedDecimals = 0;  // among zeroPrefixed, those with a decimal point or comma
     int zeroDates = 0;       // among zeroPrefixed, eight zeros (an empty aaaammjj date)
+    int grouped = 0;         // among decimals, 1 to 3 digits, a comma, then exactly 3 digits
+                             // (99,362: thousands grouped, or a decimal comma)
     int dates = 0;           // real days in the column's first date layout
     int datetimes = 0;       // real days and times in its first date-time layout
     std::string dateFormat;
@@ -192,6 +194,7 @@ void CountValueKind(ValueKinds& kinds, const COL_TYPE_STATISTICS& seen, const ch
             if (v == "00000000") ++kinds.zeroDates;
         } else if (separator) {
             ++kinds.decimals;
+            if (v[i - after - 1] == ',' && after == 3 && before <= 3) ++kinds.grouped;
         } else {
             ++kinds.integers;
         }
@@ -224,6 +227,14 @@ void ProposeTypeHoldingAll(ColumnDesc* column, ValueKinds kinds, bool padded) {
         kinds.decimals += kinds.paddedDecimals;
         if (kinds.dates > 0 && kinds.dates + kinds.zeroDates == kinds.values)
             kinds.dates = kinds.values;
+        // A fixed-width export writes every decimal at its column's scale: whole numbers
+        // beside numbers whose comma is followed by three digits (0, 99,362, 100,000) are
+        // counts with their thousands grouped, which no numeric type reads back; they stay
+        // text, as written.
+        if (kinds.grouped > 0 && kinds.grouped == kinds.decimals && kinds.integers > 0) {
+            kinds.decimals = 0;
+            kinds.integers = 0;
+        }
     }
     TypeCible& t = column->typeCible;
     const int longest = std::max(1, column->stats->maxLength);

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <fstream>
 #include <sstream>
 #include <string>
@@ -120,6 +121,98 @@ std::vector<Case> boundaryCases() {
         }
         cases.push_back(c);
     }
+    {
+        // Zero-padded numbers glued to each other, some left out (blanks): where the blanks
+        // of a value left out begin and end, a column does, though its zeros say nothing
+        // (decimals written to four places, then padding); zeros left out with the value
+        // before them are its decimals.
+        Case c{"valeurs absentes entre des nombres collés", {}, {5, 10, 8, 8, 4}};
+        for (int i = 0; i < 40; ++i) {
+            char weight[16], hours[16];
+            snprintf(weight, sizeof weight, "%010.4f", (i * 7919 % 5000000) / 10000.0);
+            snprintf(hours, sizeof hours, "%08.4f", (i * 37 % 200) / 10.0);
+            c.lines.push_back(zeros(i + 1, 5) + weight + (i % 5 == 2 ? std::string(8, ' ') : zeros(i * 613 % 9000, 8)) +
+                              (i % 6 == 1 ? std::string(8, ' ') : std::string(hours)) + zeros(i % 5 + 1, 4));
+        }
+        cases.push_back(c);
+    }
+    {
+        // A flag of a few letters after digits, then a text whose values begin alike (and
+        // is left out in some rows): the flag is a column of its own.
+        Case c{"indicateur puis texte d'un même début", {}, {10, 1, 8, 6}};
+        const char* molecules[] = {"chr1", "chr2", "chrUn", "", "chr10", "", "chrM", ""};
+        for (int i = 0; i < 40; ++i) {
+            const std::string molecule = molecules[i % 8];
+            c.lines.push_back(zeros(248956422L / (i + 1), 10) + (molecule.empty() ? "N" : i % 3 ? "A" : "U") +
+                              left(molecule, 8) + zeros(i * 17 % 1000 + 1000, 6));
+        }
+        cases.push_back(c);
+    }
+    {
+        // A few rows of texts of several words, digits among them, then numbers: no column
+        // inside the texts where a word goes on after one blank in another row.
+        Case c{"textes de plusieurs mots, chiffres dedans, peu de lignes", {}, {16, 5, 6}};
+        const char* places[] = {"Lyon RX4", "Lyon RX4 Nord", "Aix Vo4 Drive", "Valence",
+                                "Paris 2C", "Nancy  Est", "Brest", "Dijon"};
+        int i = 0;
+        for (const char* place : places) {
+            ++i;
+            c.lines.push_back(left(place, 16) + zeros(100 + i * 37, 5) + zeros(i * 611 % 9000 + 1000, 6));
+        }
+        cases.push_back(c);
+    }
+    {
+        // Hexadecimal addresses (0x, then mostly digits) before a zero-padded size: 0x is part
+        // of the number.
+        Case c{"adresses hexadécimales puis taille", {}, {8, 7}};
+        const char kHex[] = "0123456789abcdef";
+        for (int i = 0; i < 40; ++i) {
+            std::string address = "0x0";
+            for (int k = 0; k < 5; ++k) address += kHex[(i * 7 + k * 5 + i * k) % (i % 10 ? 10 : 16)];
+            c.lines.push_back(address + zeros(i * 97 % 5000 + 1, 7));
+        }
+        cases.push_back(c);
+    }
+    {
+        // Names made of a repeated word and a number (Canal 01, Canal 02...): one value, no
+        // column after the word.
+        Case c{"mot répété puis numéro dans un texte", {}, {14, 6}};
+        for (int i = 0; i < 34; ++i) {
+            char name[16];
+            snprintf(name, sizeof name, i % 9 == 4 ? "Relais %02d" : "Canal %02d", i + 1);
+            c.lines.push_back(left(name, 14) + zeros(156000 + i * 25, 6));
+        }
+        cases.push_back(c);
+    }
+    {
+        // An amount at an implied scale of four (its last four digits zeros in every row),
+        // then a measure left out in some rows: the zeros are the amount's, no column of
+        // zeros alone.
+        Case c{"échelle implicite finie par des zéros, puis valeur absente", {}, {5, 11, 8}};
+        for (int i = 0; i < 40; ++i) {
+            char hours[16];
+            snprintf(hours, sizeof hours, "%08.4f", (i * 37 % 200) / 10.0 + 0.0125 * (i % 4));
+            c.lines.push_back(zeros(i + 1, 5) + zeros((i * 613 % 9000 + 1) * 10000L, 11) +
+                              (i % 6 == 1 ? std::string(8, ' ') : std::string(hours)));
+        }
+        cases.push_back(c);
+    }
+    {
+        // A short file: six rows only, zero-padded numbers glued to each other after a name;
+        // only zeros in every row after varied digits tell where each number begins.
+        Case c{"six lignes, nombres complétés de zéros collés", {}, {10, 3, 9}};
+        int i = 0;
+        for (const Person& p : kPeople)
+            if (i++ < 6) c.lines.push_back(left(p.name, 10) + zeros(20 + i * 7, 3) + zeros(p.amount, 9));
+        cases.push_back(c);
+    }
+    {
+        // Records of eight characters: a two-digit code, then an amount padded with zeros.
+        Case c{"lignes courtes : code puis montant", {}, {2, 6}};
+        const char* amounts[] = {"0005.3", "0006.0", "0005.7", "0003.3", "0009.1", "0004.4", "0005.1", "0004.9"};
+        for (int k = 0; k < 8; ++k) c.lines.push_back(zeros(k * 3 % 10 + 10 * (k % 2), 2) + amounts[k]);
+        cases.push_back(c);
+    }
     return cases;
 }
 
@@ -179,6 +272,16 @@ TEST(FixedWidthColumns, DelimitedFilesAndProseShowNone) {
     EXPECT_TRUE(DATAFILE_DetectFixedWidth("id;nom;ville\n1;Dupont;Paris\n2;Martin;Lyon\n"
                                           "3;Durand;Marseille\n4;Petit;Lille\n", "\n", ";")
                     .empty());
+    // Decimals written to six places between semicolons (a distance matrix Debian's simkamin
+    // ships): the zeros that end them lead to no digits of theirs across the delimiter.
+    EXPECT_EQ(DATAFILE_DetectFixedWidth(";A;B;C;D;E\n"
+                                        "A;0.000000;0.780000;0.970000;0.780000;0.440000\n"
+                                        "B;0.780000;0.000000;0.760000;0.000000;0.840000\n"
+                                        "C;0.970000;0.760000;0.000000;0.760000;0.970000\n"
+                                        "D;0.780000;0.000000;0.760000;0.000000;0.840000\n"
+                                        "E;0.440000;0.840000;0.970000;0.840000;0.000000\n",
+                                        "\n", ";"),
+              "");
     const std::vector<std::string> prose = {
         "Le fichier est lu par blocs, jamais en entier, et chaque ligne",
         "est coupée à la fin de ligne indiquée par la description ; une",
@@ -189,6 +292,13 @@ TEST(FixedWidthColumns, DelimitedFilesAndProseShowNone) {
         "propres à chaque colonne ; une ligne plus longue que la limite",
         "est une rangée à elle seule, coupée, et signalée comme telle."};
     EXPECT_FALSE(FIXEDWIDTH_LooksFixed(FIXEDWIDTH_FindColumns(views(prose))));
+    // Short numbers of a few lengths are a list, not records.
+    std::vector<std::string> numbers;
+    for (int k = 1; k < 40; ++k)
+        numbers.push_back(std::to_string(k % 9 + 1) + (k % 3 ? "." + std::to_string(k % 7 * 2) : "") +
+                          "e-00" + std::to_string(k % 9 + 1));
+    EXPECT_FALSE(FIXEDWIDTH_LooksFixed(FIXEDWIDTH_FindColumns(views(numbers))))
+        << FIXEDWIDTH_Describe(FIXEDWIDTH_FindColumns(views(numbers)));
     // Too few lines, or lines too short, say nothing.
     EXPECT_TRUE(FIXEDWIDTH_FindColumns(views({"00001DUPONT    ", "00002MARTIN    "})).columns.empty());
     EXPECT_TRUE(FIXEDWIDTH_FindColumns(views({"01A", "02B", "03C", "04D"})).columns.empty());

@@ -65,6 +65,12 @@ TEST_F(FixedWidthAnalyse, ExportsOfPublishedTablesGetTheirColumnsAndTypes) {
          {{1, DATATYPE_VARIABLECHAR, ""}, {8, DATATYPE_DATE, "aaaammjj"}, {5, DATATYPE_DECIMAL, ""},
           {5, DATATYPE_DECIMAL, ""}, {5, DATATYPE_DECIMAL, ""}, {6, DATATYPE_DECIMAL, ""},
           {9, DATATYPE_VARIABLECHAR, ""}}},
+        // Counts with their thousands grouped (100,000, 99,362, 0) stay text: no decimal
+        // comma writes some values at three decimals and others at none.
+        {"ssa-death-probability.txt",
+         {{4, DATATYPE_FIXEDCHAR, "4"}, {1, DATATYPE_VARIABLECHAR, ""},
+          {10, DATATYPE_VARIABLECHAR, ""}, {7, DATATYPE_VARIABLECHAR, ""},
+          {8, DATATYPE_DECIMAL, "7,2"}}},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.file);
