@@ -26,8 +26,12 @@
 
 namespace {
 
-// Every description created and not yet closed, in creation order (not owned).
-LDCG* gRegistry = nullptr;
+// Every description created and not yet closed, in creation order (not owned). Never released,
+// so that a description closed while the program ends still finds it.
+std::vector<FileDesc*>& registry() {
+    static auto* descriptions = new std::vector<FileDesc*>;
+    return *descriptions;
+}
 // Next FileDescID.
 std::atomic<int> gNextFileDescID{1};
 
@@ -58,8 +62,8 @@ void releaseOwnedParts(FileDesc* desc) {
 // ---- Registry and lifecycle ----
 
 int FILEDESC_Initialize() {
-    if (!gRegistry) gRegistry = LDCG_Create(nullptr, nullptr);
-    return gRegistry ? 0 : 1;
+    registry();
+    return 0;
 }
 
 FileDesc* FILEDESC_CreateFileDesc(const char* projectName, const char* path, int typeStructFile,
@@ -89,11 +93,7 @@ FileDesc* FILEDESC_CreateFileDesc(const char* projectName, const char* path, int
 
     morvex::trace("\n[FILEDESC_CreateFileDesc] fileDescUID=[%s]", desc->FileDescUID);
     morvex::trace("\nRegistering '%s' (%i)", desc->ProjectName, desc->FileDescID);
-    if (!LDCG_Add(gRegistry, desc, nullptr)) {
-        releaseOwnedParts(desc);
-        delete desc;
-        return nullptr;
-    }
+    registry().push_back(desc);
     return desc;
 }
 
@@ -113,22 +113,20 @@ int FILEDESC_CloseFileDesc(FileDesc* desc) {
     releaseOwnedParts(desc);
     morvex::trace("\n[FILEDESC_CloseFileDesc] Removing '%s' (%i)", desc->ProjectName,
                   desc->FileDescID);
-    if (gRegistry) LDCG_Remove(gRegistry, desc, LDCG_RELEASE_NOTHING);
+    std::vector<FileDesc*>& open = registry();
+    if (const auto at = std::find(open.begin(), open.end(), desc); at != open.end()) open.erase(at);
     delete desc;
     return 0;
 }
 
 FileDesc* FILEDESC_GetFileDescByID(int id) {
-    if (!gRegistry) return nullptr;
-    for (LDCG_ELT* elt = gRegistry->first; elt; elt = elt->next) {
-        auto* desc = static_cast<FileDesc*>(elt->lParam1);
-        if (desc && desc->FileDescID == id) return desc;
-    }
+    for (FileDesc* desc : registry())
+        if (desc->FileDescID == id) return desc;
     return nullptr;
 }
 
 int FILEDESC_RegistryCount() {
-    return gRegistry ? LDCG_Count(gRegistry) : 0;
+    return static_cast<int>(registry().size());
 }
 
 namespace {
