@@ -254,10 +254,9 @@ ProjectPropertiesDialog::ProjectPropertiesDialog(FileDesc* desc, bool creating, 
 
     // The boundaries of a fixed-width description, dragged in the grid, cut it again.
     // (The columns' widths, as the grid cuts a description turned fixed-width.)
-    if (desc_ && desc_->columns) {
-        for (LDCG_ELT* e = desc_->columns->first; e; e = e->next) {
-            const auto* column = static_cast<const ColumnDesc*>(e->lParam1);
-            if (!column || column->WidthInChars <= 0) continue;
+    if (desc_) {
+        for (const ColumnOwner& column : desc_->columns) {
+            if (column->WidthInChars <= 0) continue;
             widths_.push_back(column->WidthInChars);
             evidence_ << QString();
         }
@@ -318,14 +317,10 @@ void ProjectPropertiesDialog::refreshPreview() {
     // The description's columns title the grid: with their widths when fixed-width.
     if (atWidths) {
         size_t k = 0;
-        for (LDCG_ELT* e = desc_->columns->first; e && k < widths_.size(); e = e->next, ++k) {
-            const auto* column = static_cast<const ColumnDesc*>(e->lParam1);
-            titles << QString("%1 (%2)").arg(column ? textOf(column->code) : QString()).arg(widths_[k]);
-        }
-    } else if (desc_ && desc_->columns) {
-        for (LDCG_ELT* e = desc_->columns->first; e; e = e->next) {
-            const auto* column = static_cast<const ColumnDesc*>(e->lParam1);
-            if (!column) continue;
+        for (; k < desc_->columns.size() && k < widths_.size(); ++k)
+            titles << QString("%1 (%2)").arg(textOf(desc_->columns[k]->code)).arg(widths_[k]);
+    } else if (desc_) {
+        for (const ColumnOwner& column : desc_->columns) {
             if (!fixed_->isChecked())
                 titles << textOf(column->code);
             else if (column->WidthInChars > 0)
@@ -413,11 +408,8 @@ bool ProjectPropertiesDialog::apply() {
     const QByteArray example = example_->text().toUtf8();
     FILEDESC_SetExampleFilePath(desc_, example.isEmpty() ? nullptr : example.constData());
     writeCuttingOptions(desc_);
-    if (desc_->TypeStructFile == STRUCTFILE_FIXED && desc_->columns &&
-        static_cast<size_t>(LDCG_Count(desc_->columns)) == widths_.size()) {
-        size_t k = 0;
-        for (LDCG_ELT* e = desc_->columns->first; e; e = e->next, ++k)
-            if (auto* column = static_cast<ColumnDesc*>(e->lParam1)) column->WidthInChars = widths_[k];
+    if (desc_->TypeStructFile == STRUCTFILE_FIXED && desc_->columns.size() == widths_.size()) {
+        for (size_t k = 0; k < widths_.size(); ++k) desc_->columns[k]->WidthInChars = widths_[k];
         FILEDESC_UpdatePositions(desc_);
     }
     encoding_->setCurrentText(textOf(desc_->Encoding));  // as written: upper-case

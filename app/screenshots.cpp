@@ -207,8 +207,8 @@ bool drawDictionaryImportAndSqlServer(const QString& directory, const QString& s
     snprintf(gcontexte.dictionnariesDirectory, sizeof gcontexte.dictionnariesDirectory, "%s",
              scratch.toUtf8().constData());
     DICO_Open(DICO_DefaultPath(gcontexte.dictionnariesDirectory).c_str());
-    for (LDCG_ELT* e = desc->columns->first; e; e = e->next)
-        DICO_AddObject(desc->DatabaseName, desc->TableName, static_cast<ColumnDesc*>(e->lParam1));
+    for (const ColumnOwner& column : desc->columns)
+        DICO_AddObject(desc->DatabaseName, desc->TableName, column.get());
     const struct {
         const char* code;
         const char* description;

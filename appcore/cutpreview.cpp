@@ -78,10 +78,9 @@ ScratchDesc scratchOf(const FileDesc* options, const FileDesc* widths,
                 FILEDESC_AppendColumn(s, &column);
                 ++added;
             }
-        } else if (widths && widths->columns) {
-            for (LDCG_ELT* e = widths->columns->first; e; e = e->next) {
-                const auto* from = static_cast<const ColumnDesc*>(e->lParam1);
-                if (!from || from->WidthInChars <= 0) continue;
+        } else if (widths) {
+            for (const ColumnOwner& from : widths->columns) {
+                if (from->WidthInChars <= 0) continue;
                 column = ColumnDesc{};
                 memcpy(column.code, from->code, sizeof column.code);
                 column.WidthInChars = from->WidthInChars;

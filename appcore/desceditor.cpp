@@ -38,20 +38,14 @@ bool contains(const std::vector<ColumnDesc*>& columns, const ColumnDesc* column)
 
 // Removes the deleted columns from an index's column list.
 void dropColumns(IndexDesc* index, const std::vector<ColumnDesc*>& columns) {
-    if (!index || !index->columns) return;
-    for (ColumnDesc* column : columns)
-        while (LDCG_Remove(index->columns, column, LDCG_RELEASE_NOTHING) == 0) {
-        }
+    if (!index) return;
+    std::erase_if(index->columns, [&](const ColumnDesc* c) { return contains(columns, c); });
 }
 
 std::vector<IndexDesc*> indexesOf(FileDesc* desc) {
     std::vector<IndexDesc*> all;
-    if (!desc->indexes) return all;
-    LDCG_IT* it = LDCG_IT_Create(desc->indexes);
-    if (!it) return all;
-    LDCG_IT_ReadInit(it);
-    while (LDCG_IT_ReadHasNext(it)) all.push_back(static_cast<IndexDesc*>(LDCG_IT_ReadNext(it)));
-    LDCG_IT_Destroy(it);
+    all.reserve(desc->indexes.size());
+    for (const std::unique_ptr<IndexDesc>& index : desc->indexes) all.push_back(index.get());
     return all;
 }
 
@@ -59,7 +53,7 @@ IndexDesc* indexOf(const char* prefix, FileDesc* desc, const std::vector<ColumnD
     std::string name = std::string(prefix) + desc->TableName;
     IndexDesc* index = FILEDESC_CreateIndex(name.substr(0, INDEX_NAME_MAX).c_str());
     if (!index) return nullptr;
-    for (ColumnDesc* column : columns) LDCG_Add(index->columns, column, nullptr);
+    index->columns = columns;
     return index;
 }
 
@@ -166,12 +160,9 @@ void DESCEDIT_ReadFormat(TypeCible* t, const char* text) {
 
 std::vector<ColumnDesc*> DESCEDIT_Columns(FileDesc* desc) {
     std::vector<ColumnDesc*> all;
-    if (!desc || !desc->columns) return all;
-    LDCG_IT* it = LDCG_IT_Create(desc->columns);
-    if (!it) return all;
-    LDCG_IT_ReadInit(it);
-    while (LDCG_IT_ReadHasNext(it)) all.push_back(static_cast<ColumnDesc*>(LDCG_IT_ReadNext(it)));
-    LDCG_IT_Destroy(it);
+    if (!desc) return all;
+    all.reserve(desc->columns.size());
+    for (const ColumnOwner& column : desc->columns) all.push_back(column.get());
     return all;
 }
 
@@ -195,13 +186,15 @@ DESCEDIT_MENU DESCEDIT_MenuState(int selected, bool hasDescription, bool hasExam
 }
 
 bool DESCEDIT_MoveColumn(FileDesc* desc, ColumnDesc* column, int direction) {
-    if (!desc || !column || !desc->columns) return false;
-    std::vector<ColumnDesc*> before = DESCEDIT_Columns(desc);
-    int found =
-        direction < 0 ? LDCG_MoveUp(desc->columns, column) : LDCG_MoveDown(desc->columns, column);
-    if (found != 0) return false;
+    if (!desc || !column) return false;
+    std::vector<ColumnOwner>& all = desc->columns;
+    const auto at = std::find_if(all.begin(), all.end(),
+                                 [column](const ColumnOwner& c) { return c.get() == column; });
+    if (at == all.end()) return false;
+    // Only the owners swap places: the records, which the key and indexes name, stay put.
+    const bool moved = direction < 0 ? at != all.begin() : at + 1 != all.end();
+    if (moved) std::iter_swap(at, direction < 0 ? at - 1 : at + 1);
     FILEDESC_UpdatePositions(desc);
-    bool moved = before != DESCEDIT_Columns(desc);
     if (moved) desc->isModified = 1;
     return moved;
 }
@@ -269,16 +262,11 @@ std::string DESCEDIT_StatisticsText(const ColumnDesc* column) {
 
 std::string DESCEDIT_IndexComponents(const IndexDesc* index) {
     std::string text;
-    if (!index || !index->columns) return text;
-    LDCG_IT* it = LDCG_IT_Create(index->columns);
-    if (!it) return text;
-    LDCG_IT_ReadInit(it);
-    while (LDCG_IT_ReadHasNext(it)) {
-        auto* column = static_cast<ColumnDesc*>(LDCG_IT_ReadNext(it));
+    if (!index) return text;
+    for (const ColumnDesc* column : index->columns) {
         if (!text.empty()) text += ", ";
         text += column->code;
     }
-    LDCG_IT_Destroy(it);
     if (text.size() > 4999) text.resize(4999);
     return text;
 }
@@ -506,10 +494,10 @@ std::string DESCEDIT_FormatRefusal(int type, const std::string& text) {
 
 std::string DESCEDIT_DuplicateNameRefusal(const FileDesc* desc, const ColumnDesc* column,
                                           const char* code) {
-    if (!desc || !desc->columns || !code) return "";
-    for (LDCG_ELT* e = desc->columns->first; e; e = e->next) {
-        const auto* other = static_cast<const ColumnDesc*>(e->lParam1);
-        if (other && other != column && morvex::sameColumnName(other->code, code))
+    if (!desc || !code) return "";
+    for (const ColumnOwner& owner : desc->columns) {
+        const ColumnDesc* other = owner.get();
+        if (other != column && morvex::sameColumnName(other->code, code))
             return std::string("Une autre colonne s'appelle déjà « ") + other->code +
                    " » : deux colonnes d'une table ne peuvent pas avoir le même nom (« " + code +
                    " »).";

@@ -11,9 +11,8 @@ namespace {
 
 std::vector<PROCESSTASK*> tasksOf(const FileDesc* desc) {
     std::vector<PROCESSTASK*> tasks;
-    if (!desc || !desc->processes || !desc->processes->tasks) return tasks;
-    for (LDCG_ELT* e = desc->processes->tasks->first; e; e = e->next)
-        tasks.push_back(static_cast<PROCESSTASK*>(e->lParam1));
+    if (!desc || !desc->processes) return tasks;
+    for (const ProcessTaskOwner& task : desc->processes->tasks) tasks.push_back(task.get());
     return tasks;
 }
 

@@ -122,11 +122,10 @@ bool applySize(const char* cell, ColumnDesc* column) {
 int readFixedLine(const FileDesc& layout, std::string_view line, ColumnDesc* column, int zrt) {
     morvex::trace("\nCharger Taille Fixe");
     size_t pos = 0;
-    for (LDCG_ELT* e = layout.columns->first; e; e = e->next) {
-        auto* layoutColumn = static_cast<ColumnDesc*>(e->lParam1);
-        size_t width = layoutColumn && layoutColumn->WidthInChars > 0
-                           ? static_cast<size_t>(layoutColumn->WidthInChars)
-                           : 0;
+    for (const ColumnOwner& owner : layout.columns) {
+        const ColumnDesc* layoutColumn = owner.get();
+        size_t width =
+            layoutColumn->WidthInChars > 0 ? static_cast<size_t>(layoutColumn->WidthInChars) : 0;
         std::string cell(line.substr(std::min(pos, line.size()), width));
         pos += cell.size();
         if (int status = AnalyseColumn(layoutColumn, cell.c_str(), column, zrt)) return status;
@@ -169,9 +168,8 @@ std::string pastedCell(std::string_view raw) {
 // readFixedLine does.
 int readDelimitedLine(const FileDesc& layout, std::string_view line, ColumnDesc* column, int zrt) {
     const std::string separator = FILEDESC_DelimiterBytes(layout);
-    LDCG_ELT* e = layout.columns->first;
     size_t start = 0;
-    while (e) {
+    for (const ColumnOwner& layoutColumn : layout.columns) {
         size_t end = separator.empty() ? std::string_view::npos : line.find(separator, start);
         std::string cell =
             pastedCell(line.substr(start, end == std::string_view::npos ? end : end - start));
@@ -180,11 +178,9 @@ int readDelimitedLine(const FileDesc& layout, std::string_view line, ColumnDesc*
             morvex::trace("[:%c]/%s", separator[0], rest.c_str());
         }
         morvex::trace("[buffer=%s] : Analyse de la colonne", cell.c_str());
-        if (int status =
-                AnalyseColumn(static_cast<ColumnDesc*>(e->lParam1), cell.c_str(), column, zrt))
+        if (int status = AnalyseColumn(layoutColumn.get(), cell.c_str(), column, zrt))
             return status;
         morvex::trace("\nRecuperation de la colonne suivante");
-        e = e->next;
         if (end == std::string_view::npos) break;
         start = end + separator.size();
     }
@@ -209,10 +205,8 @@ long long zrtWidth(const ColumnDesc& c, bool last) {
 // Why the ZRT rules cannot be applied to `desc`: the first column they would give a width
 // outside 1..the line-length limit; "" when they can.
 std::string zrtWidthProblem(const FileDesc& desc) {
-    for (LDCG_ELT* e = desc.columns->first; e; e = e->next) {
-        auto* c = static_cast<ColumnDesc*>(e->lParam1);
-        if (!c) continue;
-        const long long width = zrtWidth(*c, e->next == nullptr);
+    for (const ColumnOwner& c : desc.columns) {
+        const long long width = zrtWidth(*c, c == desc.columns.back());
         if (width != c->WidthInChars && !widthFits(width))
             return "Colonne " + std::string(c->code) +
                    " : les règles ZRT lui donneraient une largeur de " + std::to_string(width) +
@@ -239,13 +233,12 @@ std::string textTooLong(int line, bool name) {
 // Why `columns` cannot join `target`: too many columns, or two names that would be the same
 // name in a table. Empty when they can.
 std::string importRefusal(const FileDesc& target, const std::vector<ColumnDesc>& columns) {
-    const size_t count = static_cast<size_t>(LDCG_Count(target.columns)) + columns.size();
+    const size_t count = target.columns.size() + columns.size();
     if (count > static_cast<size_t>(FILEDESC_MAX_COLUMNS))
         return "La description aurait " + std::to_string(count) + " colonnes, " +
                std::to_string(FILEDESC_MAX_COLUMNS) + " au plus.";
     std::vector<const char*> all;
-    for (LDCG_ELT* e = target.columns->first; e; e = e->next)
-        all.push_back(e->lParam1 ? static_cast<const ColumnDesc*>(e->lParam1)->code : "");
+    for (const ColumnOwner& c : target.columns) all.push_back(c->code);
     for (const ColumnDesc& c : columns) all.push_back(c.code);
     const std::string names = morvex::duplicateColumnNames(all);
     if (names.empty()) return {};
@@ -278,22 +271,21 @@ int AnalyseColumn(const ColumnDesc* layoutColumn, const char* cell, ColumnDesc* 
 }
 
 int AppliquerCorrectionsZRT(FileDesc* desc) {
-    if (!desc || !desc->columns) return 1;
+    if (!desc) return 1;
     const std::string problem = zrtWidthProblem(*desc);
     if (!problem.empty()) {
         morvex::uiPort().messageBox(kCaption, problem + " Les règles ZRT ne sont pas appliquées.",
                                     morvex::UiButtons::Ok, morvex::UiIcon::Error);
         return 1;
     }
-    for (LDCG_ELT* e = desc->columns->first; e; e = e->next) {
-        auto* c = static_cast<ColumnDesc*>(e->lParam1);
-        if (!c) continue;
+    for (const ColumnOwner& owner : desc->columns) {
+        ColumnDesc* c = owner.get();
         morvex::trace("\nAnalyse [%s]", c->code);
         for (const char* ignored : kZrtIgnored)
             if (strcmp(c->code, ignored) == 0) c->IgnoreColumn = 1;
         TypeCible& t = c->typeCible;
         // The widths were checked above: they fit an int.
-        const int width = static_cast<int>(zrtWidth(*c, e->next == nullptr));
+        const int width = static_cast<int>(zrtWidth(*c, owner == desc->columns.back()));
         if (t.type == DATATYPE_DECIMAL) {
             const int p = t.fmtDecimal.partieEntiere, s = t.fmtDecimal.partieDecimale;
             if (c->code[0] == 'D' && s == 0 && p == 8) {
@@ -314,7 +306,7 @@ int AppliquerCorrectionsZRT(FileDesc* desc) {
 
 int TXTDESC_Import(FileDesc* target, const char* text, size_t length, const char* layoutPath,
                    int applyZrt) {
-    if (!target || !target->columns || !layoutPath || (!text && length)) return 1;
+    if (!target || !layoutPath || (!text && length)) return 1;
     DescPtr layout(
         FILEDESC_CreateFileDesc("Importation", nullptr, STRUCTFILE_DELIMITED, "\\r\\n", "\\t"));
     std::string error;
@@ -390,7 +382,7 @@ int TXTDESC_Import(FileDesc* target, const char* text, size_t length, const char
     size_t added = 0;
     for (const ColumnDesc& column : columns) {
         if (FILEDESC_AppendColumn(target, &column) != 0) break;
-        FILEDESC_ValidateColumn(static_cast<ColumnDesc*>(target->columns->last->lParam1));
+        FILEDESC_ValidateColumn(target->columns.back().get());
         ++added;
     }
     FILEDESC_UpdatePositions(target);
@@ -398,8 +390,7 @@ int TXTDESC_Import(FileDesc* target, const char* text, size_t length, const char
         const std::string problem = zrtWidthProblem(*target);
         if (!problem.empty()) {
             // Take the new columns back off.
-            for (size_t i = 0; i < added; ++i)
-                LDCG_Delete(target->columns, target->columns->last, LDCG_RELEASE_PARAM1);
+            target->columns.resize(target->columns.size() - added);
             FILEDESC_UpdatePositions(target);
             target->isModified = wasModified;
             morvex::uiPort().messageBox(kCaption, problem + " Rien n'a été importé.",

@@ -470,8 +470,8 @@ int commandPreview(const std::string& descPath, const std::string& dataOption, i
     }
     std::vector<std::string> titles;
     std::vector<ColumnDesc*> kept;  // the columns a typed export writes (ignored ones aside)
-    for (LDCG_ELT* e = desc->columns ? desc->columns->first : nullptr; e; e = e->next) {
-        auto* column = static_cast<ColumnDesc*>(e->lParam1);
+    for (const ColumnOwner& columnOwner : desc->columns) {
+        ColumnDesc* column = columnOwner.get();
         titles.push_back(column->code);
         kept.push_back(column);
     }

@@ -50,7 +50,8 @@ int commandConvert(const std::string& in, const std::string& out) {
         if (!desc) return CLI_FAILURE;
     }
     if (!saveDescription(desc.get(), out)) return CLI_FAILURE;
-    printf("(i) %i colonne(s) écrite(s) dans '%s'\n", LDCG_Count(desc->columns), out.c_str());
+    printf("(i) %i colonne(s) écrite(s) dans '%s'\n", static_cast<int>(desc->columns.size()),
+           out.c_str());
     return CLI_OK;
 }
 

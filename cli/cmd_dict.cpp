@@ -169,8 +169,7 @@ int commandDictAdd(const std::string& dictOption, const std::string& descPath,
     if (!desc) return CLI_FAILURE;
     std::vector<ColumnDesc*> chosen;
     if (columns.empty()) {
-        for (LDCG_ELT* e = desc->columns->first; e; e = e->next)
-            chosen.push_back(static_cast<ColumnDesc*>(e->lParam1));
+        for (const ColumnOwner& column : desc->columns) chosen.push_back(column.get());
     }
     for (const std::string& code : columns) {
         ColumnDesc* c = FILEDESC_SearchColumn(desc.get(), code.c_str());

@@ -69,7 +69,7 @@ int commandGenerate(const GenerateOptions& o) {
             if (!addTask(given.get(), t)) return CLI_FAILURE;
         process = given.get();
     }
-    if (!process || LDCG_Count(process->tasks) == 0)
+    if (!process || process->tasks.empty())
         fprintf(stderr,
                 "(!) Aucun template à générer : la description n'a pas de traitement "
                 "(--template).\n");
@@ -96,12 +96,12 @@ int commandGenerate(const GenerateOptions& o) {
 
     std::string out = "\n";
     int i = 0;
-    for (LDCG_ELT* e = process->tasks ? process->tasks->first : nullptr; e; e = e->next, ++i) {
-        auto* t = static_cast<PROCESSTASK*>(e->lParam1);
+    for (const ProcessTaskOwner& t : process->tasks) {
         int state = i < run->stateCount ? run->states[i] : GENTASK_READY;
         out += std::string(GENERATION_StateText(state)) + "\t" +
                (t->templatePath ? t->templatePath : "") + "\t" +
                (t->outputPath ? t->outputPath : "") + "\n";
+        ++i;
     }
     if (!writeOut(out)) return CLI_FAILURE;
     cliNote(std::to_string(run->executed) + " instructions exécutées.");
@@ -138,9 +138,7 @@ int commandTemplateCheck(const std::string& path, const std::string& libraries) 
 std::vector<PROCESSTASK*> processTasks(FileDesc* desc) {
     std::vector<PROCESSTASK*> out;
     if (!desc->processes) return out;
-    for (LDCG_ELT* e = desc->processes->tasks ? desc->processes->tasks->first : nullptr; e;
-         e = e->next)
-        out.push_back(static_cast<PROCESSTASK*>(e->lParam1));
+    for (const ProcessTaskOwner& task : desc->processes->tasks) out.push_back(task.get());
     return out;
 }
 

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <memory>
 #include <vector>
 
 #include "cli/cliutil.h"
@@ -14,11 +15,20 @@ using nlohmann::json;
 namespace morvex {
 namespace {
 
-// Calls fn(payload) for every element of a list, in order (read only, no cursor touched).
-template <typename T, typename Fn>
-void eachOf(const LDCG* list, Fn fn) {
-    if (!list) return;
-    for (const LDCG_ELT* e = list->first; e; e = e->next) fn(static_cast<T*>(e->lParam1));
+// The record an element of a description's list stands for: a reference or an owner.
+template <typename T>
+T* recordOf(T* p) {
+    return p;
+}
+template <typename T, typename D>
+T* recordOf(const std::unique_ptr<T, D>& p) {
+    return p.get();
+}
+
+// Calls fn(record) for every element of a list, in order (read only).
+template <typename T, typename List, typename Fn>
+void eachOf(const List& list, Fn fn) {
+    for (const auto& item : list) fn(static_cast<T*>(recordOf(item)));
 }
 
 json textOrNull(const char* text) { return text ? json(text) : json(nullptr); }
@@ -200,7 +210,7 @@ std::string descriptionToTable(const FileDesc& d) {
         eachOf<PROCESSTASK>(d.processes->tasks, [&](PROCESSTASK* t) {
             if (t) prop("Template", text(t->templatePath));
         });
-    prop("Colonnes", std::to_string(LDCG_Count(d.columns)));
+    prop("Colonnes", std::to_string(d.columns.size()));
 
     // Column lines, aligned on the widest value of each column of the table.
     std::vector<std::vector<std::string>> rows;

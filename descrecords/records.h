@@ -1,18 +1,21 @@
 // The records of a description: a flat data file as a table (FileDesc), its columns
 // (ColumnDesc), primary key and indexes (IndexDesc), with their limits and codes.
 //
-// Plain C structs of the description library (filedesc/), which creates, edits and releases
-// them and builds from them the reading dialect the data file reader takes
-// (filedesc/descdialect.h): the reader never sees them. Text fields are fixed arrays that
-// always hold a terminated text, longer values being cut; the owned pointers are released by
-// filedesc/.
+// Records of the description library (filedesc/), which creates, edits and releases them and
+// builds from them the reading dialect the data file reader takes (filedesc/descdialect.h): the
+// reader never sees them. Text fields are fixed arrays that always hold a terminated text,
+// longer values being cut; the owned pointers are released by filedesc/. A column is a plain C
+// struct; a description's lists are standard containers: its columns and indexes owned, an
+// index's columns references to columns of the same description.
 #pragma once
 
 #include <cstdio>
+#include <memory>
 #include <string>
+#include <vector>
 
 #include "foundation/dynstring.h"
-#include "foundation/ldcg.h"
+#include "foundation/owned.h"
 
 struct PROCESS;              // filedesc/process.h
 struct COL_TYPE_STATISTICS;  // filedesc/typestats.h
@@ -103,13 +106,20 @@ struct ColumnDesc {
     int EndPosition;             // last character of the field (inclusive)
 };
 
+// Traces the column name and releases its message, statistics and the record (null accepted);
+// defined by filedesc/.
+void FileDesc_DestroyColumn(void* column);
+// A column record owned by its description (malloc'd, released by FileDesc_DestroyColumn).
+using ColumnOwner = morvex::Owned<ColumnDesc, FileDesc_DestroyColumn>;
+
 // A primary key or an index.
 struct IndexDesc {
     char name[INDEX_NAME_MAX + 1];  // index name
-    LDCG* columns;  // lParam1 = ColumnDesc* of the same description (references, not owned)
+    std::vector<ColumnDesc*> columns;  // columns of the same description (references, not owned)
 };
 
-// The description of one flat data file.
+// The description of one flat data file. Created by FILEDESC_CreateFileDesc (new) and released
+// by FILEDESC_CloseFileDesc; not copyable.
 struct FileDesc {
     int FileDescID;                                  // running number of this process run
     char FileDescUID[FILEDESC_UID_MAX + 1];          // unique identifier (32 hex digits)
@@ -137,9 +147,12 @@ struct FileDesc {
     // read while the path is not set to another value; nullptr otherwise.
     char* ExampleFileAsRead;
     char* DatabaseFileAsRead;
-    LDCG* columns;         // owned ColumnDesc* in column order (destructor FileDesc_DestroyColumn)
-    IndexDesc primaryKey;  // the primary key (its column list is owned, its columns are not)
-    LDCG* indexes;         // owned IndexDesc* records
+    // The columns in column order. Each record stays at its address while it belongs to the
+    // description (the keys, indexes and editors hold ColumnDesc* references): moving a column
+    // moves its owner only.
+    std::vector<ColumnOwner> columns;
+    IndexDesc primaryKey;  // the primary key (its columns are references into `columns`)
+    std::vector<std::unique_ptr<IndexDesc>> indexes;  // owned index records (new'd)
     PROCESS* processes;    // owned generation process
     char Encoding[FILEDESC_ENCODING_MAX + 1];  // encoding of the data file ("UTF-8",
                                                // "WINDOWS-1252", "UTF-16LE"...); empty: the

@@ -91,7 +91,7 @@ ColumnDesc* addColumn(FileDesc* desc, int position, const char* code, const char
         col.DelimCharEnd = desc->QuoteChar;
     }
     if (FILEDESC_AjouterColonne(desc, &col) != 0) return nullptr;
-    return static_cast<ColumnDesc*>(desc->columns->last->lParam1);
+    return desc->columns.back().get();
 }
 
 // Rows looked at to find the commonest number of fields.
@@ -312,8 +312,7 @@ namespace {
 // A fixed-width description of the columns of `layout`, named from its header line or
 // COL<n>, whose texts lose their padding when loaded. The columns already there are replaced.
 void applyFixedLayout(FileDesc* desc, const FIXEDWIDTH_LAYOUT& layout) {
-    while (desc->columns && desc->columns->first)
-        FILEDESC_SupprimerColonne(desc, static_cast<ColumnDesc*>(desc->columns->first->lParam1));
+    while (!desc->columns.empty()) FILEDESC_SupprimerColonne(desc, desc->columns.front().get());
     desc->TypeStructFile = STRUCTFILE_FIXED;
     desc->FieldDelimiter[0] = '\0';
     desc->Unquote = 0;
@@ -483,8 +482,7 @@ bool isDoubleQuoted(const DATACOLUMN* field) {
 
 // Removes every column of `desc` (a new description read again from the start).
 void removeAllColumns(FileDesc* desc) {
-    while (desc->columns && desc->columns->first)
-        FILEDESC_SupprimerColonne(desc, static_cast<ColumnDesc*>(desc->columns->first->lParam1));
+    while (!desc->columns.empty()) FILEDESC_SupprimerColonne(desc, desc->columns.front().get());
 }
 
 // What the readings of one analysis gather beside the columns' own statistics.
@@ -599,7 +597,7 @@ bool takeRowValues(Analysis& a, FileDesc* desc, const LDCG* row, int rowNumber, 
     char name[32];
     COL_TYPE_STATISTICS valueStats;
     int position = 0;
-    LDCG_ELT* columnElt = nullptr;  // the description's column at `position`
+    size_t columnAt = 0;  // the description's column at `position`, counted from 1
     for (LDCG_ELT* elt = row->first; elt; elt = elt->next) {
         auto* field = static_cast<DATACOLUMN*>(elt->lParam1);
         ++position;
@@ -623,18 +621,16 @@ bool takeRowValues(Analysis& a, FileDesc* desc, const LDCG* row, int rowNumber, 
         }
 
         // b. The column at this position, or a new undeclared one.
-        columnElt = columnElt ? columnElt->next : desc->columns->first;
-        if (!columnElt) {
+        if (++columnAt > desc->columns.size()) {
             snprintf(name, sizeof name, "UndeclaredColumn%i", position);
             if (!addColumn(desc, position, name, "")) return false;
             morvex::trace(
                 "\n[FILEDESC_AnalyseFileWithSeparatorsV2] Nouvelle colonne non "
                 "déclarée ajoutée : [%s]",
                 name);
-            columnElt = desc->columns->last;
+            columnAt = desc->columns.size();
         }
-        auto* column = static_cast<ColumnDesc*>(columnElt->lParam1);
-        if (!column) continue;
+        ColumnDesc* column = desc->columns[columnAt - 1].get();
 
         // c. Width: the longest value, blanks included (a fixed-width file's columns have
         // theirs).
@@ -684,14 +680,21 @@ AnalysePass analyseRows(Analysis& a, FileDesc* desc, int maxRows, int addColumns
     const bool detected = a.detected;
     // The analysis writes the first line it read from: 1 when the description said 0.
     if (desc->BeginFromLine == 0) desc->BeginFromLine = 1;
-    // A block is read through a copy of the description that skips neither lines nor a header;
-    // the copy shares the columns, whose statistics it gathers.
-    FileDesc blockView;
+    // A block is read as a file that skips neither lines nor a header: the description says
+    // so while the block is read, its columns gathering the statistics.
+    struct BlockSettings {
+        FileDesc* desc;  // nullptr: the reading is no block
+        int header;
+        int begin;
+        ~BlockSettings() {
+            if (!desc) return;
+            desc->FirstLineIsHeader = header;
+            desc->BeginFromLine = begin;
+        }
+    } const restore{from.block() ? desc : nullptr, desc->FirstLineIsHeader, desc->BeginFromLine};
     if (from.block()) {
-        blockView = *desc;
-        blockView.FirstLineIsHeader = 0;
-        blockView.BeginFromLine = 1;
-        desc = &blockView;
+        desc->FirstLineIsHeader = 0;
+        desc->BeginFromLine = 1;
     }
     ReaderPtr reader(openReading(a, desc));
     if (!reader) {
@@ -707,7 +710,7 @@ AnalysePass analyseRows(Analysis& a, FileDesc* desc, int maxRows, int addColumns
     // Under the detected rules the number of columns is known before the first row.
     const int& columnCount = state.columnCount;
     if (detected && !from.block()) {
-        state.columnCount = addColumns ? 0 : LDCG_Count(desc->columns);
+        state.columnCount = addColumns ? 0 : static_cast<int>(desc->columns.size());
         if (state.columnCount == 0) state.columnCount = DominantFieldCount(desc, reader.get());
     }
     int rowNumber = 0;
@@ -812,9 +815,10 @@ void proposeDetectedTypes(Analysis& a, FileDesc* desc, const AnalyseState& state
     SetDefaultTypeFromStatistics(desc);
     size_t position = 0;
     const bool padded = desc->TypeStructFile == STRUCTFILE_FIXED;
-    for (LDCG_ELT* e = desc->columns->first; e && position < state.kinds.size(); e = e->next)
-        ProposeTypeHoldingAll(static_cast<ColumnDesc*>(e->lParam1), state.kinds[position++],
-                              padded);
+    for (const ColumnOwner& column : desc->columns) {
+        if (position >= state.kinds.size()) break;
+        ProposeTypeHoldingAll(column.get(), state.kinds[position++], padded);
+    }
     a.report.columns = state.columnCount;
     a.report.oddRows = state.odd;
     a.report.oddCount = state.oddCount;
@@ -826,9 +830,8 @@ void proposeDetectedTypes(Analysis& a, FileDesc* desc, const AnalyseState& state
 // whose values have no width, at the largest width. Returns their codes.
 std::vector<std::string> fitWidthsToLimit(FileDesc* desc, int limit) {
     std::vector<std::string> widened;
-    for (LDCG_ELT* e = desc->columns->first; e; e = e->next) {
-        auto* column = static_cast<ColumnDesc*>(e->lParam1);
-        if (!column || column->WidthInChars <= limit) continue;
+    for (const ColumnOwner& column : desc->columns) {
+        if (column->WidthInChars <= limit) continue;
         column->WidthInChars = limit;
         column->typeCible.type = DATATYPE_TEXT;
         widened.emplace_back(column->code);
@@ -855,7 +858,7 @@ void tellDetectedFindings(Analysis& a, FileDesc* desc, const AnalysePass& pass,
         a.tell(morvex::PANEL_INFO, "(i) Valeurs de plus de " + std::to_string(limit) +
                                        " caractères : type Text pour " + list + ".");
     }
-    const int columns = LDCG_Count(desc->columns);
+    const int columns = static_cast<int>(desc->columns.size());
     if (columns > FILEDESC_SQLITE_MAX_COLUMNS)
         a.tell(morvex::PANEL_WARNING,
                "(!) " + std::to_string(columns) + " colonnes : une table SQLite en compte "
@@ -921,7 +924,7 @@ std::vector<std::string> FILEDESC_MakeColumnNames(const std::vector<std::string>
 FILEANALYSE_REPORT FILEDESC_AnalyseFile(TASK* task, FileDesc* desc, const char* path,
                                         const FILEANALYSE_OPTIONS& options) {
     FILEANALYSE_REPORT report;
-    if (!task || !desc || !path || !desc->columns) {
+    if (!task || !desc || !path) {
         report.failure = "Analyse impossible : aucune description ou aucun fichier.";
         return report;
     }
@@ -942,7 +945,7 @@ FILEANALYSE_REPORT FILEDESC_AnalyseFile(TASK* task, FileDesc* desc, const char* 
                   path, maxRows);
     // The columns of a fixed-width file come from its layout (FILEDESC_ApplyShape): they are
     // only typed here.
-    if (desc->TypeStructFile == STRUCTFILE_FIXED && LDCG_Count(desc->columns) > 0) addColumns = 0;
+    if (desc->TypeStructFile == STRUCTFILE_FIXED && !desc->columns.empty()) addColumns = 0;
     morvex::trace(
         "\n[FILEDESC_AnalyseFileWithSeparatorsV2] : Removing existing column statistics...");
     FILEDESC_RemoveColumnsStats(desc);

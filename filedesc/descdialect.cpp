@@ -35,7 +35,7 @@ std::string FILEDESC_MakeDialect(const FileDesc* desc, DATAFILE_DIALECT& dialect
                ") : ni délimité, ni à largeur fixe.";
     if (desc->BeginFromLine < 0)
         return "Première ligne à lire invalide : " + std::to_string(desc->BeginFromLine) + ".";
-    const int columns = LDCG_Count(desc->columns);
+    const auto columns = static_cast<int>(desc->columns.size());
     if (columns > FILEDESC_MAX_COLUMNS)
         return "Trop de colonnes : " + std::to_string(columns) + " (au plus " +
                std::to_string(FILEDESC_MAX_COLUMNS) + ").";
@@ -47,15 +47,12 @@ std::string FILEDESC_MakeDialect(const FileDesc* desc, DATAFILE_DIALECT& dialect
     d.header = desc->FirstLineIsHeader != 0;
     d.firstLine = desc->BeginFromLine > 0 ? desc->BeginFromLine : 1;
     d.columns.reserve(static_cast<size_t>(columns));
-    for (const LDCG_ELT* e = desc->columns ? desc->columns->first : nullptr; e; e = e->next) {
-        const auto* column = static_cast<const ColumnDesc*>(e->lParam1);
+    for (const ColumnOwner& column : desc->columns) {
         DATAFILE_COLUMN_DIALECT c;
-        if (column) {
-            c.width = column->WidthInChars;
-            c.isProtected = column->protectedField != 0;
-            c.quoteStart = column->DelimCharStart;
-            c.quoteEnd = column->DelimCharEnd;
-        }
+        c.width = column->WidthInChars;
+        c.isProtected = column->protectedField != 0;
+        c.quoteStart = column->DelimCharStart;
+        c.quoteEnd = column->DelimCharEnd;
         d.columns.push_back(c);
     }
     const std::vector<char> trimmed = FILEDESC_TrimmedColumns(desc);
@@ -68,8 +65,8 @@ std::string FILEDESC_MakeDialect(const FileDesc* desc, DATAFILE_DIALECT& dialect
 std::vector<char> FILEDESC_TrimmedColumns(const FileDesc* desc) {
     std::vector<char> trimmed;
     if (!desc || !desc->TrimPadding || desc->TypeStructFile != STRUCTFILE_FIXED) return trimmed;
-    for (LDCG_ELT* e = desc->columns ? desc->columns->first : nullptr; e; e = e->next) {
-        const int type = static_cast<const ColumnDesc*>(e->lParam1)->typeCible.type;
+    for (const ColumnOwner& column : desc->columns) {
+        const int type = column->typeCible.type;
         trimmed.push_back(type == DATATYPE_FIXEDCHAR || type == DATATYPE_VARIABLECHAR ||
                           type == DATATYPE_TEXT);
     }

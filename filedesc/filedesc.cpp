@@ -5,11 +5,13 @@
 
 #include <openssl/evp.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
+#include <new>
 #include <random>
 #include <string>
 #include <unordered_map>
@@ -24,8 +26,12 @@
 
 namespace {
 
-// Every description created and not yet closed, in creation order (not owned).
-LDCG* gRegistry = nullptr;
+// Every description created and not yet closed, in creation order (not owned). Never released,
+// so that a description closed while the program ends still finds it.
+std::vector<FileDesc*>& registry() {
+    static auto* descriptions = new std::vector<FileDesc*>;
+    return *descriptions;
+}
 // Next FileDescID.
 std::atomic<int> gNextFileDescID{1};
 
@@ -34,12 +40,10 @@ constexpr const char* kColumnNamePattern = "[a-zA-Z][a-zA-Z0-9_]*";
 
 // Releases a registry-less description's owned parts (used by creation failures and closing).
 void releaseOwnedParts(FileDesc* desc) {
-    if (desc->columns) LDCG_Destroy(desc->columns, LDCG_KEEP_ROOT, LDCG_RELEASE_PARAM1);
-    desc->columns = nullptr;
-    if (desc->primaryKey.columns) LDCG_Destroy(desc->primaryKey.columns, LDCG_KEEP_ROOT, LDCG_RELEASE_NOTHING);
-    desc->primaryKey.columns = nullptr;
-    if (desc->indexes) LDCG_Destroy(desc->indexes, LDCG_KEEP_ROOT, LDCG_RELEASE_PARAM1);
-    desc->indexes = nullptr;
+    // The key and indexes refer to the columns: they go first.
+    desc->primaryKey.columns.clear();
+    desc->indexes.clear();
+    desc->columns.clear();
     if (desc->processes) PROCESS_Destroy(desc->processes);
     desc->processes = nullptr;
     free(desc->FileDescPath);
@@ -58,14 +62,14 @@ void releaseOwnedParts(FileDesc* desc) {
 // ---- Registry and lifecycle ----
 
 int FILEDESC_Initialize() {
-    if (!gRegistry) gRegistry = LDCG_Create(nullptr, nullptr);
-    return gRegistry ? 0 : 1;
+    registry();
+    return 0;
 }
 
 FileDesc* FILEDESC_CreateFileDesc(const char* projectName, const char* path, int typeStructFile,
                                   const char* endOfLine, const char* delimiter) {
     if (FILEDESC_Initialize() != 0) return nullptr;
-    auto* desc = static_cast<FileDesc*>(calloc(1, sizeof(FileDesc)));
+    auto* desc = new (std::nothrow) FileDesc{};
     if (!desc) return nullptr;
     desc->FileDescID = gNextFileDescID.fetch_add(1);
 
@@ -74,15 +78,11 @@ FileDesc* FILEDESC_CreateFileDesc(const char* projectName, const char* path, int
         fdtext::copyCut(desc->FileDescUID, sizeof desc->FileDescUID, DYNSTRING_GetCString(uid));
         DYNSTRING_Destroy(uid);
     }
-    desc->columns = LDCG_Create(nullptr, FileDesc_DestroyColumn);
-    desc->primaryKey.columns = LDCG_Create(nullptr, nullptr);
-    desc->indexes = LDCG_Create(nullptr, FILEDESC_DestroyIndex);
     desc->processes = PROCESS_Create();
     if (path) desc->FileDescPath = strdup(path);
-    if (!uid || !desc->columns || !desc->primaryKey.columns || !desc->indexes || !desc->processes ||
-        (path && !desc->FileDescPath)) {
+    if (!uid || !desc->processes || (path && !desc->FileDescPath)) {
         releaseOwnedParts(desc);
-        free(desc);
+        delete desc;
         return nullptr;
     }
     if (projectName) fdtext::copyCut(desc->ProjectName, sizeof desc->ProjectName, projectName);
@@ -93,11 +93,7 @@ FileDesc* FILEDESC_CreateFileDesc(const char* projectName, const char* path, int
 
     morvex::trace("\n[FILEDESC_CreateFileDesc] fileDescUID=[%s]", desc->FileDescUID);
     morvex::trace("\nRegistering '%s' (%i)", desc->ProjectName, desc->FileDescID);
-    if (!LDCG_Add(gRegistry, desc, nullptr)) {
-        releaseOwnedParts(desc);
-        free(desc);
-        return nullptr;
-    }
+    registry().push_back(desc);
     return desc;
 }
 
@@ -117,23 +113,20 @@ int FILEDESC_CloseFileDesc(FileDesc* desc) {
     releaseOwnedParts(desc);
     morvex::trace("\n[FILEDESC_CloseFileDesc] Removing '%s' (%i)", desc->ProjectName,
                   desc->FileDescID);
-    memset(desc, 0, sizeof *desc);
-    if (gRegistry) LDCG_Remove(gRegistry, desc, LDCG_RELEASE_NOTHING);
-    free(desc);
+    std::vector<FileDesc*>& open = registry();
+    if (const auto at = std::find(open.begin(), open.end(), desc); at != open.end()) open.erase(at);
+    delete desc;
     return 0;
 }
 
 FileDesc* FILEDESC_GetFileDescByID(int id) {
-    if (!gRegistry) return nullptr;
-    for (LDCG_ELT* elt = gRegistry->first; elt; elt = elt->next) {
-        auto* desc = static_cast<FileDesc*>(elt->lParam1);
-        if (desc && desc->FileDescID == id) return desc;
-    }
+    for (FileDesc* desc : registry())
+        if (desc->FileDescID == id) return desc;
     return nullptr;
 }
 
 int FILEDESC_RegistryCount() {
-    return gRegistry ? LDCG_Count(gRegistry) : 0;
+    return static_cast<int>(registry().size());
 }
 
 namespace {
@@ -187,7 +180,7 @@ int FILEDESC_SetDatabaseFilePath(FileDesc* desc, const char* path) {
 // ---- Columns ----
 
 int FILEDESC_AppendColumn(FileDesc* desc, const ColumnDesc* column) {
-    if (!desc || !desc->columns || !column) return 1;
+    if (!desc || !column) return 1;
     auto* copy = static_cast<ColumnDesc*>(malloc(sizeof(ColumnDesc)));
     if (!copy) return 1;
     memcpy(copy, column, sizeof *copy);
@@ -196,10 +189,7 @@ int FILEDESC_AppendColumn(FileDesc* desc, const ColumnDesc* column) {
     copy->Description[COLUMN_DESCRIPTION_MAX] = 0;
     copy->typeCible.fmtDate[COLUMN_FORMAT_MAX] = 0;
     copy->typeCible.fmtDateTime[COLUMN_FORMAT_MAX] = 0;
-    if (!LDCG_Add(desc->columns, copy, nullptr)) {
-        free(copy);
-        return 1;
-    }
+    desc->columns.emplace_back(copy);
     desc->isModified = 1;
     return 0;
 }
@@ -207,13 +197,16 @@ int FILEDESC_AppendColumn(FileDesc* desc, const ColumnDesc* column) {
 int FILEDESC_AjouterColonne(FileDesc* desc, const ColumnDesc* column) {
     if (FILEDESC_AppendColumn(desc, column) != 0) return 1;
     FILEDESC_UpdatePositions(desc);
-    FILEDESC_ValidateColumn(static_cast<ColumnDesc*>(desc->columns->last->lParam1));
+    FILEDESC_ValidateColumn(desc->columns.back().get());
     return 0;
 }
 
 int FILEDESC_SupprimerColonne(FileDesc* desc, ColumnDesc* column) {
-    if (!desc || !desc->columns || !column) return 1;
-    if (LDCG_Remove(desc->columns, column, LDCG_RELEASE_PARAM1) != 0) return 1;
+    if (!desc || !column) return 1;
+    const auto at = std::find_if(desc->columns.begin(), desc->columns.end(),
+                                 [column](const ColumnOwner& c) { return c.get() == column; });
+    if (at == desc->columns.end()) return 1;
+    desc->columns.erase(at);
     desc->isModified = 1;
     FILEDESC_UpdatePositions(desc);
     return 0;
@@ -235,21 +228,15 @@ int FILEDESC_MAJColonne(FileDesc* desc) {
 }
 
 ColumnDesc* FILEDESC_SearchColumn(FileDesc* desc, const char* code) {
-    if (!desc || !desc->columns || !code) return nullptr;
-    for (LDCG_ELT* elt = desc->columns->first; elt; elt = elt->next) {
-        auto* col = static_cast<ColumnDesc*>(elt->lParam1);
-        if (col && strcmp(col->code, code) == 0) return col;
-    }
+    if (!desc || !code) return nullptr;
+    for (const ColumnOwner& col : desc->columns)
+        if (strcmp(col->code, code) == 0) return col.get();
     return nullptr;
 }
 
 ColumnDesc* FILEDESC_SearchColumnByPos(FileDesc* desc, int n) {
-    if (!desc || !desc->columns || n <= 0) return nullptr;
-    int i = 0;
-    for (LDCG_ELT* elt = desc->columns->first; elt; elt = elt->next) {
-        if (++i == n) return static_cast<ColumnDesc*>(elt->lParam1);
-    }
-    return nullptr;
+    if (!desc || n <= 0 || static_cast<size_t>(n) > desc->columns.size()) return nullptr;
+    return desc->columns[static_cast<size_t>(n) - 1].get();
 }
 
 namespace morvex {
@@ -290,24 +277,20 @@ std::string duplicateColumnNames(const std::vector<const char*>& names, bool pos
 }
 
 std::string duplicateColumnNames(const FileDesc* desc, bool positions) {
-    if (!desc || !desc->columns) return {};
+    if (!desc) return {};
     std::vector<const char*> names;
-    for (LDCG_ELT* elt = desc->columns->first; elt; elt = elt->next) {
-        const auto* col = static_cast<const ColumnDesc*>(elt->lParam1);
-        names.push_back(col ? col->code : "");
-    }
+    names.reserve(desc->columns.size());
+    for (const ColumnOwner& col : desc->columns) names.push_back(col->code);
     return duplicateColumnNames(names, positions);
 }
 
 }  // namespace morvex
 
 int FILEDESC_UpdatePositions(FileDesc* desc) {
-    if (!desc || !desc->columns) return 1;
+    if (!desc) return 1;
     int p = 1;
     int n = 0;
-    for (LDCG_ELT* elt = desc->columns->first; elt; elt = elt->next) {
-        auto* col = static_cast<ColumnDesc*>(elt->lParam1);
-        if (!col) continue;
+    for (const ColumnOwner& col : desc->columns) {
         col->Position = ++n;
         col->StartPosition = p;
         // Modular arithmetic: widths read from a file may be anything, and must not overflow.
@@ -319,10 +302,8 @@ int FILEDESC_UpdatePositions(FileDesc* desc) {
 }
 
 int FILEDESC_RemoveColumnsStats(FileDesc* desc) {
-    if (!desc || !desc->columns) return 1;
-    for (LDCG_ELT* elt = desc->columns->first; elt; elt = elt->next) {
-        auto* col = static_cast<ColumnDesc*>(elt->lParam1);
-        if (!col) continue;
+    if (!desc) return 1;
+    for (const ColumnOwner& col : desc->columns) {
         free(col->stats);
         col->stats = nullptr;
     }
@@ -330,10 +311,8 @@ int FILEDESC_RemoveColumnsStats(FileDesc* desc) {
 }
 
 int FILEDESC_Validate(FileDesc* desc) {
-    if (!desc || !desc->columns) return 1;
-    for (LDCG_ELT* elt = desc->columns->first; elt; elt = elt->next) {
-        FILEDESC_ValidateColumn(static_cast<ColumnDesc*>(elt->lParam1));
-    }
+    if (!desc) return 1;
+    for (const ColumnOwner& col : desc->columns) FILEDESC_ValidateColumn(col.get());
     return 0;
 }
 
@@ -381,53 +360,43 @@ int FILEDESC_ValidateColumn(ColumnDesc* col) {
 int FILEDESC_SetPrimaryKey(FileDesc* desc, IndexDesc* key) {
     if (!desc) return 1;
     if (key == &desc->primaryKey) return 0;
-    LDCG* newList = nullptr;
-    if (key && key->columns) {
-        newList = key->columns;
-    } else {
-        newList = LDCG_Create(nullptr, nullptr);
-        if (!newList) return 1;
-    }
-    if (desc->primaryKey.columns && desc->primaryKey.columns != newList) {
-        LDCG_Destroy(desc->primaryKey.columns, LDCG_KEEP_ROOT, LDCG_RELEASE_NOTHING);
-    }
-    desc->primaryKey.columns = newList;
     if (key) {
+        desc->primaryKey.columns = std::move(key->columns);
+        key->columns.clear();
         fdtext::copyCut(desc->primaryKey.name, sizeof desc->primaryKey.name, key->name);
-        key->columns = nullptr;
     } else {
+        desc->primaryKey.columns.clear();
         desc->primaryKey.name[0] = 0;
     }
     return 0;
 }
 
 int FILEDESC_AddIndex(FileDesc* desc, IndexDesc* index) {
-    if (!desc || !desc->indexes || !index) return 1;
-    return LDCG_Add(desc->indexes, index, nullptr) ? 0 : 1;
+    if (!desc || !index) return 1;
+    desc->indexes.emplace_back(index);
+    return 0;
 }
 
 int FILEDESC_RemoveIndex(FileDesc* desc, IndexDesc* index) {
-    if (!desc || !desc->indexes || !index) return 1;
-    return LDCG_Remove(desc->indexes, index, LDCG_RELEASE_NOTHING) == 0 ? 0 : 1;
+    if (!desc || !index) return 1;
+    const auto at =
+        std::find_if(desc->indexes.begin(), desc->indexes.end(),
+                     [index](const std::unique_ptr<IndexDesc>& i) { return i.get() == index; });
+    if (at == desc->indexes.end()) return 1;
+    at->release();  // ownership returns to the caller
+    desc->indexes.erase(at);
+    return 0;
 }
 
 IndexDesc* FILEDESC_CreateIndex(const char* name) {
-    auto* index = static_cast<IndexDesc*>(calloc(1, sizeof(IndexDesc)));
+    auto* index = new (std::nothrow) IndexDesc{};
     if (!index) return nullptr;
-    index->columns = LDCG_Create(nullptr, nullptr);
-    if (!index->columns) {
-        free(index);
-        return nullptr;
-    }
     if (name) fdtext::copyCut(index->name, sizeof index->name, name);
     return index;
 }
 
 void FILEDESC_DestroyIndex(void* index) {
-    auto* idx = static_cast<IndexDesc*>(index);
-    if (!idx) return;
-    if (idx->columns) LDCG_Destroy(idx->columns, LDCG_KEEP_ROOT, LDCG_RELEASE_NOTHING);
-    free(idx);
+    delete static_cast<IndexDesc*>(index);
 }
 
 // ---- Notation, identifiers, types ----
@@ -517,7 +486,9 @@ int FILEDESC_CreerListe() {
 
 int FILEDESC_DetruireListe(FileDesc* desc) {
     if (!desc) return 1;
-    if (desc->columns) LDCG_Destroy(desc->columns, LDCG_KEEP_ROOT, LDCG_RELEASE_PARAM1);
-    desc->columns = nullptr;
+    // The key and the indexes keep their records but lose their references to the columns.
+    desc->primaryKey.columns.clear();
+    for (const std::unique_ptr<IndexDesc>& index : desc->indexes) index->columns.clear();
+    desc->columns.clear();
     return 0;
 }

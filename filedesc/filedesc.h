@@ -2,8 +2,9 @@
 // (ColumnDesc), primary key and indexes (IndexDesc), the registry of open descriptions, and the
 // description file formats (.fyk text, .for legacy binary records).
 //
-// The records themselves are in descrecords/records.h; they are allocated with calloc and
-// released by this module. Nothing here locks: a description is used from one thread at a time.
+// The records themselves are in descrecords/records.h; they are created and released by this
+// module (descriptions and indexes with new, columns with malloc, owned by their description).
+// Nothing here locks: a description is used from one thread at a time.
 //
 // Return convention: 0 = success, 1 = failure (missing argument, out of memory, file error),
 // unless a function says otherwise.
@@ -91,15 +92,16 @@ int FILEDESC_ValidateColumn(ColumnDesc* column);
 
 // ---- Primary key and indexes ----
 
-// Replaces the primary key by `key`'s name and column list (the description then owns that
-// list; the caller keeps the IndexDesc record, whose columns field is set to nullptr).
+// Replaces the primary key by `key`'s name and column list (the list moves to the description;
+// the caller keeps the IndexDesc record, whose column list is left empty).
 // A null key empties the primary key.
 int FILEDESC_SetPrimaryKey(FileDesc* desc, IndexDesc* key);
-// Appends `index` (calloc'd), which the description then owns.
+// Appends `index` (made by FILEDESC_CreateIndex), which the description then owns.
 int FILEDESC_AddIndex(FileDesc* desc, IndexDesc* index);
 // Removes `index` from the list without releasing it (ownership returns to the caller).
 int FILEDESC_RemoveIndex(FileDesc* desc, IndexDesc* index);
-// A new index record with an empty column list (calloc'd); nullptr when out of memory.
+// A new index record with an empty column list (new; released by FILEDESC_DestroyIndex);
+// nullptr when out of memory.
 IndexDesc* FILEDESC_CreateIndex(const char* name);
 // Releases an index record and its column list, not the columns (null accepted).
 void FILEDESC_DestroyIndex(void* index);
@@ -119,7 +121,8 @@ int GetDataType(const TypeCible* typeCible, char* out, int outSize);
 int GetDataTypeFormat(const TypeCible* typeCible, char* out, int outSize);
 
 // Unused list helpers kept for compatibility: CreerListe does nothing; DetruireListe releases
-// the column list like closing does (the description is left without columns).
+// the columns like closing does (the description is left without columns; its key and indexes
+// keep their names but no longer name any column).
 int FILEDESC_CreerListe();
 int FILEDESC_DetruireListe(FileDesc* desc);
 
@@ -128,8 +131,8 @@ int FILEDESC_DetruireListe(FileDesc* desc);
 // Writes the description to `path` (CR LF before each line after the first, no final line
 // break) and clears isModified. Texts are written as they stand under FILEVERSION=1.4; when one
 // of them holds a line end, the file says FILEVERSION=1.5 and every text is written in the
-// backslash notation ("\\r", "\\n", a backslash doubled). 1 without a column list or when the
-// file cannot be written.
+// backslash notation ("\\r", "\\n", a backslash doubled). 1 without a description or path or
+// when the file cannot be written.
 int FILEDESC_SaveToFile(FileDesc* desc, const char* path);
 // Reads the .fyk file at `path` into a freshly created description, then renumbers and validates
 // its columns once. 1 when desc is missing, the file cannot be opened or is no regular file
@@ -148,11 +151,12 @@ int FILEDESC_LoadFromFile(FileDesc* desc, const char* path, std::string* error =
 constexpr int FORMATBIN_RECORD_SIZE = 1492;
 
 // Appends every whole 1492-byte record of `path` as a column, then refreshes the result view.
-// 1 without a column list or when the file cannot be opened.
+// 1 without a description or when the file cannot be opened.
 int ChargerFormat(FileDesc* desc, const char* path);
 // Writes every column as a 1492-byte record to `path`. 1 without columns or on a file error.
 int EnregistrerFormat(FileDesc* desc, const char* path);
-// Writes the 4-byte Position of every column to `path` (diagnosis).
+// Writes the 4-byte Position of every column to `path` (diagnosis). 1 without columns or on a
+// file error.
 int DEBUG_SavePadding(FileDesc* desc, const char* path);
 // "<logsDir>/MorvexFylatek.DebugFormatBin.bin" into out (cut to outSize - 1); 1 when missing.
 int FILEDESC_DebugFormatBinPath(const char* logsDir, char* out, int outSize);

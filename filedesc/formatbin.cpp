@@ -143,13 +143,13 @@ int buildPath(const char* logsDir, const char* name, char* out, int outSize) {
 }  // namespace
 
 int ChargerFormat(FileDesc* desc, const char* path) {
-    if (!desc || !desc->columns || !path) return 1;
+    if (!desc || !path) return 1;
     FilePtr file(morvex::openInputFile(path, nullptr));
     if (!file) return 1;
     Record rec;
     // Whole records only: a trailing incomplete record ends the reading, as does the column
     // limit.
-    int count = desc->columns ? LDCG_Count(desc->columns) : 0;
+    auto count = static_cast<int>(desc->columns.size());
     while (count++ < FILEDESC_MAX_COLUMNS && fread(rec, 1, sizeof rec, file.get()) == sizeof rec) {
         ColumnDesc col;
         decodeColumn(rec, col);
@@ -161,7 +161,7 @@ int ChargerFormat(FileDesc* desc, const char* path) {
 }
 
 int EnregistrerFormat(FileDesc* desc, const char* path) {
-    if (!desc || !desc->columns) {
+    if (!desc || desc->columns.empty()) {
         morvex::trace("\n[EnregistrerFormat] : Le format ne contient aucune colonne");
         return 1;
     }
@@ -174,9 +174,7 @@ int EnregistrerFormat(FileDesc* desc, const char* path) {
     }
     int n = 0;
     Record rec;
-    for (LDCG_ELT* elt = desc->columns->first; elt; elt = elt->next) {
-        const auto* col = static_cast<const ColumnDesc*>(elt->lParam1);
-        if (!col) continue;
+    for (const ColumnOwner& col : desc->columns) {
         morvex::trace("\n[EnregistrerFormat] : Ecriture de la colonne n°%i", ++n);
         encodeColumn(*col, rec);
         if (fwrite(rec, 1, sizeof rec, file.get()) != sizeof rec) return 1;
@@ -185,7 +183,7 @@ int EnregistrerFormat(FileDesc* desc, const char* path) {
 }
 
 int DEBUG_SavePadding(FileDesc* desc, const char* path) {
-    if (!desc || !desc->columns) {
+    if (!desc || desc->columns.empty()) {
         morvex::trace("\n[DEBUG_SavePadding] : Le format ne contient aucune colonne");
         return 1;
     }
@@ -197,9 +195,7 @@ int DEBUG_SavePadding(FileDesc* desc, const char* path) {
         return 1;
     }
     int n = 0;
-    for (LDCG_ELT* elt = desc->columns->first; elt; elt = elt->next) {
-        const auto* col = static_cast<const ColumnDesc*>(elt->lParam1);
-        if (!col) continue;
+    for (const ColumnOwner& col : desc->columns) {
         morvex::trace("\n[DEBUG_SavePadding] : Ecriture de la colonne n°%i", ++n);
         unsigned char bytes[4];
         auto v = static_cast<uint32_t>(col->Position);

@@ -153,12 +153,8 @@ std::string columnFormat(const ColumnDesc& col) {
 void writeIndexBlock(FykWriter& w, const char* blockName, const IndexDesc& index) {
     w.line(2, std::string("BEGIN ") + blockName);
     w.keyText(3, "NAME", index.name);
-    if (index.columns) {
-        for (LDCG_ELT* elt = index.columns->first; elt; elt = elt->next) {
-            const auto* col = static_cast<const ColumnDesc*>(elt->lParam1);
-            if (col) w.keyText(3, "COMPOSANTE", col->code);
-        }
-    }
+    for (const ColumnDesc* col : index.columns)
+        if (col) w.keyText(3, "COMPOSANTE", col->code);
     w.line(2, std::string("END ") + blockName);
 }
 
@@ -223,9 +219,7 @@ bool writeDescription(const FileDesc* desc, const char* target, FykWriter& w, bo
     }
 
     int index = 0;
-    for (LDCG_ELT* elt = desc->columns->first; elt; elt = elt->next, ++index) {
-        const auto* col = static_cast<const ColumnDesc*>(elt->lParam1);
-        if (!col) return false;
+    for (const ColumnOwner& col : desc->columns) {
         w.line(2, "BEGIN Column");
         w.keyValue(3, "ID", 0);  // a line of older files, held in no field
         for (const morvex::ColumnProperty& p : morvex::columnProperties())
@@ -233,20 +227,14 @@ bool writeDescription(const FileDesc* desc, const char* target, FykWriter& w, bo
         // The format, by the type, last.
         w.keyText(3, "FMT_CIBLE", columnFormat(*col));
         w.line(2, "END Column");
+        ++index;
     }
     writeIndexBlock(w, "Primary Key", desc->primaryKey);
-    if (desc->indexes) {
-        for (LDCG_ELT* elt = desc->indexes->first; elt; elt = elt->next) {
-            const auto* idx = static_cast<const IndexDesc*>(elt->lParam1);
-            if (idx) writeIndexBlock(w, "Index", *idx);
-        }
-    }
+    for (const std::unique_ptr<IndexDesc>& idx : desc->indexes) writeIndexBlock(w, "Index", *idx);
     w.line(2, "BEGIN Process");
-    if (desc->processes && desc->processes->tasks) {
-        for (LDCG_ELT* elt = desc->processes->tasks->first; elt; elt = elt->next) {
-            const auto* task = static_cast<const PROCESSTASK*>(elt->lParam1);
-            if (task) w.keyText(3, "TEMPLATE", orEmpty(task->templatePath));
-        }
+    if (desc->processes) {
+        for (const ProcessTaskOwner& task : desc->processes->tasks)
+            w.keyText(3, "TEMPLATE", orEmpty(task->templatePath));
     }
     w.line(2, "END Process");
     w.line(1, "END File");
@@ -624,7 +612,6 @@ bool FykReader::parseFile(int beginLine) {
         if (k == "begin column") {
             if (!parseColumn(lineNumber_)) return false;
         } else if (k == "begin primary key") {
-            if (!desc->primaryKey.columns) desc->primaryKey.columns = LDCG_Create(nullptr, nullptr);
             if (!parseIndexBlock(desc->primaryKey, "Primary Key", "end primary key", lineNumber_,
                                  true))
                 return false;
@@ -742,7 +729,7 @@ bool FykReader::applyIndexLine(IndexDesc& index, const FykLine& line) {
     }
     if (line.lower == "composante") {
         ColumnDesc* col = FILEDESC_SearchColumn(desc_, text(line).c_str());
-        if (col && index.columns) LDCG_Add(index.columns, col, nullptr);
+        if (col) index.columns.push_back(col);
         return true;
     }
     return false;
@@ -803,7 +790,7 @@ void resolveReadPath(char*& held, char*& asRead, const char* descFile) {
 }  // namespace
 
 int FILEDESC_SaveToFile(FileDesc* desc, const char* path) {
-    if (!desc || !desc->columns || !path) return 1;
+    if (!desc || !path) return 1;
     FykWriter raw(false);
     if (!writeDescription(desc, path, raw, false)) return 1;
     // A text with line ends: the whole file is written again with its texts in the notation.

@@ -77,15 +77,11 @@ std::string FILEDESC_NamesRefusal(const FileDesc* desc) {
         std::string refusal = FILEDESC_NameRefusal(n.what, n.name);
         if (!refusal.empty()) return refusal;
     }
-    for (LDCG_ELT* e = desc->columns != nullptr ? desc->columns->first : nullptr; e; e = e->next) {
-        const auto* column = static_cast<const ColumnDesc*>(e->lParam1);
-        if (column == nullptr) continue;
+    for (const ColumnOwner& column : desc->columns) {
         std::string refusal = FILEDESC_NameRefusal("de la colonne", column->code);
         if (!refusal.empty()) return refusal;
     }
-    for (LDCG_ELT* e = desc->indexes != nullptr ? desc->indexes->first : nullptr; e; e = e->next) {
-        const auto* index = static_cast<const IndexDesc*>(e->lParam1);
-        if (index == nullptr) continue;
+    for (const std::unique_ptr<IndexDesc>& index : desc->indexes) {
         std::string refusal = FILEDESC_NameRefusal("de l'index", index->name);
         if (!refusal.empty()) return refusal;
     }

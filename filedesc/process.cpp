@@ -1,23 +1,17 @@
 // Generation processes: an owned list of template tasks.
 #include "filedesc/process.h"
 
+#include <algorithm>
 #include <cstdlib>
+#include <new>
 
 PROCESS* PROCESS_Create() {
-    auto* process = static_cast<PROCESS*>(calloc(1, sizeof(PROCESS)));
-    if (!process) return nullptr;
-    process->tasks = LDCG_Create(nullptr, PROCESS_DestroyTask);
-    if (!process->tasks) {
-        free(process);
-        return nullptr;
-    }
-    return process;
+    return new (std::nothrow) PROCESS{};
 }
 
 int PROCESS_Destroy(PROCESS* process) {
     if (!process) return 1;
-    LDCG_Destroy(process->tasks, LDCG_KEEP_ROOT, LDCG_RELEASE_PARAM1);
-    free(process);
+    delete process;
     return 0;
 }
 
@@ -34,11 +28,17 @@ void PROCESS_DestroyTask(void* task) {
 }
 
 int PROCESS_AddTask(PROCESS* process, PROCESSTASK* task) {
-    if (!process || !process->tasks || !task) return 1;
-    return LDCG_Add(process->tasks, task, nullptr) ? 0 : 1;
+    if (!process || !task) return 1;
+    process->tasks.emplace_back(task);
+    return 0;
 }
 
 int PROCESS_RemoveTask(PROCESS* process, PROCESSTASK* task) {
-    if (!process || !process->tasks || !task) return 1;
-    return LDCG_Remove(process->tasks, task, LDCG_RELEASE_PARAM1) == 0 ? 0 : 1;
+    if (!process || !task) return 1;
+    auto& tasks = process->tasks;
+    const auto at = std::find_if(tasks.begin(), tasks.end(),
+                                 [task](const ProcessTaskOwner& t) { return t.get() == task; });
+    if (at == tasks.end()) return 1;
+    tasks.erase(at);
+    return 0;
 }

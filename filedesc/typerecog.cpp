@@ -382,10 +382,9 @@ int GetMaximum(const int* values, int count) {
 }
 
 int SetDefaultTypeFromStatistics(FileDesc* desc) {
-    if (!desc || !desc->columns) return 1;
-    for (LDCG_ELT* elt = desc->columns->first; elt; elt = elt->next) {
-        auto* col = static_cast<ColumnDesc*>(elt->lParam1);
-        if (!col || !col->stats) continue;
+    if (!desc) return 1;
+    for (const ColumnOwner& col : desc->columns) {
+        if (!col->stats) continue;
         const COL_TYPE_STATISTICS& st = *col->stats;
         const int counters[] = {st.countIntegersZeroPrefixed,
                                 st.countIntegersNonZeroPrefixed,

@@ -37,7 +37,7 @@ int AnalyseDecimalN(const char* value, int length, COL_TYPE_STATISTICS* stats);
 int CompileStatistics(COL_TYPE_STATISTICS* total, const COL_TYPE_STATISTICS* value);
 
 // Sets the proposed target type and format of every column of desc that has a statistics
-// total. 0, or 1 when desc or its column list is missing.
+// total. 0, or 1 when desc is missing.
 int SetDefaultTypeFromStatistics(FileDesc* desc);
 
 // The largest of the `count` integers at `values`; 0 when values is missing or count < 1.

@@ -167,9 +167,8 @@ std::string InsertTableName(const char* name) {
 // The description's columns, in order (none without a description).
 std::vector<const ColumnDesc*> ColumnsOf(const FileDesc* desc) {
     std::vector<const ColumnDesc*> columns;
-    if (desc == nullptr || desc->columns == nullptr) return columns;
-    for (const LDCG_ELT* e = desc->columns->first; e; e = e->next)
-        columns.push_back(static_cast<const ColumnDesc*>(e->lParam1));
+    if (desc == nullptr) return columns;
+    for (const ColumnOwner& column : desc->columns) columns.push_back(column.get());
     return columns;
 }
 
@@ -302,8 +301,8 @@ std::string CreateTableText(const FileDesc* desc, int rowNumberFlag) {
         sql += "FileRowID int";
         first = false;
     }
-    for (LDCG_ELT* e = desc->columns != nullptr ? desc->columns->first : nullptr; e; e = e->next) {
-        const auto* column = static_cast<const ColumnDesc*>(e->lParam1);
+    for (const ColumnOwner& columnOwner : desc->columns) {
+        const ColumnDesc* column = columnOwner.get();
         if (column == nullptr) continue;
         if (!first) sql += ",\n";
         first = false;

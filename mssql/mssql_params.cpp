@@ -189,18 +189,18 @@ void Warn(MSSQL_TOLD* told, const std::string& text) {
 
 // The columns of a description, for a loop.
 struct Columns {
-    const LDCG* list;
+    const std::vector<ColumnOwner>& list;
     struct Iterator {
-        LDCG_ELT* e;
-        ColumnDesc* operator*() const { return static_cast<ColumnDesc*>(e->lParam1); }
+        std::vector<ColumnOwner>::const_iterator at;
+        ColumnDesc* operator*() const { return at->get(); }
         Iterator& operator++() {
-            e = e->next;
+            ++at;
             return *this;
         }
-        bool operator!=(const Iterator& o) const { return e != o.e; }
+        bool operator!=(const Iterator& o) const { return at != o.at; }
     };
-    Iterator begin() const { return {list->first}; }
-    Iterator end() const { return {nullptr}; }
+    Iterator begin() const { return {list.begin()}; }
+    Iterator end() const { return {list.end()}; }
 };
 
 std::string Refusal(const MSSQL_PARAMS* params, const FileDesc* desc);
@@ -208,7 +208,7 @@ std::string Refusal(const MSSQL_PARAMS* params, const FileDesc* desc);
 // Checks the arguments of a generation and opens its target; traces why it cannot.
 bool Open(ScriptFile& file, const char* function, const MSSQL_PARAMS* params, FileDesc* desc,
           const char* path, MSSQL_TOLD* told) {
-    if (params == nullptr || desc == nullptr || desc->columns == nullptr) {
+    if (params == nullptr || desc == nullptr || desc->columns.empty()) {
         morvex::trace("\n[%s] Aucune description de colonnes", function);
         return false;
     }
@@ -373,14 +373,15 @@ int MSSQL_GenererFichierFormat(const MSSQL_PARAMS* params, FileDesc* desc, MSSQL
         return 1;
     }
     try {
-        std::string text = Format("6.0\n%i\n", desc->columns->count);
+        const auto count = static_cast<int>(desc->columns.size());
+        std::string text = Format("6.0\n%i\n", count);
         const std::string lastTerminator =
             "\"" + EscapedTerminator(FILEDESC_LineEndBytes(*desc).c_str()) + "\"";
         int i = 0;
         int serverColumn = 0;
         for (ColumnDesc* column : Columns{desc->columns}) {
             ++i;
-            std::string terminator = i == desc->columns->count ? lastTerminator : "\"\"";
+            std::string terminator = i == count ? lastTerminator : "\"\"";
             if (terminator.size() < 8) terminator.append(8 - terminator.size(), ' ');
             const int server = column->IgnoreColumn ? 0 : ++serverColumn;
             text += Format("%.03i    SQLCHAR      0        %.03i        %s      %3i    %s\n", i,

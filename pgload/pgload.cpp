@@ -557,17 +557,14 @@ int PGLOAD_LoadDataInDatabase(TASK* task, FileDesc* desc, const char* conninfo, 
         answers("SELECT 1 FROM pg_catalog.pg_tables WHERE schemaname = $1 AND tablename = $2",
                 {schema, "fylatekfiledesc"}) &&
         answers("SELECT 1 FROM fylatekfiledesc WHERE tablename = $1", {desc->TableName});
-    const bool hasKey = desc->primaryKey.columns != nullptr && desc->primaryKey.columns->first;
+    const bool hasKey = !desc->primaryKey.columns.empty();
     LOADMODE_DECISION d = LOADMODE_Decide(opt.mode, schema + "." + desc->TableName, exists,
                                           listed, hasKey);
     if (d.action == LOADMODE_ACTION_USE_EXISTING) {
         std::vector<LOADMODE_COLUMN> expected, actual;
         if (rowNumberFlag) expected.push_back({"FileRowID", "integer"});
-        for (LDCG_ELT* e = desc->columns != nullptr ? desc->columns->first : nullptr; e;
-             e = e->next) {
-            const auto* column = static_cast<const ColumnDesc*>(e->lParam1);
+        for (const ColumnOwner& column : desc->columns)
             expected.push_back({column->code, PGLOAD_ColumnType(&column->typeCible)});
-        }
         Result r = query(c,
                          "SELECT attname, format_type(atttypid, atttypmod) FROM "
                          "pg_catalog.pg_attribute WHERE attrelid = $1::regclass AND attnum > 0 "
@@ -617,8 +614,8 @@ int PGLOAD_LoadDataInDatabase(TASK* task, FileDesc* desc, const char* conninfo, 
     // The rows.
     std::vector<const ColumnDesc*> columnAt;
     std::string columnNames = rowNumberFlag ? "FileRowID" : "";
-    for (LDCG_ELT* e = desc->columns != nullptr ? desc->columns->first : nullptr; e; e = e->next) {
-        const auto* column = static_cast<const ColumnDesc*>(e->lParam1);
+    for (const ColumnOwner& columnOwner : desc->columns) {
+        const ColumnDesc* column = columnOwner.get();
         columnAt.push_back(column);
         columnNames += (columnNames.empty() ? "" : ", ") + PGLOAD_QuoteName(column->code);
     }

@@ -549,17 +549,15 @@ std::string PROFILE_BoundText(ProfileKind kind, double bound) {
 bool PROFILE_Compute(TASK* task, FileDesc* desc, const char* path, FileProfile* out) {
     if (out == nullptr) return false;
     *out = FileProfile{};
-    if (desc == nullptr || path == nullptr || desc->columns == nullptr) {
+    if (desc == nullptr || path == nullptr) {
         out->failure = "Aucune description de fichier ou aucun fichier n'est défini.";
         return false;
     }
     out->description = desc->TableName[0] != '\0' ? desc->TableName : desc->ProjectName;
     out->dataPath = path;
     std::vector<std::unique_ptr<ColumnAccumulator>> columns;
-    for (LDCG_ELT* e = desc->columns->first; e; e = e->next) {
-        const auto* column = static_cast<const ColumnDesc*>(e->lParam1);
-        columns.push_back(std::make_unique<ColumnAccumulator>(column));
-    }
+    for (const ColumnOwner& column : desc->columns)
+        columns.push_back(std::make_unique<ColumnAccumulator>(column.get()));
     DATAFILE_DIALECT dialect;
     if (std::string refusal = FILEDESC_MakeDialect(desc, dialect); !refusal.empty()) {
         out->failure = refusal;

@@ -40,7 +40,7 @@ void SPLITINDEX_Prepare(SPLITINDEX* index, FileDesc* desc, const std::string& pa
     index->path = path;
     index->nCarMax = nCarMax;
     index->ends.clear();
-    index->columnCount = desc && desc->columns ? LDCG_Count(desc->columns) : 0;
+    index->columnCount = desc ? static_cast<int>(desc->columns.size()) : 0;
     index->exactOffsets = desc && desc->Encoding[0] == '\0';
 }
 

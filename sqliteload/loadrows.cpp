@@ -92,8 +92,8 @@ std::string AddSourceColumn(FileDesc* desc, const std::string& name) {
     if (const std::string refusal = FILEDESC_NameRefusal("la colonne source", name.c_str());
         !refusal.empty())
         return refusal;
-    for (LDCG_ELT* e = desc->columns != nullptr ? desc->columns->first : nullptr; e; e = e->next)
-        if (morvex::sameColumnName(static_cast<const ColumnDesc*>(e->lParam1)->code, name.c_str()))
+    for (const ColumnOwner& other : desc->columns)
+        if (morvex::sameColumnName(other->code, name.c_str()))
             return "la description a déjà une colonne " + name;
     snprintf(column.code, sizeof column.code, "%s", name.c_str());
     column.typeCible.type = DATATYPE_TEXT;

@@ -183,9 +183,7 @@ int LoadRows(TASK* task, sqlite3* db, FileDesc* desc, const char* path, int batc
     }
     // Parameter of every column in the INSERT: the columns in order, the row number first.
     std::vector<const ColumnDesc*> columnAt;
-    for (LDCG_ELT* e = desc->columns->first; e; e = e->next) {
-        columnAt.push_back(static_cast<const ColumnDesc*>(e->lParam1));
-    }
+    for (const ColumnOwner& column : desc->columns) columnAt.push_back(column.get());
     const int first = rowNumberFlag ? 2 : 1;
     const int parameters = static_cast<int>(columnAt.size()) + first - 1;
     // Several rows per statement: fewer statements for SQLite to run.
@@ -428,7 +426,7 @@ int DecideTable(sqlite3* db, const FileDesc* desc, int rowNumberFlag,
                 Format("SELECT 1 FROM %s WHERE TableName = ?1 COLLATE NOCASE;",
                        SQLITE4FYK_QuoteName(SQLITE4FYK_FILEDESC_TABLE).c_str()),
                 desc->TableName);
-    const bool hasKey = desc->primaryKey.columns != nullptr && desc->primaryKey.columns->first;
+    const bool hasKey = !desc->primaryKey.columns.empty();
     LOADMODE_DECISION d = LOADMODE_Decide(opt.mode, desc->TableName, exists, listed, hasKey);
     if (d.action != LOADMODE_ACTION_USE_EXISTING) {
         *cause = d.refusal;
@@ -436,8 +434,8 @@ int DecideTable(sqlite3* db, const FileDesc* desc, int rowNumberFlag,
     }
     std::vector<LOADMODE_COLUMN> expected, actual;
     if (rowNumberFlag) expected.push_back({"FileRowID", "int"});
-    for (LDCG_ELT* e = desc->columns != nullptr ? desc->columns->first : nullptr; e; e = e->next) {
-        const auto* column = static_cast<const ColumnDesc*>(e->lParam1);
+    for (const ColumnOwner& columnOwner : desc->columns) {
+        const ColumnDesc* column = columnOwner.get();
         expected.push_back({column->code, GenerateSQLITEType(&column->typeCible)});
     }
     Statement info(db, "SELECT name, type FROM pragma_table_info(?1) ORDER BY cid;");

@@ -174,8 +174,8 @@ SQLITE4FYK_CATALOGUE SQLITE4FYK_CatalogueOf(const FileDesc* desc) {
         else
             c.descRow.push_back(std::to_string(desc->*p.number));
     }
-    for (LDCG_ELT* e = desc->columns != nullptr ? desc->columns->first : nullptr; e; e = e->next) {
-        const auto* column = static_cast<const ColumnDesc*>(e->lParam1);
+    for (const ColumnOwner& columnOwner : desc->columns) {
+        const ColumnDesc* column = columnOwner.get();
         std::vector<std::string> row = {SQLITE4FYK_CATALOGUE_VERSION, desc->FileDescUID};
         for (const morvex::ColumnProperty& p : morvex::columnProperties()) {
             if (!p.catalogueColumn) continue;

@@ -55,11 +55,11 @@ std::string GenerateCreateTable(const FileDesc* desc, int rowNumberFlag) {
 namespace {
 
 // The quoted names of a list of ColumnDesc*, separated by commas.
-std::string columnList(const LDCG* columns) {
+std::string columnList(const std::vector<ColumnDesc*>& columns) {
     std::string out;
-    for (LDCG_ELT* e = columns != nullptr ? columns->first : nullptr; e; e = e->next) {
+    for (const ColumnDesc* column : columns) {
         if (!out.empty()) out += ", ";
-        out += SQLITE4FYK_QuoteName(static_cast<const ColumnDesc*>(e->lParam1)->code);
+        out += SQLITE4FYK_QuoteName(column->code);
     }
     return out;
 }
@@ -78,8 +78,8 @@ std::string SQLITE4FYK_CreateTableSQL(const FileDesc* desc, int rowNumberFlag, b
         sql += std::string("FileRowID ") + (target != nullptr ? target->rowNumberType : "int");
         first = false;
     }
-    for (LDCG_ELT* e = desc->columns != nullptr ? desc->columns->first : nullptr; e; e = e->next) {
-        const auto* column = static_cast<const ColumnDesc*>(e->lParam1);
+    for (const ColumnOwner& columnOwner : desc->columns) {
+        const ColumnDesc* column = columnOwner.get();
         if (!first) sql += ",\n";
         first = false;
         sql += SQLITE4FYK_QuoteName(column->code) + " " + typeOf(&column->typeCible);
@@ -88,9 +88,8 @@ std::string SQLITE4FYK_CreateTableSQL(const FileDesc* desc, int rowNumberFlag, b
     const std::string key = columnList(desc->primaryKey.columns);
     if ((keys || primaryKey) && !key.empty()) sql += ",\nPRIMARY KEY (" + key + ")";
     sql += ");";
-    for (LDCG_ELT* e = keys && desc->indexes != nullptr ? desc->indexes->first : nullptr; e;
-         e = e->next) {
-        const auto* index = static_cast<const IndexDesc*>(e->lParam1);
+    for (const std::unique_ptr<IndexDesc>& index : desc->indexes) {
+        if (!keys) break;
         const std::string columns = columnList(index->columns);
         if (columns.empty()) continue;
         sql += "\nCREATE INDEX " + SQLITE4FYK_QuoteName(index->name) + " ON " + table + " (" +
@@ -108,13 +107,12 @@ std::string SQLITE4FYK_UpsertClause(const FileDesc* desc, int rowNumberFlag) {
         set += (set.empty() ? "" : ", ") + name + " = excluded." + name;
     };
     if (rowNumberFlag) assign("FileRowID");
-    for (LDCG_ELT* e = desc->columns != nullptr ? desc->columns->first : nullptr; e; e = e->next)
-        assign(SQLITE4FYK_QuoteName(static_cast<const ColumnDesc*>(e->lParam1)->code));
+    for (const ColumnOwner& column : desc->columns) assign(SQLITE4FYK_QuoteName(column->code));
     return " ON CONFLICT (" + key + ") DO UPDATE SET " + set;
 }
 
 std::string GenerateInsert(const FileDesc* desc, int rowNumberFlag) {
-    if (desc == nullptr || desc->columns == nullptr) return "";
+    if (desc == nullptr) return "";
     std::string names;
     std::string values;
     if (rowNumberFlag) {
@@ -123,8 +121,8 @@ std::string GenerateInsert(const FileDesc* desc, int rowNumberFlag) {
         // warning of g++ 12 at -O2.
         values += '?';
     }
-    for (LDCG_ELT* e = desc->columns->first; e; e = e->next) {
-        const auto* column = static_cast<const ColumnDesc*>(e->lParam1);
+    for (const ColumnOwner& columnOwner : desc->columns) {
+        const ColumnDesc* column = columnOwner.get();
         if (!names.empty()) {
             names += ", ";
             values += ", ";
@@ -150,7 +148,7 @@ std::string foldedName(const char* name) {
 }  // namespace
 
 std::string SQLITE4FYK_ColumnNameProblem(const FileDesc* desc, int rowNumberFlag) {
-    if (desc == nullptr || desc->columns == nullptr) return "";
+    if (desc == nullptr) return "";
     std::string problem;
     auto tell = [&problem](const std::string& text) {
         problem += (problem.empty() ? "" : " ; ") + text;
@@ -165,8 +163,8 @@ std::string SQLITE4FYK_ColumnNameProblem(const FileDesc* desc, int rowNumberFlag
     std::vector<Seen> seen;
     if (rowNumberFlag) seen.push_back({foldedName("FileRowID"), 0, "FileRowID"});
     int position = 0;
-    for (LDCG_ELT* e = desc->columns->first; e; e = e->next) {
-        const auto* column = static_cast<const ColumnDesc*>(e->lParam1);
+    for (const ColumnOwner& columnOwner : desc->columns) {
+        const ColumnDesc* column = columnOwner.get();
         ++position;
         if (column->code[0] == '\0') {
             tell(Format("colonne %i sans nom", position));

@@ -326,7 +326,8 @@ void LaunchProcessing(TASK* task) {
     }
     morvex::uiPort().panelMessage(morvex::UiPanel::Clear, 0, "");
 
-    const int n = LDCG_Count(run->process->tasks);
+    const std::vector<ProcessTaskOwner>& tasks = run->process->tasks;
+    const auto n = static_cast<int>(tasks.size());
     free(run->states);
     run->states = static_cast<int*>(calloc(static_cast<size_t>(n > 0 ? n : 1), sizeof(int)));
     run->stateCount = run->states ? n : 0;
@@ -336,9 +337,8 @@ void LaunchProcessing(TASK* task) {
     TASK_Report(task, TASK_EVENT_PROGRESS, n, 0, "Prêt");
 
     int i = 0;
-    for (LDCG_ELT* e = run->process->tasks ? run->process->tasks->first : nullptr; e;
-         e = e->next, ++i) {
-        auto* pt = static_cast<PROCESSTASK*>(e->lParam1);
+    for (; i < n && static_cast<size_t>(i) < tasks.size(); ++i) {
+        PROCESSTASK* pt = tasks[static_cast<size_t>(i)].get();
         if (stopRequested()) break;
         const char* tpl = pt && pt->templatePath ? pt->templatePath : "";
         std::string status = format("Processing Task %i '%s'", i + 1, tpl);

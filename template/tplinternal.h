@@ -13,7 +13,9 @@
 struct RUNTIME_LOOP {
     int pc;              // the loop instruction
     int code;            // its code
-    LDCG_IT* it;         // position in the list walked (lists of the description)
+    FileDesc* desc;      // the description whose list is walked (lists of the description)
+    IndexDesc* index;    // %for_each_idx_column: the index whose columns are walked
+    size_t position;     // elements of the list delivered so far
     void* current;       // element reached (ColumnDesc*, IndexDesc*), or the row
     DATAFILE* reader;    // %for_each_datafile_row: the data file reader
     int rowNumber;       // %for_each_datafile_row: rows delivered so far
@@ -21,6 +23,10 @@ struct RUNTIME_LOOP {
 };
 
 namespace tplinternal {
+
+// Element `k` (from 0) of the description's list that `loop` walks, read again at each step so
+// that the list may change under the loop; nullptr past its end or for a row loop.
+void* loopElement(const RUNTIME_LOOP* loop, size_t k);
 
 // Run state of the generation running in the calling thread.
 struct RunState {

@@ -54,6 +54,24 @@ long long instructionLimit() {
     return gInstructionLimit.load();
 }
 
+void* loopElement(const RUNTIME_LOOP* loop, size_t k) {
+    if (!loop) return nullptr;
+    const FileDesc* d = loop->desc;
+    switch (loop->code) {
+        case TPL_FOR_EACH_COLUMN:
+            return d && k < d->columns.size() ? d->columns[k].get() : nullptr;
+        case TPL_FOR_EACH_INDEX:
+            return d && k < d->indexes.size() ? d->indexes[k].get() : nullptr;
+        case TPL_FOR_EACH_IDX_COLUMN:
+            return loop->index && k < loop->index->columns.size() ? loop->index->columns[k]
+                                                                  : nullptr;
+        case TPL_FOR_EACH_PK_COLUMN:
+            return d && k < d->primaryKey.columns.size() ? d->primaryKey.columns[k] : nullptr;
+        default:
+            return nullptr;
+    }
+}
+
 }  // namespace tplinternal
 
 void TEMPLATE_SetExecPolicy(TemplateExecPolicy policy) {
@@ -76,7 +94,6 @@ namespace {
 
 void destroyLoop(RUNTIME_LOOP* loop) {
     if (!loop) return;
-    if (loop->it) LDCG_IT_Destroy(loop->it);
     if (loop->code == TPL_FOR_EACH_DATAFILE_ROW && loop->current)
         LDCG_Destroy(static_cast<LDCG*>(loop->current), LDCG_KEEP_ROOT, LDCG_RELEASE_BOTH);
     if (loop->reader) DATAFILE_DestroyIterator(loop->reader);
@@ -148,20 +165,18 @@ int runLoop(RUNTIME_CTX* ctx, LINE* t, ColumnDesc** column) {
     if (l.code == TPL_FOR_EACH_PK_COLUMN) trace("\n[FOR_EACH_PK_COL]");
     if (!loop) {
         // The loop starts: a reading position of its own over its list.
-        LDCG* list = nullptr;
+        bool hasList = false;
         switch (l.code) {
             case TPL_FOR_EACH_COLUMN:
-                list = d ? d->columns : nullptr;
-                break;
             case TPL_FOR_EACH_INDEX:
-                list = d ? d->indexes : nullptr;
+                hasList = d != nullptr;
                 break;
             case TPL_FOR_EACH_IDX_COLUMN:
-                list = ctx->currentIndex ? ctx->currentIndex->columns : nullptr;
+                hasList = ctx->currentIndex != nullptr;
                 break;
             case TPL_FOR_EACH_PK_COLUMN:
-                list = d ? d->primaryKey.columns : nullptr;
-                if (LDCG_Count(list) == 0) trace("\n[NO PK COLUMN]");
+                hasList = d != nullptr;
+                if (!d || d->primaryKey.columns.empty()) trace("\n[NO PK COLUMN]");
                 break;
             default:
                 break;
@@ -170,7 +185,7 @@ int runLoop(RUNTIME_CTX* ctx, LINE* t, ColumnDesc** column) {
         if (l.code == TPL_FOR_EACH_DATAFILE_ROW) {
             reader = openRows(ctx, pc);
             if (!reader) return l.ifFalse;
-        } else if (!list) {
+        } else if (!hasList) {
             return l.ifFalse;
         }
         loop = static_cast<RUNTIME_LOOP*>(calloc(1, sizeof(RUNTIME_LOOP)));
@@ -181,10 +196,8 @@ int runLoop(RUNTIME_CTX* ctx, LINE* t, ColumnDesc** column) {
         loop->pc = pc;
         loop->code = l.code;
         loop->reader = reader;
-        if (list) {
-            loop->it = LDCG_IT_Create(list);
-            if (loop->it) LDCG_IT_ReadInit(loop->it);
-        }
+        loop->desc = d;
+        loop->index = l.code == TPL_FOR_EACH_IDX_COLUMN ? ctx->currentIndex : nullptr;
         loop->next = ctx->loops;
         ctx->loops = loop;
         link = &ctx->loops;
@@ -196,7 +209,8 @@ int runLoop(RUNTIME_CTX* ctx, LINE* t, ColumnDesc** column) {
         next = loop->reader ? DATAFILE_ReadNext(loop->reader) : nullptr;
         if (next) ++loop->rowNumber;
     } else {
-        next = loop->it ? LDCG_IT_ReadNext(loop->it) : nullptr;
+        next = tplinternal::loopElement(loop, loop->position);
+        if (next) ++loop->position;
     }
     int target;
     if (next) {

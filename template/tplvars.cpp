@@ -1,5 +1,6 @@
 // Template variables: inline substitution (CompileString), the name space (getValue) and the
 // SQL type text of a column (getSQLType).
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <string>
@@ -222,7 +223,7 @@ std::string num(long long n) {
 
 // Number of columns of the description.
 int columnCount(FileDesc* d) {
-    return d ? LDCG_Count(d->columns) : 0;
+    return d ? static_cast<int>(d->columns.size()) : 0;
 }
 
 // 1 when the delimiter's first character is `c`.
@@ -347,7 +348,7 @@ bool loopValue(RUNTIME_CTX* ctx, ColumnDesc* col, const std::string& n, std::str
         if (n == "thispkcol.name") return v = ctx->currentPkColumn->code, true;
         if (n == "thispkcol.islast") {
             RUNTIME_LOOP* l = innermostLoop(ctx, TPL_FOR_EACH_PK_COLUMN);
-            return v = (l && l->it && LDCG_IT_ReadHasNext(l->it)) ? "0" : "1", true;
+            return v = tplinternal::loopElement(l, l ? l->position : 0) ? "0" : "1", true;
         }
     }
     if (ctx->currentIndex && n == "thisindex.name") return v = ctx->currentIndex->name, true;
@@ -355,7 +356,7 @@ bool loopValue(RUNTIME_CTX* ctx, ColumnDesc* col, const std::string& n, std::str
         if (n == "thisidxcol.name") return v = ctx->currentIdxColumn->code, true;
         if (n == "thisidxcol.islast") {
             RUNTIME_LOOP* l = innermostLoop(ctx, TPL_FOR_EACH_IDX_COLUMN);
-            return v = (l && l->it && LDCG_IT_ReadHasNext(l->it)) ? "0" : "1", true;
+            return v = tplinternal::loopElement(l, l ? l->position : 0) ? "0" : "1", true;
         }
     }
     if (ctx->currentRow) {
@@ -363,12 +364,12 @@ bool loopValue(RUNTIME_CTX* ctx, ColumnDesc* col, const std::string& n, std::str
         if (n == "row.value" && col) {
             v.clear();
             // The rows are read through the description: a value names its column by place.
-            int index = 0;
-            const LDCG_ELT* c = ctx->description && ctx->description->columns
-                                    ? ctx->description->columns->first
-                                    : nullptr;
-            for (; c && c->lParam1 != col; c = c->next) ++index;
-            if (!c) return true;
+            if (!ctx->description) return true;
+            const std::vector<ColumnOwner>& columns = ctx->description->columns;
+            const auto at = std::find_if(columns.begin(), columns.end(),
+                                         [col](const ColumnOwner& c) { return c.get() == col; });
+            if (at == columns.end()) return true;
+            const auto index = static_cast<int>(at - columns.begin());
             for (LDCG_ELT* e = ctx->currentRow->first; e; e = e->next) {
                 auto* dc = static_cast<DATACOLUMN*>(e->lParam1);
                 if (dc && dc->columnIndex == index) {

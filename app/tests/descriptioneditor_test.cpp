@@ -104,7 +104,7 @@ private slots:
         QCOMPARE(actions[1088]->text(), QString("Supprimer les 3 colonnes sélectionnées"));
         QVERIFY(!actions[1089]->isEnabled());  // no example file
         actions[1088]->trigger();
-        QCOMPARE(LDCG_Count(desc_->columns), 0);
+        QCOMPARE(static_cast<int>(desc_->columns.size()), 0);
         QCOMPARE(list.topLevelItemCount(), 0);
     }
 
@@ -181,7 +181,7 @@ private slots:
         gcontexte.fileAnalyseMaxRows = 2;
         list.runCommand(1089);  // no selection needed
         QCOMPARE(changed.count(), 1);
-        QCOMPARE(LDCG_Count(desc_->columns), 3);
+        QCOMPARE(static_cast<int>(desc_->columns.size()), 3);
         ColumnDesc* b = FILEDESC_SearchColumn(desc_, "B");
         QVERIFY(b->stats);
         QCOMPARE(b->typeCible.type, static_cast<int>(DATATYPE_DECIMAL));
@@ -216,7 +216,7 @@ private slots:
         QCOMPARE(person_->messages.size(), size_t(1));
         QVERIFY(person_->messages[0].rfind("Saisie incorrecte|Veuillez renseigner le CODE", 0) ==
                 0);
-        QCOMPARE(LDCG_Count(desc_->columns), 3);
+        QCOMPARE(static_cast<int>(desc_->columns.size()), 3);
 
         panel.codeField()->setText("MONTANT");
         panel.widthField()->setText("12");

@@ -142,7 +142,7 @@ private slots:
         QVERIFY(cell.isValid());
         QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, cell.center());
         QTest::mouseDClick(list->viewport(), Qt::LeftButton, {}, cell.center());
-        QCOMPARE(desc_->columns->count, 2);
+        QCOMPARE(static_cast<int>(desc_->columns.size()), 2);
         ColumnDesc* added = FILEDESC_SearchColumnByPos(desc_, 2);
         QVERIFY(added);
         QCOMPARE(added->code, "FAC_MONTANT_TOUTES_TAXES_COMPRISES");

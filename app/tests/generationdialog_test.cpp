@@ -28,12 +28,10 @@ std::string source(const std::string& relative) {
 }
 
 std::string outputOf(FileDesc* desc, int row) {
-    int i = 0;
-    for (LDCG_ELT* e = desc->processes->tasks->first; e; e = e->next, ++i) {
-        auto* task = static_cast<PROCESSTASK*>(e->lParam1);
-        if (i == row) return task->outputPath ? task->outputPath : "";
-    }
-    return "";
+    const auto& tasks = desc->processes->tasks;
+    if (row < 0 || static_cast<size_t>(row) >= tasks.size()) return "";
+    const PROCESSTASK* task = tasks[static_cast<size_t>(row)].get();
+    return task->outputPath ? task->outputPath : "";
 }
 
 }  // namespace
@@ -62,7 +60,7 @@ private slots:
         QVERIFY(desc_);
         // The example's own process is replaced by the templates of each test.
         PROCESSLIST_RemoveRows(desc_, {0, 1, 2, 3, 4});
-        QCOMPARE(LDCG_Count(desc_->processes->tasks), 0);
+        QCOMPARE(static_cast<int>(desc_->processes->tasks.size()), 0);
         desc_->isModified = 0;
         snprintf(gcontexte.genTargetDirectory, sizeof gcontexte.genTargetDirectory, "%s",
                  env_.dir().file("generated").c_str());
@@ -90,7 +88,7 @@ private slots:
         // "Supprimer" removes every selected row's task.
         dialog.list()->topLevelItem(2)->setSelected(true);
         dialog.removeSelected();
-        QCOMPARE(LDCG_Count(desc_->processes->tasks), 2);
+        QCOMPARE(static_cast<int>(desc_->processes->tasks.size()), 2);
 
         QVERIFY(dialog.generate());
         QVERIFY(!dialog.generateButton()->isEnabled());

@@ -321,7 +321,7 @@ private slots:
         window_->handleDroppedFiles({QString::fromStdString(csv)});
         QCOMPARE(tabCaptions(), (QStringList{"Nouveau", "ventes"}));
         FileDesc* desc = gcontexte.currentFile;
-        QCOMPARE(LDCG_Count(desc->columns), 3);
+        QCOMPARE(static_cast<int>(desc->columns.size()), 3);
         QVERIFY(desc->isModified);
         QVERIFY(window_->windowTitle().endsWith("[ventes*]"));
         // The loading into an in-memory database runs through the progress window too.

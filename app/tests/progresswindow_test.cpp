@@ -143,7 +143,7 @@ private slots:
         desc->FirstLineIsHeader = 1;
         QCOMPARE(FYK_LaunchFileAnalyse(nullptr, desc, csv.c_str(), 1000, 1), 0);
         QCOMPARE(state, QString("Terminé"));
-        QCOMPARE(LDCG_Count(desc->columns), 2);
+        QCOMPARE(static_cast<int>(desc->columns.size()), 2);
         // A count whose file cannot be read reports that it could not start.
         FYK_LaunchDatafileComputeStats(nullptr, desc, env_.dir().file("absent.txt").c_str());
         QCOMPARE(state, QString("Non démarrée"));

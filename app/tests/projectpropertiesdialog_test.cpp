@@ -310,8 +310,7 @@ private slots:
 
         dialog.accept();
         std::vector<int> widths;
-        for (LDCG_ELT* e = desc_->columns->first; e; e = e->next)
-            widths.push_back(static_cast<ColumnDesc*>(e->lParam1)->WidthInChars);
+        for (const ColumnOwner& column : desc_->columns) widths.push_back(column->WidthInChars);
         QCOMPARE(widths, std::vector<int>({1, 10, 1, 7, 5, 6, 9}));
         QCOMPARE(FILEDESC_SearchColumnByPos(desc_, 4)->StartPosition, 13);
     }

@@ -24,7 +24,7 @@ std::string source(const std::string& relative) {
 // "code type width/format" of every column, in order.
 QStringList columns(FileDesc* desc) {
     QStringList out;
-    for (int n = 1; n <= desc->columns->count; ++n) {
+    for (int n = 1; n <= static_cast<int>(desc->columns.size()); ++n) {
         ColumnDesc* c = FILEDESC_SearchColumnByPos(desc, n);
         const TypeCible& t = c->typeCible;
         QString format;
@@ -133,7 +133,7 @@ private slots:
         dialog.textArea()->setPlainText(fixedText);
         dialog.formatField()->setText(QString::fromStdString(env_.dir().file("absent.fyk")));
         QVERIFY(!dialog.charger());
-        QCOMPARE(desc_->columns->count, 0);
+        QCOMPARE(static_cast<int>(desc_->columns.size()), 0);
         QCOMPARE(person_->messages.size(), size_t(1));
         QVERIFY(person_->messages[0].rfind(
                     "Chargement à partir d'une description|Erreur de chargement du fichier de "
@@ -146,7 +146,7 @@ private slots:
         dialog.chooseFormat();
         QCOMPARE(person_->prompts.back().substr(0, 30), std::string("Ouvrir un fichier de format..."));
         QVERIFY(dialog.charger());
-        QCOMPARE(desc_->columns->count, 5);
+        QCOMPARE(static_cast<int>(desc_->columns.size()), 5);
     }
 
     void anOverLongLineIsToldAndStillImported() {

@@ -86,7 +86,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     check(target != nullptr);
     const int result = TXTDESC_Import(target, text, size - 1, layout.c_str(), zrt);
     check(result == 0 || result == 1);
-    const int columns = LDCG_Count(target->columns);
+    const size_t columns = target->columns.size();
     if (result == 1) check(columns == 0);  // a refused import leaves the description as it was
 
     // What the import made is a description like any other: it is saved and read back whole.
@@ -98,7 +98,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         fprintf(stderr, "the imported description does not open again: %s\n", error.c_str());
         abort();
     }
-    check(LDCG_Count(reread->columns) == columns);
+    check(reread->columns.size() == columns);
     FILEDESC_CloseFileDesc(reread);
     FILEDESC_CloseFileDesc(target);
     return 0;

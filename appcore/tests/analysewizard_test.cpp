@@ -54,7 +54,7 @@ TEST_F(AnalyseWizard, BuildsOpensAndAnalysesANewDescriptionThenShowsIt) {
     EXPECT_STREQ(d->ExampleFilePath, path.c_str());
     EXPECT_EQ(d->isModified, 1);
     EXPECT_EQ(port.propertySheets, 1);
-    ASSERT_EQ(LDCG_Count(d->columns), 3);
+    ASSERT_EQ(static_cast<int>(d->columns.size()), 3);
     EXPECT_STREQ(column(d.get(), 2)->code, "NOM");
     EXPECT_EQ(column(d.get(), 1)->typeCible.type, DATATYPE_INTEGER);
     EXPECT_EQ(port.prompts.size(), 0u);

@@ -137,12 +137,9 @@ TEST(DescEditKeys, EachIndexKeepsItsOwnColumns) {
     Desc desc({"A", "B", "C"});
     DESCEDIT_AddIndex(desc.d, {desc.col("A"), desc.col("B")});
     DESCEDIT_AddIndex(desc.d, {desc.col("C")});
-    ASSERT_EQ(LDCG_Count(desc.d->indexes), 2);
-    LDCG_IT* it = LDCG_IT_Create(desc.d->indexes);
-    LDCG_IT_ReadInit(it);
-    auto* first = static_cast<IndexDesc*>(LDCG_IT_ReadNext(it));
-    auto* second = static_cast<IndexDesc*>(LDCG_IT_ReadNext(it));
-    LDCG_IT_Destroy(it);
+    ASSERT_EQ(static_cast<int>(desc.d->indexes.size()), 2);
+    IndexDesc* first = desc.d->indexes[0].get();
+    IndexDesc* second = desc.d->indexes[1].get();
     EXPECT_STREQ(first->name, "IDX_CLIENT");
     EXPECT_EQ(DESCEDIT_IndexComponents(first), "A, B");
     EXPECT_EQ(DESCEDIT_IndexComponents(second), "C");
@@ -155,10 +152,8 @@ TEST(DescEditDelete, DropsDeletedColumnsFromTheKeyAndIndexes) {
     EXPECT_EQ(DESCEDIT_DeleteColumns(desc.d, {desc.col("B")}), 1);
     EXPECT_EQ(desc.order(), "A1C2");
     EXPECT_EQ(DESCEDIT_IndexComponents(&desc.d->primaryKey), "A");
-    LDCG_IT* it = LDCG_IT_Create(desc.d->indexes);
-    LDCG_IT_ReadInit(it);
-    EXPECT_EQ(DESCEDIT_IndexComponents(static_cast<IndexDesc*>(LDCG_IT_ReadNext(it))), "C");
-    LDCG_IT_Destroy(it);
+    ASSERT_EQ(desc.d->indexes.size(), 1u);
+    EXPECT_EQ(DESCEDIT_IndexComponents(desc.d->indexes.front().get()), "C");
 }
 
 TEST(DescEditToggle, FlipsEverySelectedColumnWithoutMarkingModified) {

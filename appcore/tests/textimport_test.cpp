@@ -62,7 +62,7 @@ protected:
         return TXTDESC_Import(target_.get(), text.data(), text.size(), layoutPath.c_str(), zrt);
     }
     ColumnDesc* col(int n) { return FILEDESC_SearchColumnByPos(target_.get(), n); }
-    int count() { return LDCG_Count(target_->columns); }
+    int count() { return static_cast<int>(target_->columns.size()); }
 
     fs::path dir_;
     morvex::ScriptedUiPort port_;

@@ -54,12 +54,12 @@ protected:
             FILEDESC_AjouterColonne(d, &col);
         }
         IndexDesc* key = FILEDESC_CreateIndex("PK_CLIENT");
-        LDCG_Add(key->columns, FILEDESC_SearchColumn(d, "ID"), nullptr);
+        key->columns.push_back(FILEDESC_SearchColumn(d, "ID"));
         FILEDESC_SetPrimaryKey(d, key);
         FILEDESC_DestroyIndex(key);
         IndexDesc* index = FILEDESC_CreateIndex("IX_NOM");
-        LDCG_Add(index->columns, FILEDESC_SearchColumn(d, "NOM"), nullptr);
-        LDCG_Add(index->columns, FILEDESC_SearchColumn(d, "NAISSANCE"), nullptr);
+        index->columns.push_back(FILEDESC_SearchColumn(d, "NOM"));
+        index->columns.push_back(FILEDESC_SearchColumn(d, "NAISSANCE"));
         FILEDESC_AddIndex(d, index);
         for (const char* t : {"templates/create.tpl", "templates/doc.tpl"}) {
             PROCESSTASK* task = PROCESS_CreateTask();

@@ -702,7 +702,7 @@ TEST(DataFileReader, ReadsTheBenchmarkFormatThroughItsDescription) {
     ASSERT_EQ(
         FILEDESC_LoadFromFile(desc.get(), (std::string(source) + "/bench/delimited.fyk").c_str()),
         0);
-    EXPECT_EQ(LDCG_Count(desc->columns), 7);
+    EXPECT_EQ(static_cast<int>(desc->columns.size()), 7);
     EXPECT_EQ(desc->FirstLineIsHeader, 1);
     EXPECT_EQ(FILEDESC_LineEndBytes(*desc), "\r\n");
     TempDir dir;

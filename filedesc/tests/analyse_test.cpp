@@ -70,7 +70,7 @@ TEST_F(Analyse, HeaderLineNamesTheColumnsAndTheRowsGiveTheirTypes) {
     DescPtr d = newDesc(1);
     morvex::TraceCapture capture;
     ASSERT_EQ(fdtest::analyse(d.get(), path.c_str(), 1000, 1), 0);
-    ASSERT_EQ(LDCG_Count(d->columns), 3);
+    ASSERT_EQ(static_cast<int>(d->columns.size()), 3);
     EXPECT_STREQ(column(d.get(), 1)->code, "ID");
     EXPECT_STREQ(column(d.get(), 1)->Description, "ID");
     EXPECT_STREQ(column(d.get(), 2)->code, "NOM");
@@ -118,7 +118,7 @@ TEST_F(Analyse, WithoutHeaderTheFirstRowIsNamedByPositionAndAnalysed) {
     std::string path = peopleFile(3, false);
     DescPtr d = newDesc(0);
     ASSERT_EQ(fdtest::analyse(d.get(), path.c_str(), 1000, 1), 0);
-    ASSERT_EQ(LDCG_Count(d->columns), 3);
+    ASSERT_EQ(static_cast<int>(d->columns.size()), 3);
     EXPECT_STREQ(column(d.get(), 1)->code, "COL001");
     EXPECT_STREQ(column(d.get(), 3)->code, "COL003");
     ASSERT_NE(column(d.get(), 1)->stats, nullptr);
@@ -132,7 +132,7 @@ TEST_F(Analyse, FieldBeyondTheLastColumnAddsOneUndeclaredColumn) {
     DescPtr d = newDesc(1);
     morvex::TraceCapture capture;
     ASSERT_EQ(fdtest::analyse(d.get(), path.c_str(), 1000, 1), 0);
-    ASSERT_EQ(LDCG_Count(d->columns), 4);
+    ASSERT_EQ(static_cast<int>(d->columns.size()), 4);
     EXPECT_STREQ(column(d.get(), 4)->code, "UndeclaredColumn4");
     EXPECT_EQ(column(d.get(), 4)->WidthInChars, 7);
     EXPECT_EQ(column(d.get(), 4)->stats->countVariableStrings, 2);
@@ -150,7 +150,7 @@ TEST_F(Analyse, RerunWithoutAddingColumnsReplacesTheStatistics) {
     DescPtr d = newDesc(1);
     ASSERT_EQ(fdtest::analyse(d.get(), path.c_str(), 1000, 1), 0);
     ASSERT_EQ(fdtest::analyse(d.get(), path.c_str(), 1000, 0), 0);
-    EXPECT_EQ(LDCG_Count(d->columns), 3);  // the header names nothing new
+    EXPECT_EQ(static_cast<int>(d->columns.size()), 3);  // the header names nothing new
     EXPECT_EQ(column(d.get(), 1)->stats->countIntegersNonZeroPrefixed, 5);  // not 10
 }
 
@@ -237,7 +237,7 @@ TEST_F(Analyse, DataFilePathLongerThan259CharactersIsNotCut) {
     fdtest::writeAll(path, "ID;NOM\r\n1;Dupont\r\n");
     DescPtr d = newDesc(1);
     ASSERT_EQ(fdtest::analyse(d.get(), path.c_str(), 1000, 1), 0);
-    ASSERT_EQ(LDCG_Count(d->columns), 2);
+    ASSERT_EQ(static_cast<int>(d->columns.size()), 2);
     EXPECT_EQ(column(d.get(), 1)->typeCible.type, DATATYPE_INTEGER);
 }
 
@@ -307,7 +307,7 @@ TEST_F(Analyse, DetectedRulesWriteADescriptionEveryReaderTakesAndTypesThatHoldTh
     // Names made loadable, and told.
     FILEANALYSE_REPORT report;
     DescPtr d = analyseDetected(dir, {"id;ID;;\"Nom \"\"court\"\"\"", "1;2;3;x"}, false, &report);
-    ASSERT_EQ(LDCG_Count(d->columns), 4);
+    ASSERT_EQ(static_cast<int>(d->columns.size()), 4);
     EXPECT_STREQ(column(d.get(), 1)->code, "id");
     EXPECT_STREQ(column(d.get(), 2)->code, "ID_2");
     EXPECT_STREQ(column(d.get(), 3)->code, "colonne3");
@@ -340,7 +340,7 @@ TEST_F(Analyse, DetectedRulesWriteADescriptionEveryReaderTakesAndTypesThatHoldTh
     d = analyseDetected(dir, lines);
     EXPECT_EQ(d->Unquote, 1);
     EXPECT_EQ(d->QuoteChar, '"');
-    EXPECT_EQ(LDCG_Count(d->columns), 2);
+    EXPECT_EQ(static_cast<int>(d->columns.size()), 2);
     EXPECT_EQ(column(d.get(), 2)->typeCible.type, DATATYPE_INTEGER);
 
     // A file past the whole-file size: its beginning, then blocks spread up to its end, so that
@@ -360,7 +360,7 @@ TEST_F(Analyse, DetectedRulesWriteADescriptionEveryReaderTakesAndTypesThatHoldTh
 
     // A header name in quotes over a line end is one name; the rows below it are the data.
     d = analyseDetected(dir, {"id;\"nom", "long\";n", "1;a;2", "2;b;3"}, true);
-    ASSERT_EQ(LDCG_Count(d->columns), 3);
+    ASSERT_EQ(static_cast<int>(d->columns.size()), 3);
     EXPECT_STREQ(column(d.get(), 2)->code, "nom long");
     EXPECT_EQ(column(d.get(), 1)->typeCible.type, DATATYPE_INTEGER);
 }

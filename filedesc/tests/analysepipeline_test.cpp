@@ -122,7 +122,7 @@ TEST_F(AnalysePipeline, ReportsWhatPublishedFilesAreAndWhatDoesNotFit) {
         EXPECT_EQ(run.report.failure, "");
         EXPECT_TRUE(run.report.wholeFile);
         EXPECT_EQ(run.report.columns, c.columns);
-        EXPECT_EQ(LDCG_Count(run.desc->columns), c.columns);
+        EXPECT_EQ(static_cast<int>(run.desc->columns.size()), c.columns);
         EXPECT_EQ(run.report.oddCount, c.oddRows);
         EXPECT_EQ(run.report.oddRows.size(), std::min<size_t>(c.oddRows, 10));
         // The notices say the same: the odd rows and the whole file read.
@@ -143,6 +143,16 @@ TEST_F(AnalysePipeline, ReportsWhatPublishedFilesAreAndWhatDoesNotFit) {
     EXPECT_LT(run.report.rows, 400);
     EXPECT_NE(fdtest::noticesText(run.report).find("échantillon réparti sur tout le fichier"),
               std::string::npos);
+    // A table with a header line read in part: its blocks are read as lines without a header,
+    // and the description says afterwards what it said before.
+    FILEANALYSE_OPTIONS head = detectedOptions();
+    head.wholeFileBytes = 512;
+    run = runPipeline(debian, head);
+    EXPECT_EQ(run.report.failure, "");
+    EXPECT_FALSE(run.report.wholeFile);
+    EXPECT_EQ(run.desc->FirstLineIsHeader, 1);
+    EXPECT_EQ(run.desc->BeginFromLine, 1);
+    EXPECT_EQ(run.desc->columns.size(), 8u);
     // And its first ten rows only.
     run = runPipeline(zones, detectedOptions(10));
     EXPECT_FALSE(run.report.wholeFile);

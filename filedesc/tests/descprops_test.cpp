@@ -164,10 +164,10 @@ TEST(ColumnProperties, EveryStoredPropertyOfEveryColumnComesBackFromTheFile) {
     std::string error;
     DescPtr back(FILEDESC_OpenFileDesc(path.c_str(), &error));
     ASSERT_NE(back.get(), nullptr) << error;
-    ASSERT_EQ(LDCG_Count(back->columns), 3);
+    ASSERT_EQ(static_cast<int>(back->columns.size()), 3);
     int column = 0, start = 1;
-    for (LDCG_ELT* e = back->columns->first; e; e = e->next) {
-        const auto& c = *static_cast<const ColumnDesc*>(e->lParam1);
+    for (const ColumnOwner& owner : back->columns) {
+        const ColumnDesc& c = *owner;
         ++column;
         int row = 0;
         for (const morvex::ColumnProperty& p : morvex::columnProperties()) {

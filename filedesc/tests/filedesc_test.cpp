@@ -40,9 +40,9 @@ TEST(FileDescCreate, WithEveryArgumentAbsentGivesTheDefaults) {
     EXPECT_EQ(d->FileDescPath, nullptr);
     EXPECT_EQ(d->isModified, 0);
     EXPECT_TRUE(isUpperHex32(d->FileDescUID)) << d->FileDescUID;
-    ASSERT_NE(d->columns, nullptr);
-    ASSERT_NE(d->primaryKey.columns, nullptr);
-    ASSERT_NE(d->indexes, nullptr);
+    EXPECT_TRUE(d->columns.empty());
+    EXPECT_TRUE(d->primaryKey.columns.empty());
+    EXPECT_TRUE(d->indexes.empty());
     ASSERT_NE(d->processes, nullptr);
     std::string expected = std::string("\n[FILEDESC_CreateFileDesc] fileDescUID=[") +
                            d->FileDescUID + "]\nRegistering '' (" + std::to_string(d->FileDescID) +
@@ -343,19 +343,15 @@ TEST(FileDescKeys, SetPrimaryKeyTakesTheKeysColumnListAndNullEmptiesIt) {
     FILEDESC_AjouterColonne(d.get(), &b);
     IndexDesc key{};
     snprintf(key.name, sizeof key.name, "PK_T");
-    key.columns = LDCG_Create(nullptr, nullptr);
-    LDCG* list = key.columns;
-    LDCG_Add(key.columns, FILEDESC_SearchColumn(d.get(), "B"), nullptr);
+    key.columns.push_back(FILEDESC_SearchColumn(d.get(), "B"));
     ASSERT_EQ(FILEDESC_SetPrimaryKey(d.get(), &key), 0);
     EXPECT_STREQ(d->primaryKey.name, "PK_T");
-    EXPECT_EQ(d->primaryKey.columns, list);
-    EXPECT_EQ(key.columns, nullptr);
-    EXPECT_EQ(LDCG_Count(d->primaryKey.columns), 1);
+    EXPECT_EQ(d->primaryKey.columns, std::vector<ColumnDesc*>{FILEDESC_SearchColumn(d.get(), "B")});
+    EXPECT_TRUE(key.columns.empty());
 
     ASSERT_EQ(FILEDESC_SetPrimaryKey(d.get(), nullptr), 0);
     EXPECT_STREQ(d->primaryKey.name, "");
-    ASSERT_NE(d->primaryKey.columns, nullptr);
-    EXPECT_EQ(LDCG_Count(d->primaryKey.columns), 0);
+    EXPECT_TRUE(d->primaryKey.columns.empty());
     EXPECT_EQ(FILEDESC_SetPrimaryKey(nullptr, nullptr), 1);
 }
 
@@ -365,10 +361,10 @@ TEST(FileDescKeys, RemovedIndexIsGivenBackAndClosingReleasesTheRestColumnsOnlyOn
     ColumnDesc a = makeColumn("A", 1);
     FILEDESC_AjouterColonne(d, &a);
     ColumnDesc* col = FILEDESC_SearchColumn(d, "A");
-    LDCG_Add(d->primaryKey.columns, col, nullptr);
+    d->primaryKey.columns.push_back(col);
     for (int i = 0; i < 3; ++i) {
         IndexDesc* idx = FILEDESC_CreateIndex("IX");
-        LDCG_Add(idx->columns, col, nullptr);
+        idx->columns.push_back(col);
         ASSERT_EQ(FILEDESC_AddIndex(d, idx), 0);
     }
     PROCESSTASK* task = PROCESS_CreateTask();
@@ -378,9 +374,9 @@ TEST(FileDescKeys, RemovedIndexIsGivenBackAndClosingReleasesTheRestColumnsOnlyOn
     d->ExampleFilePath = strdup("data.txt");
     d->DatabaseFilePath = strdup("db.sqlite");
     // A removed index is given back to the caller.
-    IndexDesc* removed = static_cast<IndexDesc*>(d->indexes->first->lParam1);
+    IndexDesc* removed = d->indexes.front().get();
     EXPECT_EQ(FILEDESC_RemoveIndex(d, removed), 0);
-    EXPECT_EQ(LDCG_Count(d->indexes), 2);
+    EXPECT_EQ(static_cast<int>(d->indexes.size()), 2);
     EXPECT_EQ(FILEDESC_RemoveIndex(d, removed), 1);
     FILEDESC_DestroyIndex(removed);
     EXPECT_EQ(FILEDESC_CloseFileDesc(d), 0);
@@ -396,8 +392,8 @@ TEST(FileDescMisc, SetFileNameMarksModifiedAndDetruireListeReleasesTheColumnsOnc
     FILEDESC_AjouterColonne(d, &a);
     EXPECT_EQ(FILEDESC_CreerListe(), 0);
     EXPECT_EQ(FILEDESC_DetruireListe(d), 0);
-    EXPECT_EQ(d->columns, nullptr);
-    EXPECT_EQ(FILEDESC_AjouterColonne(d, &a), 1);
+    EXPECT_TRUE(d->columns.empty());
+    EXPECT_EQ(FILEDESC_AjouterColonne(d, &a), 0);
     EXPECT_EQ(FILEDESC_CloseFileDesc(d), 0);
 }
 
@@ -413,7 +409,7 @@ TEST(Process, TasksAreAddedRemovedAndDestroyed) {
     EXPECT_EQ(PROCESS_AddTask(p, t2), 0);
     EXPECT_EQ(PROCESS_AddTask(nullptr, t2), 1);
     EXPECT_EQ(PROCESS_RemoveTask(p, t1), 0);
-    EXPECT_EQ(LDCG_Count(p->tasks), 1);
+    EXPECT_EQ(static_cast<int>(p->tasks.size()), 1);
     PROCESSTASK stranger{};
     EXPECT_EQ(PROCESS_RemoveTask(p, &stranger), 1);
     EXPECT_EQ(PROCESS_Destroy(p), 0);

@@ -86,7 +86,7 @@ TEST_F(FixedWidthAnalyse, ExportsOfPublishedTablesGetTheirColumnsAndTypes) {
         EXPECT_EQ(d->TypeStructFile, STRUCTFILE_FIXED);
         EXPECT_EQ(d->TrimPadding, 1);
         EXPECT_STREQ(d->FieldDelimiter, "");
-        ASSERT_EQ(LDCG_Count(d->columns), static_cast<int>(c.columns.size()));
+        ASSERT_EQ(static_cast<int>(d->columns.size()), static_cast<int>(c.columns.size()));
         int position = 0;
         for (const Expected& want : c.columns) {
             const ColumnDesc* col = FILEDESC_SearchColumnByPos(d.get(), ++position);

@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <cstring>
+#include <filesystem>
 #include <memory>
 #include <string>
 
@@ -104,7 +105,7 @@ TEST(FormatBin, ReadsBackWhatItWroteAndRefreshesTheResultView) {
     EXPECT_EQ(ChargerFormat(l.get(), path.c_str()), 0);
     morvex::setUiPort(nullptr);
     EXPECT_EQ(port.resultViewRefreshes, 1);
-    ASSERT_EQ(LDCG_Count(l->columns), 2);
+    ASSERT_EQ(static_cast<int>(l->columns.size()), 2);
     ColumnDesc* a = FILEDESC_SearchColumnByPos(l.get(), 1);
     ColumnDesc* b = FILEDESC_SearchColumnByPos(l.get(), 2);
     EXPECT_STREQ(a->code, "CODE_A");
@@ -131,7 +132,7 @@ TEST(FormatBin, KeepsOnlyWholeRecordsAndCutsUnterminatedTexts) {
     DescPtr d(FILEDESC_CreateFileDesc("P", nullptr, 1, nullptr, nullptr));
     morvex::TraceCapture capture;
     ASSERT_EQ(ChargerFormat(d.get(), path.c_str()), 0);
-    ASSERT_EQ(LDCG_Count(d->columns), 2);
+    ASSERT_EQ(static_cast<int>(d->columns.size()), 2);
     ColumnDesc* c = FILEDESC_SearchColumnByPos(d.get(), 1);
     EXPECT_EQ(strlen(c->code), 256u);
     EXPECT_EQ(strlen(c->Description), 1024u);
@@ -143,12 +144,15 @@ TEST(FormatBin, RefusesMissingFilesAndColumnLists) {
     TempDir dir;
     DescPtr d(FILEDESC_CreateFileDesc("P", nullptr, 1, nullptr, nullptr));
     EXPECT_EQ(ChargerFormat(d.get(), dir.file("absent.for").c_str()), 1);
+    ColumnDesc a = makeColumn("A", 1);
+    FILEDESC_AjouterColonne(d.get(), &a);
     {
         morvex::TraceCapture capture;
         EXPECT_EQ(EnregistrerFormat(d.get(), dir.file("no/dir.bin").c_str()), 1);
         EXPECT_NE(capture.text().find("\n[EnregistrerFormat] : Erreur a l'ouverture du fichier"),
                   std::string::npos);
     }
+    // A description without columns is refused; nothing is written.
     FILEDESC_DetruireListe(d.get());
     EXPECT_EQ(ChargerFormat(d.get(), dir.file("x.for").c_str()), 1);
     morvex::TraceCapture capture;
@@ -157,6 +161,7 @@ TEST(FormatBin, RefusesMissingFilesAndColumnLists) {
     EXPECT_EQ(capture.text(),
               "\n[EnregistrerFormat] : Le format ne contient aucune colonne"
               "\n[DEBUG_SavePadding] : Le format ne contient aucune colonne");
+    EXPECT_FALSE(std::filesystem::exists(dir.file("x.for")));
 }
 
 TEST(FormatBin, DebugPaddingWritesFourBytesPerColumnInTheLogsDirectory) {

@@ -95,7 +95,7 @@ DescPtr smallDescription() {
     FILEDESC_AjouterColonne(d.get(), &id);
     FILEDESC_AjouterColonne(d.get(), &nom);
     snprintf(d->primaryKey.name, sizeof d->primaryKey.name, "PK");
-    LDCG_Add(d->primaryKey.columns, FILEDESC_SearchColumn(d.get(), "ID"), nullptr);
+    d->primaryKey.columns.push_back(FILEDESC_SearchColumn(d.get(), "ID"));
     addTemplate(d.get(), "a.tpl");
     return d;
 }
@@ -177,12 +177,14 @@ TEST_F(FykWriter, WritesTheExactBytesOfASmallDescription) {
     EXPECT_EQ(d->FileDescPath, nullptr);  // saving does not change the path
 }
 
-TEST_F(FykWriter, FailsWithoutColumnListOrWritableFile) {
+TEST_F(FykWriter, FailsWithoutDescriptionOrWritableFile) {
     DescPtr d = smallDescription();
     EXPECT_EQ(FILEDESC_SaveToFile(d.get(), dir.file("no/such/dir.fyk").c_str()), 1);
     EXPECT_EQ(FILEDESC_SaveToFile(nullptr, dir.file("x.fyk").c_str()), 1);
+    // A description left without columns is written without them.
     FILEDESC_DetruireListe(d.get());
-    EXPECT_EQ(FILEDESC_SaveToFile(d.get(), dir.file("x.fyk").c_str()), 1);
+    ASSERT_EQ(FILEDESC_SaveToFile(d.get(), dir.file("x.fyk").c_str()), 0);
+    EXPECT_EQ(readFile(dir.file("x.fyk")).find("BEGIN Column"), std::string::npos);
 }
 
 // A description using every type, protecting characters, key, indexes and templates.
@@ -215,14 +217,14 @@ DescPtr fullDescription() {
         FILEDESC_AjouterColonne(d.get(), &c);
     }
     snprintf(d->primaryKey.name, sizeof d->primaryKey.name, "PK_CLIENTS");
-    LDCG_Add(d->primaryKey.columns, FILEDESC_SearchColumn(d.get(), "COL_0"), nullptr);
-    LDCG_Add(d->primaryKey.columns, FILEDESC_SearchColumn(d.get(), "COL_4"), nullptr);
+    d->primaryKey.columns.push_back(FILEDESC_SearchColumn(d.get(), "COL_0"));
+    d->primaryKey.columns.push_back(FILEDESC_SearchColumn(d.get(), "COL_4"));
     IndexDesc* i1 = FILEDESC_CreateIndex("IX_DATE");
-    LDCG_Add(i1->columns, FILEDESC_SearchColumn(d.get(), "COL_2"), nullptr);
+    i1->columns.push_back(FILEDESC_SearchColumn(d.get(), "COL_2"));
     FILEDESC_AddIndex(d.get(), i1);
     IndexDesc* i2 = FILEDESC_CreateIndex("IX_DEUX");
-    LDCG_Add(i2->columns, FILEDESC_SearchColumn(d.get(), "COL_5"), nullptr);
-    LDCG_Add(i2->columns, FILEDESC_SearchColumn(d.get(), "COL_1"), nullptr);
+    i2->columns.push_back(FILEDESC_SearchColumn(d.get(), "COL_5"));
+    i2->columns.push_back(FILEDESC_SearchColumn(d.get(), "COL_1"));
     FILEDESC_AddIndex(d.get(), i2);
     addTemplate(d.get(), "/tpl/create_table.tpl");
     addTemplate(d.get(), "/tpl/doc=html.tpl");
@@ -249,7 +251,7 @@ TEST_F(FykRoundTrip, SaveLoadSaveGivesIdenticalBytesAndRestoresEveryPart) {
     EXPECT_STREQ(l->ExampleFilePath, "/data/clients=2024.txt");
     EXPECT_STREQ(l->DatabaseFilePath, "/db/clients.sqlite");
     EXPECT_EQ(l->isModified, 0);
-    ASSERT_EQ(LDCG_Count(l->columns), 8);
+    ASSERT_EQ(static_cast<int>(l->columns.size()), 8);
     for (int i = 1; i <= 8; ++i) {
         ColumnDesc* a = FILEDESC_SearchColumnByPos(d.get(), i);
         ColumnDesc* b = FILEDESC_SearchColumnByPos(l.get(), i);
@@ -266,16 +268,15 @@ TEST_F(FykRoundTrip, SaveLoadSaveGivesIdenticalBytesAndRestoresEveryPart) {
         GetDataTypeFormat(&b->typeCible, fb, sizeof fb);
         EXPECT_STREQ(fa, fb);
     }
-    ASSERT_EQ(LDCG_Count(l->primaryKey.columns), 2);
-    EXPECT_STREQ(static_cast<ColumnDesc*>(l->primaryKey.columns->last->lParam1)->code, "COL_4");
-    ASSERT_EQ(LDCG_Count(l->indexes), 2);
-    auto* ix2 = static_cast<IndexDesc*>(l->indexes->last->lParam1);
+    ASSERT_EQ(static_cast<int>(l->primaryKey.columns.size()), 2);
+    EXPECT_STREQ(l->primaryKey.columns.back()->code, "COL_4");
+    ASSERT_EQ(static_cast<int>(l->indexes.size()), 2);
+    auto* ix2 = l->indexes.back().get();
     EXPECT_STREQ(ix2->name, "IX_DEUX");
-    ASSERT_EQ(LDCG_Count(ix2->columns), 2);
-    EXPECT_STREQ(static_cast<ColumnDesc*>(ix2->columns->first->lParam1)->code, "COL_5");
-    ASSERT_EQ(LDCG_Count(l->processes->tasks), 2);
-    EXPECT_STREQ(static_cast<PROCESSTASK*>(l->processes->tasks->last->lParam1)->templatePath,
-                 "/tpl/doc=html.tpl");
+    ASSERT_EQ(static_cast<int>(ix2->columns.size()), 2);
+    EXPECT_STREQ(ix2->columns.front()->code, "COL_5");
+    ASSERT_EQ(static_cast<int>(l->processes->tasks.size()), 2);
+    EXPECT_STREQ(l->processes->tasks.back()->templatePath, "/tpl/doc=html.tpl");
 }
 
 TEST_F(FykRoundTrip, IntegerDisplayLengthComesBack) {
@@ -300,7 +301,7 @@ TEST_F(FykReader, AcceptsLowerAndMixedCaseKeysAndLfOnlyLines) {
         DescPtr d = loadText(dir, text);
         EXPECT_STREQ(d->TableName, "T");
         EXPECT_EQ(FILEDESC_DelimiterBytes(*d), "|");
-        ASSERT_EQ(LDCG_Count(d->columns), 1);
+        ASSERT_EQ(static_cast<int>(d->columns.size()), 1);
         EXPECT_STREQ(FILEDESC_SearchColumnByPos(d.get(), 1)->code, "A");
         EXPECT_EQ(FILEDESC_SearchColumnByPos(d.get(), 1)->WidthInChars, 4);
     }
@@ -361,7 +362,7 @@ TEST_F(FykReader, ValuesAreTakenLiterallyAfterTheFirstEqualsSign) {
     EXPECT_STREQ(d->DatabaseFilePath, "/db==.sqlite=");
     EXPECT_STREQ(d->TableName, "");     // a blank before "=" is part of the key
     EXPECT_STREQ(d->SchemaName, "S ");  // leading blanks skipped, trailing ones kept
-    ASSERT_EQ(LDCG_Count(d->columns), 3);
+    ASSERT_EQ(static_cast<int>(d->columns.size()), 3);
     ColumnDesc* a = FILEDESC_SearchColumn(d.get(), "A");
     EXPECT_STREQ(a->Description, "a=b");
     EXPECT_EQ(a->DelimCharStart, '\t');
@@ -393,7 +394,7 @@ TEST_F(FykReader, UnknownComponentAddsNothingAndKeyLinesAreTraced) {
                                  "END Primary Key"),
                          &trace);
     EXPECT_STREQ(d->primaryKey.name, "PK");
-    EXPECT_EQ(LDCG_Count(d->primaryKey.columns), 1);
+    EXPECT_EQ(static_cast<int>(d->primaryKey.columns.size()), 1);
     EXPECT_NE(trace.find("\nparsePrimaryKey:[NAME=PK]\nparsePrimaryKey:[COMPOSANTE=A]"),
               std::string::npos);
     EXPECT_NE(trace.find("\nparsePrimaryKey:[FOO=1]\nMot-cle non reconnu : foo [value = 1]"),
@@ -414,8 +415,8 @@ TEST_F(FykReader, UnknownKeysOfInnerBlocksAreReported) {
     EXPECT_NE(trace.find("\n[parseProcess] Mot-cle non reconnu : other [value = x=y]"),
               std::string::npos);
     EXPECT_EQ(trace.find("unknown"), std::string::npos);
-    EXPECT_EQ(LDCG_Count(d->indexes), 1);
-    EXPECT_EQ(LDCG_Count(d->processes->tasks), 1);
+    EXPECT_EQ(static_cast<int>(d->indexes.size()), 1);
+    EXPECT_EQ(static_cast<int>(d->processes->tasks.size()), 1);
 }
 
 TEST_F(FykReader, TracesTopLevelKeysVersionAndBuild) {
@@ -520,7 +521,7 @@ TEST_F(FykReader, ValuesThatFitTheirFieldAreKeptWhole) {
     EXPECT_EQ(strlen(c->code), 256u);
     EXPECT_EQ(strlen(c->Description), 1024u);
     EXPECT_EQ(c->typeCible.type, DATATYPE_BOOLEAN);
-    EXPECT_EQ(LDCG_Count(d->columns), 3);
+    EXPECT_EQ(static_cast<int>(d->columns.size()), 3);
 }
 
 TEST_F(FykReader, RepeatedBlocksAddUp) {
@@ -534,9 +535,9 @@ TEST_F(FykReader, RepeatedBlocksAddUp) {
                        "BEGIN File\r\n" +
                        body("B") + "\r\nEND File\r\nEND MorvexFylatek";
     DescPtr d = loadText(dir, text);
-    EXPECT_EQ(LDCG_Count(d->columns), 2);
-    EXPECT_EQ(LDCG_Count(d->primaryKey.columns), 2);
-    EXPECT_EQ(LDCG_Count(d->processes->tasks), 2);
+    EXPECT_EQ(static_cast<int>(d->columns.size()), 2);
+    EXPECT_EQ(static_cast<int>(d->primaryKey.columns.size()), 2);
+    EXPECT_EQ(static_cast<int>(d->processes->tasks.size()), 2);
 }
 
 TEST_F(FykReader, BrokenDescriptionsAreRefusedWithTheLineThatShowsIt) {
@@ -598,7 +599,7 @@ TEST_F(FykReader, EveryTruncationOfAValidFileIsRefused) {
         pos = eol + 2;
     }
     DescPtr d = loadText(dir, text);
-    EXPECT_EQ(LDCG_Count(d->columns), 8);
+    EXPECT_EQ(static_cast<int>(d->columns.size()), 8);
 }
 
 TEST_F(FykReader, HugeAndValuelessLinesStillLoad) {
@@ -616,7 +617,8 @@ TEST_F(FykReader, HugeAndValuelessLinesStillLoad) {
     for (const auto& input : inputs) {
         DescPtr d = loadText(dir, input);
         ASSERT_TRUE(d);
-        EXPECT_EQ(LDCG_Count(d->columns), input.find("BEGIN Column") != std::string::npos ? 1 : 0);
+        EXPECT_EQ(static_cast<int>(d->columns.size()),
+                  input.find("BEGIN Column") != std::string::npos ? 1 : 0);
         EXPECT_EQ(d->isModified, 0);
     }
 }
@@ -630,7 +632,7 @@ TEST_F(FykRoundTrip, TextsAsTypedComeBackIdentical) {
     std::string longText = "a\\n\r\n" + std::string(COLUMN_DESCRIPTION_MAX - 7, 'd') + "\n";
     snprintf(nom->Description, sizeof nom->Description, "%s", longText.c_str());
     snprintf(nom->code, sizeof nom->code, "N\\n");
-    LDCG_Add(d->primaryKey.columns, nom, nullptr);
+    d->primaryKey.columns.push_back(nom);
     std::string first = saveText(dir, d.get(), "first.fyk");
     EXPECT_NE(first.find("\r\n\tFILEVERSION=1.5\r\n"), std::string::npos);
     EXPECT_NE(first.find("\r\n\t\tDESCRIPTION=Première ligne\\r\\nseconde\\nC:\\\\new"),
@@ -643,7 +645,7 @@ TEST_F(FykRoundTrip, TextsAsTypedComeBackIdentical) {
     ColumnDesc* back = FILEDESC_SearchColumnByPos(l.get(), 2);
     EXPECT_STREQ(back->code, "N\\n");
     EXPECT_EQ(back->Description, longText);
-    EXPECT_EQ(LDCG_Count(l->primaryKey.columns), 2);
+    EXPECT_EQ(static_cast<int>(l->primaryKey.columns.size()), 2);
 
     // Without a line end the texts are written as they stand, as before.
     free(d->Description);
@@ -673,8 +675,8 @@ TEST_F(FykReader, OpensADescriptionOfAsManyColumnsAsTheLimitAndRefusesOneMore) {
     morvex::TraceCapture capture;
     DescPtr d(FILEDESC_OpenFileDesc(path.c_str()));
     ASSERT_TRUE(d);
-    ASSERT_EQ(LDCG_Count(d->columns), n);
-    ColumnDesc* last = static_cast<ColumnDesc*>(d->columns->last->lParam1);
+    ASSERT_EQ(static_cast<int>(d->columns.size()), n);
+    ColumnDesc* last = d->columns.back().get();
     EXPECT_EQ(last->Position, n);
     // Widths 2, 3, 1 repeated: 10 922 rounds of 6 characters, then the last column's 2.
     EXPECT_EQ(last->StartPosition, 10922 * 6 + 1);
@@ -717,7 +719,7 @@ TEST_F(FykReader, OpenFileDescLoadsAFileAndAMissingFileGivesNothing) {
     EXPECT_EQ(FILEDESC_RegistryCount(), before);
     DescPtr d(FILEDESC_OpenFileDesc(path.c_str()));
     ASSERT_TRUE(d);
-    EXPECT_EQ(LDCG_Count(d->columns), 8);
+    EXPECT_EQ(static_cast<int>(d->columns.size()), 8);
     EXPECT_STREQ(d->FileDescPath, path.c_str());
     EXPECT_EQ(d->isModified, 0);
 }

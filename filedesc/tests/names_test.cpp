@@ -120,7 +120,7 @@ TEST_F(AnalyseNames, HeaderNameWithALineEndBecomesACodeWithoutIt) {
     d->QuoteChar = '"';
     EXPECT_EQ(fdtest::analyse(d.get(), data.c_str(), 1000, 1), 0);
     EXPECT_EQ(FILEDESC_NamesRefusal(d.get()), "");
-    ASSERT_EQ(LDCG_Count(d->columns), 2);
+    ASSERT_EQ(static_cast<int>(d->columns.size()), 2);
     EXPECT_STREQ(FILEDESC_SearchColumnByPos(d.get(), 2)->code, "A__GO__B");
 }
 

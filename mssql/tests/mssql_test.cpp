@@ -542,12 +542,12 @@ TEST_F(GenerationFiles, LongColumnNamesAreWrittenInFull) {
 
 TEST_F(GenerationFiles, FailsWithoutAColumnListOrAFileToWriteAndWritesNothing) {
     Desc desc(STRUCTFILE_FIXED, ThreeColumns());
-    LDCG* columns = desc.d->columns;
-    desc.d->columns = nullptr;
+    std::vector<ColumnOwner> columns = std::move(desc.d->columns);
+    desc.d->columns.clear();
     EXPECT_EQ(MSSQL_GenererFichierFormat(&params_, desc.d), 1);
     EXPECT_EQ(MSSQL_GenererFichierBCP(&params_, desc.d), 1);
     EXPECT_EQ(MSSQL_GenererScriptMAJ(&params_, desc.d), 1);
-    desc.d->columns = columns;
+    desc.d->columns = std::move(columns);
     EXPECT_FALSE(fs::exists(params_.fichierFormat));
     EXPECT_FALSE(fs::exists(params_.scriptBCP));
     EXPECT_FALSE(fs::exists(params_.scriptMAJ));
@@ -688,8 +688,8 @@ TEST(MSSQL_SendDataToSQLServer, AValueHoldingAGoLineDoesNotSplitItsBatch) {
     TempDir dir("mssql");
     Desc desc(STRUCTFILE_DELIMITED, {{"ID", DATATYPE_INTEGER, 5}, {"NOTE", DATATYPE_TEXT, 100}});
     desc.d->Unquote = 1;
-    for (LDCG_ELT* e = desc.d->columns->first; e; e = e->next) {
-        auto* c = static_cast<ColumnDesc*>(e->lParam1);
+    for (const ColumnOwner& cOwner : desc.d->columns) {
+        ColumnDesc* c = cOwner.get();
         c->protectedField = 1;
         c->DelimCharStart = c->DelimCharEnd = '"';
     }

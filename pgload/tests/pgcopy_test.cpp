@@ -49,8 +49,8 @@ TEST(PostgresqlCopyFormats, BinaryAndTextGiveTheSameTableAndRejects) {
     ASSERT_NE(desc, nullptr);
     // ID integer, NOM varchar(10), PRENOM varchar(12), NAISSANCE date, VILLE made a bigint,
     // SOLDE numeric(7,2), MAJ timestamp.
-    for (LDCG_ELT* e = desc->columns->first; e; e = e->next) {
-        auto* column = static_cast<ColumnDesc*>(e->lParam1);
+    for (const ColumnOwner& columnOwner : desc->columns) {
+        ColumnDesc* column = columnOwner.get();
         if (std::string(column->code) == "VILLE") {
             column->typeCible.type = DATATYPE_INTEGER;
             column->typeCible.fmtEntier.taille = 12;

@@ -434,8 +434,7 @@ TEST_F(SqliteLoad, FixedWidthTextsLoseTheirPaddingOnlyWhenTheDescriptionTrimsIt)
     desc->TypeStructFile = STRUCTFILE_FIXED;
     const int widths[] = {5, 10, 10, 10};
     int k = 0;
-    for (LDCG_ELT* e = desc->columns->first; e; e = e->next)
-        static_cast<ColumnDesc*>(e->lParam1)->WidthInChars = widths[k++];
+    for (const ColumnOwner& column : desc->columns) column->WidthInChars = widths[k++];
     FILEDESC_UpdatePositions(desc);
     writeData({"00001 DUPONT   0001250.5026/02/2015", "00002L'OREAL   -000012.5          "});
     for (int trim : {0, 1}) {

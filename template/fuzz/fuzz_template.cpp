@@ -54,12 +54,11 @@ FileDesc* makeDescription() {
     }
     IndexDesc pk{};
     strcpy(pk.name, "PK");
-    pk.columns = LDCG_Create(nullptr, nullptr);
-    LDCG_Add(pk.columns, FILEDESC_SearchColumn(d, "ID"), nullptr);
+    pk.columns.push_back(FILEDESC_SearchColumn(d, "ID"));
     FILEDESC_SetPrimaryKey(d, &pk);
     IndexDesc* ix = FILEDESC_CreateIndex("IX");
-    LDCG_Add(ix->columns, FILEDESC_SearchColumn(d, names[3]), nullptr);
-    LDCG_Add(ix->columns, FILEDESC_SearchColumn(d, names[2]), nullptr);
+    ix->columns.push_back(FILEDESC_SearchColumn(d, names[3]));
+    ix->columns.push_back(FILEDESC_SearchColumn(d, names[2]));
     FILEDESC_AddIndex(d, ix);
     return d;
 }

@@ -107,10 +107,8 @@ TEST_F(TemplatesOnEngines, HostileNamesAndTextsStayWholeOnPostgresql) {
     ASSERT_NE(desc, nullptr);
     strcpy(desc->SchemaName, "s\"; DROP TABLE victim1; --");
     strcpy(desc->TableName, "t\" (x int); DROP TABLE victim1; --");
-    strcpy(static_cast<ColumnDesc*>(desc->columns->first->lParam1)->code,
-           "a\" int); DROP TABLE victim1; CREATE TABLE z (\"b");
-    strcpy(static_cast<IndexDesc*>(desc->indexes->first->lParam1)->name,
-           "ix\"; DROP TABLE victim1");
+    strcpy(desc->columns.front()->code, "a\" int); DROP TABLE victim1; CREATE TABLE z (\"b");
+    strcpy(desc->indexes.front()->name, "ix\"; DROP TABLE victim1");
     char out[1024] = "";
     const std::string tpl = sourceDir() + "/templates/postgresql_ddl.tpl";
     ASSERT_EQ(TEMPLATE_Generate(desc, tpl.c_str(), out_.c_str(), out, sizeof out), 0)

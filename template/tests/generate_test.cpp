@@ -383,12 +383,11 @@ TEST_F(Generate, PrimaryKeyAndIndexLoops) {
     describe({{"ID", 0}, {"NOM", 5, 20}, {"VILLE", 5, 20}});
     IndexDesc pk{};
     strcpy(pk.name, "PK_CLIENT");
-    pk.columns = LDCG_Create(nullptr, nullptr);
-    LDCG_Add(pk.columns, FILEDESC_SearchColumn(desc_, "ID"), nullptr);
-    LDCG_Add(pk.columns, FILEDESC_SearchColumn(desc_, "NOM"), nullptr);
+    pk.columns.push_back(FILEDESC_SearchColumn(desc_, "ID"));
+    pk.columns.push_back(FILEDESC_SearchColumn(desc_, "NOM"));
     FILEDESC_SetPrimaryKey(desc_, &pk);
     IndexDesc* ix = FILEDESC_CreateIndex("IX_VILLE");
-    LDCG_Add(ix->columns, FILEDESC_SearchColumn(desc_, "VILLE"), nullptr);
+    ix->columns.push_back(FILEDESC_SearchColumn(desc_, "VILLE"));
     FILEDESC_AddIndex(desc_, ix);
     Generated g = generate(kHead +
                            "%write {primary_key.name}(\n%for_each_pk_column\n%begin\n"

@@ -112,10 +112,9 @@ TEST_F(BundledTemplates, HostileNamesStayNamesInEveryGeneratedFile) {
     strcpy(desc_->SchemaName, "s]\"");
     strcpy(desc_->ProjectName, "p\"\"\" + __import__('os').system('touch pwned') + \"\"\"");
     int i = 0;
-    for (LDCG_ELT* e = desc_->columns->first; e && i < 4; e = e->next, ++i)
-        strcpy(static_cast<ColumnDesc*>(e->lParam1)->code, columns[i]);
-    strcpy(static_cast<IndexDesc*>(desc_->indexes->first->lParam1)->name,
-           "ix\"; DROP TABLE victim1; --");
+    for (const ColumnOwner& column : desc_->columns)
+        if (i < 4) strcpy(column->code, columns[i++]);
+    strcpy(desc_->indexes.front()->name, "ix\"; DROP TABLE victim1; --");
     const std::string cwd = "cd '" + dir_.path() + "' && ";
     int status = -1;
 

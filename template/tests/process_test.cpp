@@ -82,8 +82,8 @@ TEST_F(Process, GeneratesEveryTaskIntoOneTimeStampedDirectory) {
     for (const auto& e : port_.events)
         announced = announced || e.message == "Processing Task 2 '" + dir_.file("bad.tpl") + "'";
     EXPECT_TRUE(announced);
-    ASSERT_NE(desc_->processes->tasks->first, nullptr);
-    auto* first = static_cast<PROCESSTASK*>(desc_->processes->tasks->first->lParam1);
+    ASSERT_FALSE(desc_->processes->tasks.empty());
+    auto* first = desc_->processes->tasks.front().get();
     EXPECT_EQ(std::string(first->outputPath), std::string(run->outputDirectory) + "/a.txt");
     GENERATION_DestroyRun(run);
 }
