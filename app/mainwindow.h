@@ -186,6 +186,8 @@ private:
     void openDirectory(const char* directory);
     void toggleResultView();
     void toggleHelpPanel();
+    bool runFileCommand(int command);
+    void runOtherCommand(int command);
     void commandNew();
     void commandOpen();
     void commandMigrate();

@@ -260,9 +260,15 @@ void MainWindow::createToolBar() {
 
 // ---- Commands ----
 void MainWindow::runCommand(int command) {
-    FileDesc* current = gcontexte.currentFile;
     QAction* action = commandAction(command);
     if (action && !action->isEnabled()) return;  // greyed: nothing happens
+    if (!runFileCommand(command)) runOtherCommand(command);
+    UpdateVisualIndicators();
+}
+
+// The commands of the File menu; false for another command.
+bool MainWindow::runFileCommand(int command) {
+    FileDesc* current = gcontexte.currentFile;
     switch (command) {
         case ITM_FILE_NEW:
             commandNew();
@@ -321,6 +327,16 @@ void MainWindow::runCommand(int command) {
         case ITM_FILE_QUIT:
             close();
             break;
+        default:
+            return false;
+    }
+    return true;
+}
+
+// The commands of the other menus.
+void MainWindow::runOtherCommand(int command) {
+    FileDesc* current = gcontexte.currentFile;
+    switch (command) {
         case ITM_VIEW_RESULT:
             toggleResultView();
             break;
@@ -430,7 +446,6 @@ void MainWindow::runCommand(int command) {
         default:
             break;
     }
-    UpdateVisualIndicators();
 }
 
 void MainWindow::commandNew() {

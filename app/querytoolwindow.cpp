@@ -141,10 +141,22 @@ QueryToolWindow::QueryToolWindow(QWidget* parent) : QMainWindow(parent) {
     setObjectName("queryTool");
     setWindowTitle("Requêteur SQLite");
     setAttribute(Qt::WA_QuitOnClose, false);
+    buildPanes();
+    buildCommands();
+    buildStatusBar();
+
+    placeOnParent(this, parent, QSize(900, 640));
+    outer_->setSizes({kSchemaWidth, width() - kSchemaWidth - 6});
+    inner_->setSizes({200 - 36, height() - 200});
+    setRunning(false);
+}
+
+// The editor, the result list, the tree of the database's objects and the history, in their
+// splitters.
+void QueryToolWindow::buildPanes() {
     QFont fixed("Courier New");
     fixed.setStyleHint(QFont::Monospace);
     fixed.setPixelSize(15);
-
     editor_ = new SqlEditor;
     editor_->setObjectName("queryText");
     editor_->setToolTip("RIC_REQ_TEXT");
@@ -236,7 +248,10 @@ QueryToolWindow::QueryToolWindow(QWidget* parent) : QMainWindow(parent) {
     outer_->setChildrenCollapsible(false);
     inner_->setChildrenCollapsible(false);
     setCentralWidget(outer_);
+}
 
+// The commands, on the tool bar and in the menus.
+void QueryToolWindow::buildCommands() {
     struct Entry {
         int command;
         const char* text;
@@ -281,7 +296,9 @@ QueryToolWindow::QueryToolWindow(QWidget* parent) : QMainWindow(parent) {
     query->addAction(actions_[ITM_REQ_EXECUTE]);
     query->addAction(actions_[ITM_REQ_STOP]);
     menuBar()->addMenu("&Aide")->addAction(actions_[ITM_REQ_SQLDOC]);
+}
 
+void QueryToolWindow::buildStatusBar() {
     // Five parts whose right edges are at 300, 500, 600 and 700 pixels, the last to the edge;
     // the version and time parts are a little wider so that their texts are never cut.
     statusBar()->setToolTip("STB_REQ_MAIN");
@@ -302,11 +319,6 @@ QueryToolWindow::QueryToolWindow(QWidget* parent) : QMainWindow(parent) {
     clock_ = new QTimer(this);
     clock_->setInterval(1000);
     connect(clock_, &QTimer::timeout, this, &QueryToolWindow::showElapsed);
-
-    placeOnParent(this, parent, QSize(900, 640));
-    outer_->setSizes({kSchemaWidth, width() - kSchemaWidth - 6});
-    inner_->setSizes({200 - 36, height() - 200});
-    setRunning(false);
 }
 
 QueryToolWindow::~QueryToolWindow() {

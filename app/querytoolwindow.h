@@ -159,6 +159,9 @@ protected:
     void closeEvent(QCloseEvent* event) override;
 
 private:
+    void buildPanes();
+    void buildCommands();
+    void buildStatusBar();
     void takeRows();
     void onRunEnded(int result);
     void setRunning(bool running);
