@@ -163,6 +163,10 @@ int64_t fileBytesRead(const DATAFILE* reader) {
     return -1;
 }
 
+// A compressed source hands its decompressed blocks over whole only to a block of its size.
+static_assert(DATAFILE_BLOCK_SIZE == morvex::ByteSource::kBlockBytes,
+              "the reader's block and the byte source's differ in size");
+
 // Reads the next block when the current one is used up; false at the end of the file. The
 // file's size and time are checked once per block, and once more at its end.
 bool refill(DATAFILE* reader) {
