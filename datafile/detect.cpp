@@ -523,7 +523,6 @@ std::string DATAFILE_DetectFixedWidth(const std::string& text, const char* endOf
     bool delimiterEverywhere = false;
     bool samePlaces = true;
     bool sameCount = false;  // as many delimiters in nine lines out of ten
-    bool padded = false;     // blanks padding the text between them in a tenth of the lines
     if (delimiter && delimiter[0]) {
         auto placesOf = [delimiter](std::string_view l) {
             std::vector<size_t> places;
@@ -580,8 +579,8 @@ std::string DATAFILE_DetectFixedWidth(const std::string& text, const char* endOf
                     }
                 }
             }
-            padded = paddedLines * 10 >= lines.size();
-            if (!padded) return {};
+            // Blanks padding the text between them in a tenth of the lines at least: fixed width.
+            if (paddedLines * 10 < lines.size()) return {};
         }
     }
     FIXEDWIDTH_LAYOUT found = FIXEDWIDTH_FindColumns(lines);
