@@ -206,6 +206,14 @@ int FILEDESC_SupprimerColonne(FileDesc* desc, ColumnDesc* column) {
     const auto at = std::find_if(desc->columns.begin(), desc->columns.end(),
                                  [column](const ColumnOwner& c) { return c.get() == column; });
     if (at == desc->columns.end()) return 1;
+    // The key and the indexes lose their reference to it before it is released: a caller that
+    // forgot to take it out of them (a description analysed again after a key was set) must
+    // not leave them naming released memory.
+    auto forget = [column](std::vector<ColumnDesc*>& refs) {
+        refs.erase(std::remove(refs.begin(), refs.end(), column), refs.end());
+    };
+    forget(desc->primaryKey.columns);
+    for (const std::unique_ptr<IndexDesc>& index : desc->indexes) forget(index->columns);
     desc->columns.erase(at);
     desc->isModified = 1;
     FILEDESC_UpdatePositions(desc);

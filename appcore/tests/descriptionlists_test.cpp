@@ -144,6 +144,13 @@ TEST(DescriptionLists, KeyAndIndexFollowTheirColumnsThroughEditsAnalysesAndTheFi
     ASSERT_EQ(FILEDESC_SaveToFile(back.get(), second.c_str()), 0);
     EXPECT_EQ(readAll(second), readAll(first));
 
+    // A column removed without being taken out of the key first (as a second analysis of the
+    // file removes its columns): the key no longer names it, the index keeps its own.
+    ASSERT_EQ(back->primaryKey.columns.size(), 1u);
+    ASSERT_EQ(FILEDESC_SupprimerColonne(back.get(), back->primaryKey.columns.front()), 0);
+    EXPECT_EQ(DESCEDIT_IndexComponents(&back->primaryKey), "");
+    EXPECT_EQ(DESCEDIT_IndexComponents(back->indexes.front().get()), kept);
+
     // The columns released by the list helper: the key and the index name none any more, and
     // the description is written without them.
     ASSERT_EQ(FILEDESC_DetruireListe(back.get()), 0);
