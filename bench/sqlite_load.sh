@@ -7,7 +7,9 @@
 #                                               the load keeps its rollback journal on disk)
 #     morvexcli load DESC file.db     against   SQLite's floor: the loaded rows copied inside
 #                                               SQLite into an empty table of the same columns,
-#                                               with the load's journal and synchronous settings
+#                                               with the load's journal and synchronous settings,
+#                                               records moved whole by SQLite's transfer shortcut
+#                                               (told) and records built from their values
 #                                               (bench/sqlite_floor.py; must <= 1.8, aim <= 1.4)
 #     morvexcli load DESC :memory:    rows per second of every run (must >= 1 500 000 in the
 #                                               slowest, aim >= 2 000 000)
@@ -58,7 +60,8 @@ print(f"morvexcli load file {r['morvexcli load file']:8.3f} s   sqlite3 .import 
 PY
 echo "Rows in both tables: $(sqlite3 "$OUT/load.db" 'SELECT count(*) FROM operations') / $(sqlite3 "$OUT/import.db" 'SELECT count(*) FROM operations')"
 
-# SQLite's floor: the loaded table copied into an empty one of the same columns inside SQLite,
+# SQLite's floor: the loaded table copied into an empty one of the same columns inside SQLite
+# (its records moved whole by its transfer shortcut, and built again from their values),
 # the load and the copy alternating (bench/sqlite_floor.py).
 python3 "$HERE/sqlite_floor.py" "$RUNS" "$CLI" "$DESC" "$DATA" "$OUT" || true
 
