@@ -448,6 +448,28 @@ std::string PGLOAD_ColumnType(const TypeCible* t) {
     }
 }
 
+std::string PGLOAD_NameLengthProblem(const FileDesc* desc, const std::string& schema) {
+    std::string problem;
+    auto check = [&problem](const std::string& what, const char* name) {
+        const size_t bytes = strlen(name);
+        if (bytes <= PGLOAD_NAME_MAX) return;
+        problem += (problem.empty() ? "" : " ; ") +
+                   Format("%s [%s] : %zu octets", what.c_str(), name, bytes);
+    };
+    check("schéma", schema.c_str());
+    if (desc != nullptr) {
+        check("table", desc->TableName);
+        int position = 0;
+        for (const ColumnOwner& column : desc->columns)
+            check(Format("colonne %i", ++position), column->code);
+        for (const auto& index : desc->indexes) check("index", index->name);
+    }
+    return problem.empty() ? ""
+                           : Format("noms trop longs pour PostgreSQL (%zu octets au plus) : ",
+                                    PGLOAD_NAME_MAX) +
+                                 problem;
+}
+
 std::string PGLOAD_QuoteName(const char* name) {
     return SQLITE4FYK_QuoteName(name);
 }
@@ -517,7 +539,8 @@ int PGLOAD_LoadDataInDatabase(TASK* task, FileDesc* desc, const char* conninfo, 
     const std::string tableNotCreated = Format(
         "Echec du chargement : la table [%s.%s] n'a pu être créée.", schema.c_str(),
         desc->TableName);
-    const std::string names = SQLITE4FYK_ColumnNameProblem(desc, rowNumberFlag);
+    std::string names = SQLITE4FYK_ColumnNameProblem(desc, rowNumberFlag);
+    if (names.empty()) names = PGLOAD_NameLengthProblem(desc, schema);
     if (!names.empty()) return failLoad(task, tableNotCreated, names, st);
 
     morvex::uiPort().statusText("Connexion à PostgreSQL...");

@@ -51,6 +51,13 @@ std::string PGLOAD_ConnectionWord(const std::string& value);
 // PostgreSQL type of a column, as the bundled PostgreSQL DDL template writes it (integer or
 // bigint past 9 digits, numeric(p, s), date, timestamp, char(n), varchar(n), boolean, text).
 std::string PGLOAD_ColumnType(const TypeCible* t);
+// Longest name PostgreSQL keeps whole (NAMEDATALEN - 1 bytes); the server cuts a longer one
+// without failing, so that a table would be made with other column names than its description's
+// and no later load would find its columns again.
+constexpr size_t PGLOAD_NAME_MAX = 63;
+// The names of the load's schema and of `desc`'s table, columns and indexes that PostgreSQL
+// would cut, told in French; "" when there is none.
+std::string PGLOAD_NameLengthProblem(const FileDesc* desc, const std::string& schema);
 // `name` as a PostgreSQL identifier: in double quotes, its double quotes doubled.
 std::string PGLOAD_QuoteName(const char* name);
 

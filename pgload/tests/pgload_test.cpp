@@ -151,6 +151,10 @@ tail -n 2 pg.out | head -n 1 | sed 's/^/summary pg: /'
 tail -n 2 lite.out | head -n 1 | sed 's/^/summary sqlite: /'
 echo "catalogue: $(Q "SELECT tablename FROM essai.fylatekfiledesc")"
 echo "types: $(Q "SELECT string_agg(format_type(atttypid, atttypmod), ',' ORDER BY attnum) FROM pg_attribute WHERE attrelid = 'essai.debian'::regclass AND attnum > 0")"
+# A column name the server would cut: refused before anything is written.
+sed 's/NAME=PRENOM/NAME=PRENOM_DU_TITULAIRE_PRINCIPAL_DU_COMPTE_TEL_QU_IL_FIGURE_AU_CONTRAT/' clients.fyk > long.fyk
+$CLI load long.fyk "$C" --schema longs --data clients.csv > /dev/null 2> long.err; echo "long name: $? $(grep -o 'noms trop longs.*' long.err)"
+echo "long schema: $(Q "SELECT count(*) FROM pg_namespace WHERE nspname = 'longs'")"
 
 echo "== query"
 $CLI query "$C" "SELECT version, codename FROM essai.debian WHERE codename IN ('Hamm', 'Bookworm') ORDER BY 1; SELECT NULL::int AS vide" > q.out 2> q.err
@@ -257,6 +261,11 @@ echo "schemas: $(Q "SELECT count(*) FROM pg_namespace WHERE nspname = 'x'")"
                                            << readFile(d + "/pg-rejets.csv");
     EXPECT_EQ(values.at("summary pg"), values.at("summary sqlite"));
     EXPECT_EQ(values.at("catalogue"), "debian");
+    EXPECT_EQ(values.at("long name"),
+              "1 noms trop longs pour PostgreSQL (63 octets au plus) : colonne 3 "
+              "[PRENOM_DU_TITULAIRE_PRINCIPAL_DU_COMPTE_TEL_QU_IL_FIGURE_AU_CONTRAT] : 67 octets")
+        << readFile(d + "/long.err");
+    EXPECT_EQ(values.at("long schema"), "0");
     // Every value of every row, the same in both.
     const auto lite = csvRecords(readFile(d + "/lite.csv"));
     const auto pg = csvRecords(readFile(d + "/pg.csv"));
