@@ -535,7 +535,7 @@ bool QueryToolWindow::executerRequete() {
                                          : SQLQUERY_Execute(&run_, path.c_str(), query.c_str(), sink);
         if (pg != nullptr) {
             run_.error = pg->error;
-            run_.errorOffset = -1;
+            run_.errorOffset = pg->errorOffset;
             run_.interrupted = pg->interrupted;
         }
         sink->flush();

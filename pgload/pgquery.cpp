@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cstdlib>
 #include <string>
 #include <vector>
 
@@ -39,12 +40,25 @@ SQLQUERY_KIND kindOf(Oid oid) {
     }
 }
 
+// The byte of UTF-8 `text` where its character `position` (1 for the first, as the server counts
+// them in an error's position) begins; -1 when the text is shorter.
+int byteOfCharacter(const char* text, const char* position) {
+    long wanted = position != nullptr ? strtol(position, nullptr, 10) : 0;
+    if (wanted < 1) return -1;
+    for (int byte = 0; text[byte] != '\0'; ++byte) {
+        // A character begins at every byte that does not continue one.
+        if ((static_cast<unsigned char>(text[byte]) & 0xC0) != 0x80 && --wanted == 0) return byte;
+    }
+    return -1;
+}
+
 }  // namespace
 
 int PGQUERY_Execute(PGQUERY_RUN* run, const char* conninfo, const char* sql, SQLQUERY_SINK* sink) {
     if (run == nullptr || conninfo == nullptr || sql == nullptr || sink == nullptr) return 1;
     run->rows = 0;
     run->error.clear();
+    run->errorOffset = -1;
     run->interrupted = false;
     std::string cause;
     morvex::Owned<PGconn, pq::PQfinish> conn(PGLOAD_Connect(conninfo, &cause));
@@ -108,6 +122,8 @@ int PGQUERY_Execute(PGQUERY_RUN* run, const char* conninfo, const char* sql, SQL
                     run->error = "La requête a échoué : " +
                                  trimmedMessage(primary != nullptr ? primary
                                                                    : pq::PQresultErrorMessage(raw));
+                    run->errorOffset = byteOfCharacter(
+                        sql, pq::PQresultErrorField(raw, PG_DIAG_STATEMENT_POSITION));
                     failed = 1;
                 }
             }

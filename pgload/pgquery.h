@@ -22,6 +22,8 @@ struct PGQUERY_RUN {
     bool interrupted = false;       // the run ended on an interruption
     int rows = 0;                   // rows received
     std::string error;              // the French message and the server's, when it failed
+    int errorOffset = -1;           // the byte of the query text the server's error points at
+                                    // (-1: none)
 };
 
 // Runs every statement of `sql` on `conninfo`, streaming the rows of each result set to

@@ -136,6 +136,11 @@ private slots:
         QVERIFY2(window.errorText().contains("relation \"absente\" does not exist"),
                  qPrintable(window.errorText()));
         QCOMPARE(model->rowCount(), 22);
+        // Where the server places it, counted in characters, is shown as a line and a column.
+        window.editor()->setPlainText("SELECT 'été' AS a;\nSELECT * FROM absente");
+        QVERIFY(window.executerRequete());
+        QVERIFY(window.waitForRun());
+        QVERIFY2(window.errorText().endsWith(", ligne 2, colonne 15"), qPrintable(window.errorText()));
 
         // The connection is remembered without its password; nothing holds it on disk.
         QCOMPARE(PgLoadDialog::recentConnections().front(), conninfo);
