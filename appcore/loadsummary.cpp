@@ -1,5 +1,16 @@
 #include "appcore/loadsummary.h"
 
+namespace {
+
+// " de 'FILE'" after a line number when the load read several files, so that the line can be
+// found; "" otherwise.
+std::string inFile(const SQLITE4FYK_LOADSTATS& st, int file) {
+    if (st.files.size() < 2 || file < 0 || static_cast<size_t>(file) >= st.files.size()) return "";
+    return " de '" + st.files[file].name + "'";
+}
+
+}  // namespace
+
 std::string LOAD_Summary(const SQLITE4FYK_LOADSTATS& st, const std::string& rejectsPath,
                          const std::string& misshapenHint) {
     std::string out = std::to_string(st.rows) +
@@ -24,12 +35,13 @@ std::string LOAD_Summary(const SQLITE4FYK_LOADSTATS& st, const std::string& reje
         out += std::to_string(st.rowsMisshapedStored) +
                " ligne(s) enregistrée(s) sans une valeur par colonne (valeurs manquantes nulles, "
                "valeurs en trop ignorées), la première à la ligne " +
-               std::to_string(st.firstMisshapedLine) + misshapenHint + ".\n";
+               std::to_string(st.firstMisshapedLine) + inFile(st, st.firstMisshapedFile) +
+               misshapenHint + ".\n";
     }
     if (st.valuesMultiLine > 0)
         out += std::to_string(st.valuesMultiLine) +
                " valeur(s) sur plusieurs lignes, la première ligne " +
-               std::to_string(st.firstMultiLineLine) + ".\n";
+               std::to_string(st.firstMultiLineLine) + inFile(st, st.firstMultiLineFile) + ".\n";
     if (st.blankLines > 0)
         out += std::to_string(st.blankLines) + " ligne(s) vide(s) ignorée(s).\n";
     out += std::to_string(st.valuesNotTyped) +

@@ -233,14 +233,20 @@ void CountSetAside(SQLITE4FYK_LOADSTATS& st, const LoadRow& row) {
 void CountOffered(SQLITE4FYK_LOADSTATS& st, const LoadRow& row, size_t columns) {
     if (row.fieldCount != columns) {
         ++st.rowsMisshapedStored;
-        if (st.firstMisshapedLine == 0) st.firstMisshapedLine = row.line;
+        if (st.firstMisshapedLine == 0) {
+            st.firstMisshapedLine = row.line;
+            st.firstMisshapedFile = row.file;
+        }
         morvex::trace("\n[LoadDataFromFile] Ligne %i : %zu valeur(s) pour %zu colonne(s).",
                       row.line, row.fieldCount, columns);
     }
     st.valuesNotTyped += row.notTyped;
     if (row.multiLineValues > 0) {
         st.valuesMultiLine += row.multiLineValues;
-        if (st.firstMultiLineLine == 0) st.firstMultiLineLine = row.line;
+        if (st.firstMultiLineLine == 0) {
+            st.firstMultiLineLine = row.line;
+            st.firstMultiLineFile = row.file;
+        }
     }
 }
 

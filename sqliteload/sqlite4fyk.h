@@ -66,10 +66,12 @@ struct SQLITE4FYK_LOADSTATS {
     int rowsMisshapedStored;  // rows stored although they have not one value per column
                               // (missing values NULL, extra ones dropped: not strict)
     int firstMisshapedLine;   // line of the first such row (0: none)
+    int firstMisshapedFile;   // its file's place in `files`
     int tooManyRejects;  // 1 when the load stopped past SQLITE4FYK_LOADOPTIONS::maxRejects
     int blankLines;      // blank lines passed over: they are no rows (DATAFILE::blankLines)
     int valuesMultiLine;     // values of rows read that go on over line ends (quoted)
     int firstMultiLineLine;  // line on which the first such row begins (0: none)
+    int firstMultiLineFile;  // its file's place in `files`
     int fileChanged;     // 1 when the data file changed during the reading (the load failed)
     double seconds;      // wall-clock time of the row loading
     char error[256];     // SQLite's message when the database stopped the load ("" otherwise)

@@ -6,6 +6,8 @@
 #include <cstring>
 #include <string>
 
+#include "sqliteload/loadrows.h"
+
 namespace {
 
 SQLITE4FYK_LOADSTATS finished() {
@@ -68,6 +70,32 @@ TEST(LoadOutcome, TheCommandLineSummaryKeepsItsHintAndRejectsFile) {
                            "vide(s) ignorée(s).\n"),
               std::string::npos)
         << desktop;
+}
+
+TEST(LoadOutcome, SeveralFilesNameTheFileOfTheFirstLineTold) {
+    // The rows of the second file are the first of another shape or over several lines: their
+    // line number alone would send the reader to the first file.
+    SQLITE4FYK_LOADSTATS st = finished();
+    st.files = {{"ventes_01.csv"}, {"ventes_02.csv"}, {"ventes_03.csv"}};
+    loadrows::LoadRow row{};
+    row.fieldCount = 3;
+    row.file = 0;
+    row.line = 2;
+    loadrows::CountOffered(st, row, 3);
+    row.file = 1;
+    row.line = 7;
+    row.fieldCount = 2;
+    row.multiLineValues = 1;
+    loadrows::CountOffered(st, row, 3);
+    row.file = 2;
+    row.line = 4;
+    loadrows::CountOffered(st, row, 3);
+    const std::string out = LOAD_Summary(st, "", "");
+    EXPECT_NE(out.find("la première à la ligne 7 de 'ventes_02.csv'.\n"), std::string::npos) << out;
+    EXPECT_NE(out.find("la première ligne 7 de 'ventes_02.csv'.\n"), std::string::npos) << out;
+    // One file: the line alone, as before.
+    st.files.resize(1);
+    EXPECT_NE(LOAD_Summary(st, "", "").find("la première à la ligne 7.\n"), std::string::npos);
 }
 
 }  // namespace
