@@ -209,7 +209,11 @@ void ProfilePanel::showCurrent() {
         for (const ColumnProfile& candidate : profile_->columns)
             if (QString::fromStdString(candidate.name) == column_) c = &candidate;
     if (c == nullptr) {
-        facts_->setText(profile_ && !column_.isEmpty() ? "Colonne absente du profil." : "");
+        // Until a column is chosen, the panel says where its figures come from.
+        facts_->setText(!profile_           ? ""
+                        : column_.isEmpty() ? "Choisissez une colonne dans la liste pour voir "
+                                              "son profil."
+                                            : "Colonne absente du profil.");
         chart_->setBars({}, {}, {}, {});
         chart_->setVisible(false);
         top_->clear();

@@ -48,6 +48,7 @@ private slots:
         QCOMPARE(desc_->isModified, 1);  // the worker's copy leaves the description as it was
         QCOMPARE(panel.profile()->rows, expected.rows);
         QCOMPARE(panel.profile()->columns.size(), expected.columns.size());
+        QVERIFY2(panel.factsText().startsWith("Choisissez une colonne"), qPrintable(panel.factsText()));
         for (const ColumnProfile& c : expected.columns) {
             panel.showColumn(QString::fromStdString(c.name));
             const QString facts = panel.factsText();
