@@ -494,6 +494,11 @@ int DATAFILE_DetectHeader(const std::string& text, const char* endOfLine, const 
             if (kindOf(h) != CellKind::Text) return 0;
         return 1;
     }
+    // Names are words: a first record of numbers and dates alone is data written otherwise than
+    // the values below it (0 over 1e-308).
+    if (std::none_of(first.begin(), first.end(),
+                     [](const std::string& h) { return kindOf(h) == CellKind::Text; }))
+        return 0;
     std::vector<std::string> names;
     for (size_t c = 0; c < first.size(); ++c) {
         const std::string h = lowerAscii(first[c]);

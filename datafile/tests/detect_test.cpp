@@ -173,6 +173,9 @@ TEST(DetectHeader, TellsNamesFromDataByWhatStandsBelowThem) {
         // One column of numbers, no delimiter.
         {"12\n15\n18\n", "", 0},
         {"total\n15\n18\n", "", 1},
+        // Numbers over numbers written otherwise (exponents, signs): data.
+        {"0\n-0\n1e-308\n1e308\n1.2e-005\n", "", 0},
+        {"0;7\n-0;1e-5\n1e308;NaN\n", ";", 0},
         // A header in quotes over a line end is one record.
         {"\"nom\nlong\",n\nx,1\ny,2\n", ",", 1},
     };
