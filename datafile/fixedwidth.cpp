@@ -318,9 +318,12 @@ bool flagApart(const Grid& g, int p) {
         blankAfter += p + 1 < g.width && g.kind(r, p + 1) == Kind::Blank;
     }
     // (A letter alone, blanks after it, is a code of one letter, not the start of a word.)
-    if (lower * 2 >= g.rows && blankAfter * 10 < g.rows * 9) return false;
-    if (g.rows < kZeroRows) return true;
+    // Unless every flag is met beside every first letter of the text: two columns crossed
+    // (D, B, P beside setup, read, print in every pairing), as no few first letters of words do.
     const PairCounts c = pairCounts(g, p);
+    const bool crossed = g.rows >= kZeroRows && c.left >= 2 && c.right >= 3 && c.pairs == c.left * c.right;
+    if (lower * 2 >= g.rows && blankAfter * 10 < g.rows * 9 && !crossed) return false;
+    if (g.rows < kZeroRows) return true;
     return c.pairs > std::max(c.left, c.right);
 }
 
@@ -611,6 +614,19 @@ std::string zeroPaddingStart(const Finder& f, int& p, const Transition& t) {
            percentOf(d.zerosBefore, d.rows) + " avant)";
 }
 
+// A number padded with zeros after a text of several widths: where the text is short its
+// blanks end at p and the number begins there, where it fills its column the number's zeros
+// stand glued to it at p (chrUn_KN149691v1000233193 beside chr1            058871917). Every
+// row that has something at p has a zero there, and the number varies further on. The
+// evidence in words, or empty.
+std::string paddingAfterTextStart(const Finder& f, int p, const Transition& t) {
+    const Grid& g = f.g;
+    if (t.begins < f.support || t.begins == f.filled(p) || f.at(p).zeros != f.filled(p)) return {};
+    if (!variesLater(g, f.positions, p)) return {};
+    return "nombre complété de zéros après un texte (début après des blancs dans " +
+           percentOf(t.begins, f.filled(p)) + " des lignes, zéros collés ailleurs)";
+}
+
 // Whether the characters of row r from `from`, towards `step` up to a blank or the line's
 // edge, have no letter (the numbers glued there: 0000106654.00000571).
 bool numbersOnly(const Grid& g, int r, int from, int step) {
@@ -675,6 +691,19 @@ std::string blankEdgeStart(const Finder& f, int p) {
     return "bord d'une valeur absente entre des nombres dans " + std::to_string(here.edges()) + " lignes";
 }
 
+// Whether the values at p begin with digits in some rows and capitals in others, each in
+// `support` rows at least, and never with a small letter.
+bool mixedStart(const Finder& f, int p) {
+    int digits = 0, capitals = 0, small = 0;
+    for (int r = 0; r < f.rows; ++r) {
+        const char32_t c = f.g.at(r, p);
+        digits += c >= '0' && c <= '9';
+        capitals += c >= 'A' && c <= 'Z';
+        small += (c >= 'a' && c <= 'z') || c >= 0x80;
+    }
+    return digits >= f.support && capitals >= f.support && small == 0;
+}
+
 // A one-letter flag at p-1 or p: the evidence in words, or empty.
 std::string flagStart(const Finder& f, int p, const Transition& t) {
     const Grid& g = f.g;
@@ -688,10 +717,16 @@ std::string flagStart(const Finder& f, int p, const Transition& t) {
     const bool afterChanges =
         after && (isBusyText(*after, here.distinct.size(), f.rows) || after->digits * 10 >= f.rows * 9);
     // A flag after a text of several widths (begun after its blanks in half the rows that have
-    // something there), digits after it.
-    if (isFlag(here, f.rows) && after && after->digits * 10 >= f.rows * 9 && t.begins >= f.support &&
-        t.begins * 2 >= seen)
-        return "indicateur d'une lettre après un texte, chiffres ensuite";
+    // something there), digits or a text of many values after it.
+    if (isFlag(here, f.rows) && afterChanges && t.begins >= f.support && t.begins * 2 >= seen)
+        return after->digits * 10 >= f.rows * 9 ? "indicateur d'une lettre après un texte, chiffres ensuite"
+                                                 : "indicateur d'une lettre après un texte, texte ensuite";
+    // After a flag begun where a text's blanks end: a value whose first characters are digits
+    // in some rows, capitals in others (P then 1,CM000663.2 or GL000221.1) is no word that
+    // the letter begins.
+    if (isFlag(before, f.rows) && f.starts.count(p - 1) && mixedStart(f, p) &&
+        transitionAt(g, p - 1).begins * 2 >= f.filled(p - 1))
+        return "après un indicateur d'une lettre, valeur de chiffres ou de lettres";
     // Beside another flag whose letter it does not tell.
     if (isFlag(before, f.rows) && isFlag(here, f.rows) && flagStarts && independentFlags(g, p))
         return "deux indicateurs d'une lettre";
@@ -778,6 +813,7 @@ FIXEDWIDTH_LAYOUT FIXEDWIDTH_FindColumns(const std::vector<std::string_view>& li
             why = zeroPaddingStart(f, p, t);
             if (!why.empty()) f.paddingStarts.insert(p);
         }
+        if (why.empty()) why = paddingAfterTextStart(f, p, t);
         if (why.empty()) why = signedStart(f, p);
         if (why.empty()) why = flagStart(f, p, t);
         if (!why.empty()) f.starts[p] = why;

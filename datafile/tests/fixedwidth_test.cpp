@@ -213,6 +213,27 @@ std::vector<Case> boundaryCases() {
         for (int k = 0; k < 8; ++k) c.lines.push_back(zeros(k * 3 % 10 + 10 * (k % 2), 2) + amounts[k]);
         cases.push_back(c);
     }
+    {
+        // Names of several widths, the longest filling their column, glued to a zero-padded
+        // size: the size begins after the blanks of the short names and at the zeros glued to
+        // the long ones.
+        Case c{"texte qui remplit sa colonne collé à un nombre complété de zéros", {}, {16, 9, 4}};
+        const char* names[] = {"chr1", "chrUn_KN149691v1", "chr12", "chrUn_KN150048v1", "chrM"};
+        for (int i = 0; i < 30; ++i)
+            c.lines.push_back(left(names[i % 5], 16) + zeros(58871917L / (i + 1) + i, 9) + zeros(i * 7 % 90 + 3, 4));
+        cases.push_back(c);
+    }
+    {
+        // A text of several widths, a flag after its blanks, then a second text whose values
+        // meet every flag: the flag is a column of its own on both sides.
+        Case c{"indicateur entre deux textes croisés", {}, {15, 1, 10, 6}};
+        const char* tools[] = {"data.table", "readr", "vroom", "vroom_no_altrep"};
+        const char* steps[] = {"setup", "read", "print", "aggregate", "head"};
+        for (int i = 0; i < 60; ++i)
+            c.lines.push_back(left(tools[i / 15], 15) + "DBP"[i % 3] + left(steps[i / 3 % 5], 10) +
+                              zeros(i * 7919 % 90000 + 1, 6));
+        cases.push_back(c);
+    }
     return cases;
 }
 
