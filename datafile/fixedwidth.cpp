@@ -141,8 +141,14 @@ struct Transition {
     int wordsGoOn = 0;          // beginnings of a letter followed by another letter
     int blanks = 0;             // a blank, then a blank
     int wordAfterGap = 0;       // a character, then one blank, then a letter (Hornet 4 Drive)
+    int afterComma = 0;         // beginnings after a comma or semicolon and one blank (C, F)
     std::map<std::pair<Kind, Kind>, int> pairs;  // kinds of the changes
 };
+
+int pairCount(const Transition& t, Kind a, Kind b) {
+    const auto it = t.pairs.find({a, b});
+    return it == t.pairs.end() ? 0 : it->second;
+}
 
 Transition transitionAt(const Grid& g, int p) {
     Transition t;
@@ -154,6 +160,7 @@ Transition transitionAt(const Grid& g, int p) {
             if (b != Kind::Blank) {
                 ++t.begins;
                 if (p >= 2 && g.kind(r, p - 2) != Kind::Blank) ++t.singleGaps;
+                if (p >= 2 && (g.at(r, p - 2) == ',' || g.at(r, p - 2) == ';')) ++t.afterComma;
                 if (b != Kind::Letter) ++t.otherFirsts;
                 else if (t.firsts.size() < 2) t.firsts.insert(g.at(r, p));
                 if (b == Kind::Letter && p + 1 < g.width && g.kind(r, p + 1) == Kind::Letter)
@@ -471,7 +478,9 @@ void findDates(Finder& f) {
 
 // Whether the rows where a value begins at p after one blank mostly have the same word before
 // that blank (SEA 01, SEA 02; Cloud top, Cloud type): a phrase of a repeated word, one value.
-bool sameWordBefore(const Grid& g, int p) {
+// The word begins after a blank or where a column was found to begin (001SEA 01: SEA).
+bool sameWordBefore(const Finder& f, int p) {
+    const Grid& g = f.g;
     std::map<std::u32string, int> words;
     int rows = 0;
     for (int r = 0; r < g.rows; ++r) {
@@ -479,7 +488,7 @@ bool sameWordBefore(const Grid& g, int p) {
             g.kind(r, p - 2) == Kind::Blank)
             continue;
         int from = p - 2;
-        while (from > 0 && g.kind(r, from - 1) != Kind::Blank) --from;
+        while (from > 0 && g.kind(r, from - 1) != Kind::Blank && !f.starts.count(from)) --from;
         std::u32string word;
         for (int i = from; i <= p - 2; ++i) word += g.at(r, i);
         ++words[word];
@@ -510,7 +519,7 @@ std::string changeStart(const Finder& f, int p, const Transition& t) {
     // the inside of texts of few values (the same phrase in many rows): a column that
     // follows a text is reached after more blanks where the text is shorter.
     const bool innerWords = t.changes == 0 && t.singleGaps == t.begins &&
-                            (t.begins * 2 < f.rows || sameWordBefore(g, p));
+                            (t.begins * 2 < f.rows || sameWordBefore(f, p));
     // Two positions that hold one same character each in every row tell nothing.
     // Only the padding of a number that varies further, or a letter that no digit follows,
     // begin there (a flag of one value, then an amount), and not inside a longer fixed run:
@@ -530,11 +539,22 @@ std::string changeStart(const Finder& f, int p, const Transition& t) {
     // and the next begins at p+1 say that p is inside a text (Mazda RX4 beside Hornet 4 Drive),
     // unless they are a few among many.
     const bool wordsGoOn = t.wordAfterGap * 10 > evidence;
+    // A comma or a semicolon, then one blank, is how a text lists its parts (C, F; Adult,
+    // 1 Egg Stage); a column after a text begins after the text's own padding.
+    const bool listGoesOn = t.afterComma * 2 >= t.begins && t.begins >= t.changes;
+    // Letters then digits in some rows and digits then letters in others, at one place, are
+    // the inside of codes that mix them (0B1 beside 00M, N1A1 beside N25A1): a column after
+    // digits or after letters shows one of the two.
+    const int lettersThenDigits = pairCount(t, Kind::Letter, Kind::Digit);
+    const int digitsThenLetters = pairCount(t, Kind::Digit, Kind::Letter);
+    const bool mixedCode = std::min(lettersThenDigits, digitsThenLetters) >= 3 &&
+                           std::min(lettersThenDigits, digitsThenLetters) * 20 >= t.changes;
     // 0x in every row begins a hexadecimal number (0x0100080000004): its digits follow.
     bool hexPrefix = p >= 2;
     for (int r = 0; r < f.rows && hexPrefix; ++r)
         hexPrefix = g.at(r, p - 2) == '0' && (g.at(r, p - 1) == 'x' || g.at(r, p - 1) == 'X');
-    if (oneWord || innerWords || constant || insideText || wordsGoOn || hexPrefix) return {};
+    if (oneWord || innerWords || constant || insideText || wordsGoOn || hexPrefix || listGoesOn || mixedCode)
+        return {};
     if (t.changes > t.begins) {
         auto top = std::max_element(t.pairs.begin(), t.pairs.end(),
                                     [](const auto& a, const auto& b) { return a.second < b.second; });

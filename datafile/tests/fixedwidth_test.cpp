@@ -234,6 +234,21 @@ std::vector<Case> boundaryCases() {
                               zeros(i * 7919 % 90000 + 1, 6));
         cases.push_back(c);
     }
+    {
+        // A number glued to names of a repeated word and a number (001SEA 01), lists written
+        // with a comma and a blank (C, F), codes that mix digits and letters (0B1, 33M): no
+        // column inside any of them.
+        Case c{"mot répété après un numéro collé, listes à virgules, codes mêlés", {}, {3, 9, 12, 4, 6}};
+        const char* lists[] = {"A", "C, F", "A, B", "C, D, G", "L", "D, M"};
+        const char* codes[] = {"00M", "01G", "0B1", "1A9", "2J5", "33M", "46A", "0L9"};
+        for (int i = 0; i < 40; ++i) {
+            char name[16];
+            snprintf(name, sizeof name, i % 7 == 3 ? "PMR %02d" : "SEA %02d", i % 30 + 1);
+            c.lines.push_back(zeros(i + 1, 3) + left(name, 9) + left(lists[i % 6], 12) + left(codes[i % 8], 4) +
+                              zeros(i * 7919 % 90000 + 11, 6));
+        }
+        cases.push_back(c);
+    }
     return cases;
 }
 
