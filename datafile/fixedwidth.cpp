@@ -647,6 +647,41 @@ std::string paddingAfterTextStart(const Finder& f, int p, const Transition& t) {
            percentOf(t.begins, f.filled(p)) + " des lignes, zéros collés ailleurs)";
 }
 
+// Zeros in every row after a digit that varies: where no other rule speaks, a zero-padded
+// number begins at the first of them.
+std::string zeroRunStart(const Finder& f, int p) {
+    const Grid& g = f.g;
+    const DigitPair d = digitPairAt(g, p);
+    if (d.rows < f.support || d.rows * 10 < f.filled(p) * 9 || d.zerosHere != d.rows ||
+        d.distinctBefore < 2 || d.zerosBefore == d.rows)
+        return {};
+    if (!variesLater(g, f.positions, p) || leftOutTogether(g, p, f.support)) return {};
+    return "zéros dans toutes les lignes après des chiffres qui varient";
+}
+
+// Decimals written to one scale: a point at the same place q in every row that has a value
+// there, digits from it up to p-1 in all of them, and in some rows a letter at p where the
+// others go on in digits (0001.000No. 18 beside 0125.0005 in.): the rows that show where the
+// decimals end show it for every row. The evidence in words, or empty.
+std::string decimalScaleStart(const Finder& f, int p) {
+    const Grid& g = f.g;
+    int q = p - 1;
+    while (q > 0 && f.at(q).digits == f.filled(q) && f.filled(q) > 0) --q;
+    if (q == p - 1 || f.filled(q) < f.support) return {};
+    int letters = 0;
+    for (int r = 0; r < f.rows; ++r) {
+        if (g.kind(r, q) == Kind::Blank) {
+            if (g.kind(r, p - 1) != Kind::Blank) return {};
+            continue;
+        }
+        if (g.at(r, q) != '.' || g.kind(r, q - 1) != Kind::Digit) return {};
+        letters += g.kind(r, p) == Kind::Letter;
+    }
+    if (letters < f.support || letters == f.filled(q)) return {};
+    return "fin de décimales à " + std::to_string(p - q - 1) + " chiffres, lettres après dans " +
+           std::to_string(letters) + " lignes";
+}
+
 // Whether the characters of row r from `from`, towards `step` up to a blank or the line's
 // edge, have no letter (the numbers glued there: 0000106654.00000571).
 bool numbersOnly(const Grid& g, int r, int from, int step) {
@@ -834,6 +869,8 @@ FIXEDWIDTH_LAYOUT FIXEDWIDTH_FindColumns(const std::vector<std::string_view>& li
             if (!why.empty()) f.paddingStarts.insert(p);
         }
         if (why.empty()) why = paddingAfterTextStart(f, p, t);
+        if (why.empty()) why = decimalScaleStart(f, p);
+        if (why.empty()) why = zeroRunStart(f, p);
         if (why.empty()) why = signedStart(f, p);
         if (why.empty()) why = flagStart(f, p, t);
         if (!why.empty()) f.starts[p] = why;

@@ -249,6 +249,21 @@ std::vector<Case> boundaryCases() {
         }
         cases.push_back(c);
     }
+    {
+        // Twelve rows: decimals written to three places, then a text that begins with digits
+        // in half the rows (5 in.) and letters in the others (No. 18); then weights at an
+        // implied scale, most ending in zero, glued to a zero-padded decimal.
+        Case c{"décimales à échelle fixe puis texte, nombres finis par des zéros collés", {}, {8, 8, 6, 6}};
+        const long weights[] = {2620, 2875, 3215, 3460, 3440, 2770, 3570, 1935, 2200, 3150, 1615, 2465};
+        for (int i = 0; i < 12; ++i) {
+            char opening[16], size[16], quarter[16];
+            snprintf(opening, sizeof opening, "%08.3f", 125.0 / (i + 1));
+            snprintf(size, sizeof size, i % 2 ? "No. %d" : "%d in.", i * 5 + 3);
+            snprintf(quarter, sizeof quarter, "%06.2f", 14.5 + i * 0.71);
+            c.lines.push_back(std::string(opening) + left(size, 8) + zeros(weights[i], 6) + quarter);
+        }
+        cases.push_back(c);
+    }
     return cases;
 }
 
