@@ -820,6 +820,38 @@ bool zerosOnly(const Finder& f, int from, int to) {
     return true;
 }
 
+// Whether the rows go on across p as one value: the same kind on both sides, not a blank and
+// not the zero a padded number begins with, in more than one row in twenty.
+bool rowsGoOnAcross(const Finder& f, int p) {
+    int goOn = 0;
+    for (int r = 0; r < f.rows; ++r) {
+        const Kind a = f.g.kind(r, p - 1);
+        goOn += a != Kind::Blank && a == f.g.kind(r, p) && f.g.at(r, p) != '0';
+    }
+    return goOn * 20 > f.rows;
+}
+
+// A header line writes each name from its column's first character: a name that begins after
+// two blanks or more (the padding of the name before; one blank is inside a name of several
+// words) begins a column, unless the rows go on across it as one value. A start found under
+// those blanks is the same boundary seen a few characters early (the zeros that end decimals
+// taken for the padding of the next number): it moves to the name.
+void headerStarts(Finder& f, const std::vector<char32_t>& header) {
+    const int width = std::min(f.g.width, static_cast<int>(header.size()));
+    for (int n = 2; n < width; ++n) {
+        if (kindOf(header[static_cast<size_t>(n)]) == Kind::Blank ||
+            kindOf(header[static_cast<size_t>(n - 1)]) != Kind::Blank ||
+            kindOf(header[static_cast<size_t>(n - 2)]) != Kind::Blank || f.starts.count(n) ||
+            f.insideDate[static_cast<size_t>(n)] || rowsGoOnAcross(f, n))
+            continue;
+        int b = n - 1;
+        while (b > 0 && kindOf(header[static_cast<size_t>(b - 1)]) == Kind::Blank) --b;
+        for (auto it = f.starts.lower_bound(b + 1); it != f.starts.end() && it->first < n;)
+            it = f.starts.erase(it);
+        f.starts[n] = "nom de colonne de l'en-tête après des blancs";
+    }
+}
+
 // The columns between the starts. A column blank in every row is padding of the one before
 // it; one of zeros only, begun where zeros became the rule, is the decimals of the number
 // before it (a number is no column of zeros: padding leads to digits that vary).
@@ -875,6 +907,7 @@ FIXEDWIDTH_LAYOUT FIXEDWIDTH_FindColumns(const std::vector<std::string_view>& li
         if (why.empty()) why = flagStart(f, p, t);
         if (!why.empty()) f.starts[p] = why;
     }
+    if (layout.header) headerStarts(f, headerLine);
     layout.columns = columnsFromStarts(f);
     finishLayout(layout, g, headerLine);
     return layout;
