@@ -476,6 +476,21 @@ void findDates(Finder& f) {
     }
 }
 
+// Whether every row has 0x (or 0X) at i and i+1: a hexadecimal number written in C's way.
+bool hexAt(const Finder& f, int i) {
+    if (i < 0 || i + 1 >= f.g.width) return false;
+    for (int r = 0; r < f.rows; ++r)
+        if (f.g.at(r, i) != '0' || (f.g.at(r, i + 1) != 'x' && f.g.at(r, i + 1) != 'X')) return false;
+    return true;
+}
+
+// 0x in every row begins a hexadecimal number there, whatever stands before it (a flag, the
+// last digits of the number before, or its blanks): the evidence in words, or empty.
+std::string hexStart(const Finder& f, int p) {
+    if (!hexAt(f, p)) return {};
+    return "début d'un nombre hexadécimal (0x) dans toutes les lignes";
+}
+
 // Whether the rows where a value begins at p after one blank mostly have the same word before
 // that blank (SEA 01, SEA 02; Cloud top, Cloud type): a phrase of a repeated word, one value.
 // The word begins after a blank or where a column was found to begin (001SEA 01: SEA).
@@ -550,9 +565,8 @@ std::string changeStart(const Finder& f, int p, const Transition& t) {
     const bool mixedCode = std::min(lettersThenDigits, digitsThenLetters) >= 3 &&
                            std::min(lettersThenDigits, digitsThenLetters) * 20 >= t.changes;
     // 0x in every row begins a hexadecimal number (0x0100080000004): its digits follow.
-    bool hexPrefix = p >= 2;
-    for (int r = 0; r < f.rows && hexPrefix; ++r)
-        hexPrefix = g.at(r, p - 2) == '0' && (g.at(r, p - 1) == 'x' || g.at(r, p - 1) == 'X');
+    // (Nor is there a column between its 0 and its x.)
+    const bool hexPrefix = (p >= 2 && hexAt(f, p - 2)) || hexAt(f, p - 1);
     if (oneWord || innerWords || constant || insideText || wordsGoOn || hexPrefix || listGoesOn || mixedCode)
         return {};
     if (t.changes > t.begins) {
@@ -894,7 +908,8 @@ FIXEDWIDTH_LAYOUT FIXEDWIDTH_FindColumns(const std::vector<std::string_view>& li
     for (int p = 1; p < g.width; ++p) {
         if (f.insideDate[static_cast<size_t>(p)] || f.starts.count(p)) continue;
         const Transition t = transitionAt(g, p);
-        std::string why = changeStart(f, p, t);
+        std::string why = hexStart(f, p);
+        if (why.empty()) why = changeStart(f, p, t);
         if (why.empty()) why = blankEdgeStart(f, p);
         if (why.empty()) {
             why = zeroPaddingStart(f, p, t);

@@ -279,6 +279,23 @@ std::vector<Case> boundaryCases() {
         }
         cases.push_back(c);
     }
+    {
+        // A flag of one value, then hexadecimal numbers written 0x..., short ones padded with
+        // blanks and long ones (ending in a digit) filling their column: each number begins
+        // at its 0x, not between its 0 and its x.
+        Case c{"indicateur puis nombres hexadécimaux 0x", {}, {1, 18, 18, 2}};
+        const char kHex[] = "0123456789abcdef";
+        for (int i = 0; i < 40; ++i) {
+            const int digits = i % 2 ? 16 : 8;
+            std::string in = "0x", out = "0x";
+            for (int k = 0; k < digits; ++k) {
+                in += kHex[(i * 7 + k * 3 + i * k) % (k + 1 == digits ? 10 : 16)];
+                out += kHex[(i * 5 + k * 11 + 2 * i * k) % 16];
+            }
+            c.lines.push_back("N" + left(in, 18) + left(out, 18) + zeros(i % 3 + 2, 2));
+        }
+        cases.push_back(c);
+    }
     return cases;
 }
 
