@@ -491,6 +491,44 @@ std::string hexStart(const Finder& f, int p) {
     return "début d'un nombre hexadécimal (0x) dans toutes les lignes";
 }
 
+bool isHexDigit(char32_t c) {
+    return (c >= '0' && c <= '9') || (c >= 'A' && c <= 'F') || (c >= 'a' && c <= 'f');
+}
+
+// Hexadecimal codes written without 0x (MAC addresses and their prefixes, hashes): four
+// positions or more holding a hexadecimal digit in every row, half of them digits in some rows
+// and letters A to F in others. The code begins after a letter that no hexadecimal digit is
+// (M002272American) and ends where such letters stand in `support` rows.
+void findHexCodes(Finder& f) {
+    const Grid& g = f.g;
+    auto hexEverywhere = [&](int i) {
+        for (int r = 0; r < f.rows; ++r)
+            if (!isHexDigit(g.at(r, i))) return false;
+        return true;
+    };
+    auto mixed = [&](int i) {
+        int letters = 0;
+        for (int r = 0; r < f.rows; ++r) letters += kindOf(g.at(r, i)) == Kind::Letter;
+        return letters >= f.support && f.at(i).digits >= f.support;
+    };
+    for (int a = 0; a < g.width;) {
+        int b = a;
+        int mixedPositions = 0;
+        while (b < g.width && hexEverywhere(b)) mixedPositions += mixed(b++);
+        if (b - a < 4 || mixedPositions * 2 < b - a) {
+            a = b + 1;
+            continue;
+        }
+        const bool after0x = a >= 2 && hexAt(f, a - 2);
+        if (a > 0 && !after0x && !f.starts.count(a)) f.starts[a] = "début d'un code hexadécimal";
+        int beyond = 0;
+        for (int r = 0; b < g.width && r < f.rows; ++r)
+            beyond += g.kind(r, b) != Kind::Blank && !isHexDigit(g.at(r, b));
+        if (beyond >= f.support && !f.starts.count(b)) f.starts[b] = "fin d'un code hexadécimal";
+        a = b + 1;
+    }
+}
+
 // Whether the rows where a value begins at p after one blank mostly have the same word before
 // that blank (SEA 01, SEA 02; Cloud top, Cloud type): a phrase of a repeated word, one value.
 // The word begins after a blank or where a column was found to begin (001SEA 01: SEA).
@@ -904,6 +942,7 @@ FIXEDWIDTH_LAYOUT FIXEDWIDTH_FindColumns(const std::vector<std::string_view>& li
     if (g.rows < 2 || g.width < FIXEDWIDTH_MIN_LINE) return layout;
     Finder f(g);
     findDates(f);
+    findHexCodes(f);
     // Each rule in turn, the first that finds a start at p gives its evidence.
     for (int p = 1; p < g.width; ++p) {
         if (f.insideDate[static_cast<size_t>(p)] || f.starts.count(p)) continue;

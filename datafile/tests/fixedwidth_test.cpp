@@ -296,6 +296,20 @@ std::vector<Case> boundaryCases() {
         }
         cases.push_back(c);
     }
+    {
+        // A flag of one value, a hexadecimal prefix of six digits (no 0x), then the name of
+        // its maker: the code begins after the flag and ends where the name's letters do.
+        Case c{"indicateur, code hexadécimal sans 0x, nom", {}, {1, 6, 24}};
+        const char kHex[] = "0123456789ABCDEF";
+        const char* makers[] = {"Rockwell Automation", "Cisco Systems, Inc", "IGT", "Hewlett Packard",
+                                "Realme Chongqing", "GUANGDONG OPPO", "American Micro-Fuel", "BYD Precision"};
+        for (int i = 0; i < 40; ++i) {
+            std::string prefix;
+            for (int k = 0; k < 6; ++k) prefix += kHex[(i * 7 + k * 5 + i * k * 3) % 16];
+            c.lines.push_back("M" + prefix + left(makers[i % 8], 24));
+        }
+        cases.push_back(c);
+    }
     return cases;
 }
 
