@@ -789,8 +789,12 @@ BlankEdges blankEdgesAt(const Grid& g, const std::vector<Position>& positions, i
 // other rows show nothing. The evidence in words, or empty.
 std::string blankEdgeStart(const Finder& f, int p) {
     const BlankEdges here = blankEdgesAt(f.g, f.positions, p);
-    // The rows that leave a value out are the fewer: the others glue their numbers there.
-    if (here.edges() < f.support || here.letters * 20 > f.rows || here.glued < here.edges()) return {};
+    // The rows that leave a value out are the fewer: the others glue their numbers there. Two
+    // rows are enough where the glued ones all have a zero at p, the padding of a number that
+    // begins there.
+    const DigitPair d = digitPairAt(f.g, p);
+    const int needed = d.rows >= f.support && d.zerosHere == d.rows ? 2 : f.support;
+    if (here.edges() < needed || here.letters * 20 > f.rows || here.glued < here.edges()) return {};
     // Edges at one place only: numbers of several lengths end or begin anywhere.
     const int near = std::max(blankEdgesAt(f.g, f.positions, p - 1).any,
                               blankEdgesAt(f.g, f.positions, p + 1).any);

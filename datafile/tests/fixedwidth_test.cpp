@@ -310,6 +310,22 @@ std::vector<Case> boundaryCases() {
         }
         cases.push_back(c);
     }
+    {
+        // Two decimals written to four places (one used) glued to each other, both left out
+        // in some rows and the first alone in two: those two rows say where the second
+        // begins, and its padding zero in every other row agrees.
+        Case c{"valeur absente seule dans deux lignes entre des décimales collées", {}, {5, 8, 7, 4}};
+        for (int i = 0; i < 40; ++i) {
+            char first[16], second[16];
+            snprintf(first, sizeof first, "%08.4f", (i * 37 % 200) / 10.0);
+            snprintf(second, sizeof second, "%07.4f", (i % 9) / 2.0 + 0.5);
+            const bool bothOut = i % 6 == 1;
+            const bool firstOut = i == 8 || i == 27;
+            c.lines.push_back(zeros(i + 1, 5) + (bothOut || firstOut ? std::string(8, ' ') : std::string(first)) +
+                              (bothOut ? std::string(7, ' ') : std::string(second)) + zeros(i % 5 + 1, 4));
+        }
+        cases.push_back(c);
+    }
     return cases;
 }
 
