@@ -142,12 +142,26 @@ struct Transition {
     int blanks = 0;             // a blank, then a blank
     int wordAfterGap = 0;       // a character, then one blank, then a letter (Hornet 4 Drive)
     int afterComma = 0;         // beginnings after a comma or semicolon and one blank (C, F)
+    int smallAfterWord = 0;     // a small letter beginning one blank after a capitalised word
+                                // (Cloud top)
     std::map<std::pair<Kind, Kind>, int> pairs;  // kinds of the changes
 };
 
 int pairCount(const Transition& t, Kind a, Kind b) {
     const auto it = t.pairs.find({a, b});
     return it == t.pairs.end() ? 0 : it->second;
+}
+
+bool isSmall(char32_t c) { return (c >= 'a' && c <= 'z') || (c >= 0xDF && c < 0x100); }
+
+// Whether a word of three letters or more, a capital then small letters, ends at i in row r
+// (Cloud, Error; not the two letters of Hc).
+bool capitalisedWordEndsAt(const Grid& g, int r, int i) {
+    int from = i;
+    while (from >= 0 && isSmall(g.at(r, from))) --from;
+    if (from < 0 || i - from < 2) return false;
+    const char32_t first = g.at(r, from);
+    return (first >= 'A' && first <= 'Z') || (first >= 0xC0 && first < 0xDF);
 }
 
 Transition transitionAt(const Grid& g, int p) {
@@ -161,6 +175,7 @@ Transition transitionAt(const Grid& g, int p) {
                 ++t.begins;
                 if (p >= 2 && g.kind(r, p - 2) != Kind::Blank) ++t.singleGaps;
                 if (p >= 2 && (g.at(r, p - 2) == ',' || g.at(r, p - 2) == ';')) ++t.afterComma;
+                if (p >= 2 && isSmall(g.at(r, p)) && capitalisedWordEndsAt(g, r, p - 2)) ++t.smallAfterWord;
                 if (b != Kind::Letter) ++t.otherFirsts;
                 else if (t.firsts.size() < 2) t.firsts.insert(g.at(r, p));
                 if (b == Kind::Letter && p + 1 < g.width && g.kind(r, p + 1) == Kind::Letter)
@@ -571,8 +586,11 @@ std::string changeStart(const Finder& f, int p, const Transition& t) {
     // Words that begin one blank after another in a minority of rows and nowhere else are
     // the inside of texts of few values (the same phrase in many rows): a column that
     // follows a text is reached after more blanks where the text is shorter.
+    // So are words in small letters one blank after a word in most of those rows (Cloud top
+    // temperature, Error in upper layer): a phrase goes on, a column would begin after its
+    // padding.
     const bool innerWords = t.changes == 0 && t.singleGaps == t.begins &&
-                            (t.begins * 2 < f.rows || sameWordBefore(f, p));
+                            (t.begins * 2 < f.rows || sameWordBefore(f, p) || t.smallAfterWord * 4 >= t.begins * 3);
     // Two positions that hold one same character each in every row tell nothing.
     // Only the padding of a number that varies further, or a letter that no digit follows,
     // begin there (a flag of one value, then an amount), and not inside a longer fixed run:

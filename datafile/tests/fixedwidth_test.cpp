@@ -326,6 +326,17 @@ std::vector<Case> boundaryCases() {
         }
         cases.push_back(c);
     }
+    {
+        // Phrases in sentence case whose first words all have five letters, glued to a code:
+        // the small letters one blank after them go on the phrase.
+        Case c{"phrases dont les premiers mots ont une longueur", {}, {3, 44, 1}};
+        const char* phrases[] = {"Cloud top temperature", "Cloud phase", "Clear sky probability",
+                                 "Error in upper layer cloud optical depth", "Lower layer cloud top pressure",
+                                 "Cloud optical depth", "Upper layer cloud top pressure", "Cloud albedo"};
+        for (int i = 0; i < 27; ++i)
+            c.lines.push_back(zeros(i * 3 % 40, 3) + left(phrases[i % 8], 44) + (i % 5 ? "U" : "N"));
+        cases.push_back(c);
+    }
     return cases;
 }
 
