@@ -717,6 +717,35 @@ std::string paddingAfterTextStart(const Finder& f, int p, const Transition& t) {
            percentOf(t.begins, f.filled(p)) + " des lignes, zéros collés ailleurs)";
 }
 
+// Where a number ends, judged by the type of its column over every row: from the start found
+// before p, every row holds a number (digits, a sign, a point) or blanks up to p, and in
+// `support` rows a word begins at p right after its digits (IF001Yes, IF-04, IF0084yr College:
+// the code is a number in every row up to p, no longer past it). A letter followed by a digit
+// is a code's inside (0B1), not a word, and so are letters that are the same in every row
+// (05000US06001). The evidence in words, or empty.
+std::string numberEndStart(const Finder& f, int p) {
+    const Grid& g = f.g;
+    if (p + 1 >= g.width) return {};
+    const auto next = f.starts.lower_bound(p);
+    const int from = next == f.starts.begin() ? 0 : std::prev(next)->first;
+    int words = 0, codes = 0, digitsBefore = 0;
+    std::set<std::pair<char32_t, char32_t>> firstLetters;  // words of one spelling are a code's
+    for (int r = 0; r < f.rows; ++r) {
+        for (int i = from; i < p; ++i) {
+            const char32_t c = g.at(r, i);
+            if (kindOf(c) == Kind::Letter || (kindOf(c) == Kind::Punct && c != '-' && c != '+' && c != '.'))
+                return {};
+        }
+        digitsBefore += g.kind(r, p - 1) == Kind::Digit;
+        if (g.kind(r, p - 1) != Kind::Digit || g.kind(r, p) != Kind::Letter) continue;
+        words += g.kind(r, p + 1) == Kind::Letter;
+        codes += g.kind(r, p + 1) == Kind::Digit;
+        if (g.kind(r, p + 1) == Kind::Letter && firstLetters.size() < 3) firstLetters.insert({g.at(r, p), g.at(r, p + 1)});
+    }
+    if (words < f.support || codes * 4 > words || digitsBefore * 2 < f.rows || firstLetters.size() < 3) return {};
+    return "fin d'un nombre : un mot commence après ses chiffres dans " + std::to_string(words) + " lignes";
+}
+
 // Zeros in every row after a digit that varies: where no other rule speaks, a zero-padded
 // number begins at the first of them.
 std::string zeroRunStart(const Finder& f, int p) {
@@ -978,6 +1007,7 @@ FIXEDWIDTH_LAYOUT FIXEDWIDTH_FindColumns(const std::vector<std::string_view>& li
         }
         if (why.empty()) why = paddingAfterTextStart(f, p, t);
         if (why.empty()) why = decimalScaleStart(f, p);
+        if (why.empty()) why = numberEndStart(f, p);
         if (why.empty()) why = zeroRunStart(f, p);
         if (why.empty()) why = signedStart(f, p);
         if (why.empty()) why = flagStart(f, p, t);

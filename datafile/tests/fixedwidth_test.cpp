@@ -337,6 +337,20 @@ std::vector<Case> boundaryCases() {
             c.lines.push_back(zeros(i * 3 % 40, 3) + left(phrases[i % 8], 44) + (i % 5 ? "U" : "N"));
         cases.push_back(c);
     }
+    {
+        // A signed code of three digits, then its label: a word in half the rows, a text that
+        // begins with digits (4yr College) in a quarter, nothing in the rest. The code is a
+        // number in every row up to the label, no longer past it.
+        Case c{"code signé puis libellé commençant parfois par des chiffres", {}, {10, 3, 16, 4}};
+        const char* words[] = {"Yes", "No", "Married", "Widowed", "Divorced", "Separated"};
+        const char* digitFirst[] = {"4yr College", "12th", "2yr College"};
+        for (int i = 0; i < 40; ++i) {
+            const std::string code = i % 4 == 0 ? "-0" + std::to_string(i % 5 + 1) : zeros(i % 12, 3);
+            const std::string label = i % 4 == 0 ? "" : i % 4 == 3 ? digitFirst[i % 3] : words[i % 6];
+            c.lines.push_back(left(i % 3 ? "marital" : "smoke91", 10) + code + left(label, 16) + zeros(i * 37 % 999 + 1, 4));
+        }
+        cases.push_back(c);
+    }
     return cases;
 }
 
