@@ -567,18 +567,8 @@ bool sameWordBefore(const Finder& f, int p) {
     return rows > 0 && commonest * 4 >= rows * 3;
 }
 
-// A value begins, or the kind of character changes, at p in (nearly) every row: the evidence
-// in words, or empty when the rows say otherwise.
-std::string changeStart(const Finder& f, int p, const Transition& t) {
-    const Grid& g = f.g;
-    const int evidence = t.begins + t.changes;
-    const int seen = evidence + t.goesOn + t.ends;
-    // Nearly every row that has something there; or every row that goes on there at all, in
-    // one row in ten at least (a value that fills its column, then one often left blank).
-    const bool nearlyAll = evidence >= f.support && evidence * 100 >= seen * 85;
-    const bool everyGoingOn = evidence >= std::max(f.support, f.rows / 10) &&
-                              evidence * 100 >= (evidence + t.goesOn) * 97;
-    if (!nearlyAll && !everyGoingOn) return {};
+// Whether p is inside a text, the rows say, though kinds change or values begin there.
+bool insideText(const Finder& f, int p, const Transition& t, int evidence) {
     // The same word beginning one blank after another word in every row is one value
     // repeated (the second word of a text of few values), not a column.
     const bool oneWord = t.otherFirsts == 0 && t.firsts.size() == 1 && t.changes == 0 &&
@@ -591,6 +581,23 @@ std::string changeStart(const Finder& f, int p, const Transition& t) {
     // padding.
     const bool innerWords = t.changes == 0 && t.singleGaps == t.begins &&
                             (t.begins * 2 < f.rows || sameWordBefore(f, p) || t.smallAfterWord * 4 >= t.begins * 3);
+    // Kinds that change only in the rows long enough to reach there, the short ones blank on
+    // both sides, are the inside of a text of several widths (identifiers such as
+    // chr1_KI270710v1_random), not a column: a column after a text begins after its blanks.
+    const bool longOnly = t.begins == 0 && t.blanks >= f.support;
+    // A text column never begins with a blank before a word: rows where one word ends at p-1
+    // and the next begins at p+1 say that p is inside a text (Mazda RX4 beside Hornet 4 Drive),
+    // unless they are a few among many.
+    const bool wordsGoOn = t.wordAfterGap * 10 > evidence;
+    // A comma or a semicolon, then one blank, is how a text lists its parts (C, F; Adult,
+    // 1 Egg Stage); a column after a text begins after the text's own padding.
+    const bool listGoesOn = t.afterComma * 2 >= t.begins && t.begins >= t.changes;
+    return oneWord || innerWords || longOnly || wordsGoOn || listGoesOn;
+}
+
+// Whether p is inside a code or a constant, the rows say, though kinds change there.
+bool insideCode(const Finder& f, int p, const Transition& t) {
+    const Grid& g = f.g;
     // Two positions that hold one same character each in every row tell nothing.
     // Only the padding of a number that varies further, or a letter that no digit follows,
     // begin there (a flag of one value, then an amount), and not inside a longer fixed run:
@@ -602,17 +609,6 @@ std::string changeStart(const Finder& f, int p, const Transition& t) {
                                 : false;
     const bool longFixed = p >= 2 && p + 1 < g.width && fixedAt(p - 2) && fixedAt(p + 1);
     const bool constant = fixedAt(p - 1) && fixedAt(p) && (t.changes == 0 || !fixedValue || longFixed);
-    // Kinds that change only in the rows long enough to reach there, the short ones blank on
-    // both sides, are the inside of a text of several widths (identifiers such as
-    // chr1_KI270710v1_random), not a column: a column after a text begins after its blanks.
-    const bool insideText = t.begins == 0 && t.blanks >= f.support;
-    // A text column never begins with a blank before a word: rows where one word ends at p-1
-    // and the next begins at p+1 say that p is inside a text (Mazda RX4 beside Hornet 4 Drive),
-    // unless they are a few among many.
-    const bool wordsGoOn = t.wordAfterGap * 10 > evidence;
-    // A comma or a semicolon, then one blank, is how a text lists its parts (C, F; Adult,
-    // 1 Egg Stage); a column after a text begins after the text's own padding.
-    const bool listGoesOn = t.afterComma * 2 >= t.begins && t.begins >= t.changes;
     // Letters then digits in some rows and digits then letters in others, at one place, are
     // the inside of codes that mix them (0B1 beside 00M, N1A1 beside N25A1): a column after
     // digits or after letters shows one of the two.
@@ -623,8 +619,21 @@ std::string changeStart(const Finder& f, int p, const Transition& t) {
     // 0x in every row begins a hexadecimal number (0x0100080000004): its digits follow.
     // (Nor is there a column between its 0 and its x.)
     const bool hexPrefix = (p >= 2 && hexAt(f, p - 2)) || hexAt(f, p - 1);
-    if (oneWord || innerWords || constant || insideText || wordsGoOn || hexPrefix || listGoesOn || mixedCode)
-        return {};
+    return constant || mixedCode || hexPrefix;
+}
+
+// A value begins, or the kind of character changes, at p in (nearly) every row: the evidence
+// in words, or empty when the rows say otherwise.
+std::string changeStart(const Finder& f, int p, const Transition& t) {
+    const int evidence = t.begins + t.changes;
+    const int seen = evidence + t.goesOn + t.ends;
+    // Nearly every row that has something there; or every row that goes on there at all, in
+    // one row in ten at least (a value that fills its column, then one often left blank).
+    const bool nearlyAll = evidence >= f.support && evidence * 100 >= seen * 85;
+    const bool everyGoingOn = evidence >= std::max(f.support, f.rows / 10) &&
+                              evidence * 100 >= (evidence + t.goesOn) * 97;
+    if (!nearlyAll && !everyGoingOn) return {};
+    if (insideText(f, p, t, evidence) || insideCode(f, p, t)) return {};
     if (t.changes > t.begins) {
         auto top = std::max_element(t.pairs.begin(), t.pairs.end(),
                                     [](const auto& a, const auto& b) { return a.second < b.second; });
