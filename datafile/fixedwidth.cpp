@@ -8,8 +8,10 @@
 // their own; inside a run of digits, a number begins where zeros become the rule (padding);
 // a position that holds one of a few letters in every line between busier neighbours is a
 // one-letter flag; among numbers glued to each other, the blanks of a value left out begin and
-// end where its column does. Punctuation never separates on its own (a decimal point, a dash
-// in a name). Each rule is a function returning its evidence in words, tried in turn at each
+// end where its column does; 0x, or a run of hexadecimal digits, is a number or a code of its
+// own; decimals end at the scale the rows that end them show; a number's column ends where it
+// stops being a number in every row; a header line's names after two blanks begin columns.
+// Punctuation never separates on its own (a decimal point, a dash in a name). Each rule is a function returning its evidence in words, tried in turn at each
 // position (FIXEDWIDTH_FindColumns); the columns are then made from the starts found.
 #include "datafile/fixedwidth.h"
 
