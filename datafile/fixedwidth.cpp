@@ -742,11 +742,6 @@ std::string numberEndStart(const Finder& f, int p) {
     int words = 0, codes = 0, digitsBefore = 0;
     std::set<std::pair<char32_t, char32_t>> firstLetters;  // words of one spelling are a code's
     for (int r = 0; r < f.rows; ++r) {
-        for (int i = from; i < p; ++i) {
-            const char32_t c = g.at(r, i);
-            if (kindOf(c) == Kind::Letter || (kindOf(c) == Kind::Punct && c != '-' && c != '+' && c != '.'))
-                return {};
-        }
         digitsBefore += g.kind(r, p - 1) == Kind::Digit;
         if (g.kind(r, p - 1) != Kind::Digit || g.kind(r, p) != Kind::Letter) continue;
         words += g.kind(r, p + 1) == Kind::Letter;
@@ -754,6 +749,13 @@ std::string numberEndStart(const Finder& f, int p) {
         if (g.kind(r, p + 1) == Kind::Letter && firstLetters.size() < 3) firstLetters.insert({g.at(r, p), g.at(r, p + 1)});
     }
     if (words < f.support || codes * 4 > words || digitsBefore * 2 < f.rows || firstLetters.size() < 3) return {};
+    for (int r = 0; r < f.rows; ++r) {
+        for (int i = from; i < p; ++i) {
+            const char32_t c = g.at(r, i);
+            if (kindOf(c) == Kind::Letter || (kindOf(c) == Kind::Punct && c != '-' && c != '+' && c != '.'))
+                return {};
+        }
+    }
     return "fin d'un nombre : un mot commence après ses chiffres dans " + std::to_string(words) + " lignes";
 }
 
