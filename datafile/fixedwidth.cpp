@@ -145,7 +145,7 @@ struct Transition {
     int wordAfterGap = 0;       // a character, then one blank, then a letter (Hornet 4 Drive)
     int afterComma = 0;         // beginnings after a comma or semicolon and one blank (C, F)
     int smallAfterWord = 0;     // a small letter beginning one blank after a capitalised word
-                                // (Cloud top)
+                                // (Cloud top), or capitals after words in capitals
     std::map<std::pair<Kind, Kind>, int> pairs;  // kinds of the changes
 };
 
@@ -155,6 +155,16 @@ int pairCount(const Transition& t, Kind a, Kind b) {
 }
 
 bool isSmall(char32_t c) { return (c >= 'a' && c <= 'z') || (c >= 0xDF && c < 0x100); }
+
+bool isCapital(char32_t c) { return (c >= 'A' && c <= 'Z') || (c >= 0xC0 && c < 0xDF); }
+
+// Whether a word in capitals ends at i in row r, one blank after another word in capitals
+// (LETTER A, then WITH: a name in capitals goes on).
+bool capitalsGoOnAt(const Grid& g, int r, int i) {
+    int from = i;
+    while (from >= 0 && isCapital(g.at(r, from))) --from;
+    return from < i && from >= 1 && g.kind(r, from) == Kind::Blank && isCapital(g.at(r, from - 1));
+}
 
 // Whether a word of three letters or more, a capital then small letters, ends at i in row r
 // (Cloud, Error; not the two letters of Hc).
@@ -178,6 +188,7 @@ Transition transitionAt(const Grid& g, int p) {
                 if (p >= 2 && g.kind(r, p - 2) != Kind::Blank) ++t.singleGaps;
                 if (p >= 2 && (g.at(r, p - 2) == ',' || g.at(r, p - 2) == ';')) ++t.afterComma;
                 if (p >= 2 && isSmall(g.at(r, p)) && capitalisedWordEndsAt(g, r, p - 2)) ++t.smallAfterWord;
+                if (p >= 2 && isCapital(g.at(r, p)) && capitalsGoOnAt(g, r, p - 2)) ++t.smallAfterWord;
                 if (b != Kind::Letter) ++t.otherFirsts;
                 else if (t.firsts.size() < 2) t.firsts.insert(g.at(r, p));
                 if (b == Kind::Letter && p + 1 < g.width && g.kind(r, p + 1) == Kind::Letter)
@@ -579,8 +590,8 @@ bool insideText(const Finder& f, int p, const Transition& t, int evidence) {
     // the inside of texts of few values (the same phrase in many rows): a column that
     // follows a text is reached after more blanks where the text is shorter.
     // So are words in small letters one blank after a word in most of those rows (Cloud top
-    // temperature, Error in upper layer): a phrase goes on, a column would begin after its
-    // padding.
+    // temperature, Error in upper layer), or capitals one blank after two words in capitals
+    // (LETTER A WITH): a phrase goes on in its case, a column would begin after its padding.
     const bool innerWords = t.changes == 0 && t.singleGaps == t.begins &&
                             (t.begins * 2 < f.rows || sameWordBefore(f, p) || t.smallAfterWord * 4 >= t.begins * 3);
     // Kinds that change only in the rows long enough to reach there, the short ones blank on

@@ -351,6 +351,21 @@ std::vector<Case> boundaryCases() {
         }
         cases.push_back(c);
     }
+    {
+        // Names in capitals whose fourth or fifth word begins at one place in most rows (LATIN
+        // SMALL LETTER A WITH BREVE, LATIN CAPITAL LETTER B): the phrase goes on there, its
+        // column ends at its padding.
+        Case c{"noms en capitales de mots de même longueur", {}, {6, 40, 2}};
+        const char* marks[] = {"BREVE", "TILDE", "ACUTE", "GRAVE", "MACRON", "OGONEK", "CARON"};
+        for (int i = 0; i < 40; ++i) {
+            const std::string letter(1, char('A' + i % 26));
+            const std::string name = i % 5 == 4   ? (i % 2 ? "AMPERSAND" : "<control>")
+                                     : i % 3 == 0 ? "LATIN CAPITAL LETTER " + letter
+                                                  : "LATIN SMALL LETTER " + letter + " WITH " + marks[i % 7];
+            c.lines.push_back(zeros(i * 29 + 97, 4) + "  " + left(name, 40) + (i % 5 == 4 ? "Po" : "Ll"));
+        }
+        cases.push_back(c);
+    }
     return cases;
 }
 
