@@ -3,7 +3,7 @@
 # inference (colspecs='infer', the reference a dataframe user reaches for), on files made from
 # real published tables at known widths.
 #
-#     bash bench/fixedwidth.sh BUILD_DIR [--rows N] [--tuning]
+#     bash bench/fixedwidth.sh BUILD_DIR [--rows N] [--tuning | --except-last]
 #
 # 1. The corpus of bench/corpus.sh (tables that Debian and npm packages publish) is gathered
 #    once into ${MORVEX_CORPUS_DIR:-$HOME/.cache/morvex-corpus} when it is not there yet.
@@ -14,12 +14,14 @@
 # 3. bench/fixedwidth_compare.py prints, file by file and in total, the boundaries each one
 #    finds exactly and those it finds wrongly, the ratio of ours to pandas', and whether every
 #    column of the file gets its expected type.
-# The tables are in three sets: those the boundary finder was tuned on, a set kept apart
-# (HELD_OUT in fixedwidth_gen.py, marked * in the table) and one drawn later, after the rules
-# were made general from the kinds of misses of the second (HELD_OUT_NEW, marked +), each
-# figure printed on its own; --tuning leaves the last two out, for tuning without looking at
-# them. Beside the strict count of types (every column of a file found and typed right), the
-# typing is judged on its own over the columns whose two boundaries were found.
+# The tables are in four sets: those the boundary finder was tuned on, a set kept apart
+# (HELD_OUT in fixedwidth_gen.py, marked * in the table), one drawn later, after the rules
+# were made general from the kinds of misses of the second (HELD_OUT_NEW, marked +), and a
+# fourth drawn from tables of no family of the others before the next rules were written
+# (HELD_OUT_4, marked #), each figure printed on its own; --tuning leaves the last three out,
+# --except-last the fourth, for tuning without looking at them. Beside the strict count of
+# types (every column of a file found and typed right), the typing is judged on its own over
+# the columns whose two boundaries were found.
 # Long on a first run (the corpus download): never part of CI. Needs python3 and pandas from
 # Debian (tools/install-deps.sh bench), apt-get and dpkg-deb for the corpus.
 set -euo pipefail

@@ -1,7 +1,8 @@
 #!/usr/bin/env python3
 """Fixed-width files made from real published tables, each column written at a known width.
 
-    python3 bench/fixedwidth_gen.py CORPUS_DIR OUT_DIR [--rows N] [--tuning]
+    python3 bench/fixedwidth_gen.py CORPUS_DIR OUT_DIR [--rows N] [--tuning | --except-last]
+    python3 bench/fixedwidth_gen.py --draw SEED COUNT [CORPUS_DIR]
 
 CORPUS_DIR is the corpus bench/corpus.sh gathers (files/ and manifest.tsv: tables that Debian and
 npm packages publish). Each table of SOURCES below is read with Python's csv module and written
@@ -16,8 +17,9 @@ files keep a header line (the names cut at their widths), some have their traili
 
 For each table OUT_DIR receives NAME.txt and NAME.truth.json: the widths, each column's kind
 ("integer", "code", "decimal", "date", "flag", "text"), whether a header line is there, where
-the table came from and its set (group 0: tuning, 1: held out, 2: held out later). The widths
-are the truth the boundary benchmark measures against.
+the table came from and its set (group 0: tuning, 1: held out, 2: held out later, 3: the fourth
+set). The widths are the truth the boundary benchmark measures against. --draw prints the names
+of a new held-out set (see HELD_OUT_4).
 """
 import csv
 import hashlib
@@ -110,6 +112,48 @@ HELD_OUT_NEW = [
     "f7997852ee_umath-validation-set-arctanh.csv",
     "5a517e887a_species.csv",
 ]
+# A fourth set, drawn before the rules of the next stop were written: `--draw 20261209 30`
+# prints it (draw() below: the first 30 names of a shuffle, random.Random(20261209), of the
+# corpus's .csv/.tsv names sorted, among the tables none of the sets above uses, of no family
+# they use, at most one of each family, with 3 columns and 20 rows at least as this script
+# writes them). A family is a name's first word, its last word of four letters or more, or its
+# letters alone, or one that begins with another of five letters or more (p1-21_5.targetcoverage
+# and p2-20_3.targetcoverage, hg38.seqinfo and mm9.seqinfo, grib2_table_4_2_2_3 and
+# grib2_table_4_2_4_1, testDF and testDFkey are each one family), so that no table stands in
+# this set beside its sibling of the sets above.
+# Its figure is read once, after the last rule; none of its files is looked at while tuning.
+HELD_OUT_4 = [
+    "8f37615767_datawide.csv",
+    "f41fdd110e_worldcitiespop.csv",
+    "18c265d68d_CET-L10.csv",
+    "bfba1dfa45_OImon.csv",
+    "74c7f208e4_2m_Lindenblad.csv",
+    "fc1bff2f04_grayscale.csv",
+    "6f6ca138e6_grunfeld.csv",
+    "a139ac2268_day.csv",
+    "772812daa0_wspec4.csv",
+    "25646cc336_mam.csv",
+    "839091e4b2_dims.csv",
+    "24d9a3b3d0_Lmon.csv",
+    "4687e6f0b3_euvi_284.csv",
+    "8fbd19f00e_gtfs-mbta-stop-times.csv",
+    "eb4743b160_Noun.demonst.csv",
+    "4f3a2a6a6b_percent_bachelors_degrees_women_usa.csv",
+    "8f174400a4_murders.csv",
+    "5c39a73494_windvectors.csv",
+    "775771e705_stereo_cor2.csv",
+    "730f9b888d_hi2.csv",
+    "8e40789e84_verylong-sample.csv",
+    "111b76a0c8_game.csv",
+    "ffc8f91e14_command_syntax.csv",
+    "78e5ed1d63_influence_measures_bool_R.csv",
+    "e9f5ae4e6d_s57objectclasses.csv",
+    "695c0a2aef_tao.csv",
+    "ae14a99235_fx.csv",
+    "b4533ca633_137MHz_broadside_Yagi.csv",
+    "e3dad7e465_laser.csv",
+    "c33a76261e_gray_hoverman.csv",
+]
 MAX_COLUMNS = 9
 MISSING = {"", "NA", "NaN", "nan", "NULL", "null", "None"}
 
@@ -161,14 +205,8 @@ def make(source, corpus, out, max_rows, taken=(), group=0):
     rng = random.Random(int(hashlib.sha256(name.encode()).hexdigest()[:12], 16))
     header, rows = read_table(os.path.join(corpus, "files", source))
     rows = rows[:max_rows]
-    columns = []
-    for i in range(len(header)):
-        values = [clean_text(r[i]) for r in rows]
-        kind = kind_of(values)
-        # Long free texts (geometries, notes) are no fields of a fixed-width export.
-        if kind and max(len(v) for v in values) <= 80:
-            columns.append((clean_text(header[i]) or "c%d" % i, values, kind))
-    columns = columns[:MAX_COLUMNS]
+    # Long free texts (geometries, notes) are no fields of a fixed-width export.
+    columns = kept_columns(header, rows)
     cells = []  # per column: the written texts
     truth = []
     for title, values, kind in columns:
@@ -232,15 +270,67 @@ def make(source, corpus, out, max_rows, taken=(), group=0):
     return name
 
 
+def families(source):
+    """The families a table belongs to: its name's first word, its last word of four letters
+    or more, and its letters alone."""
+    name = re.sub(r"^[0-9a-f]{10}_", "", os.path.splitext(source)[0]).lower()
+    words = [w for w in re.split(r"[^a-z]+", name) if w]
+    return {words[0], re.sub(r"[^a-z]+", "", name)} | ({words[-1]} if len(words[-1]) >= 4 else set())
+
+
+def kept_columns(header, rows):
+    """The columns make() writes: those of a known kind whose values are at most 80 long."""
+    kept = []
+    for i in range(len(header)):
+        values = [clean_text(r[i]) for r in rows]
+        kind = kind_of(values)
+        if kind and max(len(v) for v in values) <= 80:
+            kept.append((clean_text(header[i]) or "c%d" % i, values, kind))
+    return kept[:MAX_COLUMNS]
+
+
+def draw(corpus, seed, count, max_rows):
+    """A new held-out set: see HELD_OUT_4."""
+    used = SOURCES + HELD_OUT + HELD_OUT_NEW  # the sets drawn before it (a fifth adds HELD_OUT_4)
+    taken = set().union(*(families(s) for s in used))
+    names = sorted(n for n in os.listdir(os.path.join(corpus, "files"))
+                   if n.endswith((".csv", ".tsv")))
+    random.Random(seed).shuffle(names)
+    drawn = []
+    for source in names:
+        if len(drawn) == count:
+            break
+        mine = families(source)
+        if source in used or mine & taken or any(
+                a.startswith(b) or b.startswith(a) for a in mine for b in taken if min(len(a), len(b)) >= 5):
+            continue
+        try:
+            header, rows = read_table(os.path.join(corpus, "files", source))
+        except (csv.Error, OSError, UnicodeError):
+            continue
+        if len(rows[:max_rows]) >= 20 and len(kept_columns(header, rows[:max_rows])) >= 3:
+            drawn.append(source)
+            taken |= families(source)
+    return drawn
+
+
 def main():
+    if len(sys.argv) >= 4 and sys.argv[1] == "--draw":
+        for source in draw(sys.argv[4] if len(sys.argv) > 4 else os.path.expanduser(
+                "~/.cache/morvex-corpus"), int(sys.argv[2]), int(sys.argv[3]), 400):
+            print('    "%s",' % source)
+        return
     if len(sys.argv) < 3:
         sys.exit(__doc__)
     corpus, out = sys.argv[1], sys.argv[2]
     max_rows = int(sys.argv[sys.argv.index("--rows") + 1]) if "--rows" in sys.argv else 400
-    # --tuning: the tuning tables only (the held-out ones stay unseen while tuning).
+    # --tuning: the tuning tables only (the held-out ones stay unseen while tuning);
+    # --except-last: all but the set drawn last (HELD_OUT_4), unseen while its rules are made.
     sources = [(s, 0) for s in SOURCES]
     if "--tuning" not in sys.argv:
         sources += [(s, 1) for s in HELD_OUT] + [(s, 2) for s in HELD_OUT_NEW]
+    if "--tuning" not in sys.argv and "--except-last" not in sys.argv:
+        sources += [(s, 3) for s in HELD_OUT_4]
     os.makedirs(out, exist_ok=True)
     made = 0
     names = set()

@@ -8,8 +8,10 @@
 // their own; inside a run of digits, a number begins where zeros become the rule (padding);
 // a position that holds one of a few letters in every line between busier neighbours is a
 // one-letter flag; among numbers glued to each other, the blanks of a value left out begin and
-// end where its column does. Punctuation never separates on its own (a decimal point, a dash
-// in a name). Each rule is a function returning its evidence in words, tried in turn at each
+// end where its column does; 0x, or a run of hexadecimal digits, is a number or a code of its
+// own; decimals end at the scale the rows that end them show; a number's column ends where it
+// stops being a number in every row; a header line's names after two blanks begin columns.
+// Punctuation never separates on its own (a decimal point, a dash in a name). Each rule is a function returning its evidence in words, tried in turn at each
 // position (FIXEDWIDTH_FindColumns); the columns are then made from the starts found.
 #include "datafile/fixedwidth.h"
 
@@ -141,8 +143,38 @@ struct Transition {
     int wordsGoOn = 0;          // beginnings of a letter followed by another letter
     int blanks = 0;             // a blank, then a blank
     int wordAfterGap = 0;       // a character, then one blank, then a letter (Hornet 4 Drive)
+    int afterComma = 0;         // beginnings after a comma or semicolon and one blank (C, F)
+    int smallAfterWord = 0;     // a small letter beginning one blank after a capitalised word
+                                // (Cloud top), or capitals after words in capitals
     std::map<std::pair<Kind, Kind>, int> pairs;  // kinds of the changes
 };
+
+int pairCount(const Transition& t, Kind a, Kind b) {
+    const auto it = t.pairs.find({a, b});
+    return it == t.pairs.end() ? 0 : it->second;
+}
+
+bool isSmall(char32_t c) { return (c >= 'a' && c <= 'z') || (c >= 0xDF && c < 0x100); }
+
+bool isCapital(char32_t c) { return (c >= 'A' && c <= 'Z') || (c >= 0xC0 && c < 0xDF); }
+
+// Whether a word in capitals ends at i in row r, one blank after another word in capitals
+// (LETTER A, then WITH: a name in capitals goes on).
+bool capitalsGoOnAt(const Grid& g, int r, int i) {
+    int from = i;
+    while (from >= 0 && isCapital(g.at(r, from))) --from;
+    return from < i && from >= 1 && g.kind(r, from) == Kind::Blank && isCapital(g.at(r, from - 1));
+}
+
+// Whether a word of three letters or more, a capital then small letters, ends at i in row r
+// (Cloud, Error; not the two letters of Hc).
+bool capitalisedWordEndsAt(const Grid& g, int r, int i) {
+    int from = i;
+    while (from >= 0 && isSmall(g.at(r, from))) --from;
+    if (from < 0 || i - from < 2) return false;
+    const char32_t first = g.at(r, from);
+    return (first >= 'A' && first <= 'Z') || (first >= 0xC0 && first < 0xDF);
+}
 
 Transition transitionAt(const Grid& g, int p) {
     Transition t;
@@ -154,6 +186,9 @@ Transition transitionAt(const Grid& g, int p) {
             if (b != Kind::Blank) {
                 ++t.begins;
                 if (p >= 2 && g.kind(r, p - 2) != Kind::Blank) ++t.singleGaps;
+                if (p >= 2 && (g.at(r, p - 2) == ',' || g.at(r, p - 2) == ';')) ++t.afterComma;
+                if (p >= 2 && isSmall(g.at(r, p)) && capitalisedWordEndsAt(g, r, p - 2)) ++t.smallAfterWord;
+                if (p >= 2 && isCapital(g.at(r, p)) && capitalsGoOnAt(g, r, p - 2)) ++t.smallAfterWord;
                 if (b != Kind::Letter) ++t.otherFirsts;
                 else if (t.firsts.size() < 2) t.firsts.insert(g.at(r, p));
                 if (b == Kind::Letter && p + 1 < g.width && g.kind(r, p + 1) == Kind::Letter)
@@ -318,9 +353,12 @@ bool flagApart(const Grid& g, int p) {
         blankAfter += p + 1 < g.width && g.kind(r, p + 1) == Kind::Blank;
     }
     // (A letter alone, blanks after it, is a code of one letter, not the start of a word.)
-    if (lower * 2 >= g.rows && blankAfter * 10 < g.rows * 9) return false;
-    if (g.rows < kZeroRows) return true;
+    // Unless every flag is met beside every first letter of the text: two columns crossed
+    // (D, B, P beside setup, read, print in every pairing), as no few first letters of words do.
     const PairCounts c = pairCounts(g, p);
+    const bool crossed = g.rows >= kZeroRows && c.left >= 2 && c.right >= 3 && c.pairs == c.left * c.right;
+    if (lower * 2 >= g.rows && blankAfter * 10 < g.rows * 9 && !crossed) return false;
+    if (g.rows < kZeroRows) return true;
     return c.pairs > std::max(c.left, c.right);
 }
 
@@ -466,9 +504,64 @@ void findDates(Finder& f) {
     }
 }
 
+// Whether every row has 0x (or 0X) at i and i+1: a hexadecimal number written in C's way.
+bool hexAt(const Finder& f, int i) {
+    if (i < 0 || i + 1 >= f.g.width) return false;
+    for (int r = 0; r < f.rows; ++r)
+        if (f.g.at(r, i) != '0' || (f.g.at(r, i + 1) != 'x' && f.g.at(r, i + 1) != 'X')) return false;
+    return true;
+}
+
+// 0x in every row begins a hexadecimal number there, whatever stands before it (a flag, the
+// last digits of the number before, or its blanks): the evidence in words, or empty.
+std::string hexStart(const Finder& f, int p) {
+    if (!hexAt(f, p)) return {};
+    return "début d'un nombre hexadécimal (0x) dans toutes les lignes";
+}
+
+bool isHexDigit(char32_t c) {
+    return (c >= '0' && c <= '9') || (c >= 'A' && c <= 'F') || (c >= 'a' && c <= 'f');
+}
+
+// Hexadecimal codes written without 0x (MAC addresses and their prefixes, hashes): four
+// positions or more holding a hexadecimal digit in every row, half of them digits in some rows
+// and letters A to F in others. The code begins after a letter that no hexadecimal digit is
+// (M002272American) and ends where such letters stand in `support` rows.
+void findHexCodes(Finder& f) {
+    const Grid& g = f.g;
+    auto hexEverywhere = [&](int i) {
+        for (int r = 0; r < f.rows; ++r)
+            if (!isHexDigit(g.at(r, i))) return false;
+        return true;
+    };
+    auto mixed = [&](int i) {
+        int letters = 0;
+        for (int r = 0; r < f.rows; ++r) letters += kindOf(g.at(r, i)) == Kind::Letter;
+        return letters >= f.support && f.at(i).digits >= f.support;
+    };
+    for (int a = 0; a < g.width;) {
+        int b = a;
+        int mixedPositions = 0;
+        while (b < g.width && hexEverywhere(b)) mixedPositions += mixed(b++);
+        if (b - a < 4 || mixedPositions * 2 < b - a) {
+            a = b + 1;
+            continue;
+        }
+        const bool after0x = a >= 2 && hexAt(f, a - 2);
+        if (a > 0 && !after0x && !f.starts.count(a)) f.starts[a] = "début d'un code hexadécimal";
+        int beyond = 0;
+        for (int r = 0; b < g.width && r < f.rows; ++r)
+            beyond += g.kind(r, b) != Kind::Blank && !isHexDigit(g.at(r, b));
+        if (beyond >= f.support && !f.starts.count(b)) f.starts[b] = "fin d'un code hexadécimal";
+        a = b + 1;
+    }
+}
+
 // Whether the rows where a value begins at p after one blank mostly have the same word before
 // that blank (SEA 01, SEA 02; Cloud top, Cloud type): a phrase of a repeated word, one value.
-bool sameWordBefore(const Grid& g, int p) {
+// The word begins after a blank or where a column was found to begin (001SEA 01: SEA).
+bool sameWordBefore(const Finder& f, int p) {
+    const Grid& g = f.g;
     std::map<std::u32string, int> words;
     int rows = 0;
     for (int r = 0; r < g.rows; ++r) {
@@ -476,7 +569,7 @@ bool sameWordBefore(const Grid& g, int p) {
             g.kind(r, p - 2) == Kind::Blank)
             continue;
         int from = p - 2;
-        while (from > 0 && g.kind(r, from - 1) != Kind::Blank) --from;
+        while (from > 0 && g.kind(r, from - 1) != Kind::Blank && !f.starts.count(from)) --from;
         std::u32string word;
         for (int i = from; i <= p - 2; ++i) word += g.at(r, i);
         ++words[word];
@@ -487,18 +580,8 @@ bool sameWordBefore(const Grid& g, int p) {
     return rows > 0 && commonest * 4 >= rows * 3;
 }
 
-// A value begins, or the kind of character changes, at p in (nearly) every row: the evidence
-// in words, or empty when the rows say otherwise.
-std::string changeStart(const Finder& f, int p, const Transition& t) {
-    const Grid& g = f.g;
-    const int evidence = t.begins + t.changes;
-    const int seen = evidence + t.goesOn + t.ends;
-    // Nearly every row that has something there; or every row that goes on there at all, in
-    // one row in ten at least (a value that fills its column, then one often left blank).
-    const bool nearlyAll = evidence >= f.support && evidence * 100 >= seen * 85;
-    const bool everyGoingOn = evidence >= std::max(f.support, f.rows / 10) &&
-                              evidence * 100 >= (evidence + t.goesOn) * 97;
-    if (!nearlyAll && !everyGoingOn) return {};
+// Whether p is inside a text, the rows say, though kinds change or values begin there.
+bool insideText(const Finder& f, int p, const Transition& t, int evidence) {
     // The same word beginning one blank after another word in every row is one value
     // repeated (the second word of a text of few values), not a column.
     const bool oneWord = t.otherFirsts == 0 && t.firsts.size() == 1 && t.changes == 0 &&
@@ -506,8 +589,28 @@ std::string changeStart(const Finder& f, int p, const Transition& t) {
     // Words that begin one blank after another in a minority of rows and nowhere else are
     // the inside of texts of few values (the same phrase in many rows): a column that
     // follows a text is reached after more blanks where the text is shorter.
+    // So are words in small letters one blank after a word in most of those rows (Cloud top
+    // temperature, Error in upper layer), or capitals one blank after two words in capitals
+    // (LETTER A WITH): a phrase goes on in its case, a column would begin after its padding.
     const bool innerWords = t.changes == 0 && t.singleGaps == t.begins &&
-                            (t.begins * 2 < f.rows || sameWordBefore(g, p));
+                            (t.begins * 2 < f.rows || sameWordBefore(f, p) || t.smallAfterWord * 4 >= t.begins * 3);
+    // Kinds that change only in the rows long enough to reach there, the short ones blank on
+    // both sides, are the inside of a text of several widths (identifiers such as
+    // chr1_KI270710v1_random), not a column: a column after a text begins after its blanks.
+    const bool longOnly = t.begins == 0 && t.blanks >= f.support;
+    // A text column never begins with a blank before a word: rows where one word ends at p-1
+    // and the next begins at p+1 say that p is inside a text (Mazda RX4 beside Hornet 4 Drive),
+    // unless they are a few among many.
+    const bool wordsGoOn = t.wordAfterGap * 10 > evidence;
+    // A comma or a semicolon, then one blank, is how a text lists its parts (C, F; Adult,
+    // 1 Egg Stage); a column after a text begins after the text's own padding.
+    const bool listGoesOn = t.afterComma * 2 >= t.begins && t.begins >= t.changes;
+    return oneWord || innerWords || longOnly || wordsGoOn || listGoesOn;
+}
+
+// Whether p is inside a code or a constant, the rows say, though kinds change there.
+bool insideCode(const Finder& f, int p, const Transition& t) {
+    const Grid& g = f.g;
     // Two positions that hold one same character each in every row tell nothing.
     // Only the padding of a number that varies further, or a letter that no digit follows,
     // begin there (a flag of one value, then an amount), and not inside a longer fixed run:
@@ -519,19 +622,31 @@ std::string changeStart(const Finder& f, int p, const Transition& t) {
                                 : false;
     const bool longFixed = p >= 2 && p + 1 < g.width && fixedAt(p - 2) && fixedAt(p + 1);
     const bool constant = fixedAt(p - 1) && fixedAt(p) && (t.changes == 0 || !fixedValue || longFixed);
-    // Kinds that change only in the rows long enough to reach there, the short ones blank on
-    // both sides, are the inside of a text of several widths (identifiers such as
-    // chr1_KI270710v1_random), not a column: a column after a text begins after its blanks.
-    const bool insideText = t.begins == 0 && t.blanks >= f.support;
-    // A text column never begins with a blank before a word: rows where one word ends at p-1
-    // and the next begins at p+1 say that p is inside a text (Mazda RX4 beside Hornet 4 Drive),
-    // unless they are a few among many.
-    const bool wordsGoOn = t.wordAfterGap * 10 > evidence;
+    // Letters then digits in some rows and digits then letters in others, at one place, are
+    // the inside of codes that mix them (0B1 beside 00M, N1A1 beside N25A1): a column after
+    // digits or after letters shows one of the two.
+    const int lettersThenDigits = pairCount(t, Kind::Letter, Kind::Digit);
+    const int digitsThenLetters = pairCount(t, Kind::Digit, Kind::Letter);
+    const bool mixedCode = std::min(lettersThenDigits, digitsThenLetters) >= 3 &&
+                           std::min(lettersThenDigits, digitsThenLetters) * 20 >= t.changes;
     // 0x in every row begins a hexadecimal number (0x0100080000004): its digits follow.
-    bool hexPrefix = p >= 2;
-    for (int r = 0; r < f.rows && hexPrefix; ++r)
-        hexPrefix = g.at(r, p - 2) == '0' && (g.at(r, p - 1) == 'x' || g.at(r, p - 1) == 'X');
-    if (oneWord || innerWords || constant || insideText || wordsGoOn || hexPrefix) return {};
+    // (Nor is there a column between its 0 and its x.)
+    const bool hexPrefix = (p >= 2 && hexAt(f, p - 2)) || hexAt(f, p - 1);
+    return constant || mixedCode || hexPrefix;
+}
+
+// A value begins, or the kind of character changes, at p in (nearly) every row: the evidence
+// in words, or empty when the rows say otherwise.
+std::string changeStart(const Finder& f, int p, const Transition& t) {
+    const int evidence = t.begins + t.changes;
+    const int seen = evidence + t.goesOn + t.ends;
+    // Nearly every row that has something there; or every row that goes on there at all, in
+    // one row in ten at least (a value that fills its column, then one often left blank).
+    const bool nearlyAll = evidence >= f.support && evidence * 100 >= seen * 85;
+    const bool everyGoingOn = evidence >= std::max(f.support, f.rows / 10) &&
+                              evidence * 100 >= (evidence + t.goesOn) * 97;
+    if (!nearlyAll && !everyGoingOn) return {};
+    if (insideText(f, p, t, evidence) || insideCode(f, p, t)) return {};
     if (t.changes > t.begins) {
         auto top = std::max_element(t.pairs.begin(), t.pairs.end(),
                                     [](const auto& a, const auto& b) { return a.second < b.second; });
@@ -611,6 +726,85 @@ std::string zeroPaddingStart(const Finder& f, int& p, const Transition& t) {
            percentOf(d.zerosBefore, d.rows) + " avant)";
 }
 
+// A number padded with zeros after a text of several widths: where the text is short its
+// blanks end at p and the number begins there, where it fills its column the number's zeros
+// stand glued to it at p (chrUn_KN149691v1000233193 beside chr1            058871917). Every
+// row that has something at p has a zero there, and the number varies further on. The
+// evidence in words, or empty.
+std::string paddingAfterTextStart(const Finder& f, int p, const Transition& t) {
+    const Grid& g = f.g;
+    if (t.begins < f.support || t.begins == f.filled(p) || f.at(p).zeros != f.filled(p)) return {};
+    if (!variesLater(g, f.positions, p)) return {};
+    return "nombre complété de zéros après un texte (début après des blancs dans " +
+           percentOf(t.begins, f.filled(p)) + " des lignes, zéros collés ailleurs)";
+}
+
+// Where a number ends, judged by the type of its column over every row: from the start found
+// before p, every row holds a number (digits, a sign, a point) or blanks up to p, and in
+// `support` rows a word begins at p right after its digits (IF001Yes, IF-04, IF0084yr College:
+// the code is a number in every row up to p, no longer past it). A letter followed by a digit
+// is a code's inside (0B1), not a word, and so are letters that are the same in every row
+// (05000US06001). The evidence in words, or empty.
+std::string numberEndStart(const Finder& f, int p) {
+    const Grid& g = f.g;
+    if (p + 1 >= g.width) return {};
+    const auto next = f.starts.lower_bound(p);
+    const int from = next == f.starts.begin() ? 0 : std::prev(next)->first;
+    int words = 0, codes = 0, digitsBefore = 0;
+    std::set<std::pair<char32_t, char32_t>> firstLetters;  // words of one spelling are a code's
+    for (int r = 0; r < f.rows; ++r) {
+        digitsBefore += g.kind(r, p - 1) == Kind::Digit;
+        if (g.kind(r, p - 1) != Kind::Digit || g.kind(r, p) != Kind::Letter) continue;
+        words += g.kind(r, p + 1) == Kind::Letter;
+        codes += g.kind(r, p + 1) == Kind::Digit;
+        if (g.kind(r, p + 1) == Kind::Letter && firstLetters.size() < 3) firstLetters.insert({g.at(r, p), g.at(r, p + 1)});
+    }
+    if (words < f.support || codes * 4 > words || digitsBefore * 2 < f.rows || firstLetters.size() < 3) return {};
+    for (int r = 0; r < f.rows; ++r) {
+        for (int i = from; i < p; ++i) {
+            const char32_t c = g.at(r, i);
+            if (kindOf(c) == Kind::Letter || (kindOf(c) == Kind::Punct && c != '-' && c != '+' && c != '.'))
+                return {};
+        }
+    }
+    return "fin d'un nombre : un mot commence après ses chiffres dans " + std::to_string(words) + " lignes";
+}
+
+// Zeros in every row after a digit that varies: where no other rule speaks, a zero-padded
+// number begins at the first of them.
+std::string zeroRunStart(const Finder& f, int p) {
+    const Grid& g = f.g;
+    const DigitPair d = digitPairAt(g, p);
+    if (d.rows < f.support || d.rows * 10 < f.filled(p) * 9 || d.zerosHere != d.rows ||
+        d.distinctBefore < 2 || d.zerosBefore == d.rows)
+        return {};
+    if (!variesLater(g, f.positions, p) || leftOutTogether(g, p, f.support)) return {};
+    return "zéros dans toutes les lignes après des chiffres qui varient";
+}
+
+// Decimals written to one scale: a point at the same place q in every row that has a value
+// there, digits from it up to p-1 in all of them, and in some rows a letter at p where the
+// others go on in digits (0001.000No. 18 beside 0125.0005 in.): the rows that show where the
+// decimals end show it for every row. The evidence in words, or empty.
+std::string decimalScaleStart(const Finder& f, int p) {
+    const Grid& g = f.g;
+    int q = p - 1;
+    while (q > 0 && f.at(q).digits == f.filled(q) && f.filled(q) > 0) --q;
+    if (q == p - 1 || f.filled(q) < f.support) return {};
+    int letters = 0;
+    for (int r = 0; r < f.rows; ++r) {
+        if (g.kind(r, q) == Kind::Blank) {
+            if (g.kind(r, p - 1) != Kind::Blank) return {};
+            continue;
+        }
+        if (g.at(r, q) != '.' || g.kind(r, q - 1) != Kind::Digit) return {};
+        letters += g.kind(r, p) == Kind::Letter;
+    }
+    if (letters < f.support || letters == f.filled(q)) return {};
+    return "fin de décimales à " + std::to_string(p - q - 1) + " chiffres, lettres après dans " +
+           std::to_string(letters) + " lignes";
+}
+
 // Whether the characters of row r from `from`, towards `step` up to a blank or the line's
 // edge, have no letter (the numbers glued there: 0000106654.00000571).
 bool numbersOnly(const Grid& g, int r, int from, int step) {
@@ -666,13 +860,30 @@ BlankEdges blankEdgesAt(const Grid& g, const std::vector<Position>& positions, i
 // other rows show nothing. The evidence in words, or empty.
 std::string blankEdgeStart(const Finder& f, int p) {
     const BlankEdges here = blankEdgesAt(f.g, f.positions, p);
-    // The rows that leave a value out are the fewer: the others glue their numbers there.
-    if (here.edges() < f.support || here.letters * 20 > f.rows || here.glued < here.edges()) return {};
+    // The rows that leave a value out are the fewer: the others glue their numbers there. Two
+    // rows are enough where the glued ones all have a zero at p, the padding of a number that
+    // begins there.
+    const DigitPair d = digitPairAt(f.g, p);
+    const int needed = d.rows >= f.support && d.zerosHere == d.rows ? 2 : f.support;
+    if (here.edges() < needed || here.letters * 20 > f.rows || here.glued < here.edges()) return {};
     // Edges at one place only: numbers of several lengths end or begin anywhere.
     const int near = std::max(blankEdgesAt(f.g, f.positions, p - 1).any,
                               blankEdgesAt(f.g, f.positions, p + 1).any);
     if (near * 4 > here.edges()) return {};
     return "bord d'une valeur absente entre des nombres dans " + std::to_string(here.edges()) + " lignes";
+}
+
+// Whether the values at p begin with digits in some rows and capitals in others, each in
+// `support` rows at least, and never with a small letter.
+bool mixedStart(const Finder& f, int p) {
+    int digits = 0, capitals = 0, small = 0;
+    for (int r = 0; r < f.rows; ++r) {
+        const char32_t c = f.g.at(r, p);
+        digits += c >= '0' && c <= '9';
+        capitals += c >= 'A' && c <= 'Z';
+        small += (c >= 'a' && c <= 'z') || c >= 0x80;
+    }
+    return digits >= f.support && capitals >= f.support && small == 0;
 }
 
 // A one-letter flag at p-1 or p: the evidence in words, or empty.
@@ -688,10 +899,16 @@ std::string flagStart(const Finder& f, int p, const Transition& t) {
     const bool afterChanges =
         after && (isBusyText(*after, here.distinct.size(), f.rows) || after->digits * 10 >= f.rows * 9);
     // A flag after a text of several widths (begun after its blanks in half the rows that have
-    // something there), digits after it.
-    if (isFlag(here, f.rows) && after && after->digits * 10 >= f.rows * 9 && t.begins >= f.support &&
-        t.begins * 2 >= seen)
-        return "indicateur d'une lettre après un texte, chiffres ensuite";
+    // something there), digits or a text of many values after it.
+    if (isFlag(here, f.rows) && afterChanges && t.begins >= f.support && t.begins * 2 >= seen)
+        return after->digits * 10 >= f.rows * 9 ? "indicateur d'une lettre après un texte, chiffres ensuite"
+                                                 : "indicateur d'une lettre après un texte, texte ensuite";
+    // After a flag begun where a text's blanks end: a value whose first characters are digits
+    // in some rows, capitals in others (P then 1,CM000663.2 or GL000221.1) is no word that
+    // the letter begins.
+    if (isFlag(before, f.rows) && f.starts.count(p - 1) && mixedStart(f, p) &&
+        transitionAt(g, p - 1).begins * 2 >= f.filled(p - 1))
+        return "après un indicateur d'une lettre, valeur de chiffres ou de lettres";
     // Beside another flag whose letter it does not tell.
     if (isFlag(before, f.rows) && isFlag(here, f.rows) && flagStarts && independentFlags(g, p))
         return "deux indicateurs d'une lettre";
@@ -728,6 +945,38 @@ bool zerosOnly(const Finder& f, int from, int to) {
     for (int i = from; i < to; ++i)
         if (f.at(i).zeros + f.at(i).blanks != f.rows) return false;
     return true;
+}
+
+// Whether the rows go on across p as one value: the same kind on both sides, not a blank and
+// not the zero a padded number begins with, in more than one row in twenty.
+bool rowsGoOnAcross(const Finder& f, int p) {
+    int goOn = 0;
+    for (int r = 0; r < f.rows; ++r) {
+        const Kind a = f.g.kind(r, p - 1);
+        goOn += a != Kind::Blank && a == f.g.kind(r, p) && f.g.at(r, p) != '0';
+    }
+    return goOn * 20 > f.rows;
+}
+
+// A header line writes each name from its column's first character: a name that begins after
+// two blanks or more (the padding of the name before; one blank is inside a name of several
+// words) begins a column, unless the rows go on across it as one value. A start found under
+// those blanks is the same boundary seen a few characters early (the zeros that end decimals
+// taken for the padding of the next number): it moves to the name.
+void headerStarts(Finder& f, const std::vector<char32_t>& header) {
+    const int width = std::min(f.g.width, static_cast<int>(header.size()));
+    for (int n = 2; n < width; ++n) {
+        if (kindOf(header[static_cast<size_t>(n)]) == Kind::Blank ||
+            kindOf(header[static_cast<size_t>(n - 1)]) != Kind::Blank ||
+            kindOf(header[static_cast<size_t>(n - 2)]) != Kind::Blank || f.starts.count(n) ||
+            f.insideDate[static_cast<size_t>(n)] || rowsGoOnAcross(f, n))
+            continue;
+        int b = n - 1;
+        while (b > 0 && kindOf(header[static_cast<size_t>(b - 1)]) == Kind::Blank) --b;
+        for (auto it = f.starts.lower_bound(b + 1); it != f.starts.end() && it->first < n;)
+            it = f.starts.erase(it);
+        f.starts[n] = "nom de colonne de l'en-tête après des blancs";
+    }
 }
 
 // The columns between the starts. A column blank in every row is padding of the one before
@@ -768,20 +1017,27 @@ FIXEDWIDTH_LAYOUT FIXEDWIDTH_FindColumns(const std::vector<std::string_view>& li
     if (g.rows < 2 || g.width < FIXEDWIDTH_MIN_LINE) return layout;
     Finder f(g);
     findDates(f);
+    findHexCodes(f);
     // Each rule in turn, the first that finds a start at p gives its evidence.
     for (int p = 1; p < g.width; ++p) {
         if (f.insideDate[static_cast<size_t>(p)] || f.starts.count(p)) continue;
         const Transition t = transitionAt(g, p);
-        std::string why = changeStart(f, p, t);
+        std::string why = hexStart(f, p);
+        if (why.empty()) why = changeStart(f, p, t);
         if (why.empty()) why = blankEdgeStart(f, p);
         if (why.empty()) {
             why = zeroPaddingStart(f, p, t);
             if (!why.empty()) f.paddingStarts.insert(p);
         }
+        if (why.empty()) why = paddingAfterTextStart(f, p, t);
+        if (why.empty()) why = decimalScaleStart(f, p);
+        if (why.empty()) why = numberEndStart(f, p);
+        if (why.empty()) why = zeroRunStart(f, p);
         if (why.empty()) why = signedStart(f, p);
         if (why.empty()) why = flagStart(f, p, t);
         if (!why.empty()) f.starts[p] = why;
     }
+    if (layout.header) headerStarts(f, headerLine);
     layout.columns = columnsFromStarts(f);
     finishLayout(layout, g, headerLine);
     return layout;

@@ -52,6 +52,7 @@ struct Case {
     const char* what;
     std::vector<std::string> lines;
     std::vector<int> widths;
+    bool header = false;  // the first line names the columns
 };
 
 std::vector<Case> boundaryCases() {
@@ -213,6 +214,158 @@ std::vector<Case> boundaryCases() {
         for (int k = 0; k < 8; ++k) c.lines.push_back(zeros(k * 3 % 10 + 10 * (k % 2), 2) + amounts[k]);
         cases.push_back(c);
     }
+    {
+        // Names of several widths, the longest filling their column, glued to a zero-padded
+        // size: the size begins after the blanks of the short names and at the zeros glued to
+        // the long ones.
+        Case c{"texte qui remplit sa colonne collé à un nombre complété de zéros", {}, {16, 9, 4}};
+        const char* names[] = {"chr1", "chrUn_KN149691v1", "chr12", "chrUn_KN150048v1", "chrM"};
+        for (int i = 0; i < 30; ++i)
+            c.lines.push_back(left(names[i % 5], 16) + zeros(58871917L / (i + 1) + i, 9) + zeros(i * 7 % 90 + 3, 4));
+        cases.push_back(c);
+    }
+    {
+        // A text of several widths, a flag after its blanks, then a second text whose values
+        // meet every flag: the flag is a column of its own on both sides.
+        Case c{"indicateur entre deux textes croisés", {}, {15, 1, 10, 6}};
+        const char* tools[] = {"data.table", "readr", "vroom", "vroom_no_altrep"};
+        const char* steps[] = {"setup", "read", "print", "aggregate", "head"};
+        for (int i = 0; i < 60; ++i)
+            c.lines.push_back(left(tools[i / 15], 15) + "DBP"[i % 3] + left(steps[i / 3 % 5], 10) +
+                              zeros(i * 7919 % 90000 + 1, 6));
+        cases.push_back(c);
+    }
+    {
+        // A number glued to names of a repeated word and a number (001SEA 01), lists written
+        // with a comma and a blank (C, F), codes that mix digits and letters (0B1, 33M): no
+        // column inside any of them.
+        Case c{"mot répété après un numéro collé, listes à virgules, codes mêlés", {}, {3, 9, 12, 4, 6}};
+        const char* lists[] = {"A", "C, F", "A, B", "C, D, G", "L", "D, M"};
+        const char* codes[] = {"00M", "01G", "0B1", "1A9", "2J5", "33M", "46A", "0L9"};
+        for (int i = 0; i < 40; ++i) {
+            char name[16];
+            snprintf(name, sizeof name, i % 7 == 3 ? "PMR %02d" : "SEA %02d", i % 30 + 1);
+            c.lines.push_back(zeros(i + 1, 3) + left(name, 9) + left(lists[i % 6], 12) + left(codes[i % 8], 4) +
+                              zeros(i * 7919 % 90000 + 11, 6));
+        }
+        cases.push_back(c);
+    }
+    {
+        // Twelve rows: decimals written to three places, then a text that begins with digits
+        // in half the rows (5 in.) and letters in the others (No. 18); then weights at an
+        // implied scale, most ending in zero, glued to a zero-padded decimal.
+        Case c{"décimales à échelle fixe puis texte, nombres finis par des zéros collés", {}, {8, 8, 6, 6}};
+        const long weights[] = {2620, 2875, 3215, 3460, 3440, 2770, 3570, 1935, 2200, 3150, 1615, 2465};
+        for (int i = 0; i < 12; ++i) {
+            char opening[16], size[16], quarter[16];
+            snprintf(opening, sizeof opening, "%08.3f", 125.0 / (i + 1));
+            snprintf(size, sizeof size, i % 2 ? "No. %d" : "%d in.", i * 5 + 3);
+            snprintf(quarter, sizeof quarter, "%06.2f", 14.5 + i * 0.71);
+            c.lines.push_back(std::string(opening) + left(size, 8) + zeros(weights[i], 6) + quarter);
+        }
+        cases.push_back(c);
+    }
+    {
+        // A header line, then amounts written to four places (two used) glued to a tip at an
+        // implied scale: the zeros between them say nothing, the name TIP after the blanks of
+        // the header says where the tip begins.
+        Case c{"en-tête, décimales finies par des zéros collées à un nombre", {}, {5, 10, 8, 6}, true};
+        c.lines.push_back(left("NUM", 5) + left("TOTAL", 10) + left("TIP", 8) + left("JOUR", 6));
+        const char* days[] = {"sun", "sat", "thurs", "fri"};
+        for (int i = 0; i < 30; ++i) {
+            char total[16];
+            snprintf(total, sizeof total, "%010.4f", 10 + i * 1.37);
+            c.lines.push_back(zeros(i + 1, 5) + total + zeros(10000 + i * 1300, 8) + left(days[i % 4], 6));
+        }
+        cases.push_back(c);
+    }
+    {
+        // A flag of one value, then hexadecimal numbers written 0x..., short ones padded with
+        // blanks and long ones (ending in a digit) filling their column: each number begins
+        // at its 0x, not between its 0 and its x.
+        Case c{"indicateur puis nombres hexadécimaux 0x", {}, {1, 18, 18, 2}};
+        const char kHex[] = "0123456789abcdef";
+        for (int i = 0; i < 40; ++i) {
+            const int digits = i % 2 ? 16 : 8;
+            std::string in = "0x", out = "0x";
+            for (int k = 0; k < digits; ++k) {
+                in += kHex[(i * 7 + k * 3 + i * k) % (k + 1 == digits ? 10 : 16)];
+                out += kHex[(i * 5 + k * 11 + 2 * i * k) % 16];
+            }
+            c.lines.push_back("N" + left(in, 18) + left(out, 18) + zeros(i % 3 + 2, 2));
+        }
+        cases.push_back(c);
+    }
+    {
+        // A flag of one value, a hexadecimal prefix of six digits (no 0x), then the name of
+        // its maker: the code begins after the flag and ends where the name's letters do.
+        Case c{"indicateur, code hexadécimal sans 0x, nom", {}, {1, 6, 24}};
+        const char kHex[] = "0123456789ABCDEF";
+        const char* makers[] = {"Rockwell Automation", "Cisco Systems, Inc", "IGT", "Hewlett Packard",
+                                "Realme Chongqing", "GUANGDONG OPPO", "American Micro-Fuel", "BYD Precision"};
+        for (int i = 0; i < 40; ++i) {
+            std::string prefix;
+            for (int k = 0; k < 6; ++k) prefix += kHex[(i * 7 + k * 5 + i * k * 3) % 16];
+            c.lines.push_back("M" + prefix + left(makers[i % 8], 24));
+        }
+        cases.push_back(c);
+    }
+    {
+        // Two decimals written to four places (one used) glued to each other, both left out
+        // in some rows and the first alone in two: those two rows say where the second
+        // begins, and its padding zero in every other row agrees.
+        Case c{"valeur absente seule dans deux lignes entre des décimales collées", {}, {5, 8, 7, 4}};
+        for (int i = 0; i < 40; ++i) {
+            char first[16], second[16];
+            snprintf(first, sizeof first, "%08.4f", (i * 37 % 200) / 10.0);
+            snprintf(second, sizeof second, "%07.4f", (i % 9) / 2.0 + 0.5);
+            const bool bothOut = i % 6 == 1;
+            const bool firstOut = i == 8 || i == 27;
+            c.lines.push_back(zeros(i + 1, 5) + (bothOut || firstOut ? std::string(8, ' ') : std::string(first)) +
+                              (bothOut ? std::string(7, ' ') : std::string(second)) + zeros(i % 5 + 1, 4));
+        }
+        cases.push_back(c);
+    }
+    {
+        // Phrases in sentence case whose first words all have five letters, glued to a code:
+        // the small letters one blank after them go on the phrase.
+        Case c{"phrases dont les premiers mots ont une longueur", {}, {3, 44, 1}};
+        const char* phrases[] = {"Cloud top temperature", "Cloud phase", "Clear sky probability",
+                                 "Error in upper layer cloud optical depth", "Lower layer cloud top pressure",
+                                 "Cloud optical depth", "Upper layer cloud top pressure", "Cloud albedo"};
+        for (int i = 0; i < 27; ++i)
+            c.lines.push_back(zeros(i * 3 % 40, 3) + left(phrases[i % 8], 44) + (i % 5 ? "U" : "N"));
+        cases.push_back(c);
+    }
+    {
+        // A signed code of three digits, then its label: a word in half the rows, a text that
+        // begins with digits (4yr College) in a quarter, nothing in the rest. The code is a
+        // number in every row up to the label, no longer past it.
+        Case c{"code signé puis libellé commençant parfois par des chiffres", {}, {10, 3, 16, 4}};
+        const char* words[] = {"Yes", "No", "Married", "Widowed", "Divorced", "Separated"};
+        const char* digitFirst[] = {"4yr College", "12th", "2yr College"};
+        for (int i = 0; i < 40; ++i) {
+            const std::string code = i % 4 == 0 ? "-0" + std::to_string(i % 5 + 1) : zeros(i % 12, 3);
+            const std::string label = i % 4 == 0 ? "" : i % 4 == 3 ? digitFirst[i % 3] : words[i % 6];
+            c.lines.push_back(left(i % 3 ? "marital" : "smoke91", 10) + code + left(label, 16) + zeros(i * 37 % 999 + 1, 4));
+        }
+        cases.push_back(c);
+    }
+    {
+        // Names in capitals whose fourth or fifth word begins at one place in most rows (LATIN
+        // SMALL LETTER A WITH BREVE, LATIN CAPITAL LETTER B): the phrase goes on there, its
+        // column ends at its padding.
+        Case c{"noms en capitales de mots de même longueur", {}, {6, 40, 2}};
+        const char* marks[] = {"BREVE", "TILDE", "ACUTE", "GRAVE", "MACRON", "OGONEK", "CARON"};
+        for (int i = 0; i < 40; ++i) {
+            const std::string letter(1, char('A' + i % 26));
+            const std::string name = i % 5 == 4   ? (i % 2 ? "AMPERSAND" : "<control>")
+                                     : i % 3 == 0 ? "LATIN CAPITAL LETTER " + letter
+                                                  : "LATIN SMALL LETTER " + letter + " WITH " + marks[i % 7];
+            c.lines.push_back(zeros(i * 29 + 97, 4) + "  " + left(name, 40) + (i % 5 == 4 ? "Po" : "Ll"));
+        }
+        cases.push_back(c);
+    }
     return cases;
 }
 
@@ -224,7 +377,7 @@ TEST(FixedWidthColumns, FoundWhereTheRowsShowThemInTheBoundaryCases) {
         if (!widths.empty()) widths.back() = c.widths.back();
         EXPECT_EQ(widths, c.widths) << c.what << "\n" << FIXEDWIDTH_Describe(layout);
         EXPECT_TRUE(FIXEDWIDTH_LooksFixed(layout)) << c.what;
-        EXPECT_FALSE(layout.header) << c.what;
+        EXPECT_EQ(layout.header, c.header) << c.what;
         for (size_t k = 1; k < layout.columns.size(); ++k)
             EXPECT_FALSE(layout.columns[k].evidence.empty()) << c.what << " colonne " << k + 1;
     }
