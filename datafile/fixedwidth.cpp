@@ -362,19 +362,39 @@ bool flagApart(const Grid& g, int p) {
     return c.pairs > std::max(c.left, c.right);
 }
 
-// Header: letters in the first line over positions that are digits in nine data lines in ten.
+// Header: letters in the first line over positions that are digits in nine data lines in ten,
+// over a third of those positions (long names); or, short names over wide columns of numbers
+// (id x   y1        y2), two thirds at least of the first line's letters over positions of
+// numbers (digits, signs and points in nine lines in ten), the line being more letters than
+// digits (a row of numbers with NA in one column is not).
 bool looksLikeHeader(const std::vector<char32_t>& first, const Grid& g) {
     int digitPositions = 0;
     int lettersOver = 0;
+    int lettersOverNumbers = 0;
     for (int i = 0; i < g.width; ++i) {
         int digits = 0;
-        for (int r = 0; r < g.rows; ++r) digits += g.kind(r, i) == Kind::Digit;
+        int numbers = 0;
+        for (int r = 0; r < g.rows; ++r) {
+            const Kind k = g.kind(r, i);
+            const char32_t c = g.at(r, i);
+            digits += k == Kind::Digit;
+            numbers += k == Kind::Digit || c == '-' || c == '+' || c == '.';
+        }
+        const bool letter = i < static_cast<int>(first.size()) &&
+                            kindOf(first[static_cast<size_t>(i)]) == Kind::Letter;
+        if (numbers * 10 >= g.rows * 9 && letter) ++lettersOverNumbers;
         if (digits * 10 < g.rows * 9) continue;
         ++digitPositions;
-        if (i < static_cast<int>(first.size()) && kindOf(first[static_cast<size_t>(i)]) == Kind::Letter)
-            ++lettersOver;
+        if (letter) ++lettersOver;
     }
-    return digitPositions > 0 && lettersOver * 3 >= digitPositions;
+    if (digitPositions > 0 && lettersOver * 3 >= digitPositions) return true;
+    int letters = 0;
+    int digits = 0;
+    for (char32_t c : first) {
+        letters += kindOf(c) == Kind::Letter;
+        digits += kindOf(c) == Kind::Digit;
+    }
+    return lettersOverNumbers >= 2 && lettersOverNumbers * 3 >= letters * 2 && letters > digits;
 }
 
 // Fills everything of the layout but its columns: the grid of the data lines, the lengths,

@@ -369,6 +369,26 @@ std::vector<Case> boundaryCases() {
     return cases;
 }
 
+TEST(FixedWidthColumns, TellsShortNamesOverWideNumbersFromARowWithAMissingValue) {
+    // Short names over columns of signed decimals glued together: a header, although its
+    // letters stand over few of the digits. The same rows under a first row that writes NA for
+    // a missing number: data.
+    std::vector<std::string> rows;
+    for (int i = 1; i <= 30; ++i) {
+        char values[64];
+        snprintf(values, sizeof values, "%03d%04d%+09.4f%+08.4f%+07.3f", i, i % 2, (i - 15) * 0.731,
+                 (i % 7 - 3) * 1.17, (i % 5) * -2.5);
+        rows.push_back(values);
+    }
+    std::vector<std::string> named = rows;
+    named.insert(named.begin(), "id x  y1       y2      z      ");
+    EXPECT_TRUE(FIXEDWIDTH_FindColumns(views(named)).header);
+    std::vector<std::string> missing = rows;
+    missing.insert(missing.begin(), "0000001NA       +01.2345+01.250");
+    EXPECT_FALSE(FIXEDWIDTH_FindColumns(views(missing)).header);
+    EXPECT_FALSE(FIXEDWIDTH_FindColumns(views(rows)).header);
+}
+
 TEST(FixedWidthColumns, FoundWhereTheRowsShowThemInTheBoundaryCases) {
     for (const Case& c : boundaryCases()) {
         const FIXEDWIDTH_LAYOUT layout = FIXEDWIDTH_FindColumns(views(c.lines));
