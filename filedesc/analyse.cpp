@@ -15,9 +15,11 @@
 #include <string>
 #include <string_view>
 #include <strings.h>
+#include <thread>
 #include <vector>
 
 #include "datafile/bytesource.h"
+#include "filedesc/analyse_internal.h"
 #include "filedesc/descdialect.h"
 #include "filedesc/typerecog.h"
 #include "foundation/date.h"
@@ -25,6 +27,10 @@
 #include "foundation/trace.h"
 #include "foundation/uiport.h"
 #include "foundation/utf8.h"
+
+using analyse_internal::ColumnJudgment;
+using analyse_internal::JudgingPipeline;
+using analyse_internal::ValueKinds;
 
 namespace {
 
@@ -132,103 +138,6 @@ int DominantFieldCount(FileDesc* desc, DATAFILE* reader) {
     if (commonest > headerFields && commonestRows * 100 >= dataRows * SHORT_HEADER_PERCENT)
         return commonest;
     return headerFields;
-}
-
-// What the values of one column are, for a type that holds every one of them. Counted value
-// by value in the file's order, or block by block and added up in the file's order (add).
-struct ValueKinds {
-    int values = 0;          // values that are not empty, blanks or the word NULL
-    int integers = 0;        // integers without a leading zero ("0" itself included)
-    int zeroPrefixed = 0;    // numbers written with a superfluous leading zero (00012, 00.5)
-    int decimals = 0;        // numbers with one decimal point or comma
-    int integerDigits = 0;   // most digits before the separator, among integers and decimals
-    int decimalDigits = 0;   // most digits after it
-    int paddedDecimals = 0;  // among zeroPrefixed, those with a decimal point or comma
-    int zeroDates = 0;       // eight zeros (an empty aaaammjj date), while dated
-    int grouped = 0;         // among decimals, 1 to 3 digits, a comma, then exactly 3 digits
-                             // (99,362: thousands grouped, or a decimal comma)
-    int dateLayout = -1;      // the first date layout among the values: the column's picture
-    int datetimeLayout = -1;  // the first date-time layout
-    int dates[TYPERECOG_DATE_LAYOUTS] = {};          // real days, per layout
-    int datetimes[TYPERECOG_DATETIME_LAYOUTS] = {};  // real days and times, per layout
-    // Whether every value so far is a number, has a date layout, has a date-time layout. Once
-    // one is not, no type of that kind can hold the column and its values are no longer
-    // looked at for it; once none is, the column is text and its values no longer counted.
-    bool numbers = true;
-    bool dated = true;
-    bool timed = true;
-
-    bool settled() const { return values > 0 && !numbers && !dated && !timed; }
-};
-
-std::string_view TrimBlanks(const char* text, int length) {
-    std::string_view v(text, static_cast<size_t>(length));
-    while (!v.empty() && v.front() == ' ') v.remove_prefix(1);
-    while (!v.empty() && v.back() == ' ') v.remove_suffix(1);
-    return v;
-}
-
-bool IsNullWord(std::string_view v) {
-    return v.size() == 4 && strncasecmp(v.data(), "null", 4) == 0;
-}
-
-// Counts one value into `kinds`; `seen` is what the recogniser said of it.
-void CountValueKind(ValueKinds& kinds, const TYPERECOG_SEEN& seen, const char* text, int length) {
-    if (kinds.settled()) return;
-    const std::string_view v = TrimBlanks(text, length);
-    if (v.empty() || IsNullWord(v)) return;
-    ++kinds.values;
-    if (kinds.numbers) {
-        // A number: a sign, digits, then at most one point or comma and digits.
-        size_t i = v[0] == '+' || v[0] == '-' ? 1 : 0;
-        const size_t digitsFrom = i;
-        while (i < v.size() && v[i] >= '0' && v[i] <= '9') ++i;
-        const size_t before = i - digitsFrom;
-        size_t after = 0;
-        bool separator = false;
-        if (i < v.size() && (v[i] == ',' || v[i] == '.')) {
-            separator = true;
-            ++i;
-            while (i < v.size() && v[i] >= '0' && v[i] <= '9') ++i, ++after;
-        }
-        if (i == v.size() && before + after > 0) {
-            if (before > 1 && v[digitsFrom] == '0') {
-                // 00012 or 000879.17: a code whose zeros matter, not a number.
-                ++kinds.zeroPrefixed;
-                if (separator) ++kinds.paddedDecimals;
-            } else if (separator) {
-                ++kinds.decimals;
-                if (v[i - after - 1] == ',' && after == 3 && before <= 3) ++kinds.grouped;
-            } else {
-                ++kinds.integers;
-            }
-            kinds.integerDigits = std::max(kinds.integerDigits, static_cast<int>(before));
-            kinds.decimalDigits = std::max(kinds.decimalDigits, static_cast<int>(after));
-        } else {
-            kinds.numbers = false;
-        }
-    }
-    // A date or date-time counts in its layout when it names a real day (and time); the
-    // column's first layout is the one that counts in the end.
-    if (kinds.dated) {
-        if (seen.dateLayout < 0) {
-            kinds.dated = false;
-        } else {
-            if (kinds.dateLayout < 0) kinds.dateLayout = seen.dateLayout;
-            if (TYPERECOG_IsRealDay(v, seen.dateLayout)) ++kinds.dates[seen.dateLayout];
-            else if (v == "00000000") ++kinds.zeroDates;
-        }
-    }
-    if (kinds.timed) {
-        MYDATETIME d{};
-        if (seen.datetimeLayout < 0) {
-            kinds.timed = false;
-        } else {
-            if (kinds.datetimeLayout < 0) kinds.datetimeLayout = seen.datetimeLayout;
-            if (DATETIME_ReadValid(v, TYPERECOG_DatetimeFormat(seen.datetimeLayout), true, &d))
-                ++kinds.datetimes[seen.datetimeLayout];
-        }
-    }
 }
 
 // Gives `column` the narrowest proposed type that holds every value counted in `kinds`; a
@@ -531,6 +440,7 @@ struct Analysis {
     FILEANALYSE_REPORT& report;
     bool detected;
     int lineLimit;  // characters of a line read before it is cut
+    int workers;    // threads judging the values beside the reading one
 
     // Something found for the person to read: in the report and the trace.
     void tell(unsigned colour, const std::string& text) {
@@ -609,25 +519,23 @@ bool addDetectedColumns(Analysis& a, FileDesc* desc, const std::vector<DATAFIELD
     return true;
 }
 
-// The values of one row gathered into the columns of `desc` (widths, statistics, value kinds),
-// the columns named by the first row or header line under the specified rules, a value past
-// the last column making an undeclared column. False when memory runs out.
-bool takeRowValues(Analysis& a, FileDesc* desc, const std::vector<DATAFIELD>& row,
-                   int rowNumber, int addColumns, AnalyseState& state) {
+// The columns the values of one row go to, field k to column k: under the specified rules the
+// header line, or the first row without one, names them (a header line's values are not
+// judged: `judged` says whether the row's are), and a value past the last column makes an
+// undeclared column. False when memory runs out.
+bool prepareRowColumns(Analysis& a, FileDesc* desc, const std::vector<DATAFIELD>& row,
+                       int rowNumber, int addColumns, bool& judged) {
     const bool hasHeader = desc->FirstLineIsHeader != 0;
+    judged = true;
     char name[32];
     int position = 0;
-    size_t columnAt = 0;  // the description's column at `position`, counted from 1
     for (const DATAFIELD& field : row) {
         ++position;
-        const char* value = field.value;
-        const int length = field.length;
-
         // a. The header line, or the first row without one, names the columns.
         const bool headerField = hasHeader && field.isHeader;
         if (!a.detected && ((!hasHeader && rowNumber == 1) || headerField)) {
             // The cell as a text: up to its first zero byte, as a name is kept.
-            const std::string cell(value, static_cast<size_t>(length));
+            const std::string cell(field.value, static_cast<size_t>(field.length));
             const char* code = cell.c_str();
             if (!hasHeader) {
                 snprintf(name, sizeof name, "COL%03i", position);
@@ -638,40 +546,46 @@ bool takeRowValues(Analysis& a, FileDesc* desc, const std::vector<DATAFIELD>& ro
                 "reconnue : [%s]",
                 code);
             if (addColumns && !addColumn(desc, position, code, code)) return false;
-            if (headerField) continue;  // header texts are not analysed
+            if (headerField) {
+                judged = false;  // header texts are not analysed
+                continue;
+            }
         }
-
         // b. The column at this position, or a new undeclared one.
-        if (++columnAt > desc->columns.size()) {
+        if (static_cast<size_t>(position) > desc->columns.size()) {
             snprintf(name, sizeof name, "UndeclaredColumn%i", position);
             if (!addColumn(desc, position, name, "")) return false;
             morvex::trace(
                 "\n[FILEDESC_AnalyseFileWithSeparatorsV2] Nouvelle colonne non "
                 "déclarée ajoutée : [%s]",
                 name);
-            columnAt = desc->columns.size();
-        }
-        ColumnDesc* column = desc->columns[columnAt - 1].get();
-
-        // c. Width: the longest value, blanks included (a fixed-width file's columns have
-        // theirs).
-        if (length > column->WidthInChars && desc->TypeStructFile != STRUCTFILE_FIXED)
-            column->WidthInChars = length;
-
-        // d. Statistics.
-        if (!column->stats) {
-            column->stats =
-                static_cast<COL_TYPE_STATISTICS*>(calloc(1, sizeof(COL_TYPE_STATISTICS)));
-            if (!column->stats) continue;  // no memory for a total: the value is skipped
-        }
-        TYPERECOG_SEEN seen;
-        AnalyseTypeDonneeAdd(column->stats, value, length, &seen);
-        if (a.detected) {
-            if (state.kinds.size() < static_cast<size_t>(position)) state.kinds.resize(position);
-            CountValueKind(state.kinds[position - 1], seen, value, length);
         }
     }
     return true;
+}
+
+// The judgments of a reading's values given to the columns of `desc`, field k's to column k:
+// widths, the longest value, blanks included (a fixed-width file's columns have theirs),
+// statistics and, under the detected rules, the kinds of values in `state`.
+void applyJudgments(const Analysis& a, FileDesc* desc, const std::vector<ColumnJudgment>& judged,
+                    AnalyseState& state) {
+    const bool fixed = desc->TypeStructFile == STRUCTFILE_FIXED;
+    for (size_t k = 0; k < judged.size() && k < desc->columns.size(); ++k) {
+        const ColumnJudgment& j = judged[k];
+        if (!j.hasValue) continue;
+        ColumnDesc* column = desc->columns[k].get();
+        if (!fixed && j.width > column->WidthInChars) column->WidthInChars = j.width;
+        if (!column->stats) {
+            column->stats =
+                static_cast<COL_TYPE_STATISTICS*>(calloc(1, sizeof(COL_TYPE_STATISTICS)));
+            if (!column->stats) continue;  // no memory for a total: the values are skipped
+        }
+        CompileStatistics(column->stats, &j.stats);
+        if (a.detected) {
+            if (state.kinds.size() <= k) state.kinds.resize(k + 1);
+            state.kinds[k].add(j.kinds);
+        }
+    }
 }
 
 // Progress every hundred rows: in bytes for the whole file (the only measure known
@@ -735,7 +649,11 @@ AnalysePass analyseRows(Analysis& a, FileDesc* desc, int maxRows, int addColumns
         state.columnCount = addColumns ? 0 : static_cast<int>(desc->columns.size());
         if (state.columnCount == 0) state.columnCount = DominantFieldCount(desc, reader.get());
     }
+    // The rows are read here, in turn; their values are judged by the workers.
+    JudgingPipeline judging(
+        {detected, a.workers, a.options.blockBytes > 0 ? a.options.blockBytes : 1});
     int rowNumber = 0;
+    auto readRows = [&]() {
     for (;;) {
         if (!DATAFILE_ReadNextFields(reader.get(), fields)) {
             pass.reachedEnd = true;
@@ -750,14 +668,14 @@ AnalysePass analyseRows(Analysis& a, FileDesc* desc, int maxRows, int addColumns
             for (const DATAFIELD& field : fields) {
                 if (isDoubleQuoted(field)) {
                     pass.firstQuotedLine = reader->currentRowFirstLine;
-                    return pass;  // read again, unquoting
+                    return;  // read again, unquoting
                 }
             }
         }
         if (detected && (headerRow || (!hasHeader && rowNumber == 1)) && addColumns &&
             !addDetectedColumns(a, desc, fields, columnCount)) {
             pass.failed = true;
-            return pass;
+            return;
         }
         bool take = true;  // the row's values count
         if (detected && headerRow) {
@@ -773,10 +691,12 @@ AnalysePass analyseRows(Analysis& a, FileDesc* desc, int maxRows, int addColumns
             ++state.oddCount;
             if (fieldCount > columnCount) take = false;
         }
-        if (take && !takeRowValues(a, desc, fields, rowNumber, addColumns, state)) {
+        bool judged = false;
+        if (take && !prepareRowColumns(a, desc, fields, rowNumber, addColumns, judged)) {
             pass.failed = true;
-            return pass;
+            return;
         }
+        if (take && judged) judging.addRow(fields);
 
         if (rowNumber % 100 == 0 && !from.block())
             reportRowProgress(a, reader.get(), rowNumber, maxRows);
@@ -791,6 +711,10 @@ AnalysePass analyseRows(Analysis& a, FileDesc* desc, int maxRows, int addColumns
             break;
         }
     }
+    };
+    readRows();
+    applyJudgments(a, desc, judging.finish(), state);
+    if (pass.failed || pass.firstQuotedLine != 0) return pass;
     pass.rowsRead = rowNumber;
     pass.rows = rowNumber - (hasHeader && rowNumber > 0 ? 1 : 0);
     // A file that changed meanwhile, or a compressed stream cut short or corrupt: what was read
@@ -952,7 +876,9 @@ FILEANALYSE_REPORT FILEDESC_AnalyseFile(TASK* task, FileDesc* desc, const char* 
     const bool quotingGiven = (options.rules & FILEANALYSE_QUOTING_GIVEN) != 0;
     Analysis a{task, path, options, report, detected,
                detected ? std::max(options.lineLimit, FILEDESC_ANALYSE_LINE_LIMIT)
-                        : options.lineLimit};
+                        : options.lineLimit,
+               options.workers >= 0 ? options.workers
+                                    : std::thread::hardware_concurrency() >= 2 ? 2 : 0};
     // No row limit under the detected rules: the whole file up to a size, else its beginning.
     int maxRows = options.maxRows;
     int addColumns = options.addColumns;
