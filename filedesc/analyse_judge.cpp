@@ -1,7 +1,5 @@
 // The values of an analysis judged: the kinds of values of a column, and the blocks of rows in
 // which the reading thread hands them to the workers (see analyse_internal.h).
-#include <strings.h>
-
 #include <algorithm>
 #include <condition_variable>
 #include <cstring>
@@ -27,7 +25,8 @@ std::string_view TrimBlanks(const char* text, int length) {
 }
 
 bool IsNullWord(std::string_view v) {
-    return v.size() == 4 && strncasecmp(v.data(), "null", 4) == 0;
+    return v.size() == 4 && (v[0] | 0x20) == 'n' && (v[1] | 0x20) == 'u' && (v[2] | 0x20) == 'l' &&
+           (v[3] | 0x20) == 'l';
 }
 
 }  // namespace

@@ -8,7 +8,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <strings.h>
 
 #include "filedesc/regexp.h"
 #include "foundation/date.h"
@@ -255,7 +254,8 @@ Recognition recognise(const unsigned char* s, int length) {
         found = r.decimal || m.integer || m.zero;
     }
     // 2, 3. Blank values and NULL.
-    if (n == 0 || (n == 4 && strncasecmp(reinterpret_cast<const char*>(core), "null", 4) == 0)) {
+    if (n == 0 || (n == 4 && (core[0] | 0x20) == 'n' && (core[1] | 0x20) == 'u' &&
+                   (core[2] | 0x20) == 'l' && (core[3] | 0x20) == 'l')) {
         r.blankOrNull = true;
         return r;
     }
