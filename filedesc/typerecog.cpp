@@ -265,10 +265,13 @@ Recognition recognise(const unsigned char* s, int length) {
         if (r.date < 0) r.datetime = matchDatetime(core, n);
         found = found || r.date >= 0 || r.datetime >= 0;
     }
-    // 6, 7. Plain words, and whatever nothing else accepted, are variable strings.
-    bool word = true;
-    for (int i = from; i < to && word; ++i) word = kWordBytes[s[i]];
-    r.variable = word || !found;
+    // 6, 7. Plain words, and whatever nothing else accepted, are variable strings: only a
+    // value some other pattern took needs reading as a word.
+    if (found) {
+        for (int i = from; i < to; ++i)
+            if (!kWordBytes[s[i]]) return r;  // no word: the other pattern's alone
+    }
+    r.variable = true;
     return r;
 }
 
