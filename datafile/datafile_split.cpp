@@ -285,7 +285,8 @@ bool RowEndsInsideProtection(DATAFILE* reader, bool lineComplete) {
     const char* delim = reader->dialect.delimiter.data();
     const size_t delimLen = reader->dialect.delimiter.size();
     // A whole line read at once, as most rows are: one pass.
-    if (!sc.started && lineComplete && delimLen == 1 && ScanWholeLine(reader, sc, row, len, delim[0]))
+    if (!sc.started && lineComplete && delimLen == 1 &&
+        ScanWholeLine(reader, sc, row, len, delim[0]))
         return false;
     DATAFILE_BUFFER::QuoteScan::Cursor at = sc.at;  // in registers while the scan runs
     auto beginField = [&](size_t start) {

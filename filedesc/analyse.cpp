@@ -654,63 +654,63 @@ AnalysePass analyseRows(Analysis& a, FileDesc* desc, int maxRows, int addColumns
         {detected, a.workers, a.options.blockBytes > 0 ? a.options.blockBytes : 1});
     int rowNumber = 0;
     auto readRows = [&]() {
-    for (;;) {
-        if (!DATAFILE_ReadNextFields(reader.get(), fields)) {
-            pass.reachedEnd = true;
-            break;
-        }
-        ++rowNumber;
-        if (reader->lineTooLong && pass.longLines++ == 0)
-            pass.firstLongLine = reader->currentRowFirstLine;
-        const int fieldCount = static_cast<int>(fields.size());
-        const bool headerRow = hasHeader && !fields.empty() && fields[0].isHeader;
-        if (watchQuotes && !headerRow) {
-            for (const DATAFIELD& field : fields) {
-                if (isDoubleQuoted(field)) {
-                    pass.firstQuotedLine = reader->currentRowFirstLine;
-                    return;  // read again, unquoting
+        for (;;) {
+            if (!DATAFILE_ReadNextFields(reader.get(), fields)) {
+                pass.reachedEnd = true;
+                break;
+            }
+            ++rowNumber;
+            if (reader->lineTooLong && pass.longLines++ == 0)
+                pass.firstLongLine = reader->currentRowFirstLine;
+            const int fieldCount = static_cast<int>(fields.size());
+            const bool headerRow = hasHeader && !fields.empty() && fields[0].isHeader;
+            if (watchQuotes && !headerRow) {
+                for (const DATAFIELD& field : fields) {
+                    if (isDoubleQuoted(field)) {
+                        pass.firstQuotedLine = reader->currentRowFirstLine;
+                        return;  // read again, unquoting
+                    }
                 }
             }
-        }
-        if (detected && (headerRow || (!hasHeader && rowNumber == 1)) && addColumns &&
-            !addDetectedColumns(a, desc, fields, columnCount)) {
-            pass.failed = true;
-            return;
-        }
-        bool take = true;  // the row's values count
-        if (detected && headerRow) {
-            take = false;
-        } else if (detected && from.block() && fieldCount != columnCount) {
-            take = false;  // a row cut by the block's start, or one told by the whole reading
-        } else if (detected && fieldCount != columnCount) {
-            // A row of another shape is told, never turned into columns; a longer one is not
-            // counted in the types either (its values may be shifted), a shorter one lends the
-            // values it has, as a load stores it.
-            if (state.odd.size() < ODD_ROWS_NAMED)
-                state.odd.push_back({reader->currentRowFirstLine, fieldCount});
-            ++state.oddCount;
-            if (fieldCount > columnCount) take = false;
-        }
-        bool judged = false;
-        if (take && !prepareRowColumns(a, desc, fields, rowNumber, addColumns, judged)) {
-            pass.failed = true;
-            return;
-        }
-        if (take && judged) judging.addRow(fields);
+            if (detected && (headerRow || (!hasHeader && rowNumber == 1)) && addColumns &&
+                !addDetectedColumns(a, desc, fields, columnCount)) {
+                pass.failed = true;
+                return;
+            }
+            bool take = true;  // the row's values count
+            if (detected && headerRow) {
+                take = false;
+            } else if (detected && from.block() && fieldCount != columnCount) {
+                take = false;  // a row cut by the block's start, or one told by the whole reading
+            } else if (detected && fieldCount != columnCount) {
+                // A row of another shape is told, never turned into columns; a longer one is not
+                // counted in the types either (its values may be shifted), a shorter one lends the
+                // values it has, as a load stores it.
+                if (state.odd.size() < ODD_ROWS_NAMED)
+                    state.odd.push_back({reader->currentRowFirstLine, fieldCount});
+                ++state.oddCount;
+                if (fieldCount > columnCount) take = false;
+            }
+            bool judged = false;
+            if (take && !prepareRowColumns(a, desc, fields, rowNumber, addColumns, judged)) {
+                pass.failed = true;
+                return;
+            }
+            if (take && judged) judging.addRow(fields);
 
-        if (rowNumber % 100 == 0 && !from.block())
-            reportRowProgress(a, reader.get(), rowNumber, maxRows);
-        if (rowNumber > maxRows) break;
-        if (byteBudget > 0 && DATAFILE_GetReadBytes(reader.get()) >= byteBudget) {
-            pass.partial = true;
-            break;
+            if (rowNumber % 100 == 0 && !from.block())
+                reportRowProgress(a, reader.get(), rowNumber, maxRows);
+            if (rowNumber > maxRows) break;
+            if (byteBudget > 0 && DATAFILE_GetReadBytes(reader.get()) >= byteBudget) {
+                pass.partial = true;
+                break;
+            }
+            if (TASK_IsStopRequested(a.task)) {
+                statusAndReport(a.task, TASK_EVENT_INTERRUPTED, 100, 100,
+                                "Annulation de la tâche à la demande de l'utilisateur.");
+                break;
+            }
         }
-        if (TASK_IsStopRequested(a.task)) {
-            statusAndReport(a.task, TASK_EVENT_INTERRUPTED, 100, 100,
-                            "Annulation de la tâche à la demande de l'utilisateur.");
-            break;
-        }
-    }
     };
     readRows();
     applyJudgments(a, desc, judging.finish(), state);
@@ -874,11 +874,12 @@ FILEANALYSE_REPORT FILEDESC_AnalyseFile(TASK* task, FileDesc* desc, const char* 
     }
     const bool detected = (options.rules & FILEANALYSE_DETECTED) != 0;
     const bool quotingGiven = (options.rules & FILEANALYSE_QUOTING_GIVEN) != 0;
+    int workers = options.workers;
+    if (workers < 0) workers = std::thread::hardware_concurrency() >= 2 ? 2 : 0;
     Analysis a{task, path, options, report, detected,
                detected ? std::max(options.lineLimit, FILEDESC_ANALYSE_LINE_LIMIT)
                         : options.lineLimit,
-               options.workers >= 0 ? options.workers
-                                    : std::thread::hardware_concurrency() >= 2 ? 2 : 0};
+               workers};
     // No row limit under the detected rules: the whole file up to a size, else its beginning.
     int maxRows = options.maxRows;
     int addColumns = options.addColumns;

@@ -24,16 +24,16 @@ namespace analyse_internal {
 // What the values of one column are, for a type that holds every one of them. Counted value
 // by value in the file's order, or block by block and added up in the file's order (add).
 struct ValueKinds {
-    int values = 0;          // values that are not empty, blanks or the word NULL
-    int integers = 0;        // integers without a leading zero ("0" itself included)
-    int zeroPrefixed = 0;    // numbers written with a superfluous leading zero (00012, 00.5)
-    int decimals = 0;        // numbers with one decimal point or comma
-    int integerDigits = 0;   // most digits before the separator, among integers and decimals
-    int decimalDigits = 0;   // most digits after it
-    int paddedDecimals = 0;  // among zeroPrefixed, those with a decimal point or comma
-    int zeroDates = 0;       // eight zeros (an empty aaaammjj date), while dated
-    int grouped = 0;         // among decimals, 1 to 3 digits, a comma, then exactly 3 digits
-                             // (99,362: thousands grouped, or a decimal comma)
+    int values = 0;           // values that are not empty, blanks or the word NULL
+    int integers = 0;         // integers without a leading zero ("0" itself included)
+    int zeroPrefixed = 0;     // numbers written with a superfluous leading zero (00012, 00.5)
+    int decimals = 0;         // numbers with one decimal point or comma
+    int integerDigits = 0;    // most digits before the separator, among integers and decimals
+    int decimalDigits = 0;    // most digits after it
+    int paddedDecimals = 0;   // among zeroPrefixed, those with a decimal point or comma
+    int zeroDates = 0;        // eight zeros (an empty aaaammjj date), while dated
+    int grouped = 0;          // among decimals, 1 to 3 digits, a comma, then exactly 3 digits
+                              // (99,362: thousands grouped, or a decimal comma)
     int dateLayout = -1;      // the first date layout among the values: the column's picture
     int datetimeLayout = -1;  // the first date-time layout
     int dates[TYPERECOG_DATE_LAYOUTS] = {};          // real days, per layout

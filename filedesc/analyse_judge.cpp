@@ -140,11 +140,11 @@ void addUp(std::vector<ColumnJudgment>& columns, const std::vector<ColumnJudgmen
 
 // Whole rows' values copied together.
 struct Block {
-    size_t sequence = 0;             // its place among the blocks handed
-    std::string text;                // the rows' values, one after the other
-    std::vector<size_t> starts;      // each value's first byte in text
-    std::vector<int> lengths;        // and its length
-    std::vector<size_t> rowEnds;     // per row, the index past its last value
+    size_t sequence = 0;          // its place among the blocks handed
+    std::string text;             // the rows' values, one after the other
+    std::vector<size_t> starts;   // each value's first byte in text
+    std::vector<int> lengths;     // and its length
+    std::vector<size_t> rowEnds;  // per row, the index past its last value
 
     // What the block holds, its values' places counted.
     size_t bytes() const { return text.size() + starts.size() * (sizeof(size_t) + sizeof(int)); }
@@ -192,13 +192,13 @@ struct JudgingPipeline::Shared {
     std::vector<std::thread> workers;
     std::unique_ptr<Block> filling;  // the block the reading thread fills
 
-    std::mutex mutex;  // guards what follows
+    std::mutex mutex;              // guards what follows
     std::condition_variable work;  // a block to judge, or the end
     std::condition_variable room;  // a block taken from the queue
     std::deque<std::unique_ptr<Block>> queue;
     std::vector<std::unique_ptr<Block>> spare;  // judged blocks, to be filled again
     bool closing = false;
-    size_t handed = 0;  // blocks handed so far
+    size_t handed = 0;   // blocks handed so far
     size_t addedUp = 0;  // blocks whose judgment is in `total`, the first ones in order
     std::map<size_t, std::vector<ColumnJudgment>> waiting;  // judged past the first missing
     std::vector<ColumnJudgment> total;

@@ -43,9 +43,11 @@ std::string releasesText(int repeat) {
                 // layout, aaaa-mm-jj, is the one that counts.
                 const size_t at = row.find(';', row.find(';', row.find(';') + 1) + 1) + 1;
                 const std::string day = row.substr(at, 10);
-                row.replace(at, 10, day.substr(8, 2) + "/" + day.substr(5, 2) + "/" + day.substr(0, 4));
+                row.replace(at, 10,
+                            day.substr(8, 2) + "/" + day.substr(5, 2) + "/" + day.substr(0, 4));
             }
-            const std::string& country = countries[(i * 37 + static_cast<size_t>(r)) % countries.size()];
+            const std::string& country =
+                countries[(i * 37 + static_cast<size_t>(r)) % countries.size()];
             const std::string name = country.substr(country.find('\t') + 1);
             text += row + ";\"" + name + " ;\r\n« " + row.substr(0, row.find(';')) + " » \"\"" +
                     name.substr(0, 3) + "\"\"\"\r\n";
@@ -77,10 +79,11 @@ std::string summary(const FileDesc* desc, const FILEANALYSE_REPORT& report) {
         }
         out << "\n";
     }
-    out << report.columns << " " << report.oddCount << " " << report.rowsRead << " "
-        << report.rows << " " << report.longLines << " " << report.requotedAt << " "
-        << report.wholeFile << report.stopped << "\n";
-    for (const FILEANALYSE_ODDROW& odd : report.oddRows) out << odd.line << ":" << odd.fields << " ";
+    out << report.columns << " " << report.oddCount << " " << report.rowsRead << " " << report.rows
+        << " " << report.longLines << " " << report.requotedAt << " " << report.wholeFile
+        << report.stopped << "\n";
+    for (const FILEANALYSE_ODDROW& odd : report.oddRows)
+        out << odd.line << ":" << odd.fields << " ";
     for (const std::string& r : report.renamed) out << r << "\n";
     for (const FILEANALYSE_NOTICE& n : report.notices) out << n.colour << n.text;
     return out.str();
@@ -97,8 +100,7 @@ protected:
                         int maxRows = FILEDESC_ANALYSE_ALL_ROWS) {
         DescPtr desc;
         if (rules & FILEANALYSE_DETECTED) {
-            const DATAFILE_SHAPE shape =
-                FILEANALYSE_DetectDialect(FILEANALYSE_ReadSample(path));
+            const DATAFILE_SHAPE shape = FILEANALYSE_DetectDialect(FILEANALYSE_ReadSample(path));
             desc.reset(FILEANALYSE_NewDescription(path, &shape, rules));
         } else {
             desc.reset(FILEDESC_CreateFileDesc("t", nullptr, STRUCTFILE_DELIMITED, "\\r\\n", ";"));
@@ -141,7 +143,7 @@ TEST_F(AnalyseBlocks, WorkersGiveWhatOneThreadGivesWhereverTheBlocksEnd) {
 TEST_F(AnalyseBlocks, AStopRequestEndsTheReadingAtTheSameRowAsOneThread) {
     const std::string path = dir.file("releases.csv");
     fdtest::writeAll(path, releasesText(100));  // 4 400 rows, blocks of about 20 rows
-    port.stopAfterEvents = 6;  // rows 100 to 500
+    port.stopAfterEvents = 6;                   // rows 100 to 500
     const std::string alone = analyse(path, FILEANALYSE_DETECTED, 0, 0);
     port.events.clear();
     const std::string two = analyse(path, FILEANALYSE_DETECTED, 2, 2048);
