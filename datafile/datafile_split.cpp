@@ -216,6 +216,63 @@ int FieldsOfLineAlone(const DATAFILE* reader, const char* line, size_t len) {
     }
 }
 
+namespace {
+
+// The scan of a whole line, from its start, under a delimiter of one byte: the ends of its
+// fields into `sc` as the field-by-field scan below finds them, in one pass. False, `sc` left
+// unstarted, when the line ends inside a protected field: the field-by-field scan then reads
+// it, as it goes on over the next lines.
+bool ScanWholeLine(const DATAFILE* reader, DATAFILE_BUFFER::QuoteScan& sc, const char* row,
+                   size_t len, char delim) {
+    sc.fields.clear();
+    size_t at = 0;
+    for (size_t column = 0;; ++column) {
+        char startChar = '\0';
+        char endChar = '\0';
+        ProtectionOf(reader, ColumnAt(reader, column), &startChar, &endChar);
+        if (at >= len) {  // nothing of the field
+            sc.fields.push_back({len, false});
+            break;
+        }
+        size_t i = at;
+        size_t closedAt = SIZE_MAX;
+        bool doubled = false;
+        if (startChar != '\0' && row[at] == startChar) {
+            // Inside the protection up to a closing character that is not doubled; one that
+            // ends the line closes.
+            for (i = at + 1;;) {
+                const void* hit = endChar != '\0' ? memchr(row + i, endChar, len - i) : nullptr;
+                if (!hit) {
+                    sc.fields.clear();
+                    return false;
+                }
+                const size_t j = static_cast<size_t>(static_cast<const char*>(hit) - row);
+                if (j + 1 < len && row[j + 1] == endChar) {
+                    doubled = true;
+                    i = j + 2;
+                    continue;
+                }
+                closedAt = j;
+                i = j + 1;
+                break;
+            }
+        }
+        if (i < len && row[i] != delim) {
+            const void* hit = memchr(row + i, delim, len - i);
+            i = hit ? static_cast<size_t>(static_cast<const char*>(hit) - row) : len;
+        }
+        sc.fields.push_back({i, closedAt != SIZE_MAX && !doubled && closedAt + 1 == i});
+        if (i == len) break;
+        at = i + 1;
+    }
+    sc.started = true;
+    sc.complete = true;
+    sc.completeLen = len;
+    return true;
+}
+
+}  // namespace
+
 // True when the row read so far ends inside a protected field of the unquoting reading
 // (`lineComplete`: its line has ended, so a closing character at its end closes). The scan
 // goes on from where the previous call for the same row stopped: a row is scanned once
@@ -227,6 +284,10 @@ bool RowEndsInsideProtection(DATAFILE* reader, bool lineComplete) {
     const size_t len = buf->rowLen;
     const char* delim = reader->dialect.delimiter.data();
     const size_t delimLen = reader->dialect.delimiter.size();
+    // A whole line read at once, as most rows are: one pass.
+    if (!sc.started && lineComplete && delimLen == 1 &&
+        ScanWholeLine(reader, sc, row, len, delim[0]))
+        return false;
     DATAFILE_BUFFER::QuoteScan::Cursor at = sc.at;  // in registers while the scan runs
     auto beginField = [&](size_t start) {
         ProtectionOf(reader, ColumnAt(reader, at.nextColumn++), &at.startChar, &at.endChar);

@@ -15,9 +15,11 @@
 #include <string>
 #include <string_view>
 #include <strings.h>
+#include <thread>
 #include <vector>
 
 #include "datafile/bytesource.h"
+#include "filedesc/analyse_internal.h"
 #include "filedesc/descdialect.h"
 #include "filedesc/typerecog.h"
 #include "foundation/date.h"
@@ -25,6 +27,10 @@
 #include "foundation/trace.h"
 #include "foundation/uiport.h"
 #include "foundation/utf8.h"
+
+using analyse_internal::ColumnJudgment;
+using analyse_internal::JudgingPipeline;
+using analyse_internal::ValueKinds;
 
 namespace {
 
@@ -38,11 +44,6 @@ const char* const kStatsTaskName = "Statistiques globales du fichier de données
 
 // Releases a reader at the end of a scope.
 using ReaderPtr = morvex::Owned<DATAFILE, DATAFILE_DestroyIterator>;
-
-// Releases a row and its values.
-using RowPtr = morvex::Owned<LDCG, [](LDCG* row) {
-    LDCG_Destroy(row, LDCG_KEEP_ROOT, LDCG_RELEASE_BOTH);
-}>;
 
 // Releases a task list and its tasks.
 using TaskListPtr = morvex::Owned<TASKSLIST, TASKSLIST_Destroy>;
@@ -139,120 +140,51 @@ int DominantFieldCount(FileDesc* desc, DATAFILE* reader) {
     return headerFields;
 }
 
-// What the values of one column are, for a type that holds every one of them.
-struct ValueKinds {
-    int values = 0;          // values that are not empty, blanks or the word NULL
-    int integers = 0;        // integers without a leading zero ("0" itself included)
-    int zeroPrefixed = 0;    // numbers written with a superfluous leading zero (00012, 00.5)
-    int decimals = 0;        // numbers with one decimal point or comma
-    int integerDigits = 0;   // most digits before the separator, among integers and decimals
-    int decimalDigits = 0;   // most digits after it
-    int paddedDecimals = 0;  // among zeroPrefixed, those with a decimal point or comma
-    int zeroDates = 0;       // among zeroPrefixed, eight zeros (an empty aaaammjj date)
-    int grouped = 0;         // among decimals, 1 to 3 digits, a comma, then exactly 3 digits
-                             // (99,362: thousands grouped, or a decimal comma)
-    int dates = 0;           // real days in the column's first date layout
-    int datetimes = 0;       // real days and times in its first date-time layout
-    std::string dateFormat;
-    std::string datetimeFormat;
-};
-
-std::string_view TrimBlanks(const char* text, int length) {
-    std::string_view v(text, static_cast<size_t>(length));
-    while (!v.empty() && v.front() == ' ') v.remove_prefix(1);
-    while (!v.empty() && v.back() == ' ') v.remove_suffix(1);
-    return v;
-}
-
-bool IsNullWord(std::string_view v) {
-    return v.size() == 4 && strncasecmp(v.data(), "null", 4) == 0;
-}
-
-// Counts one value into `kinds`; `seen` is what the recogniser said of it.
-void CountValueKind(ValueKinds& kinds, const COL_TYPE_STATISTICS& seen, const char* text,
-                    int length) {
-    const std::string_view v = TrimBlanks(text, length);
-    if (v.empty() || IsNullWord(v)) return;
-    ++kinds.values;
-    // A number: a sign, digits, then at most one point or comma and digits.
-    size_t i = v[0] == '+' || v[0] == '-' ? 1 : 0;
-    const size_t digitsFrom = i;
-    while (i < v.size() && v[i] >= '0' && v[i] <= '9') ++i;
-    const size_t before = i - digitsFrom;
-    size_t after = 0;
-    bool separator = false;
-    if (i < v.size() && (v[i] == ',' || v[i] == '.')) {
-        separator = true;
-        ++i;
-        while (i < v.size() && v[i] >= '0' && v[i] <= '9') ++i, ++after;
-    }
-    if (i == v.size() && before + after > 0) {
-        if (before > 1 && v[digitsFrom] == '0') {
-            // 00012 or 000879.17: a code whose zeros matter, not a number.
-            ++kinds.zeroPrefixed;
-            if (separator) ++kinds.paddedDecimals;
-            if (v == "00000000") ++kinds.zeroDates;
-        } else if (separator) {
-            ++kinds.decimals;
-            if (v[i - after - 1] == ',' && after == 3 && before <= 3) ++kinds.grouped;
-        } else {
-            ++kinds.integers;
-        }
-        kinds.integerDigits = std::max(kinds.integerDigits, static_cast<int>(before));
-        kinds.decimalDigits = std::max(kinds.decimalDigits, static_cast<int>(after));
-    }
-    // A date or date-time counts when it names a real day in the column's first layout.
-    MYDATETIME d{};
-    if (seen.countDates > 0) {
-        if (kinds.dateFormat.empty()) kinds.dateFormat = seen.dateFormat;
-        if (kinds.dateFormat == seen.dateFormat &&
-            DATETIME_ReadValid(v, kinds.dateFormat.c_str(), false, &d))
-            ++kinds.dates;
-    } else if (seen.countDatetimes > 0) {
-        if (kinds.datetimeFormat.empty()) kinds.datetimeFormat = seen.datetimeFormat;
-        if (kinds.datetimeFormat == seen.datetimeFormat &&
-            DATETIME_ReadValid(v, kinds.datetimeFormat.c_str(), true, &d))
-            ++kinds.datetimes;
-    }
-}
-
 // Gives `column` the narrowest proposed type that holds every value counted in `kinds`; a
 // column without values keeps what the specified decision gave it. `padded`: the values are
 // those of a fixed-width file, where zeros pad numbers: a decimal written with leading zeros is
 // a decimal, and eight zeros an empty date in a column of dates.
-void ProposeTypeHoldingAll(ColumnDesc* column, ValueKinds kinds, bool padded) {
+void ProposeTypeHoldingAll(ColumnDesc* column, const ValueKinds& kinds, bool padded) {
     if (kinds.values == 0 || !column->stats) return;
+    // Real days and times in the column's first layout; -1 when a value has another kind.
+    int dates = kinds.dated && kinds.dateLayout >= 0 ? kinds.dates[kinds.dateLayout] : -1;
+    const int datetimes =
+        kinds.timed && kinds.datetimeLayout >= 0 ? kinds.datetimes[kinds.datetimeLayout] : -1;
+    int integers = kinds.integers;
+    int zeroPrefixed = kinds.zeroPrefixed;
+    int decimals = kinds.decimals;
     if (padded) {
-        kinds.zeroPrefixed -= kinds.paddedDecimals;
-        kinds.decimals += kinds.paddedDecimals;
-        if (kinds.dates > 0 && kinds.dates + kinds.zeroDates == kinds.values)
-            kinds.dates = kinds.values;
+        zeroPrefixed -= kinds.paddedDecimals;
+        decimals += kinds.paddedDecimals;
+        if (dates > 0 && dates + kinds.zeroDates == kinds.values) dates = kinds.values;
         // A fixed-width export writes every decimal at its column's scale: whole numbers
         // beside numbers whose comma is followed by three digits (0, 99,362, 100,000) are
         // counts with their thousands grouped, which no numeric type reads back; they stay
         // text, as written.
-        if (kinds.grouped > 0 && kinds.grouped == kinds.decimals && kinds.integers > 0) {
-            kinds.decimals = 0;
-            kinds.integers = 0;
+        if (kinds.grouped > 0 && kinds.grouped == decimals && integers > 0) {
+            decimals = 0;
+            integers = 0;
         }
     }
     TypeCible& t = column->typeCible;
     const int longest = std::max(1, column->stats->maxLength);
-    const int numbers = kinds.integers + kinds.zeroPrefixed + kinds.decimals;
-    if (kinds.dates == kinds.values) {
+    const bool allNumbers = kinds.numbers && integers + zeroPrefixed + decimals == kinds.values;
+    if (dates == kinds.values) {
         t.type = DATATYPE_DATE;
-        snprintf(t.fmtDate, sizeof t.fmtDate, "%s", kinds.dateFormat.c_str());
-    } else if (kinds.datetimes == kinds.values) {
+        snprintf(t.fmtDate, sizeof t.fmtDate, "%s", TYPERECOG_DateFormat(kinds.dateLayout));
+    } else if (datetimes == kinds.values) {
         t.type = DATATYPE_DATETIME;
-        snprintf(t.fmtDateTime, sizeof t.fmtDateTime, "%s", kinds.datetimeFormat.c_str());
-    } else if (kinds.integers == kinds.values && kinds.integerDigits <= INTEGER_DIGITS_MAX) {
+        snprintf(t.fmtDateTime, sizeof t.fmtDateTime, "%s",
+                 TYPERECOG_DatetimeFormat(kinds.datetimeLayout));
+    } else if (kinds.numbers && integers == kinds.values &&
+               kinds.integerDigits <= INTEGER_DIGITS_MAX) {
         t.type = DATATYPE_INTEGER;
         t.fmtEntier.taille = kinds.integerDigits;
-    } else if (kinds.zeroPrefixed > 0 && numbers == kinds.values) {
+    } else if (zeroPrefixed > 0 && allNumbers) {
         // Codes such as 00012 or 000879.17: their zeros matter.
         t.type = DATATYPE_FIXEDCHAR;
         t.fmtChaineFixe.taille = longest;
-    } else if (numbers == kinds.values && kinds.decimals > 0) {
+    } else if (allNumbers && decimals > 0) {
         t.type = DATATYPE_DECIMAL;
         t.fmtDecimal.partieEntiere = std::max(1, kinds.integerDigits);
         t.fmtDecimal.partieDecimale = kinds.decimalDigits;
@@ -476,8 +408,8 @@ constexpr int FILEDESC_SQLITE_MAX_COLUMNS = 2000;
 
 // Whether `field` begins with a double quote, as a quoted value does (its closing quote may
 // be in a later field when the value holds the delimiter).
-bool isDoubleQuoted(const DATACOLUMN* field) {
-    return field && field->value && field->length >= 1 && field->value[0] == '"';
+bool isDoubleQuoted(const DATAFIELD& field) {
+    return field.length >= 1 && field.value[0] == '"';
 }
 
 // Removes every column of `desc` (a new description read again from the start).
@@ -508,6 +440,7 @@ struct Analysis {
     FILEANALYSE_REPORT& report;
     bool detected;
     int lineLimit;  // characters of a line read before it is cut
+    int workers;    // threads judging the values beside the reading one
 
     // Something found for the person to read: in the report and the trace.
     void tell(unsigned colour, const std::string& text) {
@@ -541,19 +474,17 @@ DATAFILE* openReading(const Analysis& a, FileDesc* desc) {
 // Under the detected rules, the columns from the header line (or COL<n> without one): its
 // names made loadable, then UndeclaredColumn<n> for the positions it does not name, up to
 // `columnCount`. False when memory runs out.
-bool addDetectedColumns(Analysis& a, FileDesc* desc, const LDCG* row, int columnCount) {
+bool addDetectedColumns(Analysis& a, FileDesc* desc, const std::vector<DATAFIELD>& row,
+                        int columnCount) {
     const bool hasHeader = desc->FirstLineIsHeader != 0;
     char name[32];
     std::vector<std::string> cells;
-    for (LDCG_ELT* elt = row->first; elt && static_cast<int>(cells.size()) < columnCount;
-         elt = elt->next) {
-        const auto* field = static_cast<DATACOLUMN*>(elt->lParam1);
+    for (size_t k = 0; k < row.size() && static_cast<int>(cells.size()) < columnCount; ++k) {
         if (!hasHeader) {
             snprintf(name, sizeof name, "COL%03i", static_cast<int>(cells.size()) + 1);
             cells.emplace_back(name);
         } else {
-            cells.emplace_back(field && field->value ? field->value : "",
-                               field && field->value ? field->length : 0);
+            cells.emplace_back(row[k].value, static_cast<size_t>(row[k].length));
         }
     }
     std::vector<std::string> renamed;
@@ -588,26 +519,24 @@ bool addDetectedColumns(Analysis& a, FileDesc* desc, const LDCG* row, int column
     return true;
 }
 
-// The values of one row gathered into the columns of `desc` (widths, statistics, value kinds),
-// the columns named by the first row or header line under the specified rules, a value past
-// the last column making an undeclared column. False when memory runs out.
-bool takeRowValues(Analysis& a, FileDesc* desc, const LDCG* row, int rowNumber, int addColumns,
-                   AnalyseState& state) {
+// The columns the values of one row go to, field k to column k: under the specified rules the
+// header line, or the first row without one, names them (a header line's values are not
+// judged: `judged` says whether the row's are), and a value past the last column makes an
+// undeclared column. False when memory runs out.
+bool prepareRowColumns(Analysis& a, FileDesc* desc, const std::vector<DATAFIELD>& row,
+                       int rowNumber, int addColumns, bool& judged) {
     const bool hasHeader = desc->FirstLineIsHeader != 0;
+    judged = true;
     char name[32];
-    COL_TYPE_STATISTICS valueStats;
     int position = 0;
-    size_t columnAt = 0;  // the description's column at `position`, counted from 1
-    for (LDCG_ELT* elt = row->first; elt; elt = elt->next) {
-        auto* field = static_cast<DATACOLUMN*>(elt->lParam1);
+    for (const DATAFIELD& field : row) {
         ++position;
-        const char* value = field && field->value ? field->value : "";
-        const int length = field && field->value ? field->length : 0;
-
         // a. The header line, or the first row without one, names the columns.
-        const bool headerField = hasHeader && field && field->isHeader;
+        const bool headerField = hasHeader && field.isHeader;
         if (!a.detected && ((!hasHeader && rowNumber == 1) || headerField)) {
-            const char* code = value;
+            // The cell as a text: up to its first zero byte, as a name is kept.
+            const std::string cell(field.value, static_cast<size_t>(field.length));
+            const char* code = cell.c_str();
             if (!hasHeader) {
                 snprintf(name, sizeof name, "COL%03i", position);
                 code = name;
@@ -617,40 +546,46 @@ bool takeRowValues(Analysis& a, FileDesc* desc, const LDCG* row, int rowNumber, 
                 "reconnue : [%s]",
                 code);
             if (addColumns && !addColumn(desc, position, code, code)) return false;
-            if (headerField) continue;  // header texts are not analysed
+            if (headerField) {
+                judged = false;  // header texts are not analysed
+                continue;
+            }
         }
-
         // b. The column at this position, or a new undeclared one.
-        if (++columnAt > desc->columns.size()) {
+        if (static_cast<size_t>(position) > desc->columns.size()) {
             snprintf(name, sizeof name, "UndeclaredColumn%i", position);
             if (!addColumn(desc, position, name, "")) return false;
             morvex::trace(
                 "\n[FILEDESC_AnalyseFileWithSeparatorsV2] Nouvelle colonne non "
                 "déclarée ajoutée : [%s]",
                 name);
-            columnAt = desc->columns.size();
-        }
-        ColumnDesc* column = desc->columns[columnAt - 1].get();
-
-        // c. Width: the longest value, blanks included (a fixed-width file's columns have
-        // theirs).
-        if (length > column->WidthInChars && desc->TypeStructFile != STRUCTFILE_FIXED)
-            column->WidthInChars = length;
-
-        // d. Statistics.
-        if (!column->stats) {
-            column->stats =
-                static_cast<COL_TYPE_STATISTICS*>(calloc(1, sizeof(COL_TYPE_STATISTICS)));
-            if (!column->stats) continue;  // no memory for a total: the value is skipped
-        }
-        AnalyseTypeDonneeInto(&valueStats, value, length);
-        CompileStatistics(column->stats, &valueStats);
-        if (a.detected) {
-            if (state.kinds.size() < static_cast<size_t>(position)) state.kinds.resize(position);
-            CountValueKind(state.kinds[position - 1], valueStats, value, length);
         }
     }
     return true;
+}
+
+// The judgments of a reading's values given to the columns of `desc`, field k's to column k:
+// widths, the longest value, blanks included (a fixed-width file's columns have theirs),
+// statistics and, under the detected rules, the kinds of values in `state`.
+void applyJudgments(const Analysis& a, FileDesc* desc, const std::vector<ColumnJudgment>& judged,
+                    AnalyseState& state) {
+    const bool fixed = desc->TypeStructFile == STRUCTFILE_FIXED;
+    for (size_t k = 0; k < judged.size() && k < desc->columns.size(); ++k) {
+        const ColumnJudgment& j = judged[k];
+        if (!j.hasValue) continue;
+        ColumnDesc* column = desc->columns[k].get();
+        if (!fixed && j.width > column->WidthInChars) column->WidthInChars = j.width;
+        if (!column->stats) {
+            column->stats =
+                static_cast<COL_TYPE_STATISTICS*>(calloc(1, sizeof(COL_TYPE_STATISTICS)));
+            if (!column->stats) continue;  // no memory for a total: the values are skipped
+        }
+        CompileStatistics(column->stats, &j.stats);
+        if (a.detected) {
+            if (state.kinds.size() <= k) state.kinds.resize(k + 1);
+            state.kinds[k].add(j.kinds);
+        }
+    }
 }
 
 // Progress every hundred rows: in bytes for the whole file (the only measure known
@@ -701,9 +636,10 @@ AnalysePass analyseRows(Analysis& a, FileDesc* desc, int maxRows, int addColumns
         pass.failed = true;
         return pass;
     }
+    std::vector<DATAFIELD> fields;  // the row read, pointing into the reader's text
     if (from.block()) {
         if (fseeko(reader->file, static_cast<off_t>(from.offset), SEEK_SET) != 0) return pass;
-        RowPtr cut(DATAFILE_ReadNext(reader.get()));  // the row the block begins inside
+        DATAFILE_ReadNextFields(reader.get(), fields);  // the row the block begins inside
     }
 
     const bool hasHeader = desc->FirstLineIsHeader != 0;
@@ -713,64 +649,72 @@ AnalysePass analyseRows(Analysis& a, FileDesc* desc, int maxRows, int addColumns
         state.columnCount = addColumns ? 0 : static_cast<int>(desc->columns.size());
         if (state.columnCount == 0) state.columnCount = DominantFieldCount(desc, reader.get());
     }
+    // The rows are read here, in turn; their values are judged by the workers.
+    JudgingPipeline judging(
+        {detected, a.workers, a.options.blockBytes > 0 ? a.options.blockBytes : 1});
     int rowNumber = 0;
-    for (;;) {
-        RowPtr row(DATAFILE_ReadNext(reader.get()));
-        if (!row) {
-            pass.reachedEnd = true;
-            break;
-        }
-        ++rowNumber;
-        if (reader->lineTooLong && pass.longLines++ == 0)
-            pass.firstLongLine = reader->currentRowFirstLine;
-        const int fieldCount = LDCG_Count(row.get());
-        const bool headerRow = hasHeader && row->first &&
-                               static_cast<DATACOLUMN*>(row->first->lParam1)->isHeader;
-        if (watchQuotes && !headerRow) {
-            for (LDCG_ELT* elt = row->first; elt; elt = elt->next) {
-                if (isDoubleQuoted(static_cast<DATACOLUMN*>(elt->lParam1))) {
-                    pass.firstQuotedLine = reader->currentRowFirstLine;
-                    return pass;  // read again, unquoting
+    auto readRows = [&]() {
+        for (;;) {
+            if (!DATAFILE_ReadNextFields(reader.get(), fields)) {
+                pass.reachedEnd = true;
+                break;
+            }
+            ++rowNumber;
+            if (reader->lineTooLong && pass.longLines++ == 0)
+                pass.firstLongLine = reader->currentRowFirstLine;
+            const int fieldCount = static_cast<int>(fields.size());
+            const bool headerRow = hasHeader && !fields.empty() && fields[0].isHeader;
+            if (watchQuotes && !headerRow) {
+                for (const DATAFIELD& field : fields) {
+                    if (isDoubleQuoted(field)) {
+                        pass.firstQuotedLine = reader->currentRowFirstLine;
+                        return;  // read again, unquoting
+                    }
                 }
             }
-        }
-        if (detected && (headerRow || (!hasHeader && rowNumber == 1)) && addColumns &&
-            !addDetectedColumns(a, desc, row.get(), columnCount)) {
-            pass.failed = true;
-            return pass;
-        }
-        if (detected && headerRow) {
-            row.reset();
-        } else if (detected && from.block() && fieldCount != columnCount) {
-            row.reset();  // a row cut by the block's start, or one told by the whole reading
-        } else if (detected && fieldCount != columnCount) {
-            // A row of another shape is told, never turned into columns; a longer one is not
-            // counted in the types either (its values may be shifted), a shorter one lends the
-            // values it has, as a load stores it.
-            if (state.odd.size() < ODD_ROWS_NAMED)
-                state.odd.push_back({reader->currentRowFirstLine, fieldCount});
-            ++state.oddCount;
-            if (fieldCount > columnCount) row.reset();
-        }
-        if (row && !takeRowValues(a, desc, row.get(), rowNumber, addColumns, state)) {
-            pass.failed = true;
-            return pass;
-        }
-        row.reset();
+            if (detected && (headerRow || (!hasHeader && rowNumber == 1)) && addColumns &&
+                !addDetectedColumns(a, desc, fields, columnCount)) {
+                pass.failed = true;
+                return;
+            }
+            bool take = true;  // the row's values count
+            if (detected && headerRow) {
+                take = false;
+            } else if (detected && from.block() && fieldCount != columnCount) {
+                take = false;  // a row cut by the block's start, or one told by the whole reading
+            } else if (detected && fieldCount != columnCount) {
+                // A row of another shape is told, never turned into columns; a longer one is not
+                // counted in the types either (its values may be shifted), a shorter one lends the
+                // values it has, as a load stores it.
+                if (state.odd.size() < ODD_ROWS_NAMED)
+                    state.odd.push_back({reader->currentRowFirstLine, fieldCount});
+                ++state.oddCount;
+                if (fieldCount > columnCount) take = false;
+            }
+            bool judged = false;
+            if (take && !prepareRowColumns(a, desc, fields, rowNumber, addColumns, judged)) {
+                pass.failed = true;
+                return;
+            }
+            if (take && judged) judging.addRow(fields);
 
-        if (rowNumber % 100 == 0 && !from.block())
-            reportRowProgress(a, reader.get(), rowNumber, maxRows);
-        if (rowNumber > maxRows) break;
-        if (byteBudget > 0 && DATAFILE_GetReadBytes(reader.get()) >= byteBudget) {
-            pass.partial = true;
-            break;
+            if (rowNumber % 100 == 0 && !from.block())
+                reportRowProgress(a, reader.get(), rowNumber, maxRows);
+            if (rowNumber > maxRows) break;
+            if (byteBudget > 0 && DATAFILE_GetReadBytes(reader.get()) >= byteBudget) {
+                pass.partial = true;
+                break;
+            }
+            if (TASK_IsStopRequested(a.task)) {
+                statusAndReport(a.task, TASK_EVENT_INTERRUPTED, 100, 100,
+                                "Annulation de la tâche à la demande de l'utilisateur.");
+                break;
+            }
         }
-        if (TASK_IsStopRequested(a.task)) {
-            statusAndReport(a.task, TASK_EVENT_INTERRUPTED, 100, 100,
-                            "Annulation de la tâche à la demande de l'utilisateur.");
-            break;
-        }
-    }
+    };
+    readRows();
+    applyJudgments(a, desc, judging.finish(), state);
+    if (pass.failed || pass.firstQuotedLine != 0) return pass;
     pass.rowsRead = rowNumber;
     pass.rows = rowNumber - (hasHeader && rowNumber > 0 ? 1 : 0);
     // A file that changed meanwhile, or a compressed stream cut short or corrupt: what was read
@@ -930,9 +874,12 @@ FILEANALYSE_REPORT FILEDESC_AnalyseFile(TASK* task, FileDesc* desc, const char* 
     }
     const bool detected = (options.rules & FILEANALYSE_DETECTED) != 0;
     const bool quotingGiven = (options.rules & FILEANALYSE_QUOTING_GIVEN) != 0;
+    int workers = options.workers;
+    if (workers < 0) workers = std::thread::hardware_concurrency() >= 2 ? 2 : 0;
     Analysis a{task, path, options, report, detected,
                detected ? std::max(options.lineLimit, FILEDESC_ANALYSE_LINE_LIMIT)
-                        : options.lineLimit};
+                        : options.lineLimit,
+               workers};
     // No row limit under the detected rules: the whole file up to a size, else its beginning.
     int maxRows = options.maxRows;
     int addColumns = options.addColumns;

@@ -67,6 +67,9 @@ enum FileAnalyseRules {
     FILEANALYSE_QUOTING_GIVEN = 2,
 };
 
+// Bytes of rows handed at a time to a thread that judges their values.
+constexpr size_t FILEANALYSE_BLOCK_BYTES = 256 * 1024;
+
 // The limits and rules of one analysis: a plain value its caller fills and hands over.
 struct FILEANALYSE_OPTIONS {
     // Rows read, the header line included; FILEDESC_ANALYSE_AUTO_ROWS (or below): no row limit,
@@ -80,6 +83,12 @@ struct FILEANALYSE_OPTIONS {
     double wholeFileBytes = FILEDESC_DEFAULT_WHOLE_FILE_BYTES;
     int rules = FILEANALYSE_SPECIFIED;  // FileAnalyseRules
     int addColumns = 1;  // 1: the columns found on the first row or header line are added
+    // Threads that judge the values (widths, types) beside the one that reads the rows, in
+    // blocks of whole rows of about blockBytes bytes: below 0, two on a machine of two cores
+    // or more and none on one; 0, the reading thread judges each row itself. Whatever their
+    // number, the analysis gives the same description and report.
+    int workers = -1;
+    size_t blockBytes = FILEANALYSE_BLOCK_BYTES;
 };
 
 // The options of the settings installed by FILEDESC_SetAnalysisLimits and

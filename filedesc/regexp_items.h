@@ -1,6 +1,5 @@
-// The parsed form of a text pattern (the syntax of filedesc/regexp.h), shared by the general
-// matcher behind REGEXP_Compile and the value recogniser's prepared patterns, so that both read
-// a pattern in exactly the same way.
+// The parsed form of a text pattern (the syntax of filedesc/regexp.h), that of the general
+// matcher behind REGEXP_Compile.
 #pragma once
 
 #include <array>

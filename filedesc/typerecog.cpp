@@ -1,16 +1,16 @@
 // Value type recogniser, column statistics and the type proposal drawn from them.
 #include "filedesc/typerecog.h"
 
+#include <algorithm>
 #include <array>
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <vector>
 
 #include "filedesc/regexp.h"
-#include "filedesc/regexp_items.h"
+#include "foundation/date.h"
 #include "foundation/trace.h"
 #include "foundation/utf8.h"
 
@@ -20,73 +20,13 @@ const char* const TYPERECOG_ZERO_PREFIXED_REMARK =
 
 namespace {
 
-// ---- Prepared patterns ----
+// ---- The patterns ----
 //
-// The same parser (filedesc/regexp_items.h) and first-match rule as ValidateType, compiled once
-// into byte tables. A value is accepted when the greedy backtracking match that starts at its first
-// byte (the first match found, since a match there is the leftmost one) ends at its last byte.
-
-using morvex::regexp::Item;
-using morvex::regexp::Repeat;
-
-// A compiled pattern with the facts that let a value be refused without matching.
-struct Prepared {
-    std::vector<Item> items;  // the pattern's items in order
-    int minLength = 0;        // bytes that any match consumes at least
-    bool valid = false;       // false when the pattern text could not be compiled
-};
-
-// Compiles `pattern` into `out`; false for an invalid pattern (the syntax of regexp.h).
-bool prepare(const char* pattern, Prepared& out) {
-    if (!morvex::regexp::parsePattern(pattern, out.items)) return false;
-    for (const Item& item : out.items)
-        if (item.repeat == Repeat::One || item.repeat == Repeat::OneOrMore) ++out.minLength;
-    out.valid = true;
-    return true;
-}
-
-// End of the first match of items[i..] starting at pos (greedy, backtracking), or -1.
-int matchFrom(const Item* items, size_t count, size_t i, const unsigned char* s, int len, int pos) {
-    for (; i < count; ++i) {
-        const Item& item = items[i];
-        switch (item.repeat) {
-            case Repeat::One:
-                if (pos >= len || !item.accepts[s[pos]]) return -1;
-                ++pos;
-                break;
-            case Repeat::ZeroOrOne:
-                if (pos < len && item.accepts[s[pos]]) {
-                    int end = matchFrom(items, count, i + 1, s, len, pos + 1);
-                    if (end >= 0) return end;
-                }
-                break;  // the item matched nothing
-            case Repeat::ZeroOrMore:
-            case Repeat::OneOrMore: {
-                int run = pos;
-                while (run < len && item.accepts[s[run]]) ++run;
-                int least = item.repeat == Repeat::OneOrMore ? pos + 1 : pos;
-                if (run < least) return -1;
-                if (i + 1 == count) return run;
-                // A following single item must accept the byte where the rest starts.
-                const Item& next = items[i + 1];
-                const bool nextIsOne = next.repeat == Repeat::One;
-                for (int k = run; k >= least; --k) {
-                    if (nextIsOne && (k >= len || !next.accepts[s[k]])) continue;
-                    int end = matchFrom(items, count, i + 1, s, len, k);
-                    if (end >= 0) return end;
-                }
-                return -1;
-            }
-        }
-    }
-    return pos;
-}
-
-// 1 when the first match of the prepared pattern covers exactly the `len` bytes at s.
-bool fullMatch(const Prepared& p, const unsigned char* s, int len) {
-    if (!p.valid || len < p.minLength) return false;
-    return matchFrom(p.items.data(), p.items.size(), 0, s, len, 0) == len;
-}
+// A value is recognised under the patterns of kPatterns (the syntax of filedesc/regexp.h, as
+// ValidateType reads them: the first match, starting at the value's first byte, must end at its
+// last byte). Each pattern is simple enough to be read by hand in one pass over the value,
+// which is what the recogniser does: the blanks around a value are passed over once, and the
+// first byte and the length rule out most patterns before any byte is compared.
 
 // The recogniser's patterns, in the order in which they are tried.
 enum PatternId {
@@ -100,9 +40,9 @@ enum PatternId {
     PAT_BLANK,             // empty or blanks only
     PAT_NULL,              // the word NULL in any case
     PAT_DATE_FIRST,        // first of the date layouts
-    PAT_DATE_LAST = PAT_DATE_FIRST + 3,
+    PAT_DATE_LAST = PAT_DATE_FIRST + TYPERECOG_DATE_LAYOUTS - 1,
     PAT_DATETIME_FIRST,  // first of the date-time layouts
-    PAT_DATETIME_LAST = PAT_DATETIME_FIRST + 4,
+    PAT_DATETIME_LAST = PAT_DATETIME_FIRST + TYPERECOG_DATETIME_LAYOUTS - 1,
     PAT_WORD,  // letters, digits, underscores, points and blanks
     PAT_COUNT
 };
@@ -142,66 +82,109 @@ constexpr PatternDef kPatterns[PAT_COUNT] = {
     {" *[a-zA-Z0-9_. ]*", nullptr},
 };
 
-static_assert(PAT_COUNT <= 32, "one bit per pattern in the byte masks");
+bool isDigit(unsigned char c) {
+    return c >= '0' && c <= '9';
+}
 
-// The prepared patterns and two byte tables that rule patterns out in one pass over a value:
-// a pattern can match the whole value only if every byte of the value is accepted by one of its
-// items (allowed), and only if the value holds a byte of its most selective mandatory item
-// (required).
-struct Recogniser {
-    Prepared patterns[PAT_COUNT];          // compiled kPatterns
-    std::array<uint32_t, 256> allowed{};   // bit k: pattern k accepts the byte somewhere
-    std::array<uint32_t, 256> required{};  // bit k: the byte is in pattern k's required set
-    uint32_t noRequirement = 0;            // patterns without a mandatory item
-    uint32_t all = 0;                      // one bit per valid pattern
+// Bytes of PAT_WORD: letters, digits, underscores, points and blanks.
+constexpr std::array<bool, 256> kWordBytes = [] {
+    std::array<bool, 256> bytes{};
+    for (int c = 'a'; c <= 'z'; ++c) bytes[static_cast<size_t>(c)] = true;
+    for (int c = 'A'; c <= 'Z'; ++c) bytes[static_cast<size_t>(c)] = true;
+    for (int c = '0'; c <= '9'; ++c) bytes[static_cast<size_t>(c)] = true;
+    for (char c : {'_', '.', ' '}) bytes[static_cast<unsigned char>(c)] = true;
+    return bytes;
+}();
 
-    Recogniser() {
-        for (int k = 0; k < PAT_COUNT; ++k) {
-            Prepared& p = patterns[k];
-            if (!prepare(kPatterns[k].text, p)) continue;
-            uint32_t bit = 1u << k;
-            all |= bit;
-            const Item* narrowest = nullptr;
-            size_t narrowestSize = 257;
-            for (const Item& item : p.items) {
-                size_t size = 0;
-                for (int b = 0; b < 256; ++b) {
-                    if (!item.accepts[static_cast<size_t>(b)]) continue;
-                    allowed[static_cast<size_t>(b)] |= bit;
-                    ++size;
-                }
-                bool mandatory = item.repeat == Repeat::One || item.repeat == Repeat::OneOrMore;
-                if (mandatory && size < narrowestSize) {
-                    narrowest = &item;
-                    narrowestSize = size;
-                }
-            }
-            if (!narrowest) {
-                noRequirement |= bit;
-                continue;
-            }
-            for (int b = 0; b < 256; ++b)
-                if (narrowest->accepts[static_cast<size_t>(b)])
-                    required[static_cast<size_t>(b)] |= bit;
-        }
-    }
-
-    // Patterns that may still match the `len` bytes at s.
-    uint32_t candidates(const unsigned char* s, int len) const {
-        uint32_t inAlphabet = all;
-        uint32_t hasRequired = noRequirement;
-        for (int i = 0; i < len && inAlphabet; ++i) {
-            inAlphabet &= allowed[s[i]];
-            hasRequired |= required[s[i]];
-        }
-        return inAlphabet & hasRequired;
-    }
+// The numbers' patterns (PAT_INTEGER to PAT_DECIMAL_COMMA_PS) that the `n` bytes at p, a value
+// without its surrounding blanks, match: an optional sign, digits, then at most one point or
+// comma and digits; or, without the sign, digits, a separator, digits and a trailing sign.
+struct NumberMatch {
+    bool integer = false;    // [+-]?[1-9][0-9]*
+    bool zero = false;       // [+-]?0[0-9]*
+    bool point = false;      // [+-]?[0-9]*[.][0-9]*
+    bool comma = false;      // [+-]?[0-9]*[,][0-9]*
+    bool pointSign = false;  // [0-9]*[.][0-9]*[-\+]
+    bool commaSign = false;  // [0-9]*[,][0-9]*[-\+]
 };
 
-// Prepared on first use; the initialisation of a local static is thread-safe.
-const Recogniser& recogniser() {
-    static const Recogniser instance;
-    return instance;
+NumberMatch matchNumber(const unsigned char* p, int n) {
+    NumberMatch m;
+    const bool sign = n > 0 && (p[0] == '+' || p[0] == '-');
+    int i = sign ? 1 : 0;
+    const int digitsFrom = i;
+    while (i < n && isDigit(p[i])) ++i;
+    if (i == n) {
+        if (i > digitsFrom) (p[digitsFrom] == '0' ? m.zero : m.integer) = true;
+        return m;
+    }
+    const unsigned char separator = p[i];
+    if (separator != '.' && separator != ',') return m;
+    for (++i; i < n && isDigit(p[i]);) ++i;
+    if (i == n) {
+        (separator == '.' ? m.point : m.comma) = true;
+    } else if (!sign && i == n - 1 && (p[i] == '-' || p[i] == '+' || p[i] == '\\')) {
+        // The set [-\+] of the pattern text holds the backslash too.
+        (separator == '.' ? m.pointSign : m.commaSign) = true;
+    }
+    return m;
+}
+
+// [0-3][0-9]/[0-1][0-9]/ at p: the day and month of a jj/mm/... layout.
+bool dayMonthSlashes(const unsigned char* p) {
+    return p[0] >= '0' && p[0] <= '3' && isDigit(p[1]) && p[2] == '/' &&
+           (p[3] == '0' || p[3] == '1') && isDigit(p[4]) && p[5] == '/';
+}
+
+// [0-9][0-9][0-9][0-9]-[0-1][0-9]-[0-3][0-9] at p (10 bytes).
+bool isoDay(const unsigned char* p) {
+    return isDigit(p[0]) && isDigit(p[1]) && isDigit(p[2]) && isDigit(p[3]) && p[4] == '-' &&
+           (p[5] == '0' || p[5] == '1') && isDigit(p[6]) && p[7] == '-' && p[8] >= '0' &&
+           p[8] <= '3' && isDigit(p[9]);
+}
+
+// [0-2][0-9]:[0-5][0-9]:[0-5][0-9] at p (8 bytes).
+bool clockTime(const unsigned char* p) {
+    return p[0] >= '0' && p[0] <= '2' && isDigit(p[1]) && p[2] == ':' && p[3] >= '0' &&
+           p[3] <= '5' && isDigit(p[4]) && p[5] == ':' && p[6] >= '0' && p[6] <= '5' &&
+           isDigit(p[7]);
+}
+
+// The first date layout (PAT_DATE_FIRST...) that the `n` bytes at p, without their surrounding
+// blanks, match; -1 for none.
+int matchDate(const unsigned char* p, int n) {
+    if (n == 8 && isDigit(p[0]) && isDigit(p[1]) && isDigit(p[2]) && isDigit(p[3]) &&
+        (p[4] == '0' || p[4] == '1') && isDigit(p[5]) && p[6] >= '0' && p[6] <= '3' &&
+        isDigit(p[7]))
+        return PAT_DATE_FIRST;
+    if (n == 10 && isoDay(p)) return PAT_DATE_FIRST + 1;
+    if (n == 10 && dayMonthSlashes(p) && isDigit(p[6]) && isDigit(p[7]) && isDigit(p[8]) &&
+        isDigit(p[9]))
+        return PAT_DATE_FIRST + 2;
+    if (n == 8 && dayMonthSlashes(p) && isDigit(p[6]) && isDigit(p[7])) return PAT_DATE_FIRST + 3;
+    return -1;
+}
+
+// The first date-time layout (PAT_DATETIME_FIRST...) that the `n` bytes at p, without their
+// surrounding blanks, match; -1 for none.
+int matchDatetime(const unsigned char* p, int n) {
+    if (n == 19 && dayMonthSlashes(p) && isDigit(p[6]) && isDigit(p[7]) && isDigit(p[8]) &&
+        isDigit(p[9]) && p[10] == ' ' && clockTime(p + 11))
+        return PAT_DATETIME_FIRST;
+    if (n == 17 && dayMonthSlashes(p) && isDigit(p[6]) && isDigit(p[7]) && p[8] == ' ' &&
+        clockTime(p + 9))
+        return PAT_DATETIME_FIRST + 1;
+    if (n < 18 || !isoDay(p)) return -1;
+    int at = 10;  // blanks may part the day from the time
+    while (at < n && p[at] == ' ') ++at;
+    if (n - at < 8 || !clockTime(p + at)) return -1;
+    at += 8;
+    if (at == n) return PAT_DATETIME_FIRST + 4;
+    if (p[at] != '.') return -1;
+    int digits = 0;
+    while (at + 1 + digits < n && isDigit(p[at + 1 + digits])) ++digits;
+    if (at + 1 + digits != n) return -1;
+    return digits == 3 ? PAT_DATETIME_FIRST + 2 : PAT_DATETIME_FIRST + 3;
 }
 
 // Copies at most `max` bytes of src into dst (zero-terminated), cut between two characters.
@@ -239,87 +222,203 @@ int AnalyseDecimal(const char* text, COL_TYPE_STATISTICS* stats) {
     return AnalyseDecimalN(text, static_cast<int>(strlen(text)), stats);
 }
 
-int AnalyseTypeDonneeInto(COL_TYPE_STATISTICS* stats, const char* value, int length) {
-    if (!stats || (!value && length > 0)) return 1;
-    if (length < 0) length = 0;
-    // Counters, lengths and scratch are zeroed; the formats only need their terminator (this
-    // runs once per value: a whole-record clear costs more than the recognition of short values).
-    memset(stats, 0, offsetof(COL_TYPE_STATISTICS, dateFormat));
-    stats->dateFormat[0] = 0;
-    stats->datetimeFormat[0] = 0;
-    const Recogniser& r = recogniser();
-    const auto* s = reinterpret_cast<const unsigned char*>(value);
-    const uint32_t candidates = r.candidates(s, length);
-    auto matches = [&](int id) {
-        return (candidates & (1u << id)) != 0 && fullMatch(r.patterns[id], s, length);
-    };
+namespace {
+
+// What the patterns say of one value.
+struct Recognition {
+    NumberMatch number;
+    bool decimal = false;      // one of the four decimal patterns
+    bool blankOrNull = false;  // PAT_BLANK or PAT_NULL: nothing counts but the length
+    int date = -1;             // the first date layout matched (PAT_DATE_FIRST...), or -1
+    int datetime = -1;         // else the first date-time layout matched, or -1
+    bool variable = false;     // PAT_WORD, or no pattern at all
+};
+
+Recognition recognise(const unsigned char* s, int length) {
+    Recognition r;
+    // The value between its blanks, which every pattern but PAT_WORD allows around it.
+    int from = 0;
+    int to = length;
+    while (from < to && s[from] == ' ') ++from;
+    while (to > from && s[to - 1] == ' ') --to;
+    const unsigned char* core = s + from;
+    const int n = to - from;
+    const unsigned char first = n > 0 ? core[0] : 0;
+    const bool digitFirst = isDigit(first);
 
     // 1. Numbers: every pattern is tried, each one counts on its own.
     bool found = false;
-    if (matches(PAT_INTEGER)) {
-        ++stats->countIntegersNonZeroPrefixed;
-        found = true;
+    if (digitFirst || first == '+' || first == '-' || first == '.' || first == ',') {
+        const NumberMatch& m = r.number = matchNumber(core, n);
+        r.decimal = m.point || m.comma || m.pointSign || m.commaSign;
+        found = r.decimal || m.integer || m.zero;
     }
-    if (matches(PAT_INTEGER_ZERO)) {
-        ++stats->countIntegersZeroPrefixed;
-        found = true;
+    // 2, 3. Blank values and NULL.
+    if (n == 0 || (n == 4 && (core[0] | 0x20) == 'n' && (core[1] | 0x20) == 'u' &&
+                   (core[2] | 0x20) == 'l' && (core[3] | 0x20) == 'l')) {
+        r.blankOrNull = true;
+        return r;
     }
-    int* decimalCounters[] = {
-        &stats->countDecimals,
-        &stats->countDecimalsWithPoint,
-        &stats->countDecimalsWithComma,
-        &stats->countDecimalsWithPointSignPostfix,
-        &stats->countDecimalsWithCommaSignPostfix,
-    };
-    bool decimal = false;
-    for (int k = 0; k < 5; ++k) {
-        if (!matches(PAT_DECIMAL + k)) continue;
-        ++*decimalCounters[k];
-        decimal = true;
-    }
-    if (decimal) {
-        AnalyseDecimalN(value, length, stats);
-        found = true;
-    }
-
-    // 2, 3. Blank values and NULL count nothing but their length.
-    if (matches(PAT_BLANK) || matches(PAT_NULL)) {
-        stats->minLength = length;
-        stats->maxLength = length;
-        return 0;
-    }
-
     // 4, 5. The first date layout that matches, otherwise the first date-time layout.
-    bool date = false;
-    for (int id = PAT_DATE_FIRST; id <= PAT_DATE_LAST; ++id) {
-        if (!matches(id)) continue;
-        ++stats->countDates;
-        copyCut(stats->dateFormat, kPatterns[id].format, COLSTATS_FORMAT_MAX);
-        found = true;
-        date = true;
-        break;
+    if (digitFirst) {
+        r.date = matchDate(core, n);
+        if (r.date < 0) r.datetime = matchDatetime(core, n);
+        found = found || r.date >= 0 || r.datetime >= 0;
     }
-    if (!date) {
-        for (int id = PAT_DATETIME_FIRST; id <= PAT_DATETIME_LAST; ++id) {
-            if (!matches(id)) continue;
-            ++stats->countDatetimes;
-            copyCut(stats->datetimeFormat, kPatterns[id].format, COLSTATS_FORMAT_MAX);
-            found = true;
-            break;
-        }
+    // 6, 7. Plain words, and whatever nothing else accepted, are variable strings: only a
+    // value some other pattern took needs reading as a word.
+    if (found) {
+        for (int i = from; i < to; ++i)
+            if (!kWordBytes[s[i]]) return r;  // no word: the other pattern's alone
     }
+    r.variable = true;
+    return r;
+}
 
-    // 6, 7. Plain words, and whatever nothing else accepted, are variable strings.
-    if (matches(PAT_WORD)) {
-        ++stats->countVariableStrings;
-        found = true;
-    }
-    if (!found) ++stats->countVariableStrings;
+}  // namespace
 
-    // 8.
+int AnalyseTypeDonneeInto(COL_TYPE_STATISTICS* stats, const char* value, int length) {
+    if (!stats || (!value && length > 0)) return 1;
+    if (length < 0) length = 0;
+    // Counters, lengths and scratch are zeroed; the formats only need their terminator.
+    memset(stats, 0, offsetof(COL_TYPE_STATISTICS, dateFormat));
+    stats->dateFormat[0] = 0;
+    stats->datetimeFormat[0] = 0;
+    const Recognition r = recognise(reinterpret_cast<const unsigned char*>(value), length);
+    const NumberMatch& m = r.number;
+    stats->countIntegersNonZeroPrefixed = m.integer;
+    stats->countIntegersZeroPrefixed = m.zero;
+    stats->countDecimals = m.point || m.comma;
+    stats->countDecimalsWithPoint = m.point;
+    stats->countDecimalsWithComma = m.comma;
+    stats->countDecimalsWithPointSignPostfix = m.pointSign;
+    stats->countDecimalsWithCommaSignPostfix = m.commaSign;
+    if (r.decimal) AnalyseDecimalN(value, length, stats);
     stats->minLength = length;
     stats->maxLength = length;
+    if (r.blankOrNull) return 0;
+    if (r.date >= 0) {
+        stats->countDates = 1;
+        copyCut(stats->dateFormat, kPatterns[r.date].format, COLSTATS_FORMAT_MAX);
+    } else if (r.datetime >= 0) {
+        stats->countDatetimes = 1;
+        copyCut(stats->datetimeFormat, kPatterns[r.datetime].format, COLSTATS_FORMAT_MAX);
+    }
+    stats->countVariableStrings = r.variable;
     return 0;
+}
+
+int AnalyseTypeDonneeAdd(COL_TYPE_STATISTICS* total, const char* value, int length,
+                         TYPERECOG_SEEN* seen) {
+    if (!total || (!value && length > 0)) return 1;
+    if (length < 0) length = 0;
+    if (seen) *seen = TYPERECOG_SEEN{};
+    if (total->isFirst == 1) {  // the total takes the value's record itself
+        COL_TYPE_STATISTICS record{};
+        AnalyseTypeDonneeInto(&record, value, length);
+        CompileStatistics(total, &record);
+        if (seen) {
+            seen->dateLayout = record.countDates ? TYPERECOG_DateLayout(record.dateFormat) : -1;
+            seen->datetimeLayout =
+                record.countDatetimes ? TYPERECOG_DatetimeLayout(record.datetimeFormat) : -1;
+        }
+        return 0;
+    }
+    const Recognition r = recognise(reinterpret_cast<const unsigned char*>(value), length);
+    const NumberMatch& m = r.number;
+    total->countIntegersNonZeroPrefixed += m.integer;
+    total->countIntegersZeroPrefixed += m.zero;
+    total->countDecimals += m.point || m.comma;
+    total->countDecimalsWithPoint += m.point;
+    total->countDecimalsWithComma += m.comma;
+    total->countDecimalsWithPointSignPostfix += m.pointSign;
+    total->countDecimalsWithCommaSignPostfix += m.commaSign;
+    total->countVariableStrings += !r.blankOrNull && r.variable;
+    if (r.date >= 0 && !r.blankOrNull) ++total->countDates;
+    if (r.datetime >= 0 && !r.blankOrNull) ++total->countDatetimes;
+    // The value's own record has 0 for both minima of the parts and its parts for their maxima.
+    total->minLength = std::min(total->minLength, length);
+    total->maxLength = std::max(total->maxLength, length);
+    total->minLengthForIntegerPart = std::min(total->minLengthForIntegerPart, 0);
+    total->minLengthForDecimalPart = std::min(total->minLengthForDecimalPart, 0);
+    if (r.decimal) {
+        COL_TYPE_STATISTICS parts;
+        AnalyseDecimalN(value, length, &parts);
+        total->maxLengthForIntegerPart =
+            std::max(total->maxLengthForIntegerPart, parts.maxLengthForIntegerPart);
+        total->maxLengthForDecimalPart =
+            std::max(total->maxLengthForDecimalPart, parts.maxLengthForDecimalPart);
+    }
+    // The first layout recognised in a column stays its format (the value's own, or none).
+    if (total->countDatetimes > 0 && total->datetimeFormat[0] == 0 && r.datetime >= 0)
+        copyCut(total->datetimeFormat, kPatterns[r.datetime].format, COLSTATS_FORMAT_MAX - 1);
+    if (total->countDates > 0 && total->dateFormat[0] == 0 && r.date >= 0)
+        copyCut(total->dateFormat, kPatterns[r.date].format, COLSTATS_FORMAT_MAX - 1);
+    if (seen && !r.blankOrNull) {
+        seen->dateLayout = r.date >= 0 ? r.date - PAT_DATE_FIRST : -1;
+        seen->datetimeLayout = r.datetime >= 0 ? r.datetime - PAT_DATETIME_FIRST : -1;
+    }
+    return 0;
+}
+
+bool TYPERECOG_IsRealDay(std::string_view text, int layout) {
+    const auto* p = reinterpret_cast<const unsigned char*>(text.data());
+    const int n = static_cast<int>(text.size());
+    auto number = [p](int at, int digits) {
+        int value = 0;
+        for (int i = 0; i < digits; ++i) value = value * 10 + (p[at + i] - '0');
+        return value;
+    };
+    int year = 0, month = 0, day = 0;
+    if (layout >= 0 && layout < TYPERECOG_DATE_LAYOUTS && matchDate(p, n) == PAT_DATE_FIRST + layout) {
+        switch (layout) {
+            case 0:  // aaaammjj
+                year = number(0, 4), month = number(4, 2), day = number(6, 2);
+                break;
+            case 1:  // aaaa-mm-jj
+                year = number(0, 4), month = number(5, 2), day = number(8, 2);
+                break;
+            case 2:  // jj/mm/aaaa
+                day = number(0, 2), month = number(3, 2), year = number(6, 4);
+                break;
+            default:  // jj/mm/aa: a two-digit year falls in 1950-2049
+                day = number(0, 2), month = number(3, 2), year = number(6, 2);
+                year += year >= 50 ? 1900 : 2000;
+                break;
+        }
+    }
+    // The days of the Gregorian calendar, as DATE_Verifier tells them there.
+    if (year > 1600 && year <= 9999) {
+        static constexpr int kDays[12] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+        if (month < 1 || month > 12 || day < 1) return false;
+        const bool leap = (year % 4 == 0 && year % 100 != 0) || year % 400 == 0;
+        return day <= kDays[month - 1] + (month == 2 && leap ? 1 : 0);
+    }
+    MYDATETIME read{};
+    return DATETIME_ReadValid(text, TYPERECOG_DateFormat(layout), false, &read);
+}
+
+const char* TYPERECOG_DateFormat(int layout) {
+    return layout >= 0 && layout < TYPERECOG_DATE_LAYOUTS ? kPatterns[PAT_DATE_FIRST + layout].format
+                                                          : "";
+}
+
+const char* TYPERECOG_DatetimeFormat(int layout) {
+    return layout >= 0 && layout < TYPERECOG_DATETIME_LAYOUTS
+               ? kPatterns[PAT_DATETIME_FIRST + layout].format
+               : "";
+}
+
+int TYPERECOG_DateLayout(const char* format) {
+    for (int k = 0; format && k < TYPERECOG_DATE_LAYOUTS; ++k)
+        if (strcmp(format, kPatterns[PAT_DATE_FIRST + k].format) == 0) return k;
+    return -1;
+}
+
+int TYPERECOG_DatetimeLayout(const char* format) {
+    for (int k = 0; format && k < TYPERECOG_DATETIME_LAYOUTS; ++k)
+        if (strcmp(format, kPatterns[PAT_DATETIME_FIRST + k].format) == 0) return k;
+    return -1;
 }
 
 COL_TYPE_STATISTICS* AnalyseTypeDonneeN(const char* value, int length) {

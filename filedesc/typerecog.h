@@ -3,9 +3,12 @@
 // turns a column's total into a proposed target type and format.
 //
 // The recogniser matches each value against a fixed set of patterns (the syntax of
-// filedesc/regexp.h) that are prepared once per process; it is thread-safe and allocates
-// nothing per pattern try. Values are bytes with a length: a zero byte is data, not an end.
+// filedesc/regexp.h), each read by hand in one pass over the value, with the result
+// ValidateType would give; it is thread-safe and allocates nothing. Values are bytes with a
+// length: a zero byte is data, not an end.
 #pragma once
+
+#include <string_view>
 
 #include "filedesc/filedesc.h"
 #include "filedesc/typestats.h"
@@ -24,6 +27,35 @@ COL_TYPE_STATISTICS* AnalyseTypeDonneeN(const char* value, int length);
 // scratch start at 0 and both formats empty (bytes after their terminator are left as they were).
 // 0, or 1 when stats is missing (or value is missing with a positive length).
 int AnalyseTypeDonneeInto(COL_TYPE_STATISTICS* stats, const char* value, int length);
+
+// Date and date-time pictures the recogniser knows, in the order in which it tries them.
+constexpr int TYPERECOG_DATE_LAYOUTS = 4;
+constexpr int TYPERECOG_DATETIME_LAYOUTS = 5;
+// The picture format of a date layout ("aaaammjj", "aaaa-mm-jj", "jj/mm/aaaa", "jj/mm/aa") or
+// of a date-time layout; "" outside their range.
+const char* TYPERECOG_DateFormat(int layout);
+const char* TYPERECOG_DatetimeFormat(int layout);
+// The layout of a picture format, -1 for one the recogniser does not give.
+int TYPERECOG_DateLayout(const char* format);
+int TYPERECOG_DatetimeLayout(const char* format);
+
+// Whether `text`, read under the picture of date layout `layout`, names a real day: what
+// DATETIME_ReadValid answers for it, told without reading the picture for the layouts'
+// own shapes (a value of that shape, without blanks around it, of a year past 1600).
+bool TYPERECOG_IsRealDay(std::string_view text, int layout);
+
+// The date or date-time layout the recogniser found in one value (-1: none; a blank or NULL
+// value has neither).
+struct TYPERECOG_SEEN {
+    int dateLayout = -1;
+    int datetimeLayout = -1;
+};
+// Recognises `length` bytes at `value` and adds them to the column total `total` as
+// CompileStatistics adds the record AnalyseTypeDonneeInto makes of them, without making it:
+// the way of the analysis, once per value. `seen` (may be nullptr) receives the value's
+// layouts. 0, or 1 when total is missing (or value is missing with a positive length).
+int AnalyseTypeDonneeAdd(COL_TYPE_STATISTICS* total, const char* value, int length,
+                         TYPERECOG_SEEN* seen);
 
 // Fills the scratch fields (lengthIntegerPart, lengthDecimalPart, decimalSeparator) and
 // maxLengthForIntegerPart / maxLengthForDecimalPart of stats from a decimal value.

@@ -12,6 +12,7 @@
 
 #include "filedesc/regexp.h"
 #include "filedesc/tests/fdtest_util.h"
+#include "foundation/date.h"
 #include "foundation/trace.h"
 #include "foundation/owned.h"
 
@@ -206,8 +207,9 @@ COL_TYPE_STATISTICS referenceRecognise(const std::string& v) {
     return s;
 }
 
-TEST(AnalyseTypeDonnee, AgreesWithThePatternMatcherOnRandomValues) {
-    // Values drawn from the characters the patterns care about, plus a few they refuse.
+// Values drawn from the characters the patterns care about, plus a few they refuse: random
+// ones, near misses of every layout and every short one.
+std::vector<std::string> trickyValues() {
     const std::string alphabet = "  0012359-/:.,+\\nNuUlLaZ_x";
     std::mt19937 rng(20150226);
     std::vector<std::string> values;
@@ -217,16 +219,38 @@ TEST(AnalyseTypeDonnee, AgreesWithThePatternMatcherOnRandomValues) {
         for (int k = 0; k < len; ++k) v += alphabet[rng() % alphabet.size()];
         values.push_back(v);
     }
-    // Near misses of every layout, one character changed at a time.
-    for (std::string base : {"2014-05-06 05:52:00.123456", "26/02/2015 13:45:59", "20150226",
-                             " -1250.5858  ", "1599,65+", " Null "}) {
-        for (size_t pos = 0; pos < base.size(); ++pos)
+    // Near misses of every layout: one character changed, added or taken out at every place.
+    for (std::string base :
+         {"2014-05-06 05:52:00.123456", "2014-05-06  05:52:00.123", "2014-05-0605:52:00.",
+          "2014-05-06 05:52:00", "26/02/2015 13:45:59", "26/02/15 13:45:59", "20150226",
+          "2014-05-06", "26/02/2015", "26/02/15", " -1250.5858  ", "1599,65+", "1599.65\\",
+          "+,5", "-0", "00012", " Null ", "a_b.C 9"}) {
+        for (size_t pos = 0; pos <= base.size(); ++pos) {
+            if (pos < base.size()) values.push_back(base.substr(0, pos) + base.substr(pos + 1));
             for (char c : alphabet) {
+                values.push_back(base.substr(0, pos) + c + base.substr(pos));
+                if (pos == base.size()) continue;
                 std::string v = base;
                 v[pos] = c;
                 values.push_back(v);
             }
+        }
     }
+    // Every value of up to three characters drawn from those the patterns turn on.
+    const std::string few = " 09+-\\.,/:nL_x";
+    std::vector<std::string> shorter{""};
+    for (int len = 1; len <= 3; ++len) {
+        std::vector<std::string> longer;
+        for (const std::string& v : shorter)
+            for (char c : few) longer.push_back(v + c);
+        values.insert(values.end(), longer.begin(), longer.end());
+        shorter = std::move(longer);
+    }
+    return values;
+}
+
+TEST(AnalyseTypeDonnee, AgreesWithThePatternMatcherOnRandomValues) {
+    const std::vector<std::string> values = trickyValues();
     int mismatches = 0;
     for (const std::string& v : values) {
         COL_TYPE_STATISTICS expected = referenceRecognise(v);
@@ -236,6 +260,74 @@ TEST(AnalyseTypeDonnee, AgreesWithThePatternMatcherOnRandomValues) {
             ADD_FAILURE() << "value [" << v << "] differs from the pattern matcher";
     }
     EXPECT_EQ(mismatches, 0);
+}
+
+TEST(AnalyseTypeDonneeAdd, AddsAsCompileStatisticsAddsTheValuesRecord) {
+    // Columns of 40 values each, the total counted both ways, from a zeroed total (as the
+    // analysis makes them) and from one that takes its first record whole.
+    const std::vector<std::string> values = trickyValues();
+    int mismatches = 0;
+    for (int isFirst : {0, 1}) {
+        COL_TYPE_STATISTICS byRecords{};
+        COL_TYPE_STATISTICS added{};
+        for (size_t i = 0; i < values.size(); ++i) {
+            if (i % 40 == 0) {
+                byRecords = COL_TYPE_STATISTICS{};
+                added = COL_TYPE_STATISTICS{};
+                byRecords.isFirst = added.isFirst = isFirst;
+            }
+            const std::string& v = values[i];
+            COL_TYPE_STATISTICS record{};
+            AnalyseTypeDonneeInto(&record, v.data(), static_cast<int>(v.size()));
+            CompileStatistics(&byRecords, &record);
+            TYPERECOG_SEEN seen;
+            ASSERT_EQ(AnalyseTypeDonneeAdd(&added, v.data(), static_cast<int>(v.size()), &seen), 0);
+            const int date = record.countDates ? TYPERECOG_DateLayout(record.dateFormat) : -1;
+            const int datetime =
+                record.countDatetimes ? TYPERECOG_DatetimeLayout(record.datetimeFormat) : -1;
+            if ((memcmp(&byRecords, &added, sizeof added) != 0 || seen.dateLayout != date ||
+                 seen.datetimeLayout != datetime) &&
+                ++mismatches <= 5)
+                ADD_FAILURE() << "value [" << v << "] added otherwise than its record";
+        }
+    }
+    EXPECT_EQ(mismatches, 0);
+    EXPECT_EQ(AnalyseTypeDonneeAdd(nullptr, "1", 1, nullptr), 1);
+    EXPECT_STREQ(TYPERECOG_DateFormat(2), "jj/mm/aaaa");
+    EXPECT_STREQ(TYPERECOG_DatetimeFormat(TYPERECOG_DATETIME_LAYOUTS), "");
+}
+
+TEST(TypeRecogIsRealDay, AnswersAsTheDateCheckOfTheLoads) {
+    // Every month and day number up to 19 and 39 in years around the calendar's edges, in the
+    // four layouts, with blanks around and a character too many.
+    const char* years[] = {"0000", "0001", "1582", "1600", "1601", "1900", "1999",
+                           "2000", "2023", "2024", "2100", "9999"};
+    int checked = 0;
+    for (int layout = 0; layout < TYPERECOG_DATE_LAYOUTS; ++layout) {
+        for (const char* year : years) {
+            for (int month = 0; month < 20; ++month) {
+                for (int day = 0; day < 40; ++day) {
+                    char mm[3], jj[3];
+                    snprintf(mm, sizeof mm, "%02d", month);
+                    snprintf(jj, sizeof jj, "%02d", day);
+                    const std::string y = year;
+                    const std::string texts[] = {y + mm + jj, y + "-" + mm + "-" + jj,
+                                                 std::string(jj) + "/" + mm + "/" + y,
+                                                 std::string(jj) + "/" + mm + "/" + y.substr(2)};
+                    for (const std::string& text :
+                         {texts[layout], " " + texts[layout], texts[layout] + "1"}) {
+                        MYDATETIME read{};
+                        const bool expected =
+                            DATETIME_ReadValid(text, TYPERECOG_DateFormat(layout), false, &read);
+                        ASSERT_EQ(TYPERECOG_IsRealDay(text, layout), expected)
+                            << text << " under " << TYPERECOG_DateFormat(layout);
+                        ++checked;
+                    }
+                }
+            }
+        }
+    }
+    EXPECT_EQ(checked, 4 * 12 * 20 * 40 * 3);
 }
 
 TEST(AnalyseTypeDonnee, IsSafeToStartFromSeveralThreadsAtOnce) {
