@@ -353,6 +353,12 @@ bool SplitRowWithSeparator(DATAFILE* reader, char* row, size_t len, Emit&& emit)
     const bool unquote = reader->dialect.unquote;
     const char* delim = reader->dialect.delimiter.data();
     const size_t delimLen = reader->dialect.delimiter.size();
+    // Whether the whole delimiter begins at row[j] (delimLen > 0); a one-byte delimiter, the
+    // common case, without a call.
+    auto delimiterAt = [row, len, delim, delimLen](size_t j) {
+        if (delimLen == 1) return row[j] == delim[0];
+        return len - j >= delimLen && memcmp(row + j, delim, delimLen) == 0;
+    };
 
     // A whole row the unquoting scan went through: its fields end where the scan found.
     const auto& scan = reader->buffer->scan;
@@ -399,9 +405,7 @@ bool SplitRowWithSeparator(DATAFILE* reader, char* row, size_t len, Emit&& emit)
                     for (; j < len; ++j) {
                         const char c = row[j];
                         if (c == startChar && startChar != '\0') break;
-                        if (delimLen > 0 && c == delim[0] && len - j >= delimLen &&
-                            memcmp(row + j, delim, delimLen) == 0)
-                            break;
+                        if (delimLen > 0 && c == delim[0] && delimiterAt(j)) break;
                     }
                     if (j == len) break;
                     if (row[j] == startChar && startChar != '\0') {
@@ -417,7 +421,7 @@ bool SplitRowWithSeparator(DATAFILE* reader, char* row, size_t len, Emit&& emit)
                 if (!hit) break;
                 const size_t j = static_cast<size_t>(static_cast<const char*>(hit) - row);
                 protection = false;
-                if (delimLen > 0 && len - j >= delimLen && memcmp(row + j, delim, delimLen) == 0) {
+                if (delimLen > 0 && delimiterAt(j)) {
                     fieldEnd = j;
                     delimited = true;
                     break;

@@ -146,9 +146,8 @@ void ReadAndConvert(LoadFiles& files, const std::vector<const ColumnDesc*>& colu
         }
         // Every cell of the row begins as NULL: a short row leaves its last columns so. The
         // batch keeps its capacity from one use to the next.
-        batch->cells.resize(row.firstCell + columnAt.size());
+        batch->cells.insert(batch->cells.end(), columnAt.size(), LoadCell{SQLITE_NULL, 0, 0, {}});
         LoadCell* cells = batch->cells.data() + row.firstCell;
-        for (size_t i = 0; i < columnAt.size(); ++i) cells[i] = LoadCell{SQLITE_NULL, 0, 0, {}};
         // The reader gives the fields in the order of the columns.
         for (size_t i = 0; i < fields.size() && row.reason == LOAD_ROW_STORED; ++i) {
             const DATAFIELD& field = fields[i];
