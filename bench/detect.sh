@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
 # What reading a file right without options costs, with hyperfine on the generated
 # 1 000 000-row delimited file (quoted text fields, some holding ";"):
-#   - detection: `morvexcli analyse FILE` (encoding, end of line, delimiter and quoting guessed
-#     from the first MiB, the columns from the commonest row shape) against `analyse FILE
-#     --plain` given the same options (goal: under 20 ms more);
+#   - detection: `morvexcli analyse FILE --rows 1000` (encoding, end of line, delimiter and
+#     quoting guessed from the first MiB, the columns from the commonest row shape) against
+#     `analyse FILE --rows 1000 --plain` given the same options, both typing the same rows
+#     (goal: under 20 ms more);
 #   - unquoting: `morvexcli load` through the description that analysis wrote (UNQUOTE=1)
 #     against the load of the same rows written without quotes, through the description
 #     analysed from that file, the two alternating run after run (must: at most 1.03 times in
@@ -46,8 +47,8 @@ grep -q "UNQUOTE=1" "$OUT/quoted.fyk" || { echo "detect bench: no UNQUOTE=1 in q
 sed 's/^/  /' "$OUT/detect.err"
 
 hyperfine --warmup 1 --runs "$RUNS" --export-json "$OUT/detect_analyse.json" \
-    -n "analyse (detected)" "$M analyse '$DATA' -o '$OUT/a1.fyk'" \
-    -n "analyse --plain" "$M analyse '$DATA' --plain --delimiter ';' --eol '\\r\\n' --quote '\"' -o '$OUT/a2.fyk'" \
+    -n "analyse (detected)" "$M analyse '$DATA' --rows 1000 -o '$OUT/a1.fyk'" \
+    -n "analyse --plain" "$M analyse '$DATA' --rows 1000 --plain --delimiter ';' --eol '\\r\\n' --quote '\"' -o '$OUT/a2.fyk'" \
     > /dev/null
 
 # The two loads alternate, run after run, and the ratio is the median of each pair's: on a
