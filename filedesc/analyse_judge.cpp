@@ -24,11 +24,6 @@ std::string_view TrimBlanks(const char* text, int length) {
     return v;
 }
 
-bool IsNullWord(std::string_view v) {
-    return v.size() == 4 && (v[0] | 0x20) == 'n' && (v[1] | 0x20) == 'u' && (v[2] | 0x20) == 'l' &&
-           (v[3] | 0x20) == 'l';
-}
-
 }  // namespace
 
 void ValueKinds::add(const ValueKinds& later) {
@@ -53,7 +48,7 @@ void ValueKinds::add(const ValueKinds& later) {
 void CountValueKind(ValueKinds& kinds, const TYPERECOG_SEEN& seen, const char* text, int length) {
     if (kinds.settled()) return;
     const std::string_view v = TrimBlanks(text, length);
-    if (v.empty() || IsNullWord(v)) return;
+    if (v.empty() || TYPERECOG_IsNullWord(v)) return;
     ++kinds.values;
     if (kinds.numbers) {
         // A number: a sign, digits, then at most one point or comma and digits.

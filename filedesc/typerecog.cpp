@@ -254,8 +254,8 @@ Recognition recognise(const unsigned char* s, int length) {
         found = r.decimal || m.integer || m.zero;
     }
     // 2, 3. Blank values and NULL.
-    if (n == 0 || (n == 4 && (core[0] | 0x20) == 'n' && (core[1] | 0x20) == 'u' &&
-                   (core[2] | 0x20) == 'l' && (core[3] | 0x20) == 'l')) {
+    if (n == 0 || TYPERECOG_IsNullWord(
+                      std::string_view(reinterpret_cast<const char*>(core), static_cast<size_t>(n)))) {
         r.blankOrNull = true;
         return r;
     }

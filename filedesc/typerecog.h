@@ -44,6 +44,13 @@ int TYPERECOG_DatetimeLayout(const char* format);
 // own shapes (a value of that shape, without blanks around it, of a year past 1600).
 bool TYPERECOG_IsRealDay(std::string_view text, int layout);
 
+// Whether `text` (blanks already left out) is the word NULL in any case, which stands for no
+// value in a column of numbers or dates, for the analysis as for the loads.
+inline bool TYPERECOG_IsNullWord(std::string_view text) {
+    return text.size() == 4 && (text[0] | 0x20) == 'n' && (text[1] | 0x20) == 'u' &&
+           (text[2] | 0x20) == 'l' && (text[3] | 0x20) == 'l';
+}
+
 // The date or date-time layout the recogniser found in one value (-1: none; a blank or NULL
 // value has neither).
 struct TYPERECOG_SEEN {

@@ -15,6 +15,7 @@
 #include "foundation/mystrings.h"
 #include "foundation/trace.h"
 #include "sqliteload/sqlite4fyk.h"
+#include "filedesc/typerecog.h"
 #include "sqliteload/sqlite4fyk_internal.h"
 
 using namespace sqlite4fyk_internal;
@@ -151,11 +152,6 @@ bool ReadPlainDate(std::string_view text, const char* format, const PlainDateFor
     return true;
 }
 
-bool IsNullWord(std::string_view v) {
-    return v.size() == 4 && (v[0] | 0x20) == 'n' && (v[1] | 0x20) == 'u' && (v[2] | 0x20) == 'l' &&
-           (v[3] | 0x20) == 'l';
-}
-
 void SetNull(SQLITE4FYK_VALUE* value) {
     value->sqliteType = SQLITE_NULL;
 }
@@ -196,7 +192,7 @@ int ConvertValue(const ColumnDesc* column, const char* text, int length, SQLITE4
     // The word NULL stands for no value in a column of numbers or dates, as the analysis
     // reads it.
     if (t.type != DATATYPE_FIXEDCHAR && t.type != DATATYPE_VARIABLECHAR &&
-        t.type != DATATYPE_TEXT && IsNullWord(trimmed))
+        t.type != DATATYPE_TEXT && TYPERECOG_IsNullWord(trimmed))
         trimmed = std::string_view();
     switch (t.type) {
         case DATATYPE_INTEGER:
