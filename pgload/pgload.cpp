@@ -456,13 +456,14 @@ std::string PGLOAD_NameLengthProblem(const FileDesc* desc, const std::string& sc
         problem += (problem.empty() ? "" : " ; ") +
                    Format("%s [%s] : %zu octets", what.c_str(), name, bytes);
     };
+    // A table's and an index's name are bounded by their records; a schema given to the
+    // load and a column's code are not.
+    static_assert(FILEDESC_NAME_MAX <= PGLOAD_NAME_MAX && INDEX_NAME_MAX <= PGLOAD_NAME_MAX);
     check("schéma", schema.c_str());
     if (desc != nullptr) {
-        check("table", desc->TableName);
         int position = 0;
         for (const ColumnOwner& column : desc->columns)
             check(Format("colonne %i", ++position), column->code);
-        for (const auto& index : desc->indexes) check("index", index->name);
     }
     return problem.empty() ? ""
                            : Format("noms trop longs pour PostgreSQL (%zu octets au plus) : ",

@@ -55,8 +55,9 @@ std::string PGLOAD_ColumnType(const TypeCible* t);
 // without failing, so that a table would be made with other column names than its description's
 // and no later load would find its columns again.
 constexpr size_t PGLOAD_NAME_MAX = 63;
-// The names of the load's schema and of `desc`'s table, columns and indexes that PostgreSQL
-// would cut, told in French; "" when there is none.
+// The names of the load's schema and of `desc`'s columns that PostgreSQL would cut, told in
+// French; "" when there is none (a table's and an index's names are short enough by their
+// records).
 std::string PGLOAD_NameLengthProblem(const FileDesc* desc, const std::string& schema);
 // `name` as a PostgreSQL identifier: in double quotes, its double quotes doubled.
 std::string PGLOAD_QuoteName(const char* name);
