@@ -40,7 +40,7 @@ constexpr int kPipeCapacity = 1 << 20;
 // The first bytes read to tell a file's kind.
 constexpr size_t kHeadSize = 10;
 
-const char* const kReadError = "erreur de lecture du fichier";
+const char* const kReadError = kFileReadError;
 const char* const kNoMemory = "mémoire insuffisante pour décompresser le fichier";
 
 const char* cutText(ByteSource::Kind kind) {
@@ -458,6 +458,12 @@ size_t ByteSource::readPlain(char* dst, size_t want) {
         given += n;
     }
     return given;
+}
+
+bool ByteSource::endAt(int64_t offset) {
+    if (kind_ != Kind::Plain || offset < taken_) return false;
+    limit_ = std::min(limit_, offset);
+    return true;
 }
 
 size_t ByteSource::readBlock(char** block, size_t size) {

@@ -56,6 +56,12 @@ public:
     // Why the last read gave 0 before the text's end (a constant French text), nullptr when it
     // ended as it should.
     const char* failure() const { return failure_; }
+    // A plain source only: the offset of the file its reads stand at, and a lower bound for
+    // them, so that they end at `offset` (at or past where they stand) and another reader can
+    // take the rest of the file. False, and nothing changed, for a compressed source or an
+    // offset behind the reads.
+    int64_t fileOffset() const { return taken_; }
+    bool endAt(int64_t offset);
 
 private:
     size_t readPlain(char* dst, size_t want);
@@ -73,6 +79,9 @@ private:
     struct Worker;  // the decompressing thread and its queue of blocks
     std::unique_ptr<Worker> worker_;
 };
+
+// Why a read of the file failed (a read error, not the end of the file).
+inline constexpr const char* kFileReadError = "erreur de lecture du fichier";
 
 // The kind of a text whose first bytes are `head` (gzip 1F 8B, zstd 28 B5 2F FD, xz FD 37 7A
 // 58 5A 00, bzip2 "BZh" and a level then a block's or the end's own six bytes).

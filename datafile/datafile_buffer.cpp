@@ -125,8 +125,8 @@ int64_t mtimeNs(const struct stat& st) {
     return static_cast<int64_t>(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec;
 }
 
-// True when the open file no longer has the size and time it had when the reading began: the
-// rows read from it could be cut or mixed; fileChanged and the failure are set, once.
+}  // namespace
+
 bool fileHasChanged(DATAFILE* reader) {
     DATAFILE_BUFFER* buf = reader->buffer;
     if (!buf->watched) return false;
@@ -146,8 +146,6 @@ bool fileHasChanged(DATAFILE* reader) {
     return true;
 }
 
-}  // namespace
-
 void watchFile(DATAFILE* reader) {
     DATAFILE_BUFFER* buf = reader->buffer;
     struct stat st;
@@ -155,6 +153,16 @@ void watchFile(DATAFILE* reader) {
     buf->sizeLimit = buf->watched ? static_cast<int64_t>(st.st_size) : INT64_MAX;
     buf->watchedMtimeNs = buf->watched ? mtimeNs(st) : 0;
     buf->source = std::make_unique<morvex::ByteSource>(reader->file, buf->sizeLimit);
+}
+
+int64_t plainReadingOffset(const DATAFILE* reader) {
+    const DATAFILE_BUFFER* buf = reader->buffer;
+    if (!buf->watched || buf->streamDecode || !buf->source || buf->source->compressed()) return -1;
+    return buf->source->fileOffset();
+}
+
+bool endPlainReadingAt(DATAFILE* reader, int64_t offset) {
+    return plainReadingOffset(reader) >= 0 && reader->buffer->source->endAt(offset);
 }
 
 int64_t fileBytesRead(const DATAFILE* reader) {

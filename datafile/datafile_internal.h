@@ -116,12 +116,21 @@ void resetBuffer(DATAFILE_BUFFER* buf);
 // Makes the next bytes of the file available in the block; false at the end of the file, or
 // when the file has changed since the reading began (fileChanged set).
 bool refill(DATAFILE* reader);
+// True when the open file no longer has the size and time it had when the reading began: the
+// rows read from it could be cut or mixed; fileChanged and the failure are set, once.
+bool fileHasChanged(DATAFILE* reader);
 // Notes the size and time of the open file, which every block read compares with its own, and
 // opens its byte source (the file's bytes, or its text decompressed).
 void watchFile(DATAFILE* reader);
 // Bytes of a compressed file taken so far (the measure of progress against its size); -1 for a
 // file read as it is, whose position in the text is its position in the file.
 int64_t fileBytesRead(const DATAFILE* reader);
+// The offset of the file the reading stands at, for a regular file read as it is (neither
+// compressed nor decoded), whose rest another reader may take: -1 for any other file.
+int64_t plainReadingOffset(const DATAFILE* reader);
+// Ends the reading of such a file at `offset` (at or past where it stands): the blocks stop
+// there, as at the end of the file. False, and nothing changed, for any other file.
+bool endPlainReadingAt(DATAFILE* reader, int64_t offset);
 // Room for `extra` more bytes in the row (and its terminator); false when out of memory.
 bool reserveRow(DATAFILE_BUFFER* buf, size_t extra);
 

@@ -2,15 +2,22 @@
 // table for the rest), a line longer than the limit is cut, a quoted value of an unquoting
 // dialect goes on over line ends; and the line count by blocks.
 #include <algorithm>
+#include <atomic>
+#include <memory>
+#include <thread>
+#include <vector>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
+
+#include <unistd.h>
 
 #if defined(__x86_64__)
 #include <immintrin.h>
 #endif
 
 #include "datafile/datafile_internal.h"
+#include "datafile/bytesource.h"
 #include "foundation/trace.h"
 
 namespace datafile_internal {
@@ -426,49 +433,37 @@ void CountPairsAndDoubles(const char* text, size_t len, char first, char second,
 
 }  // namespace
 
-// The row count of a file whose rows end only at the indicator (no quoted line ends, no
-// decoding): the indicators are counted block by block, without cutting rows, plus a last line
-// without one; the lines before BeginFromLine are passed over first, as the reading does. An
-// empty line (an indicator right after another, or at the start) is no row: such lines are
-// counted apart, in blankLines. Reports progress once per block and stops at the task's stop
-// request (cancelled). False when the dialect does not allow it: the rows are then read
-// one by one.
-bool CountRowsByBlocks(DATAFILE* reader, TASK* task, int* count, bool* cancelled) {
-    const DATAFILE_DIALECT& dialect = reader->dialect;
-    DATAFILE_BUFFER* buf = reader->buffer;
-    const char* indicator = dialect.lineEnd.data();
-    const size_t indLen = buf->kmp.size();
-    if (!RowsAlwaysSplit(dialect) || indLen == 0 || !dialect.encoding.empty() ||
-        (dialect.unquote && dialect.layout == DATAFILE_LAYOUT::Delimited))
-        return false;
-    // The lines before the first row, as the reading passes over them.
-    for (int line = 1; line < dialect.firstLine; ++line)
-        if (ReadRow(reader, false) != RowResult::Row) break;
-    int64_t ends = 0;
-    int64_t blanks = 0;
-    size_t matched = 0;
-    // The bytes before the block being counted: the start of the counting is taken as a line
-    // end, so that an empty first line is one.
-    char tail[3] = {'\0', indicator[0], indLen > 1 ? indicator[1] : indicator[0]};
-    int64_t lastEnd = buf->blockStart + static_cast<int64_t>(buf->pos);  // general indicators
-    bool textAfterLastEnd = false;
-    char message[128];
-    while (refill(reader)) {
-        const char* p = buf->block + buf->pos;
-        const char* end = buf->block + buf->len;
-        const size_t len = static_cast<size_t>(end - p);
-        if (indLen == 1) {
-            const char c = indicator[0];
+namespace {
+
+// The line ends and empty lines of a text taken block by block, for an end-of-line indicator of
+// one byte or of two different bytes (two different bytes never overlap, so that pairs are
+// counted over a whole block at once). `before` holds the three bytes before the text; at the
+// start of the counting they are taken as a line end, so that an empty first line is one.
+struct LineEndTally {
+    LineEndTally(const std::string& indicator, const char* before)
+        : first(indicator[0]), second(indicator.size() > 1 ? indicator[1] : indicator[0]),
+          twoBytes(indicator.size() > 1) {
+        if (before) {
+            memcpy(tail, before, 3);
+        } else {
+            tail[0] = '\0';
+            tail[1] = first;
+            tail[2] = second;
+        }
+    }
+
+    // The next `len` (> 0) bytes of the text.
+    void add(const char* p, size_t len) {
+        const char* end = p + len;
+        if (!twoBytes) {
             int64_t ones = 0, twos = 0;
-            CountByteAndRepeats(p, len, c, &ones, &twos);
+            CountByteAndRepeats(p, len, first, &ones, &twos);
             ends += ones;
-            blanks += twos + (tail[2] == c && p[0] == c ? 1 : 0);
-            textAfterLastEnd = end[-1] != c;
-        } else if (indLen == 2 && indicator[0] != indicator[1]) {
-            // CR LF and the like: pairs counted over the whole block (two different characters
-            // never overlap), the pair that straddles two blocks through the last character of
-            // the previous one; empty lines likewise, through its last three.
-            const char first = indicator[0], second = indicator[1];
+            blanks += twos + (tail[2] == first && p[0] == first ? 1 : 0);
+            textAfterLastEnd = end[-1] != first;
+        } else {
+            // The pair that straddles two blocks through the last byte of the previous one;
+            // empty lines likewise, through its last three.
             int64_t pairs = 0, doubles = 0;
             CountPairsAndDoubles(p, len, first, second, &pairs, &doubles);
             ends += pairs + (tail[2] == first && p[0] == second ? 1 : 0);
@@ -484,6 +479,137 @@ bool CountRowsByBlocks(DATAFILE* reader, TASK* task, int* count, bool* cancelled
             blanks += doubles;
             const char beforeLast = len >= 2 ? end[-2] : tail[2];
             textAfterLastEnd = !(end[-1] == second && beforeLast == first);
+        }
+        // The last three bytes before the next block.
+        if (len >= 3) {
+            memcpy(tail, end - 3, 3);
+        } else {
+            char last[6];
+            memcpy(last, tail, 3);
+            memcpy(last + 3, p, len);
+            memcpy(tail, last + len, 3);
+        }
+    }
+
+    const char first, second;
+    const bool twoBytes;
+    char tail[3];
+    int64_t ends = 0;
+    int64_t blanks = 0;
+    bool textAfterLastEnd = false;
+};
+
+// Below this many bytes left, a file is counted on one core: a second thread would save less
+// than it costs.
+constexpr int64_t kTwoCoresCountBytes = 8 << 20;
+// The second thread reads blocks small enough to be counted while they are still in the cache.
+constexpr size_t kRestBlockBytes = 256 << 10;
+
+// The line ends of file bytes [from, to) counted in a thread of its own, with pread (which
+// leaves the file's position to the reading of the first part), so that the two halves of a
+// large file are read and counted on two cores. The thread stops at the task's stop request;
+// the object waits for it when destroyed.
+class RestCount {
+public:
+    RestCount(int fd, int64_t from, int64_t to, LineEndTally tally, TASK* task)
+        : tally_(tally), thread_([this, fd, from, to, task] { run(fd, from, to, task); }) {}
+    ~RestCount() {
+        if (thread_.joinable()) thread_.join();
+    }
+    RestCount(const RestCount&) = delete;
+    RestCount& operator=(const RestCount&) = delete;
+
+    // While the thread runs: the bytes counted so far and the rows they hold.
+    int64_t bytesDone() const { return bytes_.load(std::memory_order_relaxed); }
+    int64_t rowsDone() const { return rows_.load(std::memory_order_relaxed); }
+    // Waits for the thread: its tally, and whether every byte was read (readError: a read failed).
+    const LineEndTally& wait() {
+        thread_.join();
+        return tally_;
+    }
+    bool complete() const { return complete_; }
+    bool readError() const { return readError_; }
+
+private:
+    void run(int fd, int64_t from, int64_t to, TASK* task) {
+        std::vector<char> block(kRestBlockBytes);
+        for (int64_t at = from; at < to;) {
+            if (TASK_IsStopRequested(task)) return;
+            const size_t want = static_cast<size_t>(std::min<int64_t>(to - at, kRestBlockBytes));
+            const ssize_t got = pread(fd, block.data(), want, static_cast<off_t>(at));
+            if (got < 0 && errno == EINTR) continue;
+            if (got <= 0) {  // cut short: the file's check after the count tells it
+                readError_ = got < 0;
+                return;
+            }
+            tally_.add(block.data(), static_cast<size_t>(got));
+            at += got;
+            bytes_.store(at - from, std::memory_order_relaxed);
+            rows_.store(tally_.ends - tally_.blanks, std::memory_order_relaxed);
+        }
+        complete_ = true;
+    }
+
+    LineEndTally tally_;  // the thread's alone until it has ended
+    std::atomic<int64_t> bytes_{0};
+    std::atomic<int64_t> rows_{0};
+    bool complete_ = false;   // written by the thread, read after it has ended
+    bool readError_ = false;  // likewise
+    std::thread thread_;      // last: it starts once the rest is ready
+};
+
+// For a regular file read as it is with at least kTwoCoresCountBytes left and two cores: its
+// second half given to a thread of its own, the reading ending at the half. Null otherwise.
+std::unique_ptr<RestCount> countRestApart(DATAFILE* reader, TASK* task,
+                                          const std::string& indicator) {
+    const int64_t from = plainReadingOffset(reader);
+    const int64_t to = reader->buffer->sizeLimit;
+    if (from < 0 || to - from < kTwoCoresCountBytes || std::thread::hardware_concurrency() < 2)
+        return nullptr;
+    const int64_t half = from + (to - from) / 2;
+    char before[3];
+    const int fd = fileno(reader->file);
+    if (pread(fd, before, sizeof before, static_cast<off_t>(half - 3)) != sizeof before ||
+        !endPlainReadingAt(reader, half))
+        return nullptr;
+    return std::make_unique<RestCount>(fd, half, to, LineEndTally(indicator, before), task);
+}
+
+}  // namespace
+
+// The row count of a file whose rows end only at the indicator (no quoted line ends, no
+// decoding): the indicators are counted block by block, without cutting rows, plus a last line
+// without one; the lines before BeginFromLine are passed over first, as the reading does. An
+// empty line (an indicator right after another, or at the start) is no row: such lines are
+// counted apart, in blankLines. A large file read as it is is counted in two halves on two
+// cores. Reports progress once per block and stops at the task's stop request (cancelled).
+// False when the dialect does not allow it: the rows are then read one by one.
+bool CountRowsByBlocks(DATAFILE* reader, TASK* task, int* count, bool* cancelled) {
+    const DATAFILE_DIALECT& dialect = reader->dialect;
+    DATAFILE_BUFFER* buf = reader->buffer;
+    const char* indicator = dialect.lineEnd.data();
+    const size_t indLen = buf->kmp.size();
+    if (!RowsAlwaysSplit(dialect) || indLen == 0 || !dialect.encoding.empty() ||
+        (dialect.unquote && dialect.layout == DATAFILE_LAYOUT::Delimited))
+        return false;
+    // The lines before the first row, as the reading passes over them.
+    for (int line = 1; line < dialect.firstLine; ++line)
+        if (ReadRow(reader, false) != RowResult::Row) break;
+    const bool tallied = indLen == 1 || (indLen == 2 && indicator[0] != indicator[1]);
+    LineEndTally tally(dialect.lineEnd, nullptr);
+    std::unique_ptr<RestCount> rest = tallied ? countRestApart(reader, task, dialect.lineEnd) : nullptr;
+    // Any other indicator, through its failure table, with the offset of the last line end.
+    int64_t ends = 0;
+    int64_t blanks = 0;
+    size_t matched = 0;
+    int64_t lastEnd = buf->blockStart + static_cast<int64_t>(buf->pos);
+    bool textAfterLastEnd = false;
+    char message[128];
+    while (refill(reader)) {
+        const char* p = buf->block + buf->pos;
+        const char* end = buf->block + buf->len;
+        if (tallied) {
+            tally.add(p, static_cast<size_t>(end - p));
         } else {
             while (p < end) {
                 if (matched == 0) {
@@ -511,32 +637,53 @@ bool CountRowsByBlocks(DATAFILE* reader, TASK* task, int* count, bool* cancelled
                 }
             }
         }
-        // The last three bytes before the next block.
-        if (len >= 3) {
-            memcpy(tail, end - 3, 3);
-        } else {
-            char last[6];
-            memcpy(last, tail, 3);
-            memcpy(last + 3, buf->block + buf->pos, len);
-            memcpy(tail, last + len, 3);
-        }
         buf->pos = buf->len;
         reader->readBytes = static_cast<double>(buf->blockStart + static_cast<int64_t>(buf->len));
         if (const int64_t taken = fileBytesRead(reader); taken >= 0)
             reader->readBytes = static_cast<double>(taken);
+        int64_t rows = tallied ? tally.ends - tally.blanks : ends - blanks;
+        if (rest) {
+            reader->readBytes += static_cast<double>(rest->bytesDone());
+            rows += rest->rowsDone();
+        }
         const double percent =
             reader->fileSize > 0 ? 100.0 * reader->readBytes / reader->fileSize : 0.0;
         snprintf(message, sizeof message, "%lli lignes lues... (%.0f%%)",
-                 static_cast<long long>(ends - blanks), percent);
+                 static_cast<long long>(rows), percent);
         TASK_Report(task, TASK_EVENT_PROGRESS, 100, static_cast<int>(percent), message);
         if (TASK_IsStopRequested(task)) {
             *cancelled = true;
             break;
         }
     }
+    if (tallied) {
+        if (rest && !*cancelled && !reader->fileChanged) {
+            // The second half goes on where the first ends; a file changed while it was read
+            // has no count, as when one thread reads it all.
+            const LineEndTally& second = rest->wait();
+            tally.ends += second.ends;
+            tally.blanks += second.blanks;
+            tally.textAfterLastEnd = second.textAfterLastEnd;
+            if (!fileHasChanged(reader) && !rest->complete() && !TASK_IsStopRequested(task)) {
+                reader->fileChanged = 1;
+                reader->failure = rest->readError() ? morvex::kFileReadError
+                                                    : "le fichier a changé pendant la lecture";
+            }
+            *cancelled = !rest->complete() && TASK_IsStopRequested(task);
+        }
+        ends = tally.ends;
+        blanks = tally.blanks;
+        textAfterLastEnd = tally.textAfterLastEnd;
+    }
     const int64_t rows = ends + (textAfterLastEnd && !*cancelled ? 1 : 0) - blanks;
     *count = rows <= 0 ? 0 : rows > INT_MAX ? INT_MAX : static_cast<int>(rows);
     reader->blankLines = blanks > INT_MAX ? INT_MAX : static_cast<int>(blanks);
+    if (rest && rest->complete() && !reader->fileChanged) {
+        // The first half's last report came before the second half's end.
+        reader->readBytes = static_cast<double>(buf->sizeLimit);
+        snprintf(message, sizeof message, "%i lignes lues... (100%%)", *count);
+        TASK_Report(task, TASK_EVENT_PROGRESS, 100, 100, message);
+    }
     return true;
 }
 

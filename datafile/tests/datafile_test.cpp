@@ -665,6 +665,50 @@ TEST(DataFileStats, CountsLineEndsAndEmptyLinesAtEveryPlaceOfTheVectors) {
     }
 }
 
+// The non-empty lines of `text` ended by `indicator` (a last line without one included).
+int64_t nonEmptyLines(const std::string& text, const std::string& indicator) {
+    int64_t lines = 0;
+    size_t from = 0;
+    for (size_t at; (at = text.find(indicator, from)) != std::string::npos; from = at + indicator.size())
+        lines += at > from ? 1 : 0;
+    return lines + (from < text.size() ? 1 : 0);
+}
+
+TEST(DataFileStats, CountsALargeFileInTwoHalvesAsOneReadingWould) {
+    // A large file is counted in two halves on two cores, the second from the middle of what
+    // was left after the header: line ends and empty lines straddling the middle at each of its
+    // places (the file one byte longer each time moves the middle by half a byte) are counted
+    // once; the header line is passed over first; a stop request ends both halves.
+    TempDir dir;
+    std::mt19937 random(20261209);
+    const char alphabet[] = {'\r', '\n', '\r', '\n', 'a', ';'};
+    std::string body;
+    while (body.size() < 10 * DATAFILE_BLOCK_SIZE) {
+        body += alphabet[random() % sizeof alphabet];
+        if (random() % 60 == 0) body += std::string(random() % 70, 'x');
+    }
+    const std::string header = "h1;h2\r\n";
+    for (const char* indicator : {"\r\n", "\n", "\r"}) {
+        DescPtr desc = makeDesc(STRUCTFILE_DELIMITED, indicator, ";");
+        desc->BeginFromLine = 2;
+        for (size_t longer = 0; longer < 12; ++longer) {
+            const std::string content = header + body + std::string(longer, 'z');
+            const std::string path = dir.write("f.txt", content);
+            const size_t skipped = content.find(indicator) + strlen(indicator);
+            Count count = countLines(desc.get(), path);
+            ASSERT_EQ(count.result, 0);
+            EXPECT_EQ(count.stats.nbLines, nonEmptyLines(content.substr(skipped), indicator))
+                << indicator[0] + 0 << ", " << longer << " more";
+            EXPECT_EQ(count.events.back().message,
+                      std::to_string(count.stats.nbLines) + " lignes lues... (100%)");
+        }
+        Count stopped = countLines(desc.get(), dir.file("f.txt"), true);
+        EXPECT_EQ(stopped.result, 0);
+        EXPECT_EQ(stopped.events.back().kind, TASK_EVENT_INTERRUPTED);
+        EXPECT_LT(stopped.stats.nbLines, nonEmptyLines(body, indicator) / 2);
+    }
+}
+
 TEST(DataFileStats, CountsAnOverlongLineOnce) {
     TempDir dir;
     DescPtr desc = makeDesc(STRUCTFILE_DELIMITED, "\n", ";");
