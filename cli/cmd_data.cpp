@@ -372,7 +372,7 @@ void readTypedBatches(DATAFILE* reader, const std::vector<ColumnDesc*>& columns,
             // A value missing from a short row is no value.
             batch->cells.push_back(i < fields.size()
                                        ? loadrows::ConvertCell(columns[i], fields[i], *batch, value)
-                                       : loadrows::LoadCell{SQLITE_NULL, 0, 0, {}});
+                                       : loadrows::LoadCell::null());
         }
         ++count;
         if (batch->rows.size() >= kTypedBatchRows || batch->arena.size() >= kTypedBatchBytes) {

@@ -105,8 +105,13 @@ LoadCell ConvertCell(const ColumnDesc* column, const DATAFIELD& field, LoadBatch
                      SQLITE4FYK_VALUE& value) {
     bool asRead = false;
     SQLITE4FYK_ConvertInPlace(column, field.value, field.length, &value, &asRead);
-    LoadCell cell{value.sqliteType, value.integer, value.real, {}};
-    if (cell.type == SQLITE_TEXT)
+    LoadCell cell = LoadCell::null();
+    cell.type = value.sqliteType;
+    if (cell.type == SQLITE_INTEGER)
+        cell.integer = value.integer;
+    else if (cell.type == SQLITE_FLOAT)
+        cell.real = value.real;
+    else if (cell.type == SQLITE_TEXT)
         cell.text = asRead ? batch.keep(field.value != nullptr ? field.value : "",
                                         static_cast<size_t>(field.length))
                            : batch.keep(value.text.data(), value.text.size());
@@ -146,7 +151,7 @@ void ReadAndConvert(LoadFiles& files, const std::vector<const ColumnDesc*>& colu
         }
         // Every cell of the row begins as NULL: a short row leaves its last columns so. The
         // batch keeps its capacity from one use to the next.
-        batch->cells.insert(batch->cells.end(), columnAt.size(), LoadCell{SQLITE_NULL, 0, 0, {}});
+        batch->cells.insert(batch->cells.end(), columnAt.size(), LoadCell::null());
         LoadCell* cells = batch->cells.data() + row.firstCell;
         // The reader gives the fields in the order of the columns.
         for (size_t i = 0; i < fields.size() && row.reason == LOAD_ROW_STORED; ++i) {

@@ -46,19 +46,30 @@ enum LoadRowReason {
     LOAD_ROW_BAD_VALUE,       // set aside (strict load): a value that does not fit its type
 };
 
-// A piece of a batch's text.
+// A piece of a batch's text (trivial, so that a cell holds it beside its numbers).
 struct TextSpan {
-    size_t offset = 0;
-    size_t length = 0;
+    size_t offset;
+    size_t length;
 };
 
-// One value converted for its column.
+// One value converted for its column: the member its type names holds it. A batch holds a
+// cell for every column of every row, written by the reading thread and read by the loading
+// one, so that cells are kept small (24 bytes).
 struct LoadCell {
     int type;  // SQLITE_NULL, SQLITE_INTEGER, SQLITE_FLOAT or SQLITE_TEXT
-    long long integer;
-    double real;
-    TextSpan text;  // in the batch's arena
+    union {
+        long long integer;  // SQLITE_INTEGER
+        double real;        // SQLITE_FLOAT
+        TextSpan text;      // SQLITE_TEXT, in the batch's arena
+    };
+    static LoadCell null() {
+        LoadCell cell;
+        cell.type = SQLITE_NULL;
+        cell.text = {0, 0};
+        return cell;
+    }
 };
+static_assert(sizeof(LoadCell) == 24, "a cell grew");
 
 // One row read.
 struct LoadRow {
