@@ -93,62 +93,46 @@ bool ReadDate(const TypeCible& t, std::string_view text, MYDATETIME* d) {
     return DATETIME_ReadValid(text, withTime ? t.fmtDateTime : t.fmtDate, withTime, d);
 }
 
-// Where a day's digits stand in a Date format of a four-digit year and a two-digit month and
-// day, each written once in a row, between separators that are no picture letters
-// ("jj/mm/aaaa", "aaaa-mm-jj", "aaaammjj"...).
-struct PlainDateFormat {
-    size_t year = 0, month = 0, day = 0;  // first character of each
-    size_t length = 0;                    // characters of the format
-};
-
-// True when `format` is such a format, read by ReadPlainDate exactly as the picture reader
-// reads it.
-bool IsPlainDateFormat(const char* format, PlainDateFormat* f) {
-    int seen[3] = {0, 0, 0};  // a, m, j
+// Reads `text` as a day under `format` when the format is a plain one: a four-digit year and
+// a two-digit month and day, each written once in a row, between separators that are no
+// picture letters ("jj/mm/aaaa", "aaaa-mm-jj", "aaaammjj"...), which the picture reader reads
+// exactly so. The format and the text are read together in one pass, a load reading millions
+// of dates. False when the format is not plain, or the text does not fit it or names no real
+// day: the picture reader then has the last word. `iso` receives the ISO text of the day,
+// which is the digits as written.
+bool ReadPlainDate(std::string_view text, const char* format, std::string* iso) {
+    int number[3] = {0, 0, 0};            // year, month, day
+    int digits[3] = {0, 0, 0};            // letters of each
+    size_t start[3] = {0, 0, 0};          // where each begins
+    constexpr int kDigits[3] = {4, 2, 2};
     size_t i = 0;
     for (; format[i] != '\0'; ++i) {
         const char c = format[i];
+        if (i >= text.size()) return false;
         const int letter = c == 'a' ? 0 : c == 'm' ? 1 : c == 'j' ? 2 : -1;
         if (letter < 0) {
-            if (c != '/' && c != '-' && c != '.') return false;
+            if ((c != '/' && c != '-' && c != '.') || text[i] != c) return false;
             continue;
         }
-        // A letter run begins here and must be whole.
-        if (i > 0 && format[i - 1] == c) continue;
-        if (seen[letter]++) return false;
-        const size_t run = letter == 0 ? 4 : 2;
-        for (size_t k = 0; k < run; ++k)
-            if (format[i + k] != c) return false;
-        if (format[i + run] == c) return false;
-        (letter == 0 ? f->year : letter == 1 ? f->month : f->day) = i;
+        // Each letter's run whole and once: a letter after its run is another run.
+        if (digits[letter] == 0)
+            start[letter] = i;
+        else if (format[i - 1] != c)
+            return false;
+        if (++digits[letter] > kDigits[letter] || text[i] < '0' || text[i] > '9') return false;
+        number[letter] = number[letter] * 10 + (text[i] - '0');
     }
-    f->length = i;
-    return seen[0] == 1 && seen[1] == 1 && seen[2] == 1;
-}
-
-// Reads `text` under a plain date format: the same day as DATETIME_ReadValid reads, and its ISO
-// text, which is the digits as written. False when it does not fit or names no real day.
-bool ReadPlainDate(std::string_view text, const char* format, const PlainDateFormat& f,
-                   std::string* iso) {
-    if (text.size() < f.length || text.size() >= 256) return false;
-    for (size_t i = f.length; i < text.size(); ++i)
-        if (text[i] != ' ') return false;
-    for (size_t i = 0; i < f.length; ++i) {
-        const char c = format[i];
-        const bool digit = text[i] >= '0' && text[i] <= '9';
-        if ((c == 'a' || c == 'm' || c == 'j') ? !digit : text[i] != c) return false;
-    }
-    auto number = [&](size_t at, size_t digits) {
-        int v = 0;
-        for (size_t k = 0; k < digits; ++k) v = v * 10 + (text[at + k] - '0');
-        return v;
-    };
-    const MYDATE day{number(f.day, 2), number(f.month, 2), number(f.year, 4)};
+    for (int k = 0; k < 3; ++k)
+        if (digits[k] != kDigits[k]) return false;
+    if (text.size() >= 256) return false;
+    for (size_t k = i; k < text.size(); ++k)
+        if (text[k] != ' ') return false;
+    const MYDATE day{number[2], number[1], number[0]};
     if (day.annee <= 0 || DATE_Verifier(&day) != 1) return false;
     iso->clear();
-    iso->append(text.data() + f.year, 4).append(1, '-');
-    iso->append(text.data() + f.month, 2).append(1, '-');
-    iso->append(text.data() + f.day, 2);
+    iso->append(text.data() + start[0], 4).append(1, '-');
+    iso->append(text.data() + start[1], 2).append(1, '-');
+    iso->append(text.data() + start[2], 2);
     return true;
 }
 
@@ -187,13 +171,13 @@ int ConvertValue(const ColumnDesc* column, const char* text, int length, SQLITE4
         text = "";
         length = 0;
     }
-    std::string_view trimmed = Trimmed(text, length);
     const TypeCible& t = column->typeCible;
-    // The word NULL stands for no value in a column of numbers or dates, as the analysis
-    // reads it.
-    if (t.type != DATATYPE_FIXEDCHAR && t.type != DATATYPE_VARIABLECHAR &&
-        t.type != DATATYPE_TEXT && TYPERECOG_IsNullWord(trimmed))
-        trimmed = std::string_view();
+    // A text is kept as read; the word NULL stands for no value in a column of numbers or
+    // dates, as the analysis reads it.
+    const bool textColumn = t.type == DATATYPE_FIXEDCHAR || t.type == DATATYPE_VARIABLECHAR ||
+                            t.type == DATATYPE_TEXT;
+    std::string_view trimmed = textColumn ? std::string_view() : Trimmed(text, length);
+    if (!textColumn && TYPERECOG_IsNullWord(trimmed)) trimmed = std::string_view();
     switch (t.type) {
         case DATATYPE_INTEGER:
         case DATATYPE_BOOLEAN:  // 0 or 1, stored as an integer
@@ -223,9 +207,8 @@ int ConvertValue(const ColumnDesc* column, const char* text, int length, SQLITE4
             const bool withTime = t.type == DATATYPE_DATETIME;
             // The common day formats are read without the picture reader: a load reads
             // millions of dates.
-            PlainDateFormat plain;
-            if (!withTime && trimmed[0] != ' ' && IsPlainDateFormat(t.fmtDate, &plain)) {
-                if (ReadPlainDate(trimmed, t.fmtDate, plain, &value->text)) {
+            if (!withTime && trimmed[0] != ' ') {
+                if (ReadPlainDate(trimmed, t.fmtDate, &value->text)) {
                     value->sqliteType = SQLITE_TEXT;
                     break;
                 }
