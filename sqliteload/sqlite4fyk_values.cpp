@@ -4,6 +4,7 @@
 #include <cfloat>
 #include <charconv>
 #include <cmath>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -38,6 +39,17 @@ std::string_view Trimmed(const char* text, int length) {
 bool ParseInteger(std::string_view text, long long* out) {
     if (!text.empty() && text[0] == '+') text.remove_prefix(1);
     if (text.empty() || text[0] == '+') return false;
+    // Up to 18 digits cannot overflow: read at once, as from_chars reads them.
+    const size_t first = text[0] == '-' ? 1 : 0;
+    if (text.size() > first && text.size() - first <= 18) {
+        long long digits = 0;
+        for (size_t i = first; i < text.size(); ++i) {
+            if (text[i] < '0' || text[i] > '9') return false;
+            digits = digits * 10 + (text[i] - '0');
+        }
+        *out = first ? -digits : digits;
+        return true;
+    }
     long long v = 0;
     const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), v);
     if (error != std::errc() || end != text.data() + text.size()) return false;
@@ -50,6 +62,35 @@ bool ParseInteger(std::string_view text, long long* out) {
 // normal finite double (a leading '+', a range error, a subnormal value) is read by strtod, so
 // that the value is the one strtod gives.
 bool ParseDecimal(std::string_view text, double* out) {
+    // Most values are a few digits with a point or a comma: their digits make an integer of
+    // at most 15 digits, exact in a double as the power of ten it is divided by (up to 1e22),
+    // so that one division, rounded once, gives the double strtod gives.
+    static constexpr double kPowers[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
+                                         1e8,  1e9,  1e10, 1e11, 1e12, 1e13, 1e14, 1e15};
+    {
+        size_t i = text.size() > 0 && text[0] == '-' ? 1 : 0;
+        const bool negative = i == 1;
+        uint64_t digits = 0;
+        int count = 0;
+        int scale = -1;  // digits after the separator, -1 before it
+        for (; i < text.size(); ++i) {
+            const char c = text[i];
+            if (c >= '0' && c <= '9') {
+                digits = digits * 10 + static_cast<uint64_t>(c - '0');
+                ++count;
+                if (scale >= 0) ++scale;
+            } else if ((c == ',' || c == '.') && scale < 0 && count > 0) {
+                scale = 0;
+            } else {
+                break;
+            }
+        }
+        if (i == text.size() && count > 0 && count <= 15 && scale != 0) {
+            const double v = static_cast<double>(digits) / kPowers[scale < 0 ? 0 : scale];
+            *out = negative ? -v : v;
+            return true;
+        }
+    }
     char buffer[128];
     if (text.empty() || text.size() >= sizeof buffer) return false;
     bool comma = false;

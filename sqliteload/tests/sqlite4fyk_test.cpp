@@ -1,5 +1,6 @@
 #include "sqliteload/sqlite4fyk.h"
 
+#include <charconv>
 #include <gtest/gtest.h>
 
 #include <cerrno>
@@ -102,10 +103,26 @@ TEST(GenerateValueForData, ReadsDecimalsToTheBitAsStrtodDoes) {
         "123456789012345678901234567890", "9007199254740993", "0.30000000000000004",
         "2.2250738585072014e-308", "2.2250738585072011e-308", "4.9e-324", "1e-310", "1e-400",
         "0e-400", "1.7976931348623157e308", "1.7976931348623159e308", "1e400", "-1e400",
-        "00012,500", "1.5e3.2", "12-3", "1e5e5"};
+        "00012,500", "1.5e3.2", "12-3", "1e5e5", "999999999999999", "9999999999999999",
+        "0,000000000000001", "-0,0", "1,", "12.3,4"};
+    // And every shape of the plain decimals files hold: up to 17 digits, the point or comma
+    // anywhere, a minus sign or none.
+    std::vector<std::string> all(std::begin(texts), std::end(texts));
+    std::mt19937 random(20261209);
+    for (int k = 0; k < 20000; ++k) {
+        std::string t = random() % 3 == 0 ? "-" : "";
+        const int digits = 1 + static_cast<int>(random() % 17);
+        const int point = static_cast<int>(random() % (digits + 1));
+        for (int d = 0; d < digits; ++d) {
+            if (d == point && d > 0) t += random() % 2 ? ',' : '.';
+            t += static_cast<char>('0' + random() % 10);
+        }
+        all.push_back(t);
+    }
     const ColumnDesc column = MakeColumn("C", DATATYPE_DECIMAL);
     morvex::TraceCapture quiet;
-    for (const char* text : texts) {
+    for (const std::string& each : all) {
+        const char* text = each.c_str();
         SCOPED_TRACE(text);
         std::string dotted = text;
         for (char& c : dotted)
@@ -120,6 +137,41 @@ TEST(GenerateValueForData, ReadsDecimalsToTheBitAsStrtodDoes) {
         ASSERT_EQ(v.sqliteType, readable ? SQLITE_FLOAT : SQLITE_TEXT);
         if (readable) {
             EXPECT_EQ(memcmp(&v.real, &expected, sizeof expected), 0) << v.real << " " << expected;
+        }
+    }
+}
+
+// An integer is read as from_chars reads it after one '+' is passed over: every length up to
+// past the limits, signs doubled, digits mixed with other characters.
+TEST(GenerateValueForData, ReadsIntegersAsFromCharsDoes) {
+    std::vector<std::string> texts = {"0", "-0", "+0", "+-1", "-+1", "--1", "++1", "-", "+",
+                                      "9223372036854775807", "-9223372036854775808",
+                                      "9223372036854775808", "999999999999999999",
+                                      "-999999999999999999", "1000000000000000000", "1 2", "1a"};
+    std::mt19937 random(20261209);
+    const std::string alphabet = "0123456789000000000-+x";
+    for (int k = 0; k < 20000; ++k) {
+        std::string t;
+        for (int n = 1 + static_cast<int>(random() % 21); n > 0; --n)
+            t += random() % 12 ? static_cast<char>('0' + random() % 10)
+                               : alphabet[random() % alphabet.size()];
+        texts.push_back(t);
+    }
+    const ColumnDesc column = MakeColumn("I", DATATYPE_INTEGER);
+    morvex::TraceCapture quiet;
+    for (const std::string& text : texts) {
+        SCOPED_TRACE(text);
+        std::string_view rest = text;
+        if (!rest.empty() && rest[0] == '+') rest.remove_prefix(1);
+        long long expected = 0;
+        const auto [end, error] = std::from_chars(rest.data(), rest.data() + rest.size(), expected);
+        const bool readable = !rest.empty() && rest[0] != '+' && error == std::errc() &&
+                              end == rest.data() + rest.size();
+        SQLITE4FYK_VALUE v;
+        ASSERT_EQ(GenerateValueForData(&column, text.data(), static_cast<int>(text.size()), &v), 0);
+        ASSERT_EQ(v.sqliteType, readable ? SQLITE_INTEGER : SQLITE_TEXT);
+        if (readable) {
+            EXPECT_EQ(v.integer, expected);
         }
     }
 }
