@@ -250,8 +250,19 @@ def clean_text(v):
 
 
 def read_table(path):
-    with open(path, encoding="utf-8", errors="replace", newline="") as f:
-        text = f.read(2_000_000)
+    """The header and rows of a table, and the encoding it is written in: UTF-8, or else its
+    bytes as they are (latin-1 keeps each byte one character, so that a table in EUC-JP or
+    Windows-1252 is written back byte for byte, its widths counted in bytes, as the exports of
+    a system in such an encoding count them)."""
+    with open(path, "rb") as f:
+        data = f.read(2_000_000)
+    try:
+        text, encoding = data.decode("utf-8"), "utf-8"
+    except UnicodeDecodeError as cut:
+        if cut.start >= len(data) - 3:  # a sequence cut by the 2 000 000 bytes read
+            text, encoding = data[:cut.start].decode("utf-8"), "utf-8"
+        else:
+            text, encoding = data.decode("latin-1"), "latin-1"
     lines = text.splitlines()
     head = "\n".join(lines[:50])
     try:
@@ -260,7 +271,7 @@ def read_table(path):
         dialect = csv.excel
     rows = list(csv.reader(lines, dialect))
     width = max((len(r) for r in rows[:20]), default=0)
-    return rows[0], [r for r in rows[1:] if len(r) == width]
+    return rows[0], [r for r in rows[1:] if len(r) == width], encoding
 
 
 def zero_padded(text, width):
@@ -275,7 +286,7 @@ def make(source, corpus, out, max_rows, taken=(), group=0):
     while name in taken:  # two tables of one name (tips.csv): the second one told apart
         name += "_2"
     rng = random.Random(int(hashlib.sha256(name.encode()).hexdigest()[:12], 16))
-    header, rows = read_table(os.path.join(corpus, "files", source))
+    header, rows, encoding = read_table(os.path.join(corpus, "files", source))
     rows = rows[:max_rows]
     # Long free texts (geometries, notes) are no fields of a fixed-width export.
     columns = kept_columns(header, rows)
@@ -333,10 +344,10 @@ def make(source, corpus, out, max_rows, taken=(), group=0):
         lines.append("".join(c[r] for c in cells))
     if ragged:
         lines = [l.rstrip(" ") for l in lines]
-    with open(os.path.join(out, name + ".txt"), "w", encoding="utf-8", newline="") as f:
+    with open(os.path.join(out, name + ".txt"), "w", encoding=encoding, newline="") as f:
         f.write("\n".join(lines) + "\n")
     with open(os.path.join(out, name + ".truth.json"), "w", encoding="utf-8") as f:
-        json.dump({"source": source, "held_out": group > 0, "group": group,
+        json.dump({"source": source, "held_out": group > 0, "group": group, "encoding": encoding,
                    "header": with_header, "ragged": ragged,
                    "rows": len(rows), "columns": truth}, f, ensure_ascii=False, indent=1)
     return name
@@ -376,7 +387,7 @@ def draw(corpus, seed, count, max_rows, used):
                 a.startswith(b) or b.startswith(a) for a in mine for b in taken if min(len(a), len(b)) >= 5):
             continue
         try:
-            header, rows = read_table(os.path.join(corpus, "files", source))
+            header, rows, _ = read_table(os.path.join(corpus, "files", source))
         except (csv.Error, OSError, UnicodeError):
             continue
         if len(rows[:max_rows]) >= 20 and len(kept_columns(header, rows[:max_rows])) >= 3:
