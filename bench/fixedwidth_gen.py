@@ -297,10 +297,12 @@ def make(source, corpus, out, max_rows, taken=(), group=0):
         distinct = set(present)
         extra = rng.choice([0, 0, 1, 2, 3])
         if kind == "text" and len(distinct) <= 3 and max(len(v) for v in present) <= 12:
-            # A flag: each value its own letter.
+            # A flag: each value its own letter, A to Z (not one byte of a character written in
+            # two, as a table in EUC-JP read byte for byte would give).
             letters = {}
             for v in sorted(distinct):
-                letter = next((c.upper() for c in v if c.isalpha() and c.upper() not in letters.values()), None)
+                letter = next((c.upper() for c in v if c.isascii() and c.isalpha()
+                               and c.upper() not in letters.values()), None)
                 letters[v] = letter or "XYZ"[len(letters)]
             texts = [letters.get(v, " ") for v in values]
             truth.append({"name": title, "kind": "flag", "width": 1})
