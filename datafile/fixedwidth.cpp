@@ -6,7 +6,7 @@
 // same kind goes on. A column begins where nearly every line that has something there shows a
 // beginning or a change; eight digits that are a real day in every line are a date column of
 // their own; inside a run of digits, a number begins where zeros become the rule (padding);
-// a position that holds one of a few letters in every line between busier neighbours is a
+// a position that holds one of a few letters A to Z in every line between busier neighbours is a
 // one-letter flag; among numbers glued to each other, the blanks of a value left out begin and
 // end where its column does; 0x, or a run of hexadecimal digits, is a number or a code of its
 // own; decimals end at the scale the rows that end them show; a number's column ends where it
@@ -244,10 +244,13 @@ Position positionAt(const Grid& g, int i) {
     return p;
 }
 
-// One of a few letters in most rows: a flag.
+// One of a few letters in most rows: a flag. Its letters are A to Z: exports write flags so
+// (O/N, M/F), and a character past them is one byte of a word written two bytes a character
+// (the first byte of EUC-JP's kana is the same in most rows, read one byte a character).
 bool isFlag(const Position& p, int rows) {
     const int filled = rows - p.blanks;
-    return filled * 2 >= rows && p.letters == filled && p.distinct.size() <= 3;
+    return filled * 2 >= rows && p.letters == filled && p.distinct.size() <= 3 &&
+           std::all_of(p.distinct.begin(), p.distinct.end(), [](char32_t c) { return c < 0x80; });
 }
 
 // Letters of many values: the inside of a text.
