@@ -9,7 +9,8 @@
 // a position that holds one of a few letters A to Z in every line between busier neighbours is a
 // one-letter flag; among numbers glued to each other, the blanks of a value left out begin and
 // end where its column does; 0x, or a run of hexadecimal digits, is a number or a code of its
-// own; decimals end at the scale the rows that end them show; a number's column ends where it
+// own; decimals end at the scale the rows that end them show, or that the other decimals of
+// the file show where zeros glue them to the next number; a number's column ends where it
 // stops being a number in every row; a header line's names after two blanks begin columns.
 // Punctuation never separates on its own (a decimal point, a dash in a name). Each rule is a function returning its evidence in words, tried in turn at each
 // position (FIXEDWIDTH_FindColumns); the columns are then made from the starts found.
@@ -1002,6 +1003,66 @@ void headerStarts(Finder& f, const std::vector<char32_t>& header) {
     }
 }
 
+// Whether position q holds a decimal point in every row that has something there (a few rows
+// at least), between digits.
+bool pointEverywhere(const Finder& f, int q) {
+    if (q < 1 || q + 1 >= f.g.width || f.filled(q) < f.support) return false;
+    for (int r = 0; r < f.rows; ++r) {
+        const char32_t c = f.g.at(r, q);
+        if (c != ' ' && (c != '.' || f.g.kind(r, q - 1) != Kind::Digit || f.g.kind(r, q + 1) != Kind::Digit))
+            return false;
+    }
+    return true;
+}
+
+// Where the digits after the point at q end in every row: the end of the line, or a blank or
+// a letter in every row that has something at q. -1 where they go on into digits in some row
+// (the padding of a number glued after them).
+int decimalsEnd(const Finder& f, int q) {
+    int e = q + 1;
+    while (e < f.g.width && f.at(e).digits > 0 && f.at(e).letters == 0) {
+        for (int r = 0; r < f.rows; ++r)
+            if (f.g.at(r, q) == '.' && f.g.kind(r, e) != Kind::Digit) return -1;
+        ++e;
+    }
+    if (e == f.g.width) return e;
+    for (int r = 0; r < f.rows; ++r) {
+        const Kind k = f.g.kind(r, e);
+        if (f.g.at(r, q) == '.' && k != Kind::Blank && k != Kind::Letter) return -1;
+    }
+    return e;
+}
+
+// An export writes its decimals to one scale: where the rows show where the decimals of some
+// columns end (at the line's end, before blanks or letters) and they all end at the same
+// number of digits, the zeros after the point of a column glued to a zero-padded number are
+// its decimals up to that scale (0023.1100024.200: the padding begins after the third zero
+// place, as 0020.150 at the line's end shows), not the next number's padding.
+void decimalsToTheirScale(Finder& f) {
+    std::vector<int> points;
+    std::set<int> scales;
+    for (int q = 1; q < f.g.width; ++q) {
+        if (!pointEverywhere(f, q)) continue;
+        points.push_back(q);
+        const int e = decimalsEnd(f, q);
+        if (e > q + 1) scales.insert(e - q - 1);
+    }
+    if (scales.size() != 1) return;
+    const int scale = *scales.begin();
+    for (int q : points) {
+        const auto start = f.starts.upper_bound(q);
+        if (start == f.starts.end() || !f.paddingStarts.count(start->first)) continue;
+        const int p = start->first;
+        const int to = q + scale + 1;  // where the padding begins at that scale
+        if (p >= to || to >= f.g.width || f.starts.count(to) || !zerosOnly(f, p, to + 1)) continue;
+        const std::string why = start->second + ", décimales à " + std::to_string(scale) + " chiffres comme ailleurs";
+        f.starts.erase(p);
+        f.paddingStarts.erase(p);
+        f.starts[to] = why;
+        f.paddingStarts.insert(to);
+    }
+}
+
 // The columns between the starts. A column blank in every row is padding of the one before
 // it; one of zeros only, begun where zeros became the rule, is the decimals of the number
 // before it (a number is no column of zeros: padding leads to digits that vary).
@@ -1060,6 +1121,7 @@ FIXEDWIDTH_LAYOUT FIXEDWIDTH_FindColumns(const std::vector<std::string_view>& li
         if (why.empty()) why = flagStart(f, p, t);
         if (!why.empty()) f.starts[p] = why;
     }
+    decimalsToTheirScale(f);
     if (layout.header) headerStarts(f, headerLine);
     layout.columns = columnsFromStarts(f);
     finishLayout(layout, g, headerLine);

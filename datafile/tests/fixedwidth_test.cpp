@@ -398,6 +398,20 @@ std::vector<Case> boundaryCases() {
         }
         cases.push_back(c);
     }
+    {
+        // Monthly means written to three places whose third is a zero in every row, each glued
+        // to the zero-padded next one: the zeros after the second place could be either's, but
+        // the last column, at the line's end, shows that the decimals are three.
+        Case c{"décimales à une échelle, finies par des zéros, collées", {}, {6, 8, 9, 8}};
+        for (int i = 0; i < 40; ++i) {
+            char jan[16], feb[16], mar[16];
+            snprintf(jan, sizeof jan, "%08.3f", 20 + (i * 37 % 700) / 100.0);
+            snprintf(feb, sizeof feb, "%09.3f", 21 + (i * 53 % 700) / 100.0);
+            snprintf(mar, sizeof mar, "%08.3f", 19 + (i * 71 % 700) / 100.0);
+            c.lines.push_back(zeros(1950 + i, 6) + jan + feb + mar);
+        }
+        cases.push_back(c);
+    }
     return cases;
 }
 
