@@ -110,12 +110,17 @@ def evidence(rows, header, p, left, right):
             date8(r[p - 7:p + 1]) for r in rows):
         return "date aaaammjj"
     digits = [(x, y) for x, y in zip(a, b) if x.isdigit() and y.isdigit()]
-    if digits and all(y == "0" for _, y in digits) and len({x for x, _ in digits}) >= 2:
+    if digits and all(y == "0" for _, y in digits) and varies([x for x, _ in digits]):
         return "zéros d'un nombre après un chiffre qui varie"
-    for k, column in ((left, a), (right, b)):
-        if k == "flag" and len({c for c in column if c != " "}) >= 2:
-            return "indicateur d'une lettre"
+    if "flag" in (left, right) and varies(a) and varies(b):
+        return "indicateur d'une lettre"
     return None
+
+
+def varies(column):
+    """Whether two rows at least hold something else than the commonest character (a single
+    row apart says nothing: a 1 among the zeros of a sparse matrix, one T among F)."""
+    return len(column) - max(collections.Counter(column).values()) >= 2
 
 
 def why_none(rows, p):
@@ -238,8 +243,9 @@ def report(title, t):
     print("Rapport morvexcli / pandas (bornes exactes) : %.2f" % (t["ours"] / max(1, t["pandas"])))
     # The evidence ceiling: the boundaries a reader of every row could see at all (a change of
     # the kind of character in two rows at least, a header's name, a date, the zeros of a
-    # number after a digit that varies, a flag of two letters or more); the others sit in
-    # constant regions or among glued characters of one kind and could as well be elsewhere.
+    # number after a digit that varies, a flag beside a character that varies as well, varying
+    # meaning in two rows at least); the others sit in constant regions or among glued
+    # characters of one kind and could as well be elsewhere.
     print("Plafond des indices (bornes que les lignes montrent) : %d/%d (%.1f %%) ; morvexcli en "
           "trouve %d/%d (%.1f %%)" % (t["visible"], t["true"], 100.0 * t["visible"] / max(1, t["true"]),
                                        t["ours_visible"], t["visible"],
