@@ -6,14 +6,17 @@
 // same kind goes on. A column begins where nearly every line that has something there shows a
 // beginning or a change; eight digits that are a real day in every line are a date column of
 // their own; inside a run of digits, a number begins where zeros become the rule (padding);
-// a position that holds one of a few letters A to Z in every line between busier neighbours is a
-// one-letter flag; among numbers glued to each other, the blanks of a value left out begin and
-// end where its column does; 0x, or a run of hexadecimal digits, is a number or a code of its
-// own; decimals end at the scale the rows that end them show, or that the other decimals of
-// the file show where zeros glue them to the next number; a number's column ends where it
-// stops being a number in every row; a header line's names after two blanks begin columns.
-// Punctuation never separates on its own (a decimal point, a dash in a name). Each rule is a function returning its evidence in words, tried in turn at each
-// position (FIXEDWIDTH_FindColumns); the columns are then made from the starts found.
+// a position that holds one of a few letters A to Z in every line between busier neighbours
+// is a one-letter flag; letters A to Z glued to letters of another script end there in every
+// line (a Latin code, then a word in Japanese); among numbers glued to each other, the blanks
+// of a value left out begin and end where its column does; 0x, or a run of hexadecimal
+// digits, is a number or a code of its own; decimals end at the scale the rows that end them
+// show, or that the other decimals of the file show where zeros glue them to the next
+// number; a number's column ends where it stops being a number in every row; a header line's
+// names after two blanks begin columns. Punctuation never separates on its own (a decimal
+// point, a dash in a name). Each rule is a function returning its evidence in words, tried in
+// turn at each position (FIXEDWIDTH_FindColumns); the columns are then made from the starts
+// found.
 #include "datafile/fixedwidth.h"
 
 #include <algorithm>
@@ -910,6 +913,27 @@ bool mixedStart(const Finder& f, int p) {
     return digits >= f.support && capitals >= f.support && small == 0;
 }
 
+// Letters A to Z glued to letters of another script (a code or a flag, then a word in
+// Japanese), or the other way round, at p in nearly every row that has letters on both sides:
+// exports write Latin codes beside words in their own script, and no word switches script at
+// one place in every row. The evidence in words, or empty.
+std::string scriptChangeStart(const Finder& f, int p) {
+    int letters = 0, toOther = 0, toLatin = 0;
+    for (int r = 0; r < f.rows; ++r) {
+        const char32_t a = f.g.at(r, p - 1);
+        const char32_t b = f.g.at(r, p);
+        if (kindOf(a) != Kind::Letter || kindOf(b) != Kind::Letter) continue;
+        ++letters;
+        toOther += a < 0x80 && b >= 0x80;
+        toLatin += a >= 0x80 && b < 0x80;
+    }
+    const int changes = std::max(toOther, toLatin);
+    if (changes < f.support || changes * 100 < letters * 85 || letters * 10 < f.filled(p) * 9) return {};
+    return std::string(toOther > toLatin ? "lettres A à Z puis d'une autre écriture"
+                                         : "lettres d'une autre écriture puis A à Z") +
+           " dans " + percentOf(changes, letters) + " des lignes";
+}
+
 // A one-letter flag at p-1 or p: the evidence in words, or empty.
 std::string flagStart(const Finder& f, int p, const Transition& t) {
     const Grid& g = f.g;
@@ -1118,6 +1142,7 @@ FIXEDWIDTH_LAYOUT FIXEDWIDTH_FindColumns(const std::vector<std::string_view>& li
         if (why.empty()) why = numberEndStart(f, p);
         if (why.empty()) why = zeroRunStart(f, p);
         if (why.empty()) why = signedStart(f, p);
+        if (why.empty()) why = scriptChangeStart(f, p);
         if (why.empty()) why = flagStart(f, p, t);
         if (!why.empty()) f.starts[p] = why;
     }

@@ -412,6 +412,21 @@ std::vector<Case> boundaryCases() {
         }
         cases.push_back(c);
     }
+    {
+        // A number, a flag of one value (X), then a word in EUC-JP read one byte a character:
+        // the word begins where the letters stop being A to Z, in every row.
+        Case c{"indicateur A à Z collé à un mot d'une autre écriture", {}, {5, 1, 12, 6}};
+        for (int i = 0; i < 40; ++i) {
+            std::string word;
+            for (int k = 0; k < 2 + i % 4; ++k) {
+                word += static_cast<char>(k == 0 ? 0xB0 + (i * 7) % 24 : 0xA4);
+                word += static_cast<char>(0xA1 + (i * 13 + k * 29) % 80);
+            }
+            c.lines.push_back(zeros(i * 37 % 900 + 100, 5) + "X" + bytesAsLatin1(word) +
+                              std::string(12 - word.size(), ' ') + zeros(7000 + i * 37 % 900, 6));
+        }
+        cases.push_back(c);
+    }
     return cases;
 }
 
