@@ -98,8 +98,9 @@ def evidence(rows, header, p, left, right):
     none (the boundary could as well be elsewhere, or nowhere)."""
     a = [r[p - 1] for r in rows]
     b = [r[p] for r in rows]
-    # (Two rows at least: a change in one row alone is as often a word inside a text.)
-    if sum(kind(x) != kind(y) for x, y in zip(a, b)) >= 2:
+    # (Two rows at least: a change in one row alone is as often a word inside a text; and a
+    # value must begin there, a value that ends tells only that its column is that wide.)
+    if sum(kind(x) != kind(y) and y != " " for x, y in zip(a, b)) >= 2:
         return "changement de sorte de caractère"
     if header is not None and header[p - 1:p] == " " and header[p:p + 1].strip():
         return "nom de l'en-tête"
@@ -242,10 +243,10 @@ def report(title, t):
                                         t["pandas_extra"], t["pandas_exact"]))
     print("Rapport morvexcli / pandas (bornes exactes) : %.2f" % (t["ours"] / max(1, t["pandas"])))
     # The evidence ceiling: the boundaries a reader of every row could see at all (a change of
-    # the kind of character in two rows at least, a header's name, a date, the zeros of a
-    # number after a digit that varies, a flag beside a character that varies as well, varying
-    # meaning in two rows at least); the others sit in constant regions or among glued
-    # characters of one kind and could as well be elsewhere.
+    # the kind of character to a value that begins, in two rows at least, a header's name, a
+    # date, the zeros of a number after a digit that varies, a flag beside a character that
+    # varies as well, varying meaning in two rows at least); the others sit in constant
+    # regions or among glued characters of one kind and could as well be elsewhere.
     print("Plafond des indices (bornes que les lignes montrent) : %d/%d (%.1f %%) ; morvexcli en "
           "trouve %d/%d (%.1f %%)" % (t["visible"], t["true"], 100.0 * t["visible"] / max(1, t["true"]),
                                        t["ours_visible"], t["visible"],
