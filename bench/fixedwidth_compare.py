@@ -192,6 +192,7 @@ def main():
             totals["pandas_extra"] += p_extra
             totals["visible"] += sum(1 for p in expected if seen[p])
             totals["ours_visible"] += sum(1 for p in expected & found if seen[p])
+            totals["ours_unseen"] += sum(1 for p in expected & found if not seen[p])
             for p in expected - found:
                 totals["missed"][seen[p] or "sans indice : " + why_none(rows, p)] += 1
             totals["ours_exact"] += found == expected
@@ -228,7 +229,7 @@ def new_totals():
     return {"true": 0, "ours": 0, "ours_extra": 0, "pandas": 0, "pandas_extra": 0,
             "files": 0, "ours_exact": 0, "pandas_exact": 0, "fixed": 0, "types": 0,
             "ahead": 0, "level": 0, "behind": 0, "typed": 0, "typed_right": 0, "typed_files": 0,
-            "visible": 0, "ours_visible": 0, "missed": collections.Counter()}
+            "visible": 0, "ours_visible": 0, "ours_unseen": 0, "missed": collections.Counter()}
 
 
 def report(title, t):
@@ -248,9 +249,9 @@ def report(title, t):
     # varies as well, varying meaning in two rows at least); the others sit in constant
     # regions or among glued characters of one kind and could as well be elsewhere.
     print("Plafond des indices (bornes que les lignes montrent) : %d/%d (%.1f %%) ; morvexcli en "
-          "trouve %d/%d (%.1f %%)" % (t["visible"], t["true"], 100.0 * t["visible"] / max(1, t["true"]),
-                                       t["ours_visible"], t["visible"],
-                                       100.0 * t["ours_visible"] / max(1, t["visible"])))
+          "trouve %d/%d (%.1f %%), et %d des autres (par ce que montre le reste du fichier)"
+          % (t["visible"], t["true"], 100.0 * t["visible"] / max(1, t["true"]), t["ours_visible"],
+             t["visible"], 100.0 * t["ours_visible"] / max(1, t["visible"]), t["ours_unseen"]))
     print("Bornes manquées, par indice : " + (", ".join(
         "%s %d" % kv for kv in sorted(t["missed"].items(), key=lambda kv: -kv[1])) or "aucune"))
     print("Types justes (toutes les colonnes du fichier) : %d/%d fichiers" % (t["types"], t["files"]))
