@@ -7,16 +7,16 @@
 // beginning or a change; eight digits that are a real day in every line are a date column of
 // their own; inside a run of digits, a number begins where zeros become the rule (padding);
 // a position that holds one of a few letters A to Z in every line between busier neighbours
-// is a one-letter flag; letters A to Z glued to letters of another script end there in every
-// line (a Latin code, then a word in Japanese); among numbers glued to each other, the blanks
-// of a value left out begin and end where its column does; 0x, or a run of hexadecimal
-// digits, is a number or a code of its own; decimals end at the scale the rows that end them
-// show, or that the other decimals of the file show where zeros glue them to the next
-// number; a number's column ends where it stops being a number in every row; a header line's
-// names after two blanks begin columns. Punctuation never separates on its own (a decimal
-// point, a dash in a name). Each rule is a function returning its evidence in words, tried in
-// turn at each position (FIXEDWIDTH_FindColumns); the columns are then made from the starts
-// found.
+// is a one-letter flag, and two such of the same two letters met in both orders are two
+// answers; letters A to Z glued to letters of another script end there in every line (a
+// Latin code, then a word in Japanese); among numbers glued to each other, the blanks of a
+// value left out begin and end where its column does; 0x, or a run of hexadecimal digits, is
+// a number or a code of its own; decimals end at the scale the rows that end them show, or
+// that the other decimals of the file show where zeros glue them to the next number; a
+// number's column ends where it stops being a number in every row; a header line's names
+// after two blanks begin columns. Punctuation never separates on its own (a decimal point, a
+// dash in a name). Each rule is a function returning its evidence in words, tried in turn at
+// each position (FIXEDWIDTH_FindColumns); the columns are then made from the starts found.
 #include "datafile/fixedwidth.h"
 
 #include <algorithm>
@@ -934,6 +934,35 @@ std::string scriptChangeStart(const Finder& f, int p) {
            " dans " + percentOf(changes, letters) + " des lignes";
 }
 
+// Answers of two letters side by side (T and F, Y and N at p-1 and at p, a line of names
+// aside): each pairing of the two letters where they differ met in two rows at least, as
+// answers to two questions are and the letters of one code of two letters seldom are.
+// Exports write a set of yes/no answers glued, one letter each. The evidence in words, or
+// empty.
+std::string answersStart(const Finder& f, int p) {
+    const Position& before = f.at(p - 1);
+    if (!isFlag(before, f.rows) || !isFlag(f.at(p), f.rows) || before.distinct.size() < 2) return {};
+    // The two commonest letters at p-1; every row but one holds one of them on both sides.
+    std::map<char32_t, int> counts;
+    for (int r = 0; r < f.rows; ++r) ++counts[f.g.at(r, p - 1)];
+    std::vector<std::pair<int, char32_t>> byCount;
+    for (const auto& [c, n] : counts) byCount.emplace_back(n, c);
+    std::sort(byCount.rbegin(), byCount.rend());
+    const char32_t one = byCount[0].second;
+    const char32_t other = byCount[1].second;
+    int oneThenOther = 0, otherThenOne = 0, outside = 0;
+    for (int r = 0; r < f.rows; ++r) {
+        const char32_t a = f.g.at(r, p - 1);
+        const char32_t b = f.g.at(r, p);
+        outside += (a != one && a != other) || (b != one && b != other);
+        oneThenOther += a == one && b == other;
+        otherThenOne += a == other && b == one;
+    }
+    if (outside > 1 || std::min(oneThenOther, otherThenOne) < 2) return {};
+    return "réponses de deux lettres côte à côte (" + encodeChars({one}, 0, 1) + " et " +
+           encodeChars({other}, 0, 1) + " dans chaque ordre)";
+}
+
 // A one-letter flag at p-1 or p: the evidence in words, or empty.
 std::string flagStart(const Finder& f, int p, const Transition& t) {
     const Grid& g = f.g;
@@ -1143,6 +1172,7 @@ FIXEDWIDTH_LAYOUT FIXEDWIDTH_FindColumns(const std::vector<std::string_view>& li
         if (why.empty()) why = zeroRunStart(f, p);
         if (why.empty()) why = signedStart(f, p);
         if (why.empty()) why = scriptChangeStart(f, p);
+        if (why.empty()) why = answersStart(f, p);
         if (why.empty()) why = flagStart(f, p, t);
         if (!why.empty()) f.starts[p] = why;
     }

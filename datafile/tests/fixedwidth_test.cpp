@@ -427,6 +427,17 @@ std::vector<Case> boundaryCases() {
         }
         cases.push_back(c);
     }
+    {
+        // Five answers T or F glued after a number, T seldom and never in two neighbours of
+        // one row: each answer is a column, as both T then F and F then T show between them.
+        Case c{"réponses T ou F côte à côte, rarement T", {}, {4, 1, 1, 1, 1, 1, 6}};
+        for (int i = 0; i < 60; ++i) {
+            std::string answers;
+            for (int k = 0; k < 5; ++k) answers += (i + k * 2) % 7 == 0 ? 'T' : 'F';
+            c.lines.push_back(zeros(i + 1, 4) + answers + zeros(i * 7919 % 90000 + 11, 6));
+        }
+        cases.push_back(c);
+    }
     return cases;
 }
 
