@@ -337,7 +337,10 @@ def make(source, corpus, out, max_rows, taken=(), group=0):
             truth.append({"name": title, "kind": "code" if implied or decimals == 0 else "decimal",
                           "width": width})
         cells.append(texts)
-    with_header = rng.random() < 0.2
+    # A header line names the columns; a table published without one (its first row taken for
+    # names: 1, 0, 0.5) gets none, as no export writes numbers for names.
+    with_header = rng.random() < 0.2 and not any(
+        re.fullmatch(r"[-+]?(\d+\.?\d*|\.\d+)", t["name"]) for t in truth)
     ragged = rng.random() < 0.3
     lines = []
     if with_header:
