@@ -944,9 +944,11 @@ std::string answersStart(const Finder& f, int p) {
     if (!isFlag(before, f.rows) || !isFlag(f.at(p), f.rows) || before.distinct.size() < 2) return {};
     // The two commonest letters at p-1; every row but one holds one of them on both sides.
     std::map<char32_t, int> counts;
-    for (int r = 0; r < f.rows; ++r) ++counts[f.g.at(r, p - 1)];
+    for (int r = 0; r < f.rows; ++r)
+        if (f.g.kind(r, p - 1) == Kind::Letter) ++counts[f.g.at(r, p - 1)];
     std::vector<std::pair<int, char32_t>> byCount;
     for (const auto& [c, n] : counts) byCount.emplace_back(n, c);
+    if (byCount.size() < 2) return {};
     std::sort(byCount.rbegin(), byCount.rend());
     const char32_t one = byCount[0].second;
     const char32_t other = byCount[1].second;
