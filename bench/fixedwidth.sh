@@ -14,12 +14,14 @@
 # 3. bench/fixedwidth_compare.py prints, file by file and in total, the boundaries each one
 #    finds exactly and those it finds wrongly, the ratio of ours to pandas', and whether every
 #    column of the file gets its expected type.
-# The tables are in four sets: those the boundary finder was tuned on, a set kept apart
+# The tables are in six sets: those the boundary finder was tuned on, a set kept apart
 # (HELD_OUT in fixedwidth_gen.py, marked * in the table), one drawn later, after the rules
-# were made general from the kinds of misses of the second (HELD_OUT_NEW, marked +), and a
+# were made general from the kinds of misses of the second (HELD_OUT_NEW, marked +), a
 # fourth drawn from tables of no family of the others before the next rules were written
-# (HELD_OUT_4, marked #), each figure printed on its own; --tuning leaves the last three out,
-# --except-last the fourth, for tuning without looking at them. Beside the strict count of
+# (HELD_OUT_4, marked #), a study set free to look at (STUDY, marked ~) and a fifth drawn
+# apart from all of them before the rules after it (HELD_OUT_5, marked %), each figure printed
+# on its own; --tuning leaves all but the first out, --except-last the fifth, for tuning
+# without looking at it. Beside the strict count of
 # types (every column of a file found and typed right), the typing is judged on its own over
 # the columns whose two boundaries were found.
 # Long on a first run (the corpus download): never part of CI. Needs python3 and pandas from

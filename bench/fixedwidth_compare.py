@@ -9,8 +9,13 @@ For every file: the boundaries between columns (the positions where a column beg
 first), those each reader finds exactly, those it finds that are none; then whether our
 description reads the file as fixed-width and whether every column's type is the expected one
 (text and flags: a character type; zero-padded whole numbers and implied-scale decimals: a
-code, FixedChar; decimals with a point: Decimal; dates: Date aaaammjj).
+code, FixedChar; decimals with a point: Decimal; dates: Date aaaammjj). Per set, beside the
+figure, the evidence ceiling: the boundaries the rows show at all (evidence() below), so that
+the figure can be read against what a perfect reader of every row could find, and the
+boundaries missed by the kind of evidence they had.
 """
+import collections
+import datetime
 import glob
 import io
 import json
@@ -34,8 +39,8 @@ def truth_starts(truth):
     return starts
 
 
-def pandas_starts(path):
-    with open(path, encoding="utf-8") as f:
+def pandas_starts(path, encoding):
+    with open(path, encoding=encoding) as f:
         reader = FixedWidthReader(f, colspecs="infer", delimiter=None, comment=None,
                                   skiprows=None, infer_nrows=100)
         return sorted({start for start, _ in reader.colspecs if start > 0})
@@ -73,13 +78,78 @@ def bounded_columns(desc, truth):
         position = end
 
 
+def kind(c):
+    return "blank" if c in " \t" else "digit" if c.isdigit() else "letter" if c.isalpha() else "punct"
+
+
+def date8(text):
+    if len(text) != 8 or not text.isdigit():
+        return text.strip(" ") == "" or text == "00000000"
+    try:
+        datetime.date(int(text[:4]), int(text[4:6]), int(text[6:]))
+    except ValueError:
+        return False
+    return 1800 <= int(text[:4]) < 2200
+
+
+def evidence(rows, header, p, left, right):
+    """What a perfect reader of every row sees of the boundary at p between a column of kind
+    `left` and one of kind `right`: the kind of evidence in words, or None when the rows show
+    none (the boundary could as well be elsewhere, or nowhere)."""
+    a = [r[p - 1] for r in rows]
+    b = [r[p] for r in rows]
+    # (Two rows at least: a change in one row alone is as often a word inside a text; and a
+    # value must begin there, a value that ends tells only that its column is that wide.)
+    if sum(kind(x) != kind(y) and y != " " for x, y in zip(a, b)) >= 2:
+        return "changement de sorte de caractère"
+    if header is not None and header[p - 1:p] == " " and header[p:p + 1].strip():
+        return "nom de l'en-tête"
+    if right == "date" and all(date8(r[p:p + 8]) for r in rows) and not all(
+            date8(r[p - 1:p + 7]) for r in rows):
+        return "date aaaammjj"
+    if left == "date" and p >= 8 and all(date8(r[p - 8:p]) for r in rows) and not all(
+            date8(r[p - 7:p + 1]) for r in rows):
+        return "date aaaammjj"
+    digits = [(x, y) for x, y in zip(a, b) if x.isdigit() and y.isdigit()]
+    if digits and all(y == "0" for _, y in digits) and varies([x for x, _ in digits]):
+        return "zéros d'un nombre après un chiffre qui varie"
+    if "flag" in (left, right) and varies(a) and varies(b):
+        return "indicateur d'une lettre"
+    return None
+
+
+def varies(column):
+    """Whether two rows at least hold something else than the commonest character (a single
+    row apart says nothing: a 1 among the zeros of a sparse matrix, one T among F)."""
+    return len(column) - max(collections.Counter(column).values()) >= 2
+
+
+def why_none(rows, p):
+    """Why the rows show no boundary at p: the kind of the glued characters."""
+    a = {r[p - 1] for r in rows}
+    b = {r[p] for r in rows}
+    if len(a) == 1 and len(b) == 1:
+        return "région constante"
+    kinds = {kind(r[p]) for r in rows}
+    return ("chiffres collés" if kinds <= {"digit"} else "lettres collées" if kinds <= {"letter"}
+            else "blancs collés" if kinds <= {"blank"} else "sortes mêlées collées")
+
+
+def read_rows(path, truth):
+    with open(path, encoding=truth.get("encoding", "utf-8"), newline="") as f:
+        lines = [l for l in f.read().split("\n") if l]
+    header = lines.pop(0) if truth["header"] else None
+    width = sum(c["width"] for c in truth["columns"]) + 1
+    return [l.ljust(width) for l in lines], header
+
+
 def main():
     if len(sys.argv) < 3:
         sys.exit(__doc__)
     set_dir, cli = sys.argv[1], os.path.abspath(sys.argv[2])
     files = sorted(glob.glob(os.path.join(set_dir, "*.txt")))
-    # tuning, held out, held out later, the fourth set
-    groups = {0: new_totals(), 1: new_totals(), 2: new_totals(), 3: new_totals()}
+    # tuning, held out, held out later, the fourth set, the fifth, the study set
+    groups = {g: new_totals() for g in range(6)}
     print("%-28s %5s | %5s %5s %s | %5s %5s | %s" % ("fichier", "vraies", "nous", "faux", "types",
                                                      "pandas", "faux", "types faux"))
     with tempfile.TemporaryDirectory() as work:
@@ -90,7 +160,7 @@ def main():
             expected = set(truth_starts(truth))
             desc, found = ours(path, cli, work)
             found = set(found)
-            theirs = set(pandas_starts(path))
+            theirs = set(pandas_starts(path, truth.get("encoding", "utf-8")))
             good, extra = len(found & expected), len(found - expected)
             p_good, p_extra = len(theirs & expected), len(theirs - expected)
             fixed = desc["TypeStructFile"] == 1
@@ -106,6 +176,12 @@ def main():
                     wrong_types.append("%s:%s→%s" % (want["name"][:12], want["kind"],
                                                      TYPE_NAMES[t["type"]]))
             types_right = found == expected and not wrong_types
+            rows, header = read_rows(path, truth)
+            seen = {}
+            position = 0
+            for left, right in zip(truth["columns"], truth["columns"][1:]):
+                position += left["width"]
+                seen[position] = evidence(rows, header, position, left["kind"], right["kind"])
             group = truth.get("group", 1 if truth.get("held_out") else 0)
             totals = groups[group]
             totals["files"] += 1
@@ -114,6 +190,11 @@ def main():
             totals["ours_extra"] += extra
             totals["pandas"] += p_good
             totals["pandas_extra"] += p_extra
+            totals["visible"] += sum(1 for p in expected if seen[p])
+            totals["ours_visible"] += sum(1 for p in expected & found if seen[p])
+            totals["ours_unseen"] += sum(1 for p in expected & found if not seen[p])
+            for p in expected - found:
+                totals["missed"][seen[p] or "sans indice : " + why_none(rows, p)] += 1
             totals["ours_exact"] += found == expected
             totals["pandas_exact"] += theirs == expected
             totals["fixed"] += fixed
@@ -124,7 +205,7 @@ def main():
             score, p_score = good - extra, p_good - p_extra
             totals["ahead" if score > p_score else "level" if score == p_score else "behind"] += 1
             print("%-28s %5d | %5d %5d %-5s | %5d %5d | %s" % (
-                ("", "*", "+", "#")[group] + name[:27], len(expected), good, extra,
+                ("", "*", "+", "#", "%", "~")[group] + name[:27], len(expected), good, extra,
                 "oui" if types_right else "non", p_good, p_extra,
                 ("" if found == expected else "bornes " + ",".join(
                     str(s) for s in sorted(expected ^ found)) + " ") if fixed
@@ -132,12 +213,14 @@ def main():
                   + " ".join(wrong_types))
     print("(* : table mise à part, jamais regardée pendant le réglage ; + : mise à part plus tard,"
           " tirée après que les règles ont été rendues générales ; # : quatrième ensemble, tiré"
-          " avant les règles suivantes)")
+          " avant les règles suivantes ; % : cinquième ensemble, tiré avant les règles suivantes ;"
+          " ~ : ensemble d'étude)")
     for group, title in ((0, "Tables de réglage"), (1, "Tables mises à part"),
                          (2, "Tables mises à part plus tard"), (3, "Quatrième ensemble"),
-                         (None, "Ensemble")):
+                         (5, "Ensemble d'étude"), (4, "Cinquième ensemble"), (None, "Ensemble")):
         t = groups[group] if group is not None else {
-            k: sum(g[k] for g in groups.values()) for k in groups[0]}
+            k: sum((g[k] for g in groups.values()), collections.Counter() if k == "missed" else 0)
+            for k in groups[0]}
         if t["files"]:
             report(title, t)
 
@@ -145,7 +228,8 @@ def main():
 def new_totals():
     return {"true": 0, "ours": 0, "ours_extra": 0, "pandas": 0, "pandas_extra": 0,
             "files": 0, "ours_exact": 0, "pandas_exact": 0, "fixed": 0, "types": 0,
-            "ahead": 0, "level": 0, "behind": 0, "typed": 0, "typed_right": 0, "typed_files": 0}
+            "ahead": 0, "level": 0, "behind": 0, "typed": 0, "typed_right": 0, "typed_files": 0,
+            "visible": 0, "ours_visible": 0, "ours_unseen": 0, "missed": collections.Counter()}
 
 
 def report(title, t):
@@ -159,6 +243,17 @@ def report(title, t):
           "fichiers sans faute : %d" % (t["pandas"], t["true"], 100.0 * t["pandas"] / max(1, t["true"]),
                                         t["pandas_extra"], t["pandas_exact"]))
     print("Rapport morvexcli / pandas (bornes exactes) : %.2f" % (t["ours"] / max(1, t["pandas"])))
+    # The evidence ceiling: the boundaries a reader of every row could see at all (a change of
+    # the kind of character to a value that begins, in two rows at least, a header's name, a
+    # date, the zeros of a number after a digit that varies, a flag beside a character that
+    # varies as well, varying meaning in two rows at least); the others sit in constant
+    # regions or among glued characters of one kind and could as well be elsewhere.
+    print("Plafond des indices (bornes que les lignes montrent) : %d/%d (%.1f %%) ; morvexcli en "
+          "trouve %d/%d (%.1f %%), et %d des autres (par ce que montre le reste du fichier)"
+          % (t["visible"], t["true"], 100.0 * t["visible"] / max(1, t["true"]), t["ours_visible"],
+             t["visible"], 100.0 * t["ours_visible"] / max(1, t["visible"]), t["ours_unseen"]))
+    print("Bornes manquées, par indice : " + (", ".join(
+        "%s %d" % kv for kv in sorted(t["missed"].items(), key=lambda kv: -kv[1])) or "aucune"))
     print("Types justes (toutes les colonnes du fichier) : %d/%d fichiers" % (t["types"], t["files"]))
     print("Typage seul (colonnes aux deux bornes trouvées) : %d/%d colonnes justes (%.1f %%) ; "
           "fichiers dont toutes ces colonnes sont justes : %d/%d"

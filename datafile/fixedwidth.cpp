@@ -6,13 +6,17 @@
 // same kind goes on. A column begins where nearly every line that has something there shows a
 // beginning or a change; eight digits that are a real day in every line are a date column of
 // their own; inside a run of digits, a number begins where zeros become the rule (padding);
-// a position that holds one of a few letters in every line between busier neighbours is a
-// one-letter flag; among numbers glued to each other, the blanks of a value left out begin and
-// end where its column does; 0x, or a run of hexadecimal digits, is a number or a code of its
-// own; decimals end at the scale the rows that end them show; a number's column ends where it
-// stops being a number in every row; a header line's names after two blanks begin columns.
-// Punctuation never separates on its own (a decimal point, a dash in a name). Each rule is a function returning its evidence in words, tried in turn at each
-// position (FIXEDWIDTH_FindColumns); the columns are then made from the starts found.
+// a position that holds one of a few letters A to Z in every line between busier neighbours
+// is a one-letter flag, and two such of the same two letters met in both orders are two
+// answers; letters A to Z glued to letters of another script end there in every line (a
+// Latin code, then a word in Japanese); among numbers glued to each other, the blanks of a
+// value left out begin and end where its column does; 0x, or a run of hexadecimal digits, is
+// a number or a code of its own; decimals end at the scale the rows that end them show, or
+// that the other decimals of the file show where zeros glue them to the next number; a
+// number's column ends where it stops being a number in every row; a header line's names
+// after two blanks begin columns. Punctuation never separates on its own (a decimal point, a
+// dash in a name). Each rule is a function returning its evidence in words, tried in turn at
+// each position (FIXEDWIDTH_FindColumns); the columns are then made from the starts found.
 #include "datafile/fixedwidth.h"
 
 #include <algorithm>
@@ -244,10 +248,13 @@ Position positionAt(const Grid& g, int i) {
     return p;
 }
 
-// One of a few letters in most rows: a flag.
+// One of a few letters in most rows: a flag. Its letters are A to Z: exports write flags so
+// (O/N, M/F), and a character past them is one byte of a word written two bytes a character
+// (the first byte of EUC-JP's kana is the same in most rows, read one byte a character).
 bool isFlag(const Position& p, int rows) {
     const int filled = rows - p.blanks;
-    return filled * 2 >= rows && p.letters == filled && p.distinct.size() <= 3;
+    return filled * 2 >= rows && p.letters == filled && p.distinct.size() <= 3 &&
+           std::all_of(p.distinct.begin(), p.distinct.end(), [](char32_t c) { return c < 0x80; });
 }
 
 // Letters of many values: the inside of a text.
@@ -906,6 +913,58 @@ bool mixedStart(const Finder& f, int p) {
     return digits >= f.support && capitals >= f.support && small == 0;
 }
 
+// Letters A to Z glued to letters of another script (a code or a flag, then a word in
+// Japanese), or the other way round, at p in nearly every row that has letters on both sides:
+// exports write Latin codes beside words in their own script, and no word switches script at
+// one place in every row. The evidence in words, or empty.
+std::string scriptChangeStart(const Finder& f, int p) {
+    int letters = 0, toOther = 0, toLatin = 0;
+    for (int r = 0; r < f.rows; ++r) {
+        const char32_t a = f.g.at(r, p - 1);
+        const char32_t b = f.g.at(r, p);
+        if (kindOf(a) != Kind::Letter || kindOf(b) != Kind::Letter) continue;
+        ++letters;
+        toOther += a < 0x80 && b >= 0x80;
+        toLatin += a >= 0x80 && b < 0x80;
+    }
+    const int changes = std::max(toOther, toLatin);
+    if (changes < f.support || changes * 100 < letters * 85 || letters * 10 < f.filled(p) * 9) return {};
+    return std::string(toOther > toLatin ? "lettres A à Z puis d'une autre écriture"
+                                         : "lettres d'une autre écriture puis A à Z") +
+           " dans " + percentOf(changes, letters) + " des lignes";
+}
+
+// Answers of two letters side by side (T and F, Y and N at p-1 and at p, a line of names
+// aside): each pairing of the two letters where they differ met in two rows at least, as
+// answers to two questions are and the letters of one code of two letters seldom are.
+// Exports write a set of yes/no answers glued, one letter each. The evidence in words, or
+// empty.
+std::string answersStart(const Finder& f, int p) {
+    const Position& before = f.at(p - 1);
+    if (!isFlag(before, f.rows) || !isFlag(f.at(p), f.rows) || before.distinct.size() < 2) return {};
+    // The two commonest letters at p-1; every row but one holds one of them on both sides.
+    std::map<char32_t, int> counts;
+    for (int r = 0; r < f.rows; ++r)
+        if (f.g.kind(r, p - 1) == Kind::Letter) ++counts[f.g.at(r, p - 1)];
+    std::vector<std::pair<int, char32_t>> byCount;
+    for (const auto& [c, n] : counts) byCount.emplace_back(n, c);
+    if (byCount.size() < 2) return {};
+    std::sort(byCount.rbegin(), byCount.rend());
+    const char32_t one = byCount[0].second;
+    const char32_t other = byCount[1].second;
+    int oneThenOther = 0, otherThenOne = 0, outside = 0;
+    for (int r = 0; r < f.rows; ++r) {
+        const char32_t a = f.g.at(r, p - 1);
+        const char32_t b = f.g.at(r, p);
+        outside += (a != one && a != other) || (b != one && b != other);
+        oneThenOther += a == one && b == other;
+        otherThenOne += a == other && b == one;
+    }
+    if (outside > 1 || std::min(oneThenOther, otherThenOne) < 2) return {};
+    return "réponses de deux lettres côte à côte (" + encodeChars({one}, 0, 1) + " et " +
+           encodeChars({other}, 0, 1) + " dans chaque ordre)";
+}
+
 // A one-letter flag at p-1 or p: the evidence in words, or empty.
 std::string flagStart(const Finder& f, int p, const Transition& t) {
     const Grid& g = f.g;
@@ -999,6 +1058,66 @@ void headerStarts(Finder& f, const std::vector<char32_t>& header) {
     }
 }
 
+// Whether position q holds a decimal point in every row that has something there (a few rows
+// at least), between digits.
+bool pointEverywhere(const Finder& f, int q) {
+    if (q < 1 || q + 1 >= f.g.width || f.filled(q) < f.support) return false;
+    for (int r = 0; r < f.rows; ++r) {
+        const char32_t c = f.g.at(r, q);
+        if (c != ' ' && (c != '.' || f.g.kind(r, q - 1) != Kind::Digit || f.g.kind(r, q + 1) != Kind::Digit))
+            return false;
+    }
+    return true;
+}
+
+// Where the digits after the point at q end in every row: the end of the line, or a blank or
+// a letter in every row that has something at q. -1 where they go on into digits in some row
+// (the padding of a number glued after them).
+int decimalsEnd(const Finder& f, int q) {
+    int e = q + 1;
+    while (e < f.g.width && f.at(e).digits > 0 && f.at(e).letters == 0) {
+        for (int r = 0; r < f.rows; ++r)
+            if (f.g.at(r, q) == '.' && f.g.kind(r, e) != Kind::Digit) return -1;
+        ++e;
+    }
+    if (e == f.g.width) return e;
+    for (int r = 0; r < f.rows; ++r) {
+        const Kind k = f.g.kind(r, e);
+        if (f.g.at(r, q) == '.' && k != Kind::Blank && k != Kind::Letter) return -1;
+    }
+    return e;
+}
+
+// An export writes its decimals to one scale: where the rows show where the decimals of some
+// columns end (at the line's end, before blanks or letters) and they all end at the same
+// number of digits, the zeros after the point of a column glued to a zero-padded number are
+// its decimals up to that scale (0023.1100024.200: the padding begins after the third zero
+// place, as 0020.150 at the line's end shows), not the next number's padding.
+void decimalsToTheirScale(Finder& f) {
+    std::vector<int> points;
+    std::set<int> scales;
+    for (int q = 1; q < f.g.width; ++q) {
+        if (!pointEverywhere(f, q)) continue;
+        points.push_back(q);
+        const int e = decimalsEnd(f, q);
+        if (e > q + 1) scales.insert(e - q - 1);
+    }
+    if (scales.size() != 1) return;
+    const int scale = *scales.begin();
+    for (int q : points) {
+        const auto start = f.starts.upper_bound(q);
+        if (start == f.starts.end() || !f.paddingStarts.count(start->first)) continue;
+        const int p = start->first;
+        const int to = q + scale + 1;  // where the padding begins at that scale
+        if (p >= to || to >= f.g.width || f.starts.count(to) || !zerosOnly(f, p, to + 1)) continue;
+        const std::string why = start->second + ", décimales à " + std::to_string(scale) + " chiffres comme ailleurs";
+        f.starts.erase(p);
+        f.paddingStarts.erase(p);
+        f.starts[to] = why;
+        f.paddingStarts.insert(to);
+    }
+}
+
 // The columns between the starts. A column blank in every row is padding of the one before
 // it; one of zeros only, begun where zeros became the rule, is the decimals of the number
 // before it (a number is no column of zeros: padding leads to digits that vary).
@@ -1054,9 +1173,12 @@ FIXEDWIDTH_LAYOUT FIXEDWIDTH_FindColumns(const std::vector<std::string_view>& li
         if (why.empty()) why = numberEndStart(f, p);
         if (why.empty()) why = zeroRunStart(f, p);
         if (why.empty()) why = signedStart(f, p);
+        if (why.empty()) why = scriptChangeStart(f, p);
+        if (why.empty()) why = answersStart(f, p);
         if (why.empty()) why = flagStart(f, p, t);
         if (!why.empty()) f.starts[p] = why;
     }
+    decimalsToTheirScale(f);
     if (layout.header) headerStarts(f, headerLine);
     layout.columns = columnsFromStarts(f);
     finishLayout(layout, g, headerLine);

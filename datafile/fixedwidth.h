@@ -1,9 +1,11 @@
 // The columns of a fixed-width file found from its rows: where the kind of character changes
 // at the same place in nearly every line (digits, letters, blanks, punctuation), where padding
 // ends and a value begins, where a zero-padded number begins, around eight digits that are a
-// real day (aaaammjj) in every line, around a one-letter flag, where the blanks of a value
-// left out among glued numbers begin and end, around hexadecimal numbers and codes, where
-// decimals of one scale or a number's column end, and where a header line names a column.
+// real day (aaaammjj) in every line, around a one-letter flag (A to Z) and between answers of
+// two letters, where letters A to Z meet another script, where the blanks of a value left
+// out among glued numbers begin and end, around hexadecimal numbers and codes, where
+// decimals of one scale (the file's) or a number's column end, and where a header line names
+// a column.
 //
 // Pure functions over the sample's lines (the first bytes of a file in UTF-8, as
 // DATAFILE_DetectShape reads them): nothing is kept between calls, any thread. Positions and

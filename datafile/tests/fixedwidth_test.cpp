@@ -24,6 +24,20 @@ std::string zeros(long value, size_t width) {
     return std::string(width - digits.size(), '0') + digits;
 }
 
+// Bytes read one a character, as a file in Windows-1252 is (0xA4 is ¤), in UTF-8.
+std::string bytesAsLatin1(const std::string& bytes) {
+    std::string out;
+    for (unsigned char b : bytes) {
+        if (b < 0x80) {
+            out += static_cast<char>(b);
+        } else {
+            out += static_cast<char>(0xC0 | (b >> 6));
+            out += static_cast<char>(0x80 | (b & 0x3F));
+        }
+    }
+    return out;
+}
+
 std::vector<std::string_view> views(const std::vector<std::string>& lines) {
     return {lines.begin(), lines.end()};
 }
@@ -363,6 +377,64 @@ std::vector<Case> boundaryCases() {
                                      : i % 3 == 0 ? "LATIN CAPITAL LETTER " + letter
                                                   : "LATIN SMALL LETTER " + letter + " WITH " + marks[i % 7];
             c.lines.push_back(zeros(i * 29 + 97, 4) + "  " + left(name, 40) + (i % 5 == 4 ? "Po" : "Ll"));
+        }
+        cases.push_back(c);
+    }
+    {
+        // Words in EUC-JP, two bytes a character, read one byte a character (the analysis
+        // reads such a file as Windows-1252): the first byte of a kana stands in most rows at
+        // one place, a kanji's in the others, between bytes of every value. No flag there:
+        // the words end at their padding, then come numbers.
+        Case c{"mots en EUC-JP lus octet par octet", {}, {14, 5, 5, 6}};
+        for (int i = 0; i < 40; ++i) {
+            std::string word;
+            for (int k = 0; k < 3 + i % 3; ++k) {
+                const bool kana = k >= 2 && !(k == 3 && i % 5 == 0);
+                word += static_cast<char>(kana ? 0xA4 : k == 3 ? 0xBC : 0xB0 + (i * 7 + k * 3) % 24);
+                word += static_cast<char>(k == 2 ? 0xA1 + i % 8 * 3 : 0xA1 + (i * 13 + k * 29) % 80);
+            }
+            c.lines.push_back(bytesAsLatin1(word) + std::string(14 - word.size(), ' ') + zeros(760 + i % 7, 5) +
+                              zeros(760 + i % 7, 5) + zeros(7000 + i * 37 % 900, 6));
+        }
+        cases.push_back(c);
+    }
+    {
+        // Monthly means written to three places whose third is a zero in every row, each glued
+        // to the zero-padded next one: the zeros after the second place could be either's, but
+        // the last column, at the line's end, shows that the decimals are three.
+        Case c{"décimales à une échelle, finies par des zéros, collées", {}, {6, 8, 9, 8}};
+        for (int i = 0; i < 40; ++i) {
+            char jan[16], feb[16], mar[16];
+            snprintf(jan, sizeof jan, "%08.3f", 20 + (i * 37 % 700) / 100.0);
+            snprintf(feb, sizeof feb, "%09.3f", 21 + (i * 53 % 700) / 100.0);
+            snprintf(mar, sizeof mar, "%08.3f", 19 + (i * 71 % 700) / 100.0);
+            c.lines.push_back(zeros(1950 + i, 6) + jan + feb + mar);
+        }
+        cases.push_back(c);
+    }
+    {
+        // A number, a flag of one value (X), then a word in EUC-JP read one byte a character:
+        // the word begins where the letters stop being A to Z, in every row.
+        Case c{"indicateur A à Z collé à un mot d'une autre écriture", {}, {5, 1, 12, 6}};
+        for (int i = 0; i < 40; ++i) {
+            std::string word;
+            for (int k = 0; k < 2 + i % 4; ++k) {
+                word += static_cast<char>(k == 0 ? 0xB0 + (i * 7) % 24 : 0xA4);
+                word += static_cast<char>(0xA1 + (i * 13 + k * 29) % 80);
+            }
+            c.lines.push_back(zeros(i * 37 % 900 + 100, 5) + "X" + bytesAsLatin1(word) +
+                              std::string(12 - word.size(), ' ') + zeros(7000 + i * 37 % 900, 6));
+        }
+        cases.push_back(c);
+    }
+    {
+        // Five answers T or F glued after a number, T seldom and never in two neighbours of
+        // one row: each answer is a column, as both T then F and F then T show between them.
+        Case c{"réponses T ou F côte à côte, rarement T", {}, {4, 1, 1, 1, 1, 1, 6}};
+        for (int i = 0; i < 60; ++i) {
+            std::string answers;
+            for (int k = 0; k < 5; ++k) answers += (i + k * 2) % 7 == 0 ? 'T' : 'F';
+            c.lines.push_back(zeros(i + 1, 4) + answers + zeros(i * 7919 % 90000 + 11, 6));
         }
         cases.push_back(c);
     }
