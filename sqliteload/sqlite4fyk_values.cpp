@@ -63,8 +63,8 @@ bool ParseInteger(std::string_view text, long long* out) {
 // that the value is the one strtod gives.
 bool ParseDecimal(std::string_view text, double* out) {
     // Most values are a few digits with a point or a comma: their digits make an integer of
-    // at most 15 digits, exact in a double as the power of ten it is divided by (up to 1e22),
-    // so that one division, rounded once, gives the double strtod gives.
+    // at most 15 digits, exact in a double as is the power of ten it is divided by, so that
+    // one division, rounded once, gives the double strtod gives.
     static constexpr double kPowers[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
                                          1e8,  1e9,  1e10, 1e11, 1e12, 1e13, 1e14, 1e15};
     {
