@@ -39,11 +39,13 @@ TEST(Utf8, TellsWellFormedCharactersFromMalformedOnes) {
     };
     for (const Case& c : cases) {
         EXPECT_EQ(morvex::utf8IsValid(c.text), c.valid) << c.text;
-        // The same among ASCII runs, on either side of an eight-byte boundary.
-        for (size_t before : {1u, 7u, 8u, 9u, 16u})
-            EXPECT_EQ(morvex::utf8IsValid(std::string(before, 'x') + c.text + "yyyyyyyyy"),
-                      c.valid)
-                << before << " " << c.text;
+        // The same among ASCII runs, on either side of an eight- and a 32-byte boundary.
+        for (size_t before : {1u, 7u, 8u, 9u, 16u, 31u, 32u, 33u, 40u})
+            for (size_t after : {9u, 40u})
+                EXPECT_EQ(morvex::utf8IsValid(std::string(before, 'x') + c.text +
+                                              std::string(after, 'y')),
+                          c.valid)
+                    << before << " " << c.text << " " << after;
         size_t lead = c.text.size() - 1;
         while (lead > 0 && (static_cast<unsigned char>(c.text[lead]) & 0xC0) == 0x80) --lead;
         if (c.text == "\xE9t\xE9" || c.text == "\xE2\x82" "A") lead = 0;
