@@ -508,12 +508,13 @@ constexpr size_t kRestBlockBytes = 256 << 10;
 // The line ends of file bytes [from, to) counted in a thread of its own, with pread (which
 // leaves the file's position to the reading of the first part), so that the two halves of a
 // large file are read and counted on two cores. The thread stops at the task's stop request;
-// the object waits for it when destroyed.
+// the object stops it and waits for it when destroyed (the first half ended early).
 class RestCount {
 public:
     RestCount(int fd, int64_t from, int64_t to, LineEndTally tally, TASK* task)
         : tally_(tally), thread_([this, fd, from, to, task] { run(fd, from, to, task); }) {}
     ~RestCount() {
+        abandoned_.store(true);
         if (thread_.joinable()) thread_.join();
     }
     RestCount(const RestCount&) = delete;
@@ -534,7 +535,7 @@ private:
     void run(int fd, int64_t from, int64_t to, TASK* task) {
         std::vector<char> block(kRestBlockBytes);
         for (int64_t at = from; at < to;) {
-            if (TASK_IsStopRequested(task)) return;
+            if (TASK_IsStopRequested(task) || abandoned_.load()) return;
             const size_t want = static_cast<size_t>(std::min<int64_t>(to - at, kRestBlockBytes));
             const ssize_t got = pread(fd, block.data(), want, static_cast<off_t>(at));
             if (got < 0 && errno == EINTR) continue;
@@ -553,6 +554,7 @@ private:
     LineEndTally tally_;  // the thread's alone until it has ended
     std::atomic<int64_t> bytes_{0};
     std::atomic<int64_t> rows_{0};
+    std::atomic<bool> abandoned_{false};  // the count no longer wants the rest
     bool complete_ = false;   // written by the thread, read after it has ended
     bool readError_ = false;  // likewise
     std::thread thread_;      // last: it starts once the rest is ready
