@@ -181,7 +181,7 @@ TEST(GenerateValueForData, ReadsIntegersAsFromCharsDoes) {
 // separators, impossible days and two-digit years included.
 TEST(GenerateValueForData, ReadsDaysAsThePictureReaderDoes) {
     const char* formats[] = {"jj/mm/aaaa", "aaaa-mm-jj", "aaaammjj", "jj.mm.aaaa", "mm/jj/aaaa",
-                             "jj/mm/aa", "jj/m/aaaa", "aaaa/mm/jj/", "jjmmaaaa"};
+                             "jj/mm/aa", "jj/m/aaaa", "aaaa/mm/jj/", "jjmmaaaa", "jmaaaajm"};
     const char* seeds[] = {"29/02/2024", "29/02/2023", "2024-02-29", "20240229", "31.12.1999",
                            "12/31/2000", "00/01/2000", "01/13/2000", "01/01/0000", "07/07/07",
                            "1/2/2003", "2003/02/01/", "01022003", " 01/02/2003", "01/02/2003x",
