@@ -1,23 +1,23 @@
 // The row cutter: rows end at the end-of-line indicator (memchr on its first byte, a failure
 // table for the rest), a line longer than the limit is cut, a quoted value of an unquoting
 // dialect goes on over line ends; and the line count by blocks.
+#include <unistd.h>
+
 #include <algorithm>
 #include <atomic>
-#include <memory>
-#include <thread>
-#include <vector>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
-
-#include <unistd.h>
+#include <memory>
+#include <thread>
+#include <vector>
 
 #if defined(__x86_64__)
 #include <immintrin.h>
 #endif
 
-#include "datafile/datafile_internal.h"
 #include "datafile/bytesource.h"
+#include "datafile/datafile_internal.h"
 #include "foundation/trace.h"
 
 namespace datafile_internal {
@@ -441,7 +441,8 @@ namespace {
 // start of the counting they are taken as a line end, so that an empty first line is one.
 struct LineEndTally {
     LineEndTally(const std::string& indicator, const char* before)
-        : first(indicator[0]), second(indicator.size() > 1 ? indicator[1] : indicator[0]),
+        : first(indicator[0]),
+          second(indicator.size() > 1 ? indicator[1] : indicator[0]),
           twoBytes(indicator.size() > 1) {
         if (before) {
             memcpy(tail, before, 3);
@@ -555,9 +556,9 @@ private:
     std::atomic<int64_t> bytes_{0};
     std::atomic<int64_t> rows_{0};
     std::atomic<bool> abandoned_{false};  // the count no longer wants the rest
-    bool complete_ = false;   // written by the thread, read after it has ended
-    bool readError_ = false;  // likewise
-    std::thread thread_;      // last: it starts once the rest is ready
+    bool complete_ = false;               // written by the thread, read after it has ended
+    bool readError_ = false;              // likewise
+    std::thread thread_;                  // last: it starts once the rest is ready
 };
 
 // For a regular file read as it is with at least kTwoCoresCountBytes left and two cores: its
@@ -599,7 +600,8 @@ bool CountRowsByBlocks(DATAFILE* reader, TASK* task, int* count, bool* cancelled
         if (ReadRow(reader, false) != RowResult::Row) break;
     const bool tallied = indLen == 1 || (indLen == 2 && indicator[0] != indicator[1]);
     LineEndTally tally(dialect.lineEnd, nullptr);
-    std::unique_ptr<RestCount> rest = tallied ? countRestApart(reader, task, dialect.lineEnd) : nullptr;
+    std::unique_ptr<RestCount> rest =
+        tallied ? countRestApart(reader, task, dialect.lineEnd) : nullptr;
     // Any other indicator, through its failure table, with the offset of the last line end.
     int64_t ends = 0;
     int64_t blanks = 0;

@@ -158,9 +158,13 @@ int pairCount(const Transition& t, Kind a, Kind b) {
     return it == t.pairs.end() ? 0 : it->second;
 }
 
-bool isSmall(char32_t c) { return (c >= 'a' && c <= 'z') || (c >= 0xDF && c < 0x100); }
+bool isSmall(char32_t c) {
+    return (c >= 'a' && c <= 'z') || (c >= 0xDF && c < 0x100);
+}
 
-bool isCapital(char32_t c) { return (c >= 'A' && c <= 'Z') || (c >= 0xC0 && c < 0xDF); }
+bool isCapital(char32_t c) {
+    return (c >= 'A' && c <= 'Z') || (c >= 0xC0 && c < 0xDF);
+}
 
 // Whether a word in capitals ends at i in row r, one blank after another word in capitals
 // (LETTER A, then WITH: a name in capitals goes on).
@@ -191,8 +195,10 @@ Transition transitionAt(const Grid& g, int p) {
                 ++t.begins;
                 if (p >= 2 && g.kind(r, p - 2) != Kind::Blank) ++t.singleGaps;
                 if (p >= 2 && (g.at(r, p - 2) == ',' || g.at(r, p - 2) == ';')) ++t.afterComma;
-                if (p >= 2 && isSmall(g.at(r, p)) && capitalisedWordEndsAt(g, r, p - 2)) ++t.smallAfterWord;
-                if (p >= 2 && isCapital(g.at(r, p)) && capitalsGoOnAt(g, r, p - 2)) ++t.smallAfterWord;
+                if (p >= 2 && isSmall(g.at(r, p)) && capitalisedWordEndsAt(g, r, p - 2))
+                    ++t.smallAfterWord;
+                if (p >= 2 && isCapital(g.at(r, p)) && capitalsGoOnAt(g, r, p - 2))
+                    ++t.smallAfterWord;
                 if (b != Kind::Letter) ++t.otherFirsts;
                 else if (t.firsts.size() < 2) t.firsts.insert(g.at(r, p));
                 if (b == Kind::Letter && p + 1 < g.width && g.kind(r, p + 1) == Kind::Letter)
@@ -619,8 +625,9 @@ bool insideText(const Finder& f, int p, const Transition& t, int evidence) {
     // So are words in small letters one blank after a word in most of those rows (Cloud top
     // temperature, Error in upper layer), or capitals one blank after two words in capitals
     // (LETTER A WITH): a phrase goes on in its case, a column would begin after its padding.
-    const bool innerWords = t.changes == 0 && t.singleGaps == t.begins &&
-                            (t.begins * 2 < f.rows || sameWordBefore(f, p) || t.smallAfterWord * 4 >= t.begins * 3);
+    const bool innerWords =
+        t.changes == 0 && t.singleGaps == t.begins &&
+        (t.begins * 2 < f.rows || sameWordBefore(f, p) || t.smallAfterWord * 4 >= t.begins * 3);
     // Kinds that change only in the rows long enough to reach there, the short ones blank on
     // both sides, are the inside of a text of several widths (identifiers such as
     // chr1_KI270710v1_random), not a column: a column after a text begins after its blanks.
@@ -648,7 +655,8 @@ bool insideCode(const Finder& f, int p, const Transition& t) {
                                 ? p + 1 >= g.width || g.kind(0, p + 1) != Kind::Digit
                                 : false;
     const bool longFixed = p >= 2 && p + 1 < g.width && fixedAt(p - 2) && fixedAt(p + 1);
-    const bool constant = fixedAt(p - 1) && fixedAt(p) && (t.changes == 0 || !fixedValue || longFixed);
+    const bool constant =
+        fixedAt(p - 1) && fixedAt(p) && (t.changes == 0 || !fixedValue || longFixed);
     // Letters then digits in some rows and digits then letters in others, at one place, are
     // the inside of codes that mix them (0B1 beside 00M, N1A1 beside N25A1): a column after
     // digits or after letters shows one of the two.
@@ -784,17 +792,22 @@ std::string numberEndStart(const Finder& f, int p) {
         if (g.kind(r, p - 1) != Kind::Digit || g.kind(r, p) != Kind::Letter) continue;
         words += g.kind(r, p + 1) == Kind::Letter;
         codes += g.kind(r, p + 1) == Kind::Digit;
-        if (g.kind(r, p + 1) == Kind::Letter && firstLetters.size() < 3) firstLetters.insert({g.at(r, p), g.at(r, p + 1)});
+        if (g.kind(r, p + 1) == Kind::Letter && firstLetters.size() < 3)
+            firstLetters.insert({g.at(r, p), g.at(r, p + 1)});
     }
-    if (words < f.support || codes * 4 > words || digitsBefore * 2 < f.rows || firstLetters.size() < 3) return {};
+    if (words < f.support || codes * 4 > words || digitsBefore * 2 < f.rows ||
+        firstLetters.size() < 3)
+        return {};
     for (int r = 0; r < f.rows; ++r) {
         for (int i = from; i < p; ++i) {
             const char32_t c = g.at(r, i);
-            if (kindOf(c) == Kind::Letter || (kindOf(c) == Kind::Punct && c != '-' && c != '+' && c != '.'))
+            if (kindOf(c) == Kind::Letter ||
+                (kindOf(c) == Kind::Punct && c != '-' && c != '+' && c != '.'))
                 return {};
         }
     }
-    return "fin d'un nombre : un mot commence après ses chiffres dans " + std::to_string(words) + " lignes";
+    return "fin d'un nombre : un mot commence après ses chiffres dans " + std::to_string(words) +
+           " lignes";
 }
 
 // Zeros in every row after a digit that varies: where no other rule speaks, a zero-padded
@@ -928,7 +941,8 @@ std::string scriptChangeStart(const Finder& f, int p) {
         toLatin += a >= 0x80 && b < 0x80;
     }
     const int changes = std::max(toOther, toLatin);
-    if (changes < f.support || changes * 100 < letters * 85 || letters * 10 < f.filled(p) * 9) return {};
+    if (changes < f.support || changes * 100 < letters * 85 || letters * 10 < f.filled(p) * 9)
+        return {};
     return std::string(toOther > toLatin ? "lettres A à Z puis d'une autre écriture"
                                          : "lettres d'une autre écriture puis A à Z") +
            " dans " + percentOf(changes, letters) + " des lignes";
@@ -941,7 +955,8 @@ std::string scriptChangeStart(const Finder& f, int p) {
 // empty.
 std::string answersStart(const Finder& f, int p) {
     const Position& before = f.at(p - 1);
-    if (!isFlag(before, f.rows) || !isFlag(f.at(p), f.rows) || before.distinct.size() < 2) return {};
+    if (!isFlag(before, f.rows) || !isFlag(f.at(p), f.rows) || before.distinct.size() < 2)
+        return {};
     // The two commonest letters at p-1; every row but one holds one of them on both sides.
     std::map<char32_t, int> counts;
     for (int r = 0; r < f.rows; ++r)
@@ -1064,7 +1079,8 @@ bool pointEverywhere(const Finder& f, int q) {
     if (q < 1 || q + 1 >= f.g.width || f.filled(q) < f.support) return false;
     for (int r = 0; r < f.rows; ++r) {
         const char32_t c = f.g.at(r, q);
-        if (c != ' ' && (c != '.' || f.g.kind(r, q - 1) != Kind::Digit || f.g.kind(r, q + 1) != Kind::Digit))
+        if (c != ' ' &&
+            (c != '.' || f.g.kind(r, q - 1) != Kind::Digit || f.g.kind(r, q + 1) != Kind::Digit))
             return false;
     }
     return true;
@@ -1110,7 +1126,8 @@ void decimalsToTheirScale(Finder& f) {
         const int p = start->first;
         const int to = q + scale + 1;  // where the padding begins at that scale
         if (p >= to || to >= f.g.width || f.starts.count(to) || !zerosOnly(f, p, to + 1)) continue;
-        const std::string why = start->second + ", décimales à " + std::to_string(scale) + " chiffres comme ailleurs";
+        const std::string why =
+            start->second + ", décimales à " + std::to_string(scale) + " chiffres comme ailleurs";
         f.starts.erase(p);
         f.paddingStarts.erase(p);
         f.starts[to] = why;

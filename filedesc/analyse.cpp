@@ -1,7 +1,8 @@
 // Delimited file analysis, reverse engineering of a description and the line count, each run as
 // a task in a worker thread.
 #include "filedesc/analyse.h"
-#include "filedesc/names.h"
+
+#include <strings.h>
 
 #include <algorithm>
 #include <atomic>
@@ -14,13 +15,13 @@
 #include <memory>
 #include <string>
 #include <string_view>
-#include <strings.h>
 #include <thread>
 #include <vector>
 
 #include "datafile/bytesource.h"
 #include "filedesc/analyse_internal.h"
 #include "filedesc/descdialect.h"
+#include "filedesc/names.h"
 #include "filedesc/typerecog.h"
 #include "foundation/date.h"
 #include "foundation/owned.h"
@@ -876,10 +877,14 @@ FILEANALYSE_REPORT FILEDESC_AnalyseFile(TASK* task, FileDesc* desc, const char* 
     const bool quotingGiven = (options.rules & FILEANALYSE_QUOTING_GIVEN) != 0;
     int workers = options.workers;
     if (workers < 0) workers = std::thread::hardware_concurrency() >= 2 ? 2 : 0;
-    Analysis a{task, path, options, report, detected,
-               detected ? std::max(options.lineLimit, FILEDESC_ANALYSE_LINE_LIMIT)
-                        : options.lineLimit,
-               workers};
+    Analysis a{
+        task,
+        path,
+        options,
+        report,
+        detected,
+        detected ? std::max(options.lineLimit, FILEDESC_ANALYSE_LINE_LIMIT) : options.lineLimit,
+        workers};
     // No row limit under the detected rules: the whole file up to a size, else its beginning.
     int maxRows = options.maxRows;
     int addColumns = options.addColumns;

@@ -254,8 +254,8 @@ Recognition recognise(const unsigned char* s, int length) {
         found = r.decimal || m.integer || m.zero;
     }
     // 2, 3. Blank values and NULL.
-    if (n == 0 || TYPERECOG_IsNullWord(
-                      std::string_view(reinterpret_cast<const char*>(core), static_cast<size_t>(n)))) {
+    if (n == 0 || TYPERECOG_IsNullWord(std::string_view(reinterpret_cast<const char*>(core),
+                                                        static_cast<size_t>(n)))) {
         r.blankOrNull = true;
         return r;
     }
@@ -370,7 +370,8 @@ bool TYPERECOG_IsRealDay(std::string_view text, int layout) {
         return value;
     };
     int year = 0, month = 0, day = 0;
-    if (layout >= 0 && layout < TYPERECOG_DATE_LAYOUTS && matchDate(p, n) == PAT_DATE_FIRST + layout) {
+    if (layout >= 0 && layout < TYPERECOG_DATE_LAYOUTS &&
+        matchDate(p, n) == PAT_DATE_FIRST + layout) {
         switch (layout) {
             case 0:  // aaaammjj
                 year = number(0, 4), month = number(4, 2), day = number(6, 2);
@@ -399,8 +400,9 @@ bool TYPERECOG_IsRealDay(std::string_view text, int layout) {
 }
 
 const char* TYPERECOG_DateFormat(int layout) {
-    return layout >= 0 && layout < TYPERECOG_DATE_LAYOUTS ? kPatterns[PAT_DATE_FIRST + layout].format
-                                                          : "";
+    return layout >= 0 && layout < TYPERECOG_DATE_LAYOUTS
+               ? kPatterns[PAT_DATE_FIRST + layout].format
+               : "";
 }
 
 const char* TYPERECOG_DatetimeFormat(int layout) {

@@ -9,9 +9,8 @@
 #include <vector>
 
 #include "foundation/owned.h"
-#include "pgload/pgload.h"
 #include "pgload/libpq.h"
-
+#include "pgload/pgload.h"
 
 namespace pq = morvex::pq;
 namespace {

@@ -1,5 +1,7 @@
 // Field texts read as the values of their columns' target types (numbers, dates, text kept
 // as it was when it does not fit), and as SQL literals.
+#include <strings.h>
+
 #include <cerrno>
 #include <cfloat>
 #include <charconv>
@@ -10,13 +12,12 @@
 #include <cstring>
 #include <string>
 #include <string_view>
-#include <strings.h>
 
+#include "filedesc/typerecog.h"
 #include "foundation/date.h"
 #include "foundation/mystrings.h"
 #include "foundation/trace.h"
 #include "sqliteload/sqlite4fyk.h"
-#include "filedesc/typerecog.h"
 #include "sqliteload/sqlite4fyk_internal.h"
 
 using namespace sqlite4fyk_internal;
@@ -65,8 +66,8 @@ bool ParseDecimal(std::string_view text, double* out) {
     // Most values are a few digits with a point or a comma: their digits make an integer of
     // at most 15 digits, exact in a double as is the power of ten it is divided by, so that
     // one division, rounded once, gives the double strtod gives.
-    static constexpr double kPowers[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
-                                         1e8,  1e9,  1e10, 1e11, 1e12, 1e13, 1e14, 1e15};
+    static constexpr double kPowers[] = {1e0, 1e1, 1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
+                                         1e8, 1e9, 1e10, 1e11, 1e12, 1e13, 1e14, 1e15};
     {
         size_t i = text.size() > 0 && text[0] == '-' ? 1 : 0;
         const bool negative = i == 1;
@@ -142,9 +143,9 @@ bool ReadDate(const TypeCible& t, std::string_view text, MYDATETIME* d) {
 // day: the picture reader then has the last word. `iso` receives the ISO text of the day,
 // which is the digits as written.
 bool ReadPlainDate(std::string_view text, const char* format, std::string* iso) {
-    int number[3] = {0, 0, 0};            // year, month, day
-    int digits[3] = {0, 0, 0};            // letters of each
-    size_t start[3] = {0, 0, 0};          // where each begins
+    int number[3] = {0, 0, 0};    // year, month, day
+    int digits[3] = {0, 0, 0};    // letters of each
+    size_t start[3] = {0, 0, 0};  // where each begins
     constexpr int kDigits[3] = {4, 2, 2};
     size_t i = 0;
     for (; format[i] != '\0'; ++i) {
@@ -215,8 +216,8 @@ int ConvertValue(const ColumnDesc* column, const char* text, int length, SQLITE4
     const TypeCible& t = column->typeCible;
     // A text is kept as read; the word NULL stands for no value in a column of numbers or
     // dates, as the analysis reads it.
-    const bool textColumn = t.type == DATATYPE_FIXEDCHAR || t.type == DATATYPE_VARIABLECHAR ||
-                            t.type == DATATYPE_TEXT;
+    const bool textColumn =
+        t.type == DATATYPE_FIXEDCHAR || t.type == DATATYPE_VARIABLECHAR || t.type == DATATYPE_TEXT;
     std::string_view trimmed = textColumn ? std::string_view() : Trimmed(text, length);
     if (!textColumn && TYPERECOG_IsNullWord(trimmed)) trimmed = std::string_view();
     switch (t.type) {
