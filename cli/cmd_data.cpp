@@ -370,9 +370,9 @@ void readTypedBatches(DATAFILE* reader, const std::vector<ColumnDesc*>& columns,
         batch->rows.push_back(row);
         for (size_t i = 0; i < columns.size(); ++i) {
             // A value missing from a short row is no value.
-            batch->cells.push_back(i < fields.size()
-                                       ? loadrows::ConvertCell(columns[i], fields[i], *batch, value)
-                                       : loadrows::LoadCell::null());
+            batch->cells.push_back(loadrows::LoadCell::null());
+            if (i < fields.size())
+                loadrows::ConvertCell(columns[i], fields[i], *batch, value, batch->cells.back());
         }
         ++count;
         if (batch->rows.size() >= kTypedBatchRows || batch->arena.size() >= kTypedBatchBytes) {

@@ -96,6 +96,7 @@ int DATAFILE_Init(DATAFILE* reader) {
     reader->currentFileRowID = 0;
     const std::string& indicator = reader->dialect.lineEnd;
     buildFailureTable(indicator.data(), indicator.size(), reader->buffer->kmp);
+    PrepareQuotes(reader);
     reader->rowEncodingError = 0;
     reader->rowUnclosedQuote = 0;
     reader->rowSwallowedLine = 0;

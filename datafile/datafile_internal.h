@@ -46,6 +46,14 @@ struct DATAFILE_BUFFER {
     int64_t watchedMtimeNs;  // its modification time when the reading began (nanoseconds)
     // The file's text: its bytes, or a gzip or zstd stream decompressed (from DATAFILE_Init).
     std::unique_ptr<morvex::ByteSource> source;
+    // The protection of the fields of each dialect column, then of a field past the last one,
+    // from DATAFILE_Init: looked up for every field of a quoted file.
+    struct Quotes {
+        char start;  // opening character (0: none)
+        char end;    // closing character (0: none)
+        bool on;     // the fields are protected (a protected column may name no character)
+    };
+    std::vector<Quotes> quotes;
     // Where the unquoting reading of the current row stands, so that a row that goes on over
     // lines (or past the character limit) is scanned once, not again from its start.
     struct QuoteScan {
@@ -152,6 +160,8 @@ bool CountRowsByBlocks(DATAFILE* reader, TASK* task, int* count, bool* cancelled
 
 // ---- Splitting and unquoting (datafile_split.cpp) ----
 
+// Fills reader->buffer->quotes from the dialect (DATAFILE_Init).
+void PrepareQuotes(DATAFILE* reader);
 bool RowEndsInsideProtection(DATAFILE* reader, bool lineComplete);
 // The values of `line` read alone as a row of the unquoting reading, or -1 when it is no whole
 // row alone: a protected field left open, or a protecting character in a field that does not

@@ -133,6 +133,21 @@ bool ProtectionOf(const DATAFILE* reader, const DATAFILE_COLUMN_DIALECT* column,
     return isProtected;
 }
 
+void PrepareQuotes(DATAFILE* reader) {
+    auto& quotes = reader->buffer->quotes;
+    quotes.clear();
+    for (size_t c = 0; c <= reader->dialect.columns.size(); ++c) {
+        DATAFILE_BUFFER::Quotes q{'\0', '\0', false};
+        q.on = ProtectionOf(reader, ColumnAt(reader, c), &q.start, &q.end);
+        quotes.push_back(q);
+    }
+}
+
+// The protecting characters of the field at `index` (PrepareQuotes).
+inline DATAFILE_BUFFER::Quotes QuotesAt(const DATAFILE_BUFFER* buf, size_t index) {
+    return buf->quotes[std::min(index, buf->quotes.size() - 1)];
+}
+
 // Where a field of the unquoting reading ends, scanned from `i`: inside the protection (when
 // `quoted`) up to the closing character that is not doubled, then up to the next delimiter.
 struct FieldScan {
@@ -227,9 +242,9 @@ bool ScanWholeLine(const DATAFILE* reader, DATAFILE_BUFFER::QuoteScan& sc, const
     sc.fields.clear();
     size_t at = 0;
     for (size_t column = 0;; ++column) {
-        char startChar = '\0';
-        char endChar = '\0';
-        ProtectionOf(reader, ColumnAt(reader, column), &startChar, &endChar);
+        const DATAFILE_BUFFER::Quotes quotes = QuotesAt(reader->buffer, column);
+        const char startChar = quotes.start;
+        const char endChar = quotes.end;
         if (at >= len) {  // nothing of the field
             sc.fields.push_back({len, false});
             break;
@@ -364,69 +379,66 @@ bool SplitRowWithSeparator(DATAFILE* reader, char* row, size_t len, Emit&& emit)
     const auto& scan = reader->buffer->scan;
     const bool scanned =
         unquote && scan.complete && row == reader->buffer->row && len == scan.completeLen;
-    size_t field = 0;
-
+    const size_t columns = reader->dialect.columns.size();
     size_t nextColumn = 0;
     size_t at = 0;
     for (;;) {
         const size_t columnIndex = nextColumn++;
-        const DATAFILE_COLUMN_DIALECT* column = ColumnAt(reader, columnIndex);
-        char startChar = '\0';
-        char endChar = '\0';
-        const bool isProtected = ProtectionOf(reader, column, &startChar, &endChar);
+        const auto [startChar, endChar, isProtected] = QuotesAt(reader->buffer, columnIndex);
         const size_t fieldStart = at;
         size_t fieldEnd = len;  // the field ends at the row's end unless a delimiter ends it
         bool protection = false;
         bool delimited = false;
-
         bool plain = false;
         if (scanned) {
-            plain = scan.fields[field].plain;
-            fieldEnd = scan.fields[field].end;
-            delimited = ++field < scan.fields.size();
-        } else if (!isProtected || unquote) {
-            // Without protection the field runs to the next whole delimiter; unquoting reads
-            // as lenient CSV readers do (see ScanLenientField).
-            const bool quoted = unquote && at < len && startChar != '\0' && row[at] == startChar;
-            const FieldScan f = ScanLenientField(row, len, quoted ? at + 1 : at, quoted, endChar,
-                                                 delim, delimLen, true);
-            fieldEnd = f.end;
-            delimited = f.delimited;
-            protection = f.open;
+            plain = scan.fields[columnIndex].plain;
+            fieldEnd = scan.fields[columnIndex].end;
+            delimited = columnIndex + 1 < scan.fields.size();
         } else {
-            // Protected column. Protection off: the field goes on to the next opening
-            // character (protection on) or the next delimiter (end of the field). Protection
-            // on: the delimiter is text up to the closing character, which may itself begin
-            // the delimiter. A protecting character of 0 means none.
-            size_t i = at;
-            while (i < len) {
-                if (!protection) {
-                    size_t j = i;
-                    for (; j < len; ++j) {
-                        const char c = row[j];
-                        if (c == startChar && startChar != '\0') break;
-                        if (delimLen > 0 && c == delim[0] && delimiterAt(j)) break;
+            if (!isProtected || unquote) {
+                // Without protection the field runs to the next whole delimiter; unquoting reads
+                // as lenient CSV readers do (see ScanLenientField).
+                const bool quoted = unquote && at < len && startChar != '\0' && row[at] == startChar;
+                const FieldScan f = ScanLenientField(row, len, quoted ? at + 1 : at, quoted, endChar,
+                                                     delim, delimLen, true);
+                fieldEnd = f.end;
+                delimited = f.delimited;
+                protection = f.open;
+            } else {
+                // Protected column. Protection off: the field goes on to the next opening
+                // character (protection on) or the next delimiter (end of the field). Protection
+                // on: the delimiter is text up to the closing character, which may itself begin
+                // the delimiter. A protecting character of 0 means none.
+                size_t i = at;
+                while (i < len) {
+                    if (!protection) {
+                        size_t j = i;
+                        for (; j < len; ++j) {
+                            const char c = row[j];
+                            if (c == startChar && startChar != '\0') break;
+                            if (delimLen > 0 && c == delim[0] && delimiterAt(j)) break;
+                        }
+                        if (j == len) break;
+                        if (row[j] == startChar && startChar != '\0') {
+                            protection = true;
+                            i = j + 1;
+                            continue;
+                        }
+                        fieldEnd = j;
+                        delimited = true;
+                        break;
                     }
-                    if (j == len) break;
-                    if (row[j] == startChar && startChar != '\0') {
-                        protection = true;
-                        i = j + 1;
-                        continue;
+                    const void* hit = endChar != '\0' ? memchr(row + i, endChar, len - i) : nullptr;
+                    if (!hit) break;
+                    const size_t j = static_cast<size_t>(static_cast<const char*>(hit) - row);
+                    protection = false;
+                    if (delimLen > 0 && delimiterAt(j)) {
+                        fieldEnd = j;
+                        delimited = true;
+                        break;
                     }
-                    fieldEnd = j;
-                    delimited = true;
-                    break;
+                    i = j + 1;
                 }
-                const void* hit = endChar != '\0' ? memchr(row + i, endChar, len - i) : nullptr;
-                if (!hit) break;
-                const size_t j = static_cast<size_t>(static_cast<const char*>(hit) - row);
-                protection = false;
-                if (delimLen > 0 && delimiterAt(j)) {
-                    fieldEnd = j;
-                    delimited = true;
-                    break;
-                }
-                i = j + 1;
             }
         }
         if (!delimited && protection) {
@@ -438,9 +450,11 @@ bool SplitRowWithSeparator(DATAFILE* reader, char* row, size_t len, Emit&& emit)
         FieldValue value{fieldStart, fieldEnd - fieldStart};
         if (plain)
             value = {fieldStart + 1, fieldEnd - fieldStart - 2};
-        else if (unquote && startChar != '\0')
+        else if (unquote && startChar != '\0' && fieldEnd > fieldStart &&
+                 row[fieldStart] == startChar)  // most fields of a quoted file are not
             value = UnquoteInPlace(row, fieldStart, fieldEnd, startChar, endChar);
-        if (!emit(column ? static_cast<int>(columnIndex) : -1, row + value.start, value.length))
+        const int column = columnIndex < columns ? static_cast<int>(columnIndex) : -1;
+        if (!emit(column, row + value.start, value.length))
             return false;
         if (!delimited) break;
         at = fieldEnd + delimLen;

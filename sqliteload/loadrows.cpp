@@ -101,11 +101,10 @@ std::string AddSourceColumn(FileDesc* desc, const std::string& name) {
     return "";
 }
 
-LoadCell ConvertCell(const ColumnDesc* column, const DATAFIELD& field, LoadBatch& batch,
-                     SQLITE4FYK_VALUE& value) {
+void ConvertCell(const ColumnDesc* column, const DATAFIELD& field, LoadBatch& batch,
+                 SQLITE4FYK_VALUE& value, LoadCell& cell) {
     bool asRead = false;
     SQLITE4FYK_ConvertInPlace(column, field.value, field.length, &value, &asRead);
-    LoadCell cell = LoadCell::null();
     cell.type = value.sqliteType;
     if (cell.type == SQLITE_INTEGER)
         cell.integer = value.integer;
@@ -115,7 +114,8 @@ LoadCell ConvertCell(const ColumnDesc* column, const DATAFIELD& field, LoadBatch
         cell.text = asRead ? batch.keep(field.value != nullptr ? field.value : "",
                                         static_cast<size_t>(field.length))
                            : batch.keep(value.text.data(), value.text.size());
-    return cell;
+    else
+        cell = LoadCell::null();
 }
 
 void ReadAndConvert(LoadFiles& files, const std::vector<const ColumnDesc*>& columnAt, bool strict,
@@ -149,21 +149,23 @@ void ReadAndConvert(LoadFiles& files, const std::vector<const ColumnDesc*>& colu
                 DATAFILE_RowProblem(reader, static_cast<int>(fields.size()));
             row.rejectReason = batch->keep(problem.data(), problem.size());
         }
-        // Every cell of the row begins as NULL: a short row leaves its last columns so. The
-        // batch keeps its capacity from one use to the next.
-        batch->cells.insert(batch->cells.end(), columnAt.size(), LoadCell::null());
+        // The row's cells, each written once below: converted, or NULL (a short row leaves
+        // its last columns so). The batch keeps its capacity from one use to the next.
+        batch->cells.resize(row.firstCell + columnAt.size());
         LoadCell* cells = batch->cells.data() + row.firstCell;
         // The reader gives the fields in the order of the columns.
-        for (size_t i = 0; i < fields.size() && row.reason == LOAD_ROW_STORED; ++i) {
+        size_t i = 0;
+        for (; i < fields.size() && row.reason == LOAD_ROW_STORED; ++i) {
             const DATAFIELD& field = fields[i];
             if (field.columnIndex != static_cast<int>(i) || i >= read) {
                 morvex::trace(
                     "\n[LoadDataFromFile] : Aucune description de colonne : Non prise "
                     "en compte de la colonne");
+                if (i < columnAt.size()) cells[i] = LoadCell::null();
                 continue;
             }
             const ColumnDesc* column = columnAt[i];
-            const LoadCell cell = ConvertCell(column, field, *batch, value);
+            ConvertCell(column, field, *batch, value, cells[i]);
             if (strict && value.notTyped) {
                 row.reason = LOAD_ROW_BAD_VALUE;
                 if (withRejects) {
@@ -175,8 +177,8 @@ void ReadAndConvert(LoadFiles& files, const std::vector<const ColumnDesc*>& colu
                 break;
             }
             row.notTyped += value.notTyped;
-            cells[i] = cell;
         }
+        for (; i < columnAt.size(); ++i) cells[i] = LoadCell::null();
         if (read < columnAt.size() && row.reason == LOAD_ROW_STORED) {
             const std::string& name = files.name(files.current);
             LoadCell& cell = batch->cells[row.firstCell + read];

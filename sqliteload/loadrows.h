@@ -19,7 +19,9 @@
 #include <deque>
 #include <memory>
 #include <mutex>
+#include <new>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "datafile/datafile.h"
@@ -85,10 +87,31 @@ struct LoadRow {
     TextSpan rejectColumn, rejectReason;  // what the rejects file says of a row set aside
 };
 
+// An allocator whose resize leaves new cells as they are: the reading thread writes every
+// cell of a row once, and a cell set first to a value then to its own costs twice.
+template <typename T>
+struct UninitializedAllocator : std::allocator<T> {
+    template <typename U>
+    struct rebind {
+        using other = UninitializedAllocator<U>;
+    };
+    UninitializedAllocator() = default;
+    template <typename U>
+    UninitializedAllocator(const UninitializedAllocator<U>&) noexcept {}
+    template <typename U>
+    void construct(U* p) noexcept {
+        ::new (static_cast<void*>(p)) U;
+    }
+    template <typename U, typename... Args>
+    void construct(U* p, Args&&... args) {
+        ::new (static_cast<void*>(p)) U(std::forward<Args>(args)...);
+    }
+};
+
 // Rows read and converted, with the texts of their values.
 struct LoadBatch {
     std::vector<LoadRow> rows;
-    std::vector<LoadCell> cells;
+    std::vector<LoadCell, UninitializedAllocator<LoadCell>> cells;  // resize: written after
     std::string arena;
     TextSpan keep(const char* text, size_t length) {
         TextSpan span{arena.size(), length};
@@ -216,11 +239,13 @@ private:
 // name (as SQLite compares names) or the name is empty or too long, else "".
 std::string AddSourceColumn(FileDesc* desc, const std::string& name);
 
-// The cell of one field of `column`, converted as the load stores it, its text (when it is
-// one) kept in `batch`. `value` is the caller's scratch, kept from call to call; its notTyped
-// tells a value that does not fit the column's type (kept then as read).
-LoadCell ConvertCell(const ColumnDesc* column, const DATAFIELD& field, LoadBatch& batch,
-                     SQLITE4FYK_VALUE& value);
+// Writes into `cell` the value of one field of `column`, converted as the load stores it, its
+// text (when it is one) kept in `batch`. `value` is the caller's scratch, kept from call to
+// call; its notTyped tells a value that does not fit the column's type (kept then as read).
+// The cell is written where it stays: a cell returned and copied costs a stalled load of
+// bytes just stored in pieces, millions of times over.
+void ConvertCell(const ColumnDesc* column, const DATAFIELD& field, LoadBatch& batch,
+                 SQLITE4FYK_VALUE& value, LoadCell& cell);
 
 // The reading thread of a load: every row of `files`, checked and converted for its columns,
 // into batches for `queue`, until the end of the last file or until the queue is closed.

@@ -9,6 +9,7 @@
 // Return convention: 0 = success, 1 = failure, unless a function says otherwise.
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -125,6 +126,14 @@ struct SQLITE4FYK_VALUE {
     double real;        // SQLITE_FLOAT value
     std::string text;   // SQLITE_TEXT value
     int notTyped;       // 1 when the text did not fit the type and is kept as it was read
+    // The day format this value read last, its runs' places worked out once: a load reads
+    // millions of dates of one or two formats through the same value.
+    struct DayFormat {
+        char format[16];  // the format's first 16 bytes, as its column holds them
+        bool plain;       // a plain format: the places below are right
+        unsigned char length, year, month, day;  // its length, where each run begins
+        uint16_t digits;                         // bit k: a digit at k, else the format's byte
+    } dayFormat{};
 };
 
 // A load task record (copy of `path`); nullptr when an argument is missing or out of memory.

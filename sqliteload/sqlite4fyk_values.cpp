@@ -26,7 +26,7 @@ using morvex::Format;
 namespace {
 
 // The text without the blanks (spaces, tabs, line ends) around it.
-std::string_view Trimmed(const char* text, int length) {
+[[gnu::always_inline]] inline std::string_view Trimmed(const char* text, int length) {
     int begin = 0;
     int end = length;
     auto blank = [](char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; };
@@ -135,46 +135,75 @@ bool ReadDate(const TypeCible& t, std::string_view text, MYDATETIME* d) {
     return DATETIME_ReadValid(text, withTime ? t.fmtDateTime : t.fmtDate, withTime, d);
 }
 
-// Reads `text` as a day under `format` when the format is a plain one: a four-digit year and
-// a two-digit month and day, each written once in a row, between separators that are no
-// picture letters ("jj/mm/aaaa", "aaaa-mm-jj", "aaaammjj"...), which the picture reader reads
-// exactly so. The format and the text are read together in one pass, a load reading millions
-// of dates. False when the format is not plain, or the text does not fit it or names no real
-// day: the picture reader then has the last word. `iso` receives the ISO text of the day,
-// which is the digits as written.
-bool ReadPlainDate(std::string_view text, const char* format, std::string* iso) {
-    int number[3] = {0, 0, 0};    // year, month, day
-    int digits[3] = {0, 0, 0};    // letters of each
+// Works out the places of a plain day format: a four-digit year and a two-digit month and
+// day, each written once in a row, between separators that are no picture letters
+// ("jj/mm/aaaa", "aaaa-mm-jj", "aaaammjj"...), which the picture reader reads exactly so.
+// `out` keeps the format's first 16 bytes (`format` is a column's format field, of 64), and says
+// whether it is plain.
+void LearnDayFormat(const char* format, SQLITE4FYK_VALUE::DayFormat* out) {
+    memcpy(out->format, format, sizeof out->format);
+    out->plain = false;
+    int digits[3] = {0, 0, 0};    // year, month, day: letters of each
     size_t start[3] = {0, 0, 0};  // where each begins
     constexpr int kDigits[3] = {4, 2, 2};
+    uint16_t mask = 0;
     size_t i = 0;
     for (; format[i] != '\0'; ++i) {
+        if (i >= sizeof out->format - 1) return;
         const char c = format[i];
-        if (i >= text.size()) return false;
         const int letter = c == 'a' ? 0 : c == 'm' ? 1 : c == 'j' ? 2 : -1;
         if (letter < 0) {
-            if ((c != '/' && c != '-' && c != '.') || text[i] != c) return false;
+            if (c != '/' && c != '-' && c != '.') return;
             continue;
         }
         // Each letter's run whole and once: a letter after its run is another run.
         if (digits[letter] == 0)
             start[letter] = i;
         else if (format[i - 1] != c)
-            return false;
-        if (++digits[letter] > kDigits[letter] || text[i] < '0' || text[i] > '9') return false;
-        number[letter] = number[letter] * 10 + (text[i] - '0');
+            return;
+        if (++digits[letter] > kDigits[letter]) return;
+        mask = static_cast<uint16_t>(mask | (1u << i));
     }
     for (int k = 0; k < 3; ++k)
-        if (digits[k] != kDigits[k]) return false;
-    if (text.size() >= 256) return false;
-    for (size_t k = i; k < text.size(); ++k)
+        if (digits[k] != kDigits[k]) return;
+    out->plain = true;
+    out->length = static_cast<unsigned char>(i);
+    out->year = static_cast<unsigned char>(start[0]);
+    out->month = static_cast<unsigned char>(start[1]);
+    out->day = static_cast<unsigned char>(start[2]);
+    out->digits = mask;
+}
+
+// Reads `text` as a day under `format` when the format is a plain one (LearnDayFormat, whose
+// answer `known` keeps from one call to the next). False when the format is not plain, or the
+// text does not fit it or names no real day: the picture reader then has the last word.
+// `iso` receives the ISO text of the day, which is the digits as written.
+bool ReadPlainDate(std::string_view text, const char* format, SQLITE4FYK_VALUE::DayFormat* known,
+                   std::string* iso) {
+    if (memcmp(known->format, format, sizeof known->format) != 0) LearnDayFormat(format, known);
+    if (!known->plain) return false;
+    const size_t n = known->length;
+    if (text.size() < n || text.size() >= 256) return false;
+    for (size_t k = 0; k < n; ++k) {
+        const bool digit = (known->digits >> k) & 1u;
+        if (digit ? text[k] < '0' || text[k] > '9' : text[k] != known->format[k]) return false;
+    }
+    for (size_t k = n; k < text.size(); ++k)
         if (text[k] != ' ') return false;
-    const MYDATE day{number[2], number[1], number[0]};
+    auto number = [&text](size_t at, size_t width) {
+        int v = 0;
+        for (size_t k = at; k < at + width; ++k) v = v * 10 + (text[k] - '0');
+        return v;
+    };
+    const MYDATE day{number(known->day, 2), number(known->month, 2), number(known->year, 4)};
     if (day.annee <= 0 || DATE_Verifier(&day) != 1) return false;
-    iso->clear();
-    iso->append(text.data() + start[0], 4).append(1, '-');
-    iso->append(text.data() + start[1], 2).append(1, '-');
-    iso->append(text.data() + start[2], 2);
+    char digits[10];
+    memcpy(digits, text.data() + known->year, 4);
+    digits[4] = '-';
+    memcpy(digits + 5, text.data() + known->month, 2);
+    digits[7] = '-';
+    memcpy(digits + 8, text.data() + known->day, 2);
+    iso->assign(digits, sizeof digits);
     return true;
 }
 
@@ -250,7 +279,7 @@ int ConvertValue(const ColumnDesc* column, const char* text, int length, SQLITE4
             // The common day formats are read without the picture reader: a load reads
             // millions of dates.
             if (!withTime && trimmed[0] != ' ') {
-                if (ReadPlainDate(trimmed, t.fmtDate, &value->text)) {
+                if (ReadPlainDate(trimmed, t.fmtDate, &value->dayFormat, &value->text)) {
                     value->sqliteType = SQLITE_TEXT;
                     break;
                 }

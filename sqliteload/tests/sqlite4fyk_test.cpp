@@ -207,9 +207,14 @@ TEST(GenerateValueForData, ReadsDaysAsThePictureReaderDoes) {
     }
     morvex::TraceCapture quiet;
     int typed = 0;
-    for (const char* format : formats) {
-        const ColumnDesc column = MakeColumn("D", DATATYPE_DATE, format);
-        for (const std::string& text : texts) {
+    // A load reads every column through one scratch value, which remembers the last format:
+    // here the formats take turns through one value, as columns of a row do.
+    SQLITE4FYK_VALUE shared;
+    std::vector<ColumnDesc> columns;
+    for (const char* format : formats) columns.push_back(MakeColumn("D", DATATYPE_DATE, format));
+    for (const std::string& text : texts) {
+        for (const ColumnDesc& column : columns) {
+            const char* format = column.typeCible.fmtDate;
             SCOPED_TRACE(std::string(format) + " [" + text + "]");
             std::string trimmed = text;
             while (!trimmed.empty() && trimmed.front() == ' ') trimmed.erase(0, 1);
@@ -225,6 +230,12 @@ TEST(GenerateValueForData, ReadsDaysAsThePictureReaderDoes) {
             ASSERT_EQ(v.sqliteType, SQLITE_TEXT);
             ASSERT_EQ(v.notTyped, valid ? 0 : 1);
             EXPECT_EQ(v.text, valid ? expected : text);
+            bool asRead = false;
+            ASSERT_EQ(SQLITE4FYK_ConvertInPlace(&column, text.data(),
+                                                static_cast<int>(text.size()), &shared, &asRead),
+                      0);
+            EXPECT_EQ(asRead ? text : shared.text, v.text);
+            EXPECT_EQ(shared.notTyped, v.notTyped);
             typed += valid ? 1 : 0;
         }
     }
