@@ -1,21 +1,22 @@
 #!/usr/bin/env bash
 # How the costs of the load and the count grow, on files made from the generated 1 000 000-row
 # delimited file in a temporary folder (removed at the end):
-#     a file ten times longer (its rows ten times, one header): load into a file and count
-#         <= 10.5 times the 1 000 000-row figures, peak resident memory flat (<= 1.2 times)
+#     a file ten times longer (its rows ten times, one header): load into a file, analysis of
+#         every row (`analyse --all`) and count <= 10.5 times the 1 000 000-row figures, peak
+#         resident memory flat (<= 1.2 times)
 #     a file of 1 000 columns of the same byte size (bench/gen_wide.py: the same values, column
 #         i of the type of column i mod 7): load <= 1.3 times the 7-column file's
 # The commands alternate run after run; the ratios are those of the medians, with each run's.
 #
 #     bash bench/scaling.sh BUILD_DIR
 #
-# Environment: SCALING_BENCH_RUNS (default 3), TMPDIR (about 3 GB are written there).
+# Environment: SCALING_BENCH_RUNS (default 7: the short loads vary most with the machine), TMPDIR (about 3 GB are written there).
 set -euo pipefail
 
 HERE=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 . "$HERE/common.sh"
 BUILD=$(cd "${1:-build}" && pwd)
-RUNS=${SCALING_BENCH_RUNS:-3}
+RUNS=${SCALING_BENCH_RUNS:-7}
 OUT="$HERE/out"
 CLI="$BUILD/cli/morvexcli"
 DESC="$HERE/delimited.fyk"
@@ -60,6 +61,8 @@ commands = {
     "load 1M": ["load", desc, "DB", "--data", data, "--batch", "100000"],
     "load 10M": ["load", desc, "DB", "--data", long_data, "--batch", "100000"],
     "load 1000 columns": ["load", wide_desc, "DB", "--data", wide_data, "--batch", "100000"],
+    "analyse 1M": ["analyse", data, "--all", "-o", os.path.join(work, "analysed.fyk")],
+    "analyse 10M": ["analyse", long_data, "--all", "-o", os.path.join(work, "analysed.fyk")],
     "count 1M": ["count", desc, "--data", data],
     "count 10M": ["count", desc, "--data", long_data],
 }
@@ -84,12 +87,14 @@ def ratio(label, ours, base, limit, index=0):
     print(f"{label:44s} {r:6.2f}   per run {' '.join(f'{x:.2f}' for x in per_run)}"
           f"   (must <= {limit}) {'ok' if ok else 'MISSED'}")
 ratio("load 10M / load 1M (time)", "load 10M", "load 1M", 10.5)
+ratio("analyse 10M / analyse 1M (time)", "analyse 10M", "analyse 1M", 10.5)
 ratio("count 10M / count 1M (time)", "count 10M", "count 1M", 10.5)
 ratio("load 10M / load 1M (peak memory)", "load 10M", "load 1M", 1.2, 1)
 # The processor time beside the wall time: on a machine whose speed varies from minute to
 # minute, the long load's wall time takes in the slow phases the short one may miss.
 cpu = lambda name: median(v[2] for v in results[name])
 print(f"{'load 10M / load 1M (processor time, told)':44s} {cpu('load 10M') / cpu('load 1M'):6.2f}")
+ratio("analyse 10M / analyse 1M (peak memory)", "analyse 10M", "analyse 1M", 1.2, 1)
 ratio("count 10M / count 1M (peak memory)", "count 10M", "count 1M", 1.2, 1)
 ratio("load 1000 columns / load 7 columns (time)", "load 1000 columns", "load 1M", 1.3)
 sys.exit(1 if missed else 0)
