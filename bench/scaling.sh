@@ -10,7 +10,8 @@
 #
 #     bash bench/scaling.sh BUILD_DIR
 #
-# Environment: SCALING_BENCH_RUNS (default 7: the short loads vary most with the machine), TMPDIR (about 3 GB are written there).
+# Environment: SCALING_BENCH_RUNS (default 7: the short loads vary most with the machine),
+# TMPDIR (about 3 GB are written there).
 set -euo pipefail
 
 HERE=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
