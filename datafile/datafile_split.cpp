@@ -394,51 +394,49 @@ bool SplitRowWithSeparator(DATAFILE* reader, char* row, size_t len, Emit&& emit)
             plain = scan.fields[columnIndex].plain;
             fieldEnd = scan.fields[columnIndex].end;
             delimited = columnIndex + 1 < scan.fields.size();
+        } else if (!isProtected || unquote) {
+            // Without protection the field runs to the next whole delimiter; unquoting reads
+            // as lenient CSV readers do (see ScanLenientField).
+            const bool quoted = unquote && at < len && startChar != '\0' && row[at] == startChar;
+            const FieldScan f = ScanLenientField(row, len, quoted ? at + 1 : at, quoted, endChar,
+                                                 delim, delimLen, true);
+            fieldEnd = f.end;
+            delimited = f.delimited;
+            protection = f.open;
         } else {
-            if (!isProtected || unquote) {
-                // Without protection the field runs to the next whole delimiter; unquoting reads
-                // as lenient CSV readers do (see ScanLenientField).
-                const bool quoted = unquote && at < len && startChar != '\0' && row[at] == startChar;
-                const FieldScan f = ScanLenientField(row, len, quoted ? at + 1 : at, quoted, endChar,
-                                                     delim, delimLen, true);
-                fieldEnd = f.end;
-                delimited = f.delimited;
-                protection = f.open;
-            } else {
-                // Protected column. Protection off: the field goes on to the next opening
-                // character (protection on) or the next delimiter (end of the field). Protection
-                // on: the delimiter is text up to the closing character, which may itself begin
-                // the delimiter. A protecting character of 0 means none.
-                size_t i = at;
-                while (i < len) {
-                    if (!protection) {
-                        size_t j = i;
-                        for (; j < len; ++j) {
-                            const char c = row[j];
-                            if (c == startChar && startChar != '\0') break;
-                            if (delimLen > 0 && c == delim[0] && delimiterAt(j)) break;
-                        }
-                        if (j == len) break;
-                        if (row[j] == startChar && startChar != '\0') {
-                            protection = true;
-                            i = j + 1;
-                            continue;
-                        }
-                        fieldEnd = j;
-                        delimited = true;
-                        break;
+            // Protected column. Protection off: the field goes on to the next opening
+            // character (protection on) or the next delimiter (end of the field). Protection
+            // on: the delimiter is text up to the closing character, which may itself begin
+            // the delimiter. A protecting character of 0 means none.
+            size_t i = at;
+            while (i < len) {
+                if (!protection) {
+                    size_t j = i;
+                    for (; j < len; ++j) {
+                        const char c = row[j];
+                        if (c == startChar && startChar != '\0') break;
+                        if (delimLen > 0 && c == delim[0] && delimiterAt(j)) break;
                     }
-                    const void* hit = endChar != '\0' ? memchr(row + i, endChar, len - i) : nullptr;
-                    if (!hit) break;
-                    const size_t j = static_cast<size_t>(static_cast<const char*>(hit) - row);
-                    protection = false;
-                    if (delimLen > 0 && delimiterAt(j)) {
-                        fieldEnd = j;
-                        delimited = true;
-                        break;
+                    if (j == len) break;
+                    if (row[j] == startChar && startChar != '\0') {
+                        protection = true;
+                        i = j + 1;
+                        continue;
                     }
-                    i = j + 1;
+                    fieldEnd = j;
+                    delimited = true;
+                    break;
                 }
+                const void* hit = endChar != '\0' ? memchr(row + i, endChar, len - i) : nullptr;
+                if (!hit) break;
+                const size_t j = static_cast<size_t>(static_cast<const char*>(hit) - row);
+                protection = false;
+                if (delimLen > 0 && delimiterAt(j)) {
+                    fieldEnd = j;
+                    delimited = true;
+                    break;
+                }
+                i = j + 1;
             }
         }
         if (!delimited && protection) {
