@@ -15,7 +15,8 @@
 // that the other decimals of the file show where zeros glue them to the next number; a
 // number's column ends where it stops being a number in every row; a header line's names
 // after two blanks begin columns. Punctuation never separates on its own (a decimal point, a
-// dash in a name). Each rule is a function returning its evidence in words, tried in turn at
+// dash in a name), and no column begins inside numbers in scientific notation or days written
+// aaaa-mm-jj, values an export writes whole. Each rule is a function returning its evidence in words, tried in turn at
 // each position (FIXEDWIDTH_FindColumns); the columns are then made from the starts found.
 #include "datafile/fixedwidth.h"
 
@@ -670,6 +671,85 @@ bool insideCode(const Finder& f, int p, const Transition& t) {
     return constant || mixedCode || hexPrefix;
 }
 
+// The ASCII text of row r's run of characters across p-1 and p (up to a blank on each side),
+// and where p falls in it; empty when either is blank, or the run is longer than `longest` or
+// not ASCII.
+std::string runAcross(const Grid& g, int r, int p, int longest, size_t& at) {
+    if (g.kind(r, p - 1) == Kind::Blank || g.kind(r, p) == Kind::Blank) return {};
+    int a = p - 1;
+    int b = p;
+    while (a > 0 && g.kind(r, a - 1) != Kind::Blank) --a;
+    while (b + 1 < g.width && g.kind(r, b + 1) != Kind::Blank) ++b;
+    if (b - a + 1 > longest) return {};
+    std::string text;
+    for (int i = a; i <= b; ++i) {
+        const char32_t c = g.at(r, i);
+        if (c >= 0x80) return {};
+        text += static_cast<char>(c);
+    }
+    at = static_cast<size_t>(p - a);
+    return text;
+}
+
+bool isDigit(char c) { return c >= '0' && c <= '9'; }
+
+// The end of the number in scientific notation that begins at i in `text` (1.3940776594847e-01,
+// -2.5E+03: an exponent of one to three digits, then the run's end or the sign of the next
+// number glued to it), or npos.
+size_t scientificEnd(std::string_view text, size_t i) {
+    if (i < text.size() && (text[i] == '+' || text[i] == '-')) ++i;
+    const size_t mantissa = i;
+    bool point = false;
+    while (i < text.size() && (isDigit(text[i]) || (text[i] == '.' && !point))) point |= text[i++] == '.';
+    if (i == mantissa || (i == mantissa + 1 && point) || i == text.size() || (text[i] != 'e' && text[i] != 'E'))
+        return std::string_view::npos;
+    if (++i < text.size() && (text[i] == '+' || text[i] == '-')) ++i;
+    const size_t exponent = i;
+    while (i < text.size() && isDigit(text[i])) ++i;
+    if (i == exponent || i - exponent > 3 || (i < text.size() && text[i] != '+' && text[i] != '-'))
+        return std::string_view::npos;
+    return i;
+}
+
+// Whether `text` is numbers in scientific notation, glued by their signs, with `at` inside one.
+bool insideScientific(std::string_view text, size_t at) {
+    bool inside = false;
+    for (size_t i = 0; i < text.size();) {
+        const size_t end = scientificEnd(text, i);
+        if (end == std::string_view::npos) return false;
+        inside |= at > i && at < end;
+        i = end;
+    }
+    return inside;
+}
+
+// Whether `text` is a real day written aaaa-mm-jj (ISO 8601).
+bool isDashedDay(std::string_view text) {
+    if (text.size() != 10 || text[4] != '-' || text[7] != '-') return false;
+    const std::string digits = std::string(text.substr(0, 4)) + std::string(text.substr(5, 2)) +
+                               std::string(text.substr(8, 2));
+    if (digits.find_first_not_of("0123456789") != std::string::npos) return false;
+    MYDATETIME d{};
+    return DATETIME_ReadValid(digits, "aaaammjj", false, &d);
+}
+
+// Whether p is inside values that an export writes whole, in nearly every row that has
+// something on both sides: numbers in scientific notation (the e and the exponent's sign
+// change the kind of character inside the number, and its digits before the e vary in count)
+// and days written aaaa-mm-jj (their dashes stand between digits like a sign).
+bool insideWholeValues(const Finder& f, int p) {
+    int across = 0;
+    int whole = 0;
+    for (int r = 0; r < f.rows; ++r) {
+        if (f.g.kind(r, p - 1) == Kind::Blank || f.g.kind(r, p) == Kind::Blank) continue;
+        ++across;
+        size_t at = 0;
+        const std::string text = runAcross(f.g, r, p, 80, at);
+        whole += !text.empty() && (isDashedDay(text) || insideScientific(text, at));
+    }
+    return whole >= f.support && whole * 10 >= across * 9;
+}
+
 // A value begins, or the kind of character changes, at p in (nearly) every row: the evidence
 // in words, or empty when the rows say otherwise.
 std::string changeStart(const Finder& f, int p, const Transition& t) {
@@ -1193,7 +1273,7 @@ FIXEDWIDTH_LAYOUT FIXEDWIDTH_FindColumns(const std::vector<std::string_view>& li
         if (why.empty()) why = scriptChangeStart(f, p);
         if (why.empty()) why = answersStart(f, p);
         if (why.empty()) why = flagStart(f, p, t);
-        if (!why.empty()) f.starts[p] = why;
+        if (!why.empty() && !insideWholeValues(f, p)) f.starts[p] = why;
     }
     decimalsToTheirScale(f);
     if (layout.header) headerStarts(f, headerLine);

@@ -438,6 +438,22 @@ std::vector<Case> boundaryCases() {
         }
         cases.push_back(c);
     }
+    {
+        // Numbers written in scientific notation to a precision that varies from row to row,
+        // a sign in some, then a day written aaaa-mm-jj: the e, the exponent's sign and the
+        // day's dashes are inside values, which begin after the padding of the ones before.
+        Case c{"notation scientifique et jours aaaa-mm-jj", {}, {10, 24, 24, 12, 5}};
+        for (int i = 0; i < 40; ++i) {
+            char x[32], y[32], day[16];
+            snprintf(x, sizeof x, "%.*e", i % 4 ? 15 : 14, (i % 3 ? 1 : -1) * (1.0 + i * 0.37) * (i % 5 ? 1e-2 : 10.0));
+            snprintf(y, sizeof y, "%.*e", i % 5 ? 12 : 11, (i % 4 ? -1 : 1) * (3.0 + i * 1.9) * (i % 2 ? 1e3 : 0.1));
+            snprintf(day, sizeof day, "%04d-%02d-%02d", 1787 + i * 5, 1 + i % 12, 1 + i * 7 % 28);
+            c.lines.push_back(left(kPeople[static_cast<size_t>(i) % std::size(kPeople)].name, 10) +
+                              left(x, 24) + left(y, 24) + left(day, 12) +
+                              zeros(i * 7919 % 90000 + 11, 5));
+        }
+        cases.push_back(c);
+    }
     return cases;
 }
 
