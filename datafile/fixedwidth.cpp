@@ -15,8 +15,8 @@
 // that the other decimals of the file show where zeros glue them to the next number; a
 // number's column ends where it stops being a number in every row; a header line's names
 // after two blanks begin columns. Punctuation never separates on its own (a decimal point, a
-// dash in a name), and no column begins inside numbers in scientific notation or days written
-// aaaa-mm-jj, values an export writes whole. Each rule is a function returning its evidence in words, tried in turn at
+// dash in a name), and no column begins inside numbers in scientific notation, days written
+// aaaa-mm-jj or identifiers mixing letters and digits (N1A1), values an export writes whole. Each rule is a function returning its evidence in words, tried in turn at
 // each position (FIXEDWIDTH_FindColumns); the columns are then made from the starts found.
 #include "datafile/fixedwidth.h"
 
@@ -733,10 +733,30 @@ bool isDashedDay(std::string_view text) {
     return DATETIME_ReadValid(digits, "aaaammjj", false, &d);
 }
 
+// Whether `text` is an identifier that mixes letters and digits in four runs or more (N1A1,
+// L1S57, K1A0B1), at most 12 characters, with a letter past F (not a hexadecimal number, whose
+// 0x or digits begin a column of their own: N0x3ee82930).
+bool isMixedIdentifier(std::string_view text) {
+    if (text.size() > 12 || text.find("0x") != std::string_view::npos) return false;
+    int runs = 0;
+    bool pastF = false;
+    Kind last = Kind::Blank;
+    for (char c : text) {
+        const Kind k = kindOf(static_cast<unsigned char>(c));
+        if (k != Kind::Digit && k != Kind::Letter) return false;
+        pastF |= k == Kind::Letter && !isHexDigit(static_cast<unsigned char>(c));
+        runs += k != last;
+        last = k;
+    }
+    return runs >= 4 && pastF;
+}
+
 // Whether p is inside values that an export writes whole, in nearly every row that has
 // something on both sides: numbers in scientific notation (the e and the exponent's sign
-// change the kind of character inside the number, and its digits before the e vary in count)
-// and days written aaaa-mm-jj (their dashes stand between digits like a sign).
+// change the kind of character inside the number, and its digits before the e vary in count),
+// days written aaaa-mm-jj (their dashes stand between digits like a sign) and identifiers
+// that mix letters and digits between blanks (a text column's value: a column of their
+// letters alone, or of their digits alone, is none an export writes there).
 bool insideWholeValues(const Finder& f, int p) {
     int across = 0;
     int whole = 0;
@@ -745,7 +765,8 @@ bool insideWholeValues(const Finder& f, int p) {
         ++across;
         size_t at = 0;
         const std::string text = runAcross(f.g, r, p, 80, at);
-        whole += !text.empty() && (isDashedDay(text) || insideScientific(text, at));
+        whole += !text.empty() && (isDashedDay(text) || insideScientific(text, at) ||
+                                   isMixedIdentifier(text));
     }
     return whole >= f.support && whole * 10 >= across * 9;
 }

@@ -454,6 +454,17 @@ std::vector<Case> boundaryCases() {
         }
         cases.push_back(c);
     }
+    {
+        // Identifiers that mix letters and digits (N1A1, N12A2: nest and egg), then a flag: the
+        // changes of kind inside them are no columns, their text begins after the name's blanks.
+        Case c{"identifiants mêlant lettres et chiffres", {}, {10, 7, 1, 5}};
+        for (int i = 0; i < 40; ++i) {
+            const std::string id = "N" + std::to_string(i / 2 + 1) + "A" + std::to_string(i % 2 + 1);
+            c.lines.push_back(left(kPeople[static_cast<size_t>(i) % std::size(kPeople)].name, 10) +
+                              left(id, 7) + (i % 3 ? "Y" : "N") + zeros(i * 7919 % 90000 + 11, 5));
+        }
+        cases.push_back(c);
+    }
     return cases;
 }
 
