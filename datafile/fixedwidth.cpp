@@ -4,7 +4,8 @@
 // two neighbouring characters of one line something happens or not: a value begins after
 // blanks, the kind of character changes (digits, letters, punctuation), a value ends, or the
 // same kind goes on. A column begins where nearly every line that has something there shows a
-// beginning or a change; eight digits that are a real day in every line are a date column of
+// beginning or a change, or where a few lines begin a value after padding and none goes on
+// across; eight digits that are a real day in every line are a date column of
 // their own; inside a run of digits, a number begins where zeros become the rule (padding);
 // a position that holds one of a few letters A to Z in every line between busier neighbours
 // is a one-letter flag, and two such of the same two letters met in both orders are two
@@ -1126,6 +1127,27 @@ std::string flagStart(const Finder& f, int p, const Transition& t) {
     return {};
 }
 
+// A column left blank in most rows: the few rows that fill it begin their value at p after two
+// blanks or more (the padding of the value before), and no row goes on across p (each of its
+// values ends before p or begins at p). Texts of one column do not all break at one place and
+// seldom hold two blanks in a row, so a value that begins at p after padding in two rows, with
+// no row across, is the start of a column. The evidence in words, or empty.
+std::string cleanCutStart(const Finder& f, int p, const Transition& t) {
+    if (p < 2 || t.changes + t.goesOn > 0 || t.begins < 2) return {};
+    // (Where fewer lines than nine in ten reach p, their last column is ragged: a value that
+    // a few long lines begin there may as well be the inside of that column.)
+    const int reaching = static_cast<int>(std::count_if(f.g.lengths.begin(), f.g.lengths.end(),
+                                                        [p](int length) { return length > p; }));
+    if (reaching * 10 < f.rows * 9) return {};
+    int afterPadding = 0;
+    for (int r = 0; r < f.rows; ++r)
+        afterPadding += f.g.kind(r, p - 2) == Kind::Blank && f.g.kind(r, p - 1) == Kind::Blank &&
+                        f.g.kind(r, p) != Kind::Blank;
+    if (afterPadding < 2 || afterPadding * 2 < t.begins) return {};
+    return "début de valeur après des blancs dans " + std::to_string(afterPadding) +
+           " lignes, aucune valeur à cheval";
+}
+
 // A sign between digits in some rows and a zero in the others: a signed number padded with
 // zeros begins there (its sign first, as a number of every width writes it).
 std::string signedStart(const Finder& f, int p) {
@@ -1294,6 +1316,7 @@ FIXEDWIDTH_LAYOUT FIXEDWIDTH_FindColumns(const std::vector<std::string_view>& li
         if (why.empty()) why = scriptChangeStart(f, p);
         if (why.empty()) why = answersStart(f, p);
         if (why.empty()) why = flagStart(f, p, t);
+        if (why.empty()) why = cleanCutStart(f, p, t);
         if (!why.empty() && !insideWholeValues(f, p)) f.starts[p] = why;
     }
     decimalsToTheirScale(f);

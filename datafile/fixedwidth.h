@@ -1,6 +1,7 @@
 // The columns of a fixed-width file found from its rows: where the kind of character changes
 // at the same place in nearly every line (digits, letters, blanks, punctuation), where padding
-// ends and a value begins, where a zero-padded number begins, around eight digits that are a
+// ends and a value begins (in two lines of a column blank in the others, when no line goes on
+// across), where a zero-padded number begins, around eight digits that are a
 // real day (aaaammjj) in every line, around a one-letter flag (A to Z) and between answers of
 // two letters, where letters A to Z meet another script, where the blanks of a value left
 // out among glued numbers begin and end, around hexadecimal numbers and codes, where

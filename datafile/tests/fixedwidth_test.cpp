@@ -465,6 +465,17 @@ std::vector<Case> boundaryCases() {
         }
         cases.push_back(c);
     }
+    {
+        // A remark filled in two rows of sixty, after a name's padding, before a town: no row
+        // goes on across its start, so the two rows that begin there show the column.
+        Case c{"colonne remplie dans deux lignes seulement", {}, {10, 14, 15, 6}};
+        for (int i = 0; i < 60; ++i) {
+            const Person& p = kPeople[static_cast<size_t>(i) % std::size(kPeople)];
+            c.lines.push_back(left(p.name, 10) + left(i == 17 || i == 41 ? "à rappeler" : "", 14) +
+                              left(p.town, 15) + zeros(i * 37 % 9000 + 1, 6));
+        }
+        cases.push_back(c);
+    }
     return cases;
 }
 
