@@ -459,9 +459,28 @@ Grid buildGrid(const std::vector<std::string_view>& lines, FIXEDWIDTH_LAYOUT& la
     return g;
 }
 
+// Lines of `g` that reach past `start`.
+int linesReaching(const Grid& g, int start) {
+    return static_cast<int>(std::count_if(g.lengths.begin(), g.lengths.end(),
+                                          [start](int length) { return length > start; }));
+}
+
+// A ragged export (trailing blanks cut, lines of many lengths) whose last columns are blank in
+// most lines: those few lines' values are read as the end of the last column that nine lines
+// in ten reach, so that the file still reads as fixed-width lines; three columns at least stay
+// (fewer are no evidence of a layout against prose).
+void foldRaggedTail(std::vector<FIXEDWIDTH_COLUMN>& columns, const Grid& g,
+                    const FIXEDWIDTH_LAYOUT& layout) {
+    if (layout.fewLengthsLines * 10 >= layout.lines * 9) return;
+    size_t keep = columns.size();
+    while (keep > 3 && linesReaching(g, columns[keep - 1].start) * 10 < g.rows * 9) --keep;
+    if (keep == columns.size() || linesReaching(g, columns[keep - 1].start) * 10 < g.rows * 9) return;
+    for (size_t k = keep; k < columns.size(); ++k) columns[keep - 1].width += columns[k].width;
+    columns.resize(keep);
+}
+
 void finishLayout(FIXEDWIDTH_LAYOUT& layout, const Grid& g, const std::vector<char32_t>& headerLine) {
-    if (!layout.columns.empty())
-        for (int length : g.lengths) layout.lastReached += length > layout.columns.back().start;
+    if (!layout.columns.empty()) layout.lastReached = linesReaching(g, layout.columns.back().start);
     if (!layout.header) return;
     for (const FIXEDWIDTH_COLUMN& c : layout.columns) {
         std::string cell = encodeChars(headerLine, c.start, c.start + c.width);
@@ -1136,9 +1155,7 @@ std::string cleanCutStart(const Finder& f, int p, const Transition& t) {
     if (p < 2 || t.changes + t.goesOn > 0 || t.begins < 2) return {};
     // (Where fewer lines than nine in ten reach p, their last column is ragged: a value that
     // a few long lines begin there may as well be the inside of that column.)
-    const int reaching = static_cast<int>(std::count_if(f.g.lengths.begin(), f.g.lengths.end(),
-                                                        [p](int length) { return length > p; }));
-    if (reaching * 10 < f.rows * 9) return {};
+    if (linesReaching(f.g, p) * 10 < f.rows * 9) return {};
     int afterPadding = 0;
     for (int r = 0; r < f.rows; ++r)
         afterPadding += f.g.kind(r, p - 2) == Kind::Blank && f.g.kind(r, p - 1) == Kind::Blank &&
@@ -1322,6 +1339,7 @@ FIXEDWIDTH_LAYOUT FIXEDWIDTH_FindColumns(const std::vector<std::string_view>& li
     decimalsToTheirScale(f);
     if (layout.header) headerStarts(f, headerLine);
     layout.columns = columnsFromStarts(f);
+    foldRaggedTail(layout.columns, g, layout);
     finishLayout(layout, g, headerLine);
     return layout;
 }

@@ -476,6 +476,19 @@ std::vector<Case> boundaryCases() {
         }
         cases.push_back(c);
     }
+    {
+        // Trailing blanks cut and a last remark in four lines of forty: the lines are of many
+        // lengths and few reach the remark, which is read as the end of the town column so that
+        // the file still reads as fixed-width lines.
+        Case c{"lignes irrégulières, dernière colonne presque toujours vide", {}, {5, 10, 15}};
+        for (int i = 0; i < 40; ++i) {
+            const Person& p = kPeople[static_cast<size_t>(i) % std::size(kPeople)];
+            std::string line = zeros(i * 37 % 900 + 1, 5) + left(p.name, 10) + left(p.town, 15) +
+                               (i % 10 == 7 ? "à rappeler" : "");
+            c.lines.push_back(line.substr(0, line.find_last_not_of(' ') + 1));
+        }
+        cases.push_back(c);
+    }
     return cases;
 }
 
