@@ -523,10 +523,11 @@ struct Finder {
     std::vector<bool> insideDate;
     std::map<int, std::string> starts;
     std::set<int> paddingStarts;  // the starts where zeros become the rule
+    bool manyLengths;  // lines of many lengths (not nine in ten of three), trailing blanks cut
 
-    explicit Finder(const Grid& grid)
+    Finder(const Grid& grid, bool ofManyLengths)
         : g(grid), rows(grid.rows), support(std::max(3, grid.rows / 20)),
-          insideDate(static_cast<size_t>(grid.width) + 1, false) {
+          insideDate(static_cast<size_t>(grid.width) + 1, false), manyLengths(ofManyLengths) {
         positions.reserve(static_cast<size_t>(g.width));
         for (int i = 0; i < g.width; ++i) positions.push_back(positionAt(g, i));
     }
@@ -1153,9 +1154,10 @@ std::string flagStart(const Finder& f, int p, const Transition& t) {
 // no row across, is the start of a column. The evidence in words, or empty.
 std::string cleanCutStart(const Finder& f, int p, const Transition& t) {
     if (p < 2 || t.changes + t.goesOn > 0 || t.begins < 2) return {};
-    // (Where fewer lines than nine in ten reach p, their last column is ragged: a value that
-    // a few long lines begin there may as well be the inside of that column.)
-    if (linesReaching(f.g, p) * 10 < f.rows * 9) return {};
+    // (Where lines of many lengths, fewer than nine in ten, reach p, their last column is
+    // ragged: a value that a few long lines begin there may as well be the inside of that
+    // column.)
+    if (f.manyLengths && linesReaching(f.g, p) * 10 < f.rows * 9) return {};
     int afterPadding = 0;
     for (int r = 0; r < f.rows; ++r)
         afterPadding += f.g.kind(r, p - 2) == Kind::Blank && f.g.kind(r, p - 1) == Kind::Blank &&
@@ -1311,7 +1313,7 @@ FIXEDWIDTH_LAYOUT FIXEDWIDTH_FindColumns(const std::vector<std::string_view>& li
     std::vector<char32_t> headerLine;
     const Grid g = buildGrid(lines, layout, headerLine);
     if (g.rows < 2 || g.width < FIXEDWIDTH_MIN_LINE) return layout;
-    Finder f(g);
+    Finder f(g, layout.fewLengthsLines * 10 < layout.lines * 9);
     findDates(f);
     findHexCodes(f);
     // Each rule in turn, the first that finds a start at p gives its evidence.
