@@ -24,7 +24,8 @@
 # gathered into the corpus folder's sixth/), each figure printed on its own; --tuning leaves all
 # but the first out, --except-last the sixth, for tuning without looking at it. Beside the strict count of
 # types (every column of a file found and typed right), the typing is judged on its own over
-# the columns whose two boundaries were found.
+# the columns whose two boundaries were found. Beside each set's evidence ceiling, a widened one
+# counts as well a flag that varies alone between characters constant in every row.
 # Long on a first run (the corpus download): never part of CI. Needs python3 and pandas from
 # Debian (tools/install-deps.sh bench), apt-get and dpkg-deb for the corpus.
 set -euo pipefail

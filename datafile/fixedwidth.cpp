@@ -9,7 +9,7 @@
 // their own; inside a run of digits, a number begins where zeros become the rule (padding);
 // a position that holds one of a few letters A to Z in every line between busier neighbours
 // is a one-letter flag, and two such of the same two letters met in both orders are two
-// answers; letters A to Z glued to letters of another script end there in every line (a
+// answers, as is a letter that varies alone between characters constant in every row; letters A to Z glued to letters of another script end there in every line (a
 // Latin code, then a word in Japanese); among numbers glued to each other, the blanks of a
 // value left out begin and end where its column does; 0x, or a run of hexadecimal digits, is
 // a number or a code of its own; decimals end at the scale the rows that end them show, or
@@ -1147,6 +1147,34 @@ std::string flagStart(const Finder& f, int p, const Transition& t) {
     return {};
 }
 
+// Whether position i holds one same character, not a blank, in every row.
+bool constantAt(const Finder& f, int i) {
+    return i >= 0 && i < f.g.width && f.at(i).blanks == 0 && f.at(i).distinct.size() == 1;
+}
+
+// Whether position i holds a flag that varies (two letters A to Z at least, each but the
+// commonest in two rows) between characters that are the same in every row.
+bool loneFlagAt(const Finder& f, int i) {
+    if (!constantAt(f, i - 1) || !constantAt(f, i + 1) || !isFlag(f.at(i), f.rows) ||
+        f.at(i).blanks > 0 || f.at(i).distinct.size() < 2)
+        return false;
+    std::map<char32_t, int> counts;
+    for (int r = 0; r < f.rows; ++r) ++counts[f.g.at(r, i)];
+    int commonest = 0;
+    for (const auto& [c, n] : counts) commonest = std::max(commonest, n);
+    return f.rows - commonest >= 2;
+}
+
+// A letter that varies alone among characters the same in every row (AT, AB, AD beside the
+// constant texts of the rows read: a region, then an island, then a stage) is a flag of its
+// own: a value of one column that changes while its neighbours, other columns constant in the
+// rows read, do not. The evidence in words, or empty.
+std::string loneFlagStart(const Finder& f, int p) {
+    if (loneFlagAt(f, p)) return "indicateur d'une lettre qui varie seul entre des caractères constants";
+    if (loneFlagAt(f, p - 1)) return "après un indicateur d'une lettre qui varie seul";
+    return {};
+}
+
 // A column left blank in most rows: the few rows that fill it begin their value at p after two
 // blanks or more (the padding of the value before), and no row goes on across p (each of its
 // values ends before p or begins at p). Texts of one column do not all break at one place and
@@ -1336,6 +1364,7 @@ FIXEDWIDTH_LAYOUT FIXEDWIDTH_FindColumns(const std::vector<std::string_view>& li
         if (why.empty()) why = answersStart(f, p);
         if (why.empty()) why = flagStart(f, p, t);
         if (why.empty()) why = cleanCutStart(f, p, t);
+        if (why.empty()) why = loneFlagStart(f, p);
         if (!why.empty() && !insideWholeValues(f, p)) f.starts[p] = why;
     }
     decimalsToTheirScale(f);

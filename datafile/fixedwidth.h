@@ -3,7 +3,7 @@
 // ends and a value begins (in two lines of a column blank in the others, when no line goes on
 // across), where a zero-padded number begins, around eight digits that are a
 // real day (aaaammjj) in every line, around a one-letter flag (A to Z) and between answers of
-// two letters, where letters A to Z meet another script, where the blanks of a value left
+// two letters, around a letter that varies alone between constant characters, where letters A to Z meet another script, where the blanks of a value left
 // out among glued numbers begin and end, around hexadecimal numbers and codes, where
 // decimals of one scale (the file's) or a number's column end, and where a header line names
 // a column; never inside a number in scientific notation, a day written aaaa-mm-jj or an

@@ -489,6 +489,17 @@ std::vector<Case> boundaryCases() {
         }
         cases.push_back(c);
     }
+    {
+        // A region of one value in the rows read (A), an island that varies (T, B, D), then a
+        // stage of one value: the island's letter varies alone between constant characters.
+        Case c{"indicateur qui varie seul entre des colonnes constantes", {}, {10, 1, 1, 22, 15}};
+        for (int i = 0; i < 40; ++i) {
+            const Person& p = kPeople[static_cast<size_t>(i) % std::size(kPeople)];
+            c.lines.push_back(left(p.name, 10) + "A" + "TBD"[i * 7 % 3] + left("Adult, 1 Egg Stage", 22) +
+                              left(p.town, 15));
+        }
+        cases.push_back(c);
+    }
     return cases;
 }
 
