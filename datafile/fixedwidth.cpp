@@ -17,7 +17,8 @@
 // number's column ends where it stops being a number in every row; a header line's names
 // after two blanks begin columns. Punctuation never separates on its own (a decimal point, a
 // dash in a name), and no column begins inside numbers in scientific notation, days written
-// aaaa-mm-jj or identifiers mixing letters and digits (N1A1), values an export writes whole. Each rule is a function returning its evidence in words, tried in turn at
+// aaaa-mm-jj or identifiers mixing letters and digits (N1A1), values an export writes whole,
+// nor between letters and the digits left-aligned after them (F12: no number is written so). Each rule is a function returning its evidence in words, tried in turn at
 // each position (FIXEDWIDTH_FindColumns); the columns are then made from the starts found.
 #include "datafile/fixedwidth.h"
 
@@ -792,6 +793,29 @@ bool insideWholeValues(const Finder& f, int p) {
     return whole >= f.support && whole * 10 >= across * 9;
 }
 
+// Whether the values across p are letters up to p then digits up to a blank, of several
+// lengths (F0, F12, F103): numbers that an export writes are zero-padded or aligned to their
+// column's end, so digits left-aligned after letters, blanks after them, are the end of a text
+// (an identifier), not a number of their own beside a flag.
+bool insideLetteredNumbers(const Finder& f, int p) {
+    int across = 0;
+    int whole = 0;
+    std::set<size_t> lengths;
+    for (int r = 0; r < f.rows; ++r) {
+        if (f.g.kind(r, p - 1) == Kind::Blank || f.g.kind(r, p) == Kind::Blank) continue;
+        ++across;
+        size_t at = 0;
+        const std::string text = runAcross(f.g, r, p, 40, at);
+        if (text.empty() || text.find_first_not_of("0123456789", at) != std::string::npos) continue;
+        bool letters = true;
+        for (size_t k = 0; k < at; ++k) letters &= kindOf(static_cast<unsigned char>(text[k])) == Kind::Letter;
+        if (!letters) continue;
+        ++whole;
+        lengths.insert(text.size());
+    }
+    return lengths.size() >= 2 && whole >= f.support && whole * 10 >= across * 9;
+}
+
 // A value begins, or the kind of character changes, at p in (nearly) every row: the evidence
 // in words, or empty when the rows say otherwise.
 std::string changeStart(const Finder& f, int p, const Transition& t) {
@@ -1365,7 +1389,7 @@ FIXEDWIDTH_LAYOUT FIXEDWIDTH_FindColumns(const std::vector<std::string_view>& li
         if (why.empty()) why = flagStart(f, p, t);
         if (why.empty()) why = cleanCutStart(f, p, t);
         if (why.empty()) why = loneFlagStart(f, p);
-        if (!why.empty() && !insideWholeValues(f, p)) f.starts[p] = why;
+        if (!why.empty() && !insideWholeValues(f, p) && !insideLetteredNumbers(f, p)) f.starts[p] = why;
     }
     decimalsToTheirScale(f);
     if (layout.header) headerStarts(f, headerLine);

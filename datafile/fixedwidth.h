@@ -7,7 +7,7 @@
 // out among glued numbers begin and end, around hexadecimal numbers and codes, where
 // decimals of one scale (the file's) or a number's column end, and where a header line names
 // a column; never inside a number in scientific notation, a day written aaaa-mm-jj or an
-// identifier mixing letters and digits (N1A1).
+// identifier mixing letters and digits (N1A1, F12).
 //
 // Pure functions over the sample's lines (the first bytes of a file in UTF-8, as
 // DATAFILE_DetectShape reads them): nothing is kept between calls, any thread. Positions and

@@ -500,6 +500,17 @@ std::vector<Case> boundaryCases() {
         }
         cases.push_back(c);
     }
+    {
+        // Identifiers of a letter and a number of one to three digits, left-aligned (F0, F12,
+        // F103): a number of its own would be zero-padded or aligned to its column's end.
+        Case c{"identifiants d'une lettre et d'un nombre aligné à gauche", {}, {6, 10, 5}};
+        for (int i = 0; i < 40; ++i) {
+            const Person& p = kPeople[static_cast<size_t>(i) % std::size(kPeople)];
+            c.lines.push_back(left("F" + std::to_string(i * i * 7 % 300), 6) + left(p.name, 10) +
+                              zeros(i * 37 % 900 + 1, 5));
+        }
+        cases.push_back(c);
+    }
     return cases;
 }
 
