@@ -636,6 +636,25 @@ bool sameWordBefore(const Finder& f, int p) {
     return rows > 0 && commonest * 4 >= rows * 3;
 }
 
+// Whether every value that begins at p does so one blank after a word that itself follows a
+// blank since the last start found (mol m-3 or kg, mol m-2 s-1): the phrases of a text column
+// go on there. A column after a text begins after the padding of its shorter values, and a
+// value that ends one blank before it is the whole of its column's value, not a phrase's end.
+bool phraseGoesOn(const Finder& f, int p, const Transition& t) {
+    if (t.begins < f.support || t.singleGaps != t.begins || p < 3) return false;
+    const auto previous = f.starts.lower_bound(p);
+    const int from = previous == f.starts.begin() ? 0 : std::prev(previous)->first;
+    int inPhrase = 0;
+    for (int r = 0; r < f.rows; ++r) {
+        if (f.g.kind(r, p - 1) != Kind::Blank || f.g.kind(r, p) == Kind::Blank) continue;
+        int i = p - 2;
+        while (i > from && f.g.kind(r, i - 1) != Kind::Blank) --i;
+        inPhrase += i > from && f.g.kind(r, i - 1) == Kind::Blank && i - 1 > from &&
+                    f.g.kind(r, i - 2) != Kind::Blank;
+    }
+    return inPhrase * 4 >= t.begins * 3;
+}
+
 // Whether p is inside a text, the rows say, though kinds change or values begin there.
 bool insideText(const Finder& f, int p, const Transition& t, int evidence) {
     // The same word beginning one blank after another word in every row is one value
@@ -647,7 +666,9 @@ bool insideText(const Finder& f, int p, const Transition& t, int evidence) {
     // follows a text is reached after more blanks where the text is shorter.
     // So are words in small letters one blank after a word in most of those rows (Cloud top
     // temperature, Error in upper layer), or capitals one blank after two words in capitals
-    // (LETTER A WITH): a phrase goes on in its case, a column would begin after its padding.
+    // (LETTER A WITH): a phrase goes on in its case, a column would begin after its padding;
+    // and so are words that begin one blank after a phrase's inner word in nearly every row
+    // (phraseGoesOn).
     const bool innerWords =
         t.changes == 0 && t.singleGaps == t.begins &&
         (t.begins * 2 < f.rows || sameWordBefore(f, p) || t.smallAfterWord * 4 >= t.begins * 3);
@@ -662,7 +683,7 @@ bool insideText(const Finder& f, int p, const Transition& t, int evidence) {
     // A comma or a semicolon, then one blank, is how a text lists its parts (C, F; Adult,
     // 1 Egg Stage); a column after a text begins after the text's own padding.
     const bool listGoesOn = t.afterComma * 2 >= t.begins && t.begins >= t.changes;
-    return oneWord || innerWords || longOnly || wordsGoOn || listGoesOn;
+    return oneWord || innerWords || longOnly || wordsGoOn || listGoesOn || phraseGoesOn(f, p, t);
 }
 
 // Whether p is inside a code or a constant, the rows say, though kinds change there.

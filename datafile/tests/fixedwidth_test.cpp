@@ -511,6 +511,18 @@ std::vector<Case> boundaryCases() {
         }
         cases.push_back(c);
     }
+    {
+        // Units of several words, whose third word begins at one place in most rows, one blank
+        // after the second (mol m-2 s-1, mol m-3 or kg): a phrase that goes on, not a column.
+        Case c{"unités de plusieurs mots, un blanc entre eux", {}, {10, 18, 15}};
+        const char* units[] = {"mol m-3 or kg m-3", "mol m-2 s-1", "kg m-2 s-1", "Pa", "W m-2",
+                               "mol m-3", "m s-1", "degC", "kg m-2", "m2 s-1", "psu", "1"};
+        for (int i = 0; i < 48; ++i) {
+            const Person& p = kPeople[static_cast<size_t>(i) % std::size(kPeople)];
+            c.lines.push_back(left(p.name, 10) + left(units[i * 7 % 12], 18) + left(p.town, 15));
+        }
+        cases.push_back(c);
+    }
     return cases;
 }
 
