@@ -9,17 +9,18 @@
 // their own; inside a run of digits, a number begins where zeros become the rule (padding);
 // a position that holds one of a few letters A to Z in every line between busier neighbours
 // is a one-letter flag, and two such of the same two letters met in both orders are two
-// answers, as is a letter that varies alone between characters constant in every row; letters A to Z glued to letters of another script end there in every line (a
-// Latin code, then a word in Japanese); among numbers glued to each other, the blanks of a
-// value left out begin and end where its column does; 0x, or a run of hexadecimal digits, is
-// a number or a code of its own; decimals end at the scale the rows that end them show, or
-// that the other decimals of the file show where zeros glue them to the next number; a
-// number's column ends where it stops being a number in every row; a header line's names
-// after two blanks begin columns. Punctuation never separates on its own (a decimal point, a
-// dash in a name), and no column begins inside numbers in scientific notation, days written
-// aaaa-mm-jj or identifiers mixing letters and digits (N1A1), values an export writes whole,
-// nor between letters and the digits left-aligned after them (F12: no number is written so). Each rule is a function returning its evidence in words, tried in turn at
-// each position (FIXEDWIDTH_FindColumns); the columns are then made from the starts found.
+// answers, as is a letter that varies alone between characters constant in every row; letters A to
+// Z glued to letters of another script end there in every line (a Latin code, then a word in
+// Japanese); among numbers glued to each other, the blanks of a value left out begin and end where
+// its column does; 0x, or a run of hexadecimal digits, is a number or a code of its own; decimals
+// end at the scale the rows that end them show, or that the other decimals of the file show where
+// zeros glue them to the next number; a number's column ends where it stops being a number in every
+// row; a header line's names after two blanks begin columns. Punctuation never separates on its own
+// (a decimal point, a dash in a name), and no column begins inside numbers in scientific notation,
+// days written aaaa-mm-jj or identifiers mixing letters and digits (N1A1), values an export writes
+// whole, nor between letters and the digits left-aligned after them (F12: no number is written so).
+// Each rule is a function returning its evidence in words, tried in turn at each position
+// (FIXEDWIDTH_FindColumns); the columns are then made from the starts found.
 #include "datafile/fixedwidth.h"
 
 #include <algorithm>
@@ -475,7 +476,8 @@ void foldRaggedTail(std::vector<FIXEDWIDTH_COLUMN>& columns, const Grid& g,
     if (layout.fewLengthsLines * 10 >= layout.lines * 9) return;
     size_t keep = columns.size();
     while (keep > 3 && linesReaching(g, columns[keep - 1].start) * 10 < g.rows * 9) --keep;
-    if (keep == columns.size() || linesReaching(g, columns[keep - 1].start) * 10 < g.rows * 9) return;
+    if (keep == columns.size() || linesReaching(g, columns[keep - 1].start) * 10 < g.rows * 9)
+        return;
     for (size_t k = keep; k < columns.size(); ++k) columns[keep - 1].width += columns[k].width;
     columns.resize(keep);
 }
@@ -527,8 +529,11 @@ struct Finder {
     bool manyLengths;  // lines of many lengths (not nine in ten of three), trailing blanks cut
 
     Finder(const Grid& grid, bool ofManyLengths)
-        : g(grid), rows(grid.rows), support(std::max(3, grid.rows / 20)),
-          insideDate(static_cast<size_t>(grid.width) + 1, false), manyLengths(ofManyLengths) {
+        : g(grid),
+          rows(grid.rows),
+          support(std::max(3, grid.rows / 20)),
+          insideDate(static_cast<size_t>(grid.width) + 1, false),
+          manyLengths(ofManyLengths) {
         positions.reserve(static_cast<size_t>(g.width));
         for (int i = 0; i < g.width; ++i) positions.push_back(positionAt(g, i));
     }
@@ -734,7 +739,9 @@ std::string runAcross(const Grid& g, int r, int p, int longest, size_t& at) {
     return text;
 }
 
-bool isDigit(char c) { return c >= '0' && c <= '9'; }
+bool isDigit(char c) {
+    return c >= '0' && c <= '9';
+}
 
 // The end of the number in scientific notation that begins at i in `text` (1.3940776594847e-01,
 // -2.5E+03: an exponent of one to three digits, then the run's end or the sign of the next
@@ -743,8 +750,10 @@ size_t scientificEnd(std::string_view text, size_t i) {
     if (i < text.size() && (text[i] == '+' || text[i] == '-')) ++i;
     const size_t mantissa = i;
     bool point = false;
-    while (i < text.size() && (isDigit(text[i]) || (text[i] == '.' && !point))) point |= text[i++] == '.';
-    if (i == mantissa || (i == mantissa + 1 && point) || i == text.size() || (text[i] != 'e' && text[i] != 'E'))
+    while (i < text.size() && (isDigit(text[i]) || (text[i] == '.' && !point)))
+        point |= text[i++] == '.';
+    if (i == mantissa || (i == mantissa + 1 && point) || i == text.size() ||
+        (text[i] != 'e' && text[i] != 'E'))
         return std::string_view::npos;
     if (++i < text.size() && (text[i] == '+' || text[i] == '-')) ++i;
     const size_t exponent = i;
@@ -808,8 +817,8 @@ bool insideWholeValues(const Finder& f, int p) {
         ++across;
         size_t at = 0;
         const std::string text = runAcross(f.g, r, p, 80, at);
-        whole += !text.empty() && (isDashedDay(text) || insideScientific(text, at) ||
-                                   isMixedIdentifier(text));
+        whole += !text.empty() &&
+                 (isDashedDay(text) || insideScientific(text, at) || isMixedIdentifier(text));
     }
     return whole >= f.support && whole * 10 >= across * 9;
 }
@@ -829,7 +838,8 @@ bool insideLetteredNumbers(const Finder& f, int p) {
         const std::string text = runAcross(f.g, r, p, 40, at);
         if (text.empty() || text.find_first_not_of("0123456789", at) != std::string::npos) continue;
         bool letters = true;
-        for (size_t k = 0; k < at; ++k) letters &= kindOf(static_cast<unsigned char>(text[k])) == Kind::Letter;
+        for (size_t k = 0; k < at; ++k)
+            letters &= kindOf(static_cast<unsigned char>(text[k])) == Kind::Letter;
         if (!letters) continue;
         ++whole;
         lengths.insert(text.size());
@@ -1215,7 +1225,8 @@ bool loneFlagAt(const Finder& f, int i) {
 // own: a value of one column that changes while its neighbours, other columns constant in the
 // rows read, do not. The evidence in words, or empty.
 std::string loneFlagStart(const Finder& f, int p) {
-    if (loneFlagAt(f, p)) return "indicateur d'une lettre qui varie seul entre des caractères constants";
+    if (loneFlagAt(f, p))
+        return "indicateur d'une lettre qui varie seul entre des caractères constants";
     if (loneFlagAt(f, p - 1)) return "après un indicateur d'une lettre qui varie seul";
     return {};
 }
@@ -1410,7 +1421,8 @@ FIXEDWIDTH_LAYOUT FIXEDWIDTH_FindColumns(const std::vector<std::string_view>& li
         if (why.empty()) why = flagStart(f, p, t);
         if (why.empty()) why = cleanCutStart(f, p, t);
         if (why.empty()) why = loneFlagStart(f, p);
-        if (!why.empty() && !insideWholeValues(f, p) && !insideLetteredNumbers(f, p)) f.starts[p] = why;
+        if (!why.empty() && !insideWholeValues(f, p) && !insideLetteredNumbers(f, p))
+            f.starts[p] = why;
     }
     decimalsToTheirScale(f);
     if (layout.header) headerStarts(f, headerLine);

@@ -3,11 +3,11 @@
 // ends and a value begins (in two lines of a column blank in the others, when no line goes on
 // across), where a zero-padded number begins, around eight digits that are a
 // real day (aaaammjj) in every line, around a one-letter flag (A to Z) and between answers of
-// two letters, around a letter that varies alone between constant characters, where letters A to Z meet another script, where the blanks of a value left
-// out among glued numbers begin and end, around hexadecimal numbers and codes, where
-// decimals of one scale (the file's) or a number's column end, and where a header line names
-// a column; never inside a number in scientific notation, a day written aaaa-mm-jj or an
-// identifier mixing letters and digits (N1A1, F12).
+// two letters, around a letter that varies alone between constant characters, where letters A to Z
+// meet another script, where the blanks of a value left out among glued numbers begin and end,
+// around hexadecimal numbers and codes, where decimals of one scale (the file's) or a number's
+// column end, and where a header line names a column; never inside a number in scientific notation,
+// a day written aaaa-mm-jj or an identifier mixing letters and digits (N1A1, F12).
 //
 // Pure functions over the sample's lines (the first bytes of a file in UTF-8, as
 // DATAFILE_DetectShape reads them): nothing is kept between calls, any thread. Positions and

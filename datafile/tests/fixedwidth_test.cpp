@@ -445,8 +445,10 @@ std::vector<Case> boundaryCases() {
         Case c{"notation scientifique et jours aaaa-mm-jj", {}, {10, 24, 24, 12, 5}};
         for (int i = 0; i < 40; ++i) {
             char x[32], y[32], day[16];
-            snprintf(x, sizeof x, "%.*e", i % 4 ? 15 : 14, (i % 3 ? 1 : -1) * (1.0 + i * 0.37) * (i % 5 ? 1e-2 : 10.0));
-            snprintf(y, sizeof y, "%.*e", i % 5 ? 12 : 11, (i % 4 ? -1 : 1) * (3.0 + i * 1.9) * (i % 2 ? 1e3 : 0.1));
+            snprintf(x, sizeof x, "%.*e", i % 4 ? 15 : 14,
+                     (i % 3 ? 1 : -1) * (1.0 + i * 0.37) * (i % 5 ? 1e-2 : 10.0));
+            snprintf(y, sizeof y, "%.*e", i % 5 ? 12 : 11,
+                     (i % 4 ? -1 : 1) * (3.0 + i * 1.9) * (i % 2 ? 1e3 : 0.1));
             snprintf(day, sizeof day, "%04d-%02d-%02d", 1787 + i * 5, 1 + i % 12, 1 + i * 7 % 28);
             c.lines.push_back(left(kPeople[static_cast<size_t>(i) % std::size(kPeople)].name, 10) +
                               left(x, 24) + left(y, 24) + left(day, 12) +
@@ -459,7 +461,8 @@ std::vector<Case> boundaryCases() {
         // changes of kind inside them are no columns, their text begins after the name's blanks.
         Case c{"identifiants mêlant lettres et chiffres", {}, {10, 7, 1, 5}};
         for (int i = 0; i < 40; ++i) {
-            const std::string id = "N" + std::to_string(i / 2 + 1) + "A" + std::to_string(i % 2 + 1);
+            const std::string id =
+                "N" + std::to_string(i / 2 + 1) + "A" + std::to_string(i % 2 + 1);
             c.lines.push_back(left(kPeople[static_cast<size_t>(i) % std::size(kPeople)].name, 10) +
                               left(id, 7) + (i % 3 ? "Y" : "N") + zeros(i * 7919 % 90000 + 11, 5));
         }
@@ -495,8 +498,8 @@ std::vector<Case> boundaryCases() {
         Case c{"indicateur qui varie seul entre des colonnes constantes", {}, {10, 1, 1, 22, 15}};
         for (int i = 0; i < 40; ++i) {
             const Person& p = kPeople[static_cast<size_t>(i) % std::size(kPeople)];
-            c.lines.push_back(left(p.name, 10) + "A" + "TBD"[i * 7 % 3] + left("Adult, 1 Egg Stage", 22) +
-                              left(p.town, 15));
+            c.lines.push_back(left(p.name, 10) + "A" + "TBD"[i * 7 % 3] +
+                              left("Adult, 1 Egg Stage", 22) + left(p.town, 15));
         }
         cases.push_back(c);
     }
@@ -515,8 +518,18 @@ std::vector<Case> boundaryCases() {
         // Units of several words, whose third word begins at one place in most rows, one blank
         // after the second (mol m-2 s-1, mol m-3 or kg): a phrase that goes on, not a column.
         Case c{"unités de plusieurs mots, un blanc entre eux", {}, {10, 18, 15}};
-        const char* units[] = {"mol m-3 or kg m-3", "mol m-2 s-1", "kg m-2 s-1", "Pa", "W m-2",
-                               "mol m-3", "m s-1", "degC", "kg m-2", "m2 s-1", "psu", "1"};
+        const char* units[] = {"mol m-3 or kg m-3",
+                               "mol m-2 s-1",
+                               "kg m-2 s-1",
+                               "Pa",
+                               "W m-2",
+                               "mol m-3",
+                               "m s-1",
+                               "degC",
+                               "kg m-2",
+                               "m2 s-1",
+                               "psu",
+                               "1"};
         for (int i = 0; i < 48; ++i) {
             const Person& p = kPeople[static_cast<size_t>(i) % std::size(kPeople)];
             c.lines.push_back(left(p.name, 10) + left(units[i * 7 % 12], 18) + left(p.town, 15));
