@@ -3,6 +3,7 @@
 
     python3 bench/fixedwidth_gen.py CORPUS_DIR OUT_DIR [--rows N] [--tuning | --except-last]
     python3 bench/fixedwidth_gen.py --draw SEED COUNT [CORPUS_DIR] [--before-study]
+    python3 bench/fixedwidth_gen.py --draw-packages SEED COUNT [CORPUS_DIR]
 
 CORPUS_DIR is the corpus bench/corpus.sh gathers (files/ and manifest.tsv: tables that Debian and
 npm packages publish). Each table of SOURCES below is read with Python's csv module and written
@@ -18,9 +19,10 @@ files keep a header line (the names cut at their widths), some have their traili
 For each table OUT_DIR receives NAME.txt and NAME.truth.json: the widths, each column's kind
 ("integer", "code", "decimal", "date", "flag", "text"), whether a header line is there, where
 the table came from and its set (group 0: tuning, 1: held out, 2: held out later, 3: the fourth
-set, 4: the fifth, 5: the study set). The widths are the truth the boundary benchmark measures against. --draw prints the names
+set, 4: the fifth, 5: the study set, 6: the sixth). The widths are the truth the boundary benchmark measures against. --draw prints the names
 of a new held-out set (see HELD_OUT_4).
 """
+import collections
 import csv
 import hashlib
 import json
@@ -226,6 +228,52 @@ HELD_OUT_5 = [
     "8384d729a4_hmi_mag.csv",
     "4983488568_states_1.csv",
 ]
+# A sixth set, drawn by package before any rule of the stop that drew it: `--draw-packages
+# 20261211 36` (draw_by_package() below) shuffles the packages of bench/fixedwidth_packages.txt
+# (Debian packages none of whose tables is in the corpus, so in none of the sets above) with
+# random.Random(20261211), and takes from each, in a shuffled order, the tables of 3 columns and
+# 20 rows at least, at most two per source package, one per family, none of a family of the
+# sets above. Each entry: the package, the table's path in it, its name (the first 10 hex digits
+# of its SHA-256, as in the corpus). bench/fixedwidth.sh gathers them into CORPUS_DIR/sixth.
+# Its figure is read once, after the last rule; none of its files is looked at while tuning.
+HELD_OUT_6 = [
+    ("r-cran-testthat", "usr/share/doc/r-cran-testthat/tests/testthat/_snaps/snapshot-file/foo.csv", "439ba335c3_foo.csv"),
+    ("r-cran-gargle", "usr/lib/R/site-library/gargle/discovery-doc-ingest/parameter-properties.csv", "665559c4ec_parameter-properties.csv"),
+    ("xpore", "usr/lib/python3/dist-packages/xpore/diffmod/model_kmer.csv", "f3658184e1_model_kmer.csv"),
+    ("freecad-common", "usr/share/freecad/Mod/Path/Data/Threads/metric-internal-6H.csv", "7325a8cf78_metric-internal-6H.csv"),
+    ("freecad-common", "usr/share/freecad/Mod/Path/Data/Threads/imperial-external-3A.csv", "734fa9ac03_imperial-external-3A.csv"),
+    ("r-cran-googledrive", "usr/lib/R/site-library/googledrive/extdata/data/translate_mime_types.csv", "516fb84c08_translate_mime_types.csv"),
+    ("r-cran-googledrive", "usr/lib/R/site-library/googledrive/extdata/data/mime_tbl.csv", "682d4ea454_mime_tbl.csv"),
+    ("veusz", "usr/share/doc/veusz/examples/axis_function_linked.csv", "343843286e_axis_function_linked.csv"),
+    ("veusz", "usr/share/doc/veusz/examples/3d_errors.csv", "c8c3870204_3d_errors.csv"),
+    ("mysqltuner", "usr/share/mysqltuner/vulnerabilities.csv", "459a263f3e_vulnerabilities.csv"),
+    ("r-bioc-deseq2", "usr/lib/R/site-library/DESeq2/extdata/singleCellTab.csv", "5999e02067_singleCellTab.csv"),
+    ("mariadb-test-data", "usr/share/mysql/mysql-test/std_data/intersect-bug50389.tsv", "1ba65c4a0a_intersect-bug50389.tsv"),
+    ("smbios-utils", "usr/share/smbios-utils/token_list.csv", "96cd5b6bac_token_list.csv"),
+    ("r-bioc-scrnaseq", "usr/lib/R/site-library/scRNAseq/extdata/manifest.csv", "878cb811bd_manifest.csv"),
+    ("r-bioc-scrnaseq", "usr/lib/R/site-library/scRNAseq/extdata/2.6.0/metadata-he-organ-atlas.csv", "e453ec48af_metadata-he-organ-atlas.csv"),
+    ("r-bioc-summarizedexperiment", "usr/lib/R/site-library/SummarizedExperiment/extdata/kallisto/abundance.tsv", "e2fab3bb74_abundance.tsv"),
+    ("r-cran-ncdfgeom", "usr/lib/R/site-library/ncdfgeom/extdata/yahara_alb_attributes.csv", "b1d1bf2ad9_yahara_alb_attributes.csv"),
+    ("q2-quality-control", "usr/lib/python3/dist-packages/q2_quality_control/tests/data/test_evaluate_seqs_identical.tsv", "7425ef7015_test_evaluate_seqs_identical.tsv"),
+    ("r-cran-rquantlib", "usr/lib/R/site-library/RQuantLib/shiny/SabrSwaption/volcube.csv", "aada1b7ac9_volcube.csv"),
+    ("golang-github-aws-aws-sdk-go-dev", "usr/share/gocode/src/github.com/aws/aws-sdk-go/service/s3/testdata/positive_select.csv", "5d9f285431_positive_select.csv"),
+    ("r-bioc-rcpi", "usr/lib/R/site-library/Rcpi/sysdata/Schneider-Wrede.csv", "5ae5c4e83e_Schneider-Wrede.csv"),
+    ("r-bioc-rcpi", "usr/lib/R/site-library/Rcpi/sysdata/AAidx.csv", "610f504b9a_AAidx.csv"),
+    ("libzonemaster-perl", "usr/share/perl5/auto/share/dist/Zonemaster-Engine/iana-ipv4-special-registry.csv", "0427f4fbe1_iana-ipv4-special-registry.csv"),
+    ("astap", "usr/share/doc/astap/examples/star_database_creation/Gaia_eDR3_missing_stars_upto_mag5.csv", "aba78f5a54_Gaia_eDR3_missing_stars_upto_mag5.csv"),
+    ("gentle", "usr/share/gentle/codon_catalog.csv", "3f778137b4_codon_catalog.csv"),
+    ("golang-1.19-src", "usr/share/go-1.19/src/cmd/go/internal/modfetch/zip_sum_test/testdata/zip_sums.csv", "4c37fbc905_zip_sums.csv"),
+    ("golang-1.19-src", "usr/share/go-1.19/src/cmd/go/internal/modconv/testdata/juju.tsv", "8b4b4b2c0c_juju.tsv"),
+    ("r-bioc-metagenomeseq", "usr/lib/R/site-library/metagenomeSeq/extdata/CHK_otus.taxonomy.csv", "cd5cc421a5_CHK_otus.taxonomy.csv"),
+    ("python3-rtmidi", "usr/share/doc/python3-rtmidi/examples/sysexsaver/manufacturers.csv", "cc66dae058_manufacturers.csv"),
+    ("r-cran-bios2cor", "usr/lib/R/site-library/Bios2cor/rotamer/dynameomics_rotamers.csv", "d093ee5024_dynameomics_rotamers.csv"),
+    ("python3-nipype", "usr/lib/python3/dist-packages/nipype/testing/data/fmri_timeseries_nolabels.csv", "bb06560d5a_fmri_timeseries_nolabels.csv"),
+    ("fldigi", "usr/share/fldigi/NAVTEX_Stations.csv", "8c47440fe3_NAVTEX_Stations.csv"),
+    ("fldigi", "usr/share/fldigi/ToR-Stats-SHIP.csv", "726d912d4d_ToR-Stats-SHIP.csv"),
+    ("marble-qt-data", "usr/share/marble/data/stars/names.csv", "07dc800648_names.csv"),
+    ("r-cran-adegenet", "usr/lib/R/site-library/adegenet/files/swallowtails_loc.csv", "56e4e31031_swallowtails_loc.csv"),
+    ("gerbv", "usr/share/doc/gerbv/examples/protel-pnp/Pick_Place_for_SE_SG_IF_V2.csv", "a9f7b920a9_Pick_Place_for_SE_SG_IF_V2.csv"),
+]
 MAX_COLUMNS = 9
 MISSING = {"", "NA", "NaN", "nan", "NULL", "null", "None"}
 
@@ -280,13 +328,13 @@ def zero_padded(text, width):
     return sign + digits.rjust(width - len(sign), "0")
 
 
-def make(source, corpus, out, max_rows, taken=(), group=0):
+def make(source, path, out, max_rows, taken=(), group=0):
     name = re.sub(r"^[0-9a-f]{10}_", "", os.path.splitext(source)[0])
     name = re.sub(r"[^A-Za-z0-9_-]", "_", name)
     while name in taken:  # two tables of one name (tips.csv): the second one told apart
         name += "_2"
     rng = random.Random(int(hashlib.sha256(name.encode()).hexdigest()[:12], 16))
-    header, rows, encoding = read_table(os.path.join(corpus, "files", source))
+    header, rows, encoding = read_table(path)
     rows = rows[:max_rows]
     # Long free texts (geometries, notes) are no fields of a fixed-width export.
     columns = kept_columns(header, rows)
@@ -401,7 +449,99 @@ def draw(corpus, seed, count, max_rows, used):
     return drawn
 
 
+def eligible(path, max_rows):
+    try:
+        header, rows, _ = read_table(path)
+    except (csv.Error, OSError, UnicodeError, IndexError):
+        return False
+    return len(rows[:max_rows]) >= 20 and len(kept_columns(header, rows[:max_rows])) >= 3
+
+
+def earlier_sets():
+    return SOURCES + HELD_OUT + HELD_OUT_NEW + HELD_OUT_4 + STUDY + HELD_OUT_5
+
+
+def pool_packages():
+    here = os.path.dirname(os.path.abspath(__file__))
+    with open(os.path.join(here, "fixedwidth_packages.txt"), encoding="utf-8") as f:
+        return dict(l.split() for l in f if l.strip() and not l.startswith("#"))
+
+
+def sixth_table(corpus, package, path):
+    """The table `path` of the Debian package, downloaded and unpacked into CORPUS_DIR/pkg:
+    (its corpus-style name, its bytes), or None when it cannot be had."""
+    import corpus_gather
+    got = corpus_gather.fetch_deb(package, os.path.join(corpus, "pkg"), {})
+    if not got or not os.path.isfile(os.path.join(got[0], path)):
+        return None
+    data = corpus_gather.content(os.path.join(got[0], path))
+    if data is None:
+        return None
+    base = re.sub(r"[^A-Za-z0-9._-]", "_", os.path.basename(path))
+    return hashlib.sha256(data).hexdigest()[:10] + "_" + base, data
+
+
+def draw_by_package(corpus, seed, count, max_rows):
+    """The sixth set: see HELD_OUT_6."""
+    import corpus_gather
+    with open(os.path.join(corpus, "manifest.tsv"), encoding="utf-8") as f:
+        known = {l.split("\t")[1] for l in f.read().splitlines()[1:]}
+    taken = set().union(*(families(s) for s in earlier_sets()))
+    pool = pool_packages()
+    packages = sorted(pool)
+    rng = random.Random(seed)
+    rng.shuffle(packages)
+    per_source, drawn = collections.Counter(), []
+    scratch = os.path.join(corpus, "sixth")
+    os.makedirs(scratch, exist_ok=True)
+    for package in packages:
+        if len(drawn) >= count:
+            break
+        got = corpus_gather.fetch_deb(package, os.path.join(corpus, "pkg"), {})
+        if not got:
+            continue
+        paths = sorted(os.path.relpath(os.path.join(r, f), got[0]) for r, _, fs in os.walk(got[0])
+                       for f in fs if re.search(r"\.(csv|tsv)$", f, re.I)
+                       and not os.path.islink(os.path.join(r, f)))
+        rng.shuffle(paths)
+        for path in paths:
+            if per_source[pool[package]] == 2 or len(drawn) >= count:
+                break
+            table = sixth_table(corpus, package, path)
+            if not table or hashlib.sha256(table[1]).hexdigest() in known:
+                continue
+            mine = families(table[0])
+            if mine & taken or any(a.startswith(b) or b.startswith(a) for a in mine
+                                   for b in taken if min(len(a), len(b)) >= 5):
+                continue
+            with open(os.path.join(scratch, table[0]), "wb") as f:
+                f.write(table[1])
+            if eligible(os.path.join(scratch, table[0]), max_rows):
+                drawn.append((package, path, table[0]))
+                per_source[pool[package]] += 1
+                taken |= mine
+    return drawn
+
+
+def gather_sixth(corpus):
+    """Brings the tables of HELD_OUT_6 into CORPUS_DIR/sixth (once)."""
+    folder = os.path.join(corpus, "sixth")
+    os.makedirs(folder, exist_ok=True)
+    for package, path, name in HELD_OUT_6:
+        if os.path.exists(os.path.join(folder, name)):
+            continue
+        table = sixth_table(corpus, package, path)
+        if table and table[0] == name:  # the same bytes as when drawn
+            with open(os.path.join(folder, name), "wb") as f:
+                f.write(table[1])
+
+
 def main():
+    if len(sys.argv) >= 4 and sys.argv[1] == "--draw-packages":
+        corpus = (sys.argv[4] if len(sys.argv) > 4 else os.path.expanduser("~/.cache/morvex-corpus"))
+        for entry in draw_by_package(corpus, int(sys.argv[2]), int(sys.argv[3]), 400):
+            print('    ("%s", "%s", "%s"),' % entry)
+        return
     if len(sys.argv) >= 4 and sys.argv[1] == "--draw":
         # The sets drawn before the newest one: `--draw 20261210 30` prints HELD_OUT_5 again,
         # `--draw 777 30 CORPUS --before-study` the study set.
@@ -418,21 +558,24 @@ def main():
     corpus, out = sys.argv[1], sys.argv[2]
     max_rows = int(sys.argv[sys.argv.index("--rows") + 1]) if "--rows" in sys.argv else 400
     # --tuning: the tuning tables only (the held-out ones stay unseen while tuning);
-    # --except-last: all but the set drawn last (HELD_OUT_5), unseen while its rules are made.
-    sources = [(s, 0) for s in SOURCES]
+    # --except-last: all but the set drawn last (HELD_OUT_6), unseen while its rules are made.
+    files = os.path.join(corpus, "files")
+    sources = [(s, files, 0) for s in SOURCES]
     if "--tuning" not in sys.argv:
-        sources += [(s, 1) for s in HELD_OUT] + [(s, 2) for s in HELD_OUT_NEW]
-        sources += [(s, 3) for s in HELD_OUT_4] + [(s, 5) for s in STUDY]
+        sources += [(s, files, 1) for s in HELD_OUT] + [(s, files, 2) for s in HELD_OUT_NEW]
+        sources += [(s, files, 3) for s in HELD_OUT_4] + [(s, files, 5) for s in STUDY]
+        sources += [(s, files, 4) for s in HELD_OUT_5]
     if "--tuning" not in sys.argv and "--except-last" not in sys.argv:
-        sources += [(s, 4) for s in HELD_OUT_5]
+        gather_sixth(corpus)
+        sources += [(name, os.path.join(corpus, "sixth"), 6) for _, _, name in HELD_OUT_6]
     os.makedirs(out, exist_ok=True)
     made = 0
     names = set()
-    for source, group in sources:
-        if not os.path.exists(os.path.join(corpus, "files", source)):
+    for source, folder, group in sources:
+        if not os.path.exists(os.path.join(folder, source)):
             print("absent du corpus : " + source, file=sys.stderr)
             continue
-        names.add(make(source, corpus, out, max_rows, names, group))
+        names.add(make(source, os.path.join(folder, source), out, max_rows, names, group))
         made += 1
     print("%d fichiers à largeur fixe dans %s" % (made, out), file=sys.stderr)
 

@@ -4,19 +4,23 @@
 // two neighbouring characters of one line something happens or not: a value begins after
 // blanks, the kind of character changes (digits, letters, punctuation), a value ends, or the
 // same kind goes on. A column begins where nearly every line that has something there shows a
-// beginning or a change; eight digits that are a real day in every line are a date column of
+// beginning or a change, or where a few lines begin a value after padding and none goes on
+// across; eight digits that are a real day in every line are a date column of
 // their own; inside a run of digits, a number begins where zeros become the rule (padding);
 // a position that holds one of a few letters A to Z in every line between busier neighbours
 // is a one-letter flag, and two such of the same two letters met in both orders are two
-// answers; letters A to Z glued to letters of another script end there in every line (a
-// Latin code, then a word in Japanese); among numbers glued to each other, the blanks of a
-// value left out begin and end where its column does; 0x, or a run of hexadecimal digits, is
-// a number or a code of its own; decimals end at the scale the rows that end them show, or
-// that the other decimals of the file show where zeros glue them to the next number; a
-// number's column ends where it stops being a number in every row; a header line's names
-// after two blanks begin columns. Punctuation never separates on its own (a decimal point, a
-// dash in a name). Each rule is a function returning its evidence in words, tried in turn at
-// each position (FIXEDWIDTH_FindColumns); the columns are then made from the starts found.
+// answers, as is a letter that varies alone between characters constant in every row; letters A to
+// Z glued to letters of another script end there in every line (a Latin code, then a word in
+// Japanese); among numbers glued to each other, the blanks of a value left out begin and end where
+// its column does; 0x, or a run of hexadecimal digits, is a number or a code of its own; decimals
+// end at the scale the rows that end them show, or that the other decimals of the file show where
+// zeros glue them to the next number; a number's column ends where it stops being a number in every
+// row; a header line's names after two blanks begin columns. Punctuation never separates on its own
+// (a decimal point, a dash in a name), and no column begins inside numbers in scientific notation,
+// days written aaaa-mm-jj or identifiers mixing letters and digits (N1A1), values an export writes
+// whole, nor between letters and the digits left-aligned after them (F12: no number is written so).
+// Each rule is a function returning its evidence in words, tried in turn at each position
+// (FIXEDWIDTH_FindColumns); the columns are then made from the starts found.
 #include "datafile/fixedwidth.h"
 
 #include <algorithm>
@@ -457,9 +461,29 @@ Grid buildGrid(const std::vector<std::string_view>& lines, FIXEDWIDTH_LAYOUT& la
     return g;
 }
 
+// Lines of `g` that reach past `start`.
+int linesReaching(const Grid& g, int start) {
+    return static_cast<int>(std::count_if(g.lengths.begin(), g.lengths.end(),
+                                          [start](int length) { return length > start; }));
+}
+
+// A ragged export (trailing blanks cut, lines of many lengths) whose last columns are blank in
+// most lines: those few lines' values are read as the end of the last column that nine lines
+// in ten reach, so that the file still reads as fixed-width lines; three columns at least stay
+// (fewer are no evidence of a layout against prose).
+void foldRaggedTail(std::vector<FIXEDWIDTH_COLUMN>& columns, const Grid& g,
+                    const FIXEDWIDTH_LAYOUT& layout) {
+    if (layout.fewLengthsLines * 10 >= layout.lines * 9) return;
+    size_t keep = columns.size();
+    while (keep > 3 && linesReaching(g, columns[keep - 1].start) * 10 < g.rows * 9) --keep;
+    if (keep == columns.size() || linesReaching(g, columns[keep - 1].start) * 10 < g.rows * 9)
+        return;
+    for (size_t k = keep; k < columns.size(); ++k) columns[keep - 1].width += columns[k].width;
+    columns.resize(keep);
+}
+
 void finishLayout(FIXEDWIDTH_LAYOUT& layout, const Grid& g, const std::vector<char32_t>& headerLine) {
-    if (!layout.columns.empty())
-        for (int length : g.lengths) layout.lastReached += length > layout.columns.back().start;
+    if (!layout.columns.empty()) layout.lastReached = linesReaching(g, layout.columns.back().start);
     if (!layout.header) return;
     for (const FIXEDWIDTH_COLUMN& c : layout.columns) {
         std::string cell = encodeChars(headerLine, c.start, c.start + c.width);
@@ -502,10 +526,14 @@ struct Finder {
     std::vector<bool> insideDate;
     std::map<int, std::string> starts;
     std::set<int> paddingStarts;  // the starts where zeros become the rule
+    bool manyLengths;  // lines of many lengths (not nine in ten of three), trailing blanks cut
 
-    explicit Finder(const Grid& grid)
-        : g(grid), rows(grid.rows), support(std::max(3, grid.rows / 20)),
-          insideDate(static_cast<size_t>(grid.width) + 1, false) {
+    Finder(const Grid& grid, bool ofManyLengths)
+        : g(grid),
+          rows(grid.rows),
+          support(std::max(3, grid.rows / 20)),
+          insideDate(static_cast<size_t>(grid.width) + 1, false),
+          manyLengths(ofManyLengths) {
         positions.reserve(static_cast<size_t>(g.width));
         for (int i = 0; i < g.width; ++i) positions.push_back(positionAt(g, i));
     }
@@ -613,6 +641,25 @@ bool sameWordBefore(const Finder& f, int p) {
     return rows > 0 && commonest * 4 >= rows * 3;
 }
 
+// Whether every value that begins at p does so one blank after a word that itself follows a
+// blank since the last start found (mol m-3 or kg, mol m-2 s-1): the phrases of a text column
+// go on there. A column after a text begins after the padding of its shorter values, and a
+// value that ends one blank before it is the whole of its column's value, not a phrase's end.
+bool phraseGoesOn(const Finder& f, int p, const Transition& t) {
+    if (t.begins < f.support || t.singleGaps != t.begins || p < 3) return false;
+    const auto previous = f.starts.lower_bound(p);
+    const int from = previous == f.starts.begin() ? 0 : std::prev(previous)->first;
+    int inPhrase = 0;
+    for (int r = 0; r < f.rows; ++r) {
+        if (f.g.kind(r, p - 1) != Kind::Blank || f.g.kind(r, p) == Kind::Blank) continue;
+        int i = p - 2;
+        while (i > from && f.g.kind(r, i - 1) != Kind::Blank) --i;
+        inPhrase += i > from && f.g.kind(r, i - 1) == Kind::Blank && i - 1 > from &&
+                    f.g.kind(r, i - 2) != Kind::Blank;
+    }
+    return inPhrase * 4 >= t.begins * 3;
+}
+
 // Whether p is inside a text, the rows say, though kinds change or values begin there.
 bool insideText(const Finder& f, int p, const Transition& t, int evidence) {
     // The same word beginning one blank after another word in every row is one value
@@ -624,7 +671,9 @@ bool insideText(const Finder& f, int p, const Transition& t, int evidence) {
     // follows a text is reached after more blanks where the text is shorter.
     // So are words in small letters one blank after a word in most of those rows (Cloud top
     // temperature, Error in upper layer), or capitals one blank after two words in capitals
-    // (LETTER A WITH): a phrase goes on in its case, a column would begin after its padding.
+    // (LETTER A WITH): a phrase goes on in its case, a column would begin after its padding;
+    // and so are words that begin one blank after a phrase's inner word in nearly every row
+    // (phraseGoesOn).
     const bool innerWords =
         t.changes == 0 && t.singleGaps == t.begins &&
         (t.begins * 2 < f.rows || sameWordBefore(f, p) || t.smallAfterWord * 4 >= t.begins * 3);
@@ -639,7 +688,7 @@ bool insideText(const Finder& f, int p, const Transition& t, int evidence) {
     // A comma or a semicolon, then one blank, is how a text lists its parts (C, F; Adult,
     // 1 Egg Stage); a column after a text begins after the text's own padding.
     const bool listGoesOn = t.afterComma * 2 >= t.begins && t.begins >= t.changes;
-    return oneWord || innerWords || longOnly || wordsGoOn || listGoesOn;
+    return oneWord || innerWords || longOnly || wordsGoOn || listGoesOn || phraseGoesOn(f, p, t);
 }
 
 // Whether p is inside a code or a constant, the rows say, though kinds change there.
@@ -668,6 +717,134 @@ bool insideCode(const Finder& f, int p, const Transition& t) {
     // (Nor is there a column between its 0 and its x.)
     const bool hexPrefix = (p >= 2 && hexAt(f, p - 2)) || hexAt(f, p - 1);
     return constant || mixedCode || hexPrefix;
+}
+
+// The ASCII text of row r's run of characters across p-1 and p (up to a blank on each side),
+// and where p falls in it; empty when either is blank, or the run is longer than `longest` or
+// not ASCII.
+std::string runAcross(const Grid& g, int r, int p, int longest, size_t& at) {
+    if (g.kind(r, p - 1) == Kind::Blank || g.kind(r, p) == Kind::Blank) return {};
+    int a = p - 1;
+    int b = p;
+    while (a > 0 && g.kind(r, a - 1) != Kind::Blank) --a;
+    while (b + 1 < g.width && g.kind(r, b + 1) != Kind::Blank) ++b;
+    if (b - a + 1 > longest) return {};
+    std::string text;
+    for (int i = a; i <= b; ++i) {
+        const char32_t c = g.at(r, i);
+        if (c >= 0x80) return {};
+        text += static_cast<char>(c);
+    }
+    at = static_cast<size_t>(p - a);
+    return text;
+}
+
+bool isDigit(char c) {
+    return c >= '0' && c <= '9';
+}
+
+// The end of the number in scientific notation that begins at i in `text` (1.3940776594847e-01,
+// -2.5E+03: an exponent of one to three digits, then the run's end or the sign of the next
+// number glued to it), or npos.
+size_t scientificEnd(std::string_view text, size_t i) {
+    if (i < text.size() && (text[i] == '+' || text[i] == '-')) ++i;
+    const size_t mantissa = i;
+    bool point = false;
+    while (i < text.size() && (isDigit(text[i]) || (text[i] == '.' && !point)))
+        point |= text[i++] == '.';
+    if (i == mantissa || (i == mantissa + 1 && point) || i == text.size() ||
+        (text[i] != 'e' && text[i] != 'E'))
+        return std::string_view::npos;
+    if (++i < text.size() && (text[i] == '+' || text[i] == '-')) ++i;
+    const size_t exponent = i;
+    while (i < text.size() && isDigit(text[i])) ++i;
+    if (i == exponent || i - exponent > 3 || (i < text.size() && text[i] != '+' && text[i] != '-'))
+        return std::string_view::npos;
+    return i;
+}
+
+// Whether `text` is numbers in scientific notation, glued by their signs, with `at` inside one.
+bool insideScientific(std::string_view text, size_t at) {
+    bool inside = false;
+    for (size_t i = 0; i < text.size();) {
+        const size_t end = scientificEnd(text, i);
+        if (end == std::string_view::npos) return false;
+        inside |= at > i && at < end;
+        i = end;
+    }
+    return inside;
+}
+
+// Whether `text` is a real day written aaaa-mm-jj (ISO 8601).
+bool isDashedDay(std::string_view text) {
+    if (text.size() != 10 || text[4] != '-' || text[7] != '-') return false;
+    const std::string digits = std::string(text.substr(0, 4)) + std::string(text.substr(5, 2)) +
+                               std::string(text.substr(8, 2));
+    if (digits.find_first_not_of("0123456789") != std::string::npos) return false;
+    MYDATETIME d{};
+    return DATETIME_ReadValid(digits, "aaaammjj", false, &d);
+}
+
+// Whether `text` is an identifier that mixes letters and digits in four runs or more (N1A1,
+// L1S57, K1A0B1), at most 12 characters, with a letter past F (not a hexadecimal number, whose
+// 0x or digits begin a column of their own: N0x3ee82930).
+bool isMixedIdentifier(std::string_view text) {
+    if (text.size() > 12 || text.find("0x") != std::string_view::npos) return false;
+    int runs = 0;
+    bool pastF = false;
+    Kind last = Kind::Blank;
+    for (char c : text) {
+        const Kind k = kindOf(static_cast<unsigned char>(c));
+        if (k != Kind::Digit && k != Kind::Letter) return false;
+        pastF |= k == Kind::Letter && !isHexDigit(static_cast<unsigned char>(c));
+        runs += k != last;
+        last = k;
+    }
+    return runs >= 4 && pastF;
+}
+
+// Whether p is inside values that an export writes whole, in nearly every row that has
+// something on both sides: numbers in scientific notation (the e and the exponent's sign
+// change the kind of character inside the number, and its digits before the e vary in count),
+// days written aaaa-mm-jj (their dashes stand between digits like a sign) and identifiers
+// that mix letters and digits between blanks (a text column's value: a column of their
+// letters alone, or of their digits alone, is none an export writes there).
+bool insideWholeValues(const Finder& f, int p) {
+    int across = 0;
+    int whole = 0;
+    for (int r = 0; r < f.rows; ++r) {
+        if (f.g.kind(r, p - 1) == Kind::Blank || f.g.kind(r, p) == Kind::Blank) continue;
+        ++across;
+        size_t at = 0;
+        const std::string text = runAcross(f.g, r, p, 80, at);
+        whole += !text.empty() &&
+                 (isDashedDay(text) || insideScientific(text, at) || isMixedIdentifier(text));
+    }
+    return whole >= f.support && whole * 10 >= across * 9;
+}
+
+// Whether the values across p are letters up to p then digits up to a blank, of several
+// lengths (F0, F12, F103): numbers that an export writes are zero-padded or aligned to their
+// column's end, so digits left-aligned after letters, blanks after them, are the end of a text
+// (an identifier), not a number of their own beside a flag.
+bool insideLetteredNumbers(const Finder& f, int p) {
+    int across = 0;
+    int whole = 0;
+    std::set<size_t> lengths;
+    for (int r = 0; r < f.rows; ++r) {
+        if (f.g.kind(r, p - 1) == Kind::Blank || f.g.kind(r, p) == Kind::Blank) continue;
+        ++across;
+        size_t at = 0;
+        const std::string text = runAcross(f.g, r, p, 40, at);
+        if (text.empty() || text.find_first_not_of("0123456789", at) != std::string::npos) continue;
+        bool letters = true;
+        for (size_t k = 0; k < at; ++k)
+            letters &= kindOf(static_cast<unsigned char>(text[k])) == Kind::Letter;
+        if (!letters) continue;
+        ++whole;
+        lengths.insert(text.size());
+    }
+    return lengths.size() >= 2 && whole >= f.support && whole * 10 >= across * 9;
 }
 
 // A value begins, or the kind of character changes, at p in (nearly) every row: the evidence
@@ -1025,6 +1202,55 @@ std::string flagStart(const Finder& f, int p, const Transition& t) {
     return {};
 }
 
+// Whether position i holds one same character, not a blank, in every row.
+bool constantAt(const Finder& f, int i) {
+    return i >= 0 && i < f.g.width && f.at(i).blanks == 0 && f.at(i).distinct.size() == 1;
+}
+
+// Whether position i holds a flag that varies (two letters A to Z at least, each but the
+// commonest in two rows) between characters that are the same in every row.
+bool loneFlagAt(const Finder& f, int i) {
+    if (!constantAt(f, i - 1) || !constantAt(f, i + 1) || !isFlag(f.at(i), f.rows) ||
+        f.at(i).blanks > 0 || f.at(i).distinct.size() < 2)
+        return false;
+    std::map<char32_t, int> counts;
+    for (int r = 0; r < f.rows; ++r) ++counts[f.g.at(r, i)];
+    int commonest = 0;
+    for (const auto& [c, n] : counts) commonest = std::max(commonest, n);
+    return f.rows - commonest >= 2;
+}
+
+// A letter that varies alone among characters the same in every row (AT, AB, AD beside the
+// constant texts of the rows read: a region, then an island, then a stage) is a flag of its
+// own: a value of one column that changes while its neighbours, other columns constant in the
+// rows read, do not. The evidence in words, or empty.
+std::string loneFlagStart(const Finder& f, int p) {
+    if (loneFlagAt(f, p))
+        return "indicateur d'une lettre qui varie seul entre des caractères constants";
+    if (loneFlagAt(f, p - 1)) return "après un indicateur d'une lettre qui varie seul";
+    return {};
+}
+
+// A column left blank in most rows: the few rows that fill it begin their value at p after two
+// blanks or more (the padding of the value before), and no row goes on across p (each of its
+// values ends before p or begins at p). Texts of one column do not all break at one place and
+// seldom hold two blanks in a row, so a value that begins at p after padding in two rows, with
+// no row across, is the start of a column. The evidence in words, or empty.
+std::string cleanCutStart(const Finder& f, int p, const Transition& t) {
+    if (p < 2 || t.changes + t.goesOn > 0 || t.begins < 2) return {};
+    // (Where lines of many lengths, fewer than nine in ten, reach p, their last column is
+    // ragged: a value that a few long lines begin there may as well be the inside of that
+    // column.)
+    if (f.manyLengths && linesReaching(f.g, p) * 10 < f.rows * 9) return {};
+    int afterPadding = 0;
+    for (int r = 0; r < f.rows; ++r)
+        afterPadding += f.g.kind(r, p - 2) == Kind::Blank && f.g.kind(r, p - 1) == Kind::Blank &&
+                        f.g.kind(r, p) != Kind::Blank;
+    if (afterPadding < 2 || afterPadding * 2 < t.begins) return {};
+    return "début de valeur après des blancs dans " + std::to_string(afterPadding) +
+           " lignes, aucune valeur à cheval";
+}
+
 // A sign between digits in some rows and a zero in the others: a signed number padded with
 // zeros begins there (its sign first, as a number of every width writes it).
 std::string signedStart(const Finder& f, int p) {
@@ -1171,7 +1397,7 @@ FIXEDWIDTH_LAYOUT FIXEDWIDTH_FindColumns(const std::vector<std::string_view>& li
     std::vector<char32_t> headerLine;
     const Grid g = buildGrid(lines, layout, headerLine);
     if (g.rows < 2 || g.width < FIXEDWIDTH_MIN_LINE) return layout;
-    Finder f(g);
+    Finder f(g, layout.fewLengthsLines * 10 < layout.lines * 9);
     findDates(f);
     findHexCodes(f);
     // Each rule in turn, the first that finds a start at p gives its evidence.
@@ -1193,11 +1419,15 @@ FIXEDWIDTH_LAYOUT FIXEDWIDTH_FindColumns(const std::vector<std::string_view>& li
         if (why.empty()) why = scriptChangeStart(f, p);
         if (why.empty()) why = answersStart(f, p);
         if (why.empty()) why = flagStart(f, p, t);
-        if (!why.empty()) f.starts[p] = why;
+        if (why.empty()) why = cleanCutStart(f, p, t);
+        if (why.empty()) why = loneFlagStart(f, p);
+        if (!why.empty() && !insideWholeValues(f, p) && !insideLetteredNumbers(f, p))
+            f.starts[p] = why;
     }
     decimalsToTheirScale(f);
     if (layout.header) headerStarts(f, headerLine);
     layout.columns = columnsFromStarts(f);
+    foldRaggedTail(layout.columns, g, layout);
     finishLayout(layout, g, headerLine);
     return layout;
 }

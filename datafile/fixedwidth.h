@@ -1,11 +1,13 @@
 // The columns of a fixed-width file found from its rows: where the kind of character changes
 // at the same place in nearly every line (digits, letters, blanks, punctuation), where padding
-// ends and a value begins, where a zero-padded number begins, around eight digits that are a
+// ends and a value begins (in two lines of a column blank in the others, when no line goes on
+// across), where a zero-padded number begins, around eight digits that are a
 // real day (aaaammjj) in every line, around a one-letter flag (A to Z) and between answers of
-// two letters, where letters A to Z meet another script, where the blanks of a value left
-// out among glued numbers begin and end, around hexadecimal numbers and codes, where
-// decimals of one scale (the file's) or a number's column end, and where a header line names
-// a column.
+// two letters, around a letter that varies alone between constant characters, where letters A to Z
+// meet another script, where the blanks of a value left out among glued numbers begin and end,
+// around hexadecimal numbers and codes, where decimals of one scale (the file's) or a number's
+// column end, and where a header line names a column; never inside a number in scientific notation,
+// a day written aaaa-mm-jj or an identifier mixing letters and digits (N1A1, F12).
 //
 // Pure functions over the sample's lines (the first bytes of a file in UTF-8, as
 // DATAFILE_DetectShape reads them): nothing is kept between calls, any thread. Positions and
@@ -55,7 +57,9 @@ std::vector<std::string_view> FIXEDWIDTH_SampleLines(const std::string& text, co
                                                      size_t maxLines = FIXEDWIDTH_SAMPLE_LINES);
 
 // The columns of `lines` (a header line, when the first one is, left out of the evidence).
-// Shorter lines are read as if padded with blanks to the longest. Fewer than three lines, or
+// Shorter lines are read as if padded with blanks to the longest; lines of many lengths whose
+// last columns few of them reach have those columns folded into the last one nine in ten
+// reach (three columns at least stay). Fewer than three lines, or
 // lines shorter than FIXEDWIDTH_MIN_LINE, give no column.
 FIXEDWIDTH_LAYOUT FIXEDWIDTH_FindColumns(const std::vector<std::string_view>& lines);
 

@@ -438,6 +438,104 @@ std::vector<Case> boundaryCases() {
         }
         cases.push_back(c);
     }
+    {
+        // Numbers written in scientific notation to a precision that varies from row to row,
+        // a sign in some, then a day written aaaa-mm-jj: the e, the exponent's sign and the
+        // day's dashes are inside values, which begin after the padding of the ones before.
+        Case c{"notation scientifique et jours aaaa-mm-jj", {}, {10, 24, 24, 12, 5}};
+        for (int i = 0; i < 40; ++i) {
+            char x[32], y[32], day[16];
+            snprintf(x, sizeof x, "%.*e", i % 4 ? 15 : 14,
+                     (i % 3 ? 1 : -1) * (1.0 + i * 0.37) * (i % 5 ? 1e-2 : 10.0));
+            snprintf(y, sizeof y, "%.*e", i % 5 ? 12 : 11,
+                     (i % 4 ? -1 : 1) * (3.0 + i * 1.9) * (i % 2 ? 1e3 : 0.1));
+            snprintf(day, sizeof day, "%04d-%02d-%02d", 1787 + i * 5, 1 + i % 12, 1 + i * 7 % 28);
+            c.lines.push_back(left(kPeople[static_cast<size_t>(i) % std::size(kPeople)].name, 10) +
+                              left(x, 24) + left(y, 24) + left(day, 12) +
+                              zeros(i * 7919 % 90000 + 11, 5));
+        }
+        cases.push_back(c);
+    }
+    {
+        // Identifiers that mix letters and digits (N1A1, N12A2: nest and egg), then a flag: the
+        // changes of kind inside them are no columns, their text begins after the name's blanks.
+        Case c{"identifiants mêlant lettres et chiffres", {}, {10, 7, 1, 5}};
+        for (int i = 0; i < 40; ++i) {
+            const std::string id =
+                "N" + std::to_string(i / 2 + 1) + "A" + std::to_string(i % 2 + 1);
+            c.lines.push_back(left(kPeople[static_cast<size_t>(i) % std::size(kPeople)].name, 10) +
+                              left(id, 7) + (i % 3 ? "Y" : "N") + zeros(i * 7919 % 90000 + 11, 5));
+        }
+        cases.push_back(c);
+    }
+    {
+        // A remark filled in two rows of sixty, after a name's padding, before a town: no row
+        // goes on across its start, so the two rows that begin there show the column.
+        Case c{"colonne remplie dans deux lignes seulement", {}, {10, 14, 15, 6}};
+        for (int i = 0; i < 60; ++i) {
+            const Person& p = kPeople[static_cast<size_t>(i) % std::size(kPeople)];
+            c.lines.push_back(left(p.name, 10) + left(i == 17 || i == 41 ? "à rappeler" : "", 14) +
+                              left(p.town, 15) + zeros(i * 37 % 9000 + 1, 6));
+        }
+        cases.push_back(c);
+    }
+    {
+        // Trailing blanks cut and a last remark in four lines of forty: the lines are of many
+        // lengths and few reach the remark, which is read as the end of the town column so that
+        // the file still reads as fixed-width lines.
+        Case c{"lignes irrégulières, dernière colonne presque toujours vide", {}, {5, 10, 15}};
+        for (int i = 0; i < 40; ++i) {
+            const Person& p = kPeople[static_cast<size_t>(i) % std::size(kPeople)];
+            std::string line = zeros(i * 37 % 900 + 1, 5) + left(p.name, 10) + left(p.town, 15) +
+                               (i % 10 == 7 ? "à rappeler" : "");
+            c.lines.push_back(line.substr(0, line.find_last_not_of(' ') + 1));
+        }
+        cases.push_back(c);
+    }
+    {
+        // A region of one value in the rows read (A), an island that varies (T, B, D), then a
+        // stage of one value: the island's letter varies alone between constant characters.
+        Case c{"indicateur qui varie seul entre des colonnes constantes", {}, {10, 1, 1, 22, 15}};
+        for (int i = 0; i < 40; ++i) {
+            const Person& p = kPeople[static_cast<size_t>(i) % std::size(kPeople)];
+            c.lines.push_back(left(p.name, 10) + "A" + "TBD"[i * 7 % 3] +
+                              left("Adult, 1 Egg Stage", 22) + left(p.town, 15));
+        }
+        cases.push_back(c);
+    }
+    {
+        // Identifiers of a letter and a number of one to three digits, left-aligned (F0, F12,
+        // F103): a number of its own would be zero-padded or aligned to its column's end.
+        Case c{"identifiants d'une lettre et d'un nombre aligné à gauche", {}, {6, 10, 5}};
+        for (int i = 0; i < 40; ++i) {
+            const Person& p = kPeople[static_cast<size_t>(i) % std::size(kPeople)];
+            c.lines.push_back(left("F" + std::to_string(i * i * 7 % 300), 6) + left(p.name, 10) +
+                              zeros(i * 37 % 900 + 1, 5));
+        }
+        cases.push_back(c);
+    }
+    {
+        // Units of several words, whose third word begins at one place in most rows, one blank
+        // after the second (mol m-2 s-1, mol m-3 or kg): a phrase that goes on, not a column.
+        Case c{"unités de plusieurs mots, un blanc entre eux", {}, {10, 18, 15}};
+        const char* units[] = {"mol m-3 or kg m-3",
+                               "mol m-2 s-1",
+                               "kg m-2 s-1",
+                               "Pa",
+                               "W m-2",
+                               "mol m-3",
+                               "m s-1",
+                               "degC",
+                               "kg m-2",
+                               "m2 s-1",
+                               "psu",
+                               "1"};
+        for (int i = 0; i < 48; ++i) {
+            const Person& p = kPeople[static_cast<size_t>(i) % std::size(kPeople)];
+            c.lines.push_back(left(p.name, 10) + left(units[i * 7 % 12], 18) + left(p.town, 15));
+        }
+        cases.push_back(c);
+    }
     return cases;
 }
 
