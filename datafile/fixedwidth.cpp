@@ -379,6 +379,27 @@ bool flagApart(const Grid& g, int p) {
     return c.pairs > std::max(c.left, c.right);
 }
 
+// Whether the first line breaks a column of days that every other line keeps: eight
+// characters that are a valid aaaammjj day (or left empty) in every data line, and in the
+// first line something else than digits. An export writes its days one way in every row; the
+// one line that does not is its line of names, even names written like a day (2016-07-).
+bool breaksDays(const std::vector<char32_t>& first, const Grid& g) {
+    const int end = std::min(g.width, static_cast<int>(first.size())) - 8;
+    for (int i = 0; i <= end; ++i) {
+        bool other = false;
+        for (int k = 0; k < 8; ++k) {
+            const char32_t c = first[static_cast<size_t>(i + k)];
+            other = other || ((c < '0' || c > '9') && c != ' ');
+        }
+        if (!other || first[static_cast<size_t>(i)] == ' ') continue;
+        int days = 0;
+        int r = 0;
+        for (; r < g.rows && (isDate8(g, r, i) || isEmptyDate8(g, r, i)); ++r) days += isDate8(g, r, i);
+        if (r == g.rows && days * 2 > g.rows) return true;
+    }
+    return false;
+}
+
 // Header: letters in the first line over positions that are digits in nine data lines in ten,
 // over a third of those positions (long names); or, short names over wide columns of numbers
 // (id x   y1        y2), two thirds at least of the first line's letters over positions of
@@ -411,7 +432,9 @@ bool looksLikeHeader(const std::vector<char32_t>& first, const Grid& g) {
         letters += kindOf(c) == Kind::Letter;
         digits += kindOf(c) == Kind::Digit;
     }
-    return lettersOverNumbers >= 2 && lettersOverNumbers * 3 >= letters * 2 && letters > digits;
+    if (lettersOverNumbers >= 2 && lettersOverNumbers * 3 >= letters * 2 && letters > digits)
+        return true;
+    return breaksDays(first, g);
 }
 
 // Fills everything of the layout but its columns: the grid of the data lines, the lengths,

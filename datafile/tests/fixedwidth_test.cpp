@@ -536,6 +536,14 @@ std::vector<Case> boundaryCases() {
         }
         cases.push_back(c);
     }
+    {
+        // A line of names over a column of days, the days' name written like a day and cut to
+        // its width (2016-07-20T05:16:58Z): the one line whose days are no days is the header.
+        Case c{"en-tête dont le nom d'une colonne de jours s'écrit comme un jour", {}, {10, 15, 8}, true};
+        c.lines.push_back(left("module", 10) + left("source", 15) + "2016-07-");
+        for (const Person& p : kPeople) c.lines.push_back(left(p.name, 10) + left(p.town, 15) + p.born);
+        cases.push_back(c);
+    }
     return cases;
 }
 
