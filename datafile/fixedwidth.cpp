@@ -870,6 +870,34 @@ bool insideLetteredNumbers(const Finder& f, int p) {
     return lengths.size() >= 2 && whole >= f.support && whole * 10 >= across * 9;
 }
 
+// Whether p falls inside short words of capitals of several lengths, left-aligned at one
+// place (I, II, III, IV, XII; AB, ABC): in every row with a capital at p the word began before
+// it, at the place where every other row's word begins, and it ends at blanks; some rows' words
+// end just before p, others go on across. Flags side by side are each one letter in every
+// row, a text glued after a flag goes on into small letters or digits: neither leaves a word
+// ended before p in some rows and going on in others.
+bool insideShortWords(const Finder& f, int p) {
+    constexpr int kLongest = 4;
+    int start = -1, ended = 0, across = 0;
+    for (int r = 0; r < f.rows; ++r) {
+        auto capital = [&](int i) { return i >= 0 && i < f.g.width && isCapital(f.g.at(r, i)); };
+        const bool left = capital(p - 1);
+        if (!left && f.g.kind(r, p) != Kind::Blank) return false;
+        if (!left) continue;
+        int s = p - 1;
+        while (capital(s - 1)) --s;
+        int e = p;
+        while (capital(e)) ++e;
+        if ((s > 0 && f.g.kind(r, s - 1) != Kind::Blank) || (start >= 0 && s != start) ||
+            e - s > kLongest || (e < f.g.width && f.g.kind(r, e) != Kind::Blank))
+            return false;
+        start = s;
+        ended += e == p;
+        across += e > p;
+    }
+    return ended >= f.support && across >= f.support;
+}
+
 // A value begins, or the kind of character changes, at p in (nearly) every row: the evidence
 // in words, or empty when the rows say otherwise.
 std::string changeStart(const Finder& f, int p, const Transition& t) {
@@ -1444,7 +1472,8 @@ FIXEDWIDTH_LAYOUT FIXEDWIDTH_FindColumns(const std::vector<std::string_view>& li
         if (why.empty()) why = flagStart(f, p, t);
         if (why.empty()) why = cleanCutStart(f, p, t);
         if (why.empty()) why = loneFlagStart(f, p);
-        if (!why.empty() && !insideWholeValues(f, p) && !insideLetteredNumbers(f, p))
+        if (!why.empty() && !insideWholeValues(f, p) && !insideLetteredNumbers(f, p) &&
+            !insideShortWords(f, p))
             f.starts[p] = why;
     }
     decimalsToTheirScale(f);

@@ -537,6 +537,17 @@ std::vector<Case> boundaryCases() {
         cases.push_back(c);
     }
     {
+        // Zones written in Roman numerals, left-aligned (I, II, III, IV, XII): short words of
+        // capitals of several lengths, not flags side by side.
+        Case c{"chiffres romains alignés à gauche", {}, {10, 15, 4}};
+        const char* zones[] = {"I", "II", "III", "IV", "VI", "XI", "XII", "XV", "IX"};
+        for (int i = 0; i < 45; ++i) {
+            const Person& p = kPeople[static_cast<size_t>(i) % std::size(kPeople)];
+            c.lines.push_back(left(p.name, 10) + left(p.town, 15) + left(zones[i * 7 % 9], 4));
+        }
+        cases.push_back(c);
+    }
+    {
         // A line of names over a column of days, the days' name written like a day and cut to
         // its width (2016-07-20T05:16:58Z): the one line whose days are no days is the header.
         Case c{"en-tête dont le nom d'une colonne de jours s'écrit comme un jour", {}, {10, 15, 8}, true};
