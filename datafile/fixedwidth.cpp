@@ -547,6 +547,7 @@ struct Finder {
     int support;
     std::vector<Position> positions;
     std::vector<bool> insideDate;
+    std::vector<bool> insideCoordinate;  // inside degrees and minutes (50 11 N)
     std::map<int, std::string> starts;
     std::set<int> paddingStarts;  // the starts where zeros become the rule
     bool manyLengths;  // lines of many lengths (not nine in ten of three), trailing blanks cut
@@ -556,6 +557,7 @@ struct Finder {
           rows(grid.rows),
           support(std::max(3, grid.rows / 20)),
           insideDate(static_cast<size_t>(grid.width) + 1, false),
+          insideCoordinate(static_cast<size_t>(grid.width) + 1, false),
           manyLengths(ofManyLengths) {
         positions.reserve(static_cast<size_t>(g.width));
         for (int i = 0; i < g.width; ++i) positions.push_back(positionAt(g, i));
@@ -585,6 +587,60 @@ void findDates(Finder& f) {
         } else {
             ++i;
         }
+    }
+}
+
+// Where degrees and minutes (and seconds) written with single blanks and ended by their
+// hemisphere letter (50 11 N, 152 34 W, 41 29 30 S) that begin at i in row r end, or -1. The
+// letter ends the value: what follows it (a blank, or digits glued) is no letter.
+int coordinateEnd(const Grid& g, int r, int i) {
+    auto digits = [&](int& k, int most) {
+        const int from = k;
+        while (k < g.width && k - from < most && g.kind(r, k) == Kind::Digit) ++k;
+        return k > from && (k >= g.width || g.kind(r, k) != Kind::Digit);
+    };
+    int k = i;
+    if (!digits(k, 3)) return -1;
+    int groups = 0;
+    while (groups < 2 && k + 1 < g.width && g.at(r, k) == ' ' && g.kind(r, k + 1) == Kind::Digit) {
+        ++k;
+        if (!digits(k, 2)) return -1;
+        ++groups;
+    }
+    if (groups == 0 || k + 1 >= g.width || g.at(r, k) != ' ') return -1;
+    const char32_t h = g.at(r, k + 1);
+    if (h != 'N' && h != 'S' && h != 'E' && h != 'W') return -1;
+    return k + 2 < g.width && g.kind(r, k + 2) == Kind::Letter ? -1 : k + 2;
+}
+
+// Positions in degrees and minutes: a column of them, begun after blanks or where another
+// ends, at one place in nine rows in ten that have something there, is one value (its blanks and its letter no column's start) and
+// ends after its letter where they all end. Stations, ports and airports are exported so.
+void findCoordinates(Finder& f) {
+    for (int i = 0; i + 4 < f.g.width; ++i) {
+        if (i > 0 && f.at(i - 1).blanks < f.rows && !f.starts.count(i)) {
+            int edged = 0;
+            for (int r = 0; r < f.rows; ++r) edged += f.g.at(r, i - 1) == ' ';
+            if (edged < f.filled(i)) continue;
+        }
+        std::vector<int> ends(static_cast<size_t>(f.rows), -1);
+        int found = 0, last = 0;
+        for (int r = 0; r < f.rows; ++r) {
+            ends[static_cast<size_t>(r)] = coordinateEnd(f.g, r, i);
+            found += ends[static_cast<size_t>(r)] >= 0;
+            last = std::max(last, ends[static_cast<size_t>(r)]);
+        }
+        if (found < f.support || found * 10 < f.filled(i) * 9) continue;
+        for (int k = i + 1; k < last; ++k) f.insideCoordinate[static_cast<size_t>(k)] = true;
+        // The longest ends the column when the shorter are padded up to it (12 3 S).
+        bool padded = last < f.g.width;
+        for (int r = 0; r < f.rows && padded; ++r)
+            for (int k = ends[static_cast<size_t>(r)]; k >= 0 && k < last && padded; ++k)
+                padded = f.g.at(r, k) == ' ';
+        if (padded)
+            f.starts[last] = "fin de degrés et minutes (50 11 N) dans " + percentOf(found, f.filled(i)) +
+                             " des lignes";
+        i = last - 1;
     }
 }
 
@@ -1451,9 +1507,12 @@ FIXEDWIDTH_LAYOUT FIXEDWIDTH_FindColumns(const std::vector<std::string_view>& li
     Finder f(g, layout.fewLengthsLines * 10 < layout.lines * 9);
     findDates(f);
     findHexCodes(f);
+    findCoordinates(f);
     // Each rule in turn, the first that finds a start at p gives its evidence.
     for (int p = 1; p < g.width; ++p) {
-        if (f.insideDate[static_cast<size_t>(p)] || f.starts.count(p)) continue;
+        if (f.insideDate[static_cast<size_t>(p)] || f.insideCoordinate[static_cast<size_t>(p)] ||
+            f.starts.count(p))
+            continue;
         const Transition t = transitionAt(g, p);
         std::string why = hexStart(f, p);
         if (why.empty()) why = changeStart(f, p, t);

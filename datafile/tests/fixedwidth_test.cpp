@@ -548,6 +548,22 @@ std::vector<Case> boundaryCases() {
         cases.push_back(c);
     }
     {
+        // Stations' positions in degrees and minutes, each ended by its hemisphere letter and
+        // the longitude glued to the latitude (50 11 N66 07 W, 12 3 S 77 02 W, 152 34 W): the
+        // blanks between the groups begin no column, the letter ends one.
+        Case c{"degrés et minutes suivis de leur lettre, collés", {}, {10, 7, 9, 15}};
+        for (int i = 0; i < 40; ++i) {
+            const Person& p = kPeople[static_cast<size_t>(i) % std::size(kPeople)];
+            const std::string lat = std::to_string(i * 7 % 80 + 1) + " " + zeros(i * 13 % 60, 2) + " " +
+                                    "NS"[i % 3 == 0];
+            const std::string lon = std::to_string(i * 37 % 180 + 1) + " " +
+                                    (i % 9 == 4 ? std::to_string(i % 10) : zeros(i * 11 % 60, 2)) + " " +
+                                    "EW"[i % 2];
+            c.lines.push_back(left(p.name, 10) + left(lat, 7) + left(lon, 9) + left(p.town, 15));
+        }
+        cases.push_back(c);
+    }
+    {
         // A line of names over a column of days, the days' name written like a day and cut to
         // its width (2016-07-20T05:16:58Z): the one line whose days are no days is the header.
         Case c{"en-tête dont le nom d'une colonne de jours s'écrit comme un jour", {}, {10, 15, 8}, true};
