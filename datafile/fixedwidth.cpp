@@ -854,6 +854,17 @@ bool insideScientific(std::string_view text, size_t at) {
     return inside;
 }
 
+// Whether `text` is a month written aaaa-mm (ISO 8601: 1981-09), from the year 1800 to 2199:
+// a period, one value, whose dash stands between digits like a sign.
+bool isDashedMonth(std::string_view text) {
+    if (text.size() != 7 || text[4] != '-') return false;
+    for (size_t k : {0, 1, 2, 3, 5, 6})
+        if (!isDigit(text[k])) return false;
+    const int year = std::stoi(std::string(text.substr(0, 4)));
+    const int month = std::stoi(std::string(text.substr(5, 2)));
+    return year >= 1800 && year < 2200 && month >= 1 && month <= 12;
+}
+
 // Whether `text` is a real day written aaaa-mm-jj (ISO 8601).
 bool isDashedDay(std::string_view text) {
     if (text.size() != 10 || text[4] != '-' || text[7] != '-') return false;
@@ -885,7 +896,8 @@ bool isMixedIdentifier(std::string_view text) {
 // Whether p is inside values that an export writes whole, in nearly every row that has
 // something on both sides: numbers in scientific notation (the e and the exponent's sign
 // change the kind of character inside the number, and its digits before the e vary in count),
-// days written aaaa-mm-jj (their dashes stand between digits like a sign) and identifiers
+// days written aaaa-mm-jj and months aaaa-mm (their dashes stand between digits like a sign)
+// and identifiers
 // that mix letters and digits between blanks (a text column's value: a column of their
 // letters alone, or of their digits alone, is none an export writes there).
 bool insideWholeValues(const Finder& f, int p) {
@@ -897,7 +909,8 @@ bool insideWholeValues(const Finder& f, int p) {
         size_t at = 0;
         const std::string text = runAcross(f.g, r, p, 80, at);
         whole += !text.empty() &&
-                 (isDashedDay(text) || insideScientific(text, at) || isMixedIdentifier(text));
+                 (isDashedDay(text) || isDashedMonth(text) || insideScientific(text, at) ||
+                  isMixedIdentifier(text));
     }
     return whole >= f.support && whole * 10 >= across * 9;
 }

@@ -564,6 +564,18 @@ std::vector<Case> boundaryCases() {
         cases.push_back(c);
     }
     {
+        // Months written aaaa-mm as text (1981-09, 2012-04): the dash between the year and the
+        // month is no sign of a number that begins there.
+        Case c{"mois aaaa-mm écrits en texte", {}, {10, 10, 15}};
+        for (int i = 0; i < 40; ++i) {
+            const Person& p = kPeople[static_cast<size_t>(i) % std::size(kPeople)];
+            c.lines.push_back(left(p.name, 10) +
+                              left(std::to_string(1981 + i * 7 % 40) + "-" + zeros(i * 5 % 12 + 1, 2), 10) +
+                              left(p.town, 15));
+        }
+        cases.push_back(c);
+    }
+    {
         // A line of names over a column of days, the days' name written like a day and cut to
         // its width (2016-07-20T05:16:58Z): the one line whose days are no days is the header.
         Case c{"en-tête dont le nom d'une colonne de jours s'écrit comme un jour", {}, {10, 15, 8}, true};
