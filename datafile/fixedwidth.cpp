@@ -547,7 +547,7 @@ struct Finder {
     int support;
     std::vector<Position> positions;
     std::vector<bool> insideDate;
-    std::vector<bool> insideCoordinate;  // inside degrees and minutes (50 11 N)
+    std::vector<bool> insideOneValue;  // inside degrees and minutes (50 11 N) or brackets
     std::map<int, std::string> starts;
     std::set<int> paddingStarts;  // the starts where zeros become the rule
     bool manyLengths;  // lines of many lengths (not nine in ten of three), trailing blanks cut
@@ -557,7 +557,7 @@ struct Finder {
           rows(grid.rows),
           support(std::max(3, grid.rows / 20)),
           insideDate(static_cast<size_t>(grid.width) + 1, false),
-          insideCoordinate(static_cast<size_t>(grid.width) + 1, false),
+          insideOneValue(static_cast<size_t>(grid.width) + 1, false),
           manyLengths(ofManyLengths) {
         positions.reserve(static_cast<size_t>(g.width));
         for (int i = 0; i < g.width; ++i) positions.push_back(positionAt(g, i));
@@ -631,7 +631,7 @@ void findCoordinates(Finder& f) {
             last = std::max(last, ends[static_cast<size_t>(r)]);
         }
         if (found < f.support || found * 10 < f.filled(i) * 9) continue;
-        for (int k = i + 1; k < last; ++k) f.insideCoordinate[static_cast<size_t>(k)] = true;
+        for (int k = i + 1; k < last; ++k) f.insideOneValue[static_cast<size_t>(k)] = true;
         // The longest ends the column when the shorter are padded up to it (12 3 S).
         bool padded = last < f.g.width;
         for (int r = 0; r < f.rows && padded; ++r)
@@ -639,6 +639,52 @@ void findCoordinates(Finder& f) {
                 padded = f.g.at(r, k) == ' ';
         if (padded)
             f.starts[last] = "fin de degrés et minutes (50 11 N) dans " + percentOf(found, f.filled(i)) +
+                             " des lignes";
+        i = last - 1;
+    }
+}
+
+// Where the value in brackets that begins at i in row r ends (after its closing bracket), or
+// -1: ( or [ at i, its closing bracket within 80 characters, none opened again inside.
+int bracketedEnd(const Grid& g, int r, int i) {
+    const char32_t open = g.at(r, i);
+    if (open != '(' && open != '[') return -1;
+    const char32_t close = open == '(' ? ')' : ']';
+    for (int k = i + 1; k < g.width && k <= i + 80; ++k) {
+        if (g.at(r, k) == open) return -1;
+        if (g.at(r, k) == close) return k + 1;
+    }
+    return -1;
+}
+
+// Values in brackets, a list or a reference ((0x00, 0x00, 0x07), [RFC1918]), begun at one
+// place after blanks or at a column's start in nine rows in ten that have something there:
+// exports write such a value whole, so no column begins inside it; one begins after the
+// longest, the shorter padded up to it with blanks, where a letter or a digit follows it in
+// `support` rows (not a comma or more words that go on the text).
+void findBracketed(Finder& f) {
+    for (int i = 0; i + 2 < f.g.width; ++i) {
+        int edged = 0, found = 0, last = 0;
+        std::vector<int> ends(static_cast<size_t>(f.rows), -1);
+        for (int r = 0; r < f.rows; ++r) {
+            edged += i == 0 || f.g.at(r, i - 1) == ' ' || f.starts.count(i) > 0;
+            ends[static_cast<size_t>(r)] = bracketedEnd(f.g, r, i);
+            found += ends[static_cast<size_t>(r)] >= 0;
+            last = std::max(last, ends[static_cast<size_t>(r)]);
+        }
+        if (edged < f.filled(i) || found < f.support || found * 10 < f.filled(i) * 9) continue;
+        for (int k = i + 1; k < last; ++k) f.insideOneValue[static_cast<size_t>(k)] = true;
+        int begins = 0;
+        bool padded = last < f.g.width;
+        for (int r = 0; r < f.rows && padded; ++r) {
+            for (int k = ends[static_cast<size_t>(r)]; k >= 0 && k < last && padded; ++k)
+                padded = f.g.at(r, k) == ' ';
+            const Kind next = f.g.kind(r, last);
+            padded = padded && (next == Kind::Blank || next == Kind::Letter || next == Kind::Digit);
+            begins += next != Kind::Blank;
+        }
+        if (padded && begins >= f.support)
+            f.starts[last] = "fin d'une valeur entre crochets dans " + percentOf(found, f.filled(i)) +
                              " des lignes";
         i = last - 1;
     }
@@ -1521,9 +1567,10 @@ FIXEDWIDTH_LAYOUT FIXEDWIDTH_FindColumns(const std::vector<std::string_view>& li
     findDates(f);
     findHexCodes(f);
     findCoordinates(f);
+    findBracketed(f);
     // Each rule in turn, the first that finds a start at p gives its evidence.
     for (int p = 1; p < g.width; ++p) {
-        if (f.insideDate[static_cast<size_t>(p)] || f.insideCoordinate[static_cast<size_t>(p)] ||
+        if (f.insideDate[static_cast<size_t>(p)] || f.insideOneValue[static_cast<size_t>(p)] ||
             f.starts.count(p))
             continue;
         const Transition t = transitionAt(g, p);

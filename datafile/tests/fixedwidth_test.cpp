@@ -576,6 +576,31 @@ std::vector<Case> boundaryCases() {
         cases.push_back(c);
     }
     {
+        // References in brackets that begin a text, more words after them in some rows
+        // ([RFC1122], Section 3.2.1.3): letters then digits inside the brackets begin nothing.
+        Case c{"références entre crochets au début d'un texte", {}, {10, 30, 15}};
+        for (int i = 0; i < 40; ++i) {
+            const Person& p = kPeople[static_cast<size_t>(i) % std::size(kPeople)];
+            const std::string ref = "[RFC" + std::to_string(1100 + i * 397 % 8000) + "]" +
+                                    (i % 3 == 0 ? ", Section 3.2.1." + std::to_string(i % 7) : "");
+            c.lines.push_back(left(p.name, 10) + left(ref, 30) + left(p.town, 15));
+        }
+        cases.push_back(c);
+    }
+    {
+        // Codes written as a list in parentheses, of one to three bytes, a name glued after the
+        // longest ((0x00, 0x20, 0x3C)Digital Music, (0x41)  Roland): the column ends after them.
+        Case c{"listes entre parenthèses, un nom collé", {}, {18, 10, 15}};
+        for (int i = 0; i < 40; ++i) {
+            const Person& p = kPeople[static_cast<size_t>(i) % std::size(kPeople)];
+            const std::string code = i % 4 == 0 ? "(0x" + zeros(i * 7 % 90 + 10, 2) + ")"
+                                                : "(0x00, 0x" + zeros(i % 3, 2) + ", 0x" +
+                                                      zeros(i * 13 % 90 + 10, 2) + ")";
+            c.lines.push_back(left(code, 18) + left(p.name, 10) + left(p.town, 15));
+        }
+        cases.push_back(c);
+    }
+    {
         // A line of names over a column of days, the days' name written like a day and cut to
         // its width (2016-07-20T05:16:58Z): the one line whose days are no days is the header.
         Case c{"en-tête dont le nom d'une colonne de jours s'écrit comme un jour", {}, {10, 15, 8}, true};
