@@ -151,6 +151,19 @@ def numbers_as_written(rows, at, width):
     return bool(values) and all(re.fullmatch(r"-?(0|[1-9]\d*)(\.\d+)?", v) for v in values)
 
 
+def days_as_written(rows, at, width):
+    """Whether a column the table gives as text holds, as written, days aaaa-mm-jj (ISO 8601)
+    only, which a careful person types as days: the table called them text for a day before
+    1800 (1787-12-07), a year this script's kinds leave out."""
+    values = [r[at:at + width].strip() for r in rows]
+    values = [v for v in values if v]
+    try:
+        return bool(values) and all(
+            len(v) == 10 and v[4] == v[7] == "-" and datetime.date.fromisoformat(v) for v in values)
+    except ValueError:
+        return False
+
+
 def varies(column):
     """Whether two rows at least hold something else than the commonest character (a single
     row apart says nothing: a 1 among the zeros of a sparse matrix, one T among F)."""
@@ -211,7 +224,8 @@ def main():
                 if not ok:
                     wrong_types.append("%s:%s→%s" % (want["name"][:12], want["kind"],
                                                      TYPE_NAMES[t["type"]]))
-                    careless += t["type"] in (0, 1) and numbers_as_written(rows, at, want["width"])
+                    careless += ((t["type"] in (0, 1) and numbers_as_written(rows, at, want["width"]))
+                                 or (t["type"] == 2 and days_as_written(rows, at, want["width"])))
             types_right = found == expected and not wrong_types
             seen, wide = {}, {}
             position = 0
@@ -304,8 +318,8 @@ def report(title, t):
     print("Bornes manquées, par indice : " + (", ".join(
         "%s %d" % kv for kv in sorted(t["missed"].items(), key=lambda kv: -kv[1])) or "aucune"))
     print("Types justes (toutes les colonnes du fichier) : %d/%d fichiers ; attente corrigée (une "
-          "colonne de nombres écrits sans zéros de tête, une ligne de noms à part, est de nombres "
-          "même si la table la donne pour du texte) : %d/%d fichiers"
+          "colonne de nombres écrits sans zéros de tête, une ligne de noms à part, est de nombres, "
+          "une de jours aaaa-mm-jj de jours, même si la table la donne pour du texte) : %d/%d fichiers"
           % (t["types"], t["files"], t["types_careful"], t["files"]))
     print("Typage seul (colonnes aux deux bornes trouvées) : %d/%d colonnes justes (%.1f %%) ; "
           "fichiers dont toutes ces colonnes sont justes : %d/%d"
