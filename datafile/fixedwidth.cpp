@@ -968,6 +968,7 @@ bool insideWholeValues(const Finder& f, int p) {
 bool insideLetteredNumbers(const Finder& f, int p) {
     int across = 0;
     int whole = 0;
+    int beforeText = 0;
     std::set<size_t> lengths;
     for (int r = 0; r < f.rows; ++r) {
         if (f.g.kind(r, p - 1) == Kind::Blank || f.g.kind(r, p) == Kind::Blank) continue;
@@ -981,8 +982,17 @@ bool insideLetteredNumbers(const Finder& f, int p) {
         if (!letters) continue;
         ++whole;
         lengths.insert(text.size());
+        // (What follows the blanks after the digits: a text, left-aligned, or a number.)
+        const int end = p + static_cast<int>(text.size() - at);
+        int next = end;
+        while (next < f.g.width && f.g.kind(r, next) == Kind::Blank) ++next;
+        beforeText += next - end >= 2 && next < f.g.width && f.g.kind(r, next) == Kind::Letter;
     }
-    return lengths.size() >= 2 && whole >= f.support && whole * 10 >= across * 9;
+    // Of one length (JRD001), two blanks or more then a text after every one: the blanks are a
+    // text's padding, as those after a number of its own would be the next column's, which a
+    // text's value does not begin with (one blank is rather a word of the same text that goes
+    // on: chi1 g+).
+    return (lengths.size() >= 2 || beforeText == whole) && whole >= f.support && whole * 10 >= across * 9;
 }
 
 // Whether p falls inside short words of capitals of several lengths, left-aligned at one

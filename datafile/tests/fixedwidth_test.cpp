@@ -601,6 +601,17 @@ std::vector<Case> boundaryCases() {
         cases.push_back(c);
     }
     {
+        // Keys of letters and digits of one length, padded with blanks before a name (JRD001,
+        // JRD002): the digits end a text; a number of its own would be followed by the next
+        // column, not by blanks.
+        Case c{"clés de lettres et de chiffres d'une seule longueur, puis des blancs", {}, {8, 10, 15}};
+        for (int i = 0; i < 40; ++i) {
+            const Person& p = kPeople[static_cast<size_t>(i) % std::size(kPeople)];
+            c.lines.push_back(left("JRD" + zeros(i + 1, 3), 8) + left(p.name, 10) + left(p.town, 15));
+        }
+        cases.push_back(c);
+    }
+    {
         // A line of names over a column of days, the days' name written like a day and cut to
         // its width (2016-07-20T05:16:58Z): the one line whose days are no days is the header.
         Case c{"en-tête dont le nom d'une colonne de jours s'écrit comme un jour", {}, {10, 15, 8}, true};
