@@ -962,9 +962,10 @@ bool insideWholeValues(const Finder& f, int p) {
 }
 
 // Whether the values across p are letters up to p then digits up to a blank, of several
-// lengths (F0, F12, F103): numbers that an export writes are zero-padded or aligned to their
-// column's end, so digits left-aligned after letters, blanks after them, are the end of a text
-// (an identifier), not a number of their own beside a flag.
+// lengths (F0, F12, F103), or of one length with a text after their padding (JRD001  Papilio):
+// numbers that an export writes are zero-padded or aligned to their column's end, so digits
+// left-aligned after letters, blanks after them, are the end of a text (an identifier), not a
+// number of their own beside a flag.
 bool insideLetteredNumbers(const Finder& f, int p) {
     int across = 0;
     int whole = 0;
