@@ -3,7 +3,7 @@
 
     python3 bench/fixedwidth_gen.py CORPUS_DIR OUT_DIR [--rows N] [--tuning | --except-last]
     python3 bench/fixedwidth_gen.py --draw SEED COUNT [CORPUS_DIR] [--before-study]
-    python3 bench/fixedwidth_gen.py --draw-packages SEED COUNT [CORPUS_DIR]
+    python3 bench/fixedwidth_gen.py --draw-packages SEED COUNT [CORPUS_DIR] [--after-sixth]
 
 CORPUS_DIR is the corpus bench/corpus.sh gathers (files/ and manifest.tsv: tables that Debian and
 npm packages publish). Each table of SOURCES below is read with Python's csv module and written
