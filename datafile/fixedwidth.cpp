@@ -613,37 +613,6 @@ int coordinateEnd(const Grid& g, int r, int i) {
     return k + 2 < g.width && g.kind(r, k + 2) == Kind::Letter ? -1 : k + 2;
 }
 
-// Positions in degrees and minutes: a column of them, begun after blanks or where another
-// ends, at one place in nine rows in ten that have something there, is one value (its blanks and its letter no column's start) and
-// ends after its letter where they all end. Stations, ports and airports are exported so.
-void findCoordinates(Finder& f) {
-    for (int i = 0; i + 4 < f.g.width; ++i) {
-        if (i > 0 && f.at(i - 1).blanks < f.rows && !f.starts.count(i)) {
-            int edged = 0;
-            for (int r = 0; r < f.rows; ++r) edged += f.g.at(r, i - 1) == ' ';
-            if (edged < f.filled(i)) continue;
-        }
-        std::vector<int> ends(static_cast<size_t>(f.rows), -1);
-        int found = 0, last = 0;
-        for (int r = 0; r < f.rows; ++r) {
-            ends[static_cast<size_t>(r)] = coordinateEnd(f.g, r, i);
-            found += ends[static_cast<size_t>(r)] >= 0;
-            last = std::max(last, ends[static_cast<size_t>(r)]);
-        }
-        if (found < f.support || found * 10 < f.filled(i) * 9) continue;
-        for (int k = i + 1; k < last; ++k) f.insideOneValue[static_cast<size_t>(k)] = true;
-        // The longest ends the column when the shorter are padded up to it (12 3 S).
-        bool padded = last < f.g.width;
-        for (int r = 0; r < f.rows && padded; ++r)
-            for (int k = ends[static_cast<size_t>(r)]; k >= 0 && k < last && padded; ++k)
-                padded = f.g.at(r, k) == ' ';
-        if (padded)
-            f.starts[last] = "fin de degrés et minutes (50 11 N) dans " + percentOf(found, f.filled(i)) +
-                             " des lignes";
-        i = last - 1;
-    }
-}
-
 // Where the value in brackets that begins at i in row r ends (after its closing bracket), or
 // -1: ( or [ at i, its closing bracket within 80 characters, none opened again inside.
 int bracketedEnd(const Grid& g, int r, int i) {
@@ -657,18 +626,19 @@ int bracketedEnd(const Grid& g, int r, int i) {
     return -1;
 }
 
-// Values in brackets, a list or a reference ((0x00, 0x00, 0x07), [RFC1918]), begun at one
-// place after blanks or at a column's start in nine rows in ten that have something there:
-// exports write such a value whole, so no column begins inside it; one begins after the
-// longest, the shorter padded up to it with blanks, where a letter or a digit follows it in
-// `support` rows (not a comma or more words that go on the text).
-void findBracketed(Finder& f) {
+// Values an export writes whole, where `endAt` (Grid, row, start) tells each row's end (-1:
+// none begins there), begun at one place after blanks or at a column's start in nine rows in
+// ten that have something there: no column begins inside them; one begins after the longest,
+// the shorter padded up to it with blanks, where a letter or a digit follows in `support` rows
+// (not a comma or more words that go on a text). `what` names them in the evidence.
+template <typename EndAt>
+void findWholeValues(Finder& f, EndAt endAt, const std::string& what) {
     for (int i = 0; i + 2 < f.g.width; ++i) {
         int edged = 0, found = 0, last = 0;
         std::vector<int> ends(static_cast<size_t>(f.rows), -1);
         for (int r = 0; r < f.rows; ++r) {
             edged += i == 0 || f.g.at(r, i - 1) == ' ' || f.starts.count(i) > 0;
-            ends[static_cast<size_t>(r)] = bracketedEnd(f.g, r, i);
+            ends[static_cast<size_t>(r)] = endAt(f.g, r, i);
             found += ends[static_cast<size_t>(r)] >= 0;
             last = std::max(last, ends[static_cast<size_t>(r)]);
         }
@@ -684,10 +654,16 @@ void findBracketed(Finder& f) {
             begins += next != Kind::Blank;
         }
         if (padded && begins >= f.support)
-            f.starts[last] = "fin d'une valeur entre crochets dans " + percentOf(found, f.filled(i)) +
-                             " des lignes";
+            f.starts[last] = "fin " + what + " dans " + percentOf(found, f.filled(i)) + " des lignes";
         i = last - 1;
     }
+}
+
+// Positions in degrees and minutes (stations, ports and airports are exported so: 50 11 N,
+// 12 3 S) and values in brackets, a list or a reference ((0x00, 0x00, 0x07), [RFC1918]).
+void findCoordinatesAndBrackets(Finder& f) {
+    findWholeValues(f, coordinateEnd, "de degrés et minutes (50 11 N)");
+    findWholeValues(f, bracketedEnd, "d'une valeur entre crochets");
 }
 
 // Whether every row has 0x (or 0X) at i and i+1: a hexadecimal number written in C's way.
@@ -1577,8 +1553,7 @@ FIXEDWIDTH_LAYOUT FIXEDWIDTH_FindColumns(const std::vector<std::string_view>& li
     Finder f(g, layout.fewLengthsLines * 10 < layout.lines * 9);
     findDates(f);
     findHexCodes(f);
-    findCoordinates(f);
-    findBracketed(f);
+    findCoordinatesAndBrackets(f);
     // Each rule in turn, the first that finds a start at p gives its evidence.
     for (int p = 1; p < g.width; ++p) {
         if (f.insideDate[static_cast<size_t>(p)] || f.insideOneValue[static_cast<size_t>(p)] ||
