@@ -394,7 +394,8 @@ bool breaksDays(const std::vector<char32_t>& first, const Grid& g) {
         if (!other || first[static_cast<size_t>(i)] == ' ') continue;
         int days = 0;
         int r = 0;
-        for (; r < g.rows && (isDate8(g, r, i) || isEmptyDate8(g, r, i)); ++r) days += isDate8(g, r, i);
+        for (; r < g.rows && (isDate8(g, r, i) || isEmptyDate8(g, r, i)); ++r)
+            days += isDate8(g, r, i);
         if (r == g.rows && days * 2 > g.rows) return true;
     }
     return false;
@@ -654,7 +655,8 @@ void findWholeValues(Finder& f, EndAt endAt, const std::string& what) {
             begins += next != Kind::Blank;
         }
         if (padded && begins >= f.support)
-            f.starts[last] = "fin " + what + " dans " + percentOf(found, f.filled(i)) + " des lignes";
+            f.starts[last] =
+                "fin " + what + " dans " + percentOf(found, f.filled(i)) + " des lignes";
         i = last - 1;
     }
 }
@@ -930,9 +932,8 @@ bool insideWholeValues(const Finder& f, int p) {
         ++across;
         size_t at = 0;
         const std::string text = runAcross(f.g, r, p, 80, at);
-        whole += !text.empty() &&
-                 (isDashedDay(text) || isDashedMonth(text) || insideScientific(text, at) ||
-                  isMixedIdentifier(text));
+        whole += !text.empty() && (isDashedDay(text) || isDashedMonth(text) ||
+                                   insideScientific(text, at) || isMixedIdentifier(text));
     }
     return whole >= f.support && whole * 10 >= across * 9;
 }
@@ -969,7 +970,8 @@ bool insideLetteredNumbers(const Finder& f, int p) {
     // text's padding, as those after a number of its own would be the next column's, which a
     // text's value does not begin with (one blank is rather a word of the same text that goes
     // on: chi1 g+).
-    return (lengths.size() >= 2 || beforeText == whole) && whole >= f.support && whole * 10 >= across * 9;
+    return (lengths.size() >= 2 || beforeText == whole) && whole >= f.support &&
+           whole * 10 >= across * 9;
 }
 
 // Whether p falls inside short words of capitals of several lengths, left-aligned at one

@@ -554,11 +554,11 @@ std::vector<Case> boundaryCases() {
         Case c{"degrés et minutes suivis de leur lettre, collés", {}, {10, 7, 9, 15}};
         for (int i = 0; i < 40; ++i) {
             const Person& p = kPeople[static_cast<size_t>(i) % std::size(kPeople)];
-            const std::string lat = std::to_string(i * 7 % 80 + 1) + " " + zeros(i * 13 % 60, 2) + " " +
-                                    "NS"[i % 3 == 0];
+            const std::string lat = std::to_string(i * 7 % 80 + 1) + " " + zeros(i * 13 % 60, 2) +
+                                    " " + "NS"[i % 3 == 0];
             const std::string lon = std::to_string(i * 37 % 180 + 1) + " " +
-                                    (i % 9 == 4 ? std::to_string(i % 10) : zeros(i * 11 % 60, 2)) + " " +
-                                    "EW"[i % 2];
+                                    (i % 9 == 4 ? std::to_string(i % 10) : zeros(i * 11 % 60, 2)) +
+                                    " " + "EW"[i % 2];
             c.lines.push_back(left(p.name, 10) + left(lat, 7) + left(lon, 9) + left(p.town, 15));
         }
         cases.push_back(c);
@@ -569,9 +569,10 @@ std::vector<Case> boundaryCases() {
         Case c{"mois aaaa-mm écrits en texte", {}, {10, 10, 15}};
         for (int i = 0; i < 40; ++i) {
             const Person& p = kPeople[static_cast<size_t>(i) % std::size(kPeople)];
-            c.lines.push_back(left(p.name, 10) +
-                              left(std::to_string(1981 + i * 7 % 40) + "-" + zeros(i * 5 % 12 + 1, 2), 10) +
-                              left(p.town, 15));
+            c.lines.push_back(
+                left(p.name, 10) +
+                left(std::to_string(1981 + i * 7 % 40) + "-" + zeros(i * 5 % 12 + 1, 2), 10) +
+                left(p.town, 15));
         }
         cases.push_back(c);
     }
@@ -604,19 +605,26 @@ std::vector<Case> boundaryCases() {
         // Keys of letters and digits of one length, padded with blanks before a name (JRD001,
         // JRD002): the digits end a text; a number of its own would be followed by the next
         // column, not by blanks.
-        Case c{"clés de lettres et de chiffres d'une seule longueur, puis des blancs", {}, {8, 10, 15}};
+        Case c{"clés de lettres et de chiffres d'une seule longueur, puis des blancs",
+               {},
+               {8, 10, 15}};
         for (int i = 0; i < 40; ++i) {
             const Person& p = kPeople[static_cast<size_t>(i) % std::size(kPeople)];
-            c.lines.push_back(left("JRD" + zeros(i + 1, 3), 8) + left(p.name, 10) + left(p.town, 15));
+            c.lines.push_back(left("JRD" + zeros(i + 1, 3), 8) + left(p.name, 10) +
+                              left(p.town, 15));
         }
         cases.push_back(c);
     }
     {
         // A line of names over a column of days, the days' name written like a day and cut to
         // its width (2016-07-20T05:16:58Z): the one line whose days are no days is the header.
-        Case c{"en-tête dont le nom d'une colonne de jours s'écrit comme un jour", {}, {10, 15, 8}, true};
+        Case c{"en-tête dont le nom d'une colonne de jours s'écrit comme un jour",
+               {},
+               {10, 15, 8},
+               true};
         c.lines.push_back(left("module", 10) + left("source", 15) + "2016-07-");
-        for (const Person& p : kPeople) c.lines.push_back(left(p.name, 10) + left(p.town, 15) + p.born);
+        for (const Person& p : kPeople)
+            c.lines.push_back(left(p.name, 10) + left(p.town, 15) + p.born);
         cases.push_back(c);
     }
     return cases;
