@@ -22,6 +22,7 @@ import glob
 import io
 import json
 import os
+import re
 import subprocess
 import sys
 import tempfile
@@ -76,7 +77,7 @@ def bounded_columns(desc, truth):
         if position in ours_at:
             column, our_end = ours_at[position]
             if our_end == end or (last and column is desc["columns"][-1]):
-                yield column, want
+                yield column, want, position
         position = end
 
 
@@ -141,6 +142,28 @@ def widened_evidence(rows, p):
     return None
 
 
+def numbers_as_written(rows, at, width):
+    """Whether a column the table gives as text holds, as written, numbers that a careful person
+    types as numbers: every value but the first row's (a line of names the table kept among its
+    rows) a plain number, none with a zero before its first digit (a code keeps those)."""
+    values = [r[at:at + width].strip() for r in rows[1:]]
+    values = [v for v in values if v]
+    return bool(values) and all(re.fullmatch(r"-?(0|[1-9]\d*)(\.\d+)?", v) for v in values)
+
+
+def days_as_written(rows, at, width):
+    """Whether a column the table gives as text holds, as written, days aaaa-mm-jj (ISO 8601)
+    only, which a careful person types as days: the table called them text for a day before
+    1800 (1787-12-07), a year this script's kinds leave out."""
+    values = [r[at:at + width].strip() for r in rows]
+    values = [v for v in values if v]
+    try:
+        return bool(values) and all(
+            len(v) == 10 and v[4] == v[7] == "-" and datetime.date.fromisoformat(v) for v in values)
+    except ValueError:
+        return False
+
+
 def varies(column):
     """Whether two rows at least hold something else than the commonest character (a single
     row apart says nothing: a 1 among the zeros of a sparse matrix, one T among F)."""
@@ -171,8 +194,9 @@ def main():
         sys.exit(__doc__)
     set_dir, cli = sys.argv[1], os.path.abspath(sys.argv[2])
     files = sorted(glob.glob(os.path.join(set_dir, "*.txt")))
-    # tuning, held out, held out later, the fourth set, the fifth, the study set, the sixth
-    groups = {g: new_totals() for g in range(7)}
+    # tuning, held out, held out later, the fourth set, the fifth, the study set, the sixth, the
+    # seventh
+    groups = {g: new_totals() for g in range(8)}
     print("%-28s %5s | %5s %5s %s | %5s %5s | %s" % ("fichier", "vraies", "nous", "faux", "types",
                                                      "pandas", "faux", "types faux"))
     with tempfile.TemporaryDirectory() as work:
@@ -189,7 +213,9 @@ def main():
             fixed = desc["TypeStructFile"] == 1
             # Typing judged on its own: every column whose two boundaries were found.
             wrong_types, typed = [], 0
-            for column, want in bounded_columns(desc, truth) if fixed else ():
+            rows, header = read_rows(path, truth)
+            careless = 0  # wrong by the written kind only, right by a careful one
+            for column, want, at in bounded_columns(desc, truth) if fixed else ():
                 typed += 1
                 t = column["typeCible"]
                 ok = t["type"] in EXPECTED[want["kind"]]
@@ -198,8 +224,9 @@ def main():
                 if not ok:
                     wrong_types.append("%s:%s→%s" % (want["name"][:12], want["kind"],
                                                      TYPE_NAMES[t["type"]]))
+                    careless += ((t["type"] in (0, 1) and numbers_as_written(rows, at, want["width"]))
+                                 or (t["type"] == 2 and days_as_written(rows, at, want["width"])))
             types_right = found == expected and not wrong_types
-            rows, header = read_rows(path, truth)
             seen, wide = {}, {}
             position = 0
             for left, right in zip(truth["columns"], truth["columns"][1:]):
@@ -225,13 +252,14 @@ def main():
             totals["pandas_exact"] += theirs == expected
             totals["fixed"] += fixed
             totals["types"] += types_right
+            totals["types_careful"] += found == expected and len(wrong_types) == careless
             totals["typed"] += typed
             totals["typed_right"] += typed - len(wrong_types)
             totals["typed_files"] += (fixed or not expected) and not wrong_types
             score, p_score = good - extra, p_good - p_extra
             totals["ahead" if score > p_score else "level" if score == p_score else "behind"] += 1
             print("%-28s %5d | %5d %5d %-5s | %5d %5d | %s" % (
-                ("", "*", "+", "#", "%", "~", "&")[group] + name[:27], len(expected), good, extra,
+                ("", "*", "+", "#", "%", "~", "&", "@")[group] + name[:27], len(expected), good, extra,
                 "oui" if types_right else "non", p_good, p_extra,
                 ("" if found == expected else "bornes " + ",".join(
                     str(s) for s in sorted(expected ^ found)) + " ") if fixed
@@ -240,10 +268,12 @@ def main():
     print("(* : table mise à part, jamais regardée pendant le réglage ; + : mise à part plus tard,"
           " tirée après que les règles ont été rendues générales ; # : quatrième ensemble, tiré"
           " avant les règles suivantes ; % : cinquième ensemble, tiré avant les règles suivantes ;"
-          " ~ : ensemble d'étude ; & : sixième ensemble, tiré par paquet avant les règles suivantes)")
+          " ~ : ensemble d'étude ; & : sixième ensemble, tiré par paquet avant les règles suivantes ;"
+          " @ : septième ensemble, tiré par paquet avant les règles suivantes)")
     for group, title in ((0, "Tables de réglage"), (1, "Tables mises à part"),
                          (2, "Tables mises à part plus tard"), (3, "Quatrième ensemble"),
                          (5, "Ensemble d'étude"), (4, "Cinquième ensemble"), (6, "Sixième ensemble"),
+                         (7, "Septième ensemble"),
                          (None, "Ensemble")):
         t = groups[group] if group is not None else {
             k: sum((g[k] for g in groups.values()), collections.Counter() if k == "missed" else 0)
@@ -257,7 +287,7 @@ def new_totals():
             "files": 0, "ours_exact": 0, "pandas_exact": 0, "fixed": 0, "types": 0,
             "ahead": 0, "level": 0, "behind": 0, "typed": 0, "typed_right": 0, "typed_files": 0,
             "visible": 0, "ours_visible": 0, "ours_unseen": 0, "visible_wide": 0,
-            "ours_visible_wide": 0, "missed": collections.Counter()}
+            "ours_visible_wide": 0, "missed": collections.Counter(), "types_careful": 0}
 
 
 def report(title, t):
@@ -287,7 +317,10 @@ def report(title, t):
              100.0 * t["ours_visible_wide"] / max(1, t["visible_wide"])))
     print("Bornes manquées, par indice : " + (", ".join(
         "%s %d" % kv for kv in sorted(t["missed"].items(), key=lambda kv: -kv[1])) or "aucune"))
-    print("Types justes (toutes les colonnes du fichier) : %d/%d fichiers" % (t["types"], t["files"]))
+    print("Types justes (toutes les colonnes du fichier) : %d/%d fichiers ; attente corrigée (une "
+          "colonne de nombres écrits sans zéros de tête, une ligne de noms à part, est de nombres, "
+          "une de jours aaaa-mm-jj de jours, même si la table la donne pour du texte) : %d/%d fichiers"
+          % (t["types"], t["files"], t["types_careful"], t["files"]))
     print("Typage seul (colonnes aux deux bornes trouvées) : %d/%d colonnes justes (%.1f %%) ; "
           "fichiers dont toutes ces colonnes sont justes : %d/%d"
           % (t["typed_right"], t["typed"], 100.0 * t["typed_right"] / max(1, t["typed"]),

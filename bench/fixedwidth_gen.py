@@ -3,7 +3,7 @@
 
     python3 bench/fixedwidth_gen.py CORPUS_DIR OUT_DIR [--rows N] [--tuning | --except-last]
     python3 bench/fixedwidth_gen.py --draw SEED COUNT [CORPUS_DIR] [--before-study]
-    python3 bench/fixedwidth_gen.py --draw-packages SEED COUNT [CORPUS_DIR]
+    python3 bench/fixedwidth_gen.py --draw-packages SEED COUNT [CORPUS_DIR] [--after-sixth]
 
 CORPUS_DIR is the corpus bench/corpus.sh gathers (files/ and manifest.tsv: tables that Debian and
 npm packages publish). Each table of SOURCES below is read with Python's csv module and written
@@ -19,7 +19,7 @@ files keep a header line (the names cut at their widths), some have their traili
 For each table OUT_DIR receives NAME.txt and NAME.truth.json: the widths, each column's kind
 ("integer", "code", "decimal", "date", "flag", "text"), whether a header line is there, where
 the table came from and its set (group 0: tuning, 1: held out, 2: held out later, 3: the fourth
-set, 4: the fifth, 5: the study set, 6: the sixth). The widths are the truth the boundary benchmark measures against. --draw prints the names
+set, 4: the fifth, 5: the study set, 6: the sixth, 7: the seventh). The widths are the truth the boundary benchmark measures against. --draw prints the names
 of a new held-out set (see HELD_OUT_4).
 """
 import collections
@@ -274,6 +274,50 @@ HELD_OUT_6 = [
     ("r-cran-adegenet", "usr/lib/R/site-library/adegenet/files/swallowtails_loc.csv", "56e4e31031_swallowtails_loc.csv"),
     ("gerbv", "usr/share/doc/gerbv/examples/protel-pnp/Pick_Place_for_SE_SG_IF_V2.csv", "a9f7b920a9_Pick_Place_for_SE_SG_IF_V2.csv"),
 ]
+# A seventh set, drawn by package before any rule of the stop that drew it: `--draw-packages
+# 20261212 36 CORPUS_DIR --after-sixth` as HELD_OUT_6 was drawn, from the packages of
+# bench/fixedwidth_packages.txt whose source package gave no table to the sixth set, with no
+# family of any set above, the sixth included. bench/fixedwidth.sh gathers them into
+# CORPUS_DIR/seventh. Its figure is read once, after the last rule; none of its files is looked
+# at while tuning.
+HELD_OUT_7 = [
+    ("mutt-wizard", "usr/share/mutt-wizard/domains.csv", "6f56a232f2_domains.csv"),
+    ("r-cran-publish", "usr/lib/R/site-library/Publish/data/CiTable.csv", "c02f20a49b_CiTable.csv"),
+    ("r-cran-publish", "usr/lib/R/site-library/Publish/data/Diabetes.csv", "84ff7d76fd_Diabetes.csv"),
+    ("rdkit-data", "usr/share/RDKit/Contrib/Fastcluster/clustered_parse.tsv", "0a4a34dfa8_clustered_parse.tsv"),
+    ("rdkit-data", "usr/share/RDKit/Contrib/NIBRSubstructureFilters/examples/chembl24_structs_randomtestSample_100_out.csv", "693b0a4322_chembl24_structs_randomtestSample_100_out.csv"),
+    ("r-cran-rotl", "usr/lib/R/site-library/rotl/extdata/egg.csv", "215d5f06cf_egg.csv"),
+    ("r-cran-plotly", "usr/lib/R/site-library/plotly/examples/shiny/UN_Advanced/Data/UN_IdealPoints.csv", "eed3fce08b_UN_IdealPoints.csv"),
+    ("mapdamage", "usr/lib/python3/dist-packages/mapdamage/tests/probs/Stats_out_MCMC_correct_prob.csv", "f5bf229512_Stats_out_MCMC_correct_prob.csv"),
+    ("r-cran-spatstat.data", "usr/lib/R/site-library/spatstat.data/rawdata/vesicles/vesicleswindow.csv", "13ca9d4ab1_vesicleswindow.csv"),
+    ("dynare", "usr/lib/dynare/matlab/modules/reporting/test/db_a.csv", "344b84dc4c_db_a.csv"),
+    ("dynare", "usr/lib/dynare/matlab/modules/reporting/test/dc_a.csv", "2f58f25856_dc_a.csv"),
+    ("libterralib-doc", "usr/share/doc/libterralib-dev/examples/data/BairrosRecife2.csv", "9e5dc00011_BairrosRecife2.csv"),
+    ("libterralib-doc", "usr/share/doc/libterralib-dev/examples/data/OcorrenciasBH.csv", "95d46d54ca_OcorrenciasBH.csv"),
+    ("r-bioc-genomeinfodb", "usr/lib/R/site-library/GenomeInfoDb/extdata/dataFiles/genomeMappingTbl.csv", "b3b12b2d95_genomeMappingTbl.csv"),
+    ("luminance-hdr", "usr/share/luminance-hdr/hdrhtml/hdrhtml_c_b5.csv", "318903e44e_hdrhtml_c_b5.csv"),
+    ("deap-doc", "usr/share/doc/deap-doc/examples/ga/heart_scale.csv", "63c2286c16_heart_scale.csv"),
+    ("deap-doc", "usr/share/doc/deap-doc/examples/gp/spambase.csv", "b1ef93de71_spambase.csv"),
+    ("python3-pattern", "usr/share/doc/python3-pattern/test/corpora/wordforms-es-davies.csv", "8b63e35041_wordforms-es-davies.csv"),
+    ("python3-pattern", "usr/lib/python3/dist-packages/pattern/graph/commonsense.csv", "072f788deb_commonsense.csv"),
+    ("cqrlog-data", "usr/share/cqrlog/ctyfiles/qslmgr.csv", "e0895634b0_qslmgr.csv"),
+    ("opa-fastfabric", "usr/share/opa/samples/linksum_swd06.csv", "2655fda08a_linksum_swd06.csv"),
+    ("gnumed-server", "var/lib/gnumed/server/sql/v14-v15/data/atc_only-utf8.csv", "c98b466909_atc_only-utf8.csv"),
+    ("augur", "usr/lib/python3/dist-packages/augur/data/lat_longs.tsv", "99f2a674b0_lat_longs.tsv"),
+    ("r-bioc-progeny", "usr/lib/R/site-library/progeny/extdata/human_input.csv", "4a45854be0_human_input.csv"),
+    ("yade", "usr/share/doc/yade/examples/PotentialBlocks/joints/jointC.csv", "64895f575b_jointC.csv"),
+    ("r-cran-gstat", "usr/lib/R/site-library/gstat/external/no2.csv", "5195dd8f88_no2.csv"),
+    ("python3-electrum", "usr/lib/python3/dist-packages/electrum/lnwire/peer_wire.csv", "0b32dd7528_peer_wire.csv"),
+    ("texlive-science", "usr/share/texlive/texmf-dist/tex/latex/nucleardata/elementlist.csv", "316a2d9074_elementlist.csv"),
+    ("texlive-science", "usr/share/texlive/texmf-dist/tex/latex/nucleardata/massdata.csv", "5e81e97658_massdata.csv"),
+    ("qt5-quick-demos", "usr/lib/x86_64-linux-gnu/qt5/examples/demos/stocqt/content/data/INTC.csv", "f4146297a7_INTC.csv"),
+    ("qt5-quick-demos", "usr/lib/x86_64-linux-gnu/qt5/examples/demos/stocqt/content/data/AMZN.csv", "b8a9b53a28_AMZN.csv"),
+    ("ivar", "usr/share/doc/ivar/examples/ref/out-variants.tsv", "020782afaa_out-variants.tsv"),
+    ("hamradio-files", "usr/share/hamradio-files/cty.csv", "64d55707a7_cty.csv"),
+    ("libjs-dygraphs", "usr/share/doc/libjs-dygraphs/site/temperatures.csv", "1b4bfdf093_temperatures.csv"),
+    ("libjs-dygraphs", "usr/share/doc/libjs-dygraphs/site/twonormals.csv", "1efcb76417_twonormals.csv"),
+    ("python3-csb", "usr/lib/python3/dist-packages/csb/bio/nmr/resources/RandomCoil.Reference.tsv", "17826b53b0_RandomCoil.Reference.tsv"),
+]
 MAX_COLUMNS = 9
 MISSING = {"", "NA", "NaN", "nan", "NULL", "null", "None"}
 
@@ -481,18 +525,20 @@ def sixth_table(corpus, package, path):
     return hashlib.sha256(data).hexdigest()[:10] + "_" + base, data
 
 
-def draw_by_package(corpus, seed, count, max_rows):
-    """The sixth set: see HELD_OUT_6."""
+def draw_by_package(corpus, seed, count, max_rows, after_sixth=False):
+    """The sixth set (see HELD_OUT_6), or with after_sixth the seventh (see HELD_OUT_7)."""
     import corpus_gather
     with open(os.path.join(corpus, "manifest.tsv"), encoding="utf-8") as f:
         known = {l.split("\t")[1] for l in f.read().splitlines()[1:]}
-    taken = set().union(*(families(s) for s in earlier_sets()))
+    used = earlier_sets() + ([name for _, _, name in HELD_OUT_6] if after_sixth else [])
+    taken = set().union(*(families(s) for s in used))
     pool = pool_packages()
-    packages = sorted(pool)
+    used_sources = {pool[package] for package, _, _ in HELD_OUT_6} if after_sixth else set()
+    packages = sorted(p for p in pool if pool[p] not in used_sources)
     rng = random.Random(seed)
     rng.shuffle(packages)
     per_source, drawn = collections.Counter(), []
-    scratch = os.path.join(corpus, "sixth")
+    scratch = os.path.join(corpus, "seventh" if after_sixth else "sixth")
     os.makedirs(scratch, exist_ok=True)
     for package in packages:
         if len(drawn) >= count:
@@ -523,11 +569,11 @@ def draw_by_package(corpus, seed, count, max_rows):
     return drawn
 
 
-def gather_sixth(corpus):
-    """Brings the tables of HELD_OUT_6 into CORPUS_DIR/sixth (once)."""
-    folder = os.path.join(corpus, "sixth")
+def gather_by_package(corpus, entries, folder):
+    """Brings the tables of HELD_OUT_6 or HELD_OUT_7 (entries) into CORPUS_DIR/folder (once)."""
+    folder = os.path.join(corpus, folder)
     os.makedirs(folder, exist_ok=True)
-    for package, path, name in HELD_OUT_6:
+    for package, path, name in entries:
         if os.path.exists(os.path.join(folder, name)):
             continue
         table = sixth_table(corpus, package, path)
@@ -538,8 +584,11 @@ def gather_sixth(corpus):
 
 def main():
     if len(sys.argv) >= 4 and sys.argv[1] == "--draw-packages":
-        corpus = (sys.argv[4] if len(sys.argv) > 4 else os.path.expanduser("~/.cache/morvex-corpus"))
-        for entry in draw_by_package(corpus, int(sys.argv[2]), int(sys.argv[3]), 400):
+        corpus = (sys.argv[4] if len(sys.argv) > 4 and not sys.argv[4].startswith("--")
+                  else os.path.expanduser("~/.cache/morvex-corpus"))
+        # --after-sixth: the seventh set's draw, the sixth's packages and families left out.
+        for entry in draw_by_package(corpus, int(sys.argv[2]), int(sys.argv[3]), 400,
+                                     "--after-sixth" in sys.argv):
             print('    ("%s", "%s", "%s"),' % entry)
         return
     if len(sys.argv) >= 4 and sys.argv[1] == "--draw":
@@ -558,16 +607,19 @@ def main():
     corpus, out = sys.argv[1], sys.argv[2]
     max_rows = int(sys.argv[sys.argv.index("--rows") + 1]) if "--rows" in sys.argv else 400
     # --tuning: the tuning tables only (the held-out ones stay unseen while tuning);
-    # --except-last: all but the set drawn last (HELD_OUT_6), unseen while its rules are made.
+    # --except-last: all but the set drawn last (HELD_OUT_7), unseen while its rules are made.
     files = os.path.join(corpus, "files")
     sources = [(s, files, 0) for s in SOURCES]
     if "--tuning" not in sys.argv:
         sources += [(s, files, 1) for s in HELD_OUT] + [(s, files, 2) for s in HELD_OUT_NEW]
         sources += [(s, files, 3) for s in HELD_OUT_4] + [(s, files, 5) for s in STUDY]
         sources += [(s, files, 4) for s in HELD_OUT_5]
-    if "--tuning" not in sys.argv and "--except-last" not in sys.argv:
-        gather_sixth(corpus)
+    if "--tuning" not in sys.argv:
+        gather_by_package(corpus, HELD_OUT_6, "sixth")
         sources += [(name, os.path.join(corpus, "sixth"), 6) for _, _, name in HELD_OUT_6]
+    if "--tuning" not in sys.argv and "--except-last" not in sys.argv:
+        gather_by_package(corpus, HELD_OUT_7, "seventh")
+        sources += [(name, os.path.join(corpus, "seventh"), 7) for _, _, name in HELD_OUT_7]
     os.makedirs(out, exist_ok=True)
     made = 0
     names = set()

@@ -379,6 +379,28 @@ bool flagApart(const Grid& g, int p) {
     return c.pairs > std::max(c.left, c.right);
 }
 
+// Whether the first line breaks a column of days that every other line keeps: eight
+// characters that are a valid aaaammjj day (or left empty) in every data line, and in the
+// first line something else than digits. An export writes its days one way in every row; the
+// one line that does not is its line of names, even names written like a day (2016-07-).
+bool breaksDays(const std::vector<char32_t>& first, const Grid& g) {
+    const int end = std::min(g.width, static_cast<int>(first.size())) - 8;
+    for (int i = 0; i <= end; ++i) {
+        bool other = false;
+        for (int k = 0; k < 8; ++k) {
+            const char32_t c = first[static_cast<size_t>(i + k)];
+            other = other || ((c < '0' || c > '9') && c != ' ');
+        }
+        if (!other || first[static_cast<size_t>(i)] == ' ') continue;
+        int days = 0;
+        int r = 0;
+        for (; r < g.rows && (isDate8(g, r, i) || isEmptyDate8(g, r, i)); ++r)
+            days += isDate8(g, r, i);
+        if (r == g.rows && days * 2 > g.rows) return true;
+    }
+    return false;
+}
+
 // Header: letters in the first line over positions that are digits in nine data lines in ten,
 // over a third of those positions (long names); or, short names over wide columns of numbers
 // (id x   y1        y2), two thirds at least of the first line's letters over positions of
@@ -411,7 +433,9 @@ bool looksLikeHeader(const std::vector<char32_t>& first, const Grid& g) {
         letters += kindOf(c) == Kind::Letter;
         digits += kindOf(c) == Kind::Digit;
     }
-    return lettersOverNumbers >= 2 && lettersOverNumbers * 3 >= letters * 2 && letters > digits;
+    if (lettersOverNumbers >= 2 && lettersOverNumbers * 3 >= letters * 2 && letters > digits)
+        return true;
+    return breaksDays(first, g);
 }
 
 // Fills everything of the layout but its columns: the grid of the data lines, the lengths,
@@ -524,6 +548,7 @@ struct Finder {
     int support;
     std::vector<Position> positions;
     std::vector<bool> insideDate;
+    std::vector<bool> insideOneValue;  // inside degrees and minutes (50 11 N) or brackets
     std::map<int, std::string> starts;
     std::set<int> paddingStarts;  // the starts where zeros become the rule
     bool manyLengths;  // lines of many lengths (not nine in ten of three), trailing blanks cut
@@ -533,6 +558,7 @@ struct Finder {
           rows(grid.rows),
           support(std::max(3, grid.rows / 20)),
           insideDate(static_cast<size_t>(grid.width) + 1, false),
+          insideOneValue(static_cast<size_t>(grid.width) + 1, false),
           manyLengths(ofManyLengths) {
         positions.reserve(static_cast<size_t>(g.width));
         for (int i = 0; i < g.width; ++i) positions.push_back(positionAt(g, i));
@@ -563,6 +589,83 @@ void findDates(Finder& f) {
             ++i;
         }
     }
+}
+
+// Where degrees and minutes (and seconds) written with single blanks and ended by their
+// hemisphere letter (50 11 N, 152 34 W, 41 29 30 S) that begin at i in row r end, or -1. The
+// letter ends the value: what follows it (a blank, or digits glued) is no letter.
+int coordinateEnd(const Grid& g, int r, int i) {
+    auto digits = [&](int& k, int most) {
+        const int from = k;
+        while (k < g.width && k - from < most && g.kind(r, k) == Kind::Digit) ++k;
+        return k > from && (k >= g.width || g.kind(r, k) != Kind::Digit);
+    };
+    int k = i;
+    if (!digits(k, 3)) return -1;
+    int groups = 0;
+    while (groups < 2 && k + 1 < g.width && g.at(r, k) == ' ' && g.kind(r, k + 1) == Kind::Digit) {
+        ++k;
+        if (!digits(k, 2)) return -1;
+        ++groups;
+    }
+    if (groups == 0 || k + 1 >= g.width || g.at(r, k) != ' ') return -1;
+    const char32_t h = g.at(r, k + 1);
+    if (h != 'N' && h != 'S' && h != 'E' && h != 'W') return -1;
+    return k + 2 < g.width && g.kind(r, k + 2) == Kind::Letter ? -1 : k + 2;
+}
+
+// Where the value in brackets that begins at i in row r ends (after its closing bracket), or
+// -1: ( or [ at i, its closing bracket within 80 characters, none opened again inside.
+int bracketedEnd(const Grid& g, int r, int i) {
+    const char32_t open = g.at(r, i);
+    if (open != '(' && open != '[') return -1;
+    const char32_t close = open == '(' ? ')' : ']';
+    for (int k = i + 1; k < g.width && k <= i + 80; ++k) {
+        if (g.at(r, k) == open) return -1;
+        if (g.at(r, k) == close) return k + 1;
+    }
+    return -1;
+}
+
+// Values an export writes whole, where `endAt` (Grid, row, start) tells each row's end (-1:
+// none begins there), begun at one place after blanks or at a column's start in nine rows in
+// ten that have something there: no column begins inside them; one begins after the longest,
+// the shorter padded up to it with blanks, where a letter or a digit follows in `support` rows
+// (not a comma or more words that go on a text). `what` names them in the evidence.
+template <typename EndAt>
+void findWholeValues(Finder& f, EndAt endAt, const std::string& what) {
+    for (int i = 0; i + 2 < f.g.width; ++i) {
+        int edged = 0, found = 0, last = 0;
+        std::vector<int> ends(static_cast<size_t>(f.rows), -1);
+        for (int r = 0; r < f.rows; ++r) {
+            edged += i == 0 || f.g.at(r, i - 1) == ' ' || f.starts.count(i) > 0;
+            ends[static_cast<size_t>(r)] = endAt(f.g, r, i);
+            found += ends[static_cast<size_t>(r)] >= 0;
+            last = std::max(last, ends[static_cast<size_t>(r)]);
+        }
+        if (edged < f.filled(i) || found < f.support || found * 10 < f.filled(i) * 9) continue;
+        for (int k = i + 1; k < last; ++k) f.insideOneValue[static_cast<size_t>(k)] = true;
+        int begins = 0;
+        bool padded = last < f.g.width;
+        for (int r = 0; r < f.rows && padded; ++r) {
+            for (int k = ends[static_cast<size_t>(r)]; k >= 0 && k < last && padded; ++k)
+                padded = f.g.at(r, k) == ' ';
+            const Kind next = f.g.kind(r, last);
+            padded = padded && (next == Kind::Blank || next == Kind::Letter || next == Kind::Digit);
+            begins += next != Kind::Blank;
+        }
+        if (padded && begins >= f.support)
+            f.starts[last] =
+                "fin " + what + " dans " + percentOf(found, f.filled(i)) + " des lignes";
+        i = last - 1;
+    }
+}
+
+// Positions in degrees and minutes (stations, ports and airports are exported so: 50 11 N,
+// 12 3 S) and values in brackets, a list or a reference ((0x00, 0x00, 0x07), [RFC1918]).
+void findCoordinatesAndBrackets(Finder& f) {
+    findWholeValues(f, coordinateEnd, "de degrés et minutes (50 11 N)");
+    findWholeValues(f, bracketedEnd, "d'une valeur entre crochets");
 }
 
 // Whether every row has 0x (or 0X) at i and i+1: a hexadecimal number written in C's way.
@@ -775,6 +878,17 @@ bool insideScientific(std::string_view text, size_t at) {
     return inside;
 }
 
+// Whether `text` is a month written aaaa-mm (ISO 8601: 1981-09), from the year 1800 to 2199:
+// a period, one value, whose dash stands between digits like a sign.
+bool isDashedMonth(std::string_view text) {
+    if (text.size() != 7 || text[4] != '-') return false;
+    for (size_t k : {0, 1, 2, 3, 5, 6})
+        if (!isDigit(text[k])) return false;
+    const int year = std::stoi(std::string(text.substr(0, 4)));
+    const int month = std::stoi(std::string(text.substr(5, 2)));
+    return year >= 1800 && year < 2200 && month >= 1 && month <= 12;
+}
+
 // Whether `text` is a real day written aaaa-mm-jj (ISO 8601).
 bool isDashedDay(std::string_view text) {
     if (text.size() != 10 || text[4] != '-' || text[7] != '-') return false;
@@ -806,7 +920,8 @@ bool isMixedIdentifier(std::string_view text) {
 // Whether p is inside values that an export writes whole, in nearly every row that has
 // something on both sides: numbers in scientific notation (the e and the exponent's sign
 // change the kind of character inside the number, and its digits before the e vary in count),
-// days written aaaa-mm-jj (their dashes stand between digits like a sign) and identifiers
+// days written aaaa-mm-jj and months aaaa-mm (their dashes stand between digits like a sign)
+// and identifiers
 // that mix letters and digits between blanks (a text column's value: a column of their
 // letters alone, or of their digits alone, is none an export writes there).
 bool insideWholeValues(const Finder& f, int p) {
@@ -817,19 +932,21 @@ bool insideWholeValues(const Finder& f, int p) {
         ++across;
         size_t at = 0;
         const std::string text = runAcross(f.g, r, p, 80, at);
-        whole += !text.empty() &&
-                 (isDashedDay(text) || insideScientific(text, at) || isMixedIdentifier(text));
+        whole += !text.empty() && (isDashedDay(text) || isDashedMonth(text) ||
+                                   insideScientific(text, at) || isMixedIdentifier(text));
     }
     return whole >= f.support && whole * 10 >= across * 9;
 }
 
 // Whether the values across p are letters up to p then digits up to a blank, of several
-// lengths (F0, F12, F103): numbers that an export writes are zero-padded or aligned to their
-// column's end, so digits left-aligned after letters, blanks after them, are the end of a text
-// (an identifier), not a number of their own beside a flag.
+// lengths (F0, F12, F103), or of one length with a text after their padding (JRD001  Papilio):
+// numbers that an export writes are zero-padded or aligned to their column's end, so digits
+// left-aligned after letters, blanks after them, are the end of a text (an identifier), not a
+// number of their own beside a flag.
 bool insideLetteredNumbers(const Finder& f, int p) {
     int across = 0;
     int whole = 0;
+    int beforeText = 0;
     std::set<size_t> lengths;
     for (int r = 0; r < f.rows; ++r) {
         if (f.g.kind(r, p - 1) == Kind::Blank || f.g.kind(r, p) == Kind::Blank) continue;
@@ -843,8 +960,46 @@ bool insideLetteredNumbers(const Finder& f, int p) {
         if (!letters) continue;
         ++whole;
         lengths.insert(text.size());
+        // (What follows the blanks after the digits: a text, left-aligned, or a number.)
+        const int end = p + static_cast<int>(text.size() - at);
+        int next = end;
+        while (next < f.g.width && f.g.kind(r, next) == Kind::Blank) ++next;
+        beforeText += next - end >= 2 && next < f.g.width && f.g.kind(r, next) == Kind::Letter;
     }
-    return lengths.size() >= 2 && whole >= f.support && whole * 10 >= across * 9;
+    // Of one length (JRD001), two blanks or more then a text after every one: the blanks are a
+    // text's padding, as those after a number of its own would be the next column's, which a
+    // text's value does not begin with (one blank is rather a word of the same text that goes
+    // on: chi1 g+).
+    return (lengths.size() >= 2 || beforeText == whole) && whole >= f.support &&
+           whole * 10 >= across * 9;
+}
+
+// Whether p falls inside short words of capitals of several lengths, left-aligned at one
+// place (I, II, III, IV, XII; AB, ABC): in every row with a capital at p the word began before
+// it, at the place where every other row's word begins, and it ends at blanks; some rows' words
+// end just before p, others go on across. Flags side by side are each one letter in every
+// row, a text glued after a flag goes on into small letters or digits: neither leaves a word
+// ended before p in some rows and going on in others.
+bool insideShortWords(const Finder& f, int p) {
+    constexpr int kLongest = 4;
+    int start = -1, ended = 0, across = 0;
+    for (int r = 0; r < f.rows; ++r) {
+        auto capital = [&](int i) { return i >= 0 && i < f.g.width && isCapital(f.g.at(r, i)); };
+        const bool left = capital(p - 1);
+        if (!left && f.g.kind(r, p) != Kind::Blank) return false;
+        if (!left) continue;
+        int s = p - 1;
+        while (capital(s - 1)) --s;
+        int e = p;
+        while (capital(e)) ++e;
+        if ((s > 0 && f.g.kind(r, s - 1) != Kind::Blank) || (start >= 0 && s != start) ||
+            e - s > kLongest || (e < f.g.width && f.g.kind(r, e) != Kind::Blank))
+            return false;
+        start = s;
+        ended += e == p;
+        across += e > p;
+    }
+    return ended >= f.support && across >= f.support;
 }
 
 // A value begins, or the kind of character changes, at p in (nearly) every row: the evidence
@@ -1400,9 +1555,12 @@ FIXEDWIDTH_LAYOUT FIXEDWIDTH_FindColumns(const std::vector<std::string_view>& li
     Finder f(g, layout.fewLengthsLines * 10 < layout.lines * 9);
     findDates(f);
     findHexCodes(f);
+    findCoordinatesAndBrackets(f);
     // Each rule in turn, the first that finds a start at p gives its evidence.
     for (int p = 1; p < g.width; ++p) {
-        if (f.insideDate[static_cast<size_t>(p)] || f.starts.count(p)) continue;
+        if (f.insideDate[static_cast<size_t>(p)] || f.insideOneValue[static_cast<size_t>(p)] ||
+            f.starts.count(p))
+            continue;
         const Transition t = transitionAt(g, p);
         std::string why = hexStart(f, p);
         if (why.empty()) why = changeStart(f, p, t);
@@ -1421,7 +1579,8 @@ FIXEDWIDTH_LAYOUT FIXEDWIDTH_FindColumns(const std::vector<std::string_view>& li
         if (why.empty()) why = flagStart(f, p, t);
         if (why.empty()) why = cleanCutStart(f, p, t);
         if (why.empty()) why = loneFlagStart(f, p);
-        if (!why.empty() && !insideWholeValues(f, p) && !insideLetteredNumbers(f, p))
+        if (!why.empty() && !insideWholeValues(f, p) && !insideLetteredNumbers(f, p) &&
+            !insideShortWords(f, p))
             f.starts[p] = why;
     }
     decimalsToTheirScale(f);

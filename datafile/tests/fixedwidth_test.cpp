@@ -536,6 +536,97 @@ std::vector<Case> boundaryCases() {
         }
         cases.push_back(c);
     }
+    {
+        // Zones written in Roman numerals, left-aligned (I, II, III, IV, XII): short words of
+        // capitals of several lengths, not flags side by side.
+        Case c{"chiffres romains alignés à gauche", {}, {10, 15, 4}};
+        const char* zones[] = {"I", "II", "III", "IV", "VI", "XI", "XII", "XV", "IX"};
+        for (int i = 0; i < 45; ++i) {
+            const Person& p = kPeople[static_cast<size_t>(i) % std::size(kPeople)];
+            c.lines.push_back(left(p.name, 10) + left(p.town, 15) + left(zones[i * 7 % 9], 4));
+        }
+        cases.push_back(c);
+    }
+    {
+        // Stations' positions in degrees and minutes, each ended by its hemisphere letter and
+        // the longitude glued to the latitude (50 11 N66 07 W, 12 3 S 77 02 W, 152 34 W): the
+        // blanks between the groups begin no column, the letter ends one.
+        Case c{"degrés et minutes suivis de leur lettre, collés", {}, {10, 7, 9, 15}};
+        for (int i = 0; i < 40; ++i) {
+            const Person& p = kPeople[static_cast<size_t>(i) % std::size(kPeople)];
+            const std::string lat = std::to_string(i * 7 % 80 + 1) + " " + zeros(i * 13 % 60, 2) +
+                                    " " + "NS"[i % 3 == 0];
+            const std::string lon = std::to_string(i * 37 % 180 + 1) + " " +
+                                    (i % 9 == 4 ? std::to_string(i % 10) : zeros(i * 11 % 60, 2)) +
+                                    " " + "EW"[i % 2];
+            c.lines.push_back(left(p.name, 10) + left(lat, 7) + left(lon, 9) + left(p.town, 15));
+        }
+        cases.push_back(c);
+    }
+    {
+        // Months written aaaa-mm as text (1981-09, 2012-04): the dash between the year and the
+        // month is no sign of a number that begins there.
+        Case c{"mois aaaa-mm écrits en texte", {}, {10, 10, 15}};
+        for (int i = 0; i < 40; ++i) {
+            const Person& p = kPeople[static_cast<size_t>(i) % std::size(kPeople)];
+            c.lines.push_back(
+                left(p.name, 10) +
+                left(std::to_string(1981 + i * 7 % 40) + "-" + zeros(i * 5 % 12 + 1, 2), 10) +
+                left(p.town, 15));
+        }
+        cases.push_back(c);
+    }
+    {
+        // References in brackets that begin a text, more words after them in some rows
+        // ([RFC1122], Section 3.2.1.3): letters then digits inside the brackets begin nothing.
+        Case c{"références entre crochets au début d'un texte", {}, {10, 30, 15}};
+        for (int i = 0; i < 40; ++i) {
+            const Person& p = kPeople[static_cast<size_t>(i) % std::size(kPeople)];
+            const std::string ref = "[RFC" + std::to_string(1100 + i * 397 % 8000) + "]" +
+                                    (i % 3 == 0 ? ", Section 3.2.1." + std::to_string(i % 7) : "");
+            c.lines.push_back(left(p.name, 10) + left(ref, 30) + left(p.town, 15));
+        }
+        cases.push_back(c);
+    }
+    {
+        // Codes written as a list in parentheses, of one to three bytes, a name glued after the
+        // longest ((0x00, 0x20, 0x3C)Digital Music, (0x41)  Roland): the column ends after them.
+        Case c{"listes entre parenthèses, un nom collé", {}, {18, 10, 15}};
+        for (int i = 0; i < 40; ++i) {
+            const Person& p = kPeople[static_cast<size_t>(i) % std::size(kPeople)];
+            const std::string code = i % 4 == 0 ? "(0x" + zeros(i * 7 % 90 + 10, 2) + ")"
+                                                : "(0x00, 0x" + zeros(i % 3, 2) + ", 0x" +
+                                                      zeros(i * 13 % 90 + 10, 2) + ")";
+            c.lines.push_back(left(code, 18) + left(p.name, 10) + left(p.town, 15));
+        }
+        cases.push_back(c);
+    }
+    {
+        // Keys of letters and digits of one length, padded with blanks before a name (JRD001,
+        // JRD002): the digits end a text; a number of its own would be followed by the next
+        // column, not by blanks.
+        Case c{"clés de lettres et de chiffres d'une seule longueur, puis des blancs",
+               {},
+               {8, 10, 15}};
+        for (int i = 0; i < 40; ++i) {
+            const Person& p = kPeople[static_cast<size_t>(i) % std::size(kPeople)];
+            c.lines.push_back(left("JRD" + zeros(i + 1, 3), 8) + left(p.name, 10) +
+                              left(p.town, 15));
+        }
+        cases.push_back(c);
+    }
+    {
+        // A line of names over a column of days, the days' name written like a day and cut to
+        // its width (2016-07-20T05:16:58Z): the one line whose days are no days is the header.
+        Case c{"en-tête dont le nom d'une colonne de jours s'écrit comme un jour",
+               {},
+               {10, 15, 8},
+               true};
+        c.lines.push_back(left("module", 10) + left("source", 15) + "2016-07-");
+        for (const Person& p : kPeople)
+            c.lines.push_back(left(p.name, 10) + left(p.town, 15) + p.born);
+        cases.push_back(c);
+    }
     return cases;
 }
 
