@@ -452,8 +452,7 @@ bool SplitRowWithSeparator(DATAFILE* reader, char* row, size_t len, Emit&& emit)
                  row[fieldStart] == startChar)  // most fields of a quoted file are not
             value = UnquoteInPlace(row, fieldStart, fieldEnd, startChar, endChar);
         const int column = columnIndex < columns ? static_cast<int>(columnIndex) : -1;
-        if (!emit(column, row + value.start, value.length))
-            return false;
+        if (!emit(column, row + value.start, value.length)) return false;
         if (!delimited) break;
         at = fieldEnd + delimLen;
     }

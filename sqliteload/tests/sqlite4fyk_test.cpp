@@ -231,8 +231,8 @@ TEST(GenerateValueForData, ReadsDaysAsThePictureReaderDoes) {
             ASSERT_EQ(v.notTyped, valid ? 0 : 1);
             EXPECT_EQ(v.text, valid ? expected : text);
             bool asRead = false;
-            ASSERT_EQ(SQLITE4FYK_ConvertInPlace(&column, text.data(),
-                                                static_cast<int>(text.size()), &shared, &asRead),
+            ASSERT_EQ(SQLITE4FYK_ConvertInPlace(&column, text.data(), static_cast<int>(text.size()),
+                                                &shared, &asRead),
                       0);
             EXPECT_EQ(asRead ? text : shared.text, v.text);
             EXPECT_EQ(shared.notTyped, v.notTyped);
