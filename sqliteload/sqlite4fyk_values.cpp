@@ -69,24 +69,24 @@ bool ParseDecimal(std::string_view text, double* out) {
     static constexpr double kPowers[] = {1e0, 1e1, 1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
                                          1e8, 1e9, 1e10, 1e11, 1e12, 1e13, 1e14, 1e15};
     {
-        size_t i = text.size() > 0 && text[0] == '-' ? 1 : 0;
+        const size_t n = text.size();
+        size_t i = n > 0 && text[0] == '-' ? 1 : 0;
         const bool negative = i == 1;
-        uint64_t digits = 0;
-        int count = 0;
-        int scale = -1;  // digits after the separator, -1 before it
-        for (; i < text.size(); ++i) {
-            const char c = text[i];
-            if (c >= '0' && c <= '9') {
-                digits = digits * 10 + static_cast<uint64_t>(c - '0');
-                ++count;
-                if (scale >= 0) ++scale;
-            } else if ((c == ',' || c == '.') && scale < 0 && count > 0) {
-                scale = 0;
-            } else {
-                break;
-            }
+        uint64_t digits = 0;  // wraps past 19 digits, which are refused below
+        auto readDigits = [&] {
+            const size_t from = i;
+            for (; i < n && text[i] >= '0' && text[i] <= '9'; ++i)
+                digits = digits * 10 + static_cast<uint64_t>(text[i] - '0');
+            return i - from;
+        };
+        size_t count = readDigits();
+        long scale = -1;  // digits after the separator, -1 without one
+        if (count > 0 && i < n && (text[i] == ',' || text[i] == '.')) {
+            ++i;
+            scale = static_cast<long>(readDigits());
+            count += static_cast<size_t>(scale);
         }
-        if (i == text.size() && count > 0 && count <= 15 && scale != 0) {
+        if (i == n && count > 0 && count <= 15 && scale != 0) {
             const double v = static_cast<double>(digits) / kPowers[scale < 0 ? 0 : scale];
             *out = negative ? -v : v;
             return true;

@@ -39,9 +39,9 @@ TEST(Utf8, TellsWellFormedCharactersFromMalformedOnes) {
     };
     for (const Case& c : cases) {
         EXPECT_EQ(morvex::utf8IsValid(c.text), c.valid) << c.text;
-        // The same among ASCII runs, on either side of an eight- and a 32-byte boundary.
-        for (size_t before : {1u, 7u, 8u, 9u, 16u, 31u, 32u, 33u, 40u})
-            for (size_t after : {9u, 40u})
+        // The same among ASCII runs, on either side of 8-, 16- and 64-byte boundaries.
+        for (size_t before : {1u, 7u, 8u, 9u, 15u, 16u, 17u, 31u, 32u, 33u, 40u, 63u, 64u, 65u})
+            for (size_t after : {9u, 40u, 70u})
                 EXPECT_EQ(morvex::utf8IsValid(std::string(before, 'x') + c.text +
                                               std::string(after, 'y')),
                           c.valid)
