@@ -45,9 +45,19 @@ python3 - "$RUNS" "$CLI" "$WORK" "$DESC" "$DATA" "$LONG" "$WORK/wide.fyk" "$WORK
 import os, statistics, subprocess, sys
 runs, cli, work, desc, data, long_data, wide_desc, wide_data = int(sys.argv[1]), *sys.argv[2:]
 
+def warm(args):
+    """Reads the command's input files through, untimed. A machine may page out file pages
+    that were read only now and then (this one pages out those idle for a minute): the
+    command then times its reads from the disk, the long file's more than the short one's."""
+    for path in (a for a in args if os.path.isfile(a) and not a.endswith(".fyk")):
+        with open(path, "rb") as f:
+            while f.read(1 << 20):
+                pass
+
 def measure(args):
     """Wall seconds, peak resident kB and processor seconds (user and system) of one
-    morvexcli command (GNU time)."""
+    morvexcli command (GNU time), its input files read through first."""
+    warm(args)
     db = os.path.join(work, "load.db")
     for path in (db, db + "-journal"):
         if os.path.exists(path):
