@@ -138,8 +138,8 @@ bool ReadDate(const TypeCible& t, std::string_view text, MYDATETIME* d) {
 // Works out the places of a plain day format: a four-digit year and a two-digit month and
 // day, each written once in a row, between separators that are no picture letters
 // ("jj/mm/aaaa", "aaaa-mm-jj", "aaaammjj"...), which the picture reader reads exactly so.
-// `out` keeps the format's first 16 bytes (`format` is a column's format field, of 64), and says
-// whether it is plain.
+// `out` keeps the format's first 16 bytes (`format` is a column's format field, of 64), and
+// says whether it is plain.
 void LearnDayFormat(const char* format, SQLITE4FYK_VALUE::DayFormat* out) {
     memcpy(out->format, format, sizeof out->format);
     out->plain = false;
@@ -207,6 +207,16 @@ bool ReadPlainDate(std::string_view text, const char* format, SQLITE4FYK_VALUE::
     return true;
 }
 
+// No value yet. The text keeps its capacity from one value to the next: no allocation per
+// value.
+void ClearValue(SQLITE4FYK_VALUE* value) {
+    value->sqliteType = SQLITE_NULL;
+    value->integer = 0;
+    value->real = 0;
+    value->text.clear();
+    value->notTyped = 0;
+}
+
 void SetNull(SQLITE4FYK_VALUE* value) {
     value->sqliteType = SQLITE_NULL;
 }
@@ -237,12 +247,7 @@ int ConvertValue(const ColumnDesc* column, const char* text, int length, SQLITE4
                  bool* asRead) {
     if (column == nullptr || value == nullptr) return 1;
     if (asRead != nullptr) *asRead = false;
-    // The text keeps its capacity from one value to the next: no allocation per value.
-    value->sqliteType = SQLITE_NULL;
-    value->integer = 0;
-    value->real = 0;
-    value->text.clear();
-    value->notTyped = 0;
+    ClearValue(value);
     if (text == nullptr) {
         text = "";
         length = 0;
@@ -320,17 +325,14 @@ int GenerateValueForData(const ColumnDesc* column, const char* text, int length,
 int SQLITE4FYK_ConvertInPlace(const ColumnDesc* column, const char* text, int length,
                               SQLITE4FYK_VALUE* value, bool* asRead) {
     bool unused = false;
+    if (asRead == nullptr) asRead = &unused;
     // Most values of most files are texts: what ConvertValue gives them, without its work.
     if (column != nullptr && value != nullptr && IsTextType(column->typeCible.type)) {
-        value->sqliteType = SQLITE_TEXT;
-        value->integer = 0;
-        value->real = 0;
-        value->text.clear();
-        value->notTyped = 0;
-        if (asRead != nullptr) *asRead = true;
+        ClearValue(value);
+        SetAsRead(value, text, length, asRead);
         return 0;
     }
-    return ConvertValue(column, text, length, value, asRead != nullptr ? asRead : &unused);
+    return ConvertValue(column, text, length, value, asRead);
 }
 
 int GenerateStringForData(const TypeCible* typeCible, const char* text, char* buffer, int size) {
