@@ -31,8 +31,8 @@ namespace loadrows {
 
 // Rows handed from the reading to the loading at a time, and batches waiting at most. A batch
 // of wide rows ends earlier, once it holds LOAD_BATCH_CELLS values at a whole number of
-// LOAD_BATCH_ROW_STEP rows (the rows one statement of the SQLite load stores): the memory of a
-// load stays the same whatever the width of its rows.
+// LOAD_BATCH_ROW_STEP rows (the rows one statement stores when the SQLite load binds them): the
+// memory of a load stays the same whatever the width of its rows.
 constexpr size_t LOAD_BATCH_ROWS = 1024;
 constexpr size_t LOAD_BATCH_CELLS = 16384;
 constexpr size_t LOAD_BATCH_ROW_STEP = 32;

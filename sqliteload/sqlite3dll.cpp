@@ -29,6 +29,22 @@ const char* BindEntryPoints(void* library, SQLITE3_API* api) {
     return nullptr;
 }
 
+// Fills the optional row-source entry points of `api`, all or none.
+void BindRowSourcePoints(void* library, SQLITE3_API* api) {
+    SQLITE3_API found = {};
+#define SQLITE3_BIND_OPTIONAL(name, ret, args)              \
+    {                                                       \
+        void* symbol = dlsym(library, #name);               \
+        if (symbol == nullptr) return;                      \
+        found.name = reinterpret_cast<ret(*) args>(symbol); \
+    }
+    SQLITE3_ROW_SOURCE_POINTS(SQLITE3_BIND_OPTIONAL)
+#undef SQLITE3_BIND_OPTIONAL
+#define SQLITE3_COPY_POINTER(name, ret, args) api->name = found.name;
+    SQLITE3_ROW_SOURCE_POINTS(SQLITE3_COPY_POINTER)
+#undef SQLITE3_COPY_POINTER
+}
+
 }  // namespace
 
 void* SQLITE3_LoadDLL(void* /*ownerWindow*/, const char* libraryName, morvex::UiError* error) {
@@ -53,6 +69,7 @@ void* SQLITE3_LoadDLL(void* /*ownerWindow*/, const char* libraryName, morvex::Ui
         dlclose(library);
         return nullptr;
     }
+    BindRowSourcePoints(library, &api);
     api.sqlite3_error_offset =
         reinterpret_cast<int (*)(sqlite3*)>(dlsym(library, "sqlite3_error_offset"));
     // Before the library's first use: no memory statistics, whose global lock every allocation

@@ -69,10 +69,23 @@ constexpr const char* SQLITE3_DEFAULT_LIBRARY = "libsqlite3.so.0";
     X(sqlite3_open_v2, int, (const char*, sqlite3**, int, const char*))                      \
     X(sqlite3_busy_handler, int, (sqlite3*, int (*)(void*, int), void*))
 
+// Optional entry points: the virtual tables through which a load hands SQLite its rows
+// (sqliteload/rowsource.h). A library built without virtual tables lacks them; every one is
+// then left nullptr, and the load binds its values to statements instead.
+#define SQLITE3_ROW_SOURCE_POINTS(X)                                          \
+    X(sqlite3_create_module_v2, int,                                          \
+      (sqlite3*, const char*, const sqlite3_module*, void*, void (*)(void*))) \
+    X(sqlite3_declare_vtab, int, (sqlite3*, const char*))                     \
+    X(sqlite3_result_null, void, (sqlite3_context*))                          \
+    X(sqlite3_result_int64, void, (sqlite3_context*, sqlite3_int64))          \
+    X(sqlite3_result_double, void, (sqlite3_context*, double))                \
+    X(sqlite3_result_text, void, (sqlite3_context*, const char*, int, void (*)(void*)))
+
 // The entry points of the bound library (all nullptr while none is bound).
 struct SQLITE3_API {
 #define SQLITE3_DECLARE_POINTER(name, ret, args) ret(*name) args;  // entry point `name`
     SQLITE3_ENTRY_POINTS(SQLITE3_DECLARE_POINTER)
+    SQLITE3_ROW_SOURCE_POINTS(SQLITE3_DECLARE_POINTER)
 #undef SQLITE3_DECLARE_POINTER
     // Optional: the byte place of the last error in the SQL text (SQLite 3.38 and later);
     // nullptr when the library has none.

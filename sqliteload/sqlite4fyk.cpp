@@ -14,8 +14,8 @@
 #include <ctime>
 #include <deque>
 #include <memory>
-#include <new>
 #include <mutex>
+#include <new>
 #include <string>
 #include <string_view>
 #include <thread>
@@ -31,6 +31,7 @@
 #include "foundation/trace.h"
 #include "foundation/uiport.h"
 #include "sqliteload/loadrows.h"
+#include "sqliteload/rowsource.h"
 #include "sqliteload/sqlite4fyk_internal.h"
 
 using namespace sqlite4fyk_internal;
@@ -124,6 +125,16 @@ std::string MultiRowInsert(const FileDesc* desc, int rowNumberFlag, int rows,
     return sql + suffix + ";";
 }
 
+// The INSERT of the rows offered by a RowSource, all at once (`suffix` after a WHERE, which an
+// upsert's ON CONFLICT needs to be read as such rather than as a join's).
+std::string SourceInsert(const FileDesc* desc, int rowNumberFlag, const std::string& suffix) {
+    const std::string one = GenerateInsert(desc, rowNumberFlag);
+    const size_t values = one.rfind("\nVALUES (");  // the last: names may hold anything
+    if (values == std::string::npos) return "";
+    return one.substr(0, values) + "\nSELECT * FROM " + ROW_SOURCE_TABLE + " WHERE 1" + suffix +
+           ";";
+}
+
 // The rows of LoadDataFromFile. With `ownTransaction` the rows are loaded in a transaction of
 // their own, committed at the end (also when the person stops the load); without, the caller
 // has opened the transaction and commits or rolls it back: -1 then only says that it must not
@@ -186,15 +197,27 @@ int LoadRows(TASK* task, sqlite3* db, FileDesc* desc, const char* path, int batc
     for (const ColumnOwner& column : desc->columns) columnAt.push_back(column.get());
     const int first = rowNumberFlag ? 2 : 1;
     const int parameters = static_cast<int>(columnAt.size()) + first - 1;
-    // Several rows per statement: fewer statements for SQLite to run.
-    const int perStatement = std::max(
-        1, std::min(LOAD_ROWS_PER_STATEMENT, LOAD_MAX_PARAMETERS / std::max(1, parameters)));
     bool interrupted = false;
     bool fatal = false;
+    // Several rows per statement: fewer statements for SQLite to run. SQLite reads the rows
+    // pending from the batch itself when the library allows (all of them in one statement);
+    // else they are bound to a statement of several rows.
+    RowSource source(db, parameters, rowNumberFlag != 0);
+    std::unique_ptr<Statement> sourced;
+    if (source.ready()) {
+        sourced = std::make_unique<Statement>(db, SourceInsert(desc, rowNumberFlag, upsert));
+        if (sourced->get() == nullptr) sourced.reset();
+    }
+    const int perStatement =
+        sourced ? static_cast<int>(LOAD_BATCH_ROWS)
+                : std::max(1, std::min(LOAD_ROWS_PER_STATEMENT,
+                                       LOAD_MAX_PARAMETERS / std::max(1, parameters)));
     Statement one(db, insert);
-    Statement many(db, perStatement > 1 ? MultiRowInsert(desc, rowNumberFlag, perStatement, upsert)
-                                      : "");
-    const bool prepared = one.get() != nullptr && (perStatement == 1 || many.get() != nullptr);
+    Statement many(db, !sourced && perStatement > 1
+                           ? MultiRowInsert(desc, rowNumberFlag, perStatement, upsert)
+                           : "");
+    const bool prepared =
+        one.get() != nullptr && (sourced || perStatement == 1 || many.get() != nullptr);
 
     // The file is read and its values converted in a thread of their own, while this one hands
     // the rows to SQLite; batches of rows go from one to the other through a short queue, so
@@ -234,14 +257,19 @@ int LoadRows(TASK* task, sqlite3* db, FileDesc* desc, const char* path, int batc
     // to find which row the table refuses). False when the database stopped the load.
     auto flush = [&]() -> bool {
         if (pending.empty()) return true;
-        if (static_cast<int>(pending.size()) == perStatement && perStatement > 1) {
-            sqlite3_stmt* s = many.get();
-            for (int r = 0; r < perStatement; ++r)
-                bindRow(s, r * parameters, *pendingBatch, *pending[r]);
+        const int rows = static_cast<int>(pending.size());
+        if (sourced ? rows > 1 : rows == perStatement && perStatement > 1) {
+            sqlite3_stmt* s = sourced ? sourced->get() : many.get();
+            if (sourced)
+                source.offer(pendingBatch, &pending);
+            else
+                for (int r = 0; r < rows; ++r)
+                    bindRow(s, r * parameters, *pendingBatch, *pending[r]);
             const int rc = gsqlite3.sqlite3_step(s);
             gsqlite3.sqlite3_reset(s);
+            source.offer(nullptr, nullptr);
             if (rc == SQLITE_DONE) {
-                st.rowsStored += perStatement;
+                st.rowsStored += rows;
                 pending.clear();
                 return true;
             }

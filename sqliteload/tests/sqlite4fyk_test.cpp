@@ -548,6 +548,61 @@ TEST_F(SqliteLoad, RowsTheTableRefusesAreCountedOneByOneInTheFilesOrder) {
     EXPECT_LT(listed.find("\n42,,"), listed.find("\n91,,"));
 }
 
+// SQLite reads the rows from the batch when the library has virtual tables, else they are bound
+// to statements: either way the same rows are stored, refused, set aside and counted, in the
+// file's order, over several batches.
+TEST_F(SqliteLoad, RowsAreStoredAlikeReadFromTheBatchOrBoundToStatements) {
+    std::vector<std::string> rows;
+    for (int i = 1; i <= 3000; ++i) {
+        const int id = i % 700 == 0 ? 7 : i;  // four keys the table refuses
+        std::string row = std::to_string(id) + ";" + (i % 5 == 0 ? "" : "N'" + std::to_string(i)) +
+                          ";" + (i % 3 == 0 ? "" : std::to_string(i) + ",25") + ";" +
+                          (i % 4 == 0 ? "" : "26/02/2015");
+        if (i == 1500) row = "1500;x";  // set aside in the middle of a batch: one value short
+        rows.push_back(row);
+    }
+    writeData(rows);
+    struct Outcome {
+        SQLITE4FYK_LOADSTATS stats{};
+        std::vector<std::string> stored, temporary;
+    };
+    auto run = [&](const std::string& path) {
+        Outcome outcome;
+        sqlite3* db = nullptr;
+        EXPECT_EQ(gsqlite3.sqlite3_open(path.c_str(), &db), SQLITE_OK);
+        EXPECT_EQ(SQLITE4FYK_ExecuteSQL(db,
+                                        "CREATE TABLE \"CLIENT\" (FileRowID int, ID int "
+                                        "PRIMARY KEY, NOM text, MONTANT real, DT text);",
+                                        0),
+                  0);
+        TASK task{};
+        morvex::TraceCapture quiet;
+        SQLITE4FYK_LOADOPTIONS options;  // strict: rows of the wrong shape are set aside
+        options.maxRejects = 100;
+        LoadDataFromFile(&task, db, desc, desc->ExampleFilePath, 1000, 1, &outcome.stats, &options);
+        outcome.stored = Rows(db, "SELECT * FROM CLIENT ORDER BY rowid");
+        outcome.temporary = Rows(db, "SELECT count(*) FROM temp.sqlite_master");
+        gsqlite3.sqlite3_close(db);
+        return outcome;
+    };
+    const Outcome read = run(dir.file("read.db"));
+    const auto create = gsqlite3.sqlite3_create_module_v2;
+    gsqlite3.sqlite3_create_module_v2 = nullptr;  // a library without virtual tables
+    const Outcome bound = run(dir.file("bound.db"));
+    gsqlite3.sqlite3_create_module_v2 = create;
+    for (const Outcome* outcome : {&read, &bound}) {
+        EXPECT_EQ(outcome->stats.status, SQLITE4FYK_LOAD_DONE);
+        EXPECT_EQ(outcome->stats.rowsStored, 2995);
+        EXPECT_EQ(outcome->stats.rowsRejected, 4);
+        EXPECT_EQ(outcome->stats.rowsSetAside, 1);
+        EXPECT_EQ(outcome->temporary, std::vector<std::string>{"0"});
+    }
+    EXPECT_EQ(read.stats.valuesNotTyped, bound.stats.valuesNotTyped);
+    ASSERT_EQ(read.stored.size(), 2995u);
+    EXPECT_EQ(read.stored, bound.stored);
+    EXPECT_EQ(read.stored[1], "3|2|N'2|2.25|2015-02-26");
+}
+
 TEST_F(SqliteLoad, WritesTheDescriptionIntoTheCatalogueAndKeepsTheHistoryOnReload) {
     strcpy(desc->ProjectName, "Clients d'Ouest");
     writeData({"1;A;1;01/01/2000"});
