@@ -10,7 +10,33 @@
 #include "datafile/datafile_internal.h"
 #include "foundation/trace.h"
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 namespace datafile_internal {
+
+namespace {
+
+// Where the first `c` lies among the `n` bytes at `p`, `n` when there is none: memchr for the
+// short distances between a field's start and its delimiter or closing character, 16 bytes at
+// a time without a call.
+inline size_t FindByte(const char* p, size_t n, char c) {
+    size_t i = 0;
+#if defined(__SSE2__)
+    const __m128i wanted = _mm_set1_epi8(c);
+    for (; i + 16 <= n; i += 16) {
+        const __m128i block = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i));
+        const int hits = _mm_movemask_epi8(_mm_cmpeq_epi8(block, wanted));
+        if (hits != 0) return i + static_cast<size_t>(__builtin_ctz(static_cast<unsigned>(hits)));
+    }
+#endif
+    for (; i < n; ++i)
+        if (p[i] == c) return i;
+    return n;
+}
+
+}  // namespace
 
 // A value of `len` bytes copied from `text`; nullptr when out of memory.
 DATACOLUMN* newValue(int isHeader, int column, const char* text, size_t len) {
@@ -163,12 +189,11 @@ FieldScan ScanLenientField(const char* row, size_t len, size_t i, bool quoted, c
     if (i > len) i = len;
     FieldScan scan{len, false, false};
     while (quoted) {
-        const void* hit = endChar != '\0' ? memchr(row + i, endChar, len - i) : nullptr;
-        if (!hit) {
+        const size_t j = endChar != '\0' ? i + FindByte(row + i, len - i, endChar) : len;
+        if (j == len) {
             scan.open = true;
             return scan;
         }
-        const size_t j = static_cast<size_t>(static_cast<const char*>(hit) - row);
         if (j + 1 < len) {
             if (row[j + 1] == endChar) {
                 i = j + 2;  // doubled: text
@@ -190,9 +215,8 @@ FieldScan ScanLenientField(const char* row, size_t len, size_t i, bool quoted, c
         }
     }
     while (delimLen > 0 && i < len) {
-        const void* hit = memchr(row + i, delim[0], len - i);
-        if (!hit) break;
-        const size_t p = static_cast<size_t>(static_cast<const char*>(hit) - row);
+        const size_t p = i + FindByte(row + i, len - i, delim[0]);
+        if (p == len) break;
         if (delimLen == 1 || (len - p >= delimLen && memcmp(row + p, delim, delimLen) == 0)) {
             scan.end = p;
             scan.delimited = true;
@@ -256,12 +280,11 @@ bool ScanWholeLine(const DATAFILE* reader, DATAFILE_BUFFER::QuoteScan& sc, const
             // Inside the protection up to a closing character that is not doubled; one that
             // ends the line closes.
             for (i = at + 1;;) {
-                const void* hit = endChar != '\0' ? memchr(row + i, endChar, len - i) : nullptr;
-                if (!hit) {
+                const size_t j = endChar != '\0' ? i + FindByte(row + i, len - i, endChar) : len;
+                if (j == len) {
                     sc.fields.clear();
                     return false;
                 }
-                const size_t j = static_cast<size_t>(static_cast<const char*>(hit) - row);
                 if (j + 1 < len && row[j + 1] == endChar) {
                     doubled = true;
                     i = j + 2;
@@ -272,10 +295,7 @@ bool ScanWholeLine(const DATAFILE* reader, DATAFILE_BUFFER::QuoteScan& sc, const
                 break;
             }
         }
-        if (i < len && row[i] != delim) {
-            const void* hit = memchr(row + i, delim, len - i);
-            i = hit ? static_cast<size_t>(static_cast<const char*>(hit) - row) : len;
-        }
+        if (i < len && row[i] != delim) i += FindByte(row + i, len - i, delim);
         sc.fields.push_back({i, closedAt != SIZE_MAX && !doubled && closedAt + 1 == i});
         if (i == len) break;
         at = i + 1;

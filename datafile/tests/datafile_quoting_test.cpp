@@ -220,6 +220,28 @@ TEST(DatafileUnquote, SplitsAsTheScanFoundAsWhenItSplitsAfresh) {
     }
 }
 
+TEST(DatafileUnquote, FindsClosingQuotesAndDelimitersWhereverTheyFallInTheRow) {
+    // Closing quotes, doubled quotes and delimiters at every place of the first 16-byte blocks
+    // of a row: the scan looks for them 16 bytes at a time.
+    std::string content;
+    std::vector<Values> expected;
+    for (size_t quoted = 0; quoted < 36; ++quoted) {
+        for (size_t plain = 0; plain < 36; ++plain) {
+            const std::string a(quoted, 'a'), b(plain, 'b'), c(plain, 'c'), d(quoted, 'd');
+            content += "\"" + a + "\";" + b + ";\"" + c + "\"\"" + d + "\"\r\n";
+            expected.push_back({a, b, c + "\"" + d});
+        }
+    }
+    morvex::testing::TempDir dir("dfblocks");
+    const std::string path = dir.write("b.csv", content);
+    DescPtr desc = quotedDesc("\r\n", ";", 3, true);
+    for (bool fields : {false, true}) {
+        const std::vector<Row> rows = readAll(desc.get(), path, fields);
+        ASSERT_EQ(rows.size(), expected.size()) << fields;
+        for (size_t i = 0; i < rows.size(); ++i) ASSERT_EQ(rows[i].values, expected[i]) << i;
+    }
+}
+
 // ---- Encodings ----
 
 // A two-column ";" description reading with `encoding`, without protection.
