@@ -822,14 +822,14 @@ bool insideCode(const Finder& f, int p, const Transition& t) {
     return constant || mixedCode || hexPrefix;
 }
 
-// The ASCII text of row r's run of characters across p-1 and p (up to a blank on each side),
-// and where p falls in it; empty when either is blank, or the run is longer than `longest` or
-// not ASCII.
-std::string runAcross(const Grid& g, int r, int p, int longest, size_t& at) {
+// The ASCII text of row r's run of characters across p-1 and p (up to a blank on each side,
+// and not before `from`), and where p falls in it; empty when either is blank, or the run is
+// longer than `longest` or not ASCII.
+std::string runAcross(const Grid& g, int r, int p, int longest, size_t& at, int from = 0) {
     if (g.kind(r, p - 1) == Kind::Blank || g.kind(r, p) == Kind::Blank) return {};
     int a = p - 1;
     int b = p;
-    while (a > 0 && g.kind(r, a - 1) != Kind::Blank) --a;
+    while (a > from && g.kind(r, a - 1) != Kind::Blank) --a;
     while (b + 1 < g.width && g.kind(r, b + 1) != Kind::Blank) ++b;
     if (b - a + 1 > longest) return {};
     std::string text;
@@ -939,11 +939,16 @@ bool insideWholeValues(const Finder& f, int p) {
 }
 
 // Whether the values across p are letters up to p then digits up to a blank, of several
-// lengths (F0, F12, F103), or of one length with a text after their padding (JRD001  Papilio):
+// lengths (F0, F12, F103), or of one length with a text or a number after their padding
+// (JRD001  Papilio, ZINC03814464  0008261), each from a blank or from the start found before:
 // numbers that an export writes are zero-padded or aligned to their column's end, so digits
 // left-aligned after letters, blanks after them, are the end of a text (an identifier), not a
 // number of their own beside a flag.
 bool insideLetteredNumbers(const Finder& f, int p) {
+    // (A value begins at the start found before p, when no blank stands between them: the
+    // number glued before CHEMBL207525 is a column of its own.)
+    const auto found = f.starts.lower_bound(p);
+    const int from = found == f.starts.begin() ? 0 : std::prev(found)->first;
     int across = 0;
     int whole = 0;
     int beforeText = 0;
@@ -952,7 +957,7 @@ bool insideLetteredNumbers(const Finder& f, int p) {
         if (f.g.kind(r, p - 1) == Kind::Blank || f.g.kind(r, p) == Kind::Blank) continue;
         ++across;
         size_t at = 0;
-        const std::string text = runAcross(f.g, r, p, 40, at);
+        const std::string text = runAcross(f.g, r, p, 40, at, from);
         if (text.empty() || text.find_first_not_of("0123456789", at) != std::string::npos) continue;
         bool letters = true;
         for (size_t k = 0; k < at; ++k)
@@ -964,12 +969,14 @@ bool insideLetteredNumbers(const Finder& f, int p) {
         const int end = p + static_cast<int>(text.size() - at);
         int next = end;
         while (next < f.g.width && f.g.kind(r, next) == Kind::Blank) ++next;
-        beforeText += next - end >= 2 && next < f.g.width && f.g.kind(r, next) == Kind::Letter;
+        beforeText += next < f.g.width && next > end &&
+                      (next - end >= 2 || f.g.kind(r, next) != Kind::Letter);
     }
     // Of one length (JRD001), two blanks or more then a text after every one: the blanks are a
     // text's padding, as those after a number of its own would be the next column's, which a
     // text's value does not begin with (one blank is rather a word of the same text that goes
-    // on: chi1 g+).
+    // on: chi1 g+). So are blanks before a number (ZINC03814464  0008261): the zero-padded
+    // numbers on either side have no blanks of their own.
     return (lengths.size() >= 2 || beforeText == whole) && whole >= f.support &&
            whole * 10 >= across * 9;
 }

@@ -627,6 +627,33 @@ std::vector<Case> boundaryCases() {
             c.lines.push_back(left(p.name, 10) + left(p.town, 15) + p.born);
         cases.push_back(c);
     }
+    {
+        // Identifiers of letters then digits of several lengths (CHEMBL207525, CHEMBL1242135)
+        // glued after a zero-padded number: the number is a column of its own, the identifier
+        // one value from its letters to its blanks.
+        Case c{"identifiants de lettres et de chiffres collés après un nombre", {}, {10, 14, 10, 15}};
+        for (int i = 0; i < 40; ++i) {
+            const Person& p = kPeople[static_cast<size_t>(i) % std::size(kPeople)];
+            c.lines.push_back(zeros(i * 7919 % 900000 + 1000, 10) +
+                              left("CHEMBL" + std::to_string(i * 104729 % 4000000 + 1000), 14) +
+                              left(p.name, 10) + left(p.town, 15));
+        }
+        cases.push_back(c);
+    }
+    {
+        // Keys of letters and digits of one length, two blanks, then a zero-padded number
+        // (ZINC03814464  0008261): the blanks between two zero-padded numbers are neither's, so
+        // the digits end a text.
+        Case c{"clés d'une seule longueur, des blancs, puis un nombre complété de zéros",
+               {},
+               {14, 7, 10}};
+        for (int i = 0; i < 40; ++i) {
+            const Person& p = kPeople[static_cast<size_t>(i) % std::size(kPeople)];
+            c.lines.push_back(left("ZINC" + zeros(i * 95713 % 4000000 + 20000, 8), 14) +
+                              zeros(i * 37 % 9000 + 5000, 7) + left(p.name, 10));
+        }
+        cases.push_back(c);
+    }
     return cases;
 }
 
