@@ -1009,6 +1009,23 @@ bool insideShortWords(const Finder& f, int p) {
     return ended >= f.support && across >= f.support;
 }
 
+// Whether p holds one same letter in every row that has something there, glued after digits
+// that vary and followed by a blank in every row: the mark that ends a value (a year 1984Y, a
+// size 12M), not a flag of its own. A flag that never varies tells nothing, and the column
+// after it would begin with a blank in every row, which no left-aligned text nor zero-padded
+// number does. (At the line's end, nothing follows to tell: a flag of one value may end it.)
+bool markAfterNumber(const Finder& f, int p) {
+    const Position& here = f.at(p);
+    if (here.distinct.size() != 1 || here.letters != f.filled(p) || f.filled(p) < f.support ||
+        f.at(p - 1).distinct.size() < 2 || p + 1 >= f.g.width)
+        return false;
+    for (int r = 0; r < f.rows; ++r) {
+        if (f.g.kind(r, p) == Kind::Blank) continue;
+        if (f.g.kind(r, p - 1) != Kind::Digit || f.g.kind(r, p + 1) != Kind::Blank) return false;
+    }
+    return true;
+}
+
 // A value begins, or the kind of character changes, at p in (nearly) every row: the evidence
 // in words, or empty when the rows say otherwise.
 std::string changeStart(const Finder& f, int p, const Transition& t) {
@@ -1587,7 +1604,7 @@ FIXEDWIDTH_LAYOUT FIXEDWIDTH_FindColumns(const std::vector<std::string_view>& li
         if (why.empty()) why = cleanCutStart(f, p, t);
         if (why.empty()) why = loneFlagStart(f, p);
         if (!why.empty() && !insideWholeValues(f, p) && !insideLetteredNumbers(f, p) &&
-            !insideShortWords(f, p))
+            !insideShortWords(f, p) && !markAfterNumber(f, p))
             f.starts[p] = why;
     }
     decimalsToTheirScale(f);

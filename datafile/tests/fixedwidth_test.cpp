@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <cstring>
 #include <fstream>
 #include <sstream>
 #include <string>
@@ -651,6 +652,21 @@ std::vector<Case> boundaryCases() {
             const Person& p = kPeople[static_cast<size_t>(i) % std::size(kPeople)];
             c.lines.push_back(left("ZINC" + zeros(i * 95713 % 4000000 + 20000, 8), 14) +
                               zeros(i * 37 % 9000 + 5000, 7) + left(p.name, 10));
+        }
+        cases.push_back(c);
+    }
+    {
+        // Years marked by a letter (1984Y, 1985Y), a blank, then signed amounts glued, left out
+        // in the first rows: the letter, the same in every row, ends the year's value.
+        Case c{"années marquées d'une lettre, un blanc, puis des montants signés", {}, {6, 8, 10}};
+        auto amount = [](double value, size_t width) {  // -01.9400, 001.3700
+            char digits[32];
+            snprintf(digits, sizeof digits, "%.4f", value < 0 ? -value : value);
+            return (value < 0 ? "-" : "") + std::string(width - strlen(digits) - (value < 0), '0') + digits;
+        };
+        for (int i = 0; i < 40; ++i) {
+            const std::string amounts = amount((i % 9 - 4) * 1.37, 8) + amount(i * -2.71 + 40, 10);
+            c.lines.push_back(std::to_string(1984 + i) + "Y " + (i < 8 ? std::string(18, ' ') : amounts));
         }
         cases.push_back(c);
     }
