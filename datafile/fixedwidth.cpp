@@ -1049,16 +1049,19 @@ std::string changeStart(const Finder& f, int p, const Transition& t) {
     return "début de valeur après des blancs dans " + percentOf(evidence, seen) + " des lignes remplies";
 }
 
-// Whether p-1 and p are left out together: blank at both in `support` rows, never at one
-// alone. A value left out is blank over its whole width, so they belong to one column (a few
-// rows where every measure is left out say nothing).
+// Whether p-1 and p are left out together: blank at both in `support` rows that fill a column
+// further on, never at one alone. A value left out is blank over its whole width, so they
+// belong to one column. (Rows where every measure from there on is left out say nothing, however
+// many: they are blank at every place.)
 bool leftOutTogether(const Grid& g, int p, int support) {
     int both = 0;
     for (int r = 0; r < g.rows; ++r) {
         const bool a = g.kind(r, p - 1) == Kind::Blank;
         const bool b = g.kind(r, p) == Kind::Blank;
         if (a != b) return false;
-        both += a;
+        int i = p + 1;
+        while (a && i < g.width && g.kind(r, i) == Kind::Blank) ++i;
+        both += a && i < g.width;
     }
     return both >= support;
 }
@@ -1098,21 +1101,24 @@ std::string zeroPaddingStart(const Finder& f, int& p, const Transition& t) {
     // Zeros in most rows, then in every row: the first ones end the number before (decimals
     // rounded to its scale), the padding is the zeros of every row. A sign further in the
     // zeros is where the number begins (its padding follows the sign).
+    int start = p;
     for (int q = p; q + 1 < g.width;) {
         const DigitPair next = digitPairAt(g, ++q);
         if (signsAt(g, q) > 0) {
-            p = q;
+            start = q;
             d = next;
             break;
         }
         if (next.rows < d.rows * 3 / 4 || next.zerosHere * 4 < next.rows * 3) break;
         if (next.zerosHere == next.rows && d.zerosHere < d.rows) {
-            p = q;
+            start = q;
             d = next;
         }
     }
-    // Zeros where the value before is left out as well are its decimals (000.5000).
-    if (leftOutTogether(g, p, f.support)) return {};
+    // Zeros where the value before is left out as well are its decimals (000.5000). (The
+    // positions passed over are then looked at in turn: p moves only to a start found.)
+    if (leftOutTogether(g, start, f.support)) return {};
+    p = start;
     return "nombre complété de zéros (" + percentOf(d.zerosHere, d.rows) + " de zéros contre " +
            percentOf(d.zerosBefore, d.rows) + " avant)";
 }

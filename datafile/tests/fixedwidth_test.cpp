@@ -669,6 +669,16 @@ std::vector<Case> boundaryCases() {
             c.lines.push_back(std::to_string(1984 + i) + "Y " + (i < 8 ? std::string(18, ' ') : amounts));
         }
         cases.push_back(c);
+        // Every value of the first rows left out again, the amounts before the signs ending
+        // in zeros (-01.9400-0005.3575): the blanks of those rows tell nothing of where the
+        // amounts begin.
+        Case d{"montants signés collés, tous laissés vides dans les premières lignes", {}, {6, 8, 10, 7}};
+        for (int i = 0; i < 40; ++i) {
+            const std::string amounts = amount(-1.9 - i % 7 * 0.01, 8) + amount(-5.3575 - i * 0.0317, 10) +
+                                        amount(6.2575 - i * 0.003, 7);
+            d.lines.push_back(std::to_string(1984 + i) + "Y " + (i < 8 ? std::string(25, ' ') : amounts));
+        }
+        cases.push_back(d);
     }
     return cases;
 }
