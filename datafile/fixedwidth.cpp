@@ -982,11 +982,12 @@ bool insideLetteredNumbers(const Finder& f, int p) {
 }
 
 // Whether p falls inside short words of capitals of several lengths, left-aligned at one
-// place (I, II, III, IV, XII; AB, ABC): in every row with a capital at p the word began before
+// place (I, II, III, IV, XII; AB, ABC), or such words ended by digits (names of atoms: N, CA,
+// HB2, HD21): in every row with a capital at p the word began before
 // it, at the place where every other row's word begins, and it ends at blanks; some rows' words
 // end just before p, others go on across. Flags side by side are each one letter in every
-// row, a text glued after a flag goes on into small letters or digits: neither leaves a word
-// ended before p in some rows and going on in others.
+// row, a text glued after a flag goes on into small letters or longer words: neither leaves a
+// word ended before p in some rows and going on in others.
 bool insideShortWords(const Finder& f, int p) {
     constexpr int kLongest = 4;
     int start = -1, ended = 0, across = 0;
@@ -999,6 +1000,7 @@ bool insideShortWords(const Finder& f, int p) {
         while (capital(s - 1)) --s;
         int e = p;
         while (capital(e)) ++e;
+        while (e < f.g.width && f.g.kind(r, e) == Kind::Digit) ++e;  // (HB2, HD21)
         if ((s > 0 && f.g.kind(r, s - 1) != Kind::Blank) || (start >= 0 && s != start) ||
             e - s > kLongest || (e < f.g.width && f.g.kind(r, e) != Kind::Blank))
             return false;

@@ -680,6 +680,19 @@ std::vector<Case> boundaryCases() {
         }
         cases.push_back(d);
     }
+    {
+        // Names of atoms after the residue's (ALA  HA, ASN  HD21, ALA  N): capitals of a few
+        // values first, then more capitals or digits or nothing, one value.
+        Case c{"noms d'atomes : capitales puis capitales ou chiffres", {}, {5, 7, 7}};
+        const char* residues[] = {"ALA", "ASN", "GLY", "SER", "THR"};
+        const char* atoms[] = {"HA", "HB", "C", "CA", "CB", "N", "H", "HB2", "HB3", "HD21",
+                               "HD22", "CG", "ND2", "HG1", "HE1", "CZ", "NE"};
+        for (int i = 0; i < 68; ++i) {
+            c.lines.push_back(left(residues[i / 17 % 5], 5) + left(atoms[i % 17], 7) +
+                              zeros(i * 3119 % 1800 + 10, 4) + "." + zeros(i * 7 % 100, 2));
+        }
+        cases.push_back(c);
+    }
     return cases;
 }
 
