@@ -900,21 +900,24 @@ bool isDashedDay(std::string_view text) {
 }
 
 // Whether `text` is an identifier that mixes letters and digits in four runs or more (N1A1,
-// L1S57, K1A0B1), at most 12 characters, with a letter past F (not a hexadecimal number, whose
-// 0x or digits begin a column of their own: N0x3ee82930).
-bool isMixedIdentifier(std::string_view text) {
+// L1S57, K1A0B1, and call signs of a station abroad, whose parts a slash joins: 3B8/OK1BIL), at
+// most 12 characters; `pastF` is set when it holds a letter past F. (A column whose identifiers
+// hold no such letter is rather of hexadecimal numbers, whose 0x or digits begin a column of
+// their own: N0x3ee82930.)
+bool isMixedIdentifier(std::string_view text, bool& pastF) {
     if (text.size() > 12 || text.find("0x") != std::string_view::npos) return false;
     int runs = 0;
-    bool pastF = false;
     Kind last = Kind::Blank;
-    for (char c : text) {
+    for (size_t i = 0; i < text.size(); ++i) {
+        const char c = text[i];
         const Kind k = kindOf(static_cast<unsigned char>(c));
-        if (k != Kind::Digit && k != Kind::Letter) return false;
+        const bool joins = c == '/' && i > 0 && i + 1 < text.size() && last != Kind::Punct;
+        if (k != Kind::Digit && k != Kind::Letter && !joins) return false;
         pastF |= k == Kind::Letter && !isHexDigit(static_cast<unsigned char>(c));
-        runs += k != last;
+        runs += k != last && k != Kind::Punct;
         last = k;
     }
-    return runs >= 4 && pastF;
+    return runs >= 4;
 }
 
 // Whether p is inside values that an export writes whole, in nearly every row that has
@@ -927,14 +930,20 @@ bool isMixedIdentifier(std::string_view text) {
 bool insideWholeValues(const Finder& f, int p) {
     int across = 0;
     int whole = 0;
+    int identifiers = 0;
+    bool pastF = false;
     for (int r = 0; r < f.rows; ++r) {
         if (f.g.kind(r, p - 1) == Kind::Blank || f.g.kind(r, p) == Kind::Blank) continue;
         ++across;
         size_t at = 0;
         const std::string text = runAcross(f.g, r, p, 80, at);
-        whole += !text.empty() && (isDashedDay(text) || isDashedMonth(text) ||
-                                   insideScientific(text, at) || isMixedIdentifier(text));
+        if (text.empty()) continue;
+        if (isDashedDay(text) || isDashedMonth(text) || insideScientific(text, at))
+            ++whole;
+        else
+            identifiers += isMixedIdentifier(text, pastF);
     }
+    if (pastF) whole += identifiers;
     return whole >= f.support && whole * 10 >= across * 9;
 }
 
@@ -1028,6 +1037,24 @@ bool markAfterNumber(const Finder& f, int p) {
     return true;
 }
 
+// Whether the change of kind met at p (`kinds`, in `count` rows) stands one place before or
+// after p, inside the same run of characters, in the other rows (one in ten at least): the
+// letters and digits of values of several shapes (call signs N4GNR beside IW3HVB), whose
+// changes move with each value. Where a column begins, each row changes at its start or not
+// at all.
+bool changeDrifts(const Finder& f, int p, std::pair<Kind, Kind> kinds, int count) {
+    const Grid& g = f.g;
+    auto changesAt = [&](int r, int q) {
+        return q >= 1 && q < g.width && g.kind(r, q - 1) == kinds.first && g.kind(r, q) == kinds.second;
+    };
+    int moved = 0;
+    for (int r = 0; r < f.rows; ++r) {
+        if (changesAt(r, p) || g.kind(r, p - 1) == Kind::Blank || g.kind(r, p) == Kind::Blank) continue;
+        moved += changesAt(r, p - 1) || (p + 1 < g.width && g.kind(r, p + 1) != Kind::Blank && changesAt(r, p + 1));
+    }
+    return moved >= f.support && moved * 10 >= count;
+}
+
 // A value begins, or the kind of character changes, at p in (nearly) every row: the evidence
 // in words, or empty when the rows say otherwise.
 std::string changeStart(const Finder& f, int p, const Transition& t) {
@@ -1043,6 +1070,7 @@ std::string changeStart(const Finder& f, int p, const Transition& t) {
     if (t.changes > t.begins) {
         auto top = std::max_element(t.pairs.begin(), t.pairs.end(),
                                     [](const auto& a, const auto& b) { return a.second < b.second; });
+        if (changeDrifts(f, p, top->first, top->second)) return {};
         return (top->first.second == Kind::Punct
                     ? std::string("début d'un nombre signé")
                     : std::string(kindWord(top->first.first)) + " puis " + kindWord(top->first.second)) +

@@ -693,6 +693,34 @@ std::vector<Case> boundaryCases() {
         }
         cases.push_back(c);
     }
+    {
+        // Call signs of one or two letters, a digit, then letters (F5CWU, IW3HVB, N4GNR): their
+        // digit stands at one place or the next as the prefix is long, inside one value.
+        Case c{"indicatifs d'appel, le chiffre à une place ou à la suivante", {}, {10, 8, 15}};
+        const char* prefixes[] = {"IW", "DK", "EA", "OK", "YL", "SM", "HP", "UA", "F"};
+        const char* suffixes[] = {"CWU", "HVB", "GNR", "AMM", "KX", "OXO", "BIL"};
+        for (int i = 0; i < 63; ++i) {
+            const Person& p = kPeople[static_cast<size_t>(i) % std::size(kPeople)];
+            const std::string sign = prefixes[i % 9] + std::to_string(i * 7 % 10) + suffixes[i % 7];
+            c.lines.push_back(left(p.name, 10) + left(sign, 8) + left(p.town, 15));
+        }
+        cases.push_back(c);
+    }
+    {
+        // Call signs of stations abroad, a slash before the operator's own (3B8/OK1BIL), some
+        // of only letters A to F among their digits (3B7A, 3E1FD): the column's other letters
+        // tell that they are no hexadecimal numbers.
+        Case c{"indicatifs d'appel de l'étranger, certains de lettres A à F", {}, {13, 15, 8}};
+        const char* suffixes[] = {"CW", "A", "FD", "RUN", "MB", "XF", "E", "VB", "AO", "ZL"};
+        for (int i = 0; i < 60; ++i) {
+            const Person& p = kPeople[static_cast<size_t>(i) % std::size(kPeople)];
+            std::string sign = std::to_string(3 + i % 7) + "BDEHKW"[i % 6] + std::to_string(i * 3 % 10) +
+                               suffixes[i % 10];
+            if (i % 5 == 2) sign += "/OK" + std::to_string(i % 10) + "BIL";
+            c.lines.push_back(left(sign, 13) + left(p.town, 15) + p.born);
+        }
+        cases.push_back(c);
+    }
     return cases;
 }
 
