@@ -668,6 +668,56 @@ void findCoordinatesAndBrackets(Finder& f) {
     findWholeValues(f, bracketedEnd, "d'une valeur entre crochets");
 }
 
+// Whether position i holds letters of `alphabet` only (blanks aside), two of them at least in
+// two rows each beside the commonest: an answer of one letter that varies.
+bool answerAt(const Finder& f, int i, std::set<char32_t>& alphabet) {
+    const Position& here = f.at(i);
+    if (!isFlag(here, f.rows)) return false;
+    std::map<char32_t, int> counts;
+    for (int r = 0; r < f.rows; ++r)
+        if (f.g.kind(r, i) == Kind::Letter) ++counts[f.g.at(r, i)];
+    int commonest = 0, filled = 0;
+    for (const auto& [c, n] : counts) {
+        commonest = std::max(commonest, n);
+        filled += n;
+    }
+    std::set<char32_t> together = alphabet;
+    together.insert(here.distinct.begin(), here.distinct.end());
+    if (together.size() > 3 || filled - commonest < 2) return false;
+    alphabet = together;
+    return true;
+}
+
+// Answers of one letter side by side, three or more, all of the same two or three letters
+// and each met beside the other's letters in three pairings at least (TFFTF, YNNY; a line of
+// yes/no questions an export writes glued): each position a column of its own, and a column
+// begins after the last. The letters of the words of a text keep to three at several places
+// only where the text has few values (LATIN SMALL LETTER, LATIN CAPITAL LETTER), whose
+// letters go together.
+void findAnswerBlocks(Finder& f) {
+    for (int a = 0; a < f.g.width;) {
+        std::set<char32_t> alphabet;
+        int b = a;
+        bool apart = true;
+        while (b < f.g.width && answerAt(f, b, alphabet)) {
+            std::set<std::pair<char32_t, char32_t>> pairs;
+            for (int r = 0; r < f.rows && b > a; ++r)
+                if (f.g.kind(r, b - 1) == Kind::Letter && f.g.kind(r, b) == Kind::Letter)
+                    pairs.insert({f.g.at(r, b - 1), f.g.at(r, b)});
+            apart = apart && (b == a || pairs.size() >= 3);
+            ++b;
+        }
+        if (b - a >= 3 && apart) {
+            std::string letters;
+            for (char32_t c : alphabet) letters += (letters.empty() ? "" : ", ") + encodeChars({c}, 0, 1);
+            for (int i = a; i <= b && i < f.g.width; ++i)
+                if (i > 0 && !f.starts.count(i))
+                    f.starts[i] = "réponses d'une lettre côte à côte (" + letters + ")";
+        }
+        a = std::max(b, a + 1);
+    }
+}
+
 // Whether every row has 0x (or 0X) at i and i+1: a hexadecimal number written in C's way.
 bool hexAt(const Finder& f, int i) {
     if (i < 0 || i + 1 >= f.g.width) return false;
@@ -1614,6 +1664,7 @@ FIXEDWIDTH_LAYOUT FIXEDWIDTH_FindColumns(const std::vector<std::string_view>& li
     if (g.rows < 2 || g.width < FIXEDWIDTH_MIN_LINE) return layout;
     Finder f(g, layout.fewLengthsLines * 10 < layout.lines * 9);
     findDates(f);
+    findAnswerBlocks(f);
     findHexCodes(f);
     findCoordinatesAndBrackets(f);
     // Each rule in turn, the first that finds a start at p gives its evidence.

@@ -721,6 +721,17 @@ std::vector<Case> boundaryCases() {
         }
         cases.push_back(c);
     }
+    {
+        // Four answers of one letter glued (TFFTF, NAAAA: true, false, not applicable) between a
+        // month written as text and the end of the line: each answer a column.
+        Case c{"réponses d'une lettre côte à côte", {}, {10, 1, 1, 1, 1, 1}};
+        for (int i = 0; i < 24; ++i) {
+            std::string answers = "N";
+            for (int k = 0; k < 4; ++k) answers += i % 7 == 3 ? 'A' : "TF"[(i * 37 >> k) % 3 == 0];
+            c.lines.push_back(left(std::to_string(1981 + i * 5 % 40) + "-" + zeros(i % 12 + 1, 2), 10) + answers);
+        }
+        cases.push_back(c);
+    }
     return cases;
 }
 
