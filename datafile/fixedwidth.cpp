@@ -1516,6 +1516,39 @@ std::string cleanCutStart(const Finder& f, int p, const Transition& t) {
            " lignes, aucune valeur à cheval";
 }
 
+// A text of few values whose longest fill its column (is-a, is-part-of beside is-property-of;
+// MME beside MONSIEUR): where it is short a value begins at p after its blanks, where it fills
+// its width the next value is glued to it at p. Every row that has something at p either
+// begins a value there after blanks or holds, from the start found before, one of at most
+// three words without a blank, each in two rows or more, then values of many kinds: a column
+// of categories ends at p. The evidence in words, or empty.
+std::string fewValuesFillStart(const Finder& f, int p, const Transition& t) {
+    const auto found = f.starts.lower_bound(p);
+    const int from = found == f.starts.begin() ? 0 : std::prev(found)->first;
+    if (t.begins < f.support || t.begins * 10 < f.filled(p) * 3 || p - from < 3) return {};
+    std::map<std::u32string, int> words;
+    std::set<std::u32string> after;
+    for (int r = 0; r < f.rows; ++r) {
+        if (f.g.kind(r, p) == Kind::Blank || f.g.kind(r, p - 1) == Kind::Blank) continue;
+        std::u32string word, next;
+        for (int i = from; i < p; ++i) word += f.g.at(r, i);
+        for (int i = p; i < f.g.width && i < p + 4; ++i) next += f.g.at(r, i);
+        if (word.find(U' ') != std::u32string::npos || words.size() > 3) return {};
+        ++words[word];
+        after.insert(next);
+    }
+    int glued = 0;
+    for (const auto& [word, count] : words) {
+        if (count < 2) return {};
+        glued += count;
+    }
+    // (Glued in one row in ten at least: a few long words of a text say nothing.)
+    if (words.empty() || words.size() > 3 || after.size() < 3 || glued < std::max(f.support, f.rows / 10))
+        return {};
+    return "texte de peu de valeurs qui remplit sa colonne dans " + std::to_string(glued) +
+           " lignes, début de valeur après des blancs dans " + std::to_string(t.begins);
+}
+
 // A sign between digits in some rows and a zero in the others: a signed number padded with
 // zeros begins there (its sign first, as a number of every width writes it).
 std::string signedStart(const Finder& f, int p) {
@@ -1690,6 +1723,7 @@ FIXEDWIDTH_LAYOUT FIXEDWIDTH_FindColumns(const std::vector<std::string_view>& li
         if (why.empty()) why = flagStart(f, p, t);
         if (why.empty()) why = cleanCutStart(f, p, t);
         if (why.empty()) why = loneFlagStart(f, p);
+        if (why.empty()) why = fewValuesFillStart(f, p, t);
         if (!why.empty() && !insideWholeValues(f, p) && !insideLetteredNumbers(f, p) &&
             !insideShortWords(f, p) && !markAfterNumber(f, p))
             f.starts[p] = why;

@@ -732,6 +732,19 @@ std::vector<Case> boundaryCases() {
         }
         cases.push_back(c);
     }
+    {
+        // Relations of a few kinds, the longest filling their column and glued to the word
+        // after them (is-property-ofnature beside is-a          oval): the column ends where
+        // the shorter ones' blanks do.
+        Case c{"texte de peu de valeurs dont les plus longues remplissent la colonne", {}, {10, 14, 15}};
+        const char* relations[] = {"is-a", "is-part-of", "is-property-of", "is-opposite-of", "is-related-to"};
+        for (int i = 0; i < 40; ++i) {
+            const Person& p = kPeople[static_cast<size_t>(i) % std::size(kPeople)];
+            const Person& q = kPeople[static_cast<size_t>(i * 5 + 3) % std::size(kPeople)];
+            c.lines.push_back(left(p.name, 10) + left(relations[i * 3 % 5], 14) + left(q.town, 15));
+        }
+        cases.push_back(c);
+    }
     return cases;
 }
 
