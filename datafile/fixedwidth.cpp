@@ -15,10 +15,14 @@
 // its column does; 0x, or a run of hexadecimal digits, is a number or a code of its own; decimals
 // end at the scale the rows that end them show, or that the other decimals of the file show where
 // zeros glue them to the next number; a number's column ends where it stops being a number in every
-// row; a header line's names after two blanks begin columns. Punctuation never separates on its own
+// row; three answers of one letter or more side by side are a column each; a text of few values
+// whose longest fill its column ends where the shorter ones' blanks do; a header line's names
+// after two blanks begin columns. Punctuation never separates on its own
 // (a decimal point, a dash in a name), and no column begins inside numbers in scientific notation,
 // days written aaaa-mm-jj or identifiers mixing letters and digits (N1A1), values an export writes
-// whole, nor between letters and the digits left-aligned after them (F12: no number is written so).
+// whole, nor between letters and the digits left-aligned after them (F12: no number is written so),
+// where a change of kind moves by one place from row to row (values of several shapes), nor
+// before a letter the same in every row that ends a number (1984Y).
 // Each rule is a function returning its evidence in words, tried in turn at each position
 // (FIXEDWIDTH_FindColumns); the columns are then made from the starts found.
 #include "datafile/fixedwidth.h"
