@@ -1150,6 +1150,18 @@ bool leftOutTogether(const Grid& g, int p, int support) {
     return both >= support;
 }
 
+// Whether the places around p hold zeros (or blanks where a value is left out) in every row
+// over five places or more: where a number ends and the next begins there (its own last zeros,
+// decimals of zeros, the next one's padding), the rows do not show, and a column begun at a
+// guess would cut a number as often as not.
+bool inLongZeroRun(const Finder& f, int p) {
+    auto zeros = [&](int i) { return f.at(i).zeros > 0 && f.at(i).zeros + f.at(i).blanks == f.rows; };
+    int a = p, b = p;
+    while (a > 0 && zeros(a - 1)) --a;
+    while (b < f.g.width && zeros(b)) ++b;
+    return b - a >= 5;
+}
+
 // Inside digits: a zero-padded number begins where zeros become the rule, judged over the
 // rows that have digits on both sides (a column often left blank still shows its padding in
 // the rows that fill it). May move p further, into the zeros, where the number begins; the
@@ -1201,7 +1213,7 @@ std::string zeroPaddingStart(const Finder& f, int& p, const Transition& t) {
     }
     // Zeros where the value before is left out as well are its decimals (000.5000). (The
     // positions passed over are then looked at in turn: p moves only to a start found.)
-    if (leftOutTogether(g, start, f.support)) return {};
+    if (leftOutTogether(g, start, f.support) || inLongZeroRun(f, start)) return {};
     p = start;
     return "nombre complété de zéros (" + percentOf(d.zerosHere, d.rows) + " de zéros contre " +
            percentOf(d.zerosBefore, d.rows) + " avant)";
@@ -1264,7 +1276,8 @@ std::string zeroRunStart(const Finder& f, int p) {
     if (d.rows < f.support || d.rows * 10 < f.filled(p) * 9 || d.zerosHere != d.rows ||
         d.distinctBefore < 2 || d.zerosBefore == d.rows)
         return {};
-    if (!variesLater(g, f.positions, p) || leftOutTogether(g, p, f.support)) return {};
+    if (!variesLater(g, f.positions, p) || leftOutTogether(g, p, f.support) || inLongZeroRun(f, p))
+        return {};
     return "zéros dans toutes les lignes après des chiffres qui varient";
 }
 

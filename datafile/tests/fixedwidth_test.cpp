@@ -745,6 +745,18 @@ std::vector<Case> boundaryCases() {
         }
         cases.push_back(c);
     }
+    {
+        // Amounts in thousands (0012345000) glued to a count padded with three zeros: six zeros
+        // in every row, where nothing shows which are the amount's and which the count's. No
+        // column is guessed among them.
+        Case c{"zéros dans toutes les lignes sur six places entre deux nombres", {}, {10, 17, 15}};
+        for (int i = 0; i < 40; ++i) {
+            const Person& p = kPeople[static_cast<size_t>(i) % std::size(kPeople)];
+            c.lines.push_back(left(p.name, 10) + zeros((i * 7919 % 90000 + 1000) * 1000L, 10) +
+                              zeros(i * 263 % 9000 + 100, 7) + left(p.town, 15));
+        }
+        cases.push_back(c);
+    }
     return cases;
 }
 
