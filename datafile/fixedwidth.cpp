@@ -585,7 +585,11 @@ void findDates(Finder& f) {
             else break;
         }
         if (dates + empty == f.rows && dates * 2 >= f.rows && dates >= 2) {
-            if (i > 0) f.starts[i] = "date aaaammjj valide dans " + percentOf(dates, f.rows) + " des lignes";
+            // (A zero before it in every row is its padding: a day written as a number,
+            // 020120713, or a year padded before its month and day, 020080103.)
+            const int start = i > 0 && f.at(i - 1).zeros == f.rows ? i - 1 : i;
+            if (start > 0)
+                f.starts[start] = "date aaaammjj valide dans " + percentOf(dates, f.rows) + " des lignes";
             if (i + 8 < g.width && !f.starts.count(i + 8)) f.starts[i + 8] = "fin d'une date aaaammjj";
             for (int k = i + 1; k < i + 8; ++k) f.insideDate[static_cast<size_t>(k)] = true;
             i += 8;

@@ -757,6 +757,15 @@ std::vector<Case> boundaryCases() {
         }
         cases.push_back(c);
     }
+    {
+        // Days written as numbers padded with a zero (019750312): the zero is the column's.
+        Case c{"jours écrits en nombres complétés d'un zéro", {}, {10, 9, 15}};
+        for (int i = 0; i < 40; ++i) {
+            const Person& p = kPeople[static_cast<size_t>(i) % std::size(kPeople)];
+            c.lines.push_back(left(p.name, 10) + "0" + p.born + left(p.town, 15));
+        }
+        cases.push_back(c);
+    }
     return cases;
 }
 
