@@ -579,7 +579,7 @@ void findDates(Finder& f) {
     for (int i = 0; i + 8 <= g.width;) {
         int dates = 0;
         int empty = 0;
-        for (int r = 0; r < f.rows; ++r) {
+        for (int r = 0; r < f.rows && !f.insideOneValue[static_cast<size_t>(i)]; ++r) {
             if (isDate8(g, r, i)) ++dates;
             else if (isEmptyDate8(g, r, i)) ++empty;
             else break;
@@ -1717,10 +1717,10 @@ FIXEDWIDTH_LAYOUT FIXEDWIDTH_FindColumns(const std::vector<std::string_view>& li
     const Grid g = buildGrid(lines, layout, headerLine);
     if (g.rows < 2 || g.width < FIXEDWIDTH_MIN_LINE) return layout;
     Finder f(g, layout.fewLengthsLines * 10 < layout.lines * 9);
+    findCoordinatesAndBrackets(f);
     findDates(f);
     findAnswerBlocks(f);
     findHexCodes(f);
-    findCoordinatesAndBrackets(f);
     // Each rule in turn, the first that finds a start at p gives its evidence.
     for (int p = 1; p < g.width; ++p) {
         if (f.insideDate[static_cast<size_t>(p)] || f.insideOneValue[static_cast<size_t>(p)] ||

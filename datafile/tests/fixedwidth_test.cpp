@@ -766,6 +766,15 @@ std::vector<Case> boundaryCases() {
         }
         cases.push_back(c);
     }
+    {
+        // A day in brackets inside a text (Assigned (20040506)): one value, no date column.
+        Case c{"jour entre parenthèses dans un texte", {}, {10, 21, 15}};
+        for (int i = 0; i < 40; ++i) {
+            const Person& p = kPeople[static_cast<size_t>(i) % std::size(kPeople)];
+            c.lines.push_back(left(p.name, 10) + left("Assigned (" + std::string(p.born) + ")", 21) + left(p.town, 15));
+        }
+        cases.push_back(c);
+    }
     return cases;
 }
 
