@@ -978,14 +978,32 @@ bool isMixedIdentifier(std::string_view text, bool& pastF) {
     return runs >= 4;
 }
 
+// Whether `text` is a name of letters, then parts joined by dashes (CVE-2004-0836,
+// ISO-8859-1), with `at` on one of its dashes: the dash joins the name's parts, it is no sign of
+// a number.
+bool dashInsideName(std::string_view text, size_t at) {
+    if (at >= text.size() || text[at] != '-' || text.size() < 5) return false;
+    size_t i = 0;
+    while (i < text.size() && kindOf(static_cast<unsigned char>(text[i])) == Kind::Letter) ++i;
+    if (i < 2 || i >= text.size() || text[i] != '-') return false;
+    for (; i < text.size(); ++i) {
+        const Kind k = kindOf(static_cast<unsigned char>(text[i]));
+        if (k != Kind::Letter && k != Kind::Digit && text[i] != '-') return false;
+    }
+    return true;
+}
+
 // Whether p is inside values that an export writes whole, in nearly every row that has
 // something on both sides: numbers in scientific notation (the e and the exponent's sign
 // change the kind of character inside the number, and its digits before the e vary in count),
 // days written aaaa-mm-jj and months aaaa-mm (their dashes stand between digits like a sign)
 // and identifiers
 // that mix letters and digits between blanks (a text column's value: a column of their
-// letters alone, or of their digits alone, is none an export writes there).
+// letters alone, or of their digits alone, is none an export writes there), and names whose
+// parts dashes join (CVE-2004-0836), read from the start found before p.
 bool insideWholeValues(const Finder& f, int p) {
+    const auto found = f.starts.lower_bound(p);
+    const int from = found == f.starts.begin() ? 0 : std::prev(found)->first;
     int across = 0;
     int whole = 0;
     int identifiers = 0;
@@ -996,7 +1014,10 @@ bool insideWholeValues(const Finder& f, int p) {
         size_t at = 0;
         const std::string text = runAcross(f.g, r, p, 80, at);
         if (text.empty()) continue;
-        if (isDashedDay(text) || isDashedMonth(text) || insideScientific(text, at))
+        size_t inName = 0;
+        const std::string name = runAcross(f.g, r, p, 40, inName, from);
+        if (isDashedDay(text) || isDashedMonth(text) || insideScientific(text, at) ||
+            dashInsideName(name, inName))
             ++whole;
         else
             identifiers += isMixedIdentifier(text, pastF);

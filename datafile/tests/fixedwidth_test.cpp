@@ -775,6 +775,17 @@ std::vector<Case> boundaryCases() {
         }
         cases.push_back(c);
     }
+    {
+        // Names whose parts dashes join (CVE-2004-0836) glued after a number: the dash before
+        // the last digits is no sign.
+        Case c{"noms de parties jointes par des tirets, collés à un nombre", {}, {3, 14, 15}};
+        for (int i = 0; i < 40; ++i) {
+            const Person& p = kPeople[static_cast<size_t>(i) % std::size(kPeople)];
+            c.lines.push_back(zeros(i * 7 % 90 + 4, 3) + left("CVE-" + std::to_string(2004 + i % 9) + "-" + zeros(i * 397 % 9000 + 100, 4), 14) +
+                              left(p.town, 15));
+        }
+        cases.push_back(c);
+    }
     return cases;
 }
 
