@@ -1026,6 +1026,28 @@ bool insideWholeValues(const Finder& f, int p) {
     return whole >= f.support && whole * 10 >= across * 9;
 }
 
+// Whether `text` is digits alone (12), or a number of a version: digits without zeros before
+// them, then two parts or more that a point or a dash begins (0.12.3, 1.0.0-20180421): how
+// numbers follow the letters of a name or of a version (F12, v0.12.3). (Zero-padded digits,
+// or letters glued to them, are rather other columns: T00039.1018.70, O0001250DUPONT.)
+bool digitsThenParts(std::string_view text) {
+    size_t i = 0;
+    while (i < text.size() && isDigit(text[i])) ++i;
+    if (i == text.size()) return i > 0;
+    if (i == 0 || (text[0] == '0' && i > 1)) return false;
+    int parts = 0;
+    while (i < text.size()) {
+        if ((text[i] != '.' && text[i] != '-') || i + 1 == text.size()) return false;
+        const size_t part = ++i;
+        while (i < text.size() && kindOf(static_cast<unsigned char>(text[i])) != Kind::Punct &&
+               kindOf(static_cast<unsigned char>(text[i])) != Kind::Blank)
+            ++i;
+        if (i == part) return false;
+        ++parts;
+    }
+    return parts >= 2;
+}
+
 // Whether the values across p are letters up to p then digits up to a blank, of several
 // lengths (F0, F12, F103), or of one length with a text or a number after their padding
 // (JRD001  Papilio, ZINC03814464  0008261), each from a blank or from the start found before:
@@ -1046,7 +1068,7 @@ bool insideLetteredNumbers(const Finder& f, int p) {
         ++across;
         size_t at = 0;
         const std::string text = runAcross(f.g, r, p, 40, at, from);
-        if (text.empty() || text.find_first_not_of("0123456789", at) != std::string::npos) continue;
+        if (text.empty() || !digitsThenParts(std::string_view(text).substr(at))) continue;
         bool letters = true;
         for (size_t k = 0; k < at; ++k)
             letters &= kindOf(static_cast<unsigned char>(text[k])) == Kind::Letter;

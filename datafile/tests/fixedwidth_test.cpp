@@ -786,6 +786,17 @@ std::vector<Case> boundaryCases() {
         }
         cases.push_back(c);
     }
+    {
+        // Versions after a name (v0.12.3, v1.0.0-20180421): a text, the v no flag of its own.
+        Case c{"versions écrites v0.12.3", {}, {10, 18, 15}};
+        for (int i = 0; i < 40; ++i) {
+            const Person& p = kPeople[static_cast<size_t>(i) % std::size(kPeople)];
+            std::string version = "v" + std::to_string(i % 3) + "." + std::to_string(i * 7 % 13) + "." + std::to_string(i % 4);
+            if (i % 5 == 0) version += "-2018" + zeros(i % 12 + 1, 2) + "21";
+            c.lines.push_back(left(p.name, 10) + left(version, 18) + left(p.town, 15));
+        }
+        cases.push_back(c);
+    }
     return cases;
 }
 
