@@ -1121,6 +1121,21 @@ bool insideShortWords(const Finder& f, int p) {
     return ended >= f.support && across >= f.support;
 }
 
+// Whether p falls inside words of one length, four letters or more, written in every row with
+// the same four letters at most (AAAAC, GATC: sequences of nucleotides, codons): words of so
+// few letters are sequences of one alphabet, one value, not a flag and a text.
+bool insideSequences(const Finder& f, int p) {
+    int a = p - 1, b = p;
+    while (a > 0 && f.at(a - 1).letters == f.rows) --a;
+    while (b + 1 < f.g.width && f.at(b + 1).letters == f.rows) ++b;
+    if (b - a + 1 < 4 || (a > 0 && f.at(a - 1).blanks < f.rows) ||
+        (b + 1 < f.g.width && f.at(b + 1).blanks < f.rows))
+        return false;
+    std::set<char32_t> alphabet;
+    for (int i = a; i <= b; ++i) alphabet.insert(f.at(i).distinct.begin(), f.at(i).distinct.end());
+    return f.at(p - 1).letters == f.rows && f.at(p).letters == f.rows && alphabet.size() <= 4;
+}
+
 // Whether p holds one same letter in every row that has something there, glued after digits
 // that vary and followed by a blank in every row: the mark that ends a value (a year 1984Y, a
 // size 12M), not a flag of its own. A flag that never varies tells nothing, and the column
@@ -1789,7 +1804,7 @@ FIXEDWIDTH_LAYOUT FIXEDWIDTH_FindColumns(const std::vector<std::string_view>& li
         if (why.empty()) why = loneFlagStart(f, p);
         if (why.empty()) why = fewValuesFillStart(f, p, t);
         if (!why.empty() && !insideWholeValues(f, p) && !insideLetteredNumbers(f, p) &&
-            !insideShortWords(f, p) && !markAfterNumber(f, p))
+            !insideShortWords(f, p) && !markAfterNumber(f, p) && !insideSequences(f, p))
             f.starts[p] = why;
     }
     decimalsToTheirScale(f);

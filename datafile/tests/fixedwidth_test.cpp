@@ -797,6 +797,18 @@ std::vector<Case> boundaryCases() {
         }
         cases.push_back(c);
     }
+    {
+        // Sequences of five nucleotides (AAAAC, ACGTA) in their order, then a number: the first
+        // letter, A or C in these rows, is no flag before a text.
+        Case c{"séquences de nucléotides", {}, {6, 7, 15}};
+        for (int i = 0; i < 400; i += 10) {
+            std::string kmer;
+            for (int k = 4; k >= 0; --k) kmer += "ACGT"[(i >> (2 * k)) & 3];
+            const Person& p = kPeople[static_cast<size_t>(i) % std::size(kPeople)];
+            c.lines.push_back(left(kmer, 6) + zeros(i * 37 % 9000 + 100, 7) + left(p.town, 15));
+        }
+        cases.push_back(c);
+    }
     return cases;
 }
 
