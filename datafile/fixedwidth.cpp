@@ -21,8 +21,11 @@
 // (a decimal point, a dash in a name), and no column begins inside numbers in scientific notation,
 // days written aaaa-mm-jj or identifiers mixing letters and digits (N1A1), values an export writes
 // whole, nor between letters and the digits left-aligned after them (F12: no number is written so),
-// where a change of kind moves by one place from row to row (values of several shapes), nor
-// before a letter the same in every row that ends a number (1984Y).
+// where a change of kind moves by one place from row to row (values of several shapes), inside
+// names whose parts dashes join, versions, words of four letters at most or days in brackets,
+// among zeros that stand in every row over five places (nothing shows where one number ends),
+// nor before a letter the same in every row that ends a number (1984Y); a zero before a day in
+// every row is the day's padding.
 // Each rule is a function returning its evidence in words, tried in turn at each position
 // (FIXEDWIDTH_FindColumns); the columns are then made from the starts found.
 #include "datafile/fixedwidth.h"
