@@ -592,7 +592,8 @@ void findDates(Finder& f) {
             // 020120713, or a year padded before its month and day, 020080103.)
             const int start = i > 0 && f.at(i - 1).zeros == f.rows ? i - 1 : i;
             if (start > 0)
-                f.starts[start] = "date aaaammjj valide dans " + percentOf(dates, f.rows) + " des lignes";
+                f.starts[start] =
+                    "date aaaammjj valide dans " + percentOf(dates, f.rows) + " des lignes";
             if (i + 8 < g.width && !f.starts.count(i + 8)) f.starts[i + 8] = "fin d'une date aaaammjj";
             for (int k = i + 1; k < i + 8; ++k) f.insideDate[static_cast<size_t>(k)] = true;
             i += 8;
@@ -720,7 +721,8 @@ void findAnswerBlocks(Finder& f) {
         }
         if (b - a >= 3 && apart) {
             std::string letters;
-            for (char32_t c : alphabet) letters += (letters.empty() ? "" : ", ") + encodeChars({c}, 0, 1);
+            for (char32_t c : alphabet)
+                letters += (letters.empty() ? "" : ", ") + encodeChars({c}, 0, 1);
             for (int i = a; i <= b && i < f.g.width; ++i)
                 if (i > 0 && !f.starts.count(i))
                     f.starts[i] = "réponses d'une lettre côte à côte (" + letters + ")";
@@ -1164,12 +1166,15 @@ bool markAfterNumber(const Finder& f, int p) {
 bool changeDrifts(const Finder& f, int p, std::pair<Kind, Kind> kinds, int count) {
     const Grid& g = f.g;
     auto changesAt = [&](int r, int q) {
-        return q >= 1 && q < g.width && g.kind(r, q - 1) == kinds.first && g.kind(r, q) == kinds.second;
+        return q >= 1 && q < g.width && g.kind(r, q - 1) == kinds.first &&
+               g.kind(r, q) == kinds.second;
     };
     int moved = 0;
     for (int r = 0; r < f.rows; ++r) {
-        if (changesAt(r, p) || g.kind(r, p - 1) == Kind::Blank || g.kind(r, p) == Kind::Blank) continue;
-        moved += changesAt(r, p - 1) || (p + 1 < g.width && g.kind(r, p + 1) != Kind::Blank && changesAt(r, p + 1));
+        if (changesAt(r, p) || g.kind(r, p - 1) == Kind::Blank || g.kind(r, p) == Kind::Blank)
+            continue;
+        moved += changesAt(r, p - 1) ||
+                 (p + 1 < g.width && g.kind(r, p + 1) != Kind::Blank && changesAt(r, p + 1));
     }
     return moved >= f.support && moved * 10 >= count;
 }
@@ -1220,7 +1225,9 @@ bool leftOutTogether(const Grid& g, int p, int support) {
 // decimals of zeros, the next one's padding), the rows do not show, and a column begun at a
 // guess would cut a number as often as not.
 bool inLongZeroRun(const Finder& f, int p) {
-    auto zeros = [&](int i) { return f.at(i).zeros > 0 && f.at(i).zeros + f.at(i).blanks == f.rows; };
+    auto zeros = [&](int i) {
+        return f.at(i).zeros > 0 && f.at(i).zeros + f.at(i).blanks == f.rows;
+    };
     int a = p, b = p;
     while (a > 0 && zeros(a - 1)) --a;
     while (b < f.g.width && zeros(b)) ++b;
@@ -1625,7 +1632,8 @@ std::string fewValuesFillStart(const Finder& f, int p, const Transition& t) {
         glued += count;
     }
     // (Glued in one row in ten at least: a few long words of a text say nothing.)
-    if (words.empty() || words.size() > 3 || after.size() < 3 || glued < std::max(f.support, f.rows / 10))
+    if (words.empty() || words.size() > 3 || after.size() < 3 ||
+        glued < std::max(f.support, f.rows / 10))
         return {};
     return "texte de peu de valeurs qui remplit sa colonne dans " + std::to_string(glued) +
            " lignes, début de valeur après des blancs dans " + std::to_string(t.begins);

@@ -632,7 +632,8 @@ std::vector<Case> boundaryCases() {
         // Identifiers of letters then digits of several lengths (CHEMBL207525, CHEMBL1242135)
         // glued after a zero-padded number: the number is a column of its own, the identifier
         // one value from its letters to its blanks.
-        Case c{"identifiants de lettres et de chiffres collés après un nombre", {}, {10, 14, 10, 15}};
+        Case c{
+            "identifiants de lettres et de chiffres collés après un nombre", {}, {10, 14, 10, 15}};
         for (int i = 0; i < 40; ++i) {
             const Person& p = kPeople[static_cast<size_t>(i) % std::size(kPeople)];
             c.lines.push_back(zeros(i * 7919 % 900000 + 1000, 10) +
@@ -662,21 +663,27 @@ std::vector<Case> boundaryCases() {
         auto amount = [](double value, size_t width) {  // -01.9400, 001.3700
             char digits[32];
             snprintf(digits, sizeof digits, "%.4f", value < 0 ? -value : value);
-            return (value < 0 ? "-" : "") + std::string(width - strlen(digits) - (value < 0), '0') + digits;
+            return (value < 0 ? "-" : "") + std::string(width - strlen(digits) - (value < 0), '0') +
+                   digits;
         };
         for (int i = 0; i < 40; ++i) {
             const std::string amounts = amount((i % 9 - 4) * 1.37, 8) + amount(i * -2.71 + 40, 10);
-            c.lines.push_back(std::to_string(1984 + i) + "Y " + (i < 8 ? std::string(18, ' ') : amounts));
+            c.lines.push_back(std::to_string(1984 + i) + "Y " +
+                              (i < 8 ? std::string(18, ' ') : amounts));
         }
         cases.push_back(c);
         // Every value of the first rows left out again, the amounts before the signs ending
         // in zeros (-01.9400-0005.3575): the blanks of those rows tell nothing of where the
         // amounts begin.
-        Case d{"montants signés collés, tous laissés vides dans les premières lignes", {}, {6, 8, 10, 7}};
+        Case d{"montants signés collés, tous laissés vides dans les premières lignes",
+               {},
+               {6, 8, 10, 7}};
         for (int i = 0; i < 40; ++i) {
-            const std::string amounts = amount(-1.9 - i % 7 * 0.01, 8) + amount(-5.3575 - i * 0.0317, 10) +
+            const std::string amounts = amount(-1.9 - i % 7 * 0.01, 8) +
+                                        amount(-5.3575 - i * 0.0317, 10) +
                                         amount(6.2575 - i * 0.003, 7);
-            d.lines.push_back(std::to_string(1984 + i) + "Y " + (i < 8 ? std::string(25, ' ') : amounts));
+            d.lines.push_back(std::to_string(1984 + i) + "Y " +
+                              (i < 8 ? std::string(25, ' ') : amounts));
         }
         cases.push_back(d);
     }
@@ -685,8 +692,8 @@ std::vector<Case> boundaryCases() {
         // values first, then more capitals or digits or nothing, one value.
         Case c{"noms d'atomes : capitales puis capitales ou chiffres", {}, {5, 7, 7}};
         const char* residues[] = {"ALA", "ASN", "GLY", "SER", "THR"};
-        const char* atoms[] = {"HA", "HB", "C", "CA", "CB", "N", "H", "HB2", "HB3", "HD21",
-                               "HD22", "CG", "ND2", "HG1", "HE1", "CZ", "NE"};
+        const char* atoms[] = {"HA",   "HB",   "C",  "CA",  "CB",  "N",   "H",  "HB2", "HB3",
+                               "HD21", "HD22", "CG", "ND2", "HG1", "HE1", "CZ", "NE"};
         for (int i = 0; i < 68; ++i) {
             c.lines.push_back(left(residues[i / 17 % 5], 5) + left(atoms[i % 17], 7) +
                               zeros(i * 3119 % 1800 + 10, 4) + "." + zeros(i * 7 % 100, 2));
@@ -714,8 +721,8 @@ std::vector<Case> boundaryCases() {
         const char* suffixes[] = {"CW", "A", "FD", "RUN", "MB", "XF", "E", "VB", "AO", "ZL"};
         for (int i = 0; i < 60; ++i) {
             const Person& p = kPeople[static_cast<size_t>(i) % std::size(kPeople)];
-            std::string sign = std::to_string(3 + i % 7) + "BDEHKW"[i % 6] + std::to_string(i * 3 % 10) +
-                               suffixes[i % 10];
+            std::string sign = std::to_string(3 + i % 7) + "BDEHKW"[i % 6] +
+                               std::to_string(i * 3 % 10) + suffixes[i % 10];
             if (i % 5 == 2) sign += "/OK" + std::to_string(i % 10) + "BIL";
             c.lines.push_back(left(sign, 13) + left(p.town, 15) + p.born);
         }
@@ -728,7 +735,8 @@ std::vector<Case> boundaryCases() {
         for (int i = 0; i < 24; ++i) {
             std::string answers = "N";
             for (int k = 0; k < 4; ++k) answers += i % 7 == 3 ? 'A' : "TF"[(i * 37 >> k) % 3 == 0];
-            c.lines.push_back(left(std::to_string(1981 + i * 5 % 40) + "-" + zeros(i % 12 + 1, 2), 10) + answers);
+            c.lines.push_back(
+                left(std::to_string(1981 + i * 5 % 40) + "-" + zeros(i % 12 + 1, 2), 10) + answers);
         }
         cases.push_back(c);
     }
@@ -736,8 +744,11 @@ std::vector<Case> boundaryCases() {
         // Relations of a few kinds, the longest filling their column and glued to the word
         // after them (is-property-ofnature beside is-a          oval): the column ends where
         // the shorter ones' blanks do.
-        Case c{"texte de peu de valeurs dont les plus longues remplissent la colonne", {}, {10, 14, 15}};
-        const char* relations[] = {"is-a", "is-part-of", "is-property-of", "is-opposite-of", "is-related-to"};
+        Case c{"texte de peu de valeurs dont les plus longues remplissent la colonne",
+               {},
+               {10, 14, 15}};
+        const char* relations[] = {"is-a", "is-part-of", "is-property-of", "is-opposite-of",
+                                   "is-related-to"};
         for (int i = 0; i < 40; ++i) {
             const Person& p = kPeople[static_cast<size_t>(i) % std::size(kPeople)];
             const Person& q = kPeople[static_cast<size_t>(i * 5 + 3) % std::size(kPeople)];
@@ -771,7 +782,9 @@ std::vector<Case> boundaryCases() {
         Case c{"jour entre parenthèses dans un texte", {}, {10, 21, 15}};
         for (int i = 0; i < 40; ++i) {
             const Person& p = kPeople[static_cast<size_t>(i) % std::size(kPeople)];
-            c.lines.push_back(left(p.name, 10) + left("Assigned (" + std::string(p.born) + ")", 21) + left(p.town, 15));
+            c.lines.push_back(left(p.name, 10) +
+                              left("Assigned (" + std::string(p.born) + ")", 21) +
+                              left(p.town, 15));
         }
         cases.push_back(c);
     }
@@ -781,8 +794,11 @@ std::vector<Case> boundaryCases() {
         Case c{"noms de parties jointes par des tirets, collés à un nombre", {}, {3, 14, 15}};
         for (int i = 0; i < 40; ++i) {
             const Person& p = kPeople[static_cast<size_t>(i) % std::size(kPeople)];
-            c.lines.push_back(zeros(i * 7 % 90 + 4, 3) + left("CVE-" + std::to_string(2004 + i % 9) + "-" + zeros(i * 397 % 9000 + 100, 4), 14) +
-                              left(p.town, 15));
+            c.lines.push_back(
+                zeros(i * 7 % 90 + 4, 3) +
+                left("CVE-" + std::to_string(2004 + i % 9) + "-" + zeros(i * 397 % 9000 + 100, 4),
+                     14) +
+                left(p.town, 15));
         }
         cases.push_back(c);
     }
@@ -791,7 +807,8 @@ std::vector<Case> boundaryCases() {
         Case c{"versions écrites v0.12.3", {}, {10, 18, 15}};
         for (int i = 0; i < 40; ++i) {
             const Person& p = kPeople[static_cast<size_t>(i) % std::size(kPeople)];
-            std::string version = "v" + std::to_string(i % 3) + "." + std::to_string(i * 7 % 13) + "." + std::to_string(i % 4);
+            std::string version = "v" + std::to_string(i % 3) + "." + std::to_string(i * 7 % 13) +
+                                  "." + std::to_string(i % 4);
             if (i % 5 == 0) version += "-2018" + zeros(i % 12 + 1, 2) + "21";
             c.lines.push_back(left(p.name, 10) + left(version, 18) + left(p.town, 15));
         }
