@@ -3,7 +3,7 @@
 
     python3 bench/fixedwidth_gen.py CORPUS_DIR OUT_DIR [--rows N] [--tuning | --except-last]
     python3 bench/fixedwidth_gen.py --draw SEED COUNT [CORPUS_DIR] [--before-study]
-    python3 bench/fixedwidth_gen.py --draw-packages SEED COUNT [CORPUS_DIR] [--after-sixth]
+    python3 bench/fixedwidth_gen.py --draw-packages SEED COUNT [CORPUS_DIR] [--after-sixth | --after-seventh]
 
 CORPUS_DIR is the corpus bench/corpus.sh gathers (files/ and manifest.tsv: tables that Debian and
 npm packages publish). Each table of SOURCES below is read with Python's csv module and written
@@ -19,7 +19,7 @@ files keep a header line (the names cut at their widths), some have their traili
 For each table OUT_DIR receives NAME.txt and NAME.truth.json: the widths, each column's kind
 ("integer", "code", "decimal", "date", "flag", "text"), whether a header line is there, where
 the table came from and its set (group 0: tuning, 1: held out, 2: held out later, 3: the fourth
-set, 4: the fifth, 5: the study set, 6: the sixth, 7: the seventh). The widths are the truth the boundary benchmark measures against. --draw prints the names
+set, 4: the fifth, 5: the study set, 6: the sixth, 7: the seventh, 8: the eighth). The widths are the truth the boundary benchmark measures against. --draw prints the names
 of a new held-out set (see HELD_OUT_4).
 """
 import collections
@@ -318,6 +318,47 @@ HELD_OUT_7 = [
     ("libjs-dygraphs", "usr/share/doc/libjs-dygraphs/site/twonormals.csv", "1efcb76417_twonormals.csv"),
     ("python3-csb", "usr/lib/python3/dist-packages/csb/bio/nmr/resources/RandomCoil.Reference.tsv", "17826b53b0_RandomCoil.Reference.tsv"),
 ]
+# An eighth set, drawn by package before any rule of the stop that drew it: `--draw-packages
+# 20261213 36 CORPUS_DIR --after-seventh` as HELD_OUT_7 was drawn, from the packages of
+# bench/fixedwidth_packages.txt whose source package gave no table to the sixth or the seventh
+# set, with no family of any set above. The pool had 33 such tables left. bench/fixedwidth.sh
+# gathers them into CORPUS_DIR/eighth. Its figure is read once, after the last rule; none of its
+# files is looked at while tuning.
+HELD_OUT_8 = [
+    ("r-cran-pec", "usr/lib/R/site-library/pec/data/threecity.csv", "6bd1d88363_threecity.csv"),
+    ("r-cran-pec", "usr/lib/R/site-library/pec/data/Pbc3.csv", "559e245d53_Pbc3.csv"),
+    ("hydra", "usr/share/hydra/dpl4hydra_local.csv", "4afe09f70f_dpl4hydra_local.csv"),
+    ("r-bioc-phyloseq", "usr/lib/R/site-library/phyloseq/extdata/gp500-wuf.csv", "c74ce720eb_gp500-wuf.csv"),
+    ("libsight", "usr/share/sight/io_dicom/SegmentedPropertyRegistry.csv", "3e7280326a_SegmentedPropertyRegistry.csv"),
+    ("libsight", "usr/share/sight/io_dicom/tags.csv", "c8e73514e6_tags.csv"),
+    ("ipv6toolkit", "usr/share/ipv6toolkit/service-names-port-numbers.csv", "b7a1476228_service-names-port-numbers.csv"),
+    ("ruby-dbf", "usr/share/rubygems-integration/all/gems/dbf-3.0.5/docs/supported_encodings.csv", "459015cd38_supported_encodings.csv"),
+    ("librust-criterion-0.3-dev", "usr/share/cargo/registry/criterion-0.3.6/book/src/user_guide/html_report/Fibonacci2/Recursive/21/new/raw.csv", "36c56e55ad_raw.csv"),
+    ("r-bioc-tximeta", "usr/lib/R/site-library/tximeta/extdata/hashtable.csv", "54cb5c34a7_hashtable.csv"),
+    ("r-bioc-biovizbase", "usr/lib/R/site-library/biovizBase/extdata/crc1-missense.csv", "4f6c24b872_crc1-missense.csv"),
+    ("r-cran-sp", "usr/lib/R/site-library/sp/external/seamap105_mod.csv", "e709463afa_seamap105_mod.csv"),
+    ("r-bioc-dirichletmultinomial", "usr/lib/R/site-library/DirichletMultinomial/extdata/Twins.csv", "b6a231acde_Twins.csv"),
+    ("r-cran-glmmtmb", "usr/lib/R/site-library/glmmTMB/test_data/ffly.csv", "e57e3f5bf2_ffly.csv"),
+    ("r-cran-glmmtmb", "usr/lib/R/site-library/glmmTMB/vignette_data/sherman.csv", "d5eecf9c9d_sherman.csv"),
+    ("ruby-tanuki-emoji", "usr/share/rubygems-integration/all/gems/tanuki_emoji-0.6.0/vendor/emojione-alpha-codes/eac.csv", "2404822c52_eac.csv"),
+    ("python3-cylc", "usr/lib/python3/dist-packages/cylc/flow/etc/tutorial/test-data/wind_20171101T0000Z_x.csv", "972837cb63_wind_20171101T0000Z_x.csv"),
+    ("python3-cylc", "usr/lib/python3/dist-packages/cylc/flow/etc/tutorial/test-data/rainfall.csv", "f96d3b3c00_rainfall.csv"),
+    ("grass-core", "usr/share/doc/grass-core/contributors_extra.csv", "c08ff1d6da_contributors_extra.csv"),
+    ("fet-data", "usr/share/doc/fet-data/examples/FET-5-terms/1/term_test_activities.csv", "21ed503e9f_term_test_activities.csv"),
+    ("python3-mne", "usr/lib/python3/dist-packages/mne/io/artemis123/resources/Artemis123_ChannelMap.csv", "58028fa23d_Artemis123_ChannelMap.csv"),
+    ("python3-mne", "usr/lib/python3/dist-packages/mne/datasets/sleep_physionet/age_records.csv", "d53985e799_age_records.csv"),
+    ("toppic-common", "usr/share/toppic/promex/SummedIntScore.tsv", "46195e5c5d_SummedIntScore.tsv"),
+    ("toppic-common", "usr/share/toppic/promex/DistScore.tsv", "3355b70cd5_DistScore.tsv"),
+    ("w1retap-doc", "usr/share/doc/w1retap/meteo-sensors.csv", "c830c46d3a_meteo-sensors.csv"),
+    ("scoary", "usr/lib/python3/dist-packages/scoary/exampledata/Tetracycline_resistance.csv", "2bc7a65410_Tetracycline_resistance.csv"),
+    ("scoary", "usr/lib/python3/dist-packages/scoary/exampledata/Gene_presence_absence.csv", "367333d6a8_Gene_presence_absence.csv"),
+    ("python3-palettable", "usr/lib/python3/dist-packages/palettable/colorbrewer/data/colorbrewer_all_schemes.csv", "3350e84709_colorbrewer_all_schemes.csv"),
+    ("asymptote-doc", "usr/share/doc/asymptote/examples/diatom.csv", "55d50682eb_diatom.csv"),
+    ("asymptote-doc", "usr/share/doc/asymptote/examples/secondaryaxis.csv", "31157860f4_secondaryaxis.csv"),
+    ("r-bioc-nanostringqcpro", "usr/lib/R/site-library/NanoStringQCPro/extdata/nSolver/RCC_collector_tool_export.csv", "7f0ef0a8bb_RCC_collector_tool_export.csv"),
+    ("python3-pymatgen", "usr/lib/python3/dist-packages/pymatgen/analysis/costdb_elements.csv", "d19ec47fcb_costdb_elements.csv"),
+    ("python3-pymatgen", "usr/lib/python3/dist-packages/pymatgen/analysis/atomic_subshell_photoionization_cross_sections.csv", "1f98dfde65_atomic_subshell_photoionization_cross_sections.csv"),
+]
 MAX_COLUMNS = 9
 MISSING = {"", "NA", "NaN", "nan", "NULL", "null", "None"}
 
@@ -525,20 +566,26 @@ def sixth_table(corpus, package, path):
     return hashlib.sha256(data).hexdigest()[:10] + "_" + base, data
 
 
-def draw_by_package(corpus, seed, count, max_rows, after_sixth=False):
-    """The sixth set (see HELD_OUT_6), or with after_sixth the seventh (see HELD_OUT_7)."""
+# The folders of CORPUS_DIR the sets drawn by package are gathered into, in the order drawn.
+PACKAGE_SET_FOLDERS = ("sixth", "seventh", "eighth")
+
+
+def draw_by_package(corpus, seed, count, max_rows, before=()):
+    """A set drawn by package after the sets drawn so before (HELD_OUT_6, HELD_OUT_7...), whose
+    source packages and families it leaves out: the sixth set with none (see HELD_OUT_6), the
+    seventh after the sixth (see HELD_OUT_7), the eighth after both (see HELD_OUT_8)."""
     import corpus_gather
     with open(os.path.join(corpus, "manifest.tsv"), encoding="utf-8") as f:
         known = {l.split("\t")[1] for l in f.read().splitlines()[1:]}
-    used = earlier_sets() + ([name for _, _, name in HELD_OUT_6] if after_sixth else [])
+    used = earlier_sets() + [name for drawn_set in before for _, _, name in drawn_set]
     taken = set().union(*(families(s) for s in used))
     pool = pool_packages()
-    used_sources = {pool[package] for package, _, _ in HELD_OUT_6} if after_sixth else set()
+    used_sources = {pool[package] for drawn_set in before for package, _, _ in drawn_set}
     packages = sorted(p for p in pool if pool[p] not in used_sources)
     rng = random.Random(seed)
     rng.shuffle(packages)
     per_source, drawn = collections.Counter(), []
-    scratch = os.path.join(corpus, "seventh" if after_sixth else "sixth")
+    scratch = os.path.join(corpus, PACKAGE_SET_FOLDERS[len(before)])
     os.makedirs(scratch, exist_ok=True)
     for package in packages:
         if len(drawn) >= count:
@@ -570,7 +617,7 @@ def draw_by_package(corpus, seed, count, max_rows, after_sixth=False):
 
 
 def gather_by_package(corpus, entries, folder):
-    """Brings the tables of HELD_OUT_6 or HELD_OUT_7 (entries) into CORPUS_DIR/folder (once)."""
+    """Brings the tables of a set drawn by package (entries) into CORPUS_DIR/folder (once)."""
     folder = os.path.join(corpus, folder)
     os.makedirs(folder, exist_ok=True)
     for package, path, name in entries:
@@ -586,9 +633,11 @@ def main():
     if len(sys.argv) >= 4 and sys.argv[1] == "--draw-packages":
         corpus = (sys.argv[4] if len(sys.argv) > 4 and not sys.argv[4].startswith("--")
                   else os.path.expanduser("~/.cache/morvex-corpus"))
-        # --after-sixth: the seventh set's draw, the sixth's packages and families left out.
-        for entry in draw_by_package(corpus, int(sys.argv[2]), int(sys.argv[3]), 400,
-                                     "--after-sixth" in sys.argv):
+        # --after-sixth: the seventh set's draw, the sixth's packages and families left out;
+        # --after-seventh: the eighth's, the sixth's and the seventh's left out.
+        before = ([HELD_OUT_6, HELD_OUT_7] if "--after-seventh" in sys.argv
+                  else [HELD_OUT_6] if "--after-sixth" in sys.argv else [])
+        for entry in draw_by_package(corpus, int(sys.argv[2]), int(sys.argv[3]), 400, before):
             print('    ("%s", "%s", "%s"),' % entry)
         return
     if len(sys.argv) >= 4 and sys.argv[1] == "--draw":
@@ -607,7 +656,7 @@ def main():
     corpus, out = sys.argv[1], sys.argv[2]
     max_rows = int(sys.argv[sys.argv.index("--rows") + 1]) if "--rows" in sys.argv else 400
     # --tuning: the tuning tables only (the held-out ones stay unseen while tuning);
-    # --except-last: all but the set drawn last (HELD_OUT_7), unseen while its rules are made.
+    # --except-last: all but the set drawn last (HELD_OUT_8), unseen while its rules are made.
     files = os.path.join(corpus, "files")
     sources = [(s, files, 0) for s in SOURCES]
     if "--tuning" not in sys.argv:
@@ -617,9 +666,12 @@ def main():
     if "--tuning" not in sys.argv:
         gather_by_package(corpus, HELD_OUT_6, "sixth")
         sources += [(name, os.path.join(corpus, "sixth"), 6) for _, _, name in HELD_OUT_6]
-    if "--tuning" not in sys.argv and "--except-last" not in sys.argv:
+    if "--tuning" not in sys.argv:
         gather_by_package(corpus, HELD_OUT_7, "seventh")
         sources += [(name, os.path.join(corpus, "seventh"), 7) for _, _, name in HELD_OUT_7]
+    if "--tuning" not in sys.argv and "--except-last" not in sys.argv:
+        gather_by_package(corpus, HELD_OUT_8, "eighth")
+        sources += [(name, os.path.join(corpus, "eighth"), 8) for _, _, name in HELD_OUT_8]
     os.makedirs(out, exist_ok=True)
     made = 0
     names = set()

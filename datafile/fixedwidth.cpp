@@ -15,10 +15,17 @@
 // its column does; 0x, or a run of hexadecimal digits, is a number or a code of its own; decimals
 // end at the scale the rows that end them show, or that the other decimals of the file show where
 // zeros glue them to the next number; a number's column ends where it stops being a number in every
-// row; a header line's names after two blanks begin columns. Punctuation never separates on its own
+// row; three answers of one letter or more side by side are a column each; a text of few values
+// whose longest fill its column ends where the shorter ones' blanks do; a header line's names
+// after two blanks begin columns. Punctuation never separates on its own
 // (a decimal point, a dash in a name), and no column begins inside numbers in scientific notation,
 // days written aaaa-mm-jj or identifiers mixing letters and digits (N1A1), values an export writes
-// whole, nor between letters and the digits left-aligned after them (F12: no number is written so).
+// whole, nor between letters and the digits left-aligned after them (F12: no number is written so),
+// where a change of kind moves by one place from row to row (values of several shapes), inside
+// names whose parts dashes join, versions, words of four letters at most or days in brackets,
+// among zeros that stand in every row over five places (nothing shows where one number ends),
+// nor before a letter the same in every row that ends a number (1984Y); a zero before a day in
+// every row is the day's padding.
 // Each rule is a function returning its evidence in words, tried in turn at each position
 // (FIXEDWIDTH_FindColumns); the columns are then made from the starts found.
 #include "datafile/fixedwidth.h"
@@ -575,13 +582,18 @@ void findDates(Finder& f) {
     for (int i = 0; i + 8 <= g.width;) {
         int dates = 0;
         int empty = 0;
-        for (int r = 0; r < f.rows; ++r) {
+        for (int r = 0; r < f.rows && !f.insideOneValue[static_cast<size_t>(i)]; ++r) {
             if (isDate8(g, r, i)) ++dates;
             else if (isEmptyDate8(g, r, i)) ++empty;
             else break;
         }
         if (dates + empty == f.rows && dates * 2 >= f.rows && dates >= 2) {
-            if (i > 0) f.starts[i] = "date aaaammjj valide dans " + percentOf(dates, f.rows) + " des lignes";
+            // (A zero before it in every row is its padding: a day written as a number,
+            // 020120713, or a year padded before its month and day, 020080103.)
+            const int start = i > 0 && f.at(i - 1).zeros == f.rows ? i - 1 : i;
+            if (start > 0)
+                f.starts[start] =
+                    "date aaaammjj valide dans " + percentOf(dates, f.rows) + " des lignes";
             if (i + 8 < g.width && !f.starts.count(i + 8)) f.starts[i + 8] = "fin d'une date aaaammjj";
             for (int k = i + 1; k < i + 8; ++k) f.insideDate[static_cast<size_t>(k)] = true;
             i += 8;
@@ -666,6 +678,57 @@ void findWholeValues(Finder& f, EndAt endAt, const std::string& what) {
 void findCoordinatesAndBrackets(Finder& f) {
     findWholeValues(f, coordinateEnd, "de degrés et minutes (50 11 N)");
     findWholeValues(f, bracketedEnd, "d'une valeur entre crochets");
+}
+
+// Whether position i holds letters of `alphabet` only (blanks aside), two of them at least in
+// two rows each beside the commonest: an answer of one letter that varies.
+bool answerAt(const Finder& f, int i, std::set<char32_t>& alphabet) {
+    const Position& here = f.at(i);
+    if (!isFlag(here, f.rows)) return false;
+    std::map<char32_t, int> counts;
+    for (int r = 0; r < f.rows; ++r)
+        if (f.g.kind(r, i) == Kind::Letter) ++counts[f.g.at(r, i)];
+    int commonest = 0, filled = 0;
+    for (const auto& [c, n] : counts) {
+        commonest = std::max(commonest, n);
+        filled += n;
+    }
+    std::set<char32_t> together = alphabet;
+    together.insert(here.distinct.begin(), here.distinct.end());
+    if (together.size() > 3 || filled - commonest < 2) return false;
+    alphabet = together;
+    return true;
+}
+
+// Answers of one letter side by side, three or more, all of the same two or three letters
+// and each met beside the other's letters in three pairings at least (TFFTF, YNNY; a line of
+// yes/no questions an export writes glued): each position a column of its own, and a column
+// begins after the last. The letters of the words of a text keep to three at several places
+// only where the text has few values (LATIN SMALL LETTER, LATIN CAPITAL LETTER), whose
+// letters go together.
+void findAnswerBlocks(Finder& f) {
+    for (int a = 0; a < f.g.width;) {
+        std::set<char32_t> alphabet;
+        int b = a;
+        bool apart = true;
+        while (b < f.g.width && answerAt(f, b, alphabet)) {
+            std::set<std::pair<char32_t, char32_t>> pairs;
+            for (int r = 0; r < f.rows && b > a; ++r)
+                if (f.g.kind(r, b - 1) == Kind::Letter && f.g.kind(r, b) == Kind::Letter)
+                    pairs.insert({f.g.at(r, b - 1), f.g.at(r, b)});
+            apart = apart && (b == a || pairs.size() >= 3);
+            ++b;
+        }
+        if (b - a >= 3 && apart) {
+            std::string letters;
+            for (char32_t c : alphabet)
+                letters += (letters.empty() ? "" : ", ") + encodeChars({c}, 0, 1);
+            for (int i = a; i <= b && i < f.g.width; ++i)
+                if (i > 0 && !f.starts.count(i))
+                    f.starts[i] = "réponses d'une lettre côte à côte (" + letters + ")";
+        }
+        a = std::max(b, a + 1);
+    }
 }
 
 // Whether every row has 0x (or 0X) at i and i+1: a hexadecimal number written in C's way.
@@ -822,14 +885,14 @@ bool insideCode(const Finder& f, int p, const Transition& t) {
     return constant || mixedCode || hexPrefix;
 }
 
-// The ASCII text of row r's run of characters across p-1 and p (up to a blank on each side),
-// and where p falls in it; empty when either is blank, or the run is longer than `longest` or
-// not ASCII.
-std::string runAcross(const Grid& g, int r, int p, int longest, size_t& at) {
+// The ASCII text of row r's run of characters across p-1 and p (up to a blank on each side,
+// and not before `from`), and where p falls in it; empty when either is blank, or the run is
+// longer than `longest` or not ASCII.
+std::string runAcross(const Grid& g, int r, int p, int longest, size_t& at, int from = 0) {
     if (g.kind(r, p - 1) == Kind::Blank || g.kind(r, p) == Kind::Blank) return {};
     int a = p - 1;
     int b = p;
-    while (a > 0 && g.kind(r, a - 1) != Kind::Blank) --a;
+    while (a > from && g.kind(r, a - 1) != Kind::Blank) --a;
     while (b + 1 < g.width && g.kind(r, b + 1) != Kind::Blank) ++b;
     if (b - a + 1 > longest) return {};
     std::string text;
@@ -900,21 +963,39 @@ bool isDashedDay(std::string_view text) {
 }
 
 // Whether `text` is an identifier that mixes letters and digits in four runs or more (N1A1,
-// L1S57, K1A0B1), at most 12 characters, with a letter past F (not a hexadecimal number, whose
-// 0x or digits begin a column of their own: N0x3ee82930).
-bool isMixedIdentifier(std::string_view text) {
+// L1S57, K1A0B1, and call signs of a station abroad, whose parts a slash joins: 3B8/OK1BIL), at
+// most 12 characters; `pastF` is set when it holds a letter past F. (A column whose identifiers
+// hold no such letter is rather of hexadecimal numbers, whose 0x or digits begin a column of
+// their own: N0x3ee82930.)
+bool isMixedIdentifier(std::string_view text, bool& pastF) {
     if (text.size() > 12 || text.find("0x") != std::string_view::npos) return false;
     int runs = 0;
-    bool pastF = false;
     Kind last = Kind::Blank;
-    for (char c : text) {
+    for (size_t i = 0; i < text.size(); ++i) {
+        const char c = text[i];
         const Kind k = kindOf(static_cast<unsigned char>(c));
-        if (k != Kind::Digit && k != Kind::Letter) return false;
+        const bool joins = c == '/' && i > 0 && i + 1 < text.size() && last != Kind::Punct;
+        if (k != Kind::Digit && k != Kind::Letter && !joins) return false;
         pastF |= k == Kind::Letter && !isHexDigit(static_cast<unsigned char>(c));
-        runs += k != last;
+        runs += k != last && k != Kind::Punct;
         last = k;
     }
-    return runs >= 4 && pastF;
+    return runs >= 4;
+}
+
+// Whether `text` is a name of letters, then parts joined by dashes (CVE-2004-0836,
+// ISO-8859-1), with `at` on one of its dashes: the dash joins the name's parts, it is no sign of
+// a number.
+bool dashInsideName(std::string_view text, size_t at) {
+    if (at >= text.size() || text[at] != '-' || text.size() < 5) return false;
+    size_t i = 0;
+    while (i < text.size() && kindOf(static_cast<unsigned char>(text[i])) == Kind::Letter) ++i;
+    if (i < 2 || i >= text.size() || text[i] != '-') return false;
+    for (; i < text.size(); ++i) {
+        const Kind k = kindOf(static_cast<unsigned char>(text[i]));
+        if (k != Kind::Letter && k != Kind::Digit && text[i] != '-') return false;
+    }
+    return true;
 }
 
 // Whether p is inside values that an export writes whole, in nearly every row that has
@@ -923,27 +1004,66 @@ bool isMixedIdentifier(std::string_view text) {
 // days written aaaa-mm-jj and months aaaa-mm (their dashes stand between digits like a sign)
 // and identifiers
 // that mix letters and digits between blanks (a text column's value: a column of their
-// letters alone, or of their digits alone, is none an export writes there).
+// letters alone, or of their digits alone, is none an export writes there), and names whose
+// parts dashes join (CVE-2004-0836), read from the start found before p.
 bool insideWholeValues(const Finder& f, int p) {
+    const auto found = f.starts.lower_bound(p);
+    const int from = found == f.starts.begin() ? 0 : std::prev(found)->first;
     int across = 0;
     int whole = 0;
+    int identifiers = 0;
+    bool pastF = false;
     for (int r = 0; r < f.rows; ++r) {
         if (f.g.kind(r, p - 1) == Kind::Blank || f.g.kind(r, p) == Kind::Blank) continue;
         ++across;
         size_t at = 0;
         const std::string text = runAcross(f.g, r, p, 80, at);
-        whole += !text.empty() && (isDashedDay(text) || isDashedMonth(text) ||
-                                   insideScientific(text, at) || isMixedIdentifier(text));
+        if (text.empty()) continue;
+        size_t inName = 0;
+        const std::string name = runAcross(f.g, r, p, 40, inName, from);
+        if (isDashedDay(text) || isDashedMonth(text) || insideScientific(text, at) ||
+            dashInsideName(name, inName))
+            ++whole;
+        else
+            identifiers += isMixedIdentifier(text, pastF);
     }
+    if (pastF) whole += identifiers;
     return whole >= f.support && whole * 10 >= across * 9;
 }
 
+// Whether `text` is digits alone (12), or a number of a version: digits without zeros before
+// them, then two parts or more that a point or a dash begins (0.12.3, 1.0.0-20180421): how
+// numbers follow the letters of a name or of a version (F12, v0.12.3). (Zero-padded digits,
+// or letters glued to them, are rather other columns: T00039.1018.70, O0001250DUPONT.)
+bool digitsThenParts(std::string_view text) {
+    size_t i = 0;
+    while (i < text.size() && isDigit(text[i])) ++i;
+    if (i == text.size()) return i > 0;
+    if (i == 0 || (text[0] == '0' && i > 1)) return false;
+    int parts = 0;
+    while (i < text.size()) {
+        if ((text[i] != '.' && text[i] != '-') || i + 1 == text.size()) return false;
+        const size_t part = ++i;
+        while (i < text.size() && kindOf(static_cast<unsigned char>(text[i])) != Kind::Punct &&
+               kindOf(static_cast<unsigned char>(text[i])) != Kind::Blank)
+            ++i;
+        if (i == part) return false;
+        ++parts;
+    }
+    return parts >= 2;
+}
+
 // Whether the values across p are letters up to p then digits up to a blank, of several
-// lengths (F0, F12, F103), or of one length with a text after their padding (JRD001  Papilio):
+// lengths (F0, F12, F103), or of one length with a text or a number after their padding
+// (JRD001  Papilio, ZINC03814464  0008261), each from a blank or from the start found before:
 // numbers that an export writes are zero-padded or aligned to their column's end, so digits
 // left-aligned after letters, blanks after them, are the end of a text (an identifier), not a
 // number of their own beside a flag.
 bool insideLetteredNumbers(const Finder& f, int p) {
+    // (A value begins at the start found before p, when no blank stands between them: the
+    // number glued before CHEMBL207525 is a column of its own.)
+    const auto found = f.starts.lower_bound(p);
+    const int from = found == f.starts.begin() ? 0 : std::prev(found)->first;
     int across = 0;
     int whole = 0;
     int beforeText = 0;
@@ -952,8 +1072,8 @@ bool insideLetteredNumbers(const Finder& f, int p) {
         if (f.g.kind(r, p - 1) == Kind::Blank || f.g.kind(r, p) == Kind::Blank) continue;
         ++across;
         size_t at = 0;
-        const std::string text = runAcross(f.g, r, p, 40, at);
-        if (text.empty() || text.find_first_not_of("0123456789", at) != std::string::npos) continue;
+        const std::string text = runAcross(f.g, r, p, 40, at, from);
+        if (text.empty() || !digitsThenParts(std::string_view(text).substr(at))) continue;
         bool letters = true;
         for (size_t k = 0; k < at; ++k)
             letters &= kindOf(static_cast<unsigned char>(text[k])) == Kind::Letter;
@@ -964,22 +1084,25 @@ bool insideLetteredNumbers(const Finder& f, int p) {
         const int end = p + static_cast<int>(text.size() - at);
         int next = end;
         while (next < f.g.width && f.g.kind(r, next) == Kind::Blank) ++next;
-        beforeText += next - end >= 2 && next < f.g.width && f.g.kind(r, next) == Kind::Letter;
+        beforeText += next < f.g.width && next > end &&
+                      (next - end >= 2 || f.g.kind(r, next) != Kind::Letter);
     }
     // Of one length (JRD001), two blanks or more then a text after every one: the blanks are a
     // text's padding, as those after a number of its own would be the next column's, which a
     // text's value does not begin with (one blank is rather a word of the same text that goes
-    // on: chi1 g+).
+    // on: chi1 g+). So are blanks before a number (ZINC03814464  0008261): the zero-padded
+    // numbers on either side have no blanks of their own.
     return (lengths.size() >= 2 || beforeText == whole) && whole >= f.support &&
            whole * 10 >= across * 9;
 }
 
 // Whether p falls inside short words of capitals of several lengths, left-aligned at one
-// place (I, II, III, IV, XII; AB, ABC): in every row with a capital at p the word began before
+// place (I, II, III, IV, XII; AB, ABC), or such words ended by digits (names of atoms: N, CA,
+// HB2, HD21): in every row with a capital at p the word began before
 // it, at the place where every other row's word begins, and it ends at blanks; some rows' words
 // end just before p, others go on across. Flags side by side are each one letter in every
-// row, a text glued after a flag goes on into small letters or digits: neither leaves a word
-// ended before p in some rows and going on in others.
+// row, a text glued after a flag goes on into small letters or longer words: neither leaves a
+// word ended before p in some rows and going on in others.
 bool insideShortWords(const Finder& f, int p) {
     constexpr int kLongest = 4;
     int start = -1, ended = 0, across = 0;
@@ -992,6 +1115,7 @@ bool insideShortWords(const Finder& f, int p) {
         while (capital(s - 1)) --s;
         int e = p;
         while (capital(e)) ++e;
+        while (e < f.g.width && f.g.kind(r, e) == Kind::Digit) ++e;  // (HB2, HD21)
         if ((s > 0 && f.g.kind(r, s - 1) != Kind::Blank) || (start >= 0 && s != start) ||
             e - s > kLongest || (e < f.g.width && f.g.kind(r, e) != Kind::Blank))
             return false;
@@ -1000,6 +1124,59 @@ bool insideShortWords(const Finder& f, int p) {
         across += e > p;
     }
     return ended >= f.support && across >= f.support;
+}
+
+// Whether p falls inside words of one length, four letters or more, written in every row with
+// the same four letters at most (AAAAC, GATC: sequences of nucleotides, codons): words of so
+// few letters are sequences of one alphabet, one value, not a flag and a text.
+bool insideSequences(const Finder& f, int p) {
+    int a = p - 1, b = p;
+    while (a > 0 && f.at(a - 1).letters == f.rows) --a;
+    while (b + 1 < f.g.width && f.at(b + 1).letters == f.rows) ++b;
+    if (b - a + 1 < 4 || (a > 0 && f.at(a - 1).blanks < f.rows) ||
+        (b + 1 < f.g.width && f.at(b + 1).blanks < f.rows))
+        return false;
+    std::set<char32_t> alphabet;
+    for (int i = a; i <= b; ++i) alphabet.insert(f.at(i).distinct.begin(), f.at(i).distinct.end());
+    return f.at(p - 1).letters == f.rows && f.at(p).letters == f.rows && alphabet.size() <= 4;
+}
+
+// Whether p holds one same letter in every row that has something there, glued after digits
+// that vary and followed by a blank in every row: the mark that ends a value (a year 1984Y, a
+// size 12M), not a flag of its own. A flag that never varies tells nothing, and the column
+// after it would begin with a blank in every row, which no left-aligned text nor zero-padded
+// number does. (At the line's end, nothing follows to tell: a flag of one value may end it.)
+bool markAfterNumber(const Finder& f, int p) {
+    const Position& here = f.at(p);
+    if (here.distinct.size() != 1 || here.letters != f.filled(p) || f.filled(p) < f.support ||
+        f.at(p - 1).distinct.size() < 2 || p + 1 >= f.g.width)
+        return false;
+    for (int r = 0; r < f.rows; ++r) {
+        if (f.g.kind(r, p) == Kind::Blank) continue;
+        if (f.g.kind(r, p - 1) != Kind::Digit || f.g.kind(r, p + 1) != Kind::Blank) return false;
+    }
+    return true;
+}
+
+// Whether the change of kind met at p (`kinds`, in `count` rows) stands one place before or
+// after p, inside the same run of characters, in the other rows (one in ten at least): the
+// letters and digits of values of several shapes (call signs N4GNR beside IW3HVB), whose
+// changes move with each value. Where a column begins, each row changes at its start or not
+// at all.
+bool changeDrifts(const Finder& f, int p, std::pair<Kind, Kind> kinds, int count) {
+    const Grid& g = f.g;
+    auto changesAt = [&](int r, int q) {
+        return q >= 1 && q < g.width && g.kind(r, q - 1) == kinds.first &&
+               g.kind(r, q) == kinds.second;
+    };
+    int moved = 0;
+    for (int r = 0; r < f.rows; ++r) {
+        if (changesAt(r, p) || g.kind(r, p - 1) == Kind::Blank || g.kind(r, p) == Kind::Blank)
+            continue;
+        moved += changesAt(r, p - 1) ||
+                 (p + 1 < g.width && g.kind(r, p + 1) != Kind::Blank && changesAt(r, p + 1));
+    }
+    return moved >= f.support && moved * 10 >= count;
 }
 
 // A value begins, or the kind of character changes, at p in (nearly) every row: the evidence
@@ -1017,6 +1194,7 @@ std::string changeStart(const Finder& f, int p, const Transition& t) {
     if (t.changes > t.begins) {
         auto top = std::max_element(t.pairs.begin(), t.pairs.end(),
                                     [](const auto& a, const auto& b) { return a.second < b.second; });
+        if (changeDrifts(f, p, top->first, top->second)) return {};
         return (top->first.second == Kind::Punct
                     ? std::string("début d'un nombre signé")
                     : std::string(kindWord(top->first.first)) + " puis " + kindWord(top->first.second)) +
@@ -1025,18 +1203,35 @@ std::string changeStart(const Finder& f, int p, const Transition& t) {
     return "début de valeur après des blancs dans " + percentOf(evidence, seen) + " des lignes remplies";
 }
 
-// Whether p-1 and p are left out together: blank at both in `support` rows, never at one
-// alone. A value left out is blank over its whole width, so they belong to one column (a few
-// rows where every measure is left out say nothing).
+// Whether p-1 and p are left out together: blank at both in `support` rows that fill a column
+// further on, never at one alone. A value left out is blank over its whole width, so they
+// belong to one column. (Rows where every measure from there on is left out say nothing, however
+// many: they are blank at every place.)
 bool leftOutTogether(const Grid& g, int p, int support) {
     int both = 0;
     for (int r = 0; r < g.rows; ++r) {
         const bool a = g.kind(r, p - 1) == Kind::Blank;
         const bool b = g.kind(r, p) == Kind::Blank;
         if (a != b) return false;
-        both += a;
+        int i = p + 1;
+        while (a && i < g.width && g.kind(r, i) == Kind::Blank) ++i;
+        both += a && i < g.width;
     }
     return both >= support;
+}
+
+// Whether the places around p hold zeros (or blanks where a value is left out) in every row
+// over five places or more: where a number ends and the next begins there (its own last zeros,
+// decimals of zeros, the next one's padding), the rows do not show, and a column begun at a
+// guess would cut a number as often as not.
+bool inLongZeroRun(const Finder& f, int p) {
+    auto zeros = [&](int i) {
+        return f.at(i).zeros > 0 && f.at(i).zeros + f.at(i).blanks == f.rows;
+    };
+    int a = p, b = p;
+    while (a > 0 && zeros(a - 1)) --a;
+    while (b < f.g.width && zeros(b)) ++b;
+    return b - a >= 5;
 }
 
 // Inside digits: a zero-padded number begins where zeros become the rule, judged over the
@@ -1074,21 +1269,24 @@ std::string zeroPaddingStart(const Finder& f, int& p, const Transition& t) {
     // Zeros in most rows, then in every row: the first ones end the number before (decimals
     // rounded to its scale), the padding is the zeros of every row. A sign further in the
     // zeros is where the number begins (its padding follows the sign).
+    int start = p;
     for (int q = p; q + 1 < g.width;) {
         const DigitPair next = digitPairAt(g, ++q);
         if (signsAt(g, q) > 0) {
-            p = q;
+            start = q;
             d = next;
             break;
         }
         if (next.rows < d.rows * 3 / 4 || next.zerosHere * 4 < next.rows * 3) break;
         if (next.zerosHere == next.rows && d.zerosHere < d.rows) {
-            p = q;
+            start = q;
             d = next;
         }
     }
-    // Zeros where the value before is left out as well are its decimals (000.5000).
-    if (leftOutTogether(g, p, f.support)) return {};
+    // Zeros where the value before is left out as well are its decimals (000.5000). (The
+    // positions passed over are then looked at in turn: p moves only to a start found.)
+    if (leftOutTogether(g, start, f.support) || inLongZeroRun(f, start)) return {};
+    p = start;
     return "nombre complété de zéros (" + percentOf(d.zerosHere, d.rows) + " de zéros contre " +
            percentOf(d.zerosBefore, d.rows) + " avant)";
 }
@@ -1150,7 +1348,8 @@ std::string zeroRunStart(const Finder& f, int p) {
     if (d.rows < f.support || d.rows * 10 < f.filled(p) * 9 || d.zerosHere != d.rows ||
         d.distinctBefore < 2 || d.zerosBefore == d.rows)
         return {};
-    if (!variesLater(g, f.positions, p) || leftOutTogether(g, p, f.support)) return {};
+    if (!variesLater(g, f.positions, p) || leftOutTogether(g, p, f.support) || inLongZeroRun(f, p))
+        return {};
     return "zéros dans toutes les lignes après des chiffres qui varient";
 }
 
@@ -1406,6 +1605,40 @@ std::string cleanCutStart(const Finder& f, int p, const Transition& t) {
            " lignes, aucune valeur à cheval";
 }
 
+// A text of few values whose longest fill its column (is-a, is-part-of beside is-property-of;
+// MME beside MONSIEUR): where it is short a value begins at p after its blanks, where it fills
+// its width the next value is glued to it at p. Every row that has something at p either
+// begins a value there after blanks or holds, from the start found before, one of at most
+// three words without a blank, each in two rows or more, then values of many kinds: a column
+// of categories ends at p. The evidence in words, or empty.
+std::string fewValuesFillStart(const Finder& f, int p, const Transition& t) {
+    const auto found = f.starts.lower_bound(p);
+    const int from = found == f.starts.begin() ? 0 : std::prev(found)->first;
+    if (t.begins < f.support || t.begins * 10 < f.filled(p) * 3 || p - from < 3) return {};
+    std::map<std::u32string, int> words;
+    std::set<std::u32string> after;
+    for (int r = 0; r < f.rows; ++r) {
+        if (f.g.kind(r, p) == Kind::Blank || f.g.kind(r, p - 1) == Kind::Blank) continue;
+        std::u32string word, next;
+        for (int i = from; i < p; ++i) word += f.g.at(r, i);
+        for (int i = p; i < f.g.width && i < p + 4; ++i) next += f.g.at(r, i);
+        if (word.find(U' ') != std::u32string::npos || words.size() > 3) return {};
+        ++words[word];
+        after.insert(next);
+    }
+    int glued = 0;
+    for (const auto& [word, count] : words) {
+        if (count < 2) return {};
+        glued += count;
+    }
+    // (Glued in one row in ten at least: a few long words of a text say nothing.)
+    if (words.empty() || words.size() > 3 || after.size() < 3 ||
+        glued < std::max(f.support, f.rows / 10))
+        return {};
+    return "texte de peu de valeurs qui remplit sa colonne dans " + std::to_string(glued) +
+           " lignes, début de valeur après des blancs dans " + std::to_string(t.begins);
+}
+
 // A sign between digits in some rows and a zero in the others: a signed number padded with
 // zeros begins there (its sign first, as a number of every width writes it).
 std::string signedStart(const Finder& f, int p) {
@@ -1553,9 +1786,10 @@ FIXEDWIDTH_LAYOUT FIXEDWIDTH_FindColumns(const std::vector<std::string_view>& li
     const Grid g = buildGrid(lines, layout, headerLine);
     if (g.rows < 2 || g.width < FIXEDWIDTH_MIN_LINE) return layout;
     Finder f(g, layout.fewLengthsLines * 10 < layout.lines * 9);
-    findDates(f);
-    findHexCodes(f);
     findCoordinatesAndBrackets(f);
+    findDates(f);
+    findAnswerBlocks(f);
+    findHexCodes(f);
     // Each rule in turn, the first that finds a start at p gives its evidence.
     for (int p = 1; p < g.width; ++p) {
         if (f.insideDate[static_cast<size_t>(p)] || f.insideOneValue[static_cast<size_t>(p)] ||
@@ -1579,8 +1813,9 @@ FIXEDWIDTH_LAYOUT FIXEDWIDTH_FindColumns(const std::vector<std::string_view>& li
         if (why.empty()) why = flagStart(f, p, t);
         if (why.empty()) why = cleanCutStart(f, p, t);
         if (why.empty()) why = loneFlagStart(f, p);
+        if (why.empty()) why = fewValuesFillStart(f, p, t);
         if (!why.empty() && !insideWholeValues(f, p) && !insideLetteredNumbers(f, p) &&
-            !insideShortWords(f, p))
+            !insideShortWords(f, p) && !markAfterNumber(f, p) && !insideSequences(f, p))
             f.starts[p] = why;
     }
     decimalsToTheirScale(f);

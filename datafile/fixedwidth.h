@@ -6,8 +6,14 @@
 // two letters, around a letter that varies alone between constant characters, where letters A to Z
 // meet another script, where the blanks of a value left out among glued numbers begin and end,
 // around hexadecimal numbers and codes, where decimals of one scale (the file's) or a number's
-// column end, and where a header line names a column; never inside a number in scientific notation,
-// a day written aaaa-mm-jj or an identifier mixing letters and digits (N1A1, F12).
+// column end, around each of three answers of one letter or more side by side (NTFFF), where a
+// text of few values whose longest fill its column ends, and where a header line names a column;
+// never inside a number in scientific notation, a day written aaaa-mm-jj, an identifier mixing
+// letters and digits (N1A1, F12, CHEMBL207525, 3B8/OK1BIL), a change of kind that moves by one
+// place from row to row (call signs: N4GNR, IW3HVB), short words of capitals (HB2, XII), names
+// whose parts dashes join (CVE-2004-0836), versions (v0.12.3), words of four letters at most
+// (AAAAC), days in brackets, zeros that stand in every row over five places, nor before a letter
+// the same in every row that ends a number (1984Y).
 //
 // Pure functions over the sample's lines (the first bytes of a file in UTF-8, as
 // DATAFILE_DetectShape reads them): nothing is kept between calls, any thread. Positions and

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <cstring>
 #include <fstream>
 #include <sstream>
 #include <string>
@@ -625,6 +626,204 @@ std::vector<Case> boundaryCases() {
         c.lines.push_back(left("module", 10) + left("source", 15) + "2016-07-");
         for (const Person& p : kPeople)
             c.lines.push_back(left(p.name, 10) + left(p.town, 15) + p.born);
+        cases.push_back(c);
+    }
+    {
+        // Identifiers of letters then digits of several lengths (CHEMBL207525, CHEMBL1242135)
+        // glued after a zero-padded number: the number is a column of its own, the identifier
+        // one value from its letters to its blanks.
+        Case c{
+            "identifiants de lettres et de chiffres collés après un nombre", {}, {10, 14, 10, 15}};
+        for (int i = 0; i < 40; ++i) {
+            const Person& p = kPeople[static_cast<size_t>(i) % std::size(kPeople)];
+            c.lines.push_back(zeros(i * 7919 % 900000 + 1000, 10) +
+                              left("CHEMBL" + std::to_string(i * 104729 % 4000000 + 1000), 14) +
+                              left(p.name, 10) + left(p.town, 15));
+        }
+        cases.push_back(c);
+    }
+    {
+        // Keys of letters and digits of one length, two blanks, then a zero-padded number
+        // (ZINC03814464  0008261): the blanks between two zero-padded numbers are neither's, so
+        // the digits end a text.
+        Case c{"clés d'une seule longueur, des blancs, puis un nombre complété de zéros",
+               {},
+               {14, 7, 10}};
+        for (int i = 0; i < 40; ++i) {
+            const Person& p = kPeople[static_cast<size_t>(i) % std::size(kPeople)];
+            c.lines.push_back(left("ZINC" + zeros(i * 95713 % 4000000 + 20000, 8), 14) +
+                              zeros(i * 37 % 9000 + 5000, 7) + left(p.name, 10));
+        }
+        cases.push_back(c);
+    }
+    {
+        // Years marked by a letter (1984Y, 1985Y), a blank, then signed amounts glued, left out
+        // in the first rows: the letter, the same in every row, ends the year's value.
+        Case c{"années marquées d'une lettre, un blanc, puis des montants signés", {}, {6, 8, 10}};
+        auto amount = [](double value, size_t width) {  // -01.9400, 001.3700
+            char digits[32];
+            snprintf(digits, sizeof digits, "%.4f", value < 0 ? -value : value);
+            return (value < 0 ? "-" : "") + std::string(width - strlen(digits) - (value < 0), '0') +
+                   digits;
+        };
+        for (int i = 0; i < 40; ++i) {
+            const std::string amounts = amount((i % 9 - 4) * 1.37, 8) + amount(i * -2.71 + 40, 10);
+            c.lines.push_back(std::to_string(1984 + i) + "Y " +
+                              (i < 8 ? std::string(18, ' ') : amounts));
+        }
+        cases.push_back(c);
+        // Every value of the first rows left out again, the amounts before the signs ending
+        // in zeros (-01.9400-0005.3575): the blanks of those rows tell nothing of where the
+        // amounts begin.
+        Case d{"montants signés collés, tous laissés vides dans les premières lignes",
+               {},
+               {6, 8, 10, 7}};
+        for (int i = 0; i < 40; ++i) {
+            const std::string amounts = amount(-1.9 - i % 7 * 0.01, 8) +
+                                        amount(-5.3575 - i * 0.0317, 10) +
+                                        amount(6.2575 - i * 0.003, 7);
+            d.lines.push_back(std::to_string(1984 + i) + "Y " +
+                              (i < 8 ? std::string(25, ' ') : amounts));
+        }
+        cases.push_back(d);
+    }
+    {
+        // Names of atoms after the residue's (ALA  HA, ASN  HD21, ALA  N): capitals of a few
+        // values first, then more capitals or digits or nothing, one value.
+        Case c{"noms d'atomes : capitales puis capitales ou chiffres", {}, {5, 7, 7}};
+        const char* residues[] = {"ALA", "ASN", "GLY", "SER", "THR"};
+        const char* atoms[] = {"HA",   "HB",   "C",  "CA",  "CB",  "N",   "H",  "HB2", "HB3",
+                               "HD21", "HD22", "CG", "ND2", "HG1", "HE1", "CZ", "NE"};
+        for (int i = 0; i < 68; ++i) {
+            c.lines.push_back(left(residues[i / 17 % 5], 5) + left(atoms[i % 17], 7) +
+                              zeros(i * 3119 % 1800 + 10, 4) + "." + zeros(i * 7 % 100, 2));
+        }
+        cases.push_back(c);
+    }
+    {
+        // Call signs of one or two letters, a digit, then letters (F5CWU, IW3HVB, N4GNR): their
+        // digit stands at one place or the next as the prefix is long, inside one value.
+        Case c{"indicatifs d'appel, le chiffre à une place ou à la suivante", {}, {10, 8, 15}};
+        const char* prefixes[] = {"IW", "DK", "EA", "OK", "YL", "SM", "HP", "UA", "F"};
+        const char* suffixes[] = {"CWU", "HVB", "GNR", "AMM", "KX", "OXO", "BIL"};
+        for (int i = 0; i < 63; ++i) {
+            const Person& p = kPeople[static_cast<size_t>(i) % std::size(kPeople)];
+            const std::string sign = prefixes[i % 9] + std::to_string(i * 7 % 10) + suffixes[i % 7];
+            c.lines.push_back(left(p.name, 10) + left(sign, 8) + left(p.town, 15));
+        }
+        cases.push_back(c);
+    }
+    {
+        // Call signs of stations abroad, a slash before the operator's own (3B8/OK1BIL), some
+        // of only letters A to F among their digits (3B7A, 3E1FD): the column's other letters
+        // tell that they are no hexadecimal numbers.
+        Case c{"indicatifs d'appel de l'étranger, certains de lettres A à F", {}, {13, 15, 8}};
+        const char* suffixes[] = {"CW", "A", "FD", "RUN", "MB", "XF", "E", "VB", "AO", "ZL"};
+        for (int i = 0; i < 60; ++i) {
+            const Person& p = kPeople[static_cast<size_t>(i) % std::size(kPeople)];
+            std::string sign = std::to_string(3 + i % 7) + "BDEHKW"[i % 6] +
+                               std::to_string(i * 3 % 10) + suffixes[i % 10];
+            if (i % 5 == 2) sign += "/OK" + std::to_string(i % 10) + "BIL";
+            c.lines.push_back(left(sign, 13) + left(p.town, 15) + p.born);
+        }
+        cases.push_back(c);
+    }
+    {
+        // Four answers of one letter glued (TFFTF, NAAAA: true, false, not applicable) between a
+        // month written as text and the end of the line: each answer a column.
+        Case c{"réponses d'une lettre côte à côte", {}, {10, 1, 1, 1, 1, 1}};
+        for (int i = 0; i < 24; ++i) {
+            std::string answers = "N";
+            for (int k = 0; k < 4; ++k) answers += i % 7 == 3 ? 'A' : "TF"[(i * 37 >> k) % 3 == 0];
+            c.lines.push_back(
+                left(std::to_string(1981 + i * 5 % 40) + "-" + zeros(i % 12 + 1, 2), 10) + answers);
+        }
+        cases.push_back(c);
+    }
+    {
+        // Relations of a few kinds, the longest filling their column and glued to the word
+        // after them (is-property-ofnature beside is-a          oval): the column ends where
+        // the shorter ones' blanks do.
+        Case c{"texte de peu de valeurs dont les plus longues remplissent la colonne",
+               {},
+               {10, 14, 15}};
+        const char* relations[] = {"is-a", "is-part-of", "is-property-of", "is-opposite-of",
+                                   "is-related-to"};
+        for (int i = 0; i < 40; ++i) {
+            const Person& p = kPeople[static_cast<size_t>(i) % std::size(kPeople)];
+            const Person& q = kPeople[static_cast<size_t>(i * 5 + 3) % std::size(kPeople)];
+            c.lines.push_back(left(p.name, 10) + left(relations[i * 3 % 5], 14) + left(q.town, 15));
+        }
+        cases.push_back(c);
+    }
+    {
+        // Amounts in thousands (0012345000) glued to a count padded with three zeros: six zeros
+        // in every row, where nothing shows which are the amount's and which the count's. No
+        // column is guessed among them.
+        Case c{"zéros dans toutes les lignes sur six places entre deux nombres", {}, {10, 17, 15}};
+        for (int i = 0; i < 40; ++i) {
+            const Person& p = kPeople[static_cast<size_t>(i) % std::size(kPeople)];
+            c.lines.push_back(left(p.name, 10) + zeros((i * 7919 % 90000 + 1000) * 1000L, 10) +
+                              zeros(i * 263 % 9000 + 100, 7) + left(p.town, 15));
+        }
+        cases.push_back(c);
+    }
+    {
+        // Days written as numbers padded with a zero (019750312): the zero is the column's.
+        Case c{"jours écrits en nombres complétés d'un zéro", {}, {10, 9, 15}};
+        for (int i = 0; i < 40; ++i) {
+            const Person& p = kPeople[static_cast<size_t>(i) % std::size(kPeople)];
+            c.lines.push_back(left(p.name, 10) + "0" + p.born + left(p.town, 15));
+        }
+        cases.push_back(c);
+    }
+    {
+        // A day in brackets inside a text (Assigned (20040506)): one value, no date column.
+        Case c{"jour entre parenthèses dans un texte", {}, {10, 21, 15}};
+        for (int i = 0; i < 40; ++i) {
+            const Person& p = kPeople[static_cast<size_t>(i) % std::size(kPeople)];
+            c.lines.push_back(left(p.name, 10) +
+                              left("Assigned (" + std::string(p.born) + ")", 21) +
+                              left(p.town, 15));
+        }
+        cases.push_back(c);
+    }
+    {
+        // Names whose parts dashes join (CVE-2004-0836) glued after a number: the dash before
+        // the last digits is no sign.
+        Case c{"noms de parties jointes par des tirets, collés à un nombre", {}, {3, 14, 15}};
+        for (int i = 0; i < 40; ++i) {
+            const Person& p = kPeople[static_cast<size_t>(i) % std::size(kPeople)];
+            c.lines.push_back(
+                zeros(i * 7 % 90 + 4, 3) +
+                left("CVE-" + std::to_string(2004 + i % 9) + "-" + zeros(i * 397 % 9000 + 100, 4),
+                     14) +
+                left(p.town, 15));
+        }
+        cases.push_back(c);
+    }
+    {
+        // Versions after a name (v0.12.3, v1.0.0-20180421): a text, the v no flag of its own.
+        Case c{"versions écrites v0.12.3", {}, {10, 18, 15}};
+        for (int i = 0; i < 40; ++i) {
+            const Person& p = kPeople[static_cast<size_t>(i) % std::size(kPeople)];
+            std::string version = "v" + std::to_string(i % 3) + "." + std::to_string(i * 7 % 13) +
+                                  "." + std::to_string(i % 4);
+            if (i % 5 == 0) version += "-2018" + zeros(i % 12 + 1, 2) + "21";
+            c.lines.push_back(left(p.name, 10) + left(version, 18) + left(p.town, 15));
+        }
+        cases.push_back(c);
+    }
+    {
+        // Sequences of five nucleotides (AAAAC, ACGTA) in their order, then a number: the first
+        // letter, A or C in these rows, is no flag before a text.
+        Case c{"séquences de nucléotides", {}, {6, 7, 15}};
+        for (int i = 0; i < 400; i += 10) {
+            std::string kmer;
+            for (int k = 4; k >= 0; --k) kmer += "ACGT"[(i >> (2 * k)) & 3];
+            const Person& p = kPeople[static_cast<size_t>(i) % std::size(kPeople)];
+            c.lines.push_back(left(kmer, 6) + zeros(i * 37 % 9000 + 100, 7) + left(p.town, 15));
+        }
         cases.push_back(c);
     }
     return cases;
