@@ -234,10 +234,7 @@ int FieldsOfLineAlone(const DATAFILE* reader, const char* line, size_t len) {
     int values = 0;
     size_t at = 0;
     for (;;) {
-        const DATAFILE_COLUMN_DIALECT* column = ColumnAt(reader, nextColumn++);
-        char startChar = '\0';
-        char endChar = '\0';
-        ProtectionOf(reader, column, &startChar, &endChar);
+        const auto [startChar, endChar, isProtected] = QuotesAt(reader->buffer, nextColumn++);
         ++values;
         const bool quoted = startChar != '\0' && at < len && line[at] == startChar;
         const FieldScan f = ScanLenientField(line, len, quoted ? at + 1 : at, quoted, endChar,
@@ -325,7 +322,9 @@ bool RowEndsInsideProtection(DATAFILE* reader, bool lineComplete) {
         return false;
     DATAFILE_BUFFER::QuoteScan::Cursor at = sc.at;  // in registers while the scan runs
     auto beginField = [&](size_t start) {
-        ProtectionOf(reader, ColumnAt(reader, at.nextColumn++), &at.startChar, &at.endChar);
+        const DATAFILE_BUFFER::Quotes quotes = QuotesAt(reader->buffer, at.nextColumn++);
+        at.startChar = quotes.start;
+        at.endChar = quotes.end;
         at.resumeAt = start;
         at.fieldStart = start;
         at.atFieldStart = true;
