@@ -113,14 +113,23 @@ void BindCell(sqlite3_stmt* stmt, int index, const LoadCell& cell, const std::st
     }
 }
 
+// The one-row INSERT cut before its values: "INSERT INTO t (names)" into `head` and the row's
+// "(?, ...)" into `tuple`; false when the description gives none.
+bool CutInsert(const FileDesc* desc, int rowNumberFlag, std::string* head, std::string* tuple) {
+    const std::string one = GenerateInsert(desc, rowNumberFlag);
+    const size_t values = one.rfind("\nVALUES (");  // the last: names may hold anything
+    if (values == std::string::npos) return false;
+    *head = one.substr(0, values);
+    *tuple = one.substr(values + 8, one.rfind(')') - values - 7);
+    return true;
+}
+
 // The INSERT of `rows` rows at once (the parameters of one row after another).
 std::string MultiRowInsert(const FileDesc* desc, int rowNumberFlag, int rows,
                            const std::string& suffix) {
-    const std::string one = GenerateInsert(desc, rowNumberFlag);
-    const size_t values = one.rfind("\nVALUES (");  // the last: names may hold anything
-    if (values == std::string::npos) return "";
-    const std::string tuple = one.substr(values + 8, one.rfind(')') - values - 7);
-    std::string sql = one.substr(0, values) + "\nVALUES " + tuple;
+    std::string sql, tuple;
+    if (!CutInsert(desc, rowNumberFlag, &sql, &tuple)) return "";
+    sql += "\nVALUES " + tuple;
     for (int r = 1; r < rows; ++r) sql += "," + tuple;
     return sql + suffix + ";";
 }
@@ -128,11 +137,9 @@ std::string MultiRowInsert(const FileDesc* desc, int rowNumberFlag, int rows,
 // The INSERT of the rows offered by a RowSource, all at once (`suffix` after a WHERE, which an
 // upsert's ON CONFLICT needs to be read as such rather than as a join's).
 std::string SourceInsert(const FileDesc* desc, int rowNumberFlag, const std::string& suffix) {
-    const std::string one = GenerateInsert(desc, rowNumberFlag);
-    const size_t values = one.rfind("\nVALUES (");  // the last: names may hold anything
-    if (values == std::string::npos) return "";
-    return one.substr(0, values) + "\nSELECT * FROM " + ROW_SOURCE_TABLE + " WHERE 1" + suffix +
-           ";";
+    std::string head, tuple;
+    if (!CutInsert(desc, rowNumberFlag, &head, &tuple)) return "";
+    return head + "\nSELECT * FROM " + ROW_SOURCE_TABLE + " WHERE 1" + suffix + ";";
 }
 
 // The rows of LoadDataFromFile. With `ownTransaction` the rows are loaded in a transaction of
