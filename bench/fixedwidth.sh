@@ -23,8 +23,9 @@
 # package, from Debian packages none of whose tables is in the others (HELD_OUT_6, marked &,
 # gathered into the corpus folder's sixth/) and a seventh drawn the same way from packages the
 # sixth did not use (HELD_OUT_7, marked @, in seventh/) and an eighth from packages neither used
-# (HELD_OUT_8, marked $, in eighth/), each figure printed on its own; --tuning leaves all but
-# the first out, --except-last the eighth, for tuning without looking at it. Beside the strict count of
+# (HELD_OUT_8, marked $, in eighth/) and a ninth from a pool widened for it (HELD_OUT_9, marked
+# !, in ninth/), each figure printed on its own; --tuning leaves all but the first out,
+# --except-last the ninth, for tuning without looking at it. Beside the strict count of
 # types (every column of a file found and typed right), the typing is judged on its own over
 # the columns whose two boundaries were found. Beside each set's evidence ceiling, a widened one
 # counts as well a flag that varies alone between characters constant in every row.
@@ -48,7 +49,8 @@ if [ ! -s "$CORPUS/manifest.tsv" ]; then
     echo "Gathering the corpus into $CORPUS ..." >&2
     "$PYTHON" "$HERE/corpus_gather.py" "$CORPUS"
 fi
-[ -d "$CORPUS/sixth" ] && [ -d "$CORPUS/seventh" ] && [ -d "$CORPUS/eighth" ] ||
+[ -d "$CORPUS/sixth" ] && [ -d "$CORPUS/seventh" ] && [ -d "$CORPUS/eighth" ] &&
+    [ -d "$CORPUS/ninth" ] ||
     bench_require fixedwidth apt-get dpkg-deb  # the packages of the sets drawn by package
 SET="$CORPUS/fixedwidth"
 rm -rf "$SET"

@@ -3,7 +3,7 @@
 
     python3 bench/fixedwidth_gen.py CORPUS_DIR OUT_DIR [--rows N] [--tuning | --except-last]
     python3 bench/fixedwidth_gen.py --draw SEED COUNT [CORPUS_DIR] [--before-study]
-    python3 bench/fixedwidth_gen.py --draw-packages SEED COUNT [CORPUS_DIR] [--after-sixth | --after-seventh]
+    python3 bench/fixedwidth_gen.py --draw-packages SEED COUNT [CORPUS_DIR] [--after-sixth | --after-seventh | --after-eighth]
 
 CORPUS_DIR is the corpus bench/corpus.sh gathers (files/ and manifest.tsv: tables that Debian and
 npm packages publish). Each table of SOURCES below is read with Python's csv module and written
@@ -19,7 +19,8 @@ files keep a header line (the names cut at their widths), some have their traili
 For each table OUT_DIR receives NAME.txt and NAME.truth.json: the widths, each column's kind
 ("integer", "code", "decimal", "date", "flag", "text"), whether a header line is there, where
 the table came from and its set (group 0: tuning, 1: held out, 2: held out later, 3: the fourth
-set, 4: the fifth, 5: the study set, 6: the sixth, 7: the seventh, 8: the eighth). The widths are the truth the boundary benchmark measures against. --draw prints the names
+set, 4: the fifth, 5: the study set, 6: the sixth, 7: the seventh, 8: the eighth,
+9: the ninth). The widths are the truth the boundary benchmark measures against. --draw prints the names
 of a new held-out set (see HELD_OUT_4).
 """
 import collections
@@ -359,6 +360,46 @@ HELD_OUT_8 = [
     ("python3-pymatgen", "usr/lib/python3/dist-packages/pymatgen/analysis/costdb_elements.csv", "d19ec47fcb_costdb_elements.csv"),
     ("python3-pymatgen", "usr/lib/python3/dist-packages/pymatgen/analysis/atomic_subshell_photoionization_cross_sections.csv", "1f98dfde65_atomic_subshell_photoionization_cross_sections.csv"),
 ]
+# A ninth set, drawn by package before any rule of the stop that drew it: `--draw-packages
+# 20261214 36 CORPUS_DIR --after-eighth`, from the packages of bench/fixedwidth_packages.txt,
+# its second part included, whose source package gave no table to the sixth, seventh or eighth
+# set, with no family of any set above; in that draw a table may also be named *.tab or be
+# shipped compressed (.csv.gz, .tsv.gz: read decompressed, named without the compression's
+# suffix). The pool, widened so, had 30 such tables. bench/fixedwidth.sh gathers them into
+# CORPUS_DIR/ninth. Its figure is read once, after the
+# last rule; none of its files is looked at while tuning.
+HELD_OUT_9 = [
+    ("r-cran-ape", "usr/lib/R/site-library/ape/data/carnivora.csv.gz", "be60ca1e64_carnivora.csv"),
+    ("r-bioc-deseq", "usr/lib/R/site-library/DESeq/extra/TagSeqExample.tab", "306651ee4d_TagSeqExample.tab"),
+    ("python3-pangolearn", "usr/share/python3-pangolearn/data/lineage_recall_report.csv", "79ffc82eb5_lineage_recall_report.csv"),
+    ("python3-hyperspy", "usr/lib/python3/dist-packages/hyperspy/tests/io/protochips_data/protochips_electrical.csv", "daff9822f6_protochips_electrical.csv"),
+    ("python3-hyperspy", "usr/lib/python3/dist-packages/hyperspy/tests/io/impulse_data/changed_file_name.csv", "3031a84b6d_changed_file_name.csv"),
+    ("mayavi2", "usr/lib/python3/dist-packages/mayavi/tests/csv_files/example1.csv", "050351dff9_example1.csv"),
+    ("r-base-core", "usr/share/R/doc/CRAN_mirrors.csv", "614cdb4f07_CRAN_mirrors.csv"),
+    ("widelands-data", "usr/share/games/widelands/data/sound/wl-sound-docu.csv", "d6a94d74dc_wl-sound-docu.csv"),
+    ("r-cran-metamix", "usr/lib/R/site-library/metaMix/extdata/dat1/blastOut.tab", "9f923d3f71_blastOut.tab"),
+    ("ruby-locale", "usr/share/rubygems-integration/all/gems/locale-2.1.3/lib/locale/data/languages.tab.gz", "28b450ba1a_languages.tab"),
+    ("r-cran-haplo.stats", "usr/lib/R/site-library/haplo.stats/data/hla.demo.tab.gz", "ff3513bb68_hla.demo.tab"),
+    ("r-cran-haplo.stats", "usr/lib/R/site-library/haplo.stats/data/seqhap.dat.tab.gz", "4f8f854b28_seqhap.dat.tab"),
+    ("r-bioc-rgsepd", "usr/lib/R/site-library/rgsepd/data/IlluminaBodymap.csv.gz", "963cd9314e_IlluminaBodymap.csv"),
+    ("r-cran-d3network", "usr/lib/R/site-library/d3Network/data/MisLinks.tab", "5468113089_MisLinks.tab"),
+    ("r-bioc-biobase", "usr/lib/R/site-library/Biobase/unitTests/VersionedClass_data/raw/exprs.tab", "5161412467_exprs.tab"),
+    ("openfoam-examples", "usr/share/doc/openfoam-examples/examples/combustion/reactingFoam/RAS/chokedNozzle/constant/inlet.csv.gz", "073a7366b8_inlet.csv"),
+    ("r-cran-minerva", "usr/share/doc/r-cran-minerva/tests/Spellman.csv.gz", "3dc40c01d0_Spellman.csv"),
+    ("qgis-common", "usr/share/qgis/resources/metadata-ISO/country_code_ISO_3166.csv", "78229f0c51_country_code_ISO_3166.csv"),
+    ("python3-anndata", "usr/lib/python3/dist-packages/anndata/tests/data/umi_tools.tsv.gz", "9d50ecb101_umi_tools.tsv"),
+    ("r-cran-lasso2", "usr/lib/R/site-library/lasso2/data/Iowa.tab.gz", "0ee5221203_Iowa.tab"),
+    ("r-cran-zelig", "usr/lib/R/site-library/Zelig/data/CigarettesSW.tab.gz", "efe137e8b6_CigarettesSW.tab"),
+    ("python3-languagecodes", "usr/lib/python3/dist-packages/languagecodes/iso-639-3.tab", "5753fb2453_iso-639-3.tab"),
+    ("r-cran-eipack", "usr/lib/R/site-library/eiPack/data/redistrict.tab.gz", "a75075a02b_redistrict.tab"),
+    ("dxsamples", "usr/share/dx/samples/data/census.tab", "0828a40d55_census.tab"),
+    ("libboost-date-time1.81-dev", "usr/share/doc/libboost-date-time1.81-dev/data/date_time_zonespec.csv.gz", "0f72ef98b8_date_time_zonespec.csv"),
+    ("cacti", "usr/share/cacti/site/install/colors.csv", "c90dacdbd1_colors.csv"),
+    ("r-cran-genoplotr", "usr/lib/R/site-library/genoPlotR/extdata/BH_vs_BQ.blastn.tab", "e4a56d2f7c_BH_vs_BQ.blastn.tab"),
+    ("python-biopython-doc", "usr/share/doc/python-biopython-doc/Doc/examples/Plates.csv.gz", "a13dce9bb1_Plates.csv"),
+    ("python-biopython-doc", "usr/share/doc/python-biopython-doc/Tests/phenotype/SmallPlates.csv.gz", "de6a93ff48_SmallPlates.csv"),
+    ("pd-rtclib", "usr/share/doc/pd-rtclib/rtc-progress.csv.gz", "2f892e43b9_rtc-progress.csv"),
+]
 MAX_COLUMNS = 9
 MISSING = {"", "NA", "NaN", "nan", "NULL", "null", "None"}
 
@@ -496,6 +537,8 @@ def families(source):
     or more, and its letters alone."""
     name = re.sub(r"^[0-9a-f]{10}_", "", os.path.splitext(source)[0]).lower()
     words = [w for w in re.split(r"[^a-z]+", name) if w]
+    if not words:  # a name of digits alone (2019.csv): its own family
+        return {name}
     return {words[0], re.sub(r"[^a-z]+", "", name)} | ({words[-1]} if len(words[-1]) >= 4 else set())
 
 
@@ -546,10 +589,22 @@ def earlier_sets():
     return SOURCES + HELD_OUT + HELD_OUT_NEW + HELD_OUT_4 + STUDY + HELD_OUT_5
 
 
-def pool_packages():
+# The line of bench/fixedwidth_packages.txt that begins the packages added for the ninth draw:
+# the draws before it read the list up to there, so that they can be drawn again as they were.
+NINTH_POOL = "# ninth"
+
+
+def pool_packages(ninth=False):
     here = os.path.dirname(os.path.abspath(__file__))
+    pool = {}
     with open(os.path.join(here, "fixedwidth_packages.txt"), encoding="utf-8") as f:
-        return dict(l.split() for l in f if l.strip() and not l.startswith("#"))
+        for l in f:
+            if l.startswith(NINTH_POOL) and not ninth:
+                break
+            if l.strip() and not l.startswith("#"):
+                package, source = l.split()
+                pool[package] = source
+    return pool
 
 
 def sixth_table(corpus, package, path):
@@ -563,23 +618,27 @@ def sixth_table(corpus, package, path):
     if data is None:
         return None
     base = re.sub(r"[^A-Za-z0-9._-]", "_", os.path.basename(path))
+    base = re.sub(r"\.(gz|bz2)$", "", base, flags=re.I)  # read decompressed
     return hashlib.sha256(data).hexdigest()[:10] + "_" + base, data
 
 
 # The folders of CORPUS_DIR the sets drawn by package are gathered into, in the order drawn.
-PACKAGE_SET_FOLDERS = ("sixth", "seventh", "eighth")
+PACKAGE_SET_FOLDERS = ("sixth", "seventh", "eighth", "ninth")
 
 
 def draw_by_package(corpus, seed, count, max_rows, before=()):
     """A set drawn by package after the sets drawn so before (HELD_OUT_6, HELD_OUT_7...), whose
     source packages and families it leaves out: the sixth set with none (see HELD_OUT_6), the
-    seventh after the sixth (see HELD_OUT_7), the eighth after both (see HELD_OUT_8)."""
+    seventh after the sixth (see HELD_OUT_7), the eighth after both (see HELD_OUT_8), the ninth
+    after the three, from a wider pool and with compressed tables too (see HELD_OUT_9)."""
     import corpus_gather
     with open(os.path.join(corpus, "manifest.tsv"), encoding="utf-8") as f:
         known = {l.split("\t")[1] for l in f.read().splitlines()[1:]}
     used = earlier_sets() + [name for drawn_set in before for _, _, name in drawn_set]
     taken = set().union(*(families(s) for s in used))
-    pool = pool_packages()
+    ninth = len(before) >= 3
+    pool = pool_packages(ninth)
+    tables = r"\.(csv|tsv|tab)(\.gz|\.bz2)?$" if ninth else r"\.(csv|tsv)$"
     used_sources = {pool[package] for drawn_set in before for package, _, _ in drawn_set}
     packages = sorted(p for p in pool if pool[p] not in used_sources)
     rng = random.Random(seed)
@@ -594,7 +653,7 @@ def draw_by_package(corpus, seed, count, max_rows, before=()):
         if not got:
             continue
         paths = sorted(os.path.relpath(os.path.join(r, f), got[0]) for r, _, fs in os.walk(got[0])
-                       for f in fs if re.search(r"\.(csv|tsv)$", f, re.I)
+                       for f in fs if re.search(tables, f, re.I)
                        and not os.path.islink(os.path.join(r, f)))
         rng.shuffle(paths)
         for path in paths:
@@ -634,8 +693,10 @@ def main():
         corpus = (sys.argv[4] if len(sys.argv) > 4 and not sys.argv[4].startswith("--")
                   else os.path.expanduser("~/.cache/morvex-corpus"))
         # --after-sixth: the seventh set's draw, the sixth's packages and families left out;
-        # --after-seventh: the eighth's, the sixth's and the seventh's left out.
-        before = ([HELD_OUT_6, HELD_OUT_7] if "--after-seventh" in sys.argv
+        # --after-seventh: the eighth's, the sixth's and the seventh's left out; --after-eighth:
+        # the ninth's, the three before it left out.
+        before = ([HELD_OUT_6, HELD_OUT_7, HELD_OUT_8] if "--after-eighth" in sys.argv
+                  else [HELD_OUT_6, HELD_OUT_7] if "--after-seventh" in sys.argv
                   else [HELD_OUT_6] if "--after-sixth" in sys.argv else [])
         for entry in draw_by_package(corpus, int(sys.argv[2]), int(sys.argv[3]), 400, before):
             print('    ("%s", "%s", "%s"),' % entry)
@@ -656,7 +717,7 @@ def main():
     corpus, out = sys.argv[1], sys.argv[2]
     max_rows = int(sys.argv[sys.argv.index("--rows") + 1]) if "--rows" in sys.argv else 400
     # --tuning: the tuning tables only (the held-out ones stay unseen while tuning);
-    # --except-last: all but the set drawn last (HELD_OUT_8), unseen while its rules are made.
+    # --except-last: all but the set drawn last (HELD_OUT_9), unseen while its rules are made.
     files = os.path.join(corpus, "files")
     sources = [(s, files, 0) for s in SOURCES]
     if "--tuning" not in sys.argv:
@@ -669,9 +730,12 @@ def main():
     if "--tuning" not in sys.argv:
         gather_by_package(corpus, HELD_OUT_7, "seventh")
         sources += [(name, os.path.join(corpus, "seventh"), 7) for _, _, name in HELD_OUT_7]
-    if "--tuning" not in sys.argv and "--except-last" not in sys.argv:
+    if "--tuning" not in sys.argv:
         gather_by_package(corpus, HELD_OUT_8, "eighth")
         sources += [(name, os.path.join(corpus, "eighth"), 8) for _, _, name in HELD_OUT_8]
+    if "--tuning" not in sys.argv and "--except-last" not in sys.argv:
+        gather_by_package(corpus, HELD_OUT_9, "ninth")
+        sources += [(name, os.path.join(corpus, "ninth"), 9) for _, _, name in HELD_OUT_9]
     os.makedirs(out, exist_ok=True)
     made = 0
     names = set()

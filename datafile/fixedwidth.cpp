@@ -152,10 +152,7 @@ struct Transition {
     int changes = 0;  // a character, then one of another kind (punctuation aside)
     int goesOn = 0;   // a character, then one of the same kind or punctuation
     int ends = 0;     // a character, then a blank
-    std::set<char32_t> firsts;  // the letters that begin or change (two at most)
-    int otherFirsts = 0;        // beginnings or changes that are no letter
     int singleGaps = 0;         // beginnings after one blank only, as between two words
-    int wordsGoOn = 0;          // beginnings of a letter followed by another letter
     int blanks = 0;             // a blank, then a blank
     int wordAfterGap = 0;       // a character, then one blank, then a letter (Hornet 4 Drive)
     int afterComma = 0;         // beginnings after a comma or semicolon and one blank (C, F)
@@ -210,10 +207,6 @@ Transition transitionAt(const Grid& g, int p) {
                     ++t.smallAfterWord;
                 if (p >= 2 && isCapital(g.at(r, p)) && capitalsGoOnAt(g, r, p - 2))
                     ++t.smallAfterWord;
-                if (b != Kind::Letter) ++t.otherFirsts;
-                else if (t.firsts.size() < 2) t.firsts.insert(g.at(r, p));
-                if (b == Kind::Letter && p + 1 < g.width && g.kind(r, p + 1) == Kind::Letter)
-                    ++t.wordsGoOn;
             }
         } else if (b == Kind::Blank) {
             ++t.ends;
@@ -227,8 +220,6 @@ Transition transitionAt(const Grid& g, int p) {
         } else {
             ++t.changes;
             ++t.pairs[{a, b}];
-            if (b != Kind::Letter) ++t.otherFirsts;
-            else if (t.firsts.size() < 2) t.firsts.insert(g.at(r, p));
         }
     }
     return t;
@@ -828,10 +819,6 @@ bool phraseGoesOn(const Finder& f, int p, const Transition& t) {
 
 // Whether p is inside a text, the rows say, though kinds change or values begin there.
 bool insideText(const Finder& f, int p, const Transition& t, int evidence) {
-    // The same word beginning one blank after another word in every row is one value
-    // repeated (the second word of a text of few values), not a column.
-    const bool oneWord = t.otherFirsts == 0 && t.firsts.size() == 1 && t.changes == 0 &&
-                         t.singleGaps == t.begins && t.wordsGoOn * 2 >= t.begins;
     // Words that begin one blank after another in a minority of rows and nowhere else are
     // the inside of texts of few values (the same phrase in many rows): a column that
     // follows a text is reached after more blanks where the text is shorter.
@@ -854,7 +841,10 @@ bool insideText(const Finder& f, int p, const Transition& t, int evidence) {
     // A comma or a semicolon, then one blank, is how a text lists its parts (C, F; Adult,
     // 1 Egg Stage); a column after a text begins after the text's own padding.
     const bool listGoesOn = t.afterComma * 2 >= t.begins && t.begins >= t.changes;
-    return oneWord || innerWords || longOnly || wordsGoOn || listGoesOn || phraseGoesOn(f, p, t);
+    // (The same word one blank after a word in every row is no sign of a text: a column of
+    // one-letter values, its padding, then a word of one beginning (R chi1, Y chi2) shows it as
+    // well, and over the published tables reading it as a text lost more columns than it kept.)
+    return innerWords || longOnly || wordsGoOn || listGoesOn || phraseGoesOn(f, p, t);
 }
 
 // Whether p is inside a code or a constant, the rows say, though kinds change there.
@@ -1179,6 +1169,26 @@ bool changeDrifts(const Finder& f, int p, std::pair<Kind, Kind> kinds, int count
     return moved >= f.support && moved * 10 >= count;
 }
 
+// Whether the digits that follow letters at p end in blanks before the row goes on, in more
+// than half the rows that change there (`count`): a number of its own fills its column up to
+// the next one (zero-padded, or aligned to its end), so digits followed by padding are the end
+// of a left-aligned value that began with the letters (cp437, GRCh38, DEBE062, chr12). Over the
+// published tables, no column that truly begins with digits after letters shows it in more than
+// one row in fifty; the values that hide one column inside another show it in nearly every row.
+bool digitsEndInPadding(const Finder& f, int p, int count) {
+    const Grid& g = f.g;
+    int padded = 0;
+    for (int r = 0; r < f.rows; ++r) {
+        if (g.kind(r, p - 1) != Kind::Letter || g.kind(r, p) != Kind::Digit) continue;
+        int end = p;
+        while (end < g.width && g.kind(r, end) == Kind::Digit) ++end;
+        int next = end;
+        while (next < g.width && g.kind(r, next) == Kind::Blank) ++next;
+        padded += next > end && next < g.width;
+    }
+    return padded >= f.support && padded * 2 > count;
+}
+
 // A value begins, or the kind of character changes, at p in (nearly) every row: the evidence
 // in words, or empty when the rows say otherwise.
 std::string changeStart(const Finder& f, int p, const Transition& t) {
@@ -1195,6 +1205,9 @@ std::string changeStart(const Finder& f, int p, const Transition& t) {
         auto top = std::max_element(t.pairs.begin(), t.pairs.end(),
                                     [](const auto& a, const auto& b) { return a.second < b.second; });
         if (changeDrifts(f, p, top->first, top->second)) return {};
+        if (top->first == std::pair{Kind::Letter, Kind::Digit} &&
+            digitsEndInPadding(f, p, top->second))
+            return {};
         return (top->first.second == Kind::Punct
                     ? std::string("début d'un nombre signé")
                     : std::string(kindWord(top->first.first)) + " puis " + kindWord(top->first.second)) +

@@ -826,6 +826,33 @@ std::vector<Case> boundaryCases() {
         }
         cases.push_back(c);
     }
+    {
+        // Amino acids of one letter and their padding, the angle named chi1 to chi4, a
+        // conformation and a town (rotamer tables): the word chi beginning in every row one
+        // blank after a letter is a column of its own, and its digit, followed by its padding,
+        // is the end of its name, no column.
+        Case c{"lettre, angle chi1, conformation", {}, {2, 5, 3, 15}};
+        const char* conformations[] = {"g+", "t", "g-"};
+        for (int i = 0; i < 48; ++i) {
+            const Person& p = kPeople[static_cast<size_t>(i) % std::size(kPeople)];
+            const std::string residue(1, "RNDCQEGHILKMFPSTWYV"[i / 3 % 19]);
+            c.lines.push_back(left(residue, 2) + left("chi" + std::to_string(i % 4 + 1), 5) +
+                              left(conformations[i % 3], 3) + left(p.town, 15));
+        }
+        cases.push_back(c);
+    }
+    {
+        // A station's code, four letters then three digits, written again one blank after it:
+        // the digits followed by blanks end the code, no number of their own.
+        Case c{"codes de station lettres puis chiffres", {}, {8, 10, 15}};
+        const char* countries[] = {"DEBE", "DEBY", "DENI", "DESH", "DEUB", "DENW"};
+        for (int i = 0; i < 40; ++i) {
+            const Person& p = kPeople[static_cast<size_t>(i) % std::size(kPeople)];
+            const std::string code = countries[i % 6] + zeros(i * 37 % 120 + 1, 3);
+            c.lines.push_back(left(code, 8) + left(code, 10) + left(p.town, 15));
+        }
+        cases.push_back(c);
+    }
     return cases;
 }
 
