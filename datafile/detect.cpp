@@ -621,6 +621,22 @@ std::string DATAFILE_DetectFixedWidth(const std::string& text, const char* endOf
     return FIXEDWIDTH_Describe(layout);
 }
 
+namespace {
+
+// A delimiter, in text notation, that no line of `text` holds: the lines read with it are one
+// value each. A semicolon is found in the texts of files no delimiter splits (lists, codes in
+// brackets), so that reading them with the usual one would cut them at random. Empty when the
+// text holds every candidate.
+std::string wholeLineDelimiter(std::string_view text) {
+    static constexpr std::pair<char, const char*> candidates[] = {
+        {';', ";"}, {'\t', "\\t"}, {'|', "|"}, {',', ","}, {'\x1f', "#0x1F"}, {'\x1e', "#0x1E"}};
+    for (const auto& [byte, notation] : candidates)
+        if (text.find(byte) == std::string_view::npos) return notation;
+    return {};
+}
+
+}  // namespace
+
 DATAFILE_SHAPE DATAFILE_DetectShape(const std::string& sample) {
     return DATAFILE_DetectShape(sample, DATAFILE_SHAPE_GIVEN{});
 }
@@ -685,6 +701,9 @@ DATAFILE_SHAPE DATAFILE_DetectShape(const std::string& sample, const DATAFILE_SH
             }
         }
     }
+
+    if (given.delimiter.empty() && shape.delimiter.empty() && shape.fixedWidth.empty())
+        shape.wholeLineDelimiter = wholeLineDelimiter(text);
 
     shape.header = given.header >= 0
                        ? given.header

@@ -108,6 +108,9 @@ struct DATAFILE_SHAPE {
     std::string fixedWidth;         // what speaks for fixed-width lines (no delimiter is then
                                     // chosen); empty when nothing does
     FIXEDWIDTH_LAYOUT fixedLayout;  // the columns the lines show when they are fixed-width
+    std::string wholeLineDelimiter;  // with no delimiter guessed nor fixed-width lines: one, in
+                                     // text notation, that no line of the sample holds (";"
+                                     // when none holds it), so that each line is one value
 };
 
 // The guesses over `sample` (the first bytes of a file, as DATAFILE_ReadSample gives them).

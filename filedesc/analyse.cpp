@@ -279,6 +279,8 @@ void FILEDESC_ApplyShape(FileDesc* desc, const DATAFILE_SHAPE& shape) {
     }
     if (!shape.delimiter.empty()) {
         copyCut(desc->FieldDelimiter, shape.delimiter.c_str(), FILEDESC_DELIMITER_MAX);
+    } else if (shape.fixedLayout.columns.empty() && !shape.wholeLineDelimiter.empty()) {
+        copyCut(desc->FieldDelimiter, shape.wholeLineDelimiter.c_str(), FILEDESC_DELIMITER_MAX);
     }
     copyCut(desc->Encoding, shape.encoding.c_str(), FILEDESC_ENCODING_MAX);
     desc->Unquote = shape.quote ? 1 : 0;

@@ -107,6 +107,13 @@ TEST_F(OrdinaryFiles, AreAnalysedPreviewedAndLoadedRightWithNoOption) {
          "(i) Ligne d'en-tête détectée : oui\n",
          "a Integer 1 | b VariableChar 10 | UndeclaredColumn3 VariableChar 1",
          "a,b,UndeclaredColumn3\n1,30/02/2015,x\n2,01/01/2015,y\n", "short", 2},
+        // Lines no delimiter splits, semicolons in their texts: one column, each line whole.
+        {"notes.txt", "Remarques\nVoir page 3; puis 4\nRien\nA; B; C\nFin\n",
+         "(i) Encodage détecté : UTF-8\n(i) Fin de ligne détectée : \\n\n"
+         "(i) Aucun délimiteur (; , tabulation |) détecté : une seule colonne.\n"
+         "(i) Ligne d'en-tête détectée : oui\n",
+         "Remarques VariableChar 19", "Remarques\nVoir page 3; puis 4\nRien\nA; B; C\nFin\n",
+         "notes", 4},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);

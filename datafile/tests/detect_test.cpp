@@ -287,3 +287,31 @@ TEST(DetectShape, TellsFixedWidthLinesRatherThanADelimiterByChance) {
         EXPECT_EQ(shape.fixedWidth.empty(), c.delimiter[0] != '\0') << shape.fixedWidth;
     }
 }
+
+TEST(DetectShape, LinesNoDelimiterSplitsAreReadWholeWithACharacterTheyDoNotHold) {
+    const struct {
+        const char* text;
+        const char* whole;  // wholeLineDelimiter
+    } cases[] = {
+        {"Remarques\nRien\nFin\n", ";"},
+        {"Remarques\nVoir page 3; puis 4\nRien\nA; B; C\nFin\n", "\\t"},
+        {"a; b\nc\td\ne|f\ng\n", ","},
+        {"a;\tb|c,d\ne\nf\n", "#0x1F"},
+        {"a;b\n1;2\n3;4\n", ""},  // a delimiter found: nothing to add
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.text);
+        const DATAFILE_SHAPE shape = DATAFILE_DetectShape(c.text);
+        EXPECT_EQ(shape.wholeLineDelimiter, c.whole);
+        EXPECT_EQ(shape.delimiter.empty(), *c.whole != '\0');
+        if (*c.whole) {
+            const std::string bytes = DATAFILE_NotationBytes(c.whole, 8);
+            ASSERT_EQ(bytes.size(), 1u);
+            EXPECT_EQ(std::string(c.text).find(bytes[0]), std::string::npos);
+        }
+    }
+    // Given a delimiter, or fixed-width lines: none.
+    DATAFILE_SHAPE_GIVEN given;
+    given.delimiter = ";";
+    EXPECT_EQ(DATAFILE_DetectShape("a; b\nc\n", given).wholeLineDelimiter, "");
+}
