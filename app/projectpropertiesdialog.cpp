@@ -374,10 +374,15 @@ void ProjectPropertiesDialog::readExampleShape() {
         refreshPreview();  // the grid tells the evidence
         return;
     }
-    if (shape.delimiter.empty()) return;  // no delimiter found: nor anything about quoting
-    const DescEditSeparator choice = DESCEDIT_SeparatorChoiceOf(shape.delimiter);
+    // No delimiter found: one that no line holds, so that each is one value; nothing is known
+    // about quoting then.
+    const std::string& delimiter =
+        shape.delimiter.empty() ? shape.wholeLineDelimiter : shape.delimiter;
+    if (delimiter.empty()) return;
+    const DescEditSeparator choice = DESCEDIT_SeparatorChoiceOf(delimiter);
     separators_[choice]->setChecked(true);
-    if (choice == SEPARATOR_OTHER) other_->setText(QString::fromStdString(shape.delimiter));
+    if (choice == SEPARATOR_OTHER) other_->setText(QString::fromStdString(delimiter));
+    if (shape.delimiter.empty()) return;
     unquote_->setChecked(shape.quote != '\0');
     if (shape.quote != '\0') quoteChar_->setText(QString(QChar::fromLatin1(shape.quote)));
 }

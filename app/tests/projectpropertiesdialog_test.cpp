@@ -155,6 +155,15 @@ private slots:
         emit dialog.exampleField()->editingFinished();
         QVERIFY(dialog.separatorButton(SEPARATOR_TAB)->isChecked());
         QVERIFY(!dialog.unquoteBox()->isChecked());
+        // Lines that no delimiter splits, holding semicolons and tabs: a separator none holds.
+        const std::string notes =
+            env_.dir().write("notes.txt", "Remarques\r\nVoir 3; puis\t4\r\nRien\r\nFin\r\n");
+        dialog.exampleField()->setText(QString::fromStdString(notes));
+        emit dialog.exampleField()->editingFinished();
+        QVERIFY(dialog.separatorButton(SEPARATOR_PIPE)->isChecked());
+        dialog.exampleField()->setText(QString::fromStdString(tsv));
+        emit dialog.exampleField()->editingFinished();
+        QVERIFY(dialog.separatorButton(SEPARATOR_TAB)->isChecked());
 
         dialog.encodingField()->setCurrentText(" windows-1252");
         dialog.unquoteBox()->setChecked(true);
