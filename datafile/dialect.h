@@ -4,7 +4,7 @@
 // change afterwards.
 //
 // Also the one conversion of a line end or delimiter written in text notation ("\\r\\n",
-// "\\t", "#0x1F#") into its bytes, DATAFILE_NotationBytes.
+// "\\t", "#0x0D#0x0A") into its bytes, DATAFILE_NotationBytes.
 #pragma once
 
 #include <cstddef>
