@@ -14,7 +14,7 @@
 # 3. bench/fixedwidth_compare.py prints, file by file and in total, the boundaries each one
 #    finds exactly and those it finds wrongly, the ratio of ours to pandas', and whether every
 #    column of the file gets its expected type.
-# The tables are in seven sets: those the boundary finder was tuned on, a set kept apart
+# The tables are in eleven sets: those the boundary finder was tuned on, a set kept apart
 # (HELD_OUT in fixedwidth_gen.py, marked * in the table), one drawn later, after the rules
 # were made general from the kinds of misses of the second (HELD_OUT_NEW, marked +), a
 # fourth drawn from tables of no family of the others before the next rules were written
@@ -24,8 +24,9 @@
 # gathered into the corpus folder's sixth/) and a seventh drawn the same way from packages the
 # sixth did not use (HELD_OUT_7, marked @, in seventh/) and an eighth from packages neither used
 # (HELD_OUT_8, marked $, in eighth/) and a ninth from a pool widened for it (HELD_OUT_9, marked
-# !, in ninth/), each figure printed on its own; --tuning leaves all but the first out,
-# --except-last the ninth, for tuning without looking at it. Beside the strict count of
+# !, in ninth/) and a tenth from a pool widened again (HELD_OUT_10, marked ^, in tenth/), each
+# figure printed on its own; --tuning leaves all but the first out, --except-last the tenth,
+# for tuning without looking at it. Beside the strict count of
 # types (every column of a file found and typed right), the typing is judged on its own over
 # the columns whose two boundaries were found. Beside each set's evidence ceiling, a widened one
 # counts as well a flag that varies alone between characters constant in every row.
@@ -50,7 +51,7 @@ if [ ! -s "$CORPUS/manifest.tsv" ]; then
     "$PYTHON" "$HERE/corpus_gather.py" "$CORPUS"
 fi
 [ -d "$CORPUS/sixth" ] && [ -d "$CORPUS/seventh" ] && [ -d "$CORPUS/eighth" ] &&
-    [ -d "$CORPUS/ninth" ] ||
+    [ -d "$CORPUS/ninth" ] && [ -d "$CORPUS/tenth" ] ||
     bench_require fixedwidth apt-get dpkg-deb  # the packages of the sets drawn by package
 SET="$CORPUS/fixedwidth"
 rm -rf "$SET"

@@ -195,8 +195,8 @@ def main():
     set_dir, cli = sys.argv[1], os.path.abspath(sys.argv[2])
     files = sorted(glob.glob(os.path.join(set_dir, "*.txt")))
     # tuning, held out, held out later, the fourth set, the fifth, the study set, the sixth, the
-    # seventh, the eighth, the ninth
-    groups = {g: new_totals() for g in range(10)}
+    # seventh, the eighth, the ninth, the tenth
+    groups = {g: new_totals() for g in range(11)}
     print("%-28s %5s | %5s %5s %s | %5s %5s | %s" % ("fichier", "vraies", "nous", "faux", "types",
                                                      "pandas", "faux", "types faux"))
     with tempfile.TemporaryDirectory() as work:
@@ -259,7 +259,7 @@ def main():
             score, p_score = good - extra, p_good - p_extra
             totals["ahead" if score > p_score else "level" if score == p_score else "behind"] += 1
             print("%-28s %5d | %5d %5d %-5s | %5d %5d | %s" % (
-                ("", "*", "+", "#", "%", "~", "&", "@", "$", "!")[group] + name[:27], len(expected), good, extra,
+                ("", "*", "+", "#", "%", "~", "&", "@", "$", "!", "^")[group] + name[:27], len(expected), good, extra,
                 "oui" if types_right else "non", p_good, p_extra,
                 ("" if found == expected else "bornes " + ",".join(
                     str(s) for s in sorted(expected ^ found)) + " ") if fixed
@@ -270,11 +270,13 @@ def main():
           " avant les règles suivantes ; % : cinquième ensemble, tiré avant les règles suivantes ;"
           " ~ : ensemble d'étude ; & : sixième ensemble, tiré par paquet avant les règles suivantes ;"
           " @ : septième ensemble, tiré par paquet avant les règles suivantes ;"
-          " $ : huitième ensemble, tiré de même ; ! : neuvième ensemble, tiré de même)")
+          " $ : huitième ensemble, tiré de même ; ! : neuvième ensemble, tiré de même ;"
+          " ^ : dixième ensemble, tiré de même)")
     for group, title in ((0, "Tables de réglage"), (1, "Tables mises à part"),
                          (2, "Tables mises à part plus tard"), (3, "Quatrième ensemble"),
                          (5, "Ensemble d'étude"), (4, "Cinquième ensemble"), (6, "Sixième ensemble"),
                          (7, "Septième ensemble"), (8, "Huitième ensemble"), (9, "Neuvième ensemble"),
+                         (10, "Dixième ensemble"),
                          (None, "Ensemble")):
         t = groups[group] if group is not None else {
             k: sum((g[k] for g in groups.values()), collections.Counter() if k == "missed" else 0)

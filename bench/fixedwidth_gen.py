@@ -3,7 +3,7 @@
 
     python3 bench/fixedwidth_gen.py CORPUS_DIR OUT_DIR [--rows N] [--tuning | --except-last]
     python3 bench/fixedwidth_gen.py --draw SEED COUNT [CORPUS_DIR] [--before-study]
-    python3 bench/fixedwidth_gen.py --draw-packages SEED COUNT [CORPUS_DIR] [--after-sixth | --after-seventh | --after-eighth]
+    python3 bench/fixedwidth_gen.py --draw-packages SEED COUNT [CORPUS_DIR] [--after-sixth | --after-seventh | --after-eighth | --after-ninth]
 
 CORPUS_DIR is the corpus bench/corpus.sh gathers (files/ and manifest.tsv: tables that Debian and
 npm packages publish). Each table of SOURCES below is read with Python's csv module and written
@@ -20,7 +20,7 @@ For each table OUT_DIR receives NAME.txt and NAME.truth.json: the widths, each c
 ("integer", "code", "decimal", "date", "flag", "text"), whether a header line is there, where
 the table came from and its set (group 0: tuning, 1: held out, 2: held out later, 3: the fourth
 set, 4: the fifth, 5: the study set, 6: the sixth, 7: the seventh, 8: the eighth,
-9: the ninth). The widths are the truth the boundary benchmark measures against. --draw prints the names
+9: the ninth, 10: the tenth). The widths are the truth the boundary benchmark measures against. --draw prints the names
 of a new held-out set (see HELD_OUT_4).
 """
 import collections
@@ -400,7 +400,63 @@ HELD_OUT_9 = [
     ("python-biopython-doc", "usr/share/doc/python-biopython-doc/Tests/phenotype/SmallPlates.csv.gz", "de6a93ff48_SmallPlates.csv"),
     ("pd-rtclib", "usr/share/doc/pd-rtclib/rtc-progress.csv.gz", "2f892e43b9_rtc-progress.csv"),
 ]
+# A tenth set, drawn by package before any rule of the stop that drew it: `--draw-packages
+# 20261215 36 CORPUS_DIR --after-ninth`, from the packages of bench/fixedwidth_packages.txt, its
+# third part included, whose source package gave no table to the sixth, seventh, eighth or ninth
+# set, with no family of any set above. In that draw a table may also be shipped compressed with
+# xz, or be a *.txt or *.dat (compressed or not) of an R package's data/ or extdata/ folder, read
+# as R reads such a file: fields parted by tabs, or else by runs of blanks (see read_table()).
+# The pool, widened so, gave the 36 tables asked for. bench/fixedwidth.sh gathers them into
+# CORPUS_DIR/tenth. Its figure is read once, after the last rule; none of its files is looked
+# at while tuning.
+HELD_OUT_10 = [
+    ("r-cran-kmsurv", "usr/lib/R/site-library/KMsurv/data/channing.txt.gz", "89798f0d6b_channing.txt"),
+    ("r-cran-kmsurv", "usr/lib/R/site-library/KMsurv/data/aids.txt.gz", "d4fe79a3f4_aids.txt"),
+    ("r-cran-randomfields", "usr/lib/R/site-library/RandomFields/data/soil.txt.gz", "fe91319a2d_soil.txt"),
+    ("r-bioc-gviz", "usr/lib/R/site-library/Gviz/extdata/biomartVersionsNow.txt", "4b200aa5b4_biomartVersionsNow.txt"),
+    ("r-bioc-gviz", "usr/lib/R/site-library/Gviz/extdata/biomartVersionsLatest.txt", "1606fddcc4_biomartVersionsLatest.txt"),
+    ("r-cran-satellite", "usr/lib/R/site-library/satellite/extdata/LC08_L1TP_195025_20130707_20170503_01_T1_MTL.txt", "ef1ff52558_LC08_L1TP_195025_20130707_20170503_01_T1_MTL.txt"),
+    ("r-cran-satellite", "usr/lib/R/site-library/satellite/extdata/LE07_L1TP_195025_20010730_20170204_01_T1_MTL.txt", "d907258baf_LE07_L1TP_195025_20010730_20170204_01_T1_MTL.txt"),
+    ("r-cran-mets", "usr/lib/R/site-library/mets/data/drcumhaz.txt", "1f2c310347_drcumhaz.txt"),
+    ("r-cran-mets", "usr/lib/R/site-library/mets/data/base4cumhaz.txt", "0cf1f49541_base4cumhaz.txt"),
+    ("r-cran-epicalc", "usr/lib/R/site-library/epicalc/data/Bang.txt.gz", "5b5c0718b9_Bang.txt"),
+    ("r-cran-epicalc", "usr/lib/R/site-library/epicalc/data/Montana.txt.gz", "36edfb870a_Montana.txt"),
+    ("r-other-ascat", "usr/lib/R/site-library/ASCAT/extdata/A17.fast.segments.txt", "6750831233_A17.fast.segments.txt"),
+    ("r-other-ascat", "usr/lib/R/site-library/ASCAT/extdata/normal.BAF.txt", "bad3421921_normal.BAF.txt"),
+    ("r-bioc-mergeomics", "usr/lib/R/site-library/Mergeomics/extdata/network.mouseliver.mouse.txt", "f2c048a2f5_network.mouseliver.mouse.txt"),
+    ("r-bioc-mergeomics", "usr/lib/R/site-library/Mergeomics/extdata/mergedModules.txt", "6cc187585b_mergedModules.txt"),
+    ("r-bioc-sva", "usr/lib/R/site-library/sva/extdata/bwtool/SRR604098_degradeStats_polyA.txt", "30ab80616b_SRR604098_degradeStats_polyA.txt"),
+    ("r-cran-surveillance", "usr/lib/R/site-library/surveillance/extdata/salmonella.agona.txt", "cf8dc41ab3_salmonella.agona.txt"),
+    ("r-cran-surveillance", "usr/lib/R/site-library/surveillance/extdata/counts_flu_BYBW.txt", "1f7c6dc68e_counts_flu_BYBW.txt"),
+    ("r-cran-mcmc", "usr/lib/R/site-library/mcmc/data/logit.txt.gz", "e5643d62b7_logit.txt"),
+    ("r-cran-ddalpha", "usr/lib/R/site-library/ddalpha/data/crabO_MvsF.txt.gz", "a28eac7f16_crabO_MvsF.txt"),
+    ("r-cran-ddalpha", "usr/lib/R/site-library/ddalpha/data/indian_liver_patient_1vs2.txt.gz", "249cac4d87_indian_liver_patient_1vs2.txt"),
+    ("r-bioc-rsamtools", "usr/lib/R/site-library/Rsamtools/extdata/pileup.txt", "31fc74fc40_pileup.txt"),
+    ("r-cran-circlize", "usr/lib/R/site-library/circlize/extdata/chromInfo.txt", "bcf43e6530_chromInfo.txt"),
+    ("r-cran-circlize", "usr/lib/R/site-library/circlize/extdata/cytoBand.txt", "c296fe7d73_cytoBand.txt"),
+    ("r-cran-vcdextra", "usr/lib/R/site-library/vcdExtra/extdata/tv.dat", "58bbb21595_tv.dat"),
+    ("r-bioc-chemminer", "usr/lib/R/site-library/ChemmineR/data/atomprop.txt", "640e46da78_atomprop.txt"),
+    ("r-cran-xtable", "usr/lib/R/site-library/xtable/data/tli.txt.gz", "753baf8e8a_tli.txt"),
+    ("r-cran-robust", "usr/lib/R/site-library/robust/data/mallows.dat.txt.gz", "05d9c7621c_mallows.dat.txt"),
+    ("r-cran-robust", "usr/lib/R/site-library/robust/data/woodmod.dat.txt.gz", "026cbb889e_woodmod.dat.txt"),
+    ("r-bioc-biostrings", "usr/lib/R/site-library/Biostrings/extdata/Phylip.txt", "0f21239cae_Phylip.txt"),
+    ("r-cran-prabclus", "usr/lib/R/site-library/prabclus/data/waterdist.txt.gz", "fe3f9186b8_waterdist.txt"),
+    ("r-cran-prabclus", "usr/lib/R/site-library/prabclus/extdata/Heterotrigona_indoFO.txt", "b3fc378423_Heterotrigona_indoFO.txt"),
+    ("r-cran-ei", "usr/lib/R/site-library/ei/data/fultongen.txt.gz", "c69e6dd160_fultongen.txt"),
+    ("r-cran-ei", "usr/lib/R/site-library/ei/data/nj.txt.gz", "f57920df90_nj.txt"),
+    ("r-cran-seurat", "usr/lib/R/site-library/Seurat/extdata/pbmc_raw.txt", "b75c2f5652_pbmc_raw.txt"),
+    ("r-bioc-goseq", "usr/lib/R/site-library/goseq/extdata/Li_sum.txt", "3e10f64ec6_Li_sum.txt"),
+]
 MAX_COLUMNS = 9
+# From the tenth set on, a table named *.txt or *.dat is one whose fields are separated by blanks
+# (a data file of an R package: see the tenth draw in draw_by_package()), read so.
+SPACED_FROM = 10
+
+
+def spaced_name(name):
+    return re.search(r"\.(txt|dat)$", name, re.I) is not None
+
+
 MISSING = {"", "NA", "NaN", "nan", "NULL", "null", "None"}
 
 
@@ -423,11 +479,20 @@ def clean_text(v):
     return v.strip()
 
 
-def read_table(path):
+def spaced_fields(line):
+    """The fields of a line of a table separated by blanks, as R's read.table reads one: runs
+    of spaces or tabs between fields, a field in double quotes kept whole, blanks included."""
+    return [m.group(1) if m.group(1) is not None else m.group(2)
+            for m in re.finditer(r'"((?:[^"]|"")*)"|(\S+)', line)]
+
+
+def read_table(path, spaced=False):
     """The header and rows of a table, and the encoding it is written in: UTF-8, or else its
     bytes as they are (latin-1 keeps each byte one character, so that a table in EUC-JP or
     Windows-1252 is written back byte for byte, its widths counted in bytes, as the exports of
-    a system in such an encoding count them)."""
+    a system in such an encoding count them). A spaced table (see SPACED_FROM) is read as R reads
+    one: split at tabs when each of its first lines has one, at runs of blanks otherwise, lines
+    of # left out; a header one name short names the rows' first field (R's row names)."""
     with open(path, "rb") as f:
         data = f.read(2_000_000)
     try:
@@ -438,6 +503,17 @@ def read_table(path):
         else:
             text, encoding = data.decode("latin-1"), "latin-1"
     lines = text.splitlines()
+    if spaced:
+        lines = [l for l in lines if l.strip() and not l.lstrip().startswith("#")]
+        if lines and all("\t" in l for l in lines[:20]):
+            rows = list(csv.reader(lines, delimiter="\t"))
+        else:
+            rows = [spaced_fields(l) for l in lines]
+        if not rows:
+            raise IndexError("empty table")
+        width = max((len(r) for r in rows[1:21]), default=0)
+        header = rows[0] if len(rows[0]) != width - 1 else [""] + rows[0]
+        return header, [r for r in rows[1:] if len(r) == width], encoding
     head = "\n".join(lines[:50])
     try:
         dialect = csv.Sniffer().sniff(head, delimiters=",;\t|")
@@ -460,7 +536,7 @@ def make(source, path, out, max_rows, taken=(), group=0):
     while name in taken:  # two tables of one name (tips.csv): the second one told apart
         name += "_2"
     rng = random.Random(int(hashlib.sha256(name.encode()).hexdigest()[:12], 16))
-    header, rows, encoding = read_table(path)
+    header, rows, encoding = read_table(path, spaced=group >= SPACED_FROM and spaced_name(source))
     rows = rows[:max_rows]
     # Long free texts (geometries, notes) are no fields of a fixed-width export.
     columns = kept_columns(header, rows)
@@ -577,9 +653,9 @@ def draw(corpus, seed, count, max_rows, used):
     return drawn
 
 
-def eligible(path, max_rows):
+def eligible(path, max_rows, spaced=False):
     try:
-        header, rows, _ = read_table(path)
+        header, rows, _ = read_table(path, spaced)
     except (csv.Error, OSError, UnicodeError, IndexError):
         return False
     return len(rows[:max_rows]) >= 20 and len(kept_columns(header, rows[:max_rows])) >= 3
@@ -589,17 +665,19 @@ def earlier_sets():
     return SOURCES + HELD_OUT + HELD_OUT_NEW + HELD_OUT_4 + STUDY + HELD_OUT_5
 
 
-# The line of bench/fixedwidth_packages.txt that begins the packages added for the ninth draw:
-# the draws before it read the list up to there, so that they can be drawn again as they were.
-NINTH_POOL = "# ninth"
+# The lines of bench/fixedwidth_packages.txt that begin the packages added for the ninth draw
+# and for the tenth: each draw reads the list up to the part after its own, so that the draws
+# before a part was added can be drawn again as they were.
+POOL_PARTS = ("# ninth", "# tenth")
 
 
-def pool_packages(ninth=False):
+def pool_packages(parts=0):
+    """The packages of the list's first part and of the `parts` parts after it: {binary: source}."""
     here = os.path.dirname(os.path.abspath(__file__))
     pool = {}
     with open(os.path.join(here, "fixedwidth_packages.txt"), encoding="utf-8") as f:
         for l in f:
-            if l.startswith(NINTH_POOL) and not ninth:
+            if any(l.startswith(part) for part in POOL_PARTS[parts:]):
                 break
             if l.strip() and not l.startswith("#"):
                 package, source = l.split()
@@ -614,31 +692,45 @@ def sixth_table(corpus, package, path):
     got = corpus_gather.fetch_deb(package, os.path.join(corpus, "pkg"), {})
     if not got or not os.path.isfile(os.path.join(got[0], path)):
         return None
-    data = corpus_gather.content(os.path.join(got[0], path))
+    if path.lower().endswith(".xz"):  # the corpus's reader knows gzip and bzip2 alone
+        import lzma
+        try:
+            with lzma.open(os.path.join(got[0], path)) as f:
+                data = f.read(corpus_gather.MAX_BYTES + 1)
+        except (OSError, EOFError, lzma.LZMAError):
+            return None
+        if not data or len(data) > corpus_gather.MAX_BYTES:
+            return None
+    else:
+        data = corpus_gather.content(os.path.join(got[0], path))
     if data is None:
         return None
     base = re.sub(r"[^A-Za-z0-9._-]", "_", os.path.basename(path))
-    base = re.sub(r"\.(gz|bz2)$", "", base, flags=re.I)  # read decompressed
+    base = re.sub(r"\.(gz|bz2|xz)$", "", base, flags=re.I)  # read decompressed
     return hashlib.sha256(data).hexdigest()[:10] + "_" + base, data
 
 
 # The folders of CORPUS_DIR the sets drawn by package are gathered into, in the order drawn.
-PACKAGE_SET_FOLDERS = ("sixth", "seventh", "eighth", "ninth")
+PACKAGE_SET_FOLDERS = ("sixth", "seventh", "eighth", "ninth", "tenth")
 
 
 def draw_by_package(corpus, seed, count, max_rows, before=()):
     """A set drawn by package after the sets drawn so before (HELD_OUT_6, HELD_OUT_7...), whose
     source packages and families it leaves out: the sixth set with none (see HELD_OUT_6), the
     seventh after the sixth (see HELD_OUT_7), the eighth after both (see HELD_OUT_8), the ninth
-    after the three, from a wider pool and with compressed tables too (see HELD_OUT_9)."""
+    after the three, from a wider pool and with compressed tables too (see HELD_OUT_9), the
+    tenth after the four, from a pool widened again and with the blank-separated tables of R
+    packages' data folders and tables compressed with xz too (see HELD_OUT_10)."""
     import corpus_gather
     with open(os.path.join(corpus, "manifest.tsv"), encoding="utf-8") as f:
         known = {l.split("\t")[1] for l in f.read().splitlines()[1:]}
     used = earlier_sets() + [name for drawn_set in before for _, _, name in drawn_set]
     taken = set().union(*(families(s) for s in used))
-    ninth = len(before) >= 3
-    pool = pool_packages(ninth)
-    tables = r"\.(csv|tsv|tab)(\.gz|\.bz2)?$" if ninth else r"\.(csv|tsv)$"
+    tenth = len(before) >= 4
+    pool = pool_packages(2 if tenth else 1 if len(before) >= 3 else 0)
+    tables = (r"(?i:\.(csv|tsv|tab)(\.gz|\.bz2|\.xz)?)$|^usr/lib/R/site-library/[^/]+/"
+              r"(data|extdata)/(.*/)?[^/]+(?i:\.(txt|dat)(\.gz|\.bz2|\.xz)?)$" if tenth
+              else r"\.(csv|tsv|tab)(\.gz|\.bz2)?$" if len(before) >= 3 else r"\.(csv|tsv)$")
     used_sources = {pool[package] for drawn_set in before for package, _, _ in drawn_set}
     packages = sorted(p for p in pool if pool[p] not in used_sources)
     rng = random.Random(seed)
@@ -652,9 +744,13 @@ def draw_by_package(corpus, seed, count, max_rows, before=()):
         got = corpus_gather.fetch_deb(package, os.path.join(corpus, "pkg"), {})
         if not got:
             continue
+        # (in the tenth draw, the table's path in the package is matched: a *.txt or *.dat is
+        # taken in an R package's data folders only, whose files R reads as tables; elsewhere
+        # such a file is notes, messages or settings more often than a table)
         paths = sorted(os.path.relpath(os.path.join(r, f), got[0]) for r, _, fs in os.walk(got[0])
-                       for f in fs if re.search(tables, f, re.I)
-                       and not os.path.islink(os.path.join(r, f)))
+                       for f in fs if not os.path.islink(os.path.join(r, f)) and (
+                           re.search(tables, f, re.I) if not tenth else
+                           re.search(tables, os.path.relpath(os.path.join(r, f), got[0]))))
         rng.shuffle(paths)
         for path in paths:
             if per_source[pool[package]] == 2 or len(drawn) >= count:
@@ -668,7 +764,8 @@ def draw_by_package(corpus, seed, count, max_rows, before=()):
                 continue
             with open(os.path.join(scratch, table[0]), "wb") as f:
                 f.write(table[1])
-            if eligible(os.path.join(scratch, table[0]), max_rows):
+            if eligible(os.path.join(scratch, table[0]), max_rows,
+                        tenth and spaced_name(table[0])):
                 drawn.append((package, path, table[0]))
                 per_source[pool[package]] += 1
                 taken |= mine
@@ -694,8 +791,9 @@ def main():
                   else os.path.expanduser("~/.cache/morvex-corpus"))
         # --after-sixth: the seventh set's draw, the sixth's packages and families left out;
         # --after-seventh: the eighth's, the sixth's and the seventh's left out; --after-eighth:
-        # the ninth's, the three before it left out.
-        before = ([HELD_OUT_6, HELD_OUT_7, HELD_OUT_8] if "--after-eighth" in sys.argv
+        # the ninth's, the three before it left out; --after-ninth: the tenth's, the four left out.
+        before = ([HELD_OUT_6, HELD_OUT_7, HELD_OUT_8, HELD_OUT_9] if "--after-ninth" in sys.argv
+                  else [HELD_OUT_6, HELD_OUT_7, HELD_OUT_8] if "--after-eighth" in sys.argv
                   else [HELD_OUT_6, HELD_OUT_7] if "--after-seventh" in sys.argv
                   else [HELD_OUT_6] if "--after-sixth" in sys.argv else [])
         for entry in draw_by_package(corpus, int(sys.argv[2]), int(sys.argv[3]), 400, before):
@@ -717,7 +815,7 @@ def main():
     corpus, out = sys.argv[1], sys.argv[2]
     max_rows = int(sys.argv[sys.argv.index("--rows") + 1]) if "--rows" in sys.argv else 400
     # --tuning: the tuning tables only (the held-out ones stay unseen while tuning);
-    # --except-last: all but the set drawn last (HELD_OUT_9), unseen while its rules are made.
+    # --except-last: all but the set drawn last (HELD_OUT_10), unseen while its rules are made.
     files = os.path.join(corpus, "files")
     sources = [(s, files, 0) for s in SOURCES]
     if "--tuning" not in sys.argv:
@@ -733,9 +831,12 @@ def main():
     if "--tuning" not in sys.argv:
         gather_by_package(corpus, HELD_OUT_8, "eighth")
         sources += [(name, os.path.join(corpus, "eighth"), 8) for _, _, name in HELD_OUT_8]
-    if "--tuning" not in sys.argv and "--except-last" not in sys.argv:
+    if "--tuning" not in sys.argv:
         gather_by_package(corpus, HELD_OUT_9, "ninth")
         sources += [(name, os.path.join(corpus, "ninth"), 9) for _, _, name in HELD_OUT_9]
+    if "--tuning" not in sys.argv and "--except-last" not in sys.argv:
+        gather_by_package(corpus, HELD_OUT_10, "tenth")
+        sources += [(name, os.path.join(corpus, "tenth"), 10) for _, _, name in HELD_OUT_10]
     os.makedirs(out, exist_ok=True)
     made = 0
     names = set()
