@@ -1791,9 +1791,147 @@ std::vector<FIXEDWIDTH_COLUMN> columnsFromStarts(Finder& f) {
     return columns;
 }
 
-}  // namespace
+// What the finder sees at one position, as numbers named for a study of its rules against
+// files of known widths (FIXEDWIDTH_FindColumnsSeen): each rule's answer taken alone, whatever
+// the rules before it said, the shares of rows showing each transition, and facts of the
+// characters on each side.
+using Seen = std::vector<std::pair<const char*, double>>;
 
-FIXEDWIDTH_LAYOUT FIXEDWIDTH_FindColumns(const std::vector<std::string_view>& lines) {
+void seenAt(const Finder& f, int p, const Transition& t, const std::vector<char32_t>& header,
+            Seen& out) {
+    const Grid& g = f.g;
+    const double rows = std::max(1, g.rows);
+    auto flag = [&](const char* name, bool b) { out.push_back({name, b ? 1.0 : 0.0}); };
+    auto fired = [&](const char* name, const std::string& why) { flag(name, !why.empty()); };
+    auto share = [&](const char* name, int n) { out.push_back({name, n / rows}); };
+    const size_t i = static_cast<size_t>(p);
+    flag("r_found_before", f.starts.count(p) > 0);
+    flag("r_inside_date", f.insideDate[i]);
+    flag("r_inside_one_value", f.insideOneValue[i]);
+    fired("r_hex", hexStart(f, p));
+    fired("r_change", changeStart(f, p, t));
+    fired("r_blank_edge", blankEdgeStart(f, p));
+    int q = p;
+    fired("r_zero_padding", zeroPaddingStart(f, q, t));
+    flag("r_zero_padding_moved", q != p);
+    fired("r_padding_after_text", paddingAfterTextStart(f, p, t));
+    fired("r_decimal_scale", decimalScaleStart(f, p));
+    fired("r_number_end", numberEndStart(f, p));
+    fired("r_zero_run", zeroRunStart(f, p));
+    fired("r_signed", signedStart(f, p));
+    fired("r_script_change", scriptChangeStart(f, p));
+    fired("r_answers", answersStart(f, p));
+    fired("r_flag", flagStart(f, p, t));
+    fired("r_clean_cut", cleanCutStart(f, p, t));
+    fired("r_lone_flag", loneFlagStart(f, p));
+    fired("r_few_values_fill", fewValuesFillStart(f, p, t));
+    flag("v_inside_text", insideText(f, p, t, t.begins + t.changes));
+    flag("v_inside_code", insideCode(f, p, t));
+    flag("v_whole_values", insideWholeValues(f, p));
+    flag("v_lettered_numbers", insideLetteredNumbers(f, p));
+    flag("v_short_words", insideShortWords(f, p));
+    flag("v_mark_after_number", markAfterNumber(f, p));
+    flag("v_sequences", insideSequences(f, p));
+    flag("v_long_zero_run", inLongZeroRun(f, p));
+    flag("v_goes_on_across", rowsGoOnAcross(f, p));
+    share("t_begins", t.begins);
+    share("t_changes", t.changes);
+    share("t_goes_on", t.goesOn);
+    share("t_ends", t.ends);
+    share("t_blanks", t.blanks);
+    share("t_single_gaps", t.singleGaps);
+    share("t_word_after_gap", t.wordAfterGap);
+    share("t_after_comma", t.afterComma);
+    share("t_small_after_word", t.smallAfterWord);
+    share("t_digit_letter", pairCount(t, Kind::Digit, Kind::Letter));
+    share("t_letter_digit", pairCount(t, Kind::Letter, Kind::Digit));
+    share("t_sign", pairCount(t, Kind::Digit, Kind::Punct) + pairCount(t, Kind::Letter, Kind::Punct));
+    const int evidence = t.begins + t.changes;
+    const int seenRows = evidence + t.goesOn + t.ends;
+    out.push_back({"t_evidence_of_filled", seenRows ? evidence / double(seenRows) : 0.0});
+    out.push_back({"t_evidence_of_going_on",
+                   evidence + t.goesOn ? evidence / double(evidence + t.goesOn) : 0.0});
+    int zeroAfterDigit = 0, digitDigit = 0, smallCapital = 0, letterLetter = 0, digitThenZeroRun = 0;
+    for (int r = 0; r < g.rows; ++r) {
+        const char32_t a = g.at(r, p - 1), b = g.at(r, p);
+        const bool digits = kindOf(a) == Kind::Digit && kindOf(b) == Kind::Digit;
+        digitDigit += digits;
+        zeroAfterDigit += digits && b == '0';
+        digitThenZeroRun += digits && a != '0' && b == '0';
+        smallCapital += isSmall(a) && isCapital(b);
+        letterLetter += kindOf(a) == Kind::Letter && kindOf(b) == Kind::Letter;
+    }
+    share("c_digit_digit", digitDigit);
+    share("c_zero_after_digit", zeroAfterDigit);
+    share("c_zero_after_nonzero", digitThenZeroRun);
+    share("c_small_capital", smallCapital);
+    share("c_letter_letter", letterLetter);
+    for (int side = 0; side < 2; ++side) {
+        const Position& at = f.at(p - 1 + side);
+        const bool left = side == 0;
+        share(left ? "c_blank_before" : "c_blank_at", at.blanks);
+        share(left ? "c_digit_before" : "c_digit_at", at.digits);
+        share(left ? "c_letter_before" : "c_letter_at", at.letters);
+        share(left ? "c_zero_before" : "c_zero_at", at.zeros);
+        out.push_back({left ? "c_distinct_before" : "c_distinct_at",
+                       static_cast<double>(at.distinct.size()) / kDistinctCap});
+        flag(left ? "c_constant_before" : "c_constant_at", constantAt(f, p - 1 + side));
+        flag(left ? "c_flag_before" : "c_flag_at", isFlag(at, g.rows));
+    }
+    flag("c_independent", independentFlags(g, p));
+    flag("c_flag_apart", flagApart(g, p));
+    share("c_lines_reaching", linesReaching(g, p));
+    const bool named = !header.empty() && p >= 1 && i < header.size() &&
+                       kindOf(header[i - 1]) == Kind::Blank && kindOf(header[i]) != Kind::Blank;
+    flag("h_name_begins", named);
+}
+
+// How the values between `from` and `to` type over the rows: shares of the rows that have
+// something there.
+void segmentSeen(const Grid& g, int from, int to, const char* const names[8], Seen& out) {
+    int filled = 0, numbers = 0, digitsOnly = 0, zeroLed = 0, lettersOnly = 0, leftAligned = 0,
+        rightAligned = 0;
+    std::set<std::u32string> values;
+    for (int r = 0; r < g.rows; ++r) {
+        int a = from, b = to;
+        while (a < b && kindOf(g.at(r, a)) == Kind::Blank) ++a;
+        while (b > a && kindOf(g.at(r, b - 1)) == Kind::Blank) --b;
+        if (a == b) continue;
+        ++filled;
+        leftAligned += a == from;
+        rightAligned += b == to;
+        bool digits = true, number = true, letters = true, point = false;
+        for (int k = a; k < b; ++k) {
+            const char32_t c = g.at(r, k);
+            const Kind kind = kindOf(c);
+            digits = digits && kind == Kind::Digit;
+            letters = letters && (kind == Kind::Letter || kind == Kind::Blank);
+            const bool sign = k == a && (c == '-' || c == '+');
+            const bool dot = c == '.' && !point;
+            point = point || c == '.';
+            number = number && (kind == Kind::Digit || sign || dot);
+        }
+        numbers += number;
+        digitsOnly += digits;
+        zeroLed += g.at(r, a) == '0' && b - a > 1;
+        lettersOnly += letters;
+        if (values.size() < 64)
+            values.insert(std::u32string(&g.cells[static_cast<size_t>(r) * static_cast<size_t>(g.width) + static_cast<size_t>(a)],
+                                         static_cast<size_t>(b - a)));
+    }
+    const double n = std::max(1, filled);
+    out.push_back({names[0], filled / double(std::max(1, g.rows))});
+    out.push_back({names[1], numbers / n});
+    out.push_back({names[2], digitsOnly / n});
+    out.push_back({names[3], zeroLed / n});
+    out.push_back({names[4], lettersOnly / n});
+    out.push_back({names[5], leftAligned / n});
+    out.push_back({names[6], rightAligned / n});
+    out.push_back({names[7], std::min(1.0, values.size() / n)});
+}
+
+// The finder; `seen`, when given, receives what it saw at each position.
+FIXEDWIDTH_LAYOUT findColumns(const std::vector<std::string_view>& lines, FIXEDWIDTH_POSITIONS* seen) {
     FIXEDWIDTH_LAYOUT layout;
     std::vector<char32_t> headerLine;
     const Grid g = buildGrid(lines, layout, headerLine);
@@ -1803,8 +1941,16 @@ FIXEDWIDTH_LAYOUT FIXEDWIDTH_FindColumns(const std::vector<std::string_view>& li
     findDates(f);
     findAnswerBlocks(f);
     findHexCodes(f);
+    std::vector<Seen> seenRows;
+    auto see = [&](int upTo) {  // what the rules see up to upTo, as they stand
+        for (int q = static_cast<int>(seenRows.size()) + 1; seen && q <= upTo; ++q) {
+            seenRows.emplace_back();
+            seenAt(f, q, transitionAt(g, q), headerLine, seenRows.back());
+        }
+    };
     // Each rule in turn, the first that finds a start at p gives its evidence.
     for (int p = 1; p < g.width; ++p) {
+        see(p);  // (a number's padding found may move p past places: seen then)
         if (f.insideDate[static_cast<size_t>(p)] || f.insideOneValue[static_cast<size_t>(p)] ||
             f.starts.count(p))
             continue;
@@ -1831,12 +1977,65 @@ FIXEDWIDTH_LAYOUT FIXEDWIDTH_FindColumns(const std::vector<std::string_view>& li
             !insideShortWords(f, p) && !markAfterNumber(f, p) && !insideSequences(f, p))
             f.starts[p] = why;
     }
+    see(g.width - 1);
+    std::set<int> loopStarts, beforeFolding;
+    if (seen)
+        for (const auto& [p, why] : f.starts) loopStarts.insert(p);
     decimalsToTheirScale(f);
     if (layout.header) headerStarts(f, headerLine);
     layout.columns = columnsFromStarts(f);
+    if (seen)
+        for (size_t k = 1; k < layout.columns.size(); ++k) beforeFolding.insert(layout.columns[k].start);
     foldRaggedTail(layout.columns, g, layout);
     finishLayout(layout, g, headerLine);
+    if (seen) {
+        // The columns the rules found on each side of each position, typed over the rows.
+        std::vector<int> cuts{0};
+        for (size_t k = 1; k < layout.columns.size(); ++k) cuts.push_back(layout.columns[k].start);
+        cuts.push_back(g.width);
+        static const char* const left[8] = {"l_filled", "l_numbers", "l_digits", "l_zero_led",
+                                            "l_letters", "l_left_aligned", "l_right_aligned", "l_distinct"};
+        static const char* const right[8] = {"r2_filled", "r2_numbers", "r2_digits", "r2_zero_led",
+                                             "r2_letters", "r2_left_aligned", "r2_right_aligned", "r2_distinct"};
+        static const char* const whole[8] = {"w_filled", "w_numbers", "w_digits", "w_zero_led",
+                                             "w_letters", "w_left_aligned", "w_right_aligned", "w_distinct"};
+        for (int p = 1; p < g.width; ++p) {
+            Seen& row = seenRows[static_cast<size_t>(p - 1)];
+            const auto next = std::upper_bound(cuts.begin(), cuts.end(), p);
+            const int before = *(next - 1) == p ? *(next - 2) : *(next - 1);
+            const int after = next == cuts.end() ? g.width : *next;
+            const bool start = *(next - 1) == p;
+            row.push_back({"rules_loop_start", loopStarts.count(p) ? 1.0 : 0.0});
+            row.push_back({"rules_before_folding", beforeFolding.count(p) ? 1.0 : 0.0});
+            row.push_back({"rules_start", start ? 1.0 : 0.0});
+            row.push_back({"x_width_before", std::min(1.0, (p - before) / 40.0)});
+            row.push_back({"x_width_after", std::min(1.0, (after - p) / 40.0)});
+            segmentSeen(g, before, p, left, row);
+            segmentSeen(g, p, after, right, row);
+            segmentSeen(g, before, after, whole, row);
+        }
+        seen->names.clear();
+        seen->values.clear();
+        if (!seenRows.empty())
+            for (const auto& [name, value] : seenRows.front()) seen->names.push_back(name);
+        for (const Seen& row : seenRows) {
+            std::vector<float> values;
+            for (const auto& [name, value] : row) values.push_back(static_cast<float>(value));
+            seen->values.push_back(std::move(values));
+        }
+    }
     return layout;
+}
+
+}  // namespace
+
+FIXEDWIDTH_LAYOUT FIXEDWIDTH_FindColumns(const std::vector<std::string_view>& lines) {
+    return findColumns(lines, nullptr);
+}
+
+FIXEDWIDTH_LAYOUT FIXEDWIDTH_FindColumnsSeen(const std::vector<std::string_view>& lines,
+                                             FIXEDWIDTH_POSITIONS& seen) {
+    return findColumns(lines, &seen);
 }
 
 FIXEDWIDTH_LAYOUT FIXEDWIDTH_ForceColumns(const std::vector<std::string_view>& lines,

@@ -69,6 +69,19 @@ std::vector<std::string_view> FIXEDWIDTH_SampleLines(const std::string& text, co
 // lines shorter than FIXEDWIDTH_MIN_LINE, give no column.
 FIXEDWIDTH_LAYOUT FIXEDWIDTH_FindColumns(const std::vector<std::string_view>& lines);
 
+// What the finder saw at each position p between two characters (1 to the longest line's
+// length - 1): values[p - 1], one number per name (each rule's answer alone, the shares of rows
+// showing each transition, the characters on each side, how the columns found on each side
+// type), for studying the rules against files of known widths (bench/fixedwidth_learn.py).
+struct FIXEDWIDTH_POSITIONS {
+    std::vector<std::string> names;
+    std::vector<std::vector<float>> values;
+};
+
+// FIXEDWIDTH_FindColumns, and what it saw at each position.
+FIXEDWIDTH_LAYOUT FIXEDWIDTH_FindColumnsSeen(const std::vector<std::string_view>& lines,
+                                             FIXEDWIDTH_POSITIONS& seen);
+
 // The layout forced by `widths` (each at least 1) over `lines`: columns at those widths, the
 // last one taking whatever is past them; the header is judged as FIXEDWIDTH_FindColumns judges it.
 FIXEDWIDTH_LAYOUT FIXEDWIDTH_ForceColumns(const std::vector<std::string_view>& lines,

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <fstream>
@@ -985,3 +986,51 @@ TEST(FixedWidthColumns, ForcedWidthsCutTheLinesAndNameTheColumnsFromTheHeader) {
 }
 
 }  // namespace
+
+// What the finder sees at each position, over the same real files: the same layout as
+// FIXEDWIDTH_FindColumns, one row per place between two characters, and the rows agree with
+// the layout and with themselves (a start the rules keep is one, every share a share).
+TEST(FixedWidthColumns, SeenAtEachPositionAgreesWithTheLayout) {
+    const std::string folder = std::string(MORVEX_SOURCE_DIR_PATH) + "/datafile/tests/data/fixedwidth/";
+    std::ifstream manifest(folder + "widths.tsv");
+    ASSERT_TRUE(manifest) << folder;
+    std::string entry;
+    int files = 0;
+    while (std::getline(manifest, entry)) {
+        if (entry.empty() || entry[0] == '#') continue;
+        const std::string name = entry.substr(0, entry.find('\t'));
+        std::ifstream in(folder + name, std::ios::binary);
+        std::ostringstream text;
+        text << in.rdbuf();
+        const std::string content = text.str();
+        const auto lines = FIXEDWIDTH_SampleLines(content, "\n", false);
+        FIXEDWIDTH_POSITIONS seen;
+        const FIXEDWIDTH_LAYOUT layout = FIXEDWIDTH_FindColumnsSeen(lines, seen);
+        EXPECT_EQ(FIXEDWIDTH_Widths(layout), FIXEDWIDTH_Widths(FIXEDWIDTH_FindColumns(lines))) << name;
+        ASSERT_EQ(seen.values.size(), static_cast<size_t>(layout.lineLength - 1)) << name;
+        auto column = [&](const char* what) {
+            const auto it = std::find(seen.names.begin(), seen.names.end(), what);
+            EXPECT_NE(it, seen.names.end()) << what;
+            return static_cast<size_t>(it - seen.names.begin());
+        };
+        const size_t start = column("rules_start"), begins = column("t_begins"),
+                     ends = column("t_ends"), blanks = column("t_blanks"),
+                     changes = column("t_changes"), goesOn = column("t_goes_on");
+        std::vector<int> starts;
+        for (size_t p = 0; p < seen.values.size(); ++p) {
+            const std::vector<float>& v = seen.values[p];
+            ASSERT_EQ(v.size(), seen.names.size()) << name << " " << p + 1;
+            for (size_t k = 0; k < v.size(); ++k)
+                EXPECT_TRUE(v[k] >= 0 && v[k] <= 1) << name << " " << p + 1 << " " << seen.names[k];
+            // Every row is one transition or another between p-1 and p.
+            EXPECT_NEAR(v[begins] + v[ends] + v[blanks] + v[changes] + v[goesOn], 1.0, 1e-4)
+                << name << " " << p + 1;
+            if (v[start] > 0.5) starts.push_back(static_cast<int>(p) + 1);
+        }
+        std::vector<int> found;
+        for (size_t k = 1; k < layout.columns.size(); ++k) found.push_back(layout.columns[k].start);
+        EXPECT_EQ(starts, found) << name;
+        ++files;
+    }
+    EXPECT_GE(files, 4);
+}
