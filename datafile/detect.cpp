@@ -250,6 +250,17 @@ std::string delimiterBytes(const std::string& notation) {
     return DATAFILE_NotationBytes(notation, DATAFILE_DELIMITER_MAX);
 }
 
+// A value's shape: each digit as 9, each ASCII capital as A, each small letter as a, any other
+// byte as itself.
+std::string shapeOf(const std::string& v) {
+    std::string shape(v);
+    for (char& c : shape) {
+        const unsigned char u = static_cast<unsigned char>(c);
+        c = isdigit(u) ? '9' : (u >= 'A' && u <= 'Z') ? 'A' : (u >= 'a' && u <= 'z') ? 'a' : c;
+    }
+    return shape;
+}
+
 }  // namespace
 
 std::string DATAFILE_ReadSample(const char* path) {
@@ -419,6 +430,8 @@ int DATAFILE_DetectHeader(const std::string& text, const char* endOfLine, const 
         int numbers = 0, decimals = 0, dates = 0, texts = 0;
         size_t minLength = SIZE_MAX, maxLength = 0;
         bool repeatsHeader = false;     // a value below is the first record's cell itself
+        std::string shape;              // the values' shape (shapeOf), while they all have one
+        bool oneShape = true;
     };
     std::vector<Column> columns;
     int records = 0;
@@ -449,6 +462,11 @@ int DATAFILE_DetectHeader(const std::string& text, const char* endOfLine, const 
                          col.minLength = std::min(col.minLength, v.size());
                          col.maxLength = std::max(col.maxLength, v.size());
                          if (v == first[c]) col.repeatsHeader = true;
+                         if (col.oneShape) {
+                             std::string shape = shapeOf(v);
+                             if (col.shape.empty()) col.shape = std::move(shape);
+                             else col.oneShape = shape == col.shape;
+                         }
                      }
                      return true;
                  });
@@ -482,6 +500,11 @@ int DATAFILE_DetectHeader(const std::string& text, const char* endOfLine, const 
             else ++votes;
         } else if (col.numbers == 0 && col.dates == 0 && values >= 2) {  // texts
             if (col.minLength == col.maxLength && h.size() != col.minLength) ++votes;
+            // Codes of one shape mixing letters and digits (ENSG00000215688): a first cell of
+            // that very shape is one more code, not a name.
+            else if (values >= 3 && col.oneShape && col.shape.find('9') != std::string::npos &&
+                     shapeOf(h) == col.shape)
+                ++against;
         }
     }
     if (growing && votes > 0) against = 0;

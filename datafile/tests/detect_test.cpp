@@ -176,6 +176,14 @@ TEST(DetectHeader, TellsNamesFromDataByWhatStandsBelowThem) {
         // Numbers over numbers written otherwise (exponents, signs): data.
         {"0\n-0\n1e-308\n1e308\n1.2e-005\n", "", 0},
         {"0;7\n-0;1e-5\n1e308;NaN\n", ";", 0},
+        // Codes of one shape, one a line: the first is one of them (a gene's, a record's).
+        {"ENSG00000215688000000000000000000\nENSG00000215689000000000000000000\n"
+         "ENSG00000220823000000000000000000\nENSG00000242499000000000000000000\n",
+         "", 0},
+        {"A0001952\nN0001953\nA0001957\nA0001962\n", "", 0},
+        // A name over codes of one shape is still a name.
+        {"gene_id\nENSG00000215688\nENSG00000215689\nENSG00000220823\n", "", 1},
+        {"id;ville\nAB12;Paris\nCD34;Lyon\nEF56;Nice\n", ";", 1},
         // A header in quotes over a line end is one record.
         {"\"nom\nlong\",n\nx,1\ny,2\n", ",", 1},
     };
