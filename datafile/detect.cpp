@@ -464,8 +464,10 @@ int DATAFILE_DetectHeader(const std::string& text, const char* endOfLine, const 
                          if (v == first[c]) col.repeatsHeader = true;
                          if (col.oneShape) {
                              std::string shape = shapeOf(v);
-                             if (col.shape.empty()) col.shape = std::move(shape);
-                             else col.oneShape = shape == col.shape;
+                             if (col.shape.empty())
+                                 col.shape = std::move(shape);
+                             else
+                                 col.oneShape = shape == col.shape;
                          }
                      }
                      return true;

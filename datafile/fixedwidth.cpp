@@ -1845,13 +1845,15 @@ void seenAt(const Finder& f, int p, const Transition& t, const std::vector<char3
     share("t_small_after_word", t.smallAfterWord);
     share("t_digit_letter", pairCount(t, Kind::Digit, Kind::Letter));
     share("t_letter_digit", pairCount(t, Kind::Letter, Kind::Digit));
-    share("t_sign", pairCount(t, Kind::Digit, Kind::Punct) + pairCount(t, Kind::Letter, Kind::Punct));
+    share("t_sign",
+          pairCount(t, Kind::Digit, Kind::Punct) + pairCount(t, Kind::Letter, Kind::Punct));
     const int evidence = t.begins + t.changes;
     const int seenRows = evidence + t.goesOn + t.ends;
     out.push_back({"t_evidence_of_filled", seenRows ? evidence / double(seenRows) : 0.0});
     out.push_back({"t_evidence_of_going_on",
                    evidence + t.goesOn ? evidence / double(evidence + t.goesOn) : 0.0});
-    int zeroAfterDigit = 0, digitDigit = 0, smallCapital = 0, letterLetter = 0, digitThenZeroRun = 0;
+    int zeroAfterDigit = 0, digitDigit = 0, smallCapital = 0, letterLetter = 0,
+        digitThenZeroRun = 0;
     for (int r = 0; r < g.rows; ++r) {
         const char32_t a = g.at(r, p - 1), b = g.at(r, p);
         const bool digits = kindOf(a) == Kind::Digit && kindOf(b) == Kind::Digit;
@@ -1916,8 +1918,10 @@ void segmentSeen(const Grid& g, int from, int to, const char* const names[8], Se
         zeroLed += g.at(r, a) == '0' && b - a > 1;
         lettersOnly += letters;
         if (values.size() < 64)
-            values.insert(std::u32string(&g.cells[static_cast<size_t>(r) * static_cast<size_t>(g.width) + static_cast<size_t>(a)],
-                                         static_cast<size_t>(b - a)));
+            values.insert(
+                std::u32string(&g.cells[static_cast<size_t>(r) * static_cast<size_t>(g.width) +
+                                        static_cast<size_t>(a)],
+                               static_cast<size_t>(b - a)));
     }
     const double n = std::max(1, filled);
     out.push_back({names[0], filled / double(std::max(1, g.rows))});
@@ -1931,7 +1935,8 @@ void segmentSeen(const Grid& g, int from, int to, const char* const names[8], Se
 }
 
 // The finder; `seen`, when given, receives what it saw at each position.
-FIXEDWIDTH_LAYOUT findColumns(const std::vector<std::string_view>& lines, FIXEDWIDTH_POSITIONS* seen) {
+FIXEDWIDTH_LAYOUT findColumns(const std::vector<std::string_view>& lines,
+                              FIXEDWIDTH_POSITIONS* seen) {
     FIXEDWIDTH_LAYOUT layout;
     std::vector<char32_t> headerLine;
     const Grid g = buildGrid(lines, layout, headerLine);
@@ -1985,7 +1990,8 @@ FIXEDWIDTH_LAYOUT findColumns(const std::vector<std::string_view>& lines, FIXEDW
     if (layout.header) headerStarts(f, headerLine);
     layout.columns = columnsFromStarts(f);
     if (seen)
-        for (size_t k = 1; k < layout.columns.size(); ++k) beforeFolding.insert(layout.columns[k].start);
+        for (size_t k = 1; k < layout.columns.size(); ++k)
+            beforeFolding.insert(layout.columns[k].start);
     foldRaggedTail(layout.columns, g, layout);
     finishLayout(layout, g, headerLine);
     if (seen) {
@@ -1993,12 +1999,15 @@ FIXEDWIDTH_LAYOUT findColumns(const std::vector<std::string_view>& lines, FIXEDW
         std::vector<int> cuts{0};
         for (size_t k = 1; k < layout.columns.size(); ++k) cuts.push_back(layout.columns[k].start);
         cuts.push_back(g.width);
-        static const char* const left[8] = {"l_filled", "l_numbers", "l_digits", "l_zero_led",
-                                            "l_letters", "l_left_aligned", "l_right_aligned", "l_distinct"};
-        static const char* const right[8] = {"r2_filled", "r2_numbers", "r2_digits", "r2_zero_led",
-                                             "r2_letters", "r2_left_aligned", "r2_right_aligned", "r2_distinct"};
-        static const char* const whole[8] = {"w_filled", "w_numbers", "w_digits", "w_zero_led",
-                                             "w_letters", "w_left_aligned", "w_right_aligned", "w_distinct"};
+        static const char* const left[8] = {"l_filled",        "l_numbers", "l_digits",
+                                            "l_zero_led",      "l_letters", "l_left_aligned",
+                                            "l_right_aligned", "l_distinct"};
+        static const char* const right[8] = {"r2_filled",        "r2_numbers", "r2_digits",
+                                             "r2_zero_led",      "r2_letters", "r2_left_aligned",
+                                             "r2_right_aligned", "r2_distinct"};
+        static const char* const whole[8] = {"w_filled",        "w_numbers", "w_digits",
+                                             "w_zero_led",      "w_letters", "w_left_aligned",
+                                             "w_right_aligned", "w_distinct"};
         for (int p = 1; p < g.width; ++p) {
             Seen& row = seenRows[static_cast<size_t>(p - 1)];
             const auto next = std::upper_bound(cuts.begin(), cuts.end(), p);

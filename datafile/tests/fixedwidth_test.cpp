@@ -991,7 +991,8 @@ TEST(FixedWidthColumns, ForcedWidthsCutTheLinesAndNameTheColumnsFromTheHeader) {
 // FIXEDWIDTH_FindColumns, one row per place between two characters, and the rows agree with
 // the layout and with themselves (a start the rules keep is one, every share a share).
 TEST(FixedWidthColumns, SeenAtEachPositionAgreesWithTheLayout) {
-    const std::string folder = std::string(MORVEX_SOURCE_DIR_PATH) + "/datafile/tests/data/fixedwidth/";
+    const std::string folder =
+        std::string(MORVEX_SOURCE_DIR_PATH) + "/datafile/tests/data/fixedwidth/";
     std::ifstream manifest(folder + "widths.tsv");
     ASSERT_TRUE(manifest) << folder;
     std::string entry;
@@ -1006,7 +1007,8 @@ TEST(FixedWidthColumns, SeenAtEachPositionAgreesWithTheLayout) {
         const auto lines = FIXEDWIDTH_SampleLines(content, "\n", false);
         FIXEDWIDTH_POSITIONS seen;
         const FIXEDWIDTH_LAYOUT layout = FIXEDWIDTH_FindColumnsSeen(lines, seen);
-        EXPECT_EQ(FIXEDWIDTH_Widths(layout), FIXEDWIDTH_Widths(FIXEDWIDTH_FindColumns(lines))) << name;
+        EXPECT_EQ(FIXEDWIDTH_Widths(layout), FIXEDWIDTH_Widths(FIXEDWIDTH_FindColumns(lines)))
+            << name;
         ASSERT_EQ(seen.values.size(), static_cast<size_t>(layout.lineLength - 1)) << name;
         auto column = [&](const char* what) {
             const auto it = std::find(seen.names.begin(), seen.names.end(), what);
