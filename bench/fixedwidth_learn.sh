@@ -7,7 +7,7 @@
 # Runs bench/fixedwidth.sh first (it writes the files of known widths and counts the rules'
 # boundaries, which the figures here must match), then what the finder sees at each position
 # of every file (BUILD_DIR/bench/fixedwidth_seen) is labelled from the truth files and learned
-# from. Needs Debian's python3-sklearn besides what bench/fixedwidth.sh needs. Never part of CI.
+# from. Needs Debian's python3-sklearn besides what bench/fixedwidth.sh needs (tools/install-deps.sh bench). Never part of CI.
 set -euo pipefail
 
 HERE=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
@@ -19,7 +19,7 @@ PYTHON=/usr/bin/python3
 
 bench_require fixedwidth_learn "$PYTHON" "$BUILD/bench/fixedwidth_seen"
 "$PYTHON" -c "import sklearn" 2>/dev/null ||
-    { echo "fixedwidth_learn bench: sklearn not found (apt-get install python3-sklearn)" >&2; exit 1; }
+    { echo "fixedwidth_learn bench: sklearn not found (tools/install-deps.sh bench)" >&2; exit 1; }
 RULES=$(mktemp)
 trap 'rm -f "$RULES"' EXIT
 bash "$HERE/fixedwidth.sh" "$BUILD" > "$RULES"

@@ -45,7 +45,7 @@ command -v npm >/dev/null || PACKAGES+=(npm)
 case "${1:-}" in
   fuzz) PACKAGES+=(clang libclang-rt-14-dev) ;;
   bench)
-    PACKAGES+=(hyperfine miller time sqlite3 python3-pandas)
+    PACKAGES+=(hyperfine miller time sqlite3 python3-pandas python3-sklearn)
     ;;
 esac
 
