@@ -403,7 +403,7 @@ bool breaksDays(const std::vector<char32_t>& first, const Grid& g) {
 // over a third of those positions (long names); or, short names over wide columns of numbers
 // (id x   y1        y2), two thirds at least of the first line's letters over positions of
 // numbers (digits, signs and points in nine lines in ten), the line being more letters than
-// digits (a row of numbers with NA in one column is not).
+// digits or names each begun by a letter (a row of numbers with NA in one column is not).
 bool looksLikeHeader(const std::vector<char32_t>& first, const Grid& g) {
     int digitPositions = 0;
     int lettersOver = 0;
@@ -427,11 +427,23 @@ bool looksLikeHeader(const std::vector<char32_t>& first, const Grid& g) {
     if (digitPositions > 0 && lettersOver * 3 >= digitPositions) return true;
     int letters = 0;
     int digits = 0;
-    for (char32_t c : first) {
-        letters += kindOf(c) == Kind::Letter;
-        digits += kindOf(c) == Kind::Digit;
+    // Names a number follows, as R gives them (X1   X2   X3): words that each begin with a
+    // letter, none twice.
+    std::set<std::u32string> words;
+    bool names = true;
+    for (size_t i = 0; i < first.size(); ++i) {
+        const Kind k = kindOf(first[i]);
+        letters += k == Kind::Letter;
+        digits += k == Kind::Digit;
+        if (k == Kind::Blank || (i > 0 && kindOf(first[i - 1]) != Kind::Blank)) continue;
+        size_t end = i;
+        while (end < first.size() && kindOf(first[end]) != Kind::Blank) ++end;
+        const std::u32string word(first.begin() + static_cast<std::ptrdiff_t>(i),
+                                  first.begin() + static_cast<std::ptrdiff_t>(end));
+        names = names && k == Kind::Letter && words.insert(word).second;
     }
-    if (lettersOverNumbers >= 2 && lettersOverNumbers * 3 >= letters * 2 && letters > digits)
+    if (lettersOverNumbers >= 2 && lettersOverNumbers * 3 >= letters * 2 &&
+        (letters > digits || (names && words.size() >= 2)))
         return true;
     return breaksDays(first, g);
 }

@@ -875,6 +875,10 @@ TEST(FixedWidthColumns, TellsShortNamesOverWideNumbersFromARowWithAMissingValue)
     missing.insert(missing.begin(), "0000001NA       +01.2345+01.250");
     EXPECT_FALSE(FIXEDWIDTH_FindColumns(views(missing)).header);
     EXPECT_FALSE(FIXEDWIDTH_FindColumns(views(rows)).header);
+    // The names R gives columns, as many digits as letters: a header.
+    std::vector<std::string> numbered = rows;
+    numbered.insert(numbered.begin(), "X1 X2  X3       X4      X5     ");
+    EXPECT_TRUE(FIXEDWIDTH_FindColumns(views(numbered)).header);
 }
 
 TEST(FixedWidthColumns, FoundWhereTheRowsShowThemInTheBoundaryCases) {
