@@ -1807,7 +1807,7 @@ std::vector<FIXEDWIDTH_COLUMN> columnsFromStarts(Finder& f) {
 // files of known widths (FIXEDWIDTH_FindColumnsSeen): each rule's answer taken alone, whatever
 // the rules before it said, the shares of rows showing each transition, and facts of the
 // characters on each side.
-using Seen = std::vector<std::pair<const char*, double>>;
+using Seen = std::vector<std::pair<std::string, double>>;
 
 void seenAt(const Finder& f, int p, const Transition& t, const std::vector<char32_t>& header,
             Seen& out) {
@@ -1901,8 +1901,8 @@ void seenAt(const Finder& f, int p, const Transition& t, const std::vector<char3
 }
 
 // How the values between `from` and `to` type over the rows: shares of the rows that have
-// something there.
-void segmentSeen(const Grid& g, int from, int to, const char* const names[8], Seen& out) {
+// something there, each named `side` then what it counts.
+void segmentSeen(const Grid& g, int from, int to, const std::string& side, Seen& out) {
     int filled = 0, numbers = 0, digitsOnly = 0, zeroLed = 0, lettersOnly = 0, leftAligned = 0,
         rightAligned = 0;
     std::set<std::u32string> values;
@@ -1936,14 +1936,14 @@ void segmentSeen(const Grid& g, int from, int to, const char* const names[8], Se
                                static_cast<size_t>(b - a)));
     }
     const double n = std::max(1, filled);
-    out.push_back({names[0], filled / double(std::max(1, g.rows))});
-    out.push_back({names[1], numbers / n});
-    out.push_back({names[2], digitsOnly / n});
-    out.push_back({names[3], zeroLed / n});
-    out.push_back({names[4], lettersOnly / n});
-    out.push_back({names[5], leftAligned / n});
-    out.push_back({names[6], rightAligned / n});
-    out.push_back({names[7], std::min(1.0, values.size() / n)});
+    out.push_back({side + "filled", filled / double(std::max(1, g.rows))});
+    out.push_back({side + "numbers", numbers / n});
+    out.push_back({side + "digits", digitsOnly / n});
+    out.push_back({side + "zero_led", zeroLed / n});
+    out.push_back({side + "letters", lettersOnly / n});
+    out.push_back({side + "left_aligned", leftAligned / n});
+    out.push_back({side + "right_aligned", rightAligned / n});
+    out.push_back({side + "distinct", std::min(1.0, values.size() / n)});
 }
 
 // The finder; `seen`, when given, receives what it saw at each position.
@@ -2011,15 +2011,6 @@ FIXEDWIDTH_LAYOUT findColumns(const std::vector<std::string_view>& lines,
         std::vector<int> cuts{0};
         for (size_t k = 1; k < layout.columns.size(); ++k) cuts.push_back(layout.columns[k].start);
         cuts.push_back(g.width);
-        static const char* const left[8] = {"l_filled",        "l_numbers", "l_digits",
-                                            "l_zero_led",      "l_letters", "l_left_aligned",
-                                            "l_right_aligned", "l_distinct"};
-        static const char* const right[8] = {"r2_filled",        "r2_numbers", "r2_digits",
-                                             "r2_zero_led",      "r2_letters", "r2_left_aligned",
-                                             "r2_right_aligned", "r2_distinct"};
-        static const char* const whole[8] = {"w_filled",        "w_numbers", "w_digits",
-                                             "w_zero_led",      "w_letters", "w_left_aligned",
-                                             "w_right_aligned", "w_distinct"};
         for (int p = 1; p < g.width; ++p) {
             Seen& row = seenRows[static_cast<size_t>(p - 1)];
             const auto next = std::upper_bound(cuts.begin(), cuts.end(), p);
@@ -2031,9 +2022,9 @@ FIXEDWIDTH_LAYOUT findColumns(const std::vector<std::string_view>& lines,
             row.push_back({"rules_start", start ? 1.0 : 0.0});
             row.push_back({"x_width_before", std::min(1.0, (p - before) / 40.0)});
             row.push_back({"x_width_after", std::min(1.0, (after - p) / 40.0)});
-            segmentSeen(g, before, p, left, row);
-            segmentSeen(g, p, after, right, row);
-            segmentSeen(g, before, after, whole, row);
+            segmentSeen(g, before, p, "l_", row);
+            segmentSeen(g, p, after, "r2_", row);
+            segmentSeen(g, before, after, "w_", row);
         }
         seen->names.clear();
         seen->values.clear();
